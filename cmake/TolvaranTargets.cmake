@@ -1,0 +1,41 @@
+# Shared compile settings and the helpers that every folder uses to declare its library,
+# its tests and its benchmarks. Each folder lists no files: a folder's sources are every
+# .cpp/.h in it, so adding a type is adding its file pair.
+
+add_library(tolvaran_options INTERFACE)
+target_compile_options(tolvaran_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
+  -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
+  -Wimplicit-fallthrough)
+if(TOLVARAN_WERROR)
+  target_compile_options(tolvaran_options INTERFACE -Werror)
+endif()
+target_compile_definitions(tolvaran_options INTERFACE QT_NO_KEYWORDS QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_USE_QSTRINGBUILDER)
+if(TOLVARAN_SANITIZE)
+  target_compile_options(tolvaran_options INTERFACE -fsanitize=address,undefined
+    -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tolvaran_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# tolvaran_library(NAME DEPS...): a static library from every source file of the folder.
+function(tolvaran_library name)
+  file(GLOB sources CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC tolvaran_options ${ARGN})
+endfunction()
+
+# tolvaran_test(NAME DEPS...): one test program from every source file of the folder,
+# registered test by test with CTest.
+function(tolvaran_test name)
+  file(GLOB sources CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE tolvaran_options GTest::gtest GTest::gmock ${ARGN})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  include(GoogleTest)
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian packages that the build, the tests and the
+# screenshots need, and only those that are missing. Safe to run again and again.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ ccache pkg-config git ca-certificates
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-websockets-dev qt6-charts-dev
+  qt6-httpserver-dev libqt6opengl6-dev libgl-dev libvulkan-dev
+  libsqlite3-dev sqlite3
+  libcmark-gfm-dev libcmark-gfm-extensions-dev
+  libgtest-dev libgmock-dev
+  xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+namespace tolvaran {
+
+// The base of every error the program throws: one user-facing sentence. Each component
+// derives its own error type with its own cases. Nothing thrown crosses a Qt event handler or
+// a thread-pool job: those catch and hand back a result or message.
+class Error : public std::exception
+{
+public:
+    explicit Error(QString message)
+        : m_message(std::move(message))
+        , m_utf8(m_message.toUtf8())
+    {
+    }
+
+    const QString &message() const noexcept { return m_message; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace tolvaran {
+
+// What to run: a program with an argument list (never a shell string), in a folder, with
+// variables added to the inherited environment, under a hard time limit.
+struct ProcessRequest
+{
+    QString program;
+    QStringList arguments;
+    QString workingDirectory;                 // empty: the current folder
+    QList<QPair<QString, QString>> environment; // set on top of the inherited environment
+    QStringList removedEnvironment;           // unset from the inherited environment
+    int timeoutMilliseconds = 30'000;
+    QByteArray standardInput;                 // written, then the input is closed
+    // Send standard output to a private temporary file instead of a pipe; for output that
+    // can be large (whole diffs, logs).
+    bool outputToFile = false;
+};
+
+struct ProcessResult
+{
+    bool started = false;    // false: the program could not be started (missing, not executable)
+    bool timedOut = false;   // the time limit ended it
+    bool crashed = false;    // ended by a signal
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    QString errorMessage;    // why it did not start, or how it ended badly
+
+    bool succeeded() const { return started && !timedOut && !crashed && exitCode == 0; }
+};
+
+// The one way the program runs child processes. Blocking: call it from a worker thread. Each
+// child gets a process group of its own, so the time limit ends the child and everything it
+// started; every child is reaped before run() returns.
+class ProcessRunner final
+{
+public:
+    static ProcessResult run(const ProcessRequest &request);
+
+    // The first of `candidates` that is an executable file, else the first executable named
+    // `name` on PATH; empty when neither exists.
+    static QString findExecutable(const QString &name, const QStringList &candidates = {});
+};
+
+} // namespace tolvaran

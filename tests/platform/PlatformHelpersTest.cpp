@@ -1,0 +1,128 @@
+#include "platform/ApplicationSupport.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/Graphemes.h"
+#include "platform/KeyValueStore.h"
+#include "platform/Paths.h"
+#include "platform/SerialQueue.h"
+#include "platform/Timestamp.h"
+#include "support/TemporaryHome.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tolvaran;
+
+namespace {
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 0777;
+}
+
+} // namespace
+
+TEST(Graphemes, countsClustersNotCodeUnits)
+{
+    EXPECT_EQ(graphemeCount(QString()), 0);
+    EXPECT_EQ(graphemeCount(QStringLiteral("abc")), 3);
+    // e + combining acute, a flag (two regional indicators), a family emoji joined by ZWJ.
+    const QString text = QStringLiteral("e\u0301") + QString::fromUtf8("\U0001F1F3\U0001F1F4")
+                         + QString::fromUtf8("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    EXPECT_EQ(graphemeCount(text), 3);
+    EXPECT_EQ(graphemePrefix(text, 1), QStringLiteral("e\u0301"));
+    EXPECT_EQ(graphemePrefix(text, 10), text);
+    EXPECT_EQ(graphemePrefix(text, 0), QString());
+}
+
+TEST(Paths, standardizesAbsolutePathsOnly)
+{
+    EXPECT_EQ(standardizedPath(QStringLiteral("/a/b/")), QStringLiteral("/a/b"));
+    EXPECT_EQ(standardizedPath(QStringLiteral("/a/./c/../b")), QStringLiteral("/a/b"));
+    EXPECT_EQ(standardizedPath(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(standardizedPath(QStringLiteral("relative/../x/")), QStringLiteral("relative/../x/"));
+    EXPECT_EQ(standardizedPath(QString()), QString());
+}
+
+TEST(Paths, privateDirectoryIsCreatedOwnerOnly)
+{
+    fixtures::TemporaryHome home;
+    const QString nested = home.filePath(QStringLiteral("a/b/Tolvaran"));
+    ASSERT_TRUE(ensureApplicationSupportDirectory(nested));
+    EXPECT_EQ(modeOf(nested), 0700u);
+    EXPECT_EQ(modeOf(home.filePath(QStringLiteral("a"))), 0700u);
+    EXPECT_TRUE(ensureApplicationSupportDirectory(nested)); // again: no error
+}
+
+TEST(Timestamp, convertsBetweenEpochs)
+{
+    const Timestamp t = Timestamp::fromReferenceSeconds(0);
+    EXPECT_EQ(t.toDateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
+    EXPECT_LT(Timestamp::distantPast(), Timestamp::fromSeconds(-1e9));
+    EXPECT_TRUE(Timestamp::distantPast().isDistantPast());
+    EXPECT_EQ(Timestamp::fromMilliseconds(1500).seconds, 1.5);
+}
+
+TEST(AtomicFileWriter, writesPrivateFilesAndReplacesWhole)
+{
+    fixtures::TemporaryHome home;
+    const QString path = home.filePath(QStringLiteral("state.json"));
+    EXPECT_TRUE(AtomicFileWriter::write(path, "first").isEmpty());
+    EXPECT_TRUE(AtomicFileWriter::write(path, "second").isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("second"));
+    EXPECT_EQ(modeOf(path), 0600u);
+}
+
+TEST(AtomicFileWriter, reportsAFolderItCannotWriteIn)
+{
+    fixtures::TemporaryHome home;
+    const QString message =
+        AtomicFileWriter::write(home.filePath(QStringLiteral("missing/dir/file")), "x");
+    EXPECT_FALSE(message.isEmpty());
+}
+
+TEST(KeyValueStore, keepsValuesAcrossInstances)
+{
+    fixtures::TemporaryHome home;
+    const QString path = home.filePath(QStringLiteral("defaults.conf"));
+    {
+        KeyValueStore store(path);
+        store.setValue(QStringLiteral("projectTags.snapshot.v1"), QByteArray("{\"tags\":[]}"));
+        store.setValue(QStringLiteral("projectTags.sidebarVisible"), false);
+        EXPECT_TRUE(store.sync());
+    }
+    KeyValueStore again(path);
+    EXPECT_EQ(again.bytes(QStringLiteral("projectTags.snapshot.v1")), QByteArray("{\"tags\":[]}"));
+    EXPECT_FALSE(again.boolean(QStringLiteral("projectTags.sidebarVisible"), true));
+    EXPECT_TRUE(again.boolean(QStringLiteral("absent"), true));
+    again.remove(QStringLiteral("projectTags.sidebarVisible"));
+    EXPECT_FALSE(again.contains(QStringLiteral("projectTags.sidebarVisible")));
+}
+
+TEST(SerialQueue, runsJobsInOrderOnOneThread)
+{
+    SerialQueue queue(QStringLiteral("com.ostvik.tolvaran.test"));
+    std::vector<int> order;
+    std::set<std::thread::id> threads;
+    for (int i = 0; i < 100; ++i) {
+        queue.async([&, i] {
+            order.push_back(i);
+            threads.insert(std::this_thread::get_id());
+        });
+    }
+    queue.drain();
+    ASSERT_EQ(order.size(), 100u);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_EQ(threads.size(), 1u);
+    bool ranOnQueue = false;
+    queue.sync([&] { ranOnQueue = queue.isCurrent(); });
+    EXPECT_TRUE(ranOnQueue);
+    EXPECT_FALSE(queue.isCurrent());
+}

@@ -1,0 +1,85 @@
+#include "platform/ProcessRunner.h"
+#include "support/TemporaryHome.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+
+using namespace tolvaran;
+
+TEST(ProcessRunner, capturesOutputExitCodeAndEnvironment)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    request.arguments = {QStringLiteral("-c"),
+                         QStringLiteral("printf '%s' \"$GIT_OPTIONAL_LOCKS\"; echo oops >&2; exit 3")};
+    request.environment = {{QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0")}};
+    const ProcessResult result = ProcessRunner::run(request);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_FALSE(result.succeeded());
+    EXPECT_EQ(result.standardOutput, QByteArray("0"));
+    EXPECT_EQ(result.standardError, QByteArray("oops\n"));
+}
+
+TEST(ProcessRunner, argumentsAreNeverInterpretedByAShell)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/echo");
+    request.arguments = {QStringLiteral("$(touch /tmp/never); `id`")};
+    const ProcessResult result = ProcessRunner::run(request);
+    ASSERT_TRUE(result.succeeded());
+    EXPECT_EQ(result.standardOutput, QByteArray("$(touch /tmp/never); `id`\n"));
+}
+
+TEST(ProcessRunner, missingProgramIsReportedAsNotStarted)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/nonexistent/program");
+    const ProcessResult result = ProcessRunner::run(request);
+    EXPECT_FALSE(result.started);
+    EXPECT_FALSE(result.succeeded());
+    EXPECT_FALSE(result.errorMessage.isEmpty());
+}
+
+TEST(ProcessRunner, timeLimitEndsTheWholeProcessGroup)
+{
+    fixtures::TemporaryHome home;
+    const QString pidFile = home.filePath(QStringLiteral("grandchild.pid"));
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    // The grandchild outlives its parent unless the whole group is killed.
+    request.arguments = {QStringLiteral("-c"),
+                         QStringLiteral("sleep 30 & echo $! > '%1'; wait").arg(pidFile)};
+    request.timeoutMilliseconds = 500;
+    const ProcessResult result = ProcessRunner::run(request);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_FALSE(result.succeeded());
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t grandchild = file.readAll().trimmed().toInt();
+    ASSERT_GT(grandchild, 0);
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        // Gone, or a zombie waiting for whoever inherited it to reap it.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(grandchild));
+        gone = !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        if (!gone)
+            QThread::msleep(50);
+    }
+    EXPECT_TRUE(gone);
+}
+
+TEST(ProcessRunner, largeOutputThroughAFile)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    request.arguments = {QStringLiteral("-c"), QStringLiteral("head -c 3000000 /dev/zero")};
+    request.outputToFile = true;
+    const ProcessResult result = ProcessRunner::run(request);
+    ASSERT_TRUE(result.succeeded());
+    EXPECT_EQ(result.standardOutput.size(), 3000000);
+}
