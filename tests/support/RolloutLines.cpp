@@ -1,0 +1,143 @@
+#include "support/RolloutLines.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tolvaran::fixtures::rollout {
+
+namespace {
+
+QByteArray line(Timestamp when, const QString &type, const QJsonObject &payload)
+{
+    const QJsonObject root{
+        {QStringLiteral("timestamp"), timestampText(when)},
+        {QStringLiteral("type"), type},
+        {QStringLiteral("payload"), payload},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QJsonObject usageObject(const TokenUsage &usage)
+{
+    return QJsonObject{
+        {QStringLiteral("input_tokens"), usage.input},
+        {QStringLiteral("cached_input_tokens"), usage.cachedInput},
+        {QStringLiteral("output_tokens"), usage.output},
+        {QStringLiteral("reasoning_output_tokens"), usage.reasoningOutput},
+        {QStringLiteral("total_tokens"), usage.total()},
+    };
+}
+
+QJsonObject windowObject(const RateWindow &window)
+{
+    return QJsonObject{
+        {QStringLiteral("used_percent"), window.usedPercent},
+        {QStringLiteral("window_minutes"), window.windowMinutes},
+        {QStringLiteral("resets_at"), qint64(window.resetsAt.seconds)},
+    };
+}
+
+QByteArray message(Timestamp when, const QString &role, const QString &itemType,
+                   const QStringList &texts)
+{
+    QJsonArray content;
+    for (const QString &text : texts)
+        content.append(QJsonObject{{QStringLiteral("type"), itemType},
+                                   {QStringLiteral("text"), text}});
+    return line(when, QStringLiteral("response_item"),
+                QJsonObject{{QStringLiteral("type"), QStringLiteral("message")},
+                            {QStringLiteral("role"), role},
+                            {QStringLiteral("content"), content}});
+}
+
+} // namespace
+
+QString timestampText(Timestamp when)
+{
+    return when.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+QByteArray sessionMeta(Timestamp when, const QString &threadID, const QString &cwd)
+{
+    return line(when, QStringLiteral("session_meta"),
+                QJsonObject{{QStringLiteral("id"), threadID},
+                            {QStringLiteral("timestamp"), timestampText(when)},
+                            {QStringLiteral("cwd"), cwd},
+                            {QStringLiteral("originator"), QStringLiteral("codex_cli_rs")},
+                            {QStringLiteral("cli_version"), QStringLiteral("0.171.0")}});
+}
+
+QByteArray taskEvent(Timestamp when, const QString &payloadType)
+{
+    return line(when, QStringLiteral("event_msg"),
+                QJsonObject{{QStringLiteral("type"), payloadType}});
+}
+
+QByteArray taskStarted(Timestamp when)
+{
+    return line(when, QStringLiteral("event_msg"),
+                QJsonObject{{QStringLiteral("type"), QStringLiteral("task_started")},
+                            {QStringLiteral("model_context_window"), 272000}});
+}
+
+QByteArray taskComplete(Timestamp when, bool failed)
+{
+    QJsonObject payload{{QStringLiteral("type"), QStringLiteral("task_complete")},
+                        {QStringLiteral("last_agent_message"), QStringLiteral("Done.")}};
+    if (failed)
+        payload.insert(QStringLiteral("error"), QStringLiteral("stream disconnected"));
+    return line(when, QStringLiteral("event_msg"), payload);
+}
+
+QByteArray turnAborted(Timestamp when)
+{
+    return line(when, QStringLiteral("event_msg"),
+                QJsonObject{{QStringLiteral("type"), QStringLiteral("turn_aborted")},
+                            {QStringLiteral("reason"), QStringLiteral("interrupted")}});
+}
+
+QByteArray userMessage(Timestamp when, const QStringList &texts)
+{
+    return message(when, QStringLiteral("user"), QStringLiteral("input_text"), texts);
+}
+
+QByteArray userMessage(Timestamp when, const QString &text)
+{
+    return userMessage(when, QStringList{text});
+}
+
+QByteArray assistantMessage(Timestamp when, const QString &text)
+{
+    return message(when, QStringLiteral("assistant"), QStringLiteral("output_text"), {text});
+}
+
+QByteArray tokenCount(Timestamp when, const TokenCount &count)
+{
+    QJsonObject rateLimits;
+    if (count.primary)
+        rateLimits.insert(QStringLiteral("primary"), windowObject(*count.primary));
+    if (count.secondary)
+        rateLimits.insert(QStringLiteral("secondary"), windowObject(*count.secondary));
+    if (count.planType)
+        rateLimits.insert(QStringLiteral("plan_type"), *count.planType);
+    QJsonObject payload{
+        {QStringLiteral("type"), QStringLiteral("token_count")},
+        {QStringLiteral("info"),
+         QJsonObject{{QStringLiteral("total_token_usage"), usageObject(count.total)},
+                     {QStringLiteral("last_token_usage"), usageObject(count.last)},
+                     {QStringLiteral("model_context_window"), 272000}}},
+    };
+    if (!rateLimits.isEmpty())
+        payload.insert(QStringLiteral("rate_limits"), rateLimits);
+    return line(when, QStringLiteral("event_msg"), payload);
+}
+
+QByteArray tokenCountWithoutInfo(Timestamp when)
+{
+    return line(when, QStringLiteral("event_msg"),
+                QJsonObject{{QStringLiteral("type"), QStringLiteral("token_count")},
+                            {QStringLiteral("info"), QJsonValue::Null}});
+}
+
+} // namespace tolvaran::fixtures::rollout
