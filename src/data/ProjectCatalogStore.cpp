@@ -1,0 +1,471 @@
+#include "data/ProjectCatalogStore.h"
+
+#include "data/ProjectCatalogError.h"
+#include "platform/Logging.h"
+#include "platform/Paths.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tolvaran {
+
+namespace {
+
+using Kind = ProjectCatalogError::Kind;
+
+constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+
+// Runs at every open; each statement is a no-op once the tables exist.
+const char *const schemaSql =
+    "CREATE TABLE IF NOT EXISTS projects (\n"
+    "    path TEXT PRIMARY KEY,\n"
+    "    name TEXT NOT NULL,\n"
+    "    codex_project_id TEXT,\n"
+    "    is_pinned INTEGER NOT NULL DEFAULT 0,\n"
+    "    first_seen_at REAL NOT NULL,\n"
+    "    last_seen_at REAL NOT NULL,\n"
+    "    last_activity_at REAL NOT NULL\n"
+    ");\n"
+    "CREATE TABLE IF NOT EXISTS threads (\n"
+    "    id TEXT PRIMARY KEY,\n"
+    "    project_path TEXT NOT NULL REFERENCES projects(path) ON DELETE CASCADE,\n"
+    "    rollout_path TEXT NOT NULL,\n"
+    "    title TEXT NOT NULL,\n"
+    "    custom_name TEXT,\n"
+    "    preview TEXT NOT NULL,\n"
+    "    latest_user_message TEXT,\n"
+    "    updated_at REAL NOT NULL,\n"
+    "    recency_at REAL NOT NULL,\n"
+    "    created_at REAL NOT NULL,\n"
+    "    archived INTEGER NOT NULL,\n"
+    "    git_branch TEXT,\n"
+    "    git_origin_url TEXT,\n"
+    "    tokens_used INTEGER NOT NULL,\n"
+    "    model TEXT,\n"
+    "    codex_project_id TEXT,\n"
+    "    is_unread INTEGER NOT NULL DEFAULT 0,\n"
+    "    last_seen_at REAL NOT NULL\n"
+    ");\n"
+    "CREATE INDEX IF NOT EXISTS threads_project_recency "
+    "ON threads(project_path, recency_at DESC);";
+
+// An existing row is rewritten only when a value differs or its last_seen_at is at least
+// lastSeenRefreshSeconds old, so that a full refresh of unchanged projects writes nothing.
+// Once known, a Codex project id is never cleared by an absent one; activity only moves
+// forward.
+const char *const projectUpsertSql =
+    "INSERT INTO projects (path, name, codex_project_id, is_pinned, first_seen_at, "
+    "last_seen_at, last_activity_at)\n"
+    "VALUES (?, ?, ?, ?, ?, ?, ?)\n"
+    "ON CONFLICT(path) DO UPDATE SET\n"
+    "    name = excluded.name,\n"
+    "    codex_project_id = COALESCE(excluded.codex_project_id, projects.codex_project_id),\n"
+    "    is_pinned = excluded.is_pinned,\n"
+    "    last_seen_at = excluded.last_seen_at,\n"
+    "    last_activity_at = MAX(projects.last_activity_at, excluded.last_activity_at)\n"
+    "WHERE projects.name IS NOT excluded.name\n"
+    "   OR projects.codex_project_id IS NOT "
+    "COALESCE(excluded.codex_project_id, projects.codex_project_id)\n"
+    "   OR projects.is_pinned IS NOT excluded.is_pinned\n"
+    "   OR projects.last_activity_at < excluded.last_activity_at\n"
+    "   OR excluded.last_seen_at - projects.last_seen_at >= 300;";
+
+// The same rule for threads; a change of created_at alone causes no rewrite.
+const char *const threadUpsertSql =
+    "INSERT INTO threads (id, project_path, rollout_path, title, custom_name, preview,\n"
+    "    latest_user_message, updated_at, recency_at, created_at, archived, git_branch,\n"
+    "    git_origin_url, tokens_used, model, codex_project_id, is_unread, last_seen_at)\n"
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)\n"
+    "ON CONFLICT(id) DO UPDATE SET\n"
+    "    project_path = excluded.project_path,\n"
+    "    rollout_path = excluded.rollout_path,\n"
+    "    title = excluded.title,\n"
+    "    custom_name = excluded.custom_name,\n"
+    "    preview = excluded.preview,\n"
+    "    latest_user_message = excluded.latest_user_message,\n"
+    "    updated_at = excluded.updated_at,\n"
+    "    recency_at = excluded.recency_at,\n"
+    "    created_at = excluded.created_at,\n"
+    "    archived = excluded.archived,\n"
+    "    git_branch = excluded.git_branch,\n"
+    "    git_origin_url = excluded.git_origin_url,\n"
+    "    tokens_used = excluded.tokens_used,\n"
+    "    model = excluded.model,\n"
+    "    codex_project_id = COALESCE(excluded.codex_project_id, threads.codex_project_id),\n"
+    "    is_unread = excluded.is_unread,\n"
+    "    last_seen_at = excluded.last_seen_at\n"
+    "WHERE threads.project_path IS NOT excluded.project_path\n"
+    "   OR threads.rollout_path IS NOT excluded.rollout_path\n"
+    "   OR threads.title IS NOT excluded.title\n"
+    "   OR threads.custom_name IS NOT excluded.custom_name\n"
+    "   OR threads.preview IS NOT excluded.preview\n"
+    "   OR threads.latest_user_message IS NOT excluded.latest_user_message\n"
+    "   OR threads.updated_at IS NOT excluded.updated_at\n"
+    "   OR threads.recency_at IS NOT excluded.recency_at\n"
+    "   OR threads.archived IS NOT excluded.archived\n"
+    "   OR threads.git_branch IS NOT excluded.git_branch\n"
+    "   OR threads.git_origin_url IS NOT excluded.git_origin_url\n"
+    "   OR threads.tokens_used IS NOT excluded.tokens_used\n"
+    "   OR threads.model IS NOT excluded.model\n"
+    "   OR threads.codex_project_id IS NOT "
+    "COALESCE(excluded.codex_project_id, threads.codex_project_id)\n"
+    "   OR threads.is_unread IS NOT excluded.is_unread\n"
+    "   OR excluded.last_seen_at - threads.last_seen_at >= 300;";
+
+const char *const rememberProjectSql =
+    "INSERT INTO projects (path, name, codex_project_id, is_pinned, first_seen_at, "
+    "last_seen_at, last_activity_at)\n"
+    "VALUES (?, ?, NULL, 0, ?, ?, ?)\n"
+    "ON CONFLICT(path) DO UPDATE SET name = excluded.name, last_seen_at = excluded.last_seen_at;";
+
+// Rows are stored under the standardised path; the spelling the caller gave is matched too,
+// so that a caller holding either spelling reaches the one row.
+const char *const updateProjectSql =
+    "UPDATE projects\n"
+    "SET name = COALESCE(?, name), is_pinned = COALESCE(?, is_pinned)\n"
+    "WHERE path IN (?, ?);";
+
+const char *const markThreadReadSql = "UPDATE threads SET is_unread = 0 WHERE id = ?";
+
+const char *const readProjectsSql =
+    "SELECT path, name, codex_project_id, is_pinned, last_activity_at FROM projects";
+
+const char *const readThreadsSql =
+    "SELECT id, project_path, rollout_path, title, custom_name, preview, latest_user_message,\n"
+    "       updated_at, recency_at, created_at, archived, git_branch, git_origin_url,\n"
+    "       tokens_used, model, codex_project_id, is_unread\n"
+    "FROM threads ";
+
+// One saved project row.
+struct ProjectRecord
+{
+    QString path;
+    QString name;
+    std::optional<QString> codexProjectID;
+    bool isPinned = false;
+    Timestamp lastActivityAt;
+};
+
+// One saved thread row.
+struct ThreadRecord
+{
+    CodexThread thread;
+    bool isUnread = false;
+};
+
+[[noreturn]] void fail(Kind kind, const SqliteError &cause)
+{
+    qCWarning(lcTolvaran).noquote() << "Project catalog:" << cause.message();
+    throw ProjectCatalogError(kind);
+}
+
+QString folderName(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    if (trimmed == QLatin1String("/"))
+        return trimmed;
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// The trimmed name; when blank, the folder's own name; when that is empty too, the path.
+QString normalizedName(const QString &name, const QString &path)
+{
+    const QString trimmed = name.trimmed();
+    if (!trimmed.isEmpty())
+        return trimmed;
+    const QString folder = folderName(path);
+    return folder.isEmpty() ? path : folder;
+}
+
+// Nullable text columns never hold the empty string.
+void bindOptional(SqliteStatement &statement, int index, const std::optional<QString> &value)
+{
+    if (value && !value->isEmpty())
+        statement.bind(index, *value);
+    else
+        statement.bindNull(index);
+}
+
+std::optional<QString> optionalText(const SqliteStatement &statement, int column)
+{
+    if (statement.isNull(column))
+        return std::nullopt;
+    const QString trimmed = statement.text(column).trimmed();
+    return trimmed.isEmpty() ? std::nullopt : std::optional<QString>(trimmed);
+}
+
+// SQLite would create the file with the default mode less the umask (0644 as a rule). The
+// catalog lists the user's folders and chats, so we create the file owner-only before SQLite
+// opens it; SQLite gives its journal the database file's mode.
+void createPrivateFileIfMissing(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int descriptor = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                  0600);
+    if (descriptor < 0)
+        return; // Already there, or SQLite's own open reports why not.
+    // The umask may have taken bits away from 0600; set the mode outright.
+    if (::fchmod(descriptor, 0600) != 0)
+        qCWarning(lcTolvaran).noquote() << "Could not set the mode of" << path;
+    ::close(descriptor);
+}
+
+// Opens the catalog, creating its folder (0700), file (0600) and tables when missing.
+SqliteDatabase openCatalog(const std::optional<QString> &databasePath)
+{
+    if (!databasePath)
+        throw ProjectCatalogError(Kind::databaseOpenFailed);
+    const QString folder = QFileInfo(*databasePath).absolutePath();
+    if (!ensureApplicationSupportDirectory(folder))
+        throw Error(QStringLiteral("Could not create the folder \"%1\".").arg(folder));
+    createPrivateFileIfMissing(*databasePath);
+
+    std::optional<SqliteDatabase> db;
+    try {
+        db.emplace(*databasePath, openFlags);
+        db->setBusyTimeout(ProjectCatalogStore::busyTimeoutMilliseconds);
+        db->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseOpenFailed, error);
+    }
+    try {
+        db->execute(QString::fromUtf8(schemaSql));
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+    return std::move(*db);
+}
+
+void upsertProject(SqliteStatement &statement, const CodexProject &project, const QString &path,
+                   Timestamp observedAt)
+{
+    statement.reset();
+    statement.bind(1, path);
+    statement.bind(2, normalizedName(project.name(), path));
+    bindOptional(statement, 3, project.codexProjectID());
+    statement.bind(4, project.isPinned() ? 1 : 0);
+    statement.bind(5, observedAt.seconds);
+    statement.bind(6, observedAt.seconds);
+    statement.bind(7, project.lastUpdated().seconds);
+    statement.run();
+}
+
+void upsertThread(SqliteStatement &statement, const CodexThread &thread,
+                  const QString &projectPath, bool isUnread, Timestamp observedAt)
+{
+    statement.reset();
+    statement.bind(1, thread.id);
+    statement.bind(2, projectPath);
+    statement.bind(3, thread.rolloutPath);
+    statement.bind(4, thread.title);
+    bindOptional(statement, 5, thread.customName);
+    statement.bind(6, thread.preview);
+    bindOptional(statement, 7, thread.latestUserMessage);
+    statement.bind(8, thread.updatedAt.seconds);
+    statement.bind(9, thread.recencyAt.seconds);
+    statement.bind(10, thread.createdAt.seconds);
+    statement.bind(11, thread.archived ? 1 : 0);
+    bindOptional(statement, 12, thread.gitBranch);
+    bindOptional(statement, 13, thread.gitOriginURL);
+    statement.bind(14, thread.tokensUsed);
+    bindOptional(statement, 15, thread.model);
+    bindOptional(statement, 16, thread.projectID);
+    statement.bind(17, isUnread ? 1 : 0);
+    statement.bind(18, observedAt.seconds);
+    statement.run();
+}
+
+QList<ProjectRecord> readProjects(SqliteDatabase &db)
+{
+    SqliteStatement statement(db, QString::fromUtf8(readProjectsSql));
+    QList<ProjectRecord> records;
+    while (statement.step()) {
+        ProjectRecord record;
+        record.path = statement.text(0);
+        record.name = statement.text(1);
+        record.codexProjectID = optionalText(statement, 2);
+        record.isPinned = statement.int64(3) != 0;
+        record.lastActivityAt = Timestamp::fromSeconds(statement.real(4));
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+QList<ThreadRecord> readThreads(SqliteDatabase &db, bool includeArchived)
+{
+    const QString sql = QString::fromUtf8(readThreadsSql)
+                        + (includeArchived ? QString() : QStringLiteral("WHERE archived = 0"))
+                        + QStringLiteral("\nORDER BY recency_at DESC;");
+    SqliteStatement statement(db, sql);
+    QList<ThreadRecord> records;
+    while (statement.step()) {
+        ThreadRecord record;
+        CodexThread &thread = record.thread;
+        thread.id = statement.text(0);
+        thread.cwd = statement.text(1);
+        thread.rolloutPath = statement.text(2);
+        thread.title = statement.text(3);
+        thread.customName = optionalText(statement, 4);
+        thread.preview = statement.text(5);
+        thread.latestUserMessage = optionalText(statement, 6);
+        thread.updatedAt = Timestamp::fromSeconds(statement.real(7));
+        thread.recencyAt = Timestamp::fromSeconds(statement.real(8));
+        thread.createdAt = Timestamp::fromSeconds(statement.real(9));
+        thread.archived = statement.int64(10) != 0;
+        thread.gitBranch = optionalText(statement, 11);
+        thread.gitOriginURL = optionalText(statement, 12);
+        thread.tokensUsed = statement.int64(13);
+        thread.model = optionalText(statement, 14);
+        thread.projectID = optionalText(statement, 15);
+        record.isUnread = statement.int64(16) != 0;
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+} // namespace
+
+ProjectCatalogStore::ProjectCatalogStore(const QString &applicationSupportDirectory)
+{
+    if (!applicationSupportDirectory.isEmpty()) {
+        m_databasePath = applicationSupportDirectory + QLatin1Char('/')
+                         + QLatin1String(databaseFileName);
+    }
+}
+
+void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Timestamp observedAt)
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    try {
+        // Taking the write lock before reading anything keeps two synchronisations (from
+        // this process or another) from interleaving. Unless committed, the transaction rolls
+        // back when it goes, after the statements are finalised.
+        SqliteTransaction transaction(db);
+        {
+            SqliteStatement projectUpsert(db, QString::fromUtf8(projectUpsertSql));
+            SqliteStatement threadUpsert(db, QString::fromUtf8(threadUpsertSql));
+            for (const CodexProject &project : projects) {
+                const QString path = standardizedPath(project.path());
+                upsertProject(projectUpsert, project, path, observedAt);
+                for (const CodexThread &thread : project.threads()) {
+                    upsertThread(threadUpsert, thread, path,
+                                 project.unreadThreadIDs().contains(thread.id), observedAt);
+                }
+            }
+        }
+        transaction.commit();
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+QList<CodexProject> ProjectCatalogStore::loadProjects(bool includeArchived) const
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    QList<ProjectRecord> projectRecords;
+    QList<ThreadRecord> threadRecords;
+    try {
+        projectRecords = readProjects(db);
+        threadRecords = readThreads(db, includeArchived);
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseReadFailed, error);
+    }
+
+    QHash<QString, QList<CodexThread>> threadsByPath;
+    QHash<QString, QSet<QString>> unreadByPath;
+    for (ThreadRecord &record : threadRecords) {
+        if (record.isUnread)
+            unreadByPath[record.thread.cwd].insert(record.thread.id);
+        threadsByPath[record.thread.cwd].append(std::move(record.thread));
+    }
+
+    QList<CodexProject> projects;
+    projects.reserve(projectRecords.size());
+    for (const ProjectRecord &record : projectRecords) {
+        QList<CodexThread> threads = threadsByPath.value(record.path);
+        std::stable_sort(threads.begin(), threads.end(),
+                         [](const CodexThread &a, const CodexThread &b) {
+                             return a.recencyAt > b.recencyAt;
+                         });
+        projects.append(CodexProject(record.path, std::move(threads), record.isPinned,
+                                     unreadByPath.value(record.path), {},
+                                     record.codexProjectID, record.name,
+                                     record.lastActivityAt));
+    }
+    std::stable_sort(projects.begin(), projects.end(),
+                     [](const CodexProject &a, const CodexProject &b) {
+                         return a.lastUpdated() > b.lastUpdated();
+                     });
+    return projects;
+}
+
+void ProjectCatalogStore::rememberProject(const QString &path, const QString &name,
+                                          Timestamp observedAt)
+{
+    const QString standardPath = standardizedPath(path);
+    const QString normalName = normalizedName(name, standardPath);
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    try {
+        SqliteStatement statement(db, QString::fromUtf8(rememberProjectSql));
+        statement.bind(1, standardPath);
+        statement.bind(2, normalName);
+        statement.bind(3, observedAt.seconds);
+        statement.bind(4, observedAt.seconds);
+        statement.bind(5, observedAt.seconds);
+        statement.run();
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+void ProjectCatalogStore::updateProject(const QString &path, const std::optional<QString> &name,
+                                        std::optional<bool> isPinned)
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    try {
+        SqliteStatement statement(db, QString::fromUtf8(updateProjectSql));
+        bindOptional(statement, 1, name ? std::optional<QString>(name->trimmed()) : name);
+        if (isPinned)
+            statement.bind(2, *isPinned ? 1 : 0);
+        else
+            statement.bindNull(2);
+        statement.bind(3, standardizedPath(path));
+        statement.bind(4, path);
+        statement.run();
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+void ProjectCatalogStore::markThreadRead(const QString &threadID)
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    try {
+        SqliteStatement statement(db, QString::fromUtf8(markThreadReadSql));
+        statement.bind(1, threadID);
+        statement.run();
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+} // namespace tolvaran

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "data/CodexProject.h"
+#include "platform/ApplicationSupport.h"
+#include "platform/Timestamp.h"
+
+#include <QList>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+
+namespace tolvaran {
+
+// The program's own record of every project folder and every Codex thread it has seen, in
+// "project-catalog-v1.sqlite" in the application-support folder. It lets the window show
+// projects that Codex no longer lists (or all of them, when Codex cannot be read), projects
+// the user created before Codex knew them, pins, names and read marks. Rows are never deleted.
+//
+// Synchronous and without a cache: every operation opens its own connection, does its work
+// and closes it again, all under the store's lock, so operations from any thread run one at a
+// time. Another process (a second copy of the program) is waited for up to the busy timeout.
+// Failures throw ProjectCatalogError, except that a folder that cannot be created throws the
+// base Error with the file system's reason; the connection is closed before either leaves.
+// Projects are keyed by their standardised path (standardizedPath), so "/a/b" and "/a/b/"
+// are one project.
+class ProjectCatalogStore final
+{
+public:
+    static constexpr const char *databaseFileName = "project-catalog-v1.sqlite";
+    // How long an operation waits for another connection's lock before it fails.
+    static constexpr int busyTimeoutMilliseconds = 2000;
+    // A row whose values did not change is rewritten (to refresh its last_seen_at) at most
+    // this often, so that a full refresh of unchanged projects writes nothing.
+    static constexpr double lastSeenRefreshSeconds = 300.0;
+
+    // The catalog in `applicationSupportDirectory`; an empty folder means there is none, and
+    // every operation then fails with databaseOpenFailed. Touches no file.
+    explicit ProjectCatalogStore(
+        const QString &applicationSupportDirectory = defaultApplicationSupportDirectory());
+    ProjectCatalogStore(const ProjectCatalogStore &) = delete;
+    ProjectCatalogStore &operator=(const ProjectCatalogStore &) = delete;
+
+    // The database file, or nothing when there is no application-support folder.
+    const std::optional<QString> &databasePath() const { return m_databasePath; }
+
+    // Writes `projects` (Codex's current projects) and their threads in one transaction:
+    // applied completely or not at all. Unchanged rows are left alone.
+    void synchronize(const QList<CodexProject> &projects, Timestamp observedAt);
+
+    // Every saved project, newest activity first, with its saved threads (archived ones only
+    // when asked; a project whose threads are all hidden is still returned, without threads).
+    QList<CodexProject> loadProjects(bool includeArchived) const;
+
+    // Records a folder the user has just created, before Codex knows it. An existing row keeps
+    // its pin, Codex id, first-seen and activity times.
+    void rememberProject(const QString &path, const QString &name, Timestamp observedAt);
+
+    // Changes only what is given: a blank name keeps the stored one. No such project is no
+    // error.
+    void updateProject(const QString &path, const std::optional<QString> &name,
+                       std::optional<bool> isPinned);
+
+    // Clears the thread's unread mark. No such thread is no error.
+    void markThreadRead(const QString &threadID);
+
+private:
+    std::optional<QString> m_databasePath;
+    mutable std::mutex m_mutex;
+};
+
+} // namespace tolvaran
