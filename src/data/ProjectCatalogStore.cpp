@@ -62,7 +62,8 @@ const char *const schemaSql =
     "ON threads(project_path, recency_at DESC);";
 
 // An existing row is rewritten only when a value differs or its last_seen_at is at least
-// lastSeenRefreshSeconds old, so that a full refresh of unchanged projects writes nothing.
+// lastSeenRefreshSeconds old (filled in for %1), so that a full refresh of unchanged projects
+// writes nothing.
 // Once known, a Codex project id is never cleared by an absent one; activity only moves
 // forward.
 const char *const projectUpsertSql =
@@ -80,7 +81,7 @@ const char *const projectUpsertSql =
     "COALESCE(excluded.codex_project_id, projects.codex_project_id)\n"
     "   OR projects.is_pinned IS NOT excluded.is_pinned\n"
     "   OR projects.last_activity_at < excluded.last_activity_at\n"
-    "   OR excluded.last_seen_at - projects.last_seen_at >= 300;";
+    "   OR excluded.last_seen_at - projects.last_seen_at >= %1;";
 
 // The same rule for threads; a change of created_at alone causes no rewrite.
 const char *const threadUpsertSql =
@@ -122,7 +123,7 @@ const char *const threadUpsertSql =
     "   OR threads.codex_project_id IS NOT "
     "COALESCE(excluded.codex_project_id, threads.codex_project_id)\n"
     "   OR threads.is_unread IS NOT excluded.is_unread\n"
-    "   OR excluded.last_seen_at - threads.last_seen_at >= 300;";
+    "   OR excluded.last_seen_at - threads.last_seen_at >= %1;";
 
 const char *const rememberProjectSql =
     "INSERT INTO projects (path, name, codex_project_id, is_pinned, first_seen_at, "
@@ -169,6 +170,12 @@ struct ThreadRecord
 {
     qCWarning(lcTolvaran).noquote() << "Project catalog:" << cause.message();
     throw ProjectCatalogError(kind);
+}
+
+// The upsert statements with the refresh interval filled in.
+QString upsertSql(const char *sql)
+{
+    return QString::fromUtf8(sql).arg(ProjectCatalogStore::lastSeenRefreshSeconds);
 }
 
 QString folderName(const QString &path)
@@ -357,8 +364,8 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
         // back when it goes, after the statements are finalised.
         SqliteTransaction transaction(db);
         {
-            SqliteStatement projectUpsert(db, QString::fromUtf8(projectUpsertSql));
-            SqliteStatement threadUpsert(db, QString::fromUtf8(threadUpsertSql));
+            SqliteStatement projectUpsert(db, upsertSql(projectUpsertSql));
+            SqliteStatement threadUpsert(db, upsertSql(threadUpsertSql));
             for (const CodexProject &project : projects) {
                 const QString path = standardizedPath(project.path());
                 upsertProject(projectUpsert, project, path, observedAt);

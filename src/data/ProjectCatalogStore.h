@@ -32,7 +32,7 @@ public:
     static constexpr int busyTimeoutMilliseconds = 2000;
     // A row whose values did not change is rewritten (to refresh its last_seen_at) at most
     // this often, so that a full refresh of unchanged projects writes nothing.
-    static constexpr double lastSeenRefreshSeconds = 300.0;
+    static constexpr int lastSeenRefreshSeconds = 300;
 
     // The catalog in `applicationSupportDirectory`; an empty folder means there is none, and
     // every operation then fails with databaseOpenFailed. Touches no file.

@@ -283,8 +283,9 @@ TEST_F(ProjectCatalogStoreTest, blankNamesFallBackToTheFolder)
 
 TEST_F(ProjectCatalogStoreTest, pathSpellingsOfOneFolderAreOneProject)
 {
-    store.synchronize({makeProject(QStringLiteral("/w/app/"), {makeThread(QStringLiteral("a"), 1)})},
-                      Timestamp::fromSeconds(1000));
+    store.synchronize(
+        {makeProject(QStringLiteral("/w/app/"), {makeThread(QStringLiteral("a"), 1)})},
+        Timestamp::fromSeconds(1000));
     store.synchronize(
         {makeProject(QStringLiteral("/w/x/../app"), {makeThread(QStringLiteral("b"), 2)})},
         Timestamp::fromSeconds(1000));
@@ -361,7 +362,8 @@ TEST_F(ProjectCatalogStoreTest, equalActivityKeepsTheSavedOrder)
                        makeProject(QStringLiteral("/w/m"), {}, {}, false, {}, same)},
                       Timestamp::fromSeconds(1000));
     EXPECT_EQ(paths(store.loadProjects(false)),
-              (QStringList{QStringLiteral("/w/z"), QStringLiteral("/w/a"), QStringLiteral("/w/m")}));
+              (QStringList{QStringLiteral("/w/z"), QStringLiteral("/w/a"),
+                           QStringLiteral("/w/m")}));
 }
 
 TEST_F(ProjectCatalogStoreTest, markingAThreadReadClearsOnlyItsMark)
