@@ -203,16 +203,3 @@ TEST_F(ProjectTagStoreTest, undecodableValueLoadsEmptyAndIsNeverOverwritten)
     store->save(change);
     EXPECT_EQ(store->loadSnapshot(), change);
 }
-
-TEST(ProjectTagError, eachCaseCarriesItsSentence)
-{
-    using Kind = ProjectTagError::Kind;
-    const std::pair<Kind, QString> cases[] = {
-        {Kind::emptyName, QStringLiteral("Enter a tag name.")},
-        {Kind::nameTooLong, QStringLiteral("Tag names must be 40 characters or fewer.")},
-        {Kind::duplicateName, QStringLiteral("A tag with that name already exists.")},
-        {Kind::storageFailure, QStringLiteral("The tag changes could not be saved.")},
-    };
-    for (const auto &[kind, message] : cases)
-        EXPECT_EQ(ProjectTagError(kind).message(), message);
-}
