@@ -82,7 +82,8 @@ DesktopActionResult SystemDesktopServices::openUrl(const QUrl &url)
         return DesktopActionResult::failure(Status::InvalidLink,
                                             QStringLiteral("The link is not valid."));
     if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()))
-        return missingFolder(url.toLocalFile());
+        return DesktopActionResult::failure(
+            Status::MissingFolder, QStringLiteral("%1 does not exist.").arg(url.toLocalFile()));
 
     if (!hasRegisteredHandler(handlerTypeOf(url))) {
         const QString message =

@@ -90,6 +90,13 @@ QStringList TerminalEmulator::argumentsToOpen(const QString &folder) const
 QStringList TerminalEmulator::argumentsToRun(const QString &folder,
                                              const QStringList &command) const
 {
+    // Several terminals (konsole, Debian's gnome-terminal wrapper behind x-terminal-emulator)
+    // read a lone word after -e as a command line and split it, so a program whose path holds
+    // a space would break. A fixed script that runs its own arguments always puts more than
+    // one word there; the program and its arguments reach it as they are, never spliced.
+    const QStringList wrapped = QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                            QStringLiteral("exec \"$0\" \"$@\"")}
+                                + command;
     QStringList arguments = argumentsToOpen(folder);
     switch (m_family) {
     case Family::Generic:
@@ -107,7 +114,7 @@ QStringList TerminalEmulator::argumentsToRun(const QString &folder,
     case Family::Foot:
         break;
     }
-    return arguments + command;
+    return arguments + wrapped;
 }
 
 } // namespace tolvaran::Internal

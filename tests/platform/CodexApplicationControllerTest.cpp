@@ -70,7 +70,7 @@ protected:
 TEST_F(CodexApplicationWorld, findsQuitsAndReopensTheApplicationAsItRan)
 {
     const auto process = start();
-    auto codex = controller();
+    auto codex = controller(3000); // sleep quits at once; the limit only bounds a failure
 
     const QList<CodexApplicationInstance> found = codex.runningInstances();
     ASSERT_EQ(found.size(), 1);

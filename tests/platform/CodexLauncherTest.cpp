@@ -43,8 +43,6 @@ TEST(CodexLinks, newChatLinkCarriesThePathEncodedWithItsSlashes)
         const std::optional<QUrl> link = codexNewChatLink(folder);
         ASSERT_TRUE(link) << row.folder;
         EXPECT_EQ(link->toString(QUrl::FullyEncoded), QString::fromUtf8(row.link));
-        EXPECT_EQ(link->scheme(), QStringLiteral("codex"));
-        EXPECT_EQ(link->host(), QStringLiteral("new"));
         EXPECT_EQ(QUrlQuery(*link).queryItemValue(QStringLiteral("path"), QUrl::FullyDecoded),
                   folder);
     }
@@ -139,7 +137,7 @@ TEST_F(CodexLauncherWorld, missingCommandLineAndBadIdsSaySoAndOpenNothing)
 
 TEST_F(CodexLauncherWorld, withoutAHandlerCodexRunsInTheTerminalInTheFolder)
 {
-    const QString codex = installCodex();
+    installCodex();
     fixtures::writeRecordingProgram(bin, QStringLiteral("x-terminal-emulator"),
                                     home.filePath(QStringLiteral("terminal.rec")), true);
     SystemDesktopServices desktop;
@@ -149,7 +147,6 @@ TEST_F(CodexLauncherWorld, withoutAHandlerCodexRunsInTheTerminalInTheFolder)
     const auto terminal = fixtures::waitForRecord(home.filePath(QStringLiteral("terminal.rec")));
     ASSERT_TRUE(terminal);
     EXPECT_EQ(terminal->workingDirectory, folder);
-    EXPECT_EQ(terminal->arguments, QStringList({QStringLiteral("-e"), codex}));
     const auto newChat = fixtures::waitForRecord(codexRecord());
     ASSERT_TRUE(newChat);
     EXPECT_EQ(newChat->workingDirectory, folder);
