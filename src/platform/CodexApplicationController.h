@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/CodexApplicationInstance.h"
+#include "platform/CodexApplicationQuitResult.h"
+#include "platform/DesktopActionResult.h"
+
+#include <QList>
+
+namespace tolvaran {
+
+// Quitting the Codex desktop application and starting it again, so that its files can be
+// changed while it is not running. An interface so that its callers can be tested with a
+// double (tests/support/FakeCodexApplicationController); SystemCodexApplicationController is
+// the real one. The operations block: call them from a worker thread.
+class CodexApplicationController
+{
+public:
+    virtual ~CodexApplicationController() = default;
+
+    // The running instances of the application, in the order the system lists them.
+    virtual QList<CodexApplicationInstance> runningInstances() = 0;
+
+    // Asks every running instance to quit politely, then waits until all have quit or the
+    // wait's limit has passed. Nothing is forced: an instance that does not quit keeps running.
+    virtual CodexApplicationQuitResult quitAll() = 0;
+
+    // Starts `instance` again from its recorded executable, arguments and folder, without
+    // bringing it to the front. Returns once it has started.
+    virtual DesktopActionResult reopen(const CodexApplicationInstance &instance) = 0;
+};
+
+} // namespace tolvaran

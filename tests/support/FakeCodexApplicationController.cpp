@@ -1,0 +1,37 @@
+#include "support/FakeCodexApplicationController.h"
+
+namespace tolvaran::fixtures {
+
+QList<CodexApplicationInstance> FakeCodexApplicationController::runningInstances()
+{
+    const std::lock_guard lock(m_mutex);
+    return running;
+}
+
+CodexApplicationQuitResult FakeCodexApplicationController::quitAll()
+{
+    const std::lock_guard lock(m_mutex);
+    ++quitAllCalls;
+    CodexApplicationQuitResult result;
+    result.askedToQuit = running;
+    QList<CodexApplicationInstance> stayed;
+    for (const CodexApplicationInstance &instance : std::as_const(running)) {
+        if (refusingToQuit.contains(instance.processId))
+            stayed << instance;
+    }
+    result.stillRunning = stayed;
+    running = stayed;
+    return result;
+}
+
+DesktopActionResult FakeCodexApplicationController::reopen(
+    const CodexApplicationInstance &instance)
+{
+    const std::lock_guard lock(m_mutex);
+    reopened << instance;
+    if (reopenResult.opened())
+        running << instance;
+    return reopenResult;
+}
+
+} // namespace tolvaran::fixtures

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/CodexApplicationController.h"
+
+#include <QList>
+
+#include <mutex>
+
+namespace tolvaran::fixtures {
+
+// Codex instances that exist only as records. quitAll() "quits" every running instance except
+// those listed in `refusingToQuit`, which stay running; reopen() starts an instance again by
+// adding it to `running`. Safe to call from a worker thread while a test reads it after the
+// job has finished.
+class FakeCodexApplicationController final : public CodexApplicationController
+{
+public:
+    QList<CodexApplicationInstance> runningInstances() override;
+    CodexApplicationQuitResult quitAll() override;
+    DesktopActionResult reopen(const CodexApplicationInstance &instance) override;
+
+    // Behaviour.
+    QList<CodexApplicationInstance> running;
+    QList<qint64> refusingToQuit; // process ids
+    DesktopActionResult reopenResult = DesktopActionResult::success();
+
+    // Calls.
+    int quitAllCalls = 0;
+    QList<CodexApplicationInstance> reopened; // every reopen request, also failed ones
+
+private:
+    std::mutex m_mutex;
+};
+
+} // namespace tolvaran::fixtures

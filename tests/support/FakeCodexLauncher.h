@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/CodexLauncher.h"
+
+#include <QList>
+#include <QPair>
+#include <QStringList>
+
+namespace tolvaran::fixtures {
+
+// A Codex launcher that records what it was asked to open and answers with `result`.
+class FakeCodexLauncher final : public CodexLauncher
+{
+public:
+    DesktopActionResult openThread(const QString &threadID, const QString &folder) override;
+    DesktopActionResult startNewChat(const QString &folder) override;
+
+    DesktopActionResult result = DesktopActionResult::success();
+
+    QList<QPair<QString, QString>> openedThreads; // (thread id, folder)
+    QStringList newChatFolders;
+};
+
+} // namespace tolvaran::fixtures

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/FolderPicker.h"
+
+#include <QList>
+
+namespace tolvaran::fixtures {
+
+// A folder dialog that records each request and answers with the next of `answers` (a path,
+// or none for a cancelled dialog); cancelled once the answers run out.
+class FakeFolderPicker final : public FolderPicker
+{
+public:
+    std::optional<QString> chooseNewFolder(const FolderPickerRequest &request) override;
+
+    QList<std::optional<QString>> answers;
+    QList<FolderPickerRequest> requests;
+};
+
+} // namespace tolvaran::fixtures
