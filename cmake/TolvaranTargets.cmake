@@ -34,6 +34,8 @@ function(tolvaran_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE tolvaran_options GTest::gtest GTest::gmock ${ARGN})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  # Tests may write plain string literals where a QString is expected.
+  target_compile_options(${name} PRIVATE -UQT_NO_CAST_FROM_ASCII -UQT_NO_CAST_TO_ASCII)
   include(GoogleTest)
   gtest_discover_tests(${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
