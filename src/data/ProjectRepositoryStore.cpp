@@ -56,10 +56,10 @@ QString trimmedOfSlashes(const QString &text)
     return result;
 }
 
-qint64 countAfterSign(const QString &piece)
+qint64 countAfterSign(const QString &part)
 {
     bool ok = false;
-    const qint64 value = piece.mid(1).toLongLong(&ok, 10);
+    const qint64 value = part.mid(1).toLongLong(&ok, 10);
     return ok ? value : 0;
 }
 
@@ -99,12 +99,12 @@ ProjectGitStatus ProjectRepositoryStore::loadGitStatus(
         } else if (line.startsWith(QLatin1String("# branch.upstream "))) {
             status.upstream = line.mid(18);
         } else if (line.startsWith(QLatin1String("# branch.ab "))) {
-            const QStringList pieces = line.mid(12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            for (const QString &piece : pieces) {
-                if (piece.startsWith(QLatin1Char('+')))
-                    status.aheadCount = countAfterSign(piece);
-                else if (piece.startsWith(QLatin1Char('-')))
-                    status.behindCount = countAfterSign(piece);
+            const QStringList parts = line.mid(12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            for (const QString &part : parts) {
+                if (part.startsWith(QLatin1Char('+')))
+                    status.aheadCount = countAfterSign(part);
+                else if (part.startsWith(QLatin1Char('-')))
+                    status.behindCount = countAfterSign(part);
             }
         }
     }
@@ -121,10 +121,10 @@ QList<ProjectCommit> ProjectRepositoryStore::loadRecentCommits(const QString &pa
     if (result.exitCode != 0)
         return {};
     QList<ProjectCommit> commits;
-    const QStringList pieces = result.output.split(recordSeparator, Qt::SkipEmptyParts);
-    for (const QString &piece : pieces) {
+    const QStringList parts = result.output.split(recordSeparator, Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
         // Four splits only, so a subject holding the separator keeps the rest of its line.
-        const QStringList fields = Internal::splitAtMost(piece, unitSeparator, 4);
+        const QStringList fields = Internal::splitAtMost(part, unitSeparator, 4);
         if (fields.size() != 5)
             continue;
         // Trimming the hash drops the line feed git puts between commits.
@@ -171,7 +171,8 @@ QList<ProjectMarkdownFile> ProjectRepositoryStore::loadMarkdownFiles(const QStri
     return files;
 }
 
-std::optional<QString> ProjectRepositoryStore::discoveredOrigin(const LocalTeamProjectSource &source)
+std::optional<QString> ProjectRepositoryStore::discoveredOrigin(
+    const LocalTeamProjectSource &source)
 {
     if (!source.canDiscoverGitOrigin)
         return std::nullopt;
@@ -182,8 +183,9 @@ std::optional<QString> ProjectRepositoryStore::discoveredOrigin(const LocalTeamP
             return entry->remote;
     }
     // Git runs without the lock; two concurrent misses may both run it, the later one wins.
-    std::optional<QString> remote = m_git.value(
-        source.path, {QStringLiteral("remote"), QStringLiteral("get-url"), QStringLiteral("origin")});
+    std::optional<QString> remote =
+        m_git.value(source.path, {QStringLiteral("remote"), QStringLiteral("get-url"),
+                                  QStringLiteral("origin")});
     std::lock_guard lock(m_originCacheMutex);
     m_originCache.insert(source.path,
                          {remote, std::chrono::steady_clock::now() + originCacheDuration});
@@ -191,7 +193,8 @@ std::optional<QString> ProjectRepositoryStore::discoveredOrigin(const LocalTeamP
 }
 
 std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectState(
-    const LocalTeamProjectSource &source, const std::optional<LocalTeamProjectState> &previousState)
+    const LocalTeamProjectSource &source,
+    const std::optional<LocalTeamProjectState> &previousState)
 {
     const std::optional<QString> origin =
         source.gitOriginURL ? source.gitOriginURL : discoveredOrigin(source);
@@ -210,7 +213,8 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
                       QStringLiteral("--untracked-files=all")});
     if (statusRun.exitCode != 0)
         return std::nullopt;
-    const Internal::TeamWorktreeStatus status = Internal::TeamWorktreeStatus::parse(statusRun.output);
+    const Internal::TeamWorktreeStatus status =
+        Internal::TeamWorktreeStatus::parse(statusRun.output);
     const Internal::TeamProjectScan scan(m_git, source.path);
 
     LocalTeamProjectState state;
@@ -223,7 +227,8 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
     shared.stagedCount = status.stagedCount;
     shared.modifiedCount = status.modifiedCount;
     shared.untrackedCount = status.untrackedCount;
-    shared.isDirty = status.stagedCount > 0 || status.modifiedCount > 0 || status.untrackedCount > 0;
+    shared.isDirty =
+        status.stagedCount > 0 || status.modifiedCount > 0 || status.untrackedCount > 0;
     if (shared.isDirty) {
         const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts();
         shared.additions = counts.additions;
@@ -264,7 +269,8 @@ std::optional<QString> ProjectRepositoryStore::normalizedRemote(const QString &r
     if (text.startsWith(QLatin1String("git@")) && text.contains(QLatin1Char(':'))) {
         // "git@host:owner/repo"
         const qsizetype colon = text.indexOf(QLatin1Char(':'));
-        result = text.mid(4, colon - 4) + QLatin1Char('/') + withoutLeadingSlashes(text.mid(colon + 1));
+        result = text.mid(4, colon - 4) + QLatin1Char('/')
+                 + withoutLeadingSlashes(text.mid(colon + 1));
     } else if (!text.contains(QLatin1String("://")) && text.contains(QLatin1Char(':'))) {
         // "[user[:password]@]host:path" or "alias:path". A user and password never become
         // part of the identity: they differ between teammates and must not be published.
@@ -301,13 +307,13 @@ std::optional<QString> ProjectRepositoryStore::normalizedRemote(const QString &r
 std::optional<RepositoryIdentity> ProjectRepositoryStore::repositoryIdentity(
     const QString &normalizedRemote)
 {
-    const QStringList pieces = normalizedRemote.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (pieces.isEmpty())
+    const QStringList parts = normalizedRemote.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
         return std::nullopt;
     const QByteArray digest =
         QCryptographicHash::hash(normalizedRemote.toUtf8(), QCryptographicHash::Sha256);
     return RepositoryIdentity{QString::fromLatin1(digest.toHex()),
-                              graphemePrefix(pieces.last(), maximumRepositoryNameCharacters)};
+                              graphemePrefix(parts.last(), maximumRepositoryNameCharacters)};
 }
 
 bool ProjectRepositoryStore::canShare(const QString &relativePath)

@@ -23,10 +23,10 @@ constexpr QChar unitSeparator(0x1F);
 QStringList secretExclusions()
 {
     static const QStringList patterns{
-        QStringLiteral(".env"),        QStringLiteral(".env.*"),       QStringLiteral("*.pem"),
-        QStringLiteral("*.key"),       QStringLiteral("*.p12"),        QStringLiteral("*.pfx"),
-        QStringLiteral("*id_rsa*"),    QStringLiteral("*id_ed25519*"), QStringLiteral("*credentials*"),
-        QStringLiteral("*secrets*"),
+        QStringLiteral(".env"),          QStringLiteral(".env.*"),   QStringLiteral("*.pem"),
+        QStringLiteral("*.key"),         QStringLiteral("*.p12"),    QStringLiteral("*.pfx"),
+        QStringLiteral("*id_rsa*"),      QStringLiteral("*id_ed25519*"),
+        QStringLiteral("*credentials*"), QStringLiteral("*secrets*"),
     };
     QStringList pathspecs;
     for (const QString &pattern : patterns)
@@ -89,10 +89,10 @@ TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts() const
             continue;
         // Git prints "-" for binary files: they count 0. Capping each term and each sum keeps
         // the arithmetic far from overflow.
-        counts.additions = std::min(maximumLineCount,
-                                    counts.additions + boundedCount(fields.at(0), maximumLineCount));
-        counts.deletions = std::min(maximumLineCount,
-                                    counts.deletions + boundedCount(fields.at(1), maximumLineCount));
+        const qint64 added = boundedCount(fields.at(0), maximumLineCount);
+        const qint64 deleted = boundedCount(fields.at(1), maximumLineCount);
+        counts.additions = std::min(maximumLineCount, counts.additions + added);
+        counts.deletions = std::min(maximumLineCount, counts.deletions + deleted);
     }
     return counts;
 }

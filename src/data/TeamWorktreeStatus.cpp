@@ -10,25 +10,25 @@ namespace {
 
 constexpr QChar recordSeparator(0x1E);
 
-// The first `fieldCount` space-separated fields of `piece` (empty fields skipped) and, as one
+// The first `fieldCount` space-separated fields of `entry` (empty fields skipped) and, as one
 // more field, everything after the space that ends the last of them, spaces included. Fewer
 // fields than asked, or nothing after them, give an empty list.
-QStringList splitFields(const QString &piece, int fieldCount)
+QStringList splitFields(const QString &entry, int fieldCount)
 {
     QStringList fields;
     qsizetype position = 0;
     while (fields.size() < fieldCount) {
-        while (position < piece.size() && piece.at(position) == QLatin1Char(' '))
+        while (position < entry.size() && entry.at(position) == QLatin1Char(' '))
             ++position;
-        const qsizetype end = piece.indexOf(QLatin1Char(' '), position);
-        if (position >= piece.size() || end < 0)
+        const qsizetype end = entry.indexOf(QLatin1Char(' '), position);
+        if (position >= entry.size() || end < 0)
             return {};
-        fields.append(piece.mid(position, end - position));
+        fields.append(entry.mid(position, end - position));
         position = end + 1;
     }
-    if (position >= piece.size())
+    if (position >= entry.size())
         return {};
-    fields.append(piece.mid(position));
+    fields.append(entry.mid(position));
     return fields;
 }
 
@@ -42,21 +42,21 @@ QStringList uniqueSorted(QStringList paths)
 
 } // namespace
 
-std::optional<TeamChangeRecord> TeamChangeRecord::parse(const QString &piece)
+std::optional<TeamChangeRecord> TeamChangeRecord::parse(const QString &entry)
 {
-    if (piece.startsWith(QLatin1String("? "))) {
-        return TeamChangeRecord{piece.mid(2), QLatin1Char('?'), QLatin1Char('?'), true};
+    if (entry.startsWith(QLatin1String("? "))) {
+        return TeamChangeRecord{entry.mid(2), QLatin1Char('?'), QLatin1Char('?'), true};
     }
     int fieldsBeforePath = 0;
-    if (piece.startsWith(QLatin1String("1 ")))
+    if (entry.startsWith(QLatin1String("1 ")))
         fieldsBeforePath = 8;
-    else if (piece.startsWith(QLatin1String("2 ")))
+    else if (entry.startsWith(QLatin1String("2 ")))
         fieldsBeforePath = 9;
-    else if (piece.startsWith(QLatin1String("u ")))
+    else if (entry.startsWith(QLatin1String("u ")))
         fieldsBeforePath = 10;
     else
         return std::nullopt;
-    const QStringList fields = splitFields(piece, fieldsBeforePath);
+    const QStringList fields = splitFields(entry, fieldsBeforePath);
     if (fields.size() != fieldsBeforePath + 1 || fields.at(1).size() != 2)
         return std::nullopt;
     return TeamChangeRecord{fields.last(), fields.at(1).at(0), fields.at(1).at(1), false};
@@ -68,30 +68,30 @@ TeamWorktreeStatus TeamWorktreeStatus::parse(const QString &output)
     QStringList records;
     QStringList changed;
     QStringList untracked;
-    const QStringList pieces = output.split(QChar(0), Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        const QString &piece = pieces.at(i);
-        if (piece.startsWith(QLatin1String("# branch.oid "))) {
-            const QString oid = piece.mid(13);
+    const QStringList entries = output.split(QChar(0), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString &entry = entries.at(i);
+        if (entry.startsWith(QLatin1String("# branch.oid "))) {
+            const QString oid = entry.mid(13);
             status.headSHA = oid == QLatin1String("(initial)") ? std::nullopt
                                                                : std::optional<QString>(oid);
             continue;
         }
-        if (piece.startsWith(QLatin1String("# branch.head "))) {
-            const QString head = piece.mid(14);
+        if (entry.startsWith(QLatin1String("# branch.head "))) {
+            const QString head = entry.mid(14);
             status.branch = head == QLatin1String("(detached)") ? std::nullopt
                                                                 : std::optional<QString>(head);
             continue;
         }
-        // A rename or copy entry is always followed by its original path as a piece of its
+        // A rename or copy entry is always followed by its original path as a field of its
         // own. It is consumed here whatever it looks like, so that a file named like an entry
         // ("1 ...", "? x") is never counted as one.
-        if (piece.startsWith(QLatin1String("2 ")))
+        if (entry.startsWith(QLatin1String("2 ")))
             ++i;
-        const auto record = TeamChangeRecord::parse(piece);
+        const auto record = TeamChangeRecord::parse(entry);
         if (!record)
             continue;
-        records.append(piece);
+        records.append(entry);
         if (record->isUntracked) {
             ++status.untrackedCount;
             untracked.append(record->path);
@@ -107,7 +107,8 @@ TeamWorktreeStatus TeamWorktreeStatus::parse(const QString &output)
         }
     }
     status.changedFiles = uniqueSorted(changed);
-    untracked.removeIf([](const QString &path) { return !ProjectRepositoryStore::canShare(path); });
+    untracked.removeIf(
+        [](const QString &path) { return !ProjectRepositoryStore::canShare(path); });
     status.untrackedFiles = uniqueSorted(untracked);
     status.fingerprintInput = records.join(recordSeparator);
     return status;

@@ -18,7 +18,7 @@ struct TeamChangeRecord
     // An ordinary ("1 "), renamed or copied ("2 "), unmerged ("u ") or untracked ("? ")
     // entry; nothing for headers and anything else. Fields are split on spaces, at most as
     // many times as the kind has fields before its path, so spaces inside the path stay.
-    static std::optional<TeamChangeRecord> parse(const QString &piece);
+    static std::optional<TeamChangeRecord> parse(const QString &entry);
 };
 
 // The working-tree state the team scan reads from `git status --porcelain=v2 --branch -z

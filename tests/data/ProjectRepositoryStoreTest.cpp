@@ -185,7 +185,8 @@ TEST(ProjectRepositoryStore, recentCommitsNewestFirstAtMostEight)
     ASSERT_EQ(commits.size(), 8);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(commits.at(i).hash, hashes.at(i)) << i;
-    EXPECT_EQ(commits.at(0).subject, QStringLiteral("odd") + QChar(0x1F) + QStringLiteral("subject"));
+    EXPECT_EQ(commits.at(0).subject,
+              QStringLiteral("odd") + QChar(0x1F) + QStringLiteral("subject"));
     EXPECT_EQ(commits.at(1).subject, QString());
     EXPECT_EQ(commits.at(1).author, QStringLiteral("Grace Hopper"));
     EXPECT_EQ(commits.at(2).subject, QStringLiteral("Change 9"));

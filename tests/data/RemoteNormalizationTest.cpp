@@ -36,7 +36,8 @@ TEST(RemoteNormalization, equivalentRemotesGiveOneCanonicalText)
         {"", nullptr},
     };
     for (const auto &row : rows) {
-        const auto normalized = ProjectRepositoryStore::normalizedRemote(QString::fromUtf8(row.remote));
+        const auto normalized =
+            ProjectRepositoryStore::normalizedRemote(QString::fromUtf8(row.remote));
         if (row.expected)
             EXPECT_EQ(normalized, QString::fromUtf8(row.expected)) << row.remote;
         else
@@ -78,5 +79,6 @@ TEST(RemoteNormalization, onlyPathsThatLookHarmlessMayBeShared)
                                 "aws_credentials.json", "config/Secrets.yml"}) {
         EXPECT_FALSE(ProjectRepositoryStore::canShare(QLatin1String(refused))) << refused;
     }
-    EXPECT_FALSE(ProjectRepositoryStore::canShare(QStringLiteral("a") + QChar(0) + QStringLiteral("b")));
+    EXPECT_FALSE(
+        ProjectRepositoryStore::canShare(QStringLiteral("a") + QChar(0) + QStringLiteral("b")));
 }

@@ -35,9 +35,9 @@ LocalTeamProjectSource sourceFor(const QString &path)
     return source;
 }
 
-QString nul(const QStringList &pieces)
+QString nul(const QStringList &entries)
 {
-    return pieces.join(QChar(0)) + QChar(0);
+    return entries.join(QChar(0)) + QChar(0);
 }
 
 void setModificationTime(const QString &path, qint64 milliseconds)
@@ -96,7 +96,8 @@ TEST(TeamWorktreeStatus, parsesEntriesAndConsumesTheOriginalPathOfARename)
                   .join(QChar(0x1E)));
 
     const TeamWorktreeStatus unborn = TeamWorktreeStatus::parse(
-        nul({QStringLiteral("# branch.oid (initial)"), QStringLiteral("# branch.head (detached)")}));
+        nul({QStringLiteral("# branch.oid (initial)"),
+             QStringLiteral("# branch.head (detached)")}));
     EXPECT_FALSE(unborn.headSHA);
     EXPECT_FALSE(unborn.branch);
     EXPECT_EQ(TeamWorktreeStatus::parse(QString()).fingerprintInput, QString());
@@ -104,10 +105,10 @@ TEST(TeamWorktreeStatus, parsesEntriesAndConsumesTheOriginalPathOfARename)
 
 TEST(TeamWorktreeStatus, listsTheFirstHundredChangedPathsButCountsAll)
 {
-    QStringList pieces;
+    QStringList entries;
     for (int i = 149; i >= 0; --i)
-        pieces.append(QStringLiteral("? f%1.txt").arg(i, 3, 10, QLatin1Char('0')));
-    const TeamWorktreeStatus status = TeamWorktreeStatus::parse(nul(pieces));
+        entries.append(QStringLiteral("? f%1.txt").arg(i, 3, 10, QLatin1Char('0')));
+    const TeamWorktreeStatus status = TeamWorktreeStatus::parse(nul(entries));
     EXPECT_EQ(status.untrackedCount, 150);
     ASSERT_EQ(status.changedFiles.size(), 100);
     EXPECT_EQ(status.changedFiles.first(), QStringLiteral("f050.txt")); // git's first 100
@@ -146,7 +147,8 @@ TEST(TeamProjectScan, cleanRepositoryCostsOneGitRun)
     const auto state = store.loadTeamProjectState(sourceFor(repository.path()), std::nullopt);
     ASSERT_TRUE(state);
     EXPECT_EQ(GitDouble::loggedRuns(log).size(), 1);
-    const auto identity = ProjectRepositoryStore::repositoryIdentity(QStringLiteral("example.com/team/app"));
+    const auto identity =
+        ProjectRepositoryStore::repositoryIdentity(QStringLiteral("example.com/team/app"));
     EXPECT_EQ(state->shared.repositoryId, identity->id);
     EXPECT_EQ(state->shared.repositoryName, QStringLiteral("app"));
     EXPECT_EQ(state->shared.branch, QStringLiteral("main"));
@@ -201,7 +203,8 @@ TEST(TeamProjectScan, secretFilesAreCountedButNeverListedOrRead)
     EXPECT_EQ(state->shared.changedFiles,
               (QStringList{QStringLiteral("app.txt"), QStringLiteral("leak.txt"),
                            QStringLiteral("note.txt")}));
-    EXPECT_TRUE(state->summaryEvidence.contains(QLatin1String("Current tracked and staged diff:\n")));
+    EXPECT_TRUE(
+        state->summaryEvidence.contains(QLatin1String("Current tracked and staged diff:\n")));
     EXPECT_TRUE(state->summaryEvidence.contains(QLatin1String("+two")));
     EXPECT_TRUE(state->summaryEvidence.contains(
         QLatin1String("Current untracked file note.txt:\nplain note\n")));
@@ -239,7 +242,8 @@ TEST(TeamProjectScan, untrackedSamplesAreOnlyRegularFilesInsideTheProject)
     home.writeFile(QStringLiteral("project/long.txt"), QByteArray(5000, 'x'));
     home.writeFile(QStringLiteral("project/cut.txt"), QByteArray(4095, 'x') + "\xc3\xa9");
     EXPECT_EQ(scan.loadSummaryEvidence({QStringLiteral("long.txt"), QStringLiteral("cut.txt")}),
-              QStringLiteral("Current untracked file long.txt:\n") + QString(4096, QLatin1Char('x')));
+              QStringLiteral("Current untracked file long.txt:\n")
+                  + QString(4096, QLatin1Char('x')));
 }
 
 TEST(TeamProjectScan, fingerprintFollowsTheWorkAndDeletedFilesHaveNoDate)

@@ -38,7 +38,8 @@ void GitRepositoryBuilder::isolateGitConfiguration()
     static std::once_flag once;
     std::call_once(once, [] {
         // Lives as long as the test program: the configuration every git run reads.
-        static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/tolvaran-git-config-XXXXXX"));
+        static QTemporaryDir folder(QDir::tempPath()
+                                    + QStringLiteral("/tolvaran-git-config-XXXXXX"));
         const QString config = folder.path() + QStringLiteral("/gitconfig");
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly)
