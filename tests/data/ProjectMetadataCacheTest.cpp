@@ -246,11 +246,3 @@ TEST(ProjectMetadataCache, aBurstOfChangesIsWrittenOnce)
     ASSERT_TRUE(eventually([&] { return replacements.count() > 1; }));
     EXPECT_EQ(replacements.count(), 2);
 }
-
-TEST(ProjectMetadataCache, withoutAFolderNothingIsWritten)
-{
-    ProjectMetadataCache cache{QString()};
-    EXPECT_TRUE(cache.filePath().isEmpty());
-    cache.markInitialIndexCompleted();
-    EXPECT_EQ(cache.currentSnapshot().hasCompletedInitialIndex, true);
-}
