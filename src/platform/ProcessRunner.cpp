@@ -95,6 +95,8 @@ ProcessResult ProcessRunner::run(const ProcessRequest &request)
     }
     if (!request.outputToFile)
         result.standardOutput += process.readAllStandardOutput();
+    else if (request.maximumOutputBytes >= 0)
+        result.standardOutput = outputFile.read(request.maximumOutputBytes);
     else
         result.standardOutput = outputFile.readAll();
     result.standardError += process.readAllStandardError();

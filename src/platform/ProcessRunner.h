@@ -21,6 +21,9 @@ struct ProcessRequest
     // Send standard output to a private temporary file instead of a pipe; for output that
     // can be large (whole diffs, logs).
     bool outputToFile = false;
+    // With outputToFile: read back at most this many bytes of the output (negative: all of
+    // it), so that a caller wanting only the start of a huge output never holds all of it.
+    qint64 maximumOutputBytes = -1;
 };
 
 struct ProcessResult

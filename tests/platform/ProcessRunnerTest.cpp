@@ -83,3 +83,15 @@ TEST(ProcessRunner, largeOutputThroughAFile)
     ASSERT_TRUE(result.succeeded());
     EXPECT_EQ(result.standardOutput.size(), 3000000);
 }
+
+TEST(ProcessRunner, outputFileIsReadBackOnlyUpToTheLimit)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    request.arguments = {QStringLiteral("-c"), QStringLiteral("head -c 100000 /dev/zero")};
+    request.outputToFile = true;
+    request.maximumOutputBytes = 4096;
+    const ProcessResult result = ProcessRunner::run(request);
+    ASSERT_TRUE(result.succeeded());
+    EXPECT_EQ(result.standardOutput.size(), 4096);
+}

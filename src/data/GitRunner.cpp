@@ -1,0 +1,91 @@
+#include "data/GitRunner.h"
+
+#include "platform/ProcessRunner.h"
+
+#include <QFileInfo>
+
+namespace tolvaran::Internal {
+
+namespace {
+
+const QString systemGitPath = QStringLiteral("/usr/bin/git");
+
+} // namespace
+
+GitRunner::GitRunner(QString executable)
+    : m_executable(std::move(executable))
+{
+}
+
+QString GitRunner::executable() const
+{
+    if (!m_executable.isEmpty()) {
+        const QFileInfo info(m_executable);
+        return info.isFile() && info.isExecutable() ? m_executable : QString();
+    }
+    return ProcessRunner::findExecutable(QStringLiteral("git"), {systemGitPath});
+}
+
+GitRunResult GitRunner::run(const QString &folder, const QStringList &arguments,
+                            qint64 maximumOutputBytes) const
+{
+    GitRunResult result;
+    // A folder that is gone is a real answer (there is no repository there any more).
+    if (!QFileInfo::exists(folder)) {
+        result.conclusive = true;
+        return result;
+    }
+    const QString program = executable();
+    if (program.isEmpty())
+        return result;
+
+    ProcessRequest request;
+    request.program = program;
+    request.arguments = QStringList{QStringLiteral("-C"), folder} + arguments;
+    request.environment = {{QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0")}};
+    request.timeoutMilliseconds = timeLimitMilliseconds;
+    // Output can be a whole diff: it goes to a file and is read back once git has ended.
+    request.outputToFile = true;
+    request.maximumOutputBytes = maximumOutputBytes;
+    const ProcessResult process = ProcessRunner::run(request);
+
+    if (process.timedOut) {
+        result.exitCode = timedOutExitCode;
+        return result;
+    }
+    if (!process.started || process.crashed)
+        return result;
+    result.conclusive = true;
+    result.exitCode = process.exitCode;
+    result.output = QString::fromUtf8(process.standardOutput);
+    return result;
+}
+
+std::optional<QString> GitRunner::value(const QString &folder,
+                                        const QStringList &arguments) const
+{
+    const GitRunResult result = run(folder, arguments);
+    if (result.exitCode != 0)
+        return std::nullopt;
+    QString text = result.output.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+QStringList splitAtMost(const QString &text, QChar separator, int maximumSplits)
+{
+    QStringList fields;
+    qsizetype start = 0;
+    while (fields.size() < maximumSplits) {
+        const qsizetype end = text.indexOf(separator, start);
+        if (end < 0)
+            break;
+        fields.append(text.mid(start, end - start));
+        start = end + 1;
+    }
+    fields.append(text.mid(start));
+    return fields;
+}
+
+} // namespace tolvaran::Internal
