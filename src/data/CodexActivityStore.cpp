@@ -79,8 +79,10 @@ public:
             qsizetype lineEnd = chunk.size();
             for (qsizetype feed = chunk.lastIndexOf('\n'); feed != -1;
                  feed = feed > 0 ? chunk.lastIndexOf('\n', feed - 1) : -1) {
-                if (!m_lastLineFeedEnd)
+                if (!m_foundLineFeed) {
+                    m_foundLineFeed = true;
                     m_lastLineFeedEnd = chunkStart + quint64(feed) + 1;
+                }
                 pending.prepend(chunk.mid(feed + 1, lineEnd - feed - 1));
                 const QByteArray line = pending.join();
                 pending.clear();
@@ -91,21 +93,20 @@ public:
             pending.prepend(chunk.left(lineEnd));
             position = chunkStart;
         }
-        if (!m_lastLineFeedEnd)
-            m_lastLineFeedEnd = m_begin;
         return visit(pending.join()) ? ScanOutcome::decided : ScanOutcome::exhausted;
     }
 
     // The offset just after the region's last line feed (`begin` when it holds none): where
     // the next incremental read starts, so that an unfinished last line is read again.
-    quint64 lastLineFeedEnd() const { return m_lastLineFeedEnd.value_or(m_begin); }
+    quint64 lastLineFeedEnd() const { return m_lastLineFeedEnd; }
 
 private:
     QFile &m_file;
     const quint64 m_begin;
     const quint64 m_end;
     const quint64 m_byteLimit;
-    std::optional<quint64> m_lastLineFeedEnd;
+    bool m_foundLineFeed = false;
+    quint64 m_lastLineFeedEnd = m_begin;
 };
 
 std::optional<QJsonObject> payloadOfType(const QByteArray &line, QLatin1String type)

@@ -319,3 +319,29 @@ TEST_F(CodexStoreTest, readThatStopsBeforeTheLastRowFails)
         }
     }
 }
+
+TEST_F(CodexStoreTest, generatedHomeReadsBackAsGenerated)
+{
+    FakeCodexGeneration generation;
+    generation.threadCount = 60;
+    generation.rolloutCount = 20;
+    generation.archivedEvery = 9;    // threads 8, 17, 26, 35, 44 and 53
+    generation.namedEvery = 5;       // threads 0, 5, 10, ...
+    generation.processingEvery = 40; // of the threads with rollouts, thread 0
+    const QStringList generated = codex.generate(generation);
+    codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+
+    const QList<CodexThread> all = store.loadThreads(true);
+    EXPECT_EQ(ids(all), generated) << "newest first, as generated";
+    const QList<CodexThread> unarchived = store.loadThreads(false);
+    EXPECT_EQ(unarchived.size(), 54);
+    for (int i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(all[i].archived, i % 9 == 8);
+        EXPECT_EQ(all[i].customName.has_value(), i % 5 == 0);
+        EXPECT_EQ(all[i].latestUserMessage.has_value(), i < 20);
+        EXPECT_EQ(all[i].tokensUsed > 0, i < 20);
+    }
+    EXPECT_TRUE(all[1].latestUserMessage->startsWith(QStringLiteral("Now also: ")));
+    EXPECT_EQ(store.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
+}
