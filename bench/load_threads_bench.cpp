@@ -54,8 +54,8 @@ double sqliteToolMilliseconds(const QString &databasePath)
     return milliseconds([&] {
         QProcess tool;
         tool.setStandardOutputFile(QProcess::nullDevice());
-        tool.start(QStringLiteral("sqlite3"),
-                   {QStringLiteral("-readonly"), databasePath, QString::fromLatin1(sameRowsQuery)});
+        const QString query = QString::fromLatin1(sameRowsQuery);
+        tool.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), databasePath, query});
         if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
             std::fprintf(stderr, "sqlite3 failed: %s\n", qPrintable(tool.errorString()));
     });

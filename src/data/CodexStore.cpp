@@ -170,19 +170,21 @@ SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
     }
 }
 
+// The names of the columns Codex's table has; empty when there is no table.
 QSet<QString> threadColumns(SqliteDatabase &database)
 {
-    QSet<QString> columns;
+    std::optional<SqliteStatement> tableInfo;
     try {
-        SqliteStatement tableInfo(database, QStringLiteral("PRAGMA table_info(threads)"));
-        try {
-            while (tableInfo.step())
-                columns.insert(tableInfo.text(1));
-        } catch (const SqliteError &error) {
-            throw CodexStoreError::readFailed(error.detail());
-        }
+        tableInfo.emplace(database, QStringLiteral("PRAGMA table_info(threads)"));
     } catch (const SqliteError &error) {
         throw CodexStoreError::prepareFailed(error.detail());
+    }
+    QSet<QString> columns;
+    try {
+        while (tableInfo->step())
+            columns.insert(tableInfo->text(1));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::readFailed(error.detail());
     }
     return columns;
 }

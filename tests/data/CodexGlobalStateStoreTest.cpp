@@ -211,8 +211,10 @@ TEST_F(CodexGlobalStateStoreTest, renamingAProject)
     store.setProjectName(QStringLiteral("p5"), family.repeated(80));
     EXPECT_EQ(writeAttempts, 0) << "the same name writes nothing";
 
-    EXPECT_EQ(failure([this] { store.setProjectName(QStringLiteral("nope"), QStringLiteral("N")); },
-                      Kind::projectNotFound),
+    const auto renameUnknown = [this] {
+        store.setProjectName(QStringLiteral("nope"), QStringLiteral("N"));
+    };
+    EXPECT_EQ(failure(renameUnknown, Kind::projectNotFound),
               QStringLiteral("Codex could not find this project record."));
 
     // Names are checked before the file is read: this file is not even JSON.

@@ -345,3 +345,13 @@ TEST_F(CodexStoreTest, generatedHomeReadsBackAsGenerated)
     EXPECT_TRUE(all[1].latestUserMessage->startsWith(QStringLiteral("Now also: ")));
     EXPECT_EQ(store.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
 }
+
+TEST(CodexStore, readOnlyLoadWorksInAFolderWhoseNameNeedsEscaping)
+{
+    TemporaryHome home;
+    FakeCodexHome codex(home.filePath(QStringLiteral("odd ?#%25 ünï/.codex")));
+    codex.addThread(fakeThread(QStringLiteral("a"), 1));
+    codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+    CodexStore store(codex.databasePath(), codex.sessionIndexPath());
+    EXPECT_EQ(ids(store.loadThreads(false, false)), QStringList{QStringLiteral("a")});
+}
