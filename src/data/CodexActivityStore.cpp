@@ -38,7 +38,7 @@ enum class ScanOutcome { decided, exhausted, failed };
 
 // Reads the lines of the region [begin, end) of a file from the last to the first, one chunk
 // at a time, so that only the end of a large file is read. `begin` must be the start of a
-// line. The piece after the region's last line feed counts as a line too: a line Codex has
+// line. What follows the region's last line feed counts as a line too: a line Codex has
 // written completely but not yet ended still decides, and one it is half-way through fails to
 // parse and is passed over.
 class BackwardLineScanner final
