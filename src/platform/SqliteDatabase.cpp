@@ -7,6 +7,7 @@ namespace tolvaran {
 SqliteError::SqliteError(const QString &operation, int code, const QString &detail)
     : Error(QStringLiteral("%1 failed (SQLite %2): %3").arg(operation).arg(code).arg(detail))
     , m_code(code)
+    , m_detail(detail)
 {
 }
 

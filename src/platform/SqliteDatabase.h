@@ -14,9 +14,12 @@ class SqliteError final : public Error
 public:
     SqliteError(const QString &operation, int code, const QString &detail);
     int code() const noexcept { return m_code; }
+    // SQLite's own message, without the operation (for errors that quote SQLite verbatim).
+    const QString &detail() const noexcept { return m_detail; }
 
 private:
     int m_code;
+    QString m_detail;
 };
 
 // One SQLite connection, closed when the object goes. Every database operation of the program

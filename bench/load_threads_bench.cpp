@@ -1,0 +1,106 @@
+// Times CodexStore::loadThreads over a large fake Codex home (10,000 threads, 2,000 rollout
+// files) beside the sqlite3 command-line tool reading the same rows, first with every row in
+// the write-ahead log (as Codex often leaves its database), then after a checkpoint.
+#include "data/CodexStore.h"
+#include "platform/SqliteDatabase.h"
+#include "support/FakeCodexHome.h"
+#include "support/TemporaryHome.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+constexpr int threadCount = 10000;
+constexpr int rolloutCount = 2000;
+constexpr int runs = 5;
+
+// The query loadThreads runs over a current table when archived threads are included.
+const char *const sameRowsQuery =
+    "SELECT id, rollout_path, cwd, title, preview, updated_at, updated_at_ms, recency_at, "
+    "recency_at_ms, created_at, created_at_ms, archived, git_branch, git_origin_url, "
+    "tokens_used, model, name, project_id FROM threads ORDER BY updated_at_ms DESC";
+
+double milliseconds(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(int count, const std::function<double()> &sample)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i)
+        samples.push_back(sample());
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+double sqliteToolMilliseconds(const QString &databasePath)
+{
+    return milliseconds([&] {
+        QProcess tool;
+        tool.setStandardOutputFile(QProcess::nullDevice());
+        const QString query = QString::fromLatin1(sameRowsQuery);
+        tool.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), databasePath, query});
+        if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
+            std::fprintf(stderr, "sqlite3 failed: %s\n", qPrintable(tool.errorString()));
+    });
+}
+
+void report(const char *state, CodexStore &store, const QString &databasePath)
+{
+    qsizetype rows = 0;
+    const double warm = median(runs, [&] {
+        return milliseconds([&] { rows = store.loadThreads(true).size(); });
+    });
+    const double tool = median(runs, [&] { return sqliteToolMilliseconds(databasePath); });
+    std::printf("%-28s loadThreads %8.1f ms (%lld rows)   sqlite3 tool %8.1f ms\n", state, warm,
+                static_cast<long long>(rows), tool);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    TemporaryHome home;
+    FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
+
+    FakeCodexGeneration generation;
+    generation.threadCount = threadCount;
+    generation.rolloutCount = rolloutCount;
+    const double built = milliseconds([&] {
+        codex.generate(generation);
+        codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+    });
+    std::printf("Built a fake Codex home of %d threads and %d rollout files in %.1f ms\n",
+                threadCount, rolloutCount, built);
+
+    CodexStore store(codex.databasePath(), codex.sessionIndexPath());
+    qsizetype rows = 0;
+    const double cold = milliseconds([&] { rows = store.loadThreads(true).size(); });
+    std::printf("%-28s loadThreads %8.1f ms (%lld rows; reads every rollout's tail)\n",
+                "first load", cold, static_cast<long long>(rows));
+    report("rows only in the log", store, codex.databasePath());
+
+    {
+        SqliteDatabase database(codex.databasePath(), SQLITE_OPEN_READWRITE);
+        database.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    report("after a checkpoint", store, codex.databasePath());
+    return 0;
+}

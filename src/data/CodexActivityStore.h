@@ -1,0 +1,77 @@
+#pragma once
+
+#include "data/CodexThread.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+
+namespace tolvaran {
+
+// Answers two questions from Codex's rollout files (JSON lines, one file per thread): is Codex
+// working on a thread right now (its last task event is a start), and what did the user last
+// ask in it. Rollout files reach gigabytes, so both answers come from reading the end of the
+// file backwards in chunks, and the processing answer is then kept current by reading only the
+// bytes appended since the previous call. Nothing is ever reported as an error: a file that is
+// missing, unreadable or malformed makes its thread idle and its request absent.
+//
+// Safe to call from any thread; one lock, held for a whole call, guards both caches.
+class CodexActivityStore final
+{
+public:
+    // A rollout file last modified longer ago than this is idle without being opened.
+    static constexpr double initialLookback = 86400.0; // seconds
+    // The unit of every backward read.
+    static constexpr quint64 chunkSize = 65536;
+    // How far back from the end the search for the latest request reads at most.
+    static constexpr quint64 maximumUserRequestLookback = 2097152;
+    // The latest request is cut to this many characters (grapheme clusters).
+    static constexpr qsizetype maximumUserRequestLength = 4000;
+
+    CodexActivityStore() = default;
+    CodexActivityStore(const CodexActivityStore &) = delete;
+    CodexActivityStore &operator=(const CodexActivityStore &) = delete;
+
+    // The ids of the given threads that are processing: those whose rollout file's last task
+    // event is "task_started", and those in the managed set below.
+    QSet<QString> processingThreadIDs(const QList<CodexThread> &threads);
+
+    // The latest request the user typed in the thread whose rollout file is `rolloutPath`,
+    // on one line, or nothing. Messages that Codex writes in the user's name (the environment
+    // context it adds to a thread, the notice it leaves after an interrupt) are passed over.
+    std::optional<QString> latestUserRequest(const QString &rolloutPath);
+
+    // The process-wide set of threads that a component of this program drives in Codex and
+    // knows to be working on, whatever their rollout files say. No such component exists yet,
+    // so the set stays empty; the coordinator still reads it and listens for its changes on
+    // CodexActivityNotifier.
+    static QSet<QString> managedProcessingThreadIDs();
+    // Adds or removes one id and, when that changed the set, emits
+    // CodexActivityNotifier::codexAppManagedProcessingChanged().
+    static void setManagedProcessing(const QString &threadID, bool processing);
+
+private:
+    struct CachedActivity
+    {
+        quint64 scanOffset = 0; // the file has been read as complete lines up to here
+        quint64 fileSize = 0;   // the size at the last read
+        bool isProcessing = false;
+    };
+    struct CachedUserRequest
+    {
+        quint64 fileSize = 0;
+        std::optional<QString> request;
+    };
+
+    bool isProcessing(const QString &rolloutPath); // with m_lock held
+
+    std::mutex m_lock;
+    QHash<QString, CachedActivity> m_cache;
+    QHash<QString, CachedUserRequest> m_userRequestCache;
+};
+
+} // namespace tolvaran

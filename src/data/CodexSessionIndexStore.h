@@ -1,0 +1,41 @@
+#pragma once
+
+#include "data/CodexFileAttributes.h"
+
+#include <QHash>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+
+namespace tolvaran {
+
+// Reads the names the user gave to Codex chats from Codex's session index, a JSON-lines file
+// ("session_index.jsonl") that Codex only appends to: one {"id": …, "thread_name": …} object
+// per line, the last line for an id winning. The file is read again only when its size or
+// modification time changes. Safe to call from any thread.
+class CodexSessionIndexStore final
+{
+public:
+    explicit CodexSessionIndexStore(QString path);
+
+    const QString &path() const { return m_path; }
+
+    // Thread id to trimmed chat name. Never fails: a missing file gives an empty map (and
+    // forgets the cache), a file that cannot be read gives the last map read, and lines that
+    // are malformed or carry no usable name are skipped.
+    QHash<QString, QString> loadThreadNames();
+
+private:
+    struct Cache
+    {
+        Internal::CodexFileAttributes attributes;
+        QHash<QString, QString> namesByThreadID;
+    };
+
+    const QString m_path;
+    std::mutex m_lock; // guards m_cache and serialises whole loads
+    std::optional<Cache> m_cache;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,240 @@
+#include "data/CodexStore.h"
+
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+#include "platform/Timestamp.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <array>
+
+namespace tolvaran {
+
+namespace {
+
+struct SelectItem
+{
+    const char *column;
+    const char *fallback;
+};
+
+// The columns read, in the order the row mapping below indexes them, with the constant that
+// stands in for each one an older table lacks.
+constexpr std::array<SelectItem, 18> selectItems{{
+    {"id", "''"},
+    {"rollout_path", "''"},
+    {"cwd", "''"},
+    {"title", "''"},
+    {"preview", "''"},
+    {"updated_at", "0"},
+    {"updated_at_ms", "0"},
+    {"recency_at", "0"},
+    {"recency_at_ms", "0"},
+    {"created_at", "0"},
+    {"created_at_ms", "0"},
+    {"archived", "0"},
+    {"git_branch", "NULL"},
+    {"git_origin_url", "NULL"},
+    {"tokens_used", "0"},
+    {"model", "NULL"},
+    {"name", "NULL"},
+    {"project_id", "NULL"},
+}};
+
+enum Column {
+    idColumn,
+    rolloutPathColumn,
+    cwdColumn,
+    titleColumn,
+    previewColumn,
+    updatedAtColumn,
+    updatedAtMsColumn,
+    recencyAtColumn,
+    recencyAtMsColumn,
+    createdAtColumn,
+    createdAtMsColumn,
+    archivedColumn,
+    gitBranchColumn,
+    gitOriginURLColumn,
+    tokensUsedColumn,
+    modelColumn,
+    nameColumn,
+    projectIDColumn,
+};
+
+QString threadsQuery(const QSet<QString> &columns, bool includeArchived)
+{
+    QString query;
+    query.reserve(512);
+    query += QLatin1String("SELECT\n    ");
+    for (std::size_t index = 0; index < selectItems.size(); ++index) {
+        if (index > 0)
+            query += QLatin1String(",\n    ");
+        const QLatin1String column(selectItems[index].column);
+        if (columns.contains(column))
+            query += column;
+        else
+            query += QLatin1String(selectItems[index].fallback) + QLatin1String(" AS ") + column;
+    }
+    query += QLatin1String("\nFROM threads\n");
+    if (!includeArchived && columns.contains(QLatin1String("archived")))
+        query += QLatin1String("WHERE archived = 0");
+    query += QLatin1String("\nORDER BY ");
+    query += columns.contains(QLatin1String("updated_at_ms")) ? QLatin1String("updated_at_ms")
+                                                               : QLatin1String("updated_at");
+    query += QLatin1String(" DESC");
+    return query;
+}
+
+// A time from a milliseconds column, else from a seconds column; nothing when both are
+// below 1 (Codex writes 0 for a time it does not know).
+std::optional<Timestamp> rowTime(const SqliteStatement &row, int msColumn, int secondsColumn)
+{
+    const qint64 milliseconds = row.int64(msColumn);
+    if (milliseconds >= 1)
+        return Timestamp::fromMilliseconds(milliseconds);
+    const qint64 seconds = row.int64(secondsColumn);
+    if (seconds >= 1)
+        return Timestamp::fromSeconds(double(seconds));
+    return std::nullopt;
+}
+
+std::optional<QString> trimmedText(const SqliteStatement &row, int column)
+{
+    if (row.isNull(column))
+        return std::nullopt;
+    QString text = row.text(column).trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+CodexThread threadFromRow(const SqliteStatement &row, const QHash<QString, QString> &names)
+{
+    CodexThread thread;
+    // QString::fromUtf8 repairs invalid sequences rather than rejecting the row.
+    thread.id = row.text(idColumn);
+    thread.rolloutPath = row.text(rolloutPathColumn);
+    thread.cwd = row.text(cwdColumn);
+    thread.title = row.text(titleColumn);
+    thread.preview = row.text(previewColumn);
+    thread.updatedAt =
+        rowTime(row, updatedAtMsColumn, updatedAtColumn).value_or(Timestamp::distantPast());
+    thread.recencyAt = rowTime(row, recencyAtMsColumn, recencyAtColumn).value_or(thread.updatedAt);
+    thread.createdAt =
+        rowTime(row, createdAtMsColumn, createdAtColumn).value_or(Timestamp::distantPast());
+    const auto named = names.constFind(thread.id);
+    thread.customName =
+        named != names.constEnd() ? std::optional(*named) : trimmedText(row, nameColumn);
+    thread.archived = qint32(row.int64(archivedColumn)) != 0;
+    thread.gitBranch = trimmedText(row, gitBranchColumn);
+    thread.gitOriginURL = trimmedText(row, gitOriginURLColumn);
+    thread.tokensUsed = row.int64(tokensUsedColumn);
+    thread.model = trimmedText(row, modelColumn);
+    thread.projectID = trimmedText(row, projectIDColumn);
+    return thread;
+}
+
+// The first attempt must not write a byte: Codex's -shm file is shared memory that SQLite
+// truncates and rebuilds whenever a connection finds itself the first to attach, and every
+// such rewrite would look to our file monitor like a change by Codex. With "readonly_shm"
+// SQLite maps an existing -shm read-only and, when no other connection holds it, reads the
+// log directly. A database whose side files are missing fails here and is read by the
+// second attempt, which may create them.
+QString readOnlyUri(const QString &path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())
+           + QStringLiteral("?readonly_shm=1");
+}
+
+SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
+{
+    try {
+        SqliteDatabase database = allowsSidecarWrites
+            ? SqliteDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX)
+            : SqliteDatabase(readOnlyUri(path),
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI);
+        // A read-write connection that is the last to close would otherwise checkpoint
+        // Codex's log into its database and delete the -wal and -shm files.
+        database.preserveForeignWalFiles();
+        database.setBusyTimeout(CodexStore::busyTimeoutMilliseconds);
+        if (allowsSidecarWrites)
+            database.execute(QStringLiteral("PRAGMA query_only = ON"));
+        return database;
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::openFailed(error.detail());
+    }
+}
+
+// The names of the columns Codex's table has; empty when there is no table.
+QSet<QString> threadColumns(SqliteDatabase &database)
+{
+    std::optional<SqliteStatement> tableInfo;
+    try {
+        tableInfo.emplace(database, QStringLiteral("PRAGMA table_info(threads)"));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::prepareFailed(error.detail());
+    }
+    QSet<QString> columns;
+    try {
+        while (tableInfo->step())
+            columns.insert(tableInfo->text(1));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::readFailed(error.detail());
+    }
+    return columns;
+}
+
+} // namespace
+
+CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
+    : m_databasePath(std::move(databasePath))
+    , m_sessionIndexStore(sessionIndexPath)
+{
+}
+
+QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSidecarWrites) const
+{
+    if (!QFileInfo::exists(m_databasePath))
+        throw CodexStoreError::databaseMissing(m_databasePath);
+
+    QList<CodexThread> threads;
+    {
+        SqliteDatabase database = openDatabase(m_databasePath, allowsSidecarWrites);
+        const QString query = threadsQuery(threadColumns(database), includeArchived);
+        std::optional<SqliteStatement> rows;
+        try {
+            rows.emplace(database, query);
+        } catch (const SqliteError &error) {
+            throw CodexStoreError::prepareFailed(error.detail() + QStringLiteral(" at ")
+                                                 + m_databasePath);
+        }
+        const QHash<QString, QString> names = m_sessionIndexStore.loadThreadNames();
+        try {
+            while (rows->step())
+                threads.append(threadFromRow(*rows, names));
+        } catch (const SqliteError &error) {
+            throw CodexStoreError::readFailed(error.detail());
+        }
+    }
+    // The rollout files are read after the connection is closed, so that our read
+    // transaction never holds back Codex's checkpoints while we read other files.
+    for (CodexThread &thread : threads)
+        thread.latestUserMessage = m_activityStore.latestUserRequest(thread.rolloutPath);
+    return threads;
+}
+
+QList<CodexThread> CodexStore::loadThreads(bool includeArchived) const
+{
+    try {
+        return loadThreads(includeArchived, false);
+    } catch (const CodexStoreError &) {
+        return loadThreads(includeArchived, true);
+    }
+}
+
+} // namespace tolvaran

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "data/CodexActivityStore.h"
+#include "data/CodexSessionIndexStore.h"
+#include "data/CodexStoreError.h"
+#include "data/CodexThread.h"
+
+#include <QList>
+#include <QString>
+
+namespace tolvaran {
+
+// Reads Codex's thread database ("state_5.sqlite" in Codex's folder) into CodexThreads,
+// joining in each chat's name from the session index and its latest request from its
+// rollout file. It never changes Codex's data and never checkpoints Codex's write-ahead log
+// or removes its side files. Codex's table gains columns from version to version, so the store
+// asks SQLite which columns exist and reads a constant in place of each one that is missing.
+//
+// Synchronous: callers run it on background jobs. Each load opens and closes its own
+// connection; the two readers it owns guard their caches themselves.
+class CodexStore final
+{
+public:
+    static constexpr int busyTimeoutMilliseconds = 2000;
+
+    // Touches no file.
+    CodexStore(QString databasePath, const QString &sessionIndexPath);
+    CodexStore(const CodexStore &) = delete;
+    CodexStore &operator=(const CodexStore &) = delete;
+
+    const QString &databasePath() const { return m_databasePath; }
+    // The rollout-file reader, owned for the store's lifetime; the coordinator asks it for
+    // processing state and latest requests.
+    CodexActivityStore &activityStore() const { return m_activityStore; }
+    CodexSessionIndexStore &sessionIndexStore() const { return m_sessionIndexStore; }
+
+    // The threads, newest first; archived ones only with `includeArchived`. The first form
+    // reads without writing any file at all; `allowsSidecarWrites` opens the database
+    // read-write (with SQLite's query-only switch on) so that SQLite may create or update
+    // the write-ahead log's side files. Throws CodexStoreError; a read that stops before the
+    // last row (busy, I/O error, corruption) fails rather than returning the rows so far.
+    QList<CodexThread> loadThreads(bool includeArchived, bool allowsSidecarWrites) const;
+
+    // What callers use: a read-only load and, when that fails for any reason, one more with
+    // side-file writes allowed, whose error is the one reported if it fails too.
+    QList<CodexThread> loadThreads(bool includeArchived) const;
+
+private:
+    const QString m_databasePath;
+    mutable CodexActivityStore m_activityStore;
+    mutable CodexSessionIndexStore m_sessionIndexStore;
+};
+
+} // namespace tolvaran

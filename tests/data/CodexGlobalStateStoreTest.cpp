@@ -1,0 +1,353 @@
+#include "data/CodexGlobalStateStore.h"
+#include "platform/Paths.h"
+#include "platform/Timestamp.h"
+#include "support/FakeCodexHome.h"
+#include "support/QtPrinters.h"
+#include "support/TemporaryHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+using Kind = CodexGlobalStateStoreError::Kind;
+
+class CodexGlobalStateStoreTest : public ::testing::Test
+{
+protected:
+    CodexGlobalStateStoreTest()
+        : codex(home.filePath(QStringLiteral(".codex")))
+        , store(codex.globalStatePath(), [this] {
+            ++writeAttempts;
+            if (duringWrite)
+                duringWrite();
+        })
+    {
+    }
+
+    QStringList pinnedList() const
+    {
+        QStringList list;
+        for (const QJsonValue &entry :
+             codex.globalState().value(QStringLiteral("pinned-project-ids")).toArray())
+            list.append(entry.toString());
+        return list;
+    }
+
+    // Runs `operation`, which must fail with `kind`, and returns the error's sentence.
+    template <typename Operation>
+    QString failure(Operation operation, Kind kind)
+    {
+        try {
+            operation();
+        } catch (const CodexGlobalStateStoreError &error) {
+            EXPECT_EQ(error.kind(), kind) << error.what();
+            return error.message();
+        }
+        ADD_FAILURE() << "the operation did not fail";
+        return {};
+    }
+
+    TemporaryHome home;
+    FakeCodexHome codex;
+    int writeAttempts = 0;
+    std::function<void()> duringWrite; // plays Codex writing at the worst moment
+    CodexGlobalStateStore store;
+};
+
+const FakeCodexProjectRecord sharedA{QStringLiteral("p4"), {QStringLiteral("/w/shared")},
+                                     std::nullopt};
+const FakeCodexProjectRecord sharedB{QStringLiteral("p5"), {QStringLiteral("/w/shared/")},
+                                     QStringLiteral("Shared")};
+
+} // namespace
+
+TEST_F(CodexGlobalStateStoreTest, missingFile)
+{
+    EXPECT_EQ(store.loadSnapshot(), CodexGlobalStateSnapshot());
+    store.markThreadRead(QStringLiteral("t1"));
+    EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), false), QSet<QString>());
+    EXPECT_EQ(failure([this] { store.setProjectName(QStringLiteral("p1"), QStringLiteral("A")); },
+                      Kind::projectNotFound),
+              QStringLiteral("Codex could not find this project record."));
+    EXPECT_FALSE(QFileInfo::exists(codex.globalStatePath()));
+    EXPECT_EQ(writeAttempts, 0);
+
+    EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a/"), true),
+              QSet<QString>{QStringLiteral("/w/a")});
+    EXPECT_EQ(codex.globalStateBytes(), QByteArray(R"({"pinned-project-ids":["/w/a"]})"));
+}
+
+TEST_F(CodexGlobalStateStoreTest, snapshotReconcilesThePinnedListOnceAndKeepsEverythingElse)
+{
+    codex.writeGlobalState(QByteArray(R"({
+        "pinned-project-ids": ["/w/a/", "p1", "/w/a", "/w/c/./", "/w/c", "p9", "p9"],
+        "zeta": {"b": 1, "a": [{"y": true, "x": null}]},
+        "local-projects": {
+            "p1": {"rootPaths": ["/w/a/"], "name": " Alpha ", "extra": 1},
+            "p2": {"rootPaths": ["/w/b"], "name": "  "},
+            "p3": {"rootPaths": "/w/x", "name": "Ignored"},
+            "p4": {"rootPaths": ["/w/shared"]},
+            "p5": {"rootPaths": ["/w/shared", "~/home-project"]}
+        },
+        "electron-persisted-atom-state": {
+            "unread-thread-ids-by-host-v1": {"local": ["t1", "t2"], "remote": ["r"]}
+        },
+        "alpha": 1.5
+    })"));
+
+    CodexGlobalStateSnapshot expected;
+    expected.pinnedProjectPaths = {QStringLiteral("/w/a"), QStringLiteral("/w/c")};
+    expected.unreadThreadIDs = {QStringLiteral("t1"), QStringLiteral("t2")};
+    expected.projectNamesByID = {{QStringLiteral("p1"), QStringLiteral("Alpha")}};
+    expected.projectIDsByPath = {
+        {QStringLiteral("/w/a"), {QStringLiteral("p1")}},
+        {QStringLiteral("/w/b"), {QStringLiteral("p2")}},
+        {QStringLiteral("/w/shared"), {QStringLiteral("p4"), QStringLiteral("p5")}},
+        {homeDirectory() + QStringLiteral("/home-project"), {QStringLiteral("p5")}},
+    };
+    EXPECT_EQ(store.loadSnapshot(), expected);
+    EXPECT_EQ(writeAttempts, 1);
+    const QByteArray rewritten = codex.globalStateBytes();
+    EXPECT_EQ(rewritten,
+              QByteArray(R"({"alpha":1.5,"electron-persisted-atom-state":{)"
+                         R"("unread-thread-ids-by-host-v1":{"local":["t1","t2"],"remote":["r"]}},)"
+                         R"("local-projects":{"p1":{"extra":1,"name":" Alpha ","rootPaths":)"
+                         R"(["/w/a/"]},"p2":{"name":"  ","rootPaths":["/w/b"]},"p3":{"name":)"
+                         R"("Ignored","rootPaths":"/w/x"},"p4":{"rootPaths":["/w/shared"]},)"
+                         R"("p5":{"rootPaths":["/w/shared","~/home-project"]}},)"
+                         R"("pinned-project-ids":["p1","/w/c","p9"],)"
+                         R"("zeta":{"a":[{"x":null,"y":true}],"b":1}})"));
+
+    EXPECT_EQ(store.loadSnapshot(), expected);
+    EXPECT_EQ(writeAttempts, 1) << "a reconciled list is not written again";
+    EXPECT_EQ(codex.globalStateBytes(), rewritten);
+}
+
+namespace {
+
+struct PinCase
+{
+    const char *name;
+    QStringList before;
+    QString path;
+    bool pinned;
+    QStringList after;
+    QSet<QString> pinnedPaths;
+};
+
+} // namespace
+
+TEST_F(CodexGlobalStateStoreTest, pinningAndUnpinning)
+{
+    const QString shared = QStringLiteral("/w/shared");
+    const QString fresh = QStringLiteral("/w/new");
+    const QList<PinCase> cases = {
+        {"a folder of two projects: both ids, ascending, in front",
+         {QStringLiteral("other")}, QStringLiteral("/w/shared/"), true,
+         {QStringLiteral("p4"), QStringLiteral("p5"), QStringLiteral("other")}, {shared}},
+        {"pinning again moves to the front",
+         {QStringLiteral("/w/x"), QStringLiteral("p5"), QStringLiteral("p4")}, shared, true,
+         {QStringLiteral("p4"), QStringLiteral("p5"), QStringLiteral("/w/x")},
+         {shared, QStringLiteral("/w/x")}},
+        {"a folder no project lists: its standard path",
+         {QStringLiteral("/w/x/")}, QStringLiteral("/w/./new/"), true,
+         {fresh, QStringLiteral("/w/x")}, {fresh, QStringLiteral("/w/x")}},
+        {"unpinning removes every entry standing for the folder",
+         {fresh, QStringLiteral("/w/new/"), QStringLiteral("/w/x/../new"), QStringLiteral("p4")},
+         fresh, false, {QStringLiteral("p4")}, {shared}},
+        {"unpinning a project removes its ids and its folder",
+         {QStringLiteral("p4"), QStringLiteral("x"), QStringLiteral("/w/shared/")}, shared, false,
+         {QStringLiteral("x")}, {}},
+    };
+    for (const PinCase &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        codex.writeGlobalState(FakeCodexHome::globalStateObject(testCase.before, {},
+                                                                {sharedA, sharedB}));
+        EXPECT_EQ(store.setPinnedProjectPath(testCase.path, testCase.pinned),
+                  testCase.pinnedPaths);
+        EXPECT_EQ(pinnedList(), testCase.after);
+    }
+
+    const QByteArray unchanged = codex.globalStateBytes();
+    writeAttempts = 0;
+    EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/elsewhere"), false),
+              QSet<QString>());
+    EXPECT_EQ(writeAttempts, 0) << "unpinning what is not pinned writes nothing";
+    EXPECT_EQ(codex.globalStateBytes(), unchanged);
+}
+
+TEST_F(CodexGlobalStateStoreTest, renamingAProject)
+{
+    codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {sharedA, sharedB}));
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    const qint64 before = Timestamp::now().milliseconds();
+    store.setProjectName(QStringLiteral("p5"), QStringLiteral("  ") + family.repeated(80)
+                                                  + QStringLiteral("\n"));
+    const qint64 after = Timestamp::now().milliseconds();
+    const QJsonObject record = codex.globalState()
+                                   .value(QStringLiteral("local-projects"))
+                                   .toObject()
+                                   .value(QStringLiteral("p5"))
+                                   .toObject();
+    EXPECT_EQ(record.value(QStringLiteral("name")).toString(), family.repeated(80));
+    const QJsonValue updatedAt = record.value(QStringLiteral("updatedAt"));
+    EXPECT_TRUE(updatedAt.isDouble());
+    EXPECT_GE(updatedAt.toInteger(), before);
+    EXPECT_LE(updatedAt.toInteger(), after);
+    EXPECT_EQ(record.value(QStringLiteral("rootPaths")).toArray().size(), 1);
+
+    writeAttempts = 0;
+    store.setProjectName(QStringLiteral("p5"), family.repeated(80));
+    EXPECT_EQ(writeAttempts, 0) << "the same name writes nothing";
+
+    const auto renameUnknown = [this] {
+        store.setProjectName(QStringLiteral("nope"), QStringLiteral("N"));
+    };
+    EXPECT_EQ(failure(renameUnknown, Kind::projectNotFound),
+              QStringLiteral("Codex could not find this project record."));
+
+    // Names are checked before the file is read: this file is not even JSON.
+    codex.writeGlobalState(QByteArray("not json"));
+    for (const QString &name : {family.repeated(81), QStringLiteral(" \n\t ")}) {
+        EXPECT_EQ(failure([&] { store.setProjectName(QStringLiteral("p5"), name); },
+                          Kind::invalidProjectName),
+                  QStringLiteral("Enter a project name between 1 and 80 characters."));
+    }
+}
+
+TEST_F(CodexGlobalStateStoreTest, markingAThreadRead)
+{
+    codex.writeGlobalState(FakeCodexHome::globalStateObject(
+        {}, {QStringLiteral("t1"), QStringLiteral("t2"), QStringLiteral("t1")}, {}));
+    store.markThreadRead(QStringLiteral("t1"));
+    EXPECT_EQ(codex.globalState()
+                  .value(QStringLiteral("electron-persisted-atom-state"))
+                  .toObject()
+                  .value(QStringLiteral("unread-thread-ids-by-host-v1"))
+                  .toObject()
+                  .value(QStringLiteral("local"))
+                  .toArray(),
+              QJsonArray{QStringLiteral("t2")});
+    EXPECT_EQ(writeAttempts, 1);
+
+    store.markThreadRead(QStringLiteral("t9"));
+    codex.writeGlobalState(QByteArray(R"({"electron-persisted-atom-state":{"other":1}})"));
+    store.markThreadRead(QStringLiteral("t2"));
+    codex.writeGlobalState(QByteArray(
+        R"({"electron-persisted-atom-state":{"unread-thread-ids-by-host-v1":{"local":"t2"}}})"));
+    store.markThreadRead(QStringLiteral("t2"));
+    EXPECT_EQ(writeAttempts, 1) << "nothing to remove, nothing written";
+}
+
+TEST_F(CodexGlobalStateStoreTest, unreadableContentsFailAndStayAsTheyAre)
+{
+    codex.writeGlobalState(QByteArray("{\"pinned-project-ids\": [\"/w/a/\""));
+    failure([this] { store.loadSnapshot(); }, Kind::readFailed);
+    codex.writeGlobalState(QByteArray(R"(["/w/a/"])"));
+    EXPECT_EQ(failure([this] { store.setPinnedProjectPath(QStringLiteral("/w/b"), true); },
+                      Kind::invalidJSON),
+              QStringLiteral("Codex global state is not a JSON object."));
+    EXPECT_EQ(codex.globalStateBytes(), QByteArray(R"(["/w/a/"])"));
+    EXPECT_EQ(writeAttempts, 0);
+}
+
+TEST_F(CodexGlobalStateStoreTest, writerThatKeepsChangingTheFileWinsAfterThreeAttempts)
+{
+    QJsonObject codexVersion = FakeCodexHome::globalStateObject({}, {}, {sharedA});
+    codexVersion.insert(QStringLiteral("codex-only"), QJsonObject{{QStringLiteral("k"), 1}});
+    codex.writeGlobalState(codexVersion);
+    int codexWrites = 0;
+    duringWrite = [&] {
+        codexVersion.insert(QStringLiteral("counter"), ++codexWrites);
+        codex.writeGlobalState(codexVersion);
+    };
+
+    EXPECT_EQ(failure([this] { store.setPinnedProjectPath(QStringLiteral("/w/shared"), true); },
+                      Kind::stateChangedDuringUpdate),
+              QStringLiteral("Codex changed its global state while it was being updated. "
+                             "Please try again."));
+    EXPECT_EQ(writeAttempts, 3);
+    EXPECT_EQ(codex.globalState(), codexVersion) << "the file stays as Codex left it";
+    EXPECT_EQ(QDir(codex.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral(".codex-global-state.json")})
+        << "no temporary file is left behind";
+}
+
+TEST_F(CodexGlobalStateStoreTest, changeByAnotherWriterIsKeptByTheNextAttempt)
+{
+    codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {QStringLiteral("t1")}, {}));
+    duringWrite = [this] {
+        duringWrite = nullptr;
+        QJsonObject state = codex.globalState();
+        state.insert(QStringLiteral("written-by-codex"), true);
+        codex.writeGlobalState(state);
+    };
+    EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), true),
+              QSet<QString>{QStringLiteral("/w/a")});
+    EXPECT_EQ(writeAttempts, 2);
+    EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
+    EXPECT_TRUE(codex.globalState().value(QStringLiteral("written-by-codex")).toBool());
+}
+
+namespace {
+
+// The contents of the files this process holds open in `folder`, other than `except`: where a
+// write's new contents wait before they replace the file (the temporary file may have no name
+// in the folder, so it is found through the process's open files).
+QList<QByteArray> openFilesIn(const QString &folder, const QString &except)
+{
+    QList<QByteArray> contents;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &name : descriptors.entryList(QDir::Files | QDir::System)) {
+        const QString link = descriptors.filePath(name);
+        const QString opened = QFileInfo(link).symLinkTarget();
+        if (!opened.startsWith(folder + QLatin1Char('/')) || opened == except)
+            continue;
+        QFile file(link);
+        if (file.open(QIODevice::ReadOnly))
+            contents.append(file.readAll());
+    }
+    return contents;
+}
+
+} // namespace
+
+TEST_F(CodexGlobalStateStoreTest, writesThroughALinkKeepingTheModeAndTheTemporaryFileComesFirst)
+{
+    const QString target = home.writeFile(QStringLiteral("dotfiles/codex-state.json"),
+                                          R"({"pinned-project-ids":[]})");
+    const QString folder = QFileInfo(target).absolutePath();
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(target, codex.globalStatePath()));
+
+    QList<QByteArray> waiting;
+    QByteArray fileDuringWrite;
+    duringWrite = [&] {
+        waiting = openFilesIn(folder, target);
+        fileDuringWrite = codex.globalStateBytes();
+    };
+    store.setPinnedProjectPath(QStringLiteral("/w/a"), true);
+
+    const QByteArray expected(R"({"pinned-project-ids":["/w/a"]})");
+    EXPECT_EQ(waiting, QList<QByteArray>{expected})
+        << "the new contents are on disk beside the target before the final comparison";
+    EXPECT_EQ(fileDuringWrite, QByteArray(R"({"pinned-project-ids":[]})"));
+    EXPECT_TRUE(QFileInfo(codex.globalStatePath()).isSymLink());
+    EXPECT_EQ(codex.globalStateBytes(), expected);
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("codex-state.json")});
+}
