@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-namespace tolvaran::markdown::testing {
+namespace tolvaran::markdown::testsupport {
 
 QString referenceHTML(const QString &markdown)
 {
@@ -29,4 +29,4 @@ QString referenceHTML(const QString &markdown)
     return result;
 }
 
-} // namespace tolvaran::markdown::testing
+} // namespace tolvaran::markdown::testsupport

@@ -209,6 +209,7 @@ QString generatedDocument(qsizetype minimumLength)
 
 namespace {
 
+// `unit` repeated to about `length` characters.
 QString repeated(const QString &unit, qsizetype length)
 {
     return unit.repeated(std::max<qsizetype>(1, length / unit.size()));
@@ -228,7 +229,7 @@ QString nestedLists(qsizetype length)
 
 QString nestedBrackets(qsizetype length)
 {
-    const qsizetype depth = length / 6;
+    const qsizetype depth = length / 5;
     return repeated(QStringLiteral("["), depth) + QStringLiteral("deepest text")
            + repeated(QStringLiteral("](u)"), depth * 4) + QLatin1Char('\n');
 }
