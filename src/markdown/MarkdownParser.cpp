@@ -271,8 +271,9 @@ bool isListItem(cmark_node *node)
     const std::optional<NodeType> type = nodeType(node);
     if (type == NodeType::item || type == NodeType::taskListItem)
         return true;
-    qCWarning(lcMarkdown).noquote() << QStringLiteral("Expected a list item but got a '%1' instead.")
-                                           .arg(QString::fromUtf8(cmark_node_get_type_string(node)));
+    qCWarning(lcMarkdown).noquote()
+        << QStringLiteral("Expected a list item but got a '%1' instead.")
+               .arg(QString::fromUtf8(cmark_node_get_type_string(node)));
     return false;
 }
 

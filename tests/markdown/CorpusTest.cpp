@@ -90,10 +90,9 @@ TEST(Corpus, headingIdentifiers)
         }
     }
     EXPECT_EQ(identifiers,
-              (QStringList{
-                  QStringLiteral("one"), QStringLiteral("two-emphasised"),
-                  QStringLiteral("three"), QStringLiteral("four-code"), QStringLiteral("five"),
-                  QStringLiteral("six"), QStringLiteral("title-with-strong"),
-                  QStringLiteral("subtitle"), QStringLiteral("project"),
-                  QStringLiteral("install")}));
+              (QStringList{QStringLiteral("one"), QStringLiteral("two-emphasised"),
+                           QStringLiteral("three"), QStringLiteral("four-code"),
+                           QStringLiteral("five"), QStringLiteral("six"),
+                           QStringLiteral("title-with-strong"), QStringLiteral("subtitle"),
+                           QStringLiteral("project"), QStringLiteral("install")}));
 }

@@ -83,19 +83,18 @@ TEST(HostileInput, megabyteOfNestingParsesAndRendersWithinTheLimit)
 TEST(HostileInput, structureAboveTheLimitIsKept)
 {
     // Forty quotes fit; the paragraph inside keeps its emphasis.
-    const QList<BlockNode> shallow = parseMarkdown(QStringLiteral(">").repeated(40)
-                                                   + QStringLiteral(" *kept*"));
+    const QList<BlockNode> shallow
+        = parseMarkdown(QStringLiteral(">").repeated(40) + QStringLiteral(" *kept*"));
     EXPECT_EQ(depth(shallow), 43); // quotes, paragraph, emphasis, text
     EXPECT_EQ(renderHTML(shallow).count(QStringLiteral("<blockquote>")), 40);
     EXPECT_TRUE(renderHTML(shallow).contains(QStringLiteral("<em>kept</em>")));
 
     // A hundred do not: the quotes stop at the limit and what is below is one paragraph of
     // text, lines kept apart.
-    const QList<BlockNode> deep = parseMarkdown(QStringLiteral(">").repeated(100)
-                                                + QStringLiteral(" *flat*\n") + QStringLiteral(">").repeated(100)
-                                                + QStringLiteral("\n")
-                                                + QStringLiteral(">").repeated(100)
-                                                + QStringLiteral(" `code`"));
+    const QList<BlockNode> deep
+        = parseMarkdown(QStringLiteral(">").repeated(100) + QStringLiteral(" *flat*\n")
+                        + QStringLiteral(">").repeated(100) + QStringLiteral("\n")
+                        + QStringLiteral(">").repeated(100) + QStringLiteral(" `code`"));
     const QString html = renderHTML(deep);
     EXPECT_EQ(html.count(QStringLiteral("<blockquote>")), maximumNestingDepth);
     EXPECT_TRUE(html.contains(QStringLiteral("<p>flat\ncode</p>"))) << html.toStdString();

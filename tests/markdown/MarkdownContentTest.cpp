@@ -30,9 +30,9 @@ TEST(MarkdownContent, builderParsesEachStringOnItsOwn)
     const auto item = [](QStringView word) {
         return BlockNode::BulletedList{true, {RawListItem{{paragraph({text(word)})}}}};
     };
-    EXPECT_EQ(content.blocks(), (QList<BlockNode>{item(u"one"), item(u"two"),
-                                                  paragraph({text(u"Para")}),
-                                                  BlockNode::ThematicBreak{}}));
+    EXPECT_EQ(content.blocks(),
+              (QList<BlockNode>{item(u"one"), item(u"two"), paragraph({text(u"Para")}),
+                                BlockNode::ThematicBreak{}}));
     EXPECT_EQ(MarkdownContentBuilder().add(absent).content(), MarkdownContent());
 }
 

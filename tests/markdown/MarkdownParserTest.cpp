@@ -20,27 +20,30 @@ TEST(MarkdownParser, emptyTextHasNoBlocks)
 TEST(MarkdownParser, taskMarkersMakeTheWholeListATaskList)
 {
     EXPECT_EQ(parseMarkdown(QStringLiteral("- [ ] open\n- plain\n- [x] done\n")),
-              (QList<BlockNode>{BlockNode::TaskList{
-                  true,
-                  {RawTaskListItem{false, {paragraph({text(u"open")})}},
-                   RawTaskListItem{false, {paragraph({text(u"plain")})}},
-                   RawTaskListItem{true, {paragraph({text(u"done")})}}}}}));
+              (QList<BlockNode>{
+                  BlockNode::TaskList{true,
+                                      {RawTaskListItem{false, {paragraph({text(u"open")})}},
+                                       RawTaskListItem{false, {paragraph({text(u"plain")})}},
+                                       RawTaskListItem{true, {paragraph({text(u"done")})}}}}}));
 }
 
 TEST(MarkdownParser, listsKeepTheirStartAndTightness)
 {
-    EXPECT_EQ(parseMarkdown(QStringLiteral("3. three\n\n4. four\n")),
-              (QList<BlockNode>{BlockNode::NumberedList{
-                  false, 3, {RawListItem{{paragraph({text(u"three")})}},
-                             RawListItem{{paragraph({text(u"four")})}}}}}));
+    EXPECT_EQ(
+        parseMarkdown(QStringLiteral("3. three\n\n4. four\n")),
+        (QList<BlockNode>{BlockNode::NumberedList{false,
+                                                  3,
+                                                  {RawListItem{{paragraph({text(u"three")})}},
+                                                   RawListItem{{paragraph({text(u"four")})}}}}}));
     EXPECT_EQ(parseMarkdown(QStringLiteral("* a\n")),
-              (QList<BlockNode>{BlockNode::BulletedList{true, {RawListItem{{paragraph({text(u"a")})}}}}}));
+              (QList<BlockNode>{
+                  BlockNode::BulletedList{true, {RawListItem{{paragraph({text(u"a")})}}}}}));
 }
 
 TEST(MarkdownParser, tablesKeepAlignmentsAndTheHeaderRowFirst)
 {
-    const QList<BlockNode> blocks =
-        parseMarkdown(QStringLiteral("| A | B | C |\n|:--|--:|---|\n| 1 | **2** |\n"));
+    const QList<BlockNode> blocks
+        = parseMarkdown(QStringLiteral("| A | B | C |\n|:--|--:|---|\n| 1 | **2** |\n"));
     ASSERT_EQ(blocks.size(), 1);
     const auto *table = blocks.first().as<BlockNode::Table>();
     ASSERT_TRUE(table);
@@ -53,8 +56,7 @@ TEST(MarkdownParser, tablesKeepAlignmentsAndTheHeaderRowFirst)
                   RawTableRow{{RawTableCell{{text(u"A")}}, RawTableCell{{text(u"B")}},
                                RawTableCell{{text(u"C")}}}},
                   RawTableRow{{RawTableCell{{text(u"1")}},
-                               RawTableCell{{InlineNode::Strong{{text(u"2")}}}},
-                               RawTableCell{}}},
+                               RawTableCell{{InlineNode::Strong{{text(u"2")}}}}, RawTableCell{}}},
               }));
 }
 
@@ -78,13 +80,13 @@ TEST(MarkdownParser, inlineKindsAndWhatTheModelDrops)
 
 TEST(MarkdownParser, onlyAFenceWithAnInfoStringHasFenceInfo)
 {
+    const auto code = [](std::optional<QString> info, QStringView content) {
+        return QList<BlockNode>{BlockNode::CodeBlock{std::move(info), content.toString()}};
+    };
     EXPECT_EQ(parseMarkdown(QStringLiteral("```swift extra\nlet x\n```\n")),
-              (QList<BlockNode>{BlockNode::CodeBlock{QStringLiteral("swift extra"),
-                                                    QStringLiteral("let x\n")}}));
-    EXPECT_EQ(parseMarkdown(QStringLiteral("```\nplain\n```\n")),
-              (QList<BlockNode>{BlockNode::CodeBlock{std::nullopt, QStringLiteral("plain\n")}}));
-    EXPECT_EQ(parseMarkdown(QStringLiteral("    indented\n")),
-              (QList<BlockNode>{BlockNode::CodeBlock{std::nullopt, QStringLiteral("indented\n")}}));
+              code(QStringLiteral("swift extra"), u"let x\n"));
+    EXPECT_EQ(parseMarkdown(QStringLiteral("```\nplain\n```\n")), code(std::nullopt, u"plain\n"));
+    EXPECT_EQ(parseMarkdown(QStringLiteral("    indented\n")), code(std::nullopt, u"indented\n"));
 }
 
 TEST(MarkdownParser, htmlKeepsItsLineBreakAndTextDoesNot)
@@ -104,7 +106,8 @@ TEST(MarkdownParser, renderedHtmlNeverCarriesRawHtmlOrScriptLinks)
                    link(u"javascript:alert(1)", {text(u"click")}),
                    image(u"vbscript:x", {text(u"v")})}),
     };
-    const QString html = renderHTML(blocks) + renderHTML(parseMarkdown(QStringLiteral(
+    const QString html = renderHTML(blocks)
+                         + renderHTML(parseMarkdown(QStringLiteral(
                              "<iframe src=x></iframe>\n\n<b onclick=x>b</b> [j](javascript:x)")));
     EXPECT_FALSE(html.contains(QStringLiteral("<script")));
     EXPECT_FALSE(html.contains(QStringLiteral("onerror")));
@@ -120,9 +123,9 @@ TEST(MarkdownParser, tablesBuiltBackMarkOnlyTheFirstRowAsHeader)
     const auto row = [](QStringView a, QStringView b) {
         return RawTableRow{{RawTableCell{{text(a)}}, RawTableCell{{text(b)}}}};
     };
-    const QList<BlockNode> blocks{BlockNode::Table{
-        {RawTableColumnAlignment::center, RawTableColumnAlignment::none},
-        {row(u"h1", u"h2"), row(u"a", u"b"), row(u"c", u"d")}}};
+    const QList<BlockNode> blocks{
+        BlockNode::Table{{RawTableColumnAlignment::center, RawTableColumnAlignment::none},
+                         {row(u"h1", u"h2"), row(u"a", u"b"), row(u"c", u"d")}}};
     EXPECT_EQ(renderHTML(blocks), QStringLiteral("<table>\n<thead>\n<tr>\n"
                                                  "<th align=\"center\">h1</th>\n<th>h2</th>\n"
                                                  "</tr>\n</thead>\n<tbody>\n<tr>\n"
@@ -136,22 +139,24 @@ TEST(MarkdownParser, tablesBuiltBackMarkOnlyTheFirstRowAsHeader)
 TEST(MarkdownParser, tableRowsWiderThanTheirAlignmentsRenderWhole)
 {
     // A tree built in code may disagree with itself; every cell is still written.
-    const QList<BlockNode> blocks{BlockNode::Table{
-        {RawTableColumnAlignment::right},
-        {RawTableRow{{RawTableCell{{text(u"h")}}}},
-         RawTableRow{{RawTableCell{{text(u"a")}}, RawTableCell{{text(u"b")}},
-                      RawTableCell{{text(u"c")}}}}}}};
+    const QList<BlockNode> blocks{
+        BlockNode::Table{{RawTableColumnAlignment::right},
+                         {RawTableRow{{RawTableCell{{text(u"h")}}}},
+                          RawTableRow{{RawTableCell{{text(u"a")}}, RawTableCell{{text(u"b")}},
+                                       RawTableCell{{text(u"c")}}}}}}};
     const QString html = renderHTML(blocks);
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\">a</td>\n<td>b</td>\n<td>c</td>")))
+    EXPECT_TRUE(html.contains(
+        QStringLiteral("<td align=\"right\">a</td>\n<td>b</td>\n<td>c</td>")))
         << html.toStdString();
     EXPECT_EQ(renderHTML({BlockNode::Table{}}), QStringLiteral("<table>\n</table>\n"));
 }
 
 TEST(MarkdownParser, taskListsBuiltBackKeepTheirChecks)
 {
-    const QList<BlockNode> blocks{BlockNode::TaskList{
-        true, {RawTaskListItem{true, {paragraph({text(u"done")})}},
-               RawTaskListItem{false, {paragraph({text(u"open")})}}}}};
+    const QList<BlockNode> blocks{
+        BlockNode::TaskList{true,
+                            {RawTaskListItem{true, {paragraph({text(u"done")})}},
+                             RawTaskListItem{false, {paragraph({text(u"open")})}}}}};
     EXPECT_EQ(renderMarkdown(blocks), QStringLiteral("- [x] done\n- [ ] open"));
     EXPECT_EQ(parseMarkdown(renderMarkdown(blocks)), blocks);
     EXPECT_EQ(renderHTML(blocks), referenceHTML(QStringLiteral("- [x] done\n- [ ] open")));

@@ -21,9 +21,9 @@ TEST(BlockNode, childrenOfListsConcatenateTheItems)
         false,
         {RawTaskListItem{true, {paragraph({text(u"done")})}},
          RawTaskListItem{false, {BlockNode::ThematicBreak{}, paragraph({text(u"open")})}}}};
-    EXPECT_EQ(tasks.children(), (QList<BlockNode>{paragraph({text(u"done")}),
-                                                  BlockNode::ThematicBreak{},
-                                                  paragraph({text(u"open")})}));
+    EXPECT_EQ(tasks.children(),
+              (QList<BlockNode>{paragraph({text(u"done")}), BlockNode::ThematicBreak{},
+                                paragraph({text(u"open")})}));
 
     const BlockNode quote = BlockNode::Blockquote{{paragraph({text(u"q")})}};
     EXPECT_EQ(quote.children(), QList<BlockNode>{paragraph({text(u"q")})});
@@ -49,18 +49,19 @@ TEST(BlockNode, equalityAndHashAreStructural)
     EXPECT_NE(withoutInfo, emptyInfo);
 
     const RawTableRow row{{RawTableCell{{text(u"a")}}, RawTableCell{{text(u"b")}}}};
-    const BlockNode left = BlockNode::Table{
-        {RawTableColumnAlignment::left, RawTableColumnAlignment::none}, {row}};
-    const BlockNode right = BlockNode::Table{
-        {RawTableColumnAlignment::right, RawTableColumnAlignment::none}, {row}};
+    const BlockNode left
+        = BlockNode::Table{{RawTableColumnAlignment::left, RawTableColumnAlignment::none}, {row}};
+    const BlockNode right
+        = BlockNode::Table{{RawTableColumnAlignment::right, RawTableColumnAlignment::none}, {row}};
     EXPECT_NE(left, right);
 
     // Equal trees built separately are equal and hash alike; the case matters even when the
     // payloads are equal.
     const auto build = [] {
         return BlockNode::BulletedList{
-            true, {RawListItem{{paragraph({InlineNode::Emphasis{{text(u"e")}},
-                                          link(u"u", {image(u"i", {text(u"alt")})})})}}}};
+            true,
+            {RawListItem{{paragraph({InlineNode::Emphasis{{text(u"e")}},
+                                     link(u"u", {image(u"i", {text(u"alt")})})})}}}};
     };
     const BlockNode a = build();
     const BlockNode b = build();

@@ -49,27 +49,27 @@ TEST(Rewrite, replacesNodesInPlaceAtAnyDepthKeepingThePayload)
         {RawTableRow{{RawTableCell{{link(u"u", {InlineNode::Strong{{text(u"s")}}})}}}}}};
     const BlockNode code = BlockNode::CodeBlock{QStringLiteral("c"), QStringLiteral("text")};
 
-    EXPECT_EQ(rewrite({list, table, code}, doubleText),
-              (QList<BlockNode>{
-                  BlockNode::NumberedList{
-                      false,
-                      4,
-                      {RawListItem{{BlockNode::Blockquote{
-                          {BlockNode::Heading{3, {text(u"h"), text(u"h")}}}}}}}},
-                  BlockNode::Table{{RawTableColumnAlignment::center},
-                                   {RawTableRow{{RawTableCell{{link(
-                                       u"u", {InlineNode::Strong{{text(u"s"), text(u"s")}}})}}}}}},
-                  code,
-              }));
+    EXPECT_EQ(
+        rewrite({list, table, code}, doubleText),
+        (QList<BlockNode>{
+            BlockNode::NumberedList{false,
+                                    4,
+                                    {RawListItem{{BlockNode::Blockquote{
+                                        {BlockNode::Heading{3, {text(u"h"), text(u"h")}}}}}}}},
+            BlockNode::Table{{RawTableColumnAlignment::center},
+                             {RawTableRow{{RawTableCell{
+                                 {link(u"u", {InlineNode::Strong{{text(u"s"), text(u"s")}}})}}}}}},
+            code,
+        }));
 }
 
 TEST(Rewrite, errorsOfTheRulePropagate)
 {
     const QList<BlockNode> blocks{paragraph({text(u"a")})};
-    EXPECT_THROW(rewrite(blocks, [](const InlineNode &) -> QList<InlineNode> {
-                     throw std::runtime_error("stop");
-                 }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        rewrite(blocks,
+                [](const InlineNode &) -> QList<InlineNode> { throw std::runtime_error("stop"); }),
+        std::runtime_error);
 }
 
 TEST(Collect, visitsChildrenBeforeTheirParent)
@@ -93,9 +93,9 @@ TEST(Collect, visitsChildrenBeforeTheirParent)
 
 TEST(InlinePlainText, joinsTextWithBreaksAsSpaceAndLineFeed)
 {
-    EXPECT_EQ(renderPlainText({InlineNode::Emphasis{
-                  {text(u"a"), InlineNode::SoftBreak{}, text(u"b")}}}),
-              QStringLiteral("a b"));
+    EXPECT_EQ(
+        renderPlainText({InlineNode::Emphasis{{text(u"a"), InlineNode::SoftBreak{}, text(u"b")}}}),
+        QStringLiteral("a b"));
     EXPECT_EQ(renderPlainText({InlineNode::Code{QStringLiteral("x")}, InlineNode::LineBreak{}}),
               QStringLiteral("x\n"));
     EXPECT_EQ(renderPlainText({InlineNode::Html{QStringLiteral("<b>")}, text(u"bold"),
@@ -162,8 +162,8 @@ TEST(KebabCase, splitsAtEverySeparatorAndKeepsEmptyPieces)
 
 TEST(KebabCase, headingIdentifiersComeFromThePlainTextOfTheHeading)
 {
-    const QList<BlockNode> blocks = parseMarkdown(
-        QStringLiteral("## Getting *Started* with `make`\n\n# Hello,   World!\n\n# Hello,   World!"));
+    const QList<BlockNode> blocks = parseMarkdown(QStringLiteral(
+        "## Getting *Started* with `make`\n\n# Hello,   World!\n\n# Hello,   World!"));
     QStringList identifiers;
     for (const BlockNode &block : blocks)
         identifiers.append(kebabCased(renderPlainText(block.as<BlockNode::Heading>()->content)));

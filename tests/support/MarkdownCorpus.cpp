@@ -7,7 +7,8 @@ namespace tolvaran::fixtures::markdown {
 QList<CorpusEntry> corpus()
 {
     return {
-        {QStringLiteral("atxHeadings"), QStringLiteral(R"(# One
+        {QStringLiteral("atxHeadings"),
+         QStringLiteral(R"(# One
 ## Two *emphasised*
 ### Three ###
 #### Four `code`
@@ -15,7 +16,8 @@ QList<CorpusEntry> corpus()
 ###### Six
 ####### not a heading
 )")},
-        {QStringLiteral("setextHeadings"), QStringLiteral(R"(Title with **strong**
+        {QStringLiteral("setextHeadings"),
+         QStringLiteral(R"(Title with **strong**
 =====
 
 Subtitle
@@ -24,45 +26,59 @@ Subtitle
         {QStringLiteral("paragraphsAndBreaks"),
          QStringLiteral("First line\nsoft-broken line.\n\nHard break with spaces  \n"
                         "and with a backslash\\\nend.\n\n   Indented paragraph text.\n")},
-        {QStringLiteral("escapesAndEntities"), QStringLiteral(R"(Escaped \*stars\*, \# hash, \[brackets\] and \\ backslash.
+        {QStringLiteral("escapesAndEntities"),
+         QStringLiteral(R"(Escaped \*stars\*, \# hash, \[brackets\] and \\ backslash.
 
 Entities: &amp; &lt;tag&gt; &copy; &#35; &#x4A; &nbsp;x &bogus; 5 < 6 > 4 "quotes" 'single'
 )")},
-        {QStringLiteral("unicodeText"), QStringLiteral(R"(Ünïcode façade — “quotes”, emoji 🚀 and 日本語のテキスト.
+        {QStringLiteral("unicodeText"),
+         QStringLiteral(R"(Ünïcode façade — “quotes”, emoji 🚀 and 日本語のテキスト.
 
 Zero-width joiner family 👨‍👩‍👧 and a combining é.
 )")},
-        {QStringLiteral("emphasisAndStrong"), QStringLiteral(R"(*em* _em_ **strong** __strong__ ***both*** *nested **strong** inside*
+        {QStringLiteral("emphasisAndStrong"),
+         QStringLiteral(R"(*em* _em_ **strong** __strong__ ***both*** *nested **strong** inside*
 snake_case_word and intra*word*emphasis, * not emphasis *, **unclosed
 )")},
-        {QStringLiteral("codeSpans"), QStringLiteral(R"(Use `code`, `` a ` backtick ``, ` spaced `, and `<b>&amp;</b>`.
+        {QStringLiteral("codeSpans"),
+         QStringLiteral(R"(Use `code`, `` a ` backtick ``, ` spaced `, and `<b>&amp;</b>`.
 )")},
-        {QStringLiteral("inlineLinks"), QStringLiteral(R"([plain](https://example.com/a) [*emphasised* text](/relative/path)
+        {QStringLiteral("inlineLinks"),
+         QStringLiteral(R"([plain](https://example.com/a) [*emphasised* text](/relative/path)
 [spaced](<a b.html>) [empty]() [query](https://example.com/?q=a&b=c#frag)
 [unsafe](javascript:alert(1)) [data](data:text/html;base64,PGI+) [mail](mailto:a@example.com)
 )")},
-        {QStringLiteral("referenceLinks"), QStringLiteral(R"([full][ref], [collapsed][], [shortcut] and [missing][nope].
+        {QStringLiteral("referenceLinks"),
+         QStringLiteral(R"([full][ref], [collapsed][], [shortcut] and [missing][nope].
 
 [ref]: https://example.com/full
 [collapsed]: https://example.com/collapsed
 [shortcut]: <https://example.com/short cut>
 )")},
-        {QStringLiteral("autolinks"), QStringLiteral(R"(<https://example.com/auto> and <person@example.com>.
+        {QStringLiteral("autolinks"),
+         QStringLiteral(R"(<https://example.com/auto> and <person@example.com>.
 Bare www.example.com, https://example.org/path?x=1. and contact@example.net here.
 )")},
-        {QStringLiteral("images"), QStringLiteral(R"(![alt text](image.png) ![*emphasised* alt](https://example.com/i.svg#gh-dark-mode-only)
+        {QStringLiteral("images"),
+         QStringLiteral(R"(![alt text](image.png)
+![*emphasised* alt](https://example.com/i.svg#gh-dark-mode-only)
 [![linked](badge.svg)](https://example.com/ci) ![nested ![inner](in.png) outer](out.png)
 
 ![reference image][logo]
 
 [logo]: /images/logo.png
 )")},
-        {QStringLiteral("strikethrough"), QStringLiteral(R"(~~struck~~ and ~single~ and ~~**strong struck**~~ and ~~~three~~~ and a~~b~~c.
+        {QStringLiteral("strikethrough"),
+         QStringLiteral(R"(~~struck~~ and ~single~ and ~~**strong struck**~~
+and ~~~three~~~ and a~~b~~c.
 )")},
-        {QStringLiteral("inlineHtml"), QStringLiteral(R"(Some <span class="x">inline</span> HTML, a <br/> break, <!-- a comment -->,
+        {QStringLiteral("inlineHtml"),
+         QStringLiteral(R"(Some <span class="x">inline</span> HTML, a <br/> break,
+<!-- a comment -->,
 <script>alert(1)</script> and <textarea>text</textarea> and <img src=x onerror=alert(1)>.
 )")},
-        {QStringLiteral("htmlBlocks"), QStringLiteral(R"(<div align="center">
+        {QStringLiteral("htmlBlocks"),
+         QStringLiteral(R"(<div align="center">
   <img src="logo.png">
 </div>
 
@@ -74,7 +90,8 @@ alert("never");
 
 <iframe src="https://example.com"></iframe>
 )")},
-        {QStringLiteral("fencedCode"), QStringLiteral(R"(```swift
+        {QStringLiteral("fencedCode"),
+         QStringLiteral(R"(```swift
 let x = 1 < 2 && 3 > 2
 ```
 
@@ -96,7 +113,8 @@ nested fence
 )")},
         {QStringLiteral("indentedCode"),
          QStringLiteral("Paragraph.\n\n    indented code\n    <tag> & more\n\n      deeper\n")},
-        {QStringLiteral("blockquotes"), QStringLiteral(R"(> Quoted *text*
+        {QStringLiteral("blockquotes"),
+         QStringLiteral(R"(> Quoted *text*
 continued lazily.
 >
 > > Nested quote
@@ -106,7 +124,8 @@ continued lazily.
 > code in a quote
 > ```
 )")},
-        {QStringLiteral("bulletedLists"), QStringLiteral(R"(- tight one
+        {QStringLiteral("bulletedLists"),
+         QStringLiteral(R"(- tight one
 - tight two
   - nested **item**
     - deeper
@@ -119,7 +138,8 @@ continued lazily.
 
 + plus marker
 )")},
-        {QStringLiteral("numberedLists"), QStringLiteral(R"(1. first
+        {QStringLiteral("numberedLists"),
+         QStringLiteral(R"(1. first
 2. second
 3. third
 
@@ -131,7 +151,8 @@ continued lazily.
     indented code in an item
 11. eleven
 )")},
-        {QStringLiteral("taskLists"), QStringLiteral(R"(- [ ] open task
+        {QStringLiteral("taskLists"),
+         QStringLiteral(R"(- [ ] open task
 - [x] done task
 - [X] upper-case done
 
@@ -141,13 +162,15 @@ continued lazily.
 
 > - [ ] task in a quote
 )")},
-        {QStringLiteral("tables"), QStringLiteral(R"(| Name | Left | Centre | Right |
+        {QStringLiteral("tables"),
+         QStringLiteral(R"(| Name | Left | Centre | Right |
 |------|:-----|:------:|------:|
 | *a*  | `b`  | [c](d) | ~~e~~ |
 | f \| g | h |
 | i | j | k | l | extra |
 )")},
-        {QStringLiteral("tableVariants"), QStringLiteral(R"(Header only
+        {QStringLiteral("tableVariants"),
+         QStringLiteral(R"(Header only
 | x | y |
 |---|---|
 
@@ -159,7 +182,8 @@ a | b
 > |:-:|--|
 > | 1 | ![img](i.png) |
 )")},
-        {QStringLiteral("thematicBreaks"), QStringLiteral(R"(Above
+        {QStringLiteral("thematicBreaks"),
+         QStringLiteral(R"(Above
 ***
 Middle
 
@@ -167,7 +191,8 @@ Middle
 ___
  * * *
 )")},
-        {QStringLiteral("mixedDocument"), QStringLiteral(R"(# Project
+        {QStringLiteral("mixedDocument"),
+         QStringLiteral(R"(# Project
 
 A paragraph with **bold**, *italic*, `code`, ~~gone~~ and a [link](https://example.com).
 
