@@ -89,7 +89,6 @@ struct BlockNode
 
     Value value;
 
-    BlockNode() = default;
     template <typename Case>
         requires Internal::isAlternativeOf<Case, Value>
     BlockNode(Case &&node) // a node converts implicitly from each of its cases

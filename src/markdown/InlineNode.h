@@ -82,7 +82,6 @@ struct InlineNode
 
     Value value;
 
-    InlineNode() = default;
     template <typename Case>
         requires Internal::isAlternativeOf<Case, Value>
     InlineNode(Case &&node) // a node converts implicitly from each of its cases
