@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QTimer;
 
@@ -217,15 +218,21 @@ Q_SIGNALS:
 
 private:
     struct FullRefreshResult;
+    struct TokenUsagePassResult;
 
-    template <typename T>
-    void publish(T &field, T value);
+    // Stores a published value and announces it.
+    template <typename T, typename Value>
+    void publish(T &field, Value &&value)
+    {
+        field = std::forward<Value>(value);
+        Q_EMIT objectWillChange();
+    }
 
     void startFullRefresh();
     void applyFullRefresh(FullRefreshResult result);
-    void applyCatalogFallback(const QString &error, std::optional<QList<CodexProject>> catalog);
-    void finishFullRefresh(bool setLoading);
-    void publishProjects(QList<CodexProject> projects);
+    void loadCatalogFallback(const QString &error);
+    void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog);
+    void finishFullRefresh();
     void selectExistingProject();
     void updateTeamProjects(const QList<CodexProject> &projects);
 
@@ -236,6 +243,7 @@ private:
 
     void refreshTokenUsage(const QList<CodexThread> &threads);
     void startTokenUsagePass();
+    void finishTokenUsagePass(const TokenUsagePassResult &result);
 
     void handleCodexEvents(const QList<FileSystemEvent> &events);
     void runPendingCodexRefresh();
@@ -273,6 +281,7 @@ private:
 
     // The full refresh: running, and the calls that came while it ran (one more run).
     bool m_refreshInProgress = false;
+    bool m_refreshSetLoading = false;
     QList<Completion> m_refreshCompletions;
     bool m_refreshRequestedAgain = false;
     QList<Completion> m_followingRefreshCompletions;
