@@ -38,6 +38,11 @@ bool isCodexStateFile(const QString &name)
         || name == QLatin1String(".codex-global-state.json");
 }
 
+// What an event must report to count as a change of a file's contents.
+constexpr quint32 contentChangeFlags = FileSystemEventFlag::itemCreated
+    | FileSystemEventFlag::itemRemoved | FileSystemEventFlag::itemRenamed
+    | FileSystemEventFlag::itemModified;
+
 // Latest activity first. Stable: projects with equal times keep their order, so Codex's
 // projects stay ahead of the catalog's own that follow them.
 void sortByLastUpdated(QList<CodexProject> &projects)
@@ -851,6 +856,16 @@ void ProjectListViewModel::configureCodexMonitor()
 void ProjectListViewModel::handleCodexEvents(const QList<FileSystemEvent> &events)
 {
     for (const FileSystemEvent &event : events) {
+        // Events were lost: Codex's data may have changed in any way.
+        if (event.flags & FileSystemEventFlag::rescanRequired) {
+            m_pendingCodexFullRefresh = true;
+            continue;
+        }
+        // A change of attributes alone (owner, mode, times) is no change of Codex's data.
+        // Our own reads cause such changes: SQLite, run as root, gives Codex's log file its
+        // owner again each time it opens it, and reacting would refresh in a loop.
+        if (!(event.flags & contentChangeFlags))
+            continue;
         const QString path = standardizedPath(event.path);
         if (isCodexStateFile(lastPathComponent(path)))
             m_pendingCodexFullRefresh = true;
