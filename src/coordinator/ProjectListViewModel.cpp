@@ -94,9 +94,10 @@ QList<CodexProject> projectsFromThreads(const QList<CodexThread> &threads,
             if (name != snapshot.projectNamesByID.constEnd())
                 customName = *name;
         }
-        std::stable_sort(group.begin(), group.end(), [](const CodexThread &a, const CodexThread &b) {
-            return a.updatedAt > b.updatedAt;
-        });
+        std::stable_sort(group.begin(), group.end(),
+                         [](const CodexThread &a, const CodexThread &b) {
+                             return a.updatedAt > b.updatedAt;
+                         });
         const bool isPinned = snapshot.pinnedProjectPaths.contains(path);
         projects.append(CodexProject(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
                                      processingThreadIDs, projectID, customName));
@@ -233,7 +234,7 @@ ProjectListViewModel::~ProjectListViewModel()
     m_jobs.waitForAll();
 }
 
-// MARK: - Published values set by the window
+// Published values set by the window
 
 void ProjectListViewModel::setSearchText(const QString &text)
 {
@@ -286,7 +287,7 @@ void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &pr
     publish(m_selectedProjectID, projectID);
 }
 
-// MARK: - Derived values
+// Derived values
 
 qint64 ProjectListViewModel::threadTotal() const
 {
@@ -364,7 +365,7 @@ TokenUsageReport ProjectListViewModel::tokenUsage(const QString &projectPath) co
     return m_tokenUsageSnapshot.projects.value(projectPath, TokenUsageReport::empty());
 }
 
-// MARK: - Filter, sort and pages
+// Filter, sort and pages
 
 void ProjectListViewModel::updateFilteredProjects(bool resetPage)
 {
@@ -406,7 +407,7 @@ void ProjectListViewModel::showNextPage()
     updatePagedProjects(false);
 }
 
-// MARK: - Start
+// Start
 
 void ProjectListViewModel::startMonitoring(Completion done)
 {
@@ -426,7 +427,7 @@ void ProjectListViewModel::startMonitoring(Completion done)
     });
 }
 
-// MARK: - Full refresh
+// Full refresh
 
 void ProjectListViewModel::refresh(Completion done)
 {
@@ -645,7 +646,7 @@ void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &project
         });
 }
 
-// MARK: - Processing refresh
+// Processing refresh
 
 void ProjectListViewModel::refreshProcessingStatus(Completion done)
 {
@@ -738,7 +739,7 @@ void ProjectListViewModel::finishProcessingRefresh()
     callAll(completions);
 }
 
-// MARK: - Git status
+// Git status
 
 void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Completion done)
 {
@@ -769,7 +770,7 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         });
 }
 
-// MARK: - Token usage
+// Token usage
 
 void ProjectListViewModel::refreshTokenUsage(const QList<CodexThread> &threads)
 {
@@ -822,7 +823,7 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
         m_tokenUsagePassTimer->start();
 }
 
-// MARK: - Codex monitor
+// Codex monitor
 
 void ProjectListViewModel::configureCodexMonitor()
 {
@@ -848,7 +849,8 @@ void ProjectListViewModel::configureCodexMonitor()
             postTo(this, [this, events] { handleCodexEvents(events); });
         });
     // Codex's folder is the one that holds its thread database.
-    const QString codexFolder = standardizedPath(QFileInfo(m_store->databasePath()).absolutePath());
+    const QString codexFolder =
+        standardizedPath(QFileInfo(m_store->databasePath()).absolutePath());
     m_codexEventMonitor->start({codexFolder}, FileSystemEventMonitor::sinceNow,
                                codexMonitorLatency);
 }
@@ -889,7 +891,7 @@ void ProjectListViewModel::runPendingCodexRefresh()
         refreshProcessingStatus();
 }
 
-// MARK: - Repository monitor
+// Repository monitor
 
 void ProjectListViewModel::configureRepositoryMonitor()
 {

@@ -152,14 +152,16 @@ void RepositoryRefreshScheduler::refreshBatchFrom(const QStringList &batch, qsiz
 {
     // One git at a time; the batch's team rescan follows its git statuses.
     if (position < batch.size()) {
-        m_owner.refreshGitStatus(batch.at(position), true,
-                                 [this, batch, position] { refreshBatchFrom(batch, position + 1); });
+        m_owner.refreshGitStatus(batch.at(position), true, [this, batch, position] {
+            refreshBatchFrom(batch, position + 1);
+        });
         return;
     }
+    // The team workspace may finish after this object is gone.
     QPointer<RepositoryRefreshScheduler> self(this);
     m_teamService.refreshProjects(QSet<QString>(batch.cbegin(), batch.cend()), [self] {
-        if (self)
-            self->refreshNextBatch();
+        if (RepositoryRefreshScheduler *scheduler = self.data())
+            scheduler->refreshNextBatch();
     });
 }
 
@@ -197,12 +199,15 @@ void RepositoryRefreshScheduler::indexNextProject(quint64 generation)
     m_owner.refreshGitStatus(path, true, [this, generation, path] {
         if (generation != m_indexGeneration)
             return;
+        // The team workspace may finish after this object is gone.
         QPointer<RepositoryRefreshScheduler> self(this);
         m_teamService.refreshProjects({path}, [self, generation] {
-            if (!self || generation != self->m_indexGeneration)
+            if (!self)
                 return;
-            QTimer::singleShot(indexPause, self,
-                               [self, generation] { self->indexNextProject(generation); });
+            RepositoryRefreshScheduler *scheduler = self.data();
+            QTimer::singleShot(indexPause, scheduler, [scheduler, generation] {
+                scheduler->indexNextProject(generation);
+            });
         });
     });
 }

@@ -64,7 +64,9 @@ TEST(ProjectListMonitoring, taskEventsInAWatchedRolloutStartAndEndProcessing)
     world.makeModel();
     ASSERT_TRUE(world.startMonitoring());
     ASSERT_TRUE(pokeUntil(
-        [&] { world.codex.appendRolloutLines(threadID(2), rollout::taskStarted(Timestamp::now())); },
+        [&] {
+            world.codex.appendRolloutLines(threadID(2), rollout::taskStarted(Timestamp::now()));
+        },
         [&] { return world.isProcessing(probe); }));
     ASSERT_FALSE(world.isProcessing(app));
 
@@ -165,22 +167,21 @@ TEST(ProjectListMonitoring, commitInAProjectUpdatesItsGitStatus)
     world.writeDatabase();
     ProjectListViewModel &model = world.makeModel();
     ASSERT_TRUE(world.startMonitoring());
-    ASSERT_TRUE(waitUntil([&] { return model.projectGitStatuses().value(app).upstream.has_value(); }));
+    const auto status = [&] { return model.projectGitStatuses().value(app); };
+    ASSERT_TRUE(waitUntil([&] { return status().upstream.has_value(); }));
     int probes = 0;
     ASSERT_TRUE(pokeUntil(
         [&] {
             repository.writeFile(QStringLiteral("probe-%1.txt").arg(++probes), "x");
         },
-        [&, checked = model.projectGitStatuses().value(app).checkedAt] {
-            return model.projectGitStatuses().value(app).checkedAt != checked;
-        }));
-    ASSERT_EQ(model.projectGitStatuses().value(app).aheadCount, 0);
+        [&, checked = status().checkedAt] { return status().checkedAt != checked; }));
+    ASSERT_EQ(status().aheadCount, 0);
 
     repository.writeFile(QStringLiteral("main.cpp"), "int main() {}\n");
     repository.commitAll(QStringLiteral("Second"));
 
-    EXPECT_TRUE(waitUntil([&] { return model.projectGitStatuses().value(app).aheadCount == 1; }));
-    EXPECT_EQ(world.metadataCache->gitStatuses().value(app), model.projectGitStatuses().value(app));
+    EXPECT_TRUE(waitUntil([&] { return status().aheadCount == 1; }));
+    EXPECT_EQ(world.metadataCache->gitStatuses().value(app), status());
 }
 
 TEST(ProjectListMonitoring, firstStartIndexesEveryRepositoryThenClearsItsStatusText)
@@ -230,8 +231,8 @@ TEST(ProjectListMonitoring, firstStartIndexesEveryRepositoryThenClearsItsStatusT
         QFile file(cacheFile);
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        const auto saved =
-            ProjectMetadataCacheSnapshot::fromJson(QJsonDocument::fromJson(file.readAll()).object());
+        const auto saved = ProjectMetadataCacheSnapshot::fromJson(
+            QJsonDocument::fromJson(file.readAll()).object());
         return saved.hasCompletedInitialIndex == true && saved.gitStatuses.size() == 3;
     }));
     world.model.reset();

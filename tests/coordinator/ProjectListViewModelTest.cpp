@@ -456,7 +456,8 @@ TEST(ProjectListViewModel, gitStatusIsReadOnlyWhenStaleOrForced)
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_EQ(GitDouble::loggedRuns(log).size(), 1);
     EXPECT_FALSE(model.projectGitStatuses().value(app).isRepository);
-    EXPECT_EQ(world.metadataCache->gitStatuses().value(app), model.projectGitStatuses().value(app));
+    EXPECT_EQ(world.metadataCache->gitStatuses().value(app),
+              model.projectGitStatuses().value(app));
 }
 
 TEST(ProjectListViewModel, gitThatHangsKeepsThePreviousStatus)
