@@ -43,8 +43,10 @@ constexpr int rolloutCount = 2000;
 constexpr int projectCount = 300;
 constexpr int refreshRuns = 5;
 constexpr int processingRounds = 20;
-constexpr double eventPathFloorSeconds = 0.9;
-constexpr double loneAppendFloorSeconds = 0.5;
+constexpr double loneAppendFloorSeconds =
+    double(ProjectListViewModel::codexEventDebounce.count()) / 1000.0;
+constexpr double eventPathFloorSeconds =
+    ProjectListViewModel::codexMonitorLatency + loneAppendFloorSeconds;
 
 // The query the Codex store runs over a current table when archived threads are included.
 const char *const sameRowsQuery =
