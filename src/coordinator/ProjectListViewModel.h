@@ -248,7 +248,8 @@ private:
     void handleCodexEvents(const QList<FileSystemEvent> &events);
     void runPendingCodexRefresh();
 
-    // Fields 1 to 6 of the list: the controls.
+    // Published values. The list controls but the page size are held as the criteria that
+    // the listing functions take.
     ProjectListCriteria m_criteria;
     ProjectPageSize m_pageSize = ProjectPageSize::ten;
     QList<ProjectTag> m_tags;
@@ -309,6 +310,7 @@ private:
     bool m_pendingCodexProcessingRefresh = false;
     QTimer *m_codexRefreshTimer = nullptr;
 
+    // The debounce of the team workspace's changes.
     QTimer *m_teamChangeTimer = nullptr;
     bool m_isMonitoring = false;
 
