@@ -184,6 +184,70 @@ TEST(ProjectListMonitoring, commitInAProjectUpdatesItsGitStatus)
     EXPECT_EQ(world.metadataCache->gitStatuses().value(app), status());
 }
 
+TEST(ProjectListMonitoring, changesRefreshTheInnermostProjectThatHoldsThem)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    const QString sub = world.projectFolder(QStringLiteral("app/sub"));
+    GitRepositoryBuilder outer(app);
+    GitRepositoryBuilder inner(sub);
+    world.addThread(threadID(1), app, 60);
+    world.addThread(threadID(2), sub, 120);
+    world.writeDatabase();
+    world.makeModel();
+    ASSERT_TRUE(world.startMonitoring());
+    ASSERT_TRUE(waitUntil([&] {
+        return world.metadataCache->currentSnapshot().hasCompletedInitialIndex == true;
+    }));
+
+    int probes = 0;
+    world.team.rescans.clear();
+    ASSERT_TRUE(pokeUntil([&] { inner.writeFile(QStringLiteral("x-%1").arg(++probes), "x"); },
+                          [&] { return !world.team.rescans.isEmpty(); }));
+    for (const QSet<QString> &batch : world.team.rescans)
+        EXPECT_EQ(batch, QSet<QString>{sub});
+
+    // Until the probes' refreshes have all ended.
+    qsizetype seen = -1;
+    while (seen != world.team.rescans.size()) {
+        seen = world.team.rescans.size();
+        processEventsFor(1500ms);
+    }
+    world.team.rescans.clear();
+    outer.writeFile(QStringLiteral("subway.txt"), "beside the nested project, not in it");
+    ASSERT_TRUE(waitUntil([&] { return !world.team.rescans.isEmpty(); }));
+    EXPECT_EQ(world.team.rescans, QList<QSet<QString>>{{app}});
+}
+
+TEST(ProjectListMonitoring, repositoriesAreRefreshedFourAtATimeBeforeEachTeamRescan)
+{
+    CoordinatorWorld world;
+    for (int i = 1; i <= 10; ++i) {
+        world.addThread(threadID(i), world.projectFolder(QStringLiteral("p%1").arg(i)),
+                        60.0 * i);
+    }
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+    const Timestamp start = Timestamp::now();
+    QList<qsizetype> batchSizes;
+    world.team.onRescan = [&](const QSet<QString> &paths) {
+        batchSizes.append(paths.size());
+        for (const QString &path : paths) {
+            EXPECT_TRUE(model.projectGitStatuses().contains(path) &&
+                        model.projectGitStatuses().value(path).checkedAt >= start)
+                << path.toStdString();
+        }
+    };
+
+    model.refreshAllRepositories();
+
+    ASSERT_TRUE(waitUntil([&] { return batchSizes.size() == 3; }));
+    EXPECT_EQ(batchSizes, (QList<qsizetype>{4, 4, 2}));
+    EXPECT_EQ(model.projectGitStatuses().size(), 10);
+    world.team.onRescan = {};
+}
+
 TEST(ProjectListMonitoring, firstStartIndexesEveryRepositoryThenClearsItsStatusText)
 {
     CoordinatorWorld world;

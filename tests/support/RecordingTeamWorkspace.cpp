@@ -26,6 +26,8 @@ void RecordingTeamWorkspace::refreshProjects(const QSet<QString> &paths,
                                              std::function<void()> done)
 {
     rescans.append(paths);
+    if (onRescan)
+        onRescan(paths);
     if (done)
         done();
 }

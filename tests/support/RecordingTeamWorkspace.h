@@ -30,6 +30,8 @@ public:
     QList<QList<LocalTeamProjectSource>> projectUpdates;
     QList<TokenUsageSnapshot> tokenUsageUpdates;
     QList<QSet<QString>> rescans;
+    // Called at each rescan, before it finishes.
+    std::function<void(const QSet<QString> &paths)> onRescan;
 
 private:
     QHash<QString, QSet<QString>> m_teamIDs;
