@@ -55,7 +55,8 @@ struct FileSystemEvent;
 // values they are given; their results come back to the GUI thread.
 //
 // Asynchronous operations take an optional completion, called on the GUI thread when the
-// operation has ended (at once when there was nothing to do).
+// operation has ended (at once when there was nothing to do), and never once the coordinator
+// is gone.
 class ProjectListViewModel final : public QObject
 {
     Q_OBJECT
