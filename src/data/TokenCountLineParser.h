@@ -18,6 +18,11 @@ public:
     // info, a valid timestamp and a positive total. Anything else yields nothing.
     static std::optional<UsageEvent> parseEvent(QByteArrayView line, const QString &projectPath,
                                                 const std::optional<QString> &model);
+    // The same, reading the line with Qt's JSON reader only (parseEvent uses a quicker one
+    // where it can, and must agree with this).
+    static std::optional<UsageEvent> parseEventWithQtReader(QByteArrayView line,
+                                                            const QString &projectPath,
+                                                            const std::optional<QString> &model);
 
     // An internet date and time, "2026-01-31T12:34:56.789Z" or with an offset ("+01:00");
     // the fraction may be left out. Precision is milliseconds (further digits are dropped).

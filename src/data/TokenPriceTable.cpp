@@ -49,8 +49,13 @@ double TokenPriceTable::cost(const Rates &rates, qint64 input, qint64 cachedInpu
     // In doubles: counts come from files and may be anything, and a difference of two
     // 64-bit integers could overflow.
     const double cached = double(std::min(cachedInput, input));
-    const double uncached = std::max(double(input) - cached, 0.0);
-    return (rates.input * uncached + rates.cachedInput * cached + rates.output * double(output))
+    return splitCost(rates, std::max(double(input) - cached, 0.0), cached, double(output));
+}
+
+double TokenPriceTable::splitCost(const Rates &rates, double uncachedInput, double cachedInput,
+                                  double output)
+{
+    return (rates.input * uncachedInput + rates.cachedInput * cachedInput + rates.output * output)
         / tokensPerPriceUnit;
 }
 

@@ -26,6 +26,10 @@ public:
     // Cached input is part of input; input beyond the cached part is charged at the input
     // rate, and cached input larger than input counts as all input cached.
     static double cost(const Rates &rates, qint64 input, qint64 cachedInput, qint64 output);
+    // The same with the input already split into its uncached and cached parts (sums over
+    // many turns, each split on its own).
+    static double splitCost(const Rates &rates, double uncachedInput, double cachedInput,
+                            double output);
     // 0 for an absent or unknown model.
     static double cost(const std::optional<QString> &model, qint64 input, qint64 cachedInput,
                        qint64 output);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <map>
+#include <tuple>
 
 namespace tolvaran::Internal {
 
@@ -43,19 +43,16 @@ struct Placement
     bool today = false;
     bool sevenDays = false;
     bool weeklyWindow = false;
-    int hour = -1;           // index into the hour boundaries, -1 when not in the series
-    double laterHour = -1.0; // start of an hour past the boundaries, when >= 0
+    int hour = -1; // index into the hour boundaries; -1: not in the series, or past them
     int day = -1;
-    double laterDay = -1.0;
-    bool inLaterHour = false;
-    bool inLaterDay = false;
+    std::optional<double> laterHour; // start of an hour past the boundaries
+    std::optional<double> laterDay;
 };
 
 class ReportAccumulator
 {
 public:
-    void add(qint64 input, qint64 cachedInput, qint64 output, qint64 total, double cost,
-             const Placement &placement, size_t hourCount, size_t dayCount)
+    void addSums(qint64 input, qint64 cachedInput, qint64 output, qint64 total, double cost)
     {
         m_hasEvents = true;
         addSaturating(m_report.inputTokens, input);
@@ -63,6 +60,11 @@ public:
         addSaturating(m_report.outputTokens, output);
         addSaturating(m_report.indexedTokens, total);
         m_report.estimatedCost += cost;
+    }
+
+    void place(qint64 total, double cost, const Placement &placement, size_t hourCount,
+               size_t dayCount)
+    {
         if (placement.lastHour)
             addSaturating(m_report.lastHourTokens, total);
         if (placement.today)
@@ -74,14 +76,14 @@ public:
         if (placement.hour >= 0) {
             m_hours.resize(hourCount);
             m_hours[size_t(placement.hour)].add(total, cost);
-        } else if (placement.inLaterHour) {
-            m_laterHours[placement.laterHour].add(total, cost);
+        } else if (placement.laterHour) {
+            m_laterHours[*placement.laterHour].add(total, cost);
         }
         if (placement.day >= 0) {
             m_days.resize(dayCount);
             m_days[size_t(placement.day)].add(total, cost);
-        } else if (placement.inLaterDay) {
-            m_laterDays[placement.laterDay].add(total, cost);
+        } else if (placement.laterDay) {
+            m_laterDays[*placement.laterDay].add(total, cost);
         }
     }
 
@@ -132,6 +134,19 @@ int bucketIndex(const std::vector<double> &starts, double value)
     return int(after - starts.begin()) - 1;
 }
 
+// A clock hour or a calendar day: [start, end).
+struct Interval
+{
+    double start = 0.0;
+    double end = 0.0;
+    bool contains(double value) const { return value >= start && value < end; }
+};
+
+quint64 sumsKey(int project, int model)
+{
+    return quint64(quint32(project)) << 32 | quint32(model + 1);
+}
+
 } // namespace
 
 int TokenUsageAggregator::Interner::intern(QByteArrayView utf8)
@@ -149,26 +164,19 @@ int TokenUsageAggregator::Interner::intern(QByteArrayView utf8)
     return m_lastIndex;
 }
 
-TokenUsageAggregator::TokenUsageAggregator(const QTimeZone &timeZone, Timestamp now)
+TokenUsageAggregator::TokenUsageAggregator(const QTimeZone &timeZone, Timestamp horizon,
+                                           double cutoff)
     : m_timeZone(timeZone.isValid() ? timeZone : QTimeZone::utc())
-    , m_now(now.seconds)
+    , m_horizon(horizon.seconds)
+    , m_cutoff(cutoff)
 {
-    // The calendar is asked only here: every later event falls between these boundaries or,
-    // rarely (a date in the future), is placed by asking again.
-    m_hourStarts.push_back(hourStart(m_now - hourlySeriesSeconds));
-    while (m_hourStarts.back() <= m_now + lastHourSeconds
-           && m_hourStarts.size() < maximumHourBoundaries) {
-        const double previous = m_hourStarts.back();
-        m_hourStarts.push_back(std::max(hourStart(previous + 3600.0), previous + 1.0));
-    }
+}
 
-    const double nowSeconds = std::clamp(m_now, -calendarLimitSeconds, calendarLimitSeconds);
-    const QDate today =
-        QDateTime::fromSecsSinceEpoch(qint64(std::floor(nowSeconds)), m_timeZone).date();
-    for (int day = 1 - dailySeriesDays; day <= 1; ++day) {
-        const QDateTime start = today.addDays(day).startOfDay(m_timeZone);
-        m_dayStarts.push_back(double(start.toSecsSinceEpoch()));
-    }
+double TokenUsageAggregator::defaultCutoff(const QTimeZone &timeZone, Timestamp now)
+{
+    const TokenUsageAggregator probe(timeZone, now);
+    return std::min({probe.dayStarts(now).front(), now.seconds - hourlySeriesSeconds,
+                     now.seconds - fallbackWeeklyWindowSeconds});
 }
 
 double TokenUsageAggregator::hourStart(double seconds) const
@@ -196,6 +204,19 @@ double TokenUsageAggregator::dayStart(double seconds) const
     return double(date.startOfDay(m_timeZone).toSecsSinceEpoch());
 }
 
+// The starts of the days of the daily series, then the start of tomorrow.
+std::vector<double> TokenUsageAggregator::dayStarts(Timestamp now) const
+{
+    const double nowSeconds =
+        std::clamp(now.seconds, -calendarLimitSeconds, calendarLimitSeconds);
+    const QDate today =
+        QDateTime::fromSecsSinceEpoch(qint64(std::floor(nowSeconds)), m_timeZone).date();
+    std::vector<double> starts;
+    for (int day = 1 - dailySeriesDays; day <= 1; ++day)
+        starts.push_back(double(today.addDays(day).startOfDay(m_timeZone).toSecsSinceEpoch()));
+    return starts;
+}
+
 int TokenUsageAggregator::internModel(QByteArrayView utf8)
 {
     const int index = m_models.intern(utf8);
@@ -206,23 +227,34 @@ int TokenUsageAggregator::internModel(QByteArrayView utf8)
 
 void TokenUsageAggregator::add(const Row &row)
 {
-    m_events.push_back({row.date.seconds, row.input, row.cachedInput, row.output, row.total,
-                        row.project, row.model});
-    // The weekly window is the one of the latest event whose window is weekly and still runs;
-    // of events with equal dates the one added first stays.
-    if (row.weeklyResetsAt && row.weeklyResetsAt->seconds > m_now && row.weeklyWindowMinutes
-        && *row.weeklyWindowMinutes > weeklyWindowMinimumMinutes
-        && (!m_weekly || row.date > m_weekly->date)) {
-        m_weekly = WeeklyCandidate{row.date, row.weeklyUsedPercent, row.weeklyWindowMinutes,
-                                   row.weeklyResetsAt, row.planType};
+    m_allowance.reset();
+    const quint64 key = sumsKey(row.project, row.model);
+    if (!m_lastSums || key != m_lastSumsKey) {
+        m_lastSums = &m_sums[key]; // elements of an unordered_map stay where they are
+        m_lastSumsKey = key;
+    }
+    Sums &sums = *m_lastSums;
+    addSaturating(sums.input, row.input);
+    addSaturating(sums.cachedInput, row.cachedInput);
+    addSaturating(sums.cappedCachedInput, std::min(row.cachedInput, row.input));
+    addSaturating(sums.output, row.output);
+    addSaturating(sums.total, row.total);
+    if (row.date.seconds >= m_cutoff) {
+        m_recent.push_back({row.date.seconds, row.input, row.cachedInput, row.output, row.total,
+                            row.project, row.model});
+    }
+    // Only a weekly window that has not reset by the horizon can ever decide.
+    if (row.weeklyResetsAt && row.weeklyResetsAt->seconds > m_horizon && row.weeklyWindowMinutes
+        && *row.weeklyWindowMinutes > weeklyWindowMinimumMinutes) {
+        m_weekly.push_back({row.date, row.weeklyUsedPercent, *row.weeklyWindowMinutes,
+                            *row.weeklyResetsAt, row.planType});
     }
 }
 
 void TokenUsageAggregator::add(const UsageEvent &event)
 {
-    const QByteArray project = event.projectPath.toUtf8();
     Row row;
-    row.project = internProject(project);
+    row.project = internProject(event.projectPath.toUtf8());
     row.date = event.date;
     row.input = event.input;
     row.cachedInput = event.cachedInput;
@@ -238,74 +270,217 @@ void TokenUsageAggregator::add(const UsageEvent &event)
     add(row);
 }
 
+void TokenUsageAggregator::append(TokenUsageAggregator &&later)
+{
+    m_allowance.reset();
+    const auto remap = [](const Interner &from, const auto &intern) {
+        std::vector<int> indexes;
+        for (int i = 0; i < from.count(); ++i)
+            indexes.push_back(intern(from.text(i).toUtf8()));
+        return indexes;
+    };
+    const std::vector<int> projects = remap(later.m_projects, [&](const QByteArray &text) {
+        return internProject(text);
+    });
+    const std::vector<int> models = remap(later.m_models, [&](const QByteArray &text) {
+        return internModel(text);
+    });
+    const std::vector<int> plans = remap(later.m_planTypes, [&](const QByteArray &text) {
+        return internPlanType(text);
+    });
+    const auto model = [&](int index) { return index == noText ? noText : models[size_t(index)]; };
+
+    for (const auto &[key, value] : later.m_sums) {
+        Sums &sums = m_sums[sumsKey(projects[size_t(key >> 32)],
+                                    model(int(key & 0xffffffffu) - 1))];
+        addSaturating(sums.input, value.input);
+        addSaturating(sums.cachedInput, value.cachedInput);
+        addSaturating(sums.cappedCachedInput, value.cappedCachedInput);
+        addSaturating(sums.output, value.output);
+        addSaturating(sums.total, value.total);
+    }
+    m_recent.reserve(m_recent.size() + later.m_recent.size());
+    for (CompactEvent event : later.m_recent) {
+        event.project = projects[size_t(event.project)];
+        event.model = model(event.model);
+        m_recent.push_back(event);
+    }
+    for (WeeklyEntry entry : later.m_weekly) {
+        entry.planType = entry.planType == noText ? noText : plans[size_t(entry.planType)];
+        m_weekly.push_back(entry);
+    }
+}
+
+std::optional<WeeklyAllowanceStatus> TokenUsageAggregator::weeklyAllowance(Timestamp now) const
+{
+    if (m_allowance && m_allowance->first == now.seconds)
+        return m_allowance->second;
+    // The window of the latest event whose weekly window still runs; of equal dates the one
+    // added first. When that one lacks its percentage, no older one is tried.
+    const WeeklyEntry *latest = nullptr;
+    for (const WeeklyEntry &entry : m_weekly) {
+        if (entry.resetsAt > now && (!latest || entry.date > latest->date))
+            latest = &entry;
+    }
+    if (!latest || !latest->usedPercent) {
+        m_allowance.emplace(now.seconds, std::nullopt);
+        return std::nullopt;
+    }
+    WeeklyAllowanceStatus allowance;
+    allowance.usedPercent = *latest->usedPercent;
+    allowance.resetsAt = latest->resetsAt;
+    allowance.windowStart = latest->resetsAt.addingSeconds(-double(latest->windowMinutes) * 60.0);
+    if (latest->planType != noText)
+        allowance.planType = m_planTypes.text(latest->planType);
+    m_allowance.emplace(now.seconds, allowance);
+    return allowance;
+}
+
+double TokenUsageAggregator::windowsStart(Timestamp now) const
+{
+    const std::optional<WeeklyAllowanceStatus> allowance = weeklyAllowance(now);
+    const double weeklyStart = allowance ? allowance->windowStart.seconds
+                                         : now.seconds - fallbackWeeklyWindowSeconds;
+    // The last hour and the seven days begin after the day series does.
+    return std::min({dayStarts(now).front(), now.seconds - hourlySeriesSeconds, weeklyStart});
+}
+
+bool TokenUsageAggregator::covers(Timestamp now) const
+{
+    return now.seconds >= m_horizon && windowsStart(now) >= m_cutoff;
+}
+
+void TokenUsageAggregator::advance(Timestamp now)
+{
+    m_horizon = now.seconds;
+    const double cutoff = windowsStart(now);
+    m_weekly.erase(std::remove_if(m_weekly.begin(), m_weekly.end(),
+                                  [&](const WeeklyEntry &entry) {
+                                      return entry.resetsAt.seconds <= m_horizon;
+                                  }),
+                   m_weekly.end());
+    if (cutoff > m_cutoff) {
+        m_cutoff = cutoff;
+        m_recent.erase(std::remove_if(m_recent.begin(), m_recent.end(),
+                                      [&](const CompactEvent &event) {
+                                          return event.date < m_cutoff;
+                                      }),
+                       m_recent.end());
+    }
+}
+
+double TokenUsageAggregator::eventCost(int model, qint64 input, qint64 cachedInput,
+                                       qint64 output) const
+{
+    if (model == noText)
+        return 0.0;
+    const std::optional<TokenPriceTable::Rates> &rates = m_modelRates[size_t(model)];
+    return rates ? TokenPriceTable::cost(*rates, input, cachedInput, output) : 0.0;
+}
+
 TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &threads,
-                                                  qint64 pendingRolloutCount) const
+                                                  qint64 pendingRolloutCount,
+                                                  Timestamp now) const
 {
     TokenUsageSnapshot snapshot;
-    snapshot.indexedAt = Timestamp::fromSeconds(m_now);
+    snapshot.indexedAt = now;
     snapshot.pendingRolloutCount = pendingRolloutCount;
-
-    // Only the latest candidate decides; when it lacks a value, no older one is tried.
-    if (m_weekly && m_weekly->usedPercent && m_weekly->resetsAt && m_weekly->windowMinutes) {
-        WeeklyAllowanceStatus allowance;
-        allowance.usedPercent = *m_weekly->usedPercent;
-        allowance.resetsAt = *m_weekly->resetsAt;
-        allowance.windowStart =
-            m_weekly->resetsAt->addingSeconds(-double(*m_weekly->windowMinutes) * 60.0);
-        if (m_weekly->planType != noText)
-            allowance.planType = m_planTypes.text(m_weekly->planType);
-        snapshot.weeklyAllowance = allowance;
-    }
+    snapshot.weeklyAllowance = weeklyAllowance(now);
+    const double nowSeconds = now.seconds;
     const double weeklyStart = snapshot.weeklyAllowance
         ? snapshot.weeklyAllowance->windowStart.seconds
-        : m_now - fallbackWeeklyWindowSeconds;
+        : nowSeconds - fallbackWeeklyWindowSeconds;
 
-    const double lastHourStart = m_now - lastHourSeconds;
-    const double todayStart = m_dayStarts[size_t(dailySeriesDays - 1)];
-    const double sevenDaysStart = m_dayStarts[size_t(dailySeriesDays - sevenDayWindowDays)];
-    const double hourSeriesStart = m_now - hourlySeriesSeconds;
-    const double daySeriesStart = m_dayStarts.front();
-    // Events before all of these count only in the sums; most of a long history does.
-    const double windowsStart = std::min(
-        {lastHourStart, sevenDaysStart, hourSeriesStart, daySeriesStart, weeklyStart});
+    // The calendar is asked only here: every event falls between these boundaries or, rarely
+    // (a date in the future), is placed by asking again.
+    const std::vector<double> days = dayStarts(now);
+    std::vector<double> hours{hourStart(nowSeconds - hourlySeriesSeconds)};
+    while (hours.back() <= nowSeconds + lastHourSeconds && hours.size() < maximumHourBoundaries)
+        hours.push_back(std::max(hourStart(hours.back() + 3600.0), hours.back() + 1.0));
+
+    const double lastHourStart = nowSeconds - lastHourSeconds;
+    const double todayStart = days[size_t(dailySeriesDays - 1)];
+    const double sevenDaysStart = days[size_t(dailySeriesDays - sevenDayWindowDays)];
+    const double hourSeriesStart = nowSeconds - hourlySeriesSeconds;
+    const double daySeriesStart = days.front();
+    const double windowsBegin = std::min({lastHourStart, sevenDaysStart, hourSeriesStart,
+                                          daySeriesStart, weeklyStart});
 
     ReportAccumulator global;
     std::vector<ReportAccumulator> projects(size_t(m_projects.count()));
-    const size_t hourCount = m_hourStarts.size();
-    const size_t dayCount = m_dayStarts.size();
-    for (const CompactEvent &event : m_events) {
+
+    // Sums in the order of their texts, so that the costs add up alike however the events
+    // came in.
+    std::vector<std::pair<quint64, const Sums *>> sums;
+    sums.reserve(m_sums.size());
+    for (const auto &[key, value] : m_sums)
+        sums.emplace_back(key, &value);
+    const auto textsOf = [&](quint64 key) {
+        const int model = int(key & 0xffffffffu) - 1;
+        return std::tuple(m_projects.text(int(key >> 32)), model != noText,
+                          model == noText ? QString() : m_models.text(model));
+    };
+    std::sort(sums.begin(), sums.end(),
+              [&](const auto &a, const auto &b) { return textsOf(a.first) < textsOf(b.first); });
+    for (const auto &[key, value] : sums) {
+        const int project = int(key >> 32);
+        const int model = int(key & 0xffffffffu) - 1;
         double cost = 0.0;
-        if (event.model != noText) {
-            if (const auto &rates = m_modelRates[size_t(event.model)])
-                cost = TokenPriceTable::cost(*rates, event.input, event.cachedInput,
-                                             event.output);
+        if (model != noText) {
+            if (const auto &rates = m_modelRates[size_t(model)]) {
+                const double cached = double(value->cappedCachedInput);
+                cost = TokenPriceTable::splitCost(*rates, double(value->input) - cached, cached,
+                                                  double(value->output));
+            }
         }
-        Placement placement;
+        global.addSums(value->input, value->cachedInput, value->output, value->total, cost);
+        projects[size_t(project)].addSums(value->input, value->cachedInput, value->output,
+                                          value->total, cost);
+    }
+
+    // Dates past the boundaries (in the future) are placed by asking the calendar, once per
+    // hour or day they fall in.
+    Interval laterHour;
+    Interval laterDay;
+    const auto laterHourOf = [&](double date) {
+        if (!laterHour.contains(date)) {
+            const double start = hourStart(date);
+            laterHour = {start, std::max(hourStart(start + 3600.0), start + 1.0)};
+        }
+        return laterHour.start;
+    };
+    const auto laterDayOf = [&](double date) {
+        if (!laterDay.contains(date)) {
+            const double start = dayStart(date);
+            // Days last 23 to 25 hours: 26 hours on is always within the next day.
+            laterDay = {start, std::max(dayStart(start + 26 * 3600.0), start + 1.0)};
+        }
+        return laterDay.start;
+    };
+
+    for (const CompactEvent &event : m_recent) {
         const double date = event.date;
-        if (date >= windowsStart) {
-            placement.lastHour = date >= lastHourStart;
-            placement.today = date >= todayStart;
-            placement.sevenDays = date >= sevenDaysStart;
-            placement.weeklyWindow = date >= weeklyStart && date <= m_now;
-            if (date >= hourSeriesStart) {
-                placement.hour = bucketIndex(m_hourStarts, date);
-                if (placement.hour < 0) {
-                    placement.inLaterHour = true;
-                    placement.laterHour = hourStart(date);
-                }
-            }
-            if (date >= daySeriesStart) {
-                placement.day = bucketIndex(m_dayStarts, date);
-                if (placement.day < 0) {
-                    placement.inLaterDay = true;
-                    placement.laterDay = dayStart(date);
-                }
-            }
+        if (date < windowsBegin)
+            continue;
+        Placement placement;
+        placement.lastHour = date >= lastHourStart;
+        placement.today = date >= todayStart;
+        placement.sevenDays = date >= sevenDaysStart;
+        placement.weeklyWindow = date >= weeklyStart && date <= nowSeconds;
+        if (date >= hourSeriesStart) {
+            placement.hour = bucketIndex(hours, date);
+            if (placement.hour < 0)
+                placement.laterHour = laterHourOf(date);
         }
-        global.add(event.input, event.cachedInput, event.output, event.total, cost, placement,
-                   hourCount, dayCount);
-        projects[size_t(event.project)].add(event.input, event.cachedInput, event.output,
-                                            event.total, cost, placement, hourCount, dayCount);
+        if (date >= daySeriesStart) {
+            placement.day = bucketIndex(days, date);
+            if (placement.day < 0)
+                placement.laterDay = laterDayOf(date);
+        }
+        const double cost = eventCost(event.model, event.input, event.cachedInput, event.output);
+        global.place(event.total, cost, placement, hours.size(), days.size());
+        projects[size_t(event.project)].place(event.total, cost, placement, hours.size(),
+                                              days.size());
     }
 
     QHash<QString, qint64> lifetimeByFolder;
@@ -324,10 +499,10 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
         if (!accumulator.hasEvents())
             continue;
         const QString &path = m_projects.text(index);
-        snapshot.projects.insert(path, accumulator.report(lifetimeByFolder.value(path),
-                                                          m_hourStarts, m_dayStarts));
+        snapshot.projects.insert(path,
+                                 accumulator.report(lifetimeByFolder.value(path), hours, days));
     }
-    snapshot.global = global.report(globalLifetime, m_hourStarts, m_dayStarts);
+    snapshot.global = global.report(globalLifetime, hours, days);
     return snapshot;
 }
 

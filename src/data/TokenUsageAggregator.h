@@ -9,6 +9,7 @@
 #include <QList>
 #include <QTimeZone>
 
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,13 +17,16 @@
 
 namespace tolvaran::Internal {
 
-// Turns the usage events of the index into a TokenUsageSnapshot: totals over fixed windows,
-// hourly and daily series in the given time zone, costs, and the weekly rate-limit window.
+// The usage events of the index, held so that a TokenUsageSnapshot can be made from them at
+// any later time: totals over fixed windows, hourly and daily series in the given time zone,
+// costs, and the weekly rate-limit window.
 //
-// Events are added one by one, as the index reads them, and kept in a compact form: a pass
-// over an index of a million events must stay well under a second, so texts (project
-// folders, models, plans) are stored once and the calendar is asked only for the few hour and
-// day boundaries of the series, never per event.
+// An index holds up to millions of events, and a snapshot is made on every refresh, so the
+// events are kept in the form the snapshot needs: per project and model, the sums over all
+// events; one by one, only the events at or after the cutoff (those that can still fall in a
+// window or series); and the events whose weekly window had not reset by the horizon. Texts
+// are stored once, and the calendar is asked for the few hour and day boundaries of the
+// series, never per event.
 class TokenUsageAggregator final
 {
 public:
@@ -42,6 +46,7 @@ public:
         int planType = noText;
     };
     static constexpr int noText = -1;
+    static constexpr double keepEveryEvent = -std::numeric_limits<double>::infinity();
 
     // A weekly window must be longer than this many minutes; the other window Codex reports
     // lasts five hours.
@@ -49,22 +54,46 @@ public:
     static constexpr double fallbackWeeklyWindowSeconds = 604800.0; // seven days
     static constexpr double lastHourSeconds = 3600.0;
     static constexpr double hourlySeriesSeconds = 86400.0;
-    static constexpr int sevenDayWindowDays = 7;  // today and the six days before
-    static constexpr int dailySeriesDays = 30;    // today and the 29 days before
+    static constexpr int sevenDayWindowDays = 7; // today and the six days before
+    static constexpr int dailySeriesDays = 30;   // today and the 29 days before
 
-    TokenUsageAggregator(const QTimeZone &timeZone, Timestamp now);
+    // Snapshots can be made at `horizon` or later; events dated before `cutoff` are kept only
+    // in the sums (defaultCutoff() covers every window that depends on the date alone).
+    TokenUsageAggregator(const QTimeZone &timeZone, Timestamp horizon,
+                         double cutoff = keepEveryEvent);
+    // Movable only: it keeps a pointer into its own sums.
+    TokenUsageAggregator(TokenUsageAggregator &&) = default;
+    TokenUsageAggregator &operator=(TokenUsageAggregator &&) = default;
+    TokenUsageAggregator(const TokenUsageAggregator &) = delete;
+    TokenUsageAggregator &operator=(const TokenUsageAggregator &) = delete;
+
+    static double defaultCutoff(const QTimeZone &timeZone, Timestamp now);
 
     // The index of a text (UTF-8), the same for equal texts.
     int internProject(QByteArrayView utf8) { return m_projects.intern(utf8); }
     int internModel(QByteArrayView utf8);
     int internPlanType(QByteArrayView utf8) { return m_planTypes.intern(utf8); }
 
+    // Events must be added in the order the index holds them.
     void add(const Row &row);
     void add(const UsageEvent &event);
+    // Adds the events of `later` (made with the same time zone, horizon and cutoff), which
+    // follow this one's in the index: the parts of an index read side by side become one.
+    void append(TokenUsageAggregator &&later);
 
-    // The snapshot of every event added so far, with the lifetime counts of `threads`.
-    TokenUsageSnapshot snapshot(const QList<CodexThread> &threads,
-                                qint64 pendingRolloutCount) const;
+    Timestamp horizon() const { return Timestamp::fromSeconds(m_horizon); }
+    // Whether the events kept one by one suffice for a snapshot at `now` (not before the
+    // horizon, and no window begins before the cutoff).
+    bool covers(Timestamp now) const;
+    // The earliest date a snapshot at `now` places in a window or series.
+    double windowsStart(Timestamp now) const;
+    // Moves the horizon and the cutoff forward to `now` and drops what no later snapshot
+    // needs. Requires covers(now).
+    void advance(Timestamp now);
+
+    // The snapshot at `now` (covers(now) must hold), with the lifetime counts of `threads`.
+    TokenUsageSnapshot snapshot(const QList<CodexThread> &threads, qint64 pendingRolloutCount,
+                                Timestamp now) const;
 
 private:
     class Interner
@@ -90,6 +119,15 @@ private:
         int m_lastIndex = noText;
     };
 
+    struct Sums
+    {
+        qint64 input = 0;
+        qint64 cachedInput = 0;
+        qint64 cappedCachedInput = 0; // cached input, at most the input: what the price uses
+        qint64 output = 0;
+        qint64 total = 0;
+    };
+
     struct CompactEvent
     {
         double date;
@@ -101,29 +139,39 @@ private:
         int model;
     };
 
-    struct WeeklyCandidate
+    struct WeeklyEntry
     {
         Timestamp date;
         std::optional<double> usedPercent;
-        std::optional<qint64> windowMinutes;
-        std::optional<Timestamp> resetsAt;
-        int planType = noText;
+        qint64 windowMinutes;
+        Timestamp resetsAt;
+        int planType;
     };
 
+    struct Boundaries;
+
+    std::optional<WeeklyAllowanceStatus> weeklyAllowance(Timestamp now) const;
+    double eventCost(int model, qint64 input, qint64 cachedInput, qint64 output) const;
     double hourStart(double seconds) const;
     double dayStart(double seconds) const;
+    std::vector<double> dayStarts(Timestamp now) const;
 
     QTimeZone m_timeZone;
-    double m_now;
-    std::vector<double> m_hourStarts; // clock hours from the series start to past `now`
-    std::vector<double> m_dayStarts;  // days from the series start to the start of tomorrow
+    double m_horizon;
+    double m_cutoff;
 
     Interner m_projects;
     Interner m_models;
     Interner m_planTypes;
     std::vector<std::optional<TokenPriceTable::Rates>> m_modelRates;
-    std::vector<CompactEvent> m_events;
-    std::optional<WeeklyCandidate> m_weekly;
+    std::unordered_map<quint64, Sums> m_sums; // by project index << 32 | model index + 1
+    // Rows of one rollout follow each other in the index: their sums are the likeliest.
+    quint64 m_lastSumsKey = 0;
+    Sums *m_lastSums = nullptr;
+    // The weekly window found for a time, until the events change.
+    mutable std::optional<std::pair<double, std::optional<WeeklyAllowanceStatus>>> m_allowance;
+    std::vector<CompactEvent> m_recent;       // events at or after the cutoff
+    std::vector<WeeklyEntry> m_weekly;        // in the order added
 };
 
 } // namespace tolvaran::Internal

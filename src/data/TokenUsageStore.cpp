@@ -10,11 +10,15 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <exception>
+#include <limits>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -31,12 +35,16 @@ using Internal::TokenCountLineParser;
 using Internal::TokenUsageAggregator;
 using Internal::UsageEvent;
 
-constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+// Each refresh opens its own connection and uses it on its own thread only, so SQLite's
+// per-call locking (full mutex) would only slow the reading of millions of rows.
+constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
 
 // The first three statements are the index's format; every version of the program creates
 // them alike. rollout_skip_state remembers rollouts that had nothing to index (missing,
 // unreadable, or without a complete line) as they looked then, so that they are not tried,
-// nor counted as waiting, until they change.
+// nor counted as waiting, until they change. index_generation holds one row: a number drawn
+// when the index was made and a count of the refreshes that changed its events; a store's
+// events in memory hold while both are what they were when it read them.
 const char *const schemaSql = R"(CREATE TABLE IF NOT EXISTS usage_events (
     rollout_path TEXT NOT NULL,
     event_offset INTEGER NOT NULL,
@@ -64,6 +72,10 @@ CREATE TABLE IF NOT EXISTS rollout_skip_state (
     rollout_path TEXT PRIMARY KEY,
     file_size INTEGER NOT NULL,
     modified_at_ns INTEGER NOT NULL
+);
+CREATE TABLE IF NOT EXISTS index_generation (
+    instance INTEGER NOT NULL,
+    generation INTEGER NOT NULL
 );)";
 
 // Older indexes lack the weekly columns or the plan type. Forgetting the scan state makes the
@@ -161,6 +173,25 @@ struct EventIdentity
     friend bool operator==(const EventIdentity &, const EventIdentity &) = default;
 };
 
+} // namespace
+
+namespace Internal {
+
+// Which state of the index a store's events in memory were read from.
+struct IndexGeneration
+{
+    qint64 instance = 0;
+    qint64 generation = 0;
+
+    friend bool operator==(const IndexGeneration &, const IndexGeneration &) = default;
+};
+
+} // namespace Internal
+
+namespace {
+
+using Internal::IndexGeneration;
+
 // One refresh's work on an open database.
 class IndexPass final
 {
@@ -173,9 +204,18 @@ public:
     void createSchema();
     // Returns the number of rollouts still waiting to be indexed.
     qint64 indexRollouts(const QList<CodexThread> &threads);
-    void readEvents(TokenUsageAggregator &aggregator);
+
+    // The index's generation before and after this refresh's changes.
+    const IndexGeneration &generationBefore() const { return m_generationBefore; }
+    const IndexGeneration &generationAfter() const { return m_generationAfter; }
+    // The events this refresh added, in the order stored; and whether it also changed or
+    // removed stored ones (then only a whole new reading tells the index's content).
+    const std::vector<UsageEvent> &addedEvents() const { return m_added; }
+    bool changedStoredEvents() const { return m_changedStored; }
 
 private:
+    IndexGeneration readGeneration();
+    void countGeneration();
     bool hasColumn(const QString &table, const QString &column);
     void readScanState();
     void readSkipState();
@@ -197,6 +237,10 @@ private:
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
+    IndexGeneration m_generationBefore;
+    IndexGeneration m_generationAfter;
+    std::vector<UsageEvent> m_added;
+    bool m_changedStored = false;
 };
 
 SqliteStatement &IndexPass::statement(std::optional<SqliteStatement> &slot, const char *text)
@@ -206,6 +250,36 @@ SqliteStatement &IndexPass::statement(std::optional<SqliteStatement> &slot, cons
     else
         slot->reset();
     return *slot;
+}
+
+IndexGeneration IndexPass::readGeneration()
+{
+    const std::optional<IndexGeneration> stored =
+        guarded(readFailed, [&]() -> std::optional<IndexGeneration> {
+            SqliteStatement query(m_db, QStringLiteral("SELECT instance, generation "
+                                                       "FROM index_generation LIMIT 1"));
+            if (!query.step())
+                return std::nullopt;
+            return IndexGeneration{query.int64(0), query.int64(1)};
+        });
+    if (stored)
+        return *stored;
+    const IndexGeneration fresh{qint64(QRandomGenerator::system()->generate64() >> 1), 0};
+    guarded(writeFailed, [&] {
+        SqliteStatement insert(m_db, QStringLiteral("INSERT INTO index_generation VALUES "
+                                                    "(?, ?)"));
+        insert.bind(1, fresh.instance);
+        insert.bind(2, fresh.generation);
+        insert.run();
+    });
+    return fresh;
+}
+
+void IndexPass::countGeneration()
+{
+    guarded(writeFailed, [&] {
+        m_db.execute(QStringLiteral("UPDATE index_generation SET generation = generation + 1"));
+    });
 }
 
 bool IndexPass::hasColumn(const QString &table, const QString &column)
@@ -228,6 +302,8 @@ void IndexPass::createSchema()
         guarded(writeFailed, [&] {
             SqliteTransaction transaction(m_db);
             m_db.execute(sql(migration));
+            readGeneration();
+            countGeneration();
             transaction.commit();
         });
     };
@@ -334,6 +410,7 @@ void IndexPass::updateEventIdentity(const CodexThread &thread)
         update.bind(4, thread.rolloutPath);
         update.run();
     });
+    m_changedStored = true;
 }
 
 void IndexPass::deleteEvents(const QString &rolloutPath)
@@ -346,6 +423,7 @@ void IndexPass::deleteEvents(const QString &rolloutPath)
             remove.run();
         }
     });
+    m_changedStored = true;
 }
 
 void IndexPass::insertEvent(const CodexThread &thread, const UsageEvent &event, qint64 offset)
@@ -369,7 +447,13 @@ void IndexPass::insertEvent(const CodexThread &thread, const UsageEvent &event, 
         if (event.weeklyResetsAt)
             insert.bind(13, event.weeklyResetsAt->seconds);
         insert.bind(14, event.planType);
+        const qint64 lastRowBefore = m_db.lastInsertRowId();
         insert.run();
+        // An insert gives a new row id; the conflict clause updates a stored row instead.
+        if (m_db.lastInsertRowId() != lastRowBefore)
+            m_added.push_back(event);
+        else
+            m_changedStored = true;
     });
 }
 
@@ -490,6 +574,8 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
 
     SqliteTransaction transaction =
         guarded(writeFailed, [&] { return SqliteTransaction(m_db); });
+    m_generationBefore = readGeneration();
+    m_generationAfter = m_generationBefore;
     resolveMovedRollouts(candidates);
 
     // Rollouts never indexed, except those that had nothing to index and have not changed.
@@ -521,39 +607,112 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
             indexRollout(*thread);
         }
     }
+    if (!m_added.empty() || m_changedStored) {
+        countGeneration();
+        ++m_generationAfter.generation;
+    }
     guarded(writeFailed, [&] { transaction.commit(); });
     return qint64(waiting.size() - chosenCount);
 }
 
-void IndexPass::readEvents(TokenUsageAggregator &aggregator)
+// Adds the rows of `query` (the columns of readEventsSql) to `events`.
+void addRows(SqliteStatement &query, TokenUsageAggregator &events)
 {
-    guarded(readFailed, [&] {
-        SqliteStatement query(m_db, sql(readEventsSql));
-        TokenUsageAggregator::Row row;
-        while (query.step()) {
-            row.project = aggregator.internProject(query.textView(0));
-            row.date = Timestamp::fromSeconds(query.real(1));
-            row.input = query.int64(2);
-            row.cachedInput = query.int64(3);
-            row.output = query.int64(4);
-            row.total = query.int64(5);
-            row.model = query.isNull(6) ? TokenUsageAggregator::noText
-                                        : aggregator.internModel(query.textView(6));
-            row.weeklyUsedPercent =
-                query.isNull(7) ? std::nullopt : std::optional<double>(query.real(7));
-            row.weeklyWindowMinutes =
-                query.isNull(8) ? std::nullopt : std::optional<qint64>(query.int64(8));
-            row.weeklyResetsAt = query.isNull(9)
-                ? std::nullopt
-                : std::optional<Timestamp>(Timestamp::fromSeconds(query.real(9)));
-            row.planType = query.isNull(10) ? TokenUsageAggregator::noText
-                                            : aggregator.internPlanType(query.textView(10));
-            aggregator.add(row);
+    TokenUsageAggregator::Row row;
+    while (query.step()) {
+        row.project = events.internProject(query.textView(0));
+        row.date = Timestamp::fromSeconds(query.real(1));
+        row.input = query.int64(2);
+        row.cachedInput = query.int64(3);
+        row.output = query.int64(4);
+        row.total = query.int64(5);
+        row.model = query.isNull(6) ? TokenUsageAggregator::noText
+                                    : events.internModel(query.textView(6));
+        row.weeklyUsedPercent =
+            query.isNull(7) ? std::nullopt : std::optional<double>(query.real(7));
+        row.weeklyWindowMinutes =
+            query.isNull(8) ? std::nullopt : std::optional<qint64>(query.int64(8));
+        row.weeklyResetsAt = query.isNull(9)
+            ? std::nullopt
+            : std::optional<Timestamp>(Timestamp::fromSeconds(query.real(9)));
+        row.planType = query.isNull(10) ? TokenUsageAggregator::noText
+                                        : events.internPlanType(query.textView(10));
+        events.add(row);
+    }
+}
+
+// Reads every event of the index. Reading rows costs SQLite about half a microsecond each,
+// so a large index is read in parts of consecutive rows, side by side, each over its own
+// connection, and the parts are joined in order.
+TokenUsageAggregator readAllEvents(SqliteDatabase &db, const QString &path,
+                                   const QTimeZone &timeZone, Timestamp now, double cutoff)
+{
+    return guarded(readFailed, [&] {
+        qint64 lastRow = 0;
+        {
+            SqliteStatement query(db, QStringLiteral("SELECT MAX(rowid) FROM usage_events"));
+            if (query.step())
+                lastRow = query.int64(0);
         }
+        const qint64 wanted = lastRow / TokenUsageStore::rowsPerReadingPart;
+        const int parts = int(std::clamp<qint64>(
+            std::min<qint64>(wanted, std::thread::hardware_concurrency()), 1,
+            TokenUsageStore::maximumReadingParts));
+
+        TokenUsageAggregator events(timeZone, now, cutoff);
+        if (parts == 1) {
+            SqliteStatement query(db, sql(readEventsSql));
+            addRows(query, events);
+            return events;
+        }
+        const qint64 partRows = lastRow / parts + 1;
+        const QString partSql =
+            sql(readEventsSql) + QStringLiteral(" WHERE rowid >= ? AND rowid < ?");
+        const auto readPart = [&](SqliteDatabase &connection, int part,
+                                  TokenUsageAggregator &into) {
+            SqliteStatement query(connection, partSql);
+            query.bind(1, part * partRows);
+            query.bind(2, part + 1 == parts ? std::numeric_limits<qint64>::max()
+                                            : (part + 1) * partRows);
+            addRows(query, into);
+        };
+        std::vector<std::optional<TokenUsageAggregator>> later(size_t(parts - 1));
+        std::vector<std::exception_ptr> failures(size_t(parts - 1));
+        {
+            std::vector<std::jthread> readers;
+            for (int part = 1; part < parts; ++part) {
+                readers.emplace_back([&, part] {
+                    try {
+                        SqliteDatabase connection(path,
+                                                  SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+                        connection.setBusyTimeout(TokenUsageStore::busyTimeoutMilliseconds);
+                        auto &into = later[size_t(part - 1)].emplace(timeZone, now, cutoff);
+                        readPart(connection, part, into);
+                    } catch (...) {
+                        failures[size_t(part - 1)] = std::current_exception();
+                    }
+                });
+            }
+            readPart(db, 0, events);
+        }
+        for (const std::exception_ptr &failure : failures) {
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+        for (auto &part : later)
+            events.append(std::move(*part));
+        return events;
     });
 }
 
 } // namespace
+
+struct TokenUsageStore::Cache
+{
+    QString databasePath;
+    Internal::IndexGeneration generation;
+    TokenUsageAggregator events;
+};
 
 QString TokenUsageStore::databaseFileName()
 {
@@ -565,6 +724,8 @@ TokenUsageStore::TokenUsageStore(QString applicationSupportDirectory, QTimeZone 
     , m_timeZone(std::move(timeZone))
 {
 }
+
+TokenUsageStore::~TokenUsageStore() = default;
 
 QString TokenUsageStore::databasePath() const
 {
@@ -589,9 +750,38 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
     IndexPass pass(*db);
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
-    TokenUsageAggregator aggregator(m_timeZone, now);
-    pass.readEvents(aggregator);
-    return aggregator.snapshot(threads, pending);
+
+    std::unique_ptr<Cache> cache;
+    {
+        const std::lock_guard lock(m_cacheLock);
+        cache = std::move(m_cache);
+    }
+    const bool stillHolds = cache && cache->databasePath == path
+        && cache->generation == pass.generationBefore() && !pass.changedStoredEvents();
+    if (stillHolds) {
+        for (const UsageEvent &event : pass.addedEvents())
+            cache->events.add(event);
+    }
+    if (!stillHolds || !cache->events.covers(now)) {
+        // A second reading is needed only when the weekly window begins before the usual
+        // cutoff (a window longer than the daily series).
+        double cutoff = TokenUsageAggregator::defaultCutoff(m_timeZone, now);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            TokenUsageAggregator events = readAllEvents(*db, path, m_timeZone, now, cutoff);
+            cutoff = events.windowsStart(now);
+            cache = std::make_unique<Cache>(Cache{path, {}, std::move(events)});
+            if (cache->events.covers(now))
+                break;
+        }
+    }
+    cache->generation = pass.generationAfter();
+    cache->events.advance(now);
+    TokenUsageSnapshot snapshot = cache->events.snapshot(threads, pending, now);
+    {
+        const std::lock_guard lock(m_cacheLock);
+        m_cache = std::move(cache);
+    }
+    return snapshot;
 }
 
 } // namespace tolvaran

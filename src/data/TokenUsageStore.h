@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTimeZone>
 
+#include <memory>
+#include <mutex>
+
 namespace tolvaran {
 
 // The program's own index of the token counts Codex writes into its rollout files
@@ -16,13 +19,19 @@ namespace tolvaran {
 // Each refresh brings every rollout indexed before up to date by reading only the bytes
 // appended since, adds at most `maximumNewRolloutsPerRefresh` rollouts never indexed (those of
 // the most recently updated threads first), and aggregates the whole index into a snapshot.
-// The store keeps nothing in memory between refreshes: all its state is in the database, and
-// each refresh opens its own connection.
+// All state is in the database, and each refresh opens its own connection. To keep a refresh
+// over millions of events short, the store also keeps the events it last read, in aggregated
+// form, under its own lock; the index's generation (counted in the database by every refresh
+// that changes events) tells whether they still hold, and a refresh that only added events
+// adds them to what it keeps instead of reading the index again.
 class TokenUsageStore final
 {
 public:
     static constexpr int maximumNewRolloutsPerRefresh = 12;
     static constexpr int busyTimeoutMilliseconds = 2000;
+    // An index of many rows is read in parts of at least this many rows, side by side.
+    static constexpr qint64 rowsPerReadingPart = 200000;
+    static constexpr int maximumReadingParts = 4;
     static QString databaseFileName(); // "token-usage-v1.sqlite"
 
     // An empty folder leaves the index without a location: every refresh then returns the
@@ -31,6 +40,9 @@ public:
     explicit TokenUsageStore(QString applicationSupportDirectory =
                                  defaultApplicationSupportDirectory(),
                              QTimeZone timeZone = QTimeZone::systemTimeZone());
+    ~TokenUsageStore();
+    TokenUsageStore(const TokenUsageStore &) = delete;
+    TokenUsageStore &operator=(const TokenUsageStore &) = delete;
 
     // Empty when the index has no location.
     QString databasePath() const;
@@ -45,8 +57,12 @@ public:
     TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
 
 private:
+    struct Cache;
+
     QString m_directory;
     QTimeZone m_timeZone;
+    mutable std::mutex m_cacheLock;
+    mutable std::unique_ptr<Cache> m_cache;
 };
 
 } // namespace tolvaran

@@ -2,6 +2,7 @@
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageSnapshot.h"
 
+#include <QRandomGenerator>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -58,7 +59,7 @@ TokenUsageSnapshot aggregate(const QList<UsageEvent> &events,
     TokenUsageAggregator aggregator(zone, at);
     for (const UsageEvent &event : events)
         aggregator.add(event);
-    return aggregator.snapshot(threads, 0);
+    return aggregator.snapshot(threads, 0, at);
 }
 
 QList<double> dates(const QList<TokenUsagePoint> &points)
@@ -238,6 +239,61 @@ TEST(TokenUsageReport, daysAndHoursFollowTheLocalClockAcrossDaylightSavingChange
     EXPECT_EQ(autumn.global.lastSevenDaysTokens, 1 + 2 + 4 + 8 + 16 + 32);
 }
 
+TEST(TokenUsageReport, eventsKeptOnlyInSumsGiveTheSameSnapshots)
+{
+    // A store keeps old events only in per-project sums and moves on with time; its snapshots
+    // must be those of all events kept one by one.
+    QRandomGenerator random(42);
+    const QStringList projects{QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")};
+    const QList<std::optional<QString>> models{std::nullopt, QStringLiteral("gpt-5.5"),
+                                               QStringLiteral("GPT-5.4-mini"),
+                                               QStringLiteral("unknown")};
+    QList<UsageEvent> events;
+    for (int i = 0; i < 2000; ++i) {
+        const double date = nowSeconds + 2 * 86400 - random.bounded(90.0 * 86400);
+        UsageEvent event = usage(projects[random.bounded(3)], date, 1 + random.bounded(5000),
+                                 models[random.bounded(4)]);
+        event.cachedInput = random.bounded(6000);
+        event.output = random.bounded(900);
+        if (random.bounded(2)) {
+            event.weeklyUsedPercent = random.bounded(100.0);
+            event.weeklyWindowMinutes = 10080;
+            event.weeklyResetsAt = Timestamp::fromSeconds(date + random.bounded(7.0 * 86400));
+            event.planType = QStringLiteral("pro");
+        }
+        events.append(event);
+    }
+    const QList<CodexThread> threads{thread(QStringLiteral("/a"), 10)};
+
+    const QTimeZone zone("Asia/Kathmandu"); // UTC+05:45: hours do not start on UTC hours
+    TokenUsageAggregator folded(zone, now,
+                                TokenUsageAggregator::defaultCutoff(zone, now));
+    for (const UsageEvent &event : events.mid(0, 1500))
+        folded.add(event);
+    for (const double later : {0.0, 3600.0, 86400.0 + 60, 3 * 86400.0}) {
+        SCOPED_TRACE(later);
+        const Timestamp at = now.addingSeconds(later);
+        ASSERT_TRUE(folded.covers(at));
+        folded.advance(at);
+        if (later == 86400.0 + 60) {
+            for (const UsageEvent &event : events.mid(1500))
+                folded.add(event);
+        }
+        const QList<UsageEvent> added = later >= 86400.0 ? events : events.mid(0, 1500);
+        const TokenUsageSnapshot expected = aggregate(added, threads, at, zone);
+        const TokenUsageSnapshot actual = folded.snapshot(threads, 0, at);
+        EXPECT_TRUE(actual == expected);
+        EXPECT_EQ(actual.global.hourly, expected.global.hourly);
+        EXPECT_EQ(actual.global.daily, expected.global.daily);
+        EXPECT_EQ(actual.weeklyAllowance, expected.weeklyAllowance);
+        EXPECT_DOUBLE_EQ(actual.global.estimatedCost, expected.global.estimatedCost);
+        if (later == 0.0) {
+            EXPECT_FALSE(expected.global.hourly.isEmpty()) << "nothing compared";
+        }
+    }
+    EXPECT_FALSE(folded.covers(now)) << "a snapshot before the horizon needs a new reading";
+}
+
 TEST(TokenPriceTable, pricesByModelName)
 {
     struct Row
@@ -301,7 +357,8 @@ TEST(TokenUsageReport, weeklyAllowanceComesFromTheLatestWeeklyWindow)
          {weekly(nowSeconds - 10, 40, week, resets), weekly(nowSeconds - 20, 30, week, resets)},
          40},
         {"a window that reset already never decides",
-         {weekly(nowSeconds - 20, 30, week, resets), weekly(nowSeconds - 10, 40, week, nowSeconds)},
+         {weekly(nowSeconds - 20, 30, week, resets),
+          weekly(nowSeconds - 10, 40, week, nowSeconds)},
          30},
         {"the five-hour window never decides",
          {weekly(nowSeconds - 20, 30, week, resets), weekly(nowSeconds - 10, 90, 300, resets)},

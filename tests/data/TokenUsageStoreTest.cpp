@@ -1,5 +1,6 @@
 #include "data/RolloutTokenScanner.h"
 #include "data/TokenCountLineParser.h"
+#include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
 #include "data/TokenUsageStore.h"
 #include "platform/SqliteDatabase.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <sqlite3.h>
 
@@ -138,7 +140,8 @@ TEST(TokenCountLineParser, acceptsOnlyCompleteUsageLines)
         {"a timestamp without a zone",
          rollout::tokenCount(QStringLiteral("2026-02-01T11:00:00.000"), count(9, 0)),
          std::nullopt},
-        {"not a date", rollout::tokenCount(QStringLiteral("2026-02-30T11:00:00.000Z"), count(9, 0)),
+        {"not a date",
+         rollout::tokenCount(QStringLiteral("2026-02-30T11:00:00.000Z"), count(9, 0)),
          std::nullopt},
         {"another event", rollout::taskComplete(now), std::nullopt},
         {"cut short", rollout::tokenCount(now, withWindows).left(200), std::nullopt},
@@ -182,6 +185,71 @@ TEST(TokenCountLineParser, acceptsOnlyCompleteUsageLines)
               Timestamp::fromMilliseconds(1769943600250));
     EXPECT_EQ(TokenCountLineParser::parseTimestamp("2026-02-01T11:00:00.123456Z"),
               Timestamp::fromMilliseconds(1769943600123));
+}
+
+TEST(TokenCountLineParser, quickReaderAgreesWithQtReader)
+{
+    rollout::TokenCount full = count(1200, 34, 1000);
+    full.primary = rollout::RateWindow{12.5, 300, weekReset};
+    full.secondary = rollout::RateWindow{40.0, 10080, weekReset};
+    full.planType = QStringLiteral("pro");
+    const QByteArray prefix = R"({"timestamp":"2026-02-01T11:00:00.000Z","type":"event_msg",)"
+                              R"("payload":{"type":"token_count","info":{"last_token_usage":)";
+    const QList<QByteArray> bases{
+        rollout::tokenCount(now, full).trimmed(),
+        rollout::tokenCountWithoutInfo(now).trimmed(),
+        rollout::tokenCountWithoutLastUsage(now, full).trimmed(),
+        rollout::tokenCount(now, count(0, 0)).trimmed(),
+        // Numbers as doubles, exponents and a negative zero; windows in the other order.
+        prefix + R"({"input_tokens":5,"cached_input_tokens":1.5e1,"output_tokens":-0,)"
+                 R"("total_tokens":12.0}},"rate_limits":{"secondary":{"used_percent":1e2,)"
+                 R"("window_minutes":10080.0,"resets_at":1769990000.5},"primary":[],)"
+                 R"("plan_type":"plus"}}})",
+        // Escapes, non-ASCII text, a member given twice, blanks, deep nesting.
+        prefix + R"({"total_tokens":7,"total_tokens":9}},"x":"\u00e9\"\\"},)"
+                 R"("type":"event\u005fmsg"})",
+        prefix + "{\"total_tokens\":3}},\"rate_limits\":{\"plan_type\":\"pr\xc3\xb8\"}}}",
+        prefix + "{ \"total_tokens\" :\t4 } } , \"extra\":[[[[{\"a\":[true,false,null]}]]]]}}",
+        prefix + R"({"total_tokens":12345678901234567890}}}})",
+        prefix + R"({"total_tokens":1e999}}}})",
+    };
+    const QString cwd = QStringLiteral("/p");
+    const std::optional<QString> model = QStringLiteral("gpt-5.5");
+    const auto agree = [&](const QByteArray &line) {
+        const auto quick = TokenCountLineParser::parseEvent(line, cwd, model);
+        const auto reference = TokenCountLineParser::parseEventWithQtReader(line, cwd, model);
+        EXPECT_TRUE(quick == reference) << line.constData();
+        return quick.has_value();
+    };
+    int accepted = 0;
+    for (const QByteArray &base : bases)
+        accepted += agree(base) ? 1 : 0;
+    EXPECT_EQ(accepted, 6); // all but the three rejected ones and the number out of range
+
+    // Damaged lines: whatever either reader makes of them, both make the same.
+    const QByteArray replacements("{}[]\":,\\09-.eE +\tx\xc3");
+    QRandomGenerator random(1);
+    for (const QByteArray &base : bases) {
+        for (int i = 0; i < 400; ++i) {
+            QByteArray line = base;
+            const qsizetype at = random.bounded(int(line.size()));
+            switch (random.bounded(4)) {
+            case 0:
+                line.truncate(at);
+                break;
+            case 1:
+                line[at] = replacements[random.bounded(int(replacements.size()))];
+                break;
+            case 2:
+                line.insert(at, random.bounded(2) ? ' ' : '\n');
+                break;
+            default:
+                line.remove(at, 1);
+                break;
+            }
+            agree(line);
+        }
+    }
 }
 
 TEST(RolloutTokenScanner, findsEveryUsageLineWhateverTheBlockEdges)
@@ -416,7 +484,8 @@ TEST_F(TokenUsageStoreTest, archivedRolloutIsCountedOnce)
     EXPECT_EQ(refresh({t}).global.indexedTokens, 30);
 
     // Archiving moves the file and records its new path.
-    const QString archived = home.filePath(QStringLiteral("codex/archived_sessions/rollout-t.jsonl"));
+    const QString archived =
+        home.filePath(QStringLiteral("codex/archived_sessions/rollout-t.jsonl"));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(archived).absolutePath()));
     ASSERT_TRUE(QFile::rename(active, archived));
     t.rolloutPath = archived;
@@ -429,6 +498,82 @@ TEST_F(TokenUsageStoreTest, archivedRolloutIsCountedOnce)
     append(archived, usageLine(5));
     EXPECT_EQ(refresh({t}).global.indexedTokens, 35);
     EXPECT_EQ(rowCount(QStringLiteral("rollout_scan_state")), 1);
+}
+
+TEST_F(TokenUsageStoreTest, changesByAnotherStoreAreSeen)
+{
+    const QString a = writeRollout(QStringLiteral("a"), usageLine(10));
+    const QString b = writeRollout(QStringLiteral("b"), usageLine(20, 0, 2000));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b, QStringLiteral("/b"))};
+    EXPECT_EQ(refresh({threads[0]}).global.indexedTokens, 10);
+
+    // Another instance indexes a rollout; this store's next refresh changes nothing itself.
+    const TokenUsageStore other{supportFolder(), QTimeZone::utc()};
+    EXPECT_EQ(other.refresh(threads, now).global.indexedTokens, 30);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+
+    // What a store keeps and adds to equals what a new store reads.
+    append(a, usageLine(5, 1, 1));
+    const TokenUsageSnapshot kept = refresh(threads);
+    EXPECT_EQ(kept.global.indexedTokens, 36);
+    const TokenUsageStore fresh{supportFolder(), QTimeZone::utc()};
+    EXPECT_EQ(fresh.refresh(threads, now), kept);
+}
+
+TEST_F(TokenUsageStoreTest, largeIndexReadInPartsGivesTheSameSnapshot)
+{
+    // Enough rows for the index to be read in parts side by side.
+    const QString path = writeRollout(QStringLiteral("r"), usageLine(1));
+    const QList<CodexThread> threads{thread(QStringLiteral("t"), path)};
+    refresh(threads);
+    const qint64 rows = 2 * TokenUsageStore::rowsPerReadingPart + 12345;
+    {
+        SqliteDatabase db(databasePath(), SQLITE_OPEN_READWRITE);
+        SqliteTransaction transaction(db);
+        SqliteStatement fill(db, QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+            "INSERT INTO usage_events SELECT 'other-' || (i % 97), i, 't' || (i % 97), "
+            "'/p' || (i % 7), ? - (i % 5000) * 977.0, i % 1000, i % 300, i % 50, 1 + i % 1050, "
+            "CASE i % 3 WHEN 0 THEN 'gpt-5.5' WHEN 1 THEN 'gpt-5.4' ELSE NULL END, "
+            "i % 100, 10080, ? + (i % 9) * 3600.0, 'pro' FROM n"));
+        fill.bind(1, rows);
+        fill.bind(2, now.seconds);
+        fill.bind(3, now.seconds - 3 * 3600);
+        fill.run();
+        db.execute(QStringLiteral("UPDATE index_generation SET generation = generation + 1"));
+        transaction.commit();
+    }
+    const TokenUsageSnapshot read = refresh(threads);
+
+    // The same events, aggregated one by one in the order of the index.
+    Internal::TokenUsageAggregator expected(QTimeZone::utc(), now);
+    SqliteDatabase db(databasePath(), SQLITE_OPEN_READONLY);
+    SqliteStatement query(db, QStringLiteral(
+        "SELECT project_path, recorded_at, input_tokens, cached_input_tokens, output_tokens, "
+        "total_tokens, model, weekly_used_percent, weekly_window_minutes, weekly_resets_at, "
+        "plan_type FROM usage_events ORDER BY rowid"));
+    qint64 count = 0;
+    while (query.step()) {
+        Internal::UsageEvent event;
+        event.projectPath = query.text(0);
+        event.date = Timestamp::fromSeconds(query.real(1));
+        event.input = query.int64(2);
+        event.cachedInput = query.int64(3);
+        event.output = query.int64(4);
+        event.total = query.int64(5);
+        event.model = query.optionalText(6);
+        event.weeklyUsedPercent = query.real(7);
+        event.weeklyWindowMinutes = query.int64(8);
+        event.weeklyResetsAt = Timestamp::fromSeconds(query.real(9));
+        event.planType = query.optionalText(10);
+        expected.add(event);
+        ++count;
+    }
+    EXPECT_EQ(count, rows + 1);
+    EXPECT_TRUE(read == expected.snapshot(threads, 0, now));
+    EXPECT_GT(read.global.indexedTokens, rows);
+    EXPECT_EQ(read.projects.size(), 8);
 }
 
 TEST_F(TokenUsageStoreTest, olderIndexIsMigratedAndKeepsItsCounts)
