@@ -148,8 +148,6 @@ private:
         int planType;
     };
 
-    struct Boundaries;
-
     std::optional<WeeklyAllowanceStatus> weeklyAllowance(Timestamp now) const;
     double eventCost(int model, qint64 input, qint64 cachedInput, qint64 output) const;
     double hourStart(double seconds) const;

@@ -18,8 +18,8 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
-#include <thread>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -149,18 +149,22 @@ FileState fileState(const QString &path)
 }
 
 // Creates the database file 0600 when missing, and takes group and other access from an
-// existing one. SQLite would create it with the umask's mode, and gives its journal the mode
-// of the database file.
+// existing one: SQLite would create it with the umask's mode, and gives its journal the mode
+// of the database file. An existing file is never opened here, as closing any descriptor of
+// it would drop the locks SQLite holds on it in this process.
 void preparePrivateFile(const QString &path)
 {
-    const int descriptor = ::open(QFile::encodeName(path).constData(),
-                                  O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (descriptor < 0)
-        return; // opening the database reports the failure
+    const QByteArray native = QFile::encodeName(path);
     struct stat info{};
-    if (::fstat(descriptor, &info) == 0 && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        ::fchmod(descriptor, S_IRUSR | S_IWUSR);
-    ::close(descriptor);
+    if (::stat(native.constData(), &info) == 0) {
+        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+            ::chmod(native.constData(), S_IRUSR | S_IWUSR);
+        return;
+    }
+    const int descriptor =
+        ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (descriptor >= 0)
+        ::close(descriptor); // else opening the database reports the failure
 }
 
 // The identity of a thread as its events store it.
@@ -530,6 +534,7 @@ void IndexPass::indexRollout(const CodexThread &thread)
     // A savepoint per rollout: a file that fails while being read loses only its own rows
     // of this refresh, never the rest of the batch.
     guarded(writeFailed, [&] { m_db.execute(QStringLiteral("SAVEPOINT rollout")); });
+    const size_t addedBefore = m_added.size();
     const std::optional<qint64> consumed =
         m_scanner.scan(path, offset, state.size, [&](qint64 lineOffset, QByteArrayView line) {
             if (const auto event = TokenCountLineParser::parseEvent(line, thread.cwd,
@@ -540,6 +545,7 @@ void IndexPass::indexRollout(const CodexThread &thread)
         guarded(writeFailed, [&] {
             m_db.execute(QStringLiteral("ROLLBACK TO rollout; RELEASE rollout"));
         });
+        m_added.resize(addedBefore);
         qCWarning(lcTolvaran, "Token usage index: could not read %s",
                   qUtf8Printable(path));
         if (!wasIndexed)
