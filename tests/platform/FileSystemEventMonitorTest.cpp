@@ -2,7 +2,9 @@
 #include "support/TemporaryHome.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,27 @@ public:
         return waitFor([&](const FileSystemEvent &event) {
             return event.path == path && (event.flags & flags) == flags;
         });
+    }
+
+    // Waits until each of `paths` has had an event with `flags`; returns those that did not.
+    QStringList waitForAll(const QStringList &paths, quint32 flags)
+    {
+        std::unique_lock lock(m_mutex);
+        QStringList missing;
+        m_changed.wait_for(lock, eventDeadline, [&] {
+            QSet<QString> seen;
+            for (const FileSystemEvent &event : m_events) {
+                if ((event.flags & flags) == flags)
+                    seen.insert(event.path);
+            }
+            missing.clear();
+            for (const QString &path : paths) {
+                if (!seen.contains(path))
+                    missing.append(path);
+            }
+            return missing.isEmpty();
+        });
+        return missing;
     }
 
     QList<FileSystemEvent> events() const
@@ -401,4 +424,58 @@ TEST_F(FileSystemEventMonitorTest, aRootIsWatchedOnceItAppearsAndReportedWhenItG
         return event.path == missing && (event.flags & Flag::rootChanged)
             && event.id > lastIdBefore;
     }));
+}
+
+TEST_F(FileSystemEventMonitorTest, afterManyFolderChangesEveryFolderIsWatchedUnderItsTruePath)
+{
+    const QString root = home.filePath(QStringLiteral("tree"));
+    const QString outside = home.filePath(QStringLiteral("outside"));
+    QDir().mkpath(root + QStringLiteral("/start"));
+    QDir().mkpath(outside);
+    startOn({root});
+    ASSERT_TRUE(waitUntilWatching(recorder, root));
+
+    // Folders made, nested, renamed, moved out and back in, and removed, in a fixed order.
+    QRandomGenerator random(112);
+    QStringList folders{root + QStringLiteral("/start")};
+    for (int step = 0; step < 300; ++step) {
+        const QString folder = folders.at(random.bounded(int(folders.size())));
+        const QString name = QStringLiteral("f%1").arg(step);
+        switch (random.bounded(5)) {
+        case 0:
+        case 1:
+            QDir().mkpath(folder + QLatin1Char('/') + name + QStringLiteral("/inner"));
+            break;
+        case 2: {
+            const QString parent = folder.left(folder.lastIndexOf(QLatin1Char('/')));
+            if (folder != root + QStringLiteral("/start"))
+                QDir().rename(folder, parent + QLatin1Char('/') + name);
+            break;
+        }
+        case 3:
+            if (folder != root + QStringLiteral("/start")
+                && QDir().rename(folder, outside + QLatin1Char('/') + name)) {
+                QDir().mkpath(outside + QLatin1Char('/') + name + QStringLiteral("/made-outside"));
+                QDir().rename(outside + QLatin1Char('/') + name,
+                              root + QStringLiteral("/start/") + name);
+            }
+            break;
+        default:
+            if (folder != root + QStringLiteral("/start"))
+                QDir(folder).removeRecursively();
+            break;
+        }
+        folders = {root + QStringLiteral("/start")};
+        QDirIterator it(root + QStringLiteral("/start"), QDir::Dirs | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            folders.append(it.next());
+    }
+
+    QStringList markers;
+    for (const QString &folder : folders) {
+        markers.append(folder + QStringLiteral("/marker.txt"));
+        writeFile(markers.constLast());
+    }
+    EXPECT_EQ(recorder.waitForAll(markers, Flag::itemCreated), QStringList());
 }
