@@ -402,7 +402,9 @@ void FileSystemWatchSession::synchronize(bool reportAppearingRoots)
     // A folder on the way to a missing root made between looking and adding the watch that
     // waits for it would go unseen: look again once the watches are in place.
     for (int round = 0; round < maximumSynchronizationRounds && !stopRequested(); ++round) {
-        if (synchronizeOnce(reportAppearingRoots) == rootShape())
+        // Two statements: the look must come after the round (operands of == are unordered).
+        const QStringList watchedShape = synchronizeOnce(reportAppearingRoots);
+        if (watchedShape == rootShape())
             return;
     }
 }
@@ -612,10 +614,15 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
     if (completesMove) {
         const QString from = m_pendingMove->path;
         m_pendingMove.reset();
-        if (isSkippedFolder(directory.path, name))
+        if (isSkippedFolder(directory.path, name)) {
             forgetTree(from);
-        else
+        } else if (m_descriptorsByPath.contains(from)) {
             moveTree(from, path);
+        } else {
+            // Events are read after the fact: the folder may have been created or moved in
+            // under its old name and renamed before its watch could be added there.
+            watchNewFolder(path);
+        }
         if (!handleRootsAffectedBy(from) && missingRootAtOrBelow(path))
             synchronize(true);
         return;
