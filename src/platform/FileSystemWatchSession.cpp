@@ -336,7 +336,7 @@ void FileSystemWatchSession::forgetWatch(int descriptor, bool removeFromKernel)
 // stat per entry, which matters for trees of tens of thousands of folders.
 FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QString &top,
                                                                      bool topIsRoot,
-                                                                     bool reportContents,
+                                                                     WalkReport report,
                                                                      QSet<int> *visited)
 {
     std::vector<QString> folders{top};
@@ -345,6 +345,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         folders.pop_back();
         bool exhausted = false;
         const quint32 mask = treeMask | (isTop && topIsRoot ? 0 : IN_DONT_FOLLOW);
+        const int watchesBefore = m_watchCount;
         const int descriptor = addWatch(folder, mask, true, &exhausted);
         if (descriptor < 0) {
             if (exhausted) {
@@ -357,6 +358,10 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         }
         if (visited)
             visited->insert(descriptor);
+        const bool reportContents = report == WalkReport::everything
+            || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
+        if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
+            queueEvent(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
 
         DIR *directory = ::opendir(QFile::encodeName(folder).constData());
         if (!directory)
@@ -390,7 +395,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
 // contents, which may have been filled before its watch existed.
 void FileSystemWatchSession::watchNewFolder(const QString &path)
 {
-    if (watchTree(path, false, true, nullptr) == WalkResult::budgetExhausted)
+    if (watchTree(path, false, WalkReport::everything, nullptr) == WalkResult::budgetExhausted)
         queueEvent(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
 }
 
@@ -433,7 +438,8 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
         const bool wasPresent = root.present;
         const bool report = reportAppearingRoots && !wasPresent;
         const WalkResult result = isDirectory(root.path)
-            ? watchTree(root.path, true, report, &visited)
+            ? watchTree(root.path, true, report ? WalkReport::everything : WalkReport::nothing,
+                        &visited)
             : WalkResult::missing;
         if (stopRequested())
             return {};
@@ -618,9 +624,15 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
             forgetTree(from);
         } else if (m_descriptorsByPath.contains(from)) {
             moveTree(from, path);
+            // Events are read after the fact: a folder made in it before the move was gone
+            // from its old path when its creation was read, so it has no watch yet.
+            if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
+                == WalkResult::budgetExhausted) {
+                queueEvent(path, Flag::mustScanSubDirs | Flag::userDropped);
+            }
         } else {
-            // Events are read after the fact: the folder may have been created or moved in
-            // under its old name and renamed before its watch could be added there.
+            // The folder itself was made or moved in under its old name and renamed before
+            // its watch could be added there.
             watchNewFolder(path);
         }
         if (!handleRootsAffectedBy(from) && missingRootAtOrBelow(path))

@@ -443,9 +443,16 @@ TEST_F(FileSystemEventMonitorTest, afterManyFolderChangesEveryFolderIsWatchedUnd
         const QString name = QStringLiteral("f%1").arg(step);
         switch (random.bounded(5)) {
         case 0:
-        case 1:
             QDir().mkpath(folder + QLatin1Char('/') + name + QStringLiteral("/inner"));
             break;
+        case 1: {
+            // A folder made, then its parent renamed before the monitor has read of either.
+            QDir().mkpath(folder + QLatin1Char('/') + name + QStringLiteral("/inner"));
+            const QString parent = folder.left(folder.lastIndexOf(QLatin1Char('/')));
+            if (folder != root + QStringLiteral("/start"))
+                QDir().rename(folder, parent + QLatin1Char('/') + name + QStringLiteral("r"));
+            break;
+        }
         case 2: {
             const QString parent = folder.left(folder.lastIndexOf(QLatin1Char('/')));
             if (folder != root + QStringLiteral("/start"))
