@@ -39,12 +39,12 @@ constexpr size_t pendingCompactionSlack = 4096;
 // Ids stay below 2^53 so that a store keeping them as JSON numbers keeps them exactly.
 constexpr quint64 largestEventId = quint64(1) << 53;
 
-constexpr size_t readBufferSize = 64 * 1024;
 // Rounds of synchronisation while the folders on the way to a missing root keep changing
 // under it; a later event starts another round.
 constexpr int maximumSynchronizationRounds = 8;
 
 // inotify buffers read in one turn of the loop before a due delivery is checked again.
+constexpr size_t readBufferSize = 64 * 1024;
 constexpr int readsPerTurn = 8;
 
 // Folders whose contents are not watched: dependencies, build output and caches, which can
