@@ -1,0 +1,339 @@
+#include "app/TagSidebar.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tolvaran {
+
+namespace {
+
+const QColor systemRed(0xff, 0x3b, 0x30);
+
+QColor secondaryColor(const QPalette &palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.62f);
+    return color;
+}
+
+QColor accentColor(const QPalette &palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    widget->setPalette(palette);
+}
+
+QFont fontOfSize(int pixelSize, QFont::Weight weight = QFont::Normal)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QIcon symbol(const QString &name)
+{
+    static const QHash<QString, QString> themeNames{
+        {QStringLiteral("tag.fill"), QStringLiteral("tag")},
+        {QStringLiteral("bell.fill"), QStringLiteral("preferences-system-notifications")},
+        {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system")},
+        {QStringLiteral("ellipsis"), QStringLiteral("view-more-horizontal")},
+        {QStringLiteral("sidebar.left"), QStringLiteral("view-sidebar")},
+        {QStringLiteral("plus"), QStringLiteral("list-add")},
+    };
+    return QIcon::fromTheme(themeNames.value(name));
+}
+
+// The icon in one colour: its shape filled with `color`.
+QPixmap tinted(const QIcon &icon, const QColor &color, int size)
+{
+    QPixmap pixmap = icon.pixmap(size, size);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(color);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+        return pixmap;
+    }
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), color);
+    return pixmap;
+}
+
+QToolButton *symbolButton(QWidget *parent, const QString &name, const QString &symbolName,
+                          const QString &help)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(symbol(symbolName));
+    button->setToolTip(help);
+    button->setAccessibleName(help);
+    button->setAutoRaise(true);
+    return button;
+}
+
+// A status icon of a row: the symbol in `color`, with `help` as tooltip and description.
+QLabel *statusIndicator(QWidget *parent, const QString &name, const QString &symbolName,
+                        const QColor &color, const QString &help)
+{
+    auto *indicator = new QLabel(parent);
+    indicator->setObjectName(name);
+    indicator->setPixmap(tinted(symbol(symbolName), color, TagSidebar::indicatorSize));
+    indicator->setFixedSize(TagSidebar::indicatorSize, TagSidebar::indicatorSize);
+    indicator->setScaledContents(true);
+    indicator->setToolTip(help);
+    indicator->setAccessibleName(help);
+    return indicator;
+}
+
+// A title for a button: "&" would otherwise mark a shortcut and vanish.
+QString buttonText(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return escaped;
+}
+
+} // namespace
+
+TagSidebar::TagSidebar(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("sidebar"));
+    setAutoFillBackground(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(12, 12, 10, 0);
+    auto *title = new QLabel(QStringLiteral("Tags"), this);
+    title->setObjectName(QStringLiteral("sidebarTitle"));
+    title->setFont(fontOfSize(15, QFont::DemiBold));
+    QToolButton *hide = symbolButton(this, QStringLiteral("sidebarHideButton"),
+                                     QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"));
+    connect(hide, &QToolButton::clicked, this, &TagSidebar::hideRequested);
+    header->addWidget(title);
+    header->addStretch(1);
+    header->addWidget(hide);
+    layout->addLayout(header);
+
+    layout->addSpacing(10);
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("sidebarScrollView"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    auto *document = new QWidget;
+    m_rows = new QVBoxLayout(document);
+    m_rows->setContentsMargins(8, 8, 8, 8);
+    m_rows->setSpacing(4);
+    m_rows->setAlignment(Qt::AlignTop);
+    scroll->setWidget(document);
+    scroll->viewport()->setAutoFillBackground(false);
+    document->setAutoFillBackground(false);
+    layout->addWidget(scroll, 1);
+
+    layout->addSpacing(8);
+    auto *newTag = new QVBoxLayout;
+    newTag->setContentsMargins(10, 0, 10, 10);
+    newTag->setSpacing(4);
+    auto *fieldRow = new QHBoxLayout;
+    fieldRow->setSpacing(6);
+    m_newTagField = new QLineEdit(this);
+    m_newTagField->setObjectName(QStringLiteral("newTagField"));
+    m_newTagField->setPlaceholderText(QStringLiteral("New tag"));
+    QToolButton *add = symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
+                                    QStringLiteral("Add tag"));
+    connect(add, &QToolButton::clicked, this,
+            [this] { Q_EMIT addRequested(m_newTagField->text()); });
+    // A refused name's message concerns what was typed; a correction makes it stale.
+    connect(m_newTagField, &QLineEdit::textEdited, this,
+            [this] { setMessage(std::nullopt); });
+    fieldRow->addWidget(m_newTagField, 1);
+    fieldRow->addWidget(add);
+    newTag->addLayout(fieldRow);
+    m_messageLabel = new QLabel(this);
+    m_messageLabel->setObjectName(QStringLiteral("tagMessageLabel"));
+    m_messageLabel->setTextFormat(Qt::PlainText);
+    m_messageLabel->setWordWrap(true);
+    m_messageLabel->setFont(fontOfSize(11));
+    setTextColor(m_messageLabel, systemRed);
+    m_messageLabel->hide();
+    newTag->addWidget(m_messageLabel);
+    layout->addLayout(newTag);
+}
+
+bool TagSidebar::setSignature(const SidebarSignature &signature)
+{
+    if (m_signature == signature)
+        return false;
+    m_signature = signature;
+    rebuildRows();
+    return true;
+}
+
+QString TagSidebar::newTagText() const
+{
+    return m_newTagField->text();
+}
+
+void TagSidebar::clearNewTagText()
+{
+    m_newTagField->clear();
+}
+
+void TagSidebar::setMessage(const std::optional<QString> &message)
+{
+    m_messageLabel->setText(message.value_or(QString()));
+    m_messageLabel->setVisible(message.has_value());
+}
+
+std::optional<QString> TagSidebar::message() const
+{
+    if (m_messageLabel->isHidden())
+        return std::nullopt;
+    return m_messageLabel->text();
+}
+
+QString TagSidebar::unreadHelpText(int count)
+{
+    return QString::number(count) + QStringLiteral(" project")
+        + (count == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" with unread activity");
+}
+
+QString TagSidebar::processingHelpText(int count)
+{
+    return QString::number(count) + QStringLiteral(" project")
+        + (count == 1 ? QStringLiteral(" is") : QStringLiteral("s are"))
+        + QStringLiteral(" processing");
+}
+
+void TagSidebar::rebuildRows()
+{
+    // Later, not now: the rebuild may follow a click on one of these rows.
+    while (QLayoutItem *item = m_rows->takeAt(0)) {
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
+        delete item;
+    }
+    const SidebarSignature &signature = *m_signature;
+    QWidget *document = m_rows->parentWidget();
+
+    m_rows->addWidget(sidebarRow(QStringLiteral("All Projects"), signature.allProjectsStatus,
+                                 !signature.selectedTagID.has_value(),
+                                 [this] { Q_EMIT allProjectsChosen(); }));
+    auto *separator = new QFrame(document);
+    separator->setObjectName(QStringLiteral("sidebarSeparator"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Plain);
+    separator->setFixedHeight(1);
+    setTextColor(separator, secondaryColor(palette()));
+    m_rows->addWidget(separator);
+    for (const ProjectTag &tag : signature.tags)
+        m_rows->addWidget(tagRow(tag, signature.statuses.value(tag.id)));
+}
+
+QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &status,
+                                bool selected, std::function<void()> action)
+{
+    auto *row = new QWidget(m_rows->parentWidget());
+    row->setObjectName(QStringLiteral("sidebarRow"));
+    row->setFixedHeight(rowHeight);
+    auto *stack = new QHBoxLayout(row);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(5);
+
+    const QColor tint = selected ? accentColor(palette()) : secondaryColor(palette());
+    auto *button = new QToolButton(row);
+    button->setObjectName(QStringLiteral("sidebarRowButton"));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setIcon(QIcon(tinted(symbol(QStringLiteral("tag.fill")), tint, 14)));
+    const QString elided =
+        button->fontMetrics().elidedText(title, Qt::ElideRight, rowTitleMaximumWidth);
+    button->setText(buttonText(elided));
+    if (elided != title)
+        button->setToolTip(title);
+    button->setAccessibleName(title);
+    // Bordered only when selected: the selected row stands out as a pressed button.
+    button->setAutoRaise(!selected);
+    button->setCheckable(true);
+    button->setChecked(selected);
+    setTextColor(button, tint);
+    connect(button, &QToolButton::clicked, this, [this, action, button, selected] {
+        // A click toggles a checkable button; the selection is the coordinator's, shown again
+        // by the next render.
+        button->setChecked(selected);
+        action();
+    });
+    stack->addWidget(button);
+    stack->addStretch(1);
+
+    if (status.unreadProjectCount >= 1) {
+        stack->addWidget(statusIndicator(row, QStringLiteral("unreadIndicator"),
+                                         QStringLiteral("bell.fill"), systemRed,
+                                         unreadHelpText(status.unreadProjectCount)));
+    }
+    if (status.processingProjectCount >= 1) {
+        stack->addWidget(statusIndicator(row, QStringLiteral("processingIndicator"),
+                                         QStringLiteral("gearshape.fill"),
+                                         accentColor(palette()),
+                                         processingHelpText(status.processingProjectCount)));
+    }
+    auto *count = new QLabel(QString::number(status.totalCount), row);
+    count->setObjectName(QStringLiteral("sidebarRowCount"));
+    count->setFont(fontOfSize(10));
+    setTextColor(count, secondaryColor(palette()));
+    stack->addWidget(count);
+    return row;
+}
+
+QWidget *TagSidebar::tagRow(const ProjectTag &tag, const ProjectTagStatus &status)
+{
+    const bool selected = m_signature->selectedTagID == tag.id;
+    const QUuid id = tag.id;
+    QWidget *row = sidebarRow(tag.name, status, selected, [this, id] { Q_EMIT tagChosen(id); });
+    QToolButton *actions = symbolButton(row, QStringLiteral("tagActionsButton"),
+                                        QStringLiteral("ellipsis"), QStringLiteral("Tag actions"));
+    connect(actions, &QToolButton::clicked, this,
+            [this, actions, id] { showTagActions(actions, id); });
+    row->layout()->addWidget(actions);
+    return row;
+}
+
+void TagSidebar::showTagActions(QToolButton *button, const QUuid &tagID)
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("tagActionsMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *rename = menu->addAction(QStringLiteral("Rename..."));
+    rename->setData(tagID.toString(QUuid::WithoutBraces));
+    connect(rename, &QAction::triggered, this, [this, tagID] { Q_EMIT renameRequested(tagID); });
+    QAction *remove = menu->addAction(QStringLiteral("Delete..."));
+    remove->setData(tagID.toString(QUuid::WithoutBraces));
+    connect(remove, &QAction::triggered, this, [this, tagID] { Q_EMIT deleteRequested(tagID); });
+    menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+} // namespace tolvaran
