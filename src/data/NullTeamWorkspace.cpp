@@ -17,4 +17,31 @@ void NullTeamWorkspace::refreshProjects(const QSet<QString> &, std::function<voi
         done();
 }
 
+QList<TeamWorkspaceTeam> NullTeamWorkspace::enabledTeams() const
+{
+    return {};
+}
+
+QString NullTeamWorkspace::teamName() const
+{
+    return QStringLiteral("Teams");
+}
+
+TeamConnectionState NullTeamWorkspace::connectionState() const
+{
+    return TeamConnectionState::disabled();
+}
+
+bool NullTeamWorkspace::hasTeamMemberships() const
+{
+    return false;
+}
+
+QList<TeamCommitEvent> NullTeamWorkspace::commitNotifications() const
+{
+    return {};
+}
+
+void NullTeamWorkspace::dismissCommitNotification(const TeamCommitEvent &) {}
+
 } // namespace tolvaran

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "data/LocalTeamProjectSource.h"
+#include "data/TeamCommitEvent.h"
+#include "data/TeamConnectionState.h"
+#include "data/TeamWorkspaceTeam.h"
 
 #include <QList>
 #include <QObject>
@@ -13,10 +16,12 @@ namespace tolvaran {
 
 struct TokenUsageSnapshot;
 
-// What the project list coordinator needs of the team workspace: which teams share a project,
-// and where to hand the local projects, their token usage and rescans. The team subsystem
-// implements it; without teams, NullTeamWorkspace does. This is one of the few interfaces of
-// the program: the coordinator must build and be tested before (and without) the team service.
+// What the project list coordinator needs of the team workspace (which teams share a project,
+// and where to hand the local projects, their token usage and rescans) and what the browser's
+// team controls show of it (the enabled teams, their combined connection, teammates'
+// commits). The team subsystem implements it; without teams, NullTeamWorkspace does. This is
+// one of the few interfaces of the program: the coordinator and the browser must build and be
+// tested before (and without) the team service.
 //
 // Everything runs on the GUI thread.
 class TeamWorkspaceService : public QObject
@@ -41,6 +46,19 @@ public:
     // `done` on the GUI thread (at once when no team is enabled). `done` may run after the
     // caller is gone, so callers guard what it touches.
     virtual void refreshProjects(const QSet<QString> &paths, std::function<void()> done) = 0;
+
+    // The enabled teams, in workspace order.
+    virtual QList<TeamWorkspaceTeam> enabledTeams() const = 0;
+    // "Teams" when no team is enabled, the team's name when one is, else "<n> teams".
+    virtual QString teamName() const = 0;
+    // One state for all enabled teams; `disabled` when none is enabled.
+    virtual TeamConnectionState connectionState() const = 0;
+    // Whether any team profile holds a membership (enabled or not).
+    virtual bool hasTeamMemberships() const = 0;
+    // The enabled teams' teammate commits not yet dismissed, newest received first.
+    virtual QList<TeamCommitEvent> commitNotifications() const = 0;
+    // Removes `event` from the notifications of the team that holds it.
+    virtual void dismissCommitNotification(const TeamCommitEvent &event) = 0;
 
 Q_SIGNALS:
     // Any change of the workspace or of one of its teams; carries nothing.

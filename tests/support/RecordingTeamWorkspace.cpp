@@ -32,4 +32,10 @@ void RecordingTeamWorkspace::refreshProjects(const QSet<QString> &paths,
         done();
 }
 
+void RecordingTeamWorkspace::dismissCommitNotification(const TeamCommitEvent &event)
+{
+    commits.removeOne(event);
+    Q_EMIT objectWillChange();
+}
+
 } // namespace tolvaran::fixtures

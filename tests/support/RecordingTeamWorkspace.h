@@ -12,6 +12,8 @@ namespace tolvaran::fixtures {
 
 // A team workspace for tests: teams share the paths the test gives it, and every hand-over
 // and rescan is recorded. Rescans finish at once, like a workspace without enabled teams.
+// The teams, connection state and commit notifications are the public fields below; tests
+// that change them emit objectWillChange() themselves.
 class RecordingTeamWorkspace final : public TeamWorkspaceService
 {
     Q_OBJECT
@@ -26,6 +28,19 @@ public:
     void updateProjects(const QList<LocalTeamProjectSource> &sources) override;
     void updateTokenUsage(const TokenUsageSnapshot &snapshot) override;
     void refreshProjects(const QSet<QString> &paths, std::function<void()> done) override;
+    QList<TeamWorkspaceTeam> enabledTeams() const override { return teams; }
+    QString teamName() const override { return name; }
+    TeamConnectionState connectionState() const override { return state; }
+    bool hasTeamMemberships() const override { return memberships; }
+    QList<TeamCommitEvent> commitNotifications() const override { return commits; }
+    // Removes the event and announces the change.
+    void dismissCommitNotification(const TeamCommitEvent &event) override;
+
+    QList<TeamWorkspaceTeam> teams;
+    QString name = QStringLiteral("Teams");
+    TeamConnectionState state;
+    bool memberships = false;
+    QList<TeamCommitEvent> commits;
 
     QList<QList<LocalTeamProjectSource>> projectUpdates;
     QList<TokenUsageSnapshot> tokenUsageUpdates;
