@@ -303,7 +303,6 @@ void writeHome(const QString &home)
             tags.projectTagIDsByPath.insert(plans.at(index).path, ids);
     }
     tagStore.save(tags);
-    defaults.setValue(tagStore.sidebarVisibilityKey(), true);
     if (!defaults.sync())
         throw std::runtime_error("could not write the user-defaults file");
 

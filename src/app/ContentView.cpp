@@ -62,19 +62,22 @@ void ContentView::chooseContent()
     if (m_detailedProjectID)
         project = m_viewModel.project(*m_detailedProjectID);
     const Screen screen = project ? Screen::projectDetail : Screen::browser;
-    const QString projectID = project ? project->path : QString();
+    const QString projectID = project ? project->path() : QString();
     if (m_content && screen == m_screen && projectID == m_shownProjectID)
         return;
 
     if (m_content) {
         m_layout->removeWidget(m_content);
         m_content->hide();
-        m_content->deleteLater();
+        // Ended in a later turn: the old screen may be running the handler that got us here
+        // (the detail pane's Back button).
+        QMetaObject::invokeMethod(
+            this, [old = m_content] { delete old.data(); }, Qt::QueuedConnection);
     }
     m_screen = screen;
     m_shownProjectID = projectID;
     if (project) {
-        m_content = new ProjectDetailPlaceholder(project->name,
+        m_content = new ProjectDetailPlaceholder(project->name(),
                                                  [view = QPointer(this)] {
                                                      if (view)
                                                          view->closeProject();

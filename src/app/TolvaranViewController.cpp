@@ -298,21 +298,26 @@ void TolvaranViewController::synchronizeCollectionViewport()
 {
     QWidget *clip = m_collectionScrollView->viewport();
     const double width = std::floor(double(clip->width()));
-    if (width <= 2.0 || std::fabs(m_lastCollectionViewportWidth - width) <= 0.5)
+    if (width <= 2.0)
         return;
-    m_lastCollectionViewportWidth = width;
     const int w = int(width);
-    m_collectionView->resize(w, std::max(m_collectionView->height(), clip->height()));
-    if (QLayout *layout = m_collectionView->layout()) {
-        layout->invalidate();
-        layout->activate();
+    // The document is laid out again only when the width moved by more than half a pixel, so
+    // that resizing does not feed back into further layout passes.
+    if (std::fabs(m_lastCollectionViewportWidth - width) > 0.5) {
+        m_lastCollectionViewportWidth = width;
+        m_collectionView->resize(w, std::max(m_collectionView->height(), clip->height()));
+        if (QLayout *layout = m_collectionView->layout()) {
+            layout->invalidate();
+            layout->activate();
+        }
     }
+    // At least as tall as the visible area, and as tall as the cards need.
     int contentHeight = 0;
     if (QLayout *layout = m_collectionView->layout())
         contentHeight = layout->hasHeightForWidth() ? layout->heightForWidth(w)
                                                     : layout->sizeHint().height();
     const int height = std::max(clip->height(), contentHeight);
-    if (std::abs(m_collectionView->height() - height) > 0)
+    if (m_collectionView->width() != w || m_collectionView->height() != height)
         m_collectionView->resize(w, height);
 }
 
@@ -495,8 +500,8 @@ void TolvaranViewController::showBrowserOptions()
         item->setChecked(mode == m_viewModel.sortMode());
         item->setData(rawValue(mode));
         connect(item, &QAction::triggered, this, [this, item] {
-            if (const auto mode = projectSortModeFromRawValue(item->data().toString()))
-                m_viewModel.setSortMode(*mode);
+            if (const auto chosen = projectSortModeFromRawValue(item->data().toString()))
+                m_viewModel.setSortMode(*chosen);
         });
     }
     menu->popup(m_optionsButton->mapToGlobal(QPoint(0, m_optionsButton->height())));

@@ -1,0 +1,12 @@
+// The widget tests' entry point: a QApplication (on the offscreen platform under CTest), then
+// GoogleTest. Defined here, it takes the place of the support library's QCoreApplication main.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
