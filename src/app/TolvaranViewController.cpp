@@ -64,6 +64,7 @@ TolvaranViewController::TolvaranViewController(
 {
     setObjectName(QStringLiteral("browser"));
     buildInterface();
+    updateSidebarPresentation();
     bindModels();
     scheduleRender();
 }

@@ -99,8 +99,9 @@ void TolvaranViewController::buildSidebar()
     // Hiding the sidebar (and the toggle below) arrives with the tag actions of the
     // coordinator; until then the sidebar follows the saved setting and offers no button
     // that would do nothing.
-    ClosureButton *hide = symbolButton(m_sidebar, QStringLiteral("sidebarHideButton"),
-                                       QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"));
+    ClosureButton *hide =
+        symbolButton(m_sidebar, QStringLiteral("sidebarHideButton"),
+                     QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"));
     hide->hide();
     header->addWidget(hide);
     layout->addLayout(header);
@@ -196,14 +197,18 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     strip->setFixedHeight(32);
     QColor stripColor = container->palette().color(QPalette::Base);
     stripColor.setAlphaF(0.75f);
-    strip->setStyleSheet(QStringLiteral("#usageStrip { background-color: %1; border-radius: 6px; }")
-                             .arg(stripColor.name(QColor::HexArgb)));
+    strip->setStyleSheet(
+        QStringLiteral("#usageStrip { background-color: %1; border-radius: 6px; }")
+            .arg(stripColor.name(QColor::HexArgb)));
     const QColor secondary = secondaryLabelColor(container->palette());
     const QFont usageFont = monospacedDigitFont(10, QFont::Medium);
-    m_usageTotalLabel = elidingLabel(strip, QStringLiteral("usageTotalLabel"), usageFont, secondary);
-    m_usageTodayLabel = elidingLabel(strip, QStringLiteral("usageTodayLabel"), usageFont, secondary);
-    m_usageHourLabel = elidingLabel(strip, QStringLiteral("usageHourLabel"), usageFont, secondary);
-    m_usageWeekLabel = elidingLabel(strip, QStringLiteral("usageWeekLabel"), usageFont, secondary);
+    const auto usageLabel = [&](const char *name) {
+        return elidingLabel(strip, QLatin1String(name), usageFont, secondary);
+    };
+    m_usageTotalLabel = usageLabel("usageTotalLabel");
+    m_usageTodayLabel = usageLabel("usageTodayLabel");
+    m_usageHourLabel = usageLabel("usageHourLabel");
+    m_usageWeekLabel = usageLabel("usageWeekLabel");
     m_usageSparkline = new TokenUsageSparklineView(strip);
     m_usageSparkline->setObjectName(QStringLiteral("usageSparkline"));
     auto *stripRow = new QHBoxLayout(strip);

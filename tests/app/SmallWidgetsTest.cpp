@@ -39,7 +39,8 @@ TEST(ClosureButton, showsTheTitleBesideTheImageOrTheImageAlone)
     EXPECT_EQ(titled.toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     EXPECT_EQ(bare.toolButtonStyle(), Qt::ToolButtonIconOnly);
 
-    ClosureButton *symbol = ClosureButton::symbol(QStringLiteral("plus"), QStringLiteral("Add tag"));
+    ClosureButton *symbol =
+        ClosureButton::symbol(QStringLiteral("plus"), QStringLiteral("Add tag"));
     EXPECT_EQ(symbol->toolTip(), QStringLiteral("Add tag"));
     EXPECT_TRUE(symbol->text().isEmpty());
     EXPECT_FALSE(symbol->icon().isNull());
