@@ -3,13 +3,18 @@
 #include "BrowserWorld.h"
 
 #include "app/ElidingLabel.h"
+#include "app/SegmentedControl.h"
 #include "app/TolvaranViewController.h"
 #include "support/WaitUntil.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScrollArea>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -241,6 +246,51 @@ TEST_F(BrowserTest, theEmptyStateTellsLoadingFromNoMatches)
     world.model->setSearchText(QStringLiteral("no such project"));
     ASSERT_TRUE(waitUntil([empty] { return !empty->isHidden(); }));
     EXPECT_EQ(empty->text(), QStringLiteral("No projects match the current filters."));
+}
+
+TEST_F(BrowserTest, controlsWriteTheCoordinatorsValues)
+{
+    world.addProject(QStringLiteral("alpha"), 1);
+    makeBrowser(1000);
+    auto *segments = browser->findChild<SegmentedControl *>(QStringLiteral("scopeControl"));
+    auto *sort = browser->findChild<QComboBox *>(QStringLiteral("sortButton"));
+    auto *pageSize = browser->findChild<QComboBox *>(QStringLiteral("pageSizeButton"));
+    auto *search = browser->findChild<QLineEdit *>(QStringLiteral("searchField"));
+
+    Q_EMIT segments->segmentSelected(2);
+    Q_EMIT sort->activated(4);
+    Q_EMIT pageSize->activated(1);
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("al"));
+    EXPECT_EQ(world.model->scopeFilter(), ProjectScopeFilter::unread);
+    EXPECT_EQ(world.model->sortMode(), ProjectSortMode::tokens);
+    EXPECT_EQ(world.model->pageSize(), ProjectPageSize::twentyFive);
+    EXPECT_EQ(world.model->searchText(), QStringLiteral("al"));
+
+    // The render shows the values the coordinator holds.
+    world.model->setSortMode(ProjectSortMode::path);
+    ASSERT_TRUE(waitUntil([sort] { return sort->currentText() == QStringLiteral("Path"); }));
+    EXPECT_EQ(segments->selectedSegment(), 2);
+}
+
+TEST_F(BrowserTest, theOptionsMenuChecksTheCurrentSortModeOnly)
+{
+    makeBrowser(500);
+    world.model->setSortMode(ProjectSortMode::threads);
+    browser->findChild<QToolButton *>(QStringLiteral("optionsButton"))->click();
+    auto *menu = browser->findChild<QMenu *>();
+    ASSERT_NE(menu, nullptr);
+    QStringList checked;
+    for (QAction *action : menu->actions()) {
+        if (action->isChecked())
+            checked.append(action->text());
+    }
+    EXPECT_EQ(checked, QStringList{QStringLiteral("Sort by Chats")});
+    EXPECT_EQ(menu->actions().constFirst()->text(), QStringLiteral("Include Archived Chats"));
+
+    menu->actions().at(3)->trigger(); // "Sort by Name"
+    EXPECT_EQ(world.model->sortMode(), ProjectSortMode::name);
+    menu->close();
 }
 
 } // namespace
