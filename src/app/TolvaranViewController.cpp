@@ -480,6 +480,16 @@ void TolvaranViewController::refreshEverything()
     runRefreshCommand(m_viewModel);
 }
 
+void TolvaranViewController::showPreviousPage()
+{
+    m_viewModel.showPreviousPage();
+}
+
+void TolvaranViewController::showNextPage()
+{
+    m_viewModel.showNextPage();
+}
+
 void TolvaranViewController::toggleArchived()
 {
     m_viewModel.setIncludeArchived(!m_viewModel.includeArchived());

@@ -129,6 +129,8 @@ private:
     std::function<void()> weakly(void (TolvaranViewController::*action)());
     void refreshEverything();
     void toggleArchived();
+    void showPreviousPage();
+    void showNextPage();
 
     ProjectListViewModel &m_viewModel;
     std::function<void(const QString &)> m_onOpenProject;

@@ -359,16 +359,10 @@ void TolvaranViewController::buildPagination(QVBoxLayout *column)
     m_previousButton = symbolButton(container, QStringLiteral("previousButton"),
                                     QStringLiteral("chevron.left"),
                                     QStringLiteral("Previous page"));
-    m_previousButton->setHandler([controller = QPointer(this)] {
-        if (controller)
-            controller->m_viewModel.showPreviousPage();
-    });
+    m_previousButton->setHandler(weakly(&TolvaranViewController::showPreviousPage));
     m_nextButton = symbolButton(container, QStringLiteral("nextButton"),
                                 QStringLiteral("chevron.right"), QStringLiteral("Next page"));
-    m_nextButton->setHandler([controller = QPointer(this)] {
-        if (controller)
-            controller->m_viewModel.showNextPage();
-    });
+    m_nextButton->setHandler(weakly(&TolvaranViewController::showNextPage));
     QStringList sizes;
     for (const ProjectPageSize size : allProjectPageSizes)
         sizes.append(QStringLiteral("Show ") + rawValue(size));
