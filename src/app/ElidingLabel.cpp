@@ -1,0 +1,54 @@
+#include "app/ElidingLabel.h"
+
+#include <QFontMetrics>
+
+namespace tolvaran {
+
+ElidingLabel::ElidingLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void ElidingLabel::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    setToolTip(QString());
+    updateShownText();
+    updateGeometry();
+}
+
+void ElidingLabel::setMaximumLineCount(int count)
+{
+    m_maximumLineCount = std::max(1, count);
+    updateShownText();
+}
+
+QSize ElidingLabel::minimumSizeHint() const
+{
+    // Any width will do: the text is cut to fit.
+    return QSize(0, QLabel::minimumSizeHint().height());
+}
+
+void ElidingLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    updateShownText();
+}
+
+void ElidingLabel::updateShownText()
+{
+    const QFontMetrics metrics(font());
+    const int available = std::max(0, contentsRect().width());
+    QStringList lines = m_text.split(QLatin1Char('\n'));
+    if (lines.size() > m_maximumLineCount)
+        lines.resize(m_maximumLineCount);
+    for (QString &line : lines)
+        line = metrics.elidedText(line, Qt::ElideRight, available);
+    QLabel::setText(lines.join(QLatin1Char('\n')));
+}
+
+} // namespace tolvaran

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QLabel>
+
+namespace tolvaran {
+
+// A plain-text label that cuts each of its lines at the tail with an ellipsis when the line
+// is wider than the label: QLabel itself only clips. text() is the whole text.
+class ElidingLabel final : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ElidingLabel(QWidget *parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    // At most this many lines are shown; further lines are dropped.
+    void setMaximumLineCount(int count);
+
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void updateShownText();
+
+    QString m_text;
+    int m_maximumLineCount = 1;
+};
+
+} // namespace tolvaran
