@@ -2,6 +2,7 @@
 
 #include "data/CodexProject.h"
 #include "data/ProjectTagSnapshot.h"
+#include "platform/BackgroundJob.h"
 
 #include <QList>
 #include <QObject>
@@ -20,7 +21,12 @@ namespace tolvaran {
 // arrives after `context` is gone is dropped.
 struct CoordinatorAccess
 {
+    using JobRunner = std::function<void(JobPriority priority, std::function<void()> job)>;
+
     QObject *context = nullptr;
+    // Starts a background job. The coordinator counts its jobs and waits for them before its
+    // stores go away; a job must not throw, and hands its result back with postTo(context).
+    JobRunner runJob = &runInBackground;
 
     std::function<QList<CodexProject>()> projects;
     // Publishes `projects` and re-filters the list without resetting the page.

@@ -46,11 +46,9 @@ std::optional<QString> makeFolder(const QString &path)
 
 } // namespace
 
-NewProjectCreator::NewProjectCreator(FolderPicker &picker, KeyValueStore &defaults,
-                                     ProjectCatalogStore &catalog,
+NewProjectCreator::NewProjectCreator(KeyValueStore &defaults, ProjectCatalogStore &catalog,
                                      std::function<Timestamp()> now)
-    : m_picker(picker)
-    , m_defaults(defaults)
+    : m_defaults(defaults)
     , m_catalog(catalog)
     , m_now(std::move(now))
 {
@@ -85,10 +83,11 @@ FolderPickerRequest NewProjectCreator::request(
     return request;
 }
 
-void NewProjectCreator::chooseAndCreate(const std::optional<QString> &selectedTagName,
+void NewProjectCreator::chooseAndCreate(FolderPicker &picker,
+                                        const std::optional<QString> &selectedTagName,
                                         QObject *context, Completion completion)
 {
-    m_picker.chooseNewFolder(
+    picker.chooseNewFolder(
         request(selectedTagName),
         [this, guard = QPointer<QObject>(context),
          completion = std::move(completion)](const std::optional<QString> &chosen) {

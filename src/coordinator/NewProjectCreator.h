@@ -36,9 +36,9 @@ public:
     };
     using Completion = std::function<void(const Outcome &outcome)>;
 
-    // Every collaborator must outlive the creator.
-    NewProjectCreator(FolderPicker &picker, KeyValueStore &defaults,
-                      ProjectCatalogStore &catalog, std::function<Timestamp()> now);
+    // Both stores must outlive the creator.
+    NewProjectCreator(KeyValueStore &defaults, ProjectCatalogStore &catalog,
+                      std::function<Timestamp()> now);
 
     // The folder the dialog starts in: the remembered parent folder while it exists as a
     // folder, else the user's documents folder when there is one.
@@ -47,10 +47,10 @@ public:
     // What the dialog shows; `selectedTagName` is the tag the new project will get.
     FolderPickerRequest request(const std::optional<QString> &selectedTagName) const;
 
-    // Shows the dialog and creates the chosen folder; `completion` runs on the thread of
-    // `context` once the user has answered, unless `context` is gone by then.
-    void chooseAndCreate(const std::optional<QString> &selectedTagName, QObject *context,
-                         Completion completion);
+    // Shows the dialog through `picker` and creates the chosen folder; `completion` runs on
+    // the thread of `context` once the user has answered, unless `context` is gone by then.
+    void chooseAndCreate(FolderPicker &picker, const std::optional<QString> &selectedTagName,
+                         QObject *context, Completion completion);
 
     // Creates the folder at `chosenPath` (absolute) without its parents: refused when its
     // trimmed name is empty or something already has that name. On success the parent folder
@@ -59,7 +59,6 @@ public:
     Outcome create(const QString &chosenPath);
 
 private:
-    FolderPicker &m_picker;
     KeyValueStore &m_defaults;
     ProjectCatalogStore &m_catalog;
     const std::function<Timestamp()> m_now;

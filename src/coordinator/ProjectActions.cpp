@@ -65,17 +65,16 @@ ProjectActions::ProjectActions(CoordinatorAccess access, Services services,
     , m_services(services)
     , m_tags(tags)
     , m_clock(std::move(clock))
-    , m_creator(services.folderPicker, services.defaults, services.projectCatalogStore,
-                m_clock.now)
+    , m_creator(services.defaults, services.projectCatalogStore, m_clock.now)
 {
 }
 
-void ProjectActions::createNewProject(std::function<void()> completion)
+void ProjectActions::createNewProject(FolderPicker &picker, std::function<void()> completion)
 {
     const std::optional<QUuid> selectedTagID = m_access.selectedTagID();
     const std::optional<QString> selectedTagName = tagName(m_access.tagState(), selectedTagID);
     m_creator.chooseAndCreate(
-        selectedTagName, m_access.context,
+        picker, selectedTagName, m_access.context,
         [this, completion = std::move(completion)](const NewProjectCreator::Outcome &outcome) {
             if (outcome.statusMessage)
                 m_access.setStatusMessage(*outcome.statusMessage);
@@ -115,7 +114,7 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
         return;
     }
 
-    runInBackground(JobPriority::userInitiated, [services = m_services, access = m_access,
+    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
                                                  threadID, path = project.path,
                                                  completion = std::move(completion)] {
         std::optional<QString> failure;
@@ -151,7 +150,7 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
     const bool pinned = !project.isPinned;
     m_access.publishProjects(ProjectListEdits::withPin(m_access.projects(), project.path, pinned));
 
-    runInBackground(JobPriority::userInitiated, [services = m_services, access = m_access,
+    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
                                                  project, pinned,
                                                  completion = std::move(completion)] {
         std::variant<QSet<QString>, QString> outcome;

@@ -36,7 +36,6 @@ public:
     {
         DesktopServices &desktop;
         CodexLauncher &codexLauncher;
-        FolderPicker &folderPicker;
         KeyValueStore &defaults;
         CodexGlobalStateStore &globalStateStore;
         ProjectCatalogStore &projectCatalogStore;
@@ -48,10 +47,11 @@ public:
 
     const NewProjectCreator &newProjectCreator() const { return m_creator; }
 
-    // "New Project...": asks for the folder, creates it, gives it the selected tag, starts a
-    // new chat in it and refreshes the list a little later. `completion` runs once the folder
-    // is created or refused, or the dialog was cancelled.
-    void createNewProject(std::function<void()> completion = {});
+    // "New Project...": asks for the folder through `picker` (the window's dialog), creates
+    // it, gives it the selected tag, starts a new chat in it and refreshes the list a little
+    // later. `completion` runs once the folder is created or refused, or the dialog was
+    // cancelled.
+    void createNewProject(FolderPicker &picker, std::function<void()> completion = {});
 
     // Opens chat `threadID` of `project` in Codex; `description` names the chat in the status
     // ("latest chat"). An unread chat that opened is marked read in Codex's global state (and

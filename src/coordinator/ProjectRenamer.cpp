@@ -35,7 +35,7 @@ bool isValidProjectName(const QString &trimmed)
 template <typename Work, typename Then>
 void ProjectRenamer::inBackground(Work work, Then then)
 {
-    runInBackground(JobPriority::userInitiated, [context = m_access.context, work, then] {
+    m_access.runJob(JobPriority::userInitiated, [context = m_access.context, work, then] {
         auto result = work();
         postTo(context, [then, result] { then(result); });
     });

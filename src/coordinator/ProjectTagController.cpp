@@ -8,7 +8,7 @@ namespace tolvaran {
 ProjectTagController::ProjectTagController(CoordinatorAccess access, ProjectTagStore &store,
                                            ProjectTagSaver::BeforeSave beforeSave)
     : m_access(std::move(access))
-    , m_saver(store, std::move(beforeSave))
+    , m_saver(store, std::move(beforeSave), m_access.runJob)
 {
 }
 

@@ -2,13 +2,14 @@
 
 #include "data/ProjectTagError.h"
 #include "data/ProjectTagStore.h"
-#include "platform/BackgroundJob.h"
 
 namespace tolvaran {
 
-ProjectTagSaver::ProjectTagSaver(ProjectTagStore &store, BeforeSave beforeSave)
+ProjectTagSaver::ProjectTagSaver(ProjectTagStore &store, BeforeSave beforeSave,
+                                 JobRunner runJob)
     : m_store(store)
     , m_beforeSave(std::move(beforeSave))
+    , m_runJob(std::move(runJob))
 {
 }
 
@@ -16,7 +17,7 @@ void ProjectTagSaver::save(const ProjectTagSnapshot &snapshot, QObject *context,
                            Completion completion)
 {
     const quint64 generation = ++m_lastGeneration;
-    runInBackground(JobPriority::utility, [store = &m_store, progress = m_progress,
+    m_runJob(JobPriority::utility, [store = &m_store, progress = m_progress,
                                            beforeSave = m_beforeSave, generation, snapshot,
                                            context, completion = std::move(completion)] {
         if (beforeSave)

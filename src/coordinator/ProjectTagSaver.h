@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/ProjectTagSnapshot.h"
+#include "platform/BackgroundJob.h"
 
 #include <QObject>
 #include <QString>
@@ -29,8 +30,11 @@ public:
     // busy thread pool may.
     using BeforeSave = std::function<void(const ProjectTagSnapshot &snapshot)>;
 
-    // The store must outlive every save started.
-    explicit ProjectTagSaver(ProjectTagStore &store, BeforeSave beforeSave = {});
+    using JobRunner = std::function<void(JobPriority priority, std::function<void()> job)>;
+
+    // The store must outlive every save started; `runJob` starts the background jobs.
+    explicit ProjectTagSaver(ProjectTagStore &store, BeforeSave beforeSave = {},
+                             JobRunner runJob = &runInBackground);
     ProjectTagSaver(const ProjectTagSaver &) = delete;
     ProjectTagSaver &operator=(const ProjectTagSaver &) = delete;
 
@@ -47,6 +51,7 @@ private:
 
     ProjectTagStore &m_store;
     const BeforeSave m_beforeSave;
+    const JobRunner m_runJob;
     const std::shared_ptr<Progress> m_progress = std::make_shared<Progress>();
     quint64 m_lastGeneration = 0;
 };

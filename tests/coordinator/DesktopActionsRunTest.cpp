@@ -8,7 +8,6 @@
 #include "platform/KeyValueStore.h"
 #include "platform/SystemCodexLauncher.h"
 #include "platform/SystemDesktopServices.h"
-#include "support/FakeFolderPicker.h"
 #include "support/QtPrinters.h"
 #include "support/ScopedEnvironment.h"
 #include "support/StandInPrograms.h"
@@ -44,7 +43,6 @@ protected:
     QString terminalRecord = home.filePath("terminal.rec");
     SystemDesktopServices desktop;
     SystemCodexLauncher launcher{desktop};
-    fixtures::FakeFolderPicker picker;
     KeyValueStore defaults{home.filePath("Tolvaran.conf")};
     CodexGlobalStateStore globalState{home.filePath(".codex/.codex-global-state.json")};
     ProjectCatalogStore catalog{home.filePath("support")};
@@ -52,7 +50,7 @@ protected:
     fixtures::CoordinatorDouble coordinator;
     ProjectTagController tags{coordinator.access(), tagStore};
     ProjectActions actions{coordinator.access(),
-                           {desktop, launcher, picker, defaults, globalState, catalog},
+                           {desktop, launcher, defaults, globalState, catalog},
                            tags};
 };
 

@@ -93,7 +93,7 @@ protected:
     fixtures::CoordinatorDouble coordinator;
     ProjectTagController tags{coordinator.access(), tagStore};
     ProjectActions actions{coordinator.access(),
-                           {desktop, launcher, picker, defaults, globalState, catalog},
+                           {desktop, launcher, defaults, globalState, catalog},
                            tags,
                            clock.clock()};
 };
@@ -250,7 +250,7 @@ TEST_F(ActionWorld, aNewProjectIsRefusedWithoutANameOrOverSomethingThatExists)
         coordinator.statusMessages.clear();
         picker.answers = {row.answer};
         bool done = false;
-        actions.createNewProject([&] { done = true; });
+        actions.createNewProject(picker, [&] { done = true; });
         EXPECT_TRUE(done);
         EXPECT_EQ(coordinator.statusMessage(), row.status);
     }
@@ -271,7 +271,7 @@ TEST_F(ActionWorld, aNewProjectIsCreatedTaggedOpenedAndListedAMomentLater)
     const QString folder = parent + "/ My App ";
     picker.answers = {folder};
 
-    actions.createNewProject();
+    actions.createNewProject(picker);
     ASSERT_EQ(picker.requests.size(), 1);
     EXPECT_EQ(picker.requests[0].message,
               QStringLiteral("The new project will be tagged Work and opened in Codex."));
@@ -305,10 +305,10 @@ TEST_F(ActionWorld, theDialogStartsInTheLastParentWhileItExists)
 
     EXPECT_EQ(actions.newProjectCreator().defaultParentDirectory(), documents);
     picker.answers = {parent + "/first", std::nullopt, std::nullopt};
-    actions.createNewProject();
-    actions.createNewProject();
+    actions.createNewProject(picker);
+    actions.createNewProject(picker);
     QDir(parent).removeRecursively();
-    actions.createNewProject();
+    actions.createNewProject(picker);
     ASSERT_EQ(picker.requests.size(), 3);
     EXPECT_EQ(picker.requests[0].startingFolder, documents);
     EXPECT_EQ(picker.requests[1].startingFolder, parent);
