@@ -170,21 +170,6 @@ TEST_F(ActionWorld, anActionThatOpenedNothingSaysWhyAndWritesNothing)
     EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("No file manager was found."));
 }
 
-TEST_F(ActionWorld, desktopActionsThatOpenedReportOnlyWhatTheyStarted)
-{
-    actions.startNewChat(web, "web");
-    EXPECT_EQ(coordinator.statusMessages, QStringList{"Opening a new Codex chat for web..."});
-    actions.openTerminal(api);
-    actions.runTerminalCommand(api, "/usr/bin/git", {"log", "--oneline"});
-    actions.revealInFileManager(old);
-    EXPECT_EQ(coordinator.statusMessages.size(), 1);
-    EXPECT_EQ(launcher.newChatFolders, QStringList{web});
-    EXPECT_EQ(desktop.terminalFolders, QStringList{api});
-    using Run = fixtures::FakeDesktopServices::TerminalRun;
-    EXPECT_EQ(desktop.terminalRuns, QList<Run>{(Run{api, "/usr/bin/git", {"log", "--oneline"}})});
-    EXPECT_EQ(desktop.revealedFolders, QStringList{old});
-}
-
 TEST_F(ActionWorld, aPinShowsAtOnceAndCodexsPinsWinAfterTheWrite)
 {
     bool done = false;
