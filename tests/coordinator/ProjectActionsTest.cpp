@@ -106,14 +106,16 @@ TEST_F(ActionWorld, openingAChatMarksItReadOnlyWhenItWasUnread)
     bool done = false;
     actions.openThread("a2", project(api).cardSnapshot(), "latest chat", [&] { done = true; });
     ASSERT_TRUE(done);
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Opening api's latest chat in Codex..."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Opening api's latest chat in Codex..."));
     EXPECT_EQ(launcher.openedThreads, (QList<QPair<QString, QString>>{{"a2", api}}));
     EXPECT_EQ(codex.globalStateBytes(), before);
 
     done = false;
     actions.openThread("a1", project(api).cardSnapshot(), "unread chat", [&] { done = true; });
     ASSERT_TRUE(fixtures::waitUntil([&] { return done; }));
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Opening api's unread chat in Codex..."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Opening api's unread chat in Codex..."));
     EXPECT_EQ(unreadInCodex(), QStringList());
     EXPECT_EQ(project(api).notificationCount(), 0);
     EXPECT_EQ(project(api).lastUpdated(), Timestamp::fromSeconds(300));
@@ -125,7 +127,8 @@ TEST_F(ActionWorld, anUnreadChatStaysUnreadWhenCodexCannotBeWritten)
     bool done = false;
     actions.openThread("a1", project(api).cardSnapshot(), "unread chat", [&] { done = true; });
     ASSERT_TRUE(fixtures::waitUntil([&] { return done; }));
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Codex global state is not a JSON object."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Codex global state is not a JSON object."));
     EXPECT_EQ(project(api).notificationCount(), 1);
 }
 
@@ -137,7 +140,8 @@ TEST_F(ActionWorld, anActionThatOpenedNothingSaysWhyAndWritesNothing)
         QString status;
     };
     const Row rows[] = {
-        {DesktopActionResult::failure(Status::InvalidLink, "Could not create the Codex chat link."),
+        {DesktopActionResult::failure(Status::InvalidLink,
+                                      "Could not create the Codex chat link."),
          "Could not create the Codex chat link."},
         {DesktopActionResult::failure(Status::CodexNotFound,
                                       "Codex CLI was not found at /x/codex or on PATH."),
@@ -201,7 +205,8 @@ TEST_F(ActionWorld, aFailedPinWriteRevertsOnlyThatPin)
     const QList<CodexProject> meanwhile = coordinator.projects;
 
     ASSERT_TRUE(fixtures::waitUntil([&] { return done; }));
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Codex global state is not a JSON object."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Codex global state is not a JSON object."));
     EXPECT_TRUE(project(web).isPinned());
     ASSERT_EQ(coordinator.projects.size(), meanwhile.size());
     for (qsizetype i = 0; i < meanwhile.size(); ++i) {
@@ -264,7 +269,8 @@ TEST_F(ActionWorld, aNewProjectIsCreatedTaggedOpenedAndListedAMomentLater)
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(coordinator.tagState.projectTagIDsByPath.value(folder), QSet<QUuid>{work});
     EXPECT_EQ(launcher.newChatFolders, QStringList{folder});
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Opening a new Codex chat for My App..."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Opening a new Codex chat for My App..."));
     EXPECT_EQ(defaults.string(NewProjectCreator::parentDirectoryKey), parent);
     const QList<CodexProject> saved = catalog.loadProjects(false);
     ASSERT_EQ(saved.size(), 1);
@@ -275,7 +281,8 @@ TEST_F(ActionWorld, aNewProjectIsCreatedTaggedOpenedAndListedAMomentLater)
     EXPECT_EQ(coordinator.refreshCount, 0);
     clock.advance(std::chrono::milliseconds(1));
     EXPECT_EQ(coordinator.refreshCount, 1);
-    ASSERT_TRUE(fixtures::waitUntil([&] { return tagStore.loadSnapshot() == coordinator.tagState; }));
+    ASSERT_TRUE(
+        fixtures::waitUntil([&] { return tagStore.loadSnapshot() == coordinator.tagState; }));
 }
 
 TEST_F(ActionWorld, theDialogStartsInTheLastParentWhileItExists)

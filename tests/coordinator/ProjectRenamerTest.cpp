@@ -181,7 +181,8 @@ TEST_F(RenameWorld, aFailedWriteReopensCodexAndSkipsTheRefresh)
     codex.writeDatabase();
     codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
     rename(QStringLiteral("New Name"));
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Codex could not find this project record."));
+    EXPECT_EQ(coordinator.statusMessage(),
+              QStringLiteral("Codex could not find this project record."));
     EXPECT_EQ(coordinator.refreshCount, 0);
     EXPECT_EQ(codexApplication.reopened, QList<CodexApplicationInstance>{codexInstance});
     EXPECT_EQ(nameInCatalog(), QStringLiteral("api"));
