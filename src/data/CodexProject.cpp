@@ -1,5 +1,7 @@
 #include "data/CodexProject.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 
 namespace tolvaran {
@@ -17,16 +19,6 @@ std::optional<QString> latestRecentThread(const QList<CodexThread> &threads,
             best = &thread;
     }
     return best ? std::optional<QString>(best->id) : std::nullopt;
-}
-
-QString folderName(const QString &path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
-    if (trimmed == QLatin1String("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 } // namespace
@@ -53,7 +45,7 @@ CodexProject::CodexProject(QString path, QList<CodexThread> threads, bool isPinn
     if (!trimmedName.isEmpty()) {
         m_name = trimmedName;
     } else {
-        m_name = folderName(m_path);
+        m_name = lastPathComponent(m_path);
         if (m_name.isEmpty())
             m_name = m_path;
     }

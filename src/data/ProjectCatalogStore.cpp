@@ -178,23 +178,13 @@ QString upsertSql(const char *sql)
     return QString::fromUtf8(sql).arg(ProjectCatalogStore::lastSeenRefreshSeconds);
 }
 
-QString folderName(const QString &path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
-    if (trimmed == QLatin1String("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 // The trimmed name; when blank, the folder's own name; when that is empty too, the path.
 QString normalizedName(const QString &name, const QString &path)
 {
     const QString trimmed = name.trimmed();
     if (!trimmed.isEmpty())
         return trimmed;
-    const QString folder = folderName(path);
+    const QString folder = lastPathComponent(path);
     return folder.isEmpty() ? path : folder;
 }
 

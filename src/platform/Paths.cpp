@@ -14,6 +14,16 @@ QString standardizedPath(const QString &path)
     return QDir::cleanPath(path);
 }
 
+QString lastPathComponent(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    if (trimmed == QLatin1String("/"))
+        return trimmed;
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 QString homeDirectory()
 {
     return QDir::homePath();

@@ -8,6 +8,9 @@ namespace tolvaran {
 // trailing slash ("/" stays "/"). A relative or empty path is returned as it is.
 QString standardizedPath(const QString &path);
 
+// The last component of a file path, ignoring trailing slashes; "/" for the root folder.
+QString lastPathComponent(const QString &path);
+
 // The user's home folder.
 QString homeDirectory();
 

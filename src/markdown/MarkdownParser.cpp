@@ -1,0 +1,724 @@
+#include "markdown/MarkdownParser.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+// The node types of the table and strikethrough syntax are variables of the extensions
+// library, given their values when the core extensions are registered. The library exports
+// them but no installed header declares them.
+extern "C" {
+extern cmark_node_type CMARK_NODE_TABLE;
+extern cmark_node_type CMARK_NODE_TABLE_ROW;
+extern cmark_node_type CMARK_NODE_TABLE_CELL;
+extern cmark_node_type CMARK_NODE_STRIKETHROUGH;
+}
+
+namespace tolvaran::markdown {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMarkdown, "com.ostvik.tolvaran.markdown")
+
+// The CommonMark defaults: no smart punctuation, no footnotes, no source positions, no hard
+// line breaks. For rendering this is also the safe mode: raw HTML is replaced by a comment
+// and links to "javascript:", "vbscript:", "file:" and most "data:" URLs lose their target.
+constexpr int parserOptions = CMARK_OPT_DEFAULT;
+constexpr int renderOptions = CMARK_OPT_DEFAULT;
+constexpr int noLineWrapping = 0;
+
+constexpr std::array extensionNames{"autolink", "strikethrough", "tagfilter", "tasklist",
+                                    "table"};
+
+// The table syntax stores the column count in 16 bits.
+constexpr qsizetype maximumTableColumns = std::numeric_limits<uint16_t>::max();
+
+std::mutex &libraryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+struct ParserDeleter
+{
+    void operator()(cmark_parser *parser) const { cmark_parser_free(parser); }
+};
+struct NodeDeleter
+{
+    void operator()(cmark_node *node) const { cmark_node_free(node); }
+};
+struct IteratorDeleter
+{
+    void operator()(cmark_iter *iterator) const { cmark_iter_free(iterator); }
+};
+using ParserPointer = std::unique_ptr<cmark_parser, ParserDeleter>;
+using NodePointer = std::unique_ptr<cmark_node, NodeDeleter>;
+using IteratorPointer = std::unique_ptr<cmark_iter, IteratorDeleter>;
+
+// The kinds of node by the library's type strings. Extension nodes are told apart by their
+// strings only; the type numbers of extension nodes are assigned at registration.
+enum class NodeType {
+    document,
+    blockquote,
+    list,
+    item,
+    codeBlock,
+    htmlBlock,
+    customBlock,
+    paragraph,
+    heading,
+    thematicBreak,
+    text,
+    softBreak,
+    lineBreak,
+    code,
+    html,
+    customInline,
+    emphasis,
+    strong,
+    link,
+    image,
+    inlineAttributes,
+    none,
+    unknown,
+    strikethrough,
+    table,
+    tableHead,
+    tableRow,
+    tableCell,
+    taskListItem,
+};
+
+struct NodeTypeName
+{
+    std::string_view name;
+    NodeType type;
+};
+
+constexpr std::array nodeTypeNames{
+    NodeTypeName{"document", NodeType::document},
+    NodeTypeName{"block_quote", NodeType::blockquote},
+    NodeTypeName{"list", NodeType::list},
+    NodeTypeName{"item", NodeType::item},
+    NodeTypeName{"code_block", NodeType::codeBlock},
+    NodeTypeName{"html_block", NodeType::htmlBlock},
+    NodeTypeName{"custom_block", NodeType::customBlock},
+    NodeTypeName{"paragraph", NodeType::paragraph},
+    NodeTypeName{"heading", NodeType::heading},
+    NodeTypeName{"thematic_break", NodeType::thematicBreak},
+    NodeTypeName{"text", NodeType::text},
+    NodeTypeName{"softbreak", NodeType::softBreak},
+    NodeTypeName{"linebreak", NodeType::lineBreak},
+    NodeTypeName{"code", NodeType::code},
+    NodeTypeName{"html_inline", NodeType::html},
+    NodeTypeName{"custom_inline", NodeType::customInline},
+    NodeTypeName{"emph", NodeType::emphasis},
+    NodeTypeName{"strong", NodeType::strong},
+    NodeTypeName{"link", NodeType::link},
+    NodeTypeName{"image", NodeType::image},
+    NodeTypeName{"attribute", NodeType::inlineAttributes},
+    NodeTypeName{"NONE", NodeType::none},
+    NodeTypeName{"<unknown>", NodeType::unknown},
+    NodeTypeName{"strikethrough", NodeType::strikethrough},
+    NodeTypeName{"table", NodeType::table},
+    NodeTypeName{"table_header", NodeType::tableHead},
+    NodeTypeName{"table_row", NodeType::tableRow},
+    NodeTypeName{"table_cell", NodeType::tableCell},
+    NodeTypeName{"tasklist", NodeType::taskListItem},
+};
+
+// Absent for a type string outside the table above; the caller drops such a node.
+std::optional<NodeType> nodeType(cmark_node *node)
+{
+    const char *typeString = cmark_node_get_type_string(node);
+    const std::string_view name = typeString ? typeString : "";
+    for (const NodeTypeName &entry : nodeTypeNames) {
+        if (entry.name == name)
+            return entry.type;
+    }
+    qCWarning(lcMarkdown).noquote()
+        << QStringLiteral("Unknown node type '%1' found.").arg(QString::fromUtf8(name));
+    return std::nullopt;
+}
+
+QString literal(cmark_node *node)
+{
+    return QString::fromUtf8(cmark_node_get_literal(node));
+}
+
+// ---- Reading the library's tree into the node model ----------------------------------------
+
+// The text of everything below `parent`, for content deeper than the nesting limit. It walks
+// with the library's own iterator, so it needs no recursion however deep the subtree is:
+// literals as they are, a soft break as a space, a line break as a line feed, one line feed
+// between blocks.
+QString plainTextBelow(cmark_node *parent)
+{
+    QByteArray text;
+    bool pendingBreak = false;
+    const auto append = [&](const char *piece, std::size_t length) {
+        if (length == 0)
+            return;
+        if (pendingBreak && !text.isEmpty())
+            text.append('\n');
+        pendingBreak = false;
+        text.append(piece, qsizetype(length));
+    };
+    IteratorPointer iterator(cmark_iter_new(parent));
+    for (cmark_event_type event = cmark_iter_next(iterator.get()); event != CMARK_EVENT_DONE;
+         event = cmark_iter_next(iterator.get())) {
+        cmark_node *node = cmark_iter_get_node(iterator.get());
+        if (node == parent)
+            continue;
+        if ((cmark_node_get_type(node) & CMARK_NODE_TYPE_MASK) == CMARK_NODE_TYPE_BLOCK)
+            pendingBreak = true;
+        if (event != CMARK_EVENT_ENTER)
+            continue;
+        switch (cmark_node_get_type(node)) {
+        case CMARK_NODE_TEXT:
+        case CMARK_NODE_CODE:
+        case CMARK_NODE_HTML_INLINE:
+        case CMARK_NODE_CODE_BLOCK:
+        case CMARK_NODE_HTML_BLOCK: {
+            const char *piece = cmark_node_get_literal(node);
+            std::size_t length = piece ? std::strlen(piece) : 0;
+            if (length > 0 && piece[length - 1] == '\n'
+                && (cmark_node_get_type(node) & CMARK_NODE_TYPE_MASK) == CMARK_NODE_TYPE_BLOCK)
+                --length;
+            append(piece, length);
+            break;
+        }
+        case CMARK_NODE_SOFTBREAK:
+            append(" ", 1);
+            break;
+        case CMARK_NODE_LINEBREAK:
+            append("\n", 1);
+            break;
+        default:
+            break;
+        }
+    }
+    return QString::fromUtf8(text);
+}
+
+QList<InlineNode> readInlines(cmark_node *parent, int depth);
+QList<BlockNode> readBlocks(cmark_node *parent, int depth);
+
+std::optional<InlineNode> readInline(cmark_node *node, int depth)
+{
+    const std::optional<NodeType> type = nodeType(node);
+    if (!type)
+        return std::nullopt;
+    switch (*type) {
+    case NodeType::text:
+        return InlineNode::Text{literal(node)};
+    case NodeType::softBreak:
+        return InlineNode::SoftBreak{};
+    case NodeType::lineBreak:
+        return InlineNode::LineBreak{};
+    case NodeType::code:
+        return InlineNode::Code{literal(node)};
+    case NodeType::html:
+        return InlineNode::Html{literal(node)};
+    case NodeType::emphasis:
+        return InlineNode::Emphasis{readInlines(node, depth + 1)};
+    case NodeType::strong:
+        return InlineNode::Strong{readInlines(node, depth + 1)};
+    case NodeType::strikethrough:
+        return InlineNode::Strikethrough{readInlines(node, depth + 1)};
+    case NodeType::link:
+        return InlineNode::Link{QString::fromUtf8(cmark_node_get_url(node)),
+                                readInlines(node, depth + 1)};
+    case NodeType::image:
+        return InlineNode::Image{QString::fromUtf8(cmark_node_get_url(node)),
+                                 readInlines(node, depth + 1)};
+    default:
+        return std::nullopt;
+    }
+}
+
+// The inline children of `parent`, which lie at `depth`; below the nesting limit, their text.
+QList<InlineNode> readInlines(cmark_node *parent, int depth)
+{
+    if (depth > maximumNestingDepth) {
+        const QString text = plainTextBelow(parent);
+        if (text.isEmpty())
+            return {};
+        return {InlineNode::Text{text}};
+    }
+    QList<InlineNode> nodes;
+    for (cmark_node *child = cmark_node_first_child(parent); child;
+         child = cmark_node_next(child)) {
+        if (std::optional<InlineNode> node = readInline(child, depth))
+            nodes.append(std::move(*node));
+    }
+    return nodes;
+}
+
+bool isListItem(cmark_node *node)
+{
+    const std::optional<NodeType> type = nodeType(node);
+    if (type == NodeType::item || type == NodeType::taskListItem)
+        return true;
+    qCWarning(lcMarkdown).noquote()
+        << QStringLiteral("Expected a list item but got a '%1' instead.")
+               .arg(QString::fromUtf8(cmark_node_get_type_string(node)));
+    return false;
+}
+
+std::optional<BlockNode> readList(cmark_node *list, int depth)
+{
+    bool isTaskList = false;
+    for (cmark_node *child = cmark_node_first_child(list); child && !isTaskList;
+         child = cmark_node_next(child))
+        isTaskList = nodeType(child) == NodeType::taskListItem;
+    const bool isTight = cmark_node_get_list_tight(list) != 0;
+
+    if (isTaskList) {
+        // Plain items mixed into a task list become unchecked task items.
+        BlockNode::TaskList taskList{isTight, {}};
+        for (cmark_node *item = cmark_node_first_child(list); item; item = cmark_node_next(item)) {
+            if (isListItem(item)) {
+                taskList.items.append(
+                    RawTaskListItem{cmark_gfm_extensions_get_tasklist_item_checked(item),
+                                    readBlocks(item, depth + 2)});
+            }
+        }
+        return taskList;
+    }
+
+    QList<RawListItem> items;
+    for (cmark_node *item = cmark_node_first_child(list); item; item = cmark_node_next(item)) {
+        if (isListItem(item))
+            items.append(RawListItem{readBlocks(item, depth + 2)});
+    }
+    switch (cmark_node_get_list_type(list)) {
+    case CMARK_ORDERED_LIST:
+        return BlockNode::NumberedList{isTight, cmark_node_get_list_start(list), items};
+    case CMARK_BULLET_LIST:
+        return BlockNode::BulletedList{isTight, items};
+    default:
+        qCWarning(lcMarkdown) << "cmark reported a list node without a list type.";
+        return std::nullopt;
+    }
+}
+
+QList<RawTableColumnAlignment> readTableAlignments(cmark_node *table)
+{
+    const uint16_t columns = cmark_gfm_extensions_get_table_columns(table);
+    const uint8_t *alignments = cmark_gfm_extensions_get_table_alignments(table);
+    QList<RawTableColumnAlignment> result;
+    if (!alignments)
+        return result;
+    result.reserve(columns);
+    for (uint16_t column = 0; column < columns; ++column) {
+        result.append(rawTableColumnAlignmentFromRawValue(QChar(char16_t(alignments[column])))
+                          .value_or(RawTableColumnAlignment::none));
+    }
+    return result;
+}
+
+std::optional<RawTableRow> readTableRow(cmark_node *row, int depth)
+{
+    const std::optional<NodeType> rowType = nodeType(row);
+    if (rowType != NodeType::tableRow && rowType != NodeType::tableHead) {
+        qCWarning(lcMarkdown).noquote()
+            << QStringLiteral("Expected a table row but got a '%1' instead.")
+                   .arg(QString::fromUtf8(cmark_node_get_type_string(row)));
+        return std::nullopt;
+    }
+    RawTableRow result;
+    for (cmark_node *cell = cmark_node_first_child(row); cell; cell = cmark_node_next(cell)) {
+        if (nodeType(cell) != NodeType::tableCell) {
+            qCWarning(lcMarkdown).noquote()
+                << QStringLiteral("Expected a table cell but got a '%1' instead.")
+                       .arg(QString::fromUtf8(cmark_node_get_type_string(cell)));
+            continue;
+        }
+        result.cells.append(RawTableCell{readInlines(cell, depth + 2)});
+    }
+    return result;
+}
+
+std::optional<BlockNode> readBlock(cmark_node *node, int depth)
+{
+    const std::optional<NodeType> type = nodeType(node);
+    if (!type)
+        return std::nullopt;
+    switch (*type) {
+    case NodeType::blockquote:
+        return BlockNode::Blockquote{readBlocks(node, depth + 1)};
+    case NodeType::list:
+        return readList(node, depth);
+    case NodeType::codeBlock: {
+        // The library reports "" for a fence without an info string and for an indented
+        // block alike: neither has fence info.
+        const char *info = cmark_node_get_fence_info(node);
+        std::optional<QString> fenceInfo;
+        if (info && *info)
+            fenceInfo = QString::fromUtf8(info);
+        return BlockNode::CodeBlock{fenceInfo, literal(node)};
+    }
+    case NodeType::htmlBlock:
+        return BlockNode::HtmlBlock{literal(node)};
+    case NodeType::paragraph:
+        return BlockNode::Paragraph{readInlines(node, depth + 1)};
+    case NodeType::heading:
+        return BlockNode::Heading{cmark_node_get_heading_level(node),
+                                  readInlines(node, depth + 1)};
+    case NodeType::thematicBreak:
+        return BlockNode::ThematicBreak{};
+    case NodeType::table: {
+        BlockNode::Table table{readTableAlignments(node), {}};
+        for (cmark_node *row = cmark_node_first_child(node); row; row = cmark_node_next(row)) {
+            if (std::optional<RawTableRow> converted = readTableRow(row, depth + 1))
+                table.rows.append(std::move(*converted));
+        }
+        return table;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// The block children of `parent`, which lie at `depth`; below the nesting limit, one
+// paragraph of their text.
+QList<BlockNode> readBlocks(cmark_node *parent, int depth)
+{
+    if (depth > maximumNestingDepth) {
+        const QString text = plainTextBelow(parent);
+        if (text.isEmpty())
+            return {};
+        return {BlockNode::Paragraph{{InlineNode::Text{text}}}};
+    }
+    QList<BlockNode> blocks;
+    for (cmark_node *child = cmark_node_first_child(parent); child;
+         child = cmark_node_next(child)) {
+        if (std::optional<BlockNode> block = readBlock(child, depth))
+            blocks.append(std::move(*block));
+    }
+    return blocks;
+}
+
+// ---- Building the library's tree from the node model ---------------------------------------
+
+// Builds a document from blocks. A node that cannot be made (an extension missing, a child
+// the parent cannot hold) is left out with everything under it.
+class TreeWriter final
+{
+public:
+    TreeWriter()
+        : m_table(cmark_find_syntax_extension("table"))
+        , m_strikethrough(cmark_find_syntax_extension("strikethrough"))
+        , m_taskList(cmark_find_syntax_extension("tasklist"))
+    {
+    }
+
+    NodePointer document(const QList<BlockNode> &blocks) const
+    {
+        NodePointer document(cmark_node_new(CMARK_NODE_DOCUMENT));
+        if (document)
+            appendBlocks(document.get(), blocks);
+        return document;
+    }
+
+private:
+    static void append(cmark_node *parent, NodePointer child)
+    {
+        if (child && cmark_node_append_child(parent, child.get()))
+            child.release(); // now owned by the parent
+    }
+
+    void appendBlocks(cmark_node *parent, const QList<BlockNode> &blocks) const
+    {
+        for (const BlockNode &block : blocks)
+            append(parent, make(block));
+    }
+
+    void appendInlines(cmark_node *parent, const QList<InlineNode> &nodes) const
+    {
+        for (const InlineNode &node : nodes)
+            append(parent, make(node));
+    }
+
+    static NodePointer node(cmark_node_type type)
+    {
+        return NodePointer(cmark_node_new(type));
+    }
+
+    NodePointer extensionNode(cmark_node_type type, cmark_syntax_extension *extension) const
+    {
+        if (!extension || type == CMARK_NODE_NONE)
+            return nullptr;
+        return NodePointer(cmark_node_new_with_ext(type, extension));
+    }
+
+    // A cell made by the table extension gets side data that freeing the node never
+    // releases (cells that the parser makes have none, and no renderer reads it), so a cell
+    // is made as a plain node and then given the extension, as the parser does.
+    NodePointer tableCell() const
+    {
+        if (!m_table || CMARK_NODE_TABLE_CELL == CMARK_NODE_NONE)
+            return nullptr;
+        NodePointer cell = node(CMARK_NODE_TABLE_CELL);
+        if (cell && !cmark_node_set_syntax_extension(cell.get(), m_table))
+            return nullptr;
+        return cell;
+    }
+
+    static NodePointer withLiteral(cmark_node_type type, const QString &text)
+    {
+        NodePointer result = node(type);
+        if (result)
+            cmark_node_set_literal(result.get(), text.toUtf8().constData());
+        return result;
+    }
+
+    NodePointer list(cmark_list_type type, bool isTight, const QList<RawListItem> &items) const
+    {
+        NodePointer result = node(CMARK_NODE_LIST);
+        if (!result)
+            return nullptr;
+        cmark_node_set_list_type(result.get(), type);
+        cmark_node_set_list_tight(result.get(), isTight ? 1 : 0);
+        for (const RawListItem &item : items) {
+            NodePointer itemNode = node(CMARK_NODE_ITEM);
+            if (itemNode)
+                appendBlocks(itemNode.get(), item.children);
+            append(result.get(), std::move(itemNode));
+        }
+        return result;
+    }
+
+    NodePointer taskList(const BlockNode::TaskList &taskList) const
+    {
+        NodePointer result = node(CMARK_NODE_LIST);
+        if (!result)
+            return nullptr;
+        cmark_node_set_list_type(result.get(), CMARK_BULLET_LIST);
+        cmark_node_set_list_tight(result.get(), taskList.isTight ? 1 : 0);
+        for (const RawTaskListItem &item : taskList.items) {
+            NodePointer itemNode = extensionNode(CMARK_NODE_ITEM, m_taskList);
+            if (!itemNode)
+                continue;
+            cmark_gfm_extensions_set_tasklist_item_checked(itemNode.get(), item.isCompleted);
+            appendBlocks(itemNode.get(), item.children);
+            append(result.get(), std::move(itemNode));
+        }
+        return result;
+    }
+
+    NodePointer table(const BlockNode::Table &table) const
+    {
+        NodePointer result = extensionNode(CMARK_NODE_TABLE, m_table);
+        if (!result)
+            return nullptr;
+        // The library's renderers read one alignment per cell without checking the column
+        // count, so every row must fit the columns: the count covers the widest row (a tree
+        // built in code may have rows wider than its alignments), and the extra columns have
+        // no alignment.
+        qsizetype columns = table.columnAlignments.size();
+        for (const RawTableRow &row : table.rows)
+            columns = std::max(columns, row.cells.size());
+        columns = std::min(columns, maximumTableColumns);
+        QByteArray alignments(columns, '\0');
+        for (qsizetype column = 0; column < columns; ++column) {
+            if (column < table.columnAlignments.size())
+                alignments[column] = char(rawValue(table.columnAlignments[column]).unicode());
+        }
+        cmark_gfm_extensions_set_table_columns(result.get(), uint16_t(columns));
+        cmark_gfm_extensions_set_table_alignments(
+            result.get(), uint16_t(columns), reinterpret_cast<uint8_t *>(alignments.data()));
+
+        for (const RawTableRow &row : table.rows) {
+            NodePointer rowNode = extensionNode(CMARK_NODE_TABLE_ROW, m_table);
+            if (!rowNode)
+                continue;
+            for (qsizetype column = 0; column < std::min(row.cells.size(), columns); ++column) {
+                NodePointer cell = tableCell();
+                if (!cell)
+                    continue;
+                appendInlines(cell.get(), row.cells[column].content);
+                append(rowNode.get(), std::move(cell));
+            }
+            append(result.get(), std::move(rowNode));
+        }
+        if (cmark_node *header = cmark_node_first_child(result.get()))
+            cmark_gfm_extensions_set_table_row_is_header(header, 1);
+        return result;
+    }
+
+    NodePointer make(const BlockNode &block) const
+    {
+        if (const auto *quote = block.as<BlockNode::Blockquote>()) {
+            NodePointer result = node(CMARK_NODE_BLOCK_QUOTE);
+            if (result)
+                appendBlocks(result.get(), quote->children);
+            return result;
+        }
+        if (const auto *bulleted = block.as<BlockNode::BulletedList>())
+            return list(CMARK_BULLET_LIST, bulleted->isTight, bulleted->items);
+        if (const auto *numbered = block.as<BlockNode::NumberedList>()) {
+            NodePointer result = list(CMARK_ORDERED_LIST, numbered->isTight, numbered->items);
+            if (result)
+                cmark_node_set_list_start(result.get(), numbered->start);
+            return result;
+        }
+        if (const auto *tasks = block.as<BlockNode::TaskList>())
+            return taskList(*tasks);
+        if (const auto *code = block.as<BlockNode::CodeBlock>()) {
+            NodePointer result = withLiteral(CMARK_NODE_CODE_BLOCK, code->content);
+            if (result && code->fenceInfo)
+                cmark_node_set_fence_info(result.get(), code->fenceInfo->toUtf8().constData());
+            return result;
+        }
+        if (const auto *html = block.as<BlockNode::HtmlBlock>())
+            return withLiteral(CMARK_NODE_HTML_BLOCK, html->content);
+        if (const auto *paragraph = block.as<BlockNode::Paragraph>()) {
+            NodePointer result = node(CMARK_NODE_PARAGRAPH);
+            if (result)
+                appendInlines(result.get(), paragraph->content);
+            return result;
+        }
+        if (const auto *heading = block.as<BlockNode::Heading>()) {
+            NodePointer result = node(CMARK_NODE_HEADING);
+            if (result) {
+                cmark_node_set_heading_level(result.get(), heading->level);
+                appendInlines(result.get(), heading->content);
+            }
+            return result;
+        }
+        if (const auto *tableBlock = block.as<BlockNode::Table>())
+            return table(*tableBlock);
+        return node(CMARK_NODE_THEMATIC_BREAK);
+    }
+
+    NodePointer make(const InlineNode &inlineNode) const
+    {
+        NodePointer result;
+        if (const auto *text = inlineNode.as<InlineNode::Text>())
+            return withLiteral(CMARK_NODE_TEXT, text->text);
+        if (inlineNode.as<InlineNode::SoftBreak>())
+            return node(CMARK_NODE_SOFTBREAK);
+        if (inlineNode.as<InlineNode::LineBreak>())
+            return node(CMARK_NODE_LINEBREAK);
+        if (const auto *code = inlineNode.as<InlineNode::Code>())
+            return withLiteral(CMARK_NODE_CODE, code->text);
+        if (const auto *html = inlineNode.as<InlineNode::Html>())
+            return withLiteral(CMARK_NODE_HTML_INLINE, html->text);
+        if (inlineNode.as<InlineNode::Emphasis>())
+            result = node(CMARK_NODE_EMPH);
+        else if (inlineNode.as<InlineNode::Strong>())
+            result = node(CMARK_NODE_STRONG);
+        else if (inlineNode.as<InlineNode::Strikethrough>())
+            result = extensionNode(CMARK_NODE_STRIKETHROUGH, m_strikethrough);
+        else if (const auto *link = inlineNode.as<InlineNode::Link>()) {
+            result = node(CMARK_NODE_LINK);
+            if (result)
+                cmark_node_set_url(result.get(), link->destination.toUtf8().constData());
+        } else if (const auto *image = inlineNode.as<InlineNode::Image>()) {
+            result = node(CMARK_NODE_IMAGE);
+            if (result)
+                cmark_node_set_url(result.get(), image->source.toUtf8().constData());
+        }
+        if (result)
+            appendInlines(result.get(), inlineNode.children());
+        return result;
+    }
+
+    cmark_syntax_extension *m_table;
+    cmark_syntax_extension *m_strikethrough;
+    cmark_syntax_extension *m_taskList;
+};
+
+enum class OutputFormat { commonMark, plainText, html };
+
+QString render(const QList<BlockNode> &blocks, OutputFormat format)
+{
+    if (blocks.isEmpty())
+        return QString();
+    const std::lock_guard lock(libraryMutex());
+    cmark_gfm_core_extensions_ensure_registered();
+    const NodePointer document = TreeWriter().document(blocks);
+    if (!document)
+        return QString();
+
+    cmark_mem *memory = cmark_get_default_mem_allocator();
+    char *output = nullptr;
+    switch (format) {
+    case OutputFormat::commonMark:
+        output = cmark_render_commonmark(document.get(), renderOptions, noLineWrapping);
+        break;
+    case OutputFormat::plainText:
+        output = cmark_render_plaintext(document.get(), renderOptions, noLineWrapping);
+        break;
+    case OutputFormat::html: {
+        // "tagfilter" acts on raw HTML as it is written out; the safe mode already writes
+        // none, so it only stands guard should the options ever change.
+        cmark_llist *extensions = nullptr;
+        for (const char *name : extensionNames) {
+            if (cmark_syntax_extension *extension = cmark_find_syntax_extension(name))
+                extensions = cmark_llist_append(memory, extensions, extension);
+        }
+        output = cmark_render_html(document.get(), renderOptions, extensions);
+        cmark_llist_free(memory, extensions);
+        break;
+    }
+    }
+    if (!output)
+        return QString();
+    QString result = QString::fromUtf8(output);
+    memory->free(output);
+    if (format != OutputFormat::html && result.endsWith(QLatin1Char('\n')))
+        result.chop(1);
+    return result;
+}
+
+} // namespace
+
+QList<BlockNode> parseMarkdown(const QString &markdown)
+{
+    const QByteArray utf8 = markdown.toUtf8();
+    const std::lock_guard lock(libraryMutex());
+    cmark_gfm_core_extensions_ensure_registered();
+    const ParserPointer parser(cmark_parser_new(parserOptions));
+    if (!parser)
+        return {};
+    for (const char *name : extensionNames) {
+        if (cmark_syntax_extension *extension = cmark_find_syntax_extension(name))
+            cmark_parser_attach_syntax_extension(parser.get(), extension);
+    }
+    cmark_parser_feed(parser.get(), utf8.constData(), std::size_t(utf8.size()));
+    const NodePointer document(cmark_parser_finish(parser.get()));
+    if (!document)
+        return {};
+    return readBlocks(document.get(), 1);
+}
+
+QString renderMarkdown(const QList<BlockNode> &blocks)
+{
+    return render(blocks, OutputFormat::commonMark);
+}
+
+QString renderPlainText(const QList<BlockNode> &blocks)
+{
+    return render(blocks, OutputFormat::plainText);
+}
+
+QString renderHTML(const QList<BlockNode> &blocks)
+{
+    return render(blocks, OutputFormat::html);
+}
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,275 @@
+#include "support/MarkdownCorpus.h"
+
+#include <algorithm>
+
+namespace tolvaran::fixtures::markdown {
+
+QList<CorpusEntry> corpus()
+{
+    return {
+        {QStringLiteral("atxHeadings"),
+         QStringLiteral(R"(# One
+## Two *emphasised*
+### Three ###
+#### Four `code`
+##### Five
+###### Six
+####### not a heading
+)")},
+        {QStringLiteral("setextHeadings"),
+         QStringLiteral(R"(Title with **strong**
+=====
+
+Subtitle
+--------
+)")},
+        {QStringLiteral("paragraphsAndBreaks"),
+         QStringLiteral("First line\nsoft-broken line.\n\nHard break with spaces  \n"
+                        "and with a backslash\\\nend.\n\n   Indented paragraph text.\n")},
+        {QStringLiteral("escapesAndEntities"),
+         QStringLiteral(R"(Escaped \*stars\*, \# hash, \[brackets\] and \\ backslash.
+
+Entities: &amp; &lt;tag&gt; &copy; &#35; &#x4A; &nbsp;x &bogus; 5 < 6 > 4 "quotes" 'single'
+)")},
+        {QStringLiteral("unicodeText"),
+         QStringLiteral(R"(Ünïcode façade — “quotes”, emoji 🚀 and 日本語のテキスト.
+
+Zero-width joiner family 👨‍👩‍👧 and a combining é.
+)")},
+        {QStringLiteral("emphasisAndStrong"),
+         QStringLiteral(R"(*em* _em_ **strong** __strong__ ***both*** *nested **strong** inside*
+snake_case_word and intra*word*emphasis, * not emphasis *, **unclosed
+)")},
+        {QStringLiteral("codeSpans"),
+         QStringLiteral(R"(Use `code`, `` a ` backtick ``, ` spaced `, and `<b>&amp;</b>`.
+)")},
+        {QStringLiteral("inlineLinks"),
+         QStringLiteral(R"([plain](https://example.com/a) [*emphasised* text](/relative/path)
+[spaced](<a b.html>) [empty]() [query](https://example.com/?q=a&b=c#frag)
+[unsafe](javascript:alert(1)) [data](data:text/html;base64,PGI+) [mail](mailto:a@example.com)
+)")},
+        {QStringLiteral("referenceLinks"),
+         QStringLiteral(R"([full][ref], [collapsed][], [shortcut] and [missing][nope].
+
+[ref]: https://example.com/full
+[collapsed]: https://example.com/collapsed
+[shortcut]: <https://example.com/short cut>
+)")},
+        {QStringLiteral("autolinks"),
+         QStringLiteral(R"(<https://example.com/auto> and <person@example.com>.
+Bare www.example.com, https://example.org/path?x=1. and contact@example.net here.
+)")},
+        {QStringLiteral("images"),
+         QStringLiteral(R"(![alt text](image.png)
+![*emphasised* alt](https://example.com/i.svg#gh-dark-mode-only)
+[![linked](badge.svg)](https://example.com/ci) ![nested ![inner](in.png) outer](out.png)
+
+![reference image][logo]
+
+[logo]: /images/logo.png
+)")},
+        {QStringLiteral("strikethrough"),
+         QStringLiteral(R"(~~struck~~ and ~single~ and ~~**strong struck**~~
+and ~~~three~~~ and a~~b~~c.
+)")},
+        {QStringLiteral("inlineHtml"),
+         QStringLiteral(R"(Some <span class="x">inline</span> HTML, a <br/> break,
+<!-- a comment -->,
+<script>alert(1)</script> and <textarea>text</textarea> and <img src=x onerror=alert(1)>.
+)")},
+        {QStringLiteral("htmlBlocks"),
+         QStringLiteral(R"(<div align="center">
+  <img src="logo.png">
+</div>
+
+<script>
+alert("never");
+</script>
+
+<!-- comment block -->
+
+<iframe src="https://example.com"></iframe>
+)")},
+        {QStringLiteral("fencedCode"),
+         QStringLiteral(R"(```swift
+let x = 1 < 2 && 3 > 2
+```
+
+~~~ python extra words
+def f():
+
+    return "<&>"
+~~~
+
+```
+no info string
+```
+
+````markdown
+```
+nested fence
+```
+````
+)")},
+        {QStringLiteral("indentedCode"),
+         QStringLiteral("Paragraph.\n\n    indented code\n    <tag> & more\n\n      deeper\n")},
+        {QStringLiteral("blockquotes"),
+         QStringLiteral(R"(> Quoted *text*
+continued lazily.
+>
+> > Nested quote
+> > - with a list
+>
+> ```
+> code in a quote
+> ```
+)")},
+        {QStringLiteral("bulletedLists"),
+         QStringLiteral(R"(- tight one
+- tight two
+  - nested **item**
+    - deeper
+
+* loose one
+
+* loose two
+
+  second paragraph
+
++ plus marker
+)")},
+        {QStringLiteral("numberedLists"),
+         QStringLiteral(R"(1. first
+2. second
+3. third
+
+7) seven
+8) eight
+
+10. ten
+
+    indented code in an item
+11. eleven
+)")},
+        {QStringLiteral("taskLists"),
+         QStringLiteral(R"(- [ ] open task
+- [x] done task
+- [X] upper-case done
+
+- [ ] loose task
+
+- [x] loose done
+
+> - [ ] task in a quote
+)")},
+        {QStringLiteral("tables"),
+         QStringLiteral(R"(| Name | Left | Centre | Right |
+|------|:-----|:------:|------:|
+| *a*  | `b`  | [c](d) | ~~e~~ |
+| f \| g | h |
+| i | j | k | l | extra |
+)")},
+        {QStringLiteral("tableVariants"),
+         QStringLiteral(R"(Header only
+| x | y |
+|---|---|
+
+a | b
+--|--
+1 | 2
+
+> | quoted | table |
+> |:-:|--|
+> | 1 | ![img](i.png) |
+)")},
+        {QStringLiteral("thematicBreaks"),
+         QStringLiteral(R"(Above
+***
+Middle
+
+---
+___
+ * * *
+)")},
+        {QStringLiteral("mixedDocument"),
+         QStringLiteral(R"(# Project
+
+A paragraph with **bold**, *italic*, `code`, ~~gone~~ and a [link](https://example.com).
+
+## Install
+
+1. Clone it:
+   ```sh
+   git clone https://example.com/repo.git
+   ```
+2. Build it.
+
+> **Note**
+> Read the [docs](docs/README.md) first.
+
+- [x] parser
+- [ ] views
+
+| Step | Time |
+|:-----|-----:|
+| one  | 1 s  |
+
+---
+)")},
+    };
+}
+
+QString generatedDocument(qsizetype minimumLength)
+{
+    const QList<CorpusEntry> entries = corpus();
+    QString document;
+    for (int section = 0; document.size() < minimumLength; ++section) {
+        const CorpusEntry &entry = entries.at(section % entries.size());
+        document += QStringLiteral("## Section %1: %2\n\n").arg(section).arg(entry.name);
+        document += entry.text;
+        document += QLatin1Char('\n');
+    }
+    return document;
+}
+
+namespace {
+
+// `unit` repeated to about `length` characters.
+QString repeated(const QString &unit, qsizetype length)
+{
+    return unit.repeated(std::max<qsizetype>(1, length / unit.size()));
+}
+
+} // namespace
+
+QString nestedQuotes(qsizetype length)
+{
+    return repeated(QStringLiteral(">"), length) + QStringLiteral(" deepest text\n");
+}
+
+QString nestedLists(qsizetype length)
+{
+    return repeated(QStringLiteral("- "), length) + QStringLiteral("deepest text\n");
+}
+
+QString nestedBrackets(qsizetype length)
+{
+    const qsizetype depth = length / 5;
+    return repeated(QStringLiteral("["), depth) + QStringLiteral("deepest text")
+           + repeated(QStringLiteral("](u)"), depth * 4) + QLatin1Char('\n');
+}
+
+QString nestedEmphasis(qsizetype length)
+{
+    return repeated(QStringLiteral("*_"), length / 2) + QStringLiteral("deepest text")
+           + repeated(QStringLiteral("_*"), length / 2) + QLatin1Char('\n');
+}
+
+QString nestedImages(qsizetype length)
+{
+    const qsizetype depth = length / 6;
+    return repeated(QStringLiteral("!["), depth * 2) + QStringLiteral("deepest text")
+           + repeated(QStringLiteral("](u)"), depth * 4) + QLatin1Char('\n');
+}
+
+} // namespace tolvaran::fixtures::markdown
