@@ -1,9 +1,5 @@
 #include "CoordinatorDouble.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
-
 namespace tolvaran::fixtures {
 
 CoordinatorAccess CoordinatorDouble::access()
@@ -57,18 +53,6 @@ void FakeClock::advance(std::chrono::milliseconds delta)
         if (due.context)
             due.function();
     }
-}
-
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline)
-{
-    const QDeadlineTimer timer(deadline);
-    while (!condition()) {
-        if (timer.hasExpired())
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 } // namespace tolvaran::fixtures

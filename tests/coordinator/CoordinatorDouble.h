@@ -2,6 +2,7 @@
 
 #include "coordinator/CoordinatorAccess.h"
 #include "coordinator/CoordinatorClock.h"
+#include "support/WaitUntil.h"
 
 #include <QList>
 #include <QObject>
@@ -60,9 +61,5 @@ private:
     };
     QList<Pending> m_pending;
 };
-
-// Processes events until `condition` holds; false when it still does not after `deadline`.
-bool waitUntil(const std::function<bool()> &condition,
-               std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
 } // namespace tolvaran::fixtures
