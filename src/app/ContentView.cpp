@@ -9,9 +9,12 @@
 
 namespace tolvaran {
 
-ContentView::ContentView(ProjectListViewModel &viewModel, QWidget *parent)
+ContentView::ContentView(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
+                         FolderPicker &folderPicker, QWidget *parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
+    , m_teamWorkspace(teamWorkspace)
+    , m_folderPicker(folderPicker)
     , m_layout(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("contentView"));
@@ -85,7 +88,7 @@ void ContentView::chooseContent()
                                                  this);
     } else {
         m_content = new TolvaranViewController(
-            m_viewModel,
+            m_viewModel, m_teamWorkspace, m_folderPicker,
             [view = QPointer(this)](const QString &id) {
                 if (view)
                     view->openProject(id);

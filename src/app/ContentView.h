@@ -10,7 +10,9 @@ class QVBoxLayout;
 
 namespace tolvaran {
 
+class FolderPicker;
 class ProjectListViewModel;
+class TeamWorkspaceService;
 class TolvaranViewController;
 
 // The content of the window: the detail pane of the project the user opened, while the
@@ -26,7 +28,9 @@ class ContentView final : public QWidget
 public:
     enum class Screen { browser, projectDetail };
 
-    explicit ContentView(ProjectListViewModel &viewModel, QWidget *parent = nullptr);
+    // The team workspace and the folder picker must outlive the view.
+    ContentView(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
+                FolderPicker &folderPicker, QWidget *parent = nullptr);
 
     const std::optional<QString> &detailedProjectID() const { return m_detailedProjectID; }
     // Shows the detail pane of the project with this id (its folder path) when the
@@ -47,6 +51,8 @@ private:
     void runLaunchTask();
 
     ProjectListViewModel &m_viewModel;
+    TeamWorkspaceService &m_teamWorkspace;
+    FolderPicker &m_folderPicker;
     std::optional<QString> m_detailedProjectID;
     Screen m_screen = Screen::browser;
     // The project whose pane shows; a change of the chosen project replaces the pane.

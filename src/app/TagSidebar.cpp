@@ -1,6 +1,9 @@
 #include "app/TagSidebar.h"
 
-#include <QApplication>
+#include "app/BrowserStyle.h"
+#include "app/ClosureButton.h"
+#include "app/SymbolIconTable.h"
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -8,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -16,78 +20,40 @@ namespace tolvaran {
 
 namespace {
 
-const QColor systemRed(0xff, 0x3b, 0x30);
+using namespace BrowserStyle;
 
-QColor secondaryColor(const QPalette &palette)
-{
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.62f);
-    return color;
-}
+const QColor systemRed(0xff, 0x3b, 0x30);
 
 QColor accentColor(const QPalette &palette)
 {
     return palette.color(QPalette::Highlight);
 }
 
-void setTextColor(QWidget *widget, const QColor &color)
+void setButtonTextColor(QWidget *button, const QColor &color)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
+    QPalette palette = button->palette();
     palette.setColor(QPalette::ButtonText, color);
-    widget->setPalette(palette);
-}
-
-QFont fontOfSize(int pixelSize, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
-
-QIcon symbol(const QString &name)
-{
-    static const QHash<QString, QString> themeNames{
-        {QStringLiteral("tag.fill"), QStringLiteral("tag")},
-        {QStringLiteral("bell.fill"), QStringLiteral("preferences-system-notifications")},
-        {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system")},
-        {QStringLiteral("ellipsis"), QStringLiteral("view-more-horizontal")},
-        {QStringLiteral("sidebar.left"), QStringLiteral("view-sidebar")},
-        {QStringLiteral("plus"), QStringLiteral("list-add")},
-    };
-    return QIcon::fromTheme(themeNames.value(name));
+    button->setPalette(palette);
 }
 
 // The icon in one colour: its shape filled with `color`.
 QPixmap tinted(const QIcon &icon, const QColor &color, int size)
 {
     QPixmap pixmap = icon.pixmap(size, size);
-    if (pixmap.isNull()) {
-        pixmap = QPixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(color);
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    if (pixmap.isNull())
         return pixmap;
-    }
     QPainter painter(&pixmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(pixmap.rect(), color);
     return pixmap;
 }
 
-QToolButton *symbolButton(QWidget *parent, const QString &name, const QString &symbolName,
-                          const QString &help)
+ClosureButton *symbolButton(QWidget *parent, const QString &name, const QString &symbolName,
+                            const QString &help, ClosureButton::Handler handler)
 {
-    auto *button = new QToolButton(parent);
+    ClosureButton *button = ClosureButton::symbol(symbolName, help, parent);
     button->setObjectName(name);
-    button->setIcon(symbol(symbolName));
-    button->setToolTip(help);
-    button->setAccessibleName(help);
-    button->setAutoRaise(true);
+    button->setHandler(std::move(handler));
     return button;
 }
 
@@ -97,7 +63,7 @@ QLabel *statusIndicator(QWidget *parent, const QString &name, const QString &sym
 {
     auto *indicator = new QLabel(parent);
     indicator->setObjectName(name);
-    indicator->setPixmap(tinted(symbol(symbolName), color, TagSidebar::indicatorSize));
+    indicator->setPixmap(tinted(symbolIcon(symbolName), color, TagSidebar::indicatorSize));
     indicator->setFixedSize(TagSidebar::indicatorSize, TagSidebar::indicatorSize);
     indicator->setScaledContents(true);
     indicator->setToolTip(help);
@@ -119,7 +85,7 @@ TagSidebar::TagSidebar(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("sidebar"));
-    setAutoFillBackground(true);
+    setBackgroundColor(this, palette().color(QPalette::Window));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -128,10 +94,10 @@ TagSidebar::TagSidebar(QWidget *parent)
     header->setContentsMargins(12, 12, 10, 0);
     auto *title = new QLabel(QStringLiteral("Tags"), this);
     title->setObjectName(QStringLiteral("sidebarTitle"));
-    title->setFont(fontOfSize(15, QFont::DemiBold));
-    QToolButton *hide = symbolButton(this, QStringLiteral("sidebarHideButton"),
-                                     QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"));
-    connect(hide, &QToolButton::clicked, this, &TagSidebar::hideRequested);
+    title->setFont(systemFont(15, QFont::DemiBold));
+    ClosureButton *hide = symbolButton(this, QStringLiteral("sidebarHideButton"),
+                                       QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"),
+                                       [this] { Q_EMIT hideRequested(); });
     header->addWidget(title);
     header->addStretch(1);
     header->addWidget(hide);
@@ -162,10 +128,9 @@ TagSidebar::TagSidebar(QWidget *parent)
     m_newTagField = new QLineEdit(this);
     m_newTagField->setObjectName(QStringLiteral("newTagField"));
     m_newTagField->setPlaceholderText(QStringLiteral("New tag"));
-    QToolButton *add = symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
-                                    QStringLiteral("Add tag"));
-    connect(add, &QToolButton::clicked, this,
-            [this] { Q_EMIT addRequested(m_newTagField->text()); });
+    ClosureButton *add =
+        symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
+                     QStringLiteral("Add tag"), [this] { Q_EMIT addRequested(newTagText()); });
     // A refused name's message concerns what was typed; a correction makes it stale.
     connect(m_newTagField, &QLineEdit::textEdited, this,
             [this] { setMessage(std::nullopt); });
@@ -176,7 +141,7 @@ TagSidebar::TagSidebar(QWidget *parent)
     m_messageLabel->setObjectName(QStringLiteral("tagMessageLabel"));
     m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(true);
-    m_messageLabel->setFont(fontOfSize(11));
+    m_messageLabel->setFont(systemFont(11));
     setTextColor(m_messageLabel, systemRed);
     m_messageLabel->hide();
     newTag->addWidget(m_messageLabel);
@@ -249,7 +214,7 @@ void TagSidebar::rebuildRows()
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Plain);
     separator->setFixedHeight(1);
-    setTextColor(separator, secondaryColor(palette()));
+    setTextColor(separator, tertiaryLabelColor(palette()));
     m_rows->addWidget(separator);
     for (const ProjectTag &tag : signature.tags)
         m_rows->addWidget(tagRow(tag, signature.statuses.value(tag.id)));
@@ -265,11 +230,11 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    const QColor tint = selected ? accentColor(palette()) : secondaryColor(palette());
-    auto *button = new QToolButton(row);
+    const QColor tint = selected ? accentColor(palette()) : secondaryLabelColor(palette());
+    auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setIcon(QIcon(tinted(symbol(QStringLiteral("tag.fill")), tint, 14)));
+    button->setIcon(QIcon(tinted(symbolIcon(QStringLiteral("tag.fill")), tint, 14)));
     const QString elided =
         button->fontMetrics().elidedText(title, Qt::ElideRight, rowTitleMaximumWidth);
     button->setText(buttonText(elided));
@@ -280,11 +245,12 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     button->setAutoRaise(!selected);
     button->setCheckable(true);
     button->setChecked(selected);
-    setTextColor(button, tint);
-    connect(button, &QToolButton::clicked, this, [this, action, button, selected] {
+    setButtonTextColor(button, tint);
+    button->setHandler([action, button = QPointer(button), selected] {
         // A click toggles a checkable button; the selection is the coordinator's, shown again
         // by the next render.
-        button->setChecked(selected);
+        if (button)
+            button->setChecked(selected);
         action();
     });
     stack->addWidget(button);
@@ -303,8 +269,8 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     }
     auto *count = new QLabel(QString::number(status.totalCount), row);
     count->setObjectName(QStringLiteral("sidebarRowCount"));
-    count->setFont(fontOfSize(10));
-    setTextColor(count, secondaryColor(palette()));
+    count->setFont(monospacedDigitFont(10));
+    setTextColor(count, secondaryLabelColor(palette()));
     stack->addWidget(count);
     return row;
 }
@@ -314,10 +280,13 @@ QWidget *TagSidebar::tagRow(const ProjectTag &tag, const ProjectTagStatus &statu
     const bool selected = m_signature->selectedTagID == tag.id;
     const QUuid id = tag.id;
     QWidget *row = sidebarRow(tag.name, status, selected, [this, id] { Q_EMIT tagChosen(id); });
-    QToolButton *actions = symbolButton(row, QStringLiteral("tagActionsButton"),
-                                        QStringLiteral("ellipsis"), QStringLiteral("Tag actions"));
-    connect(actions, &QToolButton::clicked, this,
-            [this, actions, id] { showTagActions(actions, id); });
+    ClosureButton *actions = symbolButton(row, QStringLiteral("tagActionsButton"),
+                                          QStringLiteral("ellipsis"), QStringLiteral("Tag actions"),
+                                          {});
+    actions->setHandler([sidebar = QPointer(this), actions = QPointer(actions), id] {
+        if (sidebar && actions)
+            sidebar->showTagActions(actions, id);
+    });
     row->layout()->addWidget(actions);
     return row;
 }

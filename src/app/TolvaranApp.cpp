@@ -30,7 +30,7 @@ TolvaranApp::TolvaranApp()
         std::make_unique<ProjectRepositoryStore>(), *m_metadataCache,
         std::make_unique<ProjectCatalogStore>(), std::make_unique<ProjectTagStore>(*m_defaults),
         std::make_unique<TokenUsageStore>());
-    m_window = std::make_unique<TolvaranWindow>(*m_viewModel);
+    m_window = std::make_unique<TolvaranWindow>(*m_viewModel, *m_teamWorkspace);
 }
 
 TolvaranApp::~TolvaranApp() = default;

@@ -6,8 +6,12 @@
 #include "app/ElidingLabel.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
+#include "app/TagSidebar.h"
+#include "app/TeamButtonPresentation.h"
 #include "app/TokenUsageSparklineView.h"
+#include "app/WeeklyAllowanceLabel.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "data/TeamWorkspaceService.h"
 #include "platform/RelativeDateFormatter.h"
 
 #include <QCheckBox>
@@ -40,26 +44,16 @@ int indexOf(const std::array<Enum, N> &cases, Enum value)
     return found == cases.end() ? -1 : int(found - cases.begin());
 }
 
-// Weekly-allowance shares at or above these percentages turn the week label orange and red.
-constexpr double weeklyWarningPercent = 60.0;
-constexpr double weeklyCriticalPercent = 80.0;
-
-QString percentText(double value)
-{
-    QString text = QLocale().toString(value, 'f', 1);
-    const QString zeroFraction = QString(QLocale().decimalPoint()) + QLatin1Char('0');
-    if (text.endsWith(zeroFraction))
-        text.chop(zeroFraction.size());
-    return text;
-}
-
 } // namespace
 
 TolvaranViewController::TolvaranViewController(
-    ProjectListViewModel &viewModel, std::function<void(const QString &)> onOpenProject,
+    ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
+    FolderPicker &folderPicker, std::function<void(const QString &)> onOpenProject,
     QWidget *parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
+    , m_teamService(teamWorkspace)
+    , m_folderPicker(folderPicker)
     , m_onOpenProject(std::move(onOpenProject))
 {
     setObjectName(QStringLiteral("browser"));
@@ -141,6 +135,8 @@ void TolvaranViewController::bindModels()
     // The receiver context ends the connection with the controller; the render itself is
     // queued, so nothing renders inside an announcement.
     connect(&m_viewModel, &ProjectListViewModel::objectWillChange, this,
+            &TolvaranViewController::scheduleRender);
+    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, this,
             &TolvaranViewController::scheduleRender);
 }
 
@@ -350,11 +346,14 @@ void TolvaranViewController::render()
     m_scopeControl->setSelectedSegment(scopeIndex);
     m_scopeButton->setCurrentIndex(scopeIndex);
     m_sortButton->setCurrentIndex(indexOf(allProjectSortModes, m_viewModel.sortMode()));
+    renderTeamFilter();
     m_archivedButton->setChecked(m_viewModel.includeArchived());
     m_refreshButton->setEnabled(!m_viewModel.isLoading());
 
     renderUpdateControl();
+    renderTeamControl();
     renderCommitBanner();
+    renderSidebar();
 
     m_paginationLabel->setText(m_viewModel.paginationSummary());
     m_pageLabel->setText(QStringLiteral("Page ") + QString::number(m_viewModel.currentPage())
@@ -384,32 +383,26 @@ void TolvaranViewController::render()
 void TolvaranViewController::renderTokenUsage()
 {
     const TokenUsageReport report = m_viewModel.globalTokenUsage();
-    const std::optional<WeeklyAllowanceStatus> &allowance =
-        m_viewModel.tokenUsageSnapshot().weeklyAllowance;
+    const WeeklyAllowanceLabel week =
+        weeklyAllowanceLabel(m_viewModel.tokenUsageSnapshot().weeklyAllowance);
+    m_usageWeekLabel->setText(week.text);
+    m_usageWeekLabel->setToolTip(week.toolTip);
     const QPalette &palette = m_usageWeekLabel->palette();
-    if (!allowance) {
-        m_usageWeekLabel->setText(QStringLiteral("WEEK  Waiting for Codex usage"));
-        BrowserStyle::setTextColor(m_usageWeekLabel, BrowserStyle::secondaryLabelColor(palette));
-        m_usageWeekLabel->setToolTip(QStringLiteral(
-            "The weekly allowance appears after Codex records current rate-limit status."));
-    } else {
-        const double used = allowance->usedPercent;
-        double left = 100.0 - used;
-        if (std::isnan(left) || left < 0.0)
-            left = 0.0;
-        m_usageWeekLabel->setText(QStringLiteral("WEEK  ") + percentText(used)
-                                  + QStringLiteral("% USED \u00b7 ") + percentText(left)
-                                  + QStringLiteral("% LEFT"));
-        QColor color = palette.color(QPalette::Highlight);
-        if (used >= weeklyCriticalPercent)
-            color = QColor(0xff, 0x3b, 0x30);
-        else if (used >= weeklyWarningPercent)
-            color = QColor(0xff, 0x95, 0x00);
-        BrowserStyle::setTextColor(m_usageWeekLabel, color);
-        const QString resets = QLocale().toString(allowance->resetsAt.toDateTime().toLocalTime(),
-                                                  QLocale::ShortFormat);
-        m_usageWeekLabel->setToolTip(QStringLiteral("Codex weekly allowance resets ") + resets);
+    QColor color = palette.color(QPalette::Highlight);
+    switch (week.tone) {
+    case WeeklyAllowanceTone::waiting:
+        color = BrowserStyle::secondaryLabelColor(palette);
+        break;
+    case WeeklyAllowanceTone::normal:
+        break;
+    case WeeklyAllowanceTone::warning:
+        color = QColor(0xff, 0x95, 0x00);
+        break;
+    case WeeklyAllowanceTone::critical:
+        color = QColor(0xff, 0x3b, 0x30);
+        break;
     }
+    BrowserStyle::setTextColor(m_usageWeekLabel, color);
     m_usageTotalLabel->setText(QStringLiteral("TOTAL  ") + compactTokens(report.lifetimeTokens));
     m_usageTodayLabel->setText(QStringLiteral("TODAY  ") + compactTokens(report.todayTokens));
     m_usageHourLabel->setText(QStringLiteral("1 HOUR  ") + compactTokens(report.lastHourTokens));
@@ -445,13 +438,6 @@ void TolvaranViewController::renderUpdateControl()
     m_updateButton->setEnabled(isAvailable);
 }
 
-void TolvaranViewController::renderCommitBanner()
-{
-    // Teammates' commits reach the window with the team workspace; until then there is
-    // nothing to announce.
-    m_commitBanner->hide();
-}
-
 void TolvaranViewController::renderFooter()
 {
     QString text = QString::number(m_viewModel.filteredProjects().size()) + QLatin1Char('/')
@@ -468,6 +454,11 @@ void TolvaranViewController::renderFooter()
         text += QStringLiteral("Refreshed ") + relativeDateText(*refreshedAt, Timestamp::now());
     else
         text += QStringLiteral("Not refreshed yet");
+    // Nothing of teams while the user has none.
+    if (m_teamService.hasTeamMemberships()) {
+        text += QStringLiteral("  |  ") + m_teamService.teamName() + QStringLiteral(": ")
+            + TeamButtonPresentation::connectionText(m_teamService.connectionState());
+    }
     if (const std::optional<QString> &status = m_viewModel.statusMessage())
         text += QStringLiteral("  |  ") + *status;
     m_footerLabel->setText(text);

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QUuid>
 #include <QWidget>
 
 #include <functional>
@@ -22,8 +23,11 @@ namespace tolvaran {
 
 class ClosureButton;
 class ElidingLabel;
+class FolderPicker;
 class ProjectListViewModel;
 class SegmentedControl;
+class TagSidebar;
+class TeamWorkspaceService;
 class TokenUsageSparklineView;
 
 // What the update control shows: whether an update is being installed, and the version of
@@ -67,13 +71,18 @@ public:
     static constexpr int compactFooterHeight = 44;
 
     // Builds the view and schedules the first render. `onOpenProject` receives a project's id
-    // when the user opens its details.
-    TolvaranViewController(ProjectListViewModel &viewModel,
+    // when the user opens its details. The team workspace and the folder picker (the "New
+    // Project..." dialog) must outlive the controller.
+    TolvaranViewController(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
+                           FolderPicker &folderPicker,
                            std::function<void(const QString &projectID)> onOpenProject,
                            QWidget *parent = nullptr);
     ~TolvaranViewController() override;
 
     void setOnOpenProject(std::function<void(const QString &projectID)> onOpenProject);
+    // What the team button does: show the teams' screens. Without it, and without a team
+    // membership, the button is not shown (there is nowhere to add or join a team).
+    void setOnShowTeams(std::function<void()> onShowTeams);
 
     // The update control's input; the updater hands its state over here.
     void setUpdateState(const UpdateControlState &state);
@@ -123,7 +132,21 @@ private:
     void renderUpdateControl();
     void renderCommitBanner();
     void renderFooter();
+    void renderTeamFilter();
+    void renderTeamControl();
+    void renderSidebar();
     void showBrowserOptions();
+
+    // The tag sidebar's requests and the tag dialogs.
+    void addTagFromField(const QString &name);
+    void renameTagFromMenu(const QUuid &tagID);
+    void deleteTagFromMenu(const QUuid &tagID);
+    void selectTag(const std::optional<QUuid> &tagID);
+    void teamFilterChanged(int index);
+    void dismissCommitNotification();
+    void showTeams();
+    void createNewProject();
+    void toggleTagSidebar();
 
     // A closure for a button that calls `action` with the controller while it exists.
     std::function<void()> weakly(void (TolvaranViewController::*action)());
@@ -133,7 +156,10 @@ private:
     void showNextPage();
 
     ProjectListViewModel &m_viewModel;
+    TeamWorkspaceService &m_teamService;
+    FolderPicker &m_folderPicker;
     std::function<void(const QString &)> m_onOpenProject;
+    std::function<void()> m_onShowTeams;
     UpdateControlState m_updateState;
 
     bool m_renderScheduled = false;
@@ -141,11 +167,12 @@ private:
     bool m_collectionViewportSyncScheduled = false;
 
     QHBoxLayout *m_rootStack = nullptr;
-    QWidget *m_sidebar = nullptr;
+    TagSidebar *m_sidebar = nullptr;
     QFrame *m_sidebarDivider = nullptr;
     bool m_sidebarUsesOverlay = false;
-    QVBoxLayout *m_sidebarRows = nullptr;
-    QLineEdit *m_newTagField = nullptr;
+    // The coordinator's tag error as the last render or tag handler saw it: a change that no
+    // handler saw (a save that failed later) is shown below the new-tag field.
+    std::optional<QString> m_lastTagError;
 
     ClosureButton *m_sidebarToggle = nullptr;
     QLabel *m_titleLabel = nullptr;
@@ -166,6 +193,8 @@ private:
     ClosureButton *m_updateButton = nullptr;
     QProgressBar *m_updateProgressIndicator = nullptr;
     ClosureButton *m_refreshButton = nullptr;
+    QComboBox *m_teamFilterButton = nullptr;
+    ClosureButton *m_teamButton = nullptr;
 
     QWidget *m_commitBanner = nullptr;
     QLabel *m_commitTitle = nullptr;

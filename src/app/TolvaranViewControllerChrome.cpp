@@ -8,6 +8,7 @@
 #include "app/ElidingLabel.h"
 #include "app/SegmentedControl.h"
 #include "app/SymbolIconTable.h"
+#include "app/TagSidebar.h"
 #include "app/TokenUsageSparklineView.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "platform/AppBrand.h"
@@ -81,62 +82,19 @@ QComboBox *popUpButton(QWidget *parent, const QString &name, const QStringList &
 
 void TolvaranViewController::buildSidebar()
 {
-    m_sidebar = new QWidget(this);
-    m_sidebar->setObjectName(QStringLiteral("sidebar"));
-    setBackgroundColor(m_sidebar, palette().color(QPalette::Window));
-    auto *layout = new QVBoxLayout(m_sidebar);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(12, 12, 10, 0);
-    header->setSpacing(0);
-    QLabel *title = label(m_sidebar, QStringLiteral("sidebarTitle"),
-                          systemFont(15, QFont::DemiBold));
-    title->setText(QStringLiteral("Tags"));
-    header->addWidget(title);
-    header->addStretch(1);
-    // Hiding the sidebar (and the toggle below) arrives with the tag actions of the
-    // coordinator; until then the sidebar follows the saved setting and offers no button
-    // that would do nothing.
-    ClosureButton *hide =
-        symbolButton(m_sidebar, QStringLiteral("sidebarHideButton"),
-                     QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"));
-    hide->hide();
-    header->addWidget(hide);
-    layout->addLayout(header);
-
-    layout->addSpacing(10);
-    auto *rowsScroll = new QScrollArea(m_sidebar);
-    rowsScroll->setObjectName(QStringLiteral("sidebarScrollView"));
-    rowsScroll->setFrameShape(QFrame::NoFrame);
-    rowsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    rowsScroll->setWidgetResizable(true);
-    auto *document = new QWidget;
-    document->setAutoFillBackground(false);
-    m_sidebarRows = new QVBoxLayout(document);
-    m_sidebarRows->setContentsMargins(8, 8, 8, 8);
-    m_sidebarRows->setSpacing(4);
-    m_sidebarRows->setAlignment(Qt::AlignTop | Qt::AlignLeading);
-    rowsScroll->setWidget(document);
-    rowsScroll->viewport()->setAutoFillBackground(false);
-    layout->addWidget(rowsScroll, 1);
-
-    layout->addSpacing(8);
-    auto *newTagRow = new QHBoxLayout;
-    newTagRow->setContentsMargins(10, 0, 10, 10);
-    newTagRow->setSpacing(6);
-    m_newTagField = new QLineEdit(m_sidebar);
-    m_newTagField->setObjectName(QStringLiteral("newTagField"));
-    m_newTagField->setPlaceholderText(QStringLiteral("New tag"));
-    ClosureButton *add = symbolButton(m_sidebar, QStringLiteral("addTagButton"),
-                                      QStringLiteral("plus"), QStringLiteral("Add tag"));
-    newTagRow->addWidget(m_newTagField, 1);
-    newTagRow->addWidget(add);
-    layout->addLayout(newTagRow);
-    // Adding tags arrives with the coordinator's tag actions.
-    m_newTagField->hide();
-    add->hide();
+    // Its rows, counts and fields are the TagSidebar's; its requests come back here.
+    m_sidebar = new TagSidebar(this);
+    connect(m_sidebar, &TagSidebar::hideRequested, this,
+            [this] { m_viewModel.setTagSidebarVisible(false); });
+    connect(m_sidebar, &TagSidebar::addRequested, this, &TolvaranViewController::addTagFromField);
+    connect(m_sidebar, &TagSidebar::allProjectsChosen, this,
+            [this] { selectTag(std::nullopt); });
+    connect(m_sidebar, &TagSidebar::tagChosen, this,
+            [this](const QUuid &tagID) { selectTag(tagID); });
+    connect(m_sidebar, &TagSidebar::renameRequested, this,
+            &TolvaranViewController::renameTagFromMenu);
+    connect(m_sidebar, &TagSidebar::deleteRequested, this,
+            &TolvaranViewController::deleteTagFromMenu);
 }
 
 void TolvaranViewController::buildHeader(QVBoxLayout *column)
@@ -171,6 +129,11 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
                                    QStringLiteral("arrow.clockwise"),
                                    QStringLiteral("Refresh projects and check for updates"));
     m_refreshButton->setHandler(weakly(&TolvaranViewController::refreshEverything));
+    m_teamButton = symbolButton(container, QStringLiteral("teamButton"), QStringLiteral("person.2"),
+                                QStringLiteral("Team activity"));
+    m_teamButton->setFont(systemFont(11, QFont::Medium));
+    m_teamButton->setHandler(weakly(&TolvaranViewController::showTeams));
+    m_teamButton->hide(); // until a render finds something for it to do
     auto *titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(m_titleLabel, 0, Qt::AlignVCenter);
@@ -178,6 +141,7 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     titleRow->addStretch(1);
     titleRow->addWidget(m_updateButton, 0, Qt::AlignVCenter);
     titleRow->addWidget(m_updateProgressIndicator, 0, Qt::AlignVCenter);
+    titleRow->addWidget(m_teamButton, 0, Qt::AlignVCenter);
     titleRow->addWidget(m_refreshButton, 0, Qt::AlignVCenter);
     rows->addLayout(titleRow);
 
@@ -225,10 +189,10 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_sidebarToggle = symbolButton(container, QStringLiteral("sidebarToggle"),
                                    QStringLiteral("sidebar.left"),
                                    QStringLiteral("Show or hide tags"));
-    m_sidebarToggle->hide(); // arrives with the coordinator's tag actions
+    m_sidebarToggle->setHandler(weakly(&TolvaranViewController::toggleTagSidebar));
     m_addButton = symbolButton(container, QStringLiteral("addButton"), QStringLiteral("plus"),
                                QStringLiteral("Create a new Codex project"));
-    m_addButton->hide(); // arrives with the coordinator's project actions
+    m_addButton->setHandler(weakly(&TolvaranViewController::createNewProject));
 
     QStringList scopes;
     for (const ProjectScopeFilter scope : allProjectScopeFilters)
@@ -257,6 +221,16 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
             m_viewModel.setSortMode(allProjectSortModes[std::size_t(index)]);
     });
 
+    m_teamFilterButton = new QComboBox(container);
+    m_teamFilterButton->setObjectName(QStringLiteral("teamFilterButton"));
+    m_teamFilterButton->setToolTip(QStringLiteral("Filter projects by team"));
+    m_teamFilterButton->setMaximumWidth(130);
+    m_teamFilterButton->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_teamFilterButton->setMinimumContentsLength(8);
+    m_teamFilterButton->hide(); // shown by the render while teams are enabled
+    connect(m_teamFilterButton, &QComboBox::activated, this,
+            &TolvaranViewController::teamFilterChanged);
+
     m_archivedButton = new QCheckBox(QStringLiteral("Archived"), container);
     m_archivedButton->setObjectName(QStringLiteral("archivedButton"));
     connect(m_archivedButton, &QCheckBox::clicked, this, [this](bool checked) {
@@ -273,8 +247,8 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     auto *controls = new QHBoxLayout;
     controls->setSpacing(8);
     for (QWidget *control : std::initializer_list<QWidget *>{
-             m_sidebarToggle, m_addButton, m_scopeControl, m_scopeButton, m_sortButton,
-             m_archivedButton, m_optionsButton}) {
+             m_sidebarToggle, m_addButton, m_scopeControl, m_scopeButton, m_teamFilterButton,
+             m_sortButton, m_archivedButton, m_optionsButton}) {
         controls->addWidget(control, 0, Qt::AlignVCenter);
     }
     controls->addStretch(1);
@@ -309,6 +283,8 @@ void TolvaranViewController::buildCommitBanner(QVBoxLayout *column)
     m_commitDismissButton = symbolButton(banner, QStringLiteral("commitDismissButton"),
                                          QStringLiteral("xmark"),
                                          QStringLiteral("Dismiss commit notification"));
+    m_commitDismissButton->setHandler(
+        weakly(&TolvaranViewController::dismissCommitNotification));
     auto *row = new QHBoxLayout(banner);
     row->setContentsMargins(16, 0, 16, 0);
     row->setSpacing(10);

@@ -12,10 +12,11 @@
 
 namespace tolvaran {
 
-TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent)
+TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
+                               TeamWorkspaceService &teamWorkspace, QWidget *parent)
     : QMainWindow(parent)
-    , m_contentView(new ContentView(viewModel, this))
     , m_folderPicker(std::make_unique<FileDialogFolderPicker>(this))
+    , m_contentView(new ContentView(viewModel, teamWorkspace, *m_folderPicker, this))
 {
     setWindowTitle(QStringLiteral("Tolvaran"));
     setMinimumSize(minimumWidth, minimumHeight);

@@ -12,6 +12,7 @@ namespace tolvaran {
 class ContentView;
 class FileDialogFolderPicker;
 class ProjectListViewModel;
+class TeamWorkspaceService;
 
 // The program's one window, titled "Tolvaran", with the root view as its content and the
 // commands of its menu. The commands work whichever screen the root view shows.
@@ -25,7 +26,9 @@ public:
     static constexpr int initialWidth = 1180;
     static constexpr int initialHeight = 820;
 
-    explicit TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent = nullptr);
+    // The team workspace must outlive the window.
+    TolvaranWindow(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
+                   QWidget *parent = nullptr);
     ~TolvaranWindow() override;
 
     ContentView *contentView() const { return m_contentView; }
@@ -33,8 +36,10 @@ public:
     QAction *refreshAction() const { return m_refreshAction; }
 
 private:
+    // The "New Project..." dialog, of the menu command and the browser's add button; made
+    // before the content, which hands it to the browser.
+    std::unique_ptr<FileDialogFolderPicker> m_folderPicker;
     ContentView *m_contentView;
-    std::unique_ptr<FileDialogFolderPicker> m_folderPicker; // the "New Project..." dialog
     QAction *m_newProjectAction;
     QAction *m_refreshAction;
 };

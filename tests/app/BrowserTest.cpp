@@ -32,7 +32,9 @@ protected:
     {
         if (!world.model)
             world.makeModel(sidebarVisible);
-        browser = std::make_unique<TolvaranViewController>(*world.model, [](const QString &) {});
+        browser = std::make_unique<TolvaranViewController>(*world.model, world.team,
+                                                           world.folderPicker,
+                                                           [](const QString &) {});
         QObject::connect(browser.get(), &TolvaranViewController::rendered,
                          [this] { ++renders; });
         browser->resize(width, 700);

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "coordinator/ProjectListViewModel.h"
-#include "data/NullTeamWorkspace.h"
 #include "data/ProjectMetadataCache.h"
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
+#include "support/FakeFolderPicker.h"
+#include "support/RecordingTeamWorkspace.h"
 #include "support/TemporaryHome.h"
 
 #include <memory>
@@ -28,7 +29,9 @@ public:
     TemporaryHome home;
     FakeCodexHome codex;
     KeyValueStore defaults;
-    NullTeamWorkspace team;
+    // Without teams until a test gives it some.
+    RecordingTeamWorkspace team;
+    FakeFolderPicker folderPicker;
     std::unique_ptr<ProjectMetadataCache> metadataCache;
     std::unique_ptr<ProjectListViewModel> model;
 
