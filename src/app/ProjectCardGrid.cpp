@@ -102,8 +102,9 @@ void ProjectCardGrid::synchronizeViewport()
 
 void ProjectCardGrid::updateScrollRange()
 {
-    const int contentHeight = static_cast<int>(
-        std::ceil(m_layout.contentHeight(static_cast<int>(m_identifiers.size()), m_viewportWidth)));
+    const int count = static_cast<int>(m_identifiers.size());
+    const int contentHeight =
+        static_cast<int>(std::ceil(m_layout.contentHeight(count, m_viewportWidth)));
     QScrollBar *bar = verticalScrollBar();
     bar->setRange(0, std::max(0, contentHeight - viewport()->height()));
     bar->setPageStep(viewport()->height());

@@ -31,6 +31,7 @@ namespace {
 constexpr int sideMargin = 13;
 constexpr int verticalMargin = 12;
 constexpr int workColumnHeight = 39;
+constexpr int statusStripHeight = 22;
 constexpr int lastChatSegmentWidth = 108;
 constexpr int recentChatsSegmentWidth = 26;
 
@@ -224,7 +225,8 @@ void ProjectCardView::build()
     setTextColor(m_metricsLabel, SystemColors::secondaryLabel(colors));
     setTextColor(m_filesLabel, SystemColors::tertiaryLabel(colors));
     m_metricsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_nameLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // The name hugs its text so the rename button follows it, and gives way when it is long.
+    m_nameLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_pathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_workLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_filesLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -241,7 +243,8 @@ void ProjectCardView::build()
     m_detailsButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     m_lastChatSegment->setText(QStringLiteral("Last Chat"));
-    m_lastChatSegment->setIcon(cardSymbolIcon(QStringLiteral("bubble.left.and.text.bubble.right")));
+    m_lastChatSegment->setIcon(
+        cardSymbolIcon(QStringLiteral("bubble.left.and.text.bubble.right")));
     m_lastChatSegment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_lastChatSegment->setFont(cardFont(11));
     m_lastChatSegment->setFixedWidth(lastChatSegmentWidth);
@@ -260,6 +263,8 @@ void ProjectCardView::build()
     m_lastChatSegment->setFixedHeight(segmentHeight);
     m_recentChatsSegment->setFixedHeight(segmentHeight);
 
+    // One height whatever the strip holds, so the lines below it align from card to card.
+    m_statusStack->setFixedHeight(statusStripHeight);
     m_statusLayout->setContentsMargins(0, 0, 0, 0);
     m_statusLayout->setSpacing(6);
     m_statusLayout->addStretch(1);
@@ -268,7 +273,7 @@ void ProjectCardView::build()
     auto *titleColumn = new QVBoxLayout;
     titleColumn->setContentsMargins(0, 0, 0, 0);
     titleColumn->setSpacing(2);
-    titleColumn->addLayout(row(4, {m_nameLabel, m_renameButton}));
+    titleColumn->addLayout(row(4, {m_nameLabel, m_renameButton, nullptr}));
     titleColumn->addWidget(m_pathLabel);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
@@ -424,8 +429,9 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         const QColor color = model.weeklyShare >= weeklyShareAlarm     ? SystemColors::red()
                              : model.weeklyShare >= weeklyShareWarning ? SystemColors::orange()
                                                                        : SystemColors::purple();
-        QLabel *badge = statusLabel(QStringLiteral("weeklyBadge"), QStringLiteral("Week  ") + share,
-                                    cardFont(10, QFont::DemiBold), color);
+        QLabel *badge =
+            statusLabel(QStringLiteral("weeklyBadge"), QStringLiteral("Week  ") + share,
+                        cardFont(10, QFont::DemiBold), color);
         const QColor fill = SystemColors::withAlpha(color, 0.11);
         badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background-color: rgba(%2, %3, "
                                             "%4, %5); border-radius: 4px; padding: 1px 4px; }")
@@ -584,7 +590,8 @@ void ProjectCardView::promptToRenameProject()
     field->setFixedSize(300, 24);
     field->setEnabled(canRename);
     auto *buttons = new QDialogButtonBox(dialog);
-    QPushButton *rename = buttons->addButton(QStringLiteral("Rename"), QDialogButtonBox::AcceptRole);
+    QPushButton *rename =
+        buttons->addButton(QStringLiteral("Rename"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     rename->setEnabled(canRename);
     rename->setDefault(canRename);

@@ -4,11 +4,14 @@
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QStyle>
 
 namespace tolvaran {
 
 namespace {
+
+const QString fallbackIconTheme = QStringLiteral("Adwaita");
 
 struct SymbolEntry
 {
@@ -39,10 +42,33 @@ const QHash<QString, SymbolEntry> &symbolTable()
     return table;
 }
 
+// Without a desktop session (a bare X server, the offscreen platform) Qt knows no icon theme
+// and searches only its resources; then the system's icon folders are added and the theme the
+// setup script installs is used.
+void prepareIconTheme()
+{
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList systemFolders = QStandardPaths::locateAll(
+        QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+        QStandardPaths::LocateDirectory);
+    for (const QString &folder : systemFolders) {
+        if (!paths.contains(folder))
+            paths.append(folder);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    const QString theme = QIcon::themeName();
+    if (theme.isEmpty() || theme == QStringLiteral("hicolor"))
+        QIcon::setThemeName(fallbackIconTheme);
+    if (QIcon::fallbackThemeName().isEmpty())
+        QIcon::setFallbackThemeName(fallbackIconTheme);
+}
+
 } // namespace
 
 QIcon cardSymbolIcon(const QString &symbolName)
 {
+    static const bool themePrepared = (prepareIconTheme(), true);
+    Q_UNUSED(themePrepared);
     static QHash<QString, QIcon> cache;
     const auto cached = cache.constFind(symbolName);
     if (cached != cache.constEnd())

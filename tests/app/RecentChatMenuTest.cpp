@@ -67,8 +67,10 @@ TEST(RecentChatMenuItems, fifteenChatsGiveTheTenNewestWithTiesInProjectOrder)
     EXPECT_TRUE(items[2].isUnread);
     EXPECT_FALSE(items[3].isUnread);
     // Only the project's latest processing chat is marked.
-    for (const RecentChatMenuItem &item : items)
-        EXPECT_EQ(item.isProcessing, item.id == snapshot.latestProcessingThreadID) << item.title.toStdString();
+    for (const RecentChatMenuItem &item : items) {
+        EXPECT_EQ(item.isProcessing, item.id == snapshot.latestProcessingThreadID)
+            << item.title.toStdString();
+    }
 
     EXPECT_TRUE(recentChatMenuItems(std::nullopt, snapshot).isEmpty());
 }
