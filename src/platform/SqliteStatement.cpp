@@ -119,6 +119,13 @@ std::optional<QString> SqliteStatement::optionalText(int column) const
     return text(column);
 }
 
+QByteArrayView SqliteStatement::textView(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    const int size = sqlite3_column_bytes(m_statement, column);
+    return data ? QByteArrayView(data, size) : QByteArrayView();
+}
+
 QByteArray SqliteStatement::blob(int column) const
 {
     const auto *data = static_cast<const char *>(sqlite3_column_blob(m_statement, column));

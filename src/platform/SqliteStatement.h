@@ -3,6 +3,7 @@
 #include "platform/SqliteDatabase.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -46,6 +47,9 @@ public:
     double real(int column) const;
     QString text(int column) const;
     std::optional<QString> optionalText(int column) const;
+    // The column's text as UTF-8 bytes, without a copy: valid until the next step() or reset().
+    // For reading many rows fast; empty for NULL.
+    QByteArrayView textView(int column) const;
     QByteArray blob(int column) const;
 
 private:

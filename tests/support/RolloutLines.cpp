@@ -8,14 +8,19 @@ namespace tolvaran::fixtures::rollout {
 
 namespace {
 
-QByteArray line(Timestamp when, const QString &type, const QJsonObject &payload)
+QByteArray line(const QString &timestamp, const QString &type, const QJsonObject &payload)
 {
     const QJsonObject root{
-        {QStringLiteral("timestamp"), timestampText(when)},
+        {QStringLiteral("timestamp"), timestamp},
         {QStringLiteral("type"), type},
         {QStringLiteral("payload"), payload},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray line(Timestamp when, const QString &type, const QJsonObject &payload)
+{
+    return line(timestampText(when), type, payload);
 }
 
 QJsonObject usageObject(const TokenUsage &usage)
@@ -112,7 +117,9 @@ QByteArray assistantMessage(Timestamp when, const QString &text)
     return message(when, QStringLiteral("assistant"), QStringLiteral("output_text"), {text});
 }
 
-QByteArray tokenCount(Timestamp when, const TokenCount &count)
+namespace {
+
+QJsonObject tokenCountPayload(const TokenCount &count, bool withLastUsage)
 {
     QJsonObject rateLimits;
     if (count.primary)
@@ -121,16 +128,34 @@ QByteArray tokenCount(Timestamp when, const TokenCount &count)
         rateLimits.insert(QStringLiteral("secondary"), windowObject(*count.secondary));
     if (count.planType)
         rateLimits.insert(QStringLiteral("plan_type"), *count.planType);
+    QJsonObject info{{QStringLiteral("total_token_usage"), usageObject(count.total)},
+                     {QStringLiteral("model_context_window"), 272000}};
+    if (withLastUsage)
+        info.insert(QStringLiteral("last_token_usage"), usageObject(count.last));
     QJsonObject payload{
         {QStringLiteral("type"), QStringLiteral("token_count")},
-        {QStringLiteral("info"),
-         QJsonObject{{QStringLiteral("total_token_usage"), usageObject(count.total)},
-                     {QStringLiteral("last_token_usage"), usageObject(count.last)},
-                     {QStringLiteral("model_context_window"), 272000}}},
+        {QStringLiteral("info"), info},
     };
     if (!rateLimits.isEmpty())
         payload.insert(QStringLiteral("rate_limits"), rateLimits);
-    return line(when, QStringLiteral("event_msg"), payload);
+    return payload;
+}
+
+} // namespace
+
+QByteArray tokenCount(Timestamp when, const TokenCount &count)
+{
+    return line(when, QStringLiteral("event_msg"), tokenCountPayload(count, true));
+}
+
+QByteArray tokenCount(const QString &timestamp, const TokenCount &count)
+{
+    return line(timestamp, QStringLiteral("event_msg"), tokenCountPayload(count, true));
+}
+
+QByteArray tokenCountWithoutLastUsage(Timestamp when, const TokenCount &count)
+{
+    return line(when, QStringLiteral("event_msg"), tokenCountPayload(count, false));
 }
 
 QByteArray tokenCountWithoutInfo(Timestamp when)

@@ -53,6 +53,10 @@ struct TokenCount
 };
 
 QByteArray tokenCount(Timestamp when, const TokenCount &count);
+// The same line with the timestamp written as given (e.g. without fractional seconds).
+QByteArray tokenCount(const QString &timestamp, const TokenCount &count);
+// A token_count line whose "info" lacks "last_token_usage".
+QByteArray tokenCountWithoutLastUsage(Timestamp when, const TokenCount &count);
 // The line an interrupt writes: "info" is null.
 QByteArray tokenCountWithoutInfo(Timestamp when);
 

@@ -1,0 +1,509 @@
+#include "data/TokenUsageAggregator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+namespace tolvaran::Internal {
+
+namespace {
+
+// Beyond this many seconds from 1970 (about 300,000 years) a date is not given to the
+// calendar: it cannot be a real usage time, and the calendar's integers would overflow.
+constexpr double calendarLimitSeconds = 1e13;
+// Enough clock hours for a day of 25 hours, the hour after `now`, and room to spare.
+constexpr size_t maximumHourBoundaries = 40;
+
+void addSaturating(qint64 &sum, qint64 value)
+{
+    if (__builtin_add_overflow(sum, value, &sum))
+        sum = value > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
+
+struct Bucket
+{
+    qint64 tokens = 0;
+    double cost = 0.0;
+    bool used = false;
+
+    void add(qint64 total, double eventCost)
+    {
+        addSaturating(tokens, total);
+        cost += eventCost;
+        used = true;
+    }
+};
+
+// Where one event counts; worked out once per event and applied to the global report and to
+// its project's report.
+struct Placement
+{
+    bool lastHour = false;
+    bool today = false;
+    bool sevenDays = false;
+    bool weeklyWindow = false;
+    int hour = -1; // index into the hour boundaries; -1: not in the series, or past them
+    int day = -1;
+    std::optional<double> laterHour; // start of an hour past the boundaries
+    std::optional<double> laterDay;
+};
+
+class ReportAccumulator
+{
+public:
+    void addSums(qint64 input, qint64 cachedInput, qint64 output, qint64 total, double cost)
+    {
+        m_hasEvents = true;
+        addSaturating(m_report.inputTokens, input);
+        addSaturating(m_report.cachedInputTokens, cachedInput);
+        addSaturating(m_report.outputTokens, output);
+        addSaturating(m_report.indexedTokens, total);
+        m_report.estimatedCost += cost;
+    }
+
+    void place(qint64 total, double cost, const Placement &placement, size_t hourCount,
+               size_t dayCount)
+    {
+        if (placement.lastHour)
+            addSaturating(m_report.lastHourTokens, total);
+        if (placement.today)
+            addSaturating(m_report.todayTokens, total);
+        if (placement.sevenDays)
+            addSaturating(m_report.lastSevenDaysTokens, total);
+        if (placement.weeklyWindow)
+            addSaturating(m_report.weeklyWindowTokens, total);
+        if (placement.hour >= 0) {
+            m_hours.resize(hourCount);
+            m_hours[size_t(placement.hour)].add(total, cost);
+        } else if (placement.laterHour) {
+            m_laterHours[*placement.laterHour].add(total, cost);
+        }
+        if (placement.day >= 0) {
+            m_days.resize(dayCount);
+            m_days[size_t(placement.day)].add(total, cost);
+        } else if (placement.laterDay) {
+            m_laterDays[*placement.laterDay].add(total, cost);
+        }
+    }
+
+    bool hasEvents() const { return m_hasEvents; }
+
+    TokenUsageReport report(qint64 lifetimeTokens, const std::vector<double> &hourStarts,
+                            const std::vector<double> &dayStarts) const
+    {
+        TokenUsageReport report = m_report;
+        report.lifetimeTokens = lifetimeTokens;
+        report.hourly = series(m_hours, hourStarts, m_laterHours);
+        report.daily = series(m_days, dayStarts, m_laterDays);
+        return report;
+    }
+
+private:
+    // The used buckets in ascending order: those past the boundaries come after the others.
+    static QList<TokenUsagePoint> series(const std::vector<Bucket> &buckets,
+                                         const std::vector<double> &starts,
+                                         const std::map<double, Bucket> &later)
+    {
+        QList<TokenUsagePoint> points;
+        for (size_t i = 0; i < buckets.size(); ++i) {
+            if (buckets[i].used)
+                points.append({Timestamp::fromSeconds(starts[i]), buckets[i].tokens,
+                               buckets[i].cost});
+        }
+        for (const auto &[start, bucket] : later)
+            points.append({Timestamp::fromSeconds(start), bucket.tokens, bucket.cost});
+        return points;
+    }
+
+    TokenUsageReport m_report;
+    bool m_hasEvents = false;
+    std::vector<Bucket> m_hours;
+    std::vector<Bucket> m_days;
+    std::map<double, Bucket> m_laterHours;
+    std::map<double, Bucket> m_laterDays;
+};
+
+// The bucket of `value` among ascending `starts`: the last start not after it, when it lies
+// before the last start; -1 otherwise.
+int bucketIndex(const std::vector<double> &starts, double value)
+{
+    if (starts.size() < 2 || value < starts.front() || value >= starts.back())
+        return -1;
+    const auto after = std::upper_bound(starts.begin(), starts.end(), value);
+    return int(after - starts.begin()) - 1;
+}
+
+// A clock hour or a calendar day: [start, end).
+struct Interval
+{
+    double start = 0.0;
+    double end = 0.0;
+    bool contains(double value) const { return value >= start && value < end; }
+};
+
+quint64 sumsKey(int project, int model)
+{
+    return quint64(quint32(project)) << 32 | quint32(model + 1);
+}
+
+} // namespace
+
+int TokenUsageAggregator::Interner::intern(QByteArrayView utf8)
+{
+    const std::string_view bytes(utf8.data(), size_t(utf8.size()));
+    if (m_lastIndex != noText && bytes == m_lastBytes)
+        return m_lastIndex;
+    auto found = m_indexes.find(bytes);
+    if (found == m_indexes.end()) {
+        found = m_indexes.emplace(std::string(bytes), int(m_texts.size())).first;
+        m_texts.push_back(QString::fromUtf8(utf8));
+    }
+    m_lastBytes.assign(bytes);
+    m_lastIndex = found->second;
+    return m_lastIndex;
+}
+
+TokenUsageAggregator::TokenUsageAggregator(const QTimeZone &timeZone, Timestamp horizon,
+                                           double cutoff)
+    : m_timeZone(timeZone.isValid() ? timeZone : QTimeZone::utc())
+    , m_horizon(horizon.seconds)
+    , m_cutoff(cutoff)
+{
+}
+
+double TokenUsageAggregator::defaultCutoff(const QTimeZone &timeZone, Timestamp now)
+{
+    const TokenUsageAggregator probe(timeZone, now);
+    return std::min({probe.dayStarts(now).front(), now.seconds - hourlySeriesSeconds,
+                     now.seconds - fallbackWeeklyWindowSeconds});
+}
+
+double TokenUsageAggregator::hourStart(double seconds) const
+{
+    if (!(std::abs(seconds) < calendarLimitSeconds))
+        return seconds;
+    // A clock hour starts where the local time's minutes and seconds are zero. Offsets from
+    // UTC are whole seconds, so whole seconds are exact here, also in zones whose offset is
+    // not a whole number of hours.
+    const qint64 whole = qint64(std::floor(seconds));
+    const qint64 offset =
+        m_timeZone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(whole, Qt::UTC));
+    qint64 intoHour = (whole + offset) % 3600;
+    if (intoHour < 0)
+        intoHour += 3600;
+    return double(whole - intoHour);
+}
+
+double TokenUsageAggregator::dayStart(double seconds) const
+{
+    if (!(std::abs(seconds) < calendarLimitSeconds))
+        return seconds;
+    const QDate date =
+        QDateTime::fromSecsSinceEpoch(qint64(std::floor(seconds)), m_timeZone).date();
+    return double(date.startOfDay(m_timeZone).toSecsSinceEpoch());
+}
+
+// The starts of the days of the daily series, then the start of tomorrow.
+std::vector<double> TokenUsageAggregator::dayStarts(Timestamp now) const
+{
+    const double nowSeconds =
+        std::clamp(now.seconds, -calendarLimitSeconds, calendarLimitSeconds);
+    const QDate today =
+        QDateTime::fromSecsSinceEpoch(qint64(std::floor(nowSeconds)), m_timeZone).date();
+    std::vector<double> starts;
+    for (int day = 1 - dailySeriesDays; day <= 1; ++day)
+        starts.push_back(double(today.addDays(day).startOfDay(m_timeZone).toSecsSinceEpoch()));
+    return starts;
+}
+
+int TokenUsageAggregator::internModel(QByteArrayView utf8)
+{
+    const int index = m_models.intern(utf8);
+    if (size_t(index) == m_modelRates.size())
+        m_modelRates.push_back(TokenPriceTable::rates(m_models.text(index)));
+    return index;
+}
+
+void TokenUsageAggregator::add(const Row &row)
+{
+    m_allowance.reset();
+    const quint64 key = sumsKey(row.project, row.model);
+    if (!m_lastSums || key != m_lastSumsKey) {
+        m_lastSums = &m_sums[key]; // elements of an unordered_map stay where they are
+        m_lastSumsKey = key;
+    }
+    Sums &sums = *m_lastSums;
+    addSaturating(sums.input, row.input);
+    addSaturating(sums.cachedInput, row.cachedInput);
+    addSaturating(sums.cappedCachedInput, std::min(row.cachedInput, row.input));
+    addSaturating(sums.output, row.output);
+    addSaturating(sums.total, row.total);
+    if (row.date.seconds >= m_cutoff) {
+        m_recent.push_back({row.date.seconds, row.input, row.cachedInput, row.output, row.total,
+                            row.project, row.model});
+    }
+    // Only a weekly window that has not reset by the horizon can ever decide.
+    if (row.weeklyResetsAt && row.weeklyResetsAt->seconds > m_horizon && row.weeklyWindowMinutes
+        && *row.weeklyWindowMinutes > weeklyWindowMinimumMinutes) {
+        m_weekly.push_back({row.date, row.weeklyUsedPercent, *row.weeklyWindowMinutes,
+                            *row.weeklyResetsAt, row.planType});
+    }
+}
+
+void TokenUsageAggregator::add(const UsageEvent &event)
+{
+    Row row;
+    row.project = internProject(event.projectPath.toUtf8());
+    row.date = event.date;
+    row.input = event.input;
+    row.cachedInput = event.cachedInput;
+    row.output = event.output;
+    row.total = event.total;
+    if (event.model)
+        row.model = internModel(event.model->toUtf8());
+    row.weeklyUsedPercent = event.weeklyUsedPercent;
+    row.weeklyWindowMinutes = event.weeklyWindowMinutes;
+    row.weeklyResetsAt = event.weeklyResetsAt;
+    if (event.planType)
+        row.planType = internPlanType(event.planType->toUtf8());
+    add(row);
+}
+
+void TokenUsageAggregator::append(TokenUsageAggregator &&later)
+{
+    m_allowance.reset();
+    const auto remap = [](const Interner &from, const auto &intern) {
+        std::vector<int> indexes;
+        for (int i = 0; i < from.count(); ++i)
+            indexes.push_back(intern(from.text(i).toUtf8()));
+        return indexes;
+    };
+    const std::vector<int> projects = remap(later.m_projects, [&](const QByteArray &text) {
+        return internProject(text);
+    });
+    const std::vector<int> models = remap(later.m_models, [&](const QByteArray &text) {
+        return internModel(text);
+    });
+    const std::vector<int> plans = remap(later.m_planTypes, [&](const QByteArray &text) {
+        return internPlanType(text);
+    });
+    const auto model = [&](int index) { return index == noText ? noText : models[size_t(index)]; };
+
+    for (const auto &[key, value] : later.m_sums) {
+        Sums &sums = m_sums[sumsKey(projects[size_t(key >> 32)],
+                                    model(int(key & 0xffffffffu) - 1))];
+        addSaturating(sums.input, value.input);
+        addSaturating(sums.cachedInput, value.cachedInput);
+        addSaturating(sums.cappedCachedInput, value.cappedCachedInput);
+        addSaturating(sums.output, value.output);
+        addSaturating(sums.total, value.total);
+    }
+    m_recent.reserve(m_recent.size() + later.m_recent.size());
+    for (CompactEvent event : later.m_recent) {
+        event.project = projects[size_t(event.project)];
+        event.model = model(event.model);
+        m_recent.push_back(event);
+    }
+    for (WeeklyEntry entry : later.m_weekly) {
+        entry.planType = entry.planType == noText ? noText : plans[size_t(entry.planType)];
+        m_weekly.push_back(entry);
+    }
+}
+
+std::optional<WeeklyAllowanceStatus> TokenUsageAggregator::weeklyAllowance(Timestamp now) const
+{
+    if (m_allowance && m_allowance->first == now.seconds)
+        return m_allowance->second;
+    // The window of the latest event whose weekly window still runs; of equal dates the one
+    // added first. When that one lacks its percentage, no older one is tried.
+    const WeeklyEntry *latest = nullptr;
+    for (const WeeklyEntry &entry : m_weekly) {
+        if (entry.resetsAt > now && (!latest || entry.date > latest->date))
+            latest = &entry;
+    }
+    if (!latest || !latest->usedPercent) {
+        m_allowance.emplace(now.seconds, std::nullopt);
+        return std::nullopt;
+    }
+    WeeklyAllowanceStatus allowance;
+    allowance.usedPercent = *latest->usedPercent;
+    allowance.resetsAt = latest->resetsAt;
+    allowance.windowStart = latest->resetsAt.addingSeconds(-double(latest->windowMinutes) * 60.0);
+    if (latest->planType != noText)
+        allowance.planType = m_planTypes.text(latest->planType);
+    m_allowance.emplace(now.seconds, allowance);
+    return allowance;
+}
+
+double TokenUsageAggregator::windowsStart(Timestamp now) const
+{
+    const std::optional<WeeklyAllowanceStatus> allowance = weeklyAllowance(now);
+    const double weeklyStart = allowance ? allowance->windowStart.seconds
+                                         : now.seconds - fallbackWeeklyWindowSeconds;
+    // The last hour and the seven days begin after the day series does.
+    return std::min({dayStarts(now).front(), now.seconds - hourlySeriesSeconds, weeklyStart});
+}
+
+bool TokenUsageAggregator::covers(Timestamp now) const
+{
+    return now.seconds >= m_horizon && windowsStart(now) >= m_cutoff;
+}
+
+void TokenUsageAggregator::advance(Timestamp now)
+{
+    m_horizon = now.seconds;
+    const double cutoff = windowsStart(now);
+    m_weekly.erase(std::remove_if(m_weekly.begin(), m_weekly.end(),
+                                  [&](const WeeklyEntry &entry) {
+                                      return entry.resetsAt.seconds <= m_horizon;
+                                  }),
+                   m_weekly.end());
+    if (cutoff > m_cutoff) {
+        m_cutoff = cutoff;
+        m_recent.erase(std::remove_if(m_recent.begin(), m_recent.end(),
+                                      [&](const CompactEvent &event) {
+                                          return event.date < m_cutoff;
+                                      }),
+                       m_recent.end());
+    }
+}
+
+double TokenUsageAggregator::eventCost(int model, qint64 input, qint64 cachedInput,
+                                       qint64 output) const
+{
+    if (model == noText)
+        return 0.0;
+    const std::optional<TokenPriceTable::Rates> &rates = m_modelRates[size_t(model)];
+    return rates ? TokenPriceTable::cost(*rates, input, cachedInput, output) : 0.0;
+}
+
+TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &threads,
+                                                  qint64 pendingRolloutCount,
+                                                  Timestamp now) const
+{
+    TokenUsageSnapshot snapshot;
+    snapshot.indexedAt = now;
+    snapshot.pendingRolloutCount = pendingRolloutCount;
+    snapshot.weeklyAllowance = weeklyAllowance(now);
+    const double nowSeconds = now.seconds;
+    const double weeklyStart = snapshot.weeklyAllowance
+        ? snapshot.weeklyAllowance->windowStart.seconds
+        : nowSeconds - fallbackWeeklyWindowSeconds;
+
+    // The calendar is asked only here: every event falls between these boundaries or, rarely
+    // (a date in the future), is placed by asking again.
+    const std::vector<double> days = dayStarts(now);
+    std::vector<double> hours{hourStart(nowSeconds - hourlySeriesSeconds)};
+    while (hours.back() <= nowSeconds + lastHourSeconds && hours.size() < maximumHourBoundaries)
+        hours.push_back(std::max(hourStart(hours.back() + 3600.0), hours.back() + 1.0));
+
+    const double lastHourStart = nowSeconds - lastHourSeconds;
+    const double todayStart = days[size_t(dailySeriesDays - 1)];
+    const double sevenDaysStart = days[size_t(dailySeriesDays - sevenDayWindowDays)];
+    const double hourSeriesStart = nowSeconds - hourlySeriesSeconds;
+    const double daySeriesStart = days.front();
+    const double windowsBegin = std::min({lastHourStart, sevenDaysStart, hourSeriesStart,
+                                          daySeriesStart, weeklyStart});
+
+    ReportAccumulator global;
+    std::vector<ReportAccumulator> projects(size_t(m_projects.count()));
+
+    // Sums in the order of their texts, so that the costs add up alike however the events
+    // came in.
+    std::vector<std::pair<quint64, const Sums *>> sums;
+    sums.reserve(m_sums.size());
+    for (const auto &[key, value] : m_sums)
+        sums.emplace_back(key, &value);
+    const auto textsOf = [&](quint64 key) {
+        const int model = int(key & 0xffffffffu) - 1;
+        return std::tuple(m_projects.text(int(key >> 32)), model != noText,
+                          model == noText ? QString() : m_models.text(model));
+    };
+    std::sort(sums.begin(), sums.end(),
+              [&](const auto &a, const auto &b) { return textsOf(a.first) < textsOf(b.first); });
+    for (const auto &[key, value] : sums) {
+        const int project = int(key >> 32);
+        const int model = int(key & 0xffffffffu) - 1;
+        double cost = 0.0;
+        if (model != noText) {
+            if (const auto &rates = m_modelRates[size_t(model)]) {
+                const double cached = double(value->cappedCachedInput);
+                cost = TokenPriceTable::splitCost(*rates, double(value->input) - cached, cached,
+                                                  double(value->output));
+            }
+        }
+        global.addSums(value->input, value->cachedInput, value->output, value->total, cost);
+        projects[size_t(project)].addSums(value->input, value->cachedInput, value->output,
+                                          value->total, cost);
+    }
+
+    // Dates past the boundaries (in the future) are placed by asking the calendar, once per
+    // hour or day they fall in.
+    Interval laterHour;
+    Interval laterDay;
+    const auto laterHourOf = [&](double date) {
+        if (!laterHour.contains(date)) {
+            const double start = hourStart(date);
+            laterHour = {start, std::max(hourStart(start + 3600.0), start + 1.0)};
+        }
+        return laterHour.start;
+    };
+    const auto laterDayOf = [&](double date) {
+        if (!laterDay.contains(date)) {
+            const double start = dayStart(date);
+            // Days last 23 to 25 hours: 26 hours on is always within the next day.
+            laterDay = {start, std::max(dayStart(start + 26 * 3600.0), start + 1.0)};
+        }
+        return laterDay.start;
+    };
+
+    for (const CompactEvent &event : m_recent) {
+        const double date = event.date;
+        if (date < windowsBegin)
+            continue;
+        Placement placement;
+        placement.lastHour = date >= lastHourStart;
+        placement.today = date >= todayStart;
+        placement.sevenDays = date >= sevenDaysStart;
+        placement.weeklyWindow = date >= weeklyStart && date <= nowSeconds;
+        if (date >= hourSeriesStart) {
+            placement.hour = bucketIndex(hours, date);
+            if (placement.hour < 0)
+                placement.laterHour = laterHourOf(date);
+        }
+        if (date >= daySeriesStart) {
+            placement.day = bucketIndex(days, date);
+            if (placement.day < 0)
+                placement.laterDay = laterDayOf(date);
+        }
+        const double cost = eventCost(event.model, event.input, event.cachedInput, event.output);
+        global.place(event.total, cost, placement, hours.size(), days.size());
+        projects[size_t(event.project)].place(event.total, cost, placement, hours.size(),
+                                              days.size());
+    }
+
+    QHash<QString, qint64> lifetimeByFolder;
+    qint64 globalLifetime = 0;
+    for (const CodexThread &thread : threads) {
+        addSaturating(lifetimeByFolder[thread.cwd], thread.tokensUsed);
+        addSaturating(globalLifetime, thread.tokensUsed);
+    }
+    for (auto it = lifetimeByFolder.cbegin(); it != lifetimeByFolder.cend(); ++it) {
+        TokenUsageReport report;
+        report.lifetimeTokens = it.value();
+        snapshot.projects.insert(it.key(), report);
+    }
+    for (int index = 0; index < m_projects.count(); ++index) {
+        const ReportAccumulator &accumulator = projects[size_t(index)];
+        if (!accumulator.hasEvents())
+            continue;
+        const QString &path = m_projects.text(index);
+        snapshot.projects.insert(path,
+                                 accumulator.report(lifetimeByFolder.value(path), hours, days));
+    }
+    snapshot.global = global.report(globalLifetime, hours, days);
+    return snapshot;
+}
+
+} // namespace tolvaran::Internal

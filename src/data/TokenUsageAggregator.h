@@ -1,0 +1,175 @@
+#pragma once
+
+#include "data/CodexThread.h"
+#include "data/TokenPriceTable.h"
+#include "data/TokenUsageSnapshot.h"
+#include "data/UsageEvent.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QTimeZone>
+
+#include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tolvaran::Internal {
+
+// The usage events of the index, held so that a TokenUsageSnapshot can be made from them at
+// any later time: totals over fixed windows, hourly and daily series in the given time zone,
+// costs, and the weekly rate-limit window.
+//
+// An index holds up to millions of events, and a snapshot is made on every refresh, so the
+// events are kept in the form the snapshot needs: per project and model, the sums over all
+// events; one by one, only the events at or after the cutoff (those that can still fall in a
+// window or series); and the events whose weekly window had not reset by the horizon. Texts
+// are stored once, and the calendar is asked for the few hour and day boundaries of the
+// series, never per event.
+class TokenUsageAggregator final
+{
+public:
+    // One row of the index, with its texts replaced by the indexes that intern*() returned.
+    struct Row
+    {
+        int project = 0;
+        Timestamp date;
+        qint64 input = 0;
+        qint64 cachedInput = 0;
+        qint64 output = 0;
+        qint64 total = 0;
+        int model = noText;
+        std::optional<double> weeklyUsedPercent;
+        std::optional<qint64> weeklyWindowMinutes;
+        std::optional<Timestamp> weeklyResetsAt;
+        int planType = noText;
+    };
+    static constexpr int noText = -1;
+    static constexpr double keepEveryEvent = -std::numeric_limits<double>::infinity();
+
+    // A weekly window must be longer than this many minutes; the other window Codex reports
+    // lasts five hours.
+    static constexpr qint64 weeklyWindowMinimumMinutes = 9999;
+    static constexpr double fallbackWeeklyWindowSeconds = 604800.0; // seven days
+    static constexpr double lastHourSeconds = 3600.0;
+    static constexpr double hourlySeriesSeconds = 86400.0;
+    static constexpr int sevenDayWindowDays = 7; // today and the six days before
+    static constexpr int dailySeriesDays = 30;   // today and the 29 days before
+
+    // Snapshots can be made at `horizon` or later; events dated before `cutoff` are kept only
+    // in the sums (defaultCutoff() covers every window that depends on the date alone).
+    TokenUsageAggregator(const QTimeZone &timeZone, Timestamp horizon,
+                         double cutoff = keepEveryEvent);
+    // Movable only: it keeps a pointer into its own sums.
+    TokenUsageAggregator(TokenUsageAggregator &&) = default;
+    TokenUsageAggregator &operator=(TokenUsageAggregator &&) = default;
+    TokenUsageAggregator(const TokenUsageAggregator &) = delete;
+    TokenUsageAggregator &operator=(const TokenUsageAggregator &) = delete;
+
+    static double defaultCutoff(const QTimeZone &timeZone, Timestamp now);
+
+    // The index of a text (UTF-8), the same for equal texts.
+    int internProject(QByteArrayView utf8) { return m_projects.intern(utf8); }
+    int internModel(QByteArrayView utf8);
+    int internPlanType(QByteArrayView utf8) { return m_planTypes.intern(utf8); }
+
+    // Events must be added in the order the index holds them.
+    void add(const Row &row);
+    void add(const UsageEvent &event);
+    // Adds the events of `later` (made with the same time zone, horizon and cutoff), which
+    // follow this one's in the index: the parts of an index read side by side become one.
+    void append(TokenUsageAggregator &&later);
+
+    Timestamp horizon() const { return Timestamp::fromSeconds(m_horizon); }
+    // Whether the events kept one by one suffice for a snapshot at `now` (not before the
+    // horizon, and no window begins before the cutoff).
+    bool covers(Timestamp now) const;
+    // The earliest date a snapshot at `now` places in a window or series.
+    double windowsStart(Timestamp now) const;
+    // Moves the horizon and the cutoff forward to `now` and drops what no later snapshot
+    // needs. Requires covers(now).
+    void advance(Timestamp now);
+
+    // The snapshot at `now` (covers(now) must hold), with the lifetime counts of `threads`.
+    TokenUsageSnapshot snapshot(const QList<CodexThread> &threads, qint64 pendingRolloutCount,
+                                Timestamp now) const;
+
+private:
+    class Interner
+    {
+    public:
+        int intern(QByteArrayView utf8);
+        const QString &text(int index) const { return m_texts[size_t(index)]; }
+        int count() const { return int(m_texts.size()); }
+
+    private:
+        struct Hash
+        {
+            using is_transparent = void;
+            size_t operator()(std::string_view text) const noexcept
+            {
+                return std::hash<std::string_view>{}(text);
+            }
+        };
+        std::unordered_map<std::string, int, Hash, std::equal_to<>> m_indexes;
+        std::vector<QString> m_texts;
+        // Rows of one rollout follow each other in the index: the last text is the likeliest.
+        std::string m_lastBytes;
+        int m_lastIndex = noText;
+    };
+
+    struct Sums
+    {
+        qint64 input = 0;
+        qint64 cachedInput = 0;
+        qint64 cappedCachedInput = 0; // cached input, at most the input: what the price uses
+        qint64 output = 0;
+        qint64 total = 0;
+    };
+
+    struct CompactEvent
+    {
+        double date;
+        qint64 input;
+        qint64 cachedInput;
+        qint64 output;
+        qint64 total;
+        int project;
+        int model;
+    };
+
+    struct WeeklyEntry
+    {
+        Timestamp date;
+        std::optional<double> usedPercent;
+        qint64 windowMinutes;
+        Timestamp resetsAt;
+        int planType;
+    };
+
+    std::optional<WeeklyAllowanceStatus> weeklyAllowance(Timestamp now) const;
+    double eventCost(int model, qint64 input, qint64 cachedInput, qint64 output) const;
+    double hourStart(double seconds) const;
+    double dayStart(double seconds) const;
+    std::vector<double> dayStarts(Timestamp now) const;
+
+    QTimeZone m_timeZone;
+    double m_horizon;
+    double m_cutoff;
+
+    Interner m_projects;
+    Interner m_models;
+    Interner m_planTypes;
+    std::vector<std::optional<TokenPriceTable::Rates>> m_modelRates;
+    std::unordered_map<quint64, Sums> m_sums; // by project index << 32 | model index + 1
+    // Rows of one rollout follow each other in the index: their sums are the likeliest.
+    quint64 m_lastSumsKey = 0;
+    Sums *m_lastSums = nullptr;
+    // The weekly window found for a time, until the events change.
+    mutable std::optional<std::pair<double, std::optional<WeeklyAllowanceStatus>>> m_allowance;
+    std::vector<CompactEvent> m_recent;       // events at or after the cutoff
+    std::vector<WeeklyEntry> m_weekly;        // in the order added
+};
+
+} // namespace tolvaran::Internal

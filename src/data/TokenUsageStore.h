@@ -1,0 +1,68 @@
+#pragma once
+
+#include "data/CodexThread.h"
+#include "data/TokenUsageSnapshot.h"
+#include "platform/ApplicationSupport.h"
+
+#include <QList>
+#include <QString>
+#include <QTimeZone>
+
+#include <memory>
+#include <mutex>
+
+namespace tolvaran {
+
+// The program's own index of the token counts Codex writes into its rollout files
+// ("token-usage-v1.sqlite" in the application-support folder), and the reports built from it.
+//
+// Each refresh brings every rollout indexed before up to date by reading only the bytes
+// appended since, adds at most `maximumNewRolloutsPerRefresh` rollouts never indexed (those of
+// the most recently updated threads first), and aggregates the whole index into a snapshot.
+// All state is in the database, and each refresh opens its own connection. To keep a refresh
+// over millions of events short, the store also keeps the events it last read, in aggregated
+// form, under its own lock; the index's generation (counted in the database by every refresh
+// that changes events) tells whether they still hold, and a refresh that only added events
+// adds them to what it keeps instead of reading the index again.
+class TokenUsageStore final
+{
+public:
+    static constexpr int maximumNewRolloutsPerRefresh = 12;
+    static constexpr int busyTimeoutMilliseconds = 2000;
+    // An index of many rows is read in parts of at least this many rows, side by side.
+    static constexpr qint64 rowsPerReadingPart = 200000;
+    static constexpr int maximumReadingParts = 4;
+    static QString databaseFileName(); // "token-usage-v1.sqlite"
+
+    // An empty folder leaves the index without a location: every refresh then returns the
+    // empty snapshot. Day and hour boundaries of the reports follow `timeZone`. Touches neither
+    // the file system nor the database.
+    explicit TokenUsageStore(QString applicationSupportDirectory =
+                                 defaultApplicationSupportDirectory(),
+                             QTimeZone timeZone = QTimeZone::systemTimeZone());
+    ~TokenUsageStore();
+    TokenUsageStore(const TokenUsageStore &) = delete;
+    TokenUsageStore &operator=(const TokenUsageStore &) = delete;
+
+    // Empty when the index has no location.
+    QString databasePath() const;
+    const QTimeZone &timeZone() const { return m_timeZone; }
+
+    // Indexes the rollouts of `threads` (all of Codex's threads, archived ones included) and
+    // returns the snapshot of the whole index at `now`. Creates the folder (0700) and the
+    // database (0600) when missing. Throws TokenUsageError; a failed refresh leaves the index
+    // as it was before the call. A rollout that is missing or cannot be read is skipped, and
+    // one found missing, unreadable or without a complete line is not tried again until its
+    // size or modification time changes. Callable from any thread.
+    TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
+
+private:
+    struct Cache;
+
+    QString m_directory;
+    QTimeZone m_timeZone;
+    mutable std::mutex m_cacheLock;
+    mutable std::unique_ptr<Cache> m_cache;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,646 @@
+#include "data/RolloutTokenScanner.h"
+#include "data/TokenCountLineParser.h"
+#include "data/TokenUsageAggregator.h"
+#include "data/TokenUsageError.h"
+#include "data/TokenUsageStore.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+#include "support/RolloutLines.h"
+#include "support/TemporaryHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+using Internal::RolloutTokenScanner;
+using Internal::TokenCountLineParser;
+
+namespace {
+
+// 2026-02-01T12:00:00Z.
+const Timestamp now = Timestamp::fromSeconds(1769947200.0);
+const Timestamp weekReset = now.addingSeconds(86400);
+
+rollout::TokenCount count(qint64 input, qint64 output, qint64 cached = 0)
+{
+    rollout::TokenCount c;
+    c.last.input = input;
+    c.last.output = output;
+    c.last.cachedInput = cached;
+    c.total = c.last;
+    return c;
+}
+
+QByteArray usageLine(qint64 input, qint64 output = 0, double minutesAgo = 10)
+{
+    return rollout::tokenCount(now.addingSeconds(-60 * minutesAgo), count(input, output));
+}
+
+class TokenUsageStoreTest : public ::testing::Test
+{
+protected:
+    QString supportFolder() const { return home.filePath(QStringLiteral("support/Tolvaran")); }
+    QString databasePath() const { return store.databasePath(); }
+
+    QString writeRollout(const QString &name, const QByteArray &contents) const
+    {
+        return home.writeFile(QStringLiteral("codex/sessions/") + name, contents);
+    }
+
+    static void append(const QString &path, const QByteArray &contents)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        ASSERT_EQ(file.write(contents), contents.size());
+    }
+
+    static CodexThread thread(const QString &id, const QString &rolloutPath,
+                              const QString &cwd = QStringLiteral("/work/app"),
+                              double updatedSecondsAgo = 0)
+    {
+        CodexThread t;
+        t.id = id;
+        t.rolloutPath = rolloutPath;
+        t.cwd = cwd;
+        t.updatedAt = now.addingSeconds(-updatedSecondsAgo);
+        t.recencyAt = t.updatedAt;
+        t.model = QStringLiteral("gpt-5.5");
+        return t;
+    }
+
+    TokenUsageSnapshot refresh(const QList<CodexThread> &threads)
+    {
+        return store.refresh(threads, now);
+    }
+
+    // Counts every commit that changed the index, made by any other connection.
+    qint64 dataVersion(SqliteDatabase &observer) const
+    {
+        SqliteStatement query(observer, QStringLiteral("PRAGMA data_version"));
+        EXPECT_TRUE(query.step());
+        return query.int64(0);
+    }
+
+    SqliteDatabase observe() const
+    {
+        return SqliteDatabase(databasePath(), SQLITE_OPEN_READONLY);
+    }
+
+    qint64 rowCount(const QString &table) const
+    {
+        SqliteDatabase db(databasePath(), SQLITE_OPEN_READONLY);
+        SqliteStatement query(db, QStringLiteral("SELECT COUNT(*) FROM ") + table);
+        EXPECT_TRUE(query.step());
+        return query.int64(0);
+    }
+
+    TemporaryHome home;
+    TokenUsageStore store{supportFolder(), QTimeZone::utc()};
+};
+
+} // namespace
+
+TEST(TokenCountLineParser, acceptsOnlyCompleteUsageLines)
+{
+    const QString cwd = QStringLiteral("/p");
+    const std::optional<QString> model = QStringLiteral("gpt-5.4");
+    rollout::TokenCount withWindows = count(1200, 34, 1000);
+    withWindows.primary = rollout::RateWindow{12.5, 300, weekReset};
+    withWindows.secondary = rollout::RateWindow{40.0, 10080, weekReset};
+    withWindows.planType = QStringLiteral("pro");
+    QByteArray withBlank = usageLine(5);
+    withBlank.replace("\"type\":\"token_count\"", "\"type\": \"token_count\"");
+
+    struct Case
+    {
+        const char *name;
+        QByteArray line;
+        std::optional<qint64> total; // absent: no event
+    };
+    const Case cases[] = {
+        {"a usage line", rollout::tokenCount(now, withWindows), 1234},
+        {"an interrupt: info is null", rollout::tokenCountWithoutInfo(now), std::nullopt},
+        {"no last_token_usage", rollout::tokenCountWithoutLastUsage(now, count(5, 5)),
+         std::nullopt},
+        {"zero total", rollout::tokenCount(now, count(0, 0)), std::nullopt},
+        {"pattern with a blank", withBlank, std::nullopt},
+        {"a timestamp without fractional seconds",
+         rollout::tokenCount(QStringLiteral("2026-02-01T11:00:00Z"), count(7, 0)), 7},
+        {"a timestamp with an offset",
+         rollout::tokenCount(QStringLiteral("2026-02-01T12:00:00.250+01:00"), count(8, 0)), 8},
+        {"a timestamp without a zone",
+         rollout::tokenCount(QStringLiteral("2026-02-01T11:00:00.000"), count(9, 0)),
+         std::nullopt},
+        {"not a date",
+         rollout::tokenCount(QStringLiteral("2026-02-30T11:00:00.000Z"), count(9, 0)),
+         std::nullopt},
+        {"another event", rollout::taskComplete(now), std::nullopt},
+        {"cut short", rollout::tokenCount(now, withWindows).left(200), std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto event = TokenCountLineParser::parseEvent(c.line.trimmed(), cwd, model);
+        ASSERT_EQ(event.has_value(), c.total.has_value());
+        if (event) {
+            EXPECT_EQ(event->total, *c.total);
+        }
+    }
+
+    const auto event = TokenCountLineParser::parseEvent(rollout::tokenCount(now, withWindows),
+                                                        cwd, model);
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->date, now);
+    EXPECT_EQ(event->input, 1200);
+    EXPECT_EQ(event->cachedInput, 1000);
+    EXPECT_EQ(event->output, 34);
+    EXPECT_EQ(event->projectPath, cwd);
+    EXPECT_EQ(event->model, model);
+    // The weekly window is told by its length, not its position.
+    EXPECT_EQ(event->weeklyUsedPercent, 40.0);
+    EXPECT_EQ(event->weeklyWindowMinutes, 10080);
+    EXPECT_EQ(event->weeklyResetsAt, weekReset);
+    EXPECT_EQ(event->planType, QStringLiteral("pro"));
+
+    rollout::TokenCount fiveHourOnly = count(1, 1);
+    fiveHourOnly.primary = rollout::RateWindow{12.5, 300, weekReset};
+    fiveHourOnly.planType = QStringLiteral("plus");
+    const auto shortWindow =
+        TokenCountLineParser::parseEvent(rollout::tokenCount(now, fiveHourOnly), cwd, model);
+    ASSERT_TRUE(shortWindow);
+    EXPECT_FALSE(shortWindow->weeklyUsedPercent);
+    EXPECT_FALSE(shortWindow->weeklyWindowMinutes);
+    EXPECT_FALSE(shortWindow->weeklyResetsAt);
+    EXPECT_EQ(shortWindow->planType, QStringLiteral("plus"));
+
+    EXPECT_EQ(TokenCountLineParser::parseTimestamp("2026-02-01T12:00:00.250+01:00"),
+              Timestamp::fromMilliseconds(1769943600250));
+    EXPECT_EQ(TokenCountLineParser::parseTimestamp("2026-02-01T11:00:00.123456Z"),
+              Timestamp::fromMilliseconds(1769943600123));
+}
+
+TEST(TokenCountLineParser, quickReaderAgreesWithQtReader)
+{
+    rollout::TokenCount full = count(1200, 34, 1000);
+    full.primary = rollout::RateWindow{12.5, 300, weekReset};
+    full.secondary = rollout::RateWindow{40.0, 10080, weekReset};
+    full.planType = QStringLiteral("pro");
+    const QByteArray prefix = R"({"timestamp":"2026-02-01T11:00:00.000Z","type":"event_msg",)"
+                              R"("payload":{"type":"token_count","info":{"last_token_usage":)";
+    const QList<QByteArray> bases{
+        rollout::tokenCount(now, full).trimmed(),
+        rollout::tokenCountWithoutInfo(now).trimmed(),
+        rollout::tokenCountWithoutLastUsage(now, full).trimmed(),
+        rollout::tokenCount(now, count(0, 0)).trimmed(),
+        // Numbers as doubles, exponents and a negative zero; windows in the other order.
+        prefix + R"({"input_tokens":5,"cached_input_tokens":1.5e1,"output_tokens":-0,)"
+                 R"("total_tokens":12.0}},"rate_limits":{"secondary":{"used_percent":1e2,)"
+                 R"("window_minutes":10080.0,"resets_at":1769990000.5},"primary":[],)"
+                 R"("plan_type":"plus"}}})",
+        // Escapes, non-ASCII text, a member given twice, blanks, deep nesting.
+        prefix + R"({"total_tokens":7,"total_tokens":9}},"x":"\u00e9\"\\"},)"
+                 R"("type":"event\u005fmsg"})",
+        prefix + "{\"total_tokens\":3}},\"rate_limits\":{\"plan_type\":\"pr\xc3\xb8\"}}}",
+        prefix + "{ \"total_tokens\" :\t4 } } , \"extra\":[[[[{\"a\":[true,false,null]}]]]]}}",
+        prefix + R"({"total_tokens":12345678901234567890}}}})",
+        prefix + R"({"total_tokens":1e999}}}})",
+    };
+    const QString cwd = QStringLiteral("/p");
+    const std::optional<QString> model = QStringLiteral("gpt-5.5");
+    const auto agree = [&](const QByteArray &line) {
+        const auto quick = TokenCountLineParser::parseEvent(line, cwd, model);
+        const auto reference = TokenCountLineParser::parseEventWithQtReader(line, cwd, model);
+        EXPECT_TRUE(quick == reference) << line.constData();
+        return quick.has_value();
+    };
+    int accepted = 0;
+    for (const QByteArray &base : bases)
+        accepted += agree(base) ? 1 : 0;
+    EXPECT_EQ(accepted, 6); // all but the three rejected ones and the number out of range
+
+    // Damaged lines: whatever either reader makes of them, both make the same.
+    const QByteArray replacements("{}[]\":,\\09-.eE +\tx\xc3");
+    QRandomGenerator random(1);
+    for (const QByteArray &base : bases) {
+        for (int i = 0; i < 400; ++i) {
+            QByteArray line = base;
+            const qsizetype at = random.bounded(int(line.size()));
+            switch (random.bounded(4)) {
+            case 0:
+                line.truncate(at);
+                break;
+            case 1:
+                line[at] = replacements[random.bounded(int(replacements.size()))];
+                break;
+            case 2:
+                line.insert(at, random.bounded(2) ? ' ' : '\n');
+                break;
+            default:
+                line.remove(at, 1);
+                break;
+            }
+            agree(line);
+        }
+    }
+}
+
+TEST(RolloutTokenScanner, findsEveryUsageLineWhateverTheBlockEdges)
+{
+    TemporaryHome home;
+    QByteArray contents;
+    contents += rollout::sessionMeta(now, QStringLiteral("t"), QStringLiteral("/p"));
+    contents += usageLine(1);
+    contents += rollout::assistantMessage(now, QString(300, QLatin1Char('x')));
+    contents += usageLine(2);
+    contents += usageLine(3);
+    contents += "\n"; // an empty line
+    QByteArray longUsage = usageLine(4);
+    longUsage.insert(1, "\"padding\":\"" + QByteArray(700, 'p') + "\",");
+    contents += longUsage;
+    contents += rollout::userMessage(now, QString(500, QLatin1Char('u')));
+    contents += usageLine(5);
+    const QByteArray incomplete = usageLine(6).left(40);
+    const QString path = home.writeFile(QStringLiteral("r.jsonl"), contents + incomplete);
+
+    // The lines a plain reading finds, from each line start.
+    struct Line
+    {
+        qint64 offset;
+        QByteArray bytes;
+        bool operator==(const Line &) const = default;
+    };
+    QList<Line> expected;
+    QList<qint64> lineStarts;
+    for (qint64 start = 0; start < contents.size();) {
+        const qint64 end = contents.indexOf('\n', start);
+        lineStarts.append(start);
+        const QByteArray bytes = contents.mid(start, end - start);
+        if (bytes.contains(TokenCountLineParser::pattern.toByteArray()))
+            expected.append({start, bytes});
+        start = end + 1;
+    }
+    ASSERT_EQ(expected.size(), 5);
+
+    for (const qsizetype blockSize : {21, 22, 64, 333, 1024, 4096, 1 << 20}) {
+        RolloutTokenScanner scanner(blockSize);
+        for (const qint64 from : {lineStarts[0], lineStarts[2], lineStarts[6]}) {
+            SCOPED_TRACE(testing::Message() << "block " << blockSize << " from " << from);
+            QList<Line> found;
+            const auto consumed = scanner.scan(
+                path, from, contents.size() + incomplete.size(),
+                [&](qint64 offset, QByteArrayView line) {
+                    found.append({offset, line.toByteArray()});
+                });
+            ASSERT_TRUE(consumed);
+            EXPECT_EQ(*consumed, contents.size());
+            QList<Line> wanted;
+            for (const Line &line : expected) {
+                if (line.offset >= from)
+                    wanted.append(line);
+            }
+            EXPECT_TRUE(found == wanted) << found.size() << " lines found";
+        }
+    }
+
+    RolloutTokenScanner scanner(64);
+    const auto handler = [](qint64, QByteArrayView) {};
+    EXPECT_EQ(scanner.scan(path, 0, incomplete.size() - 1, handler), 0) << "no line feed yet";
+    EXPECT_FALSE(scanner.scan(home.filePath(QStringLiteral("missing")), 0, 10, handler));
+    EXPECT_FALSE(scanner.scan(home.path(), 0, 10, handler)) << "a folder cannot be read";
+}
+
+TEST_F(TokenUsageStoreTest, indexesUsageOfEachProjectWithPrivateFiles)
+{
+    const QString a = writeRollout(QStringLiteral("a.jsonl"),
+                                   rollout::sessionMeta(now, QStringLiteral("a"),
+                                                        QStringLiteral("/work/app"))
+                                       + rollout::userMessage(now, QStringLiteral("Hi"))
+                                       + usageLine(100, 10) + rollout::tokenCountWithoutInfo(now)
+                                       + usageLine(200, 20, 120));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(1000, 0, 3000));
+    CodexThread first = thread(QStringLiteral("a"), a);
+    first.tokensUsed = 5000;
+    const TokenUsageSnapshot snapshot = refresh(
+        {first, thread(QStringLiteral("b"), b, QStringLiteral("/work/site")),
+         thread(QStringLiteral("c"), QString(), QStringLiteral("/work/none"))});
+
+    EXPECT_EQ(snapshot.indexedAt, now);
+    EXPECT_EQ(snapshot.pendingRolloutCount, 0);
+    EXPECT_EQ(snapshot.global.indexedTokens, 1330);
+    EXPECT_EQ(snapshot.global.lifetimeTokens, 5000);
+    const TokenUsageReport app = snapshot.projects.value(QStringLiteral("/work/app"));
+    EXPECT_EQ(app.indexedTokens, 330);
+    EXPECT_EQ(app.lastHourTokens, 110);
+    EXPECT_EQ(app.lifetimeTokens, 5000);
+    EXPECT_DOUBLE_EQ(app.estimatedCost, (2.5 * 300 + 15.0 * 30) / 1e6);
+    EXPECT_EQ(snapshot.projects.value(QStringLiteral("/work/site")).indexedTokens, 1000);
+    EXPECT_TRUE(snapshot.projects.contains(QStringLiteral("/work/none")));
+
+    struct stat info{};
+    ASSERT_EQ(::stat(QFile::encodeName(supportFolder()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(QFile::encodeName(databasePath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(QFileInfo(databasePath()).fileName(), QStringLiteral("token-usage-v1.sqlite"));
+
+    const TokenUsageStore unavailable{QString()};
+    EXPECT_EQ(unavailable.refresh({first}, now), TokenUsageSnapshot::empty());
+}
+
+TEST_F(TokenUsageStoreTest, partialLastLineIsCountedOnceWhenComplete)
+{
+    const QByteArray last = usageLine(40);
+    const QString path = writeRollout(QStringLiteral("r.jsonl"),
+                                      usageLine(10) + usageLine(20) + last.left(50));
+    const QList<CodexThread> threads{thread(QStringLiteral("t"), path)};
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+    append(path, last.mid(50, 20));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+    append(path, last.mid(70));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 70);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 70);
+    EXPECT_EQ(rowCount(QStringLiteral("usage_events")), 3);
+}
+
+TEST_F(TokenUsageStoreTest, shrunkRolloutIsReadAgainFromItsStart)
+{
+    const QString path = writeRollout(QStringLiteral("r.jsonl"),
+                                      usageLine(10) + usageLine(20) + usageLine(30));
+    const QList<CodexThread> threads{thread(QStringLiteral("t"), path)};
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 60);
+    writeRollout(QStringLiteral("r.jsonl"), usageLine(7));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 7);
+    EXPECT_EQ(rowCount(QStringLiteral("usage_events")), 1);
+}
+
+TEST_F(TokenUsageStoreTest, unchangedRolloutsWriteNothingAndMovedThreadsAreRelabelled)
+{
+    QList<CodexThread> threads;
+    for (int i = 0; i < 3; ++i) {
+        const QString id = QStringLiteral("t%1").arg(i);
+        threads.append(thread(id, writeRollout(id, usageLine(10 * (i + 1)) + usageLine(1))));
+    }
+    refresh(threads);
+    SqliteDatabase observer = observe();
+    const qint64 before = dataVersion(observer);
+    const TokenUsageSnapshot again = refresh(threads);
+    EXPECT_EQ(again.global.indexedTokens, 63);
+    EXPECT_EQ(dataVersion(observer), before) << "a refresh without changes wrote to the index";
+
+    // A thread moved to another folder takes its events along, without reading its file again.
+    QFile::remove(threads[1].rolloutPath);
+    threads[1].cwd = QStringLiteral("/work/moved");
+    const TokenUsageSnapshot moved = refresh(threads);
+    EXPECT_EQ(moved.projects.value(QStringLiteral("/work/moved")).indexedTokens, 21);
+    EXPECT_EQ(moved.projects.value(QStringLiteral("/work/app")).indexedTokens, 42);
+    EXPECT_NE(dataVersion(observer), before);
+}
+
+TEST_F(TokenUsageStoreTest, newRolloutsAreIndexedTwelveAtATimeNewestFirst)
+{
+    QList<CodexThread> threads;
+    for (int i = 0; i < 30; ++i) {
+        const QString id = QStringLiteral("t%1").arg(i, 2, 10, QLatin1Char('0'));
+        // Listed oldest first: the order given must not decide.
+        threads.append(thread(id, writeRollout(id, usageLine(1)), QStringLiteral("/p/") + id,
+                              30 - i));
+    }
+    const TokenUsageSnapshot first = refresh(threads);
+    EXPECT_EQ(first.pendingRolloutCount, 18);
+    EXPECT_EQ(first.global.indexedTokens, 12);
+    EXPECT_EQ(first.projects.value(QStringLiteral("/p/t29")).indexedTokens, 1);
+    EXPECT_EQ(first.projects.value(QStringLiteral("/p/t18")).indexedTokens, 1);
+    EXPECT_EQ(first.projects.value(QStringLiteral("/p/t17")).indexedTokens, 0);
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 6);
+    const TokenUsageSnapshot last = refresh(threads);
+    EXPECT_EQ(last.pendingRolloutCount, 0);
+    EXPECT_EQ(last.global.indexedTokens, 30);
+}
+
+TEST_F(TokenUsageStoreTest, rolloutsWithNothingToIndexStopWaitingUntilTheyChange)
+{
+    // The twelve newest rollouts have nothing to index: missing, empty, no complete line.
+    QList<CodexThread> threads;
+    for (int i = 0; i < 12; ++i) {
+        const QString id = QStringLiteral("n%1").arg(i);
+        const QString path = home.filePath(QStringLiteral("codex/sessions/") + id);
+        if (i % 3 == 1)
+            writeRollout(id, QByteArray());
+        else if (i % 3 == 2)
+            writeRollout(id, usageLine(1000).left(30));
+        threads.append(thread(id, path, QStringLiteral("/new"), i));
+    }
+    const QString older = writeRollout(QStringLiteral("old"), usageLine(5));
+    threads.append(thread(QStringLiteral("old"), older, QStringLiteral("/old"), 3600));
+
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 1);
+    const TokenUsageSnapshot second = refresh(threads);
+    EXPECT_EQ(second.pendingRolloutCount, 0) << "the older rollout must not be starved";
+    EXPECT_EQ(second.global.indexedTokens, 5);
+
+    SqliteDatabase observer = observe();
+    const qint64 before = dataVersion(observer);
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 0);
+    EXPECT_EQ(dataVersion(observer), before);
+
+    // Once they change, they are read: a missing file that appears, a line completed.
+    writeRollout(QStringLiteral("n0"), usageLine(100));
+    append(threads[2].rolloutPath, usageLine(1000).mid(30));
+    const TokenUsageSnapshot changed = refresh(threads);
+    EXPECT_EQ(changed.pendingRolloutCount, 0);
+    EXPECT_EQ(changed.global.indexedTokens, 1105);
+}
+
+TEST_F(TokenUsageStoreTest, unreadableRolloutIsSkippedAndTheBatchKept)
+{
+    const QString good = writeRollout(QStringLiteral("good"), usageLine(10));
+    // A folder where the rollout should be: it opens, but every read fails.
+    const QString broken = home.filePath(QStringLiteral("codex/sessions/broken"));
+    ASSERT_TRUE(QDir().mkpath(broken));
+    const QString alsoGood = writeRollout(QStringLiteral("also-good"), usageLine(20));
+    const QList<CodexThread> threads{thread(QStringLiteral("g"), good),
+                                     thread(QStringLiteral("b"), broken),
+                                     thread(QStringLiteral("a"), alsoGood)};
+
+    const TokenUsageSnapshot snapshot = refresh(threads);
+    EXPECT_EQ(snapshot.global.indexedTokens, 30);
+    EXPECT_EQ(snapshot.pendingRolloutCount, 0);
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 0);
+}
+
+TEST_F(TokenUsageStoreTest, archivedRolloutIsCountedOnce)
+{
+    const QString active = writeRollout(QStringLiteral("2026/02/01/rollout-t.jsonl"),
+                                        usageLine(10) + usageLine(20));
+    CodexThread t = thread(QStringLiteral("t"), active);
+    EXPECT_EQ(refresh({t}).global.indexedTokens, 30);
+
+    // Archiving moves the file and records its new path.
+    const QString archived =
+        home.filePath(QStringLiteral("codex/archived_sessions/rollout-t.jsonl"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(archived).absolutePath()));
+    ASSERT_TRUE(QFile::rename(active, archived));
+    t.rolloutPath = archived;
+    t.archived = true;
+    const TokenUsageSnapshot afterMove = refresh({t});
+    EXPECT_EQ(afterMove.global.indexedTokens, 30);
+    EXPECT_EQ(afterMove.pendingRolloutCount, 0);
+
+    // It goes on from where it was read to.
+    append(archived, usageLine(5));
+    EXPECT_EQ(refresh({t}).global.indexedTokens, 35);
+    EXPECT_EQ(rowCount(QStringLiteral("rollout_scan_state")), 1);
+}
+
+TEST_F(TokenUsageStoreTest, changesByAnotherStoreAreSeen)
+{
+    const QString a = writeRollout(QStringLiteral("a"), usageLine(10));
+    const QString b = writeRollout(QStringLiteral("b"), usageLine(20, 0, 2000));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b, QStringLiteral("/b"))};
+    EXPECT_EQ(refresh({threads[0]}).global.indexedTokens, 10);
+
+    // Another instance indexes a rollout; this store's next refresh changes nothing itself.
+    const TokenUsageStore other{supportFolder(), QTimeZone::utc()};
+    EXPECT_EQ(other.refresh(threads, now).global.indexedTokens, 30);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+
+    // What a store keeps and adds to equals what a new store reads.
+    append(a, usageLine(5, 1, 1));
+    const TokenUsageSnapshot kept = refresh(threads);
+    EXPECT_EQ(kept.global.indexedTokens, 36);
+    const TokenUsageStore fresh{supportFolder(), QTimeZone::utc()};
+    EXPECT_EQ(fresh.refresh(threads, now), kept);
+}
+
+TEST_F(TokenUsageStoreTest, largeIndexReadInPartsGivesTheSameSnapshot)
+{
+    // Enough rows for the index to be read in parts side by side.
+    const QString path = writeRollout(QStringLiteral("r"), usageLine(1));
+    const QList<CodexThread> threads{thread(QStringLiteral("t"), path)};
+    refresh(threads);
+    const qint64 rows = 2 * TokenUsageStore::rowsPerReadingPart + 12345;
+    {
+        SqliteDatabase db(databasePath(), SQLITE_OPEN_READWRITE);
+        SqliteTransaction transaction(db);
+        SqliteStatement fill(db, QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+            "INSERT INTO usage_events SELECT 'other-' || (i % 97), i, 't' || (i % 97), "
+            "'/p' || (i % 7), ? - (i % 5000) * 977.0, i % 1000, i % 300, i % 50, 1 + i % 1050, "
+            "CASE i % 3 WHEN 0 THEN 'gpt-5.5' WHEN 1 THEN 'gpt-5.4' ELSE NULL END, "
+            "i % 100, 10080, ? + (i % 9) * 3600.0, 'pro' FROM n"));
+        fill.bind(1, rows);
+        fill.bind(2, now.seconds);
+        fill.bind(3, now.seconds - 3 * 3600);
+        fill.run();
+        db.execute(QStringLiteral("UPDATE index_generation SET generation = generation + 1"));
+        transaction.commit();
+    }
+    const TokenUsageSnapshot read = refresh(threads);
+
+    // The same events, aggregated one by one in the order of the index.
+    Internal::TokenUsageAggregator expected(QTimeZone::utc(), now);
+    SqliteDatabase db(databasePath(), SQLITE_OPEN_READONLY);
+    SqliteStatement query(db, QStringLiteral(
+        "SELECT project_path, recorded_at, input_tokens, cached_input_tokens, output_tokens, "
+        "total_tokens, model, weekly_used_percent, weekly_window_minutes, weekly_resets_at, "
+        "plan_type FROM usage_events ORDER BY rowid"));
+    qint64 count = 0;
+    while (query.step()) {
+        Internal::UsageEvent event;
+        event.projectPath = query.text(0);
+        event.date = Timestamp::fromSeconds(query.real(1));
+        event.input = query.int64(2);
+        event.cachedInput = query.int64(3);
+        event.output = query.int64(4);
+        event.total = query.int64(5);
+        event.model = query.optionalText(6);
+        event.weeklyUsedPercent = query.real(7);
+        event.weeklyWindowMinutes = query.int64(8);
+        event.weeklyResetsAt = Timestamp::fromSeconds(query.real(9));
+        event.planType = query.optionalText(10);
+        expected.add(event);
+        ++count;
+    }
+    EXPECT_EQ(count, rows + 1);
+    EXPECT_TRUE(read == expected.snapshot(threads, 0, now));
+    EXPECT_GT(read.global.indexedTokens, rows);
+    EXPECT_EQ(read.projects.size(), 8);
+}
+
+TEST_F(TokenUsageStoreTest, olderIndexIsMigratedAndKeepsItsCounts)
+{
+    rollout::TokenCount withWeek = count(50, 0);
+    withWeek.secondary = rollout::RateWindow{25.0, 10080, weekReset};
+    withWeek.planType = QStringLiteral("pro");
+    const QByteArray first = rollout::tokenCount(now.addingSeconds(-60), withWeek);
+    const QString path = writeRollout(QStringLiteral("r"), first + usageLine(7));
+    {
+        ASSERT_TRUE(QDir().mkpath(supportFolder()));
+        SqliteDatabase db(databasePath(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        db.execute(QStringLiteral(
+            "CREATE TABLE usage_events (rollout_path TEXT NOT NULL, event_offset INTEGER NOT "
+            "NULL, thread_id TEXT NOT NULL, project_path TEXT NOT NULL, recorded_at REAL NOT "
+            "NULL, input_tokens INTEGER NOT NULL, cached_input_tokens INTEGER NOT NULL, "
+            "output_tokens INTEGER NOT NULL, total_tokens INTEGER NOT NULL, model TEXT, "
+            "PRIMARY KEY (rollout_path, event_offset));"
+            "CREATE TABLE rollout_scan_state (rollout_path TEXT PRIMARY KEY, scan_offset "
+            "INTEGER NOT NULL, file_size INTEGER NOT NULL);"));
+        SqliteStatement insert(db, QStringLiteral("INSERT INTO usage_events VALUES "
+                                                  "(?, 0, 't', '/work/app', ?, 999, 0, 0, "
+                                                  "999, 'gpt-5.5')"));
+        insert.bind(1, path);
+        insert.bind(2, now.seconds - 60);
+        insert.run();
+        SqliteStatement scanned(db, QStringLiteral("INSERT INTO rollout_scan_state VALUES "
+                                                   "(?, ?, ?)"));
+        scanned.bind(1, path);
+        scanned.bind(2, qint64(first.size()));
+        scanned.bind(3, qint64(first.size()));
+        scanned.run();
+    }
+    const TokenUsageSnapshot snapshot = refresh({thread(QStringLiteral("t"), path)});
+    EXPECT_EQ(snapshot.global.indexedTokens, 999 + 7);
+    ASSERT_TRUE(snapshot.weeklyAllowance);
+    EXPECT_EQ(snapshot.weeklyAllowance->usedPercent, 25.0);
+    EXPECT_EQ(snapshot.weeklyAllowance->planType, QStringLiteral("pro"));
+}
+
+TEST_F(TokenUsageStoreTest, failuresAreReportedAndLeaveTheIndexAsItWas)
+{
+    const QString path = writeRollout(QStringLiteral("r"), usageLine(10));
+    const QList<CodexThread> threads{thread(QStringLiteral("t"), path)};
+    // A file where the folder should be.
+    home.writeFile(QStringLiteral("blocked"), "x");
+    const TokenUsageStore blocked{home.filePath(QStringLiteral("blocked/Tolvaran"))};
+    try {
+        blocked.refresh(threads, now);
+        FAIL() << "no error";
+    } catch (const TokenUsageError &error) {
+        EXPECT_EQ(error.errorCase(), TokenUsageError::Case::folderCreationFailed);
+    }
+
+    refresh(threads);
+    {
+        // Another connection holds the write lock for longer than the busy timeout.
+        SqliteDatabase holder(databasePath(), SQLITE_OPEN_READWRITE);
+        SqliteTransaction lock(holder);
+        append(path, usageLine(5));
+        try {
+            refresh(threads);
+            FAIL() << "no error";
+        } catch (const TokenUsageError &error) {
+            EXPECT_EQ(error.errorCase(), TokenUsageError::Case::databaseWriteFailed);
+            EXPECT_EQ(error.message(), QStringLiteral("Could not update the token usage index."));
+        }
+    }
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 15);
+}
