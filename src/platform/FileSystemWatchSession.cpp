@@ -39,12 +39,12 @@ constexpr size_t pendingCompactionSlack = 4096;
 // Ids stay below 2^53 so that a store keeping them as JSON numbers keeps them exactly.
 constexpr quint64 largestEventId = quint64(1) << 53;
 
-constexpr size_t readBufferSize = 64 * 1024;
 // Rounds of synchronisation while the folders on the way to a missing root keep changing
 // under it; a later event starts another round.
 constexpr int maximumSynchronizationRounds = 8;
 
 // inotify buffers read in one turn of the loop before a due delivery is checked again.
+constexpr size_t readBufferSize = 64 * 1024;
 constexpr int readsPerTurn = 8;
 
 // Folders whose contents are not watched: dependencies, build output and caches, which can
@@ -336,7 +336,7 @@ void FileSystemWatchSession::forgetWatch(int descriptor, bool removeFromKernel)
 // stat per entry, which matters for trees of tens of thousands of folders.
 FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QString &top,
                                                                      bool topIsRoot,
-                                                                     bool reportContents,
+                                                                     WalkReport report,
                                                                      QSet<int> *visited)
 {
     std::vector<QString> folders{top};
@@ -345,6 +345,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         folders.pop_back();
         bool exhausted = false;
         const quint32 mask = treeMask | (isTop && topIsRoot ? 0 : IN_DONT_FOLLOW);
+        const int watchesBefore = m_watchCount;
         const int descriptor = addWatch(folder, mask, true, &exhausted);
         if (descriptor < 0) {
             if (exhausted) {
@@ -357,6 +358,10 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         }
         if (visited)
             visited->insert(descriptor);
+        const bool reportContents = report == WalkReport::everything
+            || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
+        if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
+            queueEvent(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
 
         DIR *directory = ::opendir(QFile::encodeName(folder).constData());
         if (!directory)
@@ -390,7 +395,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
 // contents, which may have been filled before its watch existed.
 void FileSystemWatchSession::watchNewFolder(const QString &path)
 {
-    if (watchTree(path, false, true, nullptr) == WalkResult::budgetExhausted)
+    if (watchTree(path, false, WalkReport::everything, nullptr) == WalkResult::budgetExhausted)
         queueEvent(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
 }
 
@@ -433,7 +438,8 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
         const bool wasPresent = root.present;
         const bool report = reportAppearingRoots && !wasPresent;
         const WalkResult result = isDirectory(root.path)
-            ? watchTree(root.path, true, report, &visited)
+            ? watchTree(root.path, true, report ? WalkReport::everything : WalkReport::nothing,
+                        &visited)
             : WalkResult::missing;
         if (stopRequested())
             return {};
@@ -618,9 +624,15 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
             forgetTree(from);
         } else if (m_descriptorsByPath.contains(from)) {
             moveTree(from, path);
+            // Events are read after the fact: a folder made in it before the move was gone
+            // from its old path when its creation was read, so it has no watch yet.
+            if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
+                == WalkResult::budgetExhausted) {
+                queueEvent(path, Flag::mustScanSubDirs | Flag::userDropped);
+            }
         } else {
-            // Events are read after the fact: the folder may have been created or moved in
-            // under its old name and renamed before its watch could be added there.
+            // The folder itself was made or moved in under its old name and renamed before
+            // its watch could be added there.
             watchNewFolder(path);
         }
         if (!handleRootsAffectedBy(from) && missingRootAtOrBelow(path))

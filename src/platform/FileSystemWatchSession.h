@@ -64,6 +64,9 @@ public:
 
 private:
     enum class WalkResult { complete, budgetExhausted, missing };
+    // What a walk reports as created: nothing, everything below its top, or only what is in
+    // folders it finds unwatched (with those folders themselves).
+    enum class WalkReport { nothing, everything, unwatchedFolders };
     struct Root
     {
         QString path;
@@ -88,7 +91,7 @@ private:
     void returnWatchesToBudget(int count);
     int addWatch(const QString &path, quint32 mask, bool inTree, bool *budgetExhausted);
     void forgetWatch(int descriptor, bool removeFromKernel);
-    WalkResult watchTree(const QString &top, bool topIsRoot, bool reportContents,
+    WalkResult watchTree(const QString &top, bool topIsRoot, WalkReport report,
                          QSet<int> *visited);
     void watchNewFolder(const QString &path);
     void synchronize(bool reportAppearingRoots);
