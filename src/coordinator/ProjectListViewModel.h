@@ -1,0 +1,325 @@
+#pragma once
+
+#include "coordinator/ProjectListing.h"
+#include "data/CodexProject.h"
+#include "data/CodexThread.h"
+#include "data/ProjectCardSnapshot.h"
+#include "data/ProjectGitStatus.h"
+#include "data/ProjectListChoices.h"
+#include "data/ProjectTag.h"
+#include "data/TokenUsageReport.h"
+#include "data/TokenUsageSnapshot.h"
+#include "platform/BackgroundJobGroup.h"
+#include "platform/Timestamp.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QTimer;
+
+namespace tolvaran {
+
+class CodexGlobalStateStore;
+class CodexStore;
+class FileSystemEventMonitor;
+class ProjectCatalogStore;
+class ProjectMetadataCache;
+class ProjectRepositoryStore;
+class ProjectTagStore;
+class RepositoryRefreshScheduler;
+class TeamWorkspaceService;
+class TokenUsageStore;
+struct FileSystemEvent;
+
+// The model of the main window. It owns the stores of Codex's and the program's data for its
+// whole life, publishes the list of projects (every known one, and the filtered, sorted and
+// paged card values the browser shows), and keeps it live: Codex's changes to its database,
+// global state and rollout files lead to full or processing refreshes within about a second,
+// changes inside project folders to git-status refreshes, and every full refresh to a
+// token-usage index pass in the background.
+//
+// Lives on the GUI thread and is used only there. Published values are fields with getters;
+// every assignment of one is followed by objectWillChange() (after the value is stored, so
+// slots read the new value). Slow work runs as background jobs that see only the stores and
+// values they are given; their results come back to the GUI thread.
+//
+// Asynchronous operations take an optional completion, called on the GUI thread when the
+// operation has ended (at once when there was nothing to do), and never once the coordinator
+// is gone.
+class ProjectListViewModel final : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Completion = std::function<void()>;
+
+    // A thread updated within this time has its processing state read by a full refresh and
+    // its rollout file watched.
+    static constexpr double activeThreadWindowSeconds = 86400.0;
+    // A processing refresh also reads the threads updated within this time.
+    static constexpr double processingLookbackSeconds = 600.0;
+    // A git status checked more recently than this is not read again unless forced.
+    static constexpr double gitStatusFreshnessSeconds = 60.0;
+    // Changes of the team workspace are collected this long before the list is re-filtered.
+    static constexpr std::chrono::milliseconds teamChangeDebounce{80};
+    // The wait after the last batch of Codex events before the refresh they ask for.
+    static constexpr std::chrono::milliseconds codexEventDebounce{500};
+    // How long the Codex monitor collects changes before it delivers them (seconds).
+    static constexpr double codexMonitorLatency = 0.4;
+    // The pause between token-usage passes while rollout files remain unindexed.
+    static constexpr std::chrono::milliseconds tokenUsagePassInterval{2000};
+    static inline const QString codexMonitorLabel =
+        QStringLiteral("com.ostvik.tolvaran.codex-events");
+
+    static inline const QString codexUnavailableMessage =
+        QStringLiteral("Codex data is unavailable. Showing the saved project catalog.");
+    static inline const QString refreshFailedPrefix = QStringLiteral("Refresh failed: ");
+    static inline const QString catalogNotUpdatedPrefix =
+        QStringLiteral("Project catalog was not updated: ");
+
+    // Keeps every collaborator for its lifetime; the metadata cache and the team workspace are
+    // shared with the team service and must outlive the coordinator. Reads the tags, the
+    // sidebar flag and the cached git statuses; starts no refresh, monitor or job.
+    ProjectListViewModel(TeamWorkspaceService &teamService, std::unique_ptr<CodexStore> store,
+                         std::unique_ptr<CodexGlobalStateStore> globalStateStore,
+                         std::unique_ptr<ProjectRepositoryStore> repositoryStore,
+                         ProjectMetadataCache &metadataCache,
+                         std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
+                         std::unique_ptr<ProjectTagStore> projectTagStore,
+                         std::unique_ptr<TokenUsageStore> tokenUsageStore,
+                         QObject *parent = nullptr);
+    // Stops both monitors and waits for the background jobs still running (they use the
+    // stores); their results are dropped.
+    ~ProjectListViewModel() override;
+
+    // The list controls. Every assignment re-filters (the page size: re-pages) and returns to
+    // page 1, also when the value is unchanged.
+    const QString &searchText() const { return m_criteria.searchText; }
+    void setSearchText(const QString &text);
+    ProjectScopeFilter scopeFilter() const { return m_criteria.scopeFilter; }
+    void setScopeFilter(ProjectScopeFilter filter);
+    ProjectSortMode sortMode() const { return m_criteria.sortMode; }
+    void setSortMode(ProjectSortMode mode);
+    ProjectPageSize pageSize() const { return m_pageSize; }
+    void setPageSize(ProjectPageSize size);
+    const std::optional<QUuid> &selectedTagID() const { return m_criteria.selectedTagID; }
+    void setSelectedTagID(const std::optional<QUuid> &tagID);
+    // "all", "local-only" (ProjectListCriteria) or the id of one team.
+    const QString &teamFilterID() const { return m_criteria.teamFilterID; }
+    void setTeamFilterID(const QString &teamID);
+
+    // The user's tags, in saved order, and the tags of each project folder.
+    const QList<ProjectTag> &tags() const { return m_tags; }
+    const QHash<QString, QSet<QUuid>> &projectTagIDsByPath() const
+    {
+        return m_projectTagIDsByPath;
+    }
+    bool isTagSidebarVisible() const { return m_isTagSidebarVisible; }
+    const std::optional<QString> &tagErrorMessage() const { return m_tagErrorMessage; }
+
+    // Whether a full refresh builds projects from archived threads too.
+    bool includeArchived() const { return m_includeArchived; }
+    void setIncludeArchived(bool include);
+
+    // Every known project, latest activity first as the last refresh published them.
+    const QList<CodexProject> &projects() const { return m_projects; }
+    // `projects` after filter and sort, as card values; published only when they change.
+    const QList<ProjectCardSnapshot> &filteredProjects() const { return m_filteredProjects; }
+    // The part of `filteredProjects` on the current page; published only when it changes.
+    const QList<ProjectCardSnapshot> &pagedProjects() const { return m_pagedProjects; }
+    // Counted from 1.
+    qint64 currentPage() const { return m_currentPage; }
+    const QHash<QString, ProjectGitStatus> &projectGitStatuses() const
+    {
+        return m_projectGitStatuses;
+    }
+    // A full refresh runs while no project is known yet.
+    bool isLoading() const { return m_isLoading; }
+    // Rollout files remain to be indexed for token usage.
+    bool isIndexingTokenUsage() const { return m_isIndexingTokenUsage; }
+    const TokenUsageSnapshot &tokenUsageSnapshot() const { return m_tokenUsageSnapshot; }
+    // When the last full refresh finished.
+    const std::optional<Timestamp> &lastRefreshedAt() const { return m_lastRefreshedAt; }
+    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    const std::optional<QString> &statusMessage() const { return m_statusMessage; }
+    void setStatusMessage(const std::optional<QString> &message);
+    // The path of the selected project, kept valid by every full refresh.
+    const std::optional<QString> &selectedProjectID() const { return m_selectedProjectID; }
+    void setSelectedProjectID(const std::optional<QString> &projectID);
+    // startMonitoring() has run.
+    bool isMonitoring() const { return m_isMonitoring; }
+
+    // Values derived from the fields on every read.
+    qint64 threadTotal() const;
+    qint64 processingProjectCount() const;
+    qint64 pinnedProjectCount() const;
+    qint64 notificationProjectCount() const;
+    // The index's global report; before the first pass has finished, its lifetime figure is
+    // Codex's own sum over the projects when that is positive.
+    TokenUsageReport globalTokenUsage() const;
+    std::optional<QString> selectedTagName() const;
+    qint64 totalPages() const;
+    // "0 projects" or "21-23 of 23".
+    QString paginationSummary() const;
+    // The project whose path is exactly `id`.
+    std::optional<CodexProject> project(const QString &id) const;
+    // The index's report for exactly that path, or the empty report.
+    TokenUsageReport tokenUsage(const QString &projectPath) const;
+
+    // Recomputes `filteredProjects` and the page; `resetPage` returns to page 1, otherwise the
+    // current page is kept as far as it still exists.
+    void updateFilteredProjects(bool resetPage);
+    // Recomputes the current page and `pagedProjects` from `filteredProjects`.
+    void updatePagedProjects(bool resetPage);
+    void showPreviousPage();
+    void showNextPage();
+
+    // Starts the coordinator's work, once: the first full refresh, then the monitors of
+    // Codex's folder and of the project folders. Later calls only complete.
+    void startMonitoring(Completion done = {});
+    // The full refresh: Codex's threads, its global state and the project catalog, read in the
+    // background and published here, then a token-usage pass. A call while one runs is kept:
+    // one more refresh follows the running one, and `done` is called when that has ended.
+    void refresh(Completion done = {});
+    // Re-reads the processing state of the threads that can have changed (processing, managed
+    // or updated in the last ten minutes) and republishes the projects. A call while a refresh
+    // runs is kept and served by one more processing refresh afterwards.
+    void refreshProcessingStatus(Completion done = {});
+    // Re-reads the git status of the folder at `path` in the background, publishes it and
+    // stores it in the metadata cache. Without `force`, a status checked less than a minute
+    // ago is kept. A git that gives no answer keeps the previous status.
+    void refreshGitStatus(const QString &path, bool force, Completion done = {});
+
+    // Starts the Codex monitor once and decides which rollout files count.
+    void configureCodexMonitor();
+    // Watches the project folders that are or may be repositories, and indexes those
+    // without a git status in the background.
+    void configureRepositoryMonitor();
+    // The paths of `projects` whose folders exist, longest first (then in text order).
+    QStringList existingProjectPaths() const;
+    // Queues git-status refreshes (and then team rescans) of these projects.
+    void scheduleRepositoryRefresh(const QSet<QString> &paths);
+    // Queues every existing project folder for a git-status refresh.
+    void refreshAllRepositories();
+
+Q_SIGNALS:
+    // Follows every assignment of a published value.
+    void objectWillChange();
+
+private:
+    struct FullRefreshResult;
+    struct TokenUsagePassResult;
+
+    // Stores a published value and announces it.
+    template <typename T, typename Value>
+    void publish(T &field, Value &&value)
+    {
+        field = std::forward<Value>(value);
+        Q_EMIT objectWillChange();
+    }
+
+    void startFullRefresh();
+    void applyFullRefresh(FullRefreshResult result);
+    void loadCatalogFallback(const QString &error);
+    void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog);
+    void finishFullRefresh();
+    void selectExistingProject();
+    void updateTeamProjects(const QList<CodexProject> &projects);
+
+    void startProcessingRefresh();
+    void applyProcessingRefresh(const QSet<QString> &candidateIDs,
+                                const QSet<QString> &processingIDs);
+    void finishProcessingRefresh();
+
+    void refreshTokenUsage(const QList<CodexThread> &threads);
+    void startTokenUsagePass();
+    void finishTokenUsagePass(const TokenUsagePassResult &result);
+
+    void handleCodexEvents(const QList<FileSystemEvent> &events);
+    void runPendingCodexRefresh();
+
+    // Published values. The list controls but the page size are held as the criteria that
+    // the listing functions take.
+    ProjectListCriteria m_criteria;
+    ProjectPageSize m_pageSize = ProjectPageSize::ten;
+    QList<ProjectTag> m_tags;
+    QHash<QString, QSet<QUuid>> m_projectTagIDsByPath;
+    bool m_isTagSidebarVisible = false;
+    std::optional<QString> m_tagErrorMessage;
+    bool m_includeArchived = false;
+    QList<CodexProject> m_projects;
+    QList<ProjectCardSnapshot> m_filteredProjects;
+    QList<ProjectCardSnapshot> m_pagedProjects;
+    qint64 m_currentPage = 1;
+    QHash<QString, ProjectGitStatus> m_projectGitStatuses;
+    bool m_isLoading = false;
+    bool m_isIndexingTokenUsage = false;
+    TokenUsageSnapshot m_tokenUsageSnapshot;
+    std::optional<Timestamp> m_lastRefreshedAt;
+    std::optional<QString> m_errorMessage;
+    std::optional<QString> m_statusMessage;
+    std::optional<QString> m_selectedProjectID;
+
+    // The collaborators, fixed for the coordinator's life.
+    std::unique_ptr<CodexStore> m_store;
+    std::unique_ptr<CodexGlobalStateStore> m_globalStateStore;
+    std::unique_ptr<ProjectRepositoryStore> m_repositoryStore;
+    ProjectMetadataCache &m_metadataCache;
+    std::unique_ptr<ProjectCatalogStore> m_projectCatalogStore;
+    TeamWorkspaceService &m_teamService;
+    std::unique_ptr<ProjectTagStore> m_projectTagStore;
+    std::unique_ptr<TokenUsageStore> m_tokenUsageStore;
+
+    // The full refresh: running, and the calls that came while it ran (one more run).
+    bool m_refreshInProgress = false;
+    bool m_refreshSetLoading = false;
+    QList<Completion> m_refreshCompletions;
+    bool m_refreshRequestedAgain = false;
+    QList<Completion> m_followingRefreshCompletions;
+
+    // The processing refresh, likewise; requests during a full refresh wait for its end.
+    bool m_isRefreshingProcessing = false;
+    QList<Completion> m_processingCompletions;
+    bool m_processingRequestedAgain = false;
+    QList<Completion> m_followingProcessingCompletions;
+
+    // Only the latest hand-over of projects to the team workspace is delivered.
+    quint64 m_teamProjectUpdateGeneration = 0;
+
+    // Token usage: one pass at a time; a request during a pass asks for one more with the
+    // newest threads, and passes follow each other while rollout files remain unindexed.
+    QList<CodexThread> m_tokenUsageThreads;
+    bool m_tokenUsagePassRunning = false;
+    bool m_tokenUsageRequested = false;
+    QTimer *m_tokenUsagePassTimer = nullptr;
+
+    // The Codex monitor and its debounce.
+    std::unique_ptr<FileSystemEventMonitor> m_codexEventMonitor;
+    QSet<QString> m_monitoredRolloutPaths;
+    bool m_pendingCodexFullRefresh = false;
+    bool m_pendingCodexProcessingRefresh = false;
+    QTimer *m_codexRefreshTimer = nullptr;
+
+    // The debounce of the team workspace's changes.
+    QTimer *m_teamChangeTimer = nullptr;
+    bool m_isMonitoring = false;
+
+    // The repository monitor, the collected git refreshes and the first index.
+    std::unique_ptr<RepositoryRefreshScheduler> m_repositories;
+
+    // Last: destroyed first, after the destructor has waited for the jobs.
+    BackgroundJobGroup m_jobs{this};
+};
+
+} // namespace tolvaran
