@@ -1,11 +1,27 @@
-// Times the card side of a browser render on a page of 2,000 projects (page size "All"):
-// building the page's card models, deciding what changed, and handing the result to the card
-// grid, painted. First a render that replaces the whole page (a new order), then a render
-// in which one visible project's git status changed (one card reloaded), and one in which
-// nothing changed. Run offscreen unless a platform is named in the environment.
+// Times the browser's render over a coordinator that lists 2,000 projects on one page (page
+// size "All"), in a 1280 by 900 window: the render that fills the grid, one that replaces it
+// (a new sort order), one in which a single card changed (the selection moved to a project
+// from none), and one in which no card changed. Each is timed from the change to the end of
+// the render, and to the end of the painting that follows. Then scrolling the page a screen
+// at a time. Offscreen unless the environment names a platform.
+#include "app/CardModelBuilder.h"
 #include "app/CardReconciliation.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
+#include "app/TolvaranViewController.h"
+#include "coordinator/ProjectListViewModel.h"
+#include "data/CodexGlobalStateStore.h"
+#include "data/CodexStore.h"
+#include "data/NullTeamWorkspace.h"
+#include "data/ProjectCatalogStore.h"
+#include "data/ProjectMetadataCache.h"
+#include "data/ProjectRepositoryStore.h"
+#include "data/ProjectTagStore.h"
+#include "data/TokenUsageStore.h"
+#include "platform/KeyValueStore.h"
+#include "support/FakeCodexHome.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,96 +29,118 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 using namespace tolvaran;
+using namespace tolvaran::fixtures;
+using namespace std::chrono_literals;
 
 namespace {
 
 constexpr int projectCount = 2000;
 constexpr int runs = 7;
 
-// Pages of generated projects that look like a real list: branches, unread and processing
-// chats, weekly usage, a behind repository now and then, tags.
-QList<BrowserCardModel> generatedPage()
+struct Timing
 {
-    const Timestamp now = Timestamp::now();
-    const QList<ProjectTag> tags{{QUuid::createUuid(), QStringLiteral("Client")},
-                                 {QUuid::createUuid(), QStringLiteral("Internal")}};
-    QList<BrowserCardModel> page;
-    page.reserve(projectCount);
-    for (int i = 0; i < projectCount; ++i) {
-        BrowserCardModel model;
-        ProjectCardSnapshot &project = model.project;
-        project.path = QStringLiteral("/home/dev/src/project-%1").arg(i, 4, 10, QLatin1Char('0'));
-        project.id = project.path;
-        project.name = QStringLiteral("project-%1").arg(i);
-        project.lastUpdated = now.addingSeconds(-60.0 * i);
-        project.threadCount = 1 + i % 37;
-        project.isPinned = i % 11 == 0;
-        project.notificationCount = i % 5 == 0 ? 2 : 0;
-        project.processingCount = i % 13 == 0 ? 1 : 0;
-        project.displayBranch = i % 3 == 0 ? QStringLiteral("main") : QStringLiteral("feature/x");
-        project.latestThreadID = QStringLiteral("thread-%1").arg(i);
-        model.gitStatus = ProjectGitStatus{true, project.displayBranch,
-                                           QStringLiteral("origin/main"), 0, i % 17 == 0 ? 2 : 0,
-                                           now};
-        model.assignedTags = i % 4 == 0 ? QList<ProjectTag>{tags[0]} : QList<ProjectTag>{};
-        model.availableTags = tags;
-        model.weeklyTokens = i % 2 == 0 ? 1000 * (i % 50) : 0;
-        model.weeklyShare = 0.002 * (i % 60);
-        model.canRename = true;
-        page.append(model);
-    }
-    return page;
-}
-
-double median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-double milliseconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// The render's card work: models in (copied, as a render builds them anew), reconciled with
-// what the grid shows, applied, and what changed painted.
-struct Browser
-{
-    ProjectCardGrid grid;
-    QHash<QString, BrowserCardModel> cardModels;
-    int configured = 0;
-
-    Browser()
-    {
-        grid.setItemProvider([this](ProjectCardView &card, const QString &id) {
-            card.configure(cardModels.value(id), {});
-        });
-        QObject::connect(&grid, &ProjectCardGrid::cardConfigured, [this] { ++configured; });
-        grid.resize(1280, 900);
-        grid.show();
-    }
-
-    void render(const QList<BrowserCardModel> &page)
-    {
-        const QList<BrowserCardModel> models = page; // the render builds its own values
-        CardReconciliation result =
-            CardReconciliation::reconcile(cardModels, grid.identifiers(), models);
-        cardModels = std::move(result.models);
-        if (result.replacesContents)
-            grid.replaceItems(result.identifiers);
-        else if (!result.reloadedIndexes.isEmpty())
-            grid.reloadItems(result.reloadedIndexes);
-        // Paints what the change left to paint, as the event loop would after the render.
-        QApplication::processEvents();
-    }
+    double render = 0.0;  // change to the end of the render
+    double painted = 0.0; // change to the end of the painting that follows
+    int configured = 0;   // cards the render configured
 };
+
+// A coordinator over a generated home with one chat per project, and the browser over it.
+struct World
+{
+    World()
+        : codex(home.filePath(QStringLiteral(".codex")))
+        , support(home.filePath(QStringLiteral("support")))
+        , defaults(home.filePath(QStringLiteral("defaults.conf")))
+        , cache(support)
+    {
+        FakeCodexGeneration generation;
+        generation.threadCount = projectCount;
+        generation.rolloutCount = 200;
+        generation.projectCount = projectCount;
+        generation.archivedEvery = 0;
+        codex.generate(generation);
+        codex.writeDatabase();
+        // No token index: its passes over the rollouts would run beside the renders.
+        model = std::make_unique<ProjectListViewModel>(
+            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
+            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
+            std::make_unique<ProjectRepositoryStore>(), cache,
+            std::make_unique<ProjectCatalogStore>(support),
+            std::make_unique<ProjectTagStore>(defaults),
+            std::make_unique<TokenUsageStore>(QString()));
+        const auto done = std::make_shared<bool>(false);
+        model->refresh([done] { *done = true; });
+        waitUntil([done] { return *done; }, 600s);
+
+        browser = std::make_unique<TolvaranViewController>(*model, [](const QString &) {});
+        QObject::connect(browser.get(), &TolvaranViewController::rendered,
+                         [this] { renderedAt = clock.nsecsElapsed(); });
+        QObject::connect(browser->collectionView(), &ProjectCardGrid::cardConfigured,
+                         [this] { ++configured; });
+        browser->resize(1280, 900);
+        browser->show();
+        settle();
+    }
+
+    ~World()
+    {
+        browser.reset();
+        model.reset(); // waits for its jobs, which use the cache
+    }
+
+    void settle() { processEventsFor(200ms); }
+
+    Timing time(const std::function<void()> &change)
+    {
+        settle();
+        configured = 0;
+        renderedAt = -1;
+        clock.start();
+        change();
+        while (renderedAt < 0)
+            QApplication::processEvents();
+        const qint64 rendered = renderedAt;
+        // What the render left to lay out and paint.
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return {double(rendered) / 1e6, double(clock.nsecsElapsed()) / 1e6, configured};
+    }
+
+    TemporaryHome home;
+    FakeCodexHome codex;
+    QString support;
+    KeyValueStore defaults;
+    ProjectMetadataCache cache;
+    NullTeamWorkspace team;
+    std::unique_ptr<ProjectListViewModel> model;
+    std::unique_ptr<TolvaranViewController> browser;
+    QElapsedTimer clock;
+    qint64 renderedAt = -1;
+    int configured = 0;
+};
+
+Timing median(std::vector<Timing> samples)
+{
+    std::sort(samples.begin(), samples.end(),
+              [](const Timing &a, const Timing &b) { return a.render < b.render; });
+    Timing result = samples[samples.size() / 2];
+    std::vector<double> painted;
+    for (const Timing &sample : samples)
+        painted.push_back(sample.painted);
+    std::sort(painted.begin(), painted.end());
+    result.painted = painted[painted.size() / 2];
+    return result;
+}
+
+void print(const char *what, const Timing &timing)
+{
+    std::printf("  %-34s %8.2f ms  %8.2f ms painted  (%d cards configured)\n", what,
+                timing.render, timing.painted, timing.configured);
+}
 
 } // namespace
 
@@ -112,41 +150,73 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    Browser browser;
-    const QList<BrowserCardModel> page = generatedPage();
-    QList<BrowserCardModel> reversed = page;
-    std::reverse(reversed.begin(), reversed.end());
-    browser.render(reversed); // warm up: icons, fonts, the card pool
+    World world;
+    ProjectListViewModel &model = *world.model;
+    const Timing fill = world.time([&] { model.setPageSize(ProjectPageSize::all); });
 
-    std::vector<double> replace, reloadOne, unchanged;
-    int replaceConfigured = 0, reloadConfigured = 0, unchangedConfigured = 0;
-    QList<BrowserCardModel> current = page;
+    std::vector<Timing> replace, oneCard, nothing;
     for (int run = 0; run < runs; ++run) {
-        browser.configured = 0;
-        current = run % 2 == 0 ? page : reversed;
-        replace.push_back(milliseconds([&] { browser.render(current); }));
-        replaceConfigured = browser.configured;
-
-        browser.configured = 0;
-        current[1].gitStatus->checkedAt = Timestamp::now(); // a visible card's git re-check
-        reloadOne.push_back(milliseconds([&] { browser.render(current); }));
-        reloadConfigured = browser.configured;
-
-        browser.configured = 0;
-        unchanged.push_back(milliseconds([&] { browser.render(current); }));
-        unchangedConfigured = browser.configured;
+        replace.push_back(world.time([&] {
+            model.setSortMode(run % 2 == 0 ? ProjectSortMode::name : ProjectSortMode::recent);
+        }));
+        model.setSelectedProjectID(std::nullopt);
+        world.settle();
+        oneCard.push_back(
+            world.time([&] { model.setSelectedProjectID(model.pagedProjects().at(1).id); }));
+        nothing.push_back(world.time([&] {
+            model.setStatusMessage(QStringLiteral("Run ") + QString::number(run));
+        }));
     }
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    std::printf("card render, page \"All\" of %d projects, grid 1280x900 (median of %d)\n",
-                projectCount, runs);
-    std::printf("  replace the page (new order):  %8.2f ms  (%d cards configured)\n",
-                median(replace), replaceConfigured);
-    std::printf("  one card's git status changed: %8.2f ms  (%d card configured)\n",
-                median(reloadOne), reloadConfigured);
-    std::printf("  nothing changed:               %8.2f ms  (%d cards configured)\n",
-                median(unchanged), unchangedConfigured);
-    std::printf("  card widgets in existence:     %8lld\n\n",
-                static_cast<long long>(browser.grid.findChildren<ProjectCardView *>().size()));
+    std::printf("browser render, page \"All\" of %lld projects, window 1280x900 (median of %d)\n",
+                static_cast<long long>(model.pagedProjects().size()), runs);
+    print("fill the grid (page size All):", fill);
+    print("replace the page (new order):", median(replace));
+    print("one card changed (selection):", median(oneCard));
+    print("nothing changed:", median(nothing));
+    std::vector<double> building, comparing;
+    for (int run = 0; run < runs; ++run) {
+        QList<BrowserCardModel> models;
+        QElapsedTimer timer;
+        timer.start();
+        models = pageCardModels(model, nullptr);
+        building.push_back(double(timer.nsecsElapsed()) / 1e6);
+        QHash<QString, BrowserCardModel> previous;
+        for (const BrowserCardModel &card : models)
+            previous.insert(card.project.id, card);
+        QStringList ids = previous.keys();
+        for (qsizetype i = 0; i < models.size(); ++i)
+            ids[i] = models[i].project.id;
+        timer.start();
+        CardReconciliation::reconcile(previous, ids, std::move(models));
+        comparing.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(building.begin(), building.end());
+    std::sort(comparing.begin(), comparing.end());
+    std::printf("  of which: building the page's card models %.2f ms, comparing them %.2f ms\n",
+                building[building.size() / 2], comparing[comparing.size() / 2]);
+    // Scrolling the full page a screen at a time: only the rows coming into view are
+    // configured, from the cards that left it.
+    ProjectCardGrid *grid = world.browser->collectionView();
+    world.settle();
+    std::vector<double> scrolling;
+    int scrolledConfigured = 0;
+    for (int step = 1; step <= 40; ++step) {
+        world.configured = 0;
+        QElapsedTimer timer;
+        timer.start();
+        grid->setScrollOffset(step * grid->viewport()->height());
+        QApplication::processEvents();
+        scrolling.push_back(double(timer.nsecsElapsed()) / 1e6);
+        scrolledConfigured += world.configured;
+    }
+    std::sort(scrolling.begin(), scrolling.end());
+    std::printf("  %-34s %8.2f ms painted, median of 40 (%.1f cards configured each)\n",
+                "scroll down by one screen:", scrolling[scrolling.size() / 2],
+                double(scrolledConfigured) / 40.0);
+
+    std::printf("  card widgets in existence: %lld\n\n",
+                static_cast<long long>(
+                    world.browser->findChildren<ProjectCardView *>().size()));
     return 0;
 }

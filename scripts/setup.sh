@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ ccache pkg-config git ca-certificates
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-websockets-dev qt6-charts-dev
-  qt6-httpserver-dev libqt6opengl6-dev libgl-dev libvulkan-dev
+  qt6-httpserver-dev libqt6opengl6-dev libgl-dev libvulkan-dev libqt6svg6
   libsqlite3-dev sqlite3
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libgtest-dev libgmock-dev

@@ -4,14 +4,14 @@ namespace tolvaran {
 
 CardReconciliation CardReconciliation::reconcile(
     const QHash<QString, BrowserCardModel> &previousModels,
-    const QStringList &displayedIdentifiers, const QList<BrowserCardModel> &pageModels)
+    const QStringList &displayedIdentifiers, QList<BrowserCardModel> pageModels)
 {
     CardReconciliation result;
     result.models.reserve(pageModels.size());
     result.identifiers.reserve(pageModels.size());
-    for (const BrowserCardModel &model : pageModels) {
-        result.models.insert(model.project.id, model);
+    for (BrowserCardModel &model : pageModels) {
         result.identifiers.append(model.project.id);
+        result.models.insert(model.project.id, std::move(model));
     }
     if (result.identifiers != displayedIdentifiers) {
         result.replacesContents = true;

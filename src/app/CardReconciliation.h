@@ -23,9 +23,11 @@ struct CardReconciliation
     // Compares `pageModels` (in display order) with the `previousModels` the cards were last
     // configured with and the `displayedIdentifiers` the grid holds. An id counts as changed
     // when it is in only one of the two model maps or its models differ.
+    // The page's models are moved into the result, not copied: a page of thousands of cards
+    // is rebuilt on every render.
     static CardReconciliation reconcile(const QHash<QString, BrowserCardModel> &previousModels,
                                         const QStringList &displayedIdentifiers,
-                                        const QList<BrowserCardModel> &pageModels);
+                                        QList<BrowserCardModel> pageModels);
 };
 
 } // namespace tolvaran

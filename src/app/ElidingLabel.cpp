@@ -1,16 +1,14 @@
 #include "app/ElidingLabel.h"
 
-#include <QEvent>
 #include <QFontMetrics>
-#include <QPainter>
 
 namespace tolvaran {
 
-ElidingLabel::ElidingLabel(Qt::TextElideMode mode, QWidget *parent)
-    : QWidget(parent)
-    , m_mode(mode)
+ElidingLabel::ElidingLabel(QWidget *parent)
+    : QLabel(parent)
 {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
 void ElidingLabel::setText(const QString &text)
@@ -18,52 +16,45 @@ void ElidingLabel::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    setToolTip(QString());
+    updateShownText();
     updateGeometry();
-    update();
 }
 
-void ElidingLabel::setTextColor(const std::optional<QColor> &color)
+void ElidingLabel::setMaximumLineCount(int count)
 {
-    if (color == m_color)
-        return;
-    m_color = color;
-    update();
+    m_maximumLineCount = std::max(1, count);
+    updateShownText();
 }
 
-QColor ElidingLabel::textColor() const
+void ElidingLabel::setElideMode(Qt::TextElideMode mode)
 {
-    return m_color.value_or(palette().color(QPalette::WindowText));
-}
-
-QSize ElidingLabel::sizeHint() const
-{
-    const QFontMetrics metrics(font());
-    return QSize(metrics.horizontalAdvance(m_text) + 1, metrics.height());
+    m_elideMode = mode;
+    updateShownText();
 }
 
 QSize ElidingLabel::minimumSizeHint() const
 {
-    const QFontMetrics metrics(font());
-    return QSize(metrics.horizontalAdvance(QStringLiteral("...")) + 1, metrics.height());
+    // Any width will do: the text is cut to fit.
+    return QSize(0, QLabel::minimumSizeHint().height());
 }
 
-void ElidingLabel::paintEvent(QPaintEvent *)
+void ElidingLabel::resizeEvent(QResizeEvent *event)
 {
-    QPainter painter(this);
-    painter.setPen(textColor());
-    const QFontMetrics metrics(font());
-    // Line breaks in outside text would otherwise be drawn as nothing at all.
-    QString line = m_text;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     metrics.elidedText(line, m_mode, width()));
+    QLabel::resizeEvent(event);
+    updateShownText();
 }
 
-void ElidingLabel::changeEvent(QEvent *event)
+void ElidingLabel::updateShownText()
 {
-    if (event->type() == QEvent::FontChange)
-        updateGeometry();
-    QWidget::changeEvent(event);
+    const QFontMetrics metrics(font());
+    const int available = std::max(0, contentsRect().width());
+    QStringList lines = m_text.split(QLatin1Char('\n'));
+    if (lines.size() > m_maximumLineCount)
+        lines.resize(m_maximumLineCount);
+    for (QString &line : lines)
+        line = metrics.elidedText(line, m_elideMode, available);
+    QLabel::setText(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace tolvaran

@@ -1,40 +1,37 @@
 #pragma once
 
-#include <QColor>
-#include <QString>
-#include <QWidget>
-
-#include <optional>
+#include <QLabel>
 
 namespace tolvaran {
 
-// A one-line label that shortens its text with an ellipsis to fit its width (QLabel clips
-// instead). The text is always plain text. Its colour is the palette's window text unless
-// one is set.
-class ElidingLabel final : public QWidget
+// A plain-text label that cuts each of its lines with an ellipsis (at the tail unless told
+// otherwise) when the line is wider than the label: QLabel itself only clips. text() is the
+// whole text.
+class ElidingLabel final : public QLabel
 {
     Q_OBJECT
 
 public:
-    explicit ElidingLabel(Qt::TextElideMode mode = Qt::ElideRight, QWidget *parent = nullptr);
+    explicit ElidingLabel(QWidget *parent = nullptr);
 
-    const QString &text() const { return m_text; }
+    QString text() const { return m_text; }
     void setText(const QString &text);
-    // The colour of the text; none for the palette's window text.
-    void setTextColor(const std::optional<QColor> &color);
-    QColor textColor() const;
+    // At most this many lines are shown; further lines are dropped.
+    void setMaximumLineCount(int count);
+    // Where a line too long for the label is cut.
+    void setElideMode(Qt::TextElideMode mode);
 
-    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void updateShownText();
+
     QString m_text;
-    Qt::TextElideMode m_mode;
-    std::optional<QColor> m_color;
+    int m_maximumLineCount = 1;
+    Qt::TextElideMode m_elideMode = Qt::ElideRight;
 };
 
 } // namespace tolvaran

@@ -1,11 +1,13 @@
 #include "app/ProjectCardView.h"
 
+#include "app/BrowserStyle.h"
+#include "app/ClosureButton.h"
 #include "app/ElidingLabel.h"
 #include "app/PlainText.h"
 #include "app/RecentChatMenuFactory.h"
-#include "app/RelativeDateText.h"
-#include "app/SymbolIcons.h"
+#include "app/SymbolIconTable.h"
 #include "app/SystemColors.h"
+#include "platform/RelativeDateFormatter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QToolButton>
@@ -41,13 +44,10 @@ const QString renameInformativeText = QStringLiteral(
 const QString renameBlockedText =
     QStringLiteral(" Codex is currently working. Finish all active tasks before renaming.");
 
-QFont cardFont(int pixelSize, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
+using BrowserStyle::secondaryLabelColor;
+using BrowserStyle::setTextColor;
+using BrowserStyle::systemFont;
+using BrowserStyle::tertiaryLabelColor;
 
 QFont monospacedFont(int pixelSize)
 {
@@ -56,33 +56,29 @@ QFont monospacedFont(int pixelSize)
     return font;
 }
 
-QToolButton *symbolButton(const QString &symbol, const QString &help, const QString &name,
-                          QWidget *parent)
+ClosureButton *symbolButton(const QString &symbol, const QString &help, const QString &name,
+                            QWidget *parent)
 {
-    auto *button = new QToolButton(parent);
+    ClosureButton *button = ClosureButton::symbol(symbol, help, parent);
     button->setObjectName(name);
-    button->setIcon(cardSymbolIcon(symbol));
-    button->setToolTip(help);
-    button->setAccessibleName(help);
-    button->setAutoRaise(true);
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
 ElidingLabel *label(Qt::TextElideMode mode, const QFont &font, const QString &name,
                     QWidget *parent)
 {
-    auto *result = new ElidingLabel(mode, parent);
+    auto *result = new ElidingLabel(parent);
+    result->setElideMode(mode);
     result->setObjectName(name);
     result->setFont(font);
     return result;
 }
 
-void setTextColor(QWidget *widget, const QColor &color)
+// Text colour of a label or a borderless button.
+void setForeground(QWidget *widget, const QColor &color)
 {
+    setTextColor(widget, color);
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::ButtonText, color);
     widget->setPalette(palette);
 }
@@ -96,23 +92,21 @@ QLabel *statusLabel(const QString &name, const QString &text, const QFont &font,
     result->setText(text);
     result->setFont(font);
     result->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setTextColor(result, color);
+    setForeground(result, color);
     return result;
 }
 
-QToolButton *statusChip(const QString &name, const QString &text, const QString &symbol,
-                        const QColor &color)
+// A borderless button of the status strip: its count and an icon in one colour.
+ClosureButton *statusChip(const QString &name, const QString &text, const QString &symbol,
+                          const QColor &color, ClosureButton::Handler handler)
 {
-    auto *chip = new QToolButton;
+    auto *chip = new ClosureButton(text, tintedSymbolIcon(symbol, color), std::move(handler));
     chip->setObjectName(name);
     chip->setAutoRaise(true);
-    chip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    chip->setText(text);
-    chip->setIcon(tintedSymbolIcon(symbol, color));
     chip->setIconSize(QSize(12, 12));
-    chip->setFont(cardFont(11, QFont::Medium));
+    chip->setFont(systemFont(11, QFont::Medium));
     chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setTextColor(chip, color);
+    setForeground(chip, color);
     return chip;
 }
 
@@ -181,27 +175,27 @@ QHBoxLayout *row(int spacing, std::initializer_list<QWidget *> widgets,
 
 ProjectCardView::ProjectCardView(QWidget *parent)
     : QWidget(parent)
-    , m_nameLabel(label(Qt::ElideRight, cardFont(16, QFont::DemiBold), QStringLiteral("nameLabel"),
+    , m_nameLabel(label(Qt::ElideRight, systemFont(16, QFont::DemiBold), QStringLiteral("nameLabel"),
                         this))
     , m_renameButton(symbolButton(QStringLiteral("pencil"),
                                   QStringLiteral("Rename project in Tolvaran and Codex"),
                                   QStringLiteral("renameButton"), this))
-    , m_pathLabel(label(Qt::ElideMiddle, cardFont(10), QStringLiteral("pathLabel"), this))
+    , m_pathLabel(label(Qt::ElideMiddle, systemFont(10), QStringLiteral("pathLabel"), this))
     , m_tagButton(symbolButton(QStringLiteral("tag"), QStringLiteral("Assign tags"),
                                QStringLiteral("tagButton"), this))
-    , m_detailsButton(new QPushButton(cardSymbolIcon(QStringLiteral("arrow.up.right.square")),
+    , m_detailsButton(new QPushButton(symbolIcon(QStringLiteral("arrow.up.right.square")),
                                       QStringLiteral("Details"), this))
     , m_pinButton(symbolButton(QStringLiteral("star"), QStringLiteral("Pin project"),
                                QStringLiteral("pinButton"), this))
     , m_statusStack(new QWidget(this))
     , m_statusLayout(new QHBoxLayout(m_statusStack))
-    , m_metricsLabel(label(Qt::ElideRight, cardFont(11), QStringLiteral("metricsLabel"), this))
-    , m_workLabel(label(Qt::ElideRight, cardFont(11, QFont::Medium), QStringLiteral("workLabel"),
+    , m_metricsLabel(label(Qt::ElideRight, systemFont(11), QStringLiteral("metricsLabel"), this))
+    , m_workLabel(label(Qt::ElideRight, systemFont(11, QFont::Medium), QStringLiteral("workLabel"),
                         this))
     , m_filesLabel(label(Qt::ElideMiddle, monospacedFont(9), QStringLiteral("filesLabel"), this))
     , m_lastChatControl(new QWidget(this))
-    , m_lastChatSegment(new QToolButton(m_lastChatControl))
-    , m_recentChatsSegment(new QToolButton(m_lastChatControl))
+    , m_lastChatSegment(new ClosureButton(m_lastChatControl))
+    , m_recentChatsSegment(new ClosureButton(m_lastChatControl))
     , m_finderButton(symbolButton(QStringLiteral("folder"),
                                   QStringLiteral("Reveal project in Finder"),
                                   QStringLiteral("finderButton"), this))
@@ -221,9 +215,9 @@ ProjectCardView::ProjectCardView(QWidget *parent)
 void ProjectCardView::build()
 {
     const QPalette &colors = palette();
-    setTextColor(m_pathLabel, SystemColors::secondaryLabel(colors));
-    setTextColor(m_metricsLabel, SystemColors::secondaryLabel(colors));
-    setTextColor(m_filesLabel, SystemColors::tertiaryLabel(colors));
+    setTextColor(m_pathLabel, secondaryLabelColor(colors));
+    setTextColor(m_metricsLabel, secondaryLabelColor(colors));
+    setTextColor(m_filesLabel, tertiaryLabelColor(colors));
     m_metricsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     // The name hugs its text so the rename button follows it, and gives way when it is long.
     m_nameLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -235,20 +229,20 @@ void ProjectCardView::build()
     m_renameButton->setIconSize(QSize(14, 14));
     m_tagButton->setFixedSize(24, 24);
     m_pinButton->setFixedSize(24, 24);
-    for (QToolButton *button : {m_finderButton, m_terminalButton}) {
+    for (ClosureButton *button : {m_finderButton, m_terminalButton}) {
         button->setAutoRaise(false); // bordered, unlike the symbol buttons of the header
         button->setFixedSize(28, 24);
     }
-    m_detailsButton->setFont(cardFont(11));
+    m_detailsButton->setFont(systemFont(11));
     m_detailsButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     m_lastChatSegment->setText(QStringLiteral("Last Chat"));
     m_lastChatSegment->setIcon(
-        cardSymbolIcon(QStringLiteral("bubble.left.and.text.bubble.right")));
+        symbolIcon(QStringLiteral("bubble.left.and.text.bubble.right")));
     m_lastChatSegment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_lastChatSegment->setFont(cardFont(11));
+    m_lastChatSegment->setFont(systemFont(11));
     m_lastChatSegment->setFixedWidth(lastChatSegmentWidth);
-    m_recentChatsSegment->setIcon(cardSymbolIcon(QStringLiteral("chevron.down")));
+    m_recentChatsSegment->setIcon(symbolIcon(QStringLiteral("chevron.down")));
     m_recentChatsSegment->setAccessibleName(QStringLiteral("Show recent chats"));
     m_recentChatsSegment->setFixedWidth(recentChatsSegmentWidth);
     auto *segments = new QHBoxLayout(m_lastChatControl);
@@ -311,26 +305,24 @@ void ProjectCardView::build()
     lower->addWidget(separator);
     lower->addLayout(row(6, {m_lastChatControl, nullptr, m_detailsButton}));
 
-    auto *card = new QVBoxLayout(this);
-    card->setContentsMargins(sideMargin, verticalMargin, sideMargin, verticalMargin);
-    card->setSpacing(8);
-    card->addLayout(upper);
-    card->addStretch(1);
-    card->addLayout(lower);
+    auto *blocks = new QVBoxLayout(this);
+    blocks->setContentsMargins(sideMargin, verticalMargin, sideMargin, verticalMargin);
+    blocks->setSpacing(8);
+    blocks->addLayout(upper);
+    blocks->addStretch(1);
+    blocks->addLayout(lower);
 
     connect(m_detailsButton, &QPushButton::clicked, this,
             [this] { call(&ProjectCardActions::openDetails); });
-    connect(m_renameButton, &QToolButton::clicked, this, [this] { promptToRenameProject(); });
-    connect(m_tagButton, &QToolButton::clicked, this, [this] { showTagMenu(); });
-    connect(m_pinButton, &QToolButton::clicked, this,
-            [this] { call(&ProjectCardActions::togglePin); });
-    connect(m_finderButton, &QToolButton::clicked, this,
-            [this] { call(&ProjectCardActions::finder); });
-    connect(m_terminalButton, &QToolButton::clicked, this,
-            [this] { call(&ProjectCardActions::terminal); });
-    connect(m_lastChatSegment, &QToolButton::clicked, this, [this] { lastChatSegmentChanged(0); });
-    connect(m_recentChatsSegment, &QToolButton::clicked, this,
-            [this] { lastChatSegmentChanged(1); });
+    m_renameButton->setHandler(weakly([](ProjectCardView &card) { card.promptToRenameProject(); }));
+    m_tagButton->setHandler(weakly([](ProjectCardView &card) { card.showTagMenu(); }));
+    m_pinButton->setHandler(actionHandler(&ProjectCardActions::togglePin));
+    m_finderButton->setHandler(actionHandler(&ProjectCardActions::finder));
+    m_terminalButton->setHandler(actionHandler(&ProjectCardActions::terminal));
+    m_lastChatSegment->setHandler(
+        weakly([](ProjectCardView &card) { card.lastChatSegmentChanged(0); }));
+    m_recentChatsSegment->setHandler(
+        weakly([](ProjectCardView &card) { card.lastChatSegmentChanged(1); }));
 
     m_frame = {SystemColors::controlBackground(colors), SystemColors::separator(colors), 0.5};
 }
@@ -357,7 +349,7 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
             plainToolTip(QStringLiteral("Tags: ") + names.join(QStringLiteral(", "))));
     } else {
         m_tagButton->setIcon(
-            tintedSymbolIcon(QStringLiteral("tag"), SystemColors::secondaryLabel(colors)));
+            tintedSymbolIcon(QStringLiteral("tag"), secondaryLabelColor(colors)));
         m_tagButton->setToolTip(QStringLiteral("Assign tags"));
     }
     if (project.isPinned) {
@@ -366,13 +358,13 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
         m_pinButton->setToolTip(QStringLiteral("Unpin project"));
     } else {
         m_pinButton->setIcon(
-            tintedSymbolIcon(QStringLiteral("star"), SystemColors::secondaryLabel(colors)));
+            tintedSymbolIcon(QStringLiteral("star"), secondaryLabelColor(colors)));
         m_pinButton->setToolTip(QStringLiteral("Pin project"));
     }
     m_recentChatsSegment->setEnabled(true);
 
     QString metrics = QString::number(project.threadCount) + QStringLiteral(" chats  |  ")
-                      + cardRelativeDateText(project.lastUpdated, Timestamp::now());
+                      + relativeDateText(project.lastUpdated, Timestamp::now());
     if (project.isPinned)
         metrics += QStringLiteral("  |  Pinned");
     m_metricsLabel->setText(metrics);
@@ -400,29 +392,22 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
     const auto add = [this](QWidget *widget) { m_statusLayout->addWidget(widget); };
 
     if (project.notificationCount >= 1) {
-        QToolButton *chip = statusChip(QStringLiteral("unreadChip"),
-                                       QString::number(project.notificationCount)
-                                           + QStringLiteral(" unread"),
-                                       QStringLiteral("bell.fill"), SystemColors::red());
-        connect(chip, &QToolButton::clicked, this,
-                [this] { call(&ProjectCardActions::openUnread); });
-        add(chip);
+        add(statusChip(QStringLiteral("unreadChip"),
+                       QString::number(project.notificationCount) + QStringLiteral(" unread"),
+                       QStringLiteral("bell.fill"), SystemColors::red(),
+                       actionHandler(&ProjectCardActions::openUnread)));
     }
     for (const QString &team : model.teamNames.mid(0, shownTeamNameLimit)) {
         QLabel *name = statusLabel(QStringLiteral("teamNameLabel"), team,
-                                   cardFont(10, QFont::DemiBold), SystemColors::accent(colors));
+                                   systemFont(10, QFont::DemiBold), SystemColors::accent(colors));
         name->setToolTip(plainToolTip(QStringLiteral("Shared through ") + team));
         add(name);
     }
     if (project.processingCount >= 1) {
-        QToolButton *chip = statusChip(QStringLiteral("processingChip"),
-                                       QString::number(project.processingCount)
-                                           + QStringLiteral(" processing"),
-                                       QStringLiteral("gearshape.2.fill"),
-                                       SystemColors::accent(colors));
-        connect(chip, &QToolButton::clicked, this,
-                [this] { call(&ProjectCardActions::openProcessing); });
-        add(chip);
+        add(statusChip(QStringLiteral("processingChip"),
+                       QString::number(project.processingCount) + QStringLiteral(" processing"),
+                       QStringLiteral("gearshape.2.fill"), SystemColors::accent(colors),
+                       actionHandler(&ProjectCardActions::openProcessing)));
     }
     if (model.weeklyTokens >= 1) {
         const QString share = formatPercent(model.weeklyShare);
@@ -431,7 +416,7 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
                                                                        : SystemColors::purple();
         QLabel *badge =
             statusLabel(QStringLiteral("weeklyBadge"), QStringLiteral("Week  ") + share,
-                        cardFont(10, QFont::DemiBold), color);
+                        systemFont(10, QFont::DemiBold), color);
         const QColor fill = SystemColors::withAlpha(color, 0.11);
         badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background-color: rgba(%2, %3, "
                                             "%4, %5); border-radius: 4px; padding: 1px 4px; }")
@@ -448,7 +433,7 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         const TeamConflictLevel level = model.teamSummary->conflictLevel();
         QLabel *overlap = statusLabel(QStringLiteral("teamOverlapLabel"),
                                       overlapText(*model.teamSummary),
-                                      cardFont(10, QFont::DemiBold), overlapColor(level));
+                                      systemFont(10, QFont::DemiBold), overlapColor(level));
         overlap->setToolTip(
             plainToolTip(QStringLiteral("Team activity from ") + model.teamSummary->peerNames()));
         add(overlap);
@@ -457,18 +442,18 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         const QString count = QString::number(model.gitStatus->behindCount);
         QLabel *behind = statusLabel(QStringLiteral("behindLabel"),
                                      QStringLiteral("!  Behind ") + count,
-                                     cardFont(11, QFont::Bold), SystemColors::red());
+                                     systemFont(11, QFont::Bold), SystemColors::red());
         if (model.gitStatus->upstream)
             behind->setToolTip(plainToolTip(QStringLiteral("Behind ") + *model.gitStatus->upstream
                                             + QStringLiteral(" by ") + count));
         add(behind);
     } else if (project.displayBranch) {
         add(statusLabel(QStringLiteral("branchLabel"), *project.displayBranch, monospacedFont(10),
-                        SystemColors::secondaryLabel(colors)));
+                        secondaryLabelColor(colors)));
     }
     if (m_statusLayout->isEmpty()) {
-        add(statusLabel(QStringLiteral("readyLabel"), QStringLiteral("Ready"), cardFont(10),
-                        SystemColors::tertiaryLabel(colors)));
+        add(statusLabel(QStringLiteral("readyLabel"), QStringLiteral("Ready"), systemFont(10),
+                        tertiaryLabelColor(colors)));
     }
     m_statusLayout->addStretch(1);
 }
@@ -492,7 +477,7 @@ void ProjectCardView::configureWork(const BrowserCardModel &model)
         state = &*model.localActivity;
     } else {
         m_workLabel->setText(QStringLiteral("No shared work activity"));
-        m_workLabel->setTextColor(SystemColors::tertiaryLabel(colors));
+        setTextColor(m_workLabel, tertiaryLabelColor(colors));
         m_filesLabel->setText(QString());
         m_filesLabel->setToolTip(QString());
         return;
@@ -502,7 +487,7 @@ void ProjectCardView::configureWork(const BrowserCardModel &model)
                          + state->workSummary.value_or(QStringLiteral("Codex summary pending")));
     // The local line is told apart by where it comes from, not by its text: a teammate whose
     // name begins with "You" is still a teammate.
-    m_workLabel->setTextColor(peer ? SystemColors::label(colors) : SystemColors::accent(colors));
+    setTextColor(m_workLabel, peer ? SystemColors::label(colors) : SystemColors::accent(colors));
 
     const QStringList &files = state->changedFiles;
     if (files.isEmpty()) {
@@ -538,6 +523,21 @@ void ProjectCardView::configureAppearance(const BrowserCardModel &model)
         m_frame = {SystemColors::controlBackground(colors), SystemColors::accent(colors), 1.2};
     else
         m_frame = {SystemColors::controlBackground(colors), SystemColors::separator(colors), 0.5};
+}
+
+ClosureButton::Handler
+ProjectCardView::weakly(const std::function<void(ProjectCardView &)> &gesture)
+{
+    return [card = QPointer(this), gesture] {
+        if (card)
+            gesture(*card);
+    };
+}
+
+ClosureButton::Handler
+ProjectCardView::actionHandler(std::function<void()> ProjectCardActions::*member)
+{
+    return weakly([member](ProjectCardView &card) { card.call(member); });
 }
 
 void ProjectCardView::call(std::function<void()> ProjectCardActions::*member) const
@@ -579,7 +579,7 @@ void ProjectCardView::promptToRenameProject()
     dialog->setWindowTitle(QStringLiteral("Rename Project"));
     auto *message = new QLabel(QStringLiteral("Rename Project"), dialog);
     message->setObjectName(QStringLiteral("messageText"));
-    message->setFont(cardFont(13, QFont::Bold));
+    message->setFont(systemFont(13, QFont::Bold));
     auto *informative = new QLabel(dialog);
     informative->setObjectName(QStringLiteral("informativeText"));
     informative->setTextFormat(Qt::PlainText);

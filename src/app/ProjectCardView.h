@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BrowserCardModel.h"
+#include "app/ClosureButton.h"
 #include "app/ProjectCardActions.h"
 
 #include <QColor>
@@ -8,10 +9,8 @@
 
 #include <optional>
 
-class QAction;
 class QHBoxLayout;
 class QPushButton;
-class QToolButton;
 
 namespace tolvaran {
 
@@ -68,24 +67,28 @@ private:
     void rebuildStatus(const BrowserCardModel &model);
     void configureWork(const BrowserCardModel &model);
     void configureAppearance(const BrowserCardModel &model);
+    // A button handler that runs `gesture` on the card while the card exists.
+    ClosureButton::Handler weakly(const std::function<void(ProjectCardView &)> &gesture);
+    // A button handler that calls one of the stored actions.
+    ClosureButton::Handler actionHandler(std::function<void()> ProjectCardActions::*member);
     void call(std::function<void()> ProjectCardActions::*member) const;
 
     ElidingLabel *m_nameLabel;
-    QToolButton *m_renameButton;
+    ClosureButton *m_renameButton;
     ElidingLabel *m_pathLabel;
-    QToolButton *m_tagButton;
+    ClosureButton *m_tagButton;
     QPushButton *m_detailsButton;
-    QToolButton *m_pinButton;
+    ClosureButton *m_pinButton;
     QWidget *m_statusStack;
     QHBoxLayout *m_statusLayout;
     ElidingLabel *m_metricsLabel;
     ElidingLabel *m_workLabel;
     ElidingLabel *m_filesLabel;
     QWidget *m_lastChatControl;
-    QToolButton *m_lastChatSegment;
-    QToolButton *m_recentChatsSegment;
-    QToolButton *m_finderButton;
-    QToolButton *m_terminalButton;
+    ClosureButton *m_lastChatSegment;
+    ClosureButton *m_recentChatsSegment;
+    ClosureButton *m_finderButton;
+    ClosureButton *m_terminalButton;
     std::optional<BrowserCardModel> m_model;
     std::optional<ProjectCardActions> m_actions;
     FrameAppearance m_frame;

@@ -1,9 +1,9 @@
 #include "app/RecentChatMenuFactory.h"
 
 #include "app/PlainText.h"
-#include "app/RelativeDateText.h"
-#include "app/SymbolIcons.h"
+#include "app/SymbolIconTable.h"
 #include "platform/Graphemes.h"
+#include "platform/RelativeDateFormatter.h"
 
 #include <QAction>
 #include <QMenu>
@@ -29,7 +29,7 @@ QMenu *make(const QList<RecentChatMenuItem> &chats, const std::function<void()> 
     auto *menu = new QMenu(parent);
     menu->setToolTipsVisible(true);
     QAction *newChatItem =
-        menu->addAction(cardSymbolIcon(QStringLiteral("plus")), QStringLiteral("New Chat"));
+        menu->addAction(symbolIcon(QStringLiteral("plus")), QStringLiteral("New Chat"));
     QObject::connect(newChatItem, &QAction::triggered, menu, [newChat] {
         if (newChat)
             newChat();
@@ -41,7 +41,7 @@ QMenu *make(const QList<RecentChatMenuItem> &chats, const std::function<void()> 
     const Timestamp now = Timestamp::now();
     for (const RecentChatMenuItem &chat : chats) {
         QAction *item =
-            menu->addAction(cardSymbolIcon(symbolFor(chat)), plainMenuText(title(chat, now)));
+            menu->addAction(symbolIcon(symbolFor(chat)), plainMenuText(title(chat, now)));
         item->setData(chat.id);
         item->setToolTip(plainToolTip(chat.preview.isEmpty() ? chat.title : chat.preview));
         QObject::connect(item, &QAction::triggered, menu, [openChat, id = chat.id] {
@@ -70,7 +70,7 @@ QString title(const RecentChatMenuItem &chat, Timestamp now)
         prefix = QStringLiteral("Processing  |  ");
     else if (chat.isUnread)
         prefix = QStringLiteral("Unread  |  ");
-    return prefix + text + QStringLiteral("  |  ") + cardRelativeDateText(chat.recencyAt, now);
+    return prefix + text + QStringLiteral("  |  ") + relativeDateText(chat.recencyAt, now);
 }
 
 } // namespace tolvaran::RecentChatMenuFactory

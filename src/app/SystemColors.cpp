@@ -18,16 +18,6 @@ QColor label(const QPalette &palette)
     return palette.color(QPalette::WindowText);
 }
 
-QColor secondaryLabel(const QPalette &palette)
-{
-    return withAlpha(label(palette), 0.62);
-}
-
-QColor tertiaryLabel(const QPalette &palette)
-{
-    return withAlpha(label(palette), 0.42);
-}
-
 QColor separator(const QPalette &palette)
 {
     return withAlpha(label(palette), 0.16);

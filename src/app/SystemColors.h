@@ -5,8 +5,9 @@
 
 namespace tolvaran {
 
-// The named colours of the browser, in one place. The fixed hues are the usual light-theme
-// system colours; the label, separator and accent colours follow the widget's palette.
+// The named colours of the cards beside BrowserStyle's label colours. The fixed hues are the
+// usual light-theme system colours; accent, label, separator and control background follow
+// the widget's palette.
 namespace SystemColors {
 
 QColor red();
@@ -17,12 +18,10 @@ QColor purple();
 
 QColor accent(const QPalette &palette);
 QColor label(const QPalette &palette);
-QColor secondaryLabel(const QPalette &palette);
-QColor tertiaryLabel(const QPalette &palette);
 QColor separator(const QPalette &palette);
 QColor controlBackground(const QPalette &palette);
 
-// `color` at the given opacity (0 to 1).
+// `color` at the given opacity (0 to 1) of its own.
 QColor withAlpha(QColor color, double alpha);
 
 } // namespace SystemColors

@@ -234,7 +234,7 @@ TEST(ProjectCardView, theWorkLineDescribesTheLeadingTeammateOrOurOwnSharing)
     ElidingLabel *files = label(card, "filesLabel");
     EXPECT_EQ(work->text(),
               QStringLiteral("Youssef (last synced): Reworking the launch checks"));
-    EXPECT_EQ(work->textColor(), SystemColors::label(card.palette()));
+    EXPECT_EQ(textColor(work), SystemColors::label(card.palette()));
     EXPECT_EQ(files->text(), QStringLiteral("src/a.cpp, src/b.cpp, src/c.cpp  +1"));
     EXPECT_EQ(files->toolTip(), QStringLiteral("src/a.cpp\nsrc/b.cpp\nsrc/c.cpp\nsrc/d.cpp"));
 
@@ -245,7 +245,7 @@ TEST(ProjectCardView, theWorkLineDescribesTheLeadingTeammateOrOurOwnSharing)
     model.localActivity = mine;
     card.configure(model, {});
     EXPECT_EQ(work->text(), QStringLiteral("You share: Codex summary pending"));
-    EXPECT_EQ(work->textColor(), SystemColors::accent(card.palette()));
+    EXPECT_EQ(textColor(work), SystemColors::accent(card.palette()));
     EXPECT_EQ(files->text(), QStringLiteral("No changed files yet"));
     EXPECT_EQ(files->toolTip(), QString());
 }

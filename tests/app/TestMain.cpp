@@ -1,12 +1,13 @@
-// The entry point of the widget tests: a QApplication (widgets need one), then GoogleTest.
-// Without a platform named in the environment (test discovery at build time runs the program
-// bare) the widgets draw offscreen, so the tests never need a display.
+// The widget tests' entry point: a QApplication (on the offscreen platform under CTest), then
+// GoogleTest. Defined here, it takes the place of the support library's QCoreApplication main.
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char *argv[])
 {
+    // Also when CTest lists the tests at build time, with no display and no environment of
+    // its own.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

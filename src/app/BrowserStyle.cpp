@@ -1,0 +1,58 @@
+#include "app/BrowserStyle.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace tolvaran::BrowserStyle {
+
+QFont systemFont(int pixelSize, QFont::Weight weight)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont monospacedDigitFont(int pixelSize, QFont::Weight weight)
+{
+    // The desktop's usual sans fonts (DejaVu, Cantarell, Noto) draw digits of one width
+    // already; Qt 6.4 cannot ask a font for tabular figures.
+    return systemFont(pixelSize, weight);
+}
+
+QColor secondaryLabelColor(const QPalette &palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.62f);
+    return color;
+}
+
+QColor tertiaryLabelColor(const QPalette &palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.42f);
+    return color;
+}
+
+QColor underPageBackgroundColor(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).darker(108);
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+void setBackgroundColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace tolvaran::BrowserStyle

@@ -1,0 +1,124 @@
+#include "app/ContentView.h"
+
+#include "app/ProjectDetailPlaceholder.h"
+#include "app/TolvaranViewController.h"
+#include "coordinator/ProjectListViewModel.h"
+
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace tolvaran {
+
+ContentView::ContentView(ProjectListViewModel &viewModel, QWidget *parent)
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_layout(new QVBoxLayout(this))
+{
+    setObjectName(QStringLiteral("contentView"));
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    // A project that vanishes from the coordinator closes its pane, and one that comes back
+    // opens it again; both are decided once per turn of the event loop.
+    connect(&m_viewModel, &ProjectListViewModel::objectWillChange, this,
+            &ContentView::scheduleContentChoice);
+    chooseContent();
+}
+
+void ContentView::openProject(const QString &projectID)
+{
+    m_detailedProjectID = projectID;
+    chooseContent();
+}
+
+void ContentView::closeProject()
+{
+    m_detailedProjectID.reset();
+    chooseContent();
+}
+
+TolvaranViewController *ContentView::browser() const
+{
+    return m_screen == Screen::browser ? qobject_cast<TolvaranViewController *>(m_content.data())
+                                       : nullptr;
+}
+
+void ContentView::scheduleContentChoice()
+{
+    if (m_contentChoiceScheduled)
+        return;
+    m_contentChoiceScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_contentChoiceScheduled = false;
+            chooseContent();
+        },
+        Qt::QueuedConnection);
+}
+
+void ContentView::chooseContent()
+{
+    std::optional<CodexProject> project;
+    if (m_detailedProjectID)
+        project = m_viewModel.project(*m_detailedProjectID);
+    const Screen screen = project ? Screen::projectDetail : Screen::browser;
+    const QString projectID = project ? project->path() : QString();
+    if (m_content && screen == m_screen && projectID == m_shownProjectID)
+        return;
+
+    if (m_content) {
+        m_layout->removeWidget(m_content);
+        m_content->hide();
+        // Ended in a later turn: the old screen may be running the handler that got us here
+        // (the detail pane's Back button).
+        QMetaObject::invokeMethod(
+            this, [old = m_content] { delete old.data(); }, Qt::QueuedConnection);
+    }
+    m_screen = screen;
+    m_shownProjectID = projectID;
+    if (project) {
+        m_content = new ProjectDetailPlaceholder(project->name(),
+                                                 [view = QPointer(this)] {
+                                                     if (view)
+                                                         view->closeProject();
+                                                 },
+                                                 this);
+    } else {
+        m_content = new TolvaranViewController(
+            m_viewModel,
+            [view = QPointer(this)](const QString &id) {
+                if (view)
+                    view->openProject(id);
+            },
+            this);
+    }
+    m_layout->addWidget(m_content);
+    m_content->show();
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Bring the window to the front once it exists, in a later turn (as a freshly shown
+    // window may not be mapped yet).
+    QMetaObject::invokeMethod(
+        this,
+        [view = QPointer(this)] {
+            if (!view || !view->window()->isVisible())
+                return;
+            view->window()->raise();
+            view->window()->activateWindow();
+        },
+        Qt::QueuedConnection);
+    runLaunchTask();
+}
+
+void ContentView::runLaunchTask()
+{
+    // The team services and the updater start here first when they exist. The coordinator's
+    // own flag makes a second run do nothing: the first full refresh, then its monitors.
+    if (!m_viewModel.isMonitoring())
+        m_viewModel.startMonitoring();
+}
+
+} // namespace tolvaran

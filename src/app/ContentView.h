@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class QVBoxLayout;
+
+namespace tolvaran {
+
+class ProjectListViewModel;
+class TolvaranViewController;
+
+// The content of the window: the detail pane of the project the user opened, while the
+// coordinator still knows that project, else the browser. Leaving the browser ends its
+// controller; coming back makes a new one, which renders the coordinator's current state.
+//
+// The first time it is shown it starts the program's work, once per run: the coordinator's
+// first full refresh and then its monitors.
+class ContentView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Screen { browser, projectDetail };
+
+    explicit ContentView(ProjectListViewModel &viewModel, QWidget *parent = nullptr);
+
+    const std::optional<QString> &detailedProjectID() const { return m_detailedProjectID; }
+    // Shows the detail pane of the project with this id (its folder path) when the
+    // coordinator knows it; the id is kept either way and chosen again on later changes.
+    void openProject(const QString &projectID);
+    void closeProject();
+
+    Screen screen() const { return m_screen; }
+    // The browser while it shows, else null.
+    TolvaranViewController *browser() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void scheduleContentChoice();
+    void chooseContent();
+    void runLaunchTask();
+
+    ProjectListViewModel &m_viewModel;
+    std::optional<QString> m_detailedProjectID;
+    Screen m_screen = Screen::browser;
+    // The project whose pane shows; a change of the chosen project replaces the pane.
+    QString m_shownProjectID;
+    QPointer<QWidget> m_content;
+    QVBoxLayout *m_layout = nullptr;
+    bool m_contentChoiceScheduled = false;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/FolderPicker.h"
+
+class QWidget;
+
+namespace tolvaran {
+
+// The "New Project..." dialog: a save dialog in which the user names the new folder and
+// chooses where it goes, modal over the window.
+class FileDialogFolderPicker final : public FolderPicker
+{
+public:
+    explicit FileDialogFolderPicker(QWidget *parent);
+
+    std::optional<QString> chooseNewFolder(const FolderPickerRequest &request) override;
+
+private:
+    QWidget *m_parent;
+};
+
+} // namespace tolvaran

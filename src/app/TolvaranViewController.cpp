@@ -1,0 +1,503 @@
+#include "app/TolvaranViewController.h"
+
+#include "app/BrowserEmptyState.h"
+#include "app/BrowserStyle.h"
+#include "app/CardModelBuilder.h"
+#include "app/CardReconciliation.h"
+#include "app/ClosureButton.h"
+#include "app/CompactNumberFormat.h"
+#include "app/ElidingLabel.h"
+#include "app/ProjectCardGrid.h"
+#include "app/RefreshCommand.h"
+#include "app/SegmentedControl.h"
+#include "app/TokenUsageSparklineView.h"
+#include "coordinator/ProjectListViewModel.h"
+#include "platform/RelativeDateFormatter.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolvaran {
+
+namespace {
+
+template <typename Enum, std::size_t N>
+int indexOf(const std::array<Enum, N> &cases, Enum value)
+{
+    const auto found = std::find(cases.begin(), cases.end(), value);
+    return found == cases.end() ? -1 : int(found - cases.begin());
+}
+
+// Weekly-allowance shares at or above these percentages turn the week label orange and red.
+constexpr double weeklyWarningPercent = 60.0;
+constexpr double weeklyCriticalPercent = 80.0;
+
+QString percentText(double value)
+{
+    QString text = QLocale().toString(value, 'f', 1);
+    const QString zeroFraction = QString(QLocale().decimalPoint()) + QLatin1Char('0');
+    if (text.endsWith(zeroFraction))
+        text.chop(zeroFraction.size());
+    return text;
+}
+
+} // namespace
+
+TolvaranViewController::TolvaranViewController(
+    ProjectListViewModel &viewModel, std::function<void(const QString &)> onOpenProject,
+    QWidget *parent)
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_onOpenProject(std::move(onOpenProject))
+{
+    setObjectName(QStringLiteral("browser"));
+    buildInterface();
+    updateSidebarPresentation();
+    bindModels();
+    scheduleRender();
+}
+
+TolvaranViewController::~TolvaranViewController()
+{
+    // The sidebar may float outside the layout or be out of the view tree altogether; either
+    // way it is ours to delete.
+    if (m_sidebar && m_sidebar->parent() != this)
+        delete m_sidebar;
+    if (m_sidebarDivider && m_sidebarDivider->parent() != this)
+        delete m_sidebarDivider;
+}
+
+void TolvaranViewController::setOnOpenProject(std::function<void(const QString &)> onOpenProject)
+{
+    m_onOpenProject = std::move(onOpenProject);
+}
+
+void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)
+{
+    m_teamViews = source;
+    scheduleRender();
+}
+
+void TolvaranViewController::setUpdateState(const UpdateControlState &state)
+{
+    if (state == m_updateState)
+        return;
+    m_updateState = state;
+    scheduleRender();
+}
+
+std::function<void()> TolvaranViewController::weakly(void (TolvaranViewController::*action)())
+{
+    return [controller = QPointer(this), action] {
+        if (controller)
+            (controller->*action)();
+    };
+}
+
+// MARK: construction
+
+void TolvaranViewController::buildInterface()
+{
+    m_rootStack = new QHBoxLayout(this);
+    m_rootStack->setContentsMargins(0, 0, 0, 0);
+    m_rootStack->setSpacing(0);
+
+    buildSidebar();
+
+    m_sidebarDivider = new QFrame(this);
+    m_sidebarDivider->setObjectName(QStringLiteral("sidebarDivider"));
+    m_sidebarDivider->setFrameShape(QFrame::VLine);
+    m_sidebarDivider->setFrameShadow(QFrame::Plain);
+    m_sidebarDivider->setFixedWidth(1);
+    BrowserStyle::setTextColor(m_sidebarDivider,
+                               BrowserStyle::tertiaryLabelColor(m_sidebarDivider->palette()));
+
+    auto *content = new QWidget(this);
+    content->setObjectName(QStringLiteral("contentColumn"));
+    content->setMinimumWidth(contentMinimumWidth);
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildHeader(column);
+    buildCommitBanner(column);
+    buildCollection(column);
+    buildPagination(column);
+    buildFooter(column);
+
+    m_rootStack->addWidget(m_sidebar);
+    m_rootStack->addWidget(m_sidebarDivider);
+    m_rootStack->addWidget(content, 1);
+    m_sidebar->setFixedWidth(sidebarWidth);
+}
+
+void TolvaranViewController::bindModels()
+{
+    // The receiver context ends the connection with the controller; the render itself is
+    // queued, so nothing renders inside an announcement.
+    connect(&m_viewModel, &ProjectListViewModel::objectWillChange, this,
+            &TolvaranViewController::scheduleRender);
+}
+
+void TolvaranViewController::scheduleRender()
+{
+    if (m_renderScheduled)
+        return;
+    m_renderScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // Cleared first: an announcement made during the render schedules one more.
+            m_renderScheduled = false;
+            render();
+        },
+        Qt::QueuedConnection);
+}
+
+// MARK: layout
+
+void TolvaranViewController::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applyResponsivePresentation();
+}
+
+void TolvaranViewController::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    applyResponsivePresentation();
+}
+
+bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    // The grid keeps its own layout in step with its viewport; the empty label is ours.
+    if (m_collectionView && watched == m_collectionView->viewport()
+        && event->type() == QEvent::Resize)
+        positionEmptyLabel();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TolvaranViewController::applyResponsivePresentation()
+{
+    updateSidebarPresentation();
+    const int w = width();
+    m_scopeControl->setHidden(w < scopeSegmentsMinimumWidth);
+    m_scopeButton->setHidden(w >= scopeSegmentsMinimumWidth);
+    m_countLabel->setHidden(w < scopeSegmentsMinimumWidth);
+    m_usageSparkline->setHidden(w < sparklineMinimumWidth);
+    m_usageTotalLabel->setHidden(w < usageTotalMinimumWidth);
+    m_archivedButton->setHidden(w < sortControlsMinimumWidth);
+    m_sortButton->setHidden(w < sortControlsMinimumWidth);
+    m_optionsButton->setHidden(w >= sortControlsMinimumWidth);
+
+    const bool compactFooter = w < sparklineMinimumWidth;
+    if (compactFooter != m_usesCompactFooter) {
+        m_usesCompactFooter = compactFooter;
+        m_footer->setFixedHeight(compactFooter ? compactFooterHeight : footerHeight);
+        renderFooter();
+    }
+    const bool compactUpdateLabel = w < updateLabelFullWidth;
+    if (compactUpdateLabel != m_usesCompactUpdateLabel) {
+        m_usesCompactUpdateLabel = compactUpdateLabel;
+        renderUpdateControl();
+    }
+}
+
+TolvaranViewController::SidebarPlacement TolvaranViewController::sidebarPlacement() const
+{
+    if (m_sidebar->parent() != this)
+        return SidebarPlacement::hidden;
+    return m_sidebarUsesOverlay ? SidebarPlacement::floating : SidebarPlacement::docked;
+}
+
+void TolvaranViewController::updateSidebarPresentation()
+{
+    const bool visible = m_viewModel.isTagSidebarVisible();
+    const bool overlay = visible && width() < sidebarDockingWidth;
+    const bool docked = m_rootStack->indexOf(m_sidebar) >= 0;
+
+    if (!visible) {
+        m_sidebarUsesOverlay = false;
+        m_sidebar->setGraphicsEffect(nullptr);
+        if (docked) {
+            m_rootStack->removeWidget(m_sidebar);
+            m_rootStack->removeWidget(m_sidebarDivider);
+        }
+        // Out of the view tree; the destructor deletes them while they are.
+        m_sidebar->hide();
+        m_sidebar->setParent(nullptr);
+        m_sidebarDivider->hide();
+        m_sidebarDivider->setParent(nullptr);
+        return;
+    }
+
+    if (overlay) {
+        if (m_sidebarUsesOverlay && m_sidebar->parent() == this) {
+            placeFloatingSidebar();
+            return;
+        }
+        if (docked) {
+            m_rootStack->removeWidget(m_sidebar);
+            m_rootStack->removeWidget(m_sidebarDivider);
+        }
+        m_sidebarDivider->hide();
+        m_sidebarDivider->setParent(nullptr);
+        m_sidebar->setParent(this);
+        auto *shadow = new QGraphicsDropShadowEffect(m_sidebar);
+        shadow->setColor(QColor(0, 0, 0, qRound(0.28 * 255)));
+        shadow->setOffset(2, 0);
+        shadow->setBlurRadius(8);
+        m_sidebar->setGraphicsEffect(shadow);
+        m_sidebarUsesOverlay = true;
+        placeFloatingSidebar();
+        m_sidebar->show();
+        m_sidebar->raise();
+        return;
+    }
+
+    if (!docked || m_sidebarUsesOverlay) {
+        m_sidebar->setGraphicsEffect(nullptr);
+        if (m_sidebarUsesOverlay)
+            m_sidebar->setParent(nullptr);
+        m_rootStack->insertWidget(0, m_sidebar);
+        m_rootStack->insertWidget(1, m_sidebarDivider);
+        m_sidebar->show();
+        m_sidebarDivider->show();
+        m_sidebarUsesOverlay = false;
+    }
+}
+
+void TolvaranViewController::placeFloatingSidebar()
+{
+    // Pinned to the view's leading, top and bottom edges, at its fixed width.
+    m_sidebar->setGeometry(0, 0, sidebarWidth, height());
+}
+
+void TolvaranViewController::positionEmptyLabel()
+{
+    const QWidget *viewport = m_collectionView->viewport();
+    const int labelWidth = std::max(0, viewport->width() - 32);
+    m_emptyLabel->setFixedWidth(labelWidth);
+    m_emptyLabel->adjustSize();
+    m_emptyLabel->move((viewport->width() - m_emptyLabel->width()) / 2,
+                       (viewport->height() - m_emptyLabel->height()) / 2);
+}
+
+// MARK: render
+
+void TolvaranViewController::render()
+{
+    updateSidebarPresentation();
+    m_titleLabel->setText(QStringLiteral("Tolvaran"));
+    m_countLabel->setText(QString::number(m_viewModel.filteredProjects().size())
+                          + QStringLiteral(" projects  |  ")
+                          + QString::number(m_viewModel.threadTotal()) + QStringLiteral(" chats"));
+    renderTokenUsage();
+
+    // Never under the user's fingers: the field is only written while they are elsewhere.
+    if (!m_searchField->hasFocus() && m_searchField->text() != m_viewModel.searchText())
+        m_searchField->setText(m_viewModel.searchText());
+    const int scopeIndex = indexOf(allProjectScopeFilters, m_viewModel.scopeFilter());
+    m_scopeControl->setSelectedSegment(scopeIndex);
+    m_scopeButton->setCurrentIndex(scopeIndex);
+    m_sortButton->setCurrentIndex(indexOf(allProjectSortModes, m_viewModel.sortMode()));
+    m_archivedButton->setChecked(m_viewModel.includeArchived());
+    m_refreshButton->setEnabled(!m_viewModel.isLoading());
+
+    renderUpdateControl();
+    renderCommitBanner();
+    renderCards();
+
+    m_paginationLabel->setText(m_viewModel.paginationSummary());
+    m_pageLabel->setText(QStringLiteral("Page ") + QString::number(m_viewModel.currentPage())
+                         + QStringLiteral(" of ") + QString::number(m_viewModel.totalPages()));
+    m_previousButton->setEnabled(m_viewModel.currentPage() > 1);
+    m_nextButton->setEnabled(m_viewModel.currentPage() < m_viewModel.totalPages());
+    m_pageSizeButton->setCurrentIndex(indexOf(allProjectPageSizes, m_viewModel.pageSize()));
+
+    renderFooter();
+
+    if (const std::optional<QString> &text = emptyState().centreText) {
+        m_emptyLabel->setText(*text);
+        m_emptyLabel->show();
+    } else {
+        m_emptyLabel->hide();
+    }
+    positionEmptyLabel();
+    Q_EMIT rendered();
+}
+
+void TolvaranViewController::renderCards()
+{
+    CardReconciliation result = CardReconciliation::reconcile(
+        m_cardModels, m_collectionView->identifiers(), pageCardModels(m_viewModel, m_teamViews));
+    // Stored before the grid is touched: every card it configures from here on reads the new
+    // models through the item provider.
+    m_cardModels = std::move(result.models);
+    if (result.replacesContents)
+        m_collectionView->replaceItems(result.identifiers);
+    else if (!result.reloadedIndexes.isEmpty())
+        m_collectionView->reloadItems(result.reloadedIndexes);
+}
+
+BrowserEmptyState TolvaranViewController::emptyState() const
+{
+    return BrowserEmptyState::decide(m_viewModel.errorMessage(), m_viewModel.isLoading(),
+                                     !m_viewModel.projects().isEmpty(),
+                                     !m_viewModel.filteredProjects().isEmpty());
+}
+
+void TolvaranViewController::renderTokenUsage()
+{
+    const TokenUsageReport report = m_viewModel.globalTokenUsage();
+    const std::optional<WeeklyAllowanceStatus> &allowance =
+        m_viewModel.tokenUsageSnapshot().weeklyAllowance;
+    const QPalette &palette = m_usageWeekLabel->palette();
+    if (!allowance) {
+        m_usageWeekLabel->setText(QStringLiteral("WEEK  Waiting for Codex usage"));
+        BrowserStyle::setTextColor(m_usageWeekLabel, BrowserStyle::secondaryLabelColor(palette));
+        m_usageWeekLabel->setToolTip(QStringLiteral(
+            "The weekly allowance appears after Codex records current rate-limit status."));
+    } else {
+        const double used = allowance->usedPercent;
+        double left = 100.0 - used;
+        if (std::isnan(left) || left < 0.0)
+            left = 0.0;
+        m_usageWeekLabel->setText(QStringLiteral("WEEK  ") + percentText(used)
+                                  + QStringLiteral("% USED \u00b7 ") + percentText(left)
+                                  + QStringLiteral("% LEFT"));
+        QColor color = palette.color(QPalette::Highlight);
+        if (used >= weeklyCriticalPercent)
+            color = QColor(0xff, 0x3b, 0x30);
+        else if (used >= weeklyWarningPercent)
+            color = QColor(0xff, 0x95, 0x00);
+        BrowserStyle::setTextColor(m_usageWeekLabel, color);
+        const QString resets = QLocale().toString(allowance->resetsAt.toDateTime().toLocalTime(),
+                                                  QLocale::ShortFormat);
+        m_usageWeekLabel->setToolTip(QStringLiteral("Codex weekly allowance resets ") + resets);
+    }
+    m_usageTotalLabel->setText(QStringLiteral("TOTAL  ") + compactTokens(report.lifetimeTokens));
+    m_usageTodayLabel->setText(QStringLiteral("TODAY  ") + compactTokens(report.todayTokens));
+    m_usageHourLabel->setText(QStringLiteral("1 HOUR  ") + compactTokens(report.lastHourTokens));
+    QList<qint64> daily;
+    daily.reserve(report.daily.size());
+    for (const TokenUsagePoint &point : report.daily)
+        daily.append(point.tokens);
+    m_usageSparkline->setPoints(daily);
+    m_usageSparkline->setToolTip(QStringLiteral("Daily token usage for the last 30 days"));
+}
+
+void TolvaranViewController::renderUpdateControl()
+{
+    const bool isInstalling = m_updateState.isInstalling;
+    const bool isAvailable = m_updateState.availableVersion.has_value();
+    m_updateButton->setVisible(isAvailable || isInstalling);
+    m_updateProgressIndicator->setVisible(isInstalling);
+    m_versionLabel->setVisible(!(m_usesCompactUpdateLabel && (isAvailable || isInstalling)));
+    if (isInstalling) {
+        m_updateButton->setText(m_usesCompactUpdateLabel ? QStringLiteral("Working")
+                                                         : QStringLiteral("Working..."));
+        m_updateButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        m_updateButton->setToolTip(QStringLiteral("Downloading and preparing the update"));
+        m_updateButton->setEnabled(false);
+        return;
+    }
+    m_updateButton->setText(m_usesCompactUpdateLabel ? QStringLiteral("Update")
+                                                     : QStringLiteral("New Version"));
+    m_updateButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_updateButton->setToolTip(isAvailable ? QStringLiteral("Install version ")
+                                                 + *m_updateState.availableVersion
+                                           : QString());
+    m_updateButton->setEnabled(isAvailable);
+}
+
+void TolvaranViewController::renderCommitBanner()
+{
+    // Teammates' commits reach the window with the team workspace; until then there is
+    // nothing to announce.
+    m_commitBanner->hide();
+}
+
+void TolvaranViewController::renderFooter()
+{
+    QString text = QString::number(m_viewModel.filteredProjects().size()) + QLatin1Char('/')
+        + QString::number(m_viewModel.projects().size()) + QStringLiteral(" projects  |  ")
+        + QString::number(m_viewModel.pinnedProjectCount()) + QStringLiteral(" pinned  |  ")
+        + QString::number(m_viewModel.notificationProjectCount())
+        + QStringLiteral(" unread  |  ") + QString::number(m_viewModel.processingProjectCount())
+        + QStringLiteral(" processing");
+    if (const std::optional<QString> tagName = m_viewModel.selectedTagName())
+        text += QStringLiteral("  |  Tag: ") + *tagName;
+    text += m_usesCompactFooter ? QStringLiteral("\nEvent updates  |  ")
+                                : QStringLiteral("  |  Event-driven repository updates  |  ");
+    if (const std::optional<Timestamp> &refreshedAt = m_viewModel.lastRefreshedAt())
+        text += QStringLiteral("Refreshed ") + relativeDateText(*refreshedAt, Timestamp::now());
+    else
+        text += QStringLiteral("Not refreshed yet");
+    if (const std::optional<QString> &status = m_viewModel.statusMessage())
+        text += QStringLiteral("  |  ") + *status;
+    if (const std::optional<QString> &error = emptyState().statusLineError)
+        text += QStringLiteral("  |  ") + *error;
+    m_footerLabel->setText(text);
+}
+
+// MARK: actions
+
+void TolvaranViewController::refreshEverything()
+{
+    runRefreshCommand(m_viewModel);
+}
+
+void TolvaranViewController::showPreviousPage()
+{
+    m_viewModel.showPreviousPage();
+}
+
+void TolvaranViewController::showNextPage()
+{
+    m_viewModel.showNextPage();
+}
+
+void TolvaranViewController::toggleArchived()
+{
+    m_viewModel.setIncludeArchived(!m_viewModel.includeArchived());
+    m_viewModel.refresh();
+}
+
+void TolvaranViewController::showBrowserOptions()
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *archived = menu->addAction(QStringLiteral("Include Archived Chats"));
+    archived->setCheckable(true);
+    archived->setChecked(m_viewModel.includeArchived());
+    connect(archived, &QAction::triggered, this, &TolvaranViewController::toggleArchived);
+    menu->addSeparator();
+    for (const ProjectSortMode mode : allProjectSortModes) {
+        QAction *item = menu->addAction(QStringLiteral("Sort by ") + rawValue(mode));
+        item->setCheckable(true);
+        item->setChecked(mode == m_viewModel.sortMode());
+        item->setData(rawValue(mode));
+        connect(item, &QAction::triggered, this, [this, item] {
+            if (const auto chosen = projectSortModeFromRawValue(item->data().toString()))
+                m_viewModel.setSortMode(*chosen);
+        });
+    }
+    menu->popup(m_optionsButton->mapToGlobal(QPoint(0, m_optionsButton->height())));
+}
+
+} // namespace tolvaran

@@ -1,0 +1,204 @@
+#pragma once
+
+#include "app/BrowserCardModel.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QVBoxLayout;
+
+namespace tolvaran {
+
+class ClosureButton;
+class ElidingLabel;
+struct BrowserEmptyState;
+class ProjectCardGrid;
+class ProjectListViewModel;
+class SegmentedControl;
+class TeamProjectViewSource;
+class TokenUsageSparklineView;
+
+// What the update control shows: whether an update is being installed, and the version of
+// the release that can be installed, if any.
+struct UpdateControlState
+{
+    bool isInstalling = false;
+    std::optional<QString> availableVersion;
+
+    friend bool operator==(const UpdateControlState &, const UpdateControlState &) = default;
+};
+
+// The browser of all projects: the tag sidebar, a four-row header (title, search, token usage,
+// list controls), the commit banner, the card grid, the pagination bar and the footer.
+//
+// It follows the coordinator: every change announcement schedules one render in a later turn
+// of the event loop, so any number of changes within one turn cost one render, which brings
+// every control in line with the coordinator's values. The card grid is reconciled rather
+// than rebuilt: when the page's projects or their order changed, its contents are replaced
+// and it scrolls to the top; otherwise only the cards whose BrowserCardModel changed are
+// configured again, and the scroll position stays. Controls never change a view directly;
+// each handler writes one of the coordinator's values, and the announcement brings the render.
+// The layout adapts to the width: below the thresholds of the constants below, controls give
+// way to compact stand-ins, the footer takes two lines and the sidebar floats over the cards.
+class TolvaranViewController final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Width thresholds of the responsive layout (pixels, of the controller's own width).
+    static constexpr int scopeSegmentsMinimumWidth = 720; // also the count label
+    static constexpr int sparklineMinimumWidth = 700;     // also the one-line footer
+    static constexpr int updateLabelFullWidth = 650;
+    static constexpr int usageTotalMinimumWidth = 600;
+    static constexpr int sortControlsMinimumWidth = 520; // the check box and sort pop-up
+    static constexpr int sidebarDockingWidth = 930;
+
+    static constexpr int sidebarWidth = 224;
+    static constexpr int contentMinimumWidth = 320;
+    static constexpr int headerHeight = 158;
+    static constexpr int commitBannerHeight = 48;
+    static constexpr int paginationHeight = 42;
+    static constexpr int footerHeight = 30;
+    static constexpr int compactFooterHeight = 44;
+
+    // Builds the view and schedules the first render. `onOpenProject` receives a project's id
+    // when the user opens its details.
+    TolvaranViewController(ProjectListViewModel &viewModel,
+                           std::function<void(const QString &projectID)> onOpenProject,
+                           QWidget *parent = nullptr);
+    ~TolvaranViewController() override;
+
+    void setOnOpenProject(std::function<void(const QString &projectID)> onOpenProject);
+
+    // The update control's input; the updater hands its state over here.
+    void setUpdateState(const UpdateControlState &state);
+
+    // Where the cards read teammates, sharing teams and this device's shared state; none
+    // shows no team values. The source must outlive the controller; whoever owns it calls
+    // scheduleRender() when its values change.
+    void setTeamViewSource(const TeamProjectViewSource *source);
+
+    // Where the tag sidebar is: docked at the left (with its divider), floating over the
+    // content, or out of the view tree.
+    enum class SidebarPlacement { docked, floating, hidden };
+    SidebarPlacement sidebarPlacement() const;
+
+    bool usesCompactFooter() const { return m_usesCompactFooter; }
+    bool usesCompactUpdateLabel() const { return m_usesCompactUpdateLabel; }
+
+    // The card grid.
+    ProjectCardGrid *collectionView() const { return m_collectionView; }
+
+    // Schedules one render in a later turn of the event loop, unless one is already waiting.
+    void scheduleRender();
+
+Q_SIGNALS:
+    // After every render pass.
+    void rendered();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildInterface();
+    void buildSidebar();
+    void buildHeader(QVBoxLayout *column);
+    void buildCommitBanner(QVBoxLayout *column);
+    void buildCollection(QVBoxLayout *column);
+    void buildPagination(QVBoxLayout *column);
+    void buildFooter(QVBoxLayout *column);
+    void bindModels();
+
+    void applyResponsivePresentation();
+    void updateSidebarPresentation();
+    void placeFloatingSidebar();
+    void positionEmptyLabel();
+
+    void render();
+    void renderCards();
+    BrowserEmptyState emptyState() const;
+    void renderTokenUsage();
+    void renderUpdateControl();
+    void renderCommitBanner();
+    void renderFooter();
+    void showBrowserOptions();
+
+    // A closure for a button that calls `action` with the controller while it exists.
+    std::function<void()> weakly(void (TolvaranViewController::*action)());
+    void refreshEverything();
+    void toggleArchived();
+    void showPreviousPage();
+    void showNextPage();
+
+    ProjectListViewModel &m_viewModel;
+    std::function<void(const QString &)> m_onOpenProject;
+    UpdateControlState m_updateState;
+
+    bool m_renderScheduled = false;
+    // The model each card of the page was last configured with, by project id.
+    QHash<QString, BrowserCardModel> m_cardModels;
+    const TeamProjectViewSource *m_teamViews = nullptr;
+
+    QHBoxLayout *m_rootStack = nullptr;
+    QWidget *m_sidebar = nullptr;
+    QFrame *m_sidebarDivider = nullptr;
+    bool m_sidebarUsesOverlay = false;
+    QVBoxLayout *m_sidebarRows = nullptr;
+    QLineEdit *m_newTagField = nullptr;
+
+    ClosureButton *m_sidebarToggle = nullptr;
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_versionLabel = nullptr;
+    QLabel *m_countLabel = nullptr;
+    ElidingLabel *m_usageTotalLabel = nullptr;
+    ElidingLabel *m_usageTodayLabel = nullptr;
+    ElidingLabel *m_usageHourLabel = nullptr;
+    ElidingLabel *m_usageWeekLabel = nullptr;
+    TokenUsageSparklineView *m_usageSparkline = nullptr;
+    QLineEdit *m_searchField = nullptr;
+    ClosureButton *m_addButton = nullptr;
+    SegmentedControl *m_scopeControl = nullptr;
+    QComboBox *m_scopeButton = nullptr;
+    QComboBox *m_sortButton = nullptr;
+    QCheckBox *m_archivedButton = nullptr;
+    ClosureButton *m_optionsButton = nullptr;
+    ClosureButton *m_updateButton = nullptr;
+    QProgressBar *m_updateProgressIndicator = nullptr;
+    ClosureButton *m_refreshButton = nullptr;
+
+    QWidget *m_commitBanner = nullptr;
+    QLabel *m_commitTitle = nullptr;
+    ElidingLabel *m_commitSubtitle = nullptr;
+    ClosureButton *m_commitDismissButton = nullptr;
+
+    ProjectCardGrid *m_collectionView = nullptr;
+    QLabel *m_emptyLabel = nullptr;
+
+    QLabel *m_paginationLabel = nullptr;
+    QLabel *m_pageLabel = nullptr;
+    ClosureButton *m_previousButton = nullptr;
+    ClosureButton *m_nextButton = nullptr;
+    QComboBox *m_pageSizeButton = nullptr;
+
+    QWidget *m_footer = nullptr;
+    ElidingLabel *m_footerLabel = nullptr;
+    bool m_usesCompactFooter = false;
+    bool m_usesCompactUpdateLabel = false;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,172 @@
+// The application as a whole: what constructing it leaves untouched, the launch work that
+// showing the window starts, the menu commands and the root view's choice of screen.
+#include "app/ContentView.h"
+#include "app/TolvaranApp.h"
+#include "app/TolvaranViewController.h"
+#include "app/TolvaranWindow.h"
+#include "coordinator/ProjectListViewModel.h"
+#include "support/FakeCodexHome.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+// What the process's open descriptors lead to: files, sockets, inotify instances.
+QStringList openDescriptorTargets()
+{
+    QStringList targets;
+    const QDir folder(QStringLiteral("/proc/self/fd"));
+    for (const QString &entry : folder.entryList(QDir::Files | QDir::System))
+        targets.append(QFile::symLinkTarget(folder.filePath(entry)));
+    targets.removeAll(QString());
+    return targets;
+}
+
+QStringList matching(const QStringList &targets, const QStringList &markers)
+{
+    QStringList found;
+    for (const QString &target : targets) {
+        for (const QString &marker : markers) {
+            if (target.contains(marker))
+                found.append(target);
+        }
+    }
+    return found;
+}
+
+class ApplicationTest : public ::testing::Test
+{
+protected:
+    ApplicationTest()
+        : codex(home.filePath(QStringLiteral(".codex")))
+    {
+        environment.set("HOME", QFile::encodeName(home.path()));
+        environment.set("CODEX_HOME", QFile::encodeName(codex.path()));
+        environment.set("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+        environment.set("XDG_CONFIG_HOME",
+                        QFile::encodeName(home.filePath(QStringLiteral("config"))));
+        projectPath = home.filePath(QStringLiteral("code/alpha"));
+        QDir().mkpath(projectPath);
+        FakeCodexThread thread;
+        thread.id = QStringLiteral("thread-1");
+        thread.cwd = projectPath;
+        thread.title = QStringLiteral("First chat");
+        thread.updatedAt = Timestamp::now().addingSeconds(-300);
+        thread.createdAt = thread.updatedAt.addingSeconds(-60);
+        thread.recencyAt = thread.updatedAt;
+        codex.addThread(thread);
+        codex.writeRollout(thread.id, FakeCodexHome::threadOpening(thread.createdAt, thread.id,
+                                                                   projectPath));
+        codex.writeDatabase();
+    }
+
+    TemporaryHome home;
+    ScopedEnvironment environment;
+    FakeCodexHome codex;
+    QString projectPath;
+};
+
+TEST_F(ApplicationTest, constructingTheApplicationTouchesNoDatabaseMonitorOrSocket)
+{
+    const QStringList markers{QStringLiteral("socket:"), QStringLiteral("inotify"),
+                              QStringLiteral(".sqlite")};
+    const QStringList before = matching(openDescriptorTargets(), markers);
+    const QStringList codexFiles = QDir(codex.path()).entryList(QDir::Files | QDir::Hidden);
+    {
+        TolvaranApp app;
+        EXPECT_FALSE(app.viewModel().isMonitoring());
+        EXPECT_FALSE(app.viewModel().lastRefreshedAt().has_value());
+        EXPECT_EQ(matching(openDescriptorTargets(), markers), before);
+        EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("data/Tolvaran"))))
+            << "no store has written its folder";
+        EXPECT_EQ(QDir(codex.path()).entryList(QDir::Files | QDir::Hidden), codexFiles)
+            << "Codex's folder is as Codex left it (no side files)";
+    }
+}
+
+TEST_F(ApplicationTest, showingTheWindowStartsTheWorkOnce)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tolvaran"));
+    EXPECT_EQ(window.minimumSize(), QSize(400, 680));
+
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    EXPECT_TRUE(app.viewModel().isMonitoring());
+    ASSERT_EQ(app.viewModel().projects().size(), 1);
+    const Timestamp firstRefresh = *app.viewModel().lastRefreshedAt();
+
+    // Shown again: the launch work is not repeated.
+    window.hide();
+    window.show();
+    processEventsFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(*app.viewModel().lastRefreshedAt(), firstRefresh);
+}
+
+TEST_F(ApplicationTest, menuCommandsWorkFromTheDetailPaneToo)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ProjectListViewModel &model = app.viewModel();
+    ASSERT_TRUE(waitUntil([&model] { return model.lastRefreshedAt().has_value(); }));
+
+    EXPECT_EQ(window.newProjectAction()->text(), QStringLiteral("New Project..."));
+    EXPECT_EQ(window.newProjectAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(window.refreshAction()->text(), QStringLiteral("Refresh"));
+    EXPECT_EQ(window.refreshAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+
+    ContentView &content = *window.contentView();
+    content.openProject(projectPath);
+    ASSERT_EQ(content.screen(), ContentView::Screen::projectDetail);
+    const Timestamp before = *model.lastRefreshedAt();
+    processEventsFor(std::chrono::milliseconds(20)); // a later refresh has a later time
+    window.refreshAction()->trigger();
+    ASSERT_TRUE(waitUntil([&model, before] { return *model.lastRefreshedAt() > before; }));
+    EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
+}
+
+TEST_F(ApplicationTest, theRootViewShowsTheDetailPaneOnlyOfAKnownProject)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ProjectListViewModel &model = app.viewModel();
+    ASSERT_TRUE(waitUntil([&model] { return model.lastRefreshedAt().has_value(); }));
+    ContentView &content = *window.contentView();
+    const QPointer<TolvaranViewController> firstBrowser = content.browser();
+    ASSERT_NE(firstBrowser, nullptr);
+
+    // A project the coordinator does not know leaves the browser, and the id, in place.
+    content.openProject(home.filePath(QStringLiteral("code/gone")));
+    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
+    EXPECT_EQ(content.browser(), firstBrowser.data());
+    EXPECT_TRUE(content.detailedProjectID().has_value());
+
+    content.openProject(projectPath);
+    ASSERT_EQ(content.screen(), ContentView::Screen::projectDetail);
+    auto *back = window.findChild<QToolButton *>(QStringLiteral("backButton"));
+    ASSERT_NE(back, nullptr);
+    back->click();
+    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
+    EXPECT_FALSE(content.detailedProjectID().has_value());
+    ASSERT_TRUE(waitUntil([&firstBrowser] { return firstBrowser.isNull(); }))
+        << "leaving the browser ends its controller";
+    EXPECT_NE(content.browser(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "BrowserWorld.h"
+
+#include "data/CodexGlobalStateStore.h"
+#include "data/CodexStore.h"
+#include "data/ProjectCatalogStore.h"
+#include "data/ProjectRepositoryStore.h"
+#include "data/ProjectTagStore.h"
+#include "data/TokenUsageStore.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+
+namespace tolvaran::fixtures {
+
+BrowserWorld::BrowserWorld()
+    : codex(home.filePath(QStringLiteral(".codex")))
+    , defaults(home.filePath(QStringLiteral("config/Tolvaran.conf")))
+{
+}
+
+BrowserWorld::~BrowserWorld()
+{
+    model.reset(); // waits for its jobs, which use the cache
+    metadataCache.reset();
+}
+
+QString BrowserWorld::addProject(const QString &name, int chats, bool processing)
+{
+    const QString path = home.filePath(QStringLiteral("projects/") + name);
+    QDir().mkpath(path);
+    for (int i = 0; i < chats; ++i) {
+        const Timestamp updated = Timestamp::now().addingSeconds(-60.0 * (++m_serial));
+        FakeCodexThread thread;
+        thread.id = QStringLiteral("%1-%2").arg(name).arg(i);
+        thread.cwd = path;
+        thread.title = QStringLiteral("Chat %1").arg(i);
+        thread.createdAt = updated.addingSeconds(-120);
+        thread.updatedAt = updated;
+        thread.recencyAt = updated;
+        codex.addThread(thread);
+        const FakeTurnEnd end =
+            processing && i == 0 ? FakeTurnEnd::running : FakeTurnEnd::completed;
+        codex.writeRollout(thread.id,
+                           FakeCodexHome::threadOpening(thread.createdAt, thread.id, path)
+                               + FakeCodexHome::turn(thread.createdAt, QStringLiteral("Go"), end));
+        codex.setRolloutModificationTime(thread.id, updated);
+    }
+    return path;
+}
+
+ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)
+{
+    codex.writeDatabase();
+    const QString support = home.filePath(QStringLiteral("support/Tolvaran"));
+    auto tagStore = std::make_unique<ProjectTagStore>(defaults);
+    defaults.setValue(tagStore->sidebarVisibilityKey(), sidebarVisible);
+    metadataCache = std::make_unique<ProjectMetadataCache>(support);
+    model = std::make_unique<ProjectListViewModel>(
+        team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
+        std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
+        std::make_unique<ProjectRepositoryStore>(), *metadataCache,
+        std::make_unique<ProjectCatalogStore>(support), std::move(tagStore),
+        std::make_unique<TokenUsageStore>(support));
+    return *model;
+}
+
+bool BrowserWorld::refresh()
+{
+    auto done = std::make_shared<bool>(false);
+    model->refresh([done] { *done = true; });
+    return waitUntil([done] { return *done; });
+}
+
+} // namespace tolvaran::fixtures

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "coordinator/ProjectListViewModel.h"
+#include "data/NullTeamWorkspace.h"
+#include "data/ProjectMetadataCache.h"
+#include "platform/KeyValueStore.h"
+#include "support/FakeCodexHome.h"
+#include "support/TemporaryHome.h"
+
+#include <memory>
+
+namespace tolvaran::fixtures {
+
+// A coordinator over a fake Codex folder in a temporary home, for the window's tests.
+class BrowserWorld final
+{
+public:
+    BrowserWorld();
+    ~BrowserWorld();
+
+    // Adds a project folder with `chats` threads; the first is processing when asked.
+    QString addProject(const QString &name, int chats, bool processing = false);
+    // Writes the database and makes the coordinator; `sidebarVisible` is the saved setting.
+    ProjectListViewModel &makeModel(bool sidebarVisible = false);
+    // Runs a full refresh and the event loop until it ends.
+    bool refresh();
+
+    TemporaryHome home;
+    FakeCodexHome codex;
+    KeyValueStore defaults;
+    NullTeamWorkspace team;
+    std::unique_ptr<ProjectMetadataCache> metadataCache;
+    std::unique_ptr<ProjectListViewModel> model;
+
+private:
+    int m_serial = 0;
+};
+
+} // namespace tolvaran::fixtures

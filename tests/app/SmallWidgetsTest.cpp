@@ -1,0 +1,128 @@
+// The browser's small pieces: the sparkline's geometry, the closure button, the short forms
+// of figures and dates, the segmented control and the icon table.
+#include "app/ClosureButton.h"
+#include "app/CompactNumberFormat.h"
+#include "app/SegmentedControl.h"
+#include "app/SymbolIconTable.h"
+#include "app/TokenUsageSparklineView.h"
+#include "platform/AppBrand.h"
+#include "platform/RelativeDateFormatter.h"
+
+#include <QCoreApplication>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+
+TEST(TokenUsageSparklineView, drawsNothingWithoutTwoPointsAndAPositiveMaximum)
+{
+    const QSizeF size(100, 20);
+    EXPECT_TRUE(TokenUsageSparklineView::linePoints({}, size).isEmpty());
+    EXPECT_TRUE(TokenUsageSparklineView::linePoints({7}, size).isEmpty());
+    EXPECT_TRUE(TokenUsageSparklineView::linePoints({0, 0, 0}, size).isEmpty());
+}
+
+TEST(TokenUsageSparklineView, spansTheViewWithTheLargestValueNearTheTop)
+{
+    EXPECT_EQ(TokenUsageSparklineView::linePoints({0, 10}, QSizeF(100, 20)),
+              (QList<QPointF>{{1, 18}, {99, 2}}));
+    EXPECT_EQ(TokenUsageSparklineView::linePoints({4, 8, 2}, QSizeF(92, 24)),
+              (QList<QPointF>{{1, 12}, {46, 2}, {91, 17}}));
+}
+
+TEST(ClosureButton, showsTheTitleBesideTheImageOrTheImageAlone)
+{
+    const QIcon icon = symbolIcon(QStringLiteral("plus"));
+    ClosureButton titled(QStringLiteral("Add"), icon, {});
+    ClosureButton bare(QString(), icon, {});
+    EXPECT_EQ(titled.toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    EXPECT_EQ(bare.toolButtonStyle(), Qt::ToolButtonIconOnly);
+
+    ClosureButton *symbol =
+        ClosureButton::symbol(QStringLiteral("plus"), QStringLiteral("Add tag"));
+    EXPECT_EQ(symbol->toolTip(), QStringLiteral("Add tag"));
+    EXPECT_TRUE(symbol->text().isEmpty());
+    EXPECT_FALSE(symbol->icon().isNull());
+    delete symbol;
+}
+
+TEST(ClosureButton, aClickRunsTheHandlerWhenThereIsOne)
+{
+    ClosureButton button;
+    button.click(); // no handler: nothing happens
+    int clicks = 0;
+    button.setHandler([&clicks] { ++clicks; });
+    button.click();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(CompactNumberFormat, writesLargeCountsWithOneFractionDigitAtMost)
+{
+    const struct
+    {
+        qint64 count;
+        const char *expected;
+    } rows[] = {
+        {0, "0"},           {999, "999"},         {1000, "1K"},       {1234, "1.2K"},
+        {15'650, "15.7K"},  {999'960, "1M"},      {1'500'000, "1.5M"}, {2'000'000'000, "2B"},
+        {-1234, "-1.2K"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(compactTokens(row.count), QString::fromLatin1(row.expected)) << row.count;
+}
+
+TEST(RelativeDateFormatter, namesTheLargestWholeUnit)
+{
+    const Timestamp now = Timestamp::fromSeconds(1'800'000'000);
+    const struct
+    {
+        double offset;
+        const char *expected;
+    } rows[] = {
+        {0, "0 sec. ago"},         {-59, "59 sec. ago"},         {-60, "1 min. ago"},
+        {-3599, "59 min. ago"},    {-7200, "2 hr. ago"},         {-86400, "1 day ago"},
+        {-3 * 86400, "3 days ago"}, {-14 * 86400, "2 wk. ago"},  {-61 * 86400, "2 mo. ago"},
+        {-800 * 86400, "2 yr. ago"}, {90, "in 1 min."},          {0.4, "in 0 sec."},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(relativeDateText(now.addingSeconds(row.offset), now),
+                  QString::fromLatin1(row.expected))
+            << row.offset;
+    }
+}
+
+TEST(SegmentedControl, selectsOneSegmentOrNone)
+{
+    SegmentedControl control({QStringLiteral("All"), QStringLiteral("Pinned")});
+    int chosen = -1;
+    QObject::connect(&control, &SegmentedControl::segmentSelected,
+                     [&chosen](int segment) { chosen = segment; });
+    control.setSelectedSegment(1);
+    EXPECT_EQ(control.selectedSegment(), 1);
+    EXPECT_EQ(chosen, -1) << "selecting from code is not the user's choice";
+    control.setSelectedSegment(7);
+    EXPECT_EQ(control.selectedSegment(), -1);
+}
+
+TEST(SymbolIconTable, everyKnownSymbolHasAnIconAndAnUnknownOneNone)
+{
+    for (const char *symbol : {"sidebar.left", "plus", "arrow.clockwise", "ellipsis.circle",
+                               "chevron.left", "chevron.right", "xmark", "person.2",
+                               "arrow.down.circle.fill", "point.3.connected.trianglepath.dotted",
+                               "tag.fill", "bell.fill", "gearshape.fill", "star.fill"}) {
+        EXPECT_FALSE(symbolIcon(QLatin1String(symbol)).isNull()) << symbol;
+        EXPECT_FALSE(themeIconNames(QLatin1String(symbol)).isEmpty()) << symbol;
+    }
+    EXPECT_TRUE(symbolIcon(QStringLiteral("no.such.symbol")).isNull());
+}
+
+TEST(AppBrand, versionFallsBackWhenTheProgramStatesNone)
+{
+    const QString stated = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QString());
+    EXPECT_EQ(AppBrand::version(), QStringLiteral("26.8.70"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("27.1.0"));
+    EXPECT_EQ(AppBrand::version(), QStringLiteral("27.1.0"));
+    QCoreApplication::setApplicationVersion(stated);
+}
