@@ -175,8 +175,8 @@ QHBoxLayout *row(int spacing, std::initializer_list<QWidget *> widgets,
 
 ProjectCardView::ProjectCardView(QWidget *parent)
     : QWidget(parent)
-    , m_nameLabel(label(Qt::ElideRight, systemFont(16, QFont::DemiBold), QStringLiteral("nameLabel"),
-                        this))
+    , m_nameLabel(label(Qt::ElideRight, systemFont(16, QFont::DemiBold),
+                        QStringLiteral("nameLabel"), this))
     , m_renameButton(symbolButton(QStringLiteral("pencil"),
                                   QStringLiteral("Rename project in Tolvaran and Codex"),
                                   QStringLiteral("renameButton"), this))
@@ -314,7 +314,8 @@ void ProjectCardView::build()
 
     connect(m_detailsButton, &QPushButton::clicked, this,
             [this] { call(&ProjectCardActions::openDetails); });
-    m_renameButton->setHandler(weakly([](ProjectCardView &card) { card.promptToRenameProject(); }));
+    m_renameButton->setHandler(
+        weakly([](ProjectCardView &card) { card.promptToRenameProject(); }));
     m_tagButton->setHandler(weakly([](ProjectCardView &card) { card.showTagMenu(); }));
     m_pinButton->setHandler(actionHandler(&ProjectCardActions::togglePin));
     m_finderButton->setHandler(actionHandler(&ProjectCardActions::finder));
