@@ -33,6 +33,19 @@ void ElidingLabel::setElideMode(Qt::TextElideMode mode)
     updateShownText();
 }
 
+QSize ElidingLabel::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    const QStringList lines = m_text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), m_maximumLineCount); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(lines.at(i)));
+    const QMargins margins = contentsMargins();
+    QSize hint = QLabel::sizeHint();
+    hint.setWidth(widest + margins.left() + margins.right() + 2 * margin() + 1);
+    return hint;
+}
+
 QSize ElidingLabel::minimumSizeHint() const
 {
     // Any width will do: the text is cut to fit.

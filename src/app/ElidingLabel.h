@@ -21,6 +21,9 @@ public:
     // Where a line too long for the label is cut.
     void setElideMode(Qt::TextElideMode mode);
 
+    // As wide as the whole text (the shown text may be cut), so that a label that may grow
+    // asks for the room its text needs.
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:

@@ -390,7 +390,12 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
 
     const QPalette &colors = palette();
     const ProjectCardSnapshot &project = model.project;
-    const auto add = [this](QWidget *widget) { m_statusLayout->addWidget(widget); };
+    // Counted here: the layout calls views that are not shown yet empty.
+    int added = 0;
+    const auto add = [this, &added](QWidget *widget) {
+        m_statusLayout->addWidget(widget);
+        ++added;
+    };
 
     if (project.notificationCount >= 1) {
         add(statusChip(QStringLiteral("unreadChip"),
@@ -452,7 +457,7 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         add(statusLabel(QStringLiteral("branchLabel"), *project.displayBranch, monospacedFont(10),
                         secondaryLabelColor(colors)));
     }
-    if (m_statusLayout->isEmpty()) {
+    if (added == 0) {
         add(statusLabel(QStringLiteral("readyLabel"), QStringLiteral("Ready"), systemFont(10),
                         tertiaryLabelColor(colors)));
     }

@@ -98,7 +98,13 @@ ElidingLabel *label(ProjectCardView &card, const char *name)
 TEST(ProjectCardView, aQuietProjectShowsOnlyReady)
 {
     ProjectCardView card;
+    card.resize(360, 246);
+    card.show();
     card.configure(plainModel(), {});
+    QCoreApplication::processEvents();
+    // A short name is not cut: the name label asks for the room of its whole text.
+    const QLabel *name = label(card, "nameLabel");
+    EXPECT_EQ(name->QLabel::text(), QStringLiteral("orbit"));
     EXPECT_EQ(statusTexts(card), QStringList{"Ready"});
     EXPECT_EQ(label(card, "nameLabel")->text(), QStringLiteral("orbit"));
     EXPECT_EQ(label(card, "pathLabel")->text(), QStringLiteral("/work/orbit"));
@@ -121,7 +127,11 @@ TEST(ProjectCardView, theStatusStripShowsItsChipsInOrder)
     model.weeklyShare = 0.0725;
     model.teamSummary = TeamProjectSummary{{teammate("Ana", TeamConflictLevel::caution)}};
 
+    // Shown, as in the grid: views added to a shown card are not shown yet while it is
+    // configured, and must still count as the strip's content.
     ProjectCardView card;
+    card.resize(430, 246);
+    card.show();
     card.configure(model, {});
     // The third team is not shown anywhere.
     EXPECT_EQ(statusTexts(card), (QStringList{"2 unread", "Core", "Design", "1 processing",
