@@ -10,23 +10,32 @@ FileDialogFolderPicker::FileDialogFolderPicker(QWidget *parent)
 {
 }
 
-std::optional<QString> FileDialogFolderPicker::chooseNewFolder(const FolderPickerRequest &request)
+void FileDialogFolderPicker::chooseNewFolder(const FolderPickerRequest &request,
+                                             Completion completion)
 {
-    QFileDialog dialog(m_parent, request.title);
+    auto *dialog = new QFileDialog(m_parent, request.title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Qt's own dialog: the desktop's may not take our labels, and it must offer a name field.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::ReadOnly, !request.canCreateFolders);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setLabelText(QFileDialog::FileName, request.nameFieldLabel);
-    dialog.setLabelText(QFileDialog::Accept, request.confirmButtonTitle);
-    dialog.setToolTip(request.message);
-    dialog.setDirectory(request.startingFolder.value_or(QDir::homePath()));
-    dialog.selectFile(request.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return QDir::cleanPath(dialog.selectedFiles().constFirst());
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::ReadOnly, !request.canCreateFolders);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setLabelText(QFileDialog::FileName, request.nameFieldLabel);
+    dialog->setLabelText(QFileDialog::Accept, request.confirmButtonTitle);
+    dialog->setToolTip(request.message);
+    dialog->setDirectory(request.startingFolder.value_or(QDir::homePath()));
+    dialog->selectFile(request.initialName);
+    // Window-modal and without a nested event loop: the window keeps rendering meanwhile.
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, completion = std::move(completion)](int result) {
+                         const QStringList chosen = dialog->selectedFiles();
+                         if (result != QDialog::Accepted || chosen.isEmpty())
+                             completion(std::nullopt);
+                         else
+                             completion(QDir::cleanPath(chosen.constFirst()));
+                     });
+    dialog->open();
 }
 
 } // namespace tolvaran

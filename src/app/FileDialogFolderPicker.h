@@ -13,7 +13,7 @@ class FileDialogFolderPicker final : public FolderPicker
 public:
     explicit FileDialogFolderPicker(QWidget *parent);
 
-    std::optional<QString> chooseNewFolder(const FolderPickerRequest &request) override;
+    void chooseNewFolder(const FolderPickerRequest &request, Completion completion) override;
 
 private:
     QWidget *m_parent;

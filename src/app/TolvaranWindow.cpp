@@ -1,6 +1,7 @@
 #include "app/TolvaranWindow.h"
 
 #include "app/ContentView.h"
+#include "app/FileDialogFolderPicker.h"
 #include "app/RefreshCommand.h"
 #include "coordinator/ProjectListViewModel.h"
 
@@ -14,6 +15,7 @@ namespace tolvaran {
 TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent)
     : QMainWindow(parent)
     , m_contentView(new ContentView(viewModel, this))
+    , m_folderPicker(std::make_unique<FileDialogFolderPicker>(this))
 {
     setWindowTitle(QStringLiteral("Tolvaran"));
     setMinimumSize(minimumWidth, minimumHeight);
@@ -23,9 +25,8 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent)
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     m_newProjectAction = file->addAction(QStringLiteral("New Project..."));
     m_newProjectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    // Creating projects arrives with the coordinator's project actions; until then the
-    // command shows, disabled, where it belongs.
-    m_newProjectAction->setEnabled(false);
+    connect(m_newProjectAction, &QAction::triggered, this,
+            [this, model = &viewModel] { model->createNewProject(*m_folderPicker); });
     m_refreshAction = file->addAction(QStringLiteral("Refresh"));
     m_refreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(m_refreshAction, &QAction::triggered, this,
@@ -39,5 +40,7 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent)
     for (QAction *action : file->actions())
         action->setShortcutContext(Qt::WindowShortcut);
 }
+
+TolvaranWindow::~TolvaranWindow() = default;
 
 } // namespace tolvaran

@@ -3,12 +3,14 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 
 namespace tolvaran {
 
 class ContentView;
+class FileDialogFolderPicker;
 class ProjectListViewModel;
 
 // The program's one window, titled "Tolvaran", with the root view as its content and the
@@ -24,6 +26,7 @@ public:
     static constexpr int initialHeight = 820;
 
     explicit TolvaranWindow(ProjectListViewModel &viewModel, QWidget *parent = nullptr);
+    ~TolvaranWindow() override;
 
     ContentView *contentView() const { return m_contentView; }
     QAction *newProjectAction() const { return m_newProjectAction; }
@@ -31,6 +34,7 @@ public:
 
 private:
     ContentView *m_contentView;
+    std::unique_ptr<FileDialogFolderPicker> m_folderPicker; // the "New Project..." dialog
     QAction *m_newProjectAction;
     QAction *m_refreshAction;
 };

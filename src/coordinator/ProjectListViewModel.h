@@ -1,6 +1,8 @@
 #pragma once
 
+#include "coordinator/ProjectActionServices.h"
 #include "coordinator/ProjectListing.h"
+#include "coordinator/ProjectTagStatus.h"
 #include "data/CodexProject.h"
 #include "data/CodexThread.h"
 #include "data/ProjectCardSnapshot.h"
@@ -33,13 +35,18 @@ namespace tolvaran {
 class CodexGlobalStateStore;
 class CodexStore;
 class FileSystemEventMonitor;
+class FolderPicker;
+class ProjectActions;
 class ProjectCatalogStore;
 class ProjectMetadataCache;
+class ProjectRenamer;
 class ProjectRepositoryStore;
+class ProjectTagController;
 class ProjectTagStore;
 class RepositoryRefreshScheduler;
 class TeamWorkspaceService;
 class TokenUsageStore;
+struct CoordinatorAccess;
 struct FileSystemEvent;
 
 // The model of the main window. It owns the stores of Codex's and the program's data for its
@@ -98,6 +105,7 @@ public:
                          std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
                          std::unique_ptr<ProjectTagStore> projectTagStore,
                          std::unique_ptr<TokenUsageStore> tokenUsageStore,
+                         ProjectActionServices actionServices = ProjectActionServices::system(),
                          QObject *parent = nullptr);
     // Stops both monitors and waits for the background jobs still running (they use the
     // stores); their results are dropped.
@@ -213,6 +221,38 @@ public:
     // Queues every existing project folder for a git-status refresh.
     void refreshAllRepositories();
 
+    // The user's tags. Every accepted change is published at once and saved in the
+    // background; a refused name only sets `tagErrorMessage`.
+    void setTagSidebarVisible(bool visible);
+    void addTag(const QString &name);
+    void renameTag(const QUuid &tagID, const QString &name);
+    // Also clears the selected tag when it was this one.
+    void deleteTag(const QUuid &tagID);
+    void toggleTag(const QUuid &tagID, const QString &projectPath);
+    // The counts of a tag sidebar row: every project without a tag, else those carrying it.
+    ProjectTagStatus projectStatus(const std::optional<QUuid> &tagID) const;
+    // The tags of the project at `projectPath`, in tag order.
+    QList<ProjectTag> tags(const QString &projectPath) const;
+
+    // What the user does to one project; outcomes appear only in `statusMessage`, and an
+    // action that opened nothing says why. `done` runs once the background part has ended.
+    // "New Project...": `picker` is the window's dialog.
+    void createNewProject(FolderPicker &picker, Completion done = {});
+    // The folder the new-project dialog starts in.
+    std::optional<QString> defaultNewProjectParentDirectory() const;
+    // `description` names the chat in the status ("latest chat"); an unread chat that opened
+    // is marked read in Codex and here.
+    void openThread(const QString &threadID, const ProjectCardSnapshot &project,
+                    const QString &description, Completion done = {});
+    void startNewChat(const QString &path, const QString &projectName);
+    void togglePin(const ProjectCardSnapshot &project, Completion done = {});
+    // Renames the project in Codex's records, closing Codex around the change.
+    void renameProject(const CodexProject &project, const QString &newName, Completion done = {});
+    void openTerminal(const QString &path);
+    void runTerminalCommand(const QString &folder, const QString &program,
+                            const QStringList &arguments);
+    void revealInFileManager(const QString &path);
+
 Q_SIGNALS:
     // Follows every assignment of a published value.
     void objectWillChange();
@@ -248,6 +288,10 @@ private:
 
     void handleCodexEvents(const QList<FileSystemEvent> &events);
     void runPendingCodexRefresh();
+
+    // The action components' view of this object, and their construction.
+    CoordinatorAccess actionAccess();
+    void setUpActions();
 
     // Published values. The list controls but the page size are held as the criteria that
     // the listing functions take.
@@ -317,6 +361,12 @@ private:
 
     // The repository monitor, the collected git refreshes and the first index.
     std::unique_ptr<RepositoryRefreshScheduler> m_repositories;
+
+    // The user's actions (tags, project actions, renaming), over the stores above.
+    ProjectActionServices m_actionServices;
+    std::unique_ptr<ProjectTagController> m_tagController;
+    std::unique_ptr<ProjectActions> m_actions;
+    std::unique_ptr<ProjectRenamer> m_renamer;
 
     // Last: destroyed first, after the destructor has waited for the jobs.
     BackgroundJobGroup m_jobs{this};

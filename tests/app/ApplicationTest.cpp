@@ -4,6 +4,8 @@
 #include "app/TolvaranApp.h"
 #include "app/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
+
+#include <QFileDialog>
 #include "coordinator/ProjectListViewModel.h"
 #include "support/FakeCodexHome.h"
 #include "support/ScopedEnvironment.h"
@@ -138,6 +140,17 @@ TEST_F(ApplicationTest, menuCommandsWorkFromTheDetailPaneToo)
     window.refreshAction()->trigger();
     ASSERT_TRUE(waitUntil([&model, before] { return *model.lastRefreshedAt() > before; }));
     EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
+
+    // "New Project..." opens its dialog without a nested event loop: trigger() returns while
+    // the dialog is up, and cancelling it creates nothing.
+    window.newProjectAction()->trigger();
+    QFileDialog *dialog = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        dialog = window.findChild<QFileDialog *>();
+        return dialog && dialog->isVisible();
+    }));
+    dialog->reject();
+    EXPECT_TRUE(waitUntil([&] { return window.findChild<QFileDialog *>() == nullptr; }));
 }
 
 TEST_F(ApplicationTest, theRootViewShowsTheDetailPaneOnlyOfAKnownProject)

@@ -78,7 +78,8 @@ void CoordinatorWorld::writeDatabase(FakeCodexLogState state)
     codex.writeDatabase({{}, state});
 }
 
-ProjectListViewModel &CoordinatorWorld::makeModel(const QString &gitExecutable)
+ProjectListViewModel &CoordinatorWorld::makeModel(const QString &gitExecutable,
+                                                  ProjectActionServices actionServices)
 {
     metadataCache = std::make_unique<ProjectMetadataCache>(supportDirectory);
     model = std::make_unique<ProjectListViewModel>(
@@ -87,7 +88,7 @@ ProjectListViewModel &CoordinatorWorld::makeModel(const QString &gitExecutable)
         std::make_unique<ProjectRepositoryStore>(gitExecutable), *metadataCache,
         std::make_unique<ProjectCatalogStore>(supportDirectory),
         std::make_unique<ProjectTagStore>(defaults),
-        std::make_unique<TokenUsageStore>(supportDirectory));
+        std::make_unique<TokenUsageStore>(supportDirectory), std::move(actionServices));
     QObject::connect(model.get(), &ProjectListViewModel::objectWillChange, model.get(), [this] {
         if (model->lastRefreshedAt() != m_lastRefreshedAt) {
             m_lastRefreshedAt = model->lastRefreshedAt();

@@ -32,8 +32,11 @@ public:
     void writeDatabase(FakeCodexLogState state = FakeCodexLogState::checkpointed);
 
     // Makes the metadata cache (reading what the test left in the program's folder) and the
-    // coordinator; `gitExecutable` empty for the real git.
-    ProjectListViewModel &makeModel(const QString &gitExecutable = {});
+    // coordinator; `gitExecutable` empty for the real git, `actionServices` doubles of the
+    // desktop for the tests of its actions.
+    ProjectListViewModel &makeModel(
+        const QString &gitExecutable = {},
+        ProjectActionServices actionServices = ProjectActionServices::system());
 
     // Runs the operation and the event loop until it completes; false when it never does.
     bool refresh();

@@ -2,12 +2,10 @@
 
 namespace tolvaran::fixtures {
 
-std::optional<QString> FakeFolderPicker::chooseNewFolder(const FolderPickerRequest &request)
+void FakeFolderPicker::chooseNewFolder(const FolderPickerRequest &request, Completion completion)
 {
     requests << request;
-    if (answers.isEmpty())
-        return std::nullopt;
-    return answers.takeFirst();
+    completion(answers.isEmpty() ? std::nullopt : answers.takeFirst());
 }
 
 } // namespace tolvaran::fixtures

@@ -6,12 +6,12 @@
 
 namespace tolvaran::fixtures {
 
-// A folder dialog that records each request and answers with the next of `answers` (a path,
-// or none for a cancelled dialog); cancelled once the answers run out.
+// A folder dialog that records each request and answers at once with the next of `answers` (a
+// path, or none for a cancelled dialog); cancelled once the answers run out.
 class FakeFolderPicker final : public FolderPicker
 {
 public:
-    std::optional<QString> chooseNewFolder(const FolderPickerRequest &request) override;
+    void chooseNewFolder(const FolderPickerRequest &request, Completion completion) override;
 
     QList<std::optional<QString>> answers;
     QList<FolderPickerRequest> requests;

@@ -1,0 +1,210 @@
+#include "coordinator/ProjectActions.h"
+
+#include "coordinator/ProjectListEdits.h"
+#include "coordinator/ProjectTagController.h"
+#include "coordinator/ProjectTagEditing.h"
+#include "data/CodexGlobalStateStore.h"
+#include "data/ProjectCatalogStore.h"
+#include "platform/BackgroundJob.h"
+#include "platform/CodexLauncher.h"
+#include "platform/DesktopServices.h"
+#include "platform/Logging.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <variant>
+
+namespace tolvaran {
+
+namespace {
+
+using Status = DesktopActionResult::Status;
+
+// The status for a Codex chat that did not open. The sentences that already say what failed
+// stand alone; the others say it was Codex that could not be started.
+QString codexFailureMessage(const DesktopActionResult &result)
+{
+    if (result.status == Status::InvalidLink || result.status == Status::CodexNotFound)
+        return result.message;
+    return QStringLiteral("Could not launch Codex: ") + result.message;
+}
+
+std::optional<QString> tagName(const ProjectTagSnapshot &state, const std::optional<QUuid> &id)
+{
+    if (!id)
+        return std::nullopt;
+    const auto tag = std::find_if(state.tags.cbegin(), state.tags.cend(),
+                                  [&id](const ProjectTag &t) { return t.id == *id; });
+    return tag == state.tags.cend() ? std::nullopt : std::optional<QString>(tag->name);
+}
+
+// The catalog is our own record and the next full refresh writes it again, so its failures
+// never fail an action.
+template <typename Write>
+void writeCatalog(Write &&write)
+{
+    try {
+        write();
+    } catch (const std::exception &error) {
+        qCWarning(lcTolvaran) << "The project catalog was not updated:" << error.what();
+    }
+}
+
+QString errorSentence(const std::exception &error)
+{
+    if (const auto *ours = dynamic_cast<const Error *>(&error))
+        return ours->message();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+ProjectActions::ProjectActions(CoordinatorAccess access, Services services,
+                               ProjectTagController &tags, CoordinatorClock clock)
+    : m_access(std::move(access))
+    , m_services(services)
+    , m_tags(tags)
+    , m_clock(std::move(clock))
+    , m_creator(services.defaults, services.projectCatalogStore, m_clock.now)
+{
+}
+
+void ProjectActions::createNewProject(FolderPicker &picker, std::function<void()> completion)
+{
+    const std::optional<QUuid> selectedTagID = m_access.selectedTagID();
+    const std::optional<QString> selectedTagName = tagName(m_access.tagState(), selectedTagID);
+    m_creator.chooseAndCreate(
+        picker, selectedTagName, m_access.context,
+        [this, completion = std::move(completion)](const NewProjectCreator::Outcome &outcome) {
+            if (outcome.statusMessage)
+                m_access.setStatusMessage(*outcome.statusMessage);
+            if (outcome.createdPath) {
+                const QString &path = *outcome.createdPath;
+                // The tag selected now, which is the one the dialog announced unless the user
+                // changed it while the dialog was open.
+                if (const std::optional<QUuid> tagID = m_access.selectedTagID())
+                    m_tags.saveTags(
+                        ProjectTagEditing::assigningTag(m_access.tagState(), *tagID, path));
+                startNewChat(path, outcome.projectName);
+                m_clock.runAfter(m_access.context, newProjectRefreshDelay,
+                                 [refresh = m_access.refresh] { refresh({}); });
+            }
+            if (completion)
+                completion();
+        });
+}
+
+void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapshot &project,
+                                const QString &description, std::function<void()> completion)
+{
+    const DesktopActionResult opened =
+        m_services.codexLauncher.openThread(threadID, project.path);
+    if (!opened.opened()) {
+        m_access.setStatusMessage(codexFailureMessage(opened));
+        if (completion)
+            completion();
+        return;
+    }
+    m_access.setStatusMessage(QStringLiteral("Opening ") + project.name + QStringLiteral("'s ")
+                              + description + QStringLiteral(" in Codex..."));
+    // The card's view of the project decides, even when the list has moved on since.
+    if (!project.unreadThreadIDs.contains(threadID)) {
+        if (completion)
+            completion();
+        return;
+    }
+
+    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
+                                                 threadID, path = project.path,
+                                                 completion = std::move(completion)] {
+        std::optional<QString> failure;
+        try {
+            services.globalStateStore.markThreadRead(threadID);
+            writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
+        } catch (const std::exception &error) {
+            failure = errorSentence(error);
+        }
+        postTo(access.context, [access, threadID, path, failure, completion] {
+            if (failure)
+                access.setStatusMessage(*failure);
+            else
+                access.publishProjects(
+                    ProjectListEdits::withThreadRead(access.projects(), path, threadID));
+            if (completion)
+                completion();
+        });
+    });
+}
+
+void ProjectActions::startNewChat(const QString &path, const QString &projectName)
+{
+    const DesktopActionResult opened = m_services.codexLauncher.startNewChat(path);
+    m_access.setStatusMessage(opened.opened() ? QStringLiteral("Opening a new Codex chat for ")
+                                                    + projectName + QStringLiteral("...")
+                                              : codexFailureMessage(opened));
+}
+
+void ProjectActions::togglePin(const ProjectCardSnapshot &project,
+                               std::function<void()> completion)
+{
+    const bool pinned = !project.isPinned;
+    m_access.publishProjects(ProjectListEdits::withPin(m_access.projects(), project.path, pinned));
+
+    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
+                                                 project, pinned,
+                                                 completion = std::move(completion)] {
+        std::variant<QSet<QString>, QString> outcome;
+        try {
+            outcome = services.globalStateStore.setPinnedProjectPath(project.path, pinned);
+            writeCatalog([&] {
+                services.projectCatalogStore.updateProject(standardizedPath(project.path),
+                                                           std::nullopt, pinned);
+            });
+        } catch (const std::exception &error) {
+            outcome = errorSentence(error);
+        }
+        postTo(access.context, [access, project, pinned, outcome, completion] {
+            if (const auto *pinnedPaths = std::get_if<QSet<QString>>(&outcome)) {
+                // Codex's own list is the truth, pins another writer changed included.
+                access.publishProjects(
+                    ProjectListEdits::withPinnedPaths(access.projects(), *pinnedPaths));
+                access.setStatusMessage((pinned ? QStringLiteral("Pinned ")
+                                                : QStringLiteral("Unpinned "))
+                                        + project.name + QLatin1Char('.'));
+            } else {
+                // Only this pin goes back: whatever was published meanwhile (a refresh, a
+                // read mark, another pin) stays.
+                access.publishProjects(ProjectListEdits::withPin(access.projects(), project.path,
+                                                                 project.isPinned));
+                access.setStatusMessage(std::get<QString>(outcome));
+            }
+            if (completion)
+                completion();
+        });
+    });
+}
+
+void ProjectActions::openTerminal(const QString &path)
+{
+    const DesktopActionResult opened = m_services.desktop.openTerminal(path);
+    if (!opened.opened())
+        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+}
+
+void ProjectActions::runTerminalCommand(const QString &folder, const QString &program,
+                                        const QStringList &arguments)
+{
+    const DesktopActionResult opened =
+        m_services.desktop.runInTerminal(folder, program, arguments);
+    if (!opened.opened())
+        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+}
+
+void ProjectActions::revealInFileManager(const QString &path)
+{
+    const DesktopActionResult opened = m_services.desktop.revealFolder(path);
+    if (!opened.opened())
+        m_access.setStatusMessage(opened.message);
+}
+
+} // namespace tolvaran

@@ -1,0 +1,205 @@
+#include "coordinator/ProjectRenamer.h"
+
+#include "coordinator/CodexProjectRenameError.h"
+#include "data/CodexGlobalStateStore.h"
+#include "data/CodexGlobalStateStoreError.h"
+#include "data/CodexStore.h"
+#include "data/ProjectCatalogStore.h"
+#include "platform/BackgroundJob.h"
+#include "platform/CodexApplicationController.h"
+#include "platform/Graphemes.h"
+#include "platform/Logging.h"
+#include "platform/Paths.h"
+
+#include <variant>
+
+namespace tolvaran {
+
+namespace {
+
+QString errorSentence(const std::exception &error)
+{
+    if (const auto *ours = dynamic_cast<const Error *>(&error))
+        return ours->message();
+    return QString::fromUtf8(error.what());
+}
+
+bool isValidProjectName(const QString &trimmed)
+{
+    const qsizetype length = graphemeCount(trimmed);
+    return length >= 1 && length <= CodexGlobalStateStore::maximumProjectNameLength;
+}
+
+} // namespace
+
+template <typename Work, typename Then>
+void ProjectRenamer::inBackground(Work work, Then then)
+{
+    m_access.runJob(JobPriority::userInitiated, [context = m_access.context, work, then] {
+        auto result = work();
+        postTo(context, [then, result] { then(result); });
+    });
+}
+
+ProjectRenamer::ProjectRenamer(CoordinatorAccess access, Services services,
+                               std::function<Timestamp()> now)
+    : m_access(std::move(access))
+    , m_services(services)
+    , m_now(std::move(now))
+{
+}
+
+void ProjectRenamer::renameProject(const CodexProject &project, const QString &newName,
+                                   std::function<void()> completion)
+{
+    const auto refuse = [this, &completion](const QString &message) {
+        m_access.setStatusMessage(message);
+        if (completion)
+            completion();
+    };
+    if (!project.codexProjectID()) {
+        refuse(QStringLiteral(
+            "Codex has not assigned this project an editable project record yet."));
+        return;
+    }
+    // Checked here, before Codex is closed: the global state would refuse the name anyway,
+    // but only after Codex had been quit for nothing.
+    const QString name = newName.trimmed();
+    if (!isValidProjectName(name)) {
+        refuse(CodexGlobalStateStoreError::invalidProjectName().message());
+        return;
+    }
+    if (m_isRenaming) {
+        refuse(CodexProjectRenameError(CodexProjectRenameError::Kind::renameInProgress)
+                   .message());
+        return;
+    }
+
+    m_isRenaming = true;
+    checkActivity(std::make_shared<Run>(
+        Run{project, *project.codexProjectID(), name, std::nullopt, std::move(completion)}));
+}
+
+void ProjectRenamer::checkActivity(const RunPointer &run)
+{
+    m_access.setStatusMessage(QStringLiteral("Checking Codex activity..."));
+    const Timestamp since = m_now().addingSeconds(-activityWindowSeconds);
+    CodexStore &store = m_services.store;
+    inBackground(
+        [&store, since]() -> std::variant<bool, QString> {
+            try {
+                // Every thread, archived ones included: work in any project blocks the rename.
+                QList<CodexThread> recent;
+                for (const CodexThread &thread : store.loadThreads(true)) {
+                    if (thread.updatedAt >= since)
+                        recent.append(thread);
+                }
+                return !store.activityStore().processingThreadIDs(recent).isEmpty();
+            } catch (const std::exception &error) {
+                return errorSentence(error);
+            }
+        },
+        [this, run](const std::variant<bool, QString> &outcome) {
+            if (const auto *failure = std::get_if<QString>(&outcome))
+                finish(run, *failure);
+            else if (std::get<bool>(outcome))
+                finish(run, QStringLiteral("Codex is working. Wait for all active tasks to "
+                                           "finish before renaming a project."));
+            else
+                closeCodex(run);
+        });
+}
+
+void ProjectRenamer::closeCodex(const RunPointer &run)
+{
+    m_access.setStatusMessage(QStringLiteral("Closing Codex to rename ") + run->project.name()
+                              + QStringLiteral("..."));
+    CodexApplicationController &codex = m_services.codexApplication;
+    inBackground([&codex] { return codex.quitAll(); },
+                 [this, run](const CodexApplicationQuitResult &result) {
+                     if (!result.allQuit()) {
+                         // Those asked may still be quitting: starting one again now could
+                         // meet it on its way out, so Codex is left to the user.
+                         finish(run, CodexProjectRenameError(
+                                         CodexProjectRenameError::Kind::couldNotCloseCodex)
+                                         .message());
+                         return;
+                     }
+                     run->reopenTarget = result.reopenTarget();
+                     writeName(run);
+                 });
+}
+
+void ProjectRenamer::writeName(const RunPointer &run)
+{
+    Services services = m_services;
+    inBackground(
+        [services, id = run->codexProjectID, name = run->name,
+         path = run->project.path()]() -> std::optional<QString> {
+            try {
+                services.globalStateStore.setProjectName(id, name);
+            } catch (const std::exception &error) {
+                return errorSentence(error);
+            }
+            try {
+                services.projectCatalogStore.updateProject(standardizedPath(path), name,
+                                                           std::nullopt);
+            } catch (const std::exception &error) {
+                // Our own record; the next full refresh takes the name from Codex again.
+                qCWarning(lcTolvaran) << "The catalog kept the old project name:"
+                                      << error.what();
+            }
+            return std::nullopt;
+        },
+        [this, run](const std::optional<QString> &failure) {
+            if (failure) {
+                failAfterClosing(run, *failure);
+                return;
+            }
+            // Read while Codex is still closed, so the list shows the new name at once.
+            m_access.refresh([this, run] { reopenCodex(run); });
+        });
+}
+
+void ProjectRenamer::reopenCodex(const RunPointer &run)
+{
+    const QString renamed = QStringLiteral("Renamed project to ") + run->name + QLatin1Char('.');
+    if (!run->reopenTarget) {
+        finish(run, renamed);
+        return;
+    }
+    CodexApplicationController &codex = m_services.codexApplication;
+    inBackground([&codex, target = *run->reopenTarget] { return codex.reopen(target); },
+                 [this, run, renamed](const DesktopActionResult &reopened) {
+                     if (reopened.opened()) {
+                         run->reopenTarget.reset();
+                         finish(run, renamed);
+                     } else {
+                         failAfterClosing(run, reopened.message);
+                     }
+                 });
+}
+
+void ProjectRenamer::failAfterClosing(const RunPointer &run, const QString &message)
+{
+    if (!run->reopenTarget) {
+        finish(run, message);
+        return;
+    }
+    CodexApplicationController &codex = m_services.codexApplication;
+    inBackground([&codex, target = *run->reopenTarget] { return codex.reopen(target); },
+                 [this, run, message](const DesktopActionResult &) {
+                     run->reopenTarget.reset();
+                     finish(run, message);
+                 });
+}
+
+void ProjectRenamer::finish(const RunPointer &run, const QString &message)
+{
+    m_access.setStatusMessage(message);
+    m_isRenaming = false;
+    if (run->completion)
+        run->completion();
+}
+
+} // namespace tolvaran
