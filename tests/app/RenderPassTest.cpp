@@ -6,6 +6,10 @@
 #include "app/ProjectCardView.h"
 #include "app/TolvaranViewController.h"
 #include "coordinator/CoordinatorWorld.h"
+#include "coordinator/ProjectActionServices.h"
+#include "support/FakeCodexApplicationController.h"
+#include "support/FakeCodexLauncher.h"
+#include "support/FakeDesktopServices.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 #include "team/TeamProjectViewSource.h"
@@ -191,6 +195,38 @@ TEST(BrowserEmptyState, loadFailuresShowOnlyWhenThereIsNothingToShow)
                   row.expected)
             << row.name;
     }
+}
+
+TEST(RenderPass, anActionsFailureOverAListedGridGoesToTheStatusLine)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    world.addThread(QStringLiteral("t-app"), app, 100);
+    world.writeDatabase();
+    ProjectActionServices services;
+    auto desktop = std::make_unique<FakeDesktopServices>();
+    desktop->terminalResult = DesktopActionResult::failure(
+        DesktopActionResult::Status::NoTerminal, "No terminal application was found.");
+    services.desktop = std::move(desktop);
+    services.codexLauncher = std::make_unique<FakeCodexLauncher>();
+    services.codexApplication = std::make_unique<FakeCodexApplicationController>();
+    ProjectListViewModel &model = world.makeModel({}, std::move(services));
+    ASSERT_TRUE(world.refresh());
+
+    TolvaranViewController browser(model, [](const QString &) {});
+    browser.resize(900, 700);
+    browser.show();
+    ProjectCardGrid *grid = browser.collectionView();
+    ASSERT_TRUE(waitUntil([grid] { return grid->cardAt(0) != nullptr; }));
+
+    model.openTerminal(app);
+    auto *footer = browser.findChild<ElidingLabel *>(QStringLiteral("footerLabel"));
+    ASSERT_TRUE(waitUntil([footer] {
+        return footer->text().endsWith("Could not open Terminal: No terminal application was "
+                                       "found.");
+    }));
+    EXPECT_TRUE(browser.findChild<QLabel *>(QStringLiteral("emptyLabel"))->isHidden());
+    EXPECT_NE(grid->cardAt(0), nullptr);
 }
 
 TEST(RenderPass, aCodexThatCannotBeReadWithNothingSavedSaysSoInPlaceOfTheCards)
