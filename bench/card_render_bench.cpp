@@ -138,7 +138,7 @@ Timing median(std::vector<Timing> samples)
 
 void print(const char *what, const Timing &timing)
 {
-    std::printf("  %-34s %8.2f ms  %8.2f ms painted  (%d cards configured)\n", what,
+    std::printf("  %-34s %8.2f ms  %8.2f ms painted  (cards configured: %d)\n", what,
                 timing.render, timing.painted, timing.configured);
 }
 
