@@ -27,6 +27,25 @@ void ElidingLabel::setMaximumLineCount(int count)
     updateShownText();
 }
 
+void ElidingLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elideMode = mode;
+    updateShownText();
+}
+
+QSize ElidingLabel::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    const QStringList lines = m_text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), m_maximumLineCount); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(lines.at(i)));
+    const QMargins margins = contentsMargins();
+    QSize hint = QLabel::sizeHint();
+    hint.setWidth(widest + margins.left() + margins.right() + 2 * margin() + 1);
+    return hint;
+}
+
 QSize ElidingLabel::minimumSizeHint() const
 {
     // Any width will do: the text is cut to fit.
@@ -47,7 +66,7 @@ void ElidingLabel::updateShownText()
     if (lines.size() > m_maximumLineCount)
         lines.resize(m_maximumLineCount);
     for (QString &line : lines)
-        line = metrics.elidedText(line, Qt::ElideRight, available);
+        line = metrics.elidedText(line, m_elideMode, available);
     QLabel::setText(lines.join(QLatin1Char('\n')));
 }
 

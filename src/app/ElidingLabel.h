@@ -4,8 +4,9 @@
 
 namespace tolvaran {
 
-// A plain-text label that cuts each of its lines at the tail with an ellipsis when the line
-// is wider than the label: QLabel itself only clips. text() is the whole text.
+// A plain-text label that cuts each of its lines with an ellipsis (at the tail unless told
+// otherwise) when the line is wider than the label: QLabel itself only clips. text() is the
+// whole text.
 class ElidingLabel final : public QLabel
 {
     Q_OBJECT
@@ -17,7 +18,12 @@ public:
     void setText(const QString &text);
     // At most this many lines are shown; further lines are dropped.
     void setMaximumLineCount(int count);
+    // Where a line too long for the label is cut.
+    void setElideMode(Qt::TextElideMode mode);
 
+    // As wide as the whole text (the shown text may be cut), so that a label that may grow
+    // asks for the room its text needs.
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
@@ -28,6 +34,7 @@ private:
 
     QString m_text;
     int m_maximumLineCount = 1;
+    Qt::TextElideMode m_elideMode = Qt::ElideRight;
 };
 
 } // namespace tolvaran

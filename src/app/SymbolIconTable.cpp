@@ -1,6 +1,9 @@
 #include "app/SymbolIconTable.h"
 
 #include <QApplication>
+#include <QHash>
+#include <QPainter>
+#include <QPixmap>
 #include <QStyle>
 
 #include <array>
@@ -18,7 +21,7 @@ struct SymbolEntry
 
 // Every symbol the window shows. The symbolic variants come first because they suit small
 // toolbar buttons; the plain names are the ones older and non-GNOME themes carry.
-const std::array<SymbolEntry, 33> symbolTable{{
+const std::array<SymbolEntry, 38> symbolTable{{
     {"sidebar.left", {"sidebar-show-symbolic", "view-sidebar", nullptr},
      QStyle::SP_FileDialogListView},
     {"plus", {"list-add-symbolic", "list-add", nullptr}, QStyle::SP_FileDialogNewFolder},
@@ -81,6 +84,14 @@ const std::array<SymbolEntry, 33> symbolTable{{
     {"arrow.up.right", {"go-jump-symbolic", "go-jump", nullptr}, QStyle::SP_ArrowForward},
     {"eye.fill", {"view-reveal-symbolic", "view-reveal", nullptr},
      QStyle::SP_FileDialogInfoView},
+    {"pencil", {"document-edit-symbolic", "document-edit", "accessories-text-editor"},
+     QStyle::SP_FileDialogDetailedView},
+    {"tag", {"tag-symbolic", "tag", "bookmark-new-symbolic"}, QStyle::SP_FileIcon},
+    {"star", {"non-starred-symbolic", "non-starred", "starred-symbolic"},
+     QStyle::SP_DialogNoButton},
+    {"folder", {"folder-symbolic", "folder", nullptr}, QStyle::SP_DirIcon},
+    {"terminal", {"utilities-terminal-symbolic", "utilities-terminal", nullptr},
+     QStyle::SP_ComputerIcon},
 }};
 
 const SymbolEntry *entryFor(const QString &symbolName)
@@ -104,6 +115,29 @@ QStringList themeIconNames(const QString &symbolName)
         }
     }
     return names;
+}
+
+QIcon tintedSymbolIcon(const QString &symbolName, const QColor &color)
+{
+    static QHash<std::pair<QString, QRgb>, QIcon> cache;
+    const std::pair<QString, QRgb> key{symbolName, color.rgba()};
+    const auto cached = cache.constFind(key);
+    if (cached != cache.constEnd())
+        return *cached;
+    const QIcon icon = symbolIcon(symbolName);
+    QIcon tinted;
+    for (const int side : {16, 24, 32, 48}) {
+        QPixmap pixmap = icon.pixmap(side, side);
+        if (pixmap.isNull())
+            continue;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), color);
+        painter.end();
+        tinted.addPixmap(pixmap);
+    }
+    cache.insert(key, tinted);
+    return tinted;
 }
 
 QIcon symbolIcon(const QString &symbolName)

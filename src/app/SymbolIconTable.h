@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QString>
 #include <QStringList>
@@ -17,5 +18,9 @@ QStringList themeIconNames(const QString &symbolName);
 // The icon for `symbolName`: the first theme icon found, else the standard icon. A symbol the
 // table lacks gives a null icon, which a caller shows as no image.
 QIcon symbolIcon(const QString &symbolName);
+
+// The same icon recoloured in `color`, keeping its shape (its alpha), at the sizes the cards
+// draw; made once per symbol and colour. Null for a symbol the table lacks.
+QIcon tintedSymbolIcon(const QString &symbolName, const QColor &color);
 
 } // namespace tolvaran

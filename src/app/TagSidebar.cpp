@@ -199,6 +199,7 @@ void TagSidebar::rebuildRows()
     while (QLayoutItem *item = m_rows->takeAt(0)) {
         if (QWidget *widget = item->widget()) {
             widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         }
         delete item;

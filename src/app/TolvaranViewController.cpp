@@ -1,9 +1,13 @@
 #include "app/TolvaranViewController.h"
 
+#include "app/BrowserEmptyState.h"
 #include "app/BrowserStyle.h"
+#include "app/CardModelBuilder.h"
+#include "app/CardReconciliation.h"
 #include "app/ClosureButton.h"
 #include "app/CompactNumberFormat.h"
 #include "app/ElidingLabel.h"
+#include "app/ProjectCardGrid.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
 #include "app/TagSidebar.h"
@@ -26,7 +30,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QResizeEvent>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -76,6 +79,12 @@ TolvaranViewController::~TolvaranViewController()
 void TolvaranViewController::setOnOpenProject(std::function<void(const QString &)> onOpenProject)
 {
     m_onOpenProject = std::move(onOpenProject);
+}
+
+void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)
+{
+    m_teamViews = source;
+    scheduleRender();
 }
 
 void TolvaranViewController::setUpdateState(const UpdateControlState &state)
@@ -155,28 +164,12 @@ void TolvaranViewController::scheduleRender()
         Qt::QueuedConnection);
 }
 
-void TolvaranViewController::scheduleCollectionViewportSynchronization()
-{
-    if (m_collectionViewportSyncScheduled)
-        return;
-    m_collectionViewportSyncScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_collectionViewportSyncScheduled = false;
-            synchronizeCollectionViewport();
-        },
-        Qt::QueuedConnection);
-}
-
 // MARK: layout
 
 void TolvaranViewController::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     applyResponsivePresentation();
-    synchronizeCollectionViewport();
-    scheduleCollectionViewportSynchronization();
 }
 
 void TolvaranViewController::showEvent(QShowEvent *event)
@@ -187,11 +180,10 @@ void TolvaranViewController::showEvent(QShowEvent *event)
 
 bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_collectionScrollView && watched == m_collectionScrollView->viewport()
-        && event->type() == QEvent::Resize) {
+    // The grid keeps its own layout in step with its viewport; the empty label is ours.
+    if (m_collectionView && watched == m_collectionView->viewport()
+        && event->type() == QEvent::Resize)
         positionEmptyLabel();
-        scheduleCollectionViewportSynchronization();
-    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -291,36 +283,9 @@ void TolvaranViewController::placeFloatingSidebar()
     m_sidebar->setGeometry(0, 0, sidebarWidth, height());
 }
 
-void TolvaranViewController::synchronizeCollectionViewport()
-{
-    QWidget *clip = m_collectionScrollView->viewport();
-    const double width = std::floor(double(clip->width()));
-    if (width <= 2.0)
-        return;
-    const int w = int(width);
-    // The document is laid out again only when the width moved by more than half a pixel, so
-    // that resizing does not feed back into further layout passes.
-    if (std::fabs(m_lastCollectionViewportWidth - width) > 0.5) {
-        m_lastCollectionViewportWidth = width;
-        m_collectionView->resize(w, std::max(m_collectionView->height(), clip->height()));
-        if (QLayout *layout = m_collectionView->layout()) {
-            layout->invalidate();
-            layout->activate();
-        }
-    }
-    // At least as tall as the visible area, and as tall as the cards need.
-    int contentHeight = 0;
-    if (QLayout *layout = m_collectionView->layout())
-        contentHeight = layout->hasHeightForWidth() ? layout->heightForWidth(w)
-                                                    : layout->sizeHint().height();
-    const int height = std::max(clip->height(), contentHeight);
-    if (m_collectionView->width() != w || m_collectionView->height() != height)
-        m_collectionView->resize(w, height);
-}
-
 void TolvaranViewController::positionEmptyLabel()
 {
-    const QWidget *viewport = m_collectionScrollView->viewport();
+    const QWidget *viewport = m_collectionView->viewport();
     const int labelWidth = std::max(0, viewport->width() - 32);
     m_emptyLabel->setFixedWidth(labelWidth);
     m_emptyLabel->adjustSize();
@@ -354,6 +319,7 @@ void TolvaranViewController::render()
     renderTeamControl();
     renderCommitBanner();
     renderSidebar();
+    renderCards();
 
     m_paginationLabel->setText(m_viewModel.paginationSummary());
     m_pageLabel->setText(QStringLiteral("Page ") + QString::number(m_viewModel.currentPage())
@@ -364,20 +330,34 @@ void TolvaranViewController::render()
 
     renderFooter();
 
-    if (const std::optional<QString> &error = m_viewModel.errorMessage()) {
-        m_emptyLabel->setText(QStringLiteral("Could not load Codex projects\n") + *error);
+    if (const std::optional<QString> &text = emptyState().centreText) {
+        m_emptyLabel->setText(*text);
         m_emptyLabel->show();
-    } else if (m_viewModel.isLoading() && m_viewModel.projects().isEmpty()) {
-        m_emptyLabel->setText(QStringLiteral("Loading projects..."));
-        m_emptyLabel->show();
-    } else if (!m_viewModel.filteredProjects().isEmpty()) {
-        m_emptyLabel->hide();
     } else {
-        m_emptyLabel->setText(QStringLiteral("No projects match the current filters."));
-        m_emptyLabel->show();
+        m_emptyLabel->hide();
     }
     positionEmptyLabel();
     Q_EMIT rendered();
+}
+
+void TolvaranViewController::renderCards()
+{
+    CardReconciliation result = CardReconciliation::reconcile(
+        m_cardModels, m_collectionView->identifiers(), pageCardModels(m_viewModel, m_teamViews));
+    // Stored before the grid is touched: every card it configures from here on reads the new
+    // models through the item provider.
+    m_cardModels = std::move(result.models);
+    if (result.replacesContents)
+        m_collectionView->replaceItems(result.identifiers);
+    else if (!result.reloadedIndexes.isEmpty())
+        m_collectionView->reloadItems(result.reloadedIndexes);
+}
+
+BrowserEmptyState TolvaranViewController::emptyState() const
+{
+    return BrowserEmptyState::decide(m_viewModel.errorMessage(), m_viewModel.isLoading(),
+                                     !m_viewModel.projects().isEmpty(),
+                                     !m_viewModel.filteredProjects().isEmpty());
 }
 
 void TolvaranViewController::renderTokenUsage()
@@ -461,6 +441,8 @@ void TolvaranViewController::renderFooter()
     }
     if (const std::optional<QString> &status = m_viewModel.statusMessage())
         text += QStringLiteral("  |  ") + *status;
+    if (const std::optional<QString> &error = emptyState().statusLineError)
+        text += QStringLiteral("  |  ") + *error;
     m_footerLabel->setText(text);
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/BrowserCardModel.h"
+
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -16,17 +19,19 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
-class QScrollArea;
 class QVBoxLayout;
 
 namespace tolvaran {
 
 class ClosureButton;
 class ElidingLabel;
+struct BrowserEmptyState;
 class FolderPicker;
+class ProjectCardGrid;
 class ProjectListViewModel;
 class SegmentedControl;
 class TagSidebar;
+class TeamProjectViewSource;
 class TeamWorkspaceService;
 class TokenUsageSparklineView;
 
@@ -41,11 +46,14 @@ struct UpdateControlState
 };
 
 // The browser of all projects: the tag sidebar, a four-row header (title, search, token usage,
-// list controls), the commit banner, the card area, the pagination bar and the footer.
+// list controls), the commit banner, the card grid, the pagination bar and the footer.
 //
 // It follows the coordinator: every change announcement schedules one render in a later turn
 // of the event loop, so any number of changes within one turn cost one render, which brings
-// every control in line with the coordinator's values. Controls never change a view directly;
+// every control in line with the coordinator's values. The card grid is reconciled rather
+// than rebuilt: when the page's projects or their order changed, its contents are replaced
+// and it scrolls to the top; otherwise only the cards whose BrowserCardModel changed are
+// configured again, and the scroll position stays. Controls never change a view directly;
 // each handler writes one of the coordinator's values, and the announcement brings the render.
 // The layout adapts to the width: below the thresholds of the constants below, controls give
 // way to compact stand-ins, the footer takes two lines and the sidebar floats over the cards.
@@ -87,6 +95,11 @@ public:
     // The update control's input; the updater hands its state over here.
     void setUpdateState(const UpdateControlState &state);
 
+    // Where the cards read teammates, sharing teams and this device's shared state; none
+    // shows no team values. The source must outlive the controller; whoever owns it calls
+    // scheduleRender() when its values change.
+    void setTeamViewSource(const TeamProjectViewSource *source);
+
     // Where the tag sidebar is: docked at the left (with its divider), floating over the
     // content, or out of the view tree.
     enum class SidebarPlacement { docked, floating, hidden };
@@ -95,8 +108,8 @@ public:
     bool usesCompactFooter() const { return m_usesCompactFooter; }
     bool usesCompactUpdateLabel() const { return m_usesCompactUpdateLabel; }
 
-    // The card area's document: the widget the cards are placed in.
-    QWidget *collectionView() const { return m_collectionView; }
+    // The card grid.
+    ProjectCardGrid *collectionView() const { return m_collectionView; }
 
     // Schedules one render in a later turn of the event loop, unless one is already waiting.
     void scheduleRender();
@@ -123,11 +136,11 @@ private:
     void applyResponsivePresentation();
     void updateSidebarPresentation();
     void placeFloatingSidebar();
-    void scheduleCollectionViewportSynchronization();
-    void synchronizeCollectionViewport();
     void positionEmptyLabel();
 
     void render();
+    void renderCards();
+    BrowserEmptyState emptyState() const;
     void renderTokenUsage();
     void renderUpdateControl();
     void renderCommitBanner();
@@ -163,8 +176,9 @@ private:
     UpdateControlState m_updateState;
 
     bool m_renderScheduled = false;
-    double m_lastCollectionViewportWidth = 0.0;
-    bool m_collectionViewportSyncScheduled = false;
+    // The model each card of the page was last configured with, by project id.
+    QHash<QString, BrowserCardModel> m_cardModels;
+    const TeamProjectViewSource *m_teamViews = nullptr;
 
     QHBoxLayout *m_rootStack = nullptr;
     TagSidebar *m_sidebar = nullptr;
@@ -201,8 +215,7 @@ private:
     ElidingLabel *m_commitSubtitle = nullptr;
     ClosureButton *m_commitDismissButton = nullptr;
 
-    QScrollArea *m_collectionScrollView = nullptr;
-    QWidget *m_collectionView = nullptr;
+    ProjectCardGrid *m_collectionView = nullptr;
     QLabel *m_emptyLabel = nullptr;
 
     QLabel *m_paginationLabel = nullptr;

@@ -6,6 +6,8 @@
 #include "app/BrowserStyle.h"
 #include "app/ClosureButton.h"
 #include "app/ElidingLabel.h"
+#include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"
 #include "app/SymbolIconTable.h"
 #include "app/TagSidebar.h"
@@ -299,28 +301,27 @@ void TolvaranViewController::buildCommitBanner(QVBoxLayout *column)
 
 void TolvaranViewController::buildCollection(QVBoxLayout *column)
 {
-    m_collectionScrollView = new QScrollArea(this);
-    m_collectionScrollView->setObjectName(QStringLiteral("collectionScrollView"));
-    m_collectionScrollView->setFrameShape(QFrame::NoFrame);
-    m_collectionScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_collectionScrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // The document's size is kept by synchronizeCollectionViewport(), not by the scroll area.
-    m_collectionScrollView->setWidgetResizable(false);
-    const QColor underPage = underPageBackgroundColor(palette());
-    setBackgroundColor(m_collectionScrollView->viewport(), underPage);
-    m_collectionView = new QWidget;
+    m_collectionView = new ProjectCardGrid(this);
     m_collectionView->setObjectName(QStringLiteral("collectionView"));
-    setBackgroundColor(m_collectionView, underPage);
-    m_collectionScrollView->setWidget(m_collectionView);
-    m_collectionScrollView->viewport()->installEventFilter(this);
+    setBackgroundColor(m_collectionView->viewport(), underPageBackgroundColor(palette()));
+    m_collectionView->viewport()->installEventFilter(this);
+    // Cards are configured from the models the last render stored, never from the coordinator
+    // directly, so a card always shows what the render decided.
+    m_collectionView->setItemProvider([this](ProjectCardView &card, const QString &id) {
+        const auto model = m_cardModels.constFind(id);
+        if (model == m_cardModels.constEnd())
+            return;
+        // The cards' gestures reach no handler yet: a card with empty actions does nothing.
+        card.configure(*model, {});
+    });
 
-    m_emptyLabel = label(m_collectionScrollView->viewport(), QStringLiteral("emptyLabel"),
+    m_emptyLabel = label(m_collectionView->viewport(), QStringLiteral("emptyLabel"),
                          systemFont(14, QFont::Medium), secondaryLabelColor(palette()));
     m_emptyLabel->setAlignment(Qt::AlignCenter);
     m_emptyLabel->setWordWrap(true);
     m_emptyLabel->hide();
 
-    column->addWidget(m_collectionScrollView, 1);
+    column->addWidget(m_collectionView, 1);
 }
 
 void TolvaranViewController::buildPagination(QVBoxLayout *column)

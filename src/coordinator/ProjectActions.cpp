@@ -153,16 +153,21 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
     m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
                                                  project, pinned,
                                                  completion = std::move(completion)] {
-        std::variant<QSet<QString>, QString> outcome;
-        try {
-            outcome = services.globalStateStore.setPinnedProjectPath(project.path, pinned);
-            writeCatalog([&] {
-                services.projectCatalogStore.updateProject(standardizedPath(project.path),
-                                                           std::nullopt, pinned);
-            });
-        } catch (const std::exception &error) {
-            outcome = errorSentence(error);
-        }
+        // Made in one go rather than assigned: GCC 12 at -O2 takes the assignment into a
+        // default-made variant for a read of uninitialised storage (-Wmaybe-uninitialized).
+        const auto outcome = [&]() -> std::variant<QSet<QString>, QString> {
+            try {
+                QSet<QString> pinnedPaths =
+                    services.globalStateStore.setPinnedProjectPath(project.path, pinned);
+                writeCatalog([&] {
+                    services.projectCatalogStore.updateProject(standardizedPath(project.path),
+                                                               std::nullopt, pinned);
+                });
+                return pinnedPaths;
+            } catch (const std::exception &error) {
+                return errorSentence(error);
+            }
+        }();
         postTo(access.context, [access, project, pinned, outcome, completion] {
             if (const auto *pinnedPaths = std::get_if<QSet<QString>>(&outcome)) {
                 // Codex's own list is the truth, pins another writer changed included.

@@ -5,6 +5,7 @@
 #include "app/SegmentedControl.h"
 #include "app/TagRenameDialog.h"
 #include "app/TolvaranViewController.h"
+#include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
 #include <QCheckBox>

@@ -3,6 +3,8 @@
 #include "BrowserWorld.h"
 
 #include "app/ElidingLabel.h"
+#include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"
 #include "app/TolvaranViewController.h"
 #include "support/WaitUntil.h"
@@ -13,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
 
@@ -224,17 +225,18 @@ TEST_F(BrowserTest, changesWithinOneTurnCauseOneRender)
 
 TEST_F(BrowserTest, aNarrowClipViewLeavesTheCardAreaAlone)
 {
+    world.addProject(QStringLiteral("alpha"), 1);
     makeBrowser(1000);
-    QWidget *cards = browser->collectionView();
-    auto *scroll = browser->findChild<QScrollArea *>(QStringLiteral("collectionScrollView"));
-    const QWidget *clip = scroll->viewport();
-    EXPECT_EQ(cards->width(), clip->width());
-    EXPECT_GE(cards->height(), clip->height());
+    ASSERT_TRUE(world.refresh());
+    ProjectCardGrid *grid = browser->collectionView();
+    ASSERT_TRUE(waitUntil([grid] { return grid->cardAt(0) != nullptr; }));
+    const QRect before = grid->cardAt(0)->geometry();
+    const QSizeF cardSize = grid->cardLayout().itemSize();
 
-    const QSize before = cards->size();
-    scroll->viewport()->resize(2, clip->height());
+    grid->viewport()->resize(2, grid->viewport()->height());
     processEventsFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(cards->size(), before);
+    EXPECT_EQ(grid->cardLayout().itemSize(), cardSize);
+    EXPECT_EQ(grid->cardAt(0)->geometry(), before);
 }
 
 TEST_F(BrowserTest, theEmptyStateTellsLoadingFromNoMatches)

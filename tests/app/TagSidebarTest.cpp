@@ -3,6 +3,7 @@
 #include "app/TagDeletionPrompt.h"
 #include "app/TagRenameDialog.h"
 #include "app/TagSidebar.h"
+#include "support/QtPrinters.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -34,20 +35,12 @@ struct RowView
 
 QList<QWidget *> rows(const TagSidebar &sidebar)
 {
-    QList<QWidget *> found;
-    for (QWidget *row : sidebar.findChildren<QWidget *>(QStringLiteral("sidebarRow"))) {
-        if (row->isVisibleTo(row->parentWidget()))
-            found.append(row);
-    }
-    std::sort(found.begin(), found.end(),
-              [](QWidget *a, QWidget *b) { return a->y() < b->y(); });
-    return found;
+    // In the order they were made, which is their order on screen.
+    return sidebar.findChildren<QWidget *>(QStringLiteral("sidebarRow"));
 }
 
 QList<RowView> rowViews(TagSidebar &sidebar)
 {
-    sidebar.adjustSize();
-    QApplication::processEvents();
     QList<RowView> views;
     for (QWidget *row : rows(sidebar)) {
         RowView view;

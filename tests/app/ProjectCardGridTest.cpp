@@ -1,0 +1,121 @@
+#include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
+#include "support/QtPrinters.h"
+
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+
+namespace {
+
+QStringList projectIDs(int count, const QString &prefix = QStringLiteral("/work/p"))
+{
+    QStringList ids;
+    for (int i = 0; i < count; ++i)
+        ids.append(prefix + QString::number(i));
+    return ids;
+}
+
+// A grid with three columns and three rows of cards in view (rows start every 260 pixels,
+// at 16, 276 and 536), whose provider names each card after its item.
+class CardGridTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        grid.setItemProvider([](ProjectCardView &card, const QString &id) {
+            BrowserCardModel model;
+            model.project.id = id;
+            model.project.path = id;
+            model.project.name = id.section(QLatin1Char('/'), -1);
+            card.configure(model, {});
+        });
+        QObject::connect(&grid, &ProjectCardGrid::cardConfigured,
+                         [this](const QString &id) { configured.append(id); });
+        grid.resize(1040, 780);
+        grid.show();
+    }
+
+    int shownCards() const
+    {
+        int count = 0;
+        for (const ProjectCardView *card : grid.findChildren<ProjectCardView *>())
+            count += card->isVisible() ? 1 : 0;
+        return count;
+    }
+
+    ProjectCardGrid grid;
+    QStringList configured;
+};
+
+} // namespace
+
+TEST_F(CardGridTest, aLongPageMakesCardsOnlyForTheRowsInView)
+{
+    grid.replaceItems(projectIDs(2000));
+    ASSERT_EQ(grid.cardLayout().columnCount(grid.viewport()->width()), 3);
+    // Three rows meet the viewport and one more row is made below it.
+    EXPECT_EQ(configured.size(), 12);
+    EXPECT_EQ(shownCards(), 12);
+    EXPECT_EQ(grid.cardAt(0)->model()->project.id, QStringLiteral("/work/p0"));
+    EXPECT_EQ(grid.cardAt(100), nullptr);
+    EXPECT_GT(grid.verticalScrollBar()->maximum(), 2000 / 3 * 246);
+
+    // Scrolling by one row brings exactly one new row into service, from the pool.
+    configured.clear();
+    grid.setScrollOffset(260);
+    EXPECT_EQ(configured, (QStringList{"/work/p12", "/work/p13", "/work/p14"}));
+    EXPECT_EQ(grid.findChildren<ProjectCardView *>().size(), 15);
+    EXPECT_EQ(grid.cardAt(6)->geometry().top(), 16 + 2 * 260 - 260);
+
+    // Far down, the cards of the top rows serve the new rows: the number of cards stays
+    // bounded by what the viewport and one row beyond each edge can hold.
+    configured.clear();
+    grid.setScrollOffset(260 * 300);
+    EXPECT_TRUE(configured.contains(QStringLiteral("/work/p900")));
+    EXPECT_FALSE(configured.contains(QStringLiteral("/work/p14")));
+    EXPECT_LE(grid.findChildren<ProjectCardView *>().size(), 6 * 3);
+}
+
+TEST_F(CardGridTest, reloadingConfiguresOnlyTheCardsInViewAndKeepsTheScrollOffset)
+{
+    grid.replaceItems(projectIDs(300));
+    grid.setScrollOffset(1000);
+    configured.clear();
+
+    grid.reloadItems({qsizetype(13), qsizetype(200)}); // 200 is far below the viewport
+    EXPECT_EQ(configured, QStringList{"/work/p13"});
+    EXPECT_EQ(grid.scrollOffset(), 1000);
+    grid.reloadItems({});
+    EXPECT_EQ(configured.size(), 1);
+}
+
+TEST_F(CardGridTest, replacingTheItemsScrollsToTheTopAndConfiguresTheCardsThere)
+{
+    grid.replaceItems(projectIDs(300));
+    grid.setScrollOffset(5000);
+    configured.clear();
+
+    QStringList reversed = projectIDs(300);
+    std::reverse(reversed.begin(), reversed.end());
+    grid.replaceItems(reversed);
+    EXPECT_EQ(grid.scrollOffset(), 0);
+    EXPECT_EQ(configured.first(), QStringLiteral("/work/p299"));
+    EXPECT_EQ(configured.size(), 12);
+    EXPECT_EQ(grid.cardAt(0)->model()->project.id, QStringLiteral("/work/p299"));
+
+    grid.replaceItems({});
+    EXPECT_EQ(shownCards(), 0);
+    EXPECT_EQ(grid.verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(CardGridTest, aNarrowerViewportReflowsTheCards)
+{
+    grid.replaceItems(projectIDs(10));
+    grid.resize(400, 800);
+    EXPECT_EQ(grid.cardLayout().columnCount(grid.viewport()->width()), 1);
+    EXPECT_EQ(grid.cardAt(1)->geometry().top(), 16 + 260);
+    EXPECT_EQ(grid.cardAt(0)->width(), static_cast<int>(grid.cardLayout().itemSize().width()));
+}
