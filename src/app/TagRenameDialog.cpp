@@ -1,5 +1,7 @@
 #include "app/TagRenameDialog.h"
 
+#include "app/SystemColors.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +39,7 @@ TagRenameDialog::TagRenameDialog(const QString &currentName, Submit submit, QWid
     m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(true);
     QPalette palette = m_messageLabel->palette();
-    palette.setColor(QPalette::WindowText, QColor(0xff, 0x3b, 0x30));
+    palette.setColor(QPalette::WindowText, SystemColors::red());
     m_messageLabel->setPalette(palette);
     m_messageLabel->hide();
     layout->addWidget(m_messageLabel);

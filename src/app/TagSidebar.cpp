@@ -3,6 +3,7 @@
 #include "app/BrowserStyle.h"
 #include "app/ClosureButton.h"
 #include "app/SymbolIconTable.h"
+#include "app/SystemColors.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QPointer>
 #include <QScrollArea>
 #include <QToolButton>
@@ -22,30 +22,11 @@ namespace {
 
 using namespace BrowserStyle;
 
-const QColor systemRed(0xff, 0x3b, 0x30);
-
-QColor accentColor(const QPalette &palette)
-{
-    return palette.color(QPalette::Highlight);
-}
-
 void setButtonTextColor(QWidget *button, const QColor &color)
 {
     QPalette palette = button->palette();
     palette.setColor(QPalette::ButtonText, color);
     button->setPalette(palette);
-}
-
-// The icon in one colour: its shape filled with `color`.
-QPixmap tinted(const QIcon &icon, const QColor &color, int size)
-{
-    QPixmap pixmap = icon.pixmap(size, size);
-    if (pixmap.isNull())
-        return pixmap;
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    return pixmap;
 }
 
 ClosureButton *symbolButton(QWidget *parent, const QString &name, const QString &symbolName,
@@ -63,7 +44,7 @@ QLabel *statusIndicator(QWidget *parent, const QString &name, const QString &sym
 {
     auto *indicator = new QLabel(parent);
     indicator->setObjectName(name);
-    indicator->setPixmap(tinted(symbolIcon(symbolName), color, TagSidebar::indicatorSize));
+    indicator->setPixmap(tintedSymbolIcon(symbolName, color).pixmap(TagSidebar::indicatorSize));
     indicator->setFixedSize(TagSidebar::indicatorSize, TagSidebar::indicatorSize);
     indicator->setScaledContents(true);
     indicator->setToolTip(help);
@@ -142,7 +123,7 @@ TagSidebar::TagSidebar(QWidget *parent)
     m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(true);
     m_messageLabel->setFont(systemFont(11));
-    setTextColor(m_messageLabel, systemRed);
+    setTextColor(m_messageLabel, SystemColors::red());
     m_messageLabel->hide();
     newTag->addWidget(m_messageLabel);
     layout->addLayout(newTag);
@@ -231,11 +212,11 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    const QColor tint = selected ? accentColor(palette()) : secondaryLabelColor(palette());
+    const QColor tint = selected ? SystemColors::accent(palette()) : secondaryLabelColor(palette());
     auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setIcon(QIcon(tinted(symbolIcon(QStringLiteral("tag.fill")), tint, 14)));
+    button->setIcon(tintedSymbolIcon(QStringLiteral("tag.fill"), tint));
     const QString elided =
         button->fontMetrics().elidedText(title, Qt::ElideRight, rowTitleMaximumWidth);
     button->setText(buttonText(elided));
@@ -259,13 +240,13 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
 
     if (status.unreadProjectCount >= 1) {
         stack->addWidget(statusIndicator(row, QStringLiteral("unreadIndicator"),
-                                         QStringLiteral("bell.fill"), systemRed,
+                                         QStringLiteral("bell.fill"), SystemColors::red(),
                                          unreadHelpText(status.unreadProjectCount)));
     }
     if (status.processingProjectCount >= 1) {
         stack->addWidget(statusIndicator(row, QStringLiteral("processingIndicator"),
                                          QStringLiteral("gearshape.fill"),
-                                         accentColor(palette()),
+                                         SystemColors::accent(palette()),
                                          processingHelpText(status.processingProjectCount)));
     }
     auto *count = new QLabel(QString::number(status.totalCount), row);

@@ -10,6 +10,7 @@
 #include "app/ProjectCardGrid.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
+#include "app/SystemColors.h"
 #include "app/TagSidebar.h"
 #include "app/TeamButtonPresentation.h"
 #include "app/TokenUsageSparklineView.h"
@@ -368,7 +369,7 @@ void TolvaranViewController::renderTokenUsage()
     m_usageWeekLabel->setText(week.text);
     m_usageWeekLabel->setToolTip(week.toolTip);
     const QPalette &palette = m_usageWeekLabel->palette();
-    QColor color = palette.color(QPalette::Highlight);
+    QColor color = SystemColors::accent(palette);
     switch (week.tone) {
     case WeeklyAllowanceTone::waiting:
         color = BrowserStyle::secondaryLabelColor(palette);
@@ -376,10 +377,10 @@ void TolvaranViewController::renderTokenUsage()
     case WeeklyAllowanceTone::normal:
         break;
     case WeeklyAllowanceTone::warning:
-        color = QColor(0xff, 0x95, 0x00);
+        color = SystemColors::orange();
         break;
     case WeeklyAllowanceTone::critical:
-        color = QColor(0xff, 0x3b, 0x30);
+        color = SystemColors::red();
         break;
     }
     BrowserStyle::setTextColor(m_usageWeekLabel, color);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BrowserCardModel.h"
+#include "app/ProjectCardActions.h"
 
 #include <QHash>
 #include <QList>
@@ -149,6 +150,10 @@ private:
     void renderTeamControl();
     void renderSidebar();
     void showBrowserOptions();
+
+    // What one card's buttons and menus do; each action holds the controller weakly and
+    // carries its own copy of the card's values.
+    ProjectCardActions actions(const ProjectCardSnapshot &project);
 
     // The tag sidebar's requests and the tag dialogs.
     void addTagFromField(const QString &name);

@@ -311,8 +311,7 @@ void TolvaranViewController::buildCollection(QVBoxLayout *column)
         const auto model = m_cardModels.constFind(id);
         if (model == m_cardModels.constEnd())
             return;
-        // The cards' gestures reach no handler yet: a card with empty actions does nothing.
-        card.configure(*model, {});
+        card.configure(*model, actions(model->project));
     });
 
     m_emptyLabel = label(m_collectionView->viewport(), QStringLiteral("emptyLabel"),

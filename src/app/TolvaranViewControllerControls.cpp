@@ -8,7 +8,9 @@
 #include "app/ClosureButton.h"
 #include "app/CommitBannerText.h"
 #include "app/ElidingLabel.h"
+#include "app/RecentChatMenuItem.h"
 #include "app/SymbolIconTable.h"
+#include "app/SystemColors.h"
 #include "app/TagDeletionPrompt.h"
 #include "app/TagRenameDialog.h"
 #include "app/TagSidebar.h"
@@ -37,17 +39,17 @@ QColor teamToneColor(TeamButtonPresentation::Tone tone, const QPalette &palette)
 {
     switch (tone) {
     case TeamButtonPresentation::Tone::connected:
-        return QColor(0x34, 0xc7, 0x59);
+        return SystemColors::green();
     case TeamButtonPresentation::Tone::connecting:
-        return QColor(0xff, 0x95, 0x00);
+        return SystemColors::orange();
     case TeamButtonPresentation::Tone::failed:
-        return QColor(0xff, 0x3b, 0x30);
+        return SystemColors::red();
     case TeamButtonPresentation::Tone::off:
         return BrowserStyle::secondaryLabelColor(palette);
     case TeamButtonPresentation::Tone::invitation:
         break;
     }
-    return palette.color(QPalette::Highlight);
+    return SystemColors::accent(palette);
 }
 
 } // namespace
@@ -106,7 +108,7 @@ void TolvaranViewController::renderTeamControl()
         hasMemberships, m_teamService.teamName(), m_teamService.connectionState());
     const QColor color = teamToneColor(presentation.tone, m_teamButton->palette());
     m_teamButton->setText(presentation.title);
-    m_teamButton->setIcon(symbolIcon(presentation.symbolName));
+    m_teamButton->setIcon(tintedSymbolIcon(presentation.symbolName, color));
     m_teamButton->setToolButtonStyle(presentation.imageOnly ? Qt::ToolButtonIconOnly
                                                             : Qt::ToolButtonTextBesideIcon);
     m_teamButton->setAccessibleDescription(presentation.accessibleDescription);
@@ -144,6 +146,85 @@ void TolvaranViewController::renderSidebar()
         m_lastTagError = error;
         m_sidebar->setMessage(error);
     }
+}
+
+// MARK: card actions
+
+ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &project)
+{
+    const QPointer<TolvaranViewController> controller(this);
+    // A closure that runs `work` with the coordinator while the controller exists.
+    const auto withModel = [controller](auto work) {
+        return [controller, work] {
+            if (controller)
+                work(controller->m_viewModel);
+        };
+    };
+    const QString id = project.id;
+    const QString path = project.path;
+    const QString name = project.name;
+
+    ProjectCardActions actions;
+    actions.recentChats = recentChatMenuItems(m_viewModel.project(id), project);
+    actions.openDetails = [controller, id] {
+        if (!controller)
+            return;
+        controller->m_viewModel.setSelectedProjectID(id);
+        if (controller->m_onOpenProject)
+            controller->m_onOpenProject(id);
+    };
+    // Looked up when the user confirms: the id (the path) outlives a rename of the project.
+    actions.renameProject = [controller, id](const QString &newName) {
+        if (!controller)
+            return;
+        if (const std::optional<CodexProject> found = controller->m_viewModel.project(id))
+            controller->m_viewModel.renameProject(*found, newName);
+    };
+    actions.toggleTag = [controller, path](const QUuid &tagID) {
+        if (controller)
+            controller->m_viewModel.toggleTag(tagID, path);
+    };
+    actions.manageTags =
+        withModel([](ProjectListViewModel &model) { model.setTagSidebarVisible(true); });
+    actions.togglePin =
+        withModel([project](ProjectListViewModel &model) { model.togglePin(project); });
+    actions.openUnread = withModel([project](ProjectListViewModel &model) {
+        if (project.latestUnreadThreadID)
+            model.openThread(*project.latestUnreadThreadID, project, QStringLiteral("unread chat"));
+    });
+    actions.openProcessing = withModel([project](ProjectListViewModel &model) {
+        if (project.latestProcessingThreadID) {
+            model.openThread(*project.latestProcessingThreadID, project,
+                             QStringLiteral("processing chat"));
+        }
+    });
+    actions.lastChat = withModel([project](ProjectListViewModel &model) {
+        if (project.latestThreadID)
+            model.openThread(*project.latestThreadID, project, QStringLiteral("latest chat"));
+        else
+            model.startNewChat(project.path, project.name);
+    });
+    // A chat that has gone since the menu was made does nothing.
+    actions.openRecentChat = [controller, project](const QString &threadID) {
+        if (!controller)
+            return;
+        const std::optional<CodexProject> found = controller->m_viewModel.project(project.id);
+        if (!found)
+            return;
+        for (const CodexThread &thread : found->threads()) {
+            if (thread.id == threadID) {
+                controller->m_viewModel.openThread(thread.id, project, QStringLiteral("chat"));
+                return;
+            }
+        }
+    };
+    actions.newChat = withModel(
+        [path, name](ProjectListViewModel &model) { model.startNewChat(path, name); });
+    actions.finder =
+        withModel([path](ProjectListViewModel &model) { model.revealInFileManager(path); });
+    actions.terminal =
+        withModel([path](ProjectListViewModel &model) { model.openTerminal(path); });
+    return actions;
 }
 
 // MARK: handlers

@@ -2,6 +2,8 @@
 // sidebar, the team controls and the commit banner show and do.
 #include "BrowserWorld.h"
 
+#include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"
 #include "app/TagRenameDialog.h"
 #include "app/TolvaranViewController.h"
@@ -10,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,7 +36,7 @@ protected:
     void SetUp() override
     {
         alpha = world.addProject(QStringLiteral("alpha"), 2);
-        beta = world.addProject(QStringLiteral("beta"), 1, true);
+        beta = world.addProject(QStringLiteral("beta"), 1, betaProcesses);
         gamma = world.addProject(QStringLiteral("gamma"), 3);
         for (int i = 0; i < 11; ++i)
             world.addProject(QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0')), 1);
@@ -168,6 +171,7 @@ protected:
     int renders = 0;
     QStringList openedProjects;
     QString alpha, beta, gamma;
+    bool betaProcesses = true; // set before SetUp()
 };
 
 TEST_F(BrowserControlsTest, searchScopeSortAndPagesChangeTheListing)
@@ -502,6 +506,138 @@ TEST_F(BrowserControlsTest, commitBannerShowsTheNewestUntilDismissed)
     EXPECT_TRUE(world.team.commits.isEmpty());
     EXPECT_TRUE(banner->isHidden());
     dismiss->click(); // nothing left: nothing happens
+}
+
+} // namespace
+
+namespace {
+
+class CardActionsTest : public BrowserControlsTest
+{
+protected:
+    ProjectCardView *card(const QString &path)
+    {
+        ProjectCardGrid *grid = browser->collectionView();
+        ProjectCardView *found = nullptr;
+        EXPECT_TRUE(waitUntil([&] {
+            const qsizetype index = grid->identifiers().indexOf(path);
+            found = index < 0 ? nullptr : grid->cardAt(index);
+            return found != nullptr;
+        })) << path.toStdString();
+        return found;
+    }
+
+    template <typename T = QToolButton>
+    static T *part(ProjectCardView *card, const char *name)
+    {
+        auto *widget = card->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QStringList openedThreads() const
+    {
+        QStringList ids;
+        for (const auto &opened : world.codexLauncher->openedThreads)
+            ids.append(opened.first);
+        return ids;
+    }
+};
+
+TEST_F(CardActionsTest, buttonsOpenChatsFoldersAndDetails)
+{
+    makeBrowser();
+    ProjectCardView *gammaCard = card(gamma);
+    ASSERT_NE(gammaCard, nullptr);
+
+    part(gammaCard, "unreadChip")->click();
+    EXPECT_EQ(openedThreads(), QStringList{"gamma-1"});
+    EXPECT_EQ(world.model->statusMessage(), "Opening gamma's unread chat in Codex...");
+
+    part(gammaCard, "lastChatSegment")->click();
+    EXPECT_EQ(openedThreads().last(), "gamma-0");
+
+    part(card(beta), "processingChip")->click();
+    EXPECT_EQ(openedThreads().last(), "beta-0");
+    EXPECT_EQ(world.model->statusMessage(), "Opening beta's processing chat in Codex...");
+
+    part(gammaCard, "finderButton")->click();
+    EXPECT_EQ(world.desktop->revealedFolders, QStringList{gamma});
+    part(gammaCard, "terminalButton")->click();
+    EXPECT_EQ(world.desktop->terminalFolders, QStringList{gamma});
+
+    EXPECT_FALSE(world.model->project(gamma)->isPinned());
+    part(gammaCard, "pinButton")->click();
+    EXPECT_TRUE(world.model->project(gamma)->isPinned());
+
+    part<QPushButton>(gammaCard, "detailsButton")->click();
+    EXPECT_EQ(openedProjects, QStringList{gamma});
+    EXPECT_EQ(world.model->selectedProjectID(), gamma);
+}
+
+TEST_F(CardActionsTest, recentChatMenuOpensAChatOrStartsANewOne)
+{
+    makeBrowser();
+    ProjectCardView *gammaCard = card(gamma);
+    ASSERT_NE(gammaCard, nullptr);
+    part(gammaCard, "recentChatsSegment")->click();
+    auto *menu = gammaCard->findChild<QMenu *>(QStringLiteral("recentChatMenu"));
+    ASSERT_NE(menu, nullptr);
+    QStringList chatIDs;
+    for (QAction *item : menu->actions()) {
+        if (!item->data().toString().isEmpty())
+            chatIDs.append(item->data().toString());
+    }
+    // Newest first.
+    EXPECT_EQ(chatIDs, (QStringList{"gamma-0", "gamma-1", "gamma-2"}));
+    menu->actions().last()->trigger();
+    EXPECT_EQ(openedThreads(), QStringList{"gamma-2"});
+    EXPECT_EQ(world.model->statusMessage(), "Opening gamma's chat in Codex...");
+
+    menu->actions().first()->trigger(); // "New Chat"
+    EXPECT_EQ(world.codexLauncher->newChatFolders, QStringList{gamma});
+    menu->close();
+}
+
+TEST_F(CardActionsTest, tagMenuTogglesTagsAndOpensTheSidebar)
+{
+    makeBrowser(1200, false);
+    world.model->addTag(QStringLiteral("Work"));
+    ASSERT_TRUE(settled());
+    ProjectCardView *alphaCard = card(alpha);
+    ASSERT_NE(alphaCard, nullptr);
+
+    alphaCard->showTagMenu();
+    auto *menu = alphaCard->findChild<QMenu *>(QStringLiteral("tagMenu"));
+    ASSERT_NE(menu, nullptr);
+    menu->actions().first()->trigger(); // "Work"
+    EXPECT_EQ(world.model->tags(alpha), world.model->tags());
+    menu->actions().last()->trigger(); // "Manage Tags"
+    EXPECT_TRUE(world.model->isTagSidebarVisible());
+    menu->close();
+}
+
+// Renaming is allowed only while Codex works on no project at all.
+class CardRenameTest : public CardActionsTest
+{
+protected:
+    CardRenameTest() { betaProcesses = false; }
+};
+
+TEST_F(CardRenameTest, renamePromptAsksTheCoordinator)
+{
+    makeBrowser();
+    ProjectCardView *alphaCard = card(alpha);
+    ASSERT_NE(alphaCard, nullptr);
+    alphaCard->promptToRenameProject();
+    auto *dialog = alphaCard->findChild<QDialog *>(QStringLiteral("renameDialog"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible()); // opened, not run: nothing waits for it
+    dialog->findChild<QLineEdit *>(QStringLiteral("nameField"))->setText("Alpha");
+    dialog->accept();
+    // A project Codex keeps no record for cannot be renamed, and says so.
+    EXPECT_EQ(world.model->statusMessage(),
+              "Codex has not assigned this project an editable project record yet.");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "data/ProjectRepositoryStore.h"
 #include "data/ProjectTagStore.h"
 #include "data/TokenUsageStore.h"
+#include "support/FakeCodexApplicationController.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
@@ -55,12 +56,20 @@ ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)
     auto tagStore = std::make_unique<ProjectTagStore>(defaults);
     defaults.setValue(tagStore->sidebarVisibilityKey(), sidebarVisible);
     metadataCache = std::make_unique<ProjectMetadataCache>(support);
+    ProjectActionServices services;
+    auto fakeDesktop = std::make_unique<FakeDesktopServices>();
+    desktop = fakeDesktop.get();
+    services.desktop = std::move(fakeDesktop);
+    auto launcher = std::make_unique<FakeCodexLauncher>();
+    codexLauncher = launcher.get();
+    services.codexLauncher = std::move(launcher);
+    services.codexApplication = std::make_unique<FakeCodexApplicationController>();
     model = std::make_unique<ProjectListViewModel>(
         team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
         std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
         std::make_unique<ProjectRepositoryStore>(), *metadataCache,
         std::make_unique<ProjectCatalogStore>(support), std::move(tagStore),
-        std::make_unique<TokenUsageStore>(support));
+        std::make_unique<TokenUsageStore>(support), std::move(services));
     return *model;
 }
 

@@ -4,6 +4,8 @@
 #include "data/ProjectMetadataCache.h"
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
+#include "support/FakeCodexLauncher.h"
+#include "support/FakeDesktopServices.h"
 #include "support/FakeFolderPicker.h"
 #include "support/RecordingTeamWorkspace.h"
 #include "support/TemporaryHome.h"
@@ -22,6 +24,7 @@ public:
     // Adds a project folder with `chats` threads; the first is processing when asked.
     QString addProject(const QString &name, int chats, bool processing = false);
     // Writes the database and makes the coordinator; `sidebarVisible` is the saved setting.
+    // Its actions reach the recording desktop and Codex launcher below, never the real ones.
     ProjectListViewModel &makeModel(bool sidebarVisible = false);
     // Runs a full refresh and the event loop until it ends.
     bool refresh();
@@ -33,6 +36,9 @@ public:
     RecordingTeamWorkspace team;
     FakeFolderPicker folderPicker;
     std::unique_ptr<ProjectMetadataCache> metadataCache;
+    // Owned by the coordinator; set by makeModel().
+    FakeDesktopServices *desktop = nullptr;
+    FakeCodexLauncher *codexLauncher = nullptr;
     std::unique_ptr<ProjectListViewModel> model;
 
 private:
