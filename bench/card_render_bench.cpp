@@ -20,6 +20,7 @@
 #include "data/TokenUsageStore.h"
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
+#include "support/FakeFolderPicker.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -76,7 +77,8 @@ struct World
         model->refresh([done] { *done = true; });
         waitUntil([done] { return *done; }, 600s);
 
-        browser = std::make_unique<TolvaranViewController>(*model, [](const QString &) {});
+        browser = std::make_unique<TolvaranViewController>(*model, team, folderPicker,
+                                                           [](const QString &) {});
         QObject::connect(browser.get(), &TolvaranViewController::rendered,
                          [this] { renderedAt = clock.nsecsElapsed(); });
         QObject::connect(browser->collectionView(), &ProjectCardGrid::cardConfigured,
@@ -116,6 +118,7 @@ struct World
     KeyValueStore defaults;
     ProjectMetadataCache cache;
     NullTeamWorkspace team;
+    FakeFolderPicker folderPicker;
     std::unique_ptr<ProjectListViewModel> model;
     std::unique_ptr<TolvaranViewController> browser;
     QElapsedTimer clock;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes screenshots of the window on a freshly written demonstration home, 1280, 800 and 500
-# pixels wide, under a virtual X server: OUTDIR/tolvaran-1280.png and so on.
+# pixels wide, under a virtual X server: OUTDIR/tolvaran-1280.png and so on; then two of the
+# controls at work: tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
+# tolvaran-500-options.png (the options menu open).
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/screenshots.sh OUTDIR" >&2
@@ -20,19 +22,41 @@ build/release/bench/demo_home_generator "$home/home"
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
 height=800
-for width in 1280 800 500; do
-  # A fresh copy per run, so that every screenshot starts from the same state.
+
+# shoot WIDTH OUTFILE [ACTIONS]: starts the window on a fresh copy of the home (so that every
+# screenshot starts from the same state), waits for it to settle, runs ACTIONS (xdotool
+# commands, in window coordinates: the window sits at the screen's top left) and takes the
+# screenshot.
+shoot() {
   rm -rf "$home/run" && cp -a "$home/home" "$home/run"
   HOME="$home/run" XDG_DATA_HOME="$home/run/.local/share" XDG_CONFIG_HOME="$home/run/.config" \
   CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" \
-  xvfb-run --auto-servernum --server-args="-screen 0 ${width}x${height}x24" \
+  xvfb-run --auto-servernum --server-args="-screen 0 ${1}x${height}x24" \
     bash -c '
       build/release/src/tolvaran -geometry "$1x$2+0+0" &
       app=$!
       sleep "$3"
+      eval "$5"
       import -window root "$4"
       kill "$app"
       wait "$app" || true
-    ' screenshot "$width" "$height" "$settle_seconds" "$outdir/tolvaran-$width.png"
-  echo "wrote $outdir/tolvaran-$width.png"
+    ' screenshot "$1" "$height" "$settle_seconds" "$2" "${3:-}"
+  echo "wrote $2"
+}
+
+for width in 1280 800 500; do
+  shoot "$width" "$outdir/tolvaran-$width.png"
 done
+
+# The controls at work. 1280 wide: the tag sidebar shown (its toggle at the left of the
+# controls row), a tag name refused (one that exists, in other letters' case: the reason shows
+# below the field, which keeps the text) and a search typed into the field (which the docked
+# sidebar has moved right).
+shoot 1280 "$outdir/tolvaran-1280-tags-search.png" '
+  xdotool mousemove 28 151 click 1 && sleep 1
+  xdotool mousemove 96 777 click 1 && xdotool type --delay 80 "client WORK"
+  xdotool mousemove 202 777 click 1 && sleep 1
+  xdotool mousemove 760 78 click 1 && xdotool type --delay 80 "api" && sleep 2'
+# 500 wide: the options menu, which stands in for the sort pop-up and the archive check box.
+shoot 500 "$outdir/tolvaran-500-options.png" '
+  xdotool mousemove 193 151 click 1 && sleep 1'

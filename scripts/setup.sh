@@ -11,6 +11,7 @@ packages=(
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
+  xdotool # the screenshots click and type in the window
 )
 
 missing=()

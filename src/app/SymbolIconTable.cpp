@@ -48,7 +48,7 @@ const std::array<SymbolEntry, 38> symbolTable{{
      QStyle::SP_ArrowDown},
     {"point.3.connected.trianglepath.dotted", {"emblem-shared-symbolic", "emblem-shared", nullptr},
      QStyle::SP_CommandLink},
-    {"tag.fill", {"tag-symbolic", "tag", "bookmark-new-symbolic"}, QStyle::SP_FileIcon},
+    {"tag.fill", {"tag-symbolic", "tag", "user-bookmarks-symbolic"}, QStyle::SP_FileIcon},
     {"bell.fill",
      {"preferences-system-notifications-symbolic", "preferences-system-notifications",
       "mail-unread"},

@@ -152,11 +152,12 @@ void TolvaranViewController::renderSidebar()
 
 ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &project)
 {
-    const QPointer<TolvaranViewController> controller(this);
+    // Every closure reads the controller once into a local pointer, checked before use.
+    const QPointer<TolvaranViewController> weakController(this);
     // A closure that runs `work` with the coordinator while the controller exists.
-    const auto withModel = [controller](auto work) {
-        return [controller, work] {
-            if (controller)
+    const auto withModel = [weakController](auto work) {
+        return [weakController, work] {
+            if (TolvaranViewController *controller = weakController.data())
                 work(controller->m_viewModel);
         };
     };
@@ -166,7 +167,8 @@ ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &pr
 
     ProjectCardActions actions;
     actions.recentChats = recentChatMenuItems(m_viewModel.project(id), project);
-    actions.openDetails = [controller, id] {
+    actions.openDetails = [weakController, id] {
+        TolvaranViewController *controller = weakController.data();
         if (!controller)
             return;
         controller->m_viewModel.setSelectedProjectID(id);
@@ -174,14 +176,15 @@ ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &pr
             controller->m_onOpenProject(id);
     };
     // Looked up when the user confirms: the id (the path) outlives a rename of the project.
-    actions.renameProject = [controller, id](const QString &newName) {
+    actions.renameProject = [weakController, id](const QString &newName) {
+        TolvaranViewController *controller = weakController.data();
         if (!controller)
             return;
         if (const std::optional<CodexProject> found = controller->m_viewModel.project(id))
             controller->m_viewModel.renameProject(*found, newName);
     };
-    actions.toggleTag = [controller, path](const QUuid &tagID) {
-        if (controller)
+    actions.toggleTag = [weakController, path](const QUuid &tagID) {
+        if (TolvaranViewController *controller = weakController.data())
             controller->m_viewModel.toggleTag(tagID, path);
     };
     actions.manageTags =
@@ -205,7 +208,8 @@ ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &pr
             model.startNewChat(project.path, project.name);
     });
     // A chat that has gone since the menu was made does nothing.
-    actions.openRecentChat = [controller, project](const QString &threadID) {
+    actions.openRecentChat = [weakController, project](const QString &threadID) {
+        TolvaranViewController *controller = weakController.data();
         if (!controller)
             return;
         const std::optional<CodexProject> found = controller->m_viewModel.project(project.id);
@@ -282,8 +286,9 @@ void TolvaranViewController::renameTagFromMenu(const QUuid &tagID)
     if (!tag)
         return;
     // The dialog keeps only the id; the tag is looked up again when the user confirms.
-    auto submit = [controller = QPointer(this), tagID](const QString &name)
+    auto submit = [weakController = QPointer(this), tagID](const QString &name)
         -> std::optional<QString> {
+        TolvaranViewController *controller = weakController.data();
         if (!controller || !tagWithID(controller->m_viewModel.tags(), tagID))
             return std::nullopt; // nothing left to rename: the dialog just closes
         controller->m_viewModel.renameTag(tagID, name);
@@ -300,8 +305,8 @@ void TolvaranViewController::deleteTagFromMenu(const QUuid &tagID)
     const std::optional<ProjectTag> tag = tagWithID(m_viewModel.tags(), tagID);
     if (!tag)
         return;
-    openTagDeletionPrompt(this, tag->name, [controller = QPointer(this), tagID] {
-        if (controller)
+    openTagDeletionPrompt(this, tag->name, [weakController = QPointer(this), tagID] {
+        if (TolvaranViewController *controller = weakController.data())
             controller->m_viewModel.deleteTag(tagID);
     });
 }
