@@ -15,6 +15,7 @@
 #include "data/ProjectTagStore.h"
 #include "data/TokenUsageStore.h"
 #include "platform/KeyValueStore.h"
+#include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/RolloutLines.h"
 #include "support/TemporaryHome.h"
@@ -34,6 +35,7 @@
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
+using namespace tolvaran::fixtures::bench;
 using namespace std::chrono_literals;
 
 namespace {
@@ -48,26 +50,6 @@ constexpr double loneAppendFloorSeconds =
 constexpr double eventPathFloorSeconds =
     ProjectListViewModel::codexMonitorLatency + loneAppendFloorSeconds;
 
-// The query the Codex store runs over a current table when archived threads are included.
-const char *const sameRowsQuery =
-    "SELECT id, rollout_path, cwd, title, preview, updated_at, updated_at_ms, recency_at, "
-    "recency_at_ms, created_at, created_at_ms, archived, git_branch, git_origin_url, "
-    "tokens_used, model, name, project_id FROM threads ORDER BY updated_at_ms DESC";
-
-double milliseconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double percentile(std::vector<double> samples, double fraction)
-{
-    std::sort(samples.begin(), samples.end());
-    const auto index = std::min(samples.size() - 1, size_t(fraction * double(samples.size())));
-    return samples[index];
-}
 
 // A coordinator over a fake home. `indexTokens` false gives the token index no location, so
 // that its passes (thousands of rollout files, twelve at a time) do not run beside the
@@ -104,18 +86,6 @@ struct World
     NullTeamWorkspace team;
     std::unique_ptr<ProjectListViewModel> model;
 };
-
-double sqliteToolMilliseconds(const QString &databasePath)
-{
-    return milliseconds([&] {
-        QProcess tool;
-        tool.setStandardOutputFile(QProcess::nullDevice());
-        const QString query = QString::fromLatin1(sameRowsQuery);
-        tool.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), databasePath, query});
-        if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
-            std::fprintf(stderr, "sqlite3 failed: %s\n", qPrintable(tool.errorString()));
-    });
-}
 
 void benchFullRefresh()
 {

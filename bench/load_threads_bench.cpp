@@ -3,6 +3,7 @@
 // the write-ahead log (as Codex often leaves its database), then after a checkpoint.
 #include "data/CodexStore.h"
 #include "platform/SqliteDatabase.h"
+#include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/TemporaryHome.h"
 
@@ -19,6 +20,7 @@
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
+using namespace tolvaran::fixtures::bench;
 
 namespace {
 
@@ -26,40 +28,6 @@ constexpr int threadCount = 10000;
 constexpr int rolloutCount = 2000;
 constexpr int runs = 5;
 
-// The query loadThreads runs over a current table when archived threads are included.
-const char *const sameRowsQuery =
-    "SELECT id, rollout_path, cwd, title, preview, updated_at, updated_at_ms, recency_at, "
-    "recency_at_ms, created_at, created_at_ms, archived, git_branch, git_origin_url, "
-    "tokens_used, model, name, project_id FROM threads ORDER BY updated_at_ms DESC";
-
-double milliseconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(int count, const std::function<double()> &sample)
-{
-    std::vector<double> samples;
-    for (int i = 0; i < count; ++i)
-        samples.push_back(sample());
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-double sqliteToolMilliseconds(const QString &databasePath)
-{
-    return milliseconds([&] {
-        QProcess tool;
-        tool.setStandardOutputFile(QProcess::nullDevice());
-        const QString query = QString::fromLatin1(sameRowsQuery);
-        tool.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), databasePath, query});
-        if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
-            std::fprintf(stderr, "sqlite3 failed: %s\n", qPrintable(tool.errorString()));
-    });
-}
 
 void report(const char *state, CodexStore &store, const QString &databasePath)
 {

@@ -22,6 +22,13 @@ function(tolvaran_library name)
   file(GLOB sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_library(${name} STATIC ${sources})
+  # moc's step only re-runs when a file it saw last time changes, so files that a re-glob adds
+  # to an existing build folder would link without their meta-objects. It sees this listing,
+  # which changes exactly when the folder's file list does.
+  string(REPLACE ";" "\n// " listing "${sources}")
+  file(CONFIGURE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.h"
+       CONTENT "// The sources of ${name}:\n// ${listing}\n")
+  target_sources(${name} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.h")
   target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC tolvaran_options ${ARGN})
 endfunction()
