@@ -12,7 +12,8 @@ std::optional<CommitBannerText> CommitBannerText::forNotifications(
     const TeamCommitEvent &newest = notifications.first();
     return CommitBannerText{
         newest.memberName + QStringLiteral(" committed to ") + newest.repositoryName,
-        newest.subject + QStringLiteral("  |  ") + graphemePrefix(newest.headSha, shortHashLength)};
+        newest.subject + QStringLiteral("  |  ")
+            + graphemePrefix(newest.headSha, shortHashLength)};
 }
 
 } // namespace tolvaran

@@ -45,10 +45,12 @@ TagRenameDialog::TagRenameDialog(const QString &currentName, Submit submit, QWid
     layout->addWidget(m_messageLabel);
 
     auto *buttons = new QDialogButtonBox(this);
-    QPushButton *rename = buttons->addButton(QStringLiteral("Rename"), QDialogButtonBox::AcceptRole);
+    QPushButton *rename =
+        buttons->addButton(QStringLiteral("Rename"), QDialogButtonBox::AcceptRole);
     rename->setObjectName(QStringLiteral("renameButton"));
     rename->setDefault(true);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton *cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(buttons, &QDialogButtonBox::accepted, this, &TagRenameDialog::submit);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

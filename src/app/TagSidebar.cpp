@@ -212,7 +212,8 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    const QColor tint = selected ? SystemColors::accent(palette()) : secondaryLabelColor(palette());
+    const QColor tint =
+        selected ? SystemColors::accent(palette()) : secondaryLabelColor(palette());
     auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -262,9 +263,9 @@ QWidget *TagSidebar::tagRow(const ProjectTag &tag, const ProjectTagStatus &statu
     const bool selected = m_signature->selectedTagID == tag.id;
     const QUuid id = tag.id;
     QWidget *row = sidebarRow(tag.name, status, selected, [this, id] { Q_EMIT tagChosen(id); });
-    ClosureButton *actions = symbolButton(row, QStringLiteral("tagActionsButton"),
-                                          QStringLiteral("ellipsis"), QStringLiteral("Tag actions"),
-                                          {});
+    ClosureButton *actions =
+        symbolButton(row, QStringLiteral("tagActionsButton"), QStringLiteral("ellipsis"),
+                     QStringLiteral("Tag actions"), {});
     actions->setHandler([sidebar = QPointer(this), actions = QPointer(actions), id] {
         if (sidebar && actions)
             sidebar->showTagActions(actions, id);

@@ -131,8 +131,8 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
                                    QStringLiteral("arrow.clockwise"),
                                    QStringLiteral("Refresh projects and check for updates"));
     m_refreshButton->setHandler(weakly(&TolvaranViewController::refreshEverything));
-    m_teamButton = symbolButton(container, QStringLiteral("teamButton"), QStringLiteral("person.2"),
-                                QStringLiteral("Team activity"));
+    m_teamButton = symbolButton(container, QStringLiteral("teamButton"),
+                                QStringLiteral("person.2"), QStringLiteral("Team activity"));
     m_teamButton->setFont(systemFont(11, QFont::Medium));
     m_teamButton->setHandler(weakly(&TolvaranViewController::showTeams));
     m_teamButton->hide(); // until a render finds something for it to do

@@ -192,8 +192,10 @@ ProjectCardActions TolvaranViewController::actions(const ProjectCardSnapshot &pr
     actions.togglePin =
         withModel([project](ProjectListViewModel &model) { model.togglePin(project); });
     actions.openUnread = withModel([project](ProjectListViewModel &model) {
-        if (project.latestUnreadThreadID)
-            model.openThread(*project.latestUnreadThreadID, project, QStringLiteral("unread chat"));
+        if (project.latestUnreadThreadID) {
+            model.openThread(*project.latestUnreadThreadID, project,
+                             QStringLiteral("unread chat"));
+        }
     });
     actions.openProcessing = withModel([project](ProjectListViewModel &model) {
         if (project.latestProcessingThreadID) {
