@@ -45,25 +45,6 @@ const std::array<const char *, projectCount> projectNames{{
     "maple-maps",       "nova-notify",      "opal-orders",     "pebble-embedded",
 }};
 
-const std::array<const char *, 16> requests{{
-    "Fix the failing test in the parser",
-    "Add a command-line flag for verbose output",
-    "Why does the build take so long? Find the slow step",
-    "Refactor the settings dialog into smaller widgets",
-    "Write a migration for the new column",
-    "Explain what this function does and add comments",
-    "Update the README with the new install steps",
-    "Find the memory leak in the cache",
-    "Add pagination to the orders endpoint",
-    "Make the retry logic back off exponentially",
-    "Port the date handling to UTC everywhere",
-    "Review this diff for race conditions",
-    "Split the monolithic handler into services",
-    "Add structured logging to the worker",
-    "Bump dependencies and fix the deprecations",
-    "Write integration tests for the webhook flow",
-}};
-
 const std::array<const char *, 8> commitSubjects{{
     "Initial import",
     "Add configuration loading",
@@ -215,8 +196,8 @@ void writeHome(const QString &home)
             thread.id = QUuid::createUuidV5(space, QString::number(serial))
                             .toString(QUuid::WithoutBraces);
             thread.cwd = plan.path;
-            const QString request =
-                QString::fromLatin1(requests[std::size_t(serial) % requests.size()]);
+            const QStringList &requests = FakeCodexHome::sampleRequests();
+            const QString request = requests[serial % requests.size()];
             thread.title = request;
             thread.preview = request;
             thread.updatedAt = now.addingSeconds(-(projectAge + 5400.0 * t));

@@ -27,10 +27,7 @@ class DesktopActionsRun : public ::testing::Test
 protected:
     void SetUp() override
     {
-        bin = home.filePath("bin");
-        QDir().mkpath(bin);
-        environment.set("PATH", QFile::encodeName(bin));
-        environment.unset("TERMINAL");
+        bin = fixtures::useOnlyStandInPrograms(home, environment);
         fixtures::writeRecordingProgram(bin, "x-terminal-emulator", terminalRecord, true);
         folder = home.filePath("it's my \"project\"");
         QDir().mkpath(folder);

@@ -56,10 +56,7 @@ class CodexLauncherWorld : public ::testing::Test
 protected:
     void SetUp() override
     {
-        bin = home.filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        environment.set("PATH", QFile::encodeName(bin));
-        environment.unset("TERMINAL");
+        bin = fixtures::useOnlyStandInPrograms(home, environment);
         folder = home.filePath(QStringLiteral("my project $(touch pwned)"));
         QDir().mkpath(folder);
     }

@@ -19,10 +19,7 @@ class DesktopWorld : public ::testing::Test
 protected:
     void SetUp() override
     {
-        bin = home.filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        environment.set("PATH", QFile::encodeName(bin));
-        environment.unset("TERMINAL");
+        bin = fixtures::useOnlyStandInPrograms(home, environment);
         // Every character a shell would act on, and an apostrophe and quotes besides.
         folder = home.filePath(QStringLiteral("it's a \"project\" $(touch pwned) `touch pwned`"));
         QDir().mkpath(folder);

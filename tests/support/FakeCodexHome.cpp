@@ -170,16 +170,6 @@ const std::array<const char *, 24> projectNames{{
     "quartz", "ridge", "sierra", "tundra", "umber", "vertex", "willow", "zephyr",
 }};
 
-const std::array<const char *, 8> requests{{
-    "Fix the failing test in the parser",
-    "Add a command-line flag for verbose output",
-    "Why does the build take so long? Find the slow step",
-    "Refactor the settings dialog into smaller widgets",
-    "Write a migration for the new column",
-    "Explain what this function does and add comments",
-    "Update the README with the new install steps",
-    "Find the memory leak in the cache",
-}};
 
 } // namespace
 
@@ -442,7 +432,8 @@ QStringList FakeCodexHome::generate(const FakeCodexGeneration &generation)
         QString projectName = QString::fromLatin1(projectNames[std::size_t(project % wordCount)]);
         if (project >= wordCount)
             projectName += QStringLiteral("-%1").arg(project / wordCount);
-        const QString request = QString::fromLatin1(requests[std::size_t(i) % requests.size()]);
+        const QStringList &requests = sampleRequests();
+        const QString request = requests[i % requests.size()];
 
         FakeCodexThread thread;
         thread.id = QUuid::createUuidV5(space, QString::number(firstSerial + i))
@@ -491,6 +482,29 @@ QStringList FakeCodexHome::generate(const FakeCodexGeneration &generation)
         ids.append(id);
     }
     return ids;
+}
+
+const QStringList &FakeCodexHome::sampleRequests()
+{
+    static const QStringList requests{
+        QStringLiteral("Fix the failing test in the parser"),
+        QStringLiteral("Add a command-line flag for verbose output"),
+        QStringLiteral("Why does the build take so long? Find the slow step"),
+        QStringLiteral("Refactor the settings dialog into smaller widgets"),
+        QStringLiteral("Write a migration for the new column"),
+        QStringLiteral("Explain what this function does and add comments"),
+        QStringLiteral("Update the README with the new install steps"),
+        QStringLiteral("Find the memory leak in the cache"),
+        QStringLiteral("Add pagination to the orders endpoint"),
+        QStringLiteral("Make the retry logic back off exponentially"),
+        QStringLiteral("Port the date handling to UTC everywhere"),
+        QStringLiteral("Review this diff for race conditions"),
+        QStringLiteral("Split the monolithic handler into services"),
+        QStringLiteral("Add structured logging to the worker"),
+        QStringLiteral("Bump dependencies and fix the deprecations"),
+        QStringLiteral("Write integration tests for the webhook flow"),
+    };
+    return requests;
 }
 
 } // namespace tolvaran::fixtures

@@ -102,6 +102,8 @@ public:
     explicit FakeCodexHome(QString codexHome);
 
     // The 42 columns of a current Codex thread table, in table order.
+    // Requests a user might type, for generated chats (titles, previews, messages).
+    static const QStringList &sampleRequests();
     static QStringList threadColumns();
     // The columns the first versions of the table lacked (times in milliseconds, recency,
     // names, previews, models, project ids and the like).

@@ -1,7 +1,11 @@
 #include "support/StandInPrograms.h"
 
+#include "support/ScopedEnvironment.h"
+#include "support/TemporaryHome.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -80,6 +84,15 @@ QString copyOfSleep(const QString &directory, const QString &name)
         || !QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner))
         throw std::runtime_error("could not copy the sleep program");
     return path;
+}
+
+QString useOnlyStandInPrograms(const TemporaryHome &home, ScopedEnvironment &environment)
+{
+    const QString bin = home.filePath(QStringLiteral("bin"));
+    QDir().mkpath(bin);
+    environment.set("PATH", QFile::encodeName(bin));
+    environment.unset("TERMINAL");
+    return bin;
 }
 
 } // namespace tolvaran::fixtures

@@ -8,6 +8,9 @@
 
 namespace tolvaran::fixtures {
 
+class ScopedEnvironment;
+class TemporaryHome;
+
 // Programs that stand in for the desktop's own (terminals, xdg-open, Codex) in a test's
 // folder, put first on PATH by the test. A recording program writes where it ran and what it
 // was given to a record file, so a test can check what really reached a started program.
@@ -18,6 +21,11 @@ struct ProgramRecord
     QString workingDirectory; // physical path, symbolic links resolved
     QStringList arguments;    // without the program name
 };
+
+// A desktop with nothing of the machine's own: makes `home`/bin, puts it alone on PATH and
+// unsets TERMINAL, both for as long as `environment` lives. Returns the folder, where the test
+// writes its stand-in programs.
+QString useOnlyStandInPrograms(const TemporaryHome &home, ScopedEnvironment &environment);
 
 // Writes an executable shell script `directory`/`name` running `body` and returns its path.
 QString writeScript(const QString &directory, const QString &name, const QString &body);
