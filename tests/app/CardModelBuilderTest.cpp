@@ -3,6 +3,7 @@
 #include "data/ProjectMetadataCacheSnapshot.h"
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
+#include "support/FixedTeamViewSource.h"
 #include "support/QtPrinters.h"
 #include "team/TeamProjectViewSource.h"
 
@@ -17,41 +18,22 @@ using namespace tolvaran::fixtures;
 
 namespace {
 
-// Team values for one shared project.
-class OneSharedProject final : public TeamProjectViewSource
+// Team values for one shared project: Bo works on it with a high overlap, the team is "Core",
+// and the local work there is uncommitted.
+FixedTeamViewSource oneSharedProject(const QString &path)
 {
-public:
-    explicit OneSharedProject(QString path)
-        : m_path(std::move(path))
-    {
-    }
-
-    std::optional<TeamProjectSummary> summary(const QString &path) const override
-    {
-        if (path != m_path)
-            return std::nullopt;
-        TeamProjectPeer peer;
-        peer.deviceId = QStringLiteral("bo-laptop");
-        peer.memberName = QStringLiteral("Bo");
-        peer.conflictLevel = TeamConflictLevel::high;
-        return TeamProjectSummary{{peer}};
-    }
-    QStringList teamNames(const QString &path) const override
-    {
-        return path == m_path ? QStringList{"Core"} : QStringList{};
-    }
-    std::optional<SharedProjectState> localActivity(const QString &path) const override
-    {
-        if (path != m_path)
-            return std::nullopt;
-        SharedProjectState state;
-        state.isDirty = true;
-        return state;
-    }
-
-private:
-    QString m_path;
-};
+    TeamProjectPeer peer;
+    peer.deviceId = QStringLiteral("bo-laptop");
+    peer.memberName = QStringLiteral("Bo");
+    peer.conflictLevel = TeamConflictLevel::high;
+    SharedProjectState local;
+    local.isDirty = true;
+    FixedTeamViewSource team;
+    team.summaries.insert(path, TeamProjectSummary{{peer}});
+    team.teamNamesByPath.insert(path, {QStringLiteral("Core")});
+    team.localActivities.insert(path, local);
+    return team;
+}
 
 const BrowserCardModel *modelFor(const QList<BrowserCardModel> &models, const QString &path)
 {
@@ -96,7 +78,7 @@ TEST(CardModelBuilder, cardsCollectTheCoordinatorsAndTheTeamsValuesForTheirProje
     ASSERT_TRUE(world.refresh());
     model.setSelectedProjectID(beta);
 
-    const OneSharedProject team(alpha);
+    const FixedTeamViewSource team = oneSharedProject(alpha);
     const QList<BrowserCardModel> cards = pageCardModels(model, &team);
     ASSERT_EQ(cards.size(), 2);
     EXPECT_EQ(cards[0].project, model.pagedProjects()[0]);

@@ -7,6 +7,7 @@
 #include "app/TolvaranViewController.h"
 #include "coordinator/CoordinatorWorld.h"
 #include "coordinator/ProjectActionServices.h"
+#include "support/FixedTeamViewSource.h"
 #include "support/FakeCodexApplicationController.h"
 #include "support/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"
@@ -132,35 +133,14 @@ TEST_F(RenderPassTest, movingTheSelectionReconfiguresTheTwoCardsItConcerns)
 
 TEST_F(RenderPassTest, cardsShowTheTeamValuesOfTheirProject)
 {
-    class OneTeammate final : public TeamProjectViewSource
-    {
-    public:
-        explicit OneTeammate(QString path)
-            : m_path(std::move(path))
-        {
-        }
-        std::optional<TeamProjectSummary> summary(const QString &path) const override
-        {
-            if (path != m_path)
-                return std::nullopt;
-            TeamProjectPeer peer;
-            peer.deviceId = QStringLiteral("ana-laptop");
-            peer.memberName = QStringLiteral("Ana");
-            peer.conflictLevel = TeamConflictLevel::critical;
-            peer.project.workSummary = QStringLiteral("Moving the parser");
-            return TeamProjectSummary{{peer}};
-        }
-        QStringList teamNames(const QString &) const override { return {}; }
-        std::optional<SharedProjectState> localActivity(const QString &) const override
-        {
-            return std::nullopt;
-        }
+    TeamProjectPeer peer;
+    peer.deviceId = QStringLiteral("ana-laptop");
+    peer.memberName = QStringLiteral("Ana");
+    peer.conflictLevel = TeamConflictLevel::critical;
+    peer.project.workSummary = QStringLiteral("Moving the parser");
+    fixtures::FixedTeamViewSource team;
+    team.summaries.insert(paths[3], TeamProjectSummary{{peer}});
 
-    private:
-        QString m_path;
-    };
-
-    const OneTeammate team(paths[3]);
     renderAfter([&] { browser->setTeamViewSource(&team); });
     EXPECT_EQ(configured, QStringList{paths[3]});
     ProjectCardView *card = grid->cardAt(3);
