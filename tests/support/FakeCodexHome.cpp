@@ -164,6 +164,8 @@ QString rolloutFileName(const FakeCodexThread &thread)
     return QStringLiteral("rollout-%1-%2.jsonl").arg(stamp, thread.id);
 }
 
+constexpr int writerBusyTimeoutMilliseconds = 10000;
+
 const std::array<const char *, 24> projectNames{{
     "atlas", "beacon", "cobalt", "delta", "ember", "fjord", "granite", "harbor",
     "indigo", "juniper", "kestrel", "lumen", "meridian", "nimbus", "onyx", "prairie",
@@ -268,6 +270,9 @@ void FakeCodexHome::writeDatabase(const FakeCodexDatabaseOptions &options) const
     }
 
     SqliteDatabase db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    // Like Codex, the writer waits for a reader's lock (a coordinator under test may be
+    // reading the database right now) rather than failing at once.
+    db.setBusyTimeout(writerBusyTimeoutMilliseconds);
     db.execute(QStringLiteral("PRAGMA journal_mode = WAL"));
     if (options.logState == FakeCodexLogState::rowsOnlyInLog) {
         db.execute(QStringLiteral("PRAGMA wal_autocheckpoint = 0"));
