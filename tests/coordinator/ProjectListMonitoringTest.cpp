@@ -87,6 +87,7 @@ TEST(ProjectListMonitoring, writeToTheThreadDatabaseRunsExactlyOneFullRefresh)
     world.writeDatabase(FakeCodexLogState::rowsOnlyInLog);
     // Codex runs: it holds its database open, so its log and index files stay.
     SqliteDatabase codex(world.codex.databasePath(), SQLITE_OPEN_READWRITE);
+    codex.setBusyTimeout(10000); // waits for our reads, as Codex does
     codex.execute(QStringLiteral("BEGIN; SELECT count(*) FROM threads; COMMIT;"));
     world.makeModel();
     ASSERT_TRUE(world.startMonitoring());
