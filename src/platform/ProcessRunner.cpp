@@ -75,7 +75,7 @@ ProcessResult ProcessRunner::run(const ProcessRequest &request)
     bool finished = false;
     while (!finished) {
         const qint64 left = request.timeoutMilliseconds - clock.elapsed();
-        if (left <= 0)
+        if (left <= 0 || request.stopToken.stop_requested())
             break;
         finished = process.waitForFinished(int(std::min<qint64>(left, 100)));
         if (!request.outputToFile)
@@ -83,6 +83,14 @@ ProcessResult ProcessRunner::run(const ProcessRequest &request)
         result.standardError += process.readAllStandardError();
         if (!finished && process.state() == QProcess::NotRunning)
             finished = true;
+    }
+    if (!finished && request.stopToken.stop_requested()) {
+        result.cancelled = true;
+        result.errorMessage = QStringLiteral("%1 was stopped.")
+                                  .arg(QFileInfo(request.program).fileName());
+        killGroup(process);
+        process.waitForFinished(-1);
+        return result;
     }
     if (!finished) {
         result.timedOut = true;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <stop_token>
+
 namespace tolvaran {
 
 // What to run: a program with an argument list (never a shell string), in a folder, with
@@ -24,6 +26,9 @@ struct ProcessRequest
     // With outputToFile: read back at most this many bytes of the output (negative: all of
     // it), so that a caller wanting only the start of a huge output never holds all of it.
     qint64 maximumOutputBytes = -1;
+    // A stop requested through this token ends the child's whole process group at once, as the
+    // time limit does (checked every 100 ms).
+    std::stop_token stopToken;
 };
 
 struct ProcessResult
@@ -31,12 +36,16 @@ struct ProcessResult
     bool started = false;    // false: the program could not be started (missing, not executable)
     bool timedOut = false;   // the time limit ended it
     bool crashed = false;    // ended by a signal
+    bool cancelled = false;  // a stop was requested through the request's token
     int exitCode = -1;
     QByteArray standardOutput;
     QByteArray standardError;
     QString errorMessage;    // why it did not start, or how it ended badly
 
-    bool succeeded() const { return started && !timedOut && !crashed && exitCode == 0; }
+    bool succeeded() const
+    {
+        return started && !timedOut && !crashed && !cancelled && exitCode == 0;
+    }
 };
 
 // The one way the program runs child processes. Blocking: call it from a worker thread. Each

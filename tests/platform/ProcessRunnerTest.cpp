@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 
 using namespace tolvaran;
 
@@ -71,6 +74,26 @@ TEST(ProcessRunner, timeLimitEndsTheWholeProcessGroup)
             QThread::msleep(50);
     }
     EXPECT_TRUE(gone);
+}
+
+TEST(ProcessRunner, aStopRequestEndsTheChildLongBeforeItsTimeLimit)
+{
+    std::stop_source stop;
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sleep");
+    request.arguments = {QStringLiteral("60")};
+    request.timeoutMilliseconds = 60'000;
+    request.stopToken = stop.get_token();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.request_stop();
+    });
+    const ProcessResult result = ProcessRunner::run(request);
+    stopper.join();
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_FALSE(result.succeeded());
 }
 
 TEST(ProcessRunner, largeOutputThroughAFile)
