@@ -1,6 +1,5 @@
-#include "ManualRemoteImageLoader.h"
-
 #include "remote_image/RemoteImageModel.h"
+#include "support/ManualRemoteImageLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +28,7 @@ struct ModelWorld
         return image ? image->pixelColor(0, 0) : QColor();
     }
 
-    ManualRemoteImageLoader loader;
+    fixtures::ManualRemoteImageLoader loader;
     RemoteImageModel model;
 };
 
