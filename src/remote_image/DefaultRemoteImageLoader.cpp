@@ -152,7 +152,7 @@ void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageE
     if (load == m_ongoing.end() || load->id != id || load->abandoned)
         return;
     load->abandoned = RemoteImageError{kind, {}};
-    // Aborting finishes the reply at once (downloadFinished runs inside this call).
+    // Aborting finishes the reply; downloadFinished may run inside this call.
     if (QNetworkReply *reply = load->reply)
         reply->abort();
 }

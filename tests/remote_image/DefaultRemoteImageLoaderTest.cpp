@@ -5,6 +5,7 @@
 #include "support/WaitUntil.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
@@ -211,13 +212,37 @@ TEST(DefaultRemoteImageLoader, downloadOverTheSizeCapIsAbandoned)
     }
 }
 
+TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
+{
+    LoaderWorld world;
+    // Padding of four symbols compresses about fourfold: a quarter of the cap on the wire, and
+    // below the ratio at which Qt's network stack gives up on a compressed body by itself.
+    QByteArray bytes = fixtures::pngImage({4, 4});
+    QRandomGenerator random(21);
+    const qsizetype imageBytes = bytes.size();
+    bytes.resize(imageBytes + DefaultRemoteImageLoader::maximumDownloadBytes);
+    for (qsizetype i = imageBytes; i < bytes.size(); ++i)
+        bytes[i] = "abcd"[random.bounded(4)];
+    // qCompress writes a zlib stream after a length prefix of its own.
+    const QByteArray deflated = qCompress(bytes, 1).mid(4);
+    ASSERT_LT(deflated.size(), DefaultRemoteImageLoader::maximumDownloadBytes / 2);
+    Response response = Response::ok(deflated, "image/png");
+    response.headers.append({QByteArray("Content-Encoding"), QByteArray("deflate")});
+    world.server.setResponse(imagePath, response);
+    const auto result = world.load(world.server.url(imagePath));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge)
+        << result->error().message().toStdString();
+}
+
 TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
 {
     LoaderWorld world;
     const QUrl secret = world.writeFile(QStringLiteral("secret.png"), fixtures::pngImage({2, 2}));
     world.server.setResponse(QStringLiteral("/moved.png"), Response::redirect("/image.png"));
     world.server.setResponse(imagePath, png({7, 7}));
-    world.server.setResponse(QStringLiteral("/to-file.png"), Response::redirect(secret.toEncoded()));
+    world.server.setResponse(QStringLiteral("/to-file.png"),
+                             Response::redirect(secret.toEncoded()));
     world.server.setResponse(QStringLiteral("/to-ftp.png"),
                              Response::redirect("ftp://127.0.0.1/image.png", 301));
 

@@ -69,7 +69,8 @@ QByteArray svgImage(QSize size, QColor colour)
 
 QByteArray pngDeclaringSize(QSize declared)
 {
-    QByteArray header = bigEndian(quint32(declared.width())) + bigEndian(quint32(declared.height()));
+    QByteArray header =
+        bigEndian(quint32(declared.width())) + bigEndian(quint32(declared.height()));
     header += QByteArray("\x08\x02\x00\x00\x00", 5); // 8-bit RGB, no interlace
     // The first row: its filter byte and black pixels. qCompress writes a zlib stream after a
     // four-byte length of its own.
