@@ -1,9 +1,11 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestImages.h"
 #include "support/WaitUntil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -331,6 +333,29 @@ TEST(DefaultRemoteImageLoader, cachedFileIsNotServedToADocumentWithoutItsFolder)
     const QUrl file = world.writeFile(QStringLiteral("a.png"), fixtures::pngImage({2, 2}));
     ASSERT_TRUE(world.load(file, world.folderURL())->succeeded());
     EXPECT_EQ(world.load(file)->error().kind, Kind::urlRefused);
+}
+
+TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCacheFolder)
+{
+    LoaderWorld world;
+    fixtures::ScopedEnvironment environment;
+    const QString cacheHome = world.folder.filePath(QStringLiteral("cache"));
+    environment.set("XDG_CACHE_HOME", cacheHome.toUtf8());
+    DefaultRemoteImageLoader *shared = DefaultRemoteImageLoader::shared();
+    ASSERT_EQ(shared, DefaultRemoteImageLoader::shared());
+
+    Response response = png({9, 3});
+    response.headers.append({QByteArray("Cache-Control"), QByteArray("max-age=3600")});
+    world.server.setResponse(imagePath, response);
+    std::optional<RemoteImageResult> outcome;
+    shared->image(world.server.url(imagePath), {}, nullptr,
+                  [&](const RemoteImageResult &result) { outcome = result; });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return outcome.has_value(); }));
+    ASSERT_TRUE(outcome->succeeded());
+    EXPECT_EQ(outcome->image().size(), QSize(9, 3));
+    EXPECT_EQ(world.server.requests().first().headers.value("accept"), "image/*");
+    EXPECT_TRUE(DefaultRemoteImageCache::shared().image(world.server.url(imagePath)));
+    EXPECT_FALSE(QDir(cacheHome).isEmpty());
 }
 
 } // namespace
