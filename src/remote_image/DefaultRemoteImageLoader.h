@@ -19,8 +19,9 @@ namespace tolvaran::markdown {
 
 // The loader that the views share: looks in its image cache, shares one download among all
 // callers who ask for the same URL meanwhile, checks the response, decodes the bytes on a
-// worker thread and fills the cache. Lives on the GUI thread; only the transfer (done by Qt's
-// network stack) and the decoding (on the loader's own thread pool) happen elsewhere.
+// worker thread and fills the cache. Lives and is called on the GUI thread; only the transfer
+// (done by Qt's network stack) and the decoding (on the loader's own thread pool) happen
+// elsewhere.
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
 // (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, and an

@@ -27,7 +27,11 @@ RemoteImage::RemoteImage(const QUrl &url, qreal scale, EmptyContent emptyContent
     , m_source(sourceFor(url, scale))
     , m_emptyContent(emptyContent)
 {
-    QSizePolicy policy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    // Never larger than the image; a placeholder may take whatever room it is offered.
+    const QSizePolicy::Policy growth = emptyContent == EmptyContent::placeholder
+                                           ? QSizePolicy::Preferred
+                                           : QSizePolicy::Maximum;
+    QSizePolicy policy(growth, growth);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     connect(m_model, &RemoteImageModel::imageChanged, this, &RemoteImage::imageChanged);

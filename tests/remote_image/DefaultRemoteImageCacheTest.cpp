@@ -52,14 +52,5 @@ TEST(DefaultRemoteImageCache, keepsAtMostItsBytesOfPixels)
     EXPECT_FALSE(cache.image(imageUrl(9)));
 }
 
-TEST(DefaultRemoteImageCache, storesByUrl)
-{
-    DefaultRemoteImageCache cache(2);
-    cache.setImage(imageOfBytes(8), imageUrl(1));
-    cache.setImage(imageOfBytes(16), imageUrl(1));
-    EXPECT_EQ(cache.image(imageUrl(1))->width(), 4);
-    EXPECT_FALSE(cache.image(imageUrl(2)));
-}
-
 } // namespace
 } // namespace tolvaran::markdown

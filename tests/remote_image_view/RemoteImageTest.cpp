@@ -84,5 +84,24 @@ TEST(RemoteImage, newSourceLoadsWhileShown)
     EXPECT_EQ(world.loader.calls.last().url, other);
 }
 
+TEST(RemoteImage, drawsTheImageShrunkToItsWidthOrAPlaceholder)
+{
+    fixtures::ManualRemoteImageLoader loader;
+    RemoteImage view(imageUrl, 1, RemoteImage::EmptyContent::placeholder);
+    view.setImageLoader(&loader);
+    view.resize(50, 40);
+    view.show();
+    const QColor placeholder = view.palette().color(QPalette::Midlight);
+    EXPECT_EQ(view.grab().toImage().pixel(10, 30), placeholder.rgb());
+
+    loader.complete(0, filled({100, 50}));
+    const QImage drawn = view.grab().toImage();
+    // 100 × 50 in 50 points of width: 50 × 25, from the top left.
+    const QRgb red = QColor(Qt::red).rgb();
+    EXPECT_EQ(drawn.pixel(1, 1), red);
+    EXPECT_EQ(drawn.pixel(48, 23), red);
+    EXPECT_NE(drawn.pixel(10, 30), red);
+}
+
 } // namespace
 } // namespace tolvaran::markdown
