@@ -127,12 +127,10 @@ void LocalHttpServer::readRequest(QTcpSocket *socket)
     if (socket->property("answered").toBool())
         return;
     QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    socket->setProperty("buffer", buffer);
     const qsizetype end = buffer.indexOf(headerEnd);
-    if (end < 0) {
-        socket->setProperty("buffer", buffer);
+    if (end < 0)
         return;
-    }
-    socket->setProperty("answered", true);
     const QList<QByteArray> lines = buffer.left(end).split('\n');
     Request request;
     const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
@@ -144,9 +142,18 @@ void LocalHttpServer::readRequest(QTcpSocket *socket)
             request.headers.insert(lines[i].left(colon).trimmed().toLower(),
                                    lines[i].mid(colon + 1).trimmed());
     }
+    const qsizetype bodyStart = end + headerEnd.size();
+    const qsizetype bodyLength = request.headers.value("content-length").toLongLong();
+    if (buffer.size() - bodyStart < bodyLength)
+        return;
+    request.body = buffer.mid(bodyStart, bodyLength);
+    socket->setProperty("answered", true);
     m_requests.append(request);
 
-    const QString path = QString::fromUtf8(request.path);
+    // A handler for the whole path with its query wins over one for the path alone.
+    QString path = QString::fromUtf8(request.path);
+    if (!m_handlers.contains(path))
+        path = path.section(QLatin1Char('?'), 0, 0);
     const auto handler = m_handlers.constFind(path);
     const Response response = handler != m_handlers.constEnd() ? (*handler)(request)
                                                                : Response::withStatus(404);

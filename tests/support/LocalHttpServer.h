@@ -33,6 +33,8 @@ public:
         QByteArray path; // with its query, as sent
         // Header names in lower case.
         QHash<QByteArray, QByteArray> headers;
+        // As long as its Content-Length says (chunked bodies are not understood).
+        QByteArray body;
     };
 
     struct Response
@@ -58,7 +60,8 @@ public:
     // The absolute URL of `path` (which starts with a slash) on this server.
     QUrl url(const QString &path) const;
 
-    // What `path` answers from now on (a path without an answer gets 404).
+    // What `path` answers from now on (a path without an answer gets 404). A path without a
+    // query answers requests with any query unless a handler for the whole of it exists.
     void setResponse(const QString &path, Response response);
     void setHandler(const QString &path, Handler handler);
 
@@ -66,7 +69,7 @@ public:
     void hold(const QString &path);
     void release(const QString &path);
 
-    // Requests received so far, for one path or all.
+    // Requests received so far: those for `path` as sent (query included), or all.
     int requestCount(const QString &path) const;
     QList<Request> requests() const { return m_requests; }
 
