@@ -4,6 +4,7 @@
 #include "team/StoredDevicePresence.h"
 #include "team/TeamMetadata.h"
 #include "team/TeamSecurityStatus.h"
+#include "team/TeamWireError.h"
 
 #include <QByteArray>
 #include <QList>
