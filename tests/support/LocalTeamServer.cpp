@@ -517,7 +517,8 @@ LocalTeamServer::Answer LocalTeamServer::route(const Request &request)
         if (!isOwner)
             return fail(403, "Only the owner can hand over ownership.");
         const auto body = jsonObject(request.body);
-        const QString target = body ? body->value(QLatin1String("deviceId")).toString() : QString();
+        const QString target =
+            body ? body->value(QLatin1String("deviceId")).toString() : QString();
         if (!role(target))
             return fail(404, "That device is not registered.");
         for (TeamInstallation &installation : t.installations) {

@@ -28,7 +28,8 @@ SharedProjectState sampleProject(int member, int index, int changedFiles)
     state.additions = 10 * index + member;
     state.deletions = index;
     for (int file = 0; file < changedFiles; ++file)
-        state.changedFiles.append(QStringLiteral("src/module-%1/file-%2.cpp").arg(index).arg(file));
+        state.changedFiles.append(
+            QStringLiteral("src/module-%1/file-%2.cpp").arg(index).arg(file));
     state.lastActivityAt = baseTime + member * 1000 + index;
     state.isCodexProcessing = (member + index) % 4 == 0;
     if (index % 2 == 0)

@@ -36,7 +36,8 @@ protected:
     {
         QNetworkRequest request(QUrl(server.baseUrl() + path));
         request.setRawHeader("Authorization", authorization);
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/json"));
         std::unique_ptr<QNetworkReply> reply(network.sendCustomRequest(request, method, body));
         EXPECT_TRUE(waitUntil([&] { return reply->isFinished(); }));
         return Response{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),

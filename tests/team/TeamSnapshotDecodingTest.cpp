@@ -187,8 +187,9 @@ TEST(TeamSnapshotDecoding, integersAbove2To53StayExact)
 
 TEST(TeamSnapshotDecoding, escapesBecomeTheirText)
 {
-    const TeamSnapshot snapshot = TeamSnapshot::fromJson(
-        QByteArray(head + R"("members":[],"team":{"name":"C\u00f6re \ud83d\ude00 \"t\"\n\\\/ é"}})"));
+    const QByteArray bytes =
+        head + R"("members":[],"team":{"name":"C\u00f6re \ud83d\ude00 \"t\"\n\\\/ é"}})";
+    const TeamSnapshot snapshot = TeamSnapshot::fromJson(bytes);
     EXPECT_EQ(snapshot.team->name, QStringLiteral("Cöre 😀 \"t\"\n\\/ é"));
 }
 
