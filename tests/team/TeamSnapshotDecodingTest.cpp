@@ -257,3 +257,49 @@ TEST(TeamInstallationRole, buildsOnlyFromTheExactTexts)
     EXPECT_FALSE(teamInstallationRoleFromRawValue(" owner"));
     EXPECT_EQ(rawValue(TeamInstallationRole::admin), "admin");
 }
+
+TEST(TeamSnapshotEncoding, writesMembersInFieldOrderAndOmitsAbsentOptionals)
+{
+    TeamSnapshot snapshot;
+    snapshot.type = "team.snapshot";
+    snapshot.protocolVersion = 2;
+    snapshot.generatedAt = 9007199254740993;
+    snapshot.team = TeamMetadata{"Core"};
+    StoredDevicePresence presence;
+    presence.type = "presence.update";
+    presence.protocolVersion = 1;
+    presence.deviceId = "d1";
+    presence.memberName = "Ana";
+    presence.serverUpdatedAt = 7;
+    presence.isConnected = false;
+    snapshot.members = {presence};
+    TeamCommitEvent event{"c1", "d1", "Ana", "r", "app", std::nullopt, "abc", "Fix", 1, 2};
+    snapshot.recentCommits = QList<TeamCommitEvent>{event};
+    snapshot.security = TeamSecurityStatus{
+        false, TeamInstallationRole::member,
+        {TeamInstallation{"d1", "Ana", TeamInstallationRole::member, 3, 4, std::nullopt}},
+        {}};
+    snapshot.overlappingRepositoryIds = QStringList{"r"};
+
+    EXPECT_EQ(
+        snapshot.toJson().toStdString(),
+        R"({"type":"team.snapshot","protocolVersion":2,"generatedAt":9007199254740993,)"
+        R"("team":{"name":"Core"},"members":[{"type":"presence.update","protocolVersion":1,)"
+        R"("deviceId":"d1","memberName":"Ana","projects":[],"serverUpdatedAt":7,)"
+        R"("isConnected":false}],"recentCommits":[{"id":"c1","deviceId":"d1",)"
+        R"("memberName":"Ana","repositoryId":"r","repositoryName":"app","headSha":"abc",)"
+        R"("subject":"Fix","committedAt":1,"serverReceivedAt":2}],"security":{)"
+        R"("legacyKeyEnabled":false,"currentDeviceRole":"member","installations":[{)"
+        R"("deviceId":"d1","memberName":"Ana","role":"member","registeredAt":3,)"
+        R"("lastSeenAt":4}],"unregisteredRecentMembers":[]},"overlappingRepositoryIds":["r"]})");
+
+    TeamSnapshot bare = snapshot;
+    bare.team.reset();
+    bare.recentCommits.reset();
+    bare.security.reset();
+    bare.overlappingRepositoryIds.reset();
+    bare.members.clear();
+    EXPECT_EQ(bare.toJson().toStdString(),
+              R"({"type":"team.snapshot","protocolVersion":2,"generatedAt":9007199254740993,)"
+              R"("members":[]})");
+}
