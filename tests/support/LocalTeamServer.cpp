@@ -22,6 +22,8 @@
 #include <QUuid>
 #include <QWebSocket>
 
+#include <algorithm>
+
 namespace tolvaran::fixtures {
 
 namespace {
@@ -127,9 +129,12 @@ LocalTeamServer::LocalTeamServer(QObject *parent)
 
 LocalTeamServer::~LocalTeamServer()
 {
-    for (const Socket &socket : std::as_const(m_sockets)) {
-        if (socket.socket)
+    const QList<Socket> sockets = std::exchange(m_sockets, {});
+    for (const Socket &socket : sockets) {
+        if (socket.socket) {
+            socket.socket->disconnect(this);
             socket.socket->abort();
+        }
     }
 }
 
@@ -251,7 +256,8 @@ void LocalTeamServer::sendSnapshot(const Socket &socket)
 
 void LocalTeamServer::sendSnapshots(const QString &teamId)
 {
-    for (const Socket &socket : std::as_const(m_sockets)) {
+    const QList<Socket> sockets = m_sockets; // a failing send may end a socket meanwhile
+    for (const Socket &socket : sockets) {
         if (socket.teamId == teamId)
             sendSnapshot(socket);
     }
@@ -259,7 +265,8 @@ void LocalTeamServer::sendSnapshots(const QString &teamId)
 
 void LocalTeamServer::sendFrame(const QString &teamId, const QByteArray &text)
 {
-    for (const Socket &socket : std::as_const(m_sockets)) {
+    const QList<Socket> sockets = m_sockets;
+    for (const Socket &socket : sockets) {
         if (socket.teamId == teamId && socket.socket) {
             m_frames.append({teamId, socket.deviceId, true, text});
             socket.socket->sendTextMessage(QString::fromUtf8(text));
@@ -270,7 +277,8 @@ void LocalTeamServer::sendFrame(const QString &teamId, const QByteArray &text)
 void LocalTeamServer::closeSockets(const QString &teamId, QWebSocketProtocol::CloseCode code,
                                    const QString &reason)
 {
-    for (const Socket &socket : std::as_const(m_sockets)) {
+    const QList<Socket> sockets = m_sockets;
+    for (const Socket &socket : sockets) {
         if (socket.teamId == teamId && socket.socket)
             socket.socket->close(code, reason);
     }
@@ -574,15 +582,40 @@ void LocalTeamServer::acceptSocket()
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, socket](const QString &text) { receiveFrame(socket, text); });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-            m_sockets.removeIf([socket](const Socket &s) { return s.socket == socket; });
-            socket->deleteLater();
+            socketEnded(socket);
         });
         QTimer::singleShot(m_firstSnapshotDelay, this, [this, socket] {
-            for (const Socket &s : std::as_const(m_sockets)) {
+            const QList<Socket> sockets = m_sockets;
+            for (const Socket &s : sockets) {
                 if (s.socket == socket)
                     sendSnapshot(s);
             }
         });
+    }
+}
+
+// The device's stored presence shows it disconnected once its last socket is gone.
+void LocalTeamServer::socketEnded(QWebSocket *socket)
+{
+    QString teamId, deviceId;
+    for (const Socket &s : std::as_const(m_sockets)) {
+        if (s.socket == socket) {
+            teamId = s.teamId;
+            deviceId = s.deviceId;
+        }
+    }
+    m_sockets.removeIf([socket](const Socket &s) { return s.socket == socket; });
+    socket->deleteLater();
+    const bool stillConnected = std::any_of(m_sockets.cbegin(), m_sockets.cend(),
+                                            [&](const Socket &s) {
+                                                return s.teamId == teamId
+                                                       && s.deviceId == deviceId;
+                                            });
+    if (deviceId.isEmpty() || stillConnected || !m_teams.contains(teamId))
+        return;
+    for (StoredDevicePresence &presence : m_teams[teamId].presences) {
+        if (presence.deviceId == deviceId)
+            presence.isConnected = false;
     }
 }
 

@@ -154,6 +154,7 @@ private:
     std::optional<Caller> authorize(const QByteArray &header) const;
     void acceptSocket();
     void receiveFrame(QWebSocket *socket, const QString &text);
+    void socketEnded(QWebSocket *socket);
     void sendSnapshot(const Socket &socket);
     QString rotateKey(Team &team);
     QStringList overlap(const Team &team) const;

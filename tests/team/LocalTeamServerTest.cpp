@@ -143,6 +143,12 @@ TEST_F(LocalTeamServerTest, socketGetsASnapshotAtOnceAndAnUpdatedOneAfterAState)
     server.sendFrame(team, "{}");
     ASSERT_TRUE(waitUntil([&] { return received.size() == 3; }));
     EXPECT_EQ(received[2], "{}");
+
+    socket->close();
+    EXPECT_TRUE(waitUntil([&] {
+        return server.snapshot(team, 2).members[0].isConnected == false;
+    }));
+    EXPECT_EQ(server.openSocketCount(team), 0);
 }
 
 TEST_F(LocalTeamServerTest, refusedSocketIsClosedBeforeAnySnapshot)
