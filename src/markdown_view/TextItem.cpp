@@ -1,0 +1,156 @@
+#include "markdown_view/TextItem.h"
+
+#include <QPainter>
+#include <QTextLine>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolvaran::markdown {
+
+void AttributedText::append(const QString &piece, const QTextCharFormat &format)
+{
+    if (piece.isEmpty())
+        return;
+    const int start = int(text.size());
+    text.append(piece);
+    if (!formats.isEmpty() && formats.last().format == format
+        && formats.last().start + formats.last().length == start) {
+        formats.last().length += int(piece.size());
+        return;
+    }
+    formats.append({start, int(piece.size()), format});
+}
+
+void AttributedText::append(const AttributedText &other)
+{
+    for (const QTextLayout::FormatRange &range : other.formats)
+        append(other.text.mid(range.start, range.length), range.format);
+}
+
+namespace {
+
+bool isFontAndColorOnly(const QTextCharFormat &format)
+{
+    return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
+           && !format.fontStrikeOut() && !format.fontUnderline()
+           && !format.hasProperty(QTextFormat::FontLetterSpacing);
+}
+
+} // namespace
+
+TextItem::TextItem(AttributedText text, const Options &options)
+    : m_text(std::move(text))
+    , m_options(options)
+{
+    // A line feed breaks the line only as a line separator; both are one unit long, so
+    // positions in the layout are positions in the text.
+    QString laidOut = m_text.text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    m_layout.setText(laidOut);
+    // Text in one format that only sets a font and a colour (most paragraphs) is laid out
+    // without formats: each layout with formats builds a format collection of its own.
+    const bool plain = m_text.formats.size() == 1 && m_text.formats[0].length == m_text.text.size()
+                       && isFontAndColorOnly(m_text.formats[0].format);
+    if (plain) {
+        m_layout.setFont(m_text.formats[0].format.font());
+        if (m_text.formats[0].format.hasProperty(QTextFormat::ForegroundBrush))
+            m_pen = m_text.formats[0].format.foreground().color();
+    } else {
+        m_layout.setFont(m_options.font);
+        m_layout.setFormats(m_text.formats);
+    }
+    QTextOption option;
+    option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                       : QTextOption::NoWrap);
+    m_layout.setTextOption(option);
+    m_layout.setCacheEnabled(true);
+}
+
+QSizeF TextItem::doLayout(qreal width)
+{
+    if (m_text.isEmpty())
+        return {0, 0};
+    qreal y = 0;
+    qreal used = 0;
+    m_layout.beginLayout();
+    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+        if (m_options.wraps)
+            line.setLineWidth(std::max<qreal>(1, width));
+        else
+            line.setNumColumns(int(m_text.text.size()));
+        if (y > 0)
+            y += m_options.lineSpacing;
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        used = std::max(used, line.naturalTextWidth());
+    }
+    m_layout.endLayout();
+    return {std::ceil(used), std::ceil(y)};
+}
+
+void TextItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QVector<QTextLayout::FormatRange> selections;
+    const auto [start, end] = orderedSelection();
+    if (start != end) {
+        QTextCharFormat format;
+        format.setBackground(context.palette.brush(QPalette::Highlight));
+        format.setForeground(context.palette.brush(QPalette::HighlightedText));
+        selections.append({start, end - start, format});
+    }
+    QPainter &painter = *context.painter;
+    painter.setPen(m_pen.value_or(context.palette.color(QPalette::WindowText)));
+    m_layout.draw(&painter, origin, selections, context.exposed.translated(origin));
+}
+
+int TextItem::positionAt(const QPointF &point)
+{
+    if (m_layout.lineCount() == 0)
+        return 0;
+    QTextLine line = m_layout.lineAt(0);
+    for (int index = 0; index < m_layout.lineCount(); ++index) {
+        line = m_layout.lineAt(index);
+        if (point.y() < line.rect().bottom())
+            break;
+    }
+    return line.xToCursor(point.x());
+}
+
+QUrl TextItem::linkAt(const QPointF &point) const
+{
+    for (int index = 0; index < m_layout.lineCount(); ++index) {
+        const QTextLine line = m_layout.lineAt(index);
+        if (!line.rect().contains(point))
+            continue;
+        const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
+        if (point.x() > line.naturalTextWidth())
+            return {};
+        for (const QTextLayout::FormatRange &range : m_text.formats) {
+            if (position >= range.start && position < range.start + range.length
+                && range.format.isAnchor())
+                return QUrl(range.format.anchorHref());
+        }
+    }
+    return {};
+}
+
+QList<std::pair<QUrl, QRectF>> TextItem::links() const
+{
+    QList<std::pair<QUrl, QRectF>> result;
+    for (const QTextLayout::FormatRange &range : m_text.formats) {
+        if (!range.format.isAnchor())
+            continue;
+        const QTextLine line = m_layout.lineForTextPosition(range.start);
+        if (!line.isValid())
+            continue;
+        const qreal left = line.cursorToX(range.start);
+        const qreal right = line.cursorToX(std::min(range.start + range.length,
+                                                    line.textStart() + line.textLength()));
+        result.append({QUrl(range.format.anchorHref()),
+                       QRectF(left, line.y(), right - left, line.height())});
+    }
+    return result;
+}
+
+} // namespace tolvaran::markdown
