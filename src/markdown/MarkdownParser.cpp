@@ -479,8 +479,10 @@ QList<BlockNode> readBlocks(cmark_node *parent, int depth)
 class TreeWriter final
 {
 public:
-    TreeWriter()
-        : m_table(cmark_find_syntax_extension("table"))
+    // `forCommonMark`: the tree is to be written back as CommonMark (see taskList).
+    explicit TreeWriter(bool forCommonMark)
+        : m_forCommonMark(forCommonMark)
+        , m_table(cmark_find_syntax_extension("table"))
         , m_strikethrough(cmark_find_syntax_extension("strikethrough"))
         , m_taskList(cmark_find_syntax_extension("tasklist"))
     {
@@ -574,6 +576,14 @@ private:
             if (!itemNode)
                 continue;
             cmark_gfm_extensions_set_tasklist_item_checked(itemNode.get(), item.isCompleted);
+            // The library writes a task item's first block on the line of its check box, where
+            // anything but a paragraph ("- [ ] - b", "- [ ] ## title") reads back as the
+            // item's text. An empty paragraph first ends that line, so the block starts on the
+            // next one, indented into the item; reading it back drops the empty paragraph.
+            const bool startsWithBlock =
+                !item.children.isEmpty() && !item.children.first().as<BlockNode::Paragraph>();
+            if (m_forCommonMark && startsWithBlock)
+                append(itemNode.get(), node(CMARK_NODE_PARAGRAPH));
             appendBlocks(itemNode.get(), item.children);
             append(result.get(), std::move(itemNode));
         }
@@ -698,6 +708,7 @@ private:
         return result;
     }
 
+    bool m_forCommonMark;
     cmark_syntax_extension *m_table;
     cmark_syntax_extension *m_strikethrough;
     cmark_syntax_extension *m_taskList;
@@ -711,7 +722,7 @@ QString render(const QList<BlockNode> &blocks, OutputFormat format)
         return QString();
     const std::lock_guard lock(libraryMutex());
     cmark_gfm_core_extensions_ensure_registered();
-    const NodePointer document = TreeWriter().document(blocks);
+    const NodePointer document = TreeWriter(format == OutputFormat::commonMark).document(blocks);
     if (!document)
         return QString();
 
