@@ -1,6 +1,8 @@
 #include "markdown_view/MarkdownView.h"
 
 #include "markdown/MarkdownParser.h"
+#include "markdown_view/ListMarkers.h"
+#include "markdown_view/TextItem.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -39,14 +41,13 @@ MarkdownView::MarkdownView(QWidget *parent)
     , m_parseChannel(std::make_shared<ParseChannel>())
 {
     m_parseChannel->view = this;
+    MarkdownViewport::installAccessibleFactory();
+    setViewport(new MarkdownViewport([this] { return accessibleElements(); }));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::ClickFocus);
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(wheelStepPixels);
-    m_linkOpener = [](const QUrl &url) {
-        if (opensOnDesktop(url))
-            QDesktopServices::openUrl(url);
-    };
+    m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     m_backgroundLayout.setInterval(0);
     connect(&m_backgroundLayout, &QTimer::timeout, this, &MarkdownView::layoutInBackground);
 }
@@ -113,6 +114,12 @@ void MarkdownView::setTextSelectionEnabled(bool enabled)
     rebuild();
 }
 
+void MarkdownView::setSoftBreakMode(SoftBreakMode mode)
+{
+    m_softBreakMode = mode;
+    rebuild();
+}
+
 void MarkdownView::setLinkOpener(LinkOpener opener)
 {
     m_linkOpener = std::move(opener);
@@ -157,6 +164,7 @@ void MarkdownView::rebuild()
     context.baseURL = m_baseURL;
     context.imageBaseURL = m_imageBaseURL;
     context.textSelectionEnabled = m_selectionEnabled;
+    context.softBreakMode = m_softBreakMode;
     const TextAttributes attributes = context.attributes();
     m_background.reset();
     if (attributes.backgroundColor)
@@ -220,6 +228,45 @@ QPointF MarkdownView::documentPoint(const QPoint &viewportPoint) const
     return QPointF(viewportPoint)
            + QPointF(-m_documentMargins.left(),
                      verticalScrollBar()->value() - m_documentMargins.top());
+}
+
+QList<AccessibleElement> MarkdownView::accessibleElements() const
+{
+    QList<AccessibleElement> elements;
+    if (!m_layout)
+        return elements;
+    const QPointF offset(m_documentMargins.left(),
+                         m_documentMargins.top() - verticalScrollBar()->value());
+    const QRectF visible = QRectF(viewport()->rect()).translated(-offset);
+    const std::function<void(const BlockItem &, QPointF)> visit = [&](const BlockItem &item,
+                                                                       QPointF origin) {
+        const QRectF frame(origin, item.size());
+        if (!frame.intersects(visible))
+            return;
+        const QRect shown = frame.translated(offset).toAlignedRect();
+        if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
+            if (!text->options().accessibleName.isEmpty())
+                elements.append({QAccessible::Graphic, text->options().accessibleName, shown});
+            for (const TextItem::Link &link : text->links()) {
+                elements.append({QAccessible::Link, link.text,
+                                 link.rect.translated(origin + offset).toAlignedRect()});
+            }
+        } else if (const auto *symbol = dynamic_cast<const SymbolItem *>(&item)) {
+            if (!symbol->accessibleName().isEmpty()) {
+                elements.append({QAccessible::CheckBox, symbol->accessibleName(), shown,
+                                 symbol->shape() == SymbolItem::Shape::checkedBox});
+            }
+        }
+        for (const BlockItem::Child &child : item.children())
+            visit(*child.item, origin + child.position);
+    };
+    for (qsizetype index = 0; index < m_layout->laidOutCount(); ++index) {
+        const QRectF frame = m_layout->blockFrame(index);
+        if (frame.top() > visible.bottom())
+            break;
+        visit(*m_layout->item(index), frame.topLeft());
+    }
+    return elements;
 }
 
 void MarkdownView::paintEvent(QPaintEvent *)
@@ -329,7 +376,7 @@ void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
     if (!text)
         return;
     const QUrl link = text->linkAt(point - origin);
-    if (!link.isEmpty() && m_linkOpener)
+    if (opensOnDesktop(link) && m_linkOpener)
         m_linkOpener(link);
 }
 

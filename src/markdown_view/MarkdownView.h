@@ -2,6 +2,7 @@
 
 #include "markdown/MarkdownContent.h"
 #include "markdown_view/DocumentLayout.h"
+#include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/TextStyle.h"
 #include "markdown_view/Theme.h"
 
@@ -32,7 +33,9 @@ class MarkdownView final : public QAbstractScrollArea
     Q_OBJECT
 
 public:
-    // Opens a link; the default opens http, https and mailto links on the desktop.
+    // Opens a link the user clicked; only http, https and mailto links reach it (a relative
+    // link resolves against the base URL first, or does nothing). The default hands them to
+    // the desktop.
     using LinkOpener = std::function<void(const QUrl &)>;
 
     explicit MarkdownView(QWidget *parent = nullptr);
@@ -51,6 +54,8 @@ public:
     // A text style the host adds around the document (under the theme's own text style).
     void setTextStyle(const TextStyle &style);
     void setTextSelectionEnabled(bool enabled);
+    // How soft line breaks of the source show (a space unless set).
+    void setSoftBreakMode(SoftBreakMode mode);
     void setLinkOpener(LinkOpener opener);
     // Space around the document inside the view.
     void setDocumentMargins(const QMarginsF &margins);
@@ -69,6 +74,9 @@ public:
 
     // Whether a link opens at all: http, https and mailto only.
     static bool opensOnDesktop(const QUrl &url);
+
+    // The links, images and check boxes of the blocks in view, for assistive technology.
+    QList<AccessibleElement> accessibleElements() const;
 
 Q_SIGNALS:
     // The content changed and its first screen is laid out.
@@ -104,6 +112,7 @@ private:
     std::shared_ptr<const Theme> m_theme;
     TextStyle m_hostStyle;
     bool m_selectionEnabled = false;
+    SoftBreakMode m_softBreakMode = SoftBreakMode::space;
     LinkOpener m_linkOpener;
     QMarginsF m_documentMargins;
     std::unique_ptr<DocumentLayout> m_layout;

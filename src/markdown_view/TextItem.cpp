@@ -64,7 +64,10 @@ TextItem::TextItem(AttributedText text, const Options &options)
     option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
                                        : QTextOption::NoWrap);
     m_layout.setTextOption(option);
-    m_layout.setCacheEnabled(true);
+    // Without the cache the layout keeps its lines but drops its glyphs after laying out:
+    // painting shapes again the few lines in view, and a long document does not hold the
+    // glyphs of every line it has measured.
+    m_layout.setCacheEnabled(false);
 }
 
 QSizeF TextItem::doLayout(qreal width)
@@ -135,20 +138,30 @@ QUrl TextItem::linkAt(const QPointF &point) const
     return {};
 }
 
-QList<std::pair<QUrl, QRectF>> TextItem::links() const
+QList<TextItem::Link> TextItem::links() const
 {
-    QList<std::pair<QUrl, QRectF>> result;
+    QList<Link> result;
+    int end = -1; // where the last link's runs end
     for (const QTextLayout::FormatRange &range : m_text.formats) {
         if (!range.format.isAnchor())
             continue;
-        const QTextLine line = m_layout.lineForTextPosition(range.start);
-        if (!line.isValid())
+        const QUrl url(range.format.anchorHref());
+        const QString piece = m_text.text.mid(range.start, range.length);
+        if (!result.isEmpty() && result.last().url == url && end == range.start) {
+            result.last().text += piece;
+            end = range.start + range.length;
             continue;
-        const qreal left = line.cursorToX(range.start);
-        const qreal right = line.cursorToX(std::min(range.start + range.length,
-                                                    line.textStart() + line.textLength()));
-        result.append({QUrl(range.format.anchorHref()),
-                       QRectF(left, line.y(), right - left, line.height())});
+        }
+        const QTextLine line = m_layout.lineForTextPosition(range.start);
+        QRectF rect;
+        if (line.isValid()) {
+            const qreal left = line.cursorToX(range.start);
+            const int lineEnd = line.textStart() + line.textLength();
+            const qreal right = line.cursorToX(std::min(range.start + range.length, lineEnd));
+            rect = QRectF(left, line.y(), right - left, line.height());
+        }
+        result.append({url, piece, rect});
+        end = range.start + range.length;
     }
     return result;
 }

@@ -47,8 +47,14 @@ public:
     void paint(const PaintContext &context, const QPointF &origin) const override;
     int positionAt(const QPointF &point) override;
     QUrl linkAt(const QPointF &point) const override;
-    // Every link of the text with the rectangle of its first line (item coordinates).
-    QList<std::pair<QUrl, QRectF>> links() const;
+    struct Link
+    {
+        QUrl url;
+        QString text;  // its accessible name
+        QRectF rect;   // of its first line, in item coordinates
+    };
+    // Every link of the text (neighbouring runs of one link count once).
+    QList<Link> links() const;
 
 protected:
     QSizeF doLayout(qreal width) override;

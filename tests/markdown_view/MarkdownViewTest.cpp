@@ -1,5 +1,13 @@
+#include "RenderedText.h"
+
 #include "markdown_view/MarkdownView.h"
+#include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -48,4 +56,83 @@ TEST(MarkdownView, aViewDestroyedWhileParsingReceivesNothing)
     }
     tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(200));
     SUCCEED();
+}
+
+namespace {
+
+// Clicks every link of the view, in order, and returns what reached the opener.
+QList<QUrl> clickEveryLink(MarkdownView &view)
+{
+    QList<QUrl> opened;
+    view.setLinkOpener([&](const QUrl &url) { opened.append(url); });
+    for (const auto &[text, origin] :
+         tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout())) {
+        for (const TextItem::Link &link : text->links()) {
+            const QPoint point = (origin + link.rect.center()).toPoint();
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
+        }
+    }
+    return opened;
+}
+
+} // namespace
+
+TEST(MarkdownView, linksOpenOnlyForWebAndMail)
+{
+    const MarkdownContent content(QStringLiteral(
+        "[web](https://example.com/a) [script](javascript:alert(1)) [file](file:///etc/passwd)\n"
+        "[relative](docs/b.md) [mail](mailto:a@example.com) [data](data:text/html,x)\n"));
+    MarkdownView view;
+    view.resize(800, 300);
+    view.setContent(content);
+    EXPECT_EQ(clickEveryLink(view),
+              (QList<QUrl>{QUrl("https://example.com/a"), QUrl("mailto:a@example.com")}));
+
+    view.setContent(content, QUrl("https://example.com/root/"));
+    EXPECT_EQ(clickEveryLink(view),
+              (QList<QUrl>{QUrl("https://example.com/a"),
+                           QUrl("https://example.com/root/docs/b.md"),
+                           QUrl("mailto:a@example.com")}));
+}
+
+TEST(MarkdownView, draggingSelectsTextOfOneItem)
+{
+    MarkdownView view;
+    view.resize(600, 200);
+    view.setTextSelectionEnabled(true);
+    view.setContent(MarkdownContent(QStringLiteral("Selectable words here")));
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_EQ(texts.size(), 1);
+    const auto &[text, origin] = texts.first();
+    const QPoint start = (origin + QPointF(1, text->size().height() / 2)).toPoint();
+    const QPoint end = (origin + QPointF(text->size().width() - 1, text->size().height() / 2))
+                           .toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    EXPECT_EQ(text->selectedText(), "Selectable words here");
+}
+
+TEST(MarkdownView, linksImagesAndCheckBoxesCarryAccessibleNames)
+{
+    MarkdownView view;
+    view.resize(600, 400);
+    view.setContent(MarkdownContent(QStringLiteral(
+        "See [the *guide*](https://example.com/guide).\n\n"
+        "![A diagram of the flow](flow.png)\n\n- [x] done\n")));
+    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(view.viewport());
+    ASSERT_NE(document, nullptr);
+    QStringList names;
+    QList<QAccessible::Role> roles;
+    for (int index = 0; index < document->childCount(); ++index) {
+        names.append(document->child(index)->text(QAccessible::Name));
+        roles.append(document->child(index)->role());
+    }
+    EXPECT_EQ(names, (QStringList{"the guide", "A diagram of the flow", "Completed"}));
+    EXPECT_EQ(roles, (QList<QAccessible::Role>{QAccessible::Link, QAccessible::Graphic,
+                                               QAccessible::CheckBox}));
+    EXPECT_TRUE(document->child(2)->state().checked);
 }

@@ -1,0 +1,90 @@
+#include "RenderedText.h"
+
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/MarkdownView.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
+
+namespace {
+
+constexpr int viewWidth = 600;
+constexpr int viewHeight = 400;
+
+struct ShownCode
+{
+    std::unique_ptr<DocumentLayout> layout;
+    const CodeTextItem *code = nullptr;
+};
+
+// The document laid out and its first screen painted.
+ShownCode show(const QString &markdown)
+{
+    ShownCode shown;
+    shown.layout = std::make_unique<DocumentLayout>(
+        parseMarkdown(markdown),
+        MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette()));
+    shown.layout->setWidth(viewWidth);
+    shown.layout->layoutThrough(viewHeight);
+    QImage image(viewWidth, viewHeight, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    shown.layout->paint(painter, QApplication::palette(), QRectF(0, 0, viewWidth, viewHeight));
+    const auto codes = placedOfType<CodeTextItem>(*shown.layout);
+    EXPECT_EQ(codes.size(), 1);
+    shown.code = codes.value(0).first;
+    return shown;
+}
+
+} // namespace
+
+TEST(CodeBlocks, showTheirTextWithoutTheFinalLineBreak)
+{
+    const auto fenced = show("```sh\n  indented\n\n*not em*\n\n```\n");
+    ASSERT_NE(fenced.code, nullptr);
+    EXPECT_EQ(fenced.code->text(), "  indented\n\n*not em*\n"); // one line break less
+    EXPECT_EQ(fenced.code->lineCount(), 4);
+    const auto indented = show("    indented code\n");
+    ASSERT_NE(indented.code, nullptr);
+    EXPECT_EQ(indented.code->text(), "indented code");
+}
+
+// A million characters of code: all of it is the block's text, only the lines in view are
+// laid out, and the block is as tall as all its lines.
+TEST(CodeBlocks, aMillionCharactersLayOutOnlyWhatIsInView)
+{
+    const QString line = QStringLiteral("int value = compute(argument); // a comment\n");
+    QString code;
+    while (code.size() < 1'000'000)
+        code += line;
+    const auto shown = show("```\n" + code + "```\n");
+    ASSERT_NE(shown.code, nullptr);
+    EXPECT_EQ(shown.code->text(), code.chopped(1));
+    EXPECT_LT(shown.code->laidOutPieceCount(), 100);
+    EXPECT_GT(shown.code->size().height(), shown.code->lineCount() * 10);
+}
+
+// A line of 100,000 characters is laid out in pieces from its start as far as the view
+// reaches; scrolling sideways lays out more, and every character stays in the text.
+TEST(CodeBlocks, aLongLineLaysOutAsFarAsTheViewReaches)
+{
+    QString line;
+    for (int index = 0; line.size() < 100'000; ++index)
+        line += QStringLiteral("token%1 ").arg(index);
+    const auto shown = show("```\n" + line + "\n```\n");
+    ASSERT_NE(shown.code, nullptr);
+    EXPECT_EQ(shown.code->text(), line);
+    const qsizetype firstScreen = shown.code->laidOutPieceCount();
+    EXPECT_LE(firstScreen, 2);
+    EXPECT_GT(shown.code->size().width(), viewWidth * 10);
+
+    auto *code = const_cast<CodeTextItem *>(shown.code);
+    const int far = code->positionAt(QPointF(viewWidth * 60, 1));
+    EXPECT_GT(far, 2 * CodeTextItem::pieceLength);
+    EXPECT_GT(code->laidOutPieceCount(), firstScreen);
+}
