@@ -78,6 +78,7 @@ void MarkdownView::setMarkdown(const QString &markdown, const std::optional<QUrl
                         return; // a later text replaced this one
                     view->m_parsing = false;
                     view->m_content = MarkdownContent(blocks);
+                    view->verticalScrollBar()->setValue(0);
                     view->rebuild();
                 },
                 Qt::QueuedConnection);
@@ -93,6 +94,7 @@ void MarkdownView::setContent(const MarkdownContent &content, const std::optiona
     m_content = content;
     m_baseURL = baseURL;
     m_imageBaseURL = imageBaseURL ? imageBaseURL : baseURL;
+    verticalScrollBar()->setValue(0);
     rebuild();
 }
 
@@ -170,8 +172,7 @@ void MarkdownView::rebuild()
     if (attributes.backgroundColor)
         m_background = attributes.backgroundColor->resolved(context.colorScheme);
     m_layout = std::make_unique<DocumentLayout>(m_content.blocks(), context);
-    verticalScrollBar()->setValue(0);
-    relayoutForWidth();
+    relayoutForWidth(); // keeps the scroll position: a palette change redraws in place
     Q_EMIT contentShown();
 }
 

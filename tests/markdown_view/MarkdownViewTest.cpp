@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -135,4 +136,32 @@ TEST(MarkdownView, linksImagesAndCheckBoxesCarryAccessibleNames)
     EXPECT_EQ(roles, (QList<QAccessible::Role>{QAccessible::Link, QAccessible::Graphic,
                                                QAccessible::CheckBox}));
     EXPECT_TRUE(document->child(2)->state().checked);
+}
+
+// A change to a dark palette re-filters the images for the dark scheme and redraws in place.
+TEST(MarkdownView, paletteChangesRefilterImagesAndKeepTheScrollPosition)
+{
+    QString text = QStringLiteral("![dark only](https://example.com/a.png#gh-dark-mode-only)\n\n");
+    for (int paragraph = 0; paragraph < 200; ++paragraph)
+        text += QStringLiteral("Paragraph %1.\n\n").arg(paragraph);
+    MarkdownView view;
+    view.resize(400, 300);
+    view.setContent(MarkdownContent(text));
+    const auto imageNames = [&] {
+        QStringList names;
+        for (const AccessibleElement &element : view.accessibleElements())
+            names.append(element.name);
+        return names;
+    };
+    EXPECT_TRUE(imageNames().isEmpty());
+
+    view.verticalScrollBar()->setValue(200);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x1D));
+    dark.setColor(QPalette::WindowText, QColor(0xFB, 0xFB, 0xFC));
+    view.setPalette(dark);
+    EXPECT_EQ(view.documentLayout()->context().colorScheme, ColorScheme::dark);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 200);
+    view.verticalScrollBar()->setValue(0);
+    EXPECT_EQ(imageNames(), QStringList{"dark only"});
 }
