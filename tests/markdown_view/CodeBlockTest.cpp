@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -87,4 +88,19 @@ TEST(CodeBlocks, aLongLineLaysOutAsFarAsTheViewReaches)
     const int far = code->positionAt(QPointF(viewWidth * 60, 1));
     EXPECT_GT(far, 2 * CodeTextItem::pieceLength);
     EXPECT_GT(code->laidOutPieceCount(), firstScreen);
+}
+
+// A sideways wheel over a code block wider than the view scrolls that block, not the page.
+TEST(CodeBlocks, wideCodeScrollsSideways)
+{
+    MarkdownView view;
+    view.resize(300, 200);
+    view.setContent(MarkdownContent("```\n" + QString(2000, QLatin1Char('x')) + "\n```\n"));
+    const auto scrolls = placedOfType<HorizontalScrollItem>(*view.documentLayout());
+    ASSERT_EQ(scrolls.size(), 1);
+    const QPointF inside = scrolls.first().second + QPointF(10, 5);
+    QWheelEvent wheel(inside, view.viewport()->mapToGlobal(inside), QPoint(), QPoint(-240, 0),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_GT(scrolls.first().first->offset(), 0);
 }
