@@ -23,6 +23,7 @@ QPalette darkPalette()
     palette.setColor(QPalette::Text, text);
     palette.setColor(QPalette::Highlight, QColor(0x2F, 0x5F, 0xA8));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x4C, 0x8E, 0xF8));
     return palette;
 }
 

@@ -56,6 +56,12 @@ SelectableText *BlockItem::textItemAt(const QPointF &point, QPointF *origin)
     return nullptr;
 }
 
+void BlockItem::releaseCaches()
+{
+    for (Child &child : m_children)
+        child.item->releaseCaches();
+}
+
 bool BlockItem::scrollHorizontally(const QPointF &point, qreal delta)
 {
     for (Child &child : m_children) {

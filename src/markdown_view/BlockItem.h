@@ -65,6 +65,10 @@ public:
     // is no text at that point.
     virtual SelectableText *textItemAt(const QPointF &point, QPointF *origin);
 
+    // Drops what laying out keeps only for painting (text layouts), in the whole subtree;
+    // called for blocks that have left the view.
+    virtual void releaseCaches();
+
     // Horizontal scrolling of content wider than the view (code): scrolls the item under
     // `point` by `delta` pixels; false when nothing there scrolls.
     virtual bool scrollHorizontally(const QPointF &point, qreal delta);

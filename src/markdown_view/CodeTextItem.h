@@ -37,6 +37,7 @@ public:
     void paint(const PaintContext &context, const QPointF &origin) const override;
     int positionAt(const QPointF &point) override;
     QUrl linkAt(const QPointF &) const override { return {}; }
+    void releaseCaches() override { m_lines.clear(); }
 
 protected:
     QSizeF doLayout(qreal width) override;

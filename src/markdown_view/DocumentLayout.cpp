@@ -15,6 +15,8 @@ namespace {
 constexpr qreal initialHeightPerCharacter = 0.25;
 // What a block without text (a break, an empty paragraph) counts as.
 constexpr qsizetype blockWeight = 40;
+// Painted blocks within this distance of the part shown keep their text layouts.
+constexpr qreal keptLayoutDistance = 2000;
 
 qsizetype weight(const QList<InlineNode> &nodes)
 {
@@ -119,9 +121,21 @@ qreal DocumentLayout::height() const
     return m_laidOutBottom + perCharacter * qreal(m_totalWeight - m_laidOutWeight);
 }
 
-void DocumentLayout::paint(QPainter &painter, const QPalette &palette,
-                           const QRectF &exposed) const
+void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRectF &exposed)
 {
+    // Blocks this far beyond the exposed part keep their text layouts, for scrolling back.
+    const QRectF kept = exposed.adjusted(0, -keptLayoutDistance, 0, keptLayoutDistance);
+    std::vector<qsizetype> painted;
+    for (const qsizetype index : m_painted) {
+        if (index >= m_laidOut)
+            continue;
+        const Entry &entry = m_entries[std::size_t(index)];
+        const QRectF frame(0, entry.y, m_width, entry.item->size().height());
+        if (frame.intersects(kept))
+            painted.push_back(index);
+        else
+            entry.item->releaseCaches();
+    }
     for (qsizetype index = 0; index < m_laidOut; ++index) {
         const Entry &entry = m_entries[std::size_t(index)];
         const QRectF frame(0, entry.y, m_width, entry.item->size().height());
@@ -131,7 +145,10 @@ void DocumentLayout::paint(QPainter &painter, const QPalette &palette,
             continue;
         PaintContext context{&painter, palette, exposed.translated(0, -entry.y)};
         entry.item->paint(context, QPointF(0, entry.y));
+        if (std::find(painted.begin(), painted.end(), index) == painted.end())
+            painted.push_back(index);
     }
+    m_painted = std::move(painted);
 }
 
 const BlockItem *DocumentLayout::item(qsizetype index) const

@@ -38,8 +38,9 @@ public:
 
     qreal height() const;
 
-    // Paints the laid-out blocks that meet `exposed` (document coordinates).
-    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed) const;
+    // Paints the laid-out blocks that meet `exposed` (document coordinates). Blocks painted
+    // before that are now far from it drop their text layouts.
+    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed);
 
     // The laid-out block item at `index` and its frame; none when not laid out yet.
     const BlockItem *item(qsizetype index) const;
@@ -67,6 +68,7 @@ private:
     qsizetype m_laidOutWeight = 0;
     qsizetype m_totalWeight = 0;
     qreal m_laidOutBottom = 0;
+    std::vector<qsizetype> m_painted; // blocks that may hold text layouts
 };
 
 } // namespace tolvaran::markdown

@@ -43,41 +43,38 @@ TextItem::TextItem(AttributedText text, const Options &options)
     : m_text(std::move(text))
     , m_options(options)
 {
+}
+
+std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
+{
+    auto layout = std::make_unique<QTextLayout>();
     // A line feed breaks the line only as a line separator; both are one unit long, so
     // positions in the layout are positions in the text.
     QString laidOut = m_text.text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    m_layout.setText(laidOut);
+    layout->setText(laidOut);
     // Text in one format that only sets a font and a colour (most paragraphs) is laid out
     // without formats: each layout with formats builds a format collection of its own.
-    const bool plain = m_text.formats.size() == 1 && m_text.formats[0].length == m_text.text.size()
+    const bool plain = m_text.formats.size() == 1
+                       && m_text.formats[0].length == m_text.text.size()
                        && isFontAndColorOnly(m_text.formats[0].format);
     if (plain) {
-        m_layout.setFont(m_text.formats[0].format.font());
+        layout->setFont(m_text.formats[0].format.font());
         if (m_text.formats[0].format.hasProperty(QTextFormat::ForegroundBrush))
             m_pen = m_text.formats[0].format.foreground().color();
     } else {
-        m_layout.setFont(m_options.font);
-        m_layout.setFormats(m_text.formats);
+        layout->setFont(m_options.font);
+        layout->setFormats(m_text.formats);
     }
     QTextOption option;
     option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
                                        : QTextOption::NoWrap);
-    m_layout.setTextOption(option);
-    // Without the cache the layout keeps its lines but drops its glyphs after laying out:
-    // painting shapes again the few lines in view, and a long document does not hold the
-    // glyphs of every line it has measured.
-    m_layout.setCacheEnabled(false);
-}
-
-QSizeF TextItem::doLayout(qreal width)
-{
-    if (m_text.isEmpty())
-        return {0, 0};
+    layout->setTextOption(option);
+    // Without the cache the layout keeps its lines but drops its glyphs after laying out.
+    layout->setCacheEnabled(false);
     qreal y = 0;
-    qreal used = 0;
-    m_layout.beginLayout();
-    for (QTextLine line = m_layout.createLine(); line.isValid(); line = m_layout.createLine()) {
+    layout->beginLayout();
+    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
         if (m_options.wraps)
             line.setLineWidth(std::max<qreal>(1, width));
         else
@@ -86,14 +83,46 @@ QSizeF TextItem::doLayout(qreal width)
             y += m_options.lineSpacing;
         line.setPosition(QPointF(0, y));
         y += line.height();
-        used = std::max(used, line.naturalTextWidth());
     }
-    m_layout.endLayout();
-    return {std::ceil(used), std::ceil(y)};
+    layout->endLayout();
+    return layout;
+}
+
+const QTextLayout &TextItem::textLayout() const
+{
+    if (!m_layout)
+        m_layout = makeLayout(m_width);
+    return *m_layout;
+}
+
+void TextItem::releaseCaches()
+{
+    m_layout.reset();
+}
+
+QSizeF TextItem::doLayout(qreal width)
+{
+    m_width = width;
+    m_layout.reset();
+    if (m_text.isEmpty())
+        return {0, 0};
+    // Measured with a layout of its own, which goes at once: only the items painted keep
+    // theirs, so a long document does not hold a text layout for every paragraph.
+    const std::unique_ptr<QTextLayout> layout = makeLayout(width);
+    qreal used = 0;
+    qreal bottom = 0;
+    for (int index = 0; index < layout->lineCount(); ++index) {
+        const QTextLine line = layout->lineAt(index);
+        used = std::max(used, line.naturalTextWidth());
+        bottom = line.y() + line.height();
+    }
+    return {std::ceil(used), std::ceil(bottom)};
 }
 
 void TextItem::paint(const PaintContext &context, const QPointF &origin) const
 {
+    if (m_text.isEmpty())
+        return;
     QVector<QTextLayout::FormatRange> selections;
     const auto [start, end] = orderedSelection();
     if (start != end) {
@@ -102,18 +131,20 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
         format.setForeground(context.palette.brush(QPalette::HighlightedText));
         selections.append({start, end - start, format});
     }
+    const QTextLayout &layout = textLayout();
     QPainter &painter = *context.painter;
     painter.setPen(m_pen.value_or(context.palette.color(QPalette::WindowText)));
-    m_layout.draw(&painter, origin, selections, context.exposed.translated(origin));
+    layout.draw(&painter, origin, selections, context.exposed.translated(origin));
 }
 
 int TextItem::positionAt(const QPointF &point)
 {
-    if (m_layout.lineCount() == 0)
+    const QTextLayout &layout = textLayout();
+    if (layout.lineCount() == 0)
         return 0;
-    QTextLine line = m_layout.lineAt(0);
-    for (int index = 0; index < m_layout.lineCount(); ++index) {
-        line = m_layout.lineAt(index);
+    QTextLine line = layout.lineAt(0);
+    for (int index = 0; index < layout.lineCount(); ++index) {
+        line = layout.lineAt(index);
         if (point.y() < line.rect().bottom())
             break;
     }
@@ -122,8 +153,9 @@ int TextItem::positionAt(const QPointF &point)
 
 QUrl TextItem::linkAt(const QPointF &point) const
 {
-    for (int index = 0; index < m_layout.lineCount(); ++index) {
-        const QTextLine line = m_layout.lineAt(index);
+    const QTextLayout &layout = textLayout();
+    for (int index = 0; index < layout.lineCount(); ++index) {
+        const QTextLine line = layout.lineAt(index);
         if (!line.rect().contains(point))
             continue;
         const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
@@ -152,7 +184,7 @@ QList<TextItem::Link> TextItem::links() const
             end = range.start + range.length;
             continue;
         }
-        const QTextLine line = m_layout.lineForTextPosition(range.start);
+        const QTextLine line = textLayout().lineForTextPosition(range.start);
         QRectF rect;
         if (line.isValid()) {
             const qreal left = line.cursorToX(range.start);

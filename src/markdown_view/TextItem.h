@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 namespace tolvaran::markdown {
@@ -56,14 +57,21 @@ public:
     // Every link of the text (neighbouring runs of one link count once).
     QList<Link> links() const;
 
+    // Drops the text layout (it is made again when painted or asked).
+    void releaseCaches() override;
+
 protected:
     QSizeF doLayout(qreal width) override;
 
 private:
     AttributedText m_text;
     Options m_options;
-    QTextLayout m_layout;
-    std::optional<QColor> m_pen; // the colour of text laid out without formats
+    std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
+    const QTextLayout &textLayout() const;
+
+    qreal m_width = 0;
+    mutable std::unique_ptr<QTextLayout> m_layout;
+    mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
 };
 
 } // namespace tolvaran::markdown

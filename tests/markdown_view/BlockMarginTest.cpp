@@ -4,6 +4,8 @@
 #include "markdown_view/MarkdownView.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -121,4 +123,28 @@ TEST(DocumentLayout, laysOutOnlyAsFarAsAsked)
     layout.layoutAll();
     EXPECT_TRUE(layout.isComplete());
     EXPECT_EQ(layout.height(), layout.blockFrame(499).bottom());
+}
+
+// Blocks scrolled far away drop their text layouts; painted again, they look the same.
+TEST(DocumentLayout, blocksPaintTheSameAfterLeavingTheView)
+{
+    QString text;
+    for (int paragraph = 0; paragraph < 400; ++paragraph)
+        text += QStringLiteral("Paragraph %1 with *some* `code` and [a link](https://x.org).\n\n")
+                    .arg(paragraph);
+    DocumentLayout layout(parseMarkdown(text), MarkdownView::rootContext(Theme::basic(), {},
+                                                                         QApplication::palette()));
+    layout.setWidth(400);
+    layout.layoutAll();
+    const auto paintAt = [&](qreal top) {
+        QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.translate(0, -top);
+        layout.paint(painter, QApplication::palette(), QRectF(0, top, 400, 300));
+        return image;
+    };
+    const QImage first = paintAt(0);
+    paintAt(layout.height() - 300);
+    EXPECT_EQ(paintAt(0), first);
 }
