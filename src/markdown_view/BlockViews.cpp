@@ -155,7 +155,8 @@ View thematicBreakView()
 View codeBlockView(const std::optional<QString> &fenceInfo, const QString &content)
 {
     return [fenceInfo, content](const StyleContext &context) {
-        const CodeBlockConfiguration configuration{fenceInfo, content, codeText(content)};
+        const CodeBlockConfiguration configuration{fenceInfo, content,
+                                                   codeText(content, fenceInfo)};
         return context.currentTheme().codeBlock(configuration)(context);
     };
 }

@@ -1,5 +1,7 @@
 #include "markdown_view/CodeTextItem.h"
 
+#include "markdown_view/CodeSyntaxHighlighter.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLine>
@@ -10,9 +12,11 @@
 namespace tolvaran::markdown {
 
 CodeTextItem::CodeTextItem(const QString &code, const QTextCharFormat &format,
-                           qreal lineSpacing, bool selectable)
+                           QList<QTextLayout::FormatRange> highlights, qreal lineSpacing,
+                           bool selectable)
     : m_code(code)
     , m_format(format)
+    , m_highlights(std::move(highlights))
     , m_font(format.font())
     , m_lineSpacing(lineSpacing)
     , m_selectable(selectable)
@@ -84,7 +88,7 @@ CodeTextItem::Line &CodeTextItem::lineThrough(qsizetype line, qreal right) const
         QTextOption option;
         option.setWrapMode(QTextOption::NoWrap);
         layout->setTextOption(option);
-        layout->setFormats({{0, int(count), m_format}});
+        layout->setFormats(formatsOf(start + done, count));
         layout->beginLayout();
         QTextLine textLine = layout->createLine();
         textLine.setNumColumns(int(count));
@@ -96,6 +100,39 @@ CodeTextItem::Line &CodeTextItem::lineThrough(qsizetype line, qreal right) const
         done += count;
     }
     return entry;
+}
+
+QList<QTextLayout::FormatRange> CodeTextItem::formatsOf(qsizetype start, qsizetype count) const
+{
+    QList<QTextLayout::FormatRange> result;
+    qsizetype at = start;
+    const qsizetype end = start + count;
+    // The first highlight that may reach into the range.
+    auto next = std::lower_bound(m_highlights.begin(), m_highlights.end(), start,
+                                 [](const QTextLayout::FormatRange &range, qsizetype position) {
+                                     return range.start + range.length <= position;
+                                 });
+    for (; next != m_highlights.end() && next->start < end; ++next) {
+        const qsizetype from = std::max<qsizetype>(next->start, start);
+        const qsizetype to = std::min<qsizetype>(next->start + next->length, end);
+        if (from > at)
+            result.append({int(at - start), int(from - at), m_format});
+        if (to > from) {
+            QTextCharFormat merged = m_format;
+            merged.merge(next->format);
+            result.append({int(from - start), int(to - from), merged});
+            at = to;
+        }
+    }
+    if (at < end)
+        result.append({int(at - start), int(end - at), m_format});
+    return result;
+}
+
+QTextCharFormat CodeTextItem::formatAt(qsizetype position) const
+{
+    const QList<QTextLayout::FormatRange> formats = formatsOf(position, 1);
+    return formats.isEmpty() ? m_format : formats.first().format;
 }
 
 void CodeTextItem::paint(const PaintContext &context, const QPointF &origin) const
@@ -153,12 +190,15 @@ int CodeTextItem::positionAt(const QPointF &point)
     return int(position);
 }
 
-View codeText(const QString &code)
+View codeText(const QString &code, const std::optional<QString> &language)
 {
-    return [code](const StyleContext &context) {
-        const TextAttributes attributes = context.attributes();
+    return [code, language](const StyleContext &context) {
+        static const PlainTextCodeSyntaxHighlighter plainText;
+        const CodeSyntaxHighlighter &highlighter =
+            context.codeSyntaxHighlighter ? *context.codeSyntaxHighlighter : plainText;
         return BlockItemPointer(std::make_unique<CodeTextItem>(
-            code, characterFormat(attributes, context.colorScheme), context.lineSpacing,
+            code, characterFormat(context.attributes(), context.colorScheme),
+            highlighter.highlightCode(code, language), context.lineSpacing,
             context.textSelectionEnabled));
     };
 }

@@ -8,6 +8,7 @@
 #include <QTextLayout>
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -25,14 +26,17 @@ public:
     // Lines laid out and kept at most; the ones out of view are dropped beyond it.
     static constexpr int cachedLineLimit = 4096;
 
-    CodeTextItem(const QString &code, const QTextCharFormat &format, qreal lineSpacing,
-                 bool selectable);
+    // `highlights`: ranges whose formats are merged over `format` (see CodeSyntaxHighlighter).
+    CodeTextItem(const QString &code, const QTextCharFormat &format,
+                 QList<QTextLayout::FormatRange> highlights, qreal lineSpacing, bool selectable);
 
     const QString &text() const override { return m_code; }
     bool isSelectable() const override { return m_selectable; }
     qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
     // How many pieces of lines are laid out now (what the view has shown so far).
     qsizetype laidOutPieceCount() const;
+    // The format of the character at `position`, as it is drawn.
+    QTextCharFormat formatAt(qsizetype position) const;
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
     int positionAt(const QPointF &point) override;
@@ -60,8 +64,12 @@ private:
     Line &lineThrough(qsizetype line, qreal right) const;
     qreal pitch() const { return m_lineHeight + m_lineSpacing; }
 
+    // The formats of the characters [start, start + count), from `start` on.
+    QList<QTextLayout::FormatRange> formatsOf(qsizetype start, qsizetype count) const;
+
     QString m_code;
     QTextCharFormat m_format;
+    QList<QTextLayout::FormatRange> m_highlights;
     QFont m_font;
     qreal m_lineSpacing;
     bool m_selectable;
@@ -70,7 +78,8 @@ private:
     mutable std::unordered_map<qsizetype, Line> m_lines;
 };
 
-// The code as it is, in the font and colour of the text style in force, without wrapping.
-View codeText(const QString &code);
+// The code as it is, in the font and colour of the text style in force, without wrapping,
+// coloured by the context's highlighter.
+View codeText(const QString &code, const std::optional<QString> &language);
 
 } // namespace tolvaran::markdown

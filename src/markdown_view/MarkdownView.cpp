@@ -122,6 +122,13 @@ void MarkdownView::setSoftBreakMode(SoftBreakMode mode)
     rebuild();
 }
 
+void MarkdownView::setCodeSyntaxHighlighter(
+    std::shared_ptr<const CodeSyntaxHighlighter> highlighter)
+{
+    m_codeSyntaxHighlighter = std::move(highlighter);
+    rebuild();
+}
+
 void MarkdownView::setLinkOpener(LinkOpener opener)
 {
     m_linkOpener = std::move(opener);
@@ -167,6 +174,7 @@ void MarkdownView::rebuild()
     context.imageBaseURL = m_imageBaseURL;
     context.textSelectionEnabled = m_selectionEnabled;
     context.softBreakMode = m_softBreakMode;
+    context.codeSyntaxHighlighter = m_codeSyntaxHighlighter;
     const TextAttributes attributes = context.attributes();
     m_background.reset();
     if (attributes.backgroundColor)

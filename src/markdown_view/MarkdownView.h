@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markdown/MarkdownContent.h"
+#include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/TextStyle.h"
@@ -56,6 +57,8 @@ public:
     void setTextSelectionEnabled(bool enabled);
     // How soft line breaks of the source show (a space unless set).
     void setSoftBreakMode(SoftBreakMode mode);
+    // How code blocks are coloured (plain text unless set).
+    void setCodeSyntaxHighlighter(std::shared_ptr<const CodeSyntaxHighlighter> highlighter);
     void setLinkOpener(LinkOpener opener);
     // Space around the document inside the view.
     void setDocumentMargins(const QMarginsF &margins);
@@ -113,6 +116,7 @@ private:
     TextStyle m_hostStyle;
     bool m_selectionEnabled = false;
     SoftBreakMode m_softBreakMode = SoftBreakMode::space;
+    std::shared_ptr<const CodeSyntaxHighlighter> m_codeSyntaxHighlighter;
     LinkOpener m_linkOpener;
     QMarginsF m_documentMargins;
     std::unique_ptr<DocumentLayout> m_layout;

@@ -13,6 +13,7 @@
 namespace tolvaran::markdown {
 
 struct Theme;
+class CodeSyntaxHighlighter;
 
 // How a soft line break of the source shows: as a space or as a line feed.
 enum class SoftBreakMode { space, lineBreak };
@@ -35,6 +36,8 @@ struct StyleContext
     bool tightSpacingEnabled = false; // inside a tight list
     qreal lineSpacing = 0;            // extra space between the lines of text
     bool textSelectionEnabled = false;
+    // How code blocks are coloured (the plain-text highlighter when absent).
+    std::shared_ptr<const CodeSyntaxHighlighter> codeSyntaxHighlighter;
 
     // The context of the whole document under `theme` (the Theme::basic() when absent).
     static StyleContext root(std::shared_ptr<const Theme> theme);

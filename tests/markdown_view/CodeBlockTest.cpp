@@ -1,6 +1,7 @@
 #include "RenderedText.h"
 
 #include "markdown/MarkdownParser.h"
+#include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/MarkdownView.h"
 
 #include <QApplication>
@@ -103,4 +104,48 @@ TEST(CodeBlocks, wideCodeScrollsSideways)
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view.viewport(), &wheel);
     EXPECT_GT(scrolls.first().first->offset(), 0);
+}
+
+namespace {
+
+// Colours every "int" and records the languages it was asked for.
+class KeywordHighlighter final : public CodeSyntaxHighlighter
+{
+public:
+    QList<QTextLayout::FormatRange> highlightCode(
+        const QString &code, const std::optional<QString> &language) const override
+    {
+        languages.append(language.value_or(QStringLiteral("(none)")));
+        QList<QTextLayout::FormatRange> ranges;
+        QTextCharFormat keyword;
+        keyword.setForeground(QColor(Qt::red));
+        for (qsizetype at = code.indexOf(QLatin1String("int")); at >= 0;
+             at = code.indexOf(QLatin1String("int"), at + 3))
+            ranges.append({int(at), 3, keyword});
+        return ranges;
+    }
+    mutable QStringList languages;
+};
+
+} // namespace
+
+// The highlighter colours ranges over the code block's own font, in nested blocks too, and
+// gets the fence's whole info string.
+TEST(CodeBlocks, aHighlighterColoursRangesOverTheCodeFont)
+{
+    auto highlighter = std::make_shared<KeywordHighlighter>();
+    MarkdownView view;
+    view.resize(400, 300);
+    view.setCodeSyntaxHighlighter(highlighter);
+    view.setContent(MarkdownContent(
+        QStringLiteral("```c++ extra\nint x; print(x)\n```\n\n> - ```\n>   int y\n>   ```\n")));
+    const auto codes = placedOfType<CodeTextItem>(*view.documentLayout());
+    ASSERT_EQ(codes.size(), 2);
+    EXPECT_EQ(highlighter->languages, (QStringList{"c++ extra", "(none)"}));
+    const CodeTextItem &code = *codes.first().first;
+    EXPECT_EQ(code.text(), "int x; print(x)");
+    EXPECT_EQ(code.formatAt(0).foreground().color(), QColor(Qt::red));
+    EXPECT_NE(code.formatAt(5).foreground().color(), QColor(Qt::red));
+    EXPECT_EQ(code.formatAt(0).font().family(), code.formatAt(5).font().family());
+    EXPECT_EQ(codes[1].first->formatAt(0).foreground().color(), QColor(Qt::red));
 }
