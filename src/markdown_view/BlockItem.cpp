@@ -1,11 +1,15 @@
 #include "markdown_view/BlockItem.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
 namespace tolvaran::markdown {
+
+namespace {
+// Content that scrolls sideways is laid out without a width limit.
+constexpr qreal unboundedWidth = 1 << 24;
+} // namespace
 
 BlockItem::~BlockItem() = default;
 
@@ -241,11 +245,6 @@ HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child)
 {
     addChild(std::move(child));
 }
-
-namespace {
-// Content that scrolls sideways is laid out without a width limit.
-constexpr qreal unboundedWidth = 1 << 24;
-} // namespace
 
 QSizeF HorizontalScrollItem::doLayout(qreal width)
 {

@@ -96,7 +96,7 @@ protected:
 };
 
 // Children side by side, top-aligned: all but the last at their natural width, the last
-// taking the width that is left. Children that fill the height (bars) get the row's height.
+// taking the width that is left.
 class HStackItem final : public BlockItem
 {
 public:
