@@ -331,9 +331,14 @@ void LocalTeamServer::redirectNext(const QByteArray &method, const QString &path
                     Fault{Fault::Kind::redirect, status, location.toUtf8(), {}, 1});
 }
 
-void LocalTeamServer::cutNext(const QByteArray &method, const QString &path)
+void LocalTeamServer::cutNext(const QByteArray &method, const QString &path,
+                              const QByteArray &body)
 {
-    m_faults.insert(method + ' ' + path.toUtf8(), Fault{Fault::Kind::cut, 0, {}, {}, 1});
+    m_faults.insert(method + ' ' + path.toUtf8(),
+                    Fault{Fault::Kind::cut, 200,
+                          body.isEmpty() ? errorBody(QStringLiteral("An answer cut short."))
+                                         : body,
+                          {}, 1});
 }
 
 void LocalTeamServer::clearFaults()
@@ -407,17 +412,13 @@ void LocalTeamServer::handleRequest(Request request, QTcpSocket *tcp,
     case Fault::Kind::redirect:
         respond(Answer{taken.status, {}, taken.body});
         return;
-    case Fault::Kind::cut: {
-        Answer answer = route(request);
-        if (answer.body.isEmpty())
-            answer.body = errorBody(QStringLiteral("An answer that never arrives whole."));
-        tcp->write("HTTP/1.1 " + QByteArray::number(answer.status)
-                   + " Cut\r\nContent-Type: application/json\r\nContent-Length: "
-                   + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
-                   + answer.body.left(answer.body.size() / 2));
+    case Fault::Kind::cut:
+        tcp->write("HTTP/1.1 " + QByteArray::number(taken.status)
+                   + " OK\r\nContent-Type: application/json\r\nContent-Length: "
+                   + QByteArray::number(taken.body.size()) + "\r\nConnection: close\r\n\r\n"
+                   + taken.body.left(taken.body.size() / 2));
         tcp->disconnectFromHost();
         return;
-    }
     case Fault::Kind::delay: {
         const Answer answer = route(request);
         QTimer::singleShot(taken.delay, this,

@@ -110,9 +110,10 @@ public:
     // The next call is answered with `status` and a "Location" header naming `location`.
     void redirectNext(const QByteArray &method, const QString &path, int status,
                       const QString &location);
-    // The next call gets its answer's status line and headers, a "Content-Length" of the
-    // whole body, half of the body, and then the connection closes.
-    void cutNext(const QByteArray &method, const QString &path);
+    // The next call is answered with status 200, a "Content-Length" of the whole of `body`
+    // (an error body when empty), half of it, and then the connection closes. The call does
+    // nothing else.
+    void cutNext(const QByteArray &method, const QString &path, const QByteArray &body = {});
     void clearFaults();
     // Sockets are closed as soon as they open (code 4401), before any snapshot.
     void setRefuseSockets(bool refuse);
