@@ -153,6 +153,8 @@ TeamServerClient::~TeamServerClient() = default;
 QNetworkAccessManager &TeamServerClient::network()
 {
     if (!m_network) {
+        // Its TLS configuration stays Qt's default: certificates are always verified, and no
+        // handler of sslErrors ever ignores them.
         m_network = new QNetworkAccessManager(this);
         m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     }
