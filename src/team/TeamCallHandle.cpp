@@ -14,8 +14,8 @@ void TeamCallHandle::cancel()
     if (!m_state || m_state->finished || m_state->cancelled)
         return;
     m_state->cancelled = true;
-    if (m_state->reply)
-        m_state->reply->abort();
+    if (QNetworkReply *reply = m_state->reply.data(); reply != nullptr)
+        reply->abort();
 }
 
 } // namespace tolvaran
