@@ -5,6 +5,7 @@
 #include "team/TeamTransportError.h"
 #include "team/TeamWireError.h"
 
+#include <type_traits>
 #include <variant>
 
 namespace tolvaran {
@@ -20,6 +21,7 @@ public:
                                TeamWireError>;
 
     template <typename Error>
+        requires std::is_constructible_v<Value, Error>
     TeamCallError(Error error) // NOLINT: implicit, so each failure path returns its own error
         : m_value(std::move(error))
     {
