@@ -5,10 +5,9 @@
 #include "coordinator/ProjectTagEditing.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/ProjectCatalogStore.h"
-#include "platform/BackgroundJob.h"
 #include "platform/CodexLauncher.h"
 #include "platform/DesktopServices.h"
-#include "platform/Logging.h"
+#include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -46,7 +45,7 @@ void writeCatalog(Write &&write)
     try {
         write();
     } catch (const std::exception &error) {
-        qCWarning(lcTolvaran) << "The project catalog was not updated:" << error.what();
+        qCWarning(lcCoordinator) << "The project catalog was not updated:" << error.what();
     }
 }
 
@@ -114,17 +113,19 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
         return;
     }
 
-    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
-                                                 threadID, path = project.path,
-                                                 completion = std::move(completion)] {
-        std::optional<QString> failure;
-        try {
-            services.globalStateStore.markThreadRead(threadID);
-            writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
-        } catch (const std::exception &error) {
-            failure = errorSentence(error);
-        }
-        postTo(access.context, [access, threadID, path, failure, completion] {
+    m_access.work->run<std::optional<QString>>(
+        JobPriority::userInitiated,
+        [services = m_services, threadID](const WorkContext &) -> std::optional<QString> {
+            try {
+                services.globalStateStore.markThreadRead(threadID);
+                writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
+            } catch (const std::exception &error) {
+                return errorSentence(error);
+            }
+            return std::nullopt;
+        },
+        [access = m_access, threadID, path = project.path,
+         completion = std::move(completion)](const std::optional<QString> &failure) {
             if (failure)
                 access.setStatusMessage(*failure);
             else
@@ -133,7 +134,6 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
             if (completion)
                 completion();
         });
-    });
 }
 
 void ProjectActions::startNewChat(const QString &path, const QString &projectName)
@@ -150,25 +150,24 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
     const bool pinned = !project.isPinned;
     m_access.publishProjects(ProjectListEdits::withPin(m_access.projects(), project.path, pinned));
 
-    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
-                                                 project, pinned,
-                                                 completion = std::move(completion)] {
-        // Made in one go rather than assigned: GCC 12 at -O2 takes the assignment into a
-        // default-made variant for a read of uninitialised storage (-Wmaybe-uninitialized).
-        const auto outcome = [&]() -> std::variant<QSet<QString>, QString> {
+    using Outcome = std::variant<QSet<QString>, QString>;
+    m_access.work->run<Outcome>(
+        JobPriority::userInitiated,
+        [services = m_services, path = project.path, pinned](const WorkContext &) -> Outcome {
             try {
                 QSet<QString> pinnedPaths =
-                    services.globalStateStore.setPinnedProjectPath(project.path, pinned);
+                    services.globalStateStore.setPinnedProjectPath(path, pinned);
                 writeCatalog([&] {
-                    services.projectCatalogStore.updateProject(standardizedPath(project.path),
+                    services.projectCatalogStore.updateProject(standardizedPath(path),
                                                                std::nullopt, pinned);
                 });
                 return pinnedPaths;
             } catch (const std::exception &error) {
                 return errorSentence(error);
             }
-        }();
-        postTo(access.context, [access, project, pinned, outcome, completion] {
+        },
+        [access = m_access, project, pinned,
+         completion = std::move(completion)](const Outcome &outcome) {
             if (const auto *pinnedPaths = std::get_if<QSet<QString>>(&outcome)) {
                 // Codex's own list is the truth, pins another writer changed included.
                 access.publishProjects(
@@ -186,7 +185,6 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
             if (completion)
                 completion();
         });
-    });
 }
 
 void ProjectActions::openTerminal(const QString &path)

@@ -236,11 +236,15 @@ ProjectListViewModel::ProjectListViewModel(
 
 ProjectListViewModel::~ProjectListViewModel()
 {
-    // No batch is delivered once the monitors are gone; then the jobs still running end and
-    // their results, queued on this object, are discarded with it.
+    // No batch is delivered once the monitors are gone; then the jobs still running are asked
+    // to stop (a git run or a wait for Codex ends at once) and their results, queued on this
+    // object, are discarded with it. The renamer goes after the wait: it starts again a Codex
+    // that a stopped rename had closed.
     m_codexEventMonitor.reset();
     m_repositories.reset();
+    m_jobs.cancelAll();
     m_jobs.waitForAll();
+    m_renamer.reset();
 }
 
 // Published values set by the window
@@ -464,7 +468,7 @@ void ProjectListViewModel::startFullRefresh()
     const bool includeArchived = m_includeArchived;
     m_jobs.run<FullRefreshResult>(
         JobPriority::userInitiated,
-        [store, globalStateStore, catalog, includeArchived] {
+        [store, globalStateStore, catalog, includeArchived](const WorkContext &) {
             FullRefreshResult result;
             try {
                 // One read serves both lists: the threads the projects are built from, and
@@ -561,7 +565,7 @@ void ProjectListViewModel::loadCatalogFallback(const QString &error)
     const bool includeArchived = m_includeArchived;
     m_jobs.run<QList<CodexProject>>(
         JobPriority::userInitiated,
-        [catalog, includeArchived] {
+        [catalog, includeArchived](const WorkContext &) {
             try {
                 return catalog->loadProjects(includeArchived);
             } catch (...) {
@@ -642,7 +646,7 @@ void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &project
     CodexActivityStore *activityStore = &m_store->activityStore();
     m_jobs.run<QList<LocalTeamProjectSource>>(
         JobPriority::utility,
-        [activityStore, projects] {
+        [activityStore, projects](const WorkContext &) {
             QList<LocalTeamProjectSource> sources;
             sources.reserve(projects.size());
             for (const CodexProject &project : projects)
@@ -698,7 +702,9 @@ void ProjectListViewModel::startProcessingRefresh()
     CodexActivityStore *activityStore = &m_store->activityStore();
     m_jobs.run<QSet<QString>>(
         JobPriority::utility,
-        [activityStore, candidates] { return activityStore->processingThreadIDs(candidates); },
+        [activityStore, candidates](const WorkContext &) {
+            return activityStore->processingThreadIDs(candidates);
+        },
         [this, candidateIDs](QSet<QString> processingIDs) {
             applyProcessingRefresh(candidateIDs, processingIDs);
             finishProcessingRefresh();
@@ -769,7 +775,9 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         JobPriority::background,
         // A git that hangs or cannot start hands back the stored status: a hiccup never turns
         // a known repository into "not a repository".
-        [repositoryStore, path, stored] { return repositoryStore->loadGitStatus(path, stored); },
+        [repositoryStore, path, stored](const WorkContext &) {
+            return repositoryStore->loadGitStatus(path, stored);
+        },
         [this, path, done = std::move(done)](ProjectGitStatus status) {
             m_projectGitStatuses.insert(path, status);
             Q_EMIT objectWillChange();
@@ -799,7 +807,7 @@ void ProjectListViewModel::startTokenUsagePass()
     const TokenUsageStore *store = m_tokenUsageStore.get();
     m_jobs.run<TokenUsagePassResult>(
         JobPriority::utility,
-        [store, threads = m_tokenUsageThreads] {
+        [store, threads = m_tokenUsageThreads](const WorkContext &) {
             TokenUsagePassResult result;
             try {
                 result.snapshot = store->refresh(threads, Timestamp::now());
@@ -855,7 +863,7 @@ void ProjectListViewModel::configureCodexMonitor()
     // The monitor is stopped before this object goes, so the handler never outlives it.
     m_codexEventMonitor = std::make_unique<FileSystemEventMonitor>(
         codexMonitorLabel, [this](const QList<FileSystemEvent> &events) {
-            postTo(this, [this, events] { handleCodexEvents(events); });
+            m_jobs.post([this, events] { handleCodexEvents(events); });
         });
     // Codex's folder is the one that holds its thread database.
     const QString codexFolder =
@@ -931,15 +939,7 @@ CoordinatorAccess ProjectListViewModel::actionAccess()
 {
     CoordinatorAccess access;
     access.context = this;
-    access.runJob = [this](JobPriority priority, std::function<void()> job) {
-        m_jobs.run<bool>(
-            priority,
-            [job = std::move(job)] {
-                job();
-                return true;
-            },
-            [](bool) {});
-    };
+    access.work = &m_jobs;
     access.projects = [this] { return m_projects; };
     access.publishProjects = [this](const QList<CodexProject> &projects) {
         publish(m_projects, projects);

@@ -11,7 +11,7 @@
 #include "data/ProjectTag.h"
 #include "data/TokenUsageReport.h"
 #include "data/TokenUsageSnapshot.h"
-#include "platform/BackgroundJobGroup.h"
+#include "platform/WorkGroup.h"
 #include "platform/Timestamp.h"
 
 #include <QHash>
@@ -368,8 +368,8 @@ private:
     std::unique_ptr<ProjectActions> m_actions;
     std::unique_ptr<ProjectRenamer> m_renamer;
 
-    // Last: destroyed first, after the destructor has waited for the jobs.
-    BackgroundJobGroup m_jobs{this};
+    // Last: destroyed first, after the destructor has stopped the jobs and waited for them.
+    WorkGroup m_jobs{this};
 };
 
 } // namespace tolvaran

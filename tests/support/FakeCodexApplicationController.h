@@ -4,6 +4,7 @@
 
 #include <QList>
 
+#include <atomic>
 #include <mutex>
 
 namespace tolvaran::fixtures {
@@ -16,13 +17,17 @@ class FakeCodexApplicationController final : public CodexApplicationController
 {
 public:
     QList<CodexApplicationInstance> runningInstances() override;
-    CodexApplicationQuitResult quitAll() override;
+    CodexApplicationQuitResult quitAll(const std::stop_token &stopToken) override;
     DesktopActionResult reopen(const CodexApplicationInstance &instance) override;
 
     // Behaviour.
     QList<CodexApplicationInstance> running;
     QList<qint64> refusingToQuit; // process ids
     DesktopActionResult reopenResult = DesktopActionResult::success();
+    // Codex takes its time to let go of its files: once the instances have quit, quitAll()
+    // waits until a stop is requested (the program quits) and still reports all quit.
+    std::atomic<bool> lingersUntilStopped = false;
+    std::atomic<bool> isLingering = false;
 
     // Calls.
     int quitAllCalls = 0;
