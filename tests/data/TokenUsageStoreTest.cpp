@@ -355,6 +355,24 @@ TEST_F(TokenUsageStoreTest, indexesUsageOfEachProjectWithPrivateFiles)
     EXPECT_EQ(unavailable.refresh({first}, now), TokenUsageSnapshot::empty());
 }
 
+TEST_F(TokenUsageStoreTest, reportsAreKeyedByTheStandardFormOfTheFolder)
+{
+    // One project's threads name its folder with and without a trailing slash.
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(100, 0));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(200, 0));
+    CodexThread first = thread(QStringLiteral("a"), a, QStringLiteral("/x/app/"));
+    CodexThread second = thread(QStringLiteral("b"), b, QStringLiteral("/x/app"));
+    first.tokensUsed = 700;
+    second.tokensUsed = 300;
+    const TokenUsageSnapshot snapshot = refresh({first, second});
+
+    EXPECT_EQ(snapshot.projects.keys(), QStringList({QStringLiteral("/x/app")}));
+    const TokenUsageReport app = snapshot.projects.value(QStringLiteral("/x/app"));
+    EXPECT_EQ(app.indexedTokens, 300);
+    EXPECT_EQ(app.lifetimeTokens, 1000);
+    EXPECT_EQ(app.lastSevenDaysTokens, 300);
+}
+
 TEST_F(TokenUsageStoreTest, partialLastLineIsCountedOnceWhenComplete)
 {
     const QByteArray last = usageLine(40);
