@@ -1,6 +1,7 @@
 #include "coordinator/ProjectListViewModel.h"
 
 #include "coordinator/CoordinatorAccess.h"
+#include "coordinator/CoordinatorLogging.h"
 #include "coordinator/ProjectActions.h"
 #include "coordinator/ProjectRenamer.h"
 #include "coordinator/ProjectTagController.h"
@@ -190,8 +191,15 @@ ProjectListViewModel::ProjectListViewModel(
     , m_tokenUsagePassTimer(new QTimer(this))
     , m_codexRefreshTimer(new QTimer(this))
     , m_teamChangeTimer(new QTimer(this))
-    , m_repositories(
-          std::make_unique<RepositoryRefreshScheduler>(*this, metadataCache, teamService))
+    , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
+          RepositoryRefreshScheduler::Access{
+              [this] { return m_projects; },
+              [this](const QString &path, std::function<void()> done) {
+                  refreshGitStatus(path, true, std::move(done));
+              },
+              [this] { return m_statusMessage; },
+              [this](const std::optional<QString> &message) { setStatusMessage(message); }},
+          metadataCache, teamService))
     , m_actionServices(std::move(actionServices))
 {
     const ProjectTagSnapshot tagSnapshot = m_projectTagStore->loadSnapshot();
@@ -518,10 +526,13 @@ void ProjectListViewModel::startFullRefresh()
             return result;
         },
         [this](FullRefreshResult result) {
-            if (result.error)
+            if (result.error) {
+                qCWarning(lcCoordinator) << "Codex's data could not be read:" << *result.error;
                 loadCatalogFallback(*result.error);
-            else
+            }
+            else {
                 applyFullRefresh(std::move(result));
+            }
         });
 }
 
@@ -552,8 +563,11 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
         }
     }
     publish(m_errorMessage, std::nullopt);
-    if (result.catalogMessage)
+    if (result.catalogMessage) {
+        qCWarning(lcCoordinator) << "The project catalog was not updated:"
+                                 << *result.catalogMessage;
         publish(m_statusMessage, catalogNotUpdatedPrefix + *result.catalogMessage);
+    }
     publish(m_lastRefreshedAt, Timestamp::now());
     refreshTokenUsage(result.allThreads);
     finishFullRefresh();
@@ -568,9 +582,11 @@ void ProjectListViewModel::loadCatalogFallback(const QString &error)
         [catalog, includeArchived](const WorkContext &) {
             try {
                 return catalog->loadProjects(includeArchived);
-            } catch (...) {
+            } catch (const std::exception &catalogError) {
                 // The refresh's own error is the one shown; a catalog that cannot be read
                 // either simply has nothing to show.
+                qCWarning(lcCoordinator) << "The saved project catalog could not be read:"
+                                         << messageOf(catalogError);
                 return QList<CodexProject>();
             }
         },
@@ -775,8 +791,8 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         JobPriority::background,
         // A git that hangs or cannot start hands back the stored status: a hiccup never turns
         // a known repository into "not a repository".
-        [repositoryStore, path, stored](const WorkContext &) {
-            return repositoryStore->loadGitStatus(path, stored);
+        [repositoryStore, path, stored](const WorkContext &work) {
+            return repositoryStore->loadGitStatus(path, stored, work.stopToken());
         },
         [this, path, done = std::move(done)](ProjectGitStatus status) {
             m_projectGitStatuses.insert(path, status);
@@ -830,6 +846,7 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
         }
     } else {
         // The last snapshot stays; the next full refresh starts over.
+        qCWarning(lcCoordinator) << "The token-usage index was not updated:" << result.error;
         publish(m_isIndexingTokenUsage, false);
         publish(m_statusMessage, result.error);
     }

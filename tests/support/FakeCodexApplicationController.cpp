@@ -38,6 +38,8 @@ DesktopActionResult FakeCodexApplicationController::reopen(
 {
     const std::lock_guard lock(m_mutex);
     reopened << instance;
+    if (onReopen)
+        onReopen(instance);
     if (reopenResult.opened())
         running << instance;
     return reopenResult;

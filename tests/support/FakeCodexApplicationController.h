@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace tolvaran::fixtures {
@@ -31,6 +32,9 @@ public:
 
     // Calls.
     int quitAllCalls = 0;
+    // Called at every reopen request, for tests that look after the owner has destroyed
+    // this double.
+    std::function<void(const CodexApplicationInstance &instance)> onReopen;
     QList<CodexApplicationInstance> reopened; // every reopen request, also failed ones
 
 private:
