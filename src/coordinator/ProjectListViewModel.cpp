@@ -19,6 +19,7 @@
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
 #include "data/TeamWorkspaceService.h"
+#include "data/TeamWorkspaceTeam.h"
 #include "data/TokenUsageStore.h"
 #include "platform/Error.h"
 #include "platform/FileSystemEventMonitor.h"
@@ -208,9 +209,9 @@ ProjectListViewModel::ProjectListViewModel(
     m_isTagSidebarVisible =
         m_projectTagStore->defaults().boolean(m_projectTagStore->sidebarVisibilityKey(), false);
 
-    publish(m_criteria.selectedTagID, std::nullopt);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.selectedTagID, std::nullopt);
     updateFilteredProjects(true);
-    publish(m_projectGitStatuses, m_metadataCache.gitStatuses());
+    publish(&ProjectListViewModel::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
 
     m_tokenUsagePassTimer->setSingleShot(true);
     m_tokenUsagePassTimer->setInterval(tokenUsagePassInterval);
@@ -228,8 +229,12 @@ ProjectListViewModel::ProjectListViewModel(
     // burst of its changes has passed.
     m_teamChangeTimer->setSingleShot(true);
     m_teamChangeTimer->setInterval(teamChangeDebounce);
-    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, m_teamChangeTimer,
-            qOverload<>(&QTimer::start));
+    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, this, [this] {
+        Q_EMIT teamValuesChanged();
+        // A team filter whose team is gone shows nothing the user could see or change.
+        resetVanishedTeamFilter();
+        m_teamChangeTimer->start();
+    });
     connect(m_teamChangeTimer, &QTimer::timeout, this,
             [this] { updateFilteredProjects(false); });
 
@@ -259,53 +264,72 @@ ProjectListViewModel::~ProjectListViewModel()
 
 void ProjectListViewModel::setSearchText(const QString &text)
 {
-    publish(m_criteria.searchText, text);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.searchText, text);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setScopeFilter(ProjectScopeFilter filter)
 {
-    publish(m_criteria.scopeFilter, filter);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.scopeFilter, filter);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setSortMode(ProjectSortMode mode)
 {
-    publish(m_criteria.sortMode, mode);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.sortMode, mode);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setPageSize(ProjectPageSize size)
 {
-    publish(m_pageSize, size);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_pageSize, size);
     updatePagedProjects(true);
 }
 
 void ProjectListViewModel::setSelectedTagID(const std::optional<QUuid> &tagID)
 {
-    publish(m_criteria.selectedTagID, tagID);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.selectedTagID, tagID);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setTeamFilterID(const QString &teamID)
 {
-    publish(m_criteria.teamFilterID, teamID);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.teamFilterID, teamID);
+    if (!resetVanishedTeamFilter())
+        updateFilteredProjects(true);
+}
+
+bool ProjectListViewModel::resetVanishedTeamFilter()
+{
+    const QString &filter = m_criteria.teamFilterID;
+    if (filter == ProjectListCriteria::allTeams)
+        return false;
+    // While no team is enabled the filter control is hidden, "local only" included.
+    const QList<TeamWorkspaceTeam> teams = m_teamService.enabledTeams();
+    bool shown = !teams.isEmpty() && filter == ProjectListCriteria::localOnly;
+    for (const TeamWorkspaceTeam &team : teams)
+        shown = shown || team.id == filter;
+    if (shown)
+        return false;
+    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.teamFilterID,
+            ProjectListCriteria::allTeams);
     updateFilteredProjects(true);
+    return true;
 }
 
 void ProjectListViewModel::setIncludeArchived(bool include)
 {
-    publish(m_includeArchived, include);
+    publish(&ProjectListViewModel::listCriteriaChanged, m_includeArchived, include);
 }
 
 void ProjectListViewModel::setStatusMessage(const std::optional<QString> &message)
 {
-    publish(m_statusMessage, message);
+    publish(&ProjectListViewModel::statusChanged, m_statusMessage, message);
 }
 
 void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &projectID)
 {
-    publish(m_selectedProjectID, projectID);
+    publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, projectID);
 }
 
 // Derived values
@@ -396,27 +420,27 @@ void ProjectListViewModel::updateFilteredProjects(bool resetPage)
     // Only a changed list is published, so a refresh that changes nothing visible costs the
     // browser no rebuild.
     if (filtered != m_filteredProjects)
-        publish(m_filteredProjects, std::move(filtered));
+        publish(&ProjectListViewModel::projectsChanged, m_filteredProjects, std::move(filtered));
     updatePagedProjects(resetPage);
 }
 
 void ProjectListViewModel::updatePagedProjects(bool resetPage)
 {
     if (resetPage)
-        publish(m_currentPage, qint64(1));
-    publish(m_currentPage,
+        publish(&ProjectListViewModel::projectsChanged, m_currentPage, qint64(1));
+    publish(&ProjectListViewModel::projectsChanged, m_currentPage,
             ProjectListing::clampedPage(m_currentPage, m_filteredProjects.size(), m_pageSize));
     QList<ProjectCardSnapshot> page =
         ProjectListing::page(m_filteredProjects, m_currentPage, m_pageSize);
     if (page != m_pagedProjects)
-        publish(m_pagedProjects, std::move(page));
+        publish(&ProjectListViewModel::projectsChanged, m_pagedProjects, std::move(page));
 }
 
 void ProjectListViewModel::showPreviousPage()
 {
     if (m_currentPage < 2)
         return;
-    publish(m_currentPage, m_currentPage - 1);
+    publish(&ProjectListViewModel::projectsChanged, m_currentPage, m_currentPage - 1);
     updatePagedProjects(false);
 }
 
@@ -424,7 +448,7 @@ void ProjectListViewModel::showNextPage()
 {
     if (m_currentPage >= totalPages())
         return;
-    publish(m_currentPage, m_currentPage + 1);
+    publish(&ProjectListViewModel::projectsChanged, m_currentPage, m_currentPage + 1);
     updatePagedProjects(false);
 }
 
@@ -468,7 +492,7 @@ void ProjectListViewModel::startFullRefresh()
     m_refreshInProgress = true;
     m_refreshSetLoading = m_projects.isEmpty();
     if (m_refreshSetLoading)
-        publish(m_isLoading, true);
+        publish(&ProjectListViewModel::statusChanged, m_isLoading, true);
 
     const CodexStore *store = m_store.get();
     const CodexGlobalStateStore *globalStateStore = m_globalStateStore.get();
@@ -539,7 +563,7 @@ void ProjectListViewModel::startFullRefresh()
 void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
 {
     if (result.projects != m_projects) {
-        publish(m_projects, std::move(result.projects));
+        publish(&ProjectListViewModel::projectsChanged, m_projects, std::move(result.projects));
         updateTeamProjects(m_projects);
 
         QSet<QString> paths;
@@ -553,7 +577,7 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
                 status = statuses.erase(status);
         }
         if (statuses.size() != m_projectGitStatuses.size())
-            publish(m_projectGitStatuses, std::move(statuses));
+            publish(&ProjectListViewModel::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
 
         selectExistingProject();
         updateFilteredProjects(false);
@@ -562,13 +586,13 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
             configureRepositoryMonitor();
         }
     }
-    publish(m_errorMessage, std::nullopt);
+    publish(&ProjectListViewModel::statusChanged, m_errorMessage, std::nullopt);
     if (result.catalogMessage) {
         qCWarning(lcCoordinator) << "The project catalog was not updated:"
                                  << *result.catalogMessage;
-        publish(m_statusMessage, catalogNotUpdatedPrefix + *result.catalogMessage);
+        publish(&ProjectListViewModel::statusChanged, m_statusMessage, catalogNotUpdatedPrefix + *result.catalogMessage);
     }
-    publish(m_lastRefreshedAt, Timestamp::now());
+    publish(&ProjectListViewModel::statusChanged, m_lastRefreshedAt, Timestamp::now());
     refreshTokenUsage(result.allThreads);
     finishFullRefresh();
 }
@@ -600,15 +624,15 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
 {
     if (catalog.isEmpty()) {
         if (!m_projects.isEmpty())
-            publish(m_statusMessage, refreshFailedPrefix + error);
+            publish(&ProjectListViewModel::statusChanged, m_statusMessage, refreshFailedPrefix + error);
         else
-            publish(m_errorMessage, error);
+            publish(&ProjectListViewModel::statusChanged, m_errorMessage, error);
         finishFullRefresh();
         return;
     }
 
     const bool unchanged = catalog == m_projects;
-    publish(m_projects, catalog);
+    publish(&ProjectListViewModel::projectsChanged, m_projects, catalog);
     if (!unchanged) {
         updateTeamProjects(m_projects);
         selectExistingProject();
@@ -616,9 +640,9 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
         if (m_isMonitoring)
             configureRepositoryMonitor();
     }
-    publish(m_errorMessage, std::nullopt);
-    publish(m_statusMessage, codexUnavailableMessage);
-    publish(m_lastRefreshedAt, Timestamp::now());
+    publish(&ProjectListViewModel::statusChanged, m_errorMessage, std::nullopt);
+    publish(&ProjectListViewModel::statusChanged, m_statusMessage, codexUnavailableMessage);
+    publish(&ProjectListViewModel::statusChanged, m_lastRefreshedAt, Timestamp::now());
     QList<CodexThread> threads;
     for (const CodexProject &project : m_projects)
         threads.append(project.threads());
@@ -629,7 +653,7 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
 void ProjectListViewModel::finishFullRefresh()
 {
     if (m_refreshSetLoading)
-        publish(m_isLoading, false);
+        publish(&ProjectListViewModel::statusChanged, m_isLoading, false);
     m_refreshInProgress = false;
     const QList<Completion> completions = std::exchange(m_refreshCompletions, {});
     if (m_refreshRequestedAgain) {
@@ -650,9 +674,9 @@ void ProjectListViewModel::selectExistingProject()
     if (m_selectedProjectID && project(*m_selectedProjectID))
         return;
     if (m_projects.isEmpty())
-        publish(m_selectedProjectID, std::nullopt);
+        publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, std::nullopt);
     else
-        publish(m_selectedProjectID, m_projects.first().path());
+        publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, m_projects.first().path());
 }
 
 void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &projects)
@@ -753,7 +777,7 @@ void ProjectListViewModel::applyProcessingRefresh(const QSet<QString> &candidate
     }
     if (rebuilt == m_projects)
         return;
-    publish(m_projects, std::move(rebuilt));
+    publish(&ProjectListViewModel::projectsChanged, m_projects, std::move(rebuilt));
     updateFilteredProjects(false);
     updateTeamProjects(m_projects);
 }
@@ -796,6 +820,7 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         },
         [this, path, done = std::move(done)](ProjectGitStatus status) {
             m_projectGitStatuses.insert(path, status);
+            Q_EMIT gitStatusChanged(path);
             Q_EMIT objectWillChange();
             m_metadataCache.setGitStatus(status, path);
             if (done)
@@ -840,15 +865,15 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
     m_tokenUsagePassRunning = false;
     if (result.snapshot) {
         if (result.snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt) {
-            publish(m_tokenUsageSnapshot, *result.snapshot);
+            publish(&ProjectListViewModel::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
             m_teamService.updateTokenUsage(m_tokenUsageSnapshot);
-            publish(m_isIndexingTokenUsage, result.snapshot->pendingRolloutCount >= 1);
+            publish(&ProjectListViewModel::tokenUsageChanged, m_isIndexingTokenUsage, result.snapshot->pendingRolloutCount >= 1);
         }
     } else {
         // The last snapshot stays; the next full refresh starts over.
         qCWarning(lcCoordinator) << "The token-usage index was not updated:" << result.error;
-        publish(m_isIndexingTokenUsage, false);
-        publish(m_statusMessage, result.error);
+        publish(&ProjectListViewModel::tokenUsageChanged, m_isIndexingTokenUsage, false);
+        publish(&ProjectListViewModel::statusChanged, m_statusMessage, result.error);
     }
 
     if (m_tokenUsageRequested)
@@ -959,19 +984,19 @@ CoordinatorAccess ProjectListViewModel::actionAccess()
     access.work = &m_jobs;
     access.projects = [this] { return m_projects; };
     access.publishProjects = [this](const QList<CodexProject> &projects) {
-        publish(m_projects, projects);
+        publish(&ProjectListViewModel::projectsChanged, m_projects, projects);
         updateFilteredProjects(false);
     };
     access.setStatusMessage = [this](const QString &message) { setStatusMessage(message); };
     access.refresh = [this](std::function<void()> done) { refresh(std::move(done)); };
     access.tagState = [this] { return ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}; };
     access.publishTagState = [this](const ProjectTagSnapshot &state) {
-        publish(m_tags, state.tags);
-        publish(m_projectTagIDsByPath, state.projectTagIDsByPath);
+        publish(&ProjectListViewModel::tagsChanged, m_tags, state.tags);
+        publish(&ProjectListViewModel::tagsChanged, m_projectTagIDsByPath, state.projectTagIDsByPath);
         updateFilteredProjects(false);
     };
     access.setTagErrorMessage = [this](const std::optional<QString> &message) {
-        publish(m_tagErrorMessage, message);
+        publish(&ProjectListViewModel::tagsChanged, m_tagErrorMessage, message);
     };
     access.selectedTagID = [this] { return m_criteria.selectedTagID; };
     access.setSelectedTagID = [this](const std::optional<QUuid> &id) { setSelectedTagID(id); };
@@ -998,7 +1023,7 @@ void ProjectListViewModel::setTagSidebarVisible(bool visible)
 {
     if (visible == m_isTagSidebarVisible)
         return;
-    publish(m_isTagSidebarVisible, visible);
+    publish(&ProjectListViewModel::tagsChanged, m_isTagSidebarVisible, visible);
     m_projectTagStore->defaults().setValue(m_projectTagStore->sidebarVisibilityKey(), visible);
 }
 

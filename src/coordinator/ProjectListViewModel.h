@@ -123,7 +123,9 @@ public:
     void setPageSize(ProjectPageSize size);
     const std::optional<QUuid> &selectedTagID() const { return m_criteria.selectedTagID; }
     void setSelectedTagID(const std::optional<QUuid> &tagID);
-    // "all", "local-only" (ProjectListCriteria) or the id of one team.
+    // "all", "local-only" (ProjectListCriteria) or the id of one enabled team. A filter
+    // whose team is not (or no longer) enabled returns to "all", and the list to page 1;
+    // "local-only" does too once no team is enabled.
     const QString &teamFilterID() const { return m_criteria.teamFilterID; }
     void setTeamFilterID(const QString &teamID);
 
@@ -257,17 +259,39 @@ Q_SIGNALS:
     // Follows every assignment of a published value.
     void objectWillChange();
 
+    // What changed, sent right before objectWillChange() of the same assignment, so that a
+    // view redraws only the part that shows it.
+    // The list's criteria: search, scope, sort, page size, tag and team filters, archived.
+    void listCriteriaChanged();
+    // The projects, the filtered list, the page, or the selection.
+    void projectsChanged();
+    // The git status of the project at `path` (one folder's refresh).
+    void gitStatusChanged(const QString &path);
+    // The git statuses of several projects at once.
+    void gitStatusesChanged();
+    void tokenUsageChanged();
+    // The tags, their assignments, the sidebar's visibility or the tag error.
+    void tagsChanged();
+    // The status line: status and error messages, loading, the time of the last refresh.
+    void statusChanged();
+    // The team workspace changed: teams, team names of projects, teammates.
+    void teamValuesChanged();
+
 private:
     struct FullRefreshResult;
     struct TokenUsagePassResult;
 
-    // Stores a published value and announces it.
+    // Stores a published value and announces it: first as the change it is, then in general.
     template <typename T, typename Value>
-    void publish(T &field, Value &&value)
+    void publish(void (ProjectListViewModel::*changed)(), T &field, Value &&value)
     {
         field = std::forward<Value>(value);
+        Q_EMIT(this->*changed)();
         Q_EMIT objectWillChange();
     }
+
+    // Returns the team filter to "all" when its team is gone; true when it did.
+    bool resetVanishedTeamFilter();
 
     void startFullRefresh();
     void applyFullRefresh(FullRefreshResult result);

@@ -4,6 +4,7 @@
 #include "data/ProjectMetadataCacheSnapshot.h"
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
+#include "data/TeamWorkspaceTeam.h"
 #include "platform/Paths.h"
 #include "support/GitDouble.h"
 #include "support/QtPrinters.h"
@@ -374,6 +375,7 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
                         1000.0 * i);
     }
     world.writeDatabase();
+    world.team.teams = {TeamWorkspaceTeam{QStringLiteral("team-1"), QStringLiteral("One")}};
     ProjectListViewModel &model = world.makeModel();
     ASSERT_TRUE(world.refresh());
     model.setTeamFilterID(ProjectListCriteria::localOnly);
@@ -398,6 +400,52 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
     EXPECT_EQ(model.paginationSummary(), QStringLiteral("11-15 of 15"));
     model.setTeamFilterID(QStringLiteral("team-1"));
     EXPECT_EQ(model.filteredProjects().size(), 8);
+}
+
+TEST(ProjectListViewModel, aTeamFilterWhoseTeamGoesReturnsToAllFromTheFirstPage)
+{
+    CoordinatorWorld world;
+    for (int i = 1; i <= 23; ++i)
+        world.addThread(threadID(i), QStringLiteral("/w/p%1").arg(i), 1000.0 * i);
+    world.writeDatabase();
+    world.team.teams = {TeamWorkspaceTeam{QStringLiteral("t1"), QStringLiteral("One")}};
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+
+    struct Row
+    {
+        const char *name;
+        QString filter;
+        QList<TeamWorkspaceTeam> teamsAfter;
+        QString expected;
+    };
+    const TeamWorkspaceTeam other{QStringLiteral("t2"), QStringLiteral("Two")};
+    for (const Row &row : {Row{"its team goes", "t1", {other}, "all"},
+                           Row{"another team stays", "local-only", {other}, "local-only"},
+                           Row{"no team is left", "local-only", {}, "all"},
+                           Row{"its team stays", "t1", world.team.teams, "t1"}}) {
+        SCOPED_TRACE(row.name);
+        const QList<TeamWorkspaceTeam> before = world.team.teams;
+        model.setTeamFilterID(row.filter);
+        model.showNextPage();
+        int criteriaChanges = 0;
+        const auto connection = QObject::connect(&model,
+                                                 &ProjectListViewModel::listCriteriaChanged,
+                                                 [&] { ++criteriaChanges; });
+        world.team.teams = row.teamsAfter;
+        Q_EMIT world.team.objectWillChange();
+        QObject::disconnect(connection);
+
+        EXPECT_EQ(model.teamFilterID(), row.expected);
+        if (row.expected != row.filter) {
+            EXPECT_EQ(criteriaChanges, 1);
+            EXPECT_EQ(model.currentPage(), 1);
+        }
+        world.team.teams = before;
+        model.setTeamFilterID(ProjectListCriteria::allTeams);
+    }
+    model.setTeamFilterID(QStringLiteral("never-a-team"));
+    EXPECT_EQ(model.teamFilterID(), ProjectListCriteria::allTeams);
 }
 
 TEST(ProjectListViewModel, tokenUsageKeepsUpdatingWhileRefreshesFollowEachOther)
