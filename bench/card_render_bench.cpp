@@ -22,6 +22,7 @@
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/FakeFolderPicker.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -67,13 +68,10 @@ struct World
         codex.generate(generation);
         codex.writeDatabase();
         // No token index: its passes over the rollouts would run beside the renders.
-        model = std::make_unique<ProjectListViewModel>(
-            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-            std::make_unique<ProjectRepositoryStore>(), cache,
-            std::make_unique<ProjectCatalogStore>(support),
-            std::make_unique<ProjectTagStore>(defaults),
-            std::make_unique<TokenUsageStore>(QString()));
+        stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), false);
+        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
+            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
+            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
         const auto done = std::make_shared<bool>(false);
         model->refresh([done] { *done = true; });
         waitUntil([done] { return *done; }, 600s);
@@ -120,6 +118,7 @@ struct World
     ProjectMetadataCache cache;
     NullTeamWorkspace team;
     FakeFolderPicker folderPicker;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
     std::unique_ptr<TolvaranViewController> browser;
     QElapsedTimer clock;

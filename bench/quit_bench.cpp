@@ -20,6 +20,7 @@
 #include "support/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"
 #include "support/GitDouble.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -67,13 +68,12 @@ struct World
         auto application = std::make_unique<FakeCodexApplicationController>();
         codexApplication = application.get();
         services.codexApplication = std::move(application);
+        stores = std::make_unique<StoreSet>(codex, support, defaults, git, false);
         model = std::make_unique<ProjectListViewModel>(
-            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-            std::make_unique<ProjectRepositoryStore>(git), cache,
-            std::make_unique<ProjectCatalogStore>(support),
-            std::make_unique<ProjectTagStore>(defaults),
-            std::make_unique<TokenUsageStore>(QString()), std::move(services));
+            ProjectListStores{team, stores->codexStore, stores->globalStateStore,
+                              stores->repositoryStore, cache, stores->projectCatalogStore,
+                              stores->projectTagStore, stores->tokenUsageStore},
+            std::move(services));
         bool done = false;
         model->refresh([&] { done = true; });
         waitUntil([&] { return done; });
@@ -87,6 +87,7 @@ struct World
     NullTeamWorkspace team;
     QString app;
     FakeCodexApplicationController *codexApplication = nullptr;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
 };
 

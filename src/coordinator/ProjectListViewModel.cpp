@@ -9,6 +9,7 @@
 #include "coordinator/RepositoryRefreshScheduler.h"
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexActivityStore.h"
+#include "data/CodexFileLayout.h"
 #include "data/CodexGlobalStateSnapshot.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
@@ -36,14 +37,7 @@ namespace tolvaran {
 
 namespace {
 
-// Codex's files whose change asks for a full refresh: the thread database with its log and
-// index, and the global state (pins, unread chats, project names).
-bool isCodexStateFile(const QString &name)
-{
-    return name == QLatin1String("state_5.sqlite") || name == QLatin1String("state_5.sqlite-wal")
-        || name == QLatin1String("state_5.sqlite-shm")
-        || name == QLatin1String(".codex-global-state.json");
-}
+using Self = ProjectListViewModel; // for the announcements of publish()
 
 // What an event must report to count as a change of a file's contents.
 constexpr quint32 contentChangeFlags = FileSystemEventFlag::itemCreated
@@ -171,24 +165,19 @@ struct ProjectListViewModel::TokenUsagePassResult
     QString error;
 };
 
-ProjectListViewModel::ProjectListViewModel(
-    TeamWorkspaceService &teamService, std::unique_ptr<CodexStore> store,
-    std::unique_ptr<CodexGlobalStateStore> globalStateStore,
-    std::unique_ptr<ProjectRepositoryStore> repositoryStore, ProjectMetadataCache &metadataCache,
-    std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
-    std::unique_ptr<ProjectTagStore> projectTagStore,
-    std::unique_ptr<TokenUsageStore> tokenUsageStore, ProjectActionServices actionServices,
-    QObject *parent)
+ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
+                                           ProjectActionServices actionServices,
+                                           QObject *parent)
     : QObject(parent)
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
-    , m_store(std::move(store))
-    , m_globalStateStore(std::move(globalStateStore))
-    , m_repositoryStore(std::move(repositoryStore))
-    , m_metadataCache(metadataCache)
-    , m_projectCatalogStore(std::move(projectCatalogStore))
-    , m_teamService(teamService)
-    , m_projectTagStore(std::move(projectTagStore))
-    , m_tokenUsageStore(std::move(tokenUsageStore))
+    , m_store(&stores.codexStore)
+    , m_globalStateStore(&stores.globalStateStore)
+    , m_repositoryStore(&stores.repositoryStore)
+    , m_metadataCache(stores.metadataCache)
+    , m_projectCatalogStore(&stores.projectCatalogStore)
+    , m_teamService(stores.teamService)
+    , m_projectTagStore(&stores.projectTagStore)
+    , m_tokenUsageStore(&stores.tokenUsageStore)
     , m_tokenUsagePassTimer(new QTimer(this))
     , m_codexRefreshTimer(new QTimer(this))
     , m_teamChangeTimer(new QTimer(this))
@@ -200,7 +189,7 @@ ProjectListViewModel::ProjectListViewModel(
               },
               [this] { return m_statusMessage; },
               [this](const std::optional<QString> &message) { setStatusMessage(message); }},
-          metadataCache, teamService))
+          m_metadataCache, m_teamService))
     , m_actionServices(std::move(actionServices))
 {
     const ProjectTagSnapshot tagSnapshot = m_projectTagStore->loadSnapshot();
@@ -209,9 +198,9 @@ ProjectListViewModel::ProjectListViewModel(
     m_isTagSidebarVisible =
         m_projectTagStore->defaults().boolean(m_projectTagStore->sidebarVisibilityKey(), false);
 
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.selectedTagID, std::nullopt);
+    publish(&Self::listCriteriaChanged, m_criteria.selectedTagID, std::nullopt);
     updateFilteredProjects(true);
-    publish(&ProjectListViewModel::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
+    publish(&Self::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
 
     m_tokenUsagePassTimer->setSingleShot(true);
     m_tokenUsagePassTimer->setInterval(tokenUsagePassInterval);
@@ -264,37 +253,37 @@ ProjectListViewModel::~ProjectListViewModel()
 
 void ProjectListViewModel::setSearchText(const QString &text)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.searchText, text);
+    publish(&Self::listCriteriaChanged, m_criteria.searchText, text);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setScopeFilter(ProjectScopeFilter filter)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.scopeFilter, filter);
+    publish(&Self::listCriteriaChanged, m_criteria.scopeFilter, filter);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setSortMode(ProjectSortMode mode)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.sortMode, mode);
+    publish(&Self::listCriteriaChanged, m_criteria.sortMode, mode);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setPageSize(ProjectPageSize size)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_pageSize, size);
+    publish(&Self::listCriteriaChanged, m_pageSize, size);
     updatePagedProjects(true);
 }
 
 void ProjectListViewModel::setSelectedTagID(const std::optional<QUuid> &tagID)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.selectedTagID, tagID);
+    publish(&Self::listCriteriaChanged, m_criteria.selectedTagID, tagID);
     updateFilteredProjects(true);
 }
 
 void ProjectListViewModel::setTeamFilterID(const QString &teamID)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.teamFilterID, teamID);
+    publish(&Self::listCriteriaChanged, m_criteria.teamFilterID, teamID);
     if (!resetVanishedTeamFilter())
         updateFilteredProjects(true);
 }
@@ -311,7 +300,7 @@ bool ProjectListViewModel::resetVanishedTeamFilter()
         shown = shown || team.id == filter;
     if (shown)
         return false;
-    publish(&ProjectListViewModel::listCriteriaChanged, m_criteria.teamFilterID,
+    publish(&Self::listCriteriaChanged, m_criteria.teamFilterID,
             ProjectListCriteria::allTeams);
     updateFilteredProjects(true);
     return true;
@@ -319,17 +308,17 @@ bool ProjectListViewModel::resetVanishedTeamFilter()
 
 void ProjectListViewModel::setIncludeArchived(bool include)
 {
-    publish(&ProjectListViewModel::listCriteriaChanged, m_includeArchived, include);
+    publish(&Self::listCriteriaChanged, m_includeArchived, include);
 }
 
 void ProjectListViewModel::setStatusMessage(const std::optional<QString> &message)
 {
-    publish(&ProjectListViewModel::statusChanged, m_statusMessage, message);
+    publish(&Self::statusChanged, m_statusMessage, message);
 }
 
 void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &projectID)
 {
-    publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, projectID);
+    publish(&Self::projectsChanged, m_selectedProjectID, projectID);
 }
 
 // Derived values
@@ -420,27 +409,27 @@ void ProjectListViewModel::updateFilteredProjects(bool resetPage)
     // Only a changed list is published, so a refresh that changes nothing visible costs the
     // browser no rebuild.
     if (filtered != m_filteredProjects)
-        publish(&ProjectListViewModel::projectsChanged, m_filteredProjects, std::move(filtered));
+        publish(&Self::projectsChanged, m_filteredProjects, std::move(filtered));
     updatePagedProjects(resetPage);
 }
 
 void ProjectListViewModel::updatePagedProjects(bool resetPage)
 {
     if (resetPage)
-        publish(&ProjectListViewModel::projectsChanged, m_currentPage, qint64(1));
-    publish(&ProjectListViewModel::projectsChanged, m_currentPage,
+        publish(&Self::projectsChanged, m_currentPage, qint64(1));
+    publish(&Self::projectsChanged, m_currentPage,
             ProjectListing::clampedPage(m_currentPage, m_filteredProjects.size(), m_pageSize));
     QList<ProjectCardSnapshot> page =
         ProjectListing::page(m_filteredProjects, m_currentPage, m_pageSize);
     if (page != m_pagedProjects)
-        publish(&ProjectListViewModel::projectsChanged, m_pagedProjects, std::move(page));
+        publish(&Self::projectsChanged, m_pagedProjects, std::move(page));
 }
 
 void ProjectListViewModel::showPreviousPage()
 {
     if (m_currentPage < 2)
         return;
-    publish(&ProjectListViewModel::projectsChanged, m_currentPage, m_currentPage - 1);
+    publish(&Self::projectsChanged, m_currentPage, m_currentPage - 1);
     updatePagedProjects(false);
 }
 
@@ -448,7 +437,7 @@ void ProjectListViewModel::showNextPage()
 {
     if (m_currentPage >= totalPages())
         return;
-    publish(&ProjectListViewModel::projectsChanged, m_currentPage, m_currentPage + 1);
+    publish(&Self::projectsChanged, m_currentPage, m_currentPage + 1);
     updatePagedProjects(false);
 }
 
@@ -492,11 +481,11 @@ void ProjectListViewModel::startFullRefresh()
     m_refreshInProgress = true;
     m_refreshSetLoading = m_projects.isEmpty();
     if (m_refreshSetLoading)
-        publish(&ProjectListViewModel::statusChanged, m_isLoading, true);
+        publish(&Self::statusChanged, m_isLoading, true);
 
-    const CodexStore *store = m_store.get();
-    const CodexGlobalStateStore *globalStateStore = m_globalStateStore.get();
-    ProjectCatalogStore *catalog = m_projectCatalogStore.get();
+    const CodexStore *store = m_store;
+    const CodexGlobalStateStore *globalStateStore = m_globalStateStore;
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
     m_jobs.run<FullRefreshResult>(
         JobPriority::userInitiated,
@@ -563,7 +552,7 @@ void ProjectListViewModel::startFullRefresh()
 void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
 {
     if (result.projects != m_projects) {
-        publish(&ProjectListViewModel::projectsChanged, m_projects, std::move(result.projects));
+        publish(&Self::projectsChanged, m_projects, std::move(result.projects));
         updateTeamProjects(m_projects);
 
         QSet<QString> paths;
@@ -577,7 +566,7 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
                 status = statuses.erase(status);
         }
         if (statuses.size() != m_projectGitStatuses.size())
-            publish(&ProjectListViewModel::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
+            publish(&Self::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
 
         selectExistingProject();
         updateFilteredProjects(false);
@@ -586,20 +575,21 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
             configureRepositoryMonitor();
         }
     }
-    publish(&ProjectListViewModel::statusChanged, m_errorMessage, std::nullopt);
+    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
     if (result.catalogMessage) {
         qCWarning(lcCoordinator) << "The project catalog was not updated:"
                                  << *result.catalogMessage;
-        publish(&ProjectListViewModel::statusChanged, m_statusMessage, catalogNotUpdatedPrefix + *result.catalogMessage);
+        publish(&Self::statusChanged, m_statusMessage,
+                catalogNotUpdatedPrefix + *result.catalogMessage);
     }
-    publish(&ProjectListViewModel::statusChanged, m_lastRefreshedAt, Timestamp::now());
+    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
     refreshTokenUsage(result.allThreads);
     finishFullRefresh();
 }
 
 void ProjectListViewModel::loadCatalogFallback(const QString &error)
 {
-    ProjectCatalogStore *catalog = m_projectCatalogStore.get();
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
     m_jobs.run<QList<CodexProject>>(
         JobPriority::userInitiated,
@@ -624,15 +614,15 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
 {
     if (catalog.isEmpty()) {
         if (!m_projects.isEmpty())
-            publish(&ProjectListViewModel::statusChanged, m_statusMessage, refreshFailedPrefix + error);
+            publish(&Self::statusChanged, m_statusMessage, refreshFailedPrefix + error);
         else
-            publish(&ProjectListViewModel::statusChanged, m_errorMessage, error);
+            publish(&Self::statusChanged, m_errorMessage, error);
         finishFullRefresh();
         return;
     }
 
     const bool unchanged = catalog == m_projects;
-    publish(&ProjectListViewModel::projectsChanged, m_projects, catalog);
+    publish(&Self::projectsChanged, m_projects, catalog);
     if (!unchanged) {
         updateTeamProjects(m_projects);
         selectExistingProject();
@@ -640,9 +630,9 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
         if (m_isMonitoring)
             configureRepositoryMonitor();
     }
-    publish(&ProjectListViewModel::statusChanged, m_errorMessage, std::nullopt);
-    publish(&ProjectListViewModel::statusChanged, m_statusMessage, codexUnavailableMessage);
-    publish(&ProjectListViewModel::statusChanged, m_lastRefreshedAt, Timestamp::now());
+    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
+    publish(&Self::statusChanged, m_statusMessage, codexUnavailableMessage);
+    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
     QList<CodexThread> threads;
     for (const CodexProject &project : m_projects)
         threads.append(project.threads());
@@ -653,7 +643,7 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
 void ProjectListViewModel::finishFullRefresh()
 {
     if (m_refreshSetLoading)
-        publish(&ProjectListViewModel::statusChanged, m_isLoading, false);
+        publish(&Self::statusChanged, m_isLoading, false);
     m_refreshInProgress = false;
     const QList<Completion> completions = std::exchange(m_refreshCompletions, {});
     if (m_refreshRequestedAgain) {
@@ -674,9 +664,9 @@ void ProjectListViewModel::selectExistingProject()
     if (m_selectedProjectID && project(*m_selectedProjectID))
         return;
     if (m_projects.isEmpty())
-        publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, std::nullopt);
+        publish(&Self::projectsChanged, m_selectedProjectID, std::nullopt);
     else
-        publish(&ProjectListViewModel::projectsChanged, m_selectedProjectID, m_projects.first().path());
+        publish(&Self::projectsChanged, m_selectedProjectID, m_projects.first().path());
 }
 
 void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &projects)
@@ -777,7 +767,7 @@ void ProjectListViewModel::applyProcessingRefresh(const QSet<QString> &candidate
     }
     if (rebuilt == m_projects)
         return;
-    publish(&ProjectListViewModel::projectsChanged, m_projects, std::move(rebuilt));
+    publish(&Self::projectsChanged, m_projects, std::move(rebuilt));
     updateFilteredProjects(false);
     updateTeamProjects(m_projects);
 }
@@ -810,7 +800,7 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         return;
     }
 
-    const ProjectRepositoryStore *repositoryStore = m_repositoryStore.get();
+    const ProjectRepositoryStore *repositoryStore = m_repositoryStore;
     m_jobs.run<ProjectGitStatus>(
         JobPriority::background,
         // A git that hangs or cannot start hands back the stored status: a hiccup never turns
@@ -845,7 +835,7 @@ void ProjectListViewModel::startTokenUsagePass()
 {
     m_tokenUsageRequested = false;
     m_tokenUsagePassRunning = true;
-    const TokenUsageStore *store = m_tokenUsageStore.get();
+    const TokenUsageStore *store = m_tokenUsageStore;
     m_jobs.run<TokenUsagePassResult>(
         JobPriority::utility,
         [store, threads = m_tokenUsageThreads](const WorkContext &) {
@@ -865,15 +855,16 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
     m_tokenUsagePassRunning = false;
     if (result.snapshot) {
         if (result.snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt) {
-            publish(&ProjectListViewModel::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
+            publish(&Self::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
             m_teamService.updateTokenUsage(m_tokenUsageSnapshot);
-            publish(&ProjectListViewModel::tokenUsageChanged, m_isIndexingTokenUsage, result.snapshot->pendingRolloutCount >= 1);
+            publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage,
+                    result.snapshot->pendingRolloutCount >= 1);
         }
     } else {
         // The last snapshot stays; the next full refresh starts over.
         qCWarning(lcCoordinator) << "The token-usage index was not updated:" << result.error;
-        publish(&ProjectListViewModel::tokenUsageChanged, m_isIndexingTokenUsage, false);
-        publish(&ProjectListViewModel::statusChanged, m_statusMessage, result.error);
+        publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage, false);
+        publish(&Self::statusChanged, m_statusMessage, result.error);
     }
 
     if (m_tokenUsageRequested)
@@ -928,7 +919,7 @@ void ProjectListViewModel::handleCodexEvents(const QList<FileSystemEvent> &event
         if (!(event.flags & contentChangeFlags))
             continue;
         const QString path = standardizedPath(event.path);
-        if (isCodexStateFile(lastPathComponent(path)))
+        if (CodexFileLayout::asksForFullRefresh(lastPathComponent(path)))
             m_pendingCodexFullRefresh = true;
         else if (m_monitoredRolloutPaths.contains(path))
             m_pendingCodexProcessingRefresh = true;
@@ -984,19 +975,19 @@ CoordinatorAccess ProjectListViewModel::actionAccess()
     access.work = &m_jobs;
     access.projects = [this] { return m_projects; };
     access.publishProjects = [this](const QList<CodexProject> &projects) {
-        publish(&ProjectListViewModel::projectsChanged, m_projects, projects);
+        publish(&Self::projectsChanged, m_projects, projects);
         updateFilteredProjects(false);
     };
     access.setStatusMessage = [this](const QString &message) { setStatusMessage(message); };
     access.refresh = [this](std::function<void()> done) { refresh(std::move(done)); };
     access.tagState = [this] { return ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}; };
     access.publishTagState = [this](const ProjectTagSnapshot &state) {
-        publish(&ProjectListViewModel::tagsChanged, m_tags, state.tags);
-        publish(&ProjectListViewModel::tagsChanged, m_projectTagIDsByPath, state.projectTagIDsByPath);
+        publish(&Self::tagsChanged, m_tags, state.tags);
+        publish(&Self::tagsChanged, m_projectTagIDsByPath, state.projectTagIDsByPath);
         updateFilteredProjects(false);
     };
     access.setTagErrorMessage = [this](const std::optional<QString> &message) {
-        publish(&ProjectListViewModel::tagsChanged, m_tagErrorMessage, message);
+        publish(&Self::tagsChanged, m_tagErrorMessage, message);
     };
     access.selectedTagID = [this] { return m_criteria.selectedTagID; };
     access.setSelectedTagID = [this](const std::optional<QUuid> &id) { setSelectedTagID(id); };
@@ -1023,7 +1014,7 @@ void ProjectListViewModel::setTagSidebarVisible(bool visible)
 {
     if (visible == m_isTagSidebarVisible)
         return;
-    publish(&ProjectListViewModel::tagsChanged, m_isTagSidebarVisible, visible);
+    publish(&Self::tagsChanged, m_isTagSidebarVisible, visible);
     m_projectTagStore->defaults().setValue(m_projectTagStore->sidebarVisibilityKey(), visible);
 }
 

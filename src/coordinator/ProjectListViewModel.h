@@ -1,6 +1,7 @@
 #pragma once
 
 #include "coordinator/ProjectActionServices.h"
+#include "coordinator/ProjectListStores.h"
 #include "coordinator/ProjectListing.h"
 #include "coordinator/ProjectTagStatus.h"
 #include "data/CodexProject.h"
@@ -95,20 +96,16 @@ public:
     static inline const QString catalogNotUpdatedPrefix =
         QStringLiteral("Project catalog was not updated: ");
 
-    // Keeps every collaborator for its lifetime; the metadata cache and the team workspace are
-    // shared with the team service and must outlive the coordinator. Reads the tags, the
-    // sidebar flag and the cached git statuses; starts no refresh, monitor or job.
-    ProjectListViewModel(TeamWorkspaceService &teamService, std::unique_ptr<CodexStore> store,
-                         std::unique_ptr<CodexGlobalStateStore> globalStateStore,
-                         std::unique_ptr<ProjectRepositoryStore> repositoryStore,
-                         ProjectMetadataCache &metadataCache,
-                         std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
-                         std::unique_ptr<ProjectTagStore> projectTagStore,
-                         std::unique_ptr<TokenUsageStore> tokenUsageStore,
-                         ProjectActionServices actionServices = ProjectActionServices::system(),
-                         QObject *parent = nullptr);
-    // Stops both monitors and waits for the background jobs still running (they use the
-    // stores); their results are dropped.
+    // Uses the stores of the composition root, which outlive it, and owns the action
+    // services. Reads the tags, the sidebar flag and the cached git statuses; starts no
+    // refresh, monitor or job.
+    explicit ProjectListViewModel(
+        const ProjectListStores &stores,
+        ProjectActionServices actionServices = ProjectActionServices::system(),
+        QObject *parent = nullptr);
+    // Stops both monitors, asks the background jobs still running to stop and waits for them
+    // (they use the stores); their results are dropped. A rename that had closed Codex
+    // starts it again.
     ~ProjectListViewModel() override;
 
     // The list controls. Every assignment re-filters (the page size: re-pages) and returns to
@@ -339,15 +336,15 @@ private:
     std::optional<QString> m_statusMessage;
     std::optional<QString> m_selectedProjectID;
 
-    // The collaborators, fixed for the coordinator's life.
-    std::unique_ptr<CodexStore> m_store;
-    std::unique_ptr<CodexGlobalStateStore> m_globalStateStore;
-    std::unique_ptr<ProjectRepositoryStore> m_repositoryStore;
+    // The collaborators, the composition root's, fixed for the coordinator's life.
+    CodexStore *const m_store;
+    CodexGlobalStateStore *const m_globalStateStore;
+    ProjectRepositoryStore *const m_repositoryStore;
     ProjectMetadataCache &m_metadataCache;
-    std::unique_ptr<ProjectCatalogStore> m_projectCatalogStore;
+    ProjectCatalogStore *const m_projectCatalogStore;
     TeamWorkspaceService &m_teamService;
-    std::unique_ptr<ProjectTagStore> m_projectTagStore;
-    std::unique_ptr<TokenUsageStore> m_tokenUsageStore;
+    ProjectTagStore *const m_projectTagStore;
+    TokenUsageStore *const m_tokenUsageStore;
 
     // The full refresh: running, and the calls that came while it ran (one more run).
     bool m_refreshInProgress = false;
