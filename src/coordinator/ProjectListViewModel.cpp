@@ -838,10 +838,10 @@ void ProjectListViewModel::startTokenUsagePass()
     const TokenUsageStore *store = m_tokenUsageStore;
     m_jobs.run<TokenUsagePassResult>(
         JobPriority::utility,
-        [store, threads = m_tokenUsageThreads](const WorkContext &) {
+        [store, threads = m_tokenUsageThreads](const WorkContext &work) {
             TokenUsagePassResult result;
             try {
-                result.snapshot = store->refresh(threads, Timestamp::now());
+                result.snapshot = store->refresh(threads, Timestamp::now(), work.stopToken());
             } catch (const std::exception &error) {
                 result.error = messageOf(error);
             }
