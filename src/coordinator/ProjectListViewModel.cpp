@@ -1,7 +1,9 @@
 #include "coordinator/ProjectListViewModel.h"
 
+#include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/CoordinatorAccess.h"
 #include "coordinator/CoordinatorLogging.h"
+#include "coordinator/ProjectAssembly.h"
 #include "coordinator/ProjectActions.h"
 #include "coordinator/ProjectRenamer.h"
 #include "coordinator/ProjectTagController.h"
@@ -39,101 +41,6 @@ namespace {
 
 using Self = ProjectListViewModel; // for the announcements of publish()
 
-// What an event must report to count as a change of a file's contents.
-constexpr quint32 contentChangeFlags = FileSystemEventFlag::itemCreated
-    | FileSystemEventFlag::itemRemoved | FileSystemEventFlag::itemRenamed
-    | FileSystemEventFlag::itemModified;
-
-// Latest activity first. Stable: projects with equal times keep their order, so Codex's
-// projects stay ahead of the catalog's own that follow them.
-void sortByLastUpdated(QList<CodexProject> &projects)
-{
-    std::stable_sort(projects.begin(), projects.end(),
-                     [](const CodexProject &a, const CodexProject &b) {
-                         return a.lastUpdated() > b.lastUpdated();
-                     });
-}
-
-// Codex's threads as projects, one per folder. Folders are grouped by their standard form, so
-// threads started in "/a/b" and in "/a/b/" make one project rather than two with one identity;
-// groups come in the order of their first thread.
-QList<CodexProject> projectsFromThreads(const QList<CodexThread> &threads,
-                                        const CodexGlobalStateSnapshot &snapshot,
-                                        const QSet<QString> &processingThreadIDs)
-{
-    QStringList order;
-    QHash<QString, QList<CodexThread>> groups;
-    for (const CodexThread &thread : threads) {
-        const QString path = standardizedPath(thread.cwd);
-        auto group = groups.find(path);
-        if (group == groups.end()) {
-            order.append(path);
-            group = groups.insert(path, {});
-        }
-        group->append(thread);
-    }
-
-    QList<CodexProject> projects;
-    projects.reserve(order.size());
-    for (const QString &path : order) {
-        QList<CodexThread> group = groups.take(path);
-        std::optional<QString> projectID;
-        for (const CodexThread &thread : group) {
-            if (thread.projectID) {
-                projectID = thread.projectID;
-                break;
-            }
-        }
-        if (!projectID) {
-            const QStringList ids = snapshot.projectIDsByPath.value(path);
-            if (!ids.isEmpty())
-                projectID = ids.first();
-        }
-        std::optional<QString> customName;
-        if (projectID) {
-            const auto name = snapshot.projectNamesByID.constFind(*projectID);
-            if (name != snapshot.projectNamesByID.constEnd())
-                customName = *name;
-        }
-        std::stable_sort(group.begin(), group.end(),
-                         [](const CodexThread &a, const CodexThread &b) {
-                             return a.updatedAt > b.updatedAt;
-                         });
-        const bool isPinned = snapshot.pinnedProjectPaths.contains(path);
-        projects.append(CodexProject(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
-                                     processingThreadIDs, projectID, customName));
-    }
-    sortByLastUpdated(projects);
-    return projects;
-}
-
-LocalTeamProjectSource teamProjectSource(const CodexProject &project,
-                                         CodexActivityStore &activityStore)
-{
-    LocalTeamProjectSource source;
-    source.path = project.path();
-    for (const CodexThread &thread : project.threads()) {
-        if (thread.gitOriginURL) {
-            source.gitOriginURL = thread.gitOriginURL;
-            break;
-        }
-    }
-    // The processing thread: the one with the latest recency among the processing ones.
-    const std::optional<QString> &processingID = project.latestProcessingThreadID();
-    source.isCodexProcessing = processingID.has_value();
-    source.canDiscoverGitOrigin = !project.branches().isEmpty() || source.isCodexProcessing;
-    if (processingID) {
-        for (const CodexThread &thread : project.threads()) {
-            if (thread.id == *processingID) {
-                source.latestUserRequest = activityStore.latestUserRequest(thread.rolloutPath);
-                break;
-            }
-        }
-    }
-    source.recencyAt = project.lastUpdated();
-    return source;
-}
-
 QString messageOf(const std::exception &error)
 {
     if (const auto *own = dynamic_cast<const Error *>(&error))
@@ -151,13 +58,6 @@ void callAll(const QList<ProjectListViewModel::Completion> &completions)
 
 } // namespace
 
-struct ProjectListViewModel::FullRefreshResult
-{
-    QList<CodexProject> projects;
-    QList<CodexThread> allThreads; // archived ones included
-    std::optional<QString> catalogMessage;
-    std::optional<QString> error; // Codex's data could not be read
-};
 
 struct ProjectListViewModel::TokenUsagePassResult
 {
@@ -179,7 +79,7 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     , m_projectTagStore(&stores.projectTagStore)
     , m_tokenUsageStore(&stores.tokenUsageStore)
     , m_tokenUsagePassTimer(new QTimer(this))
-    , m_codexRefreshTimer(new QTimer(this))
+    , m_codexMonitor(new CodexChangeMonitor(this))
     , m_teamChangeTimer(new QTimer(this))
     , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
           RepositoryRefreshScheduler::Access{
@@ -209,10 +109,10 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
             startTokenUsagePass();
     });
 
-    m_codexRefreshTimer->setSingleShot(true);
-    m_codexRefreshTimer->setInterval(codexEventDebounce);
-    connect(m_codexRefreshTimer, &QTimer::timeout, this,
-            &ProjectListViewModel::runPendingCodexRefresh);
+    connect(m_codexMonitor, &CodexChangeMonitor::fullRefreshRequested, this,
+            [this] { refresh(); });
+    connect(m_codexMonitor, &CodexChangeMonitor::processingRefreshRequested, this,
+            [this] { refreshProcessingStatus(); });
 
     // The team filter depends on the team workspace: re-filter (keeping the page) once a
     // burst of its changes has passed.
@@ -242,7 +142,7 @@ ProjectListViewModel::~ProjectListViewModel()
     // to stop (a git run or a wait for Codex ends at once) and their results, queued on this
     // object, are discarded with it. The renamer goes after the wait: it starts again a Codex
     // that a stopped rename had closed.
-    m_codexEventMonitor.reset();
+    delete m_codexMonitor;
     m_repositories.reset();
     m_jobs.cancelAll();
     m_jobs.waitForAll();
@@ -487,58 +387,13 @@ void ProjectListViewModel::startFullRefresh()
     const CodexGlobalStateStore *globalStateStore = m_globalStateStore;
     ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
-    m_jobs.run<FullRefreshResult>(
+    m_jobs.run<ProjectAssembly::FullRefresh>(
         JobPriority::userInitiated,
         [store, globalStateStore, catalog, includeArchived](const WorkContext &) {
-            FullRefreshResult result;
-            try {
-                // One read serves both lists: the threads the projects are built from, and
-                // every thread (archived ones too) for the token-usage index.
-                QList<CodexThread> allThreads = store->loadThreads(true);
-                QList<CodexThread> visible;
-                if (includeArchived) {
-                    visible = allThreads;
-                } else {
-                    std::copy_if(allThreads.cbegin(), allThreads.cend(),
-                                 std::back_inserter(visible),
-                                 [](const CodexThread &thread) { return !thread.archived; });
-                }
-                const CodexGlobalStateSnapshot snapshot = globalStateStore->loadSnapshot();
-
-                const Timestamp now = Timestamp::now();
-                const Timestamp activeSince = now.addingSeconds(-activeThreadWindowSeconds);
-                QList<CodexThread> recent;
-                std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
-                             [activeSince](const CodexThread &thread) {
-                                 return thread.updatedAt >= activeSince;
-                             });
-                const QSet<QString> processing =
-                    store->activityStore().processingThreadIDs(recent);
-
-                QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
-                try {
-                    catalog->synchronize(projects, now);
-                    const QList<CodexProject> saved = catalog->loadProjects(includeArchived);
-                    QSet<QString> codexPaths;
-                    for (const CodexProject &project : projects)
-                        codexPaths.insert(project.path());
-                    for (const CodexProject &project : saved) {
-                        if (!codexPaths.contains(project.path()))
-                            projects.append(project);
-                    }
-                    sortByLastUpdated(projects);
-                } catch (const std::exception &error) {
-                    // Codex's projects alone are shown; the catalog catches up next time.
-                    result.catalogMessage = messageOf(error);
-                }
-                result.projects = std::move(projects);
-                result.allThreads = std::move(allThreads);
-            } catch (const std::exception &error) {
-                result.error = messageOf(error);
-            }
-            return result;
+            return ProjectAssembly::readFullRefresh(*store, *globalStateStore, *catalog,
+                                                    includeArchived, activeThreadWindowSeconds);
         },
-        [this](FullRefreshResult result) {
+        [this](ProjectAssembly::FullRefresh result) {
             if (result.error) {
                 qCWarning(lcCoordinator) << "Codex's data could not be read:" << *result.error;
                 loadCatalogFallback(*result.error);
@@ -549,7 +404,7 @@ void ProjectListViewModel::startFullRefresh()
         });
 }
 
-void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
+void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
 {
     if (result.projects != m_projects) {
         publish(&Self::projectsChanged, m_projects, std::move(result.projects));
@@ -680,7 +535,7 @@ void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &project
             QList<LocalTeamProjectSource> sources;
             sources.reserve(projects.size());
             for (const CodexProject &project : projects)
-                sources.append(teamProjectSource(project, *activityStore));
+                sources.append(ProjectAssembly::teamProjectSource(project, *activityStore));
             return sources;
         },
         [this, generation](QList<LocalTeamProjectSource> sources) {
@@ -877,68 +732,10 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
 
 void ProjectListViewModel::configureCodexMonitor()
 {
-    const Timestamp activeSince = Timestamp::now().addingSeconds(-activeThreadWindowSeconds);
-    QSet<QString> processingIDs;
-    for (const CodexProject &project : m_projects)
-        processingIDs.unite(project.processingThreadIDs());
-    QSet<QString> rolloutPaths;
-    for (const CodexProject &project : m_projects) {
-        for (const CodexThread &thread : project.threads()) {
-            if (thread.updatedAt >= activeSince || processingIDs.contains(thread.id))
-                rolloutPaths.insert(standardizedPath(thread.rolloutPath));
-        }
-    }
-    m_monitoredRolloutPaths = std::move(rolloutPaths);
-
-    if (m_codexEventMonitor)
-        return;
-    // The handler runs on the monitor's queue and only hands the batch to the GUI thread.
-    // The monitor is stopped before this object goes, so the handler never outlives it.
-    m_codexEventMonitor = std::make_unique<FileSystemEventMonitor>(
-        codexMonitorLabel, [this](const QList<FileSystemEvent> &events) {
-            m_jobs.post([this, events] { handleCodexEvents(events); });
-        });
+    m_codexMonitor->watchRolloutsOf(
+        m_projects, Timestamp::now().addingSeconds(-activeThreadWindowSeconds));
     // Codex's folder is the one that holds its thread database.
-    const QString codexFolder =
-        standardizedPath(QFileInfo(m_store->databasePath()).absolutePath());
-    m_codexEventMonitor->start({codexFolder}, FileSystemEventMonitor::sinceNow,
-                               codexMonitorLatency);
-}
-
-void ProjectListViewModel::handleCodexEvents(const QList<FileSystemEvent> &events)
-{
-    for (const FileSystemEvent &event : events) {
-        // Events were lost: Codex's data may have changed in any way.
-        if (event.flags & FileSystemEventFlag::rescanRequired) {
-            m_pendingCodexFullRefresh = true;
-            continue;
-        }
-        // A change of attributes alone (owner, mode, times) is no change of Codex's data.
-        // Our own reads cause such changes: SQLite, run as root, gives Codex's log file its
-        // owner again each time it opens it, and reacting would refresh in a loop.
-        if (!(event.flags & contentChangeFlags))
-            continue;
-        const QString path = standardizedPath(event.path);
-        if (CodexFileLayout::asksForFullRefresh(lastPathComponent(path)))
-            m_pendingCodexFullRefresh = true;
-        else if (m_monitoredRolloutPaths.contains(path))
-            m_pendingCodexProcessingRefresh = true;
-    }
-    // While a refresh is pending, every batch (even one of no interest) pushes it back, so a
-    // burst of writes costs one refresh after its end.
-    if (m_pendingCodexFullRefresh || m_pendingCodexProcessingRefresh)
-        m_codexRefreshTimer->start();
-}
-
-void ProjectListViewModel::runPendingCodexRefresh()
-{
-    const bool full = std::exchange(m_pendingCodexFullRefresh, false);
-    const bool processing = std::exchange(m_pendingCodexProcessingRefresh, false);
-    // A full refresh reads the processing state too.
-    if (full)
-        refresh();
-    else if (processing)
-        refreshProcessingStatus();
+    m_codexMonitor->start(QFileInfo(m_store->databasePath()).absolutePath());
 }
 
 // Repository monitor

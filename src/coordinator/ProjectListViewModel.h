@@ -1,6 +1,8 @@
 #pragma once
 
+#include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/ProjectActionServices.h"
+#include "coordinator/ProjectAssembly.h"
 #include "coordinator/ProjectListStores.h"
 #include "coordinator/ProjectListing.h"
 #include "coordinator/ProjectTagStatus.h"
@@ -82,13 +84,12 @@ public:
     // Changes of the team workspace are collected this long before the list is re-filtered.
     static constexpr std::chrono::milliseconds teamChangeDebounce{80};
     // The wait after the last batch of Codex events before the refresh they ask for.
-    static constexpr std::chrono::milliseconds codexEventDebounce{500};
+    static constexpr std::chrono::milliseconds codexEventDebounce = CodexChangeMonitor::debounce;
     // How long the Codex monitor collects changes before it delivers them (seconds).
-    static constexpr double codexMonitorLatency = 0.4;
+    static constexpr double codexMonitorLatency = CodexChangeMonitor::latency;
     // The pause between token-usage passes while rollout files remain unindexed.
     static constexpr std::chrono::milliseconds tokenUsagePassInterval{2000};
-    static inline const QString codexMonitorLabel =
-        QStringLiteral("com.ostvik.tolvaran.codex-events");
+    static inline const QString codexMonitorLabel = CodexChangeMonitor::label;
 
     static inline const QString codexUnavailableMessage =
         QStringLiteral("Codex data is unavailable. Showing the saved project catalog.");
@@ -275,7 +276,6 @@ Q_SIGNALS:
     void teamValuesChanged();
 
 private:
-    struct FullRefreshResult;
     struct TokenUsagePassResult;
 
     // Stores a published value and announces it: first as the change it is, then in general.
@@ -291,7 +291,7 @@ private:
     bool resetVanishedTeamFilter();
 
     void startFullRefresh();
-    void applyFullRefresh(FullRefreshResult result);
+    void applyFullRefresh(ProjectAssembly::FullRefresh result);
     void loadCatalogFallback(const QString &error);
     void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog);
     void finishFullRefresh();
@@ -307,8 +307,6 @@ private:
     void startTokenUsagePass();
     void finishTokenUsagePass(const TokenUsagePassResult &result);
 
-    void handleCodexEvents(const QList<FileSystemEvent> &events);
-    void runPendingCodexRefresh();
 
     // The action components' view of this object, and their construction.
     CoordinatorAccess actionAccess();
@@ -370,11 +368,7 @@ private:
     QTimer *m_tokenUsagePassTimer = nullptr;
 
     // The Codex monitor and its debounce.
-    std::unique_ptr<FileSystemEventMonitor> m_codexEventMonitor;
-    QSet<QString> m_monitoredRolloutPaths;
-    bool m_pendingCodexFullRefresh = false;
-    bool m_pendingCodexProcessingRefresh = false;
-    QTimer *m_codexRefreshTimer = nullptr;
+    CodexChangeMonitor *m_codexMonitor; // a child
 
     // The debounce of the team workspace's changes.
     QTimer *m_teamChangeTimer = nullptr;
