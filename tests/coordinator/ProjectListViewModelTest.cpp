@@ -5,6 +5,7 @@
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
 #include "data/TeamWorkspaceTeam.h"
+#include "data/TokenUsageStore.h"
 #include "platform/Paths.h"
 #include "support/GitDouble.h"
 #include "support/QtPrinters.h"
@@ -232,6 +233,61 @@ TEST(ProjectListViewModel, codexDataUnavailable)
             EXPECT_EQ(model.lastRefreshedAt(), std::nullopt);
         }
     }
+}
+
+// Puts a folder where one of the program's databases belongs: every open of it fails.
+void breakDatabase(const QString &path)
+{
+    QFile::remove(path);
+    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/blocked")));
+}
+
+TEST(ProjectListViewModel, failuresOfTheCatalogAndTheTokenIndexAreShownInTheStatus)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    world.addThread(threadID(1), app, 100);
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+    ASSERT_EQ(paths(model.projects()), QStringList{app});
+    const QString catalog = world.supportDirectory + QLatin1Char('/')
+        + QLatin1String(ProjectCatalogStore::databaseFileName);
+    const QString tokenIndex =
+        world.supportDirectory + QLatin1Char('/') + TokenUsageStore::databaseFileName();
+
+    // The catalog cannot be brought up to date: Codex's projects are shown all the same.
+    breakDatabase(catalog);
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(paths(model.projects()), QStringList{app});
+    ASSERT_TRUE(model.statusMessage());
+    EXPECT_TRUE(model.statusMessage()->startsWith(ProjectListViewModel::catalogNotUpdatedPrefix))
+        << model.statusMessage()->toStdString();
+
+    // Codex's data is gone too, and the catalog has nothing to show: the list stays.
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(world.codex.databasePath() + QLatin1String(suffix));
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(paths(model.projects()), QStringList{app});
+    EXPECT_EQ(model.statusMessage(),
+              ProjectListViewModel::refreshFailedPrefix
+                  + QStringLiteral("Codex database was not found at ")
+                  + world.codex.databasePath() + QLatin1Char('.'));
+    EXPECT_EQ(model.errorMessage(), std::nullopt);
+
+    // The token index cannot be opened: its sentence is the status, and indexing ends.
+    world.writeDatabase();
+    QDir(catalog).removeRecursively();
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return !model.isIndexingTokenUsage(); }));
+    breakDatabase(tokenIndex);
+    model.setStatusMessage(std::nullopt);
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return model.statusMessage().has_value(); }));
+    // Opening fails, or a write when a pass that was running had opened it before.
+    EXPECT_TRUE(model.statusMessage()->endsWith(QStringLiteral(" the token usage index.")))
+        << model.statusMessage()->toStdString();
+    EXPECT_FALSE(model.isIndexingTokenUsage());
 }
 
 TEST(ProjectListViewModel, refreshAskedForWhileOneRunsRunsOnceMoreAfterIt)
