@@ -96,26 +96,41 @@ void ProjectActions::createNewProject(FolderPicker &picker, std::function<void()
 void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapshot &project,
                                 const QString &description, std::function<void()> completion)
 {
-    const DesktopActionResult opened =
-        m_services.codexLauncher.openThread(threadID, project.path);
-    if (!opened.opened()) {
-        m_access.setStatusMessage(codexFailureMessage(opened));
-        if (completion)
-            completion();
-        return;
-    }
-    m_access.setStatusMessage(QStringLiteral("Opening ") + project.name + QStringLiteral("'s ")
-                              + description + QStringLiteral(" in Codex..."));
-    // The card's view of the project decides, even when the list has moved on since.
-    if (!project.unreadThreadIDs.contains(threadID)) {
-        if (completion)
-            completion();
-        return;
-    }
-
-    m_access.work->run<std::optional<QString>>(
+    // The outcome is applied through copies of the access and the services, which outlive
+    // the work group, never through this object.
+    m_access.work->run<DesktopActionResult>(
         JobPriority::userInitiated,
-        [services = m_services, threadID](const WorkContext &) -> std::optional<QString> {
+        [services = m_services, threadID, path = project.path](const WorkContext &) {
+            return services.codexLauncher.openThread(threadID, path);
+        },
+        [access = m_access, services = m_services, threadID, project, description,
+         completion = std::move(completion)](const DesktopActionResult &opened) mutable {
+            if (!opened.opened()) {
+                access.setStatusMessage(codexFailureMessage(opened));
+                if (completion)
+                    completion();
+                return;
+            }
+            access.setStatusMessage(QStringLiteral("Opening ") + project.name
+                                    + QStringLiteral("'s ") + description
+                                    + QStringLiteral(" in Codex..."));
+            // The card's view of the project decides, even when the list has moved on since.
+            if (!project.unreadThreadIDs.contains(threadID)) {
+                if (completion)
+                    completion();
+                return;
+            }
+            markThreadRead(access, services, threadID, project.path, std::move(completion));
+        });
+}
+
+void ProjectActions::markThreadRead(const CoordinatorAccess &access, const Services &services,
+                                    const QString &threadID, const QString &path,
+                                    std::function<void()> completion)
+{
+    access.work->run<std::optional<QString>>(
+        JobPriority::userInitiated,
+        [services, threadID](const WorkContext &) -> std::optional<QString> {
             try {
                 services.globalStateStore.markThreadRead(threadID);
                 writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
@@ -124,7 +139,7 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
             }
             return std::nullopt;
         },
-        [access = m_access, threadID, path = project.path,
+        [access, threadID, path,
          completion = std::move(completion)](const std::optional<QString> &failure) {
             if (failure)
                 access.setStatusMessage(*failure);
@@ -138,10 +153,25 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
 
 void ProjectActions::startNewChat(const QString &path, const QString &projectName)
 {
-    const DesktopActionResult opened = m_services.codexLauncher.startNewChat(path);
-    m_access.setStatusMessage(opened.opened() ? QStringLiteral("Opening a new Codex chat for ")
-                                                    + projectName + QStringLiteral("...")
-                                              : codexFailureMessage(opened));
+    runDesktopAction(
+        [launcher = &m_services.codexLauncher, path] { return launcher->startNewChat(path); },
+        [access = m_access, projectName](const DesktopActionResult &opened) {
+            access.setStatusMessage(opened.opened()
+                                        ? QStringLiteral("Opening a new Codex chat for ")
+                                            + projectName + QStringLiteral("...")
+                                        : codexFailureMessage(opened));
+        });
+}
+
+void ProjectActions::runDesktopAction(std::function<DesktopActionResult()> open,
+                                      std::function<void(const DesktopActionResult &)> then)
+{
+    // Opening may run a query program first (the desktop's handler of Codex's links): never
+    // on the GUI thread.
+    m_access.work->run<DesktopActionResult>(
+        JobPriority::userInitiated,
+        [open = std::move(open)](const WorkContext &) { return open(); },
+        [then = std::move(then)](DesktopActionResult opened) { then(opened); });
 }
 
 void ProjectActions::togglePin(const ProjectCardSnapshot &project,
@@ -189,25 +219,35 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
 
 void ProjectActions::openTerminal(const QString &path)
 {
-    const DesktopActionResult opened = m_services.desktop.openTerminal(path);
-    if (!opened.opened())
-        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+    runDesktopAction([desktop = &m_services.desktop, path] { return desktop->openTerminal(path); },
+                     [access = m_access](const DesktopActionResult &opened) {
+                         if (!opened.opened())
+                             access.setStatusMessage(QStringLiteral("Could not open Terminal: ")
+                                                     + opened.message);
+                     });
 }
 
 void ProjectActions::runTerminalCommand(const QString &folder, const QString &program,
                                         const QStringList &arguments)
 {
-    const DesktopActionResult opened =
-        m_services.desktop.runInTerminal(folder, program, arguments);
-    if (!opened.opened())
-        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+    runDesktopAction(
+        [desktop = &m_services.desktop, folder, program, arguments] {
+            return desktop->runInTerminal(folder, program, arguments);
+        },
+        [access = m_access](const DesktopActionResult &opened) {
+            if (!opened.opened())
+                access.setStatusMessage(QStringLiteral("Could not open Terminal: ")
+                                        + opened.message);
+        });
 }
 
 void ProjectActions::revealInFileManager(const QString &path)
 {
-    const DesktopActionResult opened = m_services.desktop.revealFolder(path);
-    if (!opened.opened())
-        m_access.setStatusMessage(opened.message);
+    runDesktopAction([desktop = &m_services.desktop, path] { return desktop->revealFolder(path); },
+                     [access = m_access](const DesktopActionResult &opened) {
+                         if (!opened.opened())
+                             access.setStatusMessage(opened.message);
+                     });
 }
 
 } // namespace tolvaran
