@@ -9,6 +9,7 @@
 #include "coordinator/ProjectTagController.h"
 #include "coordinator/ProjectTagEditing.h"
 #include "coordinator/RepositoryRefreshScheduler.h"
+#include "coordinator/TokenUsageRefresher.h"
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexActivityStore.h"
 #include "data/CodexFileLayout.h"
@@ -59,11 +60,6 @@ void callAll(const QList<ProjectListViewModel::Completion> &completions)
 } // namespace
 
 
-struct ProjectListViewModel::TokenUsagePassResult
-{
-    std::optional<TokenUsageSnapshot> snapshot;
-    QString error;
-};
 
 ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
                                            ProjectActionServices actionServices,
@@ -78,7 +74,10 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     , m_teamService(stores.teamService)
     , m_projectTagStore(&stores.projectTagStore)
     , m_tokenUsageStore(&stores.tokenUsageStore)
-    , m_tokenUsagePassTimer(new QTimer(this))
+    , m_tokenUsage(new TokenUsageRefresher(
+          stores.tokenUsageStore, m_jobs,
+          [this](const TokenUsageRefresher::Outcome &outcome) { finishTokenUsagePass(outcome); },
+          this))
     , m_codexMonitor(new CodexChangeMonitor(this))
     , m_teamChangeTimer(new QTimer(this))
     , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
@@ -102,12 +101,6 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     updateFilteredProjects(true);
     publish(&Self::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
 
-    m_tokenUsagePassTimer->setSingleShot(true);
-    m_tokenUsagePassTimer->setInterval(tokenUsagePassInterval);
-    connect(m_tokenUsagePassTimer, &QTimer::timeout, this, [this] {
-        if (!m_tokenUsagePassRunning)
-            startTokenUsagePass();
-    });
 
     connect(m_codexMonitor, &CodexChangeMonitor::fullRefreshRequested, this,
             [this] { refresh(); });
@@ -438,7 +431,7 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
                 catalogNotUpdatedPrefix + *result.catalogMessage);
     }
     publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
-    refreshTokenUsage(result.allThreads);
+    m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
 }
 
@@ -491,7 +484,7 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
     QList<CodexThread> threads;
     for (const CodexProject &project : m_projects)
         threads.append(project.threads());
-    refreshTokenUsage(threads);
+    m_tokenUsage->request(threads);
     finishFullRefresh();
 }
 
@@ -675,39 +668,8 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
 
 // Token usage
 
-void ProjectListViewModel::refreshTokenUsage(const QList<CodexThread> &threads)
+void ProjectListViewModel::finishTokenUsagePass(const TokenUsageRefresher::Outcome &result)
 {
-    // Never two passes at once (they would wait on each other's index transaction and fail):
-    // a request during a pass asks for one more pass, with the newest threads, right after it.
-    m_tokenUsageThreads = threads;
-    m_tokenUsageRequested = true;
-    m_tokenUsagePassTimer->stop();
-    if (!m_tokenUsagePassRunning)
-        startTokenUsagePass();
-}
-
-void ProjectListViewModel::startTokenUsagePass()
-{
-    m_tokenUsageRequested = false;
-    m_tokenUsagePassRunning = true;
-    const TokenUsageStore *store = m_tokenUsageStore;
-    m_jobs.run<TokenUsagePassResult>(
-        JobPriority::utility,
-        [store, threads = m_tokenUsageThreads](const WorkContext &work) {
-            TokenUsagePassResult result;
-            try {
-                result.snapshot = store->refresh(threads, Timestamp::now(), work.stopToken());
-            } catch (const std::exception &error) {
-                result.error = messageOf(error);
-            }
-            return result;
-        },
-        [this](TokenUsagePassResult result) { finishTokenUsagePass(result); });
-}
-
-void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &result)
-{
-    m_tokenUsagePassRunning = false;
     if (result.snapshot) {
         if (result.snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt) {
             publish(&Self::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
@@ -721,11 +683,6 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &resu
         publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage, false);
         publish(&Self::statusChanged, m_statusMessage, result.error);
     }
-
-    if (m_tokenUsageRequested)
-        startTokenUsagePass();
-    else if (result.snapshot && result.snapshot->pendingRolloutCount >= 1)
-        m_tokenUsagePassTimer->start();
 }
 
 // Codex monitor

@@ -6,6 +6,7 @@
 #include "coordinator/ProjectListStores.h"
 #include "coordinator/ProjectListing.h"
 #include "coordinator/ProjectTagStatus.h"
+#include "coordinator/TokenUsageRefresher.h"
 #include "data/CodexProject.h"
 #include "data/CodexThread.h"
 #include "data/ProjectCardSnapshot.h"
@@ -88,7 +89,8 @@ public:
     // How long the Codex monitor collects changes before it delivers them (seconds).
     static constexpr double codexMonitorLatency = CodexChangeMonitor::latency;
     // The pause between token-usage passes while rollout files remain unindexed.
-    static constexpr std::chrono::milliseconds tokenUsagePassInterval{2000};
+    static constexpr std::chrono::milliseconds tokenUsagePassInterval =
+        TokenUsageRefresher::passInterval;
     static inline const QString codexMonitorLabel = CodexChangeMonitor::label;
 
     static inline const QString codexUnavailableMessage =
@@ -276,7 +278,6 @@ Q_SIGNALS:
     void teamValuesChanged();
 
 private:
-    struct TokenUsagePassResult;
 
     // Stores a published value and announces it: first as the change it is, then in general.
     template <typename T, typename Value>
@@ -303,9 +304,7 @@ private:
                                 const QSet<QString> &processingIDs);
     void finishProcessingRefresh();
 
-    void refreshTokenUsage(const QList<CodexThread> &threads);
-    void startTokenUsagePass();
-    void finishTokenUsagePass(const TokenUsagePassResult &result);
+    void finishTokenUsagePass(const TokenUsageRefresher::Outcome &result);
 
 
     // The action components' view of this object, and their construction.
@@ -360,12 +359,9 @@ private:
     // Only the latest hand-over of projects to the team workspace is delivered.
     quint64 m_teamProjectUpdateGeneration = 0;
 
-    // Token usage: one pass at a time; a request during a pass asks for one more with the
-    // newest threads, and passes follow each other while rollout files remain unindexed.
-    QList<CodexThread> m_tokenUsageThreads;
-    bool m_tokenUsagePassRunning = false;
-    bool m_tokenUsageRequested = false;
-    QTimer *m_tokenUsagePassTimer = nullptr;
+    // Token usage: the passes, one at a time. Its jobs run in m_jobs, declared later: the
+    // destructor stops and waits for them before anything is destroyed.
+    TokenUsageRefresher *m_tokenUsage; // a child
 
     // The Codex monitor and its debounce.
     CodexChangeMonitor *m_codexMonitor; // a child
