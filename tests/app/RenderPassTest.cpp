@@ -90,6 +90,13 @@ TEST_F(RenderPassTest, oneProjectsGitChangeReconfiguresOnlyItsCardAndKeepsTheScr
     const qsizetype index = 8; // in view at this offset
     ASSERT_NE(grid->cardAt(index), nullptr);
 
+    // The token index's passes (twelve rollouts each, two seconds apart) redraw the whole
+    // page when they end; counting starts once they are over.
+    ASSERT_TRUE(waitUntil([&] {
+        return !world.model->tokenUsageSnapshot().indexedAt.isDistantPast()
+            && !world.model->isIndexingTokenUsage();
+    }));
+    settle();
     const qint64 built = browser->cardModelBuildCount();
     renderAfter([&] { world.model->refreshGitStatus(paths[index], true); });
     EXPECT_EQ(configured, QStringList{paths[index]});
