@@ -2,7 +2,6 @@
 
 #include "app/AppServices.h"
 #include "app/ContentView.h"
-#include "app/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
 
@@ -13,8 +12,8 @@ TolvaranApp::TolvaranApp()
     , m_viewModel(std::make_unique<ProjectListViewModel>(m_services->projectListStores()))
     , m_window(std::make_unique<TolvaranWindow>(*m_viewModel, m_services->teamWorkspace()))
 {
-    // The browser's one source of team values, from the start.
-    m_window->contentView()->browser()->setTeamViewSource(&m_services->teamViewSource());
+    // The browsers' one source of team values, from the start.
+    m_window->contentView()->setTeamViewSource(&m_services->teamViewSource());
 }
 
 TolvaranApp::~TolvaranApp() = default;

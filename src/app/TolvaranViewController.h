@@ -101,6 +101,7 @@ public:
     // shows no team values. The source must outlive the controller; whoever owns it calls
     // scheduleRender() when its values change.
     void setTeamViewSource(const TeamProjectViewSource *source);
+    const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
 
     // Where the tag sidebar is: docked at the left (with its divider), floating over the
     // content, or out of the view tree.
