@@ -100,8 +100,8 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
     // the work group, never through this object.
     m_access.work->run<DesktopActionResult>(
         JobPriority::userInitiated,
-        [services = m_services, threadID, path = project.path](const WorkContext &) {
-            return services.codexLauncher.openThread(threadID, path);
+        [services = m_services, threadID, path = project.path](const WorkContext &work) {
+            return services.codexLauncher.openThread(threadID, path, work.stopToken());
         },
         [access = m_access, services = m_services, threadID, project, description,
          completion = std::move(completion)](const DesktopActionResult &opened) mutable {
@@ -154,7 +154,9 @@ void ProjectActions::markThreadRead(const CoordinatorAccess &access, const Servi
 void ProjectActions::startNewChat(const QString &path, const QString &projectName)
 {
     runDesktopAction(
-        [launcher = &m_services.codexLauncher, path] { return launcher->startNewChat(path); },
+        [launcher = &m_services.codexLauncher, path](const std::stop_token &stopToken) {
+            return launcher->startNewChat(path, stopToken);
+        },
         [access = m_access, projectName](const DesktopActionResult &opened) {
             access.setStatusMessage(opened.opened()
                                         ? QStringLiteral("Opening a new Codex chat for ")
@@ -163,14 +165,15 @@ void ProjectActions::startNewChat(const QString &path, const QString &projectNam
         });
 }
 
-void ProjectActions::runDesktopAction(std::function<DesktopActionResult()> open,
-                                      std::function<void(const DesktopActionResult &)> then)
+void ProjectActions::runDesktopAction(
+    std::function<DesktopActionResult(const std::stop_token &)> open,
+    std::function<void(const DesktopActionResult &)> then)
 {
     // Opening may run a query program first (the desktop's handler of Codex's links): never
     // on the GUI thread.
     m_access.work->run<DesktopActionResult>(
         JobPriority::userInitiated,
-        [open = std::move(open)](const WorkContext &) { return open(); },
+        [open = std::move(open)](const WorkContext &work) { return open(work.stopToken()); },
         [then = std::move(then)](DesktopActionResult opened) { then(opened); });
 }
 
@@ -219,7 +222,9 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
 
 void ProjectActions::openTerminal(const QString &path)
 {
-    runDesktopAction([desktop = &m_services.desktop, path] { return desktop->openTerminal(path); },
+    runDesktopAction([desktop = &m_services.desktop, path](const std::stop_token &) {
+                         return desktop->openTerminal(path);
+                     },
                      [access = m_access](const DesktopActionResult &opened) {
                          if (!opened.opened())
                              access.setStatusMessage(QStringLiteral("Could not open Terminal: ")
@@ -231,7 +236,7 @@ void ProjectActions::runTerminalCommand(const QString &folder, const QString &pr
                                         const QStringList &arguments)
 {
     runDesktopAction(
-        [desktop = &m_services.desktop, folder, program, arguments] {
+        [desktop = &m_services.desktop, folder, program, arguments](const std::stop_token &) {
             return desktop->runInTerminal(folder, program, arguments);
         },
         [access = m_access](const DesktopActionResult &opened) {
@@ -243,7 +248,9 @@ void ProjectActions::runTerminalCommand(const QString &folder, const QString &pr
 
 void ProjectActions::revealInFileManager(const QString &path)
 {
-    runDesktopAction([desktop = &m_services.desktop, path] { return desktop->revealFolder(path); },
+    runDesktopAction([desktop = &m_services.desktop, path](const std::stop_token &stopToken) {
+                         return desktop->revealFolder(path, stopToken);
+                     },
                      [access = m_access](const DesktopActionResult &opened) {
                          if (!opened.opened())
                              access.setStatusMessage(opened.message);

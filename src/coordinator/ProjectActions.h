@@ -79,7 +79,7 @@ public:
 
 private:
     // Runs `open` on a job and `then` with its outcome on the GUI thread.
-    void runDesktopAction(std::function<DesktopActionResult()> open,
+    void runDesktopAction(std::function<DesktopActionResult(const std::stop_token &)> open,
                           std::function<void(const DesktopActionResult &)> then);
     static void markThreadRead(const CoordinatorAccess &access, const Services &services,
                                const QString &threadID, const QString &path,

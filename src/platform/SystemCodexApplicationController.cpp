@@ -165,7 +165,8 @@ QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstanc
     return instances;
 }
 
-CodexApplicationQuitResult SystemCodexApplicationController::quitAll(const std::stop_token &stopToken)
+CodexApplicationQuitResult
+SystemCodexApplicationController::quitAll(const std::stop_token &stopToken)
 {
     CodexApplicationQuitResult result;
     result.askedToQuit = runningInstances();
