@@ -4,6 +4,7 @@
 #include "data/TeamWorktreeStatus.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
+#include "platform/SkippedFolders.h"
 
 #include <QCollator>
 #include <QCryptographicHash>
@@ -30,15 +31,6 @@ constexpr std::array<std::pair<const char *, const char *>, 3> forgeAliases{{
     {"gitlab", "gitlab.com"},
     {"bitbucket", "bitbucket.org"},
 }};
-
-// Folders the Markdown walk never enters: build output, dependencies, environments.
-const QStringList markdownSkippedFolders{
-    QStringLiteral(".build"),      QStringLiteral(".git"),   QStringLiteral(".swiftpm"),
-    QStringLiteral(".venv"),       QStringLiteral("build"),  QStringLiteral("coverage"),
-    QStringLiteral("DerivedData"), QStringLiteral("dist"),   QStringLiteral("node_modules"),
-    QStringLiteral("Pods"),        QStringLiteral("target"), QStringLiteral("vendor"),
-    QStringLiteral("venv"),
-};
 
 QString withoutLeadingSlashes(QString text)
 {
@@ -148,7 +140,8 @@ QList<ProjectMarkdownFile> ProjectRepositoryStore::loadMarkdownFiles(const QStri
     while (!pending.isEmpty() && files.size() < maximumMarkdownFiles) {
         const QFileInfo entry = pending.takeLast();
         if (entry.isDir()) {
-            if (markdownSkippedFolders.contains(entry.fileName()))
+            // Hidden folders (".git" among them) are filtered out above.
+            if (isSkippedFolderName(entry.fileName()))
                 continue;
             QFileInfoList children =
                 QDir(entry.absoluteFilePath()).entryInfoList(filters, QDir::Name);

@@ -1,6 +1,7 @@
 #include "data/TeamProjectScan.h"
 
 #include "data/ProjectRepositoryStore.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 
@@ -33,30 +34,6 @@ QStringList secretExclusions()
         pathspecs.append(QStringLiteral(":(top,exclude,icase,glob)**/") + pattern);
     return pathspecs;
 }
-
-// A file descriptor closed when it goes.
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(FileDescriptor &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    int get() const { return m_fd; }
-    bool isValid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // A line count of `git diff --numstat`, 0 when it is no number, at most `limit`.
 qint64 boundedCount(const QString &field, qint64 limit)
