@@ -4,13 +4,15 @@
 #include "platform/SqliteStatement.h"
 #include "platform/Timestamp.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QSet>
 #include <QUrl>
 
 #include <sqlite3.h>
 
 #include <array>
+
+#include <sys/stat.h>
 
 namespace tolvaran {
 
@@ -96,10 +98,10 @@ std::optional<Timestamp> rowTime(const SqliteStatement &row, int msColumn, int s
 {
     const qint64 milliseconds = row.int64(msColumn);
     if (milliseconds >= 1)
-        return Timestamp::fromMilliseconds(milliseconds);
+        return Timestamp::clampedFromSeconds(double(milliseconds) / 1000.0);
     const qint64 seconds = row.int64(secondsColumn);
     if (seconds >= 1)
-        return Timestamp::fromSeconds(double(seconds));
+        return Timestamp::clampedFromSeconds(double(seconds));
     return std::nullopt;
 }
 
@@ -189,6 +191,26 @@ QSet<QString> threadColumns(SqliteDatabase &database)
     return columns;
 }
 
+// Throws unless the database and its side files are regular files or absent: SQLite opens
+// them blocking, so a FIFO in their place would hang the refresh (and quitting) for ever.
+// Between this check and SQLite's open the files could still be swapped; that race needs a
+// writer in Codex's folder racing us on purpose, and SQLite gives us no descriptor to check
+// instead.
+void requireRegularFiles(const QString &databasePath)
+{
+    struct stat info{};
+    const QByteArray native = QFile::encodeName(databasePath);
+    if (::stat(native.constData(), &info) != 0)
+        throw CodexStoreError::databaseMissing(databasePath);
+    for (const QByteArray &suffix : {QByteArray(), QByteArray("-wal"), QByteArray("-shm")}) {
+        const QByteArray path = native + suffix;
+        if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            throw CodexStoreError::openFailed(
+                QStringLiteral("%1 is not a regular file").arg(QFile::decodeName(path)));
+        }
+    }
+}
+
 } // namespace
 
 CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
@@ -199,8 +221,7 @@ CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
 
 QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSidecarWrites) const
 {
-    if (!QFileInfo::exists(m_databasePath))
-        throw CodexStoreError::databaseMissing(m_databasePath);
+    requireRegularFiles(m_databasePath);
 
     QList<CodexThread> threads;
     {

@@ -6,12 +6,16 @@
 #include "support/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -218,6 +222,28 @@ TEST_F(CodexStoreTest, missingDatabaseIsReportedWithoutCreatingIt)
                                        + codex.databasePath() + QStringLiteral("."));
     }
     EXPECT_FALSE(QFileInfo::exists(codex.databasePath()));
+}
+
+TEST_F(CodexStoreTest, aFifoInPlaceOfTheDatabaseOrItsLogFailsWithoutWaiting)
+{
+    codex.addThread(fakeThread(QStringLiteral("t1"), 1));
+    for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
+        SCOPED_TRACE(suffix.toStdString());
+        for (const char *side : {"", "-wal", "-shm"})
+            QFile::remove(codex.databasePath() + QLatin1String(side));
+        codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+        const QByteArray fifo = QFile::encodeName(codex.databasePath() + suffix);
+        ASSERT_EQ(::unlink(fifo.constData()), 0);
+        ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        try {
+            store.loadThreads(false);
+            ADD_FAILURE() << "a FIFO must not be opened as a database";
+        } catch (const CodexStoreError &error) {
+            EXPECT_EQ(error.kind(), CodexStoreError::Kind::openFailed);
+            EXPECT_TRUE(error.message().endsWith(QStringLiteral(" is not a regular file")))
+                << error.what();
+        }
+    }
 }
 
 TEST_F(CodexStoreTest, missingTableCannotBePrepared)
