@@ -23,6 +23,7 @@
 #include "platform/FileSystemEventMonitor.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
+#include "platform/SaturatingAdd.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -330,7 +331,7 @@ TokenUsageReport ProjectListViewModel::globalTokenUsage() const
     TokenUsageReport report = m_tokenUsageSnapshot.global;
     qint64 codexTotal = 0;
     for (const CodexProject &project : m_projects)
-        codexTotal += project.totalTokens();
+        codexTotal = saturatingAdd(codexTotal, project.totalTokens());
     // Until the index has finished a pass, Codex's own counts are the best lifetime figure;
     // afterwards the index's figure is shown even when it is smaller.
     if (m_tokenUsageSnapshot.indexedAt.isDistantPast() && codexTotal > 0)
