@@ -1,5 +1,6 @@
 #include "data/ProjectRepositoryStore.h"
 
+#include "data/SecretPathRules.h"
 #include "data/TeamProjectScan.h"
 #include "data/TeamWorktreeStatus.h"
 #include "platform/Graphemes.h"
@@ -223,10 +224,12 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
     shared.isDirty =
         status.stagedCount > 0 || status.modifiedCount > 0 || status.untrackedCount > 0;
     if (shared.isDirty) {
-        const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts();
+        const QList<Internal::TeamProjectScan::UnreadableFile> unreadable =
+            scan.unreadableTrackedFiles();
+        const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts(unreadable);
         shared.additions = counts.additions;
         shared.deletions = counts.deletions;
-        state.summaryEvidence = scan.loadSummaryEvidence(status.untrackedFiles);
+        state.summaryEvidence = scan.loadSummaryEvidence(status.untrackedFiles, unreadable);
     }
     shared.changedFiles = status.changedFiles;
     const Internal::TeamProjectScan::FileParts files = scan.fileParts(status.changedFiles);
@@ -315,19 +318,7 @@ bool ProjectRepositoryStore::canShare(const QString &relativePath)
         || relativePath.contains(QChar(0))) {
         return false;
     }
-    const QString lower = relativePath.toLower();
-    const QString name = lower.section(QLatin1Char('/'), -1);
-    if (name == QLatin1String(".env") || name.startsWith(QLatin1String(".env.")))
-        return false;
-    for (const char *ending : {".pem", ".key", ".p12", ".pfx"}) {
-        if (lower.endsWith(QLatin1String(ending)))
-            return false;
-    }
-    for (const char *part : {"id_rsa", "id_ed25519", "credentials", "secrets"}) {
-        if (name.contains(QLatin1String(part)))
-            return false;
-    }
-    return true;
+    return !Internal::SecretPathRules::matches(relativePath);
 }
 
 } // namespace tolvaran
