@@ -211,6 +211,43 @@ void requireRegularFiles(const QString &databasePath)
     }
 }
 
+// Whether the database's log, when there is one, starts with a header SQLite will trust: the
+// magic number, and the checksum of the first 24 bytes (words in the order the magic's last
+// bit gives). A read-only connection that finds a damaged header retries for about ten
+// seconds before it fails with SQLITE_PROTOCOL, while a read-write one ignores the log at
+// once; so a damaged header sends the read straight to the second attempt.
+bool hasTrustedLogHeader(const QString &databasePath)
+{
+    constexpr qint64 headerBytes = 32;
+    QFile log(databasePath + QStringLiteral("-wal"));
+    if (!log.exists() || log.size() < headerBytes)
+        return true; // no log, or one SQLite reads as empty
+    if (!log.open(QIODevice::ReadOnly))
+        return true; // SQLite's own open reports what is wrong
+    const QByteArray header = log.read(headerBytes);
+    if (header.size() != headerBytes)
+        return true;
+    const auto bigEndian = [&header](int at) {
+        return quint32(quint8(header[at])) << 24 | quint32(quint8(header[at + 1])) << 16
+            | quint32(quint8(header[at + 2])) << 8 | quint32(quint8(header[at + 3]));
+    };
+    const auto littleEndian = [&header](int at) {
+        return quint32(quint8(header[at + 3])) << 24 | quint32(quint8(header[at + 2])) << 16
+            | quint32(quint8(header[at + 1])) << 8 | quint32(quint8(header[at]));
+    };
+    const quint32 magic = bigEndian(0);
+    if (magic != 0x377f0682 && magic != 0x377f0683)
+        return false;
+    const bool bigEndianWords = (magic & 1) != 0;
+    quint32 first = 0;
+    quint32 second = 0;
+    for (int at = 0; at < 24; at += 8) {
+        first += (bigEndianWords ? bigEndian(at) : littleEndian(at)) + second;
+        second += (bigEndianWords ? bigEndian(at + 4) : littleEndian(at + 4)) + first;
+    }
+    return first == bigEndian(24) && second == bigEndian(28);
+}
+
 } // namespace
 
 CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
@@ -251,6 +288,9 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
 
 QList<CodexThread> CodexStore::loadThreads(bool includeArchived) const
 {
+    requireRegularFiles(m_databasePath);
+    if (!hasTrustedLogHeader(m_databasePath))
+        return loadThreads(includeArchived, true);
     try {
         return loadThreads(includeArchived, false);
     } catch (const CodexStoreError &) {
