@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
   xdotool # the screenshots click and type in the window
   clang-14 # CI compiles every source with a second compiler too
+  libclang-rt-14-dev # libFuzzer and the sanitizers of clang, for the fuzz targets
 )
 
 missing=()
