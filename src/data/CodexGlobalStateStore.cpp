@@ -184,11 +184,19 @@ std::optional<QJsonObject> parsedState(const QByteArray &bytes, QString &parseEr
     return document.object();
 }
 
-// A private temporary file beside `target`, holding `contents` on disk with `mode`; its path.
-QString writeTemporaryFile(const QString &target, const QByteArray &contents, mode_t mode)
+struct TemporaryFile
+{
+    QString path;
+    FileDescriptor descriptor; // open, so that a deferred sync reaches the file wherever it is
+};
+
+// A temporary file beside `target`, holding `contents` with `mode`, synced to disk unless
+// `deferSync` (the caller then syncs it through its descriptor once it is in place).
+TemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents, mode_t mode,
+                                 bool deferSync)
 {
     QByteArray pattern = QFile::encodeName(target) + ".tolvaran-XXXXXX";
-    const FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
+    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
     if (!file.isValid()) {
         throw CodexGlobalStateStoreError::writeFailed(
             QStringLiteral("Could not create a temporary file beside %1.").arg(target));
@@ -210,9 +218,9 @@ QString writeTemporaryFile(const QString &target, const QByteArray &contents, mo
             throw fail(QStringLiteral("Could not write %1.").arg(path));
         written += put;
     }
-    if (::fsync(file.get()) != 0)
+    if (!deferSync && ::fsync(file.get()) != 0)
         throw fail(QStringLiteral("Could not write %1.").arg(path));
-    return path;
+    return {path, std::move(file)};
 }
 
 // Where a write must go: the file itself, or, when the state path is a symbolic link (a
@@ -293,7 +301,6 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         const QByteArray contents = outcome.changed
             ? QJsonDocument(state).toJson(QJsonDocument::Compact)
             : base.value_or(QByteArray());
-        carried = false;
 
         const QString target = writeTarget(m_statePath);
         const QByteArray nativeTarget = QFile::encodeName(target);
@@ -301,7 +308,12 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         const mode_t mode = ::stat(nativeTarget.constData(), &existing) == 0
             ? (existing.st_mode & 07777)
             : newFileMode;
-        const QString temporary = writeTemporaryFile(target, contents, mode);
+        // Carrying a write of Codex forward is a race against Codex reading our file in the
+        // meantime, so its sync waits until the file is in place.
+        const bool deferSync = carried;
+        carried = false;
+        TemporaryFile written = writeTemporaryFile(target, contents, mode, deferSync);
+        const QString temporary = written.path;
         const QByteArray nativeTemporary = QFile::encodeName(temporary);
         const auto removeTemporary = [&nativeTemporary] { ::unlink(nativeTemporary.constData()); };
 
@@ -335,6 +347,8 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             throw CodexGlobalStateStoreError::writeFailed(
                 QString::fromLocal8Bit(std::strerror(error)));
         }
+        if (deferSync)
+            ::fsync(written.descriptor.get()); // in place already; a failure loses nothing more
         if (exchanged) {
             // What we displaced: the version we expected, or a write by Codex in the gap.
             const RegularFileRead displaced = readRegularFile(temporary, maximumFileBytes);
