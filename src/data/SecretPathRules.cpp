@@ -84,8 +84,10 @@ QString componentGlob(const Rule &rule)
 bool SecretPathRules::matches(QStringView relativePath)
 {
     for (const QStringView component : relativePath.split(QLatin1Char('/'))) {
-        if (std::any_of(rules.begin(), rules.end(),
-                        [component](const Rule &rule) { return componentMatches(component, rule); }))
+        const auto matchesComponent = [component](const Rule &rule) {
+            return componentMatches(component, rule);
+        };
+        if (std::any_of(rules.begin(), rules.end(), matchesComponent))
             return true;
     }
     return false;

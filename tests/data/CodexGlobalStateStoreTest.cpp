@@ -366,7 +366,8 @@ TEST_F(CodexGlobalStateStoreTest, onlyRegularFilesOfBoundedSizeAreRead)
     // A FIFO would block the open (and every later refresh and the quit) for ever.
     ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
     QString sentence = failure([this] { store.loadSnapshot(); }, Kind::readFailed);
-    EXPECT_TRUE(sentence.endsWith(QStringLiteral(" is not a regular file."))) << qPrintable(sentence);
+    EXPECT_TRUE(sentence.endsWith(QStringLiteral(" is not a regular file.")))
+        << qPrintable(sentence);
     failure([this] { store.markThreadRead(QStringLiteral("t1")); }, Kind::readFailed);
     ASSERT_EQ(::unlink(path.constData()), 0);
 
@@ -498,7 +499,8 @@ TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
     // Each write of Codex appends its number to the list of the file it found, so a write
     // that one of ours replaced without carrying it leaves a gap in the final list.
     QSet<int> seen;
-    for (const QJsonValue &write : codex.globalState().value(QStringLiteral("codex-writes")).toArray())
+    const QJsonArray writes = codex.globalState().value(QStringLiteral("codex-writes")).toArray();
+    for (const QJsonValue &write : writes)
         seen.insert(write.toInt());
     int lost = 0;
     for (int write = 1; write <= standIn.writes(); ++write)
