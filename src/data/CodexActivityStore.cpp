@@ -3,6 +3,7 @@
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexFileAttributes.h"
 #include "platform/Graphemes.h"
+#include "platform/RegularFileRead.h"
 #include "platform/Timestamp.h"
 
 #include <QByteArrayList>
@@ -248,8 +249,8 @@ bool CodexActivityStore::isProcessing(const QString &rolloutPath)
         return false;
     }
 
-    QFile file(rolloutPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, rolloutPath))
         return false;
 
     const auto cached = m_cache.constFind(rolloutPath);
@@ -293,8 +294,8 @@ std::optional<QString> CodexActivityStore::latestUserRequest(const QString &roll
     if (cached != m_userRequestCache.constEnd() && cached->fileSize == attributes->size)
         return cached->request;
 
-    QFile file(rolloutPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, rolloutPath))
         return std::nullopt;
     std::optional<QString> request;
     BackwardLineScanner scanner(file, 0, attributes->size, maximumUserRequestLookback,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 namespace tolvaran {
 
 // Owns one POSIX file descriptor and closes it when it goes. A negative value owns nothing
@@ -17,6 +19,8 @@ public:
 
     int get() const noexcept { return m_descriptor; }
     bool isValid() const noexcept { return m_descriptor >= 0; }
+    // Gives the descriptor up without closing it (another owner has taken it).
+    int release() noexcept { return std::exchange(m_descriptor, -1); }
 
 private:
     int m_descriptor = -1;

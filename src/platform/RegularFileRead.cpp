@@ -3,7 +3,6 @@
 #include "platform/FileDescriptor.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include <cerrno>
 #include <cstring>
@@ -79,6 +78,19 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
         return failed(RegularFileRead::Status::tooLarge, tooLarge);
     contents.truncate(qsizetype(filled));
     return {RegularFileRead::Status::read, std::move(contents), {}};
+}
+
+bool openRegularFile(QFile &file, const QString &path)
+{
+    FileDescriptor descriptor(::open(QFile::encodeName(path).constData(),
+                                     O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info{};
+    if (!descriptor.isValid() || ::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    if (!file.open(descriptor.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return false;
+    descriptor.release(); // the file closes it now
+    return true;
 }
 
 } // namespace tolvaran

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 namespace tolvaran {
@@ -28,5 +29,9 @@ struct RegularFileRead
 // descriptor, so a FIFO put in its place (or swapped in after a check) cannot hang the read,
 // and a link to /dev/zero cannot make it read without end.
 RegularFileRead readRegularFile(const QString &path, qint64 limit);
+
+// Opens `file` on `path` for reading, the same way, when it is a regular file; false (and
+// `file` closed) otherwise. For files read in parts (seek and read) rather than whole.
+bool openRegularFile(QFile &file, const QString &path);
 
 } // namespace tolvaran
