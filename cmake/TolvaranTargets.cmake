@@ -17,13 +17,6 @@ if(TOLVARAN_SANITIZE)
   target_link_options(tolvaran_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-if(TOLVARAN_FUZZ)
-  # Everything is instrumented for the fuzzer; only the fuzz targets link its main.
-  target_compile_options(tolvaran_options INTERFACE -fsanitize=fuzzer-no-link,address
-    -fno-omit-frame-pointer)
-  target_link_options(tolvaran_options INTERFACE -fsanitize=address)
-endif()
-
 # tolvaran_library(NAME DEPS...): a static library from every source file of the folder.
 function(tolvaran_library name)
   file(GLOB sources CONFIGURE_DEPENDS
