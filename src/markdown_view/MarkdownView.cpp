@@ -143,6 +143,12 @@ void MarkdownView::setImageProvider(std::shared_ptr<const ImageProvider> provide
     rebuild();
 }
 
+void MarkdownView::setInlineImageProvider(std::shared_ptr<const InlineImageProvider> provider)
+{
+    m_inlineImageProvider = std::move(provider);
+    rebuild();
+}
+
 void MarkdownView::setRemoteImageLoader(RemoteImageLoader *loader)
 {
     m_remoteImageLoader = loader;
@@ -199,6 +205,7 @@ void MarkdownView::rebuild()
     context.softBreakMode = m_softBreakMode;
     context.codeSyntaxHighlighter = m_codeSyntaxHighlighter;
     context.imageProvider = m_imageProvider;
+    context.inlineImageProvider = m_inlineImageProvider;
     context.remoteImageLoader = m_remoteImageLoader;
     // The items of this layout live no longer than the view, which owns the timer.
     context.imageChanged = [timer = &m_imageLayout] { timer->start(); };

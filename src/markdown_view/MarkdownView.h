@@ -4,6 +4,7 @@
 #include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/ImageProvider.h"
+#include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/TextStyle.h"
 #include "markdown_view/Theme.h"
@@ -63,6 +64,8 @@ public:
     void setLinkOpener(LinkOpener opener);
     // Where block images come from (network and image-base files unless set).
     void setImageProvider(std::shared_ptr<const ImageProvider> provider);
+    // Where images inside text come from (the shared loader unless set).
+    void setInlineImageProvider(std::shared_ptr<const InlineImageProvider> provider);
     // The loader network images use; not owned, must outlive the view (the shared loader
     // unless set).
     void setRemoteImageLoader(RemoteImageLoader *loader);
@@ -126,6 +129,7 @@ private:
     std::shared_ptr<const CodeSyntaxHighlighter> m_codeSyntaxHighlighter;
     LinkOpener m_linkOpener;
     std::shared_ptr<const ImageProvider> m_imageProvider;
+    std::shared_ptr<const InlineImageProvider> m_inlineImageProvider;
     RemoteImageLoader *m_remoteImageLoader = nullptr;
     // Images arriving in one turn of the event loop cause one layout.
     QTimer m_imageLayout;

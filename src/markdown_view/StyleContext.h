@@ -50,6 +50,8 @@ struct StyleContext
     std::shared_ptr<const TableBackgroundStyle> tableBackgroundStyle;
     // Where block images come from (the network and image-base files when absent).
     std::shared_ptr<const ImageProvider> imageProvider;
+    // Where images inside text come from (the shared loader when absent).
+    std::shared_ptr<const InlineImageProvider> inlineImageProvider;
     // The loader network images use (not owned; the shared loader when absent).
     RemoteImageLoader *remoteImageLoader = nullptr;
     // Called on the GUI thread when an image of the document arrived or failed, so the view

@@ -2,6 +2,7 @@
 #include "markdown/BulletedList.h"
 #include "markdown/CodeBlock.h"
 #include "markdown/Heading.h"
+#include "markdown/InlineImage.h"
 #include "markdown/MarkdownContentBuilder.h"
 #include "markdown/MarkdownParser.h"
 #include "markdown/NumberedList.h"
@@ -113,4 +114,14 @@ TEST(ContentInCode, textTablesHaveAHeaderAndOneCellPerColumn)
     EXPECT_TRUE(noColumns.columnAlignments.isEmpty());
     EXPECT_EQ(noColumns.rows.size(), 4);
     EXPECT_TRUE(noColumns.rows[1].cells.isEmpty());
+}
+
+TEST(ContentInCode, inlineImages)
+{
+    const QUrl url(QStringLiteral("https://example.com/a b.png"));
+    EXPECT_EQ(InlineImage(url).inlines(),
+              (QList<InlineNode>{InlineNode::Image{"https://example.com/a%20b.png", {}}}));
+    EXPECT_EQ(InlineImage(QStringLiteral("alt"), url).inlines(),
+              (QList<InlineNode>{InlineNode::Image{"https://example.com/a%20b.png",
+                                                   {InlineNode::Text{"alt"}}}}));
 }

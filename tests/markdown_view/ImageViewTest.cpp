@@ -4,6 +4,7 @@
 #include "markdown_view/FlowLayout.h"
 #include "markdown_view/ImageFlow.h"
 #include "markdown_view/ImageView.h"
+#include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/RemoteImageItem.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
@@ -213,4 +214,38 @@ TEST(ImageView, fileImagesLoadOnlyFromInsideTheImageBaseFolder)
     ASSERT_EQ(images.size(), 2);
     EXPECT_EQ(images[0].first->size(), QSizeF(30, 30));
     EXPECT_TRUE(images[1].first->size().isEmpty());
+}
+
+TEST(InlineImageProvider, defaultLoadsThroughTheSharedLoaderAndAssetsReadAFolder)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.setResponse(QStringLiteral("/i.png"),
+                       LocalHttpServer::Response::ok(pngImage({12, 8}), "image/png"));
+    QObject context;
+    std::optional<std::optional<QImage>> received;
+    DefaultInlineImageProvider().image(server.url(QStringLiteral("/i.png")),
+                                       QStringLiteral("icon"), {}, &context,
+                                       [&](const std::optional<QImage> &image) {
+                                           received = image;
+                                       });
+    ASSERT_TRUE(waitUntil([&] { return received.has_value(); }));
+    ASSERT_TRUE(received->has_value());
+    EXPECT_EQ((*received)->size(), QSize(12, 8));
+    EXPECT_EQ((*received)->text(QStringLiteral("Description")), QStringLiteral("icon"));
+
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("logo.png")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pngImage({5, 5}));
+    file.close();
+    const AssetInlineImageProvider assets({}, folder.path());
+    std::optional<QImage> asset;
+    assets.image(QUrl(QStringLiteral("https://example.com/any/logo.png")), {}, {}, nullptr,
+                 [&](const std::optional<QImage> &image) { asset = image; });
+    ASSERT_TRUE(asset.has_value());
+    EXPECT_EQ(asset->size(), QSize(5, 5));
+    assets.image(QUrl(QStringLiteral("missing.png")), {}, {}, nullptr,
+                 [&](const std::optional<QImage> &image) { asset = image; });
+    EXPECT_FALSE(asset.has_value());
 }
