@@ -2,6 +2,7 @@
 
 #include "markdown_view/FlowLayout.h"
 #include "markdown_view/ImageView.h"
+#include "markdown_view/Theme.h"
 
 namespace tolvaran::markdown {
 
@@ -42,14 +43,21 @@ std::optional<View> imageFlow(const QList<InlineNode> &content)
     // Content without images (an empty table cell) stays text.
     if (std::none_of(items.begin(), items.end(), [](const auto &item) { return item; }))
         return std::nullopt;
-    return View([items](const StyleContext &context) {
+    const View row = [items](const StyleContext &context) {
         const qreal spacing =
             RelativeSize::rem(imageSpacingRem).points(context.attributes().fontProperties);
         std::vector<BlockItemPointer> children;
         for (const std::optional<RawImageData> &item : items)
-            children.push_back(item ? imageView(*item)(context) : FlowLayoutItem::lineBreak());
+            children.push_back(item ? imageLabel(*item)(context) : FlowLayoutItem::lineBreak());
         return BlockItemPointer(
             std::make_unique<FlowLayoutItem>(std::move(children), spacing, spacing));
+    };
+    // The row as a whole takes the theme's image style: a style that centres images in the
+    // width (or frames them) would otherwise give every badge a row of its own.
+    return View([row, content](const StyleContext &context) {
+        const BlockConfiguration configuration{
+            row, MarkdownContent(QList<BlockNode>{BlockNode::Paragraph{content}})};
+        return context.currentTheme().image(configuration)(context);
     });
 }
 

@@ -13,10 +13,9 @@ std::optional<QUrl> resolvedImageSource(const QString &source,
     return resolvedLink(source, imageBaseURL);
 }
 
-View imageView(const RawImageData &data)
+View imageLabel(const RawImageData &data)
 {
-    return [data](const StyleContext &context) {
-        const View label = [data](const StyleContext &labelContext) {
+    return [data](const StyleContext &labelContext) {
             static const DefaultImageProvider defaultProvider;
             const ImageProvider &provider =
                 labelContext.imageProvider ? *labelContext.imageProvider : defaultProvider;
@@ -30,7 +29,13 @@ View imageView(const RawImageData &data)
             }
             return BlockItemPointer(std::make_unique<LabelledItem>(
                 provider.makeImage(url)(labelContext), data.alt, link));
-        };
+    };
+}
+
+View imageView(const RawImageData &data)
+{
+    return [data](const StyleContext &context) {
+        const View label = imageLabel(data);
         QList<InlineNode> restated{InlineNode::Image{data.source, {InlineNode::Text{data.alt}}}};
         if (data.destination)
             restated = {InlineNode::Link{*data.destination, restated}};

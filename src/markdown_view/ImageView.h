@@ -14,6 +14,9 @@ namespace tolvaran::markdown {
 // context's image provider, named by its alternative text, opening its link (resolved
 // against the base URL) when it is a linked image, all through the theme's image style.
 View imageView(const RawImageData &data);
+// The same image without the theme's image style (an image of a row of images, whose row
+// as a whole takes the style).
+View imageLabel(const RawImageData &data);
 
 // The view of a paragraph that is one image (or one linked image); none for any other
 // content.

@@ -249,3 +249,25 @@ TEST(InlineImageProvider, defaultLoadsThroughTheSharedLoaderAndAssetsReadAFolder
                  [&](const std::optional<QImage> &image) { asset = image; });
     EXPECT_FALSE(asset.has_value());
 }
+
+TEST(ImageView, aThemeThatCentresImagesKeepsABadgeRowOnOneRow)
+{
+    ManualRemoteImageLoader loader;
+    MarkdownView view;
+    view.resize(600, 300);
+    view.show();
+    view.setRemoteImageLoader(&loader);
+    view.setTheme(Theme::documentation());
+    view.setContent(MarkdownContent(QStringLiteral("![a](https://example.com/a.svg) "
+                                                   "![b](https://example.com/b.svg)")));
+    ASSERT_EQ(loader.calls.size(), 2);
+    loader.complete(0, QImage(QSize(80, 20), QImage::Format_ARGB32));
+    loader.complete(1, QImage(QSize(90, 20), QImage::Format_ARGB32));
+    ASSERT_TRUE(waitUntil([&] { return allImagesShown(view, 2); }));
+    const auto images = imagesOf(view);
+    EXPECT_EQ(images[0].second.y(), images[1].second.y());
+    // The row as a whole is centred.
+    const qreal left = images[0].second.x();
+    const qreal right = images[1].second.x() + 90;
+    EXPECT_NEAR(left, view.viewport()->width() - right, 2);
+}
