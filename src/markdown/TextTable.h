@@ -97,7 +97,8 @@ public:
     }
 
     template <typename Row>
-    TextTable(const QList<TextTableColumn<Row>> &columns, const QList<TextTableRow<Row>> &rowValues)
+    TextTable(const QList<TextTableColumn<Row>> &columns,
+              const QList<TextTableRow<Row>> &rowValues)
         : TextTable(valuesOf(rowValues), columns)
     {
     }

@@ -195,7 +195,8 @@ TEST(ImageView, fileImagesLoadOnlyFromInsideTheImageBaseFolder)
 {
     QTemporaryDir root;
     ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("docs")));
-    for (const QString &name : {QStringLiteral("docs/inside.png"), QStringLiteral("outside.png")}) {
+    for (const QString &name :
+         {QStringLiteral("docs/inside.png"), QStringLiteral("outside.png")}) {
         QFile file(root.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(pngImage({30, 30}));
