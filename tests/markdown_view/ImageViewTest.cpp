@@ -272,3 +272,40 @@ TEST(ImageView, aThemeThatCentresImagesKeepsABadgeRowOnOneRow)
     const qreal right = images[1].second.x() + 90;
     EXPECT_NEAR(left, view.viewport()->width() - right, 2);
 }
+
+TEST(FlowLayout, imagesOfARowShareItsBottomEdge)
+{
+    std::vector<BlockItemPointer> items;
+    items.push_back(std::make_unique<ResizeToFitItem>(QImage(), QSizeF(50, 40), QString()));
+    items.push_back(std::make_unique<ResizeToFitItem>(QImage(), QSizeF(50, 10), QString()));
+    items.push_back(FlowLayoutItem::lineBreak());
+    items.push_back(std::make_unique<ResizeToFitItem>(QImage(), QSizeF(500, 100), QString()));
+    FlowLayoutItem flow(std::move(items), 4, 6);
+    const QSizeF size = flow.layout(200);
+    const auto &children = flow.children();
+    EXPECT_EQ(children[0].position, QPointF(0, 0));
+    EXPECT_EQ(children[1].position, QPointF(54, 30));
+    // The break takes a row of its own; the wide image after it is shrunk to the width.
+    EXPECT_EQ(children[3].item->size(), QSizeF(200, 40));
+    EXPECT_EQ(children[3].position.y(), 40 + 6 + 0 + 6);
+    EXPECT_EQ(size, QSizeF(200, 40 + 6 + 0 + 6 + 40));
+}
+
+TEST(ImageView, assetImagesComeFromAFolderByTheirFileName)
+{
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("logo.png")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pngImage({40, 10}));
+    file.close();
+    MarkdownView view;
+    view.resize(500, 300);
+    view.show();
+    view.setImageProvider(std::make_shared<AssetImageProvider>(nullptr, folder.path()));
+    view.setContent(MarkdownContent(QStringLiteral("![logo](https://example.com/x/logo.png)\n\n"
+                                                   "![none](https://example.com/none.png)")));
+    const auto images = placedOfType<ResizeToFitItem>(*view.documentLayout());
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(images[0].first->size(), QSizeF(40, 10));
+    EXPECT_TRUE(imagesOf(view).isEmpty()); // nothing went to the network
+}
