@@ -4,11 +4,21 @@
 #include "markdown_view/InlineText.h"
 #include "markdown_view/Theme.h"
 
+#include <QFileInfo>
+
 namespace tolvaran::markdown {
 
 std::optional<QUrl> resolvedImageSource(const QString &source,
                                         const std::optional<QUrl> &imageBaseURL)
 {
+    // A folder named without its final slash is still the folder the sources are relative
+    // to (as a file URL made from a folder's path is), not a file whose siblings they are.
+    if (imageBaseURL && imageBaseURL->isLocalFile() && !imageBaseURL->path().endsWith(u'/')
+        && QFileInfo(imageBaseURL->toLocalFile()).isDir()) {
+        QUrl folder = *imageBaseURL;
+        folder.setPath(folder.path() + u'/');
+        return resolvedLink(source, folder);
+    }
     // The same rules as for link destinations, with the image base in place of the base.
     return resolvedLink(source, imageBaseURL);
 }

@@ -215,6 +215,15 @@ TEST(ImageView, fileImagesLoadOnlyFromInsideTheImageBaseFolder)
     ASSERT_EQ(images.size(), 2);
     EXPECT_EQ(images[0].first->size(), QSizeF(30, 30));
     EXPECT_TRUE(images[1].first->size().isEmpty());
+
+    // A folder named without its final slash is the folder all the same.
+    const QUrl bare = QUrl::fromLocalFile(root.filePath(QStringLiteral("docs")));
+    EXPECT_EQ(resolvedImageSource(QStringLiteral("inside.png"), bare),
+              QUrl::fromLocalFile(root.filePath(QStringLiteral("docs/inside.png"))));
+    EXPECT_EQ(resolvedImageSource(QStringLiteral("https://example.com/a.png"), bare),
+              QUrl(QStringLiteral("https://example.com/a.png")));
+    EXPECT_EQ(resolvedImageSource(QStringLiteral("a.png"), std::nullopt),
+              QUrl(QStringLiteral("a.png")));
 }
 
 TEST(InlineImageProvider, defaultLoadsThroughTheSharedLoaderAndAssetsReadAFolder)
