@@ -6,7 +6,10 @@
 #include "support/QtPrinters.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -239,4 +242,34 @@ TEST(TableView, documentationTablesHaveHorizontalRulesOnly)
     for (const QRectF &rect : grid.borderRectangles())
         EXPECT_EQ(rect.height(), 1) << "a vertical line";
     EXPECT_EQ(grid.cellBackground(1, 0).alpha(), 0);
+}
+
+// As the detail pane shows files: the GitHub theme with selection; a cell's text selects and
+// copies like any other text.
+TEST(TableView, cellTextSelectsAndCopiesInTheGitHubTheme)
+{
+    MarkdownView view;
+    view.resize(600, 300);
+    view.show();
+    view.setTheme(Theme::gitHub());
+    view.setTextSelectionEnabled(true);
+    view.setContent(MarkdownContent(QStringLiteral("| Name | Value |\n|---|--:|\n"
+                                                   "| alpha | copy this |")));
+    const auto texts = placedOfType<TextItem>(*view.documentLayout());
+    const auto cell = std::find_if(texts.begin(), texts.end(), [](const auto &placed) {
+        return placed.first->text() == QStringLiteral("copy this");
+    });
+    ASSERT_NE(cell, texts.end());
+    const auto &[text, origin] = *cell;
+    const QPoint start = (origin + QPointF(1, text->size().height() / 2)).toPoint();
+    const QPoint end =
+        (origin + QPointF(text->size().width() - 1, text->size().height() / 2)).toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    EXPECT_EQ(text->selectedText(), QStringLiteral("copy this"));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("copy this"));
 }
