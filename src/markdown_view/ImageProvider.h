@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+class QNetworkAccessManager;
+
 namespace tolvaran::markdown {
 
 // Where the pixels of a block image come from: a view for an image URL (none when the
@@ -30,6 +32,13 @@ protected:
 class DefaultImageProvider final : public ImageProvider
 {
 public:
+    DefaultImageProvider() = default;
+    // The older form that named a network session: the session is ignored.
+    [[deprecated("use DefaultImageProvider()")]] explicit DefaultImageProvider(
+        QNetworkAccessManager *)
+    {
+    }
+
     View makeImage(const std::optional<QUrl> &url) const override;
 };
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QNetworkAccessManager;
 class QObject;
 
 namespace tolvaran::markdown {
@@ -34,6 +35,13 @@ protected:
 class DefaultInlineImageProvider final : public InlineImageProvider
 {
 public:
+    DefaultInlineImageProvider() = default;
+    // The older form that named a network session: the session is ignored.
+    [[deprecated("use DefaultInlineImageProvider()")]] explicit DefaultInlineImageProvider(
+        QNetworkAccessManager *)
+    {
+    }
+
     void image(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
                QObject *context, Completion completion) const override;
 };
