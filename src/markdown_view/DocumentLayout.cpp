@@ -167,16 +167,20 @@ QRectF DocumentLayout::blockFrame(qsizetype index) const
 bool DocumentLayout::relayoutRequested()
 {
     qsizetype first = -1;
-    for (qsizetype index = 0; index < m_laidOut; ++index) {
+    bool requested = false;
+    // Blocks built but not laid out again yet (after a new width) are asked too, so they do
+    // not keep the size they had before their image came.
+    for (qsizetype index = 0; index < blockCount(); ++index) {
         Entry &entry = m_entries[std::size_t(index)];
-        if (entry.item->takeLayoutRequest()) {
-            entry.margin = entry.item->margins();
-            if (first < 0)
-                first = index;
-        }
+        if (!entry.item || !entry.item->takeLayoutRequest())
+            continue;
+        requested = true;
+        entry.margin = entry.item->margins();
+        if (first < 0 && index < m_laidOut)
+            first = index;
     }
     if (first < 0)
-        return false;
+        return requested;
     const qsizetype laidOut = m_laidOut;
     m_laidOut = first;
     m_laidOutWeight = 0;
