@@ -191,8 +191,10 @@ QSet<QString> threadColumns(SqliteDatabase &database)
 
 } // namespace
 
-CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
+CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath,
+                       CodexTurnLiveness liveness)
     : m_databasePath(std::move(databasePath))
+    , m_activityStore(std::move(liveness))
     , m_sessionIndexStore(sessionIndexPath)
 {
 }

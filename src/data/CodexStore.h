@@ -23,8 +23,11 @@ class CodexStore final
 public:
     static constexpr int busyTimeoutMilliseconds = 2000;
 
-    // Touches no file.
-    CodexStore(QString databasePath, const QString &sessionIndexPath);
+    // Touches no file. `liveness` lets the activity reader tell dead turns from live ones
+    // (CodexTurnLiveness::forCodexHome() of the database's folder); by default the rollout
+    // files alone decide.
+    CodexStore(QString databasePath, const QString &sessionIndexPath,
+               CodexTurnLiveness liveness = {});
     CodexStore(const CodexStore &) = delete;
     CodexStore &operator=(const CodexStore &) = delete;
 

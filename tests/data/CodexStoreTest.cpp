@@ -344,6 +344,12 @@ TEST_F(CodexStoreTest, generatedHomeReadsBackAsGenerated)
     }
     EXPECT_TRUE(all[1].latestUserMessage->startsWith(QStringLiteral("Now also: ")));
     EXPECT_EQ(store.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
+    // Checked for a live Codex, thread 0's last turn runs only while a process runs it.
+    const CodexStore checked(codex.databasePath(), codex.sessionIndexPath(),
+                             CodexTurnLiveness::forCodexHome(codex.path()));
+    EXPECT_TRUE(checked.activityStore().processingThreadIDs(all).isEmpty());
+    const auto running = codex.startCodex(generated[0]);
+    EXPECT_EQ(checked.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
 }
 
 TEST(CodexStore, readOnlyLoadWorksInAFolderWhoseNameNeedsEscaping)

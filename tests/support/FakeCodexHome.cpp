@@ -324,6 +324,22 @@ void FakeCodexHome::setRolloutModificationTime(const QString &threadID, Timestam
         throw std::runtime_error("could not set the time of " + native.toStdString());
 }
 
+QString FakeCodexHome::writerLockPath(const QString &threadID) const
+{
+    return absolute(QStringLiteral("thread-writer-locks/") + threadID + QStringLiteral(".lock"));
+}
+
+std::unique_ptr<StandInCodexProcess> FakeCodexHome::startCodex(const QString &threadID,
+                                                               bool holdsWriterLock) const
+{
+    QString lockPath;
+    if (holdsWriterLock) {
+        lockPath = writerLockPath(threadID);
+        QDir().mkpath(QFileInfo(lockPath).absolutePath());
+    }
+    return std::make_unique<StandInCodexProcess>(thread(threadID).rolloutPath, lockPath);
+}
+
 void FakeCodexHome::appendSessionIndexName(const QString &threadID, const QString &name,
                                            Timestamp when) const
 {

@@ -2,6 +2,7 @@
 
 #include "platform/Timestamp.h"
 #include "support/RolloutLines.h"
+#include "support/StandInCodexProcess.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 namespace tolvaran::fixtures {
@@ -128,6 +130,13 @@ public:
     // Appends to the thread's rollout file as Codex does while it works (creating it).
     void appendRolloutLines(const QString &threadID, const QByteArray &lines) const;
     void setRolloutModificationTime(const QString &threadID, Timestamp when) const;
+
+    // "thread-writer-locks/<id>.lock", where Codex holds a thread's writer lock.
+    QString writerLockPath(const QString &threadID) const;
+    // A process that runs the thread as Codex does: it has the rollout file open and, with
+    // `holdsWriterLock`, holds the thread's writer lock. Kill it to leave a killed chat.
+    std::unique_ptr<StandInCodexProcess> startCodex(const QString &threadID,
+                                                    bool holdsWriterLock = true) const;
 
     // Appends one {"id","thread_name","updated_at"} line to the session index.
     void appendSessionIndexName(const QString &threadID, const QString &name,
