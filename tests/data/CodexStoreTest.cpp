@@ -361,3 +361,57 @@ TEST(CodexStore, readOnlyLoadWorksInAFolderWhoseNameNeedsEscaping)
     CodexStore store(codex.databasePath(), codex.sessionIndexPath());
     EXPECT_EQ(ids(store.loadThreads(false, false)), QStringList{QStringLiteral("a")});
 }
+
+namespace {
+
+TEST_F(CodexStoreTest, projectRecordsAreReadFromCodexsOwnTables)
+{
+    codex.addThread(fakeThread(QStringLiteral("a"), 1));
+    codex.addDatabaseProject({"p-b", "  Billing API  ", {"/work/billing/", "/work/shared"}});
+    codex.addDatabaseProject({"p-a", "Shared bits", {"/work/shared"}});
+    codex.addDatabaseProject({"p-c", "   ", {"/work/blank"}});
+    codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+
+    const CodexProjectRecords records = store.loadProjectRecords();
+    EXPECT_EQ(records.namesByID, (QHash<QString, QString>{{"p-b", "Billing API"},
+                                                          {"p-a", "Shared bits"}}));
+    EXPECT_EQ(records.projectIDsByPath,
+              (QHash<QString, QStringList>{{"/work/billing", {"p-b"}},
+                                           {"/work/shared", {"p-a", "p-b"}},
+                                           {"/work/blank", {"p-c"}}}));
+    EXPECT_EQ(ids(store.loadThreads(false)), QStringList{"a"});
+}
+
+TEST_F(CodexStoreTest, anOlderDatabaseWithoutProjectTablesHasNoProjectRecords)
+{
+    codex.addThread(fakeThread(QStringLiteral("a"), 1));
+    codex.addDatabaseProject({"p-a", "Never written", {"/work/app"}});
+    FakeCodexDatabaseOptions older;
+    older.omittedColumns = FakeCodexHome::olderSchemaOmissions();
+    older.projectTables = false;
+    codex.writeDatabase(older);
+
+    EXPECT_EQ(store.loadProjectRecords(), CodexProjectRecords());
+    EXPECT_EQ(ids(store.loadThreads(false)), QStringList{"a"});
+}
+
+TEST(CodexProjectRecords, theGlobalStatesNamesAndFoldersWin)
+{
+    CodexGlobalStateSnapshot snapshot;
+    snapshot.projectNamesByID = {{"p-a", "Renamed in the app"}};
+    snapshot.projectIDsByPath = {{"/work/app", {"g-1"}}, {"/work/empty", {}}};
+    CodexProjectRecords records;
+    records.namesByID = {{"p-a", "Codex's name"}, {"p-b", "Billing"}};
+    records.projectIDsByPath = {{"/work/app", {"p-a"}},
+                                {"/work/billing", {"p-b"}},
+                                {"/work/empty", {"p-e"}}};
+    records.fillGapsOf(snapshot);
+    EXPECT_EQ(snapshot.projectNamesByID,
+              (QHash<QString, QString>{{"p-a", "Renamed in the app"}, {"p-b", "Billing"}}));
+    EXPECT_EQ(snapshot.projectIDsByPath,
+              (QHash<QString, QStringList>{{"/work/app", {"g-1"}},
+                                           {"/work/billing", {"p-b"}},
+                                           {"/work/empty", {"p-e"}}}));
+}
+
+} // namespace

@@ -57,6 +57,17 @@ struct FakeCodexDatabaseOptions
     // Columns the table of an older Codex lacks (see FakeCodexHome::olderSchemaOmissions).
     QStringList omittedColumns;
     FakeCodexLogState logState = FakeCodexLogState::checkpointed;
+    // Whether the database has the "projects" and "project_roots" tables of Codex 0.171
+    // (older versions lack them).
+    bool projectTables = true;
+};
+
+// One of Codex's own projects in its thread database.
+struct FakeCodexDatabaseProject
+{
+    QString id;
+    QString name;
+    QStringList rootPaths;
 };
 
 // How a generated home looks. Thread i (0 is the newest) was updated `spacing` × i seconds
@@ -120,6 +131,8 @@ public:
     QString addThread(FakeCodexThread thread);
     const QList<FakeCodexThread> &threads() const { return m_threads; }
     const FakeCodexThread &thread(const QString &id) const;
+    // Adds a project record for the next writeDatabase().
+    void addDatabaseProject(FakeCodexDatabaseProject project);
 
     // Writes state_5.sqlite afresh (side files included) in WAL mode, holding every added
     // thread, in one transaction.
@@ -169,6 +182,7 @@ private:
 
     QString m_path;
     QList<FakeCodexThread> m_threads;
+    QList<FakeCodexDatabaseProject> m_projects;
     QHash<QString, qsizetype> m_indexByID;
 };
 
