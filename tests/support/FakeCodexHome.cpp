@@ -379,6 +379,11 @@ std::unique_ptr<StandInCodexProcess> FakeCodexHome::startCodex(const QString &th
     return std::make_unique<StandInCodexProcess>(thread(threadID).rolloutPath, lockPath);
 }
 
+void FakeCodexHome::leaveWriterLock(const QString &threadID) const
+{
+    writeBytes(writerLockPath(threadID), {}, QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
 void FakeCodexHome::appendSessionIndexName(const QString &threadID, const QString &name,
                                            Timestamp when) const
 {

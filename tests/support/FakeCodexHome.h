@@ -150,6 +150,8 @@ public:
     // `holdsWriterLock`, holds the thread's writer lock. Kill it to leave a killed chat.
     std::unique_ptr<StandInCodexProcess> startCodex(const QString &threadID,
                                                     bool holdsWriterLock = true) const;
+    // The writer-lock file a killed Codex leaves behind: there, and locked by nobody.
+    void leaveWriterLock(const QString &threadID) const;
 
     // Appends one {"id","thread_name","updated_at"} line to the session index.
     void appendSessionIndexName(const QString &threadID, const QString &name,
