@@ -171,25 +171,6 @@ SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
     }
 }
 
-// The names of the columns Codex's table has; empty when there is no table.
-QSet<QString> threadColumns(SqliteDatabase &database)
-{
-    std::optional<SqliteStatement> tableInfo;
-    try {
-        tableInfo.emplace(database, QStringLiteral("PRAGMA table_info(threads)"));
-    } catch (const SqliteError &error) {
-        throw CodexStoreError::prepareFailed(error.detail());
-    }
-    QSet<QString> columns;
-    try {
-        while (tableInfo->step())
-            columns.insert(tableInfo->text(1));
-    } catch (const SqliteError &error) {
-        throw CodexStoreError::readFailed(error.detail());
-    }
-    return columns;
-}
-
 // The names of the columns of one of Codex's tables; empty when the table does not exist.
 QSet<QString> tableColumns(SqliteDatabase &database, QLatin1String table)
 {
@@ -240,6 +221,25 @@ CodexProjectRecords readProjectRecords(SqliteDatabase &database)
     return records;
 }
 
+// The names of the columns Codex's table has; empty when there is no table.
+QSet<QString> threadColumns(SqliteDatabase &database)
+{
+    std::optional<SqliteStatement> tableInfo;
+    try {
+        tableInfo.emplace(database, QStringLiteral("PRAGMA table_info(threads)"));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::prepareFailed(error.detail());
+    }
+    QSet<QString> columns;
+    try {
+        while (tableInfo->step())
+            columns.insert(tableInfo->text(1));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::readFailed(error.detail());
+    }
+    return columns;
+}
+
 } // namespace
 
 CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath,
@@ -283,8 +283,8 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
 
 CodexProjectRecords CodexStore::loadProjectRecords(bool allowsSidecarWrites) const
 {
-    if (!QFileInfo::exists(m_databasePath))
-        throw CodexStoreError::databaseMissing(m_databasePath);
+    // Called after loadThreads(), which checked the file: a database gone meanwhile fails to
+    // open (neither connection may create it).
     SqliteDatabase database = openDatabase(m_databasePath, allowsSidecarWrites);
     return readProjectRecords(database);
 }
