@@ -379,6 +379,19 @@ std::unique_ptr<StandInCodexProcess> FakeCodexHome::startCodex(const QString &th
     return std::make_unique<StandInCodexProcess>(thread(threadID).rolloutPath, lockPath);
 }
 
+void FakeCodexHome::keepRunning(const QString &threadID)
+{
+    m_running.emplace_back(threadID, startCodex(threadID));
+}
+
+void FakeCodexHome::killCodex(const QString &threadID)
+{
+    for (auto &[id, process] : m_running) {
+        if (id == threadID)
+            process->kill();
+    }
+}
+
 void FakeCodexHome::leaveWriterLock(const QString &threadID) const
 {
     writeBytes(writerLockPath(threadID), {}, QIODevice::WriteOnly | QIODevice::Truncate);

@@ -12,6 +12,8 @@
 #include <QVariant>
 
 #include <memory>
+#include <utility>
+#include <vector>
 #include <optional>
 
 namespace tolvaran::fixtures {
@@ -152,6 +154,11 @@ public:
                                                     bool holdsWriterLock = true) const;
     // The writer-lock file a killed Codex leaves behind: there, and locked by nobody.
     void leaveWriterLock(const QString &threadID) const;
+    // Keeps a stand-in Codex running the thread (startCodex()) until killCodex() or the end
+    // of this object: for worlds whose running turns must show as processing.
+    void keepRunning(const QString &threadID);
+    // Kills the thread's stand-in, leaving a killed chat.
+    void killCodex(const QString &threadID);
 
     // Appends one {"id","thread_name","updated_at"} line to the session index.
     void appendSessionIndexName(const QString &threadID, const QString &name,
@@ -185,6 +192,7 @@ private:
     QString m_path;
     QList<FakeCodexThread> m_threads;
     QList<FakeCodexDatabaseProject> m_projects;
+    std::vector<std::pair<QString, std::unique_ptr<StandInCodexProcess>>> m_running;
     QHash<QString, qsizetype> m_indexByID;
 };
 
