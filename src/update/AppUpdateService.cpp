@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <openssl/crypto.h>
+
 namespace tolvaran {
 
 namespace {
@@ -157,6 +159,9 @@ void AppUpdateService::installAvailableUpdate(std::function<void()> completion)
             } catch (const std::exception &error) {
                 outcome.errorMessage = QString::fromLocal8Bit(error.what());
             }
+            // The pool's thread lives on after the job; OpenSSL's state for it (its error
+            // queue) would otherwise stay until the thread ends.
+            OPENSSL_thread_stop();
             return outcome;
         },
         [this, done](InstallOutcome outcome) {
