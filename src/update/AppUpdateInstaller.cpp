@@ -150,8 +150,8 @@ void checkStop(const WorkContext &context)
 
 QString copyProgram()
 {
-    return ProcessRunner::findExecutable(QStringLiteral("cp"),
-                                         {QStringLiteral("/usr/bin/cp"), QStringLiteral("/bin/cp")});
+    return ProcessRunner::findExecutable(
+        QStringLiteral("cp"), {QStringLiteral("/usr/bin/cp"), QStringLiteral("/bin/cp")});
 }
 
 } // namespace

@@ -111,7 +111,8 @@ void AppUpdateService::checkForUpdates(std::function<void()> completion)
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         std::optional<AppUpdateManifest> newer;
         // Every failure (transport, status, decoding, validation) publishes no release.
-        if (status.isValid() && status.toInt() == 200 && reply->error() == QNetworkReply::NoError) {
+        if (status.isValid() && status.toInt() == 200
+            && reply->error() == QNetworkReply::NoError) {
             try {
                 AppUpdateManifest manifest = AppUpdateManifest::decode(reply->readAll());
                 validateManifest(manifest);

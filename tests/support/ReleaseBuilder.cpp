@@ -66,11 +66,11 @@ QByteArray archiveOf(const QString &parent)
 
 AppUpdateManifest manifestFor(const QString &version, const QByteArray &archive)
 {
-    return AppUpdateManifest{
-        version, QString::fromLatin1(QCryptographicHash::hash(archive, QCryptographicHash::Sha256)
-                                         .toHex()),
-        archive.size(), QStringLiteral("/v1/app/releases/") + version + QStringLiteral("/download"),
-        QStringLiteral("2026-12-01T10:00:00Z")};
+    const QByteArray hash = QCryptographicHash::hash(archive, QCryptographicHash::Sha256);
+    return AppUpdateManifest{version, QString::fromLatin1(hash.toHex()), archive.size(),
+                             QStringLiteral("/v1/app/releases/") + version
+                                 + QStringLiteral("/download"),
+                             QStringLiteral("2026-12-01T10:00:00Z")};
 }
 
 QByteArray manifestJson(const AppUpdateManifest &manifest)

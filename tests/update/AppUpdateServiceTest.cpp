@@ -165,9 +165,7 @@ TEST(AppUpdateServiceInstall, refusesEveryBrokenRelease)
     };
     const auto good = [](UpdateWorld &world) { return world.releaseArchive("26.9.1"); };
     const auto hostile = [](void (*add)(fixtures::TarArchiveWriter &)) {
-        return [add](UpdateWorld &world, QByteArray &served) {
-            const QByteArray signedRelease = world.releaseArchive("26.9.1");
-            Q_UNUSED(signedRelease);
+        return [add](UpdateWorld &, QByteArray &served) {
             fixtures::TarArchiveWriter writer;
             writer.addFolder("Tolvaran/");
             writer.addFile("Tolvaran/application.json",
@@ -229,7 +227,6 @@ TEST(AppUpdateServiceInstall, refusesEveryBrokenRelease)
          "The downloaded app is not signed by Tolvaran's maker."},
         {"a wrong identity",
          [](UpdateWorld &world, QByteArray &served) {
-             world.home.writeFile("other/.keep", "");
              const QString parent = world.home.filePath("other");
              fixtures::ReleaseBuilder::writeApplicationFolder(parent + "/Tolvaran", "26.9.1",
                                                               "exit 0", "com.example.other");
@@ -290,7 +287,8 @@ TEST(AppUpdateServiceInstall, refusesEveryBrokenRelease)
         EXPECT_EQ(world.quitCalls, 0);
         EXPECT_EQ(world.runningListing(), listingBefore);
         EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
-        EXPECT_TRUE(world.temporaryEntries().isEmpty()) << world.temporaryEntries().join(' ').toStdString();
+        EXPECT_TRUE(world.temporaryEntries().isEmpty())
+            << world.temporaryEntries().join(' ').toStdString();
         EXPECT_FALSE(QFile::exists("/tmp/tolvaran-x"));
     }
 }
