@@ -83,8 +83,12 @@ void LocalHttpServer::serve(QTcpSocket *socket)
     QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                         + reason(response.status) + "\r\nContent-Type: " + response.contentType
                         + "\r\nContent-Length: " + QByteArray::number(response.body.size())
-                        + "\r\nConnection: close\r\n\r\n" + response.body;
-    socket->write(answer);
+                        + "\r\nConnection: close\r\n\r\n";
+    if (response.withholdsBody) {
+        socket->write(answer);
+        return;
+    }
+    socket->write(answer + response.body);
     socket->disconnectFromHost();
 }
 

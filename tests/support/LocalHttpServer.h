@@ -23,6 +23,9 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
+        // Send the status and headers (with the body's length) but never the body, as a
+        // server that stalls mid-answer: the connection stays open until the client leaves.
+        bool withholdsBody = false;
     };
 
     struct Request

@@ -397,6 +397,27 @@ TEST(AppUpdateServiceInstall, reportsProgressWhileDownloading)
     EXPECT_TRUE(finishSwap(world));
 }
 
+TEST(AppUpdateServiceInstall, endingTheServiceStopsAStalledDownloadAndCleansUp)
+{
+    UpdateWorld world;
+    auto service = std::make_unique<AppUpdateService>(world.environment());
+    const QByteArray archive = world.releaseArchive("26.9.1");
+    const AppUpdateManifest manifest = ReleaseBuilder::manifestFor("26.9.1", archive);
+    offer(world, *service, manifest, archive);
+    world.server.setResponse(manifest.downloadPath.toUtf8(),
+                             {200, archive, "application/gzip", true});
+    bool finished = false;
+    service->installAvailableUpdate([&] { finished = true; });
+    ASSERT_TRUE(waitUntil(
+        [&] { return world.server.requestCount(manifest.downloadPath.toUtf8()) == 1; }));
+
+    service.reset(); // waits for the job, which stops at once
+    EXPECT_FALSE(finished); // nobody is left to tell
+    EXPECT_TRUE(world.temporaryEntries().isEmpty());
+    EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
+    EXPECT_EQ(world.quitCalls, 0);
+}
+
 TEST(AppUpdateInstaller, neverPreparesAReleaseThatIsNotNewer)
 {
     UpdateWorld world;
