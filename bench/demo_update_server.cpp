@@ -24,17 +24,18 @@ int main(int argc, char *argv[])
         return 2;
     }
     LocalHttpServer server;
+    if (!server.listen())
+        return 1;
     const QByteArray archive(1024 * 1024, 'x');
     const auto manifest = ReleaseBuilder::manifestFor(QStringLiteral("26.9.1"), archive);
     ReleaseBuilder::publish(server, manifest, archive);
     if (arguments[2] == QLatin1String("stall"))
-        server.setResponse(manifest.downloadPath.toUtf8(),
-                           {200, archive, "application/gzip", true});
+        server.hold(manifest.downloadPath);
     else
-        server.setResponse(manifest.downloadPath.toUtf8(), {404, {}, "text/plain"});
+        server.setResponse(manifest.downloadPath, LocalHttpServer::Response::withStatus(404));
 
     QFile address(arguments[1]);
-    if (!address.open(QIODevice::WriteOnly) || address.write(server.baseURL().toUtf8()) < 0)
+    if (!address.open(QIODevice::WriteOnly) || address.write(ReleaseBuilder::baseAddress(server).toUtf8()) < 0)
         return 1;
     address.close();
     return QCoreApplication::exec();

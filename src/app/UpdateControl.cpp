@@ -71,8 +71,8 @@ void UpdateControl::render()
     setVisible(shows);
     m_button->setVisible(shows);
     m_progressIndicator->setVisible(isInstalling);
-    if (m_versionLabel)
-        m_versionLabel->setVisible(!(m_compact && shows));
+    if (QLabel *versionLabel = m_versionLabel.data())
+        versionLabel->setVisible(!(m_compact && shows));
 
     if (isInstalling) {
         m_button->setText(m_compact ? QStringLiteral("Working") : QStringLiteral("Working..."));

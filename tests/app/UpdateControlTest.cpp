@@ -26,7 +26,9 @@ protected:
     UpdateControlTest()
     {
         AppUpdateEnvironment environment;
-        environment.serverURL = server.baseURL();
+        if (!server.listen())
+            throw std::runtime_error("the local update server could not listen");
+        environment.serverURL = ReleaseBuilder::baseAddress(server);
         environment.currentVersion = QStringLiteral("26.8.70");
         // A packaged copy: an installation fails at once, before any download.
         environment.runningExecutable = QStringLiteral("/usr/bin/tolvaran");
@@ -84,7 +86,7 @@ TEST_F(UpdateControlTest, offersTheAvailableVersion)
     EXPECT_TRUE(versionLabel->isHidden());
 
     // A later check that finds nothing takes the offer back.
-    server.setResponse("/v1/app/update", {404, {}});
+    server.setResponse("/v1/app/update", LocalHttpServer::Response::withStatus(404));
     bool checked = false;
     updater->checkForUpdates([&] { checked = true; });
     ASSERT_TRUE(waitUntil([&] { return checked; }));

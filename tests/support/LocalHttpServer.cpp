@@ -1,74 +1,139 @@
 #include "support/LocalHttpServer.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
-
-#include <stdexcept>
 
 namespace tolvaran::fixtures {
 
 namespace {
 
-// A test request is a request line and a few headers; anything longer is a broken client.
-constexpr qsizetype maximumRequestBytes = 64 * 1024;
+// The end of a request's header block.
+const QByteArray headerEnd = QByteArrayLiteral("\r\n\r\n");
 
-QByteArray reason(int status)
+QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
 } // namespace
 
-LocalHttpServer::LocalHttpServer()
+LocalHttpServer::Response LocalHttpServer::Response::ok(QByteArray body, QByteArray contentType)
 {
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
-        throw std::runtime_error("the local HTTP server could not listen");
-    connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            socket->setParent(this);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
+    Response response;
+    response.headers.append({"Content-Type", std::move(contentType)});
+    response.body = std::move(body);
+    return response;
+}
+
+LocalHttpServer::Response LocalHttpServer::Response::redirect(const QByteArray &location,
+                                                              int status)
+{
+    Response response;
+    response.status = status;
+    response.headers.append({"Location", location});
+    return response;
+}
+
+LocalHttpServer::Response LocalHttpServer::Response::withStatus(int status, QByteArray body)
+{
+    Response response;
+    response.status = status;
+    response.body = std::move(body);
+    return response;
+}
+
+LocalHttpServer::LocalHttpServer(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
+}
+
+LocalHttpServer::~LocalHttpServer() = default;
+
+bool LocalHttpServer::listen(quint16 port)
+{
+    return m_server.listen(QHostAddress::LocalHost, port);
+}
+
+QUrl LocalHttpServer::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+}
+
+void LocalHttpServer::setResponse(const QString &path, Response response)
+{
+    m_handlers.insert(path, [response = std::move(response)](const Request &) {
+        return response;
     });
 }
 
-QString LocalHttpServer::baseURL() const
+void LocalHttpServer::setHandler(const QString &path, Handler handler)
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    m_handlers.insert(path, std::move(handler));
 }
 
-void LocalHttpServer::setResponse(const QByteArray &path, const Response &response)
+void LocalHttpServer::hold(const QString &path)
 {
-    m_responses.insert(path, response);
+    m_held.insert(path, true);
 }
 
-int LocalHttpServer::requestCount(const QByteArray &path) const
+void LocalHttpServer::release(const QString &path)
+{
+    m_held.remove(path);
+    const QList<Held> waiting = std::exchange(m_waiting, {});
+    for (const Held &held : waiting) {
+        if (!held.socket)
+            continue;
+        const QString heldPath = held.socket->property("path").toString();
+        if (heldPath == path)
+            answer(held.socket, held.response);
+        else
+            m_waiting.append(held);
+    }
+}
+
+int LocalHttpServer::requestCount(const QString &path) const
 {
     int count = 0;
     for (const Request &request : m_requests)
-        count += request.path == path ? 1 : 0;
+        count += QString::fromUtf8(request.path) == path ? 1 : 0;
     return count;
 }
 
-void LocalHttpServer::serve(QTcpSocket *socket)
+void LocalHttpServer::accept()
 {
-    QByteArray received = socket->property("received").toByteArray() + socket->readAll();
-    const qsizetype end = received.indexOf("\r\n\r\n");
-    if (end < 0) {
-        if (received.size() > maximumRequestBytes)
-            socket->abort();
-        else
-            socket->setProperty("received", received);
-        return;
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
-    socket->setProperty("received", QByteArray());
-    const QList<QByteArray> lines = received.left(end).split('\n');
-    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+}
+
+void LocalHttpServer::readRequest(QTcpSocket *socket)
+{
+    // One request per connection: every answer closes it.
+    if (socket->property("answered").toBool())
+        return;
+    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    socket->setProperty("buffer", buffer);
+    const qsizetype end = buffer.indexOf(headerEnd);
+    if (end < 0)
+        return;
+    const QList<QByteArray> lines = buffer.left(end).split('\n');
     Request request;
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
     request.method = requestLine.value(0);
     request.path = requestLine.value(1);
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -77,18 +142,41 @@ void LocalHttpServer::serve(QTcpSocket *socket)
             request.headers.insert(lines[i].left(colon).trimmed().toLower(),
                                    lines[i].mid(colon + 1).trimmed());
     }
+    const qsizetype bodyStart = end + headerEnd.size();
+    const qsizetype bodyLength = request.headers.value("content-length").toLongLong();
+    if (buffer.size() - bodyStart < bodyLength)
+        return;
+    request.body = buffer.mid(bodyStart, bodyLength);
+    socket->setProperty("answered", true);
     m_requests.append(request);
 
-    const Response response = m_responses.value(request.path, Response{404, {}, "text/plain"});
-    QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
-                        + reason(response.status) + "\r\nContent-Type: " + response.contentType
-                        + "\r\nContent-Length: " + QByteArray::number(response.body.size())
-                        + "\r\nConnection: close\r\n\r\n";
-    if (response.withholdsBody) {
-        socket->write(answer);
+    // A handler for the whole path with its query wins over one for the path alone.
+    QString path = QString::fromUtf8(request.path);
+    if (!m_handlers.contains(path))
+        path = path.section(QLatin1Char('?'), 0, 0);
+    const auto handler = m_handlers.constFind(path);
+    const Response response = handler != m_handlers.constEnd() ? (*handler)(request)
+                                                               : Response::withStatus(404);
+    if (m_held.contains(path)) {
+        socket->setProperty("path", path);
+        m_waiting.append({socket, response});
         return;
     }
-    socket->write(answer + response.body);
+    answer(socket, response);
+}
+
+void LocalHttpServer::answer(QTcpSocket *socket, const Response &response)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
+                      + reasonPhrase(response.status) + "\r\n";
+    for (const auto &[name, value] : response.headers)
+        head += name + ": " + value + "\r\n";
+    if (response.declaresLength)
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head);
+    socket->write(response.body);
+    // Closes once everything written has gone out (or the client has gone).
     socket->disconnectFromHost();
 }
 

@@ -4,51 +4,90 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QString>
+#include <QPointer>
 #include <QTcpServer>
+#include <QUrl>
+
+#include <functional>
+#include <utility>
+
+class QTcpSocket;
 
 namespace tolvaran::fixtures {
 
-// A small HTTP/1.1 server on 127.0.0.1 (a port the system picks) for tests of clients: it
-// answers each path with a canned response, records every request, and closes each
-// connection after its answer. Lives on the thread that creates it; clients on other threads
-// are fine as long as that thread runs its event loop (waitUntil does).
+// A small HTTP/1.1 server on 127.0.0.1 (a port of the system's choosing) for tests, running on
+// the test's thread: tests say what each path answers, count the requests, and may hold a
+// path's answers back until they release them.
+//
+// Written over QTcpServer rather than taken from Qt's HTTP server module, because the tests
+// need what that module does not offer: answers held back and released later, bodies sent
+// without a declared length, and status lines of any code.
 class LocalHttpServer final : public QObject
 {
     Q_OBJECT
 
 public:
-    struct Response
-    {
-        int status = 200;
-        QByteArray body;
-        QByteArray contentType = "application/json";
-        // Send the status and headers (with the body's length) but never the body, as a
-        // server that stalls mid-answer: the connection stays open until the client leaves.
-        bool withholdsBody = false;
-    };
-
     struct Request
     {
         QByteArray method;
-        QByteArray path;
-        QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray path; // with its query, as sent
+        // Header names in lower case.
+        QHash<QByteArray, QByteArray> headers;
+        // As long as its Content-Length says (chunked bodies are not understood).
+        QByteArray body;
     };
 
-    LocalHttpServer();
+    struct Response
+    {
+        int status = 200;
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+        // Without a declared length the body ends when the connection closes.
+        bool declaresLength = true;
 
-    // "http://127.0.0.1:<port>".
-    QString baseURL() const;
-    // The answer for `path`; paths without one get 404 and an empty body.
-    void setResponse(const QByteArray &path, const Response &response);
-    const QList<Request> &requests() const { return m_requests; }
-    int requestCount(const QByteArray &path) const;
+        static Response ok(QByteArray body, QByteArray contentType);
+        static Response redirect(const QByteArray &location, int status = 302);
+        static Response withStatus(int status, QByteArray body = {});
+    };
+
+    using Handler = std::function<Response(const Request &request)>;
+
+    explicit LocalHttpServer(QObject *parent = nullptr);
+    ~LocalHttpServer() override;
+
+    // Starts listening on `port` (0: any free port); false when it could not.
+    bool listen(quint16 port = 0);
+    // The absolute URL of `path` (which starts with a slash) on this server.
+    QUrl url(const QString &path) const;
+
+    // What `path` answers from now on (a path without an answer gets 404). A path without a
+    // query answers requests with any query unless a handler for the whole of it exists.
+    void setResponse(const QString &path, Response response);
+    void setHandler(const QString &path, Handler handler);
+
+    // Answers to `path` wait from now on until release(path) sends them all.
+    void hold(const QString &path);
+    void release(const QString &path);
+
+    // Requests received so far: those for `path` as sent (query included), or all.
+    int requestCount(const QString &path) const;
+    QList<Request> requests() const { return m_requests; }
 
 private:
-    void serve(QTcpSocket *socket);
+    struct Held
+    {
+        QPointer<QTcpSocket> socket;
+        Response response;
+    };
+
+    void accept();
+    void readRequest(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const Response &response);
 
     QTcpServer m_server;
-    QHash<QByteArray, Response> m_responses;
+    QHash<QString, Handler> m_handlers;
+    QHash<QString, bool> m_held;
+    QList<Held> m_waiting;
     QList<Request> m_requests;
 };
 

@@ -86,8 +86,15 @@ QByteArray manifestJson(const AppUpdateManifest &manifest)
 void publish(LocalHttpServer &server, const AppUpdateManifest &manifest,
              const QByteArray &archive)
 {
-    server.setResponse("/v1/app/update", {200, manifestJson(manifest)});
-    server.setResponse(manifest.downloadPath.toUtf8(), {200, archive, "application/gzip"});
+    server.setResponse(QStringLiteral("/v1/app/update"),
+                       LocalHttpServer::Response::ok(manifestJson(manifest), "application/json"));
+    server.setResponse(manifest.downloadPath,
+                       LocalHttpServer::Response::ok(archive, "application/gzip"));
+}
+
+QString baseAddress(const LocalHttpServer &server)
+{
+    return server.url(QString()).toString();
 }
 
 } // namespace tolvaran::fixtures::ReleaseBuilder

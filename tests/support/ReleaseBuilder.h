@@ -31,6 +31,9 @@ QByteArray archiveOf(const QString &parent);
 AppUpdateManifest manifestFor(const QString &version, const QByteArray &archive);
 QByteArray manifestJson(const AppUpdateManifest &manifest);
 
+// The server's base address, "http://127.0.0.1:<port>".
+QString baseAddress(const LocalHttpServer &server);
+
 // Serves `manifest` at "/v1/app/update" and `archive` at its download path.
 void publish(LocalHttpServer &server, const AppUpdateManifest &manifest,
              const QByteArray &archive);

@@ -24,7 +24,12 @@ using fixtures::UpdateWorld;
 using fixtures::waitUntil;
 namespace ReleaseBuilder = fixtures::ReleaseBuilder;
 
-const QByteArray manifestPath = "/v1/app/update";
+const QString manifestPath = "/v1/app/update";
+
+LocalHttpServer::Response json(const QByteArray &body)
+{
+    return LocalHttpServer::Response::ok(body, "application/json");
+}
 
 bool check(AppUpdateService &service)
 {
@@ -72,19 +77,20 @@ TEST(AppUpdateServiceCheck, publishesOnlyANewerValidRelease)
     AppUpdateManifest invalid = newer;
     invalid.downloadPath = "/v1/app/releases/26.9.2/download";
     const Row rows[] = {
-        {"a newer release", {200, ReleaseBuilder::manifestJson(newer)}, true},
+        {"a newer release", json(ReleaseBuilder::manifestJson(newer)), true},
         {"the running version",
-         {200, ReleaseBuilder::manifestJson(ReleaseBuilder::manifestFor("26.8.70", "a"))}, false},
+         json(ReleaseBuilder::manifestJson(ReleaseBuilder::manifestFor("26.8.70", "a"))), false},
         {"an older release",
-         {200, ReleaseBuilder::manifestJson(ReleaseBuilder::manifestFor("26.8.9", "a"))}, false},
-        {"an invalid manifest", {200, ReleaseBuilder::manifestJson(invalid)}, false},
-        {"a body that is no manifest", {200, "{\"version\":\"26.9.1\"}"}, false},
+         json(ReleaseBuilder::manifestJson(ReleaseBuilder::manifestFor("26.8.9", "a"))), false},
+        {"an invalid manifest", json(ReleaseBuilder::manifestJson(invalid)), false},
+        {"a body that is no manifest", json("{\"version\":\"26.9.1\"}"), false},
         {"an oversized answer",
-         {200, ReleaseBuilder::manifestJson(newer).chopped(1)
-                   + QByteArray(AppUpdateService::maximumManifestBytes, ' ') + "}"},
+         json(ReleaseBuilder::manifestJson(newer).chopped(1)
+              + QByteArray(AppUpdateService::maximumManifestBytes, ' ') + "}"),
          false},
-        {"no release", {404, {}}, false},
-        {"a server error", {500, ReleaseBuilder::manifestJson(newer)}, false},
+        {"no release", LocalHttpServer::Response::withStatus(404), false},
+        {"a server error",
+         LocalHttpServer::Response::withStatus(500, ReleaseBuilder::manifestJson(newer)), false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -111,9 +117,9 @@ TEST(AppUpdateServiceCheck, sendsTheVersionAndAsksForJson)
     AppUpdateService service(world.environment());
     ASSERT_TRUE(check(service));
     ASSERT_EQ(world.server.requests().size(), 1);
-    const LocalHttpServer::Request &request = world.server.requests().first();
+    const LocalHttpServer::Request request = world.server.requests().first();
     EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.path, manifestPath);
+    EXPECT_EQ(QString::fromUtf8(request.path), manifestPath);
     EXPECT_EQ(request.headers.value("x-tolvaran-version"), "26.8.70");
     EXPECT_EQ(request.headers.value("accept"), "application/json");
 }
@@ -276,7 +282,8 @@ TEST(AppUpdateServiceInstall, refusesEveryBrokenRelease)
         const AppUpdateManifest manifest = row.make(world, served);
         offer(world, service, manifest, served);
         if (served.isEmpty())
-            world.server.setResponse(manifest.downloadPath.toUtf8(), {404, {}});
+            world.server.setResponse(manifest.downloadPath,
+                                     LocalHttpServer::Response::withStatus(404));
 
         QSignalSpy installing(&service, &AppUpdateService::isInstallingChanged);
         ASSERT_TRUE(install(service));
@@ -331,7 +338,7 @@ TEST(AppUpdateServiceInstall, refusesCopiesItMayNotReplaceBeforeDownloading)
         offer(world, service, manifest, archive);
         ASSERT_TRUE(install(service));
         EXPECT_EQ(service.errorMessage(), QString::fromUtf8(row.message));
-        EXPECT_EQ(world.server.requestCount(manifest.downloadPath.toUtf8()), 0);
+        EXPECT_EQ(world.server.requestCount(manifest.downloadPath), 0);
         EXPECT_TRUE(world.temporaryEntries().isEmpty());
     }
 }
@@ -373,7 +380,7 @@ TEST(AppUpdateServiceInstall, aSecondInstallWhileOneRunsDoesNothing)
     EXPECT_EQ(world.server.requestCount(manifestPath), manifestRequests);
 
     ASSERT_TRUE(waitUntil([&] { return firstFinished; }));
-    EXPECT_EQ(world.server.requestCount(manifest.downloadPath.toUtf8()), 1);
+    EXPECT_EQ(world.server.requestCount(manifest.downloadPath), 1);
     EXPECT_EQ(world.quitCalls, 1);
     EXPECT_TRUE(service.isInstalling()); // until the program quits
     EXPECT_FALSE(service.errorMessage().has_value());
@@ -404,12 +411,11 @@ TEST(AppUpdateServiceInstall, endingTheServiceStopsAStalledDownloadAndCleansUp)
     const QByteArray archive = world.releaseArchive("26.9.1");
     const AppUpdateManifest manifest = ReleaseBuilder::manifestFor("26.9.1", archive);
     offer(world, *service, manifest, archive);
-    world.server.setResponse(manifest.downloadPath.toUtf8(),
-                             {200, archive, "application/gzip", true});
+    world.server.hold(manifest.downloadPath); // the download never answers
     bool finished = false;
     service->installAvailableUpdate([&] { finished = true; });
     ASSERT_TRUE(waitUntil(
-        [&] { return world.server.requestCount(manifest.downloadPath.toUtf8()) == 1; }));
+        [&] { return world.server.requestCount(manifest.downloadPath) == 1; }));
 
     service.reset(); // waits for the job, which stops at once
     EXPECT_FALSE(finished); // nobody is left to tell
@@ -427,7 +433,7 @@ TEST(AppUpdateInstaller, neverPreparesAReleaseThatIsNotNewer)
         const AppUpdateManifest manifest = ReleaseBuilder::manifestFor(version, archive);
         ReleaseBuilder::publish(world.server, manifest, archive);
         const auto request = AppUpdateService::updateRequest(
-            world.server.baseURL(), manifest.downloadPath, UpdateWorld::runningVersion);
+            ReleaseBuilder::baseAddress(world.server), manifest.downloadPath, UpdateWorld::runningVersion);
         ASSERT_TRUE(request.has_value());
         try {
             AppUpdateInstaller::prepare(*request, manifest, world.environment(), {});
@@ -435,7 +441,7 @@ TEST(AppUpdateInstaller, neverPreparesAReleaseThatIsNotNewer)
         } catch (const AppUpdateError &error) {
             EXPECT_EQ(error.kind(), AppUpdateError::Kind::invalidBundle);
         }
-        EXPECT_EQ(world.server.requestCount(manifest.downloadPath.toUtf8()), 0);
+        EXPECT_EQ(world.server.requestCount(manifest.downloadPath), 0);
     }
 }
 
@@ -448,7 +454,7 @@ TEST(AppUpdateInstaller, neverReusesAWorkFolder)
     environment.temporaryDirectory = world.home.filePath("no-such-folder");
     const QByteArray archive = world.releaseArchive("26.9.1");
     const AppUpdateManifest manifest = ReleaseBuilder::manifestFor("26.9.1", archive);
-    const auto request = AppUpdateService::updateRequest(world.server.baseURL(),
+    const auto request = AppUpdateService::updateRequest(ReleaseBuilder::baseAddress(world.server),
                                                          manifest.downloadPath, "26.8.70");
     EXPECT_THROW(AppUpdateInstaller::prepare(*request, manifest, environment, {}),
                  AppUpdateError);

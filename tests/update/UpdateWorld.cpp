@@ -27,6 +27,8 @@ QStringList entries(const QString &folder)
 UpdateWorld::UpdateWorld()
     : m_standIn(std::make_unique<QProcess>())
 {
+    if (!server.listen())
+        throw std::runtime_error("the local update server could not listen");
     QDir().mkpath(temporaryFolder());
     writeRelease(appsFolder(), runningVersion);
     m_standIn->start(QStringLiteral("sleep"), {QStringLiteral("120")});
@@ -50,7 +52,7 @@ void UpdateWorld::endStandIn()
 AppUpdateEnvironment UpdateWorld::environment(const QString &executable)
 {
     AppUpdateEnvironment environment;
-    environment.serverURL = server.baseURL();
+    environment.serverURL = ReleaseBuilder::baseAddress(server);
     environment.currentVersion = runningVersion;
     environment.runningExecutable =
         executable.isEmpty() ? runningFolder() + QStringLiteral("/bin/tolvaran") : executable;

@@ -1,0 +1,261 @@
+#include "remote_image/DefaultRemoteImageLoader.h"
+
+#include "remote_image/DefaultRemoteImageCache.h"
+#include "remote_image/ImageLoadingSession.h"
+#include "remote_image/RemoteImageDecoder.h"
+#include "remote_image/RemoteImageURLPolicy.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+bool isSuccessStatus(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+QNetworkRequest imageRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept", "image/*");
+    // Every redirect is checked (permitsRedirect) before it is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(DefaultRemoteImageLoader::maximumRedirects);
+    // A stored response serves again without asking the server.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::PreferCache);
+    return request;
+}
+
+RemoteImageResult readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
+    // One byte more than allowed tells an over-long file from one exactly at the limit, also
+    // when its size changes while it is read.
+    const QByteArray bytes = file.read(DefaultRemoteImageLoader::maximumDownloadBytes + 1);
+    if (bytes.size() > DefaultRemoteImageLoader::maximumDownloadBytes)
+        return RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}};
+    if (file.error() != QFileDevice::NoError)
+        return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
+    return RemoteImageDecoder::decode(bytes);
+}
+
+} // namespace
+
+DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
+                                                   QNetworkAccessManager *session,
+                                                   QObject *parent)
+    : QObject(parent)
+    , m_cache(cache)
+    , m_session(session)
+{
+    m_decoders.setMaxThreadCount(decodeThreadCount);
+}
+
+DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
+{
+    for (Load &load : m_ongoing) {
+        if (QNetworkReply *reply = load.reply) {
+            reply->disconnect(this);
+            reply->abort();
+            reply->deleteLater();
+        }
+    }
+    m_ongoing.clear();
+    // Decoding jobs post their results to this object, so none may outlive it. They are
+    // bounded by the pixel budget.
+    m_decoders.clear();
+    m_decoders.waitForDone();
+}
+
+DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
+{
+    static QPointer<DefaultRemoteImageLoader> loader;
+    if (!loader) {
+        QNetworkAccessManager *session =
+            imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
+        loader = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
+                                              QCoreApplication::instance());
+        session->setParent(loader);
+    }
+    return loader;
+}
+
+void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
+                                     QObject *context, Completion completion)
+{
+    Waiter waiter{context, context != nullptr, std::move(completion)};
+    // The address is checked before the cache is consulted: an image that one document may
+    // read from its folder is not thereby readable by a document without that folder.
+    const bool network = RemoteImageURLPolicy::isNetworkURL(url);
+    const std::optional<QString> file =
+        network ? std::nullopt : RemoteImageURLPolicy::permittedFile(url, imageBaseURL);
+    if (!network && !file) {
+        deliverLater(std::move(waiter), RemoteImageError{RemoteImageErrorKind::urlRefused, {}});
+        return;
+    }
+    if (const std::optional<QImage> cached = m_cache.image(url)) {
+        deliverLater(std::move(waiter), *cached);
+        return;
+    }
+    if (const auto ongoing = m_ongoing.find(url); ongoing != m_ongoing.end()) {
+        ongoing->waiters.append(std::move(waiter));
+        return;
+    }
+    const quint64 id = m_nextLoadId++;
+    Load &load = m_ongoing[url];
+    load.id = id;
+    load.waiters.append(std::move(waiter));
+    if (network)
+        startDownload(url, id);
+    else
+        startFileRead(*file, url, id);
+}
+
+void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
+{
+    QNetworkReply *reply = m_session->get(imageRequest(url));
+    m_ongoing[url].reply = reply;
+    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl &target) {
+        if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
+            Q_EMIT reply->redirectAllowed();
+        else
+            reply->abort();
+    });
+    // Both checks stop the transfer as soon as it is known to be too large: a declared length
+    // before any of the body arrives, a received count for bodies of undeclared length.
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, url, id] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maximumDownloadBytes)
+            abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, url, id](qint64 received) {
+        if (received > maximumDownloadBytes)
+            abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, url, id] { downloadFinished(reply, url, id); });
+}
+
+void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->abandoned)
+        return;
+    load->abandoned = RemoteImageError{kind, {}};
+    // Aborting finishes the reply; downloadFinished may run inside this call.
+    if (QNetworkReply *reply = load->reply)
+        reply->abort();
+}
+
+void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl &url,
+                                                quint64 id)
+{
+    reply->deleteLater();
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id)
+        return;
+    if (load->abandoned) {
+        finish(url, id, *load->abandoned);
+        return;
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (status.isValid() && !isSuccessStatus(status.toInt())) {
+        // A redirect that was not followed ends here too.
+        const QByteArray location = reply->rawHeader("Location");
+        const bool refusedRedirect =
+            !location.isEmpty()
+            && !RemoteImageURLPolicy::permitsRedirect(
+                reply->url(), reply->url().resolved(QUrl::fromEncoded(location)));
+        finish(url, id,
+               RemoteImageError{refusedRedirect ? RemoteImageErrorKind::redirectRefused
+                                                : RemoteImageErrorKind::badServerResponse,
+                                {}});
+        return;
+    }
+    if (error == QNetworkReply::InsecureRedirectError
+        || error == QNetworkReply::TooManyRedirectsError) {
+        finish(url, id, RemoteImageError{RemoteImageErrorKind::redirectRefused, {}});
+        return;
+    }
+    if (error != QNetworkReply::NoError) {
+        finish(url, id, RemoteImageError{RemoteImageErrorKind::transferFailed,
+                                         reply->errorString()});
+        return;
+    }
+    if (!status.isValid()) {
+        finish(url, id, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
+        return;
+    }
+    const QByteArray bytes = reply->readAll();
+    if (bytes.size() > maximumDownloadBytes) {
+        finish(url, id, RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}});
+        return;
+    }
+    load->reply = nullptr;
+    decodeInBackground(bytes, url, id);
+}
+
+void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)
+{
+    m_decoders.start([this, path, url, id] {
+        const RemoteImageResult result = readFile(path);
+        QMetaObject::invokeMethod(
+            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
+    });
+}
+
+void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, const QUrl &url,
+                                                  quint64 id)
+{
+    m_decoders.start([this, bytes, url, id] {
+        const RemoteImageResult result = RemoteImageDecoder::decode(bytes);
+        // The destructor waits for this job, so the loader is still there to post to; a
+        // delivery still queued when it goes is discarded with it.
+        QMetaObject::invokeMethod(
+            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
+    });
+}
+
+void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
+                                      const RemoteImageResult &result)
+{
+    const auto entry = m_ongoing.find(url);
+    if (entry == m_ongoing.end() || entry->id != id)
+        return;
+    // Removed before anyone hears of the outcome, so that a caller who asks again from its
+    // completion starts afresh instead of joining a finished load.
+    const Load load = std::move(*entry);
+    m_ongoing.erase(entry);
+    if (result.succeeded())
+        m_cache.setImage(result.image(), url);
+    for (const Waiter &waiter : load.waiters)
+        deliver(waiter, result);
+}
+
+void DefaultRemoteImageLoader::deliverLater(Waiter waiter, const RemoteImageResult &result)
+{
+    QMetaObject::invokeMethod(
+        this, [waiter = std::move(waiter), result] { deliver(waiter, result); },
+        Qt::QueuedConnection);
+}
+
+void DefaultRemoteImageLoader::deliver(const Waiter &waiter, const RemoteImageResult &result)
+{
+    if (waiter.hasContext && !waiter.context)
+        return;
+    if (waiter.completion)
+        waiter.completion(result);
+}
+
+} // namespace tolvaran::markdown

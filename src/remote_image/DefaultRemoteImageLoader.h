@@ -1,0 +1,93 @@
+#pragma once
+
+#include "remote_image/RemoteImageCache.h"
+#include "remote_image/RemoteImageLoader.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <chrono>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace tolvaran::markdown {
+
+// The loader that the views share: looks in its image cache, shares one download among all
+// callers who ask for the same URL meanwhile, checks the response, decodes the bytes on a
+// worker thread and fills the cache. Lives and is called on the GUI thread; only the transfer
+// (done by Qt's network stack) and the decoding (on the loader's own thread pool) happen
+// elsewhere.
+//
+// Only http(s) images are downloaded, and files only from inside the image base folder
+// (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, and an
+// image over RemoteImageDecoder::maximumPixels refused. Failures are not remembered: a URL
+// whose load failed is loaded afresh when it is asked for again.
+class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
+{
+    Q_OBJECT
+
+public:
+    // The largest image file that is downloaded or read, in bytes.
+    static constexpr qint64 maximumDownloadBytes = qint64(16) * 1024 * 1024;
+    // Redirects that one download may follow.
+    static constexpr int maximumRedirects = 10;
+    // Images decoded at the same time.
+    static constexpr int decodeThreadCount = 2;
+    // The shared loader's response cache on disk, and how long its requests may go silent.
+    static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
+    static constexpr std::chrono::milliseconds sharedRequestTimeout{15000};
+
+    // Neither argument is owned; both must outlive the loader. Starts nothing.
+    DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
+                             QObject *parent = nullptr);
+    // Waits for the decoding in progress; abandons the downloads and calls no completion.
+    ~DefaultRemoteImageLoader() override;
+
+    // The process-wide loader over the shared image cache, made on first use as a child of the
+    // application object (call it on the GUI thread once the application exists).
+    static DefaultRemoteImageLoader *shared();
+
+    void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
+               Completion completion) override;
+
+private:
+    struct Waiter
+    {
+        QPointer<QObject> context;
+        bool hasContext = false;
+        Completion completion;
+    };
+
+    // One image in flight: downloading or reading, then decoding. Its entry lives until the
+    // outcome is known, whatever it is, so later callers join it and none starts a second
+    // transfer, and a failure leaves nothing behind.
+    struct Load
+    {
+        quint64 id = 0;
+        QPointer<QNetworkReply> reply;
+        std::optional<RemoteImageError> abandoned;
+        QList<Waiter> waiters;
+    };
+
+    void startDownload(const QUrl &url, quint64 id);
+    void startFileRead(const QString &path, const QUrl &url, quint64 id);
+    void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
+    void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
+    void decodeInBackground(const QByteArray &bytes, const QUrl &url, quint64 id);
+    void finish(const QUrl &url, quint64 id, const RemoteImageResult &result);
+    void deliverLater(Waiter waiter, const RemoteImageResult &result);
+    static void deliver(const Waiter &waiter, const RemoteImageResult &result);
+
+    RemoteImageCache &m_cache;
+    QNetworkAccessManager *const m_session;
+    QHash<QUrl, Load> m_ongoing;
+    quint64 m_nextLoadId = 1;
+    QThreadPool m_decoders;
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,29 @@
+#include "remote_image/RemoteImageError.h"
+
+namespace tolvaran::markdown {
+
+QString RemoteImageError::message() const
+{
+    switch (kind) {
+    case RemoteImageErrorKind::transferFailed:
+        return detail.isEmpty() ? QStringLiteral("The image could not be downloaded.")
+                                : QStringLiteral("The image could not be downloaded: ") + detail;
+    case RemoteImageErrorKind::badServerResponse:
+        return QStringLiteral("The server did not answer with an image.");
+    case RemoteImageErrorKind::cannotDecodeContentData:
+        return QStringLiteral("The image data could not be decoded.");
+    case RemoteImageErrorKind::downloadTooLarge:
+        return QStringLiteral("The image file is too large to download.");
+    case RemoteImageErrorKind::imageTooLarge:
+        return QStringLiteral("The image has too many pixels to show.");
+    case RemoteImageErrorKind::urlRefused:
+        return QStringLiteral("Images are loaded only from http and https addresses and from "
+                              "the document's image folder.");
+    case RemoteImageErrorKind::redirectRefused:
+        return QStringLiteral("The image's server redirected to an address that is not "
+                              "allowed.");
+    }
+    return {};
+}
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "remote_image/RemoteImageResult.h"
+
+#include <QUrl>
+
+#include <functional>
+
+class QObject;
+
+namespace tolvaran::markdown {
+
+// Turns an image address into a decoded image, asynchronously.
+class RemoteImageLoader
+{
+public:
+    using Completion = std::function<void(const RemoteImageResult &result)>;
+
+    virtual ~RemoteImageLoader() = default;
+
+    // Loads the image at `url` and calls `completion` exactly once, on the loader's thread in a
+    // later turn of its event loop, unless `context` (when given) has been destroyed by then.
+    // `imageBaseURL` is the folder (a file URL) that the document's images are resolved
+    // against, or empty: a file URL is read only from inside that folder.
+    virtual void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
+                       Completion completion) = 0;
+};
+
+} // namespace tolvaran::markdown

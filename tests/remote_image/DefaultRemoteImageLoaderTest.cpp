@@ -1,0 +1,362 @@
+#include "LoaderWorld.h"
+
+#include "remote_image/RemoteImageDecoder.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestImages.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tolvaran::markdown {
+namespace {
+
+using fixtures::LocalHttpServer;
+using Response = LocalHttpServer::Response;
+using Kind = RemoteImageErrorKind;
+
+const QString imagePath = QStringLiteral("/image.png");
+
+Response png(QSize size = {8, 4})
+{
+    return Response::ok(fixtures::pngImage(size), "image/png");
+}
+
+TEST(DefaultRemoteImageLoader, concurrentRequestsForOneUrlShareOneDownload)
+{
+    LoaderWorld world;
+    world.server.setResponse(imagePath, png({8, 4}));
+    world.server.hold(imagePath);
+    QList<RemoteImageResult> results;
+    for (int i = 0; i < 3; ++i)
+        world.loader.image(world.server.url(imagePath), {}, nullptr,
+                           [&](const RemoteImageResult &result) { results.append(result); });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.server.requestCount(imagePath) == 1; }));
+    // A caller who comes while the download is held joins it as well.
+    world.loader.image(world.server.url(imagePath), {}, nullptr,
+                       [&](const RemoteImageResult &result) { results.append(result); });
+    world.server.release(imagePath);
+
+    ASSERT_TRUE(fixtures::waitUntil([&] { return results.size() == 4; }));
+    for (const RemoteImageResult &result : results) {
+        ASSERT_TRUE(result.succeeded());
+        EXPECT_EQ(result.image().size(), QSize(8, 4));
+    }
+    EXPECT_EQ(world.server.requestCount(imagePath), 1);
+}
+
+TEST(DefaultRemoteImageLoader, concurrentRequestsShareOneFailure)
+{
+    LoaderWorld world;
+    world.server.setResponse(imagePath, Response::withStatus(404));
+    world.server.hold(imagePath);
+    QList<RemoteImageResult> results;
+    for (int i = 0; i < 2; ++i)
+        world.loader.image(world.server.url(imagePath), {}, nullptr,
+                           [&](const RemoteImageResult &result) { results.append(result); });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.server.requestCount(imagePath) == 1; }));
+    world.server.release(imagePath);
+
+    ASSERT_TRUE(fixtures::waitUntil([&] { return results.size() == 2; }));
+    for (const RemoteImageResult &result : results)
+        EXPECT_EQ(result.error().kind, Kind::badServerResponse);
+    EXPECT_EQ(world.server.requestCount(imagePath), 1);
+}
+
+TEST(DefaultRemoteImageLoader, answersByStatus)
+{
+    const struct
+    {
+        int status;
+        std::optional<Kind> error;
+    } rows[] = {{200, {}},
+                {299, {}},
+                // A success without a body has nothing to decode.
+                {204, Kind::cannotDecodeContentData},
+                {300, Kind::badServerResponse},
+                {404, Kind::badServerResponse},
+                {500, Kind::badServerResponse}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.status);
+        LoaderWorld world;
+        Response response = png();
+        response.status = row.status;
+        world.server.setResponse(imagePath, response);
+        const auto result = world.load(world.server.url(imagePath));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->succeeded(), !row.error);
+        if (row.error) {
+            EXPECT_EQ(result->error().kind, *row.error);
+        }
+    }
+}
+
+TEST(DefaultRemoteImageLoader, failureIsNotRememberedAndTheNextRequestDownloadsAgain)
+{
+    LoaderWorld world;
+    const QUrl url = world.server.url(imagePath);
+    world.server.setResponse(imagePath, Response::withStatus(500));
+    EXPECT_EQ(world.load(url)->error().kind, Kind::badServerResponse);
+
+    world.server.setResponse(imagePath, Response::ok("<html><body>Moved</body></html>",
+                                                     "text/html"));
+    EXPECT_EQ(world.load(url)->error().kind, Kind::cannotDecodeContentData);
+
+    world.server.setResponse(imagePath, png({3, 5}));
+    const auto result = world.load(url);
+    ASSERT_TRUE(result && result->succeeded());
+    EXPECT_EQ(result->image().size(), QSize(3, 5));
+    EXPECT_EQ(world.server.requestCount(imagePath), 3);
+}
+
+TEST(DefaultRemoteImageLoader, transferFailureIsRetriedOnTheNextRequest)
+{
+    LoaderWorld world;
+    // A port that was free a moment ago refuses the connection.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/image.png").arg(closed.serverPort()));
+    closed.close();
+    const auto failed = world.load(url);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->error().kind, Kind::transferFailed);
+    EXPECT_FALSE(failed->error().detail.isEmpty());
+
+    // The same address, now answering.
+    LocalHttpServer late;
+    ASSERT_TRUE(late.listen(quint16(url.port())));
+    late.setResponse(imagePath, png());
+    const auto result = world.load(url);
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->succeeded());
+}
+
+TEST(DefaultRemoteImageLoader, cachedImageIsServedWithoutAnotherDownload)
+{
+    LoaderWorld world;
+    const QUrl url = world.server.url(imagePath);
+    world.server.setResponse(imagePath, png({6, 6}));
+    ASSERT_TRUE(world.load(url)->succeeded());
+    ASSERT_TRUE(world.cache.image(url));
+
+    world.server.setResponse(imagePath, Response::withStatus(404));
+    const auto again = world.load(url);
+    ASSERT_TRUE(again && again->succeeded());
+    EXPECT_EQ(again->image().size(), QSize(6, 6));
+    EXPECT_EQ(world.server.requestCount(imagePath), 1);
+}
+
+TEST(DefaultRemoteImageLoader, requestsAskForImages)
+{
+    LoaderWorld world;
+    world.server.setResponse(imagePath, png());
+    world.load(world.server.url(imagePath));
+    ASSERT_EQ(world.server.requests().size(), 1);
+    EXPECT_EQ(world.server.requests().first().headers.value("accept"), "image/*");
+}
+
+TEST(DefaultRemoteImageLoader, callerGoneStillFillsTheCache)
+{
+    LoaderWorld world;
+    const QUrl url = world.server.url(imagePath);
+    world.server.setResponse(imagePath, png());
+    world.server.hold(imagePath);
+    bool called = false;
+    auto context = std::make_unique<QObject>();
+    world.loader.image(url, {}, context.get(), [&](const RemoteImageResult &) { called = true; });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.server.requestCount(imagePath) == 1; }));
+    context.reset();
+    world.server.release(imagePath);
+
+    EXPECT_TRUE(fixtures::waitUntil([&] { return world.cache.image(url).has_value(); }));
+    EXPECT_FALSE(called);
+}
+
+TEST(DefaultRemoteImageLoader, downloadOverTheSizeCapIsAbandoned)
+{
+    const qint64 cap = DefaultRemoteImageLoader::maximumDownloadBytes;
+    // A real image padded to the size: readers ignore what follows a PNG's end.
+    const auto paddedPng = [](qint64 size) {
+        QByteArray bytes = fixtures::pngImage({4, 4});
+        bytes.append(QByteArray(size - bytes.size(), '\0'));
+        return bytes;
+    };
+    const struct
+    {
+        const char *name;
+        qint64 size;
+        bool declaresLength;
+        bool succeeds;
+    } rows[] = {
+        {"exactly the cap", cap, true, true},
+        {"one byte over, length declared", cap + 1, true, false},
+        {"one byte over, length undeclared", cap + 1, false, false},
+        {"far over, length undeclared", 2 * cap, false, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        Response response = Response::ok(paddedPng(row.size), "image/png");
+        response.declaresLength = row.declaresLength;
+        world.server.setResponse(imagePath, response);
+        const auto result = world.load(world.server.url(imagePath));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->succeeded(), row.succeeds);
+        if (!row.succeeds) {
+            EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
+        }
+    }
+}
+
+TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
+{
+    LoaderWorld world;
+    // Padding of four symbols compresses about fourfold: a quarter of the cap on the wire, and
+    // below the ratio at which Qt's network stack gives up on a compressed body by itself.
+    QByteArray bytes = fixtures::pngImage({4, 4});
+    QRandomGenerator random(21);
+    const qsizetype imageBytes = bytes.size();
+    bytes.resize(imageBytes + DefaultRemoteImageLoader::maximumDownloadBytes);
+    for (qsizetype i = imageBytes; i < bytes.size(); ++i)
+        bytes[i] = "abcd"[random.bounded(4)];
+    // qCompress writes a zlib stream after a length prefix of its own.
+    const QByteArray deflated = qCompress(bytes, 1).mid(4);
+    ASSERT_LT(deflated.size(), DefaultRemoteImageLoader::maximumDownloadBytes / 2);
+    Response response = Response::ok(deflated, "image/png");
+    response.headers.append({QByteArray("Content-Encoding"), QByteArray("deflate")});
+    world.server.setResponse(imagePath, response);
+    const auto result = world.load(world.server.url(imagePath));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge)
+        << result->error().message().toStdString();
+}
+
+TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
+{
+    LoaderWorld world;
+    const QUrl secret = world.writeFile(QStringLiteral("secret.png"), fixtures::pngImage({2, 2}));
+    world.server.setResponse(QStringLiteral("/moved.png"), Response::redirect("/image.png"));
+    world.server.setResponse(imagePath, png({7, 7}));
+    world.server.setResponse(QStringLiteral("/to-file.png"),
+                             Response::redirect(secret.toEncoded()));
+    world.server.setResponse(QStringLiteral("/to-ftp.png"),
+                             Response::redirect("ftp://127.0.0.1/image.png", 301));
+
+    const auto moved = world.load(world.server.url(QStringLiteral("/moved.png")));
+    ASSERT_TRUE(moved && moved->succeeded());
+    EXPECT_EQ(moved->image().size(), QSize(7, 7));
+
+    // Even with the file's own folder as image base: a server never reaches the disk.
+    for (const QString &path : {QStringLiteral("/to-file.png"), QStringLiteral("/to-ftp.png")}) {
+        SCOPED_TRACE(path.toStdString());
+        const auto refused = world.load(world.server.url(path), world.folderURL());
+        ASSERT_TRUE(refused);
+        EXPECT_FALSE(refused->succeeded());
+        EXPECT_EQ(refused->error().kind, Kind::redirectRefused);
+    }
+    EXPECT_FALSE(world.cache.image(secret));
+}
+
+TEST(DefaultRemoteImageLoader, decompressionBombIsRefused)
+{
+    LoaderWorld world;
+    const QByteArray bomb = fixtures::pngDeclaringSize({100000, 100000});
+    ASSERT_LT(bomb.size(), 4096);
+    world.server.setResponse(imagePath, Response::ok(bomb, "image/png"));
+    const auto result = world.load(world.server.url(imagePath));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->error().kind, Kind::imageTooLarge);
+}
+
+TEST(DefaultRemoteImageLoader, svgBadgeIsDecoded)
+{
+    if (!svgSupported())
+        GTEST_SKIP() << "Qt's SVG image plug-in (libqt6svg6) is not installed";
+    LoaderWorld world;
+    world.server.setResponse(QStringLiteral("/badge.svg"),
+                             Response::ok(fixtures::svgImage({90, 20}), "image/svg+xml"));
+    const auto result = world.load(world.server.url(QStringLiteral("/badge.svg")));
+    ASSERT_TRUE(result && result->succeeded());
+    EXPECT_EQ(result->image().size(), QSize(90, 20));
+}
+
+TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)
+{
+    LoaderWorld world;
+    const QUrl inside = world.writeFile(QStringLiteral("docs/images/a.png"),
+                                        fixtures::pngImage({5, 2}));
+    const QUrl outside = world.writeFile(QStringLiteral("private/key.png"),
+                                         fixtures::pngImage({5, 2}));
+    const QString linkPath = world.folder.filePath(QStringLiteral("docs/images/link.png"));
+    ASSERT_TRUE(QFile::link(outside.toLocalFile(), linkPath));
+    const QUrl docs = world.folderURL(QStringLiteral("docs"));
+    const QUrl escaping = QUrl::fromLocalFile(world.folder.filePath(
+        QStringLiteral("docs/images/../../private/key.png")));
+
+    const struct
+    {
+        const char *name;
+        QUrl url;
+        QUrl base;
+        bool succeeds;
+    } rows[] = {
+        {"file under the image folder", inside, docs, true},
+        {"the same file without an image folder", inside, {}, false},
+        {"file beside the image folder", outside, docs, false},
+        {"dot-dot out of the image folder", escaping, docs, false},
+        {"link out of the image folder", QUrl::fromLocalFile(linkPath), docs, false},
+        {"image folder is a file", inside, inside, false},
+        {"ftp", QUrl(QStringLiteral("ftp://127.0.0.1/a.png")), docs, false},
+        {"data", QUrl(QStringLiteral("data:image/png;base64,AAAA")), docs, false},
+        {"relative", QUrl(QStringLiteral("images/a.png")), docs, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto result = world.load(row.url, row.base);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->succeeded(), row.succeeds);
+        if (!row.succeeds) {
+            EXPECT_EQ(result->error().kind, Kind::urlRefused);
+        }
+    }
+}
+
+TEST(DefaultRemoteImageLoader, cachedFileIsNotServedToADocumentWithoutItsFolder)
+{
+    LoaderWorld world;
+    const QUrl file = world.writeFile(QStringLiteral("a.png"), fixtures::pngImage({2, 2}));
+    ASSERT_TRUE(world.load(file, world.folderURL())->succeeded());
+    EXPECT_EQ(world.load(file)->error().kind, Kind::urlRefused);
+}
+
+TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCacheFolder)
+{
+    LoaderWorld world;
+    fixtures::ScopedEnvironment environment;
+    const QString cacheHome = world.folder.filePath(QStringLiteral("cache"));
+    environment.set("XDG_CACHE_HOME", cacheHome.toUtf8());
+    DefaultRemoteImageLoader *shared = DefaultRemoteImageLoader::shared();
+    ASSERT_EQ(shared, DefaultRemoteImageLoader::shared());
+
+    Response response = png({9, 3});
+    response.headers.append({QByteArray("Cache-Control"), QByteArray("max-age=3600")});
+    world.server.setResponse(imagePath, response);
+    std::optional<RemoteImageResult> outcome;
+    shared->image(world.server.url(imagePath), {}, nullptr,
+                  [&](const RemoteImageResult &result) { outcome = result; });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return outcome.has_value(); }));
+    ASSERT_TRUE(outcome->succeeded());
+    EXPECT_EQ(outcome->image().size(), QSize(9, 3));
+    EXPECT_EQ(world.server.requests().first().headers.value("accept"), "image/*");
+    EXPECT_TRUE(DefaultRemoteImageCache::shared().image(world.server.url(imagePath)));
+    EXPECT_FALSE(QDir(cacheHome).isEmpty());
+}
+
+} // namespace
+} // namespace tolvaran::markdown

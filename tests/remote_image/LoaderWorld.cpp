@@ -1,0 +1,50 @@
+#include "LoaderWorld.h"
+
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+namespace tolvaran::markdown {
+
+LoaderWorld::LoaderWorld()
+{
+    EXPECT_TRUE(server.listen());
+    EXPECT_TRUE(folder.isValid());
+}
+
+std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &imageBaseURL)
+{
+    std::optional<RemoteImageResult> outcome;
+    loader.image(url, imageBaseURL, nullptr,
+                 [&outcome](const RemoteImageResult &result) { outcome = result; });
+    fixtures::waitUntil([&] { return outcome.has_value(); });
+    return outcome;
+}
+
+QUrl LoaderWorld::writeFile(const QString &relativePath, const QByteArray &bytes)
+{
+    const QString path = folder.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return QUrl::fromLocalFile(path);
+}
+
+QUrl LoaderWorld::folderURL(const QString &relativePath) const
+{
+    return QUrl::fromLocalFile(relativePath.isEmpty() ? folder.path()
+                                                      : folder.filePath(relativePath));
+}
+
+bool svgSupported()
+{
+    return QImageReader::supportedImageFormats().contains("svg");
+}
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "remote_image/DefaultRemoteImageCache.h"
+#include "remote_image/DefaultRemoteImageLoader.h"
+#include "remote_image/RemoteImageResult.h"
+#include "support/LocalHttpServer.h"
+
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+
+#include <optional>
+
+namespace tolvaran::markdown {
+
+// A loader over its own cache and network access, and a local server to load from.
+struct LoaderWorld
+{
+    LoaderWorld();
+
+    // Asks the loader for `url` and waits for the outcome (none if it never came).
+    std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {});
+
+    // Writes `bytes` to `relativePath` under the temporary folder; returns its file URL.
+    QUrl writeFile(const QString &relativePath, const QByteArray &bytes);
+    QUrl folderURL(const QString &relativePath = {}) const;
+
+    fixtures::LocalHttpServer server;
+    DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
+    QNetworkAccessManager session;
+    DefaultRemoteImageLoader loader{cache, &session};
+    QTemporaryDir folder;
+};
+
+// Whether the Qt SVG image plug-in is installed.
+bool svgSupported();
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,129 @@
+#include "remote_image/RemoteImageModel.h"
+#include "support/ManualRemoteImageLoader.h"
+
+#include <gtest/gtest.h>
+
+namespace tolvaran::markdown {
+namespace {
+
+const ImageSource sourceA{QUrl(QStringLiteral("https://images.invalid/a.png")), 1};
+const ImageSource sourceB{QUrl(QStringLiteral("https://images.invalid/b.png")), 1};
+
+QImage filled(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+const RemoteImageError failed{RemoteImageErrorKind::badServerResponse, {}};
+
+struct ModelWorld
+{
+    ModelWorld() { model.setImageLoader(&loader); }
+
+    QColor shownColour() const
+    {
+        const auto image = model.image().image();
+        return image ? image->pixelColor(0, 0) : QColor();
+    }
+
+    fixtures::ManualRemoteImageLoader loader;
+    RemoteImageModel model;
+};
+
+TEST(RemoteImageModel, withoutSourceLoadsNothing)
+{
+    ModelWorld world;
+    world.model.sourceChanged(std::nullopt);
+    EXPECT_TRUE(world.loader.calls.isEmpty());
+    EXPECT_EQ(world.model.image(), RemoteImageState::empty());
+}
+
+TEST(RemoteImageModel, keepsThePreviousImageUntilTheNewSourceLoads)
+{
+    ModelWorld world;
+    world.model.sourceChanged(sourceA);
+    world.loader.complete(0, filled({4, 4}, Qt::red));
+    world.model.sourceChanged(sourceB);
+    EXPECT_EQ(world.shownColour(), QColor(Qt::red));
+
+    world.loader.complete(1, filled({4, 4}, Qt::blue));
+    EXPECT_EQ(world.shownColour(), QColor(Qt::blue));
+
+    world.model.sourceChanged(sourceA);
+    world.loader.complete(2, failed);
+    EXPECT_EQ(world.model.image(), RemoteImageState::failure());
+}
+
+TEST(RemoteImageModel, noSourceAfterSuccessKeepsTheImage)
+{
+    ModelWorld world;
+    world.model.sourceChanged(sourceA);
+    world.loader.complete(0, filled({4, 4}, Qt::red));
+    world.model.sourceChanged(std::nullopt);
+    EXPECT_EQ(world.shownColour(), QColor(Qt::red));
+    EXPECT_EQ(world.loader.calls.size(), 1);
+}
+
+TEST(RemoteImageModel, sameSourceDoesNotLoadAgainEvenAfterFailure)
+{
+    ModelWorld world;
+    world.model.sourceChanged(sourceA);
+    world.loader.complete(0, failed);
+    world.model.sourceChanged(sourceA);
+    EXPECT_EQ(world.loader.calls.size(), 1);
+
+    // The same address at another scale is another source.
+    world.model.sourceChanged(ImageSource{sourceA.url, 2});
+    EXPECT_EQ(world.loader.calls.size(), 2);
+}
+
+TEST(RemoteImageModel, slowEarlierLoadNeverReplacesANewerImage)
+{
+    ModelWorld world;
+    int changes = 0;
+    QObject::connect(&world.model, &RemoteImageModel::imageChanged, [&] { ++changes; });
+    world.model.sourceChanged(sourceA);
+    world.model.sourceChanged(sourceB);
+    world.loader.complete(1, filled({4, 4}, Qt::blue));
+    world.loader.complete(0, filled({4, 4}, Qt::red));
+    EXPECT_EQ(world.shownColour(), QColor(Qt::blue));
+
+    // Nor does its failure.
+    world.model.sourceChanged(sourceA);
+    world.model.sourceChanged(sourceB);
+    world.loader.complete(2, failed);
+    EXPECT_EQ(world.shownColour(), QColor(Qt::blue));
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(RemoteImageModel, idealSizeIsPixelsOverScale)
+{
+    const struct
+    {
+        qreal scale;
+        QSizeF idealSize;
+    } rows[] = {{1, {200, 100}}, {2, {100, 50}}, {0, {200, 100}}, {-1, {200, 100}}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.scale);
+        ModelWorld world;
+        world.model.sourceChanged(ImageSource{sourceA.url, row.scale});
+        world.loader.complete(0, filled({200, 100}, Qt::red));
+        EXPECT_EQ(world.model.image().kind(), RemoteImageState::Kind::success);
+        EXPECT_EQ(world.model.image().idealSize(), row.idealSize);
+    }
+}
+
+TEST(RemoteImageModel, passesTheImageFolderToTheLoader)
+{
+    ModelWorld world;
+    const QUrl folder = QUrl::fromLocalFile(QStringLiteral("/home/someone/project/docs"));
+    world.model.setImageBaseURL(folder);
+    world.model.sourceChanged(sourceA);
+    ASSERT_EQ(world.loader.calls.size(), 1);
+    EXPECT_EQ(world.loader.calls.first().imageBaseURL, folder);
+}
+
+} // namespace
+} // namespace tolvaran::markdown

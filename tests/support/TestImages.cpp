@@ -1,0 +1,83 @@
+#include "support/TestImages.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QtEndian>
+
+#include <array>
+
+namespace tolvaran::fixtures {
+
+namespace {
+
+// PNG's chunk checksum (CRC-32 of ISO 3309). Qt offers no public CRC-32, and these few lines
+// spare the fixtures a dependency on zlib's headers.
+quint32 crc32(const QByteArray &bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> entries{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            entries[n] = c;
+        }
+        return entries;
+    }();
+    quint32 c = 0xFFFFFFFFu;
+    for (const char byte : bytes)
+        c = table[(c ^ quint8(byte)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray chunk(const QByteArray &type, const QByteArray &data)
+{
+    const QByteArray body = type + data;
+    return bigEndian(quint32(data.size())) + body + bigEndian(crc32(body));
+}
+
+} // namespace
+
+QByteArray pngImage(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray svgImage(QSize size, QColor colour)
+{
+    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
+                          "viewBox=\"0 0 %1 %2\"><rect x=\"0\" y=\"0\" width=\"%1\" "
+                          "height=\"%2\" fill=\"%3\"/></svg>")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(colour.name())
+        .toUtf8();
+}
+
+QByteArray pngDeclaringSize(QSize declared)
+{
+    QByteArray header =
+        bigEndian(quint32(declared.width())) + bigEndian(quint32(declared.height()));
+    header += QByteArray("\x08\x02\x00\x00\x00", 5); // 8-bit RGB, no interlace
+    // The first row: its filter byte and black pixels. qCompress writes a zlib stream after a
+    // four-byte length of its own.
+    const QByteArray row(1 + qsizetype(declared.width()) * 3, '\0');
+    const QByteArray rows = qCompress(row, 9).mid(4);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", rows)
+           + chunk("IEND", {});
+}
+
+} // namespace tolvaran::fixtures

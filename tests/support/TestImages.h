@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QSize>
+
+namespace tolvaran::fixtures {
+
+// Image files made in the test, never copied from anywhere.
+
+// A PNG of `size` filled with `colour`.
+QByteArray pngImage(QSize size, QColor colour = Qt::red);
+
+// An SVG of `size` (its width and height) with one filled rectangle and no text, so that it
+// draws the same without any fonts.
+QByteArray svgImage(QSize size, QColor colour = Qt::blue);
+
+// A well-formed PNG of a few hundred bytes that declares `declared` pixels: the header and the
+// start of the compressed rows of a black picture of that size. A decoder that trusts the
+// header sets aside width × height × 4 bytes for it.
+QByteArray pngDeclaringSize(QSize declared);
+
+} // namespace tolvaran::fixtures
