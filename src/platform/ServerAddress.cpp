@@ -6,7 +6,7 @@ namespace tolvaran {
 
 QString serverAddress()
 {
-    const QString overridden = qEnvironmentVariable("TOLVARAN_SERVER_URL").trimmed();
+    const QString overridden = qEnvironmentVariable("TOLVARAN_SERVER_URL");
     return overridden.isEmpty() ? defaultServerAddress : overridden;
 }
 
