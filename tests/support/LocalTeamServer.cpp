@@ -1,6 +1,7 @@
 #include "support/LocalTeamServer.h"
 
 #include "platform/Error.h"
+#include "support/WatchedSecrets.h"
 #include "team/TeamInstallationRegistration.h"
 #include "team/TeamJsonWriter.h"
 #include "team/TeamKeyResponse.h"
@@ -95,11 +96,18 @@ protected:
             return true;
         }
         auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
-        Request copy{methodName(request.method()), request.url().path(), request.query(),
+        Request copy{methodName(request.method()), request.url().path(),
+                     request.url().path(QUrl::FullyEncoded), request.query(),
                      request.headers(), request.body()};
         m_owner->handleRequest(std::move(copy), socket, [responder](Answer answer) {
             const auto status = QHttpServerResponder::StatusCode(answer.status);
-            if (answer.body.isEmpty())
+            if (!answer.location.isEmpty())
+                responder->write(answer.body,
+                                 {{QByteArrayLiteral("Content-Type"),
+                                   QByteArrayLiteral("application/json")},
+                                  {QByteArrayLiteral("Location"), answer.location}},
+                                 status);
+            else if (answer.body.isEmpty())
                 responder->write(status);
             else
                 responder->write(answer.body, QByteArrayLiteral("application/json"), status);
@@ -158,6 +166,7 @@ QString LocalTeamServer::createTeam(const QString &name, const QString &key)
     team.id = QStringLiteral("team-%1").arg(m_teams.size() + 1);
     team.name = name;
     team.key = key.isEmpty() ? randomKey() : key;
+    watchSecret(team.key);
     m_teams.insert(team.id, team);
     return team.id;
 }
@@ -167,6 +176,7 @@ QString LocalTeamServer::registerDevice(const QString &teamId, const QString &de
 {
     Team &t = team(teamId);
     const QString credential = randomKey();
+    watchSecret(credential);
     t.installations.append(
         TeamInstallation{deviceId, memberName, role, now(), now(), QStringLiteral("26.8.70")});
     t.credentials.insert(deviceId, credential);
@@ -314,6 +324,23 @@ void LocalTeamServer::dropNext(const QByteArray &method, const QString &path, in
     m_faults.insert(method + ' ' + path.toUtf8(), Fault{Fault::Kind::drop, 0, {}, {}, times});
 }
 
+void LocalTeamServer::redirectNext(const QByteArray &method, const QString &path, int status,
+                                   const QString &location)
+{
+    m_faults.insert(method + ' ' + path.toUtf8(),
+                    Fault{Fault::Kind::redirect, status, location.toUtf8(), {}, 1});
+}
+
+void LocalTeamServer::cutNext(const QByteArray &method, const QString &path,
+                              const QByteArray &body)
+{
+    m_faults.insert(method + ' ' + path.toUtf8(),
+                    Fault{Fault::Kind::cut, 200,
+                          body.isEmpty() ? errorBody(QStringLiteral("An answer cut short."))
+                                         : body,
+                          {}, 1});
+}
+
 void LocalTeamServer::clearFaults()
 {
     m_faults.clear();
@@ -382,6 +409,16 @@ void LocalTeamServer::handleRequest(Request request, QTcpSocket *tcp,
     case Fault::Kind::drop:
         tcp->abort();
         return;
+    case Fault::Kind::redirect:
+        respond(Answer{taken.status, {}, taken.body});
+        return;
+    case Fault::Kind::cut:
+        tcp->write("HTTP/1.1 " + QByteArray::number(taken.status)
+                   + " OK\r\nContent-Type: application/json\r\nContent-Length: "
+                   + QByteArray::number(taken.body.size()) + "\r\nConnection: close\r\n\r\n"
+                   + taken.body.left(taken.body.size() / 2));
+        tcp->disconnectFromHost();
+        return;
     case Fault::Kind::delay: {
         const Answer answer = route(request);
         QTimer::singleShot(taken.delay, this,
@@ -397,6 +434,7 @@ void LocalTeamServer::handleRequest(Request request, QTcpSocket *tcp,
 QString LocalTeamServer::rotateKey(Team &team)
 {
     team.key = randomKey();
+    watchSecret(team.key);
     return team.key;
 }
 
@@ -465,6 +503,7 @@ LocalTeamServer::Answer LocalTeamServer::route(const Request &request)
         const QString credential = body->value(QLatin1String("credential")).toString();
         if (deviceId.isEmpty() || credential.isEmpty())
             return fail(400, "The registration is incomplete.");
+        watchSecret(credential);
         TeamInstallation installation{deviceId, memberName,
                                       t.installations.isEmpty() ? TeamInstallationRole::owner
                                                                 : TeamInstallationRole::member,

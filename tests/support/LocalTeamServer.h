@@ -37,7 +37,8 @@ public:
     struct Request
     {
         QByteArray method; // "GET", "PUT", ...
-        QString path;
+        QString path;    // decoded
+        QString rawPath; // as sent, percent-encoding kept
         QUrlQuery query;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
@@ -106,6 +107,13 @@ public:
     void delayNext(const QByteArray &method, const QString &path,
                    std::chrono::milliseconds delay, int times = 1);
     void dropNext(const QByteArray &method, const QString &path, int times = 1);
+    // The next call is answered with `status` and a "Location" header naming `location`.
+    void redirectNext(const QByteArray &method, const QString &path, int status,
+                      const QString &location);
+    // The next call is answered with status 200, a "Content-Length" of the whole of `body`
+    // (an error body when empty), half of it, and then the connection closes. The call does
+    // nothing else.
+    void cutNext(const QByteArray &method, const QString &path, const QByteArray &body = {});
     void clearFaults();
     // Sockets are closed as soon as they open (code 4401), before any snapshot.
     void setRefuseSockets(bool refuse);
@@ -124,7 +132,7 @@ private:
     class HttpServer;
     struct Fault
     {
-        enum class Kind { status, delay, drop } kind = Kind::status;
+        enum class Kind { status, delay, drop, redirect, cut } kind = Kind::status;
         int status = 0;
         QByteArray body;
         std::chrono::milliseconds delay{0};
@@ -138,8 +146,16 @@ private:
     };
     struct Answer
     {
-        int status = 200;
+        Answer(int status_ = 200, QByteArray body_ = {}, QByteArray location_ = {})
+            : status(status_)
+            , body(std::move(body_))
+            , location(std::move(location_))
+        {
+        }
+
+        int status;
         QByteArray body;
+        QByteArray location; // a "Location" header when not empty
     };
     struct Socket
     {
