@@ -244,9 +244,10 @@ void TeamPresenceService::openSocket(quint64 generation)
                         : socket->errorString(),
                     true);
     });
-    connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this, [this, generation, socket] {
-        socketEnded(generation, socket, socket->errorString(), true);
-    });
+    connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+            [this, generation, socket] {
+                socketEnded(generation, socket, socket->errorString(), true);
+            });
     m_socket = socket;
     m_isSocketReady = false;
     m_lastSentStateDigest.reset();
@@ -471,7 +472,8 @@ void TeamPresenceService::sendFailed(QWebSocket *socket, const QString &error)
 
 // Inputs ------------------------------------------------------------------------------------
 
-void TeamPresenceService::setLocalActivityByPath(const QHash<QString, SharedProjectState> &activity)
+void TeamPresenceService::setLocalActivityByPath(
+    const QHash<QString, SharedProjectState> &activity)
 {
     if (activity == m_localActivityByPath)
         return;

@@ -168,7 +168,7 @@ TEST_F(TeamPresenceWorld, refusedRegistrationFailsAndBacksOff)
 {
     joinWithKey(tolvaran::fixtures::teamKeys::beta);
     service->reconfigure();
-    ASSERT_TRUE(waitUntil([&] { return service->connectionState().state == State::Case::failed; }));
+    ASSERT_TRUE(waitUntil([&] { return hasFailed(); }));
     EXPECT_EQ(service->connectionState().message,
               QStringLiteral("That team key is not known."));
     // Ten seconds, each step waiting until the attempt due in it has been answered.
@@ -186,7 +186,7 @@ TEST_F(TeamPresenceWorld, keyTooShortForRequestsFailsWithoutAsking)
 {
     joinWithKey(tolvaran::fixtures::teamKeys::shortForRequests);
     service->reconfigure();
-    ASSERT_TRUE(waitUntil([&] { return service->connectionState().state == State::Case::failed; }));
+    ASSERT_TRUE(waitUntil([&] { return hasFailed(); }));
     EXPECT_FALSE(service->connectionState().message.isEmpty());
     advance(10s);
     EXPECT_TRUE(server.requests().isEmpty());
@@ -242,10 +242,12 @@ TEST_F(TeamPresenceWorld, queuedCommitsGoOutOnlyForOverlappingRepositories)
         message.commit.committedAt = 1'700'000'000'000;
         return message;
     };
-    service->queueOutgoingCommit(commit(QStringLiteral("repository-private"), QStringLiteral("c1")));
+    service->queueOutgoingCommit(
+        commit(QStringLiteral("repository-private"), QStringLiteral("c1")));
     service->queueOutgoingCommit(commit(appRepository, QStringLiteral("c2")));
     ASSERT_TRUE(waitUntil([&] { return service->pendingOutgoingCommits().isEmpty(); }));
-    ASSERT_TRUE(waitUntil([&] { return clientFrames(QStringLiteral("commit.created")).size() == 1; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return clientFrames(QStringLiteral("commit.created")).size() == 1; }));
     const QJsonObject sent = json(clientFrames(QStringLiteral("commit.created")).constFirst());
     EXPECT_EQ(sent.value(QLatin1String("protocolVersion")).toInt(), 2);
     const QJsonObject payload = sent.value(QLatin1String("commit")).toObject();

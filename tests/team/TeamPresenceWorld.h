@@ -69,6 +69,8 @@ protected:
                && service->isSocketReady();
     }
 
+    bool hasFailed() const { return service->connectionState().state == State::Case::failed; }
+
     // Reconfigures and waits for the first state message of the new socket.
     void connect()
     {
