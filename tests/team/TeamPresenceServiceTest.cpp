@@ -142,6 +142,22 @@ TEST_F(TeamPresenceWorld, reconfiguringClosesWithGoingAwayAndKeepsTheNewSocket)
     EXPECT_EQ(server.closedSockets().constLast().code, QWebSocketProtocol::CloseCodeGoingAway);
 }
 
+// A socket the server turns away is a drop like any other: reconnecting, the back-off, and a
+// heartbeat meanwhile sends nothing.
+TEST_F(TeamPresenceWorld, refusedSocketIsRetriedAfterTheBackoff)
+{
+    registerDirectly();
+    server.setRefuseSockets(true);
+    service->reconfigure();
+    ASSERT_TRUE(waitUntil(
+        [&] { return service->connectionState().state == State::Case::reconnecting; }));
+    EXPECT_EQ(service->consecutiveConnectionFailures(), 1);
+    EXPECT_EQ(clock.pendingWaits(), 2); // the heartbeat and the back-off
+    server.setRefuseSockets(false);
+    clock.advance(2s);
+    ASSERT_TRUE(waitUntil([&] { return isConnected() && stateFrames().size() == 1; }));
+}
+
 TEST_F(TeamPresenceWorld, releasedServiceClosesItsSocket)
 {
     registerDirectly();

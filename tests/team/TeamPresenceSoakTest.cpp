@@ -60,11 +60,13 @@ TEST_F(TeamPresenceWorld, survivesAMinuteOfDroppedSockets)
     EXPECT_EQ(clock.pendingWaits(), 1); // the heartbeat
     EXPECT_EQ(server.acceptedSocketCount(), server.closedSockets().size() + 1);
 
-    const auto &presences = server.team(teamId).presences;
-    const auto mine = std::find_if(presences.cbegin(), presences.cend(), [&](const auto &p) {
-        return p.deviceId == settings.deviceID();
-    });
-    ASSERT_NE(mine, presences.cend());
-    ASSERT_EQ(mine->projects.size(), 1);
-    EXPECT_EQ(mine->projects.constFirst().additions, version);
+    const auto lastPublished = [&]() -> qint64 {
+        for (const auto &presence : server.team(teamId).presences) {
+            if (presence.deviceId == settings.deviceID() && presence.projects.size() == 1)
+                return presence.projects.constFirst().additions;
+        }
+        return -1;
+    };
+    EXPECT_TRUE(waitUntil([&] { return lastPublished() == version; }))
+        << "the server holds version " << lastPublished() << " of " << version;
 }
