@@ -6,7 +6,7 @@ namespace tolvaran {
 
 QString serverAddress()
 {
-    const QString overridden = qEnvironmentVariable("TOLVARAN_SERVER_URL");
+    const QString overridden = qEnvironmentVariable(serverURLVariable);
     return overridden.isEmpty() ? defaultServerAddress : overridden;
 }
 

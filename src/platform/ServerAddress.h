@@ -5,13 +5,15 @@
 namespace tolvaran {
 
 // The program's own server, which teams and updates share: an "https" address with a host and
-// no path, no query and no trailing slash. (The team library's productionServerURL is the same
-// address.)
-inline const QString defaultServerAddress = QStringLiteral("https://team.tolvaran.app");
+// no path, no query and no trailing slash.
+inline constexpr char defaultServerURL[] = "https://team.tolvaran.app";
+inline const QString defaultServerAddress = QString::fromLatin1(defaultServerURL);
 
-// The base address every request to the program's server is built from: TOLVARAN_SERVER_URL
-// when it is set and not empty (tests, self-hosting), else defaultServerAddress. Read anew on
-// every call.
+// The environment variable that points the program at another server (tests, self-hosting).
+inline constexpr char serverURLVariable[] = "TOLVARAN_SERVER_URL";
+
+// The base address every request to the program's server is built from: the variable's value
+// when it is set and not empty, else defaultServerAddress. Read anew on every call.
 QString serverAddress();
 
 } // namespace tolvaran
