@@ -200,8 +200,9 @@ using Internal::IndexGeneration;
 class IndexPass final
 {
 public:
-    explicit IndexPass(SqliteDatabase &db)
+    IndexPass(SqliteDatabase &db, int newRolloutLimit)
         : m_db(db)
+        , m_newRolloutLimit(newRolloutLimit)
     {
     }
 
@@ -235,6 +236,7 @@ private:
     SqliteStatement &statement(std::optional<SqliteStatement> &slot, const char *text);
 
     SqliteDatabase &m_db;
+    int m_newRolloutLimit;
     QHash<QString, qint64> m_scanOffsets; // rollouts indexed before, by path
     QHash<QString, FileState> m_skipped;
     RolloutTokenScanner m_scanner;
@@ -600,7 +602,7 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
                          return a->updatedAt > b->updatedAt;
                      });
     const size_t chosenCount =
-        std::min(waiting.size(), size_t(TokenUsageStore::maximumNewRolloutsPerRefresh));
+        std::min(waiting.size(), size_t(m_newRolloutLimit));
     QSet<QString> chosen;
     for (size_t i = 0; i < chosenCount; ++i)
         chosen.insert(waiting[i]->rolloutPath);
@@ -753,7 +755,7 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
 
-    IndexPass pass(*db);
+    IndexPass pass(*db, m_newRolloutsPerRefresh);
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -56,11 +57,16 @@ public:
     // size or modification time changes. Callable from any thread.
     TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
 
+    // How many rollouts never indexed one refresh adds at most (`maximumNewRolloutsPerRefresh`
+    // unless changed); at least one. Comparisons with an unpaced index set it high.
+    void setNewRolloutsPerRefresh(int count) { m_newRolloutsPerRefresh = std::max(count, 1); }
+
 private:
     struct Cache;
 
     QString m_directory;
     QTimeZone m_timeZone;
+    int m_newRolloutsPerRefresh = maximumNewRolloutsPerRefresh;
     mutable std::mutex m_cacheLock;
     mutable std::unique_ptr<Cache> m_cache;
 };
