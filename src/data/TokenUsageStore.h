@@ -14,6 +14,10 @@
 
 namespace tolvaran {
 
+namespace Internal {
+struct TokenIndexState;
+}
+
 // The program's own index of the token counts Codex writes into its rollout files
 // ("token-usage-v1.sqlite" in the application-support folder), and the reports built from it.
 //
@@ -33,6 +37,8 @@ public:
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
+    // The rollouts of one pass are read side by side on at most this many threads.
+    static constexpr int maximumScanThreads = 6;
     static QString databaseFileName(); // "token-usage-v1.sqlite"
 
     // An empty folder leaves the index without a location: every refresh then returns the
@@ -57,6 +63,17 @@ public:
     // size or modification time changes. Callable from any thread.
     TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
 
+    // A stretch of a rollout file that a refresh read, from `from` up to `to` (the size seen).
+    struct RolloutRead
+    {
+        QString path;
+        qint64 from = 0;
+        qint64 to = 0;
+        friend bool operator==(const RolloutRead &, const RolloutRead &) = default;
+    };
+    // What the last refresh read, in no particular order (for tests and benchmarks).
+    QList<RolloutRead> lastRefreshReads() const;
+
     // How many rollouts never indexed one refresh adds at most (`maximumNewRolloutsPerRefresh`
     // unless changed); at least one. Comparisons with an unpaced index set it high.
     void setNewRolloutsPerRefresh(int count) { m_newRolloutsPerRefresh = std::max(count, 1); }
@@ -69,6 +86,8 @@ private:
     int m_newRolloutsPerRefresh = maximumNewRolloutsPerRefresh;
     mutable std::mutex m_cacheLock;
     mutable std::unique_ptr<Cache> m_cache;
+    mutable std::unique_ptr<Internal::TokenIndexState> m_indexState;
+    mutable QList<RolloutRead> m_lastReads;
 };
 
 } // namespace tolvaran
