@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -24,6 +25,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <fcntl.h>
@@ -200,6 +202,11 @@ namespace {
 
 using Internal::IndexGeneration;
 
+struct PathHash
+{
+    size_t operator()(const QString &path) const noexcept { return qHash(path); }
+};
+
 // What a store knows of one rollout between passes.
 struct RolloutRecord
 {
@@ -212,6 +219,8 @@ struct RolloutRecord
     // absent when it has no events.
     std::optional<std::optional<EventIdentity>> identity;
     quint64 listedIn = 0; // the thread list that last named it
+    FileState polled;      // as this pass's stat() saw it,
+    quint64 polledInPass = 0; // when this is the pass
 };
 
 } // namespace
@@ -226,13 +235,16 @@ struct TokenIndexState
 {
     QString databasePath;
     IndexGeneration generation;
-    QHash<QString, RolloutRecord> rollouts;
+    // Node-based, so that the candidates below can point at records.
+    std::unordered_map<QString, RolloutRecord, PathHash> rollouts;
     // The thread list last given, kept so that the same list given again is known by its
     // data pointer alone, with the rollouts it names (one thread per path, the first listed).
     QList<CodexThread> threads;
-    std::vector<const CodexThread *> candidates;
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> candidates;
     quint64 listVersion = 0;
     bool movesResolved = false; // for this list
+    quint64 pass = 0;
+    std::chrono::steady_clock::time_point lastFullCheck;
 };
 
 } // namespace Internal
@@ -240,6 +252,13 @@ struct TokenIndexState
 namespace {
 
 using Internal::TokenIndexState;
+
+// The rollouts that may have changed since the last pass.
+struct RolloutChanges
+{
+    bool all = true;
+    QSet<QString> paths; // when not all
+};
 
 // One rollout a pass reads, and what reading it gave.
 struct ScanItem
@@ -273,10 +292,12 @@ void forEachInParallel(size_t count, int workers, const Work &work)
 class IndexPass final
 {
 public:
-    IndexPass(SqliteDatabase &db, TokenIndexState &state, int newRolloutLimit)
+    IndexPass(SqliteDatabase &db, TokenIndexState &state, int newRolloutLimit,
+              RolloutChanges changes)
         : m_db(db)
         , m_state(state)
         , m_newRolloutLimit(newRolloutLimit)
+        , m_changes(std::move(changes))
     {
     }
 
@@ -306,7 +327,8 @@ private:
     void scanAll(std::vector<ScanItem> &items);
     void store(ScanItem &item);
     void deleteEvents(const QString &rolloutPath);
-    void insertEvent(const CodexThread &thread, const UsageEvent &event, qint64 offset);
+    void insertEvents(const CodexThread &thread,
+                      const std::vector<std::pair<qint64, UsageEvent>> &events);
     void writeScanState(const QString &rolloutPath, qint64 offset, qint64 size);
     void rememberSkipped(const QString &rolloutPath, RolloutRecord &record,
                          const FileState &state);
@@ -316,6 +338,7 @@ private:
     SqliteDatabase &m_db;
     TokenIndexState &m_state;
     int m_newRolloutLimit;
+    RolloutChanges m_changes;
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
@@ -440,7 +463,7 @@ void IndexPass::takeThreadList(const QList<CodexThread> &threads)
         if (record.listedIn == m_state.listVersion)
             continue; // a later thread naming the same rollout
         record.listedIn = m_state.listVersion;
-        m_state.candidates.push_back(&thread);
+        m_state.candidates.emplace_back(&thread, &record);
     }
 }
 
@@ -468,14 +491,14 @@ const std::optional<EventIdentity> &IndexPass::storedIdentity(const QString &pat
 void IndexPass::resolveMovedRollouts()
 {
     std::vector<QString> unlisted;
-    for (auto it = m_state.rollouts.cbegin(); it != m_state.rollouts.cend(); ++it) {
-        if (it->indexed && it->listedIn != m_state.listVersion)
-            unlisted.push_back(it.key());
+    for (const auto &[path, record] : m_state.rollouts) {
+        if (record.indexed && record.listedIn != m_state.listVersion)
+            unlisted.push_back(path);
     }
     if (unlisted.empty())
         return;
     QHash<QString, const CodexThread *> threadsByID;
-    for (const CodexThread *thread : m_state.candidates)
+    for (const auto &[thread, record] : m_state.candidates)
         threadsByID.insert(thread->id, thread);
     for (const QString &oldPath : unlisted) {
         RolloutRecord &old = m_state.rollouts[oldPath];
@@ -489,7 +512,7 @@ void IndexPass::resolveMovedRollouts()
             // Both were indexed (by a version that did not follow moves): the new path holds
             // the same lines, so the old rows are duplicates.
             deleteEvents(oldPath);
-            m_state.rollouts.remove(oldPath);
+            m_state.rollouts.erase(oldPath);
             continue;
         }
         guarded(writeFailed, [&] {
@@ -510,7 +533,7 @@ void IndexPass::resolveMovedRollouts()
         moved.offset = old.offset;
         moved.identity = old.identity;
         moved.seen.reset();
-        m_state.rollouts.remove(oldPath);
+        m_state.rollouts.erase(oldPath);
     }
 }
 
@@ -551,34 +574,47 @@ void IndexPass::deleteEvents(const QString &rolloutPath)
     m_wrote = true;
 }
 
-void IndexPass::insertEvent(const CodexThread &thread, const UsageEvent &event, qint64 offset)
+// The rollout's identity is bound once; each event binds only its own values.
+void IndexPass::insertEvents(const CodexThread &thread,
+                             const std::vector<std::pair<qint64, UsageEvent>> &events)
 {
+    if (events.empty())
+        return;
     guarded(writeFailed, [&] {
         SqliteStatement &insert = statement(m_insertEvent, insertEventSql);
         insert.bind(1, thread.rolloutPath);
-        insert.bind(2, offset);
         insert.bind(3, thread.id);
         insert.bind(4, thread.cwd);
-        insert.bind(5, event.date.seconds);
-        insert.bind(6, event.input);
-        insert.bind(7, event.cachedInput);
-        insert.bind(8, event.output);
-        insert.bind(9, event.total);
         insert.bind(10, thread.model);
-        if (event.weeklyUsedPercent)
-            insert.bind(11, *event.weeklyUsedPercent);
-        if (event.weeklyWindowMinutes)
-            insert.bind(12, *event.weeklyWindowMinutes);
-        if (event.weeklyResetsAt)
-            insert.bind(13, event.weeklyResetsAt->seconds);
-        insert.bind(14, event.planType);
-        const qint64 lastRowBefore = m_db.lastInsertRowId();
-        insert.run();
-        // An insert gives a new row id; the conflict clause updates a stored row instead.
-        if (m_db.lastInsertRowId() != lastRowBefore)
-            m_added.push_back(event);
-        else
-            m_changedStored = true;
+        for (const auto &[offset, event] : events) {
+            insert.rewind();
+            insert.bind(2, offset);
+            insert.bind(5, event.date.seconds);
+            insert.bind(6, event.input);
+            insert.bind(7, event.cachedInput);
+            insert.bind(8, event.output);
+            insert.bind(9, event.total);
+            if (event.weeklyUsedPercent)
+                insert.bind(11, *event.weeklyUsedPercent);
+            else
+                insert.bindNull(11);
+            if (event.weeklyWindowMinutes)
+                insert.bind(12, *event.weeklyWindowMinutes);
+            else
+                insert.bindNull(12);
+            if (event.weeklyResetsAt)
+                insert.bind(13, event.weeklyResetsAt->seconds);
+            else
+                insert.bindNull(13);
+            insert.bind(14, event.planType);
+            const qint64 lastRowBefore = m_db.lastInsertRowId();
+            insert.run();
+            // An insert gives a new row id; the conflict clause updates a stored row instead.
+            if (m_db.lastInsertRowId() != lastRowBefore)
+                m_added.push_back(event);
+            else
+                m_changedStored = true;
+        }
     });
     m_wrote = true;
 }
@@ -638,11 +674,12 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
     if (items.empty())
         return;
     std::mutex lock;
-    std::condition_variable changed;
-    std::deque<size_t> ready;
+    std::condition_variable readyChanged; // the writer waits for files read
+    std::condition_variable roomChanged;  // readers wait for room in the queue
+    std::vector<size_t> ready;
     size_t next = 0;
     size_t storedCount = 0;
-    std::exception_ptr failure;
+    bool stopping = false;
 
     const auto scanOne = [&](size_t index, RolloutTokenScanner &scanner) {
         ScanItem &item = items[index];
@@ -657,54 +694,57 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
         if (!item.consumed)
             item.events.clear();
     };
-    // Waits while the finished files the writer has not stored yet fill its queue, so that a
-    // pass over a large history never holds more than a few files' events.
-    const auto claim = [&](std::unique_lock<std::mutex> &held) -> std::optional<size_t> {
-        changed.wait(held, [&] {
-            return failure || next == items.size()
-                || ready.size() < size_t(TokenUsageStore::maximumScanThreads);
-        });
-        if (failure || next == items.size())
-            return std::nullopt;
-        return next++;
-    };
+    // A reader waits while the files read and not stored yet fill the queue, so that a pass
+    // over a large history holds only a few files' events at a time.
     const auto worker = [&] {
         RolloutTokenScanner scanner;
         std::unique_lock held(lock);
-        while (const std::optional<size_t> index = claim(held)) {
+        for (;;) {
+            roomChanged.wait(held, [&] {
+                return stopping || next == items.size()
+                    || ready.size() < size_t(TokenUsageStore::maximumWaitingFiles);
+            });
+            if (stopping || next == items.size())
+                return;
+            const size_t index = next++;
             held.unlock();
-            scanOne(*index, scanner);
+            scanOne(index, scanner);
             held.lock();
-            ready.push_back(*index);
-            changed.notify_all();
+            ready.push_back(index);
+            if (ready.size() == 1)
+                readyChanged.notify_one();
         }
     };
+    std::exception_ptr failure;
     {
-        const size_t helpers = std::min(items.size(),
+        const size_t readers = std::min(items.size(),
                                         size_t(TokenUsageStore::maximumScanThreads));
         std::vector<std::jthread> threads;
-        for (size_t i = 0; i < helpers; ++i)
+        for (size_t i = 0; i < readers; ++i)
             threads.emplace_back(worker);
+        std::vector<size_t> taken;
         std::unique_lock held(lock);
         while (storedCount < items.size()) {
-            changed.wait(held, [&] { return !ready.empty() || failure; });
-            if (failure)
-                break;
-            const size_t index = ready.front();
-            ready.pop_front();
-            changed.notify_all();
+            readyChanged.wait(held, [&] { return !ready.empty(); });
+            taken.swap(ready);
             held.unlock();
+            roomChanged.notify_all();
             try {
-                store(items[index]);
+                for (const size_t index : taken) {
+                    store(items[index]);
+                    items[index].events = {};
+                }
             } catch (...) {
-                held.lock();
                 failure = std::current_exception();
-                changed.notify_all();
+                held.lock();
+                stopping = true;
+                held.unlock();
+                roomChanged.notify_all();
                 break;
             }
-            items[index].events = {};
+            storedCount += taken.size();
+            taken.clear();
             held.lock();
-            ++storedCount;
         }
     }
     if (failure)
@@ -728,8 +768,7 @@ void IndexPass::store(ScanItem &item)
         record.offset = 0;
         record.identity = std::optional<EventIdentity>();
     }
-    for (const auto &[offset, event] : item.events)
-        insertEvent(thread, event, offset);
+    insertEvents(thread, item.events);
     if (!item.events.empty() && !(record.identity && *record.identity))
         record.identity = std::optional<EventIdentity>(
             EventIdentity{thread.id, thread.cwd, thread.model});
@@ -753,33 +792,39 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
     if (m_state.generation != m_generationBefore) {
         loadState();
         m_state.generation = m_generationBefore;
+        m_changes.all = true;
     }
     takeThreadList(threads);
     if (!m_state.movesResolved) {
         resolveMovedRollouts();
-        for (const CodexThread *thread : m_state.candidates) {
-            RolloutRecord &record = m_state.rollouts[thread->rolloutPath];
-            if (record.indexed)
-                updateEventIdentity(*thread, record);
+        for (const auto &[thread, record] : m_state.candidates) {
+            if (record->indexed)
+                updateEventIdentity(*thread, *record);
         }
         m_state.movesResolved = true;
     }
 
-    // Every rollout indexed before and every one skipped as it looked then is looked at
-    // again; the stat() calls run side by side, as there are as many as there are threads.
+    // The rollouts indexed before and those skipped as they looked then are looked at
+    // again: those a file monitor saw change, or all of them when no monitor tells. The
+    // stat() calls run side by side, as there are as many as there are threads.
+    ++m_state.pass;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> watched;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> unindexed;
-    for (const CodexThread *thread : m_state.candidates) {
-        RolloutRecord &record = m_state.rollouts[thread->rolloutPath];
-        if (record.indexed || record.skippedAs)
-            watched.emplace_back(thread, &record);
-        if (!record.indexed)
-            unindexed.emplace_back(thread, &record);
+    for (const auto &[thread, record] : m_state.candidates) {
+        if ((record->indexed || record->skippedAs)
+            && (m_changes.all || m_changes.paths.contains(thread->rolloutPath)))
+            watched.emplace_back(thread, record);
+        if (!record->indexed)
+            unindexed.emplace_back(thread, record);
     }
     std::vector<FileState> states(watched.size());
     forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
         states[i] = fileState(watched[i].first->rolloutPath);
     });
+    for (size_t i = 0; i < watched.size(); ++i) {
+        watched[i].second->polled = states[i];
+        watched[i].second->polledInPass = m_state.pass;
+    }
 
     std::vector<ScanItem> items;
     for (size_t i = 0; i < watched.size(); ++i) {
@@ -808,14 +853,11 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
 
     // Rollouts never indexed, except those that had nothing to index and have not changed.
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> waiting;
-    for (size_t i = 0, w = 0; i < unindexed.size(); ++i) {
-        auto [thread, record] = unindexed[i];
-        if (record->skippedAs) {
-            while (watched[w].second != record)
-                ++w;
-            if (*record->skippedAs == states[w])
-                continue;
-        }
+    for (const auto &[thread, record] : unindexed) {
+        // Not looked at: unchanged, as far as the monitor knows.
+        if (record->skippedAs
+            && (record->polledInPass != m_state.pass || *record->skippedAs == record->polled))
+            continue;
         waiting.emplace_back(thread, record);
     }
     std::stable_sort(waiting.begin(), waiting.end(), [](const auto &a, const auto &b) {
@@ -960,6 +1002,26 @@ TokenUsageStore::TokenUsageStore(QString applicationSupportDirectory, QTimeZone 
 
 TokenUsageStore::~TokenUsageStore() = default;
 
+void TokenUsageStore::setRolloutChangesWatched(bool watched)
+{
+    const std::lock_guard lock(m_changeLock);
+    m_changesWatched = watched;
+    m_changesMissed = true; // what happened before the monitor started is not known
+}
+
+void TokenUsageStore::noteRolloutChanges(const QStringList &paths)
+{
+    const std::lock_guard lock(m_changeLock);
+    for (const QString &path : paths)
+        m_changedRollouts.insert(path);
+}
+
+void TokenUsageStore::noteRolloutChangesMissed()
+{
+    const std::lock_guard lock(m_changeLock);
+    m_changesMissed = true;
+}
+
 QList<TokenUsageStore::RolloutRead> TokenUsageStore::lastRefreshReads() const
 {
     const std::lock_guard lock(m_cacheLock);
@@ -985,6 +1047,9 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
     std::optional<SqliteDatabase> db;
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
+    guarded(TokenUsageError::Case::databaseOpenFailed, [&] {
+        db->execute(QStringLiteral("PRAGMA cache_size = -%1").arg(pageCacheKibibytes));
+    });
 
     // The pass state is taken for the pass and given back only after it succeeded: a failed
     // pass rolled its writes back, and the next one reads the state from the index again.
@@ -997,7 +1062,20 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
         state = std::make_unique<Internal::TokenIndexState>();
         state->databasePath = path;
     }
-    IndexPass pass(*db, *state, m_newRolloutsPerRefresh);
+    RolloutChanges changes;
+    {
+        const std::lock_guard lock(m_changeLock);
+        const auto clock = std::chrono::steady_clock::now();
+        changes.all = !m_changesWatched || m_changesMissed
+            || clock - state->lastFullCheck >= rolloutFullCheckInterval;
+        if (changes.all)
+            state->lastFullCheck = clock;
+        else
+            changes.paths = std::move(m_changedRollouts);
+        m_changedRollouts.clear();
+        m_changesMissed = false;
+    }
+    IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes));
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
     {

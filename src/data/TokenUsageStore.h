@@ -5,10 +5,13 @@
 #include "platform/ApplicationSupport.h"
 
 #include <QList>
+#include <QSet>
+#include <QStringList>
 #include <QString>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -34,11 +37,16 @@ class TokenUsageStore final
 public:
     static constexpr int maximumNewRolloutsPerRefresh = 12;
     static constexpr int busyTimeoutMilliseconds = 2000;
+    // A pass's page cache: SQLite's default of 2 MB makes a pass that adds many events spill
+    // pages to the file within its transaction, each spill syncing the journal first.
+    static constexpr int pageCacheKibibytes = 131072;
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
     // The rollouts of one pass are read side by side on at most this many threads.
     static constexpr int maximumScanThreads = 6;
+    // Files read and waiting to be written, at most; readers wait beyond.
+    static constexpr int maximumWaitingFiles = 64;
     static QString databaseFileName(); // "token-usage-v1.sqlite"
 
     // An empty folder leaves the index without a location: every refresh then returns the
@@ -62,6 +70,15 @@ public:
     // one found missing, unreadable or without a complete line is not tried again until its
     // size or modification time changes. Callable from any thread.
     TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
+
+    // What a file monitor saw of the rollout files. While changes are watched, a refresh asks
+    // the file system only about the rollouts named since the one before (and about all of
+    // them once every `rolloutFullCheckInterval`, and after changes were missed), rather than
+    // about every rollout. A rollout never indexed is read whatever the monitor says.
+    static constexpr std::chrono::seconds rolloutFullCheckInterval{60};
+    void setRolloutChangesWatched(bool watched);
+    void noteRolloutChanges(const QStringList &paths);
+    void noteRolloutChangesMissed();
 
     // A stretch of a rollout file that a refresh read, from `from` up to `to` (the size seen).
     struct RolloutRead
@@ -88,6 +105,10 @@ private:
     mutable std::unique_ptr<Cache> m_cache;
     mutable std::unique_ptr<Internal::TokenIndexState> m_indexState;
     mutable QList<RolloutRead> m_lastReads;
+    mutable std::mutex m_changeLock;
+    bool m_changesWatched = false;
+    mutable bool m_changesMissed = true;
+    mutable QSet<QString> m_changedRollouts;
 };
 
 } // namespace tolvaran

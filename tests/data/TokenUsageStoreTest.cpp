@@ -761,3 +761,36 @@ TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
         expectSameUsage(paced.projects.value(it.key()), it.value());
     }
 }
+
+TEST_F(TokenUsageStoreTest, watchedChangesDecideWhichIndexedRolloutsAreLookedAt)
+{
+    const QString a = writeRollout(QStringLiteral("a"), usageLine(10));
+    const QString b = writeRollout(QStringLiteral("b"), usageLine(20));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b)};
+    store.setRolloutChangesWatched(true);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+
+    // A change the monitor has not named yet waits for it; one it named is read.
+    append(a, usageLine(1));
+    append(b, usageLine(2));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+    store.noteRolloutChanges({b, QStringLiteral("/elsewhere/not-a-rollout")});
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 32);
+    EXPECT_EQ(store.lastRefreshReads().size(), 1);
+
+    // Events lost, or no monitor: every rollout is looked at.
+    store.noteRolloutChangesMissed();
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 33);
+    append(a, usageLine(4));
+    store.setRolloutChangesWatched(false);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 37);
+
+    // A rollout never indexed is read without being named.
+    store.setRolloutChangesWatched(true);
+    refresh(threads);
+    const QString c = writeRollout(QStringLiteral("c"), usageLine(100));
+    EXPECT_EQ(refresh({threads[0], threads[1], thread(QStringLiteral("c"), c)})
+                  .global.indexedTokens,
+              137);
+}
