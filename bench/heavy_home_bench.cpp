@@ -8,7 +8,10 @@
 //   - a token-usage pass with nothing new;
 //   - a full refresh of the coordinator, beside the sqlite3 tool's scan of the same rows;
 //   - the resident set of a coordinator with token usage after the first index (in a child
-//     process of this program, so that nothing measured before weighs in).
+//     process of this program, so that nothing measured before weighs in), and that of the
+//     program itself (window and all, on the offscreen platform) a minute after its start on
+//     the home, its token index complete. The program is looked for beside the benchmarks'
+//     folder (src/tolvaran in the build tree).
 //
 //   heavy_home_bench FOLDER [--only-index | --only-unpaced | --only-refresh]
 #include "coordinator/ProjectListViewModel.h"
@@ -57,6 +60,7 @@ constexpr double nothingNewGoalMilliseconds = 10.0;
 constexpr double pacedIndexGoalSeconds = 5.0;
 constexpr double residentGoalMegabytes = 150.0;
 constexpr auto residentSettleTime = 5s;
+constexpr auto programRunTime = 60s;
 const char *const residentSwitch = "--resident-child";
 
 double megabytes(qint64 bytes)
@@ -270,6 +274,58 @@ int residentChild(const QString &folder, const QString &completeIndex)
     return 0;
 }
 
+// Runs the program on the home for a minute, its own folders in a scratch home and its token
+// index a copy of `completeIndex`, and prints its resident set then.
+void benchProgram(const HeavyCodexHome &codex, const QString &completeIndex)
+{
+    const QString program = QCoreApplication::applicationDirPath()
+        + QStringLiteral("/../src/tolvaran");
+    if (!QFileInfo(program).isExecutable()) {
+        std::printf("resident set of the program: not measured (no %s)\n", qPrintable(program));
+        return;
+    }
+    TemporaryHome scratch;
+    const QString data = scratch.filePath(QStringLiteral("data"));
+    QDir().mkpath(data + QStringLiteral("/Tolvaran"));
+    QFile::copy(completeIndex + QLatin1Char('/') + TokenUsageStore::databaseFileName(),
+                data + QStringLiteral("/Tolvaran/") + TokenUsageStore::databaseFileName());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), scratch.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       scratch.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                       scratch.filePath(QStringLiteral("cache")));
+    environment.insert(QStringLiteral("CODEX_HOME"), codex.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setStandardOutputFile(QProcess::nullDevice());
+    run.setStandardErrorFile(QProcess::nullDevice());
+    run.start(program, {});
+    if (!run.waitForStarted()) {
+        std::printf("resident set of the program: could not start %s\n", qPrintable(program));
+        return;
+    }
+    processEventsFor(programRunTime);
+    QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
+    double current = 0, peak = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            const double kilobytes = line.simplified().split(' ').value(1).toDouble();
+            if (line.startsWith("VmRSS:"))
+                current = kilobytes / 1024.0;
+            else if (line.startsWith("VmHWM:"))
+                peak = kilobytes / 1024.0;
+        }
+    }
+    run.kill();
+    run.waitForFinished();
+    std::printf("resident set of the program a minute after its start %6.0f MiB (peak %.0f MiB)"
+                "   (goal: under %.0f MB)\n",
+                current, peak, residentGoalMegabytes);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -313,5 +369,7 @@ int main(int argc, char *argv[])
     child.start(application.applicationFilePath(),
                 {QString::fromLatin1(residentSwitch), home.path(), figures.completeIndex});
     child.waitForFinished(-1);
+    std::fflush(stdout);
+    benchProgram(home, figures.completeIndex);
     return child.exitCode();
 }
