@@ -259,11 +259,14 @@ std::optional<QString> CodexActivityStore::latestUserRequest(const QString &roll
     const std::optional<Internal::CodexFileAttributes> attributes =
         rolloutPath.isEmpty() ? std::nullopt : Internal::codexFileAttributes(rolloutPath);
     if (!attributes) {
-        m_userRequestCache.remove(rolloutPath);
+        if (m_userRequestCache.remove(rolloutPath)) {
+            m_readUserRequests.remove(rolloutPath);
+            m_removedUserRequests.insert(rolloutPath);
+        }
         return std::nullopt;
     }
     const auto cached = m_userRequestCache.constFind(rolloutPath);
-    if (cached != m_userRequestCache.constEnd() && cached->fileSize == attributes->size)
+    if (cached != m_userRequestCache.constEnd() && cached->file == *attributes)
         return cached->request;
 
     QFile file(rolloutPath);
@@ -277,8 +280,39 @@ std::optional<QString> CodexActivityStore::latestUserRequest(const QString &roll
     });
     if (outcome == ScanOutcome::failed)
         return std::nullopt;
-    m_userRequestCache.insert(rolloutPath, CachedUserRequest{attributes->size, request});
+    m_userRequestCache.insert(rolloutPath, CachedUserRequest{*attributes, request});
+    m_readUserRequests.insert(rolloutPath);
+    m_removedUserRequests.remove(rolloutPath);
     return request;
+}
+
+void CodexActivityStore::seedUserRequests(const QList<RolloutRequestRecord> &records)
+{
+    const std::lock_guard guard(m_lock);
+    for (const RolloutRequestRecord &record : records) {
+        if (record.rolloutPath.isEmpty() || m_userRequestCache.contains(record.rolloutPath))
+            continue;
+        m_userRequestCache.insert(
+            record.rolloutPath,
+            CachedUserRequest{{record.fileSize, record.modificationNanoseconds},
+                              record.request});
+    }
+}
+
+CodexActivityStore::UserRequestChanges CodexActivityStore::takeUserRequestChanges()
+{
+    const std::lock_guard guard(m_lock);
+    UserRequestChanges changes;
+    for (const QString &path : std::as_const(m_readUserRequests)) {
+        const auto cached = m_userRequestCache.constFind(path);
+        if (cached != m_userRequestCache.constEnd())
+            changes.read.append({path, cached->file.size, cached->file.modificationNanoseconds,
+                                 cached->request});
+    }
+    changes.removed = QStringList(m_removedUserRequests.cbegin(), m_removedUserRequests.cend());
+    m_readUserRequests.clear();
+    m_removedUserRequests.clear();
+    return changes;
 }
 
 QSet<QString> CodexActivityStore::managedProcessingThreadIDs()

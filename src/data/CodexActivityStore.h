@@ -1,11 +1,14 @@
 #pragma once
 
+#include "data/CodexFileAttributes.h"
 #include "data/CodexThread.h"
+#include "data/RolloutRequestRecord.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <mutex>
 #include <optional>
@@ -43,7 +46,21 @@ public:
     // The latest request the user typed in the thread whose rollout file is `rolloutPath`,
     // on one line, or nothing. Messages that Codex writes in the user's name (the environment
     // context it adds to a thread, the notice it leaves after an interrupt) are passed over.
+    // A file is read again only when its size or modification time changed since it was read.
     std::optional<QString> latestUserRequest(const QString &rolloutPath);
+
+    // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
+    // yet whose size and modification time still match is not read again.
+    void seedUserRequests(const QList<RolloutRequestRecord> &records);
+    // What the latest-request cache learnt since the last call, for the catalog to keep:
+    // requests read anew, and rollouts found missing.
+    struct UserRequestChanges
+    {
+        QList<RolloutRequestRecord> read;
+        QStringList removed;
+        bool isEmpty() const { return read.isEmpty() && removed.isEmpty(); }
+    };
+    UserRequestChanges takeUserRequestChanges();
 
     // The process-wide set of threads that a component of this program drives in Codex and
     // knows to be working on, whatever their rollout files say. No such component exists yet,
@@ -63,7 +80,7 @@ private:
     };
     struct CachedUserRequest
     {
-        quint64 fileSize = 0;
+        Internal::CodexFileAttributes file;
         std::optional<QString> request;
     };
 
@@ -72,6 +89,8 @@ private:
     std::mutex m_lock;
     QHash<QString, CachedActivity> m_cache;
     QHash<QString, CachedUserRequest> m_userRequestCache;
+    QSet<QString> m_readUserRequests;    // since takeUserRequestChanges()
+    QSet<QString> m_removedUserRequests; // likewise
 };
 
 } // namespace tolvaran

@@ -59,7 +59,15 @@ const char *const schemaSql =
     "    last_seen_at REAL NOT NULL\n"
     ");\n"
     "CREATE INDEX IF NOT EXISTS threads_project_recency "
-    "ON threads(project_path, recency_at DESC);";
+    "ON threads(project_path, recency_at DESC);\n"
+    // The latest request of each rollout as last read, with the file's size and modification
+    // time then: a start reads only the tails of the rollouts that changed since.
+    "CREATE TABLE IF NOT EXISTS rollout_latest_requests (\n"
+    "    rollout_path TEXT PRIMARY KEY,\n"
+    "    file_size INTEGER NOT NULL,\n"
+    "    modified_at_ns INTEGER NOT NULL,\n"
+    "    request TEXT\n"
+    ");";
 
 // An existing row is rewritten only when a value differs or its last_seen_at is at least
 // lastSeenRefreshSeconds old (filled in for %1), so that a full refresh of unchanged projects
@@ -460,6 +468,57 @@ void ProjectCatalogStore::markThreadRead(const QString &threadID)
         SqliteStatement statement(db, QString::fromUtf8(markThreadReadSql));
         statement.bind(1, threadID);
         statement.run();
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+QList<RolloutRequestRecord> ProjectCatalogStore::loadLatestRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    QList<RolloutRequestRecord> records;
+    try {
+        SqliteStatement query(db, QStringLiteral("SELECT rollout_path, file_size, "
+                                                 "modified_at_ns, request "
+                                                 "FROM rollout_latest_requests"));
+        while (query.step()) {
+            records.append({query.text(0), quint64(std::max<qint64>(query.int64(1), 0)),
+                            query.int64(2), optionalText(query, 3)});
+        }
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseReadFailed, error);
+    }
+    return records;
+}
+
+void ProjectCatalogStore::saveLatestRequests(const QList<RolloutRequestRecord> &read,
+                                             const QStringList &removed)
+{
+    if (read.isEmpty() && removed.isEmpty())
+        return;
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    try {
+        SqliteTransaction transaction(db);
+        SqliteStatement insert(db, QStringLiteral("INSERT OR REPLACE INTO "
+                                                  "rollout_latest_requests VALUES (?, ?, ?, ?)"));
+        for (const RolloutRequestRecord &record : read) {
+            insert.reset();
+            insert.bind(1, record.rolloutPath);
+            insert.bind(2, qint64(record.fileSize));
+            insert.bind(3, record.modificationNanoseconds);
+            bindOptional(insert, 4, record.request);
+            insert.run();
+        }
+        SqliteStatement remove(db, QStringLiteral("DELETE FROM rollout_latest_requests "
+                                                  "WHERE rollout_path = ?"));
+        for (const QString &path : removed) {
+            remove.reset();
+            remove.bind(1, path);
+            remove.run();
+        }
+        transaction.commit();
     } catch (const SqliteError &error) {
         fail(Kind::databaseWriteFailed, error);
     }

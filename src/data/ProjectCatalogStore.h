@@ -1,11 +1,13 @@
 #pragma once
 
 #include "data/CodexProject.h"
+#include "data/RolloutRequestRecord.h"
 #include "platform/ApplicationSupport.h"
 #include "platform/Timestamp.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <mutex>
 #include <optional>
@@ -63,6 +65,12 @@ public:
 
     // Clears the thread's unread mark. No such thread is no error.
     void markThreadRead(const QString &threadID);
+
+    // The latest requests of the rollouts as last read (CodexActivityStore::seedUserRequests).
+    QList<RolloutRequestRecord> loadLatestRequests() const;
+    // Keeps `read` (replacing what was kept for the same rollouts) and forgets the rollouts
+    // `removed`, in one transaction.
+    void saveLatestRequests(const QList<RolloutRequestRecord> &read, const QStringList &removed);
 
 private:
     std::optional<QString> m_databasePath;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -484,4 +485,23 @@ TEST(ProjectCatalogStoreConcurrency, synchronizationsFromManyThreadsAndStoresSer
     ASSERT_EQ(loaded.size(), writers);
     for (const CodexProject &project : loaded)
         EXPECT_EQ(project.threadCount(), rounds) << project.path().toStdString();
+}
+
+TEST_F(ProjectCatalogStoreTest, keepsLatestRequestsOfRollouts)
+{
+    EXPECT_TRUE(store.loadLatestRequests().isEmpty());
+    const RolloutRequestRecord a{QStringLiteral("/c/a.jsonl"), 120, 1769947200123456789,
+                                 QStringLiteral("Add a flag")};
+    const RolloutRequestRecord b{QStringLiteral("/c/b.jsonl"), 7, 5, std::nullopt};
+    store.saveLatestRequests({a, b}, {});
+    QList<RolloutRequestRecord> loaded = store.loadLatestRequests();
+    std::sort(loaded.begin(), loaded.end(),
+              [](const auto &x, const auto &y) { return x.rolloutPath < y.rolloutPath; });
+    EXPECT_EQ(loaded, (QList<RolloutRequestRecord>{a, b}));
+
+    RolloutRequestRecord changed = a;
+    changed.fileSize = 300;
+    changed.request = QStringLiteral("Now also: add a flag");
+    store.saveLatestRequests({changed}, {b.rolloutPath});
+    EXPECT_EQ(store.loadLatestRequests(), QList<RolloutRequestRecord>{changed});
 }
