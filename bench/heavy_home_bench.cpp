@@ -14,6 +14,7 @@
 //     folder (src/tolvaran in the build tree).
 //
 //   heavy_home_bench FOLDER [--only-index | --only-unpaced | --only-refresh]
+//   heavy_home_bench FOLDER --only-resident INDEX-FOLDER
 #include "coordinator/ProjectListViewModel.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
@@ -40,6 +41,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -340,6 +342,23 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString mode = arguments.value(2);
+    if (mode == QLatin1String("--only-resident") && arguments.size() == 4) {
+        // The resident figures alone, over a complete index kept in the folder given (made by
+        // one unpaced pass when missing).
+        const HeavyCodexHome home(arguments[1]);
+        const QString index = arguments[3];
+        TokenUsageStore store(index);
+        store.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
+        store.refresh(home.threads(), Timestamp::now());
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(application.applicationFilePath(),
+                    {QString::fromLatin1(residentSwitch), home.path(), index});
+        child.waitForFinished(-1);
+        std::fflush(stdout);
+        benchProgram(home, index);
+        return child.exitCode();
+    }
 
     const HeavyCodexHome home(arguments[1]);
     const QList<CodexThread> threads = home.threads();

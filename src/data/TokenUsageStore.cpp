@@ -1047,9 +1047,6 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
     std::optional<SqliteDatabase> db;
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
-    guarded(TokenUsageError::Case::databaseOpenFailed, [&] {
-        db->execute(QStringLiteral("PRAGMA cache_size = -%1").arg(pageCacheKibibytes));
-    });
 
     // The pass state is taken for the pass and given back only after it succeeded: a failed
     // pass rolled its writes back, and the next one reads the state from the index again.

@@ -37,9 +37,6 @@ class TokenUsageStore final
 public:
     static constexpr int maximumNewRolloutsPerRefresh = 12;
     static constexpr int busyTimeoutMilliseconds = 2000;
-    // A pass's page cache: SQLite's default of 2 MB makes a pass that adds many events spill
-    // pages to the file within its transaction, each spill syncing the journal first.
-    static constexpr int pageCacheKibibytes = 131072;
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
