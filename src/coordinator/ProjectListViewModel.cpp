@@ -493,14 +493,11 @@ void ProjectListViewModel::startFullRefresh()
                 QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
                 try {
                     catalog->synchronize(projects, now);
-                    const QList<CodexProject> saved = catalog->loadProjects(includeArchived);
                     QSet<QString> codexPaths;
                     for (const CodexProject &project : projects)
                         codexPaths.insert(project.path());
-                    for (const CodexProject &project : saved) {
-                        if (!codexPaths.contains(project.path()))
-                            projects.append(project);
-                    }
+                    // Only the projects Codex no longer lists are added from the catalog.
+                    projects.append(catalog->loadProjects(includeArchived, codexPaths));
                     sortByLastUpdated(projects);
                 } catch (const std::exception &error) {
                     // Codex's projects alone are shown; the catalog catches up next time.

@@ -32,6 +32,7 @@ public:
     static constexpr quint64 chunkSize = 65536;
     // How far back from the end the search for the latest request reads at most.
     static constexpr quint64 maximumUserRequestLookback = 2097152;
+    static constexpr int maximumReaderThreads = 6;
     // The latest request is cut to this many characters (grapheme clusters).
     static constexpr qsizetype maximumUserRequestLength = 4000;
 
@@ -48,6 +49,9 @@ public:
     // context it adds to a thread, the notice it leaves after an interrupt) are passed over.
     // A file is read again only when its size or modification time changed since it was read.
     std::optional<QString> latestUserRequest(const QString &rolloutPath);
+    // The same for many rollouts at once, in their order: the files are looked at, and those
+    // that changed read, on up to `maximumReaderThreads` threads.
+    QList<std::optional<QString>> latestUserRequests(const QStringList &rolloutPaths);
 
     // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
     // yet whose size and modification time still match is not read again.

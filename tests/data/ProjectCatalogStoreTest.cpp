@@ -505,3 +505,51 @@ TEST_F(ProjectCatalogStoreTest, keepsLatestRequestsOfRollouts)
     store.saveLatestRequests({changed}, {b.rolloutPath});
     EXPECT_EQ(store.loadLatestRequests(), QList<RolloutRequestRecord>{changed});
 }
+
+TEST_F(ProjectCatalogStoreTest, unchangedThreadsAreSkippedOnlyWhileTheFileIsAsLeft)
+{
+    const QList<CodexProject> projects{makeProject(
+        QStringLiteral("/w/a"), {makeThread(QStringLiteral("t"), 50)}, std::nullopt, false,
+        {QStringLiteral("t")})};
+    store.synchronize(projects, Timestamp::fromSeconds(1000));
+    const auto title = [&] {
+        return file().value(QStringLiteral("SELECT title FROM threads")).toString();
+    };
+    const auto unread = [&] {
+        return file().value(QStringLiteral("SELECT is_unread FROM threads")).toString();
+    };
+
+    // Another process changes the row: the next synchronisation writes it again.
+    file().execute(QStringLiteral("UPDATE threads SET title = 'Changed elsewhere'"));
+    store.synchronize(projects, Timestamp::fromSeconds(1010));
+    EXPECT_EQ(title(), QStringLiteral("Title t"));
+
+    // So does this store's own change of the row.
+    store.markThreadRead(QStringLiteral("t"));
+    EXPECT_EQ(unread(), QStringLiteral("0"));
+    store.synchronize(projects, Timestamp::fromSeconds(1020));
+    EXPECT_EQ(unread(), QStringLiteral("1"));
+
+    // Unchanged and seen lately: nothing is written, not even the last-seen time.
+    store.synchronize(projects, Timestamp::fromSeconds(1030));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1020);
+    // A new store (the next start) learns the last-seen times from the file.
+    ProjectCatalogStore restarted{folder};
+    restarted.synchronize(projects, Timestamp::fromSeconds(1310));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1020);
+    restarted.synchronize(projects, Timestamp::fromSeconds(1320));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1320);
+}
+
+TEST_F(ProjectCatalogStoreTest, projectsCodexListsAreLeftOutOfTheLoad)
+{
+    store.synchronize({makeProject(QStringLiteral("/w/a"), {makeThread(QStringLiteral("a"), 20)}),
+                       makeProject(QStringLiteral("/w/b"), {makeThread(QStringLiteral("b"), 10),
+                                                            makeThread(QStringLiteral("c"), 30)})},
+                      Timestamp::fromSeconds(1000));
+    const QList<CodexProject> rest = store.loadProjects(false, {QStringLiteral("/w/a")});
+    ASSERT_EQ(paths(rest), QStringList{QStringLiteral("/w/b")});
+    ASSERT_EQ(rest.first().threads().size(), 2);
+    EXPECT_EQ(rest.first().threads().first().id, QStringLiteral("c"));
+    EXPECT_EQ(store.loadProjects(false).size(), 2);
+}
