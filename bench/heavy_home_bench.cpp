@@ -16,17 +16,14 @@
 //   heavy_home_bench FOLDER [--only-index | --only-unpaced | --only-refresh]
 //   heavy_home_bench FOLDER --only-resident INDEX-FOLDER
 #include "coordinator/ProjectListViewModel.h"
-#include "data/CodexGlobalStateStore.h"
-#include "data/CodexStore.h"
 #include "data/NullTeamWorkspace.h"
-#include "data/ProjectCatalogStore.h"
 #include "data/ProjectMetadataCache.h"
-#include "data/ProjectRepositoryStore.h"
-#include "data/ProjectTagStore.h"
 #include "data/TokenUsageStore.h"
 #include "platform/KeyValueStore.h"
 #include "support/BenchFigures.h"
+#include "support/FakeCodexHome.h"
 #include "support/HeavyCodexHome.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -197,21 +194,25 @@ IndexFigures benchTokenIndex(const HeavyCodexHome &home, const QList<CodexThread
     return figures;
 }
 
-// A coordinator over the home. An empty `tokenIndex` gives the token index no location.
+// A coordinator over the home. Without `indexTokens` the token index has no location; with
+// it, the index is the one in `support` (a copy of a complete one, when given).
 struct World
 {
-    World(const HeavyCodexHome &codex, const QString &tokenIndex)
-        : support(home.filePath(QStringLiteral("support")))
+    World(const HeavyCodexHome &heavy, bool indexTokens, const QString &completeIndex = {})
+        : codex(heavy.path())
+        , support(home.filePath(QStringLiteral("support")))
         , defaults(home.filePath(QStringLiteral("defaults.conf")))
         , cache(support)
     {
-        model = std::make_unique<ProjectListViewModel>(
-            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-            std::make_unique<ProjectRepositoryStore>(), cache,
-            std::make_unique<ProjectCatalogStore>(support),
-            std::make_unique<ProjectTagStore>(defaults),
-            std::make_unique<TokenUsageStore>(tokenIndex));
+        if (!completeIndex.isEmpty()) {
+            QDir().mkpath(support);
+            QFile::copy(completeIndex + QLatin1Char('/') + TokenUsageStore::databaseFileName(),
+                        support + QLatin1Char('/') + TokenUsageStore::databaseFileName());
+        }
+        stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), indexTokens);
+        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
+            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
+            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
     }
 
     bool await(const std::function<void(ProjectListViewModel::Completion)> &operation)
@@ -222,16 +223,18 @@ struct World
     }
 
     TemporaryHome home;
+    FakeCodexHome codex; // the heavy home's folder, for the stores' paths
     QString support;
     KeyValueStore defaults;
     ProjectMetadataCache cache;
     NullTeamWorkspace team;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
 };
 
 void benchFullRefresh(const HeavyCodexHome &codex)
 {
-    World world(codex, QString());
+    World world(codex, false);
     std::vector<double> samples;
     double first = 0;
     for (int run = 0; run <= refreshRuns; ++run) {
@@ -258,12 +261,7 @@ void benchFullRefresh(const HeavyCodexHome &codex)
 int residentChild(const QString &folder, const QString &completeIndex)
 {
     const HeavyCodexHome codex(folder);
-    TemporaryHome scratch;
-    const QString index = scratch.filePath(QStringLiteral("tokens"));
-    QDir().mkpath(index);
-    QFile::copy(completeIndex + QLatin1Char('/') + TokenUsageStore::databaseFileName(),
-                index + QLatin1Char('/') + TokenUsageStore::databaseFileName());
-    World world(codex, index);
+    World world(codex, true, completeIndex);
     world.await([&](auto done) { world.model->refresh(std::move(done)); });
     waitUntil([&] { return !world.model->isIndexingTokenUsage()
                            && world.model->tokenUsageSnapshot().global.indexedTokens > 0; },

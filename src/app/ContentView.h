@@ -12,6 +12,7 @@ namespace tolvaran {
 
 class FolderPicker;
 class ProjectListViewModel;
+class TeamProjectViewSource;
 class TeamWorkspaceService;
 class TolvaranViewController;
 
@@ -42,6 +43,10 @@ public:
     // The browser while it shows, else null.
     TolvaranViewController *browser() const;
 
+    // Where every browser this view shows reads the team values; must outlive the view.
+    void setTeamViewSource(const TeamProjectViewSource *source);
+    const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -52,6 +57,7 @@ private:
 
     ProjectListViewModel &m_viewModel;
     TeamWorkspaceService &m_teamWorkspace;
+    const TeamProjectViewSource *m_teamViews = nullptr;
     FolderPicker &m_folderPicker;
     std::optional<QString> m_detailedProjectID;
     Screen m_screen = Screen::browser;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -30,6 +31,11 @@ public:
     static constexpr double initialLookback = 86400.0; // seconds
     // The unit of every backward read.
     static constexpr quint64 chunkSize = 65536;
+    // The most one processing check reads of a file (from its end, or from the last read's
+    // end); a check that finds no task event in them keeps the previous answer.
+    static constexpr quint64 maximumProcessingScanBytes = 64 * 1024 * 1024;
+    // A longer line cannot be a task event and is passed over without being kept in memory.
+    static constexpr quint64 maximumTaskEventLineBytes = 8 * 1024 * 1024;
     // How far back from the end the search for the latest request reads at most.
     static constexpr quint64 maximumUserRequestLookback = 2097152;
     static constexpr int maximumReaderThreads = 6;
@@ -56,6 +62,7 @@ public:
     // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
     // yet whose size and modification time still match is not read again.
     void seedUserRequests(const QList<RolloutRequestRecord> &records);
+    bool hasSeededUserRequests() const { return m_userRequestsSeeded; }
     // What the latest-request cache learnt since the last call, for the catalog to keep:
     // requests read anew, and rollouts found missing.
     struct UserRequestChanges
@@ -95,6 +102,7 @@ private:
     QHash<QString, CachedUserRequest> m_userRequestCache;
     QSet<QString> m_readUserRequests;    // since takeUserRequestChanges()
     QSet<QString> m_removedUserRequests; // likewise
+    std::atomic<bool> m_userRequestsSeeded = false;
 };
 
 } // namespace tolvaran

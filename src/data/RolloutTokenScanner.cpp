@@ -1,6 +1,7 @@
 #include "data/RolloutTokenScanner.h"
 
 #include "data/TokenCountLineParser.h"
+#include "platform/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -17,26 +18,6 @@ namespace tolvaran::Internal {
 namespace {
 
 constexpr QByteArrayView pattern = TokenCountLineParser::pattern;
-
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int descriptor)
-        : m_descriptor(descriptor)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor); // a failed close of a file only read loses nothing
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
 
 const char *findPattern(const char *from, const char *to)
 {
@@ -93,7 +74,8 @@ RolloutTokenScanner::RolloutTokenScanner(qsizetype blockSize)
 RolloutTokenScanner::~RolloutTokenScanner() = default;
 
 std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offset, qint64 end,
-                                                const LineHandler &handler)
+                                                const LineHandler &handler,
+                                                const std::stop_token &stopToken)
 {
     // Non-blocking, so that a named pipe where a rollout should be cannot stall the pass (its
     // read then fails instead).
@@ -127,6 +109,8 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
     const qsizetype overlap = pattern.size() - 1;
 
     while (position < end) {
+        if (stopToken.stop_requested())
+            return std::nullopt;
         const qint64 wanted = std::min<qint64>(blockSize - length, end - position);
         const ssize_t got = ::pread(file.get(), block + length, size_t(wanted), off_t(position));
         if (got < 0 && errno == EINTR)

@@ -1,10 +1,10 @@
 #include "data/TokenUsageStore.h"
 
+#include "data/DataLogging.h"
 #include "data/RolloutTokenScanner.h"
 #include "data/TokenCountLineParser.h"
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
-#include "platform/Logging.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
@@ -128,7 +128,7 @@ auto guarded(TokenUsageError::Case failure, Work &&work)
     try {
         return work();
     } catch (const SqliteError &error) {
-        qCWarning(lcTolvaran, "Token usage index: %s", error.what());
+        qCWarning(lcData, "Token usage index: %s", error.what());
         throw TokenUsageError(failure);
     }
 }
@@ -152,25 +152,6 @@ FileState fileState(const QString &path)
         return {};
     return {qint64(info.st_size),
             qint64(info.st_mtim.tv_sec) * 1000000000 + qint64(info.st_mtim.tv_nsec)};
-}
-
-// Creates the database file 0600 when missing, and takes group and other access from an
-// existing one: SQLite would create it with the umask's mode, and gives its journal the mode
-// of the database file. An existing file is never opened here, as closing any descriptor of
-// it would drop the locks SQLite holds on it in this process.
-void preparePrivateFile(const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info{};
-    if (::stat(native.constData(), &info) == 0) {
-        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-            ::chmod(native.constData(), S_IRUSR | S_IWUSR);
-        return;
-    }
-    const int descriptor =
-        ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (descriptor >= 0)
-        ::close(descriptor); // else opening the database reports the failure
 }
 
 // The identity of a thread as its events store it.
@@ -293,11 +274,12 @@ class IndexPass final
 {
 public:
     IndexPass(SqliteDatabase &db, TokenIndexState &state, int newRolloutLimit,
-              RolloutChanges changes)
+              RolloutChanges changes, std::stop_token stopToken)
         : m_db(db)
         , m_state(state)
         , m_newRolloutLimit(newRolloutLimit)
         , m_changes(std::move(changes))
+        , m_stopToken(std::move(stopToken))
     {
     }
 
@@ -339,6 +321,7 @@ private:
     TokenIndexState &m_state;
     int m_newRolloutLimit;
     RolloutChanges m_changes;
+    const std::stop_token m_stopToken;
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
@@ -690,7 +673,8 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
                 if (auto event = TokenCountLineParser::parseEvent(line, thread.cwd,
                                                                   thread.model))
                     item.events.emplace_back(lineOffset, std::move(*event));
-            });
+            },
+            m_stopToken);
         if (!item.consumed)
             item.events.clear();
     };
@@ -706,6 +690,12 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
             });
             if (stopping || next == items.size())
                 return;
+            if (m_stopToken.stop_requested()) {
+                // The files not read yet are left for the next pass.
+                next = items.size();
+                readyChanged.notify_one();
+                return;
+            }
             const size_t index = next++;
             held.unlock();
             scanOne(index, scanner);
@@ -725,7 +715,11 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
         std::vector<size_t> taken;
         std::unique_lock held(lock);
         while (storedCount < items.size()) {
-            readyChanged.wait(held, [&] { return !ready.empty(); });
+            readyChanged.wait(held, [&] {
+                return !ready.empty() || (next == items.size() && m_stopToken.stop_requested());
+            });
+            if (ready.empty())
+                break; // stopped: what is still being read is left for the next pass
             taken.swap(ready);
             held.unlock();
             roomChanged.notify_all();
@@ -736,16 +730,17 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
                 }
             } catch (...) {
                 failure = std::current_exception();
-                held.lock();
-                stopping = true;
-                held.unlock();
-                roomChanged.notify_all();
-                break;
             }
+            held.lock();
+            if (failure)
+                break;
             storedCount += taken.size();
             taken.clear();
-            held.lock();
         }
+        // Readers still waiting for room give up, so that they can be joined.
+        stopping = true;
+        held.unlock();
+        roomChanged.notify_all();
     }
     if (failure)
         std::rethrow_exception(failure);
@@ -757,7 +752,10 @@ void IndexPass::store(ScanItem &item)
     const QString &path = thread.rolloutPath;
     RolloutRecord &record = *item.record;
     if (!item.consumed) {
-        qCWarning(lcTolvaran, "Token usage index: could not read %s", qUtf8Printable(path));
+        // Stopped, not unreadable: the next pass reads it again.
+        if (m_stopToken.stop_requested())
+            return;
+        qCWarning(lcData, "Token usage index: could not read %s", qUtf8Printable(path));
         if (!record.indexed)
             rememberSkipped(path, record, item.state);
         return;
@@ -1035,15 +1033,15 @@ QString TokenUsageStore::databasePath() const
     return m_directory + QLatin1Char('/') + databaseFileName();
 }
 
-TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
-                                            Timestamp now) const
+TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, Timestamp now,
+                                            const std::stop_token &stopToken) const
 {
     if (m_directory.isEmpty())
         return TokenUsageSnapshot::empty();
     if (!ensureApplicationSupportDirectory(m_directory))
         throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
     const QString path = databasePath();
-    preparePrivateFile(path);
+    preparePrivateDatabaseFile(path);
     std::optional<SqliteDatabase> db;
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
@@ -1072,7 +1070,7 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
         m_changedRollouts.clear();
         m_changesMissed = false;
     }
-    IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes));
+    IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
     {
@@ -1080,6 +1078,9 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
         m_indexState = std::move(state);
         m_lastReads = pass.reads();
     }
+    // Stopped: what was indexed is kept; nobody waits for the snapshot.
+    if (stopToken.stop_requested())
+        return TokenUsageSnapshot::empty();
 
     std::unique_ptr<Cache> cache;
     {

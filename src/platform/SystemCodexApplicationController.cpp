@@ -1,6 +1,7 @@
 #include "platform/SystemCodexApplicationController.h"
 
 #include "platform/Logging.h"
+#include "platform/WorkContext.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -164,7 +165,8 @@ QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstanc
     return instances;
 }
 
-CodexApplicationQuitResult SystemCodexApplicationController::quitAll()
+CodexApplicationQuitResult
+SystemCodexApplicationController::quitAll(const std::stop_token &stopToken)
 {
     CodexApplicationQuitResult result;
     result.askedToQuit = runningInstances();
@@ -188,13 +190,16 @@ CodexApplicationQuitResult SystemCodexApplicationController::quitAll()
         if (running.isEmpty())
             break;
         if (waits == m_timing.pollLimit) {
-            qCWarning(lcTolvaran) << running.size() << "Codex application processes did not quit";
+            qCWarning(lcPlatform) << running.size() << "Codex application processes did not quit";
             result.stillRunning = running;
             return result;
         }
-        std::this_thread::sleep_for(m_timing.pollInterval);
+        if (!sleepUnlessStopped(stopToken, m_timing.pollInterval)) {
+            result.stillRunning = running;
+            return result;
+        }
     }
-    std::this_thread::sleep_for(m_timing.settleTime);
+    sleepUnlessStopped(stopToken, m_timing.settleTime);
     return result;
 }
 
@@ -208,7 +213,7 @@ DesktopActionResult SystemCodexApplicationController::reopen(
                                                                         : homeDirectory();
     if (QProcess::startDetached(instance.executablePath, instance.arguments, folder))
         return DesktopActionResult::success();
-    qCWarning(lcTolvaran) << "Could not start Codex again from" << instance.executablePath;
+    qCWarning(lcPlatform) << "Could not start Codex again from" << instance.executablePath;
     return DesktopActionResult::failure(
         DesktopActionResult::Status::StartFailed,
         QStringLiteral("Codex could not be started again from %1.").arg(instance.executablePath));

@@ -9,6 +9,9 @@
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -159,10 +162,18 @@ class TagWorld : public ::testing::Test
 {
 protected:
     // Makes the stored value unreadable, so that the store refuses every save.
-    void breakStore() { defaults.setValue(store.snapshotKey(), QByteArrayLiteral("{broken")); }
+    // A damaged saved value where no copy of it can be kept (the settings folder is a file):
+    // the store then refuses to save.
+    void breakStore()
+    {
+        defaults.setValue(store.snapshotKey(), QByteArrayLiteral("{broken"));
+        QDir(home.filePath(QStringLiteral("config"))).removeRecursively();
+        QFile blocker(home.filePath(QStringLiteral("config")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
 
     fixtures::TemporaryHome home;
-    KeyValueStore defaults{home.filePath(QStringLiteral("Tolvaran.conf"))};
+    KeyValueStore defaults{home.filePath(QStringLiteral("config/Tolvaran.conf"))};
     ProjectTagStore store{defaults};
     fixtures::CoordinatorDouble coordinator;
 };
@@ -176,7 +187,7 @@ TEST_F(TagWorld, anOlderSaveNeverOverwritesANewerOne)
     const ProjectTagSnapshot first = addingTag({}, QStringLiteral("first"));
     const ProjectTagSnapshot second = addingTag(first, QStringLiteral("second"));
     // The first save is held back until the second has been written, as a busy pool may.
-    ProjectTagSaver saver(store, [&](const ProjectTagSnapshot &snapshot) {
+    ProjectTagSaver saver(store, coordinator.work, [&](const ProjectTagSnapshot &snapshot) {
         if (snapshot == first) {
             holding = true;
             releaseFirst.acquire();
@@ -185,9 +196,9 @@ TEST_F(TagWorld, anOlderSaveNeverOverwritesANewerOne)
     QList<std::optional<QString>> outcomes;
     const auto record = [&](const std::optional<QString> &failure) { outcomes << failure; };
 
-    saver.save(first, &coordinator.context, record);
+    saver.save(first, record);
     ASSERT_TRUE(fixtures::waitUntil([&] { return holding.load(); }));
-    saver.save(second, &coordinator.context, record);
+    saver.save(second, record);
     ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes.size() == 1; }));
     releaseFirst.release();
     ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes.size() == 2; }));

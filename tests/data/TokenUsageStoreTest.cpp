@@ -145,6 +145,11 @@ TEST(TokenCountLineParser, acceptsOnlyCompleteUsageLines)
          std::nullopt},
         {"another event", rollout::taskComplete(now), std::nullopt},
         {"cut short", rollout::tokenCount(now, withWindows).left(200), std::nullopt},
+        {"a negative input", rollout::tokenCount(now, count(-5, 10)), std::nullopt},
+        {"a negative output", rollout::tokenCount(now, count(10, -3)), std::nullopt},
+        {"a negative cached input", rollout::tokenCount(now, count(10, 5, -1)), std::nullopt},
+        {"an absurd count", rollout::tokenCount(now, count(2'000'000'000'000, 1)),
+         std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,6 +185,17 @@ TEST(TokenCountLineParser, acceptsOnlyCompleteUsageLines)
     EXPECT_FALSE(shortWindow->weeklyWindowMinutes);
     EXPECT_FALSE(shortWindow->weeklyResetsAt);
     EXPECT_EQ(shortWindow->planType, QStringLiteral("plus"));
+
+    // A reset time millions of years ahead is held at the latest time we stand for, so that
+    // it converts to milliseconds without overflow.
+    rollout::TokenCount farReset = count(1, 1);
+    farReset.secondary = rollout::RateWindow{1.0, 10080, Timestamp::fromSeconds(9.3e15)};
+    const auto far =
+        TokenCountLineParser::parseEvent(rollout::tokenCount(now, farReset), cwd, model);
+    ASSERT_TRUE(far);
+    ASSERT_TRUE(far->weeklyResetsAt);
+    EXPECT_EQ(*far->weeklyResetsAt, Timestamp::fromSeconds(Timestamp::latestSeconds));
+    EXPECT_EQ(far->weeklyResetsAt->milliseconds(), qint64(Timestamp::latestSeconds) * 1000);
 
     EXPECT_EQ(TokenCountLineParser::parseTimestamp("2026-02-01T12:00:00.250+01:00"),
               Timestamp::fromMilliseconds(1769943600250));
@@ -224,7 +240,8 @@ TEST(TokenCountLineParser, quickReaderAgreesWithQtReader)
     int accepted = 0;
     for (const QByteArray &base : bases)
         accepted += agree(base) ? 1 : 0;
-    EXPECT_EQ(accepted, 6); // all but the three rejected ones and the number out of range
+    // All but the three rejected ones and the two numbers out of range.
+    EXPECT_EQ(accepted, 5);
 
     // Damaged lines: whatever either reader makes of them, both make the same.
     const QByteArray replacements("{}[]\":,\\09-.eE +\tx\xc3");
@@ -353,6 +370,45 @@ TEST_F(TokenUsageStoreTest, indexesUsageOfEachProjectWithPrivateFiles)
 
     const TokenUsageStore unavailable{QString()};
     EXPECT_EQ(unavailable.refresh({first}, now), TokenUsageSnapshot::empty());
+}
+
+TEST_F(TokenUsageStoreTest, reportsAreKeyedByTheStandardFormOfTheFolder)
+{
+    // One project's threads name its folder with and without a trailing slash.
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(100, 0));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(200, 0));
+    CodexThread first = thread(QStringLiteral("a"), a, QStringLiteral("/x/app/"));
+    CodexThread second = thread(QStringLiteral("b"), b, QStringLiteral("/x/app"));
+    first.tokensUsed = 700;
+    second.tokensUsed = 300;
+    const TokenUsageSnapshot snapshot = refresh({first, second});
+
+    EXPECT_EQ(snapshot.projects.keys(), QStringList({QStringLiteral("/x/app")}));
+    const TokenUsageReport app = snapshot.projects.value(QStringLiteral("/x/app"));
+    EXPECT_EQ(app.indexedTokens, 300);
+    EXPECT_EQ(app.lifetimeTokens, 1000);
+    EXPECT_EQ(app.lastSevenDaysTokens, 300);
+}
+
+TEST_F(TokenUsageStoreTest, aStoppedPassIsReadAgainByTheNext)
+{
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(100, 0));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(200, 0));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b)};
+    std::stop_source stop;
+    stop.request_stop();
+
+    EXPECT_EQ(store.refresh(threads, now, stop.get_token()), TokenUsageSnapshot::empty());
+    EXPECT_EQ(Internal::RolloutTokenScanner().scan(a, 0, QFileInfo(a).size(),
+                                                   [](qint64, QByteArrayView) {},
+                                                   stop.get_token()),
+              std::nullopt);
+
+    // Nothing was taken for unreadable: the next pass indexes both.
+    const TokenUsageSnapshot snapshot = refresh(threads);
+    EXPECT_EQ(snapshot.global.indexedTokens, 300);
+    EXPECT_EQ(snapshot.pendingRolloutCount, 0);
 }
 
 TEST_F(TokenUsageStoreTest, partialLastLineIsCountedOnceWhenComplete)
