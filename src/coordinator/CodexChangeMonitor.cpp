@@ -68,10 +68,13 @@ void CodexChangeMonitor::start(const QString &codexFolder)
 
 void CodexChangeMonitor::handleEvents(const QList<FileSystemEvent> &events)
 {
+    QStringList changed;
+    bool missed = false;
     for (const FileSystemEvent &event : events) {
         // Events were lost: Codex's data may have changed in any way.
         if (event.flags & FileSystemEventFlag::rescanRequired) {
             m_pendingFullRefresh = true;
+            missed = true;
             continue;
         }
         // A change of attributes alone (owner, mode, times) is no change of Codex's data.
@@ -80,11 +83,18 @@ void CodexChangeMonitor::handleEvents(const QList<FileSystemEvent> &events)
         if (!(event.flags & contentChangeFlags))
             continue;
         const QString path = standardizedPath(event.path);
+        changed.append(event.path);
+        if (path != event.path)
+            changed.append(path);
         if (CodexFileLayout::asksForFullRefresh(lastPathComponent(path)))
             m_pendingFullRefresh = true;
         else if (m_rolloutPaths.contains(path))
             m_pendingProcessingRefresh = true;
     }
+    if (missed)
+        Q_EMIT changesMissed();
+    if (!changed.isEmpty())
+        Q_EMIT filesChanged(changed);
     // While a refresh is pending, every batch (even one of no interest) pushes it back, so a
     // burst of writes costs one refresh after its end.
     if (m_pendingFullRefresh || m_pendingProcessingRefresh)

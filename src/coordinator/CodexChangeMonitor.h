@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -53,6 +54,11 @@ Q_SIGNALS:
     // too, so only one of the two is sent for one pause.
     void fullRefreshRequested();
     void processingRefreshRequested();
+    // At once, for every batch: the files whose contents changed (the paths as reported and
+    // standardised), and whether events were lost. The token index learns from these which
+    // rollouts to look at.
+    void filesChanged(const QStringList &paths);
+    void changesMissed();
 
 private:
     void deliverPending();

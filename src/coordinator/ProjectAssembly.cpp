@@ -37,7 +37,31 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
     try {
         // One read serves both lists: the threads the projects are built from, and
         // every thread (archived ones too) for the token-usage index.
+        // The latest requests read in earlier runs spare the first refresh reading the tail
+        // of every rollout; those read now are kept for the next start.
+        CodexActivityStore &activity = store.activityStore();
+        if (!activity.hasSeededUserRequests()) {
+            QList<RolloutRequestRecord> kept;
+            try {
+                kept = catalog.loadLatestRequests();
+            } catch (const std::exception &error) {
+                qCWarning(lcCoordinator) << "Kept latest requests could not be read:"
+                                         << messageOf(error);
+            }
+            activity.seedUserRequests(kept);
+        }
         QList<CodexThread> allThreads = store.loadThreads(true);
+        if (const CodexActivityStore::UserRequestChanges changes =
+                activity.takeUserRequestChanges();
+            !changes.isEmpty()) {
+            try {
+                catalog.saveLatestRequests(changes.read, changes.removed);
+            } catch (const std::exception &error) {
+                // Only the next start pays: it reads these tails again.
+                qCWarning(lcCoordinator) << "Latest requests could not be kept:"
+                                         << messageOf(error);
+            }
+        }
         QList<CodexThread> visible;
         if (includeArchived) {
             visible = allThreads;
@@ -69,14 +93,11 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
         try {
             catalog.synchronize(projects, now);
-            const QList<CodexProject> saved = catalog.loadProjects(includeArchived);
             QSet<QString> codexPaths;
             for (const CodexProject &project : projects)
                 codexPaths.insert(project.path());
-            for (const CodexProject &project : saved) {
-                if (!codexPaths.contains(project.path()))
-                    projects.append(project);
-            }
+            // Only the projects Codex no longer lists are added from the catalog.
+            projects.append(catalog.loadProjects(includeArchived, codexPaths));
             sortByLastUpdated(projects);
         } catch (const std::exception &error) {
             // Codex's projects alone are shown; the catalog catches up next time.

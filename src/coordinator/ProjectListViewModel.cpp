@@ -112,6 +112,11 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
             [this] { refresh(); });
     connect(m_codexMonitor, &CodexChangeMonitor::processingRefreshRequested, this,
             [this] { refreshProcessingStatus(); });
+    // While the monitor runs, a token-usage pass looks only at the rollouts it saw change.
+    connect(m_codexMonitor, &CodexChangeMonitor::filesChanged, this,
+            [this](const QStringList &paths) { m_tokenUsageStore->noteRolloutChanges(paths); });
+    connect(m_codexMonitor, &CodexChangeMonitor::changesMissed, this,
+            [this] { m_tokenUsageStore->noteRolloutChangesMissed(); });
 
     // The team filter depends on the team workspace: re-filter (keeping the page) once a
     // burst of its changes has passed.
@@ -142,6 +147,7 @@ ProjectListViewModel::~ProjectListViewModel()
     // object, are discarded with it. The renamer goes after the wait: it starts again a Codex
     // that a stopped rename had closed.
     delete m_codexMonitor;
+    m_tokenUsageStore->setRolloutChangesWatched(false);
     m_repositories.reset();
     m_jobs.cancelAll();
     m_jobs.waitForAll();
@@ -560,7 +566,10 @@ void ProjectListViewModel::configureCodexMonitor()
     m_codexMonitor->watchRolloutsOf(
         m_projects, Timestamp::now().addingSeconds(-activeThreadWindowSeconds));
     // Codex's folder is the one that holds its thread database.
-    m_codexMonitor->start(QFileInfo(m_store->databasePath()).absolutePath());
+    if (!m_codexMonitor->isStarted()) {
+        m_codexMonitor->start(QFileInfo(m_store->databasePath()).absolutePath());
+        m_tokenUsageStore->setRolloutChangesWatched(true);
+    }
 }
 
 // Repository monitor

@@ -15,7 +15,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace tolvaran {
 
@@ -212,6 +215,25 @@ std::optional<QString> userRequest(const QByteArray &line)
     return graphemePrefix(request, CodexActivityStore::maximumUserRequestLength);
 }
 
+// Runs `work` for 0 … count - 1 on up to CodexActivityStore::maximumReaderThreads threads,
+// the calling one among them; a few items are done on the calling thread alone.
+template <typename Work>
+void forEachSideBySide(qsizetype count, const Work &work)
+{
+    constexpr qsizetype itemsPerThread = 64;
+    const qsizetype helpers = std::min<qsizetype>(
+        CodexActivityStore::maximumReaderThreads - 1, count / itemsPerThread);
+    std::atomic<qsizetype> next = 0;
+    const auto drain = [&] {
+        for (qsizetype i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::jthread> threads;
+    for (qsizetype h = 0; h < helpers; ++h)
+        threads.emplace_back(drain);
+    drain();
+}
+
 } // namespace
 
 CodexActivityStore::CodexActivityStore(CodexTurnLiveness liveness)
@@ -295,31 +317,97 @@ bool CodexActivityStore::isProcessing(const QString &rolloutPath)
 
 std::optional<QString> CodexActivityStore::latestUserRequest(const QString &rolloutPath)
 {
-    const std::lock_guard guard(m_lock);
-    const std::optional<Internal::CodexFileAttributes> attributes =
-        rolloutPath.isEmpty() ? std::nullopt : Internal::codexFileAttributes(rolloutPath);
-    if (!attributes) {
-        m_userRequestCache.remove(rolloutPath);
-        return std::nullopt;
-    }
-    const auto cached = m_userRequestCache.constFind(rolloutPath);
-    if (cached != m_userRequestCache.constEnd() && cached->fileSize == attributes->size)
-        return cached->request;
+    return latestUserRequests({rolloutPath}).constFirst();
+}
 
-    QFile file;
-    if (!openRegularFile(file, rolloutPath))
-        return std::nullopt;
-    std::optional<QString> request;
-    BackwardLineScanner scanner(file, 0, attributes->size, maximumUserRequestLookback,
-                                maximumUserRequestLookback);
-    const ScanOutcome outcome = scanner.scan([&request](const QByteArray &line) {
-        request = userRequest(line);
-        return request.has_value();
+QList<std::optional<QString>>
+CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
+{
+    const std::lock_guard guard(m_lock);
+    const qsizetype count = rolloutPaths.size();
+    std::vector<std::optional<Internal::CodexFileAttributes>> attributes;
+    attributes.resize(size_t(count));
+    forEachSideBySide(count, [&](qsizetype i) {
+        if (!rolloutPaths[i].isEmpty())
+            attributes[size_t(i)] = Internal::codexFileAttributes(rolloutPaths[i]);
     });
-    if (outcome == ScanOutcome::failed)
-        return std::nullopt;
-    m_userRequestCache.insert(rolloutPath, CachedUserRequest{attributes->size, request});
-    return request;
+
+    QList<std::optional<QString>> requests(count);
+    QList<qsizetype> unread;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString &path = rolloutPaths[i];
+        if (!attributes[size_t(i)]) {
+            if (m_userRequestCache.remove(path)) {
+                m_readUserRequests.remove(path);
+                m_removedUserRequests.insert(path);
+            }
+            continue;
+        }
+        const auto cached = m_userRequestCache.constFind(path);
+        if (cached != m_userRequestCache.constEnd() && cached->file == *attributes[size_t(i)])
+            requests[i] = cached->request;
+        else
+            unread.append(i);
+    }
+
+    // Only the tails of rollouts new or changed since they were read are read, side by side.
+    std::vector<char> failed(size_t(count), 0);
+    forEachSideBySide(unread.size(), [&](qsizetype k) {
+        const qsizetype i = unread[k];
+        QFile file;
+        if (!openRegularFile(file, rolloutPaths[i])) {
+            failed[size_t(i)] = 1;
+            return;
+        }
+        std::optional<QString> request;
+        BackwardLineScanner scanner(file, 0, attributes[size_t(i)]->size,
+                                    maximumUserRequestLookback, maximumUserRequestLookback);
+        const ScanOutcome outcome = scanner.scan([&request](const QByteArray &line) {
+            request = userRequest(line);
+            return request.has_value();
+        });
+        failed[size_t(i)] = outcome == ScanOutcome::failed ? 1 : 0;
+        requests[i] = failed[size_t(i)] ? std::nullopt : request;
+    });
+    for (const qsizetype i : std::as_const(unread)) {
+        if (failed[size_t(i)])
+            continue;
+        const QString &path = rolloutPaths[i];
+        m_userRequestCache.insert(path, CachedUserRequest{*attributes[size_t(i)], requests[i]});
+        m_readUserRequests.insert(path);
+        m_removedUserRequests.remove(path);
+    }
+    return requests;
+}
+
+void CodexActivityStore::seedUserRequests(const QList<RolloutRequestRecord> &records)
+{
+    const std::lock_guard guard(m_lock);
+    m_userRequestsSeeded = true;
+    for (const RolloutRequestRecord &record : records) {
+        if (record.rolloutPath.isEmpty() || m_userRequestCache.contains(record.rolloutPath))
+            continue;
+        m_userRequestCache.insert(
+            record.rolloutPath,
+            CachedUserRequest{{record.fileSize, record.modificationNanoseconds},
+                              record.request});
+    }
+}
+
+CodexActivityStore::UserRequestChanges CodexActivityStore::takeUserRequestChanges()
+{
+    const std::lock_guard guard(m_lock);
+    UserRequestChanges changes;
+    for (const QString &path : std::as_const(m_readUserRequests)) {
+        const auto cached = m_userRequestCache.constFind(path);
+        if (cached != m_userRequestCache.constEnd())
+            changes.read.append({path, cached->file.size, cached->file.modificationNanoseconds,
+                                 cached->request});
+    }
+    changes.removed = QStringList(m_removedUserRequests.cbegin(), m_removedUserRequests.cend());
+    m_readUserRequests.clear();
+    m_removedUserRequests.clear();
+    return changes;
 }
 
 QSet<QString> CodexActivityStore::managedProcessingThreadIDs()

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "data/CodexFileAttributes.h"
 #include "data/CodexThread.h"
 #include "data/CodexTurnLiveness.h"
+#include "data/RolloutRequestRecord.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -35,6 +39,7 @@ public:
     static constexpr quint64 maximumTaskEventLineBytes = 8 * 1024 * 1024;
     // How far back from the end the search for the latest request reads at most.
     static constexpr quint64 maximumUserRequestLookback = 2097152;
+    static constexpr int maximumReaderThreads = 6;
     // The latest request is cut to this many characters (grapheme clusters).
     static constexpr qsizetype maximumUserRequestLength = 4000;
 
@@ -52,7 +57,25 @@ public:
     // The latest request the user typed in the thread whose rollout file is `rolloutPath`,
     // on one line, or nothing. Messages that Codex writes in the user's name (the environment
     // context it adds to a thread, the notice it leaves after an interrupt) are passed over.
+    // A file is read again only when its size or modification time changed since it was read.
     std::optional<QString> latestUserRequest(const QString &rolloutPath);
+    // The same for many rollouts at once, in their order: the files are looked at, and those
+    // that changed read, on up to `maximumReaderThreads` threads.
+    QList<std::optional<QString>> latestUserRequests(const QStringList &rolloutPaths);
+
+    // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
+    // yet whose size and modification time still match is not read again.
+    void seedUserRequests(const QList<RolloutRequestRecord> &records);
+    bool hasSeededUserRequests() const { return m_userRequestsSeeded; }
+    // What the latest-request cache learnt since the last call, for the catalog to keep:
+    // requests read anew, and rollouts found missing.
+    struct UserRequestChanges
+    {
+        QList<RolloutRequestRecord> read;
+        QStringList removed;
+        bool isEmpty() const { return read.isEmpty() && removed.isEmpty(); }
+    };
+    UserRequestChanges takeUserRequestChanges();
 
     // The process-wide set of threads that a component of this program drives in Codex and
     // knows to be working on, whatever their rollout files say. No such component exists yet,
@@ -72,7 +95,7 @@ private:
     };
     struct CachedUserRequest
     {
-        quint64 fileSize = 0;
+        Internal::CodexFileAttributes file;
         std::optional<QString> request;
     };
 
@@ -82,6 +105,9 @@ private:
     std::mutex m_lock;
     QHash<QString, CachedActivity> m_cache;
     QHash<QString, CachedUserRequest> m_userRequestCache;
+    QSet<QString> m_readUserRequests;    // since takeUserRequestChanges()
+    QSet<QString> m_removedUserRequests; // likewise
+    std::atomic<bool> m_userRequestsSeeded = false;
 };
 
 } // namespace tolvaran

@@ -334,8 +334,14 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
     }
     // The rollout files are read after the connection is closed, so that our read
     // transaction never holds back Codex's checkpoints while we read other files.
-    for (CodexThread &thread : threads)
-        thread.latestUserMessage = m_activityStore.latestUserRequest(thread.rolloutPath);
+    QStringList rolloutPaths;
+    rolloutPaths.reserve(threads.size());
+    for (const CodexThread &thread : std::as_const(threads))
+        rolloutPaths.append(thread.rolloutPath);
+    const QList<std::optional<QString>> requests =
+        m_activityStore.latestUserRequests(rolloutPaths);
+    for (qsizetype i = 0; i < threads.size(); ++i)
+        threads[i].latestUserMessage = requests[i];
     return threads;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/SqliteStatement.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -59,7 +60,15 @@ const char *const schemaSql =
     "    last_seen_at REAL NOT NULL\n"
     ");\n"
     "CREATE INDEX IF NOT EXISTS threads_project_recency "
-    "ON threads(project_path, recency_at DESC);";
+    "ON threads(project_path, recency_at DESC);\n"
+    // The latest request of each rollout as last read, with the file's size and modification
+    // time then: a start reads only the tails of the rollouts that changed since.
+    "CREATE TABLE IF NOT EXISTS rollout_latest_requests (\n"
+    "    rollout_path TEXT PRIMARY KEY,\n"
+    "    file_size INTEGER NOT NULL,\n"
+    "    modified_at_ns INTEGER NOT NULL,\n"
+    "    request TEXT\n"
+    ");";
 
 // An existing row is rewritten only when a value differs or its last_seen_at is at least
 // lastSeenRefreshSeconds old (filled in for %1), so that a full refresh of unchanged projects
@@ -286,12 +295,23 @@ QList<ProjectRecord> readProjects(SqliteDatabase &db)
     return records;
 }
 
-QList<ThreadRecord> readThreads(SqliteDatabase &db, bool includeArchived)
+// Every thread, or (when `projectPath` is given) the threads of one project.
+QList<ThreadRecord> readThreads(SqliteDatabase &db, bool includeArchived,
+                                const std::optional<QString> &projectPath = std::nullopt)
 {
+    QStringList conditions;
+    if (!includeArchived)
+        conditions.append(QStringLiteral("archived = 0"));
+    if (projectPath)
+        conditions.append(QStringLiteral("project_path = ?"));
     const QString sql = QString::fromUtf8(readThreadsSql)
-                        + (includeArchived ? QString() : QStringLiteral("WHERE archived = 0"))
+                        + (conditions.isEmpty() ? QString()
+                                                : QStringLiteral("WHERE ")
+                                  + conditions.join(QStringLiteral(" AND ")))
                         + QStringLiteral("\nORDER BY recency_at DESC;");
     SqliteStatement statement(db, sql);
+    if (projectPath)
+        statement.bind(1, *projectPath);
     QList<ThreadRecord> records;
     while (statement.step()) {
         ThreadRecord record;
@@ -318,6 +338,22 @@ QList<ThreadRecord> readThreads(SqliteDatabase &db, bool includeArchived)
     return records;
 }
 
+// What a thread's upsert binds, as one number: equal numbers mean the upsert would find
+// what it found the last time.
+size_t threadValuesHash(const CodexThread &thread, const QString &projectPath, bool isUnread)
+{
+    return qHashMulti(0, projectPath, thread.id, thread.rolloutPath, thread.title,
+                      thread.customName.value_or(QString()), thread.customName.has_value(),
+                      thread.preview, thread.latestUserMessage.value_or(QString()),
+                      thread.latestUserMessage.has_value(), thread.updatedAt.seconds,
+                      thread.recencyAt.seconds, thread.createdAt.seconds, thread.archived,
+                      thread.gitBranch.value_or(QString()), thread.gitBranch.has_value(),
+                      thread.gitOriginURL.value_or(QString()), thread.gitOriginURL.has_value(),
+                      thread.tokensUsed, thread.model.value_or(QString()),
+                      thread.model.has_value(), thread.projectID.value_or(QString()),
+                      thread.projectID.has_value(), isUnread);
+}
+
 } // namespace
 
 ProjectCatalogStore::ProjectCatalogStore(const QString &applicationSupportDirectory)
@@ -331,31 +367,84 @@ ProjectCatalogStore::ProjectCatalogStore(const QString &applicationSupportDirect
 void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Timestamp observedAt)
 {
     std::lock_guard lock(m_mutex);
-    SqliteDatabase db = openCatalog(m_databasePath);
-    try {
-        // Taking the write lock before reading anything keeps two synchronisations (from
-        // this process or another) from interleaving. Unless committed, the transaction rolls
-        // back when it goes, after the statements are finalised.
-        SqliteTransaction transaction(db);
-        {
-            SqliteStatement projectUpsert(db, upsertSql(projectUpsertSql));
-            SqliteStatement threadUpsert(db, upsertSql(threadUpsertSql));
-            for (const CodexProject &project : projects) {
-                const QString path = standardizedPath(project.path());
-                upsertProject(projectUpsert, project, path, observedAt);
-                for (const CodexThread &thread : project.threads()) {
-                    upsertThread(threadUpsert, thread, path,
-                                 project.unreadThreadIDs().contains(thread.id), observedAt);
+    // What the store knows of the thread rows holds while the file is as its last
+    // synchronisation left it (no other operation or process committed since).
+    const std::optional<quint32> counterBefore = fileChangeCounter();
+    if (!m_threadRows || !counterBefore || m_threadRows->changeCounter != *counterBefore)
+        m_threadRows.reset();
+    std::optional<ThreadRows> rows = std::move(m_threadRows);
+    m_threadRows.reset();
+    {
+        SqliteDatabase db = openCatalog(m_databasePath);
+        try {
+            // Taking the write lock before reading anything keeps two synchronisations (from
+            // this process or another) from interleaving. Unless committed, the transaction
+            // rolls back when it goes, after the statements are finalised.
+            SqliteTransaction transaction(db);
+            if (!rows) {
+                rows.emplace();
+                SqliteStatement seen(db, QStringLiteral("SELECT id, last_seen_at FROM threads"));
+                while (seen.step())
+                    rows->byID.insert(seen.text(0), ThreadRow{0, seen.real(1), false});
+            }
+            {
+                SqliteStatement projectUpsert(db, upsertSql(projectUpsertSql));
+                SqliteStatement threadUpsert(db, upsertSql(threadUpsertSql));
+                for (const CodexProject &project : projects) {
+                    const QString path = standardizedPath(project.path());
+                    upsertProject(projectUpsert, project, path, observedAt);
+                    for (const CodexThread &thread : project.threads()) {
+                        const bool isUnread = project.unreadThreadIDs().contains(thread.id);
+                        const size_t values = threadValuesHash(thread, path, isUnread);
+                        ThreadRow &row = rows->byID[thread.id];
+                        // The upsert would leave this row alone: same values, seen lately.
+                        const double age = observedAt.seconds - row.lastSeenAt;
+                        if (row.valuesKnown && row.values == values && age >= 0
+                            && age < lastSeenRefreshSeconds)
+                            continue;
+                        upsertThread(threadUpsert, thread, path, isUnread, observedAt);
+                        if (db.changes() > 0)
+                            row.lastSeenAt = observedAt.seconds;
+                        row.values = values;
+                        row.valuesKnown = true;
+                    }
                 }
             }
+            transaction.commit();
+        } catch (const SqliteError &error) {
+            fail(Kind::databaseWriteFailed, error);
         }
-        transaction.commit();
-    } catch (const SqliteError &error) {
-        fail(Kind::databaseWriteFailed, error);
+    } // closed, before the file is read below
+    if (const std::optional<quint32> counter = fileChangeCounter()) {
+        rows->changeCounter = *counter;
+        m_threadRows = std::move(rows);
     }
 }
 
+std::optional<quint32> ProjectCatalogStore::fileChangeCounter() const
+{
+    // SQLite counts every commit in bytes 24 to 27 of the file's header (big-endian) when it
+    // keeps a rollback journal, as the catalog does. Read only while the store has no
+    // connection open: closing a descriptor of the file would drop SQLite's locks on it.
+    if (!m_databasePath)
+        return std::nullopt;
+    QFile file(*m_databasePath);
+    constexpr qint64 counterOffset = 24;
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(counterOffset))
+        return std::nullopt;
+    const QByteArray bytes = file.read(4);
+    if (bytes.size() != 4)
+        return std::nullopt;
+    return qFromBigEndian<quint32>(bytes.constData());
+}
+
 QList<CodexProject> ProjectCatalogStore::loadProjects(bool includeArchived) const
+{
+    return loadProjects(includeArchived, {});
+}
+
+QList<CodexProject> ProjectCatalogStore::loadProjects(bool includeArchived,
+                                                      const QSet<QString> &omittedPaths) const
 {
     std::lock_guard lock(m_mutex);
     SqliteDatabase db = openCatalog(m_databasePath);
@@ -363,7 +452,16 @@ QList<CodexProject> ProjectCatalogStore::loadProjects(bool includeArchived) cons
     QList<ThreadRecord> threadRecords;
     try {
         projectRecords = readProjects(db);
-        threadRecords = readThreads(db, includeArchived);
+        if (omittedPaths.isEmpty()) {
+            threadRecords = readThreads(db, includeArchived);
+        } else {
+            // Usually few projects are left, or none: their threads are read one project at
+            // a time through the project index.
+            for (const ProjectRecord &record : std::as_const(projectRecords)) {
+                if (!omittedPaths.contains(record.path))
+                    threadRecords.append(readThreads(db, includeArchived, record.path));
+            }
+        }
     } catch (const SqliteError &error) {
         fail(Kind::databaseReadFailed, error);
     }
@@ -379,6 +477,8 @@ QList<CodexProject> ProjectCatalogStore::loadProjects(bool includeArchived) cons
     QList<CodexProject> projects;
     projects.reserve(projectRecords.size());
     for (const ProjectRecord &record : projectRecords) {
+        if (omittedPaths.contains(record.path))
+            continue;
         QList<CodexThread> threads = threadsByPath.value(record.path);
         std::stable_sort(threads.begin(), threads.end(),
                          [](const CodexThread &a, const CodexThread &b) {
@@ -402,6 +502,7 @@ void ProjectCatalogStore::rememberProject(const QString &path, const QString &na
     const QString standardPath = standardizedPath(path);
     const QString normalName = normalizedName(name, standardPath);
     std::lock_guard lock(m_mutex);
+    m_threadRows.reset();
     SqliteDatabase db = openCatalog(m_databasePath);
     try {
         SqliteStatement statement(db, QString::fromUtf8(rememberProjectSql));
@@ -420,6 +521,7 @@ void ProjectCatalogStore::updateProject(const QString &path, const std::optional
                                         std::optional<bool> isPinned)
 {
     std::lock_guard lock(m_mutex);
+    m_threadRows.reset();
     SqliteDatabase db = openCatalog(m_databasePath);
     try {
         SqliteStatement statement(db, QString::fromUtf8(updateProjectSql));
@@ -439,6 +541,7 @@ void ProjectCatalogStore::updateProject(const QString &path, const std::optional
 void ProjectCatalogStore::markThreadRead(const QString &threadID)
 {
     std::lock_guard lock(m_mutex);
+    m_threadRows.reset();
     SqliteDatabase db = openCatalog(m_databasePath);
     try {
         SqliteStatement statement(db, QString::fromUtf8(markThreadReadSql));
@@ -446,6 +549,74 @@ void ProjectCatalogStore::markThreadRead(const QString &threadID)
         statement.run();
     } catch (const SqliteError &error) {
         fail(Kind::databaseWriteFailed, error);
+    }
+}
+
+QList<RolloutRequestRecord> ProjectCatalogStore::loadLatestRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    SqliteDatabase db = openCatalog(m_databasePath);
+    QList<RolloutRequestRecord> records;
+    try {
+        SqliteStatement query(db, QStringLiteral("SELECT rollout_path, file_size, "
+                                                 "modified_at_ns, request "
+                                                 "FROM rollout_latest_requests"));
+        while (query.step()) {
+            records.append({query.text(0), quint64(std::max<qint64>(query.int64(1), 0)),
+                            query.int64(2), optionalText(query, 3)});
+        }
+    } catch (const SqliteError &error) {
+        fail(Kind::databaseReadFailed, error);
+    }
+    return records;
+}
+
+void ProjectCatalogStore::saveLatestRequests(const QList<RolloutRequestRecord> &read,
+                                             const QStringList &removed)
+{
+    if (read.isEmpty() && removed.isEmpty())
+        return;
+    std::lock_guard lock(m_mutex);
+    // These rows are apart from the thread rows: what the store knows of those still holds
+    // after this commit, if it held before.
+    const std::optional<quint32> counterBefore = fileChangeCounter();
+    const bool threadRowsHeld =
+        m_threadRows && counterBefore && m_threadRows->changeCounter == *counterBefore;
+    std::optional<ThreadRows> threadRows;
+    if (threadRowsHeld)
+        threadRows = std::move(m_threadRows);
+    m_threadRows.reset();
+    {
+        SqliteDatabase db = openCatalog(m_databasePath);
+        try {
+            SqliteTransaction transaction(db);
+            SqliteStatement insert(db, QStringLiteral("INSERT OR REPLACE INTO "
+                                                      "rollout_latest_requests "
+                                                      "VALUES (?, ?, ?, ?)"));
+            for (const RolloutRequestRecord &record : read) {
+                insert.reset();
+                insert.bind(1, record.rolloutPath);
+                insert.bind(2, qint64(record.fileSize));
+                insert.bind(3, record.modificationNanoseconds);
+                bindOptional(insert, 4, record.request);
+                insert.run();
+            }
+            SqliteStatement remove(db, QStringLiteral("DELETE FROM rollout_latest_requests "
+                                                      "WHERE rollout_path = ?"));
+            for (const QString &path : removed) {
+                remove.reset();
+                remove.bind(1, path);
+                remove.run();
+            }
+            transaction.commit();
+        } catch (const SqliteError &error) {
+            fail(Kind::databaseWriteFailed, error);
+        }
+    }
+    const std::optional<quint32> counterAfter = fileChangeCounter();
+    if (threadRows && counterAfter) {
+        threadRows->changeCounter = *counterAfter;
+        m_threadRows = std::move(threadRows);
     }
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "data/CodexProject.h"
+#include "data/RolloutRequestRecord.h"
 #include "platform/ApplicationSupport.h"
 #include "platform/Timestamp.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <mutex>
 #include <optional>
@@ -51,6 +55,10 @@ public:
     // Every saved project, newest activity first, with its saved threads (archived ones only
     // when asked; a project whose threads are all hidden is still returned, without threads).
     QList<CodexProject> loadProjects(bool includeArchived) const;
+    // The same without the projects at `omittedPaths` (as stored): those the caller has from
+    // Codex already, whose threads are then not read at all.
+    QList<CodexProject> loadProjects(bool includeArchived,
+                                     const QSet<QString> &omittedPaths) const;
 
     // Records a folder the user has just created, before Codex knows it. An existing row keeps
     // its pin, Codex id, first-seen and activity times.
@@ -64,9 +72,32 @@ public:
     // Clears the thread's unread mark. No such thread is no error.
     void markThreadRead(const QString &threadID);
 
+    // The latest requests of the rollouts as last read (CodexActivityStore::seedUserRequests).
+    QList<RolloutRequestRecord> loadLatestRequests() const;
+    // Keeps `read` (replacing what was kept for the same rollouts) and forgets the rollouts
+    // `removed`, in one transaction.
+    void saveLatestRequests(const QList<RolloutRequestRecord> &read, const QStringList &removed);
+
 private:
+    // What the store knows of the thread rows, so that a synchronisation of unchanged threads
+    // runs no statement for them: what each upsert bound, and the row's last_seen_at.
+    struct ThreadRow
+    {
+        size_t values = 0;
+        double lastSeenAt = 0;
+        bool valuesKnown = false;
+    };
+    struct ThreadRows
+    {
+        QHash<QString, ThreadRow> byID;
+        quint32 changeCounter = 0; // the file's commit counter when they were right
+    };
+
+    std::optional<quint32> fileChangeCounter() const;
+
     std::optional<QString> m_databasePath;
     mutable std::mutex m_mutex;
+    std::optional<ThreadRows> m_threadRows;
 };
 
 } // namespace tolvaran

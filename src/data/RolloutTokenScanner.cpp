@@ -86,8 +86,15 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
     if (offset >= end)
         return offset;
     ::posix_fadvise(file.get(), off_t(offset), off_t(end - offset), POSIX_FADV_SEQUENTIAL);
-    if (!m_block)
-        m_block = std::make_unique<char[]>(size_t(m_blockSize));
+    // Most reads are of a few kilobytes: the block is only as large as the read needs (and
+    // grows when a later read needs more), never filled before use.
+    const qsizetype wantedBlock = std::max(
+        qsizetype(std::min<qint64>(m_blockSize, end - offset + 1)), pattern.size() + 1);
+    if (m_allocated < wantedBlock) {
+        m_block = std::make_unique_for_overwrite<char[]>(size_t(wantedBlock));
+        m_allocated = wantedBlock;
+    }
+    const qsizetype blockSize = m_allocated;
     char *const block = m_block.get();
 
     // block[0] is the start of a line, except while a line longer than the block is read:
@@ -104,7 +111,7 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
     while (position < end) {
         if (stopToken.stop_requested())
             return std::nullopt;
-        const qint64 wanted = std::min<qint64>(m_blockSize - length, end - position);
+        const qint64 wanted = std::min<qint64>(blockSize - length, end - position);
         const ssize_t got = ::pread(file.get(), block + length, size_t(wanted), off_t(position));
         if (got < 0 && errno == EINTR)
             continue;
@@ -119,7 +126,7 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
         // Bytes kept from before hold no line feed, so only the new ones are searched.
         const auto *lastFeed = static_cast<const char *>(::memrchr(newData, '\n', size_t(got)));
         if (!lastFeed) {
-            if (length < m_blockSize)
+            if (length < blockSize)
                 continue;
             // The block is full and holds no line end: a line longer than the block. Keep
             // its start and whether it holds the pattern, and only the last bytes that could

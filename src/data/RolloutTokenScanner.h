@@ -43,6 +43,7 @@ public:
 private:
     qsizetype m_blockSize;
     std::unique_ptr<char[]> m_block;
+    qsizetype m_allocated = 0;
 };
 
 } // namespace tolvaran::Internal

@@ -16,10 +16,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <fcntl.h>
@@ -177,12 +183,102 @@ namespace {
 
 using Internal::IndexGeneration;
 
+struct PathHash
+{
+    size_t operator()(const QString &path) const noexcept { return qHash(path); }
+};
+
+// What a store knows of one rollout between passes.
+struct RolloutRecord
+{
+    bool indexed = false; // has a scan-state row
+    qint64 offset = 0;    // its scan offset
+    std::optional<FileState> skippedAs; // its row in the skip state
+    // The file as the last pass that looked at it saw it; absent: never looked at.
+    std::optional<FileState> seen;
+    // The identity its stored events carry: unknown (outer absent) until asked once, and
+    // absent when it has no events.
+    std::optional<std::optional<EventIdentity>> identity;
+    quint64 listedIn = 0; // the thread list that last named it
+    FileState polled;      // as this pass's stat() saw it,
+    quint64 polledInPass = 0; // when this is the pass
+};
+
+} // namespace
+
+namespace Internal {
+
+// What a store keeps between passes, so that a pass costs what changed since the one before
+// rather than what the index holds. It mirrors the scan and skip state of the index as it was
+// at `generation`, which every pass that writes anything counts up; a different generation
+// (another store wrote, or the file was replaced) makes it read again.
+struct TokenIndexState
+{
+    QString databasePath;
+    IndexGeneration generation;
+    // Node-based, so that the candidates below can point at records.
+    std::unordered_map<QString, RolloutRecord, PathHash> rollouts;
+    // The thread list last given, kept so that the same list given again is known by its
+    // data pointer alone, with the rollouts it names (one thread per path, the first listed).
+    QList<CodexThread> threads;
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> candidates;
+    quint64 listVersion = 0;
+    bool movesResolved = false; // for this list
+    quint64 pass = 0;
+    std::chrono::steady_clock::time_point lastFullCheck;
+};
+
+} // namespace Internal
+
+namespace {
+
+using Internal::TokenIndexState;
+
+// The rollouts that may have changed since the last pass.
+struct RolloutChanges
+{
+    bool all = true;
+    QSet<QString> paths; // when not all
+};
+
+// One rollout a pass reads, and what reading it gave.
+struct ScanItem
+{
+    const CodexThread *thread = nullptr;
+    RolloutRecord *record = nullptr;
+    FileState state;      // before the read
+    qint64 offset = 0;    // where the read starts
+    bool restart = false; // shrunk below its offset: its rows go first
+    std::optional<qint64> consumed;
+    std::vector<std::pair<qint64, UsageEvent>> events;
+};
+
+// Runs `work` over `count` items on up to `workers` threads, the calling thread among them.
+template <typename Work>
+void forEachInParallel(size_t count, int workers, const Work &work)
+{
+    std::atomic<size_t> next = 0;
+    const auto drain = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    const size_t helpers = std::min(size_t(std::max(workers, 1) - 1), count / 2);
+    std::vector<std::jthread> threads;
+    for (size_t i = 0; i < helpers; ++i)
+        threads.emplace_back(drain);
+    drain();
+}
+
 // One refresh's work on an open database.
 class IndexPass final
 {
 public:
-    IndexPass(SqliteDatabase &db, std::stop_token stopToken)
+    IndexPass(SqliteDatabase &db, TokenIndexState &state, int newRolloutLimit,
+              RolloutChanges changes, std::stop_token stopToken)
         : m_db(db)
+        , m_state(state)
+        , m_newRolloutLimit(newRolloutLimit)
+        , m_changes(std::move(changes))
         , m_stopToken(std::move(stopToken))
     {
     }
@@ -198,29 +294,34 @@ public:
     // removed stored ones (then only a whole new reading tells the index's content).
     const std::vector<UsageEvent> &addedEvents() const { return m_added; }
     bool changedStoredEvents() const { return m_changedStored; }
+    const QList<TokenUsageStore::RolloutRead> &reads() const { return m_reads; }
 
 private:
     IndexGeneration readGeneration();
     void countGeneration();
     bool hasColumn(const QString &table, const QString &column);
-    void readScanState();
-    void readSkipState();
-    void resolveMovedRollouts(const std::vector<const CodexThread *> &candidates);
-    std::optional<EventIdentity> storedIdentity(const QString &rolloutPath);
-    void updateEventIdentity(const CodexThread &thread);
-    void indexRollout(const CodexThread &thread);
+    void loadState();
+    void takeThreadList(const QList<CodexThread> &threads);
+    void resolveMovedRollouts();
+    const std::optional<EventIdentity> &storedIdentity(const QString &path,
+                                                       RolloutRecord &record);
+    void updateEventIdentity(const CodexThread &thread, RolloutRecord &record);
+    void scanAll(std::vector<ScanItem> &items);
+    void store(ScanItem &item);
     void deleteEvents(const QString &rolloutPath);
-    void insertEvent(const CodexThread &thread, const UsageEvent &event, qint64 offset);
+    void insertEvents(const CodexThread &thread,
+                      const std::vector<std::pair<qint64, UsageEvent>> &events);
     void writeScanState(const QString &rolloutPath, qint64 offset, qint64 size);
-    void rememberSkipped(const QString &rolloutPath, const FileState &state);
-    void forgetSkipped(const QString &rolloutPath);
+    void rememberSkipped(const QString &rolloutPath, RolloutRecord &record,
+                         const FileState &state);
+    void forgetSkipped(const QString &rolloutPath, RolloutRecord &record);
     SqliteStatement &statement(std::optional<SqliteStatement> &slot, const char *text);
 
     SqliteDatabase &m_db;
+    TokenIndexState &m_state;
+    int m_newRolloutLimit;
+    RolloutChanges m_changes;
     const std::stop_token m_stopToken;
-    QHash<QString, qint64> m_scanOffsets; // rollouts indexed before, by path
-    QHash<QString, FileState> m_skipped;
-    RolloutTokenScanner m_scanner;
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
@@ -228,6 +329,8 @@ private:
     IndexGeneration m_generationAfter;
     std::vector<UsageEvent> m_added;
     bool m_changedStored = false;
+    bool m_wrote = false; // anything at all, scan and skip state included
+    QList<TokenUsageStore::RolloutRead> m_reads;
 };
 
 SqliteStatement &IndexPass::statement(std::optional<SqliteStatement> &slot, const char *text)
@@ -300,67 +403,99 @@ void IndexPass::createSchema()
         migrate(planTypeMigrationSql);
 }
 
-void IndexPass::readScanState()
+void IndexPass::loadState()
 {
+    m_state.rollouts.clear();
+    m_state.movesResolved = false;
+    ++m_state.listVersion; // every record is new: the list names them again
+    m_state.candidates.clear();
+    m_state.threads.clear();
     guarded(readFailed, [&] {
-        SqliteStatement query(m_db,
-                              QStringLiteral("SELECT rollout_path, scan_offset "
-                                             "FROM rollout_scan_state"));
-        while (query.step())
-            m_scanOffsets.insert(query.text(0), std::max<qint64>(query.int64(1), 0));
+        SqliteStatement scanned(m_db, QStringLiteral("SELECT rollout_path, scan_offset "
+                                                     "FROM rollout_scan_state"));
+        while (scanned.step()) {
+            RolloutRecord &record = m_state.rollouts[scanned.text(0)];
+            record.indexed = true;
+            record.offset = std::max<qint64>(scanned.int64(1), 0);
+        }
+        SqliteStatement skipped(m_db,
+                                QStringLiteral("SELECT rollout_path, file_size, modified_at_ns "
+                                               "FROM rollout_skip_state"));
+        while (skipped.step())
+            m_state.rollouts[skipped.text(0)].skippedAs =
+                FileState{skipped.int64(1), skipped.int64(2)};
     });
 }
 
-void IndexPass::readSkipState()
+void IndexPass::takeThreadList(const QList<CodexThread> &threads)
 {
-    guarded(readFailed, [&] {
-        SqliteStatement query(m_db,
-                              QStringLiteral("SELECT rollout_path, file_size, modified_at_ns "
-                                             "FROM rollout_skip_state"));
-        while (query.step())
-            m_skipped.insert(query.text(0), FileState{query.int64(1), query.int64(2)});
-    });
+    // The same list given again (a pass with no new refresh of Codex's threads between):
+    // its rollouts, their identities and moves are as the last pass left them.
+    if (!m_state.threads.isEmpty() && threads.constData() == m_state.threads.constData()
+        && threads.size() == m_state.threads.size())
+        return;
+    m_state.threads = threads;
+    ++m_state.listVersion;
+    m_state.movesResolved = false;
+    m_state.candidates.clear();
+    m_state.candidates.reserve(size_t(threads.size()));
+    for (const CodexThread &thread : std::as_const(m_state.threads)) {
+        if (thread.rolloutPath.isEmpty())
+            continue;
+        RolloutRecord &record = m_state.rollouts[thread.rolloutPath];
+        if (record.listedIn == m_state.listVersion)
+            continue; // a later thread naming the same rollout
+        record.listedIn = m_state.listVersion;
+        m_state.candidates.emplace_back(&thread, &record);
+    }
 }
 
-std::optional<EventIdentity> IndexPass::storedIdentity(const QString &rolloutPath)
+const std::optional<EventIdentity> &IndexPass::storedIdentity(const QString &path,
+                                                              RolloutRecord &record)
 {
+    if (record.identity)
+        return *record.identity;
     // Every refresh gives all events of a rollout the same identity, so one row tells it.
-    return guarded(readFailed, [&]() -> std::optional<EventIdentity> {
+    record.identity = guarded(readFailed, [&]() -> std::optional<EventIdentity> {
         SqliteStatement &query = statement(
             m_identityQuery, "SELECT thread_id, project_path, model FROM usage_events "
                              "WHERE rollout_path = ? LIMIT 1");
-        query.bind(1, rolloutPath);
+        query.bind(1, path);
         if (!query.step())
             return std::nullopt;
         return EventIdentity{query.text(0), query.text(1), query.optionalText(2)};
     });
+    return *record.identity;
 }
 
 // Codex moves a rollout into "archived_sessions" when its thread is archived (and back when it
 // is restored) and records the new path. The events indexed under the old path move with it,
 // scan offset included, so the thread's usage is neither counted twice nor read again.
-void IndexPass::resolveMovedRollouts(const std::vector<const CodexThread *> &candidates)
+void IndexPass::resolveMovedRollouts()
 {
-    QSet<QString> referenced;
-    QHash<QString, const CodexThread *> threadsByID;
-    for (const CodexThread *thread : candidates) {
-        referenced.insert(thread->rolloutPath);
-        threadsByID.insert(thread->id, thread);
+    std::vector<QString> unlisted;
+    for (const auto &[path, record] : m_state.rollouts) {
+        if (record.indexed && record.listedIn != m_state.listVersion)
+            unlisted.push_back(path);
     }
-    const QStringList indexedPaths = m_scanOffsets.keys();
-    for (const QString &oldPath : indexedPaths) {
-        if (referenced.contains(oldPath))
-            continue;
-        const std::optional<EventIdentity> identity = storedIdentity(oldPath);
+    if (unlisted.empty())
+        return;
+    QHash<QString, const CodexThread *> threadsByID;
+    for (const auto &[thread, record] : m_state.candidates)
+        threadsByID.insert(thread->id, thread);
+    for (const QString &oldPath : unlisted) {
+        RolloutRecord &old = m_state.rollouts[oldPath];
+        const std::optional<EventIdentity> &identity = storedIdentity(oldPath, old);
         const CodexThread *thread = identity ? threadsByID.value(identity->threadID) : nullptr;
         if (!thread)
             continue; // a deleted thread's usage stays counted
         const QString &newPath = thread->rolloutPath;
-        if (m_scanOffsets.contains(newPath)) {
+        RolloutRecord &moved = m_state.rollouts[newPath];
+        if (moved.indexed) {
             // Both were indexed (by a version that did not follow moves): the new path holds
             // the same lines, so the old rows are duplicates.
             deleteEvents(oldPath);
-            m_scanOffsets.remove(oldPath);
+            m_state.rollouts.erase(oldPath);
             continue;
         }
         guarded(writeFailed, [&] {
@@ -374,15 +509,21 @@ void IndexPass::resolveMovedRollouts(const std::vector<const CodexThread *> &can
                 update.run();
             }
         });
-        forgetSkipped(newPath);
-        m_scanOffsets.insert(newPath, m_scanOffsets.take(oldPath));
+        m_changedStored = true;
+        m_wrote = true;
+        forgetSkipped(newPath, moved);
+        moved.indexed = true;
+        moved.offset = old.offset;
+        moved.identity = old.identity;
+        moved.seen.reset();
+        m_state.rollouts.erase(oldPath);
     }
 }
 
-void IndexPass::updateEventIdentity(const CodexThread &thread)
+void IndexPass::updateEventIdentity(const CodexThread &thread, RolloutRecord &record)
 {
     const EventIdentity wanted{thread.id, thread.cwd, thread.model};
-    const std::optional<EventIdentity> stored = storedIdentity(thread.rolloutPath);
+    const std::optional<EventIdentity> &stored = storedIdentity(thread.rolloutPath, record);
     // Rewriting rows that already carry the identity would rewrite the whole table on every
     // refresh; only a thread that changed folder, model or id is relabelled.
     if (!stored || *stored == wanted)
@@ -397,7 +538,9 @@ void IndexPass::updateEventIdentity(const CodexThread &thread)
         update.bind(4, thread.rolloutPath);
         update.run();
     });
+    record.identity = std::optional<EventIdentity>(wanted);
     m_changedStored = true;
+    m_wrote = true;
 }
 
 void IndexPass::deleteEvents(const QString &rolloutPath)
@@ -411,37 +554,52 @@ void IndexPass::deleteEvents(const QString &rolloutPath)
         }
     });
     m_changedStored = true;
+    m_wrote = true;
 }
 
-void IndexPass::insertEvent(const CodexThread &thread, const UsageEvent &event, qint64 offset)
+// The rollout's identity is bound once; each event binds only its own values.
+void IndexPass::insertEvents(const CodexThread &thread,
+                             const std::vector<std::pair<qint64, UsageEvent>> &events)
 {
+    if (events.empty())
+        return;
     guarded(writeFailed, [&] {
         SqliteStatement &insert = statement(m_insertEvent, insertEventSql);
         insert.bind(1, thread.rolloutPath);
-        insert.bind(2, offset);
         insert.bind(3, thread.id);
         insert.bind(4, thread.cwd);
-        insert.bind(5, event.date.seconds);
-        insert.bind(6, event.input);
-        insert.bind(7, event.cachedInput);
-        insert.bind(8, event.output);
-        insert.bind(9, event.total);
         insert.bind(10, thread.model);
-        if (event.weeklyUsedPercent)
-            insert.bind(11, *event.weeklyUsedPercent);
-        if (event.weeklyWindowMinutes)
-            insert.bind(12, *event.weeklyWindowMinutes);
-        if (event.weeklyResetsAt)
-            insert.bind(13, event.weeklyResetsAt->seconds);
-        insert.bind(14, event.planType);
-        const qint64 lastRowBefore = m_db.lastInsertRowId();
-        insert.run();
-        // An insert gives a new row id; the conflict clause updates a stored row instead.
-        if (m_db.lastInsertRowId() != lastRowBefore)
-            m_added.push_back(event);
-        else
-            m_changedStored = true;
+        for (const auto &[offset, event] : events) {
+            insert.rewind();
+            insert.bind(2, offset);
+            insert.bind(5, event.date.seconds);
+            insert.bind(6, event.input);
+            insert.bind(7, event.cachedInput);
+            insert.bind(8, event.output);
+            insert.bind(9, event.total);
+            if (event.weeklyUsedPercent)
+                insert.bind(11, *event.weeklyUsedPercent);
+            else
+                insert.bindNull(11);
+            if (event.weeklyWindowMinutes)
+                insert.bind(12, *event.weeklyWindowMinutes);
+            else
+                insert.bindNull(12);
+            if (event.weeklyResetsAt)
+                insert.bind(13, event.weeklyResetsAt->seconds);
+            else
+                insert.bindNull(13);
+            insert.bind(14, event.planType);
+            const qint64 lastRowBefore = m_db.lastInsertRowId();
+            insert.run();
+            // An insert gives a new row id; the conflict clause updates a stored row instead.
+            if (m_db.lastInsertRowId() != lastRowBefore)
+                m_added.push_back(event);
+            else
+                m_changedStored = true;
+        }
     });
+    m_wrote = true;
 }
 
 void IndexPass::writeScanState(const QString &rolloutPath, qint64 offset, qint64 size)
@@ -456,12 +614,13 @@ void IndexPass::writeScanState(const QString &rolloutPath, qint64 offset, qint64
         write.bind(3, size);
         write.run();
     });
-    m_scanOffsets.insert(rolloutPath, offset);
+    m_wrote = true;
 }
 
-void IndexPass::rememberSkipped(const QString &rolloutPath, const FileState &state)
+void IndexPass::rememberSkipped(const QString &rolloutPath, RolloutRecord &record,
+                                const FileState &state)
 {
-    if (m_skipped.value(rolloutPath, FileState{-2, 0}) == state)
+    if (record.skippedAs == state)
         return;
     guarded(writeFailed, [&] {
         SqliteStatement write(m_db,
@@ -472,12 +631,13 @@ void IndexPass::rememberSkipped(const QString &rolloutPath, const FileState &sta
         write.bind(3, state.modifiedNanoseconds);
         write.run();
     });
-    m_skipped.insert(rolloutPath, state);
+    record.skippedAs = state;
+    m_wrote = true;
 }
 
-void IndexPass::forgetSkipped(const QString &rolloutPath)
+void IndexPass::forgetSkipped(const QString &rolloutPath, RolloutRecord &record)
 {
-    if (!m_skipped.remove(rolloutPath))
+    if (!record.skippedAs)
         return;
     guarded(writeFailed, [&] {
         SqliteStatement remove(m_db, QStringLiteral("DELETE FROM rollout_skip_state "
@@ -485,130 +645,249 @@ void IndexPass::forgetSkipped(const QString &rolloutPath)
         remove.bind(1, rolloutPath);
         remove.run();
     });
+    record.skippedAs.reset();
+    m_wrote = true;
 }
 
-void IndexPass::indexRollout(const CodexThread &thread)
+// Reads the rollouts side by side, each file's lines parsed on the thread that reads them,
+// while this thread (the connection's) stores what each gave as soon as it is ready. A file
+// that fails while being read gives nothing, so none of its lines of this pass is stored.
+void IndexPass::scanAll(std::vector<ScanItem> &items)
 {
+    if (items.empty())
+        return;
+    std::mutex lock;
+    std::condition_variable readyChanged; // the writer waits for files read
+    std::condition_variable roomChanged;  // readers wait for room in the queue
+    std::vector<size_t> ready;
+    size_t next = 0;
+    size_t storedCount = 0;
+    bool stopping = false;
+
+    const auto scanOne = [&](size_t index, RolloutTokenScanner &scanner) {
+        ScanItem &item = items[index];
+        const CodexThread &thread = *item.thread;
+        item.consumed = scanner.scan(
+            thread.rolloutPath, item.offset, item.state.size,
+            [&](qint64 lineOffset, QByteArrayView line) {
+                if (auto event = TokenCountLineParser::parseEvent(line, thread.cwd,
+                                                                  thread.model))
+                    item.events.emplace_back(lineOffset, std::move(*event));
+            },
+            m_stopToken);
+        if (!item.consumed)
+            item.events.clear();
+    };
+    // A reader waits while the files read and not stored yet fill the queue, so that a pass
+    // over a large history holds only a few files' events at a time.
+    const auto worker = [&] {
+        RolloutTokenScanner scanner;
+        std::unique_lock held(lock);
+        for (;;) {
+            roomChanged.wait(held, [&] {
+                return stopping || next == items.size()
+                    || ready.size() < size_t(TokenUsageStore::maximumWaitingFiles);
+            });
+            if (stopping || next == items.size())
+                return;
+            if (m_stopToken.stop_requested()) {
+                // The files not read yet are left for the next pass.
+                next = items.size();
+                readyChanged.notify_one();
+                return;
+            }
+            const size_t index = next++;
+            held.unlock();
+            scanOne(index, scanner);
+            held.lock();
+            ready.push_back(index);
+            if (ready.size() == 1)
+                readyChanged.notify_one();
+        }
+    };
+    std::exception_ptr failure;
+    {
+        const size_t readers = std::min(items.size(),
+                                        size_t(TokenUsageStore::maximumScanThreads));
+        std::vector<std::jthread> threads;
+        for (size_t i = 0; i < readers; ++i)
+            threads.emplace_back(worker);
+        std::vector<size_t> taken;
+        std::unique_lock held(lock);
+        while (storedCount < items.size()) {
+            readyChanged.wait(held, [&] {
+                return !ready.empty() || (next == items.size() && m_stopToken.stop_requested());
+            });
+            if (ready.empty())
+                break; // stopped: what is still being read is left for the next pass
+            taken.swap(ready);
+            held.unlock();
+            roomChanged.notify_all();
+            try {
+                for (const size_t index : taken) {
+                    store(items[index]);
+                    items[index].events = {};
+                }
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            held.lock();
+            if (failure)
+                break;
+            storedCount += taken.size();
+            taken.clear();
+        }
+        // Readers still waiting for room give up, so that they can be joined.
+        stopping = true;
+        held.unlock();
+        roomChanged.notify_all();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void IndexPass::store(ScanItem &item)
+{
+    const CodexThread &thread = *item.thread;
     const QString &path = thread.rolloutPath;
-    const auto indexed = m_scanOffsets.constFind(path);
-    bool wasIndexed = indexed != m_scanOffsets.cend();
-    qint64 offset = wasIndexed ? *indexed : 0;
-
-    const FileState state = fileState(path);
-    if (state.size < 0) {
-        // Gone: what was indexed stays counted; one never indexed waits until it appears.
-        if (!wasIndexed)
-            rememberSkipped(path, state);
-        return;
-    }
-    if (state.size < offset) {
-        // Shrunk below what was read: truncated or replaced. Start again from its first byte.
-        deleteEvents(path);
-        m_scanOffsets.remove(path);
-        wasIndexed = false;
-        offset = 0;
-    }
-    if (offset >= state.size) {
-        if (!wasIndexed)
-            rememberSkipped(path, state);
-        return;
-    }
-
-    // A savepoint per rollout: a file that fails while being read loses only its own rows
-    // of this refresh, never the rest of the batch.
-    guarded(writeFailed, [&] { m_db.execute(QStringLiteral("SAVEPOINT rollout")); });
-    const size_t addedBefore = m_added.size();
-    const std::optional<qint64> consumed =
-        m_scanner.scan(path, offset, state.size, [&](qint64 lineOffset, QByteArrayView line) {
-            if (const auto event = TokenCountLineParser::parseEvent(line, thread.cwd,
-                                                                    thread.model))
-                insertEvent(thread, *event, lineOffset);
-        }, m_stopToken);
-    if (!consumed) {
-        guarded(writeFailed, [&] {
-            m_db.execute(QStringLiteral("ROLLBACK TO rollout; RELEASE rollout"));
-        });
-        m_added.resize(addedBefore);
+    RolloutRecord &record = *item.record;
+    if (!item.consumed) {
         // Stopped, not unreadable: the next pass reads it again.
         if (m_stopToken.stop_requested())
             return;
-        qCWarning(lcData, "Token usage index: could not read %s",
-                  qUtf8Printable(path));
-        if (!wasIndexed)
-            rememberSkipped(path, state);
+        qCWarning(lcData, "Token usage index: could not read %s", qUtf8Printable(path));
+        if (!record.indexed)
+            rememberSkipped(path, record, item.state);
         return;
     }
-    guarded(writeFailed, [&] { m_db.execute(QStringLiteral("RELEASE rollout")); });
-
-    if (*consumed > offset) {
-        writeScanState(path, *consumed, state.size);
-        forgetSkipped(path);
-    } else if (!wasIndexed) {
-        rememberSkipped(path, state); // no complete line yet
+    if (item.restart) {
+        deleteEvents(path);
+        record.indexed = false;
+        record.offset = 0;
+        record.identity = std::optional<EventIdentity>();
+    }
+    insertEvents(thread, item.events);
+    if (!item.events.empty() && !(record.identity && *record.identity))
+        record.identity = std::optional<EventIdentity>(
+            EventIdentity{thread.id, thread.cwd, thread.model});
+    record.seen = item.state;
+    if (*item.consumed > item.offset) {
+        writeScanState(path, *item.consumed, item.state.size);
+        record.indexed = true;
+        record.offset = *item.consumed;
+        forgetSkipped(path, record);
+    } else if (!record.indexed) {
+        rememberSkipped(path, record, item.state); // no complete line yet
     }
 }
 
 qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
 {
-    readScanState();
-    readSkipState();
-
-    // One thread per rollout path (the first listed), in the given order.
-    std::vector<const CodexThread *> candidates;
-    candidates.reserve(size_t(threads.size()));
-    QSet<QString> seenPaths;
-    for (const CodexThread &thread : threads) {
-        if (thread.rolloutPath.isEmpty() || seenPaths.contains(thread.rolloutPath))
-            continue;
-        seenPaths.insert(thread.rolloutPath);
-        candidates.push_back(&thread);
-    }
-
     SqliteTransaction transaction =
         guarded(writeFailed, [&] { return SqliteTransaction(m_db); });
     m_generationBefore = readGeneration();
     m_generationAfter = m_generationBefore;
-    resolveMovedRollouts(candidates);
+    if (m_state.generation != m_generationBefore) {
+        loadState();
+        m_state.generation = m_generationBefore;
+        m_changes.all = true;
+    }
+    takeThreadList(threads);
+    if (!m_state.movesResolved) {
+        resolveMovedRollouts();
+        for (const auto &[thread, record] : m_state.candidates) {
+            if (record->indexed)
+                updateEventIdentity(*thread, *record);
+        }
+        m_state.movesResolved = true;
+    }
+
+    // The rollouts indexed before and those skipped as they looked then are looked at
+    // again: those a file monitor saw change, or all of them when no monitor tells. The
+    // stat() calls run side by side, as there are as many as there are threads.
+    ++m_state.pass;
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> watched;
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> unindexed;
+    for (const auto &[thread, record] : m_state.candidates) {
+        if ((record->indexed || record->skippedAs)
+            && (m_changes.all || m_changes.paths.contains(thread->rolloutPath)))
+            watched.emplace_back(thread, record);
+        if (!record->indexed)
+            unindexed.emplace_back(thread, record);
+    }
+    std::vector<FileState> states(watched.size());
+    forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
+        states[i] = fileState(watched[i].first->rolloutPath);
+    });
+    for (size_t i = 0; i < watched.size(); ++i) {
+        watched[i].second->polled = states[i];
+        watched[i].second->polledInPass = m_state.pass;
+    }
+
+    std::vector<ScanItem> items;
+    for (size_t i = 0; i < watched.size(); ++i) {
+        auto [thread, record] = watched[i];
+        const FileState &state = states[i];
+        if (!record->indexed || record->seen == state)
+            continue;
+        // Gone: what was indexed stays counted.
+        if (state.size < 0 || state.size == record->offset) {
+            record->seen = state;
+            continue;
+        }
+        ScanItem item;
+        item.thread = thread;
+        item.record = record;
+        item.state = state;
+        item.offset = record->offset;
+        if (state.size < record->offset) {
+            // Shrunk below what was read: truncated or replaced. Start again from its first
+            // byte.
+            item.offset = 0;
+            item.restart = true;
+        }
+        items.push_back(std::move(item));
+    }
 
     // Rollouts never indexed, except those that had nothing to index and have not changed.
-    std::vector<const CodexThread *> waiting;
-    for (const CodexThread *thread : candidates) {
-        const QString &path = thread->rolloutPath;
-        if (m_scanOffsets.contains(path))
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> waiting;
+    for (const auto &[thread, record] : unindexed) {
+        // Not looked at: unchanged, as far as the monitor knows.
+        if (record->skippedAs
+            && (record->polledInPass != m_state.pass || *record->skippedAs == record->polled))
             continue;
-        const auto skipped = m_skipped.constFind(path);
-        if (skipped != m_skipped.cend() && *skipped == fileState(path))
-            continue;
-        waiting.push_back(thread);
+        waiting.emplace_back(thread, record);
     }
-    std::stable_sort(waiting.begin(), waiting.end(),
-                     [](const CodexThread *a, const CodexThread *b) {
-                         return a->updatedAt > b->updatedAt;
-                     });
-    const size_t chosenCount =
-        std::min(waiting.size(), size_t(TokenUsageStore::maximumNewRolloutsPerRefresh));
-    QSet<QString> chosen;
-    for (size_t i = 0; i < chosenCount; ++i)
-        chosen.insert(waiting[i]->rolloutPath);
-
-    for (const CodexThread *thread : candidates) {
-        if (m_stopToken.stop_requested())
-            break;
-        if (m_scanOffsets.contains(thread->rolloutPath)) {
-            updateEventIdentity(*thread);
-            indexRollout(*thread);
-        } else if (chosen.contains(thread->rolloutPath)) {
-            indexRollout(*thread);
+    std::stable_sort(waiting.begin(), waiting.end(), [](const auto &a, const auto &b) {
+        return a.first->updatedAt > b.first->updatedAt;
+    });
+    const size_t chosenCount = std::min(waiting.size(), size_t(m_newRolloutLimit));
+    for (size_t i = 0; i < chosenCount; ++i) {
+        auto [thread, record] = waiting[i];
+        const FileState state = fileState(thread->rolloutPath);
+        if (state.size <= 0) {
+            // Missing or empty: waits until it appears or grows.
+            rememberSkipped(thread->rolloutPath, *record, state);
+            continue;
         }
+        ScanItem item;
+        item.thread = thread;
+        item.record = record;
+        item.state = state;
+        items.push_back(std::move(item));
     }
-    if (!m_added.empty() || m_changedStored) {
+
+    for (const ScanItem &item : items)
+        m_reads.append({item.thread->rolloutPath, item.offset, item.state.size});
+    scanAll(items);
+    if (m_wrote) {
         countGeneration();
         ++m_generationAfter.generation;
     }
     guarded(writeFailed, [&] { transaction.commit(); });
+    m_state.generation = m_generationAfter;
     return qint64(waiting.size() - chosenCount);
 }
-
 // Adds the rows of `query` (the columns of readEventsSql) to `events`.
 void addRows(SqliteStatement &query, TokenUsageAggregator &events)
 {
@@ -721,6 +1000,32 @@ TokenUsageStore::TokenUsageStore(QString applicationSupportDirectory, QTimeZone 
 
 TokenUsageStore::~TokenUsageStore() = default;
 
+void TokenUsageStore::setRolloutChangesWatched(bool watched)
+{
+    const std::lock_guard lock(m_changeLock);
+    m_changesWatched = watched;
+    m_changesMissed = true; // what happened before the monitor started is not known
+}
+
+void TokenUsageStore::noteRolloutChanges(const QStringList &paths)
+{
+    const std::lock_guard lock(m_changeLock);
+    for (const QString &path : paths)
+        m_changedRollouts.insert(path);
+}
+
+void TokenUsageStore::noteRolloutChangesMissed()
+{
+    const std::lock_guard lock(m_changeLock);
+    m_changesMissed = true;
+}
+
+QList<TokenUsageStore::RolloutRead> TokenUsageStore::lastRefreshReads() const
+{
+    const std::lock_guard lock(m_cacheLock);
+    return m_lastReads;
+}
+
 QString TokenUsageStore::databasePath() const
 {
     if (m_directory.isEmpty())
@@ -741,9 +1046,38 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
 
-    IndexPass pass(*db, stopToken);
+    // The pass state is taken for the pass and given back only after it succeeded: a failed
+    // pass rolled its writes back, and the next one reads the state from the index again.
+    std::unique_ptr<Internal::TokenIndexState> state;
+    {
+        const std::lock_guard lock(m_cacheLock);
+        state = std::move(m_indexState);
+    }
+    if (!state || state->databasePath != path) {
+        state = std::make_unique<Internal::TokenIndexState>();
+        state->databasePath = path;
+    }
+    RolloutChanges changes;
+    {
+        const std::lock_guard lock(m_changeLock);
+        const auto clock = std::chrono::steady_clock::now();
+        changes.all = !m_changesWatched || m_changesMissed
+            || clock - state->lastFullCheck >= rolloutFullCheckInterval;
+        if (changes.all)
+            state->lastFullCheck = clock;
+        else
+            changes.paths = std::move(m_changedRollouts);
+        m_changedRollouts.clear();
+        m_changesMissed = false;
+    }
+    IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
+    {
+        const std::lock_guard lock(m_cacheLock);
+        m_indexState = std::move(state);
+        m_lastReads = pass.reads();
+    }
     // Stopped: what was indexed is kept; nobody waits for the snapshot.
     if (stopToken.stop_requested())
         return TokenUsageSnapshot::empty();

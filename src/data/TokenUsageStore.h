@@ -5,14 +5,22 @@
 #include "platform/ApplicationSupport.h"
 
 #include <QList>
+#include <QSet>
+#include <QStringList>
 #include <QString>
 #include <QTimeZone>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 
 namespace tolvaran {
+
+namespace Internal {
+struct TokenIndexState;
+}
 
 // The program's own index of the token counts Codex writes into its rollout files
 // ("token-usage-v1.sqlite" in the application-support folder), and the reports built from it.
@@ -33,6 +41,10 @@ public:
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
+    // The rollouts of one pass are read side by side on at most this many threads.
+    static constexpr int maximumScanThreads = 6;
+    // Files read and waiting to be written, at most; readers wait beyond.
+    static constexpr int maximumWaitingFiles = 64;
     static QString databaseFileName(); // "token-usage-v1.sqlite"
 
     // An empty folder leaves the index without a location: every refresh then returns the
@@ -70,13 +82,44 @@ public:
                                                   qint64 pendingRolloutCount,
                                                   Timestamp now) const;
 
+    // What a file monitor saw of the rollout files. While changes are watched, a refresh asks
+    // the file system only about the rollouts named since the one before (and about all of
+    // them once every `rolloutFullCheckInterval`, and after changes were missed), rather than
+    // about every rollout. A rollout never indexed is read whatever the monitor says.
+    static constexpr std::chrono::seconds rolloutFullCheckInterval{60};
+    void setRolloutChangesWatched(bool watched);
+    void noteRolloutChanges(const QStringList &paths);
+    void noteRolloutChangesMissed();
+
+    // A stretch of a rollout file that a refresh read, from `from` up to `to` (the size seen).
+    struct RolloutRead
+    {
+        QString path;
+        qint64 from = 0;
+        qint64 to = 0;
+        friend bool operator==(const RolloutRead &, const RolloutRead &) = default;
+    };
+    // What the last refresh read, in no particular order (for tests and benchmarks).
+    QList<RolloutRead> lastRefreshReads() const;
+
+    // How many rollouts never indexed one refresh adds at most (`maximumNewRolloutsPerRefresh`
+    // unless changed); at least one. Comparisons with an unpaced index set it high.
+    void setNewRolloutsPerRefresh(int count) { m_newRolloutsPerRefresh = std::max(count, 1); }
+
 private:
     struct Cache;
 
     QString m_directory;
     QTimeZone m_timeZone;
+    int m_newRolloutsPerRefresh = maximumNewRolloutsPerRefresh;
     mutable std::mutex m_cacheLock;
     mutable std::unique_ptr<Cache> m_cache;
+    mutable std::unique_ptr<Internal::TokenIndexState> m_indexState;
+    mutable QList<RolloutRead> m_lastReads;
+    mutable std::mutex m_changeLock;
+    bool m_changesWatched = false;
+    mutable bool m_changesMissed = true;
+    mutable QSet<QString> m_changedRollouts;
 };
 
 } // namespace tolvaran

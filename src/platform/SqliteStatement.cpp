@@ -80,6 +80,11 @@ void SqliteStatement::reset()
     sqlite3_clear_bindings(m_statement);
 }
 
+void SqliteStatement::rewind()
+{
+    sqlite3_reset(m_statement);
+}
+
 int SqliteStatement::columnCount() const
 {
     return sqlite3_column_count(m_statement);

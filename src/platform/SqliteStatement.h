@@ -39,6 +39,9 @@ public:
     void run();
     // Makes the statement ready to run again; bindings are cleared too.
     void reset();
+    // Makes the statement ready to run again with the values bound so far; for a statement run
+    // many times with most of its values alike.
+    void rewind();
 
     int columnCount() const;
     QString columnName(int column) const;

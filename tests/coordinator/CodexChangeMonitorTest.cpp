@@ -109,3 +109,26 @@ TEST_F(CodexChangeMonitorTest, eachFileAsksForItsOwnRefreshOrNone)
         EXPECT_EQ(processingRefreshes, row.processing);
     }
 }
+
+TEST_F(CodexChangeMonitorTest, everyChangedFileIsNamedAtOnceAndLostEventsAreSaid)
+{
+    QList<QStringList> named;
+    int missed = 0;
+    QObject::connect(&monitor, &CodexChangeMonitor::filesChanged,
+                     [&](const QStringList &paths) { named.append(paths); });
+    QObject::connect(&monitor, &CodexChangeMonitor::changesMissed, [&] { ++missed; });
+
+    // An idle thread's rollout asks for no refresh, but the token index wants to know.
+    monitor.handleEvents({written(idleRollout),
+                          written(activeRollout, FileSystemEventFlag::itemInodeMetaMod)});
+    ASSERT_EQ(named.size(), 1) << "named before any debounce";
+    EXPECT_EQ(named.first(), QStringList{idleRollout}) << "an attribute change is none";
+    EXPECT_EQ(missed, 0);
+
+    FileSystemEvent lost;
+    lost.path = codexFolder;
+    lost.flags = FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::kernelDropped;
+    monitor.handleEvents({lost});
+    EXPECT_EQ(missed, 1);
+    EXPECT_EQ(named.size(), 1);
+}

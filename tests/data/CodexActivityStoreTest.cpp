@@ -246,15 +246,51 @@ TEST_F(CodexActivityStoreTest, latestUserRequest)
     EXPECT_EQ(store.latestUserRequest(QString()), std::nullopt);
 }
 
-TEST_F(CodexActivityStoreTest, latestUserRequestIsReadAgainWhenTheSizeChanges)
+TEST_F(CodexActivityStoreTest, latestUserRequestIsReadAgainWhenTheFileChanges)
 {
+    const Timestamp written = start.addingSeconds(60);
     codex.writeRollout(threadID, rollout::userMessage(start, QStringLiteral("One")));
+    codex.setRolloutModificationTime(threadID, written);
     EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("One"));
     codex.writeRollout(threadID, rollout::userMessage(start, QStringLiteral("Two")));
+    codex.setRolloutModificationTime(threadID, written);
     EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("One"))
-        << "the answer is kept for a file of the same size";
+        << "the answer is kept for a file of the same size and time";
+    codex.setRolloutModificationTime(threadID, written.addingSeconds(1));
+    EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("Two"));
     codex.appendRolloutLines(threadID, rollout::userMessage(start, QStringLiteral("Three")));
     EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("Three"));
+}
+
+TEST_F(CodexActivityStoreTest, latestRequestsKeptFromAnEarlierRunAreUsedWhileFilesMatch)
+{
+    codex.writeRollout(threadID, rollout::userMessage(start, QStringLiteral("Fix the parser")));
+    codex.setRolloutModificationTime(threadID, start);
+    EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("Fix the parser"));
+    CodexActivityStore::UserRequestChanges changes = store.takeUserRequestChanges();
+    ASSERT_EQ(changes.read.size(), 1);
+    EXPECT_TRUE(changes.removed.isEmpty());
+    EXPECT_TRUE(store.takeUserRequestChanges().isEmpty()) << "changes are handed over once";
+
+    // The next run is told what was read; a record that still matches the file is used as it
+    // is (the text below proves the file was not read), one that does not is read again.
+    RolloutRequestRecord kept = changes.read.first();
+    EXPECT_EQ(kept.rolloutPath, rolloutPath);
+    kept.request = QStringLiteral("Kept from the last run");
+    CodexActivityStore next;
+    next.seedUserRequests({kept});
+    EXPECT_EQ(next.latestUserRequest(rolloutPath), QStringLiteral("Kept from the last run"));
+    EXPECT_TRUE(next.takeUserRequestChanges().isEmpty());
+    codex.setRolloutModificationTime(threadID, start.addingSeconds(5));
+    EXPECT_EQ(next.latestUserRequest(rolloutPath), QStringLiteral("Fix the parser"));
+    EXPECT_EQ(next.takeUserRequestChanges().read.size(), 1);
+
+    // A seed never replaces what this run read; a rollout gone is reported for removal.
+    next.seedUserRequests({kept});
+    EXPECT_EQ(next.latestUserRequest(rolloutPath), QStringLiteral("Fix the parser"));
+    QFile::remove(rolloutPath);
+    EXPECT_EQ(next.latestUserRequest(rolloutPath), std::nullopt);
+    EXPECT_EQ(next.takeUserRequestChanges().removed, QStringList{rolloutPath});
 }
 
 namespace {

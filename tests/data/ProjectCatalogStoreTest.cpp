@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -484,4 +485,71 @@ TEST(ProjectCatalogStoreConcurrency, synchronizationsFromManyThreadsAndStoresSer
     ASSERT_EQ(loaded.size(), writers);
     for (const CodexProject &project : loaded)
         EXPECT_EQ(project.threadCount(), rounds) << project.path().toStdString();
+}
+
+TEST_F(ProjectCatalogStoreTest, keepsLatestRequestsOfRollouts)
+{
+    EXPECT_TRUE(store.loadLatestRequests().isEmpty());
+    const RolloutRequestRecord a{QStringLiteral("/c/a.jsonl"), 120, 1769947200123456789,
+                                 QStringLiteral("Add a flag")};
+    const RolloutRequestRecord b{QStringLiteral("/c/b.jsonl"), 7, 5, std::nullopt};
+    store.saveLatestRequests({a, b}, {});
+    QList<RolloutRequestRecord> loaded = store.loadLatestRequests();
+    std::sort(loaded.begin(), loaded.end(),
+              [](const auto &x, const auto &y) { return x.rolloutPath < y.rolloutPath; });
+    EXPECT_EQ(loaded, (QList<RolloutRequestRecord>{a, b}));
+
+    RolloutRequestRecord changed = a;
+    changed.fileSize = 300;
+    changed.request = QStringLiteral("Now also: add a flag");
+    store.saveLatestRequests({changed}, {b.rolloutPath});
+    EXPECT_EQ(store.loadLatestRequests(), QList<RolloutRequestRecord>{changed});
+}
+
+TEST_F(ProjectCatalogStoreTest, unchangedThreadsAreSkippedOnlyWhileTheFileIsAsLeft)
+{
+    const QList<CodexProject> projects{makeProject(
+        QStringLiteral("/w/a"), {makeThread(QStringLiteral("t"), 50)}, std::nullopt, false,
+        {QStringLiteral("t")})};
+    store.synchronize(projects, Timestamp::fromSeconds(1000));
+    const auto title = [&] {
+        return file().value(QStringLiteral("SELECT title FROM threads")).toString();
+    };
+    const auto unread = [&] {
+        return file().value(QStringLiteral("SELECT is_unread FROM threads")).toString();
+    };
+
+    // Another process changes the row: the next synchronisation writes it again.
+    file().execute(QStringLiteral("UPDATE threads SET title = 'Changed elsewhere'"));
+    store.synchronize(projects, Timestamp::fromSeconds(1010));
+    EXPECT_EQ(title(), QStringLiteral("Title t"));
+
+    // So does this store's own change of the row.
+    store.markThreadRead(QStringLiteral("t"));
+    EXPECT_EQ(unread(), QStringLiteral("0"));
+    store.synchronize(projects, Timestamp::fromSeconds(1020));
+    EXPECT_EQ(unread(), QStringLiteral("1"));
+
+    // Unchanged and seen lately: nothing is written, not even the last-seen time.
+    store.synchronize(projects, Timestamp::fromSeconds(1030));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1020);
+    // A new store (the next start) learns the last-seen times from the file.
+    ProjectCatalogStore restarted{folder};
+    restarted.synchronize(projects, Timestamp::fromSeconds(1310));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1020);
+    restarted.synchronize(projects, Timestamp::fromSeconds(1320));
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1320);
+}
+
+TEST_F(ProjectCatalogStoreTest, projectsCodexListsAreLeftOutOfTheLoad)
+{
+    store.synchronize({makeProject(QStringLiteral("/w/a"), {makeThread(QStringLiteral("a"), 20)}),
+                       makeProject(QStringLiteral("/w/b"), {makeThread(QStringLiteral("b"), 10),
+                                                            makeThread(QStringLiteral("c"), 30)})},
+                      Timestamp::fromSeconds(1000));
+    const QList<CodexProject> rest = store.loadProjects(false, {QStringLiteral("/w/a")});
+    ASSERT_EQ(paths(rest), QStringList{QStringLiteral("/w/b")});
+    ASSERT_EQ(rest.first().threads().size(), 2);
+    EXPECT_EQ(rest.first().threads().first().id, QStringLiteral("c"));
+    EXPECT_EQ(store.loadProjects(false).size(), 2);
 }

@@ -732,3 +732,153 @@ TEST_F(TokenUsageStoreTest, aSnapshotIsMadeAgainFromMemoryWithoutReadingAnyFile)
     EXPECT_FALSE(store.reaggregate(threads, 0, now)) << "earlier than what it kept";
     EXPECT_FALSE(QFileInfo::exists(databasePath()));
 }
+
+TEST_F(TokenUsageStoreTest, passesReadOnlyWhatChangedSinceTheLastOne)
+{
+    QList<CodexThread> threads;
+    for (int i = 0; i < 3; ++i) {
+        const QString id = QStringLiteral("r%1").arg(i);
+        threads.append(thread(id, writeRollout(id, usageLine(10) + usageLine(20))));
+    }
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 90);
+    EXPECT_EQ(store.lastRefreshReads().size(), 3);
+    refresh(threads);
+    EXPECT_TRUE(store.lastRefreshReads().isEmpty()) << "a pass with nothing new read files";
+
+    // Appended: read from where the last pass stopped, and nothing else is read.
+    const qint64 oldSize = QFileInfo(threads[1].rolloutPath).size();
+    append(threads[1].rolloutPath, usageLine(5));
+    const qint64 newSize = QFileInfo(threads[1].rolloutPath).size();
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 95);
+    const QList<TokenUsageStore::RolloutRead> appended{
+        {threads[1].rolloutPath, oldSize, newSize}};
+    EXPECT_EQ(store.lastRefreshReads(), appended);
+
+    // Replaced by a shorter file: read again from its first byte, its old rows gone.
+    writeRollout(QStringLiteral("r2"), usageLine(7));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 7 + 30 + 35);
+    const QList<TokenUsageStore::RolloutRead> replaced{
+        {threads[2].rolloutPath, 0, QFileInfo(threads[2].rolloutPath).size()}};
+    EXPECT_EQ(store.lastRefreshReads(), replaced);
+    EXPECT_EQ(rowCount(QStringLiteral("usage_events")), 6);
+
+    // A new store (the next start) learns the offsets from the index and reads nothing.
+    const TokenUsageStore restarted{supportFolder(), QTimeZone::utc()};
+    EXPECT_EQ(restarted.refresh(threads, now).global.indexedTokens, 72);
+    EXPECT_TRUE(restarted.lastRefreshReads().isEmpty());
+}
+
+TEST_F(TokenUsageStoreTest, movedRolloutKeepsItsRowsWithoutBeingReadAgain)
+{
+    const QString before = writeRollout(QStringLiteral("2026/01/31/rollout-m.jsonl"),
+                                        usageLine(10) + usageLine(20));
+    const QString other = writeRollout(QStringLiteral("other"), usageLine(1));
+    QList<CodexThread> threads{thread(QStringLiteral("m"), before),
+                               thread(QStringLiteral("o"), other)};
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 31);
+    refresh(threads); // the pass state now holds both as unchanged
+
+    const QString after = home.filePath(QStringLiteral("codex/archived_sessions/rollout-m.jsonl"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(after).absolutePath()));
+    ASSERT_TRUE(QFile::rename(before, after));
+    threads[0].rolloutPath = after;
+    const TokenUsageSnapshot moved = refresh(threads);
+    EXPECT_EQ(moved.global.indexedTokens, 31);
+    EXPECT_EQ(moved.pendingRolloutCount, 0);
+    EXPECT_TRUE(store.lastRefreshReads().isEmpty());
+    EXPECT_EQ(rowCount(QStringLiteral("usage_events")), 3);
+
+    append(after, usageLine(4));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 35);
+    EXPECT_EQ(store.lastRefreshReads().size(), 1);
+    EXPECT_EQ(store.lastRefreshReads().value(0).path, after);
+}
+
+TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
+{
+    // Forty rollouts in five projects, with usage spread over the last twenty days; some grow
+    // while the paced index is under way.
+    QList<CodexThread> threads;
+    for (int i = 0; i < 40; ++i) {
+        const QString id = QStringLiteral("t%1").arg(i, 2, 10, QLatin1Char('0'));
+        QByteArray lines;
+        for (int line = 0; line < 1 + i % 4; ++line)
+            lines += usageLine(100 + i, 10 * line, (i * 677 + line * 1440) % (20 * 24 * 60));
+        threads.append(thread(id, writeRollout(id, lines),
+                              QStringLiteral("/work/p%1").arg(i % 5), 60.0 * i));
+    }
+    TokenUsageSnapshot paced;
+    int passes = 0;
+    do {
+        paced = refresh(threads);
+        if (passes++ == 1) {
+            for (int i = 0; i < 40; i += 6)
+                append(threads[i].rolloutPath, usageLine(3, 1, 60 * 24 * (i % 9)));
+        }
+    } while (paced.pendingRolloutCount > 0);
+    EXPECT_EQ(passes, 4);
+
+    TokenUsageStore unpaced{home.filePath(QStringLiteral("unpaced")), QTimeZone::utc()};
+    unpaced.setNewRolloutsPerRefresh(int(threads.size()));
+    const TokenUsageSnapshot whole = unpaced.refresh(threads, now);
+    EXPECT_EQ(whole.pendingRolloutCount, 0);
+    EXPECT_GT(whole.global.daily.size(), 10);
+    EXPECT_EQ(whole.projects.size(), 5);
+    // Costs are sums of doubles in the order the events came in: equal up to rounding.
+    const auto expectSameUsage = [](const TokenUsageReport &a, const TokenUsageReport &b) {
+        EXPECT_EQ(a.indexedTokens, b.indexedTokens);
+        EXPECT_EQ(a.lastHourTokens, b.lastHourTokens);
+        EXPECT_EQ(a.todayTokens, b.todayTokens);
+        EXPECT_EQ(a.lastSevenDaysTokens, b.lastSevenDaysTokens);
+        EXPECT_EQ(a.inputTokens, b.inputTokens);
+        EXPECT_EQ(a.outputTokens, b.outputTokens);
+        EXPECT_NEAR(a.estimatedCost, b.estimatedCost, 1e-12);
+        for (const auto &[x, y] :
+             {std::pair(&a.daily, &b.daily), std::pair(&a.hourly, &b.hourly)}) {
+            ASSERT_EQ(x->size(), y->size());
+            for (qsizetype i = 0; i < x->size(); ++i) {
+                EXPECT_EQ(x->at(i).date, y->at(i).date);
+                EXPECT_EQ(x->at(i).tokens, y->at(i).tokens);
+                EXPECT_NEAR(x->at(i).estimatedCost, y->at(i).estimatedCost, 1e-12);
+            }
+        }
+    };
+    expectSameUsage(paced.global, whole.global);
+    for (auto it = whole.projects.cbegin(); it != whole.projects.cend(); ++it) {
+        SCOPED_TRACE(qPrintable(it.key()));
+        expectSameUsage(paced.projects.value(it.key()), it.value());
+    }
+}
+
+TEST_F(TokenUsageStoreTest, watchedChangesDecideWhichIndexedRolloutsAreLookedAt)
+{
+    const QString a = writeRollout(QStringLiteral("a"), usageLine(10));
+    const QString b = writeRollout(QStringLiteral("b"), usageLine(20));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b)};
+    store.setRolloutChangesWatched(true);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+
+    // A change the monitor has not named yet waits for it; one it named is read.
+    append(a, usageLine(1));
+    append(b, usageLine(2));
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 30);
+    store.noteRolloutChanges({b, QStringLiteral("/elsewhere/not-a-rollout")});
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 32);
+    EXPECT_EQ(store.lastRefreshReads().size(), 1);
+
+    // Events lost, or no monitor: every rollout is looked at.
+    store.noteRolloutChangesMissed();
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 33);
+    append(a, usageLine(4));
+    store.setRolloutChangesWatched(false);
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 37);
+
+    // A rollout never indexed is read without being named.
+    store.setRolloutChangesWatched(true);
+    refresh(threads);
+    const QString c = writeRollout(QStringLiteral("c"), usageLine(100));
+    EXPECT_EQ(refresh({threads[0], threads[1], thread(QStringLiteral("c"), c)})
+                  .global.indexedTokens,
+              137);
+}
