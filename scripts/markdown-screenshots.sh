@@ -10,15 +10,15 @@ fi
 outdir=$(realpath -m "$1")
 file=${2:+$(realpath "$2")}
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target markdown_view_screenshot
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target markdown_view_screenshot
 mkdir -p "$outdir"
 for scheme in light dark; do
   flag=()
   [ "$scheme" = dark ] && flag=(--dark)
   xvfb-run --auto-servernum --server-args="-screen 0 1024x1600x24" \
-    build/release/bench/markdown_view_screenshot "$outdir/markdown-$scheme.png" "${flag[@]}" \
+    build/bench/bench/markdown_view_screenshot "$outdir/markdown-$scheme.png" "${flag[@]}" \
     ${file:+"$file"}
   echo "wrote $outdir/markdown-$scheme.png"
 done

@@ -10,14 +10,14 @@ if [ $# -ne 1 ]; then
 fi
 outdir=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target tolvaran demo_home_generator
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target tolvaran demo_home_generator
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-demo-XXXXXX)
 trap 'rm -rf "$home"' EXIT
-build/release/bench/demo_home_generator "$home/home"
+build/bench/bench/demo_home_generator "$home/home"
 
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
@@ -33,7 +33,7 @@ shoot() {
   CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" \
   xvfb-run --auto-servernum --server-args="-screen 0 ${1}x${height}x24" \
     bash -c '
-      build/release/src/tolvaran -geometry "$1x$2+0+0" &
+      build/bench/src/tolvaran -geometry "$1x$2+0+0" &
       app=$!
       sleep "$3"
       eval "$5"
