@@ -129,6 +129,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Tab follows reading order: header, sidebar, the cards in grid order, the paging bar.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildInterface();
