@@ -23,8 +23,8 @@ bool isUncheckedGroupMember(const QWidget *widget)
 
 bool isStop(const QWidget *widget)
 {
-    return widget->isVisible() && !isUncheckedGroupMember(widget) && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus)
-           && !qobject_cast<const QAbstractScrollArea *>(widget)
+    return widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus)
+           && !isUncheckedGroupMember(widget) && !qobject_cast<const QAbstractScrollArea *>(widget)
            && !widget->focusProxy();
 }
 
