@@ -14,7 +14,7 @@ if [ $# -ne 1 ]; then
 fi
 target=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target demo_home_generator
-build/release/bench/demo_home_generator "$target"
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target demo_home_generator
+build/bench/bench/demo_home_generator "$target"

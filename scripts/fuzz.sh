@@ -9,7 +9,7 @@ name=${1:?$usage}
 seconds=${2:?$usage}
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh --fuzz
+scripts/setup.sh --test --fuzz
 cmake --preset fuzz
 cmake --build --preset fuzz -j6 --target "${name}_fuzzer" "${name}_corpus"
 

@@ -24,9 +24,9 @@ while [ $# -gt 0 ]; do
   shift
 done
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target markdown_view_screenshot
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target markdown_view_screenshot
 mkdir -p "$outdir"
 for theme in "${themes[@]}"; do
   for scheme in light dark; do
@@ -34,7 +34,7 @@ for theme in "${themes[@]}"; do
     [ "$scheme" = dark ] && flag=(--dark)
     out="$outdir/markdown-$theme-$scheme.png"
     xvfb-run --auto-servernum --server-args="-screen 0 1024x1600x24" \
-      build/release/bench/markdown_view_screenshot "$out" --theme "$theme" "${flag[@]}" \
+      build/bench/bench/markdown_view_screenshot "$out" --theme "$theme" "${flag[@]}" \
       ${source[@]+"${source[@]}"}
     echo "wrote $out"
   done

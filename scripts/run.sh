@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target tolvaran
 exec build/release/src/tolvaran "$@"

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Takes screenshots of the window on a freshly written demonstration home, 1280, 800 and 500
-# pixels wide, under a virtual X server: OUTDIR/tolvaran-1280.png and so on; then two of the
-# controls at work: tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
+# Takes screenshots of the window on a freshly written demonstration home under a virtual X
+# server, in the Fusion style with a light and a dark palette (bench/palette_window): 1280, 800
+# and 500 pixels wide with the tag sidebar hidden and shown (OUTDIR/tolvaran-dark-800.png,
+# tolvaran-dark-800-sidebar.png, ...), a card's chat menu open (tolvaran-light-chat-menu.png)
+# and the rename dialog (tolvaran-light-rename.png); then two of the controls at work:
+# tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
 # tolvaran-500-options.png (the options menu open); and the update control: an update offered
 # (tolvaran-1280-update.png), one being installed in a narrow window
 # (tolvaran-600-update-working.png) and a failed one (tolvaran-1280-update-failed.png).
@@ -12,15 +15,16 @@ if [ $# -ne 1 ]; then
 fi
 outdir=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target tolvaran demo_home_generator demo_update_server
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target tolvaran palette_window demo_home_generator \
+  demo_update_server
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-demo-XXXXXX)
 holders=()
 trap 'kill "${holders[@]}" 2>/dev/null || true; rm -rf "$home"' EXIT
-build/release/bench/demo_home_generator "$home/home"
+build/bench/bench/demo_home_generator "$home/home"
 # A chat shows as processing only while a process has its rollout file open, as a running
 # Codex does: the demo's live chats stay open for the whole run (the killed one does not).
 while IFS= read -r rollout; do
@@ -31,62 +35,78 @@ done < "$home/home/live-rollouts.txt"
 
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
+# Where the first card's chat menu button and rename button lie at 1280 pixels.
+chat_menu_x=149
+chat_menu_y=415
+rename_x=171
+rename_y=215
 height=800
 # The update server the program asks: by default a local port where nothing listens, so no
 # screenshot reaches the network (the check fails quietly and nothing is offered).
 no_server=http://127.0.0.1:9
 server_url=$no_server
-program=build/release/src/tolvaran
+# The program: the window in a chosen palette, or (for the update shots) an installed copy.
+program=(build/bench/bench/palette_window)
 
-# shoot WIDTH OUTFILE [ACTIONS]: starts the window on a fresh copy of the home (so that every
-# screenshot starts from the same state), waits for it to settle, runs ACTIONS (xdotool
+# shoot PALETTE WIDTH OUTFILE [ACTIONS]: starts the window on a fresh copy of the home (so that
+# every screenshot starts from the same state), waits for it to settle, runs ACTIONS (xdotool
 # commands, in window coordinates: the window sits at the screen's top left) and takes the
 # screenshot.
 shoot() {
+  local palette=$1
+  shift
+  local command=("${program[@]}")
+  [ "${command[0]}" = build/bench/bench/palette_window ] && command+=("$palette")
   rm -rf "$home/run" && cp -a "$home/home" "$home/run"
   HOME="$home/run" XDG_DATA_HOME="$home/run/.local/share" XDG_CONFIG_HOME="$home/run/.config" \
   CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" TOLVARAN_SERVER_URL="$server_url" \
   xvfb-run --auto-servernum --server-args="-screen 0 ${1}x${height}x24" \
     bash -c '
-      "$6" -geometry "$1x$2+0+0" &
+      width=$1 height=$2 settle=$3 out=$4 actions=$5
+      shift 5
+      "$@" -geometry "${width}x${height}+0+0" &
       app=$!
-      sleep "$3"
-      eval "$5"
-      import -window root "$4"
+      sleep "$settle"
+      eval "$actions"
+      import -window root "$out"
       kill "$app"
       wait "$app" || true
-    ' screenshot "$1" "$height" "$settle_seconds" "$2" "${3:-}" "$program"
+    ' screenshot "$1" "$height" "$settle_seconds" "$2" "${3:-}" "${command[@]}"
   echo "wrote $2"
 }
 
-for width in 1280 800 500; do
-  shoot "$width" "$outdir/tolvaran-$width.png"
+sidebar='xdotool mousemove 28 151 click 1 && sleep 1'
+for palette in light dark; do
+  for width in 1280 800 500; do
+    shoot "$palette" "$width" "$outdir/tolvaran-$palette-$width.png"
+    shoot "$palette" "$width" "$outdir/tolvaran-$palette-$width-sidebar.png" "$sidebar"
+  done
+  shoot "$palette" 1280 "$outdir/tolvaran-$palette-chat-menu.png" \
+    "xdotool mousemove $chat_menu_x $chat_menu_y click 1 && sleep 1"
+  shoot "$palette" 1280 "$outdir/tolvaran-$palette-rename.png" \
+    "xdotool mousemove $rename_x $rename_y click 1 && sleep 1"
 done
 
-# The controls at work. 1280 wide: the tag sidebar shown (its toggle at the left of the
-# controls row), a tag name refused (one that exists, in other letters' case: the reason shows
-# below the field, which keeps the text) and a search typed into the field (which the docked
-# sidebar has moved right).
-shoot 1280 "$outdir/tolvaran-1280-tags-search.png" '
+shoot light 1280 "$outdir/tolvaran-1280-tags-search.png" '
   xdotool mousemove 28 151 click 1 && sleep 1
   xdotool mousemove 96 777 click 1 && xdotool type --delay 80 "client WORK"
   xdotool mousemove 202 777 click 1 && sleep 1
   xdotool mousemove 760 78 click 1 && xdotool type --delay 80 "api" && sleep 2'
 # 500 wide: the options menu, which stands in for the sort pop-up and the archive check box.
-shoot 500 "$outdir/tolvaran-500-options.png" '
+shoot light 500 "$outdir/tolvaran-500-options.png" '
   xdotool mousemove 193 151 click 1 && sleep 1'
 
 # The update control. The program runs from an installed application folder (so that an
 # installation may go ahead) and asks a stand-in update server that offers release 26.9.1.
 mkdir -p "$home/apps/Tolvaran/bin"
-cp build/release/src/tolvaran "$home/apps/Tolvaran/bin/tolvaran"
+cp build/bench/src/tolvaran "$home/apps/Tolvaran/bin/tolvaran"
 printf '{"identifier": "com.ostvik.tolvaran", "version": "26.8.70"}\n' \
   > "$home/apps/Tolvaran/application.json"
-program="$home/apps/Tolvaran/bin/tolvaran"
+program=("$home/apps/Tolvaran/bin/tolvaran")
 # start_update_server stall|missing: the download never answers, or answers 404.
 start_update_server() {
   rm -f "$home/address"
-  build/release/bench/demo_update_server "$home/address" "$1" &
+  build/bench/bench/demo_update_server "$home/address" "$1" &
   update_server=$!
   while [ ! -s "$home/address" ]; do sleep 0.1; done
   server_url=$(cat "$home/address")
@@ -97,13 +117,13 @@ stop_update_server() {
   server_url=$no_server
 }
 start_update_server stall
-shoot 1280 "$outdir/tolvaran-1280-update.png"
+shoot light 1280 "$outdir/tolvaran-1280-update.png"
 # 600 wide (the short label), the update button clicked: the download stalls, so it stays at
 # work.
-shoot 600 "$outdir/tolvaran-600-update-working.png" '
+shoot light 600 "$outdir/tolvaran-600-update-working.png" '
   xdotool mousemove 508 44 click 1 && sleep 1'
 stop_update_server
 start_update_server missing
-shoot 1280 "$outdir/tolvaran-1280-update-failed.png" '
+shoot light 1280 "$outdir/tolvaran-1280-update-failed.png" '
   xdotool mousemove 1175 44 click 1 && sleep 2'
 stop_update_server

@@ -4,7 +4,7 @@
 # second compiler only catches code that one of them rejects). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --test
 cmake --preset test
 cmake --build --preset test
 ctest --preset test "$@"

@@ -55,4 +55,17 @@ void setBackgroundColor(QWidget *widget, const QColor &color)
     widget->setAutoFillBackground(true);
 }
 
+void setSelectedLook(QWidget *button, bool selected)
+{
+    if (!selected) {
+        button->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::ButtonText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    button->setPalette(palette);
+}
+
 } // namespace tolvaran::BrowserStyle

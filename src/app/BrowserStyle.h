@@ -27,5 +27,9 @@ void setTextColor(QWidget *widget, const QColor &color);
 // Fills the widget's background with `color` (it draws its own background from now on).
 void setBackgroundColor(QWidget *widget, const QColor &color);
 
+// Draws a checked button in the palette's selection colours (or back in its own palette):
+// Fusion's pressed shade alone cannot be told from the others in a dark palette.
+void setSelectedLook(QWidget *button, bool selected);
+
 } // namespace BrowserStyle
 } // namespace tolvaran

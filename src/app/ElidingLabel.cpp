@@ -1,5 +1,7 @@
 #include "app/ElidingLabel.h"
 
+#include "app/PlainText.h"
+
 #include <QFontMetrics>
 
 namespace tolvaran {
@@ -24,6 +26,12 @@ void ElidingLabel::setText(const QString &text)
 void ElidingLabel::setMaximumLineCount(int count)
 {
     m_maximumLineCount = std::max(1, count);
+    updateShownText();
+}
+
+void ElidingLabel::setToolTipWhenCut(bool enabled)
+{
+    m_toolTipWhenCut = enabled;
     updateShownText();
 }
 
@@ -63,11 +71,17 @@ void ElidingLabel::updateShownText()
     const QFontMetrics metrics(font());
     const int available = std::max(0, contentsRect().width());
     QStringList lines = m_text.split(QLatin1Char('\n'));
-    if (lines.size() > m_maximumLineCount)
+    bool cut = lines.size() > m_maximumLineCount;
+    if (cut)
         lines.resize(m_maximumLineCount);
-    for (QString &line : lines)
-        line = metrics.elidedText(line, m_elideMode, available);
+    for (QString &line : lines) {
+        const QString shown = metrics.elidedText(line, m_elideMode, available);
+        cut = cut || shown != line;
+        line = shown;
+    }
     QLabel::setText(lines.join(QLatin1Char('\n')));
+    if (m_toolTipWhenCut)
+        setToolTip(cut ? plainToolTip(m_text) : QString());
 }
 
 } // namespace tolvaran

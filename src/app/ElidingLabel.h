@@ -20,6 +20,9 @@ public:
     void setMaximumLineCount(int count);
     // Where a line too long for the label is cut.
     void setElideMode(Qt::TextElideMode mode);
+    // While the shown text is cut, the tooltip holds the whole text (a caller's own tooltip
+    // is replaced).
+    void setToolTipWhenCut(bool enabled);
 
     // As wide as the whole text (the shown text may be cut), so that a label that may grow
     // asks for the room its text needs.
@@ -35,6 +38,7 @@ private:
     QString m_text;
     int m_maximumLineCount = 1;
     Qt::TextElideMode m_elideMode = Qt::ElideRight;
+    bool m_toolTipWhenCut = false;
 };
 
 } // namespace tolvaran

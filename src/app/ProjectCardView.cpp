@@ -197,7 +197,7 @@ ProjectCardView::ProjectCardView(QWidget *parent)
     , m_lastChatSegment(new ClosureButton(m_lastChatControl))
     , m_recentChatsSegment(new ClosureButton(m_lastChatControl))
     , m_finderButton(symbolButton(QStringLiteral("folder"),
-                                  QStringLiteral("Reveal project in Finder"),
+                                  QStringLiteral("Reveal project in file manager"),
                                   QStringLiteral("finderButton"), this))
     , m_terminalButton(symbolButton(QStringLiteral("terminal"),
                                     QStringLiteral("Open Terminal at project"),
@@ -458,6 +458,30 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
                         tertiaryLabelColor(colors)));
     }
     m_statusLayout->addStretch(1);
+    fitStatusRow();
+}
+
+void ProjectCardView::fitStatusRow()
+{
+    const int available = width() - 2 * sideMargin;
+    int used = 0;
+    bool fits = true;
+    for (int index = 0; index < m_statusLayout->count(); ++index) {
+        QWidget *item = m_statusLayout->itemAt(index)->widget();
+        if (!item)
+            continue;
+        const int needed = item->sizeHint().width() + (used > 0 ? m_statusLayout->spacing() : 0);
+        fits = fits && used + needed <= available;
+        if (fits)
+            used += needed;
+        item->setVisible(fits);
+    }
+}
+
+void ProjectCardView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitStatusRow();
 }
 
 void ProjectCardView::refreshRelativeTimes()

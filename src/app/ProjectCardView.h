@@ -64,10 +64,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void build();
     void rebuildStatus(const BrowserCardModel &model);
+    // Shows the status items from the first on while each fits whole in the card's width and
+    // hides the rest: a chip's text is never cut.
+    void fitStatusRow();
     void configureWork(const BrowserCardModel &model);
     void configureAppearance(const BrowserCardModel &model);
     // A button handler that runs `gesture` on the card while the card exists.

@@ -1,5 +1,7 @@
 #include "app/SegmentedControl.h"
 
+#include "app/BrowserStyle.h"
+
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -19,6 +21,8 @@ SegmentedControl::SegmentedControl(const QStringList &labels, QWidget *parent)
         button->setText(labels[index]);
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(button, &QToolButton::toggled, button,
+                [button](bool checked) { BrowserStyle::setSelectedLook(button, checked); });
         m_group->addButton(button, index);
         m_buttons.append(button);
         layout->addWidget(button);

@@ -1,7 +1,9 @@
 #include "app/SymbolIconTable.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
@@ -94,6 +96,70 @@ const std::array<SymbolEntry, 38> symbolTable{{
      QStyle::SP_ComputerIcon},
 }};
 
+// The theme's own icon, in the colours the theme drew it.
+QIcon themeSymbolIcon(const SymbolEntry &entry)
+{
+    for (const char *name : entry.themeNames) {
+        if (name && QIcon::hasThemeIcon(QLatin1String(name)))
+            return QIcon::fromTheme(QLatin1String(name));
+    }
+    return QApplication::style()->standardIcon(entry.fallback);
+}
+
+// Draws a symbol in the application palette's text colour of the moment: symbolic theme
+// icons come in one fixed dark grey, which vanishes on a dark palette, and Qt recolours them
+// only for themes it parses itself. Asked at every draw, so a palette changed later shows.
+class PaletteTextIconEngine final : public QIconEngine
+{
+public:
+    explicit PaletteTextIconEngine(QIcon shape)
+        : m_shape(std::move(shape))
+    {
+    }
+
+    QIconEngine *clone() const override { return new PaletteTextIconEngine(m_shape); }
+    QString key() const override { return QStringLiteral("tolvaran.paletteText"); }
+    bool isNull() override { return m_shape.isNull(); }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_shape.actualSize(size, mode, state);
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode,
+               QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap drawn = scaledPixmap(rect.size(), mode, state, ratio);
+        painter->drawPixmap(rect, drawn);
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        const QPalette palette = QGuiApplication::palette();
+        const QColor color = mode == QIcon::Disabled
+                                 ? palette.color(QPalette::Disabled, QPalette::WindowText)
+                             : mode == QIcon::Selected ? palette.color(QPalette::HighlightedText)
+                                                       : palette.color(QPalette::WindowText);
+        QPixmap pixmap = m_shape.pixmap(size, scale, QIcon::Normal, state);
+        if (pixmap.isNull())
+            return pixmap;
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), color);
+        painter.end();
+        return pixmap;
+    }
+
+private:
+    QIcon m_shape;
+};
+
 const SymbolEntry *entryFor(const QString &symbolName)
 {
     for (const SymbolEntry &entry : symbolTable) {
@@ -124,7 +190,10 @@ QIcon tintedSymbolIcon(const QString &symbolName, const QColor &color)
     const auto cached = cache.constFind(key);
     if (cached != cache.constEnd())
         return *cached;
-    const QIcon icon = symbolIcon(symbolName);
+    const SymbolEntry *entry = entryFor(symbolName);
+    if (!entry)
+        return {};
+    const QIcon icon = themeSymbolIcon(*entry);
     QIcon tinted;
     for (const int side : {16, 24, 32, 48}) {
         QPixmap pixmap = icon.pixmap(side, side);
@@ -145,11 +214,7 @@ QIcon symbolIcon(const QString &symbolName)
     const SymbolEntry *entry = entryFor(symbolName);
     if (!entry)
         return {};
-    for (const char *name : entry->themeNames) {
-        if (name && QIcon::hasThemeIcon(QLatin1String(name)))
-            return QIcon::fromTheme(QLatin1String(name));
-    }
-    return QApplication::style()->standardIcon(entry->fallback);
+    return QIcon(new PaletteTextIconEngine(themeSymbolIcon(*entry)));
 }
 
 } // namespace tolvaran

@@ -15,8 +15,9 @@ namespace tolvaran {
 // The theme names tried for `symbolName`, in order; empty for a symbol the table lacks.
 QStringList themeIconNames(const QString &symbolName);
 
-// The icon for `symbolName`: the first theme icon found, else the standard icon. A symbol the
-// table lacks gives a null icon, which a caller shows as no image.
+// The icon for `symbolName`: the shape of the first theme icon found, else of the standard
+// icon, drawn in the application palette's text colour. A symbol the table lacks gives a null
+// icon, which a caller shows as no image.
 QIcon symbolIcon(const QString &symbolName);
 
 // The same icon recoloured in `color`, keeping its shape (its alpha), at the sizes the cards

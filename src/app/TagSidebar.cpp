@@ -212,8 +212,9 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    const QColor tint =
-        selected ? SystemColors::accent(palette()) : secondaryLabelColor(palette());
+    // The selected row is drawn in the selection colours; the accent on them would vanish.
+    const QColor tint = selected ? palette().color(QPalette::Active, QPalette::HighlightedText)
+                                 : secondaryLabelColor(palette());
     auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -228,6 +229,7 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     button->setAutoRaise(!selected);
     button->setCheckable(true);
     button->setChecked(selected);
+    setSelectedLook(button, selected);
     setButtonTextColor(button, tint);
     button->setHandler([action, button = QPointer(button), selected] {
         // A click toggles a checkable button; the selection is the coordinator's, shown again

@@ -9,6 +9,7 @@
 #include "app/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
+#include "app/ReadingOrderFocus.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
 #include "app/SystemColors.h"
@@ -21,6 +22,7 @@
 #include "data/TeamWorkspaceService.h"
 #include "platform/RelativeDateFormatter.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -232,6 +234,26 @@ bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
         && event->type() == QEvent::Resize)
         positionEmptyLabel();
     return QWidget::eventFilter(watched, event);
+}
+
+bool TolvaranViewController::focusNextPrevChild(bool next)
+{
+    QList<QWidget *> chain;
+    const auto region = [this](const char *name) {
+        return findChild<QWidget *>(QLatin1String(name));
+    };
+    chain << ReadingOrderFocus::stops(region("header"))
+          << ReadingOrderFocus::stops(m_commitBanner) << ReadingOrderFocus::stops(m_sidebar);
+    for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
+        if (ProjectCardView *card = m_collectionView->cardAt(index))
+            chain << ReadingOrderFocus::stops(card);
+    }
+    chain << ReadingOrderFocus::stops(region("paginationBar"))
+          << ReadingOrderFocus::stops(m_footer);
+    QWidget *current = QApplication::focusWidget();
+    if (!current || !isAncestorOf(current))
+        return QWidget::focusNextPrevChild(next);
+    return ReadingOrderFocus::moveFocus(chain, current, next);
 }
 
 void TolvaranViewController::applyResponsivePresentation()

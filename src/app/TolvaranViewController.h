@@ -125,6 +125,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Tab follows reading order: header, sidebar, the cards in grid order, the paging bar.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildInterface();

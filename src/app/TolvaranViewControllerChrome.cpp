@@ -354,6 +354,7 @@ void TolvaranViewController::buildFooter(QVBoxLayout *column)
     m_footerLabel = elidingLabel(m_footer, QStringLiteral("footerLabel"), systemFont(10),
                                  secondaryLabelColor(palette()));
     m_footerLabel->setMaximumLineCount(2);
+    m_footerLabel->setToolTipWhenCut(true);
     auto *row = new QHBoxLayout(m_footer);
     row->setContentsMargins(12, 0, 12, 0);
     row->addWidget(m_footerLabel, 1, Qt::AlignVCenter);

@@ -14,13 +14,17 @@ class DesktopServices;
 class SystemCodexLauncher final : public CodexLauncher
 {
 public:
-    // Where the Codex command-line tool is looked for before PATH, in this order.
-    static const QStringList kCommandLineCandidates;
-    static const QString kCommandLineName; // "codex", looked up on PATH
+    static const QString kCommandLineName; // "codex"
+
+    // Where the Codex command-line tool is looked for after PATH, in this order: the usual
+    // places a Linux user's installs land (npm's global prefix, ~/.local/bin, ...), which a
+    // desktop session's PATH often lacks because only a login shell adds them.
+    static QStringList commandLineSearchFolders();
 
     explicit SystemCodexLauncher(DesktopServices &desktop);
 
-    // The Codex command-line tool's absolute path; empty when it is not installed.
+    // The Codex command-line tool's absolute path, from PATH or else from
+    // commandLineSearchFolders(); empty when it is in neither.
     static QString findCommandLine();
 
     using CodexLauncher::openThread;

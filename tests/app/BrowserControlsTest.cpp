@@ -10,6 +10,8 @@
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -654,3 +656,78 @@ TEST_F(CardRenameTest, renamePromptAsksTheCoordinator)
 }
 
 } // namespace
+
+TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
+{
+    makeBrowser(1200, true);
+    browser->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(browser.get()));
+    auto *grid = control<ProjectCardGrid>("collectionView");
+    ProjectCardView *first = grid->cardAt(0);
+    ProjectCardView *second = grid->cardAt(1);
+    ASSERT_TRUE(first && second);
+
+    control("refreshButton")->setFocus(Qt::OtherFocusReason);
+    QList<QWidget *> visited{QApplication::focusWidget()};
+    for (int step = 0; step < 200; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == visited.first())
+            break;
+        visited.append(QApplication::focusWidget());
+    }
+    const auto names = [](const QList<QWidget *> &widgets) {
+        QStringList result;
+        for (QWidget *widget : widgets)
+            result.append(widget->objectName());
+        return result;
+    };
+    const auto within = [&visited](QWidget *region) {
+        QList<QWidget *> inside;
+        for (QWidget *widget : visited) {
+            if (region->isAncestorOf(widget))
+                inside.append(widget);
+        }
+        return inside;
+    };
+    // Every stop shows its focus: nothing hidden or scrolling takes it.
+    for (QWidget *widget : visited)
+        EXPECT_TRUE(widget->isVisible() && !qobject_cast<QAbstractScrollArea *>(widget))
+            << widget->objectName().toStdString();
+
+    // Header: the title row, the search field, then the controls row left to right.
+    const QStringList header = names(visited.mid(0, 4));
+    EXPECT_EQ(header, QStringList({"refreshButton", "searchField", "sidebarToggle",
+                                   "addButton"}));
+    // The scope segments are one stop (the chosen one); arrows move within them.
+    QWidget *scope = visited.value(4);
+    ASSERT_TRUE(scope);
+    EXPECT_TRUE(control("scopeControl")->isAncestorOf(scope));
+    EXPECT_EQ(names(visited.mid(5, 2)), QStringList({"sortButton", "archivedButton"}));
+
+    // Then the sidebar, then the first card, then the second.
+    auto *sidebar = control("sidebar");
+    const QList<QWidget *> sidebarStops = within(sidebar);
+    ASSERT_FALSE(sidebarStops.isEmpty());
+    EXPECT_EQ(visited.indexOf(sidebarStops.first()), 7);
+    const QList<QWidget *> firstStops = within(first);
+    const QList<QWidget *> secondStops = within(second);
+    ASSERT_FALSE(firstStops.isEmpty());
+    ASSERT_FALSE(secondStops.isEmpty());
+    EXPECT_EQ(visited.indexOf(firstStops.first()),
+              visited.indexOf(sidebarStops.last()) + 1);
+    EXPECT_EQ(visited.indexOf(secondStops.first()), visited.indexOf(firstStops.last()) + 1);
+
+    // Inside a card: left to right, top to bottom.
+    QStringList cardOrder = names(firstStops);
+    cardOrder.removeIf([](const QString &name) { return name.endsWith(QLatin1String("Chip")); });
+    EXPECT_EQ(cardOrder, QStringList({"renameButton", "tagButton", "pinButton", "finderButton",
+                                      "terminalButton", "lastChatSegment", "recentChatsSegment",
+                                      "detailsButton"}));
+
+    // Backtab walks the same way back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), visited.last());
+    control("sidebarToggle")->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), control("searchField"));
+}

@@ -418,3 +418,39 @@ TEST(BrowserCardModel, everyFieldCountsForEquality)
     b.project.unreadThreadIDs.insert(QStringLiteral("t9"));
     EXPECT_NE(a, b);
 }
+
+TEST(ProjectCardView, aNarrowStatusRowHidesItsLastItemsRatherThanCutOne)
+{
+    BrowserCardModel model = plainModel();
+    model.project.notificationCount = 12;
+    model.project.processingCount = 1;
+    model.project.displayBranch = QStringLiteral("feature/a-rather-long-branch-name");
+    model.teamNames = {"Core", "Design"};
+    model.weeklyTokens = 5000;
+    model.weeklyShare = 0.036;
+    // Configured narrow, then widened and narrowed again, as a window resize does.
+    ProjectCardView card;
+    card.resize(320, 246);
+    card.show();
+    card.configure(model, {});
+    for (const int width : {320, 430, 320}) {
+        SCOPED_TRACE(width);
+        card.resize(width, 246);
+        card.layout()->activate();
+        QCoreApplication::processEvents();
+        auto *strip = card.findChild<QWidget *>(QStringLiteral("statusStack"));
+        QStringList shown;
+        for (QWidget *view : statusViews(card)) {
+            if (!view->isVisible())
+                continue;
+            shown.append(textOf(view));
+            EXPECT_GE(view->width(), view->sizeHint().width()) << textOf(view).toStdString();
+            EXPECT_LE(view->geometry().right(), strip->contentsRect().right());
+        }
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_EQ(shown.first(), QStringLiteral("12 unread"));
+        if (width == 320) {
+            EXPECT_LT(shown.size(), statusViews(card).size());
+        }
+    }
+}

@@ -2,6 +2,7 @@
 // of figures and dates, the segmented control and the icon table.
 #include "app/ClosureButton.h"
 #include "app/CompactNumberFormat.h"
+#include "app/ElidingLabel.h"
 #include "app/SegmentedControl.h"
 #include "app/SymbolIconTable.h"
 #include "app/TokenUsageSparklineView.h"
@@ -125,4 +126,29 @@ TEST(AppBrand, versionFallsBackWhenTheProgramStatesNone)
     QCoreApplication::setApplicationVersion(QStringLiteral("27.1.0"));
     EXPECT_EQ(AppBrand::version(), QStringLiteral("27.1.0"));
     QCoreApplication::setApplicationVersion(stated);
+}
+
+TEST(ElidingLabel, aCutStatusLineKeepsItsWholeTextInItsTooltip)
+{
+    ElidingLabel label;
+    label.setMaximumLineCount(2);
+    label.setToolTipWhenCut(true);
+    label.resize(120, 40);
+    label.show();
+    const QString whole = QStringLiteral("Could not read <b>the</b> Codex folder: permission "
+                                         "denied while opening the thread database");
+    label.setText(whole);
+    EXPECT_NE(label.QLabel::text(), whole);
+    // Plain text: the markup-like words show as they are.
+    EXPECT_TRUE(label.toolTip().contains(QStringLiteral("&lt;b&gt;the&lt;/b&gt;")))
+        << label.toolTip().toStdString();
+    EXPECT_TRUE(label.toolTip().contains(QStringLiteral("thread database")));
+
+    label.resize(2000, 40);
+    EXPECT_EQ(label.QLabel::text(), whole);
+    EXPECT_TRUE(label.toolTip().isEmpty());
+
+    // Too many lines is cut too.
+    label.setText(QStringLiteral("a\nb\nc"));
+    EXPECT_FALSE(label.toolTip().isEmpty());
 }

@@ -59,6 +59,9 @@ protected:
     void SetUp() override
     {
         bin = fixtures::useOnlyStandInPrograms(home, environment);
+        environment.set("HOME", QFile::encodeName(home.path()));
+        environment.unset("NPM_CONFIG_PREFIX");
+        environment.unset("npm_config_prefix");
         folder = home.filePath(QStringLiteral("my project $(touch pwned)"));
         QDir().mkpath(folder);
     }
@@ -122,7 +125,11 @@ TEST_F(CodexLauncherWorld, missingCommandLineAndBadIdsSaySoAndOpenNothing)
     SystemCodexLauncher launcher(desktop);
     const DesktopActionResult missing = launcher.startNewChat(folder);
     EXPECT_EQ(missing.status, Status::CodexNotFound);
-    EXPECT_TRUE(missing.message.startsWith(QStringLiteral("Codex CLI was not found at ")));
+    EXPECT_TRUE(missing.message.startsWith(
+        QStringLiteral("Codex CLI was not found on PATH or in ~/.local/bin, ~/.npm-global/bin, ")))
+        << missing.message.toStdString();
+    EXPECT_TRUE(missing.message.contains(QStringLiteral("/usr/local/bin")));
+    EXPECT_FALSE(missing.message.contains(QStringLiteral("/Applications")));
 
     installCodex();
     desktop.handledSchemes << QStringLiteral("codex");
@@ -167,4 +174,43 @@ TEST_F(CodexLauncherWorld, withoutAHandlerCodexRunsInTheTerminalInTheFolder)
     EXPECT_EQ(resumed->workingDirectory, folder);
     EXPECT_EQ(resumed->arguments, QStringList({QStringLiteral("resume"), kThreadID}));
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/pwned")));
+}
+
+TEST_F(CodexLauncherWorld, theCommandLineIsFoundOnPathThenInTheUsualInstallPlaces)
+{
+    struct Row
+    {
+        const char *name;
+        const char *folder; // relative to the home folder; "" for none
+        const char *npmrc;  // ~/.npmrc's contents, or nullptr
+        bool found;
+    };
+    const Row rows[] = {
+        {"on PATH", "bin-on-path", nullptr, true},
+        {"user's local bin", ".local/bin", nullptr, true},
+        {"npm's user prefix", ".npm-global/bin", nullptr, true},
+        {"npm prefix from ~/.npmrc", "tools/npm/bin", "color=false\nprefix = ~/tools/npm\n", true},
+        {"cargo", ".cargo/bin", nullptr, true},
+        {"an unlisted folder", "elsewhere/bin", nullptr, false},
+        {"nowhere", "", nullptr, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fixtures::TemporaryHome rowHome;
+        fixtures::ScopedEnvironment rowEnvironment;
+        rowEnvironment.set("HOME", QFile::encodeName(rowHome.path()));
+        const QString pathFolder = rowHome.filePath(QStringLiteral("bin-on-path"));
+        QDir().mkpath(pathFolder);
+        rowEnvironment.set("PATH", QFile::encodeName(pathFolder));
+        if (row.npmrc)
+            rowHome.writeFile(QStringLiteral(".npmrc"), row.npmrc);
+        QString expected;
+        if (*row.folder) {
+            const QString folderPath = rowHome.filePath(QString::fromUtf8(row.folder));
+            QDir().mkpath(folderPath);
+            expected = fixtures::writeRecordingProgram(folderPath, QStringLiteral("codex"),
+                                                       rowHome.filePath(QStringLiteral("rec")));
+        }
+        EXPECT_EQ(SystemCodexLauncher::findCommandLine(), row.found ? expected : QString());
+    }
 }

@@ -1,0 +1,112 @@
+// Symbols and the named colours in light and dark palettes.
+#include "app/SymbolIconTable.h"
+#include "app/SystemColors.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+
+namespace {
+
+// A dark palette as Fusion users set it: light text on near-black.
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(53, 53, 53));
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Base, QColor(35, 35, 35));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::Button, QColor(53, 53, 53));
+    palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+    return palette;
+}
+
+QPalette lightPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(239, 239, 239));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(48, 140, 198));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+// Sets the application palette for the life of the object.
+class ScopedPalette final
+{
+public:
+    explicit ScopedPalette(const QPalette &palette)
+        : m_saved(QApplication::palette())
+    {
+        QApplication::setPalette(palette);
+    }
+    ~ScopedPalette() { QApplication::setPalette(m_saved); }
+
+private:
+    QPalette m_saved;
+};
+
+} // namespace
+
+TEST(PaletteTest, untintedSymbolsAreDrawnInThePalettesTextColour)
+{
+    for (const auto &[name, palette] :
+         {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
+        SCOPED_TRACE(name);
+        ScopedPalette scoped(palette);
+        const QRgb text = palette.color(QPalette::WindowText).rgb();
+        for (const char *symbol : {"pencil", "plus", "sidebar.left", "arrow.clockwise",
+                                   "terminal", "bubble.left.and.text.bubble.right",
+                                   "arrow.up.right.square", "ellipsis.circle"}) {
+            SCOPED_TRACE(symbol);
+            const QImage image = symbolIcon(QString::fromLatin1(symbol))
+                                     .pixmap(24, 24)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_ARGB32);
+            ASSERT_FALSE(image.isNull());
+            int opaque = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb pixel = image.pixel(x, y);
+                    if (qAlpha(pixel) < 250)
+                        continue;
+                    ++opaque;
+                    EXPECT_EQ(pixel & RGB_MASK, text & RGB_MASK) << x << "," << y;
+                }
+            }
+            EXPECT_GT(opaque, 0);
+        }
+    }
+}
+
+TEST(PaletteTest, namedColoursKeepTheirContrastInLightAndDarkPalettes)
+{
+    for (const auto &[name, palette] :
+         {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
+        SCOPED_TRACE(name);
+        ScopedPalette scoped(palette);
+        const QColor base = palette.color(QPalette::Base);
+        const std::pair<const char *, QColor> colours[] = {
+            {"red", SystemColors::red()},       {"orange", SystemColors::orange()},
+            {"yellow", SystemColors::yellow()}, {"green", SystemColors::green()},
+            {"purple", SystemColors::purple()}, {"accent", SystemColors::accent(palette)},
+        };
+        for (const auto &[colourName, colour] : colours) {
+            EXPECT_GE(SystemColors::contrastRatio(colour, base), SystemColors::minimumContrast)
+                << colourName << " " << colour.name().toStdString();
+        }
+    }
+    // A colour too close to its background is moved away from it, not left as it was.
+    const QColor adjusted = SystemColors::legibleOn(QColor(60, 60, 70), QColor(35, 35, 35));
+    EXPECT_GE(SystemColors::contrastRatio(adjusted, QColor(35, 35, 35)), 3.0);
+    EXPECT_DOUBLE_EQ(SystemColors::contrastRatio(Qt::black, Qt::white), 21.0);
+}
