@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace tolvaran {
+
+// How this team names a repository on the wire: given a plain repository id, its wire id (the
+// keyed hash of the team's identifier, or the plain id while no team identifier is stored).
+// The presence service hands its own function to the snapshot code, which calls it only when
+// the protocol in force is 2; an empty function stands for plain ids throughout.
+using TeamWireRepositoryIdFunction = std::function<QString(const QString &repositoryId)>;
+
+// The id under which a repository of this device is matched against what the server lists:
+// the wire id under protocol 2, the plain id otherwise.
+inline QString teamComparisonRepositoryId(const QString &repositoryId, qint64 protocolVersion,
+                                          const TeamWireRepositoryIdFunction &wireRepositoryId)
+{
+    if (protocolVersion == 2 && wireRepositoryId)
+        return wireRepositoryId(repositoryId);
+    return repositoryId;
+}
+
+} // namespace tolvaran
