@@ -20,8 +20,9 @@ AppServices::AppServices()
     , m_metadataCache(std::make_unique<ProjectMetadataCache>())
     , m_teamWorkspace(std::make_unique<NullTeamWorkspace>())
     , m_teamViewSource(std::make_unique<NullTeamViewSource>())
-    , m_codexStore(std::make_unique<CodexStore>(m_codexFiles.databasePath(),
-                                                m_codexFiles.sessionIndexPath()))
+    , m_codexStore(std::make_unique<CodexStore>(
+          m_codexFiles.databasePath(), m_codexFiles.sessionIndexPath(),
+          CodexTurnLiveness::forCodexHome(m_codexFiles.folder())))
     , m_globalStateStore(std::make_unique<CodexGlobalStateStore>(m_codexFiles.globalStatePath()))
     , m_repositoryStore(std::make_unique<ProjectRepositoryStore>())
     , m_projectCatalogStore(std::make_unique<ProjectCatalogStore>())

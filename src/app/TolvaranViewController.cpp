@@ -8,6 +8,7 @@
 #include "app/CompactNumberFormat.h"
 #include "app/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
 #include "app/SystemColors.h"
@@ -142,6 +143,9 @@ void TolvaranViewController::buildInterface()
 
 void TolvaranViewController::bindModels()
 {
+    m_relativeTimes = new RelativeTimeRedrawTimer(this);
+    connect(m_relativeTimes, &RelativeTimeRedrawTimer::redrawNeeded, this,
+            &TolvaranViewController::redrawRelativeTimes);
     // The receiver context ends the connection with the controller; the render itself is
     // queued, so nothing renders inside an announcement. One folder's git status redraws its
     // card alone; every other change, a whole pass (which reconfigures only changed cards).
@@ -196,6 +200,22 @@ void TolvaranViewController::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     applyResponsivePresentation();
+    m_relativeTimes->setVisible(true);
+}
+
+void TolvaranViewController::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_relativeTimes->setVisible(false);
+}
+
+void TolvaranViewController::redrawRelativeTimes()
+{
+    renderFooter();
+    for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
+        if (ProjectCardView *card = m_collectionView->cardAt(index))
+            card->refreshRelativeTimes();
+    }
 }
 
 bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
@@ -349,6 +369,12 @@ void TolvaranViewController::render()
     m_pageSizeButton->setCurrentIndex(indexOf(allProjectPageSizes, m_viewModel.pageSize()));
 
     renderFooter();
+    QList<Timestamp> shownDates;
+    if (m_viewModel.lastRefreshedAt())
+        shownDates.append(*m_viewModel.lastRefreshedAt());
+    for (const ProjectCardSnapshot &project : m_viewModel.pagedProjects())
+        shownDates.append(project.lastUpdated);
+    m_relativeTimes->setShownDates(shownDates);
 
     if (const std::optional<QString> &text = emptyState().centreText) {
         m_emptyLabel->setText(*text);

@@ -2,6 +2,7 @@
 
 #include "app/BrowserCardModel.h"
 #include "app/ProjectCardActions.h"
+#include "app/RelativeTimeRedrawTimer.h"
 
 #include <QHash>
 #include <QList>
@@ -113,6 +114,7 @@ public:
 
     // The card grid.
     ProjectCardGrid *collectionView() const { return m_collectionView; }
+    const RelativeTimeRedrawTimer &relativeTimeRedrawTimer() const { return *m_relativeTimes; }
 
     // Schedules one render in a later turn of the event loop, unless one is already waiting.
     void scheduleRender();
@@ -128,6 +130,7 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -139,6 +142,7 @@ private:
     void buildPagination(QVBoxLayout *column);
     void buildFooter(QVBoxLayout *column);
     void bindModels();
+    void redrawRelativeTimes();
 
     void applyResponsivePresentation();
     void updateSidebarPresentation();
@@ -245,6 +249,8 @@ private:
     ElidingLabel *m_footerLabel = nullptr;
     bool m_usesCompactFooter = false;
     bool m_usesCompactUpdateLabel = false;
+    // Redraws the footer's and the cards' relative times while the window is shown.
+    RelativeTimeRedrawTimer *m_relativeTimes = nullptr;
 };
 
 } // namespace tolvaran

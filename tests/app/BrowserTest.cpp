@@ -161,6 +161,26 @@ TEST_F(BrowserTest, footerCountsProjectsAndTellsWhenTheyWereRefreshed)
     EXPECT_EQ(count->text(), QStringLiteral("2 projects  |  3 chats"));
 }
 
+TEST_F(BrowserTest, relativeTimesAreRedrawnWhileShownAndNoTimerRunsWhileHidden)
+{
+    world.addProject(QStringLiteral("alpha"), 1);
+    makeBrowser(1000);
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil(
+        [this] { return footerText().endsWith(QStringLiteral("Refreshed 0 sec. ago")); }));
+    const RelativeTimeRedrawTimer &timer = browser->relativeTimeRedrawTimer();
+    EXPECT_TRUE(timer.isRunning());
+    EXPECT_LE(timer.interval(), std::chrono::seconds(1)) << "seconds are redrawn every second";
+    // Nothing else changes, yet the text moves on with the clock.
+    EXPECT_TRUE(waitUntil(
+        [this] { return footerText().endsWith(QStringLiteral("Refreshed 1 sec. ago")); }));
+
+    browser->hide();
+    EXPECT_FALSE(timer.isRunning());
+    browser->show();
+    EXPECT_TRUE(timer.isRunning());
+}
+
 TEST_F(BrowserTest, theSidebarDocksFromNineHundredThirtyAndFloatsBelow)
 {
     makeBrowser(930, true);
