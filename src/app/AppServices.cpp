@@ -11,6 +11,7 @@
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
 #include "team/NullTeamViewSource.h"
+#include "update/AppUpdateService.h"
 
 namespace tolvaran {
 
@@ -28,6 +29,7 @@ AppServices::AppServices()
     , m_projectCatalogStore(std::make_unique<ProjectCatalogStore>())
     , m_projectTagStore(std::make_unique<ProjectTagStore>(*m_defaults))
     , m_tokenUsageStore(std::make_unique<TokenUsageStore>())
+    , m_updater(std::make_unique<AppUpdateService>())
 {
 }
 

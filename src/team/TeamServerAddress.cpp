@@ -1,13 +1,10 @@
 #include "team/TeamServerAddress.h"
 
-#include <QtGlobal>
-
 namespace tolvaran {
 
 QString teamServerAddress()
 {
-    const QString configured = qEnvironmentVariable(teamServerURLVariable);
-    return configured.isEmpty() ? QString::fromLatin1(productionServerURL) : configured;
+    return serverAddress();
 }
 
 } // namespace tolvaran
