@@ -1,8 +1,11 @@
 #pragma once
 
+#include "team/TeamPresenceRules.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace tolvaran {
 
@@ -20,6 +23,14 @@ inline QString teamComparisonRepositoryId(const QString &repositoryId, qint64 pr
     if (protocolVersion == 2 && wireRepositoryId)
         return wireRepositoryId(repositoryId);
     return repositoryId;
+}
+
+// The team's own function: the keyed hash under `teamID`, the plain id while there is none.
+inline TeamWireRepositoryIdFunction teamWireRepositoryIdFunction(std::optional<QString> teamID)
+{
+    return [teamID = std::move(teamID)](const QString &repositoryId) {
+        return TeamPresenceRules::wireRepositoryID(teamID, repositoryId);
+    };
 }
 
 } // namespace tolvaran

@@ -84,9 +84,9 @@ TEST(TeamOverlap, filesAreTheSortedDistinctIntersectionTakenAsPlainText)
     // neither cleaned nor resolved, so "src/../a" is not "a".
     const QStringList hostile = {QStringLiteral("src/../a"), QStringLiteral("/etc/passwd"),
                                  QStringLiteral("a\u0007\n"), QStringLiteral("a")};
+    const QStringList localFiles = {QStringLiteral("a"), QStringLiteral("/etc/passwd")};
     const TeamOverlap text = teamOverlap(state(mainBranch, headA, hostile), true,
-                                         state(mainBranch, headA, {QStringLiteral("a"),
-                                                                   QStringLiteral("/etc/passwd")}));
+                                         state(mainBranch, headA, localFiles));
     EXPECT_EQ(text.overlappingFiles,
               (QStringList{QStringLiteral("/etc/passwd"), QStringLiteral("a")}));
 }
@@ -132,9 +132,8 @@ TEST(TeamPersonCollapse, twoDevicesOfOnePersonBecomeOneWinner)
     const QString ana = QStringLiteral("Ana");
     const QString anaLower = QStringLiteral("ana");
     const Case cases[] = {
-        {"higher level wins", peer("d1", ana, Level::high, true, 9), peer("d2", anaLower,
-                                                                          Level::critical, false, 1),
-         QStringLiteral("d2"), Level::critical},
+        {"higher level wins", peer("d1", ana, Level::high, true, 9),
+         peer("d2", anaLower, Level::critical, false, 1), QStringLiteral("d2"), Level::critical},
         {"connected wins at equal level, even older",
          peer("d1", ana, Level::high, false, 9), peer("d2", anaLower, Level::high, true, 1),
          QStringLiteral("d2"), Level::high},

@@ -162,7 +162,8 @@ TEST(TeamSnapshotValues, protocolTwoMatchesWireIdsAndTheServersOverlapList)
 {
     World world;
     world.addState(QStringLiteral("/work/app"), project(repository, true, {QStringLiteral("a")}));
-    world.placeholders.insert(QStringLiteral("/work/idle"), project(QStringLiteral("idle"), false));
+    world.placeholders.insert(QStringLiteral("/work/idle"),
+                              project(QStringLiteral("idle"), false));
 
     // Under protocol 2 teammates publish wire ids; the plain id matches nothing.
     TeamSnapshot wire = snapshot(
@@ -227,4 +228,19 @@ TEST(TeamSnapshotValues, serverTeamNameReachesTheSettingsOnlyWhileTheyShowedTheO
     // The user has typed another name meanwhile: the settings keep it.
     named.team = TeamMetadata{QStringLiteral("Again")};
     EXPECT_FALSE(world.apply(named).serverTeamNameForSettings);
+}
+
+TEST(TeamSnapshotValues, repositoryIdsAreHashedPerTeamOnlyUnderProtocolTwo)
+{
+    const QString id = QStringLiteral("abc");
+    const TeamWireRepositoryIdFunction teamA = teamWireRepositoryIdFunction(QStringLiteral("A"));
+    const TeamWireRepositoryIdFunction teamB = teamWireRepositoryIdFunction(QStringLiteral("B"));
+    const QString underA = teamComparisonRepositoryId(id, 2, teamA);
+    EXPECT_EQ(underA.size(), 64);
+    EXPECT_EQ(underA, underA.toLower());
+    EXPECT_EQ(underA, teamComparisonRepositoryId(id, 2, teamA));
+    EXPECT_NE(underA, teamComparisonRepositoryId(id, 2, teamB));
+    EXPECT_EQ(teamComparisonRepositoryId(id, 1, teamA), id);
+    EXPECT_EQ(teamComparisonRepositoryId(id, 2, teamWireRepositoryIdFunction(std::nullopt)), id);
+    EXPECT_EQ(teamComparisonRepositoryId(id, 2, {}), id);
 }
