@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace tolvaran;
 
 namespace {
@@ -116,6 +118,18 @@ TEST(TeamProjectUsageSummary, planCostSumsTheMembersThatHaveOne)
     EXPECT_DOUBLE_EQ(some.lifetimePlanCost(), 3.75);
     const TeamProjectUsageSummary none{{member("Ana", std::nullopt)}};
     EXPECT_DOUBLE_EQ(none.lifetimePlanCost(), 0.0);
+}
+
+TEST(TeamProjectUsageSummary, planCostFromTeammatesSaturatesInsteadOfOverflowing)
+{
+    const double largest = std::numeric_limits<double>::max();
+    const TeamProjectUsageSummary huge{
+        {member("Ana", largest), member("Bo", largest), member("Cy", 1.0)}};
+    EXPECT_EQ(huge.lifetimePlanCost(), largest);
+    const TeamProjectUsageSummary odd{
+        {member("Ana", std::numeric_limits<double>::infinity()), member("Bo", 2.0),
+         member("Cy", std::numeric_limits<double>::quiet_NaN())}};
+    EXPECT_EQ(odd.lifetimePlanCost(), 2.0);
 }
 
 TEST(TeamMemberIdentity, namesDifferingOnlyInCaseShareAnIdentityButAreNotEqual)

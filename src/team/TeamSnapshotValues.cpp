@@ -1,0 +1,205 @@
+#include "team/TeamSnapshotValues.h"
+
+#include "team/TeamConnectedPeople.h"
+#include "team/TeamOverlap.h"
+#include "team/TeamPersonCollapse.h"
+
+namespace tolvaran {
+
+namespace {
+
+struct LocalEntry
+{
+    QString path;
+    const SharedProjectState *state = nullptr;
+};
+
+using LocalIndex = QHash<QString, QList<LocalEntry>>;
+
+bool isActive(const SharedProjectState &state)
+{
+    return state.isDirty || state.isCodexProcessing;
+}
+
+template<typename Value>
+bool assignIfChanged(Value &published, Value &&computed)
+{
+    if (published == computed)
+        return false;
+    published = std::move(computed);
+    return true;
+}
+
+QSet<QString> sharedPaths(const TeamSnapshot &snapshot, const TeamLocalSide &local)
+{
+    // Placeholders overlaid with the scanned states: every project this device knows.
+    QHash<QString, QString> inventory; // path -> plain repository id
+    for (auto it = local.repositoryPlaceholdersByPath.cbegin();
+         it != local.repositoryPlaceholdersByPath.cend(); ++it)
+        inventory.insert(it.key(), it->repositoryId);
+    for (auto it = local.localProjectStatesByPath.cbegin();
+         it != local.localProjectStatesByPath.cend(); ++it)
+        inventory.insert(it.key(), it->shared.repositoryId);
+
+    QSet<QString> listed;
+    if (snapshot.protocolVersion == 2) {
+        const QStringList overlapping = snapshot.overlappingRepositoryIds.value_or(QStringList());
+        listed = QSet<QString>(overlapping.cbegin(), overlapping.cend());
+    } else {
+        for (const StoredDevicePresence &member : snapshot.members) {
+            if (!local.self.isAnotherPerson(member.deviceId, member.memberName))
+                continue;
+            for (const SharedProjectState &project : member.projects)
+                listed.insert(project.repositoryId);
+        }
+    }
+
+    QSet<QString> paths;
+    if (listed.isEmpty())
+        return paths;
+    for (auto it = inventory.cbegin(); it != inventory.cend(); ++it) {
+        if (listed.contains(teamComparisonRepositoryId(it.value(), snapshot.protocolVersion,
+                                                       local.wireRepositoryId)))
+            paths.insert(it.key());
+    }
+    return paths;
+}
+
+} // namespace
+
+TeamSnapshotValues::Outcome TeamSnapshotValues::apply(const TeamSnapshot &snapshot,
+                                                      const TeamLocalSide &local)
+{
+    Outcome outcome;
+    const auto note = [&outcome](bool changed, TeamPublishedValue value) {
+        if (changed)
+            outcome.changed.append(value);
+    };
+
+    if (snapshot.team) {
+        const QString previous = m_teamName;
+        note(assignIfChanged(m_teamName, QString(snapshot.team->name)),
+             TeamPublishedValue::teamName);
+        if (local.settingsTeamName == previous && local.settingsTeamName != snapshot.team->name)
+            outcome.serverTeamNameForSettings = snapshot.team->name;
+    } else {
+        note(assignIfChanged(m_teamName, QString(local.settingsTeamName)),
+             TeamPublishedValue::teamName);
+    }
+
+    QList<TeamConnectedPerson> people =
+        teamConnectedPeople(snapshot.members, local.self, m_localActivity, local.now);
+    if (teamConnectedPeopleDiffer(m_connectedPeople, people)) {
+        m_connectedPeople = std::move(people);
+        outcome.changed.append(TeamPublishedValue::connectedPeople);
+    }
+
+    const TeamCommitHistory::Changes commits =
+        m_commits.apply(snapshot.recentCommits.value_or(QList<TeamCommitEvent>()), local.self);
+    note(commits.commitNotifications, TeamPublishedValue::commitNotifications);
+    note(commits.recentCommits, TeamPublishedValue::recentCommits);
+
+    // A repository checked out at several paths is listed under each of them.
+    LocalIndex index;
+    for (auto it = m_localActivity.cbegin(); it != m_localActivity.cend(); ++it) {
+        const QString key = teamComparisonRepositoryId(it->repositoryId, snapshot.protocolVersion,
+                                                       local.wireRepositoryId);
+        index[key].append({it.key(), &it.value()});
+    }
+
+    note(assignIfChanged(m_sharedProjectPaths, sharedPaths(snapshot, local)),
+         TeamPublishedValue::sharedProjectPaths);
+
+    QHash<QString, QList<TeamProjectPeer>> peersByPath;
+    QHash<QString, QList<TeamProjectUsageMember>> usageByPath;
+    if (!index.isEmpty()) {
+        for (const StoredDevicePresence &member : snapshot.members) {
+            const Timestamp updatedAt = Timestamp::fromMilliseconds(member.serverUpdatedAt);
+            const bool connected = member.isConnected.value_or(true);
+            // The first entry of a repository decides; later duplicates add nothing.
+            QSet<QString> usageSeen;
+            for (const SharedProjectState &project : member.projects) {
+                if (usageSeen.contains(project.repositoryId))
+                    continue;
+                usageSeen.insert(project.repositoryId);
+                if (!project.usage)
+                    continue;
+                const auto found = index.constFind(project.repositoryId);
+                if (found == index.cend())
+                    continue;
+                for (const LocalEntry &entry : *found)
+                    usageByPath[entry.path].append(
+                        {member.memberName, *project.usage, updatedAt, connected});
+            }
+
+            if (!local.self.isAnotherPerson(member.deviceId, member.memberName))
+                continue;
+            QSet<QString> peerSeen;
+            for (const SharedProjectState &project : member.projects) {
+                if (!isActive(project) || peerSeen.contains(project.repositoryId))
+                    continue;
+                peerSeen.insert(project.repositoryId);
+                const auto found = index.constFind(project.repositoryId);
+                if (found == index.cend())
+                    continue;
+                for (const LocalEntry &entry : *found) {
+                    TeamOverlap overlap = teamOverlap(project, connected, *entry.state);
+                    peersByPath[entry.path].append({member.deviceId, member.memberName, project,
+                                                    std::move(overlap.overlappingFiles),
+                                                    overlap.conflictLevel, updatedAt,
+                                                    connected});
+                }
+            }
+        }
+    }
+
+    QHash<QString, TeamProjectSummary> summaries;
+    for (auto it = peersByPath.cbegin(); it != peersByPath.cend(); ++it)
+        summaries.insert(it.key(), TeamProjectSummary{collapsePeersByPerson(it.value())});
+    note(assignIfChanged(m_summaries, std::move(summaries)), TeamPublishedValue::summariesByPath);
+
+    QHash<QString, TeamProjectUsageSummary> usage;
+    for (auto it = usageByPath.cbegin(); it != usageByPath.cend(); ++it)
+        usage.insert(it.key(), TeamProjectUsageSummary{collapseUsageByPerson(it.value())});
+    note(assignIfChanged(m_usageSummaries, std::move(usage)),
+         TeamPublishedValue::usageSummariesByPath);
+    return outcome;
+}
+
+bool TeamSnapshotValues::updateLocalActivity(const TeamSnapshot *latestSnapshot,
+                                             qint64 negotiatedProtocolVersion,
+                                             const TeamLocalSide &local)
+{
+    // Ids as the teammates' devices published them: wire ids under protocol 2.
+    QSet<QString> teammatesActive;
+    if (latestSnapshot) {
+        for (const StoredDevicePresence &member : latestSnapshot->members) {
+            if (!local.self.isAnotherPerson(member.deviceId, member.memberName))
+                continue;
+            for (const SharedProjectState &project : member.projects) {
+                if (isActive(project))
+                    teammatesActive.insert(project.repositoryId);
+            }
+        }
+    }
+
+    QHash<QString, SharedProjectState> activity = local.repositoryPlaceholdersByPath;
+    for (auto it = local.localProjectStatesByPath.cbegin();
+         it != local.localProjectStatesByPath.cend(); ++it) {
+        const SharedProjectState &shared = it->shared;
+        const bool kept = isActive(shared)
+            || (!teammatesActive.isEmpty()
+                && teammatesActive.contains(teamComparisonRepositoryId(
+                    shared.repositoryId, negotiatedProtocolVersion, local.wireRepositoryId)));
+        if (kept)
+            activity.insert(it.key(), shared);
+    }
+    return assignIfChanged(m_localActivity, std::move(activity));
+}
+
+bool TeamSnapshotValues::clearSummaries()
+{
+    return assignIfChanged(m_summaries, QHash<QString, TeamProjectSummary>());
+}
+
+} // namespace tolvaran

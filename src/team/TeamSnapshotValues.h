@@ -1,0 +1,114 @@
+#pragma once
+
+#include "data/LocalTeamProjectState.h"
+#include "data/SharedProjectState.h"
+#include "data/TeamCommitEvent.h"
+#include "platform/Timestamp.h"
+#include "team/TeamCommitHistory.h"
+#include "team/TeamConnectedPerson.h"
+#include "team/TeamOwnDevice.h"
+#include "team/TeamProjectSummary.h"
+#include "team/TeamProjectUsageSummary.h"
+#include "team/TeamSnapshot.h"
+#include "team/TeamWireRepositoryIdFunction.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace tolvaran {
+
+// The values a team publishes from its snapshots, in the order one application publishes them.
+enum class TeamPublishedValue {
+    teamName,
+    connectedPeople,
+    commitNotifications,
+    recentCommits,
+    sharedProjectPaths,
+    summariesByPath,
+    usageSummariesByPath,
+    localActivityByPath,
+};
+
+// What the presence service knows of its own side when a snapshot is applied. Borrowed for the
+// duration of one call.
+struct TeamLocalSide
+{
+    TeamOwnDevice self;        // the settings' device identifier and member name
+    QString settingsTeamName;  // the settings' team name
+    const QHash<QString, LocalTeamProjectState> &localProjectStatesByPath;
+    const QHash<QString, SharedProjectState> &repositoryPlaceholdersByPath;
+    // The team's wire id function; used only under protocol 2 (see its header).
+    TeamWireRepositoryIdFunction wireRepositoryId;
+    Timestamp now;
+};
+
+// Everything one team shows of its snapshots: per local project path the teammates on the
+// same repository with their overlap, their usage there, the paths shared with another
+// device, the people, the commit history and the commit notices, and this device's own
+// activity. Each value is replaced only when it changed, and every call reports which ones
+// did, so the owner (the presence service) signals exactly those: a snapshot that changes
+// nothing publishes nothing. Plain value code for the GUI thread; it sends nothing.
+class TeamSnapshotValues
+{
+public:
+    struct Outcome
+    {
+        QList<TeamPublishedValue> changed; // in publication order
+        // Set when the settings still carry the name this team showed before: the owner passes
+        // it to TeamSettingsStore::applyServerTeamName.
+        std::optional<QString> serverTeamNameForSettings;
+    };
+
+    // Applies one snapshot against the local side; call updateLocalActivity first so that the
+    // local side of the comparison is current.
+    Outcome apply(const TeamSnapshot &snapshot, const TeamLocalSide &local);
+
+    // Recomputes this device's published activity: every placeholder, overlaid with the
+    // scanned states that are dirty, processing, or on a repository some other person has
+    // active in `latestSnapshot`. True when the value changed.
+    bool updateLocalActivity(const TeamSnapshot *latestSnapshot,
+                             qint64 negotiatedProtocolVersion, const TeamLocalSide &local);
+
+    // The service's reset on reconfiguration: the next history queues no notices.
+    void resetSnapshotState() { m_commits.reset(); }
+    // A disabled team shows no teammates. True when there was something to remove.
+    bool clearSummaries();
+    bool dismissCommitNotification(const QString &eventId)
+    {
+        return m_commits.dismissNotification(eventId);
+    }
+    bool clearCommitNotifications() { return m_commits.clearNotifications(); }
+
+    const QString &teamName() const { return m_teamName; }
+    const QList<TeamConnectedPerson> &connectedPeople() const { return m_connectedPeople; }
+    const QList<TeamCommitEvent> &recentCommits() const { return m_commits.recentCommits(); }
+    const QList<TeamCommitEvent> &commitNotifications() const
+    {
+        return m_commits.commitNotifications();
+    }
+    const QSet<QString> &sharedProjectPaths() const { return m_sharedProjectPaths; }
+    const QHash<QString, TeamProjectSummary> &summariesByPath() const { return m_summaries; }
+    const QHash<QString, TeamProjectUsageSummary> &usageSummariesByPath() const
+    {
+        return m_usageSummaries;
+    }
+    const QHash<QString, SharedProjectState> &localActivityByPath() const
+    {
+        return m_localActivity;
+    }
+
+private:
+    QString m_teamName;
+    QList<TeamConnectedPerson> m_connectedPeople;
+    TeamCommitHistory m_commits;
+    QSet<QString> m_sharedProjectPaths;
+    QHash<QString, TeamProjectSummary> m_summaries;
+    QHash<QString, TeamProjectUsageSummary> m_usageSummaries;
+    QHash<QString, SharedProjectState> m_localActivity;
+};
+
+} // namespace tolvaran
