@@ -19,6 +19,7 @@ TolvaranApp::TolvaranApp()
     : m_defaults(std::make_unique<KeyValueStore>(KeyValueStore::defaultFilePath()))
     , m_metadataCache(std::make_unique<ProjectMetadataCache>())
     , m_teamWorkspace(std::make_unique<NullTeamWorkspace>())
+    , m_detailRepositoryStore(std::make_unique<ProjectRepositoryStore>())
 {
     const QString codexHome = codexHomeDirectory();
     m_viewModel = std::make_unique<ProjectListViewModel>(
@@ -30,7 +31,13 @@ TolvaranApp::TolvaranApp()
         std::make_unique<ProjectRepositoryStore>(), *m_metadataCache,
         std::make_unique<ProjectCatalogStore>(), std::make_unique<ProjectTagStore>(*m_defaults),
         std::make_unique<TokenUsageStore>());
-    m_window = std::make_unique<TolvaranWindow>(*m_viewModel, *m_teamWorkspace);
+    m_window = std::make_unique<TolvaranWindow>(
+        *m_viewModel, *m_teamWorkspace,
+        [model = m_viewModel.get(), store = m_detailRepositoryStore.get()](
+            const CodexProject &project) {
+            return std::make_unique<ProjectDetailViewModel>(
+                project, *model, ProjectDetailViewModel::repositoryLoader(*store));
+        });
 }
 
 TolvaranApp::~TolvaranApp() = default;

@@ -8,6 +8,7 @@ class KeyValueStore;
 class NullTeamWorkspace;
 class ProjectListViewModel;
 class ProjectMetadataCache;
+class ProjectRepositoryStore;
 class TolvaranWindow;
 
 // The application: the long-lived model objects and the window, made once per run and kept
@@ -29,6 +30,8 @@ private:
     std::unique_ptr<KeyValueStore> m_defaults;
     std::unique_ptr<ProjectMetadataCache> m_metadataCache;
     std::unique_ptr<NullTeamWorkspace> m_teamWorkspace;
+    // The detail panes' own: commits and Markdown files.
+    std::unique_ptr<ProjectRepositoryStore> m_detailRepositoryStore;
     std::unique_ptr<ProjectListViewModel> m_viewModel;
     std::unique_ptr<TolvaranWindow> m_window;
 };

@@ -104,7 +104,8 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
         QWidget::setTabOrder(chain.at(index - 1), chain.at(index));
 
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    // The whole window's: the pane is its only screen while shown, and focus may be nowhere yet.
+    escape->setContext(Qt::WindowShortcut);
     auto close = [this] {
         if (m_onClose)
             m_onClose();

@@ -50,6 +50,7 @@ public:
     ProjectDetailView(ProjectDetailViewModel &model, std::function<void()> onClose,
                       QWidget *parent = nullptr);
 
+    ProjectDetailViewModel &model() const { return m_model; }
     ProjectDetailTab selectedTab() const;
     void selectTab(ProjectDetailTab tab);
 

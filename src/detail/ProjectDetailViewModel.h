@@ -11,12 +11,18 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tolvaran {
 
+class ProjectDetailViewModel;
 class ProjectListViewModel;
 class ProjectRepositoryStore;
+
+// Makes the model of a project's detail pane; the composition root knows what it needs.
+using ProjectDetailModelFactory =
+    std::function<std::unique_ptr<ProjectDetailViewModel>(const CodexProject &project)>;
 
 // The model of one project's detail pane. It follows the live project through the project
 // list coordinator (its chats, name, branch, processing state and git status, falling back to
