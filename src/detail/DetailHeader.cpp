@@ -62,15 +62,16 @@ DetailHeader::DetailHeader(QWidget *parent)
     m_path->setFont(BrowserStyle::systemFont(DetailStyle::captionSize));
     m_path->setElideMode(Qt::ElideMiddle);
     BrowserStyle::setTextColor(m_path, BrowserStyle::secondaryLabelColor(palette()));
-    for (ElidingLabel *label : {m_name, m_path}) {
-        label->setMinimumWidth(1);
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
+    // The name hugs its text, so that the rename button follows it, and gives way when long.
+    m_name->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_path->setMinimumWidth(1);
+    m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto *nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
-    nameRow->addWidget(m_name, 1);
+    nameRow->addWidget(m_name);
     nameRow->addWidget(m_rename);
+    nameRow->addStretch(1);
     auto *texts = new QVBoxLayout;
     texts->setSpacing(2);
     texts->addLayout(nameRow);

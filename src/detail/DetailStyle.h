@@ -16,7 +16,7 @@ namespace DetailStyle {
 constexpr int title3Size = 17;
 constexpr int title2Size = 20;
 constexpr int headlineSize = 14;
-constexpr int subheadlineSize = 13;
+constexpr int subheadlineSize = 12;
 constexpr int captionSize = 11;
 constexpr int caption2Size = 10;
 constexpr int symbolSize = 16;

@@ -66,6 +66,9 @@ RecentChatRow::RecentChatRow(const CodexThread &thread, Timestamp now, QWidget *
     m_message->setFont(BrowserStyle::systemFont(DetailStyle::captionSize));
     m_message->setText(thread.latestUserMessage.value_or(noMessageText));
     BrowserStyle::setTextColor(m_message, BrowserStyle::secondaryLabelColor(palette()));
+    // Inside a button a label would take the button's text colour.
+    for (QLabel *label : {static_cast<QLabel *>(m_title), static_cast<QLabel *>(m_message)})
+        label->setForegroundRole(QPalette::WindowText);
     for (ElidingLabel *label : {m_title, m_message}) {
         label->setMinimumWidth(1);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -75,6 +78,7 @@ RecentChatRow::RecentChatRow(const CodexThread &thread, Timestamp now, QWidget *
     m_date->setObjectName(QStringLiteral("chatDate"));
     BrowserStyle::setTextColor(m_date, BrowserStyle::secondaryLabelColor(palette()));
     m_date->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_date->setForegroundRole(QPalette::WindowText);
     QLabel *arrow =
         DetailStyle::symbolLabel(QStringLiteral("arrow.up.right"), DetailStyle::captionSize, this);
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
