@@ -1,7 +1,8 @@
 // Times the browser's render over a coordinator that lists 2,000 projects on one page (page
 // size "All"), in a 1280 by 900 window: the render that fills the grid, one that replaces it
 // (a new sort order), one in which a single card changed (the selection moved to a project
-// from none), and one in which no card changed. Each is timed from the change to the end of
+// from none), one in which no card changed, one project's git status beside a full page
+// render that changes nothing. Each is timed from the change to the end of
 // the render, and to the end of the painting that follows. Then scrolling the page a screen
 // at a time. Offscreen unless the environment names a platform.
 #include "app/CardModelBuilder.h"
@@ -21,6 +22,7 @@
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/FakeFolderPicker.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -66,13 +68,10 @@ struct World
         codex.generate(generation);
         codex.writeDatabase();
         // No token index: its passes over the rollouts would run beside the renders.
-        model = std::make_unique<ProjectListViewModel>(
-            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-            std::make_unique<ProjectRepositoryStore>(), cache,
-            std::make_unique<ProjectCatalogStore>(support),
-            std::make_unique<ProjectTagStore>(defaults),
-            std::make_unique<TokenUsageStore>(QString()));
+        stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), false);
+        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
+            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
+            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
         const auto done = std::make_shared<bool>(false);
         model->refresh([done] { *done = true; });
         waitUntil([done] { return *done; }, 600s);
@@ -119,6 +118,7 @@ struct World
     ProjectMetadataCache cache;
     NullTeamWorkspace team;
     FakeFolderPicker folderPicker;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
     std::unique_ptr<TolvaranViewController> browser;
     QElapsedTimer clock;
@@ -157,7 +157,9 @@ int main(int argc, char *argv[])
     ProjectListViewModel &model = *world.model;
     const Timing fill = world.time([&] { model.setPageSize(ProjectPageSize::all); });
 
-    std::vector<Timing> replace, oneCard, nothing;
+    std::vector<Timing> replace, oneCard, nothing, oneStatus, fullPass;
+    qint64 oneStatusBuilt = 0;
+    qint64 fullPassBuilt = 0;
     for (int run = 0; run < runs; ++run) {
         replace.push_back(world.time([&] {
             model.setSortMode(run % 2 == 0 ? ProjectSortMode::name : ProjectSortMode::recent);
@@ -169,6 +171,15 @@ int main(int argc, char *argv[])
         nothing.push_back(world.time([&] {
             model.setStatusMessage(QStringLiteral("Run ") + QString::number(run));
         }));
+        // One project's change: its git status, read in the background (the generated
+        // folders do not exist, so no git is started), redraws its card alone.
+        qint64 before = world.browser->cardModelBuildCount();
+        oneStatus.push_back(world.time(
+            [&] { model.refreshGitStatus(model.pagedProjects().at(1).path, true); }));
+        oneStatusBuilt += world.browser->cardModelBuildCount() - before;
+        before = world.browser->cardModelBuildCount();
+        fullPass.push_back(world.time([&] { world.browser->scheduleRender(); }));
+        fullPassBuilt += world.browser->cardModelBuildCount() - before;
     }
 
     std::printf("browser render, page \"All\" of %lld projects, window 1280x900 (median of %d)\n",
@@ -177,6 +188,10 @@ int main(int argc, char *argv[])
     print("replace the page (new order):", median(replace));
     print("one card changed (selection):", median(oneCard));
     print("nothing changed:", median(nothing));
+    print("one project's git status:", median(oneStatus));
+    print("full page render, no change:", median(fullPass));
+    std::printf("  card models built: one project's change %.1f, full page render %.1f\n",
+                double(oneStatusBuilt) / runs, double(fullPassBuilt) / runs);
     std::vector<double> building, comparing;
     for (int run = 0; run < runs; ++run) {
         QList<BrowserCardModel> models;

@@ -18,6 +18,7 @@
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/RolloutLines.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
@@ -62,13 +63,10 @@ struct World
         , defaults(home.filePath(QStringLiteral("defaults.conf")))
         , cache(support)
     {
-        model = std::make_unique<ProjectListViewModel>(
-            team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-            std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-            std::make_unique<ProjectRepositoryStore>(), cache,
-            std::make_unique<ProjectCatalogStore>(support),
-            std::make_unique<ProjectTagStore>(defaults),
-            std::make_unique<TokenUsageStore>(indexTokens ? support : QString()));
+        stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), indexTokens);
+        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
+            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
+            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
     }
 
     bool await(const std::function<void(ProjectListViewModel::Completion)> &operation)
@@ -84,6 +82,7 @@ struct World
     KeyValueStore defaults;
     ProjectMetadataCache cache;
     NullTeamWorkspace team;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
 };
 

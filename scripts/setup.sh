@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that the build, the tests and the
 # screenshots need, and only those that are missing. Safe to run again and again.
+# With --fuzz, also those of the "fuzz" preset (scripts/fuzz.sh).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,15 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
   xdotool # the screenshots click and type in the window
 )
+
+for argument in "$@"; do
+  case "$argument" in
+    # clang builds the fuzz targets; libclang-rt-14-dev holds libFuzzer and clang's sanitizer
+    # runtimes.
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "usage: scripts/setup.sh [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -16,4 +16,11 @@ class TeamProjectViewSource;
 QList<BrowserCardModel> pageCardModels(const ProjectListViewModel &viewModel,
                                        const TeamProjectViewSource *team);
 
+// The card values of one project as pageCardModels() gives them; `canRename` is
+// cardsCanRename() of the same coordinator state.
+BrowserCardModel cardModel(const ProjectListViewModel &viewModel,
+                           const TeamProjectViewSource *team, const ProjectCardSnapshot &project,
+                           bool canRename);
+bool cardsCanRename(const ProjectListViewModel &viewModel);
+
 } // namespace tolvaran

@@ -101,16 +101,25 @@ void ContentView::chooseContent()
         model.release()->setParent(pane);
         m_content = pane;
     } else {
-        m_content = new TolvaranViewController(
+        auto *browser = new TolvaranViewController(
             m_viewModel, m_teamWorkspace, m_folderPicker,
             [view = QPointer(this)](const QString &id) {
                 if (view)
                     view->openProject(id);
             },
             this);
+        browser->setTeamViewSource(m_teamViews);
+        m_content = browser;
     }
     m_layout->addWidget(m_content);
     m_content->show();
+}
+
+void ContentView::setTeamViewSource(const TeamProjectViewSource *source)
+{
+    m_teamViews = source;
+    if (TolvaranViewController *shown = browser())
+        shown->setTeamViewSource(source);
 }
 
 void ContentView::showEvent(QShowEvent *event)

@@ -15,6 +15,7 @@ namespace tolvaran {
 class FolderPicker;
 class ProjectDetailView;
 class ProjectListViewModel;
+class TeamProjectViewSource;
 class TeamWorkspaceService;
 class TolvaranViewController;
 
@@ -50,6 +51,10 @@ public:
     // The detail pane while it shows, else null.
     ProjectDetailView *detailView() const;
 
+    // Where every browser this view shows reads the team values; must outlive the view.
+    void setTeamViewSource(const TeamProjectViewSource *source);
+    const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -60,6 +65,7 @@ private:
 
     ProjectListViewModel &m_viewModel;
     TeamWorkspaceService &m_teamWorkspace;
+    const TeamProjectViewSource *m_teamViews = nullptr;
     FolderPicker &m_folderPicker;
     ProjectDetailModelFactory m_detailModels;
     std::optional<QString> m_detailedProjectID;

@@ -143,14 +143,29 @@ void TolvaranViewController::buildInterface()
 void TolvaranViewController::bindModels()
 {
     // The receiver context ends the connection with the controller; the render itself is
-    // queued, so nothing renders inside an announcement.
-    connect(&m_viewModel, &ProjectListViewModel::objectWillChange, this,
-            &TolvaranViewController::scheduleRender);
-    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, this,
-            &TolvaranViewController::scheduleRender);
+    // queued, so nothing renders inside an announcement. One folder's git status redraws its
+    // card alone; every other change, a whole pass (which reconfigures only changed cards).
+    for (const auto changed :
+         {&ProjectListViewModel::listCriteriaChanged, &ProjectListViewModel::projectsChanged,
+          &ProjectListViewModel::gitStatusesChanged, &ProjectListViewModel::tokenUsageChanged,
+          &ProjectListViewModel::tagsChanged, &ProjectListViewModel::statusChanged,
+          &ProjectListViewModel::teamValuesChanged}) {
+        connect(&m_viewModel, changed, this, &TolvaranViewController::scheduleRender);
+    }
+    connect(&m_viewModel, &ProjectListViewModel::gitStatusChanged, this,
+            [this](const QString &path) {
+                m_changedCardPaths.insert(path);
+                schedulePass();
+            });
 }
 
 void TolvaranViewController::scheduleRender()
+{
+    m_fullRenderWanted = true;
+    schedulePass();
+}
+
+void TolvaranViewController::schedulePass()
 {
     if (m_renderScheduled)
         return;
@@ -160,7 +175,11 @@ void TolvaranViewController::scheduleRender()
         [this] {
             // Cleared first: an announcement made during the render schedules one more.
             m_renderScheduled = false;
-            render();
+            const QSet<QString> cardPaths = std::exchange(m_changedCardPaths, {});
+            if (std::exchange(m_fullRenderWanted, false))
+                render();
+            else
+                renderChangedCards(cardPaths);
         },
         Qt::QueuedConnection);
 }
@@ -343,8 +362,10 @@ void TolvaranViewController::render()
 
 void TolvaranViewController::renderCards()
 {
+    QList<BrowserCardModel> models = pageCardModels(m_viewModel, m_teamViews);
+    m_cardModelBuildCount += models.size();
     CardReconciliation result = CardReconciliation::reconcile(
-        m_cardModels, m_collectionView->identifiers(), pageCardModels(m_viewModel, m_teamViews));
+        m_cardModels, m_collectionView->identifiers(), std::move(models));
     // Stored before the grid is touched: every card it configures from here on reads the new
     // models through the item provider.
     m_cardModels = std::move(result.models);
@@ -352,6 +373,35 @@ void TolvaranViewController::renderCards()
         m_collectionView->replaceItems(result.identifiers);
     else if (!result.reloadedIndexes.isEmpty())
         m_collectionView->reloadItems(result.reloadedIndexes);
+}
+
+void TolvaranViewController::renderChangedCards(const QSet<QString> &paths)
+{
+    const QStringList &shown = m_collectionView->identifiers();
+    const QList<ProjectCardSnapshot> &page = m_viewModel.pagedProjects();
+    QList<qsizetype> reloaded;
+    std::optional<bool> canRename;
+    for (const QString &path : paths) {
+        const qsizetype index = shown.indexOf(path);
+        // A card not on the page shows nothing of the change; the page itself has not
+        // changed (that would have asked for a whole pass).
+        if (index < 0 || index >= page.size() || page[index].id != path)
+            continue;
+        if (!canRename)
+            canRename = cardsCanRename(m_viewModel);
+        BrowserCardModel model = cardModel(m_viewModel, m_teamViews, page[index], *canRename);
+        ++m_cardModelBuildCount;
+        const auto stored = m_cardModels.find(path);
+        if (stored != m_cardModels.end() && *stored == model)
+            continue;
+        m_cardModels.insert(path, std::move(model));
+        reloaded.append(index);
+    }
+    if (!reloaded.isEmpty()) {
+        std::sort(reloaded.begin(), reloaded.end());
+        m_collectionView->reloadItems(reloaded);
+    }
+    Q_EMIT rendered();
 }
 
 BrowserEmptyState TolvaranViewController::emptyState() const

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 #include <QWidget>
@@ -100,6 +101,7 @@ public:
     // shows no team values. The source must outlive the controller; whoever owns it calls
     // scheduleRender() when its values change.
     void setTeamViewSource(const TeamProjectViewSource *source);
+    const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
 
     // Where the tag sidebar is: docked at the left (with its divider), floating over the
     // content, or out of the view tree.
@@ -114,6 +116,10 @@ public:
 
     // Schedules one render in a later turn of the event loop, unless one is already waiting.
     void scheduleRender();
+
+    // How many card models the renders have built so far (a whole pass builds one per card
+    // of the page, a git status change one).
+    qint64 cardModelBuildCount() const { return m_cardModelBuildCount; }
 
 Q_SIGNALS:
     // After every render pass.
@@ -139,8 +145,11 @@ private:
     void placeFloatingSidebar();
     void positionEmptyLabel();
 
+    void schedulePass();
     void render();
     void renderCards();
+    // Configures again the cards of `paths` whose values changed, and nothing else.
+    void renderChangedCards(const QSet<QString> &paths);
     BrowserEmptyState emptyState() const;
     void renderTokenUsage();
     void renderUpdateControl();
@@ -181,6 +190,9 @@ private:
     UpdateControlState m_updateState;
 
     bool m_renderScheduled = false;
+    bool m_fullRenderWanted = false;
+    QSet<QString> m_changedCardPaths; // git statuses changed since the last pass
+    qint64 m_cardModelBuildCount = 0;
     // The model each card of the page was last configured with, by project id.
     QHash<QString, BrowserCardModel> m_cardModels;
     const TeamProjectViewSource *m_teamViews = nullptr;

@@ -68,10 +68,6 @@ void TolvaranViewController::renderTeamFilter()
     // Nothing of teams while none is enabled. The hidden control keeps no filter the user
     // could no longer see or change.
     m_teamFilterButton->setVisible(!teams.isEmpty());
-    if (teams.isEmpty() && m_viewModel.teamFilterID() != ProjectListCriteria::allTeams) {
-        m_viewModel.setTeamFilterID(ProjectListCriteria::allTeams);
-        return;
-    }
 
     const QList<TeamFilterOption> options = TeamFilterOption::options(teams);
     QStringList shownIDs;
@@ -86,14 +82,9 @@ void TolvaranViewController::renderTeamFilter()
         for (const TeamFilterOption &option : options)
             m_teamFilterButton->addItem(option.title, option.id);
     }
+    // A filter whose team is gone is returned to "all" by the coordinator itself.
     const qsizetype chosen = optionIDs.indexOf(m_viewModel.teamFilterID());
-    if (chosen < 0) {
-        // The chosen team was removed or switched off.
-        m_teamFilterButton->setCurrentIndex(0);
-        m_viewModel.setTeamFilterID(ProjectListCriteria::allTeams);
-        return;
-    }
-    m_teamFilterButton->setCurrentIndex(int(chosen));
+    m_teamFilterButton->setCurrentIndex(int(std::max<qsizetype>(chosen, 0)));
 }
 
 void TolvaranViewController::renderTeamControl()

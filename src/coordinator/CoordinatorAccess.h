@@ -2,7 +2,7 @@
 
 #include "data/CodexProject.h"
 #include "data/ProjectTagSnapshot.h"
-#include "platform/BackgroundJob.h"
+#include "platform/WorkGroup.h"
 
 #include <QList>
 #include <QObject>
@@ -17,16 +17,14 @@ namespace tolvaran {
 // What the coordinator's action components (tags, project actions, renaming) read and change
 // of the coordinator's published state. The coordinator fills it with its own getters and
 // setters; tests fill it with a plain record of values. Every function is called on the
-// thread of `context`, which is also where background results are applied: a result that
-// arrives after `context` is gone is dropped.
+// thread of `context`, which is also where background results are applied.
 struct CoordinatorAccess
 {
-    using JobRunner = std::function<void(JobPriority priority, std::function<void()> job)>;
-
     QObject *context = nullptr;
-    // Starts a background job. The coordinator counts its jobs and waits for them before its
-    // stores go away; a job must not throw, and hands its result back with postTo(context).
-    JobRunner runJob = &runInBackground;
+    // The owner's work group: every background job of a component runs in it, so that its
+    // result is delivered only while the owner lives, and quitting cancels it (and waits only
+    // for it to notice) before the stores go away.
+    WorkGroup *work = nullptr;
 
     std::function<QList<CodexProject>()> projects;
     // Publishes `projects` and re-filters the list without resetting the page.

@@ -3,7 +3,7 @@
 #include "data/ProjectCatalogStore.h"
 #include "platform/FolderPicker.h"
 #include "platform/KeyValueStore.h"
-#include "platform/Logging.h"
+#include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -130,7 +130,7 @@ NewProjectCreator::Outcome NewProjectCreator::create(const QString &chosenPath)
     try {
         m_catalog.rememberProject(path, name, m_now());
     } catch (const std::exception &error) {
-        qCWarning(lcTolvaran) << "The new project was not recorded in the catalog:"
+        qCWarning(lcCoordinator) << "The new project was not recorded in the catalog:"
                               << error.what();
     }
     outcome.createdPath = path;

@@ -5,10 +5,9 @@
 #include "coordinator/ProjectTagEditing.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/ProjectCatalogStore.h"
-#include "platform/BackgroundJob.h"
 #include "platform/CodexLauncher.h"
 #include "platform/DesktopServices.h"
-#include "platform/Logging.h"
+#include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -46,7 +45,7 @@ void writeCatalog(Write &&write)
     try {
         write();
     } catch (const std::exception &error) {
-        qCWarning(lcTolvaran) << "The project catalog was not updated:" << error.what();
+        qCWarning(lcCoordinator) << "The project catalog was not updated:" << error.what();
     }
 }
 
@@ -97,34 +96,51 @@ void ProjectActions::createNewProject(FolderPicker &picker, std::function<void()
 void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapshot &project,
                                 const QString &description, std::function<void()> completion)
 {
-    const DesktopActionResult opened =
-        m_services.codexLauncher.openThread(threadID, project.path);
-    if (!opened.opened()) {
-        m_access.setStatusMessage(codexFailureMessage(opened));
-        if (completion)
-            completion();
-        return;
-    }
-    m_access.setStatusMessage(QStringLiteral("Opening ") + project.name + QStringLiteral("'s ")
-                              + description + QStringLiteral(" in Codex..."));
-    // The card's view of the project decides, even when the list has moved on since.
-    if (!project.unreadThreadIDs.contains(threadID)) {
-        if (completion)
-            completion();
-        return;
-    }
+    // The outcome is applied through copies of the access and the services, which outlive
+    // the work group, never through this object.
+    m_access.work->run<DesktopActionResult>(
+        JobPriority::userInitiated,
+        [services = m_services, threadID, path = project.path](const WorkContext &work) {
+            return services.codexLauncher.openThread(threadID, path, work.stopToken());
+        },
+        [access = m_access, services = m_services, threadID, project, description,
+         completion = std::move(completion)](const DesktopActionResult &opened) mutable {
+            if (!opened.opened()) {
+                access.setStatusMessage(codexFailureMessage(opened));
+                if (completion)
+                    completion();
+                return;
+            }
+            access.setStatusMessage(QStringLiteral("Opening ") + project.name
+                                    + QStringLiteral("'s ") + description
+                                    + QStringLiteral(" in Codex..."));
+            // The card's view of the project decides, even when the list has moved on since.
+            if (!project.unreadThreadIDs.contains(threadID)) {
+                if (completion)
+                    completion();
+                return;
+            }
+            markThreadRead(access, services, threadID, project.path, std::move(completion));
+        });
+}
 
-    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
-                                                 threadID, path = project.path,
-                                                 completion = std::move(completion)] {
-        std::optional<QString> failure;
-        try {
-            services.globalStateStore.markThreadRead(threadID);
-            writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
-        } catch (const std::exception &error) {
-            failure = errorSentence(error);
-        }
-        postTo(access.context, [access, threadID, path, failure, completion] {
+void ProjectActions::markThreadRead(const CoordinatorAccess &access, const Services &services,
+                                    const QString &threadID, const QString &path,
+                                    std::function<void()> completion)
+{
+    access.work->run<std::optional<QString>>(
+        JobPriority::userInitiated,
+        [services, threadID](const WorkContext &) -> std::optional<QString> {
+            try {
+                services.globalStateStore.markThreadRead(threadID);
+                writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
+            } catch (const std::exception &error) {
+                return errorSentence(error);
+            }
+            return std::nullopt;
+        },
+        [access, threadID, path,
+         completion = std::move(completion)](const std::optional<QString> &failure) {
             if (failure)
                 access.setStatusMessage(*failure);
             else
@@ -133,15 +149,32 @@ void ProjectActions::openThread(const QString &threadID, const ProjectCardSnapsh
             if (completion)
                 completion();
         });
-    });
 }
 
 void ProjectActions::startNewChat(const QString &path, const QString &projectName)
 {
-    const DesktopActionResult opened = m_services.codexLauncher.startNewChat(path);
-    m_access.setStatusMessage(opened.opened() ? QStringLiteral("Opening a new Codex chat for ")
-                                                    + projectName + QStringLiteral("...")
-                                              : codexFailureMessage(opened));
+    runDesktopAction(
+        [launcher = &m_services.codexLauncher, path](const std::stop_token &stopToken) {
+            return launcher->startNewChat(path, stopToken);
+        },
+        [access = m_access, projectName](const DesktopActionResult &opened) {
+            access.setStatusMessage(opened.opened()
+                                        ? QStringLiteral("Opening a new Codex chat for ")
+                                            + projectName + QStringLiteral("...")
+                                        : codexFailureMessage(opened));
+        });
+}
+
+void ProjectActions::runDesktopAction(
+    std::function<DesktopActionResult(const std::stop_token &)> open,
+    std::function<void(const DesktopActionResult &)> then)
+{
+    // Opening may run a query program first (the desktop's handler of Codex's links): never
+    // on the GUI thread.
+    m_access.work->run<DesktopActionResult>(
+        JobPriority::userInitiated,
+        [open = std::move(open)](const WorkContext &work) { return open(work.stopToken()); },
+        [then = std::move(then)](DesktopActionResult opened) { then(opened); });
 }
 
 void ProjectActions::togglePin(const ProjectCardSnapshot &project,
@@ -150,25 +183,24 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
     const bool pinned = !project.isPinned;
     m_access.publishProjects(ProjectListEdits::withPin(m_access.projects(), project.path, pinned));
 
-    m_access.runJob(JobPriority::userInitiated, [services = m_services, access = m_access,
-                                                 project, pinned,
-                                                 completion = std::move(completion)] {
-        // Made in one go rather than assigned: GCC 12 at -O2 takes the assignment into a
-        // default-made variant for a read of uninitialised storage (-Wmaybe-uninitialized).
-        const auto outcome = [&]() -> std::variant<QSet<QString>, QString> {
+    using Outcome = std::variant<QSet<QString>, QString>;
+    m_access.work->run<Outcome>(
+        JobPriority::userInitiated,
+        [services = m_services, path = project.path, pinned](const WorkContext &) -> Outcome {
             try {
                 QSet<QString> pinnedPaths =
-                    services.globalStateStore.setPinnedProjectPath(project.path, pinned);
+                    services.globalStateStore.setPinnedProjectPath(path, pinned);
                 writeCatalog([&] {
-                    services.projectCatalogStore.updateProject(standardizedPath(project.path),
+                    services.projectCatalogStore.updateProject(standardizedPath(path),
                                                                std::nullopt, pinned);
                 });
                 return pinnedPaths;
             } catch (const std::exception &error) {
                 return errorSentence(error);
             }
-        }();
-        postTo(access.context, [access, project, pinned, outcome, completion] {
+        },
+        [access = m_access, project, pinned,
+         completion = std::move(completion)](const Outcome &outcome) {
             if (const auto *pinnedPaths = std::get_if<QSet<QString>>(&outcome)) {
                 // Codex's own list is the truth, pins another writer changed included.
                 access.publishProjects(
@@ -186,30 +218,43 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
             if (completion)
                 completion();
         });
-    });
 }
 
 void ProjectActions::openTerminal(const QString &path)
 {
-    const DesktopActionResult opened = m_services.desktop.openTerminal(path);
-    if (!opened.opened())
-        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+    runDesktopAction([desktop = &m_services.desktop, path](const std::stop_token &) {
+                         return desktop->openTerminal(path);
+                     },
+                     [access = m_access](const DesktopActionResult &opened) {
+                         if (!opened.opened())
+                             access.setStatusMessage(QStringLiteral("Could not open Terminal: ")
+                                                     + opened.message);
+                     });
 }
 
 void ProjectActions::runTerminalCommand(const QString &folder, const QString &program,
                                         const QStringList &arguments)
 {
-    const DesktopActionResult opened =
-        m_services.desktop.runInTerminal(folder, program, arguments);
-    if (!opened.opened())
-        m_access.setStatusMessage(QStringLiteral("Could not open Terminal: ") + opened.message);
+    runDesktopAction(
+        [desktop = &m_services.desktop, folder, program, arguments](const std::stop_token &) {
+            return desktop->runInTerminal(folder, program, arguments);
+        },
+        [access = m_access](const DesktopActionResult &opened) {
+            if (!opened.opened())
+                access.setStatusMessage(QStringLiteral("Could not open Terminal: ")
+                                        + opened.message);
+        });
 }
 
 void ProjectActions::revealInFileManager(const QString &path)
 {
-    const DesktopActionResult opened = m_services.desktop.revealFolder(path);
-    if (!opened.opened())
-        m_access.setStatusMessage(opened.message);
+    runDesktopAction([desktop = &m_services.desktop, path](const std::stop_token &stopToken) {
+                         return desktop->revealFolder(path, stopToken);
+                     },
+                     [access = m_access](const DesktopActionResult &opened) {
+                         if (!opened.opened())
+                             access.setStatusMessage(opened.message);
+                     });
 }
 
 } // namespace tolvaran

@@ -4,6 +4,7 @@
 #include "coordinator/CoordinatorClock.h"
 #include "coordinator/NewProjectCreator.h"
 #include "data/ProjectCardSnapshot.h"
+#include "platform/DesktopActionResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,7 +26,8 @@ class ProjectTagController;
 // open its chats or start a new one in Codex, pin it, and open it in the file manager or the
 // terminal. Outcomes are reported only through the coordinator's status message. An action
 // that opened nothing says why and never claims to have opened anything; writes to Codex's
-// global state and the catalog run on background jobs and are applied to the list afterwards.
+// global state and the catalog run on background jobs and are applied to the list afterwards,
+// and so does every opening (it may run a program), its outcome following in a later turn.
 class ProjectActions final
 {
 public:
@@ -76,6 +78,13 @@ public:
     void revealInFileManager(const QString &path);
 
 private:
+    // Runs `open` on a job and `then` with its outcome on the GUI thread.
+    void runDesktopAction(std::function<DesktopActionResult(const std::stop_token &)> open,
+                          std::function<void(const DesktopActionResult &)> then);
+    static void markThreadRead(const CoordinatorAccess &access, const Services &services,
+                               const QString &threadID, const QString &path,
+                               std::function<void()> completion);
+
     CoordinatorAccess m_access;
     Services m_services;
     ProjectTagController &m_tags;

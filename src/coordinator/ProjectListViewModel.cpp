@@ -1,13 +1,18 @@
 #include "coordinator/ProjectListViewModel.h"
 
+#include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/CoordinatorAccess.h"
+#include "coordinator/CoordinatorLogging.h"
+#include "coordinator/ProjectAssembly.h"
 #include "coordinator/ProjectActions.h"
 #include "coordinator/ProjectRenamer.h"
 #include "coordinator/ProjectTagController.h"
 #include "coordinator/ProjectTagEditing.h"
 #include "coordinator/RepositoryRefreshScheduler.h"
+#include "coordinator/TokenUsageRefresher.h"
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexActivityStore.h"
+#include "data/CodexFileLayout.h"
 #include "data/CodexGlobalStateSnapshot.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
@@ -18,6 +23,7 @@
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
 #include "data/TeamWorkspaceService.h"
+#include "data/TeamWorkspaceTeam.h"
 #include "data/TokenUsageStore.h"
 #include "platform/Error.h"
 #include "platform/FileSystemEventMonitor.h"
@@ -34,109 +40,7 @@ namespace tolvaran {
 
 namespace {
 
-// Codex's files whose change asks for a full refresh: the thread database with its log and
-// index, and the global state (pins, unread chats, project names).
-bool isCodexStateFile(const QString &name)
-{
-    return name == QLatin1String("state_5.sqlite") || name == QLatin1String("state_5.sqlite-wal")
-        || name == QLatin1String("state_5.sqlite-shm")
-        || name == QLatin1String(".codex-global-state.json");
-}
-
-// What an event must report to count as a change of a file's contents.
-constexpr quint32 contentChangeFlags = FileSystemEventFlag::itemCreated
-    | FileSystemEventFlag::itemRemoved | FileSystemEventFlag::itemRenamed
-    | FileSystemEventFlag::itemModified;
-
-// Latest activity first. Stable: projects with equal times keep their order, so Codex's
-// projects stay ahead of the catalog's own that follow them.
-void sortByLastUpdated(QList<CodexProject> &projects)
-{
-    std::stable_sort(projects.begin(), projects.end(),
-                     [](const CodexProject &a, const CodexProject &b) {
-                         return a.lastUpdated() > b.lastUpdated();
-                     });
-}
-
-// Codex's threads as projects, one per folder. Folders are grouped by their standard form, so
-// threads started in "/a/b" and in "/a/b/" make one project rather than two with one identity;
-// groups come in the order of their first thread.
-QList<CodexProject> projectsFromThreads(const QList<CodexThread> &threads,
-                                        const CodexGlobalStateSnapshot &snapshot,
-                                        const QSet<QString> &processingThreadIDs)
-{
-    QStringList order;
-    QHash<QString, QList<CodexThread>> groups;
-    for (const CodexThread &thread : threads) {
-        const QString path = standardizedPath(thread.cwd);
-        auto group = groups.find(path);
-        if (group == groups.end()) {
-            order.append(path);
-            group = groups.insert(path, {});
-        }
-        group->append(thread);
-    }
-
-    QList<CodexProject> projects;
-    projects.reserve(order.size());
-    for (const QString &path : order) {
-        QList<CodexThread> group = groups.take(path);
-        std::optional<QString> projectID;
-        for (const CodexThread &thread : group) {
-            if (thread.projectID) {
-                projectID = thread.projectID;
-                break;
-            }
-        }
-        if (!projectID) {
-            const QStringList ids = snapshot.projectIDsByPath.value(path);
-            if (!ids.isEmpty())
-                projectID = ids.first();
-        }
-        std::optional<QString> customName;
-        if (projectID) {
-            const auto name = snapshot.projectNamesByID.constFind(*projectID);
-            if (name != snapshot.projectNamesByID.constEnd())
-                customName = *name;
-        }
-        std::stable_sort(group.begin(), group.end(),
-                         [](const CodexThread &a, const CodexThread &b) {
-                             return a.updatedAt > b.updatedAt;
-                         });
-        const bool isPinned = snapshot.pinnedProjectPaths.contains(path);
-        projects.append(CodexProject(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
-                                     processingThreadIDs, projectID, customName));
-    }
-    sortByLastUpdated(projects);
-    return projects;
-}
-
-LocalTeamProjectSource teamProjectSource(const CodexProject &project,
-                                         CodexActivityStore &activityStore)
-{
-    LocalTeamProjectSource source;
-    source.path = project.path();
-    for (const CodexThread &thread : project.threads()) {
-        if (thread.gitOriginURL) {
-            source.gitOriginURL = thread.gitOriginURL;
-            break;
-        }
-    }
-    // The processing thread: the one with the latest recency among the processing ones.
-    const std::optional<QString> &processingID = project.latestProcessingThreadID();
-    source.isCodexProcessing = processingID.has_value();
-    source.canDiscoverGitOrigin = !project.branches().isEmpty() || source.isCodexProcessing;
-    if (processingID) {
-        for (const CodexThread &thread : project.threads()) {
-            if (thread.id == *processingID) {
-                source.latestUserRequest = activityStore.latestUserRequest(thread.rolloutPath);
-                break;
-            }
-        }
-    }
-    source.recencyAt = project.lastUpdated();
-    return source;
-}
+using Self = ProjectListViewModel; // for the announcements of publish()
 
 QString messageOf(const std::exception &error)
 {
@@ -155,43 +59,36 @@ void callAll(const QList<ProjectListViewModel::Completion> &completions)
 
 } // namespace
 
-struct ProjectListViewModel::FullRefreshResult
-{
-    QList<CodexProject> projects;
-    QList<CodexThread> allThreads; // archived ones included
-    std::optional<QString> catalogMessage;
-    std::optional<QString> error; // Codex's data could not be read
-};
 
-struct ProjectListViewModel::TokenUsagePassResult
-{
-    std::optional<TokenUsageSnapshot> snapshot;
-    QString error;
-};
 
-ProjectListViewModel::ProjectListViewModel(
-    TeamWorkspaceService &teamService, std::unique_ptr<CodexStore> store,
-    std::unique_ptr<CodexGlobalStateStore> globalStateStore,
-    std::unique_ptr<ProjectRepositoryStore> repositoryStore, ProjectMetadataCache &metadataCache,
-    std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
-    std::unique_ptr<ProjectTagStore> projectTagStore,
-    std::unique_ptr<TokenUsageStore> tokenUsageStore, ProjectActionServices actionServices,
-    QObject *parent)
+ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
+                                           ProjectActionServices actionServices,
+                                           QObject *parent)
     : QObject(parent)
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
-    , m_store(std::move(store))
-    , m_globalStateStore(std::move(globalStateStore))
-    , m_repositoryStore(std::move(repositoryStore))
-    , m_metadataCache(metadataCache)
-    , m_projectCatalogStore(std::move(projectCatalogStore))
-    , m_teamService(teamService)
-    , m_projectTagStore(std::move(projectTagStore))
-    , m_tokenUsageStore(std::move(tokenUsageStore))
-    , m_tokenUsagePassTimer(new QTimer(this))
-    , m_codexRefreshTimer(new QTimer(this))
+    , m_store(&stores.codexStore)
+    , m_globalStateStore(&stores.globalStateStore)
+    , m_repositoryStore(&stores.repositoryStore)
+    , m_metadataCache(stores.metadataCache)
+    , m_projectCatalogStore(&stores.projectCatalogStore)
+    , m_teamService(stores.teamService)
+    , m_projectTagStore(&stores.projectTagStore)
+    , m_tokenUsageStore(&stores.tokenUsageStore)
+    , m_tokenUsage(new TokenUsageRefresher(
+          stores.tokenUsageStore, m_jobs,
+          [this](const TokenUsageRefresher::Outcome &outcome) { finishTokenUsagePass(outcome); },
+          this))
+    , m_codexMonitor(new CodexChangeMonitor(this))
     , m_teamChangeTimer(new QTimer(this))
-    , m_repositories(
-          std::make_unique<RepositoryRefreshScheduler>(*this, metadataCache, teamService))
+    , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
+          RepositoryRefreshScheduler::Access{
+              [this] { return m_projects; },
+              [this](const QString &path, std::function<void()> done) {
+                  refreshGitStatus(path, true, std::move(done));
+              },
+              [this] { return m_statusMessage; },
+              [this](const std::optional<QString> &message) { setStatusMessage(message); }},
+          m_metadataCache, m_teamService))
     , m_actionServices(std::move(actionServices))
 {
     const ProjectTagSnapshot tagSnapshot = m_projectTagStore->loadSnapshot();
@@ -200,28 +97,26 @@ ProjectListViewModel::ProjectListViewModel(
     m_isTagSidebarVisible =
         m_projectTagStore->defaults().boolean(m_projectTagStore->sidebarVisibilityKey(), false);
 
-    publish(m_criteria.selectedTagID, std::nullopt);
+    publish(&Self::listCriteriaChanged, m_criteria.selectedTagID, std::nullopt);
     updateFilteredProjects(true);
-    publish(m_projectGitStatuses, m_metadataCache.gitStatuses());
+    publish(&Self::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
 
-    m_tokenUsagePassTimer->setSingleShot(true);
-    m_tokenUsagePassTimer->setInterval(tokenUsagePassInterval);
-    connect(m_tokenUsagePassTimer, &QTimer::timeout, this, [this] {
-        if (!m_tokenUsagePassRunning)
-            startTokenUsagePass();
-    });
 
-    m_codexRefreshTimer->setSingleShot(true);
-    m_codexRefreshTimer->setInterval(codexEventDebounce);
-    connect(m_codexRefreshTimer, &QTimer::timeout, this,
-            &ProjectListViewModel::runPendingCodexRefresh);
+    connect(m_codexMonitor, &CodexChangeMonitor::fullRefreshRequested, this,
+            [this] { refresh(); });
+    connect(m_codexMonitor, &CodexChangeMonitor::processingRefreshRequested, this,
+            [this] { refreshProcessingStatus(); });
 
     // The team filter depends on the team workspace: re-filter (keeping the page) once a
     // burst of its changes has passed.
     m_teamChangeTimer->setSingleShot(true);
     m_teamChangeTimer->setInterval(teamChangeDebounce);
-    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, m_teamChangeTimer,
-            qOverload<>(&QTimer::start));
+    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, this, [this] {
+        Q_EMIT teamValuesChanged();
+        // A team filter whose team is gone shows nothing the user could see or change.
+        resetVanishedTeamFilter();
+        m_teamChangeTimer->start();
+    });
     connect(m_teamChangeTimer, &QTimer::timeout, this,
             [this] { updateFilteredProjects(false); });
 
@@ -236,184 +131,15 @@ ProjectListViewModel::ProjectListViewModel(
 
 ProjectListViewModel::~ProjectListViewModel()
 {
-    // No batch is delivered once the monitors are gone; then the jobs still running end and
-    // their results, queued on this object, are discarded with it.
-    m_codexEventMonitor.reset();
+    // No batch is delivered once the monitors are gone; then the jobs still running are asked
+    // to stop (a git run or a wait for Codex ends at once) and their results, queued on this
+    // object, are discarded with it. The renamer goes after the wait: it starts again a Codex
+    // that a stopped rename had closed.
+    delete m_codexMonitor;
     m_repositories.reset();
+    m_jobs.cancelAll();
     m_jobs.waitForAll();
-}
-
-// Published values set by the window
-
-void ProjectListViewModel::setSearchText(const QString &text)
-{
-    publish(m_criteria.searchText, text);
-    updateFilteredProjects(true);
-}
-
-void ProjectListViewModel::setScopeFilter(ProjectScopeFilter filter)
-{
-    publish(m_criteria.scopeFilter, filter);
-    updateFilteredProjects(true);
-}
-
-void ProjectListViewModel::setSortMode(ProjectSortMode mode)
-{
-    publish(m_criteria.sortMode, mode);
-    updateFilteredProjects(true);
-}
-
-void ProjectListViewModel::setPageSize(ProjectPageSize size)
-{
-    publish(m_pageSize, size);
-    updatePagedProjects(true);
-}
-
-void ProjectListViewModel::setSelectedTagID(const std::optional<QUuid> &tagID)
-{
-    publish(m_criteria.selectedTagID, tagID);
-    updateFilteredProjects(true);
-}
-
-void ProjectListViewModel::setTeamFilterID(const QString &teamID)
-{
-    publish(m_criteria.teamFilterID, teamID);
-    updateFilteredProjects(true);
-}
-
-void ProjectListViewModel::setIncludeArchived(bool include)
-{
-    publish(m_includeArchived, include);
-}
-
-void ProjectListViewModel::setStatusMessage(const std::optional<QString> &message)
-{
-    publish(m_statusMessage, message);
-}
-
-void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &projectID)
-{
-    publish(m_selectedProjectID, projectID);
-}
-
-// Derived values
-
-qint64 ProjectListViewModel::threadTotal() const
-{
-    qint64 total = 0;
-    for (const CodexProject &project : m_projects)
-        total += project.threadCount();
-    return total;
-}
-
-qint64 ProjectListViewModel::processingProjectCount() const
-{
-    return std::count_if(m_projects.cbegin(), m_projects.cend(), [](const CodexProject &p) {
-        return !p.processingThreadIDs().isEmpty();
-    });
-}
-
-qint64 ProjectListViewModel::pinnedProjectCount() const
-{
-    return std::count_if(m_projects.cbegin(), m_projects.cend(),
-                         [](const CodexProject &p) { return p.isPinned(); });
-}
-
-qint64 ProjectListViewModel::notificationProjectCount() const
-{
-    return std::count_if(m_projects.cbegin(), m_projects.cend(),
-                         [](const CodexProject &p) { return p.notificationCount() >= 1; });
-}
-
-TokenUsageReport ProjectListViewModel::globalTokenUsage() const
-{
-    TokenUsageReport report = m_tokenUsageSnapshot.global;
-    qint64 codexTotal = 0;
-    for (const CodexProject &project : m_projects)
-        codexTotal += project.totalTokens();
-    // Until the index has finished a pass, Codex's own counts are the best lifetime figure;
-    // afterwards the index's figure is shown even when it is smaller.
-    if (m_tokenUsageSnapshot.indexedAt.isDistantPast() && codexTotal > 0)
-        report.lifetimeTokens = codexTotal;
-    return report;
-}
-
-std::optional<QString> ProjectListViewModel::selectedTagName() const
-{
-    if (!m_criteria.selectedTagID)
-        return std::nullopt;
-    for (const ProjectTag &tag : m_tags) {
-        if (tag.id == *m_criteria.selectedTagID)
-            return tag.name;
-    }
-    return std::nullopt;
-}
-
-qint64 ProjectListViewModel::totalPages() const
-{
-    return ProjectListing::totalPages(m_filteredProjects.size(), m_pageSize);
-}
-
-QString ProjectListViewModel::paginationSummary() const
-{
-    return ProjectListing::paginationSummary(m_filteredProjects.size(), m_currentPage,
-                                             m_pageSize);
-}
-
-std::optional<CodexProject> ProjectListViewModel::project(const QString &id) const
-{
-    for (const CodexProject &candidate : m_projects) {
-        if (candidate.path() == id)
-            return candidate;
-    }
-    return std::nullopt;
-}
-
-TokenUsageReport ProjectListViewModel::tokenUsage(const QString &projectPath) const
-{
-    return m_tokenUsageSnapshot.projects.value(projectPath, TokenUsageReport::empty());
-}
-
-// Filter, sort and pages
-
-void ProjectListViewModel::updateFilteredProjects(bool resetPage)
-{
-    const auto teamIDs = [this](const QString &path) { return m_teamService.teamIDs(path); };
-    QList<ProjectCardSnapshot> filtered = ProjectListing::cardSnapshots(
-        ProjectListing::filterAndSort(m_projects, m_criteria, m_projectTagIDsByPath, teamIDs));
-    // Only a changed list is published, so a refresh that changes nothing visible costs the
-    // browser no rebuild.
-    if (filtered != m_filteredProjects)
-        publish(m_filteredProjects, std::move(filtered));
-    updatePagedProjects(resetPage);
-}
-
-void ProjectListViewModel::updatePagedProjects(bool resetPage)
-{
-    if (resetPage)
-        publish(m_currentPage, qint64(1));
-    publish(m_currentPage,
-            ProjectListing::clampedPage(m_currentPage, m_filteredProjects.size(), m_pageSize));
-    QList<ProjectCardSnapshot> page =
-        ProjectListing::page(m_filteredProjects, m_currentPage, m_pageSize);
-    if (page != m_pagedProjects)
-        publish(m_pagedProjects, std::move(page));
-}
-
-void ProjectListViewModel::showPreviousPage()
-{
-    if (m_currentPage < 2)
-        return;
-    publish(m_currentPage, m_currentPage - 1);
-    updatePagedProjects(false);
-}
-
-void ProjectListViewModel::showNextPage()
-{
-    if (m_currentPage >= totalPages())
-        return;
-    publish(m_currentPage, m_currentPage + 1);
-    updatePagedProjects(false);
+    m_renamer.reset();
 }
 
 // Start
@@ -456,75 +182,33 @@ void ProjectListViewModel::startFullRefresh()
     m_refreshInProgress = true;
     m_refreshSetLoading = m_projects.isEmpty();
     if (m_refreshSetLoading)
-        publish(m_isLoading, true);
+        publish(&Self::statusChanged, m_isLoading, true);
 
-    const CodexStore *store = m_store.get();
-    const CodexGlobalStateStore *globalStateStore = m_globalStateStore.get();
-    ProjectCatalogStore *catalog = m_projectCatalogStore.get();
+    const CodexStore *store = m_store;
+    const CodexGlobalStateStore *globalStateStore = m_globalStateStore;
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
-    m_jobs.run<FullRefreshResult>(
+    m_jobs.run<ProjectAssembly::FullRefresh>(
         JobPriority::userInitiated,
-        [store, globalStateStore, catalog, includeArchived] {
-            FullRefreshResult result;
-            try {
-                // One read serves both lists: the threads the projects are built from, and
-                // every thread (archived ones too) for the token-usage index.
-                QList<CodexThread> allThreads = store->loadThreads(true);
-                QList<CodexThread> visible;
-                if (includeArchived) {
-                    visible = allThreads;
-                } else {
-                    std::copy_if(allThreads.cbegin(), allThreads.cend(),
-                                 std::back_inserter(visible),
-                                 [](const CodexThread &thread) { return !thread.archived; });
-                }
-                const CodexGlobalStateSnapshot snapshot = globalStateStore->loadSnapshot();
-
-                const Timestamp now = Timestamp::now();
-                const Timestamp activeSince = now.addingSeconds(-activeThreadWindowSeconds);
-                QList<CodexThread> recent;
-                std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
-                             [activeSince](const CodexThread &thread) {
-                                 return thread.updatedAt >= activeSince;
-                             });
-                const QSet<QString> processing =
-                    store->activityStore().processingThreadIDs(recent);
-
-                QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
-                try {
-                    catalog->synchronize(projects, now);
-                    const QList<CodexProject> saved = catalog->loadProjects(includeArchived);
-                    QSet<QString> codexPaths;
-                    for (const CodexProject &project : projects)
-                        codexPaths.insert(project.path());
-                    for (const CodexProject &project : saved) {
-                        if (!codexPaths.contains(project.path()))
-                            projects.append(project);
-                    }
-                    sortByLastUpdated(projects);
-                } catch (const std::exception &error) {
-                    // Codex's projects alone are shown; the catalog catches up next time.
-                    result.catalogMessage = messageOf(error);
-                }
-                result.projects = std::move(projects);
-                result.allThreads = std::move(allThreads);
-            } catch (const std::exception &error) {
-                result.error = messageOf(error);
-            }
-            return result;
+        [store, globalStateStore, catalog, includeArchived](const WorkContext &) {
+            return ProjectAssembly::readFullRefresh(*store, *globalStateStore, *catalog,
+                                                    includeArchived, activeThreadWindowSeconds);
         },
-        [this](FullRefreshResult result) {
-            if (result.error)
+        [this](ProjectAssembly::FullRefresh result) {
+            if (result.error) {
+                qCWarning(lcCoordinator) << "Codex's data could not be read:" << *result.error;
                 loadCatalogFallback(*result.error);
-            else
+            }
+            else {
                 applyFullRefresh(std::move(result));
+            }
         });
 }
 
-void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
+void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
 {
     if (result.projects != m_projects) {
-        publish(m_projects, std::move(result.projects));
+        publish(&Self::projectsChanged, m_projects, std::move(result.projects));
         updateTeamProjects(m_projects);
 
         QSet<QString> paths;
@@ -538,7 +222,7 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
                 status = statuses.erase(status);
         }
         if (statuses.size() != m_projectGitStatuses.size())
-            publish(m_projectGitStatuses, std::move(statuses));
+            publish(&Self::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
 
         selectExistingProject();
         updateFilteredProjects(false);
@@ -547,26 +231,32 @@ void ProjectListViewModel::applyFullRefresh(FullRefreshResult result)
             configureRepositoryMonitor();
         }
     }
-    publish(m_errorMessage, std::nullopt);
-    if (result.catalogMessage)
-        publish(m_statusMessage, catalogNotUpdatedPrefix + *result.catalogMessage);
-    publish(m_lastRefreshedAt, Timestamp::now());
-    refreshTokenUsage(result.allThreads);
+    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
+    if (result.catalogMessage) {
+        qCWarning(lcCoordinator) << "The project catalog was not updated:"
+                                 << *result.catalogMessage;
+        publish(&Self::statusChanged, m_statusMessage,
+                catalogNotUpdatedPrefix + *result.catalogMessage);
+    }
+    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
+    m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
 }
 
 void ProjectListViewModel::loadCatalogFallback(const QString &error)
 {
-    ProjectCatalogStore *catalog = m_projectCatalogStore.get();
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
     m_jobs.run<QList<CodexProject>>(
         JobPriority::userInitiated,
-        [catalog, includeArchived] {
+        [catalog, includeArchived](const WorkContext &) {
             try {
                 return catalog->loadProjects(includeArchived);
-            } catch (...) {
+            } catch (const std::exception &catalogError) {
                 // The refresh's own error is the one shown; a catalog that cannot be read
                 // either simply has nothing to show.
+                qCWarning(lcCoordinator) << "The saved project catalog could not be read:"
+                                         << messageOf(catalogError);
                 return QList<CodexProject>();
             }
         },
@@ -580,15 +270,15 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
 {
     if (catalog.isEmpty()) {
         if (!m_projects.isEmpty())
-            publish(m_statusMessage, refreshFailedPrefix + error);
+            publish(&Self::statusChanged, m_statusMessage, refreshFailedPrefix + error);
         else
-            publish(m_errorMessage, error);
+            publish(&Self::statusChanged, m_errorMessage, error);
         finishFullRefresh();
         return;
     }
 
     const bool unchanged = catalog == m_projects;
-    publish(m_projects, catalog);
+    publish(&Self::projectsChanged, m_projects, catalog);
     if (!unchanged) {
         updateTeamProjects(m_projects);
         selectExistingProject();
@@ -596,20 +286,20 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
         if (m_isMonitoring)
             configureRepositoryMonitor();
     }
-    publish(m_errorMessage, std::nullopt);
-    publish(m_statusMessage, codexUnavailableMessage);
-    publish(m_lastRefreshedAt, Timestamp::now());
+    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
+    publish(&Self::statusChanged, m_statusMessage, codexUnavailableMessage);
+    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
     QList<CodexThread> threads;
     for (const CodexProject &project : m_projects)
         threads.append(project.threads());
-    refreshTokenUsage(threads);
+    m_tokenUsage->request(threads);
     finishFullRefresh();
 }
 
 void ProjectListViewModel::finishFullRefresh()
 {
     if (m_refreshSetLoading)
-        publish(m_isLoading, false);
+        publish(&Self::statusChanged, m_isLoading, false);
     m_refreshInProgress = false;
     const QList<Completion> completions = std::exchange(m_refreshCompletions, {});
     if (m_refreshRequestedAgain) {
@@ -630,9 +320,9 @@ void ProjectListViewModel::selectExistingProject()
     if (m_selectedProjectID && project(*m_selectedProjectID))
         return;
     if (m_projects.isEmpty())
-        publish(m_selectedProjectID, std::nullopt);
+        publish(&Self::projectsChanged, m_selectedProjectID, std::nullopt);
     else
-        publish(m_selectedProjectID, m_projects.first().path());
+        publish(&Self::projectsChanged, m_selectedProjectID, m_projects.first().path());
 }
 
 void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &projects)
@@ -642,11 +332,11 @@ void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &project
     CodexActivityStore *activityStore = &m_store->activityStore();
     m_jobs.run<QList<LocalTeamProjectSource>>(
         JobPriority::utility,
-        [activityStore, projects] {
+        [activityStore, projects](const WorkContext &) {
             QList<LocalTeamProjectSource> sources;
             sources.reserve(projects.size());
             for (const CodexProject &project : projects)
-                sources.append(teamProjectSource(project, *activityStore));
+                sources.append(ProjectAssembly::teamProjectSource(project, *activityStore));
             return sources;
         },
         [this, generation](QList<LocalTeamProjectSource> sources) {
@@ -698,7 +388,9 @@ void ProjectListViewModel::startProcessingRefresh()
     CodexActivityStore *activityStore = &m_store->activityStore();
     m_jobs.run<QSet<QString>>(
         JobPriority::utility,
-        [activityStore, candidates] { return activityStore->processingThreadIDs(candidates); },
+        [activityStore, candidates](const WorkContext &) {
+            return activityStore->processingThreadIDs(candidates);
+        },
         [this, candidateIDs](QSet<QString> processingIDs) {
             applyProcessingRefresh(candidateIDs, processingIDs);
             finishProcessingRefresh();
@@ -731,7 +423,7 @@ void ProjectListViewModel::applyProcessingRefresh(const QSet<QString> &candidate
     }
     if (rebuilt == m_projects)
         return;
-    publish(m_projects, std::move(rebuilt));
+    publish(&Self::projectsChanged, m_projects, std::move(rebuilt));
     updateFilteredProjects(false);
     updateTeamProjects(m_projects);
 }
@@ -764,14 +456,17 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
         return;
     }
 
-    const ProjectRepositoryStore *repositoryStore = m_repositoryStore.get();
+    const ProjectRepositoryStore *repositoryStore = m_repositoryStore;
     m_jobs.run<ProjectGitStatus>(
         JobPriority::background,
         // A git that hangs or cannot start hands back the stored status: a hiccup never turns
         // a known repository into "not a repository".
-        [repositoryStore, path, stored] { return repositoryStore->loadGitStatus(path, stored); },
+        [repositoryStore, path, stored](const WorkContext &work) {
+            return repositoryStore->loadGitStatus(path, stored, work.stopToken());
+        },
         [this, path, done = std::move(done)](ProjectGitStatus status) {
             m_projectGitStatuses.insert(path, status);
+            Q_EMIT gitStatusChanged(path);
             Q_EMIT objectWillChange();
             m_metadataCache.setGitStatus(status, path);
             if (done)
@@ -781,123 +476,31 @@ void ProjectListViewModel::refreshGitStatus(const QString &path, bool force, Com
 
 // Token usage
 
-void ProjectListViewModel::refreshTokenUsage(const QList<CodexThread> &threads)
+void ProjectListViewModel::finishTokenUsagePass(const TokenUsageRefresher::Outcome &result)
 {
-    // Never two passes at once (they would wait on each other's index transaction and fail):
-    // a request during a pass asks for one more pass, with the newest threads, right after it.
-    m_tokenUsageThreads = threads;
-    m_tokenUsageRequested = true;
-    m_tokenUsagePassTimer->stop();
-    if (!m_tokenUsagePassRunning)
-        startTokenUsagePass();
-}
-
-void ProjectListViewModel::startTokenUsagePass()
-{
-    m_tokenUsageRequested = false;
-    m_tokenUsagePassRunning = true;
-    const TokenUsageStore *store = m_tokenUsageStore.get();
-    m_jobs.run<TokenUsagePassResult>(
-        JobPriority::utility,
-        [store, threads = m_tokenUsageThreads] {
-            TokenUsagePassResult result;
-            try {
-                result.snapshot = store->refresh(threads, Timestamp::now());
-            } catch (const std::exception &error) {
-                result.error = messageOf(error);
-            }
-            return result;
-        },
-        [this](TokenUsagePassResult result) { finishTokenUsagePass(result); });
-}
-
-void ProjectListViewModel::finishTokenUsagePass(const TokenUsagePassResult &result)
-{
-    m_tokenUsagePassRunning = false;
     if (result.snapshot) {
         if (result.snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt) {
-            publish(m_tokenUsageSnapshot, *result.snapshot);
+            publish(&Self::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
             m_teamService.updateTokenUsage(m_tokenUsageSnapshot);
-            publish(m_isIndexingTokenUsage, result.snapshot->pendingRolloutCount >= 1);
+            publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage,
+                    result.snapshot->pendingRolloutCount >= 1);
         }
     } else {
         // The last snapshot stays; the next full refresh starts over.
-        publish(m_isIndexingTokenUsage, false);
-        publish(m_statusMessage, result.error);
+        qCWarning(lcCoordinator) << "The token-usage index was not updated:" << result.error;
+        publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage, false);
+        publish(&Self::statusChanged, m_statusMessage, result.error);
     }
-
-    if (m_tokenUsageRequested)
-        startTokenUsagePass();
-    else if (result.snapshot && result.snapshot->pendingRolloutCount >= 1)
-        m_tokenUsagePassTimer->start();
 }
 
 // Codex monitor
 
 void ProjectListViewModel::configureCodexMonitor()
 {
-    const Timestamp activeSince = Timestamp::now().addingSeconds(-activeThreadWindowSeconds);
-    QSet<QString> processingIDs;
-    for (const CodexProject &project : m_projects)
-        processingIDs.unite(project.processingThreadIDs());
-    QSet<QString> rolloutPaths;
-    for (const CodexProject &project : m_projects) {
-        for (const CodexThread &thread : project.threads()) {
-            if (thread.updatedAt >= activeSince || processingIDs.contains(thread.id))
-                rolloutPaths.insert(standardizedPath(thread.rolloutPath));
-        }
-    }
-    m_monitoredRolloutPaths = std::move(rolloutPaths);
-
-    if (m_codexEventMonitor)
-        return;
-    // The handler runs on the monitor's queue and only hands the batch to the GUI thread.
-    // The monitor is stopped before this object goes, so the handler never outlives it.
-    m_codexEventMonitor = std::make_unique<FileSystemEventMonitor>(
-        codexMonitorLabel, [this](const QList<FileSystemEvent> &events) {
-            postTo(this, [this, events] { handleCodexEvents(events); });
-        });
+    m_codexMonitor->watchRolloutsOf(
+        m_projects, Timestamp::now().addingSeconds(-activeThreadWindowSeconds));
     // Codex's folder is the one that holds its thread database.
-    const QString codexFolder =
-        standardizedPath(QFileInfo(m_store->databasePath()).absolutePath());
-    m_codexEventMonitor->start({codexFolder}, FileSystemEventMonitor::sinceNow,
-                               codexMonitorLatency);
-}
-
-void ProjectListViewModel::handleCodexEvents(const QList<FileSystemEvent> &events)
-{
-    for (const FileSystemEvent &event : events) {
-        // Events were lost: Codex's data may have changed in any way.
-        if (event.flags & FileSystemEventFlag::rescanRequired) {
-            m_pendingCodexFullRefresh = true;
-            continue;
-        }
-        // A change of attributes alone (owner, mode, times) is no change of Codex's data.
-        // Our own reads cause such changes: SQLite, run as root, gives Codex's log file its
-        // owner again each time it opens it, and reacting would refresh in a loop.
-        if (!(event.flags & contentChangeFlags))
-            continue;
-        const QString path = standardizedPath(event.path);
-        if (isCodexStateFile(lastPathComponent(path)))
-            m_pendingCodexFullRefresh = true;
-        else if (m_monitoredRolloutPaths.contains(path))
-            m_pendingCodexProcessingRefresh = true;
-    }
-    // While a refresh is pending, every batch (even one of no interest) pushes it back, so a
-    // burst of writes costs one refresh after its end.
-    if (m_pendingCodexFullRefresh || m_pendingCodexProcessingRefresh)
-        m_codexRefreshTimer->start();
-}
-
-void ProjectListViewModel::runPendingCodexRefresh()
-{
-    const bool full = std::exchange(m_pendingCodexFullRefresh, false);
-    const bool processing = std::exchange(m_pendingCodexProcessingRefresh, false);
-    // A full refresh reads the processing state too.
-    if (full)
-        refresh();
-    else if (processing)
-        refreshProcessingStatus();
+    m_codexMonitor->start(QFileInfo(m_store->databasePath()).absolutePath());
 }
 
 // Repository monitor
@@ -920,149 +523,6 @@ void ProjectListViewModel::scheduleRepositoryRefresh(const QSet<QString> &paths)
 void ProjectListViewModel::refreshAllRepositories()
 {
     m_repositories->refreshAllRepositories();
-}
-
-// MARK: - The user's actions: tags, project actions and renaming
-//
-// Carried out by ProjectTagController, ProjectActions and ProjectRenamer, which reach the
-// published state only through the access below and start their jobs in this object's group.
-
-CoordinatorAccess ProjectListViewModel::actionAccess()
-{
-    CoordinatorAccess access;
-    access.context = this;
-    access.runJob = [this](JobPriority priority, std::function<void()> job) {
-        m_jobs.run<bool>(
-            priority,
-            [job = std::move(job)] {
-                job();
-                return true;
-            },
-            [](bool) {});
-    };
-    access.projects = [this] { return m_projects; };
-    access.publishProjects = [this](const QList<CodexProject> &projects) {
-        publish(m_projects, projects);
-        updateFilteredProjects(false);
-    };
-    access.setStatusMessage = [this](const QString &message) { setStatusMessage(message); };
-    access.refresh = [this](std::function<void()> done) { refresh(std::move(done)); };
-    access.tagState = [this] { return ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}; };
-    access.publishTagState = [this](const ProjectTagSnapshot &state) {
-        publish(m_tags, state.tags);
-        publish(m_projectTagIDsByPath, state.projectTagIDsByPath);
-        updateFilteredProjects(false);
-    };
-    access.setTagErrorMessage = [this](const std::optional<QString> &message) {
-        publish(m_tagErrorMessage, message);
-    };
-    access.selectedTagID = [this] { return m_criteria.selectedTagID; };
-    access.setSelectedTagID = [this](const std::optional<QUuid> &id) { setSelectedTagID(id); };
-    return access;
-}
-
-void ProjectListViewModel::setUpActions()
-{
-    m_tagController = std::make_unique<ProjectTagController>(actionAccess(), *m_projectTagStore);
-    m_actions = std::make_unique<ProjectActions>(
-        actionAccess(),
-        ProjectActions::Services{*m_actionServices.desktop, *m_actionServices.codexLauncher,
-                                 m_projectTagStore->defaults(), *m_globalStateStore,
-                                 *m_projectCatalogStore},
-        *m_tagController, m_actionServices.clock);
-    m_renamer = std::make_unique<ProjectRenamer>(
-        actionAccess(),
-        ProjectRenamer::Services{*m_store, *m_globalStateStore, *m_projectCatalogStore,
-                                 *m_actionServices.codexApplication},
-        m_actionServices.clock.now);
-}
-
-void ProjectListViewModel::setTagSidebarVisible(bool visible)
-{
-    if (visible == m_isTagSidebarVisible)
-        return;
-    publish(m_isTagSidebarVisible, visible);
-    m_projectTagStore->defaults().setValue(m_projectTagStore->sidebarVisibilityKey(), visible);
-}
-
-void ProjectListViewModel::addTag(const QString &name)
-{
-    m_tagController->addTag(name);
-}
-
-void ProjectListViewModel::renameTag(const QUuid &tagID, const QString &name)
-{
-    m_tagController->renameTag(tagID, name);
-}
-
-void ProjectListViewModel::deleteTag(const QUuid &tagID)
-{
-    m_tagController->deleteTag(tagID);
-}
-
-void ProjectListViewModel::toggleTag(const QUuid &tagID, const QString &projectPath)
-{
-    m_tagController->toggleTag(tagID, projectPath);
-}
-
-ProjectTagStatus ProjectListViewModel::projectStatus(const std::optional<QUuid> &tagID) const
-{
-    return ProjectTagEditing::projectStatus(
-        m_projects, ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}, tagID);
-}
-
-QList<ProjectTag> ProjectListViewModel::tags(const QString &projectPath) const
-{
-    return ProjectTagEditing::tagsForProjectPath(
-        ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}, projectPath);
-}
-
-void ProjectListViewModel::createNewProject(FolderPicker &picker, Completion done)
-{
-    m_actions->createNewProject(picker, std::move(done));
-}
-
-std::optional<QString> ProjectListViewModel::defaultNewProjectParentDirectory() const
-{
-    return m_actions->newProjectCreator().defaultParentDirectory();
-}
-
-void ProjectListViewModel::openThread(const QString &threadID, const ProjectCardSnapshot &project,
-                                      const QString &description, Completion done)
-{
-    m_actions->openThread(threadID, project, description, std::move(done));
-}
-
-void ProjectListViewModel::startNewChat(const QString &path, const QString &projectName)
-{
-    m_actions->startNewChat(path, projectName);
-}
-
-void ProjectListViewModel::togglePin(const ProjectCardSnapshot &project, Completion done)
-{
-    m_actions->togglePin(project, std::move(done));
-}
-
-void ProjectListViewModel::renameProject(const CodexProject &project, const QString &newName,
-                                         Completion done)
-{
-    m_renamer->renameProject(project, newName, std::move(done));
-}
-
-void ProjectListViewModel::openTerminal(const QString &path)
-{
-    m_actions->openTerminal(path);
-}
-
-void ProjectListViewModel::runTerminalCommand(const QString &folder, const QString &program,
-                                              const QStringList &arguments)
-{
-    m_actions->runTerminalCommand(folder, program, arguments);
-}
-
-void ProjectListViewModel::revealInFileManager(const QString &path)
-{
-    m_actions->revealInFileManager(path);
 }
 
 } // namespace tolvaran

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/ProjectActionServices.h"
+#include "coordinator/ProjectAssembly.h"
+#include "coordinator/ProjectListStores.h"
 #include "coordinator/ProjectListing.h"
 #include "coordinator/ProjectTagStatus.h"
+#include "coordinator/TokenUsageRefresher.h"
 #include "data/CodexProject.h"
 #include "data/CodexThread.h"
 #include "data/ProjectCardSnapshot.h"
@@ -11,7 +15,7 @@
 #include "data/ProjectTag.h"
 #include "data/TokenUsageReport.h"
 #include "data/TokenUsageSnapshot.h"
-#include "platform/BackgroundJobGroup.h"
+#include "platform/WorkGroup.h"
 #include "platform/Timestamp.h"
 
 #include <QHash>
@@ -81,13 +85,13 @@ public:
     // Changes of the team workspace are collected this long before the list is re-filtered.
     static constexpr std::chrono::milliseconds teamChangeDebounce{80};
     // The wait after the last batch of Codex events before the refresh they ask for.
-    static constexpr std::chrono::milliseconds codexEventDebounce{500};
+    static constexpr std::chrono::milliseconds codexEventDebounce = CodexChangeMonitor::debounce;
     // How long the Codex monitor collects changes before it delivers them (seconds).
-    static constexpr double codexMonitorLatency = 0.4;
+    static constexpr double codexMonitorLatency = CodexChangeMonitor::latency;
     // The pause between token-usage passes while rollout files remain unindexed.
-    static constexpr std::chrono::milliseconds tokenUsagePassInterval{2000};
-    static inline const QString codexMonitorLabel =
-        QStringLiteral("com.ostvik.tolvaran.codex-events");
+    static constexpr std::chrono::milliseconds tokenUsagePassInterval =
+        TokenUsageRefresher::passInterval;
+    static inline const QString codexMonitorLabel = CodexChangeMonitor::label;
 
     static inline const QString codexUnavailableMessage =
         QStringLiteral("Codex data is unavailable. Showing the saved project catalog.");
@@ -95,20 +99,16 @@ public:
     static inline const QString catalogNotUpdatedPrefix =
         QStringLiteral("Project catalog was not updated: ");
 
-    // Keeps every collaborator for its lifetime; the metadata cache and the team workspace are
-    // shared with the team service and must outlive the coordinator. Reads the tags, the
-    // sidebar flag and the cached git statuses; starts no refresh, monitor or job.
-    ProjectListViewModel(TeamWorkspaceService &teamService, std::unique_ptr<CodexStore> store,
-                         std::unique_ptr<CodexGlobalStateStore> globalStateStore,
-                         std::unique_ptr<ProjectRepositoryStore> repositoryStore,
-                         ProjectMetadataCache &metadataCache,
-                         std::unique_ptr<ProjectCatalogStore> projectCatalogStore,
-                         std::unique_ptr<ProjectTagStore> projectTagStore,
-                         std::unique_ptr<TokenUsageStore> tokenUsageStore,
-                         ProjectActionServices actionServices = ProjectActionServices::system(),
-                         QObject *parent = nullptr);
-    // Stops both monitors and waits for the background jobs still running (they use the
-    // stores); their results are dropped.
+    // Uses the stores of the composition root, which outlive it, and owns the action
+    // services. Reads the tags, the sidebar flag and the cached git statuses; starts no
+    // refresh, monitor or job.
+    explicit ProjectListViewModel(
+        const ProjectListStores &stores,
+        ProjectActionServices actionServices = ProjectActionServices::system(),
+        QObject *parent = nullptr);
+    // Stops both monitors, asks the background jobs still running to stop and waits for them
+    // (they use the stores); their results are dropped. A rename that had closed Codex
+    // starts it again.
     ~ProjectListViewModel() override;
 
     // The list controls. Every assignment re-filters (the page size: re-pages) and returns to
@@ -123,7 +123,9 @@ public:
     void setPageSize(ProjectPageSize size);
     const std::optional<QUuid> &selectedTagID() const { return m_criteria.selectedTagID; }
     void setSelectedTagID(const std::optional<QUuid> &tagID);
-    // "all", "local-only" (ProjectListCriteria) or the id of one team.
+    // "all", "local-only" (ProjectListCriteria) or the id of one enabled team. A filter
+    // whose team is not (or no longer) enabled returns to "all", and the list to page 1;
+    // "local-only" does too once no team is enabled.
     const QString &teamFilterID() const { return m_criteria.teamFilterID; }
     void setTeamFilterID(const QString &teamID);
 
@@ -257,20 +259,40 @@ Q_SIGNALS:
     // Follows every assignment of a published value.
     void objectWillChange();
 
-private:
-    struct FullRefreshResult;
-    struct TokenUsagePassResult;
+    // What changed, sent right before objectWillChange() of the same assignment, so that a
+    // view redraws only the part that shows it.
+    // The list's criteria: search, scope, sort, page size, tag and team filters, archived.
+    void listCriteriaChanged();
+    // The projects, the filtered list, the page, or the selection.
+    void projectsChanged();
+    // The git status of the project at `path` (one folder's refresh).
+    void gitStatusChanged(const QString &path);
+    // The git statuses of several projects at once.
+    void gitStatusesChanged();
+    void tokenUsageChanged();
+    // The tags, their assignments, the sidebar's visibility or the tag error.
+    void tagsChanged();
+    // The status line: status and error messages, loading, the time of the last refresh.
+    void statusChanged();
+    // The team workspace changed: teams, team names of projects, teammates.
+    void teamValuesChanged();
 
-    // Stores a published value and announces it.
+private:
+
+    // Stores a published value and announces it: first as the change it is, then in general.
     template <typename T, typename Value>
-    void publish(T &field, Value &&value)
+    void publish(void (ProjectListViewModel::*changed)(), T &field, Value &&value)
     {
         field = std::forward<Value>(value);
+        Q_EMIT(this->*changed)();
         Q_EMIT objectWillChange();
     }
 
+    // Returns the team filter to "all" when its team is gone; true when it did.
+    bool resetVanishedTeamFilter();
+
     void startFullRefresh();
-    void applyFullRefresh(FullRefreshResult result);
+    void applyFullRefresh(ProjectAssembly::FullRefresh result);
     void loadCatalogFallback(const QString &error);
     void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog);
     void finishFullRefresh();
@@ -282,12 +304,8 @@ private:
                                 const QSet<QString> &processingIDs);
     void finishProcessingRefresh();
 
-    void refreshTokenUsage(const QList<CodexThread> &threads);
-    void startTokenUsagePass();
-    void finishTokenUsagePass(const TokenUsagePassResult &result);
+    void finishTokenUsagePass(const TokenUsageRefresher::Outcome &result);
 
-    void handleCodexEvents(const QList<FileSystemEvent> &events);
-    void runPendingCodexRefresh();
 
     // The action components' view of this object, and their construction.
     CoordinatorAccess actionAccess();
@@ -315,15 +333,15 @@ private:
     std::optional<QString> m_statusMessage;
     std::optional<QString> m_selectedProjectID;
 
-    // The collaborators, fixed for the coordinator's life.
-    std::unique_ptr<CodexStore> m_store;
-    std::unique_ptr<CodexGlobalStateStore> m_globalStateStore;
-    std::unique_ptr<ProjectRepositoryStore> m_repositoryStore;
+    // The collaborators, the composition root's, fixed for the coordinator's life.
+    CodexStore *const m_store;
+    CodexGlobalStateStore *const m_globalStateStore;
+    ProjectRepositoryStore *const m_repositoryStore;
     ProjectMetadataCache &m_metadataCache;
-    std::unique_ptr<ProjectCatalogStore> m_projectCatalogStore;
+    ProjectCatalogStore *const m_projectCatalogStore;
     TeamWorkspaceService &m_teamService;
-    std::unique_ptr<ProjectTagStore> m_projectTagStore;
-    std::unique_ptr<TokenUsageStore> m_tokenUsageStore;
+    ProjectTagStore *const m_projectTagStore;
+    TokenUsageStore *const m_tokenUsageStore;
 
     // The full refresh: running, and the calls that came while it ran (one more run).
     bool m_refreshInProgress = false;
@@ -341,19 +359,12 @@ private:
     // Only the latest hand-over of projects to the team workspace is delivered.
     quint64 m_teamProjectUpdateGeneration = 0;
 
-    // Token usage: one pass at a time; a request during a pass asks for one more with the
-    // newest threads, and passes follow each other while rollout files remain unindexed.
-    QList<CodexThread> m_tokenUsageThreads;
-    bool m_tokenUsagePassRunning = false;
-    bool m_tokenUsageRequested = false;
-    QTimer *m_tokenUsagePassTimer = nullptr;
+    // Token usage: the passes, one at a time. Its jobs run in m_jobs, declared later: the
+    // destructor stops and waits for them before anything is destroyed.
+    TokenUsageRefresher *m_tokenUsage; // a child
 
     // The Codex monitor and its debounce.
-    std::unique_ptr<FileSystemEventMonitor> m_codexEventMonitor;
-    QSet<QString> m_monitoredRolloutPaths;
-    bool m_pendingCodexFullRefresh = false;
-    bool m_pendingCodexProcessingRefresh = false;
-    QTimer *m_codexRefreshTimer = nullptr;
+    CodexChangeMonitor *m_codexMonitor; // a child
 
     // The debounce of the team workspace's changes.
     QTimer *m_teamChangeTimer = nullptr;
@@ -368,8 +379,8 @@ private:
     std::unique_ptr<ProjectActions> m_actions;
     std::unique_ptr<ProjectRenamer> m_renamer;
 
-    // Last: destroyed first, after the destructor has waited for the jobs.
-    BackgroundJobGroup m_jobs{this};
+    // Last: destroyed first, after the destructor has stopped the jobs and waited for them.
+    WorkGroup m_jobs{this};
 };
 
 } // namespace tolvaran

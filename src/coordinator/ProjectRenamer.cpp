@@ -5,10 +5,9 @@
 #include "data/CodexGlobalStateStoreError.h"
 #include "data/CodexStore.h"
 #include "data/ProjectCatalogStore.h"
-#include "platform/BackgroundJob.h"
 #include "platform/CodexApplicationController.h"
 #include "platform/Graphemes.h"
-#include "platform/Logging.h"
+#include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
 
 #include <variant>
@@ -30,15 +29,25 @@ bool isValidProjectName(const QString &trimmed)
     return length >= 1 && length <= CodexGlobalStateStore::maximumProjectNameLength;
 }
 
+// Starts again the Codex the rename closed. When the program quits meanwhile, the result may
+// never be delivered: the run records the attempt here, so the renamer's destructor does not
+// start Codex a second time (it reads the run only after the work group has waited for this).
+DesktopActionResult reopen(CodexApplicationController &codex,
+                           const std::shared_ptr<ProjectRenamer::Run> &run)
+{
+    const DesktopActionResult result = codex.reopen(*run->reopenTarget);
+    run->reopenAttempted = true;
+    return result;
+}
+
 } // namespace
 
 template <typename Work, typename Then>
 void ProjectRenamer::inBackground(Work work, Then then)
 {
-    m_access.runJob(JobPriority::userInitiated, [context = m_access.context, work, then] {
-        auto result = work();
-        postTo(context, [then, result] { then(result); });
-    });
+    using Result = std::decay_t<std::invoke_result_t<Work, const WorkContext &>>;
+    m_access.work->run<Result>(JobPriority::userInitiated, std::move(work),
+                               [then](Result result) { then(result); });
 }
 
 ProjectRenamer::ProjectRenamer(CoordinatorAccess access, Services services,
@@ -47,6 +56,16 @@ ProjectRenamer::ProjectRenamer(CoordinatorAccess access, Services services,
     , m_services(services)
     , m_now(std::move(now))
 {
+}
+
+ProjectRenamer::~ProjectRenamer()
+{
+    // The program quits while this rename waits on the GUI thread with Codex closed (for the
+    // refresh that reads the new name, or for a reopen whose result will not be delivered):
+    // Codex is started again, as every failure after closing it does. Starting it detached
+    // returns at once, so quitting does not wait for it.
+    if (m_run && m_run->reopenTarget && !m_run->reopenAttempted)
+        m_services.codexApplication.reopen(*m_run->reopenTarget);
 }
 
 void ProjectRenamer::renameProject(const CodexProject &project, const QString &newName,
@@ -76,8 +95,10 @@ void ProjectRenamer::renameProject(const CodexProject &project, const QString &n
     }
 
     m_isRenaming = true;
-    checkActivity(std::make_shared<Run>(
-        Run{project, *project.codexProjectID(), name, std::nullopt, std::move(completion)}));
+    m_run = std::make_shared<Run>(
+        Run{project, *project.codexProjectID(), name, std::nullopt, false,
+            std::move(completion)});
+    checkActivity(m_run);
 }
 
 void ProjectRenamer::checkActivity(const RunPointer &run)
@@ -86,7 +107,7 @@ void ProjectRenamer::checkActivity(const RunPointer &run)
     const Timestamp since = m_now().addingSeconds(-activityWindowSeconds);
     CodexStore &store = m_services.store;
     inBackground(
-        [&store, since]() -> std::variant<bool, QString> {
+        [&store, since](const WorkContext &) -> std::variant<bool, QString> {
             try {
                 // Every thread, archived ones included: work in any project blocks the rename.
                 QList<CodexThread> recent;
@@ -115,7 +136,16 @@ void ProjectRenamer::closeCodex(const RunPointer &run)
     m_access.setStatusMessage(QStringLiteral("Closing Codex to rename ") + run->project.name()
                               + QStringLiteral("..."));
     CodexApplicationController &codex = m_services.codexApplication;
-    inBackground([&codex] { return codex.quitAll(); },
+    inBackground(
+        [&codex, run](const WorkContext &work) {
+            CodexApplicationQuitResult result = codex.quitAll(work.stopToken());
+            // Stopped (the program quits): this result is never delivered, so the instance to
+            // start again goes where the renamer's destructor finds it. The GUI thread reads
+            // the run only after the work group has waited for this job.
+            if (work.stopRequested())
+                run->reopenTarget = result.reopenTarget();
+            return result;
+        },
                  [this, run](const CodexApplicationQuitResult &result) {
                      if (!result.allQuit()) {
                          // Those asked may still be quitting: starting one again now could
@@ -135,7 +165,9 @@ void ProjectRenamer::writeName(const RunPointer &run)
     Services services = m_services;
     inBackground(
         [services, id = run->codexProjectID, name = run->name,
-         path = run->project.path()]() -> std::optional<QString> {
+         path = run->project.path()](const WorkContext &) -> std::optional<QString> {
+            // Not cancelled: the write is short, and it is what the user asked for. Quitting
+            // meanwhile leaves the reopening of Codex to the renamer's destructor.
             try {
                 services.globalStateStore.setProjectName(id, name);
             } catch (const std::exception &error) {
@@ -146,8 +178,8 @@ void ProjectRenamer::writeName(const RunPointer &run)
                                                            std::nullopt);
             } catch (const std::exception &error) {
                 // Our own record; the next full refresh takes the name from Codex again.
-                qCWarning(lcTolvaran) << "The catalog kept the old project name:"
-                                      << error.what();
+                qCWarning(lcCoordinator) << "The catalog kept the old project name:"
+                                         << error.what();
             }
             return std::nullopt;
         },
@@ -169,7 +201,7 @@ void ProjectRenamer::reopenCodex(const RunPointer &run)
         return;
     }
     CodexApplicationController &codex = m_services.codexApplication;
-    inBackground([&codex, target = *run->reopenTarget] { return codex.reopen(target); },
+    inBackground([&codex, run](const WorkContext &) { return reopen(codex, run); },
                  [this, run, renamed](const DesktopActionResult &reopened) {
                      if (reopened.opened()) {
                          run->reopenTarget.reset();
@@ -187,7 +219,7 @@ void ProjectRenamer::failAfterClosing(const RunPointer &run, const QString &mess
         return;
     }
     CodexApplicationController &codex = m_services.codexApplication;
-    inBackground([&codex, target = *run->reopenTarget] { return codex.reopen(target); },
+    inBackground([&codex, run](const WorkContext &) { return reopen(codex, run); },
                  [this, run, message](const DesktopActionResult &) {
                      run->reopenTarget.reset();
                      finish(run, message);
@@ -198,6 +230,7 @@ void ProjectRenamer::finish(const RunPointer &run, const QString &message)
 {
     m_access.setStatusMessage(message);
     m_isRenaming = false;
+    m_run.reset();
     if (run->completion)
         run->completion();
 }

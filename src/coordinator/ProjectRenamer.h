@@ -44,6 +44,11 @@ public:
     // Every service must outlive the renamer and every job it starts.
     ProjectRenamer(CoordinatorAccess access, Services services,
                    std::function<Timestamp()> now = &Timestamp::now);
+    // Starts Codex again when a rename in progress had closed it. Destroy the renamer after
+    // its work group has stopped its jobs (a job that stops with Codex closed reopens it).
+    ~ProjectRenamer();
+    ProjectRenamer(const ProjectRenamer &) = delete;
+    ProjectRenamer &operator=(const ProjectRenamer &) = delete;
 
     bool isRenaming() const { return m_isRenaming; }
 
@@ -52,16 +57,18 @@ public:
     void renameProject(const CodexProject &project, const QString &newName,
                        std::function<void()> completion = {});
 
-private:
     struct Run
     {
         CodexProject project;
         QString codexProjectID;
         QString name; // trimmed
         std::optional<CodexApplicationInstance> reopenTarget; // set while Codex is closed by us
+        bool reopenAttempted = false; // a job has started Codex again
         std::function<void()> completion;
     };
     using RunPointer = std::shared_ptr<Run>;
+
+private:
 
     void checkActivity(const RunPointer &run);
     void closeCodex(const RunPointer &run);
@@ -71,7 +78,8 @@ private:
     void failAfterClosing(const RunPointer &run, const QString &message);
     void finish(const RunPointer &run, const QString &message);
 
-    // Runs `work` on a background job and `then` with its result on the context's thread.
+    // Runs `work` on a background job and `then` with its result on the context's thread,
+    // unless the work group is gone by then.
     template <typename Work, typename Then>
     void inBackground(Work work, Then then);
 
@@ -79,6 +87,7 @@ private:
     Services m_services;
     std::function<Timestamp()> m_now;
     bool m_isRenaming = false;
+    RunPointer m_run; // the rename in progress
 };
 
 } // namespace tolvaran

@@ -8,7 +8,7 @@ namespace tolvaran {
 ProjectTagController::ProjectTagController(CoordinatorAccess access, ProjectTagStore &store,
                                            ProjectTagSaver::BeforeSave beforeSave)
     : m_access(std::move(access))
-    , m_saver(store, std::move(beforeSave), m_access.runJob)
+    , m_saver(store, *m_access.work, std::move(beforeSave))
 {
 }
 
@@ -50,8 +50,8 @@ void ProjectTagController::saveTags(const ProjectTagSnapshot &state,
     const ProjectTagSnapshot previous = m_access.tagState();
     m_access.publishTagState(state);
     m_access.setTagErrorMessage(std::nullopt);
-    // The access's functions belong to the context: it is alive whenever this runs.
-    m_saver.save(state, m_access.context,
+    // Delivered only while the work group, and so the owner of the access, lives.
+    m_saver.save(state,
                  [access = m_access, state, previous,
                   completion = std::move(completion)](const std::optional<QString> &failure) {
                      if (failure && access.tagState() == state) {

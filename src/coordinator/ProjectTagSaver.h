@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/ProjectTagSnapshot.h"
-#include "platform/BackgroundJob.h"
+#include "platform/WorkGroup.h"
 
 #include <QObject>
 #include <QString>
@@ -30,17 +30,15 @@ public:
     // busy thread pool may.
     using BeforeSave = std::function<void(const ProjectTagSnapshot &snapshot)>;
 
-    using JobRunner = std::function<void(JobPriority priority, std::function<void()> job)>;
-
-    // The store must outlive every save started; `runJob` starts the background jobs.
-    explicit ProjectTagSaver(ProjectTagStore &store, BeforeSave beforeSave = {},
-                             JobRunner runJob = &runInBackground);
+    // The store must outlive every save started; the saves run in `work`, which delivers
+    // their outcomes only while it lives.
+    ProjectTagSaver(ProjectTagStore &store, WorkGroup &work, BeforeSave beforeSave = {});
     ProjectTagSaver(const ProjectTagSaver &) = delete;
     ProjectTagSaver &operator=(const ProjectTagSaver &) = delete;
 
-    // Starts saving `snapshot` and runs `completion` on the thread of `context` when it is
-    // done, unless `context` is gone by then. Call from one thread (the GUI thread).
-    void save(const ProjectTagSnapshot &snapshot, QObject *context, Completion completion);
+    // Starts saving `snapshot` and runs `completion` on the work group's thread when it is
+    // done, unless the group is gone by then. Call from one thread (the GUI thread).
+    void save(const ProjectTagSnapshot &snapshot, Completion completion);
 
 private:
     struct Progress
@@ -51,7 +49,7 @@ private:
 
     ProjectTagStore &m_store;
     const BeforeSave m_beforeSave;
-    const JobRunner m_runJob;
+    WorkGroup &m_work;
     const std::shared_ptr<Progress> m_progress = std::make_shared<Progress>();
     quint64 m_lastGeneration = 0;
 };

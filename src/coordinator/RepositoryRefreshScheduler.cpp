@@ -1,6 +1,6 @@
 #include "coordinator/RepositoryRefreshScheduler.h"
 
-#include "coordinator/ProjectListViewModel.h"
+#include "data/CodexProject.h"
 #include "data/ProjectMetadataCache.h"
 #include "data/TeamWorkspaceService.h"
 #include "platform/BackgroundJob.h"
@@ -14,10 +14,10 @@
 
 namespace tolvaran {
 
-RepositoryRefreshScheduler::RepositoryRefreshScheduler(ProjectListViewModel &owner,
+RepositoryRefreshScheduler::RepositoryRefreshScheduler(Access owner,
                                                        ProjectMetadataCache &metadataCache,
                                                        TeamWorkspaceService &teamService)
-    : m_owner(owner)
+    : m_owner(std::move(owner))
     , m_metadataCache(metadataCache)
     , m_teamService(teamService)
 {
@@ -152,7 +152,7 @@ void RepositoryRefreshScheduler::refreshBatchFrom(const QStringList &batch, qsiz
 {
     // One git at a time; the batch's team rescan follows its git statuses.
     if (position < batch.size()) {
-        m_owner.refreshGitStatus(batch.at(position), true, [this, batch, position] {
+        m_owner.refreshGitStatus(batch.at(position), [this, batch, position] {
             refreshBatchFrom(batch, position + 1);
         });
         return;
@@ -196,7 +196,7 @@ void RepositoryRefreshScheduler::indexNextProject(quint64 generation)
         return;
     }
     const QString path = m_indexOrder.at(m_indexPosition++);
-    m_owner.refreshGitStatus(path, true, [this, generation, path] {
+    m_owner.refreshGitStatus(path, [this, generation, path] {
         if (generation != m_indexGeneration)
             return;
         // The team workspace may finish after this object is gone.

@@ -7,12 +7,14 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace tolvaran {
 
+class CodexProject;
 class FileSystemEventMonitor;
-class ProjectListViewModel;
 class ProjectMetadataCache;
 class TeamWorkspaceService;
 struct FileSystemEvent;
@@ -20,13 +22,23 @@ struct FileSystemEvent;
 // The coordinator's watch over its project folders: a file-system monitor on every folder that
 // is or may be a git repository, whose changes are collected and turned into git-status
 // refreshes and team rescans a few projects at a time, and the first index that gives every
-// project a git status, one folder at a time. Part of ProjectListViewModel, which owns it; it
-// reads the coordinator's projects and refreshes git statuses through it. GUI thread only.
+// project a git status, one folder at a time. Part of the refresh engine, which owns it and
+// hands it the few things it reads and does (below). GUI thread only.
 class RepositoryRefreshScheduler final : public QObject
 {
     Q_OBJECT
 
 public:
+    // What the scheduler uses of its owner.
+    struct Access
+    {
+        std::function<QList<CodexProject>()> projects;
+        // A forced git-status refresh of one folder; the function runs once it has ended.
+        std::function<void(const QString &path, std::function<void()> done)> refreshGitStatus;
+        std::function<std::optional<QString>()> statusMessage;
+        std::function<void(const std::optional<QString> &message)> setStatusMessage;
+    };
+
     static inline const QString monitorLabel =
         QStringLiteral("com.ostvik.tolvaran.repository-events");
     // How long the monitor collects changes before it delivers them (seconds).
@@ -41,7 +53,7 @@ public:
     static inline const QString indexingMessage =
         QStringLiteral("Indexing repository metadata in the background...");
 
-    RepositoryRefreshScheduler(ProjectListViewModel &owner, ProjectMetadataCache &metadataCache,
+    RepositoryRefreshScheduler(Access owner, ProjectMetadataCache &metadataCache,
                                TeamWorkspaceService &teamService);
     // Stops the monitor.
     ~RepositoryRefreshScheduler() override;
@@ -58,7 +70,7 @@ private:
     void scheduleInitialRepositoryIndex(const QSet<QString> &paths);
     void indexNextProject(quint64 generation);
 
-    ProjectListViewModel &m_owner;
+    Access m_owner;
     ProjectMetadataCache &m_metadataCache;
     TeamWorkspaceService &m_teamService;
 

@@ -27,7 +27,7 @@ QString GitRunner::executable() const
 }
 
 GitRunResult GitRunner::run(const QString &folder, const QStringList &arguments,
-                            qint64 maximumOutputBytes) const
+                            qint64 maximumOutputBytes, const std::stop_token &stopToken) const
 {
     GitRunResult result;
     // A folder that is gone is a real answer (there is no repository there any more).
@@ -47,13 +47,14 @@ GitRunResult GitRunner::run(const QString &folder, const QStringList &arguments,
     // Output can be a whole diff: it goes to a file and is read back once git has ended.
     request.outputToFile = true;
     request.maximumOutputBytes = maximumOutputBytes;
+    request.stopToken = stopToken;
     const ProcessResult process = ProcessRunner::run(request);
 
     if (process.timedOut) {
         result.exitCode = timedOutExitCode;
         return result;
     }
-    if (!process.started || process.crashed)
+    if (!process.started || process.crashed || process.cancelled)
         return result;
     result.conclusive = true;
     result.exitCode = process.exitCode;

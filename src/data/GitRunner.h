@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <stop_token>
 
 namespace tolvaran::Internal {
 
@@ -37,8 +38,9 @@ public:
     // Runs `git -C folder arguments...`. A folder that does not exist gives exit code 1
     // without starting git. With `maximumOutputBytes` zero or more, only that many bytes of
     // the output are read back (a character cut there becomes a replacement character).
+    // A stop requested through `stopToken` kills git at once; the run is then inconclusive.
     GitRunResult run(const QString &folder, const QStringList &arguments,
-                     qint64 maximumOutputBytes = -1) const;
+                     qint64 maximumOutputBytes = -1, const std::stop_token &stopToken = {}) const;
 
     // The output trimmed of white space when git exits 0 and the trimmed text is not empty.
     std::optional<QString> value(const QString &folder, const QStringList &arguments) const;

@@ -78,11 +78,14 @@ ProjectRepositoryStore::ProjectRepositoryStore(QString gitExecutable)
 }
 
 ProjectGitStatus ProjectRepositoryStore::loadGitStatus(
-    const QString &path, const std::optional<ProjectGitStatus> &storedStatus) const
+    const QString &path, const std::optional<ProjectGitStatus> &storedStatus,
+    const std::stop_token &stopToken) const
 {
     const Internal::GitRunResult result =
-        m_git.run(path, {QStringLiteral("status"), QStringLiteral("--porcelain=v2"),
-                         QStringLiteral("--branch"), QStringLiteral("--untracked-files=no")});
+        m_git.run(path,
+                  {QStringLiteral("status"), QStringLiteral("--porcelain=v2"),
+                   QStringLiteral("--branch"), QStringLiteral("--untracked-files=no")},
+                  -1, stopToken);
     if (!result.conclusive && storedStatus)
         return *storedStatus;
     if (result.exitCode != 0)

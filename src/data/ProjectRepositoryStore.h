@@ -15,6 +15,7 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 
 namespace tolvaran {
 
@@ -40,9 +41,11 @@ public:
     // its own (it hung past its time limit, is missing or could not start), `storedStatus`
     // (the last status the caller kept for the path) is handed back unchanged, so that a
     // hiccup never turns a known repository into "not a repository"; with none stored, the
-    // answer is "not a repository".
+    // answer is "not a repository". A stop requested through `stopToken` ends git at once,
+    // with no answer of its own.
     ProjectGitStatus loadGitStatus(const QString &path,
-                                   const std::optional<ProjectGitStatus> &storedStatus) const;
+                                   const std::optional<ProjectGitStatus> &storedStatus,
+                                   const std::stop_token &stopToken = {}) const;
 
     // The last 8 commits, newest first; empty outside a repository, before the first commit
     // and when git fails.

@@ -93,7 +93,8 @@ RolloutTokenScanner::RolloutTokenScanner(qsizetype blockSize)
 RolloutTokenScanner::~RolloutTokenScanner() = default;
 
 std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offset, qint64 end,
-                                                const LineHandler &handler)
+                                                const LineHandler &handler,
+                                                const std::stop_token &stopToken)
 {
     // Non-blocking, so that a named pipe where a rollout should be cannot stall the pass (its
     // read then fails instead).
@@ -120,6 +121,8 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
     const qsizetype overlap = pattern.size() - 1;
 
     while (position < end) {
+        if (stopToken.stop_requested())
+            return std::nullopt;
         const qint64 wanted = std::min<qint64>(m_blockSize - length, end - position);
         const ssize_t got = ::pread(file.get(), block + length, size_t(wanted), off_t(position));
         if (got < 0 && errno == EINTR)

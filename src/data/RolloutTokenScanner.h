@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace tolvaran::Internal {
 
@@ -33,9 +34,11 @@ public:
     // offset just past the last complete line, `offset` itself when no line was completed.
     // An incomplete last line is left for a later scan. Absent when the file could not be
     // opened or read; lines handed over before a read failure must then be discarded.
-    // Exceptions thrown by `handler` pass through.
+    // Exceptions thrown by `handler` pass through. A stop requested through `stopToken` ends
+    // the read between blocks, as a failed read does.
     std::optional<qint64> scan(const QString &path, qint64 offset, qint64 end,
-                               const LineHandler &handler);
+                               const LineHandler &handler,
+                               const std::stop_token &stopToken = {});
 
 private:
     qsizetype m_blockSize;

@@ -1,5 +1,7 @@
 #include "data/TokenUsageAggregator.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -406,8 +408,27 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
     const double windowsBegin = std::min({lastHourStart, sevenDaysStart, hourSeriesStart,
                                           daySeriesStart, weeklyStart});
 
+    // Reports are keyed by the standard form of the folder, as projects are: the threads of
+    // one project may name its folder as "/a/b" and as "/a/b/", and their usage is one.
+    std::vector<int> reportOf(size_t(m_projects.count()));
+    QStringList reportPaths;
+    {
+        QHash<QString, int> indexByPath;
+        for (int index = 0; index < m_projects.count(); ++index) {
+            const QString path = standardizedPath(m_projects.text(index));
+            const auto found = indexByPath.constFind(path);
+            if (found != indexByPath.cend()) {
+                reportOf[size_t(index)] = *found;
+            } else {
+                reportOf[size_t(index)] = int(reportPaths.size());
+                indexByPath.insert(path, int(reportPaths.size()));
+                reportPaths.append(path);
+            }
+        }
+    }
+
     ReportAccumulator global;
-    std::vector<ReportAccumulator> projects(size_t(m_projects.count()));
+    std::vector<ReportAccumulator> projects(size_t(reportPaths.size()));
 
     // Sums in the order of their texts, so that the costs add up alike however the events
     // came in.
@@ -434,7 +455,7 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
             }
         }
         global.addSums(value->input, value->cachedInput, value->output, value->total, cost);
-        projects[size_t(project)].addSums(value->input, value->cachedInput, value->output,
+        projects[size_t(reportOf[size_t(project)])].addSums(value->input, value->cachedInput, value->output,
                                           value->total, cost);
     }
 
@@ -479,14 +500,14 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
         }
         const double cost = eventCost(event.model, event.input, event.cachedInput, event.output);
         global.place(event.total, cost, placement, hours.size(), days.size());
-        projects[size_t(event.project)].place(event.total, cost, placement, hours.size(),
-                                              days.size());
+        projects[size_t(reportOf[size_t(event.project)])].place(event.total, cost, placement,
+                                                                hours.size(), days.size());
     }
 
     QHash<QString, qint64> lifetimeByFolder;
     qint64 globalLifetime = 0;
     for (const CodexThread &thread : threads) {
-        addSaturating(lifetimeByFolder[thread.cwd], thread.tokensUsed);
+        addSaturating(lifetimeByFolder[standardizedPath(thread.cwd)], thread.tokensUsed);
         addSaturating(globalLifetime, thread.tokensUsed);
     }
     for (auto it = lifetimeByFolder.cbegin(); it != lifetimeByFolder.cend(); ++it) {
@@ -494,11 +515,11 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
         report.lifetimeTokens = it.value();
         snapshot.projects.insert(it.key(), report);
     }
-    for (int index = 0; index < m_projects.count(); ++index) {
+    for (int index = 0; index < int(reportPaths.size()); ++index) {
         const ReportAccumulator &accumulator = projects[size_t(index)];
         if (!accumulator.hasEvents())
             continue;
-        const QString &path = m_projects.text(index);
+        const QString &path = reportPaths[index];
         snapshot.projects.insert(path,
                                  accumulator.report(lifetimeByFolder.value(path), hours, days));
     }

@@ -200,8 +200,9 @@ using Internal::IndexGeneration;
 class IndexPass final
 {
 public:
-    explicit IndexPass(SqliteDatabase &db)
+    IndexPass(SqliteDatabase &db, std::stop_token stopToken)
         : m_db(db)
+        , m_stopToken(std::move(stopToken))
     {
     }
 
@@ -235,6 +236,7 @@ private:
     SqliteStatement &statement(std::optional<SqliteStatement> &slot, const char *text);
 
     SqliteDatabase &m_db;
+    const std::stop_token m_stopToken;
     QHash<QString, qint64> m_scanOffsets; // rollouts indexed before, by path
     QHash<QString, FileState> m_skipped;
     RolloutTokenScanner m_scanner;
@@ -540,12 +542,15 @@ void IndexPass::indexRollout(const CodexThread &thread)
             if (const auto event = TokenCountLineParser::parseEvent(line, thread.cwd,
                                                                     thread.model))
                 insertEvent(thread, *event, lineOffset);
-        });
+        }, m_stopToken);
     if (!consumed) {
         guarded(writeFailed, [&] {
             m_db.execute(QStringLiteral("ROLLBACK TO rollout; RELEASE rollout"));
         });
         m_added.resize(addedBefore);
+        // Stopped, not unreadable: the next pass reads it again.
+        if (m_stopToken.stop_requested())
+            return;
         qCWarning(lcTolvaran, "Token usage index: could not read %s",
                   qUtf8Printable(path));
         if (!wasIndexed)
@@ -606,6 +611,8 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
         chosen.insert(waiting[i]->rolloutPath);
 
     for (const CodexThread *thread : candidates) {
+        if (m_stopToken.stop_requested())
+            break;
         if (m_scanOffsets.contains(thread->rolloutPath)) {
             updateEventIdentity(*thread);
             indexRollout(*thread);
@@ -740,8 +747,8 @@ QString TokenUsageStore::databasePath() const
     return m_directory + QLatin1Char('/') + databaseFileName();
 }
 
-TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
-                                            Timestamp now) const
+TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, Timestamp now,
+                                            const std::stop_token &stopToken) const
 {
     if (m_directory.isEmpty())
         return TokenUsageSnapshot::empty();
@@ -753,9 +760,12 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads,
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);
 
-    IndexPass pass(*db);
+    IndexPass pass(*db, stopToken);
     pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
+    // Stopped: what was indexed is kept; nobody waits for the snapshot.
+    if (stopToken.stop_requested())
+        return TokenUsageSnapshot::empty();
 
     std::unique_ptr<Cache> cache;
     {

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 namespace tolvaran {
 
@@ -53,8 +54,11 @@ public:
     // database (0600) when missing. Throws TokenUsageError; a failed refresh leaves the index
     // as it was before the call. A rollout that is missing or cannot be read is skipped, and
     // one found missing, unreadable or without a complete line is not tried again until its
-    // size or modification time changes. Callable from any thread.
-    TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now) const;
+    // size or modification time changes. Callable from any thread. A stop requested through
+    // `stopToken` ends the pass between (or within) rollouts, keeps what it indexed, and
+    // returns the empty snapshot.
+    TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now,
+                               const std::stop_token &stopToken = {}) const;
 
 private:
     struct Cache;

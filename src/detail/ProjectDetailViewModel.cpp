@@ -32,11 +32,17 @@ ProjectDetailViewModel::ProjectDetailViewModel(const CodexProject &project,
                       : std::nullopt;
     m_statusMessage = m_coordinator.statusMessage();
     m_canRename = m_coordinator.processingProjectCount() == 0;
-    connect(&m_coordinator, &ProjectListViewModel::objectWillChange, this, [this] {
-        followProjects();
-        followGitStatus();
-        followStatus();
-    });
+    connect(&m_coordinator, &ProjectListViewModel::projectsChanged, this,
+            &ProjectDetailViewModel::followProjects);
+    connect(&m_coordinator, &ProjectListViewModel::gitStatusChanged, this,
+            [this](const QString &path) {
+                if (path == m_project.path())
+                    followGitStatus();
+            });
+    connect(&m_coordinator, &ProjectListViewModel::gitStatusesChanged, this,
+            &ProjectDetailViewModel::followGitStatus);
+    connect(&m_coordinator, &ProjectListViewModel::statusChanged, this,
+            &ProjectDetailViewModel::followStatus);
 }
 
 ProjectDetailViewModel::~ProjectDetailViewModel()

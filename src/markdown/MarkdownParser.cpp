@@ -1,6 +1,7 @@
 #include "markdown/MarkdownParser.h"
 
 #include <QByteArray>
+#include <QScopeGuard>
 #include <QLoggingCategory>
 
 #include <cmark-gfm-core-extensions.h>
@@ -152,9 +153,69 @@ std::optional<NodeType> nodeType(cmark_node *node)
     return std::nullopt;
 }
 
+// The stand-in for the pipes of over-wide table rows while the library parses (see
+// maximumTableRowCells), and its UTF-8 form. It is a private-use character that the text
+// does not hold; the readers below turn it back into "|" in every string they copy out.
+// Absent (the usual case) when no line of the text is that wide.
+thread_local std::optional<QChar> pipeStandIn;
+
+QString fromLibrary(const char *text)
+{
+    QString result = QString::fromUtf8(text);
+    if (pipeStandIn)
+        result.replace(*pipeStandIn, QLatin1Char('|'));
+    return result;
+}
+
 QString literal(cmark_node *node)
 {
-    return QString::fromUtf8(cmark_node_get_literal(node));
+    return fromLibrary(cmark_node_get_literal(node));
+}
+
+// A private-use character that `text` does not hold.
+QChar unusedPrivateUseCharacter(const QString &text)
+{
+    for (char16_t candidate = 0xE000; candidate < 0xF8FF; ++candidate) {
+        if (!text.contains(QChar(candidate)))
+            return QChar(candidate);
+    }
+    return QChar(char16_t(0xF8FF));
+}
+
+struct BoundedText
+{
+    QString text;
+    QChar standIn;
+};
+
+// `markdown` with the unescaped pipes of every line that holds more than
+// maximumTableRowCells of them replaced by a stand-in; absent when no line does. A pipe is
+// escaped when an odd number of backslashes precedes it.
+std::optional<BoundedText> withoutWideTableRows(const QString &markdown)
+{
+    std::optional<BoundedText> result;
+    qsizetype lineStart = 0;
+    while (lineStart < markdown.size()) {
+        qsizetype lineEnd = markdown.indexOf(QLatin1Char('\n'), lineStart);
+        if (lineEnd < 0)
+            lineEnd = markdown.size();
+        QList<qsizetype> pipes;
+        int backslashes = 0;
+        for (qsizetype index = lineStart; index < lineEnd; ++index) {
+            const QChar character = markdown[index];
+            if (character == QLatin1Char('|') && backslashes % 2 == 0)
+                pipes.append(index);
+            backslashes = character == QLatin1Char('\\') ? backslashes + 1 : 0;
+        }
+        if (pipes.size() > maximumTableRowCells) {
+            if (!result)
+                result = BoundedText{markdown, unusedPrivateUseCharacter(markdown)};
+            for (qsizetype index : pipes)
+                result->text[index] = result->standIn;
+        }
+        lineStart = lineEnd + 1;
+    }
+    return result;
 }
 
 // ---- Reading the library's tree into the node model ----------------------------------------
@@ -209,7 +270,7 @@ QString plainTextBelow(cmark_node *parent)
             break;
         }
     }
-    return QString::fromUtf8(text);
+    return fromLibrary(text.constData());
 }
 
 QList<InlineNode> readInlines(cmark_node *parent, int depth);
@@ -238,10 +299,10 @@ std::optional<InlineNode> readInline(cmark_node *node, int depth)
     case NodeType::strikethrough:
         return InlineNode::Strikethrough{readInlines(node, depth + 1)};
     case NodeType::link:
-        return InlineNode::Link{QString::fromUtf8(cmark_node_get_url(node)),
+        return InlineNode::Link{fromLibrary(cmark_node_get_url(node)),
                                 readInlines(node, depth + 1)};
     case NodeType::image:
-        return InlineNode::Image{QString::fromUtf8(cmark_node_get_url(node)),
+        return InlineNode::Image{fromLibrary(cmark_node_get_url(node)),
                                  readInlines(node, depth + 1)};
     default:
         return std::nullopt;
@@ -367,7 +428,7 @@ std::optional<BlockNode> readBlock(cmark_node *node, int depth)
         const char *info = cmark_node_get_fence_info(node);
         std::optional<QString> fenceInfo;
         if (info && *info)
-            fenceInfo = QString::fromUtf8(info);
+            fenceInfo = fromLibrary(info);
         return BlockNode::CodeBlock{fenceInfo, literal(node)};
     }
     case NodeType::htmlBlock:
@@ -418,8 +479,10 @@ QList<BlockNode> readBlocks(cmark_node *parent, int depth)
 class TreeWriter final
 {
 public:
-    TreeWriter()
-        : m_table(cmark_find_syntax_extension("table"))
+    // `forCommonMark`: the tree is to be written back as CommonMark (see taskList).
+    explicit TreeWriter(bool forCommonMark)
+        : m_forCommonMark(forCommonMark)
+        , m_table(cmark_find_syntax_extension("table"))
         , m_strikethrough(cmark_find_syntax_extension("strikethrough"))
         , m_taskList(cmark_find_syntax_extension("tasklist"))
     {
@@ -513,6 +576,14 @@ private:
             if (!itemNode)
                 continue;
             cmark_gfm_extensions_set_tasklist_item_checked(itemNode.get(), item.isCompleted);
+            // The library writes a task item's first block on the line of its check box, where
+            // anything but a paragraph ("- [ ] - b", "- [ ] ## title") reads back as the
+            // item's text. An empty paragraph first ends that line, so the block starts on the
+            // next one, indented into the item; reading it back drops the empty paragraph.
+            const bool startsWithBlock =
+                !item.children.isEmpty() && !item.children.first().as<BlockNode::Paragraph>();
+            if (m_forCommonMark && startsWithBlock)
+                append(itemNode.get(), node(CMARK_NODE_PARAGRAPH));
             appendBlocks(itemNode.get(), item.children);
             append(result.get(), std::move(itemNode));
         }
@@ -637,6 +708,7 @@ private:
         return result;
     }
 
+    bool m_forCommonMark;
     cmark_syntax_extension *m_table;
     cmark_syntax_extension *m_strikethrough;
     cmark_syntax_extension *m_taskList;
@@ -650,7 +722,7 @@ QString render(const QList<BlockNode> &blocks, OutputFormat format)
         return QString();
     const std::lock_guard lock(libraryMutex());
     cmark_gfm_core_extensions_ensure_registered();
-    const NodePointer document = TreeWriter().document(blocks);
+    const NodePointer document = TreeWriter(format == OutputFormat::commonMark).document(blocks);
     if (!document)
         return QString();
 
@@ -689,7 +761,12 @@ QString render(const QList<BlockNode> &blocks, OutputFormat format)
 
 QList<BlockNode> parseMarkdown(const QString &markdown)
 {
-    const QByteArray utf8 = markdown.toUtf8();
+    const std::optional<BoundedText> bounded = withoutWideTableRows(markdown);
+    const QByteArray utf8 = (bounded ? bounded->text : markdown).toUtf8();
+    pipeStandIn.reset();
+    if (bounded)
+        pipeStandIn = bounded->standIn;
+    const auto clearStandIn = qScopeGuard([] { pipeStandIn.reset(); });
     const std::lock_guard lock(libraryMutex());
     cmark_gfm_core_extensions_ensure_registered();
     const ParserPointer parser(cmark_parser_new(parserOptions));

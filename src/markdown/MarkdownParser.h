@@ -27,6 +27,13 @@ namespace tolvaran::markdown {
 // one) that parsing keeps as structure.
 inline constexpr int maximumNestingDepth = 48;
 
+// Width: the library's table syntax takes time that grows with the square of a row's cells
+// (a 100 KB row of pipes takes seconds) and keeps its column count in 16 bits. A line with
+// more unescaped pipes than this is therefore never read as a table row, header or
+// delimiter row: its pipes are ordinary characters there, so it shows as text (inside a
+// table, as the text of one cell). Every character of it is kept.
+inline constexpr int maximumTableRowCells = 64;
+
 // The top-level blocks of `markdown`, in document order; empty when the library yields no
 // document. Link and image titles are not kept; a fence without an info string and an
 // indented code block both have no fence info. Parsing never fails.

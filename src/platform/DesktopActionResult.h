@@ -17,6 +17,7 @@ struct DesktopActionResult
         InvalidLink,    // the link could not be formed from what was given
         MissingFolder,  // the folder to open or to work in does not exist
         StartFailed,    // the program was found but could not be started
+        Cancelled,      // stopped before anything was opened (the program quits)
     };
 
     Status status = Status::StartFailed;

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <stop_token>
+
 namespace tolvaran {
 
 // The desktop's services that the program's actions need: links, the file manager and the
@@ -21,11 +23,16 @@ public:
     virtual ~DesktopServices() = default;
 
     // Opens `url` with the application the desktop has registered for its scheme (for a local
-    // file or folder: for its type). Fails with NoHandler when none is registered.
-    virtual DesktopActionResult openUrl(const QUrl &url) = 0;
+    // file or folder: for its type). Fails with NoHandler when none is registered, and with
+    // Cancelled when a stop is requested through `stopToken` while the handler is looked up.
+    virtual DesktopActionResult openUrl(const QUrl &url, const std::stop_token &stopToken) = 0;
+    DesktopActionResult openUrl(const QUrl &url) { return openUrl(url, {}); }
 
     // Shows the folder at the absolute path `folder` in the file manager.
-    virtual DesktopActionResult revealFolder(const QString &folder) = 0;
+    // Likewise for `stopToken`.
+    virtual DesktopActionResult revealFolder(const QString &folder,
+                                             const std::stop_token &stopToken) = 0;
+    DesktopActionResult revealFolder(const QString &folder) { return revealFolder(folder, {}); }
 
     // Opens the desktop's terminal with its shell working in `folder`.
     virtual DesktopActionResult openTerminal(const QString &folder) = 0;

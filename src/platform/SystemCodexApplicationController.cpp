@@ -1,6 +1,7 @@
 #include "platform/SystemCodexApplicationController.h"
 
 #include "platform/Logging.h"
+#include "platform/WorkContext.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -164,7 +165,8 @@ QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstanc
     return instances;
 }
 
-CodexApplicationQuitResult SystemCodexApplicationController::quitAll()
+CodexApplicationQuitResult
+SystemCodexApplicationController::quitAll(const std::stop_token &stopToken)
 {
     CodexApplicationQuitResult result;
     result.askedToQuit = runningInstances();
@@ -192,9 +194,12 @@ CodexApplicationQuitResult SystemCodexApplicationController::quitAll()
             result.stillRunning = running;
             return result;
         }
-        std::this_thread::sleep_for(m_timing.pollInterval);
+        if (!sleepUnlessStopped(stopToken, m_timing.pollInterval)) {
+            result.stillRunning = running;
+            return result;
+        }
     }
-    std::this_thread::sleep_for(m_timing.settleTime);
+    sleepUnlessStopped(stopToken, m_timing.settleTime);
     return result;
 }
 

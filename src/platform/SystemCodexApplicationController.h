@@ -32,7 +32,7 @@ public:
     SystemCodexApplicationController(QStringList executableNames, QuitTiming timing);
 
     QList<CodexApplicationInstance> runningInstances() override;
-    CodexApplicationQuitResult quitAll() override;
+    CodexApplicationQuitResult quitAll(const std::stop_token &stopToken) override;
     DesktopActionResult reopen(const CodexApplicationInstance &instance) override;
 
 private:

@@ -23,7 +23,8 @@ QString SystemCodexLauncher::findCommandLine()
 }
 
 DesktopActionResult SystemCodexLauncher::openThread(const QString &threadID,
-                                                    const QString &folder)
+                                                    const QString &folder,
+                                                    const std::stop_token &stopToken)
 {
     // The same check guards the command line: an id that forms no link could be read as an
     // option there.
@@ -32,17 +33,19 @@ DesktopActionResult SystemCodexLauncher::openThread(const QString &threadID,
         return DesktopActionResult::failure(
             DesktopActionResult::Status::InvalidLink,
             QStringLiteral("Could not create the Codex chat link."));
-    const DesktopActionResult opened = m_desktop.openUrl(*link);
-    if (opened.opened())
+    const DesktopActionResult opened = m_desktop.openUrl(*link, stopToken);
+    // Stopped: no terminal opens as the program quits.
+    if (opened.opened() || opened.status == DesktopActionResult::Status::Cancelled)
         return opened;
     return runCommandLine(folder, {QStringLiteral("resume"), threadID});
 }
 
-DesktopActionResult SystemCodexLauncher::startNewChat(const QString &folder)
+DesktopActionResult SystemCodexLauncher::startNewChat(const QString &folder,
+                                                      const std::stop_token &stopToken)
 {
     if (const std::optional<QUrl> link = codexNewChatLink(folder)) {
-        const DesktopActionResult opened = m_desktop.openUrl(*link);
-        if (opened.opened())
+        const DesktopActionResult opened = m_desktop.openUrl(*link, stopToken);
+        if (opened.opened() || opened.status == DesktopActionResult::Status::Cancelled)
             return opened;
     }
     return runCommandLine(folder, {});

@@ -23,8 +23,12 @@ public:
     // The Codex command-line tool's absolute path; empty when it is not installed.
     static QString findCommandLine();
 
-    DesktopActionResult openThread(const QString &threadID, const QString &folder) override;
-    DesktopActionResult startNewChat(const QString &folder) override;
+    using CodexLauncher::openThread;
+    using CodexLauncher::startNewChat;
+    DesktopActionResult openThread(const QString &threadID, const QString &folder,
+                                   const std::stop_token &stopToken) override;
+    DesktopActionResult startNewChat(const QString &folder,
+                                     const std::stop_token &stopToken) override;
 
 private:
     DesktopActionResult runCommandLine(const QString &folder, const QStringList &arguments);

@@ -40,7 +40,7 @@ QString handlerTypeOf(const QUrl &url)
 
 // Whether the desktop has an application registered for `type`. xdg-mime prints the
 // registered .desktop file's name, or nothing.
-bool hasRegisteredHandler(const QString &type)
+bool hasRegisteredHandler(const QString &type, const std::stop_token &stopToken)
 {
     const QString xdgMime = ProcessRunner::findExecutable(QStringLiteral("xdg-mime"));
     if (xdgMime.isEmpty())
@@ -49,6 +49,7 @@ bool hasRegisteredHandler(const QString &type)
     request.program = xdgMime;
     request.arguments = {QStringLiteral("query"), QStringLiteral("default"), type};
     request.timeoutMilliseconds = SystemDesktopServices::kHandlerQueryTimeoutMilliseconds;
+    request.stopToken = stopToken;
     const ProcessResult result = ProcessRunner::run(request);
     return result.succeeded() && !result.standardOutput.trimmed().isEmpty();
 }
@@ -76,7 +77,8 @@ QString terminalStartFailure(const Internal::TerminalEmulator &terminal)
 
 } // namespace
 
-DesktopActionResult SystemDesktopServices::openUrl(const QUrl &url)
+DesktopActionResult SystemDesktopServices::openUrl(const QUrl &url,
+                                               const std::stop_token &stopToken)
 {
     if (!url.isValid() || url.scheme().isEmpty())
         return DesktopActionResult::failure(Status::InvalidLink,
@@ -85,7 +87,11 @@ DesktopActionResult SystemDesktopServices::openUrl(const QUrl &url)
         return DesktopActionResult::failure(
             Status::MissingFolder, QStringLiteral("%1 does not exist.").arg(url.toLocalFile()));
 
-    if (!hasRegisteredHandler(handlerTypeOf(url))) {
+    const bool handled = hasRegisteredHandler(handlerTypeOf(url), stopToken);
+    if (stopToken.stop_requested())
+        return DesktopActionResult::failure(Status::Cancelled,
+                                            QStringLiteral("Opening was cancelled."));
+    if (!handled) {
         const QString message =
             url.isLocalFile()
                 ? QStringLiteral("No application is set up to open %1.").arg(url.toLocalFile())
@@ -104,13 +110,14 @@ DesktopActionResult SystemDesktopServices::openUrl(const QUrl &url)
                          QStringLiteral("The link could not be opened."));
 }
 
-DesktopActionResult SystemDesktopServices::revealFolder(const QString &folder)
+DesktopActionResult SystemDesktopServices::revealFolder(const QString &folder,
+                                                   const std::stop_token &stopToken)
 {
     // There is no portable way to select an item in its parent's window, so the folder itself
     // is opened in the file manager.
     if (!isExistingFolder(folder))
         return missingFolder(folder);
-    const DesktopActionResult result = openUrl(QUrl::fromLocalFile(folder));
+    const DesktopActionResult result = openUrl(QUrl::fromLocalFile(folder), stopToken);
     if (result.status == Status::NoHandler)
         return DesktopActionResult::failure(Status::NoHandler,
                                             QStringLiteral("No file manager was found."));

@@ -17,8 +17,11 @@ public:
     // The longest the handler query (xdg-mime) may take.
     static constexpr int kHandlerQueryTimeoutMilliseconds = 5'000;
 
-    DesktopActionResult openUrl(const QUrl &url) override;
-    DesktopActionResult revealFolder(const QString &folder) override;
+    using DesktopServices::openUrl;
+    DesktopActionResult openUrl(const QUrl &url, const std::stop_token &stopToken) override;
+    using DesktopServices::revealFolder;
+    DesktopActionResult revealFolder(const QString &folder,
+                                     const std::stop_token &stopToken) override;
     DesktopActionResult openTerminal(const QString &folder) override;
     DesktopActionResult runInTerminal(const QString &folder, const QString &program,
                                       const QStringList &arguments) override;

@@ -83,12 +83,12 @@ void WorkGroup::Shared::post(const std::shared_ptr<Shared> &shared, std::functio
     QMetaObject::invokeMethod(
         shared->receiver,
         [shared, function = std::move(function)] {
-            bool open = false;
+            bool stillOpen = false;
             {
                 std::lock_guard innerLock(shared->mutex);
-                open = shared->open;
+                stillOpen = shared->open;
             }
-            if (open)
+            if (stillOpen)
                 function();
         },
         Qt::QueuedConnection);

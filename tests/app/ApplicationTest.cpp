@@ -1,5 +1,6 @@
 // The application as a whole: what constructing it leaves untouched, the launch work that
 // showing the window starts, the menu commands and the root view's choice of screen.
+#include "app/AppServices.h"
 #include "app/ContentView.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranViewController.h"
@@ -89,6 +90,8 @@ TEST_F(ApplicationTest, constructingTheApplicationTouchesNoDatabaseMonitorOrSock
     const QStringList codexFiles = QDir(codex.path()).entryList(QDir::Files | QDir::Hidden);
     {
         TolvaranApp app;
+        EXPECT_EQ(app.window().contentView()->teamViewSource(),
+                  &app.services().teamViewSource());
         EXPECT_FALSE(app.viewModel().isMonitoring());
         EXPECT_FALSE(app.viewModel().lastRefreshedAt().has_value());
         EXPECT_EQ(matching(openDescriptorTargets(), markers), before);
@@ -179,7 +182,9 @@ TEST_F(ApplicationTest, theRootViewShowsTheDetailPaneOnlyOfAKnownProject)
     EXPECT_FALSE(content.detailedProjectID().has_value());
     ASSERT_TRUE(waitUntil([&firstBrowser] { return firstBrowser.isNull(); }))
         << "leaving the browser ends its controller";
-    EXPECT_NE(content.browser(), nullptr);
+    ASSERT_NE(content.browser(), nullptr);
+    EXPECT_EQ(content.browser()->teamViewSource(), &app.services().teamViewSource())
+        << "every browser reads the one source of team values";
 }
 
 } // namespace

@@ -550,20 +550,29 @@ TEST_F(CardActionsTest, buttonsOpenChatsFoldersAndDetails)
     ProjectCardView *gammaCard = card(gamma);
     ASSERT_NE(gammaCard, nullptr);
 
+    // Openings run in the background; their outcome is the status.
+    const auto statusBecomes = [&](const QString &status) {
+        return waitUntil([&] { return world.model->statusMessage() == status; });
+    };
     part(gammaCard, "unreadChip")->click();
+    ASSERT_TRUE(statusBecomes("Opening gamma's unread chat in Codex..."));
     EXPECT_EQ(openedThreads(), QStringList{"gamma-1"});
-    EXPECT_EQ(world.model->statusMessage(), "Opening gamma's unread chat in Codex...");
 
+    world.model->setStatusMessage(std::nullopt);
     part(gammaCard, "lastChatSegment")->click();
+    ASSERT_TRUE(statusBecomes("Opening gamma's latest chat in Codex..."));
     EXPECT_EQ(openedThreads().last(), "gamma-0");
 
     part(card(beta), "processingChip")->click();
+    ASSERT_TRUE(statusBecomes("Opening beta's processing chat in Codex..."));
     EXPECT_EQ(openedThreads().last(), "beta-0");
-    EXPECT_EQ(world.model->statusMessage(), "Opening beta's processing chat in Codex...");
 
+    // A success says nothing: the double's record is the outcome.
     part(gammaCard, "finderButton")->click();
+    ASSERT_TRUE(waitUntil([&] { return world.desktop->revealedFolders.size() == 1; }));
     EXPECT_EQ(world.desktop->revealedFolders, QStringList{gamma});
     part(gammaCard, "terminalButton")->click();
+    ASSERT_TRUE(waitUntil([&] { return world.desktop->terminalFolders.size() == 1; }));
     EXPECT_EQ(world.desktop->terminalFolders, QStringList{gamma});
 
     EXPECT_FALSE(world.model->project(gamma)->isPinned());
@@ -591,10 +600,14 @@ TEST_F(CardActionsTest, recentChatMenuOpensAChatOrStartsANewOne)
     // Newest first.
     EXPECT_EQ(chatIDs, (QStringList{"gamma-0", "gamma-1", "gamma-2"}));
     menu->actions().last()->trigger();
+    ASSERT_TRUE(waitUntil(
+        [&] { return world.model->statusMessage() == "Opening gamma's chat in Codex..."; }));
     EXPECT_EQ(openedThreads(), QStringList{"gamma-2"});
-    EXPECT_EQ(world.model->statusMessage(), "Opening gamma's chat in Codex...");
 
     menu->actions().first()->trigger(); // "New Chat"
+    ASSERT_TRUE(waitUntil([&] {
+        return world.model->statusMessage() == "Opening a new Codex chat for gamma...";
+    }));
     EXPECT_EQ(world.codexLauncher->newChatFolders, QStringList{gamma});
     menu->close();
 }

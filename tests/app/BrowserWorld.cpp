@@ -53,8 +53,9 @@ ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)
 {
     codex.writeDatabase();
     const QString support = home.filePath(QStringLiteral("support/Tolvaran"));
-    auto tagStore = std::make_unique<ProjectTagStore>(defaults);
-    defaults.setValue(tagStore->sidebarVisibilityKey(), sidebarVisible);
+    model.reset();
+    stores = std::make_unique<StoreSet>(codex, support, defaults);
+    defaults.setValue(stores->projectTagStore.sidebarVisibilityKey(), sidebarVisible);
     metadataCache = std::make_unique<ProjectMetadataCache>(support);
     ProjectActionServices services;
     auto fakeDesktop = std::make_unique<FakeDesktopServices>();
@@ -65,11 +66,10 @@ ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)
     services.codexLauncher = std::move(launcher);
     services.codexApplication = std::make_unique<FakeCodexApplicationController>();
     model = std::make_unique<ProjectListViewModel>(
-        team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-        std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-        std::make_unique<ProjectRepositoryStore>(), *metadataCache,
-        std::make_unique<ProjectCatalogStore>(support), std::move(tagStore),
-        std::make_unique<TokenUsageStore>(support), std::move(services));
+        ProjectListStores{team, stores->codexStore, stores->globalStateStore,
+                          stores->repositoryStore, *metadataCache, stores->projectCatalogStore,
+                          stores->projectTagStore, stores->tokenUsageStore},
+        std::move(services));
     return *model;
 }
 

@@ -8,6 +8,7 @@
 #include "support/FakeDesktopServices.h"
 #include "support/FakeFolderPicker.h"
 #include "support/RecordingTeamWorkspace.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 
 #include <memory>
@@ -36,6 +37,7 @@ public:
     RecordingTeamWorkspace team;
     FakeFolderPicker folderPicker;
     std::unique_ptr<ProjectMetadataCache> metadataCache;
+    std::unique_ptr<StoreSet> stores;
     // Owned by the coordinator; set by makeModel().
     FakeDesktopServices *desktop = nullptr;
     FakeCodexLauncher *codexLauncher = nullptr;

@@ -90,10 +90,27 @@ TEST_F(RenderPassTest, oneProjectsGitChangeReconfiguresOnlyItsCardAndKeepsTheScr
     const qsizetype index = 8; // in view at this offset
     ASSERT_NE(grid->cardAt(index), nullptr);
 
+    // The token index's passes (twelve rollouts each, two seconds apart) redraw the whole
+    // page when they end; counting starts once they are over.
+    ASSERT_TRUE(waitUntil([&] {
+        return !world.model->tokenUsageSnapshot().indexedAt.isDistantPast()
+            && !world.model->isIndexingTokenUsage();
+    }));
+    settle();
+    const qint64 built = browser->cardModelBuildCount();
     renderAfter([&] { world.model->refreshGitStatus(paths[index], true); });
     EXPECT_EQ(configured, QStringList{paths[index]});
+    EXPECT_EQ(browser->cardModelBuildCount() - built, 1) << "no other card's values are built";
     EXPECT_EQ(grid->scrollOffset(), 600);
     EXPECT_TRUE(grid->cardAt(index)->model()->gitStatus.has_value());
+
+    // A git status of a project off the page builds nothing; a whole pass builds every card.
+    world.model->setPageSize(ProjectPageSize::ten);
+    settle();
+    const qint64 paged = browser->cardModelBuildCount();
+    renderAfter([&] { world.model->refreshGitStatus(paths[20], true); });
+    EXPECT_EQ(browser->cardModelBuildCount(), paged);
+    EXPECT_TRUE(configured.isEmpty());
 }
 
 TEST_F(RenderPassTest, aChangeThatLeavesEveryCardEqualTouchesNoCard)

@@ -6,6 +6,7 @@ CoordinatorAccess CoordinatorDouble::access()
 {
     CoordinatorAccess access;
     access.context = &context;
+    access.work = &work;
     access.projects = [this] { return projects; };
     access.publishProjects = [this](const QList<CodexProject> &list) {
         projects = list;

@@ -29,6 +29,8 @@ public:
     }
 
     QObject context;
+    // After the context: destroyed first, so that no job delivers to a destroyed context.
+    WorkGroup work{&context};
     QList<CodexProject> projects;
     ProjectTagSnapshot tagState;
     std::optional<QString> tagErrorMessage;

@@ -24,6 +24,7 @@ CoordinatorWorld::~CoordinatorWorld()
     // The coordinator goes first: it waits for its jobs, which use the stores and the cache.
     model.reset();
     metadataCache.reset();
+    stores.reset();
 }
 
 QString CoordinatorWorld::projectFolder(const QString &name) const
@@ -81,14 +82,14 @@ void CoordinatorWorld::writeDatabase(FakeCodexLogState state)
 ProjectListViewModel &CoordinatorWorld::makeModel(const QString &gitExecutable,
                                                   ProjectActionServices actionServices)
 {
+    model.reset();
     metadataCache = std::make_unique<ProjectMetadataCache>(supportDirectory);
+    stores = std::make_unique<StoreSet>(codex, supportDirectory, defaults, gitExecutable);
     model = std::make_unique<ProjectListViewModel>(
-        team, std::make_unique<CodexStore>(codex.databasePath(), codex.sessionIndexPath()),
-        std::make_unique<CodexGlobalStateStore>(codex.globalStatePath()),
-        std::make_unique<ProjectRepositoryStore>(gitExecutable), *metadataCache,
-        std::make_unique<ProjectCatalogStore>(supportDirectory),
-        std::make_unique<ProjectTagStore>(defaults),
-        std::make_unique<TokenUsageStore>(supportDirectory), std::move(actionServices));
+        ProjectListStores{team, stores->codexStore, stores->globalStateStore,
+                          stores->repositoryStore, *metadataCache, stores->projectCatalogStore,
+                          stores->projectTagStore, stores->tokenUsageStore},
+        std::move(actionServices));
     QObject::connect(model.get(), &ProjectListViewModel::objectWillChange, model.get(), [this] {
         if (model->lastRefreshedAt() != m_lastRefreshedAt) {
             m_lastRefreshedAt = model->lastRefreshedAt();

@@ -5,6 +5,7 @@
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/RecordingTeamWorkspace.h"
+#include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 
 #include <memory>
@@ -55,6 +56,7 @@ public:
     KeyValueStore defaults;
     RecordingTeamWorkspace team;
     std::unique_ptr<ProjectMetadataCache> metadataCache;
+    std::unique_ptr<StoreSet> stores;
     std::unique_ptr<ProjectListViewModel> model;
 
 private:

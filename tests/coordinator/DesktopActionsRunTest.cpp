@@ -65,6 +65,7 @@ TEST_F(DesktopActionsRun, aNewChatWithoutALinkHandlerRunsCodexInTheProject)
     const QString codexRecord = home.filePath("codex.rec");
     fixtures::writeRecordingProgram(bin, "codex", codexRecord);
     actions.startNewChat(folder, "my project");
+    ASSERT_TRUE(fixtures::waitUntil([&] { return coordinator.statusMessage().has_value(); }));
     EXPECT_EQ(coordinator.statusMessage(),
               QStringLiteral("Opening a new Codex chat for my project..."));
     const auto codex = fixtures::waitForRecord(codexRecord);

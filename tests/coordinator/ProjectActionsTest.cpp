@@ -105,7 +105,7 @@ TEST_F(ActionWorld, openingAChatMarksItReadOnlyWhenItWasUnread)
     const QByteArray before = codex.globalStateBytes();
     bool done = false;
     actions.openThread("a2", project(api).cardSnapshot(), "latest chat", [&] { done = true; });
-    ASSERT_TRUE(done);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return done; }));
     EXPECT_EQ(coordinator.statusMessage(),
               QStringLiteral("Opening api's latest chat in Codex..."));
     EXPECT_EQ(launcher.openedThreads, (QList<QPair<QString, QString>>{{"a2", api}}));
@@ -154,9 +154,13 @@ TEST_F(ActionWorld, anActionThatOpenedNothingSaysWhyAndWritesNothing)
         SCOPED_TRACE(row.status.toStdString());
         launcher.result = row.result;
         coordinator.statusMessages.clear();
-        actions.openThread("a1", project(api).cardSnapshot(), "unread chat");
+        bool done = false;
+        actions.openThread("a1", project(api).cardSnapshot(), "unread chat",
+                           [&] { done = true; });
+        ASSERT_TRUE(fixtures::waitUntil([&] { return done; }));
         EXPECT_EQ(coordinator.statusMessages, QStringList{row.status});
         actions.startNewChat(web, "web");
+        ASSERT_TRUE(fixtures::waitUntil([&] { return coordinator.statusMessages.size() == 2; }));
         EXPECT_EQ(coordinator.statusMessage(), row.status);
     }
     QCoreApplication::processEvents();
@@ -166,12 +170,16 @@ TEST_F(ActionWorld, anActionThatOpenedNothingSaysWhyAndWritesNothing)
     desktop.terminalResult =
         DesktopActionResult::failure(Status::NoTerminal, "No terminal application was found.");
     actions.openTerminal(api);
-    EXPECT_EQ(coordinator.statusMessage(),
-              QStringLiteral("Could not open Terminal: No terminal application was found."));
+    EXPECT_TRUE(fixtures::waitUntil([&] {
+        return coordinator.statusMessage()
+            == QStringLiteral("Could not open Terminal: No terminal application was found.");
+    }));
     desktop.revealResult =
         DesktopActionResult::failure(Status::NoHandler, "No file manager was found.");
     actions.revealInFileManager(api);
-    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("No file manager was found."));
+    EXPECT_TRUE(fixtures::waitUntil([&] {
+        return coordinator.statusMessage() == QStringLiteral("No file manager was found.");
+    }));
 }
 
 TEST_F(ActionWorld, aPinShowsAtOnceAndCodexsPinsWinAfterTheWrite)
@@ -268,9 +276,11 @@ TEST_F(ActionWorld, aNewProjectIsCreatedTaggedOpenedAndListedAMomentLater)
     EXPECT_EQ(picker.requests[0].initialName, QStringLiteral("New Project"));
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(coordinator.tagState.projectTagIDsByPath.value(folder), QSet<QUuid>{work});
+    ASSERT_TRUE(fixtures::waitUntil([&] {
+        return coordinator.statusMessage()
+            == QStringLiteral("Opening a new Codex chat for My App...");
+    }));
     EXPECT_EQ(launcher.newChatFolders, QStringList{folder});
-    EXPECT_EQ(coordinator.statusMessage(),
-              QStringLiteral("Opening a new Codex chat for My App..."));
     EXPECT_EQ(defaults.string(NewProjectCreator::parentDirectoryKey), parent);
     const QList<CodexProject> saved = catalog.loadProjects(false);
     ASSERT_EQ(saved.size(), 1);

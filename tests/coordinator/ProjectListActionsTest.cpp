@@ -118,6 +118,9 @@ TEST_F(CoordinatorActions, chatsPinsNewProjectsAndRenamesReachCodexAndTheList)
     const QString created = world.projectFolder(QStringLiteral("site")) + QStringLiteral("/new");
     picker.answers = {created};
     ASSERT_TRUE(run([&](auto done) { model->createNewProject(picker, done); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return model->statusMessage() == QStringLiteral("Opening a new Codex chat for new...");
+    }));
     EXPECT_EQ(codexLauncher->newChatFolders, QStringList{created});
     EXPECT_FALSE(model->project(created));
     clock.advance(ProjectActions::newProjectRefreshDelay);

@@ -4,6 +4,8 @@
 #include "data/ProjectMetadataCacheSnapshot.h"
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
+#include "data/TeamWorkspaceTeam.h"
+#include "data/TokenUsageStore.h"
 #include "platform/Paths.h"
 #include "support/GitDouble.h"
 #include "support/QtPrinters.h"
@@ -233,6 +235,61 @@ TEST(ProjectListViewModel, codexDataUnavailable)
     }
 }
 
+// Puts a folder where one of the program's databases belongs: every open of it fails.
+void breakDatabase(const QString &path)
+{
+    QFile::remove(path);
+    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/blocked")));
+}
+
+TEST(ProjectListViewModel, failuresOfTheCatalogAndTheTokenIndexAreShownInTheStatus)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    world.addThread(threadID(1), app, 100);
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+    ASSERT_EQ(paths(model.projects()), QStringList{app});
+    const QString catalog = world.supportDirectory + QLatin1Char('/')
+        + QLatin1String(ProjectCatalogStore::databaseFileName);
+    const QString tokenIndex =
+        world.supportDirectory + QLatin1Char('/') + TokenUsageStore::databaseFileName();
+
+    // The catalog cannot be brought up to date: Codex's projects are shown all the same.
+    breakDatabase(catalog);
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(paths(model.projects()), QStringList{app});
+    ASSERT_TRUE(model.statusMessage());
+    EXPECT_TRUE(model.statusMessage()->startsWith(ProjectListViewModel::catalogNotUpdatedPrefix))
+        << model.statusMessage()->toStdString();
+
+    // Codex's data is gone too, and the catalog has nothing to show: the list stays.
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(world.codex.databasePath() + QLatin1String(suffix));
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(paths(model.projects()), QStringList{app});
+    EXPECT_EQ(model.statusMessage(),
+              ProjectListViewModel::refreshFailedPrefix
+                  + QStringLiteral("Codex database was not found at ")
+                  + world.codex.databasePath() + QLatin1Char('.'));
+    EXPECT_EQ(model.errorMessage(), std::nullopt);
+
+    // The token index cannot be opened: its sentence is the status, and indexing ends.
+    world.writeDatabase();
+    QDir(catalog).removeRecursively();
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return !model.isIndexingTokenUsage(); }));
+    breakDatabase(tokenIndex);
+    model.setStatusMessage(std::nullopt);
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return model.statusMessage().has_value(); }));
+    // Opening fails, or a write when a pass that was running had opened it before.
+    EXPECT_TRUE(model.statusMessage()->endsWith(QStringLiteral(" the token usage index.")))
+        << model.statusMessage()->toStdString();
+    EXPECT_FALSE(model.isIndexingTokenUsage());
+}
+
 TEST(ProjectListViewModel, refreshAskedForWhileOneRunsRunsOnceMoreAfterIt)
 {
     CoordinatorWorld world;
@@ -374,6 +431,7 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
                         1000.0 * i);
     }
     world.writeDatabase();
+    world.team.teams = {TeamWorkspaceTeam{QStringLiteral("team-1"), QStringLiteral("One")}};
     ProjectListViewModel &model = world.makeModel();
     ASSERT_TRUE(world.refresh());
     model.setTeamFilterID(ProjectListCriteria::localOnly);
@@ -398,6 +456,52 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
     EXPECT_EQ(model.paginationSummary(), QStringLiteral("11-15 of 15"));
     model.setTeamFilterID(QStringLiteral("team-1"));
     EXPECT_EQ(model.filteredProjects().size(), 8);
+}
+
+TEST(ProjectListViewModel, aTeamFilterWhoseTeamGoesReturnsToAllFromTheFirstPage)
+{
+    CoordinatorWorld world;
+    for (int i = 1; i <= 23; ++i)
+        world.addThread(threadID(i), QStringLiteral("/w/p%1").arg(i), 1000.0 * i);
+    world.writeDatabase();
+    world.team.teams = {TeamWorkspaceTeam{QStringLiteral("t1"), QStringLiteral("One")}};
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+
+    struct Row
+    {
+        const char *name;
+        QString filter;
+        QList<TeamWorkspaceTeam> teamsAfter;
+        QString expected;
+    };
+    const TeamWorkspaceTeam other{QStringLiteral("t2"), QStringLiteral("Two")};
+    for (const Row &row : {Row{"its team goes", "t1", {other}, "all"},
+                           Row{"another team stays", "local-only", {other}, "local-only"},
+                           Row{"no team is left", "local-only", {}, "all"},
+                           Row{"its team stays", "t1", world.team.teams, "t1"}}) {
+        SCOPED_TRACE(row.name);
+        const QList<TeamWorkspaceTeam> before = world.team.teams;
+        model.setTeamFilterID(row.filter);
+        model.showNextPage();
+        int criteriaChanges = 0;
+        const auto connection = QObject::connect(&model,
+                                                 &ProjectListViewModel::listCriteriaChanged,
+                                                 [&] { ++criteriaChanges; });
+        world.team.teams = row.teamsAfter;
+        Q_EMIT world.team.objectWillChange();
+        QObject::disconnect(connection);
+
+        EXPECT_EQ(model.teamFilterID(), row.expected);
+        if (row.expected != row.filter) {
+            EXPECT_EQ(criteriaChanges, 1);
+            EXPECT_EQ(model.currentPage(), 1);
+        }
+        world.team.teams = before;
+        model.setTeamFilterID(ProjectListCriteria::allTeams);
+    }
+    model.setTeamFilterID(QStringLiteral("never-a-team"));
+    EXPECT_EQ(model.teamFilterID(), ProjectListCriteria::allTeams);
 }
 
 TEST(ProjectListViewModel, tokenUsageKeepsUpdatingWhileRefreshesFollowEachOther)

@@ -176,7 +176,7 @@ TEST_F(TagWorld, anOlderSaveNeverOverwritesANewerOne)
     const ProjectTagSnapshot first = addingTag({}, QStringLiteral("first"));
     const ProjectTagSnapshot second = addingTag(first, QStringLiteral("second"));
     // The first save is held back until the second has been written, as a busy pool may.
-    ProjectTagSaver saver(store, [&](const ProjectTagSnapshot &snapshot) {
+    ProjectTagSaver saver(store, coordinator.work, [&](const ProjectTagSnapshot &snapshot) {
         if (snapshot == first) {
             holding = true;
             releaseFirst.acquire();
@@ -185,9 +185,9 @@ TEST_F(TagWorld, anOlderSaveNeverOverwritesANewerOne)
     QList<std::optional<QString>> outcomes;
     const auto record = [&](const std::optional<QString> &failure) { outcomes << failure; };
 
-    saver.save(first, &coordinator.context, record);
+    saver.save(first, record);
     ASSERT_TRUE(fixtures::waitUntil([&] { return holding.load(); }));
-    saver.save(second, &coordinator.context, record);
+    saver.save(second, record);
     ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes.size() == 1; }));
     releaseFirst.release();
     ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes.size() == 2; }));

@@ -355,6 +355,45 @@ TEST_F(TokenUsageStoreTest, indexesUsageOfEachProjectWithPrivateFiles)
     EXPECT_EQ(unavailable.refresh({first}, now), TokenUsageSnapshot::empty());
 }
 
+TEST_F(TokenUsageStoreTest, reportsAreKeyedByTheStandardFormOfTheFolder)
+{
+    // One project's threads name its folder with and without a trailing slash.
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(100, 0));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(200, 0));
+    CodexThread first = thread(QStringLiteral("a"), a, QStringLiteral("/x/app/"));
+    CodexThread second = thread(QStringLiteral("b"), b, QStringLiteral("/x/app"));
+    first.tokensUsed = 700;
+    second.tokensUsed = 300;
+    const TokenUsageSnapshot snapshot = refresh({first, second});
+
+    EXPECT_EQ(snapshot.projects.keys(), QStringList({QStringLiteral("/x/app")}));
+    const TokenUsageReport app = snapshot.projects.value(QStringLiteral("/x/app"));
+    EXPECT_EQ(app.indexedTokens, 300);
+    EXPECT_EQ(app.lifetimeTokens, 1000);
+    EXPECT_EQ(app.lastSevenDaysTokens, 300);
+}
+
+TEST_F(TokenUsageStoreTest, aStoppedPassIsReadAgainByTheNext)
+{
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(100, 0));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(200, 0));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a),
+                                     thread(QStringLiteral("b"), b)};
+    std::stop_source stop;
+    stop.request_stop();
+
+    EXPECT_EQ(store.refresh(threads, now, stop.get_token()), TokenUsageSnapshot::empty());
+    EXPECT_EQ(Internal::RolloutTokenScanner().scan(a, 0, QFileInfo(a).size(),
+                                                   [](qint64, QByteArrayView) {},
+                                                   stop.get_token()),
+              std::nullopt);
+
+    // Nothing was taken for unreadable: the next pass indexes both.
+    const TokenUsageSnapshot snapshot = refresh(threads);
+    EXPECT_EQ(snapshot.global.indexedTokens, 300);
+    EXPECT_EQ(snapshot.pendingRolloutCount, 0);
+}
+
 TEST_F(TokenUsageStoreTest, partialLastLineIsCountedOnceWhenComplete)
 {
     const QByteArray last = usageLine(40);

@@ -204,7 +204,7 @@ TEST(ProjectDetailView, actionsReachCodexAndTheDesktopAndTheirFailuresShowInTheB
     };
 
     click("lastChatButton");
-    ASSERT_EQ(pane.world.codexLauncher->openedThreads.size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return pane.world.codexLauncher->openedThreads.size() == 1; }));
     EXPECT_EQ(pane.world.codexLauncher->openedThreads.first().first, "alpha-0");
     ASSERT_TRUE(waitUntil([&] { return !banner->isHidden(); }));
     EXPECT_EQ(banner->message(), "Opening alpha's latest chat in Codex...");
@@ -272,7 +272,7 @@ TEST(ProjectDetailView, aChatRowOpensThatChat)
     auto model = pane.makeModel();
     ProjectDetailView view(*model, {});
     view.recentChatList()->rows().at(2)->click();
-    ASSERT_EQ(pane.world.codexLauncher->openedThreads.size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return pane.world.codexLauncher->openedThreads.size() == 1; }));
     EXPECT_EQ(pane.world.codexLauncher->openedThreads.first().first, "alpha-2");
     ASSERT_TRUE(waitUntil([&] {
         return view.statusBanner()->message() == "Opening alpha's chat in Codex...";

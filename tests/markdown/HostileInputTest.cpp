@@ -127,3 +127,113 @@ TEST(HostileInput, parsesAndRendersFromManyThreadsAtOnce)
         thread.join();
     EXPECT_EQ(failures, std::vector<int>(threadCount, 0));
 }
+
+namespace {
+
+QString repeated(const QString &piece, qsizetype count)
+{
+    return piece.repeated(count);
+}
+
+qsizetype pipesIn(const QString &text)
+{
+    return text.count(QLatin1Char('|'));
+}
+
+// The pipes of every text and code node of the blocks, table cells included.
+qsizetype pipesIn(const QList<BlockNode> &blocks)
+{
+    const auto inlinePipes = [](const QList<InlineNode> &nodes) {
+        qsizetype count = 0;
+        for (const QString &text : collect(nodes, [](const InlineNode &node) {
+                 if (const auto *text = node.as<InlineNode::Text>())
+                     return QStringList{text->text};
+                 if (const auto *code = node.as<InlineNode::Code>())
+                     return QStringList{code->text};
+                 return QStringList{};
+             }))
+            count += pipesIn(text);
+        return count;
+    };
+    qsizetype count = 0;
+    for (const BlockNode &block : blocks) {
+        count += pipesIn(block.children());
+        if (const auto *paragraph = block.as<BlockNode::Paragraph>())
+            count += inlinePipes(paragraph->content);
+        if (const auto *table = block.as<BlockNode::Table>()) {
+            for (const RawTableRow &row : table->rows) {
+                for (const RawTableCell &cell : row.cells)
+                    count += inlinePipes(cell.content);
+            }
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// Wide rows never reach the table syntax, whose time grows with the square of a row's cells:
+// a line with more cells than the limit is text, and every pipe of it is kept.
+TEST(HostileInput, wideTableRowsAreTextAndKeepEveryPipe)
+{
+    const qsizetype wide = 100 * 1024;
+    const struct
+    {
+        const char *name;
+        QString text;
+    } inputs[] = {
+        {"body row", "a|b\n-|-\n" + repeated("|", wide) + "\n"},
+        {"header and delimiter", repeated("a|", wide / 2) + "\n" + repeated("-|", wide / 2)},
+        {"header only", repeated("a|", wide / 2) + "\n-|-\n"},
+        {"megabyte of rows", "a|b\n-|-\n" + repeated(repeated("x|", 1000) + "\n", 500)},
+    };
+    for (const auto &input : inputs) {
+        SCOPED_TRACE(input.name);
+        const QList<BlockNode> blocks = parseMarkdown(input.text);
+        ASSERT_FALSE(blocks.isEmpty());
+        // The rows hold no pipes of their own: every pipe outside the first table's two
+        // rows (two of them) is text.
+        const qsizetype tableSyntax = input.text.startsWith("a|b\n") ? 2 : 0;
+        EXPECT_EQ(pipesIn(blocks), pipesIn(input.text) - tableSyntax);
+    }
+}
+
+TEST(HostileInput, rowsUpToTheCellLimitStayTables)
+{
+    const auto row = [](int cells) -> QString { return repeated("| c ", cells) + "|\n"; };
+    const auto table = [&](int cells) -> QString {
+        return row(cells) + repeated("|---", cells) + "|\n" + row(cells);
+    };
+    const QList<BlockNode> atLimit = parseMarkdown(table(maximumTableRowCells - 1));
+    ASSERT_EQ(atLimit.size(), 1);
+    const auto *parsed = atLimit[0].as<BlockNode::Table>();
+    ASSERT_NE(parsed, nullptr);
+    EXPECT_EQ(parsed->columnAlignments.size(), maximumTableRowCells - 1);
+
+    const QList<BlockNode> overLimit = parseMarkdown(table(maximumTableRowCells + 1));
+    ASSERT_EQ(overLimit.size(), 1);
+    EXPECT_NE(overLimit[0].as<BlockNode::Paragraph>(), nullptr);
+}
+
+// The stand-in for the pipes of a wide line never shows: code, links and escaped pipes read
+// back exactly as written.
+TEST(HostileInput, wideLinesReadBackExactly)
+{
+    const QString pipes = repeated("|", maximumTableRowCells + 1);
+    const QList<BlockNode> code = parseMarkdown("```\n" + pipes + "\n```\n");
+    ASSERT_EQ(code.size(), 1);
+    ASSERT_NE(code[0].as<BlockNode::CodeBlock>(), nullptr);
+    EXPECT_EQ(code[0].as<BlockNode::CodeBlock>()->content, pipes + "\n");
+
+    const QList<BlockNode> inlines =
+        parseMarkdown("`a|b` [x](http://h/a|b) \\| " + pipes + "\n");
+    ASSERT_EQ(inlines.size(), 1);
+    const auto *paragraph = inlines[0].as<BlockNode::Paragraph>();
+    ASSERT_NE(paragraph, nullptr);
+    ASSERT_GE(paragraph->content.size(), 3);
+    EXPECT_EQ(paragraph->content[0], InlineNode(InlineNode::Code{"a|b"}));
+    const auto *link = paragraph->content[2].as<InlineNode::Link>();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->destination, "http://h/a|b");
+    EXPECT_EQ(renderPlainText(paragraph->content), "a|b x | " + pipes);
+}

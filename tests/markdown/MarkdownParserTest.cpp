@@ -161,3 +161,41 @@ TEST(MarkdownParser, taskListsBuiltBackKeepTheirChecks)
     EXPECT_EQ(parseMarkdown(renderMarkdown(blocks)), blocks);
     EXPECT_EQ(renderHTML(blocks), referenceHTML(QStringLiteral("- [x] done\n- [ ] open")));
 }
+
+// A task item whose content starts with a block other than a paragraph is written with its
+// check box alone on the line, so the block reads back as a block, not as the item's text.
+TEST(MarkdownParser, taskItemsStartingWithABlockReadBackTheSame)
+{
+    const BlockNode nested =
+        BlockNode::BulletedList{true, {RawListItem{{paragraph({text(u"b")})}}}};
+    const struct
+    {
+        const char *name;
+        BlockNode first;
+        bool isTight;
+    } rows[] = {
+        {"list", nested, true},
+        {"numbered list",
+         BlockNode::NumberedList{true, 3, {RawListItem{{paragraph({text(u"n")})}}}}, true},
+        {"heading", BlockNode::Heading{2, {text(u"title")}}, true},
+        {"quote", BlockNode::Blockquote{{paragraph({text(u"quoted")})}}, false},
+        {"indented code", BlockNode::CodeBlock{std::nullopt, QStringLiteral("x\n")}, true},
+        {"fenced code", BlockNode::CodeBlock{QStringLiteral("sh"), QStringLiteral("y\n")}, true},
+        {"break", BlockNode::ThematicBreak{}, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QList<BlockNode> blocks{BlockNode::TaskList{
+            row.isTight,
+            {RawTaskListItem{false, {paragraph({text(u"a")})}},
+             RawTaskListItem{true, {row.first}}}}};
+        const QString written = renderMarkdown(blocks);
+        EXPECT_EQ(parseMarkdown(written), blocks) << written.toStdString();
+        // HTML is written from the same blocks, without the line's empty paragraph.
+        EXPECT_FALSE(renderHTML(blocks).contains(QStringLiteral("<p></p>")));
+    }
+    // The case found by comparing round trips: a plain item holding a list, in a task list.
+    const QString source = QStringLiteral("- [ ] a\n- - b\n");
+    const QList<BlockNode> parsed = parseMarkdown(source);
+    EXPECT_EQ(parseMarkdown(renderMarkdown(parsed)), parsed);
+}

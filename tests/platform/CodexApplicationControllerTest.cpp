@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <stop_token>
+#include <thread>
 #include <unistd.h>
 
 using namespace tolvaran;
@@ -79,7 +81,7 @@ TEST_F(CodexApplicationWorld, findsQuitsAndReopensTheApplicationAsItRan)
     EXPECT_EQ(found[0].arguments, QStringList({QStringLiteral("999"), QStringLiteral("1")}));
     EXPECT_EQ(found[0].workingDirectory, folder);
 
-    const CodexApplicationQuitResult quit = codex.quitAll();
+    const CodexApplicationQuitResult quit = codex.quitAll({});
     EXPECT_EQ(quit.askedToQuit, found);
     EXPECT_TRUE(quit.allQuit());
     EXPECT_EQ(quit.reopenTarget(), found[0]);
@@ -105,7 +107,7 @@ TEST_F(CodexApplicationWorld, anInstanceThatDoesNotQuitIsReportedAndLeftRunning)
 {
     const auto stubborn = start(true);
     auto codex = controller(5);
-    const CodexApplicationQuitResult quit = codex.quitAll();
+    const CodexApplicationQuitResult quit = codex.quitAll({});
     ASSERT_EQ(quit.stillRunning.size(), 1);
     EXPECT_EQ(quit.stillRunning[0].processId, stubborn->processId());
     EXPECT_FALSE(quit.allQuit());
@@ -113,9 +115,25 @@ TEST_F(CodexApplicationWorld, anInstanceThatDoesNotQuitIsReportedAndLeftRunning)
     EXPECT_EQ(stubborn->state(), QProcess::Running);
 }
 
+TEST_F(CodexApplicationWorld, aStopRequestEndsTheWaitForAnInstanceThatDoesNotQuit)
+{
+    const auto stubborn = start(true);
+    auto codex = controller(1'000'000); // a wait that would outlast any test
+    std::stop_source stop;
+    std::thread quitter([&] {
+        QThread::msleep(50);
+        stop.request_stop();
+    });
+    const CodexApplicationQuitResult quit = codex.quitAll(stop.get_token());
+    quitter.join();
+    ASSERT_EQ(quit.stillRunning.size(), 1);
+    EXPECT_FALSE(quit.reopenTarget());
+    EXPECT_EQ(stubborn->state(), QProcess::Running);
+}
+
 TEST_F(CodexApplicationWorld, withNothingRunningThereIsNothingToClose)
 {
-    const CodexApplicationQuitResult quit = controller().quitAll();
+    const CodexApplicationQuitResult quit = controller().quitAll({});
     EXPECT_TRUE(quit.askedToQuit.isEmpty());
     EXPECT_TRUE(quit.allQuit());
     EXPECT_FALSE(quit.reopenTarget());

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stop_token>
+
 using namespace tolvaran;
 using Status = DesktopActionResult::Status;
 
@@ -139,6 +141,15 @@ TEST_F(CodexLauncherWorld, withoutAHandlerCodexRunsInTheTerminalInTheFolder)
                                     home.filePath(QStringLiteral("terminal.rec")), true);
     SystemDesktopServices desktop;
     SystemCodexLauncher launcher(desktop);
+
+    // Stopped while the link's handler is looked up (the program quits): no terminal opens.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(launcher.startNewChat(folder, stop.get_token()).status,
+              DesktopActionResult::Status::Cancelled);
+    EXPECT_EQ(launcher.openThread(kThreadID, folder, stop.get_token()).status,
+              DesktopActionResult::Status::Cancelled);
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("terminal.rec"))));
 
     EXPECT_TRUE(launcher.startNewChat(folder).opened());
     const auto terminal = fixtures::waitForRecord(home.filePath(QStringLiteral("terminal.rec")));

@@ -1,5 +1,7 @@
 #include "support/FakeCodexApplicationController.h"
 
+#include "platform/WorkContext.h"
+
 namespace tolvaran::fixtures {
 
 QList<CodexApplicationInstance> FakeCodexApplicationController::runningInstances()
@@ -8,9 +10,10 @@ QList<CodexApplicationInstance> FakeCodexApplicationController::runningInstances
     return running;
 }
 
-CodexApplicationQuitResult FakeCodexApplicationController::quitAll()
+CodexApplicationQuitResult FakeCodexApplicationController::quitAll(
+    const std::stop_token &stopToken)
 {
-    const std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     ++quitAllCalls;
     CodexApplicationQuitResult result;
     result.askedToQuit = running;
@@ -21,6 +24,12 @@ CodexApplicationQuitResult FakeCodexApplicationController::quitAll()
     }
     result.stillRunning = stayed;
     running = stayed;
+    lock.unlock();
+    if (lingersUntilStopped) {
+        isLingering = true;
+        while (sleepUnlessStopped(stopToken, std::chrono::milliseconds(10))) {
+        }
+    }
     return result;
 }
 
@@ -29,6 +38,8 @@ DesktopActionResult FakeCodexApplicationController::reopen(
 {
     const std::lock_guard lock(m_mutex);
     reopened << instance;
+    if (onReopen)
+        onReopen(instance);
     if (reopenResult.opened())
         running << instance;
     return reopenResult;

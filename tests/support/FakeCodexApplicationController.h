@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace tolvaran::fixtures {
@@ -16,16 +18,23 @@ class FakeCodexApplicationController final : public CodexApplicationController
 {
 public:
     QList<CodexApplicationInstance> runningInstances() override;
-    CodexApplicationQuitResult quitAll() override;
+    CodexApplicationQuitResult quitAll(const std::stop_token &stopToken) override;
     DesktopActionResult reopen(const CodexApplicationInstance &instance) override;
 
     // Behaviour.
     QList<CodexApplicationInstance> running;
     QList<qint64> refusingToQuit; // process ids
     DesktopActionResult reopenResult = DesktopActionResult::success();
+    // Codex takes its time to let go of its files: once the instances have quit, quitAll()
+    // waits until a stop is requested (the program quits) and still reports all quit.
+    std::atomic<bool> lingersUntilStopped = false;
+    std::atomic<bool> isLingering = false;
 
     // Calls.
     int quitAllCalls = 0;
+    // Called at every reopen request, for tests that look after the owner has destroyed
+    // this double.
+    std::function<void(const CodexApplicationInstance &instance)> onReopen;
     QList<CodexApplicationInstance> reopened; // every reopen request, also failed ones
 
 private:

@@ -2,13 +2,15 @@
 
 namespace tolvaran::fixtures {
 
-DesktopActionResult FakeCodexLauncher::openThread(const QString &threadID, const QString &folder)
+DesktopActionResult FakeCodexLauncher::openThread(const QString &threadID, const QString &folder,
+                                                  const std::stop_token &)
 {
     openedThreads.append({threadID, folder});
     return result;
 }
 
-DesktopActionResult FakeCodexLauncher::startNewChat(const QString &folder)
+DesktopActionResult FakeCodexLauncher::startNewChat(const QString &folder,
+                                                    const std::stop_token &)
 {
     newChatFolders << folder;
     return result;

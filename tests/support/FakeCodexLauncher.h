@@ -12,8 +12,12 @@ namespace tolvaran::fixtures {
 class FakeCodexLauncher final : public CodexLauncher
 {
 public:
-    DesktopActionResult openThread(const QString &threadID, const QString &folder) override;
-    DesktopActionResult startNewChat(const QString &folder) override;
+    using CodexLauncher::openThread;
+    using CodexLauncher::startNewChat;
+    DesktopActionResult openThread(const QString &threadID, const QString &folder,
+                                   const std::stop_token &stopToken) override;
+    DesktopActionResult startNewChat(const QString &folder,
+                                     const std::stop_token &stopToken) override;
 
     DesktopActionResult result = DesktopActionResult::success();
 

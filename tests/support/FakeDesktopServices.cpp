@@ -2,7 +2,7 @@
 
 namespace tolvaran::fixtures {
 
-DesktopActionResult FakeDesktopServices::openUrl(const QUrl &url)
+DesktopActionResult FakeDesktopServices::openUrl(const QUrl &url, const std::stop_token &)
 {
     openedUrls << url;
     if (handledSchemes.contains(url.scheme()))
@@ -12,7 +12,8 @@ DesktopActionResult FakeDesktopServices::openUrl(const QUrl &url)
         QStringLiteral("No application is set up to open %1: links.").arg(url.scheme()));
 }
 
-DesktopActionResult FakeDesktopServices::revealFolder(const QString &folder)
+DesktopActionResult FakeDesktopServices::revealFolder(const QString &folder,
+                                                  const std::stop_token &)
 {
     revealedFolders << folder;
     return revealResult;

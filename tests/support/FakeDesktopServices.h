@@ -21,8 +21,10 @@ public:
         bool operator==(const TerminalRun &) const = default;
     };
 
-    DesktopActionResult openUrl(const QUrl &url) override;
-    DesktopActionResult revealFolder(const QString &folder) override;
+    using DesktopServices::openUrl;
+    DesktopActionResult openUrl(const QUrl &url, const std::stop_token &stopToken) override;
+    using DesktopServices::revealFolder;
+    DesktopActionResult revealFolder(const QString &folder, const std::stop_token &) override;
     DesktopActionResult openTerminal(const QString &folder) override;
     DesktopActionResult runInTerminal(const QString &folder, const QString &program,
                                       const QStringList &arguments) override;

@@ -219,6 +219,61 @@ A paragraph with **bold**, *italic*, `code`, ~~gone~~ and a [link](https://examp
     };
 }
 
+QString showcaseDocument()
+{
+    return QStringLiteral(R"(# Release notes
+
+Tolvaran renders *emphasis*, **strong text**, ~~struck text~~, `inline code` and
+[links](https://example.com/notes) with a soft break above and a hard break here\
+on the next line. Raw <span>HTML</span> shows as its source.
+
+## Installing
+
+1. Download the archive.
+2. Unpack it:
+   ```sh
+   tar xf tolvaran.tar.gz
+   ```
+3. Run **tolvaran**.
+
+- First level
+  - Second level
+    - Third level
+- Back to the first
+
+> A quoted paragraph, with *emphasis*.
+>
+> > And a nested quote.
+
+- [x] A finished task
+- [ ] A task still open
+
+### Code
+
+```cpp
+int main()
+{
+    return 0; // a comment
+}
+```
+
+| Column | Aligned right |
+| ------ | ------------: |
+| one    | 1             |
+| two    | 22            |
+
+---
+
+<div>An HTML block</div>
+
+#### Heading four
+##### Heading five
+###### Heading six
+
+![An image described in words](https://example.com/image.png)
+)");
+}
+
 QString generatedDocument(qsizetype minimumLength)
 {
     const QList<CorpusEntry> entries = corpus();

@@ -20,6 +20,9 @@ QList<CorpusEntry> corpus();
 // `minimumLength` characters.
 QString generatedDocument(qsizetype minimumLength);
 
+// A short document with one of every block kind and every inline kind, for looking at.
+QString showcaseDocument();
+
 // Hostile inputs of about `length` characters, each nesting as deep as its length allows.
 QString nestedQuotes(qsizetype length);    // ">>>>…> text"
 QString nestedLists(qsizetype length);     // "- - - …- text"

@@ -1,0 +1,42 @@
+#include "app/AppServices.h"
+
+#include "data/CodexGlobalStateStore.h"
+#include "data/CodexStore.h"
+#include "data/NullTeamWorkspace.h"
+#include "data/ProjectCatalogStore.h"
+#include "data/ProjectMetadataCache.h"
+#include "data/ProjectRepositoryStore.h"
+#include "data/ProjectTagStore.h"
+#include "data/TokenUsageStore.h"
+#include "platform/KeyValueStore.h"
+#include "platform/Paths.h"
+#include "team/NullTeamViewSource.h"
+
+namespace tolvaran {
+
+AppServices::AppServices()
+    : m_codexFiles(codexHomeDirectory())
+    , m_defaults(std::make_unique<KeyValueStore>(KeyValueStore::defaultFilePath()))
+    , m_metadataCache(std::make_unique<ProjectMetadataCache>())
+    , m_teamWorkspace(std::make_unique<NullTeamWorkspace>())
+    , m_teamViewSource(std::make_unique<NullTeamViewSource>())
+    , m_codexStore(std::make_unique<CodexStore>(m_codexFiles.databasePath(),
+                                                m_codexFiles.sessionIndexPath()))
+    , m_globalStateStore(std::make_unique<CodexGlobalStateStore>(m_codexFiles.globalStatePath()))
+    , m_repositoryStore(std::make_unique<ProjectRepositoryStore>())
+    , m_projectCatalogStore(std::make_unique<ProjectCatalogStore>())
+    , m_projectTagStore(std::make_unique<ProjectTagStore>(*m_defaults))
+    , m_tokenUsageStore(std::make_unique<TokenUsageStore>())
+{
+}
+
+AppServices::~AppServices() = default;
+
+ProjectListStores AppServices::projectListStores() const
+{
+    return {*m_teamWorkspace,       *m_codexStore,      *m_globalStateStore,
+            *m_repositoryStore,     *m_metadataCache,   *m_projectCatalogStore,
+            *m_projectTagStore,     *m_tokenUsageStore};
+}
+
+} // namespace tolvaran

@@ -1,0 +1,3 @@
+#include "coordinator/CoordinatorLogging.h"
+
+Q_LOGGING_CATEGORY(lcCoordinator, "com.ostvik.tolvaran.coordinator")

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "data/CodexThread.h"
+#include "data/TokenUsageSnapshot.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QTimer;
+
+namespace tolvaran {
+
+class TokenUsageStore;
+class WorkGroup;
+
+// The token-usage index passes of the project list. Never two passes at once (they would wait
+// on each other's index transaction and fail): a request during a pass asks for one more,
+// with the newest threads, right after it; while rollouts remain unindexed, passes follow
+// each other `passInterval` apart. Each pass runs in the owner's work group and stops when
+// the group asks. GUI thread only.
+class TokenUsageRefresher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds passInterval{2000};
+
+    // What one pass ended with: the snapshot, or the failure's sentence.
+    struct Outcome
+    {
+        std::optional<TokenUsageSnapshot> snapshot;
+        QString error;
+    };
+
+    // `finished` runs on the GUI thread after every pass, before the next is scheduled. The
+    // store and the work group must outlive the refresher.
+    TokenUsageRefresher(const TokenUsageStore &store, WorkGroup &work,
+                        std::function<void(const Outcome &outcome)> finished,
+                        QObject *parent = nullptr);
+
+    // Indexes the rollouts of `threads` (all of Codex's, archived ones included).
+    void request(const QList<CodexThread> &threads);
+
+private:
+    void startPass();
+    void finishPass(const Outcome &outcome);
+
+    const TokenUsageStore &m_store;
+    WorkGroup &m_work;
+    const std::function<void(const Outcome &)> m_finished;
+    QList<CodexThread> m_threads;
+    bool m_passRunning = false;
+    bool m_requested = false;
+    QTimer *m_passTimer;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,302 @@
+#include "markdown_view/BlockItem.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace tolvaran::markdown {
+
+namespace {
+// Content that scrolls sideways is laid out without a width limit.
+constexpr qreal unboundedWidth = 1 << 24;
+} // namespace
+
+BlockItem::~BlockItem() = default;
+
+QSizeF BlockItem::layout(qreal width)
+{
+    if (width != m_laidOutWidth) {
+        m_size = doLayout(width);
+        m_laidOutWidth = width;
+    }
+    return m_size;
+}
+
+void BlockItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    paintChildren(context, origin);
+}
+
+void BlockItem::paintChildren(const PaintContext &context, const QPointF &origin) const
+{
+    for (const Child &child : m_children) {
+        const QRectF frame(child.position, child.item->size());
+        if (!frame.intersects(context.exposed) && !frame.isEmpty())
+            continue;
+        PaintContext inner = context;
+        inner.exposed = context.exposed.translated(-child.position);
+        child.item->paint(inner, origin + child.position);
+    }
+}
+
+BlockMargin BlockItem::margins() const
+{
+    BlockMargin result;
+    for (const Child &child : m_children)
+        result = result.combined(child.item->margins());
+    return result;
+}
+
+SelectableText *BlockItem::textItemAt(const QPointF &point, QPointF *origin)
+{
+    for (Child &child : m_children) {
+        if (!QRectF(child.position, child.item->size()).contains(point))
+            continue;
+        if (SelectableText *text = child.item->textItemAt(point - child.position, origin)) {
+            *origin += child.position;
+            return text;
+        }
+    }
+    return nullptr;
+}
+
+void BlockItem::releaseCaches()
+{
+    for (Child &child : m_children)
+        child.item->releaseCaches();
+}
+
+bool BlockItem::scrollHorizontally(const QPointF &point, qreal delta)
+{
+    for (Child &child : m_children) {
+        if (QRectF(child.position, child.item->size()).contains(point))
+            return child.item->scrollHorizontally(point - child.position, delta);
+    }
+    return false;
+}
+
+void BlockItem::addChild(BlockItemPointer child)
+{
+    m_children.push_back({std::move(child), QPointF()});
+}
+
+VStackItem::VStackItem(std::vector<BlockItemPointer> children)
+{
+    for (BlockItemPointer &child : children)
+        addChild(std::move(child));
+}
+
+QSizeF VStackItem::doLayout(qreal width)
+{
+    qreal y = 0;
+    qreal used = 0;
+    for (Child &child : m_children) {
+        const QSizeF size = child.item->layout(width);
+        child.position = QPointF(0, y);
+        y += size.height();
+        used = std::max(used, size.width());
+    }
+    return {used, y};
+}
+
+HStackItem::HStackItem(std::vector<BlockItemPointer> children)
+{
+    for (BlockItemPointer &child : children)
+        addChild(std::move(child));
+}
+
+QSizeF HStackItem::doLayout(qreal width)
+{
+    qreal x = 0;
+    qreal height = 0;
+    for (std::size_t index = 0; index < m_children.size(); ++index) {
+        Child &child = m_children[index];
+        const bool last = index + 1 == m_children.size();
+        const QSizeF size = child.item->layout(last ? std::max<qreal>(0, width - x) : width);
+        child.position = QPointF(x, 0);
+        x += size.width();
+        height = std::max(height, size.height());
+    }
+    return {x, height};
+}
+
+SequenceItem::SequenceItem(std::vector<BlockItemPointer> children, bool tight)
+    : m_tight(tight)
+{
+    for (BlockItemPointer &child : children)
+        addChild(std::move(child));
+}
+
+QSizeF SequenceItem::doLayout(qreal width)
+{
+    qreal y = 0;
+    qreal used = 0;
+    BlockMargin previous;
+    for (std::size_t index = 0; index < m_children.size(); ++index) {
+        Child &child = m_children[index];
+        const BlockMargin margin = child.item->margins();
+        y += gapAbove(qsizetype(index), margin, previous, m_tight);
+        const QSizeF size = child.item->layout(width);
+        child.position = QPointF(0, y);
+        y += size.height();
+        used = std::max(used, size.width());
+        previous = margin;
+    }
+    return {used, y};
+}
+
+PaddingItem::PaddingItem(BlockItemPointer child, const QMarginsF &padding)
+    : m_padding(padding)
+{
+    addChild(std::move(child));
+}
+
+QSizeF PaddingItem::doLayout(qreal width)
+{
+    const qreal horizontal = m_padding.left() + m_padding.right();
+    const QSizeF size = m_children[0].item->layout(std::max<qreal>(0, width - horizontal));
+    m_children[0].position = QPointF(m_padding.left(), m_padding.top());
+    return {size.width() + horizontal, size.height() + m_padding.top() + m_padding.bottom()};
+}
+
+MarginItem::MarginItem(BlockItemPointer child, const BlockMargin &margin)
+    : m_margin(margin)
+{
+    addChild(std::move(child));
+}
+
+BlockMargin MarginItem::margins() const
+{
+    return m_children[0].item->margins().combined(m_margin);
+}
+
+QSizeF MarginItem::doLayout(qreal width)
+{
+    return m_children[0].item->layout(width);
+}
+
+BackgroundItem::BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius)
+    : m_color(color)
+    , m_radius(radius)
+{
+    addChild(std::move(child));
+}
+
+QSizeF BackgroundItem::doLayout(qreal width)
+{
+    return m_children[0].item->layout(width);
+}
+
+void BackgroundItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QPainter &painter = *context.painter;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, m_radius > 0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    painter.drawRoundedRect(QRectF(origin, size()), m_radius, m_radius);
+    painter.restore();
+    paintChildren(context, origin);
+}
+
+FrameItem::FrameItem(BlockItemPointer child, const Frame &frame)
+    : m_frame(frame)
+{
+    addChild(std::move(child));
+}
+
+QSizeF FrameItem::doLayout(qreal width)
+{
+    const qreal offered = m_frame.width.value_or(width);
+    const QSizeF child = m_children[0].item->layout(offered);
+    qreal own = m_frame.width.value_or(m_frame.fillWidth ? width : child.width());
+    if (m_frame.minimumWidth)
+        own = std::max(own, *m_frame.minimumWidth);
+    const qreal height = m_frame.height.value_or(child.height());
+    qreal x = 0;
+    if (m_frame.alignment & Qt::AlignRight)
+        x = own - child.width();
+    else if (m_frame.alignment & Qt::AlignHCenter)
+        x = (own - child.width()) / 2;
+    m_children[0].position = QPointF(x, (height - child.height()) / 2);
+    return {own, height};
+}
+
+DividerItem::DividerItem(const std::optional<QColor> &color, qreal thickness)
+    : m_color(color)
+    , m_thickness(thickness)
+{
+}
+
+QSizeF DividerItem::doLayout(qreal width)
+{
+    return {width, m_thickness};
+}
+
+void DividerItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QColor color = m_color.value_or(context.palette.color(QPalette::WindowText));
+    if (!m_color)
+        color.setAlphaF(0.15f); // a separator: the text colour, faint
+    context.painter->fillRect(QRectF(origin, size()), color);
+}
+
+HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child)
+{
+    addChild(std::move(child));
+}
+
+QSizeF HorizontalScrollItem::doLayout(qreal width)
+{
+    const QSizeF child = m_children[0].item->layout(unboundedWidth);
+    m_offset = std::clamp<qreal>(m_offset, 0, std::max<qreal>(0, child.width() - width));
+    m_children[0].position = QPointF(-m_offset, 0);
+    return {width, child.height()};
+}
+
+void HorizontalScrollItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QPainter &painter = *context.painter;
+    painter.save();
+    painter.setClipRect(QRectF(origin, size()), Qt::IntersectClip);
+    PaintContext inner = context;
+    inner.exposed = context.exposed.intersected(QRectF(QPointF(), size()));
+    paintChildren(inner, origin);
+    painter.restore();
+}
+
+bool HorizontalScrollItem::scrollHorizontally(const QPointF &point, qreal delta)
+{
+    const qreal contentWidth = m_children[0].item->size().width();
+    const qreal limit = std::max<qreal>(0, contentWidth - size().width());
+    const qreal next = std::clamp<qreal>(m_offset + delta, 0, limit);
+    if (m_children[0].item->scrollHorizontally(point - m_children[0].position, delta))
+        return true;
+    if (next == m_offset)
+        return false;
+    m_offset = next;
+    m_children[0].position = QPointF(-m_offset, 0);
+    return true;
+}
+
+SelectableText *SelectableText::textItemAt(const QPointF &, QPointF *origin)
+{
+    *origin = QPointF();
+    return this;
+}
+
+std::pair<int, int> SelectableText::orderedSelection() const
+{
+    if (!m_selection)
+        return {0, 0};
+    return {std::min(m_selection->first, m_selection->second),
+            std::max(m_selection->first, m_selection->second)};
+}
+
+QString SelectableText::selectedText() const
+{
+    const auto [start, end] = orderedSelection();
+    return text().mid(start, end - start);
+}
+
+} // namespace tolvaran::markdown

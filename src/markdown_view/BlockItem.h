@@ -1,0 +1,242 @@
+#pragma once
+
+#include "markdown_view/BlockMargin.h"
+#include "markdown_view/Color.h"
+
+#include <QColor>
+#include <QMarginsF>
+#include <QPalette>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+namespace tolvaran::markdown {
+
+class SelectableText;
+class BlockItem;
+using BlockItemPointer = std::unique_ptr<BlockItem>;
+
+// What painting needs besides the painter: the palette (selection colours, the default
+// text colour) and the part of the item that is exposed, in the item's coordinates.
+struct PaintContext
+{
+    QPainter *painter = nullptr;
+    QPalette palette;
+    QRectF exposed;
+};
+
+// A laid-out piece of a rendered document: built from a node and a style context by a view
+// function, laid out for a width, painted where exposed. Containers keep their children at
+// positions their layout decides.
+class BlockItem
+{
+public:
+    struct Child
+    {
+        BlockItemPointer item;
+        QPointF position;
+    };
+
+    virtual ~BlockItem();
+
+    // Lays out for `width` (which may be unbounded for content that does not wrap) and
+    // returns the size taken. Laying out again at the same width does nothing.
+    QSizeF layout(qreal width);
+    QSizeF size() const { return m_size; }
+
+    // Paints at `origin` (the item's top left in the painter's coordinates).
+    virtual void paint(const PaintContext &context, const QPointF &origin) const;
+
+    // The margins this item reports to the run it stands in: by default the combined margins
+    // of its children.
+    virtual BlockMargin margins() const;
+
+    const std::vector<Child> &children() const { return m_children; }
+
+    // The text item under `point` (item coordinates) and its origin there; none when there
+    // is no text at that point.
+    virtual SelectableText *textItemAt(const QPointF &point, QPointF *origin);
+
+    // Drops what laying out keeps only for painting (text layouts), in the whole subtree;
+    // called for blocks that have left the view.
+    virtual void releaseCaches();
+
+    // Horizontal scrolling of content wider than the view (code): scrolls the item under
+    // `point` by `delta` pixels; false when nothing there scrolls.
+    virtual bool scrollHorizontally(const QPointF &point, qreal delta);
+
+protected:
+    void addChild(BlockItemPointer child);
+    virtual QSizeF doLayout(qreal width) = 0;
+    void paintChildren(const PaintContext &context, const QPointF &origin) const;
+
+    std::vector<Child> m_children;
+
+private:
+    QSizeF m_size;
+    qreal m_laidOutWidth = -1;
+};
+
+// Children one below the other, without gaps, left-aligned.
+class VStackItem final : public BlockItem
+{
+public:
+    explicit VStackItem(std::vector<BlockItemPointer> children);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+};
+
+// Children side by side, top-aligned: all but the last at their natural width, the last
+// taking the width that is left.
+class HStackItem final : public BlockItem
+{
+public:
+    explicit HStackItem(std::vector<BlockItemPointer> children);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+};
+
+// A vertical run of blocks, spaced by the margins its blocks report (see gapAbove).
+class SequenceItem final : public BlockItem
+{
+public:
+    SequenceItem(std::vector<BlockItemPointer> children, bool tight);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    bool m_tight;
+};
+
+class PaddingItem final : public BlockItem
+{
+public:
+    PaddingItem(BlockItemPointer child, const QMarginsF &padding);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QMarginsF m_padding;
+};
+
+// Raises the margins its child reports to at least the given ones.
+class MarginItem final : public BlockItem
+{
+public:
+    MarginItem(BlockItemPointer child, const BlockMargin &margin);
+    BlockMargin margins() const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    BlockMargin m_margin;
+};
+
+// A filled, optionally rounded rectangle behind its child.
+class BackgroundItem final : public BlockItem
+{
+public:
+    BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius);
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QColor m_color;
+    qreal m_radius;
+};
+
+// Its child framed: at least `minimumWidth` wide (or exactly `width`, or as wide as offered
+// when `fillWidth`), the child aligned inside horizontally.
+class FrameItem final : public BlockItem
+{
+public:
+    struct Frame
+    {
+        std::optional<qreal> minimumWidth;
+        std::optional<qreal> width;
+        std::optional<qreal> height;
+        bool fillWidth = false;
+        Qt::Alignment alignment = Qt::AlignLeft;
+    };
+    FrameItem(BlockItemPointer child, const Frame &frame);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    Frame m_frame;
+};
+
+// A horizontal rule across the width offered.
+class DividerItem final : public BlockItem
+{
+public:
+    DividerItem(const std::optional<QColor> &color, qreal thickness);
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    std::optional<QColor> m_color;
+    qreal m_thickness;
+};
+
+// Content as wide as it needs, shown through a window as wide as offered, scrolled sideways.
+class HorizontalScrollItem final : public BlockItem
+{
+public:
+    explicit HorizontalScrollItem(BlockItemPointer child);
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+    bool scrollHorizontally(const QPointF &point, qreal delta) override;
+    qreal offset() const { return m_offset; }
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    qreal m_offset = 0;
+};
+
+// Text that can be selected and may hold links: positions are offsets into its text.
+class SelectableText : public BlockItem
+{
+public:
+    virtual const QString &text() const = 0;
+    virtual bool isSelectable() const = 0;
+    // The text position nearest to `point` (item coordinates).
+    virtual int positionAt(const QPointF &point) = 0;
+    // The link target of the run at `point`; empty when there is none.
+    virtual QUrl linkAt(const QPointF &point) const = 0;
+
+    // The selected range, anchor first (or none); painted with the palette's highlight.
+    void setSelection(std::optional<std::pair<int, int>> selection) { m_selection = selection; }
+    std::optional<std::pair<int, int>> selection() const { return m_selection; }
+    QString selectedText() const;
+
+    SelectableText *textItemAt(const QPointF &point, QPointF *origin) override;
+
+protected:
+    // The selection as [start, end), empty when nothing is selected.
+    std::pair<int, int> orderedSelection() const;
+
+private:
+    std::optional<std::pair<int, int>> m_selection;
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "markdown/BlockNode.h"
+#include "markdown_view/BlockItem.h"
+#include "markdown_view/StyleContext.h"
+
+#include <QList>
+
+#include <vector>
+
+class QPainter;
+
+namespace tolvaran::markdown {
+
+// The top-level blocks of a document laid out one below the other, lazily: a block's item is
+// built and laid out only when the layout reaches it, always in document order, so showing
+// the first screen of a long document costs only the blocks on it. Until every block is laid
+// out, the height counts the rest by an estimate from the text still to come. Images meant
+// for the other colour scheme than the context's are left out of each block as it is built.
+class DocumentLayout final
+{
+public:
+    DocumentLayout(QList<BlockNode> blocks, StyleContext context);
+
+    const StyleContext &context() const { return m_context; }
+    qsizetype blockCount() const { return qsizetype(m_entries.size()); }
+    qsizetype laidOutCount() const { return m_laidOut; }
+    bool isComplete() const { return m_laidOut == blockCount(); }
+
+    // Lays out again for `width` from the first block on.
+    void setWidth(qreal width);
+    qreal width() const { return m_width; }
+
+    // Lays blocks out until one ends below `bottom` (or all are); then `count` more blocks.
+    void layoutThrough(qreal bottom);
+    void layoutMore(qsizetype count);
+    void layoutAll();
+
+    qreal height() const;
+
+    // Paints the laid-out blocks that meet `exposed` (document coordinates). Blocks painted
+    // before that are now far from it drop their text layouts.
+    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed);
+
+    // The laid-out block item at `index` and its frame; none when not laid out yet.
+    const BlockItem *item(qsizetype index) const;
+    QRectF blockFrame(qsizetype index) const;
+
+    SelectableText *textItemAt(const QPointF &point, QPointF *origin);
+    bool scrollHorizontally(const QPointF &point, qreal delta);
+
+private:
+    struct Entry
+    {
+        BlockNode node;
+        BlockItemPointer item;
+        BlockMargin margin;
+        qreal y = 0;
+        qsizetype weight = 0; // characters, for the height estimate
+    };
+
+    void layoutNext();
+
+    StyleContext m_context;
+    std::vector<Entry> m_entries;
+    qreal m_width = 0;
+    qsizetype m_laidOut = 0;
+    qsizetype m_laidOutWeight = 0;
+    qsizetype m_totalWeight = 0;
+    qreal m_laidOutBottom = 0;
+    std::vector<qsizetype> m_painted; // blocks that may hold text layouts
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,409 @@
+#include "markdown_view/MarkdownView.h"
+
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/ListMarkers.h"
+#include "markdown_view/TextItem.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QThreadPool>
+
+#include <mutex>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+// Layout done per turn of the event loop after the first screen, so input stays responsive.
+constexpr qint64 backgroundLayoutBudgetMilliseconds = 8;
+// Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
+constexpr qreal layoutAheadPixels = 400;
+constexpr int wheelStepPixels = 40;
+
+} // namespace
+
+// What a parse job hands its result to: the view while it lives. The view's destructor
+// clears it under the lock, so a job that finishes later posts nothing.
+struct MarkdownView::ParseChannel
+{
+    std::mutex mutex;
+    MarkdownView *view = nullptr;
+};
+
+MarkdownView::MarkdownView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_theme(std::make_shared<const Theme>(Theme::basic()))
+    , m_parseChannel(std::make_shared<ParseChannel>())
+{
+    m_parseChannel->view = this;
+    MarkdownViewport::installAccessibleFactory();
+    setViewport(new MarkdownViewport([this] { return accessibleElements(); }));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::ClickFocus);
+    viewport()->setMouseTracking(true);
+    verticalScrollBar()->setSingleStep(wheelStepPixels);
+    m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    m_backgroundLayout.setInterval(0);
+    connect(&m_backgroundLayout, &QTimer::timeout, this, &MarkdownView::layoutInBackground);
+}
+
+MarkdownView::~MarkdownView()
+{
+    const std::lock_guard lock(m_parseChannel->mutex);
+    m_parseChannel->view = nullptr;
+}
+
+void MarkdownView::setMarkdown(const QString &markdown, const std::optional<QUrl> &baseURL,
+                               const std::optional<QUrl> &imageBaseURL)
+{
+    const quint64 generation = ++m_parseGeneration;
+    m_parsing = true;
+    m_baseURL = baseURL;
+    m_imageBaseURL = imageBaseURL ? imageBaseURL : baseURL;
+    QThreadPool::globalInstance()->start(
+        [markdown, generation, channel = m_parseChannel] {
+            QList<BlockNode> blocks = parseMarkdown(markdown);
+            const std::lock_guard lock(channel->mutex);
+            if (!channel->view)
+                return;
+            QMetaObject::invokeMethod(
+                channel->view,
+                [view = channel->view, generation, blocks = std::move(blocks)] {
+                    if (generation != view->m_parseGeneration)
+                        return; // a later text replaced this one
+                    view->m_parsing = false;
+                    view->m_content = MarkdownContent(blocks);
+                    view->verticalScrollBar()->setValue(0);
+                    view->rebuild();
+                },
+                Qt::QueuedConnection);
+        },
+        QThread::HighPriority);
+}
+
+void MarkdownView::setContent(const MarkdownContent &content, const std::optional<QUrl> &baseURL,
+                              const std::optional<QUrl> &imageBaseURL)
+{
+    ++m_parseGeneration; // a parse still running no longer shows
+    m_parsing = false;
+    m_content = content;
+    m_baseURL = baseURL;
+    m_imageBaseURL = imageBaseURL ? imageBaseURL : baseURL;
+    verticalScrollBar()->setValue(0);
+    rebuild();
+}
+
+void MarkdownView::setTheme(const Theme &theme)
+{
+    m_theme = std::make_shared<const Theme>(theme);
+    rebuild();
+}
+
+void MarkdownView::setTextStyle(const TextStyle &style)
+{
+    m_hostStyle = style;
+    rebuild();
+}
+
+void MarkdownView::setTextSelectionEnabled(bool enabled)
+{
+    m_selectionEnabled = enabled;
+    rebuild();
+}
+
+void MarkdownView::setSoftBreakMode(SoftBreakMode mode)
+{
+    m_softBreakMode = mode;
+    rebuild();
+}
+
+void MarkdownView::setCodeSyntaxHighlighter(
+    std::shared_ptr<const CodeSyntaxHighlighter> highlighter)
+{
+    m_codeSyntaxHighlighter = std::move(highlighter);
+    rebuild();
+}
+
+void MarkdownView::setLinkOpener(LinkOpener opener)
+{
+    m_linkOpener = std::move(opener);
+}
+
+void MarkdownView::setDocumentMargins(const QMarginsF &margins)
+{
+    m_documentMargins = margins;
+    relayoutForWidth();
+}
+
+bool MarkdownView::opensOnDesktop(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https")
+               || scheme == QLatin1String("mailto"));
+}
+
+StyleContext MarkdownView::rootContext(const Theme &theme, const TextStyle &hostStyle,
+                                       const QPalette &palette)
+{
+    StyleContext context = StyleContext::root(std::make_shared<const Theme>(theme));
+    context = context.withTextStyle(hostStyle).withTextStyle(theme.text);
+    // The descendants start from the theme's text size as a point size.
+    const TextAttributes attributes = context.attributes();
+    context = context.withTextStyle(
+        FontSize(attributes.fontProperties.value_or(FontProperties()).size));
+    context.colorScheme = colorScheme(palette);
+    context.defaultForeground = attributes.foregroundColor
+                                    ? attributes.foregroundColor->resolved(context.colorScheme)
+                                    : palette.color(QPalette::WindowText);
+    context.linkForeground = palette.color(QPalette::Link);
+    return context;
+}
+
+void MarkdownView::rebuild()
+{
+    clearSelection();
+    StyleContext context = rootContext(*m_theme, m_hostStyle, palette());
+    context.theme = m_theme;
+    context.baseURL = m_baseURL;
+    context.imageBaseURL = m_imageBaseURL;
+    context.textSelectionEnabled = m_selectionEnabled;
+    context.softBreakMode = m_softBreakMode;
+    context.codeSyntaxHighlighter = m_codeSyntaxHighlighter;
+    const TextAttributes attributes = context.attributes();
+    m_background.reset();
+    if (attributes.backgroundColor)
+        m_background = attributes.backgroundColor->resolved(context.colorScheme);
+    m_layout = std::make_unique<DocumentLayout>(m_content.blocks(), context);
+    relayoutForWidth(); // keeps the scroll position: a palette change redraws in place
+    Q_EMIT contentShown();
+}
+
+void MarkdownView::relayoutForWidth()
+{
+    if (!m_layout)
+        return;
+    const qreal width = std::max<qreal>(
+        1, viewport()->width() - m_documentMargins.left() - m_documentMargins.right());
+    m_layout->setWidth(width);
+    layoutVisible();
+    if (!m_layout->isComplete())
+        m_backgroundLayout.start();
+    updateScrollBars();
+    viewport()->update();
+}
+
+void MarkdownView::layoutVisible()
+{
+    if (m_layout) {
+        m_layout->layoutThrough(verticalScrollBar()->value() + viewport()->height()
+                                + layoutAheadPixels);
+    }
+}
+
+void MarkdownView::layoutInBackground()
+{
+    if (!m_layout || m_layout->isComplete()) {
+        m_backgroundLayout.stop();
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_layout->isComplete() && timer.elapsed() < backgroundLayoutBudgetMilliseconds)
+        m_layout->layoutMore(1);
+    updateScrollBars();
+    if (m_layout->isComplete()) {
+        m_backgroundLayout.stop();
+        Q_EMIT layoutFinished();
+    }
+}
+
+void MarkdownView::updateScrollBars()
+{
+    const qreal height = m_layout ? m_layout->height() : 0;
+    const int total =
+        int(std::ceil(height + m_documentMargins.top() + m_documentMargins.bottom()));
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setRange(0, std::max(0, total - viewport()->height()));
+}
+
+QPointF MarkdownView::documentPoint(const QPoint &viewportPoint) const
+{
+    return QPointF(viewportPoint)
+           + QPointF(-m_documentMargins.left(),
+                     verticalScrollBar()->value() - m_documentMargins.top());
+}
+
+QList<AccessibleElement> MarkdownView::accessibleElements() const
+{
+    QList<AccessibleElement> elements;
+    if (!m_layout)
+        return elements;
+    const QPointF offset(m_documentMargins.left(),
+                         m_documentMargins.top() - verticalScrollBar()->value());
+    const QRectF visible = QRectF(viewport()->rect()).translated(-offset);
+    const std::function<void(const BlockItem &, QPointF)> visit = [&](const BlockItem &item,
+                                                                       QPointF origin) {
+        const QRectF frame(origin, item.size());
+        if (!frame.intersects(visible))
+            return;
+        const QRect shown = frame.translated(offset).toAlignedRect();
+        if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
+            if (!text->options().accessibleName.isEmpty())
+                elements.append({QAccessible::Graphic, text->options().accessibleName, shown});
+            for (const TextItem::Link &link : text->links()) {
+                elements.append({QAccessible::Link, link.text,
+                                 link.rect.translated(origin + offset).toAlignedRect()});
+            }
+        } else if (const auto *symbol = dynamic_cast<const SymbolItem *>(&item)) {
+            if (!symbol->accessibleName().isEmpty()) {
+                elements.append({QAccessible::CheckBox, symbol->accessibleName(), shown,
+                                 symbol->shape() == SymbolItem::Shape::checkedBox});
+            }
+        }
+        for (const BlockItem::Child &child : item.children())
+            visit(*child.item, origin + child.position);
+    };
+    for (qsizetype index = 0; index < m_layout->laidOutCount(); ++index) {
+        const QRectF frame = m_layout->blockFrame(index);
+        if (frame.top() > visible.bottom())
+            break;
+        visit(*m_layout->item(index), frame.topLeft());
+    }
+    return elements;
+}
+
+void MarkdownView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    if (m_background)
+        painter.fillRect(viewport()->rect(), *m_background);
+    if (!m_layout)
+        return;
+    layoutVisible();
+    const QPointF offset(m_documentMargins.left(),
+                         m_documentMargins.top() - verticalScrollBar()->value());
+    painter.translate(offset);
+    const QRectF exposed = QRectF(viewport()->rect()).translated(-offset);
+    m_layout->paint(painter, palette(), exposed);
+}
+
+void MarkdownView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayoutForWidth();
+}
+
+void MarkdownView::scrollContentsBy(int, int)
+{
+    layoutVisible();
+    updateScrollBars();
+    viewport()->update();
+}
+
+void MarkdownView::wheelEvent(QWheelEvent *event)
+{
+    const QPoint delta = event->angleDelta();
+    const bool sideways = delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier);
+    if (sideways && m_layout) {
+        const int steps = delta.x() != 0 ? delta.x() : delta.y();
+        if (m_layout->scrollHorizontally(documentPoint(event->position().toPoint()),
+                                         -steps / 120.0 * wheelStepPixels)) {
+            viewport()->update();
+            event->accept();
+            return;
+        }
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void MarkdownView::clearSelection()
+{
+    if (m_selected)
+        m_selected->setSelection(std::nullopt);
+    m_selected = nullptr;
+    m_dragging = false;
+}
+
+void MarkdownView::mousePressEvent(QMouseEvent *event)
+{
+    clearSelection();
+    viewport()->update();
+    if (!m_layout || event->button() != Qt::LeftButton)
+        return;
+    m_pressPoint = documentPoint(event->position().toPoint());
+    QPointF origin;
+    SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
+    if (text && text->isSelectable()) {
+        m_selected = text;
+        const int position = text->positionAt(m_pressPoint - origin);
+        text->setSelection(std::pair{position, position});
+        m_dragging = true;
+    }
+}
+
+void MarkdownView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_layout)
+        return;
+    const QPointF point = documentPoint(event->position().toPoint());
+    if (m_dragging && m_selected) {
+        QPointF origin;
+        SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
+        if (text == m_selected) {
+            const int position = text->positionAt(point - origin);
+            text->setSelection(std::pair{text->selection()->first, position});
+            viewport()->update();
+        }
+        return;
+    }
+    QPointF origin;
+    SelectableText *text = m_layout->textItemAt(point, &origin);
+    if (text && !text->linkAt(point - origin).isEmpty())
+        viewport()->setCursor(Qt::PointingHandCursor);
+    else if (text && text->isSelectable())
+        viewport()->setCursor(Qt::IBeamCursor);
+    else
+        viewport()->unsetCursor();
+}
+
+void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_dragging = false;
+    if (!m_layout || event->button() != Qt::LeftButton)
+        return;
+    const QPointF point = documentPoint(event->position().toPoint());
+    if ((point - m_pressPoint).manhattanLength() >= QApplication::startDragDistance())
+        return; // a selection, not a click
+    QPointF origin;
+    SelectableText *text = m_layout->textItemAt(point, &origin);
+    if (!text)
+        return;
+    const QUrl link = text->linkAt(point - origin);
+    if (opensOnDesktop(link) && m_linkOpener)
+        m_linkOpener(link);
+}
+
+void MarkdownView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy) && m_selected) {
+        QGuiApplication::clipboard()->setText(m_selected->selectedText());
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void MarkdownView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        rebuild();
+}
+
+} // namespace tolvaran::markdown

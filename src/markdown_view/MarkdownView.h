@@ -1,0 +1,134 @@
+#pragma once
+
+#include "markdown/MarkdownContent.h"
+#include "markdown_view/CodeSyntaxHighlighter.h"
+#include "markdown_view/DocumentLayout.h"
+#include "markdown_view/MarkdownAccessibility.h"
+#include "markdown_view/TextStyle.h"
+#include "markdown_view/Theme.h"
+
+#include <QAbstractScrollArea>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tolvaran::markdown {
+
+// Shows one Markdown document, scrolled vertically: its blocks in sequence through a theme
+// (Theme::basic() unless set), with the margins between blocks the theme sets.
+//
+// Text is parsed once per setMarkdown, on a worker thread; the view shows the document when
+// the parse is back. Blocks are built and laid out only as far as the view shows, the rest in
+// later turns of the event loop, so the first screen of a long document comes at once.
+// Images meant for the other colour scheme are left out and come back when the palette
+// changes. Text never becomes markup: raw HTML shows as its source.
+//
+// The blocks are drawn by our own light items rather than by QTextDocument: its Markdown
+// import takes many times the parser's time on a large document, lays out everything before
+// the first paint, and knows nothing of themes.
+class MarkdownView final : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    // Opens a link the user clicked; only http, https and mailto links reach it (a relative
+    // link resolves against the base URL first, or does nothing). The default hands them to
+    // the desktop.
+    using LinkOpener = std::function<void(const QUrl &)>;
+
+    explicit MarkdownView(QWidget *parent = nullptr);
+    ~MarkdownView() override;
+
+    // Parses `markdown` off the GUI thread and shows it. The image base URL falls back to the
+    // base URL when absent.
+    void setMarkdown(const QString &markdown, const std::optional<QUrl> &baseURL = std::nullopt,
+                     const std::optional<QUrl> &imageBaseURL = std::nullopt);
+    // Shows content already parsed.
+    void setContent(const MarkdownContent &content,
+                    const std::optional<QUrl> &baseURL = std::nullopt,
+                    const std::optional<QUrl> &imageBaseURL = std::nullopt);
+
+    void setTheme(const Theme &theme);
+    // A text style the host adds around the document (under the theme's own text style).
+    void setTextStyle(const TextStyle &style);
+    void setTextSelectionEnabled(bool enabled);
+    // How soft line breaks of the source show (a space unless set).
+    void setSoftBreakMode(SoftBreakMode mode);
+    // How code blocks are coloured (plain text unless set).
+    void setCodeSyntaxHighlighter(std::shared_ptr<const CodeSyntaxHighlighter> highlighter);
+    void setLinkOpener(LinkOpener opener);
+    // Space around the document inside the view.
+    void setDocumentMargins(const QMarginsF &margins);
+
+    const MarkdownContent &content() const { return m_content; }
+    std::optional<QUrl> baseURL() const { return m_baseURL; }
+    std::optional<QUrl> imageBaseURL() const { return m_imageBaseURL; }
+    bool isParsing() const { return m_parsing; }
+    // The layout shown (none before the first content arrives).
+    const DocumentLayout *documentLayout() const { return m_layout.get(); }
+    DocumentLayout *documentLayout() { return m_layout.get(); }
+
+    // The style context the document's blocks are built in, for this palette.
+    static StyleContext rootContext(const Theme &theme, const TextStyle &hostStyle,
+                                    const QPalette &palette);
+
+    // Whether a link opens at all: http, https and mailto only.
+    static bool opensOnDesktop(const QUrl &url);
+
+    // The links, images and check boxes of the blocks in view, for assistive technology.
+    QList<AccessibleElement> accessibleElements() const;
+
+Q_SIGNALS:
+    // The content changed and its first screen is laid out.
+    void contentShown();
+    // The whole document is laid out (its height is exact).
+    void layoutFinished();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    struct ParseChannel;
+
+    void rebuild();
+    void relayoutForWidth();
+    void layoutVisible();
+    void layoutInBackground();
+    void updateScrollBars();
+    QPointF documentPoint(const QPoint &viewportPoint) const;
+    void clearSelection();
+
+    MarkdownContent m_content;
+    std::optional<QUrl> m_baseURL;
+    std::optional<QUrl> m_imageBaseURL;
+    std::shared_ptr<const Theme> m_theme;
+    TextStyle m_hostStyle;
+    bool m_selectionEnabled = false;
+    SoftBreakMode m_softBreakMode = SoftBreakMode::space;
+    std::shared_ptr<const CodeSyntaxHighlighter> m_codeSyntaxHighlighter;
+    LinkOpener m_linkOpener;
+    QMarginsF m_documentMargins;
+    std::unique_ptr<DocumentLayout> m_layout;
+    std::optional<QColor> m_background;
+    QTimer m_backgroundLayout;
+    std::shared_ptr<ParseChannel> m_parseChannel;
+    quint64 m_parseGeneration = 0;
+    bool m_parsing = false;
+
+    SelectableText *m_selected = nullptr;
+    QPointF m_pressPoint;
+    bool m_dragging = false;
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,201 @@
+#include "markdown_view/TextItem.h"
+
+#include <QPainter>
+#include <QTextLine>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolvaran::markdown {
+
+void AttributedText::append(const QString &piece, const QTextCharFormat &format)
+{
+    if (piece.isEmpty())
+        return;
+    const int start = int(text.size());
+    text.append(piece);
+    if (!formats.isEmpty() && formats.last().format == format
+        && formats.last().start + formats.last().length == start) {
+        formats.last().length += int(piece.size());
+        return;
+    }
+    formats.append({start, int(piece.size()), format});
+}
+
+void AttributedText::append(const AttributedText &other)
+{
+    for (const QTextLayout::FormatRange &range : other.formats)
+        append(other.text.mid(range.start, range.length), range.format);
+}
+
+namespace {
+
+bool isFontAndColorOnly(const QTextCharFormat &format)
+{
+    return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
+           && !format.fontStrikeOut() && !format.fontUnderline()
+           && !format.hasProperty(QTextFormat::FontLetterSpacing);
+}
+
+} // namespace
+
+TextItem::TextItem(AttributedText text, const Options &options)
+    : m_text(std::move(text))
+    , m_options(options)
+{
+}
+
+std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
+{
+    auto layout = std::make_unique<QTextLayout>();
+    // A line feed breaks the line only as a line separator; both are one unit long, so
+    // positions in the layout are positions in the text.
+    QString laidOut = m_text.text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    layout->setText(laidOut);
+    // Text in one format that only sets a font and a colour (most paragraphs) is laid out
+    // without formats: each layout with formats builds a format collection of its own.
+    const bool plain = m_text.formats.size() == 1
+                       && m_text.formats[0].length == m_text.text.size()
+                       && isFontAndColorOnly(m_text.formats[0].format);
+    if (plain) {
+        layout->setFont(m_text.formats[0].format.font());
+        if (m_text.formats[0].format.hasProperty(QTextFormat::ForegroundBrush))
+            m_pen = m_text.formats[0].format.foreground().color();
+    } else {
+        layout->setFont(m_options.font);
+        layout->setFormats(m_text.formats);
+    }
+    QTextOption option;
+    option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                       : QTextOption::NoWrap);
+    layout->setTextOption(option);
+    // Without the cache the layout keeps its lines but drops its glyphs after laying out.
+    layout->setCacheEnabled(false);
+    qreal y = 0;
+    layout->beginLayout();
+    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+        if (m_options.wraps)
+            line.setLineWidth(std::max<qreal>(1, width));
+        else
+            line.setNumColumns(int(m_text.text.size()));
+        if (y > 0)
+            y += m_options.lineSpacing;
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout->endLayout();
+    return layout;
+}
+
+const QTextLayout &TextItem::textLayout() const
+{
+    if (!m_layout)
+        m_layout = makeLayout(m_width);
+    return *m_layout;
+}
+
+void TextItem::releaseCaches()
+{
+    m_layout.reset();
+}
+
+QSizeF TextItem::doLayout(qreal width)
+{
+    m_width = width;
+    m_layout.reset();
+    if (m_text.isEmpty())
+        return {0, 0};
+    // Measured with a layout of its own, which goes at once: only the items painted keep
+    // theirs, so a long document does not hold a text layout for every paragraph.
+    const std::unique_ptr<QTextLayout> layout = makeLayout(width);
+    qreal used = 0;
+    qreal bottom = 0;
+    for (int index = 0; index < layout->lineCount(); ++index) {
+        const QTextLine line = layout->lineAt(index);
+        used = std::max(used, line.naturalTextWidth());
+        bottom = line.y() + line.height();
+    }
+    return {std::ceil(used), std::ceil(bottom)};
+}
+
+void TextItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    if (m_text.isEmpty())
+        return;
+    QVector<QTextLayout::FormatRange> selections;
+    const auto [start, end] = orderedSelection();
+    if (start != end) {
+        QTextCharFormat format;
+        format.setBackground(context.palette.brush(QPalette::Highlight));
+        format.setForeground(context.palette.brush(QPalette::HighlightedText));
+        selections.append({start, end - start, format});
+    }
+    const QTextLayout &layout = textLayout();
+    QPainter &painter = *context.painter;
+    painter.setPen(m_pen.value_or(context.palette.color(QPalette::WindowText)));
+    layout.draw(&painter, origin, selections, context.exposed.translated(origin));
+}
+
+int TextItem::positionAt(const QPointF &point)
+{
+    const QTextLayout &layout = textLayout();
+    if (layout.lineCount() == 0)
+        return 0;
+    QTextLine line = layout.lineAt(0);
+    for (int index = 0; index < layout.lineCount(); ++index) {
+        line = layout.lineAt(index);
+        if (point.y() < line.rect().bottom())
+            break;
+    }
+    return line.xToCursor(point.x());
+}
+
+QUrl TextItem::linkAt(const QPointF &point) const
+{
+    const QTextLayout &layout = textLayout();
+    for (int index = 0; index < layout.lineCount(); ++index) {
+        const QTextLine line = layout.lineAt(index);
+        if (!line.rect().contains(point))
+            continue;
+        const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
+        if (point.x() > line.naturalTextWidth())
+            return {};
+        for (const QTextLayout::FormatRange &range : m_text.formats) {
+            if (position >= range.start && position < range.start + range.length
+                && range.format.isAnchor())
+                return QUrl(range.format.anchorHref());
+        }
+    }
+    return {};
+}
+
+QList<TextItem::Link> TextItem::links() const
+{
+    QList<Link> result;
+    int end = -1; // where the last link's runs end
+    for (const QTextLayout::FormatRange &range : m_text.formats) {
+        if (!range.format.isAnchor())
+            continue;
+        const QUrl url(range.format.anchorHref());
+        const QString piece = m_text.text.mid(range.start, range.length);
+        if (!result.isEmpty() && result.last().url == url && end == range.start) {
+            result.last().text += piece;
+            end = range.start + range.length;
+            continue;
+        }
+        const QTextLine line = textLayout().lineForTextPosition(range.start);
+        QRectF rect;
+        if (line.isValid()) {
+            const qreal left = line.cursorToX(range.start);
+            const int lineEnd = line.textStart() + line.textLength();
+            const qreal right = line.cursorToX(std::min(range.start + range.length, lineEnd));
+            rect = QRectF(left, line.y(), right - left, line.height());
+        }
+        result.append({url, piece, rect});
+        end = range.start + range.length;
+    }
+    return result;
+}
+
+} // namespace tolvaran::markdown

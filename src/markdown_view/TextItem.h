@@ -1,0 +1,77 @@
+#pragma once
+
+#include "markdown_view/BlockItem.h"
+
+#include <QList>
+#include <QString>
+#include <QTextLayout>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+namespace tolvaran::markdown {
+
+// Text with formatting per run: what the inline renderers produce and a text item draws.
+struct AttributedText
+{
+    QString text;
+    QList<QTextLayout::FormatRange> formats; // in order, covering the text
+
+    void append(const QString &piece, const QTextCharFormat &format);
+    void append(const AttributedText &other);
+    bool isEmpty() const { return text.isEmpty(); }
+};
+
+// A run of text laid out with QTextLayout: wrapped at the width offered (or not wrapped,
+// for markers), lines `lineSpacing` apart. Runs may carry links (anchor formats); the
+// text may be selectable.
+class TextItem final : public SelectableText
+{
+public:
+    struct Options
+    {
+        QFont font;              // for lines without runs (empty text)
+        qreal lineSpacing = 0;   // extra space between lines
+        bool wraps = true;
+        bool selectable = false;
+        QString accessibleName; // for text that stands for something else (an image)
+    };
+
+    TextItem(AttributedText text, const Options &options);
+
+    const AttributedText &attributedText() const { return m_text; }
+    const QString &text() const override { return m_text.text; }
+    const Options &options() const { return m_options; }
+    bool isSelectable() const override { return m_options.selectable; }
+
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+    int positionAt(const QPointF &point) override;
+    QUrl linkAt(const QPointF &point) const override;
+    struct Link
+    {
+        QUrl url;
+        QString text;  // its accessible name
+        QRectF rect;   // of its first line, in item coordinates
+    };
+    // Every link of the text (neighbouring runs of one link count once).
+    QList<Link> links() const;
+
+    // Drops the text layout (it is made again when painted or asked).
+    void releaseCaches() override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    AttributedText m_text;
+    Options m_options;
+    std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
+    const QTextLayout &textLayout() const;
+
+    qreal m_width = 0;
+    mutable std::unique_ptr<QTextLayout> m_layout;
+    mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
+};
+
+} // namespace tolvaran::markdown

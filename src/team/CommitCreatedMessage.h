@@ -1,0 +1,23 @@
+#pragma once
+
+#include "team/TeamCommitPayload.h"
+
+namespace tolvaran {
+
+// The announcement of a new local commit under protocol 1. Detected commits are queued in
+// this form, with the repository's own identity, whatever the protocol.
+struct CommitCreatedMessage
+{
+    static constexpr char type[] = "commit.created";
+    static constexpr qint64 protocolVersion = 1;
+
+    QString deviceId;   // at the time the commit was detected
+    QString memberName; // at the time the commit was detected
+    TeamCommitPayload commit;
+
+    friend bool operator==(const CommitCreatedMessage &, const CommitCreatedMessage &) = default;
+
+    QByteArray toJson() const;
+};
+
+} // namespace tolvaran

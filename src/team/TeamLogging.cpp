@@ -1,0 +1,3 @@
+#include "team/TeamLogging.h"
+
+Q_LOGGING_CATEGORY(lcTeam, "com.ostvik.tolvaran.team")

@@ -1,0 +1,136 @@
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/InlineText.h"
+#include "markdown_view/MarkdownView.h"
+#include "support/QtPrinters.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran::markdown;
+
+namespace {
+
+StyleContext context(std::optional<QUrl> baseURL = std::nullopt,
+                     SoftBreakMode mode = SoftBreakMode::space)
+{
+    StyleContext result =
+        MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette());
+    result.baseURL = std::move(baseURL);
+    result.softBreakMode = mode;
+    return result;
+}
+
+AttributedText rendered(const QString &markdown, const StyleContext &in = context())
+{
+    const QList<BlockNode> blocks = parseMarkdown(markdown);
+    EXPECT_EQ(blocks.size(), 1);
+    const auto *paragraph = blocks.isEmpty() ? nullptr : blocks[0].as<BlockNode::Paragraph>();
+    return paragraph ? renderInlines(paragraph->content, in) : AttributedText();
+}
+
+// The format of the character at the first occurrence of `piece`.
+QTextCharFormat formatOf(const AttributedText &text, const QString &piece)
+{
+    const qsizetype at = text.text.indexOf(piece);
+    EXPECT_GE(at, 0) << piece.toStdString();
+    for (const QTextLayout::FormatRange &range : text.formats) {
+        if (at >= range.start && at < range.start + range.length)
+            return range.format;
+    }
+    return {};
+}
+
+bool isMonospaced(const QTextCharFormat &format)
+{
+    FontProperties monospaced;
+    monospaced.familyVariant = FontProperties::FamilyVariant::monospaced;
+    return format.font().family() == monospaced.font().family();
+}
+
+} // namespace
+
+TEST(InlineText, everyKindShowsItsTextWithItsStyle)
+{
+    const AttributedText text =
+        rendered("plain *em* **strong** ~~struck~~ `code` [link](https://example.com/)");
+    EXPECT_EQ(text.text, "plain em strong struck code link");
+    EXPECT_FALSE(formatOf(text, "plain").fontItalic());
+    EXPECT_TRUE(formatOf(text, "em").fontItalic());
+    EXPECT_EQ(formatOf(text, "strong").fontWeight(), QFont::DemiBold);
+    EXPECT_TRUE(formatOf(text, "struck").fontStrikeOut());
+    EXPECT_TRUE(isMonospaced(formatOf(text, "code")));
+    EXPECT_EQ(formatOf(text, "code").font().pixelSize(), 12); // 0.94 em of 13
+    EXPECT_EQ(formatOf(text, "link").anchorHref(), "https://example.com/");
+    EXPECT_FALSE(formatOf(text, "plain").isAnchor());
+}
+
+TEST(InlineText, stylesNestInsideLinksInnerLast)
+{
+    const AttributedText text =
+        rendered("[a *b **c*** `d` e](https://example.com/x) after");
+    EXPECT_EQ(text.text, "a b c d e after");
+    for (const QString piece : {"a", "b", "c", "d", "e"})
+        EXPECT_EQ(formatOf(text, piece).anchorHref(), "https://example.com/x")
+            << piece.toStdString();
+    EXPECT_TRUE(formatOf(text, "b").fontItalic());
+    EXPECT_TRUE(formatOf(text, "c").fontItalic());
+    EXPECT_EQ(formatOf(text, "c").fontWeight(), QFont::DemiBold);
+    EXPECT_TRUE(isMonospaced(formatOf(text, "d")));
+    EXPECT_EQ(formatOf(text, "d").foreground().color(),
+              QApplication::palette().color(QPalette::Link));
+    EXPECT_FALSE(formatOf(text, "after").isAnchor());
+}
+
+TEST(InlineText, codeSpansKeepBackticksAndMarkupLiterally)
+{
+    const AttributedText text = rendered("`` a ` b `` and `*not em*` and `<b>`");
+    EXPECT_EQ(text.text, "a ` b and *not em* and <b>");
+    EXPECT_FALSE(formatOf(text, "not em").fontItalic());
+}
+
+TEST(InlineText, linksResolveAgainstTheBaseUrl)
+{
+    const QUrl base(QStringLiteral("https://example.com/docs/"));
+    const struct
+    {
+        const char *markdown;
+        std::optional<QUrl> base;
+        const char *href; // "" for no link
+    } rows[] = {
+        {"[r](guide/a.md)", base, "https://example.com/docs/guide/a.md"},
+        {"[r](guide/a.md)", std::nullopt, "guide/a.md"},
+        {"[r](https://other.org/)", base, "https://other.org/"},
+        {"[r](<has space>)", base, ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.markdown);
+        const QTextCharFormat format = formatOf(rendered(row.markdown, context(row.base)), "r");
+        EXPECT_EQ(format.anchorHref(), QString::fromUtf8(row.href));
+    }
+}
+
+TEST(InlineText, breaksAndHtml)
+{
+    const struct
+    {
+        const char *markdown;
+        SoftBreakMode mode;
+        const char *text;
+    } rows[] = {
+        {"a\nb", SoftBreakMode::space, "a b"},
+        {"a\nb", SoftBreakMode::lineBreak, "a\nb"},
+        {"a  \nb", SoftBreakMode::space, "a\nb"},
+        {"a <span>b</span>", SoftBreakMode::space, "a <span>b</span>"},
+        {"a<br> b", SoftBreakMode::space, "a\nb"},
+        {"a<BR/>\nb", SoftBreakMode::space, "a\nb"},
+        {"a<br>`  c` d", SoftBreakMode::space, "a\n  cd"},
+        {"a ![image](i.png) b", SoftBreakMode::space, "a  b"},
+        {"*a<br> b* c", SoftBreakMode::space, "a\nb c"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.markdown);
+        EXPECT_EQ(rendered(row.markdown, context({}, row.mode)).text,
+                  QString::fromUtf8(row.text));
+    }
+}

@@ -1,0 +1,167 @@
+#include "RenderedText.h"
+
+#include "markdown_view/MarkdownView.h"
+#include "support/QtPrinters.h"
+#include "support/WaitUntil.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran::markdown;
+using tolvaran::fixtures::waitUntil;
+
+TEST(MarkdownView, imageBaseUrlFallsBackToTheBaseUrl)
+{
+    MarkdownView view;
+    const QUrl base(QStringLiteral("https://example.com/docs/"));
+    view.setContent(MarkdownContent(QStringLiteral("text")), base);
+    EXPECT_EQ(view.baseURL(), base);
+    EXPECT_EQ(view.imageBaseURL(), base);
+    EXPECT_EQ(view.documentLayout()->context().imageBaseURL, base);
+
+    const QUrl images(QStringLiteral("https://cdn.example.com/"));
+    view.setContent(MarkdownContent(QStringLiteral("text")), base, images);
+    EXPECT_EQ(view.imageBaseURL(), images);
+
+    view.setContent(MarkdownContent(QStringLiteral("text")));
+    EXPECT_FALSE(view.baseURL().has_value());
+    EXPECT_FALSE(view.imageBaseURL().has_value());
+}
+
+TEST(MarkdownView, parsesOffTheGuiThreadAndShowsTheLatestText)
+{
+    MarkdownView view;
+    view.resize(400, 300);
+    view.setMarkdown(QStringLiteral("# first"));
+    view.setMarkdown(QStringLiteral("second\n\nthird"));
+    EXPECT_TRUE(view.isParsing());
+    ASSERT_TRUE(waitUntil([&] { return !view.isParsing(); }));
+    ASSERT_NE(view.documentLayout(), nullptr);
+    EXPECT_EQ(view.content().blocks().size(), 2);
+    EXPECT_GT(view.documentLayout()->laidOutCount(), 0);
+}
+
+TEST(MarkdownView, aViewDestroyedWhileParsingReceivesNothing)
+{
+    QString text;
+    for (int line = 0; line < 20000; ++line)
+        text += QStringLiteral("- item *%1*\n").arg(line);
+    {
+        MarkdownView view;
+        view.setMarkdown(text);
+    }
+    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(200));
+    SUCCEED();
+}
+
+namespace {
+
+// Clicks every link of the view, in order, and returns what reached the opener.
+QList<QUrl> clickEveryLink(MarkdownView &view)
+{
+    QList<QUrl> opened;
+    view.setLinkOpener([&](const QUrl &url) { opened.append(url); });
+    for (const auto &[text, origin] :
+         tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout())) {
+        for (const TextItem::Link &link : text->links()) {
+            const QPoint point = (origin + link.rect.center()).toPoint();
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
+        }
+    }
+    return opened;
+}
+
+} // namespace
+
+TEST(MarkdownView, linksOpenOnlyForWebAndMail)
+{
+    const MarkdownContent content(QStringLiteral(
+        "[web](https://example.com/a) [script](javascript:alert(1)) [file](file:///etc/passwd)\n"
+        "[relative](docs/b.md) [mail](mailto:a@example.com) [data](data:text/html,x)\n"));
+    MarkdownView view;
+    view.resize(800, 300);
+    view.setContent(content);
+    EXPECT_EQ(clickEveryLink(view),
+              (QList<QUrl>{QUrl("https://example.com/a"), QUrl("mailto:a@example.com")}));
+
+    view.setContent(content, QUrl("https://example.com/root/"));
+    EXPECT_EQ(clickEveryLink(view),
+              (QList<QUrl>{QUrl("https://example.com/a"),
+                           QUrl("https://example.com/root/docs/b.md"),
+                           QUrl("mailto:a@example.com")}));
+}
+
+TEST(MarkdownView, draggingSelectsTextOfOneItem)
+{
+    MarkdownView view;
+    view.resize(600, 200);
+    view.setTextSelectionEnabled(true);
+    view.setContent(MarkdownContent(QStringLiteral("Selectable words here")));
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_EQ(texts.size(), 1);
+    const auto &[text, origin] = texts.first();
+    const QPoint start = (origin + QPointF(1, text->size().height() / 2)).toPoint();
+    const QPoint end = (origin + QPointF(text->size().width() - 1, text->size().height() / 2))
+                           .toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    EXPECT_EQ(text->selectedText(), "Selectable words here");
+}
+
+TEST(MarkdownView, linksImagesAndCheckBoxesCarryAccessibleNames)
+{
+    MarkdownView view;
+    view.resize(600, 400);
+    view.setContent(MarkdownContent(QStringLiteral(
+        "See [the *guide*](https://example.com/guide).\n\n"
+        "![A diagram of the flow](flow.png)\n\n- [x] done\n")));
+    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(view.viewport());
+    ASSERT_NE(document, nullptr);
+    QStringList names;
+    QList<QAccessible::Role> roles;
+    for (int index = 0; index < document->childCount(); ++index) {
+        names.append(document->child(index)->text(QAccessible::Name));
+        roles.append(document->child(index)->role());
+    }
+    EXPECT_EQ(names, (QStringList{"the guide", "A diagram of the flow", "Completed"}));
+    EXPECT_EQ(roles, (QList<QAccessible::Role>{QAccessible::Link, QAccessible::Graphic,
+                                               QAccessible::CheckBox}));
+    EXPECT_TRUE(document->child(2)->state().checked);
+}
+
+// A change to a dark palette re-filters the images for the dark scheme and redraws in place.
+TEST(MarkdownView, paletteChangesRefilterImagesAndKeepTheScrollPosition)
+{
+    QString text = QStringLiteral("![dark only](https://example.com/a.png#gh-dark-mode-only)\n\n");
+    for (int paragraph = 0; paragraph < 200; ++paragraph)
+        text += QStringLiteral("Paragraph %1.\n\n").arg(paragraph);
+    MarkdownView view;
+    view.resize(400, 300);
+    view.setContent(MarkdownContent(text));
+    const auto imageNames = [&] {
+        QStringList names;
+        for (const AccessibleElement &element : view.accessibleElements())
+            names.append(element.name);
+        return names;
+    };
+    EXPECT_TRUE(imageNames().isEmpty());
+
+    view.verticalScrollBar()->setValue(200);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x1D));
+    dark.setColor(QPalette::WindowText, QColor(0xFB, 0xFB, 0xFC));
+    view.setPalette(dark);
+    EXPECT_EQ(view.documentLayout()->context().colorScheme, ColorScheme::dark);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 200);
+    view.verticalScrollBar()->setValue(0);
+    EXPECT_EQ(imageNames(), QStringList{"dark only"});
+}

@@ -1,0 +1,18 @@
+#include "support/StoreSet.h"
+
+#include "support/FakeCodexHome.h"
+
+namespace tolvaran::fixtures {
+
+StoreSet::StoreSet(const FakeCodexHome &codex, const QString &supportDirectory,
+                   KeyValueStore &defaults, const QString &gitExecutable, bool indexTokens)
+    : codexStore(codex.databasePath(), codex.sessionIndexPath())
+    , globalStateStore(codex.globalStatePath())
+    , repositoryStore(gitExecutable)
+    , projectCatalogStore(supportDirectory)
+    , projectTagStore(defaults)
+    , tokenUsageStore(indexTokens ? supportDirectory : QString())
+{
+}
+
+} // namespace tolvaran::fixtures

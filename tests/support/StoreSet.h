@@ -1,0 +1,35 @@
+#pragma once
+
+#include "data/CodexGlobalStateStore.h"
+#include "data/CodexStore.h"
+#include "data/ProjectCatalogStore.h"
+#include "data/ProjectRepositoryStore.h"
+#include "data/ProjectTagStore.h"
+#include "data/TokenUsageStore.h"
+
+#include <QString>
+
+namespace tolvaran::fixtures {
+
+class FakeCodexHome;
+
+// The stores a test world hands the coordinator, over a fake Codex folder and the program's
+// folder of a temporary home, as the application's composition root holds them. Declare it
+// before the coordinator, which must not outlive it.
+struct StoreSet
+{
+    // `gitExecutable` empty for the real git; `indexTokens` false gives the token index no
+    // location, so that it reads nothing.
+    StoreSet(const FakeCodexHome &codex, const QString &supportDirectory,
+             KeyValueStore &defaults, const QString &gitExecutable = {},
+             bool indexTokens = true);
+
+    CodexStore codexStore;
+    CodexGlobalStateStore globalStateStore;
+    ProjectRepositoryStore repositoryStore;
+    ProjectCatalogStore projectCatalogStore;
+    ProjectTagStore projectTagStore;
+    TokenUsageStore tokenUsageStore;
+};
+
+} // namespace tolvaran::fixtures
