@@ -150,6 +150,10 @@ void ProjectDetailView::selectTab(ProjectDetailTab tab)
 {
     m_tabBar->setSelectedTab(tab);
     m_pages->setCurrentIndex(int(projectDetailTabs().indexOf(tab)));
+    if (tab == ProjectDetailTab::chats && m_chatsStale) {
+        m_chatsStale = false;
+        m_chats->setProject(m_model.project(), Timestamp::now());
+    }
 }
 
 QScrollArea *ProjectDetailView::scrollArea(ProjectDetailTab tab) const
@@ -273,7 +277,9 @@ void ProjectDetailView::showParts(int parts)
     if (parts & projectPart) {
         m_header->setProject(project.name(), project.path());
         m_header->setRenameAllowed(m_model.canRename());
-        m_chats->setProject(project, now);
+        m_chatsStale = selectedTab() != ProjectDetailTab::chats;
+        if (!m_chatsStale)
+            m_chats->setProject(project, now);
     }
     if (parts & (projectPart | gitStatusPart)) {
         const std::optional<ProjectGitStatus> &status = m_model.gitStatus();

@@ -94,6 +94,9 @@ private:
     QWidget *m_bannerDivider;
     DetailStatusBanner *m_banner;
     int m_pendingParts = 0;
+    // The chat rows are made when their tab shows (a project may have hundreds of chats); a
+    // change while another tab shows only marks them stale.
+    bool m_chatsStale = true;
     bool m_hasStarted = false;
 };
 

@@ -188,6 +188,7 @@ TEST(ProjectDetailView, showsFiftyOfFiftyOneChats)
     PaneWorld pane(51);
     auto model = pane.makeModel();
     ProjectDetailView view(*model, {});
+    view.selectTab(ProjectDetailTab::chats);
     EXPECT_EQ(model->project().threadCount(), 51);
     EXPECT_EQ(view.recentChatList()->rows().size(), 50);
 }
@@ -271,6 +272,7 @@ TEST(ProjectDetailView, aChatRowOpensThatChat)
     PaneWorld pane(3);
     auto model = pane.makeModel();
     ProjectDetailView view(*model, {});
+    view.selectTab(ProjectDetailTab::chats);
     view.recentChatList()->rows().at(2)->click();
     ASSERT_TRUE(waitUntil([&] { return pane.world.codexLauncher->openedThreads.size() == 1; }));
     EXPECT_EQ(pane.world.codexLauncher->openedThreads.first().first, "alpha-2");
@@ -344,4 +346,26 @@ TEST(ProjectDetailView, theBehindWarningFollowsTheRepositorysUpstream)
     ASSERT_TRUE(waitUntil(
         [&] { return view.behindWarning()->title() == "Project is behind by 3 commits"; }));
     EXPECT_EQ(view.overview()->metrics().last().value, "0 ahead, 3 behind");
+}
+
+TEST(ProjectDetailView, aChangeWhileAnotherTabShowsReachesTheChatsWhenTheirTabOpens)
+{
+    PaneWorld pane(2);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    FakeCodexThread thread;
+    thread.id = QStringLiteral("fresh");
+    thread.cwd = pane.path;
+    thread.title = QStringLiteral("A fresh chat");
+    thread.createdAt = Timestamp::now();
+    thread.updatedAt = thread.createdAt;
+    thread.recencyAt = thread.createdAt;
+    pane.world.codex.addThread(thread);
+    pane.world.codex.writeDatabase();
+    ASSERT_TRUE(pane.world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return view.overview()->metrics().first().value == "3"; }));
+
+    view.selectTab(ProjectDetailTab::chats);
+    ASSERT_EQ(view.recentChatList()->rows().size(), 3);
+    EXPECT_EQ(view.recentChatList()->rows().first()->title(), "A fresh chat");
 }
