@@ -155,7 +155,8 @@ int main(int argc, char *argv[])
         PaintWatch watch(clock);
         clock.start();
         auto model = std::make_unique<ProjectDetailViewModel>(
-            *project, coordinator, ProjectDetailViewModel::repositoryLoader(stores.repositoryStore));
+            *project, coordinator,
+            ProjectDetailViewModel::repositoryLoader(stores.repositoryStore));
         auto view = std::make_unique<ProjectDetailView>(*model, std::function<void()>());
         view->overview()->installEventFilter(&watch);
         view->resize(1280, 800);

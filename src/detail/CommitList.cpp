@@ -41,9 +41,9 @@ CommitRow::CommitRow(const ProjectCommit &commit, QWidget *parent)
     subject->setObjectName(QStringLiteral("commitSubject"));
     subject->setWordWrap(true);
     subject->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    const QString bylineText = commit.author + QStringLiteral("  |  ") + commit.date;
     QLabel *byline = DetailStyle::plainLabel(BrowserStyle::systemFont(DetailStyle::captionSize),
-                                             this,
-                                             commit.author + QStringLiteral("  |  ") + commit.date);
+                                             this, bylineText);
     byline->setObjectName(QStringLiteral("commitByline"));
     BrowserStyle::setTextColor(byline, BrowserStyle::secondaryLabelColor(palette()));
 

@@ -91,7 +91,8 @@ DetailHeader::DetailHeader(QWidget *parent)
     m_fileManager = symbolButton(QStringLiteral("folder"),
                                  QStringLiteral("Reveal project in Finder"),
                                  QStringLiteral("fileManagerButton"), m_actions);
-    m_terminal = symbolButton(QStringLiteral("terminal"), QStringLiteral("Open Terminal at project"),
+    m_terminal = symbolButton(QStringLiteral("terminal"),
+                              QStringLiteral("Open Terminal at project"),
                               QStringLiteral("terminalButton"), m_actions);
     auto *actions = new QHBoxLayout(m_actions);
     actions->setContentsMargins(0, 0, 0, 0);

@@ -146,9 +146,8 @@ RecentChatList::RecentChatList(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    layout->addWidget(DetailStyle::sectionTitle(QStringLiteral("Recent Chats"),
-                                                QStringLiteral("bubble.left.and.text.bubble.right"),
-                                                this));
+    const QString symbol = QStringLiteral("bubble.left.and.text.bubble.right");
+    layout->addWidget(DetailStyle::sectionTitle(QStringLiteral("Recent Chats"), symbol, this));
     layout->addWidget(m_rowsPanel);
     layout->addWidget(m_empty);
     m_rowsPanel->hide();
