@@ -99,6 +99,16 @@ TEST_F(DetailPaneIntegrationTest, opensOnOverviewListsEightCommitsAndGoesBackTwo
     EXPECT_EQ(pane->commitList()->dividerCount(), 7);
     EXPECT_EQ(pane->commitList()->rows().first()->commit().subject, "Commit 8");
 
+    // A refresh of the project list updates the pane; it does not make a new one.
+    pane->selectTab(ProjectDetailTab::commits);
+    const auto refreshed = std::make_shared<bool>(false);
+    app.viewModel().refresh([refreshed] { *refreshed = true; });
+    ASSERT_TRUE(waitUntil([refreshed] { return *refreshed; }));
+    processEventsFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(content.detailView(), pane);
+    EXPECT_EQ(pane->selectedTab(), ProjectDetailTab::commits);
+    pane->selectTab(ProjectDetailTab::overview);
+
     // Escape returns to the browser.
     // The offscreen platform may have dropped the activation meanwhile.
     window.windowHandle()->requestActivate();
