@@ -241,7 +241,7 @@ Corpus generateCorpus(const QString &folder, Timestamp now)
 
 qint64 readPlainly(const QStringList &paths)
 {
-    std::vector<char> block(size_t(Internal::RolloutTokenScanner::readBlockSize));
+    std::vector<char> block(static_cast<size_t>(Internal::RolloutTokenScanner::readBlockSize));
     qint64 total = 0;
     for (const QString &path : paths) {
         const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);

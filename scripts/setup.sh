@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
   xdotool # the screenshots click and type in the window
+  clang-14 # CI compiles every source with a second compiler too
 )
 
 for argument in "$@"; do

@@ -1,6 +1,7 @@
 // The coordinator's list: the values the window sets, the values derived from the published
 // ones, and the filter, sort and pages over the pure functions of ProjectListing.
 #include "coordinator/ProjectListViewModel.h"
+#include "platform/SaturatingAdd.h"
 
 #include "data/TeamWorkspaceService.h"
 #include "data/TeamWorkspaceTeam.h"
@@ -117,7 +118,7 @@ TokenUsageReport ProjectListViewModel::globalTokenUsage() const
     TokenUsageReport report = m_tokenUsageSnapshot.global;
     qint64 codexTotal = 0;
     for (const CodexProject &project : m_projects)
-        codexTotal += project.totalTokens();
+        codexTotal = saturatingAdd(codexTotal, project.totalTokens());
     // Until the index has finished a pass, Codex's own counts are the best lifetime figure;
     // afterwards the index's figure is shown even when it is smaller.
     if (m_tokenUsageSnapshot.indexedAt.isDistantPast() && codexTotal > 0)

@@ -3,6 +3,7 @@
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexFileAttributes.h"
 #include "platform/Graphemes.h"
+#include "platform/RegularFileRead.h"
 #include "platform/Timestamp.h"
 
 #include <QByteArrayList>
@@ -40,15 +41,18 @@ enum class ScanOutcome { decided, exhausted, failed };
 // at a time, so that only the end of a large file is read. `begin` must be the start of a
 // line. What follows the region's last line feed counts as a line too: a line Codex has
 // written completely but not yet ended still decides, and one it is half-way through fails to
-// parse and is passed over.
+// parse and is passed over. A line longer than `lineLimit` is passed over without being
+// gathered, so memory stays bounded whatever the file holds.
 class BackwardLineScanner final
 {
 public:
-    BackwardLineScanner(QFile &file, quint64 begin, quint64 end, quint64 byteLimit)
+    BackwardLineScanner(QFile &file, quint64 begin, quint64 end, quint64 byteLimit,
+                        quint64 lineLimit)
         : m_file(file)
         , m_begin(begin)
         , m_end(end)
         , m_byteLimit(byteLimit)
+        , m_lineLimit(lineLimit)
     {
     }
 
@@ -61,6 +65,26 @@ public:
         // Chunks of a line that began in an earlier chunk, first chunk first. Kept apart and
         // joined once the line is complete, so a line of many megabytes is copied once.
         QByteArrayList pending;
+        quint64 pendingBytes = 0;
+        bool oversized = false; // the line being gathered is longer than the line limit
+        const auto gather = [&](QByteArray part) {
+            pendingBytes += quint64(part.size());
+            if (oversized || pendingBytes > m_lineLimit) {
+                oversized = true;
+                pending.clear();
+                return;
+            }
+            pending.prepend(std::move(part));
+        };
+        const auto takeLine = [&]() -> std::optional<QByteArray> {
+            std::optional<QByteArray> line;
+            if (!oversized)
+                line = pending.join();
+            pending.clear();
+            pendingBytes = 0;
+            oversized = false;
+            return line;
+        };
         quint64 position = m_end;
         quint64 bytesRead = 0;
         while (position > m_begin) {
@@ -83,17 +107,16 @@ public:
                     m_foundLineFeed = true;
                     m_lastLineFeedEnd = chunkStart + quint64(feed) + 1;
                 }
-                pending.prepend(chunk.mid(feed + 1, lineEnd - feed - 1));
-                const QByteArray line = pending.join();
-                pending.clear();
-                if (visit(line))
+                gather(chunk.mid(feed + 1, lineEnd - feed - 1));
+                if (const std::optional<QByteArray> line = takeLine(); line && visit(*line))
                     return ScanOutcome::decided;
                 lineEnd = feed;
             }
-            pending.prepend(chunk.left(lineEnd));
+            gather(chunk.left(lineEnd));
             position = chunkStart;
         }
-        return visit(pending.join()) ? ScanOutcome::decided : ScanOutcome::exhausted;
+        const std::optional<QByteArray> first = takeLine();
+        return first && visit(*first) ? ScanOutcome::decided : ScanOutcome::exhausted;
     }
 
     // The offset just after the region's last line feed (`begin` when it holds none): where
@@ -105,6 +128,7 @@ private:
     const quint64 m_begin;
     const quint64 m_end;
     const quint64 m_byteLimit;
+    const quint64 m_lineLimit;
     bool m_foundLineFeed = false;
     quint64 m_lastLineFeedEnd = m_begin;
 };
@@ -225,20 +249,24 @@ bool CodexActivityStore::isProcessing(const QString &rolloutPath)
         return false;
     }
 
-    QFile file(rolloutPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, rolloutPath))
         return false;
 
     const auto cached = m_cache.constFind(rolloutPath);
     const bool incremental = cached != m_cache.constEnd() && size >= cached->scanOffset;
-    if (incremental && size == cached->fileSize && cached->scanOffset == size)
+    // Nothing was appended since the last read, which went to the end of the file (an
+    // unfinished last line included): the answer stands.
+    if (incremental && size == cached->fileSize)
         return cached->isProcessing;
 
     // A file seen before is read from where the last read stopped; a new file, or one that
-    // shrank (rewritten), from its end backwards until a task event decides.
+    // shrank (rewritten), from its end backwards until a task event decides, reading at most
+    // maximumProcessingScanBytes.
     const quint64 begin = incremental ? cached->scanOffset : 0;
     const bool previous = incremental && cached->isProcessing;
-    BackwardLineScanner scanner(file, begin, size, std::numeric_limits<quint64>::max());
+    BackwardLineScanner scanner(file, begin, size, maximumProcessingScanBytes,
+                                maximumTaskEventLineBytes);
     std::optional<bool> decision;
     const ScanOutcome outcome = scanner.scan([&decision](const QByteArray &line) {
         decision = taskEventState(line);
@@ -266,11 +294,12 @@ std::optional<QString> CodexActivityStore::latestUserRequest(const QString &roll
     if (cached != m_userRequestCache.constEnd() && cached->fileSize == attributes->size)
         return cached->request;
 
-    QFile file(rolloutPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, rolloutPath))
         return std::nullopt;
     std::optional<QString> request;
-    BackwardLineScanner scanner(file, 0, attributes->size, maximumUserRequestLookback);
+    BackwardLineScanner scanner(file, 0, attributes->size, maximumUserRequestLookback,
+                                maximumUserRequestLookback);
     const ScanOutcome outcome = scanner.scan([&request](const QByteArray &line) {
         request = userRequest(line);
         return request.has_value();

@@ -27,6 +27,11 @@ public:
     static constexpr double initialLookback = 86400.0; // seconds
     // The unit of every backward read.
     static constexpr quint64 chunkSize = 65536;
+    // The most one processing check reads of a file (from its end, or from the last read's
+    // end); a check that finds no task event in them keeps the previous answer.
+    static constexpr quint64 maximumProcessingScanBytes = 64 * 1024 * 1024;
+    // A longer line cannot be a task event and is passed over without being kept in memory.
+    static constexpr quint64 maximumTaskEventLineBytes = 8 * 1024 * 1024;
     // How far back from the end the search for the latest request reads at most.
     static constexpr quint64 maximumUserRequestLookback = 2097152;
     // The latest request is cut to this many characters (grapheme clusters).

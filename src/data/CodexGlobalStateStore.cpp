@@ -1,7 +1,9 @@
 #include "data/CodexGlobalStateStore.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
+#include "platform/RegularFileRead.h"
 #include "platform/Timestamp.h"
 
 #include <QFile>
@@ -9,13 +11,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tolvaran {
 
@@ -29,6 +35,10 @@ const QLatin1String localProjectsKey("local-projects");
 const QLatin1String rootPathsKey("rootPaths");
 const QLatin1String nameKey("name");
 const QLatin1String updatedAtKey("updatedAt");
+
+// How often in one change a write by Codex found displaced is carried into ours before the
+// change gives up (each needs Codex to write in a gap of microseconds).
+constexpr int maximumGapRepairs = 8;
 
 // The mode of a file the store creates; an existing file keeps its own.
 constexpr mode_t newFileMode = 0644;
@@ -145,21 +155,72 @@ QSet<QString> pinnedProjectPaths(const QStringList &pinned, const LocalProjectIn
 }
 
 // The file's bytes, or nothing when there is no file. A failure throws what `failure` makes of
-// the file's error text: the first read of an attempt reports it as a read failure, the read
-// just before the replacement as a failed update.
+// the reason: the first read of an attempt reports it as a read failure, the reads around the
+// replacement as a failed update.
 using FailureMaker = CodexGlobalStateStoreError (*)(const QString &);
 
 std::optional<QByteArray> readFile(const QString &path, FailureMaker failure)
 {
-    if (!QFileInfo::exists(path))
+    RegularFileRead read = readRegularFile(path, CodexGlobalStateStore::maximumFileBytes);
+    if (read.status == RegularFileRead::Status::missing)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw failure(file.errorString());
-    QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw failure(file.errorString());
-    return contents;
+    if (!read.isRead())
+        throw failure(read.failure);
+    return std::move(read.contents);
+}
+
+// The state as JSON, or nothing when the bytes are not JSON at all (`parseError` says why);
+// a top level that is not an object throws.
+std::optional<QJsonObject> parsedState(const QByteArray &bytes, QString &parseError)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        parseError = error.errorString();
+        return std::nullopt;
+    }
+    if (!document.isObject())
+        throw CodexGlobalStateStoreError::invalidJSON();
+    return document.object();
+}
+
+struct TemporaryFile
+{
+    QString path;
+    FileDescriptor descriptor; // open, so that a deferred sync reaches the file wherever it is
+};
+
+// A temporary file beside `target`, holding `contents` with `mode`, synced to disk unless
+// `deferSync` (the caller then syncs it through its descriptor once it is in place).
+TemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents, mode_t mode,
+                                 bool deferSync)
+{
+    QByteArray pattern = QFile::encodeName(target) + ".tolvaran-XXXXXX";
+    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!file.isValid()) {
+        throw CodexGlobalStateStoreError::writeFailed(
+            QStringLiteral("Could not create a temporary file beside %1.").arg(target));
+    }
+    const QString path = QFile::decodeName(pattern);
+    const auto fail = [&path](const QString &sentence) {
+        ::unlink(QFile::encodeName(path).constData());
+        return CodexGlobalStateStoreError::writeFailed(sentence);
+    };
+    if (::fchmod(file.get(), mode) != 0)
+        throw fail(QStringLiteral("Could not set the mode of %1.").arg(target));
+    qint64 written = 0;
+    while (written < contents.size()) {
+        const ssize_t put = ::write(file.get(), contents.constData() + written,
+                                    size_t(contents.size() - written));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            throw fail(QStringLiteral("Could not write %1.").arg(path));
+        written += put;
+    }
+    if (!deferSync && ::fsync(file.get()) != 0)
+        throw fail(QStringLiteral("Could not write %1.").arg(path));
+    return {path, std::move(file)};
 }
 
 // Where a write must go: the file itself, or, when the state path is a symbolic link (a
@@ -183,62 +244,126 @@ CodexGlobalStateStore::CodexGlobalStateStore(QString statePath,
 }
 
 // Read, edit, write back unless the file changed meanwhile; at most maximumUpdateAttempts
-// times. The new contents go to a temporary file beside the target, made durable, before the
-// file is read again for the comparison, so that only the comparison and a rename separate
-// the check from the replacement: a write by Codex in that window is the only one that can
-// be lost.
+// times. Codex rewrites the file whenever it likes, so the window in which one of its writes
+// could be lost is kept as small as the file system allows and what is left is checked:
+// - everything is prepared first (the new contents in a durable temporary file beside the
+//   target), then the file is compared with what the attempt read and swapped with ours
+//   straight after;
+// - the swap is an exchange (renameat2 RENAME_EXCHANGE), so the file we displaced is still
+//   there to look at: when it is not what the attempt read, Codex wrote in the gap, and the
+//   next attempt edits Codex's version (which already holds the change) and swaps again, so
+//   that write is not lost. File systems without the exchange get a plain rename, whose gap is
+//   only narrowed;
+// - afterwards the file must be ours; a later write by Codex (which may not hold our change)
+//   makes the next attempt edit its version.
+// A read that is not JSON while the file keeps changing (Codex writing it in place) counts as
+// a changed file; the same bytes twice in a row are a broken file.
 template <typename Result, typename Edit>
 Result CodexGlobalStateStore::updateState(Edit &&edit) const
 {
+    // What the attempt edits, and what the file must hold when ours replaces it. They differ
+    // only after Codex wrote in the gap: then the edit starts from Codex's displaced version
+    // while the file holds ours.
+    std::optional<QByteArray> base;
+    std::optional<QByteArray> expected;
+    bool carried = false;
+    int gapRepairs = 0;
+    std::optional<QByteArray> lastUnparsable;
+    QString parseError;
     for (int attempt = 0; attempt < maximumUpdateAttempts; ++attempt) {
-        const std::optional<QByteArray> start =
-            readFile(m_statePath, &CodexGlobalStateStoreError::readFailed);
+        // Carrying Codex's write forward is not a new attempt: stopping there would leave
+        // that write lost.
+        if (carried && gapRepairs <= maximumGapRepairs)
+            --attempt;
+        if (!carried) {
+            base = readFile(m_statePath, &CodexGlobalStateStoreError::readFailed);
+            expected = base;
+        }
         QJsonObject state;
-        if (start) {
-            QJsonParseError parseError{};
-            const QJsonDocument document = QJsonDocument::fromJson(*start, &parseError);
-            if (parseError.error != QJsonParseError::NoError)
-                throw CodexGlobalStateStoreError::readFailed(parseError.errorString());
-            if (!document.isObject())
-                throw CodexGlobalStateStoreError::invalidJSON();
-            state = document.object();
+        if (base) {
+            std::optional<QJsonObject> parsed = parsedState(*base, parseError);
+            if (!parsed) {
+                if (!carried && lastUnparsable == base)
+                    throw CodexGlobalStateStoreError::readFailed(parseError);
+                lastUnparsable = base;
+                carried = false;
+                std::this_thread::sleep_for(tornReadPause);
+                continue;
+            }
+            state = std::move(*parsed);
         }
 
         EditOutcome<Result> outcome = edit(state);
-        if (!outcome.changed)
+        if (!outcome.changed && !carried)
             return outcome.result;
-
         // QJsonObject keeps its keys sorted, so the compact form has sorted keys at every level.
-        const QByteArray contents = QJsonDocument(state).toJson(QJsonDocument::Compact);
+        // A displaced version that needs no change goes back as Codex wrote it.
+        const QByteArray contents = outcome.changed
+            ? QJsonDocument(state).toJson(QJsonDocument::Compact)
+            : base.value_or(QByteArray());
+
         const QString target = writeTarget(m_statePath);
-        struct stat existing {};
         const QByteArray nativeTarget = QFile::encodeName(target);
+        struct stat existing {};
         const mode_t mode = ::stat(nativeTarget.constData(), &existing) == 0
             ? (existing.st_mode & 07777)
             : newFileMode;
-
-        QSaveFile file(target);
-        if (!file.open(QIODevice::WriteOnly))
-            throw CodexGlobalStateStoreError::writeFailed(file.errorString());
-        if (::fchmod(file.handle(), mode) != 0)
-            throw CodexGlobalStateStoreError::writeFailed(
-                QStringLiteral("Could not set the mode of %1.").arg(target));
-        if (file.write(contents) != contents.size() || !file.flush()
-            || ::fsync(file.handle()) != 0)
-            throw CodexGlobalStateStoreError::writeFailed(file.errorString());
+        // Carrying a write of Codex forward is a race against Codex reading our file in the
+        // meantime, so its sync waits until the file is in place.
+        const bool deferSync = carried;
+        carried = false;
+        TemporaryFile written = writeTemporaryFile(target, contents, mode, deferSync);
+        const QString temporary = written.path;
+        const QByteArray nativeTemporary = QFile::encodeName(temporary);
+        const auto removeTemporary = [&nativeTemporary] { ::unlink(nativeTemporary.constData()); };
 
         if (m_beforeFinalCompare)
             m_beforeFinalCompare();
-        const std::optional<QByteArray> current =
-            readFile(m_statePath, &CodexGlobalStateStoreError::writeFailed);
-        if (current == start) {
-            if (!file.commit())
-                throw CodexGlobalStateStoreError::writeFailed(file.errorString());
-            return outcome.result;
+        std::optional<QByteArray> current;
+        try {
+            current = readFile(m_statePath, &CodexGlobalStateStoreError::writeFailed);
+        } catch (...) {
+            removeTemporary();
+            throw;
         }
-        // Codex wrote meanwhile: drop the temporary file (QSaveFile discards it uncommitted)
-        // and start again from Codex's version.
-        file.cancelWriting();
+        if (current != expected) {
+            removeTemporary();
+            continue;
+        }
+        // No file yet: ours goes in only if Codex has not made one in the gap.
+        const unsigned int flags = expected ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+        int swapped = ::renameat2(AT_FDCWD, nativeTemporary.constData(), AT_FDCWD,
+                                  nativeTarget.constData(), flags);
+        const bool exchanged = swapped == 0 && expected;
+        if (swapped != 0 && errno == EEXIST) {
+            removeTemporary();
+            continue;
+        }
+        if (swapped != 0 && (errno == EINVAL || errno == ENOSYS))
+            swapped = ::rename(nativeTemporary.constData(), nativeTarget.constData());
+        if (swapped != 0) {
+            const int error = errno;
+            removeTemporary();
+            throw CodexGlobalStateStoreError::writeFailed(
+                QString::fromLocal8Bit(std::strerror(error)));
+        }
+        if (deferSync)
+            ::fsync(written.descriptor.get()); // in place already; a failure loses nothing more
+        if (exchanged) {
+            // What we displaced: the version we expected, or a write by Codex in the gap.
+            const RegularFileRead displaced = readRegularFile(temporary, maximumFileBytes);
+            removeTemporary();
+            if (displaced.isRead() && displaced.contents != *expected) {
+                base = displaced.contents;
+                expected = contents;
+                carried = true;
+                ++gapRepairs;
+                continue;
+            }
+        }
+        const RegularFileRead after = readRegularFile(m_statePath, maximumFileBytes);
+        if (after.isRead() && after.contents == contents)
+            return outcome.result;
     }
     throw CodexGlobalStateStoreError::stateChangedDuringUpdate();
 }

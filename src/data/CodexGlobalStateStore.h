@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace tolvaran {
@@ -24,6 +25,10 @@ class CodexGlobalStateStore final
 public:
     // A change that finds the file changed by someone else this many times in a row gives up.
     static constexpr int maximumUpdateAttempts = 3;
+    // The largest file read (Codex's own is some kilobytes); a larger one fails to read.
+    static constexpr qint64 maximumFileBytes = 32 * 1024 * 1024;
+    // The wait before reading again a file that was not JSON, in case Codex was writing it.
+    static constexpr std::chrono::milliseconds tornReadPause{10};
     // A project name holds 1 to this many characters (grapheme clusters) after trimming.
     static constexpr qsizetype maximumProjectNameLength = 80;
 

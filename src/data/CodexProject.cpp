@@ -1,6 +1,7 @@
 #include "data/CodexProject.h"
 
 #include "platform/Paths.h"
+#include "platform/SaturatingAdd.h"
 
 #include <algorithm>
 
@@ -58,7 +59,7 @@ CodexProject::CodexProject(QString path, QList<CodexThread> threads, bool isPinn
 
     m_threadCount = m_threads.size();
     for (const CodexThread &thread : m_threads)
-        m_totalTokens += thread.tokensUsed;
+        m_totalTokens = saturatingAdd(m_totalTokens, thread.tokensUsed);
 
     const CodexThread *latest = nullptr;
     for (const CodexThread &thread : m_threads) {

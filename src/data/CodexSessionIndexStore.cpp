@@ -1,14 +1,14 @@
 #include "data/CodexSessionIndexStore.h"
 
-#include <QFile>
+#include "data/DataLogging.h"
+#include "platform/RegularFileRead.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace tolvaran {
 
-namespace {
-
-QHash<QString, QString> parseThreadNames(const QByteArray &contents)
+QHash<QString, QString> CodexSessionIndexStore::parseThreadNames(const QByteArray &contents)
 {
     QHash<QString, QString> names;
     for (const QByteArray &line : contents.split('\n')) {
@@ -31,8 +31,6 @@ QHash<QString, QString> parseThreadNames(const QByteArray &contents)
     return names;
 }
 
-} // namespace
-
 CodexSessionIndexStore::CodexSessionIndexStore(QString path)
     : m_path(std::move(path))
 {
@@ -51,14 +49,13 @@ QHash<QString, QString> CodexSessionIndexStore::loadThreadNames()
     if (m_cache && m_cache->attributes == *attributes)
         return m_cache->namesByThreadID;
 
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const RegularFileRead read = readRegularFile(m_path, maximumFileBytes);
+    if (!read.isRead()) {
+        qCWarning(lcData).noquote() << read.failure;
         return m_cache ? m_cache->namesByThreadID : QHash<QString, QString>();
-    const QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return m_cache ? m_cache->namesByThreadID : QHash<QString, QString>();
+    }
 
-    m_cache = Cache{*attributes, parseThreadNames(contents)};
+    m_cache = Cache{*attributes, parseThreadNames(read.contents)};
     return m_cache->namesByThreadID;
 }
 

@@ -17,13 +17,20 @@ namespace tolvaran {
 class CodexSessionIndexStore final
 {
 public:
+    // The largest index read; a larger one (or anything but a regular file) is not read, and
+    // the names read before stay. Real indexes hold one short line per rename.
+    static constexpr qint64 maximumFileBytes = 64 * 1024 * 1024;
+
     explicit CodexSessionIndexStore(QString path);
+
+    // Thread id to trimmed chat name from the index's bytes (see loadThreadNames).
+    static QHash<QString, QString> parseThreadNames(const QByteArray &contents);
 
     const QString &path() const { return m_path; }
 
     // Thread id to trimmed chat name. Never fails: a missing file gives an empty map (and
-    // forgets the cache), a file that cannot be read gives the last map read, and lines that
-    // are malformed or carry no usable name are skipped.
+    // forgets the cache), a file that cannot be read (logged) gives the last map read, and
+    // lines that are malformed or carry no usable name are skipped.
     QHash<QString, QString> loadThreadNames();
 
 private:

@@ -4,13 +4,15 @@
 #include "platform/SqliteStatement.h"
 #include "platform/Timestamp.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QSet>
 #include <QUrl>
 
 #include <sqlite3.h>
 
 #include <array>
+
+#include <sys/stat.h>
 
 namespace tolvaran {
 
@@ -96,10 +98,10 @@ std::optional<Timestamp> rowTime(const SqliteStatement &row, int msColumn, int s
 {
     const qint64 milliseconds = row.int64(msColumn);
     if (milliseconds >= 1)
-        return Timestamp::fromMilliseconds(milliseconds);
+        return Timestamp::clampedFromSeconds(double(milliseconds) / 1000.0);
     const qint64 seconds = row.int64(secondsColumn);
     if (seconds >= 1)
-        return Timestamp::fromSeconds(double(seconds));
+        return Timestamp::clampedFromSeconds(double(seconds));
     return std::nullopt;
 }
 
@@ -189,6 +191,63 @@ QSet<QString> threadColumns(SqliteDatabase &database)
     return columns;
 }
 
+// Throws unless the database and its side files are regular files or absent: SQLite opens
+// them blocking, so a FIFO in their place would hang the refresh (and quitting) for ever.
+// Between this check and SQLite's open the files could still be swapped; that race needs a
+// writer in Codex's folder racing us on purpose, and SQLite gives us no descriptor to check
+// instead.
+void requireRegularFiles(const QString &databasePath)
+{
+    struct stat info{};
+    const QByteArray native = QFile::encodeName(databasePath);
+    if (::stat(native.constData(), &info) != 0)
+        throw CodexStoreError::databaseMissing(databasePath);
+    for (const QByteArray &suffix : {QByteArray(), QByteArray("-wal"), QByteArray("-shm")}) {
+        const QByteArray path = native + suffix;
+        if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            throw CodexStoreError::openFailed(
+                QStringLiteral("%1 is not a regular file").arg(QFile::decodeName(path)));
+        }
+    }
+}
+
+// Whether the database's log, when there is one, starts with a header SQLite will trust: the
+// magic number, and the checksum of the first 24 bytes (words in the order the magic's last
+// bit gives). A read-only connection that finds a damaged header retries for about ten
+// seconds before it fails with SQLITE_PROTOCOL, while a read-write one ignores the log at
+// once; so a damaged header sends the read straight to the second attempt.
+bool hasTrustedLogHeader(const QString &databasePath)
+{
+    constexpr qint64 headerBytes = 32;
+    QFile log(databasePath + QStringLiteral("-wal"));
+    if (!log.exists() || log.size() < headerBytes)
+        return true; // no log, or one SQLite reads as empty
+    if (!log.open(QIODevice::ReadOnly))
+        return true; // SQLite's own open reports what is wrong
+    const QByteArray header = log.read(headerBytes);
+    if (header.size() != headerBytes)
+        return true;
+    const auto bigEndian = [&header](int at) {
+        return quint32(quint8(header[at])) << 24 | quint32(quint8(header[at + 1])) << 16
+            | quint32(quint8(header[at + 2])) << 8 | quint32(quint8(header[at + 3]));
+    };
+    const auto littleEndian = [&header](int at) {
+        return quint32(quint8(header[at + 3])) << 24 | quint32(quint8(header[at + 2])) << 16
+            | quint32(quint8(header[at + 1])) << 8 | quint32(quint8(header[at]));
+    };
+    const quint32 magic = bigEndian(0);
+    if (magic != 0x377f0682 && magic != 0x377f0683)
+        return false;
+    const bool bigEndianWords = (magic & 1) != 0;
+    quint32 first = 0;
+    quint32 second = 0;
+    for (int at = 0; at < 24; at += 8) {
+        first += (bigEndianWords ? bigEndian(at) : littleEndian(at)) + second;
+        second += (bigEndianWords ? bigEndian(at + 4) : littleEndian(at + 4)) + first;
+    }
+    return first == bigEndian(24) && second == bigEndian(28);
+}
+
 } // namespace
 
 CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
@@ -199,8 +258,7 @@ CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
 
 QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSidecarWrites) const
 {
-    if (!QFileInfo::exists(m_databasePath))
-        throw CodexStoreError::databaseMissing(m_databasePath);
+    requireRegularFiles(m_databasePath);
 
     QList<CodexThread> threads;
     {
@@ -230,6 +288,9 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
 
 QList<CodexThread> CodexStore::loadThreads(bool includeArchived) const
 {
+    requireRegularFiles(m_databasePath);
+    if (!hasTrustedLogHeader(m_databasePath))
+        return loadThreads(includeArchived, true);
     try {
         return loadThreads(includeArchived, false);
     } catch (const CodexStoreError &) {

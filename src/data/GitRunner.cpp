@@ -10,6 +10,25 @@ namespace {
 
 const QString systemGitPath = QStringLiteral("/usr/bin/git");
 
+// A repository's own configuration must not start programs when we look at it, for we look at
+// every project the user ever opened in Codex, cloned from anywhere. `core.fsmonitor` would
+// run on every status; the diff commands add --no-textconv and --no-ext-diff themselves.
+// Git has no switch against filter drivers (`filter.<name>.clean` runs when a status or diff
+// must compare a changed file's contents) or `core.hooksPath` hooks (no command we run fires
+// one): those stay a risk of the repository's own `.git/config`, which only its owner writes.
+const QStringList safetyOptions{QStringLiteral("-c"), QStringLiteral("core.fsmonitor=false")};
+
+// The environment git keeps: HOME and the configuration it names (the user's
+// `safe.directory` entries live there), and PATH for git's own helpers. Nothing else of ours
+// (GIT_DIR, GIT_EXTERNAL_DIFF, GIT_SSH_COMMAND, an editor or pager) reaches git.
+const QStringList inheritedVariables{
+    QStringLiteral("HOME"),
+    QStringLiteral("PATH"),
+    QStringLiteral("XDG_CONFIG_HOME"),
+    QStringLiteral("GIT_CONFIG_GLOBAL"),
+    QStringLiteral("GIT_CONFIG_NOSYSTEM"),
+};
+
 } // namespace
 
 GitRunner::GitRunner(QString executable)
@@ -41,8 +60,10 @@ GitRunResult GitRunner::run(const QString &folder, const QStringList &arguments,
 
     ProcessRequest request;
     request.program = program;
-    request.arguments = QStringList{QStringLiteral("-C"), folder} + arguments;
-    request.environment = {{QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0")}};
+    request.arguments = safetyOptions + QStringList{QStringLiteral("-C"), folder} + arguments;
+    request.inheritedEnvironment = inheritedVariables;
+    request.environment = {{QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0")},
+                           {QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0")}};
     request.timeoutMilliseconds = timeLimitMilliseconds;
     // Output can be a whole diff: it goes to a file and is read back once git has ended.
     request.outputToFile = true;

@@ -2,28 +2,18 @@
 
 namespace tolvaran {
 
-namespace {
-
-QString messageFor(ProjectCatalogError::Kind kind)
+QString errorMessage(ProjectCatalogErrorKind kind)
 {
     switch (kind) {
-    case ProjectCatalogError::Kind::databaseOpenFailed:
+    case ProjectCatalogErrorKind::databaseOpenFailed:
         return QStringLiteral("Could not open Tolvaran's project catalog.");
-    case ProjectCatalogError::Kind::databaseReadFailed:
+    case ProjectCatalogErrorKind::databaseReadFailed:
         return QStringLiteral("Could not read Tolvaran's project catalog.");
-    case ProjectCatalogError::Kind::databaseWriteFailed:
+    case ProjectCatalogErrorKind::databaseWriteFailed:
         return QStringLiteral("Could not update Tolvaran's project catalog.");
     }
     Q_UNREACHABLE();
     return {};
-}
-
-} // namespace
-
-ProjectCatalogError::ProjectCatalogError(Kind kind)
-    : Error(messageFor(kind))
-    , m_kind(kind)
-{
 }
 
 } // namespace tolvaran

@@ -1,7 +1,7 @@
 #include "data/ProjectCatalogStore.h"
 
+#include "data/DataLogging.h"
 #include "data/ProjectCatalogError.h"
-#include "platform/Logging.h"
 #include "platform/Paths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -168,7 +168,7 @@ struct ThreadRecord
 
 [[noreturn]] void fail(Kind kind, const SqliteError &cause)
 {
-    qCWarning(lcTolvaran).noquote() << "Project catalog:" << cause.message();
+    qCWarning(lcData).noquote() << "Project catalog:" << cause.message();
     throw ProjectCatalogError(kind);
 }
 
@@ -205,22 +205,6 @@ std::optional<QString> optionalText(const SqliteStatement &statement, int column
     return trimmed.isEmpty() ? std::nullopt : std::optional<QString>(trimmed);
 }
 
-// SQLite would create the file with the default mode less the umask (0644 as a rule). The
-// catalog lists the user's folders and chats, so we create the file owner-only before SQLite
-// opens it; SQLite gives its journal the database file's mode.
-void createPrivateFileIfMissing(const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    const int descriptor = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                  0600);
-    if (descriptor < 0)
-        return; // Already there, or SQLite's own open reports why not.
-    // The umask may have taken bits away from 0600; set the mode outright.
-    if (::fchmod(descriptor, 0600) != 0)
-        qCWarning(lcTolvaran).noquote() << "Could not set the mode of" << path;
-    ::close(descriptor);
-}
-
 // Opens the catalog, creating its folder (0700), file (0600) and tables when missing.
 SqliteDatabase openCatalog(const std::optional<QString> &databasePath)
 {
@@ -229,7 +213,7 @@ SqliteDatabase openCatalog(const std::optional<QString> &databasePath)
     const QString folder = QFileInfo(*databasePath).absolutePath();
     if (!ensureApplicationSupportDirectory(folder))
         throw Error(QStringLiteral("Could not create the folder \"%1\".").arg(folder));
-    createPrivateFileIfMissing(*databasePath);
+    preparePrivateDatabaseFile(*databasePath);
 
     std::optional<SqliteDatabase> db;
     try {

@@ -1,7 +1,9 @@
 #include "data/ProjectMetadataCache.h"
 
+#include "data/DataLogging.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/JsonCoding.h"
+#include "platform/RegularFileRead.h"
 #include "platform/SerialQueue.h"
 
 #include <QFile>
@@ -15,10 +17,14 @@ ProjectMetadataCacheSnapshot loadSnapshot(const QString &filePath)
 {
     if (filePath.isEmpty())
         return ProjectMetadataCacheSnapshot::empty();
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const RegularFileRead read =
+        readRegularFile(filePath, ProjectMetadataCache::maximumFileBytes);
+    if (!read.isRead()) {
+        if (read.status != RegularFileRead::Status::missing)
+            qCWarning(lcData).noquote() << read.failure;
         return ProjectMetadataCacheSnapshot::empty();
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(read.contents);
     if (!document.isObject())
         return ProjectMetadataCacheSnapshot::empty();
     try {

@@ -32,6 +32,8 @@ class ProjectMetadataCache final
 {
 public:
     static constexpr std::chrono::milliseconds writeDelay{500};
+    // The largest file loaded (a few kilobytes per project); a larger one loads as empty.
+    static constexpr qint64 maximumFileBytes = 64 * 1024 * 1024;
     static constexpr const char *fileName = "project-metadata-v1.json";
     static constexpr const char *queueLabel = "com.ostvik.tolvaran.metadata-cache";
 

@@ -1,9 +1,11 @@
 #include "data/ProjectRepositoryStore.h"
 
+#include "data/SecretPathRules.h"
 #include "data/TeamProjectScan.h"
 #include "data/TeamWorktreeStatus.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
+#include "platform/SkippedFolders.h"
 
 #include <QCollator>
 #include <QCryptographicHash>
@@ -30,15 +32,6 @@ constexpr std::array<std::pair<const char *, const char *>, 3> forgeAliases{{
     {"gitlab", "gitlab.com"},
     {"bitbucket", "bitbucket.org"},
 }};
-
-// Folders the Markdown walk never enters: build output, dependencies, environments.
-const QStringList markdownSkippedFolders{
-    QStringLiteral(".build"),      QStringLiteral(".git"),   QStringLiteral(".swiftpm"),
-    QStringLiteral(".venv"),       QStringLiteral("build"),  QStringLiteral("coverage"),
-    QStringLiteral("DerivedData"), QStringLiteral("dist"),   QStringLiteral("node_modules"),
-    QStringLiteral("Pods"),        QStringLiteral("target"), QStringLiteral("vendor"),
-    QStringLiteral("venv"),
-};
 
 QString withoutLeadingSlashes(QString text)
 {
@@ -151,7 +144,8 @@ QList<ProjectMarkdownFile> ProjectRepositoryStore::loadMarkdownFiles(const QStri
     while (!pending.isEmpty() && files.size() < maximumMarkdownFiles) {
         const QFileInfo entry = pending.takeLast();
         if (entry.isDir()) {
-            if (markdownSkippedFolders.contains(entry.fileName()))
+            // Hidden folders (".git" among them) are filtered out above.
+            if (isSkippedFolderName(entry.fileName()))
                 continue;
             QFileInfoList children =
                 QDir(entry.absoluteFilePath()).entryInfoList(filters, QDir::Name);
@@ -233,10 +227,12 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
     shared.isDirty =
         status.stagedCount > 0 || status.modifiedCount > 0 || status.untrackedCount > 0;
     if (shared.isDirty) {
-        const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts();
+        const QList<Internal::TeamProjectScan::UnreadableFile> unreadable =
+            scan.unreadableTrackedFiles();
+        const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts(unreadable);
         shared.additions = counts.additions;
         shared.deletions = counts.deletions;
-        state.summaryEvidence = scan.loadSummaryEvidence(status.untrackedFiles);
+        state.summaryEvidence = scan.loadSummaryEvidence(status.untrackedFiles, unreadable);
     }
     shared.changedFiles = status.changedFiles;
     const Internal::TeamProjectScan::FileParts files = scan.fileParts(status.changedFiles);
@@ -325,19 +321,7 @@ bool ProjectRepositoryStore::canShare(const QString &relativePath)
         || relativePath.contains(QChar(0))) {
         return false;
     }
-    const QString lower = relativePath.toLower();
-    const QString name = lower.section(QLatin1Char('/'), -1);
-    if (name == QLatin1String(".env") || name.startsWith(QLatin1String(".env.")))
-        return false;
-    for (const char *ending : {".pem", ".key", ".p12", ".pfx"}) {
-        if (lower.endsWith(QLatin1String(ending)))
-            return false;
-    }
-    for (const char *part : {"id_rsa", "id_ed25519", "credentials", "secrets"}) {
-        if (name.contains(QLatin1String(part)))
-            return false;
-    }
-    return true;
+    return !Internal::SecretPathRules::matches(relativePath);
 }
 
 } // namespace tolvaran

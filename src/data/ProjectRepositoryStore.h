@@ -77,8 +77,8 @@ public:
     static std::optional<RepositoryIdentity> repositoryIdentity(const QString &normalizedRemote);
 
     // Whether a path relative to the repository may leave the machine (be listed, read or
-    // diffed for teammates): no absolute paths, no "..", nothing that looks like a secret
-    // (".env" files, keys and certificates, credentials and secrets files).
+    // diffed for teammates): no absolute paths, no "..", and no component that looks like a
+    // secret (Internal::SecretPathRules: ".env" files, keys, credentials, ".ssh", ...).
     static bool canShare(const QString &relativePath);
 
 private:

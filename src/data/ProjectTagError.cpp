@@ -2,30 +2,20 @@
 
 namespace tolvaran {
 
-namespace {
-
-QString messageFor(ProjectTagError::Kind kind)
+QString errorMessage(ProjectTagErrorKind kind)
 {
     switch (kind) {
-    case ProjectTagError::Kind::emptyName:
+    case ProjectTagErrorKind::emptyName:
         return QStringLiteral("Enter a tag name.");
-    case ProjectTagError::Kind::nameTooLong:
+    case ProjectTagErrorKind::nameTooLong:
         return QStringLiteral("Tag names must be 40 characters or fewer.");
-    case ProjectTagError::Kind::duplicateName:
+    case ProjectTagErrorKind::duplicateName:
         return QStringLiteral("A tag with that name already exists.");
-    case ProjectTagError::Kind::storageFailure:
+    case ProjectTagErrorKind::storageFailure:
         return QStringLiteral("The tag changes could not be saved.");
     }
     Q_UNREACHABLE();
     return {};
-}
-
-} // namespace
-
-ProjectTagError::ProjectTagError(Kind kind)
-    : Error(messageFor(kind))
-    , m_kind(kind)
-{
 }
 
 } // namespace tolvaran

@@ -24,13 +24,16 @@ public:
     const QString &sidebarVisibilityKey() const { return m_sidebarVisibilityKey; }
 
     // The saved tags sorted in tag order, and their assignments without unknown tag ids,
-    // empty sets or an empty path. Never fails: nothing saved, or a value that cannot be
-    // decoded, gives the empty snapshot (the latter is logged and left in place).
+    // empty sets or an empty path. Never fails and never writes: nothing saved, or a value
+    // that cannot be decoded, gives the empty snapshot (the latter is logged and left in
+    // place until the next save).
     ProjectTagSnapshot loadSnapshot() const;
 
-    // Replaces the saved value with `snapshot`. Throws ProjectTagError::storageFailure, and
-    // writes nothing, while the saved value cannot be decoded: overwriting it would lose every
-    // tag the user has, so it stays until it is repaired or removed.
+    // Replaces the saved value with `snapshot`. A saved value that cannot be decoded is first
+    // copied, as it is, to a new file beside the settings file
+    // ("projectTags.snapshot.v1.damaged-<UTC time>", logged), so the user's tags can still be
+    // recovered from it. Throws ProjectTagError::storageFailure, and writes nothing, when that
+    // copy cannot be written.
     void save(const ProjectTagSnapshot &snapshot);
 
 private:

@@ -1,6 +1,7 @@
 #include "data/RolloutTokenScanner.h"
 
 #include "data/TokenCountLineParser.h"
+#include "platform/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -17,26 +18,6 @@ namespace tolvaran::Internal {
 namespace {
 
 constexpr QByteArrayView pattern = TokenCountLineParser::pattern;
-
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int descriptor)
-        : m_descriptor(descriptor)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor); // a failed close of a file only read loses nothing
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
 
 const char *findPattern(const char *from, const char *to)
 {

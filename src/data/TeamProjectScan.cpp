@@ -1,6 +1,8 @@
 #include "data/TeamProjectScan.h"
 
 #include "data/ProjectRepositoryStore.h"
+#include "data/SecretPathRules.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 
@@ -17,46 +19,14 @@ namespace {
 
 constexpr QChar unitSeparator(0x1F);
 
-// Pathspecs that keep secret-looking files out of the diff text, matching what canShare
-// refuses: case-insensitive, from the repository's top, at any depth. A folder whose name
-// matches is left out whole, which errs on the side of showing less.
-QStringList secretExclusions()
+// Pathspecs that leave the unreadable files out, each by its exact path.
+QStringList exclusions(const QList<TeamProjectScan::UnreadableFile> &unreadable)
 {
-    static const QStringList patterns{
-        QStringLiteral(".env"),          QStringLiteral(".env.*"),   QStringLiteral("*.pem"),
-        QStringLiteral("*.key"),         QStringLiteral("*.p12"),    QStringLiteral("*.pfx"),
-        QStringLiteral("*id_rsa*"),      QStringLiteral("*id_ed25519*"),
-        QStringLiteral("*credentials*"), QStringLiteral("*secrets*"),
-    };
     QStringList pathspecs;
-    for (const QString &pattern : patterns)
-        pathspecs.append(QStringLiteral(":(top,exclude,icase,glob)**/") + pattern);
+    for (const TeamProjectScan::UnreadableFile &file : unreadable)
+        pathspecs.append(QStringLiteral(":(top,exclude,literal)") + file.path);
     return pathspecs;
 }
-
-// A file descriptor closed when it goes.
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(FileDescriptor &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    int get() const { return m_fd; }
-    bool isValid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // A line count of `git diff --numstat`, 0 when it is no number, at most `limit`.
 qint64 boundedCount(const QString &field, qint64 limit)
@@ -74,11 +44,42 @@ TeamProjectScan::TeamProjectScan(const GitRunner &git, QString folder)
 {
 }
 
-TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts() const
+QList<TeamProjectScan::UnreadableFile> TeamProjectScan::unreadableTrackedFiles() const
 {
-    const GitRunResult result =
-        m_git.run(m_folder, {QStringLiteral("diff"), QStringLiteral("--numstat"),
-                             QStringLiteral("HEAD")});
+    const GitRunResult names = m_git.run(
+        m_folder,
+        QStringList{QStringLiteral("diff"), QStringLiteral("--name-only"), QStringLiteral("-z"),
+                    QStringLiteral("--no-renames"), QStringLiteral("HEAD"), QStringLiteral("--")}
+            + SecretPathRules::exclusionPathspecs());
+    QList<UnreadableFile> unreadable;
+    if (names.exitCode != 0)
+        return unreadable;
+    const QString top = standardizedPath(m_folder);
+    for (const QString &path : names.output.split(QChar(0), Qt::SkipEmptyParts)) {
+        struct stat info{};
+        const QByteArray native = QFile::encodeName(top + QLatin1Char('/') + path);
+        if (::lstat(native.constData(), &info) != 0 || S_ISLNK(info.st_mode))
+            continue; // deleted (git has what it needs), or a link (git diffs its target text)
+        if (!S_ISREG(info.st_mode)) {
+            unreadable.append({path, QStringLiteral("not a regular file")});
+        } else if (info.st_size > maximumTrackedFileBytes) {
+            unreadable.append({path, QStringLiteral("larger than %1 bytes")
+                                         .arg(maximumTrackedFileBytes)});
+        } else if (info.st_nlink > 1) {
+            unreadable.append({path, QStringLiteral("has more than one link")});
+        }
+    }
+    return unreadable;
+}
+
+TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts(
+    const QList<UnreadableFile> &unreadable) const
+{
+    const GitRunResult result = m_git.run(
+        m_folder, QStringList{QStringLiteral("diff"), QStringLiteral("--numstat"),
+                              QStringLiteral("--no-textconv"), QStringLiteral("--no-ext-diff"),
+                              QStringLiteral("HEAD"), QStringLiteral("--")}
+                      + exclusions(unreadable));
     DiffCounts counts;
     if (result.exitCode != 0)
         return counts;
@@ -97,17 +98,25 @@ TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts() const
     return counts;
 }
 
-QString TeamProjectScan::loadSummaryEvidence(const QStringList &untrackedFiles) const
+QString TeamProjectScan::loadSummaryEvidence(const QStringList &untrackedFiles,
+                                             const QList<UnreadableFile> &unreadable) const
 {
     QStringList parts;
     const GitRunResult diff = m_git.run(
         m_folder,
         QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"),
-                    QStringLiteral("--unified=1"), QStringLiteral("HEAD"), QStringLiteral("--")}
-            + secretExclusions(),
+                    QStringLiteral("--no-textconv"), QStringLiteral("--unified=1"),
+                    QStringLiteral("HEAD"), QStringLiteral("--")}
+            + SecretPathRules::exclusionPathspecs() + exclusions(unreadable),
         maximumDiffBytes);
     if (diff.exitCode == 0 && !diff.output.isEmpty())
         parts.append(QStringLiteral("Current tracked and staged diff:\n") + diff.output);
+    if (!unreadable.isEmpty()) {
+        QString list = QStringLiteral("Tracked files left out of the diff:");
+        for (const UnreadableFile &file : unreadable)
+            list += QLatin1Char('\n') + file.path + QStringLiteral(" (") + file.reason + u')';
+        parts.append(list);
+    }
 
     // Only the first few entries are tried; a refused one is not replaced by a later one.
     for (const QString &relativePath : untrackedFiles.mid(0, maximumUntrackedSamples)) {
@@ -148,8 +157,10 @@ std::optional<QString> TeamProjectScan::readUntrackedSample(const QString &relat
     const FileDescriptor file(::openat(directory.get(),
                                        QFile::encodeName(components.last()).constData(),
                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    // A file with a second link may be a key kept elsewhere, linked in under a harmless name.
     struct stat info {};
-    if (!file.isValid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!file.isValid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)
+        || info.st_nlink > 1)
         return std::nullopt;
 
     QByteArray bytes(maximumSampleBytes, Qt::Uninitialized);

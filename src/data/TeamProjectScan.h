@@ -21,6 +21,9 @@ public:
     static constexpr qint64 maximumSampleBytes = 4'096;
     static constexpr qsizetype maximumEvidenceCharacters = 49'152;
     static constexpr qsizetype maximumSubjectCharacters = 300;
+    // A changed tracked file larger than this is left out of the diff: git would read it whole
+    // and the run would end at its time limit with nothing.
+    static constexpr qint64 maximumTrackedFileBytes = 16 * 1024 * 1024;
 
     struct DiffCounts
     {
@@ -41,16 +44,33 @@ public:
         std::optional<qint64> lastActivityAt; // latest modification, ms since 1970
     };
 
+    // A changed tracked file that the diff leaves out, and why.
+    struct UnreadableFile
+    {
+        QString path; // relative to the repository's top
+        QString reason;
+
+        friend bool operator==(const UnreadableFile &, const UnreadableFile &) = default;
+    };
+
     TeamProjectScan(const GitRunner &git, QString folder);
 
-    // Added and deleted lines against HEAD (binary files count 0), each at most 10,000,000;
-    // 0 and 0 when git fails.
-    DiffCounts loadDiffCounts() const;
+    // The changed tracked files that git could not read or that must not be read: anything
+    // but a regular file or a symbolic link (a FIFO would make git fail the whole diff), a
+    // file larger than maximumTrackedFileBytes, and a file with more than one link (a hard
+    // link may be a key kept elsewhere). Secret-looking paths are left out before this.
+    QList<UnreadableFile> unreadableTrackedFiles() const;
 
-    // The tracked diff against HEAD (first 32 KiB, secret-looking paths left out) and the text
-    // of the first four untracked files (4 KiB each, regular text files inside the folder
-    // only), as one text of at most 49,152 characters; empty when there is nothing to show.
-    QString loadSummaryEvidence(const QStringList &untrackedFiles) const;
+    // Added and deleted lines against HEAD (binary files count 0), each at most 10,000,000,
+    // without the files in `unreadable`; 0 and 0 when git fails.
+    DiffCounts loadDiffCounts(const QList<UnreadableFile> &unreadable = {}) const;
+
+    // The tracked diff against HEAD (first 32 KiB, secret-looking paths and `unreadable` left
+    // out, each of the latter named with its reason) and the text of the first four untracked
+    // files (4 KiB each, regular text files with one link inside the folder only), as one
+    // text of at most 49,152 characters; empty when there is nothing to show.
+    QString loadSummaryEvidence(const QStringList &untrackedFiles,
+                                const QList<UnreadableFile> &unreadable = {}) const;
 
     // The head commit's subject and time, and whether it was made in this clone (the reflog's
     // last entry is a commit or merge); nothing when git fails.

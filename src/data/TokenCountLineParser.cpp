@@ -97,15 +97,28 @@ std::optional<UsageEvent> eventFrom(const UsageFields &fields, const QString &pr
     if (!date)
         return std::nullopt;
     const std::optional<qint64> total = fields.total.integer();
-    if (!total || *total <= 0)
+    if (!total || *total <= 0 || *total > TokenCountLineParser::maximumTokenCount)
+        return std::nullopt;
+    // A part that is negative or absurd makes the whole line invalid, as a bad total does:
+    // counting it would give negative costs or overflow the sums.
+    const auto part = [](const Field &field) -> std::optional<qint64> {
+        const qint64 value = field.integer().value_or(0);
+        if (value < 0 || value > TokenCountLineParser::maximumTokenCount)
+            return std::nullopt;
+        return value;
+    };
+    const std::optional<qint64> input = part(fields.input);
+    const std::optional<qint64> cachedInput = part(fields.cachedInput);
+    const std::optional<qint64> output = part(fields.output);
+    if (!input || !cachedInput || !output)
         return std::nullopt;
 
     UsageEvent event;
     event.projectPath = projectPath;
     event.date = *date;
-    event.input = fields.input.integer().value_or(0);
-    event.cachedInput = fields.cachedInput.integer().value_or(0);
-    event.output = fields.output.integer().value_or(0);
+    event.input = *input;
+    event.cachedInput = *cachedInput;
+    event.output = *output;
     event.total = *total;
     event.model = model;
     if (fields.rateLimits.isObject()) {
@@ -120,7 +133,7 @@ std::optional<UsageEvent> eventFrom(const UsageFields &fields, const QString &pr
             event.weeklyWindowMinutes = minutes;
             event.weeklyUsedPercent = window->usedPercent.number();
             if (const auto resetsAt = window->resetsAt.number())
-                event.weeklyResetsAt = Timestamp::fromSeconds(*resetsAt);
+                event.weeklyResetsAt = Timestamp::clampedFromSeconds(*resetsAt);
             break;
         }
         if (fields.planType.kind == Field::Kind::string)

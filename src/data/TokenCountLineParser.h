@@ -14,8 +14,12 @@ public:
     // not a usage line and is never decoded.
     static constexpr QByteArrayView pattern{"\"type\":\"token_count\""};
 
+    // The largest count a line may give for one turn; beyond it the line is not believed.
+    static constexpr qint64 maximumTokenCount = 1'000'000'000'000;
+
     // The event of a usage line: an "event_msg" whose payload is a "token_count" with usage
-    // info, a valid timestamp and a positive total. Anything else yields nothing.
+    // info, a valid timestamp, a positive total and no negative count, none of them above
+    // maximumTokenCount. Anything else yields nothing.
     static std::optional<UsageEvent> parseEvent(QByteArrayView line, const QString &projectPath,
                                                 const std::optional<QString> &model);
     // The same, reading the line with Qt's JSON reader only (parseEvent uses a quicker one

@@ -1,6 +1,7 @@
 #include "data/TokenUsageAggregator.h"
 
 #include "platform/Paths.h"
+#include "platform/SaturatingAdd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,8 +20,7 @@ constexpr size_t maximumHourBoundaries = 40;
 
 void addSaturating(qint64 &sum, qint64 value)
 {
-    if (__builtin_add_overflow(sum, value, &sum))
-        sum = value > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    sum = saturatingAdd(sum, value);
 }
 
 struct Bucket

@@ -1,10 +1,10 @@
 #include "data/TokenUsageStore.h"
 
+#include "data/DataLogging.h"
 #include "data/RolloutTokenScanner.h"
 #include "data/TokenCountLineParser.h"
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
-#include "platform/Logging.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
@@ -122,7 +122,7 @@ auto guarded(TokenUsageError::Case failure, Work &&work)
     try {
         return work();
     } catch (const SqliteError &error) {
-        qCWarning(lcTolvaran, "Token usage index: %s", error.what());
+        qCWarning(lcData, "Token usage index: %s", error.what());
         throw TokenUsageError(failure);
     }
 }
@@ -146,25 +146,6 @@ FileState fileState(const QString &path)
         return {};
     return {qint64(info.st_size),
             qint64(info.st_mtim.tv_sec) * 1000000000 + qint64(info.st_mtim.tv_nsec)};
-}
-
-// Creates the database file 0600 when missing, and takes group and other access from an
-// existing one: SQLite would create it with the umask's mode, and gives its journal the mode
-// of the database file. An existing file is never opened here, as closing any descriptor of
-// it would drop the locks SQLite holds on it in this process.
-void preparePrivateFile(const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info{};
-    if (::stat(native.constData(), &info) == 0) {
-        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-            ::chmod(native.constData(), S_IRUSR | S_IWUSR);
-        return;
-    }
-    const int descriptor =
-        ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (descriptor >= 0)
-        ::close(descriptor); // else opening the database reports the failure
 }
 
 // The identity of a thread as its events store it.
@@ -551,7 +532,7 @@ void IndexPass::indexRollout(const CodexThread &thread)
         // Stopped, not unreadable: the next pass reads it again.
         if (m_stopToken.stop_requested())
             return;
-        qCWarning(lcTolvaran, "Token usage index: could not read %s",
+        qCWarning(lcData, "Token usage index: could not read %s",
                   qUtf8Printable(path));
         if (!wasIndexed)
             rememberSkipped(path, state);
@@ -755,7 +736,7 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     if (!ensureApplicationSupportDirectory(m_directory))
         throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
     const QString path = databasePath();
-    preparePrivateFile(path);
+    preparePrivateDatabaseFile(path);
     std::optional<SqliteDatabase> db;
     guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
     db->setBusyTimeout(busyTimeoutMilliseconds);

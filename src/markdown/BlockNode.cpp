@@ -23,6 +23,13 @@ QList<Item> rewriteItems(QList<Item> items, const InlineRewriteRule &rule)
 
 } // namespace
 
+// Defaulted here rather than in the class: these cases hold lists of BlockNode or InlineNode,
+// and clang deletes a comparison defaulted where the node type is still incomplete.
+bool operator==(const BlockNode::Blockquote &, const BlockNode::Blockquote &) = default;
+bool operator==(const BlockNode::Paragraph &, const BlockNode::Paragraph &) = default;
+bool operator==(const BlockNode::Heading &, const BlockNode::Heading &) = default;
+bool operator==(const BlockNode::Table &, const BlockNode::Table &) = default;
+
 QList<BlockNode> BlockNode::children() const
 {
     if (const auto *quote = as<Blockquote>())

@@ -26,7 +26,7 @@ struct BlockNode
     struct Blockquote
     {
         QList<BlockNode> children;
-        friend bool operator==(const Blockquote &, const Blockquote &) = default;
+        friend bool operator==(const Blockquote &, const Blockquote &);
     };
     // A tight list has no blank lines between its items.
     struct BulletedList
@@ -64,20 +64,20 @@ struct BlockNode
     struct Paragraph
     {
         QList<InlineNode> content;
-        friend bool operator==(const Paragraph &, const Paragraph &) = default;
+        friend bool operator==(const Paragraph &, const Paragraph &);
     };
     struct Heading
     {
         int level = 1; // 1 to 6
         QList<InlineNode> content;
-        friend bool operator==(const Heading &, const Heading &) = default;
+        friend bool operator==(const Heading &, const Heading &);
     };
     // One alignment per column; the header row first, then the body rows.
     struct Table
     {
         QList<RawTableColumnAlignment> columnAlignments;
         QList<RawTableRow> rows;
-        friend bool operator==(const Table &, const Table &) = default;
+        friend bool operator==(const Table &, const Table &);
     };
     struct ThematicBreak
     {

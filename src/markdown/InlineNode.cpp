@@ -26,6 +26,15 @@ InlineNode withChildren(const InlineNode &node, QList<InlineNode> children)
 
 } // namespace
 
+// Defaulted here rather than in the class: the cases that hold child nodes compare lists of
+// InlineNode, a type that is still incomplete inside its own definition, and clang deletes a
+// comparison defaulted there.
+bool operator==(const InlineNode::Emphasis &, const InlineNode::Emphasis &) = default;
+bool operator==(const InlineNode::Strong &, const InlineNode::Strong &) = default;
+bool operator==(const InlineNode::Strikethrough &, const InlineNode::Strikethrough &) = default;
+bool operator==(const InlineNode::Link &, const InlineNode::Link &) = default;
+bool operator==(const InlineNode::Image &, const InlineNode::Image &) = default;
+
 QList<InlineNode> InlineNode::children() const
 {
     return std::visit(

@@ -48,17 +48,17 @@ struct InlineNode
     struct Emphasis
     {
         QList<InlineNode> children;
-        friend bool operator==(const Emphasis &, const Emphasis &) = default;
+        friend bool operator==(const Emphasis &, const Emphasis &);
     };
     struct Strong
     {
         QList<InlineNode> children;
-        friend bool operator==(const Strong &, const Strong &) = default;
+        friend bool operator==(const Strong &, const Strong &);
     };
     struct Strikethrough
     {
         QList<InlineNode> children;
-        friend bool operator==(const Strikethrough &, const Strikethrough &) = default;
+        friend bool operator==(const Strikethrough &, const Strikethrough &);
     };
     // The destination exactly as written (never resolved); the children are the link text.
     // A link title is not kept.
@@ -66,7 +66,7 @@ struct InlineNode
     {
         QString destination;
         QList<InlineNode> children;
-        friend bool operator==(const Link &, const Link &) = default;
+        friend bool operator==(const Link &, const Link &);
     };
     // The source exactly as written; the children are the description, whose plain text is
     // the alternative text.
@@ -74,7 +74,7 @@ struct InlineNode
     {
         QString source;
         QList<InlineNode> children;
-        friend bool operator==(const Image &, const Image &) = default;
+        friend bool operator==(const Image &, const Image &);
     };
 
     using Value = std::variant<Text, SoftBreak, LineBreak, Code, Html, Emphasis, Strong,

@@ -26,4 +26,25 @@ private:
     QByteArray m_utf8;
 };
 
+// An error with a fixed set of cases and one sentence per case, told apart by its `kind()`.
+// A component declares its enum of cases and, beside it, `QString errorMessage(TheEnum)`
+// giving each case's sentence; `using TheError = KindError<TheEnum>;` is then its error type.
+template <typename KindType>
+class KindError final : public Error
+{
+public:
+    using Kind = KindType;
+
+    explicit KindError(Kind kind)
+        : Error(errorMessage(kind))
+        , m_kind(kind)
+    {
+    }
+
+    Kind kind() const noexcept { return m_kind; }
+
+private:
+    Kind m_kind;
+};
+
 } // namespace tolvaran

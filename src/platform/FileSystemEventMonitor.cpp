@@ -87,7 +87,7 @@ void FileSystemEventMonitor::startOnQueue(const QStringList &paths, quint64 sinc
             });
         });
     if (!session->start()) {
-        qCWarning(lcTolvaran) << "File-system monitor" << label()
+        qCWarning(lcPlatform) << "File-system monitor" << label()
                               << "could not start watching:" << session->errorMessage();
         return;
     }

@@ -1,6 +1,7 @@
 #include "platform/FileSystemWatchSession.h"
 
 #include "platform/Logging.h"
+#include "platform/SkippedFolders.h"
 
 #include <QFile>
 
@@ -47,14 +48,6 @@ constexpr int maximumSynchronizationRounds = 8;
 constexpr size_t readBufferSize = 64 * 1024;
 constexpr int readsPerTurn = 8;
 
-// Folders whose contents are not watched: dependencies, build output and caches, which can
-// hold more folders than every project's own files and which git status ignores anyway.
-const std::array skippedFolderNames{
-    QStringLiteral("node_modules"), QStringLiteral("target"),       QStringLiteral("build"),
-    QStringLiteral(".build"),       QStringLiteral(".gradle"),      QStringLiteral(".venv"),
-    QStringLiteral("venv"),         QStringLiteral("__pycache__"),  QStringLiteral(".tox"),
-    QStringLiteral(".mypy_cache"),  QStringLiteral(".pytest_cache"), QStringLiteral(".next"),
-};
 // Inside a ".git" folder only the files directly in it (HEAD, index, packed-refs, ...) and the
 // "refs" tree matter for a repository's status; objects, logs and hooks are left out.
 const QString gitFolderName = QStringLiteral(".git");
@@ -147,8 +140,7 @@ bool isDirectory(const QString &path)
 
 bool isSkippedFolder(const QString &parent, const QString &name)
 {
-    if (std::find(skippedFolderNames.begin(), skippedFolderNames.end(), name)
-        != skippedFolderNames.end())
+    if (isSkippedFolderName(name))
         return true;
     const bool parentIsGitFolder = parent == gitFolderName
         || parent.endsWith(QLatin1Char('/') + gitFolderName);
@@ -239,7 +231,7 @@ void FileSystemWatchSession::run()
                                           pollfd{m_wakeup, POLLIN, 0}};
         const int ready = ::poll(descriptors.data(), descriptors.size(), timeout);
         if (ready < 0 && errno != EINTR) {
-            qCWarning(lcTolvaran) << "File-system monitor stopped: poll failed:"
+            qCWarning(lcPlatform) << "File-system monitor stopped: poll failed:"
                                   << std::strerror(errno);
             return;
         }
@@ -525,7 +517,7 @@ void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
     if (m_budgetWarningLogged)
         return;
     m_budgetWarningLogged = true;
-    qCWarning(lcTolvaran).noquote()
+    qCWarning(lcPlatform).noquote()
         << QStringLiteral("File-system monitor: no inotify watch left (%1 in use, budget %2 of "
                           "the user's %3, this monitor's limit %4); changes below %5 are not "
                           "seen")

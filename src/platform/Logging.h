@@ -2,5 +2,7 @@
 
 #include <QLoggingCategory>
 
-// The program's log category, named by its bundle identifier.
-Q_DECLARE_LOGGING_CATEGORY(lcTolvaran)
+// The platform library's own category ("com.ostvik.tolvaran.platform"), so its messages can be
+// switched on alone (QT_LOGGING_RULES). Each library has its own, named by the bundle
+// identifier and the library.
+Q_DECLARE_LOGGING_CATEGORY(lcPlatform)

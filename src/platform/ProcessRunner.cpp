@@ -35,6 +35,14 @@ ProcessResult ProcessRunner::run(const ProcessRequest &request)
         process.setWorkingDirectory(request.workingDirectory);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (request.inheritedEnvironment) {
+        const QProcessEnvironment inherited = environment;
+        environment = QProcessEnvironment();
+        for (const QString &name : *request.inheritedEnvironment) {
+            if (inherited.contains(name))
+                environment.insert(name, inherited.value(name));
+        }
+    }
     for (const QString &name : request.removedEnvironment)
         environment.remove(name);
     for (const auto &[name, value] : request.environment)

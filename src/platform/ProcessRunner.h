@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <stop_token>
 
 namespace tolvaran {
@@ -18,6 +19,9 @@ struct ProcessRequest
     QString workingDirectory;                 // empty: the current folder
     QList<QPair<QString, QString>> environment; // set on top of the inherited environment
     QStringList removedEnvironment;           // unset from the inherited environment
+    // When given, the child inherits only these variables (those that are set), not the whole
+    // environment; `environment` is added on top.
+    std::optional<QStringList> inheritedEnvironment;
     int timeoutMilliseconds = 30'000;
     QByteArray standardInput;                 // written, then the input is closed
     // Send standard output to a private temporary file instead of a pipe; for output that

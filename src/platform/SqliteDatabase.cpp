@@ -1,8 +1,37 @@
 #include "platform/SqliteDatabase.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/Logging.h"
+
+#include <QFile>
+
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace tolvaran {
+
+void preparePrivateDatabaseFile(const QString &path)
+{
+    constexpr mode_t privateMode = S_IRUSR | S_IWUSR;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info{};
+    if (::stat(native.constData(), &info) == 0) {
+        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0
+            && ::chmod(native.constData(), info.st_mode & S_IRWXU) != 0) {
+            qCWarning(lcPlatform).noquote() << "Could not make" << path << "private";
+        }
+        return;
+    }
+    const FileDescriptor file(
+        ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, privateMode));
+    if (!file.isValid())
+        return; // created meanwhile, or SQLite's own open reports why not
+    // The umask may have taken bits from the mode given to open; set it outright.
+    if (::fchmod(file.get(), privateMode) != 0)
+        qCWarning(lcPlatform).noquote() << "Could not set the mode of" << path;
+}
 
 SqliteError::SqliteError(const QString &operation, int code, const QString &detail)
     : Error(QStringLiteral("%1 failed (SQLite %2): %3").arg(operation).arg(code).arg(detail))

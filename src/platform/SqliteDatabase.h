@@ -54,6 +54,14 @@ private:
     QString m_path;
 };
 
+// Makes `path` a database file that only its owner may read, before SQLite opens it: SQLite
+// would create a missing file with the umask's mode (0644 as a rule), and it gives its journal
+// and -wal files the mode of the database file. A missing file is created empty with mode
+// 0600; an existing one loses any group and other access. An existing file is never opened
+// here: closing any descriptor of a file drops every lock this process holds on it, SQLite's
+// included. Failures are logged; SQLite's own open then reports what matters.
+void preparePrivateDatabaseFile(const QString &path);
+
 // A transaction that rolls back unless committed.
 class SqliteTransaction final
 {

@@ -190,7 +190,7 @@ SystemCodexApplicationController::quitAll(const std::stop_token &stopToken)
         if (running.isEmpty())
             break;
         if (waits == m_timing.pollLimit) {
-            qCWarning(lcTolvaran) << running.size() << "Codex application processes did not quit";
+            qCWarning(lcPlatform) << running.size() << "Codex application processes did not quit";
             result.stillRunning = running;
             return result;
         }
@@ -213,7 +213,7 @@ DesktopActionResult SystemCodexApplicationController::reopen(
                                                                         : homeDirectory();
     if (QProcess::startDetached(instance.executablePath, instance.arguments, folder))
         return DesktopActionResult::success();
-    qCWarning(lcTolvaran) << "Could not start Codex again from" << instance.executablePath;
+    qCWarning(lcPlatform) << "Could not start Codex again from" << instance.executablePath;
     return DesktopActionResult::failure(
         DesktopActionResult::Status::StartFailed,
         QStringLiteral("Codex could not be started again from %1.").arg(instance.executablePath));

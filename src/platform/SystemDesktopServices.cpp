@@ -59,7 +59,7 @@ DesktopActionResult startDetached(const QString &program, const QStringList &arg
 {
     if (QProcess::startDetached(program, arguments, workingDirectory))
         return DesktopActionResult::success();
-    qCWarning(lcTolvaran) << "Could not start" << program << arguments;
+    qCWarning(lcPlatform) << "Could not start" << program << arguments;
     return DesktopActionResult::failure(Status::StartFailed, failure);
 }
 

@@ -18,7 +18,19 @@ struct Timestamp
     // 0001-01-01T00:00:00Z: stands for an unknown time and sorts before every real one.
     static constexpr double distantPastSeconds = -62135596800.0;
 
+    // 9999-12-31T23:59:59Z: the latest time a value read from outside may stand for.
+    static constexpr double latestSeconds = 253402300799.0;
+
     static constexpr Timestamp fromSeconds(double value) { return Timestamp{value}; }
+    // A time read from another program's files, held between the distant past and
+    // latestSeconds (not a number counts as the distant past), so that converting it to
+    // milliseconds or a QDateTime stays defined whatever the file says.
+    static constexpr Timestamp clampedFromSeconds(double value)
+    {
+        if (!(value > distantPastSeconds))
+            return distantPast();
+        return Timestamp{value < latestSeconds ? value : latestSeconds};
+    }
     static constexpr Timestamp fromMilliseconds(qint64 ms) { return Timestamp{double(ms) / 1000.0}; }
     static constexpr Timestamp fromReferenceSeconds(double value)
     {

@@ -125,7 +125,7 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
 {
     QNetworkReply *reply = m_session->get(imageRequest(url));
     m_ongoing[url].reply = reply;
-    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl &target) {
+    connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
             Q_EMIT reply->redirectAllowed();
         else

@@ -9,6 +9,9 @@
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -159,10 +162,18 @@ class TagWorld : public ::testing::Test
 {
 protected:
     // Makes the stored value unreadable, so that the store refuses every save.
-    void breakStore() { defaults.setValue(store.snapshotKey(), QByteArrayLiteral("{broken")); }
+    // A damaged saved value where no copy of it can be kept (the settings folder is a file):
+    // the store then refuses to save.
+    void breakStore()
+    {
+        defaults.setValue(store.snapshotKey(), QByteArrayLiteral("{broken"));
+        QDir(home.filePath(QStringLiteral("config"))).removeRecursively();
+        QFile blocker(home.filePath(QStringLiteral("config")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
 
     fixtures::TemporaryHome home;
-    KeyValueStore defaults{home.filePath(QStringLiteral("Tolvaran.conf"))};
+    KeyValueStore defaults{home.filePath(QStringLiteral("config/Tolvaran.conf"))};
     ProjectTagStore store{defaults};
     fixtures::CoordinatorDouble coordinator;
 };

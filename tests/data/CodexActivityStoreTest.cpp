@@ -5,6 +5,8 @@
 #include "support/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace tolvaran;
@@ -253,4 +255,59 @@ TEST_F(CodexActivityStoreTest, latestUserRequestIsReadAgainWhenTheSizeChanges)
         << "the answer is kept for a file of the same size";
     codex.appendRolloutLines(threadID, rollout::userMessage(start, QStringLiteral("Three")));
     EXPECT_EQ(store.latestUserRequest(rolloutPath), QStringLiteral("Three"));
+}
+
+namespace {
+
+// The bytes this process has read through read(2) and its kin so far.
+qint64 bytesReadByProcess()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar: "))
+            return line.mid(7).toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST_F(CodexActivityStoreTest, hugeUnfinishedLastLineIsReadBoundedAndOnlyOnce)
+{
+    constexpr qint64 megabyte = 1024 * 1024;
+    const struct
+    {
+        const char *name;
+        qint64 tailBytes;
+        bool processing;
+    } cases[] = {
+        // Longer than any task event but within one check's reach: passed over, and the
+        // start of the turn before it still decides.
+        {"a long line", 2 * qint64(CodexActivityStore::maximumTaskEventLineBytes), true},
+        // Beyond one check's reach: nothing decides, the thread is idle.
+        {"an endless line", qint64(CodexActivityStore::maximumProcessingScanBytes) + megabyte,
+         false},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        CodexActivityStore fresh;
+        codex.writeRollout(threadID, opening() + FakeCodexHome::turn(start, QStringLiteral("Go"),
+                                                                     FakeTurnEnd::running));
+        // A line Codex never ended: zero bytes (a sparse file costs no disk).
+        QFile file(rolloutPath);
+        ASSERT_TRUE(file.resize(file.size() + row.tailBytes));
+
+        const qint64 before = bytesReadByProcess();
+        ASSERT_GE(before, 0);
+        EXPECT_EQ(fresh.processingThreadIDs({codexThread()}).contains(threadID), row.processing);
+        const qint64 first = bytesReadByProcess() - before;
+        EXPECT_LE(first, qint64(CodexActivityStore::maximumProcessingScanBytes) + megabyte);
+
+        // The file did not change: the next check reads none of it again.
+        const qint64 again = bytesReadByProcess();
+        EXPECT_EQ(fresh.processingThreadIDs({codexThread()}).contains(threadID), row.processing);
+        EXPECT_LT(bytesReadByProcess() - again, megabyte);
+    }
 }

@@ -10,8 +10,17 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -302,19 +311,16 @@ TEST_F(CodexGlobalStateStoreTest, changeByAnotherWriterIsKeptByTheNextAttempt)
 
 namespace {
 
-// The contents of the files this process holds open in `folder`, other than `except`: where a
-// write's new contents wait before they replace the file (the temporary file may have no name
-// in the folder, so it is found through the process's open files).
-QList<QByteArray> openFilesIn(const QString &folder, const QString &except)
+// The contents of the files in `folder` other than `except`: where a write's new contents
+// wait before they replace the file.
+QList<QByteArray> otherFilesIn(const QString &folder, const QString &except)
 {
     QList<QByteArray> contents;
-    const QDir descriptors(QStringLiteral("/proc/self/fd"));
-    for (const QString &name : descriptors.entryList(QDir::Files | QDir::System)) {
-        const QString link = descriptors.filePath(name);
-        const QString opened = QFileInfo(link).symLinkTarget();
-        if (!opened.startsWith(folder + QLatin1Char('/')) || opened == except)
+    const QDir directory(folder);
+    for (const QString &name : directory.entryList(QDir::Files | QDir::Hidden)) {
+        if (directory.filePath(name) == except)
             continue;
-        QFile file(link);
+        QFile file(directory.filePath(name));
         if (file.open(QIODevice::ReadOnly))
             contents.append(file.readAll());
     }
@@ -334,7 +340,7 @@ TEST_F(CodexGlobalStateStoreTest, writesThroughALinkKeepingTheModeAndTheTemporar
     QList<QByteArray> waiting;
     QByteArray fileDuringWrite;
     duringWrite = [&] {
-        waiting = openFilesIn(folder, target);
+        waiting = otherFilesIn(folder, target);
         fileDuringWrite = codex.globalStateBytes();
     };
     store.setPinnedProjectPath(QStringLiteral("/w/a"), true);
@@ -350,4 +356,158 @@ TEST_F(CodexGlobalStateStoreTest, writesThroughALinkKeepingTheModeAndTheTemporar
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("codex-state.json")});
+}
+
+TEST_F(CodexGlobalStateStoreTest, onlyRegularFilesOfBoundedSizeAreRead)
+{
+    const QByteArray path = QFile::encodeName(codex.globalStatePath());
+    QDir().mkpath(codex.path());
+
+    // A FIFO would block the open (and every later refresh and the quit) for ever.
+    ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+    QString sentence = failure([this] { store.loadSnapshot(); }, Kind::readFailed);
+    EXPECT_TRUE(sentence.endsWith(QStringLiteral(" is not a regular file.")))
+        << qPrintable(sentence);
+    failure([this] { store.markThreadRead(QStringLiteral("t1")); }, Kind::readFailed);
+    ASSERT_EQ(::unlink(path.constData()), 0);
+
+    // A link to an endless device is no regular file either.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), codex.globalStatePath()));
+    failure([this] { store.loadSnapshot(); }, Kind::readFailed);
+    ASSERT_EQ(::unlink(path.constData()), 0);
+
+    // A regular file past the limit fails with the limit in the sentence and is left alone.
+    codex.writeGlobalState(QByteArray(R"({"pinned-project-ids":[]})"));
+    QFile file(codex.globalStatePath());
+    ASSERT_TRUE(file.resize(CodexGlobalStateStore::maximumFileBytes + 1));
+    sentence = failure([this] { store.setPinnedProjectPath(QStringLiteral("/w/a"), true); },
+                       Kind::readFailed);
+    EXPECT_TRUE(sentence.contains(QString::number(CodexGlobalStateStore::maximumFileBytes)))
+        << qPrintable(sentence);
+    EXPECT_EQ(QFileInfo(codex.globalStatePath()).size(),
+              CodexGlobalStateStore::maximumFileBytes + 1);
+    EXPECT_EQ(writeAttempts, 0);
+}
+
+TEST_F(CodexGlobalStateStoreTest, aFileReadHalfWrittenIsReadAgainLikeAChangedFile)
+{
+    const QByteArray whole = QJsonDocument(FakeCodexHome::globalStateObject(
+                                               {}, {QStringLiteral("t1")}, {}))
+                                 .toJson(QJsonDocument::Compact);
+    // Codex is in the middle of writing the file in place: the first half is there. It
+    // finishes as soon as the store has read the half (closed the file after reading).
+    codex.writeGlobalState(whole.left(whole.size() / 2));
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(codex.globalStatePath()).constData(),
+                                  IN_CLOSE_NOWRITE),
+              0);
+    std::thread codexFinishing([&] {
+        alignas(inotify_event) char buffer[4096];
+        if (::read(watch, buffer, sizeof buffer) > 0) {
+            QFile file(codex.globalStatePath());
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(whole);
+        }
+    });
+    store.markThreadRead(QStringLiteral("t1"));
+    codexFinishing.join();
+    ::close(watch);
+    EXPECT_EQ(codex.globalState(), FakeCodexHome::globalStateObject({}, {}, {}));
+}
+
+namespace {
+
+// Codex as far as its global state goes: every `interval` it reads the file, appends the
+// number of its write to "codex-writes" and puts the result in place by rename, as Codex
+// does, until told to stop.
+class StandInCodex final
+{
+public:
+    static constexpr std::chrono::milliseconds interval{20};
+
+    explicit StandInCodex(QString path)
+        : m_path(std::move(path))
+        , m_thread([this] { run(); })
+    {
+    }
+    ~StandInCodex() { stop(); }
+
+    void stop()
+    {
+        m_stopping = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int writes() const { return m_writes; }
+
+private:
+    void run()
+    {
+        while (!m_stopping) {
+            QFile current(m_path);
+            QJsonObject state;
+            if (current.open(QIODevice::ReadOnly))
+                state = QJsonDocument::fromJson(current.readAll()).object();
+            current.close();
+            QJsonArray writes = state.value(QStringLiteral("codex-writes")).toArray();
+            writes.append(++m_writes);
+            state.insert(QStringLiteral("codex-writes"), writes);
+            const QString temporary = m_path + QStringLiteral(".codex-tmp");
+            QFile file(temporary);
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
+                file.close();
+                ::rename(QFile::encodeName(temporary).constData(),
+                         QFile::encodeName(m_path).constData());
+            }
+            std::this_thread::sleep_for(interval);
+        }
+    }
+
+    const QString m_path;
+    std::atomic<bool> m_stopping = false;
+    std::atomic<int> m_writes = 0;
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
+{
+    constexpr std::chrono::seconds duration{10};
+    TemporaryHome home;
+    FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
+    codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
+    CodexGlobalStateStore store(codex.globalStatePath());
+
+    int changes = 0;
+    int givenUp = 0;
+    StandInCodex standIn(codex.globalStatePath());
+    const auto end = std::chrono::steady_clock::now() + duration;
+    for (bool pin = true; std::chrono::steady_clock::now() < end; pin = !pin) {
+        try {
+            store.setPinnedProjectPath(QStringLiteral("/w/a"), pin);
+            ++changes;
+        } catch (const CodexGlobalStateStoreError &error) {
+            ASSERT_EQ(error.kind(), Kind::stateChangedDuringUpdate) << error.what();
+            ++givenUp;
+        }
+    }
+    standIn.stop();
+
+    // Each write of Codex appends its number to the list of the file it found, so a write
+    // that one of ours replaced without carrying it leaves a gap in the final list.
+    QSet<int> seen;
+    const QJsonArray writes = codex.globalState().value(QStringLiteral("codex-writes")).toArray();
+    for (const QJsonValue &write : writes)
+        seen.insert(write.toInt());
+    int lost = 0;
+    for (int write = 1; write <= standIn.writes(); ++write)
+        lost += seen.contains(write) ? 0 : 1;
+    std::printf("Codex wrote %d times; %d of its writes were lost; we made %d changes and "
+                "gave up %d times\n",
+                standIn.writes(), lost, changes, givenUp);
+    EXPECT_EQ(lost, 0);
+    EXPECT_GT(changes, 0);
 }

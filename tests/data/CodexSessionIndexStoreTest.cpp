@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
 
@@ -88,5 +90,29 @@ TEST(CodexSessionIndexStore, missingFileGivesNoNames)
 {
     TemporaryHome home;
     CodexSessionIndexStore store(home.filePath(QStringLiteral("session_index.jsonl")));
+    EXPECT_TRUE(store.loadThreadNames().isEmpty());
+}
+
+TEST(CodexSessionIndexStore, oddFilesAreNotReadAndKeepTheNamesReadBefore)
+{
+    TemporaryHome home;
+    const QString path = home.filePath(QStringLiteral("session_index.jsonl"));
+    CodexSessionIndexStore store(path);
+    overwrite(path, R"({"id":"t1","thread_name":"First"})" "\n");
+    ASSERT_EQ(store.loadThreadNames(), (Names{{QStringLiteral("t1"), QStringLiteral("First")}}));
+
+    // Larger than the limit: not read; the names read before stay.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(CodexSessionIndexStore::maximumFileBytes + 1));
+    file.close();
+    EXPECT_EQ(store.loadThreadNames(), (Names{{QStringLiteral("t1"), QStringLiteral("First")}}));
+
+    // A FIFO or a link to an endless device is no index at all.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    EXPECT_TRUE(store.loadThreadNames().isEmpty());
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
     EXPECT_TRUE(store.loadThreadNames().isEmpty());
 }

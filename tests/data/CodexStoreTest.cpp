@@ -6,12 +6,19 @@
 #include "support/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -220,6 +227,28 @@ TEST_F(CodexStoreTest, missingDatabaseIsReportedWithoutCreatingIt)
     EXPECT_FALSE(QFileInfo::exists(codex.databasePath()));
 }
 
+TEST_F(CodexStoreTest, aFifoInPlaceOfTheDatabaseOrItsLogFailsWithoutWaiting)
+{
+    codex.addThread(fakeThread(QStringLiteral("t1"), 1));
+    for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
+        SCOPED_TRACE(suffix.toStdString());
+        for (const char *side : {"", "-wal", "-shm"})
+            QFile::remove(codex.databasePath() + QLatin1String(side));
+        codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+        const QByteArray fifo = QFile::encodeName(codex.databasePath() + suffix);
+        ASSERT_EQ(::unlink(fifo.constData()), 0);
+        ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        try {
+            store.loadThreads(false);
+            ADD_FAILURE() << "a FIFO must not be opened as a database";
+        } catch (const CodexStoreError &error) {
+            EXPECT_EQ(error.kind(), CodexStoreError::Kind::openFailed);
+            EXPECT_TRUE(error.message().endsWith(QStringLiteral(" is not a regular file")))
+                << error.what();
+        }
+    }
+}
+
 TEST_F(CodexStoreTest, missingTableCannotBePrepared)
 {
     {
@@ -354,4 +383,30 @@ TEST(CodexStore, readOnlyLoadWorksInAFolderWhoseNameNeedsEscaping)
     codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
     CodexStore store(codex.databasePath(), codex.sessionIndexPath());
     EXPECT_EQ(ids(store.loadThreads(false, false)), QStringList{QStringLiteral("a")});
+}
+
+TEST_F(CodexStoreTest, corruptLogHeaderGoesStraightToTheSecondAttempt)
+{
+    constexpr std::chrono::seconds generousDeadline{5};
+    for (int i = 0; i < 5; ++i)
+        codex.addThread(fakeThread(QStringLiteral("t%1").arg(i), i));
+    codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+    QFile log(codex.databasePath() + QStringLiteral("-wal"));
+    ASSERT_TRUE(log.open(QIODevice::ReadWrite));
+    ASSERT_EQ(log.write(QByteArray(32, '\x5a')), 32);
+    log.close();
+
+    // SQLite retries a read-only read of a log it cannot trust for about ten seconds before
+    // it gives up with a locking-protocol error; the second attempt ignores the log at once
+    // (and finds no table in the main file).
+    auto load = std::async(std::launch::async, [this] {
+        try {
+            store.loadThreads(false);
+            return CodexStoreError::Kind::openFailed;
+        } catch (const CodexStoreError &error) {
+            return error.kind();
+        }
+    });
+    ASSERT_EQ(load.wait_for(generousDeadline), std::future_status::ready);
+    EXPECT_EQ(load.get(), CodexStoreError::Kind::prepareFailed);
 }

@@ -222,6 +222,22 @@ TEST(ProjectMetadataCache, badFilesLoadAsEmptyAndAreLeftAlone)
     EXPECT_EQ(cache.gitStatuses().value(QStringLiteral("/p")).checkedAt.referenceSeconds(), 1.5);
 }
 
+TEST(ProjectMetadataCache, oddFilesLoadAsEmptyWithoutBlocking)
+{
+    fixtures::TemporaryHome home;
+    const QByteArray path = QFile::encodeName(
+        home.filePath(QString::fromLatin1(ProjectMetadataCache::fileName)));
+    ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+    {
+        const ProjectMetadataCache cache(home.path());
+        EXPECT_EQ(cache.currentSnapshot(), ProjectMetadataCacheSnapshot::empty());
+    }
+    ASSERT_EQ(::unlink(path.constData()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", path.constData()), 0);
+    const ProjectMetadataCache cache(home.path());
+    EXPECT_EQ(cache.currentSnapshot(), ProjectMetadataCacheSnapshot::empty());
+}
+
 TEST(ProjectMetadataCache, aBurstOfChangesIsWrittenOnce)
 {
     fixtures::TemporaryHome home;

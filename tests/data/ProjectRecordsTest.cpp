@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace tolvaran;
 
 namespace {
@@ -50,6 +52,23 @@ TEST(CodexProject, emptyProjectHasNeutralFigures)
     const CodexProject withOverride(QStringLiteral("/work/app"), {}, false, {}, {}, std::nullopt,
                                     std::nullopt, Timestamp::fromSeconds(42));
     EXPECT_EQ(withOverride.lastUpdated(), Timestamp::fromSeconds(42));
+}
+
+TEST(CodexProject, tokenTotalsHoldAtTheLimitsInsteadOfOverflowing)
+{
+    const auto threadUsing = [](const char *id, qint64 tokens) {
+        CodexThread thread;
+        thread.id = QString::fromLatin1(id);
+        thread.tokensUsed = tokens;
+        return thread;
+    };
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    const CodexProject high(QStringLiteral("/w"),
+                            {threadUsing("a", largest - 1), threadUsing("b", 5)}, false, {}, {});
+    EXPECT_EQ(high.totalTokens(), largest);
+    const CodexProject low(QStringLiteral("/w"),
+                           {threadUsing("a", -largest), threadUsing("b", -5)}, false, {}, {});
+    EXPECT_EQ(low.totalTokens(), std::numeric_limits<qint64>::min());
 }
 
 TEST(CodexProject, namesComeFromCustomNameOrFolder)

@@ -3,6 +3,9 @@
 #include "platform/KeyValueStore.h"
 #include "support/TemporaryHome.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -160,46 +163,85 @@ TEST_F(ProjectTagStoreTest, loadingSortsTagsAndDropsDanglingAssignments)
     EXPECT_EQ(loaded.projectTagIDsByPath, expected);
 }
 
-TEST_F(ProjectTagStoreTest, undecodableValueLoadsEmptyAndIsNeverOverwritten)
+TEST_F(ProjectTagStoreTest, undecodableValueIsKeptBesideTheSettingsAndTagsWorkAgain)
 {
     const struct
     {
         const char *what;
         QVariant stored;
+        QByteArray kept;
     } cases[] = {
-        {"not JSON", QByteArray("{\"tags\": [")},
-        {"not an object", QByteArray("[]")},
-        {"no assignments", QByteArray(R"({"tags": []})")},
-        {"no tags", QByteArray(R"({"projectTagIDsByPath": {}})")},
+        {"not JSON", QByteArray("{\"tags\": ["), QByteArray("{\"tags\": [")},
+        {"not an object", QByteArray("[]"), QByteArray("[]")},
+        {"no assignments", QByteArray(R"({"tags": []})"), QByteArray(R"({"tags": []})")},
+        {"no tags", QByteArray(R"({"projectTagIDsByPath": {}})"),
+         QByteArray(R"({"projectTagIDsByPath": {}})")},
         {"a tag without a name",
-         QByteArray(R"({"tags": [{"id": "11111111-1111-4111-8111-111111111111"}],
-                        "projectTagIDsByPath": {}})")},
+         QByteArray(R"({"tags": [{"id": "11111111-1111-4111-8111-111111111111"}]})"),
+         QByteArray(R"({"tags": [{"id": "11111111-1111-4111-8111-111111111111"}]})")},
         {"an id that is no UUID",
+         QByteArray(R"({"tags": [{"id": "{11111111-1111-4111-8111-111111111111}",
+                                  "name": "a"}], "projectTagIDsByPath": {}})"),
          QByteArray(R"({"tags": [{"id": "{11111111-1111-4111-8111-111111111111}",
                                   "name": "a"}], "projectTagIDsByPath": {}})")},
         {"assignments that are no list",
+         QByteArray(R"({"tags": [], "projectTagIDsByPath": {"/w": "x"}})"),
          QByteArray(R"({"tags": [], "projectTagIDsByPath": {"/w": "x"}})")},
-        {"text instead of data", QStringLiteral(R"({"tags": [], "projectTagIDsByPath": {}})")},
+        {"text instead of data", QStringLiteral(R"({"tags": [], "projectTagIDsByPath": {}})"),
+         QByteArray(R"({"tags": [], "projectTagIDsByPath": {}})")},
+        {"a list", QStringList{QStringLiteral("Alpha"), QStringLiteral("beta")},
+         QByteArray(R"(["Alpha","beta"])")},
     };
     ProjectTagSnapshot change;
     change.tags = {{alphaID, QStringLiteral("Alpha")}};
+    QSet<QString> copies;
     for (const auto &row : cases) {
         SCOPED_TRACE(row.what);
         defaults->setValue(snapshotKey, row.stored);
         restart();
+        // Loading writes nothing: the damaged value stays until the next save.
         EXPECT_EQ(store->loadSnapshot(), ProjectTagSnapshot::empty());
-        try {
-            store->save(change);
-            ADD_FAILURE() << "saving over the unreadable value should have failed";
-        } catch (const ProjectTagError &error) {
-            EXPECT_EQ(error.kind(), ProjectTagError::Kind::storageFailure);
-            EXPECT_EQ(error.message(), QStringLiteral("The tag changes could not be saved."));
-        }
         EXPECT_EQ(defaults->value(snapshotKey), row.stored);
-    }
 
-    // Once the damaged value is gone, saving works again.
-    defaults->remove(snapshotKey);
-    store->save(change);
-    EXPECT_EQ(store->loadSnapshot(), change);
+        store->save(change);
+        EXPECT_EQ(store->loadSnapshot(), change);
+        const QStringList kept = QDir(QFileInfo(settingsPath).absolutePath())
+                                     .entryList({snapshotKey + QStringLiteral(".damaged-*")});
+        QStringList added;
+        for (const QString &name : kept) {
+            if (!copies.contains(name))
+                added.append(name);
+        }
+        ASSERT_EQ(added.size(), 1) << kept.join(QLatin1Char(' ')).toStdString();
+        copies.insert(added.first());
+        QFile copy(QFileInfo(settingsPath).absolutePath() + QLatin1Char('/') + added.first());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), row.kept);
+        EXPECT_EQ(copy.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+                  QFileDevice::Permissions());
+    }
+}
+
+TEST(ProjectTagStoreDamagedValueTest, undecodableValueIsNotOverwrittenWhenNoCopyCanBeKept)
+{
+    fixtures::TemporaryHome home;
+    // The settings folder is a file, so nothing can be written beside the settings.
+    QFile blocker(home.filePath(QStringLiteral("config")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    KeyValueStore defaults(home.filePath(QStringLiteral("config/Tolvaran.conf")));
+    ProjectTagStore store(defaults);
+    const QByteArray damaged("{\"tags\": [");
+    defaults.setValue(snapshotKey, damaged);
+
+    ProjectTagSnapshot change;
+    change.tags = {{alphaID, QStringLiteral("Alpha")}};
+    try {
+        store.save(change);
+        ADD_FAILURE() << "saving over the damaged value without a copy should have failed";
+    } catch (const ProjectTagError &error) {
+        EXPECT_EQ(error.kind(), ProjectTagError::Kind::storageFailure);
+        EXPECT_EQ(error.message(), QStringLiteral("The tag changes could not be saved."));
+    }
+    EXPECT_EQ(defaults.value(snapshotKey), damaged);
 }

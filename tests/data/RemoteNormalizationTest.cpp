@@ -69,14 +69,14 @@ TEST(RemoteNormalization, identityIsTheDigestOfTheWholeTextAndANameCutTo120)
 
 TEST(RemoteNormalization, onlyPathsThatLookHarmlessMayBeShared)
 {
-    for (const char *allowed : {"src/main.cpp", "README.md", "docs/environment.md", ".envrc",
+    for (const char *allowed : {"src/main.cpp", "README.md", "docs/environment.md",
                                 "config/env.local", "keys/README", "src/keyboard.c"}) {
         EXPECT_TRUE(ProjectRepositoryStore::canShare(QLatin1String(allowed))) << allowed;
     }
     for (const char *refused : {"/etc/passwd", "../outside.txt", "a/../b", ".env", "config/.ENV",
                                 ".env.local", "app/.env.production", "server.pem", "tls/Site.KEY",
                                 "cert.p12", "cert.PFX", "home/id_rsa.pub", "id_ed25519",
-                                "aws_credentials.json", "config/Secrets.yml"}) {
+                                "aws_credentials.json", "config/Secrets.yml", ".envrc"}) {
         EXPECT_FALSE(ProjectRepositoryStore::canShare(QLatin1String(refused))) << refused;
     }
     EXPECT_FALSE(

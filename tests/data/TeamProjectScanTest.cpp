@@ -1,8 +1,10 @@
 #include "data/ProjectRepositoryStore.h"
+#include "data/SecretPathRules.h"
 #include "data/TeamProjectScan.h"
 #include "data/TeamWorktreeStatus.h"
 #include "support/GitDouble.h"
 #include "support/GitRepositoryBuilder.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 
 #include <QDateTime>
@@ -369,4 +371,144 @@ TEST(TeamProjectScan, headCommitIsReportedOnlyWhenHeadMoved)
     ASSERT_TRUE(pulled);
     EXPECT_EQ(pulled->headSubject, QString(300, QLatin1Char('s')));
     EXPECT_FALSE(pulled->isLocalCommit);
+}
+
+namespace {
+
+// Paths that hold keys, tokens or passwords in real projects.
+const QStringList secretPaths{
+    QStringLiteral(".env"),                  QStringLiteral("config/.env.local"),
+    QStringLiteral(".env-local"),            QStringLiteral(".envrc"),
+    QStringLiteral("deploy/prod.env"),       QStringLiteral("tls/server.PEM"),
+    QStringLiteral("keys/server.key"),       QStringLiteral("id_rsa"),
+    QStringLiteral("id_ecdsa"),              QStringLiteral("deploy/id_dsa"),
+    QStringLiteral("id_ed25519.pub"),        QStringLiteral("home/.ssh/config"),
+    QStringLiteral(".ssh/known_hosts"),      QStringLiteral(".npmrc"),
+    QStringLiteral("tools/.pypirc"),         QStringLiteral(".netrc"),
+    QStringLiteral(".pgpass"),               QStringLiteral(".docker/config.json"),
+    QStringLiteral(".kube/config"),          QStringLiteral("infra/terraform.tfvars"),
+    QStringLiteral("web/.htpasswd"),         QStringLiteral("gcp/service-account.json"),
+    QStringLiteral("putty/server.ppk"),      QStringLiteral("android/release.jks"),
+    QStringLiteral("gnupg/secring.gpg"),     QStringLiteral("secrets/db.txt"),
+    QStringLiteral("app/credentials/token.txt"), QStringLiteral("aws_credentials.json"),
+    QStringLiteral("Secrets.yaml"),
+};
+
+} // namespace
+
+TEST(TeamProjectScan, secretRulesMatchAnyComponentAndNothingElse)
+{
+    for (const QString &path : secretPaths) {
+        EXPECT_FALSE(ProjectRepositoryStore::canShare(path)) << path.toStdString();
+        EXPECT_TRUE(Internal::SecretPathRules::matches(path)) << path.toStdString();
+    }
+    for (const char *path : {"README.md", "src/environment.ts", "docs/keynote.md", "monkey.py",
+                             "src/secretary.txt", "keys.md", "sshd.go", "envy/app.js"}) {
+        EXPECT_TRUE(ProjectRepositoryStore::canShare(QString::fromLatin1(path))) << path;
+    }
+    for (const char *path : {"/etc/passwd", "../outside.txt", "a/../../b"})
+        EXPECT_FALSE(ProjectRepositoryStore::canShare(QString::fromLatin1(path))) << path;
+}
+
+TEST(TeamProjectScan, noSecretIsReadTrackedOrUntrackedNorThroughAHardLink)
+{
+    fixtures::TemporaryHome home;
+    ProjectRepositoryStore store;
+    GitRepositoryBuilder repository(home.filePath(QStringLiteral("project")));
+    const QString keptElsewhere = home.writeFile(QStringLiteral("keys/deploy"), secret.toUtf8());
+    for (const QString &path : secretPaths)
+        repository.writeFile(path, "old\n");
+    repository.writeFile(QStringLiteral("app.txt"), "one\n");
+    repository.writeFile(QStringLiteral("tracked-link.txt"), "plain\n");
+    repository.commitAll(QStringLiteral("Start"));
+
+    // Every tracked secret changes, and each has an untracked sibling of the same kind.
+    for (const QString &path : secretPaths) {
+        repository.writeFile(path, (secret + QLatin1Char('\n')).toUtf8());
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString untracked = path.left(slash + 1) + QStringLiteral("new-")
+            + path.mid(slash + 1);
+        if (Internal::SecretPathRules::matches(untracked))
+            repository.writeFile(untracked, secret.toUtf8());
+    }
+    repository.writeFile(QStringLiteral("app.txt"), "two\n");
+    // Hard links to a key kept outside, under harmless names, tracked and untracked.
+    const QByteArray key = QFile::encodeName(keptElsewhere);
+    QFile::remove(repository.path() + QStringLiteral("/tracked-link.txt"));
+    ASSERT_EQ(::link(key.constData(),
+                     QFile::encodeName(repository.path() + QStringLiteral("/tracked-link.txt"))
+                         .constData()),
+              0);
+    ASSERT_EQ(::link(key.constData(),
+                     QFile::encodeName(repository.path() + QStringLiteral("/notes.txt"))
+                         .constData()),
+              0);
+
+    const auto state = store.loadTeamProjectState(sourceFor(repository.path()), std::nullopt);
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(state->summaryEvidence.contains(QLatin1String("+two")));
+    EXPECT_FALSE(state->summaryEvidence.contains(secret)) << state->summaryEvidence.toStdString();
+    for (const QString &file : state->shared.changedFiles)
+        EXPECT_TRUE(ProjectRepositoryStore::canShare(file)) << file.toStdString();
+    EXPECT_TRUE(state->summaryEvidence.contains(
+        QLatin1String("tracked-link.txt (has more than one link)")));
+}
+
+TEST(TeamProjectScan, oddTrackedFilesAreNamedAndTheRestOfTheDiffKept)
+{
+    fixtures::TemporaryHome home;
+    ProjectRepositoryStore store;
+    GitRepositoryBuilder repository(home.filePath(QStringLiteral("project")));
+    repository.writeFile(QStringLiteral("app.txt"), "one\n");
+    repository.writeFile(QStringLiteral("pipe"), "was a file\n");
+    repository.writeFile(QStringLiteral("huge.bin"), "small at first\n");
+    repository.commitAll(QStringLiteral("Start"));
+    repository.writeFile(QStringLiteral("app.txt"), "two\n");
+    const QString pipe = repository.path() + QStringLiteral("/pipe");
+    ASSERT_TRUE(QFile::remove(pipe));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QFile huge(repository.path() + QStringLiteral("/huge.bin"));
+    ASSERT_TRUE(huge.resize(Internal::TeamProjectScan::maximumTrackedFileBytes + 1));
+
+    const auto state = store.loadTeamProjectState(sourceFor(repository.path()), std::nullopt);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->shared.additions, 1);
+    EXPECT_EQ(state->shared.deletions, 1);
+    EXPECT_TRUE(state->summaryEvidence.contains(QLatin1String("+two")));
+    EXPECT_TRUE(state->summaryEvidence.contains(
+        QStringLiteral("Tracked files left out of the diff:\nhuge.bin (larger than %1 bytes)\n"
+                       "pipe (not a regular file)")
+            .arg(Internal::TeamProjectScan::maximumTrackedFileBytes)))
+        << state->summaryEvidence.toStdString();
+}
+
+TEST(TeamProjectScan, aRepositorysConfigurationStartsNoProgram)
+{
+    fixtures::TemporaryHome home;
+    ProjectRepositoryStore store;
+    GitRepositoryBuilder repository(home.filePath(QStringLiteral("project")));
+    const QString marker = home.filePath(QStringLiteral("ran"));
+    const QString program = home.writeFile(
+        QStringLiteral("bin/evil"),
+        (QStringLiteral("#!/bin/sh\necho \"$0 $*\" >> ") + marker + QStringLiteral("\ncat\n"))
+            .toUtf8());
+    ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
+    repository.writeFile(QStringLiteral(".gitattributes"), "*.txt diff=evil\n");
+    repository.writeFile(QStringLiteral("app.txt"), "one\n");
+    repository.commitAll(QStringLiteral("Start"));
+    repository.git({QStringLiteral("config"), QStringLiteral("core.fsmonitor"), program});
+    repository.git({QStringLiteral("config"), QStringLiteral("diff.evil.textconv"), program});
+    repository.git({QStringLiteral("config"), QStringLiteral("diff.evil.command"), program});
+    repository.git({QStringLiteral("config"), QStringLiteral("diff.external"), program});
+    repository.writeFile(QStringLiteral("app.txt"), "two\n");
+    fixtures::ScopedEnvironment environment;
+    environment.set("GIT_EXTERNAL_DIFF", QFile::encodeName(program));
+    environment.set("GIT_PAGER", QFile::encodeName(program));
+
+    EXPECT_TRUE(store.loadGitStatus(repository.path(), std::nullopt).isRepository);
+    const auto state = store.loadTeamProjectState(sourceFor(repository.path()), std::nullopt);
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(state->summaryEvidence.contains(QLatin1String("+two")));
+    EXPECT_EQ(state->shared.additions, 1);
+    EXPECT_FALSE(QFile::exists(marker)) << "a program configured by the repository ran";
 }

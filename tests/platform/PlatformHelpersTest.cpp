@@ -4,6 +4,7 @@
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
+#include "platform/SkippedFolders.h"
 #include "platform/Timestamp.h"
 #include "support/TemporaryHome.h"
 
@@ -125,4 +126,16 @@ TEST(SerialQueue, runsJobsInOrderOnOneThread)
     queue.sync([&] { ranOnQueue = queue.isCurrent(); });
     EXPECT_TRUE(ranOnQueue);
     EXPECT_FALSE(queue.isCurrent());
+}
+
+TEST(SkippedFolders, namesBuildDependencyAndCacheFoldersExactly)
+{
+    for (const char *name : {"node_modules", "target", "build", ".build", "vendor", "dist",
+                             "DerivedData", "Pods", "coverage", ".venv", "venv", "__pycache__",
+                             ".gradle", ".tox", ".mypy_cache", ".pytest_cache", ".next",
+                             ".swiftpm"}) {
+        EXPECT_TRUE(isSkippedFolderName(QString::fromLatin1(name))) << name;
+    }
+    for (const char *name : {"Build", "src", "docs", ".git", "refs", "builds", "node_module"})
+        EXPECT_FALSE(isSkippedFolderName(QString::fromLatin1(name))) << name;
 }

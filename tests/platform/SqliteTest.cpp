@@ -2,7 +2,11 @@
 #include "platform/SqliteStatement.h"
 #include "support/TemporaryHome.h"
 
+#include <QFile>
+
 #include <sqlite3.h>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -72,4 +76,30 @@ TEST(Sqlite, failuresThrowWithTheirCause)
         EXPECT_EQ(error.code() & 0xff, SQLITE_CONSTRAINT);
         EXPECT_TRUE(error.message().contains(QStringLiteral("NOT NULL")));
     }
+}
+
+TEST(Sqlite, databaseFilesArePreparedOwnerOnly)
+{
+    fixtures::TemporaryHome home;
+    const QString fresh = home.filePath(QStringLiteral("fresh.sqlite"));
+    const QString shared = home.filePath(QStringLiteral("shared.sqlite"));
+    QFile existing(shared);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("kept");
+    existing.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0664), 0);
+
+    const mode_t previousMask = ::umask(0);
+    preparePrivateDatabaseFile(fresh);
+    ::umask(previousMask);
+    preparePrivateDatabaseFile(shared);
+
+    for (const QString &path : {fresh, shared}) {
+        SCOPED_TRACE(path.toStdString());
+        struct stat info{};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("kept"));
 }

@@ -157,7 +157,7 @@ TEST_F(LocalTeamServerTest, refusedSocketIsClosedBeforeAnySnapshot)
     server.setRefuseSockets(true);
     QList<QByteArray> received;
     const auto socket = openSocket("Bearer " + server.team(team).key.toUtf8(), received);
-    ASSERT_TRUE(waitUntil([&] { return socket->closeCode() == 4401; }));
+    ASSERT_TRUE(waitUntil([&] { return int(socket->closeCode()) == 4401; }));
     EXPECT_TRUE(received.isEmpty());
     EXPECT_EQ(server.openSocketCount(team), 0);
 }

@@ -1,0 +1,3 @@
+#include "data/DataLogging.h"
+
+Q_LOGGING_CATEGORY(lcData, "com.ostvik.tolvaran.data")
