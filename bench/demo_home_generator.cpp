@@ -2,12 +2,16 @@
 // screenshots): forty project folders, most of them real git repositories with a bare remote
 // (some ahead of it, some behind, some with uncommitted work), a Codex folder whose threads
 // point at them, with rollout files carrying token counts and rate limits, a few chats still
-// processing, unread chats, pinned and named projects, chat names in the session index, and
-// the user's tags in the user-defaults file.
+// processing and one whose Codex was killed mid-turn, unread chats, pinned projects, a project
+// named in Codex's own database, chat names in the session index, and the user's tags in the
+// user-defaults file.
 //
 // Usage: demo_home_generator DIR
 // DIR must be empty or missing. Tolvaran then runs on it with HOME=DIR,
 // XDG_DATA_HOME=DIR/.local/share, XDG_CONFIG_HOME=DIR/.config and CODEX_HOME=DIR/.codex.
+// A chat shows as processing only while a process has its rollout file open, as a running
+// Codex does: DIR/live-rollouts.txt lists those files (one absolute path a line) for whoever
+// shows the home to keep open (scripts/screenshots.sh does).
 #include "data/ProjectTagSnapshot.h"
 #include "data/ProjectTagStore.h"
 #include "platform/KeyValueStore.h"
@@ -18,12 +22,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
 #include <array>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -31,6 +37,10 @@ using namespace tolvaran::fixtures;
 namespace {
 
 constexpr int projectCount = 40;
+// The project whose newest chat lost its Codex process mid-turn, and the one that only
+// Codex's database names (it has no record in the global state).
+constexpr int killedChatProjectIndex = 5;
+constexpr int codexNamedProjectIndex = 2;
 
 const std::array<const char *, projectCount> projectNames{{
     "atlas-api",        "billing-service",  "cobalt-ui",       "delta-sync",
@@ -172,6 +182,7 @@ void writeHome(const QString &home)
     QList<ProjectPlan> plans;
     int serial = 0;
     int processingLeft = 3;
+    QStringList liveRollouts;
 
     for (int index = 0; index < projectCount; ++index) {
         const ProjectPlan plan = planFor(index, codeFolder);
@@ -187,6 +198,11 @@ void writeHome(const QString &home)
             records.append({projectID, {plan.path}, std::nullopt});
             if (plan.isPinned)
                 pinnedProjectIDs.append(projectID);
+        } else if (index == codexNamedProjectIndex) {
+            // A project the command-line tool named: only its database knows the name.
+            projectID = QUuid::createUuidV5(space, plan.path).toString(QUuid::WithoutBraces);
+            codex.addDatabaseProject({projectID, QStringLiteral("Cobalt Design System"),
+                                      {plan.path}});
         }
 
         // Projects further down the list were last used longer ago.
@@ -243,9 +259,13 @@ void writeHome(const QString &home)
 
             const QString id = thread.id;
             const Timestamp updatedAt = thread.updatedAt;
-            codex.addThread(std::move(thread));
+            const QString rolloutPath = codex.addThread(std::move(thread));
             codex.writeRollout(id, lines);
             codex.setRolloutModificationTime(id, updatedAt);
+            if (running && index == killedChatProjectIndex)
+                codex.leaveWriterLock(id); // its Codex was killed mid-turn
+            else if (running)
+                liveRollouts.append(rolloutPath);
 
             if (serial % 4 == 0)
                 codex.appendSessionIndexName(id, QStringLiteral("%1: %2").arg(plan.name, request),
@@ -255,6 +275,10 @@ void writeHome(const QString &home)
         }
     }
     codex.writeDatabase();
+    QFile live(home + QStringLiteral("/live-rollouts.txt"));
+    const QByteArray liveList = QFile::encodeName(liveRollouts.join(QLatin1Char('\n'))) + '\n';
+    if (!live.open(QIODevice::WriteOnly) || live.write(liveList) != liveList.size())
+        throw std::runtime_error("could not write the list of live rollouts");
     codex.writeGlobalState(
         FakeCodexHome::globalStateObject(pinnedProjectIDs, unreadThreadIDs, records));
 

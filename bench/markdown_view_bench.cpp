@@ -5,6 +5,7 @@
 // then the resident memory the laid-out document holds.
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/DocumentLayout.h"
+#include "remote_image/RemoteImageLoader.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/MarkdownCorpus.h"
 
@@ -68,11 +69,20 @@ double median(int count, const std::function<void()> &work,
     return samples[samples.size() / 2];
 }
 
+// Images are not fetched while measuring: their loads never finish and they take no room.
+class NoImages final : public markdown::RemoteImageLoader
+{
+public:
+    void image(const QUrl &, const QUrl &, QObject *, Completion) override {}
+};
+
 std::unique_ptr<markdown::DocumentLayout> layoutOf(const QString &text)
 {
+    static NoImages noImages;
     const QPalette palette = QApplication::palette();
-    const markdown::StyleContext context =
+    markdown::StyleContext context =
         markdown::MarkdownView::rootContext(markdown::Theme::basic(), {}, palette);
+    context.remoteImageLoader = &noImages;
     auto layout =
         std::make_unique<markdown::DocumentLayout>(markdown::parseMarkdown(text), context);
     layout->setWidth(width);

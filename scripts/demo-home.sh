@@ -4,6 +4,9 @@
 # processing and unread chats, and tags. Start Tolvaran on it with:
 #   HOME=DIR XDG_DATA_HOME=DIR/.local/share XDG_CONFIG_HOME=DIR/.config \
 #     CODEX_HOME=DIR/.codex scripts/run.sh
+# Its processing chats show as processing only while something has their rollout files open,
+# as a running Codex does; to see them so, first run (it keeps them open for an hour):
+#   while read -r f; do sleep 3600 3>>"$f" & done < DIR/live-rollouts.txt
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/demo-home.sh DIR" >&2

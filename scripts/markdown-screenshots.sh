@@ -1,24 +1,41 @@
 #!/usr/bin/env bash
-# Screenshots of the Markdown view under a virtual X server, in the default theme, light and
-# dark: OUTDIR/markdown-light.png and OUTDIR/markdown-dark.png, of FILE or (without one) the
-# showcase document that holds every block and inline kind.
+# Screenshots of the Markdown view under a virtual X server, light and dark, in each theme
+# asked for (all three by default): OUTDIR/markdown-THEME-SCHEME.png, of FILE, of the README-
+# like document (badges, a table, a picture and code; its images are files in a temporary
+# image base folder) when FILE is "--readme", or of the showcase document that holds every
+# block and inline kind without one.
+#   scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme basic|github|documentation]
 set -euo pipefail
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: scripts/markdown-screenshots.sh OUTDIR [FILE]" >&2
+usage() {
+  echo "usage: scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme NAME]" >&2
   exit 2
-fi
+}
+[ $# -ge 1 ] || usage
 outdir=$(realpath -m "$1")
-file=${2:+$(realpath "$2")}
+shift
+source=()
+themes=(basic github documentation)
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --readme) source=(--readme) ;;
+    --theme) [ $# -ge 2 ] || usage; themes=("$2"); shift ;;
+    *) source=("$(realpath "$1")") ;;
+  esac
+  shift
+done
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target markdown_view_screenshot
 mkdir -p "$outdir"
-for scheme in light dark; do
-  flag=()
-  [ "$scheme" = dark ] && flag=(--dark)
-  xvfb-run --auto-servernum --server-args="-screen 0 1024x1600x24" \
-    build/release/bench/markdown_view_screenshot "$outdir/markdown-$scheme.png" "${flag[@]}" \
-    ${file:+"$file"}
-  echo "wrote $outdir/markdown-$scheme.png"
+for theme in "${themes[@]}"; do
+  for scheme in light dark; do
+    flag=()
+    [ "$scheme" = dark ] && flag=(--dark)
+    out="$outdir/markdown-$theme-$scheme.png"
+    xvfb-run --auto-servernum --server-args="-screen 0 1024x1600x24" \
+      build/release/bench/markdown_view_screenshot "$out" --theme "$theme" "${flag[@]}" \
+      ${source[@]+"${source[@]}"}
+    echo "wrote $out"
+  done
 done

@@ -2,9 +2,11 @@
 # Takes screenshots of the window on a freshly written demonstration home, 1280, 800 and 500
 # pixels wide, under a virtual X server: OUTDIR/tolvaran-1280.png and so on; then two of the
 # controls at work: tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
-# tolvaran-500-options.png (the options menu open); then a project's detail pane on each of
-# its Overview, Recent Commits and Recent Chats tabs, 1280 and 500 pixels wide:
-# tolvaran-1280-detail-overview.png and so on.
+# tolvaran-500-options.png (the options menu open); a project's detail pane on each of its
+# Overview, Recent Commits and Recent Chats tabs, 1280 and 500 pixels wide
+# (tolvaran-1280-detail-overview.png and so on); and the update control: an update offered
+# (tolvaran-1280-update.png), one being installed in a narrow window
+# (tolvaran-600-update-working.png) and a failed one (tolvaran-1280-update-failed.png).
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/screenshots.sh OUTDIR" >&2
@@ -14,16 +16,29 @@ outdir=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target tolvaran demo_home_generator
+cmake --build --preset release --target tolvaran demo_home_generator demo_update_server
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-demo-XXXXXX)
-trap 'rm -rf "$home"' EXIT
+holders=()
+trap 'kill "${holders[@]}" 2>/dev/null || true; rm -rf "$home"' EXIT
 build/release/bench/demo_home_generator "$home/home"
+# A chat shows as processing only while a process has its rollout file open, as a running
+# Codex does: the demo's live chats stay open for the whole run (the killed one does not).
+while IFS= read -r rollout; do
+  [ -n "$rollout" ] || continue
+  sleep 3600 3>>"$rollout" &
+  holders+=("$!")
+done < "$home/home/live-rollouts.txt"
 
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
 height=800
+# The update server the program asks: by default a local port where nothing listens, so no
+# screenshot reaches the network (the check fails quietly and nothing is offered).
+no_server=http://127.0.0.1:9
+server_url=$no_server
+program=build/release/src/tolvaran
 
 # shoot WIDTH OUTFILE [ACTIONS]: starts the window on a fresh copy of the home (so that every
 # screenshot starts from the same state), waits for it to settle, runs ACTIONS (xdotool
@@ -32,17 +47,17 @@ height=800
 shoot() {
   rm -rf "$home/run" && cp -a "$home/home" "$home/run"
   HOME="$home/run" XDG_DATA_HOME="$home/run/.local/share" XDG_CONFIG_HOME="$home/run/.config" \
-  CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" \
+  CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" TOLVARAN_SERVER_URL="$server_url" \
   xvfb-run --auto-servernum --server-args="-screen 0 ${1}x${height}x24" \
     bash -c '
-      build/release/src/tolvaran -geometry "$1x$2+0+0" &
+      "$6" -geometry "$1x$2+0+0" &
       app=$!
       sleep "$3"
       eval "$5"
       import -window root "$4"
       kill "$app"
       wait "$app" || true
-    ' screenshot "$1" "$height" "$settle_seconds" "$2" "${3:-}"
+    ' screenshot "$1" "$height" "$settle_seconds" "$2" "${3:-}" "$program"
   echo "wrote $2"
 }
 
@@ -78,3 +93,35 @@ detail_shots() {
 }
 detail_shots 1280 "780 415" "210 113" "370 113"
 detail_shots 500 "404 675" "200 148" "355 148"
+
+# The update control. The program runs from an installed application folder (so that an
+# installation may go ahead) and asks a stand-in update server that offers release 26.9.1.
+mkdir -p "$home/apps/Tolvaran/bin"
+cp build/release/src/tolvaran "$home/apps/Tolvaran/bin/tolvaran"
+printf '{"identifier": "com.ostvik.tolvaran", "version": "26.8.70"}\n' \
+  > "$home/apps/Tolvaran/application.json"
+program="$home/apps/Tolvaran/bin/tolvaran"
+# start_update_server stall|missing: the download never answers, or answers 404.
+start_update_server() {
+  rm -f "$home/address"
+  build/release/bench/demo_update_server "$home/address" "$1" &
+  update_server=$!
+  while [ ! -s "$home/address" ]; do sleep 0.1; done
+  server_url=$(cat "$home/address")
+}
+stop_update_server() {
+  kill "$update_server"
+  wait "$update_server" || true
+  server_url=$no_server
+}
+start_update_server stall
+shoot 1280 "$outdir/tolvaran-1280-update.png"
+# 600 wide (the short label), the update button clicked: the download stalls, so it stays at
+# work.
+shoot 600 "$outdir/tolvaran-600-update-working.png" '
+  xdotool mousemove 508 44 click 1 && sleep 1'
+stop_update_server
+start_update_server missing
+shoot 1280 "$outdir/tolvaran-1280-update-failed.png" '
+  xdotool mousemove 1175 44 click 1 && sleep 2'
+stop_update_server

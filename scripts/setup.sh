@@ -10,6 +10,7 @@ packages=(
   qt6-httpserver-dev libqt6opengl6-dev libgl-dev libvulkan-dev libqt6svg6
   libsqlite3-dev sqlite3
   libcmark-gfm-dev libcmark-gfm-extensions-dev
+  libssl-dev # Ed25519 signatures of update releases
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core adwaita-icon-theme
   xdotool # the screenshots click and type in the window

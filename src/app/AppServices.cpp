@@ -11,6 +11,7 @@
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
 #include "team/NullTeamViewSource.h"
+#include "update/AppUpdateService.h"
 
 namespace tolvaran {
 
@@ -20,13 +21,15 @@ AppServices::AppServices()
     , m_metadataCache(std::make_unique<ProjectMetadataCache>())
     , m_teamWorkspace(std::make_unique<NullTeamWorkspace>())
     , m_teamViewSource(std::make_unique<NullTeamViewSource>())
-    , m_codexStore(std::make_unique<CodexStore>(m_codexFiles.databasePath(),
-                                                m_codexFiles.sessionIndexPath()))
+    , m_codexStore(std::make_unique<CodexStore>(
+          m_codexFiles.databasePath(), m_codexFiles.sessionIndexPath(),
+          CodexTurnLiveness::forCodexHome(m_codexFiles.folder())))
     , m_globalStateStore(std::make_unique<CodexGlobalStateStore>(m_codexFiles.globalStatePath()))
     , m_repositoryStore(std::make_unique<ProjectRepositoryStore>())
     , m_projectCatalogStore(std::make_unique<ProjectCatalogStore>())
     , m_projectTagStore(std::make_unique<ProjectTagStore>(*m_defaults))
     , m_tokenUsageStore(std::make_unique<TokenUsageStore>())
+    , m_updater(std::make_unique<AppUpdateService>())
 {
 }
 

@@ -17,12 +17,13 @@ class ProjectTagStore;
 class TeamProjectViewSource;
 class TeamWorkspaceService;
 class TokenUsageStore;
+class AppUpdateService;
 
 // The composition root: every store and service of the program, made once per run and kept
-// until it ends. Screen models (the project list now; the project details, the team screens
-// and the updater later) receive from here what they use, as references, and never own a
-// store; so two screens share one catalog, one token index and one team workspace, and a
-// store outlives every model and job that uses it.
+// until it ends, the updater among them. Screen models (the project list now; the project
+// details and the team screens later) receive from here what they use, as references, and
+// never own a store; so two screens share one catalog, one token index and one team
+// workspace, and a store outlives every model and job that uses it.
 //
 // Constructing it reads nothing, opens no database and starts no monitor, job or connection:
 // the stores do that on first use.
@@ -48,6 +49,8 @@ public:
     ProjectCatalogStore &projectCatalogStore() const { return *m_projectCatalogStore; }
     ProjectTagStore &projectTagStore() const { return *m_projectTagStore; }
     TokenUsageStore &tokenUsageStore() const { return *m_tokenUsageStore; }
+    // The updater: its checks start with the window's launch work.
+    AppUpdateService &updater() const { return *m_updater; }
 
     // What the project list uses.
     ProjectListStores projectListStores() const;
@@ -65,6 +68,7 @@ private:
     std::unique_ptr<ProjectCatalogStore> m_projectCatalogStore;
     std::unique_ptr<ProjectTagStore> m_projectTagStore;
     std::unique_ptr<TokenUsageStore> m_tokenUsageStore;
+    std::unique_ptr<AppUpdateService> m_updater;
 };
 
 } // namespace tolvaran

@@ -3,6 +3,7 @@
 #include "app/TolvaranViewController.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/ProjectDetailView.h"
+#include "update/AppUpdateService.h"
 
 #include <QVBoxLayout>
 #include <QWindow>
@@ -109,6 +110,7 @@ void ContentView::chooseContent()
             },
             this);
         browser->setTeamViewSource(m_teamViews);
+        browser->setUpdater(m_updater);
         m_content = browser;
     }
     m_layout->addWidget(m_content);
@@ -120,6 +122,13 @@ void ContentView::setTeamViewSource(const TeamProjectViewSource *source)
     m_teamViews = source;
     if (TolvaranViewController *shown = browser())
         shown->setTeamViewSource(source);
+}
+
+void ContentView::setUpdater(AppUpdateService *updater)
+{
+    m_updater = updater;
+    if (TolvaranViewController *shown = browser())
+        shown->setUpdater(updater);
 }
 
 void ContentView::showEvent(QShowEvent *event)
@@ -141,8 +150,11 @@ void ContentView::showEvent(QShowEvent *event)
 
 void ContentView::runLaunchTask()
 {
-    // The team services and the updater start here first when they exist. The coordinator's
-    // own flag makes a second run do nothing: the first full refresh, then its monitors.
+    // The team services start here first when they exist, then the updater (a check at once,
+    // later ones on its own timer). The updater's and the coordinator's own flags make a
+    // second run do nothing: the first full refresh, then its monitors.
+    if (m_updater)
+        m_updater->start();
     if (!m_viewModel.isMonitoring())
         m_viewModel.startMonitoring();
 }

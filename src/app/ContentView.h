@@ -12,6 +12,7 @@ class QVBoxLayout;
 
 namespace tolvaran {
 
+class AppUpdateService;
 class FolderPicker;
 class ProjectDetailView;
 class ProjectListViewModel;
@@ -55,6 +56,11 @@ public:
     void setTeamViewSource(const TeamProjectViewSource *source);
     const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
 
+    // The updater of every browser's update control, started by the launch work before the
+    // coordinator's; must outlive the view.
+    void setUpdater(AppUpdateService *updater);
+    AppUpdateService *updater() const { return m_updater; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -66,6 +72,7 @@ private:
     ProjectListViewModel &m_viewModel;
     TeamWorkspaceService &m_teamWorkspace;
     const TeamProjectViewSource *m_teamViews = nullptr;
+    AppUpdateService *m_updater = nullptr;
     FolderPicker &m_folderPicker;
     ProjectDetailModelFactory m_detailModels;
     std::optional<QString> m_detailedProjectID;

@@ -357,11 +357,7 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
     }
     m_recentChatsSegment->setEnabled(true);
 
-    QString metrics = QString::number(project.threadCount) + QStringLiteral(" chats  |  ")
-                      + relativeDateText(project.lastUpdated, Timestamp::now());
-    if (project.isPinned)
-        metrics += QStringLiteral("  |  Pinned");
-    m_metricsLabel->setText(metrics);
+    refreshRelativeTimes();
 
     rebuildStatus(model);
     configureWork(model);
@@ -455,6 +451,18 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
                         tertiaryLabelColor(colors)));
     }
     m_statusLayout->addStretch(1);
+}
+
+void ProjectCardView::refreshRelativeTimes()
+{
+    if (!m_model)
+        return;
+    const ProjectCardSnapshot &project = m_model->project;
+    QString metrics = QString::number(project.threadCount) + QStringLiteral(" chats  |  ")
+                      + relativeDateText(project.lastUpdated, Timestamp::now());
+    if (project.isPinned)
+        metrics += QStringLiteral("  |  Pinned");
+    m_metricsLabel->setText(metrics);
 }
 
 void ProjectCardView::configureWork(const BrowserCardModel &model)

@@ -48,6 +48,9 @@ public:
     // Stores the model and the actions and redraws every part of the card.
     void configure(const BrowserCardModel &model, const ProjectCardActions &actions);
 
+    // Writes the relative time of the metrics line ("5 min. ago") again, for the time now.
+    void refreshRelativeTimes();
+
     const std::optional<BrowserCardModel> &model() const { return m_model; }
     const FrameAppearance &frameAppearance() const { return m_frame; }
 

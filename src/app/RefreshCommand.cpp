@@ -1,16 +1,20 @@
 #include "app/RefreshCommand.h"
 
 #include "coordinator/ProjectListViewModel.h"
+#include "update/AppUpdateService.h"
 
 #include <QPointer>
 
 namespace tolvaran {
 
-void runRefreshCommand(ProjectListViewModel &viewModel)
+void runRefreshCommand(ProjectListViewModel &viewModel, AppUpdateService *updater)
 {
-    viewModel.refresh([model = QPointer(&viewModel)] {
-        if (model)
-            model->refreshAllRepositories();
+    viewModel.refresh([model = QPointer(&viewModel), updater = QPointer(updater)] {
+        if (!model)
+            return;
+        model->refreshAllRepositories();
+        if (updater)
+            updater->checkForUpdates();
     });
 }
 

@@ -20,6 +20,7 @@ TolvaranApp::TolvaranApp()
 {
     // The browsers' one source of team values, from the start.
     m_window->contentView()->setTeamViewSource(&m_services->teamViewSource());
+    m_window->setUpdater(&m_services->updater());
 }
 
 TolvaranApp::~TolvaranApp() = default;

@@ -8,12 +8,14 @@
 #include "app/CompactNumberFormat.h"
 #include "app/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
 #include "app/RefreshCommand.h"
 #include "app/SegmentedControl.h"
 #include "app/SystemColors.h"
 #include "app/TagSidebar.h"
 #include "app/TeamButtonPresentation.h"
 #include "app/TokenUsageSparklineView.h"
+#include "app/UpdateControl.h"
 #include "app/WeeklyAllowanceLabel.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "data/TeamWorkspaceService.h"
@@ -29,7 +31,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -88,12 +89,19 @@ void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *sour
     scheduleRender();
 }
 
-void TolvaranViewController::setUpdateState(const UpdateControlState &state)
+void TolvaranViewController::setUpdater(AppUpdateService *updater)
 {
-    if (state == m_updateState)
+    m_updater = updater;
+    delete m_updateControl;
+    m_updateControl = nullptr;
+    m_versionLabel->show();
+    if (!updater)
         return;
-    m_updateState = state;
-    scheduleRender();
+    // In the title row before the team button; it follows the updater by itself.
+    m_updateControl = new UpdateControl(*updater, m_versionLabel, m_titleRow->parentWidget());
+    m_titleRow->insertWidget(m_titleRow->indexOf(m_teamButton), m_updateControl, 0,
+                             Qt::AlignVCenter);
+    m_updateControl->setCompact(m_usesCompactUpdateLabel);
 }
 
 std::function<void()> TolvaranViewController::weakly(void (TolvaranViewController::*action)())
@@ -142,6 +150,9 @@ void TolvaranViewController::buildInterface()
 
 void TolvaranViewController::bindModels()
 {
+    m_relativeTimes = new RelativeTimeRedrawTimer(this);
+    connect(m_relativeTimes, &RelativeTimeRedrawTimer::redrawNeeded, this,
+            &TolvaranViewController::redrawRelativeTimes);
     // The receiver context ends the connection with the controller; the render itself is
     // queued, so nothing renders inside an announcement. One folder's git status redraws its
     // card alone; every other change, a whole pass (which reconfigures only changed cards).
@@ -196,6 +207,22 @@ void TolvaranViewController::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     applyResponsivePresentation();
+    m_relativeTimes->setVisible(true);
+}
+
+void TolvaranViewController::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_relativeTimes->setVisible(false);
+}
+
+void TolvaranViewController::redrawRelativeTimes()
+{
+    renderFooter();
+    for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
+        if (ProjectCardView *card = m_collectionView->cardAt(index))
+            card->refreshRelativeTimes();
+    }
 }
 
 bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
@@ -229,7 +256,8 @@ void TolvaranViewController::applyResponsivePresentation()
     const bool compactUpdateLabel = w < updateLabelFullWidth;
     if (compactUpdateLabel != m_usesCompactUpdateLabel) {
         m_usesCompactUpdateLabel = compactUpdateLabel;
-        renderUpdateControl();
+        if (m_updateControl)
+            m_updateControl->setCompact(compactUpdateLabel);
     }
 }
 
@@ -335,7 +363,6 @@ void TolvaranViewController::render()
     m_archivedButton->setChecked(m_viewModel.includeArchived());
     m_refreshButton->setEnabled(!m_viewModel.isLoading());
 
-    renderUpdateControl();
     renderTeamControl();
     renderCommitBanner();
     renderSidebar();
@@ -349,6 +376,12 @@ void TolvaranViewController::render()
     m_pageSizeButton->setCurrentIndex(indexOf(allProjectPageSizes, m_viewModel.pageSize()));
 
     renderFooter();
+    QList<Timestamp> shownDates;
+    if (m_viewModel.lastRefreshedAt())
+        shownDates.append(*m_viewModel.lastRefreshedAt());
+    for (const ProjectCardSnapshot &project : m_viewModel.pagedProjects())
+        shownDates.append(project.lastUpdated);
+    m_relativeTimes->setShownDates(shownDates);
 
     if (const std::optional<QString> &text = emptyState().centreText) {
         m_emptyLabel->setText(*text);
@@ -445,30 +478,6 @@ void TolvaranViewController::renderTokenUsage()
     m_usageSparkline->setToolTip(QStringLiteral("Daily token usage for the last 30 days"));
 }
 
-void TolvaranViewController::renderUpdateControl()
-{
-    const bool isInstalling = m_updateState.isInstalling;
-    const bool isAvailable = m_updateState.availableVersion.has_value();
-    m_updateButton->setVisible(isAvailable || isInstalling);
-    m_updateProgressIndicator->setVisible(isInstalling);
-    m_versionLabel->setVisible(!(m_usesCompactUpdateLabel && (isAvailable || isInstalling)));
-    if (isInstalling) {
-        m_updateButton->setText(m_usesCompactUpdateLabel ? QStringLiteral("Working")
-                                                         : QStringLiteral("Working..."));
-        m_updateButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        m_updateButton->setToolTip(QStringLiteral("Downloading and preparing the update"));
-        m_updateButton->setEnabled(false);
-        return;
-    }
-    m_updateButton->setText(m_usesCompactUpdateLabel ? QStringLiteral("Update")
-                                                     : QStringLiteral("New Version"));
-    m_updateButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_updateButton->setToolTip(isAvailable ? QStringLiteral("Install version ")
-                                                 + *m_updateState.availableVersion
-                                           : QString());
-    m_updateButton->setEnabled(isAvailable);
-}
-
 void TolvaranViewController::renderFooter()
 {
     QString text = QString::number(m_viewModel.filteredProjects().size()) + QLatin1Char('/')
@@ -501,7 +510,7 @@ void TolvaranViewController::renderFooter()
 
 void TolvaranViewController::refreshEverything()
 {
-    runRefreshCommand(m_viewModel);
+    runRefreshCommand(m_viewModel, m_updater);
 }
 
 void TolvaranViewController::showPreviousPage()

@@ -2,6 +2,7 @@
 
 #include "app/BrowserCardModel.h"
 #include "app/ProjectCardActions.h"
+#include "app/RelativeTimeRedrawTimer.h"
 
 #include <QHash>
 #include <QList>
@@ -20,11 +21,11 @@ class QFrame;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QVBoxLayout;
 
 namespace tolvaran {
 
+class AppUpdateService;
 class ClosureButton;
 class ElidingLabel;
 struct BrowserEmptyState;
@@ -36,16 +37,7 @@ class TagSidebar;
 class TeamProjectViewSource;
 class TeamWorkspaceService;
 class TokenUsageSparklineView;
-
-// What the update control shows: whether an update is being installed, and the version of
-// the release that can be installed, if any.
-struct UpdateControlState
-{
-    bool isInstalling = false;
-    std::optional<QString> availableVersion;
-
-    friend bool operator==(const UpdateControlState &, const UpdateControlState &) = default;
-};
+class UpdateControl;
 
 // The browser of all projects: the tag sidebar, a four-row header (title, search, token usage,
 // list controls), the commit banner, the card grid, the pagination bar and the footer.
@@ -94,8 +86,10 @@ public:
     // membership, the button is not shown (there is nowhere to add or join a team).
     void setOnShowTeams(std::function<void()> onShowTeams);
 
-    // The update control's input; the updater hands its state over here.
-    void setUpdateState(const UpdateControlState &state);
+    // The updater behind the update control of the title row (none: no control, the version
+    // always shows) and the refresh button's update check; must outlive the controller.
+    void setUpdater(AppUpdateService *updater);
+    UpdateControl *updateControl() const { return m_updateControl; }
 
     // Where the cards read teammates, sharing teams and this device's shared state; none
     // shows no team values. The source must outlive the controller; whoever owns it calls
@@ -113,6 +107,7 @@ public:
 
     // The card grid.
     ProjectCardGrid *collectionView() const { return m_collectionView; }
+    const RelativeTimeRedrawTimer &relativeTimeRedrawTimer() const { return *m_relativeTimes; }
 
     // Schedules one render in a later turn of the event loop, unless one is already waiting.
     void scheduleRender();
@@ -128,6 +123,7 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -139,6 +135,7 @@ private:
     void buildPagination(QVBoxLayout *column);
     void buildFooter(QVBoxLayout *column);
     void bindModels();
+    void redrawRelativeTimes();
 
     void applyResponsivePresentation();
     void updateSidebarPresentation();
@@ -152,7 +149,6 @@ private:
     void renderChangedCards(const QSet<QString> &paths);
     BrowserEmptyState emptyState() const;
     void renderTokenUsage();
-    void renderUpdateControl();
     void renderCommitBanner();
     void renderFooter();
     void renderTeamFilter();
@@ -187,7 +183,7 @@ private:
     FolderPicker &m_folderPicker;
     std::function<void(const QString &)> m_onOpenProject;
     std::function<void()> m_onShowTeams;
-    UpdateControlState m_updateState;
+    AppUpdateService *m_updater = nullptr;
 
     bool m_renderScheduled = false;
     bool m_fullRenderWanted = false;
@@ -221,8 +217,8 @@ private:
     QComboBox *m_sortButton = nullptr;
     QCheckBox *m_archivedButton = nullptr;
     ClosureButton *m_optionsButton = nullptr;
-    ClosureButton *m_updateButton = nullptr;
-    QProgressBar *m_updateProgressIndicator = nullptr;
+    QHBoxLayout *m_titleRow = nullptr;
+    UpdateControl *m_updateControl = nullptr;
     ClosureButton *m_refreshButton = nullptr;
     QComboBox *m_teamFilterButton = nullptr;
     ClosureButton *m_teamButton = nullptr;
@@ -245,6 +241,8 @@ private:
     ElidingLabel *m_footerLabel = nullptr;
     bool m_usesCompactFooter = false;
     bool m_usesCompactUpdateLabel = false;
+    // Redraws the footer's and the cards' relative times while the window is shown.
+    RelativeTimeRedrawTimer *m_relativeTimes = nullptr;
 };
 
 } // namespace tolvaran

@@ -21,7 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -115,18 +114,6 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_versionLabel = label(container, QStringLiteral("versionLabel"), systemFont(10),
                            tertiaryLabelColor(container->palette()));
     m_versionLabel->setText(AppBrand::version());
-    m_updateButton = new ClosureButton(QStringLiteral("New Version"),
-                                       symbolIcon(QStringLiteral("arrow.down.circle.fill")), {},
-                                       container);
-    m_updateButton->setObjectName(QStringLiteral("updateButton"));
-    m_updateButton->setFont(systemFont(11, QFont::Medium));
-    m_updateButton->setAutoRaise(true);
-    m_updateButton->setAccessibleDescription(QStringLiteral("Install available update"));
-    m_updateProgressIndicator = new QProgressBar(container);
-    m_updateProgressIndicator->setObjectName(QStringLiteral("updateProgressIndicator"));
-    m_updateProgressIndicator->setRange(0, 0); // busy
-    m_updateProgressIndicator->setTextVisible(false);
-    m_updateProgressIndicator->setFixedSize(14, 14);
     m_refreshButton = symbolButton(container, QStringLiteral("refreshButton"),
                                    QStringLiteral("arrow.clockwise"),
                                    QStringLiteral("Refresh projects and check for updates"));
@@ -137,12 +124,11 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_teamButton->setHandler(weakly(&TolvaranViewController::showTeams));
     m_teamButton->hide(); // until a render finds something for it to do
     auto *titleRow = new QHBoxLayout;
+    m_titleRow = titleRow; // the update control joins it (setUpdater)
     titleRow->setSpacing(8);
     titleRow->addWidget(m_titleLabel, 0, Qt::AlignVCenter);
     titleRow->addWidget(m_versionLabel, 0, Qt::AlignVCenter);
     titleRow->addStretch(1);
-    titleRow->addWidget(m_updateButton, 0, Qt::AlignVCenter);
-    titleRow->addWidget(m_updateProgressIndicator, 0, Qt::AlignVCenter);
     titleRow->addWidget(m_teamButton, 0, Qt::AlignVCenter);
     titleRow->addWidget(m_refreshButton, 0, Qt::AlignVCenter);
     rows->addLayout(titleRow);

@@ -33,7 +33,7 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
     m_refreshAction = file->addAction(QStringLiteral("Refresh"));
     m_refreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(m_refreshAction, &QAction::triggered, this,
-            [model = &viewModel] { runRefreshCommand(*model); });
+            [this, model = &viewModel] { runRefreshCommand(*model, m_updater); });
     file->addSeparator();
     QAction *quit = file->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -45,5 +45,11 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
 }
 
 TolvaranWindow::~TolvaranWindow() = default;
+
+void TolvaranWindow::setUpdater(AppUpdateService *updater)
+{
+    m_updater = updater;
+    m_contentView->setUpdater(updater);
+}
 
 } // namespace tolvaran

@@ -11,6 +11,7 @@ class QAction;
 
 namespace tolvaran {
 
+class AppUpdateService;
 class ContentView;
 class FileDialogFolderPicker;
 class ProjectListViewModel;
@@ -38,6 +39,10 @@ public:
     QAction *newProjectAction() const { return m_newProjectAction; }
     QAction *refreshAction() const { return m_refreshAction; }
 
+    // The updater of the browser's update control, the launch work and the "Refresh" command;
+    // must outlive the window.
+    void setUpdater(AppUpdateService *updater);
+
 private:
     // The "New Project..." dialog, of the menu command and the browser's add button; made
     // before the content, which hands it to the browser.
@@ -45,6 +50,7 @@ private:
     ContentView *m_contentView;
     QAction *m_newProjectAction;
     QAction *m_refreshAction;
+    AppUpdateService *m_updater = nullptr;
 };
 
 } // namespace tolvaran

@@ -1,5 +1,6 @@
 #include "coordinator/ProjectAssembly.h"
 
+#include "coordinator/CoordinatorLogging.h"
 #include "data/CodexActivityStore.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
@@ -45,7 +46,15 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                          std::back_inserter(visible),
                          [](const CodexThread &thread) { return !thread.archived; });
         }
-        const CodexGlobalStateSnapshot snapshot = globalStateStore.loadSnapshot();
+        CodexGlobalStateSnapshot snapshot = globalStateStore.loadSnapshot();
+        try {
+            // Codex's database names the projects the command-line tool keeps; the global
+            // state, which the desktop application writes, wins.
+            store.loadProjectRecords().fillGapsOf(snapshot);
+        } catch (const std::exception &error) {
+            qCWarning(lcCoordinator) << "Codex's project names could not be read:"
+                                     << messageOf(error);
+        }
 
         const Timestamp now = Timestamp::now();
         const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);

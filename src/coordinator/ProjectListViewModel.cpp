@@ -2,6 +2,7 @@
 
 #include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/CoordinatorAccess.h"
+#include "coordinator/CoordinatorAlarm.h"
 #include "coordinator/CoordinatorLogging.h"
 #include "coordinator/ProjectAssembly.h"
 #include "coordinator/ProjectActions.h"
@@ -77,7 +78,7 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     , m_tokenUsage(new TokenUsageRefresher(
           stores.tokenUsageStore, m_jobs,
           [this](const TokenUsageRefresher::Outcome &outcome) { finishTokenUsagePass(outcome); },
-          this))
+          [this] { return m_actionServices.clock.now(); }, this))
     , m_codexMonitor(new CodexChangeMonitor(this))
     , m_teamChangeTimer(new QTimer(this))
     , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
@@ -91,6 +92,11 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
           m_metadataCache, m_teamService))
     , m_actionServices(std::move(actionServices))
 {
+    m_tokenUsageBoundary = std::make_unique<CoordinatorAlarm>(
+        this, m_actionServices.clock, [this] { reaggregateTokenUsage(); });
+    m_processingRecheck = std::make_unique<CoordinatorAlarm>(
+        this, m_actionServices.clock, [this] { refreshProcessingStatus(); });
+
     const ProjectTagSnapshot tagSnapshot = m_projectTagStore->loadSnapshot();
     m_tags = tagSnapshot.tags;
     m_projectTagIDsByPath = tagSnapshot.projectTagIDsByPath;
@@ -235,10 +241,15 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
     if (result.catalogMessage) {
         qCWarning(lcCoordinator) << "The project catalog was not updated:"
                                  << *result.catalogMessage;
-        publish(&Self::statusChanged, m_statusMessage,
-                catalogNotUpdatedPrefix + *result.catalogMessage);
+        setFailureStatus(catalogNotUpdatedPrefix + *result.catalogMessage,
+                         StatusSource::refreshFailure);
+    } else {
+        // Codex's data and the catalog read well again: what an earlier failure said no
+        // longer holds.
+        clearFailureStatus(StatusSource::refreshFailure);
     }
     publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
+    m_tokenUsageThreads = result.allThreads;
     m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
 }
@@ -247,30 +258,38 @@ void ProjectListViewModel::loadCatalogFallback(const QString &error)
 {
     ProjectCatalogStore *catalog = m_projectCatalogStore;
     const bool includeArchived = m_includeArchived;
-    m_jobs.run<QList<CodexProject>>(
+    using Catalog = std::pair<QList<CodexProject>, QList<CodexThread>>;
+    m_jobs.run<Catalog>(
         JobPriority::userInitiated,
         [catalog, includeArchived](const WorkContext &) {
             try {
-                return catalog->loadProjects(includeArchived);
+                // The token figures count every thread, archived ones too, as after a
+                // successful refresh: the lifetime shown must not drop below today's.
+                Catalog result;
+                result.first = catalog->loadProjects(includeArchived);
+                for (const CodexProject &project : catalog->loadProjects(true))
+                    result.second.append(project.threads());
+                return result;
             } catch (const std::exception &catalogError) {
                 // The refresh's own error is the one shown; a catalog that cannot be read
                 // either simply has nothing to show.
                 qCWarning(lcCoordinator) << "The saved project catalog could not be read:"
                                          << messageOf(catalogError);
-                return QList<CodexProject>();
+                return Catalog();
             }
         },
-        [this, error](QList<CodexProject> catalogProjects) {
-            applyCatalogFallback(error, catalogProjects);
+        [this, error](const Catalog &result) {
+            applyCatalogFallback(error, result.first, result.second);
         });
 }
 
 void ProjectListViewModel::applyCatalogFallback(const QString &error,
-                                                const QList<CodexProject> &catalog)
+                                                const QList<CodexProject> &catalog,
+                                                const QList<CodexThread> &allThreads)
 {
     if (catalog.isEmpty()) {
         if (!m_projects.isEmpty())
-            publish(&Self::statusChanged, m_statusMessage, refreshFailedPrefix + error);
+            setFailureStatus(refreshFailedPrefix + error, StatusSource::refreshFailure);
         else
             publish(&Self::statusChanged, m_errorMessage, error);
         finishFullRefresh();
@@ -287,12 +306,10 @@ void ProjectListViewModel::applyCatalogFallback(const QString &error,
             configureRepositoryMonitor();
     }
     publish(&Self::statusChanged, m_errorMessage, std::nullopt);
-    publish(&Self::statusChanged, m_statusMessage, codexUnavailableMessage);
+    setFailureStatus(codexUnavailableMessage, StatusSource::refreshFailure);
     publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
-    QList<CodexThread> threads;
-    for (const CodexProject &project : m_projects)
-        threads.append(project.threads());
-    m_tokenUsage->request(threads);
+    m_tokenUsageThreads = allThreads;
+    m_tokenUsage->request(allThreads);
     finishFullRefresh();
 }
 
@@ -301,6 +318,7 @@ void ProjectListViewModel::finishFullRefresh()
     if (m_refreshSetLoading)
         publish(&Self::statusChanged, m_isLoading, false);
     m_refreshInProgress = false;
+    scheduleProcessingRecheck();
     const QList<Completion> completions = std::exchange(m_refreshCompletions, {});
     if (m_refreshRequestedAgain) {
         m_refreshRequestedAgain = false;
@@ -428,9 +446,22 @@ void ProjectListViewModel::applyProcessingRefresh(const QSet<QString> &candidate
     updateTeamProjects(m_projects);
 }
 
+void ProjectListViewModel::scheduleProcessingRecheck()
+{
+    if (processingProjectCount() == 0) {
+        m_processingRecheck->setAt(std::nullopt);
+        return;
+    }
+    if (!m_processingRecheck->moment()) {
+        m_processingRecheck->setAt(m_actionServices.clock.now().addingSeconds(
+            double(processingRecheckInterval.count())));
+    }
+}
+
 void ProjectListViewModel::finishProcessingRefresh()
 {
     m_isRefreshingProcessing = false;
+    scheduleProcessingRecheck();
     const QList<Completion> completions = std::exchange(m_processingCompletions, {});
     if (m_processingRequestedAgain && !m_refreshInProgress) {
         m_processingRequestedAgain = false;
@@ -480,17 +511,46 @@ void ProjectListViewModel::finishTokenUsagePass(const TokenUsageRefresher::Outco
 {
     if (result.snapshot) {
         if (result.snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt) {
-            publish(&Self::tokenUsageChanged, m_tokenUsageSnapshot, *result.snapshot);
-            m_teamService.updateTokenUsage(m_tokenUsageSnapshot);
+            publishTokenUsage(*result.snapshot);
             publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage,
                     result.snapshot->pendingRolloutCount >= 1);
         }
+        clearFailureStatus(StatusSource::tokenUsageFailure);
     } else {
         // The last snapshot stays; the next full refresh starts over.
         qCWarning(lcCoordinator) << "The token-usage index was not updated:" << result.error;
         publish(&Self::tokenUsageChanged, m_isIndexingTokenUsage, false);
-        publish(&Self::statusChanged, m_statusMessage, result.error);
+        setFailureStatus(result.error, StatusSource::tokenUsageFailure);
     }
+}
+
+void ProjectListViewModel::publishTokenUsage(const TokenUsageSnapshot &snapshot)
+{
+    publish(&Self::tokenUsageChanged, m_tokenUsageSnapshot, snapshot);
+    m_teamService.updateTokenUsage(m_tokenUsageSnapshot);
+    m_tokenUsageBoundary->setAt(snapshot.nextBoundaryAt);
+}
+
+void ProjectListViewModel::reaggregateTokenUsage()
+{
+    // A pass running now publishes a snapshot of its own, with its own next boundary.
+    if (m_tokenUsage->isPassRunning() || m_reaggregating)
+        return;
+    m_reaggregating = true;
+    const TokenUsageStore *store = m_tokenUsageStore;
+    m_jobs.run<std::optional<TokenUsageSnapshot>>(
+        JobPriority::utility,
+        [store, threads = m_tokenUsageThreads,
+         pending = m_tokenUsageSnapshot.pendingRolloutCount,
+         now = m_actionServices.clock.now()](const WorkContext &) {
+            return store->reaggregate(threads, pending, now);
+        },
+        [this](const std::optional<TokenUsageSnapshot> &snapshot) {
+            m_reaggregating = false;
+            // Nothing when a pass took the kept events meanwhile: its snapshot follows.
+            if (snapshot && snapshot->indexedAt >= m_tokenUsageSnapshot.indexedAt)
+                publishTokenUsage(*snapshot);
+        });
 }
 
 // Codex monitor

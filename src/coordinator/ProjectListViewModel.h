@@ -37,6 +37,7 @@ class QTimer;
 namespace tolvaran {
 
 class CodexGlobalStateStore;
+class CoordinatorAlarm;
 class CodexStore;
 class FileSystemEventMonitor;
 class FolderPicker;
@@ -92,6 +93,10 @@ public:
     static constexpr std::chrono::milliseconds tokenUsagePassInterval =
         TokenUsageRefresher::passInterval;
     static inline const QString codexMonitorLabel = CodexChangeMonitor::label;
+
+    // While a chat shows as processing, its turn is looked at again this often: a Codex
+    // process that is killed changes no file, so no event would ever say it stopped.
+    static constexpr std::chrono::seconds processingRecheckInterval{15};
 
     static inline const QString codexUnavailableMessage =
         QStringLiteral("Codex data is unavailable. Showing the saved project catalog.");
@@ -294,7 +299,8 @@ private:
     void startFullRefresh();
     void applyFullRefresh(ProjectAssembly::FullRefresh result);
     void loadCatalogFallback(const QString &error);
-    void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog);
+    void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog,
+                              const QList<CodexThread> &allThreads);
     void finishFullRefresh();
     void selectExistingProject();
     void updateTeamProjects(const QList<CodexProject> &projects);
@@ -305,6 +311,14 @@ private:
     void finishProcessingRefresh();
 
     void finishTokenUsagePass(const TokenUsageRefresher::Outcome &result);
+    void publishTokenUsage(const TokenUsageSnapshot &snapshot);
+    void reaggregateTokenUsage();
+    void scheduleProcessingRecheck();
+
+    // Which failure set the status message, so that its recovery can clear it again.
+    enum class StatusSource { other, refreshFailure, tokenUsageFailure };
+    void setFailureStatus(const QString &message, StatusSource source);
+    void clearFailureStatus(StatusSource source);
 
 
     // The action components' view of this object, and their construction.
@@ -331,6 +345,7 @@ private:
     std::optional<Timestamp> m_lastRefreshedAt;
     std::optional<QString> m_errorMessage;
     std::optional<QString> m_statusMessage;
+    StatusSource m_statusSource = StatusSource::other;
     std::optional<QString> m_selectedProjectID;
 
     // The collaborators, the composition root's, fixed for the coordinator's life.
@@ -362,6 +377,13 @@ private:
     // Token usage: the passes, one at a time. Its jobs run in m_jobs, declared later: the
     // destructor stops and waits for them before anything is destroyed.
     TokenUsageRefresher *m_tokenUsage; // a child
+    // The threads of the last token-usage request, which a re-aggregation reuses.
+    QList<CodexThread> m_tokenUsageThreads;
+    bool m_reaggregating = false;
+    // Rings when the clock alone changes a figure of the published snapshot, and while a
+    // chat shows as processing, to look at its turn again.
+    std::unique_ptr<CoordinatorAlarm> m_tokenUsageBoundary;
+    std::unique_ptr<CoordinatorAlarm> m_processingRecheck;
 
     // The Codex monitor and its debounce.
     CodexChangeMonitor *m_codexMonitor; // a child

@@ -76,7 +76,23 @@ void ProjectListViewModel::setIncludeArchived(bool include)
 
 void ProjectListViewModel::setStatusMessage(const std::optional<QString> &message)
 {
+    m_statusSource = StatusSource::other;
     publish(&Self::statusChanged, m_statusMessage, message);
+}
+
+void ProjectListViewModel::setFailureStatus(const QString &message, StatusSource source)
+{
+    publish(&Self::statusChanged, m_statusMessage, message);
+    m_statusSource = source;
+}
+
+void ProjectListViewModel::clearFailureStatus(StatusSource source)
+{
+    // Only the failure's own message goes: whatever was said since stays.
+    if (m_statusSource != source || !m_statusMessage)
+        return;
+    m_statusSource = StatusSource::other;
+    publish(&Self::statusChanged, m_statusMessage, std::nullopt);
 }
 
 void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &projectID)

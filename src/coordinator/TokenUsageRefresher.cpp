@@ -12,11 +12,12 @@ namespace tolvaran {
 
 TokenUsageRefresher::TokenUsageRefresher(const TokenUsageStore &store, WorkGroup &work,
                                          std::function<void(const Outcome &)> finished,
-                                         QObject *parent)
+                                         std::function<Timestamp()> now, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_work(work)
     , m_finished(std::move(finished))
+    , m_now(std::move(now))
     , m_passTimer(new QTimer(this))
 {
     m_passTimer->setSingleShot(true);
@@ -42,10 +43,10 @@ void TokenUsageRefresher::startPass()
     m_passRunning = true;
     m_work.run<Outcome>(
         JobPriority::utility,
-        [store = &m_store, threads = m_threads](const WorkContext &work) {
+        [store = &m_store, threads = m_threads, now = m_now()](const WorkContext &work) {
             Outcome outcome;
             try {
-                outcome.snapshot = store->refresh(threads, Timestamp::now(), work.stopToken());
+                outcome.snapshot = store->refresh(threads, now, work.stopToken());
             } catch (const Error &error) {
                 outcome.error = error.message();
             } catch (const std::exception &error) {

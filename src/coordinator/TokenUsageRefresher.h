@@ -39,12 +39,14 @@ public:
 
     // `finished` runs on the GUI thread after every pass, before the next is scheduled. The
     // store and the work group must outlive the refresher.
+    // `now` is the clock each pass reads.
     TokenUsageRefresher(const TokenUsageStore &store, WorkGroup &work,
                         std::function<void(const Outcome &outcome)> finished,
-                        QObject *parent = nullptr);
+                        std::function<Timestamp()> now, QObject *parent = nullptr);
 
     // Indexes the rollouts of `threads` (all of Codex's, archived ones included).
     void request(const QList<CodexThread> &threads);
+    bool isPassRunning() const { return m_passRunning; }
 
 private:
     void startPass();
@@ -53,6 +55,7 @@ private:
     const TokenUsageStore &m_store;
     WorkGroup &m_work;
     const std::function<void(const Outcome &)> m_finished;
+    const std::function<Timestamp()> m_now;
     QList<CodexThread> m_threads;
     bool m_passRunning = false;
     bool m_requested = false;

@@ -214,6 +214,11 @@ std::optional<QString> userRequest(const QByteArray &line)
 
 } // namespace
 
+CodexActivityStore::CodexActivityStore(CodexTurnLiveness liveness)
+    : m_liveness(std::move(liveness))
+{
+}
+
 QSet<QString> CodexActivityStore::processingThreadIDs(const QList<CodexThread> &threads)
 {
     const std::lock_guard guard(m_lock);
@@ -223,9 +228,16 @@ QSet<QString> CodexActivityStore::processingThreadIDs(const QList<CodexThread> &
         if (managed.contains(thread.id))
             result.insert(thread.id);
     }
+    QList<CodexTurnLiveness::Turn> started;
     for (const CodexThread &thread : threads) {
-        if (isProcessing(thread.rolloutPath))
-            result.insert(thread.id);
+        if (isProcessing(thread.rolloutPath) && !result.contains(thread.id))
+            started.append({thread.id, thread.rolloutPath});
+    }
+    // Asked on every call and never cached: a process dies without touching any file.
+    const QHash<QString, CodexTurnLiveness::Verdict> verdicts = m_liveness.verdicts(started);
+    for (const CodexTurnLiveness::Turn &turn : started) {
+        if (verdicts.value(turn.threadID) != CodexTurnLiveness::Verdict::dead)
+            result.insert(turn.threadID);
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/CodexThread.h"
+#include "data/CodexTurnLiveness.h"
 
 #include <QHash>
 #include <QList>
@@ -37,12 +38,15 @@ public:
     // The latest request is cut to this many characters (grapheme clusters).
     static constexpr qsizetype maximumUserRequestLength = 4000;
 
-    CodexActivityStore() = default;
+    // `liveness` tells a running turn from one whose Codex process died; the default checks
+    // nothing, and the rollout file alone decides.
+    explicit CodexActivityStore(CodexTurnLiveness liveness = {});
     CodexActivityStore(const CodexActivityStore &) = delete;
     CodexActivityStore &operator=(const CodexActivityStore &) = delete;
 
     // The ids of the given threads that are processing: those whose rollout file's last task
-    // event is "task_started", and those in the managed set below.
+    // event is "task_started", unless the turn is known to be dead (no Codex process has the
+    // file open or holds the thread's writer lock), and those in the managed set below.
     QSet<QString> processingThreadIDs(const QList<CodexThread> &threads);
 
     // The latest request the user typed in the thread whose rollout file is `rolloutPath`,
@@ -74,6 +78,7 @@ private:
 
     bool isProcessing(const QString &rolloutPath); // with m_lock held
 
+    const CodexTurnLiveness m_liveness;
     std::mutex m_lock;
     QHash<QString, CachedActivity> m_cache;
     QHash<QString, CachedUserRequest> m_userRequestCache;

@@ -27,8 +27,10 @@ public:
     static constexpr int maximumUpdateAttempts = 3;
     // The largest file read (Codex's own is some kilobytes); a larger one fails to read.
     static constexpr qint64 maximumFileBytes = 32 * 1024 * 1024;
-    // The wait before reading again a file that was not JSON, in case Codex was writing it.
-    static constexpr std::chrono::milliseconds tornReadPause{10};
+    // The wait before reading again a file that was not JSON, in case Codex was writing it. A
+    // file that reads the same after it is taken as damaged, so the wait must outlast a write
+    // in place on a busy machine; it is only ever paid for a file that did not parse.
+    static constexpr std::chrono::milliseconds tornReadPause{150};
     // A project name holds 1 to this many characters (grapheme clusters) after trimming.
     static constexpr qsizetype maximumProjectNameLength = 80;
 

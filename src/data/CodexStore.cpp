@@ -1,5 +1,6 @@
 #include "data/CodexStore.h"
 
+#include "platform/Paths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/Timestamp.h"
@@ -172,6 +173,56 @@ SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
     }
 }
 
+// The names of the columns of one of Codex's tables; empty when the table does not exist.
+QSet<QString> tableColumns(SqliteDatabase &database, QLatin1String table)
+{
+    QSet<QString> columns;
+    try {
+        SqliteStatement tableInfo(database, QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        while (tableInfo.step())
+            columns.insert(tableInfo.text(1));
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::readFailed(error.detail());
+    }
+    return columns;
+}
+
+CodexProjectRecords readProjectRecords(SqliteDatabase &database)
+{
+    CodexProjectRecords records;
+    const QSet<QString> projectColumns = tableColumns(database, QLatin1String("projects"));
+    const QSet<QString> rootColumns = tableColumns(database, QLatin1String("project_roots"));
+    const auto has = [](const QSet<QString> &columns, const char *name) {
+        return columns.contains(QLatin1String(name));
+    };
+    try {
+        if (has(projectColumns, "id") && has(projectColumns, "name")) {
+            SqliteStatement rows(database, QStringLiteral("SELECT id, name FROM projects"));
+            while (rows.step()) {
+                if (const std::optional<QString> name = trimmedText(rows, 1))
+                    records.namesByID.insert(rows.text(0), *name);
+            }
+        }
+        if (has(rootColumns, "project_id") && has(rootColumns, "path")) {
+            SqliteStatement rows(database,
+                                 QStringLiteral("SELECT project_id, path FROM project_roots"));
+            while (rows.step()) {
+                const QString path = rows.text(1).trimmed();
+                if (rows.isNull(0) || path.isEmpty())
+                    continue;
+                QStringList &ids = records.projectIDsByPath[standardizedPath(path)];
+                if (!ids.contains(rows.text(0)))
+                    ids.append(rows.text(0));
+            }
+            for (QStringList &ids : records.projectIDsByPath)
+                ids.sort();
+        }
+    } catch (const SqliteError &error) {
+        throw CodexStoreError::readFailed(error.detail());
+    }
+    return records;
+}
+
 // The names of the columns Codex's table has; empty when there is no table.
 QSet<QString> threadColumns(SqliteDatabase &database)
 {
@@ -250,8 +301,10 @@ bool hasTrustedLogHeader(const QString &databasePath)
 
 } // namespace
 
-CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath)
+CodexStore::CodexStore(QString databasePath, const QString &sessionIndexPath,
+                       CodexTurnLiveness liveness)
     : m_databasePath(std::move(databasePath))
+    , m_activityStore(std::move(liveness))
     , m_sessionIndexStore(sessionIndexPath)
 {
 }
@@ -284,6 +337,23 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
     for (CodexThread &thread : threads)
         thread.latestUserMessage = m_activityStore.latestUserRequest(thread.rolloutPath);
     return threads;
+}
+
+CodexProjectRecords CodexStore::loadProjectRecords(bool allowsSidecarWrites) const
+{
+    // Called after loadThreads(), which checked the file: a database gone meanwhile fails to
+    // open (neither connection may create it).
+    SqliteDatabase database = openDatabase(m_databasePath, allowsSidecarWrites);
+    return readProjectRecords(database);
+}
+
+CodexProjectRecords CodexStore::loadProjectRecords() const
+{
+    try {
+        return loadProjectRecords(false);
+    } catch (const CodexStoreError &) {
+        return loadProjectRecords(true);
+    }
 }
 
 QList<CodexThread> CodexStore::loadThreads(bool includeArchived) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/CodexActivityStore.h"
+#include "data/CodexProjectRecords.h"
 #include "data/CodexSessionIndexStore.h"
 #include "data/CodexStoreError.h"
 #include "data/CodexThread.h"
@@ -23,8 +24,11 @@ class CodexStore final
 public:
     static constexpr int busyTimeoutMilliseconds = 2000;
 
-    // Touches no file.
-    CodexStore(QString databasePath, const QString &sessionIndexPath);
+    // Touches no file. `liveness` lets the activity reader tell dead turns from live ones
+    // (CodexTurnLiveness::forCodexHome() of the database's folder); by default the rollout
+    // files alone decide.
+    CodexStore(QString databasePath, const QString &sessionIndexPath,
+               CodexTurnLiveness liveness = {});
     CodexStore(const CodexStore &) = delete;
     CodexStore &operator=(const CodexStore &) = delete;
 
@@ -44,6 +48,12 @@ public:
     // What callers use: a read-only load and, when that fails for any reason, one more with
     // side-file writes allowed, whose error is the one reported if it fails too.
     QList<CodexThread> loadThreads(bool includeArchived) const;
+
+    // Codex's own project names and folders, from the "projects" and "project_roots" tables;
+    // empty records for an older database without them (or without their columns). Opens
+    // the database as loadThreads() does, with the same retry; throws CodexStoreError.
+    CodexProjectRecords loadProjectRecords(bool allowsSidecarWrites) const;
+    CodexProjectRecords loadProjectRecords() const;
 
 private:
     const QString m_databasePath;

@@ -15,6 +15,8 @@ namespace {
 // Beyond this many seconds from 1970 (about 300,000 years) a date is not given to the
 // calendar: it cannot be a real usage time, and the calendar's integers would overflow.
 constexpr double calendarLimitSeconds = 1e13;
+// How long after a sliding window's first instant an event dated then has left it.
+constexpr double windowEdgeMargin = 0.001; // seconds
 // Enough clock hours for a day of 25 hours, the hour after `now`, and room to spare.
 constexpr size_t maximumHourBoundaries = 40;
 
@@ -95,7 +97,10 @@ public:
                             const std::vector<double> &dayStarts) const
     {
         TokenUsageReport report = m_report;
-        report.lifetimeTokens = lifetimeTokens;
+        // Codex's per-thread counts lag its rollout files during a turn, and a caller may pass
+        // fewer threads than the index holds (archived ones left out): the lifetime shown
+        // beside the window totals is never below what the index itself counted.
+        report.lifetimeTokens = std::max(lifetimeTokens, m_report.indexedTokens);
         report.hourly = series(m_hours, hourStarts, m_laterHours);
         report.daily = series(m_days, dayStarts, m_laterDays);
         return report;
@@ -371,6 +376,42 @@ void TokenUsageAggregator::advance(Timestamp now)
     }
 }
 
+std::optional<Timestamp> TokenUsageAggregator::nextChange(Timestamp now) const
+{
+    if (m_recent.empty() && m_weekly.empty())
+        return std::nullopt;
+    const double nowSeconds = now.seconds;
+    double next = std::numeric_limits<double>::infinity();
+    const auto consider = [&](double moment) {
+        if (moment > nowSeconds && moment < next)
+            next = moment;
+    };
+    // Calendar boundaries: the hourly series starts at a clock hour, today and the daily
+    // series at a day's start.
+    if (std::abs(nowSeconds) < calendarLimitSeconds) {
+        const double hour = hourStart(nowSeconds);
+        consider(std::max(hourStart(hour + 3600.0), hour + 1.0));
+        consider(dayStarts(now).back());
+    }
+    const std::optional<WeeklyAllowanceStatus> allowance = weeklyAllowance(now);
+    for (const WeeklyEntry &entry : m_weekly)
+        consider(entry.resetsAt.seconds);
+    // Sliding windows: an event leaves the last hour an hour after its date, the hourly
+    // series a day after, the weekly window without a known allowance a week after (just
+    // after: each window holds its first instant); an event dated in the future enters the
+    // weekly window when its date comes.
+    for (const CompactEvent &event : m_recent) {
+        consider(event.date);
+        consider(event.date + lastHourSeconds + windowEdgeMargin);
+        consider(event.date + hourlySeriesSeconds + windowEdgeMargin);
+        if (!allowance)
+            consider(event.date + fallbackWeeklyWindowSeconds + windowEdgeMargin);
+    }
+    if (!std::isfinite(next))
+        return std::nullopt;
+    return Timestamp::fromSeconds(next);
+}
+
 double TokenUsageAggregator::eventCost(int model, qint64 input, qint64 cachedInput,
                                        qint64 output) const
 {
@@ -524,6 +565,7 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
                                  accumulator.report(lifetimeByFolder.value(path), hours, days));
     }
     snapshot.global = global.report(globalLifetime, hours, days);
+    snapshot.nextBoundaryAt = nextChange(now);
     return snapshot;
 }
 

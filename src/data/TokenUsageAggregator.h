@@ -91,6 +91,12 @@ public:
     // needs. Requires covers(now).
     void advance(Timestamp now);
 
+    // The first moment after `now` at which the passing of time alone changes a figure of the
+    // snapshot at `now`: an event leaving the last hour, the hourly series or the fallback
+    // weekly window, or entering the weekly window; a clock hour or a day beginning in the
+    // time zone; a weekly window resetting. Nothing when no event can move.
+    std::optional<Timestamp> nextChange(Timestamp now) const;
+
     // The snapshot at `now` (covers(now) must hold), with the lifetime counts of `threads`.
     TokenUsageSnapshot snapshot(const QList<CodexThread> &threads, qint64 pendingRolloutCount,
                                 Timestamp now) const;

@@ -19,6 +19,10 @@ struct TokenUsageSnapshot
     Timestamp indexedAt = Timestamp::distantPast(); // distant past: never indexed
     qint64 pendingRolloutCount = 0;                 // rollouts not indexed yet
     std::optional<WeeklyAllowanceStatus> weeklyAllowance;
+    // The first moment after `indexedAt` at which time passing alone changes a figure (an
+    // hour, a day or a weekly window ends): the snapshot should be made again then. Absent
+    // when no figure depends on the clock.
+    std::optional<Timestamp> nextBoundaryAt;
 
     static const TokenUsageSnapshot &empty();
 

@@ -781,4 +781,15 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     return snapshot;
 }
 
+std::optional<TokenUsageSnapshot> TokenUsageStore::reaggregate(const QList<CodexThread> &threads,
+                                                               qint64 pendingRolloutCount,
+                                                               Timestamp now) const
+{
+    const std::lock_guard lock(m_cacheLock);
+    if (!m_cache || !m_cache->events.covers(now))
+        return std::nullopt;
+    m_cache->events.advance(now);
+    return m_cache->events.snapshot(threads, pendingRolloutCount, now);
+}
+
 } // namespace tolvaran

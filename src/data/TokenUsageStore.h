@@ -60,6 +60,16 @@ public:
     TokenUsageSnapshot refresh(const QList<CodexThread> &threads, Timestamp now,
                                const std::stop_token &stopToken = {}) const;
 
+    // The snapshot at `now` made again from the events the last refresh kept in memory,
+    // without touching any file: what the clock alone changes (an hour or a day that began,
+    // a weekly window that reset; see TokenUsageSnapshot::nextBoundaryAt). `threads` and
+    // `pendingRolloutCount` are those of the last snapshot. Nothing when no refresh has kept
+    // events yet, one is running right now, or `now` lies before the last refresh: a refresh
+    // gives the figures then. Callable from any thread.
+    std::optional<TokenUsageSnapshot> reaggregate(const QList<CodexThread> &threads,
+                                                  qint64 pendingRolloutCount,
+                                                  Timestamp now) const;
+
 private:
     struct Cache;
 

@@ -1,8 +1,10 @@
 #include "markdown_view/BlockItem.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvaran::markdown {
 
@@ -73,6 +75,45 @@ bool BlockItem::scrollHorizontally(const QPointF &point, qreal delta)
             return child.item->scrollHorizontally(point - child.position, delta);
     }
     return false;
+}
+
+QUrl BlockItem::blockLinkAt(const QPointF &point) const
+{
+    for (const Child &child : m_children) {
+        if (QRectF(child.position, child.item->size()).contains(point))
+            return child.item->blockLinkAt(point - child.position);
+    }
+    return {};
+}
+
+bool BlockItem::takeLayoutRequest()
+{
+    bool requested = std::exchange(m_needsLayout, false);
+    for (Child &child : m_children)
+        requested = child.item->takeLayoutRequest() || requested;
+    if (requested)
+        m_laidOutWidth = -1;
+    return requested;
+}
+
+LabelledItem::LabelledItem(BlockItemPointer child, const QString &accessibleName,
+                           const QUrl &url)
+    : m_accessibleName(accessibleName)
+    , m_url(url)
+{
+    addChild(std::move(child));
+}
+
+QSizeF LabelledItem::doLayout(qreal width)
+{
+    return m_children[0].item->layout(width);
+}
+
+QUrl LabelledItem::blockLinkAt(const QPointF &point) const
+{
+    if (m_url.isEmpty() || !QRectF(QPointF(), size()).contains(point))
+        return BlockItem::blockLinkAt(point);
+    return m_url;
 }
 
 void BlockItem::addChild(BlockItemPointer child)
@@ -175,9 +216,11 @@ QSizeF MarginItem::doLayout(qreal width)
     return m_children[0].item->layout(width);
 }
 
-BackgroundItem::BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius)
+BackgroundItem::BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius,
+                               const std::optional<QColor> &outline)
     : m_color(color)
     , m_radius(radius)
+    , m_outline(outline)
 {
     addChild(std::move(child));
 }
@@ -194,7 +237,51 @@ void BackgroundItem::paint(const PaintContext &context, const QPointF &origin) c
     painter.setRenderHint(QPainter::Antialiasing, m_radius > 0);
     painter.setPen(Qt::NoPen);
     painter.setBrush(m_color);
-    painter.drawRoundedRect(QRectF(origin, size()), m_radius, m_radius);
+    const QRectF box(origin, size());
+    painter.drawRoundedRect(box, m_radius, m_radius);
+    if (m_radius > 0) {
+        QPainterPath shape;
+        shape.addRoundedRect(box, m_radius, m_radius);
+        painter.setClipPath(shape, Qt::IntersectClip);
+    }
+    paintChildren(context, origin);
+    painter.restore();
+    if (m_outline) {
+        // Stroked inside the bounds.
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(*m_outline, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
+        painter.restore();
+    }
+}
+
+LeadingBarItem::LeadingBarItem(BlockItemPointer child, const QColor &color, qreal width,
+                               qreal radius)
+    : m_color(color)
+    , m_width(width)
+    , m_radius(radius)
+{
+    addChild(std::move(child));
+}
+
+QSizeF LeadingBarItem::doLayout(qreal width)
+{
+    const QSizeF child = m_children[0].item->layout(std::max<qreal>(0, width - m_width));
+    m_children[0].position = QPointF(m_width, 0);
+    return {child.width() + m_width, child.height()};
+}
+
+void LeadingBarItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QPainter &painter = *context.painter;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    const qreal radius = std::min(m_radius, m_width / 2);
+    painter.drawRoundedRect(QRectF(origin, QSizeF(m_width, size().height())), radius, radius);
     painter.restore();
     paintChildren(context, origin);
 }

@@ -73,8 +73,17 @@ public:
     // `point` by `delta` pixels; false when nothing there scrolls.
     virtual bool scrollHorizontally(const QPointF &point, qreal delta);
 
+    // The link target of a linked block (an image) at `point`; empty where there is none.
+    // Links inside text are the text items' own (SelectableText::linkAt).
+    virtual QUrl blockLinkAt(const QPointF &point) const;
+
+    // Whether an item of this subtree asked to be laid out again (its content changed size,
+    // as an image that arrived); every item on the way to it then lays out afresh next time.
+    bool takeLayoutRequest();
+
 protected:
     void addChild(BlockItemPointer child);
+    void setNeedsLayout() { m_needsLayout = true; }
     virtual QSizeF doLayout(qreal width) = 0;
     void paintChildren(const PaintContext &context, const QPointF &origin) const;
 
@@ -83,6 +92,25 @@ protected:
 private:
     QSizeF m_size;
     qreal m_laidOutWidth = -1;
+    bool m_needsLayout = false;
+};
+
+// A block that stands for something (an image) under an accessible name and opens `url`
+// when clicked, where it has one.
+class LabelledItem final : public BlockItem
+{
+public:
+    LabelledItem(BlockItemPointer child, const QString &accessibleName, const QUrl &url);
+    const QString &accessibleName() const { return m_accessibleName; }
+    const QUrl &url() const { return m_url; }
+    QUrl blockLinkAt(const QPointF &point) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QString m_accessibleName;
+    QUrl m_url;
 };
 
 // Children one below the other, without gaps, left-aligned.
@@ -145,11 +173,13 @@ private:
     BlockMargin m_margin;
 };
 
-// A filled, optionally rounded rectangle behind its child.
+// A filled, optionally rounded and outlined rectangle behind its child; its child is clipped
+// to the rounded shape.
 class BackgroundItem final : public BlockItem
 {
 public:
-    BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius);
+    BackgroundItem(BlockItemPointer child, const QColor &color, qreal radius,
+                   const std::optional<QColor> &outline = std::nullopt);
     void paint(const PaintContext &context, const QPointF &origin) const override;
 
 protected:
@@ -157,6 +187,23 @@ protected:
 
 private:
     QColor m_color;
+    qreal m_radius;
+    std::optional<QColor> m_outline;
+};
+
+// Its child beside a rounded bar down the leading edge, the bar as tall as the child.
+class LeadingBarItem final : public BlockItem
+{
+public:
+    LeadingBarItem(BlockItemPointer child, const QColor &color, qreal width, qreal radius);
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QColor m_color;
+    qreal m_width;
     qreal m_radius;
 };
 

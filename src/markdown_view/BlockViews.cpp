@@ -1,6 +1,7 @@
 #include "markdown_view/BlockViews.h"
 
 #include "markdown_view/CodeTextItem.h"
+#include "markdown_view/ImageFlow.h"
 #include "markdown_view/ImageView.h"
 #include "markdown_view/InlineText.h"
 #include "markdown_view/ListItemLayout.h"
@@ -120,6 +121,8 @@ View paragraphView(const QList<InlineNode> &content)
         View label;
         if (std::optional<View> image = imageView(content))
             label = *image;
+        else if (std::optional<View> flow = imageFlow(content))
+            label = *flow;
         else
             label = inlineText(content);
         const BlockConfiguration configuration{label, oneBlock(BlockNode::Paragraph{content})};

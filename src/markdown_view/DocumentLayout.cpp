@@ -164,6 +164,52 @@ QRectF DocumentLayout::blockFrame(qsizetype index) const
     return {QPointF(0, entry.y), entry.item->size()};
 }
 
+bool DocumentLayout::relayoutRequested()
+{
+    qsizetype first = -1;
+    bool requested = false;
+    // Blocks built but not laid out again yet (after a new width) are asked too, so they do
+    // not keep the size they had before their image came.
+    for (qsizetype index = 0; index < blockCount(); ++index) {
+        Entry &entry = m_entries[std::size_t(index)];
+        if (!entry.item || !entry.item->takeLayoutRequest())
+            continue;
+        requested = true;
+        entry.margin = entry.item->margins();
+        if (first < 0 && index < m_laidOut)
+            first = index;
+    }
+    if (first < 0)
+        return requested;
+    const qsizetype laidOut = m_laidOut;
+    m_laidOut = first;
+    m_laidOutWeight = 0;
+    for (qsizetype index = 0; index < first; ++index)
+        m_laidOutWeight += m_entries[std::size_t(index)].weight;
+    m_laidOutBottom = 0;
+    if (first > 0) {
+        const Entry &previous = m_entries[std::size_t(first - 1)];
+        m_laidOutBottom = previous.y + previous.item->size().height();
+    }
+    layoutMore(laidOut - first);
+    return true;
+}
+
+const DocumentLayout::Entry *DocumentLayout::entryAt(qreal y) const
+{
+    const auto begin = m_entries.begin();
+    const auto end = begin + m_laidOut;
+    auto next = std::upper_bound(begin, end, y,
+                                 [](qreal top, const Entry &entry) { return top < entry.y; });
+    return next == begin ? nullptr : &*(next - 1);
+}
+
+QUrl DocumentLayout::blockLinkAt(const QPointF &point) const
+{
+    const Entry *entry = entryAt(point.y());
+    return entry ? entry->item->blockLinkAt(point - QPointF(0, entry->y)) : QUrl();
+}
+
 SelectableText *DocumentLayout::textItemAt(const QPointF &point, QPointF *origin)
 {
     // The blocks are in order of their tops: the last one starting above the point.

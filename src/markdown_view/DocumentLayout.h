@@ -46,7 +46,13 @@ public:
     const BlockItem *item(qsizetype index) const;
     QRectF blockFrame(qsizetype index) const;
 
+    // Lays out again the blocks whose content asked for it (an image arrived) and moves the
+    // blocks below them; returns whether any did.
+    bool relayoutRequested();
+
     SelectableText *textItemAt(const QPointF &point, QPointF *origin);
+    // The link of a linked block (an image) at `point`; empty where there is none.
+    QUrl blockLinkAt(const QPointF &point) const;
     bool scrollHorizontally(const QPointF &point, qreal delta);
 
 private:
@@ -60,6 +66,8 @@ private:
     };
 
     void layoutNext();
+    // The laid-out entry whose block starts last above `y`; none above the first.
+    const Entry *entryAt(qreal y) const;
 
     StyleContext m_context;
     std::vector<Entry> m_entries;

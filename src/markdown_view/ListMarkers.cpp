@@ -132,6 +132,20 @@ void SymbolItem::paint(const PaintContext &context, const QPointF &origin) const
     painter.restore();
 }
 
+View symbol(SymbolItem::Shape shape, qreal sizeFactor, std::optional<Color> color,
+            const QString &accessibleName)
+{
+    return [=](const StyleContext &context) {
+        const FontProperties font = *context.attributes().fontProperties;
+        const qreal glyph = wholePoints(font.scaledSize() * sizeFactor);
+        std::optional<QColor> resolved;
+        if (color)
+            resolved = color->resolved(context.colorScheme);
+        return BlockItemPointer(std::make_unique<SymbolItem>(shape, glyph, lineHeight(context),
+                                                             resolved, accessibleName));
+    };
+}
+
 namespace markers {
 
 BlockStyle<ListMarkerConfiguration> decimal()

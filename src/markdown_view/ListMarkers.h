@@ -48,6 +48,11 @@ BlockStyle<ListMarkerConfiguration> discCircleSquare();
 BlockStyle<TaskListMarkerConfiguration> checkmarkSquare();
 } // namespace markers
 
+// A symbol of `shape` beside text: `sizeFactor` of the text size, in `color` (the text
+// colour when absent), named for assistive technology where it stands for a state.
+View symbol(SymbolItem::Shape shape, qreal sizeFactor, std::optional<Color> color,
+            const QString &accessibleName = {});
+
 // Plain text in the text style in force (markers and other labels not made of inline
 // nodes).
 View plainText(const QString &text);

@@ -50,6 +50,9 @@ MarkdownView::MarkdownView(QWidget *parent)
     m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     m_backgroundLayout.setInterval(0);
     connect(&m_backgroundLayout, &QTimer::timeout, this, &MarkdownView::layoutInBackground);
+    m_imageLayout.setSingleShot(true);
+    m_imageLayout.setInterval(0);
+    connect(&m_imageLayout, &QTimer::timeout, this, &MarkdownView::relayoutForImages);
 }
 
 MarkdownView::~MarkdownView()
@@ -134,6 +137,32 @@ void MarkdownView::setLinkOpener(LinkOpener opener)
     m_linkOpener = std::move(opener);
 }
 
+void MarkdownView::setImageProvider(std::shared_ptr<const ImageProvider> provider)
+{
+    m_imageProvider = std::move(provider);
+    rebuild();
+}
+
+void MarkdownView::setInlineImageProvider(std::shared_ptr<const InlineImageProvider> provider)
+{
+    m_inlineImageProvider = std::move(provider);
+    rebuild();
+}
+
+void MarkdownView::setRemoteImageLoader(RemoteImageLoader *loader)
+{
+    m_remoteImageLoader = loader;
+    rebuild();
+}
+
+void MarkdownView::relayoutForImages()
+{
+    if (!m_layout || !m_layout->relayoutRequested())
+        return;
+    updateScrollBars();
+    viewport()->update();
+}
+
 void MarkdownView::setDocumentMargins(const QMarginsF &margins)
 {
     m_documentMargins = margins;
@@ -175,6 +204,11 @@ void MarkdownView::rebuild()
     context.textSelectionEnabled = m_selectionEnabled;
     context.softBreakMode = m_softBreakMode;
     context.codeSyntaxHighlighter = m_codeSyntaxHighlighter;
+    context.imageProvider = m_imageProvider;
+    context.inlineImageProvider = m_inlineImageProvider;
+    context.remoteImageLoader = m_remoteImageLoader;
+    // The items of this layout live no longer than the view, which owns the timer.
+    context.imageChanged = [timer = &m_imageLayout] { timer->start(); };
     const TextAttributes attributes = context.attributes();
     m_background.reset();
     if (attributes.backgroundColor)
@@ -250,7 +284,8 @@ QList<AccessibleElement> MarkdownView::accessibleElements() const
     const std::function<void(const BlockItem &, QPointF)> visit = [&](const BlockItem &item,
                                                                        QPointF origin) {
         const QRectF frame(origin, item.size());
-        if (!frame.intersects(visible))
+        // An image still loading takes no room, yet its name is there to be read.
+        if (!frame.intersects(visible) && !(frame.isEmpty() && visible.contains(origin)))
             return;
         const QRect shown = frame.translated(offset).toAlignedRect();
         if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
@@ -260,6 +295,9 @@ QList<AccessibleElement> MarkdownView::accessibleElements() const
                 elements.append({QAccessible::Link, link.text,
                                  link.rect.translated(origin + offset).toAlignedRect()});
             }
+        } else if (const auto *image = dynamic_cast<const LabelledItem *>(&item)) {
+            if (!image->accessibleName().isEmpty())
+                elements.append({QAccessible::Graphic, image->accessibleName(), shown});
         } else if (const auto *symbol = dynamic_cast<const SymbolItem *>(&item)) {
             if (!symbol->accessibleName().isEmpty()) {
                 elements.append({QAccessible::CheckBox, symbol->accessibleName(), shown,
@@ -364,7 +402,8 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
     }
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(point, &origin);
-    if (text && !text->linkAt(point - origin).isEmpty())
+    if ((text && !text->linkAt(point - origin).isEmpty())
+        || !m_layout->blockLinkAt(point).isEmpty())
         viewport()->setCursor(Qt::PointingHandCursor);
     else if (text && text->isSelectable())
         viewport()->setCursor(Qt::IBeamCursor);
@@ -382,9 +421,7 @@ void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
         return; // a selection, not a click
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(point, &origin);
-    if (!text)
-        return;
-    const QUrl link = text->linkAt(point - origin);
+    const QUrl link = text ? text->linkAt(point - origin) : m_layout->blockLinkAt(point);
     if (opensOnDesktop(link) && m_linkOpener)
         m_linkOpener(link);
 }

@@ -3,6 +3,8 @@
 #include "markdown/MarkdownContent.h"
 #include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
+#include "markdown_view/ImageProvider.h"
+#include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/TextStyle.h"
 #include "markdown_view/Theme.h"
@@ -60,6 +62,13 @@ public:
     // How code blocks are coloured (plain text unless set).
     void setCodeSyntaxHighlighter(std::shared_ptr<const CodeSyntaxHighlighter> highlighter);
     void setLinkOpener(LinkOpener opener);
+    // Where block images come from (network and image-base files unless set).
+    void setImageProvider(std::shared_ptr<const ImageProvider> provider);
+    // Where images inside text come from (the shared loader unless set).
+    void setInlineImageProvider(std::shared_ptr<const InlineImageProvider> provider);
+    // The loader network images use; not owned, must outlive the view (the shared loader
+    // unless set).
+    void setRemoteImageLoader(RemoteImageLoader *loader);
     // Space around the document inside the view.
     void setDocumentMargins(const QMarginsF &margins);
 
@@ -108,6 +117,7 @@ private:
     void updateScrollBars();
     QPointF documentPoint(const QPoint &viewportPoint) const;
     void clearSelection();
+    void relayoutForImages();
 
     MarkdownContent m_content;
     std::optional<QUrl> m_baseURL;
@@ -118,6 +128,11 @@ private:
     SoftBreakMode m_softBreakMode = SoftBreakMode::space;
     std::shared_ptr<const CodeSyntaxHighlighter> m_codeSyntaxHighlighter;
     LinkOpener m_linkOpener;
+    std::shared_ptr<const ImageProvider> m_imageProvider;
+    std::shared_ptr<const InlineImageProvider> m_inlineImageProvider;
+    RemoteImageLoader *m_remoteImageLoader = nullptr;
+    // Images arriving in one turn of the event loop cause one layout.
+    QTimer m_imageLayout;
     QMarginsF m_documentMargins;
     std::unique_ptr<DocumentLayout> m_layout;
     std::optional<QColor> m_background;

@@ -40,6 +40,16 @@ const Theme &StyleContext::currentTheme() const
     return *theme;
 }
 
+const TableBorderStyle &StyleContext::currentTableBorderStyle() const
+{
+    return tableBorderStyle ? *tableBorderStyle : TableBorderStyle::defaultStyle();
+}
+
+TableBackgroundStyle StyleContext::currentTableBackgroundStyle() const
+{
+    return tableBackgroundStyle ? *tableBackgroundStyle : TableBackgroundStyle::clear();
+}
+
 namespace {
 
 QTextCharFormat makeCharacterFormat(const TextAttributes &attributes, ColorScheme scheme)

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "markdown_view/Color.h"
+#include "markdown_view/TableBackgroundStyle.h"
+#include "markdown_view/TableBorderStyle.h"
 #include "markdown_view/TextStyle.h"
 
 #include <QColor>
 #include <QTextCharFormat>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,6 +17,9 @@ namespace tolvaran::markdown {
 
 struct Theme;
 class CodeSyntaxHighlighter;
+class ImageProvider;
+class InlineImageProvider;
+class RemoteImageLoader;
 
 // How a soft line break of the source shows: as a space or as a line feed.
 enum class SoftBreakMode { space, lineBreak };
@@ -38,6 +44,19 @@ struct StyleContext
     bool textSelectionEnabled = false;
     // How code blocks are coloured (the plain-text highlighter when absent).
     std::shared_ptr<const CodeSyntaxHighlighter> codeSyntaxHighlighter;
+    // The lines and cell fills of tables (the default border style and clear cells when
+    // absent).
+    std::shared_ptr<const TableBorderStyle> tableBorderStyle;
+    std::shared_ptr<const TableBackgroundStyle> tableBackgroundStyle;
+    // Where block images come from (the network and image-base files when absent).
+    std::shared_ptr<const ImageProvider> imageProvider;
+    // Where images inside text come from (the shared loader when absent).
+    std::shared_ptr<const InlineImageProvider> inlineImageProvider;
+    // The loader network images use (not owned; the shared loader when absent).
+    RemoteImageLoader *remoteImageLoader = nullptr;
+    // Called on the GUI thread when an image of the document arrived or failed, so the view
+    // lays the blocks out again; nothing is called when empty.
+    std::function<void()> imageChanged;
 
     // The context of the whole document under `theme` (the Theme::basic() when absent).
     static StyleContext root(std::shared_ptr<const Theme> theme);
@@ -48,6 +67,8 @@ struct StyleContext
     // Resolved once per text style and shared by the copies that keep it.
     const TextAttributes &attributes() const;
     const Theme &currentTheme() const;
+    const TableBorderStyle &currentTableBorderStyle() const;
+    TableBackgroundStyle currentTableBackgroundStyle() const;
 
 private:
     mutable std::shared_ptr<const TextAttributes> m_attributes;

@@ -1,56 +1,20 @@
 #include "markdown_view/TableView.h"
 
+#include "markdown_view/ImageFlow.h"
 #include "markdown_view/InlineText.h"
 #include "markdown_view/Theme.h"
 
+#include <QPainter>
+
 #include <algorithm>
+#include <numeric>
 
 namespace tolvaran::markdown {
 
 namespace {
 
-class TableGridItem final : public BlockItem
-{
-public:
-    TableGridItem(std::vector<BlockItemPointer> cells, QList<Qt::Alignment> alignments)
-        : m_alignments(std::move(alignments))
-    {
-        for (BlockItemPointer &cell : cells)
-            addChild(std::move(cell));
-    }
-
-protected:
-    QSizeF doLayout(qreal width) override
-    {
-        const qsizetype columns = std::max<qsizetype>(1, m_alignments.size());
-        const qreal columnWidth = width / qreal(columns);
-        qreal y = 0;
-        for (std::size_t rowStart = 0; rowStart < m_children.size();
-             rowStart += std::size_t(columns)) {
-            qreal rowHeight = 0;
-            for (qsizetype column = 0; column < columns; ++column) {
-                const std::size_t index = rowStart + std::size_t(column);
-                if (index >= m_children.size())
-                    break;
-                Child &cell = m_children[index];
-                const QSizeF size = cell.item->layout(columnWidth);
-                qreal x = column * columnWidth;
-                const Qt::Alignment alignment = m_alignments.value(column, Qt::AlignLeft);
-                if (alignment & Qt::AlignRight)
-                    x += columnWidth - size.width();
-                else if (alignment & Qt::AlignHCenter)
-                    x += (columnWidth - size.width()) / 2;
-                cell.position = QPointF(x, y);
-                rowHeight = std::max(rowHeight, size.height());
-            }
-            y += rowHeight;
-        }
-        return {width, y};
-    }
-
-private:
-    QList<Qt::Alignment> m_alignments;
-};
+// Cells are first measured without a width limit, for their natural width.
+constexpr qreal unboundedWidth = 1 << 24;
 
 Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 {
@@ -68,6 +32,153 @@ Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 
 } // namespace
 
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, qreal available)
+{
+    available = std::max<qreal>(0, available);
+    const qreal total = std::accumulate(natural.begin(), natural.end(), qreal(0));
+    if (total <= available)
+        return natural;
+    // Columns narrower than an even share of what is left keep their width; the others share
+    // the rest by their width. Repeated until no column drops out.
+    QList<qreal> widths(natural.size(), -1);
+    qreal remaining = available;
+    bool settled = false;
+    while (!settled) {
+        settled = true;
+        qsizetype open = 0;
+        for (const qreal width : widths)
+            open += width < 0 ? 1 : 0;
+        if (open == 0)
+            break;
+        const qreal share = remaining / qreal(open);
+        for (qsizetype column = 0; column < natural.size(); ++column) {
+            if (widths[column] < 0 && natural[column] <= share) {
+                widths[column] = natural[column];
+                remaining -= natural[column];
+                settled = false;
+            }
+        }
+    }
+    qreal wide = 0;
+    for (qsizetype column = 0; column < natural.size(); ++column)
+        wide += widths[column] < 0 ? natural[column] : 0;
+    for (qsizetype column = 0; column < natural.size(); ++column) {
+        if (widths[column] < 0)
+            widths[column] = std::floor(remaining * natural[column] / wide);
+    }
+    return widths;
+}
+
+TableGridItem::TableGridItem(std::vector<BlockItemPointer> cells,
+                             QList<Qt::Alignment> alignments, qsizetype rowCount,
+                             TableBorderStyle borderStyle, TableBackgroundStyle backgroundStyle,
+                             ColorScheme scheme)
+    : m_alignments(std::move(alignments))
+    , m_rowCount(rowCount)
+    , m_borderStyle(std::move(borderStyle))
+    , m_backgroundStyle(std::move(backgroundStyle))
+    , m_scheme(scheme)
+{
+    for (BlockItemPointer &cell : cells)
+        addChild(std::move(cell));
+}
+
+QSizeF TableGridItem::doLayout(qreal width)
+{
+    const qreal gap = std::max<qreal>(0, m_borderStyle.strokeStyle.lineWidth);
+    const qsizetype columns = m_alignments.size();
+    const auto cellAt = [&](qsizetype row, qsizetype column) -> Child & {
+        return m_children[std::size_t(row * columns + column)];
+    };
+    QList<qreal> natural(columns, 0);
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        for (qsizetype column = 0; column < columns; ++column) {
+            natural[column] = std::max(natural[column],
+                                       std::ceil(cellAt(row, column).item->layout(
+                                           unboundedWidth).width()));
+        }
+    }
+    const QList<qreal> widths =
+        fittedColumnWidths(natural, width - gap * qreal(columns + 1));
+
+    m_bounds.columns.clear();
+    qreal x = gap;
+    for (qsizetype column = 0; column < columns; ++column) {
+        m_bounds.columns.append({x, widths[column]});
+        x += widths[column] + gap;
+    }
+    m_bounds.rows.clear();
+    qreal y = gap;
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        qreal height = 0;
+        for (qsizetype column = 0; column < columns; ++column)
+            height = std::max(height, cellAt(row, column).item->layout(widths[column]).height());
+        for (qsizetype column = 0; column < columns; ++column) {
+            Child &cell = cellAt(row, column);
+            const QSizeF size = cell.item->size();
+            qreal cellX = m_bounds.columns[column].minX;
+            const Qt::Alignment align = m_alignments[column];
+            if (align & Qt::AlignRight)
+                cellX += widths[column] - size.width();
+            else if (align & Qt::AlignHCenter)
+                cellX += (widths[column] - size.width()) / 2;
+            cell.position = QPointF(cellX, y + (height - size.height()) / 2);
+        }
+        m_bounds.rows.append({y, height});
+        y += height + gap;
+    }
+    const QSizeF size(std::max(x, 2 * gap), std::max(y, 2 * gap));
+    m_bounds.bounds = QRectF(QPointF(), size);
+    return size;
+}
+
+QList<QRectF> TableGridItem::borderRectangles() const
+{
+    if (!m_borderStyle.visibleBorders.rectangles)
+        return {};
+    return m_borderStyle.visibleBorders.rectangles(m_bounds, m_borderStyle.strokeStyle.lineWidth);
+}
+
+QColor TableGridItem::cellBackground(int row, int column) const
+{
+    if (!m_backgroundStyle.background)
+        return Qt::transparent;
+    return m_backgroundStyle.background(row, column).resolved(m_scheme);
+}
+
+void TableGridItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QPainter &painter = *context.painter;
+    for (qsizetype row = 0; row < m_bounds.rows.size(); ++row) {
+        for (qsizetype column = 0; column < m_bounds.columns.size(); ++column) {
+            const QColor fill = cellBackground(int(row), int(column));
+            if (fill.alpha() > 0)
+                painter.fillRect(m_bounds.cell(row, column).translated(origin), fill);
+        }
+    }
+    paintChildren(context, origin);
+
+    const StrokeStyle &stroke = m_borderStyle.strokeStyle;
+    if (stroke.lineWidth <= 0)
+        return;
+    QPen pen(m_borderStyle.color.resolved(m_scheme), stroke.lineWidth, Qt::SolidLine,
+             stroke.lineCap, stroke.lineJoin);
+    pen.setMiterLimit(stroke.miterLimit);
+    if (!stroke.dash.isEmpty()) {
+        pen.setDashPattern(stroke.dash);
+        pen.setDashOffset(stroke.dashPhase);
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // Each border is stroked inside its rectangle: a strip as high as the line fills up.
+    const qreal half = stroke.lineWidth / 2;
+    for (const QRectF &rect : borderRectangles())
+        painter.drawRect(rect.translated(origin).adjusted(half, half, -half, -half));
+    painter.restore();
+}
+
 View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                const QList<RawTableRow> &rows)
 {
@@ -80,16 +191,22 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                 alignments.append(alignment(column));
             for (qsizetype row = 0; row < rows.size(); ++row) {
                 for (qsizetype column = 0; column < columnAlignments.size(); ++column) {
-                    const QList<InlineNode> content =
-                        rows[row].cells.value(column).content;
+                    const QList<InlineNode> content = rows[row].cells.value(column).content;
+                    View cellLabel;
+                    if (std::optional<View> flow = imageFlow(content))
+                        cellLabel = *flow;
+                    else
+                        cellLabel = inlineText(content);
                     const TableCellConfiguration configuration{
-                        int(row), int(column), inlineText(content),
+                        int(row), int(column), cellLabel,
                         MarkdownContent(QList<BlockNode>{BlockNode::Paragraph{content}})};
                     cells.push_back(theme.tableCell(configuration)(labelContext));
                 }
             }
-            return BlockItemPointer(
-                std::make_unique<TableGridItem>(std::move(cells), std::move(alignments)));
+            return BlockItemPointer(std::make_unique<TableGridItem>(
+                std::move(cells), std::move(alignments), rows.size(),
+                labelContext.currentTableBorderStyle(),
+                labelContext.currentTableBackgroundStyle(), labelContext.colorScheme));
         };
         const BlockConfiguration configuration{
             label, MarkdownContent(QList<BlockNode>{BlockNode::Table{columnAlignments, rows}})};

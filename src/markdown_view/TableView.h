@@ -2,16 +2,58 @@
 
 #include "markdown/RawTableColumnAlignment.h"
 #include "markdown/RawTableRow.h"
+#include "markdown_view/BlockItem.h"
+#include "markdown_view/TableBackgroundStyle.h"
+#include "markdown_view/TableBorderStyle.h"
+#include "markdown_view/TableBounds.h"
 #include "markdown_view/View.h"
 
 #include <QList>
 
 namespace tolvaran::markdown {
 
-// The view of a table block: its rows as a grid of cells, each cell's inline text through
-// the theme's table cell style, the whole through the theme's table style. The columns share
-// the width equally; cells align as their column says.
+// The view of a table block: a grid with one row per raw row (the first is the header) and
+// one cell per column, each cell through the theme's table cell style, the whole through the
+// theme's table style. The column count comes from the alignments; a row with fewer cells
+// shows empty ones, a row with more shows only the table's columns. Cell backgrounds and
+// border lines come from the table styles in force.
 View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                const QList<RawTableRow> &rows);
+
+// The laid-out grid: columns as wide as their widest cell while they fit the width offered;
+// when they do not, narrow columns keep their width and the wide ones share the rest in
+// proportion to their width (their text wraps, a long word breaks inside). Rows are as tall
+// as their tallest cell; cells align in their column as it says and centre vertically. The
+// border width is the spacing between cells and the padding around them, so lines fall into
+// gaps and never over text.
+class TableGridItem final : public BlockItem
+{
+public:
+    TableGridItem(std::vector<BlockItemPointer> cells, QList<Qt::Alignment> alignments,
+                  qsizetype rowCount, TableBorderStyle borderStyle,
+                  TableBackgroundStyle backgroundStyle, ColorScheme scheme);
+
+    const TableBounds &tableBounds() const { return m_bounds; }
+    // The rectangles whose borders are stroked, in item coordinates.
+    QList<QRectF> borderRectangles() const;
+    QColor cellBackground(int row, int column) const;
+
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QList<Qt::Alignment> m_alignments;
+    qsizetype m_rowCount;
+    TableBorderStyle m_borderStyle;
+    TableBackgroundStyle m_backgroundStyle;
+    ColorScheme m_scheme;
+    TableBounds m_bounds;
+};
+
+// Column widths for `available` pixels from the natural width of each column (see
+// TableGridItem).
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, qreal available);
 
 } // namespace tolvaran::markdown

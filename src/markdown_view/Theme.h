@@ -46,6 +46,13 @@ struct Theme
     // The default theme: no colours and no base size of its own; heading sizes, monospaced
     // code, italic quotes and spacing in em and rem.
     static const Theme &basic();
+    // 16-pixel text on the view's own background, a palette that follows light and dark,
+    // headings with a rule under levels 1 and 2, grey rounded code boxes, quotes with a bar,
+    // bordered tables with alternating rows, square check boxes.
+    static const Theme &gitHub();
+    // Dark-grey text and blue links, quotes as rounded aside boxes, grey rounded code boxes,
+    // tables with horizontal rules only, large headings.
+    static const Theme &documentation();
 };
 
 } // namespace tolvaran::markdown

@@ -148,4 +148,42 @@ View horizontalScroll(View content)
     };
 }
 
+View leadingBar(View label, const Color &color, RelativeSize width, qreal radius)
+{
+    return [label = std::move(label), color, width, radius](const StyleContext &context) {
+        const qreal barWidth = width.points(context.attributes().fontProperties);
+        return BlockItemPointer(std::make_unique<LeadingBarItem>(
+            label(context), color.resolved(context.colorScheme), barWidth, radius));
+    };
+}
+
+View roundedBox(View label, const Color &fill, const Color &stroke, qreal radius)
+{
+    return [label = std::move(label), fill, stroke, radius](const StyleContext &context) {
+        return BlockItemPointer(std::make_unique<BackgroundItem>(
+            label(context), fill.resolved(context.colorScheme), radius,
+            stroke.resolved(context.colorScheme)));
+    };
+}
+
+View tableBorderStyle(View label, const TableBorderStyle &style)
+{
+    auto shared = std::make_shared<const TableBorderStyle>(style);
+    return [label = std::move(label), shared](const StyleContext &context) {
+        StyleContext inner = context;
+        inner.tableBorderStyle = shared;
+        return label(inner);
+    };
+}
+
+View tableBackgroundStyle(View label, const TableBackgroundStyle &style)
+{
+    auto shared = std::make_shared<const TableBackgroundStyle>(style);
+    return [label = std::move(label), shared](const StyleContext &context) {
+        StyleContext inner = context;
+        inner.tableBackgroundStyle = shared;
+        return label(inner);
+    };
+}
+
 } // namespace tolvaran::markdown::views

@@ -43,6 +43,13 @@ View vstack(QList<View> children);
 View hstack(QList<View> children);
 View divider(std::optional<Color> color = std::nullopt, qreal thickness = 1);
 View horizontalScroll(View content);
+// The label with a rounded bar of `width` down its leading edge, as tall as the label.
+View leadingBar(View label, const Color &color, RelativeSize width, qreal radius);
+// A rounded box behind the label, filled and outlined inside its bounds.
+View roundedBox(View label, const Color &fill, const Color &stroke, qreal radius);
+// Tables inside draw these lines and cell fills.
+View tableBorderStyle(View label, const TableBorderStyle &style);
+View tableBackgroundStyle(View label, const TableBackgroundStyle &style);
 
 } // namespace views
 

@@ -16,4 +16,9 @@ namespace tolvaran {
 // like the rest of the program's texts.
 QString relativeDateText(Timestamp date, Timestamp now);
 
+// How many seconds after `now` the text of relativeDateText(date, now) next changes: under a
+// second while it counts seconds, under a minute while it counts minutes, and so on. What
+// shows such a text redraws it then, so "0 sec. ago" does not stay.
+double relativeDateTextChangesIn(Timestamp date, Timestamp now);
+
 } // namespace tolvaran

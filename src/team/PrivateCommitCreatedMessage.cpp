@@ -17,11 +17,7 @@ PrivateCommitCreatedMessage PrivateCommitCreatedMessage::fromQueued(
 QByteArray PrivateCommitCreatedMessage::toJson() const
 {
     TeamJsonWriter writer;
-    writer.beginObject();
-    writer.stringField("type"_L1, QString::fromLatin1(type));
-    writer.intField("protocolVersion"_L1, protocolVersion);
-    writer.stringField("deviceId"_L1, deviceId);
-    writer.stringField("memberName"_L1, memberName);
+    writer.beginMessage(type, protocolVersion, deviceId, memberName);
     writer.key("commit"_L1);
     commit.write(writer);
     writer.endObject();

@@ -27,6 +27,16 @@ void TeamJsonWriter::beginObject()
     m_hasElements.push_back(false);
 }
 
+void TeamJsonWriter::beginMessage(const char *type, qint64 protocolVersion,
+                                  const QString &deviceId, const QString &memberName)
+{
+    beginObject();
+    stringField(QLatin1StringView("type"), QString::fromLatin1(type));
+    intField(QLatin1StringView("protocolVersion"), protocolVersion);
+    stringField(QLatin1StringView("deviceId"), deviceId);
+    stringField(QLatin1StringView("memberName"), memberName);
+}
+
 void TeamJsonWriter::endObject()
 {
     m_hasElements.pop_back();

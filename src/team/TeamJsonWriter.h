@@ -18,6 +18,9 @@ class TeamJsonWriter
 {
 public:
     void beginObject();
+    // Opens a message to the server with the members every message starts with, in order.
+    void beginMessage(const char *type, qint64 protocolVersion, const QString &deviceId,
+                      const QString &memberName);
     void endObject();
     void beginArray();
     void endArray();

@@ -7,8 +7,12 @@
 #include "app/TolvaranWindow.h"
 
 #include <QFileDialog>
+#include "app/AppServices.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "update/AppUpdateService.h"
 #include "support/FakeCodexHome.h"
+#include "support/LocalHttpServer.h"
+#include "support/ReleaseBuilder.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
@@ -61,6 +65,10 @@ protected:
         environment.set("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
         environment.set("XDG_CONFIG_HOME",
                         QFile::encodeName(home.filePath(QStringLiteral("config"))));
+        // The updater asks this server, never the real one; it has no release to offer.
+        EXPECT_TRUE(updateServer.listen());
+        environment.set("TOLVARAN_SERVER_URL",
+                        ReleaseBuilder::baseAddress(updateServer).toUtf8());
         projectPath = home.filePath(QStringLiteral("code/alpha"));
         QDir().mkpath(projectPath);
         FakeCodexThread thread;
@@ -77,6 +85,7 @@ protected:
     }
 
     TemporaryHome home;
+    LocalHttpServer updateServer;
     ScopedEnvironment environment;
     FakeCodexHome codex;
     QString projectPath;
@@ -93,6 +102,8 @@ TEST_F(ApplicationTest, constructingTheApplicationTouchesNoDatabaseMonitorOrSock
         EXPECT_EQ(app.window().contentView()->teamViewSource(),
                   &app.services().teamViewSource());
         EXPECT_FALSE(app.viewModel().isMonitoring());
+        EXPECT_EQ(app.window().contentView()->updater(), &app.services().updater());
+        EXPECT_FALSE(app.services().updater().hasStarted());
         EXPECT_FALSE(app.viewModel().lastRefreshedAt().has_value());
         EXPECT_EQ(matching(openDescriptorTargets(), markers), before);
         EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("data/Tolvaran"))))
@@ -112,6 +123,8 @@ TEST_F(ApplicationTest, showingTheWindowStartsTheWorkOnce)
     window.show();
     ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
     EXPECT_TRUE(app.viewModel().isMonitoring());
+    EXPECT_TRUE(app.services().updater().hasStarted());
+    ASSERT_TRUE(waitUntil([this] { return updateServer.requestCount("/v1/app/update") == 1; }));
     ASSERT_EQ(app.viewModel().projects().size(), 1);
     const Timestamp firstRefresh = *app.viewModel().lastRefreshedAt();
 
@@ -120,6 +133,7 @@ TEST_F(ApplicationTest, showingTheWindowStartsTheWorkOnce)
     window.show();
     processEventsFor(std::chrono::milliseconds(300));
     EXPECT_EQ(*app.viewModel().lastRefreshedAt(), firstRefresh);
+    EXPECT_EQ(updateServer.requestCount("/v1/app/update"), 1);
 }
 
 TEST_F(ApplicationTest, menuCommandsWorkFromTheDetailPaneToo)
@@ -143,6 +157,8 @@ TEST_F(ApplicationTest, menuCommandsWorkFromTheDetailPaneToo)
     window.refreshAction()->trigger();
     ASSERT_TRUE(waitUntil([&model, before] { return *model.lastRefreshedAt() > before; }));
     EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
+    // The launch's check, then the command's, after its refresh.
+    EXPECT_TRUE(waitUntil([this] { return updateServer.requestCount("/v1/app/update") == 2; }));
 
     // "New Project..." opens its dialog without a nested event loop: trigger() returns while
     // the dialog is up, and cancelling it creates nothing.

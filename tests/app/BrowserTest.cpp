@@ -2,12 +2,16 @@
 // where the tag sidebar goes, and how model changes turn into renders.
 #include "BrowserWorld.h"
 
+#include "app/ClosureButton.h"
 #include "app/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"
 #include "app/TolvaranViewController.h"
+#include "support/LocalHttpServer.h"
+#include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
+#include "update/AppUpdateService.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -109,16 +113,31 @@ TEST_F(BrowserTest, theFooterTakesTwoLinesBelowSevenHundred)
     EXPECT_TRUE(footerText().contains(QStringLiteral("\nEvent updates  |  ")));
 }
 
-TEST_F(BrowserTest, theUpdateControlShowsOnlyWhatTheUpdaterReports)
+TEST_F(BrowserTest, theUpdateControlFollowsTheUpdaterAndTheRefreshButtonChecks)
 {
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    ReleaseBuilder::publish(server, ReleaseBuilder::manifestFor("27.0.1", "archive"), "archive");
+    AppUpdateEnvironment environment;
+    environment.serverURL = ReleaseBuilder::baseAddress(server);
+    environment.currentVersion = QStringLiteral("26.8.70");
+    environment.runningExecutable = QStringLiteral("/usr/bin/tolvaran");
+    environment.quitApplication = [] {};
+    AppUpdateService updater(environment);
+
     makeBrowser(650);
+    browser->setUpdater(&updater);
     EXPECT_FALSE(browser->usesCompactUpdateLabel());
     // Nothing to install: no button, and the version shows even in compact width.
     EXPECT_FALSE(shown("updateButton"));
     EXPECT_TRUE(shown("versionLabel"));
 
-    browser->setUpdateState({false, QStringLiteral("27.0.1")});
+    // The refresh button refreshes the projects, then asks the update server.
+    auto *refresh = browser->findChild<ClosureButton *>(QStringLiteral("refreshButton"));
+    ASSERT_TRUE(waitUntil([refresh] { return refresh->isEnabled(); }));
+    refresh->invoke();
     ASSERT_TRUE(waitUntil([this] { return shown("updateButton"); }));
+    EXPECT_EQ(server.requestCount("/v1/app/update"), 1);
     auto *button = browser->findChild<QToolButton *>(QStringLiteral("updateButton"));
     EXPECT_EQ(button->text(), QStringLiteral("New Version"));
     EXPECT_EQ(button->toolTip(), QStringLiteral("Install version 27.0.1"));
@@ -127,11 +146,7 @@ TEST_F(BrowserTest, theUpdateControlShowsOnlyWhatTheUpdaterReports)
     EXPECT_TRUE(browser->usesCompactUpdateLabel());
     EXPECT_EQ(button->text(), QStringLiteral("Update"));
     EXPECT_FALSE(shown("versionLabel"));
-
-    browser->setUpdateState({true, QStringLiteral("27.0.1")});
-    ASSERT_TRUE(waitUntil([button] { return button->text() == QStringLiteral("Working"); }));
-    EXPECT_FALSE(button->isEnabled());
-    EXPECT_TRUE(shown("updateProgressIndicator"));
+    browser.reset(); // before the updater it shows
 }
 
 TEST_F(BrowserTest, footerCountsProjectsAndTellsWhenTheyWereRefreshed)
@@ -159,6 +174,26 @@ TEST_F(BrowserTest, footerCountsProjectsAndTellsWhenTheyWereRefreshed)
     }));
     auto *count = browser->findChild<QLabel *>(QStringLiteral("countLabel"));
     EXPECT_EQ(count->text(), QStringLiteral("2 projects  |  3 chats"));
+}
+
+TEST_F(BrowserTest, relativeTimesAreRedrawnWhileShownAndNoTimerRunsWhileHidden)
+{
+    world.addProject(QStringLiteral("alpha"), 1);
+    makeBrowser(1000);
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil(
+        [this] { return footerText().endsWith(QStringLiteral("Refreshed 0 sec. ago")); }));
+    const RelativeTimeRedrawTimer &timer = browser->relativeTimeRedrawTimer();
+    EXPECT_TRUE(timer.isRunning());
+    EXPECT_LE(timer.interval(), std::chrono::seconds(1)) << "seconds are redrawn every second";
+    // Nothing else changes, yet the text moves on with the clock.
+    EXPECT_TRUE(waitUntil(
+        [this] { return footerText().endsWith(QStringLiteral("Refreshed 1 sec. ago")); }));
+
+    browser->hide();
+    EXPECT_FALSE(timer.isRunning());
+    browser->show();
+    EXPECT_TRUE(timer.isRunning());
 }
 
 TEST_F(BrowserTest, theSidebarDocksFromNineHundredThirtyAndFloatsBelow)

@@ -45,6 +45,8 @@ QString BrowserWorld::addProject(const QString &name, int chats, bool processing
                            FakeCodexHome::threadOpening(thread.createdAt, thread.id, path)
                                + FakeCodexHome::turn(thread.createdAt, QStringLiteral("Go"), end));
         codex.setRolloutModificationTime(thread.id, updated);
+        if (end == FakeTurnEnd::running)
+            codex.keepRunning(thread.id); // a running turn has a live Codex
     }
     return path;
 }

@@ -71,6 +71,8 @@ QString CoordinatorWorld::addThread(const FakeCodexThread &thread, FakeTurnEnd e
                                + FakeCodexHome::turn(updated.addingSeconds(-30),
                                                      QStringLiteral("Work on ") + id, end, count));
     codex.setRolloutModificationTime(id, updated);
+    if (end == FakeTurnEnd::running)
+        codex.keepRunning(id); // a running turn has a live Codex
     return rolloutPath;
 }
 

@@ -61,6 +61,9 @@ TEST(ProjectListMonitoring, taskEventsInAWatchedRolloutStartAndEndProcessing)
     world.addThread(threadID(1), app, 60);
     world.addThread(threadID(2), probe, 60); // its rollout file lies beside the first one's
     world.writeDatabase();
+    // Codex runs both threads: a started turn counts only while its process lives.
+    world.codex.keepRunning(threadID(1));
+    world.codex.keepRunning(threadID(2));
     world.makeModel();
     ASSERT_TRUE(world.startMonitoring());
     ASSERT_TRUE(pokeUntil(

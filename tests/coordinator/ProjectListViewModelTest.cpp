@@ -352,6 +352,7 @@ TEST(ProjectListViewModel, processingRefreshKeepsTheCatalogsActivityTime)
     ASSERT_EQ(paths(model.filteredProjects()), (QStringList{fresh, app, old}));
     const Timestamp freshActivity = world.projectAt(fresh)->lastUpdated();
 
+    world.codex.keepRunning(threadID(1));
     world.codex.appendRolloutLines(threadID(1), rollout::taskStarted(Timestamp::now()));
     ASSERT_TRUE(world.refreshProcessingStatus());
 

@@ -35,8 +35,9 @@ protected:
         };
     }
 
-    // A thread in another project, last updated `hoursAgo`, whose last turn is still running.
-    void addWorkingThread(double hoursAgo)
+    // A thread in another project, last updated `hoursAgo`, whose last turn started and whose
+    // Codex still runs it (or was killed meanwhile).
+    void addWorkingThread(double hoursAgo, bool codexKilled = false)
     {
         fixtures::FakeCodexThread thread;
         thread.id = QStringLiteral("busy");
@@ -47,6 +48,9 @@ protected:
                                                                    thread.cwd)
                                           + FakeCodexHome::turn(thread.createdAt, "Go",
                                                                 fixtures::FakeTurnEnd::running));
+        codex.keepRunning(thread.id);
+        if (codexKilled)
+            codex.killCodex(thread.id);
     }
 
     // Renames the project and waits for the outcome.
@@ -76,7 +80,8 @@ protected:
                                                  {"--no-sandbox"}, "/home/user"};
     fixtures::TemporaryHome home;
     FakeCodexHome codex{home.filePath(QStringLiteral(".codex"))};
-    CodexStore store{codex.databasePath(), codex.sessionIndexPath()};
+    CodexStore store{codex.databasePath(), codex.sessionIndexPath(),
+                     CodexTurnLiveness::forCodexHome(codex.path())};
     CodexGlobalStateStore globalState{codex.globalStatePath()};
     ProjectCatalogStore catalog{home.filePath(QStringLiteral("support"))};
     fixtures::FakeCodexApplicationController codexApplication;
@@ -174,6 +179,15 @@ TEST_F(RenameWorld, workLastSeenMoreThanADayAgoDoesNotBlock)
     codex.writeDatabase();
     rename(QStringLiteral("New Name"));
     EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Renamed project to New Name."));
+}
+
+TEST_F(RenameWorld, aTurnWhoseCodexWasKilledDoesNotBlock)
+{
+    addWorkingThread(1, true);
+    codex.writeDatabase();
+    rename(QStringLiteral("New Name"));
+    EXPECT_EQ(coordinator.statusMessage(), QStringLiteral("Renamed project to New Name."));
+    EXPECT_EQ(nameInCodex(), QStringLiteral("New Name"));
 }
 
 TEST_F(RenameWorld, aFailedWriteReopensCodexAndSkipsTheRefresh)

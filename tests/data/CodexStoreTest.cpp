@@ -373,6 +373,12 @@ TEST_F(CodexStoreTest, generatedHomeReadsBackAsGenerated)
     }
     EXPECT_TRUE(all[1].latestUserMessage->startsWith(QStringLiteral("Now also: ")));
     EXPECT_EQ(store.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
+    // Checked for a live Codex, thread 0's last turn runs only while a process runs it.
+    const CodexStore checked(codex.databasePath(), codex.sessionIndexPath(),
+                             CodexTurnLiveness::forCodexHome(codex.path()));
+    EXPECT_TRUE(checked.activityStore().processingThreadIDs(all).isEmpty());
+    const auto running = codex.startCodex(generated[0]);
+    EXPECT_EQ(checked.activityStore().processingThreadIDs(all), QSet<QString>{generated[0]});
 }
 
 TEST(CodexStore, readOnlyLoadWorksInAFolderWhoseNameNeedsEscaping)
@@ -410,3 +416,57 @@ TEST_F(CodexStoreTest, corruptLogHeaderGoesStraightToTheSecondAttempt)
     ASSERT_EQ(load.wait_for(generousDeadline), std::future_status::ready);
     EXPECT_EQ(load.get(), CodexStoreError::Kind::prepareFailed);
 }
+
+namespace {
+
+TEST_F(CodexStoreTest, projectRecordsAreReadFromCodexsOwnTables)
+{
+    codex.addThread(fakeThread(QStringLiteral("a"), 1));
+    codex.addDatabaseProject({"p-b", "  Billing API  ", {"/work/billing/", "/work/shared"}});
+    codex.addDatabaseProject({"p-a", "Shared bits", {"/work/shared"}});
+    codex.addDatabaseProject({"p-c", "   ", {"/work/blank"}});
+    codex.writeDatabase({{}, FakeCodexLogState::rowsOnlyInLog});
+
+    const CodexProjectRecords records = store.loadProjectRecords();
+    EXPECT_EQ(records.namesByID, (QHash<QString, QString>{{"p-b", "Billing API"},
+                                                          {"p-a", "Shared bits"}}));
+    EXPECT_EQ(records.projectIDsByPath,
+              (QHash<QString, QStringList>{{"/work/billing", {"p-b"}},
+                                           {"/work/shared", {"p-a", "p-b"}},
+                                           {"/work/blank", {"p-c"}}}));
+    EXPECT_EQ(ids(store.loadThreads(false)), QStringList{"a"});
+}
+
+TEST_F(CodexStoreTest, anOlderDatabaseWithoutProjectTablesHasNoProjectRecords)
+{
+    codex.addThread(fakeThread(QStringLiteral("a"), 1));
+    codex.addDatabaseProject({"p-a", "Never written", {"/work/app"}});
+    FakeCodexDatabaseOptions older;
+    older.omittedColumns = FakeCodexHome::olderSchemaOmissions();
+    older.projectTables = false;
+    codex.writeDatabase(older);
+
+    EXPECT_EQ(store.loadProjectRecords(), CodexProjectRecords());
+    EXPECT_EQ(ids(store.loadThreads(false)), QStringList{"a"});
+}
+
+TEST(CodexProjectRecords, theGlobalStatesNamesAndFoldersWin)
+{
+    CodexGlobalStateSnapshot snapshot;
+    snapshot.projectNamesByID = {{"p-a", "Renamed in the app"}};
+    snapshot.projectIDsByPath = {{"/work/app", {"g-1"}}, {"/work/empty", {}}};
+    CodexProjectRecords records;
+    records.namesByID = {{"p-a", "Codex's name"}, {"p-b", "Billing"}};
+    records.projectIDsByPath = {{"/work/app", {"p-a"}},
+                                {"/work/billing", {"p-b"}},
+                                {"/work/empty", {"p-e"}}};
+    records.fillGapsOf(snapshot);
+    EXPECT_EQ(snapshot.projectNamesByID,
+              (QHash<QString, QString>{{"p-a", "Renamed in the app"}, {"p-b", "Billing"}}));
+    EXPECT_EQ(snapshot.projectIDsByPath,
+              (QHash<QString, QStringList>{{"/work/app", {"g-1"}},
+                                           {"/work/billing", {"p-b"}},
+                                           {"/work/empty", {"p-e"}}}));
+}
+
+} // namespace

@@ -140,7 +140,8 @@ TEST(TokenUsageReport, projectsCoverThreadFoldersAndEventFolders)
     EXPECT_EQ(snapshot.projects.value(QStringLiteral("/b")), onlyLifetime);
     EXPECT_EQ(snapshot.projects.value(QStringLiteral("/a")).lifetimeTokens, 100);
     EXPECT_EQ(snapshot.projects.value(QStringLiteral("/a")).indexedTokens, 7);
-    EXPECT_EQ(snapshot.projects.value(QStringLiteral("/gone")).lifetimeTokens, 0);
+    // No thread of the folder was passed: the lifetime is what the index counted, never less.
+    EXPECT_EQ(snapshot.projects.value(QStringLiteral("/gone")).lifetimeTokens, 11);
     EXPECT_EQ(snapshot.projects.value(QStringLiteral("/gone")).indexedTokens, 11);
     EXPECT_EQ(snapshot.global.lifetimeTokens, 5100);
     EXPECT_EQ(snapshot.global.indexedTokens, 18);
@@ -449,4 +450,87 @@ TEST(TokenUsageSnapshot, shareAndPlanValueOfAProject)
     idle.global.weeklyWindowTokens = 0;
     EXPECT_EQ(idle.weeklyAllowanceContribution(p), 0.0);
     EXPECT_FALSE(idle.lifetimePlanValue(p));
+}
+
+namespace {
+
+// Everything a snapshot shows, without when it was made.
+struct Figures
+{
+    TokenUsageReport global;
+    QHash<QString, TokenUsageReport> projects;
+    std::optional<WeeklyAllowanceStatus> weeklyAllowance;
+    friend bool operator==(const Figures &, const Figures &) = default;
+};
+
+Figures figures(const TokenUsageSnapshot &snapshot)
+{
+    return {snapshot.global, snapshot.projects, snapshot.weeklyAllowance};
+}
+
+} // namespace
+
+TEST(TokenUsageReport, figuresChangeOnlyAtTheBoundariesTheSnapshotNames)
+{
+    const QTimeZone zone("America/New_York");
+    // 2026-02-01T12:00:00Z is 07:00 in New York; local midnight is 05:00 UTC.
+    const QList<UsageEvent> events{
+        usage(QStringLiteral("/a"), nowSeconds - 1500, 100),
+        usage(QStringLiteral("/a"), nowSeconds - 5 * 3600 - 600, 40), // 01:50 local
+        usage(QStringLiteral("/b"), nowSeconds - 3 * 86400, 7),
+        usage(QStringLiteral("/b"), nowSeconds + 5000, 3), // written with a clock ahead
+        weekly(nowSeconds - 300, 20.0, 10080, nowSeconds + 40 * 3600),
+    };
+    TokenUsageAggregator aggregator(zone, now);
+    for (const UsageEvent &event : events)
+        aggregator.add(event);
+    const QList<CodexThread> threads{thread(QStringLiteral("/a"), 1000)};
+
+    Timestamp at = now;
+    QList<double> boundaries;
+    while (at.seconds < nowSeconds + 9 * 86400) {
+        const TokenUsageSnapshot snapshot = aggregator.snapshot(threads, 0, at);
+        if (!snapshot.nextBoundaryAt)
+            break;
+        const Timestamp next = *snapshot.nextBoundaryAt;
+        ASSERT_GT(next.seconds, at.seconds);
+        // Nothing moves between two boundaries.
+        EXPECT_EQ(figures(aggregator.snapshot(threads, 0, next.addingSeconds(-0.001))),
+                  figures(snapshot))
+            << "between " << at.seconds << " and " << next.seconds;
+        boundaries.append(next.seconds);
+        at = next;
+    }
+    const double localMidnight = utc(2026, 2, 2, 5);
+    EXPECT_TRUE(boundaries.contains(nowSeconds - 1500 + 3600.001)) << "leaves the last hour";
+    EXPECT_TRUE(boundaries.contains(nowSeconds + 5000)) << "enters the weekly window";
+    EXPECT_TRUE(boundaries.contains(nowSeconds + 40 * 3600)) << "the weekly window resets";
+    EXPECT_TRUE(boundaries.contains(localMidnight));
+
+    const TokenUsageSnapshot beforeMidnight =
+        aggregator.snapshot(threads, 0, Timestamp::fromSeconds(localMidnight - 1));
+    const TokenUsageSnapshot afterMidnight =
+        aggregator.snapshot(threads, 0, Timestamp::fromSeconds(localMidnight));
+    EXPECT_EQ(beforeMidnight.global.todayTokens, 144);
+    EXPECT_EQ(afterMidnight.global.todayTokens, 0);
+    EXPECT_EQ(afterMidnight.global.lastSevenDaysTokens, 151);
+    const TokenUsageSnapshot anHourLater =
+        aggregator.snapshot(threads, 0, Timestamp::fromSeconds(nowSeconds - 1500 + 3600.001));
+    // Left: the event of 100. Still in: the weekly-window event and the one dated ahead.
+    EXPECT_EQ(anHourLater.global.lastHourTokens, 1 + 3);
+}
+
+TEST(TokenUsageReport, theLifetimeShownIsNeverBelowTheWindows)
+{
+    // Threads passed without their archived ones (Codex's counts of 10), events of 500.
+    const TokenUsageSnapshot snapshot =
+        aggregate({usage(QStringLiteral("/a"), nowSeconds - 60, 500)},
+                  {thread(QStringLiteral("/a"), 10)});
+    for (const TokenUsageReport &report :
+         {snapshot.global, snapshot.projects.value(QStringLiteral("/a"))}) {
+        EXPECT_GE(report.lifetimeTokens, report.lastSevenDaysTokens);
+        EXPECT_GE(report.lastSevenDaysTokens, report.todayTokens);
+        EXPECT_GE(report.todayTokens, report.lastHourTokens);
+        EXPECT_EQ(report.lifetimeTokens, 500);
+    }
 }

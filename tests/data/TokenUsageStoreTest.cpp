@@ -700,3 +700,35 @@ TEST_F(TokenUsageStoreTest, failuresAreReportedAndLeaveTheIndexAsItWas)
     }
     EXPECT_EQ(refresh(threads).global.indexedTokens, 15);
 }
+
+TEST_F(TokenUsageStoreTest, aSnapshotIsMadeAgainFromMemoryWithoutReadingAnyFile)
+{
+    const QString path = writeRollout(QStringLiteral("a.jsonl"),
+                                      usageLine(300, 0, 20) + usageLine(200, 0, 30 * 60));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), path)};
+    EXPECT_FALSE(store.reaggregate(threads, 0, now)) << "nothing kept before a refresh";
+
+    const TokenUsageSnapshot first = refresh(threads);
+    ASSERT_EQ(first.global.lastHourTokens, 300);
+    ASSERT_TRUE(first.nextBoundaryAt);
+    // Neither the index nor the rollout is there any more: nothing can be read.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::remove(databasePath()));
+
+    // The last hour empties once the clock passes an hour after the last event.
+    const Timestamp lastEventPlusAnHour = now.addingSeconds(-20 * 60 + 3600);
+    const std::optional<TokenUsageSnapshot> before =
+        store.reaggregate(threads, 0, lastEventPlusAnHour);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->global.lastHourTokens, 300);
+    ASSERT_TRUE(before->nextBoundaryAt);
+    EXPECT_LT(before->nextBoundaryAt->seconds, lastEventPlusAnHour.seconds + 1);
+    const std::optional<TokenUsageSnapshot> after =
+        store.reaggregate(threads, 0, *before->nextBoundaryAt);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->global.lastHourTokens, 0);
+    EXPECT_EQ(after->global.indexedTokens, 500);
+    EXPECT_EQ(after->indexedAt, *before->nextBoundaryAt);
+    EXPECT_FALSE(store.reaggregate(threads, 0, now)) << "earlier than what it kept";
+    EXPECT_FALSE(QFileInfo::exists(databasePath()));
+}

@@ -1,6 +1,7 @@
 #include "RenderedText.h"
 
 #include "markdown_view/MarkdownView.h"
+#include "support/ManualRemoteImageLoader.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
@@ -144,7 +145,9 @@ TEST(MarkdownView, paletteChangesRefilterImagesAndKeepTheScrollPosition)
     QString text = QStringLiteral("![dark only](https://example.com/a.png#gh-dark-mode-only)\n\n");
     for (int paragraph = 0; paragraph < 200; ++paragraph)
         text += QStringLiteral("Paragraph %1.\n\n").arg(paragraph);
+    tolvaran::fixtures::ManualRemoteImageLoader loader; // nothing is fetched
     MarkdownView view;
+    view.setRemoteImageLoader(&loader);
     view.resize(400, 300);
     view.setContent(MarkdownContent(text));
     const auto imageNames = [&] {

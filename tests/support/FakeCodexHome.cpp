@@ -166,6 +166,38 @@ QString rolloutFileName(const FakeCodexThread &thread)
 
 constexpr int writerBusyTimeoutMilliseconds = 10000;
 
+// The project tables as Codex 0.171 declares them.
+void writeProjectTables(SqliteDatabase &db, const QList<FakeCodexDatabaseProject> &projects)
+{
+    db.execute(QStringLiteral("CREATE TABLE projects (\n    id TEXT PRIMARY KEY,\n"
+                              "    name TEXT NOT NULL,\n    metadata TEXT,\n"
+                              "    position INTEGER NOT NULL DEFAULT 0,\n"
+                              "    created_at INTEGER NOT NULL,\n"
+                              "    updated_at INTEGER NOT NULL\n)"));
+    db.execute(QStringLiteral("CREATE TABLE project_roots (\n    project_id TEXT NOT NULL,\n"
+                              "    position INTEGER NOT NULL,\n    path TEXT NOT NULL,\n"
+                              "    PRIMARY KEY (project_id, position)\n)"));
+    SqliteStatement project(db, QStringLiteral("INSERT INTO projects (id, name, metadata, "
+                                               "position, created_at, updated_at) "
+                                               "VALUES (?, ?, '{}', ?, 1760000000, 1760000000)"));
+    SqliteStatement root(db, QStringLiteral("INSERT INTO project_roots (project_id, position, "
+                                            "path) VALUES (?, ?, ?)"));
+    for (qsizetype i = 0; i < projects.size(); ++i) {
+        project.bind(1, projects[i].id);
+        project.bind(2, projects[i].name);
+        project.bind(3, qint64(i));
+        project.run();
+        project.reset();
+        for (qsizetype r = 0; r < projects[i].rootPaths.size(); ++r) {
+            root.bind(1, projects[i].id);
+            root.bind(2, qint64(r));
+            root.bind(3, projects[i].rootPaths[r]);
+            root.run();
+            root.reset();
+        }
+    }
+}
+
 const std::array<const char *, 24> projectNames{{
     "atlas", "beacon", "cobalt", "delta", "ember", "fjord", "granite", "harbor",
     "indigo", "juniper", "kestrel", "lumen", "meridian", "nimbus", "onyx", "prairie",
@@ -249,6 +281,11 @@ const FakeCodexThread &FakeCodexHome::thread(const QString &id) const
     return m_threads.at(*index);
 }
 
+void FakeCodexHome::addDatabaseProject(FakeCodexDatabaseProject project)
+{
+    m_projects.append(std::move(project));
+}
+
 void FakeCodexHome::writeDatabase(const FakeCodexDatabaseOptions &options) const
 {
     const QString path = databasePath();
@@ -297,6 +334,8 @@ void FakeCodexHome::writeDatabase(const FakeCodexDatabaseOptions &options) const
         insert.run();
         insert.reset();
     }
+    if (options.projectTables)
+        writeProjectTables(db, m_projects);
     transaction.commit();
     // Closing the connection checkpoints and removes the side files, unless
     // preserveForeignWalFiles() asked SQLite to leave the log as it is.
@@ -322,6 +361,40 @@ void FakeCodexHome::setRolloutModificationTime(const QString &threadID, Timestam
     const struct timespec times[2] = {time, time};
     if (::utimensat(AT_FDCWD, native.constData(), times, 0) != 0)
         throw std::runtime_error("could not set the time of " + native.toStdString());
+}
+
+QString FakeCodexHome::writerLockPath(const QString &threadID) const
+{
+    return absolute(QStringLiteral("thread-writer-locks/") + threadID + QStringLiteral(".lock"));
+}
+
+std::unique_ptr<StandInCodexProcess> FakeCodexHome::startCodex(const QString &threadID,
+                                                               bool holdsWriterLock) const
+{
+    QString lockPath;
+    if (holdsWriterLock) {
+        lockPath = writerLockPath(threadID);
+        QDir().mkpath(QFileInfo(lockPath).absolutePath());
+    }
+    return std::make_unique<StandInCodexProcess>(thread(threadID).rolloutPath, lockPath);
+}
+
+void FakeCodexHome::keepRunning(const QString &threadID)
+{
+    m_running.emplace_back(threadID, startCodex(threadID));
+}
+
+void FakeCodexHome::killCodex(const QString &threadID)
+{
+    for (auto &[id, process] : m_running) {
+        if (id == threadID)
+            process->kill();
+    }
+}
+
+void FakeCodexHome::leaveWriterLock(const QString &threadID) const
+{
+    writeBytes(writerLockPath(threadID), {}, QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
 void FakeCodexHome::appendSessionIndexName(const QString &threadID, const QString &name,

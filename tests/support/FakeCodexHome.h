@@ -2,6 +2,7 @@
 
 #include "platform/Timestamp.h"
 #include "support/RolloutLines.h"
+#include "support/StandInCodexProcess.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -10,6 +11,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+#include <utility>
+#include <vector>
 #include <optional>
 
 namespace tolvaran::fixtures {
@@ -55,6 +59,17 @@ struct FakeCodexDatabaseOptions
     // Columns the table of an older Codex lacks (see FakeCodexHome::olderSchemaOmissions).
     QStringList omittedColumns;
     FakeCodexLogState logState = FakeCodexLogState::checkpointed;
+    // Whether the database has the "projects" and "project_roots" tables of Codex 0.171
+    // (older versions lack them).
+    bool projectTables = true;
+};
+
+// One of Codex's own projects in its thread database.
+struct FakeCodexDatabaseProject
+{
+    QString id;
+    QString name;
+    QStringList rootPaths;
 };
 
 // How a generated home looks. Thread i (0 is the newest) was updated `spacing` × i seconds
@@ -118,6 +133,8 @@ public:
     QString addThread(FakeCodexThread thread);
     const QList<FakeCodexThread> &threads() const { return m_threads; }
     const FakeCodexThread &thread(const QString &id) const;
+    // Adds a project record for the next writeDatabase().
+    void addDatabaseProject(FakeCodexDatabaseProject project);
 
     // Writes state_5.sqlite afresh (side files included) in WAL mode, holding every added
     // thread, in one transaction.
@@ -128,6 +145,20 @@ public:
     // Appends to the thread's rollout file as Codex does while it works (creating it).
     void appendRolloutLines(const QString &threadID, const QByteArray &lines) const;
     void setRolloutModificationTime(const QString &threadID, Timestamp when) const;
+
+    // "thread-writer-locks/<id>.lock", where Codex holds a thread's writer lock.
+    QString writerLockPath(const QString &threadID) const;
+    // A process that runs the thread as Codex does: it has the rollout file open and, with
+    // `holdsWriterLock`, holds the thread's writer lock. Kill it to leave a killed chat.
+    std::unique_ptr<StandInCodexProcess> startCodex(const QString &threadID,
+                                                    bool holdsWriterLock = true) const;
+    // The writer-lock file a killed Codex leaves behind: there, and locked by nobody.
+    void leaveWriterLock(const QString &threadID) const;
+    // Keeps a stand-in Codex running the thread (startCodex()) until killCodex() or the end
+    // of this object: for worlds whose running turns must show as processing.
+    void keepRunning(const QString &threadID);
+    // Kills the thread's stand-in, leaving a killed chat.
+    void killCodex(const QString &threadID);
 
     // Appends one {"id","thread_name","updated_at"} line to the session index.
     void appendSessionIndexName(const QString &threadID, const QString &name,
@@ -160,6 +191,8 @@ private:
 
     QString m_path;
     QList<FakeCodexThread> m_threads;
+    QList<FakeCodexDatabaseProject> m_projects;
+    std::vector<std::pair<QString, std::unique_ptr<StandInCodexProcess>>> m_running;
     QHash<QString, qsizetype> m_indexByID;
 };
 

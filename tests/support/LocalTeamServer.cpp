@@ -618,6 +618,7 @@ void LocalTeamServer::acceptSocket()
                          ? 2
                          : 1};
         m_sockets.append(entry);
+        ++m_acceptedSocketCount;
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, socket](const QString &text) { receiveFrame(socket, text); });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
@@ -642,6 +643,10 @@ void LocalTeamServer::socketEnded(QWebSocket *socket)
             teamId = s.teamId;
             deviceId = s.deviceId;
         }
+    }
+    if (std::any_of(m_sockets.cbegin(), m_sockets.cend(),
+                    [socket](const Socket &s) { return s.socket == socket; })) {
+        m_closedSockets.append({teamId, deviceId, socket->closeCode()});
     }
     m_sockets.removeIf([socket](const Socket &s) { return s.socket == socket; });
     socket->deleteLater();

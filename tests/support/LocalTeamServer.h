@@ -120,6 +120,18 @@ public:
     // The first snapshot of a socket waits this long.
     void setFirstSnapshotDelay(std::chrono::milliseconds delay);
 
+    // How each accepted socket ended, in order: the close code its peer sent (or the code the
+    // server closed it with).
+    struct ClosedSocket
+    {
+        QString teamId;
+        QString deviceId;
+        QWebSocketProtocol::CloseCode code = QWebSocketProtocol::CloseCodeNormal;
+    };
+    const QList<ClosedSocket> &closedSockets() const { return m_closedSockets; }
+    // Sockets accepted so far (refused ones not counted).
+    int acceptedSocketCount() const { return m_acceptedSocketCount; }
+
     const QList<Request> &requests() const { return m_requests; }
     const QList<Frame> &frames() const { return m_frames; }
     QList<Frame> framesFromClients() const;
@@ -181,6 +193,8 @@ private:
     QHash<QByteArray, Fault> m_faults; // by "METHOD path"
     QList<Request> m_requests;
     QList<Frame> m_frames;
+    QList<ClosedSocket> m_closedSockets;
+    int m_acceptedSocketCount = 0;
     bool m_refuseSockets = false;
     std::chrono::milliseconds m_firstSnapshotDelay{0};
     quint16 m_port = 0;

@@ -6,7 +6,8 @@ namespace tolvaran::fixtures {
 
 StoreSet::StoreSet(const FakeCodexHome &codex, const QString &supportDirectory,
                    KeyValueStore &defaults, const QString &gitExecutable, bool indexTokens)
-    : codexStore(codex.databasePath(), codex.sessionIndexPath())
+    : codexStore(codex.databasePath(), codex.sessionIndexPath(),
+                 CodexTurnLiveness::forCodexHome(codex.path()))
     , globalStateStore(codex.globalStatePath())
     , repositoryStore(gitExecutable)
     , projectCatalogStore(supportDirectory)

@@ -1,0 +1,204 @@
+#pragma once
+
+#include "data/SharedProjectState.h"
+#include "data/TeamConnectionState.h"
+#include "data/LocalTeamProjectState.h"
+#include "data/TokenUsageSnapshot.h"
+#include "team/CommitCreatedMessage.h"
+#include "team/TeamCallHandle.h"
+#include "team/TeamClock.h"
+#include "team/TeamServerClient.h"
+#include "team/TeamSnapshot.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QWebSocket;
+
+namespace tolvaran {
+
+class ProjectMetadataCache;
+class TeamSettingsStore;
+
+// The client of the team server for one team profile: it owns the profile's REST client and,
+// while the team is enabled and has an authorization, one WebSocket to the server.
+//
+// reconfigure() stops everything and starts again: the connection loop registers the device
+// when it has no installation identity yet, then opens the socket, accepts the server's
+// snapshots, answers the first one of each socket (and every change of the overlapping
+// repositories) with this device's state, and after every drop opens a new socket after a
+// jittered back-off (2 s doubling to 60 s). A heartbeat resends the state every 60 s; between
+// heartbeats an unchanged state is never sent twice on one socket. Decoded snapshots leave
+// through snapshotAccepted(); applying them to the projects is not this class's work.
+//
+// Every wait runs on the injected TeamClock. Nothing in the constructor touches the network.
+// Destroying the service closes its socket (code 1001). GUI thread only.
+class TeamPresenceService final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::seconds heartbeatInterval{60};
+    // A socket that lived this long before it dropped starts the back-off afresh.
+    static constexpr std::chrono::seconds stableConnectionDuration{60};
+    static constexpr std::chrono::seconds firstBackoffDelay{2};
+    static constexpr std::chrono::seconds minimumBackoffDelay{1};
+    static constexpr std::chrono::seconds maximumBackoffDelay{60};
+    static constexpr int maximumBackoffDoublings = 5;
+    static constexpr double minimumJitter = 0.85;
+    static constexpr double maximumJitter = 1.15;
+    static constexpr qint64 initialProtocolVersion = 1;
+    static constexpr qint64 privateProtocolVersion = 2;
+
+    // A number drawn uniformly from [minimumJitter, maximumJitter].
+    using JitterSource = std::function<double()>;
+
+    // The delay before the next attempt after `failures` consecutive failures, for a jitter
+    // factor drawn from [minimumJitter, maximumJitter]: 2, 4, 8, 16, 32, then 60 s, kept
+    // within 1 to 60 s after the jitter.
+    static std::chrono::milliseconds backoffDelay(qint64 failures, double jitter);
+
+    TeamPresenceService(TeamSettingsStore &settings, ProjectMetadataCache &metadataCache,
+                        TeamClock &clock = TeamClock::systemClock(),
+                        JitterSource jitter = {}, QObject *parent = nullptr);
+    ~TeamPresenceService() override;
+
+    // Published state.
+    const TeamConnectionState &connectionState() const { return m_connectionState; }
+    const QString &teamName() const { return m_teamName; }
+    const QHash<QString, SharedProjectState> &localActivityByPath() const
+    {
+        return m_localActivityByPath;
+    }
+    const std::optional<TeamSecurityStatus> &securityStatus() const { return m_securityStatus; }
+
+    // What the connection learnt from the server.
+    const std::optional<TeamSnapshot> &latestSnapshot() const { return m_latestSnapshot; }
+    qint64 negotiatedProtocolVersion() const { return m_negotiatedProtocolVersion; }
+    const QSet<QString> &overlappingRepositoryIDs() const { return m_overlappingRepositoryIDs; }
+    bool isSocketReady() const { return m_isSocketReady; }
+    qint64 consecutiveConnectionFailures() const { return m_consecutiveConnectionFailures; }
+    const QList<CommitCreatedMessage> &pendingOutgoingCommits() const
+    {
+        return m_pendingOutgoingCommits;
+    }
+
+    // Set once by the owner that first starts the service (which then calls reconfigure()).
+    bool isStarted() const { return m_isStarted; }
+    void setStarted(bool started) { m_isStarted = started; }
+
+    // Stops all work (the socket closed with code 1001), forgets what the server and the scans
+    // said, and starts again when the team is enabled and has an authorization; otherwise the
+    // state becomes `disabled`.
+    void reconfigure();
+
+    // Publishes this device's state on the socket (unless it is what was last sent on this
+    // socket and `forceLease` is false), then the queued commits. Does nothing until the
+    // socket has accepted its first snapshot. A failed send closes the socket (code 1001) and
+    // the loop reconnects; a state that cannot be encoded is logged and the socket stays.
+    void sendPresence(bool forceLease);
+
+    // Where the rest of the team service hands in what this device publishes.
+    void setLocalActivityByPath(const QHash<QString, SharedProjectState> &activity);
+    void setTokenUsageSnapshot(const TokenUsageSnapshot &snapshot);
+    void queueOutgoingCommit(const CommitCreatedMessage &commit);
+
+    // Under protocol 2, the name of a repository on this team's wire.
+    QString wireRepositoryID(const QString &repositoryId) const;
+    // The local projects this device knows: placeholders overlaid with scanned states.
+    QHash<QString, SharedProjectState> repositoryInventoryByPath() const;
+
+    // The REST calls, through the service's one client.
+    TeamServerClient &client() { return m_client; }
+    TeamCallHandle verifyTeam(const QString &key, QObject *context,
+                              TeamServerClient::Completion<TeamSnapshot> done);
+    TeamCallHandle updateTeamName(const QString &key, const QString &name, QObject *context,
+                                  TeamServerClient::Done done);
+    TeamCallHandle updateTeamNameAuthenticated(const QString &name, QObject *context,
+                                               TeamServerClient::Done done);
+    TeamCallHandle completeSecurityUpgrade(QObject *context, TeamServerClient::Done done);
+    TeamCallHandle rotateInviteKey(QObject *context, TeamServerClient::Done done);
+    TeamCallHandle removeInstallation(const QString &deviceID, QObject *context,
+                                      TeamServerClient::Done done);
+    TeamCallHandle setInstallationRole(TeamInstallationRole role, const QString &deviceID,
+                                       QObject *context, TeamServerClient::Done done);
+    TeamCallHandle transferOwnership(const QString &deviceID, QObject *context,
+                                     TeamServerClient::Done done);
+    TeamCallHandle leaveTeam(QObject *context, TeamServerClient::Done done);
+    TeamCallHandle deleteTeam(QObject *context, TeamServerClient::Done done);
+
+Q_SIGNALS:
+    void connectionStateChanged(const tolvaran::TeamConnectionState &state);
+    void teamNameChanged(const QString &name);
+    void localActivityByPathChanged();
+    void securityStatusChanged();
+    // A snapshot to apply to the projects: one the socket accepted or one an administration
+    // call fetched, already stored in latestSnapshot(). For the socket's, it comes before the
+    // presence message the snapshot may call for, so a direct connection that updates the
+    // local activity is in time for that message.
+    void snapshotAccepted(const tolvaran::TeamSnapshot &snapshot);
+
+private:
+    void stopConnection();
+    void resetTeamSnapshotState();
+    void setConnectionState(const TeamConnectionState &state);
+    void setSecurityStatus(const std::optional<TeamSecurityStatus> &status);
+
+    // The connection loop. Each run has its generation; a callback of an older run (a wait,
+    // a registration answer, a socket signal) finds it stale and does nothing.
+    bool isCurrent(quint64 generation) const { return generation == m_loopGeneration; }
+    void registrationStep(quint64 generation);
+    void openSocket(quint64 generation);
+    void receiveMessage(quint64 generation, QWebSocket *socket, const QByteArray &bytes);
+    // `connectionLost`: the socket reported its own end (else this side ends a live socket).
+    void socketEnded(quint64 generation, QWebSocket *socket, const QString &error,
+                     bool connectionLost);
+    // Closes with code 1001 when `isOpen` and the socket is connected; else drops it.
+    void closeSocket(QWebSocket *socket, bool isOpen = true);
+    void scheduleWait(std::chrono::milliseconds delay, std::function<void()> then);
+    void heartbeat(quint64 generation);
+    bool sendFrame(QWebSocket *socket, const QByteArray &bytes);
+    void sendFailed(QWebSocket *socket, const QString &error);
+    QByteArray encodeStateMessage(qint64 protocolVersion) const;
+
+    TeamSettingsStore &m_settings;
+    ProjectMetadataCache &m_metadataCache;
+    TeamClock &m_clock;
+    JitterSource m_jitter;
+    TeamServerClient m_client;
+
+    TeamConnectionState m_connectionState = TeamConnectionState::disabled();
+    QString m_teamName;
+    QHash<QString, SharedProjectState> m_localActivityByPath;
+    std::optional<TeamSecurityStatus> m_securityStatus;
+
+    QHash<QString, SharedProjectState> m_repositoryPlaceholdersByPath;
+    QHash<QString, LocalTeamProjectState> m_localProjectStatesByPath;
+    std::optional<TeamSnapshot> m_latestSnapshot;
+    QPointer<QWebSocket> m_socket;
+    bool m_isStarted = false;
+    bool m_isSocketReady = false;
+    std::optional<TeamClock::Duration> m_socketConnectedAt;
+    qint64 m_consecutiveConnectionFailures = 0;
+    qint64 m_registrationFailures = 0;
+    QList<CommitCreatedMessage> m_pendingOutgoingCommits;
+    TokenUsageSnapshot m_tokenUsageSnapshot;
+    qint64 m_negotiatedProtocolVersion = initialProtocolVersion;
+    QSet<QString> m_overlappingRepositoryIDs;
+    std::optional<QByteArray> m_lastSentStateDigest;
+
+    quint64 m_loopGeneration = 0; // raised by every stop: ends the running loop and heartbeat
+    TeamCallHandle m_registration;
+    QSet<TeamClock::WaitID> m_waits; // pending waits of the current generation
+};
+
+} // namespace tolvaran

@@ -1,0 +1,24 @@
+#include "update/AppUpdateEnvironment.h"
+
+#include "platform/AppBrand.h"
+#include "platform/ServerAddress.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace tolvaran {
+
+AppUpdateEnvironment AppUpdateEnvironment::system()
+{
+    AppUpdateEnvironment environment;
+    environment.serverURL = serverAddress();
+    environment.currentVersion = AppBrand::version();
+    environment.runningExecutable = QCoreApplication::applicationFilePath();
+    environment.releaseSigningKey = AppBrand::releaseSigningKey();
+    environment.temporaryDirectory = QDir::tempPath();
+    environment.processID = QCoreApplication::applicationPid();
+    environment.quitApplication = [] { QCoreApplication::quit(); };
+    return environment;
+}
+
+} // namespace tolvaran

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace tolvaran {
+
+// Everything the updater takes from the world it runs in. The program uses system(); tests
+// give their own: a local server, a fake running copy in a temporary folder, a key pair made
+// for the test, a quit that only records.
+struct AppUpdateEnvironment
+{
+    // How long the installer script watches a relaunched copy before it counts as started,
+    // in checks 0.2 s apart.
+    static constexpr int defaultSettleChecks = 25;
+
+    QString serverURL;          // the update server's base address
+    QString currentVersion;     // the running version
+    QString runningExecutable;  // the running program's file
+    QByteArray releaseSigningKey; // Ed25519 public key, 32 bytes
+    QString temporaryDirectory; // where installations make their work folders
+    qint64 processID = 0;       // the process the installer script waits for
+    int settleChecks = defaultSettleChecks;
+    std::function<void()> quitApplication;
+
+    // The running program: serverAddress(), AppBrand's version and key, the application's
+    // file and process, the system's temporary folder, and QCoreApplication::quit().
+    static AppUpdateEnvironment system();
+};
+
+} // namespace tolvaran

@@ -1,0 +1,54 @@
+#include "update/AppUpdateError.h"
+
+namespace tolvaran {
+
+AppUpdateError::AppUpdateError(Kind kind, const QString &detail)
+    : Error(describe(kind, detail))
+    , m_kind(kind)
+{
+}
+
+QString AppUpdateError::describe(Kind kind, const QString &detail)
+{
+    switch (kind) {
+    case Kind::commandFailed: {
+        const QString trimmed = detail.trimmed();
+        return trimmed.isEmpty()
+                   ? QStringLiteral("The update installer could not prepare the app.")
+                   : trimmed;
+    }
+    case Kind::invalidResponse:
+    case Kind::checkFailed:
+        return QStringLiteral("The update server returned an invalid response.");
+    case Kind::invalidManifest:
+        return QStringLiteral("The update information is invalid.");
+    case Kind::downloadFailed:
+        return QStringLiteral("The update could not be downloaded.");
+    case Kind::sizeMismatch:
+        return QStringLiteral("The downloaded update has an unexpected size.");
+    case Kind::checksumMismatch:
+        return QStringLiteral("The downloaded update failed integrity verification.");
+    case Kind::unsupportedInstallLocation:
+        return QStringLiteral("Updates require Tolvaran to be installed in Applications.");
+    case Kind::installLocationNotWritable:
+        return QStringLiteral("The app's installation folder is not writable.");
+    case Kind::invalidBundle:
+        return QStringLiteral("The downloaded app has an unexpected identity or version.");
+    case Kind::managedInstallation:
+        return QStringLiteral("This copy of Tolvaran is updated by its package manager or "
+                              "build, not by itself.");
+    case Kind::unsafeArchive:
+        return QStringLiteral("The downloaded update contains entries that cannot be "
+                              "installed safely.");
+    case Kind::invalidSignature:
+        return QStringLiteral("The downloaded app is not signed by Tolvaran's maker.");
+    case Kind::system: {
+        const QString trimmed = detail.trimmed();
+        return trimmed.isEmpty() ? QStringLiteral("The update could not be installed.")
+                                 : trimmed;
+    }
+    }
+    return QStringLiteral("The update could not be installed.");
+}
+
+} // namespace tolvaran

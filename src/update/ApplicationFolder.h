@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+namespace tolvaran {
+
+// How the program is laid out when installed as an application folder, the unit an update
+// replaces:
+//
+//     Tolvaran/                   one of AppBrand::supportedApplicationFolderNames()
+//         bin/tolvaran            the executable
+//         application.json        {"identifier": "com.ostvik.tolvaran", "version": "26.9.1"}
+//         application.signature   the maker's signature over everything else (see
+//                                 ApplicationSignature)
+//         ...                     whatever else the program brings
+namespace ApplicationFolder {
+
+inline const QString executablePath = QStringLiteral("bin/tolvaran");
+inline const QString metadataFileName = QStringLiteral("application.json");
+inline const QString signatureFileName = QStringLiteral("application.signature");
+// The one entry at the top of a release archive: the application folder.
+inline const QString releaseFolderName = QStringLiteral("Tolvaran");
+
+// What an application folder's metadata says; empty texts when a key is missing.
+struct Metadata
+{
+    QString identifier;
+    QString version;
+};
+
+// Reads `folder`'s metadata file. Throws AppUpdateError (invalidBundle) when it is missing,
+// not a regular file, larger than a metadata file can be, or not a JSON object whose two
+// values are strings.
+Metadata readMetadata(const QString &folder);
+
+// The running copy as the updater sees it.
+struct RunningCopy
+{
+    enum class Kind {
+        applicationFolder, // an installed application folder: the updater may replace it
+        managed,           // a Debian package or a build tree: never replaced
+    };
+    Kind kind = Kind::managed;
+    QString folder; // the application folder (standardised); empty when managed
+};
+
+// Decides what the program at `executable` (the running program's file) is. It is an
+// application folder when it is the folder's bin/tolvaran and the folder's metadata carries
+// the program's identifier; a program under /usr (a Debian package) or one without such a
+// folder (a build tree) is managed. Reads only metadata; never throws.
+RunningCopy locateRunningCopy(const QString &executable);
+
+} // namespace ApplicationFolder
+} // namespace tolvaran

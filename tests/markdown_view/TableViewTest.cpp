@@ -1,0 +1,275 @@
+#include "RenderedText.h"
+
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/MarkdownView.h"
+#include "markdown_view/TableView.h"
+#include "support/QtPrinters.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
+
+namespace {
+
+std::unique_ptr<DocumentLayout> laidOut(const QString &markdown, qreal width = 500,
+                                        const Theme &theme = Theme::basic(),
+                                        ColorScheme scheme = ColorScheme::light)
+{
+    StyleContext context = MarkdownView::rootContext(theme, {}, QApplication::palette());
+    context.colorScheme = scheme;
+    auto layout = std::make_unique<DocumentLayout>(parseMarkdown(markdown), context);
+    layout->setWidth(width);
+    layout->layoutAll();
+    return layout;
+}
+
+const TableGridItem &onlyGrid(const DocumentLayout &layout)
+{
+    const auto grids = placedOfType<TableGridItem>(layout);
+    EXPECT_EQ(grids.size(), 1);
+    return *grids.first().first;
+}
+
+// The frame of the text `text` inside the grid, in grid coordinates.
+QRectF textFrame(const TableGridItem &grid, const QString &text)
+{
+    QList<PlacedItem> placed;
+    collectPlaced(grid, QPointF(), placed);
+    for (const PlacedItem &item : placed) {
+        const auto *textItem = dynamic_cast<const TextItem *>(item.item);
+        if (textItem && textItem->text() == text)
+            return {item.origin, textItem->size()};
+    }
+    ADD_FAILURE() << "no cell text " << text.toStdString();
+    return {};
+}
+
+} // namespace
+
+TEST(TableView, cellsAlignAsTheirColumnSays)
+{
+    const auto layout = laidOut(QStringLiteral("| left header | centre header | right header |"
+                                               " plain header |\n"
+                                               "|:--|:-:|--:|---|\n| l | c | r | p |"));
+    const TableGridItem &grid = onlyGrid(*layout);
+    const TableBounds &bounds = grid.tableBounds();
+    ASSERT_EQ(bounds.columns.size(), 4);
+    const QRectF left = textFrame(grid, QStringLiteral("l"));
+    const QRectF centre = textFrame(grid, QStringLiteral("c"));
+    const QRectF right = textFrame(grid, QStringLiteral("r"));
+    const QRectF plain = textFrame(grid, QStringLiteral("p"));
+    const auto column = [&](int index) {
+        return QRectF(bounds.columns[index].minX, 0, bounds.columns[index].width, 1);
+    };
+    // Cells carry the basic theme's horizontal padding inside their column.
+    const qreal inset = left.left() - column(0).left();
+    EXPECT_GT(inset, 0);
+    EXPECT_NEAR(centre.center().x(), column(1).center().x(), 1);
+    EXPECT_NEAR(column(2).right() - right.right(), inset, 1);
+    EXPECT_NEAR(plain.left() - column(3).left(), inset, 1);
+}
+
+TEST(TableView, columnsAreAsWideAsTheirWidestCellAndRowsAsTheirTallestCell)
+{
+    const auto layout = laidOut(QStringLiteral("| a long header text | b |\n|---|---|\n"
+                                               "| x | two<br>lines |"));
+    const TableGridItem &grid = onlyGrid(*layout);
+    const TableBounds &bounds = grid.tableBounds();
+    const QRectF header = textFrame(grid, QStringLiteral("a long header text"));
+    const QRectF shortCell = textFrame(grid, QStringLiteral("x"));
+    EXPECT_GE(bounds.columns[0].width, header.width());
+    EXPECT_LT(shortCell.width(), header.width());
+    // The one-line cell is centred vertically in the row the two-line cell makes.
+    EXPECT_NEAR(shortCell.center().y(), bounds.rows[1].minY + bounds.rows[1].height / 2, 1);
+    // One border width (1) between cells and around them.
+    EXPECT_EQ(bounds.columns[0].minX, 1);
+    EXPECT_EQ(bounds.columns[1].minX, bounds.columns[0].minX + bounds.columns[0].width + 1);
+    EXPECT_EQ(bounds.rows[0].minY, 1);
+    EXPECT_EQ(bounds.bounds.right(), bounds.columns[1].minX + bounds.columns[1].width + 1);
+}
+
+TEST(TableView, rowsWithMoreOrFewerCellsThanTheHeaderKeepTheHeadersColumns)
+{
+    const auto layout =
+        laidOut(QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 | 3 |\n| only |"));
+    const TableGridItem &grid = onlyGrid(*layout);
+    EXPECT_EQ(grid.tableBounds().columns.size(), 2);
+    EXPECT_EQ(grid.tableBounds().rows.size(), 3);
+    EXPECT_EQ(renderedTexts(*layout),
+              (QStringList{"a", "b", "1", "2", "only", QString()}));
+}
+
+TEST(TableView, anEmptyTableDrawsOnlyItsFrame)
+{
+    for (const QList<RawTableRow> &rows :
+         {QList<RawTableRow>{}, QList<RawTableRow>{RawTableRow{}}}) {
+        const StyleContext context =
+            MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette());
+        BlockItemPointer item = tableView({}, rows)(context);
+        const QSizeF size = item->layout(300);
+        EXPECT_EQ(size, QSizeF(2, 2));
+        QImage image(10, 10, QImage::Format_ARGB32);
+        QPainter painter(&image);
+        item->paint(PaintContext{&painter, QApplication::palette(), QRectF(0, 0, 10, 10)},
+                    QPointF());
+    }
+    // A table of its header only still has its row and its outside border.
+    const auto layout = laidOut(QStringLiteral("| a | b |\n|---|---|"));
+    const TableGridItem &grid = onlyGrid(*layout);
+    EXPECT_EQ(grid.tableBounds().rows.size(), 1);
+    EXPECT_TRUE(grid.borderRectangles().contains(grid.tableBounds().bounds));
+}
+
+TEST(TableView, aLongUnbreakableWordWrapsInsideTheWidth)
+{
+    const QString word(400, QLatin1Char('w'));
+    const auto layout =
+        laidOut(QStringLiteral("| name | value |\n|---|---|\n| key | %1 |").arg(word), 300);
+    const TableGridItem &grid = onlyGrid(*layout);
+    EXPECT_LE(grid.size().width(), 300);
+    const QRectF cell = textFrame(grid, word);
+    EXPECT_LE(cell.right(), 300);
+    EXPECT_GT(cell.height(), 3 * textFrame(grid, QStringLiteral("key")).height());
+    // The narrow column keeps its width.
+    EXPECT_GE(grid.tableBounds().columns[0].width,
+              textFrame(grid, QStringLiteral("name")).width());
+}
+
+TEST(TableView, fittedColumnWidths)
+{
+    const struct
+    {
+        const char *name;
+        QList<qreal> natural;
+        qreal available;
+        QList<qreal> expected;
+    } cases[] = {
+        {"fits", {50, 100}, 300, {50, 100}},
+        {"narrow keeps, wide shrinks", {50, 1000}, 300, {50, 250}},
+        {"two wide share by width", {100, 300, 300}, 400, {100, 150, 150}},
+        {"none", {}, 100, {}},
+        {"no room", {100, 100}, 0, {0, 0}},
+    };
+    for (const auto &row : cases)
+        EXPECT_EQ(fittedColumnWidths(row.natural, row.available), row.expected) << row.name;
+}
+
+TEST(TableBorderSelector, selectsTheLinesOfTheGrid)
+{
+    // A grid of 3 rows and 2 columns, cells 10 by 5, border width 1.
+    TableBounds bounds;
+    bounds.bounds = QRectF(0, 0, 23, 19);
+    bounds.rows = {{1, 5}, {7, 5}, {13, 5}};
+    bounds.columns = {{1, 10}, {12, 10}};
+    const QRectF ring = bounds.bounds;
+    const QRectF below0(0, 6, 23, 1), below1(0, 12, 23, 1), right0(11, 0, 1, 19);
+    const QRectF top(0, 0, 23, 1), bottom(0, 18, 23, 1);
+    const struct
+    {
+        const char *name;
+        TableBorderSelector selector;
+        QList<QRectF> expected;
+    } cases[] = {
+        {"insideHorizontal", TableBorderSelector::insideHorizontalBorders(), {below0, below1}},
+        {"insideVertical", TableBorderSelector::insideVerticalBorders(), {right0}},
+        {"inside", TableBorderSelector::insideBorders(), {below0, below1, right0}},
+        {"outside", TableBorderSelector::outsideBorders(), {ring}},
+        {"all", TableBorderSelector::allBorders(), {below0, below1, right0, ring}},
+        {"horizontal", TableBorderSelector::horizontalBorders(), {top, bottom, below0, below1}},
+    };
+    for (const auto &row : cases)
+        EXPECT_EQ(row.selector.rectangles(bounds, 1), row.expected) << row.name;
+
+    TableBounds oneCell;
+    oneCell.bounds = QRectF(0, 0, 12, 7);
+    oneCell.rows = {{1, 5}};
+    oneCell.columns = {{1, 10}};
+    EXPECT_TRUE(TableBorderSelector::insideBorders().rectangles(oneCell, 1).isEmpty());
+    EXPECT_EQ(TableBorderSelector::outsideBorders().rectangles(oneCell, 1).size(), 1);
+}
+
+TEST(TableBackgroundStyle, alternatingRows)
+{
+    const Color a(Qt::red), b(Qt::green), h(Qt::blue);
+    const TableBackgroundStyle plain = TableBackgroundStyle::alternatingRows(a, b);
+    const TableBackgroundStyle headed = TableBackgroundStyle::alternatingRows(a, b, h);
+    const QList<Color> plainExpected{a, a, b, a, b}, headedExpected{h, a, b, a, b};
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(plain.background(row, 3), plainExpected[row]) << row;
+        EXPECT_EQ(headed.background(row, 0), headedExpected[row]) << row;
+    }
+    EXPECT_EQ(TableBackgroundStyle::clear().background(2, 2).resolved(ColorScheme::light).alpha(),
+              0);
+}
+
+TEST(TableView, gitHubTableHasAlternatingRowsAndASemiboldHeader)
+{
+    const auto layout = laidOut(QStringLiteral("| h |\n|---|\n| 1 |\n| 2 |\n| 3 |\n| 4 |"), 500,
+                                Theme::gitHub());
+    const TableGridItem &grid = onlyGrid(*layout);
+    const QColor white(Qt::white), grey = QColor::fromRgba(0xFFF7F7F9);
+    const QList<QColor> expected{white, white, grey, white, grey};
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(grid.cellBackground(row, 0), expected[row]) << row;
+    QList<const SelectableText *> cells = texts(grid);
+    ASSERT_EQ(cells.size(), 5);
+    const auto weightOf = [](const SelectableText *text) {
+        return static_cast<const TextItem *>(text)->attributedText().formats.first()
+            .format.font().weight();
+    };
+    EXPECT_EQ(weightOf(cells[0]), QFont::DemiBold);
+    EXPECT_EQ(weightOf(cells[1]), QFont::Normal);
+    // Border lines are in the theme's border colour; every line falls into a gap.
+    EXPECT_EQ(grid.borderRectangles().size(), 4 + 0 + 1);
+
+    const auto dark = laidOut(QStringLiteral("| h |\n|---|\n| 1 |\n| 2 |"), 500,
+                              Theme::gitHub(), ColorScheme::dark);
+    EXPECT_EQ(onlyGrid(*dark).cellBackground(2, 0), QColor::fromRgba(0xFF25262A));
+}
+
+TEST(TableView, documentationTablesHaveHorizontalRulesOnly)
+{
+    const auto layout =
+        laidOut(QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |"), 500, Theme::documentation());
+    const TableGridItem &grid = onlyGrid(*layout);
+    for (const QRectF &rect : grid.borderRectangles())
+        EXPECT_EQ(rect.height(), 1) << "a vertical line";
+    EXPECT_EQ(grid.cellBackground(1, 0).alpha(), 0);
+}
+
+// As the detail pane shows files: the GitHub theme with selection; a cell's text selects and
+// copies like any other text.
+TEST(TableView, cellTextSelectsAndCopiesInTheGitHubTheme)
+{
+    MarkdownView view;
+    view.resize(600, 300);
+    view.show();
+    view.setTheme(Theme::gitHub());
+    view.setTextSelectionEnabled(true);
+    view.setContent(MarkdownContent(QStringLiteral("| Name | Value |\n|---|--:|\n"
+                                                   "| alpha | copy this |")));
+    const auto texts = placedOfType<TextItem>(*view.documentLayout());
+    const auto cell = std::find_if(texts.begin(), texts.end(), [](const auto &placed) {
+        return placed.first->text() == QStringLiteral("copy this");
+    });
+    ASSERT_NE(cell, texts.end());
+    const auto &[text, origin] = *cell;
+    const QPoint start = (origin + QPointF(1, text->size().height() / 2)).toPoint();
+    const QPoint end =
+        (origin + QPointF(text->size().width() - 1, text->size().height() / 2)).toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    EXPECT_EQ(text->selectedText(), QStringLiteral("copy this"));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("copy this"));
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "data/ProjectMetadataCache.h"
+#include "platform/KeyValueStore.h"
+#include "support/LocalTeamServer.h"
+#include "support/ManualTeamClock.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TeamTestKeys.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
+#include "team/TeamPresenceService.h"
+#include "team/TeamServerAddress.h"
+#include "team/TeamSettingsStore.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A team on the local team server, this computer's profile of it and its presence service on
+// a manual clock (jitter 1, so a back-off is exactly 2, 4, 8 ... seconds).
+class TeamPresenceWorld : public ::testing::Test
+{
+protected:
+    using Clock = tolvaran::fixtures::ManualTeamClock;
+    using State = tolvaran::TeamConnectionState;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen());
+        environment.set(tolvaran::teamServerURLVariable, server.baseUrl().toUtf8());
+        teamId = server.createTeam(QStringLiteral("Core"), tolvaran::fixtures::teamKeys::alpha);
+        settings.setMemberName(QStringLiteral("Ada"));
+        settings.setTeamName(QStringLiteral("Core"));
+        settings.setEnabled(true);
+        service = std::make_unique<tolvaran::TeamPresenceService>(settings, cache, clock,
+                                                                  [] { return 1.0; });
+    }
+
+    void TearDown() override
+    {
+        service.reset();
+        // Sockets the service let go are deleted later; a plain processEvents() never does.
+        tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(50));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Stores the shared key, as joining the team does; the service then registers.
+    void joinWithKey(const QString &key = tolvaran::fixtures::teamKeys::alpha)
+    {
+        settings.save(key);
+    }
+
+    void registerDirectly()
+    {
+        const QString credential = server.registerDevice(
+            teamId, settings.deviceID(), settings.memberName(),
+            tolvaran::TeamInstallationRole::owner);
+        settings.saveInstallation(teamId, credential, tolvaran::TeamInstallationRole::owner);
+    }
+
+    bool isConnected() const
+    {
+        return service->connectionState().state == State::Case::connected
+               && service->isSocketReady();
+    }
+
+    bool hasFailed() const { return service->connectionState().state == State::Case::failed; }
+
+    // Reconfigures and waits for the first state message of the new socket.
+    void connect()
+    {
+        const qsizetype before = stateFrames().size();
+        service->reconfigure();
+        ASSERT_TRUE(tolvaran::fixtures::waitUntil(
+            [&] { return isConnected() && stateFrames().size() > before; }));
+    }
+
+    static QJsonObject json(const QByteArray &bytes)
+    {
+        return QJsonDocument::fromJson(bytes).object();
+    }
+
+    QList<QByteArray> clientFrames(const QString &type) const
+    {
+        QList<QByteArray> frames;
+        for (const auto &frame : server.framesFromClients()) {
+            if (json(frame.text).value(QLatin1String("type")).toString() == type)
+                frames.append(frame.text);
+        }
+        return frames;
+    }
+    QList<QByteArray> stateFrames() const { return clientFrames(QStringLiteral("state.update")); }
+
+    // Lets the socket traffic settle: for checks that nothing more is sent.
+    static void settle() { tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(300)); }
+
+    // Moves the clock in small steps, letting the socket and the REST calls run after each.
+    void advance(std::chrono::milliseconds total,
+                 std::chrono::milliseconds step = std::chrono::milliseconds(100))
+    {
+        for (std::chrono::milliseconds passed{0}; passed < total; passed += step) {
+            clock.advance(step);
+            tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(5));
+        }
+    }
+
+    int requestsTo(const QByteArray &method, const QString &path) const
+    {
+        int count = 0;
+        for (const auto &request : server.requests())
+            count += request.method == method && request.path == path;
+        return count;
+    }
+
+    static tolvaran::SharedProjectState project(const QString &repositoryId,
+                                                const QString &name)
+    {
+        tolvaran::SharedProjectState state;
+        state.repositoryId = repositoryId;
+        state.repositoryName = name;
+        state.branch = QStringLiteral("main");
+        state.isDirty = true;
+        state.modifiedCount = 1;
+        state.changedFiles = {QStringLiteral("src/main.cpp")};
+        return state;
+    }
+
+    tolvaran::fixtures::ScopedEnvironment environment;
+    tolvaran::fixtures::LocalTeamServer server;
+    tolvaran::fixtures::TemporaryHome home;
+    tolvaran::KeyValueStore defaults{home.filePath(QStringLiteral("defaults.ini"))};
+    QString teamId;
+    tolvaran::TeamSettingsStore settings{defaults, QStringLiteral("mine"), false,
+                                         home.filePath(QStringLiteral("support"))};
+    tolvaran::ProjectMetadataCache cache{QString()};
+    Clock clock;
+    std::unique_ptr<tolvaran::TeamPresenceService> service;
+};

@@ -1,0 +1,170 @@
+#include "UpdateWorld.h"
+#include "platform/ProcessRunner.h"
+#include "support/QtPrinters.h"
+#include "support/ReleaseBuilder.h"
+#include "support/WaitUntil.h"
+#include "update/AppUpdateInstaller.h"
+#include "update/AppUpdateService.h"
+#include "update/ApplicationFolder.h"
+#include "update/ApplicationSignature.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace tolvaran {
+namespace {
+
+using fixtures::UpdateWorld;
+using fixtures::waitUntil;
+namespace ReleaseBuilder = fixtures::ReleaseBuilder;
+
+QString installedVersion(const UpdateWorld &world)
+{
+    return ApplicationFolder::readMetadata(world.runningFolder()).version;
+}
+
+// Installs a release whose program runs `programBody` through the service, then lets the
+// script run (the stand-in for the quitting program ends).
+void installThroughTheService(UpdateWorld &world, const QString &programBody = {})
+{
+    AppUpdateService service(world.environment());
+    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion, programBody);
+    ReleaseBuilder::publish(world.server,
+                            ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive),
+                            archive);
+    bool checked = false;
+    service.checkForUpdates([&] { checked = true; });
+    ASSERT_TRUE(waitUntil([&] { return checked; }));
+    ASSERT_TRUE(service.availableUpdate().has_value());
+    service.installAvailableUpdate();
+    ASSERT_TRUE(waitUntil([&] { return world.quitCalls == 1; }));
+    EXPECT_TRUE(service.isInstalling());
+    world.endStandIn();
+}
+
+TEST(InstallerScript, replacesTheRunningCopyAndStartsTheNewOne)
+{
+    UpdateWorld world;
+    installThroughTheService(world);
+
+    ASSERT_TRUE(waitUntil([&] {
+        return world.startedVersions() == QStringList{UpdateWorld::newVersion}
+               && world.appsEntries() == QStringList{"Tolvaran"}
+               && world.temporaryEntries().isEmpty();
+    })) << world.appsEntries().join(' ').toStdString();
+    EXPECT_EQ(installedVersion(world), UpdateWorld::newVersion);
+    EXPECT_NO_THROW(
+        ApplicationSignature::verifyFolder(world.runningFolder(), world.key.publicKey()));
+}
+
+TEST(InstallerScript, aNewCopyThatFailsAtOnceIsRolledBack)
+{
+    UpdateWorld world;
+    const QByteArray listingBefore = world.runningListing();
+    installThroughTheService(world, "exit 3");
+
+    ASSERT_TRUE(waitUntil([&] {
+        return world.startedVersions() == QStringList{UpdateWorld::runningVersion};
+    }));
+    EXPECT_EQ(world.runningListing(), listingBefore);
+    // The failed copy is back where it was staged; the old copy is no longer a backup.
+    const QStringList entries = world.appsEntries();
+    ASSERT_EQ(entries.size(), 2) << entries.join(' ').toStdString();
+    EXPECT_TRUE(entries[0].startsWith(AppUpdateInstaller::stagedPrefix));
+    EXPECT_EQ(entries[1], "Tolvaran");
+}
+
+// The script run directly, on folders laid out as a preparation leaves them.
+class InstallerScriptRun : public ::testing::Test
+{
+protected:
+    InstallerScriptRun()
+    {
+        world.writeRelease(world.home.filePath("staging"), UpdateWorld::newVersion);
+        QDir().rename(world.home.filePath("staging/Tolvaran"), staged());
+        QDir().mkpath(cleanup());
+        script = world.home.writeFile("work/install-update.sh",
+                                      AppUpdateInstaller::installerScript().toUtf8());
+        pid = world.standInProcessID();
+        world.endStandIn();
+    }
+
+    QString staged() const { return world.home.filePath("apps/.Tolvaran.update-T"); }
+    QString backup() const { return world.home.filePath("apps/.Tolvaran.backup-T"); }
+    QString cleanup() const { return world.home.filePath("work"); }
+
+    int runScript()
+    {
+        ProcessRequest request;
+        request.program = "/bin/sh";
+        request.arguments = {script,   QString::number(pid), world.runningFolder(),
+                             world.runningFolder(), staged(), backup(), cleanup(), "5"};
+        request.timeoutMilliseconds = 60'000;
+        return ProcessRunner::run(request).exitCode;
+    }
+
+    UpdateWorld world;
+    QString script;
+    qint64 pid = 0;
+};
+
+TEST_F(InstallerScriptRun, startsTheOldCopyAgainWhenItCannotBeMovedAside)
+{
+    const QByteArray listingBefore = world.runningListing();
+    // A folder already at the backup path: a plain mv would move the copy into it.
+    world.home.writeFile("apps/.Tolvaran.backup-T/occupied", "x");
+
+    EXPECT_EQ(runScript(), 1);
+    EXPECT_EQ(world.runningListing(), listingBefore);
+    EXPECT_TRUE(QFileInfo::exists(staged()));
+    EXPECT_FALSE(QFileInfo::exists(backup() + "/Tolvaran"));
+    EXPECT_TRUE(waitUntil(
+        [&] { return world.startedVersions() == QStringList{UpdateWorld::runningVersion}; }));
+}
+
+TEST_F(InstallerScriptRun, restoresTheOldCopyWhenTheNewOneCannotBeMovedIn)
+{
+    const QByteArray listingBefore = world.runningListing();
+    QDir(staged()).removeRecursively();
+
+    EXPECT_EQ(runScript(), 1);
+    EXPECT_EQ(world.runningListing(), listingBefore);
+    EXPECT_FALSE(QFileInfo::exists(backup()));
+    EXPECT_TRUE(QFileInfo::exists(cleanup()));
+    EXPECT_TRUE(waitUntil(
+        [&] { return world.startedVersions() == QStringList{UpdateWorld::runningVersion}; }));
+}
+
+TEST_F(InstallerScriptRun, movesTheNewCopyInWhenTheRunningOneIsGone)
+{
+    QDir(world.runningFolder()).removeRecursively();
+
+    EXPECT_EQ(runScript(), 0);
+    EXPECT_EQ(installedVersion(world), UpdateWorld::newVersion);
+    EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
+    EXPECT_FALSE(QFileInfo::exists(cleanup()));
+    EXPECT_EQ(world.startedVersions(), QStringList{UpdateWorld::newVersion});
+}
+
+TEST_F(InstallerScriptRun, waitsForTheProgramToEnd)
+{
+    QProcess program;
+    program.start("sleep", {"120"});
+    ASSERT_TRUE(program.waitForStarted());
+    pid = program.processId();
+    ProcessRequest request;
+    request.program = "/bin/sh";
+    request.arguments = {script, QString::number(pid), world.runningFolder(),
+                         world.runningFolder(), staged(), backup(), cleanup(), "5"};
+    request.timeoutMilliseconds = 1'000;
+    EXPECT_TRUE(ProcessRunner::run(request).timedOut);
+    EXPECT_EQ(installedVersion(world), UpdateWorld::runningVersion);
+    EXPECT_TRUE(world.startedVersions().isEmpty());
+    program.kill();
+    program.waitForFinished();
+}
+
+} // namespace
+} // namespace tolvaran
