@@ -5,7 +5,9 @@
 # tolvaran-dark-800-sidebar.png, ...), a card's chat menu open (tolvaran-light-chat-menu.png)
 # and the rename dialog (tolvaran-light-rename.png); then two of the controls at work:
 # tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
-# tolvaran-500-options.png (the options menu open); and the update control: an update offered
+# tolvaran-500-options.png (the options menu open); a project's detail pane on each of its
+# Overview, Recent Commits and Recent Chats tabs, 1280 and 500 pixels wide
+# (tolvaran-1280-detail-overview.png and so on); and the update control: an update offered
 # (tolvaran-1280-update.png), one being installed in a narrow window
 # (tolvaran-600-update-working.png) and a failed one (tolvaran-1280-update-failed.png).
 set -euo pipefail
@@ -95,6 +97,22 @@ shoot light 1280 "$outdir/tolvaran-1280-tags-search.png" '
 # 500 wide: the options menu, which stands in for the sort pop-up and the archive check box.
 shoot light 500 "$outdir/tolvaran-500-options.png" '
   xdotool mousemove 193 151 click 1 && sleep 1'
+
+# The detail pane of the second card (delta-sync, one commit behind its upstream), opened with
+# its Details button; then the tab is chosen by a click on the tab bar. Coordinates are the
+# window's at each width (at 500 the header puts its actions below the name, so the tabs sit
+# lower).
+detail_shots() {
+  local width=$1 details=$2 commits_tab=$3 chats_tab=$4
+  local open="xdotool mousemove $details click 1 && sleep 2"
+  shoot light "$width" "$outdir/tolvaran-$width-detail-overview.png" "$open"
+  shoot light "$width" "$outdir/tolvaran-$width-detail-commits.png" \
+    "$open && xdotool mousemove $commits_tab click 1 && sleep 1"
+  shoot light "$width" "$outdir/tolvaran-$width-detail-chats.png" \
+    "$open && xdotool mousemove $chats_tab click 1 && sleep 1"
+}
+detail_shots 1280 "780 415" "210 113" "370 113"
+detail_shots 500 "404 675" "200 148" "355 148"
 
 # The update control. The program runs from an installed application folder (so that an
 # installation may go ahead) and asks a stand-in update server that offers release 26.9.1.

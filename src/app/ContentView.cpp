@@ -1,8 +1,8 @@
 #include "app/ContentView.h"
 
-#include "app/ProjectDetailPlaceholder.h"
 #include "app/TolvaranViewController.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "detail/ProjectDetailView.h"
 #include "update/AppUpdateService.h"
 
 #include <QVBoxLayout>
@@ -11,11 +11,13 @@
 namespace tolvaran {
 
 ContentView::ContentView(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
-                         FolderPicker &folderPicker, QWidget *parent)
+                         FolderPicker &folderPicker, ProjectDetailModelFactory detailModels,
+                         QWidget *parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
     , m_teamWorkspace(teamWorkspace)
     , m_folderPicker(folderPicker)
+    , m_detailModels(std::move(detailModels))
     , m_layout(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("contentView"));
@@ -46,6 +48,12 @@ TolvaranViewController *ContentView::browser() const
                                        : nullptr;
 }
 
+ProjectDetailView *ContentView::detailView() const
+{
+    return m_screen == Screen::projectDetail ? qobject_cast<ProjectDetailView *>(m_content.data())
+                                             : nullptr;
+}
+
 void ContentView::scheduleContentChoice()
 {
     if (m_contentChoiceScheduled)
@@ -70,6 +78,8 @@ void ContentView::chooseContent()
     if (m_content && screen == m_screen && projectID == m_shownProjectID)
         return;
 
+    if (ProjectDetailView *pane = detailView())
+        pane->model().close(); // a load still running is dropped, not shown later
     if (m_content) {
         m_layout->removeWidget(m_content);
         m_content->hide();
@@ -81,12 +91,16 @@ void ContentView::chooseContent()
     m_screen = screen;
     m_shownProjectID = projectID;
     if (project) {
-        m_content = new ProjectDetailPlaceholder(project->name(),
-                                                 [view = QPointer(this)] {
-                                                     if (view)
-                                                         view->closeProject();
-                                                 },
-                                                 this);
+        std::unique_ptr<ProjectDetailViewModel> model = m_detailModels(*project);
+        auto *pane = new ProjectDetailView(*model,
+                                           [view = QPointer(this)] {
+                                               if (view)
+                                                   view->closeProject();
+                                           },
+                                           this);
+        // The model lives as long as its pane, which is deleted a turn after it is left.
+        model.release()->setParent(pane);
+        m_content = pane;
     } else {
         auto *browser = new TolvaranViewController(
             m_viewModel, m_teamWorkspace, m_folderPicker,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "detail/ProjectDetailViewModel.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -12,6 +14,7 @@ namespace tolvaran {
 
 class AppUpdateService;
 class FolderPicker;
+class ProjectDetailView;
 class ProjectListViewModel;
 class TeamProjectViewSource;
 class TeamWorkspaceService;
@@ -20,6 +23,8 @@ class TolvaranViewController;
 // The content of the window: the detail pane of the project the user opened, while the
 // coordinator still knows that project, else the browser. Leaving the browser ends its
 // controller; coming back makes a new one, which renders the coordinator's current state.
+// Each opening of a pane makes it a new model (`detailModels`), which lives as long as the
+// pane; leaving the pane stops the model's work at once.
 //
 // The first time it is shown it starts the program's work, once per run: the coordinator's
 // first full refresh and then its monitors.
@@ -32,7 +37,8 @@ public:
 
     // The team workspace and the folder picker must outlive the view.
     ContentView(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
-                FolderPicker &folderPicker, QWidget *parent = nullptr);
+                FolderPicker &folderPicker, ProjectDetailModelFactory detailModels,
+                QWidget *parent = nullptr);
 
     const std::optional<QString> &detailedProjectID() const { return m_detailedProjectID; }
     // Shows the detail pane of the project with this id (its folder path) when the
@@ -43,6 +49,8 @@ public:
     Screen screen() const { return m_screen; }
     // The browser while it shows, else null.
     TolvaranViewController *browser() const;
+    // The detail pane while it shows, else null.
+    ProjectDetailView *detailView() const;
 
     // Where every browser this view shows reads the team values; must outlive the view.
     void setTeamViewSource(const TeamProjectViewSource *source);
@@ -66,6 +74,7 @@ private:
     const TeamProjectViewSource *m_teamViews = nullptr;
     AppUpdateService *m_updater = nullptr;
     FolderPicker &m_folderPicker;
+    ProjectDetailModelFactory m_detailModels;
     std::optional<QString> m_detailedProjectID;
     Screen m_screen = Screen::browser;
     // The project whose pane shows; a change of the chosen project replaces the pane.

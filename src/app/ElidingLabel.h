@@ -1,44 +1,5 @@
 #pragma once
 
-#include <QLabel>
-
-namespace tolvaran {
-
-// A plain-text label that cuts each of its lines with an ellipsis (at the tail unless told
-// otherwise) when the line is wider than the label: QLabel itself only clips. text() is the
-// whole text.
-class ElidingLabel final : public QLabel
-{
-    Q_OBJECT
-
-public:
-    explicit ElidingLabel(QWidget *parent = nullptr);
-
-    QString text() const { return m_text; }
-    void setText(const QString &text);
-    // At most this many lines are shown; further lines are dropped.
-    void setMaximumLineCount(int count);
-    // Where a line too long for the label is cut.
-    void setElideMode(Qt::TextElideMode mode);
-    // While the shown text is cut, the tooltip holds the whole text (a caller's own tooltip
-    // is replaced).
-    void setToolTipWhenCut(bool enabled);
-
-    // As wide as the whole text (the shown text may be cut), so that a label that may grow
-    // asks for the room its text needs.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    void updateShownText();
-
-    QString m_text;
-    int m_maximumLineCount = 1;
-    Qt::TextElideMode m_elideMode = Qt::ElideRight;
-    bool m_toolTipWhenCut = false;
-};
-
-} // namespace tolvaran
+// Moved to src/widgets, shared by every screen; kept so that code written against the old
+// place still builds.
+#include "widgets/ElidingLabel.h"

@@ -1,23 +1,21 @@
 #include "app/ProjectCardView.h"
 
-#include "app/BrowserStyle.h"
-#include "app/ClosureButton.h"
-#include "app/ElidingLabel.h"
-#include "app/PlainText.h"
 #include "app/RecentChatMenuFactory.h"
-#include "app/SymbolIconTable.h"
-#include "app/SystemColors.h"
 #include "platform/RelativeDateFormatter.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/PlainText.h"
+#include "widgets/RenamePrompt.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QPainter>
@@ -37,12 +35,7 @@ constexpr int workColumnHeight = 39;
 constexpr int statusStripHeight = 22;
 constexpr int lastChatSegmentWidth = 108;
 constexpr int recentChatsSegmentWidth = 26;
-
-const QString renameInformativeText = QStringLiteral(
-    "This changes the project name in Tolvaran and Codex. If no Codex tasks are working, Codex "
-    "will close and reopen. The folder name and path will not change.");
-const QString renameBlockedText =
-    QStringLiteral(" Codex is currently working. Finish all active tasks before renaming.");
+constexpr int renameFieldWidth = 300;
 
 using BrowserStyle::secondaryLabelColor;
 using BrowserStyle::setTextColor;
@@ -609,47 +602,8 @@ void ProjectCardView::promptToRenameProject()
 {
     if (!m_model || !m_actions)
         return;
-    const bool canRename = m_model->canRename;
-
-    auto *dialog = new QDialog(this);
-    dialog->setObjectName(QStringLiteral("renameDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Rename Project"));
-    auto *message = new QLabel(QStringLiteral("Rename Project"), dialog);
-    message->setObjectName(QStringLiteral("messageText"));
-    message->setFont(systemFont(13, QFont::Bold));
-    auto *informative = new QLabel(dialog);
-    informative->setObjectName(QStringLiteral("informativeText"));
-    informative->setTextFormat(Qt::PlainText);
-    informative->setWordWrap(true);
-    informative->setText(renameInformativeText + (canRename ? QString() : renameBlockedText));
-    auto *field = new QLineEdit(m_model->project.name, dialog);
-    field->setObjectName(QStringLiteral("nameField"));
-    field->setFixedSize(300, 24);
-    field->setEnabled(canRename);
-    auto *buttons = new QDialogButtonBox(dialog);
-    QPushButton *rename =
-        buttons->addButton(QStringLiteral("Rename"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    rename->setEnabled(canRename);
-    rename->setDefault(canRename);
-
-    auto *layout = new QVBoxLayout(dialog);
-    layout->addWidget(message);
-    layout->addWidget(informative);
-    layout->addWidget(field);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    // The prompt renames the project it was opened for, even if the card has been given
-    // another project meanwhile; checking the name is the action's business.
-    connect(dialog, &QDialog::accepted, dialog,
-            [rename = m_actions->renameProject, field, canRename] {
-                if (canRename && rename)
-                    rename(field->text());
-            });
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->open();
+    RenamePrompt::open(this, m_model->project.name, m_model->canRename, renameFieldWidth,
+                       m_actions->renameProject);
 }
 
 void ProjectCardView::showTagMenu()

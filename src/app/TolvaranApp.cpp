@@ -10,7 +10,13 @@ namespace tolvaran {
 TolvaranApp::TolvaranApp()
     : m_services(std::make_unique<AppServices>())
     , m_viewModel(std::make_unique<ProjectListViewModel>(m_services->projectListStores()))
-    , m_window(std::make_unique<TolvaranWindow>(*m_viewModel, m_services->teamWorkspace()))
+    , m_window(std::make_unique<TolvaranWindow>(
+          *m_viewModel, m_services->teamWorkspace(),
+          [model = m_viewModel.get(), store = &m_services->repositoryStore()](
+              const CodexProject &project) {
+              return std::make_unique<ProjectDetailViewModel>(
+                  project, *model, ProjectDetailViewModel::repositoryLoader(*store));
+          }))
 {
     // The browsers' one source of team values, from the start.
     m_window->contentView()->setTeamViewSource(&m_services->teamViewSource());

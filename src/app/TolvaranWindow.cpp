@@ -13,10 +13,12 @@
 namespace tolvaran {
 
 TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
-                               TeamWorkspaceService &teamWorkspace, QWidget *parent)
+                               TeamWorkspaceService &teamWorkspace,
+                               ProjectDetailModelFactory detailModels, QWidget *parent)
     : QMainWindow(parent)
     , m_folderPicker(std::make_unique<FileDialogFolderPicker>(this))
-    , m_contentView(new ContentView(viewModel, teamWorkspace, *m_folderPicker, this))
+    , m_contentView(new ContentView(viewModel, teamWorkspace, *m_folderPicker,
+                                    std::move(detailModels), this))
 {
     setWindowTitle(QStringLiteral("Tolvaran"));
     setMinimumSize(minimumWidth, minimumHeight);

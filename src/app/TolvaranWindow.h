@@ -1,5 +1,7 @@
 #pragma once
 
+#include "detail/ProjectDetailViewModel.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -27,9 +29,10 @@ public:
     static constexpr int initialWidth = 1180;
     static constexpr int initialHeight = 820;
 
-    // The team workspace must outlive the window.
+    // The team workspace must outlive the window; `detailModels` makes the model of each
+    // detail pane the user opens.
     TolvaranWindow(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
-                   QWidget *parent = nullptr);
+                   ProjectDetailModelFactory detailModels, QWidget *parent = nullptr);
     ~TolvaranWindow() override;
 
     ContentView *contentView() const { return m_contentView; }

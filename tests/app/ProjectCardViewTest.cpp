@@ -330,6 +330,7 @@ TEST(ProjectCardView, renamePromptCannotBeConfirmedWhileCodexWorks)
     ASSERT_NE(dialog, nullptr);
     auto *field = dialog->findChild<QLineEdit *>("nameField");
     EXPECT_EQ(field->text(), QStringLiteral("orbit"));
+    EXPECT_EQ(field->width(), 300); // the card's width; the detail header's is wider
     field->setText(QStringLiteral("  Orbit Two "));
     dialog->accept();
     EXPECT_EQ(names, QStringList{"  Orbit Two "});

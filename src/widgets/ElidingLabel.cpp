@@ -1,4 +1,4 @@
-#include "app/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 
 #include "app/PlainText.h"
 

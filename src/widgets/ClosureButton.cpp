@@ -1,6 +1,6 @@
-#include "app/ClosureButton.h"
+#include "widgets/ClosureButton.h"
 
-#include "app/SymbolIconTable.h"
+#include "widgets/SymbolIconTable.h"
 
 namespace tolvaran {
 

@@ -1,4 +1,4 @@
-#include "app/SystemColors.h"
+#include "widgets/SystemColors.h"
 
 #include <QGuiApplication>
 

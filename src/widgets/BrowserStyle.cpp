@@ -1,4 +1,4 @@
-#include "app/BrowserStyle.h"
+#include "widgets/BrowserStyle.h"
 
 #include <QApplication>
 #include <QWidget>

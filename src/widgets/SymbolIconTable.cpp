@@ -1,4 +1,4 @@
-#include "app/SymbolIconTable.h"
+#include "widgets/SymbolIconTable.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -23,7 +23,7 @@ struct SymbolEntry
 
 // Every symbol the window shows. The symbolic variants come first because they suit small
 // toolbar buttons; the plain names are the ones older and non-GNOME themes carry.
-const std::array<SymbolEntry, 38> symbolTable{{
+const std::array<SymbolEntry, 42> symbolTable{{
     {"sidebar.left", {"sidebar-show-symbolic", "view-sidebar", nullptr},
      QStyle::SP_FileDialogListView},
     {"plus", {"list-add-symbolic", "list-add", nullptr}, QStyle::SP_FileDialogNewFolder},
@@ -94,6 +94,14 @@ const std::array<SymbolEntry, 38> symbolTable{{
     {"folder", {"folder-symbolic", "folder", nullptr}, QStyle::SP_DirIcon},
     {"terminal", {"utilities-terminal-symbolic", "utilities-terminal", nullptr},
      QStyle::SP_ComputerIcon},
+    {"rectangle.grid.2x2", {"view-grid-symbolic", "view-grid", "view-app-grid-symbolic"},
+     QStyle::SP_FileDialogListView},
+    {"number", {"accessories-calculator-symbolic", "accessories-calculator", nullptr},
+     QStyle::SP_FileDialogDetailedView},
+    {"clock", {"alarm-symbolic", "appointment-soon", "x-office-calendar"},
+     QStyle::SP_BrowserReload},
+    {"arrow.up.arrow.down", {"view-sort-ascending-symbolic", "view-sort-ascending", nullptr},
+     QStyle::SP_ArrowUp},
 }};
 
 // The theme's own icon, in the colours the theme drew it.

@@ -1,4 +1,4 @@
-#include "app/PlainText.h"
+#include "widgets/PlainText.h"
 
 #include <QTextDocument>
 

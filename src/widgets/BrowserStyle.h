@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QWidget;
+
+namespace tolvaran {
+
+// Fonts and colours of the browser, taken from the application's font and palette so that
+// they follow the desktop's theme. Sizes are pixels.
+namespace BrowserStyle {
+
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+// Digits of equal width, so that changing figures do not make their labels jitter.
+QFont monospacedDigitFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// Text a step and two steps less prominent than the window's own text.
+QColor secondaryLabelColor(const QPalette &palette);
+QColor tertiaryLabelColor(const QPalette &palette);
+// The grey behind the cards.
+QColor underPageBackgroundColor(const QPalette &palette);
+
+// Sets the widget's text colour (QPalette::WindowText and QPalette::Text).
+void setTextColor(QWidget *widget, const QColor &color);
+// Fills the widget's background with `color` (it draws its own background from now on).
+void setBackgroundColor(QWidget *widget, const QColor &color);
+
+// Draws a checked button in the palette's selection colours (or back in its own palette):
+// Fusion's pressed shade alone cannot be told from the others in a dark palette.
+void setSelectedLook(QWidget *button, bool selected);
+
+} // namespace BrowserStyle
+} // namespace tolvaran

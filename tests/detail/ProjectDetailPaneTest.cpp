@@ -1,0 +1,373 @@
+// The detail pane over a real coordinator: loading the details once (a stale or late load
+// never shows), following the live project in place, the pane's actions and their failures in
+// its banner, and the keyboard's reading order.
+#include "app/BrowserWorld.h"
+#include "data/ProjectRepositoryStore.h"
+#include "detail/BehindWarning.h"
+#include "detail/CommitList.h"
+#include "detail/DetailHeader.h"
+#include "detail/DetailStatusBanner.h"
+#include "detail/DetailTabBar.h"
+#include "detail/ProjectDetailView.h"
+#include "detail/ProjectDetailViewModel.h"
+#include "detail/ProjectOverview.h"
+#include "detail/RecentChatList.h"
+#include "support/GitRepositoryBuilder.h"
+#include "support/QtPrinters.h"
+#include "support/WaitUntil.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QToolButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+using namespace std::chrono_literals;
+
+namespace {
+
+ProjectDetailSnapshot snapshotNamed(const QString &subject)
+{
+    ProjectDetailSnapshot snapshot;
+    snapshot.commits.append({subject, subject, QStringLiteral("2026-01-05"),
+                             QStringLiteral("Ada"), subject});
+    return snapshot;
+}
+
+struct PaneWorld
+{
+    BrowserWorld world;
+    ProjectRepositoryStore store;
+    QString path;
+
+    explicit PaneWorld(int chats = 2)
+    {
+        path = world.addProject(QStringLiteral("alpha"), chats);
+        world.makeModel();
+        EXPECT_TRUE(world.refresh());
+    }
+
+    CodexProject project() const { return *world.model->project(path); }
+
+    std::unique_ptr<ProjectDetailViewModel>
+    makeModel(ProjectDetailViewModel::DetailsLoader loader = {})
+    {
+        if (!loader)
+            loader = ProjectDetailViewModel::repositoryLoader(store);
+        return std::make_unique<ProjectDetailViewModel>(project(), *world.model,
+                                                        std::move(loader));
+    }
+};
+
+} // namespace
+
+TEST(ProjectDetailViewModel, loadsTheDetailsOnceThenReadsTheGitStatusAfresh)
+{
+    PaneWorld pane;
+    GitRepositoryBuilder repository(pane.path);
+    for (int index = 0; index < 9; ++index) {
+        repository.writeFile(QStringLiteral("file%1.txt").arg(index), "x");
+        repository.commitAll(QStringLiteral("Commit %1").arg(index));
+    }
+    auto model = pane.makeModel();
+    EXPECT_TRUE(model->isLoadingDetails());
+    EXPECT_FALSE(model->details());
+    EXPECT_FALSE(model->gitStatus()); // the coordinator has not read it yet
+
+    model->loadDetails();
+    ASSERT_TRUE(waitUntil([&] { return model->gitStatus().has_value(); }));
+    ASSERT_TRUE(model->details());
+    EXPECT_FALSE(model->isLoadingDetails());
+    EXPECT_EQ(model->details()->commits.size(), 8);
+    EXPECT_EQ(model->details()->commits.first().subject, "Commit 8");
+    EXPECT_EQ(model->gitStatus()->branch, "main");
+}
+
+TEST(ProjectDetailViewModel, aLoadOvertakenByANewerOneIsDropped)
+{
+    PaneWorld pane;
+    std::promise<void> releaseFirst;
+    std::shared_future<void> firstReleased = releaseFirst.get_future().share();
+    std::atomic<int> calls = 0;
+    std::atomic<bool> firstReturned = false;
+    auto model = pane.makeModel([&](const QString &, const WorkContext &) {
+        if (calls.fetch_add(1) == 0) {
+            firstReleased.wait();
+            firstReturned = true;
+            return snapshotNamed(QStringLiteral("stale"));
+        }
+        return snapshotNamed(QStringLiteral("newer"));
+    });
+
+    model->loadDetails();
+    ASSERT_TRUE(waitUntil([&] { return calls.load() == 1; }));
+    model->loadDetails();
+    ASSERT_TRUE(waitUntil([&] { return model->details().has_value(); }));
+    EXPECT_EQ(model->details()->commits.first().subject, "newer");
+
+    releaseFirst.set_value();
+    ASSERT_TRUE(waitUntil([&] { return firstReturned.load(); }));
+    processEventsFor(100ms);
+    EXPECT_EQ(model->details()->commits.first().subject, "newer");
+    EXPECT_FALSE(model->isLoadingDetails());
+}
+
+TEST(ProjectDetailViewModel, aLoadThatEndsAfterThePaneClosedIsDropped)
+{
+    PaneWorld pane;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> started = false;
+    std::atomic<bool> returned = false;
+    auto model = pane.makeModel([&](const QString &, const WorkContext &) {
+        started = true;
+        released.wait();
+        returned = true;
+        return snapshotNamed(QStringLiteral("late"));
+    });
+    int gitRefreshes = 0;
+    QObject::connect(model.get(), &ProjectDetailViewModel::gitStatusChanged,
+                     [&] { ++gitRefreshes; });
+    model->loadDetails();
+    ASSERT_TRUE(waitUntil([&] { return started.load(); }));
+    model->close();
+    release.set_value();
+    ASSERT_TRUE(waitUntil([&] { return returned.load(); }));
+    processEventsFor(200ms);
+    EXPECT_FALSE(model->details());
+    EXPECT_EQ(gitRefreshes, 0); // nor was the git status read for a closed pane
+}
+
+TEST(ProjectDetailView, followsTheLiveProjectInPlaceKeepingTabAndScroll)
+{
+    PaneWorld pane(30);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(900, 500);
+    view.show();
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoadingDetails(); }));
+    view.selectTab(ProjectDetailTab::chats);
+    QScrollArea *chatsScroll = view.scrollArea(ProjectDetailTab::chats);
+    ASSERT_TRUE(waitUntil([&] { return chatsScroll->verticalScrollBar()->maximum() > 200; }));
+    chatsScroll->verticalScrollBar()->setValue(150);
+    const QList<RecentChatRow *> rowsBefore = view.recentChatList()->rows();
+    ASSERT_EQ(rowsBefore.size(), 30);
+    DetailHeader *header = view.header();
+
+    // Codex records a new chat, newer than every other.
+    FakeCodexThread thread;
+    thread.id = QStringLiteral("fresh");
+    thread.cwd = pane.path;
+    thread.title = QStringLiteral("A fresh chat");
+    thread.createdAt = Timestamp::now();
+    thread.updatedAt = thread.createdAt;
+    thread.recencyAt = thread.createdAt;
+    pane.world.codex.addThread(thread);
+    pane.world.codex.writeDatabase();
+    ASSERT_TRUE(pane.world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return view.recentChatList()->rows().size() == 31; }));
+
+    EXPECT_EQ(view.recentChatList()->rows().first()->title(), "A fresh chat");
+    EXPECT_EQ(view.overview()->metrics().first().value, "31");
+    EXPECT_EQ(view.header(), header);
+    EXPECT_EQ(view.selectedTab(), ProjectDetailTab::chats);
+    EXPECT_EQ(chatsScroll->verticalScrollBar()->value(), 150);
+}
+
+TEST(ProjectDetailView, showsFiftyOfFiftyOneChats)
+{
+    PaneWorld pane(51);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.selectTab(ProjectDetailTab::chats);
+    EXPECT_EQ(model->project().threadCount(), 51);
+    EXPECT_EQ(view.recentChatList()->rows().size(), 50);
+}
+
+TEST(ProjectDetailView, actionsReachCodexAndTheDesktopAndTheirFailuresShowInTheBanner)
+{
+    PaneWorld pane;
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    DetailStatusBanner *banner = view.statusBanner();
+    EXPECT_TRUE(banner->isHidden());
+    auto click = [&](const char *name) {
+        view.header()->findChild<QAbstractButton *>(name)->click();
+    };
+
+    click("lastChatButton");
+    ASSERT_TRUE(waitUntil([&] { return pane.world.codexLauncher->openedThreads.size() == 1; }));
+    EXPECT_EQ(pane.world.codexLauncher->openedThreads.first().first, "alpha-0");
+    ASSERT_TRUE(waitUntil([&] { return !banner->isHidden(); }));
+    EXPECT_EQ(banner->message(), "Opening alpha's latest chat in Codex...");
+
+    struct Failure
+    {
+        const char *button;
+        std::function<void()> breakIt;
+        QString message;
+    };
+    const QList<Failure> failures{
+        {"terminalButton",
+         [&] {
+             pane.world.desktop->terminalResult = DesktopActionResult::failure(
+                 DesktopActionResult::Status::NoTerminal,
+                 QStringLiteral("No terminal application was found."));
+         },
+         QStringLiteral("Could not open Terminal: No terminal application was found.")},
+        {"fileManagerButton",
+         [&] {
+             pane.world.desktop->revealResult = DesktopActionResult::failure(
+                 DesktopActionResult::Status::NoHandler,
+                 QStringLiteral("No application opens folders."));
+         },
+         QStringLiteral("No application opens folders.")},
+        {"newChatButton",
+         [&] {
+             pane.world.codexLauncher->result = DesktopActionResult::failure(
+                 DesktopActionResult::Status::CodexNotFound,
+                 QStringLiteral("The Codex command-line tool was not found."));
+         },
+         {}},
+    };
+    for (const Failure &failure : failures) {
+        SCOPED_TRACE(failure.button);
+        failure.breakIt();
+        const QString before = banner->message();
+        click(failure.button);
+        // The message this action leaves (another may come meanwhile from the chat opened
+        // before, once it is marked read).
+        ASSERT_TRUE(waitUntil([&] {
+            return failure.message.isEmpty() ? banner->message() != before
+                                             : banner->message() == failure.message;
+        }));
+        EXPECT_EQ(banner->message(), pane.world.model->statusMessage().value_or(QString()));
+    }
+
+    // A project Codex has no record for cannot be renamed: the pane says so.
+    view.header()->promptToRename();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto *dialog = view.header()->findChild<QDialog *>(QStringLiteral("renameDialog"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->accept();
+    ASSERT_TRUE(waitUntil([&] {
+        return banner->message()
+               == "Codex has not assigned this project an editable project record yet.";
+    }));
+
+    banner->dismissButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return banner->isHidden(); }));
+    EXPECT_FALSE(pane.world.model->statusMessage());
+}
+
+TEST(ProjectDetailView, aChatRowOpensThatChat)
+{
+    PaneWorld pane(3);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.selectTab(ProjectDetailTab::chats);
+    view.recentChatList()->rows().at(2)->click();
+    ASSERT_TRUE(waitUntil([&] { return pane.world.codexLauncher->openedThreads.size() == 1; }));
+    EXPECT_EQ(pane.world.codexLauncher->openedThreads.first().first, "alpha-2");
+    ASSERT_TRUE(waitUntil([&] {
+        return view.statusBanner()->message() == "Opening alpha's chat in Codex...";
+    }));
+}
+
+TEST(ProjectDetailView, tabReachesTheHeaderAndTheTabsInReadingOrder)
+{
+    PaneWorld pane;
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(1000, 600);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+
+    QList<QWidget *> expected = view.header()->controls();
+    for (DetailTabButton *button : view.tabBar()->buttons())
+        expected.append(button);
+    expected.first()->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> reached{QApplication::focusWidget()};
+    for (qsizetype step = 1; step < expected.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached.append(QApplication::focusWidget());
+    }
+    EXPECT_EQ(reached, expected);
+
+    // Space on a focused tab selects it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(view.selectedTab(), ProjectDetailTab::markdown);
+}
+
+TEST(ProjectDetailView, theBehindWarningFollowsTheRepositorysUpstream)
+{
+    PaneWorld pane;
+    const QString remotePath = pane.world.home.filePath(QStringLiteral("remote.git"));
+    GitRepositoryBuilder::bare(remotePath);
+    GitRepositoryBuilder seed = GitRepositoryBuilder::clone(
+        remotePath, pane.world.home.filePath(QStringLiteral("seed")));
+    seed.writeFile(QStringLiteral("a.txt"), "a");
+    seed.commitAll(QStringLiteral("First"));
+    seed.git({QStringLiteral("push"), QStringLiteral("origin"), QStringLiteral("main")});
+    QDir(pane.path).removeRecursively();
+    GitRepositoryBuilder project = GitRepositoryBuilder::clone(remotePath, pane.path);
+    auto behindBy = [&](int count) {
+        for (int index = 0; index < count; ++index) {
+            seed.writeFile(QStringLiteral("a.txt"), QByteArray::number(index));
+            seed.commitAll(QStringLiteral("More"));
+        }
+        seed.git({QStringLiteral("push"), QStringLiteral("origin"), QStringLiteral("main")});
+        project.git({QStringLiteral("fetch"), QStringLiteral("origin")});
+    };
+
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.show();
+    EXPECT_TRUE(view.behindWarning()->isHidden());
+
+    behindBy(1);
+    view.hide();
+    model->loadDetails();
+    ASSERT_TRUE(waitUntil([&] { return !view.behindWarning()->isHidden(); }));
+    EXPECT_EQ(view.behindWarning()->title(), "Project is behind by 1 commit");
+    EXPECT_EQ(view.behindWarning()->detail(),
+              "Compared with origin/main. Fetch or pull in Git to update the project.");
+
+    behindBy(2);
+    pane.world.model->refreshGitStatus(pane.path, true);
+    ASSERT_TRUE(waitUntil(
+        [&] { return view.behindWarning()->title() == "Project is behind by 3 commits"; }));
+    EXPECT_EQ(view.overview()->metrics().last().value, "0 ahead, 3 behind");
+}
+
+TEST(ProjectDetailView, aChangeWhileAnotherTabShowsReachesTheChatsWhenTheirTabOpens)
+{
+    PaneWorld pane(2);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    FakeCodexThread thread;
+    thread.id = QStringLiteral("fresh");
+    thread.cwd = pane.path;
+    thread.title = QStringLiteral("A fresh chat");
+    thread.createdAt = Timestamp::now();
+    thread.updatedAt = thread.createdAt;
+    thread.recencyAt = thread.createdAt;
+    pane.world.codex.addThread(thread);
+    pane.world.codex.writeDatabase();
+    ASSERT_TRUE(pane.world.refresh());
+    ASSERT_TRUE(waitUntil([&] { return view.overview()->metrics().first().value == "3"; }));
+
+    view.selectTab(ProjectDetailTab::chats);
+    ASSERT_EQ(view.recentChatList()->rows().size(), 3);
+    EXPECT_EQ(view.recentChatList()->rows().first()->title(), "A fresh chat");
+}
