@@ -8,11 +8,6 @@
 
 namespace tolvaran::markdown {
 
-namespace {
-// Content that scrolls sideways is laid out without a width limit.
-constexpr qreal unboundedWidth = 1 << 24;
-} // namespace
-
 BlockItem::~BlockItem() = default;
 
 QSizeF BlockItem::layout(qreal width)
@@ -296,7 +291,8 @@ QSizeF FrameItem::doLayout(qreal width)
 {
     const qreal offered = m_frame.width.value_or(width);
     const QSizeF child = m_children[0].item->layout(offered);
-    qreal own = m_frame.width.value_or(m_frame.fillWidth ? width : child.width());
+    const bool fills = m_frame.fillWidth && !isUnbounded(width);
+    qreal own = m_frame.width.value_or(fills ? width : child.width());
     if (m_frame.minimumWidth)
         own = std::max(own, *m_frame.minimumWidth);
     const qreal height = m_frame.height.value_or(child.height());

@@ -22,6 +22,16 @@ namespace tolvaran::markdown {
 
 class SelectableText;
 class BlockItem;
+
+// The width offered to content measured without a limit: sideways-scrolling content, and
+// table cells measured for their natural width. A frame that fills the width offered keeps
+// its content's own width at this one.
+inline constexpr qreal unboundedWidth = 1 << 24;
+// Whether `width` is the unbounded width less the padding and margins on the way down.
+inline constexpr bool isUnbounded(qreal width)
+{
+    return width >= unboundedWidth / 2;
+}
 using BlockItemPointer = std::unique_ptr<BlockItem>;
 
 // What painting needs besides the painter: the palette (selection colours, the default

@@ -1,7 +1,11 @@
 #include "markdown_view/InlineText.h"
 
 #include "markdown/HTMLTag.h"
+#include "markdown_view/ImageView.h"
+#include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/Theme.h"
+
+#include <QSet>
 
 #include <QRegularExpression>
 
@@ -150,7 +154,8 @@ std::optional<QUrl> resolvedLink(const QString &destination, const std::optional
     return url;
 }
 
-AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContext &context)
+AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContext &context,
+                            const QHash<QString, QImage> &images)
 {
     const Theme &theme = context.currentTheme();
     const InlineTextStyles styles{theme.code, theme.emphasis, theme.strong, theme.strikethrough,
@@ -182,6 +187,11 @@ AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContex
             } else {
                 renderer.render(node);
             }
+        } else if (const auto *image = node.as<InlineNode::Image>()) {
+            const auto found = images.constFind(image->source);
+            if (found != images.cend())
+                piece.appendImage(*found, found->deviceIndependentSize(),
+                                  characterFormat(context.attributes(), context.colorScheme));
         } else {
             renderer.render(node);
         }
@@ -190,6 +200,62 @@ AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContex
     return result;
 }
 
+namespace {
+
+// The images of the text: those standing directly among the nodes or alone in a link, each
+// once, with the URL they resolve to (those that resolve to none are left out).
+QList<std::pair<RawImageData, QUrl>> inlineImageLoads(const QList<InlineNode> &inlines,
+                                                      const std::optional<QUrl> &imageBaseURL)
+{
+    QSet<RawImageData> seen;
+    QList<std::pair<RawImageData, QUrl>> loads;
+    for (const InlineNode &node : inlines) {
+        const std::optional<RawImageData> data = node.imageData();
+        if (!data || seen.contains(*data))
+            continue;
+        seen.insert(*data);
+        if (const std::optional<QUrl> url = resolvedImageSource(data->source, imageBaseURL))
+            loads.append({*data, *url});
+    }
+    return loads;
+}
+
+void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
+                      const StyleContext &context,
+                      const QList<std::pair<RawImageData, QUrl>> &loads, QObject *owner)
+{
+    static const DefaultInlineImageProvider defaultProvider;
+    const InlineImageProvider &provider =
+        context.inlineImageProvider ? *context.inlineImageProvider : defaultProvider;
+    struct Pending
+    {
+        qsizetype remaining = 0;
+        bool failed = false;
+        QHash<QString, QImage> images;
+    };
+    auto pending = std::make_shared<Pending>();
+    pending->remaining = loads.size();
+    for (const auto &[data, url] : loads) {
+        // The completion is dropped once `owner`, which the item owns, is gone.
+        provider.image(url, data.alt, context.imageBaseURL.value_or(QUrl()), owner,
+                       [item, inlines, context, pending,
+                        source = data.source](const std::optional<QImage> &image) {
+                           if (image)
+                               pending->images.insert(source, *image);
+                           else
+                               pending->failed = true;
+                           if (--pending->remaining > 0 || pending->failed)
+                               return;
+                           item->setAttributedText(
+                               renderInlines(inlines, context, pending->images));
+                           if (context.imageChanged)
+                               context.imageChanged();
+                       });
+    }
+}
+
+} // namespace
+
 View inlineText(QList<InlineNode> inlines)
 {
     return [inlines = std::move(inlines)](const StyleContext &context) {
@@ -197,8 +263,15 @@ View inlineText(QList<InlineNode> inlines)
         options.font = characterFormat(context.attributes(), context.colorScheme).font();
         options.lineSpacing = context.lineSpacing;
         options.selectable = context.textSelectionEnabled;
-        return BlockItemPointer(
-            std::make_unique<TextItem>(renderInlines(inlines, context), options));
+        auto item = std::make_unique<TextItem>(renderInlines(inlines, context), options);
+        const QList<std::pair<RawImageData, QUrl>> loads =
+            inlineImageLoads(inlines, context.imageBaseURL);
+        if (!loads.isEmpty()) {
+            item->setFirstLayoutWork([item = item.get(), inlines, context, loads](QObject *owner) {
+                loadInlineImages(item, inlines, context, loads, owner);
+            });
+        }
+        return BlockItemPointer(std::move(item));
     };
 }
 

@@ -13,9 +13,6 @@ namespace tolvaran::markdown {
 
 namespace {
 
-// Cells are first measured without a width limit, for their natural width.
-constexpr qreal unboundedWidth = 1 << 24;
-
 Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 {
     switch (columnAlignment) {
@@ -90,6 +87,7 @@ QSizeF TableGridItem::doLayout(qreal width)
     const auto cellAt = [&](qsizetype row, qsizetype column) -> Child & {
         return m_children[std::size_t(row * columns + column)];
     };
+    // Cells are first measured without a width limit, for their natural width.
     QList<qreal> natural(columns, 0);
     for (qsizetype row = 0; row < m_rowCount; ++row) {
         for (qsizetype column = 0; column < columns; ++column) {

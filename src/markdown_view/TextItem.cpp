@@ -1,5 +1,8 @@
 #include "markdown_view/TextItem.h"
 
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QObject>
 #include <QPainter>
 #include <QTextLine>
 
@@ -24,8 +27,33 @@ void AttributedText::append(const QString &piece, const QTextCharFormat &format)
 
 void AttributedText::append(const AttributedText &other)
 {
+    const int offset = int(text.size());
+    for (Image image : other.images) {
+        image.position += offset;
+        images.append(std::move(image));
+    }
     for (const QTextLayout::FormatRange &range : other.formats)
         append(other.text.mid(range.start, range.length), range.format);
+}
+
+void AttributedText::appendImage(const QImage &image, QSizeF size,
+                                 const QTextCharFormat &around)
+{
+    // QTextLayout gives an object replacement character no width outside a QTextDocument,
+    // so the image stands on a no-break space whose font is tall enough to hold it above the
+    // baseline and whose letter spacing makes it exactly as wide.
+    QFont font = around.font();
+    const QFontMetricsF metrics(font);
+    if (metrics.ascent() > 0 && metrics.ascent() < size.height()) {
+        const qreal pixels = QFontInfo(font).pixelSize();
+        font.setPixelSize(int(std::ceil(size.height() * pixels / metrics.ascent())));
+    }
+    QTextCharFormat format = around;
+    format.setFont(font);
+    format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+    format.setFontLetterSpacing(size.width() - QFontMetricsF(font).horizontalAdvance(QChar::Nbsp));
+    images.append({int(text.size()), image, size});
+    append(QString(QChar::Nbsp), format);
 }
 
 namespace {
@@ -100,8 +128,25 @@ void TextItem::releaseCaches()
     m_layout.reset();
 }
 
+void TextItem::setAttributedText(AttributedText text)
+{
+    m_text = std::move(text);
+    m_layout.reset();
+    m_pen.reset();
+    setNeedsLayout();
+}
+
+void TextItem::setFirstLayoutWork(std::function<void(QObject *context)> work)
+{
+    m_firstLayoutWork = std::move(work);
+}
+
 QSizeF TextItem::doLayout(qreal width)
 {
+    if (m_firstLayoutWork) {
+        m_workContext = std::make_unique<QObject>();
+        std::exchange(m_firstLayoutWork, {})(m_workContext.get());
+    }
     m_width = width;
     m_layout.reset();
     if (m_text.isEmpty())
@@ -135,6 +180,15 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
     QPainter &painter = *context.painter;
     painter.setPen(m_pen.value_or(context.palette.color(QPalette::WindowText)));
     layout.draw(&painter, origin, selections, context.exposed.translated(origin));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const AttributedText::Image &image : m_text.images) {
+        const QTextLine line = layout.lineForTextPosition(image.position);
+        if (!line.isValid())
+            continue;
+        const QPointF at(line.cursorToX(image.position),
+                         line.y() + line.ascent() - image.size.height());
+        painter.drawImage(QRectF(origin + at, image.size), image.image);
+    }
 }
 
 int TextItem::positionAt(const QPointF &point)

@@ -2,13 +2,17 @@
 
 #include "markdown_view/BlockItem.h"
 
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QTextLayout>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
+
+class QObject;
 
 namespace tolvaran::markdown {
 
@@ -17,9 +21,19 @@ struct AttributedText
 {
     QString text;
     QList<QTextLayout::FormatRange> formats; // in order, covering the text
+    // An image standing in the text: one character at `position` that takes `size`.
+    struct Image
+    {
+        int position = 0;
+        QImage image;
+        QSizeF size;
+    };
+    QList<Image> images;
 
     void append(const QString &piece, const QTextCharFormat &format);
     void append(const AttributedText &other);
+    // Appends `image` at `size` (in points) on the baseline of text formatted as `around`.
+    void appendImage(const QImage &image, QSizeF size, const QTextCharFormat &around);
     bool isEmpty() const { return text.isEmpty(); }
 };
 
@@ -60,6 +74,12 @@ public:
     // Drops the text layout (it is made again when painted or asked).
     void releaseCaches() override;
 
+    // Shows `text` instead and asks to be laid out again.
+    void setAttributedText(AttributedText text);
+    // Work that starts when the item is first laid out, never when it is built (its images
+    // load then); `context` lives as long as the item, so callbacks tied to it end with it.
+    void setFirstLayoutWork(std::function<void(QObject *context)> work);
+
 protected:
     QSizeF doLayout(qreal width) override;
 
@@ -72,6 +92,8 @@ private:
     qreal m_width = 0;
     mutable std::unique_ptr<QTextLayout> m_layout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
+    std::function<void(QObject *)> m_firstLayoutWork;
+    std::unique_ptr<QObject> m_workContext;
 };
 
 } // namespace tolvaran::markdown

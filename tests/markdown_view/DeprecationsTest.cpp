@@ -36,3 +36,13 @@ TEST(Deprecations, labelStylesReplaceOneSlotOfACopy)
     EXPECT_EQ(leftOf(deprecated::codeBlock(original, marked), QStringLiteral("```\ncode\n```")),
               40);
 }
+
+TEST(DeprecationsDeathTest, entryPointsWithoutBehaviourStopWithUnimplemented)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    using Style = deprecated::MarkdownStyle;
+    EXPECT_DEATH(Style::Font::body(), "Unimplemented");
+    EXPECT_DEATH(Style::HeadingScales(1, 1, 1, 1, 1, 1), "Unimplemented");
+    EXPECT_DEATH(deprecated::MarkdownImageHandler::remoteImage(), "Unimplemented");
+    EXPECT_DEATH(deprecated::headingView(1, [] { return QString(); }), "Unimplemented");
+}

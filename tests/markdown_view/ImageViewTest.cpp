@@ -7,6 +7,7 @@
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/RemoteImageItem.h"
+#include "markdown_view/TableView.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "support/LocalHttpServer.h"
 #include "support/ManualRemoteImageLoader.h"
@@ -317,4 +318,27 @@ TEST(ImageView, assetImagesComeFromAFolderByTheirFileName)
     ASSERT_EQ(images.size(), 1);
     EXPECT_EQ(images[0].first->size(), QSizeF(40, 10));
     EXPECT_TRUE(imagesOf(view).isEmpty()); // nothing went to the network
+}
+
+// The documentation theme centres images across the width they are offered; in a table cell
+// that must not make the image's column take the table's spare width.
+TEST(ImageView, anImageInATableCellKeepsItsColumnAtItsNaturalWidth)
+{
+    ManualRemoteImageLoader loader;
+    MarkdownView view;
+    view.resize(600, 300);
+    view.show();
+    view.setRemoteImageLoader(&loader);
+    view.setTheme(Theme::documentation());
+    view.setContent(MarkdownContent(
+        QStringLiteral("| logo | name |\n|---|---|\n| ![a](https://example.com/a.png) | b |")));
+    ASSERT_EQ(loader.calls.size(), 1);
+    loader.complete(0, QImage(QSize(40, 20), QImage::Format_ARGB32));
+    ASSERT_TRUE(waitUntil([&] { return allImagesShown(view, 1); }));
+    const auto grids = placedOfType<TableGridItem>(*view.documentLayout());
+    ASSERT_EQ(grids.size(), 1);
+    const TableBounds &bounds = grids.first().first->tableBounds();
+    ASSERT_EQ(bounds.columns.size(), 2);
+    EXPECT_LT(bounds.columns[0].width, 100);
+    EXPECT_LT(bounds.columns[0].width + bounds.columns[1].width, 300);
 }

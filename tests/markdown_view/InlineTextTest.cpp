@@ -1,9 +1,11 @@
 #include "markdown/MarkdownParser.h"
+#include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/InlineText.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -133,4 +135,78 @@ TEST(InlineText, breaksAndHtml)
         EXPECT_EQ(rendered(row.markdown, context({}, row.mode)).text,
                   QString::fromUtf8(row.text));
     }
+}
+
+namespace {
+
+// Answers at once with a red image for every URL but "missing.png", which fails.
+class FixedInlineImages final : public InlineImageProvider
+{
+public:
+    void image(const QUrl &url, const QString &, const QUrl &, QObject *,
+               Completion completion) const override
+    {
+        requested.append(url);
+        if (url.fileName() == QLatin1String("missing.png")) {
+            completion(std::nullopt);
+            return;
+        }
+        QImage image(QSize(30, 40), QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        completion(image);
+    }
+
+    mutable QList<QUrl> requested;
+};
+
+} // namespace
+
+TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
+{
+    auto images = std::make_shared<FixedInlineImages>();
+    StyleContext in = context();
+    in.inlineImageProvider = images;
+    in.imageBaseURL = QUrl(QStringLiteral("https://example.com/docs/"));
+
+    const auto laidOutText = [&](const QString &markdown) {
+        const QList<BlockNode> blocks = parseMarkdown(markdown);
+        std::unique_ptr<BlockItem> item =
+            inlineText(blocks[0].as<BlockNode::Paragraph>()->content)(in);
+        item->layout(500);
+        return std::unique_ptr<TextItem>(static_cast<TextItem *>(item.release()));
+    };
+
+    const auto shown = laidOutText(QStringLiteral("before ![i](i.png) after"));
+    ASSERT_EQ(images->requested.size(), 1);
+    EXPECT_EQ(images->requested[0], QUrl(QStringLiteral("https://example.com/docs/i.png")));
+    ASSERT_EQ(shown->attributedText().images.size(), 1);
+    const int at = shown->attributedText().images[0].position;
+    EXPECT_EQ(shown->text().left(at), QStringLiteral("before "));
+    EXPECT_EQ(shown->text().mid(at + 1), QStringLiteral(" after"));
+    EXPECT_GE(shown->size().height(), 40);
+
+    QImage canvas(shown->size().toSize(), QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    shown->paint({&painter, QApplication::palette(), QRectF(QPointF(), shown->size())}, {});
+    painter.end();
+    // The image stands after "before " on the baseline, and the rest of the line follows it.
+    int left = -1;
+    int right = -1;
+    for (int x = 0; x < canvas.width(); ++x) {
+        if (canvas.pixel(x, 20) == QColor(Qt::red).rgb()) {
+            left = left < 0 ? x : left;
+            right = x;
+        }
+    }
+    EXPECT_GT(left, 20);
+    EXPECT_NEAR(right - left + 1, 30, 1);
+    EXPECT_LT(shown->positionAt(QPointF(left - 2, 5)), at + 1);
+    EXPECT_GE(shown->positionAt(QPointF(right + 8, 5)), at + 1);
+
+    // One failed image leaves every image out, and the text takes no room for them.
+    const auto failed =
+        laidOutText(QStringLiteral("a ![i](i.png) b ![m](missing.png) c"));
+    EXPECT_TRUE(failed->attributedText().images.isEmpty());
+    EXPECT_EQ(failed->text(), QStringLiteral("a  b  c"));
 }

@@ -105,3 +105,41 @@ TEST(RemoteImage, drawsTheImageShrunkToItsWidthOrAPlaceholder)
 
 } // namespace
 } // namespace tolvaran::markdown
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+#include "remote_image_view/PhasedRemoteImage.h"
+
+#include <QLabel>
+
+namespace tolvaran::markdown {
+namespace {
+
+TEST(PhasedRemoteImage, showsPlaceholderThenContentOrFallback)
+{
+    for (const bool succeeds : {true, false}) {
+        fixtures::ManualRemoteImageLoader loader;
+        const auto label = [](const QString &text) { return new QLabel(text); };
+        PhasedRemoteImage view(
+            imageUrl, 1,
+            [&](const QImage &image) {
+                return label(QStringLiteral("content %1").arg(image.width()));
+            },
+            [&] { return label(QStringLiteral("placeholder")); },
+            [&] { return label(QStringLiteral("fallback")); });
+        view.setImageLoader(&loader);
+        const auto shown = [&] { return qobject_cast<QLabel *>(view.shownWidget())->text(); };
+        EXPECT_EQ(shown(), QStringLiteral("placeholder"));
+        view.show();
+        ASSERT_EQ(loader.calls.size(), 1);
+        EXPECT_EQ(shown(), QStringLiteral("placeholder"));
+        if (succeeds)
+            loader.complete(0, filled({30, 20}));
+        else
+            loader.complete(0, RemoteImageError{RemoteImageErrorKind::transferFailed, {}});
+        EXPECT_EQ(shown(), succeeds ? QStringLiteral("content 30") : QStringLiteral("fallback"));
+    }
+}
+
+} // namespace
+} // namespace tolvaran::markdown
