@@ -382,7 +382,7 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
             // rolls back when it goes, after the statements are finalised.
             SqliteTransaction transaction(db);
             if (!rows) {
-                rows.emplace();
+                rows = ThreadRows{};
                 SqliteStatement seen(db, QStringLiteral("SELECT id, last_seen_at FROM threads"));
                 while (seen.step())
                     rows->byID.insert(seen.text(0), ThreadRow{0, seen.real(1), false});

@@ -111,7 +111,7 @@ QList<DetailMetric> ProjectOverview::metrics() const
 {
     QList<DetailMetric> metrics;
     for (const DetailMetricTile *tile : m_tiles)
-        metrics.append(tile->metric());
+        metrics.append(tile->shownMetric());
     return metrics;
 }
 

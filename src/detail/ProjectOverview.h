@@ -43,7 +43,7 @@ class DetailMetricTile final : public QWidget
 public:
     explicit DetailMetricTile(QWidget *parent = nullptr);
 
-    const DetailMetric &metric() const { return m_metric; }
+    const DetailMetric &shownMetric() const { return m_metric; }
     void setMetric(const DetailMetric &metric);
 
 private:
