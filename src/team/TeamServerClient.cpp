@@ -102,6 +102,19 @@ public:
     void succeed(Value value) const { finish(TeamCallResult<Value>(std::move(value))); }
     void fail(TeamCallError error) const { finish(TeamCallResult<Value>(std::move(error))); }
 
+    // The request `build` makes, or nothing once the call has failed with the reason the
+    // builder refused it for (no key, an address that is not allowed, a bad device id).
+    template <typename Build>
+    std::optional<QNetworkRequest> prepare(Build &&build) const
+    {
+        try {
+            return build();
+        } catch (const TeamServiceError &error) {
+            fail(error);
+            return std::nullopt;
+        }
+    }
+
 private:
     struct Data
     {
@@ -237,13 +250,11 @@ TeamCallHandle TeamServerClient::verifyTeam(const QString &key, QObject *context
                                             Completion<TeamSnapshot> done)
 {
     const auto call = begin<TeamSnapshot>(context, std::move(done));
-    QNetworkRequest request;
-    try {
-        request = teamRequest(snapshotPath, key);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return teamRequest(snapshotPath, key); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     send(call.state(), request, "GET", {}, [call](Outcome outcome) {
         if (const auto *failure = std::get_if<TeamCallError>(&outcome))
             return call.fail(*failure);
@@ -268,13 +279,11 @@ TeamCallHandle TeamServerClient::updateTeamName(const QString &key, const QStrin
 {
     const auto call = begin<std::monostate>(context, std::move(done));
     const QString trimmed = name.trimmed();
-    QNetworkRequest request;
-    try {
-        request = teamRequest(teamPath, key);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return teamRequest(teamPath, key); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     setJsonBody(request);
     send(call.state(), request, "PUT", TeamMetadata{trimmed}.toJson(),
          [this, call, trimmed](Outcome outcome) {
@@ -294,13 +303,11 @@ TeamCallHandle TeamServerClient::updateTeamNameAuthenticated(const QString &name
 {
     const auto call = begin<std::monostate>(context, std::move(done));
     const QString trimmed = name.trimmed();
-    QNetworkRequest request;
-    try {
-        request = authenticatedTeamRequest(m_settings, teamPath);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return authenticatedTeamRequest(m_settings, teamPath); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     setJsonBody(request);
     performAuthenticatedRequest(call, request, "PUT", TeamMetadata{trimmed}.toJson(),
                                 [this, call, trimmed](const QByteArray &body) {
@@ -330,13 +337,11 @@ TeamCallHandle TeamServerClient::ensureInstallationIdentity(QObject *context, Do
     }
     // Every attempt invents its own credential; a failed attempt's is forgotten.
     const QString credential = TeamSettingsStore::generateTeamKey();
-    QNetworkRequest request;
-    try {
-        request = teamRequest(registrationPath, *key);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return teamRequest(registrationPath, *key); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     setJsonBody(request);
     const QByteArray body = compactJson({
         {QStringLiteral("deviceId"), m_settings.deviceID()},
@@ -393,13 +398,11 @@ TeamCallHandle TeamServerClient::performKeyRotation(const QString &path,
                                                     QObject *context, Done done)
 {
     const auto call = begin<std::monostate>(context, std::move(done));
-    QNetworkRequest request;
-    try {
-        request = authenticatedTeamRequest(m_settings, path);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return authenticatedTeamRequest(m_settings, path); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     performAuthenticatedRequest(call, request, method, {}, [this, call,
                                                             refreshes](const QByteArray &body) {
         try {
@@ -427,13 +430,11 @@ TeamCallHandle TeamServerClient::performWithoutResult(const QString &path,
                                                       QObject *context, Done done)
 {
     const auto call = begin<std::monostate>(context, std::move(done));
-    QNetworkRequest request;
-    try {
-        request = authenticatedTeamRequest(m_settings, path);
-    } catch (const TeamServiceError &error) {
-        call.fail(error);
+    std::optional<QNetworkRequest> prepared =
+        call.prepare([&] { return authenticatedTeamRequest(m_settings, path); });
+    if (!prepared)
         return call.handle();
-    }
+    QNetworkRequest request = std::move(*prepared);
     if (!body.isEmpty())
         setJsonBody(request);
     performAuthenticatedRequest(call, request, method, body,
