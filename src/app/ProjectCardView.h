@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BrowserCardModel.h"
-#include "app/ClosureButton.h"
+#include "widgets/ClosureButton.h"
 #include "app/ProjectCardActions.h"
 
 #include <QColor>

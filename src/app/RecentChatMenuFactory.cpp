@@ -1,7 +1,7 @@
 #include "app/RecentChatMenuFactory.h"
 
-#include "app/PlainText.h"
-#include "app/SymbolIconTable.h"
+#include "widgets/PlainText.h"
+#include "widgets/SymbolIconTable.h"
 #include "platform/Graphemes.h"
 #include "platform/RelativeDateFormatter.h"
 

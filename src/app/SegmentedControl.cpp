@@ -1,6 +1,6 @@
 #include "app/SegmentedControl.h"
 
-#include "app/BrowserStyle.h"
+#include "widgets/BrowserStyle.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "app/TagRenameDialog.h"
 
-#include "app/SystemColors.h"
+#include "widgets/SystemColors.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

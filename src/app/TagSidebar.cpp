@@ -1,9 +1,9 @@
 #include "app/TagSidebar.h"
 
-#include "app/BrowserStyle.h"
-#include "app/ClosureButton.h"
-#include "app/SymbolIconTable.h"
-#include "app/SystemColors.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

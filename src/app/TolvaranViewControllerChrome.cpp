@@ -3,13 +3,13 @@
 // footer. What they show is written by the render pass.
 #include "app/TolvaranViewController.h"
 
-#include "app/BrowserStyle.h"
-#include "app/ClosureButton.h"
-#include "app/ElidingLabel.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"
-#include "app/SymbolIconTable.h"
+#include "widgets/SymbolIconTable.h"
 #include "app/TagSidebar.h"
 #include "app/TokenUsageSparklineView.h"
 #include "coordinator/ProjectListViewModel.h"

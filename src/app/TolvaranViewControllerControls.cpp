@@ -4,13 +4,13 @@
 // of its operations; the change announcement brings the render that shows the result.
 #include "app/TolvaranViewController.h"
 
-#include "app/BrowserStyle.h"
-#include "app/ClosureButton.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
 #include "app/CommitBannerText.h"
-#include "app/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 #include "app/RecentChatMenuItem.h"
-#include "app/SymbolIconTable.h"
-#include "app/SystemColors.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
 #include "app/TagDeletionPrompt.h"
 #include "app/TagRenameDialog.h"
 #include "app/TagSidebar.h"

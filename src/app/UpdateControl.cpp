@@ -1,9 +1,9 @@
 #include "app/UpdateControl.h"
 
-#include "app/BrowserStyle.h"
-#include "app/ClosureButton.h"
-#include "app/PlainText.h"
-#include "app/SymbolIconTable.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/PlainText.h"
+#include "widgets/SymbolIconTable.h"
 #include "update/AppUpdateService.h"
 
 #include <QHBoxLayout>

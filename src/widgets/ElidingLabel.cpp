@@ -1,6 +1,6 @@
 #include "widgets/ElidingLabel.h"
 
-#include "app/PlainText.h"
+#include "widgets/PlainText.h"
 
 #include <QFontMetrics>
 

@@ -2,8 +2,8 @@
 // where the tag sidebar goes, and how model changes turn into renders.
 #include "BrowserWorld.h"
 
-#include "app/ClosureButton.h"
-#include "app/ElidingLabel.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "app/SegmentedControl.h"

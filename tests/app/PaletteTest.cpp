@@ -1,6 +1,6 @@
 // Symbols and the named colours in light and dark palettes.
-#include "app/SymbolIconTable.h"
-#include "app/SystemColors.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "app/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 #include "app/ProjectCardView.h"
-#include "app/SystemColors.h"
+#include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "app/RecentChatMenuFactory.h"
 #include "app/RecentChatMenuItem.h"
-#include "app/SymbolIconTable.h"
+#include "widgets/SymbolIconTable.h"
 #include "support/QtPrinters.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The browser's render pass over a real coordinator: which cards a change reconfigures, when
 // the grid is replaced, and where failures are shown.
 #include "app/BrowserEmptyState.h"
-#include "app/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "app/TolvaranViewController.h"

@@ -1,10 +1,10 @@
 // The browser's small pieces: the sparkline's geometry, the closure button, the short forms
 // of figures and dates, the segmented control and the icon table.
-#include "app/ClosureButton.h"
+#include "widgets/ClosureButton.h"
 #include "app/CompactNumberFormat.h"
-#include "app/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 #include "app/SegmentedControl.h"
-#include "app/SymbolIconTable.h"
+#include "widgets/SymbolIconTable.h"
 #include "app/TokenUsageSparklineView.h"
 #include "platform/AppBrand.h"
 #include "platform/RelativeDateFormatter.h"
