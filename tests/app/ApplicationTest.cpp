@@ -60,11 +60,7 @@ protected:
     ApplicationTest()
         : codex(home.filePath(QStringLiteral(".codex")))
     {
-        environment.set("HOME", QFile::encodeName(home.path()));
-        environment.set("CODEX_HOME", QFile::encodeName(codex.path()));
-        environment.set("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-        environment.set("XDG_CONFIG_HOME",
-                        QFile::encodeName(home.filePath(QStringLiteral("config"))));
+        environment.useHome(home.path(), codex.path());
         // The updater asks this server, never the real one; it has no release to offer.
         EXPECT_TRUE(updateServer.listen());
         environment.set("TOLVARAN_SERVER_URL",

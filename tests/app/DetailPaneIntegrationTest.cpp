@@ -34,11 +34,7 @@ protected:
     DetailPaneIntegrationTest()
         : codex(home.filePath(QStringLiteral(".codex")))
     {
-        environment.set("HOME", QFile::encodeName(home.path()));
-        environment.set("CODEX_HOME", QFile::encodeName(codex.path()));
-        environment.set("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-        environment.set("XDG_CONFIG_HOME",
-                        QFile::encodeName(home.filePath(QStringLiteral("config"))));
+        environment.useHome(home.path(), codex.path());
         projectPath = home.filePath(QStringLiteral("code/alpha"));
         GitRepositoryBuilder repository(projectPath);
         for (const char *name : {"README.md", "docs/guide.md", "notes/todo.md"})

@@ -235,11 +235,15 @@ TEST(ProjectListViewModel, codexDataUnavailable)
     }
 }
 
-// Puts a folder where one of the program's databases belongs: every open of it fails.
+// Puts a folder where one of the program's databases belongs: every open of it fails. A pass
+// that is running may create the file again right after it is removed, so this tries until the
+// folder stands.
 void breakDatabase(const QString &path)
 {
-    QFile::remove(path);
-    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/blocked")));
+    ASSERT_TRUE(waitUntil([&] {
+        QFile::remove(path);
+        return QDir().mkpath(path + QStringLiteral("/blocked"));
+    }));
 }
 
 TEST(ProjectListViewModel, failuresOfTheCatalogAndTheTokenIndexAreShownInTheStatus)

@@ -1,5 +1,7 @@
 #include "support/ScopedEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QtGlobal>
 
 namespace tolvaran::fixtures {
@@ -25,6 +27,14 @@ void ScopedEnvironment::unset(const char *name)
 {
     remember(name);
     qunsetenv(name);
+}
+
+void ScopedEnvironment::useHome(const QString &home, const QString &codexHome)
+{
+    set("HOME", QFile::encodeName(home));
+    set("CODEX_HOME", QFile::encodeName(codexHome));
+    set("XDG_DATA_HOME", QFile::encodeName(QDir(home).filePath(QStringLiteral("data"))));
+    set("XDG_CONFIG_HOME", QFile::encodeName(QDir(home).filePath(QStringLiteral("config"))));
 }
 
 void ScopedEnvironment::remember(const char *name)

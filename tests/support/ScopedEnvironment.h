@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <optional>
 
@@ -19,6 +20,9 @@ public:
 
     void set(const char *name, const QByteArray &value);
     void unset(const char *name);
+    // Points every folder the whole program uses into `home`: the home folder itself, Codex's
+    // folder `codexHome`, and "data" and "config" below `home` for our own files.
+    void useHome(const QString &home, const QString &codexHome);
 
 private:
     void remember(const char *name);
