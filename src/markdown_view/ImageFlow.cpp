@@ -26,7 +26,7 @@ std::optional<View> imageFlow(const QList<InlineNode> &content)
         } else if (node.as<InlineNode::SoftBreak>()) {
             continue;
         } else if (node.as<InlineNode::LineBreak>()) {
-            items.append(std::nullopt);
+            items.emplaceBack(); // GCC 12 at -O3 warns falsely about appending std::nullopt
         } else if (const auto *image = node.as<InlineNode::Image>()) {
             items.append(RawImageData{image->source, renderPlainText(image->children),
                                       std::nullopt});
