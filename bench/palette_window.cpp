@@ -3,12 +3,11 @@
 // under a bare X server Qt has no desktop theme to take a palette from.
 //
 //   palette_window light|dark [Qt options such as -geometry]
+#include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QIcon>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -17,22 +16,6 @@
 #include <cstring>
 
 namespace {
-
-// As src/main.cpp: an installed freedesktop icon theme when the session names none.
-void chooseIconTheme()
-{
-    const QString current = QIcon::themeName();
-    if (!current.isEmpty() && current != QLatin1String("hicolor"))
-        return;
-    for (const char *candidate : {"Adwaita", "breeze", "Papirus"}) {
-        for (const QString &folder : QIcon::themeSearchPaths()) {
-            if (QDir(folder + QLatin1Char('/') + QLatin1String(candidate)).exists()) {
-                QIcon::setThemeName(QLatin1String(candidate));
-                return;
-            }
-        }
-    }
-}
 
 // The dark palette Fusion users commonly set.
 QPalette darkPalette()
@@ -71,9 +54,7 @@ int main(int argc, char *argv[])
     }
     const bool dark = std::strcmp(argv[1], "dark") == 0;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tolvaran"));
-    QApplication::setDesktopFileName(QStringLiteral("com.ostvik.tolvaran"));
-    chooseIconTheme();
+    tolvaran::setUpApplication(QString());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
 
