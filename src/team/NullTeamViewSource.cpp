@@ -7,6 +7,11 @@ std::optional<TeamProjectSummary> NullTeamViewSource::summary(const QString &) c
     return std::nullopt;
 }
 
+std::optional<TeamProjectUsageSummary> NullTeamViewSource::usageSummary(const QString &) const
+{
+    return std::nullopt;
+}
+
 QStringList NullTeamViewSource::teamNames(const QString &) const
 {
     return {};

@@ -10,6 +10,7 @@ class NullTeamViewSource final : public TeamProjectViewSource
 {
 public:
     std::optional<TeamProjectSummary> summary(const QString &path) const override;
+    std::optional<TeamProjectUsageSummary> usageSummary(const QString &path) const override;
     QStringList teamNames(const QString &path) const override;
     std::optional<SharedProjectState> localActivity(const QString &path) const override;
 };

@@ -2,6 +2,7 @@
 
 #include "data/SharedProjectState.h"
 #include "team/TeamProjectSummary.h"
+#include "team/TeamProjectUsageSummary.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,7 @@
 
 namespace tolvaran {
 
-// What the browser's cards read of the team workspace, per local project path: the teammates
+// What the browser's cards and the detail pane read of the team workspace, per local project path: the teammates
 // on the same repository, the enabled teams that share the project, and what this device
 // currently shares for it. The team workspace implements it; a browser without one shows no
 // team values. Reads memory only, on the GUI thread, and cannot fail.
@@ -22,6 +23,9 @@ public:
     // The peers of every enabled team's summary for `path`, joined in team order; none when
     // no enabled team has one.
     virtual std::optional<TeamProjectSummary> summary(const QString &path) const = 0;
+    // The members of every enabled team's usage summary for `path`, joined in team order;
+    // none when no enabled team has one.
+    virtual std::optional<TeamProjectUsageSummary> usageSummary(const QString &path) const = 0;
     // The sorted names of the enabled teams that share the project.
     virtual QStringList teamNames(const QString &path) const = 0;
     // The first enabled team's published state for `path` that is dirty or has Codex at work;

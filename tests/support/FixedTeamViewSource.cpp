@@ -18,6 +18,12 @@ std::optional<TeamProjectSummary> FixedTeamViewSource::summary(const QString &pa
     return lookUp(summaries, path);
 }
 
+std::optional<TeamProjectUsageSummary>
+FixedTeamViewSource::usageSummary(const QString &path) const
+{
+    return lookUp(usageSummaries, path);
+}
+
 QStringList FixedTeamViewSource::teamNames(const QString &path) const
 {
     return teamNamesByPath.value(path);

@@ -11,10 +11,12 @@ class FixedTeamViewSource final : public TeamProjectViewSource
 {
 public:
     QHash<QString, TeamProjectSummary> summaries;
+    QHash<QString, TeamProjectUsageSummary> usageSummaries;
     QHash<QString, QStringList> teamNamesByPath;
     QHash<QString, SharedProjectState> localActivities;
 
     std::optional<TeamProjectSummary> summary(const QString &path) const override;
+    std::optional<TeamProjectUsageSummary> usageSummary(const QString &path) const override;
     QStringList teamNames(const QString &path) const override;
     std::optional<SharedProjectState> localActivity(const QString &path) const override;
 };
