@@ -62,10 +62,12 @@ std::chrono::milliseconds TeamPresenceService::backoffDelay(qint64 failures, dou
 }
 
 TeamPresenceService::TeamPresenceService(TeamSettingsStore &settings,
+                                         ProjectRepositoryStore &repositoryStore,
                                          ProjectMetadataCache &metadataCache, TeamClock &clock,
                                          JitterSource jitter, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
+    , m_repositoryStore(repositoryStore)
     , m_metadataCache(metadataCache)
     , m_clock(clock)
     , m_jitter(jitter ? std::move(jitter) : JitterSource(&systemJitter))
@@ -129,6 +131,10 @@ void TeamPresenceService::resetTeamSnapshotState()
 {
     m_repositoryPlaceholdersByPath.clear();
     m_localProjectStatesByPath = m_metadataCache.teamStates();
+    m_pendingRefreshPaths.clear();
+    m_isRefreshingLocalState = false;
+    ++m_scanGeneration;
+    m_knownHeadsByRepository.clear();
     m_latestSnapshot.reset();
     setSecurityStatus(std::nullopt);
     m_pendingOutgoingCommits.clear();

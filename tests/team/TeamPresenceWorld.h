@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/ProjectMetadataCache.h"
+#include "data/ProjectRepositoryStore.h"
 #include "platform/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ManualTeamClock.h"
@@ -37,7 +38,8 @@ protected:
         settings.setMemberName(QStringLiteral("Ada"));
         settings.setTeamName(QStringLiteral("Core"));
         settings.setEnabled(true);
-        service = std::make_unique<tolvaran::TeamPresenceService>(settings, cache, clock,
+        service = std::make_unique<tolvaran::TeamPresenceService>(settings, repositoryStore,
+                                                                  cache, clock,
                                                                   [] { return 1.0; });
     }
 
@@ -147,6 +149,7 @@ protected:
     tolvaran::TeamSettingsStore settings{defaults, QStringLiteral("mine"), false,
                                          home.filePath(QStringLiteral("support"))};
     tolvaran::ProjectMetadataCache cache{QString()};
+    tolvaran::ProjectRepositoryStore repositoryStore;
     Clock clock;
     std::unique_ptr<tolvaran::TeamPresenceService> service;
 };
