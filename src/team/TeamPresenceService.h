@@ -216,6 +216,8 @@ private:
     void scanNextBatch(quint64 generation, std::function<void()> done);
     void scanProjects(const QSet<QString> &paths, quint64 generation,
                       std::function<void()> then);
+    struct ScannedTeamProjectState;
+    void mergeScan(const QList<ScannedTeamProjectState> &scanned);
     void detectNewCommits(const QHash<QString, LocalTeamProjectState> &states);
 
     // The connection loop. Each run has its generation; a callback of an older run (a wait,

@@ -5,6 +5,12 @@
 
 #include "data/ProjectMetadataCache.h"
 #include "data/ProjectRepositoryStore.h"
+#include "team/TeamLogging.h"
+#include "team/TeamSettingsStore.h"
+
+#include <QUuid>
+
+#include <algorithm>
 
 namespace tolvaran {
 
@@ -49,6 +55,14 @@ QSet<QString> pathsOf(const QList<LocalTeamProjectSource> &sources)
 }
 
 } // namespace
+
+// One project as a scan found it, beside the source it was scanned for: a result whose source
+// changed meanwhile is stale.
+struct TeamPresenceService::ScannedTeamProjectState
+{
+    LocalTeamProjectSource source;
+    std::optional<LocalTeamProjectState> state; // none: no usable repository identity
+};
 
 std::optional<SharedProjectState> TeamPresenceService::localActivity(const QString &path) const
 {
@@ -104,6 +118,161 @@ void TeamPresenceService::applyProjectPlaceholders(
     updatePublishedLocalActivity();
     if (m_latestSnapshot)
         applySnapshot(*m_latestSnapshot);
+}
+
+void TeamPresenceService::refreshProjects(const QSet<QString> &paths, std::function<void()> done)
+{
+    const auto finish = [&done] {
+        if (done)
+            done();
+    };
+    if (!m_settings.isEnabled()) {
+        finish();
+        return;
+    }
+    const QSet<QString> known = pathsOf(m_sources);
+    for (const QString &path : paths) {
+        if (known.contains(path))
+            m_pendingRefreshPaths.insert(path);
+    }
+    if (m_sources.isEmpty() || m_isRefreshingLocalState) {
+        finish(); // a running loop takes the new paths
+        return;
+    }
+    m_isRefreshingLocalState = true;
+    scanNextBatch(m_scanGeneration, std::move(done));
+}
+
+void TeamPresenceService::scanNextBatch(quint64 generation, std::function<void()> done)
+{
+    // A reset ended this loop (and may have started another): leave the flag to that one.
+    if (generation == m_scanGeneration && !m_pendingRefreshPaths.isEmpty()) {
+        QSet<QString> batch;
+        for (auto it = m_pendingRefreshPaths.begin();
+             it != m_pendingRefreshPaths.end() && batch.size() < scanBatchSize;) {
+            batch.insert(*it);
+            it = m_pendingRefreshPaths.erase(it);
+        }
+        scanProjects(batch, generation, [this, generation, done = std::move(done)]() mutable {
+            scanNextBatch(generation, std::move(done));
+        });
+        return;
+    }
+    if (generation == m_scanGeneration)
+        m_isRefreshingLocalState = false;
+    if (done)
+        done();
+}
+
+void TeamPresenceService::scanProjects(const QSet<QString> &paths, quint64 generation,
+                                       std::function<void()> then)
+{
+    QList<LocalTeamProjectSource> taken;
+    for (const LocalTeamProjectSource &source : std::as_const(m_sources)) {
+        if (paths.contains(source.path))
+            taken.append(source);
+    }
+    if (taken.isEmpty()) {
+        then();
+        return;
+    }
+    ProjectRepositoryStore *store = &m_repositoryStore;
+    m_work.run<QList<ScannedTeamProjectState>>(
+        JobPriority::background,
+        [store, taken, previous = m_localProjectStatesByPath](const WorkContext &context) {
+            QList<ScannedTeamProjectState> scanned;
+            for (const LocalTeamProjectSource &source : taken) {
+                if (context.stopRequested())
+                    break;
+                const auto found = previous.constFind(source.path);
+                std::optional<LocalTeamProjectState> previousState;
+                if (found != previous.cend())
+                    previousState = *found;
+                scanned.append({source, store->loadTeamProjectState(source, previousState)});
+            }
+            return scanned;
+        },
+        [this, generation, then = std::move(then)](QList<ScannedTeamProjectState> scanned) {
+            if (generation == m_scanGeneration)
+                mergeScan(scanned);
+            then();
+        });
+}
+
+void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanned)
+{
+    // The list as it is now: it may have changed while git ran.
+    QHash<QString, const LocalTeamProjectSource *> sourcesByPath;
+    for (const LocalTeamProjectSource &source : std::as_const(m_sources))
+        sourcesByPath.insert(source.path, &source);
+    QHash<QString, LocalTeamProjectState> states;
+    for (auto it = m_localProjectStatesByPath.cbegin(); it != m_localProjectStatesByPath.cend();
+         ++it) {
+        if (sourcesByPath.contains(it.key()))
+            states.insert(it.key(), it.value());
+    }
+    for (const ScannedTeamProjectState &result : scanned) {
+        const LocalTeamProjectSource *current = sourcesByPath.value(result.source.path);
+        if (!current || *current != result.source)
+            continue; // stale: scanned again only when asked again
+        if (result.state)
+            states.insert(result.source.path, *result.state);
+        else
+            states.remove(result.source.path);
+    }
+    for (auto it = states.begin(); it != states.end(); ++it)
+        it->shared.isCodexProcessing = sourcesByPath.value(it.key())->isCodexProcessing;
+
+    m_localProjectStatesByPath = states;
+    // Every team holds the same list, so the last scan's map is right for all of them.
+    m_metadataCache.setTeamStates(states);
+
+    updatePublishedLocalActivity();
+    if (m_latestSnapshot)
+        applySnapshot(*m_latestSnapshot);
+    detectNewCommits(states);
+    sendPresence(false);
+}
+
+void TeamPresenceService::detectNewCommits(const QHash<QString, LocalTeamProjectState> &states)
+{
+    // A repository checked out at several paths counts once, by its newest head commit.
+    QHash<QString, const LocalTeamProjectState *> byRepository;
+    for (auto it = states.cbegin(); it != states.cend(); ++it) {
+        const LocalTeamProjectState *&chosen = byRepository[it->shared.repositoryId];
+        if (!chosen || it->committedAt.value_or(0) > chosen->committedAt.value_or(0))
+            chosen = &it.value();
+    }
+    QStringList repositoryIds = byRepository.keys();
+    std::sort(repositoryIds.begin(), repositoryIds.end());
+    for (const QString &repositoryId : std::as_const(repositoryIds)) {
+        const LocalTeamProjectState &state = *byRepository.value(repositoryId);
+        if (!state.shared.headSha)
+            continue;
+        const std::optional<QString> previousHead =
+            m_knownHeadsByRepository.contains(repositoryId)
+                ? std::optional<QString>(m_knownHeadsByRepository.value(repositoryId))
+                : std::nullopt;
+        m_knownHeadsByRepository.insert(repositoryId, *state.shared.headSha);
+        // The first sighting after a reset only records the head: what moved before it is
+        // not news.
+        if (!previousHead || *previousHead == *state.shared.headSha)
+            continue;
+        if (!state.isLocalCommit || !state.headSubject || !state.committedAt)
+            continue;
+        CommitCreatedMessage message;
+        message.deviceId = m_settings.deviceID();
+        message.memberName = m_settings.memberName();
+        message.commit.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+        message.commit.repositoryId = repositoryId;
+        message.commit.repositoryName = state.shared.repositoryName;
+        message.commit.branch = state.shared.branch;
+        message.commit.headSha = *state.shared.headSha;
+        message.commit.subject = *state.headSubject;
+        message.commit.committedAt = *state.committedAt;
+        qCInfo(lcTeam, "Queued a new local commit for the team");
+        m_pendingOutgoingCommits.append(message);
+    }
 }
 
 } // namespace tolvaran
