@@ -162,7 +162,8 @@ TEST(ProcessRunner, discardedOutputIsNeitherKeptNorBlocking)
     ProcessRequest request;
     request.program = QStringLiteral("/bin/sh");
     request.arguments = {QStringLiteral("-c"),
-                         QStringLiteral("head -c 3000000 /dev/zero; head -c 3000000 /dev/zero >&2")};
+                         QStringLiteral("head -c 3000000 /dev/zero;"
+                                        "head -c 3000000 /dev/zero >&2")};
     request.discardOutput = true;
     const ProcessResult result = ProcessRunner::run(request);
     ASSERT_TRUE(result.succeeded());
