@@ -13,6 +13,7 @@
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
+#include "team/WorkSummaryGenerator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -103,6 +104,7 @@ int main(int argc, char *argv[])
     fixtures::TemporaryHome home;
     KeyValueStore defaults(home.filePath(QStringLiteral("defaults.ini")));
     ProjectRepositoryStore repositoryStore;
+    WorkSummaryGenerator generator;
 
     std::vector<Team> all(teams);
     for (int index = 0; index < teams; ++index) {
@@ -127,7 +129,7 @@ int main(int argc, char *argv[])
         team.cache = std::make_unique<ProjectMetadataCache>(QString());
         team.cache->setTeamStates({{QStringLiteral("/work/app"), state}});
         team.service = std::make_unique<TeamPresenceService>(*team.settings, repositoryStore,
-                                                             *team.cache);
+                                                             *team.cache, generator);
     }
 
     StallMeter stalls;

@@ -12,6 +12,7 @@
 #include "team/TeamSnapshot.h"
 #include "platform/WorkGroup.h"
 #include "team/TeamSnapshotValues.h"
+#include "team/WorkSummaryRequest.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -31,6 +32,7 @@ namespace tolvaran {
 
 class ProjectMetadataCache;
 class ProjectRepositoryStore;
+class WorkSummaryGenerator;
 class TeamSettingsStore;
 
 // The client of the team server for one team profile: it owns the profile's REST client and,
@@ -64,6 +66,12 @@ public:
     static constexpr qint64 privateProtocolVersion = 2;
     // Projects scanned by one background job, one after the other.
     static constexpr qsizetype scanBatchSize = 4;
+    // After a failed generation, the same project and fingerprint wait this long.
+    static constexpr std::chrono::seconds summaryRetryDelay{120};
+    static constexpr qsizetype maximumPersistedSummaries = 200;
+    // Work summaries by fingerprint, in the user defaults; shared by every team.
+    static inline const QString generatedWorkSummariesKey =
+        QStringLiteral("team.generatedWorkSummaries");
 
     // A number drawn uniformly from [minimumJitter, maximumJitter].
     using JitterSource = std::function<double()>;
@@ -74,7 +82,9 @@ public:
     static std::chrono::milliseconds backoffDelay(qint64 failures, double jitter);
 
     TeamPresenceService(TeamSettingsStore &settings, ProjectRepositoryStore &repositoryStore,
-                        ProjectMetadataCache &metadataCache, TeamClock &clock = TeamClock::systemClock(),
+                        ProjectMetadataCache &metadataCache,
+                        WorkSummaryGenerator &workSummaryGenerator,
+                        TeamClock &clock = TeamClock::systemClock(),
                         JitterSource jitter = {}, QObject *parent = nullptr);
     ~TeamPresenceService() override;
 
@@ -220,6 +230,27 @@ private:
     void mergeScan(const QList<ScannedTeamProjectState> &scanned);
     void detectNewCommits(const QHash<QString, LocalTeamProjectState> &states);
 
+    // Work summaries (TeamPresenceServiceSummaries.cpp).
+    struct PendingWorkSummary
+    {
+        QString path;
+        QString fingerprint; // the state's when the job was queued
+        WorkSummaryRequest request;
+    };
+    struct GeneratedWorkSummary
+    {
+        QString fingerprint;
+        QString summary;
+    };
+    // Records the fingerprint of every active state and puts in the sentence already known
+    // for it (for the path, or by fingerprint from an earlier run).
+    void adoptKnownWorkSummaries(QHash<QString, LocalTeamProjectState> &states);
+    void enqueueWorkSummaries(const QHash<QString, LocalTeamProjectState> &states);
+    void runSummaryQueue(quint64 runner);
+    void summaryGenerated(quint64 runner, const PendingWorkSummary &job,
+                          const std::optional<QString> &sentence);
+    void storeWorkSummary(const QString &fingerprint, const QString &sentence);
+
     // The connection loop. Each run has its generation; a callback of an older run (a wait,
     // a registration answer, a socket signal) finds it stale and does nothing.
     bool isCurrent(quint64 generation) const { return generation == m_loopGeneration; }
@@ -240,6 +271,7 @@ private:
     TeamSettingsStore &m_settings;
     ProjectRepositoryStore &m_repositoryStore;
     ProjectMetadataCache &m_metadataCache;
+    WorkSummaryGenerator &m_workSummaryGenerator;
     TeamClock &m_clock;
     JitterSource m_jitter;
     TeamServerClient m_client;
@@ -253,6 +285,14 @@ private:
     bool m_isRefreshingLocalState = false;
     quint64 m_scanGeneration = 0; // raised by every reset: a scan of an older one is dropped
     QHash<QString, QString> m_knownHeadsByRepository;
+    QHash<QString, GeneratedWorkSummary> m_generatedSummariesByPath;
+    QHash<QString, QString> m_persistedSummariesByFingerprint;
+    QHash<QString, QString> m_currentSummaryFingerprintsByPath;
+    QList<PendingWorkSummary> m_pendingSummaryJobs;
+    QHash<QString, TeamClock::Duration> m_summaryRetryAfterByFingerprint; // by path|fingerprint
+    // The running queue runner; 0 when none runs. A cancelled runner finds it changed.
+    quint64 m_summaryRunner = 0;
+    quint64 m_lastSummaryRunner = 0;
     QHash<QString, SharedProjectState> m_repositoryPlaceholdersByPath;
     QHash<QString, LocalTeamProjectState> m_localProjectStatesByPath;
     std::optional<TeamSnapshot> m_latestSnapshot;

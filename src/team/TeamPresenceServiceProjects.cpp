@@ -46,6 +46,15 @@ QHash<QString, SharedProjectState> projectPlaceholders(
     return placeholders;
 }
 
+QHash<QString, LocalTeamProjectSource> sourcesByPathOf(
+    const QList<LocalTeamProjectSource> &sources)
+{
+    QHash<QString, LocalTeamProjectSource> byPath;
+    for (const LocalTeamProjectSource &source : sources)
+        byPath.insert(source.path, source);
+    return byPath;
+}
+
 QSet<QString> pathsOf(const QList<LocalTeamProjectSource> &sources)
 {
     QSet<QString> paths;
@@ -101,14 +110,12 @@ void TeamPresenceService::applyProjectPlaceholders(
     const QList<LocalTeamProjectSource> &sources)
 {
     m_repositoryPlaceholdersByPath = placeholders;
-    QHash<QString, const LocalTeamProjectSource *> sourcesByPath;
-    for (const LocalTeamProjectSource &source : sources)
-        sourcesByPath.insert(source.path, &source);
+    const QHash<QString, LocalTeamProjectSource> sourcesByPath = sourcesByPathOf(sources);
     // Codex starting or finishing shows at once, without waiting for a scan.
     auto &states = m_localProjectStatesByPath;
     for (auto it = states.begin(); it != states.end();) {
-        const LocalTeamProjectSource *source = sourcesByPath.value(it.key());
-        if (!source) {
+        const auto source = sourcesByPath.constFind(it.key());
+        if (source == sourcesByPath.cend()) {
             it = states.erase(it);
             continue;
         }
@@ -202,9 +209,7 @@ void TeamPresenceService::scanProjects(const QSet<QString> &paths, quint64 gener
 void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanned)
 {
     // The list as it is now: it may have changed while git ran.
-    QHash<QString, const LocalTeamProjectSource *> sourcesByPath;
-    for (const LocalTeamProjectSource &source : std::as_const(m_sources))
-        sourcesByPath.insert(source.path, &source);
+    const QHash<QString, LocalTeamProjectSource> sourcesByPath = sourcesByPathOf(m_sources);
     QHash<QString, LocalTeamProjectState> states;
     for (auto it = m_localProjectStatesByPath.cbegin(); it != m_localProjectStatesByPath.cend();
          ++it) {
@@ -212,8 +217,8 @@ void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanne
             states.insert(it.key(), it.value());
     }
     for (const ScannedTeamProjectState &result : scanned) {
-        const LocalTeamProjectSource *current = sourcesByPath.value(result.source.path);
-        if (!current || *current != result.source)
+        const auto current = sourcesByPath.constFind(result.source.path);
+        if (current == sourcesByPath.cend() || *current != result.source)
             continue; // stale: scanned again only when asked again
         if (result.state)
             states.insert(result.source.path, *result.state);
@@ -221,8 +226,9 @@ void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanne
             states.remove(result.source.path);
     }
     for (auto it = states.begin(); it != states.end(); ++it)
-        it->shared.isCodexProcessing = sourcesByPath.value(it.key())->isCodexProcessing;
+        it->shared.isCodexProcessing = sourcesByPath.value(it.key()).isCodexProcessing;
 
+    adoptKnownWorkSummaries(states);
     m_localProjectStatesByPath = states;
     // Every team holds the same list, so the last scan's map is right for all of them.
     m_metadataCache.setTeamStates(states);
@@ -231,22 +237,24 @@ void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanne
     if (m_latestSnapshot)
         applySnapshot(*m_latestSnapshot);
     detectNewCommits(states);
+    enqueueWorkSummaries(states);
     sendPresence(false);
 }
 
 void TeamPresenceService::detectNewCommits(const QHash<QString, LocalTeamProjectState> &states)
 {
     // A repository checked out at several paths counts once, by its newest head commit.
-    QHash<QString, const LocalTeamProjectState *> byRepository;
+    QHash<QString, LocalTeamProjectState> byRepository;
     for (auto it = states.cbegin(); it != states.cend(); ++it) {
-        const LocalTeamProjectState *&chosen = byRepository[it->shared.repositoryId];
-        if (!chosen || it->committedAt.value_or(0) > chosen->committedAt.value_or(0))
-            chosen = &it.value();
+        const auto chosen = byRepository.constFind(it->shared.repositoryId);
+        if (chosen == byRepository.cend()
+            || it->committedAt.value_or(0) > chosen->committedAt.value_or(0))
+            byRepository.insert(it->shared.repositoryId, it.value());
     }
     QStringList repositoryIds = byRepository.keys();
     std::sort(repositoryIds.begin(), repositoryIds.end());
     for (const QString &repositoryId : std::as_const(repositoryIds)) {
-        const LocalTeamProjectState &state = *byRepository.value(repositoryId);
+        const LocalTeamProjectState state = byRepository.value(repositoryId);
         if (!state.shared.headSha)
             continue;
         const std::optional<QString> previousHead =

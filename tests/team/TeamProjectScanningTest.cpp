@@ -2,6 +2,7 @@
 
 #include "support/GitRepositoryBuilder.h"
 #include "team/TeamPresenceRules.h"
+#include "team/WorkSummaryMemory.h"
 
 #include <QJsonArray>
 
@@ -168,4 +169,142 @@ TEST_F(TeamProjectScanning, scansEveryQueuedProjectAndDropsOnesThatLoseTheirRemo
     EXPECT_EQ(cache.teamStates().size(), 8);
     EXPECT_FALSE(cache.teamStates().contains(repositories[0].path()));
     EXPECT_FALSE(service->localActivityByPath().contains(repositories[0].path()));
+}
+
+// Work summaries through a stand-in Codex tool that counts its runs.
+class TeamWorkSummaries : public TeamProjectScanning
+{
+protected:
+    void writeCountingTool(const QString &answerOrFailure)
+    {
+        writeCodexTool(QStringLiteral("echo run >> %1\n"
+                                      "out=''; previous=''\n"
+                                      "for argument in \"$@\"; do\n"
+                                      "  [ \"$previous\" = -o ] && out=\"$argument\"\n"
+                                      "  previous=\"$argument\"\n"
+                                      "done\n"
+                                      "/bin/cat > /dev/null\n")
+                           .arg(tolvaran::fixtures::shellQuoted(runsPath))
+                       + answerOrFailure);
+    }
+    int runs() const
+    {
+        QFile file(runsPath);
+        return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+    }
+    QHash<QString, QString> storedSummaries() const
+    {
+        using tolvaran::TeamPresenceService;
+        return tolvaran::readWorkSummaries(defaults,
+                                           TeamPresenceService::generatedWorkSummariesKey);
+    }
+
+    const QString runsPath = home.filePath(QStringLiteral("runs"));
+    const QString sentence = QStringLiteral("Adding a CSV export to the reports");
+    const QString answer = QStringLiteral("printf '%1' > \"$out\"\n").arg(sentence);
+};
+
+TEST_F(TeamWorkSummaries, aDirtyProjectGetsOneSentenceThatTheTeamSeesAndALaterRunReuses)
+{
+    writeCountingTool(answer);
+    GitRepositoryBuilder app = makeRepository(QStringLiteral("app"));
+    app.writeFile(QStringLiteral("src/export.cpp"), "int exportCsv();\n");
+    registerDirectly();
+    server.team(teamId).overlapOverride = QStringList{
+        tolvaran::TeamPresenceRules::wireRepositoryID(teamId, repositoryIdOf(remoteOf("app")))};
+    connect();
+    service->updateProjects({sourceFor(app, QStringLiteral("app"))});
+    ASSERT_TRUE(refresh({app.path()}));
+
+    ASSERT_TRUE(waitUntil([&] {
+        const auto activity = service->localActivity(app.path());
+        return activity && activity->workSummary == sentence;
+    }, 30s));
+    const auto sentSummary = [&] {
+        const QJsonArray projects =
+            json(stateFrames().constLast()).value(QLatin1String("projects")).toArray();
+        return projects.isEmpty() ? QString()
+                                  : projects.first()
+                                        .toObject()
+                                        .value(QLatin1String("workSummary"))
+                                        .toString();
+    };
+    ASSERT_TRUE(waitUntil([&] { return sentSummary() == sentence; }));
+    EXPECT_EQ(storedSummaries().values(), QStringList{sentence});
+
+    // The same work scanned again keeps its sentence without asking the tool.
+    ASSERT_TRUE(refresh({app.path()}));
+    settle();
+    EXPECT_EQ(runs(), 1);
+    EXPECT_EQ(service->localActivity(app.path())->workSummary, sentence);
+
+    // A later run of the program finds the sentence by the work's fingerprint.
+    service.reset();
+    service = std::make_unique<tolvaran::TeamPresenceService>(settings, repositoryStore, cache,
+                                                              generator, clock);
+    service->updateProjects({sourceFor(app, QStringLiteral("app"))});
+    ASSERT_TRUE(refresh({app.path()}));
+    EXPECT_EQ(service->localActivity(app.path())->workSummary, sentence);
+    settle();
+    EXPECT_EQ(runs(), 1);
+}
+
+TEST_F(TeamWorkSummaries, aFailedGenerationWaitsTwoMinutesUnlessTheWorkChanges)
+{
+    writeCountingTool(QStringLiteral("exit 1\n"));
+    GitRepositoryBuilder app = makeRepository(QStringLiteral("app"));
+    app.writeFile(QStringLiteral("src/export.cpp"), "int exportCsv();\n");
+    service->updateProjects({sourceFor(app, QStringLiteral("app"))});
+    ASSERT_TRUE(refresh({app.path()}));
+    ASSERT_TRUE(waitUntil([&] { return runs() == 1; }));
+    settle();
+
+    ASSERT_TRUE(refresh({app.path()}));
+    clock.advance(119s);
+    ASSERT_TRUE(refresh({app.path()}));
+    settle();
+    EXPECT_EQ(runs(), 1);
+
+    clock.advance(1s);
+    ASSERT_TRUE(refresh({app.path()}));
+    ASSERT_TRUE(waitUntil([&] { return runs() == 2; }));
+    settle();
+
+    // Other work is another fingerprint: it does not wait.
+    app.writeFile(QStringLiteral("src/export.cpp"), "int exportCsv(int);\n");
+    ASSERT_TRUE(refresh({app.path()}));
+    ASSERT_TRUE(waitUntil([&] { return runs() == 3; }));
+    settle();
+    EXPECT_EQ(runs(), 3);
+    EXPECT_FALSE(service->localActivity(app.path())->workSummary.has_value());
+    EXPECT_TRUE(storedSummaries().isEmpty());
+}
+
+TEST_F(TeamWorkSummaries, servicesOfTwoTeamsKeepEachOthersSentences)
+{
+    writeCountingTool(answer);
+    GitRepositoryBuilder app = makeRepository(QStringLiteral("app"));
+    GitRepositoryBuilder tools = makeRepository(QStringLiteral("tools"));
+    app.writeFile(QStringLiteral("src/export.cpp"), "int exportCsv();\n");
+    tools.writeFile(QStringLiteral("lint.sh"), "exit 0\n");
+    tolvaran::TeamSettingsStore otherSettings{defaults, QStringLiteral("other"), false,
+                                              home.filePath(QStringLiteral("support"))};
+    otherSettings.setEnabled(true);
+    tolvaran::WorkSummaryGenerator otherGenerator{home.filePath(QStringLiteral("tmp"))};
+    tolvaran::TeamPresenceService other(otherSettings, repositoryStore, cache, otherGenerator,
+                                        clock);
+
+    service->updateProjects({sourceFor(app, QStringLiteral("app"))});
+    ASSERT_TRUE(refresh({app.path()}));
+    ASSERT_TRUE(waitUntil([&] { return storedSummaries().size() == 1; }));
+
+    other.updateProjects({sourceFor(tools, QStringLiteral("tools"))});
+    bool done = false;
+    other.refreshProjects({tools.path()}, [&done] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done && runs() == 2; }, 60s));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto activity = other.localActivity(tools.path());
+        return activity && activity->workSummary.has_value();
+    }));
+    EXPECT_EQ(storedSummaries().size(), 2);
 }
