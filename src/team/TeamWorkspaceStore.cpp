@@ -131,14 +131,7 @@ void TeamWorkspaceStore::observe(const TeamWorkspace &team)
     for (const QMetaObject::Connection &connection : std::as_const(connections))
         disconnect(connection);
     connections = {
-        connect(service, &TeamPresenceService::connectionStateChanged, this, forward,
-                Qt::QueuedConnection),
-        connect(service, &TeamPresenceService::teamNameChanged, this, forward,
-                Qt::QueuedConnection),
-        connect(service, &TeamPresenceService::localActivityByPathChanged, this, forward,
-                Qt::QueuedConnection),
-        connect(service, &TeamPresenceService::securityStatusChanged, this, forward,
-                Qt::QueuedConnection),
+        connect(service, &TeamPresenceService::changed, this, forward, Qt::QueuedConnection),
         connect(settings, &TeamSettingsStore::isEnabledChanged, this, forward,
                 Qt::QueuedConnection),
         connect(settings, &TeamSettingsStore::memberNameChanged, this, forward,
@@ -200,7 +193,8 @@ void TeamWorkspaceStore::commitAddedTeam(const std::shared_ptr<TeamWorkspace> &t
     setSelectedManagementTeamID(team->id());
     observe(*team);
     TeamPresenceService &service = team->service();
-    service.setTokenUsageSnapshot(m_tokenUsageSnapshot);
+    if (!(service.tokenUsageSnapshot() == m_tokenUsageSnapshot))
+        service.setTokenUsageSnapshot(m_tokenUsageSnapshot);
     if (m_isStarted && !service.isStarted())
         startService(*team);
     persistProfiles();
@@ -323,26 +317,57 @@ bool TeamWorkspaceStore::hasTeamMemberships() const
     });
 }
 
-// Per-path answers.
+// Per-path answers. Each is one walk over the enabled teams: the cards ask them on every
+// render.
 
-QSet<QString> TeamWorkspaceStore::teamIDs(const QString &) const
+QSet<QString> TeamWorkspaceStore::teamIDs(const QString &path) const
 {
-    return {};
+    QSet<QString> ids;
+    for (const TeamWorkspace *team : enabledWorkspaces()) {
+        if (team->service().sharedProjectPaths().contains(path))
+            ids.insert(team->id());
+    }
+    return ids;
 }
 
-std::optional<TeamProjectSummary> TeamWorkspaceStore::summary(const QString &) const
+std::optional<TeamProjectSummary> TeamWorkspaceStore::summary(const QString &path) const
 {
-    return std::nullopt;
+    // A teammate in two teams is listed once per team.
+    TeamProjectSummary joined;
+    for (const TeamWorkspace *team : enabledWorkspaces()) {
+        const auto &summaries = team->service().summariesByPath();
+        const auto found = summaries.constFind(path);
+        if (found != summaries.constEnd())
+            joined.peers.append(found->peers);
+    }
+    if (joined.peers.isEmpty())
+        return std::nullopt;
+    return joined;
 }
 
-std::optional<TeamProjectUsageSummary> TeamWorkspaceStore::usageSummary(const QString &) const
+std::optional<TeamProjectUsageSummary> TeamWorkspaceStore::usageSummary(const QString &path) const
 {
-    return std::nullopt;
+    TeamProjectUsageSummary joined;
+    for (const TeamWorkspace *team : enabledWorkspaces()) {
+        const auto &summaries = team->service().usageSummariesByPath();
+        const auto found = summaries.constFind(path);
+        if (found != summaries.constEnd())
+            joined.members.append(found->members);
+    }
+    if (joined.members.isEmpty())
+        return std::nullopt;
+    return joined;
 }
 
-QStringList TeamWorkspaceStore::teamNames(const QString &) const
+QStringList TeamWorkspaceStore::teamNames(const QString &path) const
 {
-    return {};
+    QStringList names;
+    for (const TeamWorkspace *team : enabledWorkspaces()) {
+        if (team->service().sharedProjectPaths().contains(path))
+            names.append(team->service().teamName());
+    }
+    sortTeamNames(names);
+    return names;
 }
 
 std::optional<SharedProjectState> TeamWorkspaceStore::localActivity(const QString &path) const
@@ -358,10 +383,22 @@ std::optional<SharedProjectState> TeamWorkspaceStore::localActivity(const QStrin
 
 QList<TeamCommitEvent> TeamWorkspaceStore::commitNotifications() const
 {
-    return {};
+    QList<TeamCommitEvent> notifications;
+    for (const TeamWorkspace *team : enabledWorkspaces())
+        notifications.append(team->service().commitNotifications());
+    std::stable_sort(notifications.begin(), notifications.end(),
+                     [](const TeamCommitEvent &a, const TeamCommitEvent &b) {
+                         return a.serverReceivedAt > b.serverReceivedAt;
+                     });
+    return notifications;
 }
 
-void TeamWorkspaceStore::dismissCommitNotification(const TeamCommitEvent &) {}
+void TeamWorkspaceStore::dismissCommitNotification(const TeamCommitEvent &event)
+{
+    // Every team, switched off or not: the same event may be queued in several.
+    for (const auto &team : std::as_const(m_teams))
+        team->service().dismissCommitNotification(event.id);
+}
 
 // Fan-out.
 
@@ -373,8 +410,10 @@ void TeamWorkspaceStore::updateProjects(const QList<LocalTeamProjectSource> &sou
 void TeamWorkspaceStore::updateTokenUsage(const TokenUsageSnapshot &snapshot)
 {
     m_tokenUsageSnapshot = snapshot;
-    for (const auto &team : std::as_const(m_teams))
-        team->service().setTokenUsageSnapshot(snapshot);
+    for (const auto &team : std::as_const(m_teams)) {
+        if (!(team->service().tokenUsageSnapshot() == snapshot))
+            team->service().setTokenUsageSnapshot(snapshot);
+    }
 }
 
 void TeamWorkspaceStore::refreshProjects(const QSet<QString> &, std::function<void()> done)

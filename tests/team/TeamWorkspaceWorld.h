@@ -62,15 +62,17 @@ protected:
     }
 
     // A profile as an earlier run stored it: switched on or off, with or without the shared
-    // key and a registration on the local server.
+    // key and a registration on the local server (to a new team named `teamName`, whose id
+    // it returns).
     struct Stored
     {
         bool enabled = false;
         bool key = false;
         bool registration = false;
     };
-    void storeProfile(const QString &id, Stored stored, const QString &teamName = {})
+    QString storeProfile(const QString &id, Stored stored, const QString &teamName = {})
     {
+        QString teamId;
         using tolvaran::TeamSettingsStore;
         const bool legacy = id == TeamSettingsStore::legacyProfileID;
         TeamSettingsStore settings(defaults, id, legacy, support());
@@ -81,14 +83,14 @@ protected:
         if (stored.key)
             settings.writeKey(tolvaran::fixtures::teamKeys::alpha);
         if (stored.registration) {
-            const QString teamId =
-                server.createTeam(teamName.isEmpty() ? QStringLiteral("Core") : teamName);
+            teamId = server.createTeam(teamName.isEmpty() ? QStringLiteral("Core") : teamName);
             const QString credential =
                 server.registerDevice(teamId, settings.deviceID(), QStringLiteral("Ada"),
                                       tolvaran::TeamInstallationRole::owner);
             settings.saveInstallation(teamId, credential, tolvaran::TeamInstallationRole::owner);
         }
         defaults.setValue(settings.keyPrefix() + QStringLiteral(".enabled"), stored.enabled);
+        return teamId;
     }
 
     void storeProfileList(const QStringList &ids)
