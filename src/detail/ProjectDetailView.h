@@ -16,9 +16,11 @@ class CommitList;
 class DetailHeader;
 class DetailStatusBanner;
 class DetailTabBar;
+class MarkdownFileBrowser;
 class ProjectDetailViewModel;
 class ProjectOverview;
 class RecentChatList;
+class TokenUsageSection;
 
 // The detail pane of one project: the header, the tab bar, the selected tab's content and,
 // while there is a status message, the status banner. It shows its model's values and hands
@@ -32,12 +34,13 @@ class ProjectDetailView final : public QWidget
 
 public:
     // The Overview's sections, in their order. The ones marked "later" are places kept for
-    // sections of their own that are not built yet; each is an empty, hidden slot.
+    // sections of their own that are not built yet; each is an empty, hidden slot. A built
+    // section sits in its slot, which is then shown.
     enum class OverviewSection {
         metrics,
         behindWarning,
         teamUsage,     // later: what each teammate spent on the project
-        tokenUsage,    // later: the project's token usage
+        tokenUsage,    // the project's token usage (TokenUsageSection)
         sharedWithTeam, // later: what this device publishes of the project
         teamActivity,  // later: teammates on the same repository
     };
@@ -61,6 +64,8 @@ public:
     RecentChatList *recentChatList() const { return m_chats; }
     ProjectOverview *overview() const { return m_overview; }
     BehindWarning *behindWarning() const { return m_behindWarning; }
+    TokenUsageSection *tokenUsageSection() const { return m_tokenUsage; }
+    MarkdownFileBrowser *markdownBrowser() const { return m_markdown; }
     // The scroll area of a tab (none for the Markdown tab, which scrolls its own parts).
     QScrollArea *scrollArea(ProjectDetailTab tab) const;
     // The slot of one of the Overview's sections, for the sections that come later.
@@ -88,8 +93,8 @@ private:
     QList<QWidget *> m_overviewSlots;
     CommitList *m_commits;
     RecentChatList *m_chats;
-    QWidget *m_markdownLoading = nullptr;
-    QWidget *m_markdownEmpty = nullptr;
+    TokenUsageSection *m_tokenUsage = nullptr;
+    MarkdownFileBrowser *m_markdown = nullptr;
     QList<QScrollArea *> m_scrollAreas;
     QWidget *m_bannerDivider;
     DetailStatusBanner *m_banner;
