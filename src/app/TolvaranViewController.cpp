@@ -5,7 +5,7 @@
 #include "app/CardModelBuilder.h"
 #include "app/CardReconciliation.h"
 #include "widgets/ClosureButton.h"
-#include "app/CompactNumberFormat.h"
+#include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
