@@ -5,6 +5,7 @@
 #include "detail/RoundedPanel.h"
 #include "platform/RelativeDateFormatter.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/ElidingLabel.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -184,9 +185,17 @@ QWidget *TeamActivitySection::makePeerRow(const TeamProjectPeer &peer, Timestamp
 
     auto *title = new QHBoxLayout;
     title->setContentsMargins(0, 0, 0, 0);
-    QLabel *name = DetailStyle::plainLabel(
-        BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold), row,
-        peer.memberName);
+    // A long name or branch is cut rather than widening the pane.
+    auto cuttable = [row](const QString &text, const QFont &font) {
+        auto *label = new ElidingLabel(row);
+        label->setFont(font);
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        label->setToolTipWhenCut(true);
+        label->setText(text);
+        return label;
+    };
+    ElidingLabel *name = cuttable(
+        peer.memberName, BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold));
     name->setObjectName(QStringLiteral("memberName"));
     title->addWidget(name);
     QLabel *statusText = coloured(
@@ -207,8 +216,7 @@ QWidget *TeamActivitySection::makePeerRow(const TeamProjectPeer &peer, Timestamp
     if (peer.project.branch) {
         QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         mono.setPixelSize(DetailStyle::captionSize);
-        QLabel *branch = coloured(DetailStyle::plainLabel(mono, row, *peer.project.branch),
-                                  secondary);
+        QLabel *branch = coloured(cuttable(*peer.project.branch, mono), secondary);
         branch->setObjectName(QStringLiteral("branch"));
         title->addWidget(branch);
     }

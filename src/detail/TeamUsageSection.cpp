@@ -104,13 +104,17 @@ QString teamUsageCostText(std::optional<double> cost, const QLocale &locale)
 {
     if (!cost)
         return noCost;
+    // The C locale has no currency format at all: dollars are then written as in the US.
+    const QLocale format = locale.language() == QLocale::C
+        ? QLocale(QLocale::English, QLocale::UnitedStates)
+        : locale;
     // QLocale knows the symbol of its own currency only; elsewhere the dollar is marked as
     // the US one.
     const QString symbol =
-        locale.currencySymbol(QLocale::CurrencyIsoCode) == QLatin1String("USD")
-            ? locale.currencySymbol(QLocale::CurrencySymbol)
+        format.currencySymbol(QLocale::CurrencyIsoCode) == QLatin1String("USD")
+            ? format.currencySymbol(QLocale::CurrencySymbol)
             : QStringLiteral("US$");
-    return locale.toCurrencyString(*cost, symbol, costFractionDigits);
+    return format.toCurrencyString(*cost, symbol, costFractionDigits);
 }
 
 QList<TeamUsageRow> teamUsageRows(const TeamProjectUsageSummary &summary,

@@ -8,6 +8,7 @@
 #include "detail/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
+#include "widgets/ElidingLabel.h"
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
 
@@ -116,6 +117,15 @@ TEST(TeamUsageSection, writesEachRowAndTheTotals)
     for (const Case &row : cases) {
         EXPECT_EQ(teamUsageRows({row.members}, usEnglish), row.expected) << row.name;
     }
+}
+
+TEST(TeamUsageSection, writesPlanCostsInUsDollarsInAnyLocale)
+{
+    EXPECT_EQ(teamUsageCostText(3.5, usEnglish), "$3.50");
+    EXPECT_EQ(teamUsageCostText(3.5, QLocale::c()), "$3.50");
+    EXPECT_EQ(teamUsageCostText(1234.5, QLocale(QLocale::German, QLocale::Germany)),
+              QString::fromUtf8("1.234,50\u00a0US$"));
+    EXPECT_EQ(teamUsageCostText(std::nullopt, usEnglish), "--");
 }
 
 TEST(TeamUsageSection, totalsSaturateInsteadOfWrappingRound)
@@ -300,8 +310,8 @@ TEST(TeamActivitySection, buildsEachPeerRowFromWhatTheTeammateSent)
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(section.peerList()->findChildren<QWidget *>("divider").size(), 1);
 
-    EXPECT_EQ(rows[0]->findChild<QLabel *>("memberName")->text(), markup);
-    EXPECT_EQ(rows[0]->findChild<QLabel *>("branch")->text(), "feature/<x>");
+    EXPECT_EQ(rows[0]->findChild<ElidingLabel *>("memberName")->text(), markup);
+    EXPECT_EQ(rows[0]->findChild<ElidingLabel *>("branch")->text(), "feature/<x>");
     EXPECT_EQ(rows[0]->findChild<QLabel *>("workSummary")->text(), "<h1>Refactoring</h1>");
     EXPECT_NE(rows[0]->findChild<QWidget *>("codexRunning"), nullptr);
     EXPECT_EQ(rows[1]->findChild<QWidget *>("codexRunning"), nullptr);
