@@ -196,7 +196,8 @@ void ChangedFileList::render()
     const bool scrolls = count > scrollIndicatorThreshold;
     m_list->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAsNeeded
                                                : Qt::ScrollBarAlwaysOff);
-    static_cast<ChangedFileView *>(m_list)->setViewportMargins(0, 0, scrolls ? scrollIndicatorGap : 0, 0);
+    static_cast<ChangedFileView *>(m_list)->setViewportMargins(
+        0, 0, scrolls ? scrollIndicatorGap : 0, 0);
     m_list->setFixedHeight(int(std::min<qsizetype>(count, maximumVisibleRows)) * rowHeight);
 }
 
