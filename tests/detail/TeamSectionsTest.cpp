@@ -13,9 +13,11 @@
 #include "support/QtPrinters.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -388,6 +390,21 @@ TEST(ChangedFileList, isNineteenPointsPerRowUpToEightRowsThenScrolls)
         EXPECT_TRUE(view->viewport()->rect().contains(shown)) << row.files;
         EXPECT_EQ(view->model()->data(last).toString(), paths(row.files).last());
     }
+}
+
+TEST(ChangedFileList, copiesTheSelectedPathsInListOrder)
+{
+    ChangedFileList list;
+    list.setFiles({"b.cpp", "<a>.h", "c.md"});
+    list.show();
+    QApplication::setActiveWindow(&list);
+    QListView *view = list.listView();
+    view->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
+    view->selectionModel()->select(view->model()->index(2, 0), QItemSelectionModel::Select);
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
+    QTest::keySequence(view, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(), "b.cpp\nc.md");
 }
 
 TEST(ChangedFileList, saysSoWhenThereAreNoFiles)
