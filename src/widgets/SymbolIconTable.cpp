@@ -23,7 +23,7 @@ struct SymbolEntry
 
 // Every symbol the window shows. The symbolic variants come first because they suit small
 // toolbar buttons; the plain names are the ones older and non-GNOME themes carry.
-const std::array<SymbolEntry, 42> symbolTable{{
+const std::array<SymbolEntry, 44> symbolTable{{
     {"sidebar.left", {"sidebar-show-symbolic", "view-sidebar", nullptr},
      QStyle::SP_FileDialogListView},
     {"plus", {"list-add-symbolic", "list-add", nullptr}, QStyle::SP_FileDialogNewFolder},
@@ -102,6 +102,9 @@ const std::array<SymbolEntry, 42> symbolTable{{
      QStyle::SP_BrowserReload},
     {"arrow.up.arrow.down", {"view-sort-ascending-symbolic", "view-sort-ascending", nullptr},
      QStyle::SP_ArrowUp},
+    {"sparkles", {"starred-symbolic", "emblem-new", "starred"}, QStyle::SP_DialogYesButton},
+    {"circle.fill", {"media-record-symbolic", "media-record", "emblem-default-symbolic"},
+     QStyle::SP_DialogYesButton},
 }};
 
 // The theme's own icon, in the colours the theme drew it.
