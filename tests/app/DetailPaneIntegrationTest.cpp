@@ -143,5 +143,8 @@ TEST_F(DetailPaneIntegrationTest, leavingThePaneWhileItLoadsDropsTheLoad)
     ASSERT_TRUE(waitUntil([&content] {
         return !content.detailView()->model().isLoadingDetails();
     }));
-    EXPECT_EQ(content.detailView()->commitList()->rows().size(), 8);
+    // The pane shows a change of its model in a later turn of the event loop.
+    EXPECT_TRUE(waitUntil([&content] {
+        return content.detailView()->commitList()->rows().size() == 8;
+    }));
 }
