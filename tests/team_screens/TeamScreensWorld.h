@@ -1,0 +1,257 @@
+#pragma once
+
+#include "data/ProjectMetadataCache.h"
+#include "platform/KeyValueStore.h"
+#include "support/LocalTeamServer.h"
+#include "support/ManualTeamClock.h"
+#include "support/QtPrinters.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TeamTestKeys.h"
+#include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
+#include "team/TeamPresenceService.h"
+#include "team/TeamServerAddress.h"
+#include "team/TeamSettingsStore.h"
+#include "team_screens/TeamScreenTeam.h"
+#include "team_screens/TeamScreenWorkspace.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A team as the screens see it over a real profile and a real service (on a manual clock),
+// with the people, commits and shared paths a test gives it.
+class FixedScreenTeam final : public tolvaran::TeamScreenTeam
+{
+public:
+    FixedScreenTeam(tolvaran::KeyValueStore &defaults, const QString &profileID,
+                    const QString &supportFolder, tolvaran::ProjectMetadataCache &cache,
+                    tolvaran::TeamClock &clock)
+        : m_id(profileID)
+        , m_settings(defaults, profileID, false, supportFolder)
+        , m_service(m_settings, cache, clock, [] { return 1.0; })
+    {
+        using Settings = tolvaran::TeamSettingsStore;
+        using Service = tolvaran::TeamPresenceService;
+        connect(&m_settings, &Settings::isEnabledChanged, this, &TeamScreenTeam::changed);
+        connect(&m_settings, &Settings::memberNameChanged, this, &TeamScreenTeam::changed);
+        connect(&m_settings, &Settings::teamNameChanged, this, &TeamScreenTeam::changed);
+        connect(&m_settings, &Settings::hasStoredKeyChanged, this, &TeamScreenTeam::changed);
+        connect(&m_service, &Service::connectionStateChanged, this, &TeamScreenTeam::changed);
+        connect(&m_service, &Service::teamNameChanged, this, &TeamScreenTeam::changed);
+        connect(&m_service, &Service::securityStatusChanged, this, &TeamScreenTeam::changed);
+    }
+
+    QString id() const override { return m_id; }
+    tolvaran::TeamSettingsStore &settings() const override { return m_settings; }
+    tolvaran::TeamPresenceService &service() const override { return m_service; }
+    QList<tolvaran::TeamConnectedPerson> connectedPeople() const override { return people; }
+    QList<tolvaran::TeamCommitEvent> recentCommits() const override { return commits; }
+    QSet<QString> sharedProjectPaths() const override { return sharedPaths; }
+    void dismissCommitNotifications() override { ++dismissals; }
+
+    // Sets the given values and announces them.
+    void publish() { Q_EMIT changed(); }
+
+    QList<tolvaran::TeamConnectedPerson> people;
+    QList<tolvaran::TeamCommitEvent> commits;
+    QSet<QString> sharedPaths;
+    int dismissals = 0;
+
+private:
+    QString m_id;
+    mutable tolvaran::TeamSettingsStore m_settings;
+    mutable tolvaran::TeamPresenceService m_service;
+};
+
+// The workspace's behaviour as the dashboard relies on it: pending teams are listed by a
+// commit only with a membership, and a discarded or removed team's stored profile is gone.
+class FakeScreenWorkspace final : public tolvaran::TeamScreenWorkspace
+{
+public:
+    FakeScreenWorkspace(tolvaran::KeyValueStore &defaults, QString supportFolder,
+                        tolvaran::ProjectMetadataCache &cache, tolvaran::TeamClock &clock)
+        : m_defaults(defaults)
+        , m_supportFolder(std::move(supportFolder))
+        , m_cache(cache)
+        , m_clock(clock)
+    {
+    }
+
+    FixedScreenTeam *makeTeam(const QString &id)
+    {
+        m_owned.push_back(
+            std::make_unique<FixedScreenTeam>(m_defaults, id, m_supportFolder, m_cache, m_clock));
+        FixedScreenTeam *team = m_owned.back().get();
+        connect(team, &tolvaran::TeamScreenTeam::changed, this, [this, team] {
+            if (m_listed.contains(team))
+                Q_EMIT changed();
+        });
+        return team;
+    }
+    FixedScreenTeam *addListedTeam(const QString &id)
+    {
+        FixedScreenTeam *team = makeTeam(id);
+        m_listed.append(team);
+        if (m_selectedID.isEmpty())
+            m_selectedID = id;
+        Q_EMIT changed();
+        return team;
+    }
+
+    QList<tolvaran::TeamScreenTeam *> teams() const override
+    {
+        return {m_listed.begin(), m_listed.end()};
+    }
+    QString selectedManagementTeamID() const override { return m_selectedID; }
+    tolvaran::TeamScreenTeam *selectedManagementTeam() const override
+    {
+        for (FixedScreenTeam *team : m_listed) {
+            if (team->id() == m_selectedID)
+                return team;
+        }
+        return nullptr;
+    }
+    void selectManagementTeam(const QString &teamID) override
+    {
+        m_selectedID = teamID;
+        Q_EMIT changed();
+    }
+    tolvaran::TeamScreenTeam *beginAddingTeam() override
+    {
+        FixedScreenTeam *team = makeTeam(QStringLiteral("added-%1").arg(++m_addedCount));
+        team->settings().setEnabled(true);
+        return team;
+    }
+    void commitAddedTeam(tolvaran::TeamScreenTeam *team) override
+    {
+        auto *fixed = static_cast<FixedScreenTeam *>(team);
+        if (m_listed.contains(fixed) || !fixed->settings().hasConfiguredMembership())
+            return;
+        m_listed.append(fixed);
+        m_selectedID = fixed->id();
+        Q_EMIT changed();
+    }
+    void discardAddedTeam(tolvaran::TeamScreenTeam *team) override
+    {
+        auto *fixed = static_cast<FixedScreenTeam *>(team);
+        if (m_listed.contains(fixed))
+            return;
+        ++discards;
+        forget(fixed);
+    }
+    void removeTeam(const QString &teamID) override
+    {
+        for (FixedScreenTeam *team : m_listed) {
+            if (team->id() == teamID) {
+                m_listed.removeOne(team);
+                forget(team);
+                Q_EMIT changed();
+                return;
+            }
+        }
+    }
+    bool hasTeamMemberships() const override
+    {
+        for (FixedScreenTeam *team : m_listed) {
+            if (team->settings().hasConfiguredMembership())
+                return true;
+        }
+        return false;
+    }
+
+    int discards = 0;
+
+private:
+    void forget(FixedScreenTeam *team)
+    {
+        team->settings().removeStoredProfile();
+        for (auto it = m_owned.begin(); it != m_owned.end(); ++it) {
+            if (it->get() == team) {
+                it->release()->deleteLater();
+                m_owned.erase(it);
+                return;
+            }
+        }
+    }
+
+    tolvaran::KeyValueStore &m_defaults;
+    QString m_supportFolder;
+    tolvaran::ProjectMetadataCache &m_cache;
+    tolvaran::TeamClock &m_clock;
+    std::vector<std::unique_ptr<FixedScreenTeam>> m_owned;
+    QList<FixedScreenTeam *> m_listed;
+    QString m_selectedID;
+    int m_addedCount = 0;
+};
+
+// The local team server with one team ("Core", key alpha) and this computer's workspace.
+class TeamScreensWorld : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen());
+        environment.set(tolvaran::teamServerURLVariable, server.baseUrl().toUtf8());
+        teamId = server.createTeam(QStringLiteral("Core"), tolvaran::fixtures::teamKeys::alpha);
+    }
+
+    void TearDown() override
+    {
+        tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(20));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QString supportFolder() const { return home.filePath(QStringLiteral("support")); }
+
+    // A listed team whose device is registered with the server as `role`, with a stored key
+    // when `keepsKey`.
+    FixedScreenTeam *registeredTeam(const QString &id, const QString &memberName,
+                                    tolvaran::TeamInstallationRole role, bool keepsKey = true)
+    {
+        FixedScreenTeam *team = workspace.addListedTeam(id);
+        tolvaran::TeamSettingsStore &settings = team->settings();
+        settings.setMemberName(memberName);
+        settings.setTeamName(QStringLiteral("Core"));
+        settings.setEnabled(true);
+        if (keepsKey)
+            settings.save(tolvaran::fixtures::teamKeys::alpha);
+        const QString credential =
+            server.registerDevice(teamId, settings.deviceID(), memberName, role);
+        settings.saveInstallation(teamId, credential, role);
+        if (!keepsKey)
+            settings.save();
+        return team;
+    }
+
+    // Starts the team's connection and waits for the server's first snapshot.
+    void connect(FixedScreenTeam &team)
+    {
+        team.service().reconfigure();
+        ASSERT_TRUE(tolvaran::fixtures::waitUntil([&] {
+            return team.service().connectionState().state
+                       == tolvaran::TeamConnectionState::Case::connected
+                   && team.service().securityStatus().has_value();
+        }));
+    }
+
+    int requestsTo(const QByteArray &method, const QString &path) const
+    {
+        int count = 0;
+        for (const auto &request : server.requests())
+            count += request.method == method && request.path == path;
+        return count;
+    }
+
+    tolvaran::fixtures::ScopedEnvironment environment;
+    tolvaran::fixtures::LocalTeamServer server;
+    tolvaran::fixtures::TemporaryHome home;
+    tolvaran::fixtures::ManualTeamClock clock;
+    tolvaran::KeyValueStore defaults{home.filePath(QStringLiteral("defaults.ini"))};
+    tolvaran::ProjectMetadataCache cache{QString()};
+    FakeScreenWorkspace workspace{defaults, supportFolder(), cache, clock};
+    QString teamId;
+};
