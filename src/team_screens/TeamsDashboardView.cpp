@@ -220,6 +220,11 @@ TeamsDashboardView::~TeamsDashboardView()
     }
 }
 
+TeamSettingsView *TeamsDashboardView::joinSheet() const
+{
+    return m_joinSheet;
+}
+
 TeamInlineSettingsView *TeamsDashboardView::inlineSettings() const
 {
     return m_inlineSettings;

@@ -55,7 +55,7 @@ public:
     const std::optional<QString> &teamOperationError() const { return m_teamOperationError; }
 
     // The shown pieces, for the window's tests; null while not shown.
-    TeamSettingsView *joinSheet() const { return m_joinSheet; }
+    TeamSettingsView *joinSheet() const;
     QMessageBox *removalAlert() const { return m_removalAlert; }
     QMessageBox *failureAlert() const { return m_failureAlert; }
     TeamInlineSettingsView *inlineSettings() const;

@@ -2,6 +2,7 @@
 // home: the tab it opens on, the commits and Markdown files it loads, and the two ways back.
 #include "app/ContentView.h"
 #include "app/TolvaranApp.h"
+#include "app/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/CommitList.h"
@@ -13,6 +14,9 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "team_screens/TeamScreensWorld.h"
+#include "team_screens/TeamsDashboardView.h"
+#include "widgets/ClosureButton.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,4 +148,42 @@ TEST_F(DetailPaneIntegrationTest, leavingThePaneWhileItLoadsDropsTheLoad)
         return !content.detailView()->model().isLoadingDetails();
     }));
     EXPECT_EQ(content.detailView()->commitList()->rows().size(), 8);
+}
+
+// The teams dashboard stands over the browser and an open pane alike, and closing it returns
+// to whichever of the two the window showed.
+TEST_F(DetailPaneIntegrationTest, theTeamsDashboardShowsOverTheBrowserAndAnOpenPane)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    ContentView &content = *window.contentView();
+    // Without teams to manage, the browser offers no way to a dashboard.
+    content.showTeams();
+    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
+
+    ManualTeamClock clock;
+    ProjectMetadataCache cache{QString()};
+    KeyValueStore defaults(home.filePath(QStringLiteral("teams.ini")));
+    FakeScreenWorkspace workspace(defaults, home.filePath(QStringLiteral("support")), cache,
+                                  clock);
+    content.setTeamScreens(&workspace);
+    auto *teamButton =
+        content.browser()->findChild<ClosureButton *>(QStringLiteral("teamButton"));
+    ASSERT_TRUE(waitUntil([teamButton] { return !teamButton->isHidden(); }));
+    teamButton->invoke();
+    EXPECT_EQ(content.screen(), ContentView::Screen::teams);
+    auto *dashboard = content.findChild<TeamsDashboardView *>();
+    ASSERT_NE(dashboard, nullptr);
+    dashboard->findChild<ClosureButton *>(QStringLiteral("backButton"))->invoke();
+    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
+
+    ASSERT_NE(openPane(content), nullptr);
+    content.showTeams();
+    EXPECT_EQ(content.screen(), ContentView::Screen::teams);
+    EXPECT_EQ(content.detailedProjectID(), projectPath);
+    content.closeTeams();
+    EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
+    content.setTeamScreens(nullptr);
 }
