@@ -8,6 +8,7 @@
 #include "support/LocalTeamServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
+#include "team/TeamPresenceRules.h"
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
@@ -38,6 +39,7 @@ struct Team
     QString id;
     QString repositoryWireID;
     std::unique_ptr<TeamSettingsStore> settings;
+    std::unique_ptr<ProjectMetadataCache> cache; // holds the team's one local project
     std::unique_ptr<TeamPresenceService> service;
     bool overlapping = false;
 };
@@ -99,7 +101,6 @@ int main(int argc, char *argv[])
     environment.set(teamServerURLVariable, server.baseUrl().toUtf8());
     fixtures::TemporaryHome home;
     KeyValueStore defaults(home.filePath(QStringLiteral("defaults.ini")));
-    ProjectMetadataCache cache{QString()};
 
     std::vector<Team> all(teams);
     for (int index = 0; index < teams; ++index) {
@@ -114,7 +115,16 @@ int main(int argc, char *argv[])
             team.id, team.settings->deviceID(), QStringLiteral("Bench"),
             TeamInstallationRole::owner);
         team.settings->saveInstallation(team.id, credential, TeamInstallationRole::owner);
-        team.service = std::make_unique<TeamPresenceService>(*team.settings, cache);
+        LocalTeamProjectState state;
+        state.shared.repositoryId = QStringLiteral("repository-") + team.id;
+        state.shared.repositoryName = QStringLiteral("app");
+        state.shared.isDirty = true;
+        state.shared.changedFiles = {QStringLiteral("src/main.cpp")};
+        team.repositoryWireID = TeamPresenceRules::wireRepositoryID(team.id,
+                                                                    state.shared.repositoryId);
+        team.cache = std::make_unique<ProjectMetadataCache>(QString());
+        team.cache->setTeamStates({{QStringLiteral("/work/app"), state}});
+        team.service = std::make_unique<TeamPresenceService>(*team.settings, *team.cache);
     }
 
     StallMeter stalls;
@@ -134,15 +144,6 @@ int main(int argc, char *argv[])
     const qint64 connectMilliseconds = clock.elapsed();
     const qint64 connectStall = stalls.longestMilliseconds();
 
-    for (Team &team : all) {
-        SharedProjectState state;
-        state.repositoryId = QStringLiteral("repository-") + team.id;
-        state.repositoryName = QStringLiteral("app");
-        state.isDirty = true;
-        state.changedFiles = {QStringLiteral("src/main.cpp")};
-        team.repositoryWireID = team.service->wireRepositoryID(state.repositoryId);
-        team.service->setLocalActivityByPath({{QStringLiteral("/work/app"), state}});
-    }
     runFor(200ms);
 
     const auto count = [&](bool fromServer) {

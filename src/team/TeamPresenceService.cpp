@@ -70,19 +70,19 @@ TeamPresenceService::TeamPresenceService(TeamSettingsStore &settings,
     , m_clock(clock)
     , m_jitter(jitter ? std::move(jitter) : JitterSource(&systemJitter))
     , m_client(settings)
-    , m_teamName(settings.teamName())
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
 {
+    m_values.setTeamName(settings.teamName());
     connect(&m_client, &TeamServerClient::teamNameConfirmed, this, [this](const QString &name) {
-        if (m_teamName == name)
-            return;
-        m_teamName = name;
-        Q_EMIT teamNameChanged(m_teamName);
+        if (m_values.setTeamName(name))
+            publish({TeamPublishedValue::teamName});
     });
     connect(&m_client, &TeamServerClient::securitySnapshotRefreshed, this,
             [this](const TeamSnapshot &snapshot) {
                 m_latestSnapshot = snapshot;
                 setSecurityStatus(snapshot.security);
+                updatePublishedLocalActivity();
+                applySnapshot(snapshot);
                 Q_EMIT snapshotAccepted(snapshot);
             });
 }
@@ -99,6 +99,8 @@ void TeamPresenceService::reconfigure()
     resetTeamSnapshotState();
     if (!m_settings.isEnabled() || !m_settings.authorizationHeader()) {
         setConnectionState(TeamConnectionState::disabled());
+        if (m_values.clearSummaries())
+            publish({TeamPublishedValue::summariesByPath});
         return;
     }
     const quint64 generation = m_loopGeneration;
@@ -125,14 +127,6 @@ void TeamPresenceService::stopConnection()
 
 void TeamPresenceService::resetTeamSnapshotState()
 {
-    if (m_teamName != m_settings.teamName()) {
-        m_teamName = m_settings.teamName();
-        Q_EMIT teamNameChanged(m_teamName);
-    }
-    if (!m_localActivityByPath.isEmpty()) {
-        m_localActivityByPath.clear();
-        Q_EMIT localActivityByPathChanged();
-    }
     m_repositoryPlaceholdersByPath.clear();
     m_localProjectStatesByPath = m_metadataCache.teamStates();
     m_latestSnapshot.reset();
@@ -140,6 +134,82 @@ void TeamPresenceService::resetTeamSnapshotState()
     m_pendingOutgoingCommits.clear();
     m_negotiatedProtocolVersion = initialProtocolVersion;
     m_overlappingRepositoryIDs.clear();
+    m_values.resetSnapshotState();
+
+    QList<TeamPublishedValue> changedValues;
+    if (m_values.setTeamName(m_settings.teamName()))
+        changedValues.append(TeamPublishedValue::teamName);
+    // The published activity follows the states just reloaded, not the ones before the reset.
+    if (m_values.updateLocalActivity(nullptr, m_negotiatedProtocolVersion, localSide()))
+        changedValues.append(TeamPublishedValue::localActivityByPath);
+    publish(changedValues);
+}
+
+TeamLocalSide TeamPresenceService::localSide() const
+{
+    // Wall-clock time: it becomes the user's own "last seen" on the people list.
+    return TeamLocalSide{TeamOwnDevice{m_settings.deviceID(), m_settings.memberName()},
+                         m_settings.teamName(),
+                         m_localProjectStatesByPath,
+                         m_repositoryPlaceholdersByPath,
+                         teamWireRepositoryIdFunction(m_settings.teamID()),
+                         Timestamp::now()};
+}
+
+void TeamPresenceService::updatePublishedLocalActivity()
+{
+    const TeamSnapshot *snapshot = m_latestSnapshot ? &*m_latestSnapshot : nullptr;
+    if (m_values.updateLocalActivity(snapshot, m_negotiatedProtocolVersion, localSide()))
+        publish({TeamPublishedValue::localActivityByPath});
+}
+
+void TeamPresenceService::applySnapshot(const TeamSnapshot &snapshot)
+{
+    const TeamSnapshotValues::Outcome outcome = m_values.apply(snapshot, localSide());
+    if (outcome.serverTeamNameForSettings)
+        m_settings.applyServerTeamName(*outcome.serverTeamNameForSettings);
+    publish(outcome.changed);
+}
+
+void TeamPresenceService::publish(const QList<TeamPublishedValue> &changedValues)
+{
+    if (changedValues.isEmpty())
+        return;
+    for (const TeamPublishedValue value : changedValues) {
+        switch (value) {
+        case TeamPublishedValue::teamName:
+            Q_EMIT teamNameChanged(m_values.teamName());
+            break;
+        case TeamPublishedValue::connectedPeople:
+            Q_EMIT connectedPeopleChanged();
+            break;
+        case TeamPublishedValue::commitNotifications:
+            Q_EMIT commitNotificationsChanged();
+            break;
+        case TeamPublishedValue::recentCommits:
+            Q_EMIT recentCommitsChanged();
+            break;
+        case TeamPublishedValue::sharedProjectPaths:
+            Q_EMIT sharedProjectPathsChanged();
+            break;
+        case TeamPublishedValue::summariesByPath:
+            Q_EMIT summariesByPathChanged();
+            break;
+        case TeamPublishedValue::usageSummariesByPath:
+            Q_EMIT usageSummariesByPathChanged();
+            break;
+        case TeamPublishedValue::localActivityByPath:
+            Q_EMIT localActivityByPathChanged();
+            break;
+        }
+    }
+    Q_EMIT changed();
+}
+
+void TeamPresenceService::dismissCommitNotification(const QString &eventId)
+{
+    if (m_values.dismissCommitNotification(eventId))
+        publish({TeamPublishedValue::commitNotifications});
 }
 
 void TeamPresenceService::setConnectionState(const TeamConnectionState &state)
@@ -148,14 +218,16 @@ void TeamPresenceService::setConnectionState(const TeamConnectionState &state)
         return;
     m_connectionState = state;
     Q_EMIT connectionStateChanged(m_connectionState);
+    Q_EMIT changed();
 }
 
 void TeamPresenceService::setSecurityStatus(const std::optional<TeamSecurityStatus> &status)
 {
-    if (!m_securityStatus && !status)
+    if (m_securityStatus == status)
         return;
     m_securityStatus = status;
     Q_EMIT securityStatusChanged();
+    Q_EMIT changed();
 }
 
 void TeamPresenceService::scheduleWait(std::chrono::milliseconds delay,
@@ -282,6 +354,8 @@ void TeamPresenceService::receiveMessage(quint64 generation, QWebSocket *socket,
     if (snapshot.security && snapshot.security->currentDeviceRole)
         m_settings.updateInstallationRole(snapshot.security->currentDeviceRole);
 
+    // Before the presence message below, which carries the activity.
+    updatePublishedLocalActivity();
     const bool wasReady = m_isSocketReady;
     m_isSocketReady = true;
     if (!wasReady) {
@@ -291,6 +365,7 @@ void TeamPresenceService::receiveMessage(quint64 generation, QWebSocket *socket,
     if (m_connectionState.state != TeamConnectionState::Case::connected)
         setConnectionState(TeamConnectionState::connected());
 
+    applySnapshot(snapshot);
     Q_EMIT snapshotAccepted(snapshot);
     if (!isCurrent(generation) || socket != m_socket)
         return; // a receiver reconfigured the service
@@ -366,9 +441,10 @@ void TeamPresenceService::heartbeat(quint64 generation)
 
 QByteArray TeamPresenceService::encodeStateMessage(qint64 protocolVersion) const
 {
+    const QHash<QString, SharedProjectState> &activity = m_values.localActivityByPath();
     if (protocolVersion != privateProtocolVersion) {
         PresenceUpdate message{m_settings.deviceID(), m_settings.memberName(), {}};
-        for (auto it = m_localActivityByPath.cbegin(); it != m_localActivityByPath.cend(); ++it) {
+        for (auto it = activity.cbegin(); it != activity.cend(); ++it) {
             message.projects.append(
                 TeamPresenceRules::withUsage(it.value(), m_tokenUsageSnapshot, it.key()));
         }
@@ -378,7 +454,7 @@ QByteArray TeamPresenceService::encodeStateMessage(qint64 protocolVersion) const
     const std::optional<QString> teamID = m_settings.teamID();
     PrivateStateUpdate message{m_settings.deviceID(), m_settings.memberName(), {}, {}};
     if (!m_overlappingRepositoryIDs.isEmpty()) {
-        for (auto it = m_localActivityByPath.cbegin(); it != m_localActivityByPath.cend(); ++it) {
+        for (auto it = activity.cbegin(); it != activity.cend(); ++it) {
             const QString wireID = TeamPresenceRules::wireRepositoryID(teamID,
                                                                       it->repositoryId);
             if (!m_overlappingRepositoryIDs.contains(wireID))
@@ -471,15 +547,6 @@ void TeamPresenceService::sendFailed(QWebSocket *socket, const QString &error)
 }
 
 // Inputs ------------------------------------------------------------------------------------
-
-void TeamPresenceService::setLocalActivityByPath(
-    const QHash<QString, SharedProjectState> &activity)
-{
-    if (activity == m_localActivityByPath)
-        return;
-    m_localActivityByPath = activity;
-    Q_EMIT localActivityByPathChanged();
-}
 
 void TeamPresenceService::setTokenUsageSnapshot(const TokenUsageSnapshot &snapshot)
 {

@@ -9,6 +9,7 @@
 #include "team/TeamClock.h"
 #include "team/TeamServerClient.h"
 #include "team/TeamSnapshot.h"
+#include "team/TeamSnapshotValues.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -37,8 +38,8 @@ class TeamSettingsStore;
 // snapshots, answers the first one of each socket (and every change of the overlapping
 // repositories) with this device's state, and after every drop opens a new socket after a
 // jittered back-off (2 s doubling to 60 s). A heartbeat resends the state every 60 s; between
-// heartbeats an unchanged state is never sent twice on one socket. Decoded snapshots leave
-// through snapshotAccepted(); applying them to the projects is not this class's work.
+// heartbeats an unchanged state is never sent twice on one socket. Every accepted snapshot is
+// applied to the local projects (TeamSnapshotValues) and what changed is published.
 //
 // Every wait runs on the injected TeamClock. Nothing in the constructor touches the network.
 // Destroying the service closes its socket (code 1001). GUI thread only.
@@ -72,14 +73,37 @@ public:
                         JitterSource jitter = {}, QObject *parent = nullptr);
     ~TeamPresenceService() override;
 
-    // Published state.
+    // Published state, read on the GUI thread. Each value has its change signal, followed by
+    // changed() once per update.
     const TeamConnectionState &connectionState() const { return m_connectionState; }
-    const QString &teamName() const { return m_teamName; }
+    const QString &teamName() const { return m_values.teamName(); }
+    const QList<TeamConnectedPerson> &connectedPeople() const
+    {
+        return m_values.connectedPeople();
+    }
+    const QList<TeamCommitEvent> &recentCommits() const { return m_values.recentCommits(); }
+    const QList<TeamCommitEvent> &commitNotifications() const
+    {
+        return m_values.commitNotifications();
+    }
+    const QSet<QString> &sharedProjectPaths() const { return m_values.sharedProjectPaths(); }
+    const QHash<QString, TeamProjectSummary> &summariesByPath() const
+    {
+        return m_values.summariesByPath();
+    }
+    const QHash<QString, TeamProjectUsageSummary> &usageSummariesByPath() const
+    {
+        return m_values.usageSummariesByPath();
+    }
     const QHash<QString, SharedProjectState> &localActivityByPath() const
     {
-        return m_localActivityByPath;
+        return m_values.localActivityByPath();
     }
     const std::optional<TeamSecurityStatus> &securityStatus() const { return m_securityStatus; }
+    const TokenUsageSnapshot &tokenUsageSnapshot() const { return m_tokenUsageSnapshot; }
+
+    // Removes one queued commit notice (the user closed it).
+    void dismissCommitNotification(const QString &eventId);
 
     // What the connection learnt from the server.
     const std::optional<TeamSnapshot> &latestSnapshot() const { return m_latestSnapshot; }
@@ -107,8 +131,7 @@ public:
     // the loop reconnects; a state that cannot be encoded is logged and the socket stays.
     void sendPresence(bool forceLease);
 
-    // Where the rest of the team service hands in what this device publishes.
-    void setLocalActivityByPath(const QHash<QString, SharedProjectState> &activity);
+    // The coordinator's token usage, attached to the projects this device publishes.
     void setTokenUsageSnapshot(const TokenUsageSnapshot &snapshot);
     void queueOutgoingCommit(const CommitCreatedMessage &commit);
 
@@ -139,12 +162,18 @@ public:
 Q_SIGNALS:
     void connectionStateChanged(const tolvaran::TeamConnectionState &state);
     void teamNameChanged(const QString &name);
+    void connectedPeopleChanged();
+    void recentCommitsChanged();
+    void commitNotificationsChanged();
+    void sharedProjectPathsChanged();
+    void summariesByPathChanged();
+    void usageSummariesByPathChanged();
     void localActivityByPathChanged();
     void securityStatusChanged();
-    // A snapshot to apply to the projects: one the socket accepted or one an administration
-    // call fetched, already stored in latestSnapshot(). For the socket's, it comes before the
-    // presence message the snapshot may call for, so a direct connection that updates the
-    // local activity is in time for that message.
+    // Once after any of the value signals above (what the workspace forwards as its change).
+    void changed();
+    // A snapshot the socket accepted or an administration call fetched, already stored in
+    // latestSnapshot() and applied to the published values.
     void snapshotAccepted(const tolvaran::TeamSnapshot &snapshot);
 
 private:
@@ -152,6 +181,13 @@ private:
     void resetTeamSnapshotState();
     void setConnectionState(const TeamConnectionState &state);
     void setSecurityStatus(const std::optional<TeamSecurityStatus> &status);
+    // This device's side of a snapshot comparison; borrows the service's maps.
+    TeamLocalSide localSide() const;
+    // Recomputes the published local activity from the stored snapshot and local states.
+    void updatePublishedLocalActivity();
+    // Applies `snapshot` to the projects and publishes what changed.
+    void applySnapshot(const TeamSnapshot &snapshot);
+    void publish(const QList<TeamPublishedValue> &changedValues);
 
     // The connection loop. Each run has its generation; a callback of an older run (a wait,
     // a registration answer, a socket signal) finds it stale and does nothing.
@@ -177,8 +213,7 @@ private:
     TeamServerClient m_client;
 
     TeamConnectionState m_connectionState = TeamConnectionState::disabled();
-    QString m_teamName;
-    QHash<QString, SharedProjectState> m_localActivityByPath;
+    TeamSnapshotValues m_values;
     std::optional<TeamSecurityStatus> m_securityStatus;
 
     QHash<QString, SharedProjectState> m_repositoryPlaceholdersByPath;

@@ -15,6 +15,8 @@ struct TeamSecurityStatus
     QList<TeamInstallation> installations;
     QStringList unregisteredRecentMembers;
 
+    friend bool operator==(const TeamSecurityStatus &, const TeamSecurityStatus &) = default;
+
     // An unknown role, here or in any installation, fails the record.
     static TeamSecurityStatus decode(TeamJsonReader &reader);
     void write(TeamJsonWriter &writer) const;

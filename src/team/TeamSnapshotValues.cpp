@@ -197,6 +197,20 @@ bool TeamSnapshotValues::updateLocalActivity(const TeamSnapshot *latestSnapshot,
     return assignIfChanged(m_localActivity, std::move(activity));
 }
 
+bool TeamSnapshotValues::setTeamName(const QString &name)
+{
+    return assignIfChanged(m_teamName, QString(name));
+}
+
+bool TeamSnapshotValues::setLocalActivity(const QString &path, const SharedProjectState &state)
+{
+    const auto found = m_localActivity.constFind(path);
+    if (found != m_localActivity.cend() && *found == state)
+        return false;
+    m_localActivity.insert(path, state);
+    return true;
+}
+
 bool TeamSnapshotValues::clearSummaries()
 {
     return assignIfChanged(m_summaries, QHash<QString, TeamProjectSummary>());

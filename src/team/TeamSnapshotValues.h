@@ -73,6 +73,12 @@ public:
     bool updateLocalActivity(const TeamSnapshot *latestSnapshot,
                              qint64 negotiatedProtocolVersion, const TeamLocalSide &local);
 
+    // The name the service shows outside snapshots (the settings' at a reset, a confirmed
+    // rename). True when it changed.
+    bool setTeamName(const QString &name);
+    // Puts one path's activity in place (a new work summary). True when it changed.
+    bool setLocalActivity(const QString &path, const SharedProjectState &state);
+
     // The service's reset on reconfiguration: the next history queues no notices.
     void resetSnapshotState() { m_commits.reset(); }
     // A disabled team shows no teammates. True when there was something to remove.

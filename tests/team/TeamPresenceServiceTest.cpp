@@ -3,6 +3,7 @@
 #include "team/TeamPresenceRules.h"
 
 #include <QJsonArray>
+#include <QSignalSpy>
 
 using namespace std::chrono_literals;
 using tolvaran::fixtures::waitUntil;
@@ -31,8 +32,8 @@ TEST_F(TeamPresenceWorld, registersThenConnectsAndAnswersTheFirstSnapshotOnce)
 TEST_F(TeamPresenceWorld, onlyAChangedOverlapCallsForAnotherStateMessage)
 {
     registerDirectly();
+    storeScannedProject(appPath, project(appRepository, QStringLiteral("app")));
     connect();
-    service->setLocalActivityByPath({{appPath, project(appRepository, QStringLiteral("app"))}});
     settle();
     ASSERT_EQ(stateFrames().size(), 1); // a local change alone is the rest of the service's
 
@@ -222,8 +223,8 @@ TEST_F(TeamPresenceWorld, unencodableUsageIsSentAsZeroAndTheSocketStays)
     service->setTokenUsageSnapshot(usage);
     server.team(teamId).overlapOverride =
         QStringList{tolvaran::TeamPresenceRules::wireRepositoryID(teamId, appRepository)};
+    storeScannedProject(appPath, project(appRepository, QStringLiteral("app")));
     service->reconfigure();
-    service->setLocalActivityByPath({{appPath, project(appRepository, QStringLiteral("app"))}});
     ASSERT_TRUE(waitUntil([&] { return isConnected() && !stateFrames().isEmpty(); }));
     const QJsonObject sent = json(stateFrames().constFirst())
                                  .value(QLatin1String("projects"))
@@ -293,4 +294,50 @@ TEST(TeamPresenceBackoff, delaysDoubleFromTwoSecondsAndStayWithinAMinute)
                   row.milliseconds)
             << "failures " << row.failures << ", jitter " << row.jitter;
     }
+}
+
+TEST_F(TeamPresenceWorld, snapshotPeersReachTheSummariesAndAnUnchangedSnapshotPublishesNothing)
+{
+    registerDirectly();
+    storeScannedProject(appPath, project(appRepository, QStringLiteral("app")));
+    const QString wireID = tolvaran::TeamPresenceRules::wireRepositoryID(teamId, appRepository);
+    server.team(teamId).overlapOverride = QStringList{wireID};
+    tolvaran::StoredDevicePresence grace;
+    grace.type = QStringLiteral("presence.update");
+    grace.protocolVersion = 2;
+    grace.deviceId = QStringLiteral("grace-laptop");
+    grace.memberName = QStringLiteral("Grace");
+    grace.projects = {project(wireID, QStringLiteral("app"))};
+    grace.serverUpdatedAt = 1'700'000'000'000;
+    grace.isConnected = true;
+    server.injectPresence(teamId, grace);
+    connect();
+
+    ASSERT_TRUE(waitUntil([&] { return service->summariesByPath().contains(appPath); }));
+    const auto peers = service->summariesByPath().value(appPath).peers;
+    ASSERT_EQ(peers.size(), 1);
+    EXPECT_EQ(peers.constFirst().memberName, QStringLiteral("Grace"));
+    EXPECT_EQ(peers.constFirst().overlappingFiles, QStringList{QStringLiteral("src/main.cpp")});
+    EXPECT_TRUE(service->sharedProjectPaths().contains(appPath));
+    EXPECT_EQ(service->localActivityByPath().value(appPath).repositoryId, appRepository);
+    EXPECT_EQ(service->connectedPeople().size(), 2); // the user and Grace
+    settle();
+
+    QSignalSpy summaries(service.get(), &tolvaran::TeamPresenceService::summariesByPathChanged);
+    QSignalSpy people(service.get(), &tolvaran::TeamPresenceService::connectedPeopleChanged);
+    QSignalSpy activity(service.get(),
+                        &tolvaran::TeamPresenceService::localActivityByPathChanged);
+    QSignalSpy anyChange(service.get(), &tolvaran::TeamPresenceService::changed);
+    server.sendSnapshots(teamId);
+    settle();
+    EXPECT_EQ(summaries.size(), 0);
+    EXPECT_EQ(people.size(), 0);
+    EXPECT_EQ(activity.size(), 0);
+    EXPECT_EQ(anyChange.size(), 0);
+
+    // The team switched off shows no teammates.
+    settings.setEnabled(false);
+    service->reconfigure();
+    EXPECT_TRUE(service->summariesByPath().isEmpty());
+    EXPECT_EQ(summaries.size(), 1);
 }

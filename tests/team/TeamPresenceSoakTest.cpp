@@ -24,13 +24,15 @@ TEST_F(TeamPresenceWorld, survivesAMinuteOfDroppedSockets)
     const QString repository = QStringLiteral("repository-soak");
     server.team(teamId).overlapOverride =
         QStringList{tolvaran::TeamPresenceRules::wireRepositoryID(teamId, repository)};
+    storeScannedProject(QStringLiteral("/work/soak"), project(repository, QStringLiteral("soak")));
     service->reconfigure();
 
+    // The token usage attached to the project changes the state each time.
     int version = 0;
     const auto changeState = [&] {
-        auto state = project(repository, QStringLiteral("soak"));
-        state.additions = ++version;
-        service->setLocalActivityByPath({{QStringLiteral("/work/soak"), state}});
+        tolvaran::TokenUsageSnapshot usage = tolvaran::TokenUsageSnapshot::empty();
+        usage.projects[QStringLiteral("/work/soak")].lifetimeTokens = ++version;
+        service->setTokenUsageSnapshot(usage);
         service->sendPresence(false); // as a local scan does after a change
     };
     int drops = 0;
@@ -63,7 +65,9 @@ TEST_F(TeamPresenceWorld, survivesAMinuteOfDroppedSockets)
     const auto lastPublished = [&]() -> qint64 {
         for (const auto &presence : server.team(teamId).presences) {
             if (presence.deviceId == settings.deviceID() && presence.projects.size() == 1)
-                return presence.projects.constFirst().additions;
+                return presence.projects.constFirst().usage
+                           ? presence.projects.constFirst().usage->lifetimeTokens
+                           : -1;
         }
         return -1;
     };

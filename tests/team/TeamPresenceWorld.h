@@ -135,6 +135,15 @@ protected:
     tolvaran::fixtures::TemporaryHome home;
     tolvaran::KeyValueStore defaults{home.filePath(QStringLiteral("defaults.ini"))};
     QString teamId;
+    // Stores one scanned project in the metadata cache, as a scan does; the service takes it
+    // up at its next reconfiguration.
+    void storeScannedProject(const QString &path, const tolvaran::SharedProjectState &shared)
+    {
+        tolvaran::LocalTeamProjectState state;
+        state.shared = shared;
+        cache.setTeamStates({{path, state}});
+    }
+
     tolvaran::TeamSettingsStore settings{defaults, QStringLiteral("mine"), false,
                                          home.filePath(QStringLiteral("support"))};
     tolvaran::ProjectMetadataCache cache{QString()};
