@@ -47,13 +47,10 @@ TeamCommitEvent commit(int index, qint64 minutesAgo)
         "Fix the crash on an empty project list", "Bump the parser to 2.4",
         "Explain the cache layout in the README"};
     static const char *const people[] = {"Bo Lindqvist", "Cy Moreau", "Dee Okafor"};
-    TeamCommitEvent event;
-    event.id = QString::number(index);
-    event.subject = QString::fromUtf8(subjects[index % 5]);
-    event.memberName = QString::fromUtf8(people[index % 3]);
-    event.repositoryName = index % 2 ? QStringLiteral("delta-sync") : QStringLiteral("api-gateway");
-    event.committedAt = QDateTime::currentMSecsSinceEpoch() - minutesAgo * 60 * 1000;
-    return event;
+    return teamCommit(QString::number(index), QString::fromUtf8(people[index % 3]),
+                      index % 2 ? QStringLiteral("delta-sync") : QStringLiteral("api-gateway"),
+                      QString::fromUtf8(subjects[index % 5]),
+                      QDateTime::currentMSecsSinceEpoch() - minutesAgo * 60 * 1000);
 }
 
 } // namespace
@@ -103,18 +100,18 @@ int main(int argc, char *argv[])
     server.registerDevice(teamId, QStringLiteral("cy"), QStringLiteral("Cy Moreau"),
                           TeamInstallationRole::member);
     server.team(teamId).installations[2].appVersion = QStringLiteral("26.8.70");
+    shareProjects(server, teamId, cache,
+                  {QStringLiteral("/home/ada/code/api-gateway"),
+                   QStringLiteral("/home/ada/code/delta-sync"),
+                   QStringLiteral("/home/ada/work/clients/delta-sync")},
+                  QStringLiteral("Bo Lindqvist"));
+    injectTeammate(server, teamId, QStringLiteral("dee-laptop"), QStringLiteral("Dee Okafor"));
+    // The server lists the latest first.
+    for (int index = 6; index >= 0; --index)
+        server.injectCommit(teamId, commit(index, 5 + index * 170));
     team->service().reconfigure();
-    if (!waitUntil([&] { return team->service().securityStatus().has_value(); }))
+    if (!waitUntil([&] { return team->service().sharedProjectPaths().size() == 3; }))
         return 1;
-    team->people = {{QStringLiteral("Ada Svensson"), true, 1, {}},
-                    {QStringLiteral("Bo Lindqvist"), false, 2, {}},
-                    {QStringLiteral("Dee Okafor"), false, 0, {}}};
-    team->sharedPaths = {QStringLiteral("/home/ada/code/api-gateway"),
-                         QStringLiteral("/home/ada/code/delta-sync"),
-                         QStringLiteral("/home/ada/work/clients/delta-sync")};
-    for (int index = 0; index < 7; ++index)
-        team->commits.append(commit(index, 5 + index * 170));
-    team->publish();
 
     // A second team, still connecting.
     FixedScreenTeam *other = workspace.addListedTeam(QStringLiteral("design"));

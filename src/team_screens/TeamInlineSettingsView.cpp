@@ -105,7 +105,7 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     column->addLayout(saveRow);
     column->addWidget(notice(QStringLiteral("lock.shield"), sharingNotice, this));
 
-    connect(&m_team, &TeamScreenTeam::changed, this, &TeamInlineSettingsView::render);
+    onTeamChange(m_team, this, [this] { render(); });
     render();
     renderMessage();
 }

@@ -101,7 +101,7 @@ TeamPeopleAccessView::TeamPeopleAccessView(TeamScreenTeam &team, QWidget *parent
     m_message->setObjectName(QStringLiteral("message"));
     m_message->hide();
     column->addWidget(m_message);
-    connect(&m_team, &TeamScreenTeam::changed, this, &TeamPeopleAccessView::render);
+    onTeamChange(m_team, this, [this] { render(); });
     render();
 }
 
@@ -113,7 +113,7 @@ TeamPeopleAccessView::~TeamPeopleAccessView()
 void TeamPeopleAccessView::render()
 {
     const TeamPresenceService &service = m_team.service();
-    RenderInputs inputs{service.securityStatus(), m_team.connectedPeople(),
+    RenderInputs inputs{service.securityStatus(), service.connectedPeople(),
                         service.connectionState(), m_team.settings().hasStoredKey()};
     if (m_shownInputs && *m_shownInputs == inputs)
         return;

@@ -41,7 +41,8 @@ public:
     virtual bool hasTeamMemberships() const = 0;
 
 Q_SIGNALS:
-    // Any change of the list, the selection or one of the listed teams.
+    // Any change of the list, the selection, or the published values or settings of one of
+    // the listed teams.
     void changed();
 };
 

@@ -47,7 +47,7 @@ TeamSettingsView::TeamSettingsView(TeamScreenTeam &team, Callback onDismiss, Cal
     setWindowTitle(QStringLiteral("Team activity"));
     setFixedSize(sheetWidth, sheetHeight);
     buildInterface();
-    connect(&m_team, &TeamScreenTeam::changed, this, &TeamSettingsView::render);
+    onTeamChange(m_team, this, [this] { render(); });
     render();
 }
 
@@ -241,7 +241,10 @@ void TeamSettingsView::showEvent(QShowEvent *event)
     // The team's queued commit notices are dropped once the user looks at the team.
     if (!m_clearedNotifications) {
         m_clearedNotifications = true;
-        m_team.dismissCommitNotifications();
+        TeamPresenceService &service = m_team.service();
+        const QList<TeamCommitEvent> notices = service.commitNotifications();
+        for (const TeamCommitEvent &notice : notices)
+            service.dismissCommitNotification(notice.id);
     }
 }
 

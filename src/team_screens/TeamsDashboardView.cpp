@@ -104,10 +104,10 @@ QString listSignature(TeamDashboardTab tab, const TeamScreenTeam &team)
 {
     QStringList parts;
     if (tab == TeamDashboardTab::projects) {
-        parts = TeamDashboardLists::sortedSharedPaths(team.sharedProjectPaths());
+        parts = TeamDashboardLists::sortedSharedPaths(team.service().sharedProjectPaths());
     } else {
         const QList<TeamCommitEvent> commits =
-            TeamDashboardLists::shownCommits(team.recentCommits());
+            TeamDashboardLists::shownCommits(team.service().recentCommits());
         for (const TeamCommitEvent &commit : commits)
             parts << commit.id << commit.subject << commit.memberName << commit.repositoryName
                   << QString::number(commit.committedAt);
@@ -466,9 +466,9 @@ void TeamsDashboardView::renderOverview(TeamScreenTeam *team)
     m_removeButton->setEnabled(!m_isTeamOperationRunning);
 
     const QLocale locale;
-    m_peopleCount->setText(locale.toString(qlonglong(team->connectedPeople().size())));
-    m_projectsCount->setText(locale.toString(qlonglong(team->sharedProjectPaths().size())));
-    m_commitsCount->setText(locale.toString(qlonglong(team->recentCommits().size())));
+    m_peopleCount->setText(locale.toString(qlonglong(service.connectedPeople().size())));
+    m_projectsCount->setText(locale.toString(qlonglong(service.sharedProjectPaths().size())));
+    m_commitsCount->setText(locale.toString(qlonglong(service.recentCommits().size())));
 
     renderTabBar();
     if (m_shownTab != m_selectedTab || !m_tabContent)
@@ -555,7 +555,7 @@ void TeamsDashboardView::renderTabLists(TeamScreenTeam *team)
 
     if (m_selectedTab == TeamDashboardTab::projects) {
         const QStringList paths =
-            TeamDashboardLists::sortedSharedPaths(team->sharedProjectPaths());
+            TeamDashboardLists::sortedSharedPaths(team->service().sharedProjectPaths());
         if (paths.isEmpty())
             emptyText(QStringLiteral("Projects appear here automatically when another team "
                                      "device has the same Git repository."));
@@ -586,7 +586,8 @@ void TeamsDashboardView::renderTabLists(TeamScreenTeam *team)
         return;
     }
 
-    const QList<TeamCommitEvent> commits = TeamDashboardLists::shownCommits(team->recentCommits());
+    const QList<TeamCommitEvent> commits =
+        TeamDashboardLists::shownCommits(team->service().recentCommits());
     if (commits.isEmpty())
         emptyText(QStringLiteral("No recent commits reported."));
     const Timestamp now = Timestamp::now();

@@ -218,22 +218,40 @@ TEST_F(TeamPeopleAccessViewTest, whileTheLegacyKeyAdmitsDevicesTheOwnerIsAskedTo
     EXPECT_FALSE(server.team(teamId).legacyKeyEnabled);
 }
 
-TEST_F(TeamPeopleAccessViewTest, withoutAStatusTheConnectedPeopleAreListedAsLegacyAccess)
+TEST_F(TeamPeopleAccessViewTest, peopleWithoutAnInstallationShowAsLegacyAccess)
 {
-    FixedScreenTeam *team = workspace.addListedTeam(QStringLiteral("fresh"));
-    TeamPeopleAccessView view(*team);
-    view.show();
-    bool waiting = false;
-    for (QLabel *label : view.findChildren<QLabel *>())
-        waiting |= label->text() == QStringLiteral("Waiting for team access information...");
-    EXPECT_TRUE(waiting);
+    FixedScreenTeam *fresh = workspace.addListedTeam(QStringLiteral("fresh"));
+    TeamPeopleAccessView waiting(*fresh);
+    bool saysWaiting = false;
+    for (QLabel *label : waiting.findChildren<QLabel *>())
+        saysWaiting |= label->text() == QStringLiteral("Waiting for team access information...");
+    EXPECT_TRUE(saysWaiting);
+    EXPECT_TRUE(waiting.findChildren<QWidget *>(QStringLiteral("installationRow")).isEmpty());
 
-    team->people = {{QStringLiteral("Ada"), true, 0, {}}, {QStringLiteral("Bo"), false, 2, {}}};
-    team->publish();
-    ASSERT_TRUE(waitUntil([&] {
-        return view.findChildren<QWidget *>(QStringLiteral("connectedPersonRow")).size() == 2;
-    }));
+    // "bo" differs from the installation's "Bo" only in case: the same person. "Dee" has no
+    // installation.
+    teammate(QStringLiteral("bo-laptop"), QStringLiteral(" bo"));
+    teammate(QStringLiteral("dee-laptop"), QStringLiteral("Dee"));
+    FixedScreenTeam *team = joinAs(TeamInstallationRole::member);
+    TeamPeopleAccessView view(*team);
+    ASSERT_TRUE(waitUntil([&] { return team->service().connectedPeople().size() == 3; }));
+    const auto legacy = view.findChildren<QWidget *>(QStringLiteral("connectedPersonRow"));
+    ASSERT_EQ(legacy.size(), 1);
+    QStringList legacyTexts;
+    for (QLabel *label : legacy.first()->findChildren<QLabel *>())
+        legacyTexts << label->text();
+    EXPECT_TRUE(legacyTexts.contains(QStringLiteral("Dee")));
+    EXPECT_TRUE(legacyTexts.contains(QStringLiteral("Online \u00B7 Legacy team access")));
+    QStringList details;
+    for (QLabel *label : view.findChildren<QLabel *>(QStringLiteral("installationDetail")))
+        details << label->text().section(QStringLiteral(" \u00B7 "), 0, 1);
+    ASSERT_EQ(details.size(), 3);
+    EXPECT_EQ(details[0], QStringLiteral("Member \u00B7 Online")); // this device, connected
+    EXPECT_EQ(details[1], QStringLiteral("Member \u00B7 Online")); // Bo, as " bo"
+    EXPECT_TRUE(details[2].startsWith(QStringLiteral("Admin \u00B7 Last seen ")));
+    // A member sees no key tools and no menus.
     EXPECT_EQ(view.findChild<QPushButton *>(QStringLiteral("rotateButton")), nullptr);
+    EXPECT_TRUE(view.findChildren<QPushButton *>(QStringLiteral("manageButton")).isEmpty());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "team/TeamPresenceRules.h"
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
@@ -22,8 +23,7 @@
 #include <memory>
 #include <vector>
 
-// A team as the screens see it over a real profile and a real service (on a manual clock),
-// with the people, commits and shared paths a test gives it.
+// A team as the screens see it over a real profile and a real service (on a manual clock).
 class FixedScreenTeam final : public tolvaran::TeamScreenTeam
 {
 public:
@@ -34,32 +34,11 @@ public:
         , m_settings(defaults, profileID, false, supportFolder)
         , m_service(m_settings, cache, clock, [] { return 1.0; })
     {
-        using Settings = tolvaran::TeamSettingsStore;
-        using Service = tolvaran::TeamPresenceService;
-        connect(&m_settings, &Settings::isEnabledChanged, this, &TeamScreenTeam::changed);
-        connect(&m_settings, &Settings::memberNameChanged, this, &TeamScreenTeam::changed);
-        connect(&m_settings, &Settings::teamNameChanged, this, &TeamScreenTeam::changed);
-        connect(&m_settings, &Settings::hasStoredKeyChanged, this, &TeamScreenTeam::changed);
-        connect(&m_service, &Service::connectionStateChanged, this, &TeamScreenTeam::changed);
-        connect(&m_service, &Service::teamNameChanged, this, &TeamScreenTeam::changed);
-        connect(&m_service, &Service::securityStatusChanged, this, &TeamScreenTeam::changed);
     }
 
     QString id() const override { return m_id; }
     tolvaran::TeamSettingsStore &settings() const override { return m_settings; }
     tolvaran::TeamPresenceService &service() const override { return m_service; }
-    QList<tolvaran::TeamConnectedPerson> connectedPeople() const override { return people; }
-    QList<tolvaran::TeamCommitEvent> recentCommits() const override { return commits; }
-    QSet<QString> sharedProjectPaths() const override { return sharedPaths; }
-    void dismissCommitNotifications() override { ++dismissals; }
-
-    // Sets the given values and announces them.
-    void publish() { Q_EMIT changed(); }
-
-    QList<tolvaran::TeamConnectedPerson> people;
-    QList<tolvaran::TeamCommitEvent> commits;
-    QSet<QString> sharedPaths;
-    int dismissals = 0;
 
 private:
     QString m_id;
@@ -86,7 +65,7 @@ public:
         m_owned.push_back(
             std::make_unique<FixedScreenTeam>(m_defaults, id, m_supportFolder, m_cache, m_clock));
         FixedScreenTeam *team = m_owned.back().get();
-        connect(team, &tolvaran::TeamScreenTeam::changed, this, [this, team] {
+        tolvaran::onTeamChange(*team, this, [this, team] {
             if (m_listed.contains(team))
                 Q_EMIT changed();
         });
@@ -188,6 +167,64 @@ private:
     int m_addedCount = 0;
 };
 
+// A teammate's connected device on the team, with `projects` (wire identifiers).
+inline void injectTeammate(tolvaran::fixtures::LocalTeamServer &server, const QString &teamId,
+                           const QString &deviceId, const QString &name,
+                           const QList<tolvaran::SharedProjectState> &projects = {})
+{
+    tolvaran::StoredDevicePresence presence;
+    presence.type = QStringLiteral("state.update");
+    presence.protocolVersion = 2;
+    presence.deviceId = deviceId;
+    presence.memberName = name;
+    presence.projects = projects;
+    presence.serverUpdatedAt = 1'700'000'000'000;
+    presence.isConnected = true;
+    server.injectPresence(teamId, presence);
+}
+
+// Local projects of this computer (stored as scanned in `cache`, for the team's next
+// connection) that the teammate `name` also has.
+inline void shareProjects(tolvaran::fixtures::LocalTeamServer &server, const QString &teamId,
+                          tolvaran::ProjectMetadataCache &cache, const QStringList &paths,
+                          const QString &name)
+{
+    QHash<QString, tolvaran::LocalTeamProjectState> states;
+    QList<tolvaran::SharedProjectState> theirs;
+    QStringList wireIDs;
+    for (const QString &path : paths) {
+        tolvaran::LocalTeamProjectState state;
+        state.shared.repositoryId = QStringLiteral("repository:") + path;
+        state.shared.repositoryName = path.section(QLatin1Char('/'), -1);
+        states.insert(path, state);
+        tolvaran::SharedProjectState their = state.shared;
+        their.repositoryId =
+            tolvaran::TeamPresenceRules::wireRepositoryID(teamId, state.shared.repositoryId);
+        theirs.append(their);
+        wireIDs.append(their.repositoryId);
+    }
+    cache.setTeamStates(states);
+    server.team(teamId).overlapOverride = wireIDs;
+    injectTeammate(server, teamId, name.toLower() + QStringLiteral("-laptop"), name, theirs);
+}
+
+inline tolvaran::TeamCommitEvent teamCommit(const QString &id, const QString &memberName,
+                                            const QString &repositoryName,
+                                            const QString &subject, qint64 committedAt)
+{
+    tolvaran::TeamCommitEvent commit;
+    commit.id = id;
+    commit.deviceId = memberName.toLower() + QStringLiteral("-laptop");
+    commit.memberName = memberName;
+    commit.repositoryId = QStringLiteral("repository:") + repositoryName;
+    commit.repositoryName = repositoryName;
+    commit.headSha = QString(40, QLatin1Char('a'));
+    commit.subject = subject;
+    commit.committedAt = committedAt;
+    commit.serverReceivedAt = committedAt;
+    return commit;
+}
+
 // The local team server with one team ("Core", key alpha) and this computer's workspace.
 class TeamScreensWorld : public ::testing::Test
 {
@@ -236,6 +273,25 @@ protected:
                        == tolvaran::TeamConnectionState::Case::connected
                    && team.service().securityStatus().has_value();
         }));
+    }
+
+    void teammate(const QString &deviceId, const QString &name,
+                  const QList<tolvaran::SharedProjectState> &projects = {})
+    {
+        injectTeammate(server, teamId, deviceId, name, projects);
+    }
+    void shareProjects(const QStringList &paths)
+    {
+        ::shareProjects(server, teamId, cache, paths, QStringLiteral("Bo"));
+    }
+    void commits(int count, qint64 committedAt)
+    {
+        for (int index = 0; index < count; ++index) {
+            server.injectCommit(teamId, teamCommit(QStringLiteral("commit-%1").arg(index),
+                                                   QStringLiteral("Bo"), QStringLiteral("api"),
+                                                   QStringLiteral("Commit %1").arg(index),
+                                                   committedAt));
+        }
     }
 
     int requestsTo(const QByteArray &method, const QString &path) const

@@ -273,10 +273,16 @@ TEST_F(TeamSettingsViewTest, theKeyIsSharedOnlyWhenThisDeviceMayShareIt)
 
 TEST_F(TeamSettingsViewTest, showingTheSheetDropsTheTeamsQueuedCommitNotices)
 {
-    FixedScreenTeam &team = newTeam();
-    auto sheet = sheetFor(team);
+    FixedScreenTeam *team = registeredTeam(QStringLiteral("t"), QStringLiteral("Ada"),
+                                           TeamInstallationRole::owner);
+    connect(*team);
+    commits(2, 1'700'000'000'000);
+    server.sendSnapshots(teamId);
+    ASSERT_TRUE(waitUntil([&] { return team->service().commitNotifications().size() == 2; }));
+    auto sheet = sheetFor(*team);
     sheet->closeSheet();
-    EXPECT_EQ(team.dismissals, 1);
+    EXPECT_TRUE(team->service().commitNotifications().isEmpty());
+    EXPECT_EQ(team->service().recentCommits().size(), 2);
 }
 
 TEST_F(TeamSettingsViewTest, theKeyboardAloneFillsSavesAndClosesTheSheet)

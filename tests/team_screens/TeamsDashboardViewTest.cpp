@@ -195,24 +195,17 @@ TEST_F(TeamsDashboardViewTest, theTabsShowTheSelectedTeamsSettingsProjectsPeople
 {
     FixedScreenTeam *team = registeredTeam(QStringLiteral("t"), QStringLiteral("Ada"),
                                            TeamInstallationRole::owner);
-    team->sharedPaths = {QStringLiteral("/w/b/api"), QStringLiteral("/w/a/api")};
-    for (int index = 0; index < 25; ++index) {
-        TeamCommitEvent commit;
-        commit.id = QString::number(index);
-        commit.subject = QStringLiteral("Commit %1").arg(index);
-        commit.memberName = QStringLiteral("Bo");
-        commit.repositoryName = QStringLiteral("api");
-        commit.committedAt = QDateTime::currentMSecsSinceEpoch() - 3 * 24 * 3600 * 1000LL;
-        team->commits.append(commit);
-    }
-    team->people = {{QStringLiteral("Ada"), true, 1, {}}};
+    shareProjects({QStringLiteral("/w/b/api"), QStringLiteral("/w/a/api")});
+    commits(25, QDateTime::currentMSecsSinceEpoch() - 3 * 24 * 3600 * 1000LL);
+    connect(*team);
+    ASSERT_TRUE(waitUntil([&] { return team->service().sharedProjectPaths().size() == 2; }));
     auto view = dashboard();
 
     EXPECT_EQ(view->selectedTab(), TeamDashboardTab::settings);
     EXPECT_NE(view->inlineSettings(), nullptr);
     EXPECT_TRUE(view->findChildren<QWidget *>(QStringLiteral("dashboardSection")).isEmpty());
     EXPECT_EQ(texts(*view, QStringLiteral("metricValue")),
-              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("25")}));
+              (QStringList{QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("25")}));
 
     view->selectTab(TeamDashboardTab::projects);
     EXPECT_EQ(view->inlineSettings(), nullptr);
@@ -234,9 +227,10 @@ TEST_F(TeamsDashboardViewTest, theTabsShowTheSelectedTeamsSettingsProjectsPeople
     EXPECT_NE(view->peopleAccess(), nullptr);
     EXPECT_EQ(view->findChildren<QWidget *>(QStringLiteral("dashboardSection")).size(), 1);
 
-    team->sharedPaths.clear();
-    team->commits.clear();
-    team->publish();
+    server.team(teamId).commits.clear();
+    server.team(teamId).overlapOverride = QStringList{};
+    server.sendSnapshots(teamId);
+    ASSERT_TRUE(waitUntil([&] { return team->service().recentCommits().isEmpty(); }));
     view->selectTab(TeamDashboardTab::commits);
     EXPECT_EQ(texts(*view, QStringLiteral("emptyListText")),
               QStringList{QStringLiteral("No recent commits reported.")});
