@@ -625,31 +625,30 @@ void TeamsDashboardView::addTeam()
     if (!team)
         return;
     m_editingTeam = team;
-    const QPointer<TeamsDashboardView> view(this);
-    const QPointer<TeamScreenTeam> pending(team);
+    // The sheet is the screen's child and calls back only from its own handlers, so the
+    // screen is always there for its callbacks.
     auto *sheet = new TeamSettingsView(
-        *team,
-        [view, pending] {
-            if (!view)
-                return;
-            if (pending)
-                view->m_workspace.discardAddedTeam(pending);
-            view->m_editingTeam.clear();
-            if (view->m_joinSheet)
-                view->m_joinSheet->deleteLater();
-            view->m_joinSheet.clear();
-        },
-        [view, pending] {
-            if (!view)
-                return;
-            if (pending)
-                view->m_workspace.commitAddedTeam(pending);
-            view->m_editingTeam.clear();
-        },
-        this);
+        *team, [this] { joinSheetClosed(); }, [this] { joinSheetSaved(); }, this);
     sheet->setWindowModality(Qt::WindowModal);
     m_joinSheet = sheet;
     sheet->open();
+}
+
+void TeamsDashboardView::joinSheetSaved()
+{
+    // Lists the team when it holds a membership; the close that follows then keeps it.
+    if (m_editingTeam)
+        m_workspace.commitAddedTeam(m_editingTeam);
+}
+
+void TeamsDashboardView::joinSheetClosed()
+{
+    if (m_editingTeam)
+        m_workspace.discardAddedTeam(m_editingTeam);
+    m_editingTeam.clear();
+    if (m_joinSheet)
+        m_joinSheet->deleteLater();
+    m_joinSheet.clear();
 }
 
 void TeamsDashboardView::askToRemove(TeamScreenTeam *team)

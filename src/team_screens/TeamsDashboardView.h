@@ -79,6 +79,8 @@ private:
     void rebuildTabContent(TeamScreenTeam *team);
     void renderTabLists(TeamScreenTeam *team);
     void renderTabBar();
+    void joinSheetSaved();
+    void joinSheetClosed();
     void showFailureAlert();
     void cancelOrClose();
 
