@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTest>
 
 #include <cstdio>
 
@@ -146,10 +145,12 @@ int main(int argc, char *argv[])
 
     dashboard.addTeam();
     if (TeamSettingsView *sheet = dashboard.joinSheet()) {
-        QTest::keyClicks(sheet->findChild<QLineEdit *>(QStringLiteral("memberNameField")),
-                         QStringLiteral("Ada"));
-        QTest::keyClicks(sheet->findChild<QLineEdit *>(QStringLiteral("teamKeyField")),
-                         QStringLiteral("an-unregistered-key-of-forty-characters!"));
+        // As pasted: insert() counts as the user's edit.
+        auto *memberName = sheet->findChild<QLineEdit *>(QStringLiteral("memberNameField"));
+        memberName->selectAll();
+        memberName->insert(QStringLiteral("Ada"));
+        sheet->findChild<QLineEdit *>(QStringLiteral("teamKeyField"))
+            ->insert(QStringLiteral("an-unregistered-key-of-forty-characters!"));
         sheet->save();
         waitUntil([sheet] { return !sheet->isWorking(); });
         ok &= write(*sheet, outdir + QStringLiteral("/team-join.png"));

@@ -98,8 +98,10 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     m_message = secondaryCaption(this);
     m_message->setObjectName(QStringLiteral("message"));
     saveRow->addWidget(m_message, 1);
+    saveRow->addStretch(0); // keeps the button at the end while no message shows
     m_saveButton = button(QStringLiteral("Save Changes"), this);
     m_saveButton->setObjectName(QStringLiteral("saveButton"));
+    m_saveButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_saveButton, &QPushButton::clicked, this, &TeamInlineSettingsView::save);
     saveRow->addWidget(m_saveButton);
     column->addLayout(saveRow);

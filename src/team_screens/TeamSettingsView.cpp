@@ -110,6 +110,7 @@ void TeamSettingsView::buildInterface()
     form->addRow(QStringLiteral("Your name"), m_memberNameField);
 
     m_keyRow = new QStackedWidget(content);
+    m_keyRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_keyField = new QLineEdit(m_keyRow);
     m_keyField->setObjectName(QStringLiteral("teamKeyField"));
     m_keyField->setEchoMode(QLineEdit::Password);

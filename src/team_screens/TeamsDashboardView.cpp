@@ -146,8 +146,10 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     titles->setSpacing(2);
     titles->addWidget(plainLabel(BrowserStyle::systemFont(title2Size, QFont::DemiBold), header,
                                  QStringLiteral("Teams")));
-    titles->addWidget(secondaryCaption(
-        header, QStringLiteral("Connections stay active regardless of the Projects filter.")));
+    QLabel *subtitle = secondaryCaption(
+        header, QStringLiteral("Connections stay active regardless of the Projects filter."));
+    subtitle->setWordWrap(false);
+    titles->addWidget(subtitle);
     headerRow->addLayout(titles);
     headerRow->addStretch();
     QPushButton *add = button(QStringLiteral("Add Team"), header, QStringLiteral("plus"));
