@@ -690,7 +690,14 @@ void TeamsDashboardView::removeTeam(TeamScreenTeam *team)
     m_isTeamOperationRunning = true;
     render();
     const QString teamID = team->id();
+    // A service that goes while its call runs never completes it: the screen must not stay
+    // busy for ever.
+    m_removalServiceGone = connect(&team->service(), &QObject::destroyed, this, [this] {
+        m_isTeamOperationRunning = false;
+        scheduleRender();
+    });
     auto done = [this, teamID](const TeamCallCompletion &result) {
+        disconnect(m_removalServiceGone);
         m_isTeamOperationRunning = false;
         if (!result) {
             if (!result.error().isCancelled()) {

@@ -91,6 +91,7 @@ private:
     bool m_isTeamOperationRunning = false;
     std::optional<QString> m_teamOperationError;
     TeamCallHandle m_removalCall;
+    QMetaObject::Connection m_removalServiceGone;
     bool m_renderScheduled = false;
 
     QListWidget *m_teamList = nullptr;
