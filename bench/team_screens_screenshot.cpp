@@ -1,5 +1,5 @@
 // The team screens on a local team server, each written to a PNG file for the screenshot
-// script (scripts/team-screenshots.sh), in the Fusion style with its light palette:
+// script (scripts/team-screens-screenshots.sh), in the Fusion style with its light palette:
 //   team_screens_screenshot OUTDIR
 // OUTDIR/team-join.png (the join sheet after a refused key), team-dashboard-settings.png,
 // team-dashboard-projects.png, team-dashboard-people.png, team-dashboard-commits.png,

@@ -5,7 +5,7 @@
 # (OUTDIR/team-dashboard-settings.png, ..., team-leave.png, team-join.png).
 set -euo pipefail
 if [ $# -ne 1 ]; then
-  echo "usage: scripts/team-screenshots.sh OUTDIR" >&2
+  echo "usage: scripts/team-screens-screenshots.sh OUTDIR" >&2
   exit 2
 fi
 outdir=$(realpath -m "$1")
