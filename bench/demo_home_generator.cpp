@@ -55,6 +55,10 @@ const std::array<const char *, projectCount> projectNames{{
     "maple-maps",       "nova-notify",      "opal-orders",     "pebble-embedded",
 }};
 
+// The hosted address of the demonstration's repositories (bench/demo_team_server serves a
+// team on cobalt-ui's).
+const QString demoRemoteBase = QStringLiteral("https://git.example.com/demo/");
+
 const std::array<const char *, 8> commitSubjects{{
     "Initial import",
     "Add configuration loading",
@@ -224,9 +228,10 @@ void writeHome(const QString &home)
                 ? std::optional(t % 3 == 2 ? QStringLiteral("feature/%1").arg(serial % 4)
                                            : QStringLiteral("main"))
                 : std::nullopt;
+            // The clones fetch from local bare remotes; the chats record the hosted address
+            // those stand for, which is what names the repository to a team.
             if (plan.isRepository)
-                thread.gitOriginURL =
-                    remotesFolder + QLatin1Char('/') + plan.name + QStringLiteral(".git");
+                thread.gitOriginURL = demoRemoteBase + plan.name + QStringLiteral(".git");
             thread.model = QStringLiteral("gpt-5-codex");
             if (!projectID.isEmpty())
                 thread.projectID = projectID;

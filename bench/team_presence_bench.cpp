@@ -4,6 +4,7 @@
 // longest the event loop went without turning (server work included, which the program does
 // not carry). Printed beside the idle heartbeat's rate and one 60 Hz frame.
 #include "data/ProjectMetadataCache.h"
+#include "data/ProjectRepositoryStore.h"
 #include "platform/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ScopedEnvironment.h"
@@ -12,6 +13,7 @@
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
+#include "team/WorkSummaryGenerator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -101,6 +103,8 @@ int main(int argc, char *argv[])
     environment.set(teamServerURLVariable, server.baseUrl().toUtf8());
     fixtures::TemporaryHome home;
     KeyValueStore defaults(home.filePath(QStringLiteral("defaults.ini")));
+    ProjectRepositoryStore repositoryStore;
+    WorkSummaryGenerator generator;
 
     std::vector<Team> all(teams);
     for (int index = 0; index < teams; ++index) {
@@ -124,7 +128,8 @@ int main(int argc, char *argv[])
                                                                     state.shared.repositoryId);
         team.cache = std::make_unique<ProjectMetadataCache>(QString());
         team.cache->setTeamStates({{QStringLiteral("/work/app"), state}});
-        team.service = std::make_unique<TeamPresenceService>(*team.settings, *team.cache);
+        team.service = std::make_unique<TeamPresenceService>(*team.settings, repositoryStore,
+                                                             *team.cache, generator);
     }
 
     StallMeter stalls;

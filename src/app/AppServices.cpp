@@ -2,7 +2,6 @@
 
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
-#include "data/NullTeamWorkspace.h"
 #include "data/ProjectCatalogStore.h"
 #include "data/ProjectMetadataCache.h"
 #include "data/ProjectRepositoryStore.h"
@@ -10,7 +9,7 @@
 #include "data/TokenUsageStore.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
-#include "team/NullTeamViewSource.h"
+#include "team/TeamWorkspaceStore.h"
 #include "update/AppUpdateService.h"
 
 namespace tolvaran {
@@ -19,8 +18,7 @@ AppServices::AppServices()
     : m_codexFiles(codexHomeDirectory())
     , m_defaults(std::make_unique<KeyValueStore>(KeyValueStore::defaultFilePath()))
     , m_metadataCache(std::make_unique<ProjectMetadataCache>())
-    , m_teamWorkspace(std::make_unique<NullTeamWorkspace>())
-    , m_teamViewSource(std::make_unique<NullTeamViewSource>())
+    , m_teamWorkspace(std::make_unique<TeamWorkspaceStore>(*m_defaults, *m_metadataCache))
     , m_codexStore(std::make_unique<CodexStore>(
           m_codexFiles.databasePath(), m_codexFiles.sessionIndexPath(),
           CodexTurnLiveness::forCodexHome(m_codexFiles.folder())))
@@ -34,6 +32,16 @@ AppServices::AppServices()
 }
 
 AppServices::~AppServices() = default;
+
+TeamWorkspaceService &AppServices::teamWorkspace() const
+{
+    return *m_teamWorkspace;
+}
+
+const TeamProjectViewSource &AppServices::teamViewSource() const
+{
+    return *m_teamWorkspace;
+}
 
 ProjectListStores AppServices::projectListStores() const
 {

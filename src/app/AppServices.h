@@ -16,6 +16,7 @@ class ProjectRepositoryStore;
 class ProjectTagStore;
 class TeamProjectViewSource;
 class TeamWorkspaceService;
+class TeamWorkspaceStore;
 class TokenUsageStore;
 class AppUpdateService;
 
@@ -25,8 +26,9 @@ class AppUpdateService;
 // never own a store; so two screens share one catalog, one token index and one team
 // workspace, and a store outlives every model and job that uses it.
 //
-// Constructing it reads nothing, opens no database and starts no monitor, job or connection:
-// the stores do that on first use.
+// Constructing it opens no database and starts no monitor, job or connection: the stores do
+// that on first use. Only the team workspace reads at once, its profiles from the user
+// defaults (the window's launch work starts their connections).
 class AppServices final
 {
 public:
@@ -39,10 +41,11 @@ public:
     const CodexFileLayout &codexFiles() const { return m_codexFiles; }
     KeyValueStore &defaults() const { return *m_defaults; }
     ProjectMetadataCache &metadataCache() const { return *m_metadataCache; }
-    TeamWorkspaceService &teamWorkspace() const { return *m_teamWorkspace; }
-    // Where the browser reads teammates and shared state; the team workspace's own once it
-    // has one.
-    const TeamProjectViewSource &teamViewSource() const { return *m_teamViewSource; }
+    // Every team profile; the coordinator and the browser see it as the two interfaces below.
+    TeamWorkspaceStore &teamWorkspaceStore() const { return *m_teamWorkspace; }
+    TeamWorkspaceService &teamWorkspace() const;
+    // Where the browser and the detail pane read teammates and shared state.
+    const TeamProjectViewSource &teamViewSource() const;
     CodexStore &codexStore() const { return *m_codexStore; }
     CodexGlobalStateStore &globalStateStore() const { return *m_globalStateStore; }
     ProjectRepositoryStore &repositoryStore() const { return *m_repositoryStore; }
@@ -60,8 +63,7 @@ private:
     CodexFileLayout m_codexFiles;
     std::unique_ptr<KeyValueStore> m_defaults;
     std::unique_ptr<ProjectMetadataCache> m_metadataCache;
-    std::unique_ptr<TeamWorkspaceService> m_teamWorkspace;
-    std::unique_ptr<TeamProjectViewSource> m_teamViewSource;
+    std::unique_ptr<TeamWorkspaceStore> m_teamWorkspace;
     std::unique_ptr<CodexStore> m_codexStore;
     std::unique_ptr<CodexGlobalStateStore> m_globalStateStore;
     std::unique_ptr<ProjectRepositoryStore> m_repositoryStore;

@@ -196,9 +196,12 @@ void ContentView::showEvent(QShowEvent *event)
 
 void ContentView::runLaunchTask()
 {
-    // The team services start here first when they exist, then the updater (a check at once,
-    // later ones on its own timer). The updater's and the coordinator's own flags make a
-    // second run do nothing: the first full refresh, then its monitors.
+    // The team services start first, so their connections open while Codex's data still
+    // loads; then the updater (a check at once, later ones on its own timer). Their own flags
+    // and the coordinator's make a second run do nothing: the first full refresh, then its
+    // monitors.
+    if (m_teamStart)
+        m_teamStart();
     if (m_updater)
         m_updater->start();
     if (!m_viewModel.isMonitoring())

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QVBoxLayout;
@@ -29,8 +30,8 @@ class TolvaranViewController;
 // Each opening of a pane makes it a new model (`detailModels`), which lives as long as the
 // pane; leaving the pane stops the model's work at once.
 //
-// The first time it is shown it starts the program's work, once per run: the coordinator's
-// first full refresh and then its monitors.
+// The first time it is shown it starts the program's work, once per run: the teams'
+// connections, the updater, then the coordinator's first full refresh and its monitors.
 class ContentView final : public QWidget
 {
     Q_OBJECT
@@ -66,6 +67,10 @@ public:
     void setTeamViewSource(const TeamProjectViewSource *source);
     const TeamProjectViewSource *teamViewSource() const { return m_teamViews; }
 
+    // The team workspace's start, the first step of the launch work (its own flag makes a
+    // second call do nothing).
+    void setTeamStart(std::function<void()> start) { m_teamStart = std::move(start); }
+
     // The updater of every browser's update control, started by the launch work before the
     // coordinator's; must outlive the view.
     void setUpdater(AppUpdateService *updater);
@@ -84,6 +89,7 @@ private:
     TeamWorkspaceService &m_teamWorkspace;
     const TeamProjectViewSource *m_teamViews = nullptr;
     AppUpdateService *m_updater = nullptr;
+    std::function<void()> m_teamStart;
     FolderPicker &m_folderPicker;
     ProjectDetailModelFactory m_detailModels;
     TeamScreenWorkspace *m_teamScreens = nullptr;

@@ -4,6 +4,7 @@
 #include "app/ContentView.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "team/TeamWorkspaceStore.h"
 
 namespace tolvaran {
 
@@ -21,6 +22,8 @@ TolvaranApp::TolvaranApp()
     // The browsers' one source of team values, from the start.
     m_window->contentView()->setTeamViewSource(&m_services->teamViewSource());
     m_window->setUpdater(&m_services->updater());
+    m_window->contentView()->setTeamStart(
+        [store = &m_services->teamWorkspaceStore()] { store->start(); });
 }
 
 TolvaranApp::~TolvaranApp() = default;

@@ -61,6 +61,10 @@ ProcessResult ProcessRunner::run(const ProcessRequest &request)
         }
         process.setStandardOutputFile(outputFile.fileName());
     }
+    if (request.discardOutput) {
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
     if (request.standardInput.isEmpty())
         process.setStandardInputFile(QProcess::nullDevice());
 

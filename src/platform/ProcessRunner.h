@@ -30,6 +30,9 @@ struct ProcessRequest
     // With outputToFile: read back at most this many bytes of the output (negative: all of
     // it), so that a caller wanting only the start of a huge output never holds all of it.
     qint64 maximumOutputBytes = -1;
+    // Send standard output and standard error to the null device (a tool that reports its
+    // answer in a file of its own and may print a great deal on the way).
+    bool discardOutput = false;
     // A stop requested through this token ends the child's whole process group at once, as the
     // time limit does (checked every 100 ms).
     std::stop_token stopToken;

@@ -1,6 +1,7 @@
 #include "team/TeamPresenceService.h"
 
 #include "data/ProjectMetadataCache.h"
+#include "platform/KeyValueStore.h"
 #include "team/PresenceUpdate.h"
 #include "team/PrivateCommitCreatedMessage.h"
 #include "team/PrivateStateUpdate.h"
@@ -9,6 +10,7 @@
 #include "team/TeamServerRequests.h"
 #include "team/TeamSettingsStore.h"
 #include "team/TeamWireLimits.h"
+#include "team/WorkSummaryMemory.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -44,6 +46,11 @@ double systemJitter()
 // A registration refused by the server or by this computer's settings (a bad or short key, a
 // device the team does not know) will fail the same way until the user acts: the user is
 // shown why. Only a failed transport is worth quietly trying again.
+QHash<QString, QString> readPersistedSummaries(const KeyValueStore &defaults)
+{
+    return readWorkSummaries(defaults, TeamPresenceService::generatedWorkSummariesKey);
+}
+
 bool isPermanent(const TeamCallError &error)
 {
     return error.transportError() == nullptr;
@@ -62,14 +69,20 @@ std::chrono::milliseconds TeamPresenceService::backoffDelay(qint64 failures, dou
 }
 
 TeamPresenceService::TeamPresenceService(TeamSettingsStore &settings,
-                                         ProjectMetadataCache &metadataCache, TeamClock &clock,
+                                         ProjectRepositoryStore &repositoryStore,
+                                         ProjectMetadataCache &metadataCache,
+                                         WorkSummaryGenerator &workSummaryGenerator,
+                                         TeamClock &clock,
                                          JitterSource jitter, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
+    , m_repositoryStore(repositoryStore)
     , m_metadataCache(metadataCache)
+    , m_workSummaryGenerator(workSummaryGenerator)
     , m_clock(clock)
     , m_jitter(jitter ? std::move(jitter) : JitterSource(&systemJitter))
     , m_client(settings)
+    , m_persistedSummariesByFingerprint(readPersistedSummaries(settings.defaults()))
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
 {
     m_values.setTeamName(settings.teamName());
@@ -123,12 +136,21 @@ void TeamPresenceService::stopConnection()
     m_socketConnectedAt.reset();
     m_consecutiveConnectionFailures = 0;
     m_registrationFailures = 0;
+    // A generation in flight runs to its end; its runner then finds itself stopped.
+    m_summaryRunner = 0;
 }
 
 void TeamPresenceService::resetTeamSnapshotState()
 {
     m_repositoryPlaceholdersByPath.clear();
     m_localProjectStatesByPath = m_metadataCache.teamStates();
+    m_pendingRefreshPaths.clear();
+    m_isRefreshingLocalState = false;
+    ++m_scanGeneration;
+    m_knownHeadsByRepository.clear();
+    m_currentSummaryFingerprintsByPath.clear();
+    m_pendingSummaryJobs.clear();
+    m_summaryRetryAfterByFingerprint.clear();
     m_latestSnapshot.reset();
     setSecurityStatus(std::nullopt);
     m_pendingOutgoingCommits.clear();

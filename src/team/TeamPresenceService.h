@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/LocalTeamProjectSource.h"
 #include "data/SharedProjectState.h"
 #include "data/TeamConnectionState.h"
 #include "data/LocalTeamProjectState.h"
@@ -9,7 +10,9 @@
 #include "team/TeamClock.h"
 #include "team/TeamServerClient.h"
 #include "team/TeamSnapshot.h"
+#include "platform/WorkGroup.h"
 #include "team/TeamSnapshotValues.h"
+#include "team/WorkSummaryRequest.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -28,6 +31,8 @@ class QWebSocket;
 namespace tolvaran {
 
 class ProjectMetadataCache;
+class ProjectRepositoryStore;
+class WorkSummaryGenerator;
 class TeamSettingsStore;
 
 // The client of the team server for one team profile: it owns the profile's REST client and,
@@ -59,6 +64,14 @@ public:
     static constexpr double maximumJitter = 1.15;
     static constexpr qint64 initialProtocolVersion = 1;
     static constexpr qint64 privateProtocolVersion = 2;
+    // Projects scanned by one background job, one after the other.
+    static constexpr qsizetype scanBatchSize = 4;
+    // After a failed generation, the same project and fingerprint wait this long.
+    static constexpr std::chrono::seconds summaryRetryDelay{120};
+    static constexpr qsizetype maximumPersistedSummaries = 200;
+    // Work summaries by fingerprint, in the user defaults; shared by every team.
+    static inline const QString generatedWorkSummariesKey =
+        QStringLiteral("team.generatedWorkSummaries");
 
     // A number drawn uniformly from [minimumJitter, maximumJitter].
     using JitterSource = std::function<double()>;
@@ -68,7 +81,9 @@ public:
     // within 1 to 60 s after the jitter.
     static std::chrono::milliseconds backoffDelay(qint64 failures, double jitter);
 
-    TeamPresenceService(TeamSettingsStore &settings, ProjectMetadataCache &metadataCache,
+    TeamPresenceService(TeamSettingsStore &settings, ProjectRepositoryStore &repositoryStore,
+                        ProjectMetadataCache &metadataCache,
+                        WorkSummaryGenerator &workSummaryGenerator,
                         TeamClock &clock = TeamClock::systemClock(),
                         JitterSource jitter = {}, QObject *parent = nullptr);
     ~TeamPresenceService() override;
@@ -102,6 +117,10 @@ public:
     const std::optional<TeamSecurityStatus> &securityStatus() const { return m_securityStatus; }
     const TokenUsageSnapshot &tokenUsageSnapshot() const { return m_tokenUsageSnapshot; }
 
+    // This device's published state of the project at `path` while it shows activity (changes
+    // or a running Codex task); nothing for a clean, idle or unknown project.
+    std::optional<SharedProjectState> localActivity(const QString &path) const;
+
     // Removes one queued commit notice (the user closed it).
     void dismissCommitNotification(const QString &eventId);
 
@@ -130,6 +149,17 @@ public:
     // socket has accepted its first snapshot. A failed send closes the socket (code 1001) and
     // the loop reconnects; a state that cannot be encoded is logged and the socket stays.
     void sendPresence(bool forceLease);
+
+    // The coordinator's project list. An unchanged list is ignored. A changed one takes the
+    // scanned states of its paths from the metadata cache at once; a background job then
+    // names each project with a known origin (a placeholder, before any scan), and presence
+    // follows. Nothing is scanned here.
+    void updateProjects(const QList<LocalTeamProjectSource> &sources);
+    // Scans those of `paths` that are projects of the list, in batches of scanBatchSize, and
+    // calls `done` on the GUI thread when the queue is worked off. While the team is off
+    // nothing is queued; while a scan runs the paths join its queue; either way `done` is
+    // called at once.
+    void refreshProjects(const QSet<QString> &paths, std::function<void()> done);
 
     // The coordinator's token usage, attached to the projects this device publishes.
     void setTokenUsageSnapshot(const TokenUsageSnapshot &snapshot);
@@ -189,6 +219,38 @@ private:
     void applySnapshot(const TeamSnapshot &snapshot);
     void publish(const QList<TeamPublishedValue> &changedValues);
 
+    // Local projects (TeamPresenceServiceProjects.cpp).
+    void applyProjectPlaceholders(const QHash<QString, SharedProjectState> &placeholders,
+                                  const QList<LocalTeamProjectSource> &sources);
+    // One turn of the scan loop of `generation`: the next batch, or the end of the loop.
+    void scanNextBatch(quint64 generation, std::function<void()> done);
+    void scanProjects(const QSet<QString> &paths, quint64 generation,
+                      std::function<void()> then);
+    struct ScannedTeamProjectState;
+    void mergeScan(const QList<ScannedTeamProjectState> &scanned);
+    void detectNewCommits(const QHash<QString, LocalTeamProjectState> &states);
+
+    // Work summaries (TeamPresenceServiceSummaries.cpp).
+    struct PendingWorkSummary
+    {
+        QString path;
+        QString fingerprint; // the state's when the job was queued
+        WorkSummaryRequest request;
+    };
+    struct GeneratedWorkSummary
+    {
+        QString fingerprint;
+        QString summary;
+    };
+    // Records the fingerprint of every active state and puts in the sentence already known
+    // for it (for the path, or by fingerprint from an earlier run).
+    void adoptKnownWorkSummaries(QHash<QString, LocalTeamProjectState> &states);
+    void enqueueWorkSummaries(const QHash<QString, LocalTeamProjectState> &states);
+    void runSummaryQueue(quint64 runner);
+    void summaryGenerated(quint64 runner, const PendingWorkSummary &job,
+                          const std::optional<QString> &sentence);
+    void storeWorkSummary(const QString &fingerprint, const QString &sentence);
+
     // The connection loop. Each run has its generation; a callback of an older run (a wait,
     // a registration answer, a socket signal) finds it stale and does nothing.
     bool isCurrent(quint64 generation) const { return generation == m_loopGeneration; }
@@ -207,7 +269,9 @@ private:
     QByteArray encodeStateMessage(qint64 protocolVersion) const;
 
     TeamSettingsStore &m_settings;
+    ProjectRepositoryStore &m_repositoryStore;
     ProjectMetadataCache &m_metadataCache;
+    WorkSummaryGenerator &m_workSummaryGenerator;
     TeamClock &m_clock;
     JitterSource m_jitter;
     TeamServerClient m_client;
@@ -216,6 +280,19 @@ private:
     TeamSnapshotValues m_values;
     std::optional<TeamSecurityStatus> m_securityStatus;
 
+    QList<LocalTeamProjectSource> m_sources;
+    QSet<QString> m_pendingRefreshPaths;
+    bool m_isRefreshingLocalState = false;
+    quint64 m_scanGeneration = 0; // raised by every reset: a scan of an older one is dropped
+    QHash<QString, QString> m_knownHeadsByRepository;
+    QHash<QString, GeneratedWorkSummary> m_generatedSummariesByPath;
+    QHash<QString, QString> m_persistedSummariesByFingerprint;
+    QHash<QString, QString> m_currentSummaryFingerprintsByPath;
+    QList<PendingWorkSummary> m_pendingSummaryJobs;
+    QHash<QString, TeamClock::Duration> m_summaryRetryAfterByFingerprint; // by path|fingerprint
+    // The running queue runner; 0 when none runs. A cancelled runner finds it changed.
+    quint64 m_summaryRunner = 0;
+    quint64 m_lastSummaryRunner = 0;
     QHash<QString, SharedProjectState> m_repositoryPlaceholdersByPath;
     QHash<QString, LocalTeamProjectState> m_localProjectStatesByPath;
     std::optional<TeamSnapshot> m_latestSnapshot;
@@ -234,6 +311,9 @@ private:
     quint64 m_loopGeneration = 0; // raised by every stop: ends the running loop and heartbeat
     TeamCallHandle m_registration;
     QSet<TeamClock::WaitID> m_waits; // pending waits of the current generation
+
+    // Last, so that it goes first: no job outlives what it uses.
+    WorkGroup m_work{this};
 };
 
 } // namespace tolvaran

@@ -52,6 +52,8 @@ public:
 
     bool isEnabled() const { return m_isEnabled; }
     void setEnabled(bool enabled);
+    // The user defaults the profile lives in (shared by every profile and subsystem).
+    KeyValueStore &defaults() const { return m_defaults; }
     const QString &memberName() const { return m_memberName; }
     void setMemberName(const QString &name);
     const QString &teamName() const { return m_teamName; }

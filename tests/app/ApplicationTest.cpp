@@ -9,6 +9,9 @@
 #include <QFileDialog>
 #include "app/AppServices.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "team/TeamPresenceService.h"
+#include "team/TeamWorkspace.h"
+#include "team/TeamWorkspaceStore.h"
 #include "update/AppUpdateService.h"
 #include "support/FakeCodexHome.h"
 #include "support/LocalHttpServer.h"
@@ -100,6 +103,7 @@ TEST_F(ApplicationTest, constructingTheApplicationTouchesNoDatabaseMonitorOrSock
         EXPECT_FALSE(app.viewModel().isMonitoring());
         EXPECT_EQ(app.window().contentView()->updater(), &app.services().updater());
         EXPECT_FALSE(app.services().updater().hasStarted());
+        EXPECT_FALSE(app.services().teamWorkspaceStore().isStarted());
         EXPECT_FALSE(app.viewModel().lastRefreshedAt().has_value());
         EXPECT_EQ(matching(openDescriptorTargets(), markers), before);
         EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("data/Tolvaran"))))
@@ -120,6 +124,8 @@ TEST_F(ApplicationTest, showingTheWindowStartsTheWorkOnce)
     ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
     EXPECT_TRUE(app.viewModel().isMonitoring());
     EXPECT_TRUE(app.services().updater().hasStarted());
+    EXPECT_TRUE(app.services().teamWorkspaceStore().isStarted());
+    EXPECT_TRUE(app.services().teamWorkspaceStore().teams().first()->service().isStarted());
     ASSERT_TRUE(waitUntil([this] { return updateServer.requestCount("/v1/app/update") == 1; }));
     ASSERT_EQ(app.viewModel().projects().size(), 1);
     const Timestamp firstRefresh = *app.viewModel().lastRefreshedAt();

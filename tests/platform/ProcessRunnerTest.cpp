@@ -118,3 +118,55 @@ TEST(ProcessRunner, outputFileIsReadBackOnlyUpToTheLimit)
     ASSERT_TRUE(result.succeeded());
     EXPECT_EQ(result.standardOutput.size(), 4096);
 }
+
+// Standard input larger than a pipe holds, to children that do not take it as expected.
+TEST(ProcessRunner, standardInputNeverOutlivesTheTimeLimitOrEndsTheProgram)
+{
+    const QByteArray input(4 * 1024 * 1024, 'x');
+    struct Row
+    {
+        const char *name;
+        QString script;
+        bool timedOut;
+        bool crashed;
+        int exitCode;
+    };
+    const Row rows[] = {
+        // Never reads: the write would wait for ever; the time limit ends it.
+        {"never reads", QStringLiteral("sleep 30"), true, false, -1},
+        // Gone before the input is written: the write fails (SIGPIPE) and must not end us.
+        {"exits at once", QStringLiteral("exit 0"), false, false, 0},
+        {"reads a little, then exits", QStringLiteral("head -c 10 >/dev/null; exit 4"), false,
+         false, 4},
+        {"killed by a signal", QStringLiteral("kill -KILL $$"), false, true, -1},
+    };
+    for (const Row &row : rows) {
+        ProcessRequest request;
+        request.program = QStringLiteral("/bin/sh");
+        request.arguments = {QStringLiteral("-c"), row.script};
+        request.standardInput = input;
+        request.timeoutMilliseconds = 1000;
+        const ProcessResult result = ProcessRunner::run(request);
+        EXPECT_TRUE(result.started) << row.name;
+        EXPECT_EQ(result.timedOut, row.timedOut) << row.name;
+        EXPECT_EQ(result.crashed, row.crashed) << row.name;
+        EXPECT_FALSE(result.succeeded() && row.exitCode != 0) << row.name;
+        if (!row.timedOut && !row.crashed) {
+            EXPECT_EQ(result.exitCode, row.exitCode) << row.name;
+        }
+    }
+}
+
+TEST(ProcessRunner, discardedOutputIsNeitherKeptNorBlocking)
+{
+    ProcessRequest request;
+    request.program = QStringLiteral("/bin/sh");
+    request.arguments = {QStringLiteral("-c"),
+                         QStringLiteral("head -c 3000000 /dev/zero;"
+                                        "head -c 3000000 /dev/zero >&2")};
+    request.discardOutput = true;
+    const ProcessResult result = ProcessRunner::run(request);
+    ASSERT_TRUE(result.succeeded());
+    EXPECT_TRUE(result.standardOutput.isEmpty());
+    EXPECT_TRUE(result.standardError.isEmpty());
+}

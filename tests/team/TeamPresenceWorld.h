@@ -1,18 +1,23 @@
 #pragma once
 
 #include "data/ProjectMetadataCache.h"
+#include "data/ProjectRepositoryStore.h"
 #include "platform/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ManualTeamClock.h"
 #include "support/ScopedEnvironment.h"
+#include "support/StandInPrograms.h"
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
+#include "team/WorkSummaryGenerator.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QWebSocket>
@@ -37,7 +42,17 @@ protected:
         settings.setMemberName(QStringLiteral("Ada"));
         settings.setTeamName(QStringLiteral("Core"));
         settings.setEnabled(true);
-        service = std::make_unique<tolvaran::TeamPresenceService>(settings, cache, clock,
+        // A stand-in Codex tool first on PATH (one that fails until a test says otherwise),
+        // so that no scan of a test ever starts the machine's own.
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("tmp"))));
+        ASSERT_TRUE(QDir().mkpath(bin));
+        writeCodexTool(QStringLiteral("exit 1\n"));
+        environment.set("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+        environment.set("HOME", QFile::encodeName(home.path()));
+        environment.unset("NPM_CONFIG_PREFIX");
+        environment.unset("npm_config_prefix");
+        service = std::make_unique<tolvaran::TeamPresenceService>(settings, repositoryStore,
+                                                                  cache, generator, clock,
                                                                   [] { return 1.0; });
     }
 
@@ -133,8 +148,15 @@ protected:
     tolvaran::fixtures::ScopedEnvironment environment;
     tolvaran::fixtures::LocalTeamServer server;
     tolvaran::fixtures::TemporaryHome home;
+    const QString bin = home.filePath(QStringLiteral("bin"));
     tolvaran::KeyValueStore defaults{home.filePath(QStringLiteral("defaults.ini"))};
     QString teamId;
+    // Replaces the stand-in Codex tool with a shell script running `body`.
+    void writeCodexTool(const QString &body)
+    {
+        tolvaran::fixtures::writeScript(bin, QStringLiteral("codex"), body);
+    }
+
     // Stores one scanned project in the metadata cache, as a scan does; the service takes it
     // up at its next reconfiguration.
     void storeScannedProject(const QString &path, const tolvaran::SharedProjectState &shared)
@@ -147,6 +169,8 @@ protected:
     tolvaran::TeamSettingsStore settings{defaults, QStringLiteral("mine"), false,
                                          home.filePath(QStringLiteral("support"))};
     tolvaran::ProjectMetadataCache cache{QString()};
+    tolvaran::ProjectRepositoryStore repositoryStore;
+    tolvaran::WorkSummaryGenerator generator{home.filePath(QStringLiteral("tmp"))};
     Clock clock;
     std::unique_ptr<tolvaran::TeamPresenceService> service;
 };

@@ -1,0 +1,256 @@
+// The team workspace's answers over all enabled teams: the window-wide ones (name, combined
+// connection) and those per project path.
+#include "TeamWorkspaceWorld.h"
+
+#include "support/QtPrinters.h"
+#include "team/TeamPresenceRules.h"
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+using State = TeamConnectionState;
+using TeamWorkspaceQueriesTest = TeamWorkspaceWorld;
+
+const QString appPath = QStringLiteral("/work/app");
+const QString appRepository = QStringLiteral("repository-app");
+
+SharedProjectState activeProject(const QString &repositoryId)
+{
+    SharedProjectState state;
+    state.repositoryId = repositoryId;
+    state.repositoryName = QStringLiteral("app");
+    state.branch = QStringLiteral("main");
+    state.isDirty = true;
+    state.modifiedCount = 1;
+    state.changedFiles = {QStringLiteral("src/main.cpp")};
+    return state;
+}
+
+TeamCommitEvent commit(const QString &id, qint64 receivedAt)
+{
+    TeamCommitEvent event;
+    event.id = id;
+    event.deviceId = QStringLiteral("grace-laptop");
+    event.memberName = QStringLiteral("Grace");
+    event.repositoryName = QStringLiteral("app");
+    event.subject = QStringLiteral("Fix the build");
+    event.headSha = QStringLiteral("0123456789abcdef");
+    event.committedAt = receivedAt;
+    event.serverReceivedAt = receivedAt;
+    return event;
+}
+
+// Three registered teams, each with Grace at work on the repository of this device's scanned
+// project at appPath.
+class TeamWorkspaceSharedProject : public TeamWorkspaceWorld
+{
+protected:
+    void SetUp() override
+    {
+        TeamWorkspaceWorld::SetUp();
+        LocalTeamProjectState scanned;
+        scanned.shared = activeProject(appRepository);
+        cache.setTeamStates({{appPath, scanned}});
+        QStringList ids;
+        for (const QString &name :
+             {QStringLiteral("beta"), QStringLiteral("Alpha"), QStringLiteral("Gamma")}) {
+            const QString id = newProfileID();
+            const QString teamId = storeProfile(id, {.enabled = true, .registration = true}, name);
+            addGrace(teamId);
+            ids.append(id);
+            teamIds.append(teamId);
+        }
+        storeProfileList(ids);
+        open().start();
+        // The legacy team is switched off; the others connect.
+        ASSERT_TRUE(waitUntil([this] {
+            for (qsizetype i = 1; i < workspace->teams().size(); ++i) {
+                if (!workspace->teams().at(i)->service().summariesByPath().contains(appPath))
+                    return false;
+            }
+            return true;
+        }));
+    }
+
+    void addGrace(const QString &teamId)
+    {
+        const QString wireID = TeamPresenceRules::wireRepositoryID(teamId, appRepository);
+        server.team(teamId).overlapOverride = QStringList{wireID};
+        StoredDevicePresence grace;
+        grace.type = QStringLiteral("presence.update");
+        grace.protocolVersion = 2;
+        grace.deviceId = QStringLiteral("grace-laptop");
+        grace.memberName = QStringLiteral("Grace");
+        grace.projects = {activeProject(wireID)};
+        grace.projects.first().usage = TeamProjectUsagePayload{1000, 100, 5.0, std::nullopt};
+        grace.serverUpdatedAt = 1'700'000'000'000;
+        grace.isConnected = true;
+        server.injectPresence(teamId, grace);
+    }
+
+    TeamWorkspace &team(qsizetype index) const { return *workspace->teams().at(index); }
+
+    QStringList teamIds; // on the server, in profile order
+};
+
+TEST(TeamWorkspaceConnection, combinesTheEnabledTeamsStates)
+{
+    const State failed = State::failed(QStringLiteral("Team key refused"));
+    const State reconnecting = State::reconnecting(QStringLiteral("Socket closed"));
+    const struct
+    {
+        const char *name;
+        QList<State> states;
+        State expected;
+    } rows[] = {
+        {"no team", {}, State::disabled()},
+        {"all connected", {State::connected(), State::connected(), State::connected()},
+         State::connected()},
+        {"one still connecting", {State::connected(), State::connecting()}, State::connecting()},
+        {"an enabled team whose service is off", {State::disabled(), State::connected()},
+         State::connecting()},
+        {"failure before reconnecting", {reconnecting, failed},
+         State::failed(TeamWorkspaceStore::unavailableMessage)},
+        {"reconnecting before connecting", {State::connecting(), reconnecting},
+         State::reconnecting(TeamWorkspaceStore::reconnectingMessage)},
+    };
+    for (const auto &row : rows) {
+        const State combined = TeamWorkspaceStore::combinedConnectionState(row.states);
+        EXPECT_EQ(combined.state, row.expected.state) << row.name;
+        EXPECT_EQ(combined.message, row.expected.message) << row.name;
+    }
+}
+
+TEST(TeamWorkspaceNames, sortByTheLocaleIgnoringCaseAndKeepEqualNamesInTeamOrder)
+{
+    QStringList names{QStringLiteral("beta"), QStringLiteral("Alpha"), QStringLiteral("core"),
+                      QStringLiteral("Core")};
+    TeamWorkspaceStore::sortTeamNames(names);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"),
+                                  QStringLiteral("core"), QStringLiteral("Core")}));
+}
+
+TEST_F(TeamWorkspaceQueriesTest, withoutEnabledTeamsNothingOfTeamsIsAnswered)
+{
+    storeProfile(TeamSettingsStore::legacyProfileID, {.enabled = false});
+    TeamWorkspaceStore &store = open();
+    const QString path = QStringLiteral("/work/alpha");
+    EXPECT_TRUE(store.enabledTeams().isEmpty());
+    EXPECT_EQ(store.teamName(), QStringLiteral("Teams"));
+    EXPECT_EQ(store.connectionState().state, State::Case::disabled);
+    EXPECT_FALSE(store.summary(path).has_value());
+    EXPECT_FALSE(store.usageSummary(path).has_value());
+    EXPECT_TRUE(store.teamNames(path).isEmpty());
+    EXPECT_TRUE(store.teamIDs(path).isEmpty());
+    EXPECT_FALSE(store.localActivity(path).has_value());
+    EXPECT_TRUE(store.commitNotifications().isEmpty());
+
+    bool done = false;
+    store.refreshProjects({path}, [&done] { done = true; });
+    ASSERT_TRUE(waitUntil([&done] { return done; }));
+}
+
+TEST_F(TeamWorkspaceQueriesTest, severalEnabledTeamsAreCountedInTheName)
+{
+    const QString first = newProfileID();
+    const QString second = newProfileID();
+    storeProfile(first, {.key = true});
+    storeProfile(second, {.key = true});
+    storeProfileList({first, second});
+    TeamWorkspaceStore &store = open();
+    EXPECT_EQ(store.teamName(), QStringLiteral("2 teams"));
+    QStringList enabledIDs;
+    for (const TeamWorkspaceTeam &team : store.enabledTeams())
+        enabledIDs.append(team.id);
+    EXPECT_EQ(enabledIDs, (QStringList{first, second})) << "the legacy team is switched off";
+    EXPECT_EQ(store.connectionState().state, State::Case::connecting)
+        << "enabled teams not yet started";
+}
+
+TEST_F(TeamWorkspaceSharedProject, perPathAnswersJoinTheEnabledTeamsInTeamOrder)
+{
+    TeamWorkspaceStore &store = *workspace;
+    ASSERT_TRUE(store.summary(appPath).has_value());
+    EXPECT_EQ(store.summary(appPath)->peers.size(), 3) << "Grace once per team, not merged";
+    ASSERT_TRUE(store.usageSummary(appPath).has_value());
+    EXPECT_EQ(store.usageSummary(appPath)->members.size(), 3);
+    EXPECT_EQ(store.teamNames(appPath),
+              (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"),
+                           QStringLiteral("Gamma")}));
+    EXPECT_EQ(store.teamIDs(appPath),
+              (QSet<QString>{team(1).id(), team(2).id(), team(3).id()}));
+    ASSERT_TRUE(store.localActivity(appPath).has_value());
+    EXPECT_EQ(store.localActivity(appPath)->repositoryId, appRepository);
+    EXPECT_EQ(store.teamName(), QStringLiteral("3 teams"));
+    ASSERT_TRUE(waitUntil([&] { return store.connectionState().state == State::Case::connected; }));
+
+    const QString elsewhere = QStringLiteral("/work/other");
+    EXPECT_FALSE(store.summary(elsewhere).has_value());
+    EXPECT_FALSE(store.usageSummary(elsewhere).has_value());
+    EXPECT_TRUE(store.teamNames(elsewhere).isEmpty());
+
+    // Switched off, a team answers nothing, although its service still holds its values.
+    team(1).settings().setEnabled(false);
+    team(2).settings().setEnabled(false);
+    EXPECT_EQ(store.teamNames(appPath), QStringList{QStringLiteral("Gamma")});
+    EXPECT_EQ(store.teamIDs(appPath), QSet<QString>{team(3).id()});
+    EXPECT_EQ(store.summary(appPath)->peers.size(), 1);
+    EXPECT_EQ(store.teamName(), QStringLiteral("Gamma"));
+    team(3).settings().setEnabled(false);
+    EXPECT_FALSE(store.summary(appPath).has_value());
+    EXPECT_TRUE(store.teamIDs(appPath).isEmpty());
+    EXPECT_FALSE(store.localActivity(appPath).has_value());
+}
+
+TEST_F(TeamWorkspaceSharedProject, commitNoticesAreNewestFirstAndDismissedInEveryTeam)
+{
+    TeamWorkspaceStore &store = *workspace;
+    // The first history after connecting queues no notices; these come after it.
+    server.injectCommit(teamIds.at(0), commit(QStringLiteral("early"), 100));
+    server.injectCommit(teamIds.at(0), commit(QStringLiteral("shared"), 300));
+    server.injectCommit(teamIds.at(1), commit(QStringLiteral("late"), 400));
+    server.injectCommit(teamIds.at(1), commit(QStringLiteral("shared"), 300));
+    server.injectCommit(teamIds.at(2), commit(QStringLiteral("off"), 500));
+    for (const QString &teamId : teamIds)
+        server.sendSnapshots(teamId);
+    ASSERT_TRUE(waitUntil([&] {
+        return team(3).service().commitNotifications().size() == 1
+               && store.commitNotifications().size() == 5;
+    }));
+    team(3).settings().setEnabled(false);
+    QStringList order;
+    for (const TeamCommitEvent &event : store.commitNotifications())
+        order.append(event.id);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("late"), QStringLiteral("shared"),
+                                  QStringLiteral("shared"), QStringLiteral("early")}))
+        << "equal times keep team order; a switched-off team's notices are not shown";
+
+    store.dismissCommitNotification(commit(QStringLiteral("off"), 0));
+    EXPECT_TRUE(team(3).service().commitNotifications().isEmpty())
+        << "dismissed in a switched-off team too";
+    store.dismissCommitNotification(commit(QStringLiteral("shared"), 0));
+    order.clear();
+    for (const TeamCommitEvent &event : store.commitNotifications())
+        order.append(event.id);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("late"), QStringLiteral("early")}));
+}
+
+TEST_F(TeamWorkspaceSharedProject, tokenUsageReachesEveryTeamEnabledOrNot)
+{
+    TeamWorkspaceStore &store = *workspace;
+    TokenUsageSnapshot usage = TokenUsageSnapshot::empty();
+    usage.global.lifetimeTokens = 1234;
+    team(2).settings().setEnabled(false);
+    store.updateTokenUsage(usage);
+    for (const auto &listed : store.teams())
+        EXPECT_EQ(listed->service().tokenUsageSnapshot(), usage) << listed->id().toStdString();
+
+    const std::shared_ptr<TeamWorkspace> added = store.beginAddingTeam();
+    store.commitAddedTeam(added);
+    EXPECT_EQ(added->service().tokenUsageSnapshot(), usage) << "a committed team catches up";
+}
+
+} // namespace
+
