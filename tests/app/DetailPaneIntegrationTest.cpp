@@ -14,7 +14,6 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
-#include "team_screens/TeamScreensWorld.h"
 #include "team_screens/TeamsDashboardView.h"
 #include "widgets/ClosureButton.h"
 
@@ -159,16 +158,6 @@ TEST_F(DetailPaneIntegrationTest, theTeamsDashboardShowsOverTheBrowserAndAnOpenP
     window.show();
     ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
     ContentView &content = *window.contentView();
-    // Without teams to manage, the browser offers no way to a dashboard.
-    content.showTeams();
-    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
-
-    ManualTeamClock clock;
-    ProjectMetadataCache cache{QString()};
-    KeyValueStore defaults(home.filePath(QStringLiteral("teams.ini")));
-    FakeScreenWorkspace workspace(defaults, home.filePath(QStringLiteral("support")), cache,
-                                  clock);
-    content.setTeamScreens(&workspace);
     auto *teamButton =
         content.browser()->findChild<ClosureButton *>(QStringLiteral("teamButton"));
     ASSERT_TRUE(waitUntil([teamButton] { return !teamButton->isHidden(); }));
@@ -185,5 +174,4 @@ TEST_F(DetailPaneIntegrationTest, theTeamsDashboardShowsOverTheBrowserAndAnOpenP
     EXPECT_EQ(content.detailedProjectID(), projectPath);
     content.closeTeams();
     EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
-    content.setTeamScreens(nullptr);
 }

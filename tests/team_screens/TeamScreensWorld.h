@@ -13,6 +13,7 @@
 #include "team/TeamPresenceService.h"
 #include "team/TeamServerAddress.h"
 #include "team/TeamSettingsStore.h"
+#include "team/TeamWorkspace.h"
 #include "team_screens/TeamScreenTeam.h"
 #include "team_screens/TeamScreenWorkspace.h"
 
@@ -23,27 +24,26 @@
 #include <memory>
 #include <vector>
 
-// A team as the screens see it over a real profile and a real service (on a manual clock).
+// A team as the screens see it: a real team profile and service (on a manual clock).
 class FixedScreenTeam final : public tolvaran::TeamScreenTeam
 {
 public:
     FixedScreenTeam(tolvaran::KeyValueStore &defaults, const QString &profileID,
                     const QString &supportFolder, tolvaran::ProjectMetadataCache &cache,
                     tolvaran::TeamClock &clock)
-        : m_id(profileID)
-        , m_settings(defaults, profileID, false, supportFolder)
-        , m_service(m_settings, cache, clock, [] { return 1.0; })
+        : m_team(profileID,
+                 std::make_unique<tolvaran::TeamSettingsStore>(defaults, profileID, false,
+                                                               supportFolder),
+                 cache, clock)
     {
     }
 
-    QString id() const override { return m_id; }
-    tolvaran::TeamSettingsStore &settings() const override { return m_settings; }
-    tolvaran::TeamPresenceService &service() const override { return m_service; }
+    QString id() const override { return m_team.id(); }
+    tolvaran::TeamSettingsStore &settings() const override { return m_team.settings(); }
+    tolvaran::TeamPresenceService &service() const override { return m_team.service(); }
 
 private:
-    QString m_id;
-    mutable tolvaran::TeamSettingsStore m_settings;
-    mutable tolvaran::TeamPresenceService m_service;
+    tolvaran::TeamWorkspace m_team;
 };
 
 // The workspace's behaviour as the dashboard relies on it: pending teams are listed by a
