@@ -11,6 +11,9 @@
 #include "detail/ProjectOverview.h"
 #include "detail/RecentChatList.h"
 #include "detail/TokenUsageSection.h"
+#include "detail/SharedWithTeamSection.h"
+#include "detail/TeamActivitySection.h"
+#include "detail/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
 
 #include <QHBoxLayout>
@@ -51,6 +54,9 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     , m_pages(new QStackedWidget)
     , m_overview(new ProjectOverview)
     , m_behindWarning(new BehindWarning)
+    , m_teamUsage(new TeamUsageSection)
+    , m_sharedWithTeam(new SharedWithTeamSection)
+    , m_teamActivity(new TeamActivitySection)
     , m_commits(new CommitList)
     , m_chats(new RecentChatList)
     , m_banner(new DetailStatusBanner)
@@ -77,6 +83,9 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
     overviewSlot(OverviewSection::tokenUsage)->layout()->addWidget(m_tokenUsage);
     overviewSlot(OverviewSection::tokenUsage)->show();
+    overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
+    overviewSlot(OverviewSection::sharedWithTeam)->layout()->addWidget(m_sharedWithTeam);
+    overviewSlot(OverviewSection::teamActivity)->layout()->addWidget(m_teamActivity);
     m_pages->addWidget(makeScrollColumn({m_commits}));
     m_pages->addWidget(makeScrollColumn({m_chats}));
     m_pages->addWidget(makeMarkdownTab());
@@ -139,7 +148,9 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
             [this] { schedule(detailsPart); });
     connect(&m_model, &ProjectDetailViewModel::statusMessageChanged, this,
             [this] { schedule(statusPart); });
-    showParts(projectPart | gitStatusPart | detailsPart | statusPart);
+    connect(&m_model, &ProjectDetailViewModel::teamValuesChanged, this,
+            [this] { schedule(teamPart); });
+    showParts(projectPart | gitStatusPart | detailsPart | statusPart | teamPart);
 }
 
 ProjectDetailTab ProjectDetailView::selectedTab() const
@@ -276,6 +287,19 @@ void ProjectDetailView::showParts(int parts)
     if (parts & statusPart) {
         m_banner->setMessage(m_model.statusMessage());
         m_bannerDivider->setVisible(m_model.statusMessage().has_value());
+    }
+    if (parts & teamPart) {
+        if (const auto &usage = m_model.teamUsage())
+            m_teamUsage->setSummary(*usage);
+        overviewSlot(OverviewSection::teamUsage)->setVisible(m_model.teamUsage().has_value());
+        if (const auto &activity = m_model.localActivity())
+            m_sharedWithTeam->setActivity(*activity);
+        overviewSlot(OverviewSection::sharedWithTeam)
+            ->setVisible(m_model.localActivity().has_value());
+        if (const auto &summary = m_model.teamSummary())
+            m_teamActivity->setSummary(*summary, now);
+        overviewSlot(OverviewSection::teamActivity)
+            ->setVisible(m_model.teamSummary().has_value());
     }
 }
 
