@@ -15,10 +15,12 @@ TolvaranApp::TolvaranApp()
     , m_teamScreens(std::make_unique<TeamWorkspaceScreens>(m_services->teamWorkspaceStore()))
     , m_window(std::make_unique<TolvaranWindow>(
           *m_viewModel, m_services->teamWorkspace(),
-          [model = m_viewModel.get(), store = &m_services->repositoryStore()](
-              const CodexProject &project) {
-              return std::make_unique<ProjectDetailViewModel>(
-                  project, *model, ProjectDetailViewModel::repositoryLoader(*store));
+          [model = m_viewModel.get(), services = m_services.get()](const CodexProject &project) {
+              auto detail = std::make_unique<ProjectDetailViewModel>(
+                  project, *model,
+                  ProjectDetailViewModel::repositoryLoader(services->repositoryStore()));
+              detail->followTeam(services->teamViewSource(), services->teamWorkspace());
+              return detail;
           }))
 {
     // The browsers' one source of team values, from the start.

@@ -16,9 +16,14 @@ class CommitList;
 class DetailHeader;
 class DetailStatusBanner;
 class DetailTabBar;
+class MarkdownFileBrowser;
 class ProjectDetailViewModel;
 class ProjectOverview;
 class RecentChatList;
+class TokenUsageSection;
+class SharedWithTeamSection;
+class TeamActivitySection;
+class TeamUsageSection;
 
 // The detail pane of one project: the header, the tab bar, the selected tab's content and,
 // while there is a status message, the status banner. It shows its model's values and hands
@@ -31,15 +36,15 @@ class ProjectDetailView final : public QWidget
     Q_OBJECT
 
 public:
-    // The Overview's sections, in their order. The ones marked "later" are places kept for
-    // sections of their own that are not built yet; each is an empty, hidden slot.
+    // The Overview's sections, in their order. Each sits in a slot of its own, shown only
+    // while its section has something to show.
     enum class OverviewSection {
         metrics,
         behindWarning,
-        teamUsage,     // later: what each teammate spent on the project
-        tokenUsage,    // later: the project's token usage
-        sharedWithTeam, // later: what this device publishes of the project
-        teamActivity,  // later: teammates on the same repository
+        teamUsage,      // what each teammate spent on the project
+        tokenUsage,     // the project's token usage
+        sharedWithTeam, // what this device publishes of the project
+        teamActivity,   // teammates on the same repository
     };
 
     static constexpr int columnMaximumWidth = 1180;
@@ -61,6 +66,11 @@ public:
     RecentChatList *recentChatList() const { return m_chats; }
     ProjectOverview *overview() const { return m_overview; }
     BehindWarning *behindWarning() const { return m_behindWarning; }
+    TokenUsageSection *tokenUsageSection() const { return m_tokenUsage; }
+    MarkdownFileBrowser *markdownBrowser() const { return m_markdown; }
+    TeamUsageSection *teamUsageSection() const { return m_teamUsage; }
+    SharedWithTeamSection *sharedWithTeamSection() const { return m_sharedWithTeam; }
+    TeamActivitySection *teamActivitySection() const { return m_teamActivity; }
     // The scroll area of a tab (none for the Markdown tab, which scrolls its own parts).
     QScrollArea *scrollArea(ProjectDetailTab tab) const;
     // The slot of one of the Overview's sections, for the sections that come later.
@@ -70,7 +80,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    enum Part { projectPart = 1, gitStatusPart = 2, detailsPart = 4, statusPart = 8 };
+    enum Part {
+        projectPart = 1,
+        gitStatusPart = 2,
+        detailsPart = 4,
+        statusPart = 8,
+        teamPart = 16,
+    };
 
     QWidget *makeOverviewTab();
     QWidget *makeMarkdownTab();
@@ -86,10 +102,13 @@ private:
     ProjectOverview *m_overview;
     BehindWarning *m_behindWarning;
     QList<QWidget *> m_overviewSlots;
+    TeamUsageSection *m_teamUsage;
+    SharedWithTeamSection *m_sharedWithTeam;
+    TeamActivitySection *m_teamActivity;
     CommitList *m_commits;
     RecentChatList *m_chats;
-    QWidget *m_markdownLoading = nullptr;
-    QWidget *m_markdownEmpty = nullptr;
+    TokenUsageSection *m_tokenUsage = nullptr;
+    MarkdownFileBrowser *m_markdown = nullptr;
     QList<QScrollArea *> m_scrollAreas;
     QWidget *m_bannerDivider;
     DetailStatusBanner *m_banner;

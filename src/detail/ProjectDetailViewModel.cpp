@@ -2,6 +2,8 @@
 
 #include "coordinator/ProjectListViewModel.h"
 #include "data/ProjectRepositoryStore.h"
+#include "data/TeamWorkspaceService.h"
+#include "team/TeamProjectViewSource.h"
 
 namespace tolvaran {
 
@@ -116,6 +118,39 @@ void ProjectDetailViewModel::renameProject(const QString &name)
 void ProjectDetailViewModel::dismissStatusMessage()
 {
     m_coordinator.setStatusMessage(std::nullopt);
+}
+
+void ProjectDetailViewModel::followTeam(const TeamProjectViewSource &source,
+                                        TeamWorkspaceService &workspace)
+{
+    m_teamSource = &source;
+    connect(&workspace, &TeamWorkspaceService::objectWillChange, this, [this] {
+        if (m_teamReadPending)
+            return;
+        m_teamReadPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_teamReadPending = false;
+                readTeamValues();
+            },
+            Qt::QueuedConnection);
+    });
+    readTeamValues();
+}
+
+void ProjectDetailViewModel::readTeamValues()
+{
+    const QString &path = m_project.path();
+    std::optional<TeamProjectUsageSummary> usage = m_teamSource->usageSummary(path);
+    std::optional<TeamProjectSummary> summary = m_teamSource->summary(path);
+    std::optional<SharedProjectState> activity = m_teamSource->localActivity(path);
+    if (usage == m_teamUsage && summary == m_teamSummary && activity == m_localActivity)
+        return;
+    m_teamUsage = std::move(usage);
+    m_teamSummary = std::move(summary);
+    m_localActivity = std::move(activity);
+    Q_EMIT teamValuesChanged();
 }
 
 void ProjectDetailViewModel::followProjects()

@@ -3,9 +3,12 @@
 #include "data/CodexProject.h"
 #include "data/ProjectDetailSnapshot.h"
 #include "data/ProjectGitStatus.h"
+#include "data/SharedProjectState.h"
 #include "platform/WorkContext.h"
 #include "platform/WorkGroup.h"
 #include "platform/WorkHandle.h"
+#include "team/TeamProjectSummary.h"
+#include "team/TeamProjectUsageSummary.h"
 
 #include <QObject>
 #include <QString>
@@ -19,6 +22,8 @@ namespace tolvaran {
 class ProjectDetailViewModel;
 class ProjectListViewModel;
 class ProjectRepositoryStore;
+class TeamProjectViewSource;
+class TeamWorkspaceService;
 
 // Makes the model of a project's detail pane; the composition root knows what it needs.
 using ProjectDetailModelFactory =
@@ -55,6 +60,8 @@ public:
     ~ProjectDetailViewModel() override;
 
     const QString &projectPath() const { return m_project.path(); }
+    // The coordinator whose published values the pane's sections read (token usage).
+    ProjectListViewModel &coordinator() const { return m_coordinator; }
     // The live project.
     const CodexProject &project() const { return m_project; }
     const std::optional<ProjectGitStatus> &gitStatus() const { return m_gitStatus; }
@@ -65,6 +72,16 @@ public:
     const std::optional<QString> &statusMessage() const { return m_statusMessage; }
     // No Codex task works in any project.
     bool canRename() const { return m_canRename; }
+    // The team values of the project's path; all absent until the model follows a team
+    // source, and while no enabled team has them.
+    const std::optional<TeamProjectUsageSummary> &teamUsage() const { return m_teamUsage; }
+    const std::optional<TeamProjectSummary> &teamSummary() const { return m_teamSummary; }
+    // What this device shares of the project (dirty or with Codex at work).
+    const std::optional<SharedProjectState> &localActivity() const { return m_localActivity; }
+
+    // Reads the team values from `source` now and again after every change `workspace`
+    // announces. Both must outlive the model.
+    void followTeam(const TeamProjectViewSource &source, TeamWorkspaceService &workspace);
 
     // Loads the details in the background, then has the coordinator re-read the project's git
     // status even when its cached one is recent. A load started earlier is stopped, and its
@@ -93,11 +110,14 @@ Q_SIGNALS:
     void detailsChanged();
     void statusMessageChanged();
     void canRenameChanged();
+    // One or more of the team values changed.
+    void teamValuesChanged();
 
 private:
     void followProjects();
     void followGitStatus();
     void followStatus();
+    void readTeamValues();
 
     ProjectListViewModel &m_coordinator;
     DetailsLoader m_loader;
@@ -107,6 +127,13 @@ private:
     bool m_isLoadingDetails = true;
     std::optional<QString> m_statusMessage;
     bool m_canRename = true;
+    const TeamProjectViewSource *m_teamSource = nullptr;
+    std::optional<TeamProjectUsageSummary> m_teamUsage;
+    std::optional<TeamProjectSummary> m_teamSummary;
+    std::optional<SharedProjectState> m_localActivity;
+    // The workspace announces a change before making it: the values are read a turn later,
+    // once per burst of announcements.
+    bool m_teamReadPending = false;
     // Raised by every load and by close(): a result of an earlier generation is dropped.
     quint64 m_loadGeneration = 0;
     WorkHandle m_load;

@@ -19,7 +19,7 @@ void RoundedPanel::setFill(const QColor &color)
     update();
 }
 
-void RoundedPanel::setStroke(const QColor &color)
+void RoundedPanel::setStroke(const std::optional<QColor> &color)
 {
     m_stroke = color;
     update();

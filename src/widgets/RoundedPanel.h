@@ -18,8 +18,9 @@ public:
 
     // The fill; the control background of the palette until set.
     void setFill(const QColor &color);
-    // A 1-pixel outline drawn over the fill; none until set.
-    void setStroke(const QColor &color);
+    // A 1-pixel outline drawn over the fill; none until set, or when set to none.
+    void setStroke(const std::optional<QColor> &color);
+    const std::optional<QColor> &stroke() const { return m_stroke; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

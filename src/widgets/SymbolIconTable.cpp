@@ -23,7 +23,7 @@ struct SymbolEntry
 
 // Every symbol the window shows. The symbolic variants come first because they suit small
 // toolbar buttons; the plain names are the ones older and non-GNOME themes carry.
-const std::array<SymbolEntry, 49> symbolTable{{
+const std::array<SymbolEntry, 50> symbolTable{{
     {"sidebar.left", {"sidebar-show-symbolic", "view-sidebar", nullptr},
      QStyle::SP_FileDialogListView},
     {"plus", {"list-add-symbolic", "list-add", nullptr}, QStyle::SP_FileDialogNewFolder},
@@ -108,13 +108,14 @@ const std::array<SymbolEntry, 49> symbolTable{{
      QStyle::SP_DialogApplyButton},
     {"circle.dotted", {"content-loading-symbolic", "process-working-symbolic", nullptr},
      QStyle::SP_BrowserReload},
-    {"circle.fill", {"media-record-symbolic", "media-record", nullptr},
-     QStyle::SP_DialogYesButton},
     {"doc.on.doc", {"edit-copy-symbolic", "edit-copy", nullptr}, QStyle::SP_FileIcon},
     {"lock.shield", {"security-high-symbolic", "channel-secure-symbolic", "security-high"},
      QStyle::SP_VistaShield},
     {"folder.badge.person.crop", {"folder-remote-symbolic", "folder-remote", "folder-publicshare"},
      QStyle::SP_DirLinkIcon},
+    {"sparkles", {"starred-symbolic", "emblem-new", "starred"}, QStyle::SP_DialogYesButton},
+    {"circle.fill", {"media-record-symbolic", "media-record", "emblem-default-symbolic"},
+     QStyle::SP_DialogYesButton},
 }};
 
 // The theme's own icon, in the colours the theme drew it.

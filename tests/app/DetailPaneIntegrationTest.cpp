@@ -146,7 +146,10 @@ TEST_F(DetailPaneIntegrationTest, leavingThePaneWhileItLoadsDropsTheLoad)
     ASSERT_TRUE(waitUntil([&content] {
         return !content.detailView()->model().isLoadingDetails();
     }));
-    EXPECT_EQ(content.detailView()->commitList()->rows().size(), 8);
+    // The pane shows a change of its model in a later turn of the event loop.
+    EXPECT_TRUE(waitUntil([&content] {
+        return content.detailView()->commitList()->rows().size() == 8;
+    }));
 }
 
 // The teams dashboard stands over the browser and an open pane alike, and closing it returns

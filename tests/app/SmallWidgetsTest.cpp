@@ -1,9 +1,9 @@
 // The browser's small pieces: the sparkline's geometry, the closure button, the short forms
 // of figures and dates, the segmented control and the icon table.
 #include "widgets/ClosureButton.h"
-#include "app/CompactNumberFormat.h"
+#include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
 #include "app/TokenUsageSparklineView.h"
 #include "platform/AppBrand.h"

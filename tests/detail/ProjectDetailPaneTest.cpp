@@ -8,10 +8,15 @@
 #include "detail/DetailHeader.h"
 #include "detail/DetailStatusBanner.h"
 #include "detail/DetailTabBar.h"
+#include "detail/MarkdownFileBrowser.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "detail/RecentChatList.h"
+#include "detail/TokenUsageSection.h"
+#include "detail/TeamActivitySection.h"
+#include "detail/TeamUsageSection.h"
+#include "support/FixedTeamViewSource.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
@@ -19,9 +24,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QToolButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -370,4 +377,85 @@ TEST(ProjectDetailView, aChangeWhileAnotherTabShowsReachesTheChatsWhenTheirTabOp
     view.selectTab(ProjectDetailTab::chats);
     ASSERT_EQ(view.recentChatList()->rows().size(), 3);
     EXPECT_EQ(view.recentChatList()->rows().first()->title(), "A fresh chat");
+}
+
+TEST(ProjectDetailView, theOverviewHoldsTheTokenUsageAndTheMarkdownTabItsFiles)
+{
+    PaneWorld pane;
+    QDir(pane.path).mkpath(QStringLiteral("docs"));
+    for (const char *name : {"README.md", "docs/guide.md"}) {
+        QFile file(pane.path + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("# ") + name);
+    }
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(1000, 700);
+    view.show();
+    EXPECT_EQ(view.overviewSlot(ProjectDetailView::OverviewSection::tokenUsage),
+              view.tokenUsageSection()->parentWidget());
+    EXPECT_TRUE(view.tokenUsageSection()->isVisible());
+    EXPECT_EQ(view.tokenUsageSection()->period(), TokenUsagePeriod::daily);
+
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoadingDetails(); }));
+    // Not read while its tab is not shown.
+    EXPECT_TRUE(view.markdownBrowser()->previewText().isEmpty());
+    view.tokenUsageSection()->setPeriod(TokenUsagePeriod::hourly);
+    ASSERT_EQ(model->details()->markdownFiles.size(), 2);
+    const QString first = QStringLiteral("# ") + model->details()->markdownFiles[0].relativePath;
+    view.selectTab(ProjectDetailTab::markdown);
+    EXPECT_TRUE(waitUntil([&] { return view.markdownBrowser()->previewText() == first; }));
+    view.selectTab(ProjectDetailTab::overview);
+    EXPECT_EQ(view.tokenUsageSection()->period(), TokenUsagePeriod::daily);
+}
+
+TEST(ProjectDetailView, showsTheTeamSectionsWhileTheWorkspaceHasValuesForTheProject)
+{
+    PaneWorld pane;
+    FixedTeamViewSource teamViews;
+    auto model = pane.makeModel();
+    model->followTeam(teamViews, pane.world.team);
+    ProjectDetailView view(*model, {});
+    view.show();
+    using Section = ProjectDetailView::OverviewSection;
+    const QList<Section> teamSections{Section::teamUsage, Section::sharedWithTeam,
+                                      Section::teamActivity};
+    for (Section section : teamSections)
+        EXPECT_TRUE(view.overviewSlot(section)->isHidden());
+
+    TeamProjectUsageMember member;
+    member.memberName = QStringLiteral("Grace");
+    teamViews.usageSummaries.insert(pane.path, {{member}});
+    TeamProjectPeer peer;
+    peer.deviceId = QStringLiteral("grace-laptop");
+    peer.memberName = QStringLiteral("Grace");
+    teamViews.summaries.insert(pane.path, {{peer}});
+    SharedProjectState activity;
+    activity.isDirty = true;
+    teamViews.localActivities.insert(pane.path, activity);
+    teamViews.summaries.insert(QStringLiteral("/elsewhere"), {});
+
+    // The workspace announces its changes before it makes them: a burst of announcements is
+    // read once, a turn later.
+    QSignalSpy changes(model.get(), &ProjectDetailViewModel::teamValuesChanged);
+    Q_EMIT pane.world.team.objectWillChange();
+    Q_EMIT pane.world.team.objectWillChange();
+    ASSERT_TRUE(waitUntil([&] { return !view.overviewSlot(Section::teamActivity)->isHidden(); }));
+    EXPECT_EQ(changes.size(), 1);
+    for (Section section : teamSections)
+        EXPECT_FALSE(view.overviewSlot(section)->isHidden());
+    EXPECT_EQ(view.teamUsageSection()->summary().members.size(), 1);
+    EXPECT_EQ(view.teamActivitySection()->summary().peers.first().deviceId, "grace-laptop");
+
+    // An announcement that changed nothing for this project re-renders nothing.
+    Q_EMIT pane.world.team.objectWillChange();
+    processEventsFor(50ms);
+    EXPECT_EQ(changes.size(), 1);
+
+    teamViews.usageSummaries.clear();
+    teamViews.localActivities.clear();
+    Q_EMIT pane.world.team.objectWillChange();
+    ASSERT_TRUE(waitUntil([&] { return view.overviewSlot(Section::teamUsage)->isHidden(); }));
+    EXPECT_TRUE(view.overviewSlot(Section::sharedWithTeam)->isHidden());
+    EXPECT_FALSE(view.overviewSlot(Section::teamActivity)->isHidden());
 }

@@ -1,4 +1,4 @@
-#include "app/CompactNumberFormat.h"
+#include "widgets/CompactNumberFormat.h"
 
 #include <QLocale>
 
