@@ -2,8 +2,8 @@
 
 #include "detail/ChangedFileList.h"
 #include "detail/DetailStyle.h"
-#include "widgets/BrowserStyle.h"
 #include "widgets/RoundedPanel.h"
+#include "widgets/BrowserStyle.h"
 #include "widgets/SystemColors.h"
 
 #include <QLabel>

@@ -2,10 +2,10 @@
 
 #include "detail/ChangedFileList.h"
 #include "detail/DetailStyle.h"
+#include "widgets/RoundedPanel.h"
 #include "platform/RelativeDateFormatter.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ElidingLabel.h"
-#include "widgets/RoundedPanel.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 

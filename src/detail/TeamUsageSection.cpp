@@ -1,9 +1,9 @@
 #include "detail/TeamUsageSection.h"
 
 #include "detail/DetailStyle.h"
+#include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
-#include "widgets/RoundedPanel.h"
 #include "widgets/SystemColors.h"
 
 #include <QGridLayout>

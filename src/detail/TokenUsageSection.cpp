@@ -3,11 +3,11 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
+#include "widgets/RoundedPanel.h"
 #include "detail/TokenUsageChart.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
-#include "widgets/RoundedPanel.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SystemColors.h"
 

@@ -102,6 +102,9 @@ const std::array<SymbolEntry, 50> symbolTable{{
      QStyle::SP_BrowserReload},
     {"arrow.up.arrow.down", {"view-sort-ascending-symbolic", "view-sort-ascending", nullptr},
      QStyle::SP_ArrowUp},
+    {"sparkles", {"starred-symbolic", "emblem-new", "starred"}, QStyle::SP_DialogYesButton},
+    {"circle.fill", {"media-record-symbolic", "media-record", "emblem-default-symbolic"},
+     QStyle::SP_DialogYesButton},
     {"gearshape", {"emblem-system-symbolic", "preferences-system", nullptr},
      QStyle::SP_ComputerIcon},
     {"checkmark.circle.fill", {"emblem-ok-symbolic", "object-select-symbolic", "emblem-default"},
@@ -113,9 +116,6 @@ const std::array<SymbolEntry, 50> symbolTable{{
      QStyle::SP_VistaShield},
     {"folder.badge.person.crop", {"folder-remote-symbolic", "folder-remote", "folder-publicshare"},
      QStyle::SP_DirLinkIcon},
-    {"sparkles", {"starred-symbolic", "emblem-new", "starred"}, QStyle::SP_DialogYesButton},
-    {"circle.fill", {"media-record-symbolic", "media-record", "emblem-default-symbolic"},
-     QStyle::SP_DialogYesButton},
 }};
 
 // The theme's own icon, in the colours the theme drew it.

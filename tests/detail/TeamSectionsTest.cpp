@@ -2,15 +2,15 @@
 // overlap sentence, the changed-file list's heights and scrolling, and what this device
 // shares. Teammates' texts must reach the screen exactly as sent.
 #include "detail/ChangedFileList.h"
+#include "widgets/RoundedPanel.h"
 #include "detail/SharedWithTeamSection.h"
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
-#include "support/QtPrinters.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
-#include "widgets/RoundedPanel.h"
 #include "widgets/SystemColors.h"
+#include "support/QtPrinters.h"
 
 #include <QApplication>
 #include <QClipboard>
