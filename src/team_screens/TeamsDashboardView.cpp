@@ -177,6 +177,9 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     m_teamList->setObjectName(QStringLiteral("teamList"));
     m_teamList->setFrameShape(QFrame::NoFrame);
     m_teamList->setAccessibleName(QStringLiteral("Your Teams"));
+    // Tab steps from team to team (choosing each), then on to the overview: the list works
+    // without the arrow keys.
+    m_teamList->setTabKeyNavigation(true);
     connect(m_teamList, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem *current) {
                 if (current)

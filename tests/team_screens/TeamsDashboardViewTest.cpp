@@ -247,9 +247,18 @@ TEST_F(TeamsDashboardViewTest, theKeyboardAloneAddsATeamAndLeavesTheScreen)
     QApplication::setActiveWindow(view.get());
     auto *add = view->findChild<QPushButton *>(QStringLiteral("addTeamButton"));
     add->setFocus();
-    // Tab leaves the header for the team list, then the overview.
+    // Tab leaves the header for the team list, steps to the second team, then leaves the list.
+    FixedScreenTeam *second = workspace.addListedTeam(QStringLiteral("second"));
+    second->settings().setTeamName(QStringLiteral("Second"));
+    settle();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("teamList"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(workspace.selectedManagementTeamID(), QStringLiteral("second"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget()->objectName(), QStringLiteral("teamList"));
+    workspace.selectManagementTeam(QStringLiteral("t"));
+    settle();
     // Enter on a button presses it.
     QTest::keyClick(add, Qt::Key_Return);
     ASSERT_NE(view->joinSheet(), nullptr);
