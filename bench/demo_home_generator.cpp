@@ -17,6 +17,7 @@
 #include "platform/KeyValueStore.h"
 #include "platform/Timestamp.h"
 #include "support/FakeCodexHome.h"
+#include "support/DemoReadme.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/RolloutLines.h"
 
@@ -107,9 +108,7 @@ void buildRepository(const ProjectPlan &plan, const QString &remotesFolder, int 
         remotesFolder + QLatin1Char('/') + plan.name + QStringLiteral(".git");
     GitRepositoryBuilder::bare(remotePath);
     GitRepositoryBuilder local = GitRepositoryBuilder::clone(remotePath, plan.path);
-    local.writeFile(QStringLiteral("README.md"),
-                    "# " + plan.name.toUtf8() + "\n\nPart of the demo workspace.\n\n"
-                    "## Building\n\nRun `make` in this folder.\n");
+    local.writeFile(QStringLiteral("README.md"), DemoReadme::readme(plan.name));
     local.writeFile(QStringLiteral("docs/architecture.md"),
                     "# Architecture\n\n- one service\n- one database\n");
     local.writeFile(QStringLiteral("src/main.c"), "int main(void) { return 0; }\n");

@@ -7,7 +7,9 @@
 # tolvaran-1280-tags-search.png (the tag sidebar shown, a search typed) and
 # tolvaran-500-options.png (the options menu open); a project's detail pane on each of its
 # Overview, Recent Commits and Recent Chats tabs, 1280 and 500 pixels wide
-# (tolvaran-1280-detail-overview.png and so on); and the update control: an update offered
+# (tolvaran-1280-detail-overview.png and so on), its token-usage chart over 30 days and 24
+# hours (tolvaran-1280-detail-usage-days.png, -hours.png) and its Markdown Files tab
+# (tolvaran-1280-detail-markdown.png); and the update control: an update offered
 # (tolvaran-1280-update.png), one being installed in a narrow window
 # (tolvaran-600-update-working.png) and a failed one (tolvaran-1280-update-failed.png).
 set -euo pipefail
@@ -20,7 +22,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --test
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target tolvaran palette_window demo_home_generator \
-  demo_update_server
+  demo_update_server demo_badge_server
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-demo-XXXXXX)
@@ -42,6 +44,10 @@ chat_menu_x=149
 chat_menu_y=415
 rename_x=171
 rename_y=215
+# In the detail pane at 1280 pixels: the token-usage period's "24 Hours" and the Markdown
+# Files tab.
+hours_segment="0 0"
+markdown_tab="530 113"
 height=800
 # The update server the program asks: by default a local port where nothing listens, so no
 # screenshot reaches the network (the check fails quietly and nothing is offered).
@@ -113,6 +119,25 @@ detail_shots() {
 }
 detail_shots 1280 "780 415" "210 113" "370 113"
 detail_shots 500 "404 675" "200 148" "355 148"
+
+# The same pane in a taller window, so that its token-usage card shows below the tiles: the
+# chart of 30 days as the pane opens and of 24 hours once chosen; then its Markdown Files tab
+# showing the project's README, whose badges the demo badge server answers on 127.0.0.1.
+height=1100
+open_details="xdotool mousemove 780 415 click 1 && sleep 2"
+shoot light 1280 "$outdir/tolvaran-1280-detail-usage-days.png" "$open_details"
+shoot light 1280 "$outdir/tolvaran-1280-detail-usage-hours.png" \
+  "$open_details && xdotool mousemove $hours_segment click 1 && sleep 1"
+build/bench/bench/demo_badge_server "$home/badges" &
+badge_server=$!
+holders+=("$badge_server")
+# Without the server (its port taken) the badges are left out and the shot is still taken.
+while [ ! -s "$home/badges" ] && kill -0 "$badge_server" 2>/dev/null; do sleep 0.1; done
+shoot light 1280 "$outdir/tolvaran-1280-detail-markdown.png" \
+  "$open_details && xdotool mousemove $markdown_tab click 1 && sleep 2"
+kill "$badge_server" 2>/dev/null || true
+wait "$badge_server" || true
+height=800
 
 # The update control. The program runs from an installed application folder (so that an
 # installation may go ahead) and asks a stand-in update server that offers release 26.9.1.

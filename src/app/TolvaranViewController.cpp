@@ -11,7 +11,7 @@
 #include "app/ProjectCardView.h"
 #include "app/ReadingOrderFocus.h"
 #include "app/RefreshCommand.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "widgets/SystemColors.h"
 #include "app/TagSidebar.h"
 #include "app/TeamButtonPresentation.h"

@@ -8,7 +8,7 @@
 #include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
 #include "app/TagSidebar.h"
 #include "app/TokenUsageSparklineView.h"

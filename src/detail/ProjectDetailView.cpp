@@ -2,22 +2,22 @@
 
 #include "detail/BehindWarning.h"
 #include "detail/CommitList.h"
-#include "detail/DetailEmptyState.h"
 #include "detail/DetailHeader.h"
 #include "detail/DetailStatusBanner.h"
 #include "detail/DetailStyle.h"
 #include "detail/DetailTabBar.h"
+#include "detail/MarkdownFileBrowser.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "detail/RecentChatList.h"
 #include "detail/SharedWithTeamSection.h"
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
+#include "detail/TokenUsageSection.h"
 #include "widgets/BrowserStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -28,8 +28,6 @@ namespace tolvaran {
 namespace {
 constexpr int headerHorizontalPadding = 20;
 constexpr int headerVerticalPadding = 14;
-constexpr int markdownPadding = 24;
-constexpr int progressWidth = 120;
 
 // A column at most `maximumWidth` wide, centred in whatever width it is given.
 QWidget *centredColumn(QWidget *column, int maximumWidth)
@@ -85,6 +83,9 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
     overviewSlot(OverviewSection::sharedWithTeam)->layout()->addWidget(m_sharedWithTeam);
     overviewSlot(OverviewSection::teamActivity)->layout()->addWidget(m_teamActivity);
+    m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
+    overviewSlot(OverviewSection::tokenUsage)->layout()->addWidget(m_tokenUsage);
+    overviewSlot(OverviewSection::tokenUsage)->show();
     m_pages->addWidget(makeScrollColumn({m_commits}));
     m_pages->addWidget(makeScrollColumn({m_chats}));
     m_pages->addWidget(makeMarkdownTab());
@@ -214,32 +215,8 @@ QWidget *ProjectDetailView::makeOverviewTab()
 
 QWidget *ProjectDetailView::makeMarkdownTab()
 {
-    // The Markdown browser takes this tab's place; until it exists the tab shows its loading
-    // and empty states.
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("markdownTab"));
-    m_markdownLoading = new QWidget(page);
-    auto *spinner = new QProgressBar(m_markdownLoading);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(progressWidth);
-    auto *loadingLayout = new QVBoxLayout(m_markdownLoading);
-    loadingLayout->addStretch(1);
-    loadingLayout->addWidget(spinner, 0, Qt::AlignHCenter);
-    loadingLayout->addWidget(DetailStyle::plainLabel(
-                                 BrowserStyle::systemFont(DetailStyle::captionSize),
-                                 m_markdownLoading, QStringLiteral("Loading Markdown files")),
-                             0, Qt::AlignHCenter);
-    loadingLayout->addStretch(1);
-    m_markdownEmpty = new DetailEmptyState(QStringLiteral("No Markdown files found"),
-                                           QStringLiteral("doc.text"), page);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(markdownPadding, markdownPadding, markdownPadding,
-                               markdownPadding);
-    layout->addWidget(m_markdownLoading, 1);
-    layout->addWidget(m_markdownEmpty, 0, Qt::AlignTop);
-    layout->addStretch(0);
-    return page;
+    m_markdown = new MarkdownFileBrowser;
+    return m_markdown;
 }
 
 QScrollArea *ProjectDetailView::makeScrollColumn(const QList<QWidget *> &sections)
@@ -304,8 +281,8 @@ void ProjectDetailView::showParts(int parts)
         const std::optional<ProjectDetailSnapshot> &details = m_model.details();
         m_commits->setCommits(details ? std::optional(details->commits) : std::nullopt,
                               m_model.isLoadingDetails());
-        m_markdownLoading->setVisible(m_model.isLoadingDetails());
-        m_markdownEmpty->setVisible(!m_model.isLoadingDetails());
+        m_markdown->setFiles(details ? std::optional(details->markdownFiles) : std::nullopt,
+                             m_model.isLoadingDetails());
     }
     if (parts & statusPart) {
         m_banner->setMessage(m_model.statusMessage());

@@ -16,12 +16,14 @@ class CommitList;
 class DetailHeader;
 class DetailStatusBanner;
 class DetailTabBar;
+class MarkdownFileBrowser;
 class ProjectDetailViewModel;
 class ProjectOverview;
 class RecentChatList;
 class SharedWithTeamSection;
 class TeamActivitySection;
 class TeamUsageSection;
+class TokenUsageSection;
 
 // The detail pane of one project: the header, the tab bar, the selected tab's content and,
 // while there is a status message, the status banner. It shows its model's values and hands
@@ -34,16 +36,15 @@ class ProjectDetailView final : public QWidget
     Q_OBJECT
 
 public:
-    // The Overview's sections, in their order. The ones marked "later" are places kept for
-    // sections of their own that are not built yet; each is an empty, hidden slot. A slot
-    // shows only while its section has something to show.
+    // The Overview's sections, in their order, each in a slot of its own. The team sections'
+    // slots show only while their section has a value.
     enum class OverviewSection {
         metrics,
         behindWarning,
-        teamUsage,      // what each teammate spent on the project
-        tokenUsage,     // later: the project's token usage
-        sharedWithTeam, // what this device publishes of the project
-        teamActivity,   // teammates on the same repository
+        teamUsage,      // what each teammate spent on the project (TeamUsageSection)
+        tokenUsage,     // the project's token usage (TokenUsageSection)
+        sharedWithTeam, // what this device publishes of the project (SharedWithTeamSection)
+        teamActivity,   // teammates on the same repository (TeamActivitySection)
     };
 
     static constexpr int columnMaximumWidth = 1180;
@@ -68,9 +69,11 @@ public:
     TeamUsageSection *teamUsageSection() const { return m_teamUsage; }
     SharedWithTeamSection *sharedWithTeamSection() const { return m_sharedWithTeam; }
     TeamActivitySection *teamActivitySection() const { return m_teamActivity; }
+    TokenUsageSection *tokenUsageSection() const { return m_tokenUsage; }
+    MarkdownFileBrowser *markdownBrowser() const { return m_markdown; }
     // The scroll area of a tab (none for the Markdown tab, which scrolls its own parts).
     QScrollArea *scrollArea(ProjectDetailTab tab) const;
-    // The slot of one of the Overview's sections, for the sections that come later.
+    // The slot of one of the Overview's sections.
     QWidget *overviewSlot(OverviewSection section) const;
 
 protected:
@@ -104,8 +107,8 @@ private:
     TeamActivitySection *m_teamActivity;
     CommitList *m_commits;
     RecentChatList *m_chats;
-    QWidget *m_markdownLoading = nullptr;
-    QWidget *m_markdownEmpty = nullptr;
+    TokenUsageSection *m_tokenUsage = nullptr;
+    MarkdownFileBrowser *m_markdown = nullptr;
     QList<QScrollArea *> m_scrollAreas;
     QWidget *m_bannerDivider;
     DetailStatusBanner *m_banner;

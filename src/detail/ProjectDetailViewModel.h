@@ -60,6 +60,8 @@ public:
     ~ProjectDetailViewModel() override;
 
     const QString &projectPath() const { return m_project.path(); }
+    // The coordinator whose published values the pane's sections read (token usage).
+    ProjectListViewModel &coordinator() const { return m_coordinator; }
     // The live project.
     const CodexProject &project() const { return m_project; }
     const std::optional<ProjectGitStatus> &gitStatus() const { return m_gitStatus; }

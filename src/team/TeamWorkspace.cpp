@@ -3,6 +3,7 @@
 #include "data/ProjectRepositoryStore.h"
 #include "team/TeamPresenceService.h"
 #include "team/TeamSettingsStore.h"
+#include "team/WorkSummaryGenerator.h"
 
 namespace tolvaran {
 
@@ -11,7 +12,10 @@ TeamWorkspace::TeamWorkspace(const QString &id, std::unique_ptr<TeamSettingsStor
     : m_id(id)
     , m_settings(std::move(settings))
     , m_repositoryStore(std::make_unique<ProjectRepositoryStore>())
-    , m_service(std::make_unique<TeamPresenceService>(*m_settings, metadataCache, clock))
+    , m_workSummaryGenerator(std::make_unique<WorkSummaryGenerator>())
+    , m_service(std::make_unique<TeamPresenceService>(*m_settings, *m_repositoryStore,
+                                                      metadataCache, *m_workSummaryGenerator,
+                                                      clock))
 {
 }
 

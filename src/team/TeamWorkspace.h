@@ -11,10 +11,12 @@ class ProjectRepositoryStore;
 class TeamClock;
 class TeamPresenceService;
 class TeamSettingsStore;
+class WorkSummaryGenerator;
 
 // One team profile of this installation: its settings and secrets, and the service that works
-// for it. Each team owns its repository store (and so its own cache of origin remotes); only
-// the metadata cache is shared between teams. Building one starts nothing. GUI thread only.
+// for it. Each team owns its repository store (and so its own cache of origin remotes) and its
+// work summary generator; only the metadata cache is shared between teams. Building one
+// starts nothing. GUI thread only.
 class TeamWorkspace final
 {
 public:
@@ -35,6 +37,7 @@ private:
     // The service uses the others, so it is declared last and destroyed first.
     std::unique_ptr<TeamSettingsStore> m_settings;
     std::unique_ptr<ProjectRepositoryStore> m_repositoryStore;
+    std::unique_ptr<WorkSummaryGenerator> m_workSummaryGenerator;
     std::unique_ptr<TeamPresenceService> m_service;
 };
 

@@ -42,6 +42,8 @@ QColor orange() { return fixedHue(QColor(201, 104, 0), QColor(255, 159, 10)); }
 QColor yellow() { return fixedHue(QColor(168, 120, 0), QColor(255, 214, 10)); }
 QColor green() { return fixedHue(QColor(30, 140, 60), QColor(50, 215, 75)); }
 QColor purple() { return fixedHue(QColor(175, 82, 222), QColor(191, 90, 242)); }
+QColor blue() { return fixedHue(QColor(0, 122, 255), QColor(10, 132, 255)); }
+QColor mint() { return fixedHue(QColor(0, 199, 190), QColor(99, 230, 226)); }
 
 QColor accent(const QPalette &palette)
 {

@@ -20,6 +20,8 @@ QColor orange();
 QColor yellow();
 QColor green();
 QColor purple();
+QColor blue();
+QColor mint();
 
 QColor accent(const QPalette &palette);
 QColor label(const QPalette &palette);

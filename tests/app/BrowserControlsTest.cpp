@@ -4,7 +4,7 @@
 
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "app/TagRenameDialog.h"
 #include "app/TolvaranViewController.h"
 #include "support/QtPrinters.h"

@@ -6,7 +6,7 @@
 #include "widgets/ElidingLabel.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "app/TolvaranViewController.h"
 #include "support/LocalHttpServer.h"
 #include "support/ReleaseBuilder.h"

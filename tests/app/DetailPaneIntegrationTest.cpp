@@ -63,8 +63,10 @@ protected:
         ProjectDetailView *pane = content.detailView();
         if (!pane)
             return nullptr;
+        // The pane shows what its model loaded in its next pass.
         const bool loaded = waitUntil([pane] {
-            return !pane->model().isLoadingDetails() && pane->model().gitStatus().has_value();
+            return !pane->model().isLoadingDetails() && pane->model().gitStatus().has_value()
+                && pane->commitList()->state() != CommitList::State::loading;
         });
         return loaded ? pane : nullptr;
     }
@@ -143,5 +145,8 @@ TEST_F(DetailPaneIntegrationTest, leavingThePaneWhileItLoadsDropsTheLoad)
     ASSERT_TRUE(waitUntil([&content] {
         return !content.detailView()->model().isLoadingDetails();
     }));
-    EXPECT_EQ(content.detailView()->commitList()->rows().size(), 8);
+    // The pane shows what its model loaded in its next pass.
+    EXPECT_TRUE(waitUntil([&content] {
+        return content.detailView()->commitList()->rows().size() == 8;
+    }));
 }

@@ -3,7 +3,7 @@
 #include "widgets/ClosureButton.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
 #include "app/TokenUsageSparklineView.h"
 #include "platform/AppBrand.h"

@@ -8,6 +8,7 @@
 #include "detail/DetailHeader.h"
 #include "detail/DetailStatusBanner.h"
 #include "detail/DetailTabBar.h"
+#include "detail/MarkdownFileBrowser.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
@@ -15,6 +16,7 @@
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
 #include "support/FixedTeamViewSource.h"
+#include "detail/TokenUsageSection.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QToolButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -374,6 +377,36 @@ TEST(ProjectDetailView, aChangeWhileAnotherTabShowsReachesTheChatsWhenTheirTabOp
     view.selectTab(ProjectDetailTab::chats);
     ASSERT_EQ(view.recentChatList()->rows().size(), 3);
     EXPECT_EQ(view.recentChatList()->rows().first()->title(), "A fresh chat");
+}
+
+TEST(ProjectDetailView, theOverviewHoldsTheTokenUsageAndTheMarkdownTabItsFiles)
+{
+    PaneWorld pane;
+    QDir(pane.path).mkpath(QStringLiteral("docs"));
+    for (const char *name : {"README.md", "docs/guide.md"}) {
+        QFile file(pane.path + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("# ") + name);
+    }
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(1000, 700);
+    view.show();
+    EXPECT_EQ(view.overviewSlot(ProjectDetailView::OverviewSection::tokenUsage),
+              view.tokenUsageSection()->parentWidget());
+    EXPECT_TRUE(view.tokenUsageSection()->isVisible());
+    EXPECT_EQ(view.tokenUsageSection()->period(), TokenUsagePeriod::daily);
+
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoadingDetails(); }));
+    // Not read while its tab is not shown.
+    EXPECT_TRUE(view.markdownBrowser()->previewText().isEmpty());
+    view.tokenUsageSection()->setPeriod(TokenUsagePeriod::hourly);
+    ASSERT_EQ(model->details()->markdownFiles.size(), 2);
+    const QString first = QStringLiteral("# ") + model->details()->markdownFiles[0].relativePath;
+    view.selectTab(ProjectDetailTab::markdown);
+    EXPECT_TRUE(waitUntil([&] { return view.markdownBrowser()->previewText() == first; }));
+    view.selectTab(ProjectDetailTab::overview);
+    EXPECT_EQ(view.tokenUsageSection()->period(), TokenUsagePeriod::daily);
 }
 
 TEST(ProjectDetailView, showsTheTeamSectionsWhileTheWorkspaceHasValuesForTheProject)

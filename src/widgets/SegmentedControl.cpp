@@ -1,4 +1,4 @@
-#include "app/SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 
 #include "widgets/BrowserStyle.h"
 

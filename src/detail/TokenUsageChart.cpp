@@ -1,0 +1,238 @@
+#include "detail/TokenUsageChart.h"
+
+#include "widgets/BrowserStyle.h"
+#include "widgets/CompactNumberFormat.h"
+#include "widgets/SystemColors.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QDateTime>
+#include <QEvent>
+#include <QLinearGradient>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolvaran {
+
+namespace {
+
+constexpr double secondsPerHour = 3600;
+// A series spanning more hours or days than this (the data layer keeps 24 and 30) is drawn
+// as its points alone rather than filled out.
+constexpr qint64 maximumFilledBars = 400;
+// How many steps the token axis aims for.
+constexpr qint64 tokenAxisSteps = 4;
+constexpr double barWidth = 0.8;
+constexpr int axisLabelSize = 10;
+constexpr double gridLineOpacity = 0.12;
+constexpr double gradientLowerOpacity = 0.7;
+
+QDateTime localTime(Timestamp time)
+{
+    return QDateTime::fromMSecsSinceEpoch(time.milliseconds());
+}
+
+} // namespace
+
+bool hasChartableUsage(const QList<TokenUsagePoint> &points)
+{
+    return std::any_of(points.begin(), points.end(),
+                       [](const TokenUsagePoint &point) { return point.tokens >= 1; });
+}
+
+QList<TokenUsageBar> tokenUsageBars(const QList<TokenUsagePoint> &points,
+                                    TokenUsagePeriod period)
+{
+    QList<TokenUsageBar> bars;
+    if (points.isEmpty())
+        return bars;
+    const QDateTime first = localTime(points.front().date);
+    // The bar a point falls in, counted from the first point's.
+    const auto slotOf = [&](Timestamp date) -> qint64 {
+        if (period == TokenUsagePeriod::hourly) {
+            return qint64(
+                std::llround((date.seconds - points.front().date.seconds) / secondsPerHour));
+        }
+        return first.date().daysTo(localTime(date).date());
+    };
+    const qint64 last = slotOf(points.back().date);
+    if (last < 0 || last >= maximumFilledBars) {
+        for (const TokenUsagePoint &point : points)
+            bars.append({point.date, point.tokens});
+        return bars;
+    }
+    for (qint64 slot = 0; slot <= last; ++slot) {
+        const Timestamp start =
+            period == TokenUsagePeriod::hourly
+                ? points.front().date.addingSeconds(double(slot * secondsPerHour))
+                : Timestamp::fromDateTime(first.date().addDays(slot).startOfDay());
+        bars.append({start, 0});
+    }
+    for (const TokenUsagePoint &point : points) {
+        const qint64 slot = slotOf(point.date);
+        if (slot >= 0 && slot < bars.size())
+            bars[slot].tokens += point.tokens;
+    }
+    return bars;
+}
+
+QList<qsizetype> tokenUsageLabelledBars(const QList<TokenUsageBar> &bars,
+                                        TokenUsagePeriod period)
+{
+    QList<qsizetype> labelled;
+    if (bars.isEmpty())
+        return labelled;
+    const qsizetype wanted = tokenUsagePeriodAxisLabelCount(period);
+    const qsizetype spacing = std::max<qsizetype>(1, (bars.size() + wanted - 1) / wanted);
+    for (qsizetype index = 0; index < bars.size(); ++index) {
+        const qsizetype position = period == TokenUsagePeriod::hourly
+                                       ? localTime(bars.at(index).start).time().hour()
+                                       : index;
+        if (position % spacing == 0)
+            labelled.append(index);
+    }
+    return labelled;
+}
+
+QString tokenUsageBarLabel(Timestamp start, TokenUsagePeriod period, const QLocale &locale)
+{
+    const QDateTime time = localTime(start);
+    if (period == TokenUsagePeriod::daily)
+        return locale.toString(time.date(), QStringLiteral("MMM d"));
+    const bool twelveHours =
+        locale.timeFormat(QLocale::ShortFormat).contains(QLatin1String("ap"), Qt::CaseInsensitive);
+    return locale.toString(time.time(), twelveHours ? QStringLiteral("h AP")
+                                                    : QStringLiteral("HH"));
+}
+
+QList<qint64> tokenUsageAxisMarks(qint64 largest)
+{
+    QList<qint64> marks{0};
+    if (largest <= 0)
+        return marks;
+    // The smallest round step that reaches `largest` in about tokenAxisSteps steps.
+    const qint64 rough = std::max<qint64>(1, (largest + tokenAxisSteps - 1) / tokenAxisSteps);
+    qint64 power = 1;
+    while (power <= rough / 10)
+        power *= 10;
+    qint64 step = power * 10;
+    for (qint64 factor : {1, 2, 5}) {
+        if (power * factor >= rough) {
+            step = power * factor;
+            break;
+        }
+    }
+    for (qint64 mark = step; marks.back() < largest; mark += step)
+        marks.append(mark);
+    return marks;
+}
+
+TokenUsageChart::TokenUsageChart(QWidget *parent)
+    : QChartView(parent)
+    , m_set(new QBarSet(QStringLiteral("Tokens")))
+    , m_timeAxis(new QCategoryAxis)
+    , m_tokenAxis(new QCategoryAxis)
+{
+    setObjectName(QStringLiteral("tokenUsageChart"));
+    setFixedHeight(chartHeight);
+    setRenderHint(QPainter::Antialiasing);
+    setFrameShape(QFrame::NoFrame);
+    setStyleSheet(QStringLiteral("background: transparent"));
+
+    // The view comes with a chart of its own; replacing it would leave that one to the caller.
+    QChart *chart = this->chart();
+    chart->legend()->hide();
+    chart->setBackgroundVisible(false);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
+    auto *series = new QBarSeries;
+    series->setBarWidth(barWidth);
+    series->append(m_set);
+    chart->addSeries(series);
+
+    // Category axes take labels of our own at the values we choose: the compact token counts
+    // and a few times, which value and date-time axes cannot give.
+    for (QCategoryAxis *axis : {m_timeAxis, m_tokenAxis}) {
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axis->setLabelsFont(BrowserStyle::monospacedDigitFont(axisLabelSize));
+        axis->setLineVisible(false);
+        axis->setMinorGridLineVisible(false);
+    }
+    m_timeAxis->setGridLineVisible(false);
+    m_timeAxis->setTitleText(QStringLiteral("Time"));
+    m_timeAxis->setTitleVisible(false);
+    m_tokenAxis->setTitleText(QStringLiteral("Tokens"));
+    m_tokenAxis->setTitleVisible(false);
+    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    chart->addAxis(m_tokenAxis, Qt::AlignLeft);
+    series->attachAxis(m_timeAxis);
+    series->attachAxis(m_tokenAxis);
+    applyColors();
+}
+
+QStringList TokenUsageChart::timeLabels() const
+{
+    return m_timeAxis->categoriesLabels();
+}
+
+QStringList TokenUsageChart::tokenLabels() const
+{
+    return m_tokenAxis->categoriesLabels();
+}
+
+void TokenUsageChart::setSeries(const QList<TokenUsagePoint> &points, TokenUsagePeriod period)
+{
+    m_bars = tokenUsageBars(points, period);
+    m_set->remove(0, m_set->count());
+    qint64 largest = 0;
+    QList<qreal> values;
+    for (const TokenUsageBar &bar : m_bars) {
+        values.append(qreal(bar.tokens));
+        largest = std::max(largest, bar.tokens);
+    }
+    m_set->append(values);
+
+    for (const QString &label : m_timeAxis->categoriesLabels())
+        m_timeAxis->remove(label);
+    for (qsizetype index : tokenUsageLabelledBars(m_bars, period))
+        m_timeAxis->append(tokenUsageBarLabel(m_bars.at(index).start, period), qreal(index));
+    m_timeAxis->setRange(-0.5, qreal(m_bars.size()) - 0.5);
+
+    for (const QString &label : m_tokenAxis->categoriesLabels())
+        m_tokenAxis->remove(label);
+    const QList<qint64> marks = tokenUsageAxisMarks(largest);
+    for (qint64 mark : marks) {
+        // Labels name their category, so two marks that read alike keep only the first.
+        const QString label = compactTokens(mark);
+        if (!m_tokenAxis->categoriesLabels().contains(label))
+            m_tokenAxis->append(label, qreal(mark));
+    }
+    m_tokenAxis->setRange(0, qreal(marks.back()));
+}
+
+void TokenUsageChart::changeEvent(QEvent *event)
+{
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColors();
+}
+
+void TokenUsageChart::applyColors()
+{
+    const QColor accent = SystemColors::accent(palette());
+    QLinearGradient fill(0, 0, 0, 1);
+    fill.setCoordinateMode(QGradient::ObjectBoundingMode);
+    fill.setColorAt(0, accent);
+    fill.setColorAt(1, SystemColors::withAlpha(accent, gradientLowerOpacity));
+    m_set->setBrush(fill);
+    m_set->setPen(Qt::NoPen);
+    const QColor labels = BrowserStyle::secondaryLabelColor(palette());
+    m_timeAxis->setLabelsColor(labels);
+    m_tokenAxis->setLabelsColor(labels);
+    m_tokenAxis->setGridLineColor(
+        SystemColors::withAlpha(SystemColors::label(palette()), gridLineOpacity));
+}
+
+} // namespace tolvaran

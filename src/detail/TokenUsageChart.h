@@ -1,0 +1,71 @@
+#pragma once
+
+#include "data/TokenUsagePoint.h"
+#include "detail/TokenUsagePeriod.h"
+
+#include <QChartView>
+#include <QList>
+#include <QLocale>
+
+class QBarSet;
+class QCategoryAxis;
+
+namespace tolvaran {
+
+// One bar of the chart: the clock hour or local calendar day starting at `start`.
+struct TokenUsageBar
+{
+    Timestamp start;
+    qint64 tokens = 0;
+
+    friend bool operator==(const TokenUsageBar &, const TokenUsageBar &) = default;
+};
+
+// A series has a point only for the hours or days with usage; the chart draws every hour or
+// day from the first point to the last, the ones without usage as empty bars, so that the
+// bars stand at their times. Points are expected oldest first.
+QList<TokenUsageBar> tokenUsageBars(const QList<TokenUsagePoint> &points,
+                                    TokenUsagePeriod period);
+// Whether any point has usage: a series of zeros draws no chart.
+bool hasChartableUsage(const QList<TokenUsagePoint> &points);
+// The bars that get a time label: about as many as the period asks for, evenly spaced (hours
+// on multiples of the spacing, so the labels read 12 AM, 4 AM, ...).
+QList<qsizetype> tokenUsageLabelledBars(const QList<TokenUsageBar> &bars,
+                                        TokenUsagePeriod period);
+// "3 PM" (or "15" where the locale counts 24 hours) for an hour, "Mar 4" for a day.
+QString tokenUsageBarLabel(Timestamp start, TokenUsagePeriod period,
+                           const QLocale &locale = QLocale());
+// The token axis' marks: 0, then whole multiples of a round step (1, 2 or 5 times a power of
+// ten) up to the first one at or above `largest`.
+QList<qint64> tokenUsageAxisMarks(qint64 largest);
+
+// The bar chart of one usage series.
+class TokenUsageChart final : public QChartView
+{
+    Q_OBJECT
+
+public:
+    static constexpr int chartHeight = 180;
+
+    explicit TokenUsageChart(QWidget *parent = nullptr);
+
+    const QList<TokenUsageBar> &bars() const { return m_bars; }
+    // The time axis' labels and the token axis' labels, as drawn.
+    QStringList timeLabels() const;
+    QStringList tokenLabels() const;
+
+    void setSeries(const QList<TokenUsagePoint> &points, TokenUsagePeriod period);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void applyColors();
+
+    QList<TokenUsageBar> m_bars;
+    QBarSet *m_set;
+    QCategoryAxis *m_timeAxis;
+    QCategoryAxis *m_tokenAxis;
+};
+
+} // namespace tolvaran

@@ -1,0 +1,214 @@
+// The Overview's token-usage card: its figures as a reader sees them, the chart or its
+// placeholder per period over a real coordinator, and the chart's bars and axis labels.
+#include "app/BrowserWorld.h"
+#include "detail/TokenUsageChart.h"
+#include "detail/TokenUsageSection.h"
+#include "support/RolloutLines.h"
+#include "support/WaitUntil.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+const QLocale english(QLocale::English, QLocale::UnitedStates);
+const QString project = QStringLiteral("/work/app");
+
+TokenUsageSnapshot snapshotWithAllowance(double usedPercent, std::optional<QString> plan)
+{
+    TokenUsageSnapshot snapshot;
+    snapshot.global.weeklyWindowTokens = 1000;
+    TokenUsageReport report;
+    report.weeklyWindowTokens = 65;
+    report.lifetimeTokens = 1'234'567;
+    snapshot.projects.insert(project, report);
+    snapshot.weeklyAllowance = WeeklyAllowanceStatus{usedPercent, {}, {}, std::move(plan)};
+    return snapshot;
+}
+
+UsageMetric metric(const QList<UsageMetric> &metrics, const QString &label)
+{
+    for (const UsageMetric &each : metrics) {
+        if (each.label == label)
+            return each;
+    }
+    ADD_FAILURE() << "no tile " << label.toStdString();
+    return {};
+}
+
+Timestamp localMidnight(int daysAgo)
+{
+    return Timestamp::fromDateTime(
+        QDate::currentDate().addDays(-daysAgo).startOfDay());
+}
+
+} // namespace
+
+TEST(TokenUsageFigures, shareColourTakesTheColourAboveAtEachBound)
+{
+    const struct
+    {
+        double share;
+        UsageColor color;
+    } rows[] = {
+        {0.0, UsageColor::purple},   {0.0499, UsageColor::purple}, {0.05, UsageColor::orange},
+        {0.0999, UsageColor::orange}, {0.1, UsageColor::red},      {1.0, UsageColor::red},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(weeklyShareColor(row.share), row.color) << row.share;
+}
+
+TEST(TokenUsageFigures, withoutAllowanceTheTilesWaitForCodexAndShowNoEstimate)
+{
+    const QList<UsageMetric> metrics =
+        tokenUsageMetrics(TokenUsageReport::empty(), TokenUsageSnapshot::empty(), project, english);
+    ASSERT_EQ(metrics.size(), 5);
+    EXPECT_EQ(metrics.at(0), (UsageMetric{QStringLiteral("Lifetime"), QStringLiteral("0"),
+                                          QStringLiteral("all project chats"),
+                                          UsageColor::primary}));
+    EXPECT_EQ(metric(metrics, QStringLiteral("Weekly Limit")),
+              (UsageMetric{QStringLiteral("Weekly Limit"), QStringLiteral("0%"),
+                           QStringLiteral("waiting for Codex usage status"),
+                           UsageColor::purple}));
+    EXPECT_EQ(metric(metrics, QStringLiteral("Total Estimate")).value, QStringLiteral("--"));
+}
+
+TEST(TokenUsageFigures, aProjectWithoutUsageIsWorthZeroDollarsWhenThePlanIsKnown)
+{
+    const TokenUsageSnapshot snapshot = snapshotWithAllowance(40, QStringLiteral("pro"));
+    const QList<UsageMetric> none =
+        tokenUsageMetrics(TokenUsageReport::empty(), snapshot, QStringLiteral("/elsewhere"),
+                          english);
+    EXPECT_EQ(metric(none, QStringLiteral("Total Estimate")).value, QStringLiteral("$0.00"));
+    EXPECT_EQ(metric(none, QStringLiteral("Weekly Limit")).value, QStringLiteral("0%"));
+    EXPECT_EQ(metric(none, QStringLiteral("Weekly Limit")).detail,
+              QStringLiteral("of allowance \u00B7 40% used overall"));
+
+    // 65 of the window's 1000 tokens, with 40% of the allowance used: 2.6%.
+    const QList<UsageMetric> shown =
+        tokenUsageMetrics(snapshot.projects.value(project), snapshot, project, english);
+    EXPECT_EQ(metric(shown, QStringLiteral("Weekly Limit")).value, QStringLiteral("2.6%"));
+    EXPECT_EQ(metric(shown, QStringLiteral("Lifetime")).value, QStringLiteral("1.2M"));
+    EXPECT_TRUE(metric(shown, QStringLiteral("Total Estimate")).value.startsWith(u'$'));
+}
+
+TEST(TokenUsageFigures, theAllowanceLineDependsOnlyOnTheAllowanceBeingKnown)
+{
+    const struct
+    {
+        double usedPercent;
+        QString line;
+        QString share;
+    } rows[] = {
+        {0, QStringLiteral("of allowance \u00B7 0% used overall"), QStringLiteral("0%")},
+        {42.5, QStringLiteral("of allowance \u00B7 42.5% used overall"),
+         QStringLiteral("2.76%")},
+        {50, QStringLiteral("of allowance \u00B7 50% used overall"), QStringLiteral("3.25%")},
+    };
+    for (const auto &row : rows) {
+        // Without a plan the estimate is unknown, whatever the allowance says.
+        const TokenUsageSnapshot snapshot = snapshotWithAllowance(row.usedPercent, std::nullopt);
+        const QList<UsageMetric> metrics =
+            tokenUsageMetrics(snapshot.projects.value(project), snapshot, project, english);
+        const UsageMetric limit = metric(metrics, QStringLiteral("Weekly Limit"));
+        EXPECT_EQ(limit.detail, row.line);
+        EXPECT_EQ(limit.value, row.share) << row.usedPercent;
+        EXPECT_EQ(metric(metrics, QStringLiteral("Total Estimate")).value,
+                  QStringLiteral("--"));
+    }
+}
+
+TEST(TokenUsageChart, aSeriesWithoutAnyTokenDrawsNoChart)
+{
+    EXPECT_FALSE(hasChartableUsage({}));
+    EXPECT_FALSE(hasChartableUsage({{localMidnight(2), 0, 0}, {localMidnight(1), 0, 0}}));
+    EXPECT_TRUE(hasChartableUsage({{localMidnight(2), 0, 0}, {localMidnight(1), 1, 0}}));
+}
+
+TEST(TokenUsageChart, hoursAndDaysWithoutUsageStandBetweenTheBars)
+{
+    const Timestamp hour = Timestamp::fromSeconds(
+        std::floor(Timestamp::now().seconds / 3600) * 3600 - 5 * 3600);
+    const QList<TokenUsageBar> hours =
+        tokenUsageBars({{hour, 7, 0}, {hour.addingSeconds(3 * 3600), 9, 0}},
+                       TokenUsagePeriod::hourly);
+    ASSERT_EQ(hours.size(), 4);
+    EXPECT_EQ(hours.at(0), (TokenUsageBar{hour, 7}));
+    EXPECT_EQ(hours.at(1), (TokenUsageBar{hour.addingSeconds(3600), 0}));
+    EXPECT_EQ(hours.at(3), (TokenUsageBar{hour.addingSeconds(3 * 3600), 9}));
+
+    const QList<TokenUsageBar> days = tokenUsageBars(
+        {{localMidnight(29), 3, 0}, {localMidnight(0), 4, 0}}, TokenUsagePeriod::daily);
+    ASSERT_EQ(days.size(), 30);
+    EXPECT_EQ(days.at(1), (TokenUsageBar{localMidnight(28), 0}));
+    EXPECT_EQ(days.back(), (TokenUsageBar{localMidnight(0), 4}));
+    const QList<qsizetype> labelled = tokenUsageLabelledBars(days, TokenUsagePeriod::daily);
+    EXPECT_GE(labelled.size(), 5);
+    EXPECT_LE(labelled.size(), 7);
+}
+
+TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)
+{
+    const struct
+    {
+        qint64 largest;
+        QList<qint64> marks;
+    } rows[] = {
+        {0, {0}},
+        {1, {0, 1}},
+        {3, {0, 1, 2, 3}},
+        {950, {0, 500, 1000}},
+        {1'234'567, {0, 500'000, 1'000'000, 1'500'000}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(tokenUsageAxisMarks(row.largest), row.marks) << row.largest;
+
+    TokenUsageChart chart;
+    chart.setSeries({{localMidnight(3), 1'234'567, 0}, {localMidnight(1), 20, 0}},
+                    TokenUsagePeriod::daily);
+    EXPECT_EQ(chart.tokenLabels(), (QStringList{QStringLiteral("0"), QStringLiteral("500K"),
+                                                QStringLiteral("1M"), QStringLiteral("1.5M")}));
+    EXPECT_EQ(chart.bars().size(), 3);
+    EXPECT_EQ(chart.timeLabels().constFirst(),
+              tokenUsageBarLabel(localMidnight(3), TokenUsagePeriod::daily));
+}
+
+TEST(TokenUsageSection, chartsOnlyAPeriodWithUsageAndStartsAtThirtyDaysWhenShownAnew)
+{
+    BrowserWorld world;
+    const QString path = world.addProject(QStringLiteral("alpha"), 1);
+    // Usage three days ago: the daily series has it, the last 24 hours have none.
+    rollout::TokenCount count;
+    count.last.input = 1500;
+    count.total.input = 1500;
+    world.codex.appendRolloutLines(QStringLiteral("alpha-0"),
+                                   rollout::tokenCount(localMidnight(3).addingSeconds(3600),
+                                                       count));
+    ProjectListViewModel &model = world.makeModel();
+    TokenUsageSection section(model, path);
+    section.show();
+    EXPECT_FALSE(section.isShowingChart());
+
+    ASSERT_TRUE(world.refresh());
+    ASSERT_TRUE(waitUntil([&] {
+        return model.tokenUsage(path).indexedTokens == 1500 && !model.isIndexingTokenUsage();
+    }));
+    ASSERT_TRUE(waitUntil([&] { return section.isShowingChart(); }));
+    EXPECT_EQ(section.period(), TokenUsagePeriod::daily);
+    EXPECT_FALSE(section.isShowingProgress());
+
+    section.setPeriod(TokenUsagePeriod::hourly);
+    EXPECT_FALSE(section.isShowingChart());
+    EXPECT_EQ(section.placeholderText(), TokenUsageSection::noUsageText);
+    EXPECT_EQ(metric(section.shownMetrics(), QStringLiteral("Last 7 Days")).value,
+              QStringLiteral("1.5K"));
+
+    section.hide();
+    section.show();
+    EXPECT_EQ(section.period(), TokenUsagePeriod::daily);
+    EXPECT_TRUE(section.isShowingChart());
+}
