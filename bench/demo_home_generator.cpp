@@ -42,6 +42,9 @@ constexpr int projectCount = 40;
 // Codex's database names (it has no record in the global state).
 constexpr int killedChatProjectIndex = 5;
 constexpr int codexNamedProjectIndex = 2;
+// The span and turns of the long chats of the first projects.
+constexpr double longChatDays = 26;
+constexpr int longChatTurns = 14;
 
 const std::array<const char *, projectCount> projectNames{{
     "atlas-api",        "billing-service",  "cobalt-ui",       "delta-sync",
@@ -243,10 +246,15 @@ void writeHome(const QString &home)
                 thread.recencyAt = thread.updatedAt;
             }
 
+            // The oldest chat of the first projects went on for weeks, so that their usage
+            // charts show a month.
+            const bool longRunning = index < 6 && t > 0 && t == plan.threadCount - 1;
+            if (longRunning)
+                thread.createdAt = thread.updatedAt.addingSeconds(-longChatDays * 86400.0);
             QByteArray lines = FakeCodexHome::threadOpening(thread.createdAt, thread.id,
                                                             thread.cwd);
             rollout::TokenCount tokens;
-            const int turns = 2 + serial % 4;
+            const int turns = longRunning ? longChatTurns : 2 + serial % 4;
             const double turnSpacing =
                 (thread.updatedAt.seconds - thread.createdAt.seconds) / turns;
             for (int turn = 0; turn < turns; ++turn) {

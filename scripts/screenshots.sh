@@ -44,10 +44,11 @@ chat_menu_x=149
 chat_menu_y=415
 rename_x=171
 rename_y=215
-# In the detail pane at 1280 pixels: the token-usage period's "24 Hours" and the Markdown
-# Files tab.
-hours_segment="0 0"
-markdown_tab="530 113"
+# In the detail pane at 1280 pixels (1100 high): the token-usage period's "24 Hours", the
+# Markdown Files tab, and the README's row in its list.
+hours_segment="1108 374"
+markdown_tab="505 113"
+readme_row="60 220"
 height=800
 # The update server the program asks: by default a local port where nothing listens, so no
 # screenshot reaches the network (the check fails quietly and nothing is offered).
@@ -134,7 +135,8 @@ holders+=("$badge_server")
 # Without the server (its port taken) the badges are left out and the shot is still taken.
 while [ ! -s "$home/badges" ] && kill -0 "$badge_server" 2>/dev/null; do sleep 0.1; done
 shoot light 1280 "$outdir/tolvaran-1280-detail-markdown.png" \
-  "$open_details && xdotool mousemove $markdown_tab click 1 && sleep 2"
+  "$open_details && xdotool mousemove $markdown_tab click 1 && sleep 1 &&
+   xdotool mousemove $readme_row click 1 && sleep 2"
 kill "$badge_server" 2>/dev/null || true
 wait "$badge_server" || true
 height=800

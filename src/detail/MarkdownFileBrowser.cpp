@@ -33,6 +33,7 @@ enum PreviewState { loadingPreviewState, noSelectionState, renderedState };
 
 constexpr int emptyStatePadding = 24;
 constexpr int headerPadding = 12;
+constexpr int sidebarHeaderSpacing = 6;
 constexpr int previewHeaderSpacing = 10;
 constexpr int previewPadding = 24;
 constexpr int sidebarMinimumWidth = 180;
@@ -108,6 +109,7 @@ QWidget *MarkdownFileBrowser::makeSidebar()
     sidebar->setMaximumWidth(sidebarMaximumWidth);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(headerPadding, headerPadding, headerPadding, headerPadding);
+    header->setSpacing(sidebarHeaderSpacing);
     header->addWidget(DetailStyle::symbolLabel(QStringLiteral("doc.text"),
                                                DetailStyle::headlineSize, sidebar));
     header->addWidget(DetailStyle::plainLabel(
@@ -187,9 +189,10 @@ QWidget *MarkdownFileBrowser::makePreviewPane()
     auto *noSelectionLayout = new QVBoxLayout(noSelection);
     noSelectionLayout->setSpacing(8);
     noSelectionLayout->addStretch(1);
-    noSelectionLayout->addWidget(DetailStyle::symbolLabel(QStringLiteral("doc.text.magnifyingglass"),
-                                                          DetailStyle::title2Size, noSelection),
-                                 0, Qt::AlignHCenter);
+    noSelectionLayout->addWidget(
+        DetailStyle::symbolLabel(QStringLiteral("doc.text.magnifyingglass"),
+                                 DetailStyle::title2Size, noSelection),
+        0, Qt::AlignHCenter);
     QLabel *hint = DetailStyle::plainLabel(BrowserStyle::systemFont(DetailStyle::subheadlineSize),
                                            noSelection, QStringLiteral("Select a Markdown file"));
     BrowserStyle::setTextColor(hint, BrowserStyle::secondaryLabelColor(palette()));

@@ -39,7 +39,8 @@ public:
     using FileOpener = std::function<void(const QString &path)>;
 
     static inline const QString unreadableText = QStringLiteral("This file could not be read.");
-    static inline const QString truncatedNote = QStringLiteral("Preview limited to the first 1 MB");
+    static inline const QString truncatedNote =
+        QStringLiteral("Preview limited to the first 1 MB");
     static constexpr int previewMaximumWidth = 860;
 
     explicit MarkdownFileBrowser(QWidget *parent = nullptr);

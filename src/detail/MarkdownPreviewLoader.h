@@ -48,7 +48,8 @@ public:
 
 Q_SIGNALS:
     // The latest request's result; absent when the file could not be read.
-    void previewLoaded(const QString &path, const std::optional<tolvaran::MarkdownPreview> &preview);
+    void previewLoaded(const QString &path,
+                       const std::optional<tolvaran::MarkdownPreview> &preview);
 
 private:
     quint64 m_generation = 0;

@@ -10,10 +10,10 @@
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "detail/RecentChatList.h"
+#include "detail/TokenUsageSection.h"
 #include "detail/SharedWithTeamSection.h"
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
-#include "detail/TokenUsageSection.h"
 #include "widgets/BrowserStyle.h"
 
 #include <QHBoxLayout>
@@ -80,12 +80,12 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     tabScroll->setFocusPolicy(Qt::NoFocus);
 
     m_pages->addWidget(makeOverviewTab());
-    overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
-    overviewSlot(OverviewSection::sharedWithTeam)->layout()->addWidget(m_sharedWithTeam);
-    overviewSlot(OverviewSection::teamActivity)->layout()->addWidget(m_teamActivity);
     m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
     overviewSlot(OverviewSection::tokenUsage)->layout()->addWidget(m_tokenUsage);
     overviewSlot(OverviewSection::tokenUsage)->show();
+    overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
+    overviewSlot(OverviewSection::sharedWithTeam)->layout()->addWidget(m_sharedWithTeam);
+    overviewSlot(OverviewSection::teamActivity)->layout()->addWidget(m_teamActivity);
     m_pages->addWidget(makeScrollColumn({m_commits}));
     m_pages->addWidget(makeScrollColumn({m_chats}));
     m_pages->addWidget(makeMarkdownTab());

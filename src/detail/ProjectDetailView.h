@@ -20,10 +20,10 @@ class MarkdownFileBrowser;
 class ProjectDetailViewModel;
 class ProjectOverview;
 class RecentChatList;
+class TokenUsageSection;
 class SharedWithTeamSection;
 class TeamActivitySection;
 class TeamUsageSection;
-class TokenUsageSection;
 
 // The detail pane of one project: the header, the tab bar, the selected tab's content and,
 // while there is a status message, the status banner. It shows its model's values and hands
@@ -36,15 +36,15 @@ class ProjectDetailView final : public QWidget
     Q_OBJECT
 
 public:
-    // The Overview's sections, in their order, each in a slot of its own. The team sections'
-    // slots show only while their section has a value.
+    // The Overview's sections, in their order. Each sits in a slot of its own, shown only
+    // while its section has something to show.
     enum class OverviewSection {
         metrics,
         behindWarning,
-        teamUsage,      // what each teammate spent on the project (TeamUsageSection)
-        tokenUsage,     // the project's token usage (TokenUsageSection)
-        sharedWithTeam, // what this device publishes of the project (SharedWithTeamSection)
-        teamActivity,   // teammates on the same repository (TeamActivitySection)
+        teamUsage,      // what each teammate spent on the project
+        tokenUsage,     // the project's token usage
+        sharedWithTeam, // what this device publishes of the project
+        teamActivity,   // teammates on the same repository
     };
 
     static constexpr int columnMaximumWidth = 1180;
@@ -66,14 +66,14 @@ public:
     RecentChatList *recentChatList() const { return m_chats; }
     ProjectOverview *overview() const { return m_overview; }
     BehindWarning *behindWarning() const { return m_behindWarning; }
+    TokenUsageSection *tokenUsageSection() const { return m_tokenUsage; }
+    MarkdownFileBrowser *markdownBrowser() const { return m_markdown; }
     TeamUsageSection *teamUsageSection() const { return m_teamUsage; }
     SharedWithTeamSection *sharedWithTeamSection() const { return m_sharedWithTeam; }
     TeamActivitySection *teamActivitySection() const { return m_teamActivity; }
-    TokenUsageSection *tokenUsageSection() const { return m_tokenUsage; }
-    MarkdownFileBrowser *markdownBrowser() const { return m_markdown; }
     // The scroll area of a tab (none for the Markdown tab, which scrolls its own parts).
     QScrollArea *scrollArea(ProjectDetailTab tab) const;
-    // The slot of one of the Overview's sections.
+    // The slot of one of the Overview's sections, for the sections that come later.
     QWidget *overviewSlot(OverviewSection section) const;
 
 protected:

@@ -19,6 +19,9 @@ namespace tolvaran {
 namespace {
 
 constexpr double secondsPerHour = 3600;
+// The span each period charts, ending with the current hour or day.
+constexpr qint64 hoursShown = 24;
+constexpr qint64 daysShown = 30;
 // A series spanning more hours or days than this (the data layer keeps 24 and 30) is drawn
 // as its points alone rather than filled out.
 constexpr qint64 maximumFilledBars = 400;
@@ -34,6 +37,15 @@ QDateTime localTime(Timestamp time)
     return QDateTime::fromMSecsSinceEpoch(time.milliseconds());
 }
 
+// Each point as a bar of its own, for a series too long to fill out.
+QList<TokenUsageBar> pointBars(const QList<TokenUsagePoint> &points)
+{
+    QList<TokenUsageBar> bars;
+    for (const TokenUsagePoint &point : points)
+        bars.append({point.date, point.tokens});
+    return bars;
+}
+
 } // namespace
 
 bool hasChartableUsage(const QList<TokenUsagePoint> &points)
@@ -43,36 +55,44 @@ bool hasChartableUsage(const QList<TokenUsagePoint> &points)
 }
 
 QList<TokenUsageBar> tokenUsageBars(const QList<TokenUsagePoint> &points,
-                                    TokenUsagePeriod period)
+                                    TokenUsagePeriod period, Timestamp now)
 {
     QList<TokenUsageBar> bars;
     if (points.isEmpty())
         return bars;
-    const QDateTime first = localTime(points.front().date);
-    // The bar a point falls in, counted from the first point's.
-    const auto slotOf = [&](Timestamp date) -> qint64 {
-        if (period == TokenUsagePeriod::hourly) {
-            return qint64(
-                std::llround((date.seconds - points.front().date.seconds) / secondsPerHour));
+    if (period == TokenUsagePeriod::hourly) {
+        QDateTime hour = localTime(now);
+        hour.setTime(QTime(hour.time().hour(), 0));
+        const Timestamp last = Timestamp::fromDateTime(hour);
+        Timestamp first = last.addingSeconds(-(hoursShown - 1) * secondsPerHour);
+        first = std::min(first, points.front().date);
+        const auto slotOf = [&](Timestamp date) {
+            return qint64(std::llround((date.seconds - first.seconds) / secondsPerHour));
+        };
+        const qint64 count = std::max(slotOf(last), slotOf(points.back().date)) + 1;
+        if (count > maximumFilledBars)
+            return pointBars(points);
+        for (qint64 slot = 0; slot < count; ++slot)
+            bars.append({first.addingSeconds(double(slot) * secondsPerHour), 0});
+        for (const TokenUsagePoint &point : points) {
+            const qint64 slot = slotOf(point.date);
+            if (slot >= 0 && slot < count)
+                bars[slot].tokens += point.tokens;
         }
-        return first.date().daysTo(localTime(date).date());
-    };
-    const qint64 last = slotOf(points.back().date);
-    if (last < 0 || last >= maximumFilledBars) {
-        for (const TokenUsagePoint &point : points)
-            bars.append({point.date, point.tokens});
         return bars;
     }
-    for (qint64 slot = 0; slot <= last; ++slot) {
-        const Timestamp start =
-            period == TokenUsagePeriod::hourly
-                ? points.front().date.addingSeconds(double(slot * secondsPerHour))
-                : Timestamp::fromDateTime(first.date().addDays(slot).startOfDay());
-        bars.append({start, 0});
-    }
+    const QDate last = localTime(now).date();
+    const QDate first = std::min(last.addDays(-(daysShown - 1)),
+                                 localTime(points.front().date).date());
+    const auto slotOf = [&](Timestamp date) { return first.daysTo(localTime(date).date()); };
+    const qint64 count = std::max(first.daysTo(last), slotOf(points.back().date)) + 1;
+    if (count > maximumFilledBars)
+        return pointBars(points);
+    for (qint64 slot = 0; slot < count; ++slot)
+        bars.append({Timestamp::fromDateTime(first.addDays(slot).startOfDay()), 0});
     for (const TokenUsagePoint &point : points) {
         const qint64 slot = slotOf(point.date);
-        if (slot >= 0 && slot < bars.size())
+        if (slot >= 0 && slot < count)
             bars[slot].tokens += point.tokens;
     }
     return bars;
@@ -184,7 +204,7 @@ QStringList TokenUsageChart::tokenLabels() const
 
 void TokenUsageChart::setSeries(const QList<TokenUsagePoint> &points, TokenUsagePeriod period)
 {
-    m_bars = tokenUsageBars(points, period);
+    m_bars = tokenUsageBars(points, period, Timestamp::now());
     m_set->remove(0, m_set->count());
     qint64 largest = 0;
     QList<qreal> values;

@@ -21,11 +21,12 @@ struct TokenUsageBar
     friend bool operator==(const TokenUsageBar &, const TokenUsageBar &) = default;
 };
 
-// A series has a point only for the hours or days with usage; the chart draws every hour or
-// day from the first point to the last, the ones without usage as empty bars, so that the
-// bars stand at their times. Points are expected oldest first.
+// A series has a point only for the hours or days with usage; the chart draws every hour of
+// the last 24 (up to the current one) or every day of the last 30 (up to today), the ones
+// without usage as empty bars, so that the bars stand at their times (further back when a
+// point is older). Points are expected oldest first; none give no bars.
 QList<TokenUsageBar> tokenUsageBars(const QList<TokenUsagePoint> &points,
-                                    TokenUsagePeriod period);
+                                    TokenUsagePeriod period, Timestamp now);
 // Whether any point has usage: a series of zeros draws no chart.
 bool hasChartableUsage(const QList<TokenUsagePoint> &points);
 // The bars that get a time label: about as many as the period asks for, evenly spaced (hours

@@ -101,6 +101,11 @@ QList<UsageMetric> tokenUsageMetrics(const TokenUsageReport &report,
                   + QStringLiteral("% used overall")
             : QStringLiteral("waiting for Codex usage status");
     const std::optional<double> planValue = snapshot.lifetimePlanValue(projectPath);
+    // The C locale (no language set) writes the symbol after the amount; dollars read as
+    // American English writes them there.
+    const QLocale money =
+        locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                         : locale;
     return {
         {QStringLiteral("Lifetime"), compactTokens(report.lifetimeTokens),
          QStringLiteral("all project chats"), UsageColor::primary},
@@ -111,7 +116,7 @@ QList<UsageMetric> tokenUsageMetrics(const TokenUsageReport &report,
         {QStringLiteral("Weekly Limit"), percentText(share, locale), allowance,
          weeklyShareColor(share)},
         {QStringLiteral("Total Estimate"),
-         planValue ? locale.toCurrencyString(*planValue, QStringLiteral("$"), 2)
+         planValue ? money.toCurrencyString(*planValue, QStringLiteral("$"), 2)
                    : QStringLiteral("--"),
          QStringLiteral("estimated lifetime plan value"), UsageColor::green},
     };

@@ -84,7 +84,8 @@ TEST(MarkdownPreview, readsOnlyRegularFilesAfterFollowingLinks)
               QStringLiteral("# Linked"));
 
     ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("folder.md"))));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), home.filePath(QStringLiteral("zero.md"))));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/zero"), home.filePath(QStringLiteral("zero.md"))));
     const QString fifo = makeFifo(home, QStringLiteral("x.md"));
     for (const QString &path :
          {home.filePath(QStringLiteral("missing.md")), home.filePath(QStringLiteral("folder.md")),
@@ -101,8 +102,8 @@ TEST(MarkdownFileBrowser, aFifoNamedLikeMarkdownCannotHangThePane)
     MarkdownFileBrowser browser;
     browser.setFiles(QList{fifo}, false);
     browser.show();
-    EXPECT_TRUE(waitUntil([&] { return previewShows(browser, MarkdownFileBrowser::unreadableText); },
-                          2s));
+    EXPECT_TRUE(waitUntil(
+        [&] { return previewShows(browser, MarkdownFileBrowser::unreadableText); }, 2s));
     EXPECT_FALSE(browser.isPreviewTruncated());
 }
 

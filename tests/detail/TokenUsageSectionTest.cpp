@@ -65,7 +65,8 @@ TEST(TokenUsageFigures, shareColourTakesTheColourAboveAtEachBound)
 TEST(TokenUsageFigures, withoutAllowanceTheTilesWaitForCodexAndShowNoEstimate)
 {
     const QList<UsageMetric> metrics =
-        tokenUsageMetrics(TokenUsageReport::empty(), TokenUsageSnapshot::empty(), project, english);
+        tokenUsageMetrics(TokenUsageReport::empty(), TokenUsageSnapshot::empty(), project,
+                          english);
     ASSERT_EQ(metrics.size(), 5);
     EXPECT_EQ(metrics.at(0), (UsageMetric{QStringLiteral("Lifetime"), QStringLiteral("0"),
                                           QStringLiteral("all project chats"),
@@ -94,6 +95,11 @@ TEST(TokenUsageFigures, aProjectWithoutUsageIsWorthZeroDollarsWhenThePlanIsKnown
     EXPECT_EQ(metric(shown, QStringLiteral("Weekly Limit")).value, QStringLiteral("2.6%"));
     EXPECT_EQ(metric(shown, QStringLiteral("Lifetime")).value, QStringLiteral("1.2M"));
     EXPECT_TRUE(metric(shown, QStringLiteral("Total Estimate")).value.startsWith(u'$'));
+    EXPECT_EQ(metric(tokenUsageMetrics(TokenUsageReport::empty(), snapshot,
+                                       QStringLiteral("/elsewhere"), QLocale::c()),
+                     QStringLiteral("Total Estimate"))
+                  .value,
+              QStringLiteral("$0.00"));
 }
 
 TEST(TokenUsageFigures, theAllowanceLineDependsOnlyOnTheAllowanceBeingKnown)
@@ -129,26 +135,36 @@ TEST(TokenUsageChart, aSeriesWithoutAnyTokenDrawsNoChart)
     EXPECT_TRUE(hasChartableUsage({{localMidnight(2), 0, 0}, {localMidnight(1), 1, 0}}));
 }
 
-TEST(TokenUsageChart, hoursAndDaysWithoutUsageStandBetweenTheBars)
+TEST(TokenUsageChart, chartsEveryHourOrDayOfThePeriodWithEmptyBarsBetweenUsage)
 {
-    const Timestamp hour = Timestamp::fromSeconds(
-        std::floor(Timestamp::now().seconds / 3600) * 3600 - 5 * 3600);
-    const QList<TokenUsageBar> hours =
-        tokenUsageBars({{hour, 7, 0}, {hour.addingSeconds(3 * 3600), 9, 0}},
-                       TokenUsagePeriod::hourly);
-    ASSERT_EQ(hours.size(), 4);
-    EXPECT_EQ(hours.at(0), (TokenUsageBar{hour, 7}));
-    EXPECT_EQ(hours.at(1), (TokenUsageBar{hour.addingSeconds(3600), 0}));
-    EXPECT_EQ(hours.at(3), (TokenUsageBar{hour.addingSeconds(3 * 3600), 9}));
+    const QDateTime noon(QDate::currentDate(), QTime(12, 30));
+    const Timestamp now = Timestamp::fromDateTime(noon);
+    const Timestamp hour = Timestamp::fromDateTime(QDateTime(noon.date(), QTime(12, 0)));
+    const QList<TokenUsageBar> hours = tokenUsageBars(
+        {{hour.addingSeconds(-5 * 3600), 7, 0}, {hour.addingSeconds(-2 * 3600), 9, 0}},
+        TokenUsagePeriod::hourly, now);
+    ASSERT_EQ(hours.size(), 24);
+    EXPECT_EQ(hours.front(), (TokenUsageBar{hour.addingSeconds(-23 * 3600), 0}));
+    EXPECT_EQ(hours.at(18), (TokenUsageBar{hour.addingSeconds(-5 * 3600), 7}));
+    EXPECT_EQ(hours.at(19).tokens, 0);
+    EXPECT_EQ(hours.at(21).tokens, 9);
+    EXPECT_EQ(hours.back(), (TokenUsageBar{hour, 0}));
+    EXPECT_EQ(tokenUsageLabelledBars(hours, TokenUsagePeriod::hourly).size(), 6);
 
-    const QList<TokenUsageBar> days = tokenUsageBars(
-        {{localMidnight(29), 3, 0}, {localMidnight(0), 4, 0}}, TokenUsagePeriod::daily);
+    const QList<TokenUsageBar> days = tokenUsageBars({{localMidnight(29), 3, 0}},
+                                                     TokenUsagePeriod::daily, Timestamp::now());
     ASSERT_EQ(days.size(), 30);
-    EXPECT_EQ(days.at(1), (TokenUsageBar{localMidnight(28), 0}));
-    EXPECT_EQ(days.back(), (TokenUsageBar{localMidnight(0), 4}));
+    EXPECT_EQ(days.front(), (TokenUsageBar{localMidnight(29), 3}));
+    EXPECT_EQ(days.back(), (TokenUsageBar{localMidnight(0), 0}));
     const QList<qsizetype> labelled = tokenUsageLabelledBars(days, TokenUsagePeriod::daily);
     EXPECT_GE(labelled.size(), 5);
     EXPECT_LE(labelled.size(), 7);
+
+    // A point older than the period widens it rather than being dropped.
+    EXPECT_EQ(tokenUsageBars({{localMidnight(40), 1, 0}}, TokenUsagePeriod::daily,
+                             Timestamp::now())
+                  .size(),
+              41);
 }
 
 TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)
@@ -172,9 +188,9 @@ TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)
                     TokenUsagePeriod::daily);
     EXPECT_EQ(chart.tokenLabels(), (QStringList{QStringLiteral("0"), QStringLiteral("500K"),
                                                 QStringLiteral("1M"), QStringLiteral("1.5M")}));
-    EXPECT_EQ(chart.bars().size(), 3);
+    EXPECT_EQ(chart.bars().size(), 30);
     EXPECT_EQ(chart.timeLabels().constFirst(),
-              tokenUsageBarLabel(localMidnight(3), TokenUsagePeriod::daily));
+              tokenUsageBarLabel(localMidnight(29), TokenUsagePeriod::daily));
 }
 
 TEST(TokenUsageSection, chartsOnlyAPeriodWithUsageAndStartsAtThirtyDaysWhenShownAnew)
