@@ -42,7 +42,7 @@ qint64 millisecondsAgo(qint64 seconds)
 }
 
 SharedProjectState teammateProject(const QString &wireID, const QString &headSha,
-                                   const QStringList &changedFiles)
+                                   const QStringList &changedFiles, const QString &summary)
 {
     SharedProjectState project;
     project.repositoryId = wireID;
@@ -55,6 +55,7 @@ SharedProjectState teammateProject(const QString &wireID, const QString &headSha
     project.deletions = 7;
     project.changedFiles = changedFiles;
     project.lastActivityAt = millisecondsAgo(90);
+    project.workSummary = summary;
     project.usage = TeamProjectUsagePayload{2'400'000, 310'000, 6.5, 48.0};
     return project;
 }
@@ -121,12 +122,15 @@ int main(int argc, char *argv[])
         teamId, teammate(QStringLiteral("grace-workstation"), QStringLiteral("Grace"),
                          teammateProject(wireID, QStringLiteral("4f1c9e07d2ab"),
                                          {QStringLiteral("src/main.c"),
-                                          QStringLiteral("src/theme.c")}),
+                                          QStringLiteral("src/theme.c")},
+                                         QStringLiteral("Reworking the focus styles of the "
+                                                        "button theme.")),
                          true));
     server.injectPresence(
         teamId, teammate(QStringLiteral("mira-laptop"), QStringLiteral("Mira"),
                          teammateProject(wireID, QStringLiteral("9b27d51c0e44"),
-                                         {QStringLiteral("docs/tokens.md")}),
+                                         {QStringLiteral("docs/tokens.md")},
+                                         QStringLiteral("Documenting the colour tokens.")),
                          false));
 
     bool commitScheduled = false;

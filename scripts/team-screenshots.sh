@@ -3,7 +3,8 @@
 # demonstration home with the stand-in team server of scripts/demo-team.sh: the browser once
 # the team has connected and Grace's commit has arrived (OUTDIR/tolvaran-team-1280.png: the
 # cobalt-ui card's overlap, the footer's team state, the commit banner), the team filter open
-# (tolvaran-team-filter.png) and the list filtered to the team (tolvaran-team-filtered.png).
+# (tolvaran-team-filter.png), the list filtered to the team (tolvaran-team-filtered.png) and
+# the overlap label's tooltip naming both teammates (tolvaran-team-overlap.png).
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/team-screenshots.sh OUTDIR" >&2
@@ -28,6 +29,9 @@ height=800
 filter_x=390
 filter_y=151
 team_item_y=199
+# Where the cobalt-ui card's overlap label sits.
+overlap_x=677
+overlap_y=568
 
 # shoot OUTFILE [ACTIONS]: starts the team server and the window on a fresh copy of the home,
 # waits for them to settle, runs ACTIONS (xdotool commands in window coordinates) and takes
@@ -60,3 +64,5 @@ shoot "$outdir/tolvaran-team-filter.png" \
 shoot "$outdir/tolvaran-team-filtered.png" \
   "xdotool mousemove $filter_x $filter_y click 1 && sleep 1 &&
    xdotool mousemove $filter_x $team_item_y click 1 && sleep 2"
+shoot "$outdir/tolvaran-team-overlap.png" \
+  "xdotool mousemove $overlap_x $overlap_y && sleep 2"

@@ -3,6 +3,7 @@
 #include "app/TolvaranViewController.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/ProjectDetailView.h"
+#include "team_screens/TeamsDashboardView.h"
 #include "update/AppUpdateService.h"
 
 #include <QVBoxLayout>
@@ -68,12 +69,49 @@ void ContentView::scheduleContentChoice()
         Qt::QueuedConnection);
 }
 
+void ContentView::setTeamScreens(TeamScreenWorkspace *workspace)
+{
+    m_teamScreens = workspace;
+    if (TolvaranViewController *shown = browser())
+        offerTeams(*shown);
+    if (!workspace && m_isShowingTeams)
+        closeTeams();
+}
+
+void ContentView::offerTeams(TolvaranViewController &browser)
+{
+    if (!m_teamScreens) {
+        browser.setOnShowTeams({});
+        return;
+    }
+    browser.setOnShowTeams([view = QPointer(this)] {
+        if (view)
+            view->showTeams();
+    });
+}
+
+void ContentView::showTeams()
+{
+    if (!m_teamScreens)
+        return;
+    m_isShowingTeams = true;
+    chooseContent();
+}
+
+void ContentView::closeTeams()
+{
+    m_isShowingTeams = false;
+    chooseContent();
+}
+
 void ContentView::chooseContent()
 {
     std::optional<CodexProject> project;
-    if (m_detailedProjectID)
+    if (m_detailedProjectID && !m_isShowingTeams)
         project = m_viewModel.project(*m_detailedProjectID);
-    const Screen screen = project ? Screen::projectDetail : Screen::browser;
+    const Screen screen = m_isShowingTeams ? Screen::teams
+                          : project        ? Screen::projectDetail
+                                           : Screen::browser;
     const QString projectID = project ? project->path() : QString();
     if (m_content && screen == m_screen && projectID == m_shownProjectID)
         return;
@@ -90,7 +128,14 @@ void ContentView::chooseContent()
     }
     m_screen = screen;
     m_shownProjectID = projectID;
-    if (project) {
+    if (screen == Screen::teams) {
+        m_content = new TeamsDashboardView(*m_teamScreens,
+                                           [view = QPointer(this)] {
+                                               if (view)
+                                                   view->closeTeams();
+                                           },
+                                           this);
+    } else if (project) {
         std::unique_ptr<ProjectDetailViewModel> model = m_detailModels(*project);
         auto *pane = new ProjectDetailView(*model,
                                            [view = QPointer(this)] {
@@ -111,6 +156,7 @@ void ContentView::chooseContent()
             this);
         browser->setTeamViewSource(m_teamViews);
         browser->setUpdater(m_updater);
+        offerTeams(*browser);
         m_content = browser;
     }
     m_layout->addWidget(m_content);

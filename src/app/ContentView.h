@@ -18,11 +18,14 @@ class FolderPicker;
 class ProjectDetailView;
 class ProjectListViewModel;
 class TeamProjectViewSource;
+class TeamScreenWorkspace;
 class TeamWorkspaceService;
 class TolvaranViewController;
 
-// The content of the window: the detail pane of the project the user opened, while the
-// coordinator still knows that project, else the browser. Leaving the browser ends its
+// The content of the window: the teams dashboard while the user has asked for it, else the
+// detail pane of the project the user opened, while the coordinator still knows that project,
+// else the browser. The open project is kept while the dashboard shows, so closing the
+// dashboard returns to its pane. Leaving the browser ends its
 // controller; coming back makes a new one, which renders the coordinator's current state.
 // Each opening of a pane makes it a new model (`detailModels`), which lives as long as the
 // pane; leaving the pane stops the model's work at once.
@@ -34,7 +37,7 @@ class ContentView final : public QWidget
     Q_OBJECT
 
 public:
-    enum class Screen { browser, projectDetail };
+    enum class Screen { browser, projectDetail, teams };
 
     // The team workspace and the folder picker must outlive the view.
     ContentView(ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
@@ -46,6 +49,13 @@ public:
     // coordinator knows it; the id is kept either way and chosen again on later changes.
     void openProject(const QString &projectID);
     void closeProject();
+
+    // The teams the dashboard manages; must outlive the view. Until one is set, no dashboard
+    // shows and the browsers have no way to it.
+    void setTeamScreens(TeamScreenWorkspace *workspace);
+    bool isShowingTeams() const { return m_isShowingTeams; }
+    void showTeams();
+    void closeTeams();
 
     Screen screen() const { return m_screen; }
     // The browser while it shows, else null.
@@ -71,6 +81,7 @@ protected:
 
 private:
     void scheduleContentChoice();
+    void offerTeams(TolvaranViewController &browser);
     void chooseContent();
     void runLaunchTask();
 
@@ -81,7 +92,9 @@ private:
     std::function<void()> m_teamStart;
     FolderPicker &m_folderPicker;
     ProjectDetailModelFactory m_detailModels;
+    TeamScreenWorkspace *m_teamScreens = nullptr;
     std::optional<QString> m_detailedProjectID;
+    bool m_isShowingTeams = false;
     Screen m_screen = Screen::browser;
     // The project whose pane shows; a change of the chosen project replaces the pane.
     QString m_shownProjectID;

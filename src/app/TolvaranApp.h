@@ -6,6 +6,7 @@ namespace tolvaran {
 
 class AppServices;
 class ProjectListViewModel;
+class TeamWorkspaceScreens;
 class TolvaranWindow;
 
 // The application: the composition root, the screen models over it and the window, made once
@@ -30,6 +31,8 @@ private:
     // In order of construction; destroyed in reverse, the window first.
     std::unique_ptr<AppServices> m_services;
     std::unique_ptr<ProjectListViewModel> m_viewModel;
+    // What the teams dashboard manages: the team workspace, seen as the team screens need it.
+    std::unique_ptr<TeamWorkspaceScreens> m_teamScreens;
     std::unique_ptr<TolvaranWindow> m_window;
 };
 

@@ -1,7 +1,7 @@
 #include "detail/BehindWarning.h"
 
 #include "detail/DetailStyle.h"
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"

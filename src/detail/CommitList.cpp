@@ -2,7 +2,7 @@
 
 #include "detail/DetailEmptyState.h"
 #include "detail/DetailStyle.h"
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/SystemColors.h"
 

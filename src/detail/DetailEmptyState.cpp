@@ -1,7 +1,7 @@
 #include "detail/DetailEmptyState.h"
 
 #include "detail/DetailStyle.h"
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 #include "detail/TokenUsageChart.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"

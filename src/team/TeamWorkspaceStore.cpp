@@ -8,10 +8,12 @@
 #include "team/TeamSettingsStore.h"
 #include "team/TeamWorkspace.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QUuid>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvaran {
 
@@ -25,6 +27,67 @@ constexpr qsizetype uuidTextLength = 36;
 bool isProfileID(const QString &id)
 {
     return id.size() == uuidTextLength && !QUuid::fromString(id).isNull();
+}
+
+// One refresh over the teams listed when it began, a team at a time.
+struct RefreshWalk
+{
+    QList<std::weak_ptr<TeamWorkspace>> teams;
+    QSet<QString> paths;
+    std::function<void()> done;
+};
+
+void continueRefreshWalk(const std::shared_ptr<RefreshWalk> &walk, qsizetype next);
+
+// Hands a walk on exactly once: when the team's service reports its refresh done, or, should
+// the service drop that report unrun (the team was removed and released during its scan), in
+// a later event-loop turn. A caller waiting for the walk (the repository refresh) would
+// otherwise wait for ever.
+class RefreshWalkStep final
+{
+public:
+    RefreshWalkStep(std::shared_ptr<RefreshWalk> walk, qsizetype next)
+        : m_walk(std::move(walk))
+        , m_next(next)
+    {
+    }
+    RefreshWalkStep(const RefreshWalkStep &) = delete;
+    RefreshWalkStep &operator=(const RefreshWalkStep &) = delete;
+    ~RefreshWalkStep()
+    {
+        // Possibly inside the service's destruction: nothing more runs from here.
+        if (m_walk && QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [walk = std::move(m_walk), next = m_next] { continueRefreshWalk(walk, next); },
+                Qt::QueuedConnection);
+        }
+    }
+
+    void run()
+    {
+        if (std::shared_ptr<RefreshWalk> walk = std::exchange(m_walk, nullptr))
+            continueRefreshWalk(walk, m_next);
+    }
+
+private:
+    std::shared_ptr<RefreshWalk> m_walk;
+    qsizetype m_next;
+};
+
+void continueRefreshWalk(const std::shared_ptr<RefreshWalk> &walk, qsizetype next)
+{
+    // A team switched off by the time it is reached, or gone, is passed over.
+    for (; next < walk->teams.size(); ++next) {
+        const std::shared_ptr<TeamWorkspace> team = walk->teams.at(next).lock();
+        if (!team || !team->settings().isEnabled())
+            continue;
+        auto step = std::make_shared<RefreshWalkStep>(walk, next + 1);
+        team->service().refreshProjects(walk->paths, [step] { step->run(); });
+        return;
+    }
+    if (walk->done)
+        std::exchange(walk->done, nullptr)();
 }
 
 } // namespace
@@ -193,6 +256,7 @@ void TeamWorkspaceStore::commitAddedTeam(const std::shared_ptr<TeamWorkspace> &t
     setSelectedManagementTeamID(team->id());
     observe(*team);
     TeamPresenceService &service = team->service();
+    service.updateProjects(m_sources);
     if (!(service.tokenUsageSnapshot() == m_tokenUsageSnapshot))
         service.setTokenUsageSnapshot(m_tokenUsageSnapshot);
     if (m_isStarted && !service.isStarted())
@@ -373,10 +437,8 @@ QStringList TeamWorkspaceStore::teamNames(const QString &path) const
 std::optional<SharedProjectState> TeamWorkspaceStore::localActivity(const QString &path) const
 {
     for (const TeamWorkspace *team : enabledWorkspaces()) {
-        const auto &activity = team->service().localActivityByPath();
-        const auto found = activity.constFind(path);
-        if (found != activity.constEnd() && (found->isDirty || found->isCodexProcessing))
-            return *found;
+        if (std::optional<SharedProjectState> activity = team->service().localActivity(path))
+            return activity;
     }
     return std::nullopt;
 }
@@ -405,6 +467,9 @@ void TeamWorkspaceStore::dismissCommitNotification(const TeamCommitEvent &event)
 void TeamWorkspaceStore::updateProjects(const QList<LocalTeamProjectSource> &sources)
 {
     m_sources = sources;
+    // Switched-off teams too: they have the list at hand when switched on.
+    for (const auto &team : std::as_const(m_teams))
+        team->service().updateProjects(sources);
 }
 
 void TeamWorkspaceStore::updateTokenUsage(const TokenUsageSnapshot &snapshot)
@@ -416,10 +481,16 @@ void TeamWorkspaceStore::updateTokenUsage(const TokenUsageSnapshot &snapshot)
     }
 }
 
-void TeamWorkspaceStore::refreshProjects(const QSet<QString> &, std::function<void()> done)
+void TeamWorkspaceStore::refreshProjects(const QSet<QString> &paths, std::function<void()> done)
 {
-    if (done)
-        done();
+    // One team after the other, never in parallel: every scan replaces the metadata cache's
+    // shared team states whole.
+    auto walk = std::make_shared<RefreshWalk>();
+    for (const auto &team : std::as_const(m_teams))
+        walk->teams.append(team);
+    walk->paths = paths;
+    walk->done = std::move(done);
+    continueRefreshWalk(walk, 0);
 }
 
 } // namespace tolvaran

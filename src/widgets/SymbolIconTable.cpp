@@ -23,7 +23,7 @@ struct SymbolEntry
 
 // Every symbol the window shows. The symbolic variants come first because they suit small
 // toolbar buttons; the plain names are the ones older and non-GNOME themes carry.
-const std::array<SymbolEntry, 44> symbolTable{{
+const std::array<SymbolEntry, 50> symbolTable{{
     {"sidebar.left", {"sidebar-show-symbolic", "view-sidebar", nullptr},
      QStyle::SP_FileDialogListView},
     {"plus", {"list-add-symbolic", "list-add", nullptr}, QStyle::SP_FileDialogNewFolder},
@@ -105,6 +105,17 @@ const std::array<SymbolEntry, 44> symbolTable{{
     {"sparkles", {"starred-symbolic", "emblem-new", "starred"}, QStyle::SP_DialogYesButton},
     {"circle.fill", {"media-record-symbolic", "media-record", "emblem-default-symbolic"},
      QStyle::SP_DialogYesButton},
+    {"gearshape", {"emblem-system-symbolic", "preferences-system", nullptr},
+     QStyle::SP_ComputerIcon},
+    {"checkmark.circle.fill", {"emblem-ok-symbolic", "object-select-symbolic", "emblem-default"},
+     QStyle::SP_DialogApplyButton},
+    {"circle.dotted", {"content-loading-symbolic", "process-working-symbolic", nullptr},
+     QStyle::SP_BrowserReload},
+    {"doc.on.doc", {"edit-copy-symbolic", "edit-copy", nullptr}, QStyle::SP_FileIcon},
+    {"lock.shield", {"security-high-symbolic", "channel-secure-symbolic", "security-high"},
+     QStyle::SP_VistaShield},
+    {"folder.badge.person.crop", {"folder-remote-symbolic", "folder-remote", "folder-publicshare"},
+     QStyle::SP_DirLinkIcon},
 }};
 
 // The theme's own icon, in the colours the theme drew it.

@@ -2,6 +2,7 @@
 // home: the tab it opens on, the commits and Markdown files it loads, and the two ways back.
 #include "app/ContentView.h"
 #include "app/TolvaranApp.h"
+#include "app/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/CommitList.h"
@@ -13,6 +14,8 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "team_screens/TeamsDashboardView.h"
+#include "widgets/ClosureButton.h"
 
 #include <QApplication>
 #include <QDir>
@@ -147,4 +150,31 @@ TEST_F(DetailPaneIntegrationTest, leavingThePaneWhileItLoadsDropsTheLoad)
     EXPECT_TRUE(waitUntil([&content] {
         return content.detailView()->commitList()->rows().size() == 8;
     }));
+}
+
+// The teams dashboard stands over the browser and an open pane alike, and closing it returns
+// to whichever of the two the window showed.
+TEST_F(DetailPaneIntegrationTest, theTeamsDashboardShowsOverTheBrowserAndAnOpenPane)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    ContentView &content = *window.contentView();
+    auto *teamButton =
+        content.browser()->findChild<ClosureButton *>(QStringLiteral("teamButton"));
+    ASSERT_TRUE(waitUntil([teamButton] { return !teamButton->isHidden(); }));
+    teamButton->invoke();
+    EXPECT_EQ(content.screen(), ContentView::Screen::teams);
+    auto *dashboard = content.findChild<TeamsDashboardView *>();
+    ASSERT_NE(dashboard, nullptr);
+    dashboard->findChild<ClosureButton *>(QStringLiteral("backButton"))->invoke();
+    EXPECT_EQ(content.screen(), ContentView::Screen::browser);
+
+    ASSERT_NE(openPane(content), nullptr);
+    content.showTeams();
+    EXPECT_EQ(content.screen(), ContentView::Screen::teams);
+    EXPECT_EQ(content.detailedProjectID(), projectPath);
+    content.closeTeams();
+    EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
 }

@@ -2,7 +2,7 @@
 // overlap sentence, the changed-file list's heights and scrolling, and what this device
 // shares. Teammates' texts must reach the screen exactly as sent.
 #include "detail/ChangedFileList.h"
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 #include "detail/SharedWithTeamSection.h"
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"

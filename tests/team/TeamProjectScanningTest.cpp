@@ -308,3 +308,39 @@ TEST_F(TeamWorkSummaries, servicesOfTwoTeamsKeepEachOthersSentences)
     }));
     EXPECT_EQ(storedSummaries().size(), 2);
 }
+
+TEST_F(TeamWorkSummaries, codexWorkingOnARequestIsSummarisedFirst)
+{
+    // The tool notes which repository each prompt is about.
+    const QString orderPath = home.filePath(QStringLiteral("order"));
+    writeCodexTool(QStringLiteral("while read -r line; do\n"
+                                  "  case \"$line\" in 'Repository: '*) echo \"$line\" >> %1;;"
+                                  " esac\n"
+                                  "done\n"
+                                  "exit 1\n")
+                       .arg(tolvaran::fixtures::shellQuoted(orderPath)));
+    QList<LocalTeamProjectSource> sources;
+    QSet<QString> paths;
+    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        GitRepositoryBuilder repository = makeRepository(name);
+        LocalTeamProjectSource source = sourceFor(repository, name);
+        if (name == QStringLiteral("a"))
+            repository.writeFile(QStringLiteral("draft.txt"), "dirty\n");
+        else
+            source.isCodexProcessing = true; // b with a request of the user's, c without
+        if (name == QStringLiteral("b"))
+            source.latestUserRequest = QStringLiteral("Speed up the import");
+        sources.append(source);
+        paths.insert(source.path);
+    }
+    service->updateProjects(sources);
+    ASSERT_TRUE(refresh(paths));
+    const auto order = [&] {
+        QFile file(orderPath);
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    };
+    ASSERT_TRUE(waitUntil([&] { return order().size() == 3; }, 30s));
+    EXPECT_EQ(order(), QStringList({"Repository: b", "Repository: a", "Repository: c"}));
+}

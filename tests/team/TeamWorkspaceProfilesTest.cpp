@@ -96,7 +96,8 @@ TEST_F(TeamWorkspaceProfilesTest, opening_idsThatAreNoProfileFolderAreSkippedAnd
         EXPECT_EQ(defaults.string(QStringLiteral("teams.") + id + QStringLiteral(".name")),
                   QStringLiteral("Kept"))
             << id.toStdString();
-        EXPECT_FALSE(hasStoredKeys(id)) << "opening would have written a device id: " << id.toStdString();
+        EXPECT_FALSE(hasStoredKeys(id))
+            << "opening would have written a device id: " << id.toStdString();
     }
     EXPECT_FALSE(store.hasTeamMemberships());
 }

@@ -7,7 +7,8 @@
 
 namespace tolvaran {
 
-// A container drawn as a rounded rectangle: the cards, tiles and lists of the detail pane.
+// A container drawn as a rounded rectangle: the tiles, lists and boxes of the detail pane
+// and the team screens.
 class RoundedPanel final : public QWidget
 {
     Q_OBJECT

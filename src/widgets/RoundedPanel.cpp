@@ -1,4 +1,4 @@
-#include "detail/RoundedPanel.h"
+#include "widgets/RoundedPanel.h"
 
 #include "widgets/SystemColors.h"
 

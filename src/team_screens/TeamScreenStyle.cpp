@@ -1,0 +1,100 @@
+#include "team_screens/TeamScreenStyle.h"
+
+#include "widgets/BrowserStyle.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace tolvaran::TeamScreenStyle {
+
+QLabel *plainLabel(const QFont &font, QWidget *parent, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    return label;
+}
+
+QLabel *secondaryCaption(QWidget *parent, const QString &text)
+{
+    QLabel *label = plainLabel(BrowserStyle::systemFont(captionSize), parent, text);
+    label->setWordWrap(true);
+    BrowserStyle::setTextColor(label, BrowserStyle::secondaryLabelColor(parent->palette()));
+    return label;
+}
+
+QLabel *symbolLabel(const QString &symbol, int size, QWidget *parent, const QColor &color)
+{
+    auto *label = new QLabel(parent);
+    const QIcon icon = color.isValid() ? tintedSymbolIcon(symbol, color) : symbolIcon(symbol);
+    label->setPixmap(icon.pixmap(size, size));
+    label->setFixedSize(size, size);
+    return label;
+}
+
+QWidget *headlineTitle(const QString &text, const QString &symbol, QWidget *parent)
+{
+    auto *title = new QWidget(parent);
+    auto *row = new QHBoxLayout(title);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(symbolLabel(symbol, symbolSize, title));
+    row->addWidget(plainLabel(BrowserStyle::systemFont(headlineSize, QFont::DemiBold), title,
+                              text));
+    row->addStretch();
+    return title;
+}
+
+QWidget *notice(const QString &symbol, const QString &text, QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    auto *row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(symbolLabel(symbol, captionSize + 3, box,
+                               BrowserStyle::secondaryLabelColor(parent->palette())),
+                   0, Qt::AlignTop);
+    row->addWidget(secondaryCaption(box, text), 1);
+    return box;
+}
+
+QWidget *divider(QWidget *parent)
+{
+    auto *line = new QWidget(parent);
+    line->setFixedHeight(1);
+    BrowserStyle::setBackgroundColor(line, SystemColors::separator(parent->palette()));
+    return line;
+}
+
+QPushButton *button(const QString &title, QWidget *parent, const QString &symbol)
+{
+    auto *button = new QPushButton(title, parent);
+    if (!symbol.isEmpty())
+        button->setIcon(symbolIcon(symbol));
+    button->setAutoDefault(true);
+    return button;
+}
+
+QProgressBar *busyIndicator(QWidget *parent)
+{
+    auto *bar = new QProgressBar(parent);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedSize(busyIndicatorWidth, busyIndicatorHeight);
+    bar->setAccessibleName(QStringLiteral("Working"));
+    bar->hide();
+    return bar;
+}
+
+void showMessage(QLabel *label, const QString &text, bool isError)
+{
+    label->setText(text);
+    BrowserStyle::setTextColor(label, isError ? SystemColors::red() : SystemColors::green());
+    label->setVisible(!text.isEmpty());
+}
+
+} // namespace tolvaran::TeamScreenStyle

@@ -1,0 +1,740 @@
+#include "team_screens/TeamsDashboardView.h"
+
+#include "platform/RelativeDateFormatter.h"
+#include "team/TeamPresenceService.h"
+#include "team/TeamSettingsStore.h"
+#include "team_screens/TeamConnectionPresentation.h"
+#include "team_screens/TeamInlineSettingsView.h"
+#include "team_screens/TeamMembershipFacts.h"
+#include "team_screens/TeamPeopleAccessView.h"
+#include "team_screens/TeamScreenStyle.h"
+#include "team_screens/TeamScreenTeam.h"
+#include "team_screens/TeamScreenWorkspace.h"
+#include "team_screens/TeamSettingsView.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ClosureButton.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/PlainText.h"
+#include "widgets/RoundedPanel.h"
+#include "widgets/SymbolIconTable.h"
+#include "widgets/SystemColors.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QKeyEvent>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace tolvaran {
+
+namespace {
+
+constexpr int teamListMinimumWidth = 190;
+constexpr int teamListIdealWidth = 230;
+constexpr int teamListMaximumWidth = 280;
+constexpr int teamDotSize = 8;
+constexpr int tabHeight = 38;
+
+const QString leaveMessage = QStringLiteral(
+    "This gives up this device seat and removes the team connection and credentials from this "
+    "Mac.");
+const QString deleteMessage = QStringLiteral(
+    "This deletes the team on the team server for every device and removes the team "
+    "connection and credentials from this Mac.");
+
+QPixmap dot(const QColor &color, int size)
+{
+    return tintedSymbolIcon(QStringLiteral("circle.fill"), color).pixmap(size, size);
+}
+
+QLabel *metricValueLabel(QWidget *parent)
+{
+    QLabel *label = TeamScreenStyle::plainLabel(
+        BrowserStyle::monospacedDigitFont(TeamScreenStyle::title3Size, QFont::DemiBold), parent);
+    return label;
+}
+
+// A figure tile of the overview.
+RoundedPanel *metricTile(const QString &title, const QString &symbol, QLabel *&value,
+                         QWidget *parent)
+{
+    auto *tile = new RoundedPanel(TeamScreenStyle::boxCornerRadius, parent);
+    auto *row = new QHBoxLayout(tile);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->setSpacing(10);
+    row->addWidget(TeamScreenStyle::symbolLabel(
+        symbol, TeamScreenStyle::symbolSize + 4, tile,
+        BrowserStyle::secondaryLabelColor(parent->palette())));
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(1);
+    value = metricValueLabel(tile);
+    value->setObjectName(QStringLiteral("metricValue"));
+    texts->addWidget(value);
+    QLabel *caption = TeamScreenStyle::secondaryCaption(tile, title);
+    caption->setWordWrap(false);
+    texts->addWidget(caption);
+    row->addLayout(texts);
+    row->addStretch();
+    return tile;
+}
+
+// A titled box of a tab: the title with its symbol, then the content on the control
+// background. Returns the content's column.
+QVBoxLayout *dashboardSection(const QString &title, const QString &symbol, QWidget *parent,
+                              QVBoxLayout *into)
+{
+    into->addWidget(TeamScreenStyle::headlineTitle(title, symbol, parent));
+    auto *box = new RoundedPanel(TeamScreenStyle::boxCornerRadius, parent);
+    box->setObjectName(QStringLiteral("dashboardSection"));
+    auto *column = new QVBoxLayout(box);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(0);
+    into->addWidget(box);
+    return column;
+}
+
+QString listSignature(TeamDashboardTab tab, const TeamScreenTeam &team)
+{
+    QStringList parts;
+    if (tab == TeamDashboardTab::projects) {
+        parts = TeamDashboardLists::sortedSharedPaths(team.service().sharedProjectPaths());
+    } else {
+        const QList<TeamCommitEvent> commits =
+            TeamDashboardLists::shownCommits(team.service().recentCommits());
+        for (const TeamCommitEvent &commit : commits)
+            parts << commit.id << commit.subject << commit.memberName << commit.repositoryName
+                  << QString::number(commit.committedAt);
+    }
+    return parts.join(QChar(0));
+}
+
+} // namespace
+
+using namespace TeamScreenStyle;
+
+TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
+                                       std::function<void()> onClose, QWidget *parent)
+    : QWidget(parent)
+    , m_workspace(workspace)
+    , m_onClose(std::move(onClose))
+{
+    setObjectName(QStringLiteral("teamsDashboard"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *header = new QWidget(this);
+    auto *headerRow = new QHBoxLayout(header);
+    headerRow->setContentsMargins(20, 14, 20, 14);
+    headerRow->setSpacing(12);
+    ClosureButton *back = ClosureButton::symbol(QStringLiteral("chevron.left"),
+                                                QStringLiteral("Back to projects"), header);
+    back->setObjectName(QStringLiteral("backButton"));
+    back->setHandler([view = QPointer(this)] {
+        if (view)
+            view->close();
+    });
+    headerRow->addWidget(back);
+    auto *titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    titles->addWidget(plainLabel(BrowserStyle::systemFont(title2Size, QFont::DemiBold), header,
+                                 QStringLiteral("Teams")));
+    QLabel *subtitle = secondaryCaption(
+        header, QStringLiteral("Connections stay active regardless of the Projects filter."));
+    subtitle->setWordWrap(false);
+    titles->addWidget(subtitle);
+    headerRow->addLayout(titles);
+    headerRow->addStretch();
+    QPushButton *add = button(QStringLiteral("Add Team"), header, QStringLiteral("plus"));
+    add->setObjectName(QStringLiteral("addTeamButton"));
+    connect(add, &QPushButton::clicked, this, &TeamsDashboardView::addTeam);
+    headerRow->addWidget(add);
+    layout->addWidget(header);
+    layout->addWidget(divider(this));
+
+    auto *split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    auto *left = new QWidget(split);
+    BrowserStyle::setBackgroundColor(left, SystemColors::controlBackground(palette()));
+    left->setMinimumWidth(teamListMinimumWidth);
+    left->setMaximumWidth(teamListMaximumWidth);
+    auto *leftColumn = new QVBoxLayout(left);
+    leftColumn->setContentsMargins(0, 12, 0, 0);
+    leftColumn->setSpacing(8);
+    QLabel *heading = plainLabel(BrowserStyle::systemFont(caption2Size, QFont::DemiBold), left,
+                                 QStringLiteral("YOUR TEAMS"));
+    heading->setContentsMargins(12, 0, 12, 0);
+    BrowserStyle::setTextColor(heading, BrowserStyle::secondaryLabelColor(palette()));
+    leftColumn->addWidget(heading);
+    m_teamList = new QListWidget(left);
+    m_teamList->setObjectName(QStringLiteral("teamList"));
+    m_teamList->setFrameShape(QFrame::NoFrame);
+    m_teamList->setAccessibleName(QStringLiteral("Your Teams"));
+    connect(m_teamList, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem *current) {
+                if (current)
+                    m_workspace.selectManagementTeam(current->data(Qt::UserRole).toString());
+            });
+    leftColumn->addWidget(m_teamList, 1);
+
+    m_rightPane = new QStackedWidget(split);
+    m_placeholder = new QWidget(m_rightPane);
+    auto *placeholderColumn = new QVBoxLayout(m_placeholder);
+    placeholderColumn->addStretch();
+    placeholderColumn->addWidget(symbolLabel(QStringLiteral("person.2"), largeTitleSize,
+                                             m_placeholder,
+                                             BrowserStyle::secondaryLabelColor(palette())),
+                                 0, Qt::AlignHCenter);
+    placeholderColumn->addSpacing(10);
+    QLabel *noTeam = plainLabel(BrowserStyle::systemFont(headlineSize, QFont::DemiBold),
+                                m_placeholder, QStringLiteral("No Team Selected"));
+    noTeam->setObjectName(QStringLiteral("noTeamSelected"));
+    placeholderColumn->addWidget(noTeam, 0, Qt::AlignHCenter);
+    placeholderColumn->addStretch();
+    m_rightPane->addWidget(m_placeholder);
+    split->addWidget(left);
+    split->addWidget(m_rightPane);
+    split->setStretchFactor(1, 1);
+    split->setSizes({teamListIdealWidth, 1000});
+    layout->addWidget(split, 1);
+
+    connect(&m_workspace, &TeamScreenWorkspace::changed, this,
+            &TeamsDashboardView::scheduleRender);
+    render();
+}
+
+TeamsDashboardView::~TeamsDashboardView()
+{
+    m_removalCall.cancel();
+    // A profile begun and never committed must not outlive the screen that began it.
+    if (m_editingTeam) {
+        TeamScreenTeam *pending = m_editingTeam;
+        m_editingTeam.clear();
+        delete m_joinSheet.data(); // its save, if any, is cancelled first
+        m_workspace.discardAddedTeam(pending);
+    }
+}
+
+TeamSettingsView *TeamsDashboardView::joinSheet() const
+{
+    return m_joinSheet;
+}
+
+TeamInlineSettingsView *TeamsDashboardView::inlineSettings() const
+{
+    return m_inlineSettings;
+}
+
+TeamPeopleAccessView *TeamsDashboardView::peopleAccess() const
+{
+    return m_peopleAccess;
+}
+
+void TeamsDashboardView::close()
+{
+    if (m_onClose)
+        m_onClose();
+}
+
+void TeamsDashboardView::keyPressEvent(QKeyEvent *event)
+{
+    // Reaches here from any widget of the screen that leaves Escape alone; the sheet and the
+    // alerts are windows of their own and handle their Escape themselves.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cancelOrClose();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TeamsDashboardView::cancelOrClose()
+{
+    if (m_isTeamOperationRunning) {
+        m_removalCall.cancel();
+        return;
+    }
+    if (m_inlineSettings && m_inlineSettings->cancelRunningCall())
+        return;
+    if (m_peopleAccess && m_peopleAccess->cancelRunningCall())
+        return;
+    close();
+}
+
+void TeamsDashboardView::selectTab(TeamDashboardTab tab)
+{
+    m_selectedTab = tab;
+    render();
+}
+
+void TeamsDashboardView::scheduleRender()
+{
+    if (m_renderScheduled)
+        return;
+    m_renderScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_renderScheduled = false;
+            render();
+        },
+        Qt::QueuedConnection);
+}
+
+void TeamsDashboardView::render()
+{
+    renderTeamList();
+    TeamScreenTeam *team = m_workspace.selectedManagementTeam();
+    if (!team) {
+        m_rightPane->setCurrentWidget(m_placeholder);
+        if (m_overview) {
+            m_rightPane->removeWidget(m_overview);
+            m_overview->setParent(nullptr);
+            m_overview->deleteLater();
+            m_overview = nullptr;
+        }
+        m_shownTeam.clear();
+        return;
+    }
+    if (team != m_shownTeam || !m_overview)
+        rebuildOverview(team);
+    renderOverview(team);
+}
+
+void TeamsDashboardView::renderTeamList()
+{
+    const QList<TeamScreenTeam *> teams = m_workspace.teams();
+    QStringList rows;
+    for (const TeamScreenTeam *team : teams) {
+        const TeamPresenceService &service = team->service();
+        rows << team->id() + QChar(0) + service.teamName() + QChar(0)
+                    + TeamConnectionPresentation::label(service.connectionState());
+    }
+    const QString selectedID = m_workspace.selectedManagementTeamID();
+    QSignalBlocker blocker(m_teamList);
+    if (rows != m_listedTeamRows) {
+        m_listedTeamRows = rows;
+        m_teamList->clear();
+        for (const TeamScreenTeam *team : teams) {
+            const TeamConnectionState &state = team->service().connectionState();
+            auto *item = new QListWidgetItem(m_teamList);
+            item->setData(Qt::UserRole, team->id());
+            auto *row = new QWidget(m_teamList);
+            auto *line = new QHBoxLayout(row);
+            line->setContentsMargins(10, 5, 10, 5);
+            line->setSpacing(9);
+            auto *dotLabel = new QLabel(row);
+            dotLabel->setPixmap(
+                dot(TeamConnectionPresentation::dashboardColor(state, palette()), teamDotSize));
+            line->addWidget(dotLabel);
+            auto *texts = new QVBoxLayout;
+            texts->setSpacing(2);
+            auto *name = new ElidingLabel(row);
+            name->setText(team->service().teamName());
+            texts->addWidget(name);
+            QLabel *connection = secondaryCaption(row, TeamConnectionPresentation::label(state));
+            connection->setWordWrap(false);
+            texts->addWidget(connection);
+            line->addLayout(texts, 1);
+            item->setSizeHint(row->sizeHint());
+            item->setData(Qt::AccessibleTextRole, team->service().teamName());
+            m_teamList->setItemWidget(item, row);
+        }
+    }
+    for (int index = 0; index < m_teamList->count(); ++index) {
+        if (m_teamList->item(index)->data(Qt::UserRole).toString() == selectedID) {
+            m_teamList->setCurrentRow(index);
+            return;
+        }
+    }
+    m_teamList->setCurrentRow(-1);
+}
+
+void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
+{
+    if (m_overview) {
+        // Ended later: the old overview may be running the handler that got us here.
+        m_rightPane->removeWidget(m_overview);
+        m_overview->setParent(nullptr);
+        m_overview->deleteLater();
+    }
+    m_shownTeam = team;
+    m_shownTab.reset();
+    m_overview = new QWidget(m_rightPane);
+    m_overview->setObjectName(QStringLiteral("teamOverview"));
+    BrowserStyle::setBackgroundColor(m_overview,
+                                     BrowserStyle::underPageBackgroundColor(palette()));
+    auto *column = new QVBoxLayout(m_overview);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto *top = new QWidget(m_overview);
+    auto *topColumn = new QVBoxLayout(top);
+    topColumn->setContentsMargins(20, 20, 20, 20);
+    topColumn->setSpacing(16);
+    auto *titleRow = new QHBoxLayout;
+    auto *titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    m_teamName = plainLabel(BrowserStyle::systemFont(titleSize, QFont::DemiBold), top);
+    m_teamName->setObjectName(QStringLiteral("overviewTeamName"));
+    titles->addWidget(m_teamName);
+    auto *connectionRow = new QHBoxLayout;
+    connectionRow->setSpacing(5);
+    m_connectionDot = new QLabel(top);
+    connectionRow->addWidget(m_connectionDot);
+    m_connectionLabel = plainLabel(BrowserStyle::systemFont(subheadlineSize), top);
+    m_connectionLabel->setObjectName(QStringLiteral("overviewConnection"));
+    connectionRow->addWidget(m_connectionLabel);
+    connectionRow->addStretch();
+    titles->addLayout(connectionRow);
+    titleRow->addLayout(titles, 1);
+    m_removeButton = button(QString(), top);
+    m_removeButton->setObjectName(QStringLiteral("removeTeamButton"));
+    BrowserStyle::setTextColor(m_removeButton, SystemColors::red());
+    connect(m_removeButton, &QPushButton::clicked, this, [this] {
+        if (m_shownTeam)
+            askToRemove(m_shownTeam);
+    });
+    titleRow->addWidget(m_removeButton, 0, Qt::AlignTop);
+    topColumn->addLayout(titleRow);
+
+    auto *tiles = new QHBoxLayout;
+    tiles->setSpacing(12);
+    tiles->addWidget(metricTile(QStringLiteral("People"), QStringLiteral("person.2"),
+                                m_peopleCount, top), 1);
+    tiles->addWidget(metricTile(QStringLiteral("Shared Projects"),
+                                QStringLiteral("folder.badge.person.crop"), m_projectsCount, top),
+                     1);
+    tiles->addWidget(metricTile(QStringLiteral("Recent Commits"),
+                                QStringLiteral("point.3.connected.trianglepath.dotted"),
+                                m_commitsCount, top),
+                     1);
+    topColumn->addLayout(tiles);
+    column->addWidget(top);
+    column->addWidget(divider(m_overview));
+
+    auto *tabBar = new QWidget(m_overview);
+    tabBar->setObjectName(QStringLiteral("teamTabBar"));
+    BrowserStyle::setBackgroundColor(tabBar, palette().color(QPalette::Window));
+    auto *tabRow = new QHBoxLayout(tabBar);
+    tabRow->setContentsMargins(16, 6, 16, 6);
+    tabRow->setSpacing(4);
+    m_tabButtons = new QButtonGroup(tabBar);
+    m_tabButtons->setExclusive(true);
+    for (TeamDashboardTab tab : allTeamDashboardTabs) {
+        QPushButton *tabButton = button(rawValue(tab), tabBar, symbolName(tab));
+        tabButton->setCheckable(true);
+        tabButton->setFlat(true);
+        tabButton->setFixedHeight(tabHeight);
+        tabButton->setFont(BrowserStyle::systemFont(subheadlineSize + 1));
+        m_tabButtons->addButton(tabButton, int(tab));
+        connect(tabButton, &QPushButton::clicked, this, [this, tab] { selectTab(tab); });
+        tabRow->addWidget(tabButton);
+    }
+    tabRow->addStretch();
+    column->addWidget(tabBar);
+    column->addWidget(divider(m_overview));
+
+    m_tabScroll = new QScrollArea(m_overview);
+    m_tabScroll->setWidgetResizable(true);
+    m_tabScroll->setFrameShape(QFrame::NoFrame);
+    m_tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    column->addWidget(m_tabScroll, 1);
+    m_rightPane->addWidget(m_overview);
+    m_rightPane->setCurrentWidget(m_overview);
+}
+
+void TeamsDashboardView::renderOverview(TeamScreenTeam *team)
+{
+    const TeamPresenceService &service = team->service();
+    m_teamName->setText(service.teamName());
+    const TeamConnectionState &state = service.connectionState();
+    const QColor color = TeamConnectionPresentation::dashboardColor(state, palette());
+    m_connectionDot->setPixmap(dot(color, subheadlineSize));
+    m_connectionLabel->setText(TeamConnectionPresentation::label(state));
+    BrowserStyle::setTextColor(m_connectionLabel, color);
+
+    const TeamMembershipFacts facts =
+        TeamMembershipFacts::of(team->settings(), service.securityStatus());
+    m_removeButton->setVisible(facts.canRemoveCurrentMembership());
+    m_removeButton->setText(facts.removalDeletesTeam() ? QStringLiteral("Delete Team")
+                                                       : QStringLiteral("Leave"));
+    m_removeButton->setEnabled(!m_isTeamOperationRunning);
+
+    const QLocale locale;
+    m_peopleCount->setText(locale.toString(qlonglong(service.connectedPeople().size())));
+    m_projectsCount->setText(locale.toString(qlonglong(service.sharedProjectPaths().size())));
+    m_commitsCount->setText(locale.toString(qlonglong(service.recentCommits().size())));
+
+    renderTabBar();
+    if (m_shownTab != m_selectedTab || !m_tabContent)
+        rebuildTabContent(team);
+    else
+        renderTabLists(team);
+}
+
+void TeamsDashboardView::renderTabBar()
+{
+    for (TeamDashboardTab tab : allTeamDashboardTabs) {
+        QAbstractButton *tabButton = m_tabButtons->button(int(tab));
+        const bool selected = tab == m_selectedTab;
+        tabButton->setChecked(selected);
+        tabButton->setFont(BrowserStyle::systemFont(subheadlineSize + 1,
+                                                    selected ? QFont::DemiBold : QFont::Normal));
+        BrowserStyle::setSelectedLook(tabButton, selected);
+    }
+}
+
+void TeamsDashboardView::rebuildTabContent(TeamScreenTeam *team)
+{
+    m_shownTab = m_selectedTab;
+    m_shownListSignature.clear();
+    m_tabListLayout.clear();
+    auto *content = new QWidget(m_tabScroll);
+    content->setObjectName(QStringLiteral("tabContent"));
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(10);
+    switch (m_selectedTab) {
+    case TeamDashboardTab::settings:
+        m_inlineSettings = new TeamInlineSettingsView(*team, content);
+        column->addWidget(m_inlineSettings);
+        break;
+    case TeamDashboardTab::people: {
+        QVBoxLayout *box = dashboardSection(QStringLiteral("People & Access"),
+                                            QStringLiteral("person.2"), content, column);
+        m_peopleAccess = new TeamPeopleAccessView(*team, content);
+        box->addWidget(m_peopleAccess);
+        break;
+    }
+    case TeamDashboardTab::projects:
+        m_tabListLayout = dashboardSection(QStringLiteral("Shared Projects"),
+                                           QStringLiteral("folder.badge.person.crop"), content,
+                                           column);
+        break;
+    case TeamDashboardTab::commits:
+        m_tabListLayout = dashboardSection(QStringLiteral("Recent Team Commits"),
+                                           QStringLiteral("point.3.connected.trianglepath.dotted"),
+                                           content, column);
+        break;
+    }
+    column->addStretch();
+    // The old content (and a call its screen still runs) goes with the scroll area's widget.
+    m_tabScroll->setWidget(content);
+    m_tabContent = content;
+    renderTabLists(team);
+}
+
+void TeamsDashboardView::renderTabLists(TeamScreenTeam *team)
+{
+    if (!m_tabListLayout)
+        return;
+    const QString signature = listSignature(m_selectedTab, *team);
+    // The commit times are relative to now, so a list is redrawn at every render even when
+    // its commits are the same.
+    if (signature == m_shownListSignature && m_selectedTab == TeamDashboardTab::projects
+        && m_tabListLayout->count() > 0)
+        return;
+    m_shownListSignature = signature;
+    while (QLayoutItem *item = m_tabListLayout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    QWidget *box = m_tabListLayout->parentWidget();
+    const auto emptyText = [&](const QString &text) {
+        QLabel *label = plainLabel(font(), box, text);
+        label->setObjectName(QStringLiteral("emptyListText"));
+        label->setWordWrap(true);
+        BrowserStyle::setTextColor(label, BrowserStyle::secondaryLabelColor(palette()));
+        m_tabListLayout->addWidget(label);
+    };
+
+    if (m_selectedTab == TeamDashboardTab::projects) {
+        const QStringList paths =
+            TeamDashboardLists::sortedSharedPaths(team->service().sharedProjectPaths());
+        if (paths.isEmpty())
+            emptyText(QStringLiteral("Projects appear here automatically when another team "
+                                     "device has the same Git repository."));
+        for (const QString &path : paths) {
+            auto *row = new QWidget(box);
+            row->setObjectName(QStringLiteral("sharedProjectRow"));
+            auto *line = new QHBoxLayout(row);
+            line->setContentsMargins(0, 5, 0, 5);
+            line->addWidget(symbolLabel(QStringLiteral("folder"), symbolSize, row,
+                                        BrowserStyle::secondaryLabelColor(palette())),
+                            0, Qt::AlignTop);
+            auto *texts = new QVBoxLayout;
+            texts->setSpacing(2);
+            auto *name = new ElidingLabel(row);
+            name->setText(TeamDashboardLists::lastPathComponent(path));
+            texts->addWidget(name);
+            auto *fullPath = new ElidingLabel(row);
+            fullPath->setObjectName(QStringLiteral("sharedProjectPath"));
+            fullPath->setFont(BrowserStyle::systemFont(captionSize));
+            fullPath->setElideMode(Qt::ElideMiddle);
+            fullPath->setToolTipWhenCut(true);
+            BrowserStyle::setTextColor(fullPath, BrowserStyle::secondaryLabelColor(palette()));
+            fullPath->setText(path);
+            texts->addWidget(fullPath);
+            line->addLayout(texts, 1);
+            m_tabListLayout->addWidget(row);
+        }
+        return;
+    }
+
+    const QList<TeamCommitEvent> commits =
+        TeamDashboardLists::shownCommits(team->service().recentCommits());
+    if (commits.isEmpty())
+        emptyText(QStringLiteral("No recent commits reported."));
+    const Timestamp now = Timestamp::now();
+    for (const TeamCommitEvent &commit : commits) {
+        auto *row = new QWidget(box);
+        row->setObjectName(QStringLiteral("commitRow"));
+        auto *line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 5, 0, 5);
+        auto *texts = new QVBoxLayout;
+        texts->setSpacing(2);
+        auto *subject = new ElidingLabel(row);
+        subject->setObjectName(QStringLiteral("commitSubject"));
+        subject->setText(commit.subject);
+        texts->addWidget(subject);
+        auto *who = new ElidingLabel(row);
+        who->setFont(BrowserStyle::systemFont(captionSize));
+        BrowserStyle::setTextColor(who, BrowserStyle::secondaryLabelColor(palette()));
+        who->setText(commit.memberName + QStringLiteral(" in ") + commit.repositoryName);
+        texts->addWidget(who);
+        line->addLayout(texts, 1);
+        QLabel *when = secondaryCaption(
+            row, relativeDateText(Timestamp::fromMilliseconds(commit.committedAt), now));
+        when->setObjectName(QStringLiteral("commitTime"));
+        when->setWordWrap(false);
+        line->addWidget(when, 0, Qt::AlignTop);
+        m_tabListLayout->addWidget(row);
+    }
+}
+
+void TeamsDashboardView::addTeam()
+{
+    if (m_joinSheet)
+        return;
+    TeamScreenTeam *team = m_workspace.beginAddingTeam();
+    if (!team)
+        return;
+    m_editingTeam = team;
+    // The sheet is the screen's child and calls back only from its own handlers, so the
+    // screen is always there for its callbacks.
+    auto *sheet = new TeamSettingsView(
+        *team, [this] { joinSheetClosed(); }, [this] { joinSheetSaved(); }, this);
+    sheet->setWindowModality(Qt::WindowModal);
+    m_joinSheet = sheet;
+    sheet->open();
+}
+
+void TeamsDashboardView::joinSheetSaved()
+{
+    // Lists the team when it holds a membership; the close that follows then keeps it.
+    if (m_editingTeam)
+        m_workspace.commitAddedTeam(m_editingTeam);
+}
+
+void TeamsDashboardView::joinSheetClosed()
+{
+    if (m_editingTeam)
+        m_workspace.discardAddedTeam(m_editingTeam);
+    m_editingTeam.clear();
+    if (m_joinSheet)
+        m_joinSheet->deleteLater();
+    m_joinSheet.clear();
+}
+
+void TeamsDashboardView::askToRemove(TeamScreenTeam *team)
+{
+    if (!team || m_removalAlert)
+        return;
+    const TeamMembershipFacts facts =
+        TeamMembershipFacts::of(team->settings(), team->service().securityStatus());
+    const bool deletes = facts.removalDeletesTeam();
+    auto *alert = new QMessageBox(this);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setObjectName(QStringLiteral("removalAlert"));
+    alert->setIcon(QMessageBox::Warning);
+    alert->setText(deletes ? QStringLiteral("Delete this team?")
+                           : QStringLiteral("Leave this team?"));
+    alert->setInformativeText(deletes ? deleteMessage : leaveMessage);
+    QPushButton *confirm = alert->addButton(
+        deletes ? QStringLiteral("Delete Team") : QStringLiteral("Leave Team"),
+        QMessageBox::DestructiveRole);
+    alert->addButton(QMessageBox::Cancel);
+    alert->setDefaultButton(QMessageBox::Cancel);
+    const QPointer<TeamScreenTeam> pending(team);
+    connect(confirm, &QPushButton::clicked, this, [this, pending] {
+        if (pending)
+            removeTeam(pending);
+    });
+    m_removalAlert = alert;
+    alert->open();
+}
+
+void TeamsDashboardView::removeTeam(TeamScreenTeam *team)
+{
+    if (!team || m_isTeamOperationRunning)
+        return;
+    const TeamMembershipFacts facts =
+        TeamMembershipFacts::of(team->settings(), team->service().securityStatus());
+    m_isTeamOperationRunning = true;
+    render();
+    const QString teamID = team->id();
+    // A service that goes while its call runs never completes it: the screen must not stay
+    // busy for ever.
+    m_removalServiceGone = connect(&team->service(), &QObject::destroyed, this, [this] {
+        m_isTeamOperationRunning = false;
+        scheduleRender();
+    });
+    auto done = [this, teamID](const TeamCallCompletion &result) {
+        disconnect(m_removalServiceGone);
+        m_isTeamOperationRunning = false;
+        if (!result) {
+            if (!result.error().isCancelled()) {
+                m_teamOperationError = result.error().message();
+                showFailureAlert();
+            }
+            render();
+            return;
+        }
+        m_workspace.removeTeam(teamID);
+        if (!m_workspace.hasTeamMemberships()) {
+            close();
+            return;
+        }
+        render();
+    };
+    m_removalCall = facts.removalDeletesTeam() ? team->service().deleteTeam(this, done)
+                                               : team->service().leaveTeam(this, done);
+}
+
+void TeamsDashboardView::showFailureAlert()
+{
+    if (m_failureAlert)
+        m_failureAlert->close();
+    auto *alert = new QMessageBox(this);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setObjectName(QStringLiteral("failureAlert"));
+    alert->setIcon(QMessageBox::Warning);
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(QStringLiteral("Could Not Update Team"));
+    // The server's sentence is shown as it came, never read as markup.
+    alert->setInformativeText(
+        plainToolTip(m_teamOperationError.value_or(QStringLiteral("The team operation failed."))));
+    alert->addButton(QMessageBox::Ok);
+    connect(alert, &QMessageBox::finished, this, [this] { m_teamOperationError.reset(); });
+    m_failureAlert = alert;
+    alert->open();
+}
+
+} // namespace tolvaran
