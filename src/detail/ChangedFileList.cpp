@@ -2,6 +2,7 @@
 
 #include "detail/DetailStyle.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 
 #include <QAbstractListModel>
@@ -57,6 +58,9 @@ public:
             return m_icon;
         case Qt::SizeHintRole:
             return QSize(0, ChangedFileList::rowHeight);
+        case Qt::ToolTipRole:
+            // A long path is cut in the middle; the tooltip shows it whole.
+            return plainToolTip(m_files.at(index.row()));
         default:
             return {};
         }

@@ -9,6 +9,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/PlainText.h"
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
 
@@ -405,6 +406,9 @@ TEST(ChangedFileList, copiesTheSelectedPathsInListOrder)
     view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
     QTest::keySequence(view, QKeySequence::Copy);
     EXPECT_EQ(QApplication::clipboard()->text(), "b.cpp\nc.md");
+    // A path cut in the middle reads whole in its tooltip, never as markup.
+    EXPECT_EQ(view->model()->index(1, 0).data(Qt::ToolTipRole).toString(),
+              plainToolTip("<a>.h"));
 }
 
 TEST(ChangedFileList, saysSoWhenThereAreNoFiles)
