@@ -1,0 +1,199 @@
+#include "RenderedText.h"
+
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/CodeSyntaxHighlighter.h"
+#include "markdown_view/InlineImageProvider.h"
+#include "markdown_view/MarkdownView.h"
+#include "support/ManualRemoteImageLoader.h"
+#include "support/MarkdownDocumentGenerator.h"
+
+#include <QApplication>
+#include <QMutex>
+#include <QSet>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
+using tolvaran::fixtures::ManualRemoteImageLoader;
+namespace generator = tolvaran::fixtures::markdown;
+
+namespace {
+
+constexpr qreal layoutWidth = 640;
+// Enough blocks that a whole layout is shared among worker threads.
+constexpr int manyBlocks = 400;
+
+// Records the threads it is called on; colours nothing.
+class ThreadRecordingHighlighter final : public CodeSyntaxHighlighter
+{
+public:
+    QList<QTextLayout::FormatRange> highlightCode(const QString &,
+                                                  const std::optional<QString> &) const override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_threads.insert(QThread::currentThread());
+        return {};
+    }
+    QSet<QThread *> threads() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_threads;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    mutable QSet<QThread *> m_threads;
+};
+
+// Records the thread of every context an inline image is asked for in; never answers.
+class ThreadRecordingInlineImages final : public InlineImageProvider
+{
+public:
+    void image(const QUrl &, const QString &, const QUrl &, QObject *context,
+               Completion) const override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_threads.append(context ? context->thread() : nullptr);
+    }
+    QList<QThread *> threads() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_threads;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    mutable QList<QThread *> m_threads;
+};
+
+struct Recorders
+{
+    ManualRemoteImageLoader loader;
+    std::shared_ptr<ThreadRecordingHighlighter> highlighter =
+        std::make_shared<ThreadRecordingHighlighter>();
+    std::shared_ptr<ThreadRecordingInlineImages> inlineImages =
+        std::make_shared<ThreadRecordingInlineImages>();
+
+    std::unique_ptr<DocumentLayout> layout(const QString &markdown, bool withHighlighter)
+    {
+        StyleContext context =
+            MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette());
+        context.remoteImageLoader = &loader;
+        context.inlineImageProvider = inlineImages;
+        if (withHighlighter)
+            context.codeSyntaxHighlighter = highlighter;
+        auto result = std::make_unique<DocumentLayout>(parseMarkdown(markdown), context);
+        result->setWidth(layoutWidth);
+        return result;
+    }
+};
+
+QList<QRectF> frames(const DocumentLayout &layout)
+{
+    QList<QRectF> result;
+    for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
+        result.append(layout.blockFrame(index));
+    return result;
+}
+
+// Inline images among the generated document's blocks, so some blocks must stay on the GUI
+// thread between blocks that need not.
+QString withInlineImages(const QString &markdown)
+{
+    QString result;
+    int paragraph = 0;
+    for (const QString &block : markdown.split(QStringLiteral("\n\n"))) {
+        result += block;
+        if (++paragraph % 7 == 0)
+            result += QStringLiteral("\n\nSee ![icon %1](icons/%1.png) here.").arg(paragraph);
+        result += QStringLiteral("\n\n");
+    }
+    return result;
+}
+
+} // namespace
+
+// A whole layout (blocks built and laid out on several threads) places every block exactly
+// where laying the blocks out one at a time on this thread does, with the same text, again
+// after the width changes.
+TEST(DocumentLayoutThreads, wholeLayoutMatchesOneBlockAtATime)
+{
+    for (quint32 seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE(seed);
+        const QString markdown =
+            withInlineImages(generator::mixedDocument(seed, manyBlocks).markdown);
+        Recorders together;
+        Recorders alone;
+        auto whole = together.layout(markdown, false);
+        auto stepwise = alone.layout(markdown, false);
+        whole->layoutAll();
+        while (!stepwise->isComplete())
+            stepwise->layoutMore(1);
+        ASSERT_GT(whole->blockCount(), manyBlocks / 2);
+        EXPECT_EQ(frames(*whole), frames(*stepwise));
+        EXPECT_EQ(renderedTexts(*whole), renderedTexts(*stepwise));
+        EXPECT_EQ(whole->height(), stepwise->height());
+
+        whole->setWidth(layoutWidth / 2);
+        stepwise->setWidth(layoutWidth / 2);
+        whole->layoutAll();
+        while (!stepwise->isComplete())
+            stepwise->layoutMore(1);
+        EXPECT_EQ(frames(*whole), frames(*stepwise));
+    }
+}
+
+// What must live on the GUI thread is made there however the blocks are shared out: the
+// objects image loads are tied to (block images and images inside text), and the calls of
+// a host's code highlighter, which need not be thread-safe.
+TEST(DocumentLayoutThreads, imagesAndHostHighlighterStayOnTheGuiThread)
+{
+    const QString markdown =
+        withInlineImages(generator::mixedDocument(11, manyBlocks).markdown)
+        + QStringLiteral("```cpp\nint main() {}\n```\n");
+    Recorders recorders;
+    auto layout = recorders.layout(markdown, true);
+    layout->layoutAll();
+    QThread *gui = QApplication::instance()->thread();
+
+    ASSERT_FALSE(recorders.loader.calls.isEmpty());
+    for (const ManualRemoteImageLoader::Call &call : recorders.loader.calls) {
+        ASSERT_TRUE(call.context);
+        EXPECT_EQ(call.context->thread(), gui) << call.url.toString().toStdString();
+    }
+    const QList<QThread *> inlineThreads = recorders.inlineImages->threads();
+    ASSERT_FALSE(inlineThreads.isEmpty());
+    EXPECT_EQ(QSet<QThread *>(inlineThreads.begin(), inlineThreads.end()),
+              QSet<QThread *>{gui});
+    EXPECT_EQ(recorders.highlighter->threads(), QSet<QThread *>{gui});
+}
+
+// Text measured where it did not have to wrap keeps that size at any width it fits, and
+// wraps again below it.
+TEST(DocumentLayoutThreads, textMeasuredUnwrappedWrapsOnlyBelowItsWidth)
+{
+    QTextCharFormat format;
+    format.setFont(QApplication::font());
+    AttributedText text;
+    text.append(QStringLiteral("several words that make one line when nothing wraps them"),
+                format);
+    TextItem::Options options;
+    options.font = QApplication::font();
+    TextItem item(text, options);
+    const QSizeF natural = item.layout(unboundedWidth);
+    ASSERT_GT(natural.width(), 0);
+    EXPECT_EQ(item.layout(natural.width()), natural);
+    EXPECT_EQ(item.layout(natural.width() + 50), natural);
+    const QSizeF narrow = item.layout(natural.width() / 3);
+    EXPECT_GT(narrow.height(), natural.height());
+    EXPECT_LE(narrow.width(), std::ceil(natural.width() / 3));
+    // After new text, the old size is not reused.
+    AttributedText longer = text;
+    longer.append(QStringLiteral(" and a good many more words after them"), format);
+    item.setAttributedText(longer);
+    EXPECT_GT(item.layout(natural.width() + 60).height(), natural.height());
+}
