@@ -160,6 +160,12 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     };
     for (int helper = 0; helper < helpers; ++helper)
         pool->start(work);
+    // Meanwhile this thread builds the blocks only it may build, in document order.
+    for (qsizetype index = m_laidOut; index < end; ++index) {
+        Entry &entry = m_entries[std::size_t(index)];
+        if (!entry.anyThread)
+            prepare(entry);
+    }
     work();
     std::unique_lock lock(batch->mutex);
     batch->finished.wait(lock, [&] { return batch->done == batch->entries.size(); });

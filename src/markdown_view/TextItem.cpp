@@ -1,6 +1,7 @@
 #include "markdown_view/TextItem.h"
 
 #include <QFontInfo>
+#include <QHash>
 #include <QFontMetricsF>
 #include <QObject>
 #include <QPainter>
@@ -63,9 +64,56 @@ constexpr int measuringLayoutUses = 1000;
 
 bool isFontAndColorOnly(const QTextCharFormat &format)
 {
+    // Every format sets a letter spacing, since it takes all of its font's properties; only
+    // an absolute one is of our own (an image's room, kerning, tracking).
+    const bool spaced = format.fontLetterSpacingType() == QFont::AbsoluteSpacing
+                        && format.fontLetterSpacing() != 0;
     return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
-           && !format.fontStrikeOut() && !format.fontUnderline()
-           && !format.hasProperty(QTextFormat::FontLetterSpacing);
+           && !format.fontStrikeOut() && !format.fontUnderline() && !spaced;
+}
+
+// Runs of text at most this long are remembered, per thread, by their text and font.
+constexpr qsizetype shortRunLength = 32;
+// Short runs remembered on a thread before they are all forgotten.
+constexpr qsizetype shortRunLimit = 4096;
+
+// What the size of a run of text in one font depends on, where it does not wrap.
+struct ShortRun
+{
+    QString text;
+    QFont font;
+    bool wraps = true;
+    qreal lineSpacing = 0;
+    friend bool operator==(const ShortRun &, const ShortRun &) = default;
+};
+
+size_t qHash(const ShortRun &run, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, run.text, run.font, run.wraps, run.lineSpacing);
+}
+
+// The sizes of short runs laid out on this thread where they did not wrap. A document
+// repeats its short runs (list numbers, table cells, labels) many times, and laying out a
+// few characters costs mostly what making any text layout costs.
+QHash<ShortRun, QSizeF> &shortRunSizes()
+{
+    thread_local QHash<ShortRun, QSizeF> sizes;
+    return sizes;
+}
+
+// Whether a line of `layout` ended short of a line feed (in `text`) other than the text's
+// end: the text wrapped at that width.
+bool wrapped(const QTextLayout &layout, const QString &text)
+{
+    for (int index = 0; index + 1 < layout.lineCount(); ++index) {
+        const QTextLine line = layout.lineAt(index);
+        const qsizetype end = line.textStart() + line.textLength();
+        const bool atBreak = (end > 0 && text.at(end - 1) == QLatin1Char('\n'))
+                             || (end < text.size() && text.at(end) == QLatin1Char('\n'));
+        if (!atBreak)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -85,10 +133,7 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
     layout.setText(laidOut);
     // Text in one format that only sets a font and a colour (most paragraphs) is laid out
     // without formats: each layout with formats builds a format collection of its own.
-    const bool plain = m_text.formats.size() == 1
-                       && m_text.formats[0].length == m_text.text.size()
-                       && isFontAndColorOnly(m_text.formats[0].format);
-    if (plain) {
+    if (isPlain()) {
         layout.setFont(m_text.formats[0].format.font());
         layout.clearFormats();
         if (m_text.formats[0].format.hasProperty(QTextFormat::ForegroundBrush))
@@ -116,6 +161,12 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
         y += line.height();
     }
     layout.endLayout();
+}
+
+bool TextItem::isPlain() const
+{
+    return m_text.formats.size() == 1 && m_text.formats[0].length == m_text.text.size()
+           && isFontAndColorOnly(m_text.formats[0].format);
 }
 
 std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
@@ -165,6 +216,17 @@ QSizeF TextItem::doLayout(qreal width)
     // measured for its natural width first, then laid out again at its column's.
     if (m_unwrappedSize && (!m_options.wraps || width >= m_unwrappedSize->width()))
         return *m_unwrappedSize;
+    std::optional<ShortRun> run;
+    if (m_text.text.size() <= shortRunLength && m_text.images.isEmpty() && isPlain()) {
+        run = ShortRun{m_text.text, m_text.formats[0].format.font(), m_options.wraps,
+                       m_options.lineSpacing};
+        const auto known = shortRunSizes().constFind(*run);
+        if (known != shortRunSizes().constEnd()) {
+            m_unwrappedSize = *known;
+            if (!m_options.wraps || width >= known->width())
+                return *known;
+        }
+    }
     // Measured with a layout of this thread's that the next item measured uses again: only
     // the items painted keep a layout of their own, so a long document does not hold one for
     // every paragraph, and making a layout costs locks that every thread laying out shares.
@@ -189,8 +251,14 @@ QSizeF TextItem::doLayout(qreal width)
         bottom = line.y() + line.height();
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
-    if (!m_options.wraps || isUnbounded(width))
+    if (!m_options.wraps || isUnbounded(width) || !wrapped(layout, m_text.text)) {
         m_unwrappedSize = size;
+        if (run) {
+            if (shortRunSizes().size() >= shortRunLimit)
+                shortRunSizes().clear();
+            shortRunSizes().insert(*run, size);
+        }
+    }
     return size;
 }
 

@@ -8,7 +8,9 @@
 #include "support/MarkdownDocumentGenerator.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMutex>
+#include <QPainter>
 #include <QSet>
 #include <QThread>
 
@@ -26,6 +28,7 @@ namespace {
 constexpr qreal layoutWidth = 640;
 // Enough blocks that a whole layout is shared among worker threads.
 constexpr int manyBlocks = 400;
+constexpr int paintedHeight = 3000;
 
 // Records the threads it is called on; colours nothing.
 class ThreadRecordingHighlighter final : public CodeSyntaxHighlighter
@@ -92,6 +95,16 @@ struct Recorders
     }
 };
 
+// The top of the laid-out document, painted.
+QImage painted(DocumentLayout &layout)
+{
+    QImage image(int(layoutWidth), paintedHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.paint(painter, QApplication::palette(), QRectF(0, 0, layoutWidth, paintedHeight));
+    return image;
+}
+
 QList<QRectF> frames(const DocumentLayout &layout)
 {
     QList<QRectF> result;
@@ -118,8 +131,8 @@ QString withInlineImages(const QString &markdown)
 } // namespace
 
 // A whole layout (blocks built and laid out on several threads) places every block exactly
-// where laying the blocks out one at a time on this thread does, with the same text, again
-// after the width changes.
+// where laying the blocks out one at a time on this thread does, with the same text, and
+// paints the same; again after the width changes.
 TEST(DocumentLayoutThreads, wholeLayoutMatchesOneBlockAtATime)
 {
     for (quint32 seed = 1; seed <= 3; ++seed) {
@@ -137,6 +150,7 @@ TEST(DocumentLayoutThreads, wholeLayoutMatchesOneBlockAtATime)
         EXPECT_EQ(frames(*whole), frames(*stepwise));
         EXPECT_EQ(renderedTexts(*whole), renderedTexts(*stepwise));
         EXPECT_EQ(whole->height(), stepwise->height());
+        EXPECT_EQ(painted(*whole), painted(*stepwise));
 
         whole->setWidth(layoutWidth / 2);
         stepwise->setWidth(layoutWidth / 2);
@@ -172,18 +186,30 @@ TEST(DocumentLayoutThreads, imagesAndHostHighlighterStayOnTheGuiThread)
     EXPECT_EQ(recorders.highlighter->threads(), QSet<QThread *>{gui});
 }
 
-// Text measured where it did not have to wrap keeps that size at any width it fits, and
-// wraps again below it.
-TEST(DocumentLayoutThreads, textMeasuredUnwrappedWrapsOnlyBelowItsWidth)
+namespace {
+
+TextItem plainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
 {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
     QTextCharFormat format;
-    format.setFont(QApplication::font());
-    AttributedText text;
-    text.append(QStringLiteral("several words that make one line when nothing wraps them"),
-                format);
+    format.setFont(font, QTextCharFormat::FontPropertiesAll);
+    AttributedText attributed;
+    attributed.append(text, format);
     TextItem::Options options;
-    options.font = QApplication::font();
-    TextItem item(text, options);
+    options.font = font;
+    options.lineSpacing = lineSpacing;
+    return TextItem(attributed, options);
+}
+
+} // namespace
+
+// Text measured where it did not have to wrap keeps that size at any width it fits, and
+// wraps again below it; new text is measured afresh.
+TEST(TextMeasurement, unwrappedSizeHoldsOnlyWhereTheTextFits)
+{
+    TextItem item = plainItem(
+        QStringLiteral("several words that make one line when nothing wraps them"), 14);
     const QSizeF natural = item.layout(unboundedWidth);
     ASSERT_GT(natural.width(), 0);
     EXPECT_EQ(item.layout(natural.width()), natural);
@@ -191,9 +217,32 @@ TEST(DocumentLayoutThreads, textMeasuredUnwrappedWrapsOnlyBelowItsWidth)
     const QSizeF narrow = item.layout(natural.width() / 3);
     EXPECT_GT(narrow.height(), natural.height());
     EXPECT_LE(narrow.width(), std::ceil(natural.width() / 3));
-    // After new text, the old size is not reused.
-    AttributedText longer = text;
-    longer.append(QStringLiteral(" and a good many more words after them"), format);
+    AttributedText longer = item.attributedText();
+    longer.append(QStringLiteral(" and a good many more words after them"),
+                  longer.formats.first().format);
     item.setAttributedText(longer);
     EXPECT_GT(item.layout(natural.width() + 60).height(), natural.height());
+}
+
+// Short runs are remembered by text, font and line spacing: the same words in another size
+// or spacing measure anew, and a run remembered from a wide line still wraps when narrow.
+TEST(TextMeasurement, shortRunsAreTellApartByFontAndSpacing)
+{
+    const QString words = QStringLiteral("short words");
+    TextItem small = plainItem(words, 12);
+    TextItem large = plainItem(words, 24);
+    const QSizeF smallSize = small.layout(layoutWidth);
+    const QSizeF largeSize = large.layout(layoutWidth);
+    EXPECT_GT(largeSize.width(), smallSize.width());
+    EXPECT_GT(largeSize.height(), smallSize.height());
+
+    TextItem again = plainItem(words, 12);
+    EXPECT_EQ(again.layout(layoutWidth), smallSize);
+    TextItem narrow = plainItem(words, 12);
+    EXPECT_GT(narrow.layout(smallSize.width() / 2).height(), smallSize.height());
+
+    const QString lines = QStringLiteral("one\ntwo");
+    TextItem tight = plainItem(lines, 12);
+    TextItem spaced = plainItem(lines, 12, 10);
+    EXPECT_EQ(spaced.layout(layoutWidth).height(), tight.layout(layoutWidth).height() + 10);
 }
