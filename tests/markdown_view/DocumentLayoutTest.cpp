@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ constexpr qreal layoutWidth = 640;
 // Enough blocks that a whole layout is shared among worker threads.
 constexpr int manyBlocks = 400;
 constexpr int paintedHeight = 3000;
+constexpr int shortExpiryMilliseconds = 20;
 
 // Records the threads it is called on; colours nothing.
 class ThreadRecordingHighlighter final : public CodeSyntaxHighlighter
@@ -184,6 +186,30 @@ TEST(DocumentLayoutThreads, imagesAndHostHighlighterStayOnTheGuiThread)
     EXPECT_EQ(QSet<QThread *>(inlineThreads.begin(), inlineThreads.end()),
               QSet<QThread *>{gui});
     EXPECT_EQ(recorders.highlighter->threads(), QSet<QThread *>{gui});
+}
+
+// Worker threads that end while the program runs (the pool lets idle threads go) take what
+// they kept for laying out with them, fonts included, without harm to later layouts.
+TEST(DocumentLayoutThreads, workersThatEndLeaveLaterLayoutsWhole)
+{
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int expiry = pool->expiryTimeout();
+    pool->setExpiryTimeout(shortExpiryMilliseconds);
+    const QString markdown = generator::mixedDocument(5, manyBlocks).markdown;
+    QList<QRectF> first;
+    for (int round = 0; round < 2; ++round) {
+        Recorders recorders;
+        auto layout = recorders.layout(markdown, false);
+        layout->layoutAll();
+        if (round == 0)
+            first = frames(*layout);
+        else
+            EXPECT_EQ(frames(*layout), first);
+        layout.reset();
+        // Long enough for every idle worker to end.
+        QThread::msleep(shortExpiryMilliseconds * 10);
+    }
+    pool->setExpiryTimeout(expiry);
 }
 
 namespace {
