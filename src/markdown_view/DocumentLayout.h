@@ -74,8 +74,8 @@ private:
     void prepare(Entry &entry) const;
     void layoutNext();
     // Prepares the blocks from the first not laid out up to `end` on the thread pool's
-    // threads and this one, when there are enough; blocks that must be built on the GUI
-    // thread are left to layoutNext.
+    // threads and this one, when there are enough; this one also prepares the blocks that
+    // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
     void prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.
     const Entry *entryAt(qreal y) const;

@@ -1,8 +1,8 @@
 #include "markdown_view/TextItem.h"
 
 #include <QFontInfo>
-#include <QHash>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QObject>
 #include <QPainter>
 #include <QTextLine>
