@@ -4,8 +4,12 @@
 #include "markdown_view/ColorSchemeImageFilter.h"
 
 #include <QPainter>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace tolvaran::markdown {
 
@@ -17,42 +21,54 @@ constexpr qreal initialHeightPerCharacter = 0.25;
 constexpr qsizetype blockWeight = 40;
 // Painted blocks within this distance of the part shown keep their text layouts.
 constexpr qreal keptLayoutDistance = 2000;
+// Blocks each thread takes at least when blocks are laid out in parallel: fewer are done on
+// the calling thread alone, where handing them out would cost more than it saves.
+constexpr qsizetype minimumParallelBlocks = 32;
 
-qsizetype weight(const QList<InlineNode> &nodes)
+// What the layout needs to know of a block before building it.
+struct BlockSummary
 {
-    qsizetype result = 0;
+    qsizetype weight = 0; // characters, for the height estimate
+    bool holdsImages = false;
+    bool holdsCode = false;
+};
+
+void summarise(const QList<InlineNode> &nodes, BlockSummary &summary)
+{
     for (const InlineNode &node : nodes) {
-        if (const auto *text = node.as<InlineNode::Text>())
-            result += text->text.size();
-        else if (const auto *code = node.as<InlineNode::Code>())
-            result += code->text.size();
-        else
-            result += weight(node.children()) + 1;
+        if (const auto *text = node.as<InlineNode::Text>()) {
+            summary.weight += text->text.size();
+        } else if (const auto *code = node.as<InlineNode::Code>()) {
+            summary.weight += code->text.size();
+        } else {
+            summary.holdsImages = summary.holdsImages || node.as<InlineNode::Image>();
+            summarise(node.children(), summary);
+            summary.weight += 1;
+        }
     }
-    return result;
 }
 
-qsizetype weight(const BlockNode &block)
+void summarise(const BlockNode &block, BlockSummary &summary)
 {
-    qsizetype result = blockWeight;
-    if (const auto *paragraph = block.as<BlockNode::Paragraph>())
-        result += weight(paragraph->content);
-    else if (const auto *heading = block.as<BlockNode::Heading>())
-        result += weight(heading->content);
-    else if (const auto *code = block.as<BlockNode::CodeBlock>())
-        result += code->content.size();
-    else if (const auto *html = block.as<BlockNode::HtmlBlock>())
-        result += html->content.size();
-    else if (const auto *table = block.as<BlockNode::Table>()) {
+    summary.weight += blockWeight;
+    if (const auto *paragraph = block.as<BlockNode::Paragraph>()) {
+        summarise(paragraph->content, summary);
+    } else if (const auto *heading = block.as<BlockNode::Heading>()) {
+        summarise(heading->content, summary);
+    } else if (const auto *code = block.as<BlockNode::CodeBlock>()) {
+        summary.weight += code->content.size();
+        summary.holdsCode = true;
+    } else if (const auto *html = block.as<BlockNode::HtmlBlock>()) {
+        summary.weight += html->content.size();
+    } else if (const auto *table = block.as<BlockNode::Table>()) {
         for (const RawTableRow &row : table->rows) {
-            result += blockWeight;
+            summary.weight += blockWeight;
             for (const RawTableCell &cell : row.cells)
-                result += weight(cell.content);
+                summarise(cell.content, summary);
         }
     }
     for (const BlockNode &child : block.children())
-        result += weight(child);
-    return result;
+        summarise(child, summary);
 }
 
 } // namespace
@@ -60,11 +76,16 @@ qsizetype weight(const BlockNode &block)
 DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
     : m_context(std::move(context))
 {
+    // Image items load through objects that must live on the GUI thread, and a host's code
+    // highlighter need not be thread-safe: blocks holding either are built here only.
+    const bool ownHighlighter = m_context.codeSyntaxHighlighter != nullptr;
     m_entries.reserve(std::size_t(blocks.size()));
     for (BlockNode &block : blocks) {
-        const qsizetype blockWeightValue = weight(block);
-        m_totalWeight += blockWeightValue;
-        m_entries.push_back({std::move(block), nullptr, {}, 0, blockWeightValue});
+        BlockSummary summary;
+        summarise(block, summary);
+        m_totalWeight += summary.weight;
+        const bool anyThread = !summary.holdsImages && !(ownHighlighter && summary.holdsCode);
+        m_entries.push_back({std::move(block), nullptr, {}, 0, summary.weight, anyThread});
     }
 }
 
@@ -78,20 +99,76 @@ void DocumentLayout::setWidth(qreal width)
     m_laidOutBottom = 0;
 }
 
-void DocumentLayout::layoutNext()
+void DocumentLayout::prepare(Entry &entry) const
 {
-    Entry &entry = m_entries[std::size_t(m_laidOut)];
     if (!entry.item) {
         const QList<BlockNode> shown = filterImagesMatching({entry.node}, m_context.colorScheme);
         entry.item = blockView(shown.first())(m_context);
         entry.margin = entry.item->margins();
     }
+    entry.item->layout(m_width);
+}
+
+void DocumentLayout::layoutNext()
+{
+    Entry &entry = m_entries[std::size_t(m_laidOut)];
+    prepare(entry);
     const BlockMargin previous =
         m_laidOut > 0 ? m_entries[std::size_t(m_laidOut - 1)].margin : BlockMargin();
     entry.y = m_laidOutBottom + gapAbove(m_laidOut, entry.margin, previous, false);
-    m_laidOutBottom = entry.y + entry.item->layout(m_width).height();
+    m_laidOutBottom = entry.y + entry.item->size().height();
     m_laidOutWeight += entry.weight;
     ++m_laidOut;
+}
+
+void DocumentLayout::prepareInParallel(qsizetype end)
+{
+    struct Batch
+    {
+        std::vector<Entry *> entries;
+        std::atomic<std::size_t> next = 0;
+        std::atomic<std::size_t> done = 0;
+        std::mutex mutex;
+        std::condition_variable finished;
+    };
+    auto batch = std::make_shared<Batch>();
+    for (qsizetype index = m_laidOut; index < end; ++index) {
+        Entry &entry = m_entries[std::size_t(index)];
+        if (entry.anyThread)
+            batch->entries.push_back(&entry);
+    }
+    const qsizetype count = qsizetype(batch->entries.size());
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int helpers = int(std::min<qsizetype>(pool->maxThreadCount(),
+                                                count / minimumParallelBlocks - 1));
+    if (helpers < 1)
+        return;
+    // The copies the workers make of the context share the attributes resolved here, and the
+    // platform's fonts are asked for once, on this thread.
+    characterFormat(m_context.attributes(), m_context.colorScheme);
+    // A helper the pool starts late (it may be busy) finds nothing left to do; the batch
+    // outlives this call for it, the entries do not, and it never reaches them then.
+    const auto work = [this, batch] {
+        const std::size_t size = batch->entries.size();
+        for (std::size_t index = batch->next++; index < size; index = batch->next++) {
+            prepare(*batch->entries[index]);
+            if (++batch->done == size) {
+                const std::lock_guard lock(batch->mutex);
+                batch->finished.notify_all();
+            }
+        }
+    };
+    for (int helper = 0; helper < helpers; ++helper)
+        pool->start(work);
+    // Meanwhile this thread builds the blocks only it may build, in document order.
+    for (qsizetype index = m_laidOut; index < end; ++index) {
+        Entry &entry = m_entries[std::size_t(index)];
+        if (!entry.anyThread)
+            prepare(entry);
+    }
+    work();
+    std::unique_lock lock(batch->mutex);
+    batch->finished.wait(lock, [&] { return batch->done == batch->entries.size(); });
 }
 
 void DocumentLayout::layoutThrough(qreal bottom)
@@ -102,14 +179,15 @@ void DocumentLayout::layoutThrough(qreal bottom)
 
 void DocumentLayout::layoutMore(qsizetype count)
 {
-    for (qsizetype done = 0; done < count && !isComplete(); ++done)
+    const qsizetype end = std::min(blockCount(), m_laidOut + count);
+    prepareInParallel(end);
+    while (m_laidOut < end)
         layoutNext();
 }
 
 void DocumentLayout::layoutAll()
 {
-    while (!isComplete())
-        layoutNext();
+    layoutMore(blockCount() - m_laidOut);
 }
 
 qreal DocumentLayout::height() const

@@ -31,7 +31,10 @@ public:
     void setWidth(qreal width);
     qreal width() const { return m_width; }
 
-    // Lays blocks out until one ends below `bottom` (or all are); then `count` more blocks.
+    // Lays blocks out until one ends below `bottom` (or all are); then `count` more blocks,
+    // building and laying them out on worker threads too when there are many, waiting for
+    // them to finish (each block's item is independent of the others, and text layout needs
+    // only fonts, which Qt keeps per thread).
     void layoutThrough(qreal bottom);
     void layoutMore(qsizetype count);
     void layoutAll();
@@ -63,9 +66,17 @@ private:
         BlockMargin margin;
         qreal y = 0;
         qsizetype weight = 0; // characters, for the height estimate
+        bool anyThread = true; // may be built and laid out off the GUI thread
     };
 
+    // Builds the entry's item where it has none and lays it out at the width; touches
+    // nothing but the entry, so entries may be prepared on several threads at once.
+    void prepare(Entry &entry) const;
     void layoutNext();
+    // Prepares the blocks from the first not laid out up to `end` on the thread pool's
+    // threads and this one, when there are enough; this one also prepares the blocks that
+    // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
+    void prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.
     const Entry *entryAt(qreal y) const;
 

@@ -259,10 +259,14 @@ void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
 View inlineText(QList<InlineNode> inlines)
 {
     return [inlines = std::move(inlines)](const StyleContext &context) {
-        TextItem::Options options;
-        options.font = characterFormat(context.attributes(), context.colorScheme).font();
-        options.lineSpacing = context.lineSpacing;
-        options.selectable = context.textSelectionEnabled;
+        // Every member given: a font left to its default asks the application's font, under
+        // a lock every thread laying out shares.
+        const TextItem::Options options{
+            .font = characterFormat(context.attributes(), context.colorScheme).font(),
+            .lineSpacing = context.lineSpacing,
+            .wraps = true,
+            .selectable = context.textSelectionEnabled,
+            .accessibleName = QString()};
         auto item = std::make_unique<TextItem>(renderInlines(inlines, context), options);
         const QList<std::pair<RawImageData, QUrl>> loads =
             inlineImageLoads(inlines, context.imageBaseURL);

@@ -22,8 +22,10 @@ View framedMarker(View marker)
 
 qreal lineHeight(const StyleContext &context)
 {
-    const FontProperties font = *context.attributes().fontProperties;
-    return QFontMetricsF(font.font()).height();
+    // The font of the format shared per thread: a font made afresh is looked up again in
+    // the font database, under a lock that every thread laying out shares.
+    return QFontMetricsF(characterFormat(context.attributes(), context.colorScheme).font())
+        .height();
 }
 
 // A third of the text size, as a symbol beside text is drawn.
@@ -60,12 +62,15 @@ QString romanNumeral(int number)
 View plainText(const QString &text)
 {
     return [text](const StyleContext &context) {
-        const TextAttributes attributes = context.attributes();
+        const QTextCharFormat format = characterFormat(context.attributes(), context.colorScheme);
         AttributedText attributed;
-        attributed.append(text, characterFormat(attributes, context.colorScheme));
-        TextItem::Options options;
-        options.font = characterFormat(attributes, context.colorScheme).font();
-        options.wraps = false;
+        attributed.append(text, format);
+        // Every member given, as for running text (a default font costs a shared lock).
+        const TextItem::Options options{.font = format.font(),
+                                        .lineSpacing = 0,
+                                        .wraps = false,
+                                        .selectable = false,
+                                        .accessibleName = QString()};
         return BlockItemPointer(std::make_unique<TextItem>(attributed, options));
     };
 }

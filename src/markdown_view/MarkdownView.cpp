@@ -21,6 +21,9 @@ namespace {
 
 // Layout done per turn of the event loop after the first screen, so input stays responsive.
 constexpr qint64 backgroundLayoutBudgetMilliseconds = 8;
+// Blocks handed to the layout at once in the background: enough to share among the worker
+// threads, few enough that a turn stays near its budget when the layout gets no worker.
+constexpr qsizetype backgroundLayoutBatch = 256;
 // Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
 constexpr qreal layoutAheadPixels = 400;
 constexpr int wheelStepPixels = 40;
@@ -249,7 +252,7 @@ void MarkdownView::layoutInBackground()
     QElapsedTimer timer;
     timer.start();
     while (!m_layout->isComplete() && timer.elapsed() < backgroundLayoutBudgetMilliseconds)
-        m_layout->layoutMore(1);
+        m_layout->layoutMore(backgroundLayoutBatch);
     updateScrollBars();
     if (m_layout->isComplete()) {
         m_backgroundLayout.stop();

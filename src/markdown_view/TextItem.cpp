@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QObject>
 #include <QPainter>
 #include <QTextLine>
@@ -58,11 +59,61 @@ void AttributedText::appendImage(const QImage &image, QSizeF size,
 
 namespace {
 
+// Items measured with one text layout before it is made afresh.
+constexpr int measuringLayoutUses = 1000;
+
 bool isFontAndColorOnly(const QTextCharFormat &format)
 {
+    // Every format sets a letter spacing, since it takes all of its font's properties; only
+    // an absolute one is of our own (an image's room, kerning, tracking).
+    const bool spaced = format.fontLetterSpacingType() == QFont::AbsoluteSpacing
+                        && format.fontLetterSpacing() != 0;
     return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
-           && !format.fontStrikeOut() && !format.fontUnderline()
-           && !format.hasProperty(QTextFormat::FontLetterSpacing);
+           && !format.fontStrikeOut() && !format.fontUnderline() && !spaced;
+}
+
+// Runs of text at most this long are remembered, per thread, by their text and font.
+constexpr qsizetype shortRunLength = 32;
+// Short runs remembered on a thread before they are all forgotten.
+constexpr qsizetype shortRunLimit = 4096;
+
+// What the size of a run of text in one font depends on, where it does not wrap.
+struct ShortRun
+{
+    QString text;
+    QFont font;
+    bool wraps = true;
+    qreal lineSpacing = 0;
+    friend bool operator==(const ShortRun &, const ShortRun &) = default;
+};
+
+size_t qHash(const ShortRun &run, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, run.text, run.font, run.wraps, run.lineSpacing);
+}
+
+// The sizes of short runs laid out on this thread where they did not wrap. A document
+// repeats its short runs (list numbers, table cells, labels) many times, and laying out a
+// few characters costs mostly what making any text layout costs.
+QHash<ShortRun, QSizeF> &shortRunSizes()
+{
+    thread_local QHash<ShortRun, QSizeF> sizes;
+    return sizes;
+}
+
+// Whether a line of `layout` ended short of a line feed (in `text`) other than the text's
+// end: the text wrapped at that width.
+bool wrapped(const QTextLayout &layout, const QString &text)
+{
+    for (int index = 0; index + 1 < layout.lineCount(); ++index) {
+        const QTextLine line = layout.lineAt(index);
+        const qsizetype end = line.textStart() + line.textLength();
+        const bool atBreak = (end > 0 && text.at(end - 1) == QLatin1Char('\n'))
+                             || (end < text.size() && text.at(end) == QLatin1Char('\n'));
+        if (!atBreak)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -73,36 +124,33 @@ TextItem::TextItem(AttributedText text, const Options &options)
 {
 }
 
-std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
+void TextItem::layOut(QTextLayout &layout, qreal width) const
 {
-    auto layout = std::make_unique<QTextLayout>();
     // A line feed breaks the line only as a line separator; both are one unit long, so
     // positions in the layout are positions in the text.
     QString laidOut = m_text.text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    layout->setText(laidOut);
+    layout.setText(laidOut);
     // Text in one format that only sets a font and a colour (most paragraphs) is laid out
     // without formats: each layout with formats builds a format collection of its own.
-    const bool plain = m_text.formats.size() == 1
-                       && m_text.formats[0].length == m_text.text.size()
-                       && isFontAndColorOnly(m_text.formats[0].format);
-    if (plain) {
-        layout->setFont(m_text.formats[0].format.font());
+    if (isPlain()) {
+        layout.setFont(m_text.formats[0].format.font());
+        layout.clearFormats();
         if (m_text.formats[0].format.hasProperty(QTextFormat::ForegroundBrush))
             m_pen = m_text.formats[0].format.foreground().color();
     } else {
-        layout->setFont(m_options.font);
-        layout->setFormats(m_text.formats);
+        layout.setFont(m_options.font);
+        layout.setFormats(m_text.formats);
     }
     QTextOption option;
     option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
                                        : QTextOption::NoWrap);
-    layout->setTextOption(option);
+    layout.setTextOption(option);
     // Without the cache the layout keeps its lines but drops its glyphs after laying out.
-    layout->setCacheEnabled(false);
+    layout.setCacheEnabled(false);
     qreal y = 0;
-    layout->beginLayout();
-    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         if (m_options.wraps)
             line.setLineWidth(std::max<qreal>(1, width));
         else
@@ -112,7 +160,19 @@ std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
         line.setPosition(QPointF(0, y));
         y += line.height();
     }
-    layout->endLayout();
+    layout.endLayout();
+}
+
+bool TextItem::isPlain() const
+{
+    return m_text.formats.size() == 1 && m_text.formats[0].length == m_text.text.size()
+           && isFontAndColorOnly(m_text.formats[0].format);
+}
+
+std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
+{
+    auto layout = std::make_unique<QTextLayout>();
+    layOut(*layout, width);
     return layout;
 }
 
@@ -133,6 +193,7 @@ void TextItem::setAttributedText(AttributedText text)
     m_text = std::move(text);
     m_layout.reset();
     m_pen.reset();
+    m_unwrappedSize.reset();
     setNeedsLayout();
 }
 
@@ -151,17 +212,54 @@ QSizeF TextItem::doLayout(qreal width)
     m_layout.reset();
     if (m_text.isEmpty())
         return {0, 0};
-    // Measured with a layout of its own, which goes at once: only the items painted keep
-    // theirs, so a long document does not hold a text layout for every paragraph.
-    const std::unique_ptr<QTextLayout> layout = makeLayout(width);
+    // Text that did not have to wrap lays out the same at any width it fits: a table cell is
+    // measured for its natural width first, then laid out again at its column's.
+    if (m_unwrappedSize && (!m_options.wraps || width >= m_unwrappedSize->width()))
+        return *m_unwrappedSize;
+    std::optional<ShortRun> run;
+    if (m_text.text.size() <= shortRunLength && m_text.images.isEmpty() && isPlain()) {
+        run = ShortRun{m_text.text, m_text.formats[0].format.font(), m_options.wraps,
+                       m_options.lineSpacing};
+        const auto known = shortRunSizes().constFind(*run);
+        if (known != shortRunSizes().constEnd()) {
+            m_unwrappedSize = *known;
+            if (!m_options.wraps || width >= known->width())
+                return *known;
+        }
+    }
+    // Measured with a layout of this thread's that the next item measured uses again: only
+    // the items painted keep a layout of their own, so a long document does not hold one for
+    // every paragraph, and making a layout costs locks that every thread laying out shares.
+    // It is made afresh now and then, since its format collection keeps every format it saw.
+    struct MeasuringLayout
+    {
+        std::unique_ptr<QTextLayout> layout;
+        int uses = 0;
+    };
+    thread_local MeasuringLayout measuring;
+    if (!measuring.layout || ++measuring.uses > measuringLayoutUses) {
+        measuring.layout = std::make_unique<QTextLayout>();
+        measuring.uses = 0;
+    }
+    QTextLayout &layout = *measuring.layout;
+    layOut(layout, width);
     qreal used = 0;
     qreal bottom = 0;
-    for (int index = 0; index < layout->lineCount(); ++index) {
-        const QTextLine line = layout->lineAt(index);
+    for (int index = 0; index < layout.lineCount(); ++index) {
+        const QTextLine line = layout.lineAt(index);
         used = std::max(used, line.naturalTextWidth());
         bottom = line.y() + line.height();
     }
-    return {std::ceil(used), std::ceil(bottom)};
+    const QSizeF size(std::ceil(used), std::ceil(bottom));
+    if (!m_options.wraps || isUnbounded(width) || !wrapped(layout, m_text.text)) {
+        m_unwrappedSize = size;
+        if (run) {
+            if (shortRunSizes().size() >= shortRunLimit)
+                shortRunSizes().clear();
+            shortRunSizes().insert(*run, size);
+        }
+    }
+    return size;
 }
 
 void TextItem::paint(const PaintContext &context, const QPointF &origin) const

@@ -86,10 +86,16 @@ protected:
 private:
     AttributedText m_text;
     Options m_options;
+    // One format over the whole text that sets only a font and a colour.
+    bool isPlain() const;
+    // Lays the text out in `layout` (which may have held other text) for `width`.
+    void layOut(QTextLayout &layout, qreal width) const;
     std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
     const QTextLayout &textLayout() const;
 
     qreal m_width = 0;
+    // The size at a width the text did not wrap at: the same at every width it fits.
+    std::optional<QSizeF> m_unwrappedSize;
     mutable std::unique_ptr<QTextLayout> m_layout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void(QObject *)> m_firstLayoutWork;

@@ -1,0 +1,274 @@
+#include "RenderedText.h"
+
+#include "markdown/MarkdownParser.h"
+#include "markdown_view/CodeSyntaxHighlighter.h"
+#include "markdown_view/InlineImageProvider.h"
+#include "markdown_view/MarkdownView.h"
+#include "support/ManualRemoteImageLoader.h"
+#include "support/MarkdownDocumentGenerator.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMutex>
+#include <QPainter>
+#include <QSet>
+#include <QThread>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
+using tolvaran::fixtures::ManualRemoteImageLoader;
+namespace generator = tolvaran::fixtures::markdown;
+
+namespace {
+
+constexpr qreal layoutWidth = 640;
+// Enough blocks that a whole layout is shared among worker threads.
+constexpr int manyBlocks = 400;
+constexpr int paintedHeight = 3000;
+constexpr int shortExpiryMilliseconds = 20;
+
+// Records the threads it is called on; colours nothing.
+class ThreadRecordingHighlighter final : public CodeSyntaxHighlighter
+{
+public:
+    QList<QTextLayout::FormatRange> highlightCode(const QString &,
+                                                  const std::optional<QString> &) const override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_threads.insert(QThread::currentThread());
+        return {};
+    }
+    QSet<QThread *> threads() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_threads;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    mutable QSet<QThread *> m_threads;
+};
+
+// Records the thread of every context an inline image is asked for in; never answers.
+class ThreadRecordingInlineImages final : public InlineImageProvider
+{
+public:
+    void image(const QUrl &, const QString &, const QUrl &, QObject *context,
+               Completion) const override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_threads.append(context ? context->thread() : nullptr);
+    }
+    QList<QThread *> threads() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_threads;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    mutable QList<QThread *> m_threads;
+};
+
+struct Recorders
+{
+    ManualRemoteImageLoader loader;
+    std::shared_ptr<ThreadRecordingHighlighter> highlighter =
+        std::make_shared<ThreadRecordingHighlighter>();
+    std::shared_ptr<ThreadRecordingInlineImages> inlineImages =
+        std::make_shared<ThreadRecordingInlineImages>();
+
+    std::unique_ptr<DocumentLayout> layout(const QString &markdown, bool withHighlighter)
+    {
+        StyleContext context =
+            MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette());
+        context.remoteImageLoader = &loader;
+        context.inlineImageProvider = inlineImages;
+        if (withHighlighter)
+            context.codeSyntaxHighlighter = highlighter;
+        auto result = std::make_unique<DocumentLayout>(parseMarkdown(markdown), context);
+        result->setWidth(layoutWidth);
+        return result;
+    }
+};
+
+// The top of the laid-out document, painted.
+QImage painted(DocumentLayout &layout)
+{
+    QImage image(int(layoutWidth), paintedHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.paint(painter, QApplication::palette(), QRectF(0, 0, layoutWidth, paintedHeight));
+    return image;
+}
+
+QList<QRectF> frames(const DocumentLayout &layout)
+{
+    QList<QRectF> result;
+    for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
+        result.append(layout.blockFrame(index));
+    return result;
+}
+
+// Inline images among the generated document's blocks, so some blocks must stay on the GUI
+// thread between blocks that need not.
+QString withInlineImages(const QString &markdown)
+{
+    QString result;
+    int paragraph = 0;
+    for (const QString &block : markdown.split(QStringLiteral("\n\n"))) {
+        result += block;
+        if (++paragraph % 7 == 0)
+            result += QStringLiteral("\n\nSee ![icon %1](icons/%1.png) here.").arg(paragraph);
+        result += QStringLiteral("\n\n");
+    }
+    return result;
+}
+
+} // namespace
+
+// A whole layout (blocks built and laid out on several threads) places every block exactly
+// where laying the blocks out one at a time on this thread does, with the same text, and
+// paints the same; again after the width changes.
+TEST(DocumentLayoutThreads, wholeLayoutMatchesOneBlockAtATime)
+{
+    for (quint32 seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE(seed);
+        const QString markdown =
+            withInlineImages(generator::mixedDocument(seed, manyBlocks).markdown);
+        Recorders together;
+        Recorders alone;
+        auto whole = together.layout(markdown, false);
+        auto stepwise = alone.layout(markdown, false);
+        whole->layoutAll();
+        while (!stepwise->isComplete())
+            stepwise->layoutMore(1);
+        ASSERT_GT(whole->blockCount(), manyBlocks / 2);
+        EXPECT_EQ(frames(*whole), frames(*stepwise));
+        EXPECT_EQ(renderedTexts(*whole), renderedTexts(*stepwise));
+        EXPECT_EQ(whole->height(), stepwise->height());
+        EXPECT_EQ(painted(*whole), painted(*stepwise));
+
+        whole->setWidth(layoutWidth / 2);
+        stepwise->setWidth(layoutWidth / 2);
+        whole->layoutAll();
+        while (!stepwise->isComplete())
+            stepwise->layoutMore(1);
+        EXPECT_EQ(frames(*whole), frames(*stepwise));
+    }
+}
+
+// What must live on the GUI thread is made there however the blocks are shared out: the
+// objects image loads are tied to (block images and images inside text), and the calls of
+// a host's code highlighter, which need not be thread-safe.
+TEST(DocumentLayoutThreads, imagesAndHostHighlighterStayOnTheGuiThread)
+{
+    const QString markdown =
+        withInlineImages(generator::mixedDocument(11, manyBlocks).markdown)
+        + QStringLiteral("```cpp\nint main() {}\n```\n");
+    Recorders recorders;
+    auto layout = recorders.layout(markdown, true);
+    layout->layoutAll();
+    QThread *gui = QApplication::instance()->thread();
+
+    ASSERT_FALSE(recorders.loader.calls.isEmpty());
+    for (const ManualRemoteImageLoader::Call &call : recorders.loader.calls) {
+        ASSERT_TRUE(call.context);
+        EXPECT_EQ(call.context->thread(), gui) << call.url.toString().toStdString();
+    }
+    const QList<QThread *> inlineThreads = recorders.inlineImages->threads();
+    ASSERT_FALSE(inlineThreads.isEmpty());
+    EXPECT_EQ(QSet<QThread *>(inlineThreads.begin(), inlineThreads.end()),
+              QSet<QThread *>{gui});
+    EXPECT_EQ(recorders.highlighter->threads(), QSet<QThread *>{gui});
+}
+
+// Worker threads that end while the program runs (the pool lets idle threads go) take what
+// they kept for laying out with them, fonts included, without harm to later layouts.
+TEST(DocumentLayoutThreads, workersThatEndLeaveLaterLayoutsWhole)
+{
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int expiry = pool->expiryTimeout();
+    pool->setExpiryTimeout(shortExpiryMilliseconds);
+    const QString markdown = generator::mixedDocument(5, manyBlocks).markdown;
+    QList<QRectF> first;
+    for (int round = 0; round < 2; ++round) {
+        Recorders recorders;
+        auto layout = recorders.layout(markdown, false);
+        layout->layoutAll();
+        if (round == 0)
+            first = frames(*layout);
+        else
+            EXPECT_EQ(frames(*layout), first);
+        layout.reset();
+        // Long enough for every idle worker to end.
+        QThread::msleep(shortExpiryMilliseconds * 10);
+    }
+    pool->setExpiryTimeout(expiry);
+}
+
+namespace {
+
+TextItem plainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    QTextCharFormat format;
+    format.setFont(font, QTextCharFormat::FontPropertiesAll);
+    AttributedText attributed;
+    attributed.append(text, format);
+    TextItem::Options options;
+    options.font = font;
+    options.lineSpacing = lineSpacing;
+    return TextItem(attributed, options);
+}
+
+} // namespace
+
+// Text measured where it did not have to wrap keeps that size at any width it fits, and
+// wraps again below it; new text is measured afresh.
+TEST(TextMeasurement, unwrappedSizeHoldsOnlyWhereTheTextFits)
+{
+    TextItem item = plainItem(
+        QStringLiteral("several words that make one line when nothing wraps them"), 14);
+    const QSizeF natural = item.layout(unboundedWidth);
+    ASSERT_GT(natural.width(), 0);
+    EXPECT_EQ(item.layout(natural.width()), natural);
+    EXPECT_EQ(item.layout(natural.width() + 50), natural);
+    const QSizeF narrow = item.layout(natural.width() / 3);
+    EXPECT_GT(narrow.height(), natural.height());
+    EXPECT_LE(narrow.width(), std::ceil(natural.width() / 3));
+    AttributedText longer = item.attributedText();
+    longer.append(QStringLiteral(" and a good many more words after them"),
+                  longer.formats.first().format);
+    item.setAttributedText(longer);
+    EXPECT_GT(item.layout(natural.width() + 60).height(), natural.height());
+}
+
+// Short runs are remembered by text, font and line spacing: the same words in another size
+// or spacing measure anew, and a run remembered from a wide line still wraps when narrow.
+TEST(TextMeasurement, shortRunsAreTellApartByFontAndSpacing)
+{
+    const QString words = QStringLiteral("short words");
+    TextItem small = plainItem(words, 12);
+    TextItem large = plainItem(words, 24);
+    const QSizeF smallSize = small.layout(layoutWidth);
+    const QSizeF largeSize = large.layout(layoutWidth);
+    EXPECT_GT(largeSize.width(), smallSize.width());
+    EXPECT_GT(largeSize.height(), smallSize.height());
+
+    TextItem again = plainItem(words, 12);
+    EXPECT_EQ(again.layout(layoutWidth), smallSize);
+    TextItem narrow = plainItem(words, 12);
+    EXPECT_GT(narrow.layout(smallSize.width() / 2).height(), smallSize.height());
+
+    const QString lines = QStringLiteral("one\ntwo");
+    TextItem tight = plainItem(lines, 12);
+    TextItem spaced = plainItem(lines, 12, 10);
+    EXPECT_EQ(spaced.layout(layoutWidth).height(), tight.layout(layoutWidth).height() + 10);
+}
