@@ -4,7 +4,9 @@
 # the team has connected and Grace's commit has arrived (OUTDIR/tolvaran-team-1280.png: the
 # cobalt-ui card's overlap, the footer's team state, the commit banner), the team filter open
 # (tolvaran-team-filter.png), the list filtered to the team (tolvaran-team-filtered.png) and
-# the overlap label's tooltip naming both teammates (tolvaran-team-overlap.png).
+# the overlap label's tooltip naming both teammates (tolvaran-team-overlap.png), and cobalt-ui's
+# detail pane: the teammates' usage at its top (tolvaran-team-detail.png), then scrolled down to
+# "What Teammates See" and the team's activity (tolvaran-team-detail-activity.png).
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/team-screenshots.sh OUTDIR" >&2
@@ -32,6 +34,11 @@ team_item_y=199
 # Where the cobalt-ui card's overlap label sits.
 overlap_x=677
 overlap_y=568
+# Where the cobalt-ui card's "Details" button sits, and how many wheel steps bring the pane's
+# team activity into view.
+details_x=780
+details_y=720
+activity_scroll_steps=10
 
 # shoot OUTFILE [ACTIONS]: starts the team server and the window on a fresh copy of the home,
 # waits for them to settle, runs ACTIONS (xdotool commands in window coordinates) and takes
@@ -66,3 +73,8 @@ shoot "$outdir/tolvaran-team-filtered.png" \
    xdotool mousemove $filter_x $team_item_y click 1 && sleep 2"
 shoot "$outdir/tolvaran-team-overlap.png" \
   "xdotool mousemove $overlap_x $overlap_y && sleep 2"
+shoot "$outdir/tolvaran-team-detail.png" \
+  "xdotool mousemove $details_x $details_y click 1 && sleep 3"
+shoot "$outdir/tolvaran-team-detail-activity.png" \
+  "xdotool mousemove $details_x $details_y click 1 && sleep 3 &&
+   xdotool mousemove 640 500 click --repeat $activity_scroll_steps 5 && sleep 1"

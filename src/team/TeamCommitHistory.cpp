@@ -49,6 +49,15 @@ void TeamCommitHistory::reset()
     m_hasLoaded = false;
 }
 
+TeamCommitHistory::Changes TeamCommitHistory::clear()
+{
+    reset();
+    const Changes changes{!m_notifications.isEmpty(), !m_recentCommits.isEmpty()};
+    m_notifications.clear();
+    m_recentCommits.clear();
+    return changes;
+}
+
 bool TeamCommitHistory::dismissNotification(const QString &eventId)
 {
     return m_notifications.removeIf([&](const TeamCommitEvent &event) {

@@ -31,6 +31,8 @@ public:
     bool dismissNotification(const QString &eventId);
     // Empties the queue; true when it held something.
     bool clearNotifications();
+    // Forgets everything, the published lists too (a team switched off shows no commits).
+    Changes clear();
 
     const QList<TeamCommitEvent> &recentCommits() const { return m_recentCommits; }
     const QList<TeamCommitEvent> &commitNotifications() const { return m_notifications; }

@@ -112,8 +112,7 @@ void TeamPresenceService::reconfigure()
     resetTeamSnapshotState();
     if (!m_settings.isEnabled() || !m_settings.authorizationHeader()) {
         setConnectionState(TeamConnectionState::disabled());
-        if (m_values.clearSummaries())
-            publish({TeamPublishedValue::summariesByPath});
+        publish(m_values.clearTeammates());
         return;
     }
     const quint64 generation = m_loopGeneration;

@@ -211,9 +211,25 @@ bool TeamSnapshotValues::setLocalActivity(const QString &path, const SharedProje
     return true;
 }
 
-bool TeamSnapshotValues::clearSummaries()
+QList<TeamPublishedValue> TeamSnapshotValues::clearTeammates()
 {
-    return assignIfChanged(m_summaries, QHash<QString, TeamProjectSummary>());
+    QList<TeamPublishedValue> changed;
+    const auto note = [&changed](bool didChange, TeamPublishedValue value) {
+        if (didChange)
+            changed.append(value);
+    };
+    note(assignIfChanged(m_connectedPeople, QList<TeamConnectedPerson>()),
+         TeamPublishedValue::connectedPeople);
+    const TeamCommitHistory::Changes commits = m_commits.clear();
+    note(commits.commitNotifications, TeamPublishedValue::commitNotifications);
+    note(commits.recentCommits, TeamPublishedValue::recentCommits);
+    note(assignIfChanged(m_sharedProjectPaths, QSet<QString>()),
+         TeamPublishedValue::sharedProjectPaths);
+    note(assignIfChanged(m_summaries, QHash<QString, TeamProjectSummary>()),
+         TeamPublishedValue::summariesByPath);
+    note(assignIfChanged(m_usageSummaries, QHash<QString, TeamProjectUsageSummary>()),
+         TeamPublishedValue::usageSummariesByPath);
+    return changed;
 }
 
 } // namespace tolvaran

@@ -81,8 +81,9 @@ public:
 
     // The service's reset on reconfiguration: the next history queues no notices.
     void resetSnapshotState() { m_commits.reset(); }
-    // A disabled team shows no teammates. True when there was something to remove.
-    bool clearSummaries();
+    // A disabled team shows no teammates: nobody online, nothing shared, no commits. The values
+    // that changed, in publication order.
+    QList<TeamPublishedValue> clearTeammates();
     bool dismissCommitNotification(const QString &eventId)
     {
         return m_commits.dismissNotification(eventId);

@@ -335,9 +335,19 @@ TEST_F(TeamPresenceWorld, snapshotPeersReachTheSummariesAndAnUnchangedSnapshotPu
     EXPECT_EQ(activity.size(), 0);
     EXPECT_EQ(anyChange.size(), 0);
 
-    // The team switched off shows no teammates.
+    // The team switched off (or removed) shows no teammates, nobody online and nothing shared.
+    server.injectCommit(teamId, tolvaran::TeamCommitEvent{"c1", "grace-laptop", "Grace", wireID,
+                                                          "app", std::nullopt, "abc", "Fix", 1,
+                                                          2});
+    server.sendSnapshots(teamId);
+    ASSERT_TRUE(waitUntil([&] { return !service->recentCommits().isEmpty(); }));
     settings.setEnabled(false);
     service->reconfigure();
     EXPECT_TRUE(service->summariesByPath().isEmpty());
     EXPECT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(service->connectedPeople().isEmpty());
+    EXPECT_EQ(people.size(), 1);
+    EXPECT_TRUE(service->sharedProjectPaths().isEmpty());
+    EXPECT_TRUE(service->usageSummariesByPath().isEmpty());
+    EXPECT_TRUE(service->recentCommits().isEmpty());
 }
