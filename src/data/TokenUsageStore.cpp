@@ -215,6 +215,13 @@ namespace Internal {
 struct TokenIndexState
 {
     QString databasePath;
+    // The connection of the last pass, kept while the file at databasePath is the one it
+    // opened (same device and inode), so that SQLite's pages and the write-ahead log carry
+    // over: a pass of a few rollouts then costs a few page writes rather than a journal made,
+    // synced and deleted, and every page read again.
+    std::optional<SqliteDatabase> db;
+    dev_t device = 0;
+    ino_t inode = 0;
     IndexGeneration generation;
     // Node-based, so that the candidates below can point at records.
     std::unordered_map<QString, RolloutRecord, PathHash> rollouts;
@@ -222,6 +229,9 @@ struct TokenIndexState
     // data pointer alone, with the rollouts it names (one thread per path, the first listed).
     QList<CodexThread> threads;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> candidates;
+    // The same, the most recently updated thread first (of equal times, as listed): the order
+    // rollouts never indexed are taken in.
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> newestFirst;
     quint64 listVersion = 0;
     bool movesResolved = false; // for this list
     quint64 pass = 0;
@@ -409,6 +419,7 @@ void IndexPass::loadState()
     m_state.movesResolved = false;
     ++m_state.listVersion; // every record is new: the list names them again
     m_state.candidates.clear();
+    m_state.newestFirst.clear();
     m_state.threads.clear();
     guarded(readFailed, [&] {
         SqliteStatement scanned(m_db, QStringLiteral("SELECT rollout_path, scan_offset "
@@ -448,6 +459,11 @@ void IndexPass::takeThreadList(const QList<CodexThread> &threads)
         record.listedIn = m_state.listVersion;
         m_state.candidates.emplace_back(&thread, &record);
     }
+    m_state.newestFirst = m_state.candidates;
+    std::stable_sort(m_state.newestFirst.begin(), m_state.newestFirst.end(),
+                     [](const auto &a, const auto &b) {
+                         return a.first->updatedAt > b.first->updatedAt;
+                     });
 }
 
 const std::optional<EventIdentity> &IndexPass::storedIdentity(const QString &path,
@@ -807,13 +823,10 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
     // stat() calls run side by side, as there are as many as there are threads.
     ++m_state.pass;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> watched;
-    std::vector<std::pair<const CodexThread *, RolloutRecord *>> unindexed;
     for (const auto &[thread, record] : m_state.candidates) {
         if ((record->indexed || record->skippedAs)
             && (m_changes.all || m_changes.paths.contains(thread->rolloutPath)))
             watched.emplace_back(thread, record);
-        if (!record->indexed)
-            unindexed.emplace_back(thread, record);
     }
     std::vector<FileState> states(watched.size());
     forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
@@ -849,21 +862,22 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
         items.push_back(std::move(item));
     }
 
-    // Rollouts never indexed, except those that had nothing to index and have not changed.
-    std::vector<std::pair<const CodexThread *, RolloutRecord *>> waiting;
-    for (const auto &[thread, record] : unindexed) {
+    // Rollouts never indexed, except those that had nothing to index and have not changed;
+    // the newest first.
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> chosen;
+    qint64 waitingCount = 0;
+    for (const auto &[thread, record] : m_state.newestFirst) {
+        if (record->indexed)
+            continue;
         // Not looked at: unchanged, as far as the monitor knows.
         if (record->skippedAs
             && (record->polledInPass != m_state.pass || *record->skippedAs == record->polled))
             continue;
-        waiting.emplace_back(thread, record);
+        ++waitingCount;
+        if (chosen.size() < size_t(m_newRolloutLimit))
+            chosen.emplace_back(thread, record);
     }
-    std::stable_sort(waiting.begin(), waiting.end(), [](const auto &a, const auto &b) {
-        return a.first->updatedAt > b.first->updatedAt;
-    });
-    const size_t chosenCount = std::min(waiting.size(), size_t(m_newRolloutLimit));
-    for (size_t i = 0; i < chosenCount; ++i) {
-        auto [thread, record] = waiting[i];
+    for (auto [thread, record] : chosen) {
         const FileState state = fileState(thread->rolloutPath);
         if (state.size <= 0) {
             // Missing or empty: waits until it appears or grows.
@@ -886,7 +900,7 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
     }
     guarded(writeFailed, [&] { transaction.commit(); });
     m_state.generation = m_generationAfter;
-    return qint64(waiting.size() - chosenCount);
+    return waitingCount - qint64(chosen.size());
 }
 // Adds the rows of `query` (the columns of readEventsSql) to `events`.
 void addRows(SqliteStatement &query, TokenUsageAggregator &events)
@@ -1038,16 +1052,11 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
 {
     if (m_directory.isEmpty())
         return TokenUsageSnapshot::empty();
-    if (!ensureApplicationSupportDirectory(m_directory))
-        throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
     const QString path = databasePath();
-    preparePrivateDatabaseFile(path);
-    std::optional<SqliteDatabase> db;
-    guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
-    db->setBusyTimeout(busyTimeoutMilliseconds);
 
     // The pass state is taken for the pass and given back only after it succeeded: a failed
     // pass rolled its writes back, and the next one reads the state from the index again.
+    // A refresh that runs while another holds the state makes its own.
     std::unique_ptr<Internal::TokenIndexState> state;
     {
         const std::lock_guard lock(m_cacheLock);
@@ -1057,6 +1066,31 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         state = std::make_unique<Internal::TokenIndexState>();
         state->databasePath = path;
     }
+    struct stat info{};
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (state->db
+        && (::stat(nativePath.constData(), &info) != 0 || info.st_dev != state->device
+            || info.st_ino != state->inode))
+        state->db.reset(); // deleted or replaced: what is there now is opened
+    const bool opened = !state->db;
+    if (opened) {
+        if (!ensureApplicationSupportDirectory(m_directory))
+            throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
+        preparePrivateDatabaseFile(path);
+        guarded(TokenUsageError::Case::databaseOpenFailed, [&] {
+            state->db.emplace(path, openFlags);
+            state->db->setBusyTimeout(busyTimeoutMilliseconds);
+            // The index is made again from the rollouts whatever is lost, so a commit need
+            // not wait for the disk: the log is synced at its checkpoints only.
+            state->db->execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+            state->db->execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        });
+        if (::stat(nativePath.constData(), &info) == 0) {
+            state->device = info.st_dev;
+            state->inode = info.st_ino;
+        }
+    }
+    SqliteDatabase *db = &*state->db;
     RolloutChanges changes;
     {
         const std::lock_guard lock(m_changeLock);
@@ -1071,16 +1105,22 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         m_changesMissed = false;
     }
     IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
-    pass.createSchema();
+    if (opened)
+        pass.createSchema();
     const qint64 pending = pass.indexRollouts(threads);
-    {
+    const auto giveBackState = [&] {
         const std::lock_guard lock(m_cacheLock);
         m_indexState = std::move(state);
+    };
+    {
+        const std::lock_guard lock(m_cacheLock);
         m_lastReads = pass.reads();
     }
     // Stopped: what was indexed is kept; nobody waits for the snapshot.
-    if (stopToken.stop_requested())
+    if (stopToken.stop_requested()) {
+        giveBackState();
         return TokenUsageSnapshot::empty();
+    }
 
     std::unique_ptr<Cache> cache;
     {
@@ -1112,6 +1152,7 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         const std::lock_guard lock(m_cacheLock);
         m_cache = std::move(cache);
     }
+    giveBackState();
     return snapshot;
 }
 
