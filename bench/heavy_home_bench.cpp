@@ -345,9 +345,12 @@ int main(int argc, char *argv[])
         // one unpaced pass when missing).
         const HeavyCodexHome home(arguments[1]);
         const QString index = arguments[3];
-        TokenUsageStore store(index);
-        store.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
-        store.refresh(home.threads(), Timestamp::now());
+        {
+            // Gone before the file is copied: its log is then checkpointed into the file.
+            TokenUsageStore store(index);
+            store.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
+            store.refresh(home.threads(), Timestamp::now());
+        }
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(application.applicationFilePath(),

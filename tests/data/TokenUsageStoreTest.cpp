@@ -882,3 +882,35 @@ TEST_F(TokenUsageStoreTest, watchedChangesDecideWhichIndexedRolloutsAreLookedAt)
                   .global.indexedTokens,
               137);
 }
+
+TEST_F(TokenUsageStoreTest, anIndexDeletedOrReplacedBetweenPassesIsTheOneTheNextPassUses)
+{
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(300, 0, 20));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a)};
+    ASSERT_EQ(refresh(threads).global.indexedTokens, 300);
+    const auto removeIndex = [](const QString &file) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(file + QLatin1String(suffix));
+    };
+
+    // Deleted: the next pass makes it again from the rollouts, in a file of its own.
+    removeIndex(databasePath());
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 300);
+    EXPECT_TRUE(QFileInfo::exists(databasePath()));
+
+    // Replaced by an index another store made of another rollout: the events of both count,
+    // and they are in the file now at the path.
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(40, 0, 10));
+    const QString otherFolder = home.filePath(QStringLiteral("other"));
+    {
+        const TokenUsageStore other(otherFolder);
+        ASSERT_EQ(other.refresh({thread(QStringLiteral("b"), b)}, now).global.indexedTokens, 40);
+    }
+    removeIndex(databasePath());
+    ASSERT_TRUE(QFile::copy(otherFolder + QLatin1Char('/') + TokenUsageStore::databaseFileName(),
+                            databasePath()));
+    const QList<CodexThread> both{threads[0], thread(QStringLiteral("b"), b)};
+    EXPECT_EQ(refresh(both).global.indexedTokens, 340);
+    const TokenUsageStore reader(supportFolder());
+    EXPECT_EQ(reader.refresh(both, now).global.indexedTokens, 340);
+}
