@@ -130,8 +130,13 @@ QList<CodexProject> ProjectAssembly::projectsFromThreads(
 {
     QStringList order;
     QHash<QString, QList<CodexThread>> groups;
+    // Thousands of threads share a few hundred folders: each is put in standard form once.
+    QHash<QString, QString> standardForms;
     for (const CodexThread &thread : threads) {
-        const QString path = standardizedPath(thread.cwd);
+        auto form = standardForms.constFind(thread.cwd);
+        if (form == standardForms.cend())
+            form = standardForms.insert(thread.cwd, standardizedPath(thread.cwd));
+        const QString &path = *form;
         auto group = groups.find(path);
         if (group == groups.end()) {
             order.append(path);

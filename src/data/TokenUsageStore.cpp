@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -294,6 +295,12 @@ public:
     }
 
     void createSchema();
+    // Called once in the pass's transaction, before it writes anything, with the index's
+    // generation then.
+    void setBeforeWriting(std::function<void(const IndexGeneration &)> beforeWriting)
+    {
+        m_beforeWriting = std::move(beforeWriting);
+    }
     // Returns the number of rollouts still waiting to be indexed.
     qint64 indexRollouts(const QList<CodexThread> &threads);
 
@@ -332,6 +339,7 @@ private:
     int m_newRolloutLimit;
     RolloutChanges m_changes;
     const std::stop_token m_stopToken;
+    std::function<void(const IndexGeneration &)> m_beforeWriting;
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
@@ -803,6 +811,8 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
         guarded(writeFailed, [&] { return SqliteTransaction(m_db); });
     m_generationBefore = readGeneration();
     m_generationAfter = m_generationBefore;
+    if (m_beforeWriting)
+        m_beforeWriting(m_generationBefore);
     if (m_state.generation != m_generationBefore) {
         loadState();
         m_state.generation = m_generationBefore;
@@ -1107,6 +1117,23 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
     if (opened)
         pass.createSchema();
+    // Without events in memory (a store's first pass), the index's events are read before the
+    // pass writes, and the pass adds its own to them: a first pass over a whole history does
+    // not read back every event it has just written.
+    bool eventsKept = false;
+    {
+        const std::lock_guard lock(m_cacheLock);
+        eventsKept = m_cache && m_cache->databasePath == path;
+    }
+    std::unique_ptr<Cache> readBefore;
+    if (!eventsKept) {
+        pass.setBeforeWriting([&](const Internal::IndexGeneration &generation) {
+            readBefore = std::make_unique<Cache>(
+                Cache{path, generation,
+                      readAllEvents(*db, path, m_timeZone, now,
+                                    TokenUsageAggregator::defaultCutoff(m_timeZone, now))});
+        });
+    }
     const qint64 pending = pass.indexRollouts(threads);
     const auto giveBackState = [&] {
         const std::lock_guard lock(m_cacheLock);
@@ -1127,6 +1154,8 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         const std::lock_guard lock(m_cacheLock);
         cache = std::move(m_cache);
     }
+    if (readBefore && !(cache && cache->databasePath == path))
+        cache = std::move(readBefore);
     const bool stillHolds = cache && cache->databasePath == path
         && cache->generation == pass.generationBefore() && !pass.changedStoredEvents();
     if (stillHolds) {

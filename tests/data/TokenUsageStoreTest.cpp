@@ -914,3 +914,27 @@ TEST_F(TokenUsageStoreTest, anIndexDeletedOrReplacedBetweenPassesIsTheOneTheNext
     const TokenUsageStore reader(supportFolder());
     EXPECT_EQ(reader.refresh(both, now).global.indexedTokens, 340);
 }
+
+TEST_F(TokenUsageStoreTest, aStoresFirstPassCountsTheIndexedEventsAndItsOwnOnce)
+{
+    // A store without events in memory reads the index before its first pass writes; what
+    // that pass adds, replaces or removes must then count exactly once.
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(300));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(40) + usageLine(2));
+    const QList<CodexThread> two{thread(QStringLiteral("a"), a), thread(QStringLiteral("b"), b)};
+    ASSERT_EQ(refresh(two).global.indexedTokens, 342);
+
+    append(a, usageLine(5));
+    writeRollout(QStringLiteral("b.jsonl"), usageLine(10)); // shorter: read again
+    const QString c = writeRollout(QStringLiteral("c.jsonl"), usageLine(7, 0, 90));
+    QList<CodexThread> three = two;
+    three.append(thread(QStringLiteral("c"), c, QStringLiteral("/work/other")));
+    const TokenUsageStore restarted(supportFolder());
+    const TokenUsageSnapshot first = restarted.refresh(three, now);
+    EXPECT_EQ(first.global.indexedTokens, 322);
+    EXPECT_EQ(first.global.lastHourTokens, 315);
+    EXPECT_EQ(first.projects.value(QStringLiteral("/work/other")).indexedTokens, 7);
+    // Read back whole by another store, the index says the same.
+    const TokenUsageStore reader(supportFolder());
+    EXPECT_TRUE(reader.refresh(three, now) == first);
+}
