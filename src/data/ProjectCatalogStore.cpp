@@ -340,6 +340,15 @@ QList<ThreadRecord> readThreads(SqliteDatabase &db, bool includeArchived,
 
 // What a thread's upsert binds, as one number: equal numbers mean the upsert would find
 // what it found the last time.
+// What the project upsert binds, but for the times of the observation.
+size_t projectValuesHash(const CodexProject &project, const QString &path)
+{
+    return qHashMulti(0, path, normalizedName(project.name(), path),
+                      project.codexProjectID().value_or(QString()),
+                      project.codexProjectID().has_value(), project.isPinned(),
+                      project.lastUpdated().seconds);
+}
+
 size_t threadValuesHash(const CodexThread &thread, const QString &projectPath, bool isUnread)
 {
     return qHashMulti(0, projectPath, thread.id, thread.rolloutPath, thread.title,
@@ -386,13 +395,28 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
                 SqliteStatement seen(db, QStringLiteral("SELECT id, last_seen_at FROM threads"));
                 while (seen.step())
                     rows->byID.insert(seen.text(0), ThreadRow{0, seen.real(1), false});
+                SqliteStatement projectsSeen(
+                    db, QStringLiteral("SELECT path, last_seen_at FROM projects"));
+                while (projectsSeen.step())
+                    rows->projectsByPath.insert(projectsSeen.text(0),
+                                                ThreadRow{0, projectsSeen.real(1), false});
             }
             {
                 SqliteStatement projectUpsert(db, upsertSql(projectUpsertSql));
                 SqliteStatement threadUpsert(db, upsertSql(threadUpsertSql));
                 for (const CodexProject &project : projects) {
                     const QString path = standardizedPath(project.path());
-                    upsertProject(projectUpsert, project, path, observedAt);
+                    const size_t projectValues = projectValuesHash(project, path);
+                    ThreadRow &projectRow = rows->projectsByPath[path];
+                    const double projectAge = observedAt.seconds - projectRow.lastSeenAt;
+                    if (!projectRow.valuesKnown || projectRow.values != projectValues
+                        || projectAge < 0 || projectAge >= lastSeenRefreshSeconds) {
+                        upsertProject(projectUpsert, project, path, observedAt);
+                        if (db.changes() > 0)
+                            projectRow.lastSeenAt = observedAt.seconds;
+                        projectRow.values = projectValues;
+                        projectRow.valuesKnown = true;
+                    }
                     for (const CodexThread &thread : project.threads()) {
                         const bool isUnread = project.unreadThreadIDs().contains(thread.id);
                         const size_t values = threadValuesHash(thread, path, isUnread);

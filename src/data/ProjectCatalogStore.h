@@ -79,8 +79,9 @@ public:
     void saveLatestRequests(const QList<RolloutRequestRecord> &read, const QStringList &removed);
 
 private:
-    // What the store knows of the thread rows, so that a synchronisation of unchanged threads
-    // runs no statement for them: what each upsert bound, and the row's last_seen_at.
+    // What the store knows of the thread and project rows, so that a synchronisation of
+    // unchanged threads and projects runs no statement for them: what each upsert bound, and
+    // the row's last_seen_at.
     struct ThreadRow
     {
         size_t values = 0;
@@ -90,6 +91,7 @@ private:
     struct ThreadRows
     {
         QHash<QString, ThreadRow> byID;
+        QHash<QString, ThreadRow> projectsByPath;
         quint32 changeCounter = 0; // the file's commit counter when they were right
     };
 
