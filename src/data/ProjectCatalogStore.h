@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 
@@ -37,6 +38,10 @@ public:
     // A row whose values did not change is rewritten (to refresh its last_seen_at) at most
     // this often, so that a full refresh of unchanged projects writes nothing.
     static constexpr int lastSeenRefreshSeconds = 300;
+    // A synchronisation hashes the threads' values on up to this many threads, one for every
+    // this many threads.
+    static constexpr size_t maximumHashingThreads = 4;
+    static constexpr size_t threadsPerHashingThread = 2048;
 
     // The catalog in `applicationSupportDirectory`; an empty folder means there is none, and
     // every operation then fails with databaseOpenFailed. Touches no file.
