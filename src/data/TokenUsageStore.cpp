@@ -731,8 +731,14 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
     };
     std::exception_ptr failure;
     {
-        const size_t readers = std::min(items.size(),
-                                        size_t(TokenUsageStore::maximumScanThreads));
+        // One reader for every so many bytes: a paced pass of a few small rollouts would
+        // spend more on starting threads than on reading.
+        qint64 bytes = 0;
+        for (const ScanItem &item : items)
+            bytes += item.state.size - item.offset;
+        const size_t readers = size_t(std::clamp<qint64>(
+            bytes / TokenUsageStore::bytesPerScanThread + 1, 1,
+            std::min<qint64>(qint64(items.size()), TokenUsageStore::maximumScanThreads)));
         std::vector<std::jthread> threads;
         for (size_t i = 0; i < readers; ++i)
             threads.emplace_back(worker);

@@ -42,8 +42,10 @@ public:
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
-    // The rollouts of one pass are read side by side on at most this many threads.
+    // The rollouts of one pass are read side by side on at most this many threads, one for
+    // every this many bytes to read.
     static constexpr int maximumScanThreads = 6;
+    static constexpr qint64 bytesPerScanThread = 8 * 1024 * 1024;
     // Files read and waiting to be written, at most; readers wait beyond.
     static constexpr int maximumWaitingFiles = 64;
     static QString databaseFileName(); // "token-usage-v1.sqlite"
