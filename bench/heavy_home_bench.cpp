@@ -30,10 +30,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -60,6 +62,7 @@ constexpr double pacedIndexGoalSeconds = 5.0;
 constexpr double residentGoalMegabytes = 150.0;
 constexpr auto residentSettleTime = 5s;
 constexpr auto programRunTime = 60s;
+constexpr auto awaitLimit = 600s;
 const char *const residentSwitch = "--resident-child";
 
 double megabytes(qint64 bytes)
@@ -215,11 +218,21 @@ struct World
             stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
     }
 
+    // Runs the event loop until `operation` completes: polling would add its own interval to
+    // every refresh timed.
     bool await(const std::function<void(ProjectListViewModel::Completion)> &operation)
     {
+        QEventLoop loop;
         const auto done = std::make_shared<bool>(false);
-        operation([done] { *done = true; });
-        return waitUntil([done] { return *done; }, 600s);
+        operation([done, &loop] {
+            *done = true;
+            loop.quit();
+        });
+        if (!*done) {
+            QTimer::singleShot(awaitLimit, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return *done;
     }
 
     TemporaryHome home;
@@ -345,9 +358,12 @@ int main(int argc, char *argv[])
         // one unpaced pass when missing).
         const HeavyCodexHome home(arguments[1]);
         const QString index = arguments[3];
-        TokenUsageStore store(index);
-        store.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
-        store.refresh(home.threads(), Timestamp::now());
+        {
+            // Gone before the file is copied: its log is then checkpointed into the file.
+            TokenUsageStore store(index);
+            store.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
+            store.refresh(home.threads(), Timestamp::now());
+        }
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(application.applicationFilePath(),

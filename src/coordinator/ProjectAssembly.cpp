@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <vector>
 
 namespace tolvaran {
 
@@ -66,6 +67,7 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         if (includeArchived) {
             visible = allThreads;
         } else {
+            visible.reserve(allThreads.size());
             std::copy_if(allThreads.cbegin(), allThreads.cend(),
                          std::back_inserter(visible),
                          [](const CodexThread &thread) { return !thread.archived; });
@@ -128,26 +130,35 @@ QList<CodexProject> ProjectAssembly::projectsFromThreads(
     const QList<CodexThread> &threads, const CodexGlobalStateSnapshot &snapshot,
     const QSet<QString> &processingThreadIDs)
 {
+    // Threads are grouped and sorted as pointers and copied once, in their final order.
     QStringList order;
-    QHash<QString, QList<CodexThread>> groups;
+    QHash<QString, qsizetype> groupOf;
+    std::vector<std::vector<const CodexThread *>> groups;
+    // Thousands of threads share a few hundred folders: each is put in standard form once.
+    QHash<QString, QString> standardForms;
     for (const CodexThread &thread : threads) {
-        const QString path = standardizedPath(thread.cwd);
-        auto group = groups.find(path);
-        if (group == groups.end()) {
+        auto form = standardForms.constFind(thread.cwd);
+        if (form == standardForms.cend())
+            form = standardForms.insert(thread.cwd, standardizedPath(thread.cwd));
+        const QString &path = *form;
+        auto group = groupOf.constFind(path);
+        if (group == groupOf.cend()) {
             order.append(path);
-            group = groups.insert(path, {});
+            group = groupOf.insert(path, qsizetype(groups.size()));
+            groups.emplace_back();
         }
-        group->append(thread);
+        groups[size_t(*group)].push_back(&thread);
     }
 
     QList<CodexProject> projects;
     projects.reserve(order.size());
-    for (const QString &path : order) {
-        QList<CodexThread> group = groups.take(path);
+    for (qsizetype index = 0; index < order.size(); ++index) {
+        const QString &path = order[index];
+        std::vector<const CodexThread *> &members = groups[size_t(index)];
         std::optional<QString> projectID;
-        for (const CodexThread &thread : group) {
-            if (thread.projectID) {
-                projectID = thread.projectID;
+        for (const CodexThread *thread : members) {
+            if (thread->projectID) {
+                projectID = thread->projectID;
                 break;
             }
         }
@@ -162,10 +173,14 @@ QList<CodexProject> ProjectAssembly::projectsFromThreads(
             if (name != snapshot.projectNamesByID.constEnd())
                 customName = *name;
         }
-        std::stable_sort(group.begin(), group.end(),
-                         [](const CodexThread &a, const CodexThread &b) {
-                             return a.updatedAt > b.updatedAt;
+        std::stable_sort(members.begin(), members.end(),
+                         [](const CodexThread *a, const CodexThread *b) {
+                             return a->updatedAt > b->updatedAt;
                          });
+        QList<CodexThread> group;
+        group.reserve(qsizetype(members.size()));
+        for (const CodexThread *thread : members)
+            group.append(*thread);
         const bool isPinned = snapshot.pinnedProjectPaths.contains(path);
         projects.append(CodexProject(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
                                      processingThreadIDs, projectID, customName));

@@ -258,6 +258,9 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
     m_tokenUsageThreads = result.allThreads;
     m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
+    // What is left of the refresh (its projects, when they equal those shown) holds tens of
+    // thousands of strings: they are let go on a worker thread, not in this turn.
+    m_jobs.run(JobPriority::utility, [released = std::move(result)](const WorkContext &) {});
 }
 
 void ProjectListViewModel::loadCatalogFallback(const QString &error)

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <utility>
 
 namespace tolvaran {
 
@@ -30,7 +31,7 @@ TokenUsageRefresher::TokenUsageRefresher(const TokenUsageStore &store, WorkGroup
 
 void TokenUsageRefresher::request(const QList<CodexThread> &threads)
 {
-    m_threads = threads;
+    m_replaced.append(std::exchange(m_threads, threads));
     m_requested = true;
     m_passTimer->stop();
     if (!m_passRunning)
@@ -43,7 +44,8 @@ void TokenUsageRefresher::startPass()
     m_passRunning = true;
     m_work.run<Outcome>(
         JobPriority::utility,
-        [store = &m_store, threads = m_threads, now = m_now()](const WorkContext &work) {
+        [store = &m_store, threads = m_threads, now = m_now(),
+         replaced = std::exchange(m_replaced, {})](const WorkContext &work) {
             Outcome outcome;
             try {
                 outcome.snapshot = store->refresh(threads, now, work.stopToken());

@@ -57,6 +57,10 @@ private:
     const std::function<void(const Outcome &)> m_finished;
     const std::function<Timestamp()> m_now;
     QList<CodexThread> m_threads;
+    // Lists replaced since the last pass started, let go by that pass's job: tens of
+    // thousands of strings are freed on a worker thread rather than in a full refresh's
+    // turn of the event loop.
+    QList<QList<CodexThread>> m_replaced;
     bool m_passRunning = false;
     bool m_requested = false;
     QTimer *m_passTimer;

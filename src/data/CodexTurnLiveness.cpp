@@ -188,16 +188,27 @@ CodexTurnLiveness::verdicts(const QList<Turn> &turns) const
     if (!checksAnything() || turns.isEmpty())
         return result;
 
-    const std::optional<QSet<quint64>> heldLocks = heldLockInodes(m_procRoot);
+    // The lock table is read only when some turn has a lock file: reading it can take the
+    // kernel tens of milliseconds on a busy machine.
+    QList<std::optional<struct stat>> lockFiles;
+    bool anyLockFile = false;
+    for (const Turn &turn : turns) {
+        std::optional<struct stat> lockFile;
+        if (!m_writerLockDirectory.isEmpty() && isPlainFileName(turn.threadID))
+            lockFile = fileStatus(m_writerLockDirectory + QLatin1Char('/') + turn.threadID
+                                      + QStringLiteral(".lock"),
+                                  false);
+        anyLockFile = anyLockFile || lockFile.has_value();
+        lockFiles.append(lockFile);
+    }
+    const std::optional<QSet<quint64>> heldLocks =
+        anyLockFile ? heldLockInodes(m_procRoot) : std::nullopt;
     QList<const Turn *> undecided;
     QSet<QString> lockChecked; // a lock file exists and the lock table was read
-    for (const Turn &turn : turns) {
-        if (heldLocks && !m_writerLockDirectory.isEmpty() && isPlainFileName(turn.threadID)) {
-            const std::optional<struct stat> lockFile = fileStatus(
-                m_writerLockDirectory + QLatin1Char('/') + turn.threadID
-                    + QStringLiteral(".lock"),
-                false);
-            if (lockFile) {
+    for (qsizetype i = 0; i < turns.size(); ++i) {
+        const Turn &turn = turns[i];
+        if (heldLocks) {
+            if (const std::optional<struct stat> &lockFile = lockFiles[i]) {
                 if (heldLocks->contains(quint64(lockFile->st_ino))) {
                     result[turn.threadID] = Verdict::alive;
                     continue;

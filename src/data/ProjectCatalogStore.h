@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 
@@ -37,6 +38,10 @@ public:
     // A row whose values did not change is rewritten (to refresh its last_seen_at) at most
     // this often, so that a full refresh of unchanged projects writes nothing.
     static constexpr int lastSeenRefreshSeconds = 300;
+    // A synchronisation hashes the threads' values on up to this many threads, one for every
+    // this many threads.
+    static constexpr size_t maximumHashingThreads = 4;
+    static constexpr size_t threadsPerHashingThread = 2048;
 
     // The catalog in `applicationSupportDirectory`; an empty folder means there is none, and
     // every operation then fails with databaseOpenFailed. Touches no file.
@@ -79,8 +84,9 @@ public:
     void saveLatestRequests(const QList<RolloutRequestRecord> &read, const QStringList &removed);
 
 private:
-    // What the store knows of the thread rows, so that a synchronisation of unchanged threads
-    // runs no statement for them: what each upsert bound, and the row's last_seen_at.
+    // What the store knows of the thread and project rows, so that a synchronisation of
+    // unchanged threads and projects runs no statement for them: what each upsert bound, and
+    // the row's last_seen_at.
     struct ThreadRow
     {
         size_t values = 0;
@@ -90,6 +96,7 @@ private:
     struct ThreadRows
     {
         QHash<QString, ThreadRow> byID;
+        QHash<QString, ThreadRow> projectsByPath;
         quint32 changeCounter = 0; // the file's commit counter when they were right
     };
 

@@ -53,19 +53,32 @@ struct Placement
     std::optional<double> laterDay;
 };
 
+// The sums over all of a scope's events, kept apart from the windows and series: those are
+// placed event by event and kept between snapshots, the sums are added up for each snapshot.
+struct ScopeSums
+{
+    qint64 input = 0;
+    qint64 cachedInput = 0;
+    qint64 output = 0;
+    qint64 total = 0;
+    double cost = 0.0;
+    bool hasEvents = false;
+
+    void add(qint64 moreInput, qint64 moreCachedInput, qint64 moreOutput, qint64 moreTotal,
+             double moreCost)
+    {
+        hasEvents = true;
+        addSaturating(input, moreInput);
+        addSaturating(cachedInput, moreCachedInput);
+        addSaturating(output, moreOutput);
+        addSaturating(total, moreTotal);
+        cost += moreCost;
+    }
+};
+
 class ReportAccumulator
 {
 public:
-    void addSums(qint64 input, qint64 cachedInput, qint64 output, qint64 total, double cost)
-    {
-        m_hasEvents = true;
-        addSaturating(m_report.inputTokens, input);
-        addSaturating(m_report.cachedInputTokens, cachedInput);
-        addSaturating(m_report.outputTokens, output);
-        addSaturating(m_report.indexedTokens, total);
-        m_report.estimatedCost += cost;
-    }
-
     void place(qint64 total, double cost, const Placement &placement, size_t hourCount,
                size_t dayCount)
     {
@@ -91,16 +104,20 @@ public:
         }
     }
 
-    bool hasEvents() const { return m_hasEvents; }
-
-    TokenUsageReport report(qint64 lifetimeTokens, const std::vector<double> &hourStarts,
+    TokenUsageReport report(const ScopeSums &sums, qint64 lifetimeTokens,
+                            const std::vector<double> &hourStarts,
                             const std::vector<double> &dayStarts) const
     {
         TokenUsageReport report = m_report;
+        report.inputTokens = sums.input;
+        report.cachedInputTokens = sums.cachedInput;
+        report.outputTokens = sums.output;
+        report.indexedTokens = sums.total;
+        report.estimatedCost = sums.cost;
         // Codex's per-thread counts lag its rollout files during a turn, and a caller may pass
         // fewer threads than the index holds (archived ones left out): the lifetime shown
         // beside the window totals is never below what the index itself counted.
-        report.lifetimeTokens = std::max(lifetimeTokens, m_report.indexedTokens);
+        report.lifetimeTokens = std::max(lifetimeTokens, sums.total);
         report.hourly = series(m_hours, hourStarts, m_laterHours);
         report.daily = series(m_days, dayStarts, m_laterDays);
         return report;
@@ -113,6 +130,7 @@ private:
                                          const std::map<double, Bucket> &later)
     {
         QList<TokenUsagePoint> points;
+        points.reserve(qsizetype(buckets.size() + later.size()));
         for (size_t i = 0; i < buckets.size(); ++i) {
             if (buckets[i].used)
                 points.append({Timestamp::fromSeconds(starts[i]), buckets[i].tokens,
@@ -123,8 +141,7 @@ private:
         return points;
     }
 
-    TokenUsageReport m_report;
-    bool m_hasEvents = false;
+    TokenUsageReport m_report; // the window totals only
     std::vector<Bucket> m_hours;
     std::vector<Bucket> m_days;
     std::map<double, Bucket> m_laterHours;
@@ -155,6 +172,34 @@ quint64 sumsKey(int project, int model)
 }
 
 } // namespace
+
+struct TokenUsageAggregator::Placed
+{
+    double builtAt = 0.0;
+    double validUntil = 0.0; // the first boundary after builtAt; infinity: none
+    std::optional<WeeklyAllowanceStatus> allowance;
+    std::vector<double> hours;
+    std::vector<double> days;
+    // Reports are keyed by the standard form of the folder, as projects are: the threads of
+    // one project may name its folder as "/a/b" and as "/a/b/", and their usage is one.
+    std::vector<int> reportOf; // by project index
+    QStringList reportPaths;
+    QHash<QString, int> reportByPath;
+    ReportAccumulator global;
+    std::vector<ReportAccumulator> projects; // by report
+};
+
+struct TokenUsageAggregator::Lifetimes
+{
+    QList<CodexThread> threads; // held, so that its data stays what was summed
+    QHash<QString, qint64> byFolder;
+    qint64 global = 0;
+};
+
+TokenUsageAggregator::TokenUsageAggregator(TokenUsageAggregator &&) noexcept = default;
+TokenUsageAggregator &
+TokenUsageAggregator::operator=(TokenUsageAggregator &&) noexcept = default;
+TokenUsageAggregator::~TokenUsageAggregator() = default;
 
 int TokenUsageAggregator::Interner::intern(QByteArrayView utf8)
 {
@@ -249,12 +294,15 @@ void TokenUsageAggregator::add(const Row &row)
     if (row.date.seconds >= m_cutoff) {
         m_recent.push_back({row.date.seconds, row.input, row.cachedInput, row.output, row.total,
                             row.project, row.model});
+        ++m_unplaced;
     }
     // Only a weekly window that has not reset by the horizon can ever decide.
     if (row.weeklyResetsAt && row.weeklyResetsAt->seconds > m_horizon && row.weeklyWindowMinutes
         && *row.weeklyWindowMinutes > weeklyWindowMinimumMinutes) {
         m_weekly.push_back({row.date, row.weeklyUsedPercent, *row.weeklyWindowMinutes,
                             *row.weeklyResetsAt, row.planType});
+        if (m_placed)
+            m_addedResets.push_back(row.weeklyResetsAt->seconds);
     }
 }
 
@@ -280,6 +328,7 @@ void TokenUsageAggregator::add(const UsageEvent &event)
 void TokenUsageAggregator::append(TokenUsageAggregator &&later)
 {
     m_allowance.reset();
+    m_placed.reset();
     const auto remap = [](const Interner &from, const auto &intern) {
         std::vector<int> indexes;
         for (int i = 0; i < from.count(); ++i)
@@ -368,12 +417,27 @@ void TokenUsageAggregator::advance(Timestamp now)
                    m_weekly.end());
     if (cutoff > m_cutoff) {
         m_cutoff = cutoff;
+        // Of the events added since the last snapshot, those dropped now are not placed.
+        m_unplaced -= size_t(std::count_if(m_recent.end() - qsizetype(m_unplaced),
+                                           m_recent.end(), [&](const CompactEvent &event) {
+                                               return event.date < m_cutoff;
+                                           }));
         m_recent.erase(std::remove_if(m_recent.begin(), m_recent.end(),
                                       [&](const CompactEvent &event) {
                                           return event.date < m_cutoff;
                                       }),
                        m_recent.end());
     }
+}
+
+// Calendar boundaries: the hourly series starts at a clock hour, today and the daily series
+// at a day's start.
+double TokenUsageAggregator::calendarChange(Timestamp now) const
+{
+    if (!(std::abs(now.seconds) < calendarLimitSeconds))
+        return std::numeric_limits<double>::infinity();
+    const double hour = hourStart(now.seconds);
+    return std::min(std::max(hourStart(hour + 3600.0), hour + 1.0), dayStarts(now).back());
 }
 
 std::optional<Timestamp> TokenUsageAggregator::nextChange(Timestamp now) const
@@ -386,13 +450,7 @@ std::optional<Timestamp> TokenUsageAggregator::nextChange(Timestamp now) const
         if (moment > nowSeconds && moment < next)
             next = moment;
     };
-    // Calendar boundaries: the hourly series starts at a clock hour, today and the daily
-    // series at a day's start.
-    if (std::abs(nowSeconds) < calendarLimitSeconds) {
-        const double hour = hourStart(nowSeconds);
-        consider(std::max(hourStart(hour + 3600.0), hour + 1.0));
-        consider(dayStarts(now).back());
-    }
+    consider(calendarChange(now));
     const std::optional<WeeklyAllowanceStatus> allowance = weeklyAllowance(now);
     for (const WeeklyEntry &entry : m_weekly)
         consider(entry.resetsAt.seconds);
@@ -421,26 +479,26 @@ double TokenUsageAggregator::eventCost(int model, qint64 input, qint64 cachedInp
     return rates ? TokenPriceTable::cost(*rates, input, cachedInput, output) : 0.0;
 }
 
-TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &threads,
-                                                  qint64 pendingRolloutCount,
-                                                  Timestamp now) const
+// The clock hours of the hourly series, then the hour after the last hour's.
+std::vector<double> TokenUsageAggregator::hourStarts(Timestamp now) const
 {
-    TokenUsageSnapshot snapshot;
-    snapshot.indexedAt = now;
-    snapshot.pendingRolloutCount = pendingRolloutCount;
-    snapshot.weeklyAllowance = weeklyAllowance(now);
-    const double nowSeconds = now.seconds;
-    const double weeklyStart = snapshot.weeklyAllowance
-        ? snapshot.weeklyAllowance->windowStart.seconds
-        : nowSeconds - fallbackWeeklyWindowSeconds;
-
-    // The calendar is asked only here: every event falls between these boundaries or, rarely
-    // (a date in the future), is placed by asking again.
-    const std::vector<double> days = dayStarts(now);
-    std::vector<double> hours{hourStart(nowSeconds - hourlySeriesSeconds)};
-    while (hours.back() <= nowSeconds + lastHourSeconds && hours.size() < maximumHourBoundaries)
+    std::vector<double> hours{hourStart(now.seconds - hourlySeriesSeconds)};
+    while (hours.back() <= now.seconds + lastHourSeconds && hours.size() < maximumHourBoundaries)
         hours.push_back(std::max(hourStart(hours.back() + 3600.0), hours.back() + 1.0));
+    return hours;
+}
 
+// Places the events of m_recent from `first` on in the windows and series of `now`; events
+// `added` since the placed state was made also bring its end of validity forward to the first
+// moment one of them moves.
+void TokenUsageAggregator::placeFrom(size_t first, bool added, Timestamp now) const
+{
+    Placed &placed = *m_placed;
+    const double nowSeconds = now.seconds;
+    const std::vector<double> &hours = placed.hours;
+    const std::vector<double> &days = placed.days;
+    const double weeklyStart = placed.allowance ? placed.allowance->windowStart.seconds
+                                                : nowSeconds - fallbackWeeklyWindowSeconds;
     const double lastHourStart = nowSeconds - lastHourSeconds;
     const double todayStart = days[size_t(dailySeriesDays - 1)];
     const double sevenDaysStart = days[size_t(dailySeriesDays - sevenDayWindowDays)];
@@ -448,57 +506,6 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
     const double daySeriesStart = days.front();
     const double windowsBegin = std::min({lastHourStart, sevenDaysStart, hourSeriesStart,
                                           daySeriesStart, weeklyStart});
-
-    // Reports are keyed by the standard form of the folder, as projects are: the threads of
-    // one project may name its folder as "/a/b" and as "/a/b/", and their usage is one.
-    std::vector<int> reportOf(size_t(m_projects.count()));
-    QStringList reportPaths;
-    {
-        QHash<QString, int> indexByPath;
-        for (int index = 0; index < m_projects.count(); ++index) {
-            const QString path = standardizedPath(m_projects.text(index));
-            const auto found = indexByPath.constFind(path);
-            if (found != indexByPath.cend()) {
-                reportOf[size_t(index)] = *found;
-            } else {
-                reportOf[size_t(index)] = int(reportPaths.size());
-                indexByPath.insert(path, int(reportPaths.size()));
-                reportPaths.append(path);
-            }
-        }
-    }
-
-    ReportAccumulator global;
-    std::vector<ReportAccumulator> projects(size_t(reportPaths.size()));
-
-    // Sums in the order of their texts, so that the costs add up alike however the events
-    // came in.
-    std::vector<std::pair<quint64, const Sums *>> sums;
-    sums.reserve(m_sums.size());
-    for (const auto &[key, value] : m_sums)
-        sums.emplace_back(key, &value);
-    const auto textsOf = [&](quint64 key) {
-        const int model = int(key & 0xffffffffu) - 1;
-        return std::tuple(m_projects.text(int(key >> 32)), model != noText,
-                          model == noText ? QString() : m_models.text(model));
-    };
-    std::sort(sums.begin(), sums.end(),
-              [&](const auto &a, const auto &b) { return textsOf(a.first) < textsOf(b.first); });
-    for (const auto &[key, value] : sums) {
-        const int project = int(key >> 32);
-        const int model = int(key & 0xffffffffu) - 1;
-        double cost = 0.0;
-        if (model != noText) {
-            if (const auto &rates = m_modelRates[size_t(model)]) {
-                const double cached = double(value->cappedCachedInput);
-                cost = TokenPriceTable::splitCost(*rates, double(value->input) - cached, cached,
-                                                  double(value->output));
-            }
-        }
-        global.addSums(value->input, value->cachedInput, value->output, value->total, cost);
-        projects[size_t(reportOf[size_t(project)])].addSums(value->input, value->cachedInput, value->output,
-                                          value->total, cost);
-    }
 
     // Dates past the boundaries (in the future) are placed by asking the calendar, once per
     // hour or day they fall in.
@@ -519,9 +526,22 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
         }
         return laterDay.start;
     };
+    // As nextChange() does for every event.
+    const auto consider = [&](double moment) {
+        if (moment > nowSeconds && moment < placed.validUntil)
+            placed.validUntil = moment;
+    };
 
-    for (const CompactEvent &event : m_recent) {
+    for (size_t i = first; i < m_recent.size(); ++i) {
+        const CompactEvent &event = m_recent[i];
         const double date = event.date;
+        if (added) {
+            consider(date);
+            consider(date + lastHourSeconds + windowEdgeMargin);
+            consider(date + hourlySeriesSeconds + windowEdgeMargin);
+            if (!placed.allowance)
+                consider(date + fallbackWeeklyWindowSeconds + windowEdgeMargin);
+        }
         if (date < windowsBegin)
             continue;
         Placement placement;
@@ -540,32 +560,145 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
                 placement.laterDay = laterDayOf(date);
         }
         const double cost = eventCost(event.model, event.input, event.cachedInput, event.output);
-        global.place(event.total, cost, placement, hours.size(), days.size());
-        projects[size_t(reportOf[size_t(event.project)])].place(event.total, cost, placement,
-                                                                hours.size(), days.size());
+        placed.global.place(event.total, cost, placement, hours.size(), days.size());
+        placed.projects[size_t(placed.reportOf[size_t(event.project)])].place(
+            event.total, cost, placement, hours.size(), days.size());
+    }
+}
+
+const TokenUsageAggregator::Lifetimes &
+TokenUsageAggregator::lifetimes(const QList<CodexThread> &threads) const
+{
+    if (m_lifetimes && m_lifetimes->threads.constData() == threads.constData()
+        && m_lifetimes->threads.size() == threads.size())
+        return *m_lifetimes;
+    m_lifetimes = std::make_unique<Lifetimes>();
+    m_lifetimes->threads = threads;
+    // Threads share a few hundred folders: each folder is summed as written, and its
+    // standard form is found once.
+    QHash<QString, qint64> byWrittenFolder;
+    for (const CodexThread &thread : threads) {
+        addSaturating(byWrittenFolder[thread.cwd], thread.tokensUsed);
+        addSaturating(m_lifetimes->global, thread.tokensUsed);
+    }
+    for (auto it = byWrittenFolder.cbegin(); it != byWrittenFolder.cend(); ++it)
+        addSaturating(m_lifetimes->byFolder[standardizedPath(it.key())], it.value());
+    return *m_lifetimes;
+}
+
+TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &threads,
+                                                  qint64 pendingRolloutCount,
+                                                  Timestamp now) const
+{
+    TokenUsageSnapshot snapshot;
+    snapshot.indexedAt = now;
+    snapshot.pendingRolloutCount = pendingRolloutCount;
+    snapshot.weeklyAllowance = weeklyAllowance(now);
+
+    // The calendar is asked only here: every event falls between these boundaries or, rarely
+    // (a date in the future), is placed by asking again.
+    std::vector<double> days = dayStarts(now);
+    std::vector<double> hours = hourStarts(now);
+    // What the last snapshot placed holds until the first moment the clock alone moves an
+    // event or a boundary, while the weekly window and the boundaries are those it used.
+    const bool placedHolds = m_placed && now.seconds >= m_placed->builtAt
+        && now.seconds < m_placed->validUntil && m_placed->allowance == snapshot.weeklyAllowance
+        && m_placed->hours == hours && m_placed->days == days;
+    if (placedHolds) {
+        for (const double resetsAt : m_addedResets) {
+            if (resetsAt > now.seconds)
+                m_placed->validUntil = std::min(m_placed->validUntil, resetsAt);
+        }
+    } else {
+        m_placed = std::make_unique<Placed>();
+        m_placed->builtAt = now.seconds;
+        // The calendar's boundaries count even while no event is kept: one added later is
+        // placed in series that end there.
+        const std::optional<Timestamp> next = nextChange(now);
+        m_placed->validUntil = std::min(next ? next->seconds
+                                             : std::numeric_limits<double>::infinity(),
+                                        calendarChange(now));
+        m_placed->allowance = snapshot.weeklyAllowance;
+        m_placed->hours = std::move(hours);
+        m_placed->days = std::move(days);
+    }
+    Placed &placed = *m_placed;
+    for (int index = int(placed.reportOf.size()); index < m_projects.count(); ++index) {
+        const QString path = standardizedPath(m_projects.text(index));
+        const auto found = placed.reportByPath.constFind(path);
+        if (found != placed.reportByPath.cend()) {
+            placed.reportOf.push_back(*found);
+        } else {
+            placed.reportOf.push_back(int(placed.reportPaths.size()));
+            placed.reportByPath.insert(path, int(placed.reportPaths.size()));
+            placed.reportPaths.append(path);
+            placed.projects.emplace_back();
+        }
+    }
+    placeFrom(placedHolds ? m_recent.size() - m_unplaced : 0, placedHolds, now);
+    m_unplaced = 0;
+    m_addedResets.clear();
+
+    // Sums in the order of their texts, so that the costs add up alike however the events
+    // came in. Sums are only ever added (and stay where they are), so the order holds while
+    // their number does.
+    if (m_sumsInOrder.size() != m_sums.size()) {
+        m_sumsInOrder.clear();
+        for (const auto &entry : m_sums)
+            m_sumsInOrder.push_back(&entry);
+        const auto textsOf = [&](quint64 key) {
+            const int model = int(key & 0xffffffffu) - 1;
+            return std::tuple(&m_projects.text(int(key >> 32)), model != noText,
+                              model == noText ? nullptr : &m_models.text(model));
+        };
+        std::sort(m_sumsInOrder.begin(), m_sumsInOrder.end(), [&](const auto *a, const auto *b) {
+            const auto [projectA, hasModelA, modelA] = textsOf(a->first);
+            const auto [projectB, hasModelB, modelB] = textsOf(b->first);
+            if (*projectA != *projectB)
+                return *projectA < *projectB;
+            if (hasModelA != hasModelB)
+                return !hasModelA;
+            return hasModelA && *modelA < *modelB;
+        });
+    }
+    ScopeSums global;
+    std::vector<ScopeSums> projects(size_t(placed.reportPaths.size()));
+    for (const auto *entry : m_sumsInOrder) {
+        const int project = int(entry->first >> 32);
+        const int model = int(entry->first & 0xffffffffu) - 1;
+        const Sums &value = entry->second;
+        double cost = 0.0;
+        if (model != noText) {
+            if (const auto &rates = m_modelRates[size_t(model)]) {
+                const double cached = double(value.cappedCachedInput);
+                cost = TokenPriceTable::splitCost(*rates, double(value.input) - cached, cached,
+                                                  double(value.output));
+            }
+        }
+        global.add(value.input, value.cachedInput, value.output, value.total, cost);
+        projects[size_t(placed.reportOf[size_t(project)])].add(
+            value.input, value.cachedInput, value.output, value.total, cost);
     }
 
-    QHash<QString, qint64> lifetimeByFolder;
-    qint64 globalLifetime = 0;
-    for (const CodexThread &thread : threads) {
-        addSaturating(lifetimeByFolder[standardizedPath(thread.cwd)], thread.tokensUsed);
-        addSaturating(globalLifetime, thread.tokensUsed);
-    }
-    for (auto it = lifetimeByFolder.cbegin(); it != lifetimeByFolder.cend(); ++it) {
+    const Lifetimes &lifetime = lifetimes(threads);
+    snapshot.projects.reserve(lifetime.byFolder.size() + placed.reportPaths.size());
+    for (auto it = lifetime.byFolder.cbegin(); it != lifetime.byFolder.cend(); ++it) {
         TokenUsageReport report;
         report.lifetimeTokens = it.value();
         snapshot.projects.insert(it.key(), report);
     }
-    for (int index = 0; index < int(reportPaths.size()); ++index) {
-        const ReportAccumulator &accumulator = projects[size_t(index)];
-        if (!accumulator.hasEvents())
+    for (int index = 0; index < int(placed.reportPaths.size()); ++index) {
+        if (!projects[size_t(index)].hasEvents)
             continue;
-        const QString &path = reportPaths[index];
-        snapshot.projects.insert(path,
-                                 accumulator.report(lifetimeByFolder.value(path), hours, days));
+        const QString &path = placed.reportPaths[index];
+        snapshot.projects.insert(path, placed.projects[size_t(index)].report(
+                                           projects[size_t(index)],
+                                           lifetime.byFolder.value(path), placed.hours,
+                                           placed.days));
     }
-    snapshot.global = global.report(globalLifetime, hours, days);
-    snapshot.nextBoundaryAt = nextChange(now);
+    snapshot.global = placed.global.report(global, lifetime.global, placed.hours, placed.days);
+    if (std::isfinite(placed.validUntil) && (!m_recent.empty() || !m_weekly.empty()))
+        snapshot.nextBoundaryAt = Timestamp::fromSeconds(placed.validUntil);
     return snapshot;
 }
 

@@ -10,6 +10,7 @@
 #include <QTimeZone>
 
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,10 +63,11 @@ public:
     TokenUsageAggregator(const QTimeZone &timeZone, Timestamp horizon,
                          double cutoff = keepEveryEvent);
     // Movable only: it keeps a pointer into its own sums.
-    TokenUsageAggregator(TokenUsageAggregator &&) = default;
-    TokenUsageAggregator &operator=(TokenUsageAggregator &&) = default;
+    TokenUsageAggregator(TokenUsageAggregator &&) noexcept;
+    TokenUsageAggregator &operator=(TokenUsageAggregator &&) noexcept;
     TokenUsageAggregator(const TokenUsageAggregator &) = delete;
     TokenUsageAggregator &operator=(const TokenUsageAggregator &) = delete;
+    ~TokenUsageAggregator();
 
     static double defaultCutoff(const QTimeZone &timeZone, Timestamp now);
 
@@ -98,6 +100,9 @@ public:
     std::optional<Timestamp> nextChange(Timestamp now) const;
 
     // The snapshot at `now` (covers(now) must hold), with the lifetime counts of `threads`.
+    // While no boundary of the last snapshot has passed (see nextChange()), only the events
+    // added since are placed in its windows and series; the same list of threads given again
+    // (same data) is not summed again.
     TokenUsageSnapshot snapshot(const QList<CodexThread> &threads, qint64 pendingRolloutCount,
                                 Timestamp now) const;
 
@@ -154,7 +159,14 @@ private:
         int planType;
     };
 
+    struct Placed;
+    struct Lifetimes;
+
     std::optional<WeeklyAllowanceStatus> weeklyAllowance(Timestamp now) const;
+    std::vector<double> hourStarts(Timestamp now) const;
+    double calendarChange(Timestamp now) const;
+    void placeFrom(size_t first, bool added, Timestamp now) const;
+    const Lifetimes &lifetimes(const QList<CodexThread> &threads) const;
     double eventCost(int model, qint64 input, qint64 cachedInput, qint64 output) const;
     double hourStart(double seconds) const;
     double dayStart(double seconds) const;
@@ -176,6 +188,13 @@ private:
     mutable std::optional<std::pair<double, std::optional<WeeklyAllowanceStatus>>> m_allowance;
     std::vector<CompactEvent> m_recent;       // events at or after the cutoff
     std::vector<WeeklyEntry> m_weekly;        // in the order added
+    // What the last snapshot placed, valid until its next boundary; the last `m_unplaced`
+    // events of m_recent came after it, and weekly windows resetting at `m_addedResets`.
+    mutable std::unique_ptr<Placed> m_placed;
+    mutable size_t m_unplaced = 0;
+    mutable std::vector<double> m_addedResets;
+    mutable std::unique_ptr<Lifetimes> m_lifetimes;
+    mutable std::vector<const std::pair<const quint64, Sums> *> m_sumsInOrder;
 };
 
 } // namespace tolvaran::Internal

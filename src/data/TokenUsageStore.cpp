@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -215,6 +216,13 @@ namespace Internal {
 struct TokenIndexState
 {
     QString databasePath;
+    // The connection of the last pass, kept while the file at databasePath is the one it
+    // opened (same device and inode), so that SQLite's pages and the write-ahead log carry
+    // over: a pass of a few rollouts then costs a few page writes rather than a journal made,
+    // synced and deleted, and every page read again.
+    std::optional<SqliteDatabase> db;
+    dev_t device = 0;
+    ino_t inode = 0;
     IndexGeneration generation;
     // Node-based, so that the candidates below can point at records.
     std::unordered_map<QString, RolloutRecord, PathHash> rollouts;
@@ -222,6 +230,9 @@ struct TokenIndexState
     // data pointer alone, with the rollouts it names (one thread per path, the first listed).
     QList<CodexThread> threads;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> candidates;
+    // The same, the most recently updated thread first (of equal times, as listed): the order
+    // rollouts never indexed are taken in.
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> newestFirst;
     quint64 listVersion = 0;
     bool movesResolved = false; // for this list
     quint64 pass = 0;
@@ -284,6 +295,12 @@ public:
     }
 
     void createSchema();
+    // Called once in the pass's transaction, before it writes anything, with the index's
+    // generation then.
+    void setBeforeWriting(std::function<void(const IndexGeneration &)> beforeWriting)
+    {
+        m_beforeWriting = std::move(beforeWriting);
+    }
     // Returns the number of rollouts still waiting to be indexed.
     qint64 indexRollouts(const QList<CodexThread> &threads);
 
@@ -322,6 +339,7 @@ private:
     int m_newRolloutLimit;
     RolloutChanges m_changes;
     const std::stop_token m_stopToken;
+    std::function<void(const IndexGeneration &)> m_beforeWriting;
     std::optional<SqliteStatement> m_identityQuery;
     std::optional<SqliteStatement> m_insertEvent;
     std::optional<SqliteStatement> m_writeScanState;
@@ -409,6 +427,7 @@ void IndexPass::loadState()
     m_state.movesResolved = false;
     ++m_state.listVersion; // every record is new: the list names them again
     m_state.candidates.clear();
+    m_state.newestFirst.clear();
     m_state.threads.clear();
     guarded(readFailed, [&] {
         SqliteStatement scanned(m_db, QStringLiteral("SELECT rollout_path, scan_offset "
@@ -448,6 +467,11 @@ void IndexPass::takeThreadList(const QList<CodexThread> &threads)
         record.listedIn = m_state.listVersion;
         m_state.candidates.emplace_back(&thread, &record);
     }
+    m_state.newestFirst = m_state.candidates;
+    std::stable_sort(m_state.newestFirst.begin(), m_state.newestFirst.end(),
+                     [](const auto &a, const auto &b) {
+                         return a.first->updatedAt > b.first->updatedAt;
+                     });
 }
 
 const std::optional<EventIdentity> &IndexPass::storedIdentity(const QString &path,
@@ -707,8 +731,14 @@ void IndexPass::scanAll(std::vector<ScanItem> &items)
     };
     std::exception_ptr failure;
     {
-        const size_t readers = std::min(items.size(),
-                                        size_t(TokenUsageStore::maximumScanThreads));
+        // One reader for every so many bytes: a paced pass of a few small rollouts would
+        // spend more on starting threads than on reading.
+        qint64 bytes = 0;
+        for (const ScanItem &item : items)
+            bytes += item.state.size - item.offset;
+        const size_t readers = size_t(std::clamp<qint64>(
+            bytes / TokenUsageStore::bytesPerScanThread + 1, 1,
+            std::min<qint64>(qint64(items.size()), TokenUsageStore::maximumScanThreads)));
         std::vector<std::jthread> threads;
         for (size_t i = 0; i < readers; ++i)
             threads.emplace_back(worker);
@@ -787,6 +817,8 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
         guarded(writeFailed, [&] { return SqliteTransaction(m_db); });
     m_generationBefore = readGeneration();
     m_generationAfter = m_generationBefore;
+    if (m_beforeWriting)
+        m_beforeWriting(m_generationBefore);
     if (m_state.generation != m_generationBefore) {
         loadState();
         m_state.generation = m_generationBefore;
@@ -807,13 +839,10 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
     // stat() calls run side by side, as there are as many as there are threads.
     ++m_state.pass;
     std::vector<std::pair<const CodexThread *, RolloutRecord *>> watched;
-    std::vector<std::pair<const CodexThread *, RolloutRecord *>> unindexed;
     for (const auto &[thread, record] : m_state.candidates) {
         if ((record->indexed || record->skippedAs)
             && (m_changes.all || m_changes.paths.contains(thread->rolloutPath)))
             watched.emplace_back(thread, record);
-        if (!record->indexed)
-            unindexed.emplace_back(thread, record);
     }
     std::vector<FileState> states(watched.size());
     forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
@@ -849,21 +878,22 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
         items.push_back(std::move(item));
     }
 
-    // Rollouts never indexed, except those that had nothing to index and have not changed.
-    std::vector<std::pair<const CodexThread *, RolloutRecord *>> waiting;
-    for (const auto &[thread, record] : unindexed) {
+    // Rollouts never indexed, except those that had nothing to index and have not changed;
+    // the newest first.
+    std::vector<std::pair<const CodexThread *, RolloutRecord *>> chosen;
+    qint64 waitingCount = 0;
+    for (const auto &[thread, record] : m_state.newestFirst) {
+        if (record->indexed)
+            continue;
         // Not looked at: unchanged, as far as the monitor knows.
         if (record->skippedAs
             && (record->polledInPass != m_state.pass || *record->skippedAs == record->polled))
             continue;
-        waiting.emplace_back(thread, record);
+        ++waitingCount;
+        if (chosen.size() < size_t(m_newRolloutLimit))
+            chosen.emplace_back(thread, record);
     }
-    std::stable_sort(waiting.begin(), waiting.end(), [](const auto &a, const auto &b) {
-        return a.first->updatedAt > b.first->updatedAt;
-    });
-    const size_t chosenCount = std::min(waiting.size(), size_t(m_newRolloutLimit));
-    for (size_t i = 0; i < chosenCount; ++i) {
-        auto [thread, record] = waiting[i];
+    for (auto [thread, record] : chosen) {
         const FileState state = fileState(thread->rolloutPath);
         if (state.size <= 0) {
             // Missing or empty: waits until it appears or grows.
@@ -886,7 +916,7 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
     }
     guarded(writeFailed, [&] { transaction.commit(); });
     m_state.generation = m_generationAfter;
-    return qint64(waiting.size() - chosenCount);
+    return waitingCount - qint64(chosen.size());
 }
 // Adds the rows of `query` (the columns of readEventsSql) to `events`.
 void addRows(SqliteStatement &query, TokenUsageAggregator &events)
@@ -1038,16 +1068,11 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
 {
     if (m_directory.isEmpty())
         return TokenUsageSnapshot::empty();
-    if (!ensureApplicationSupportDirectory(m_directory))
-        throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
     const QString path = databasePath();
-    preparePrivateDatabaseFile(path);
-    std::optional<SqliteDatabase> db;
-    guarded(TokenUsageError::Case::databaseOpenFailed, [&] { db.emplace(path, openFlags); });
-    db->setBusyTimeout(busyTimeoutMilliseconds);
 
     // The pass state is taken for the pass and given back only after it succeeded: a failed
     // pass rolled its writes back, and the next one reads the state from the index again.
+    // A refresh that runs while another holds the state makes its own.
     std::unique_ptr<Internal::TokenIndexState> state;
     {
         const std::lock_guard lock(m_cacheLock);
@@ -1057,6 +1082,31 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         state = std::make_unique<Internal::TokenIndexState>();
         state->databasePath = path;
     }
+    struct stat info{};
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (state->db
+        && (::stat(nativePath.constData(), &info) != 0 || info.st_dev != state->device
+            || info.st_ino != state->inode))
+        state->db.reset(); // deleted or replaced: what is there now is opened
+    const bool opened = !state->db;
+    if (opened) {
+        if (!ensureApplicationSupportDirectory(m_directory))
+            throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
+        preparePrivateDatabaseFile(path);
+        guarded(TokenUsageError::Case::databaseOpenFailed, [&] {
+            state->db.emplace(path, openFlags);
+            state->db->setBusyTimeout(busyTimeoutMilliseconds);
+            // The index is made again from the rollouts whatever is lost, so a commit need
+            // not wait for the disk: the log is synced at its checkpoints only.
+            state->db->execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+            state->db->execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        });
+        if (::stat(nativePath.constData(), &info) == 0) {
+            state->device = info.st_dev;
+            state->inode = info.st_ino;
+        }
+    }
+    SqliteDatabase *db = &*state->db;
     RolloutChanges changes;
     {
         const std::lock_guard lock(m_changeLock);
@@ -1071,22 +1121,47 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         m_changesMissed = false;
     }
     IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
-    pass.createSchema();
-    const qint64 pending = pass.indexRollouts(threads);
+    if (opened)
+        pass.createSchema();
+    // Without events in memory (a store's first pass), the index's events are read before the
+    // pass writes, and the pass adds its own to them: a first pass over a whole history does
+    // not read back every event it has just written.
+    bool eventsKept = false;
     {
         const std::lock_guard lock(m_cacheLock);
+        eventsKept = m_cache && m_cache->databasePath == path;
+    }
+    std::unique_ptr<Cache> readBefore;
+    if (!eventsKept) {
+        pass.setBeforeWriting([&](const Internal::IndexGeneration &generation) {
+            readBefore = std::make_unique<Cache>(
+                Cache{path, generation,
+                      readAllEvents(*db, path, m_timeZone, now,
+                                    TokenUsageAggregator::defaultCutoff(m_timeZone, now))});
+        });
+    }
+    const qint64 pending = pass.indexRollouts(threads);
+    const auto giveBackState = [&] {
+        const std::lock_guard lock(m_cacheLock);
         m_indexState = std::move(state);
+    };
+    {
+        const std::lock_guard lock(m_cacheLock);
         m_lastReads = pass.reads();
     }
     // Stopped: what was indexed is kept; nobody waits for the snapshot.
-    if (stopToken.stop_requested())
+    if (stopToken.stop_requested()) {
+        giveBackState();
         return TokenUsageSnapshot::empty();
+    }
 
     std::unique_ptr<Cache> cache;
     {
         const std::lock_guard lock(m_cacheLock);
         cache = std::move(m_cache);
     }
+    if (readBefore && !(cache && cache->databasePath == path))
+        cache = std::move(readBefore);
     const bool stillHolds = cache && cache->databasePath == path
         && cache->generation == pass.generationBefore() && !pass.changedStoredEvents();
     if (stillHolds) {
@@ -1112,6 +1187,7 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
         const std::lock_guard lock(m_cacheLock);
         m_cache = std::move(cache);
     }
+    giveBackState();
     return snapshot;
 }
 

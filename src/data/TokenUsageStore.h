@@ -28,11 +28,12 @@ struct TokenIndexState;
 // Each refresh brings every rollout indexed before up to date by reading only the bytes
 // appended since, adds at most `maximumNewRolloutsPerRefresh` rollouts never indexed (those of
 // the most recently updated threads first), and aggregates the whole index into a snapshot.
-// All state is in the database, and each refresh opens its own connection. To keep a refresh
-// over millions of events short, the store also keeps the events it last read, in aggregated
-// form, under its own lock; the index's generation (counted in the database by every refresh
-// that changes events) tells whether they still hold, and a refresh that only added events
-// adds them to what it keeps instead of reading the index again.
+// All state is in the database; a refresh reuses the connection of the one before while the
+// file is the same, and otherwise opens its own. To keep a refresh over millions of events
+// short, the store also keeps the events it last read, in aggregated form, under its own lock;
+// the index's generation (counted in the database by every refresh that changes events) tells
+// whether they still hold, and a refresh that only added events adds them to what it keeps
+// instead of reading the index again.
 class TokenUsageStore final
 {
 public:
@@ -41,8 +42,10 @@ public:
     // An index of many rows is read in parts of at least this many rows, side by side.
     static constexpr qint64 rowsPerReadingPart = 200000;
     static constexpr int maximumReadingParts = 4;
-    // The rollouts of one pass are read side by side on at most this many threads.
+    // The rollouts of one pass are read side by side on at most this many threads, one for
+    // every this many bytes to read.
     static constexpr int maximumScanThreads = 6;
+    static constexpr qint64 bytesPerScanThread = 8 * 1024 * 1024;
     // Files read and waiting to be written, at most; readers wait beyond.
     static constexpr int maximumWaitingFiles = 64;
     static QString databaseFileName(); // "token-usage-v1.sqlite"

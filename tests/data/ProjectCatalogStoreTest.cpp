@@ -519,10 +519,13 @@ TEST_F(ProjectCatalogStoreTest, unchangedThreadsAreSkippedOnlyWhileTheFileIsAsLe
         return file().value(QStringLiteral("SELECT is_unread FROM threads")).toString();
     };
 
-    // Another process changes the row: the next synchronisation writes it again.
+    // Another process changes the rows: the next synchronisation writes them again.
     file().execute(QStringLiteral("UPDATE threads SET title = 'Changed elsewhere'"));
+    file().execute(QStringLiteral("UPDATE projects SET name = 'Changed elsewhere'"));
     store.synchronize(projects, Timestamp::fromSeconds(1010));
     EXPECT_EQ(title(), QStringLiteral("Title t"));
+    EXPECT_EQ(file().value(QStringLiteral("SELECT name FROM projects")).toString(),
+              projects.first().name());
 
     // So does this store's own change of the row.
     store.markThreadRead(QStringLiteral("t"));
@@ -533,6 +536,7 @@ TEST_F(ProjectCatalogStoreTest, unchangedThreadsAreSkippedOnlyWhileTheFileIsAsLe
     // Unchanged and seen lately: nothing is written, not even the last-seen time.
     store.synchronize(projects, Timestamp::fromSeconds(1030));
     EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1020);
+    EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM projects")), 1010);
     // A new store (the next start) learns the last-seen times from the file.
     ProjectCatalogStore restarted{folder};
     restarted.synchronize(projects, Timestamp::fromSeconds(1310));

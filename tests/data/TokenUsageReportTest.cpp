@@ -534,3 +534,56 @@ TEST(TokenUsageReport, theLifetimeShownIsNeverBelowTheWindows)
         EXPECT_EQ(report.lifetimeTokens, 500);
     }
 }
+
+TEST(TokenUsageReport, eventsAddedBetweenSnapshotsGiveTheSnapshotsOfAllEventsAtOnce)
+{
+    // One aggregator takes events in batches between snapshots, as a paced index does, and
+    // places only the new ones while no boundary has passed; each of its snapshots must be
+    // the one made from every event at once.
+    QRandomGenerator random(7);
+    const QStringList projects{QStringLiteral("/a"), QStringLiteral("/b/"), QStringLiteral("/b"),
+                               QStringLiteral("/c")};
+    const QList<std::optional<QString>> models{std::nullopt, QStringLiteral("gpt-5.5")};
+    const QTimeZone zone("Asia/Kathmandu");
+    QList<CodexThread> threads{thread(QStringLiteral("/a"), 10), thread(QStringLiteral("/b"), 5)};
+    TokenUsageAggregator incremental(zone, now);
+    QList<UsageEvent> added;
+    Timestamp at = now;
+    int placedOnly = 0; // snapshots made before the last one's boundary, events added between
+    for (int step = 0; step < 60; ++step) {
+        SCOPED_TRACE(step);
+        const int count = int(random.bounded(4));
+        for (int i = 0; i < count; ++i) {
+            // Mostly recent, some in the last hour, some ahead of the clock.
+            const double date = at.seconds + 600 - random.bounded(3.0 * 86400);
+            UsageEvent event = usage(projects[int(random.bounded(projects.size()))], date,
+                                     1 + random.bounded(900), models[random.bounded(2)]);
+            event.output = random.bounded(50);
+            if (random.bounded(8) == 0) {
+                event.weeklyUsedPercent = random.bounded(100.0);
+                event.weeklyWindowMinutes = 10080;
+                event.weeklyResetsAt = Timestamp::fromSeconds(date + random.bounded(4.0 * 86400));
+            }
+            added.append(event);
+            incremental.add(event);
+        }
+        if (step == 30)
+            threads[0].tokensUsed = 99; // the list changed after a snapshot
+        const TokenUsageSnapshot before = incremental.snapshot(threads, 0, at);
+        const TokenUsageSnapshot expected = aggregate(added, threads, at, zone);
+        ASSERT_TRUE(before == expected);
+        EXPECT_EQ(before.global.hourly, expected.global.hourly);
+        EXPECT_EQ(before.projects, expected.projects);
+        EXPECT_DOUBLE_EQ(before.global.estimatedCost, expected.global.estimatedCost);
+        // Either a short step that stays before the boundary, or one onto it or past it.
+        const double boundary = before.nextBoundaryAt ? before.nextBoundaryAt->seconds
+                                                      : at.seconds + 3600;
+        const double shortStep = std::min(random.bounded(120.0), (boundary - at.seconds) / 2);
+        const bool onward = random.bounded(3) == 0;
+        if (!onward && count > 0)
+            ++placedOnly;
+        at = Timestamp::fromSeconds(onward ? boundary + random.bounded(2) * random.bounded(7200.0)
+                                           : at.seconds + shortStep);
+    }
+    EXPECT_GT(placedOnly, 10) << "too few snapshots placed events added since the last";
+}

@@ -882,3 +882,59 @@ TEST_F(TokenUsageStoreTest, watchedChangesDecideWhichIndexedRolloutsAreLookedAt)
                   .global.indexedTokens,
               137);
 }
+
+TEST_F(TokenUsageStoreTest, anIndexDeletedOrReplacedBetweenPassesIsTheOneTheNextPassUses)
+{
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(300, 0, 20));
+    const QList<CodexThread> threads{thread(QStringLiteral("a"), a)};
+    ASSERT_EQ(refresh(threads).global.indexedTokens, 300);
+    const auto removeIndex = [](const QString &file) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(file + QLatin1String(suffix));
+    };
+
+    // Deleted: the next pass makes it again from the rollouts, in a file of its own.
+    removeIndex(databasePath());
+    EXPECT_EQ(refresh(threads).global.indexedTokens, 300);
+    EXPECT_TRUE(QFileInfo::exists(databasePath()));
+
+    // Replaced by an index another store made of another rollout: the events of both count,
+    // and they are in the file now at the path.
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(40, 0, 10));
+    const QString otherFolder = home.filePath(QStringLiteral("other"));
+    {
+        const TokenUsageStore other(otherFolder);
+        ASSERT_EQ(other.refresh({thread(QStringLiteral("b"), b)}, now).global.indexedTokens, 40);
+    }
+    removeIndex(databasePath());
+    ASSERT_TRUE(QFile::copy(otherFolder + QLatin1Char('/') + TokenUsageStore::databaseFileName(),
+                            databasePath()));
+    const QList<CodexThread> both{threads[0], thread(QStringLiteral("b"), b)};
+    EXPECT_EQ(refresh(both).global.indexedTokens, 340);
+    const TokenUsageStore reader(supportFolder());
+    EXPECT_EQ(reader.refresh(both, now).global.indexedTokens, 340);
+}
+
+TEST_F(TokenUsageStoreTest, aStoresFirstPassCountsTheIndexedEventsAndItsOwnOnce)
+{
+    // A store without events in memory reads the index before its first pass writes; what
+    // that pass adds, replaces or removes must then count exactly once.
+    const QString a = writeRollout(QStringLiteral("a.jsonl"), usageLine(300));
+    const QString b = writeRollout(QStringLiteral("b.jsonl"), usageLine(40) + usageLine(2));
+    const QList<CodexThread> two{thread(QStringLiteral("a"), a), thread(QStringLiteral("b"), b)};
+    ASSERT_EQ(refresh(two).global.indexedTokens, 342);
+
+    append(a, usageLine(5));
+    writeRollout(QStringLiteral("b.jsonl"), usageLine(10)); // shorter: read again
+    const QString c = writeRollout(QStringLiteral("c.jsonl"), usageLine(7, 0, 90));
+    QList<CodexThread> three = two;
+    three.append(thread(QStringLiteral("c"), c, QStringLiteral("/work/other")));
+    const TokenUsageStore restarted(supportFolder());
+    const TokenUsageSnapshot first = restarted.refresh(three, now);
+    EXPECT_EQ(first.global.indexedTokens, 322);
+    EXPECT_EQ(first.global.lastHourTokens, 315);
+    EXPECT_EQ(first.projects.value(QStringLiteral("/work/other")).indexedTokens, 7);
+    // Read back whole by another store, the index says the same.
+    const TokenUsageStore reader(supportFolder());
+    EXPECT_TRUE(reader.refresh(three, now) == first);
+}
