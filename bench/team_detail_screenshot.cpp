@@ -131,9 +131,7 @@ int main(int argc, char *argv[])
     codex.addThread(thread);
     codex.writeDatabase();
     StoreSet stores(codex, support, defaults, QString(), false);
-    ProjectListViewModel coordinator(ProjectListStores{
-        team, stores.codexStore, stores.globalStateStore, stores.repositoryStore, cache,
-        stores.projectCatalogStore, stores.projectTagStore, stores.tokenUsageStore});
+    ProjectListViewModel coordinator(stores.listStores(team, cache));
     const auto refreshed = std::make_shared<bool>(false);
     coordinator.refresh([refreshed] { *refreshed = true; });
     waitUntil([refreshed] { return *refreshed; }, 60s);
