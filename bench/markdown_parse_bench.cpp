@@ -55,7 +55,7 @@ void compare(QTextStream &out, const QString &name, const QString &text)
     const Timing parse = measure([&] { blocks = markdown::parseMarkdown(text); });
     const Timing render = measure([&] { markdown::renderHTML(blocks); });
     const Timing both = measure([&] { markdown::renderHTML(markdown::parseMarkdown(text)); });
-    const Timing reference = measure([&] { bench::referenceParseAndRender(utf8); });
+    const Timing reference = measure([&] { fixtures::bench::referenceParseAndRender(utf8); });
     out << name << QStringLiteral(" (%1 bytes)\n").arg(utf8.size());
     out << QStringLiteral("  model: parse             ") << figure(parse) << '\n';
     out << QStringLiteral("  model: render HTML       ") << figure(render) << '\n';

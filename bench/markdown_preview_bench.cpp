@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         samples.push_back(painted);
-        references.push_back(bench::referenceParseAndRender(large).milliseconds);
+        references.push_back(fixtures::bench::referenceParseAndRender(large).milliseconds);
     }
 
     const double reference = median(references);

@@ -115,7 +115,8 @@ int main(int argc, char *argv[])
     const qsizetype blocks = held->blockCount();
     held.reset();
 
-    const double reference = median(rounds, [&] { bench::referenceParseAndRender(utf8); });
+    const double reference =
+        median(rounds, [&] { fixtures::bench::referenceParseAndRender(utf8); });
     const double parse = median(rounds, [&] { markdown::parseMarkdown(text); });
     // Each round's layout is freed after its timing: freeing is not part of the figure.
     std::unique_ptr<markdown::DocumentLayout> kept;

@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     const bool dark = std::strcmp(argv[1], "dark") == 0;
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
-    tolvaran::bench::useFusionLook(dark);
+    tolvaran::fixtures::bench::useFusionLook(dark);
 
     tolvaran::TolvaranApp app;
     app.window().show();

@@ -10,6 +10,7 @@
 #include "data/ProjectMetadataCache.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
+#include "helpers/ListedProject.h"
 #include "helpers/ScreenshotLook.h"
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
@@ -132,14 +133,9 @@ int main(int argc, char *argv[])
     codex.writeDatabase();
     StoreSet stores(codex, support, defaults, QString(), false);
     ProjectListViewModel coordinator(stores.listStores(team, cache));
-    const auto refreshed = std::make_shared<bool>(false);
-    coordinator.refresh([refreshed] { *refreshed = true; });
-    waitUntil([refreshed] { return *refreshed; }, 60s);
-    const std::optional<CodexProject> project = coordinator.project(path);
-    if (!project) {
-        std::fprintf(stderr, "the project was not listed\n");
+    const std::optional<CodexProject> project = bench::listedProject(coordinator, path, 60s);
+    if (!project)
         return 1;
-    }
 
     FixedTeamViewSource teamViews;
     fillTeamValues(teamViews, path);

@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     }
     QApplication application(argc, argv);
     setUpApplication(QString());
-    bench::useFusionLook(false);
+    fixtures::bench::useFusionLook(false);
     const QString outdir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outdir);
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace tolvaran::bench {
+namespace tolvaran::fixtures::bench {
 
 ReferenceMarkdownRender referenceParseAndRender(const QByteArray &utf8)
 {
@@ -29,4 +29,4 @@ ReferenceMarkdownRender referenceParseAndRender(const QByteArray &utf8)
     return result;
 }
 
-} // namespace tolvaran::bench
+} // namespace tolvaran::fixtures::bench

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-namespace tolvaran::bench {
+namespace tolvaran::fixtures::bench {
 
 // What the Markdown library alone does with a document: parse it with the extensions the
 // application turns on and render the library's own tree to HTML, with the default options.
@@ -18,4 +18,4 @@ struct ReferenceMarkdownRender
 
 ReferenceMarkdownRender referenceParseAndRender(const QByteArray &utf8);
 
-} // namespace tolvaran::bench
+} // namespace tolvaran::fixtures::bench

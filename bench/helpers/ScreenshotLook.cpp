@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-namespace tolvaran::bench {
+namespace tolvaran::fixtures::bench {
 
 namespace {
 
@@ -44,4 +44,4 @@ void useFusionLook(bool dark)
                                   : QApplication::style()->standardPalette());
 }
 
-} // namespace tolvaran::bench
+} // namespace tolvaran::fixtures::bench
