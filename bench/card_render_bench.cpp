@@ -69,9 +69,7 @@ struct World
         codex.writeDatabase();
         // No token index: its passes over the rollouts would run beside the renders.
         stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), false);
-        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
-            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
-            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
+        model = std::make_unique<ProjectListViewModel>(stores->listStores(team, cache));
         const auto done = std::make_shared<bool>(false);
         model->refresh([done] { *done = true; });
         waitUntil([done] { return *done; }, 600s);

@@ -64,9 +64,7 @@ struct World
         , cache(support)
     {
         stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), indexTokens);
-        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
-            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
-            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
+        model = std::make_unique<ProjectListViewModel>(stores->listStores(team, cache));
     }
 
     bool await(const std::function<void(ProjectListViewModel::Completion)> &operation)

@@ -10,6 +10,7 @@
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
+#include "helpers/ListedProject.h"
 #include "platform/KeyValueStore.h"
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
@@ -23,7 +24,6 @@
 #include <QProcess>
 
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -136,17 +136,10 @@ int main(int argc, char *argv[])
     }
     codex.writeDatabase();
     StoreSet stores(codex, support, defaults, QString(), false);
-    ProjectListViewModel coordinator(ProjectListStores{
-        team, stores.codexStore, stores.globalStateStore, stores.repositoryStore, cache,
-        stores.projectCatalogStore, stores.projectTagStore, stores.tokenUsageStore});
-    const auto refreshed = std::make_shared<bool>(false);
-    coordinator.refresh([refreshed] { *refreshed = true; });
-    waitUntil([refreshed] { return *refreshed; }, 600s);
-    const std::optional<CodexProject> project = coordinator.project(path);
-    if (!project) {
-        std::fprintf(stderr, "the project was not listed\n");
+    ProjectListViewModel coordinator(stores.listStores(team, cache));
+    const std::optional<CodexProject> project = bench::listedProject(coordinator, path, 600s);
+    if (!project)
         return 1;
-    }
 
     std::vector<double> painted, loaded, gitLog;
     qsizetype commitsShown = 0;

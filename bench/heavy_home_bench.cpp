@@ -213,9 +213,7 @@ struct World
                         support + QLatin1Char('/') + TokenUsageStore::databaseFileName());
         }
         stores = std::make_unique<StoreSet>(codex, support, defaults, QString(), indexTokens);
-        model = std::make_unique<ProjectListViewModel>(ProjectListStores{
-            team, stores->codexStore, stores->globalStateStore, stores->repositoryStore, cache,
-            stores->projectCatalogStore, stores->projectTagStore, stores->tokenUsageStore});
+        model = std::make_unique<ProjectListViewModel>(stores->listStores(team, cache));
     }
 
     // Runs the event loop until `operation` completes: polling would add its own interval to

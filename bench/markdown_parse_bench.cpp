@@ -2,6 +2,7 @@
 // library (parse into the node model, build the library's tree back, render), printed beside
 // the library's own parse and render of the same text with the same options and extensions.
 // The hostile inputs of the tests (1 MB of nesting each) are timed the same way.
+#include "helpers/ReferenceMarkdownRender.h"
 #include "markdown/MarkdownParser.h"
 #include "support/MarkdownCorpus.h"
 
@@ -9,7 +10,6 @@
 #include <QTextStream>
 
 #include <cmark-gfm-core-extensions.h>
-#include <cmark-gfm.h>
 
 #include <algorithm>
 #include <functional>
@@ -21,23 +21,6 @@ using namespace tolvaran;
 
 constexpr qsizetype documentLength = 1024 * 1024;
 constexpr int rounds = 5;
-
-// The library alone: parse and render straight from its own tree.
-qsizetype referenceParseAndRender(const QByteArray &utf8)
-{
-    cmark_parser *parser = cmark_parser_new(CMARK_OPT_DEFAULT);
-    for (const char *name : {"autolink", "strikethrough", "tagfilter", "tasklist", "table"})
-        cmark_parser_attach_syntax_extension(parser, cmark_find_syntax_extension(name));
-    cmark_parser_feed(parser, utf8.constData(), std::size_t(utf8.size()));
-    cmark_node *document = cmark_parser_finish(parser);
-    char *html = cmark_render_html(document, CMARK_OPT_DEFAULT,
-                                   cmark_parser_get_syntax_extensions(parser));
-    const qsizetype length = qsizetype(std::strlen(html));
-    cmark_get_default_mem_allocator()->free(html);
-    cmark_node_free(document);
-    cmark_parser_free(parser);
-    return length;
-}
 
 struct Timing
 {
@@ -72,7 +55,7 @@ void compare(QTextStream &out, const QString &name, const QString &text)
     const Timing parse = measure([&] { blocks = markdown::parseMarkdown(text); });
     const Timing render = measure([&] { markdown::renderHTML(blocks); });
     const Timing both = measure([&] { markdown::renderHTML(markdown::parseMarkdown(text)); });
-    const Timing reference = measure([&] { referenceParseAndRender(utf8); });
+    const Timing reference = measure([&] { fixtures::bench::referenceParseAndRender(utf8); });
     out << name << QStringLiteral(" (%1 bytes)\n").arg(utf8.size());
     out << QStringLiteral("  model: parse             ") << figure(parse) << '\n';
     out << QStringLiteral("  model: render HTML       ") << figure(render) << '\n';

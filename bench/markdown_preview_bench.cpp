@@ -3,6 +3,7 @@
 // layout and its painting), printed beside the Markdown library's own parse plus HTML
 // rendering of the same file. The pane is 1280 pixels wide, as a large window shows it.
 #include "detail/MarkdownFileBrowser.h"
+#include "helpers/ReferenceMarkdownRender.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/MarkdownCorpus.h"
 
@@ -16,10 +17,8 @@
 #include <QTimer>
 
 #include <cmark-gfm-core-extensions.h>
-#include <cmark-gfm.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -32,24 +31,6 @@ constexpr int paneHeight = 800;
 constexpr int rounds = 7;
 // A round that takes longer than this is reported as failed rather than waited for.
 constexpr int roundTimeoutMilliseconds = 60'000;
-
-double referenceParseAndRender(const QByteArray &utf8)
-{
-    QElapsedTimer timer;
-    timer.start();
-    cmark_parser *parser = cmark_parser_new(CMARK_OPT_DEFAULT);
-    for (const char *name : {"autolink", "strikethrough", "tagfilter", "tasklist", "table"})
-        cmark_parser_attach_syntax_extension(parser, cmark_find_syntax_extension(name));
-    cmark_parser_feed(parser, utf8.constData(), std::size_t(utf8.size()));
-    cmark_node *document = cmark_parser_finish(parser);
-    char *html = cmark_render_html(document, CMARK_OPT_DEFAULT,
-                                   cmark_parser_get_syntax_extensions(parser));
-    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
-    cmark_get_default_mem_allocator()->free(html);
-    cmark_node_free(document);
-    cmark_parser_free(parser);
-    return elapsed;
-}
 
 double median(std::vector<double> samples)
 {
@@ -128,7 +109,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         samples.push_back(painted);
-        references.push_back(referenceParseAndRender(large));
+        references.push_back(fixtures::bench::referenceParseAndRender(large).milliseconds);
     }
 
     const double reference = median(references);

@@ -3,6 +3,7 @@
 // parse plus layout of the whole document, printed beside the Markdown library's own parse
 // plus HTML rendering and Qt's QTextDocument::setMarkdown plus layout of the same text;
 // then the resident memory the laid-out document holds.
+#include "helpers/ReferenceMarkdownRender.h"
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/DocumentLayout.h"
 #include "remote_image/RemoteImageLoader.h"
@@ -19,10 +20,8 @@
 #include <QTextStream>
 
 #include <cmark-gfm-core-extensions.h>
-#include <cmark-gfm.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -36,22 +35,6 @@ constexpr int width = 860;
 constexpr int screenHeight = 900;
 constexpr int rounds = 5;
 constexpr int qtRounds = 2; // QTextDocument takes seconds a round
-
-qsizetype referenceParseAndRender(const QByteArray &utf8)
-{
-    cmark_parser *parser = cmark_parser_new(CMARK_OPT_DEFAULT);
-    for (const char *name : {"autolink", "strikethrough", "tagfilter", "tasklist", "table"})
-        cmark_parser_attach_syntax_extension(parser, cmark_find_syntax_extension(name));
-    cmark_parser_feed(parser, utf8.constData(), std::size_t(utf8.size()));
-    cmark_node *document = cmark_parser_finish(parser);
-    char *html = cmark_render_html(document, CMARK_OPT_DEFAULT,
-                                   cmark_parser_get_syntax_extensions(parser));
-    const qsizetype length = qsizetype(std::strlen(html));
-    cmark_get_default_mem_allocator()->free(html);
-    cmark_node_free(document);
-    cmark_parser_free(parser);
-    return length;
-}
 
 // `cleanUp` runs after each round, outside the timing.
 double median(int count, const std::function<void()> &work,
@@ -132,7 +115,8 @@ int main(int argc, char *argv[])
     const qsizetype blocks = held->blockCount();
     held.reset();
 
-    const double reference = median(rounds, [&] { referenceParseAndRender(utf8); });
+    const double reference =
+        median(rounds, [&] { fixtures::bench::referenceParseAndRender(utf8); });
     const double parse = median(rounds, [&] { markdown::parseMarkdown(text); });
     // Each round's layout is freed after its timing: freeing is not part of the figure.
     std::unique_ptr<markdown::DocumentLayout> kept;

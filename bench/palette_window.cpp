@@ -6,45 +6,12 @@
 #include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
+#include "helpers/ScreenshotLook.h"
 
 #include <QApplication>
-#include <QPalette>
-#include <QStyle>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// The dark palette Fusion users commonly set.
-QPalette darkPalette()
-{
-    QPalette palette;
-    const QColor window(53, 53, 53);
-    const QColor text(230, 230, 230);
-    const QColor disabled(127, 127, 127);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, QColor(35, 35, 35));
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::ToolTipBase, QColor(25, 25, 25));
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::red);
-    palette.setColor(QPalette::Link, QColor(42, 130, 218));
-    palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, disabled);
-    for (const QPalette::ColorRole role :
-         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, disabled);
-    return palette;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -55,8 +22,7 @@ int main(int argc, char *argv[])
     const bool dark = std::strcmp(argv[1], "dark") == 0;
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+    tolvaran::fixtures::bench::useFusionLook(dark);
 
     tolvaran::TolvaranApp app;
     app.window().show();

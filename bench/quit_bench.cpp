@@ -70,9 +70,7 @@ struct World
         services.codexApplication = std::move(application);
         stores = std::make_unique<StoreSet>(codex, support, defaults, git, false);
         model = std::make_unique<ProjectListViewModel>(
-            ProjectListStores{team, stores->codexStore, stores->globalStateStore,
-                              stores->repositoryStore, cache, stores->projectCatalogStore,
-                              stores->projectTagStore, stores->tokenUsageStore},
+            stores->listStores(team, cache),
             std::move(services));
         bool done = false;
         model->refresh([&] { done = true; });

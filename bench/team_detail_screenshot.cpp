@@ -10,6 +10,8 @@
 #include "data/ProjectMetadataCache.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
+#include "helpers/ListedProject.h"
+#include "helpers/ScreenshotLook.h"
 #include "platform/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/FixedTeamViewSource.h"
@@ -19,10 +21,7 @@
 #include "support/WaitUntil.h"
 
 #include <QApplication>
-#include <QPalette>
 #include <QPixmap>
-#include <QStyle>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstring>
@@ -35,23 +34,6 @@ namespace {
 
 // Long enough for the pane's load of commits and the git status that follows.
 constexpr auto settleTime = 1500ms;
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    const QColor window(53, 53, 53);
-    const QColor text(230, 230, 230);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, QColor(35, 35, 35));
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    return palette;
-}
 
 TeamProjectUsageMember usage(const QString &name, qint64 lifetime, qint64 weekly,
                              double percent, std::optional<double> cost, bool connected)
@@ -128,8 +110,7 @@ int main(int argc, char *argv[])
     const int height = argc > 4 ? std::atoi(argv[4]) : 1500;
     QApplication application(argc, argv);
     setUpApplication(QString());
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+    bench::useFusionLook(dark);
 
     TemporaryHome home;
     FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
@@ -151,17 +132,10 @@ int main(int argc, char *argv[])
     codex.addThread(thread);
     codex.writeDatabase();
     StoreSet stores(codex, support, defaults, QString(), false);
-    ProjectListViewModel coordinator(ProjectListStores{
-        team, stores.codexStore, stores.globalStateStore, stores.repositoryStore, cache,
-        stores.projectCatalogStore, stores.projectTagStore, stores.tokenUsageStore});
-    const auto refreshed = std::make_shared<bool>(false);
-    coordinator.refresh([refreshed] { *refreshed = true; });
-    waitUntil([refreshed] { return *refreshed; }, 60s);
-    const std::optional<CodexProject> project = coordinator.project(path);
-    if (!project) {
-        std::fprintf(stderr, "the project was not listed\n");
+    ProjectListViewModel coordinator(stores.listStores(team, cache));
+    const std::optional<CodexProject> project = bench::listedProject(coordinator, path, 60s);
+    if (!project)
         return 1;
-    }
 
     FixedTeamViewSource teamViews;
     fillTeamValues(teamViews, path);

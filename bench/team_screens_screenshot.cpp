@@ -5,6 +5,7 @@
 // team-dashboard-projects.png, team-dashboard-people.png, team-dashboard-commits.png,
 // team-dashboard-empty.png (no team selected) and team-leave.png (the leave question).
 #include "app/ApplicationSetUp.h"
+#include "helpers/ScreenshotLook.h"
 #include "team_screens/TeamScreensWorld.h"
 #include "team_screens/TeamSettingsView.h"
 #include "team_screens/TeamsDashboardView.h"
@@ -16,8 +17,6 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleFactory>
 
 #include <cstdio>
 
@@ -62,8 +61,7 @@ int main(int argc, char *argv[])
     }
     QApplication application(argc, argv);
     setUpApplication(QString());
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(QApplication::style()->standardPalette());
+    fixtures::bench::useFusionLook(false);
     const QString outdir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outdir);
 

@@ -48,3 +48,11 @@ function(tolvaran_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# tolvaran_widget_test(NAME DEPS...): a test program whose main makes a QApplication, for the
+# folders whose tests build widgets.
+function(tolvaran_widget_test name)
+  tolvaran_test(${name} ${ARGN} Qt6::Widgets)
+  target_sources(${name} PRIVATE
+    "${PROJECT_SOURCE_DIR}/tests/support/widgets/WidgetTestMain.cpp")
+endfunction()

@@ -57,16 +57,7 @@ ProjectDetailView *ContentView::detailView() const
 
 void ContentView::scheduleContentChoice()
 {
-    if (m_contentChoiceScheduled)
-        return;
-    m_contentChoiceScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_contentChoiceScheduled = false;
-            chooseContent();
-        },
-        Qt::QueuedConnection);
+    m_contentChoice.schedule();
 }
 
 void ContentView::setTeamScreens(TeamScreenWorkspace *workspace)

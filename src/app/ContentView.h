@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detail/ProjectDetailViewModel.h"
+#include "platform/QueuedCall.h"
 
 #include <QPointer>
 #include <QString>
@@ -100,7 +101,7 @@ private:
     QString m_shownProjectID;
     QPointer<QWidget> m_content;
     QVBoxLayout *m_layout = nullptr;
-    bool m_contentChoiceScheduled = false;
+    QueuedCall m_contentChoice{this, [this] { chooseContent(); }};
 };
 
 } // namespace tolvaran

@@ -1,6 +1,7 @@
 #include "app/ProjectCardView.h"
 
 #include "app/RecentChatMenuFactory.h"
+#include "detail/TeamActivitySection.h"
 #include "platform/RelativeDateFormatter.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
@@ -132,21 +133,6 @@ QString overlapText(const TeamProjectSummary &summary)
         return QStringLiteral("Critical overlap");
     }
     return QString();
-}
-
-QColor overlapColor(TeamConflictLevel level)
-{
-    switch (level) {
-    case TeamConflictLevel::awareness:
-        return SystemColors::green();
-    case TeamConflictLevel::caution:
-        return SystemColors::yellow();
-    case TeamConflictLevel::high:
-        return SystemColors::orange();
-    case TeamConflictLevel::critical:
-        return SystemColors::red();
-    }
-    return SystemColors::green();
 }
 
 QHBoxLayout *row(int spacing, std::initializer_list<QWidget *> widgets,
@@ -428,7 +414,8 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         const TeamConflictLevel level = model.teamSummary->conflictLevel();
         QLabel *overlap = statusLabel(QStringLiteral("teamOverlapLabel"),
                                       overlapText(*model.teamSummary),
-                                      systemFont(10, QFont::DemiBold), overlapColor(level));
+                                      systemFont(10, QFont::DemiBold),
+                                      TeamActivitySection::levelColor(level));
         overlap->setToolTip(
             plainToolTip(QStringLiteral("Team activity from ") + model.teamSummary->peerNames()));
         add(overlap);

@@ -180,21 +180,16 @@ void TolvaranViewController::scheduleRender()
 
 void TolvaranViewController::schedulePass()
 {
-    if (m_renderScheduled)
-        return;
-    m_renderScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            // Cleared first: an announcement made during the render schedules one more.
-            m_renderScheduled = false;
-            const QSet<QString> cardPaths = std::exchange(m_changedCardPaths, {});
-            if (std::exchange(m_fullRenderWanted, false))
-                render();
-            else
-                renderChangedCards(cardPaths);
-        },
-        Qt::QueuedConnection);
+    m_pass.schedule();
+}
+
+void TolvaranViewController::runPass()
+{
+    const QSet<QString> cardPaths = std::exchange(m_changedCardPaths, {});
+    if (std::exchange(m_fullRenderWanted, false))
+        render();
+    else
+        renderChangedCards(cardPaths);
 }
 
 // MARK: layout

@@ -3,6 +3,7 @@
 #include "app/BrowserCardModel.h"
 #include "app/ProjectCardActions.h"
 #include "app/RelativeTimeRedrawTimer.h"
+#include "platform/QueuedCall.h"
 
 #include <QHash>
 #include <QList>
@@ -145,6 +146,7 @@ private:
     void positionEmptyLabel();
 
     void schedulePass();
+    void runPass();
     void render();
     void renderCards();
     // Configures again the cards of `paths` whose values changed, and nothing else.
@@ -187,7 +189,7 @@ private:
     std::function<void()> m_onShowTeams;
     AppUpdateService *m_updater = nullptr;
 
-    bool m_renderScheduled = false;
+    QueuedCall m_pass{this, [this] { runPass(); }};
     bool m_fullRenderWanted = false;
     QSet<QString> m_changedCardPaths; // git statuses changed since the last pass
     qint64 m_cardModelBuildCount = 0;

@@ -244,18 +244,8 @@ QScrollArea *ProjectDetailView::makeScrollColumn(const QList<QWidget *> &section
 
 void ProjectDetailView::schedule(int parts)
 {
-    const bool scheduled = m_pendingParts != 0;
     m_pendingParts |= parts;
-    if (scheduled)
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            const int pending = m_pendingParts;
-            m_pendingParts = 0;
-            showParts(pending);
-        },
-        Qt::QueuedConnection);
+    m_partsCall.schedule();
 }
 
 void ProjectDetailView::showParts(int parts)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "detail/ProjectDetailTab.h"
+#include "platform/QueuedCall.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class QScrollArea;
 class QStackedWidget;
@@ -113,6 +115,7 @@ private:
     QWidget *m_bannerDivider;
     DetailStatusBanner *m_banner;
     int m_pendingParts = 0;
+    QueuedCall m_partsCall{this, [this] { showParts(std::exchange(m_pendingParts, 0)); }};
     // The chat rows are made when their tab shows (a project may have hundreds of chats); a
     // change while another tab shows only marks them stale.
     bool m_chatsStale = true;

@@ -124,18 +124,8 @@ void ProjectDetailViewModel::followTeam(const TeamProjectViewSource &source,
                                         TeamWorkspaceService &workspace)
 {
     m_teamSource = &source;
-    connect(&workspace, &TeamWorkspaceService::objectWillChange, this, [this] {
-        if (m_teamReadPending)
-            return;
-        m_teamReadPending = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_teamReadPending = false;
-                readTeamValues();
-            },
-            Qt::QueuedConnection);
-    });
+    connect(&workspace, &TeamWorkspaceService::objectWillChange, this,
+            [this] { m_teamRead.schedule(); });
     readTeamValues();
 }
 

@@ -4,6 +4,7 @@
 #include "data/ProjectDetailSnapshot.h"
 #include "data/ProjectGitStatus.h"
 #include "data/SharedProjectState.h"
+#include "platform/QueuedCall.h"
 #include "platform/WorkContext.h"
 #include "platform/WorkGroup.h"
 #include "platform/WorkHandle.h"
@@ -133,7 +134,7 @@ private:
     std::optional<SharedProjectState> m_localActivity;
     // The workspace announces a change before making it: the values are read a turn later,
     // once per burst of announcements.
-    bool m_teamReadPending = false;
+    QueuedCall m_teamRead{this, [this] { readTeamValues(); }};
     // Raised by every load and by close(): a result of an earlier generation is dropped.
     quint64 m_loadGeneration = 0;
     WorkHandle m_load;

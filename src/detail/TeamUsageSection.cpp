@@ -1,19 +1,19 @@
 #include "detail/TeamUsageSection.h"
 
 #include "detail/DetailStyle.h"
+#include "platform/SaturatingAdd.h"
 #include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
+#include "widgets/StatusDot.h"
 #include "widgets/SystemColors.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <limits>
 
 namespace tolvaran {
 
@@ -34,43 +34,6 @@ const QString noCost = QStringLiteral("--");
 const QString note = QStringLiteral(
     "Reported with the existing team heartbeat. Dollar values estimate each member's lifetime "
     "project usage at their current plan allowance rate.");
-
-qint64 saturatingAdd(qint64 sum, qint64 value)
-{
-    qint64 result = 0;
-    if (__builtin_add_overflow(sum, value, &result)) {
-        return value > 0 ? std::numeric_limits<qint64>::max()
-                         : std::numeric_limits<qint64>::min();
-    }
-    return result;
-}
-
-// The member's presence: a filled circle.
-class PresenceDot final : public QWidget
-{
-public:
-    PresenceDot(const QColor &color, QWidget *parent)
-        : QWidget(parent)
-        , m_color(color)
-    {
-        setObjectName(QStringLiteral("presenceDot"));
-        setFixedSize(dotSize, dotSize);
-        setProperty("dotColor", color);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(m_color);
-        painter.drawEllipse(rect());
-    }
-
-private:
-    QColor m_color;
-};
 
 } // namespace
 
@@ -217,8 +180,8 @@ void TeamUsageSection::render()
         memberLayout->setContentsMargins(0, 0, 0, 0);
         memberLayout->setSpacing(dotSpacing);
         if (!isTotal) {
-            memberLayout->addWidget(
-                new PresenceDot(teamMemberDotColor(*values.isConnected, palette()), member));
+            memberLayout->addWidget(new StatusDot(
+                teamMemberDotColor(*values.isConnected, palette()), dotSize, member));
         }
         memberLayout->addWidget(text(values.member,
                                      BrowserStyle::systemFont(DetailStyle::subheadlineSize,

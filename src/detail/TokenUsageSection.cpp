@@ -293,16 +293,7 @@ bool TokenUsageSection::isShowingProgress() const
 
 void TokenUsageSection::schedule()
 {
-    if (m_scheduled)
-        return;
-    m_scheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_scheduled = false;
-            showUsage();
-        },
-        Qt::QueuedConnection);
+    m_usageCall.schedule();
 }
 
 void TokenUsageSection::showUsage()

@@ -3,6 +3,7 @@
 #include "data/TokenUsageReport.h"
 #include "data/TokenUsageSnapshot.h"
 #include "detail/TokenUsagePeriod.h"
+#include "platform/QueuedCall.h"
 
 #include <QList>
 #include <QLocale>
@@ -114,7 +115,7 @@ private:
     QLabel *m_placeholderText;
     QList<QLabel *> m_breakdown;
     QLabel *m_indexed;
-    bool m_scheduled = false;
+    QueuedCall m_usageCall{this, [this] { showUsage(); }};
 };
 
 } // namespace tolvaran

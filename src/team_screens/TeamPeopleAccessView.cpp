@@ -7,6 +7,7 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/PlainText.h"
+#include "widgets/StatusDot.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -27,31 +27,6 @@ constexpr int dotSize = 9;
 constexpr double offlineDotOpacity = 0.45;
 // Controls that stay disabled even while no operation runs carry this property as false.
 const char *const enabledWhenIdleProperty = "enabledWhenIdle";
-
-// The presence dot of a row.
-class StatusDot final : public QWidget
-{
-public:
-    StatusDot(const QColor &color, QWidget *parent)
-        : QWidget(parent)
-        , m_color(color)
-    {
-        setFixedSize(dotSize, dotSize);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(m_color);
-        painter.drawEllipse(rect());
-    }
-
-private:
-    QColor m_color;
-};
 
 bool sameSecurity(const std::optional<TeamSecurityStatus> &a,
                   const std::optional<TeamSecurityStatus> &b)
@@ -181,7 +156,7 @@ void TeamPeopleAccessView::addInstallationRow(const TeamInstallation &installati
     line->setSpacing(12);
     line->addWidget(new StatusDot(online ? SystemColors::green()
                                          : SystemColors::withAlpha(secondary, offlineDotOpacity),
-                                  row));
+                                  dotSize, row));
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
     auto *nameLine = new QHBoxLayout;
@@ -251,7 +226,7 @@ void TeamPeopleAccessView::addConnectedPersonRow(const TeamConnectedPerson &pers
     auto *line = new QHBoxLayout(row);
     line->setContentsMargins(0, 10, 0, 10);
     line->setSpacing(12);
-    line->addWidget(new StatusDot(SystemColors::green(), row));
+    line->addWidget(new StatusDot(SystemColors::green(), dotSize, row));
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
     texts->addWidget(plainLabel(BrowserStyle::systemFont(subheadlineSize + 1, QFont::Medium), row,

@@ -11,28 +11,11 @@
 
 namespace tolvaran::TeamScreenStyle {
 
-QLabel *plainLabel(const QFont &font, QWidget *parent, const QString &text)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
-
 QLabel *secondaryCaption(QWidget *parent, const QString &text)
 {
     QLabel *label = plainLabel(BrowserStyle::systemFont(captionSize), parent, text);
     label->setWordWrap(true);
     BrowserStyle::setTextColor(label, BrowserStyle::secondaryLabelColor(parent->palette()));
-    return label;
-}
-
-QLabel *symbolLabel(const QString &symbol, int size, QWidget *parent, const QColor &color)
-{
-    auto *label = new QLabel(parent);
-    const QIcon icon = color.isValid() ? tintedSymbolIcon(symbol, color) : symbolIcon(symbol);
-    label->setPixmap(icon.pixmap(size, size));
-    label->setFixedSize(size, size);
     return label;
 }
 
@@ -60,14 +43,6 @@ QWidget *notice(const QString &symbol, const QString &text, QWidget *parent)
                    0, Qt::AlignTop);
     row->addWidget(secondaryCaption(box, text), 1);
     return box;
-}
-
-QWidget *divider(QWidget *parent)
-{
-    auto *line = new QWidget(parent);
-    line->setFixedHeight(1);
-    BrowserStyle::setBackgroundColor(line, SystemColors::separator(parent->palette()));
-    return line;
 }
 
 QPushButton *button(const QString &title, QWidget *parent, const QString &symbol)

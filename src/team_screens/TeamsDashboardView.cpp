@@ -278,16 +278,7 @@ void TeamsDashboardView::selectTab(TeamDashboardTab tab)
 
 void TeamsDashboardView::scheduleRender()
 {
-    if (m_renderScheduled)
-        return;
-    m_renderScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_renderScheduled = false;
-            render();
-        },
-        Qt::QueuedConnection);
+    m_renderCall.schedule();
 }
 
 void TeamsDashboardView::render()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/QueuedCall.h"
 #include "team/TeamCallHandle.h"
 #include "team_screens/TeamDashboardTab.h"
 
@@ -92,7 +93,7 @@ private:
     std::optional<QString> m_teamOperationError;
     TeamCallHandle m_removalCall;
     QMetaObject::Connection m_removalServiceGone;
-    bool m_renderScheduled = false;
+    QueuedCall m_renderCall{this, [this] { render(); }};
 
     QListWidget *m_teamList = nullptr;
     QStackedWidget *m_rightPane = nullptr;

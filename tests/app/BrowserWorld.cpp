@@ -68,9 +68,7 @@ ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)
     services.codexLauncher = std::move(launcher);
     services.codexApplication = std::make_unique<FakeCodexApplicationController>();
     model = std::make_unique<ProjectListViewModel>(
-        ProjectListStores{team, stores->codexStore, stores->globalStateStore,
-                          stores->repositoryStore, *metadataCache, stores->projectCatalogStore,
-                          stores->projectTagStore, stores->tokenUsageStore},
+        stores->listStores(team, *metadataCache),
         std::move(services));
     return *model;
 }

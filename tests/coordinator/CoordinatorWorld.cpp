@@ -88,9 +88,7 @@ ProjectListViewModel &CoordinatorWorld::makeModel(const QString &gitExecutable,
     metadataCache = std::make_unique<ProjectMetadataCache>(supportDirectory);
     stores = std::make_unique<StoreSet>(codex, supportDirectory, defaults, gitExecutable);
     model = std::make_unique<ProjectListViewModel>(
-        ProjectListStores{team, stores->codexStore, stores->globalStateStore,
-                          stores->repositoryStore, *metadataCache, stores->projectCatalogStore,
-                          stores->projectTagStore, stores->tokenUsageStore},
+        stores->listStores(team, *metadataCache),
         std::move(actionServices));
     QObject::connect(model.get(), &ProjectListViewModel::objectWillChange, model.get(), [this] {
         if (model->lastRefreshedAt() != m_lastRefreshedAt) {

@@ -58,10 +58,7 @@ class CodexLauncherWorld : public ::testing::Test
 protected:
     void SetUp() override
     {
-        bin = fixtures::useOnlyStandInPrograms(home, environment);
-        environment.set("HOME", QFile::encodeName(home.path()));
-        environment.unset("NPM_CONFIG_PREFIX");
-        environment.unset("npm_config_prefix");
+        bin = fixtures::useOnlyStandInCodex(home, environment);
         folder = home.filePath(QStringLiteral("my project $(touch pwned)"));
         QDir().mkpath(folder);
     }

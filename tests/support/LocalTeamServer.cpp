@@ -356,6 +356,13 @@ void LocalTeamServer::setFirstSnapshotDelay(std::chrono::milliseconds delay)
     m_firstSnapshotDelay = delay;
 }
 
+int LocalTeamServer::requestCount(const QByteArray &method, const QString &path) const
+{
+    return int(std::count_if(m_requests.cbegin(), m_requests.cend(), [&](const Request &request) {
+        return request.method == method && request.path == path;
+    }));
+}
+
 QList<LocalTeamServer::Frame> LocalTeamServer::framesFromClients() const
 {
     QList<Frame> frames;

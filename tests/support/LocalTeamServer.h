@@ -133,6 +133,8 @@ public:
     int acceptedSocketCount() const { return m_acceptedSocketCount; }
 
     const QList<Request> &requests() const { return m_requests; }
+    // How many requests so far had this method and (raw) path.
+    int requestCount(const QByteArray &method, const QString &path) const;
     const QList<Frame> &frames() const { return m_frames; }
     QList<Frame> framesFromClients() const;
 

@@ -95,4 +95,13 @@ QString useOnlyStandInPrograms(const TemporaryHome &home, ScopedEnvironment &env
     return bin;
 }
 
+QString useOnlyStandInCodex(const TemporaryHome &home, ScopedEnvironment &environment)
+{
+    const QString bin = useOnlyStandInPrograms(home, environment);
+    environment.set("HOME", QFile::encodeName(home.path()));
+    environment.unset("NPM_CONFIG_PREFIX");
+    environment.unset("npm_config_prefix");
+    return bin;
+}
+
 } // namespace tolvaran::fixtures

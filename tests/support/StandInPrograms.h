@@ -26,6 +26,9 @@ struct ProgramRecord
 // unsets TERMINAL, both for as long as `environment` lives. Returns the folder, where the test
 // writes its stand-in programs.
 QString useOnlyStandInPrograms(const TemporaryHome &home, ScopedEnvironment &environment);
+// The same, and the Codex command line is looked for only there: HOME is `home` and npm's
+// global prefix is unset, so a Codex the machine installed through npm is not found.
+QString useOnlyStandInCodex(const TemporaryHome &home, ScopedEnvironment &environment);
 
 // Writes an executable shell script `directory`/`name` running `body` and returns its path.
 QString writeScript(const QString &directory, const QString &name, const QString &body);

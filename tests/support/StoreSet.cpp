@@ -16,4 +16,10 @@ StoreSet::StoreSet(const FakeCodexHome &codex, const QString &supportDirectory,
 {
 }
 
+ProjectListStores StoreSet::listStores(TeamWorkspaceService &team, ProjectMetadataCache &cache)
+{
+    return ProjectListStores{team, codexStore, globalStateStore, repositoryStore, cache,
+                             projectCatalogStore, projectTagStore, tokenUsageStore};
+}
+
 } // namespace tolvaran::fixtures

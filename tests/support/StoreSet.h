@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coordinator/ProjectListStores.h"
 #include "data/CodexGlobalStateStore.h"
 #include "data/CodexStore.h"
 #include "data/ProjectCatalogStore.h"
@@ -23,6 +24,10 @@ struct StoreSet
     StoreSet(const FakeCodexHome &codex, const QString &supportDirectory,
              KeyValueStore &defaults, const QString &gitExecutable = {},
              bool indexTokens = true);
+
+    // These stores beside the caller's team service and metadata cache, as the coordinator
+    // takes them.
+    ProjectListStores listStores(TeamWorkspaceService &team, ProjectMetadataCache &cache);
 
     CodexStore codexStore;
     CodexGlobalStateStore globalStateStore;

@@ -72,10 +72,7 @@ protected:
 
     int requestsTo(const QByteArray &method, const QString &path) const
     {
-        int count = 0;
-        for (const auto &request : server.requests())
-            count += request.method == method && request.path == path;
-        return count;
+        return server.requestCount(method, path);
     }
 
     tolvaran::fixtures::ScopedEnvironment environment;

@@ -47,10 +47,7 @@ class WorkSummaryTool : public ::testing::Test
 protected:
     void SetUp() override
     {
-        bin = fixtures::useOnlyStandInPrograms(home, environment);
-        environment.set("HOME", QFile::encodeName(home.path()));
-        environment.unset("NPM_CONFIG_PREFIX");
-        environment.unset("npm_config_prefix");
+        bin = fixtures::useOnlyStandInCodex(home, environment);
         ASSERT_TRUE(QDir().mkpath(temporary));
     }
 

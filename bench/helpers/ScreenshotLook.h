@@ -1,0 +1,10 @@
+#pragma once
+
+namespace tolvaran::fixtures::bench {
+
+// The look of the screenshot programs: under a bare X server Qt has no desktop theme to take
+// a palette from, so the window is drawn in the Fusion style with Fusion's own light palette
+// or the dark palette Fusion users commonly set. Call once the application exists.
+void useFusionLook(bool dark);
+
+} // namespace tolvaran::fixtures::bench
