@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <vector>
 
@@ -72,6 +73,21 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                          std::back_inserter(visible),
                          [](const CodexThread &thread) { return !thread.archived; });
         }
+        // Which recent threads are processing is asked side by side with the reads of the
+        // global state and of Codex's project names: none of them needs another's answer.
+        const Timestamp now = Timestamp::now();
+        const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
+        QList<CodexThread> recent;
+        std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
+                     [activeSince](const CodexThread &thread) {
+                         return thread.updatedAt >= activeSince;
+                     });
+        // The future of std::async waits for the check when it goes, an exception's way out
+        // too, so `recent` outlives the check.
+        std::future<QSet<QString>> processingCheck =
+            std::async(std::launch::async, [&activity, &recent] {
+                return activity.processingThreadIDs(recent);
+            });
         CodexGlobalStateSnapshot snapshot = globalStateStore.loadSnapshot();
         try {
             // Codex's database names the projects the command-line tool keeps; the global
@@ -82,15 +98,7 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                                      << messageOf(error);
         }
 
-        const Timestamp now = Timestamp::now();
-        const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
-        QList<CodexThread> recent;
-        std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
-                     [activeSince](const CodexThread &thread) {
-                         return thread.updatedAt >= activeSince;
-                     });
-        const QSet<QString> processing =
-            store.activityStore().processingThreadIDs(recent);
+        const QSet<QString> processing = processingCheck.get();
 
         QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
         try {
