@@ -41,6 +41,11 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         // every thread (archived ones too) for the token-usage index.
         // The latest requests read in earlier runs spare the first refresh reading the tail
         // of every rollout; those read now are kept for the next start.
+        // The global state is read beside the threads: neither read needs the other.
+        std::future<CodexGlobalStateSnapshot> globalState =
+            std::async(std::launch::async, [&globalStateStore] {
+                return globalStateStore.loadSnapshot();
+            });
         CodexActivityStore &activity = store.activityStore();
         if (!activity.hasSeededUserRequests()) {
             QList<RolloutRequestRecord> kept;
@@ -73,8 +78,8 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                          std::back_inserter(visible),
                          [](const CodexThread &thread) { return !thread.archived; });
         }
-        // Which recent threads are processing is asked side by side with the reads of the
-        // global state and of Codex's project names: none of them needs another's answer.
+        // Which recent threads are processing is asked side by side with the read of Codex's
+        // project names.
         const Timestamp now = Timestamp::now();
         const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
         QList<CodexThread> recent;
@@ -88,7 +93,7 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
             std::async(std::launch::async, [&activity, &recent] {
                 return activity.processingThreadIDs(recent);
             });
-        CodexGlobalStateSnapshot snapshot = globalStateStore.loadSnapshot();
+        CodexGlobalStateSnapshot snapshot = globalState.get();
         try {
             // Codex's database names the projects the command-line tool keeps; the global
             // state, which the desktop application writes, wins.
