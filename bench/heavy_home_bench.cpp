@@ -246,15 +246,15 @@ struct World
 void benchFullRefresh(const HeavyCodexHome &codex)
 {
     World world(codex, false);
+    // The first refresh starts the monitors, as the program's start does: the refreshes after
+    // it look at the rollouts the Codex monitor reports changed.
+    const double first = milliseconds([&] {
+        world.await([&](auto done) { world.model->startMonitoring(std::move(done)); });
+    });
     std::vector<double> samples;
-    double first = 0;
-    for (int run = 0; run <= refreshRuns; ++run) {
-        const double elapsed = milliseconds(
-            [&] { world.await([&](auto done) { world.model->refresh(std::move(done)); }); });
-        if (run == 0)
-            first = elapsed;
-        else
-            samples.push_back(elapsed);
+    for (int run = 0; run < refreshRuns; ++run) {
+        samples.push_back(milliseconds(
+            [&] { world.await([&](auto done) { world.model->refresh(std::move(done)); }); }));
     }
     std::vector<double> tool;
     for (int run = 0; run < refreshRuns; ++run)

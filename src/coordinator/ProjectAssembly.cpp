@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <vector>
 
@@ -40,6 +41,11 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         // every thread (archived ones too) for the token-usage index.
         // The latest requests read in earlier runs spare the first refresh reading the tail
         // of every rollout; those read now are kept for the next start.
+        // The global state is read beside the threads: neither read needs the other.
+        std::future<CodexGlobalStateSnapshot> globalState =
+            std::async(std::launch::async, [&globalStateStore] {
+                return globalStateStore.loadSnapshot();
+            });
         CodexActivityStore &activity = store.activityStore();
         if (!activity.hasSeededUserRequests()) {
             QList<RolloutRequestRecord> kept;
@@ -72,7 +78,22 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                          std::back_inserter(visible),
                          [](const CodexThread &thread) { return !thread.archived; });
         }
-        CodexGlobalStateSnapshot snapshot = globalStateStore.loadSnapshot();
+        // Which recent threads are processing is asked side by side with the read of Codex's
+        // project names.
+        const Timestamp now = Timestamp::now();
+        const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
+        QList<CodexThread> recent;
+        std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
+                     [activeSince](const CodexThread &thread) {
+                         return thread.updatedAt >= activeSince;
+                     });
+        // The future of std::async waits for the check when it goes, an exception's way out
+        // too, so `recent` outlives the check.
+        std::future<QSet<QString>> processingCheck =
+            std::async(std::launch::async, [&activity, &recent] {
+                return activity.processingThreadIDs(recent);
+            });
+        CodexGlobalStateSnapshot snapshot = globalState.get();
         try {
             // Codex's database names the projects the command-line tool keeps; the global
             // state, which the desktop application writes, wins.
@@ -82,15 +103,7 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
                                      << messageOf(error);
         }
 
-        const Timestamp now = Timestamp::now();
-        const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
-        QList<CodexThread> recent;
-        std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
-                     [activeSince](const CodexThread &thread) {
-                         return thread.updatedAt >= activeSince;
-                     });
-        const QSet<QString> processing =
-            store.activityStore().processingThreadIDs(recent);
+        const QSet<QString> processing = processingCheck.get();
 
         QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
         try {

@@ -112,11 +112,17 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
             [this] { refresh(); });
     connect(m_codexMonitor, &CodexChangeMonitor::processingRefreshRequested, this,
             [this] { refreshProcessingStatus(); });
-    // While the monitor runs, a token-usage pass looks only at the rollouts it saw change.
+    // While the monitor runs, a token-usage pass and the latest requests of a full refresh
+    // look only at the rollouts it saw change.
     connect(m_codexMonitor, &CodexChangeMonitor::filesChanged, this,
-            [this](const QStringList &paths) { m_tokenUsageStore->noteRolloutChanges(paths); });
-    connect(m_codexMonitor, &CodexChangeMonitor::changesMissed, this,
-            [this] { m_tokenUsageStore->noteRolloutChangesMissed(); });
+            [this](const QStringList &paths) {
+                m_tokenUsageStore->noteRolloutChanges(paths);
+                m_store->activityStore().noteRolloutChanges(paths);
+            });
+    connect(m_codexMonitor, &CodexChangeMonitor::changesMissed, this, [this] {
+        m_tokenUsageStore->noteRolloutChangesMissed();
+        m_store->activityStore().noteRolloutChangesMissed();
+    });
 
     // The team filter depends on the team workspace: re-filter (keeping the page) once a
     // burst of its changes has passed.
@@ -148,6 +154,7 @@ ProjectListViewModel::~ProjectListViewModel()
     // that a stopped rename had closed.
     delete m_codexMonitor;
     m_tokenUsageStore->setRolloutChangesWatched(false);
+    m_store->activityStore().setRolloutChangesWatched(false);
     m_repositories.reset();
     m_jobs.cancelAll();
     m_jobs.waitForAll();
@@ -572,6 +579,7 @@ void ProjectListViewModel::configureCodexMonitor()
     if (!m_codexMonitor->isStarted()) {
         m_codexMonitor->start(QFileInfo(m_store->databasePath()).absolutePath());
         m_tokenUsageStore->setRolloutChangesWatched(true);
+        m_store->activityStore().setRolloutChangesWatched(true);
     }
 }
 

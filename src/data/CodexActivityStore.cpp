@@ -18,6 +18,7 @@
 #include <atomic>
 #include <limits>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tolvaran {
@@ -324,17 +325,49 @@ QList<std::optional<QString>>
 CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
 {
     const std::lock_guard guard(m_lock);
+    bool checkAll = false;
+    QSet<QString> changed;
+    {
+        const std::lock_guard changeGuard(m_changeLock);
+        const auto clock = std::chrono::steady_clock::now();
+        checkAll = !m_changesWatched;
+        if (m_changesMissed || clock - m_roundStartedAt >= rolloutFullCheckInterval) {
+            ++m_checkRound;
+            m_roundStartedAt = clock;
+            m_changesMissed = false;
+        }
+        changed = std::exchange(m_changedRollouts, {});
+    }
+    for (const QString &path : std::as_const(changed)) {
+        if (const auto cached = m_userRequestCache.find(path); cached != m_userRequestCache.end())
+            cached->checkedRound = 0;
+    }
+
     const qsizetype count = rolloutPaths.size();
+    QList<std::optional<QString>> requests(count);
+    // Only the files the monitor named, those not looked at in this round and those never
+    // read are looked at; the others keep their answer without a system call.
+    QList<qsizetype> due;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString &path = rolloutPaths[i];
+        if (path.isEmpty())
+            continue;
+        const auto cached = m_userRequestCache.find(path);
+        if (!checkAll && cached != m_userRequestCache.end()
+            && cached->checkedRound == m_checkRound)
+            requests[i] = cached->request;
+        else
+            due.append(i);
+    }
     std::vector<std::optional<Internal::CodexFileAttributes>> attributes;
     attributes.resize(size_t(count));
-    forEachSideBySide(count, [&](qsizetype i) {
-        if (!rolloutPaths[i].isEmpty())
-            attributes[size_t(i)] = Internal::codexFileAttributes(rolloutPaths[i]);
+    forEachSideBySide(due.size(), [&](qsizetype k) {
+        const qsizetype i = due[k];
+        attributes[size_t(i)] = Internal::codexFileAttributes(rolloutPaths[i]);
     });
 
-    QList<std::optional<QString>> requests(count);
     QList<qsizetype> unread;
-    for (qsizetype i = 0; i < count; ++i) {
+    for (const qsizetype i : std::as_const(due)) {
         const QString &path = rolloutPaths[i];
         if (!attributes[size_t(i)]) {
             if (m_userRequestCache.remove(path)) {
@@ -343,11 +376,13 @@ CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
             }
             continue;
         }
-        const auto cached = m_userRequestCache.constFind(path);
-        if (cached != m_userRequestCache.constEnd() && cached->file == *attributes[size_t(i)])
+        const auto cached = m_userRequestCache.find(path);
+        if (cached != m_userRequestCache.end() && cached->file == *attributes[size_t(i)]) {
             requests[i] = cached->request;
-        else
+            cached->checkedRound = m_checkRound;
+        } else {
             unread.append(i);
+        }
     }
 
     // Only the tails of rollouts new or changed since they were read are read, side by side.
@@ -373,7 +408,8 @@ CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
         if (failed[size_t(i)])
             continue;
         const QString &path = rolloutPaths[i];
-        m_userRequestCache.insert(path, CachedUserRequest{*attributes[size_t(i)], requests[i]});
+        m_userRequestCache.insert(
+            path, CachedUserRequest{*attributes[size_t(i)], requests[i], m_checkRound});
         m_readUserRequests.insert(path);
         m_removedUserRequests.remove(path);
     }
@@ -408,6 +444,26 @@ CodexActivityStore::UserRequestChanges CodexActivityStore::takeUserRequestChange
     m_readUserRequests.clear();
     m_removedUserRequests.clear();
     return changes;
+}
+
+void CodexActivityStore::setRolloutChangesWatched(bool watched)
+{
+    const std::lock_guard guard(m_changeLock);
+    m_changesWatched = watched;
+    m_changesMissed = true; // what happened before the monitor started is not known
+}
+
+void CodexActivityStore::noteRolloutChanges(const QStringList &paths)
+{
+    const std::lock_guard guard(m_changeLock);
+    for (const QString &path : paths)
+        m_changedRollouts.insert(path);
+}
+
+void CodexActivityStore::noteRolloutChangesMissed()
+{
+    const std::lock_guard guard(m_changeLock);
+    m_changesMissed = true;
 }
 
 QSet<QString> CodexActivityStore::managedProcessingThreadIDs()

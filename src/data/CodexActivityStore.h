@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <optional>
 
@@ -63,6 +64,16 @@ public:
     // that changed read, on up to `maximumReaderThreads` threads.
     QList<std::optional<QString>> latestUserRequests(const QStringList &rolloutPaths);
 
+    // What a file monitor saw of the rollout files. While changes are watched, the latest
+    // requests look at only the rollouts named since they were last looked at (and at all of
+    // them once every `rolloutFullCheckInterval`, and after changes were missed), rather than
+    // at every rollout; a rollout not read yet is looked at whatever the monitor says. The
+    // processing check never relies on this: a turn dies without a file changing.
+    static constexpr std::chrono::seconds rolloutFullCheckInterval{60};
+    void setRolloutChangesWatched(bool watched);
+    void noteRolloutChanges(const QStringList &paths);
+    void noteRolloutChangesMissed();
+
     // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
     // yet whose size and modification time still match is not read again.
     void seedUserRequests(const QList<RolloutRequestRecord> &records);
@@ -97,6 +108,8 @@ private:
     {
         Internal::CodexFileAttributes file;
         std::optional<QString> request;
+        // The check round in which the file was last looked at (0: never in this run).
+        quint64 checkedRound = 0;
     };
 
     bool isProcessing(const QString &rolloutPath); // with m_lock held
@@ -108,6 +121,16 @@ private:
     QSet<QString> m_readUserRequests;    // since takeUserRequestChanges()
     QSet<QString> m_removedUserRequests; // likewise
     std::atomic<bool> m_userRequestsSeeded = false;
+
+    // Kept apart from `m_lock`, which a first read of every tail holds for long: the monitor's
+    // notes come from the GUI thread and must not wait for it.
+    std::mutex m_changeLock;
+    bool m_changesWatched = false;
+    bool m_changesMissed = true;
+    QSet<QString> m_changedRollouts;
+    // With `m_lock`: a new round makes every cached request due for a look at its file.
+    quint64 m_checkRound = 1;
+    std::chrono::steady_clock::time_point m_roundStartedAt;
 };
 
 } // namespace tolvaran

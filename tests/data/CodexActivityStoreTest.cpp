@@ -293,6 +293,58 @@ TEST_F(CodexActivityStoreTest, latestRequestsKeptFromAnEarlierRunAreUsedWhileFil
     EXPECT_EQ(next.takeUserRequestChanges().removed, QStringList{rolloutPath});
 }
 
+TEST_F(CodexActivityStoreTest, watchedLatestRequestsLookOnlyAtRolloutsReportedChanged)
+{
+    FakeCodexThread second;
+    second.id = QStringLiteral("019a0000-0000-7000-8000-000000000002");
+    second.createdAt = start;
+    second.updatedAt = start;
+    const QString secondPath = codex.addThread(second);
+    const auto write = [&](const QString &id, const QString &request) {
+        codex.writeRollout(id, rollout::userMessage(start, request));
+    };
+    const auto requests = [&] {
+        QStringList answers;
+        for (const auto &request : store.latestUserRequests({rolloutPath, secondPath}))
+            answers.append(request.value_or(QStringLiteral("-")));
+        return answers;
+    };
+    write(threadID, QStringLiteral("First one"));
+    write(second.id, QStringLiteral("Second one"));
+    store.setRolloutChangesWatched(true);
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("First one"), QStringLiteral("Second one")}));
+
+    // Both files change (in size too), only the first is reported: the second keeps its
+    // answer, which shows its file was not looked at; the first is read again.
+    write(threadID, QStringLiteral("First, rewritten"));
+    write(second.id, QStringLiteral("Second, rewritten"));
+    store.noteRolloutChanges({rolloutPath});
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("First, rewritten"), QStringLiteral("Second one")}));
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("First, rewritten"), QStringLiteral("Second one")}))
+        << "a report is used once";
+
+    // Changes were lost: every file is looked at again, and one gone is found gone.
+    QFile::remove(rolloutPath);
+    store.noteRolloutChangesMissed();
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("-"), QStringLiteral("Second, rewritten")}));
+    EXPECT_EQ(store.takeUserRequestChanges().removed, QStringList{rolloutPath});
+
+    // A rollout not read yet is read whatever the monitor said.
+    write(threadID, QStringLiteral("First, back"));
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("First, back"), QStringLiteral("Second, rewritten")}));
+
+    // Once nothing watches, every file is looked at on every call.
+    store.setRolloutChangesWatched(false);
+    write(second.id, QStringLiteral("Second, unwatched"));
+    EXPECT_EQ(requests(),
+              (QStringList{QStringLiteral("First, back"), QStringLiteral("Second, unwatched")}));
+}
+
 namespace {
 
 // The bytes this process has read through read(2) and its kin so far.
