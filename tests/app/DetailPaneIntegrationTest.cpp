@@ -66,8 +66,10 @@ protected:
         ProjectDetailView *pane = content.detailView();
         if (!pane)
             return nullptr;
+        // The pane draws what its model loaded in a render pass of its own, a turn later.
         const bool loaded = waitUntil([pane] {
-            return !pane->model().isLoadingDetails() && pane->model().gitStatus().has_value();
+            return !pane->model().isLoadingDetails() && pane->model().gitStatus().has_value()
+                && pane->commitList()->state() != CommitList::State::loading;
         });
         return loaded ? pane : nullptr;
     }
