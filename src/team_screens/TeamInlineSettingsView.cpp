@@ -133,9 +133,7 @@ void TeamInlineSettingsView::render()
         m_teamNameField->setText(settings.teamName());
     if (m_memberNameField->text() != settings.memberName())
         m_memberNameField->setText(settings.memberName());
-    const std::optional<TeamSecurityStatus> &status = m_team.service().securityStatus();
-    const bool isMember = status && status->currentDeviceRole == TeamInstallationRole::member;
-    m_copyButton->setVisible(settings.hasStoredKey() && !isMember);
+    m_copyButton->setVisible(settings.hasStoredKey() && !isPlainMember(m_team));
 }
 
 void TeamInlineSettingsView::renderMessage()
@@ -199,9 +197,7 @@ void TeamInlineSettingsView::save()
         return;
     }
     TeamPresenceService &service = m_team.service();
-    const std::optional<TeamSecurityStatus> &status = service.securityStatus();
-    const bool isMember = status && status->currentDeviceRole == TeamInstallationRole::member;
-    if (settings.teamName().trimmed() == service.teamName() || isMember) {
+    if (settings.teamName().trimmed() == service.teamName() || isPlainMember(m_team)) {
         finishSave();
         return;
     }

@@ -15,4 +15,10 @@ void onTeamChange(const TeamScreenTeam &team, QObject *receiver, std::function<v
     QObject::connect(settings, &TeamSettingsStore::hasStoredKeyChanged, receiver, handler);
 }
 
+bool isPlainMember(const TeamScreenTeam &team)
+{
+    const std::optional<TeamSecurityStatus> &status = team.service().securityStatus();
+    return status && status->currentDeviceRole == TeamInstallationRole::member;
+}
+
 } // namespace tolvaran

@@ -32,4 +32,8 @@ public:
 // settings' edit buffer changes.
 void onTeamChange(const TeamScreenTeam &team, QObject *receiver, std::function<void()> handler);
 
+// Whether the server reports this device as a plain member (neither owner nor admin); false
+// while its role is not known yet.
+bool isPlainMember(const TeamScreenTeam &team);
+
 } // namespace tolvaran

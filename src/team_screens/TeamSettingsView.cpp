@@ -213,8 +213,7 @@ void TeamSettingsView::render()
 
 bool TeamSettingsView::mayShareKey() const
 {
-    const std::optional<TeamSecurityStatus> &status = m_team.service().securityStatus();
-    return !status || status->currentDeviceRole != TeamInstallationRole::member;
+    return !isPlainMember(m_team);
 }
 
 void TeamSettingsView::setWorking(bool working)
