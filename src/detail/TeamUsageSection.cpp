@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace tolvaran {
 
 namespace {
@@ -54,13 +52,7 @@ TeamUsageTotals teamUsageTotals(const TeamProjectUsageSummary &summary)
 
 QString teamUsagePercentText(double percent, const QLocale &locale)
 {
-    // Rounded to two places first, so that the shortest form has at most two fraction digits
-    // and none when they are zero.
-    const double scale = std::pow(10.0, percentFractionDigits);
-    double rounded = std::round(percent * scale) / scale;
-    if (rounded == 0.0)
-        rounded = 0.0; // no "-0%"
-    return locale.toString(rounded, 'f', QLocale::FloatingPointShortest) + locale.percent();
+    return shortDecimal(percent, percentFractionDigits, locale) + locale.percent();
 }
 
 QString teamUsageCostText(std::optional<double> cost, const QLocale &locale)

@@ -18,8 +18,6 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace tolvaran {
 
 namespace {
@@ -52,17 +50,9 @@ constexpr int breakdownDotSpacing = 5;
 
 const QString middleDot = QString(QChar(0x00B7));
 
-// `value` with at most `digits` fraction digits, trailing zeros dropped.
-QString decimal(double value, int digits, const QLocale &locale)
-{
-    const double scale = std::pow(10.0, digits);
-    const double rounded = std::round(value * scale) / scale;
-    return locale.toString(rounded == 0 ? 0.0 : rounded, 'f', QLocale::FloatingPointShortest);
-}
-
 QString percentText(double fraction, const QLocale &locale)
 {
-    return decimal(fraction * 100.0, 2, locale) + locale.percent();
+    return shortDecimal(fraction * 100.0, 2, locale) + locale.percent();
 }
 
 QPixmap dot(const QColor &color)
@@ -97,7 +87,7 @@ QList<UsageMetric> tokenUsageMetrics(const TokenUsageReport &report,
     const QString allowance =
         snapshot.weeklyAllowance
             ? QStringLiteral("of allowance ") + middleDot + QLatin1Char(' ')
-                  + decimal(snapshot.weeklyAllowance->usedPercent, 1, locale)
+                  + shortDecimal(snapshot.weeklyAllowance->usedPercent, 1, locale)
                   + QStringLiteral("% used overall")
             : QStringLiteral("waiting for Codex usage status");
     const std::optional<double> planValue = snapshot.lifetimePlanValue(projectPath);

@@ -1,7 +1,5 @@
 #include "widgets/CompactNumberFormat.h"
 
-#include <QLocale>
-
 #include <array>
 #include <cmath>
 
@@ -42,6 +40,14 @@ QString compactTokens(qint64 count)
             + QLatin1Char(magnitudes[i].suffix);
     }
     return locale.toString(count);
+}
+
+QString shortDecimal(double value, int digits, const QLocale &locale)
+{
+    // Rounded first, so that the shortest form has at most `digits` fraction digits.
+    const double scale = std::pow(10.0, digits);
+    const double rounded = std::round(value * scale) / scale;
+    return locale.toString(rounded == 0 ? 0.0 : rounded, 'f', QLocale::FloatingPointShortest);
 }
 
 } // namespace tolvaran

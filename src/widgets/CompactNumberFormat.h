@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 namespace tolvaran {
@@ -9,5 +10,8 @@ namespace tolvaran {
 //
 // Our own because QLocale has no compact-name notation (only byte sizes).
 QString compactTokens(qint64 count);
+
+// `value` rounded to at most `digits` fraction digits, trailing zeros dropped, never "-0".
+QString shortDecimal(double value, int digits, const QLocale &locale = QLocale());
 
 } // namespace tolvaran
