@@ -6,15 +6,13 @@
 #include "team_screens/TeamScreenStyle.h"
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
-#include "widgets/SystemColors.h"
+#include "widgets/RoundedPanel.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -39,7 +37,11 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     , m_team(team)
 {
     setObjectName(QStringLiteral("teamInlineSettings"));
-    auto *column = new QVBoxLayout(this);
+    auto *panel = new RoundedPanel(boxCornerRadius, this);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(panel);
+    auto *column = new QVBoxLayout(panel);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(14);
     column->addWidget(headlineTitle(QStringLiteral("Team Settings"),
@@ -115,15 +117,6 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
 TeamInlineSettingsView::~TeamInlineSettingsView()
 {
     m_call.cancel();
-}
-
-void TeamInlineSettingsView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), boxCornerRadius, boxCornerRadius);
-    painter.fillPath(path, SystemColors::controlBackground(palette()));
 }
 
 void TeamInlineSettingsView::render()

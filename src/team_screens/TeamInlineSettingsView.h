@@ -41,9 +41,6 @@ public:
     // Aborts a running save; false when none runs.
     bool cancelRunningCall();
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
     void render();
     void renderMessage();
