@@ -139,48 +139,25 @@ private:
 
     QByteArray reasoning(Timestamp when, qint64 length)
     {
-        return "{\"timestamp\":\"" + rollout::timestampText(when).toLatin1()
-            + "\",\"type\":\"response_item\",\"payload\":{\"type\":\"reasoning\",\"summary\":[],"
-              "\"encrypted_content\":\""
-            + slice(length) + "\"}}\n";
+        return rollout::reasoning(when, slice(length));
     }
 
     QByteArray functionCall(Timestamp when)
     {
-        return "{\"timestamp\":\"" + rollout::timestampText(when).toLatin1()
-            + "\",\"type\":\"response_item\",\"payload\":{\"type\":\"function_call\","
-              "\"name\":\"shell\",\"arguments\":\"{\\\"command\\\":[\\\"bash\\\",\\\"-lc\\\",\\\""
-            + slice(40 + m_random.bounded(200)) + "\\\"]}\",\"call_id\":\"call_"
-            + QByteArray::number(m_random.generate()) + "\"}}\n";
+        const QByteArray command = slice(40 + m_random.bounded(200));
+        return rollout::functionCall(when, command, m_random.generate());
     }
 
     QByteArray toolOutput(Timestamp when, qint64 length)
     {
-        return "{\"timestamp\":\"" + rollout::timestampText(when).toLatin1()
-            + "\",\"type\":\"response_item\",\"payload\":{\"type\":\"function_call_output\","
-              "\"call_id\":\"call_"
-            + QByteArray::number(m_random.generate()) + "\",\"output\":\"" + slice(length)
-            + "\"}}\n";
+        const quint32 callID = m_random.generate();
+        return rollout::functionCallOutput(when, callID, slice(length));
     }
 
     QByteArray usage(Timestamp when)
     {
-        rollout::TokenCount count;
-        count.last.input = 20000 + m_random.bounded(200000);
-        count.last.cachedInput = count.last.input * 3 / 4;
-        count.last.output = 100 + m_random.bounded(8000);
-        count.last.reasoningOutput = count.last.output / 3;
-        m_total.input += count.last.input;
-        m_total.cachedInput += count.last.cachedInput;
-        m_total.output += count.last.output;
-        count.total = m_total;
-        count.primary = rollout::RateWindow{double(m_random.bounded(100)), 300,
-                                            when.addingSeconds(4 * 3600)};
-        count.secondary = rollout::RateWindow{double(m_random.bounded(100)), 10080,
-                                              when.addingSeconds(5 * dayInSeconds)};
-        count.planType = QStringLiteral("pro");
         ++m_usageLines;
-        return rollout::tokenCount(when, count);
+        return rollout::tokenCount(when, rollout::randomTokenCount(m_random, m_total, when));
     }
 
     QRandomGenerator m_random;

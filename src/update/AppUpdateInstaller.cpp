@@ -11,7 +11,6 @@
 #include "update/ReleaseArchive.h"
 #include "update/ReleaseDownload.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,8 +26,6 @@
 namespace tolvaran::AppUpdateInstaller {
 
 namespace {
-
-constexpr qint64 hashChunkBytes = 1024 * 1024;
 
 // The script swaps folders with "mv -T", so an existing destination is never entered (a
 // plain mv would move the new copy *into* a folder left at the destination). It keeps the
@@ -166,18 +163,10 @@ QString sha256(const QString &path, const std::stop_token &stopToken)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw AppUpdateError::system(file.errorString());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    while (true) {
-        if (stopToken.stop_requested())
-            throw AppUpdateError::system(QStringLiteral("The update was stopped."));
-        const QByteArray chunk = file.read(hashChunkBytes);
-        if (chunk.isEmpty())
-            break;
-        hash.addData(chunk);
-    }
-    if (file.error() != QFileDevice::NoError)
+    const QByteArray hash = ApplicationSignature::sha256(file, stopToken);
+    if (hash.isEmpty())
         throw AppUpdateError::system(file.errorString());
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromLatin1(hash);
 }
 
 QString run(const QString &program, const QStringList &arguments,

@@ -46,17 +46,10 @@ QByteArray fileHash(const QString &path, const std::stop_token &stopToken)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         refuse();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    while (true) {
-        checkStop(stopToken);
-        const QByteArray chunk = file.read(hashChunkBytes);
-        if (chunk.isEmpty())
-            break;
-        hash.addData(chunk);
-    }
-    if (file.error() != QFileDevice::NoError)
+    const QByteArray hash = sha256(file, stopToken);
+    if (hash.isEmpty())
         refuse();
-    return hash.result().toHex();
+    return hash;
 }
 
 // Walks `folder` depth first without following links; fills `entries` with (path, line).
@@ -116,6 +109,21 @@ struct ContextFree
 };
 
 } // namespace
+
+QByteArray sha256(QFile &file, const std::stop_token &stopToken)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    while (true) {
+        checkStop(stopToken);
+        const QByteArray chunk = file.read(hashChunkBytes);
+        if (chunk.isEmpty())
+            break;
+        hash.addData(chunk);
+    }
+    if (file.error() != QFileDevice::NoError)
+        return {};
+    return hash.result().toHex();
+}
 
 QByteArray canonicalListing(const QString &folder, const std::stop_token &stopToken)
 {

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 #include <stop_token>
 
 namespace tolvaran {
@@ -24,6 +26,11 @@ namespace ApplicationSignature {
 // another kind (device, pipe, socket), has a name with a control character or cannot be
 // read, and (system) when `stopToken` asks to stop.
 QByteArray canonicalListing(const QString &folder, const std::stop_token &stopToken = {});
+
+// The SHA-256 of the rest of `file` (open for reading) as lowercase hexadecimal, read a
+// chunk at a time so that a stop is seen between chunks: throws AppUpdateError (system) when
+// `stopToken` asks to stop. Empty when reading fails (file.errorString() says why).
+QByteArray sha256(QFile &file, const std::stop_token &stopToken = {});
 
 // Whether `signature` is a valid Ed25519 signature of `message` by `publicKey` (32 bytes).
 bool verifyEd25519(const QByteArray &message, const QByteArray &signature,

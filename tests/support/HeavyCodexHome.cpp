@@ -133,50 +133,26 @@ private:
 
     QString text(qint64 length) { return QString::fromLatin1(slice(length)); }
 
-    static QByteArray opening(Timestamp when, const char *payload)
-    {
-        return "{\"timestamp\":\"" + rollout::timestampText(when).toLatin1()
-            + "\",\"type\":\"response_item\",\"payload\":{\"type\":" + payload;
-    }
-
     QByteArray reasoning(Timestamp when, qint64 length)
     {
-        return opening(when, "\"reasoning\",\"summary\":[],\"encrypted_content\":\"")
-            + slice(length) + "\"}}\n";
+        return rollout::reasoning(when, slice(length));
     }
 
     QByteArray functionCall(Timestamp when)
     {
-        return opening(when, "\"function_call\",\"name\":\"shell\",\"arguments\":\"{\\\"command"
-                             "\\\":[\\\"bash\\\",\\\"-lc\\\",\\\"")
-            + slice(40 + m_random.bounded(200)) + "\\\"]}\",\"call_id\":\"call_"
-            + QByteArray::number(m_random.generate()) + "\"}}\n";
+        const QByteArrayView command = slice(40 + m_random.bounded(200));
+        return rollout::functionCall(when, command, m_random.generate());
     }
 
     QByteArray toolOutput(Timestamp when, qint64 length)
     {
-        return opening(when, "\"function_call_output\",\"call_id\":\"call_")
-            + QByteArray::number(m_random.generate()) + "\",\"output\":\"" + slice(length)
-            + "\"}}\n";
+        const quint32 callID = m_random.generate();
+        return rollout::functionCallOutput(when, callID, slice(length));
     }
 
     QByteArray usage(Timestamp when)
     {
-        rollout::TokenCount count;
-        count.last.input = 20000 + m_random.bounded(200000);
-        count.last.cachedInput = count.last.input * 3 / 4;
-        count.last.output = 100 + m_random.bounded(8000);
-        count.last.reasoningOutput = count.last.output / 3;
-        m_total.input += count.last.input;
-        m_total.cachedInput += count.last.cachedInput;
-        m_total.output += count.last.output;
-        count.total = m_total;
-        count.primary = rollout::RateWindow{double(m_random.bounded(100)), 300,
-                                            when.addingSeconds(4 * 3600)};
-        count.secondary = rollout::RateWindow{double(m_random.bounded(100)), 10080,
-                                              when.addingSeconds(5 * 86400)};
-        count.planType = QStringLiteral("pro");
-        return rollout::tokenCount(when, count);
+        return rollout::tokenCount(when, rollout::randomTokenCount(m_random, m_total, when));
     }
 
     QFile &m_file;

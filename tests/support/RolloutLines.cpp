@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 namespace tolvaran::fixtures::rollout {
 
@@ -54,6 +55,15 @@ QByteArray message(Timestamp when, const QString &role, const QString &itemType,
                 QJsonObject{{QStringLiteral("type"), QStringLiteral("message")},
                             {QStringLiteral("role"), role},
                             {QStringLiteral("content"), content}});
+}
+
+QByteArray responseItemOpening(Timestamp when, QByteArrayView payloadType)
+{
+    QByteArray line = "{\"timestamp\":\"" + timestampText(when).toLatin1()
+        + "\",\"type\":\"response_item\",\"payload\":{\"type\":\"";
+    line.append(payloadType);
+    line.append("\",");
+    return line;
 }
 
 } // namespace
@@ -163,6 +173,59 @@ QByteArray tokenCountWithoutInfo(Timestamp when)
     return line(when, QStringLiteral("event_msg"),
                 QJsonObject{{QStringLiteral("type"), QStringLiteral("token_count")},
                             {QStringLiteral("info"), QJsonValue::Null}});
+}
+
+TokenCount randomTokenCount(QRandomGenerator &random, TokenUsage &total, Timestamp when)
+{
+    constexpr double hourInSeconds = 3600.0;
+    constexpr double dayInSeconds = 86400.0;
+    TokenCount count;
+    count.last.input = 20000 + random.bounded(200000);
+    count.last.cachedInput = count.last.input * 3 / 4;
+    count.last.output = 100 + random.bounded(8000);
+    count.last.reasoningOutput = count.last.output / 3;
+    total.input += count.last.input;
+    total.cachedInput += count.last.cachedInput;
+    total.output += count.last.output;
+    count.total = total;
+    count.primary = RateWindow{double(random.bounded(100)), 300,
+                               when.addingSeconds(4 * hourInSeconds)};
+    count.secondary = RateWindow{double(random.bounded(100)), 10080,
+                                 when.addingSeconds(5 * dayInSeconds)};
+    count.planType = QStringLiteral("pro");
+    return count;
+}
+
+QByteArray reasoning(Timestamp when, QByteArrayView text)
+{
+    QByteArray line = responseItemOpening(when, "reasoning");
+    line.append("\"summary\":[],\"encrypted_content\":\"");
+    line.append(text);
+    line.append("\"}}\n");
+    return line;
+}
+
+QByteArray functionCall(Timestamp when, QByteArrayView command, quint32 callID)
+{
+    QByteArray line = responseItemOpening(when, "function_call");
+    line.append("\"name\":\"shell\",\"arguments\":\"{\\\"command\\\":[\\\"bash\\\","
+                "\\\"-lc\\\",\\\"");
+    line.append(command);
+    line.append("\\\"]}\",\"call_id\":\"call_");
+    line.append(QByteArray::number(callID));
+    line.append("\"}}\n");
+    return line;
+}
+
+QByteArray functionCallOutput(Timestamp when, quint32 callID, QByteArrayView output)
+{
+    QByteArray line = responseItemOpening(when, "function_call_output");
+    line.append("\"call_id\":\"call_");
+    line.append(QByteArray::number(callID));
+    line.append("\",\"output\":\"");
+    line.append(output);
+    line.append("\"}}\n");
+    return line;
 }
 
 } // namespace tolvaran::fixtures::rollout

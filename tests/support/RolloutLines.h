@@ -3,9 +3,12 @@
 #include "platform/Timestamp.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
+
+class QRandomGenerator;
 
 namespace tolvaran::fixtures {
 
@@ -59,6 +62,16 @@ QByteArray tokenCount(const QString &timestamp, const TokenCount &count);
 QByteArray tokenCountWithoutLastUsage(Timestamp when, const TokenCount &count);
 // The line an interrupt writes: "info" is null.
 QByteArray tokenCountWithoutInfo(Timestamp when);
+// A token count for one call of a random size, its usage added to `total` (the running
+// sum of the rollout), with both rate windows partly used.
+TokenCount randomTokenCount(QRandomGenerator &random, TokenUsage &total, Timestamp when);
+
+// Lines of a long working history. Generators write gigabytes of them, so they are put
+// together as text rather than through QJsonDocument: `text`, `command` and `output` must
+// need no JSON escaping.
+QByteArray reasoning(Timestamp when, QByteArrayView text);
+QByteArray functionCall(Timestamp when, QByteArrayView command, quint32 callID);
+QByteArray functionCallOutput(Timestamp when, quint32 callID, QByteArrayView output);
 
 } // namespace rollout
 } // namespace tolvaran::fixtures
