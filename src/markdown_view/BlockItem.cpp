@@ -116,10 +116,15 @@ void BlockItem::addChild(BlockItemPointer child)
     m_children.push_back({std::move(child), QPointF()});
 }
 
-VStackItem::VStackItem(std::vector<BlockItemPointer> children)
+void BlockItem::addChildren(std::vector<BlockItemPointer> children)
 {
     for (BlockItemPointer &child : children)
         addChild(std::move(child));
+}
+
+VStackItem::VStackItem(std::vector<BlockItemPointer> children)
+{
+    addChildren(std::move(children));
 }
 
 QSizeF VStackItem::doLayout(qreal width)
@@ -137,8 +142,7 @@ QSizeF VStackItem::doLayout(qreal width)
 
 HStackItem::HStackItem(std::vector<BlockItemPointer> children)
 {
-    for (BlockItemPointer &child : children)
-        addChild(std::move(child));
+    addChildren(std::move(children));
 }
 
 QSizeF HStackItem::doLayout(qreal width)
@@ -159,8 +163,7 @@ QSizeF HStackItem::doLayout(qreal width)
 SequenceItem::SequenceItem(std::vector<BlockItemPointer> children, bool tight)
     : m_tight(tight)
 {
-    for (BlockItemPointer &child : children)
-        addChild(std::move(child));
+    addChildren(std::move(children));
 }
 
 QSizeF SequenceItem::doLayout(qreal width)

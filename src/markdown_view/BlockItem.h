@@ -93,6 +93,7 @@ public:
 
 protected:
     void addChild(BlockItemPointer child);
+    void addChildren(std::vector<BlockItemPointer> children);
     void setNeedsLayout() { m_needsLayout = true; }
     virtual QSizeF doLayout(qreal width) = 0;
     void paintChildren(const PaintContext &context, const QPointF &origin) const;

@@ -22,8 +22,7 @@ FlowLayoutItem::FlowLayoutItem(std::vector<BlockItemPointer> items, qreal horizo
     : m_horizontalSpacing(horizontalSpacing)
     , m_verticalSpacing(verticalSpacing)
 {
-    for (BlockItemPointer &item : items)
-        addChild(std::move(item));
+    addChildren(std::move(items));
 }
 
 QList<FlowLayoutItem::Row> FlowLayoutItem::rows(const QList<QSizeF> &sizes, qreal width,

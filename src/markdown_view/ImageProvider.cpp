@@ -39,19 +39,25 @@ AssetImageProvider::AssetImageProvider(std::function<QString(const QUrl &)> name
 
 View AssetImageProvider::makeImage(const std::optional<QUrl> &url) const
 {
-    if (!url)
+    const std::optional<QImage> image = url ? assetImage(m_name, m_folder, *url) : std::nullopt;
+    if (!image)
         return emptyView();
-    const QString name = m_name ? m_name(*url) : url->fileName();
-    if (name.isEmpty() || name.contains(QLatin1Char('/')))
-        return emptyView();
-    QImageReader reader(QDir(m_folder).filePath(name));
-    const QImage image = reader.read();
-    if (image.isNull())
-        return emptyView();
-    return [image](const StyleContext &) {
+    return [image = *image](const StyleContext &) {
         return BlockItemPointer(
             std::make_unique<ResizeToFitItem>(image, QSizeF(image.size()), QString()));
     };
+}
+
+std::optional<QImage> assetImage(const std::function<QString(const QUrl &)> &name,
+                                 const QString &folder, const QUrl &url)
+{
+    const QString fileName = name ? name(url) : url.fileName();
+    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')))
+        return std::nullopt;
+    QImage image = QImageReader(QDir(folder).filePath(fileName)).read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
 }
 
 } // namespace tolvaran::markdown

@@ -2,6 +2,7 @@
 
 #include "markdown_view/View.h"
 
+#include <QImage>
 #include <QString>
 #include <QUrl>
 
@@ -56,5 +57,11 @@ private:
     std::function<QString(const QUrl &)> m_name;
     QString m_folder;
 };
+
+// The image named for `url` in `folder` (by `name`, or the URL's last path component when
+// `name` is empty); none when the name is empty, reaches into another folder, or names no
+// readable image. Shared by the block and the inline asset providers.
+std::optional<QImage> assetImage(const std::function<QString(const QUrl &)> &name,
+                                 const QString &folder, const QUrl &url);
 
 } // namespace tolvaran::markdown

@@ -1,9 +1,7 @@
 #include "markdown_view/InlineImageProvider.h"
 
+#include "markdown_view/ImageProvider.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
-
-#include <QDir>
-#include <QImageReader>
 
 namespace tolvaran::markdown {
 
@@ -34,17 +32,9 @@ AssetInlineImageProvider::AssetInlineImageProvider(std::function<QString(const Q
 void AssetInlineImageProvider::image(const QUrl &url, const QString &label, const QUrl &,
                                      QObject *, Completion completion) const
 {
-    const QString name = m_name ? m_name(url) : url.fileName();
-    if (name.isEmpty() || name.contains(QLatin1Char('/'))) {
-        completion(std::nullopt);
-        return;
-    }
-    QImage image = QImageReader(QDir(m_folder).filePath(name)).read();
-    if (image.isNull()) {
-        completion(std::nullopt);
-        return;
-    }
-    image.setText(QStringLiteral("Description"), label);
+    std::optional<QImage> image = assetImage(m_name, m_folder, url);
+    if (image)
+        image->setText(QStringLiteral("Description"), label);
     completion(image);
 }
 

@@ -76,8 +76,7 @@ TableGridItem::TableGridItem(std::vector<BlockItemPointer> cells,
     , m_backgroundStyle(std::move(backgroundStyle))
     , m_scheme(scheme)
 {
-    for (BlockItemPointer &cell : cells)
-        addChild(std::move(cell));
+    addChildren(std::move(cells));
 }
 
 QSizeF TableGridItem::doLayout(qreal width)
