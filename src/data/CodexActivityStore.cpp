@@ -325,20 +325,14 @@ QList<std::optional<QString>>
 CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
 {
     const std::lock_guard guard(m_lock);
-    bool checkAll = false;
-    QSet<QString> changed;
-    {
-        const std::lock_guard changeGuard(m_changeLock);
-        const auto clock = std::chrono::steady_clock::now();
-        checkAll = !m_changesWatched;
-        if (m_changesMissed || clock - m_roundStartedAt >= rolloutFullCheckInterval) {
-            ++m_checkRound;
-            m_roundStartedAt = clock;
-            m_changesMissed = false;
-        }
-        changed = std::exchange(m_changedRollouts, {});
+    const RolloutChangeLog::Changes changes = m_rolloutChanges.take();
+    const bool checkAll = !changes.watched;
+    const auto clock = std::chrono::steady_clock::now();
+    if (changes.missed || clock - m_roundStartedAt >= rolloutFullCheckInterval) {
+        ++m_checkRound;
+        m_roundStartedAt = clock;
     }
-    for (const QString &path : std::as_const(changed)) {
+    for (const QString &path : changes.paths) {
         if (const auto cached = m_userRequestCache.find(path); cached != m_userRequestCache.end())
             cached->checkedRound = 0;
     }
@@ -444,26 +438,6 @@ CodexActivityStore::UserRequestChanges CodexActivityStore::takeUserRequestChange
     m_readUserRequests.clear();
     m_removedUserRequests.clear();
     return changes;
-}
-
-void CodexActivityStore::setRolloutChangesWatched(bool watched)
-{
-    const std::lock_guard guard(m_changeLock);
-    m_changesWatched = watched;
-    m_changesMissed = true; // what happened before the monitor started is not known
-}
-
-void CodexActivityStore::noteRolloutChanges(const QStringList &paths)
-{
-    const std::lock_guard guard(m_changeLock);
-    for (const QString &path : paths)
-        m_changedRollouts.insert(path);
-}
-
-void CodexActivityStore::noteRolloutChangesMissed()
-{
-    const std::lock_guard guard(m_changeLock);
-    m_changesMissed = true;
 }
 
 QSet<QString> CodexActivityStore::managedProcessingThreadIDs()

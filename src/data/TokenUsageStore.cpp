@@ -1030,26 +1030,6 @@ TokenUsageStore::TokenUsageStore(QString applicationSupportDirectory, QTimeZone 
 
 TokenUsageStore::~TokenUsageStore() = default;
 
-void TokenUsageStore::setRolloutChangesWatched(bool watched)
-{
-    const std::lock_guard lock(m_changeLock);
-    m_changesWatched = watched;
-    m_changesMissed = true; // what happened before the monitor started is not known
-}
-
-void TokenUsageStore::noteRolloutChanges(const QStringList &paths)
-{
-    const std::lock_guard lock(m_changeLock);
-    for (const QString &path : paths)
-        m_changedRollouts.insert(path);
-}
-
-void TokenUsageStore::noteRolloutChangesMissed()
-{
-    const std::lock_guard lock(m_changeLock);
-    m_changesMissed = true;
-}
-
 QList<TokenUsageStore::RolloutRead> TokenUsageStore::lastRefreshReads() const
 {
     const std::lock_guard lock(m_cacheLock);
@@ -1109,16 +1089,14 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     SqliteDatabase *db = &*state->db;
     RolloutChanges changes;
     {
-        const std::lock_guard lock(m_changeLock);
+        RolloutChangeLog::Changes noted = m_rolloutChanges.take();
         const auto clock = std::chrono::steady_clock::now();
-        changes.all = !m_changesWatched || m_changesMissed
+        changes.all = !noted.watched || noted.missed
             || clock - state->lastFullCheck >= rolloutFullCheckInterval;
         if (changes.all)
             state->lastFullCheck = clock;
         else
-            changes.paths = std::move(m_changedRollouts);
-        m_changedRollouts.clear();
-        m_changesMissed = false;
+            changes.paths = std::move(noted.paths);
     }
     IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
     if (opened)
