@@ -2,6 +2,7 @@
 
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexFileAttributes.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/Graphemes.h"
 #include "platform/RegularFileRead.h"
 #include "platform/Timestamp.h"
@@ -15,9 +16,7 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <limits>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -222,17 +221,10 @@ template <typename Work>
 void forEachSideBySide(qsizetype count, const Work &work)
 {
     constexpr qsizetype itemsPerThread = 64;
-    const qsizetype helpers = std::min<qsizetype>(
-        CodexActivityStore::maximumReaderThreads - 1, count / itemsPerThread);
-    std::atomic<qsizetype> next = 0;
-    const auto drain = [&] {
-        for (qsizetype i = next++; i < count; i = next++)
-            work(i);
-    };
-    std::vector<std::jthread> threads;
-    for (qsizetype h = 0; h < helpers; ++h)
-        threads.emplace_back(drain);
-    drain();
+    const qsizetype threads =
+        std::min<qsizetype>(CodexActivityStore::maximumReaderThreads, count / itemsPerThread + 1);
+    tolvaran::forEachSideBySide(size_t(std::max<qsizetype>(count, 0)), size_t(threads),
+                                [&work](size_t i) { work(qsizetype(i)); });
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "data/TokenCountLineParser.h"
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
@@ -263,22 +264,6 @@ struct ScanItem
     std::optional<qint64> consumed;
     std::vector<std::pair<qint64, UsageEvent>> events;
 };
-
-// Runs `work` over `count` items on up to `workers` threads, the calling thread among them.
-template <typename Work>
-void forEachInParallel(size_t count, int workers, const Work &work)
-{
-    std::atomic<size_t> next = 0;
-    const auto drain = [&] {
-        for (size_t i = next++; i < count; i = next++)
-            work(i);
-    };
-    const size_t helpers = std::min(size_t(std::max(workers, 1) - 1), count / 2);
-    std::vector<std::jthread> threads;
-    for (size_t i = 0; i < helpers; ++i)
-        threads.emplace_back(drain);
-    drain();
-}
 
 // One refresh's work on an open database.
 class IndexPass final
@@ -845,7 +830,10 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
             watched.emplace_back(thread, record);
     }
     std::vector<FileState> states(watched.size());
-    forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
+    // Two items at least for every thread beside the calling one.
+    const size_t statThreads =
+        std::min(size_t(TokenUsageStore::maximumScanThreads), watched.size() / 2 + 1);
+    forEachSideBySide(watched.size(), statThreads, [&](size_t i) {
         states[i] = fileState(watched[i].first->rolloutPath);
     });
     for (size_t i = 0; i < watched.size(); ++i) {
