@@ -7,6 +7,7 @@
 #include "data/ProjectCatalogStore.h"
 #include "platform/CodexLauncher.h"
 #include "platform/DesktopServices.h"
+#include "platform/Error.h"
 #include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
 
@@ -47,13 +48,6 @@ void writeCatalog(Write &&write)
     } catch (const std::exception &error) {
         qCWarning(lcCoordinator) << "The project catalog was not updated:" << error.what();
     }
-}
-
-QString errorSentence(const std::exception &error)
-{
-    if (const auto *ours = dynamic_cast<const Error *>(&error))
-        return ours->message();
-    return QString::fromUtf8(error.what());
 }
 
 } // namespace
@@ -135,7 +129,7 @@ void ProjectActions::markThreadRead(const CoordinatorAccess &access, const Servi
                 services.globalStateStore.markThreadRead(threadID);
                 writeCatalog([&] { services.projectCatalogStore.markThreadRead(threadID); });
             } catch (const std::exception &error) {
-                return errorSentence(error);
+                return messageOf(error);
             }
             return std::nullopt;
         },
@@ -196,7 +190,7 @@ void ProjectActions::togglePin(const ProjectCardSnapshot &project,
                 });
                 return pinnedPaths;
             } catch (const std::exception &error) {
-                return errorSentence(error);
+                return messageOf(error);
             }
         },
         [access = m_access, project, pinned,

@@ -20,17 +20,6 @@
 
 namespace tolvaran {
 
-namespace {
-
-QString messageOf(const std::exception &error)
-{
-    if (const auto *own = dynamic_cast<const Error *>(&error))
-        return own->message();
-    return QString::fromUtf8(error.what());
-}
-
-} // namespace
-
 ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
     const CodexStore &store, const CodexGlobalStateStore &globalStateStore,
     ProjectCatalogStore &catalog, bool includeArchived, double activeWindowSeconds)

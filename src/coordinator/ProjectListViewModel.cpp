@@ -43,13 +43,6 @@ namespace {
 
 using Self = ProjectListViewModel; // for the announcements of publish()
 
-QString messageOf(const std::exception &error)
-{
-    if (const auto *own = dynamic_cast<const Error *>(&error))
-        return own->message();
-    return QString::fromUtf8(error.what());
-}
-
 void callAll(const QList<ProjectListViewModel::Completion> &completions)
 {
     for (const ProjectListViewModel::Completion &done : completions) {

@@ -6,6 +6,7 @@
 #include "data/CodexStore.h"
 #include "data/ProjectCatalogStore.h"
 #include "platform/CodexApplicationController.h"
+#include "platform/Error.h"
 #include "platform/Graphemes.h"
 #include "coordinator/CoordinatorLogging.h"
 #include "platform/Paths.h"
@@ -15,13 +16,6 @@
 namespace tolvaran {
 
 namespace {
-
-QString errorSentence(const std::exception &error)
-{
-    if (const auto *ours = dynamic_cast<const Error *>(&error))
-        return ours->message();
-    return QString::fromUtf8(error.what());
-}
 
 bool isValidProjectName(const QString &trimmed)
 {
@@ -117,7 +111,7 @@ void ProjectRenamer::checkActivity(const RunPointer &run)
                 }
                 return !store.activityStore().processingThreadIDs(recent).isEmpty();
             } catch (const std::exception &error) {
-                return errorSentence(error);
+                return messageOf(error);
             }
         },
         [this, run](const std::variant<bool, QString> &outcome) {
@@ -171,7 +165,7 @@ void ProjectRenamer::writeName(const RunPointer &run)
             try {
                 services.globalStateStore.setProjectName(id, name);
             } catch (const std::exception &error) {
-                return errorSentence(error);
+                return messageOf(error);
             }
             try {
                 services.projectCatalogStore.updateProject(standardizedPath(path), name,

@@ -49,10 +49,8 @@ void TokenUsageRefresher::startPass()
             Outcome outcome;
             try {
                 outcome.snapshot = store->refresh(threads, now, work.stopToken());
-            } catch (const Error &error) {
-                outcome.error = error.message();
             } catch (const std::exception &error) {
-                outcome.error = QString::fromUtf8(error.what());
+                outcome.error = messageOf(error);
             }
             return outcome;
         },

@@ -2,6 +2,7 @@
 
 #include "data/CodexActivityNotifier.h"
 #include "data/CodexFileAttributes.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/Graphemes.h"
 #include "platform/RegularFileRead.h"
 #include "platform/Timestamp.h"
@@ -15,9 +16,7 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <limits>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -222,17 +221,10 @@ template <typename Work>
 void forEachSideBySide(qsizetype count, const Work &work)
 {
     constexpr qsizetype itemsPerThread = 64;
-    const qsizetype helpers = std::min<qsizetype>(
-        CodexActivityStore::maximumReaderThreads - 1, count / itemsPerThread);
-    std::atomic<qsizetype> next = 0;
-    const auto drain = [&] {
-        for (qsizetype i = next++; i < count; i = next++)
-            work(i);
-    };
-    std::vector<std::jthread> threads;
-    for (qsizetype h = 0; h < helpers; ++h)
-        threads.emplace_back(drain);
-    drain();
+    const qsizetype threads =
+        std::min<qsizetype>(CodexActivityStore::maximumReaderThreads, count / itemsPerThread + 1);
+    tolvaran::forEachSideBySide(size_t(std::max<qsizetype>(count, 0)), size_t(threads),
+                                [&work](size_t i) { work(qsizetype(i)); });
 }
 
 } // namespace
@@ -325,20 +317,14 @@ QList<std::optional<QString>>
 CodexActivityStore::latestUserRequests(const QStringList &rolloutPaths)
 {
     const std::lock_guard guard(m_lock);
-    bool checkAll = false;
-    QSet<QString> changed;
-    {
-        const std::lock_guard changeGuard(m_changeLock);
-        const auto clock = std::chrono::steady_clock::now();
-        checkAll = !m_changesWatched;
-        if (m_changesMissed || clock - m_roundStartedAt >= rolloutFullCheckInterval) {
-            ++m_checkRound;
-            m_roundStartedAt = clock;
-            m_changesMissed = false;
-        }
-        changed = std::exchange(m_changedRollouts, {});
+    const RolloutChangeLog::Changes changes = m_rolloutChanges.take();
+    const bool checkAll = !changes.watched;
+    const auto clock = std::chrono::steady_clock::now();
+    if (changes.missed || clock - m_roundStartedAt >= rolloutFullCheckInterval) {
+        ++m_checkRound;
+        m_roundStartedAt = clock;
     }
-    for (const QString &path : std::as_const(changed)) {
+    for (const QString &path : changes.paths) {
         if (const auto cached = m_userRequestCache.find(path); cached != m_userRequestCache.end())
             cached->checkedRound = 0;
     }
@@ -444,26 +430,6 @@ CodexActivityStore::UserRequestChanges CodexActivityStore::takeUserRequestChange
     m_readUserRequests.clear();
     m_removedUserRequests.clear();
     return changes;
-}
-
-void CodexActivityStore::setRolloutChangesWatched(bool watched)
-{
-    const std::lock_guard guard(m_changeLock);
-    m_changesWatched = watched;
-    m_changesMissed = true; // what happened before the monitor started is not known
-}
-
-void CodexActivityStore::noteRolloutChanges(const QStringList &paths)
-{
-    const std::lock_guard guard(m_changeLock);
-    for (const QString &path : paths)
-        m_changedRollouts.insert(path);
-}
-
-void CodexActivityStore::noteRolloutChangesMissed()
-{
-    const std::lock_guard guard(m_changeLock);
-    m_changesMissed = true;
 }
 
 QSet<QString> CodexActivityStore::managedProcessingThreadIDs()

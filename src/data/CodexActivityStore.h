@@ -3,6 +3,7 @@
 #include "data/CodexFileAttributes.h"
 #include "data/CodexThread.h"
 #include "data/CodexTurnLiveness.h"
+#include "data/RolloutChangeLog.h"
 #include "data/RolloutRequestRecord.h"
 
 #include <QHash>
@@ -70,9 +71,9 @@ public:
     // at every rollout; a rollout not read yet is looked at whatever the monitor says. The
     // processing check never relies on this: a turn dies without a file changing.
     static constexpr std::chrono::seconds rolloutFullCheckInterval{60};
-    void setRolloutChangesWatched(bool watched);
-    void noteRolloutChanges(const QStringList &paths);
-    void noteRolloutChangesMissed();
+    void setRolloutChangesWatched(bool watched) { m_rolloutChanges.setWatched(watched); }
+    void noteRolloutChanges(const QStringList &paths) { m_rolloutChanges.note(paths); }
+    void noteRolloutChangesMissed() { m_rolloutChanges.noteMissed(); }
 
     // Requests read in an earlier run (kept in the catalog): a rollout not read in this run
     // yet whose size and modification time still match is not read again.
@@ -122,12 +123,8 @@ private:
     QSet<QString> m_removedUserRequests; // likewise
     std::atomic<bool> m_userRequestsSeeded = false;
 
-    // Kept apart from `m_lock`, which a first read of every tail holds for long: the monitor's
-    // notes come from the GUI thread and must not wait for it.
-    std::mutex m_changeLock;
-    bool m_changesWatched = false;
-    bool m_changesMissed = true;
-    QSet<QString> m_changedRollouts;
+    // Apart from `m_lock`, which a first read of every tail holds for long.
+    RolloutChangeLog m_rolloutChanges;
     // With `m_lock`: a new round makes every cached request due for a look at its file.
     quint64 m_checkRound = 1;
     std::chrono::steady_clock::time_point m_roundStartedAt;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSet>
 #include <QUrl>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
@@ -279,12 +280,10 @@ bool hasTrustedLogHeader(const QString &databasePath)
     if (header.size() != headerBytes)
         return true;
     const auto bigEndian = [&header](int at) {
-        return quint32(quint8(header[at])) << 24 | quint32(quint8(header[at + 1])) << 16
-            | quint32(quint8(header[at + 2])) << 8 | quint32(quint8(header[at + 3]));
+        return qFromBigEndian<quint32>(header.constData() + at);
     };
     const auto littleEndian = [&header](int at) {
-        return quint32(quint8(header[at + 3])) << 24 | quint32(quint8(header[at + 2])) << 16
-            | quint32(quint8(header[at + 1])) << 8 | quint32(quint8(header[at]));
+        return qFromLittleEndian<quint32>(header.constData() + at);
     };
     const quint32 magic = bigEndian(0);
     if (magic != 0x377f0682 && magic != 0x377f0683)

@@ -2,6 +2,7 @@
 
 #include "data/DataLogging.h"
 #include "data/ProjectCatalogError.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/Paths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -15,8 +16,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -403,19 +402,11 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
     {
         const size_t workers = std::clamp<size_t>(threads.size() / threadsPerHashingThread, 1,
                                                   maximumHashingThreads);
-        std::atomic<size_t> next = 0;
-        const auto hash = [&] {
-            for (size_t i = next++; i < threads.size(); i = next++) {
-                const auto &[thread, project] = threads[i];
-                threadUnread[i] = projects[project].unreadThreadIDs().contains(thread->id);
-                threadValues[i] =
-                    threadValuesHash(*thread, paths[size_t(project)], threadUnread[i]);
-            }
-        };
-        std::vector<std::jthread> helpers;
-        for (size_t i = 1; i < workers; ++i)
-            helpers.emplace_back(hash);
-        hash();
+        forEachSideBySide(threads.size(), workers, [&](size_t i) {
+            const auto &[thread, project] = threads[i];
+            threadUnread[i] = projects[project].unreadThreadIDs().contains(thread->id);
+            threadValues[i] = threadValuesHash(*thread, paths[size_t(project)], threadUnread[i]);
+        });
     }
 
     {

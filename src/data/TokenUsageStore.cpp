@@ -5,6 +5,7 @@
 #include "data/TokenCountLineParser.h"
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
@@ -263,22 +264,6 @@ struct ScanItem
     std::optional<qint64> consumed;
     std::vector<std::pair<qint64, UsageEvent>> events;
 };
-
-// Runs `work` over `count` items on up to `workers` threads, the calling thread among them.
-template <typename Work>
-void forEachInParallel(size_t count, int workers, const Work &work)
-{
-    std::atomic<size_t> next = 0;
-    const auto drain = [&] {
-        for (size_t i = next++; i < count; i = next++)
-            work(i);
-    };
-    const size_t helpers = std::min(size_t(std::max(workers, 1) - 1), count / 2);
-    std::vector<std::jthread> threads;
-    for (size_t i = 0; i < helpers; ++i)
-        threads.emplace_back(drain);
-    drain();
-}
 
 // One refresh's work on an open database.
 class IndexPass final
@@ -845,7 +830,10 @@ qint64 IndexPass::indexRollouts(const QList<CodexThread> &threads)
             watched.emplace_back(thread, record);
     }
     std::vector<FileState> states(watched.size());
-    forEachInParallel(watched.size(), TokenUsageStore::maximumScanThreads, [&](size_t i) {
+    // Two items at least for every thread beside the calling one.
+    const size_t statThreads =
+        std::min(size_t(TokenUsageStore::maximumScanThreads), watched.size() / 2 + 1);
+    forEachSideBySide(watched.size(), statThreads, [&](size_t i) {
         states[i] = fileState(watched[i].first->rolloutPath);
     });
     for (size_t i = 0; i < watched.size(); ++i) {
@@ -1030,26 +1018,6 @@ TokenUsageStore::TokenUsageStore(QString applicationSupportDirectory, QTimeZone 
 
 TokenUsageStore::~TokenUsageStore() = default;
 
-void TokenUsageStore::setRolloutChangesWatched(bool watched)
-{
-    const std::lock_guard lock(m_changeLock);
-    m_changesWatched = watched;
-    m_changesMissed = true; // what happened before the monitor started is not known
-}
-
-void TokenUsageStore::noteRolloutChanges(const QStringList &paths)
-{
-    const std::lock_guard lock(m_changeLock);
-    for (const QString &path : paths)
-        m_changedRollouts.insert(path);
-}
-
-void TokenUsageStore::noteRolloutChangesMissed()
-{
-    const std::lock_guard lock(m_changeLock);
-    m_changesMissed = true;
-}
-
 QList<TokenUsageStore::RolloutRead> TokenUsageStore::lastRefreshReads() const
 {
     const std::lock_guard lock(m_cacheLock);
@@ -1109,16 +1077,14 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     SqliteDatabase *db = &*state->db;
     RolloutChanges changes;
     {
-        const std::lock_guard lock(m_changeLock);
+        RolloutChangeLog::Changes noted = m_rolloutChanges.take();
         const auto clock = std::chrono::steady_clock::now();
-        changes.all = !m_changesWatched || m_changesMissed
+        changes.all = !noted.watched || noted.missed
             || clock - state->lastFullCheck >= rolloutFullCheckInterval;
         if (changes.all)
             state->lastFullCheck = clock;
         else
-            changes.paths = std::move(m_changedRollouts);
-        m_changedRollouts.clear();
-        m_changesMissed = false;
+            changes.paths = std::move(noted.paths);
     }
     IndexPass pass(*db, *state, m_newRolloutsPerRefresh, std::move(changes), stopToken);
     if (opened)

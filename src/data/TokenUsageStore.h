@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/CodexThread.h"
+#include "data/RolloutChangeLog.h"
 #include "data/TokenUsageSnapshot.h"
 #include "platform/ApplicationSupport.h"
 
@@ -90,9 +91,9 @@ public:
     // them once every `rolloutFullCheckInterval`, and after changes were missed), rather than
     // about every rollout. A rollout never indexed is read whatever the monitor says.
     static constexpr std::chrono::seconds rolloutFullCheckInterval{60};
-    void setRolloutChangesWatched(bool watched);
-    void noteRolloutChanges(const QStringList &paths);
-    void noteRolloutChangesMissed();
+    void setRolloutChangesWatched(bool watched) { m_rolloutChanges.setWatched(watched); }
+    void noteRolloutChanges(const QStringList &paths) { m_rolloutChanges.note(paths); }
+    void noteRolloutChangesMissed() { m_rolloutChanges.noteMissed(); }
 
     // A stretch of a rollout file that a refresh read, from `from` up to `to` (the size seen).
     struct RolloutRead
@@ -119,10 +120,7 @@ private:
     mutable std::unique_ptr<Cache> m_cache;
     mutable std::unique_ptr<Internal::TokenIndexState> m_indexState;
     mutable QList<RolloutRead> m_lastReads;
-    mutable std::mutex m_changeLock;
-    bool m_changesWatched = false;
-    mutable bool m_changesMissed = true;
-    mutable QSet<QString> m_changedRollouts;
+    mutable RolloutChangeLog m_rolloutChanges;
 };
 
 } // namespace tolvaran

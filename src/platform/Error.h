@@ -26,6 +26,14 @@ private:
     QByteArray m_utf8;
 };
 
+// The sentence of anything thrown: our own errors' message, another exception's what().
+inline QString messageOf(const std::exception &error)
+{
+    if (const auto *own = dynamic_cast<const Error *>(&error))
+        return own->message();
+    return QString::fromUtf8(error.what());
+}
+
 // An error with a fixed set of cases and one sentence per case, told apart by its `kind()`.
 // A component declares its enum of cases and, beside it, `QString errorMessage(TheEnum)`
 // giving each case's sentence; `using TheError = KindError<TheEnum>;` is then its error type.

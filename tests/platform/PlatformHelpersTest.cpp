@@ -1,5 +1,6 @@
 #include "platform/ApplicationSupport.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/ForEachSideBySide.h"
 #include "platform/Graphemes.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
@@ -12,6 +13,9 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -138,4 +142,15 @@ TEST(SkippedFolders, namesBuildDependencyAndCacheFoldersExactly)
     }
     for (const char *name : {"Build", "src", "docs", ".git", "refs", "builds", "node_module"})
         EXPECT_FALSE(isSkippedFolderName(QString::fromLatin1(name))) << name;
+}
+
+TEST(ForEachSideBySide, runsEveryItemExactlyOnceWhateverTheThreads)
+{
+    for (const auto &[count, threads] : {std::pair<size_t, size_t>{0, 4}, {1, 4}, {3, 0},
+                                         {5, 1}, {1000, 4}, {7, 16}}) {
+        std::vector<std::atomic<int>> runs(count);
+        forEachSideBySide(count, threads, [&runs](size_t i) { ++runs[i]; });
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_EQ(runs[i].load(), 1) << "item " << i << " of " << count;
+    }
 }
