@@ -18,6 +18,11 @@ struct CommitCreatedMessage
     friend bool operator==(const CommitCreatedMessage &, const CommitCreatedMessage &) = default;
 
     QByteArray toJson() const;
+
+    // The commit message under either protocol: the shape is the same, only the version
+    // differs.
+    static QByteArray encode(qint64 version, const QString &device, const QString &member,
+                             const TeamCommitPayload &payload);
 };
 
 } // namespace tolvaran

@@ -1,10 +1,6 @@
 #include "team/PrivateCommitCreatedMessage.h"
 
-#include "team/TeamJsonWriter.h"
-
 namespace tolvaran {
-
-using namespace Qt::StringLiterals;
 
 PrivateCommitCreatedMessage PrivateCommitCreatedMessage::fromQueued(
     const CommitCreatedMessage &queued, const QString &wireRepositoryId)
@@ -16,12 +12,7 @@ PrivateCommitCreatedMessage PrivateCommitCreatedMessage::fromQueued(
 
 QByteArray PrivateCommitCreatedMessage::toJson() const
 {
-    TeamJsonWriter writer;
-    writer.beginMessage(type, protocolVersion, deviceId, memberName);
-    writer.key("commit"_L1);
-    commit.write(writer);
-    writer.endObject();
-    return writer.bytes();
+    return CommitCreatedMessage::encode(protocolVersion, deviceId, memberName, commit);
 }
 
 } // namespace tolvaran

@@ -1,5 +1,7 @@
 #include "team/TeamConnectedPeople.h"
 
+#include "team/TeamPresenceRules.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -16,10 +18,7 @@ struct PersonEntry
     Timestamp lastSeenAt = Timestamp::distantPast();
 };
 
-bool isActive(const SharedProjectState &state)
-{
-    return state.isDirty || state.isCodexProcessing;
-}
+using TeamPresenceRules::isActive;
 
 } // namespace
 

@@ -83,6 +83,11 @@ int comparePlainText(const QString &a, const QString &b)
     return *l < *r ? -1 : 1;
 }
 
+bool isActive(const SharedProjectState &state)
+{
+    return state.isDirty || state.isCodexProcessing;
+}
+
 void sortForPresence(QList<SharedProjectState> &projects)
 {
     std::stable_sort(projects.begin(), projects.end(),

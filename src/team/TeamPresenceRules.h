@@ -23,6 +23,10 @@ namespace TeamPresenceRules {
 // digest or an HMAC-SHA256 code).
 QString hexadecimal(QByteArrayView bytes);
 
+// Whether teammates see the project as being worked on: uncommitted changes, or Codex at work
+// in it.
+bool isActive(const SharedProjectState &state);
+
 // The repository's name on the team's wire: HMAC-SHA256 of `repositoryId` keyed with the
 // team ID (both UTF-8), in hexadecimal, so one repository has another name in every team and
 // the server never learns the plain identity. Without a team ID (not registered yet) the

@@ -272,7 +272,7 @@ void TeamPresenceService::registrationStep(quint64 generation)
     if (!m_settings.isEnabled()) {
             return;
     }
-    if (m_settings.readCredential() && m_settings.teamID()) {
+    if (m_settings.hasRegistration()) {
         openSocket(generation);
         return;
     }

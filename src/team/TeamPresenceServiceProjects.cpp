@@ -6,6 +6,7 @@
 #include "data/ProjectMetadataCache.h"
 #include "data/ProjectRepositoryStore.h"
 #include "team/TeamLogging.h"
+#include "team/TeamPresenceRules.h"
 #include "team/TeamSettingsStore.h"
 
 #include <QUuid>
@@ -16,10 +17,7 @@ namespace tolvaran {
 
 namespace {
 
-bool isActive(const SharedProjectState &state)
-{
-    return state.isDirty || state.isCodexProcessing;
-}
+using TeamPresenceRules::isActive;
 
 // Identity only: who the project is on the team, clean until a scan says otherwise.
 QHash<QString, SharedProjectState> projectPlaceholders(

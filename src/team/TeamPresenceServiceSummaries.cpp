@@ -3,6 +3,7 @@
 
 #include "team/TeamPresenceService.h"
 
+#include "team/TeamPresenceRules.h"
 #include "team/TeamSettingsStore.h"
 #include "team/WorkSummaryGenerator.h"
 #include "team/WorkSummaryMemory.h"
@@ -15,10 +16,7 @@ namespace tolvaran {
 
 namespace {
 
-bool isActive(const SharedProjectState &state)
-{
-    return state.isDirty || state.isCodexProcessing;
-}
+using TeamPresenceRules::isActive;
 
 QString retryKey(const QString &path, const QString &fingerprint)
 {

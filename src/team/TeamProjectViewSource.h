@@ -11,10 +11,10 @@
 
 namespace tolvaran {
 
-// What the browser's cards and the detail pane read of the team workspace, per local project path: the teammates
-// on the same repository, the enabled teams that share the project, and what this device
-// currently shares for it. The team workspace implements it; a browser without one shows no
-// team values. Reads memory only, on the GUI thread, and cannot fail.
+// What the browser's cards and the detail pane read of the team workspace, per local project
+// path: the teammates on the same repository, the enabled teams that share the project, and
+// what this device currently shares for it. The team workspace implements it; a browser
+// without one shows no team values. Reads memory only, on the GUI thread, and cannot fail.
 class TeamProjectViewSource
 {
 public:

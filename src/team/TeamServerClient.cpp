@@ -326,7 +326,7 @@ TeamCallHandle TeamServerClient::updateTeamNameAuthenticated(const QString &name
 TeamCallHandle TeamServerClient::ensureInstallationIdentity(QObject *context, Done done)
 {
     const auto call = begin<std::monostate>(context, std::move(done));
-    if (m_settings.readCredential() && m_settings.teamID()) {
+    if (m_settings.hasRegistration()) {
         call.succeed({});
         return call.handle();
     }

@@ -25,9 +25,10 @@ class TeamSettingsStore;
 //
 // Every call is asynchronous on the GUI thread's event loop and returns a TeamCallHandle that
 // cancels it. Its completion runs later on the GUI thread (never inside the call itself), once,
-// and only while the client and `context` live (a null context: while the client lives). Every request has a time limit
-// (`requestTimeout` without a byte arriving) and a response body bound (the wire limit of a
-// team message); nothing is retried and no redirect is followed.
+// and only while the client and `context` live (a null context: while the client lives).
+// Every request has a time limit (`requestTimeout` without a byte arriving) and a response
+// body bound (the wire limit of a team message); nothing is retried and no redirect is
+// followed.
 //
 // What a call publishes goes through signals, before its completion runs: a confirmed team
 // name, and a fresh snapshot after the calls that change who may do what (this device's role

@@ -59,7 +59,7 @@ TeamSettingsStore::TeamSettingsStore(KeyValueStore &defaults, const QString &pro
     }
     m_hasStoredKey = readKey().has_value();
     // A profile that holds a membership is never left switched off by its stored flag.
-    if (!m_isEnabled && (m_hasStoredKey || (readCredential() && teamID()))) {
+    if (!m_isEnabled && (m_hasStoredKey || hasRegistration())) {
         m_isEnabled = true;
         m_defaults.setValue(key(".enabled"), true);
     }
@@ -141,6 +141,11 @@ std::optional<QString> TeamSettingsStore::teamID() const
     return id;
 }
 
+bool TeamSettingsStore::hasRegistration() const
+{
+    return teamID() && readCredential();
+}
+
 std::optional<TeamInstallationRole> TeamSettingsStore::installationRole() const
 {
     return teamInstallationRoleFromRawValue(m_defaults.string(key(".installationRole")));
@@ -160,7 +165,7 @@ std::optional<QString> TeamSettingsStore::authorizationHeader() const
 
 bool TeamSettingsStore::hasConfiguredMembership() const
 {
-    return m_isEnabled || m_hasStoredKey || (readCredential() && teamID());
+    return m_isEnabled || m_hasStoredKey || hasRegistration();
 }
 
 void TeamSettingsStore::validateFields() const
@@ -186,7 +191,7 @@ void TeamSettingsStore::save(const std::optional<QString> &newKey)
             clearInstallationIdentity();
         writeKey(typedKey);
     }
-    if (m_isEnabled && !readKey() && !(readCredential() && teamID()))
+    if (m_isEnabled && !readKey() && !hasRegistration())
         throw TeamSettingsError(TeamSettingsError::Kind::missingKey);
     setMemberName(member);
     setTeamName(team);

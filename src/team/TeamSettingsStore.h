@@ -74,6 +74,9 @@ public:
     std::optional<QString> readCredential() const;
     std::optional<QString> teamID() const;
     std::optional<TeamInstallationRole> installationRole() const;
+    // A team ID together with a readable credential. The ID is looked at first, so a profile
+    // that was never registered reads no file.
+    bool hasRegistration() const;
     // "Device <team ID>.<device ID>.<credential>" for a registered profile, else
     // "Bearer <key>" when a key is stored, else nothing.
     std::optional<QString> authorizationHeader() const;

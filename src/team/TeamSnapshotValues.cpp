@@ -3,6 +3,7 @@
 #include "team/TeamConnectedPeople.h"
 #include "team/TeamOverlap.h"
 #include "team/TeamPersonCollapse.h"
+#include "team/TeamPresenceRules.h"
 
 namespace tolvaran {
 
@@ -16,10 +17,7 @@ struct LocalEntry
 
 using LocalIndex = QHash<QString, QList<LocalEntry>>;
 
-bool isActive(const SharedProjectState &state)
-{
-    return state.isDirty || state.isCodexProcessing;
-}
+using TeamPresenceRules::isActive;
 
 template<typename Value>
 bool assignIfChanged(Value &published, Value &&computed)

@@ -142,8 +142,7 @@ void TeamWorkspaceStore::loadStoredProfiles()
         seen.insert(id);
         std::unique_ptr<TeamSettingsStore> settings = openSettings(id);
         // Opening switches on a profile that holds a key or a registration.
-        if (!settings->isEnabled() && !settings->hasStoredKey()
-            && !(settings->readCredential() && settings->teamID())) {
+        if (!settings->isEnabled() && !settings->hasStoredKey() && !settings->hasRegistration()) {
             settings->removeStoredProfile();
             continue;
         }
@@ -377,7 +376,7 @@ bool TeamWorkspaceStore::hasTeamMemberships() const
     // Being switched on does not count: only a key or a registration is a membership.
     return std::any_of(m_teams.cbegin(), m_teams.cend(), [](const auto &team) {
         const TeamSettingsStore &settings = team->settings();
-        return settings.hasStoredKey() || (settings.readCredential() && settings.teamID());
+        return settings.hasStoredKey() || settings.hasRegistration();
     });
 }
 

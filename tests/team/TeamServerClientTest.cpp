@@ -122,7 +122,8 @@ TEST_F(TeamServerClientTest, renamingAsADeviceConfirmsTheServersName)
     EXPECT_EQ(confirmed, (QStringList{QStringLiteral("Named By Server"), QStringLiteral("Mine")}));
     const auto *request = lastRequestTo("PUT", QStringLiteral("/v1/team"));
     ASSERT_TRUE(request);
-    EXPECT_TRUE(request->header("Authorization").startsWith(QByteArray("Device " + teamId.toUtf8())));
+    EXPECT_TRUE(
+        request->header("Authorization").startsWith(QByteArray("Device " + teamId.toUtf8())));
     EXPECT_EQ(request->body, R"({"name":"Mine"})");
 }
 

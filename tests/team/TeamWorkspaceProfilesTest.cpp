@@ -60,7 +60,8 @@ TEST_F(TeamWorkspaceProfilesTest, opening_storedProfilesOfEveryKind)
                                         onWithoutMembership}))
         << "stored order; \"legacy\" and repeated ids skipped";
     for (qsizetype i = 1; i < store.teams().size(); ++i)
-        EXPECT_TRUE(store.teams().at(i)->settings().isEnabled()) << listedIDs().at(i).toStdString();
+        EXPECT_TRUE(store.teams().at(i)->settings().isEnabled())
+            << listedIDs().at(i).toStdString();
     EXPECT_TRUE(defaults.boolean(QStringLiteral("teams.") + keyOnly + QStringLiteral(".enabled")))
         << "a profile holding a membership is stored switched on";
     EXPECT_EQ(storedProfileList(), listedIDs().mid(1));

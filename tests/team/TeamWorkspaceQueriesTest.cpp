@@ -184,7 +184,8 @@ TEST_F(TeamWorkspaceSharedProject, perPathAnswersJoinTheEnabledTeamsInTeamOrder)
     ASSERT_TRUE(store.localActivity(appPath).has_value());
     EXPECT_EQ(store.localActivity(appPath)->repositoryId, appRepository);
     EXPECT_EQ(store.teamName(), QStringLiteral("3 teams"));
-    ASSERT_TRUE(waitUntil([&] { return store.connectionState().state == State::Case::connected; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return store.connectionState().state == State::Case::connected; }));
 
     const QString elsewhere = QStringLiteral("/work/other");
     EXPECT_FALSE(store.summary(elsewhere).has_value());
