@@ -233,6 +233,12 @@ void TeamPresenceService::dismissCommitNotification(const QString &eventId)
         publish({TeamPublishedValue::commitNotifications});
 }
 
+void TeamPresenceService::clearCommitNotifications()
+{
+    if (m_values.clearCommitNotifications())
+        publish({TeamPublishedValue::commitNotifications});
+}
+
 void TeamPresenceService::setConnectionState(const TeamConnectionState &state)
 {
     if (m_connectionState.state == state.state && m_connectionState.message == state.message)

@@ -123,6 +123,8 @@ public:
 
     // Removes one queued commit notice (the user closed it).
     void dismissCommitNotification(const QString &eventId);
+    // Drops every queued notice at once (one change published).
+    void clearCommitNotifications();
 
     // What the connection learnt from the server.
     const std::optional<TeamSnapshot> &latestSnapshot() const { return m_latestSnapshot; }

@@ -241,10 +241,7 @@ void TeamSettingsView::showEvent(QShowEvent *event)
     // The team's queued commit notices are dropped once the user looks at the team.
     if (!m_clearedNotifications) {
         m_clearedNotifications = true;
-        TeamPresenceService &service = m_team.service();
-        const QList<TeamCommitEvent> notices = service.commitNotifications();
-        for (const TeamCommitEvent &notice : notices)
-            service.dismissCommitNotification(notice.id);
+        m_team.service().clearCommitNotifications();
     }
 }
 
@@ -312,7 +309,7 @@ void TeamSettingsView::save()
         typedKey.isEmpty() ? settings.readKey().value_or(QString()) : typedKey;
     if (keyToVerify.isEmpty()) {
         // A registered device that keeps no key saves without asking the server.
-        if (settings.readCredential() && settings.teamID())
+        if (settings.hasRegistration())
             finishSave(typedKey);
         else
             fail(TeamSettingsError(TeamSettingsError::Kind::missingKey).message());
