@@ -196,8 +196,10 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
 
     const ApplicationFolder::RunningCopy running =
         ApplicationFolder::locateRunningCopy(environment.runningExecutable);
-    if (running.kind != ApplicationFolder::RunningCopy::Kind::applicationFolder)
+    if (running.kind == ApplicationFolder::RunningCopy::Kind::managed)
         throw AppUpdateError(AppUpdateError::Kind::managedInstallation);
+    if (running.kind != ApplicationFolder::RunningCopy::Kind::applicationFolder)
+        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
     const QFileInfo runningInfo(running.folder);
     if (!AppBrand::supportedApplicationFolderNames().contains(runningInfo.fileName()))
         throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
