@@ -115,7 +115,8 @@ TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
 {
     UpdateWorld world;
     const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
-    const AppUpdateManifest manifest = ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
     ReleaseBuilder::publish(world.server, manifest, archive);
     const auto request = AppUpdateService::updateRequest(ReleaseBuilder::baseAddress(world.server),
                                                          manifest.downloadPath,
@@ -142,7 +143,8 @@ TEST(UpdateNetworkRules, aRedirectToAnotherHostIsNeverFollowed)
     OtherHost other;
     ASSERT_TRUE(other.listening);
     const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
-    const AppUpdateManifest manifest = ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
     ReleaseBuilder::publish(other.server, manifest, archive);
     AppUpdateService service(world.environment());
 
@@ -179,7 +181,8 @@ TEST(UpdateNetworkRules, plainHttpGoesOnlyToThisComputer)
     OtherHost other;
     ASSERT_TRUE(other.listening);
     const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
-    const AppUpdateManifest manifest = ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
     ReleaseBuilder::publish(other.server, manifest, archive);
 
     for (const QString &address : {other.server.url({}).toString(),
