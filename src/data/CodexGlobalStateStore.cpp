@@ -1,5 +1,6 @@
 #include "data/CodexGlobalStateStore.h"
 
+#include "platform/AtomicRename.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
@@ -331,18 +332,20 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             continue;
         }
         // No file yet: ours goes in only if Codex has not made one in the gap.
-        const unsigned int flags = expected ? RENAME_EXCHANGE : RENAME_NOREPLACE;
-        int swapped = ::renameat2(AT_FDCWD, nativeTemporary.constData(), AT_FDCWD,
-                                  nativeTarget.constData(), flags);
-        const bool exchanged = swapped == 0 && expected;
-        if (swapped != 0 && errno == EEXIST) {
+        int error = atomicRename(nativeTemporary.constData(), nativeTarget.constData(),
+                                 expected ? AtomicRenameMode::exchange
+                                          : AtomicRenameMode::noReplace);
+        const bool exchanged = error == 0 && expected;
+        if (error == EEXIST) {
             removeTemporary();
             continue;
         }
-        if (swapped != 0 && (errno == EINVAL || errno == ENOSYS))
-            swapped = ::rename(nativeTemporary.constData(), nativeTarget.constData());
-        if (swapped != 0) {
-            const int error = errno;
+        if (isAtomicRenameUnsupported(error)) {
+            error = ::rename(nativeTemporary.constData(), nativeTarget.constData()) == 0
+                        ? 0
+                        : errno;
+        }
+        if (error != 0) {
             removeTemporary();
             throw CodexGlobalStateStoreError::writeFailed(
                 QString::fromLocal8Bit(std::strerror(error)));

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -12,10 +13,19 @@ namespace tolvaran {
 
 // The user defaults: one key-value store over one QSettings file, shared by every subsystem
 // and safe to use from any thread. Tests give it a file in a temporary folder.
+//
+// The file is private (0600), as our other files are: it names the member, the teams and
+// the device. QSettings writes it through a temporary copy beside it and keeps the file's
+// mode, so the file is made 0600 before the first write and an existing one is tightened.
 class KeyValueStore final
 {
 public:
-    // The store at `filePath` (an INI file); created on first write.
+    // A temporary copy of the file older than this is a write's that was killed midway (a
+    // write takes milliseconds, and another running copy of the program may be writing).
+    static constexpr std::chrono::minutes abandonedCopyAge{1};
+
+    // The store at `filePath` (an INI file); created on first write. An existing file is
+    // made private, and the temporary copies that killed writes left beside it are removed.
     explicit KeyValueStore(const QString &filePath);
     ~KeyValueStore();
     KeyValueStore(const KeyValueStore &) = delete;
@@ -37,8 +47,12 @@ public:
     bool sync();
 
 private:
+    // Before the first write: a missing file is made, private. Under the mutex.
+    void prepareFile();
+
     mutable std::mutex m_mutex;
     std::unique_ptr<QSettings> m_settings;
+    bool m_filePrepared = false;
 };
 
 } // namespace tolvaran

@@ -9,6 +9,7 @@
 #include "team/TeamPresenceRules.h"
 #include "team/TeamServerRequests.h"
 #include "team/TeamSettingsStore.h"
+#include "team/TeamTransportError.h"
 #include "team/TeamWireLimits.h"
 #include "team/WorkSummaryMemory.h"
 
@@ -112,7 +113,6 @@ void TeamPresenceService::reconfigure()
     resetTeamSnapshotState();
     if (!m_settings.isEnabled() || !m_settings.authorizationHeader()) {
         setConnectionState(TeamConnectionState::disabled());
-        publish(m_values.clearTeammates());
         return;
     }
     const quint64 generation = m_loopGeneration;
@@ -128,6 +128,7 @@ void TeamPresenceService::stopConnection()
     for (const TeamClock::WaitID id : std::as_const(m_waits))
         m_clock.cancel(id);
     m_waits.clear();
+    m_socketOpeningWait.reset();
     closeSocket(m_socket);
     m_socket = nullptr;
     m_isSocketReady = false;
@@ -155,11 +156,13 @@ void TeamPresenceService::resetTeamSnapshotState()
     m_pendingOutgoingCommits.clear();
     m_negotiatedProtocolVersion = initialProtocolVersion;
     m_overlappingRepositoryIDs.clear();
-    m_values.resetSnapshotState();
 
+    // Whatever the server said goes, so that no card shows a teammate "connected now" while
+    // the new settings are tried (for ever, should the server refuse them).
     QList<TeamPublishedValue> changedValues;
     if (m_values.setTeamName(m_settings.teamName()))
         changedValues.append(TeamPublishedValue::teamName);
+    changedValues += m_values.clearTeammates();
     // The published activity follows the states just reloaded, not the ones before the reset.
     if (m_values.updateLocalActivity(nullptr, m_negotiatedProtocolVersion, localSide()))
         changedValues.append(TeamPublishedValue::localActivityByPath);
@@ -257,8 +260,8 @@ void TeamPresenceService::setSecurityStatus(const std::optional<TeamSecurityStat
     Q_EMIT changed();
 }
 
-void TeamPresenceService::scheduleWait(std::chrono::milliseconds delay,
-                                       std::function<void()> then)
+TeamClock::WaitID TeamPresenceService::scheduleWait(std::chrono::milliseconds delay,
+                                                    std::function<void()> then)
 {
     // The ID is known only once wait() returns, and the clock never fires inside it.
     auto id = std::make_shared<TeamClock::WaitID>(0);
@@ -267,6 +270,16 @@ void TeamPresenceService::scheduleWait(std::chrono::milliseconds delay,
         then();
     });
     m_waits.insert(*id);
+    return *id;
+}
+
+void TeamPresenceService::cancelSocketOpeningWait()
+{
+    if (!m_socketOpeningWait)
+        return;
+    m_clock.cancel(*m_socketOpeningWait);
+    m_waits.remove(*m_socketOpeningWait);
+    m_socketOpeningWait.reset();
 }
 
 // Registration ------------------------------------------------------------------------------
@@ -347,10 +360,20 @@ void TeamPresenceService::openSocket(quint64 generation)
             [this, generation, socket] {
                 socketEnded(generation, socket, socket->errorString(), true);
             });
+    connect(socket, &QWebSocket::connected, this, [this, generation, socket] {
+        if (isCurrent(generation) && socket == m_socket)
+            cancelSocketOpeningWait();
+    });
     m_socket = socket;
     m_isSocketReady = false;
     m_lastSentStateDigest.reset();
     m_socketConnectedAt.reset();
+    // QWebSocket gives the upgrade no time limit of its own.
+    m_socketOpeningWait = scheduleWait(socketOpeningTimeout, [this, generation, socket] {
+        m_socketOpeningWait.reset();
+        socketEnded(generation, socket,
+                    TeamTransportError::messageFor(TeamTransportError::Kind::timedOut), false);
+    });
     socket->open(*request);
 }
 
@@ -408,6 +431,7 @@ void TeamPresenceService::socketEnded(quint64 generation, QWebSocket *socket,
     // socket's first report counts, and only it may clear the shared fields.
     if (!isCurrent(generation) || socket != m_socket)
         return;
+    cancelSocketOpeningWait();
     const TeamClock::Duration now = m_clock.now();
     if (m_socketConnectedAt && now - *m_socketConnectedAt >= stableConnectionDuration)
         m_consecutiveConnectionFailures = 1;

@@ -38,8 +38,10 @@ class TeamSettingsStore;
 // The client of the team server for one team profile: it owns the profile's REST client and,
 // while the team is enabled and has an authorization, one WebSocket to the server.
 //
-// reconfigure() stops everything and starts again: the connection loop registers the device
-// when it has no installation identity yet, then opens the socket, accepts the server's
+// reconfigure() stops everything, forgets what the server said and starts again: the
+// connection loop registers the device when it has no installation identity yet, then opens
+// the socket (a failed attempt when it is not upgraded within socketOpeningTimeout), accepts
+// the server's
 // snapshots, answers the first one of each socket (and every change of the overlapping
 // repositories) with this device's state, and after every drop opens a new socket after a
 // jittered back-off (2 s doubling to 60 s). A heartbeat resends the state every 60 s; between
@@ -54,6 +56,9 @@ class TeamPresenceService final : public QObject
 
 public:
     static constexpr std::chrono::seconds heartbeatInterval{60};
+    // How long the socket may take to be upgraded, as every team request's time limit: a
+    // server that takes the connection and never answers ends the attempt as a failure.
+    static constexpr std::chrono::seconds socketOpeningTimeout{60};
     // A socket that lived this long before it dropped starts the back-off afresh.
     static constexpr std::chrono::seconds stableConnectionDuration{60};
     static constexpr std::chrono::seconds firstBackoffDelay{2};
@@ -264,7 +269,8 @@ private:
                      bool connectionLost);
     // Closes with code 1001 when `isOpen` and the socket is connected; else drops it.
     void closeSocket(QWebSocket *socket, bool isOpen = true);
-    void scheduleWait(std::chrono::milliseconds delay, std::function<void()> then);
+    TeamClock::WaitID scheduleWait(std::chrono::milliseconds delay, std::function<void()> then);
+    void cancelSocketOpeningWait();
     void heartbeat(quint64 generation);
     bool sendFrame(QWebSocket *socket, const QByteArray &bytes);
     void sendFailed(QWebSocket *socket, const QString &error);
@@ -313,6 +319,7 @@ private:
     quint64 m_loopGeneration = 0; // raised by every stop: ends the running loop and heartbeat
     TeamCallHandle m_registration;
     QSet<TeamClock::WaitID> m_waits; // pending waits of the current generation
+    std::optional<TeamClock::WaitID> m_socketOpeningWait; // while the socket is upgraded
 
     // Last, so that it goes first: no job outlives what it uses.
     WorkGroup m_work{this};

@@ -1,5 +1,6 @@
 #include "team/TeamServerClient.h"
 
+#include "network/BoundedReply.h"
 #include "platform/AppBrand.h"
 #include "team/TeamInstallationRegistration.h"
 #include "team/TeamJsonReader.h"
@@ -150,11 +151,11 @@ private:
     std::shared_ptr<Data> m_data;
 };
 
-TeamServerClient::TeamServerClient(TeamSettingsStore &settings,
-                                   std::chrono::milliseconds requestTimeout, QObject *parent)
+TeamServerClient::TeamServerClient(TeamSettingsStore &settings, TeamRequestLimits limits,
+                                   QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_requestTimeout(requestTimeout)
+    , m_limits(limits)
 {
 }
 
@@ -188,20 +189,16 @@ void TeamServerClient::send(const std::shared_ptr<Internal::TeamCallState> &stat
         then(TeamTransportError(TeamTransportError::Kind::cancelled));
         return;
     }
-    request.setTransferTimeout(int(m_requestTimeout.count()));
+    request.setTransferTimeout(int(m_limits.transferTimeout.count()));
+    BoundedReply::prepare(request);
     const QString path = request.url().path();
     QNetworkReply *reply = network().sendCustomRequest(request, method, body);
     state->reply = reply;
     // A team answer beyond the wire limit is refused as it arrives, not held in memory first.
-    auto tooLarge = std::make_shared<bool>(false);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received) {
-        if (received > TeamWireLimits::maxMessageBytes && !*tooLarge) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
+    auto *bounded = new BoundedReply(
+        reply, {TeamWireLimits::maxMessageBytes, m_limits.deadline});
     connect(reply, &QNetworkReply::finished, this,
-            [reply, state, tooLarge, method, path, then = std::move(then)] {
+            [reply, bounded, state, method, path, then = std::move(then)] {
                 reply->deleteLater();
                 if (state->reply == reply)
                     state->reply = nullptr;
@@ -211,10 +208,17 @@ void TeamServerClient::send(const std::shared_ptr<Internal::TeamCallState> &stat
                     then(TeamTransportError(TeamTransportError::Kind::cancelled));
                     return;
                 }
-                if (*tooLarge) {
+                if (bounded->stop() == BoundedReply::Stop::tooLarge) {
                     qCWarning(lcTeam, "Team request %s %s refused: the answer is too large",
                               method.constData(), qUtf8Printable(path));
                     then(TeamServiceError(TeamServiceError::Kind::invalidResponse));
+                    return;
+                }
+                if (bounded->stop() == BoundedReply::Stop::deadline) {
+                    qCWarning(lcTeam, "Team request %s %s failed: no whole answer in time",
+                              method.constData(), qUtf8Printable(path));
+                    then(TeamTransportError(TeamTransportError::Kind::timedOut,
+                                            QNetworkReply::TimeoutError));
                     return;
                 }
                 const QNetworkReply::NetworkError error = reply->error();
@@ -236,7 +240,7 @@ void TeamServerClient::send(const std::shared_ptr<Internal::TeamCallState> &stat
                     reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
                 if (status.isValid())
                     exchange.status = status.toInt();
-                exchange.body = reply->readAll();
+                exchange.body = bounded->takeBody();
                 if (!isSuccess(exchange.status)) {
                     qCWarning(lcTeam, "Team request %s %s answered with status %d",
                               method.constData(), qUtf8Printable(path),

@@ -26,9 +26,9 @@ class TeamSettingsStore;
 // Every call is asynchronous on the GUI thread's event loop and returns a TeamCallHandle that
 // cancels it. Its completion runs later on the GUI thread (never inside the call itself), once,
 // and only while the client and `context` live (a null context: while the client lives).
-// Every request has a time limit (`requestTimeout` without a byte arriving) and a response
-// body bound (the wire limit of a team message); nothing is retried and no redirect is
-// followed.
+// Every request has two time limits (TeamRequestLimits: without a byte arriving, and in all)
+// and its answer is read within the wire limit of a team message as it arrives; nothing is
+// retried and no redirect is followed.
 //
 // What a call publishes goes through signals, before its completion runs: a confirmed team
 // name, and a fresh snapshot after the calls that change who may do what (this device's role
@@ -42,8 +42,7 @@ public:
     using Completion = std::function<void(TeamCallResult<Value>)>;
     using Done = Completion<std::monostate>;
 
-    explicit TeamServerClient(TeamSettingsStore &settings,
-                              std::chrono::milliseconds requestTimeout = teamRequestTimeout,
+    explicit TeamServerClient(TeamSettingsStore &settings, TeamRequestLimits limits = {},
                               QObject *parent = nullptr);
     ~TeamServerClient() override;
 
@@ -112,7 +111,7 @@ private:
     QNetworkAccessManager &network();
 
     TeamSettingsStore &m_settings;
-    std::chrono::milliseconds m_requestTimeout;
+    TeamRequestLimits m_limits;
     QPointer<QNetworkAccessManager> m_network; // made on the first request
 };
 

@@ -59,17 +59,15 @@ QString checkedAuthorization(const TeamSettingsStore &settings)
 QUrl teamServerBaseURL()
 {
     QUrl url(teamServerAddress().trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty())
-        throw TeamServiceError(TeamServiceError::Kind::invalidSettings);
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("http")) {
-        const QString host = url.host().toLower();
-        if (host != QLatin1String("127.0.0.1") && host != QLatin1String("localhost"))
-            throw TeamServiceError(TeamServiceError::Kind::insecureServerURL);
-    } else if (scheme != QLatin1String("https")) {
+    switch (checkServerAddress(url)) {
+    case ServerAddressCheck::allowed:
+        break;
+    case ServerAddressCheck::insecure:
+        throw TeamServiceError(TeamServiceError::Kind::insecureServerURL);
+    case ServerAddressCheck::invalid:
         throw TeamServiceError(TeamServiceError::Kind::invalidSettings);
     }
-    url.setScheme(scheme);
+    url.setScheme(url.scheme().toLower());
     return url;
 }
 

@@ -18,6 +18,16 @@ class TeamSettingsStore;
 
 // How long a team request may go without any byte arriving before it is abandoned.
 inline constexpr std::chrono::seconds teamRequestTimeout{60};
+// How long a team request may take in all, from sending it to the last byte of its answer: a
+// server that sends a byte now and then would otherwise hold it for ever.
+inline constexpr std::chrono::seconds teamRequestDeadline{60};
+
+// The time limits of the team's REST requests; tests give shorter ones.
+struct TeamRequestLimits
+{
+    std::chrono::milliseconds transferTimeout = teamRequestTimeout;
+    std::chrono::milliseconds deadline = teamRequestDeadline;
+};
 
 inline constexpr char teamVersionHeader[] = "X-Tolvaran-Version";
 

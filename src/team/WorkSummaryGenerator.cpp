@@ -53,6 +53,39 @@ private:
     QString m_path;
 };
 
+// A name as one prompt line: control characters and the Unicode line and paragraph separators
+// written as escapes, so that a file or branch named with a line feed cannot start a line of
+// its own and pose as a section of the prompt. Only the prompt's text: the values themselves
+// (and the fingerprints made of them) stay as they are.
+QString asOneLine(const QString &name)
+{
+    QString line;
+    line.reserve(name.size());
+    for (const QChar c : name) {
+        switch (c.unicode()) {
+        case u'\n':
+            line += QStringLiteral("\\n");
+            continue;
+        case u'\r':
+            line += QStringLiteral("\\r");
+            continue;
+        case u'\t':
+            line += QStringLiteral("\\t");
+            continue;
+        default:
+            break;
+        }
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph) {
+            line += QStringLiteral("\\u{%1}").arg(c.unicode(), 0, 16);
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 std::optional<QString> readAnswer(const QString &path)
 {
     QFile file(path);
@@ -129,8 +162,10 @@ std::optional<QString> WorkSummaryGenerator::generate(const WorkSummaryRequest &
 
 QString WorkSummaryGenerator::prompt(const WorkSummaryRequest &request)
 {
-    QString text = promptOpening + QStringLiteral("Repository: ") + request.repositoryName;
-    text += QStringLiteral("\nBranch: ") + request.branch.value_or(QStringLiteral("detached"));
+    QString text =
+        promptOpening + QStringLiteral("Repository: ") + asOneLine(request.repositoryName);
+    text += QStringLiteral("\nBranch: ")
+            + (request.branch ? asOneLine(*request.branch) : QStringLiteral("detached"));
     text += QStringLiteral("\nGit state: %1 staged, %2 modified, %3 untracked, +%4, -%5")
                 .arg(request.stagedCount)
                 .arg(request.modifiedCount)
@@ -145,7 +180,7 @@ QString WorkSummaryGenerator::prompt(const WorkSummaryRequest &request)
         if (lines.size() == maximumChangedFileLines)
             break;
         if (ProjectRepositoryStore::canShare(file))
-            lines.append(QStringLiteral("- ") + file);
+            lines.append(QStringLiteral("- ") + asOneLine(file));
     }
     text += lines.isEmpty() ? QStringLiteral("- None yet") : lines.join(QLatin1Char('\n'));
     text += QStringLiteral(

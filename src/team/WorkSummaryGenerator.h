@@ -39,7 +39,9 @@ public:
     std::optional<QString> generate(const WorkSummaryRequest &request,
                                     const std::stop_token &stopToken = {}) const;
 
-    // The prompt for `request`; secret-looking file names are left out of its file list.
+    // The prompt for `request`; secret-looking file names are left out of its file list, and
+    // the repository's name, the branch and each file stay on their line (control characters
+    // escaped).
     static QString prompt(const WorkSummaryRequest &request);
     // The tool's answer as one line without quotes, cut at a word to 140 characters; nothing
     // when it is empty or says no more than "editing files".

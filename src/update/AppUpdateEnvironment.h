@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace tolvaran {
@@ -15,6 +16,8 @@ struct AppUpdateEnvironment
     // How long the installer script watches a relaunched copy before it counts as started,
     // in checks 0.2 s apart.
     static constexpr int defaultSettleChecks = 25;
+    // How long a check may take in all, answer included.
+    static constexpr std::chrono::seconds defaultCheckDeadline{120};
 
     QString serverURL;          // the update server's base address
     QString currentVersion;     // the running version
@@ -23,6 +26,7 @@ struct AppUpdateEnvironment
     QString temporaryDirectory; // where installations make their work folders
     qint64 processID = 0;       // the process the installer script waits for
     int settleChecks = defaultSettleChecks;
+    std::chrono::milliseconds checkDeadline = defaultCheckDeadline;
     std::function<void()> quitApplication;
 
     // The running program: serverAddress(), AppBrand's version and key, the application's

@@ -29,11 +29,13 @@ QString AppUpdateError::describe(Kind kind, const QString &detail)
     case Kind::checksumMismatch:
         return QStringLiteral("The downloaded update failed integrity verification.");
     case Kind::unsupportedInstallLocation:
-        return QStringLiteral("Updates require Tolvaran to be installed in Applications.");
+        return QStringLiteral("Updates require Tolvaran to be installed in an application folder.");
     case Kind::installLocationNotWritable:
         return QStringLiteral("The app's installation folder is not writable.");
     case Kind::invalidBundle:
         return QStringLiteral("The downloaded app has an unexpected identity or version.");
+    case Kind::insufficientDiskSpace:
+        return QStringLiteral("There is not enough disk space to download the update.");
     case Kind::managedInstallation:
         return QStringLiteral("This copy of Tolvaran is updated by its package manager or "
                               "build, not by itself.");

@@ -19,10 +19,11 @@ public:
         downloadFailed,
         sizeMismatch,
         checksumMismatch,
-        unsupportedInstallLocation, // the running copy's folder has an unknown name
+        unsupportedInstallLocation, // not an application folder, or one of an unknown name
         installLocationNotWritable,
         invalidBundle,              // wrong identifier or version in the downloaded copy
-        // The copy runs from a Debian package or a build tree: they update the program.
+        insufficientDiskSpace,      // the download found the disk (or the user's quota) full
+        // The copy runs from a Debian package: its package manager updates the program.
         managedInstallation,
         // The archive holds an entry that may not be unpacked (see ReleaseArchive).
         unsafeArchive,

@@ -27,11 +27,14 @@ namespace tolvaran::AppUpdateInstaller {
 
 namespace {
 
-// The script swaps folders with "mv -T", so an existing destination is never entered (a
-// plain mv would move the new copy *into* a folder left at the destination). It keeps the
-// old copy until the new one has run for a while, puts it back and starts it when the new
-// one ends with a failure at once, and starts the old copy again when it cannot even be
-// moved aside. A zombie answers "kill -0", so a process counts as gone once its state is Z.
+// The script swaps the folders in one step with the running copy's own program (its
+// --exchange-folders mode, FolderExchange), so that the install path is never empty, however
+// the script ends; the old copy then waits at the staged path. Where the file system cannot
+// exchange, it renames with "mv -T", so an existing destination is never entered (a plain mv
+// would move the new copy *into* a folder left at the destination). It keeps the old copy
+// until the new one has run for a while, puts it back and starts it when the new one ends
+// with a failure at once, and starts the old copy again when it cannot even be moved aside.
+// A zombie answers "kill -0", so a process counts as gone once its state is Z.
 const char *const scriptText = R"script(#!/bin/sh
 set -u
 
@@ -46,6 +49,10 @@ executable="$running/bin/tolvaran"
 
 alive() {
   kill -0 "$1" 2>/dev/null && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
+exchange() {
+  "$1/bin/tolvaran" --exchange-folders "$2" "$3" </dev/null >/dev/null 2>&1
 }
 
 start_copy() {
@@ -87,6 +94,17 @@ if [ -n "$stale_pids" ]; then
 fi
 
 if [ -e "$running" ] || [ -L "$running" ]; then
+  if exchange "$running" "$staged" "$destination"; then
+    if start_copy "$destination"; then
+      rm -rf "$staged" "$cleanup"
+      exit 0
+    fi
+    # The old copy, and its program, are at the staged path now.
+    if exchange "$staged" "$staged" "$running"; then
+      start_copy "$running"
+    fi
+    exit 1
+  fi
   if ! mv -T "$running" "$backup"; then
     start_copy "$running"
     exit 1
@@ -196,8 +214,10 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
 
     const ApplicationFolder::RunningCopy running =
         ApplicationFolder::locateRunningCopy(environment.runningExecutable);
-    if (running.kind != ApplicationFolder::RunningCopy::Kind::applicationFolder)
+    if (running.kind == ApplicationFolder::RunningCopy::Kind::managed)
         throw AppUpdateError(AppUpdateError::Kind::managedInstallation);
+    if (running.kind != ApplicationFolder::RunningCopy::Kind::applicationFolder)
+        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
     const QFileInfo runningInfo(running.folder);
     if (!AppBrand::supportedApplicationFolderNames().contains(runningInfo.fileName()))
         throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);

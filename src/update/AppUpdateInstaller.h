@@ -32,8 +32,9 @@ inline const QString backupPrefix = QStringLiteral(".Tolvaran.backup-");
 //   - the release is newer than the running version (invalidBundle otherwise: a replayed
 //     manifest of an older release never installs);
 //   - the program runs from an installed application folder (managedInstallation for a
-//     Debian package or a build tree) whose name is supported (unsupportedInstallLocation)
-//     and whose parent folder is writable (installLocationNotWritable);
+//     Debian package, unsupportedInstallLocation for a build tree or any other place) whose
+//     name is supported (unsupportedInstallLocation) and whose parent folder is writable
+//     (installLocationNotWritable);
 //   - a new private work folder (0700) in the temporary folder; one that exists already is a
 //     failure, never reused;
 //   - the download, its size and its SHA-256; the archive's entries; the unpacked folder's

@@ -1,5 +1,7 @@
 #include "update/AppUpdateService.h"
 
+#include "network/BoundedReply.h"
+#include "platform/ServerAddress.h"
 #include "update/AppUpdateError.h"
 #include "update/AppUpdateInstaller.h"
 #include "update/PreparedAppUpdate.h"
@@ -54,11 +56,9 @@ std::optional<QNetworkRequest> AppUpdateService::updateRequest(const QString &se
                                                                const QString &version)
 {
     QUrl url(serverURL, QUrl::StrictMode);
-    if (!url.isValid())
+    if (checkServerAddress(url) != ServerAddressCheck::allowed)
         return std::nullopt;
     const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return std::nullopt;
     if (!path.startsWith(requestPathPrefix))
         return std::nullopt;
     QString basePath = url.path();
@@ -74,6 +74,11 @@ std::optional<QNetworkRequest> AppUpdateService::updateRequest(const QString &se
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("X-Tolvaran-Version", version.toUtf8());
     request.setTransferTimeout(int(std::chrono::milliseconds(requestTimeout).count()));
+    // A redirect is followed only on the same scheme, host and port: the request never reaches
+    // another host, and an https one never goes on over plain http.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    BoundedReply::prepare(request);
     return request;
 }
 
@@ -102,19 +107,19 @@ void AppUpdateService::checkForUpdates(std::function<void()> completion)
         return;
     }
     QNetworkReply *reply = network().get(*request);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maximumManifestBytes)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, finish] {
+    auto *bounded =
+        new BoundedReply(reply, {maximumManifestBytes, m_environment.checkDeadline});
+    connect(reply, &QNetworkReply::finished, this, [this, reply, bounded, finish] {
         reply->deleteLater();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         std::optional<AppUpdateManifest> newer;
-        // Every failure (transport, status, decoding, validation) publishes no release.
+        // Every failure (transport, status, size, time, decoding, validation) publishes no
+        // release.
         if (status.isValid() && status.toInt() == 200
+            && bounded->stop() == BoundedReply::Stop::none
             && reply->error() == QNetworkReply::NoError) {
             try {
-                AppUpdateManifest manifest = AppUpdateManifest::decode(reply->readAll());
+                AppUpdateManifest manifest = AppUpdateManifest::decode(bounded->takeBody());
                 validateManifest(manifest);
                 if (isVersionNewer(manifest.version, m_environment.currentVersion))
                     newer = std::move(manifest);

@@ -37,8 +37,10 @@ class AppUpdateService final : public QObject
 
 public:
     static constexpr std::chrono::minutes checkInterval{30};
+    // How long a request may go without a byte arriving.
     static constexpr std::chrono::seconds requestTimeout{120};
-    // A manifest is a few hundred bytes; an answer far larger is not one and is cut off.
+    // A manifest is a few hundred bytes; an answer far larger is not one and is cut off as it
+    // arrives.
     static constexpr qint64 maximumManifestBytes = 64 * 1024;
 
     explicit AppUpdateService(AppUpdateEnvironment environment = AppUpdateEnvironment::system(),
@@ -69,8 +71,10 @@ public:
     void clearErrorMessage();
 
     // A GET request for `path` on the update server at `serverURL`, carrying `version`; none
-    // when the address is not http or https or `path` does not begin with "/v1/app/". A path
-    // of the address comes before `path`.
+    // when the address is not one the program may ask (checkServerAddress: https, or plain
+    // http to this computer only) or `path` does not begin with "/v1/app/". A path of the
+    // address comes before `path`. A redirect is followed only on the same scheme, host and
+    // port.
     static std::optional<QNetworkRequest> updateRequest(const QString &serverURL,
                                                         const QString &path,
                                                         const QString &version);

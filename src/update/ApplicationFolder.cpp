@@ -42,7 +42,7 @@ RunningCopy locateRunningCopy(const QString &executable)
     const QString program = standardizedPath(QFileInfo(executable).absoluteFilePath());
     // Debian's packages install under /usr; dpkg, not the program, replaces those files.
     if (program.startsWith(QStringLiteral("/usr/")))
-        return {};
+        return RunningCopy{RunningCopy::Kind::managed, {}};
     const QString suffix = QLatin1Char('/') + executablePath;
     if (!program.endsWith(suffix))
         return {};

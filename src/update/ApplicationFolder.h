@@ -38,16 +38,17 @@ struct RunningCopy
 {
     enum class Kind {
         applicationFolder, // an installed application folder: the updater may replace it
-        managed,           // a Debian package or a build tree: never replaced
+        managed,           // under /usr, a Debian package's: never replaced
+        elsewhere,         // in no application folder (a build tree, a copied program)
     };
-    Kind kind = Kind::managed;
-    QString folder; // the application folder (standardised); empty when managed
+    Kind kind = Kind::elsewhere;
+    QString folder; // the application folder (standardised); empty unless it is one
 };
 
 // Decides what the program at `executable` (the running program's file) is. It is an
 // application folder when it is the folder's bin/tolvaran and the folder's metadata carries
-// the program's identifier; a program under /usr (a Debian package) or one without such a
-// folder (a build tree) is managed. Reads only metadata; never throws.
+// the program's identifier; a program under /usr (a Debian package) is managed; any other
+// (a build tree) is elsewhere. Reads only metadata; never throws.
 RunningCopy locateRunningCopy(const QString &executable);
 
 } // namespace ApplicationFolder

@@ -1,5 +1,7 @@
 #include "update/ReleaseDownload.h"
 
+#include "network/BoundedReply.h"
+#include "platform/FileDescriptor.h"
 #include "platform/WorkContext.h"
 #include "update/AppUpdateError.h"
 
@@ -9,7 +11,11 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tolvaran {
 
@@ -23,46 +29,67 @@ QString megabytes(qint64 bytes)
     return QString::number(bytes / bytesPerMegabyte, 'f', 1);
 }
 
+// Writes all of `data`; the errno of a failure, else 0. Written directly, not through a
+// buffered QFile: only the system call's own error tells a full disk from anything else.
+int writeAll(int descriptor, const QByteArray &data)
+{
+    const char *next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : EIO;
+        next += written;
+        left -= written;
+    }
+    return 0;
+}
+
+AppUpdateError writeFailure(int error)
+{
+    if (error == ENOSPC || error == EDQUOT)
+        return AppUpdateError(AppUpdateError::Kind::insufficientDiskSpace);
+    return AppUpdateError::system(QString::fromLocal8Bit(std::strerror(error)));
+}
+
 } // namespace
 
 void downloadRelease(const QNetworkRequest &request, const QString &path, qint64 expectedSize,
                      const WorkContext &context)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw AppUpdateError::system(file.errorString());
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const FileDescriptor file(::open(QFile::encodeName(path).constData(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                                     0600));
+    if (!file.isValid())
+        throw AppUpdateError::system(QString::fromLocal8Bit(std::strerror(errno)));
+    downloadRelease(request, file.get(), expectedSize, context);
+    if (::fsync(file.get()) != 0)
+        throw writeFailure(errno);
+}
 
+void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expectedSize,
+                     const WorkContext &context)
+{
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(request);
     QEventLoop loop;
     qint64 received = 0;
     int reportedPercent = -1;
-    bool tooLong = false;
     bool stopped = false;
-    QString writeError;
+    int writeError = 0;
 
     const auto isOk = [reply] {
         return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
     };
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (!isOk()) {
-            reply->readAll(); // an error page is not the release
-            return;
-        }
-        const QByteArray data = reply->readAll();
-        received += data.size();
-        // Never more than the announced size on disk: a server that keeps sending is cut off.
-        if (received > expectedSize) {
-            tooLong = true;
-            reply->abort();
-            return;
-        }
-        if (file.write(data) != data.size()) {
-            writeError = file.errorString();
-            reply->abort();
-            return;
-        }
+    const auto take = [&](const QByteArray &piece) {
+        if (!isOk())
+            return true; // an error page is not the release
+        writeError = writeAll(descriptor, piece);
+        if (writeError != 0)
+            return false;
+        received += piece.size();
         const int percent = int(received * 100 / expectedSize);
         if (percent != reportedPercent) {
             reportedPercent = percent;
@@ -70,7 +97,11 @@ void downloadRelease(const QNetworkRequest &request, const QString &path, qint64
                                     QStringLiteral("Downloading %1 MB of %2 MB")
                                         .arg(megabytes(received), megabytes(expectedSize))});
         }
-    });
+        return true;
+    };
+    // Never more than the announced size on disk: a server that keeps sending is cut off.
+    const auto *bounded =
+        new BoundedReply(reply, {expectedSize, std::chrono::milliseconds(0)}, take);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
@@ -87,19 +118,17 @@ void downloadRelease(const QNetworkRequest &request, const QString &path, qint64
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     const QString errorText = reply->errorString();
-    delete reply;
-    if (!file.flush() && writeError.isEmpty())
-        writeError = file.errorString();
-    file.close();
+    const BoundedReply::Stop stop = bounded->stop();
+    delete reply; // and `bounded` with it
 
-    if (tooLong)
-        throw AppUpdateError(AppUpdateError::Kind::sizeMismatch);
     if (stopped)
         throw AppUpdateError::system(QStringLiteral("The update was stopped."));
-    if (!writeError.isEmpty())
-        throw AppUpdateError::system(writeError);
     if (status.isValid() && status.toInt() != 200)
         throw AppUpdateError(AppUpdateError::Kind::downloadFailed);
+    if (stop == BoundedReply::Stop::tooLarge)
+        throw AppUpdateError(AppUpdateError::Kind::sizeMismatch);
+    if (writeError != 0)
+        throw writeFailure(writeError);
     if (error != QNetworkReply::NoError)
         throw AppUpdateError::system(errorText);
     if (!status.isValid())

@@ -9,6 +9,7 @@
 #include "platform/Timestamp.h"
 #include "support/TemporaryHome.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -154,3 +155,68 @@ TEST(ForEachSideBySide, runsEveryItemExactlyOnceWhateverTheThreads)
             EXPECT_EQ(runs[i].load(), 1) << "item " << i << " of " << count;
     }
 }
+
+namespace tolvaran {
+namespace {
+
+mode_t fileMode(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+// It names the member, the teams and the device: nobody else on the computer reads it.
+TEST(KeyValueStore, keepsItsFilePrivate)
+{
+    fixtures::TemporaryHome home;
+    const QString fresh = home.filePath(QStringLiteral("config/Tolvaran/Tolvaran.conf"));
+    {
+        KeyValueStore store(fresh);
+        EXPECT_FALSE(QFileInfo::exists(fresh)); // made on the first write only
+        store.setValue(QStringLiteral("team.memberName"), QStringLiteral("Ada"));
+        EXPECT_TRUE(store.sync());
+    }
+    EXPECT_EQ(fileMode(fresh), 0600u);
+    KeyValueStore reopened(fresh);
+    EXPECT_EQ(reopened.string(QStringLiteral("team.memberName")), QStringLiteral("Ada"));
+
+    // One an earlier version left readable to everyone.
+    const QString older = home.writeFile(QStringLiteral("older.conf"), "[team]\nid=t1\n");
+    ASSERT_TRUE(QFile::setPermissions(older, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ReadGroup
+                                                 | QFileDevice::ReadOther));
+    KeyValueStore store(older);
+    EXPECT_EQ(fileMode(older), 0600u);
+    store.setValue(QStringLiteral("team.memberName"), QStringLiteral("Ada"));
+    EXPECT_TRUE(store.sync());
+    EXPECT_EQ(fileMode(older), 0600u);
+    EXPECT_EQ(store.string(QStringLiteral("team/id")), QStringLiteral("t1"));
+}
+
+TEST(KeyValueStore, removesTheCopyAKilledWriteLeftBehind)
+{
+    fixtures::TemporaryHome home;
+    const QString path = home.writeFile(QStringLiteral("Tolvaran.conf"), "");
+    const auto leave = [&](const QString &name, std::chrono::seconds age) {
+        const QString copy = home.writeFile(name, "[team]\n");
+        QFile file(copy);
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-age.count()),
+                         QFileDevice::FileModificationTime);
+        return copy;
+    };
+    const QString abandoned = leave(QStringLiteral("Tolvaran.conf.a1B2c3"), std::chrono::hours(1));
+    const QString beingWritten = leave(QStringLiteral("Tolvaran.conf.Zz9yX8"), {});
+    const QString lock = leave(QStringLiteral("Tolvaran.conf.lock"), std::chrono::hours(1));
+    const QString other = leave(QStringLiteral("Tolvaran.conf.backup1"), std::chrono::hours(1));
+
+    const KeyValueStore store(path);
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
+    EXPECT_TRUE(QFileInfo::exists(beingWritten)); // another running copy may be writing it
+    EXPECT_TRUE(QFileInfo::exists(lock));
+    EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+} // namespace
+} // namespace tolvaran

@@ -63,14 +63,17 @@ LocalHttpServer::LocalHttpServer(QObject *parent)
 
 LocalHttpServer::~LocalHttpServer() = default;
 
-bool LocalHttpServer::listen(quint16 port)
+bool LocalHttpServer::listen(quint16 port, const QHostAddress &address)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    return m_server.listen(address, port);
 }
 
 QUrl LocalHttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    return QUrl(QStringLiteral("http://%1:%2%3")
+                    .arg(m_server.serverAddress().toString())
+                    .arg(m_server.serverPort())
+                    .arg(path));
 }
 
 void LocalHttpServer::setResponse(const QString &path, Response response)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -55,8 +56,9 @@ public:
     explicit LocalHttpServer(QObject *parent = nullptr);
     ~LocalHttpServer() override;
 
-    // Starts listening on `port` (0: any free port); false when it could not.
-    bool listen(quint16 port = 0);
+    // Starts listening on `port` (0: any free port) of `address` (127.0.0.1 unless a test
+    // wants a second host, such as 127.0.0.2); false when it could not.
+    bool listen(quint16 port = 0, const QHostAddress &address = QHostAddress::LocalHost);
     // The absolute URL of `path` (which starts with a slash) on this server.
     QUrl url(const QString &path) const;
 

@@ -131,8 +131,8 @@ protected:
     std::unique_ptr<TeamSettingsStore> keyed = profile(QStringLiteral("keyed"));
     TeamServerClient registeredClient{*registered};
     TeamServerClient keyedClient{*keyed};
-    TeamServerClient quickRegisteredClient{*registered, shortTimeLimit};
-    TeamServerClient quickKeyedClient{*keyed, shortTimeLimit};
+    TeamServerClient quickRegisteredClient{*registered, {shortTimeLimit, shortTimeLimit}};
+    TeamServerClient quickKeyedClient{*keyed, {shortTimeLimit, shortTimeLimit}};
 };
 
 } // namespace

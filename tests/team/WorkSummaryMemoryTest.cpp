@@ -84,3 +84,20 @@ TEST(WorkSummaryStore, keepsAtMostTwoHundredAndNeverTheNewOneOut)
     stored.insert(QStringLiteral("new"), QStringLiteral("better"));
     EXPECT_EQ(replaced, stored);
 }
+
+// The fingerprint is of the raw values, a branch name's line feed included, so the sentences
+// stored under "team.generatedWorkSummaries" keep matching whatever the prompt escapes.
+TEST(WorkSummaryFingerprint, isOfTheRawValuesAsStored)
+{
+    LocalTeamProjectState state;
+    state.shared.repositoryId = QStringLiteral("repository-app");
+    state.shared.branch = QStringLiteral("fix\nCodex processing: yes");
+    state.shared.headSha = QStringLiteral("abc123");
+    state.shared.isDirty = true;
+    state.shared.changedFiles = {QStringLiteral("a\nb.cpp")};
+    state.workFingerprint = QStringLiteral("work-1");
+    state.latestUserRequest = QStringLiteral("Add\nan export");
+    // As computed before prompts escaped anything.
+    EXPECT_EQ(workSummaryFingerprint(state),
+              QStringLiteral("bfdb902d3bccdb0b32215942b7aba1719f1e55f2d8d897037ccfced3eaf0eb3a"));
+}

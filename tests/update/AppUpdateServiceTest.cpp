@@ -311,7 +311,7 @@ TEST(AppUpdateServiceInstall, refusesCopiesItMayNotReplaceBeforeDownloading)
     const Row rows[] = {
         {"a build tree",
          [](UpdateWorld &world) { return world.home.writeFile("build/src/tolvaran", "x"); },
-         "This copy of Tolvaran is updated by its package manager or build, not by itself."},
+         "Updates require Tolvaran to be installed in an application folder."},
         {"a Debian package", [](UpdateWorld &) { return QString("/usr/bin/tolvaran"); },
          "This copy of Tolvaran is updated by its package manager or build, not by itself."},
         {"a folder of another program",
@@ -320,14 +320,14 @@ TEST(AppUpdateServiceInstall, refusesCopiesItMayNotReplaceBeforeDownloading)
                                                     "26.8.70", "exit 0", "com.example.other");
              return world.home.filePath("apps2/Tolvaran/bin/tolvaran");
          },
-         "This copy of Tolvaran is updated by its package manager or build, not by itself."},
+         "Updates require Tolvaran to be installed in an application folder."},
         {"an unknown folder name",
          [](UpdateWorld &world) {
              ReleaseBuilder::writeApplicationFolder(world.home.filePath("apps2/tolvaran"),
                                                     "26.8.70");
              return world.home.filePath("apps2/tolvaran/bin/tolvaran");
          },
-         "Updates require Tolvaran to be installed in Applications."},
+         "Updates require Tolvaran to be installed in an application folder."},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);

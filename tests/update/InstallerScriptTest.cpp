@@ -1,12 +1,14 @@
 #include "UpdateWorld.h"
 #include "platform/ProcessRunner.h"
 #include "support/QtPrinters.h"
+#include "support/TemporaryHome.h"
 #include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateInstaller.h"
 #include "update/AppUpdateService.h"
 #include "update/ApplicationFolder.h"
 #include "update/ApplicationSignature.h"
+#include "update/FolderExchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,8 +112,19 @@ protected:
     qint64 pid = 0;
 };
 
+TEST_F(InstallerScriptRun, fallsBackToTwoRenamesWhereTheFileSystemCannotExchange)
+{
+    world.refuseFolderExchange();
+    EXPECT_EQ(runScript(), 0);
+    EXPECT_EQ(installedVersion(world), UpdateWorld::newVersion);
+    EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
+    EXPECT_FALSE(QFileInfo::exists(cleanup()));
+    EXPECT_EQ(world.startedVersions(), QStringList{UpdateWorld::newVersion});
+}
+
 TEST_F(InstallerScriptRun, startsTheOldCopyAgainWhenItCannotBeMovedAside)
 {
+    world.refuseFolderExchange();
     const QByteArray listingBefore = world.runningListing();
     // A folder already at the backup path: a plain mv would move the copy into it.
     world.home.writeFile("apps/.Tolvaran.backup-T/occupied", "x");
@@ -164,6 +177,39 @@ TEST_F(InstallerScriptRun, waitsForTheProgramToEnd)
     EXPECT_TRUE(world.startedVersions().isEmpty());
     program.kill();
     program.waitForFinished();
+}
+
+} // namespace
+} // namespace tolvaran
+
+namespace tolvaran {
+namespace {
+
+// The program's helper mode, called as main() calls it.
+TEST(FolderExchange, swapsTwoFoldersOnlyWhenAskedAndSaysWhyNot)
+{
+    fixtures::TemporaryHome home;
+    home.writeFile("a/old", "");
+    home.writeFile("b/new", "");
+    const QByteArray a = QFile::encodeName(home.filePath("a"));
+    const QByteArray b = QFile::encodeName(home.filePath("b"));
+    const QByteArray missing = QFile::encodeName(home.filePath("missing"));
+    const auto run = [](std::vector<QByteArray> words) {
+        std::vector<char *> argv;
+        for (QByteArray &word : words)
+            argv.push_back(word.data());
+        return FolderExchange::runIfAsked(int(argv.size()), argv.data());
+    };
+
+    EXPECT_EQ(run({"tolvaran"}), std::nullopt);
+    EXPECT_EQ(run({"tolvaran", "--other", a, b}), std::nullopt);
+    EXPECT_EQ(run({"tolvaran", FolderExchange::argument, a}), FolderExchange::failed);
+    EXPECT_EQ(run({"tolvaran", FolderExchange::argument, a, missing}), FolderExchange::failed);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("a/old")));
+
+    EXPECT_EQ(run({"tolvaran", FolderExchange::argument, a, b}), FolderExchange::exchanged);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("a/new")));
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("b/old")));
 }
 
 } // namespace

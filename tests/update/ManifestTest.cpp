@@ -148,6 +148,9 @@ TEST(AppUpdateServiceRequest, buildsRequestsOnlyForHttpAndTheAppPaths)
         {"https://updates.example", "/v1/app/update", "https://updates.example/v1/app/update"},
         {"HTTP://127.0.0.1:8080", "/v1/app/update", "http://127.0.0.1:8080/v1/app/update"},
         {"https://host/base/", "/v1/app/update", "https://host/base/v1/app/update"},
+        {"http://localhost:8080", "/v1/app/update", "http://localhost:8080/v1/app/update"},
+        {"http://updates.example", "/v1/app/update", nullptr},
+        {"http://127.0.0.2:8080", "/v1/app/update", nullptr},
         {"ftp://host", "/v1/app/update", nullptr},
         {"host-without-scheme", "/v1/app/update", nullptr},
         {"https://host", "/v1/team/snapshot", nullptr},
@@ -165,6 +168,8 @@ TEST(AppUpdateServiceRequest, buildsRequestsOnlyForHttpAndTheAppPaths)
         EXPECT_EQ(request->rawHeader("Accept"), "application/json");
         EXPECT_EQ(request->rawHeader("X-Tolvaran-Version"), "26.8.70");
         EXPECT_EQ(request->transferTimeout(), 120'000);
+        EXPECT_EQ(request->attribute(QNetworkRequest::RedirectPolicyAttribute).toInt(),
+                  QNetworkRequest::SameOriginRedirectPolicy);
     }
 }
 

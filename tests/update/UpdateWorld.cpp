@@ -1,7 +1,9 @@
 #include "UpdateWorld.h"
 
 #include "support/ReleaseBuilder.h"
+#include "support/StandInPrograms.h"
 #include "update/ApplicationSignature.h"
+#include "update/FolderExchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,6 +66,26 @@ AppUpdateEnvironment UpdateWorld::environment(const QString &executable)
     return environment;
 }
 
+QString UpdateWorld::folderExchangeDelegation(std::chrono::milliseconds delay)
+{
+    return QStringLiteral("if [ \"$1\" = --exchange-folders ]; then\n"
+                          "  sleep %1\n"
+                          "  exec %2 \"$@\"\n"
+                          "fi\n")
+        .arg(double(delay.count()) / 1000.0)
+        .arg(shellQuoted(QStringLiteral(TOLVARAN_PROGRAM)));
+}
+
+void UpdateWorld::refuseFolderExchange()
+{
+    ReleaseBuilder::writeApplicationFolder(
+        runningFolder(), runningVersion,
+        QStringLiteral("[ \"$1\" = --exchange-folders ] && exit %1\n")
+                .arg(FolderExchange::unsupported)
+            + startingProgram(runningVersion));
+    ReleaseBuilder::signApplicationFolder(runningFolder(), key);
+}
+
 QString UpdateWorld::startingProgram(const QString &version) const
 {
     return QStringLiteral("echo %1 >> '%2'\nsleep %3")
@@ -78,7 +100,9 @@ void UpdateWorld::writeRelease(const QString &parent, const QString &version,
 {
     const QString folder = parent + QStringLiteral("/Tolvaran");
     ReleaseBuilder::writeApplicationFolder(
-        folder, version, programBody.isEmpty() ? startingProgram(version) : programBody);
+        folder, version,
+        folderExchangeDelegation()
+            + (programBody.isEmpty() ? startingProgram(version) : programBody));
     if (edit)
         edit(folder);
     ReleaseBuilder::signApplicationFolder(folder, signer ? *signer : key);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -44,6 +45,12 @@ public:
 
     // A program body that logs `version` as started, then runs for a few seconds.
     QString startingProgram(const QString &version) const;
+    // The lines that make a stand-in program act as the real one when the installer script
+    // asks it to exchange two folders (they run the real program's helper mode), after
+    // `delay`. Every copy this world makes begins with them.
+    static QString folderExchangeDelegation(std::chrono::milliseconds delay = {});
+    // Makes the running copy's program refuse that exchange, as on a file system without it.
+    void refuseFolderExchange();
 
     // An application folder of `version` at `parent`/Tolvaran, signed with `signer` (the
     // world's key when null); `edit` may change it before it is signed.

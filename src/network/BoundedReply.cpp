@@ -1,0 +1,84 @@
+#include "network/BoundedReply.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace tolvaran {
+
+void BoundedReply::prepare(QNetworkRequest &request)
+{
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+}
+
+BoundedReply::BoundedReply(QNetworkReply *reply, NetworkReadLimits limits, Consumer consumer)
+    : QObject(reply)
+    , m_reply(reply)
+    , m_limits(limits)
+    , m_consumer(std::move(consumer))
+{
+    reply->setReadBufferSize(readBufferBytes);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &BoundedReply::checkDeclaredLength);
+    connect(reply, &QNetworkReply::readyRead, this, &BoundedReply::readAvailable);
+    connect(reply, &QNetworkReply::finished, this, &BoundedReply::readAvailable);
+    if (m_limits.deadline.count() > 0) {
+        QTimer::singleShot(m_limits.deadline, this, [this] {
+            if (m_reply->isRunning())
+                halt(Stop::deadline);
+        });
+    }
+}
+
+QByteArray BoundedReply::takeBody()
+{
+    QByteArray body = m_pieces.join();
+    m_pieces.clear();
+    return body;
+}
+
+void BoundedReply::checkDeclaredLength()
+{
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (m_stop == Stop::none && length.isValid()
+        && length.toLongLong() > m_limits.maximumBytes) {
+        halt(Stop::tooLarge);
+    }
+}
+
+void BoundedReply::readAvailable()
+{
+    while (m_stop == Stop::none) {
+        const qint64 available = m_reply->bytesAvailable();
+        if (available <= 0)
+            return;
+        // Read into a piece of exactly this size: a piece Qt hands out may share a block of
+        // its buffer far larger than itself, and a body kept in such pieces would hold it all.
+        QByteArray piece(qsizetype(std::min(available, readBufferBytes)), Qt::Uninitialized);
+        const qint64 read = m_reply->read(piece.data(), piece.size());
+        if (read <= 0)
+            return;
+        piece.truncate(qsizetype(read));
+        m_received += read;
+        if (m_received > m_limits.maximumBytes) {
+            halt(Stop::tooLarge);
+            return;
+        }
+        if (!m_consumer)
+            m_pieces.append(std::move(piece));
+        else if (!m_consumer(piece))
+            halt(Stop::consumer);
+    }
+}
+
+void BoundedReply::halt(Stop reason)
+{
+    m_stop = reason;
+    m_pieces.clear();
+    // Emits finished() at once: whoever looks at the reply then finds the reason here.
+    if (m_reply->isRunning())
+        m_reply->abort();
+}
+
+} // namespace tolvaran

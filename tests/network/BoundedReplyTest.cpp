@@ -1,0 +1,188 @@
+#include "network/BoundedReply.h"
+#include "support/HostileHttpServer.h"
+#include "support/LocalHttpServer.h"
+#include "support/MemorySampler.h"
+#include "support/WaitUntil.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+namespace tolvaran {
+namespace {
+
+using fixtures::HostileHttpServer;
+using namespace std::chrono_literals;
+
+constexpr qint64 megabyte = 1024 * 1024;
+// The team's own limit for one answer: the largest any caller reads into memory.
+constexpr qint64 largeLimit = 32 * megabyte;
+
+// One bounded GET, run until the reply has finished.
+struct Read
+{
+    BoundedReply::Stop stop = BoundedReply::Stop::none;
+    qint64 received = 0;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QByteArray body;
+    bool finished = false;
+    qint64 memoryGrowth = 0; // the most the process held while reading, above the start
+};
+
+// Keeps the thread busy for `busy` every few milliseconds, as a GUI thread drawing a window
+// is: the network thread meanwhile reads on by itself unless the reply's buffer holds it back.
+class BusyThread
+{
+public:
+    explicit BusyThread(std::chrono::milliseconds busy)
+    {
+        if (busy.count() == 0)
+            return;
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [busy] { std::this_thread::sleep_for(busy); });
+        m_timer.start(5ms);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+Read get(const QString &url, NetworkReadLimits limits, BoundedReply::Consumer consumer = {},
+         std::chrono::milliseconds busy = 0ms)
+{
+    Read read;
+    fixtures::MemorySampler memory;
+    const BusyThread busyThread(busy);
+    QNetworkAccessManager network;
+    QNetworkRequest request{QUrl(url)};
+    BoundedReply::prepare(request);
+    std::unique_ptr<QNetworkReply> reply(network.get(request));
+    auto *bounded = new BoundedReply(reply.get(), limits, std::move(consumer));
+    QObject::connect(reply.get(), &QNetworkReply::finished, reply.get(), [&] {
+        read.finished = true;
+        memory.sample();
+        read.memoryGrowth = memory.peakGrowth();
+        read.stop = bounded->stop();
+        read.received = bounded->bytesReceived();
+        read.error = reply->error();
+        read.body = bounded->takeBody();
+    });
+    EXPECT_TRUE(fixtures::waitUntil([&] { return read.finished; }, 120s));
+    return read;
+}
+
+// An answer past the limit is refused as it arrives: the reader never takes much more than
+// the limit, whether the server declares its length or not, and the process's memory grows
+// by about what was taken, not by what the server sent.
+TEST(BoundedReply, stopsEveryOversizedAnswerJustPastTheLimit)
+{
+    struct Row
+    {
+        const char *name;
+        HostileHttpServer::Behaviour behaviour;
+        qint64 limit;
+    };
+    const Row rows[] = {
+        {"an endless chunked answer", HostileHttpServer::Behaviour::endlessChunkedBody,
+         largeLimit},
+        {"a gigabyte, declared", HostileHttpServer::Behaviour::hugeDeclaredBody, largeLimit},
+        {"an endless answer to a small limit", HostileHttpServer::Behaviour::endlessChunkedBody,
+         64 * 1024},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        HostileHttpServer server(row.behaviour);
+        ASSERT_TRUE(server.listen());
+        const Read read = get(server.baseUrl() + "/answer", {row.limit, 0ms});
+        const qint64 grown = read.memoryGrowth;
+
+        EXPECT_EQ(read.stop, BoundedReply::Stop::tooLarge);
+        EXPECT_EQ(read.error, QNetworkReply::OperationCanceledError);
+        EXPECT_LE(read.received, row.limit + megabyte);
+        EXPECT_TRUE(read.body.isEmpty());
+        EXPECT_LT(grown, 50 * megabyte) << grown / megabyte << " MB";
+        // The connection is dropped, so the server stops sending too.
+        EXPECT_TRUE(fixtures::waitUntil([&] { return server.openConnections() == 0; }));
+    }
+}
+
+TEST(BoundedReply, theNetworkThreadWaitsForABusyReader)
+{
+    HostileHttpServer server(HostileHttpServer::Behaviour::endlessChunkedBody);
+    ASSERT_TRUE(server.listen());
+    constexpr qint64 limit = 4 * megabyte;
+    const Read read = get(server.baseUrl() + "/answer", {limit, 0ms}, {}, 50ms);
+    EXPECT_EQ(read.stop, BoundedReply::Stop::tooLarge);
+    // What was taken, and little more waiting in Qt's buffers.
+    const qint64 grown = read.memoryGrowth;
+    EXPECT_LT(grown, limit + 2 * megabyte) << grown / 1024 << " KB";
+}
+
+TEST(BoundedReply, aBodyThatTricklesInEndsAtTheDeadline)
+{
+    // Every byte well inside any transfer timeout.
+    HostileHttpServer server({HostileHttpServer::Behaviour::trickledBody, 1000, 200ms});
+    ASSERT_TRUE(server.listen());
+    const Read read = get(server.baseUrl() + "/answer", {megabyte, 1500ms});
+    EXPECT_EQ(read.stop, BoundedReply::Stop::deadline);
+    EXPECT_GT(read.received, 0);
+    EXPECT_LT(read.received, 1000);
+}
+
+TEST(BoundedReply, aBodyWithinItsLimitsArrivesWhole)
+{
+    fixtures::LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    const QByteArray body(3 * BoundedReply::readBufferBytes + 17, 'a');
+    server.setResponse("/exact", fixtures::LocalHttpServer::Response::ok(body, "text/plain"));
+    fixtures::LocalHttpServer::Response unsized =
+        fixtures::LocalHttpServer::Response::ok(body, "text/plain");
+    unsized.declaresLength = false;
+    server.setResponse("/unsized", unsized);
+
+    for (const char *path : {"/exact", "/unsized"}) {
+        SCOPED_TRACE(path);
+        const Read read = get(server.url(path).toString(), {body.size(), 10s});
+        EXPECT_EQ(read.stop, BoundedReply::Stop::none);
+        EXPECT_EQ(read.error, QNetworkReply::NoError);
+        EXPECT_EQ(read.received, body.size());
+        EXPECT_EQ(read.body, body);
+    }
+    // One byte more than allowed is too many.
+    EXPECT_EQ(get(server.url("/unsized").toString(), {body.size() - 1, 10s}).stop,
+              BoundedReply::Stop::tooLarge);
+}
+
+TEST(BoundedReply, aConsumerTakesThePiecesAndMayStopTheTransfer)
+{
+    HostileHttpServer server({HostileHttpServer::Behaviour::hugeDeclaredBody, 8 * megabyte});
+    ASSERT_TRUE(server.listen());
+    qint64 taken = 0;
+    const Read whole = get(server.baseUrl() + "/answer", {8 * megabyte, 0ms},
+                           [&](const QByteArray &piece) {
+                               taken += piece.size();
+                               return true;
+                           });
+    EXPECT_EQ(whole.stop, BoundedReply::Stop::none);
+    EXPECT_EQ(taken, 8 * megabyte);
+    EXPECT_TRUE(whole.body.isEmpty()); // it went to the consumer
+
+    taken = 0;
+    const Read refused = get(server.baseUrl() + "/answer", {8 * megabyte, 0ms},
+                             [&](const QByteArray &piece) {
+                                 taken += piece.size();
+                                 return taken < megabyte;
+                             });
+    EXPECT_EQ(refused.stop, BoundedReply::Stop::consumer);
+    EXPECT_EQ(refused.error, QNetworkReply::OperationCanceledError);
+    EXPECT_LT(taken, megabyte + BoundedReply::readBufferBytes + 1);
+}
+
+} // namespace
+} // namespace tolvaran

@@ -1,0 +1,202 @@
+#include "UpdateWorld.h"
+#include "platform/WorkContext.h"
+#include "support/HostileHttpServer.h"
+#include "support/MemorySampler.h"
+#include "support/QtPrinters.h"
+#include "support/ReleaseBuilder.h"
+#include "support/WaitUntil.h"
+#include "update/AppUpdateError.h"
+#include "update/AppUpdateService.h"
+#include "update/ReleaseDownload.h"
+
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tolvaran {
+namespace {
+
+using fixtures::HostileHttpServer;
+using fixtures::LocalHttpServer;
+using fixtures::UpdateWorld;
+using fixtures::waitUntil;
+namespace ReleaseBuilder = fixtures::ReleaseBuilder;
+using namespace std::chrono_literals;
+
+constexpr qint64 megabyte = 1024 * 1024;
+const QString manifestPath = "/v1/app/update";
+
+bool check(AppUpdateService &service)
+{
+    bool finished = false;
+    service.checkForUpdates([&] { finished = true; });
+    return waitUntil([&] { return finished; }, 60s);
+}
+
+bool install(AppUpdateService &service)
+{
+    bool finished = false;
+    service.installAvailableUpdate([&] { finished = true; });
+    return waitUntil([&] { return finished; });
+}
+
+// A server that is not the update server: it counts what reaches it.
+class OtherHost
+{
+public:
+    OtherHost()
+    {
+        // Another address of this computer: another host to anything comparing addresses.
+        listening = server.listen(0, QHostAddress(QStringLiteral("127.0.0.2")));
+    }
+    bool listening = false;
+    LocalHttpServer server;
+};
+
+// An update server that answers far more than a manifest: the check refuses it as it
+// arrives, publishes nothing, and the process holds little more meanwhile.
+TEST(UpdateFromAHostileServer, anOversizedManifestIsRefusedAsItArrives)
+{
+    for (const auto behaviour : {HostileHttpServer::Behaviour::endlessChunkedBody,
+                                 HostileHttpServer::Behaviour::hugeDeclaredBody}) {
+        SCOPED_TRACE(int(behaviour));
+        UpdateWorld world;
+        HostileHttpServer hostile(behaviour);
+        ASSERT_TRUE(hostile.listen());
+        AppUpdateEnvironment environment = world.environment();
+        environment.serverURL = hostile.baseUrl();
+        AppUpdateService service(environment);
+        fixtures::MemorySampler memory;
+        ASSERT_TRUE(check(service));
+        memory.sample();
+        EXPECT_FALSE(service.availableUpdate().has_value());
+        EXPECT_LT(memory.peakGrowth(), 50 * megabyte) << memory.peakGrowth() / megabyte << " MB";
+        EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+    }
+}
+
+TEST(UpdateFromAHostileServer, aManifestThatTricklesInEndsAtTheDeadline)
+{
+    UpdateWorld world;
+    HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 1000, 500ms});
+    ASSERT_TRUE(hostile.listen());
+    AppUpdateEnvironment environment = world.environment();
+    environment.serverURL = hostile.baseUrl();
+    environment.checkDeadline = 2s;
+    AppUpdateService service(environment);
+    ASSERT_TRUE(check(service));
+    EXPECT_FALSE(service.availableUpdate().has_value());
+    EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+}
+
+TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
+{
+    UpdateWorld world;
+    HostileHttpServer hostile(HostileHttpServer::Behaviour::endlessChunkedBody);
+    ASSERT_TRUE(hostile.listen());
+    const auto request =
+        AppUpdateService::updateRequest(hostile.baseUrl(), "/v1/app/releases/26.9.1/download",
+                                        UpdateWorld::runningVersion);
+    ASSERT_TRUE(request.has_value());
+    const QString path = world.home.filePath("download");
+    try {
+        downloadRelease(*request, path, 3 * megabyte, {});
+        ADD_FAILURE() << "downloaded";
+    } catch (const AppUpdateError &error) {
+        EXPECT_EQ(error.kind(), AppUpdateError::Kind::sizeMismatch);
+    }
+    EXPECT_LE(QFileInfo(path).size(), 3 * megabyte);
+}
+
+TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
+{
+    UpdateWorld world;
+    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    ReleaseBuilder::publish(world.server, manifest, archive);
+    const auto request = AppUpdateService::updateRequest(ReleaseBuilder::baseAddress(world.server),
+                                                         manifest.downloadPath,
+                                                         UpdateWorld::runningVersion);
+    ASSERT_TRUE(request.has_value());
+    // Every write to this device fails as on a full disk.
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    try {
+        downloadRelease(*request, full, manifest.size, {});
+        ADD_FAILURE() << "downloaded";
+    } catch (const AppUpdateError &error) {
+        EXPECT_EQ(error.kind(), AppUpdateError::Kind::insufficientDiskSpace);
+        EXPECT_EQ(error.message(), "There is not enough disk space to download the update.");
+    }
+    ::close(full);
+}
+
+// The updater keeps the team's rules for the program's server: https, plain http only to this
+// computer, and no redirect to another host (one on the same server is followed).
+TEST(UpdateNetworkRules, aRedirectToAnotherHostIsNeverFollowed)
+{
+    UpdateWorld world;
+    OtherHost other;
+    ASSERT_TRUE(other.listening);
+    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    ReleaseBuilder::publish(other.server, manifest, archive);
+    AppUpdateService service(world.environment());
+
+    world.server.setResponse(
+        manifestPath, LocalHttpServer::Response::redirect(other.server.url(manifestPath)
+                                                              .toEncoded()));
+    ASSERT_TRUE(check(service));
+    EXPECT_FALSE(service.availableUpdate().has_value());
+
+    // The same server's other path is followed.
+    world.server.setResponse(manifestPath,
+                             LocalHttpServer::Response::redirect("/v1/app/update-moved"));
+    world.server.setResponse("/v1/app/update-moved",
+                             LocalHttpServer::Response::ok(ReleaseBuilder::manifestJson(manifest),
+                                                           "application/json"));
+    ASSERT_TRUE(check(service));
+    ASSERT_EQ(service.availableUpdate(), manifest);
+
+    // A download sent elsewhere fails before anything is written.
+    world.server.setResponse(manifest.downloadPath,
+                             LocalHttpServer::Response::redirect(
+                                 other.server.url(manifest.downloadPath).toEncoded()));
+    ASSERT_TRUE(install(service));
+    EXPECT_EQ(service.errorMessage(), "The update could not be downloaded.");
+    EXPECT_TRUE(world.temporaryEntries().isEmpty());
+    EXPECT_EQ(world.quitCalls, 0);
+
+    EXPECT_TRUE(other.server.requests().isEmpty());
+}
+
+TEST(UpdateNetworkRules, plainHttpGoesOnlyToThisComputer)
+{
+    UpdateWorld world;
+    OtherHost other;
+    ASSERT_TRUE(other.listening);
+    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+    ReleaseBuilder::publish(other.server, manifest, archive);
+
+    for (const QString &address : {other.server.url({}).toString(),
+                                   QStringLiteral("http://192.0.2.1:9"),
+                                   QStringLiteral("http://updates.example")}) {
+        SCOPED_TRACE(address.toStdString());
+        AppUpdateEnvironment environment = world.environment();
+        environment.serverURL = address;
+        AppUpdateService service(environment);
+        ASSERT_TRUE(check(service));
+        EXPECT_FALSE(service.availableUpdate().has_value());
+    }
+    EXPECT_TRUE(other.server.requests().isEmpty());
+}
+
+} // namespace
+} // namespace tolvaran
