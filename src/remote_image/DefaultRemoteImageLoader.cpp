@@ -124,6 +124,7 @@ void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
 {
     QNetworkReply *reply = m_session->get(imageRequest(url));
+    reply->setReadBufferSize(readBufferBytes);
     m_ongoing[url].reply = reply;
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
@@ -132,16 +133,16 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
             reply->abort();
     });
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
-    // before any of the body arrives, a received count for bodies of undeclared length.
+    // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
+    // The team client and the updater bound their reads the same way; this library depends on
+    // no other of ours, so it keeps these few lines of its own.
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, url, id] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maximumDownloadBytes)
             abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, url, id](qint64 received) {
-        if (received > maximumDownloadBytes)
-            abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
-    });
+    connect(reply, &QNetworkReply::readyRead, this,
+            [this, reply, url, id] { takeArrivedBytes(reply, url, id); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, url, id] { downloadFinished(reply, url, id); });
 }
@@ -155,6 +156,19 @@ void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageE
     // Aborting finishes the reply; downloadFinished may run inside this call.
     if (QNetworkReply *reply = load->reply)
         reply->abort();
+}
+
+void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl &url,
+                                                quint64 id)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->abandoned)
+        return;
+    // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
+    // more than readBufferBytes ahead, so the count passes the limit by at most that much.
+    load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
+    if (load->received.size() > maximumDownloadBytes)
+        abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
 }
 
 void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl &url,
@@ -197,13 +211,13 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         finish(url, id, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
         return;
     }
-    const QByteArray bytes = reply->readAll();
-    if (bytes.size() > maximumDownloadBytes) {
+    load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
+    if (load->received.size() > maximumDownloadBytes) {
         finish(url, id, RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}});
         return;
     }
     load->reply = nullptr;
-    decodeInBackground(bytes, url, id);
+    decodeInBackground(std::exchange(load->received, {}), url, id);
 }
 
 void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)

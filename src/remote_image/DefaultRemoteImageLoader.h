@@ -34,6 +34,9 @@ class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 public:
     // The largest image file that is downloaded or read, in bytes.
     static constexpr qint64 maximumDownloadBytes = qint64(16) * 1024 * 1024;
+    // What a download may hold unread: Qt's network thread reads ahead of its reader without
+    // end unless told, so a limit checked by the reader alone comes too late.
+    static constexpr qint64 readBufferBytes = qint64(256) * 1024;
     // Redirects that one download may follow.
     static constexpr int maximumRedirects = 10;
     // Images decoded at the same time.
@@ -70,12 +73,14 @@ private:
     {
         quint64 id = 0;
         QPointer<QNetworkReply> reply;
+        QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
     };
 
     void startDownload(const QUrl &url, quint64 id);
     void startFileRead(const QString &path, const QUrl &url, quint64 id);
+    void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
     void decodeInBackground(const QByteArray &bytes, const QUrl &url, quint64 id);

@@ -1,6 +1,7 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
+#include "support/EndlessBodyServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestImages.h"
 #include "support/WaitUntil.h"
@@ -212,6 +213,20 @@ TEST(DefaultRemoteImageLoader, downloadOverTheSizeCapIsAbandoned)
             EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
         }
     }
+}
+
+TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
+{
+    LoaderWorld world;
+    fixtures::EndlessBodyServer endless("image/png", fixtures::pngImage({4, 4}));
+    ASSERT_TRUE(endless.listen());
+    const auto result = world.load(endless.url(QStringLiteral("/endless.png")));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
+    const qint64 oneMiB = 1024 * 1024;
+    EXPECT_LE(world.session.largestDownload(),
+              DefaultRemoteImageLoader::maximumDownloadBytes + oneMiB);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return endless.closedConnections() == 1; }));
 }
 
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "CountingSession.h"
+
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageResult.h"
 #include "support/LocalHttpServer.h"
 
-#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -26,7 +27,7 @@ struct LoaderWorld
 
     fixtures::LocalHttpServer server;
     DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
-    QNetworkAccessManager session;
+    CountingSession session;
     DefaultRemoteImageLoader loader{cache, &session};
     QTemporaryDir folder;
 };
