@@ -34,7 +34,7 @@ QNetworkRequest imageRequest(const QUrl &url)
     return request;
 }
 
-RemoteImageResult readFile(const QString &path)
+std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -46,19 +46,22 @@ RemoteImageResult readFile(const QString &path)
         return RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}};
     if (file.error() != QFileDevice::NoError)
         return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
-    return RemoteImageDecoder::decode(bytes);
+    return bytes;
 }
 
 } // namespace
 
 DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
                                                    QNetworkAccessManager *session,
-                                                   QObject *parent)
+                                                   QObject *parent,
+                                                   RemoteImageDecodeLimits limits)
     : QObject(parent)
     , m_cache(cache)
     , m_session(session)
+    , m_decoder(limits)
 {
     m_decoders.setMaxThreadCount(decodeThreadCount);
+    m_costlyDecoders.setMaxThreadCount(1);
 }
 
 DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
@@ -71,10 +74,14 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
         }
     }
     m_ongoing.clear();
-    // Decoding jobs post their results to this object, so none may outlive it. They are
-    // bounded by the pixel budget.
+    // Decoding jobs post their results to this object, so none may outlive it; stopped, they
+    // end at once. The costly thread is waited for last, since a job of the others may still
+    // hand it a picture (which then stops before it starts).
+    m_stopDecoding.request_stop();
     m_decoders.clear();
     m_decoders.waitForDone();
+    m_costlyDecoders.clear();
+    m_costlyDecoders.waitForDone();
 }
 
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
@@ -223,22 +230,46 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
 void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)
 {
     m_decoders.start([this, path, url, id] {
-        const RemoteImageResult result = readFile(path);
-        QMetaObject::invokeMethod(
-            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
+        auto read = readFile(path);
+        if (const auto *error = std::get_if<RemoteImageError>(&read))
+            finishLater(url, id, *error);
+        else
+            decodeOnWorker(std::get<QByteArray>(read), url, id);
     });
 }
 
 void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, const QUrl &url,
                                                   quint64 id)
 {
-    m_decoders.start([this, bytes, url, id] {
-        const RemoteImageResult result = RemoteImageDecoder::decode(bytes);
-        // The destructor waits for this job, so the loader is still there to post to; a
-        // delivery still queued when it goes is discarded with it.
-        QMetaObject::invokeMethod(
-            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
-    });
+    m_decoders.start([this, bytes, url, id] { decodeOnWorker(bytes, url, id); });
+}
+
+void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, const QUrl &url,
+                                              quint64 id)
+{
+    auto prepared = m_decoder.prepare(bytes);
+    if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
+        finishLater(url, id, *error);
+        return;
+    }
+    const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
+    const std::stop_token stop = m_stopDecoding.get_token();
+    if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
+        m_costlyDecoders.start([this, image, url, id, stop] {
+            finishLater(url, id, m_decoder.decode(image, stop));
+        });
+        return;
+    }
+    finishLater(url, id, m_decoder.decode(image, stop));
+}
+
+void DefaultRemoteImageLoader::finishLater(const QUrl &url, quint64 id,
+                                           const RemoteImageResult &result)
+{
+    // The destructor waits for every decoding job, so the loader is still there to post to; a
+    // delivery still queued when it goes is discarded with it.
+    QMetaObject::invokeMethod(
+        this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
 }
 
 void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,

@@ -16,7 +16,7 @@ namespace tolvaran::markdown {
 // A loader over its own cache and network access, and a local server to load from.
 struct LoaderWorld
 {
-    LoaderWorld();
+    explicit LoaderWorld(RemoteImageDecodeLimits limits = {});
 
     // Asks the loader for `url` and waits for the outcome (none if it never came).
     std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {});
@@ -28,7 +28,7 @@ struct LoaderWorld
     fixtures::LocalHttpServer server;
     DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
     CountingSession session;
-    DefaultRemoteImageLoader loader{cache, &session};
+    DefaultRemoteImageLoader loader;
     QTemporaryDir folder;
 };
 
