@@ -9,7 +9,7 @@ Code::Code(QString codeText)
 
 InlineContent Code::inlineContent() const
 {
-    return InlineContent(QList<InlineNode>{InlineNode::Code{text}});
+    return InlineContent(InlineNode::Code{text});
 }
 
 } // namespace tolvaran::markdown

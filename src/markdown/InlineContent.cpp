@@ -7,6 +7,13 @@ InlineContent::InlineContent(QList<InlineNode> inlines)
 {
 }
 
+InlineContent::InlineContent(InlineNode node)
+{
+    // Appended rather than listed in braces: GCC's optimiser takes a one-node initialiser
+    // list of this variant for uninitialised memory.
+    m_inlines.append(std::move(node));
+}
+
 InlineContent::InlineContent(const QList<InlineContent> &components)
 {
     for (const InlineContent &component : components)

@@ -13,6 +13,7 @@ class InlineContent final : public InlineContentProtocol
 public:
     InlineContent() = default;
     explicit InlineContent(QList<InlineNode> inlines);
+    explicit InlineContent(InlineNode node);
     // The nodes of every component, concatenated in order.
     explicit InlineContent(const QList<InlineContent> &components);
 

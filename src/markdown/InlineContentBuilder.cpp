@@ -4,7 +4,7 @@ namespace tolvaran::markdown {
 
 InlineContentBuilder &InlineContentBuilder::add(const QString &text)
 {
-    m_parts.append(InlineContent(QList<InlineNode>{InlineNode::Text{text}}));
+    m_parts.append(InlineContent(InlineNode::Text{text}));
     return *this;
 }
 

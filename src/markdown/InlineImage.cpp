@@ -15,7 +15,7 @@ InlineImage::InlineImage(const QString &text, const QUrl &url)
 
 InlineContent InlineImage::inlineContent() const
 {
-    return InlineContent(QList<InlineNode>{InlineNode::Image{source, content}});
+    return InlineContent(InlineNode::Image{source, content});
 }
 
 } // namespace tolvaran::markdown

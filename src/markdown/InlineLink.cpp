@@ -3,7 +3,7 @@
 namespace tolvaran::markdown {
 
 InlineLink::InlineLink(const QString &text, const QUrl &url)
-    : InlineLink(url, InlineContent(QList<InlineNode>{InlineNode::Text{text}}))
+    : InlineLink(url, InlineContent(InlineNode::Text{text}))
 {
 }
 
@@ -15,7 +15,7 @@ InlineLink::InlineLink(const QUrl &url, InlineContent linkContent)
 
 InlineContent InlineLink::inlineContent() const
 {
-    return InlineContent(QList<InlineNode>{InlineNode::Link{destination, content.inlines()}});
+    return InlineContent(InlineNode::Link{destination, content.inlines()});
 }
 
 } // namespace tolvaran::markdown

@@ -4,7 +4,7 @@ namespace tolvaran::markdown {
 
 InlineContent LineBreak::inlineContent() const
 {
-    static const InlineContent content(QList<InlineNode>{InlineNode::LineBreak{}});
+    static const InlineContent content(InlineNode::LineBreak{});
     return content;
 }
 

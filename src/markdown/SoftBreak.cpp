@@ -4,7 +4,7 @@ namespace tolvaran::markdown {
 
 InlineContent SoftBreak::inlineContent() const
 {
-    static const InlineContent content(QList<InlineNode>{InlineNode::SoftBreak{}});
+    static const InlineContent content(InlineNode::SoftBreak{});
     return content;
 }
 

@@ -14,7 +14,7 @@ class StyledInline final : public InlineContentProtocol
 public:
     // Around `text` as one text node (never parsed as Markdown).
     explicit StyledInline(const QString &text)
-        : content(QList<InlineNode>{InlineNode::Text{text}})
+        : content(InlineNode::Text{text})
     {
     }
     explicit StyledInline(InlineContent styledContent)
@@ -24,7 +24,7 @@ public:
 
     InlineContent inlineContent() const override
     {
-        return InlineContent(QList<InlineNode>{Node{content.inlines()}});
+        return InlineContent(Node{content.inlines()});
     }
 
     InlineContent content;

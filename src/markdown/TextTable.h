@@ -39,7 +39,7 @@ struct TextTableColumn
     TextTableColumn(std::optional<TextTableColumnAlignment> columnAlignment,
                     const QString &columnTitle, Content cellContent)
         : TextTableColumn(columnAlignment,
-                          InlineContent(QList<InlineNode>{InlineNode::Text{columnTitle}}),
+                          InlineContent(InlineNode::Text{columnTitle}),
                           std::move(cellContent))
     {
     }
@@ -50,7 +50,7 @@ struct TextTableColumn
                                  const QString &columnTitle, Value Row::*member)
     {
         return TextTableColumn(columnAlignment, columnTitle, [member](const Row &row) {
-            return InlineContent(QList<InlineNode>{InlineNode::Text{description(row.*member)}});
+            return InlineContent(InlineNode::Text{description(row.*member)});
         });
     }
 
