@@ -88,9 +88,10 @@ int main(int argc, char *argv[])
     report("translucent circles over 64 x 64",
            [](int n) { return svgOfCoveringCircles({64, 64}, n); });
     report("radial gradient circles over 2048 x 2048", [](int n) {
-        return svg(2048, "<defs><radialGradient id=\"g\" cx=\"0.5\" cy=\"0.5\" r=\"0.5\"><stop offset=\"0\" stop-color=\"#f00\" "
-                         "stop-opacity=\"0.6\"/><stop offset=\"1\" stop-color=\"#00f\" "
-                         "stop-opacity=\"0.3\"/></radialGradient></defs>"
+        return svg(2048, "<defs><radialGradient id=\"g\" cx=\"0.5\" cy=\"0.5\" r=\"0.5\">"
+                         "<stop offset=\"0\" stop-color=\"#f00\" stop-opacity=\"0.6\"/>"
+                         "<stop offset=\"1\" stop-color=\"#00f\" stop-opacity=\"0.3\"/>"
+                         "</radialGradient></defs>"
                              + repeated(n, "<circle cx=\"1024\" cy=\"1024\" r=\"1450\" "
                                            "fill=\"url(#g)\"/>"));
     });
@@ -117,9 +118,8 @@ int main(int argc, char *argv[])
         QByteArray all;
         for (int i = 0; i < labels; ++i)
             all += "<text x=\"" + QByteArray::number((i * 97) % 950) + "\" y=\""
-                   + QByteArray::number(20 + (i * 31) % 740)
-                   + "\" font-size=\"12\" fill=\"#333\">Label " + QByteArray::number(1000 + i % 9000)
-                   + "</text>";
+                   + QByteArray::number(20 + (i * 31) % 740) + "\" font-size=\"12\" fill=\"#333\">"
+                   + "Label " + QByteArray::number(1000 + i % 9000) + "</text>";
         return svg(1024, all);
     });
     report("path of 20,000 segments over 100 x 100, uses", [](int uses) {
