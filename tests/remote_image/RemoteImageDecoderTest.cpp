@@ -78,6 +78,16 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
          true, Kind::imageTooComplex, {}},
         {"gzip-compressed svg", fixtures::gzipped(fixtures::svgImage({40, 30})), true, {},
          {40, 30}},
+        // As drawing programs write them: the namespaces in entities of the document type.
+        {"svg with entities",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" "
+         "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\" [\n"
+         "<!ENTITY ns_svg \"http://www.w3.org/2000/svg\">\n"
+         "<!ENTITY ns_xlink \"http://www.w3.org/1999/xlink\">\n]>\n"
+         "<svg xmlns=\"&ns_svg;\" xmlns:xlink=\"&ns_xlink;\" width=\"24\" height=\"12\">"
+         "<rect width=\"24\" height=\"12\" fill=\"#0a0\"/>"
+         + svgImageElement(dataUrl("image/png", fixtures::pngImage({2, 2}))) + "</svg>",
+         true, {}, {24, 12}},
         {"gzip-compressed svg inflating past the limit", inflatesPastTheLimit, true,
          Kind::imageTooComplex, {}},
         {"svg embedding a png", svgWith({10, 10}, svgImageElement(dataUrl(
