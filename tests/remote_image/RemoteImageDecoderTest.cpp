@@ -78,6 +78,11 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
          true, Kind::imageTooComplex, {}},
         {"gzip-compressed svg", fixtures::gzipped(fixtures::svgImage({40, 30})), true, {},
          {40, 30}},
+        {"animated svg",
+         svgWith({30, 10}, "<rect width=\"10\" height=\"10\" fill=\"#00f\"><animate "
+                           "attributeName=\"x\" from=\"0\" to=\"20\" dur=\"1s\" "
+                           "repeatCount=\"indefinite\"/></rect>"),
+         true, {}, {30, 10}},
         // As drawing programs write them: the namespaces in entities of the document type.
         {"svg with entities",
          "<?xml version=\"1.0\"?>\n<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" "
