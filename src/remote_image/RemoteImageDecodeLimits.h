@@ -12,9 +12,9 @@ struct RemoteImageDecodeLimits
     // set aside for it.
     static constexpr qint64 defaultMaximumPixels = qint64(4096) * 4096;
     // What drawing an SVG may cost, in drawing elements times the pixels each may cover (see
-    // SvgRasterizer): enough for the pictures of READMEs, diagrams and charts included, and
-    // set so that the costliest picture within it draws in well under a second on an
-    // ordinary desktop.
+    // DrawingCost): enough for the pictures of READMEs, diagrams and charts included, and set
+    // so that the costliest picture within it draws in well under a second on an ordinary
+    // desktop (bench/svg_decode_bench).
     static constexpr qint64 defaultDrawingBudget = qint64(200) * 1000 * 1000;
 
     qint64 maximumPixels = defaultMaximumPixels;
