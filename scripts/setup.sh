@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config git ca-certificates
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-websockets-dev qt6-charts-dev
   libqt6opengl6-dev libgl-dev libvulkan-dev libqt6svg6
+  qt6-svg-dev zlib1g-dev # Markdown images: SVG drawn within a budget, svgz inflated within a limit
   libsqlite3-dev
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libssl-dev # Ed25519 signatures of update releases

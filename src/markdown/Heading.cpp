@@ -4,7 +4,7 @@
 
 namespace tolvaran::markdown {
 
-Heading::Heading(Level headingLevel, QList<InlineNode> inlines)
+Heading::Heading(Level headingLevel, InlineContent inlines)
     : level(headingLevel)
     , content(std::move(inlines))
 {
@@ -12,7 +12,7 @@ Heading::Heading(Level headingLevel, QList<InlineNode> inlines)
 
 MarkdownContent Heading::markdownContent() const
 {
-    return MarkdownContent(QList<BlockNode>{BlockNode::Heading{int(level), content}});
+    return MarkdownContent(QList<BlockNode>{BlockNode::Heading{int(level), content.inlines()}});
 }
 
 } // namespace tolvaran::markdown

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "markdown/InlineNode.h"
+#include "markdown/InlineContent.h"
 #include "markdown/MarkdownContent.h"
 #include "markdown/MarkdownContentProtocol.h"
 
@@ -21,12 +21,12 @@ public:
         return Level(value);
     }
 
-    Heading(Level headingLevel, QList<InlineNode> inlines);
+    Heading(Level headingLevel, InlineContent inlines);
 
     MarkdownContent markdownContent() const override;
 
     Level level;
-    QList<InlineNode> content;
+    InlineContent content;
 };
 
 } // namespace tolvaran::markdown

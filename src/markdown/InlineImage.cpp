@@ -13,9 +13,9 @@ InlineImage::InlineImage(const QString &text, const QUrl &url)
 {
 }
 
-QList<InlineNode> InlineImage::inlines() const
+InlineContent InlineImage::inlineContent() const
 {
-    return {InlineNode::Image{source, content}};
+    return InlineContent(InlineNode::Image{source, content});
 }
 
 } // namespace tolvaran::markdown

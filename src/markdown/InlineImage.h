@@ -1,5 +1,6 @@
 #pragma once
 
+#include "markdown/InlineContent.h"
 #include "markdown/InlineNode.h"
 
 #include <QList>
@@ -10,15 +11,16 @@ namespace tolvaran::markdown {
 
 // An image placed into inline content built in code: the image node of `source` (the URL's
 // whole text) with its description.
-struct InlineImage
+class InlineImage final : public InlineContentProtocol
 {
-    QString source;
-    QList<InlineNode> content; // the description
-
+public:
     explicit InlineImage(const QUrl &url);
     InlineImage(const QString &text, const QUrl &url);
 
-    QList<InlineNode> inlines() const;
+    InlineContent inlineContent() const override;
+
+    QString source;
+    QList<InlineNode> content; // the description
 };
 
 } // namespace tolvaran::markdown

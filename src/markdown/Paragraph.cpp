@@ -4,14 +4,14 @@
 
 namespace tolvaran::markdown {
 
-Paragraph::Paragraph(QList<InlineNode> inlines)
+Paragraph::Paragraph(InlineContent inlines)
     : content(std::move(inlines))
 {
 }
 
 MarkdownContent Paragraph::markdownContent() const
 {
-    return MarkdownContent(QList<BlockNode>{BlockNode::Paragraph{content}});
+    return MarkdownContent(QList<BlockNode>{BlockNode::Paragraph{content.inlines()}});
 }
 
 } // namespace tolvaran::markdown

@@ -1,20 +1,20 @@
 #pragma once
 
-#include "markdown/InlineNode.h"
+#include "markdown/InlineContent.h"
 #include "markdown/MarkdownContent.h"
 #include "markdown/MarkdownContentProtocol.h"
 
 namespace tolvaran::markdown {
 
-// A paragraph built in code from inline nodes.
+// A paragraph built in code from inline content.
 class Paragraph final : public MarkdownContentProtocol
 {
 public:
-    explicit Paragraph(QList<InlineNode> inlines);
+    explicit Paragraph(InlineContent inlines);
 
     MarkdownContent markdownContent() const override;
 
-    QList<InlineNode> content;
+    InlineContent content;
 };
 
 } // namespace tolvaran::markdown

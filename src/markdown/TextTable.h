@@ -1,6 +1,6 @@
 #pragma once
 
-#include "markdown/InlineNode.h"
+#include "markdown/InlineContent.h"
 #include "markdown/MarkdownContent.h"
 #include "markdown/MarkdownContentProtocol.h"
 #include "markdown/RawTableColumnAlignment.h"
@@ -22,14 +22,14 @@ enum class TextTableColumnAlignment { leading, center, trailing };
 template <typename Row>
 struct TextTableColumn
 {
-    using Content = std::function<QList<InlineNode>(const Row &)>;
+    using Content = std::function<InlineContent(const Row &)>;
 
     std::optional<TextTableColumnAlignment> alignment;
-    QList<InlineNode> title;
+    InlineContent title;
     Content content;
 
     TextTableColumn(std::optional<TextTableColumnAlignment> columnAlignment,
-                    QList<InlineNode> columnTitle, Content cellContent)
+                    InlineContent columnTitle, Content cellContent)
         : alignment(columnAlignment)
         , title(std::move(columnTitle))
         , content(std::move(cellContent))
@@ -38,7 +38,8 @@ struct TextTableColumn
     // A header of plain text (never parsed as Markdown).
     TextTableColumn(std::optional<TextTableColumnAlignment> columnAlignment,
                     const QString &columnTitle, Content cellContent)
-        : TextTableColumn(columnAlignment, QList<InlineNode>{InlineNode::Text{columnTitle}},
+        : TextTableColumn(columnAlignment,
+                          InlineContent(InlineNode::Text{columnTitle}),
                           std::move(cellContent))
     {
     }
@@ -49,7 +50,7 @@ struct TextTableColumn
                                  const QString &columnTitle, Value Row::*member)
     {
         return TextTableColumn(columnAlignment, columnTitle, [member](const Row &row) {
-            return QList<InlineNode>{InlineNode::Text{description(row.*member)}};
+            return InlineContent(InlineNode::Text{description(row.*member)});
         });
     }
 
@@ -85,13 +86,13 @@ public:
         RawTableRow header;
         for (const TextTableColumn<Row> &column : columns) {
             columnAlignments.append(alignmentOf(column.alignment));
-            header.cells.append(RawTableCell{column.title});
+            header.cells.append(RawTableCell{column.title.inlines()});
         }
         rows.append(header);
         for (const auto &value : data) {
             RawTableRow row;
             for (const TextTableColumn<Row> &column : columns)
-                row.cells.append(RawTableCell{column.content(value)});
+                row.cells.append(RawTableCell{column.content(value).inlines()});
             rows.append(row);
         }
     }

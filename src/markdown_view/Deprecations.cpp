@@ -120,7 +120,7 @@ MarkdownImageHandler MarkdownImageHandler::assetImage(std::function<QString(cons
     unimplemented();
 }
 
-View headingView(int, const std::function<QString()> &)
+View headingView(int, const std::function<InlineContent()> &)
 {
     unimplemented();
 }

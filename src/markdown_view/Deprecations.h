@@ -1,5 +1,6 @@
 #pragma once
 
+#include "markdown/InlineContent.h"
 #include "markdown_view/BlockStyle.h"
 #include "markdown_view/Theme.h"
 
@@ -156,7 +157,7 @@ View markdownStyle(View view, const MarkdownStyle &style);
 
 // A heading view over inline content; stops the program.
 [[deprecated("use a heading in the Markdown text")]]
-View headingView(int level, const std::function<QString()> &content);
+View headingView(int level, const std::function<InlineContent()> &content);
 // Stops the program: image handlers gave way to image providers.
 [[deprecated("use MarkdownView::setImageProvider")]]
 void setImageHandler(const MarkdownImageHandler &handler, const QString &urlScheme);

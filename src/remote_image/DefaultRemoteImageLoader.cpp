@@ -34,7 +34,7 @@ QNetworkRequest imageRequest(const QUrl &url)
     return request;
 }
 
-RemoteImageResult readFile(const QString &path)
+std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -46,19 +46,22 @@ RemoteImageResult readFile(const QString &path)
         return RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}};
     if (file.error() != QFileDevice::NoError)
         return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
-    return RemoteImageDecoder::decode(bytes);
+    return bytes;
 }
 
 } // namespace
 
 DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
                                                    QNetworkAccessManager *session,
-                                                   QObject *parent)
+                                                   QObject *parent,
+                                                   RemoteImageDecodeLimits limits)
     : QObject(parent)
     , m_cache(cache)
     , m_session(session)
+    , m_decoder(limits)
 {
     m_decoders.setMaxThreadCount(decodeThreadCount);
+    m_costlyDecoders.setMaxThreadCount(1);
 }
 
 DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
@@ -71,10 +74,14 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
         }
     }
     m_ongoing.clear();
-    // Decoding jobs post their results to this object, so none may outlive it. They are
-    // bounded by the pixel budget.
+    // Decoding jobs post their results to this object, so none may outlive it; stopped, they
+    // end at once. The costly thread is waited for last, since a job of the others may still
+    // hand it a picture (which then stops before it starts).
+    m_stopDecoding.request_stop();
     m_decoders.clear();
     m_decoders.waitForDone();
+    m_costlyDecoders.clear();
+    m_costlyDecoders.waitForDone();
 }
 
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
@@ -124,6 +131,7 @@ void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
 {
     QNetworkReply *reply = m_session->get(imageRequest(url));
+    reply->setReadBufferSize(readBufferBytes);
     m_ongoing[url].reply = reply;
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
@@ -132,16 +140,16 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
             reply->abort();
     });
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
-    // before any of the body arrives, a received count for bodies of undeclared length.
+    // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
+    // The team client and the updater bound their reads the same way; this library depends on
+    // no other of ours, so it keeps these few lines of its own.
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, url, id] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maximumDownloadBytes)
             abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, url, id](qint64 received) {
-        if (received > maximumDownloadBytes)
-            abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
-    });
+    connect(reply, &QNetworkReply::readyRead, this,
+            [this, reply, url, id] { takeArrivedBytes(reply, url, id); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, url, id] { downloadFinished(reply, url, id); });
 }
@@ -155,6 +163,19 @@ void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageE
     // Aborting finishes the reply; downloadFinished may run inside this call.
     if (QNetworkReply *reply = load->reply)
         reply->abort();
+}
+
+void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl &url,
+                                                quint64 id)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->abandoned)
+        return;
+    // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
+    // more than readBufferBytes ahead, so the count passes the limit by at most that much.
+    load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
+    if (load->received.size() > maximumDownloadBytes)
+        abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
 }
 
 void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl &url,
@@ -197,34 +218,58 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         finish(url, id, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
         return;
     }
-    const QByteArray bytes = reply->readAll();
-    if (bytes.size() > maximumDownloadBytes) {
+    load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
+    if (load->received.size() > maximumDownloadBytes) {
         finish(url, id, RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}});
         return;
     }
     load->reply = nullptr;
-    decodeInBackground(bytes, url, id);
+    decodeInBackground(std::exchange(load->received, {}), url, id);
 }
 
 void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)
 {
     m_decoders.start([this, path, url, id] {
-        const RemoteImageResult result = readFile(path);
-        QMetaObject::invokeMethod(
-            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
+        auto read = readFile(path);
+        if (const auto *error = std::get_if<RemoteImageError>(&read))
+            finishLater(url, id, *error);
+        else
+            decodeOnWorker(std::get<QByteArray>(read), url, id);
     });
 }
 
 void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, const QUrl &url,
                                                   quint64 id)
 {
-    m_decoders.start([this, bytes, url, id] {
-        const RemoteImageResult result = RemoteImageDecoder::decode(bytes);
-        // The destructor waits for this job, so the loader is still there to post to; a
-        // delivery still queued when it goes is discarded with it.
-        QMetaObject::invokeMethod(
-            this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
-    });
+    m_decoders.start([this, bytes, url, id] { decodeOnWorker(bytes, url, id); });
+}
+
+void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, const QUrl &url,
+                                              quint64 id)
+{
+    auto prepared = m_decoder.prepare(bytes);
+    if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
+        finishLater(url, id, *error);
+        return;
+    }
+    const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
+    const std::stop_token stop = m_stopDecoding.get_token();
+    if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
+        m_costlyDecoders.start([this, image, url, id, stop] {
+            finishLater(url, id, m_decoder.decode(image, stop));
+        });
+        return;
+    }
+    finishLater(url, id, m_decoder.decode(image, stop));
+}
+
+void DefaultRemoteImageLoader::finishLater(const QUrl &url, quint64 id,
+                                           const RemoteImageResult &result)
+{
+    // The destructor waits for every decoding job, so the loader is still there to post to; a
+    // delivery still queued when it goes is discarded with it.
+    QMetaObject::invokeMethod(
+        this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
 }
 
 void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,

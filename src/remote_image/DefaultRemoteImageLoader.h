@@ -1,6 +1,8 @@
 #pragma once
 
 #include "remote_image/RemoteImageCache.h"
+#include "remote_image/RemoteImageDecodeLimits.h"
+#include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/RemoteImageLoader.h"
 
 #include <QHash>
@@ -11,6 +13,7 @@
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -25,8 +28,12 @@ namespace tolvaran::markdown {
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
 // (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, and an
-// image over RemoteImageDecoder::maximumPixels refused. Failures are not remembered: a URL
+// image over the limits of RemoteImageDecodeLimits refused. Failures are not remembered: a URL
 // whose load failed is loaded afresh when it is asked for again.
+//
+// Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
+// one at a time on a thread of their own, so that they hold up no other picture; the rest
+// share decodeThreadCount threads.
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
     Q_OBJECT
@@ -34,18 +41,23 @@ class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 public:
     // The largest image file that is downloaded or read, in bytes.
     static constexpr qint64 maximumDownloadBytes = qint64(16) * 1024 * 1024;
+    // What a download may hold unread: Qt's network thread reads ahead of its reader without
+    // end unless told, so a limit checked by the reader alone comes too late.
+    static constexpr qint64 readBufferBytes = qint64(256) * 1024;
     // Redirects that one download may follow.
     static constexpr int maximumRedirects = 10;
-    // Images decoded at the same time.
+    // Images decoded at the same time, besides one costly image.
     static constexpr int decodeThreadCount = 2;
     // The shared loader's response cache on disk, and how long its requests may go silent.
     static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
     static constexpr std::chrono::milliseconds sharedRequestTimeout{15000};
 
-    // Neither argument is owned; both must outlive the loader. Starts nothing.
+    // Neither the cache nor the session is owned; both must outlive the loader. Starts nothing.
     DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
-                             QObject *parent = nullptr);
-    // Waits for the decoding in progress; abandons the downloads and calls no completion.
+                             QObject *parent = nullptr, RemoteImageDecodeLimits limits = {});
+    // Abandons the downloads and the decoding, and calls no completion. Returns at once: a
+    // drawing in progress stops at its next step, and a raster picture within the pixel limit
+    // decodes in a fraction of a second.
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the
@@ -70,15 +82,20 @@ private:
     {
         quint64 id = 0;
         QPointer<QNetworkReply> reply;
+        QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
     };
 
     void startDownload(const QUrl &url, quint64 id);
     void startFileRead(const QString &path, const QUrl &url, quint64 id);
+    void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
     void decodeInBackground(const QByteArray &bytes, const QUrl &url, quint64 id);
+    // On a decoding thread: decodes here, or hands a costly picture to its own thread.
+    void decodeOnWorker(const QByteArray &bytes, const QUrl &url, quint64 id);
+    void finishLater(const QUrl &url, quint64 id, const RemoteImageResult &result);
     void finish(const QUrl &url, quint64 id, const RemoteImageResult &result);
     void deliverLater(Waiter waiter, const RemoteImageResult &result);
     static void deliver(const Waiter &waiter, const RemoteImageResult &result);
@@ -87,7 +104,10 @@ private:
     QNetworkAccessManager *const m_session;
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
+    const RemoteImageDecoder m_decoder;
+    std::stop_source m_stopDecoding;
     QThreadPool m_decoders;
+    QThreadPool m_costlyDecoders;
 };
 
 } // namespace tolvaran::markdown

@@ -1,38 +1,109 @@
 #include "remote_image/RemoteImageDecoder.h"
 
+#include "remote_image/DrawingCost.h"
+#include "remote_image/SvgRasterizer.h"
+#include "remote_image/SvgSource.h"
+
 #include <QBuffer>
 #include <QImageReader>
+
+#include <algorithm>
+#include <mutex>
 
 namespace tolvaran::markdown {
 
 namespace {
 
-bool exceedsBudget(QSize size)
+bool exceedsBudget(QSize size, qint64 maximumPixels)
 {
-    return qint64(size.width()) * qint64(size.height()) > RemoteImageDecoder::maximumPixels;
+    return qint64(size.width()) * qint64(size.height()) > maximumPixels;
+}
+
+// Qt keeps one allocation limit for every reader of the process, the readers that Qt's SVG
+// renderer uses for embedded pictures included.
+void limitReaderAllocations()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(RemoteImageDecoder::allocationLimitMiB);
+    });
+}
+
+// An estimate only, to tell costly drawings from cheap ones: every element as if it covered
+// the whole picture.
+qint64 estimatedSvgCost(const SvgSource &source, qint64 maximumPixels)
+{
+    const QSizeF size = source.declaredSize;
+    const double area = size.isValid() ? std::min(size.width() * size.height(),
+                                                  double(maximumPixels))
+                                       : double(maximumPixels);
+    const double cost = double(source.elementCount) * (area + DrawingCost::pieceOverhead);
+    return qint64(std::min(cost, double(std::numeric_limits<qint64>::max() / 2)));
 }
 
 } // namespace
 
-RemoteImageResult RemoteImageDecoder::decode(const QByteArray &bytes)
+RemoteImageDecoder::RemoteImageDecoder(RemoteImageDecodeLimits limits)
+    : m_limits(limits)
+{
+    limitReaderAllocations();
+}
+
+std::variant<PreparedRemoteImage, RemoteImageError>
+RemoteImageDecoder::prepare(const QByteArray &bytes) const
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    reader.setAllocationLimit(allocationLimitMiB);
     if (!reader.canRead())
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    // The size a file declares (for SVG, the size it is drawn at), known before decoding.
-    if (const QSize declared = reader.size(); declared.isValid() && exceedsBudget(declared))
+    // The SVG reader would parse and inflate the whole file just to tell its size.
+    if (reader.format().startsWith("svg")) {
+        auto source = SvgSource::read(bytes, m_limits);
+        if (const auto *error = std::get_if<RemoteImageError>(&source))
+            return *error;
+        const SvgSource &svg = std::get<SvgSource>(source);
+        return PreparedRemoteImage{PreparedRemoteImage::Kind::svg, svg.text,
+                                   estimatedSvgCost(svg, m_limits.maximumPixels),
+                                   DrawingCost::ofReading(svg.elementCount, svg.textElementCount,
+                                                          svg.textLength)};
+    }
+    // The size a file declares, known before decoding.
+    const QSize declared = reader.size();
+    if (declared.isValid() && exceedsBudget(declared, m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    const qint64 pixels = declared.isValid() ? qint64(declared.width()) * declared.height()
+                                             : m_limits.maximumPixels;
+    return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, bytes, pixels, 0};
+}
+
+RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
+                                             const std::stop_token &stop) const
+{
+    if (image.kind == PreparedRemoteImage::Kind::svg)
+        return SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
+    QBuffer buffer;
+    buffer.setData(image.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    QImage decoded;
+    if (!reader.read(&decoded) || decoded.isNull())
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    if (exceedsBudget(image.size()))
+    if (exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    return image;
+    return decoded;
+}
+
+RemoteImageResult RemoteImageDecoder::decode(const QByteArray &bytes,
+                                             const std::stop_token &stop) const
+{
+    auto prepared = prepare(bytes);
+    if (const auto *error = std::get_if<RemoteImageError>(&prepared))
+        return *error;
+    return decode(std::get<PreparedRemoteImage>(prepared), stop);
 }
 
 } // namespace tolvaran::markdown

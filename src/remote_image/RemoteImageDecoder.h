@@ -1,24 +1,43 @@
 #pragma once
 
+#include "remote_image/PreparedRemoteImage.h"
+#include "remote_image/RemoteImageDecodeLimits.h"
 #include "remote_image/RemoteImageResult.h"
 
 #include <QByteArray>
 
+#include <stop_token>
+#include <variant>
+
 namespace tolvaran::markdown {
 
-// Turns downloaded bytes into an image with Qt's image readers (any format a plug-in reads,
-// SVG included), first frame only. Runs on any thread.
-struct RemoteImageDecoder final
+// Turns downloaded bytes into an image, first frame only: raster pictures with Qt's image
+// readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
+// SvgRasterizer, within RemoteImageDecodeLimits. Runs on any thread.
+class RemoteImageDecoder final
 {
-    // The most pixels an image may have (4096 by 4096). A file of a few hundred bytes can
-    // declare a picture of billions of pixels; such a picture is refused before any memory
-    // is set aside for it.
-    static constexpr qint64 maximumPixels = qint64(4096) * 4096;
+public:
+    static constexpr qint64 maximumPixels = RemoteImageDecodeLimits::defaultMaximumPixels;
     // What a reader may allocate for one image, in MiB: the pixel budget at 8 bytes a pixel
     // (16-bit colour), for readers that cannot tell their size before decoding.
     static constexpr int allocationLimitMiB = int(maximumPixels * 8 / (1024 * 1024));
+    // A picture expected to cost more than this is costly: the loader decodes those one at a
+    // time, aside from the rest, so that they hold up no other picture.
+    static constexpr qint64 costlyEstimate = RemoteImageDecodeLimits::defaultDrawingBudget / 16;
 
-    static RemoteImageResult decode(const QByteArray &bytes);
+    explicit RemoteImageDecoder(RemoteImageDecodeLimits limits = {});
+
+    // What the bytes hold and what decoding them should cost, without decoding them: a raster
+    // picture's declared size is checked here, an SVG's text made safe (SvgSource).
+    std::variant<PreparedRemoteImage, RemoteImageError> prepare(const QByteArray &bytes) const;
+    // Decodes a prepared picture; an SVG's drawing stops when `stop` is requested.
+    RemoteImageResult decode(const PreparedRemoteImage &image,
+                             const std::stop_token &stop = {}) const;
+    // Both steps at once.
+    RemoteImageResult decode(const QByteArray &bytes, const std::stop_token &stop = {}) const;
+
+private:
+    RemoteImageDecodeLimits m_limits;
 };
 
 } // namespace tolvaran::markdown

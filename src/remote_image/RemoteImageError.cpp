@@ -19,6 +19,10 @@ QString RemoteImageError::message() const
     case RemoteImageErrorKind::urlRefused:
         return QStringLiteral("Images are loaded only from http and https addresses and from "
                               "the document's image folder.");
+    case RemoteImageErrorKind::imageTooComplex:
+        return QStringLiteral("The image is too complex to draw.");
+    case RemoteImageErrorKind::abandoned:
+        return QStringLiteral("The image was given up before it was decoded.");
     case RemoteImageErrorKind::redirectRefused:
         return QStringLiteral("The image's server redirected to an address that is not "
                               "allowed.");

@@ -12,8 +12,11 @@ enum class RemoteImageErrorKind {
     cannotDecodeContentData, // the bytes are no image that a reader of ours understands
     downloadTooLarge,        // more bytes than DefaultRemoteImageLoader::maximumDownloadBytes
     imageTooLarge,           // more pixels than RemoteImageDecoder::maximumPixels
-    urlRefused,              // neither http(s) nor a file under the image base folder
+    urlRefused,              // neither http(s) nor a file under the image base folder (or an
+                             // SVG that names a picture of its own by an address)
     redirectRefused,         // a redirect to a scheme other than http(s), or to plain http
+    imageTooComplex,         // an SVG whose drawing passes the budget, or that holds another
+    abandoned,               // the loader went away before the image was decoded
 };
 
 struct RemoteImageError

@@ -23,11 +23,16 @@ QList<InlineNode> text(const QString &value)
     return {InlineNode::Text{value}};
 }
 
+InlineContent textContent(const QString &value)
+{
+    return InlineContent(text(value));
+}
+
 MarkdownContent paragraphs(int count)
 {
     MarkdownContentBuilder builder;
     for (int index = 0; index < count; ++index)
-        builder.add(Paragraph(text(QStringLiteral("p%1").arg(index))));
+        builder.add(Paragraph(textContent(QStringLiteral("p%1").arg(index))));
     return builder.content();
 }
 
@@ -44,7 +49,7 @@ TEST(ContentInCode, listsAreStoredLooseWhenAnItemHoldsTwoParagraphs)
     const ListItem one(paragraphs(1));
     const ListItem two(paragraphs(2));
     MarkdownContentBuilder nested;
-    nested.add(Paragraph(text(QStringLiteral("top"))));
+    nested.add(Paragraph(textContent(QStringLiteral("top"))));
     nested.add(BulletedList(true, {ListItem(paragraphs(2))}));
     const struct
     {
@@ -71,8 +76,8 @@ TEST(ContentInCode, listsAreStoredLooseWhenAnItemHoldsTwoParagraphs)
 TEST(ContentInCode, blocksBuiltInCodeEqualParsedOnes)
 {
     MarkdownContentBuilder builder;
-    builder.add(Heading(Heading::Level::level3, text(QStringLiteral("Title"))))
-        .add(Paragraph(text(QStringLiteral("Body"))))
+    builder.add(Heading(Heading::Level::level3, textContent(QStringLiteral("Title"))))
+        .add(Paragraph(textContent(QStringLiteral("Body"))))
         .add(Blockquote(MarkdownContent(QStringLiteral("quoted"))))
         .add(CodeBlock(QStringLiteral("sh"), QStringLiteral("ls\n")))
         .add(ThematicBreak())
@@ -101,7 +106,7 @@ TEST(ContentInCode, textTablesHaveAHeaderAndOneCellPerColumn)
         TextTableColumn<Fruit>::value(TextTableColumnAlignment::trailing, QStringLiteral("Count"),
                                       &Fruit::count),
         TextTableColumn<Fruit>(std::nullopt, QStringLiteral("Name"),
-                               [](const Fruit &row) { return text(row.name); }),
+                               [](const Fruit &row) { return textContent(row.name); }),
     };
     const TextTable table(fruit, columns);
     EXPECT_EQ(table.markdownContent().blocks(),
@@ -119,9 +124,9 @@ TEST(ContentInCode, textTablesHaveAHeaderAndOneCellPerColumn)
 TEST(ContentInCode, inlineImages)
 {
     const QUrl url(QStringLiteral("https://example.com/a b.png"));
-    EXPECT_EQ(InlineImage(url).inlines(),
+    EXPECT_EQ(InlineImage(url).inlineContent().inlines(),
               (QList<InlineNode>{InlineNode::Image{"https://example.com/a%20b.png", {}}}));
-    EXPECT_EQ(InlineImage(QStringLiteral("alt"), url).inlines(),
+    EXPECT_EQ(InlineImage(QStringLiteral("alt"), url).inlineContent().inlines(),
               (QList<InlineNode>{InlineNode::Image{"https://example.com/a%20b.png",
                                                    {InlineNode::Text{"alt"}}}}));
 }

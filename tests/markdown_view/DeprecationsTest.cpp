@@ -44,5 +44,5 @@ TEST(DeprecationsDeathTest, entryPointsWithoutBehaviourStopWithUnimplemented)
     EXPECT_DEATH(Style::Font::body(), "Unimplemented");
     EXPECT_DEATH(Style::HeadingScales(1, 1, 1, 1, 1, 1), "Unimplemented");
     EXPECT_DEATH(deprecated::MarkdownImageHandler::remoteImage(), "Unimplemented");
-    EXPECT_DEATH(deprecated::headingView(1, [] { return QString(); }), "Unimplemented");
+    EXPECT_DEATH(deprecated::headingView(1, [] { return InlineContent(); }), "Unimplemented");
 }

@@ -1,17 +1,20 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
+#include "support/EndlessBodyServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestImages.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 namespace tolvaran::markdown {
@@ -26,6 +29,21 @@ const QString imagePath = QStringLiteral("/image.png");
 Response png(QSize size = {8, 4})
 {
     return Response::ok(fixtures::pngImage(size), "image/png");
+}
+
+// Limits under which no drawing is refused for its cost, so that a costly picture is drawn
+// for as long as it takes instead.
+RemoteImageDecodeLimits unboundedDrawing()
+{
+    RemoteImageDecodeLimits limits;
+    limits.drawingBudget = std::numeric_limits<qint64>::max();
+    return limits;
+}
+
+// About a minute of drawing here: 20,000 translucent circles over four million pixels.
+Response costlySvg()
+{
+    return Response::ok(fixtures::svgOfCoveringCircles({2048, 2048}, 20000), "image/svg+xml");
 }
 
 TEST(DefaultRemoteImageLoader, concurrentRequestsForOneUrlShareOneDownload)
@@ -214,6 +232,20 @@ TEST(DefaultRemoteImageLoader, downloadOverTheSizeCapIsAbandoned)
     }
 }
 
+TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
+{
+    LoaderWorld world;
+    fixtures::EndlessBodyServer endless("image/png", fixtures::pngImage({4, 4}));
+    ASSERT_TRUE(endless.listen());
+    const auto result = world.load(endless.url(QStringLiteral("/endless.png")));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
+    const qint64 oneMiB = 1024 * 1024;
+    EXPECT_LE(world.session.largestDownload(),
+              DefaultRemoteImageLoader::maximumDownloadBytes + oneMiB);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return endless.closedConnections() == 1; }));
+}
+
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
 {
     LoaderWorld world;
@@ -284,6 +316,52 @@ TEST(DefaultRemoteImageLoader, svgBadgeIsDecoded)
     const auto result = world.load(world.server.url(QStringLiteral("/badge.svg")));
     ASSERT_TRUE(result && result->succeeded());
     EXPECT_EQ(result->image().size(), QSize(90, 20));
+}
+
+TEST(DefaultRemoteImageLoader, destructionAbandonsTheDrawingInProgress)
+{
+    if (!svgSupported())
+        GTEST_SKIP() << "Qt's SVG image plug-in (libqt6svg6) is not installed";
+    auto world = std::make_unique<LoaderWorld>(unboundedDrawing());
+    const QString path = QStringLiteral("/costly.svg");
+    world->server.setResponse(path, costlySvg());
+    bool called = false;
+    world->loader.image(world->server.url(path), {}, nullptr,
+                        [&](const RemoteImageResult &) { called = true; });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world->server.requestCount(path) == 1; }));
+    // Time for the answer to arrive and its drawing to begin.
+    fixtures::processEventsFor(std::chrono::milliseconds(500));
+
+    QElapsedTimer destruction;
+    destruction.start();
+    world.reset();
+    EXPECT_LT(destruction.elapsed(), fixtures::outcomeDeadline.count());
+    EXPECT_FALSE(called);
+}
+
+TEST(DefaultRemoteImageLoader, costlyDrawingsDoNotHoldUpOtherImages)
+{
+    if (!svgSupported())
+        GTEST_SKIP() << "Qt's SVG image plug-in (libqt6svg6) is not installed";
+    LoaderWorld world(unboundedDrawing());
+    int costlyOutcomes = 0;
+    // More costly pictures than there are threads to decode with.
+    const int costlyCount = DefaultRemoteImageLoader::decodeThreadCount + 1;
+    for (int i = 0; i < costlyCount; ++i) {
+        const QString path = QStringLiteral("/costly%1.svg").arg(i);
+        world.server.setResponse(path, costlySvg());
+        world.loader.image(world.server.url(path), {}, nullptr,
+                           [&](const RemoteImageResult &) { ++costlyOutcomes; });
+    }
+    ASSERT_TRUE(
+        fixtures::waitUntil([&] { return world.server.requests().size() == costlyCount; }));
+    fixtures::processEventsFor(std::chrono::milliseconds(500));
+
+    world.server.setResponse(imagePath, png({5, 5}));
+    const auto small = world.load(world.server.url(imagePath));
+    ASSERT_TRUE(small);
+    EXPECT_TRUE(small->succeeded());
+    EXPECT_EQ(costlyOutcomes, 0);
 }
 
 TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)

@@ -11,7 +11,8 @@
 
 namespace tolvaran::markdown {
 
-LoaderWorld::LoaderWorld()
+LoaderWorld::LoaderWorld(RemoteImageDecodeLimits limits)
+    : loader(cache, &session, nullptr, limits)
 {
     EXPECT_TRUE(server.listen());
     EXPECT_TRUE(folder.isValid());

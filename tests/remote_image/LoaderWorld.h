@@ -1,11 +1,12 @@
 #pragma once
 
+#include "CountingSession.h"
+
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageResult.h"
 #include "support/LocalHttpServer.h"
 
-#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -15,7 +16,7 @@ namespace tolvaran::markdown {
 // A loader over its own cache and network access, and a local server to load from.
 struct LoaderWorld
 {
-    LoaderWorld();
+    explicit LoaderWorld(RemoteImageDecodeLimits limits = {});
 
     // Asks the loader for `url` and waits for the outcome (none if it never came).
     std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {});
@@ -26,8 +27,8 @@ struct LoaderWorld
 
     fixtures::LocalHttpServer server;
     DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
-    QNetworkAccessManager session;
-    DefaultRemoteImageLoader loader{cache, &session};
+    CountingSession session;
+    DefaultRemoteImageLoader loader;
     QTemporaryDir folder;
 };
 

@@ -37,6 +37,13 @@ QByteArray bigEndian(quint32 value)
     return bytes;
 }
 
+QByteArray littleEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
 QByteArray chunk(const QByteArray &type, const QByteArray &data)
 {
     const QByteArray body = type + data;
@@ -78,6 +85,36 @@ QByteArray pngDeclaringSize(QSize declared)
     const QByteArray rows = qCompress(row, 9).mid(4);
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", rows)
            + chunk("IEND", {});
+}
+
+QByteArray svgOfCoveringCircles(QSize size, int count)
+{
+    const int radius = qMax(size.width(), size.height());
+    QByteArray svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" "
+                                    "height=\"%2\">")
+                         .arg(size.width())
+                         .arg(size.height())
+                         .toUtf8();
+    for (int i = 0; i < count; ++i)
+        svg += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"#%4\" "
+                              "fill-opacity=\"0.5\"/>")
+                   .arg(size.width() / 2)
+                   .arg(size.height() / 2)
+                   .arg(radius)
+                   .arg(0x100000 + (i * 7919) % 0xEFFFFF, 6, 16)
+                   .toUtf8();
+    return svg + "</svg>";
+}
+
+QByteArray gzipped(const QByteArray &bytes)
+{
+    // qCompress writes a four-byte length, then a zlib stream: a two-byte header, the deflate
+    // data and a four-byte checksum. A gzip file holds the same deflate data between its own
+    // header and trailer.
+    const QByteArray zlib = qCompress(bytes, 9);
+    const QByteArray deflated = zlib.mid(6, zlib.size() - 10);
+    return QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff", 10) + deflated
+           + littleEndian(crc32(bytes)) + littleEndian(quint32(bytes.size()));
 }
 
 } // namespace tolvaran::fixtures

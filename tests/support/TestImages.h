@@ -20,4 +20,11 @@ QByteArray svgImage(QSize size, QColor colour = Qt::blue);
 // header sets aside width × height × 4 bytes for it.
 QByteArray pngDeclaringSize(QSize declared);
 
+// An SVG of `size` holding `count` translucent circles that each cover the whole picture:
+// a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
+QByteArray svgOfCoveringCircles(QSize size, int count);
+
+// `bytes` as a gzip file (as .svgz files are).
+QByteArray gzipped(const QByteArray &bytes);
+
 } // namespace tolvaran::fixtures

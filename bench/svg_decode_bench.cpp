@@ -1,0 +1,164 @@
+// Times the costliest SVG pictures that the image decoder still draws, one of each kind of
+// drawing whose cost the budget charges, beside the goal that the worst accepted picture
+// draws in under a second. Each is found by search: the largest picture of its kind that is
+// not refused as too complex. Then the picture of the report that stalled quitting (20,000
+// translucent circles over the whole picture), refused, and how long a drawing takes to stop
+// when it is abandoned.
+#include "remote_image/RemoteImageDecoder.h"
+#include "support/BenchFigures.h"
+#include "support/TestImages.h"
+
+#include <QGuiApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <thread>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::fixtures;
+using namespace tolvaran::fixtures::bench;
+
+namespace {
+
+using Maker = std::function<QByteArray(int amount)>;
+
+QByteArray svg(int side, const QByteArray &content)
+{
+    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                          "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"%1\" "
+                          "height=\"%1\">")
+               .arg(side)
+               .toUtf8()
+           + content + "</svg>";
+}
+
+QByteArray repeated(int times, const QByteArray &element)
+{
+    QByteArray all;
+    for (int i = 0; i < times; ++i)
+        all += element;
+    return all;
+}
+
+bool accepted(const QByteArray &bytes)
+{
+    return RemoteImageDecoder().decode(bytes).succeeded();
+}
+
+// The largest amount whose picture is still drawn (0 when none is).
+int largestAccepted(const Maker &make)
+{
+    int low = 0;
+    int high = 1;
+    while (accepted(make(high))) {
+        low = high;
+        high *= 2;
+    }
+    while (high - low > 1) {
+        const int middle = low + (high - low) / 2;
+        (accepted(make(middle)) ? low : high) = middle;
+    }
+    return low;
+}
+
+void report(const char *name, const Maker &make)
+{
+    const int amount = largestAccepted(make);
+    const QByteArray bytes = make(amount);
+    const double time = median(3, [&] {
+        return milliseconds([&] { RemoteImageDecoder().decode(bytes); });
+    });
+    std::printf("%-52s amount %6d: %7.1f ms (goal: under 1000 ms)\n", name, amount, time);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "qt.svg*=false");
+    QGuiApplication application(argc, argv);
+    std::printf("Costliest SVG drawn, by kind (budget %lld pixel units)\n",
+                static_cast<long long>(RemoteImageDecodeLimits::defaultDrawingBudget));
+
+    report("translucent circles over 2048 x 2048",
+           [](int n) { return svgOfCoveringCircles({2048, 2048}, n); });
+    report("translucent circles over 64 x 64",
+           [](int n) { return svgOfCoveringCircles({64, 64}, n); });
+    report("radial gradient circles over 2048 x 2048", [](int n) {
+        return svg(2048, "<defs><radialGradient id=\"g\" cx=\"0.5\" cy=\"0.5\" r=\"0.5\">"
+                         "<stop offset=\"0\" stop-color=\"#f00\" stop-opacity=\"0.6\"/>"
+                         "<stop offset=\"1\" stop-color=\"#00f\" stop-opacity=\"0.3\"/>"
+                         "</radialGradient></defs>"
+                             + repeated(n, "<circle cx=\"1024\" cy=\"1024\" r=\"1450\" "
+                                           "fill=\"url(#g)\"/>"));
+    });
+    report("dashed circle over 1024 x 1024, pen width", [](int width) {
+        return svg(1024, QStringLiteral("<circle cx=\"512\" cy=\"512\" r=\"400\" fill=\"none\" "
+                                        "stroke=\"#c00\" stroke-opacity=\"0.5\" "
+                                        "stroke-width=\"%1\" stroke-dasharray=\"2 2\"/>")
+                             .arg(width)
+                             .toUtf8());
+    });
+    report("thin dashed zigzag over 512 x 512, points", [](int points) {
+        QByteArray list;
+        for (int i = 0; i < points; ++i)
+            list += QByteArray::number(i % 2 ? 512 : 0) + ',' + QByteArray::number(i % 512) + ' ';
+        return svg(512, "<polyline points=\"" + list + "\" fill=\"none\" stroke=\"#000\" "
+                                                       "stroke-dasharray=\"1 1\"/>");
+    });
+    report("glyphs 900 pixels high over 1024 x 1024", [](int glyphs) {
+        return svg(1024, "<text x=\"0\" y=\"900\" font-size=\"900\" fill=\"#c00\" "
+                         "fill-opacity=\"0.5\">"
+                             + QByteArray(glyphs, 'W') + "</text>");
+    });
+    report("labels of ten characters over 1024 x 768", [](int labels) {
+        QByteArray all;
+        for (int i = 0; i < labels; ++i)
+            all += "<text x=\"" + QByteArray::number((i * 97) % 950) + "\" y=\""
+                   + QByteArray::number(20 + (i * 31) % 740) + "\" font-size=\"12\" fill=\"#333\">"
+                   + "Label " + QByteArray::number(1000 + i % 9000) + "</text>";
+        return svg(1024, all);
+    });
+    report("path of 20,000 segments over 100 x 100, uses", [](int uses) {
+        QByteArray d = "M0,0";
+        for (int i = 0; i < 20000; ++i)
+            d += " L" + QByteArray::number(i % 100) + ',' + QByteArray::number((i * 7) % 100);
+        return svg(100, "<defs><path id=\"p\" fill=\"#c00\" fill-opacity=\"0.5\" d=\"" + d
+                            + "\"/></defs>" + repeated(uses, "<use xlink:href=\"#p\"/>"));
+    });
+    report("embedded picture stretched over 2048 x 2048", [](int n) {
+        const QByteArray href = "data:image/png;base64," + pngImage({16, 16}).toBase64();
+        return svg(2048, repeated(n, "<image x=\"0\" y=\"0\" width=\"2048\" height=\"2048\" "
+                                     "opacity=\"0.5\" xlink:href=\""
+                                         + href + "\"/>"));
+    });
+
+    const QByteArray stalling = svgOfCoveringCircles({4096, 4096}, 20000);
+    const RemoteImageDecoder decoder;
+    RemoteImageErrorKind refusal = RemoteImageErrorKind::transferFailed;
+    const double refusedIn =
+        milliseconds([&] { refusal = decoder.decode(stalling).error().kind; });
+    std::printf("20,000 circles over 4096 x 4096 (%.1f MB): %s in %.1f ms\n",
+                double(stalling.size()) / 1e6,
+                refusal == RemoteImageErrorKind::imageTooComplex ? "refused" : "NOT refused",
+                refusedIn);
+
+    RemoteImageDecodeLimits unbounded;
+    unbounded.drawingBudget = std::numeric_limits<qint64>::max();
+    std::stop_source stop;
+    std::thread drawing([&] {
+        RemoteImageDecoder(unbounded).decode(svgOfCoveringCircles({2048, 2048}, 20000),
+                                             stop.get_token());
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double stopped = milliseconds([&] {
+        stop.request_stop();
+        drawing.join();
+    });
+    std::printf("A drawing of about a minute, abandoned: stops in %.1f ms (goal: under 1000 ms)\n",
+                stopped);
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace tolvaran::markdown {
+
+// Bytes found to hold a picture that may be decoded, with what decoding it is expected to
+// cost: enough to tell a costly picture from a cheap one before any pixel is drawn.
+struct PreparedRemoteImage
+{
+    enum class Kind { raster, svg };
+
+    Kind kind = Kind::raster;
+    // An SVG's text, inflated when it came compressed; otherwise the file as it came.
+    QByteArray bytes;
+    // Pixels for a raster picture; for an SVG, its elements times the pixels each may cover.
+    qint64 estimatedCost = 0;
+    // What an SVG costs before any of it is drawn, in the units of the drawing budget.
+    qint64 readingCost = 0;
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+
+namespace tolvaran::markdown {
+
+// Network access that notes how many bytes each answer delivered to its reader: the most any
+// one reply has taken in so far.
+class CountingSession final : public QNetworkAccessManager
+{
+    Q_OBJECT
+
+public:
+    using QNetworkAccessManager::QNetworkAccessManager;
+
+    qint64 largestDownload() const { return m_largestDownload; }
+
+protected:
+    QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,
+                                 QIODevice *outgoingData) override;
+
+private:
+    qint64 m_largestDownload = 0;
+};
+
+} // namespace tolvaran::markdown
