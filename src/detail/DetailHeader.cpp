@@ -89,7 +89,7 @@ DetailHeader::DetailHeader(QWidget *parent)
     m_newChat = textButton(QStringLiteral("New"), QStringLiteral("plus"),
                            QStringLiteral("newChatButton"), m_actions);
     m_fileManager = symbolButton(QStringLiteral("folder"),
-                                 QStringLiteral("Reveal project in Finder"),
+                                 QStringLiteral("Reveal project in file manager"),
                                  QStringLiteral("fileManagerButton"), m_actions);
     m_terminal = symbolButton(QStringLiteral("terminal"),
                               QStringLiteral("Open Terminal at project"),

@@ -83,7 +83,7 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     keyRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, key,
                                   secondary));
-    QLabel *connected = plainLabel(font(), key, QStringLiteral("Connected on this Mac"));
+    QLabel *connected = plainLabel(font(), key, QStringLiteral("Connected on this computer"));
     BrowserStyle::setTextColor(connected, secondary);
     keyRow->addWidget(connected);
     m_copyButton = button(QStringLiteral("Copy"), key, QStringLiteral("doc.on.doc"));

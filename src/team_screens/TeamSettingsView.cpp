@@ -124,7 +124,7 @@ void TeamSettingsView::buildInterface()
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     savedRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, saved,
                                     secondary));
-    QLabel *savedText = plainLabel(font(), saved, QStringLiteral("Saved on this Mac"));
+    QLabel *savedText = plainLabel(font(), saved, QStringLiteral("Saved on this computer"));
     BrowserStyle::setTextColor(savedText, secondary);
     savedRow->addWidget(savedText);
     savedRow->addStretch();

@@ -44,10 +44,10 @@ constexpr int tabHeight = 38;
 
 const QString leaveMessage = QStringLiteral(
     "This gives up this device seat and removes the team connection and credentials from this "
-    "Mac.");
+    "computer.");
 const QString deleteMessage = QStringLiteral(
     "This deletes the team on the team server for every device and removes the team "
-    "connection and credentials from this Mac.");
+    "connection and credentials from this computer.");
 
 QPixmap dot(const QColor &color, int size)
 {

@@ -29,7 +29,7 @@ QString AppUpdateError::describe(Kind kind, const QString &detail)
     case Kind::checksumMismatch:
         return QStringLiteral("The downloaded update failed integrity verification.");
     case Kind::unsupportedInstallLocation:
-        return QStringLiteral("Updates require Tolvaran to be installed in Applications.");
+        return QStringLiteral("Updates require Tolvaran to be installed in an application folder.");
     case Kind::installLocationNotWritable:
         return QStringLiteral("The app's installation folder is not writable.");
     case Kind::invalidBundle:

@@ -327,7 +327,7 @@ TEST(AppUpdateServiceInstall, refusesCopiesItMayNotReplaceBeforeDownloading)
                                                     "26.8.70");
              return world.home.filePath("apps2/tolvaran/bin/tolvaran");
          },
-         "Updates require Tolvaran to be installed in Applications."},
+         "Updates require Tolvaran to be installed in an application folder."},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
