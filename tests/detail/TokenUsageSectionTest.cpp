@@ -167,6 +167,38 @@ TEST(TokenUsageChart, chartsEveryHourOrDayOfThePeriodWithEmptyBarsBetweenUsage)
               41);
 }
 
+TEST(TokenUsageChart, daysReadInTheOrderAndWordsOfTheLocale)
+{
+    const QDate day(2025, 11, 8);
+    const Timestamp start = Timestamp::fromDateTime(day.startOfDay());
+    const struct
+    {
+        QLocale locale;
+        QString label;
+    } rows[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("Nov 8")},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), QStringLiteral("8 Nov")},
+        {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("8. Nov.")},
+        {QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("11月8日")},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(tokenUsageBarLabel(start, TokenUsagePeriod::daily, row.locale), row.label)
+            << row.locale.name().toStdString();
+    }
+
+    // The chart writes its labels in the user's locale.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    TokenUsageChart chart;
+    chart.setSeries({{localMidnight(3), 10, 0}}, TokenUsagePeriod::daily);
+    QLocale::setDefault(previous);
+    const QDate first = QDateTime::fromMSecsSinceEpoch(localMidnight(29).milliseconds()).date();
+    EXPECT_EQ(chart.timeLabels().constFirst(),
+              QString::number(first.day()) + QLatin1Char(' ')
+                  + QLocale(QLocale::English, QLocale::UnitedKingdom)
+                        .monthName(first.month(), QLocale::ShortFormat));
+}
+
 TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)
 {
     const struct
