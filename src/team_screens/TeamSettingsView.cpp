@@ -300,6 +300,8 @@ void TeamSettingsView::save()
         return;
     }
     const QString typedKey = m_newKey.trimmed();
+    if (refuseSecondMembership(typedKey, {}))
+        return;
     if (!settings.isEnabled()) {
         finishSave(typedKey);
         return;
@@ -324,6 +326,10 @@ void TeamSettingsView::save()
                 fail(result.error().message());
                 return;
             }
+            const std::optional<TeamSecurityStatus> &security = result.value().security;
+            if (refuseSecondMembership(typedKey, security ? security->installations
+                                                          : QList<TeamInstallation>()))
+                return;
             TeamSettingsStore &store = m_team.settings();
             const std::optional<TeamMetadata> &team = result.value().team;
             if (team && typedKey.isEmpty() && team->name != store.teamName().trimmed()) {
@@ -343,6 +349,15 @@ void TeamSettingsView::save()
                 store.applyServerTeamName(team->name);
             finishSave(typedKey);
         });
+}
+
+bool TeamSettingsView::refuseSecondMembership(const QString &typedKey,
+                                              const QList<TeamInstallation> &installations)
+{
+    if (typedKey.isEmpty() || !m_isMember || !m_isMember(typedKey, installations))
+        return false;
+    fail(TeamSettingsError(TeamSettingsError::Kind::alreadyMember).message());
+    return true;
 }
 
 void TeamSettingsView::finishSave(const QString &typedKey)

@@ -625,6 +625,13 @@ void TeamsDashboardView::addTeam()
     // screen is always there for its callbacks.
     auto *sheet = new TeamSettingsView(
         *team, [this] { joinSheetClosed(); }, [this] { joinSheetSaved(); }, this);
+    sheet->setMembershipCheck([this, team](const QString &key,
+                                           const QList<TeamInstallation> &installations) {
+        const QList<TeamScreenTeam *> listed = m_workspace.teams();
+        return std::any_of(listed.cbegin(), listed.cend(), [&](const TeamScreenTeam *other) {
+            return other != team && other->settings().isMembershipOf(key, installations);
+        });
+    });
     sheet->setWindowModality(Qt::WindowModal);
     m_joinSheet = sheet;
     sheet->open();
