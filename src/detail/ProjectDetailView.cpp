@@ -15,6 +15,7 @@
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,7 +35,9 @@ QWidget *centredColumn(QWidget *column, int maximumWidth)
 {
     auto *frame = new QWidget;
     column->setParent(frame);
-    column->setMaximumWidth(maximumWidth);
+    FontScale::follow(column, [column, maximumWidth] {
+        column->setMaximumWidth(FontScale::scaled(maximumWidth));
+    });
     auto *layout = new QHBoxLayout(frame);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addStretch(0);
@@ -76,7 +79,9 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tabScroll->setWidgetResizable(true);
     tabScroll->setWidget(m_tabBar);
-    tabScroll->setFixedHeight(m_tabBar->sizeHint().height());
+    FontScale::follow(tabScroll, [tabScroll, bar = m_tabBar] {
+        tabScroll->setFixedHeight(bar->sizeHint().height());
+    });
     tabScroll->setFocusPolicy(Qt::NoFocus);
 
     m_pages->addWidget(makeOverviewTab());

@@ -2,6 +2,7 @@
 
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
+#include "widgets/FontScale.h"
 #include "widgets/SystemColors.h"
 
 #include <QBarSeries>
@@ -221,7 +222,6 @@ TokenUsageChart::TokenUsageChart(QWidget *parent)
     , m_tokenAxis(new QCategoryAxis)
 {
     setObjectName(QStringLiteral("tokenUsageChart"));
-    setFixedHeight(chartHeight);
     setRenderHint(QPainter::Antialiasing);
     setFrameShape(QFrame::NoFrame);
     setStyleSheet(QStringLiteral("background: transparent"));
@@ -241,10 +241,15 @@ TokenUsageChart::TokenUsageChart(QWidget *parent)
     // and a few times, which value and date-time axes cannot give.
     for (QCategoryAxis *axis : {m_timeAxis, m_tokenAxis}) {
         axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        axis->setLabelsFont(BrowserStyle::monospacedDigitFont(axisLabelSize));
         axis->setLineVisible(false);
         axis->setMinorGridLineVisible(false);
     }
+    FontScale::follow(this, [this] {
+        const QFont labels = BrowserStyle::monospacedDigitFont(axisLabelSize).font();
+        m_timeAxis->setLabelsFont(labels);
+        m_tokenAxis->setLabelsFont(labels);
+        setFixedHeight(FontScale::scaled(chartHeight));
+    });
     m_timeAxis->setGridLineVisible(false);
     m_timeAxis->setTitleText(QStringLiteral("Time"));
     m_timeAxis->setTitleVisible(false);

@@ -8,6 +8,7 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -45,7 +47,7 @@ TeamSettingsView::TeamSettingsView(TeamScreenTeam &team, Callback onDismiss, Cal
 {
     setObjectName(QStringLiteral("teamSettingsSheet"));
     setWindowTitle(QStringLiteral("Team activity"));
-    setFixedSize(sheetWidth, sheetHeight);
+    FontScale::follow(this, [this] { fitSize(); });
     buildInterface();
     onTeamChange(m_team, this, [this] { render(); });
     render();
@@ -124,7 +126,7 @@ void TeamSettingsView::buildInterface()
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     savedRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, saved,
                                     secondary));
-    QLabel *savedText = plainLabel(font(), saved, QStringLiteral("Saved on this computer"));
+    QLabel *savedText = plainLabel(saved, QStringLiteral("Saved on this computer"));
     BrowserStyle::setTextColor(savedText, secondary);
     savedRow->addWidget(savedText);
     savedRow->addStretch();
@@ -184,6 +186,15 @@ void TeamSettingsView::buildInterface()
     setError(std::nullopt);
     setStatus(std::nullopt);
     m_teamNameField->setFocus();
+}
+
+void TeamSettingsView::fitSize()
+{
+    // The form scrolls, so a screen lower than the sheet gets a lower sheet.
+    int height = FontScale::scaled(sheetHeight);
+    if (const QScreen *shownOn = screen())
+        height = std::min(height, shownOn->availableGeometry().height());
+    setFixedSize(FontScale::scaled(sheetWidth), height);
 }
 
 void TeamSettingsView::render()

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 
@@ -671,9 +672,13 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
     QList<QWidget *> visited{QApplication::focusWidget()};
     for (int step = 0; step < 200; ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        if (QApplication::focusWidget() == visited.first())
+        QWidget *focused = QApplication::focusWidget();
+        if (focused == visited.first())
             break;
-        visited.append(QApplication::focusWidget());
+        // Every stop shows its focus: nothing hidden or scrolling takes it.
+        EXPECT_TRUE(focused->isVisible() && !qobject_cast<QAbstractScrollArea *>(focused))
+            << focused->objectName().toStdString();
+        visited.append(focused);
     }
     const auto names = [](const QList<QWidget *> &widgets) {
         QStringList result;
@@ -689,11 +694,6 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
         }
         return inside;
     };
-    // Every stop shows its focus: nothing hidden or scrolling takes it.
-    for (QWidget *widget : visited)
-        EXPECT_TRUE(widget->isVisible() && !qobject_cast<QAbstractScrollArea *>(widget))
-            << widget->objectName().toStdString();
-
     // Header: the title row, the search field, then the controls row left to right.
     const QStringList header = names(visited.mid(0, 4));
     EXPECT_EQ(header, QStringList({"refreshButton", "searchField", "sidebarToggle",
@@ -730,4 +730,39 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
     control("sidebarToggle")->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), control("searchField"));
+}
+
+// Tab walks on from the cards in view onto those of the next rows: the grid scrolls each
+// focused control into view instead of leaving the focus out of sight.
+TEST_F(BrowserControlsTest, tabScrollsTheFocusedCardControlIntoView)
+{
+    makeBrowser(760, false);
+    browser->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(browser.get()));
+    auto *grid = control<ProjectCardGrid>("collectionView");
+    QWidget *viewport = grid->viewport();
+    ASSERT_EQ(grid->scrollOffset(), 0);
+    grid->cardAt(0)->findChild<QWidget *>(QStringLiteral("detailsButton"))
+        ->setFocus(Qt::TabFocusReason);
+
+    QSet<QString> projectsFocused{grid->cardAt(0)->model()->project.name};
+    for (int step = 0; step < 400; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *focused = QApplication::focusWidget();
+        if (!viewport->isAncestorOf(focused))
+            break; // on to the paging bar
+        const QRect area(focused->mapTo(viewport, QPoint()), focused->size());
+        EXPECT_TRUE(viewport->rect().contains(area))
+            << focused->objectName().toStdString() << " at " << area.y() << " of "
+            << viewport->height();
+        for (QWidget *card = focused; card; card = card->parentWidget()) {
+            if (auto *view = qobject_cast<ProjectCardView *>(card)) {
+                projectsFocused.insert(view->model()->project.name);
+                break;
+            }
+        }
+    }
+    // Every card of the page was reached, the last ones far below the first screen.
+    EXPECT_EQ(projectsFocused.size(), world.model->pagedProjects().size());
+    EXPECT_GT(grid->scrollOffset(), 0);
 }
