@@ -2,6 +2,7 @@
 
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
@@ -87,6 +88,7 @@ TagSidebar::TagSidebar(QWidget *parent)
 
     layout->addSpacing(10);
     auto *scroll = new QScrollArea(this);
+    keepFocusInView(scroll);
     scroll->setObjectName(QStringLiteral("sidebarScrollView"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -15,6 +15,7 @@
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 
 #include <QHBoxLayout>
@@ -83,6 +84,7 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
         tabScroll->setFixedHeight(bar->sizeHint().height());
     });
     tabScroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(tabScroll);
 
     m_pages->addWidget(makeOverviewTab());
     m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
@@ -239,6 +241,7 @@ QScrollArea *ProjectDetailView::makeScrollColumn(const QList<QWidget *> &section
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(scroll);
     QWidget *content = centredColumn(column, columnMaximumWidth + 2 * columnPadding);
     content->setAutoFillBackground(false);
     scroll->setWidget(content);

@@ -8,6 +8,7 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 
@@ -91,6 +92,7 @@ void TeamSettingsView::buildInterface()
     layout->addWidget(divider(this));
 
     auto *scroll = new QScrollArea(this);
+    keepFocusInView(scroll);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -13,6 +13,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
 #include "widgets/RoundedPanel.h"
@@ -414,6 +415,7 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
     column->addWidget(divider(m_overview));
 
     m_tabScroll = new QScrollArea(m_overview);
+    keepFocusInView(m_tabScroll);
     m_tabScroll->setWidgetResizable(true);
     m_tabScroll->setFrameShape(QFrame::NoFrame);
     m_tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
