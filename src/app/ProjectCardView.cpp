@@ -351,7 +351,40 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
     rebuildStatus(model);
     configureWork(model);
     configureAppearance(model);
+    nameControls(model);
     update();
+}
+
+void ProjectCardView::nameControls(const BrowserCardModel &model)
+{
+    const ProjectCardSnapshot &project = model.project;
+    const QString &name = project.name;
+    setAccessibleName(name);
+    setAccessibleDescription(project.path);
+    m_renameButton->setAccessibleName(QStringLiteral("Rename ") + name
+                                      + QStringLiteral(" in Tolvaran and Codex"));
+    QStringList tags;
+    for (const ProjectTag &tag : model.assignedTags)
+        tags.append(tag.name);
+    m_tagButton->setAccessibleName(
+        tags.isEmpty() ? QString(QStringLiteral("Assign tags to ") + name)
+                       : QString(QStringLiteral("Tags of ") + name + QStringLiteral(": ")
+                                 + tags.join(QStringLiteral(", "))));
+    m_pinButton->setAccessibleName((project.isPinned ? QStringLiteral("Unpin ")
+                                                     : QStringLiteral("Pin "))
+                                   + name);
+    m_pinButton->setAccessibleDescription(project.isPinned ? QStringLiteral("Pinned")
+                                                           : QStringLiteral("Not pinned"));
+    m_finderButton->setAccessibleName(QStringLiteral("Reveal ") + name
+                                      + QStringLiteral(" in file manager"));
+    m_terminalButton->setAccessibleName(QStringLiteral("Open Terminal at ") + name);
+    m_lastChatSegment->setAccessibleName(QStringLiteral("Last Chat for ") + name);
+    m_recentChatsSegment->setAccessibleName(QStringLiteral("Show recent chats for ") + name);
+    m_detailsButton->setAccessibleName(QStringLiteral("Details for ") + name);
+    for (auto *chip : m_statusStack->findChildren<ClosureButton *>()) {
+        if (chip->isVisibleTo(m_statusStack))
+            chip->setAccessibleName(chip->text() + QStringLiteral(" in ") + name);
+    }
 }
 
 void ProjectCardView::rebuildStatus(const BrowserCardModel &model)

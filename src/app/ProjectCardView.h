@@ -75,6 +75,9 @@ private:
     void rebuildStatus(const BrowserCardModel &model);
     void configureWork(const BrowserCardModel &model);
     void configureAppearance(const BrowserCardModel &model);
+    // Names the card and each of its controls after the project, for assistive technology:
+    // every card offers the same buttons, which would otherwise read alike.
+    void nameControls(const BrowserCardModel &model);
     // A button handler that runs `gesture` on the card while the card exists.
     ClosureButton::Handler weakly(const std::function<void(ProjectCardView &)> &gesture);
     // A button handler that calls one of the stored actions.

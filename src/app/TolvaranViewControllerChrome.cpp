@@ -140,6 +140,8 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(
         QStringLiteral("Filter projects, chats, paths, branches, or IDs"));
+    m_searchField->setAccessibleName(QStringLiteral("Filter projects"));
+    m_searchField->setAccessibleDescription(m_searchField->placeholderText());
     m_searchField->setClearButtonEnabled(true);
     connect(m_searchField, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_viewModel.setSearchText(text); });

@@ -1,6 +1,7 @@
 #include "detail/DetailTabBar.h"
 
 #include "detail/DetailStyle.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
@@ -36,6 +37,8 @@ DetailTabButton::DetailTabButton(ProjectDetailTab tab, QWidget *parent)
     setText(projectDetailTabLabel(tab));
     setIcon(symbolIcon(projectDetailTabSymbol(tab)));
     setAccessibleName(text());
+    setCheckable(true);
+    AccessibleRole::markAsTab(this);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     FontScale::follow(this, [this] {
@@ -49,6 +52,7 @@ void DetailTabButton::setSelected(bool selected)
     if (selected == m_isSelected)
         return;
     m_isSelected = selected;
+    setChecked(selected);
     updateGeometry();
     update();
 }
@@ -98,6 +102,7 @@ DetailTabBar::DetailTabBar(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("detailTabBar"));
+    AccessibleRole::markAsTabList(this);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16, 7, 16, 7);
     layout->setSpacing(4);

@@ -11,6 +11,9 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QLinearGradient>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 #include <cmath>
@@ -193,6 +196,24 @@ QString tokenUsageBarLabel(Timestamp start, TokenUsagePeriod period, const QLoca
                                                     : QStringLiteral("HH"));
 }
 
+QString tokenUsageChartSummary(const QList<TokenUsageBar> &bars, TokenUsagePeriod period,
+                               const QLocale &locale)
+{
+    qint64 total = 0;
+    QStringList used;
+    for (const TokenUsageBar &bar : bars) {
+        if (bar.tokens <= 0)
+            continue;
+        total += bar.tokens;
+        used.append(tokenUsageBarLabel(bar.start, period, locale) + QStringLiteral(": ")
+                    + compactTokens(bar.tokens));
+    }
+    if (used.isEmpty())
+        return QStringLiteral("No token usage.");
+    return compactTokens(total) + QStringLiteral(" tokens in all. ")
+           + used.join(QStringLiteral(", "));
+}
+
 QList<qint64> tokenUsageAxisMarks(qint64 largest)
 {
     QList<qint64> marks{0};
@@ -300,6 +321,33 @@ void TokenUsageChart::setSeries(const QList<TokenUsagePoint> &points, TokenUsage
             m_tokenAxis->append(label, qreal(mark));
     }
     m_tokenAxis->setRange(0, qreal(marks.back()));
+
+    setAccessibleName(QStringLiteral("Token usage, ") + tokenUsagePeriodLabel(period));
+    setAccessibleDescription(tokenUsageChartSummary(m_bars, period));
+}
+
+void TokenUsageChart::paintEvent(QPaintEvent *event)
+{
+    QChartView::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(viewport());
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = viewport()->rect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void TokenUsageChart::focusInEvent(QFocusEvent *event)
+{
+    QChartView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TokenUsageChart::focusOutEvent(QFocusEvent *event)
+{
+    QChartView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void TokenUsageChart::changeEvent(QEvent *event)

@@ -10,6 +10,7 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "team_screens/TeamScreenWorkspace.h"
 #include "team_screens/TeamSettingsView.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
@@ -392,6 +393,7 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
 
     auto *tabBar = new QWidget(m_overview);
     tabBar->setObjectName(QStringLiteral("teamTabBar"));
+    AccessibleRole::markAsTabList(tabBar);
     BrowserStyle::setBackgroundColor(tabBar, palette().color(QPalette::Window));
     auto *tabRow = new QHBoxLayout(tabBar);
     tabRow->setContentsMargins(16, 6, 16, 6);
@@ -402,6 +404,7 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
         QPushButton *tabButton = button(rawValue(tab), tabBar, symbolName(tab));
         tabButton->setCheckable(true);
         tabButton->setFlat(true);
+        AccessibleRole::markAsTab(tabButton);
         FontScale::follow(tabButton, [tabButton] {
             tabButton->setFixedHeight(FontScale::scaled(tabHeight));
         });

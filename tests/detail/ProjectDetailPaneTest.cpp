@@ -21,6 +21,7 @@
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -355,6 +356,39 @@ TEST(ProjectDetailView, theFocusedControlIsScrolledIntoView)
     ASSERT_FALSE(inView(tabs, last));
     last->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(inView(tabs, last));
+}
+
+// The tabs read as tabs of one list, the chosen one selected, not as push buttons.
+TEST(ProjectDetailView, theTabsReadAsPageTabsWithTheChosenOneSelected)
+{
+    PaneWorld pane;
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.show();
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(view.tabBar());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::PageTabList);
+
+    const auto selectedNames = [&] {
+        QStringList selected;
+        for (DetailTabButton *button : view.tabBar()->buttons()) {
+            QAccessibleInterface *tab = QAccessible::queryAccessibleInterface(button);
+            EXPECT_EQ(tab->role(), QAccessible::PageTab);
+            EXPECT_EQ(tab->parent()->role(), QAccessible::PageTabList);
+            if (tab->state().selected)
+                selected.append(tab->text(QAccessible::Name));
+        }
+        return selected;
+    };
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("Overview")});
+
+    // Pressing a tab through its accessible action chooses it, once and for good.
+    QAccessibleInterface *chats =
+        QAccessible::queryAccessibleInterface(view.tabBar()->buttons().at(2));
+    chats->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    chats->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(view.selectedTab(), ProjectDetailTab::chats);
+    EXPECT_EQ(selectedNames(), QStringList{chats->text(QAccessible::Name)});
 }
 
 TEST(ProjectDetailView, theBehindWarningFollowsTheRepositorysUpstream)
