@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSet>
 #include <QTest>
 #include <QToolButton>
 
@@ -730,39 +729,4 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
     control("sidebarToggle")->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), control("searchField"));
-}
-
-// Tab walks on from the cards in view onto those of the next rows: the grid scrolls each
-// focused control into view instead of leaving the focus out of sight.
-TEST_F(BrowserControlsTest, tabScrollsTheFocusedCardControlIntoView)
-{
-    makeBrowser(760, false);
-    browser->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(browser.get()));
-    auto *grid = control<ProjectCardGrid>("collectionView");
-    QWidget *viewport = grid->viewport();
-    ASSERT_EQ(grid->scrollOffset(), 0);
-    grid->cardAt(0)->findChild<QWidget *>(QStringLiteral("detailsButton"))
-        ->setFocus(Qt::TabFocusReason);
-
-    QSet<QString> projectsFocused{grid->cardAt(0)->model()->project.name};
-    for (int step = 0; step < 400; ++step) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget *focused = QApplication::focusWidget();
-        if (!viewport->isAncestorOf(focused))
-            break; // on to the paging bar
-        const QRect area(focused->mapTo(viewport, QPoint()), focused->size());
-        EXPECT_TRUE(viewport->rect().contains(area))
-            << focused->objectName().toStdString() << " at " << area.y() << " of "
-            << viewport->height();
-        for (QWidget *card = focused; card; card = card->parentWidget()) {
-            if (auto *view = qobject_cast<ProjectCardView *>(card)) {
-                projectsFocused.insert(view->model()->project.name);
-                break;
-            }
-        }
-    }
-    // Every card of the page was reached, the last ones far below the first screen.
-    EXPECT_EQ(projectsFocused.size(), world.model->pagedProjects().size());
-    EXPECT_GT(grid->scrollOffset(), 0);
 }
