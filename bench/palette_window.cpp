@@ -1,6 +1,7 @@
 // The application's window as src/main.cpp builds it, in the Fusion style with a light or a
-// dark palette chosen on the command line, for the screenshot script (scripts/screenshots.sh):
-// under a bare X server Qt has no desktop theme to take a palette from.
+// dark palette chosen on the command line, for the screenshot scripts (scripts/screenshots.sh,
+// scripts/large-text-screenshots.sh): under a bare X server Qt has no desktop theme to take a
+// palette or a font from.
 //
 //   palette_window light|dark [Qt options such as -geometry]
 #include "app/ApplicationSetUp.h"

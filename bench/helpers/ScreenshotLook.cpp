@@ -1,6 +1,7 @@
 #include "helpers/ScreenshotLook.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -42,6 +43,14 @@ void useFusionLook(bool dark)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(dark ? fusionDarkPalette()
                                   : QApplication::style()->standardPalette());
+    // The font a desktop set to larger text would give, when the screenshot asks for one.
+    bool isNumber = false;
+    const double points = qEnvironmentVariable("TOLVARAN_FONT_POINTS").toDouble(&isNumber);
+    if (isNumber && points > 0) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+    }
 }
 
 } // namespace tolvaran::fixtures::bench

@@ -5,6 +5,16 @@
 
 namespace tolvaran {
 
+void AdaptiveCardFlowLayout::setScale(double scale)
+{
+    m_scale = scale > 0 ? scale : 1.0;
+}
+
+void AdaptiveCardFlowLayout::setMinimumCardHeight(double height)
+{
+    m_minimumCardHeight = height;
+}
+
 bool AdaptiveCardFlowLayout::updateViewportWidth(double width, double scrollInsetLeft,
                                                  double scrollInsetRight)
 {
@@ -20,14 +30,16 @@ bool AdaptiveCardFlowLayout::updateViewportWidth(double width, double scrollInse
         std::max(1.0, width - 2.0 * sideInset - scrollInsetLeft - scrollInsetRight);
     const double spacing = interItemSpacing;
     const double columns =
-        std::max(1.0, std::floor((spacing + available) / (spacing + minimumCardWidth)));
+        std::max(1.0, std::floor((spacing + available) / (spacing + minimumCardWidth * m_scale)));
     const double fitted = std::floor((available - spacing * (columns - 1.0)) / columns);
     const double itemWidth =
-        std::max(1.0, std::min({fitted, maximumCardWidth, available - 1.0}));
+        std::max(1.0, std::min({fitted, maximumCardWidth * m_scale, available - 1.0}));
+    const double itemHeight = std::ceil(std::max(baseCardHeight(), m_minimumCardHeight));
 
     const bool changed = std::abs(itemWidth - m_itemSize.width()) > changeTolerance
+                         || std::abs(itemHeight - m_itemSize.height()) > changeTolerance
                          || std::abs(sideInset - previousInset) > changeTolerance;
-    m_itemSize = QSizeF(itemWidth, cardHeight);
+    m_itemSize = QSizeF(itemWidth, itemHeight);
     return changed;
 }
 

@@ -7,7 +7,10 @@ namespace tolvaran {
 
 // The geometry of the project card grid: as many columns as the viewport allows, cards
 // stretched to share the width but never wider than maximumCardWidth, always
-// cardHeight high. A plain value: the grid widget owns one and asks it where each card goes.
+// cardHeight high. The card sizes are the design's at the default text size: a scale (the
+// text's, FontScale) multiplies them, and the grid may ask for taller cards than that when a
+// card's content needs it. A plain value: the grid widget owns one and asks it where each
+// card goes.
 class AdaptiveCardFlowLayout final
 {
 public:
@@ -32,6 +35,16 @@ public:
     };
 
     const QSizeF &itemSize() const { return m_itemSize; }
+    double scale() const { return m_scale; }
+
+    // The card widths and the least card height at `scale` times the design's. Takes effect
+    // at the next updateViewportWidth.
+    void setScale(double scale);
+    // Cards at least `height` high (never lower than the scaled cardHeight). Takes effect at
+    // the next updateViewportWidth.
+    void setMinimumCardHeight(double height);
+    // The height the cards have with nothing taller asked for.
+    double baseCardHeight() const { return cardHeight * m_scale; }
     const Insets &sectionInsets() const { return m_sectionInsets; }
 
     // Recomputes the side insets and the card width for a viewport `width` wide, less the
@@ -57,6 +70,8 @@ public:
 private:
     QSizeF m_itemSize{defaultCardWidth, cardHeight};
     Insets m_sectionInsets;
+    double m_scale = 1.0;
+    double m_minimumCardHeight = 0.0;
 };
 
 } // namespace tolvaran

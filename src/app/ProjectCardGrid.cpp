@@ -1,7 +1,9 @@
 #include "app/ProjectCardGrid.h"
 
 #include "app/ProjectCardView.h"
+#include "widgets/FontScale.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -26,6 +28,15 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
     verticalScrollBar()->setSingleStep(scrollStep);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(true);
+    FontScale::follow(this, [this] {
+        m_layout.setScale(FontScale::factor());
+        m_layout.setMinimumCardHeight(0);
+        relayout();
+    });
+    // Tab may move the focus onto a card of the row beyond the view's edge (those exist
+    // already): the view follows it there.
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { revealFocus(now); });
 }
 
 ProjectCardGrid::~ProjectCardGrid() = default;
@@ -39,6 +50,10 @@ void ProjectCardGrid::replaceItems(const QStringList &identifiers)
 {
     m_identifiers = identifiers;
     recycleAll();
+    if (m_layout.itemSize().height() > m_layout.baseCardHeight()) {
+        m_layout.setMinimumCardHeight(0);
+        m_layout.updateViewportWidth(m_viewportWidth);
+    }
     updateScrollRange();
     // Scrolling first, so that only the cards at the top are configured.
     const QSignalBlocker blocker(verticalScrollBar());
@@ -52,6 +67,8 @@ void ProjectCardGrid::reloadItems(const QList<qsizetype> &indexes)
         if (ProjectCardView *card = m_shown.value(index))
             configure(*card, index);
     }
+    if (m_cardHeightGrew)
+        relayout();
 }
 
 int ProjectCardGrid::scrollOffset() const
@@ -100,6 +117,35 @@ void ProjectCardGrid::synchronizeViewport()
     layoutCards();
 }
 
+void ProjectCardGrid::relayout()
+{
+    m_cardHeightGrew = false;
+    if (m_viewportWidth > AdaptiveCardFlowLayout::minimumViewportWidth)
+        m_layout.updateViewportWidth(m_viewportWidth);
+    updateScrollRange();
+    layoutCards();
+}
+
+void ProjectCardGrid::revealFocus(QWidget *focused)
+{
+    if (!focused || !viewport()->isAncestorOf(focused))
+        return;
+    const QRect area(focused->mapTo(viewport(), QPoint()), focused->size());
+    const QWidget *card = focused;
+    while (card && card->parentWidget() != viewport())
+        card = card->parentWidget();
+    // The whole card where it fits, else at least the focused control.
+    const QRect wanted = card && card->height() <= viewport()->height()
+                             ? card->geometry()
+                             : area;
+    QScrollBar *bar = verticalScrollBar();
+    if (wanted.top() < 0)
+        bar->setValue(bar->value() + wanted.top() - int(m_layout.sectionInsets().top));
+    else if (wanted.bottom() >= viewport()->height())
+        bar->setValue(bar->value() + wanted.bottom() - viewport()->height() + 1
+                      + int(m_layout.sectionInsets().bottom));
+}
+
 void ProjectCardGrid::updateScrollRange()
 {
     const int count = static_cast<int>(m_identifiers.size());
@@ -146,6 +192,8 @@ void ProjectCardGrid::layoutCards()
                                 static_cast<int>(frame.height())));
         card->show();
     }
+    if (m_cardHeightGrew)
+        relayout();
 }
 
 void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)
@@ -153,6 +201,12 @@ void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)
     const QString &id = m_identifiers.at(index);
     if (m_provider)
         m_provider(card, id);
+    const int width = int(m_layout.itemSize().width());
+    const int needed = card.requiredHeight(width);
+    if (needed > m_layout.itemSize().height()) {
+        m_layout.setMinimumCardHeight(needed);
+        m_cardHeightGrew = true;
+    }
     Q_EMIT cardConfigured(id);
 }
 

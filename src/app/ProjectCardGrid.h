@@ -19,6 +19,11 @@ class ProjectCardView;
 // configured afresh, through the item provider, for the next item that needs it. A page of
 // thousands of projects therefore costs a few dozen cards, and scrolling configures only the
 // rows that come into view.
+//
+// Cards grow with the text size (FontScale). A card whose content needs more height than the
+// others (its status items on further lines) makes every card of the page that tall, so rows
+// stay even; a new page starts again from the usual height. The card holding the keyboard
+// focus is scrolled into view.
 class ProjectCardGrid final : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -62,6 +67,10 @@ protected:
 
 private:
     void synchronizeViewport();
+    // Lays the cards out again after their size changed (the text size, a taller card).
+    void relayout();
+    // Scrolls the card holding `focused` into view, when it is one of ours.
+    void revealFocus(QWidget *focused);
     void updateScrollRange();
     void layoutCards();
     void configure(ProjectCardView &card, qsizetype index);
@@ -71,6 +80,8 @@ private:
     QStringList m_identifiers;
     AdaptiveCardFlowLayout m_layout;
     double m_viewportWidth = 0.0;
+    // A configured card asked for more height than the cards have: lay them out again.
+    bool m_cardHeightGrew = false;
     QHash<qsizetype, ProjectCardView *> m_shown; // item index to its card
     QList<ProjectCardView *> m_pool;             // cards in no item's service, hidden
 };

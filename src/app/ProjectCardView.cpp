@@ -6,14 +6,15 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
 #include "widgets/RenamePrompt.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
+#include "widgets/WrappingRowLayout.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,17 +39,11 @@ constexpr int lastChatSegmentWidth = 108;
 constexpr int recentChatsSegmentWidth = 26;
 constexpr int renameFieldWidth = 300;
 
+using BrowserStyle::monospacedFont;
 using BrowserStyle::secondaryLabelColor;
 using BrowserStyle::setTextColor;
 using BrowserStyle::systemFont;
 using BrowserStyle::tertiaryLabelColor;
-
-QFont monospacedFont(int pixelSize)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 ClosureButton *symbolButton(const QString &symbol, const QString &help, const QString &name,
                             QWidget *parent)
@@ -58,13 +53,13 @@ ClosureButton *symbolButton(const QString &symbol, const QString &help, const QS
     return button;
 }
 
-ElidingLabel *label(Qt::TextElideMode mode, const QFont &font, const QString &name,
+ElidingLabel *label(Qt::TextElideMode mode, const ScaledFont &font, const QString &name,
                     QWidget *parent)
 {
     auto *result = new ElidingLabel(parent);
     result->setElideMode(mode);
     result->setObjectName(name);
-    result->setFont(font);
+    font.apply(result);
     return result;
 }
 
@@ -77,14 +72,14 @@ void setForeground(QWidget *widget, const QColor &color)
     widget->setPalette(palette);
 }
 
-QLabel *statusLabel(const QString &name, const QString &text, const QFont &font,
+QLabel *statusLabel(const QString &name, const QString &text, const ScaledFont &font,
                     const QColor &color)
 {
     auto *result = new QLabel;
     result->setObjectName(name);
     result->setTextFormat(Qt::PlainText);
     result->setText(text);
-    result->setFont(font);
+    font.apply(result);
     result->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setForeground(result, color);
     return result;
@@ -98,7 +93,7 @@ ClosureButton *statusChip(const QString &name, const QString &text, const QStrin
     chip->setObjectName(name);
     chip->setAutoRaise(true);
     chip->setIconSize(QSize(12, 12));
-    chip->setFont(systemFont(11, QFont::Medium));
+    systemFont(11, QFont::Medium).apply(chip);
     chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setForeground(chip, color);
     return chip;
@@ -167,7 +162,7 @@ ProjectCardView::ProjectCardView(QWidget *parent)
     , m_pinButton(symbolButton(QStringLiteral("star"), QStringLiteral("Pin project"),
                                QStringLiteral("pinButton"), this))
     , m_statusStack(new QWidget(this))
-    , m_statusLayout(new QHBoxLayout(m_statusStack))
+    , m_statusLayout(new WrappingRowLayout(m_statusStack))
     , m_metricsLabel(label(Qt::ElideRight, systemFont(11), QStringLiteral("metricsLabel"), this))
     , m_workLabel(label(Qt::ElideRight, systemFont(11, QFont::Medium), QStringLiteral("workLabel"),
                         this))
@@ -212,18 +207,16 @@ void ProjectCardView::build()
         button->setAutoRaise(false); // bordered, unlike the symbol buttons of the header
         button->setFixedSize(28, 24);
     }
-    m_detailsButton->setFont(systemFont(11));
+    systemFont(11).apply(m_detailsButton);
     m_detailsButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     m_lastChatSegment->setText(QStringLiteral("Last Chat"));
     m_lastChatSegment->setIcon(
         symbolIcon(QStringLiteral("bubble.left.and.text.bubble.right")));
     m_lastChatSegment->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_lastChatSegment->setFont(systemFont(11));
-    m_lastChatSegment->setFixedWidth(lastChatSegmentWidth);
+    systemFont(11).apply(m_lastChatSegment);
     m_recentChatsSegment->setIcon(symbolIcon(QStringLiteral("chevron.down")));
     m_recentChatsSegment->setAccessibleName(QStringLiteral("Show recent chats"));
-    m_recentChatsSegment->setFixedWidth(recentChatsSegmentWidth);
     auto *segments = new QHBoxLayout(m_lastChatControl);
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
@@ -231,16 +224,26 @@ void ProjectCardView::build()
     segments->addWidget(m_recentChatsSegment);
     m_lastChatControl->setToolTip(QStringLiteral("Open the latest chat or choose a recent chat"));
     m_lastChatControl->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    const int segmentHeight = std::max(m_lastChatSegment->sizeHint().height(),
-                                       m_recentChatsSegment->sizeHint().height());
-    m_lastChatSegment->setFixedHeight(segmentHeight);
-    m_recentChatsSegment->setFixedHeight(segmentHeight);
+    FontScale::follow(m_lastChatControl, [this] {
+        m_lastChatSegment->setFixedWidth(FontScale::scaled(lastChatSegmentWidth));
+        m_recentChatsSegment->setFixedWidth(FontScale::scaled(recentChatsSegmentWidth));
+        // Measured afresh: a fixed height is its own size hint.
+        for (ClosureButton *segment : {m_lastChatSegment, m_recentChatsSegment}) {
+            segment->setMinimumHeight(0);
+            segment->setMaximumHeight(QWIDGETSIZE_MAX);
+        }
+        const int segmentHeight = std::max(m_lastChatSegment->sizeHint().height(),
+                                           m_recentChatsSegment->sizeHint().height());
+        m_lastChatSegment->setFixedHeight(segmentHeight);
+        m_recentChatsSegment->setFixedHeight(segmentHeight);
+    });
 
     // One height whatever the strip holds, so the lines below it align from card to card.
-    m_statusStack->setFixedHeight(statusStripHeight);
-    m_statusLayout->setContentsMargins(0, 0, 0, 0);
-    m_statusLayout->setSpacing(6);
-    m_statusLayout->addStretch(1);
+    m_statusLayout->setHorizontalSpacing(6);
+    m_statusLayout->setVerticalSpacing(4);
+    FontScale::follow(m_statusStack, [this] {
+        m_statusLayout->setMinimumLineHeight(FontScale::scaled(statusStripHeight));
+    });
 
     // Title column beside the tag and pin buttons.
     auto *titleColumn = new QVBoxLayout;
@@ -260,7 +263,7 @@ void ProjectCardView::build()
 
     auto *work = new QWidget(this);
     work->setObjectName(QStringLiteral("workColumn"));
-    work->setFixedHeight(workColumnHeight);
+    FontScale::follow(work, [work] { work->setFixedHeight(FontScale::scaled(workColumnHeight)); });
     auto *workLayout = new QVBoxLayout(work);
     workLayout->setContentsMargins(0, 0, 0, 0);
     workLayout->setSpacing(3);
@@ -348,7 +351,40 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
     rebuildStatus(model);
     configureWork(model);
     configureAppearance(model);
+    nameControls(model);
     update();
+}
+
+void ProjectCardView::nameControls(const BrowserCardModel &model)
+{
+    const ProjectCardSnapshot &project = model.project;
+    const QString &name = project.name;
+    setAccessibleName(name);
+    setAccessibleDescription(project.path);
+    m_renameButton->setAccessibleName(QStringLiteral("Rename ") + name
+                                      + QStringLiteral(" in Tolvaran and Codex"));
+    QStringList tags;
+    for (const ProjectTag &tag : model.assignedTags)
+        tags.append(tag.name);
+    m_tagButton->setAccessibleName(
+        tags.isEmpty() ? QString(QStringLiteral("Assign tags to ") + name)
+                       : QString(QStringLiteral("Tags of ") + name + QStringLiteral(": ")
+                                 + tags.join(QStringLiteral(", "))));
+    m_pinButton->setAccessibleName((project.isPinned ? QStringLiteral("Unpin ")
+                                                     : QStringLiteral("Pin "))
+                                   + name);
+    m_pinButton->setAccessibleDescription(project.isPinned ? QStringLiteral("Pinned")
+                                                           : QStringLiteral("Not pinned"));
+    m_finderButton->setAccessibleName(QStringLiteral("Reveal ") + name
+                                      + QStringLiteral(" in file manager"));
+    m_terminalButton->setAccessibleName(QStringLiteral("Open Terminal at ") + name);
+    m_lastChatSegment->setAccessibleName(QStringLiteral("Last Chat for ") + name);
+    m_recentChatsSegment->setAccessibleName(QStringLiteral("Show recent chats for ") + name);
+    m_detailsButton->setAccessibleName(QStringLiteral("Details for ") + name);
+    for (auto *chip : m_statusStack->findChildren<ClosureButton *>()) {
+        if (chip->isVisibleTo(m_statusStack))
+            chip->setAccessibleName(chip->text() + QStringLiteral(" in ") + name);
+    }
 }
 
 void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
@@ -369,6 +405,8 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
     int added = 0;
     const auto add = [this, &added](QWidget *widget) {
         m_statusLayout->addWidget(widget);
+        // Shown now rather than in a later turn, so that the card measures its lines at once.
+        widget->show();
         ++added;
     };
 
@@ -437,31 +475,15 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         add(statusLabel(QStringLiteral("readyLabel"), QStringLiteral("Ready"), systemFont(10),
                         tertiaryLabelColor(colors)));
     }
-    m_statusLayout->addStretch(1);
-    fitStatusRow();
 }
 
-void ProjectCardView::fitStatusRow()
+int ProjectCardView::requiredHeight(int width) const
 {
-    const int available = width() - 2 * sideMargin;
-    int used = 0;
-    bool fits = true;
-    for (int index = 0; index < m_statusLayout->count(); ++index) {
-        QWidget *item = m_statusLayout->itemAt(index)->widget();
-        if (!item)
-            continue;
-        const int needed = item->sizeHint().width() + (used > 0 ? m_statusLayout->spacing() : 0);
-        fits = fits && used + needed <= available;
-        if (fits)
-            used += needed;
-        item->setVisible(fits);
-    }
-}
-
-void ProjectCardView::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    fitStatusRow();
+    // The least height of the card's rows, and what the status items need beyond one line.
+    const int stripWidth = width - 2 * sideMargin;
+    const int extraLines =
+        m_statusLayout->heightForWidth(stripWidth) - m_statusLayout->minimumSize().height();
+    return layout()->totalMinimumSize().height() + std::max(0, extraLines);
 }
 
 void ProjectCardView::refreshRelativeTimes()

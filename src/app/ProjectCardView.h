@@ -9,12 +9,12 @@
 
 #include <optional>
 
-class QHBoxLayout;
 class QPushButton;
 
 namespace tolvaran {
 
 class ElidingLabel;
+class WrappingRowLayout;
 
 // One project card of the browser's grid. It holds no logic of its own: it draws one
 // BrowserCardModel and hands every gesture to one function of its ProjectCardActions. The
@@ -52,6 +52,9 @@ public:
     void refreshRelativeTimes();
 
     const std::optional<BrowserCardModel> &model() const { return m_model; }
+    // The height the card needs at `width` for all it shows (its status items may take more
+    // than one line).
+    int requiredHeight(int width) const;
     const FrameAppearance &frameAppearance() const { return m_frame; }
 
     // The gestures, as the controls call them (also reachable for keyboard and tests).
@@ -64,16 +67,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void build();
+    // The status items: every one is shown whole, on further lines where one does not hold
+    // them.
     void rebuildStatus(const BrowserCardModel &model);
-    // Shows the status items from the first on while each fits whole in the card's width and
-    // hides the rest: a chip's text is never cut.
-    void fitStatusRow();
     void configureWork(const BrowserCardModel &model);
     void configureAppearance(const BrowserCardModel &model);
+    // Names the card and each of its controls after the project, for assistive technology:
+    // every card offers the same buttons, which would otherwise read alike.
+    void nameControls(const BrowserCardModel &model);
     // A button handler that runs `gesture` on the card while the card exists.
     ClosureButton::Handler weakly(const std::function<void(ProjectCardView &)> &gesture);
     // A button handler that calls one of the stored actions.
@@ -87,7 +91,7 @@ private:
     QPushButton *m_detailsButton;
     ClosureButton *m_pinButton;
     QWidget *m_statusStack;
-    QHBoxLayout *m_statusLayout;
+    WrappingRowLayout *m_statusLayout;
     ElidingLabel *m_metricsLabel;
     ElidingLabel *m_workLabel;
     ElidingLabel *m_filesLabel;

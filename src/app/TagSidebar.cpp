@@ -2,6 +2,8 @@
 
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/FocusInView.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -75,7 +77,7 @@ TagSidebar::TagSidebar(QWidget *parent)
     header->setContentsMargins(12, 12, 10, 0);
     auto *title = new QLabel(QStringLiteral("Tags"), this);
     title->setObjectName(QStringLiteral("sidebarTitle"));
-    title->setFont(systemFont(15, QFont::DemiBold));
+    systemFont(15, QFont::DemiBold).apply(title);
     ClosureButton *hide = symbolButton(this, QStringLiteral("sidebarHideButton"),
                                        QStringLiteral("sidebar.left"), QStringLiteral("Hide tags"),
                                        [this] { Q_EMIT hideRequested(); });
@@ -86,6 +88,7 @@ TagSidebar::TagSidebar(QWidget *parent)
 
     layout->addSpacing(10);
     auto *scroll = new QScrollArea(this);
+    keepFocusInView(scroll);
     scroll->setObjectName(QStringLiteral("sidebarScrollView"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -122,11 +125,17 @@ TagSidebar::TagSidebar(QWidget *parent)
     m_messageLabel->setObjectName(QStringLiteral("tagMessageLabel"));
     m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(true);
-    m_messageLabel->setFont(systemFont(11));
+    systemFont(11).apply(m_messageLabel);
     setTextColor(m_messageLabel, SystemColors::red());
     m_messageLabel->hide();
     newTag->addWidget(m_messageLabel);
     layout->addLayout(newTag);
+
+    // The rows' heights and cut titles are made for one text size: made again for another.
+    FontScale::follow(this, [this] {
+        if (m_signature)
+            rebuildRows();
+    });
 }
 
 bool TagSidebar::setSignature(const SidebarSignature &signature)
@@ -207,7 +216,7 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
 {
     auto *row = new QWidget(m_rows->parentWidget());
     row->setObjectName(QStringLiteral("sidebarRow"));
-    row->setFixedHeight(rowHeight);
+    row->setFixedHeight(FontScale::scaled(rowHeight));
     auto *stack = new QHBoxLayout(row);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
@@ -220,7 +229,8 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setIcon(tintedSymbolIcon(QStringLiteral("tag.fill"), tint));
     const QString elided =
-        button->fontMetrics().elidedText(title, Qt::ElideRight, rowTitleMaximumWidth);
+        button->fontMetrics().elidedText(title, Qt::ElideRight,
+                                         FontScale::scaled(rowTitleMaximumWidth));
     button->setText(buttonText(elided));
     if (elided != title)
         button->setToolTip(title);
@@ -254,7 +264,7 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     }
     auto *count = new QLabel(QString::number(status.totalCount), row);
     count->setObjectName(QStringLiteral("sidebarRowCount"));
-    count->setFont(monospacedDigitFont(10));
+    monospacedDigitFont(10).apply(count);
     setTextColor(count, secondaryLabelColor(palette()));
     stack->addWidget(count);
     return row;

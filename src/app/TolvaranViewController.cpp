@@ -7,6 +7,7 @@
 #include "widgets/ClosureButton.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FontScale.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "app/ReadingOrderFocus.h"
@@ -134,7 +135,9 @@ void TolvaranViewController::buildInterface()
 
     auto *content = new QWidget(this);
     content->setObjectName(QStringLiteral("contentColumn"));
-    content->setMinimumWidth(contentMinimumWidth);
+    FontScale::follow(content, [content] {
+        content->setMinimumWidth(FontScale::scaled(contentMinimumWidth));
+    });
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -147,7 +150,10 @@ void TolvaranViewController::buildInterface()
     m_rootStack->addWidget(m_sidebar);
     m_rootStack->addWidget(m_sidebarDivider);
     m_rootStack->addWidget(content, 1);
-    m_sidebar->setFixedWidth(sidebarWidth);
+    FontScale::follow(this, [this] {
+        m_sidebar->setFixedWidth(FontScale::scaled(sidebarWidth));
+        applyResponsivePresentation();
+    });
 }
 
 void TolvaranViewController::bindModels()
@@ -254,23 +260,27 @@ bool TolvaranViewController::focusNextPrevChild(bool next)
 void TolvaranViewController::applyResponsivePresentation()
 {
     updateSidebarPresentation();
-    const int w = width();
-    m_scopeControl->setHidden(w < scopeSegmentsMinimumWidth);
-    m_scopeButton->setHidden(w >= scopeSegmentsMinimumWidth);
-    m_countLabel->setHidden(w < scopeSegmentsMinimumWidth);
-    m_usageSparkline->setHidden(w < sparklineMinimumWidth);
-    m_usageTotalLabel->setHidden(w < usageTotalMinimumWidth);
-    m_archivedButton->setHidden(w < sortControlsMinimumWidth);
-    m_sortButton->setHidden(w < sortControlsMinimumWidth);
-    m_optionsButton->setHidden(w >= sortControlsMinimumWidth);
+    // The thresholds are where the controls stop fitting, which moves with their text.
+    const auto narrowerThan = [w = width()](int threshold) {
+        return w < FontScale::scaled(threshold);
+    };
+    m_scopeControl->setHidden(narrowerThan(scopeSegmentsMinimumWidth));
+    m_scopeButton->setHidden(!narrowerThan(scopeSegmentsMinimumWidth));
+    m_countLabel->setHidden(narrowerThan(scopeSegmentsMinimumWidth));
+    m_usageSparkline->setHidden(narrowerThan(sparklineMinimumWidth));
+    m_usageTotalLabel->setHidden(narrowerThan(usageTotalMinimumWidth));
+    m_archivedButton->setHidden(narrowerThan(sortControlsMinimumWidth));
+    m_sortButton->setHidden(narrowerThan(sortControlsMinimumWidth));
+    m_optionsButton->setHidden(!narrowerThan(sortControlsMinimumWidth));
 
-    const bool compactFooter = w < sparklineMinimumWidth;
+    const bool compactFooter = narrowerThan(sparklineMinimumWidth);
+    m_footer->setFixedHeight(
+        FontScale::scaled(compactFooter ? compactFooterHeight : footerHeight));
     if (compactFooter != m_usesCompactFooter) {
         m_usesCompactFooter = compactFooter;
-        m_footer->setFixedHeight(compactFooter ? compactFooterHeight : footerHeight);
         renderFooter();
     }
-    const bool compactUpdateLabel = w < updateLabelFullWidth;
+    const bool compactUpdateLabel = narrowerThan(updateLabelFullWidth);
     if (compactUpdateLabel != m_usesCompactUpdateLabel) {
         m_usesCompactUpdateLabel = compactUpdateLabel;
         if (m_updateControl)
@@ -288,7 +298,7 @@ TolvaranViewController::SidebarPlacement TolvaranViewController::sidebarPlacemen
 void TolvaranViewController::updateSidebarPresentation()
 {
     const bool visible = m_viewModel.isTagSidebarVisible();
-    const bool overlay = visible && width() < sidebarDockingWidth;
+    const bool overlay = visible && width() < FontScale::scaled(sidebarDockingWidth);
     const bool docked = m_rootStack->indexOf(m_sidebar) >= 0;
 
     if (!visible) {
@@ -345,7 +355,7 @@ void TolvaranViewController::updateSidebarPresentation()
 void TolvaranViewController::placeFloatingSidebar()
 {
     // Pinned to the view's leading, top and bottom edges, at its fixed width.
-    m_sidebar->setGeometry(0, 0, sidebarWidth, height());
+    m_sidebar->setGeometry(0, 0, FontScale::scaled(sidebarWidth), height());
 }
 
 void TolvaranViewController::positionEmptyLabel()

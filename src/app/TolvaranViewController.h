@@ -57,7 +57,8 @@ class TolvaranViewController final : public QWidget
     Q_OBJECT
 
 public:
-    // Width thresholds of the responsive layout (pixels, of the controller's own width).
+    // Width thresholds of the responsive layout (pixels of the controller's own width at the
+    // default text size; they grow with the text, FontScale).
     static constexpr int scopeSegmentsMinimumWidth = 720; // also the count label
     static constexpr int sparklineMinimumWidth = 700;     // also the one-line footer
     static constexpr int updateLabelFullWidth = 650;
@@ -68,6 +69,9 @@ public:
     static constexpr int sidebarWidth = 224;
     static constexpr int contentMinimumWidth = 320;
     static constexpr int headerHeight = 158;
+    static constexpr int usageStripHeight = 32;
+    static constexpr int scopeControlMinimumWidth = 250;
+    static constexpr int teamFilterMaximumWidth = 130;
     static constexpr int commitBannerHeight = 48;
     static constexpr int paginationHeight = 42;
     static constexpr int footerHeight = 30;

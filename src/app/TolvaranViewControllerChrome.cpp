@@ -6,6 +6,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FontScale.h"
 #include "app/ProjectCardGrid.h"
 #include "app/ProjectCardView.h"
 #include "widgets/SegmentedControl.h"
@@ -40,24 +41,24 @@ QFrame *horizontalSeparator(QWidget *parent)
     return line;
 }
 
-QLabel *label(QWidget *parent, const QString &name, const QFont &font,
+QLabel *label(QWidget *parent, const QString &name, const ScaledFont &font,
               std::optional<QColor> color = std::nullopt)
 {
     auto *field = new QLabel(parent);
     field->setObjectName(name);
     field->setTextFormat(Qt::PlainText);
-    field->setFont(font);
+    font.apply(field);
     if (color)
         setTextColor(field, *color);
     return field;
 }
 
-ElidingLabel *elidingLabel(QWidget *parent, const QString &name, const QFont &font,
+ElidingLabel *elidingLabel(QWidget *parent, const QString &name, const ScaledFont &font,
                            const QColor &color)
 {
     auto *field = new ElidingLabel(parent);
     field->setObjectName(name);
-    field->setFont(font);
+    font.apply(field);
     setTextColor(field, color);
     return field;
 }
@@ -102,7 +103,8 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
 {
     auto *container = new QWidget(this);
     container->setObjectName(QStringLiteral("header"));
-    container->setFixedHeight(headerHeight);
+    FontScale::follow(container,
+                      [container] { container->setFixedHeight(FontScale::scaled(headerHeight)); });
     auto *rows = new QVBoxLayout(container);
     rows->setContentsMargins(16, 10, 16, 9);
     rows->setSpacing(7);
@@ -120,7 +122,7 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_refreshButton->setHandler(weakly(&TolvaranViewController::refreshEverything));
     m_teamButton = symbolButton(container, QStringLiteral("teamButton"),
                                 QStringLiteral("person.2"), QStringLiteral("Team activity"));
-    m_teamButton->setFont(systemFont(11, QFont::Medium));
+    systemFont(11, QFont::Medium).apply(m_teamButton);
     m_teamButton->setHandler(weakly(&TolvaranViewController::showTeams));
     m_teamButton->hide(); // until a render finds something for it to do
     auto *titleRow = new QHBoxLayout;
@@ -138,6 +140,8 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(
         QStringLiteral("Filter projects, chats, paths, branches, or IDs"));
+    m_searchField->setAccessibleName(QStringLiteral("Filter projects"));
+    m_searchField->setAccessibleDescription(m_searchField->placeholderText());
     m_searchField->setClearButtonEnabled(true);
     connect(m_searchField, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_viewModel.setSearchText(text); });
@@ -146,14 +150,15 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     // 3. Usage strip.
     auto *strip = new QFrame(container);
     strip->setObjectName(QStringLiteral("usageStrip"));
-    strip->setFixedHeight(32);
+    FontScale::follow(strip,
+                      [strip] { strip->setFixedHeight(FontScale::scaled(usageStripHeight)); });
     QColor stripColor = container->palette().color(QPalette::Base);
     stripColor.setAlphaF(0.75f);
     strip->setStyleSheet(
         QStringLiteral("#usageStrip { background-color: %1; border-radius: 6px; }")
             .arg(stripColor.name(QColor::HexArgb)));
     const QColor secondary = secondaryLabelColor(container->palette());
-    const QFont usageFont = monospacedDigitFont(10, QFont::Medium);
+    const ScaledFont usageFont = monospacedDigitFont(10, QFont::Medium);
     const auto usageLabel = [&](const char *name) {
         return elidingLabel(strip, QLatin1String(name), usageFont, secondary);
     };
@@ -187,7 +192,9 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
         scopes.append(rawValue(scope));
     m_scopeControl = new SegmentedControl(scopes, container);
     m_scopeControl->setObjectName(QStringLiteral("scopeControl"));
-    m_scopeControl->setMinimumWidth(250);
+    FontScale::follow(m_scopeControl, [control = m_scopeControl] {
+        control->setMinimumWidth(FontScale::scaled(scopeControlMinimumWidth));
+    });
     connect(m_scopeControl, &SegmentedControl::segmentSelected, this, [this](int index) {
         if (index >= 0 && index < int(allProjectScopeFilters.size()))
             m_viewModel.setScopeFilter(allProjectScopeFilters[std::size_t(index)]);
@@ -212,7 +219,9 @@ void TolvaranViewController::buildHeader(QVBoxLayout *column)
     m_teamFilterButton = new QComboBox(container);
     m_teamFilterButton->setObjectName(QStringLiteral("teamFilterButton"));
     m_teamFilterButton->setToolTip(QStringLiteral("Filter projects by team"));
-    m_teamFilterButton->setMaximumWidth(130);
+    FontScale::follow(m_teamFilterButton, [button = m_teamFilterButton] {
+        button->setMaximumWidth(FontScale::scaled(teamFilterMaximumWidth));
+    });
     m_teamFilterButton->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_teamFilterButton->setMinimumContentsLength(8);
     m_teamFilterButton->hide(); // shown by the render while teams are enabled
@@ -256,7 +265,8 @@ void TolvaranViewController::buildCommitBanner(QVBoxLayout *column)
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     auto *banner = new QWidget(m_commitBanner);
-    banner->setFixedHeight(commitBannerHeight);
+    FontScale::follow(banner,
+                      [banner] { banner->setFixedHeight(FontScale::scaled(commitBannerHeight)); });
     setBackgroundColor(banner, QColor(52, 199, 89, qRound(0.08 * 255)));
     m_commitTitle = label(banner, QStringLiteral("commitTitle"), systemFont(12, QFont::DemiBold));
     m_commitSubtitle = elidingLabel(banner, QStringLiteral("commitSubtitle"), systemFont(11),
@@ -314,7 +324,9 @@ void TolvaranViewController::buildPagination(QVBoxLayout *column)
     column->addWidget(horizontalSeparator(this));
     auto *container = new QWidget(this);
     container->setObjectName(QStringLiteral("paginationBar"));
-    container->setFixedHeight(paginationHeight);
+    FontScale::follow(container, [container] {
+        container->setFixedHeight(FontScale::scaled(paginationHeight));
+    });
     m_paginationLabel = label(container, QStringLiteral("paginationLabel"), systemFont(11),
                               secondaryLabelColor(palette()));
     m_pageLabel = label(container, QStringLiteral("pageLabel"), monospacedDigitFont(11));
@@ -350,7 +362,7 @@ void TolvaranViewController::buildFooter(QVBoxLayout *column)
     column->addWidget(horizontalSeparator(this));
     m_footer = new QWidget(this);
     m_footer->setObjectName(QStringLiteral("footer"));
-    m_footer->setFixedHeight(footerHeight);
+
     m_footerLabel = elidingLabel(m_footer, QStringLiteral("footerLabel"), systemFont(10),
                                  secondaryLabelColor(palette()));
     m_footerLabel->setMaximumLineCount(2);

@@ -102,7 +102,12 @@ void TolvaranViewController::renderTeamControl()
     m_teamButton->setIcon(tintedSymbolIcon(presentation.symbolName, color));
     m_teamButton->setToolButtonStyle(presentation.imageOnly ? Qt::ToolButtonIconOnly
                                                             : Qt::ToolButtonTextBesideIcon);
-    m_teamButton->setAccessibleDescription(presentation.accessibleDescription);
+    // Read as what it shows: the teams' activity, or the invitation to add or join one; the
+    // description adds the connection the tooltip names.
+    m_teamButton->setAccessibleName(presentation.accessibleDescription);
+    m_teamButton->setAccessibleDescription(
+        presentation.toolTip == presentation.accessibleDescription ? QString()
+                                                                   : presentation.toolTip);
     m_teamButton->setToolTip(presentation.toolTip);
     QPalette palette = m_teamButton->palette();
     palette.setColor(QPalette::ButtonText, color);

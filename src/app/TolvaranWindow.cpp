@@ -9,6 +9,10 @@
 #include <QApplication>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace tolvaran {
 
@@ -23,6 +27,8 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
     setWindowTitle(QStringLiteral("Tolvaran"));
     setMinimumSize(minimumWidth, minimumHeight);
     resize(initialWidth, initialHeight);
+    if (const QScreen *opensOn = screen())
+        fitToScreen(opensOn->availableGeometry(), true);
     setCentralWidget(m_contentView);
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -45,6 +51,44 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
 }
 
 TolvaranWindow::~TolvaranWindow() = default;
+
+void TolvaranWindow::fitToScreen(const QRect &available, bool firstSize)
+{
+    if (available.isEmpty())
+        return;
+    setMinimumSize(std::min(minimumWidth, available.width()),
+                   std::min(minimumHeight, available.height()));
+    const QSize wanted = firstSize ? QSize(initialWidth, initialHeight) : size();
+    const QSize fitted = wanted.boundedTo(available.size());
+    if (fitted != size())
+        resize(fitted);
+}
+
+void TolvaranWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_followsScreen || !windowHandle())
+        return;
+    m_followsScreen = true;
+    // Moved to another screen, or the free area of this one changed (a panel came or went).
+    connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen *now) {
+        if (now) {
+            connect(now, &QScreen::availableGeometryChanged, this,
+                    &TolvaranWindow::fitToCurrentScreen, Qt::UniqueConnection);
+        }
+        fitToCurrentScreen();
+    });
+    if (QScreen *current = screen()) {
+        connect(current, &QScreen::availableGeometryChanged, this,
+                &TolvaranWindow::fitToCurrentScreen, Qt::UniqueConnection);
+    }
+}
+
+void TolvaranWindow::fitToCurrentScreen()
+{
+    if (const QScreen *current = screen())
+        fitToScreen(current->availableGeometry());
+}
 
 void TolvaranWindow::setUpdater(AppUpdateService *updater)
 {

@@ -18,7 +18,9 @@ class ProjectListViewModel;
 class TeamWorkspaceService;
 
 // The program's one window, titled "Tolvaran", with the root view as its content and the
-// commands of its menu. The commands work whichever screen the root view shows.
+// commands of its menu. The commands work whichever screen the root view shows. Its least and
+// first sizes give way to a smaller screen: the whole window, page bar and status line
+// included, always fits the free area of the screen it is on.
 class TolvaranWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -43,7 +45,17 @@ public:
     // must outlive the window.
     void setUpdater(AppUpdateService *updater);
 
+    // Fits the window to a screen whose free area (without panels) is `available`: at least
+    // minimumWidth by minimumHeight, or the whole area where it is smaller. With `firstSize`
+    // the window also takes initialWidth by initialHeight, or as much of them as fits.
+    void fitToScreen(const QRect &available, bool firstSize = false);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void fitToCurrentScreen();
+
     // The "New Project..." dialog, of the menu command and the browser's add button; made
     // before the content, which hands it to the browser.
     std::unique_ptr<FileDialogFolderPicker> m_folderPicker;
@@ -51,6 +63,7 @@ private:
     QAction *m_newProjectAction;
     QAction *m_refreshAction;
     AppUpdateService *m_updater = nullptr;
+    bool m_followsScreen = false;
 };
 
 } // namespace tolvaran

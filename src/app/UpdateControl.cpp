@@ -29,7 +29,7 @@ UpdateControl::UpdateControl(AppUpdateService &updater, QLabel *versionLabel, QW
     m_button = new ClosureButton(QStringLiteral("New Version"),
                                  symbolIcon(QStringLiteral("arrow.down.circle.fill")), {}, this);
     m_button->setObjectName(QStringLiteral("updateButton"));
-    m_button->setFont(BrowserStyle::systemFont(11, QFont::Medium));
+    BrowserStyle::systemFont(11, QFont::Medium).apply(m_button);
     m_button->setAutoRaise(true);
     m_button->setAccessibleDescription(QStringLiteral("Install available update"));
     m_button->setHandler([control = QPointer(this)] {

@@ -22,6 +22,13 @@ AdaptiveGridLayout::~AdaptiveGridLayout()
         delete item;
 }
 
+void AdaptiveGridLayout::setColumnWidths(int minimumWidth, int maximumWidth)
+{
+    m_minimumWidth = minimumWidth;
+    m_maximumWidth = maximumWidth;
+    invalidate();
+}
+
 int AdaptiveGridLayout::columnCount(int width) const
 {
     return std::max(1, (width + m_gridSpacing) / (m_minimumWidth + m_gridSpacing));

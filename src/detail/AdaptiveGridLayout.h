@@ -18,6 +18,9 @@ public:
                        QWidget *parent = nullptr);
     ~AdaptiveGridLayout() override;
 
+    // Columns between these widths from now on (the text size changed).
+    void setColumnWidths(int minimumWidth, int maximumWidth);
+
     // The number of columns and their width for a content width.
     int columnCount(int width) const;
     int columnWidth(int width) const;

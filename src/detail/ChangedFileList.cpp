@@ -2,6 +2,7 @@
 
 #include "detail/DetailStyle.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 
@@ -57,7 +58,7 @@ public:
                 m_icon = symbolIcon(QStringLiteral("doc.text"));
             return m_icon;
         case Qt::SizeHintRole:
-            return QSize(0, ChangedFileList::rowHeight);
+            return QSize(0, FontScale::scaled(ChangedFileList::rowHeight));
         case Qt::ToolTipRole:
             // A long path is cut in the middle; the tooltip shows it whole.
             return plainToolTip(m_files.at(index.row()));
@@ -95,14 +96,14 @@ QString teamStatisticsLine(const SharedProjectState &state)
         + QStringLiteral(" shared file path") + (count == 1 ? QString() : QStringLiteral("s"));
 }
 
-QWidget *teamSymbolLabel(const QString &symbol, const QString &text, const QFont &font,
+QWidget *teamSymbolLabel(const QString &symbol, const QString &text, const ScaledFont &font,
                          const QColor &color, QWidget *parent)
 {
     auto *widget = new QWidget(parent);
     auto *layout = new QHBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(symbolSpacing);
-    const int size = QFontMetrics(font).height() - symbolInset;
+    const int size = QFontMetrics(font.font()).height() - symbolInset;
     auto *icon = new QLabel(widget);
     icon->setPixmap(tintedSymbolIcon(symbol, color).pixmap(size, size));
     icon->setFixedSize(size, size);
@@ -115,7 +116,7 @@ QWidget *teamSymbolLabel(const QString &symbol, const QString &text, const QFont
     return widget;
 }
 
-QWidget *pendingSummaryLabel(const QFont &font, QWidget *parent)
+QWidget *pendingSummaryLabel(const ScaledFont &font, QWidget *parent)
 {
     QWidget *pending = teamSymbolLabel(QStringLiteral("sparkles"),
                                        QStringLiteral("Codex summary pending"), font,
@@ -129,7 +130,7 @@ ChangedFileList::ChangedFileList(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("changedFileList"));
-    const QFont caption = BrowserStyle::systemFont(DetailStyle::captionSize);
+    const ScaledFont caption = BrowserStyle::systemFont(DetailStyle::captionSize);
     m_empty = DetailStyle::plainLabel(caption, this, QStringLiteral("No changed files yet"));
     m_empty->setObjectName(QStringLiteral("noChangedFiles"));
     BrowserStyle::setTextColor(m_empty, BrowserStyle::tertiaryLabelColor(palette()));
@@ -150,9 +151,7 @@ ChangedFileList::ChangedFileList(QWidget *parent)
     m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setIconSize(QSize(DetailStyle::captionSize, DetailStyle::captionSize));
     m_list->setFocusPolicy(Qt::ClickFocus);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(DetailStyle::captionSize);
-    m_list->setFont(mono);
+    BrowserStyle::monospacedFont(DetailStyle::captionSize).apply(m_list);
     BrowserStyle::setTextColor(m_list, BrowserStyle::secondaryLabelColor(palette()));
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
@@ -202,7 +201,8 @@ void ChangedFileList::render()
                                                : Qt::ScrollBarAlwaysOff);
     static_cast<ChangedFileView *>(m_list)->setViewportMargins(
         0, 0, scrolls ? scrollIndicatorGap : 0, 0);
-    m_list->setFixedHeight(int(std::min<qsizetype>(count, maximumVisibleRows)) * rowHeight);
+    m_list->setFixedHeight(int(std::min<qsizetype>(count, maximumVisibleRows))
+                           * FontScale::scaled(rowHeight));
 }
 
 } // namespace tolvaran

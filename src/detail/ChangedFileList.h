@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/SharedProjectState.h"
+#include "widgets/ScaledFont.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -14,10 +15,10 @@ namespace tolvaran {
 // The line under a shared state: "+12 -3 across 4 shared file paths".
 QString teamStatisticsLine(const SharedProjectState &state);
 // A label with a symbol before it, both in `color`; the text is plain.
-QWidget *teamSymbolLabel(const QString &symbol, const QString &text, const QFont &font,
+QWidget *teamSymbolLabel(const QString &symbol, const QString &text, const ScaledFont &font,
                          const QColor &color, QWidget *parent);
 // "Codex summary pending" with its symbol, in the secondary colour.
-QWidget *pendingSummaryLabel(const QFont &font, QWidget *parent);
+QWidget *pendingSummaryLabel(const ScaledFont &font, QWidget *parent);
 
 // A teammate's or this device's changed file paths: a heading with their count and a list of
 // rows of one height, at most eight rows high; longer lists scroll. Only the rows in view are

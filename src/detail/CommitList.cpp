@@ -2,6 +2,7 @@
 
 #include "detail/DetailEmptyState.h"
 #include "detail/DetailStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/SystemColors.h"
@@ -29,11 +30,10 @@ CommitRow::CommitRow(const ProjectCommit &commit, QWidget *parent)
     , m_commit(commit)
 {
     setObjectName(QStringLiteral("commitRow"));
-    QFont hashFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    hashFont.setPixelSize(DetailStyle::captionSize);
-    QLabel *hash = DetailStyle::plainLabel(hashFont, this, commit.shortHash);
+    QLabel *hash = DetailStyle::plainLabel(BrowserStyle::monospacedFont(DetailStyle::captionSize),
+                                           this, commit.shortHash);
     hash->setObjectName(QStringLiteral("commitHash"));
-    hash->setFixedWidth(hashColumnWidth);
+    FontScale::follow(hash, [hash] { hash->setFixedWidth(FontScale::scaled(hashColumnWidth)); });
     BrowserStyle::setTextColor(hash, SystemColors::accent(palette()));
     QLabel *subject = DetailStyle::plainLabel(
         BrowserStyle::systemFont(DetailStyle::subheadlineSize, QFont::Medium), this,
@@ -64,7 +64,9 @@ CommitList::CommitList(QWidget *parent)
     setObjectName(QStringLiteral("commitList"));
     m_loading = new QWidget(this);
     m_loading->setObjectName(QStringLiteral("commitsLoading"));
-    m_loading->setMinimumHeight(loadingMinimumHeight);
+    FontScale::follow(m_loading, [loading = m_loading] {
+        loading->setMinimumHeight(FontScale::scaled(loadingMinimumHeight));
+    });
     auto *spinner = new QProgressBar(m_loading);
     spinner->setRange(0, 0);
     spinner->setTextVisible(false);

@@ -52,14 +52,14 @@ DetailHeader::DetailHeader(QWidget *parent)
                           QStringLiteral("backButton"), m_identity);
     m_name = new ElidingLabel(m_identity);
     m_name->setObjectName(QStringLiteral("projectName"));
-    m_name->setFont(BrowserStyle::systemFont(nameSize, QFont::DemiBold));
+    BrowserStyle::systemFont(nameSize, QFont::DemiBold).apply(m_name);
     m_rename = symbolButton(QStringLiteral("pencil"),
                             QStringLiteral("Rename project in Tolvaran and Codex"),
                             QStringLiteral("renameButton"), m_identity);
     m_rename->setAutoRaise(true);
     m_path = new ElidingLabel(m_identity);
     m_path->setObjectName(QStringLiteral("projectPath"));
-    m_path->setFont(BrowserStyle::systemFont(DetailStyle::captionSize));
+    BrowserStyle::systemFont(DetailStyle::captionSize).apply(m_path);
     m_path->setElideMode(Qt::ElideMiddle);
     BrowserStyle::setTextColor(m_path, BrowserStyle::secondaryLabelColor(palette()));
     // The name hugs its text, so that the rename button follows it, and gives way when long.
@@ -89,7 +89,7 @@ DetailHeader::DetailHeader(QWidget *parent)
     m_newChat = textButton(QStringLiteral("New"), QStringLiteral("plus"),
                            QStringLiteral("newChatButton"), m_actions);
     m_fileManager = symbolButton(QStringLiteral("folder"),
-                                 QStringLiteral("Reveal project in Finder"),
+                                 QStringLiteral("Reveal project in file manager"),
                                  QStringLiteral("fileManagerButton"), m_actions);
     m_terminal = symbolButton(QStringLiteral("terminal"),
                               QStringLiteral("Open Terminal at project"),

@@ -2,6 +2,7 @@
 
 #include "detail/DetailStyle.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 
 #include <QHBoxLayout>
@@ -18,7 +19,9 @@ DetailStatusBanner::DetailStatusBanner(QWidget *parent)
     m_message = DetailStyle::plainLabel(BrowserStyle::systemFont(DetailStyle::captionSize), this);
     m_message->setObjectName(QStringLiteral("statusMessage"));
     m_message->setWordWrap(true);
-    m_message->setMaximumHeight(maximumLineCount * m_message->fontMetrics().lineSpacing());
+    FontScale::follow(m_message, [message = m_message] {
+        message->setMaximumHeight(maximumLineCount * message->fontMetrics().lineSpacing());
+    });
     m_dismiss = new QToolButton(this);
     m_dismiss->setObjectName(QStringLiteral("dismissButton"));
     m_dismiss->setIcon(symbolIcon(QStringLiteral("xmark")));

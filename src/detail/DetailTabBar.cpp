@@ -1,7 +1,9 @@
 #include "detail/DetailTabBar.h"
 
 #include "detail/DetailStyle.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -22,7 +24,8 @@ constexpr double underlineInset = 8;
 QFont tabFont(bool selected)
 {
     return BrowserStyle::systemFont(DetailStyle::subheadlineSize,
-                                    selected ? QFont::DemiBold : QFont::Normal);
+                                    selected ? QFont::DemiBold : QFont::Normal)
+        .font();
 }
 } // namespace
 
@@ -34,9 +37,14 @@ DetailTabButton::DetailTabButton(ProjectDetailTab tab, QWidget *parent)
     setText(projectDetailTabLabel(tab));
     setIcon(symbolIcon(projectDetailTabSymbol(tab)));
     setAccessibleName(text());
+    setCheckable(true);
+    AccessibleRole::markAsTab(this);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
-    setFixedHeight(height);
+    FontScale::follow(this, [this] {
+        setFixedHeight(FontScale::scaled(height));
+        updateGeometry();
+    });
 }
 
 void DetailTabButton::setSelected(bool selected)
@@ -44,6 +52,7 @@ void DetailTabButton::setSelected(bool selected)
     if (selected == m_isSelected)
         return;
     m_isSelected = selected;
+    setChecked(selected);
     updateGeometry();
     update();
 }
@@ -54,7 +63,7 @@ QSize DetailTabButton::sizeHint() const
     const QFontMetrics metrics(tabFont(true));
     return QSize(2 * horizontalPadding + DetailStyle::symbolSize + iconTextSpacing
                      + metrics.horizontalAdvance(text()),
-                 height);
+                 FontScale::scaled(height));
 }
 
 void DetailTabButton::paintEvent(QPaintEvent *)
@@ -67,20 +76,21 @@ void DetailTabButton::paintEvent(QPaintEvent *)
         background.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
         painter.fillPath(background, SystemColors::withAlpha(accent, selectedFillOpacity));
         QPainterPath underline;
-        const QRectF bar(underlineInset, height - underlineHeight,
+        const QRectF bar(underlineInset, QWidget::height() - underlineHeight,
                          width() - 2 * underlineInset, underlineHeight);
         underline.addRoundedRect(bar, underlineHeight / 2, underlineHeight / 2);
         painter.fillPath(underline, accent);
     }
     const QColor textColor = m_isSelected ? palette().color(QPalette::WindowText)
                                           : BrowserStyle::secondaryLabelColor(palette());
-    const int iconTop = (height - DetailStyle::symbolSize) / 2;
+    const int iconTop = (QWidget::height() - DetailStyle::symbolSize) / 2;
     icon().paint(&painter, QRect(horizontalPadding, iconTop, DetailStyle::symbolSize,
                                  DetailStyle::symbolSize));
     painter.setFont(tabFont(m_isSelected));
     painter.setPen(textColor);
     const int textLeft = horizontalPadding + DetailStyle::symbolSize + iconTextSpacing;
-    painter.drawText(QRect(textLeft, 0, width() - textLeft, height), Qt::AlignVCenter, text());
+    painter.drawText(QRect(textLeft, 0, width() - textLeft, QWidget::height()), Qt::AlignVCenter,
+                     text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
@@ -92,6 +102,7 @@ DetailTabBar::DetailTabBar(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("detailTabBar"));
+    AccessibleRole::markAsTabList(this);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16, 7, 16, 7);
     layout->setSpacing(4);

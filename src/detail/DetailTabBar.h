@@ -8,7 +8,8 @@
 
 namespace tolvaran {
 
-// One tab of the bar: its symbol and label; the selected one is tinted and underlined.
+// One tab of the bar: its symbol and label; the selected one is tinted and underlined. It is
+// checked while selected, and tells assistive technology it is a tab.
 class DetailTabButton final : public QAbstractButton
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A click never unchecks the tab: the bar decides which one is selected.
+    void nextCheckState() override {}
 
 private:
     ProjectDetailTab m_tab;

@@ -6,6 +6,7 @@
 #include "markdown_view/Theme.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -80,7 +81,7 @@ MarkdownFileBrowser::MarkdownFileBrowser(QWidget *parent)
     split->addWidget(makeSidebar());
     split->addWidget(makePreviewPane());
     split->setStretchFactor(1, 1);
-    split->setSizes({sidebarIdealWidth, previewMaximumWidth});
+    split->setSizes({FontScale::scaled(sidebarIdealWidth), previewMaximumWidth});
     m_states->addWidget(split);
 
     auto *empty = new QWidget;
@@ -105,8 +106,10 @@ QWidget *MarkdownFileBrowser::makeSidebar()
 {
     auto *sidebar = new QWidget;
     sidebar->setObjectName(QStringLiteral("markdownSidebar"));
-    sidebar->setMinimumWidth(sidebarMinimumWidth);
-    sidebar->setMaximumWidth(sidebarMaximumWidth);
+    FontScale::follow(sidebar, [sidebar] {
+        sidebar->setMinimumWidth(FontScale::scaled(sidebarMinimumWidth));
+        sidebar->setMaximumWidth(FontScale::scaled(sidebarMaximumWidth));
+    });
     auto *header = new QHBoxLayout;
     header->setContentsMargins(headerPadding, headerPadding, headerPadding, headerPadding);
     header->setSpacing(sidebarHeaderSpacing);
@@ -151,11 +154,12 @@ QWidget *MarkdownFileBrowser::makePreviewPane()
 {
     auto *pane = new QWidget;
     pane->setObjectName(QStringLiteral("markdownPreviewPane"));
-    pane->setMinimumWidth(previewMinimumWidth);
+    FontScale::follow(pane,
+                      [pane] { pane->setMinimumWidth(FontScale::scaled(previewMinimumWidth)); });
 
     m_title = new ElidingLabel(pane);
     m_title->setObjectName(QStringLiteral("markdownPreviewTitle"));
-    m_title->setFont(BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold));
+    BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold).apply(m_title);
     m_title->setElideMode(Qt::ElideMiddle);
     m_title->setMinimumWidth(1);
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

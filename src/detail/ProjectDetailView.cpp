@@ -15,6 +15,8 @@
 #include "detail/TeamActivitySection.h"
 #include "detail/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FocusInView.h"
+#include "widgets/FontScale.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,7 +36,9 @@ QWidget *centredColumn(QWidget *column, int maximumWidth)
 {
     auto *frame = new QWidget;
     column->setParent(frame);
-    column->setMaximumWidth(maximumWidth);
+    FontScale::follow(column, [column, maximumWidth] {
+        column->setMaximumWidth(FontScale::scaled(maximumWidth));
+    });
     auto *layout = new QHBoxLayout(frame);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addStretch(0);
@@ -76,8 +80,11 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tabScroll->setWidgetResizable(true);
     tabScroll->setWidget(m_tabBar);
-    tabScroll->setFixedHeight(m_tabBar->sizeHint().height());
+    FontScale::follow(tabScroll, [tabScroll, bar = m_tabBar] {
+        tabScroll->setFixedHeight(bar->sizeHint().height());
+    });
     tabScroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(tabScroll);
 
     m_pages->addWidget(makeOverviewTab());
     m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
@@ -234,6 +241,7 @@ QScrollArea *ProjectDetailView::makeScrollColumn(const QList<QWidget *> &section
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(scroll);
     QWidget *content = centredColumn(column, columnMaximumWidth + 2 * columnPadding);
     content->setAutoFillBackground(false);
     scroll->setWidget(content);

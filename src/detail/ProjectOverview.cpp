@@ -2,6 +2,7 @@
 
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 #include "platform/RelativeDateFormatter.h"
 #include "widgets/BrowserStyle.h"
@@ -54,7 +55,8 @@ DetailMetricTile::DetailMetricTile(QWidget *parent)
 {
     setObjectName(QStringLiteral("detailMetric"));
     auto *panel = new RoundedPanel(tileCornerRadius, this);
-    panel->setMinimumHeight(tileMinimumHeight);
+    FontScale::follow(panel,
+                      [panel] { panel->setMinimumHeight(FontScale::scaled(tileMinimumHeight)); });
     m_symbol = new QLabel(panel);
     m_symbol->setFixedWidth(tileSymbolColumnWidth);
     m_label = DetailStyle::plainLabel(BrowserStyle::systemFont(DetailStyle::caption2Size), panel);
@@ -62,7 +64,7 @@ DetailMetricTile::DetailMetricTile(QWidget *parent)
     BrowserStyle::setTextColor(m_label, BrowserStyle::secondaryLabelColor(palette()));
     m_value = new ElidingLabel(panel);
     m_value->setObjectName(QStringLiteral("metricValue"));
-    m_value->setFont(BrowserStyle::systemFont(DetailStyle::subheadlineSize, QFont::Medium));
+    BrowserStyle::systemFont(DetailStyle::subheadlineSize, QFont::Medium).apply(m_value);
     // A long branch name is cut rather than widening its column.
     m_value->setMinimumWidth(1);
     m_value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -105,6 +107,10 @@ ProjectOverview::ProjectOverview(QWidget *parent)
     layout->setSpacing(10);
     layout->addWidget(DetailStyle::sectionTitle(QStringLiteral("Overview"), {}, this));
     layout->addLayout(m_grid);
+    FontScale::follow(this, [this] {
+        m_grid->setColumnWidths(FontScale::scaled(minimumColumnWidth),
+                                FontScale::scaled(maximumColumnWidth));
+    });
 }
 
 QList<DetailMetric> ProjectOverview::metrics() const

@@ -59,11 +59,11 @@ RecentChatRow::RecentChatRow(const CodexThread &thread, Timestamp now, QWidget *
     setAttribute(Qt::WA_Hover);
     m_title = new ElidingLabel(this);
     m_title->setObjectName(QStringLiteral("chatTitle"));
-    m_title->setFont(BrowserStyle::systemFont(DetailStyle::subheadlineSize, QFont::Medium));
+    BrowserStyle::systemFont(DetailStyle::subheadlineSize, QFont::Medium).apply(m_title);
     m_title->setText(thread.displayTitle());
     m_message = new ElidingLabel(this);
     m_message->setObjectName(QStringLiteral("chatMessage"));
-    m_message->setFont(BrowserStyle::systemFont(DetailStyle::captionSize));
+    BrowserStyle::systemFont(DetailStyle::captionSize).apply(m_message);
     m_message->setText(thread.latestUserMessage.value_or(noMessageText));
     BrowserStyle::setTextColor(m_message, BrowserStyle::secondaryLabelColor(palette()));
     // Inside a button a label would take the button's text colour.

@@ -25,7 +25,8 @@ SharedWithTeamSection::SharedWithTeamSection(QWidget *parent)
     auto *card = new RoundedPanel(cardCornerRadius, this);
     card->setObjectName(QStringLiteral("sharedWithTeamCard"));
     card->setFill(SystemColors::withAlpha(SystemColors::accent(palette()), cardFillOpacity));
-    const QFont headline = BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold);
+    const ScaledFont headline =
+        BrowserStyle::systemFont(DetailStyle::headlineSize, QFont::DemiBold);
     m_summary = DetailStyle::plainLabel(headline, card);
     m_summary->setObjectName(QStringLiteral("workSummary"));
     m_summary->setWordWrap(true);

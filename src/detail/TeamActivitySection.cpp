@@ -167,8 +167,8 @@ QWidget *TeamActivitySection::makePeerRow(const TeamProjectPeer &peer, Timestamp
     const QPalette &colours = palette();
     const QColor status = statusColor(peer, colours);
     const QColor secondary = BrowserStyle::secondaryLabelColor(colours);
-    const QFont caption = BrowserStyle::systemFont(DetailStyle::captionSize);
-    const QFont subheadline = BrowserStyle::systemFont(DetailStyle::subheadlineSize);
+    const ScaledFont caption = BrowserStyle::systemFont(DetailStyle::captionSize);
+    const ScaledFont subheadline = BrowserStyle::systemFont(DetailStyle::subheadlineSize);
 
     auto *row = new QWidget(m_list);
     row->setObjectName(QStringLiteral("teamPeerRow"));
@@ -186,9 +186,9 @@ QWidget *TeamActivitySection::makePeerRow(const TeamProjectPeer &peer, Timestamp
     auto *title = new QHBoxLayout;
     title->setContentsMargins(0, 0, 0, 0);
     // A long name or branch is cut rather than widening the pane.
-    auto cuttable = [row](const QString &text, const QFont &font) {
+    auto cuttable = [row](const QString &text, const ScaledFont &font) {
         auto *label = new ElidingLabel(row);
-        label->setFont(font);
+        font.apply(label);
         label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         label->setToolTipWhenCut(true);
         label->setText(text);
@@ -214,9 +214,9 @@ QWidget *TeamActivitySection::makePeerRow(const TeamProjectPeer &peer, Timestamp
     }
     title->addStretch(1);
     if (peer.project.branch) {
-        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        mono.setPixelSize(DetailStyle::captionSize);
-        QLabel *branch = coloured(cuttable(*peer.project.branch, mono), secondary);
+        QLabel *branch = coloured(
+            cuttable(*peer.project.branch, BrowserStyle::monospacedFont(DetailStyle::captionSize)),
+            secondary);
         branch->setObjectName(QStringLiteral("branch"));
         title->addWidget(branch);
     }

@@ -146,11 +146,12 @@ void TeamUsageSection::render()
         m_grid->addWidget(widget, row, column, 1, columnSpan, Qt::AlignLeft | Qt::AlignVCenter);
         m_rowWidgets.append(widget);
     };
-    auto text = [&](const QString &value, const QFont &font) {
+    auto text = [&](const QString &value, const ScaledFont &font) {
         return DetailStyle::plainLabel(font, panel, value);
     };
 
-    const QFont headerFont = BrowserStyle::systemFont(DetailStyle::captionSize, QFont::DemiBold);
+    const ScaledFont headerFont =
+        BrowserStyle::systemFont(DetailStyle::captionSize, QFont::DemiBold);
     int row = 0;
     for (qsizetype column = 0; column < columnTitles.size(); ++column) {
         QLabel *title = text(columnTitles.at(column), headerFont);
@@ -180,7 +181,7 @@ void TeamUsageSection::render()
                                                               isTotal ? QFont::DemiBold
                                                                       : QFont::Medium)));
         place(member, row, 0);
-        const QFont figures = BrowserStyle::monospacedDigitFont(DetailStyle::subheadlineSize,
+        const ScaledFont figures = BrowserStyle::monospacedDigitFont(DetailStyle::subheadlineSize,
                                                                 weight);
         const QStringList cells{values.projectTotal, values.thisWeek, values.weeklyLimit,
                                 values.totalEstimate};

@@ -2,6 +2,7 @@
 
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
+#include "widgets/FontScale.h"
 #include "widgets/SystemColors.h"
 
 #include <QBarSeries>
@@ -10,6 +11,9 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QLinearGradient>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 #include <cmath>
@@ -116,15 +120,98 @@ QList<qsizetype> tokenUsageLabelledBars(const QList<TokenUsageBar> &bars,
     return labelled;
 }
 
+QString tokenUsageDayPattern(const QLocale &locale)
+{
+    // Qt has no date skeletons (ICU's "MMMd"), so the month and day are taken out of the
+    // locale's long date together with what stands between them.
+    struct Token
+    {
+        QString text;
+        bool isField = false; // a run of one pattern letter rather than a literal
+    };
+    QList<Token> tokens;
+    const QString format = locale.dateFormat(QLocale::LongFormat);
+    for (qsizetype at = 0; at < format.size();) {
+        const QChar c = format.at(at);
+        qsizetype end = at + 1;
+        if (c == QLatin1Char('\'')) {
+            end = format.indexOf(QLatin1Char('\''), at + 1);
+            end = end < 0 ? format.size() : end + 1;
+        } else if (c == QLatin1Char('d') || c == QLatin1Char('M') || c == QLatin1Char('y')) {
+            while (end < format.size() && format.at(end) == c)
+                ++end;
+        } else {
+            while (end < format.size() && !QStringLiteral("dMy'").contains(format.at(end)))
+                ++end;
+        }
+        const QString text = format.mid(at, end - at);
+        tokens.append({text, c == QLatin1Char('d') || c == QLatin1Char('M')
+                                 || c == QLatin1Char('y')});
+        at = end;
+    }
+    qsizetype day = -1;
+    qsizetype month = -1;
+    for (qsizetype index = 0; index < tokens.size(); ++index) {
+        const Token &token = tokens.at(index);
+        if (token.isField && token.text.startsWith(QLatin1Char('M')) && month < 0)
+            month = index;
+        else if (token.isField && (token.text == QLatin1String("d")
+                                   || token.text == QLatin1String("dd")) && day < 0)
+            day = index;
+    }
+    if (day < 0 || month < 0)
+        return QStringLiteral("MMM d");
+    QString pattern;
+    for (qsizetype index = std::min(day, month); index <= std::max(day, month); ++index) {
+        const Token &token = tokens.at(index);
+        if (index == month)
+            pattern += token.text.size() >= 3 ? QStringLiteral("MMM") : token.text;
+        else if (index == day)
+            pattern += QStringLiteral("d");
+        else
+            pattern += token.text;
+    }
+    // A word that closes the day (the "日" of Japanese and Chinese dates) belongs to it; a
+    // comma or a blank starts the next part of the date.
+    const qsizetype after = std::max(day, month) + 1;
+    if (after == day + 1 && after < tokens.size() && !tokens.at(after).isField) {
+        const QString &text = tokens.at(after).text;
+        const bool closes = std::none_of(text.begin(), text.end(), [](QChar c) {
+            return c.isSpace() || c.isPunct();
+        });
+        if (closes)
+            pattern += text;
+    }
+    return pattern;
+}
+
 QString tokenUsageBarLabel(Timestamp start, TokenUsagePeriod period, const QLocale &locale)
 {
     const QDateTime time = localTime(start);
     if (period == TokenUsagePeriod::daily)
-        return locale.toString(time.date(), QStringLiteral("MMM d"));
+        return locale.toString(time.date(), tokenUsageDayPattern(locale));
     const bool twelveHours =
         locale.timeFormat(QLocale::ShortFormat).contains(QLatin1String("ap"), Qt::CaseInsensitive);
     return locale.toString(time.time(), twelveHours ? QStringLiteral("h AP")
                                                     : QStringLiteral("HH"));
+}
+
+QString tokenUsageChartSummary(const QList<TokenUsageBar> &bars, TokenUsagePeriod period,
+                               const QLocale &locale)
+{
+    qint64 total = 0;
+    QStringList used;
+    for (const TokenUsageBar &bar : bars) {
+        if (bar.tokens <= 0)
+            continue;
+        total += bar.tokens;
+        used.append(tokenUsageBarLabel(bar.start, period, locale) + QStringLiteral(": ")
+                    + compactTokens(bar.tokens));
+    }
+    if (used.isEmpty())
+        return QStringLiteral("No token usage.");
+    return compactTokens(total) + QStringLiteral(" tokens in all. ")
+           + used.join(QStringLiteral(", "));
 }
 
 QList<qint64> tokenUsageAxisMarks(qint64 largest)
@@ -156,7 +243,6 @@ TokenUsageChart::TokenUsageChart(QWidget *parent)
     , m_tokenAxis(new QCategoryAxis)
 {
     setObjectName(QStringLiteral("tokenUsageChart"));
-    setFixedHeight(chartHeight);
     setRenderHint(QPainter::Antialiasing);
     setFrameShape(QFrame::NoFrame);
     setStyleSheet(QStringLiteral("background: transparent"));
@@ -176,10 +262,15 @@ TokenUsageChart::TokenUsageChart(QWidget *parent)
     // and a few times, which value and date-time axes cannot give.
     for (QCategoryAxis *axis : {m_timeAxis, m_tokenAxis}) {
         axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        axis->setLabelsFont(BrowserStyle::monospacedDigitFont(axisLabelSize));
         axis->setLineVisible(false);
         axis->setMinorGridLineVisible(false);
     }
+    FontScale::follow(this, [this] {
+        const QFont labels = BrowserStyle::monospacedDigitFont(axisLabelSize).font();
+        m_timeAxis->setLabelsFont(labels);
+        m_tokenAxis->setLabelsFont(labels);
+        setFixedHeight(FontScale::scaled(chartHeight));
+    });
     m_timeAxis->setGridLineVisible(false);
     m_timeAxis->setTitleText(QStringLiteral("Time"));
     m_timeAxis->setTitleVisible(false);
@@ -230,6 +321,33 @@ void TokenUsageChart::setSeries(const QList<TokenUsagePoint> &points, TokenUsage
             m_tokenAxis->append(label, qreal(mark));
     }
     m_tokenAxis->setRange(0, qreal(marks.back()));
+
+    setAccessibleName(QStringLiteral("Token usage, ") + tokenUsagePeriodLabel(period));
+    setAccessibleDescription(tokenUsageChartSummary(m_bars, period));
+}
+
+void TokenUsageChart::paintEvent(QPaintEvent *event)
+{
+    QChartView::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(viewport());
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = viewport()->rect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void TokenUsageChart::focusInEvent(QFocusEvent *event)
+{
+    QChartView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TokenUsageChart::focusOutEvent(QFocusEvent *event)
+{
+    QChartView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void TokenUsageChart::changeEvent(QEvent *event)

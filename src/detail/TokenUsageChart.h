@@ -33,14 +33,25 @@ bool hasChartableUsage(const QList<TokenUsagePoint> &points);
 // on multiples of the spacing, so the labels read 12 AM, 4 AM, ...).
 QList<qsizetype> tokenUsageLabelledBars(const QList<TokenUsageBar> &bars,
                                         TokenUsagePeriod period);
-// "3 PM" (or "15" where the locale counts 24 hours) for an hour, "Mar 4" for a day.
+// The pattern of a day's label in `locale`: its abbreviated month and day of month in the
+// order, and with the words between them, of the locale's long date ("MMM d" in the United
+// States, "d MMM" in Britain, "d. MMM" in Germany, "M月d日" in Japan).
+QString tokenUsageDayPattern(const QLocale &locale);
+// "3 PM" (or "15" where the locale counts 24 hours) for an hour, the day as
+// tokenUsageDayPattern writes it ("Mar 4", "4 Mar").
 QString tokenUsageBarLabel(Timestamp start, TokenUsagePeriod period,
                            const QLocale &locale = QLocale());
+// What the chart shows, in words, for assistive technology: the total, then every bar with
+// usage as its label and compact count ("1.3K tokens in all. 4 Mar: 300, 6 Mar: 1K"), or
+// that there is none.
+QString tokenUsageChartSummary(const QList<TokenUsageBar> &bars, TokenUsagePeriod period,
+                               const QLocale &locale = QLocale());
 // The token axis' marks: 0, then whole multiples of a round step (1, 2 or 5 times a power of
 // ten) up to the first one at or above `largest`.
 QList<qint64> tokenUsageAxisMarks(qint64 largest);
 
-// The bar chart of one usage series.
+// The bar chart of one usage series. It takes the keyboard focus, shows it with a focus
+// frame, and gives assistive technology its name and a summary of its values.
 class TokenUsageChart final : public QChartView
 {
     Q_OBJECT
@@ -59,6 +70,9 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void applyColors();

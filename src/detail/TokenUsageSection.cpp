@@ -3,6 +3,7 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 #include "detail/TokenUsageChart.h"
 #include "widgets/BrowserStyle.h"
@@ -152,7 +153,9 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     m_picker = new SegmentedControl(labels, card);
     m_picker->setObjectName(QStringLiteral("tokenUsagePeriod"));
     m_picker->setAccessibleName(QStringLiteral("Period"));
-    m_picker->setMaximumWidth(pickerMaximumWidth);
+    FontScale::follow(m_picker, [picker = m_picker] {
+        picker->setMaximumWidth(FontScale::scaled(pickerMaximumWidth));
+    });
     m_picker->setSelectedSegment(int(tokenUsagePeriods().indexOf(m_period)));
     connect(m_picker, &SegmentedControl::segmentSelected, this, [this](int segment) {
         setPeriod(tokenUsagePeriods().value(segment, initialPeriod));
@@ -164,7 +167,9 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
         auto *panel = new RoundedPanel(tileCornerRadius, card);
         panel->setObjectName(QStringLiteral("usageMetric"));
         panel->setFill(palette().color(QPalette::Window));
-        panel->setMinimumHeight(tileMinimumHeight);
+        FontScale::follow(panel, [panel] {
+            panel->setMinimumHeight(FontScale::scaled(tileMinimumHeight));
+        });
         auto *column = new QVBoxLayout(panel);
         column->setContentsMargins(tileHorizontalPadding, tileVerticalPadding,
                                    tileHorizontalPadding, tileVerticalPadding);
@@ -177,7 +182,7 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
                       panel),
                   new ElidingLabel(panel)};
         BrowserStyle::setTextColor(tile.label, BrowserStyle::secondaryLabelColor(palette()));
-        tile.detail->setFont(BrowserStyle::systemFont(DetailStyle::caption2Size));
+        BrowserStyle::systemFont(DetailStyle::caption2Size).apply(tile.detail);
         tile.detail->setMinimumWidth(1);
         tile.detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         tile.detail->setToolTipWhenCut(true);
@@ -193,7 +198,13 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     m_chart = new TokenUsageChart(card);
     m_placeholder = new QWidget(card);
     m_placeholder->setObjectName(QStringLiteral("tokenUsagePlaceholder"));
-    m_placeholder->setMinimumHeight(placeholderMinimumHeight);
+    FontScale::follow(m_placeholder, [placeholder = m_placeholder] {
+        placeholder->setMinimumHeight(FontScale::scaled(placeholderMinimumHeight));
+    });
+    FontScale::follow(this, [this] {
+        m_grid->setColumnWidths(FontScale::scaled(tileMinimumColumnWidth),
+                                FontScale::scaled(tileMaximumColumnWidth));
+    });
     auto *placeholderLayout = new QVBoxLayout(m_placeholder);
     placeholderLayout->setSpacing(8);
     placeholderLayout->addStretch(1);

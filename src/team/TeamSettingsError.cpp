@@ -16,6 +16,8 @@ QString TeamSettingsError::messageFor(Kind kind)
     case Kind::credentialStorageFailure:
         return QStringLiteral(
             "The shared team key could not be saved in the app's private data folder.");
+    case Kind::alreadyMember:
+        return QStringLiteral("This computer is already a member of this team.");
     }
     return {};
 }

@@ -14,6 +14,7 @@ public:
         missingKey,
         shortKey,
         credentialStorageFailure,
+        alreadyMember,
     };
 
     explicit TeamSettingsError(Kind kind)

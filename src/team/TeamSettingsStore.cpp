@@ -11,6 +11,8 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#include <algorithm>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -166,6 +168,20 @@ std::optional<QString> TeamSettingsStore::authorizationHeader() const
 bool TeamSettingsStore::hasConfiguredMembership() const
 {
     return m_isEnabled || m_hasStoredKey || hasRegistration();
+}
+
+bool TeamSettingsStore::isMembershipOf(const QString &key,
+                                       const QList<TeamInstallation> &installations) const
+{
+    const QString typed = key.trimmed();
+    if (!typed.isEmpty() && readKey() == typed)
+        return true;
+    if (!hasRegistration())
+        return false;
+    return std::any_of(installations.cbegin(), installations.cend(),
+                       [this](const TeamInstallation &installation) {
+                           return installation.deviceId == m_deviceID;
+                       });
 }
 
 void TeamSettingsStore::validateFields() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ApplicationSupport.h"
+#include "team/TeamInstallation.h"
 #include "team/TeamInstallationRole.h"
 
 #include <QObject>
@@ -81,6 +82,10 @@ public:
     // "Bearer <key>" when a key is stored, else nothing.
     std::optional<QString> authorizationHeader() const;
     bool hasConfiguredMembership() const;
+    // Whether this profile already holds a membership of the team that `key` opens, whose
+    // installations the server listed (none when it did not say): it keeps that key, or its
+    // registered device is one of them.
+    bool isMembershipOf(const QString &key, const QList<TeamInstallation> &installations) const;
 
     // Throws TeamSettingsError when a trimmed name is empty or longer than 80 characters (the
     // display name is checked first). Changes nothing.

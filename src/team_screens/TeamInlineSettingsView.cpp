@@ -6,6 +6,7 @@
 #include "team_screens/TeamScreenStyle.h"
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 
 #include <QClipboard>
@@ -52,8 +53,9 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     const auto addRow = [&](const QString &title, QWidget *content) {
         auto *row = new QHBoxLayout;
         row->setSpacing(14);
-        QLabel *label = plainLabel(font(), this, title);
-        label->setFixedWidth(rowTitleWidth);
+        QLabel *label = plainLabel(this, title);
+        FontScale::follow(label,
+                          [label] { label->setFixedWidth(FontScale::scaled(rowTitleWidth)); });
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         BrowserStyle::setTextColor(label, BrowserStyle::secondaryLabelColor(palette()));
         label->setBuddy(content);
@@ -83,7 +85,7 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     keyRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, key,
                                   secondary));
-    QLabel *connected = plainLabel(font(), key, QStringLiteral("Connected on this Mac"));
+    QLabel *connected = plainLabel(key, QStringLiteral("Connected on this computer"));
     BrowserStyle::setTextColor(connected, secondary);
     keyRow->addWidget(connected);
     m_copyButton = button(QStringLiteral("Copy"), key, QStringLiteral("doc.on.doc"));

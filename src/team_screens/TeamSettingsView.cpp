@@ -8,6 +8,8 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/FocusInView.h"
+#include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
 
 #include <QClipboard>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -45,7 +48,7 @@ TeamSettingsView::TeamSettingsView(TeamScreenTeam &team, Callback onDismiss, Cal
 {
     setObjectName(QStringLiteral("teamSettingsSheet"));
     setWindowTitle(QStringLiteral("Team activity"));
-    setFixedSize(sheetWidth, sheetHeight);
+    FontScale::follow(this, [this] { fitSize(); });
     buildInterface();
     onTeamChange(m_team, this, [this] { render(); });
     render();
@@ -89,6 +92,7 @@ void TeamSettingsView::buildInterface()
     layout->addWidget(divider(this));
 
     auto *scroll = new QScrollArea(this);
+    keepFocusInView(scroll);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -124,7 +128,7 @@ void TeamSettingsView::buildInterface()
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     savedRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, saved,
                                     secondary));
-    QLabel *savedText = plainLabel(font(), saved, QStringLiteral("Saved on this Mac"));
+    QLabel *savedText = plainLabel(saved, QStringLiteral("Saved on this computer"));
     BrowserStyle::setTextColor(savedText, secondary);
     savedRow->addWidget(savedText);
     savedRow->addStretch();
@@ -184,6 +188,15 @@ void TeamSettingsView::buildInterface()
     setError(std::nullopt);
     setStatus(std::nullopt);
     m_teamNameField->setFocus();
+}
+
+void TeamSettingsView::fitSize()
+{
+    // The form scrolls, so a screen lower than the sheet gets a lower sheet.
+    int height = FontScale::scaled(sheetHeight);
+    if (const QScreen *shownOn = screen())
+        height = std::min(height, shownOn->availableGeometry().height());
+    setFixedSize(FontScale::scaled(sheetWidth), height);
 }
 
 void TeamSettingsView::render()
@@ -300,6 +313,8 @@ void TeamSettingsView::save()
         return;
     }
     const QString typedKey = m_newKey.trimmed();
+    if (refuseSecondMembership(typedKey, {}))
+        return;
     if (!settings.isEnabled()) {
         finishSave(typedKey);
         return;
@@ -324,6 +339,10 @@ void TeamSettingsView::save()
                 fail(result.error().message());
                 return;
             }
+            const std::optional<TeamSecurityStatus> &security = result.value().security;
+            if (refuseSecondMembership(typedKey, security ? security->installations
+                                                          : QList<TeamInstallation>()))
+                return;
             TeamSettingsStore &store = m_team.settings();
             const std::optional<TeamMetadata> &team = result.value().team;
             if (team && typedKey.isEmpty() && team->name != store.teamName().trimmed()) {
@@ -343,6 +362,15 @@ void TeamSettingsView::save()
                 store.applyServerTeamName(team->name);
             finishSave(typedKey);
         });
+}
+
+bool TeamSettingsView::refuseSecondMembership(const QString &typedKey,
+                                              const QList<TeamInstallation> &installations)
+{
+    if (typedKey.isEmpty() || !m_isMember || !m_isMember(typedKey, installations))
+        return false;
+    fail(TeamSettingsError(TeamSettingsError::Kind::alreadyMember).message());
+    return true;
 }
 
 void TeamSettingsView::finishSave(const QString &typedKey)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "team/TeamCallHandle.h"
+#include "team/TeamInstallation.h"
 
 #include <QDialog>
 #include <QString>
@@ -40,11 +41,19 @@ public:
     static constexpr int sheetHeight = 680;
 
     using Callback = std::function<void()>;
+    // Whether this computer already belongs, through another profile, to the team that a key
+    // opens (given the installations the server lists for it, or none before it is asked).
+    using MembershipCheck =
+        std::function<bool(const QString &key, const QList<TeamInstallation> &installations)>;
 
     // `team` must outlive the sheet.
     TeamSettingsView(TeamScreenTeam &team, Callback onDismiss, Callback onSaved,
                      QWidget *parent = nullptr);
     ~TeamSettingsView() override;
+
+    // A key typed here that opens a team this computer already belongs to is refused, so that
+    // no team is joined twice (two entries, two device seats). Without a check nothing is.
+    void setMembershipCheck(MembershipCheck check) { m_isMember = std::move(check); }
 
     bool isWorking() const { return m_isWorking; }
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
@@ -62,6 +71,9 @@ protected:
 
 private:
     void buildInterface();
+    // 560 by 680 at the default text size, larger with the text, never taller than the
+    // screen.
+    void fitSize();
     void render();
     bool mayShareKey() const;
     void setWorking(bool working);
@@ -69,10 +81,14 @@ private:
     void setStatus(const std::optional<QString> &message);
     void fail(const QString &message);
     void finishSave(const QString &typedKey);
+    // Fails the save when the typed key opens a team this computer belongs to already.
+    bool refuseSecondMembership(const QString &typedKey,
+                                const QList<TeamInstallation> &installations);
 
     TeamScreenTeam &m_team;
     Callback m_onDismiss;
     Callback m_onSaved;
+    MembershipCheck m_isMember;
 
     QString m_newKey;
     std::optional<QString> m_errorMessage;

@@ -1,6 +1,5 @@
 #include "team_screens/TeamsDashboardView.h"
 
-#include "platform/RelativeDateFormatter.h"
 #include "team/TeamPresenceService.h"
 #include "team/TeamSettingsStore.h"
 #include "team_screens/TeamConnectionPresentation.h"
@@ -11,9 +10,12 @@
 #include "team_screens/TeamScreenTeam.h"
 #include "team_screens/TeamScreenWorkspace.h"
 #include "team_screens/TeamSettingsView.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FocusInView.h"
+#include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
 #include "widgets/RoundedPanel.h"
 #include "widgets/SymbolIconTable.h"
@@ -44,10 +46,10 @@ constexpr int tabHeight = 38;
 
 const QString leaveMessage = QStringLiteral(
     "This gives up this device seat and removes the team connection and credentials from this "
-    "Mac.");
+    "computer.");
 const QString deleteMessage = QStringLiteral(
     "This deletes the team on the team server for every device and removes the team "
-    "connection and credentials from this Mac.");
+    "connection and credentials from this computer.");
 
 QPixmap dot(const QColor &color, int size)
 {
@@ -83,36 +85,6 @@ RoundedPanel *metricTile(const QString &title, const QString &symbol, QLabel *&v
     row->addLayout(texts);
     row->addStretch();
     return tile;
-}
-
-// A titled box of a tab: the title with its symbol, then the content on the control
-// background. Returns the content's column.
-QVBoxLayout *dashboardSection(const QString &title, const QString &symbol, QWidget *parent,
-                              QVBoxLayout *into)
-{
-    into->addWidget(TeamScreenStyle::headlineTitle(title, symbol, parent));
-    auto *box = new RoundedPanel(TeamScreenStyle::boxCornerRadius, parent);
-    box->setObjectName(QStringLiteral("dashboardSection"));
-    auto *column = new QVBoxLayout(box);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(0);
-    into->addWidget(box);
-    return column;
-}
-
-QString listSignature(TeamDashboardTab tab, const TeamScreenTeam &team)
-{
-    QStringList parts;
-    if (tab == TeamDashboardTab::projects) {
-        parts = TeamDashboardLists::sortedSharedPaths(team.service().sharedProjectPaths());
-    } else {
-        const QList<TeamCommitEvent> commits =
-            TeamDashboardLists::shownCommits(team.service().recentCommits());
-        for (const TeamCommitEvent &commit : commits)
-            parts << commit.id << commit.subject << commit.memberName << commit.repositoryName
-                  << QString::number(commit.committedAt);
-    }
-    return parts.join(QChar(0));
 }
 
 } // namespace
@@ -163,8 +135,14 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     split->setChildrenCollapsible(false);
     auto *left = new QWidget(split);
     BrowserStyle::setBackgroundColor(left, SystemColors::controlBackground(palette()));
-    left->setMinimumWidth(teamListMinimumWidth);
-    left->setMaximumWidth(teamListMaximumWidth);
+    FontScale::follow(left, [this, left] {
+        left->setMinimumWidth(FontScale::scaled(teamListMinimumWidth));
+        left->setMaximumWidth(FontScale::scaled(teamListMaximumWidth));
+        // The rows are measured for their text: measured again.
+        m_listedTeamRows.clear();
+        if (m_teamList)
+            renderTeamList();
+    });
     auto *leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(0, 12, 0, 0);
     leftColumn->setSpacing(8);
@@ -205,7 +183,7 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     split->addWidget(left);
     split->addWidget(m_rightPane);
     split->setStretchFactor(1, 1);
-    split->setSizes({teamListIdealWidth, 1000});
+    split->setSizes({FontScale::scaled(teamListIdealWidth), 1000});
     layout->addWidget(split, 1);
 
     connect(&m_workspace, &TeamScreenWorkspace::changed, this,
@@ -415,6 +393,7 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
 
     auto *tabBar = new QWidget(m_overview);
     tabBar->setObjectName(QStringLiteral("teamTabBar"));
+    AccessibleRole::markAsTabList(tabBar);
     BrowserStyle::setBackgroundColor(tabBar, palette().color(QPalette::Window));
     auto *tabRow = new QHBoxLayout(tabBar);
     tabRow->setContentsMargins(16, 6, 16, 6);
@@ -425,8 +404,11 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
         QPushButton *tabButton = button(rawValue(tab), tabBar, symbolName(tab));
         tabButton->setCheckable(true);
         tabButton->setFlat(true);
-        tabButton->setFixedHeight(tabHeight);
-        tabButton->setFont(BrowserStyle::systemFont(subheadlineSize + 1));
+        AccessibleRole::markAsTab(tabButton);
+        FontScale::follow(tabButton, [tabButton] {
+            tabButton->setFixedHeight(FontScale::scaled(tabHeight));
+        });
+        BrowserStyle::systemFont(subheadlineSize + 1).apply(tabButton);
         m_tabButtons->addButton(tabButton, int(tab));
         connect(tabButton, &QPushButton::clicked, this, [this, tab] { selectTab(tab); });
         tabRow->addWidget(tabButton);
@@ -436,6 +418,7 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
     column->addWidget(divider(m_overview));
 
     m_tabScroll = new QScrollArea(m_overview);
+    keepFocusInView(m_tabScroll);
     m_tabScroll->setWidgetResizable(true);
     m_tabScroll->setFrameShape(QFrame::NoFrame);
     m_tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -479,137 +462,9 @@ void TeamsDashboardView::renderTabBar()
         QAbstractButton *tabButton = m_tabButtons->button(int(tab));
         const bool selected = tab == m_selectedTab;
         tabButton->setChecked(selected);
-        tabButton->setFont(BrowserStyle::systemFont(subheadlineSize + 1,
-                                                    selected ? QFont::DemiBold : QFont::Normal));
+        BrowserStyle::systemFont(subheadlineSize + 1, selected ? QFont::DemiBold : QFont::Normal)
+            .apply(tabButton);
         BrowserStyle::setSelectedLook(tabButton, selected);
-    }
-}
-
-void TeamsDashboardView::rebuildTabContent(TeamScreenTeam *team)
-{
-    m_shownTab = m_selectedTab;
-    m_shownListSignature.clear();
-    m_tabListLayout.clear();
-    auto *content = new QWidget(m_tabScroll);
-    content->setObjectName(QStringLiteral("tabContent"));
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(10);
-    switch (m_selectedTab) {
-    case TeamDashboardTab::settings:
-        m_inlineSettings = new TeamInlineSettingsView(*team, content);
-        column->addWidget(m_inlineSettings);
-        break;
-    case TeamDashboardTab::people: {
-        QVBoxLayout *box = dashboardSection(QStringLiteral("People & Access"),
-                                            QStringLiteral("person.2"), content, column);
-        m_peopleAccess = new TeamPeopleAccessView(*team, content);
-        box->addWidget(m_peopleAccess);
-        break;
-    }
-    case TeamDashboardTab::projects:
-        m_tabListLayout = dashboardSection(QStringLiteral("Shared Projects"),
-                                           QStringLiteral("folder.badge.person.crop"), content,
-                                           column);
-        break;
-    case TeamDashboardTab::commits:
-        m_tabListLayout = dashboardSection(QStringLiteral("Recent Team Commits"),
-                                           QStringLiteral("point.3.connected.trianglepath.dotted"),
-                                           content, column);
-        break;
-    }
-    column->addStretch();
-    // The old content (and a call its screen still runs) goes with the scroll area's widget.
-    m_tabScroll->setWidget(content);
-    m_tabContent = content;
-    renderTabLists(team);
-}
-
-void TeamsDashboardView::renderTabLists(TeamScreenTeam *team)
-{
-    if (!m_tabListLayout)
-        return;
-    const QString signature = listSignature(m_selectedTab, *team);
-    // The commit times are relative to now, so a list is redrawn at every render even when
-    // its commits are the same.
-    if (signature == m_shownListSignature && m_selectedTab == TeamDashboardTab::projects
-        && m_tabListLayout->count() > 0)
-        return;
-    m_shownListSignature = signature;
-    while (QLayoutItem *item = m_tabListLayout->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    QWidget *box = m_tabListLayout->parentWidget();
-    const auto emptyText = [&](const QString &text) {
-        QLabel *label = plainLabel(font(), box, text);
-        label->setObjectName(QStringLiteral("emptyListText"));
-        label->setWordWrap(true);
-        BrowserStyle::setTextColor(label, BrowserStyle::secondaryLabelColor(palette()));
-        m_tabListLayout->addWidget(label);
-    };
-
-    if (m_selectedTab == TeamDashboardTab::projects) {
-        const QStringList paths =
-            TeamDashboardLists::sortedSharedPaths(team->service().sharedProjectPaths());
-        if (paths.isEmpty())
-            emptyText(QStringLiteral("Projects appear here automatically when another team "
-                                     "device has the same Git repository."));
-        for (const QString &path : paths) {
-            auto *row = new QWidget(box);
-            row->setObjectName(QStringLiteral("sharedProjectRow"));
-            auto *line = new QHBoxLayout(row);
-            line->setContentsMargins(0, 5, 0, 5);
-            line->addWidget(symbolLabel(QStringLiteral("folder"), symbolSize, row,
-                                        BrowserStyle::secondaryLabelColor(palette())),
-                            0, Qt::AlignTop);
-            auto *texts = new QVBoxLayout;
-            texts->setSpacing(2);
-            auto *name = new ElidingLabel(row);
-            name->setText(TeamDashboardLists::lastPathComponent(path));
-            texts->addWidget(name);
-            auto *fullPath = new ElidingLabel(row);
-            fullPath->setObjectName(QStringLiteral("sharedProjectPath"));
-            fullPath->setFont(BrowserStyle::systemFont(captionSize));
-            fullPath->setElideMode(Qt::ElideMiddle);
-            fullPath->setToolTipWhenCut(true);
-            BrowserStyle::setTextColor(fullPath, BrowserStyle::secondaryLabelColor(palette()));
-            fullPath->setText(path);
-            texts->addWidget(fullPath);
-            line->addLayout(texts, 1);
-            m_tabListLayout->addWidget(row);
-        }
-        return;
-    }
-
-    const QList<TeamCommitEvent> commits =
-        TeamDashboardLists::shownCommits(team->service().recentCommits());
-    if (commits.isEmpty())
-        emptyText(QStringLiteral("No recent commits reported."));
-    const Timestamp now = Timestamp::now();
-    for (const TeamCommitEvent &commit : commits) {
-        auto *row = new QWidget(box);
-        row->setObjectName(QStringLiteral("commitRow"));
-        auto *line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 5, 0, 5);
-        auto *texts = new QVBoxLayout;
-        texts->setSpacing(2);
-        auto *subject = new ElidingLabel(row);
-        subject->setObjectName(QStringLiteral("commitSubject"));
-        subject->setText(commit.subject);
-        texts->addWidget(subject);
-        auto *who = new ElidingLabel(row);
-        who->setFont(BrowserStyle::systemFont(captionSize));
-        BrowserStyle::setTextColor(who, BrowserStyle::secondaryLabelColor(palette()));
-        who->setText(commit.memberName + QStringLiteral(" in ") + commit.repositoryName);
-        texts->addWidget(who);
-        line->addLayout(texts, 1);
-        QLabel *when = secondaryCaption(
-            row, relativeDateText(Timestamp::fromMilliseconds(commit.committedAt), now));
-        when->setObjectName(QStringLiteral("commitTime"));
-        when->setWordWrap(false);
-        line->addWidget(when, 0, Qt::AlignTop);
-        m_tabListLayout->addWidget(row);
     }
 }
 
@@ -625,6 +480,13 @@ void TeamsDashboardView::addTeam()
     // screen is always there for its callbacks.
     auto *sheet = new TeamSettingsView(
         *team, [this] { joinSheetClosed(); }, [this] { joinSheetSaved(); }, this);
+    sheet->setMembershipCheck([this, team](const QString &key,
+                                           const QList<TeamInstallation> &installations) {
+        const QList<TeamScreenTeam *> listed = m_workspace.teams();
+        return std::any_of(listed.cbegin(), listed.cend(), [&](const TeamScreenTeam *other) {
+            return other != team && other->settings().isMembershipOf(key, installations);
+        });
+    });
     sheet->setWindowModality(Qt::WindowModal);
     m_joinSheet = sheet;
     sheet->open();

@@ -5,19 +5,21 @@
 
 namespace tolvaran::BrowserStyle {
 
-QFont systemFont(int pixelSize, QFont::Weight weight)
+ScaledFont systemFont(int designPixelSize, QFont::Weight weight)
 {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
+    return {designPixelSize, weight, ScaledFont::Face::system};
 }
 
-QFont monospacedDigitFont(int pixelSize, QFont::Weight weight)
+ScaledFont monospacedDigitFont(int designPixelSize, QFont::Weight weight)
 {
     // The desktop's usual sans fonts (DejaVu, Cantarell, Noto) draw digits of one width
     // already; Qt 6.4 cannot ask a font for tabular figures.
-    return systemFont(pixelSize, weight);
+    return systemFont(designPixelSize, weight);
+}
+
+ScaledFont monospacedFont(int designPixelSize, QFont::Weight weight)
+{
+    return {designPixelSize, weight, ScaledFont::Face::monospaced};
 }
 
 QColor secondaryLabelColor(const QPalette &palette)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/ScaledFont.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPalette>
@@ -9,12 +11,15 @@ class QWidget;
 namespace tolvaran {
 
 // Fonts and colours of the browser, taken from the application's font and palette so that
-// they follow the desktop's theme. Sizes are pixels.
+// they follow the desktop's theme. Sizes are the design's pixels at the default application
+// font; the fonts grow with it (FontScale).
 namespace BrowserStyle {
 
-QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+ScaledFont systemFont(int designPixelSize, QFont::Weight weight = QFont::Normal);
 // Digits of equal width, so that changing figures do not make their labels jitter.
-QFont monospacedDigitFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+ScaledFont monospacedDigitFont(int designPixelSize, QFont::Weight weight = QFont::Normal);
+// The desktop's fixed-width face (paths, hashes, branches).
+ScaledFont monospacedFont(int designPixelSize, QFont::Weight weight = QFont::Normal);
 
 // Text a step and two steps less prominent than the window's own text.
 QColor secondaryLabelColor(const QPalette &palette);

@@ -2,6 +2,7 @@
 
 #include "widgets/PlainText.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 
 namespace tolvaran {
@@ -64,6 +65,13 @@ void ElidingLabel::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
     updateShownText();
+}
+
+void ElidingLabel::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateShownText();
 }
 
 void ElidingLabel::updateShownText()

@@ -31,6 +31,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // A new font cuts the lines elsewhere.
+    void changeEvent(QEvent *event) override;
 
 private:
     void updateShownText();

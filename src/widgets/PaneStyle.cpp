@@ -9,11 +9,17 @@
 
 namespace tolvaran::PaneStyle {
 
-QLabel *plainLabel(const QFont &font, QWidget *parent, const QString &text)
+QLabel *plainLabel(const ScaledFont &font, QWidget *parent, const QString &text)
+{
+    QLabel *label = plainLabel(parent, text);
+    font.apply(label);
+    return label;
+}
+
+QLabel *plainLabel(QWidget *parent, const QString &text)
 {
     auto *label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
     label->setText(text);
     return label;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "widgets/ScaledFont.h"
+
 #include <QColor>
-#include <QFont>
 #include <QString>
 
 class QLabel;
@@ -22,7 +23,9 @@ constexpr int caption2Size = 10;
 constexpr int symbolSize = 16;
 
 // A plain-text label (text from outside is never read as markup) in `font`.
-QLabel *plainLabel(const QFont &font, QWidget *parent, const QString &text = {});
+QLabel *plainLabel(const ScaledFont &font, QWidget *parent, const QString &text = {});
+// A plain-text label in the application's own font.
+QLabel *plainLabel(QWidget *parent, const QString &text);
 // A label showing `symbol` at `size` pixels, in `color` when given.
 QLabel *symbolLabel(const QString &symbol, int size, QWidget *parent,
                     const QColor &color = QColor());

@@ -1,6 +1,7 @@
 #include "widgets/RenamePrompt.h"
 
 #include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -20,7 +21,7 @@ QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int f
     dialog->setWindowTitle(title);
     auto *messageText = new QLabel(title, dialog);
     messageText->setObjectName(QStringLiteral("messageText"));
-    messageText->setFont(BrowserStyle::systemFont(13, QFont::Bold));
+    BrowserStyle::systemFont(13, QFont::Bold).apply(messageText);
     auto *informative = new QLabel(dialog);
     informative->setObjectName(QStringLiteral("informativeText"));
     informative->setTextFormat(Qt::PlainText);
@@ -28,7 +29,9 @@ QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int f
     informative->setText(message + (isEnabled ? QString() : blockedMessage));
     auto *field = new QLineEdit(currentName, dialog);
     field->setObjectName(QStringLiteral("nameField"));
-    field->setFixedSize(fieldWidth, fieldHeight);
+    FontScale::follow(field, [field, fieldWidth] {
+        field->setFixedSize(FontScale::scaled(fieldWidth), FontScale::scaled(fieldHeight));
+    });
     field->setEnabled(isEnabled);
     auto *buttons = new QDialogButtonBox(dialog);
     QPushButton *rename =

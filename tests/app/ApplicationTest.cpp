@@ -19,6 +19,7 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/ScopedApplicationFont.h"
 
 #include <QAction>
 #include <QDir>
@@ -206,3 +207,49 @@ TEST_F(ApplicationTest, theRootViewShowsTheDetailPaneOnlyOfAKnownProject)
 }
 
 } // namespace
+
+// A screen lower than the window's least height (800 by 600; 1366 by 768 at 125 %): the
+// window fits it whole, at the default text size and at 15 points, with the page bar and
+// the status line on screen.
+TEST_F(ApplicationTest, theWindowFitsASmallScreenWithItsPageBarAndStatusLine)
+{
+    const QRect screens[] = {QRect(0, 0, 800, 600), QRect(0, 0, 1093, 614)};
+    for (const double points : {9.0, 15.0}) {
+        ScopedApplicationFont font(points);
+        for (const QRect &available : screens) {
+            SCOPED_TRACE(QStringLiteral("%1 pt, %2 by %3").arg(points).arg(available.width())
+                             .arg(available.height()).toStdString());
+            TolvaranApp app;
+            TolvaranWindow &window = app.window();
+            window.fitToScreen(available, true);
+            EXPECT_EQ(window.minimumSize().height(), std::min(680, available.height()));
+            window.show();
+            ASSERT_TRUE(waitUntil([&] {
+                auto *browser = window.findChild<TolvaranViewController *>();
+                return browser && app.viewModel().lastRefreshedAt().has_value();
+            }));
+            processEventsFor(std::chrono::milliseconds(50));
+
+            EXPECT_LE(window.width(), available.width());
+            EXPECT_LE(window.height(), available.height());
+            for (const char *name : {"paginationBar", "footer", "footerLabel", "nextButton"}) {
+                auto *part = window.findChild<QWidget *>(QLatin1String(name));
+                ASSERT_NE(part, nullptr) << name;
+                const QRect area(part->mapTo(&window, QPoint()), part->size());
+                EXPECT_TRUE(part->isVisible()) << name;
+                EXPECT_TRUE(window.rect().contains(area)) << name;
+            }
+        }
+    }
+}
+
+TEST_F(ApplicationTest, theFirstWindowTakesItsSizeWhereTheScreenHasRoom)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.fitToScreen(QRect(0, 0, 1920, 1080), true);
+    EXPECT_EQ(window.size(), QSize(1180, 820));
+    EXPECT_EQ(window.minimumSize(), QSize(400, 680));
+    window.fitToScreen(QRect(0, 0, 1280, 800), true);
+    EXPECT_EQ(window.size(), QSize(1180, 800));
+}

@@ -671,9 +671,13 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
     QList<QWidget *> visited{QApplication::focusWidget()};
     for (int step = 0; step < 200; ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        if (QApplication::focusWidget() == visited.first())
+        QWidget *focused = QApplication::focusWidget();
+        if (focused == visited.first())
             break;
-        visited.append(QApplication::focusWidget());
+        // Every stop shows its focus: nothing hidden or scrolling takes it.
+        EXPECT_TRUE(focused->isVisible() && !qobject_cast<QAbstractScrollArea *>(focused))
+            << focused->objectName().toStdString();
+        visited.append(focused);
     }
     const auto names = [](const QList<QWidget *> &widgets) {
         QStringList result;
@@ -689,11 +693,6 @@ TEST_F(BrowserControlsTest, tabFollowsReadingOrderThroughHeaderSidebarAndCards)
         }
         return inside;
     };
-    // Every stop shows its focus: nothing hidden or scrolling takes it.
-    for (QWidget *widget : visited)
-        EXPECT_TRUE(widget->isVisible() && !qobject_cast<QAbstractScrollArea *>(widget))
-            << widget->objectName().toStdString();
-
     // Header: the title row, the search field, then the controls row left to right.
     const QStringList header = names(visited.mid(0, 4));
     EXPECT_EQ(header, QStringList({"refreshButton", "searchField", "sidebarToggle",

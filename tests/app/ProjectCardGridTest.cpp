@@ -119,3 +119,44 @@ TEST_F(CardGridTest, aNarrowerViewportReflowsTheCards)
     EXPECT_EQ(grid.cardAt(1)->geometry().top(), 16 + 260);
     EXPECT_EQ(grid.cardAt(0)->width(), static_cast<int>(grid.cardLayout().itemSize().width()));
 }
+
+// A card whose status items take more lines than the usual height holds makes the cards of
+// its page taller, so nothing of it is pushed out; the next page starts at the usual height.
+TEST_F(CardGridTest, aCardThatNeedsMoreRoomMakesThePagesCardsTaller)
+{
+    grid.setItemProvider([](ProjectCardView &card, const QString &id) {
+        BrowserCardModel model;
+        model.project.id = id;
+        model.project.path = id;
+        model.project.name = id.section(QLatin1Char('/'), -1);
+        if (id.endsWith(QLatin1String("busy"))) {
+            model.project.notificationCount = 12;
+            model.project.processingCount = 3;
+            model.teamNames = {QStringLiteral("Platform Infrastructure"),
+                               QStringLiteral("Design Systems Guild")};
+            model.weeklyTokens = 5000;
+            model.weeklyShare = 0.036;
+            model.gitStatus = ProjectGitStatus{true, "main", "origin/main", 0, 4, {}};
+        }
+        card.configure(model, {});
+    });
+    grid.resize(360, 780);
+    const double usual = AdaptiveCardFlowLayout::cardHeight;
+    grid.replaceItems({QStringLiteral("/work/quiet"), QStringLiteral("/work/busy")});
+    ProjectCardView *quiet = grid.cardAt(0);
+    ProjectCardView *busy = grid.cardAt(1);
+    ASSERT_TRUE(quiet && busy);
+    EXPECT_GT(busy->requiredHeight(busy->width()), usual);
+    EXPECT_GE(busy->height(), busy->requiredHeight(busy->width()));
+    EXPECT_EQ(quiet->height(), busy->height());
+    EXPECT_EQ(busy->geometry().top(), quiet->geometry().bottom() + 1
+                                          + int(AdaptiveCardFlowLayout::lineSpacing));
+    for (QWidget *child : busy->findChildren<QWidget *>()) {
+        const QRect area(child->mapTo(busy, QPoint()), child->size());
+        EXPECT_TRUE(!child->isVisible() || busy->rect().contains(area))
+            << child->objectName().toStdString();
+    }
+
+    grid.replaceItems(projectIDs(3));
+    EXPECT_EQ(grid.cardAt(0)->height(), usual);
+}

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMap>
 #include <QPushButton>
+#include <QSet>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -420,38 +422,43 @@ TEST(BrowserCardModel, everyFieldCountsForEquality)
     EXPECT_NE(a, b);
 }
 
-TEST(ProjectCardView, aNarrowStatusRowHidesItsLastItemsRatherThanCutOne)
+// An item that does not fit beside the others goes to a further line: none is hidden or cut,
+// however narrow the card, and a wider card takes them back onto fewer lines.
+TEST(ProjectCardView, statusItemsThatDoNotFitWrapToAFurtherLineAndStayWhole)
 {
     BrowserCardModel model = plainModel();
     model.project.notificationCount = 12;
     model.project.processingCount = 1;
-    model.project.displayBranch = QStringLiteral("feature/a-rather-long-branch-name");
     model.teamNames = {"Core", "Design"};
     model.weeklyTokens = 5000;
     model.weeklyShare = 0.036;
+    model.gitStatus = ProjectGitStatus{true, "main", "origin/main", 0, 1, Timestamp::now()};
     // Configured narrow, then widened and narrowed again, as a window resize does.
     ProjectCardView card;
     card.resize(320, 246);
     card.show();
     card.configure(model, {});
-    for (const int width : {320, 430, 320}) {
+    QMap<int, int> linesAt;
+    for (const int width : {320, 700, 320}) {
         SCOPED_TRACE(width);
-        card.resize(width, 246);
+        card.resize(width, card.requiredHeight(width));
         card.layout()->activate();
         QCoreApplication::processEvents();
         auto *strip = card.findChild<QWidget *>(QStringLiteral("statusStack"));
-        QStringList shown;
+        QSet<int> lineTops;
         for (QWidget *view : statusViews(card)) {
-            if (!view->isVisible())
-                continue;
-            shown.append(textOf(view));
+            EXPECT_TRUE(view->isVisible()) << textOf(view).toStdString();
             EXPECT_GE(view->width(), view->sizeHint().width()) << textOf(view).toStdString();
-            EXPECT_LE(view->geometry().right(), strip->contentsRect().right());
+            EXPECT_TRUE(strip->rect().contains(view->geometry())) << textOf(view).toStdString();
+            lineTops.insert(view->geometry().center().y());
         }
-        ASSERT_FALSE(shown.isEmpty());
-        EXPECT_EQ(shown.first(), QStringLiteral("12 unread"));
-        if (width == 320) {
-            EXPECT_LT(shown.size(), statusViews(card).size());
-        }
+        EXPECT_EQ(statusTexts(card).first(), QStringLiteral("12 unread"));
+        EXPECT_EQ(statusTexts(card).last(), QStringLiteral("!  Behind 1"));
+        // What stands below the strip keeps clear of it.
+        auto *metrics = card.findChild<QWidget *>(QStringLiteral("metricsLabel"));
+        EXPECT_GE(metrics->geometry().top(), strip->geometry().bottom());
+        linesAt[width] = int(lineTops.size());
     }
+    EXPECT_GE(linesAt[320], 2);
+    EXPECT_LT(linesAt[700], linesAt[320]);
 }

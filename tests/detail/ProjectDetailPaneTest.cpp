@@ -21,6 +21,7 @@
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -314,6 +315,80 @@ TEST(ProjectDetailView, tabReachesTheHeaderAndTheTabsInReadingOrder)
     // Space on a focused tab selects it.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(view.selectedTab(), ProjectDetailTab::markdown);
+}
+
+// The focus never goes out of sight: a chat row far down the list, reached by Tab, and the
+// last tab of a bar wider than a narrow pane are scrolled into view.
+TEST(ProjectDetailView, theFocusedControlIsScrolledIntoView)
+{
+    PaneWorld pane(20);
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(1000, 420);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.selectTab(ProjectDetailTab::chats);
+    QCoreApplication::processEvents();
+
+    QScrollArea *chats = view.scrollArea(ProjectDetailTab::chats);
+    const QList<RecentChatRow *> rows = view.recentChatList()->rows();
+    ASSERT_EQ(rows.size(), 20);
+    const auto inView = [](QScrollArea *area, QWidget *widget) {
+        const QRect shown(widget->mapTo(area->viewport(), QPoint()), widget->size());
+        return area->viewport()->rect().contains(shown);
+    };
+    // Focus that comes from outside the list (here from code) brings the list along, and
+    // so does Backtab on the way up.
+    ASSERT_FALSE(inView(chats, rows.last()));
+    rows.last()->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inView(chats, rows.last()));
+    for (qsizetype step = rows.size() - 2; step >= 0; --step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), rows.at(step));
+        EXPECT_TRUE(inView(chats, rows.at(step))) << step;
+    }
+
+    view.resize(360, 420);
+    QCoreApplication::processEvents();
+    auto *tabs = view.findChild<QScrollArea *>(QStringLiteral("tabBarScroll"));
+    DetailTabButton *last = view.tabBar()->buttons().last();
+    ASSERT_FALSE(inView(tabs, last));
+    last->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inView(tabs, last));
+}
+
+// The tabs read as tabs of one list, the chosen one selected, not as push buttons.
+TEST(ProjectDetailView, theTabsReadAsPageTabsWithTheChosenOneSelected)
+{
+    PaneWorld pane;
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.show();
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(view.tabBar());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::PageTabList);
+
+    const auto selectedNames = [&] {
+        QStringList selected;
+        for (DetailTabButton *button : view.tabBar()->buttons()) {
+            QAccessibleInterface *tab = QAccessible::queryAccessibleInterface(button);
+            EXPECT_EQ(tab->role(), QAccessible::PageTab);
+            EXPECT_EQ(tab->parent()->role(), QAccessible::PageTabList);
+            if (tab->state().selected)
+                selected.append(tab->text(QAccessible::Name));
+        }
+        return selected;
+    };
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("Overview")});
+
+    // Pressing a tab through its accessible action chooses it, once and for good.
+    QAccessibleInterface *chats =
+        QAccessible::queryAccessibleInterface(view.tabBar()->buttons().at(2));
+    chats->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    chats->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(view.selectedTab(), ProjectDetailTab::chats);
+    EXPECT_EQ(selectedNames(), QStringList{chats->text(QAccessible::Name)});
 }
 
 TEST(ProjectDetailView, theBehindWarningFollowsTheRepositorysUpstream)

@@ -8,6 +8,8 @@
 
 #include <QDateTime>
 
+#include <QAccessible>
+
 #include <gtest/gtest.h>
 
 using namespace tolvaran;
@@ -165,6 +167,61 @@ TEST(TokenUsageChart, chartsEveryHourOrDayOfThePeriodWithEmptyBarsBetweenUsage)
                              Timestamp::now())
                   .size(),
               41);
+}
+
+TEST(TokenUsageChart, daysReadInTheOrderAndWordsOfTheLocale)
+{
+    const QDate day(2025, 11, 8);
+    const Timestamp start = Timestamp::fromDateTime(day.startOfDay());
+    const struct
+    {
+        QLocale locale;
+        QString label;
+    } rows[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("Nov 8")},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), QStringLiteral("8 Nov")},
+        {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("8. Nov.")},
+        {QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("11月8日")},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(tokenUsageBarLabel(start, TokenUsagePeriod::daily, row.locale), row.label)
+            << row.locale.name().toStdString();
+    }
+
+    // The chart writes its labels in the user's locale.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    TokenUsageChart chart;
+    chart.setSeries({{localMidnight(3), 10, 0}}, TokenUsagePeriod::daily);
+    QLocale::setDefault(previous);
+    const QDate first = QDateTime::fromMSecsSinceEpoch(localMidnight(29).milliseconds()).date();
+    EXPECT_EQ(chart.timeLabels().constFirst(),
+              QString::number(first.day()) + QLatin1Char(' ')
+                  + QLocale(QLocale::English, QLocale::UnitedKingdom)
+                        .monthName(first.month(), QLocale::ShortFormat));
+}
+
+// A screen reader hears the chart's period and its values, not an unnamed picture.
+TEST(TokenUsageChart, readsAsItsPeriodAndASummaryOfItsValues)
+{
+    const QLocale british(QLocale::English, QLocale::UnitedKingdom);
+    const Timestamp fourth = Timestamp::fromDateTime(QDate(2026, 3, 4).startOfDay());
+    const Timestamp sixth = Timestamp::fromDateTime(QDate(2026, 3, 6).startOfDay());
+    const QList<TokenUsageBar> bars{{fourth, 300}, {fourth.addingSeconds(86400), 0},
+                                    {sixth, 1000}};
+    EXPECT_EQ(tokenUsageChartSummary(bars, TokenUsagePeriod::daily, british),
+              QStringLiteral("1.3K tokens in all. 4 Mar: 300, 6 Mar: 1K"));
+    EXPECT_EQ(tokenUsageChartSummary({{fourth, 0}}, TokenUsagePeriod::daily, british),
+              QStringLiteral("No token usage."));
+
+    TokenUsageChart chart;
+    chart.setSeries({{localMidnight(3), 1500, 0}}, TokenUsagePeriod::daily);
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(&chart);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->text(QAccessible::Name), QStringLiteral("Token usage, 30 Days"));
+    EXPECT_TRUE(node->text(QAccessible::Description)
+                    .startsWith(QStringLiteral("1.5K tokens in all. ")));
+    EXPECT_TRUE(chart.focusPolicy() & Qt::TabFocus);
 }
 
 TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,6 +62,36 @@ protected:
         while (it.hasNext())
             files << it.next();
         return files;
+    }
+
+    // Joins through the sheet and waits until the team is listed and registered.
+    std::shared_ptr<TeamWorkspace> join(const QString &key)
+    {
+        startJoining(key);
+        if (!waitUntil([&] { return dashboard->joinSheet() == nullptr; }))
+            return nullptr;
+        std::shared_ptr<TeamWorkspace> joined = store->selectedManagementTeam();
+        if (!waitUntil([&] {
+                return joined->settings().teamID().has_value()
+                       && joined->service().securityStatus().has_value();
+            })) {
+            return nullptr;
+        }
+        return joined;
+    }
+
+    void settle() { tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(50)); }
+
+    QPushButton *removeButton() const
+    {
+        return dashboard->findChild<QPushButton *>(QStringLiteral("removeTeamButton"));
+    }
+
+    QString shownFigure(int tile) const
+    {
+        const QList<QLabel *> values =
+            dashboard->findChildren<QLabel *>(QStringLiteral("metricValue"));
+        return tile < values.size() ? values.at(tile)->text() : QString();
     }
 
     QStringList listedIDs() const
@@ -146,6 +177,100 @@ TEST_F(TeamWorkspaceScreensTest, leavingTheOnlyTeamForgetsItsProfileAndClosesThe
     EXPECT_FALSE(store->hasTeamMemberships());
     EXPECT_FALSE(joined->settings().readKey().has_value());
     EXPECT_EQ(server.team(teamId).installations.size(), 1);
+}
+
+// Joining again with the key of a team this computer belongs to would list it twice, with two
+// device seats: it is refused, whether the first membership keeps the key or, registered as a
+// plain member, no longer does.
+TEST_F(TeamWorkspaceScreensTest, joiningATeamThisComputerAlreadyBelongsToIsRefused)
+{
+    server.registerDevice(teamId, QStringLiteral("owner-device"), QStringLiteral("Bo"),
+                          TeamInstallationRole::owner);
+    // The first refusal comes while the joined team still waits for its registration.
+    server.delayNext("POST", QStringLiteral("/v1/team/installations/register"),
+                     std::chrono::milliseconds(1500));
+    open();
+    const QStringList before = listedIDs();
+    startJoining(keys::alpha);
+    ASSERT_TRUE(waitUntil([&] { return dashboard->joinSheet() == nullptr; }));
+    const QStringList joinedOnce = listedIDs();
+    ASSERT_EQ(joinedOnce.size(), before.size() + 1);
+    const auto joined = store->selectedManagementTeam();
+
+    const auto refuseSecondJoin = [&] {
+        TeamSettingsView &again = startJoining(keys::alpha);
+        ASSERT_TRUE(waitUntil([&] { return !again.isWorking(); }));
+        EXPECT_EQ(again.errorMessage(),
+                  QStringLiteral("This computer is already a member of this team."));
+        EXPECT_EQ(again.findChild<QLabel *>(QStringLiteral("errorMessage"))->text(),
+                  QStringLiteral("This computer is already a member of this team."));
+        QTest::keyClick(&again, Qt::Key_Escape);
+        settle();
+        EXPECT_EQ(listedIDs(), joinedOnce);
+    };
+    refuseSecondJoin();
+    EXPECT_TRUE(joined->settings().hasStoredKey());
+
+    ASSERT_TRUE(waitUntil([&] {
+        return joined->settings().teamID().has_value() && !joined->settings().hasStoredKey();
+    }));
+    refuseSecondJoin();
+    EXPECT_EQ(server.team(teamId).installations.size(), 2);
+    EXPECT_EQ(requestsTo("POST", QStringLiteral("/v1/team/installations/register")), 1);
+}
+
+// Two teams: leaving one leaves the other listed with its own removal button and figures.
+TEST_F(TeamWorkspaceScreensTest, leavingOneOfTwoTeamsKeepsTheOthersLeaveAndFigures)
+{
+    const QString otherTeam = server.createTeam(QStringLiteral("Other"), keys::beta);
+    for (const QString &team : {teamId, otherTeam}) {
+        server.registerDevice(team, QStringLiteral("owner-device"), QStringLiteral("Bo"),
+                              TeamInstallationRole::owner);
+    }
+    injectTeammate(server, teamId, QStringLiteral("bo-laptop"), QStringLiteral("Bo"));
+    injectTeammate(server, otherTeam, QStringLiteral("cy-laptop"), QStringLiteral("Cy"));
+    injectTeammate(server, otherTeam, QStringLiteral("di-laptop"), QStringLiteral("Di"));
+    open();
+    const auto core = join(keys::alpha);
+    ASSERT_NE(core, nullptr);
+    const auto other = join(keys::beta);
+    ASSERT_NE(other, nullptr);
+
+    const auto leaveAndCheck = [&](const std::shared_ptr<TeamWorkspace> &leaving,
+                                   const std::shared_ptr<TeamWorkspace> &staying) {
+        SCOPED_TRACE(leaving->service().teamName().toStdString());
+        store->selectManagementTeam(staying->id());
+        settle();
+        const QString stayingPeople = shownFigure(0);
+        ASSERT_TRUE(removeButton() && !removeButton()->isHidden());
+        ASSERT_EQ(removeButton()->text(), QStringLiteral("Leave"));
+
+        store->selectManagementTeam(leaving->id());
+        settle();
+        removeButton()->click();
+        for (QAbstractButton *choice : dashboard->removalAlert()->buttons()) {
+            if (choice->text() == QStringLiteral("Leave Team"))
+                choice->click();
+        }
+        ASSERT_TRUE(waitUntil([&] { return !listedIDs().contains(leaving->id()); }));
+        settle();
+
+        EXPECT_EQ(closes, 0);
+        store->selectManagementTeam(staying->id());
+        settle();
+        ASSERT_TRUE(removeButton() && !removeButton()->isHidden());
+        EXPECT_EQ(removeButton()->text(), QStringLiteral("Leave"));
+        EXPECT_TRUE(removeButton()->isEnabled());
+        EXPECT_EQ(shownFigure(0), stayingPeople);
+        EXPECT_TRUE(staying->settings().hasRegistration());
+        EXPECT_EQ(staying->service().connectionState().state,
+                  TeamConnectionState::Case::connected);
+    };
+    leaveAndCheck(core, other);
+    // The other way round: the team left is joined again, then the other one is left.
+    const auto coreAgain = join(keys::alpha);
+    ASSERT_NE(coreAgain, nullptr);
+    leaveAndCheck(other, coreAgain);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "widgets/ElidingLabel.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -238,6 +239,29 @@ TEST_F(TeamsDashboardViewTest, theTabsShowTheSelectedTeamsSettingsProjectsPeople
     EXPECT_EQ(texts(*view, QStringLiteral("emptyListText")),
               QStringList{QStringLiteral("Projects appear here automatically when another team "
                                          "device has the same Git repository.")});
+}
+
+// The tab bar reads as a list of page tabs, the chosen one selected.
+TEST_F(TeamsDashboardViewTest, theTabsReadAsPageTabs)
+{
+    registeredTeam(QStringLiteral("t"), QStringLiteral("Ada"), TeamInstallationRole::owner);
+    auto view = dashboard();
+    settle();
+    auto *bar = view->findChild<QWidget *>(QStringLiteral("teamTabBar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::PageTabList);
+    view->selectTab(TeamDashboardTab::people);
+    QStringList tabs;
+    QStringList selected;
+    for (QPushButton *button : bar->findChildren<QPushButton *>()) {
+        QAccessibleInterface *tab = QAccessible::queryAccessibleInterface(button);
+        EXPECT_EQ(tab->role(), QAccessible::PageTab);
+        tabs << tab->text(QAccessible::Name);
+        if (tab->state().selected)
+            selected << tab->text(QAccessible::Name);
+    }
+    EXPECT_EQ(tabs, (QStringList{"Settings", "Shared Projects", "People", "Recent Commits"}));
+    EXPECT_EQ(selected, QStringList{"People"});
 }
 
 TEST_F(TeamsDashboardViewTest, theKeyboardAloneAddsATeamAndLeavesTheScreen)

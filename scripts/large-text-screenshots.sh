@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Takes screenshots of the window at a 15 point application font (as a desktop set to larger
+# text gives it), on a freshly written demonstration home under a virtual X server, in the
+# Fusion style with a light and a dark palette: on screens of 800 by 600 and 1280 by 800, with
+# the tag sidebar hidden and shown (OUTDIR/large-light-800x600.png,
+# large-dark-1280x800-sidebar.png, ...). Every card chip shows, no text is cut, and the page
+# bar and the status line are on screen. Then the grid scrolled to the lower half of the first
+# cards at 1280 by 800 (large-light-1280x800-scrolled.png, ...).
+set -euo pipefail
+if [ $# -ne 1 ]; then
+  echo "usage: scripts/large-text-screenshots.sh OUTDIR" >&2
+  exit 2
+fi
+outdir=$(realpath -m "$1")
+cd "$(dirname "$0")/.."
+scripts/setup.sh --test
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target palette_window demo_home_generator
+mkdir -p "$outdir"
+
+home=$(mktemp -d /tmp/tolvaran-large-XXXXXX)
+holders=()
+trap 'kill "${holders[@]}" 2>/dev/null || true; rm -rf "$home"' EXIT
+build/bench/bench/demo_home_generator "$home/home"
+# Chats show as processing only while a process has their rollout files open.
+while IFS= read -r rollout; do
+  [ -n "$rollout" ] || continue
+  sleep 3600 3>>"$rollout" &
+  holders+=("$!")
+done < "$home/home/live-rollouts.txt"
+
+# Long enough for the first refresh, the token-usage pass and the git statuses.
+settle_seconds=6
+points=15
+
+# shoot PALETTE WIDTH HEIGHT OUTFILE [sidebar] [ACTIONS]: the window on a fresh copy of the
+# home, filling a screen of that size (the window sits at its top left), its tag sidebar shown
+# when asked; ACTIONS (xdotool commands) run before the shot, the pointer is then moved to the
+# screen's corner, where it lights up nothing.
+shoot() {
+  local palette=$1 width=$2 height=$3 out=$4 sidebar=${5:-} actions=${6:-}
+  rm -rf "$home/run" && cp -a "$home/home" "$home/run"
+  if [ -n "$sidebar" ]; then
+    local conf="$home/run/.config/Tolvaran/Tolvaran.conf"
+    mkdir -p "$(dirname "$conf")"
+    touch "$conf"
+    if grep -q '^\[General\]' "$conf"; then
+      sed -i '/^\[General\]/a projectTags.sidebarVisible=true' "$conf"
+    else
+      printf '[General]\nprojectTags.sidebarVisible=true\n\n' | cat - "$conf" > "$conf.new"
+      mv "$conf.new" "$conf"
+    fi
+  fi
+  HOME="$home/run" XDG_DATA_HOME="$home/run/.local/share" XDG_CONFIG_HOME="$home/run/.config" \
+  CODEX_HOME="$home/run/.codex" XDG_RUNTIME_DIR="$home" TOLVARAN_SERVER_URL=http://127.0.0.1:9 \
+  TOLVARAN_FONT_POINTS="$points" \
+  xvfb-run --auto-servernum --server-args="-screen 0 ${width}x${height}x24" \
+    bash -c '
+      settle=$1 out=$2 actions=$3 corner=$4
+      shift 4
+      "$@" -geometry +0+0 &
+      app=$!
+      sleep "$settle"
+      eval "$actions"
+      xdotool mousemove $corner
+      sleep 0.5
+      import -window root "$out"
+      kill "$app"
+      wait "$app" || true
+    ' screenshot "$settle_seconds" "$out" "$actions" "$((width - 1)) $((height - 1))" \
+    build/bench/bench/palette_window "$palette"
+  echo "wrote $out"
+}
+
+for palette in light dark; do
+  for screen in 800x600 1280x800; do
+    width=${screen%x*}
+    height=${screen#*x}
+    shoot "$palette" "$width" "$height" "$outdir/large-$palette-$screen.png"
+    shoot "$palette" "$width" "$height" "$outdir/large-$palette-$screen-sidebar.png" sidebar
+  done
+  # The lower half of the first cards: the grid scrolled by five wheel steps.
+  shoot "$palette" 1280 800 "$outdir/large-$palette-1280x800-scrolled.png" "" \
+    "xdotool mousemove 600 500 && for step in 1 2 3 4 5; do xdotool click 5; done && sleep 1"
+done

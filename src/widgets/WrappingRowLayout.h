@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QLayout>
+#include <QList>
+
+namespace tolvaran {
+
+// Items side by side from the leading edge, each at its preferred size, wrapping to a further
+// line when the next one does not fit; each line as tall as its tallest item, items centred
+// in it. Nothing is hidden or cut: a narrower room makes more lines, and the layout asks for
+// their height (height for width). Qt Widgets has no such layout.
+class WrappingRowLayout final : public QLayout
+{
+public:
+    explicit WrappingRowLayout(QWidget *parent = nullptr);
+    ~WrappingRowLayout() override;
+
+    // The room between items of a line, and between lines.
+    void setHorizontalSpacing(int spacing);
+    void setVerticalSpacing(int spacing);
+    // Lines are at least this tall (an empty layout too), so that what stands below a row
+    // of one line stays where it is.
+    void setMinimumLineHeight(int height);
+
+    // How many lines the items take in a room `width` wide.
+    int lineCount(int width) const;
+
+    void addItem(QLayoutItem *item) override;
+    int count() const override;
+    QLayoutItem *itemAt(int index) const override;
+    QLayoutItem *takeAt(int index) override;
+    Qt::Orientations expandingDirections() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+    QSize minimumSize() const override;
+    QSize sizeHint() const override;
+    void setGeometry(const QRect &rect) override;
+
+private:
+    // Places the items in `rect` (or only measures, when `place` is false); returns the
+    // height used and the number of lines.
+    std::pair<int, int> arrange(const QRect &rect, bool place) const;
+
+    QList<QLayoutItem *> m_items;
+    int m_horizontalSpacing = 6;
+    int m_verticalSpacing = 4;
+    int m_minimumLineHeight = 0;
+};
+
+} // namespace tolvaran

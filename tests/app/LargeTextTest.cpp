@@ -1,0 +1,175 @@
+// Larger desktop text: the window's own text and the room around it grow with the application
+// font, follow a change of it while the window is open, and nothing that fits at the default
+// size is cut at 15 points.
+#include "BrowserWorld.h"
+
+#include "app/ProjectCardGrid.h"
+#include "app/ProjectCardView.h"
+#include "app/TolvaranViewController.h"
+#include "support/WaitUntil.h"
+#include "support/widgets/ScopedApplicationFont.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/FontScale.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+TEST(FontScale, sizesFollowTheApplicationFontInProportionToTheDefault)
+{
+    ASSERT_DOUBLE_EQ(QApplication::font().pointSizeF(), FontScale::defaultPointSize);
+    EXPECT_DOUBLE_EQ(FontScale::factor(), 1.0);
+    EXPECT_EQ(FontScale::scaled(246), 246);
+
+    QLabel title;
+    BrowserStyle::systemFont(16, QFont::DemiBold).apply(&title);
+    QLabel path;
+    BrowserStyle::monospacedFont(10).apply(&path);
+    int runs = 0;
+    auto context = std::make_unique<QObject>();
+    FontScale::follow(context.get(), [&runs] { ++runs; });
+    int goneRuns = 0;
+    FontScale::follow(std::make_unique<QObject>().get(), [&goneRuns] { ++goneRuns; });
+    EXPECT_EQ(title.font().pixelSize(), 16);
+    EXPECT_EQ(runs, 1);
+
+    {
+        ScopedApplicationFont large(15);
+        EXPECT_DOUBLE_EQ(FontScale::factor(), 15.0 / 9.0);
+        EXPECT_EQ(FontScale::scaled(246), 410);
+        EXPECT_EQ(title.font().pixelSize(), 27);
+        EXPECT_EQ(title.font().weight(), QFont::DemiBold);
+        EXPECT_EQ(path.font().pixelSize(), 17);
+        EXPECT_EQ(path.font().family(), BrowserStyle::monospacedFont(10).font().family());
+        EXPECT_EQ(runs, 2);
+        context.reset();
+    }
+    // Back at the default; a follower whose object is gone is not run again.
+    EXPECT_EQ(title.font().pixelSize(), 16);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(goneRuns, 1);
+}
+
+class LargeTextTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        world.addProject(QStringLiteral("orbit"), 4);
+        world.addProject(QStringLiteral("delta-sync"), 2, true);
+        world.addProject(QStringLiteral("cobalt-ui"), 1);
+        world.makeModel(false);
+        ASSERT_TRUE(world.refresh());
+        browser = std::make_unique<TolvaranViewController>(
+            *world.model, world.team, world.folderPicker, [](const QString &) {});
+        QObject::connect(browser.get(), &TolvaranViewController::rendered,
+                         [this] { ++renders; });
+        browser->resize(1280, 800);
+        browser->show();
+        ASSERT_TRUE(waitUntil([this] { return renders > 0; }));
+    }
+
+    QList<ProjectCardView *> cards() const
+    {
+        QList<ProjectCardView *> shown;
+        auto *grid = browser->findChild<ProjectCardGrid *>(QStringLiteral("collectionView"));
+        for (qsizetype index = 0; index < grid->identifiers().size(); ++index) {
+            if (ProjectCardView *card = grid->cardAt(index))
+                shown.append(card);
+        }
+        return shown;
+    }
+
+    // The card texts shown whole, by card and name.
+    QStringList wholeTexts() const
+    {
+        QStringList whole;
+        for (ProjectCardView *card : cards()) {
+            for (ElidingLabel *label : card->findChildren<ElidingLabel *>()) {
+                if (label->isVisible() && label->QLabel::text() == label->text())
+                    whole.append(card->model()->project.name + QLatin1Char('/')
+                                 + label->objectName());
+            }
+        }
+        return whole;
+    }
+
+    // Every shown status item and titled button of the cards at its full size, inside its
+    // card (image-only buttons have the design's fixed sizes).
+    void expectNothingSqueezed() const
+    {
+        for (ProjectCardView *card : cards()) {
+            for (QWidget *child : card->findChildren<QWidget *>()) {
+                if (!child->isVisible())
+                    continue;
+                const QRect area(child->mapTo(card, QPoint()), child->size());
+                EXPECT_TRUE(card->rect().contains(area)) << child->objectName().toStdString();
+                const auto *button = qobject_cast<QAbstractButton *>(child);
+                if ((button && !button->text().isEmpty())
+                    || child->parentWidget()->objectName() == QLatin1String("statusStack")) {
+                    EXPECT_GE(child->width(), child->sizeHint().width())
+                        << child->objectName().toStdString();
+                }
+            }
+        }
+    }
+
+    BrowserWorld world;
+    std::unique_ptr<TolvaranViewController> browser;
+    int renders = 0;
+};
+
+TEST_F(LargeTextTest, aFifteenPointFontCutsNoCardTextThatFitsAtTheDefault)
+{
+    const QStringList wholeAtDefault = wholeTexts();
+    ASSERT_GE(wholeAtDefault.size(), 3 * 3); // names, metrics and work lines at least
+    expectNothingSqueezed();
+
+    ScopedApplicationFont large(15);
+    QCoreApplication::processEvents();
+    const QStringList wholeLarge = wholeTexts();
+    for (const QString &text : wholeAtDefault)
+        EXPECT_TRUE(wholeLarge.contains(text)) << text.toStdString() << " is cut";
+    expectNothingSqueezed();
+}
+
+// The texts the browser paints itself grow with the font, not only Qt's own widgets, and
+// so does the room around them.
+TEST_F(LargeTextTest, theBrowsersOwnTextsGrowWithTheApplicationFont)
+{
+    const struct
+    {
+        const char *name;
+        int designPixels;
+    } rows[] = {
+        {"titleLabel", 22}, {"countLabel", 11}, {"footerLabel", 10}, {"pageLabel", 11},
+        {"usageTodayLabel", 10}, {"nameLabel", 16}, {"pathLabel", 10}, {"metricsLabel", 11},
+    };
+    const auto pixelSizeOf = [this](const char *name) {
+        auto *widget = browser->findChild<QWidget *>(QLatin1String(name));
+        return widget ? widget->font().pixelSize() : -1;
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(pixelSizeOf(row.name), row.designPixels) << row.name;
+    const int headerAtDefault = browser->findChild<QWidget *>(QStringLiteral("header"))->height();
+
+    ScopedApplicationFont large(15);
+    QCoreApplication::processEvents();
+    for (const auto &row : rows)
+        EXPECT_EQ(pixelSizeOf(row.name), FontScale::scaled(row.designPixels)) << row.name;
+    EXPECT_EQ(browser->findChild<QWidget *>(QStringLiteral("header"))->height(),
+              FontScale::scaled(headerAtDefault));
+    EXPECT_EQ(cards().first()->height(), FontScale::scaled(246));
+}
+
+} // namespace
