@@ -46,9 +46,16 @@ struct RunningCopy
 
 // Decides what the program at `executable` (the running program's file) is. It is an
 // application folder when it is the folder's bin/tolvaran and the folder's metadata carries
-// the program's identifier; a program under /usr (a Debian package) or one without such a
-// folder (a build tree) is managed. Reads only metadata; never throws.
+// the program's identifier; a program under /usr but not /usr/local (a Debian package) or one
+// without such a folder (a build tree) is managed. Reads only metadata; never throws.
 RunningCopy locateRunningCopy(const QString &executable);
+
+// The application folder of the program at `executable` when an update may replace it: an
+// application folder (managedInstallation otherwise) with a supported name
+// (unsupportedInstallLocation) in a parent folder this process may write
+// (installLocationNotWritable: a copy installed for every user, which its installer replaces).
+// Throws AppUpdateError.
+QString replaceableFolder(const QString &executable);
 
 } // namespace ApplicationFolder
 } // namespace tolvaran
