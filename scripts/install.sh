@@ -10,7 +10,9 @@
 #   --uninstall    removes what the install put under that prefix, instead of installing
 #
 # An install builds as scripts/run.sh does (build/release, installing the Debian packages
-# that are missing first) and copies with `cmake --install` (cmake/TolvaranInstall.cmake):
+# that are missing first) and copies with `cmake --install --strip` (the build's debug
+# information is 35 times the size of the program; cmake/TolvaranInstall.cmake says what
+# goes where):
 #   PREFIX/lib/Tolvaran/          the application folder, which an update replaces as a whole
 #   PREFIX/bin/tolvaran           a link to PREFIX/lib/Tolvaran/bin/tolvaran
 #   PREFIX/share/applications/com.ostvik.tolvaran.desktop
@@ -85,5 +87,6 @@ cmake --build --preset release --target tolvaran
 # cmake --install writes install_manifest.txt into the build folder; made here first, it stays
 # yours when root rewrites it.
 : > build/release/install_manifest.txt
-as_prefix_owner cmake --install build/release --prefix "$prefix"
-echo "install: Tolvaran is in $folder; start it from the applications menu or as $prefix/bin/tolvaran"
+as_prefix_owner cmake --install build/release --prefix "$prefix" --strip
+echo "install: Tolvaran is in $folder; start it from the applications menu," \
+  "or as $prefix/bin/tolvaran"

@@ -37,8 +37,8 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The release is the application folder exactly as an install makes it.
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+# The release is the application folder exactly as scripts/install.sh makes it.
+cmake --install "$build" --prefix "$work/prefix" --strip >/dev/null
 mv "$work/prefix/lib/Tolvaran" "$work/Tolvaran"
 app="$work/Tolvaran"
 

@@ -54,7 +54,12 @@ TEST(ReleaseScript, makesAReleaseTheProgramAccepts)
     const QString folder = home.filePath("unpacked/Tolvaran");
     EXPECT_EQ(ApplicationFolder::readMetadata(folder).identifier, "com.ostvik.tolvaran");
     EXPECT_EQ(ApplicationFolder::readMetadata(folder).version, TOLVARAN_PROJECT_VERSION);
-    EXPECT_EQ(readFile(folder + "/bin/tolvaran"), readFile(TOLVARAN_BINARY_DIR "/src/tolvaran"));
+    // The build's program without its debug information, as the install strips it.
+    ProcessRequest strip;
+    strip.program = "strip";
+    strip.arguments = {"-o", home.filePath("stripped"), TOLVARAN_BINARY_DIR "/src/tolvaran"};
+    ASSERT_TRUE(ProcessRunner::run(strip).succeeded());
+    EXPECT_EQ(readFile(folder + "/bin/tolvaran"), readFile(home.filePath("stripped")));
     EXPECT_TRUE(QFile::exists(folder + "/share/applications/com.ostvik.tolvaran.desktop"));
     const QString icons = folder + "/share/icons/hicolor/";
     EXPECT_TRUE(QFile::exists(icons + "scalable/apps/com.ostvik.tolvaran.svg"));
