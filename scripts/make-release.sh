@@ -6,13 +6,14 @@
 # (-DTOLVARAN_RELEASE_PUBLIC_KEY=...) to accept the release.
 #
 # usage: scripts/make-release.sh BUILD_DIR PRIVATE_KEY OUTDIR
-#   BUILD_DIR    a configured and built tree (build/release): its src/tolvaran, and the
-#                version from its CMakeCache.txt
+#   BUILD_DIR    a configured and built tree (build/release): the application folder its
+#                install makes (the program, application.json, the desktop entry and the
+#                icons; see scripts/install.sh), and the version from its CMakeCache.txt
 #   PRIVATE_KEY  an Ed25519 private key in PEM (openssl genpkey -algorithm ed25519 -out key.pem)
 #
 # To try the release path by hand: configure a build with the key printed here and an older
-# project version, unpack its own release into an application folder (for example
-# ~/.local/lib/Tolvaran, holding bin/tolvaran), make a release of a newer build, serve OUTDIR
+# project version, install it (scripts/install.sh, or cmake --install with a prefix of your
+# choice), make a release of a newer build, serve OUTDIR
 # (python3 -m http.server -b 127.0.0.1 -d OUTDIR 8765) and run the installed program with
 # TOLVARAN_SERVER_URL=http://127.0.0.1:8765.
 set -euo pipefail
@@ -36,12 +37,10 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The release is the application folder exactly as scripts/install.sh makes it.
+cmake --install "$build" --prefix "$work/prefix" --strip >/dev/null
+mv "$work/prefix/lib/Tolvaran" "$work/Tolvaran"
 app="$work/Tolvaran"
-mkdir -p "$app/bin"
-cp "$build/src/tolvaran" "$app/bin/tolvaran"
-chmod 755 "$app/bin/tolvaran"
-printf '{\n    "identifier": "com.ostvik.tolvaran",\n    "version": "%s"\n}\n' "$version" \
-  > "$app/application.json"
 
 # The folder's canonical listing, as the program computes it before it trusts a release: one
 # line per entry but the signature file, sorted by path bytes, tab-separated:

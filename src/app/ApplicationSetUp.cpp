@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QImageReader>
 
 namespace tolvaran {
 
@@ -23,6 +24,19 @@ void chooseIconTheme()
     }
 }
 
+// The program carries its icon in every rendered size (the entry point links them in as
+// resources), so the window shows it whether or not an installed copy of it is in the icon
+// theme.
+void setWindowIcon()
+{
+    QIcon icon;
+    const QDir folder(QStringLiteral(":/window-icon"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.png")}, QDir::Files))
+        icon.addFile(folder.filePath(name), QImageReader(folder.filePath(name)).size());
+    if (!icon.isNull())
+        QApplication::setWindowIcon(icon);
+}
+
 } // namespace
 
 void setUpApplication(const QString &version)
@@ -32,6 +46,7 @@ void setUpApplication(const QString &version)
         QApplication::setApplicationVersion(version);
     QApplication::setDesktopFileName(QStringLiteral("com.ostvik.tolvaran"));
     chooseIconTheme();
+    setWindowIcon();
 }
 
 } // namespace tolvaran

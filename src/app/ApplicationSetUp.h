@@ -5,9 +5,10 @@
 namespace tolvaran {
 
 // What the application object needs before the window is made: its name, `version`, desktop
-// file name, and an installed freedesktop icon theme when the session names none (without a
-// desktop session, on a bare X server or under some window managers, Qt knows no icon theme
-// and would fall back to its own few standard icons).
+// file name, window icon (when the program carries one), and an installed freedesktop icon
+// theme when the session names none (without a desktop session, on a bare X server or under
+// some window managers, Qt knows no icon theme and would fall back to its own few standard
+// icons).
 void setUpApplication(const QString &version);
 
 } // namespace tolvaran

@@ -31,7 +31,9 @@ QString AppUpdateError::describe(Kind kind, const QString &detail)
     case Kind::unsupportedInstallLocation:
         return QStringLiteral("Updates require Tolvaran to be installed in an application folder.");
     case Kind::installLocationNotWritable:
-        return QStringLiteral("The app's installation folder is not writable.");
+        return QStringLiteral("The app's installation folder is not writable. A copy "
+                              "installed for every user is updated by running its install "
+                              "again as root.");
     case Kind::invalidBundle:
         return QStringLiteral("The downloaded app has an unexpected identity or version.");
     case Kind::insufficientDiskSpace:

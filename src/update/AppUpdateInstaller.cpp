@@ -212,26 +212,17 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
     if (!isVersionNewer(manifest.version, environment.currentVersion))
         throw AppUpdateError(AppUpdateError::Kind::invalidBundle);
 
-    const ApplicationFolder::RunningCopy running =
-        ApplicationFolder::locateRunningCopy(environment.runningExecutable);
-    if (running.kind == ApplicationFolder::RunningCopy::Kind::managed)
-        throw AppUpdateError(AppUpdateError::Kind::managedInstallation);
-    if (running.kind != ApplicationFolder::RunningCopy::Kind::applicationFolder)
-        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
-    const QFileInfo runningInfo(running.folder);
-    if (!AppBrand::supportedApplicationFolderNames().contains(runningInfo.fileName()))
-        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
-    const QString parent = runningInfo.absolutePath();
-    if (::access(QFile::encodeName(parent).constData(), W_OK) != 0)
-        throw AppUpdateError(AppUpdateError::Kind::installLocationNotWritable);
+    const QString runningFolder =
+        ApplicationFolder::replaceableFolder(environment.runningExecutable);
+    const QString parent = QFileInfo(runningFolder).absolutePath();
 
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString workDirectory =
         QDir(environment.temporaryDirectory).filePath(workDirectoryPrefix + token);
     PreparedAppUpdate prepared;
     prepared.helperScript = workDirectory + QLatin1Char('/') + scriptFileName;
-    prepared.runningApp = running.folder;
-    prepared.destinationApp = running.folder;
+    prepared.runningApp = runningFolder;
+    prepared.destinationApp = runningFolder;
     prepared.stagedApp = parent + QLatin1Char('/') + stagedPrefix + token;
     prepared.backupApp = parent + QLatin1Char('/') + backupPrefix + token;
     prepared.cleanupDirectory = workDirectory;

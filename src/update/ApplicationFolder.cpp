@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
+
 namespace tolvaran::ApplicationFolder {
 
 namespace {
@@ -41,7 +43,9 @@ RunningCopy locateRunningCopy(const QString &executable)
 {
     const QString program = standardizedPath(QFileInfo(executable).absoluteFilePath());
     // Debian's packages install under /usr; dpkg, not the program, replaces those files.
-    if (program.startsWith(QStringLiteral("/usr/")))
+    // /usr/local is the administrator's own, where no package installs.
+    if (program.startsWith(QStringLiteral("/usr/"))
+        && !program.startsWith(QStringLiteral("/usr/local/")))
         return RunningCopy{RunningCopy::Kind::managed, {}};
     const QString suffix = QLatin1Char('/') + executablePath;
     if (!program.endsWith(suffix))
@@ -56,6 +60,21 @@ RunningCopy locateRunningCopy(const QString &executable)
         return {}; // a build tree has no metadata file
     }
     return RunningCopy{RunningCopy::Kind::applicationFolder, folder};
+}
+
+QString replaceableFolder(const QString &executable)
+{
+    const RunningCopy running = locateRunningCopy(executable);
+    if (running.kind == RunningCopy::Kind::managed)
+        throw AppUpdateError(AppUpdateError::Kind::managedInstallation);
+    if (running.kind != RunningCopy::Kind::applicationFolder)
+        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
+    const QFileInfo info(running.folder);
+    if (!AppBrand::supportedApplicationFolderNames().contains(info.fileName()))
+        throw AppUpdateError(AppUpdateError::Kind::unsupportedInstallLocation);
+    if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
+        throw AppUpdateError(AppUpdateError::Kind::installLocationNotWritable);
+    return running.folder;
 }
 
 } // namespace tolvaran::ApplicationFolder

@@ -47,9 +47,17 @@ struct RunningCopy
 
 // Decides what the program at `executable` (the running program's file) is. It is an
 // application folder when it is the folder's bin/tolvaran and the folder's metadata carries
-// the program's identifier; a program under /usr (a Debian package) is managed; any other
-// (a build tree) is elsewhere. Reads only metadata; never throws.
+// the program's identifier; a program under /usr but not /usr/local (a Debian package) is
+// managed; any other (a build tree) is elsewhere. Reads only metadata; never throws.
 RunningCopy locateRunningCopy(const QString &executable);
+
+// The application folder of the program at `executable` when an update may replace it: an
+// application folder (managedInstallation for a Debian package's copy,
+// unsupportedInstallLocation for one in no application folder) with a supported name
+// (unsupportedInstallLocation) in a parent folder this process may write
+// (installLocationNotWritable: a copy installed for every user, which its installer replaces).
+// Throws AppUpdateError.
+QString replaceableFolder(const QString &executable);
 
 } // namespace ApplicationFolder
 } // namespace tolvaran

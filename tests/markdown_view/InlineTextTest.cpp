@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace tolvaran::markdown;
 
 namespace {
@@ -170,8 +172,11 @@ TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
 
     const auto laidOutText = [&](const QString &markdown) {
         const QList<BlockNode> blocks = parseMarkdown(markdown);
-        std::unique_ptr<BlockItem> item =
-            inlineText(blocks[0].as<BlockNode::Paragraph>()->content)(in);
+        const auto *paragraph =
+            blocks.isEmpty() ? nullptr : blocks[0].as<BlockNode::Paragraph>();
+        if (!paragraph)
+            throw std::runtime_error("the text did not parse as a paragraph");
+        std::unique_ptr<BlockItem> item = inlineText(paragraph->content)(in);
         item->layout(500);
         return std::unique_ptr<TextItem>(static_cast<TextItem *>(item.release()));
     };

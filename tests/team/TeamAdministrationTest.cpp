@@ -101,6 +101,7 @@ TEST_F(TeamAdministrationTest, aDeviceIdIsSentAsOneSegmentOrRefused)
             return client.removeInstallation(id, nullptr, done);
         });
         ASSERT_FALSE(refused);
+        ASSERT_TRUE(refused.error().serviceError());
         EXPECT_EQ(refused.error().serviceError()->kind(),
                   TeamServiceError::Kind::invalidDeviceID);
         const auto refusedRole = awaitDone([&](Done done) {

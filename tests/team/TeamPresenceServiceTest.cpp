@@ -217,9 +217,10 @@ TEST_F(TeamPresenceWorld, unencodableUsageIsSentAsZeroAndTheSocketStays)
     usage.projects.insert(appPath, {});
     usage.projects[appPath].lifetimeTokens = 1000;
     usage.projects[appPath].weeklyWindowTokens = 50;
-    usage.weeklyAllowance = tolvaran::WeeklyAllowanceStatus{};
-    usage.weeklyAllowance->usedPercent = std::numeric_limits<double>::quiet_NaN();
-    usage.weeklyAllowance->planType = QStringLiteral("pro");
+    tolvaran::WeeklyAllowanceStatus allowance;
+    allowance.usedPercent = std::numeric_limits<double>::quiet_NaN();
+    allowance.planType = QStringLiteral("pro");
+    usage.weeklyAllowance = allowance;
     service->setTokenUsageSnapshot(usage);
     server.team(teamId).overlapOverride =
         QStringList{tolvaran::TeamPresenceRules::wireRepositoryID(teamId, appRepository)};

@@ -355,7 +355,9 @@ TEST(AppUpdateServiceInstall, refusesAnInstallationFolderItCannotWrite)
     ASSERT_TRUE(install(service));
     QFile::setPermissions(world.appsFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                   | QFileDevice::ExeOwner);
-    EXPECT_EQ(service.errorMessage(), "The app's installation folder is not writable.");
+    EXPECT_EQ(service.errorMessage(),
+              "The app's installation folder is not writable. A copy installed for every user "
+              "is updated by running its install again as root.");
     EXPECT_TRUE(world.temporaryEntries().isEmpty());
 }
 

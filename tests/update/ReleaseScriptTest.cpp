@@ -22,21 +22,18 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The release script and the program agree: what the script signs, the program verifies.
+// The release script and the program agree: what the script signs, the program verifies. The
+// release is the application folder of this build's install, desktop entry and icons included.
 TEST(ReleaseScript, makesAReleaseTheProgramAccepts)
 {
     fixtures::TemporaryHome home;
-    home.writeFile("build/CMakeCache.txt", "CMAKE_PROJECT_VERSION:STATIC=26.9.4\n");
-    const QString program = home.writeFile("build/src/tolvaran", "#!/bin/sh\nexit 0\n");
-    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                       | QFileDevice::ExeOwner);
     const fixtures::ReleaseSigningKey key;
     const QString keyFile = home.writeFile("key.pem", key.privateKeyPem());
 
     ProcessRequest request;
     request.program = QStringLiteral(TOLVARAN_SOURCE_DIR "/scripts/make-release.sh");
-    request.arguments = {home.filePath("build"), keyFile, home.filePath("out")};
-    request.timeoutMilliseconds = 60'000;
+    request.arguments = {TOLVARAN_BINARY_DIR, keyFile, home.filePath("out")};
+    request.timeoutMilliseconds = 120'000;
     const ProcessResult result = ProcessRunner::run(request);
     ASSERT_TRUE(result.succeeded()) << result.standardError.toStdString();
     const QByteArray printedKey = "public key: " + key.publicKey().toHex();
@@ -45,7 +42,7 @@ TEST(ReleaseScript, makesAReleaseTheProgramAccepts)
     const AppUpdateManifest manifest =
         AppUpdateManifest::decode(readFile(home.filePath("out/v1/app/update")));
     EXPECT_NO_THROW(validateManifest(manifest));
-    EXPECT_EQ(manifest.version, "26.9.4");
+    EXPECT_EQ(manifest.version, TOLVARAN_PROJECT_VERSION);
     const QByteArray archive = readFile(home.filePath("out") + manifest.downloadPath);
     EXPECT_EQ(manifest.size, archive.size());
     EXPECT_EQ(manifest.sha256,
@@ -56,8 +53,17 @@ TEST(ReleaseScript, makesAReleaseTheProgramAccepts)
                            home.filePath("unpacked"));
     const QString folder = home.filePath("unpacked/Tolvaran");
     EXPECT_EQ(ApplicationFolder::readMetadata(folder).identifier, "com.ostvik.tolvaran");
-    EXPECT_EQ(ApplicationFolder::readMetadata(folder).version, "26.9.4");
-    EXPECT_EQ(readFile(folder + "/bin/tolvaran"), readFile(program));
+    EXPECT_EQ(ApplicationFolder::readMetadata(folder).version, TOLVARAN_PROJECT_VERSION);
+    // The build's program without its debug information, as the install strips it.
+    ProcessRequest strip;
+    strip.program = "strip";
+    strip.arguments = {"-o", home.filePath("stripped"), TOLVARAN_BINARY_DIR "/src/tolvaran"};
+    ASSERT_TRUE(ProcessRunner::run(strip).succeeded());
+    EXPECT_EQ(readFile(folder + "/bin/tolvaran"), readFile(home.filePath("stripped")));
+    EXPECT_TRUE(QFile::exists(folder + "/share/applications/com.ostvik.tolvaran.desktop"));
+    const QString icons = folder + "/share/icons/hicolor/";
+    EXPECT_TRUE(QFile::exists(icons + "scalable/apps/com.ostvik.tolvaran.svg"));
+    EXPECT_TRUE(QFile::exists(icons + "48x48/apps/com.ostvik.tolvaran.png"));
     EXPECT_NO_THROW(ApplicationSignature::verifyFolder(folder, key.publicKey()));
 }
 

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Installs Tolvaran as an application, or removes it again.
+#
+#   scripts/install.sh [--system | --prefix DIR] [--uninstall]
+#
+#   (nothing)      for you alone, under ~/.local
+#   --system       for every user, under /usr/local: the build runs as you, the copy into
+#                  /usr/local as root (directly when you are root, else through sudo)
+#   --prefix DIR   under DIR
+#   --uninstall    removes what the install put under that prefix, instead of installing
+#
+# An install builds as scripts/run.sh does (build/release, installing the Debian packages
+# that are missing first) and copies with `cmake --install --strip` (the build's debug
+# information is 35 times the size of the program; cmake/TolvaranInstall.cmake says what
+# goes where):
+#   PREFIX/lib/Tolvaran/          the application folder, which an update replaces as a whole
+#   PREFIX/bin/tolvaran           a link to PREFIX/lib/Tolvaran/bin/tolvaran
+#   PREFIX/share/applications/com.ostvik.tolvaran.desktop
+#   PREFIX/share/icons/hicolor/*/apps/com.ostvik.tolvaran.{png,svg}
+# Running it again installs the current build over the installed copy; that is how a copy
+# under /usr/local, which its users cannot replace, is updated.
+set -euo pipefail
+usage="usage: scripts/install.sh [--system | --prefix DIR] [--uninstall]"
+
+prefix="$HOME/.local"
+system=false
+uninstall=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --system) system=true; prefix=/usr/local ;;
+    --prefix) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; prefix=$2; shift ;;
+    --uninstall) uninstall=true ;;
+    *) echo "$usage" >&2; exit 2 ;;
+  esac
+  shift
+done
+prefix=$(realpath -m "$prefix")
+cd "$(dirname "$0")/.."
+
+# as_prefix_owner COMMAND...: runs COMMAND with the rights the prefix needs.
+as_prefix_owner() {
+  if ! $system || [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "install: writing to $prefix needs root, and there is no sudo here." >&2
+    echo "install: as root, run: $*" >&2
+    exit 1
+  fi
+}
+
+name=com.ostvik.tolvaran
+folder="$prefix/lib/Tolvaran"
+
+if $uninstall; then
+  # Every file and link the install made, the application folder as an update may have left
+  # it (and the staged or backup copy of an update that was cut short), and the icon folders
+  # left empty. Folders such as PREFIX/bin and PREFIX/share/applications are shared with other
+  # programs and stay.
+  files=("$prefix/share/applications/$name.desktop")
+  for icon in "$prefix"/share/icons/hicolor/*/apps/"$name".{png,svg}; do
+    [ -e "$icon" ] && files+=("$icon")
+  done
+  link="$prefix/bin/tolvaran"
+  if [ -L "$link" ] && [ "$(readlink "$link")" = ../lib/Tolvaran/bin/tolvaran ]; then
+    files+=("$link")
+  fi
+  folders=("$folder")
+  for leftover in "$prefix"/lib/.Tolvaran.update-* "$prefix"/lib/.Tolvaran.backup-*; do
+    [ -e "$leftover" ] && folders+=("$leftover")
+  done
+  as_prefix_owner rm -f "${files[@]}"
+  as_prefix_owner rm -rf "${folders[@]}"
+  icons="$prefix/share/icons"
+  if [ -d "$icons/hicolor" ]; then
+    as_prefix_owner find "$icons/hicolor" -depth -type d -empty -delete
+    [ -n "$(ls -A "$icons")" ] || as_prefix_owner rmdir "$icons"
+  fi
+  echo "install: removed Tolvaran from $prefix"
+  exit 0
+fi
+
+scripts/setup.sh
+cmake --preset release
+cmake --build --preset release --target tolvaran
+# cmake --install writes install_manifest.txt into the build folder; made here first, it stays
+# yours when root rewrites it.
+: > build/release/install_manifest.txt
+as_prefix_owner cmake --install build/release --prefix "$prefix" --strip
+echo "install: Tolvaran is in $folder; start it from the applications menu," \
+  "or as $prefix/bin/tolvaran"
