@@ -5,10 +5,12 @@
 #include <QHash>
 #include <QObject>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLine>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tolvaran::markdown {
 
@@ -116,6 +118,29 @@ bool wrapped(const QTextLayout &layout, const QString &text)
     return false;
 }
 
+// QTextLayout looks for the end of a word from every line that starts inside it before it
+// breaks it anywhere, so a word of n characters costs n squared over the line length: minutes
+// for a minified line of a megabyte. Lines that start inside a word longer than this are laid
+// out breaking anywhere, at the cost of the line alone.
+constexpr qsizetype longWordLength = 256;
+
+// The runs of `text` without a line break opportunity longer than longWordLength, in order,
+// as [start, end).
+std::vector<std::pair<int, int>> longWords(const QString &text)
+{
+    std::vector<std::pair<int, int>> words;
+    if (text.size() <= longWordLength)
+        return words;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    int start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end >= 0; end = finder.toNextBoundary()) {
+        if (end - start > longWordLength)
+            words.emplace_back(start, int(end));
+        start = int(end);
+    }
+    return words;
+}
+
 } // namespace
 
 TextItem::TextItem(AttributedText text, const Options &options)
@@ -148,19 +173,39 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
     layout.setTextOption(option);
     // Without the cache the layout keeps its lines but drops its glyphs after laying out.
     layout.setCacheEnabled(false);
+    QTextOption breakAnywhere = option;
+    breakAnywhere.setWrapMode(QTextOption::WrapAnywhere);
+    const std::vector<std::pair<int, int>> words =
+        m_options.wraps ? longWords(laidOut) : std::vector<std::pair<int, int>>();
+    auto word = words.begin();
     qreal y = 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        if (m_options.wraps)
-            line.setLineWidth(std::max<qreal>(1, width));
-        else
+        if (!m_options.wraps) {
             line.setNumColumns(int(m_text.text.size()));
+        } else if (words.empty()) {
+            line.setLineWidth(std::max<qreal>(1, width));
+        } else {
+            const int start = line.textStart();
+            while (word != words.end() && word->second <= start)
+                ++word;
+            const bool inLongWord = word != words.end() && word->first <= start
+                                    && word->second - start > longWordLength;
+            layout.setTextOption(inLongWord ? breakAnywhere : option);
+            line.setLineWidth(std::max<qreal>(1, width));
+            if (inLongWord && line.textStart() + line.textLength() > word->second) {
+                // The rest of the word fitted: what follows it wraps at word boundaries.
+                layout.setTextOption(option);
+                line.setLineWidth(std::max<qreal>(1, width));
+            }
+        }
         if (y > 0)
             y += m_options.lineSpacing;
         line.setPosition(QPointF(0, y));
         y += line.height();
     }
     layout.endLayout();
+    layout.setTextOption(option);
 }
 
 bool TextItem::isPlain() const
