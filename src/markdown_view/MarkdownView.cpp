@@ -229,8 +229,8 @@ void MarkdownView::relayoutForWidth()
         1, viewport()->width() - m_documentMargins.left() - m_documentMargins.right());
     m_layout->setWidth(width);
     layoutVisible();
-    if (!m_layout->isComplete())
-        m_backgroundLayout.start();
+    // Also when the first screen held the whole document: the next turn reports it finished.
+    m_backgroundLayout.start();
     updateScrollBars();
     viewport()->update();
 }
@@ -245,7 +245,7 @@ void MarkdownView::layoutVisible()
 
 void MarkdownView::layoutInBackground()
 {
-    if (!m_layout || m_layout->isComplete()) {
+    if (!m_layout) {
         m_backgroundLayout.stop();
         return;
     }

@@ -93,7 +93,8 @@ public:
 Q_SIGNALS:
     // The content changed and its first screen is laid out.
     void contentShown();
-    // The whole document is laid out (its height is exact).
+    // The whole document is laid out (its height is exact): once for each content, and again
+    // after each change of width lays it out anew.
     void layoutFinished();
 
 protected:

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -167,4 +168,24 @@ TEST(MarkdownView, paletteChangesRefilterImagesAndKeepTheScrollPosition)
     EXPECT_EQ(view.verticalScrollBar()->value(), 200);
     view.verticalScrollBar()->setValue(0);
     EXPECT_EQ(imageNames(), QStringList{"dark only"});
+}
+
+// Every document says when its whole layout is done, once per layout: one that fits the first
+// screen as well as one laid out in later turns of the event loop.
+TEST(MarkdownView, layoutFinishedComesForEveryDocument)
+{
+    MarkdownView view;
+    view.resize(400, 300);
+    QSignalSpy finished(&view, &MarkdownView::layoutFinished);
+    view.setContent(MarkdownContent(QStringLiteral("One line.")));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+
+    QString text;
+    for (int paragraph = 0; paragraph < 2000; ++paragraph)
+        text += QStringLiteral("Paragraph %1.\n\n").arg(paragraph);
+    view.setMarkdown(text);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
+    EXPECT_TRUE(view.documentLayout()->isComplete());
+    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(finished.count(), 2);
 }
