@@ -405,8 +405,9 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
     }
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(point, &origin);
-    if ((text && !text->linkAt(point - origin).isEmpty())
-        || !m_layout->blockLinkAt(point).isEmpty())
+    const QUrl link = text ? text->linkAt(point - origin) : m_layout->blockLinkAt(point);
+    // A link that never opens looks like a link but does not offer itself.
+    if (opensOnDesktop(link))
         viewport()->setCursor(Qt::PointingHandCursor);
     else if (text && text->isSelectable())
         viewport()->setCursor(Qt::IBeamCursor);

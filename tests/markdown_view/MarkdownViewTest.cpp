@@ -189,3 +189,35 @@ TEST(MarkdownView, layoutFinishedComesForEveryDocument)
     tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
     EXPECT_EQ(finished.count(), 2);
 }
+
+// A link whose scheme never opens keeps the link colour, but the pointer over it is no hand.
+TEST(MarkdownView, onlyLinksThatOpenShowTheHand)
+{
+    MarkdownView view;
+    view.resize(800, 300);
+    view.setContent(MarkdownContent(QStringLiteral(
+        "[web](https://example.com/a) [script](javascript:alert(1)) [file](file:///etc/passwd)"
+        " [data](data:text/html,x) [mail](mailto:a@example.com)")));
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_EQ(texts.size(), 1);
+    const auto &[text, origin] = texts.first();
+    QStringList hands;
+    QList<QColor> colours;
+    for (const TextItem::Link &link : text->links()) {
+        const QPoint point = (origin + link.rect.center()).toPoint();
+        QMouseEvent move(QEvent::MouseMove, point, view.viewport()->mapToGlobal(point),
+                         Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(view.viewport(), &move);
+        if (view.viewport()->cursor().shape() == Qt::PointingHandCursor)
+            hands.append(link.text);
+        for (const QTextLayout::FormatRange &range : text->attributedText().formats) {
+            if (range.start == text->text().indexOf(link.text))
+                colours.append(range.format.foreground().color());
+        }
+    }
+    EXPECT_EQ(hands, (QStringList{"web", "mail"}));
+    ASSERT_EQ(colours.size(), 5);
+    for (const QColor &colour : colours)
+        EXPECT_EQ(colour, colours.first());
+}
