@@ -44,6 +44,14 @@ BlockMargin BlockItem::margins() const
     return result;
 }
 
+qreal BlockItem::minimumWidth() const
+{
+    qreal widest = 0;
+    for (const Child &child : m_children)
+        widest = std::max(widest, child.item->minimumWidth());
+    return widest;
+}
+
 SelectableText *BlockItem::textItemAt(const QPointF &point, QPointF *origin)
 {
     for (Child &child : m_children) {
@@ -160,6 +168,14 @@ QSizeF HStackItem::doLayout(qreal width)
     return {x, height};
 }
 
+qreal HStackItem::minimumWidth() const
+{
+    qreal total = 0;
+    for (const Child &child : m_children)
+        total += child.item->minimumWidth();
+    return total;
+}
+
 SequenceItem::SequenceItem(std::vector<BlockItemPointer> children, bool tight)
     : m_tight(tight)
 {
@@ -196,6 +212,11 @@ QSizeF PaddingItem::doLayout(qreal width)
     const QSizeF size = m_children[0].item->layout(std::max<qreal>(0, width - horizontal));
     m_children[0].position = QPointF(m_padding.left(), m_padding.top());
     return {size.width() + horizontal, size.height() + m_padding.top() + m_padding.bottom()};
+}
+
+qreal PaddingItem::minimumWidth() const
+{
+    return m_children[0].item->minimumWidth() + m_padding.left() + m_padding.right();
 }
 
 MarginItem::MarginItem(BlockItemPointer child, const BlockMargin &margin)
@@ -271,6 +292,11 @@ QSizeF LeadingBarItem::doLayout(qreal width)
     return {child.width() + m_width, child.height()};
 }
 
+qreal LeadingBarItem::minimumWidth() const
+{
+    return m_children[0].item->minimumWidth() + m_width;
+}
+
 void LeadingBarItem::paint(const PaintContext &context, const QPointF &origin) const
 {
     QPainter &painter = *context.painter;
@@ -306,6 +332,13 @@ QSizeF FrameItem::doLayout(qreal width)
         x = (own - child.width()) / 2;
     m_children[0].position = QPointF(x, (height - child.height()) / 2);
     return {own, height};
+}
+
+qreal FrameItem::minimumWidth() const
+{
+    if (m_frame.width)
+        return *m_frame.width;
+    return std::max(m_children[0].item->minimumWidth(), m_frame.minimumWidth.value_or(0));
 }
 
 DividerItem::DividerItem(const std::optional<QColor> &color, qreal thickness)

@@ -69,6 +69,11 @@ public:
     // of its children.
     virtual BlockMargin margins() const;
 
+    // The narrowest width the item takes without breaking a word: its longest word or an
+    // image's own width, with what is around them. Known once the item was laid out at the
+    // unbounded width (as table cells are); by default the largest of its children's.
+    virtual qreal minimumWidth() const;
+
     const std::vector<Child> &children() const { return m_children; }
 
     // The text item under `point` (item coordinates) and its origin there; none when there
@@ -140,6 +145,7 @@ class HStackItem final : public BlockItem
 {
 public:
     explicit HStackItem(std::vector<BlockItemPointer> children);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -162,6 +168,7 @@ class PaddingItem final : public BlockItem
 {
 public:
     PaddingItem(BlockItemPointer child, const QMarginsF &padding);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -208,6 +215,7 @@ class LeadingBarItem final : public BlockItem
 public:
     LeadingBarItem(BlockItemPointer child, const QColor &color, qreal width, qreal radius);
     void paint(const PaintContext &context, const QPointF &origin) const override;
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -232,6 +240,7 @@ public:
         Qt::Alignment alignment = Qt::AlignLeft;
     };
     FrameItem(BlockItemPointer child, const Frame &frame);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -262,6 +271,7 @@ public:
     explicit HorizontalScrollItem(BlockItemPointer child);
     void paint(const PaintContext &context, const QPointF &origin) const override;
     bool scrollHorizontally(const QPointF &point, qreal delta) override;
+    qreal minimumWidth() const override { return 0; }
     qreal offset() const { return m_offset; }
 
 protected:

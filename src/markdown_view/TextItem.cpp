@@ -94,12 +94,18 @@ size_t qHash(const ShortRun &run, size_t seed = 0) noexcept
     return qHashMulti(seed, run.text, run.font, run.wraps, run.lineSpacing);
 }
 
+struct RunSize
+{
+    QSizeF size;
+    qreal minimumWidth = -1; // negative until laid out unbounded
+};
+
 // The sizes of short runs laid out on this thread where they did not wrap. A document
 // repeats its short runs (list numbers, table cells, labels) many times, and laying out a
 // few characters costs mostly what making any text layout costs.
-QHash<ShortRun, QSizeF> &shortRunSizes()
+QHash<ShortRun, RunSize> &shortRunSizes()
 {
-    thread_local QHash<ShortRun, QSizeF> sizes;
+    thread_local QHash<ShortRun, RunSize> sizes;
     return sizes;
 }
 
@@ -168,15 +174,21 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
         layout.setFormats(m_text.formats);
     }
     QTextOption option;
-    option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
-                                       : QTextOption::NoWrap);
+    option.setWrapMode(QTextOption::NoWrap);
+    if (m_options.wraps) {
+        // Nothing wraps at the unbounded width, but the layout then measures whole words: the
+        // longest is the item's minimum width.
+        option.setWrapMode(isUnbounded(width) ? QTextOption::WordWrap
+                                              : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
     layout.setTextOption(option);
     // Without the cache the layout keeps its lines but drops its glyphs after laying out.
     layout.setCacheEnabled(false);
     QTextOption breakAnywhere = option;
     breakAnywhere.setWrapMode(QTextOption::WrapAnywhere);
-    const std::vector<std::pair<int, int>> words =
-        m_options.wraps ? longWords(laidOut) : std::vector<std::pair<int, int>>();
+    const std::vector<std::pair<int, int>> words = m_options.wraps && !isUnbounded(width)
+                                                       ? longWords(laidOut)
+                                                       : std::vector<std::pair<int, int>>();
     auto word = words.begin();
     qreal y = 0;
     layout.beginLayout();
@@ -239,6 +251,7 @@ void TextItem::setAttributedText(AttributedText text)
     m_layout.reset();
     m_pen.reset();
     m_unwrappedSize.reset();
+    m_minimumWidth = -1;
     setNeedsLayout();
 }
 
@@ -259,7 +272,11 @@ QSizeF TextItem::doLayout(qreal width)
         return {0, 0};
     // Text that did not have to wrap lays out the same at any width it fits: a table cell is
     // measured for its natural width first, then laid out again at its column's.
-    if (m_unwrappedSize && (!m_options.wraps || width >= m_unwrappedSize->width()))
+    const bool unbounded = isUnbounded(width);
+    const auto fits = [&](const QSizeF &size) {
+        return (!m_options.wraps || width >= size.width()) && (!unbounded || m_minimumWidth >= 0);
+    };
+    if (m_unwrappedSize && fits(*m_unwrappedSize))
         return *m_unwrappedSize;
     std::optional<ShortRun> run;
     if (m_text.text.size() <= shortRunLength && m_text.images.isEmpty() && isPlain()) {
@@ -267,9 +284,10 @@ QSizeF TextItem::doLayout(qreal width)
                        m_options.lineSpacing};
         const auto known = shortRunSizes().constFind(*run);
         if (known != shortRunSizes().constEnd()) {
-            m_unwrappedSize = *known;
-            if (!m_options.wraps || width >= known->width())
-                return *known;
+            m_unwrappedSize = known->size;
+            m_minimumWidth = std::max(m_minimumWidth, known->minimumWidth);
+            if (fits(known->size))
+                return known->size;
         }
     }
     // Measured with a layout of this thread's that the next item measured uses again: only
@@ -296,12 +314,16 @@ QSizeF TextItem::doLayout(qreal width)
         bottom = line.y() + line.height();
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
-    if (!m_options.wraps || isUnbounded(width) || !wrapped(layout, m_text.text)) {
+    if (!m_options.wraps)
+        m_minimumWidth = size.width();
+    else if (unbounded)
+        m_minimumWidth = std::ceil(layout.minimumWidth());
+    if (!m_options.wraps || unbounded || !wrapped(layout, m_text.text)) {
         m_unwrappedSize = size;
         if (run) {
             if (shortRunSizes().size() >= shortRunLimit)
                 shortRunSizes().clear();
-            shortRunSizes().insert(*run, size);
+            shortRunSizes().insert(*run, {size, m_minimumWidth});
         }
     }
     return size;
