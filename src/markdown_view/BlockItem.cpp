@@ -368,9 +368,51 @@ HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child)
 QSizeF HorizontalScrollItem::doLayout(qreal width)
 {
     const QSizeF child = m_children[0].item->layout(unboundedWidth);
+    const bool overflows = child.width() > width;
     m_offset = std::clamp<qreal>(m_offset, 0, std::max<qreal>(0, child.width() - width));
     m_children[0].position = QPointF(-m_offset, 0);
-    return {width, child.height()};
+    return {width, child.height() + (overflows ? scrollBarHeight : 0)};
+}
+
+QRectF HorizontalScrollItem::scrollBarRect() const
+{
+    if (contentWidth() <= size().width())
+        return {};
+    const qreal top = m_children[0].item->size().height() + scrollBarMargin;
+    return {scrollBarMargin, top, size().width() - 2 * scrollBarMargin,
+            scrollBarHeight - 2 * scrollBarMargin};
+}
+
+QRectF HorizontalScrollItem::thumbRect() const
+{
+    const QRectF track = scrollBarRect();
+    if (track.isEmpty())
+        return {};
+    const qreal thumbWidth = std::min(
+        track.width(),
+        std::max(minimumThumbWidth, track.width() * size().width() / contentWidth()));
+    const qreal travel = track.width() - thumbWidth;
+    return {track.left() + travel * m_offset / scrollLimit(), track.top(), thumbWidth,
+            track.height()};
+}
+
+qreal HorizontalScrollItem::offsetForThumbAt(qreal x) const
+{
+    const QRectF track = scrollBarRect();
+    const qreal travel = track.width() - thumbRect().width();
+    if (travel <= 0)
+        return m_offset;
+    return (x - track.left()) / travel * scrollLimit();
+}
+
+bool HorizontalScrollItem::scrollTo(qreal offset)
+{
+    const qreal next = std::clamp<qreal>(offset, 0, scrollLimit());
+    if (next == m_offset)
+        return false;
+    m_offset = next;
+    m_children[0].position = QPointF(-m_offset, 0);
+    return true;
 }
 
 void HorizontalScrollItem::paint(const PaintContext &context, const QPointF &origin) const
@@ -382,20 +424,31 @@ void HorizontalScrollItem::paint(const PaintContext &context, const QPointF &ori
     inner.exposed = context.exposed.intersected(QRectF(QPointF(), size()));
     paintChildren(inner, origin);
     painter.restore();
+    const QRectF track = scrollBarRect();
+    if (track.isEmpty())
+        return;
+    // In the text colour, faint for the track and stronger for the thumb, so that the bar
+    // shows on any background the theme gives the block.
+    QColor trackColour = context.palette.color(QPalette::WindowText);
+    QColor thumbColour = trackColour;
+    trackColour.setAlphaF(0.1f);
+    thumbColour.setAlphaF(0.45f);
+    const qreal radius = track.height() / 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(trackColour);
+    painter.drawRoundedRect(track.translated(origin), radius, radius);
+    painter.setBrush(thumbColour);
+    painter.drawRoundedRect(thumbRect().translated(origin), radius, radius);
+    painter.restore();
 }
 
 bool HorizontalScrollItem::scrollHorizontally(const QPointF &point, qreal delta)
 {
-    const qreal contentWidth = m_children[0].item->size().width();
-    const qreal limit = std::max<qreal>(0, contentWidth - size().width());
-    const qreal next = std::clamp<qreal>(m_offset + delta, 0, limit);
     if (m_children[0].item->scrollHorizontally(point - m_children[0].position, delta))
         return true;
-    if (next == m_offset)
-        return false;
-    m_offset = next;
-    m_children[0].position = QPointF(-m_offset, 0);
-    return true;
+    return scrollTo(m_offset + delta);
 }
 
 SelectableText *SelectableText::textItemAt(const QPointF &, QPointF *origin)

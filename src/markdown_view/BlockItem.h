@@ -265,21 +265,61 @@ private:
 };
 
 // Content as wide as it needs, shown through a window as wide as offered, scrolled sideways.
+// Where the content is wider than the window, a scroll bar below it shows which part is in
+// view; it takes its own room, so it never covers the content.
 class HorizontalScrollItem final : public BlockItem
 {
 public:
+    // The room the bar takes below the content: the bar and a margin above and below it.
+    static constexpr qreal scrollBarHeight = 10;
+    static constexpr qreal scrollBarMargin = 2;
+    // The thumb is never narrower than this, so that it stays easy to grab.
+    static constexpr qreal minimumThumbWidth = 24;
+
     explicit HorizontalScrollItem(BlockItemPointer child);
     void paint(const PaintContext &context, const QPointF &origin) const override;
     bool scrollHorizontally(const QPointF &point, qreal delta) override;
     qreal minimumWidth() const override { return 0; }
+
     qreal offset() const { return m_offset; }
+    // Scrolls to `offset`, kept between the start and the end of the content; returns whether
+    // the content moved.
+    bool scrollTo(qreal offset);
+    // The bar's track and the thumb in it, in item coordinates; empty while the content fits.
+    QRectF scrollBarRect() const;
+    QRectF thumbRect() const;
+    // The offset that puts the thumb's left edge at `x` (item coordinates).
+    qreal offsetForThumbAt(qreal x) const;
 
 protected:
     QSizeF doLayout(qreal width) override;
 
 private:
+    qreal contentWidth() const { return m_children[0].item->size().width(); }
+    qreal scrollLimit() const { return std::max<qreal>(0, contentWidth() - size().width()); }
+
     qreal m_offset = 0;
 };
+
+// The innermost item of type `Item` whose frame holds `point` (in `item`'s coordinates), and
+// its origin there; none when there is no such item.
+template <typename Item>
+Item *innermostAt(BlockItem &item, const QPointF &point, QPointF *origin)
+{
+    for (const BlockItem::Child &child : item.children()) {
+        if (!QRectF(child.position, child.item->size()).contains(point))
+            continue;
+        if (Item *inner = innermostAt<Item>(*child.item, point - child.position, origin)) {
+            *origin += child.position;
+            return inner;
+        }
+    }
+    if (auto *own = dynamic_cast<Item *>(&item)) {
+        *origin = QPointF();
+        return own;
+    }
+    return nullptr;
+}
 
 // Text that can be selected and may hold links: positions are offsets into its text.
 class SelectableText : public BlockItem

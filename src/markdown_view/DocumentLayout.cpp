@@ -316,4 +316,19 @@ bool DocumentLayout::scrollHorizontally(const QPointF &point, qreal delta)
     return entry.item->scrollHorizontally(point - QPointF(0, entry.y), delta);
 }
 
+HorizontalScrollItem *DocumentLayout::scrollBarAt(const QPointF &point, QPointF *origin)
+{
+    const Entry *entry = entryAt(point.y());
+    if (!entry)
+        return nullptr;
+    const QPointF top(0, entry->y);
+    QPointF inner;
+    HorizontalScrollItem *scroll =
+        innermostAt<HorizontalScrollItem>(*entry->item, point - top, &inner);
+    if (!scroll || !scroll->scrollBarRect().contains(point - top - inner))
+        return nullptr;
+    *origin = top + inner;
+    return scroll;
+}
+
 } // namespace tolvaran::markdown

@@ -57,6 +57,9 @@ public:
     // The link of a linked block (an image) at `point`; empty where there is none.
     QUrl blockLinkAt(const QPointF &point) const;
     bool scrollHorizontally(const QPointF &point, qreal delta);
+    // The sideways scrolling block whose scroll bar is at `point`, and the block's origin;
+    // none where there is no bar.
+    HorizontalScrollItem *scrollBarAt(const QPointF &point, QPointF *origin);
 
 private:
     struct Entry

@@ -350,11 +350,14 @@ void MarkdownView::scrollContentsBy(int, int)
 void MarkdownView::wheelEvent(QWheelEvent *event)
 {
     const QPoint delta = event->angleDelta();
-    const bool sideways = delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier);
+    QPointF barOrigin;
+    const QPointF point = documentPoint(event->position().toPoint());
+    // Over a code block's scroll bar the wheel scrolls the code, as over any scroll bar.
+    const bool overBar = m_layout && m_layout->scrollBarAt(point, &barOrigin);
+    const bool sideways = delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier) || overBar;
     if (sideways && m_layout) {
         const int steps = delta.x() != 0 ? delta.x() : delta.y();
-        if (m_layout->scrollHorizontally(documentPoint(event->position().toPoint()),
-                                         -steps / 120.0 * wheelStepPixels)) {
+        if (m_layout->scrollHorizontally(point, -steps / 120.0 * wheelStepPixels)) {
             viewport()->update();
             event->accept();
             return;
@@ -365,6 +368,7 @@ void MarkdownView::wheelEvent(QWheelEvent *event)
 
 void MarkdownView::clearSelection()
 {
+    m_scrollBarDrag.reset();
     if (m_selected)
         m_selected->setSelection(std::nullopt);
     m_selected = nullptr;
@@ -378,6 +382,19 @@ void MarkdownView::mousePressEvent(QMouseEvent *event)
     if (!m_layout || event->button() != Qt::LeftButton)
         return;
     m_pressPoint = documentPoint(event->position().toPoint());
+    QPointF barOrigin;
+    if (HorizontalScrollItem *scroll = m_layout->scrollBarAt(m_pressPoint, &barOrigin)) {
+        const QPointF onBar = m_pressPoint - barOrigin;
+        const QRectF thumb = scroll->thumbRect();
+        if (thumb.contains(onBar)) {
+            m_scrollBarDrag = ScrollBarDrag{scroll, onBar.x() - thumb.left()};
+        } else {
+            // A click beside the thumb moves the code a window's width toward it.
+            const qreal page = scroll->size().width();
+            scroll->scrollTo(scroll->offset() + (onBar.x() < thumb.left() ? -page : page));
+        }
+        return;
+    }
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
     if (text && text->isSelectable()) {
@@ -393,6 +410,17 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
     if (!m_layout)
         return;
     const QPointF point = documentPoint(event->position().toPoint());
+    if (m_scrollBarDrag) {
+        QPointF barOrigin;
+        // The block is found again: the bar's own item has no position of its own.
+        if (m_layout->scrollBarAt(m_pressPoint, &barOrigin) == m_scrollBarDrag->item) {
+            HorizontalScrollItem &scroll = *m_scrollBarDrag->item;
+            scroll.scrollTo(scroll.offsetForThumbAt(point.x() - barOrigin.x()
+                                                    - m_scrollBarDrag->grab));
+            viewport()->update();
+        }
+        return;
+    }
     if (m_dragging && m_selected) {
         QPointF origin;
         SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
@@ -418,6 +446,8 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
 void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
 {
     m_dragging = false;
+    if (std::exchange(m_scrollBarDrag, std::nullopt))
+        return;
     if (!m_layout || event->button() != Qt::LeftButton)
         return;
     const QPointF point = documentPoint(event->position().toPoint());

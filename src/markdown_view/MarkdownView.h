@@ -142,6 +142,13 @@ private:
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
+    // A code block's scroll bar taken by its thumb: the block and where the thumb was taken.
+    struct ScrollBarDrag
+    {
+        HorizontalScrollItem *item = nullptr;
+        qreal grab = 0;
+    };
+    std::optional<ScrollBarDrag> m_scrollBarDrag;
     SelectableText *m_selected = nullptr;
     QPointF m_pressPoint;
     bool m_dragging = false;
