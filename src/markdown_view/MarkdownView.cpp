@@ -27,6 +27,11 @@ constexpr qsizetype backgroundLayoutBatch = 256;
 // Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
 constexpr qreal layoutAheadPixels = 400;
 constexpr int wheelStepPixels = 40;
+// Qt's application font where the desktop sets none: the size at which the themes' text
+// sizes hold as they are.
+constexpr qreal defaultApplicationFontPoints = 9;
+constexpr qreal pointsPerInch = 72;
+constexpr qreal defaultDotsPerInch = 96;
 
 } // namespace
 
@@ -53,6 +58,7 @@ MarkdownView::MarkdownView(QWidget *parent)
     m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     m_backgroundLayout.setInterval(0);
     connect(&m_backgroundLayout, &QTimer::timeout, this, &MarkdownView::layoutInBackground);
+    m_fontScale = fontScale(QApplication::font(), logicalDpiY());
     m_imageLayout.setSingleShot(true);
     m_imageLayout.setInterval(0);
     connect(&m_imageLayout, &QTimer::timeout, this, &MarkdownView::relayoutForImages);
@@ -180,15 +186,24 @@ bool MarkdownView::opensOnDesktop(const QUrl &url)
                || scheme == QLatin1String("mailto"));
 }
 
+qreal MarkdownView::fontScale(const QFont &applicationFont, qreal dotsPerInch)
+{
+    const qreal pixels = applicationFont.pointSizeF() > 0
+                             ? applicationFont.pointSizeF() * dotsPerInch / pointsPerInch
+                             : applicationFont.pixelSize();
+    const qreal defaultPixels = defaultApplicationFontPoints * defaultDotsPerInch / pointsPerInch;
+    return pixels > 0 ? pixels / defaultPixels : 1;
+}
+
 StyleContext MarkdownView::rootContext(const Theme &theme, const TextStyle &hostStyle,
-                                       const QPalette &palette)
+                                       const QPalette &palette, qreal fontScale)
 {
     StyleContext context = StyleContext::root(std::make_shared<const Theme>(theme));
     context = context.withTextStyle(hostStyle).withTextStyle(theme.text);
-    // The descendants start from the theme's text size as a point size.
+    // The descendants start from the theme's text size, scaled, as a point size.
     const TextAttributes attributes = context.attributes();
     context = context.withTextStyle(
-        FontSize(attributes.fontProperties.value_or(FontProperties()).size));
+        FontSize(attributes.fontProperties.value_or(FontProperties()).size * fontScale));
     context.colorScheme = colorScheme(palette);
     context.defaultForeground = attributes.foregroundColor
                                     ? attributes.foregroundColor->resolved(context.colorScheme)
@@ -200,7 +215,7 @@ StyleContext MarkdownView::rootContext(const Theme &theme, const TextStyle &host
 void MarkdownView::rebuild()
 {
     clearSelection();
-    StyleContext context = rootContext(*m_theme, m_hostStyle, palette());
+    StyleContext context = rootContext(*m_theme, m_hostStyle, palette(), m_fontScale);
     context.theme = m_theme;
     context.baseURL = m_baseURL;
     context.imageBaseURL = m_imageBaseURL;
@@ -470,11 +485,29 @@ void MarkdownView::keyPressEvent(QKeyEvent *event)
     QAbstractScrollArea::keyPressEvent(event);
 }
 
+bool MarkdownView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange)
+        followApplicationFont();
+    return QAbstractScrollArea::event(event);
+}
+
 void MarkdownView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::PaletteChange)
         rebuild();
+    else if (event->type() == QEvent::FontChange)
+        followApplicationFont();
+}
+
+void MarkdownView::followApplicationFont()
+{
+    const qreal scale = fontScale(QApplication::font(), logicalDpiY());
+    if (scale == m_fontScale)
+        return;
+    m_fontScale = scale;
+    rebuild();
 }
 
 } // namespace tolvaran::markdown

@@ -80,9 +80,14 @@ public:
     const DocumentLayout *documentLayout() const { return m_layout.get(); }
     DocumentLayout *documentLayout() { return m_layout.get(); }
 
-    // The style context the document's blocks are built in, for this palette.
+    // The style context the document's blocks are built in, for this palette, with the
+    // theme's text size times `fontScale`.
     static StyleContext rootContext(const Theme &theme, const TextStyle &hostStyle,
-                                    const QPalette &palette);
+                                    const QPalette &palette, qreal fontScale = 1);
+
+    // How much larger than Qt's own default (9 points) `applicationFont` is at `dotsPerInch`:
+    // text sizes scale with the desktop's font size as the body text style scales them.
+    static qreal fontScale(const QFont &applicationFont, qreal dotsPerInch);
 
     // Whether a link opens at all: http, https and mailto only.
     static bool opensOnDesktop(const QUrl &url);
@@ -98,6 +103,7 @@ Q_SIGNALS:
     void layoutFinished();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -119,6 +125,8 @@ private:
     QPointF documentPoint(const QPoint &viewportPoint) const;
     void clearSelection();
     void relayoutForImages();
+    // Takes the scale of the application font now, and builds again when it changed.
+    void followApplicationFont();
 
     MarkdownContent m_content;
     std::optional<QUrl> m_baseURL;
@@ -135,6 +143,7 @@ private:
     // Images arriving in one turn of the event loop cause one layout.
     QTimer m_imageLayout;
     QMarginsF m_documentMargins;
+    qreal m_fontScale = 1;
     std::unique_ptr<DocumentLayout> m_layout;
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;

@@ -221,3 +221,64 @@ TEST(MarkdownView, onlyLinksThatOpenShowTheHand)
     for (const QColor &colour : colours)
         EXPECT_EQ(colour, colours.first());
 }
+
+namespace {
+
+// The pixel size of every text of the view, in reading order.
+QList<int> textPixelSizes(const MarkdownView &view)
+{
+    QList<int> sizes;
+    for (const auto &[text, origin] :
+         tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout()))
+        sizes.append(text->attributedText().formats.first().format.font().pixelSize());
+    return sizes;
+}
+
+// Sets the application font for the life of the value. Widgets hear of a change in the next
+// turn of the event loop, which set() runs.
+class ApplicationFont final
+{
+public:
+    explicit ApplicationFont(qreal points) { set(points); }
+    ~ApplicationFont()
+    {
+        QApplication::setFont(m_original);
+        QApplication::processEvents();
+    }
+    ApplicationFont(const ApplicationFont &) = delete;
+    ApplicationFont &operator=(const ApplicationFont &) = delete;
+
+    static void set(qreal points)
+    {
+        QFont font = QApplication::font();
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        QApplication::processEvents();
+    }
+
+private:
+    QFont m_original = QApplication::font();
+};
+
+} // namespace
+
+// The theme's text sizes hold at Qt's own default application font (9 points); a larger
+// desktop font scales every text size of the document with it, also once it is shown, and a
+// theme without a text size starts from 13 pixels, scaled alike.
+TEST(MarkdownView, textSizesScaleWithTheApplicationFont)
+{
+    const ApplicationFont font(9);
+    MarkdownView view;
+    view.resize(600, 300);
+    view.setTheme(Theme::gitHub());
+    view.setContent(MarkdownContent(QStringLiteral("# Title\n\nBody text")));
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{32, 16}));
+
+    ApplicationFont::set(12); // 16 pixels at 96 dots an inch: a third larger
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{43, 21}));
+    view.setTheme(Theme::basic());
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{35, 17}));
+
+    ApplicationFont::set(9);
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{26, 13}));
+}
