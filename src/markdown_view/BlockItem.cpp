@@ -71,6 +71,12 @@ void BlockItem::releaseCaches()
         child.item->releaseCaches();
 }
 
+bool BlockItem::holdsState() const
+{
+    return std::any_of(m_children.begin(), m_children.end(),
+                       [](const Child &child) { return child.item->holdsState(); });
+}
+
 bool BlockItem::scrollHorizontally(const QPointF &point, qreal delta)
 {
     for (Child &child : m_children) {

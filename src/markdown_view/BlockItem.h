@@ -83,6 +83,9 @@ public:
     // Drops what laying out keeps only for painting (text layouts), in the whole subtree;
     // called for blocks that have left the view.
     virtual void releaseCaches();
+    // Whether the subtree holds something an item built anew would not (code scrolled
+    // sideways), so that it must not be dropped.
+    virtual bool holdsState() const;
 
     // Horizontal scrolling of content wider than the view (code): scrolls the item under
     // `point` by `delta` pixels; false when nothing there scrolls.
@@ -280,6 +283,7 @@ public:
     void paint(const PaintContext &context, const QPointF &origin) const override;
     bool scrollHorizontally(const QPointF &point, qreal delta) override;
     qreal minimumWidth() const override { return 0; }
+    bool holdsState() const override { return m_offset != 0 || BlockItem::holdsState(); }
 
     qreal offset() const { return m_offset; }
     // Scrolls to `offset`, kept between the start and the end of the content; returns whether

@@ -325,11 +325,12 @@ QList<AccessibleElement> MarkdownView::accessibleElements() const
         for (const BlockItem::Child &child : item.children())
             visit(*child.item, origin + child.position);
     };
-    for (qsizetype index = 0; index < m_layout->laidOutCount(); ++index) {
+    for (qsizetype index = std::max<qsizetype>(0, m_layout->blockAt(visible.top()));
+         index < m_layout->laidOutCount(); ++index) {
         const QRectF frame = m_layout->blockFrame(index);
         if (frame.top() > visible.bottom())
             break;
-        visit(*m_layout->item(index), frame.topLeft());
+        visit(*m_layout->builtItem(index), frame.topLeft());
     }
     return elements;
 }
@@ -388,6 +389,8 @@ void MarkdownView::clearSelection()
         m_selected->setSelection(std::nullopt);
     m_selected = nullptr;
     m_dragging = false;
+    if (m_layout)
+        m_layout->setPinnedBlocks({});
 }
 
 void MarkdownView::mousePressEvent(QMouseEvent *event)
@@ -403,6 +406,7 @@ void MarkdownView::mousePressEvent(QMouseEvent *event)
         const QRectF thumb = scroll->thumbRect();
         if (thumb.contains(onBar)) {
             m_scrollBarDrag = ScrollBarDrag{scroll, onBar.x() - thumb.left()};
+            m_layout->setPinnedBlocks({m_layout->blockAt(m_pressPoint.y())});
         } else {
             // A click beside the thumb moves the code a window's width toward it.
             const qreal page = scroll->size().width();
@@ -414,6 +418,8 @@ void MarkdownView::mousePressEvent(QMouseEvent *event)
     SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
     if (text && text->isSelectable()) {
         m_selected = text;
+        // The selection lives in the item: it stays while the reader scrolls away.
+        m_layout->setPinnedBlocks({m_layout->blockAt(m_pressPoint.y())});
         const int position = text->positionAt(m_pressPoint - origin);
         text->setSelection(std::pair{position, position});
         m_dragging = true;
