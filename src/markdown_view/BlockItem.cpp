@@ -471,6 +471,13 @@ std::pair<int, int> SelectableText::orderedSelection() const
             std::max(m_selection->first, m_selection->second)};
 }
 
+std::pair<int, int> SelectableText::paintedSelection(const PaintContext &context) const
+{
+    if (context.selectsAll && isSelectable())
+        return {0, int(text().size())};
+    return orderedSelection();
+}
+
 QString SelectableText::selectedText() const
 {
     const auto [start, end] = orderedSelection();

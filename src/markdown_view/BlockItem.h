@@ -41,6 +41,7 @@ struct PaintContext
     QPainter *painter = nullptr;
     QPalette palette;
     QRectF exposed;
+    bool selectsAll = false; // every selectable text shows selected
 };
 
 // A laid-out piece of a rendered document: built from a node and a style context by a view
@@ -346,6 +347,8 @@ public:
 protected:
     // The selection as [start, end), empty when nothing is selected.
     std::pair<int, int> orderedSelection() const;
+    // The selection to paint: all of the text where everything is selected.
+    std::pair<int, int> paintedSelection(const PaintContext &context) const;
 
 private:
     std::optional<std::pair<int, int>> m_selection;

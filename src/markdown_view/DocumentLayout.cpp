@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <mutex>
 
@@ -263,7 +264,8 @@ void DocumentLayout::keepItemsNear(const QRectF &shown)
     m_built = std::move(built);
 }
 
-void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRectF &exposed)
+void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRectF &exposed,
+                           bool selectsAll)
 {
     keepItemsNear(exposed);
     for (qsizetype index = std::max<qsizetype>(0, blockAt(exposed.top())); index < m_laidOut;
@@ -274,7 +276,7 @@ void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRe
             break;
         if (frame.bottom() < exposed.top())
             continue;
-        PaintContext context{&painter, palette, exposed.translated(0, -entry.y)};
+        PaintContext context{&painter, palette, exposed.translated(0, -entry.y), selectsAll};
         builtItem(index)->paint(context, QPointF(0, entry.y));
     }
 }
@@ -335,6 +337,27 @@ void DocumentLayout::setPinnedBlocks(const QList<qsizetype> &blocks)
 bool DocumentLayout::mayHoldLinksOrCode(qsizetype index) const
 {
     return m_entries[std::size_t(index)].holdsLinksOrCode;
+}
+
+QString DocumentLayout::selectableText()
+{
+    layoutAll();
+    const std::function<void(const BlockItem &, QStringList &)> collect =
+        [&](const BlockItem &item, QStringList &texts) {
+            const auto *text = dynamic_cast<const SelectableText *>(&item);
+            if (text && text->isSelectable() && !text->text().isEmpty())
+                texts.append(text->text());
+            for (const BlockItem::Child &child : item.children())
+                collect(*child.item, texts);
+        };
+    QStringList blocks;
+    for (qsizetype index = 0; index < m_laidOut; ++index) {
+        QStringList texts;
+        collect(*builtItem(index), texts);
+        if (!texts.isEmpty())
+            blocks.append(texts.join(QLatin1Char('\n')));
+    }
+    return blocks.join(QStringLiteral("\n\n"));
 }
 
 bool DocumentLayout::relayoutRequested()

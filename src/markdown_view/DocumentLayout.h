@@ -47,9 +47,11 @@ public:
 
     qreal height() const;
 
-    // Paints the laid-out blocks that meet `exposed` (document coordinates). Blocks far from
-    // it drop their items (or, where they keep them, their text layouts).
-    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed);
+    // Paints the laid-out blocks that meet `exposed` (document coordinates), all their text
+    // selected with `selectsAll`. Blocks far from it drop their items (or, where they keep
+    // them, their text layouts).
+    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed,
+               bool selectsAll = false);
 
     // The item of the laid-out block at `index` as it is now (none when not laid out yet or
     // dropped), and its frame.
@@ -68,6 +70,9 @@ public:
     void setPinnedBlocks(const QList<qsizetype> &blocks);
     // Whether the block may hold a link or code (which the keyboard may reach).
     bool mayHoldLinksOrCode(qsizetype index) const;
+    // Every selectable text of the whole document in reading order, a line apart within a
+    // block and a blank line between blocks; lays the whole document out.
+    QString selectableText();
 
     // Lays out again the blocks whose content asked for it (an image arrived) and moves the
     // blocks below them; returns whether any did.

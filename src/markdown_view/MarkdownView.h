@@ -3,6 +3,7 @@
 #include "markdown/MarkdownContent.h"
 #include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
+#include "markdown_view/FocusTarget.h"
 #include "markdown_view/ImageProvider.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownAccessibility.h"
@@ -27,6 +28,12 @@ namespace tolvaran::markdown {
 // later turns of the event loop, so the first screen of a long document comes at once.
 // Images meant for the other colour scheme are left out and come back when the palette
 // changes. Text never becomes markup: raw HTML shows as its source.
+//
+// From the keyboard: Tab reaches the view and then, in reading order, each link that opens and
+// each code block wider than its box (Shift+Tab goes back; past the last, focus leaves the
+// view). Return follows the link in focus; Left and Right scroll the code block in focus; the
+// arrow and page keys, Home and End scroll the document. Where text is selectable, Ctrl+A
+// selects all of it and Ctrl+C copies the selection.
 //
 // The blocks are drawn by our own light items rather than by QTextDocument: its Markdown
 // import takes many times the parser's time on a large document, lays out everything before
@@ -95,6 +102,11 @@ public:
     // The links, images and check boxes of the blocks in view, for assistive technology.
     QList<AccessibleElement> accessibleElements() const;
 
+    // What the keyboard focus is on inside the document (none: the view itself).
+    const std::optional<FocusTarget> &focusTarget() const { return m_focus; }
+    // Whether all of the text is selected (Ctrl+A).
+    bool isAllSelected() const { return m_allSelected; }
+
 Q_SIGNALS:
     // The content changed and its first screen is laid out.
     void contentShown();
@@ -104,6 +116,8 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -127,6 +141,14 @@ private:
     void relayoutForImages();
     // Takes the scale of the application font now, and builds again when it changed.
     void followApplicationFont();
+    // The part of the document shown, in document coordinates.
+    QRectF shownRect() const;
+    void setFocusTarget(std::optional<FocusTarget> target);
+    // Scrolls the least that shows `rect` (document coordinates).
+    void scrollToShow(const QRectF &rect);
+    // Keeps the items that the selection, the focus and a scroll bar's drag hold on to.
+    void pinHeldBlocks();
+    void paintFocus(QPainter &painter, const QPointF &offset);
 
     MarkdownContent m_content;
     std::optional<QUrl> m_baseURL;
@@ -158,7 +180,10 @@ private:
         qreal grab = 0;
     };
     std::optional<ScrollBarDrag> m_scrollBarDrag;
+    std::optional<FocusTarget> m_focus;
+    bool m_allSelected = false;
     SelectableText *m_selected = nullptr;
+    qsizetype m_selectedBlock = -1;
     QPointF m_pressPoint;
     bool m_dragging = false;
 };

@@ -334,7 +334,7 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
     if (m_text.isEmpty())
         return;
     QVector<QTextLayout::FormatRange> selections;
-    const auto [start, end] = orderedSelection();
+    const auto [start, end] = paintedSelection(context);
     if (start != end) {
         QTextCharFormat format;
         format.setBackground(context.palette.brush(QPalette::Highlight));
@@ -392,6 +392,22 @@ QUrl TextItem::linkAt(const QPointF &point) const
 QList<TextItem::Link> TextItem::links() const
 {
     QList<Link> result;
+    const QTextLayout &layout = textLayout();
+    // The part of each line that [start, end) covers.
+    const auto lineRects = [&](int start, int end) {
+        QList<QRectF> rects;
+        for (QTextLine line = layout.lineForTextPosition(start);
+             line.isValid() && line.textStart() < end;
+             line = layout.lineAt(line.lineNumber() + 1)) {
+            const int lineEnd = line.textStart() + line.textLength();
+            const qreal left = line.cursorToX(std::max(start, line.textStart()));
+            const qreal right = line.cursorToX(std::min(end, lineEnd));
+            rects.append(QRectF(left, line.y(), right - left, line.height()));
+            if (line.lineNumber() + 1 >= layout.lineCount())
+                break;
+        }
+        return rects;
+    };
     int end = -1; // where the last link's runs end
     for (const QTextLayout::FormatRange &range : m_text.formats) {
         if (!range.format.isAnchor())
@@ -400,18 +416,19 @@ QList<TextItem::Link> TextItem::links() const
         const QString piece = m_text.text.mid(range.start, range.length);
         if (!result.isEmpty() && result.last().url == url && end == range.start) {
             result.last().text += piece;
+            for (const QRectF &rect : lineRects(range.start, range.start + range.length)) {
+                // A run that goes on along the same line widens the line's rectangle.
+                QList<QRectF> &lines = result.last().lines;
+                if (!lines.isEmpty() && lines.last().top() == rect.top())
+                    lines.last() = lines.last().united(rect);
+                else
+                    lines.append(rect);
+            }
             end = range.start + range.length;
             continue;
         }
-        const QTextLine line = textLayout().lineForTextPosition(range.start);
-        QRectF rect;
-        if (line.isValid()) {
-            const qreal left = line.cursorToX(range.start);
-            const int lineEnd = line.textStart() + line.textLength();
-            const qreal right = line.cursorToX(std::min(range.start + range.length, lineEnd));
-            rect = QRectF(left, line.y(), right - left, line.height());
-        }
-        result.append({url, piece, rect});
+        const QList<QRectF> lines = lineRects(range.start, range.start + range.length);
+        result.append({url, piece, lines.value(0), lines});
         end = range.start + range.length;
     }
     return result;

@@ -66,8 +66,9 @@ public:
     struct Link
     {
         QUrl url;
-        QString text;  // its accessible name
-        QRectF rect;   // of its first line, in item coordinates
+        QString text;        // its accessible name
+        QRectF rect;         // of its first line, in item coordinates
+        QList<QRectF> lines; // of every line it spans
     };
     // Every link of the text (neighbouring runs of one link count once).
     QList<Link> links() const;
