@@ -117,7 +117,7 @@ bool DocumentLayout::droppable(const Entry &entry) const
 
 void DocumentLayout::prepare(Entry &entry, bool mayDrop) const
 {
-    if (entry.measuredWidth == m_width && (entry.item || mayDrop))
+    if (entry.measuredWidth == m_width)
         return;
     if (!entry.item) {
         const QList<BlockNode> shown = filterImagesMatching({entry.node}, m_context.colorScheme);
@@ -292,6 +292,7 @@ BlockItem *DocumentLayout::builtItem(qsizetype index)
         return nullptr;
     Entry &entry = m_entries[std::size_t(index)];
     if (!entry.item) {
+        entry.measuredWidth = -1; // built and laid out again, at the same width
         prepare(entry, false);
         track(index);
     }

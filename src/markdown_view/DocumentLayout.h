@@ -108,9 +108,10 @@ private:
         bool listed = false; // in m_built
     };
 
-    // Builds the entry's item where it has none and lays it out at the width, noting its size
-    // and margins; with `mayDrop`, drops the item again when it can be built anew. Touches
-    // nothing but the entry, so entries may be prepared on several threads at once.
+    // Unless the entry is measured at the width already: builds its item where it has none
+    // and lays it out, noting its size and margins; with `mayDrop`, drops the item again when
+    // it can be built anew. Touches nothing but the entry, so entries may be prepared on
+    // several threads at once.
     void prepare(Entry &entry, bool mayDrop) const;
     bool droppable(const Entry &entry) const;
     void layoutNext();

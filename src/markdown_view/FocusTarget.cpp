@@ -12,13 +12,13 @@ namespace tolvaran::markdown {
 QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
 {
     QList<FocusTarget> targets;
-    const BlockItem *block = layout.builtItem(index);
+    BlockItem *block = layout.builtItem(index);
     if (!block)
         return targets;
-    const std::function<void(const BlockItem &, QPointF)> visit = [&](const BlockItem &item,
-                                                                       QPointF origin) {
+    const std::function<void(BlockItem &, QPointF)> visit = [&](BlockItem &item,
+                                                                 QPointF origin) {
         const QRectF frame(origin, item.size());
-        if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
+        if (auto *text = dynamic_cast<TextItem *>(&item)) {
             const QList<TextItem::Link> links = text->links();
             for (qsizetype link = 0; link < links.size(); ++link) {
                 if (!MarkdownView::opensOnDesktop(links[link].url))
@@ -29,13 +29,13 @@ QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
                 targets.append({FocusTarget::Kind::link, index, text, int(link),
                                 links[link].url, rects});
             }
-        } else if (const auto *image = dynamic_cast<const LabelledItem *>(&item)) {
+        } else if (auto *image = dynamic_cast<LabelledItem *>(&item)) {
             if (MarkdownView::opensOnDesktop(image->url()) && !frame.isEmpty()) {
                 targets.append({FocusTarget::Kind::link, index, image, 0, image->url(),
                                 {frame}});
                 return;
             }
-        } else if (const auto *scroll = dynamic_cast<const HorizontalScrollItem *>(&item)) {
+        } else if (auto *scroll = dynamic_cast<HorizontalScrollItem *>(&item)) {
             if (!scroll->scrollBarRect().isEmpty())
                 targets.append({FocusTarget::Kind::scroller, index, scroll, 0, {}, {frame}});
         }

@@ -21,7 +21,7 @@ struct FocusTarget
 
     Kind kind = Kind::link;
     qsizetype block = -1;            // the top-level block it stands in
-    const BlockItem *item = nullptr; // its text, linked image or scrolling item
+    BlockItem *item = nullptr;       // its text, linked image or scrolling item
     int link = 0;                    // which of the text's links
     QUrl url;                        // where a link leads
     QList<QRectF> rects;             // where it shows, in document coordinates

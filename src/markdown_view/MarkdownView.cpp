@@ -517,11 +517,10 @@ void MarkdownView::keyPressEvent(QKeyEvent *event)
             m_linkOpener(m_focus->url);
     } else if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && m_focus
                && m_focus->kind == FocusTarget::Kind::scroller) {
-        // The item is the layout's and its block is pinned while it has the focus.
-        auto *scroll = const_cast<HorizontalScrollItem *>(
-            static_cast<const HorizontalScrollItem *>(m_focus->item));
+        // Its block is pinned while it has the focus, so the item stays.
+        auto &scroll = static_cast<HorizontalScrollItem &>(*m_focus->item);
         const qreal step = event->key() == Qt::Key_Left ? -wheelStepPixels : wheelStepPixels;
-        scroll->scrollTo(scroll->offset() + step);
+        scroll.scrollTo(scroll.offset() + step);
         viewport()->update();
     } else if (event->matches(QKeySequence::MoveToStartOfDocument)
                || (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier)) {

@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -281,4 +282,50 @@ TEST(MarkdownView, textSizesScaleWithTheApplicationFont)
 
     ApplicationFont::set(9);
     EXPECT_EQ(textPixelSizes(view), (QList<int>{26, 13}));
+}
+
+// A long document shown keeps items only for the blocks near what shows; a selection holds on
+// to its block's item, so it is still there after the reader scrolled far away and back.
+TEST(MarkdownView, farBlocksDropTheirItemsButASelectionStays)
+{
+    QString text = QStringLiteral("Select these words.\n\n");
+    for (int paragraph = 0; paragraph < 1500; ++paragraph)
+        text += QStringLiteral("Paragraph %1 of many.\n\n").arg(paragraph);
+    MarkdownView view;
+    view.resize(500, 300);
+    view.setTextSelectionEnabled(true);
+    view.show();
+    QSignalSpy finished(&view, &MarkdownView::layoutFinished);
+    view.setContent(MarkdownContent(text));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_FALSE(texts.isEmpty());
+    const auto &[first, origin] = texts.first();
+    const BlockItem *firstBlock = view.documentLayout()->item(0);
+    const QPoint start = (origin + QPointF(2, first->size().height() / 2)).toPoint();
+    const QPoint end = (origin + QPointF(first->size().width() - 2, first->size().height() / 2))
+                           .toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    ASSERT_EQ(first->selectedText(), QStringLiteral("Select these words."));
+
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    view.viewport()->repaint();
+    const DocumentLayout &layout = *view.documentLayout();
+    qsizetype built = 0;
+    for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
+        built += layout.item(index) ? 1 : 0;
+    EXPECT_LT(built, layout.laidOutCount() / 4);
+    EXPECT_EQ(layout.item(0), firstBlock);
+    EXPECT_EQ(layout.item(1), nullptr);
+
+    view.verticalScrollBar()->setValue(0);
+    view.viewport()->repaint();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Select these words."));
 }
