@@ -769,7 +769,13 @@ QList<BlockNode> parseMarkdown(const QString &markdown)
     const auto clearStandIn = qScopeGuard([] { pipeStandIn.reset(); });
     const std::lock_guard lock(libraryMutex());
     cmark_gfm_core_extensions_ensure_registered();
-    const ParserPointer parser(cmark_parser_new(parserOptions));
+    // The library's own arena holds its tree and the buffers it makes while parsing, and
+    // gives them back at once when the model is read. From the heap they would be freed one
+    // by one between the model's strings and lists: a megabyte's parse left the thread's heap
+    // with tens of megabytes of holes that stay resident.
+    const auto resetArena = qScopeGuard([] { cmark_arena_reset(); });
+    const ParserPointer parser(
+        cmark_parser_new_with_mem(parserOptions, cmark_get_arena_mem_allocator()));
     if (!parser)
         return {};
     for (const char *name : extensionNames) {

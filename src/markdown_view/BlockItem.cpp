@@ -44,6 +44,14 @@ BlockMargin BlockItem::margins() const
     return result;
 }
 
+qreal BlockItem::minimumWidth() const
+{
+    qreal widest = 0;
+    for (const Child &child : m_children)
+        widest = std::max(widest, child.item->minimumWidth());
+    return widest;
+}
+
 SelectableText *BlockItem::textItemAt(const QPointF &point, QPointF *origin)
 {
     for (Child &child : m_children) {
@@ -61,6 +69,12 @@ void BlockItem::releaseCaches()
 {
     for (Child &child : m_children)
         child.item->releaseCaches();
+}
+
+bool BlockItem::holdsState() const
+{
+    return std::any_of(m_children.begin(), m_children.end(),
+                       [](const Child &child) { return child.item->holdsState(); });
 }
 
 bool BlockItem::scrollHorizontally(const QPointF &point, qreal delta)
@@ -160,6 +174,14 @@ QSizeF HStackItem::doLayout(qreal width)
     return {x, height};
 }
 
+qreal HStackItem::minimumWidth() const
+{
+    qreal total = 0;
+    for (const Child &child : m_children)
+        total += child.item->minimumWidth();
+    return total;
+}
+
 SequenceItem::SequenceItem(std::vector<BlockItemPointer> children, bool tight)
     : m_tight(tight)
 {
@@ -196,6 +218,11 @@ QSizeF PaddingItem::doLayout(qreal width)
     const QSizeF size = m_children[0].item->layout(std::max<qreal>(0, width - horizontal));
     m_children[0].position = QPointF(m_padding.left(), m_padding.top());
     return {size.width() + horizontal, size.height() + m_padding.top() + m_padding.bottom()};
+}
+
+qreal PaddingItem::minimumWidth() const
+{
+    return m_children[0].item->minimumWidth() + m_padding.left() + m_padding.right();
 }
 
 MarginItem::MarginItem(BlockItemPointer child, const BlockMargin &margin)
@@ -271,6 +298,11 @@ QSizeF LeadingBarItem::doLayout(qreal width)
     return {child.width() + m_width, child.height()};
 }
 
+qreal LeadingBarItem::minimumWidth() const
+{
+    return m_children[0].item->minimumWidth() + m_width;
+}
+
 void LeadingBarItem::paint(const PaintContext &context, const QPointF &origin) const
 {
     QPainter &painter = *context.painter;
@@ -308,6 +340,13 @@ QSizeF FrameItem::doLayout(qreal width)
     return {own, height};
 }
 
+qreal FrameItem::minimumWidth() const
+{
+    if (m_frame.width)
+        return *m_frame.width;
+    return std::max(m_children[0].item->minimumWidth(), m_frame.minimumWidth.value_or(0));
+}
+
 DividerItem::DividerItem(const std::optional<QColor> &color, qreal thickness)
     : m_color(color)
     , m_thickness(thickness)
@@ -335,9 +374,51 @@ HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child)
 QSizeF HorizontalScrollItem::doLayout(qreal width)
 {
     const QSizeF child = m_children[0].item->layout(unboundedWidth);
+    const bool overflows = child.width() > width;
     m_offset = std::clamp<qreal>(m_offset, 0, std::max<qreal>(0, child.width() - width));
     m_children[0].position = QPointF(-m_offset, 0);
-    return {width, child.height()};
+    return {width, child.height() + (overflows ? scrollBarHeight : 0)};
+}
+
+QRectF HorizontalScrollItem::scrollBarRect() const
+{
+    if (contentWidth() <= size().width())
+        return {};
+    const qreal top = m_children[0].item->size().height() + scrollBarMargin;
+    return {scrollBarMargin, top, size().width() - 2 * scrollBarMargin,
+            scrollBarHeight - 2 * scrollBarMargin};
+}
+
+QRectF HorizontalScrollItem::thumbRect() const
+{
+    const QRectF track = scrollBarRect();
+    if (track.isEmpty())
+        return {};
+    const qreal thumbWidth = std::min(
+        track.width(),
+        std::max(minimumThumbWidth, track.width() * size().width() / contentWidth()));
+    const qreal travel = track.width() - thumbWidth;
+    return {track.left() + travel * m_offset / scrollLimit(), track.top(), thumbWidth,
+            track.height()};
+}
+
+qreal HorizontalScrollItem::offsetForThumbAt(qreal x) const
+{
+    const QRectF track = scrollBarRect();
+    const qreal travel = track.width() - thumbRect().width();
+    if (travel <= 0)
+        return m_offset;
+    return (x - track.left()) / travel * scrollLimit();
+}
+
+bool HorizontalScrollItem::scrollTo(qreal offset)
+{
+    const qreal next = std::clamp<qreal>(offset, 0, scrollLimit());
+    if (next == m_offset)
+        return false;
+    m_offset = next;
+    m_children[0].position = QPointF(-m_offset, 0);
+    return true;
 }
 
 void HorizontalScrollItem::paint(const PaintContext &context, const QPointF &origin) const
@@ -349,20 +430,31 @@ void HorizontalScrollItem::paint(const PaintContext &context, const QPointF &ori
     inner.exposed = context.exposed.intersected(QRectF(QPointF(), size()));
     paintChildren(inner, origin);
     painter.restore();
+    const QRectF track = scrollBarRect();
+    if (track.isEmpty())
+        return;
+    // In the text colour, faint for the track and stronger for the thumb, so that the bar
+    // shows on any background the theme gives the block.
+    QColor trackColour = context.palette.color(QPalette::WindowText);
+    QColor thumbColour = trackColour;
+    trackColour.setAlphaF(0.1f);
+    thumbColour.setAlphaF(0.45f);
+    const qreal radius = track.height() / 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(trackColour);
+    painter.drawRoundedRect(track.translated(origin), radius, radius);
+    painter.setBrush(thumbColour);
+    painter.drawRoundedRect(thumbRect().translated(origin), radius, radius);
+    painter.restore();
 }
 
 bool HorizontalScrollItem::scrollHorizontally(const QPointF &point, qreal delta)
 {
-    const qreal contentWidth = m_children[0].item->size().width();
-    const qreal limit = std::max<qreal>(0, contentWidth - size().width());
-    const qreal next = std::clamp<qreal>(m_offset + delta, 0, limit);
     if (m_children[0].item->scrollHorizontally(point - m_children[0].position, delta))
         return true;
-    if (next == m_offset)
-        return false;
-    m_offset = next;
-    m_children[0].position = QPointF(-m_offset, 0);
-    return true;
+    return scrollTo(m_offset + delta);
 }
 
 SelectableText *SelectableText::textItemAt(const QPointF &, QPointF *origin)
@@ -377,6 +469,13 @@ std::pair<int, int> SelectableText::orderedSelection() const
         return {0, 0};
     return {std::min(m_selection->first, m_selection->second),
             std::max(m_selection->first, m_selection->second)};
+}
+
+std::pair<int, int> SelectableText::paintedSelection(const PaintContext &context) const
+{
+    if (context.selectsAll && isSelectable())
+        return {0, int(text().size())};
+    return orderedSelection();
 }
 
 QString SelectableText::selectedText() const

@@ -41,6 +41,7 @@ struct PaintContext
     QPainter *painter = nullptr;
     QPalette palette;
     QRectF exposed;
+    bool selectsAll = false; // every selectable text shows selected
 };
 
 // A laid-out piece of a rendered document: built from a node and a style context by a view
@@ -69,6 +70,11 @@ public:
     // of its children.
     virtual BlockMargin margins() const;
 
+    // The narrowest width the item takes without breaking a word: its longest word or an
+    // image's own width, with what is around them. Known once the item was laid out at the
+    // unbounded width (as table cells are); by default the largest of its children's.
+    virtual qreal minimumWidth() const;
+
     const std::vector<Child> &children() const { return m_children; }
 
     // The text item under `point` (item coordinates) and its origin there; none when there
@@ -78,6 +84,9 @@ public:
     // Drops what laying out keeps only for painting (text layouts), in the whole subtree;
     // called for blocks that have left the view.
     virtual void releaseCaches();
+    // Whether the subtree holds something an item built anew would not (code scrolled
+    // sideways), so that it must not be dropped.
+    virtual bool holdsState() const;
 
     // Horizontal scrolling of content wider than the view (code): scrolls the item under
     // `point` by `delta` pixels; false when nothing there scrolls.
@@ -140,6 +149,7 @@ class HStackItem final : public BlockItem
 {
 public:
     explicit HStackItem(std::vector<BlockItemPointer> children);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -162,6 +172,7 @@ class PaddingItem final : public BlockItem
 {
 public:
     PaddingItem(BlockItemPointer child, const QMarginsF &padding);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -208,6 +219,7 @@ class LeadingBarItem final : public BlockItem
 public:
     LeadingBarItem(BlockItemPointer child, const QColor &color, qreal width, qreal radius);
     void paint(const PaintContext &context, const QPointF &origin) const override;
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -232,6 +244,7 @@ public:
         Qt::Alignment alignment = Qt::AlignLeft;
     };
     FrameItem(BlockItemPointer child, const Frame &frame);
+    qreal minimumWidth() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;
@@ -256,20 +269,62 @@ private:
 };
 
 // Content as wide as it needs, shown through a window as wide as offered, scrolled sideways.
+// Where the content is wider than the window, a scroll bar below it shows which part is in
+// view; it takes its own room, so it never covers the content.
 class HorizontalScrollItem final : public BlockItem
 {
 public:
+    // The room the bar takes below the content: the bar and a margin above and below it.
+    static constexpr qreal scrollBarHeight = 10;
+    static constexpr qreal scrollBarMargin = 2;
+    // The thumb is never narrower than this, so that it stays easy to grab.
+    static constexpr qreal minimumThumbWidth = 24;
+
     explicit HorizontalScrollItem(BlockItemPointer child);
     void paint(const PaintContext &context, const QPointF &origin) const override;
     bool scrollHorizontally(const QPointF &point, qreal delta) override;
+    qreal minimumWidth() const override { return 0; }
+    bool holdsState() const override { return m_offset != 0 || BlockItem::holdsState(); }
+
     qreal offset() const { return m_offset; }
+    // Scrolls to `offset`, kept between the start and the end of the content; returns whether
+    // the content moved.
+    bool scrollTo(qreal offset);
+    // The bar's track and the thumb in it, in item coordinates; empty while the content fits.
+    QRectF scrollBarRect() const;
+    QRectF thumbRect() const;
+    // The offset that puts the thumb's left edge at `x` (item coordinates).
+    qreal offsetForThumbAt(qreal x) const;
 
 protected:
     QSizeF doLayout(qreal width) override;
 
 private:
+    qreal contentWidth() const { return m_children[0].item->size().width(); }
+    qreal scrollLimit() const { return std::max<qreal>(0, contentWidth() - size().width()); }
+
     qreal m_offset = 0;
 };
+
+// The innermost item of type `Item` whose frame holds `point` (in `item`'s coordinates), and
+// its origin there; none when there is no such item.
+template <typename Item>
+Item *innermostAt(BlockItem &item, const QPointF &point, QPointF *origin)
+{
+    for (const BlockItem::Child &child : item.children()) {
+        if (!QRectF(child.position, child.item->size()).contains(point))
+            continue;
+        if (Item *inner = innermostAt<Item>(*child.item, point - child.position, origin)) {
+            *origin += child.position;
+            return inner;
+        }
+    }
+    if (auto *own = dynamic_cast<Item *>(&item)) {
+        *origin = QPointF();
+        return own;
+    }
+    return nullptr;
+}
 
 // Text that can be selected and may hold links: positions are offsets into its text.
 class SelectableText : public BlockItem
@@ -292,6 +347,8 @@ public:
 protected:
     // The selection as [start, end), empty when nothing is selected.
     std::pair<int, int> orderedSelection() const;
+    // The selection to paint: all of the text where everything is selected.
+    std::pair<int, int> paintedSelection(const PaintContext &context) const;
 
 private:
     std::optional<std::pair<int, int>> m_selection;

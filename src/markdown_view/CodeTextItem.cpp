@@ -144,7 +144,7 @@ void CodeTextItem::paint(const PaintContext &context, const QPointF &origin) con
                                                   lineCount() - 1);
     const qsizetype last = std::clamp<qsizetype>(qsizetype(exposed.bottom() / pitch()), 0,
                                                  lineCount() - 1);
-    const auto [selectionStart, selectionEnd] = orderedSelection();
+    const auto [selectionStart, selectionEnd] = paintedSelection(context);
     QPainter &painter = *context.painter;
     painter.setPen(context.palette.color(QPalette::WindowText));
     for (qsizetype line = first; line <= last; ++line) {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <limits>
 #include <mutex>
 
 namespace tolvaran::markdown {
@@ -31,6 +33,7 @@ struct BlockSummary
     qsizetype weight = 0; // characters, for the height estimate
     bool holdsImages = false;
     bool holdsCode = false;
+    bool holdsLinks = false;
 };
 
 void summarise(const QList<InlineNode> &nodes, BlockSummary &summary)
@@ -42,6 +45,7 @@ void summarise(const QList<InlineNode> &nodes, BlockSummary &summary)
             summary.weight += code->text.size();
         } else {
             summary.holdsImages = summary.holdsImages || node.as<InlineNode::Image>();
+            summary.holdsLinks = summary.holdsLinks || node.as<InlineNode::Link>();
             summarise(node.children(), summary);
             summary.weight += 1;
         }
@@ -75,6 +79,8 @@ void summarise(const BlockNode &block, BlockSummary &summary)
 
 DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
     : m_context(std::move(context))
+    , m_keptTop(-std::numeric_limits<qreal>::infinity())
+    , m_keptBottom(std::numeric_limits<qreal>::infinity())
 {
     // Image items load through objects that must live on the GUI thread, and a host's code
     // highlighter need not be thread-safe: blocks holding either are built here only.
@@ -84,8 +90,11 @@ DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
         BlockSummary summary;
         summarise(block, summary);
         m_totalWeight += summary.weight;
-        const bool anyThread = !summary.holdsImages && !(ownHighlighter && summary.holdsCode);
-        m_entries.push_back({std::move(block), nullptr, {}, 0, summary.weight, anyThread});
+        Entry &entry = m_entries.emplace_back(std::move(block));
+        entry.weight = summary.weight;
+        entry.anyThread = !summary.holdsImages && !(ownHighlighter && summary.holdsCode);
+        entry.holdsImages = summary.holdsImages;
+        entry.holdsLinksOrCode = summary.holdsLinks || summary.holdsCode;
     }
 }
 
@@ -99,25 +108,57 @@ void DocumentLayout::setWidth(qreal width)
     m_laidOutBottom = 0;
 }
 
-void DocumentLayout::prepare(Entry &entry) const
+bool DocumentLayout::droppable(const Entry &entry) const
 {
+    // Image items load once and keep what arrived; the others build again the same, unless
+    // the reader changed them.
+    return !entry.holdsImages && !entry.pinned && !(entry.item && entry.item->holdsState());
+}
+
+void DocumentLayout::prepare(Entry &entry, bool mayDrop) const
+{
+    if (entry.measuredWidth == m_width)
+        return;
     if (!entry.item) {
         const QList<BlockNode> shown = filterImagesMatching({entry.node}, m_context.colorScheme);
         entry.item = blockView(shown.first())(m_context);
-        entry.margin = entry.item->margins();
     }
-    entry.item->layout(m_width);
+    entry.size = entry.item->layout(m_width);
+    entry.margin = entry.item->margins();
+    entry.measuredWidth = m_width;
+    if (mayDrop && droppable(entry))
+        entry.item.reset();
+}
+
+bool DocumentLayout::isNearShown(const Entry &entry) const
+{
+    return entry.y + entry.size.height() >= m_keptTop && entry.y <= m_keptBottom;
+}
+
+void DocumentLayout::track(qsizetype index)
+{
+    Entry &entry = m_entries[std::size_t(index)];
+    if (!entry.listed) {
+        entry.listed = true;
+        m_built.push_back(index);
+    }
 }
 
 void DocumentLayout::layoutNext()
 {
     Entry &entry = m_entries[std::size_t(m_laidOut)];
-    prepare(entry);
+    prepare(entry, false);
     const BlockMargin previous =
         m_laidOut > 0 ? m_entries[std::size_t(m_laidOut - 1)].margin : BlockMargin();
     entry.y = m_laidOutBottom + gapAbove(m_laidOut, entry.margin, previous, false);
-    m_laidOutBottom = entry.y + entry.item->size().height();
+    m_laidOutBottom = entry.y + entry.size.height();
     m_laidOutWeight += entry.weight;
+    if (entry.item) {
+        if (!isNearShown(entry) && droppable(entry))
+            entry.item.reset();
+        else
+            track(m_laidOut);
+    }
     ++m_laidOut;
 }
 
@@ -132,6 +173,9 @@ void DocumentLayout::prepareInParallel(qsizetype end)
         std::condition_variable finished;
     };
     auto batch = std::make_shared<Batch>();
+    // Blocks that start below the part kept are dropped as soon as they are measured, on the
+    // thread that built them.
+    const bool mayDrop = m_laidOutBottom > m_keptBottom;
     for (qsizetype index = m_laidOut; index < end; ++index) {
         Entry &entry = m_entries[std::size_t(index)];
         if (entry.anyThread)
@@ -148,10 +192,10 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     characterFormat(m_context.attributes(), m_context.colorScheme);
     // A helper the pool starts late (it may be busy) finds nothing left to do; the batch
     // outlives this call for it, the entries do not, and it never reaches them then.
-    const auto work = [this, batch] {
+    const auto work = [this, batch, mayDrop] {
         const std::size_t size = batch->entries.size();
         for (std::size_t index = batch->next++; index < size; index = batch->next++) {
-            prepare(*batch->entries[index]);
+            prepare(*batch->entries[index], mayDrop);
             if (++batch->done == size) {
                 const std::lock_guard lock(batch->mutex);
                 batch->finished.notify_all();
@@ -164,7 +208,7 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     for (qsizetype index = m_laidOut; index < end; ++index) {
         Entry &entry = m_entries[std::size_t(index)];
         if (!entry.anyThread)
-            prepare(entry);
+            prepare(entry, mayDrop);
     }
     work();
     std::unique_lock lock(batch->mutex);
@@ -199,34 +243,42 @@ qreal DocumentLayout::height() const
     return m_laidOutBottom + perCharacter * qreal(m_totalWeight - m_laidOutWeight);
 }
 
-void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRectF &exposed)
+void DocumentLayout::keepItemsNear(const QRectF &shown)
 {
-    // Blocks this far beyond the exposed part keep their text layouts, for scrolling back.
-    const QRectF kept = exposed.adjusted(0, -keptLayoutDistance, 0, keptLayoutDistance);
-    std::vector<qsizetype> painted;
-    for (const qsizetype index : m_painted) {
-        if (index >= m_laidOut)
-            continue;
-        const Entry &entry = m_entries[std::size_t(index)];
-        const QRectF frame(0, entry.y, m_width, entry.item->size().height());
-        if (frame.intersects(kept))
-            painted.push_back(index);
-        else
-            entry.item->releaseCaches();
+    m_keptTop = shown.top() - keptLayoutDistance;
+    m_keptBottom = shown.bottom() + keptLayoutDistance;
+    std::vector<qsizetype> built;
+    for (const qsizetype index : m_built) {
+        Entry &entry = m_entries[std::size_t(index)];
+        const bool near = index < m_laidOut && isNearShown(entry);
+        if (entry.item && !near) {
+            if (droppable(entry))
+                entry.item.reset();
+            else
+                entry.item->releaseCaches();
+        }
+        entry.listed = entry.item != nullptr;
+        if (entry.listed)
+            built.push_back(index);
     }
-    for (qsizetype index = 0; index < m_laidOut; ++index) {
+    m_built = std::move(built);
+}
+
+void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRectF &exposed,
+                           bool selectsAll)
+{
+    keepItemsNear(exposed);
+    for (qsizetype index = std::max<qsizetype>(0, blockAt(exposed.top())); index < m_laidOut;
+         ++index) {
         const Entry &entry = m_entries[std::size_t(index)];
-        const QRectF frame(0, entry.y, m_width, entry.item->size().height());
+        const QRectF frame(0, entry.y, m_width, entry.size.height());
         if (frame.top() > exposed.bottom())
             break;
         if (frame.bottom() < exposed.top())
             continue;
-        PaintContext context{&painter, palette, exposed.translated(0, -entry.y)};
-        entry.item->paint(context, QPointF(0, entry.y));
-        if (std::find(painted.begin(), painted.end(), index) == painted.end())
-            painted.push_back(index);
+        PaintContext context{&painter, palette, exposed.translated(0, -entry.y), selectsAll};
+        builtItem(index)->paint(context, QPointF(0, entry.y));
     }
-    m_painted = std::move(painted);
 }
 
 const BlockItem *DocumentLayout::item(qsizetype index) const
@@ -234,12 +286,79 @@ const BlockItem *DocumentLayout::item(qsizetype index) const
     return index < m_laidOut ? m_entries[std::size_t(index)].item.get() : nullptr;
 }
 
+BlockItem *DocumentLayout::builtItem(qsizetype index)
+{
+    if (index < 0 || index >= m_laidOut)
+        return nullptr;
+    Entry &entry = m_entries[std::size_t(index)];
+    if (!entry.item) {
+        entry.measuredWidth = -1; // built and laid out again, at the same width
+        prepare(entry, false);
+        track(index);
+    }
+    return entry.item.get();
+}
+
 QRectF DocumentLayout::blockFrame(qsizetype index) const
 {
     if (index >= m_laidOut)
         return {};
     const Entry &entry = m_entries[std::size_t(index)];
-    return {QPointF(0, entry.y), entry.item->size()};
+    return {QPointF(0, entry.y), entry.size};
+}
+
+qsizetype DocumentLayout::blockAt(qreal y) const
+{
+    const auto begin = m_entries.begin();
+    const auto end = begin + m_laidOut;
+    const auto next =
+        std::upper_bound(begin, end, y, [](qreal top, const Entry &entry) { return top < entry.y; });
+    return qsizetype(next - begin) - 1;
+}
+
+void DocumentLayout::layoutThroughBlock(qsizetype index)
+{
+    while (!isComplete() && m_laidOut <= index)
+        layoutMore(std::max<qsizetype>(minimumParallelBlocks, index + 1 - m_laidOut));
+}
+
+void DocumentLayout::setPinnedBlocks(const QList<qsizetype> &blocks)
+{
+    for (const qsizetype index : std::as_const(m_pinned))
+        m_entries[std::size_t(index)].pinned = false;
+    m_pinned.clear();
+    for (const qsizetype index : blocks) {
+        if (index >= 0 && index < blockCount()) {
+            m_entries[std::size_t(index)].pinned = true;
+            m_pinned.append(index);
+        }
+    }
+}
+
+bool DocumentLayout::mayHoldLinksOrCode(qsizetype index) const
+{
+    return m_entries[std::size_t(index)].holdsLinksOrCode;
+}
+
+QString DocumentLayout::selectableText()
+{
+    layoutAll();
+    const std::function<void(const BlockItem &, QStringList &)> collect =
+        [&](const BlockItem &item, QStringList &texts) {
+            const auto *text = dynamic_cast<const SelectableText *>(&item);
+            if (text && text->isSelectable() && !text->text().isEmpty())
+                texts.append(text->text());
+            for (const BlockItem::Child &child : item.children())
+                collect(*child.item, texts);
+        };
+    QStringList blocks;
+    for (qsizetype index = 0; index < m_laidOut; ++index) {
+        QStringList texts;
+        collect(*builtItem(index), texts);
+        if (!texts.isEmpty())
+            blocks.append(texts.join(QLatin1Char('\n')));
+    }
+    return blocks.join(QStringLiteral("\n\n"));
 }
 
 bool DocumentLayout::relayoutRequested()
@@ -254,6 +373,7 @@ bool DocumentLayout::relayoutRequested()
             continue;
         requested = true;
         entry.margin = entry.item->margins();
+        entry.measuredWidth = -1;
         if (first < 0 && index < m_laidOut)
             first = index;
     }
@@ -267,22 +387,22 @@ bool DocumentLayout::relayoutRequested()
     m_laidOutBottom = 0;
     if (first > 0) {
         const Entry &previous = m_entries[std::size_t(first - 1)];
-        m_laidOutBottom = previous.y + previous.item->size().height();
+        m_laidOutBottom = previous.y + previous.size.height();
     }
     layoutMore(laidOut - first);
     return true;
 }
 
-const DocumentLayout::Entry *DocumentLayout::entryAt(qreal y) const
+DocumentLayout::Entry *DocumentLayout::entryAt(qreal y)
 {
-    const auto begin = m_entries.begin();
-    const auto end = begin + m_laidOut;
-    auto next = std::upper_bound(begin, end, y,
-                                 [](qreal top, const Entry &entry) { return top < entry.y; });
-    return next == begin ? nullptr : &*(next - 1);
+    const qsizetype index = blockAt(y);
+    if (index < 0)
+        return nullptr;
+    builtItem(index);
+    return &m_entries[std::size_t(index)];
 }
 
-QUrl DocumentLayout::blockLinkAt(const QPointF &point) const
+QUrl DocumentLayout::blockLinkAt(const QPointF &point)
 {
     const Entry *entry = entryAt(point.y());
     return entry ? entry->item->blockLinkAt(point - QPointF(0, entry->y)) : QUrl();
@@ -290,30 +410,34 @@ QUrl DocumentLayout::blockLinkAt(const QPointF &point) const
 
 SelectableText *DocumentLayout::textItemAt(const QPointF &point, QPointF *origin)
 {
-    // The blocks are in order of their tops: the last one starting above the point.
-    const auto begin = m_entries.begin();
-    const auto end = begin + m_laidOut;
-    auto next = std::upper_bound(begin, end, point.y(),
-                                 [](qreal y, const Entry &entry) { return y < entry.y; });
-    if (next == begin)
+    Entry *entry = entryAt(point.y());
+    if (!entry)
         return nullptr;
-    Entry &entry = *(next - 1);
-    SelectableText *text = entry.item->textItemAt(point - QPointF(0, entry.y), origin);
+    SelectableText *text = entry->item->textItemAt(point - QPointF(0, entry->y), origin);
     if (text)
-        *origin += QPointF(0, entry.y);
+        *origin += QPointF(0, entry->y);
     return text;
 }
 
 bool DocumentLayout::scrollHorizontally(const QPointF &point, qreal delta)
 {
-    const auto begin = m_entries.begin();
-    const auto end = begin + m_laidOut;
-    auto next = std::upper_bound(begin, end, point.y(),
-                                 [](qreal y, const Entry &entry) { return y < entry.y; });
-    if (next == begin)
-        return false;
-    Entry &entry = *(next - 1);
-    return entry.item->scrollHorizontally(point - QPointF(0, entry.y), delta);
+    Entry *entry = entryAt(point.y());
+    return entry && entry->item->scrollHorizontally(point - QPointF(0, entry->y), delta);
+}
+
+HorizontalScrollItem *DocumentLayout::scrollBarAt(const QPointF &point, QPointF *origin)
+{
+    const Entry *entry = entryAt(point.y());
+    if (!entry)
+        return nullptr;
+    const QPointF top(0, entry->y);
+    QPointF inner;
+    HorizontalScrollItem *scroll =
+        innermostAt<HorizontalScrollItem>(*entry->item, point - top, &inner);
+    if (!scroll || !scroll->scrollBarRect().contains(point - top - inner))
+        return nullptr;
+    *origin = top + inner;
+    return scroll;
 }
 
 } // namespace tolvaran::markdown

@@ -17,6 +17,12 @@ namespace tolvaran::markdown {
 // the first screen of a long document costs only the blocks on it. Until every block is laid
 // out, the height counts the rest by an estimate from the text still to come. Images meant
 // for the other colour scheme than the context's are left out of each block as it is built.
+//
+// Once a part of the document has been painted, only the blocks near it keep their items: a
+// block laid out or scrolled further away keeps its size and margins and drops its item, which
+// is built again, the same, when it is needed. A laid-out document therefore holds items for
+// about a screen, not for all of its text. Blocks whose items hold state of their own keep
+// them: blocks with images (loaded once), code scrolled sideways, and the pinned ones.
 class DocumentLayout final
 {
 public:
@@ -41,13 +47,32 @@ public:
 
     qreal height() const;
 
-    // Paints the laid-out blocks that meet `exposed` (document coordinates). Blocks painted
-    // before that are now far from it drop their text layouts.
-    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed);
+    // Paints the laid-out blocks that meet `exposed` (document coordinates), all their text
+    // selected with `selectsAll`. Blocks far from it drop their items (or, where they keep
+    // them, their text layouts).
+    void paint(QPainter &painter, const QPalette &palette, const QRectF &exposed,
+               bool selectsAll = false);
 
-    // The laid-out block item at `index` and its frame; none when not laid out yet.
+    // The item of the laid-out block at `index` as it is now (none when not laid out yet or
+    // dropped), and its frame.
     const BlockItem *item(qsizetype index) const;
     QRectF blockFrame(qsizetype index) const;
+    // The item of the laid-out block at `index`, built again if it was dropped; none when the
+    // block is not laid out yet.
+    BlockItem *builtItem(qsizetype index);
+    // The laid-out block that holds `y`, or the last one starting above it; -1 above the
+    // first.
+    qsizetype blockAt(qreal y) const;
+    // Lays blocks out until the one at `index` is (or all are).
+    void layoutThroughBlock(qsizetype index);
+    // Blocks whose items must stay, whatever part is shown (a selection, a focus, a drag
+    // holds on to their items); replaces the blocks pinned before.
+    void setPinnedBlocks(const QList<qsizetype> &blocks);
+    // Whether the block may hold a link or code (which the keyboard may reach).
+    bool mayHoldLinksOrCode(qsizetype index) const;
+    // Every selectable text of the whole document in reading order, a line apart within a
+    // block and a blank line between blocks; lays the whole document out.
+    QString selectableText();
 
     // Lays out again the blocks whose content asked for it (an image arrived) and moves the
     // blocks below them; returns whether any did.
@@ -55,30 +80,52 @@ public:
 
     SelectableText *textItemAt(const QPointF &point, QPointF *origin);
     // The link of a linked block (an image) at `point`; empty where there is none.
-    QUrl blockLinkAt(const QPointF &point) const;
+    QUrl blockLinkAt(const QPointF &point);
     bool scrollHorizontally(const QPointF &point, qreal delta);
+    // The sideways scrolling block whose scroll bar is at `point`, and the block's origin;
+    // none where there is no bar.
+    HorizontalScrollItem *scrollBarAt(const QPointF &point, QPointF *origin);
 
 private:
     struct Entry
     {
+        explicit Entry(BlockNode block)
+            : node(std::move(block))
+        {
+        }
+
         BlockNode node;
-        BlockItemPointer item;
+        BlockItemPointer item; // none before it is built and while it is dropped
         BlockMargin margin;
+        QSizeF size;
         qreal y = 0;
-        qsizetype weight = 0; // characters, for the height estimate
-        bool anyThread = true; // may be built and laid out off the GUI thread
+        qreal measuredWidth = -1; // the width `size` and `margin` hold for
+        qsizetype weight = 0;     // characters, for the height estimate
+        bool anyThread = true;    // may be built and laid out off the GUI thread
+        bool holdsImages = false;
+        bool holdsLinksOrCode = false;
+        bool pinned = false;
+        bool listed = false; // in m_built
     };
 
-    // Builds the entry's item where it has none and lays it out at the width; touches
-    // nothing but the entry, so entries may be prepared on several threads at once.
-    void prepare(Entry &entry) const;
+    // Unless the entry is measured at the width already: builds its item where it has none
+    // and lays it out, noting its size and margins; with `mayDrop`, drops the item again when
+    // it can be built anew. Touches nothing but the entry, so entries may be prepared on
+    // several threads at once.
+    void prepare(Entry &entry, bool mayDrop) const;
+    bool droppable(const Entry &entry) const;
     void layoutNext();
     // Prepares the blocks from the first not laid out up to `end` on the thread pool's
     // threads and this one, when there are enough; this one also prepares the blocks that
     // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
     void prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.
-    const Entry *entryAt(qreal y) const;
+    Entry *entryAt(qreal y);
+    // Keeps the items of the blocks near `shown` and drops the others' (where they can be
+    // built anew) or their text layouts.
+    void keepItemsNear(const QRectF &shown);
+    bool isNearShown(const Entry &entry) const;
+    void track(qsizetype index);
 
     StyleContext m_context;
     std::vector<Entry> m_entries;
@@ -87,7 +134,12 @@ private:
     qsizetype m_laidOutWeight = 0;
     qsizetype m_totalWeight = 0;
     qreal m_laidOutBottom = 0;
-    std::vector<qsizetype> m_painted; // blocks that may hold text layouts
+    // The part of the document whose blocks keep their items: all of it until a part is
+    // painted.
+    qreal m_keptTop;
+    qreal m_keptBottom;
+    std::vector<qsizetype> m_built; // blocks that may hold items
+    QList<qsizetype> m_pinned;
 };
 
 } // namespace tolvaran::markdown

@@ -46,8 +46,11 @@ public:
             state.checkable = true;
             state.checked = m_element.checked;
         }
-        if (m_element.role == QAccessible::Link)
+        if (m_element.role == QAccessible::Link) {
             state.linked = true;
+            state.focusable = true;
+        }
+        state.focused = m_element.focused;
         return state;
     }
     const AccessibleElement &element() const { return m_element; }

@@ -18,6 +18,7 @@ struct AccessibleElement
     QString name;
     QRect rect; // in the viewport's coordinates
     bool checked = false;
+    bool focused = false; // the keyboard focus is on it
 
     friend bool operator==(const AccessibleElement &, const AccessibleElement &) = default;
 };

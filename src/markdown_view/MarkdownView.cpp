@@ -27,6 +27,16 @@ constexpr qsizetype backgroundLayoutBatch = 256;
 // Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
 constexpr qreal layoutAheadPixels = 400;
 constexpr int wheelStepPixels = 40;
+// Room kept between a target the keyboard moved to and the edge of the view.
+constexpr qreal focusScrollMargin = 24;
+// How far the focus frame stands out around what is in focus, and how thick it is.
+constexpr qreal focusFrameOutset = 2;
+constexpr qreal focusFrameWidth = 2;
+// Qt's application font where the desktop sets none: the size at which the themes' text
+// sizes hold as they are.
+constexpr qreal defaultApplicationFontPoints = 9;
+constexpr qreal pointsPerInch = 72;
+constexpr qreal defaultDotsPerInch = 96;
 
 } // namespace
 
@@ -47,12 +57,13 @@ MarkdownView::MarkdownView(QWidget *parent)
     MarkdownViewport::installAccessibleFactory();
     setViewport(new MarkdownViewport([this] { return accessibleElements(); }));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(wheelStepPixels);
     m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     m_backgroundLayout.setInterval(0);
     connect(&m_backgroundLayout, &QTimer::timeout, this, &MarkdownView::layoutInBackground);
+    m_fontScale = fontScale(QApplication::font(), logicalDpiY());
     m_imageLayout.setSingleShot(true);
     m_imageLayout.setInterval(0);
     connect(&m_imageLayout, &QTimer::timeout, this, &MarkdownView::relayoutForImages);
@@ -180,15 +191,24 @@ bool MarkdownView::opensOnDesktop(const QUrl &url)
                || scheme == QLatin1String("mailto"));
 }
 
+qreal MarkdownView::fontScale(const QFont &applicationFont, qreal dotsPerInch)
+{
+    const qreal pixels = applicationFont.pointSizeF() > 0
+                             ? applicationFont.pointSizeF() * dotsPerInch / pointsPerInch
+                             : applicationFont.pixelSize();
+    const qreal defaultPixels = defaultApplicationFontPoints * defaultDotsPerInch / pointsPerInch;
+    return pixels > 0 ? pixels / defaultPixels : 1;
+}
+
 StyleContext MarkdownView::rootContext(const Theme &theme, const TextStyle &hostStyle,
-                                       const QPalette &palette)
+                                       const QPalette &palette, qreal fontScale)
 {
     StyleContext context = StyleContext::root(std::make_shared<const Theme>(theme));
     context = context.withTextStyle(hostStyle).withTextStyle(theme.text);
-    // The descendants start from the theme's text size as a point size.
+    // The descendants start from the theme's text size, scaled, as a point size.
     const TextAttributes attributes = context.attributes();
     context = context.withTextStyle(
-        FontSize(attributes.fontProperties.value_or(FontProperties()).size));
+        FontSize(attributes.fontProperties.value_or(FontProperties()).size * fontScale));
     context.colorScheme = colorScheme(palette);
     context.defaultForeground = attributes.foregroundColor
                                     ? attributes.foregroundColor->resolved(context.colorScheme)
@@ -199,8 +219,10 @@ StyleContext MarkdownView::rootContext(const Theme &theme, const TextStyle &host
 
 void MarkdownView::rebuild()
 {
+    m_focus.reset();
+    m_allSelected = false;
     clearSelection();
-    StyleContext context = rootContext(*m_theme, m_hostStyle, palette());
+    StyleContext context = rootContext(*m_theme, m_hostStyle, palette(), m_fontScale);
     context.theme = m_theme;
     context.baseURL = m_baseURL;
     context.imageBaseURL = m_imageBaseURL;
@@ -229,8 +251,8 @@ void MarkdownView::relayoutForWidth()
         1, viewport()->width() - m_documentMargins.left() - m_documentMargins.right());
     m_layout->setWidth(width);
     layoutVisible();
-    if (!m_layout->isComplete())
-        m_backgroundLayout.start();
+    // Also when the first screen held the whole document: the next turn reports it finished.
+    m_backgroundLayout.start();
     updateScrollBars();
     viewport()->update();
 }
@@ -245,7 +267,7 @@ void MarkdownView::layoutVisible()
 
 void MarkdownView::layoutInBackground()
 {
-    if (!m_layout || m_layout->isComplete()) {
+    if (!m_layout) {
         m_backgroundLayout.stop();
         return;
     }
@@ -291,16 +313,23 @@ QList<AccessibleElement> MarkdownView::accessibleElements() const
         if (!frame.intersects(visible) && !(frame.isEmpty() && visible.contains(origin)))
             return;
         const QRect shown = frame.translated(offset).toAlignedRect();
+        const auto focused = [&](int link) {
+            return m_focus && m_focus->item == &item && m_focus->link == link;
+        };
         if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
             if (!text->options().accessibleName.isEmpty())
                 elements.append({QAccessible::Graphic, text->options().accessibleName, shown});
-            for (const TextItem::Link &link : text->links()) {
-                elements.append({QAccessible::Link, link.text,
-                                 link.rect.translated(origin + offset).toAlignedRect()});
+            const QList<TextItem::Link> links = text->links();
+            for (qsizetype link = 0; link < links.size(); ++link) {
+                elements.append({QAccessible::Link, links[link].text,
+                                 links[link].rect.translated(origin + offset).toAlignedRect(),
+                                 false, focused(int(link))});
             }
         } else if (const auto *image = dynamic_cast<const LabelledItem *>(&item)) {
-            if (!image->accessibleName().isEmpty())
-                elements.append({QAccessible::Graphic, image->accessibleName(), shown});
+            if (!image->accessibleName().isEmpty()) {
+                elements.append(
+                    {QAccessible::Graphic, image->accessibleName(), shown, false, focused(0)});
+            }
         } else if (const auto *symbol = dynamic_cast<const SymbolItem *>(&item)) {
             if (!symbol->accessibleName().isEmpty()) {
                 elements.append({QAccessible::CheckBox, symbol->accessibleName(), shown,
@@ -310,11 +339,12 @@ QList<AccessibleElement> MarkdownView::accessibleElements() const
         for (const BlockItem::Child &child : item.children())
             visit(*child.item, origin + child.position);
     };
-    for (qsizetype index = 0; index < m_layout->laidOutCount(); ++index) {
+    for (qsizetype index = std::max<qsizetype>(0, m_layout->blockAt(visible.top()));
+         index < m_layout->laidOutCount(); ++index) {
         const QRectF frame = m_layout->blockFrame(index);
         if (frame.top() > visible.bottom())
             break;
-        visit(*m_layout->item(index), frame.topLeft());
+        visit(*m_layout->builtItem(index), frame.topLeft());
     }
     return elements;
 }
@@ -331,7 +361,9 @@ void MarkdownView::paintEvent(QPaintEvent *)
                          m_documentMargins.top() - verticalScrollBar()->value());
     painter.translate(offset);
     const QRectF exposed = QRectF(viewport()->rect()).translated(-offset);
-    m_layout->paint(painter, palette(), exposed);
+    m_layout->paint(painter, palette(), exposed, m_allSelected);
+    painter.resetTransform();
+    paintFocus(painter, offset);
 }
 
 void MarkdownView::resizeEvent(QResizeEvent *event)
@@ -350,11 +382,14 @@ void MarkdownView::scrollContentsBy(int, int)
 void MarkdownView::wheelEvent(QWheelEvent *event)
 {
     const QPoint delta = event->angleDelta();
-    const bool sideways = delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier);
+    QPointF barOrigin;
+    const QPointF point = documentPoint(event->position().toPoint());
+    // Over a code block's scroll bar the wheel scrolls the code, as over any scroll bar.
+    const bool overBar = m_layout && m_layout->scrollBarAt(point, &barOrigin);
+    const bool sideways = delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier) || overBar;
     if (sideways && m_layout) {
         const int steps = delta.x() != 0 ? delta.x() : delta.y();
-        if (m_layout->scrollHorizontally(documentPoint(event->position().toPoint()),
-                                         -steps / 120.0 * wheelStepPixels)) {
+        if (m_layout->scrollHorizontally(point, -steps / 120.0 * wheelStepPixels)) {
             viewport()->update();
             event->accept();
             return;
@@ -365,23 +400,46 @@ void MarkdownView::wheelEvent(QWheelEvent *event)
 
 void MarkdownView::clearSelection()
 {
+    m_scrollBarDrag.reset();
     if (m_selected)
         m_selected->setSelection(std::nullopt);
     m_selected = nullptr;
+    m_selectedBlock = -1;
     m_dragging = false;
+    pinHeldBlocks();
 }
 
 void MarkdownView::mousePressEvent(QMouseEvent *event)
 {
+    m_allSelected = false;
+    setFocusTarget(std::nullopt);
     clearSelection();
     viewport()->update();
     if (!m_layout || event->button() != Qt::LeftButton)
         return;
     m_pressPoint = documentPoint(event->position().toPoint());
+    QPointF barOrigin;
+    if (HorizontalScrollItem *scroll = m_layout->scrollBarAt(m_pressPoint, &barOrigin)) {
+        const QPointF onBar = m_pressPoint - barOrigin;
+        const QRectF thumb = scroll->thumbRect();
+        if (thumb.contains(onBar)) {
+            m_scrollBarDrag = ScrollBarDrag{scroll, onBar.x() - thumb.left()};
+            m_selectedBlock = m_layout->blockAt(m_pressPoint.y());
+            pinHeldBlocks();
+        } else {
+            // A click beside the thumb moves the code a window's width toward it.
+            const qreal page = scroll->size().width();
+            scroll->scrollTo(scroll->offset() + (onBar.x() < thumb.left() ? -page : page));
+        }
+        return;
+    }
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
     if (text && text->isSelectable()) {
         m_selected = text;
+        // The selection lives in the item: it stays while the reader scrolls away.
+        m_selectedBlock = m_layout->blockAt(m_pressPoint.y());
+        pinHeldBlocks();
         const int position = text->positionAt(m_pressPoint - origin);
         text->setSelection(std::pair{position, position});
         m_dragging = true;
@@ -393,6 +451,17 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
     if (!m_layout)
         return;
     const QPointF point = documentPoint(event->position().toPoint());
+    if (m_scrollBarDrag) {
+        QPointF barOrigin;
+        // The block is found again: the bar's own item has no position of its own.
+        if (m_layout->scrollBarAt(m_pressPoint, &barOrigin) == m_scrollBarDrag->item) {
+            HorizontalScrollItem &scroll = *m_scrollBarDrag->item;
+            scroll.scrollTo(scroll.offsetForThumbAt(point.x() - barOrigin.x()
+                                                    - m_scrollBarDrag->grab));
+            viewport()->update();
+        }
+        return;
+    }
     if (m_dragging && m_selected) {
         QPointF origin;
         SelectableText *text = m_layout->textItemAt(m_pressPoint, &origin);
@@ -405,8 +474,9 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
     }
     QPointF origin;
     SelectableText *text = m_layout->textItemAt(point, &origin);
-    if ((text && !text->linkAt(point - origin).isEmpty())
-        || !m_layout->blockLinkAt(point).isEmpty())
+    const QUrl link = text ? text->linkAt(point - origin) : m_layout->blockLinkAt(point);
+    // A link that never opens looks like a link but does not offer itself.
+    if (opensOnDesktop(link))
         viewport()->setCursor(Qt::PointingHandCursor);
     else if (text && text->isSelectable())
         viewport()->setCursor(Qt::IBeamCursor);
@@ -417,6 +487,8 @@ void MarkdownView::mouseMoveEvent(QMouseEvent *event)
 void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
 {
     m_dragging = false;
+    if (std::exchange(m_scrollBarDrag, std::nullopt))
+        return;
     if (!m_layout || event->button() != Qt::LeftButton)
         return;
     const QPointF point = documentPoint(event->position().toPoint());
@@ -431,19 +503,163 @@ void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
 
 void MarkdownView::keyPressEvent(QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Copy) && m_selected) {
-        QGuiApplication::clipboard()->setText(m_selected->selectedText());
-        event->accept();
+    QScrollBar &vertical = *verticalScrollBar();
+    if (event->matches(QKeySequence::Copy) && (m_selected || m_allSelected)) {
+        QGuiApplication::clipboard()->setText(m_allSelected ? m_layout->selectableText()
+                                                            : m_selected->selectedText());
+    } else if (event->matches(QKeySequence::SelectAll) && m_selectionEnabled && m_layout) {
+        clearSelection();
+        m_allSelected = true;
+        viewport()->update();
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_focus
+               && m_focus->kind == FocusTarget::Kind::link) {
+        if (m_linkOpener)
+            m_linkOpener(m_focus->url);
+    } else if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && m_focus
+               && m_focus->kind == FocusTarget::Kind::scroller) {
+        // Its block is pinned while it has the focus, so the item stays.
+        auto &scroll = static_cast<HorizontalScrollItem &>(*m_focus->item);
+        const qreal step = event->key() == Qt::Key_Left ? -wheelStepPixels : wheelStepPixels;
+        scroll.scrollTo(scroll.offset() + step);
+        viewport()->update();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)
+               || (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier)) {
+        vertical.setValue(vertical.minimum());
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)
+               || (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier)) {
+        if (m_layout)
+            m_layout->layoutAll(); // the end is where the whole height says
+        updateScrollBars();
+        vertical.setValue(vertical.maximum());
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    QAbstractScrollArea::keyPressEvent(event);
+    event->accept();
+}
+
+bool MarkdownView::focusNextPrevChild(bool next)
+{
+    if (hasFocus() && m_layout) {
+        if (std::optional<FocusTarget> target =
+                nextFocusTarget(*m_layout, m_focus, next, shownRect())) {
+            setFocusTarget(std::move(target));
+            return true;
+        }
+    }
+    // Past the last target (or before the first) the focus leaves the view.
+    setFocusTarget(std::nullopt);
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+void MarkdownView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update(); // the focus frame shows only while the view has the focus
+}
+
+QRectF MarkdownView::shownRect() const
+{
+    return QRectF(viewport()->rect())
+        .translated(-m_documentMargins.left(),
+                    verticalScrollBar()->value() - m_documentMargins.top());
+}
+
+void MarkdownView::setFocusTarget(std::optional<FocusTarget> target)
+{
+    m_focus = std::move(target);
+    pinHeldBlocks();
+    if (m_focus) {
+        QRectF area;
+        for (const QRectF &rect : m_focus->rects)
+            area = area.united(rect);
+        scrollToShow(area);
+        // Assistive technology hears which of the elements has the focus.
+        const QList<AccessibleElement> elements = accessibleElements();
+        for (qsizetype index = 0; index < elements.size(); ++index) {
+            if (elements[index].focused) {
+                QAccessibleEvent focused(viewport(), QAccessible::Focus);
+                focused.setChild(int(index));
+                QAccessible::updateAccessibility(&focused);
+            }
+        }
+    }
+    viewport()->update();
+}
+
+void MarkdownView::scrollToShow(const QRectF &rect)
+{
+    QScrollBar &vertical = *verticalScrollBar();
+    const QRectF shown = shownRect();
+    const qreal top = rect.top() + m_documentMargins.top();
+    const qreal bottom = rect.bottom() + m_documentMargins.top();
+    if (rect.top() < shown.top())
+        vertical.setValue(int(std::floor(top - focusScrollMargin)));
+    else if (rect.bottom() > shown.bottom())
+        vertical.setValue(int(std::ceil(std::min(top - focusScrollMargin,
+                                                 bottom + focusScrollMargin
+                                                     - viewport()->height()))));
+}
+
+void MarkdownView::pinHeldBlocks()
+{
+    if (!m_layout)
+        return;
+    QList<qsizetype> held;
+    if (m_selectedBlock >= 0)
+        held.append(m_selectedBlock);
+    if (m_focus)
+        held.append(m_focus->block);
+    m_layout->setPinnedBlocks(held);
+}
+
+void MarkdownView::paintFocus(QPainter &painter, const QPointF &offset)
+{
+    if (!m_focus || !hasFocus())
+        return;
+    m_focus = refreshedFocusTarget(*m_layout, *m_focus); // where it shows after a new layout
+    if (!m_focus)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), focusFrameWidth));
+    painter.setBrush(Qt::NoBrush);
+    // Kept inside the view, so that a frame around what touches its edge shows whole.
+    const qreal inset = focusFrameWidth / 2;
+    const QRectF inside = QRectF(viewport()->rect()).adjusted(inset, inset, -inset, -inset);
+    for (const QRectF &rect : m_focus->rects) {
+        const QRectF frame = rect.translated(offset)
+                                 .adjusted(-focusFrameOutset, -focusFrameOutset,
+                                           focusFrameOutset, focusFrameOutset)
+                                 .intersected(inside);
+        painter.drawRoundedRect(frame, focusFrameOutset, focusFrameOutset);
+    }
+    painter.restore();
+}
+
+bool MarkdownView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange)
+        followApplicationFont();
+    return QAbstractScrollArea::event(event);
 }
 
 void MarkdownView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::PaletteChange)
         rebuild();
+    else if (event->type() == QEvent::FontChange)
+        followApplicationFont();
+}
+
+void MarkdownView::followApplicationFont()
+{
+    const qreal scale = fontScale(QApplication::font(), logicalDpiY());
+    if (scale == m_fontScale)
+        return;
+    m_fontScale = scale;
+    rebuild();
 }
 
 } // namespace tolvaran::markdown

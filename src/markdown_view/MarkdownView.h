@@ -3,6 +3,7 @@
 #include "markdown/MarkdownContent.h"
 #include "markdown_view/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
+#include "markdown_view/FocusTarget.h"
 #include "markdown_view/ImageProvider.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownAccessibility.h"
@@ -27,6 +28,12 @@ namespace tolvaran::markdown {
 // later turns of the event loop, so the first screen of a long document comes at once.
 // Images meant for the other colour scheme are left out and come back when the palette
 // changes. Text never becomes markup: raw HTML shows as its source.
+//
+// From the keyboard: Tab reaches the view and then, in reading order, each link that opens and
+// each code block wider than its box (Shift+Tab goes back; past the last, focus leaves the
+// view). Return follows the link in focus; Left and Right scroll the code block in focus; the
+// arrow and page keys, Home and End scroll the document. Where text is selectable, Ctrl+A
+// selects all of it and Ctrl+C copies the selection.
 //
 // The blocks are drawn by our own light items rather than by QTextDocument: its Markdown
 // import takes many times the parser's time on a large document, lays out everything before
@@ -80,9 +87,14 @@ public:
     const DocumentLayout *documentLayout() const { return m_layout.get(); }
     DocumentLayout *documentLayout() { return m_layout.get(); }
 
-    // The style context the document's blocks are built in, for this palette.
+    // The style context the document's blocks are built in, for this palette, with the
+    // theme's text size times `fontScale`.
     static StyleContext rootContext(const Theme &theme, const TextStyle &hostStyle,
-                                    const QPalette &palette);
+                                    const QPalette &palette, qreal fontScale = 1);
+
+    // How much larger than Qt's own default (9 points) `applicationFont` is at `dotsPerInch`:
+    // text sizes scale with the desktop's font size as the body text style scales them.
+    static qreal fontScale(const QFont &applicationFont, qreal dotsPerInch);
 
     // Whether a link opens at all: http, https and mailto only.
     static bool opensOnDesktop(const QUrl &url);
@@ -90,13 +102,22 @@ public:
     // The links, images and check boxes of the blocks in view, for assistive technology.
     QList<AccessibleElement> accessibleElements() const;
 
+    // What the keyboard focus is on inside the document (none: the view itself).
+    const std::optional<FocusTarget> &focusTarget() const { return m_focus; }
+    // Whether all of the text is selected (Ctrl+A).
+    bool isAllSelected() const { return m_allSelected; }
+
 Q_SIGNALS:
     // The content changed and its first screen is laid out.
     void contentShown();
-    // The whole document is laid out (its height is exact).
+    // The whole document is laid out (its height is exact): once for each content, and again
+    // after each change of width lays it out anew.
     void layoutFinished();
 
 protected:
+    bool event(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -118,6 +139,16 @@ private:
     QPointF documentPoint(const QPoint &viewportPoint) const;
     void clearSelection();
     void relayoutForImages();
+    // Takes the scale of the application font now, and builds again when it changed.
+    void followApplicationFont();
+    // The part of the document shown, in document coordinates.
+    QRectF shownRect() const;
+    void setFocusTarget(std::optional<FocusTarget> target);
+    // Scrolls the least that shows `rect` (document coordinates).
+    void scrollToShow(const QRectF &rect);
+    // Keeps the items that the selection, the focus and a scroll bar's drag hold on to.
+    void pinHeldBlocks();
+    void paintFocus(QPainter &painter, const QPointF &offset);
 
     MarkdownContent m_content;
     std::optional<QUrl> m_baseURL;
@@ -134,6 +165,7 @@ private:
     // Images arriving in one turn of the event loop cause one layout.
     QTimer m_imageLayout;
     QMarginsF m_documentMargins;
+    qreal m_fontScale = 1;
     std::unique_ptr<DocumentLayout> m_layout;
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;
@@ -141,7 +173,17 @@ private:
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
+    // A code block's scroll bar taken by its thumb: the block and where the thumb was taken.
+    struct ScrollBarDrag
+    {
+        HorizontalScrollItem *item = nullptr;
+        qreal grab = 0;
+    };
+    std::optional<ScrollBarDrag> m_scrollBarDrag;
+    std::optional<FocusTarget> m_focus;
+    bool m_allSelected = false;
     SelectableText *m_selected = nullptr;
+    qsizetype m_selectedBlock = -1;
     QPointF m_pressPoint;
     bool m_dragging = false;
 };

@@ -22,6 +22,8 @@ public:
     const QString &accessibleName() const { return m_accessibleName; }
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
+    // An image is not cut: it takes its own width where the room is there.
+    qreal minimumWidth() const override { return m_idealSize.width(); }
 
 protected:
     QSizeF doLayout(qreal width) override;

@@ -29,14 +29,59 @@ Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 
 } // namespace
 
-QList<qreal> fittedColumnWidths(const QList<qreal> &natural, qreal available)
+namespace {
+
+// Columns whose `wanted` width fits an even share of what is left keep it; the others share
+// the rest in proportion to what they want. Repeated until no column drops out.
+QList<qreal> sharedInProportion(const QList<qreal> &wanted, qreal available)
+{
+    QList<qreal> widths(wanted.size(), -1);
+    qreal remaining = available;
+    bool settled = false;
+    while (!settled) {
+        settled = true;
+        qsizetype open = 0;
+        for (const qreal width : widths)
+            open += width < 0 ? 1 : 0;
+        if (open == 0)
+            break;
+        const qreal share = remaining / qreal(open);
+        for (qsizetype column = 0; column < wanted.size(); ++column) {
+            if (widths[column] < 0 && wanted[column] <= share) {
+                widths[column] = wanted[column];
+                remaining -= wanted[column];
+                settled = false;
+            }
+        }
+    }
+    qreal wide = 0;
+    for (qsizetype column = 0; column < wanted.size(); ++column)
+        wide += widths[column] < 0 ? wanted[column] : 0;
+    for (qsizetype column = 0; column < wanted.size(); ++column) {
+        if (widths[column] < 0)
+            widths[column] = std::floor(remaining * wanted[column] / wide);
+    }
+    return widths;
+}
+
+} // namespace
+
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
+                                qreal available)
 {
     available = std::max<qreal>(0, available);
     const qreal total = std::accumulate(natural.begin(), natural.end(), qreal(0));
     if (total <= available)
         return natural;
-    // Columns narrower than an even share of what is left keep their width; the others share
-    // the rest by their width. Repeated until no column drops out.
+    QList<qreal> least(natural.size());
+    for (qsizetype column = 0; column < natural.size(); ++column)
+        least[column] = std::min(longestWord.value(column), natural[column]);
+    qreal leastOpen = std::accumulate(least.begin(), least.end(), qreal(0));
+    if (leastOpen > available)
+        return sharedInProportion(least, available);
+
+    // Whole words fit. Columns narrower than an even share keep their natural width, as long
+    // as the longest words of the others still fit beside them.
     QList<qreal> widths(natural.size(), -1);
     qreal remaining = available;
     bool settled = false;
@@ -49,19 +94,27 @@ QList<qreal> fittedColumnWidths(const QList<qreal> &natural, qreal available)
             break;
         const qreal share = remaining / qreal(open);
         for (qsizetype column = 0; column < natural.size(); ++column) {
-            if (widths[column] < 0 && natural[column] <= share) {
+            if (widths[column] < 0 && natural[column] <= share
+                && remaining - natural[column] >= leastOpen - least[column]) {
                 widths[column] = natural[column];
                 remaining -= natural[column];
+                leastOpen -= least[column];
                 settled = false;
             }
         }
     }
-    qreal wide = 0;
+    // The others take their longest word and share what is left in proportion to what they
+    // lack of their natural width.
+    qreal lacking = 0;
     for (qsizetype column = 0; column < natural.size(); ++column)
-        wide += widths[column] < 0 ? natural[column] : 0;
+        lacking += widths[column] < 0 ? natural[column] - least[column] : 0;
+    const qreal spare = remaining - leastOpen;
     for (qsizetype column = 0; column < natural.size(); ++column) {
-        if (widths[column] < 0)
-            widths[column] = std::floor(remaining * natural[column] / wide);
+        if (widths[column] >= 0)
+            continue;
+        widths[column] = least[column];
+        if (lacking > 0)
+            widths[column] += std::floor(spare * (natural[column] - least[column]) / lacking);
     }
     return widths;
 }
@@ -86,17 +139,28 @@ QSizeF TableGridItem::doLayout(qreal width)
     const auto cellAt = [&](qsizetype row, qsizetype column) -> Child & {
         return m_children[std::size_t(row * columns + column)];
     };
-    // Cells are first measured without a width limit, for their natural width.
+    // Cells are first measured without a width limit, for their natural width and their
+    // longest word.
     QList<qreal> natural(columns, 0);
+    QList<qreal> longestWord(columns, 0);
     for (qsizetype row = 0; row < m_rowCount; ++row) {
         for (qsizetype column = 0; column < columns; ++column) {
-            natural[column] = std::max(natural[column],
-                                       std::ceil(cellAt(row, column).item->layout(
-                                           unboundedWidth).width()));
+            BlockItem &cell = *cellAt(row, column).item;
+            natural[column] =
+                std::max(natural[column], std::ceil(cell.layout(unboundedWidth).width()));
+            longestWord[column] = std::max(longestWord[column], std::ceil(cell.minimumWidth()));
         }
     }
-    const QList<qreal> widths =
-        fittedColumnWidths(natural, width - gap * qreal(columns + 1));
+    QList<qreal> widths =
+        fittedColumnWidths(natural, longestWord, width - gap * qreal(columns + 1));
+    // A column narrower than its cells can be at all (their padding and a letter) takes
+    // their width: the table then passes the width offered, but no cell runs into the next.
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        for (qsizetype column = 0; column < columns; ++column) {
+            widths[column] = std::max(widths[column],
+                                      cellAt(row, column).item->layout(widths[column]).width());
+        }
+    }
 
     m_bounds.columns.clear();
     qreal x = gap;

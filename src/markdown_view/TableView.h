@@ -21,8 +21,8 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                const QList<RawTableRow> &rows);
 
 // The laid-out grid: columns as wide as their widest cell while they fit the width offered;
-// when they do not, narrow columns keep their width and the wide ones share the rest in
-// proportion to their width (their text wraps, a long word breaks inside). Rows are as tall
+// when they do not, every column keeps at least its longest word whole while that fits (see
+// fittedColumnWidths), and only when it cannot do words break. Rows are as tall
 // as their tallest cell; cells align in their column as it says and centre vertically. The
 // border width is the spacing between cells and the padding around them, so lines fall into
 // gaps and never over text.
@@ -52,8 +52,14 @@ private:
     TableBounds m_bounds;
 };
 
-// Column widths for `available` pixels from the natural width of each column (see
-// TableGridItem).
-QList<qreal> fittedColumnWidths(const QList<qreal> &natural, qreal available);
+// Column widths for `available` pixels from each column's natural width (its widest cell
+// unwrapped) and its longest word. Columns that all fit keep their natural width. Else, where
+// the longest words fit, narrow columns keep their natural width while the others' longest
+// words still fit beside them, and the others take their longest word and share what is left
+// in proportion to what they lack of their natural width. Where even the longest words do
+// not fit, columns whose longest word fits an even share keep it, and the others share the
+// rest in proportion to their longest words (those words break).
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
+                                qreal available);
 
 } // namespace tolvaran::markdown

@@ -5,10 +5,12 @@
 #include <QHash>
 #include <QObject>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLine>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tolvaran::markdown {
 
@@ -92,12 +94,18 @@ size_t qHash(const ShortRun &run, size_t seed = 0) noexcept
     return qHashMulti(seed, run.text, run.font, run.wraps, run.lineSpacing);
 }
 
+struct RunSize
+{
+    QSizeF size;
+    qreal minimumWidth = -1; // negative until laid out unbounded
+};
+
 // The sizes of short runs laid out on this thread where they did not wrap. A document
 // repeats its short runs (list numbers, table cells, labels) many times, and laying out a
 // few characters costs mostly what making any text layout costs.
-QHash<ShortRun, QSizeF> &shortRunSizes()
+QHash<ShortRun, RunSize> &shortRunSizes()
 {
-    thread_local QHash<ShortRun, QSizeF> sizes;
+    thread_local QHash<ShortRun, RunSize> sizes;
     return sizes;
 }
 
@@ -114,6 +122,29 @@ bool wrapped(const QTextLayout &layout, const QString &text)
             return true;
     }
     return false;
+}
+
+// QTextLayout looks for the end of a word from every line that starts inside it before it
+// breaks it anywhere, so a word of n characters costs n squared over the line length: minutes
+// for a minified line of a megabyte. Lines that start inside a word longer than this are laid
+// out breaking anywhere, at the cost of the line alone.
+constexpr qsizetype longWordLength = 256;
+
+// The runs of `text` without a line break opportunity longer than longWordLength, in order,
+// as [start, end).
+std::vector<std::pair<int, int>> longWords(const QString &text)
+{
+    std::vector<std::pair<int, int>> words;
+    if (text.size() <= longWordLength)
+        return words;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    int start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end >= 0; end = finder.toNextBoundary()) {
+        if (end - start > longWordLength)
+            words.emplace_back(start, int(end));
+        start = int(end);
+    }
+    return words;
 }
 
 } // namespace
@@ -143,24 +174,50 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
         layout.setFormats(m_text.formats);
     }
     QTextOption option;
-    option.setWrapMode(m_options.wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere
-                                       : QTextOption::NoWrap);
+    option.setWrapMode(QTextOption::NoWrap);
+    if (m_options.wraps) {
+        // Nothing wraps at the unbounded width, but the layout then measures whole words: the
+        // longest is the item's minimum width.
+        option.setWrapMode(isUnbounded(width) ? QTextOption::WordWrap
+                                              : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
     layout.setTextOption(option);
     // Without the cache the layout keeps its lines but drops its glyphs after laying out.
     layout.setCacheEnabled(false);
+    QTextOption breakAnywhere = option;
+    breakAnywhere.setWrapMode(QTextOption::WrapAnywhere);
+    const std::vector<std::pair<int, int>> words = m_options.wraps && !isUnbounded(width)
+                                                       ? longWords(laidOut)
+                                                       : std::vector<std::pair<int, int>>();
+    auto word = words.begin();
     qreal y = 0;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        if (m_options.wraps)
-            line.setLineWidth(std::max<qreal>(1, width));
-        else
+        if (!m_options.wraps) {
             line.setNumColumns(int(m_text.text.size()));
+        } else if (words.empty()) {
+            line.setLineWidth(std::max<qreal>(1, width));
+        } else {
+            const int start = line.textStart();
+            while (word != words.end() && word->second <= start)
+                ++word;
+            const bool inLongWord = word != words.end() && word->first <= start
+                                    && word->second - start > longWordLength;
+            layout.setTextOption(inLongWord ? breakAnywhere : option);
+            line.setLineWidth(std::max<qreal>(1, width));
+            if (inLongWord && line.textStart() + line.textLength() > word->second) {
+                // The rest of the word fitted: what follows it wraps at word boundaries.
+                layout.setTextOption(option);
+                line.setLineWidth(std::max<qreal>(1, width));
+            }
+        }
         if (y > 0)
             y += m_options.lineSpacing;
         line.setPosition(QPointF(0, y));
         y += line.height();
     }
     layout.endLayout();
+    layout.setTextOption(option);
 }
 
 bool TextItem::isPlain() const
@@ -194,6 +251,7 @@ void TextItem::setAttributedText(AttributedText text)
     m_layout.reset();
     m_pen.reset();
     m_unwrappedSize.reset();
+    m_minimumWidth = -1;
     setNeedsLayout();
 }
 
@@ -214,7 +272,11 @@ QSizeF TextItem::doLayout(qreal width)
         return {0, 0};
     // Text that did not have to wrap lays out the same at any width it fits: a table cell is
     // measured for its natural width first, then laid out again at its column's.
-    if (m_unwrappedSize && (!m_options.wraps || width >= m_unwrappedSize->width()))
+    const bool unbounded = isUnbounded(width);
+    const auto fits = [&](const QSizeF &size) {
+        return (!m_options.wraps || width >= size.width()) && (!unbounded || m_minimumWidth >= 0);
+    };
+    if (m_unwrappedSize && fits(*m_unwrappedSize))
         return *m_unwrappedSize;
     std::optional<ShortRun> run;
     if (m_text.text.size() <= shortRunLength && m_text.images.isEmpty() && isPlain()) {
@@ -222,9 +284,10 @@ QSizeF TextItem::doLayout(qreal width)
                        m_options.lineSpacing};
         const auto known = shortRunSizes().constFind(*run);
         if (known != shortRunSizes().constEnd()) {
-            m_unwrappedSize = *known;
-            if (!m_options.wraps || width >= known->width())
-                return *known;
+            m_unwrappedSize = known->size;
+            m_minimumWidth = std::max(m_minimumWidth, known->minimumWidth);
+            if (fits(known->size))
+                return known->size;
         }
     }
     // Measured with a layout of this thread's that the next item measured uses again: only
@@ -251,12 +314,16 @@ QSizeF TextItem::doLayout(qreal width)
         bottom = line.y() + line.height();
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
-    if (!m_options.wraps || isUnbounded(width) || !wrapped(layout, m_text.text)) {
+    if (!m_options.wraps)
+        m_minimumWidth = size.width();
+    else if (unbounded)
+        m_minimumWidth = std::ceil(layout.minimumWidth());
+    if (!m_options.wraps || unbounded || !wrapped(layout, m_text.text)) {
         m_unwrappedSize = size;
         if (run) {
             if (shortRunSizes().size() >= shortRunLimit)
                 shortRunSizes().clear();
-            shortRunSizes().insert(*run, size);
+            shortRunSizes().insert(*run, {size, m_minimumWidth});
         }
     }
     return size;
@@ -267,7 +334,7 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
     if (m_text.isEmpty())
         return;
     QVector<QTextLayout::FormatRange> selections;
-    const auto [start, end] = orderedSelection();
+    const auto [start, end] = paintedSelection(context);
     if (start != end) {
         QTextCharFormat format;
         format.setBackground(context.palette.brush(QPalette::Highlight));
@@ -325,6 +392,22 @@ QUrl TextItem::linkAt(const QPointF &point) const
 QList<TextItem::Link> TextItem::links() const
 {
     QList<Link> result;
+    const QTextLayout &layout = textLayout();
+    // The part of each line that [start, end) covers.
+    const auto lineRects = [&](int start, int end) {
+        QList<QRectF> rects;
+        for (QTextLine line = layout.lineForTextPosition(start);
+             line.isValid() && line.textStart() < end;
+             line = layout.lineAt(line.lineNumber() + 1)) {
+            const int lineEnd = line.textStart() + line.textLength();
+            const qreal left = line.cursorToX(std::max(start, line.textStart()));
+            const qreal right = line.cursorToX(std::min(end, lineEnd));
+            rects.append(QRectF(left, line.y(), right - left, line.height()));
+            if (line.lineNumber() + 1 >= layout.lineCount())
+                break;
+        }
+        return rects;
+    };
     int end = -1; // where the last link's runs end
     for (const QTextLayout::FormatRange &range : m_text.formats) {
         if (!range.format.isAnchor())
@@ -333,18 +416,19 @@ QList<TextItem::Link> TextItem::links() const
         const QString piece = m_text.text.mid(range.start, range.length);
         if (!result.isEmpty() && result.last().url == url && end == range.start) {
             result.last().text += piece;
+            for (const QRectF &rect : lineRects(range.start, range.start + range.length)) {
+                // A run that goes on along the same line widens the line's rectangle.
+                QList<QRectF> &lines = result.last().lines;
+                if (!lines.isEmpty() && lines.last().top() == rect.top())
+                    lines.last() = lines.last().united(rect);
+                else
+                    lines.append(rect);
+            }
             end = range.start + range.length;
             continue;
         }
-        const QTextLine line = textLayout().lineForTextPosition(range.start);
-        QRectF rect;
-        if (line.isValid()) {
-            const qreal left = line.cursorToX(range.start);
-            const int lineEnd = line.textStart() + line.textLength();
-            const qreal right = line.cursorToX(std::min(range.start + range.length, lineEnd));
-            rect = QRectF(left, line.y(), right - left, line.height());
-        }
-        result.append({url, piece, rect});
+        const QList<QRectF> lines = lineRects(range.start, range.start + range.length);
+        result.append({url, piece, lines.value(0), lines});
         end = range.start + range.length;
     }
     return result;

@@ -60,13 +60,15 @@ public:
     bool isSelectable() const override { return m_options.selectable; }
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
+    qreal minimumWidth() const override { return std::max<qreal>(0, m_minimumWidth); }
     int positionAt(const QPointF &point) override;
     QUrl linkAt(const QPointF &point) const override;
     struct Link
     {
         QUrl url;
-        QString text;  // its accessible name
-        QRectF rect;   // of its first line, in item coordinates
+        QString text;        // its accessible name
+        QRectF rect;         // of its first line, in item coordinates
+        QList<QRectF> lines; // of every line it spans
     };
     // Every link of the text (neighbouring runs of one link count once).
     QList<Link> links() const;
@@ -96,6 +98,7 @@ private:
     qreal m_width = 0;
     // The size at a width the text did not wrap at: the same at every width it fits.
     std::optional<QSizeF> m_unwrappedSize;
+    qreal m_minimumWidth = -1; // its longest word; negative until laid out unbounded
     mutable std::unique_ptr<QTextLayout> m_layout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void(QObject *)> m_firstLayoutWork;

@@ -125,7 +125,8 @@ TEST(DocumentLayout, laysOutOnlyAsFarAsAsked)
     EXPECT_EQ(layout.height(), layout.blockFrame(499).bottom());
 }
 
-// Blocks scrolled far away drop their text layouts; painted again, they look the same.
+// Blocks scrolled far away drop their items, except the pinned ones; built again, they paint
+// the same.
 TEST(DocumentLayout, blocksPaintTheSameAfterLeavingTheView)
 {
     QString text;
@@ -145,6 +146,19 @@ TEST(DocumentLayout, blocksPaintTheSameAfterLeavingTheView)
         return image;
     };
     const QImage first = paintAt(0);
+    const auto builtCount = [&] {
+        qsizetype built = 0;
+        for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
+            built += layout.item(index) ? 1 : 0;
+        return built;
+    };
+    const BlockItem *pinned = layout.item(1);
+    ASSERT_NE(pinned, nullptr);
+    layout.setPinnedBlocks({1});
     paintAt(layout.height() - 300);
+    EXPECT_EQ(layout.item(0), nullptr);
+    EXPECT_EQ(layout.item(1), pinned);
+    EXPECT_LT(builtCount(), 150);
     EXPECT_EQ(paintAt(0), first);
+    EXPECT_NE(layout.item(0), nullptr);
 }

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -104,6 +106,84 @@ TEST(CodeBlocks, wideCodeScrollsSideways)
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view.viewport(), &wheel);
     EXPECT_GT(scrolls.first().first->offset(), 0);
+}
+
+namespace {
+
+QPoint viewportPoint(const QPointF &point)
+{
+    return point.toPoint();
+}
+
+void sendWheel(MarkdownView &view, const QPointF &at, QPoint angle)
+{
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+}
+
+// The share of the pixels of `rect` in `image` that differ from `colour`.
+qreal differingShare(const QImage &image, const QRect &rect, QRgb colour)
+{
+    int differing = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            differing += image.pixel(x, y) != colour ? 1 : 0;
+    }
+    return qreal(differing) / qreal(rect.width() * rect.height());
+}
+
+} // namespace
+
+// A code block with a line wider than its box shows a scroll bar below the code, inside the
+// box; one whose lines fit shows none. The bar is drawn, dragged and scrolled with the wheel,
+// while the wheel over the code itself still scrolls the document.
+TEST(CodeBlocks, aLongLineShowsAScrollBarThatScrollsTheCode)
+{
+    MarkdownView view;
+    view.resize(400, 300);
+    view.setTheme(Theme::gitHub());
+    QString markdown = QStringLiteral("```\nshort\n```\n\n```\nlet wide = \"%1\";\nok\n```\n")
+                           .arg(QString(300, QLatin1Char('x')));
+    for (int paragraph = 0; paragraph < 40; ++paragraph)
+        markdown += QStringLiteral("\nParagraph %1.\n").arg(paragraph);
+    view.setContent(MarkdownContent(markdown));
+    view.show();
+    const auto scrolls = placedOfType<HorizontalScrollItem>(*view.documentLayout());
+    ASSERT_EQ(scrolls.size(), 2);
+    const auto &[narrow, narrowOrigin] = scrolls[0];
+    const auto &[wide, origin] = scrolls[1];
+    EXPECT_TRUE(narrow->scrollBarRect().isEmpty());
+    EXPECT_EQ(narrow->size().height(), narrow->children().front().item->size().height());
+    ASSERT_FALSE(wide->scrollBarRect().isEmpty());
+    EXPECT_GE(wide->scrollBarRect().top(), wide->children().front().item->size().height());
+    EXPECT_LE(wide->scrollBarRect().bottom(), wide->size().height());
+
+    // Visible: the thumb stands out from the grey box around it.
+    const QImage shown = view.viewport()->grab().toImage();
+    const QRectF thumb = wide->thumbRect().translated(origin);
+    const QRgb box = shown.pixel(viewportPoint(origin + QPointF(2, 2)));
+    EXPECT_GT(differingShare(shown, thumb.toAlignedRect().adjusted(1, 1, -1, -1), box), 0.9);
+
+    // Dragged by its thumb.
+    const QPointF grab = thumb.center();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, viewportPoint(grab));
+    const QPoint dropped = viewportPoint(grab + QPointF(60, 0));
+    QMouseEvent move(QEvent::MouseMove, dropped, view.viewport()->mapToGlobal(dropped),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, dropped);
+    const qreal dragged = wide->offset();
+    EXPECT_GT(dragged, 60);
+    EXPECT_NEAR(wide->thumbRect().left(), thumb.left() + 60, 1);
+
+    // The wheel over the bar scrolls the code, over the code it scrolls the document.
+    sendWheel(view, wide->scrollBarRect().translated(origin).center(), QPoint(0, -120));
+    EXPECT_GT(wide->offset(), dragged);
+    const qreal byBar = wide->offset();
+    sendWheel(view, origin + QPointF(20, 10), QPoint(0, -120));
+    EXPECT_EQ(wide->offset(), byBar);
+    EXPECT_GT(view.verticalScrollBar()->value(), 0);
 }
 
 namespace {

@@ -6,9 +6,12 @@
 #include "markdown_view/MarkdownView.h"
 #include "support/ManualRemoteImageLoader.h"
 #include "support/MarkdownDocumentGenerator.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QTextLayout>
 #include <QMutex>
 #include <QPainter>
 #include <QSet>
@@ -17,7 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
+#include <thread>
 
 using namespace tolvaran::markdown;
 using namespace tolvaran::markdown::testing;
@@ -214,7 +219,7 @@ TEST(DocumentLayoutThreads, workersThatEndLeaveLaterLayoutsWhole)
 
 namespace {
 
-TextItem plainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
+std::unique_ptr<TextItem> newPlainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
 {
     QFont font = QApplication::font();
     font.setPixelSize(pixelSize);
@@ -225,7 +230,13 @@ TextItem plainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
     TextItem::Options options;
     options.font = font;
     options.lineSpacing = lineSpacing;
-    return TextItem(attributed, options);
+    return std::make_unique<TextItem>(attributed, options);
+}
+
+TextItem plainItem(const QString &text, int pixelSize, qreal lineSpacing = 0)
+{
+    const std::unique_ptr<TextItem> item = newPlainItem(text, pixelSize, lineSpacing);
+    return TextItem(item->attributedText(), item->options());
 }
 
 } // namespace
@@ -271,4 +282,68 @@ TEST(TextMeasurement, shortRunsAreTellApartByFontAndSpacing)
     TextItem tight = plainItem(lines, 12);
     TextItem spaced = plainItem(lines, 12, 10);
     EXPECT_EQ(spaced.layout(layoutWidth).height(), tight.layout(layoutWidth).height() + 10);
+}
+
+namespace {
+
+// The rectangle of the first line of the link in `item` whose text is `text`.
+QRectF linkLine(const TextItem &item, const QString &text)
+{
+    for (const TextItem::Link &link : item.links()) {
+        if (link.text == text)
+            return link.rect;
+    }
+    ADD_FAILURE() << "no link " << text.toStdString();
+    return {};
+}
+
+} // namespace
+
+// A word of a megabyte (a minified line) fills line after line of the width, in a time that
+// grows with its length (measured on a worker thread, with a deadline that only a layout
+// costing the square of the length misses), and the words after a long word wrap at their
+// boundaries again.
+TEST(TextMeasurement, longWordsBreakAnywhereAndTheWordsAfterThemStayWhole)
+{
+    const QString megabyte(1024 * 1024, QLatin1Char('a'));
+    std::shared_ptr<TextItem> word = newPlainItem(megabyte, 14);
+    auto size = std::make_shared<std::promise<QSizeF>>();
+    std::future<QSizeF> laidOut = size->get_future();
+    std::thread([word, size] { size->set_value(word->layout(layoutWidth)); }).detach();
+    ASSERT_EQ(laidOut.wait_for(tolvaran::fixtures::outcomeDeadline), std::future_status::ready);
+
+    // As tall as the same letters broken anywhere: every line holds what the width takes.
+    QTextLayout anywhere(megabyte, word->options().font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAnywhere);
+    anywhere.setTextOption(option);
+    anywhere.beginLayout();
+    qreal bottom = 0;
+    for (QTextLine line = anywhere.createLine(); line.isValid(); line = anywhere.createLine()) {
+        line.setLineWidth(layoutWidth);
+        line.setPosition(QPointF(0, bottom));
+        bottom += line.height();
+    }
+    anywhere.endLayout();
+    EXPECT_LE(laidOut.get().width(), layoutWidth);
+    EXPECT_EQ(word->size().height(), std::ceil(bottom));
+
+    const auto layout = [](const QString &markdown, qreal width) {
+        auto result = std::make_unique<DocumentLayout>(
+            parseMarkdown(markdown),
+            MarkdownView::rootContext(Theme::basic(), {}, QApplication::palette()));
+        result->setWidth(width);
+        result->layoutAll();
+        return result;
+    };
+    const QString tail = QStringLiteral(" [after](https://example.com/a) the long word come "
+                                        "[several](https://example.com/b) words");
+    const auto shown = layout(QString(5000, QLatin1Char('b')) + tail, 300);
+    const auto alone = layout(QStringLiteral("x") + tail, 300);
+    const TextItem *text = placedOfType<TextItem>(*shown).first().first;
+    const TextItem *reference = placedOfType<TextItem>(*alone).first().first;
+    for (const QString &link : {QStringLiteral("after"), QStringLiteral("several")}) {
+        EXPECT_EQ(linkLine(*text, link).width(), linkLine(*reference, link).width())
+            << link.toStdString() << " is broken";
+    }
 }

@@ -7,8 +7,10 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -167,4 +169,163 @@ TEST(MarkdownView, paletteChangesRefilterImagesAndKeepTheScrollPosition)
     EXPECT_EQ(view.verticalScrollBar()->value(), 200);
     view.verticalScrollBar()->setValue(0);
     EXPECT_EQ(imageNames(), QStringList{"dark only"});
+}
+
+// Every document says when its whole layout is done, once per layout: one that fits the first
+// screen as well as one laid out in later turns of the event loop.
+TEST(MarkdownView, layoutFinishedComesForEveryDocument)
+{
+    MarkdownView view;
+    view.resize(400, 300);
+    QSignalSpy finished(&view, &MarkdownView::layoutFinished);
+    view.setContent(MarkdownContent(QStringLiteral("One line.")));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+
+    QString text;
+    for (int paragraph = 0; paragraph < 2000; ++paragraph)
+        text += QStringLiteral("Paragraph %1.\n\n").arg(paragraph);
+    view.setMarkdown(text);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
+    EXPECT_TRUE(view.documentLayout()->isComplete());
+    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(finished.count(), 2);
+}
+
+// A link whose scheme never opens keeps the link colour, but the pointer over it is no hand.
+TEST(MarkdownView, onlyLinksThatOpenShowTheHand)
+{
+    MarkdownView view;
+    view.resize(800, 300);
+    view.setContent(MarkdownContent(QStringLiteral(
+        "[web](https://example.com/a) [script](javascript:alert(1)) [file](file:///etc/passwd)"
+        " [data](data:text/html,x) [mail](mailto:a@example.com)")));
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_EQ(texts.size(), 1);
+    const auto &[text, origin] = texts.first();
+    QStringList hands;
+    QList<QColor> colours;
+    for (const TextItem::Link &link : text->links()) {
+        const QPoint point = (origin + link.rect.center()).toPoint();
+        QMouseEvent move(QEvent::MouseMove, point, view.viewport()->mapToGlobal(point),
+                         Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(view.viewport(), &move);
+        if (view.viewport()->cursor().shape() == Qt::PointingHandCursor)
+            hands.append(link.text);
+        for (const QTextLayout::FormatRange &range : text->attributedText().formats) {
+            if (range.start == text->text().indexOf(link.text))
+                colours.append(range.format.foreground().color());
+        }
+    }
+    EXPECT_EQ(hands, (QStringList{"web", "mail"}));
+    ASSERT_EQ(colours.size(), 5);
+    for (const QColor &colour : colours)
+        EXPECT_EQ(colour, colours.first());
+}
+
+namespace {
+
+// The pixel size of every text of the view, in reading order.
+QList<int> textPixelSizes(const MarkdownView &view)
+{
+    QList<int> sizes;
+    for (const auto &[text, origin] :
+         tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout()))
+        sizes.append(text->attributedText().formats.first().format.font().pixelSize());
+    return sizes;
+}
+
+// Sets the application font for the life of the value. Widgets hear of a change in the next
+// turn of the event loop, which set() runs.
+class ApplicationFont final
+{
+public:
+    explicit ApplicationFont(qreal points) { set(points); }
+    ~ApplicationFont()
+    {
+        QApplication::setFont(m_original);
+        QApplication::processEvents();
+    }
+    ApplicationFont(const ApplicationFont &) = delete;
+    ApplicationFont &operator=(const ApplicationFont &) = delete;
+
+    static void set(qreal points)
+    {
+        QFont font = QApplication::font();
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        QApplication::processEvents();
+    }
+
+private:
+    QFont m_original = QApplication::font();
+};
+
+} // namespace
+
+// The theme's text sizes hold at Qt's own default application font (9 points); a larger
+// desktop font scales every text size of the document with it, also once it is shown, and a
+// theme without a text size starts from 13 pixels, scaled alike.
+TEST(MarkdownView, textSizesScaleWithTheApplicationFont)
+{
+    const ApplicationFont font(9);
+    MarkdownView view;
+    view.resize(600, 300);
+    view.setTheme(Theme::gitHub());
+    view.setContent(MarkdownContent(QStringLiteral("# Title\n\nBody text")));
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{32, 16}));
+
+    ApplicationFont::set(12); // 16 pixels at 96 dots an inch: a third larger
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{43, 21}));
+    view.setTheme(Theme::basic());
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{35, 17}));
+
+    ApplicationFont::set(9);
+    EXPECT_EQ(textPixelSizes(view), (QList<int>{26, 13}));
+}
+
+// A long document shown keeps items only for the blocks near what shows; a selection holds on
+// to its block's item, so it is still there after the reader scrolled far away and back.
+TEST(MarkdownView, farBlocksDropTheirItemsButASelectionStays)
+{
+    QString text = QStringLiteral("Select these words.\n\n");
+    for (int paragraph = 0; paragraph < 1500; ++paragraph)
+        text += QStringLiteral("Paragraph %1 of many.\n\n").arg(paragraph);
+    MarkdownView view;
+    view.resize(500, 300);
+    view.setTextSelectionEnabled(true);
+    view.show();
+    QSignalSpy finished(&view, &MarkdownView::layoutFinished);
+    view.setContent(MarkdownContent(text));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+
+    const auto texts =
+        tolvaran::markdown::testing::placedOfType<TextItem>(*view.documentLayout());
+    ASSERT_FALSE(texts.isEmpty());
+    const auto &[first, origin] = texts.first();
+    const BlockItem *firstBlock = view.documentLayout()->item(0);
+    const QPoint start = (origin + QPointF(2, first->size().height() / 2)).toPoint();
+    const QPoint end = (origin + QPointF(first->size().width() - 2, first->size().height() / 2))
+                           .toPoint();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, end, view.viewport()->mapToGlobal(end), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
+    ASSERT_EQ(first->selectedText(), QStringLiteral("Select these words."));
+
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    view.viewport()->repaint();
+    const DocumentLayout &layout = *view.documentLayout();
+    qsizetype built = 0;
+    for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
+        built += layout.item(index) ? 1 : 0;
+    EXPECT_LT(built, layout.laidOutCount() / 4);
+    EXPECT_EQ(layout.item(0), firstBlock);
+    EXPECT_EQ(layout.item(1), nullptr);
+
+    view.verticalScrollBar()->setValue(0);
+    view.viewport()->repaint();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Select these words."));
 }

@@ -27,11 +27,14 @@ inline QList<const SelectableText *> texts(const BlockItem &item)
     return result;
 }
 
-// Every text of a laid-out document, one item's text per entry.
+// Every text of a laid-out document (of the blocks that hold items), one item's text per
+// entry.
 inline QStringList renderedTexts(const DocumentLayout &layout)
 {
     QStringList result;
     for (qsizetype index = 0; index < layout.laidOutCount(); ++index) {
+        if (!layout.item(index))
+            continue;
         for (const SelectableText *text : texts(*layout.item(index)))
             result.append(text->text());
     }
@@ -52,12 +55,15 @@ inline void collectPlaced(const BlockItem &item, QPointF origin, QList<PlacedIte
         collectPlaced(*child.item, origin + child.position, placed);
 }
 
-// Every item of a laid-out document, in reading order, placed in document coordinates.
+// Every item of a laid-out document (of the blocks that hold items), in reading order,
+// placed in document coordinates.
 inline QList<PlacedItem> placedItems(const DocumentLayout &layout)
 {
     QList<PlacedItem> placed;
-    for (qsizetype index = 0; index < layout.laidOutCount(); ++index)
-        collectPlaced(*layout.item(index), layout.blockFrame(index).topLeft(), placed);
+    for (qsizetype index = 0; index < layout.laidOutCount(); ++index) {
+        if (layout.item(index))
+            collectPlaced(*layout.item(index), layout.blockFrame(index).topLeft(), placed);
+    }
     return placed;
 }
 

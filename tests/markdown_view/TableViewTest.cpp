@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -148,17 +149,123 @@ TEST(TableView, fittedColumnWidths)
     {
         const char *name;
         QList<qreal> natural;
+        QList<qreal> longestWord;
         qreal available;
         QList<qreal> expected;
     } cases[] = {
-        {"fits", {50, 100}, 300, {50, 100}},
-        {"narrow keeps, wide shrinks", {50, 1000}, 300, {50, 250}},
-        {"two wide share by width", {100, 300, 300}, 400, {100, 150, 150}},
-        {"none", {}, 100, {}},
-        {"no room", {100, 100}, 0, {0, 0}},
+        {"fits", {50, 100}, {30, 60}, 300, {50, 100}},
+        {"narrow keeps, wide wraps between words", {50, 1000}, {40, 100}, 300, {50, 250}},
+        {"wide ones share what they lack", {100, 300, 500}, {100, 100, 100}, 500,
+         {100, 166, 233}},
+        {"a narrow column leaves a long word its room", {140, 1000}, {20, 180}, 300, {32, 267}},
+        {"words must break: short ones stay whole", {50, 1000}, {40, 600}, 300, {40, 260}},
+        {"words must break everywhere", {500, 1000}, {300, 600}, 300, {100, 200}},
+        {"none", {}, {}, 100, {}},
+        {"no room", {100, 100}, {50, 50}, 0, {0, 0}},
     };
-    for (const auto &row : cases)
-        EXPECT_EQ(fittedColumnWidths(row.natural, row.available), row.expected) << row.name;
+    for (const auto &row : cases) {
+        EXPECT_EQ(fittedColumnWidths(row.natural, row.longestWord, row.available), row.expected)
+            << row.name;
+    }
+}
+
+namespace {
+
+// The widest word of a cell's text in its font.
+qreal longestWord(const TextItem &text)
+{
+    const QFontMetricsF metrics(text.attributedText().formats.first().format.font());
+    qreal widest = 0;
+    for (const QString &word : text.text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
+struct PlacedCell
+{
+    const TextItem *text;
+    QRectF frame;   // in grid coordinates
+    QRectF column;  // the column's rectangle, as tall as the cell's row
+};
+
+QList<PlacedCell> placedCells(const TableGridItem &grid)
+{
+    const TableBounds &bounds = grid.tableBounds();
+    QList<PlacedItem> placed;
+    collectPlaced(grid, QPointF(), placed);
+    QList<PlacedCell> cells;
+    for (const PlacedItem &item : placed) {
+        const auto *text = dynamic_cast<const TextItem *>(item.item);
+        if (!text)
+            continue;
+        const QRectF frame(item.origin, text->size());
+        const QPointF centre = frame.center();
+        for (qsizetype row = 0; row < bounds.rows.size(); ++row) {
+            for (qsizetype column = 0; column < bounds.columns.size(); ++column) {
+                if (bounds.cell(row, column).contains(centre))
+                    cells.append({text, frame, bounds.cell(row, column)});
+            }
+        }
+    }
+    return cells;
+}
+
+// A table as build guides write them: short columns of long words beside one of prose.
+const QString platformTable = QStringLiteral(
+    "| Operating System | Architectures | Notes |\n|---|---|---|\n"
+    "| Linux | x86_64, aarch64, riscv64 | Builds with the distribution's own compiler and needs "
+    "nothing else installed first |\n"
+    "| Windows | x86_64 | Needs the platform's development kit and a recent compiler |\n"
+    "| FreeBSD | amd64 | Supported by the community |\n");
+
+} // namespace
+
+// Where the table fits with whole words, every column is at least as wide as its longest word:
+// text wraps between words only.
+TEST(TableView, columnsKeepTheirLongestWordWholeWhereTheTableCanFit)
+{
+    for (const qreal width : {420.0, 520.0, 700.0}) {
+        const auto layout = laidOut(platformTable, width, Theme::gitHub());
+        const TableGridItem &grid = onlyGrid(*layout);
+        EXPECT_LE(grid.size().width(), width);
+        const QList<PlacedCell> cells = placedCells(grid);
+        ASSERT_EQ(cells.size(), 12);
+        for (const PlacedCell &cell : cells) {
+            const qreal inset = cell.frame.left() - cell.column.left();
+            EXPECT_GE(cell.column.width() - 2 * inset, std::floor(longestWord(*cell.text)))
+                << cell.text->text().toStdString() << " at " << width;
+        }
+    }
+}
+
+// Where it cannot, the table keeps to the width: only the words that cannot fit break, and
+// every cell stays inside its column and row.
+TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseAndClipsNoCell)
+{
+    const QString word(60, QLatin1Char('w'));
+    const QString table =
+        QStringLiteral("| Key | Value | Kind |\n|---|---|---|\n| short words | %1 | tiny |\n"
+                       "| another | %1%1 | x |\n")
+            .arg(word);
+    for (const qreal width : {260.0, 360.0}) {
+        const auto layout = laidOut(table, width, Theme::gitHub());
+        const TableGridItem &grid = onlyGrid(*layout);
+        EXPECT_LE(grid.size().width(), width);
+        for (const PlacedCell &cell : placedCells(grid)) {
+            EXPECT_TRUE(cell.column.contains(cell.frame))
+                << cell.text->text().toStdString() << " at " << width;
+            if (!cell.text->text().startsWith(word)) {
+                const qreal inset = cell.frame.left() - cell.column.left();
+                EXPECT_GE(cell.column.width() - 2 * inset, std::floor(longestWord(*cell.text)))
+                    << cell.text->text().toStdString() << " at " << width;
+            }
+        }
+    }
+    // So narrow that not even a letter of each column fits: the cells keep their letters and
+    // the table grows past the width rather than draw cells over each other.
+    const auto narrow = laidOut(table, 40, Theme::gitHub());
+    for (const PlacedCell &cell : placedCells(onlyGrid(*narrow)))
+        EXPECT_TRUE(cell.column.contains(cell.frame)) << cell.text->text().toStdString();
 }
 
 TEST(TableBorderSelector, selectsTheLinesOfTheGrid)
