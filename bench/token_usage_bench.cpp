@@ -4,13 +4,20 @@
 //   - the throughput of plainly reading those files, beside that of scanning them for usage
 //     lines and of indexing them through the store's refresh passes;
 //   - the time of a refresh over an index of 1,000,000 events when nothing changed, and
-//     whether that refresh wrote anything.
+//     whether that refresh wrote anything;
+//   - on a generated Codex folder of 10,000 threads: the token work of a full refresh with
+//     nothing changed (the thread list read anew, the clock moved on), beside a store's first
+//     refresh, which reads the whole index; and the CPU time of a whole paced first index
+//     (passes two seconds apart in simulated time) beside one unpaced pass over the same
+//     files. CPU times are the least of a few runs: other work on the machine only adds.
 // The corpus and the index are deleted at the end.
 #include "data/RolloutTokenScanner.h"
 #include "data/TokenCountLineParser.h"
 #include "data/TokenUsageStore.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
+#include "support/BenchFigures.h"
+#include "support/HeavyCodexHome.h"
 #include "support/RolloutLines.h"
 
 #include <QCoreApplication>
@@ -29,6 +36,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tolvaran;
@@ -325,6 +333,135 @@ void inflateIndex(const QString &databasePath, qint64 target, Timestamp now)
     transaction.commit();
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+constexpr int tenThousandRuns = 9;
+constexpr int pacedRuns = 3;
+constexpr double unchangedGoalMilliseconds = 5.0;
+constexpr double pacedGoalRatio = 1.3;
+
+// The work of a full refresh with nothing changed in a folder of 10,000 threads, and a paced
+// first index beside an unpaced pass. Returns whether every check held.
+bool benchTenThousandRollouts(const QString &root)
+{
+    using namespace std::chrono_literals;
+    // The heavy user's folder of the other benchmarks: 10,000 threads in 300 projects, about
+    // 2.2 GB of rollouts.
+    const fixtures::HeavyCodexShape shape;
+    Clock::time_point begun = Clock::now();
+    const fixtures::HeavyCodexHome home(root + QStringLiteral("/home"), shape);
+    QList<CodexThread> threads = home.threads();
+    std::printf("\nfolder of %lld threads in %d projects, %.0f MB of rollouts; generated in "
+                "%.1f s\n",
+                qlonglong(threads.size()), shape.projectCount, megabytes(home.rolloutBytes()),
+                secondsSince(begun));
+    readPlainly(home.rolloutPaths());
+
+    // One unpaced pass, then a paced first index in simulated time, as the program runs it:
+    // passes two seconds apart, the file monitor watching (nothing changes on disk), every
+    // rollout looked at once a minute. The least CPU time of a few runs of each.
+    double unpacedCpu = std::numeric_limits<double>::infinity();
+    double pacedCpu = std::numeric_limits<double>::infinity();
+    int pacedPasses = 0;
+    bool sameTotals = true;
+    const Timestamp now = Timestamp::now();
+    for (int run = 0; run < pacedRuns; ++run) {
+        const QString unpacedFolder = root + QStringLiteral("/unpaced-%1").arg(run);
+        TokenUsageSnapshot whole;
+        {
+            TokenUsageStore unpaced(unpacedFolder);
+            unpaced.setNewRolloutsPerRefresh(std::numeric_limits<int>::max());
+            const double before = cpuSeconds();
+            whole = unpaced.refresh(threads, now);
+            unpacedCpu = std::min(unpacedCpu, cpuSeconds() - before);
+        }
+        QDir(unpacedFolder).removeRecursively();
+
+        const QString pacedFolder = root + QStringLiteral("/paced-%1").arg(run);
+        auto simulated = std::make_shared<TokenIndexAccess::Clock::time_point>(
+            TokenIndexAccess::Clock::now());
+        TokenIndexAccess access;
+        access.monotonicNow = [simulated] { return *simulated; };
+        TokenUsageStore paced(pacedFolder, QTimeZone::systemTimeZone(), access);
+        paced.setRolloutChangesWatched(true);
+        Timestamp at = now;
+        TokenUsageSnapshot snapshot;
+        int passes = 0;
+        const double before = cpuSeconds();
+        do {
+            snapshot = paced.refresh(threads, at);
+            ++passes;
+            at = at.addingSeconds(2.0);
+            *simulated += 2s;
+        } while (snapshot.pendingRolloutCount > 0);
+        pacedCpu = std::min(pacedCpu, cpuSeconds() - before);
+        pacedPasses = passes;
+        sameTotals = sameTotals && snapshot.global.indexedTokens == whole.global.indexedTokens
+            && snapshot.projects.size() == whole.projects.size();
+        if (run + 1 < pacedRuns)
+            QDir(pacedFolder).removeRecursively();
+    }
+    std::printf("paced first index, %d passes 2 s apart, CPU %.2f s   one unpaced pass CPU "
+                "%.2f s   ratio %.2f (goal: at most %.1f); same totals: %s\n",
+                pacedPasses, pacedCpu, unpacedCpu, pacedCpu / unpacedCpu, pacedGoalRatio,
+                sameTotals ? "yes" : "NO");
+
+    // Full refreshes with nothing changed: each hands over the threads read anew from Codex's
+    // database (the one before still held, as the program's refresher holds it), the clock a
+    // minute on. With the monitor watching, as in the program; then with every rollout's
+    // attributes asked, as once a minute and without a monitor.
+    const QString index = root + QStringLiteral("/paced-%1").arg(pacedRuns - 1);
+    TokenUsageStore store(index);
+    SqliteDatabase observer(store.databasePath(), SQLITE_OPEN_READONLY);
+    Timestamp at = now;
+    const double first =
+        fixtures::bench::milliseconds([&] { store.refresh(threads, at); });
+    store.setRolloutChangesWatched(true);
+    store.refresh(threads, at);
+    const qint64 versionBefore = dataVersion(observer);
+    bool readNothing = true;
+    const auto unchangedRuns = [&] {
+        std::vector<double> wall;
+        std::vector<double> cpu;
+        for (int run = 0; run < tenThousandRuns; ++run) {
+            const QList<CodexThread> readAnew = home.threads();
+            at = at.addingSeconds(60.0);
+            const double before = cpuSeconds();
+            wall.push_back(fixtures::bench::milliseconds([&] { store.refresh(readAnew, at); }));
+            cpu.push_back((cpuSeconds() - before) * 1000.0);
+            readNothing = readNothing && store.lastRefreshReads().isEmpty();
+            threads = readAnew;
+        }
+        return std::pair(fixtures::bench::percentile(wall, 0.5),
+                         fixtures::bench::percentile(cpu, 0.5));
+    };
+    const auto [watchedWall, watchedCpu] = unchangedRuns();
+    store.setRolloutChangesWatched(false);
+    const auto [everyWall, everyCpu] = unchangedRuns();
+    const TokenUsageSnapshot kept = store.refresh(threads, at);
+    const bool unchanged = dataVersion(observer) == versionBefore;
+    const bool same = TokenUsageStore(index).refresh(threads, at) == kept;
+    std::printf("token work of a full refresh with nothing changed, %lld rollouts (goal: under "
+                "%.0f ms):\n",
+                qlonglong(threads.size()), unchangedGoalMilliseconds);
+    std::printf("  monitor watching                      %6.2f ms median (CPU %.2f ms)\n",
+                watchedWall, watchedCpu);
+    std::printf("  every rollout's attributes asked      %6.2f ms median (CPU %.2f ms)\n",
+                everyWall, everyCpu);
+    std::printf("  reference: a store's first refresh    %6.0f ms (reads the whole index)\n",
+                first);
+    std::printf("  rollout bytes read: %s; rows written: %s; snapshot equal to a new store's: "
+                "%s\n",
+                readNothing ? "none" : "SOME", unchanged ? "none" : "SOME", same ? "yes" : "NO");
+    return sameTotals && readNothing && unchanged && same;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -424,5 +561,6 @@ int main(int argc, char *argv[])
     std::printf("  rows written                          %s\n",
                 unchanged ? "0" : "SOME (the index changed)");
     std::printf("  snapshot totals equal the index's     %s\n", matches ? "yes" : "NO");
-    return unchanged && matches ? 0 : 1;
+    const bool tenThousand = benchTenThousandRollouts(root.filePath(QStringLiteral("ten")));
+    return unchanged && matches && tenThousand ? 0 : 1;
 }

@@ -25,22 +25,6 @@ const char *findPattern(const char *from, const char *to)
         ::memmem(from, size_t(to - from), pattern.data(), size_t(pattern.size())));
 }
 
-// Reads exactly `length` bytes at `offset`; false on a failure or a file that ended early.
-bool readFully(int descriptor, char *into, qint64 length, qint64 offset)
-{
-    while (length > 0) {
-        const ssize_t got = ::pread(descriptor, into, size_t(length), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        into += got;
-        offset += got;
-        length -= got;
-    }
-    return true;
-}
-
 // Hands over every line of `region` (whole lines, the last ending in a line feed) that holds
 // the pattern. Each line is handled at most once: the search goes on after its line feed.
 void handleLines(const char *region, qsizetype size, qint64 regionOffset,
@@ -66,12 +50,21 @@ void handleLines(const char *region, qsizetype size, qint64 regionOffset,
 
 } // namespace
 
-RolloutTokenScanner::RolloutTokenScanner(qsizetype blockSize)
+RolloutTokenScanner::RolloutTokenScanner(qsizetype blockSize, ReadFunction read)
     : m_blockSize(std::max(blockSize, pattern.size() + 1))
+    , m_read(std::move(read))
 {
 }
 
 RolloutTokenScanner::~RolloutTokenScanner() = default;
+
+qint64 RolloutTokenScanner::readAt(int descriptor, char *buffer, qint64 size,
+                                   qint64 offset) const
+{
+    if (m_read)
+        return m_read(descriptor, buffer, size, offset);
+    return qint64(::pread(descriptor, buffer, size_t(size), off_t(offset)));
+}
 
 std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offset, qint64 end,
                                                 const LineHandler &handler,
@@ -112,7 +105,7 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
         if (stopToken.stop_requested())
             return std::nullopt;
         const qint64 wanted = std::min<qint64>(blockSize - length, end - position);
-        const ssize_t got = ::pread(file.get(), block + length, size_t(wanted), off_t(position));
+        const qint64 got = readAt(file.get(), block + length, wanted, position);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -153,8 +146,15 @@ std::optional<qint64> RolloutTokenScanner::scan(const QString &path, qint64 offs
             if (longLineHasPattern) {
                 // Rare: only its tail is in memory, so read the whole line again.
                 QByteArray line(lineEndOffset - longLineStart, Qt::Uninitialized);
-                if (!readFully(file.get(), line.data(), line.size(), longLineStart))
-                    return std::nullopt;
+                for (qint64 done = 0; done < line.size();) {
+                    const qint64 more = readAt(file.get(), line.data() + done,
+                                               line.size() - done, longLineStart + done);
+                    if (more < 0 && errno == EINTR)
+                        continue;
+                    if (more <= 0)
+                        return std::nullopt; // failed, or cut short meanwhile
+                    done += more;
+                }
                 handler(longLineStart, QByteArrayView(line));
             }
             inLongLine = false;

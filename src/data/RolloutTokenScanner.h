@@ -23,9 +23,13 @@ public:
     // bytes are valid during the call only.
     using LineHandler = std::function<void(qint64 offset, QByteArrayView line)>;
 
+    // pread(): the count read, 0 at the end of the file, -1 with errno set on a failure.
+    using ReadFunction =
+        std::function<qint64(int descriptor, char *buffer, qint64 size, qint64 offset)>;
+
     // `blockSize` must exceed the pattern's length; smaller blocks serve tests of lines that
-    // cross block edges.
-    explicit RolloutTokenScanner(qsizetype blockSize = readBlockSize);
+    // cross block edges. Every read of the file goes through `read` (the system's when empty).
+    explicit RolloutTokenScanner(qsizetype blockSize = readBlockSize, ReadFunction read = {});
     ~RolloutTokenScanner();
     RolloutTokenScanner(const RolloutTokenScanner &) = delete;
     RolloutTokenScanner &operator=(const RolloutTokenScanner &) = delete;
@@ -41,7 +45,10 @@ public:
                                const std::stop_token &stopToken = {});
 
 private:
+    qint64 readAt(int descriptor, char *buffer, qint64 size, qint64 offset) const;
+
     qsizetype m_blockSize;
+    ReadFunction m_read;
     std::unique_ptr<char[]> m_block;
     qsizetype m_allocated = 0;
 };

@@ -1,5 +1,7 @@
 #include "data/TokenUsageAggregator.h"
 
+#include "data/TokenPlacedReports.h"
+#include "data/TokenReportAccumulator.h"
 #include "platform/Paths.h"
 #include "platform/SaturatingAdd.h"
 
@@ -25,147 +27,6 @@ void addSaturating(qint64 &sum, qint64 value)
     sum = saturatingAdd(sum, value);
 }
 
-struct Bucket
-{
-    qint64 tokens = 0;
-    double cost = 0.0;
-    bool used = false;
-
-    void add(qint64 total, double eventCost)
-    {
-        addSaturating(tokens, total);
-        cost += eventCost;
-        used = true;
-    }
-};
-
-// Where one event counts; worked out once per event and applied to the global report and to
-// its project's report.
-struct Placement
-{
-    bool lastHour = false;
-    bool today = false;
-    bool sevenDays = false;
-    bool weeklyWindow = false;
-    int hour = -1; // index into the hour boundaries; -1: not in the series, or past them
-    int day = -1;
-    std::optional<double> laterHour; // start of an hour past the boundaries
-    std::optional<double> laterDay;
-};
-
-// The sums over all of a scope's events, kept apart from the windows and series: those are
-// placed event by event and kept between snapshots, the sums are added up for each snapshot.
-struct ScopeSums
-{
-    qint64 input = 0;
-    qint64 cachedInput = 0;
-    qint64 output = 0;
-    qint64 total = 0;
-    double cost = 0.0;
-    bool hasEvents = false;
-
-    void add(qint64 moreInput, qint64 moreCachedInput, qint64 moreOutput, qint64 moreTotal,
-             double moreCost)
-    {
-        hasEvents = true;
-        addSaturating(input, moreInput);
-        addSaturating(cachedInput, moreCachedInput);
-        addSaturating(output, moreOutput);
-        addSaturating(total, moreTotal);
-        cost += moreCost;
-    }
-};
-
-class ReportAccumulator
-{
-public:
-    void place(qint64 total, double cost, const Placement &placement, size_t hourCount,
-               size_t dayCount)
-    {
-        if (placement.lastHour)
-            addSaturating(m_report.lastHourTokens, total);
-        if (placement.today)
-            addSaturating(m_report.todayTokens, total);
-        if (placement.sevenDays)
-            addSaturating(m_report.lastSevenDaysTokens, total);
-        if (placement.weeklyWindow)
-            addSaturating(m_report.weeklyWindowTokens, total);
-        if (placement.hour >= 0) {
-            m_hours.resize(hourCount);
-            m_hours[size_t(placement.hour)].add(total, cost);
-        } else if (placement.laterHour) {
-            m_laterHours[*placement.laterHour].add(total, cost);
-        }
-        if (placement.day >= 0) {
-            m_days.resize(dayCount);
-            m_days[size_t(placement.day)].add(total, cost);
-        } else if (placement.laterDay) {
-            m_laterDays[*placement.laterDay].add(total, cost);
-        }
-    }
-
-    TokenUsageReport report(const ScopeSums &sums, qint64 lifetimeTokens,
-                            const std::vector<double> &hourStarts,
-                            const std::vector<double> &dayStarts) const
-    {
-        TokenUsageReport report = m_report;
-        report.inputTokens = sums.input;
-        report.cachedInputTokens = sums.cachedInput;
-        report.outputTokens = sums.output;
-        report.indexedTokens = sums.total;
-        report.estimatedCost = sums.cost;
-        // Codex's per-thread counts lag its rollout files during a turn, and a caller may pass
-        // fewer threads than the index holds (archived ones left out): the lifetime shown
-        // beside the window totals is never below what the index itself counted.
-        report.lifetimeTokens = std::max(lifetimeTokens, sums.total);
-        report.hourly = series(m_hours, hourStarts, m_laterHours);
-        report.daily = series(m_days, dayStarts, m_laterDays);
-        return report;
-    }
-
-private:
-    // The used buckets in ascending order: those past the boundaries come after the others.
-    static QList<TokenUsagePoint> series(const std::vector<Bucket> &buckets,
-                                         const std::vector<double> &starts,
-                                         const std::map<double, Bucket> &later)
-    {
-        QList<TokenUsagePoint> points;
-        points.reserve(qsizetype(buckets.size() + later.size()));
-        for (size_t i = 0; i < buckets.size(); ++i) {
-            if (buckets[i].used)
-                points.append({Timestamp::fromSeconds(starts[i]), buckets[i].tokens,
-                               buckets[i].cost});
-        }
-        for (const auto &[start, bucket] : later)
-            points.append({Timestamp::fromSeconds(start), bucket.tokens, bucket.cost});
-        return points;
-    }
-
-    TokenUsageReport m_report; // the window totals only
-    std::vector<Bucket> m_hours;
-    std::vector<Bucket> m_days;
-    std::map<double, Bucket> m_laterHours;
-    std::map<double, Bucket> m_laterDays;
-};
-
-// The bucket of `value` among ascending `starts`: the last start not after it, when it lies
-// before the last start; -1 otherwise.
-int bucketIndex(const std::vector<double> &starts, double value)
-{
-    if (starts.size() < 2 || value < starts.front() || value >= starts.back())
-        return -1;
-    const auto after = std::upper_bound(starts.begin(), starts.end(), value);
-    return int(after - starts.begin()) - 1;
-}
-
-// A clock hour or a calendar day: [start, end).
-struct Interval
-{
-    double start = 0.0;
-    double end = 0.0;
-    bool contains(double value) const { return value >= start && value < end; }
-};
-
 quint64 sumsKey(int project, int model)
 {
     return quint64(quint32(project)) << 32 | quint32(model + 1);
@@ -173,25 +34,11 @@ quint64 sumsKey(int project, int model)
 
 } // namespace
 
-struct TokenUsageAggregator::Placed
-{
-    double builtAt = 0.0;
-    double validUntil = 0.0; // the first boundary after builtAt; infinity: none
-    std::optional<WeeklyAllowanceStatus> allowance;
-    std::vector<double> hours;
-    std::vector<double> days;
-    // Reports are keyed by the standard form of the folder, as projects are: the threads of
-    // one project may name its folder as "/a/b" and as "/a/b/", and their usage is one.
-    std::vector<int> reportOf; // by project index
-    QStringList reportPaths;
-    QHash<QString, int> reportByPath;
-    ReportAccumulator global;
-    std::vector<ReportAccumulator> projects; // by report
-};
-
 struct TokenUsageAggregator::Lifetimes
 {
     QList<CodexThread> threads; // held, so that its data stays what was summed
+    quint64 version = 0;
+    quint64 serial = 0; // which sums these are, among those of one aggregator
     QHash<QString, qint64> byFolder;
     qint64 global = 0;
 };
@@ -256,9 +103,13 @@ double TokenUsageAggregator::dayStart(double seconds) const
     return double(date.startOfDay(m_timeZone).toSecsSinceEpoch());
 }
 
-// The starts of the days of the daily series, then the start of tomorrow.
+// The starts of the days of the daily series, then the start of tomorrow; the calendar is
+// asked once a day.
 std::vector<double> TokenUsageAggregator::dayStarts(Timestamp now) const
 {
+    if (m_days.size() == size_t(dailySeriesDays + 1)
+        && now.seconds >= m_days[size_t(dailySeriesDays - 1)] && now.seconds < m_days.back())
+        return m_days;
     const double nowSeconds =
         std::clamp(now.seconds, -calendarLimitSeconds, calendarLimitSeconds);
     const QDate today =
@@ -266,6 +117,7 @@ std::vector<double> TokenUsageAggregator::dayStarts(Timestamp now) const
     std::vector<double> starts;
     for (int day = 1 - dailySeriesDays; day <= 1; ++day)
         starts.push_back(double(today.addDays(day).startOfDay(m_timeZone).toSecsSinceEpoch()));
+    m_days = starts;
     return starts;
 }
 
@@ -292,6 +144,7 @@ void TokenUsageAggregator::add(const Row &row)
     addSaturating(sums.output, row.output);
     addSaturating(sums.total, row.total);
     if (row.date.seconds >= m_cutoff) {
+        m_recentByHour.add(std::uint32_t(m_recent.size()), row.date.seconds);
         m_recent.push_back({row.date.seconds, row.input, row.cachedInput, row.output, row.total,
                             row.project, row.model});
         ++m_unplaced;
@@ -299,11 +152,27 @@ void TokenUsageAggregator::add(const Row &row)
     // Only a weekly window that has not reset by the horizon can ever decide.
     if (row.weeklyResetsAt && row.weeklyResetsAt->seconds > m_horizon && row.weeklyWindowMinutes
         && *row.weeklyWindowMinutes > weeklyWindowMinimumMinutes) {
-        m_weekly.push_back({row.date, row.weeklyUsedPercent, *row.weeklyWindowMinutes,
-                            *row.weeklyResetsAt, row.planType});
-        if (m_placed)
-            m_addedResets.push_back(row.weeklyResetsAt->seconds);
+        addWeekly({row.date, row.weeklyUsedPercent, *row.weeklyWindowMinutes,
+                   *row.weeklyResetsAt, row.planType});
     }
+}
+
+void TokenUsageAggregator::addWeekly(const WeeklyEntry &entry)
+{
+    // A date that is no number cannot be ordered; the index never holds one.
+    if (std::isnan(entry.date.seconds))
+        return;
+    const auto added =
+        m_weekly.emplace(std::pair(entry.date.seconds, m_weeklyAdded++), entry).first;
+    m_weeklyResets.emplace(entry.resetsAt.seconds, added);
+}
+
+void TokenUsageAggregator::indexRecent(size_t first)
+{
+    if (first == 0)
+        m_recentByHour.clear();
+    for (size_t i = first; i < m_recent.size(); ++i)
+        m_recentByHour.add(std::uint32_t(i), m_recent[i].date);
 }
 
 void TokenUsageAggregator::add(const UsageEvent &event)
@@ -355,15 +224,26 @@ void TokenUsageAggregator::append(TokenUsageAggregator &&later)
         addSaturating(sums.output, value.output);
         addSaturating(sums.total, value.total);
     }
+    const size_t appendedFrom = m_recent.size();
     m_recent.reserve(m_recent.size() + later.m_recent.size());
     for (CompactEvent event : later.m_recent) {
         event.project = projects[size_t(event.project)];
         event.model = model(event.model);
         m_recent.push_back(event);
     }
-    for (WeeklyEntry entry : later.m_weekly) {
+    m_unplaced += later.m_recent.size();
+    indexRecent(appendedFrom);
+    // In the order `later` added them, after this one's.
+    std::vector<const std::pair<const std::pair<double, quint64>, WeeklyEntry> *> laterWeekly;
+    for (const auto &entry : later.m_weekly)
+        laterWeekly.push_back(&entry);
+    std::sort(laterWeekly.begin(), laterWeekly.end(), [](const auto *a, const auto *b) {
+        return a->first.second < b->first.second;
+    });
+    for (const auto *laterEntry : laterWeekly) {
+        WeeklyEntry entry = laterEntry->second;
         entry.planType = entry.planType == noText ? noText : plans[size_t(entry.planType)];
-        m_weekly.push_back(entry);
+        addWeekly(entry);
     }
 }
 
@@ -374,9 +254,11 @@ std::optional<WeeklyAllowanceStatus> TokenUsageAggregator::weeklyAllowance(Times
     // The window of the latest event whose weekly window still runs; of equal dates the one
     // added first. When that one lacks its percentage, no older one is tried.
     const WeeklyEntry *latest = nullptr;
-    for (const WeeklyEntry &entry : m_weekly) {
-        if (entry.resetsAt > now && (!latest || entry.date > latest->date))
+    for (const auto &[key, entry] : m_weekly) {
+        if (entry.resetsAt > now) {
             latest = &entry;
+            break;
+        }
     }
     if (!latest || !latest->usedPercent) {
         m_allowance.emplace(now.seconds, std::nullopt);
@@ -410,11 +292,10 @@ void TokenUsageAggregator::advance(Timestamp now)
 {
     m_horizon = now.seconds;
     const double cutoff = windowsStart(now);
-    m_weekly.erase(std::remove_if(m_weekly.begin(), m_weekly.end(),
-                                  [&](const WeeklyEntry &entry) {
-                                      return entry.resetsAt.seconds <= m_horizon;
-                                  }),
-                   m_weekly.end());
+    while (!m_weeklyResets.empty() && m_weeklyResets.begin()->first <= m_horizon) {
+        m_weekly.erase(m_weeklyResets.begin()->second);
+        m_weeklyResets.erase(m_weeklyResets.begin());
+    }
     if (cutoff > m_cutoff) {
         m_cutoff = cutoff;
         // Of the events added since the last snapshot, those dropped now are not placed.
@@ -422,11 +303,17 @@ void TokenUsageAggregator::advance(Timestamp now)
                                            m_recent.end(), [&](const CompactEvent &event) {
                                                return event.date < m_cutoff;
                                            }));
-        m_recent.erase(std::remove_if(m_recent.begin(), m_recent.end(),
-                                      [&](const CompactEvent &event) {
-                                          return event.date < m_cutoff;
-                                      }),
-                       m_recent.end());
+        const auto kept = std::remove_if(m_recent.begin(), m_recent.end(),
+                                         [&](const CompactEvent &event) {
+                                             return event.date < m_cutoff;
+                                         });
+        if (kept != m_recent.end()) {
+            m_recent.erase(kept, m_recent.end());
+            indexRecent(0);
+            // Dropped events may still count in what was placed (a weekly window longer than
+            // the daily series moved on): the next snapshot places everything again.
+            m_placed.reset();
+        }
     }
 }
 
@@ -452,19 +339,27 @@ std::optional<Timestamp> TokenUsageAggregator::nextChange(Timestamp now) const
     };
     consider(calendarChange(now));
     const std::optional<WeeklyAllowanceStatus> allowance = weeklyAllowance(now);
-    for (const WeeklyEntry &entry : m_weekly)
-        consider(entry.resetsAt.seconds);
+    const auto nextReset = m_weeklyResets.upper_bound(now.seconds);
+    if (nextReset != m_weeklyResets.end())
+        consider(nextReset->first);
     // Sliding windows: an event leaves the last hour an hour after its date, the hourly
     // series a day after, the weekly window without a known allowance a week after (just
     // after: each window holds its first instant); an event dated in the future enters the
-    // weekly window when its date comes.
-    for (const CompactEvent &event : m_recent) {
-        consider(event.date);
-        consider(event.date + lastHourSeconds + windowEdgeMargin);
-        consider(event.date + hourlySeriesSeconds + windowEdgeMargin);
-        if (!allowance)
-            consider(event.date + fallbackWeeklyWindowSeconds + windowEdgeMargin);
-    }
+    // weekly window when its date comes. Of each, only the earliest event still to move
+    // counts, and the events are found by their hours.
+    const auto earliestMove = [&](double after) {
+        const auto moves = [&](std::uint32_t position) {
+            return m_recent[position].date + after > nowSeconds;
+        };
+        for (const std::uint32_t position :
+             m_recentByHour.firstQualifyingHours(nowSeconds - after, moves))
+            consider(m_recent[position].date + after);
+    };
+    earliestMove(0.0);
+    earliestMove(lastHourSeconds + windowEdgeMargin);
+    earliestMove(hourlySeriesSeconds + windowEdgeMargin);
+    if (!allowance)
+        earliestMove(fallbackWeeklyWindowSeconds + windowEdgeMargin);
     if (!std::isfinite(next))
         return std::nullopt;
     return Timestamp::fromSeconds(next);
@@ -488,92 +383,32 @@ std::vector<double> TokenUsageAggregator::hourStarts(Timestamp now) const
     return hours;
 }
 
-// Places the events of m_recent from `first` on in the windows and series of `now`; events
-// `added` since the placed state was made also bring its end of validity forward to the first
-// moment one of them moves.
-void TokenUsageAggregator::placeFrom(size_t first, bool added, Timestamp now) const
-{
-    Placed &placed = *m_placed;
-    const double nowSeconds = now.seconds;
-    const std::vector<double> &hours = placed.hours;
-    const std::vector<double> &days = placed.days;
-    const double weeklyStart = placed.allowance ? placed.allowance->windowStart.seconds
-                                                : nowSeconds - fallbackWeeklyWindowSeconds;
-    const double lastHourStart = nowSeconds - lastHourSeconds;
-    const double todayStart = days[size_t(dailySeriesDays - 1)];
-    const double sevenDaysStart = days[size_t(dailySeriesDays - sevenDayWindowDays)];
-    const double hourSeriesStart = nowSeconds - hourlySeriesSeconds;
-    const double daySeriesStart = days.front();
-    const double windowsBegin = std::min({lastHourStart, sevenDaysStart, hourSeriesStart,
-                                          daySeriesStart, weeklyStart});
-
-    // Dates past the boundaries (in the future) are placed by asking the calendar, once per
-    // hour or day they fall in.
-    Interval laterHour;
-    Interval laterDay;
-    const auto laterHourOf = [&](double date) {
-        if (!laterHour.contains(date)) {
-            const double start = hourStart(date);
-            laterHour = {start, std::max(hourStart(start + 3600.0), start + 1.0)};
-        }
-        return laterHour.start;
-    };
-    const auto laterDayOf = [&](double date) {
-        if (!laterDay.contains(date)) {
-            const double start = dayStart(date);
-            // Days last 23 to 25 hours: 26 hours on is always within the next day.
-            laterDay = {start, std::max(dayStart(start + 26 * 3600.0), start + 1.0)};
-        }
-        return laterDay.start;
-    };
-    // As nextChange() does for every event.
-    const auto consider = [&](double moment) {
-        if (moment > nowSeconds && moment < placed.validUntil)
-            placed.validUntil = moment;
-    };
-
-    for (size_t i = first; i < m_recent.size(); ++i) {
-        const CompactEvent &event = m_recent[i];
-        const double date = event.date;
-        if (added) {
-            consider(date);
-            consider(date + lastHourSeconds + windowEdgeMargin);
-            consider(date + hourlySeriesSeconds + windowEdgeMargin);
-            if (!placed.allowance)
-                consider(date + fallbackWeeklyWindowSeconds + windowEdgeMargin);
-        }
-        if (date < windowsBegin)
-            continue;
-        Placement placement;
-        placement.lastHour = date >= lastHourStart;
-        placement.today = date >= todayStart;
-        placement.sevenDays = date >= sevenDaysStart;
-        placement.weeklyWindow = date >= weeklyStart && date <= nowSeconds;
-        if (date >= hourSeriesStart) {
-            placement.hour = bucketIndex(hours, date);
-            if (placement.hour < 0)
-                placement.laterHour = laterHourOf(date);
-        }
-        if (date >= daySeriesStart) {
-            placement.day = bucketIndex(days, date);
-            if (placement.day < 0)
-                placement.laterDay = laterDayOf(date);
-        }
-        const double cost = eventCost(event.model, event.input, event.cachedInput, event.output);
-        placed.global.place(event.total, cost, placement, hours.size(), days.size());
-        placed.projects[size_t(placed.reportOf[size_t(event.project)])].place(
-            event.total, cost, placement, hours.size(), days.size());
-    }
-}
-
 const TokenUsageAggregator::Lifetimes &
-TokenUsageAggregator::lifetimes(const QList<CodexThread> &threads) const
+TokenUsageAggregator::lifetimes(const QList<CodexThread> &threads, quint64 version) const
 {
-    if (m_lifetimes && m_lifetimes->threads.constData() == threads.constData()
-        && m_lifetimes->threads.size() == threads.size())
+    // A list read anew that holds the same folders and counts (every full refresh while
+    // nothing changed) sums to the same: known by its number, else by comparing.
+    const auto same = [&] {
+        if (version != 0 && m_lifetimes->version == version)
+            return true;
+        if (m_lifetimes->threads.size() != threads.size())
+            return false;
+        return m_lifetimes->threads.constData() == threads.constData()
+            || std::equal(threads.cbegin(), threads.cend(), m_lifetimes->threads.cbegin(),
+                          [](const CodexThread &a, const CodexThread &b) {
+                              return a.tokensUsed == b.tokensUsed && a.cwd == b.cwd;
+                          });
+    };
+    if (m_lifetimes && same()) {
+        m_lifetimes->threads = threads;
+        if (version != 0)
+            m_lifetimes->version = version;
         return *m_lifetimes;
+    }
     m_lifetimes = std::make_unique<Lifetimes>();
     m_lifetimes->threads = threads;
+    m_lifetimes->version = version;
+    m_lifetimes->serial = ++m_lifetimesMade;
     // Threads share a few hundred folders: each folder is summed as written, and its
     // standard form is found once.
     QHash<QString, qint64> byWrittenFolder;
@@ -587,57 +422,49 @@ TokenUsageAggregator::lifetimes(const QList<CodexThread> &threads) const
 }
 
 TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &threads,
-                                                  qint64 pendingRolloutCount,
-                                                  Timestamp now) const
+                                                  qint64 pendingRolloutCount, Timestamp now,
+                                                  quint64 threadsVersion) const
 {
     TokenUsageSnapshot snapshot;
     snapshot.indexedAt = now;
     snapshot.pendingRolloutCount = pendingRolloutCount;
     snapshot.weeklyAllowance = weeklyAllowance(now);
 
-    // The calendar is asked only here: every event falls between these boundaries or, rarely
-    // (a date in the future), is placed by asking again.
-    std::vector<double> days = dayStarts(now);
-    std::vector<double> hours = hourStarts(now);
-    // What the last snapshot placed holds until the first moment the clock alone moves an
-    // event or a boundary, while the weekly window and the boundaries are those it used.
-    const bool placedHolds = m_placed && now.seconds >= m_placed->builtAt
-        && now.seconds < m_placed->validUntil && m_placed->allowance == snapshot.weeklyAllowance
-        && m_placed->hours == hours && m_placed->days == days;
-    if (placedHolds) {
-        for (const double resetsAt : m_addedResets) {
-            if (resetsAt > now.seconds)
-                m_placed->validUntil = std::min(m_placed->validUntil, resetsAt);
+    const double weeklyStart = snapshot.weeklyAllowance
+        ? snapshot.weeklyAllowance->windowStart.seconds
+        : now.seconds - fallbackWeeklyWindowSeconds;
+    // Projects met since the last snapshot get their reports first: the events placed below
+    // count in them.
+    const auto takeNewProjects = [&] {
+        TokenPlacedReports &placed = *m_placed;
+        for (int index = int(placed.reportOf.size()); index < m_projects.count(); ++index) {
+            const QString path = standardizedPath(m_projects.text(index));
+            const auto found = placed.reportByPath.constFind(path);
+            if (found != placed.reportByPath.cend()) {
+                placed.reportOf.push_back(*found);
+            } else {
+                placed.reportOf.push_back(int(placed.reportPaths.size()));
+                placed.reportByPath.insert(path, int(placed.reportPaths.size()));
+                placed.reportPaths.append(path);
+                placed.projects.emplace_back();
+            }
         }
-    } else {
-        m_placed = std::make_unique<Placed>();
-        m_placed->builtAt = now.seconds;
-        // The calendar's boundaries count even while no event is kept: one added later is
-        // placed in series that end there.
-        const std::optional<Timestamp> next = nextChange(now);
-        m_placed->validUntil = std::min(next ? next->seconds
-                                             : std::numeric_limits<double>::infinity(),
-                                        calendarChange(now));
-        m_placed->allowance = snapshot.weeklyAllowance;
-        m_placed->hours = std::move(hours);
-        m_placed->days = std::move(days);
+    };
+    if (m_placed)
+        takeNewProjects();
+    if (!m_placed || !slidePlaced(now, weeklyStart)) {
+        // The calendar is asked only here: every event falls between these boundaries or,
+        // rarely (a date in the future), is placed by asking again.
+        m_placed = std::make_unique<TokenPlacedReports>();
+        m_placed->at = now.seconds;
+        m_placed->weeklyStart = weeklyStart;
+        m_placed->hours = hourStarts(now);
+        m_placed->days = dayStarts(now);
+        takeNewProjects();
+        placeFrom(0, now);
     }
-    Placed &placed = *m_placed;
-    for (int index = int(placed.reportOf.size()); index < m_projects.count(); ++index) {
-        const QString path = standardizedPath(m_projects.text(index));
-        const auto found = placed.reportByPath.constFind(path);
-        if (found != placed.reportByPath.cend()) {
-            placed.reportOf.push_back(*found);
-        } else {
-            placed.reportOf.push_back(int(placed.reportPaths.size()));
-            placed.reportByPath.insert(path, int(placed.reportPaths.size()));
-            placed.reportPaths.append(path);
-            placed.projects.emplace_back();
-        }
-    }
-    placeFrom(placedHolds ? m_recent.size() - m_unplaced : 0, placedHolds, now);
     m_unplaced = 0;
-    m_addedResets.clear();
+    TokenPlacedReports &placed = *m_placed;
 
     // Sums in the order of their texts, so that the costs add up alike however the events
     // came in. Sums are only ever added (and stay where they are), so the order holds while
@@ -661,8 +488,8 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
             return hasModelA && *modelA < *modelB;
         });
     }
-    ScopeSums global;
-    std::vector<ScopeSums> projects(size_t(placed.reportPaths.size()));
+    TokenReportAccumulator::Sums global;
+    std::vector<TokenReportAccumulator::Sums> projects(size_t(placed.reportPaths.size()));
     for (const auto *entry : m_sumsInOrder) {
         const int project = int(entry->first >> 32);
         const int model = int(entry->first & 0xffffffffu) - 1;
@@ -680,25 +507,56 @@ TokenUsageSnapshot TokenUsageAggregator::snapshot(const QList<CodexThread> &thre
             value.input, value.cachedInput, value.output, value.total, cost);
     }
 
-    const Lifetimes &lifetime = lifetimes(threads);
-    snapshot.projects.reserve(lifetime.byFolder.size() + placed.reportPaths.size());
-    for (auto it = lifetime.byFolder.cbegin(); it != lifetime.byFolder.cend(); ++it) {
-        TokenUsageReport report;
-        report.lifetimeTokens = it.value();
-        snapshot.projects.insert(it.key(), report);
+    // Whether the report was made again; else it is the one made before.
+    const auto makeReport = [&](TokenReportAccumulator &windows, TokenPlacedReports::Made &made,
+                                const TokenReportAccumulator::Sums &sums, qint64 lifetimeTokens) {
+        if (!windows.takeChanged() && made.report && made.sums == sums
+            && made.lifetimeTokens == lifetimeTokens)
+            return false;
+        made.report = windows.report(sums, lifetimeTokens, placed.hours, placed.days);
+        made.sums = sums;
+        made.lifetimeTokens = lifetimeTokens;
+        return true;
+    };
+    placed.projectsMade.resize(placed.projects.size());
+    const Lifetimes &lifetime = lifetimes(threads, threadsVersion);
+    // The reports by folder are those of the last snapshot but the ones made again, while the
+    // threads' folders and counts are those they were made with.
+    const bool allAgain =
+        !placed.projectsByPath || placed.projectsByPathLifetimes != lifetime.serial;
+    if (allAgain) {
+        placed.projectsByPath.emplace();
+        placed.projectsByPath->reserve(lifetime.byFolder.size() + placed.reportPaths.size());
+        placed.projectsByPathLifetimes = lifetime.serial;
+        for (auto it = lifetime.byFolder.cbegin(); it != lifetime.byFolder.cend(); ++it) {
+            TokenUsageReport report;
+            report.lifetimeTokens = it.value();
+            placed.projectsByPath->insert(it.key(), report);
+        }
     }
     for (int index = 0; index < int(placed.reportPaths.size()); ++index) {
         if (!projects[size_t(index)].hasEvents)
             continue;
         const QString &path = placed.reportPaths[index];
-        snapshot.projects.insert(path, placed.projects[size_t(index)].report(
-                                           projects[size_t(index)],
-                                           lifetime.byFolder.value(path), placed.hours,
-                                           placed.days));
+        TokenPlacedReports::Made &made = placed.projectsMade[size_t(index)];
+        if (makeReport(placed.projects[size_t(index)], made, projects[size_t(index)],
+                       lifetime.byFolder.value(path))
+            || allAgain)
+            placed.projectsByPath->insert(path, *made.report);
     }
-    snapshot.global = placed.global.report(global, lifetime.global, placed.hours, placed.days);
-    if (std::isfinite(placed.validUntil) && (!m_recent.empty() || !m_weekly.empty()))
-        snapshot.nextBoundaryAt = Timestamp::fromSeconds(placed.validUntil);
+    snapshot.projects = *placed.projectsByPath;
+    makeReport(placed.global, placed.globalMade, global, lifetime.global);
+    snapshot.global = *placed.globalMade.report;
+    // The calendar's boundaries count even while no event is kept: one added later is placed
+    // in series that end there.
+    if (!m_recent.empty() || !m_weekly.empty()) {
+        const std::optional<Timestamp> next = nextChange(now);
+        const double boundary = std::min(next ? next->seconds
+                                              : std::numeric_limits<double>::infinity(),
+                                         calendarChange(now));
+        if (std::isfinite(boundary))
+            snapshot.nextBoundaryAt = Timestamp::fromSeconds(boundary);
+    }
     return snapshot;
 }
 

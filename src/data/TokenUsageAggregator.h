@@ -3,6 +3,7 @@
 #include "data/CodexThread.h"
 #include "data/TokenPriceTable.h"
 #include "data/TokenUsageSnapshot.h"
+#include "data/UsageEventHourIndex.h"
 #include "data/UsageEvent.h"
 
 #include <QByteArrayView>
@@ -10,6 +11,7 @@
 #include <QTimeZone>
 
 #include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +19,8 @@
 #include <vector>
 
 namespace tolvaran::Internal {
+
+struct TokenPlacedReports;
 
 // The usage events of the index, held so that a TokenUsageSnapshot can be made from them at
 // any later time: totals over fixed windows, hourly and daily series in the given time zone,
@@ -100,11 +104,15 @@ public:
     std::optional<Timestamp> nextChange(Timestamp now) const;
 
     // The snapshot at `now` (covers(now) must hold), with the lifetime counts of `threads`.
-    // While no boundary of the last snapshot has passed (see nextChange()), only the events
-    // added since are placed in its windows and series; the same list of threads given again
-    // (same data) is not summed again.
+    // What the last snapshot placed in its windows and series is kept: a later snapshot on the
+    // same day places the events added since, and of the others visits only those the clock
+    // moved into or out of a window (or out of an hour of the hourly series, which is summed
+    // again); a new day places every event again. The same threads given again (the same
+    // list, or one holding the same folders and counts) are not summed again.
+    // `threadsVersion`, when not 0, names what `threads` holds: a list given before with the
+    // same number held the same folders and counts.
     TokenUsageSnapshot snapshot(const QList<CodexThread> &threads, qint64 pendingRolloutCount,
-                                Timestamp now) const;
+                                Timestamp now, quint64 threadsVersion = 0) const;
 
 private:
     class Interner
@@ -159,20 +167,24 @@ private:
         int planType;
     };
 
-    struct Placed;
     struct Lifetimes;
 
     std::optional<WeeklyAllowanceStatus> weeklyAllowance(Timestamp now) const;
     std::vector<double> hourStarts(Timestamp now) const;
     double calendarChange(Timestamp now) const;
-    void placeFrom(size_t first, bool added, Timestamp now) const;
-    const Lifetimes &lifetimes(const QList<CodexThread> &threads) const;
+    bool slidePlaced(Timestamp now, double weeklyStart) const;
+    void addWeekly(const WeeklyEntry &entry);
+    void placeFrom(size_t first, Timestamp now) const;
+    void sumHourAgain(size_t hour, const std::vector<int> &reports, Timestamp now) const;
+    void indexRecent(size_t first);
+    const Lifetimes &lifetimes(const QList<CodexThread> &threads, quint64 version) const;
     double eventCost(int model, qint64 input, qint64 cachedInput, qint64 output) const;
     double hourStart(double seconds) const;
     double dayStart(double seconds) const;
     std::vector<double> dayStarts(Timestamp now) const;
 
     QTimeZone m_timeZone;
+    mutable std::vector<double> m_days; // the last dayStarts()
     double m_horizon;
     double m_cutoff;
 
@@ -187,13 +199,27 @@ private:
     // The weekly window found for a time, until the events change.
     mutable std::optional<std::pair<double, std::optional<WeeklyAllowanceStatus>>> m_allowance;
     std::vector<CompactEvent> m_recent;       // events at or after the cutoff
-    std::vector<WeeklyEntry> m_weekly;        // in the order added
-    // What the last snapshot placed, valid until its next boundary; the last `m_unplaced`
-    // events of m_recent came after it, and weekly windows resetting at `m_addedResets`.
-    mutable std::unique_ptr<Placed> m_placed;
+    UsageEventHourIndex m_recentByHour;       // their positions by date
+    // The weekly windows that had not reset by the horizon: the latest first (of equal dates
+    // the one added first), and by their resets, so that the one that decides and the next
+    // reset are found without a search, and those that reset leave one by one.
+    struct WeeklyOrder
+    {
+        bool operator()(const std::pair<double, quint64> &a,
+                        const std::pair<double, quint64> &b) const
+        {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        }
+    };
+    using WeeklyByDate = std::map<std::pair<double, quint64>, WeeklyEntry, WeeklyOrder>;
+    WeeklyByDate m_weekly; // by (date, order added)
+    std::multimap<double, WeeklyByDate::iterator> m_weeklyResets;
+    quint64 m_weeklyAdded = 0;
+    // What the last snapshot placed; the last `m_unplaced` events of m_recent came after it.
+    mutable std::unique_ptr<TokenPlacedReports> m_placed;
     mutable size_t m_unplaced = 0;
-    mutable std::vector<double> m_addedResets;
     mutable std::unique_ptr<Lifetimes> m_lifetimes;
+    mutable quint64 m_lifetimesMade = 0;
     mutable std::vector<const std::pair<const quint64, Sums> *> m_sumsInOrder;
 };
 

@@ -2,6 +2,7 @@
 
 #include "data/CodexThread.h"
 #include "data/RolloutChangeLog.h"
+#include "data/TokenIndexAccess.h"
 #include "data/TokenUsageSnapshot.h"
 #include "platform/ApplicationSupport.h"
 
@@ -52,11 +53,13 @@ public:
     static QString databaseFileName(); // "token-usage-v1.sqlite"
 
     // An empty folder leaves the index without a location: every refresh then returns the
-    // empty snapshot. Day and hour boundaries of the reports follow `timeZone`. Touches neither
-    // the file system nor the database.
+    // empty snapshot. Day and hour boundaries of the reports follow `timeZone`. Rollout files
+    // and the clock of the full checks are reached through `access`. Touches neither the file
+    // system nor the database.
     explicit TokenUsageStore(QString applicationSupportDirectory =
                                  defaultApplicationSupportDirectory(),
-                             QTimeZone timeZone = QTimeZone::systemTimeZone());
+                             QTimeZone timeZone = QTimeZone::systemTimeZone(),
+                             TokenIndexAccess access = {});
     ~TokenUsageStore();
     TokenUsageStore(const TokenUsageStore &) = delete;
     TokenUsageStore &operator=(const TokenUsageStore &) = delete;
@@ -115,6 +118,7 @@ private:
 
     QString m_directory;
     QTimeZone m_timeZone;
+    TokenIndexAccess m_access;
     int m_newRolloutsPerRefresh = maximumNewRolloutsPerRefresh;
     mutable std::mutex m_cacheLock;
     mutable std::unique_ptr<Cache> m_cache;

@@ -15,6 +15,8 @@ struct TeamOwnDevice
     // (trimmed, lower-cased) differ from ours: a second machine under the user's own name is
     // the user too.
     bool isAnotherPerson(const QString &deviceId, const QString &deviceMemberName) const;
+
+    friend bool operator==(const TeamOwnDevice &, const TeamOwnDevice &) = default;
 };
 
 // The key that matches names between team records: trimmed and lower-cased.

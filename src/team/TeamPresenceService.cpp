@@ -171,12 +171,14 @@ void TeamPresenceService::resetTeamSnapshotState()
 
 TeamLocalSide TeamPresenceService::localSide() const
 {
+    const std::optional<QString> teamID = m_settings.teamID();
     // Wall-clock time: it becomes the user's own "last seen" on the people list.
     return TeamLocalSide{TeamOwnDevice{m_settings.deviceID(), m_settings.memberName()},
                          m_settings.teamName(),
                          m_localProjectStatesByPath,
                          m_repositoryPlaceholdersByPath,
-                         teamWireRepositoryIdFunction(m_settings.teamID()),
+                         teamWireRepositoryIdFunction(teamID),
+                         teamID,
                          Timestamp::now()};
 }
 

@@ -19,6 +19,22 @@ using LocalIndex = QHash<QString, QList<LocalEntry>>;
 
 using TeamPresenceRules::isActive;
 
+// Maps that share their data (the owner's, untouched since) are equal at once.
+template<typename Map>
+bool sameEntries(const Map &a, const Map &b)
+{
+    if (a.isSharedWith(b))
+        return true;
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto found = b.constFind(it.key());
+        if (found == b.cend() || !(*found == *it))
+            return false;
+    }
+    return true;
+}
+
 template<typename Value>
 bool assignIfChanged(Value &published, Value &&computed)
 {
@@ -65,10 +81,44 @@ QSet<QString> sharedPaths(const TeamSnapshot &snapshot, const TeamLocalSide &loc
 
 } // namespace
 
+TeamSnapshotValues::SideInputs::SideInputs(const TeamLocalSide &local)
+    : self(local.self)
+    , settingsTeamName(local.settingsTeamName)
+    , wireRepositoryIdKey(local.wireRepositoryIdKey)
+    , states(local.localProjectStatesByPath)
+    , placeholders(local.repositoryPlaceholdersByPath)
+{
+}
+
+bool TeamSnapshotValues::SideInputs::matches(const TeamLocalSide &local) const
+{
+    return self == local.self && settingsTeamName == local.settingsTeamName
+        && wireRepositoryIdKey == local.wireRepositoryIdKey
+        && sameEntries(states, local.localProjectStatesByPath)
+        && sameEntries(placeholders, local.repositoryPlaceholdersByPath);
+}
+
+quint64 TeamSnapshotValues::membersVersion(const QList<StoredDevicePresence> &members)
+{
+    if (!members.isSharedWith(m_knownMembers) && members != m_knownMembers)
+        ++m_knownMembersVersion;
+    // Kept whether equal or not: the next call with this snapshot compares a pointer.
+    m_knownMembers = members;
+    return m_knownMembersVersion;
+}
+
 TeamSnapshotValues::Outcome TeamSnapshotValues::apply(const TeamSnapshot &snapshot,
                                                       const TeamLocalSide &local)
 {
     Outcome outcome;
+    // Everything below is a function of these inputs and of what the last application left,
+    // so the same inputs again change nothing. The cheap comparisons go first.
+    const quint64 members = membersVersion(snapshot.members);
+    if (m_applied && m_applied->protocolVersion == snapshot.protocolVersion
+        && m_applied->membersVersion == members && m_applied->side.matches(local)
+        && m_applied->team == snapshot.team && m_applied->recentCommits == snapshot.recentCommits
+        && m_applied->overlappingRepositoryIds == snapshot.overlappingRepositoryIds)
+        return outcome;
     const auto note = [&outcome](bool changed, TeamPublishedValue value) {
         if (changed)
             outcome.changed.append(value);
@@ -161,6 +211,9 @@ TeamSnapshotValues::Outcome TeamSnapshotValues::apply(const TeamSnapshot &snapsh
         usage.insert(it.key(), TeamProjectUsageSummary{collapseUsageByPerson(it.value())});
     note(assignIfChanged(m_usageSummaries, std::move(usage)),
          TeamPublishedValue::usageSummariesByPath);
+    m_applied.emplace(AppliedInputs{snapshot.protocolVersion, snapshot.team, members,
+                                    snapshot.recentCommits, snapshot.overlappingRepositoryIds,
+                                    SideInputs(local)});
     return outcome;
 }
 
@@ -168,6 +221,15 @@ bool TeamSnapshotValues::updateLocalActivity(const TeamSnapshot *latestSnapshot,
                                              qint64 negotiatedProtocolVersion,
                                              const TeamLocalSide &local)
 {
+    const std::optional<quint64> members = latestSnapshot
+        ? std::optional(membersVersion(latestSnapshot->members))
+        : std::nullopt;
+    if (m_activityInputs && m_activityInputs->membersVersion == members
+        && m_activityInputs->protocolVersion == negotiatedProtocolVersion
+        && m_activityInputs->side.matches(local))
+        return false;
+    m_activityInputs.emplace(ActivityInputs{members, negotiatedProtocolVersion, SideInputs(local)});
+
     // Ids as the teammates' devices published them: wire ids under protocol 2.
     QSet<QString> teammatesActive;
     if (latestSnapshot) {
@@ -192,12 +254,18 @@ bool TeamSnapshotValues::updateLocalActivity(const TeamSnapshot *latestSnapshot,
         if (kept)
             activity.insert(it.key(), shared);
     }
-    return assignIfChanged(m_localActivity, std::move(activity));
+    if (!assignIfChanged(m_localActivity, std::move(activity)))
+        return false;
+    forgetAppliedInputs();
+    return true;
 }
 
 bool TeamSnapshotValues::setTeamName(const QString &name)
 {
-    return assignIfChanged(m_teamName, QString(name));
+    if (!assignIfChanged(m_teamName, QString(name)))
+        return false;
+    forgetAppliedInputs();
+    return true;
 }
 
 bool TeamSnapshotValues::setLocalActivity(const QString &path, const SharedProjectState &state)
@@ -206,11 +274,37 @@ bool TeamSnapshotValues::setLocalActivity(const QString &path, const SharedProje
     if (found != m_localActivity.cend() && *found == state)
         return false;
     m_localActivity.insert(path, state);
+    // Made again from the same inputs, the activity would lose this state.
+    m_activityInputs.reset();
+    forgetAppliedInputs();
+    return true;
+}
+
+void TeamSnapshotValues::resetSnapshotState()
+{
+    m_commits.reset();
+    forgetAppliedInputs();
+}
+
+bool TeamSnapshotValues::dismissCommitNotification(const QString &eventId)
+{
+    if (!m_commits.dismissNotification(eventId))
+        return false;
+    forgetAppliedInputs();
+    return true;
+}
+
+bool TeamSnapshotValues::clearCommitNotifications()
+{
+    if (!m_commits.clearNotifications())
+        return false;
+    forgetAppliedInputs();
     return true;
 }
 
 QList<TeamPublishedValue> TeamSnapshotValues::clearTeammates()
 {
+    forgetAppliedInputs();
     QList<TeamPublishedValue> changed;
     const auto note = [&changed](bool didChange, TeamPublishedValue value) {
         if (didChange)

@@ -43,6 +43,9 @@ struct TeamLocalSide
     const QHash<QString, SharedProjectState> &repositoryPlaceholdersByPath;
     // The team's wire id function; used only under protocol 2 (see its header).
     TeamWireRepositoryIdFunction wireRepositoryId;
+    // What that function hashes with (the team ID): two sides with equal keys name every
+    // repository alike.
+    std::optional<QString> wireRepositoryIdKey;
     Timestamp now;
 };
 
@@ -51,7 +54,9 @@ struct TeamLocalSide
 // device, the people, the commit history and the commit notices, and this device's own
 // activity. Each value is replaced only when it changed, and every call reports which ones
 // did, so the owner (the presence service) signals exactly those: a snapshot that changes
-// nothing publishes nothing. Plain value code for the GUI thread; it sends nothing.
+// nothing publishes nothing. The same snapshot met by the same local side again (the server
+// repeats it to every device of the team) is recognised before any teammate is looked at.
+// Plain value code for the GUI thread; it sends nothing.
 class TeamSnapshotValues
 {
 public:
@@ -80,15 +85,12 @@ public:
     bool setLocalActivity(const QString &path, const SharedProjectState &state);
 
     // The service's reset on reconfiguration: the next history queues no notices.
-    void resetSnapshotState() { m_commits.reset(); }
+    void resetSnapshotState();
     // A disabled team shows no teammates: nobody online, nothing shared, no commits. The values
     // that changed, in publication order.
     QList<TeamPublishedValue> clearTeammates();
-    bool dismissCommitNotification(const QString &eventId)
-    {
-        return m_commits.dismissNotification(eventId);
-    }
-    bool clearCommitNotifications() { return m_commits.clearNotifications(); }
+    bool dismissCommitNotification(const QString &eventId);
+    bool clearCommitNotifications();
 
     const QString &teamName() const { return m_teamName; }
     const QList<TeamConnectedPerson> &connectedPeople() const { return m_connectedPeople; }
@@ -109,6 +111,49 @@ public:
     }
 
 private:
+    // The local side as the last computation met it. Its maps are implicitly shared with the
+    // owner's, so an untouched map compares at the cost of a pointer.
+    struct SideInputs
+    {
+        TeamOwnDevice self;
+        QString settingsTeamName;
+        std::optional<QString> wireRepositoryIdKey;
+        QHash<QString, LocalTeamProjectState> states;
+        QHash<QString, SharedProjectState> placeholders;
+
+        explicit SideInputs(const TeamLocalSide &local);
+        bool matches(const TeamLocalSide &local) const;
+    };
+    // What the last application read of its snapshot (not its time or security status, which
+    // it does not use) and of the local side. The clock is left out too: it moves only the
+    // user's own last-seen time, which alone is never published.
+    struct AppliedInputs
+    {
+        qint64 protocolVersion;
+        std::optional<TeamMetadata> team;
+        quint64 membersVersion;
+        std::optional<QList<TeamCommitEvent>> recentCommits;
+        std::optional<QStringList> overlappingRepositoryIds;
+        SideInputs side;
+    };
+    struct ActivityInputs
+    {
+        std::optional<quint64> membersVersion; // absent: no snapshot
+        qint64 protocolVersion;
+        SideInputs side;
+    };
+
+    // Which teammates `members` are: the same number while they equal the ones met before.
+    // Both computations meet each snapshot's members, so they are compared once.
+    quint64 membersVersion(const QList<StoredDevicePresence> &members);
+    // Called whenever a published value changes outside apply(): the next application works
+    // from scratch.
+    void forgetAppliedInputs() { m_applied.reset(); }
+
+    QList<StoredDevicePresence> m_knownMembers;
+    quint64 m_knownMembersVersion = 0;
+    std::optional<AppliedInputs> m_applied;
+    std::optional<ActivityInputs> m_activityInputs;
     QString m_teamName;
     QList<TeamConnectedPerson> m_connectedPeople;
     TeamCommitHistory m_commits;

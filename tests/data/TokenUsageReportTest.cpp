@@ -587,3 +587,79 @@ TEST(TokenUsageReport, eventsAddedBetweenSnapshotsGiveTheSnapshotsOfAllEventsAtO
     }
     EXPECT_GT(placedOnly, 10) << "too few snapshots placed events added since the last";
 }
+
+TEST(TokenUsageReport, theClockMovingOnGivesTheSnapshotsOfAllEventsAtOnce)
+{
+    // As the store keeps one: events folded at the usual cutoff, moved on to each time before
+    // its snapshot, made again from every event when it no longer covers the time. Its
+    // snapshots, while the clock moves on by seconds to hours and now and then past a day,
+    // events arrive (some dated ahead of the clock) and weekly windows reset and change, must
+    // be those made from every event at once.
+    QRandomGenerator random(11);
+    const QStringList projects{QStringLiteral("/a"), QStringLiteral("/b/"), QStringLiteral("/b"),
+                               QStringLiteral("/c")};
+    const QList<std::optional<QString>> models{std::nullopt, QStringLiteral("gpt-5.5"),
+                                               QStringLiteral("gpt-5.4-mini")};
+    for (const char *zoneName : {"Asia/Kathmandu", "America/New_York"}) {
+        SCOPED_TRACE(zoneName);
+        const QTimeZone zone(zoneName);
+        // A week before New York leaves daylight saving time.
+        Timestamp at = Timestamp::fromSeconds(1793000000.0);
+        const QList<CodexThread> threads{thread(QStringLiteral("/a"), 10)};
+        QList<UsageEvent> all;
+        const auto folded = [&] {
+            // Once more from an earlier cutoff when a weekly window begins before the usual.
+            std::unique_ptr<TokenUsageAggregator> aggregator;
+            double cutoff = TokenUsageAggregator::defaultCutoff(zone, at);
+            for (int attempt = 0; attempt < 2 && !(aggregator && aggregator->covers(at));
+                 ++attempt) {
+                aggregator = std::make_unique<TokenUsageAggregator>(zone, at, cutoff);
+                for (const UsageEvent &event : all)
+                    aggregator->add(event);
+                cutoff = aggregator->windowsStart(at);
+            }
+            return aggregator;
+        };
+        std::unique_ptr<TokenUsageAggregator> kept = folded();
+        int slid = 0; // snapshots after a move of the clock that kept the day
+        for (int step = 0; step < 150; ++step) {
+            SCOPED_TRACE(step);
+            for (int i = int(random.bounded(5)); i > 0; --i) {
+                // Some dated hours ahead, past the hours the series holds for now.
+                const double date = random.bounded(8) == 0
+                    ? at.seconds + random.bounded(4.0 * 3600)
+                    : at.seconds + 600 - random.bounded(10.0 * 86400);
+                UsageEvent event = usage(projects[int(random.bounded(projects.size()))], date,
+                                         1 + random.bounded(900),
+                                         models[int(random.bounded(models.size()))]);
+                event.output = random.bounded(50);
+                event.cachedInput = random.bounded(event.input + 1);
+                if (random.bounded(6) == 0) {
+                    event.weeklyUsedPercent = random.bounded(100.0);
+                    event.weeklyWindowMinutes = random.bounded(10) == 0 ? 60000 : 10080;
+                    event.weeklyResetsAt =
+                        Timestamp::fromSeconds(date + random.bounded(7.0 * 86400));
+                }
+                all.append(event);
+                kept->add(event);
+            }
+            if (!kept->covers(at))
+                kept = folded();
+            kept->advance(at);
+            const TokenUsageSnapshot moved = kept->snapshot(threads, 0, at);
+            const TokenUsageSnapshot expected = aggregate(all, threads, at, zone);
+            ASSERT_TRUE(moved == expected);
+            const int kind = int(random.bounded(10));
+            const double step_ = kind == 0 ? 0.0
+                : kind == 1                ? 86400.0 + random.bounded(7200.0)
+                : kind < 5                 ? random.bounded(120.0)
+                                           : random.bounded(3.0 * 3600);
+            const Timestamp next = at.addingSeconds(step_);
+            if (kind != 1 && QDateTime::fromSecsSinceEpoch(qint64(next.seconds), zone).date()
+                    == QDateTime::fromSecsSinceEpoch(qint64(at.seconds), zone).date())
+                ++slid;
+            at = next;
+        }
+        EXPECT_GT(slid, 60);
+    }
+}

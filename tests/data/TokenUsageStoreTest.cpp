@@ -1,5 +1,6 @@
 #include "data/RolloutTokenScanner.h"
 #include "data/TokenCountLineParser.h"
+#include "data/TokenIndexAccess.h"
 #include "data/TokenUsageAggregator.h"
 #include "data/TokenUsageError.h"
 #include "data/TokenUsageStore.h"
@@ -18,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <atomic>
+#include <memory>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -796,12 +800,14 @@ TEST_F(TokenUsageStoreTest, movedRolloutKeepsItsRowsWithoutBeingReadAgain)
 
 TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
 {
-    // Forty rollouts in five projects, with usage spread over the last twenty days; some grow
-    // while the paced index is under way.
+    // Forty rollouts in five projects, with usage spread over the last twenty days and the two
+    // hours around the index (some of it dated ahead of the clock); some grow while the paced
+    // index is under way, and the clock moves on 25 minutes a pass, so that usage enters and
+    // leaves the last hour and the weekly window meanwhile.
     QList<CodexThread> threads;
     for (int i = 0; i < 40; ++i) {
         const QString id = QStringLiteral("t%1").arg(i, 2, 10, QLatin1Char('0'));
-        QByteArray lines;
+        QByteArray lines = usageLine(7, 1, 3 * i - 80);
         for (int line = 0; line < 1 + i % 4; ++line)
             lines += usageLine(100 + i, 10 * line, (i * 677 + line * 1440) % (20 * 24 * 60));
         threads.append(thread(id, writeRollout(id, lines),
@@ -809,8 +815,10 @@ TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
     }
     TokenUsageSnapshot paced;
     int passes = 0;
+    Timestamp at = now;
     do {
-        paced = refresh(threads);
+        at = now.addingSeconds(1500.0 * passes);
+        paced = store.refresh(threads, at);
         if (passes++ == 1) {
             for (int i = 0; i < 40; i += 6)
                 append(threads[i].rolloutPath, usageLine(3, 1, 60 * 24 * (i % 9)));
@@ -820,7 +828,8 @@ TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
 
     TokenUsageStore unpaced{home.filePath(QStringLiteral("unpaced")), QTimeZone::utc()};
     unpaced.setNewRolloutsPerRefresh(int(threads.size()));
-    const TokenUsageSnapshot whole = unpaced.refresh(threads, now);
+    const TokenUsageSnapshot whole = unpaced.refresh(threads, at);
+    EXPECT_GT(whole.global.lastHourTokens, 0);
     EXPECT_EQ(whole.pendingRolloutCount, 0);
     EXPECT_GT(whole.global.daily.size(), 10);
     EXPECT_EQ(whole.projects.size(), 5);
@@ -830,6 +839,7 @@ TEST_F(TokenUsageStoreTest, pacedIndexEqualsOneUnpacedPassPerDayAndProject)
         EXPECT_EQ(a.lastHourTokens, b.lastHourTokens);
         EXPECT_EQ(a.todayTokens, b.todayTokens);
         EXPECT_EQ(a.lastSevenDaysTokens, b.lastSevenDaysTokens);
+        EXPECT_EQ(a.weeklyWindowTokens, b.weeklyWindowTokens);
         EXPECT_EQ(a.inputTokens, b.inputTokens);
         EXPECT_EQ(a.outputTokens, b.outputTokens);
         EXPECT_NEAR(a.estimatedCost, b.estimatedCost, 1e-12);
@@ -937,4 +947,107 @@ TEST_F(TokenUsageStoreTest, aStoresFirstPassCountsTheIndexedEventsAndItsOwnOnce)
     // Read back whole by another store, the index says the same.
     const TokenUsageStore reader(supportFolder());
     EXPECT_TRUE(reader.refresh(three, now) == first);
+}
+
+namespace {
+
+// What a store asks of the file system, counted, and the clock of its full checks, moved by
+// hand.
+struct CountingAccess
+{
+    std::shared_ptr<std::atomic<int>> fileStates = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<qint64>> bytesRead = std::make_shared<std::atomic<qint64>>(0);
+    std::shared_ptr<TokenIndexAccess::Clock::time_point> clock =
+        std::make_shared<TokenIndexAccess::Clock::time_point>();
+
+    TokenIndexAccess access() const
+    {
+        TokenIndexAccess access;
+        access.fileState = [states = fileStates](const QString &path) {
+            ++*states;
+            return TokenIndexAccess::systemFileState(path);
+        };
+        access.read = [bytes = bytesRead](int descriptor, char *buffer, qint64 size,
+                                          qint64 offset) {
+            const qint64 got = TokenIndexAccess::systemRead(descriptor, buffer, size, offset);
+            if (got > 0)
+                *bytes += got;
+            return got;
+        };
+        access.monotonicNow = [clock = clock] { return *clock; };
+        return access;
+    }
+};
+
+} // namespace
+
+TEST_F(TokenUsageStoreTest, aFullRefreshWithNothingChangedReadsNothingAndMovesWithTheClock)
+{
+    // Thirty rollouts in three projects, with usage over the last two days, the last hour and
+    // one weekly window; the threads as every full refresh reads them anew from Codex.
+    const auto readThreads = [&] {
+        QList<CodexThread> threads;
+        for (int i = 0; i < 30; ++i) {
+            const QString id = QStringLiteral("u%1").arg(i);
+            threads.append(thread(id, home.filePath(QStringLiteral("codex/sessions/") + id),
+                                  QStringLiteral("/work/q%1").arg(i % 3), 90.0 * i));
+            threads.last().tokensUsed = 1000 + i;
+        }
+        return threads;
+    };
+    for (int i = 0; i < 30; ++i) {
+        rollout::TokenCount weekly = count(50, 5);
+        weekly.secondary = rollout::RateWindow{40.0 + i, 10080, weekReset};
+        writeRollout(QStringLiteral("u%1").arg(i),
+                     usageLine(100 + i, 10, 2 * i) + usageLine(20, 2, 40 * i + 30)
+                         + rollout::tokenCount(now.addingSeconds(-60.0 * i), weekly));
+    }
+    const CountingAccess counted;
+    TokenUsageStore watched(supportFolder(), QTimeZone::utc(), counted.access());
+    watched.setRolloutChangesWatched(true);
+    ASSERT_EQ(watched.refresh(readThreads(), now).pendingRolloutCount, 18);
+    QList<CodexThread> held = readThreads();
+    while (watched.refresh(held, now).pendingRolloutCount > 0) {
+    }
+    ASSERT_GT(*counted.bytesRead, 0);
+
+    // Refreshes with nothing changed, each with the threads read anew and the clock on by
+    // forty minutes (usage leaves the last hour and the hourly series): no rollout byte read,
+    // no file asked about while the monitor names none, nothing written, and the snapshot of a
+    // store that reads the whole index at that time.
+    SqliteDatabase observer = observe();
+    const qint64 version = dataVersion(observer);
+    Timestamp at = now;
+    for (int step = 1; step <= 4; ++step) {
+        SCOPED_TRACE(step);
+        const QList<CodexThread> anew = readThreads();
+        at = at.addingSeconds(40 * 60);
+        *counted.fileStates = 0;
+        *counted.bytesRead = 0;
+        const TokenUsageSnapshot moved = watched.refresh(anew, at);
+        EXPECT_EQ(*counted.fileStates, 0);
+        EXPECT_EQ(*counted.bytesRead, 0);
+        const TokenUsageSnapshot slow = TokenUsageStore(supportFolder(), QTimeZone::utc())
+                                            .refresh(anew, at);
+        EXPECT_TRUE(moved == slow);
+        held = anew;
+    }
+    EXPECT_EQ(dataVersion(observer), version);
+
+    // Once a minute every indexed rollout is looked at; still nothing is read.
+    *counted.clock += TokenUsageStore::rolloutFullCheckInterval;
+    watched.refresh(readThreads(), at);
+    EXPECT_EQ(*counted.fileStates, 30);
+    EXPECT_EQ(*counted.bytesRead, 0);
+
+    // A thread's count or a rollout that grew is no longer nothing.
+    QList<CodexThread> grown = readThreads();
+    grown[4].tokensUsed += 500;
+    append(grown[7].rolloutPath, usageLine(9, 0, 1));
+    watched.noteRolloutChanges({grown[7].rolloutPath});
+    *counted.fileStates = 0;
+    const TokenUsageSnapshot changed = watched.refresh(grown, at);
+    EXPECT_EQ(*counted.fileStates, 1);
+    EXPECT_GT(*counted.bytesRead, 0);
+    EXPECT_TRUE(changed == TokenUsageStore(supportFolder(), QTimeZone::utc()).refresh(grown, at));
 }

@@ -352,3 +352,53 @@ TEST_F(TeamPresenceWorld, snapshotPeersReachTheSummariesAndAnUnchangedSnapshotPu
     EXPECT_TRUE(service->usageSummariesByPath().isEmpty());
     EXPECT_TRUE(service->recentCommits().isEmpty());
 }
+
+TEST_F(TeamPresenceWorld, theSameSnapshotAfterALocalChangeStillUpdatesTheSummaries)
+{
+    registerDirectly();
+    const QString remote = QStringLiteral("https://example.com/core/app.git");
+    const QString repositoryID = tolvaran::ProjectRepositoryStore::repositoryIdentity(
+                                     *tolvaran::ProjectRepositoryStore::normalizedRemote(remote))
+                                     ->id;
+    const QString wireID = tolvaran::TeamPresenceRules::wireRepositoryID(teamId, repositoryID);
+    server.team(teamId).overlapOverride = QStringList{wireID};
+    tolvaran::StoredDevicePresence grace;
+    grace.type = QStringLiteral("presence.update");
+    grace.protocolVersion = 2;
+    grace.deviceId = QStringLiteral("grace-laptop");
+    grace.memberName = QStringLiteral("Grace");
+    grace.projects = {project(wireID, QStringLiteral("app"))};
+    grace.serverUpdatedAt = 1'700'000'000'000;
+    grace.isConnected = true;
+    server.injectPresence(teamId, grace);
+    connect();
+    const auto source = [&](const QString &path) {
+        tolvaran::LocalTeamProjectSource project;
+        project.path = path;
+        project.gitOriginURL = remote;
+        return project;
+    };
+    service->updateProjects({source(appPath)});
+    ASSERT_TRUE(waitUntil([&] { return service->summariesByPath().contains(appPath); }));
+    settle();
+
+    QSignalSpy summaries(service.get(), &tolvaran::TeamPresenceService::summariesByPathChanged);
+    QSignalSpy anyChange(service.get(), &tolvaran::TeamPresenceService::changed);
+    server.sendSnapshots(teamId);
+    settle();
+    EXPECT_EQ(anyChange.size(), 0);
+
+    // A second checkout of the repository is listed: the snapshot the service holds meets it.
+    const QString second = QStringLiteral("/work/app-second");
+    service->updateProjects({source(appPath), source(second)});
+    ASSERT_TRUE(waitUntil([&] { return service->summariesByPath().contains(second); }));
+    EXPECT_EQ(summaries.size(), 1);
+    EXPECT_EQ(service->summariesByPath().value(second).peers.value(0).memberName,
+              QStringLiteral("Grace"));
+    settle();
+    const qsizetype changesBefore = anyChange.size();
+    server.sendSnapshots(teamId);
+    settle();
+    EXPECT_EQ(summaries.size(), 1);
+    EXPECT_EQ(anyChange.size(), changesBefore);
+}

@@ -46,13 +46,17 @@ TeamProjectUsagePayload tokens(qint64 lifetime)
 }
 
 // The team's side of one test: its states, placeholders and a stand-in for the team's wire id
-// function (the test only needs a recognisable mapping).
+// function (the test only needs a recognisable mapping), which counts its calls: every
+// application that looks at the local projects under protocol 2 calls it.
 struct World
 {
     QHash<QString, LocalTeamProjectState> states;
     QHash<QString, SharedProjectState> placeholders;
     TeamSnapshotValues values;
     qint64 protocol = 1;
+    QString teamKey = QStringLiteral("team");
+    Timestamp now = Timestamp::fromSeconds(5000);
+    mutable int wireCalls = 0;
 
     static QString wire(const QString &id) { return QStringLiteral("wire:") + id; }
 
@@ -62,8 +66,12 @@ struct World
                              QStringLiteral("Settings name"),
                              states,
                              placeholders,
-                             &World::wire,
-                             Timestamp::fromSeconds(5000)};
+                             [this](const QString &id) {
+                                 ++wireCalls;
+                                 return wire(id);
+                             },
+                             teamKey,
+                             now};
     }
 
     void addState(const QString &path, SharedProjectState shared)
@@ -243,4 +251,74 @@ TEST(TeamSnapshotValues, repositoryIdsAreHashedPerTeamOnlyUnderProtocolTwo)
     EXPECT_EQ(teamComparisonRepositoryId(id, 1, teamA), id);
     EXPECT_EQ(teamComparisonRepositoryId(id, 2, teamWireRepositoryIdFunction(std::nullopt)), id);
     EXPECT_EQ(teamComparisonRepositoryId(id, 2, {}), id);
+}
+
+TEST(TeamSnapshotValues, theSameSnapshotMetByTheSameSideIsRecognisedBeforeAnyTeammate)
+{
+    const QString app = QStringLiteral("/work/app");
+    const QString tools = QStringLiteral("/work/tools");
+    World world;
+    world.addState(app, project(repository, true, {QStringLiteral("a")}));
+    world.placeholders.insert(tools, project(QStringLiteral("tools"), false));
+    // Built anew for every delivery, as each message is decoded anew: nothing shared.
+    const auto received = [] {
+        TeamSnapshot sent = snapshot(
+            2, {device(QStringLiteral("d1"), QStringLiteral("Ana"),
+                       {project(World::wire(repository), true, {QStringLiteral("a")})}),
+                device(QStringLiteral("d2"), QStringLiteral("Bo"),
+                       {project(World::wire(QStringLiteral("tools")), true)})});
+        sent.overlappingRepositoryIds = QStringList{World::wire(repository)};
+        sent.recentCommits = QList<TeamCommitEvent>{
+            {QStringLiteral("c1"), QStringLiteral("d1"), QStringLiteral("Ana"),
+             World::wire(repository), QStringLiteral("app"), std::nullopt,
+             QStringLiteral("abc"), QStringLiteral("Fix"), 1, 2}};
+        return sent;
+    };
+    ASSERT_FALSE(world.apply(received()).changed.isEmpty());
+    ASSERT_EQ(world.values.summariesByPath().size(), 2);
+    EXPECT_GT(world.wireCalls, 0);
+
+    // Again, also with the clock moved: nothing published and no local project hashed.
+    world.wireCalls = 0;
+    world.now = world.now.addingSeconds(60);
+    EXPECT_TRUE(world.apply(received()).changed.isEmpty());
+    EXPECT_EQ(world.wireCalls, 0);
+    EXPECT_EQ(world.values.summariesByPath().size(), 2);
+
+    // The local side changed (another file changed here instead): the same snapshot is worked
+    // out again and the overlap follows.
+    EXPECT_EQ(world.values.summariesByPath().value(app).peers.value(0).overlappingFiles,
+              QStringList{QStringLiteral("a")});
+    world.addState(app, project(repository, true, {QStringLiteral("b")}));
+    const TeamSnapshotValues::Outcome afterEdit = world.apply(received());
+    EXPECT_EQ(world.values.localActivityByPath().value(app).changedFiles,
+              QStringList{QStringLiteral("b")});
+    EXPECT_TRUE(afterEdit.changed.contains(Value::summariesByPath));
+    EXPECT_TRUE(world.values.summariesByPath().value(app).peers.value(0).overlappingFiles
+                    .isEmpty());
+
+    // A placeholder added, the team's key changed, the name confirmed outside a snapshot:
+    // each is met by working the snapshot out again.
+    world.placeholders.insert(QStringLiteral("/work/other"), project(repository, false));
+    EXPECT_TRUE(world.apply(received()).changed.contains(Value::summariesByPath));
+    EXPECT_EQ(world.values.summariesByPath().size(), 3);
+    world.wireCalls = 0;
+    world.teamKey = QStringLiteral("another team");
+    world.apply(received());
+    EXPECT_GT(world.wireCalls, 0);
+    ASSERT_TRUE(world.values.setTeamName(QStringLiteral("Confirmed")));
+    EXPECT_EQ(world.apply(received()).changed, QList<Value>{Value::teamName});
+    EXPECT_EQ(world.values.teamName(), QStringLiteral("Settings name"));
+
+    // After a reset the same snapshot is the first history again: a commit in the next one is
+    // then announced.
+    world.values.resetSnapshotState();
+    world.apply(received());
+    TeamSnapshot next = received();
+    next.recentCommits->append({QStringLiteral("c2"), QStringLiteral("d1"), QStringLiteral("Ana"),
+                                World::wire(repository), QStringLiteral("app"), std::nullopt,
+                                QStringLiteral("def"), QStringLiteral("More"), 3, 4});
+    EXPECT_TRUE(world.apply(next).changed.contains(Value::commitNotifications));
+    ASSERT_EQ(world.values.commitNotifications().size(), 1);
+    EXPECT_EQ(world.values.commitNotifications()[0].id, QStringLiteral("c2"));
 }
