@@ -1,5 +1,7 @@
 #include "app/ApplicationSetUp.h"
 
+#include "platform/FreedMemory.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
@@ -27,6 +29,7 @@ void chooseIconTheme()
 
 void setUpApplication(const QString &version)
 {
+    mapLargeBlocksApart();
     QApplication::setApplicationName(QStringLiteral("Tolvaran"));
     if (!version.isEmpty())
         QApplication::setApplicationVersion(version);

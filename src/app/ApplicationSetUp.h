@@ -7,7 +7,8 @@ namespace tolvaran {
 // What the application object needs before the window is made: its name, `version`, desktop
 // file name, and an installed freedesktop icon theme when the session names none (without a
 // desktop session, on a bare X server or under some window managers, Qt knows no icon theme
-// and would fall back to its own few standard icons).
+// and would fall back to its own few standard icons); and the C library's way with large
+// blocks (mapLargeBlocksApart).
 void setUpApplication(const QString &version);
 
 } // namespace tolvaran

@@ -28,6 +28,7 @@
 #include "data/TokenUsageStore.h"
 #include "platform/Error.h"
 #include "platform/FileSystemEventMonitor.h"
+#include "platform/FreedMemory.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
 
@@ -259,8 +260,13 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
     m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
     // What is left of the refresh (its projects, when they equal those shown) holds tens of
-    // thousands of strings: they are let go on a worker thread, not in this turn.
-    m_jobs.run(JobPriority::utility, [released = std::move(result)](const WorkContext &) {});
+    // thousands of strings: they are let go on a worker thread, not in this turn, and the
+    // pages the refresh freed go back to the system.
+    m_jobs.run(JobPriority::utility,
+               [released = std::move(result)](const WorkContext &) mutable {
+                   released = {};
+                   releaseFreedMemory();
+               });
 }
 
 void ProjectListViewModel::loadCatalogFallback(const QString &error)
