@@ -34,17 +34,24 @@ public:
 
     // Codex's threads (archived ones only with `includeArchived`), its global state and the
     // processing state of the threads updated within `activeWindowSeconds`, joined with the
-    // catalog's own projects, latest activity first. Never throws: failures are in the result.
+    // catalog's own projects, latest activity first. Projects equal to one of `previous` (the
+    // projects shown) are that one. Never throws: failures are in the result.
     static FullRefresh readFullRefresh(const CodexStore &store,
                                        const CodexGlobalStateStore &globalStateStore,
                                        ProjectCatalogStore &catalog, bool includeArchived,
-                                       double activeWindowSeconds);
+                                       double activeWindowSeconds,
+                                       const QList<CodexProject> &previous = {});
 
-    // Codex's threads as projects, one per folder (grouped by the folder's standard form),
-    // latest activity first.
+    // Codex's threads (archived ones only with `includeArchived`) as projects, one per folder
+    // (grouped by the folder's standard form), latest activity first. A project equal to the
+    // one of `previous` with its path is that one, its threads not copied again: a refresh
+    // that finds little changed then holds one copy of the projects, not two, and they compare
+    // equal at a glance.
     static QList<CodexProject> projectsFromThreads(const QList<CodexThread> &threads,
+                                                   bool includeArchived,
                                                    const CodexGlobalStateSnapshot &snapshot,
-                                                   const QSet<QString> &processingThreadIDs);
+                                                   const QSet<QString> &processingThreadIDs,
+                                                   const QList<CodexProject> &previous = {});
     // Latest activity first; stable.
     static void sortByLastUpdated(QList<CodexProject> &projects);
     // What the team workspace is told of one project; reads the processing thread's rollout.

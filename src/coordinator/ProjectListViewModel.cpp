@@ -203,9 +203,11 @@ void ProjectListViewModel::startFullRefresh()
     const bool includeArchived = m_includeArchived;
     m_jobs.run<ProjectAssembly::FullRefresh>(
         JobPriority::userInitiated,
-        [store, globalStateStore, catalog, includeArchived](const WorkContext &) {
+        [store, globalStateStore, catalog, includeArchived,
+         shown = m_projects](const WorkContext &) {
             return ProjectAssembly::readFullRefresh(*store, *globalStateStore, *catalog,
-                                                    includeArchived, activeThreadWindowSeconds);
+                                                    includeArchived, activeThreadWindowSeconds,
+                                                    shown);
         },
         [this](ProjectAssembly::FullRefresh result) {
             if (result.error) {
@@ -221,7 +223,10 @@ void ProjectListViewModel::startFullRefresh()
 void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
 {
     if (result.projects != m_projects) {
+        // The projects replaced go with the rest of the refresh's leftovers, below.
+        QList<CodexProject> replaced = m_projects;
         publish(&Self::projectsChanged, m_projects, std::move(result.projects));
+        result.projects = std::move(replaced);
         updateTeamProjects(m_projects);
 
         QSet<QString> paths;
@@ -259,9 +264,9 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
     m_tokenUsageThreads = result.allThreads;
     m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
-    // What is left of the refresh (its projects, when they equal those shown) holds tens of
-    // thousands of strings: they are let go on a worker thread, not in this turn, and the
-    // pages the refresh freed go back to the system.
+    // What is left of the refresh (the projects it replaced, or its own when they equal those
+    // shown) holds tens of thousands of strings: they are let go on a worker thread, not in
+    // this turn, and the pages the refresh freed go back to the system.
     m_jobs.run(JobPriority::utility,
                [released = std::move(result)](const WorkContext &) mutable {
                    released = {};
