@@ -48,17 +48,7 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
             activity.seedUserRequests(kept);
         }
         QList<CodexThread> allThreads = store.loadThreads(true);
-        if (const CodexActivityStore::UserRequestChanges changes =
-                activity.takeUserRequestChanges();
-            !changes.isEmpty()) {
-            try {
-                catalog.saveLatestRequests(changes.read, changes.removed);
-            } catch (const std::exception &error) {
-                // Only the next start pays: it reads these tails again.
-                qCWarning(lcCoordinator) << "Latest requests could not be kept:"
-                                         << messageOf(error);
-            }
-        }
+        result.catalogUpdate.userRequests = activity.takeUserRequestChanges();
         // Which recent threads are processing is asked side by side with the read of Codex's
         // project names.
         const Timestamp now = Timestamp::now();
@@ -89,12 +79,15 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
 
         QList<CodexProject> projects =
             projectsFromThreads(allThreads, includeArchived, snapshot, processing, previous);
+        result.catalogUpdate.codexProjects = projects;
+        result.catalogUpdate.observedAt = now;
         try {
-            catalog.synchronize(projects, now);
             QSet<QString> codexPaths;
-            for (const CodexProject &project : projects)
+            for (const CodexProject &project : std::as_const(projects))
                 codexPaths.insert(project.path());
-            // Only the projects Codex no longer lists are added from the catalog.
+            // Only the projects Codex no longer lists are added from the catalog, read before
+            // this refresh synchronises it (once the list is shown): the synchronisation
+            // writes Codex's projects, not these.
             projects.append(catalog.loadProjects(includeArchived, codexPaths));
             sortByLastUpdated(projects);
         } catch (const std::exception &error) {
@@ -107,6 +100,26 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         result.error = messageOf(error);
     }
     return result;
+}
+
+std::optional<QString> ProjectAssembly::writeCatalog(ProjectCatalogStore &catalog,
+                                                     const CatalogUpdate &update)
+{
+    const CodexActivityStore::UserRequestChanges &requests = update.userRequests;
+    if (!requests.isEmpty()) {
+        try {
+            catalog.saveLatestRequests(requests.read, requests.removed);
+        } catch (const std::exception &error) {
+            // Only the next start pays: it reads these tails again.
+            qCWarning(lcCoordinator) << "Latest requests could not be kept:" << messageOf(error);
+        }
+    }
+    try {
+        catalog.synchronize(update.codexProjects, update.observedAt);
+    } catch (const std::exception &error) {
+        return messageOf(error);
+    }
+    return std::nullopt;
 }
 
 // Latest activity first. Stable: projects with equal times keep their order, so Codex's

@@ -250,11 +250,28 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
         }
     }
     publish(&Self::statusChanged, m_errorMessage, std::nullopt);
-    if (result.catalogMessage) {
-        qCWarning(lcCoordinator) << "The project catalog was not updated:"
-                                 << *result.catalogMessage;
-        setFailureStatus(catalogNotUpdatedPrefix + *result.catalogMessage,
-                         StatusSource::refreshFailure);
+    // The catalog is brought up to date once the list is shown: with a long history its
+    // writes take longer than the rest of the refresh, and at a start the cards would wait
+    // for them. The refresh ends when they are done.
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
+    ProjectAssembly::CatalogUpdate update = result.catalogUpdate;
+    m_jobs.run<std::optional<QString>>(
+        JobPriority::userInitiated,
+        [catalog, update = std::move(update)](const WorkContext &) {
+            return ProjectAssembly::writeCatalog(*catalog, update);
+        },
+        [this, result = std::move(result)](const std::optional<QString> &writeMessage) mutable {
+            completeFullRefresh(std::move(result), writeMessage);
+        });
+}
+
+void ProjectListViewModel::completeFullRefresh(ProjectAssembly::FullRefresh result,
+                                               const std::optional<QString> &writeMessage)
+{
+    if (const std::optional<QString> message =
+            result.catalogMessage ? result.catalogMessage : writeMessage) {
+        qCWarning(lcCoordinator) << "The project catalog was not updated:" << *message;
+        setFailureStatus(catalogNotUpdatedPrefix + *message, StatusSource::refreshFailure);
     } else {
         // Codex's data and the catalog read well again: what an earlier failure said no
         // longer holds.

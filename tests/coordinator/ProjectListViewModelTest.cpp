@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <memory>
+
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -352,6 +354,38 @@ TEST(ProjectListViewModel, aRefreshKeepsTheProjectsThatDidNotChange)
     ASSERT_TRUE(world.refresh());
     EXPECT_EQ(model.projects()[0].threads().constData(), appThreads);
     EXPECT_EQ(model.projects()[1].threads().constFirst().title, QStringLiteral("Renamed"));
+}
+
+// With a long history, bringing the catalog up to date takes longer than the rest of a
+// refresh: the cards do not wait for it, the refresh's end does.
+TEST(ProjectListViewModel, theProjectsAreShownBeforeTheCatalogIsWritten)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    world.addThread(threadID(1), app, 100);
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh()); // the catalog exists
+    const QString site = world.projectFolder(QStringLiteral("site"));
+    world.addThread(threadID(2), site, 10);
+    world.writeDatabase();
+
+    // Another process holds the catalog's write lock: the synchronisation waits for it.
+    const QString catalogPath = world.supportDirectory + QLatin1Char('/')
+        + QLatin1String(ProjectCatalogStore::databaseFileName);
+    auto writer = std::make_unique<SqliteDatabase>(catalogPath, SQLITE_OPEN_READWRITE);
+    writer->execute(QStringLiteral("BEGIN IMMEDIATE"));
+    bool finished = false;
+    model.refresh([&] { finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return model.projects().size() == 2; }));
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(ProjectCatalogStore(world.supportDirectory).loadProjects(false).size(), 1);
+
+    writer.reset();
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    EXPECT_EQ(model.statusMessage(), std::nullopt);
+    EXPECT_EQ(paths(ProjectCatalogStore(world.supportDirectory).loadProjects(false)),
+              (QStringList{site, app}));
 }
 
 TEST(ProjectListViewModel, processingRefreshAskedForWhileOneRunsStillSeesTheTaskEnd)
