@@ -223,7 +223,7 @@ void ProjectListViewModel::startFullRefresh()
 void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
 {
     if (result.projects != m_projects) {
-        // The projects replaced go with the rest of the refresh's leftovers, below.
+        // The projects replaced go with the rest of the refresh's leftovers when it ends.
         QList<CodexProject> replaced = m_projects;
         publish(&Self::projectsChanged, m_projects, std::move(result.projects));
         result.projects = std::move(replaced);
