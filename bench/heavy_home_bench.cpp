@@ -19,6 +19,7 @@
 #include "data/NullTeamWorkspace.h"
 #include "data/ProjectMetadataCache.h"
 #include "data/TokenUsageStore.h"
+#include "helpers/ResidentSet.h"
 #include "platform/KeyValueStore.h"
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
@@ -76,22 +77,6 @@ double cpuSeconds()
     ::getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The resident set and its peak, in MiB, from /proc/self/status.
-std::pair<double, double> residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    double current = 0, peak = 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        const auto kilobytes = [&] { return line.simplified().split(' ').value(1).toDouble(); };
-        if (line.startsWith("VmRSS:"))
-            current = kilobytes() / 1024.0;
-        else if (line.startsWith("VmHWM:"))
-            peak = kilobytes() / 1024.0;
-    }
-    return {current, peak};
 }
 
 // Wall time of `cat` over `paths`, one process per core, each given files of about the same
@@ -278,10 +263,10 @@ int residentChild(const QString &folder, const QString &completeIndex)
                            && world.model->tokenUsageSnapshot().global.indexedTokens > 0; },
               600s);
     processEventsFor(residentSettleTime);
-    const auto [current, peak] = residentMegabytes();
+    const ResidentSet resident = residentSet();
     std::printf("resident set after the first index %8.0f MiB (peak %.0f MiB)   (goal: under "
                 "%.0f MB)\n",
-                current, peak, residentGoalMegabytes);
+                resident.current, resident.peak, residentGoalMegabytes);
     return 0;
 }
 
@@ -319,22 +304,12 @@ void benchProgram(const HeavyCodexHome &codex, const QString &completeIndex)
         return;
     }
     processEventsFor(programRunTime);
-    QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
-    double current = 0, peak = 0;
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            const double kilobytes = line.simplified().split(' ').value(1).toDouble();
-            if (line.startsWith("VmRSS:"))
-                current = kilobytes / 1024.0;
-            else if (line.startsWith("VmHWM:"))
-                peak = kilobytes / 1024.0;
-        }
-    }
+    const ResidentSet resident = residentSet(run.processId());
     run.kill();
     run.waitForFinished();
     std::printf("resident set of the program a minute after its start %6.0f MiB (peak %.0f MiB)"
                 "   (goal: under %.0f MB)\n",
-                current, peak, residentGoalMegabytes);
+                resident.current, resident.peak, residentGoalMegabytes);
 }
 
 } // namespace

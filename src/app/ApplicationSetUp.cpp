@@ -1,5 +1,7 @@
 #include "app/ApplicationSetUp.h"
 
+#include "platform/FreedMemory.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
@@ -41,6 +43,7 @@ void setWindowIcon()
 
 void setUpApplication(const QString &version)
 {
+    mapLargeBlocksApart();
     QApplication::setApplicationName(QStringLiteral("Tolvaran"));
     if (!version.isEmpty())
         QApplication::setApplicationVersion(version);

@@ -22,7 +22,8 @@ namespace tolvaran {
 
 ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
     const CodexStore &store, const CodexGlobalStateStore &globalStateStore,
-    ProjectCatalogStore &catalog, bool includeArchived, double activeWindowSeconds)
+    ProjectCatalogStore &catalog, bool includeArchived, double activeWindowSeconds,
+    const QList<CodexProject> &previous)
 {
     ProjectAssembly::FullRefresh result;
     try {
@@ -47,34 +48,16 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
             activity.seedUserRequests(kept);
         }
         QList<CodexThread> allThreads = store.loadThreads(true);
-        if (const CodexActivityStore::UserRequestChanges changes =
-                activity.takeUserRequestChanges();
-            !changes.isEmpty()) {
-            try {
-                catalog.saveLatestRequests(changes.read, changes.removed);
-            } catch (const std::exception &error) {
-                // Only the next start pays: it reads these tails again.
-                qCWarning(lcCoordinator) << "Latest requests could not be kept:"
-                                         << messageOf(error);
-            }
-        }
-        QList<CodexThread> visible;
-        if (includeArchived) {
-            visible = allThreads;
-        } else {
-            visible.reserve(allThreads.size());
-            std::copy_if(allThreads.cbegin(), allThreads.cend(),
-                         std::back_inserter(visible),
-                         [](const CodexThread &thread) { return !thread.archived; });
-        }
+        result.catalogUpdate.userRequests = activity.takeUserRequestChanges();
         // Which recent threads are processing is asked side by side with the read of Codex's
         // project names.
         const Timestamp now = Timestamp::now();
         const Timestamp activeSince = now.addingSeconds(-activeWindowSeconds);
         QList<CodexThread> recent;
-        std::copy_if(visible.cbegin(), visible.cend(), std::back_inserter(recent),
-                     [activeSince](const CodexThread &thread) {
-                         return thread.updatedAt >= activeSince;
+        std::copy_if(allThreads.cbegin(), allThreads.cend(), std::back_inserter(recent),
+                     [activeSince, includeArchived](const CodexThread &thread) {
+                         return (includeArchived || !thread.archived)
+                             && thread.updatedAt >= activeSince;
                      });
         // The future of std::async waits for the check when it goes, an exception's way out
         // too, so `recent` outlives the check.
@@ -94,13 +77,17 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
 
         const QSet<QString> processing = processingCheck.get();
 
-        QList<CodexProject> projects = projectsFromThreads(visible, snapshot, processing);
+        QList<CodexProject> projects =
+            projectsFromThreads(allThreads, includeArchived, snapshot, processing, previous);
+        result.catalogUpdate.codexProjects = projects;
+        result.catalogUpdate.observedAt = now;
         try {
-            catalog.synchronize(projects, now);
             QSet<QString> codexPaths;
-            for (const CodexProject &project : projects)
+            for (const CodexProject &project : std::as_const(projects))
                 codexPaths.insert(project.path());
-            // Only the projects Codex no longer lists are added from the catalog.
+            // Only the projects Codex no longer lists are added from the catalog, read before
+            // this refresh synchronises it (once the list is shown): the synchronisation
+            // writes Codex's projects, not these.
             projects.append(catalog.loadProjects(includeArchived, codexPaths));
             sortByLastUpdated(projects);
         } catch (const std::exception &error) {
@@ -113,6 +100,26 @@ ProjectAssembly::FullRefresh ProjectAssembly::readFullRefresh(
         result.error = messageOf(error);
     }
     return result;
+}
+
+std::optional<QString> ProjectAssembly::writeCatalog(ProjectCatalogStore &catalog,
+                                                     const CatalogUpdate &update)
+{
+    const CodexActivityStore::UserRequestChanges &requests = update.userRequests;
+    if (!requests.isEmpty()) {
+        try {
+            catalog.saveLatestRequests(requests.read, requests.removed);
+        } catch (const std::exception &error) {
+            // Only the next start pays: it reads these tails again.
+            qCWarning(lcCoordinator) << "Latest requests could not be kept:" << messageOf(error);
+        }
+    }
+    try {
+        catalog.synchronize(update.codexProjects, update.observedAt);
+    } catch (const std::exception &error) {
+        return messageOf(error);
+    }
+    return std::nullopt;
 }
 
 // Latest activity first. Stable: projects with equal times keep their order, so Codex's
@@ -129,9 +136,15 @@ void ProjectAssembly::sortByLastUpdated(QList<CodexProject> &projects)
 // threads started in "/a/b" and in "/a/b/" make one project rather than two with one identity;
 // groups come in the order of their first thread.
 QList<CodexProject> ProjectAssembly::projectsFromThreads(
-    const QList<CodexThread> &threads, const CodexGlobalStateSnapshot &snapshot,
-    const QSet<QString> &processingThreadIDs)
+    const QList<CodexThread> &threads, bool includeArchived,
+    const CodexGlobalStateSnapshot &snapshot, const QSet<QString> &processingThreadIDs,
+    const QList<CodexProject> &previous)
 {
+    QHash<QString, const CodexProject *> previousByPath;
+    previousByPath.reserve(previous.size());
+    for (const CodexProject &project : previous)
+        previousByPath.insert(project.path(), &project);
+
     // Threads are grouped and sorted as pointers and copied once, in their final order.
     QStringList order;
     QHash<QString, qsizetype> groupOf;
@@ -139,6 +152,8 @@ QList<CodexProject> ProjectAssembly::projectsFromThreads(
     // Thousands of threads share a few hundred folders: each is put in standard form once.
     QHash<QString, QString> standardForms;
     for (const CodexThread &thread : threads) {
+        if (thread.archived && !includeArchived)
+            continue;
         auto form = standardForms.constFind(thread.cwd);
         if (form == standardForms.cend())
             form = standardForms.insert(thread.cwd, standardizedPath(thread.cwd));
@@ -179,13 +194,25 @@ QList<CodexProject> ProjectAssembly::projectsFromThreads(
                          [](const CodexThread *a, const CodexThread *b) {
                              return a->updatedAt > b->updatedAt;
                          });
+        const CodexProject *before = previousByPath.value(path);
+        const bool sameThreads = before && before->threads().size() == qsizetype(members.size())
+            && std::equal(members.cbegin(), members.cend(), before->threads().cbegin(),
+                          [](const CodexThread *a, const CodexThread &b) { return *a == b; });
         QList<CodexThread> group;
-        group.reserve(qsizetype(members.size()));
-        for (const CodexThread *thread : members)
-            group.append(*thread);
+        if (sameThreads) {
+            group = before->threads();
+        } else {
+            group.reserve(qsizetype(members.size()));
+            for (const CodexThread *thread : members)
+                group.append(*thread);
+        }
         const bool isPinned = snapshot.pinnedProjectPaths.contains(path);
-        projects.append(CodexProject(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
-                                     processingThreadIDs, projectID, customName));
+        CodexProject project(path, std::move(group), isPinned, snapshot.unreadThreadIDs,
+                             processingThreadIDs, projectID, customName);
+        if (sameThreads && project == *before)
+            projects.append(*before);
+        else
+            projects.append(std::move(project));
     }
     sortByLastUpdated(projects);
     return projects;

@@ -28,6 +28,7 @@
 #include "data/TokenUsageStore.h"
 #include "platform/Error.h"
 #include "platform/FileSystemEventMonitor.h"
+#include "platform/FreedMemory.h"
 #include "platform/KeyValueStore.h"
 #include "platform/Paths.h"
 
@@ -202,9 +203,11 @@ void ProjectListViewModel::startFullRefresh()
     const bool includeArchived = m_includeArchived;
     m_jobs.run<ProjectAssembly::FullRefresh>(
         JobPriority::userInitiated,
-        [store, globalStateStore, catalog, includeArchived](const WorkContext &) {
+        [store, globalStateStore, catalog, includeArchived,
+         shown = m_projects](const WorkContext &) {
             return ProjectAssembly::readFullRefresh(*store, *globalStateStore, *catalog,
-                                                    includeArchived, activeThreadWindowSeconds);
+                                                    includeArchived, activeThreadWindowSeconds,
+                                                    shown);
         },
         [this](ProjectAssembly::FullRefresh result) {
             if (result.error) {
@@ -220,7 +223,10 @@ void ProjectListViewModel::startFullRefresh()
 void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
 {
     if (result.projects != m_projects) {
+        // The projects replaced go with the rest of the refresh's leftovers when it ends.
+        QList<CodexProject> replaced = m_projects;
         publish(&Self::projectsChanged, m_projects, std::move(result.projects));
+        result.projects = std::move(replaced);
         updateTeamProjects(m_projects);
 
         QSet<QString> paths;
@@ -244,11 +250,28 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
         }
     }
     publish(&Self::statusChanged, m_errorMessage, std::nullopt);
-    if (result.catalogMessage) {
-        qCWarning(lcCoordinator) << "The project catalog was not updated:"
-                                 << *result.catalogMessage;
-        setFailureStatus(catalogNotUpdatedPrefix + *result.catalogMessage,
-                         StatusSource::refreshFailure);
+    // The catalog is brought up to date once the list is shown: with a long history its
+    // writes take longer than the rest of the refresh, and at a start the cards would wait
+    // for them. The refresh ends when they are done.
+    ProjectCatalogStore *catalog = m_projectCatalogStore;
+    ProjectAssembly::CatalogUpdate update = result.catalogUpdate;
+    m_jobs.run<std::optional<QString>>(
+        JobPriority::userInitiated,
+        [catalog, update = std::move(update)](const WorkContext &) {
+            return ProjectAssembly::writeCatalog(*catalog, update);
+        },
+        [this, result = std::move(result)](const std::optional<QString> &writeMessage) mutable {
+            completeFullRefresh(std::move(result), writeMessage);
+        });
+}
+
+void ProjectListViewModel::completeFullRefresh(ProjectAssembly::FullRefresh result,
+                                               const std::optional<QString> &writeMessage)
+{
+    if (const std::optional<QString> message =
+            result.catalogMessage ? result.catalogMessage : writeMessage) {
+        qCWarning(lcCoordinator) << "The project catalog was not updated:" << *message;
+        setFailureStatus(catalogNotUpdatedPrefix + *message, StatusSource::refreshFailure);
     } else {
         // Codex's data and the catalog read well again: what an earlier failure said no
         // longer holds.
@@ -258,9 +281,14 @@ void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
     m_tokenUsageThreads = result.allThreads;
     m_tokenUsage->request(result.allThreads);
     finishFullRefresh();
-    // What is left of the refresh (its projects, when they equal those shown) holds tens of
-    // thousands of strings: they are let go on a worker thread, not in this turn.
-    m_jobs.run(JobPriority::utility, [released = std::move(result)](const WorkContext &) {});
+    // What is left of the refresh (the projects it replaced, or its own when they equal those
+    // shown) holds tens of thousands of strings: they are let go on a worker thread, not in
+    // this turn, and the pages the refresh freed go back to the system.
+    m_jobs.run(JobPriority::utility,
+               [released = std::move(result)](const WorkContext &) mutable {
+                   released = {};
+                   releaseFreedMemory();
+               });
 }
 
 void ProjectListViewModel::loadCatalogFallback(const QString &error)

@@ -298,6 +298,8 @@ private:
 
     void startFullRefresh();
     void applyFullRefresh(ProjectAssembly::FullRefresh result);
+    void completeFullRefresh(ProjectAssembly::FullRefresh result,
+                             const std::optional<QString> &writeMessage);
     void loadCatalogFallback(const QString &error);
     void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog,
                               const QList<CodexThread> &allThreads);

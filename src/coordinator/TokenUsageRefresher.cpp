@@ -2,6 +2,7 @@
 
 #include "data/TokenUsageStore.h"
 #include "platform/Error.h"
+#include "platform/FreedMemory.h"
 #include "platform/WorkGroup.h"
 
 #include <QTimer>
@@ -45,13 +46,15 @@ void TokenUsageRefresher::startPass()
     m_work.run<Outcome>(
         JobPriority::utility,
         [store = &m_store, threads = m_threads, now = m_now(),
-         replaced = std::exchange(m_replaced, {})](const WorkContext &work) {
+         replaced = std::exchange(m_replaced, {})](const WorkContext &work) mutable {
             Outcome outcome;
             try {
                 outcome.snapshot = store->refresh(threads, now, work.stopToken());
             } catch (const std::exception &error) {
                 outcome.error = messageOf(error);
             }
+            replaced = {};
+            releaseFreedMemory();
             return outcome;
         },
         // The group delivers only while its owner, and so this child of it, lives.

@@ -188,7 +188,9 @@ QString visibleUserText(const QString &text)
 
 std::optional<QString> userRequest(const QByteArray &line)
 {
-    if (line.isEmpty() || !line.contains("\"response_item\""))
+    // Most lines of a rollout are response items too (reasoning, tool calls and their
+    // output): only one that names the user's role is parsed.
+    if (line.isEmpty() || !line.contains("\"response_item\"") || !line.contains("\"user\""))
         return std::nullopt;
     const std::optional<QJsonObject> payload = payloadOfType(line, QLatin1String("response_item"));
     if (!payload || payload->value(QLatin1String("type")).toString() != QLatin1String("message")

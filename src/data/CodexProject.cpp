@@ -35,12 +35,16 @@ CodexProject::CodexProject(QString path, QList<CodexThread> threads, bool isPinn
     , m_threads(std::move(threads))
     , m_isPinned(isPinned)
 {
-    QSet<QString> threadIDs;
-    threadIDs.reserve(m_threads.size());
-    for (const CodexThread &thread : m_threads)
-        threadIDs.insert(thread.id);
-    m_unreadThreadIDs = QSet<QString>(unreadThreadIDs).intersect(threadIDs);
-    m_processingThreadIDs = QSet<QString>(processingThreadIDs).intersect(threadIDs);
+    // The given sets are the whole history's (and often empty): each thread is looked up in
+    // them, rather than a set of every thread made to intersect them with. The threads are
+    // walked read-only: a refresh hands over the list of the project shown, which a writable
+    // walk would copy.
+    for (const CodexThread &thread : std::as_const(m_threads)) {
+        if (!unreadThreadIDs.isEmpty() && unreadThreadIDs.contains(thread.id))
+            m_unreadThreadIDs.insert(thread.id);
+        if (!processingThreadIDs.isEmpty() && processingThreadIDs.contains(thread.id))
+            m_processingThreadIDs.insert(thread.id);
+    }
 
     const QString trimmedName = customName ? customName->trimmed() : QString();
     if (!trimmedName.isEmpty()) {
@@ -52,17 +56,17 @@ CodexProject::CodexProject(QString path, QList<CodexThread> threads, bool isPinn
     }
 
     Timestamp latestRecency = Timestamp::distantPast();
-    for (const CodexThread &thread : m_threads)
+    for (const CodexThread &thread : std::as_const(m_threads))
         latestRecency = std::max(latestRecency, thread.recencyAt);
     const Timestamp override = lastUpdatedOverride.value_or(Timestamp::distantPast());
     m_lastUpdated = latestRecency >= override ? latestRecency : override;
 
     m_threadCount = m_threads.size();
-    for (const CodexThread &thread : m_threads)
+    for (const CodexThread &thread : std::as_const(m_threads))
         m_totalTokens = saturatingAdd(m_totalTokens, thread.tokensUsed);
 
     const CodexThread *latest = nullptr;
-    for (const CodexThread &thread : m_threads) {
+    for (const CodexThread &thread : std::as_const(m_threads)) {
         if (!latest || thread.updatedAt > latest->updatedAt)
             latest = &thread;
     }
@@ -75,7 +79,7 @@ CodexProject::CodexProject(QString path, QList<CodexThread> threads, bool isPinn
     m_processingCount = m_processingThreadIDs.size();
 
     QSet<QString> distinctBranches;
-    for (const CodexThread &thread : m_threads) {
+    for (const CodexThread &thread : std::as_const(m_threads)) {
         if (thread.gitBranch && !thread.gitBranch->isEmpty())
             distinctBranches.insert(*thread.gitBranch);
     }

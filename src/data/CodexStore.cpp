@@ -12,7 +12,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
+#include <numeric>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -87,11 +90,53 @@ QString threadsQuery(const QSet<QString> &columns, bool includeArchived)
     query += QLatin1String("\nFROM threads\n");
     if (!includeArchived && columns.contains(QLatin1String("archived")))
         query += QLatin1String("WHERE archived = 0");
-    query += QLatin1String("\nORDER BY ");
-    query += columns.contains(QLatin1String("updated_at_ms")) ? QLatin1String("updated_at_ms")
-                                                               : QLatin1String("updated_at");
-    query += QLatin1String(" DESC");
     return query;
+}
+
+// The column the threads are ordered by, newest first.
+int orderColumn(const QSet<QString> &columns)
+{
+    return columns.contains(QLatin1String("updated_at_ms")) ? updatedAtMsColumn
+                                                            : updatedAtColumn;
+}
+
+// Newest first, as "ORDER BY <key> DESC" gives them: stable, so that threads of one time keep
+// the table's order, as SQLite's sort keeps it. Sorted here rather than by SQLite, which would
+// copy every row into a temporary tree before handing out the first: with tens of thousands
+// of rows that took longer than reading them. Returns, for each row in the table's order, the
+// position its thread took.
+std::vector<qsizetype> sortNewestFirst(QList<CodexThread> &threads,
+                                       const std::vector<qint64> &keys)
+{
+    std::vector<qsizetype> order(keys.size()); // position -> row
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
+        return keys[size_t(a)] > keys[size_t(b)];
+    });
+    std::vector<qsizetype> positions(order.size()); // row -> position
+    for (size_t position = 0; position < order.size(); ++position)
+        positions[size_t(order[position])] = qsizetype(position);
+    // Position p takes the thread of row order[p]: each cycle of that permutation is walked
+    // once, moving every thread once.
+    CodexThread *const data = threads.data();
+    std::vector<char> placed(order.size(), 0);
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (placed[start] || size_t(order[start]) == start)
+            continue;
+        CodexThread held = std::move(data[start]);
+        size_t position = start;
+        while (true) {
+            placed[position] = 1;
+            const size_t from = size_t(order[position]);
+            if (from == start) {
+                data[position] = std::move(held);
+                break;
+            }
+            data[position] = std::move(data[from]);
+            position = from;
+        }
+    }
+    return positions;
 }
 
 // A time from a milliseconds column, else from a seconds column; nothing when both are
@@ -117,29 +162,32 @@ std::optional<QString> trimmedText(const SqliteStatement &row, int column)
     return text;
 }
 
-CodexThread threadFromRow(const SqliteStatement &row, const QHash<QString, QString> &names)
+CodexThread threadFromRow(const SqliteStatement &row, const QHash<QString, QString> &names,
+                          Internal::ThreadTextReuse &kept)
 {
+    kept.findLastRead(row, idColumn);
     CodexThread thread;
     // QString::fromUtf8 repairs invalid sequences rather than rejecting the row.
-    thread.id = row.text(idColumn);
-    thread.rolloutPath = row.text(rolloutPathColumn);
-    thread.cwd = row.text(cwdColumn);
-    thread.title = row.text(titleColumn);
-    thread.preview = row.text(previewColumn);
+    thread.id = kept.text(row, idColumn, &CodexThread::id);
+    thread.rolloutPath = kept.text(row, rolloutPathColumn, &CodexThread::rolloutPath);
+    thread.cwd = kept.text(row, cwdColumn, &CodexThread::cwd);
+    thread.title = kept.text(row, titleColumn, &CodexThread::title);
+    thread.preview = kept.text(row, previewColumn, &CodexThread::preview);
     thread.updatedAt =
         rowTime(row, updatedAtMsColumn, updatedAtColumn).value_or(Timestamp::distantPast());
     thread.recencyAt = rowTime(row, recencyAtMsColumn, recencyAtColumn).value_or(thread.updatedAt);
     thread.createdAt =
         rowTime(row, createdAtMsColumn, createdAtColumn).value_or(Timestamp::distantPast());
     const auto named = names.constFind(thread.id);
-    thread.customName =
-        named != names.constEnd() ? std::optional(*named) : trimmedText(row, nameColumn);
+    thread.customName = named != names.constEnd()
+        ? std::optional(*named)
+        : kept.trimmedText(row, nameColumn, &CodexThread::customName);
     thread.archived = qint32(row.int64(archivedColumn)) != 0;
-    thread.gitBranch = trimmedText(row, gitBranchColumn);
-    thread.gitOriginURL = trimmedText(row, gitOriginURLColumn);
+    thread.gitBranch = kept.trimmedText(row, gitBranchColumn, &CodexThread::gitBranch);
+    thread.gitOriginURL = kept.trimmedText(row, gitOriginURLColumn, &CodexThread::gitOriginURL);
     thread.tokensUsed = row.int64(tokensUsedColumn);
-    thread.model = trimmedText(row, modelColumn);
-    thread.projectID = trimmedText(row, projectIDColumn);
+    thread.model = kept.trimmedText(row, modelColumn, &CodexThread::model);
+    thread.projectID = kept.trimmedText(row, projectIDColumn, &CodexThread::projectID);
     return thread;
 }
 
@@ -155,13 +203,16 @@ QString readOnlyUri(const QString &path)
            + QStringLiteral("?readonly_shm=1");
 }
 
+// The connection is opened, used and closed by one thread within one call: SQLite need not
+// lock it at every call into it (with tens of thousands of rows, that was a measurable part
+// of a read).
 SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
 {
     try {
         SqliteDatabase database = allowsSidecarWrites
-            ? SqliteDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX)
+            ? SqliteDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
             : SqliteDatabase(readOnlyUri(path),
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI);
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI);
         // A read-write connection that is the last to close would otherwise checkpoint
         // Codex's log into its database and delete the -wal and -shm files.
         database.preserveForeignWalFiles();
@@ -313,9 +364,12 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
     requireRegularFiles(m_databasePath);
 
     QList<CodexThread> threads;
+    std::shared_ptr<const std::vector<qsizetype>> rowPositions;
     {
         SqliteDatabase database = openDatabase(m_databasePath, allowsSidecarWrites);
-        const QString query = threadsQuery(threadColumns(database), includeArchived);
+        const QSet<QString> columns = threadColumns(database);
+        const QString query = threadsQuery(columns, includeArchived);
+        const int keyColumn = orderColumn(columns);
         std::optional<SqliteStatement> rows;
         try {
             rows.emplace(database, query);
@@ -324,12 +378,20 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
                                                  + m_databasePath);
         }
         const QHash<QString, QString> names = m_sessionIndexStore.loadThreadNames();
+        Internal::ThreadTextReuse kept(lastRead());
+        threads.reserve(kept.lastReadCount());
+        std::vector<qint64> keys;
+        keys.reserve(size_t(kept.lastReadCount()));
         try {
-            while (rows->step())
-                threads.append(threadFromRow(*rows, names));
+            while (rows->step()) {
+                threads.append(threadFromRow(*rows, names, kept));
+                keys.push_back(rows->int64(keyColumn));
+            }
         } catch (const SqliteError &error) {
             throw CodexStoreError::readFailed(error.detail());
         }
+        rowPositions = std::make_shared<const std::vector<qsizetype>>(
+            sortNewestFirst(threads, keys));
     }
     // The rollout files are read after the connection is closed, so that our read
     // transaction never holds back Codex's checkpoints while we read other files.
@@ -341,7 +403,17 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
         m_activityStore.latestUserRequests(rolloutPaths);
     for (qsizetype i = 0; i < threads.size(); ++i)
         threads[i].latestUserMessage = requests[i];
+    {
+        const std::lock_guard lock(m_lastReadLock);
+        m_lastRead = {threads, std::move(rowPositions)};
+    }
     return threads;
+}
+
+Internal::ThreadTextReuse::Read CodexStore::lastRead() const
+{
+    const std::lock_guard lock(m_lastReadLock);
+    return m_lastRead;
 }
 
 CodexProjectRecords CodexStore::loadProjectRecords(bool allowsSidecarWrites) const

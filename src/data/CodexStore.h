@@ -5,9 +5,12 @@
 #include "data/CodexSessionIndexStore.h"
 #include "data/CodexStoreError.h"
 #include "data/CodexThread.h"
+#include "data/ThreadTextReuse.h"
 
 #include <QList>
 #include <QString>
+
+#include <mutex>
 
 namespace tolvaran {
 
@@ -56,9 +59,15 @@ public:
     CodexProjectRecords loadProjectRecords() const;
 
 private:
+    Internal::ThreadTextReuse::Read lastRead() const;
+
     const QString m_databasePath;
     mutable CodexActivityStore m_activityStore;
     mutable CodexSessionIndexStore m_sessionIndexStore;
+    // The threads of the last load, whose text the next load takes where it is unchanged
+    // (ThreadTextReuse): shared with the list the caller holds, so it costs nothing more.
+    mutable std::mutex m_lastReadLock;
+    mutable Internal::ThreadTextReuse::Read m_lastRead;
 };
 
 } // namespace tolvaran

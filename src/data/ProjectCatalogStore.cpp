@@ -388,24 +388,41 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
     m_threadRows.reset();
 
     // The values of every thread are hashed first, side by side: hashing every field of ten
-    // thousand unchanged threads is most of what their synchronisation costs.
+    // thousand unchanged threads is most of what their synchronisation costs. A project whose
+    // threads are the very list the last synchronisation wrote (kept here, so that the same
+    // address means the same contents), with the same unread threads, has the values it had:
+    // its threads are not hashed again.
     std::vector<QString> paths;
     paths.reserve(size_t(projects.size()));
+    std::vector<char> projectUnchanged(size_t(projects.size()), 0);
     std::vector<std::pair<const CodexThread *, qsizetype>> threads; // with their project
     for (qsizetype index = 0; index < projects.size(); ++index) {
-        paths.push_back(standardizedPath(projects[index].path()));
-        for (const CodexThread &thread : projects[index].threads())
+        const CodexProject &project = projects[index];
+        paths.push_back(standardizedPath(project.path()));
+        if (rows) {
+            const auto synced = rows->syncedProjects.constFind(paths.back());
+            projectUnchanged[size_t(index)] = synced != rows->syncedProjects.cend()
+                && synced->threads.constData() == project.threads().constData()
+                && synced->threads.size() == project.threads().size()
+                && synced->unreadThreadIDs == project.unreadThreadIDs();
+        }
+        for (const CodexThread &thread : project.threads())
             threads.emplace_back(&thread, index);
     }
     std::vector<size_t> threadValues(threads.size());
     std::vector<char> threadUnread(threads.size());
+    const auto hashValues = [&](size_t i) {
+        const auto &[thread, project] = threads[i];
+        threadValues[i] = threadValuesHash(*thread, paths[size_t(project)], threadUnread[i]);
+    };
     {
         const size_t workers = std::clamp<size_t>(threads.size() / threadsPerHashingThread, 1,
                                                   maximumHashingThreads);
         forEachSideBySide(threads.size(), workers, [&](size_t i) {
             const auto &[thread, project] = threads[i];
             threadUnread[i] = projects[project].unreadThreadIDs().contains(thread->id);
-            threadValues[i] = threadValuesHash(*thread, paths[size_t(project)], threadUnread[i]);
+            if (!projectUnchanged[size_t(project)])
+                hashValues(i);
         });
     }
 
@@ -447,8 +464,13 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
                     }
                     for (const CodexThread &thread : project.threads()) {
                         const bool isUnread = threadUnread[threadIndex] != 0;
-                        const size_t values = threadValues[threadIndex++];
                         ThreadRow &row = rows->byID[thread.id];
+                        if (projectUnchanged[size_t(index)] && !row.valuesKnown)
+                            hashValues(threadIndex);
+                        const size_t values = projectUnchanged[size_t(index)] && row.valuesKnown
+                            ? row.values
+                            : threadValues[threadIndex];
+                        ++threadIndex;
                         // The upsert would leave this row alone: same values, seen lately.
                         const double age = observedAt.seconds - row.lastSeenAt;
                         if (row.valuesKnown && row.values == values && age >= 0
@@ -467,6 +489,13 @@ void ProjectCatalogStore::synchronize(const QList<CodexProject> &projects, Times
             fail(Kind::databaseWriteFailed, error);
         }
     } // closed, before the file is read below
+    QHash<QString, SyncedProject> synced;
+    synced.reserve(projects.size());
+    for (qsizetype index = 0; index < projects.size(); ++index) {
+        synced.insert(paths[size_t(index)],
+                      {projects[index].threads(), projects[index].unreadThreadIDs()});
+    }
+    rows->syncedProjects = std::move(synced);
     if (const std::optional<quint32> counter = fileChangeCounter()) {
         rows->changeCounter = *counter;
         m_threadRows = std::move(rows);

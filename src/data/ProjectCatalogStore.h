@@ -93,10 +93,18 @@ private:
         double lastSeenAt = 0;
         bool valuesKnown = false;
     };
+    // The threads of a project as the last synchronisation wrote them (the list is shared
+    // with the caller's, not copied).
+    struct SyncedProject
+    {
+        QList<CodexThread> threads;
+        QSet<QString> unreadThreadIDs;
+    };
     struct ThreadRows
     {
         QHash<QString, ThreadRow> byID;
         QHash<QString, ThreadRow> projectsByPath;
+        QHash<QString, SyncedProject> syncedProjects; // by standardised path
         quint32 changeCounter = 0; // the file's commit counter when they were right
     };
 

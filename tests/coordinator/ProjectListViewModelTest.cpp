@@ -7,6 +7,7 @@
 #include "data/TeamWorkspaceTeam.h"
 #include "data/TokenUsageStore.h"
 #include "platform/Paths.h"
+#include "platform/SqliteDatabase.h"
 #include "support/GitDouble.h"
 #include "support/QtPrinters.h"
 #include "support/RolloutLines.h"
@@ -15,6 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+
+#include <memory>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -317,6 +322,70 @@ TEST(ProjectListViewModel, refreshAskedForWhileOneRunsRunsOnceMoreAfterIt)
     // The two calls made while the first ran share one more run. (The first may have read
     // the database while it was being rewritten and failed, finishing no refresh.)
     EXPECT_LE(world.fullRefreshCount(), 2);
+}
+
+// While Codex works, full refreshes follow each other every few seconds and find little
+// changed: a project whose threads are as shown stays the project shown, its threads not
+// copied again, so the refreshes do not each leave a copy of the history behind.
+TEST(ProjectListViewModel, aRefreshKeepsTheProjectsThatDidNotChange)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    const QString site = world.projectFolder(QStringLiteral("site"));
+    world.addThread(threadID(1), app, 100);
+    world.addThread(threadID(2), app, 200);
+    world.addThread(threadID(3), site, 300);
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh());
+    ASSERT_EQ(paths(model.projects()), (QStringList{app, site}));
+    const CodexThread *appThreads = model.projects()[0].threads().constData();
+    const CodexThread *siteThreads = model.projects()[1].threads().constData();
+
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(model.projects()[0].threads().constData(), appThreads);
+    EXPECT_EQ(model.projects()[1].threads().constData(), siteThreads);
+
+    {
+        SqliteDatabase codex(world.codex.databasePath(), SQLITE_OPEN_READWRITE);
+        codex.execute(QStringLiteral("UPDATE threads SET title = 'Renamed' WHERE id = '")
+                      + threadID(3) + QLatin1Char('\''));
+    }
+    ASSERT_TRUE(world.refresh());
+    EXPECT_EQ(model.projects()[0].threads().constData(), appThreads);
+    EXPECT_EQ(model.projects()[1].threads().constFirst().title, QStringLiteral("Renamed"));
+}
+
+// With a long history, bringing the catalog up to date takes longer than the rest of a
+// refresh: the cards do not wait for it, the refresh's end does.
+TEST(ProjectListViewModel, theProjectsAreShownBeforeTheCatalogIsWritten)
+{
+    CoordinatorWorld world;
+    const QString app = world.projectFolder(QStringLiteral("app"));
+    world.addThread(threadID(1), app, 100);
+    world.writeDatabase();
+    ProjectListViewModel &model = world.makeModel();
+    ASSERT_TRUE(world.refresh()); // the catalog exists
+    const QString site = world.projectFolder(QStringLiteral("site"));
+    world.addThread(threadID(2), site, 10);
+    world.writeDatabase();
+
+    // Another process holds the catalog's write lock: the synchronisation waits for it.
+    const QString catalogPath = world.supportDirectory + QLatin1Char('/')
+        + QLatin1String(ProjectCatalogStore::databaseFileName);
+    auto writer = std::make_unique<SqliteDatabase>(catalogPath, SQLITE_OPEN_READWRITE);
+    writer->execute(QStringLiteral("BEGIN IMMEDIATE"));
+    bool finished = false;
+    model.refresh([&] { finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return model.projects().size() == 2; }));
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(ProjectCatalogStore(world.supportDirectory).loadProjects(false).size(), 1);
+
+    writer.reset();
+    ASSERT_TRUE(waitUntil([&] { return finished; }));
+    EXPECT_EQ(model.statusMessage(), std::nullopt);
+    EXPECT_EQ(paths(ProjectCatalogStore(world.supportDirectory).loadProjects(false)),
+              (QStringList{site, app}));
 }
 
 TEST(ProjectListViewModel, processingRefreshAskedForWhileOneRunsStillSeesTheTaskEnd)

@@ -470,3 +470,110 @@ TEST(CodexProjectRecords, theGlobalStatesNamesAndFoldersWin)
 }
 
 } // namespace
+
+namespace {
+
+// A table of a few dozen threads with every kind of text, several of them updated at the same
+// moment.
+void writeVariedTable(FakeCodexHome &codex)
+{
+    for (int i = 0; i < 40; ++i) {
+        FakeCodexThread thread = fakeThread(QStringLiteral("t%1").arg(i), i % 7);
+        thread.cwd = QStringLiteral("/work/app-%1").arg(i % 3);
+        thread.gitBranch = i % 2 ? QStringLiteral("main") : QStringLiteral("feature/%1").arg(i);
+        thread.gitOriginURL = QStringLiteral("git@example.com:team/app.git");
+        thread.model = QStringLiteral("gpt-5-codex");
+        if (i % 4 == 0)
+            thread.name = QStringLiteral("Named %1").arg(i);
+        codex.addThread(thread);
+    }
+    codex.writeDatabase();
+}
+
+void change(const FakeCodexHome &codex, const QString &sql)
+{
+    SqliteDatabase database(codex.databasePath(), SQLITE_OPEN_READWRITE);
+    database.execute(sql);
+}
+
+} // namespace
+
+// A refresh keeps several lists of Codex's threads at once (the projects shown, the token
+// index's, the one just read): read after read of an unchanged table, they share one copy of
+// the text.
+TEST_F(CodexStoreTest, anUnchangedTableReadAgainSharesItsText)
+{
+    writeVariedTable(codex);
+    const QList<CodexThread> first = store.loadThreads(true);
+    const QList<CodexThread> second = store.loadThreads(true);
+    ASSERT_EQ(second, first);
+    ASSERT_EQ(second.size(), 40);
+    for (qsizetype i = 0; i < second.size(); ++i) {
+        SCOPED_TRACE(i);
+        for (QString CodexThread::*field :
+             {&CodexThread::id, &CodexThread::rolloutPath, &CodexThread::cwd,
+              &CodexThread::title, &CodexThread::preview}) {
+            EXPECT_EQ((second[i].*field).constData(), (first[i].*field).constData());
+        }
+        EXPECT_EQ(second[i].gitBranch->constData(), first[i].gitBranch->constData());
+        EXPECT_EQ(second[i].model->constData(), first[i].model->constData());
+        if (i % 4 == 0) {
+            EXPECT_EQ(second[i].customName->constData(), first[i].customName->constData());
+        }
+    }
+}
+
+// Whatever changed between two reads, the second reads as a store that never read before
+// reads the table: text is taken from the last read only where it is the same.
+TEST_F(CodexStoreTest, whatChangedBetweenReadsReadsAsAFreshRead)
+{
+    const struct
+    {
+        const char *name;
+        const char *sql;
+    } changes[] = {
+        {"a title", "UPDATE threads SET title = 'Renamed' WHERE id = 't5'"},
+        {"a title to text beyond ASCII",
+         "UPDATE threads SET title = 'Café — 日本語 🚀' WHERE id = 't6'"},
+        {"a title to invalid UTF-8",
+         "UPDATE threads SET title = CAST(X'43616665C3FF2080' AS TEXT) WHERE id = 't7'"},
+        {"a branch to blank", "UPDATE threads SET git_branch = '  ' WHERE id = 't8'"},
+        {"a branch with spaces around it",
+         "UPDATE threads SET git_branch = ' main ' WHERE id = 't10'"},
+        {"a name to none", "UPDATE threads SET name = NULL WHERE id = 't12'"},
+        {"a thread updated now", "UPDATE threads SET updated_at_ms = 9e15 WHERE id = 't30'"},
+        {"a thread gone", "DELETE FROM threads WHERE id IN ('t0', 't1')"},
+        {"a thread added",
+         "INSERT INTO threads (id, rollout_path, created_at, updated_at, source, "
+         "model_provider, cwd, title, sandbox_policy, approval_mode, updated_at_ms) VALUES "
+         "('new', '', 1, 1, 'cli', 'openai', '/work/app-1', 'New', '', '', 420000)"},
+        {"two ids swapped", "UPDATE threads SET id = 'swap' WHERE id = 't2'; "
+                            "UPDATE threads SET id = 't2' WHERE id = 't3'; "
+                            "UPDATE threads SET id = 't3' WHERE id = 'swap'"},
+    };
+    for (const auto &[name, sql] : changes) {
+        SCOPED_TRACE(name);
+        TemporaryHome folder;
+        FakeCodexHome fake(folder.filePath(QStringLiteral(".codex")));
+        writeVariedTable(fake);
+        const CodexStore reading(fake.databasePath(), fake.sessionIndexPath());
+        const QList<CodexThread> before = reading.loadThreads(true);
+        change(fake, QString::fromUtf8(sql));
+        const QList<CodexThread> after = reading.loadThreads(true);
+        const CodexStore fresh(fake.databasePath(), fake.sessionIndexPath());
+        EXPECT_EQ(after, fresh.loadThreads(true));
+        EXPECT_NE(after, before);
+    }
+}
+
+TEST_F(CodexStoreTest, threadsOfOneMomentKeepTheTablesOrder)
+{
+    writeVariedTable(codex);
+    SqliteDatabase database(codex.databasePath(), SQLITE_OPEN_READONLY);
+    SqliteStatement query(database, QStringLiteral("SELECT id FROM threads "
+                                                   "ORDER BY updated_at_ms DESC, rowid"));
+    QStringList expected;
+    while (query.step())
+        expected.append(query.text(0));
+    EXPECT_EQ(ids(store.loadThreads(true)), expected);
+}

@@ -545,6 +545,35 @@ TEST_F(ProjectCatalogStoreTest, unchangedThreadsAreSkippedOnlyWhileTheFileIsAsLe
     EXPECT_EQ(file().real(QStringLiteral("SELECT last_seen_at FROM threads")), 1320);
 }
 
+// A project handed over again with the very thread list of the last synchronisation is not
+// hashed again; what else changed about it still reaches the file.
+TEST_F(ProjectCatalogStoreTest, theSameThreadListAgainStillWritesWhatElseChanged)
+{
+    const QList<CodexThread> threads{makeThread(QStringLiteral("t"), 50),
+                                     makeThread(QStringLiteral("u"), 40)};
+    const QSet<QString> unread{QStringLiteral("u")};
+    const auto row = [&](const char *column, const char *id) {
+        return file().value(QStringLiteral("SELECT %1 FROM threads WHERE id = '%2'")
+                                .arg(QLatin1String(column), QLatin1String(id)));
+    };
+    store.synchronize({makeProject(QStringLiteral("/w/a"), threads)},
+                      Timestamp::fromSeconds(1000));
+
+    store.synchronize({makeProject(QStringLiteral("/w/a"), threads, std::nullopt, false, unread)},
+                      Timestamp::fromSeconds(1010));
+    EXPECT_EQ(row("is_unread", "u").toInt(), 1);
+    EXPECT_EQ(row("is_unread", "t").toInt(), 0);
+
+    store.synchronize({makeProject(QStringLiteral("/w/b"), threads, std::nullopt, false, unread)},
+                      Timestamp::fromSeconds(1020));
+    EXPECT_EQ(row("project_path", "t").toString(), QStringLiteral("/w/b"));
+
+    store.synchronize({makeProject(QStringLiteral("/w/b"), threads, std::nullopt, false, unread)},
+                      Timestamp::fromSeconds(1320));
+    EXPECT_EQ(row("last_seen_at", "t").toDouble(), 1320);
+    EXPECT_EQ(row("last_seen_at", "u").toDouble(), 1320);
+}
+
 TEST_F(ProjectCatalogStoreTest, projectsCodexListsAreLeftOutOfTheLoad)
 {
     store.synchronize({makeProject(QStringLiteral("/w/a"), {makeThread(QStringLiteral("a"), 20)}),

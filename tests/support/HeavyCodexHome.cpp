@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -315,6 +316,34 @@ qint64 HeavyCodexHome::rolloutBytes() const
     for (const QString &path : rolloutPaths())
         total += QFileInfo(path).size();
     return total;
+}
+
+void HeavyCodexHome::touchThread(const QString &threadID, Timestamp when) const
+{
+    // Written by the sqlite3 tool, another process as Codex is: SQLite shares one mapping of
+    // the -shm file among the connections of a process, so a write from a process whose reader
+    // mapped it read-only (as the program's does) fails.
+    const qint64 milliseconds = qint64(when.seconds * 1000.0);
+    const QString update =
+        QStringLiteral("PRAGMA busy_timeout = 5000; UPDATE threads SET updated_at = %1, "
+                       "updated_at_ms = %2, recency_at = %1, recency_at_ms = %2 WHERE id = '%3';")
+            .arg(milliseconds / 1000)
+            .arg(milliseconds)
+            .arg(threadID);
+    QProcess tool;
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.start(QStringLiteral("sqlite3"), {databasePath(), update});
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit
+        || tool.exitCode() != 0)
+        throw std::runtime_error("sqlite3 could not update " + threadID.toStdString());
+}
+
+void HeavyCodexHome::appendRolloutLine(const QString &rolloutPath, Timestamp when)
+{
+    QFile file(rolloutPath);
+    if (!file.open(QIODevice::Append))
+        throw std::runtime_error("cannot append to " + rolloutPath.toStdString());
+    file.write(rollout::assistantMessage(when, QStringLiteral("Still working on it.")));
 }
 
 } // namespace tolvaran::fixtures

@@ -45,6 +45,11 @@ public:
     QStringList rolloutPaths() const;
     qint64 rolloutBytes() const;
 
+    // What a running Codex writes: the thread's row updated (its times set to `when`), and
+    // one line appended to a rollout file.
+    void touchThread(const QString &threadID, Timestamp when) const;
+    static void appendRolloutLine(const QString &rolloutPath, Timestamp when);
+
 private:
     void generate(const HeavyCodexShape &shape);
 
