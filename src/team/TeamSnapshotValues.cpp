@@ -23,16 +23,7 @@ using TeamPresenceRules::isActive;
 template<typename Map>
 bool sameEntries(const Map &a, const Map &b)
 {
-    if (a.isSharedWith(b))
-        return true;
-    if (a.size() != b.size())
-        return false;
-    for (auto it = a.cbegin(); it != a.cend(); ++it) {
-        const auto found = b.constFind(it.key());
-        if (found == b.cend() || !(*found == *it))
-            return false;
-    }
-    return true;
+    return a.isSharedWith(b) || a == b;
 }
 
 template<typename Value>
