@@ -12,9 +12,9 @@
 // A chat shows as processing only while a process has its rollout file open, as a running
 // Codex does: DIR/live-rollouts.txt lists those files (one absolute path a line) for whoever
 // shows the home to keep open (scripts/screenshots.sh does).
-#include "data/ProjectTagSnapshot.h"
-#include "data/ProjectTagStore.h"
-#include "platform/KeyValueStore.h"
+#include "data/catalog/ProjectTagSnapshot.h"
+#include "data/catalog/ProjectTagStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "platform/Timestamp.h"
 #include "support/FakeCodexHome.h"
 #include "support/DemoReadme.h"

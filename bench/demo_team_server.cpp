@@ -9,12 +9,12 @@
 // server's address to ADDRESS_FILE and serves until it is ended.
 //
 // usage: demo_team_server ADDRESS_FILE
-#include "data/ProjectRepositoryStore.h"
-#include "platform/KeyValueStore.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
-#include "team/TeamPresenceRules.h"
-#include "team/TeamSettingsError.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceRules.h"
+#include "team/server/TeamSettingsError.h"
+#include "team/server/TeamSettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

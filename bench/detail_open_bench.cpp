@@ -5,13 +5,13 @@
 // included), the one git run the load cannot do without. 1280 by 800, offscreen unless the
 // environment names a platform.
 #include "coordinator/ProjectListViewModel.h"
-#include "data/NullTeamWorkspace.h"
-#include "data/ProjectMetadataCache.h"
+#include "helpers/NullTeamWorkspace.h"
+#include "data/git/ProjectMetadataCache.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "helpers/ListedProject.h"
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/GitRepositoryBuilder.h"

@@ -16,11 +16,11 @@
 //   heavy_home_bench FOLDER [--only-index | --only-unpaced | --only-refresh]
 //   heavy_home_bench FOLDER --only-resident INDEX-FOLDER
 #include "coordinator/ProjectListViewModel.h"
-#include "data/NullTeamWorkspace.h"
-#include "data/ProjectMetadataCache.h"
-#include "data/TokenUsageStore.h"
+#include "helpers/NullTeamWorkspace.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "data/token_usage/TokenUsageStore.h"
 #include "helpers/ResidentSet.h"
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/HeavyCodexHome.h"

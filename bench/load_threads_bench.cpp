@@ -1,8 +1,8 @@
 // Times CodexStore::loadThreads over a large fake Codex home (10,000 threads, 2,000 rollout
 // files) beside the sqlite3 command-line tool reading the same rows, first with every row in
 // the write-ahead log (as Codex often leaves its database), then after a checkpoint.
-#include "data/CodexStore.h"
-#include "platform/SqliteDatabase.h"
+#include "data/codex/CodexStore.h"
+#include "platform/storage/SqliteDatabase.h"
 #include "support/BenchFigures.h"
 #include "support/FakeCodexHome.h"
 #include "support/TemporaryHome.h"

@@ -2,7 +2,7 @@
 // painted screen of its preview (the read off the GUI thread, the parse, the first screen's
 // layout and its painting), printed beside the Markdown library's own parse plus HTML
 // rendering of the same file. The pane is 1280 pixels wide, as a large window shows it.
-#include "detail/MarkdownFileBrowser.h"
+#include "detail/sections/MarkdownFileBrowser.h"
 #include "helpers/ReferenceMarkdownRender.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/MarkdownCorpus.h"

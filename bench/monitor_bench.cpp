@@ -1,7 +1,7 @@
 // The file-system event monitor over a generated tree of 50,000 folders: the watches it uses,
 // the time it takes to set them up, and the delay from a write to its event, both after a
 // quiet period (delivered at once) and within a burst (held for the latency).
-#include "platform/FileSystemEventMonitor.h"
+#include "platform/file_events/FileSystemEventMonitor.h"
 #include "support/TemporaryHome.h"
 
 #include <QCoreApplication>

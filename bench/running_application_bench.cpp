@@ -18,7 +18,7 @@
 //   running_application_bench FOLDER [--only-start | --only-refresh | --only-memory |
 //                                     --only-slope] [--slope-minutes N]
 #include "coordinator/ProjectListViewModel.h"
-#include "data/TokenUsageStore.h"
+#include "data/token_usage/TokenUsageStore.h"
 #include "helpers/ResidentSet.h"
 #include "helpers/RunningApplication.h"
 #include "support/BenchFigures.h"

@@ -6,7 +6,7 @@
 // the local side must change some.
 #include "support/BenchFigures.h"
 #include "support/TeamWireFixtures.h"
-#include "team/TeamSnapshotValues.h"
+#include "team/presence/TeamSnapshotValues.h"
 
 #include <QMessageAuthenticationCode>
 #include <QTextStream>

@@ -3,17 +3,17 @@
 // second go out and come in while the server keeps changing every team's overlap, and the
 // longest the event loop went without turning (server work included, which the program does
 // not carry). Printed beside the idle heartbeat's rate and one 60 Hz frame.
-#include "data/ProjectMetadataCache.h"
-#include "data/ProjectRepositoryStore.h"
-#include "platform/KeyValueStore.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
-#include "team/TeamPresenceRules.h"
-#include "team/TeamPresenceService.h"
-#include "team/TeamServerAddress.h"
-#include "team/TeamSettingsStore.h"
-#include "team/WorkSummaryGenerator.h"
+#include "team/presence/TeamPresenceRules.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamServerAddress.h"
+#include "team/server/TeamSettingsStore.h"
+#include "team/presence/WorkSummaryGenerator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 // QJsonDocument plus the data layer's QJsonObject decoding of every project state.
 #include "support/BenchFigures.h"
 #include "support/TeamWireFixtures.h"
-#include "team/TeamJsonReader.h"
-#include "team/TeamSnapshot.h"
+#include "team/wire/TeamJsonReader.h"
+#include "team/wire/TeamSnapshot.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -11,11 +11,11 @@
 //     (passes two seconds apart in simulated time) beside one unpaced pass over the same
 //     files. CPU times are the least of a few runs: other work on the machine only adds.
 // The corpus and the index are deleted at the end.
-#include "data/RolloutTokenScanner.h"
-#include "data/TokenCountLineParser.h"
-#include "data/TokenUsageStore.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
+#include "data/token_usage/RolloutTokenScanner.h"
+#include "data/token_usage/TokenCountLineParser.h"
+#include "data/token_usage/TokenUsageStore.h"
+#include "platform/storage/SqliteDatabase.h"
+#include "platform/storage/SqliteStatement.h"
 #include "support/BenchFigures.h"
 #include "support/HeavyCodexHome.h"
 #include "support/RolloutLines.h"

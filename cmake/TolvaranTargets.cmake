@@ -1,6 +1,7 @@
 # Shared compile settings and the helpers that every folder uses to declare its library,
-# its tests and its benchmarks. Each folder lists no files: a folder's sources are every
-# .cpp/.h in it, so adding a type is adding its file pair.
+# its tests and its benchmarks. Each folder lists no files: a library's sources are every
+# .cpp/.h in its folder and the rooms (subfolders) below it, so adding a type is adding its
+# file pair.
 
 add_library(tolvaran_options INTERFACE)
 target_compile_options(tolvaran_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
@@ -17,9 +18,10 @@ if(TOLVARAN_SANITIZE)
   target_link_options(tolvaran_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-# tolvaran_library(NAME DEPS...): a static library from every source file of the folder.
+# tolvaran_library(NAME DEPS...): a static library from every source file of the folder and
+# its subfolders.
 function(tolvaran_library name)
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_library(${name} STATIC ${sources})
   # moc's step only re-runs when a file it saw last time changes, so files that a re-glob adds
@@ -54,5 +56,5 @@ endfunction()
 function(tolvaran_widget_test name)
   tolvaran_test(${name} ${ARGN} Qt6::Widgets)
   target_sources(${name} PRIVATE
-    "${PROJECT_SOURCE_DIR}/tests/support/widgets/WidgetTestMain.cpp")
+    "${PROJECT_SOURCE_DIR}/tests/widget_main/WidgetTestMain.cpp")
 endfunction()

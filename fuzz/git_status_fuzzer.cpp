@@ -1,8 +1,8 @@
 // The team scan's reading of `git status --porcelain=v2 --branch -z` output: any bytes give
 // a status that lists at most its limit of paths, all of them shareable, and no negative
 // count; each entry alone parses too.
-#include "data/ProjectRepositoryStore.h"
-#include "data/TeamWorktreeStatus.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "data/git/TeamWorktreeStatus.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Codex's global-state file: any bytes are read (or refused with the store's error) and every
 // change either fails with the store's error or leaves a JSON object behind.
-#include "data/CodexGlobalStateStore.h"
+#include "data/codex/CodexGlobalStateStore.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,9 +1,9 @@
 // Rollout files: every line through the token-count parser (whose quick reader must agree
 // with Qt's), and the whole input as a rollout file through the token scanner and the
 // activity reader (processing state and latest request).
-#include "data/CodexActivityStore.h"
-#include "data/RolloutTokenScanner.h"
-#include "data/TokenCountLineParser.h"
+#include "data/codex/CodexActivityStore.h"
+#include "data/token_usage/RolloutTokenScanner.h"
+#include "data/token_usage/TokenCountLineParser.h"
 
 #include <QFile>
 #include <QTemporaryDir>

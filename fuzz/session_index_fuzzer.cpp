@@ -1,5 +1,5 @@
 // Codex's session index: any bytes give names without failing, each trimmed and not empty.
-#include "data/CodexSessionIndexStore.h"
+#include "data/codex/CodexSessionIndexStore.h"
 
 #include <cstdint>
 #include <cstdlib>

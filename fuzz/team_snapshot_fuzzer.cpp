@@ -1,6 +1,6 @@
 // The team snapshot decoder over arbitrary bytes. Beyond not crashing, a snapshot that decodes
 // must encode to bytes that decode and encode again to the same bytes.
-#include "team/TeamSnapshot.h"
+#include "team/wire/TeamSnapshot.h"
 
 #include <QByteArrayView>
 #include <QLoggingCategory>

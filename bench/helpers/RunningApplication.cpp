@@ -1,9 +1,9 @@
 #include "helpers/RunningApplication.h"
 
-#include "app/ContentView.h"
-#include "app/ProjectCardGrid.h"
+#include "app/window/ContentView.h"
+#include "app/cards/ProjectCardGrid.h"
 #include "app/TolvaranApp.h"
-#include "app/TolvaranViewController.h"
+#include "app/window/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "support/WaitUntil.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "coordinator/ProjectListStores.h"
-#include "data/CodexFileLayout.h"
+#include "data/codex/CodexFileLayout.h"
 
 #include <memory>
 

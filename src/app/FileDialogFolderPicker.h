@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FolderPicker.h"
+#include "platform/desktop/FolderPicker.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #include "app/TolvaranApp.h"
 
 #include "app/AppServices.h"
-#include "app/ContentView.h"
+#include "app/window/ContentView.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "team/TeamWorkspaceStore.h"

@@ -1,8 +1,8 @@
 #include "app/TolvaranWindow.h"
 
-#include "app/ContentView.h"
+#include "app/window/ContentView.h"
 #include "app/FileDialogFolderPicker.h"
-#include "app/RefreshCommand.h"
+#include "app/window/RefreshCommand.h"
 #include "coordinator/ProjectListViewModel.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "coordinator/CodexChangeMonitor.h"
 
-#include "data/CodexFileLayout.h"
-#include "platform/FileSystemEventMonitor.h"
+#include "data/codex/CodexFileLayout.h"
+#include "platform/file_events/FileSystemEventMonitor.h"
 #include "platform/Paths.h"
 
 #include <QMetaObject>

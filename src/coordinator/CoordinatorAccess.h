@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/CodexProject.h"
-#include "data/ProjectTagSnapshot.h"
-#include "platform/WorkGroup.h"
+#include "data/catalog/CodexProject.h"
+#include "data/catalog/ProjectTagSnapshot.h"
+#include "work/WorkGroup.h"
 
 #include <QList>
 #include <QObject>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/CodexActivityStore.h"
-#include "data/CodexGlobalStateSnapshot.h"
-#include "data/CodexProject.h"
-#include "data/CodexThread.h"
-#include "data/LocalTeamProjectSource.h"
+#include "data/codex/CodexActivityStore.h"
+#include "data/codex/CodexGlobalStateSnapshot.h"
+#include "data/catalog/CodexProject.h"
+#include "data/codex/CodexThread.h"
+#include "data/git/LocalTeamProjectSource.h"
 #include "platform/Timestamp.h"
 
 #include <QList>

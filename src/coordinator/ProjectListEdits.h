@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/CodexProject.h"
+#include "data/catalog/CodexProject.h"
 
 #include <QList>
 #include <QSet>

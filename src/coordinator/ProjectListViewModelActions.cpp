@@ -3,13 +3,13 @@
 #include "coordinator/ProjectListViewModel.h"
 
 #include "coordinator/CoordinatorAccess.h"
-#include "coordinator/ProjectActions.h"
-#include "coordinator/ProjectRenamer.h"
-#include "coordinator/ProjectTagController.h"
-#include "coordinator/ProjectTagEditing.h"
-#include "data/ProjectTagSnapshot.h"
-#include "data/ProjectTagStore.h"
-#include "platform/KeyValueStore.h"
+#include "coordinator/actions/ProjectActions.h"
+#include "coordinator/actions/ProjectRenamer.h"
+#include "coordinator/actions/ProjectTagController.h"
+#include "coordinator/actions/ProjectTagEditing.h"
+#include "data/catalog/ProjectTagSnapshot.h"
+#include "data/catalog/ProjectTagStore.h"
+#include "platform/storage/KeyValueStore.h"
 
 namespace tolvaran {
 

@@ -3,8 +3,8 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "platform/SaturatingAdd.h"
 
-#include "data/TeamWorkspaceService.h"
-#include "data/TeamWorkspaceTeam.h"
+#include "team_interface/TeamWorkspaceService.h"
+#include "team_interface/TeamWorkspaceTeam.h"
 
 #include <algorithm>
 

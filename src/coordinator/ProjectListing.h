@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/CodexProject.h"
-#include "data/ProjectCardSnapshot.h"
-#include "data/ProjectListChoices.h"
+#include "data/catalog/CodexProject.h"
+#include "data/catalog/ProjectCardSnapshot.h"
+#include "data/catalog/ProjectListChoices.h"
 
 #include <QHash>
 #include <QList>

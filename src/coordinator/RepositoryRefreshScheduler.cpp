@@ -1,10 +1,10 @@
 #include "coordinator/RepositoryRefreshScheduler.h"
 
-#include "data/CodexProject.h"
-#include "data/ProjectMetadataCache.h"
-#include "data/TeamWorkspaceService.h"
-#include "platform/BackgroundJob.h"
-#include "platform/FileSystemEventMonitor.h"
+#include "data/catalog/CodexProject.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "team_interface/TeamWorkspaceService.h"
+#include "work/BackgroundJob.h"
+#include "platform/file_events/FileSystemEventMonitor.h"
 
 #include <QFileInfo>
 #include <QPointer>

@@ -1,9 +1,9 @@
 #include "coordinator/TokenUsageRefresher.h"
 
-#include "data/TokenUsageStore.h"
+#include "data/token_usage/TokenUsageStore.h"
 #include "platform/Error.h"
 #include "platform/FreedMemory.h"
-#include "platform/WorkGroup.h"
+#include "work/WorkGroup.h"
 
 #include <QTimer>
 

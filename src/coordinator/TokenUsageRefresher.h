@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/CodexThread.h"
-#include "data/TokenUsageSnapshot.h"
+#include "data/codex/CodexThread.h"
+#include "data/token_usage/TokenUsageSnapshot.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "detail/ProjectDetailTab.h"
-#include "platform/QueuedCall.h"
+#include "work/QueuedCall.h"
 
 #include <QWidget>
 

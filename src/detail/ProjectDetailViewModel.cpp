@@ -1,9 +1,9 @@
 #include "detail/ProjectDetailViewModel.h"
 
 #include "coordinator/ProjectListViewModel.h"
-#include "data/ProjectRepositoryStore.h"
-#include "data/TeamWorkspaceService.h"
-#include "team/TeamProjectViewSource.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "team_interface/TeamWorkspaceService.h"
+#include "team/view/TeamProjectViewSource.h"
 
 namespace tolvaran {
 

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "data/CodexProject.h"
-#include "data/ProjectDetailSnapshot.h"
-#include "data/ProjectGitStatus.h"
-#include "data/SharedProjectState.h"
-#include "platform/QueuedCall.h"
-#include "platform/WorkContext.h"
-#include "platform/WorkGroup.h"
-#include "platform/WorkHandle.h"
-#include "team/TeamProjectSummary.h"
-#include "team/TeamProjectUsageSummary.h"
+#include "data/catalog/CodexProject.h"
+#include "data/git/ProjectDetailSnapshot.h"
+#include "data/git/ProjectGitStatus.h"
+#include "data/git/SharedProjectState.h"
+#include "work/QueuedCall.h"
+#include "work/WorkContext.h"
+#include "work/WorkGroup.h"
+#include "work/WorkHandle.h"
+#include "team/view/TeamProjectSummary.h"
+#include "team/view/TeamProjectUsageSummary.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/CodexProject.h"
-#include "data/ProjectGitStatus.h"
+#include "data/catalog/CodexProject.h"
+#include "data/git/ProjectGitStatus.h"
 #include "platform/Timestamp.h"
 
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "markdown/InlineContentProtocol.h"
-#include "markdown/InlineNode.h"
+#include "markdown/nodes/InlineNode.h"
 
 #include <QList>
 

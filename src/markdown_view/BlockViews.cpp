@@ -1,12 +1,12 @@
 #include "markdown_view/BlockViews.h"
 
-#include "markdown_view/CodeTextItem.h"
-#include "markdown_view/ImageFlow.h"
-#include "markdown_view/ImageView.h"
-#include "markdown_view/InlineText.h"
-#include "markdown_view/ListItemLayout.h"
-#include "markdown_view/TableView.h"
-#include "markdown_view/Theme.h"
+#include "markdown_view/items/CodeTextItem.h"
+#include "markdown_view/items/ImageFlow.h"
+#include "markdown_view/items/ImageView.h"
+#include "markdown_view/items/InlineText.h"
+#include "markdown_view/items/ListItemLayout.h"
+#include "markdown_view/items/TableView.h"
+#include "markdown_view/theme/Theme.h"
 
 namespace tolvaran::markdown {
 

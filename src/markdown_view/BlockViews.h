@@ -1,6 +1,6 @@
 #pragma once
 
-#include "markdown/BlockNode.h"
+#include "markdown/nodes/BlockNode.h"
 #include "markdown_view/View.h"
 
 #include <QList>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "markdown/InlineContent.h"
-#include "markdown_view/BlockStyle.h"
-#include "markdown_view/Theme.h"
+#include "markdown_view/theme/BlockStyle.h"
+#include "markdown_view/theme/Theme.h"
 
 #include <QColor>
 #include <QUrl>

@@ -1,7 +1,7 @@
 #include "markdown_view/DocumentLayout.h"
 
 #include "markdown_view/BlockViews.h"
-#include "markdown_view/ColorSchemeImageFilter.h"
+#include "markdown_view/theme/ColorSchemeImageFilter.h"
 
 #include <QPainter>
 #include <QThreadPool>

@@ -2,7 +2,7 @@
 
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/MarkdownView.h"
-#include "markdown_view/TextItem.h"
+#include "markdown_view/items/TextItem.h"
 
 #include <algorithm>
 #include <functional>

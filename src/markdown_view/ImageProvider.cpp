@@ -1,6 +1,6 @@
 #include "markdown_view/ImageProvider.h"
 
-#include "markdown_view/RemoteImageItem.h"
+#include "markdown_view/items/RemoteImageItem.h"
 
 #include <QDir>
 #include <QImageReader>

@@ -1,8 +1,8 @@
 #include "markdown_view/MarkdownView.h"
 
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/ListMarkers.h"
-#include "markdown_view/TextItem.h"
+#include "markdown_view/theme/ListMarkers.h"
+#include "markdown_view/items/TextItem.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "markdown/MarkdownContent.h"
-#include "markdown_view/CodeSyntaxHighlighter.h"
+#include "markdown_view/theme/CodeSyntaxHighlighter.h"
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/FocusTarget.h"
 #include "markdown_view/ImageProvider.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownAccessibility.h"
-#include "markdown_view/TextStyle.h"
-#include "markdown_view/Theme.h"
+#include "markdown_view/theme/TextStyle.h"
+#include "markdown_view/theme/Theme.h"
 
 #include <QAbstractScrollArea>
 #include <QTimer>

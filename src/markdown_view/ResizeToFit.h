@@ -1,6 +1,6 @@
 #pragma once
 
-#include "markdown_view/BlockItem.h"
+#include "markdown_view/items/BlockItem.h"
 
 #include <QImage>
 #include <QSizeF>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "markdown_view/BlockItem.h"
-#include "markdown_view/FontProperties.h"
-#include "markdown_view/StyleContext.h"
+#include "markdown_view/items/BlockItem.h"
+#include "markdown_view/theme/FontProperties.h"
+#include "markdown_view/theme/StyleContext.h"
 
 #include <QList>
 

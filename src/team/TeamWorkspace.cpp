@@ -1,9 +1,9 @@
 #include "team/TeamWorkspace.h"
 
-#include "data/ProjectRepositoryStore.h"
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsStore.h"
-#include "team/WorkSummaryGenerator.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsStore.h"
+#include "team/presence/WorkSummaryGenerator.h"
 
 namespace tolvaran {
 

@@ -1,11 +1,11 @@
 #include "team/TeamWorkspaceStore.h"
 
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "team/TeamLogging.h"
-#include "team/TeamOwnDevice.h"
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsError.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamOwnDevice.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsError.h"
+#include "team/server/TeamSettingsStore.h"
 #include "team/TeamWorkspace.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "data/LocalTeamProjectSource.h"
-#include "data/TeamWorkspaceService.h"
-#include "data/TokenUsageSnapshot.h"
+#include "data/git/LocalTeamProjectSource.h"
+#include "team_interface/TeamWorkspaceService.h"
+#include "data/token_usage/TokenUsageSnapshot.h"
 #include "platform/ApplicationSupport.h"
-#include "team/TeamClock.h"
-#include "team/TeamProjectViewSource.h"
+#include "team/presence/TeamClock.h"
+#include "team/view/TeamProjectViewSource.h"
 
 #include <QHash>
 #include <QList>

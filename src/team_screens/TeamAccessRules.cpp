@@ -1,7 +1,7 @@
 #include "team_screens/TeamAccessRules.h"
 
 #include "platform/RelativeDateFormatter.h"
-#include "team/TeamOwnDevice.h"
+#include "team/presence/TeamOwnDevice.h"
 
 #include <QSet>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/TeamConnectionState.h"
+#include "team_interface/TeamConnectionState.h"
 #include "platform/Timestamp.h"
-#include "team/TeamConnectedPerson.h"
-#include "team/TeamInstallation.h"
-#include "team/TeamSecurityStatus.h"
+#include "team/view/TeamConnectedPerson.h"
+#include "team/wire/TeamInstallation.h"
+#include "team/wire/TeamSecurityStatus.h"
 
 #include <QList>
 #include <QString>

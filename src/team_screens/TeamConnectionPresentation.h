@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/TeamConnectionState.h"
+#include "team_interface/TeamConnectionState.h"
 
 #include <QColor>
 #include <QPalette>

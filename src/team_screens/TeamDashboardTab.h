@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/TeamCommitEvent.h"
+#include "team_interface/TeamCommitEvent.h"
 
 #include <QList>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "team/TeamCallHandle.h"
+#include "team/server/TeamCallHandle.h"
 
 #include <QString>
 #include <QWidget>

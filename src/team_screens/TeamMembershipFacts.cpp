@@ -1,6 +1,6 @@
 #include "team_screens/TeamMembershipFacts.h"
 
-#include "team/TeamSettingsStore.h"
+#include "team/server/TeamSettingsStore.h"
 
 namespace tolvaran {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "team/TeamInstallationRole.h"
-#include "team/TeamSecurityStatus.h"
+#include "team/wire/TeamInstallationRole.h"
+#include "team/wire/TeamSecurityStatus.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "team_screens/TeamPeopleAccessView.h"
 
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsStore.h"
 #include "team_screens/TeamAccessRules.h"
 #include "team_screens/TeamScreenStyle.h"
 #include "team_screens/TeamScreenTeam.h"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "data/TeamConnectionState.h"
-#include "team/TeamCallHandle.h"
-#include "team/TeamConnectedPerson.h"
-#include "team/TeamInstallation.h"
-#include "team/TeamSecurityStatus.h"
-#include "team/TeamServerClient.h"
+#include "team_interface/TeamConnectionState.h"
+#include "team/server/TeamCallHandle.h"
+#include "team/view/TeamConnectedPerson.h"
+#include "team/wire/TeamInstallation.h"
+#include "team/wire/TeamSecurityStatus.h"
+#include "team/server/TeamServerClient.h"
 
 #include <QList>
 #include <QMessageBox>

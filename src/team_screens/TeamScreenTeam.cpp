@@ -1,7 +1,7 @@
 #include "team_screens/TeamScreenTeam.h"
 
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsStore.h"
 
 namespace tolvaran {
 

@@ -1,8 +1,8 @@
 #include "team_screens/TeamSettingsView.h"
 
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsError.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsError.h"
+#include "team/server/TeamSettingsStore.h"
 #include "team_screens/TeamConnectionPresentation.h"
 #include "team_screens/TeamScreenStyle.h"
 #include "team_screens/TeamScreenTeam.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "team/TeamCallHandle.h"
-#include "team/TeamInstallation.h"
+#include "team/server/TeamCallHandle.h"
+#include "team/wire/TeamInstallation.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "team_screens/TeamsDashboardView.h"
 
-#include "team/TeamPresenceService.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamSettingsStore.h"
 #include "team_screens/TeamConnectionPresentation.h"
 #include "team_screens/TeamInlineSettingsView.h"
 #include "team_screens/TeamMembershipFacts.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/QueuedCall.h"
-#include "team/TeamCallHandle.h"
+#include "work/QueuedCall.h"
+#include "team/server/TeamCallHandle.h"
 #include "team_screens/TeamDashboardTab.h"
 
 #include <QMessageBox>

@@ -3,7 +3,7 @@
 #include "team_screens/TeamsDashboardView.h"
 
 #include "platform/RelativeDateFormatter.h"
-#include "team/TeamPresenceService.h"
+#include "team/presence/TeamPresenceService.h"
 #include "team_screens/TeamInlineSettingsView.h"
 #include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamScreenStyle.h"

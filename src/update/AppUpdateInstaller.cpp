@@ -2,7 +2,7 @@
 
 #include "platform/AppBrand.h"
 #include "platform/ProcessRunner.h"
-#include "platform/WorkContext.h"
+#include "work/WorkContext.h"
 #include "update/AppUpdateEnvironment.h"
 #include "update/AppUpdateError.h"
 #include "update/AppUpdateManifest.h"

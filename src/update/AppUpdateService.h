@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/WorkGroup.h"
-#include "platform/WorkProgress.h"
+#include "work/WorkGroup.h"
+#include "work/WorkProgress.h"
 #include "update/AppUpdateEnvironment.h"
 #include "update/AppUpdateManifest.h"
 

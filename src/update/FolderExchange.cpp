@@ -1,6 +1,6 @@
 #include "update/FolderExchange.h"
 
-#include "platform/AtomicRename.h"
+#include "platform/storage/AtomicRename.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "update/ReleaseDownload.h"
 
 #include "network/BoundedReply.h"
-#include "platform/FileDescriptor.h"
-#include "platform/WorkContext.h"
+#include "platform/storage/FileDescriptor.h"
+#include "work/WorkContext.h"
 #include "update/AppUpdateError.h"
 
 #include <QEventLoop>

@@ -2,9 +2,9 @@
 // reads it: every card and control named after what it shows.
 #include "BrowserWorld.h"
 
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
-#include "app/TolvaranViewController.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
+#include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
 #include "widgets/ClosureButton.h"
 

@@ -1,15 +1,15 @@
 // The application as a whole: what constructing it leaves untouched, the launch work that
 // showing the window starts, the menu commands and the root view's choice of screen.
 #include "app/AppServices.h"
-#include "app/ContentView.h"
+#include "app/window/ContentView.h"
 #include "app/TolvaranApp.h"
-#include "app/TolvaranViewController.h"
+#include "app/window/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 
 #include <QFileDialog>
 #include "app/AppServices.h"
 #include "coordinator/ProjectListViewModel.h"
-#include "team/TeamPresenceService.h"
+#include "team/presence/TeamPresenceService.h"
 #include "team/TeamWorkspace.h"
 #include "team/TeamWorkspaceStore.h"
 #include "update/AppUpdateService.h"

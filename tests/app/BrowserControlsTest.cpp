@@ -2,11 +2,11 @@
 // sidebar, the team controls and the commit banner show and do.
 #include "BrowserWorld.h"
 
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
 #include "widgets/SegmentedControl.h"
-#include "app/TagRenameDialog.h"
-#include "app/TolvaranViewController.h"
+#include "app/tags/TagRenameDialog.h"
+#include "app/window/TolvaranViewController.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 

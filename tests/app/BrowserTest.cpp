@@ -4,10 +4,10 @@
 
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
 #include "widgets/SegmentedControl.h"
-#include "app/TolvaranViewController.h"
+#include "app/window/TolvaranViewController.h"
 #include "support/LocalHttpServer.h"
 #include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"

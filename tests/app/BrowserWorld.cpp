@@ -1,11 +1,11 @@
 #include "BrowserWorld.h"
 
-#include "data/CodexGlobalStateStore.h"
-#include "data/CodexStore.h"
-#include "data/ProjectCatalogStore.h"
-#include "data/ProjectRepositoryStore.h"
-#include "data/ProjectTagStore.h"
-#include "data/TokenUsageStore.h"
+#include "data/codex/CodexGlobalStateStore.h"
+#include "data/codex/CodexStore.h"
+#include "data/catalog/ProjectCatalogStore.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "data/catalog/ProjectTagStore.h"
+#include "data/token_usage/TokenUsageStore.h"
 #include "support/FakeCodexApplicationController.h"
 #include "support/WaitUntil.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "coordinator/ProjectListViewModel.h"
-#include "data/ProjectMetadataCache.h"
-#include "platform/KeyValueStore.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"

@@ -1,4 +1,4 @@
-#include "app/AdaptiveCardFlowLayout.h"
+#include "app/cards/AdaptiveCardFlowLayout.h"
 
 #include <gtest/gtest.h>
 

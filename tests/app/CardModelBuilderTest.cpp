@@ -1,11 +1,11 @@
-#include "app/CardModelBuilder.h"
+#include "app/cards/CardModelBuilder.h"
 #include "coordinator/CoordinatorWorld.h"
-#include "data/ProjectMetadataCacheSnapshot.h"
-#include "data/ProjectTagSnapshot.h"
-#include "data/ProjectTagStore.h"
+#include "data/git/ProjectMetadataCacheSnapshot.h"
+#include "data/catalog/ProjectTagSnapshot.h"
+#include "data/catalog/ProjectTagStore.h"
 #include "support/FixedTeamViewSource.h"
 #include "support/QtPrinters.h"
-#include "team/TeamProjectViewSource.h"
+#include "team/view/TeamProjectViewSource.h"
 
 #include <QDir>
 #include <QFile>

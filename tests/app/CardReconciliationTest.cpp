@@ -1,4 +1,4 @@
-#include "app/CardReconciliation.h"
+#include "app/cards/CardReconciliation.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // Opening a card's detail pane in the whole application, over a real repository in a fake
 // home: the tab it opens on, the commits and Markdown files it loads, and the two ways back.
-#include "app/ContentView.h"
+#include "app/window/ContentView.h"
 #include "app/TolvaranApp.h"
-#include "app/TolvaranViewController.h"
+#include "app/window/TolvaranViewController.h"
 #include "app/TolvaranWindow.h"
 #include "coordinator/ProjectListViewModel.h"
-#include "detail/CommitList.h"
+#include "detail/sections/CommitList.h"
 #include "detail/DetailHeader.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"

@@ -3,9 +3,9 @@
 // size is cut at 15 points.
 #include "BrowserWorld.h"
 
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
-#include "app/TolvaranViewController.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
+#include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
 #include "support/widgets/ScopedApplicationFont.h"
 #include "widgets/BrowserStyle.h"

@@ -1,5 +1,5 @@
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
 #include "support/QtPrinters.h"
 
 #include <QScrollBar>

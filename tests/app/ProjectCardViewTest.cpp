@@ -1,5 +1,5 @@
 #include "widgets/ElidingLabel.h"
-#include "app/ProjectCardView.h"
+#include "app/cards/ProjectCardView.h"
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
 

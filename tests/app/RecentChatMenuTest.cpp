@@ -1,5 +1,5 @@
-#include "app/RecentChatMenuFactory.h"
-#include "app/RecentChatMenuItem.h"
+#include "app/cards/RecentChatMenuFactory.h"
+#include "app/cards/RecentChatMenuItem.h"
 #include "widgets/SymbolIconTable.h"
 #include "support/QtPrinters.h"
 

@@ -1,4 +1,4 @@
-#include "app/RelativeTimeRedrawTimer.h"
+#include "app/cards/RelativeTimeRedrawTimer.h"
 
 #include <QSignalSpy>
 

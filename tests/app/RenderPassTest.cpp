@@ -1,12 +1,12 @@
 // The browser's render pass over a real coordinator: which cards a change reconfigures, when
 // the grid is replaced, and where failures are shown.
-#include "app/BrowserEmptyState.h"
+#include "app/cards/BrowserEmptyState.h"
 #include "widgets/ElidingLabel.h"
-#include "app/ProjectCardGrid.h"
-#include "app/ProjectCardView.h"
-#include "app/TolvaranViewController.h"
+#include "app/cards/ProjectCardGrid.h"
+#include "app/cards/ProjectCardView.h"
+#include "app/window/TolvaranViewController.h"
 #include "coordinator/CoordinatorWorld.h"
-#include "coordinator/ProjectActionServices.h"
+#include "coordinator/actions/ProjectActionServices.h"
 #include "support/FixedTeamViewSource.h"
 #include "support/FakeCodexApplicationController.h"
 #include "support/FakeCodexLauncher.h"
@@ -14,7 +14,7 @@
 #include "support/FakeFolderPicker.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
-#include "team/TeamProjectViewSource.h"
+#include "team/view/TeamProjectViewSource.h"
 
 #include <QLabel>
 

@@ -5,7 +5,7 @@
 #include "widgets/ElidingLabel.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
-#include "app/TokenUsageSparklineView.h"
+#include "app/cards/TokenUsageSparklineView.h"
 #include "platform/AppBrand.h"
 #include "platform/RelativeDateFormatter.h"
 

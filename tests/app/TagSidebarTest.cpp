@@ -1,8 +1,8 @@
 // The tag sidebar's rows, their counts and marks, its requests, and the rename and delete
 // dialogs.
-#include "app/TagDeletionPrompt.h"
-#include "app/TagRenameDialog.h"
-#include "app/TagSidebar.h"
+#include "app/tags/TagDeletionPrompt.h"
+#include "app/tags/TagRenameDialog.h"
+#include "app/tags/TagSidebar.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // What the team filter and the team button offer for a workspace's teams and connection.
-#include "app/TeamButtonPresentation.h"
-#include "app/TeamFilterOption.h"
+#include "app/window/TeamButtonPresentation.h"
+#include "app/window/TeamFilterOption.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The update control over a real updater and a local update server: what it shows for each
 // state of the updater, and the "Update Failed" alert, shown once.
 #include "widgets/ClosureButton.h"
-#include "app/UpdateControl.h"
+#include "app/window/UpdateControl.h"
 #include "support/LocalHttpServer.h"
 #include "support/ReleaseBuilder.h"
 #include "support/TemporaryHome.h"

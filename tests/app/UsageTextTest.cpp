@@ -1,6 +1,6 @@
 // The week label's text and colour at the thresholds, and the commit banner's text.
-#include "app/CommitBannerText.h"
-#include "app/WeeklyAllowanceLabel.h"
+#include "app/window/CommitBannerText.h"
+#include "app/cards/WeeklyAllowanceLabel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Which of Codex's file changes ask for which refresh, fed to the monitor as batches of
 // events (the file-system monitor's own delivery is tested in the platform's tests).
 #include "coordinator/CodexChangeMonitor.h"
-#include "platform/FileSystemEvent.h"
+#include "platform/file_events/FileSystemEvent.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>

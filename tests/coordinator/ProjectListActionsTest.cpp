@@ -1,8 +1,8 @@
 #include "CoordinatorDouble.h"
 #include "CoordinatorWorld.h"
 
-#include "coordinator/ProjectActions.h"
-#include "data/ProjectTagStore.h"
+#include "coordinator/actions/ProjectActions.h"
+#include "data/catalog/ProjectTagStore.h"
 #include "support/FakeCodexApplicationController.h"
 #include "support/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"

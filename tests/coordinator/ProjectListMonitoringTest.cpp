@@ -1,8 +1,8 @@
 #include "CoordinatorWorld.h"
 
 #include "coordinator/RepositoryRefreshScheduler.h"
-#include "data/ProjectMetadataCacheSnapshot.h"
-#include "platform/SqliteDatabase.h"
+#include "data/git/ProjectMetadataCacheSnapshot.h"
+#include "platform/storage/SqliteDatabase.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
 #include "support/RolloutLines.h"

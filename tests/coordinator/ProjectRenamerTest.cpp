@@ -1,9 +1,9 @@
 #include "CoordinatorDouble.h"
 
-#include "coordinator/ProjectRenamer.h"
-#include "data/CodexGlobalStateStore.h"
-#include "data/CodexStore.h"
-#include "data/ProjectCatalogStore.h"
+#include "coordinator/actions/ProjectRenamer.h"
+#include "data/codex/CodexGlobalStateStore.h"
+#include "data/codex/CodexStore.h"
+#include "data/catalog/ProjectCatalogStore.h"
 #include "support/FakeCodexApplicationController.h"
 #include "support/FakeCodexHome.h"
 #include "support/QtPrinters.h"

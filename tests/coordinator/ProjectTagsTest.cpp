@@ -1,11 +1,11 @@
 #include "CoordinatorDouble.h"
 
-#include "coordinator/ProjectTagController.h"
-#include "coordinator/ProjectTagEditing.h"
-#include "coordinator/ProjectTagSaver.h"
-#include "data/ProjectTagError.h"
-#include "data/ProjectTagStore.h"
-#include "platform/KeyValueStore.h"
+#include "coordinator/actions/ProjectTagController.h"
+#include "coordinator/actions/ProjectTagEditing.h"
+#include "coordinator/actions/ProjectTagSaver.h"
+#include "data/catalog/ProjectTagError.h"
+#include "data/catalog/ProjectTagStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 

@@ -1,5 +1,5 @@
-#include "data/CodexActivityNotifier.h"
-#include "data/CodexActivityStore.h"
+#include "data/codex/CodexActivityNotifier.h"
+#include "data/codex/CodexActivityStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/RolloutLines.h"

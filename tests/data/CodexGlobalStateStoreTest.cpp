@@ -1,4 +1,4 @@
-#include "data/CodexGlobalStateStore.h"
+#include "data/codex/CodexGlobalStateStore.h"
 #include "platform/Paths.h"
 #include "platform/Timestamp.h"
 #include "support/FakeCodexHome.h"

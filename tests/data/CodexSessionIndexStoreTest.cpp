@@ -1,4 +1,4 @@
-#include "data/CodexSessionIndexStore.h"
+#include "data/codex/CodexSessionIndexStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"

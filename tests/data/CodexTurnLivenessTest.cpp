@@ -1,5 +1,5 @@
-#include "data/CodexActivityStore.h"
-#include "data/CodexTurnLiveness.h"
+#include "data/codex/CodexActivityStore.h"
+#include "data/codex/CodexTurnLiveness.h"
 #include "support/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"

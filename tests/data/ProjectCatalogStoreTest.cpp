@@ -1,8 +1,8 @@
-#include "data/ProjectCatalogError.h"
-#include "data/ProjectCatalogStore.h"
+#include "data/catalog/ProjectCatalogError.h"
+#include "data/catalog/ProjectCatalogStore.h"
 #include "platform/Paths.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
+#include "platform/storage/SqliteDatabase.h"
+#include "platform/storage/SqliteStatement.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "data/ProjectMetadataCache.h"
+#include "data/git/ProjectMetadataCache.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "data/CodexProject.h"
-#include "data/ProjectListChoices.h"
+#include "data/catalog/CodexProject.h"
+#include "data/catalog/ProjectListChoices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "data/ProjectRepositoryStore.h"
+#include "data/git/ProjectRepositoryStore.h"
 #include "support/GitDouble.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/TemporaryHome.h"

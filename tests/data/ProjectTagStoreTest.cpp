@@ -1,6 +1,6 @@
-#include "data/ProjectTagError.h"
-#include "data/ProjectTagStore.h"
-#include "platform/KeyValueStore.h"
+#include "data/catalog/ProjectTagError.h"
+#include "data/catalog/ProjectTagStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>

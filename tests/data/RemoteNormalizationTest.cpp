@@ -1,4 +1,4 @@
-#include "data/ProjectRepositoryStore.h"
+#include "data/git/ProjectRepositoryStore.h"
 
 #include <gtest/gtest.h>
 

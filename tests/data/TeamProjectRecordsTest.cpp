@@ -1,5 +1,5 @@
-#include "data/LocalTeamProjectSource.h"
-#include "data/LocalTeamProjectState.h"
+#include "data/git/LocalTeamProjectSource.h"
+#include "data/git/LocalTeamProjectState.h"
 #include "platform/JsonCoding.h"
 
 #include <QJsonDocument>

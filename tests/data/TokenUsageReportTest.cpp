@@ -1,6 +1,6 @@
-#include "data/TokenPriceTable.h"
-#include "data/TokenUsageAggregator.h"
-#include "data/TokenUsageSnapshot.h"
+#include "data/token_usage/TokenPriceTable.h"
+#include "data/token_usage/TokenUsageAggregator.h"
+#include "data/token_usage/TokenUsageSnapshot.h"
 
 #include <QRandomGenerator>
 #include <QTimeZone>

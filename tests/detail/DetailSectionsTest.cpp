@@ -1,14 +1,14 @@
 // The detail pane's sections as values and widgets: tabs, the Overview's tiles and behind
 // warning, the commit and chat lists, the header with its rename prompt, the status banner.
-#include "detail/BehindWarning.h"
-#include "detail/CommitList.h"
+#include "detail/sections/BehindWarning.h"
+#include "detail/sections/CommitList.h"
 #include "detail/DetailEmptyState.h"
 #include "detail/DetailHeader.h"
 #include "detail/DetailStatusBanner.h"
 #include "detail/DetailTabBar.h"
 #include "detail/ProjectDetailTab.h"
 #include "detail/ProjectOverview.h"
-#include "detail/RecentChatList.h"
+#include "detail/sections/RecentChatList.h"
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>

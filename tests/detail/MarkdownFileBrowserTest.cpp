@@ -1,8 +1,8 @@
 // The Markdown Files tab: what a preview reads of a file (regular files only, at most 1 MiB,
 // any bytes), which file the browser shows as its list and selection change, and its states.
 #include "detail/DetailEmptyState.h"
-#include "detail/MarkdownFileBrowser.h"
-#include "detail/MarkdownPreviewLoader.h"
+#include "detail/sections/MarkdownFileBrowser.h"
+#include "detail/sections/MarkdownPreviewLoader.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"

@@ -1,11 +1,11 @@
 // The Overview's team sections: the usage table and its totals, each teammate's status and
 // overlap sentence, the changed-file list's heights and scrolling, and what this device
 // shares. Teammates' texts must reach the screen exactly as sent.
-#include "detail/ChangedFileList.h"
+#include "detail/sections/ChangedFileList.h"
 #include "widgets/RoundedPanel.h"
-#include "detail/SharedWithTeamSection.h"
-#include "detail/TeamActivitySection.h"
-#include "detail/TeamUsageSection.h"
+#include "detail/sections/SharedWithTeamSection.h"
+#include "detail/sections/TeamActivitySection.h"
+#include "detail/sections/TeamUsageSection.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"

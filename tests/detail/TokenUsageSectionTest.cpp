@@ -1,8 +1,8 @@
 // The Overview's token-usage card: its figures as a reader sees them, the chart or its
 // placeholder per period over a real coordinator, and the chart's bars and axis labels.
 #include "app/BrowserWorld.h"
-#include "detail/TokenUsageChart.h"
-#include "detail/TokenUsageSection.h"
+#include "detail/sections/TokenUsageChart.h"
+#include "detail/sections/TokenUsageSection.h"
 #include "support/RolloutLines.h"
 #include "support/WaitUntil.h"
 

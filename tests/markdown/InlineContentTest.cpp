@@ -1,14 +1,14 @@
 #include "NodeBuilders.h"
 
-#include "markdown/Code.h"
+#include "markdown/nodes/Code.h"
 #include "markdown/InlineContentBuilder.h"
-#include "markdown/InlineImage.h"
-#include "markdown/InlineLink.h"
-#include "markdown/LineBreak.h"
+#include "markdown/nodes/InlineImage.h"
+#include "markdown/nodes/InlineLink.h"
+#include "markdown/nodes/LineBreak.h"
 #include "markdown/MarkdownParser.h"
-#include "markdown/Paragraph.h"
-#include "markdown/SoftBreak.h"
-#include "markdown/StyledInline.h"
+#include "markdown/nodes/Paragraph.h"
+#include "markdown/nodes/SoftBreak.h"
+#include "markdown/nodes/StyledInline.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

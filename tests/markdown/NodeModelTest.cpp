@@ -1,4 +1,4 @@
-#include "markdown/BlockNode.h"
+#include "markdown/nodes/BlockNode.h"
 #include "markdown/Indexed.h"
 #include "markdown/NodeBuilders.h"
 #include "markdown/QStringPrinting.h"

@@ -1,5 +1,5 @@
-#include "markdown/BlockNode.h"
-#include "markdown/HTMLTag.h"
+#include "markdown/nodes/BlockNode.h"
+#include "markdown/nodes/HTMLTag.h"
 #include "markdown/KebabCase.h"
 #include "markdown/MarkdownParser.h"
 #include "markdown/NodeBuilders.h"

@@ -1,5 +1,5 @@
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/BlockItem.h"
+#include "markdown_view/items/BlockItem.h"
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/MarkdownView.h"
 

@@ -1,5 +1,5 @@
-#include "markdown_view/Color.h"
-#include "markdown_view/Theme.h"
+#include "markdown_view/theme/Color.h"
+#include "markdown_view/theme/Theme.h"
 
 #include <QPalette>
 

@@ -1,7 +1,7 @@
 #include "RenderedText.h"
 
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/CodeSyntaxHighlighter.h"
+#include "markdown_view/theme/CodeSyntaxHighlighter.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/ManualRemoteImageLoader.h"

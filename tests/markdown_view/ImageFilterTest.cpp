@@ -1,5 +1,5 @@
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/ColorSchemeImageFilter.h"
+#include "markdown_view/theme/ColorSchemeImageFilter.h"
 
 #include <gtest/gtest.h>
 

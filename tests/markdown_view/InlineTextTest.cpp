@@ -1,6 +1,6 @@
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/InlineImageProvider.h"
-#include "markdown_view/InlineText.h"
+#include "markdown_view/items/InlineText.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/QtPrinters.h"
 

@@ -1,7 +1,7 @@
 #include "RenderedText.h"
 
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/ListMarkers.h"
+#include "markdown_view/theme/ListMarkers.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/QtPrinters.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "markdown_view/BlockItem.h"
-#include "markdown_view/CodeTextItem.h"
+#include "markdown_view/items/BlockItem.h"
+#include "markdown_view/items/CodeTextItem.h"
 #include "markdown_view/DocumentLayout.h"
-#include "markdown_view/TextItem.h"
+#include "markdown_view/items/TextItem.h"
 
 #include <QList>
 #include <QPointF>

@@ -2,7 +2,7 @@
 
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
-#include "markdown_view/TableView.h"
+#include "markdown_view/items/TableView.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "markdown_view/StyleContext.h"
-#include "markdown_view/TextStyle.h"
+#include "markdown_view/theme/StyleContext.h"
+#include "markdown_view/theme/TextStyle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/SystemCodexApplicationController.h"
+#include "platform/desktop/SystemCodexApplicationController.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"
 

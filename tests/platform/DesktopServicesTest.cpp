@@ -1,4 +1,4 @@
-#include "platform/SystemDesktopServices.h"
+#include "platform/desktop/SystemDesktopServices.h"
 #include "support/ScopedEnvironment.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"

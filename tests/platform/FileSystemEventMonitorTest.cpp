@@ -1,4 +1,4 @@
-#include "platform/FileSystemEventMonitor.h"
+#include "platform/file_events/FileSystemEventMonitor.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>

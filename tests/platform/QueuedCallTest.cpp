@@ -1,4 +1,4 @@
-#include "platform/QueuedCall.h"
+#include "work/QueuedCall.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
+#include "platform/storage/SqliteDatabase.h"
+#include "platform/storage/SqliteStatement.h"
 #include "support/TemporaryHome.h"
 
 #include <QFile>

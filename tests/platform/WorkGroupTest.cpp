@@ -1,4 +1,4 @@
-#include "platform/WorkGroup.h"
+#include "work/WorkGroup.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "support/FakeCodexApplicationController.h"
 
-#include "platform/WorkContext.h"
+#include "work/WorkContext.h"
 
 namespace tolvaran::fixtures {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CodexApplicationController.h"
+#include "platform/desktop/CodexApplicationController.h"
 
 #include <QList>
 

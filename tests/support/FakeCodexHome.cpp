@@ -1,7 +1,7 @@
 #include "support/FakeCodexHome.h"
 
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
+#include "platform/storage/SqliteDatabase.h"
+#include "platform/storage/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>

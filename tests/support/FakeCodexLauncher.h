@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CodexLauncher.h"
+#include "platform/desktop/CodexLauncher.h"
 
 #include <QList>
 #include <QPair>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DesktopServices.h"
+#include "platform/desktop/DesktopServices.h"
 
 #include <QList>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "team/TeamProjectViewSource.h"
+#include "team/view/TeamProjectViewSource.h"
 
 #include <QHash>
 

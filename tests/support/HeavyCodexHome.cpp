@@ -1,6 +1,6 @@
 #include "support/HeavyCodexHome.h"
 
-#include "data/CodexStore.h"
+#include "data/codex/CodexStore.h"
 #include "support/FakeCodexHome.h"
 #include "support/RolloutLines.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/CodexThread.h"
+#include "data/codex/CodexThread.h"
 #include "platform/Timestamp.h"
 
 #include <QList>

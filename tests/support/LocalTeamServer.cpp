@@ -2,10 +2,10 @@
 
 #include "platform/Error.h"
 #include "support/WatchedSecrets.h"
-#include "team/TeamInstallationRegistration.h"
-#include "team/TeamJsonWriter.h"
-#include "team/TeamKeyResponse.h"
-#include "team/TeamWireError.h"
+#include "team/server/TeamInstallationRegistration.h"
+#include "team/wire/TeamJsonWriter.h"
+#include "team/wire/TeamKeyResponse.h"
+#include "team/wire/TeamWireError.h"
 
 #include <QAbstractHttpServer>
 #include <QDateTime>

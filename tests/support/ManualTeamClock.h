@@ -1,6 +1,6 @@
 #pragma once
 
-#include "team/TeamClock.h"
+#include "team/presence/TeamClock.h"
 
 #include <map>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/TeamWorkspaceService.h"
-#include "data/TokenUsageSnapshot.h"
+#include "team_interface/TeamWorkspaceService.h"
+#include "data/token_usage/TokenUsageSnapshot.h"
 
 #include <QHash>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "team/TeamSnapshot.h"
+#include "team/wire/TeamSnapshot.h"
 
 #include <QByteArray>
 #include <QList>

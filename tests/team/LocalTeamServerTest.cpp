@@ -1,8 +1,8 @@
 #include "support/LocalTeamServer.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
-#include "team/PrivateStateUpdate.h"
-#include "team/TeamInstallationRegistration.h"
+#include "team/wire/PrivateStateUpdate.h"
+#include "team/server/TeamInstallationRegistration.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

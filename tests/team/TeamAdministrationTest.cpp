@@ -1,7 +1,7 @@
 #include "TeamServerClientWorld.h"
 
 #include "support/QtPrinters.h"
-#include "team/TeamKeyResponse.h"
+#include "team/wire/TeamKeyResponse.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,7 +4,7 @@
 #include "support/HostileHttpServer.h"
 #include "support/MemorySampler.h"
 #include "support/QtPrinters.h"
-#include "team/TeamPresenceRules.h"
+#include "team/presence/TeamPresenceRules.h"
 
 #include <QSignalSpy>
 

@@ -1,6 +1,6 @@
 #include "TeamPresenceWorld.h"
 
-#include "team/TeamPresenceRules.h"
+#include "team/presence/TeamPresenceRules.h"
 
 #include <QJsonArray>
 

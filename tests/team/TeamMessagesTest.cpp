@@ -1,11 +1,11 @@
 #include "support/QtPrinters.h"
-#include "team/CommitCreatedMessage.h"
-#include "team/PresenceUpdate.h"
-#include "team/PrivateCommitCreatedMessage.h"
-#include "team/PrivateStateUpdate.h"
-#include "team/TeamJsonReader.h"
-#include "team/TeamJsonWriter.h"
-#include "team/TeamWireCoding.h"
+#include "team/wire/CommitCreatedMessage.h"
+#include "team/wire/PresenceUpdate.h"
+#include "team/wire/PrivateCommitCreatedMessage.h"
+#include "team/wire/PrivateStateUpdate.h"
+#include "team/wire/TeamJsonReader.h"
+#include "team/wire/TeamJsonWriter.h"
+#include "team/wire/TeamWireCoding.h"
 
 #include <gtest/gtest.h>
 

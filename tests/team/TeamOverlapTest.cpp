@@ -1,6 +1,6 @@
 #include "support/QtPrinters.h"
-#include "team/TeamOverlap.h"
-#include "team/TeamPersonCollapse.h"
+#include "team/presence/TeamOverlap.h"
+#include "team/presence/TeamPersonCollapse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/QtPrinters.h"
-#include "team/TeamCommitHistory.h"
-#include "team/TeamConnectedPeople.h"
+#include "team/presence/TeamCommitHistory.h"
+#include "team/presence/TeamConnectedPeople.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "data/LocalTeamProjectState.h"
-#include "data/TokenUsageSnapshot.h"
-#include "team/TeamPresenceRules.h"
+#include "data/git/LocalTeamProjectState.h"
+#include "data/token_usage/TokenUsageSnapshot.h"
+#include "team/presence/TeamPresenceRules.h"
 
 #include <QCryptographicHash>
 

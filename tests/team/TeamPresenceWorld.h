@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/ProjectMetadataCache.h"
-#include "data/ProjectRepositoryStore.h"
-#include "platform/KeyValueStore.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "data/git/ProjectRepositoryStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ManualTeamClock.h"
 #include "support/ScopedEnvironment.h"
@@ -10,10 +10,10 @@
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
-#include "team/TeamPresenceService.h"
-#include "team/TeamServerAddress.h"
-#include "team/TeamSettingsStore.h"
-#include "team/WorkSummaryGenerator.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamServerAddress.h"
+#include "team/server/TeamSettingsStore.h"
+#include "team/presence/WorkSummaryGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

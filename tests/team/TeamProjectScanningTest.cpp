@@ -1,8 +1,8 @@
 #include "TeamPresenceWorld.h"
 
 #include "support/GitRepositoryBuilder.h"
-#include "team/TeamPresenceRules.h"
-#include "team/WorkSummaryMemory.h"
+#include "team/presence/TeamPresenceRules.h"
+#include "team/presence/WorkSummaryMemory.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #include "support/QtPrinters.h"
 #include "support/ScopedEnvironment.h"
-#include "team/TeamServerAddress.h"
+#include "team/server/TeamServerAddress.h"
 
 #include <QUrl>
 

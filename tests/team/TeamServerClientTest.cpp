@@ -2,7 +2,7 @@
 
 #include "platform/AppBrand.h"
 #include "support/QtPrinters.h"
-#include "team/TeamServiceError.h"
+#include "team/server/TeamServiceError.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

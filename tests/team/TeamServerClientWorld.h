@@ -1,15 +1,15 @@
 #pragma once
 
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/LogRecorder.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
-#include "team/TeamServerAddress.h"
-#include "team/TeamServerClient.h"
-#include "team/TeamSettingsStore.h"
+#include "team/server/TeamServerAddress.h"
+#include "team/server/TeamServerClient.h"
+#include "team/server/TeamSettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 #include "platform/AppBrand.h"
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/QtPrinters.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WatchedSecrets.h"
-#include "team/TeamServerAddress.h"
-#include "team/TeamServerRequests.h"
-#include "team/TeamServiceError.h"
-#include "team/TeamSettingsStore.h"
+#include "team/server/TeamServerAddress.h"
+#include "team/server/TeamServerRequests.h"
+#include "team/server/TeamServiceError.h"
+#include "team/server/TeamSettingsStore.h"
 
 #include <QUrlQuery>
 

@@ -1,10 +1,10 @@
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/QtPrinters.h"
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WatchedSecrets.h"
-#include "team/TeamSettingsError.h"
-#include "team/TeamSettingsStore.h"
+#include "team/server/TeamSettingsError.h"
+#include "team/server/TeamSettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "support/QtPrinters.h"
 #include "support/TeamWireFixtures.h"
-#include "team/TeamInstallationRegistration.h"
-#include "team/TeamKeyResponse.h"
-#include "team/TeamSnapshot.h"
-#include "team/TeamWireLimits.h"
+#include "team/server/TeamInstallationRegistration.h"
+#include "team/wire/TeamKeyResponse.h"
+#include "team/wire/TeamSnapshot.h"
+#include "team/wire/TeamWireLimits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "support/QtPrinters.h"
-#include "team/TeamSnapshotValues.h"
+#include "team/presence/TeamSnapshotValues.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "support/QtPrinters.h"
-#include "team/TeamConnectedPerson.h"
-#include "data/TeamConnectionState.h"
-#include "team/TeamProjectSummary.h"
-#include "team/TeamProjectUsageSummary.h"
+#include "team/view/TeamConnectedPerson.h"
+#include "team_interface/TeamConnectionState.h"
+#include "team/view/TeamProjectSummary.h"
+#include "team/view/TeamProjectUsageSummary.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "TeamWorkspaceWorld.h"
 
 #include "support/QtPrinters.h"
-#include "team/TeamPresenceRules.h"
+#include "team/presence/TeamPresenceRules.h"
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;

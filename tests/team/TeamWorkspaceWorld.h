@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/ProjectMetadataCache.h"
-#include "platform/KeyValueStore.h"
+#include "data/git/ProjectMetadataCache.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/LocalTeamServer.h"
 #include "support/ManualTeamClock.h"
 #include "support/ScopedEnvironment.h"
@@ -9,9 +9,9 @@
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "support/WatchedSecrets.h"
-#include "team/TeamPresenceService.h"
-#include "team/TeamServerAddress.h"
-#include "team/TeamSettingsStore.h"
+#include "team/presence/TeamPresenceService.h"
+#include "team/server/TeamServerAddress.h"
+#include "team/server/TeamSettingsStore.h"
 #include "team/TeamWorkspace.h"
 #include "team/TeamWorkspaceStore.h"
 

@@ -1,7 +1,7 @@
 #include "support/ScopedEnvironment.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"
-#include "team/WorkSummaryGenerator.h"
+#include "team/presence/WorkSummaryGenerator.h"
 
 #include <QDir>
 #include <QFile>

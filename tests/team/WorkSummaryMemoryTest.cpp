@@ -1,6 +1,6 @@
-#include "platform/KeyValueStore.h"
+#include "platform/storage/KeyValueStore.h"
 #include "support/TemporaryHome.h"
-#include "team/WorkSummaryMemory.h"
+#include "team/presence/WorkSummaryMemory.h"
 
 #include <QVariantMap>
 

@@ -1,6 +1,6 @@
 #include "TeamScreensWorld.h"
 
-#include "team/TeamSettingsError.h"
+#include "team/server/TeamSettingsError.h"
 #include "team_screens/TeamSettingsView.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "support/ReleaseBuilder.h"
 #include "support/TarArchiveWriter.h"
 #include "support/WaitUntil.h"
-#include "platform/WorkContext.h"
+#include "work/WorkContext.h"
 #include "update/AppUpdateError.h"
 #include "update/AppUpdateInstaller.h"
 #include "update/AppUpdateService.h"

@@ -1,5 +1,5 @@
 #include "UpdateWorld.h"
-#include "platform/WorkContext.h"
+#include "work/WorkContext.h"
 #include "support/HostileHttpServer.h"
 #include "support/MemorySampler.h"
 #include "support/QtPrinters.h"

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/cards/AdaptiveCardFlowLayout.h"
+
+#include <QAbstractScrollArea>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+namespace tolvaran {
+
+class ProjectCardView;
+
+// The scrolling grid of project cards: one section of items identified by project id, laid
+// out by an AdaptiveCardFlowLayout. Only the cards that meet the viewport (and one row
+// beyond each edge) exist as widgets; a card that leaves the view goes back to a pool and is
+// configured afresh, through the item provider, for the next item that needs it. A page of
+// thousands of projects therefore costs a few dozen cards, and scrolling configures only the
+// rows that come into view.
+//
+// Cards grow with the text size (FontScale). A card whose content needs more height than the
+// others (its status items on further lines) makes every card of the page that tall, so rows
+// stay even; a new page starts again from the usual height. The card holding the keyboard
+// focus is scrolled into view.
+class ProjectCardGrid final : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    // Configures `card` for the item with the given project id.
+    using ItemProvider = std::function<void(ProjectCardView &card, const QString &id)>;
+
+    // Rows made beyond each edge of the viewport, so that a scroll step finds them ready.
+    static constexpr int overscanRows = 1;
+
+    explicit ProjectCardGrid(QWidget *parent = nullptr);
+    ~ProjectCardGrid() override;
+
+    void setItemProvider(ItemProvider provider);
+
+    // The item ids in display order.
+    const QStringList &identifiers() const { return m_identifiers; }
+    // Replaces every item: the grid scrolls to the top and every card in view is configured
+    // anew through the provider.
+    void replaceItems(const QStringList &identifiers);
+    // Configures again the cards of these item positions that are in view; the others are
+    // configured when they come into view. The scroll position stays.
+    void reloadItems(const QList<qsizetype> &indexes);
+
+    const AdaptiveCardFlowLayout &cardLayout() const { return m_layout; }
+    // The vertical scroll offset of the content, in pixels.
+    int scrollOffset() const;
+    void setScrollOffset(int offset);
+    // The card showing item `index`, when it is in view.
+    ProjectCardView *cardAt(qsizetype index) const;
+
+Q_SIGNALS:
+    // A card was configured for the item with this id (the provider ran).
+    void cardConfigured(const QString &id);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    void synchronizeViewport();
+    // Lays the cards out again after their size changed (the text size, a taller card).
+    void relayout();
+    // Scrolls the card holding `focused` into view, when it is one of ours.
+    void revealFocus(QWidget *focused);
+    void updateScrollRange();
+    void layoutCards();
+    void configure(ProjectCardView &card, qsizetype index);
+    void recycleAll();
+
+    ItemProvider m_provider;
+    QStringList m_identifiers;
+    AdaptiveCardFlowLayout m_layout;
+    double m_viewportWidth = 0.0;
+    // A configured card asked for more height than the cards have: lay them out again.
+    bool m_cardHeightGrew = false;
+    QHash<qsizetype, ProjectCardView *> m_shown; // item index to its card
+    QList<ProjectCardView *> m_pool;             // cards in no item's service, hidden
+};
+
+} // namespace tolvaran

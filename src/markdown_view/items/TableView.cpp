@@ -1,0 +1,278 @@
+#include "markdown_view/items/TableView.h"
+
+#include "markdown_view/items/ImageFlow.h"
+#include "markdown_view/items/InlineText.h"
+#include "markdown_view/theme/Theme.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <numeric>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
+{
+    switch (columnAlignment) {
+    case RawTableColumnAlignment::center:
+        return Qt::AlignHCenter;
+    case RawTableColumnAlignment::right:
+        return Qt::AlignRight;
+    case RawTableColumnAlignment::none:
+    case RawTableColumnAlignment::left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+} // namespace
+
+namespace {
+
+// Columns whose `wanted` width fits an even share of what is left keep it; the others share
+// the rest in proportion to what they want. Repeated until no column drops out.
+QList<qreal> sharedInProportion(const QList<qreal> &wanted, qreal available)
+{
+    QList<qreal> widths(wanted.size(), -1);
+    qreal remaining = available;
+    bool settled = false;
+    while (!settled) {
+        settled = true;
+        qsizetype open = 0;
+        for (const qreal width : widths)
+            open += width < 0 ? 1 : 0;
+        if (open == 0)
+            break;
+        const qreal share = remaining / qreal(open);
+        for (qsizetype column = 0; column < wanted.size(); ++column) {
+            if (widths[column] < 0 && wanted[column] <= share) {
+                widths[column] = wanted[column];
+                remaining -= wanted[column];
+                settled = false;
+            }
+        }
+    }
+    qreal wide = 0;
+    for (qsizetype column = 0; column < wanted.size(); ++column)
+        wide += widths[column] < 0 ? wanted[column] : 0;
+    for (qsizetype column = 0; column < wanted.size(); ++column) {
+        if (widths[column] < 0)
+            widths[column] = std::floor(remaining * wanted[column] / wide);
+    }
+    return widths;
+}
+
+} // namespace
+
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
+                                qreal available)
+{
+    available = std::max<qreal>(0, available);
+    const qreal total = std::accumulate(natural.begin(), natural.end(), qreal(0));
+    if (total <= available)
+        return natural;
+    QList<qreal> least(natural.size());
+    for (qsizetype column = 0; column < natural.size(); ++column)
+        least[column] = std::min(longestWord.value(column), natural[column]);
+    qreal leastOpen = std::accumulate(least.begin(), least.end(), qreal(0));
+    if (leastOpen > available)
+        return sharedInProportion(least, available);
+
+    // Whole words fit. Columns narrower than an even share keep their natural width, as long
+    // as the longest words of the others still fit beside them.
+    QList<qreal> widths(natural.size(), -1);
+    qreal remaining = available;
+    bool settled = false;
+    while (!settled) {
+        settled = true;
+        qsizetype open = 0;
+        for (const qreal width : widths)
+            open += width < 0 ? 1 : 0;
+        if (open == 0)
+            break;
+        const qreal share = remaining / qreal(open);
+        for (qsizetype column = 0; column < natural.size(); ++column) {
+            if (widths[column] < 0 && natural[column] <= share
+                && remaining - natural[column] >= leastOpen - least[column]) {
+                widths[column] = natural[column];
+                remaining -= natural[column];
+                leastOpen -= least[column];
+                settled = false;
+            }
+        }
+    }
+    // The others take their longest word and share what is left in proportion to what they
+    // lack of their natural width.
+    qreal lacking = 0;
+    for (qsizetype column = 0; column < natural.size(); ++column)
+        lacking += widths[column] < 0 ? natural[column] - least[column] : 0;
+    const qreal spare = remaining - leastOpen;
+    for (qsizetype column = 0; column < natural.size(); ++column) {
+        if (widths[column] >= 0)
+            continue;
+        widths[column] = least[column];
+        if (lacking > 0)
+            widths[column] += std::floor(spare * (natural[column] - least[column]) / lacking);
+    }
+    return widths;
+}
+
+TableGridItem::TableGridItem(std::vector<BlockItemPointer> cells,
+                             QList<Qt::Alignment> alignments, qsizetype rowCount,
+                             TableBorderStyle borderStyle, TableBackgroundStyle backgroundStyle,
+                             ColorScheme scheme)
+    : m_alignments(std::move(alignments))
+    , m_rowCount(rowCount)
+    , m_borderStyle(std::move(borderStyle))
+    , m_backgroundStyle(std::move(backgroundStyle))
+    , m_scheme(scheme)
+{
+    addChildren(std::move(cells));
+}
+
+QSizeF TableGridItem::doLayout(qreal width)
+{
+    const qreal gap = std::max<qreal>(0, m_borderStyle.strokeStyle.lineWidth);
+    const qsizetype columns = m_alignments.size();
+    const auto cellAt = [&](qsizetype row, qsizetype column) -> Child & {
+        return m_children[std::size_t(row * columns + column)];
+    };
+    // Cells are first measured without a width limit, for their natural width and their
+    // longest word.
+    QList<qreal> natural(columns, 0);
+    QList<qreal> longestWord(columns, 0);
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        for (qsizetype column = 0; column < columns; ++column) {
+            BlockItem &cell = *cellAt(row, column).item;
+            natural[column] =
+                std::max(natural[column], std::ceil(cell.layout(unboundedWidth).width()));
+            longestWord[column] = std::max(longestWord[column], std::ceil(cell.minimumWidth()));
+        }
+    }
+    QList<qreal> widths =
+        fittedColumnWidths(natural, longestWord, width - gap * qreal(columns + 1));
+    // A column narrower than its cells can be at all (their padding and a letter) takes
+    // their width: the table then passes the width offered, but no cell runs into the next.
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        for (qsizetype column = 0; column < columns; ++column) {
+            widths[column] = std::max(widths[column],
+                                      cellAt(row, column).item->layout(widths[column]).width());
+        }
+    }
+
+    m_bounds.columns.clear();
+    qreal x = gap;
+    for (qsizetype column = 0; column < columns; ++column) {
+        m_bounds.columns.append({x, widths[column]});
+        x += widths[column] + gap;
+    }
+    m_bounds.rows.clear();
+    qreal y = gap;
+    for (qsizetype row = 0; row < m_rowCount; ++row) {
+        qreal height = 0;
+        for (qsizetype column = 0; column < columns; ++column)
+            height = std::max(height, cellAt(row, column).item->layout(widths[column]).height());
+        for (qsizetype column = 0; column < columns; ++column) {
+            Child &cell = cellAt(row, column);
+            const QSizeF size = cell.item->size();
+            qreal cellX = m_bounds.columns[column].minX;
+            const Qt::Alignment align = m_alignments[column];
+            if (align & Qt::AlignRight)
+                cellX += widths[column] - size.width();
+            else if (align & Qt::AlignHCenter)
+                cellX += (widths[column] - size.width()) / 2;
+            cell.position = QPointF(cellX, y + (height - size.height()) / 2);
+        }
+        m_bounds.rows.append({y, height});
+        y += height + gap;
+    }
+    const QSizeF size(std::max(x, 2 * gap), std::max(y, 2 * gap));
+    m_bounds.bounds = QRectF(QPointF(), size);
+    return size;
+}
+
+QList<QRectF> TableGridItem::borderRectangles() const
+{
+    if (!m_borderStyle.visibleBorders.rectangles)
+        return {};
+    return m_borderStyle.visibleBorders.rectangles(m_bounds, m_borderStyle.strokeStyle.lineWidth);
+}
+
+QColor TableGridItem::cellBackground(int row, int column) const
+{
+    if (!m_backgroundStyle.background)
+        return Qt::transparent;
+    return m_backgroundStyle.background(row, column).resolved(m_scheme);
+}
+
+void TableGridItem::paint(const PaintContext &context, const QPointF &origin) const
+{
+    QPainter &painter = *context.painter;
+    for (qsizetype row = 0; row < m_bounds.rows.size(); ++row) {
+        for (qsizetype column = 0; column < m_bounds.columns.size(); ++column) {
+            const QColor fill = cellBackground(int(row), int(column));
+            if (fill.alpha() > 0)
+                painter.fillRect(m_bounds.cell(row, column).translated(origin), fill);
+        }
+    }
+    paintChildren(context, origin);
+
+    const StrokeStyle &stroke = m_borderStyle.strokeStyle;
+    if (stroke.lineWidth <= 0)
+        return;
+    QPen pen(m_borderStyle.color.resolved(m_scheme), stroke.lineWidth, Qt::SolidLine,
+             stroke.lineCap, stroke.lineJoin);
+    pen.setMiterLimit(stroke.miterLimit);
+    if (!stroke.dash.isEmpty()) {
+        pen.setDashPattern(stroke.dash);
+        pen.setDashOffset(stroke.dashPhase);
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // Each border is stroked inside its rectangle: a strip as high as the line fills up.
+    const qreal half = stroke.lineWidth / 2;
+    for (const QRectF &rect : borderRectangles())
+        painter.drawRect(rect.translated(origin).adjusted(half, half, -half, -half));
+    painter.restore();
+}
+
+View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
+               const QList<RawTableRow> &rows)
+{
+    return [columnAlignments, rows](const StyleContext &context) {
+        const Theme &theme = context.currentTheme();
+        const View label = [&](const StyleContext &labelContext) {
+            std::vector<BlockItemPointer> cells;
+            QList<Qt::Alignment> alignments;
+            for (RawTableColumnAlignment column : columnAlignments)
+                alignments.append(alignment(column));
+            for (qsizetype row = 0; row < rows.size(); ++row) {
+                for (qsizetype column = 0; column < columnAlignments.size(); ++column) {
+                    const QList<InlineNode> content = rows[row].cells.value(column).content;
+                    View cellLabel;
+                    if (std::optional<View> flow = imageFlow(content))
+                        cellLabel = *flow;
+                    else
+                        cellLabel = inlineText(content);
+                    const TableCellConfiguration configuration{
+                        int(row), int(column), cellLabel,
+                        MarkdownContent(QList<BlockNode>{BlockNode::Paragraph{content}})};
+                    cells.push_back(theme.tableCell(configuration)(labelContext));
+                }
+            }
+            return BlockItemPointer(std::make_unique<TableGridItem>(
+                std::move(cells), std::move(alignments), rows.size(),
+                labelContext.currentTableBorderStyle(),
+                labelContext.currentTableBackgroundStyle(), labelContext.colorScheme));
+        };
+        const BlockConfiguration configuration{
+            label, MarkdownContent(QList<BlockNode>{BlockNode::Table{columnAlignments, rows}})};
+        return theme.table(configuration)(context);
+    };
+}
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "markdown/raw/RawTableColumnAlignment.h"
+#include "markdown/raw/RawTableRow.h"
+#include "markdown_view/items/BlockItem.h"
+#include "markdown_view/theme/TableBackgroundStyle.h"
+#include "markdown_view/theme/TableBorderStyle.h"
+#include "markdown_view/items/TableBounds.h"
+#include "markdown_view/View.h"
+
+#include <QList>
+
+namespace tolvaran::markdown {
+
+// The view of a table block: a grid with one row per raw row (the first is the header) and
+// one cell per column, each cell through the theme's table cell style, the whole through the
+// theme's table style. The column count comes from the alignments; a row with fewer cells
+// shows empty ones, a row with more shows only the table's columns. Cell backgrounds and
+// border lines come from the table styles in force.
+View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
+               const QList<RawTableRow> &rows);
+
+// The laid-out grid: columns as wide as their widest cell while they fit the width offered;
+// when they do not, every column keeps at least its longest word whole while that fits (see
+// fittedColumnWidths), and only when it cannot do words break. Rows are as tall
+// as their tallest cell; cells align in their column as it says and centre vertically. The
+// border width is the spacing between cells and the padding around them, so lines fall into
+// gaps and never over text.
+class TableGridItem final : public BlockItem
+{
+public:
+    TableGridItem(std::vector<BlockItemPointer> cells, QList<Qt::Alignment> alignments,
+                  qsizetype rowCount, TableBorderStyle borderStyle,
+                  TableBackgroundStyle backgroundStyle, ColorScheme scheme);
+
+    const TableBounds &tableBounds() const { return m_bounds; }
+    // The rectangles whose borders are stroked, in item coordinates.
+    QList<QRectF> borderRectangles() const;
+    QColor cellBackground(int row, int column) const;
+
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    QList<Qt::Alignment> m_alignments;
+    qsizetype m_rowCount;
+    TableBorderStyle m_borderStyle;
+    TableBackgroundStyle m_backgroundStyle;
+    ColorScheme m_scheme;
+    TableBounds m_bounds;
+};
+
+// Column widths for `available` pixels from each column's natural width (its widest cell
+// unwrapped) and its longest word. Columns that all fit keep their natural width. Else, where
+// the longest words fit, narrow columns keep their natural width while the others' longest
+// words still fit beside them, and the others take their longest word and share what is left
+// in proportion to what they lack of their natural width. Where even the longest words do
+// not fit, columns whose longest word fits an even share keep it, and the others share the
+// rest in proportion to their longest words (those words break).
+QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
+                                qreal available);
+
+} // namespace tolvaran::markdown

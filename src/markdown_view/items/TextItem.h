@@ -1,0 +1,108 @@
+#pragma once
+
+#include "markdown_view/items/BlockItem.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QTextLayout>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QObject;
+
+namespace tolvaran::markdown {
+
+// Text with formatting per run: what the inline renderers produce and a text item draws.
+struct AttributedText
+{
+    QString text;
+    QList<QTextLayout::FormatRange> formats; // in order, covering the text
+    // An image standing in the text: one character at `position` that takes `size`.
+    struct Image
+    {
+        int position = 0;
+        QImage image;
+        QSizeF size;
+    };
+    QList<Image> images;
+
+    void append(const QString &piece, const QTextCharFormat &format);
+    void append(const AttributedText &other);
+    // Appends `image` at `size` (in points) on the baseline of text formatted as `around`.
+    void appendImage(const QImage &image, QSizeF size, const QTextCharFormat &around);
+    bool isEmpty() const { return text.isEmpty(); }
+};
+
+// A run of text laid out with QTextLayout: wrapped at the width offered (or not wrapped,
+// for markers), lines `lineSpacing` apart. Runs may carry links (anchor formats); the
+// text may be selectable.
+class TextItem final : public SelectableText
+{
+public:
+    struct Options
+    {
+        QFont font;              // for lines without runs (empty text)
+        qreal lineSpacing = 0;   // extra space between lines
+        bool wraps = true;
+        bool selectable = false;
+        QString accessibleName; // for text that stands for something else (an image)
+    };
+
+    TextItem(AttributedText text, const Options &options);
+
+    const AttributedText &attributedText() const { return m_text; }
+    const QString &text() const override { return m_text.text; }
+    const Options &options() const { return m_options; }
+    bool isSelectable() const override { return m_options.selectable; }
+
+    void paint(const PaintContext &context, const QPointF &origin) const override;
+    qreal minimumWidth() const override { return std::max<qreal>(0, m_minimumWidth); }
+    int positionAt(const QPointF &point) override;
+    QUrl linkAt(const QPointF &point) const override;
+    struct Link
+    {
+        QUrl url;
+        QString text;        // its accessible name
+        QRectF rect;         // of its first line, in item coordinates
+        QList<QRectF> lines; // of every line it spans
+    };
+    // Every link of the text (neighbouring runs of one link count once).
+    QList<Link> links() const;
+
+    // Drops the text layout (it is made again when painted or asked).
+    void releaseCaches() override;
+
+    // Shows `text` instead and asks to be laid out again.
+    void setAttributedText(AttributedText text);
+    // Work that starts when the item is first laid out, never when it is built (its images
+    // load then); `context` lives as long as the item, so callbacks tied to it end with it.
+    void setFirstLayoutWork(std::function<void(QObject *context)> work);
+
+protected:
+    QSizeF doLayout(qreal width) override;
+
+private:
+    AttributedText m_text;
+    Options m_options;
+    // One format over the whole text that sets only a font and a colour.
+    bool isPlain() const;
+    // Lays the text out in `layout` (which may have held other text) for `width`.
+    void layOut(QTextLayout &layout, qreal width) const;
+    std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
+    const QTextLayout &textLayout() const;
+
+    qreal m_width = 0;
+    // The size at a width the text did not wrap at: the same at every width it fits.
+    std::optional<QSizeF> m_unwrappedSize;
+    qreal m_minimumWidth = -1; // its longest word; negative until laid out unbounded
+    mutable std::unique_ptr<QTextLayout> m_layout;
+    mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
+    std::function<void(QObject *)> m_firstLayoutWork;
+    std::unique_ptr<QObject> m_workContext;
+};
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,751 @@
+#include "platform/file_events/FileSystemWatchSession.h"
+
+#include "platform/Logging.h"
+#include "platform/SkippedFolders.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tolvaran::Internal {
+
+namespace {
+
+// The user's inotify watch limit, and what part of it the program leaves to other programs
+// (editors, file managers, other watchers of the same trees): a quarter, and never less than
+// the minimum below.
+const char watchLimitFile[] = "/proc/sys/fs/inotify/max_user_watches";
+constexpr int fallbackWatchLimit = 8192; // the kernel's smallest default
+constexpr int reservedWatchShare = 4;
+constexpr int minimumReservedWatches = 1024;
+
+// Distinct paths that may wait for one delivery; beyond it the batch is replaced by one
+// must-rescan event per root (a rescan is cheaper than a batch that large).
+constexpr size_t maximumPendingEvents = 100'000;
+// Merged-away entries tolerated before the pending list is compacted.
+constexpr size_t pendingCompactionSlack = 4096;
+
+// Ids stay below 2^53 so that a store keeping them as JSON numbers keeps them exactly.
+constexpr quint64 largestEventId = quint64(1) << 53;
+
+// Rounds of synchronisation while the folders on the way to a missing root keep changing
+// under it; a later event starts another round.
+constexpr int maximumSynchronizationRounds = 8;
+
+// inotify buffers read in one turn of the loop before a due delivery is checked again.
+constexpr size_t readBufferSize = 64 * 1024;
+constexpr int readsPerTurn = 8;
+
+// Inside a ".git" folder only the files directly in it (HEAD, index, packed-refs, ...) and the
+// "refs" tree matter for a repository's status; objects, logs and hooks are left out.
+const QString gitFolderName = QStringLiteral(".git");
+const QString gitRefsFolderName = QStringLiteral("refs");
+
+constexpr quint32 treeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM
+    | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK | IN_ONLYDIR;
+// A folder on the way to a root: only its own removal or move matters.
+constexpr quint32 ancestorMask = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// The nearest existing folder above a missing root also waits for the next folder to appear.
+constexpr quint32 guardMask = ancestorMask | IN_CREATE | IN_MOVED_TO;
+
+std::atomic<int> watchesInUseByProcess = 0;
+
+int userWatchLimit()
+{
+    static const int limit = [] {
+        QFile file(QString::fromLatin1(watchLimitFile));
+        bool ok = false;
+        int value = 0;
+        if (file.open(QIODevice::ReadOnly))
+            value = file.readAll().trimmed().toInt(&ok);
+        return ok && value > 0 ? value : fallbackWatchLimit;
+    }();
+    return limit;
+}
+
+std::atomic<quint64> &lastEventId()
+{
+    // Seeded with the time in microseconds, so ids also grow across launches for a caller that
+    // keeps none of its own.
+    static std::atomic<quint64> id = [] {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        return quint64(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+    }();
+    return id;
+}
+
+quint64 nextEventId()
+{
+    return lastEventId().fetch_add(1) + 1;
+}
+
+// Lets ids continue above `since`; false when `since` lies beyond the range of ids.
+bool continueEventIdsAfter(quint64 since)
+{
+    if (since >= largestEventId)
+        return false;
+    quint64 current = lastEventId().load();
+    while (current < since && !lastEventId().compare_exchange_weak(current, since)) {
+    }
+    return true;
+}
+
+QString childPath(const QString &folder, const QString &name)
+{
+    if (folder == QLatin1String("/"))
+        return QLatin1Char('/') + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+bool isAtOrBelow(const QString &path, const QString &top)
+{
+    if (top == QLatin1String("/"))
+        return path.startsWith(QLatin1Char('/'));
+    return path.startsWith(top)
+        && (path.size() == top.size() || path.at(top.size()) == QLatin1Char('/'));
+}
+
+// The folders above `path`, nearest first; none for a relative path.
+QStringList ancestorsOf(const QString &path)
+{
+    QStringList ancestors;
+    if (!path.startsWith(QLatin1Char('/')))
+        return ancestors;
+    QString current = path;
+    while (current != QLatin1String("/")) {
+        const qsizetype slash = current.lastIndexOf(QLatin1Char('/'));
+        current = slash <= 0 ? QStringLiteral("/") : current.left(slash);
+        ancestors.append(current);
+    }
+    return ancestors;
+}
+
+bool isDirectory(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool isSkippedFolder(const QString &parent, const QString &name)
+{
+    if (isSkippedFolderName(name))
+        return true;
+    const bool parentIsGitFolder = parent == gitFolderName
+        || parent.endsWith(QLatin1Char('/') + gitFolderName);
+    return parentIsGitFolder && name != gitRefsFolderName;
+}
+
+} // namespace
+
+FileSystemWatchSession::FileSystemWatchSession(FileSystemWatchSettings settings,
+                                               Delivery delivery)
+    : m_settings(std::move(settings))
+    , m_delivery(std::move(delivery))
+{
+}
+
+FileSystemWatchSession::~FileSystemWatchSession()
+{
+    if (m_thread.joinable()) {
+        m_stopping = true;
+        const quint64 one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_wakeup, &one, sizeof one);
+        m_thread.join();
+    }
+    // Closing the instance releases all its watches at once.
+    if (m_inotify >= 0)
+        ::close(m_inotify);
+    if (m_wakeup >= 0)
+        ::close(m_wakeup);
+    watchesInUseByProcess -= m_watchCount;
+}
+
+bool FileSystemWatchSession::start()
+{
+    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotify < 0) {
+        m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    m_wakeup = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeup < 0) {
+        m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void FileSystemWatchSession::injectQueueOverflow()
+{
+    m_overflowInjected = true;
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeup, &one, sizeof one);
+}
+
+int FileSystemWatchSession::watchesInUse()
+{
+    return watchesInUseByProcess;
+}
+
+int FileSystemWatchSession::watchBudget()
+{
+    const int limit = userWatchLimit();
+    return std::max(0, limit - std::max(limit / reservedWatchShare, minimumReservedWatches));
+}
+
+void FileSystemWatchSession::run()
+{
+    for (const QString &path : m_settings.roots)
+        m_roots.push_back(Root{path, false});
+
+    bool idsWrapped = false;
+    if (m_settings.since)
+        idsWrapped = !continueEventIdsAfter(*m_settings.since);
+    synchronize(false);
+    // Reported once the folders are watched, so a rescan by the caller misses nothing.
+    if (m_settings.since)
+        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
+                          | (idsWrapped ? FileSystemEventFlag::eventIdsWrapped : 0));
+
+    while (!stopRequested()) {
+        int timeout = -1;
+        if (m_deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                *m_deadline - std::chrono::steady_clock::now());
+            timeout = int(std::clamp<qint64>(left.count(), 0, std::numeric_limits<int>::max()));
+        }
+        std::array<pollfd, 2> descriptors{pollfd{m_inotify, POLLIN, 0},
+                                          pollfd{m_wakeup, POLLIN, 0}};
+        const int ready = ::poll(descriptors.data(), descriptors.size(), timeout);
+        if (ready < 0 && errno != EINTR) {
+            qCWarning(lcPlatform) << "File-system monitor stopped: poll failed:"
+                                  << std::strerror(errno);
+            return;
+        }
+        if (stopRequested())
+            return;
+        if (ready > 0 && (descriptors[1].revents & POLLIN)) {
+            quint64 count = 0;
+            [[maybe_unused]] const ssize_t drained = ::read(m_wakeup, &count, sizeof count);
+        }
+        if (m_overflowInjected.exchange(false))
+            handleOverflow(FileSystemEventFlag::kernelDropped);
+        if (ready > 0 && (descriptors[0].revents & POLLIN))
+            readEvents();
+        if (m_deadline && std::chrono::steady_clock::now() >= *m_deadline)
+            deliverPending();
+    }
+}
+
+// Watches
+
+bool FileSystemWatchSession::takeWatchFromBudget()
+{
+    if (m_watchCount >= m_settings.watchLimit)
+        return false;
+    if (watchesInUseByProcess.fetch_add(1) + 1 > watchBudget()) {
+        --watchesInUseByProcess;
+        return false;
+    }
+    return true;
+}
+
+void FileSystemWatchSession::returnWatchesToBudget(int count)
+{
+    watchesInUseByProcess -= count;
+}
+
+int FileSystemWatchSession::addWatch(const QString &path, quint32 mask, bool inTree,
+                                     bool *budgetExhausted)
+{
+    if (!takeWatchFromBudget()) {
+        *budgetExhausted = true;
+        return -1;
+    }
+    const int descriptor =
+        ::inotify_add_watch(m_inotify, QFile::encodeName(path).constData(), mask);
+    if (descriptor < 0) {
+        const int error = errno;
+        returnWatchesToBudget(1);
+        // ENOSPC: the user's limit is reached, other programs took the share left to them.
+        *budgetExhausted = error == ENOSPC || error == ENOMEM;
+        return -1;
+    }
+    const auto known = m_directories.find(descriptor);
+    if (known == m_directories.end()) {
+        m_directories.insert(descriptor, Directory{path, inTree});
+        m_descriptorsByPath.insert(path, descriptor);
+        ++m_watchCount;
+        return descriptor;
+    }
+    // The kernel already watched this folder for us (under the same path, or under one that
+    // has gone stale); no new watch was made.
+    returnWatchesToBudget(1);
+    if (known->inTree && !inTree) {
+        // One folder reached as a tree folder and as a folder on the way to a root (through a
+        // link): the narrower mask just replaced the tree's, so give the tree its mask back.
+        ::inotify_add_watch(m_inotify, QFile::encodeName(known->path).constData(), treeMask);
+        return descriptor;
+    }
+    if (known->path != path) {
+        if (m_descriptorsByPath.value(known->path, -1) == descriptor)
+            m_descriptorsByPath.remove(known->path);
+        known->path = path;
+    }
+    known->inTree = known->inTree || inTree;
+    m_descriptorsByPath.insert(path, descriptor);
+    return descriptor;
+}
+
+void FileSystemWatchSession::forgetWatch(int descriptor, bool removeFromKernel)
+{
+    const auto found = m_directories.find(descriptor);
+    if (found == m_directories.end())
+        return;
+    if (removeFromKernel)
+        ::inotify_rm_watch(m_inotify, descriptor);
+    if (m_descriptorsByPath.value(found->path, -1) == descriptor)
+        m_descriptorsByPath.remove(found->path);
+    m_directories.erase(found);
+    --m_watchCount;
+    returnWatchesToBudget(1);
+}
+
+// Watches `top` and every folder below it that is not skipped. readdir's entry types spare a
+// stat per entry, which matters for trees of tens of thousands of folders.
+FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QString &top,
+                                                                     bool topIsRoot,
+                                                                     WalkReport report,
+                                                                     QSet<int> *visited)
+{
+    std::vector<QString> folders{top};
+    for (bool isTop = true; !folders.empty() && !stopRequested(); isTop = false) {
+        const QString folder = std::move(folders.back());
+        folders.pop_back();
+        bool exhausted = false;
+        const quint32 mask = treeMask | (isTop && topIsRoot ? 0 : IN_DONT_FOLLOW);
+        const int watchesBefore = m_watchCount;
+        const int descriptor = addWatch(folder, mask, true, &exhausted);
+        if (descriptor < 0) {
+            if (exhausted) {
+                noteBudgetExhausted(folder);
+                return WalkResult::budgetExhausted;
+            }
+            if (isTop)
+                return WalkResult::missing;
+            continue; // removed meanwhile, or not readable: nothing to watch
+        }
+        if (visited)
+            visited->insert(descriptor);
+        const bool reportContents = report == WalkReport::everything
+            || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
+        if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
+            queueEvent(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
+
+        DIR *directory = ::opendir(QFile::encodeName(folder).constData());
+        if (!directory)
+            continue;
+        while (const dirent *entry = ::readdir(directory)) {
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                continue;
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat status = {};
+                isFolder = ::fstatat(::dirfd(directory), entry->d_name, &status,
+                                     AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISDIR(status.st_mode);
+            }
+            const QString name = QFile::decodeName(entry->d_name);
+            const QString path = childPath(folder, name);
+            if (reportContents) {
+                queueEvent(path, FileSystemEventFlag::itemCreated
+                                     | (isFolder ? FileSystemEventFlag::itemIsDir
+                                                 : FileSystemEventFlag::itemIsFile));
+            }
+            if (isFolder && !isSkippedFolder(folder, name))
+                folders.push_back(path);
+        }
+        ::closedir(directory);
+    }
+    return WalkResult::complete;
+}
+
+// A folder that appeared in a watched tree: watch it and what it holds, and report its
+// contents, which may have been filled before its watch existed.
+void FileSystemWatchSession::watchNewFolder(const QString &path)
+{
+    if (watchTree(path, false, WalkReport::everything, nullptr) == WalkResult::budgetExhausted)
+        queueEvent(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
+}
+
+// Brings every watch in line with the file system: each present root's tree, and the folders
+// on the way to each root. Watches nothing reaches any more are released. Used at the start,
+// after a queue overflow and after a root or a folder above one changed.
+void FileSystemWatchSession::synchronize(bool reportAppearingRoots)
+{
+    // A folder on the way to a missing root made between looking and adding the watch that
+    // waits for it would go unseen: look again once the watches are in place.
+    for (int round = 0; round < maximumSynchronizationRounds && !stopRequested(); ++round) {
+        // Two statements: the look must come after the round (operands of == are unordered).
+        const QStringList watchedShape = synchronizeOnce(reportAppearingRoots);
+        if (watchedShape == rootShape())
+            return;
+    }
+}
+
+// For each root: empty when it is a folder, else the nearest existing folder above it.
+QStringList FileSystemWatchSession::rootShape() const
+{
+    QStringList shape;
+    for (const Root &root : m_roots) {
+        QString nearest;
+        if (!isDirectory(root.path)) {
+            const QStringList ancestors = ancestorsOf(root.path);
+            const auto found = std::find_if(ancestors.cbegin(), ancestors.cend(), isDirectory);
+            nearest = found == ancestors.cend() ? QStringLiteral("-") : *found;
+        }
+        shape.append(nearest);
+    }
+    return shape;
+}
+
+// One round of synchronize(); returns the shape of the roots it set the watches up for.
+QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
+{
+    QSet<int> visited;
+    for (Root &root : m_roots) {
+        const bool wasPresent = root.present;
+        const bool report = reportAppearingRoots && !wasPresent;
+        const WalkResult result = isDirectory(root.path)
+            ? watchTree(root.path, true, report ? WalkReport::everything : WalkReport::nothing,
+                        &visited)
+            : WalkResult::missing;
+        if (stopRequested())
+            return {};
+        root.present = result != WalkResult::missing;
+        if (result == WalkResult::budgetExhausted) {
+            queueEvent(root.path,
+                       FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
+        }
+        if (report && root.present)
+            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+    }
+
+    QStringList shape;
+    QHash<QString, quint32> wanted;
+    for (const Root &root : m_roots) {
+        bool needsGuard = !root.present;
+        QString nearest = root.present ? QString() : QStringLiteral("-");
+        for (const QString &ancestor : ancestorsOf(root.path)) {
+            if (!isDirectory(ancestor))
+                continue;
+            if (needsGuard)
+                nearest = ancestor;
+            wanted[ancestor] |= needsGuard ? guardMask : ancestorMask;
+            needsGuard = false;
+        }
+        shape.append(nearest);
+    }
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        const int treeDescriptor = m_descriptorsByPath.value(it.key(), -1);
+        if (visited.contains(treeDescriptor) && m_directories.value(treeDescriptor).inTree)
+            continue;
+        bool exhausted = false;
+        const int descriptor = addWatch(it.key(), it.value(), false, &exhausted);
+        if (descriptor >= 0)
+            visited.insert(descriptor);
+        else if (exhausted)
+            noteBudgetExhausted(it.key());
+    }
+
+    QList<int> unreached;
+    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
+        if (!visited.contains(it.key()))
+            unreached.append(it.key());
+    }
+    for (const int descriptor : unreached)
+        forgetWatch(descriptor, true);
+    return shape;
+}
+
+// A watched folder moved within the watched trees: its watches follow the folder, so only the
+// paths they stand for change.
+void FileSystemWatchSession::moveTree(const QString &from, const QString &to)
+{
+    QList<int> moved;
+    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
+        if (isAtOrBelow(it->path, from))
+            moved.append(it.key());
+    }
+    for (const int descriptor : moved) {
+        Directory &directory = m_directories[descriptor];
+        if (m_descriptorsByPath.value(directory.path, -1) == descriptor)
+            m_descriptorsByPath.remove(directory.path);
+        directory.path = to + directory.path.mid(from.size());
+        m_descriptorsByPath.insert(directory.path, descriptor);
+    }
+}
+
+// A watched folder left the watched trees (or moved into a skipped folder): its watches would
+// go on reporting it under a path it no longer has.
+void FileSystemWatchSession::forgetTree(const QString &top)
+{
+    QList<int> gone;
+    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
+        if (it->inTree && isAtOrBelow(it->path, top))
+            gone.append(it.key());
+    }
+    for (const int descriptor : gone)
+        forgetWatch(descriptor, true);
+}
+
+void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
+{
+    if (m_budgetWarningLogged)
+        return;
+    m_budgetWarningLogged = true;
+    qCWarning(lcPlatform).noquote()
+        << QStringLiteral("File-system monitor: no inotify watch left (%1 in use, budget %2 of "
+                          "the user's %3, this monitor's limit %4); changes below %5 are not "
+                          "seen")
+               .arg(QString::number(watchesInUseByProcess), QString::number(watchBudget()),
+                    QString::number(userWatchLimit()), QString::number(m_settings.watchLimit),
+                    path);
+}
+
+// Events
+
+void FileSystemWatchSession::readEvents()
+{
+    alignas(inotify_event) std::array<char, readBufferSize> buffer;
+    for (int reads = 1;; ++reads) {
+        const ssize_t size = ::read(m_inotify, buffer.data(), buffer.size());
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size <= 0)
+            break; // drained
+        for (ssize_t offset = 0; offset < size;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + offset);
+            const QString name = event->len > 0 ? QFile::decodeName(event->name) : QString();
+            handleEvent(event->wd, event->mask, event->cookie, name);
+            offset += ssize_t(sizeof(inotify_event) + event->len);
+        }
+        if (stopRequested())
+            return;
+        // A folder's move arrives as two events; the second is read before leaving.
+        if (reads >= readsPerTurn && !m_pendingMove)
+            return;
+    }
+    // A move whose second half never came took the folder out of the watched trees.
+    finishPendingMove();
+}
+
+void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 cookie,
+                                         const QString &name)
+{
+    namespace Flag = FileSystemEventFlag;
+    if (mask & IN_Q_OVERFLOW) {
+        handleOverflow(Flag::kernelDropped);
+        return;
+    }
+    const bool completesMove =
+        (mask & IN_MOVED_TO) && m_pendingMove && m_pendingMove->cookie == cookie;
+    if (!completesMove)
+        finishPendingMove();
+
+    const auto found = m_directories.constFind(descriptor);
+    if (found == m_directories.cend())
+        return; // a watch already given up
+    const Directory directory = *found;
+    if (mask & IN_IGNORED) {
+        forgetWatch(descriptor, false);
+        return;
+    }
+    if (mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+        // A folder's own removal or move is reported through its parent; it matters here only
+        // for the roots at or below it.
+        handleRootsAffectedBy(directory.path);
+        return;
+    }
+    if (name.isEmpty())
+        return;
+    const QString path = childPath(directory.path, name);
+    const bool isFolder = mask & IN_ISDIR;
+    if (!directory.inTree) {
+        // Any kind of item: a root may appear as a link to a folder.
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) && missingRootAtOrBelow(path))
+            synchronize(true);
+        return;
+    }
+
+    const quint32 kind = isFolder ? Flag::itemIsDir : Flag::itemIsFile;
+    if (mask & IN_CREATE)
+        queueEvent(path, Flag::itemCreated | kind);
+    if (mask & IN_DELETE)
+        queueEvent(path, Flag::itemRemoved | kind);
+    if (mask & IN_MODIFY)
+        queueEvent(path, Flag::itemModified | kind);
+    if (mask & IN_ATTRIB)
+        queueEvent(path, Flag::itemInodeMetaMod | kind);
+    if (mask & (IN_MOVED_FROM | IN_MOVED_TO))
+        queueEvent(path, Flag::itemRenamed | kind);
+    if (!isFolder)
+        return;
+
+    if (mask & IN_MOVED_FROM) {
+        m_pendingMove = PendingMove{cookie, path};
+        return;
+    }
+    if (completesMove) {
+        const QString from = m_pendingMove->path;
+        m_pendingMove.reset();
+        if (isSkippedFolder(directory.path, name)) {
+            forgetTree(from);
+        } else if (m_descriptorsByPath.contains(from)) {
+            moveTree(from, path);
+            // Events are read after the fact: a folder made in it before the move was gone
+            // from its old path when its creation was read, so it has no watch yet.
+            if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
+                == WalkResult::budgetExhausted) {
+                queueEvent(path, Flag::mustScanSubDirs | Flag::userDropped);
+            }
+        } else {
+            // The folder itself was made or moved in under its old name and renamed before
+            // its watch could be added there.
+            watchNewFolder(path);
+        }
+        if (!handleRootsAffectedBy(from) && missingRootAtOrBelow(path))
+            synchronize(true);
+        return;
+    }
+    if (mask & (IN_CREATE | IN_MOVED_TO)) {
+        if (!isSkippedFolder(directory.path, name))
+            watchNewFolder(path);
+        if (missingRootAtOrBelow(path))
+            synchronize(true);
+    }
+}
+
+// Reports every root at or below `path` as changed and re-synchronises the watches; returns
+// whether there was such a root.
+bool FileSystemWatchSession::handleRootsAffectedBy(const QString &path)
+{
+    bool affected = false;
+    for (const Root &root : m_roots) {
+        if (isAtOrBelow(root.path, path)) {
+            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+            affected = true;
+        }
+    }
+    if (affected)
+        synchronize(true);
+    return affected;
+}
+
+bool FileSystemWatchSession::missingRootAtOrBelow(const QString &path) const
+{
+    return std::any_of(m_roots.begin(), m_roots.end(), [&](const Root &root) {
+        return !root.present && isAtOrBelow(root.path, path);
+    });
+}
+
+void FileSystemWatchSession::finishPendingMove()
+{
+    if (!m_pendingMove)
+        return;
+    const QString from = m_pendingMove->path;
+    m_pendingMove.reset();
+    forgetTree(from);
+    handleRootsAffectedBy(from);
+}
+
+// Events were lost: every root must be rescanned, and the watches may have missed folders
+// created, moved or removed meanwhile.
+void FileSystemWatchSession::handleOverflow(quint32 reason)
+{
+    m_pendingMove.reset();
+    queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs | reason);
+    synchronize(false);
+}
+
+void FileSystemWatchSession::queueEvent(const QString &path, quint32 flags)
+{
+    if (m_droppingUntilDelivery)
+        return;
+    // A path changed again moves to the end with the union of its flags, so a batch stays in
+    // id order and names each path once.
+    const auto earlier = m_pendingIndex.constFind(path);
+    if (earlier != m_pendingIndex.cend()) {
+        FileSystemEvent &previous = m_pending[*earlier];
+        flags |= previous.flags;
+        previous.flags = 0;
+        --m_pendingLiveCount;
+    }
+    m_pending.push_back(FileSystemEvent{path, nextEventId(), flags});
+    m_pendingIndex.insert(path, m_pending.size() - 1);
+    ++m_pendingLiveCount;
+    if (!m_deadline) {
+        // The first change after a quiet period goes out at once; later ones wait for the
+        // latency to pass since the last delivery.
+        m_deadline = std::max(std::chrono::steady_clock::now(),
+                              m_lastDelivery + m_settings.latency);
+    }
+
+    if (m_pendingLiveCount > maximumPendingEvents) {
+        m_pending.clear();
+        m_pendingIndex.clear();
+        m_pendingLiveCount = 0;
+        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
+                          | FileSystemEventFlag::userDropped);
+        m_droppingUntilDelivery = true;
+    } else if (m_pending.size() > 2 * m_pendingLiveCount + pendingCompactionSlack) {
+        compactPending();
+    }
+}
+
+void FileSystemWatchSession::queueForEveryRoot(quint32 flags)
+{
+    for (const Root &root : m_roots)
+        queueEvent(root.path, flags);
+}
+
+void FileSystemWatchSession::compactPending()
+{
+    std::erase_if(m_pending, [](const FileSystemEvent &event) { return event.flags == 0; });
+    m_pendingIndex.clear();
+    for (size_t index = 0; index < m_pending.size(); ++index)
+        m_pendingIndex.insert(m_pending[index].path, index);
+}
+
+void FileSystemWatchSession::deliverPending()
+{
+    QList<FileSystemEvent> batch;
+    batch.reserve(qsizetype(m_pendingLiveCount));
+    for (FileSystemEvent &event : m_pending) {
+        if (event.flags != 0)
+            batch.append(std::move(event));
+    }
+    m_pending.clear();
+    m_pendingIndex.clear();
+    m_pendingLiveCount = 0;
+    m_droppingUntilDelivery = false;
+    m_deadline.reset();
+    m_lastDelivery = std::chrono::steady_clock::now();
+    if (!batch.isEmpty())
+        m_delivery(std::move(batch));
+}
+
+} // namespace tolvaran::Internal

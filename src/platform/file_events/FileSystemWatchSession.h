@@ -1,0 +1,141 @@
+#pragma once
+
+#include "platform/file_events/FileSystemEvent.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace tolvaran::Internal {
+
+struct FileSystemWatchSettings
+{
+    QStringList roots; // standardised, unique
+    std::optional<quint64> since; // a stored id to continue after; none: from now on
+    std::chrono::milliseconds latency{0};
+    int watchLimit = 0; // at most this many watches, below the process-wide budget
+};
+
+// One start of a FileSystemEventMonitor: an inotify instance and the thread that owns it. The
+// thread adds a watch to every folder of each root's tree (not descending into dependency and
+// build folders, nor into a ".git" folder other than its "refs"), keeps the watches in step as
+// folders are created, moved and removed, turns inotify's events into FileSystemEvents and
+// hands them to `delivery` in batches. Destroying the session ends the thread and releases
+// every watch.
+//
+// Roots are watched as the caller names them, and so is the way to them: a root that does not
+// exist yet, or is removed or moved (itself or a folder above it), is reported with
+// FileSystemEventFlag::rootChanged, and a root that appears is watched from then on, its
+// contents reported as created.
+//
+// inotify watches are a per-user resource shared with every other program, so the session
+// stays within a process-wide budget below the user's limit; a tree that cannot be watched
+// whole is reported with mustScanSubDirs | userDropped and logged, never silently left out.
+class FileSystemWatchSession final
+{
+public:
+    using Delivery = std::function<void(QList<FileSystemEvent>)>;
+
+    FileSystemWatchSession(FileSystemWatchSettings settings, Delivery delivery);
+    ~FileSystemWatchSession();
+    FileSystemWatchSession(const FileSystemWatchSession &) = delete;
+    FileSystemWatchSession &operator=(const FileSystemWatchSession &) = delete;
+
+    // Makes the inotify instance and starts the thread; false (with errorMessage()) when the
+    // system gives no inotify instance.
+    bool start();
+    QString errorMessage() const { return m_errorMessage; }
+
+    // Handles, on the session's thread, a queue overflow as if the kernel had reported one.
+    void injectQueueOverflow();
+
+    // The number of watches in use by every session of the process, and the budget they share.
+    static int watchesInUse();
+    static int watchBudget();
+
+private:
+    enum class WalkResult { complete, budgetExhausted, missing };
+    // What a walk reports as created: nothing, everything below its top, or only what is in
+    // folders it finds unwatched (with those folders themselves).
+    enum class WalkReport { nothing, everything, unwatchedFolders };
+    struct Root
+    {
+        QString path;
+        bool present = false;
+    };
+    struct Directory
+    {
+        QString path;
+        bool inTree = false; // false: watched only as a folder on the way to a root
+    };
+    struct PendingMove
+    {
+        quint32 cookie = 0;
+        QString path;
+    };
+
+    void run();
+    bool stopRequested() const { return m_stopping.load(std::memory_order_relaxed); }
+
+    // Watches
+    bool takeWatchFromBudget();
+    void returnWatchesToBudget(int count);
+    int addWatch(const QString &path, quint32 mask, bool inTree, bool *budgetExhausted);
+    void forgetWatch(int descriptor, bool removeFromKernel);
+    WalkResult watchTree(const QString &top, bool topIsRoot, WalkReport report,
+                         QSet<int> *visited);
+    void watchNewFolder(const QString &path);
+    void synchronize(bool reportAppearingRoots);
+    QStringList synchronizeOnce(bool reportAppearingRoots);
+    QStringList rootShape() const;
+    void moveTree(const QString &from, const QString &to);
+    void forgetTree(const QString &top);
+    void noteBudgetExhausted(const QString &path);
+
+    // Events
+    void readEvents();
+    void handleEvent(int descriptor, quint32 mask, quint32 cookie, const QString &name);
+    bool handleRootsAffectedBy(const QString &path);
+    bool missingRootAtOrBelow(const QString &path) const;
+    void finishPendingMove();
+    void handleOverflow(quint32 reason);
+    void queueEvent(const QString &path, quint32 flags);
+    void queueForEveryRoot(quint32 flags);
+    void compactPending();
+    void deliverPending();
+
+    const FileSystemWatchSettings m_settings;
+    const Delivery m_delivery;
+    QString m_errorMessage;
+    int m_inotify = -1;
+    int m_wakeup = -1; // an eventfd that interrupts the thread's wait
+    std::atomic<bool> m_stopping = false;
+    std::atomic<bool> m_overflowInjected = false;
+    std::thread m_thread;
+
+    // Owned by the session's thread once it runs.
+    std::vector<Root> m_roots;
+    QHash<int, Directory> m_directories;
+    QHash<QString, int> m_descriptorsByPath;
+    int m_watchCount = 0;
+    bool m_budgetWarningLogged = false;
+    std::optional<PendingMove> m_pendingMove;
+
+    std::vector<FileSystemEvent> m_pending; // in id order; merged-away entries have no flags
+    QHash<QString, size_t> m_pendingIndex;
+    size_t m_pendingLiveCount = 0;
+    bool m_droppingUntilDelivery = false;
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
+    std::chrono::steady_clock::time_point m_lastDelivery;
+};
+
+} // namespace tolvaran::Internal

@@ -1,0 +1,10 @@
+#include "team/server/TeamServerAddress.h"
+
+namespace tolvaran {
+
+QString teamServerAddress()
+{
+    return serverAddress();
+}
+
+} // namespace tolvaran
