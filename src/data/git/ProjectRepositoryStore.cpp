@@ -1,8 +1,8 @@
 #include "data/git/ProjectRepositoryStore.h"
 
 #include "data/git/SecretPathRules.h"
-#include "data/git/TeamProjectScan.h"
-#include "data/git/TeamWorktreeStatus.h"
+#include "data/git/UncommittedWorkScan.h"
+#include "data/git/PorcelainStatus.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 #include "platform/SkippedFolders.h"
@@ -210,9 +210,9 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
                       QStringLiteral("--untracked-files=all")});
     if (statusRun.exitCode != 0)
         return std::nullopt;
-    const Internal::TeamWorktreeStatus status =
-        Internal::TeamWorktreeStatus::parse(statusRun.output);
-    const Internal::TeamProjectScan scan(m_git, source.path);
+    const Internal::PorcelainStatus status =
+        Internal::PorcelainStatus::parse(statusRun.output);
+    const Internal::UncommittedWorkScan scan(m_git, source.path);
 
     LocalTeamProjectState state;
     SharedProjectState &shared = state.shared;
@@ -227,15 +227,15 @@ std::optional<LocalTeamProjectState> ProjectRepositoryStore::loadTeamProjectStat
     shared.isDirty =
         status.stagedCount > 0 || status.modifiedCount > 0 || status.untrackedCount > 0;
     if (shared.isDirty) {
-        const QList<Internal::TeamProjectScan::UnreadableFile> unreadable =
+        const QList<Internal::UncommittedWorkScan::UnreadableFile> unreadable =
             scan.unreadableTrackedFiles();
-        const Internal::TeamProjectScan::DiffCounts counts = scan.loadDiffCounts(unreadable);
+        const Internal::UncommittedWorkScan::DiffCounts counts = scan.loadDiffCounts(unreadable);
         shared.additions = counts.additions;
         shared.deletions = counts.deletions;
         state.summaryEvidence = scan.loadSummaryEvidence(status.untrackedFiles, unreadable);
     }
     shared.changedFiles = status.changedFiles;
-    const Internal::TeamProjectScan::FileParts files = scan.fileParts(status.changedFiles);
+    const Internal::UncommittedWorkScan::FileParts files = scan.fileParts(status.changedFiles);
     shared.lastActivityAt = files.lastActivityAt;
     shared.isCodexProcessing = source.isCodexProcessing;
 

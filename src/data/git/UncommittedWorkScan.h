@@ -12,7 +12,7 @@ namespace tolvaran::Internal {
 // The measurements of one project's uncommitted work that the team scan makes beyond the
 // status: line counts, the evidence text for work summaries, the fingerprint's file parts and
 // the head commit. Each failure degrades its own value only.
-class TeamProjectScan final
+class UncommittedWorkScan final
 {
 public:
     static constexpr qint64 maximumLineCount = 10'000'000;
@@ -53,7 +53,7 @@ public:
         friend bool operator==(const UnreadableFile &, const UnreadableFile &) = default;
     };
 
-    TeamProjectScan(const GitRunner &git, QString folder);
+    UncommittedWorkScan(const GitRunner &git, QString folder);
 
     // The changed tracked files that git could not read or that must not be read: anything
     // but a regular file or a symbolic link (a FIFO would make git fail the whole diff), a

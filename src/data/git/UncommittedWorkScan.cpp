@@ -1,4 +1,4 @@
-#include "data/git/TeamProjectScan.h"
+#include "data/git/UncommittedWorkScan.h"
 
 #include "data/git/ProjectRepositoryStore.h"
 #include "data/git/SecretPathRules.h"
@@ -20,10 +20,10 @@ namespace {
 constexpr QChar unitSeparator(0x1F);
 
 // Pathspecs that leave the unreadable files out, each by its exact path.
-QStringList exclusions(const QList<TeamProjectScan::UnreadableFile> &unreadable)
+QStringList exclusions(const QList<UncommittedWorkScan::UnreadableFile> &unreadable)
 {
     QStringList pathspecs;
-    for (const TeamProjectScan::UnreadableFile &file : unreadable)
+    for (const UncommittedWorkScan::UnreadableFile &file : unreadable)
         pathspecs.append(QStringLiteral(":(top,exclude,literal)") + file.path);
     return pathspecs;
 }
@@ -38,13 +38,13 @@ qint64 boundedCount(const QString &field, qint64 limit)
 
 } // namespace
 
-TeamProjectScan::TeamProjectScan(const GitRunner &git, QString folder)
+UncommittedWorkScan::UncommittedWorkScan(const GitRunner &git, QString folder)
     : m_git(git)
     , m_folder(std::move(folder))
 {
 }
 
-QList<TeamProjectScan::UnreadableFile> TeamProjectScan::unreadableTrackedFiles() const
+QList<UncommittedWorkScan::UnreadableFile> UncommittedWorkScan::unreadableTrackedFiles() const
 {
     const GitRunResult names = m_git.run(
         m_folder,
@@ -72,7 +72,7 @@ QList<TeamProjectScan::UnreadableFile> TeamProjectScan::unreadableTrackedFiles()
     return unreadable;
 }
 
-TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts(
+UncommittedWorkScan::DiffCounts UncommittedWorkScan::loadDiffCounts(
     const QList<UnreadableFile> &unreadable) const
 {
     const GitRunResult result = m_git.run(
@@ -98,7 +98,7 @@ TeamProjectScan::DiffCounts TeamProjectScan::loadDiffCounts(
     return counts;
 }
 
-QString TeamProjectScan::loadSummaryEvidence(const QStringList &untrackedFiles,
+QString UncommittedWorkScan::loadSummaryEvidence(const QStringList &untrackedFiles,
                                              const QList<UnreadableFile> &unreadable) const
 {
     QStringList parts;
@@ -130,7 +130,7 @@ QString TeamProjectScan::loadSummaryEvidence(const QStringList &untrackedFiles,
     return graphemePrefix(parts.join(QStringLiteral("\n\n")), maximumEvidenceCharacters);
 }
 
-std::optional<QString> TeamProjectScan::readUntrackedSample(const QString &relativePath) const
+std::optional<QString> UncommittedWorkScan::readUntrackedSample(const QString &relativePath) const
 {
     const QString root = standardizedPath(m_folder);
     const QString joined = standardizedPath(root + QLatin1Char('/') + relativePath);
@@ -185,7 +185,7 @@ std::optional<QString> TeamProjectScan::readUntrackedSample(const QString &relat
     return text;
 }
 
-std::optional<TeamProjectScan::HeadMetadata> TeamProjectScan::loadHeadMetadata() const
+std::optional<UncommittedWorkScan::HeadMetadata> UncommittedWorkScan::loadHeadMetadata() const
 {
     const GitRunResult log =
         m_git.run(m_folder, {QStringLiteral("log"), QStringLiteral("-1"),
@@ -214,7 +214,7 @@ std::optional<TeamProjectScan::HeadMetadata> TeamProjectScan::loadHeadMetadata()
     return head;
 }
 
-TeamProjectScan::FileParts TeamProjectScan::fileParts(const QStringList &changedFiles) const
+UncommittedWorkScan::FileParts UncommittedWorkScan::fileParts(const QStringList &changedFiles) const
 {
     FileParts result;
     for (const QString &path : changedFiles) {

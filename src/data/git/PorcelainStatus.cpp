@@ -1,4 +1,4 @@
-#include "data/git/TeamWorktreeStatus.h"
+#include "data/git/PorcelainStatus.h"
 
 #include "data/git/ProjectRepositoryStore.h"
 
@@ -42,10 +42,10 @@ QStringList uniqueSorted(QStringList paths)
 
 } // namespace
 
-std::optional<TeamChangeRecord> TeamChangeRecord::parse(const QString &entry)
+std::optional<PorcelainChangeRecord> PorcelainChangeRecord::parse(const QString &entry)
 {
     if (entry.startsWith(QLatin1String("? "))) {
-        return TeamChangeRecord{entry.mid(2), QLatin1Char('?'), QLatin1Char('?'), true};
+        return PorcelainChangeRecord{entry.mid(2), QLatin1Char('?'), QLatin1Char('?'), true};
     }
     int fieldsBeforePath = 0;
     if (entry.startsWith(QLatin1String("1 ")))
@@ -59,12 +59,12 @@ std::optional<TeamChangeRecord> TeamChangeRecord::parse(const QString &entry)
     const QStringList fields = splitFields(entry, fieldsBeforePath);
     if (fields.size() != fieldsBeforePath + 1 || fields.at(1).size() != 2)
         return std::nullopt;
-    return TeamChangeRecord{fields.last(), fields.at(1).at(0), fields.at(1).at(1), false};
+    return PorcelainChangeRecord{fields.last(), fields.at(1).at(0), fields.at(1).at(1), false};
 }
 
-TeamWorktreeStatus TeamWorktreeStatus::parse(const QString &output)
+PorcelainStatus PorcelainStatus::parse(const QString &output)
 {
-    TeamWorktreeStatus status;
+    PorcelainStatus status;
     QStringList records;
     QStringList changed;
     QStringList untracked;
@@ -88,7 +88,7 @@ TeamWorktreeStatus TeamWorktreeStatus::parse(const QString &output)
         // ("1 ...", "? x") is never counted as one.
         if (entry.startsWith(QLatin1String("2 ")))
             ++i;
-        const auto record = TeamChangeRecord::parse(entry);
+        const auto record = PorcelainChangeRecord::parse(entry);
         if (!record)
             continue;
         records.append(entry);

@@ -8,7 +8,7 @@
 namespace tolvaran::Internal {
 
 // One change entry of `git status --porcelain=v2 -z`.
-struct TeamChangeRecord
+struct PorcelainChangeRecord
 {
     QString path;
     QChar indexStatus;
@@ -18,12 +18,12 @@ struct TeamChangeRecord
     // An ordinary ("1 "), renamed or copied ("2 "), unmerged ("u ") or untracked ("? ")
     // entry; nothing for headers and anything else. Fields are split on spaces, at most as
     // many times as the kind has fields before its path, so spaces inside the path stay.
-    static std::optional<TeamChangeRecord> parse(const QString &entry);
+    static std::optional<PorcelainChangeRecord> parse(const QString &entry);
 };
 
 // The working-tree state the team scan reads from `git status --porcelain=v2 --branch -z
 // --untracked-files=all`.
-struct TeamWorktreeStatus
+struct PorcelainStatus
 {
     static constexpr qsizetype maximumChangedFiles = 100;
 
@@ -36,7 +36,7 @@ struct TeamWorktreeStatus
     QStringList untrackedFiles; // shareable, unique, in character-code order
     QString fingerprintInput;   // the raw change entries joined by the record separator
 
-    static TeamWorktreeStatus parse(const QString &output);
+    static PorcelainStatus parse(const QString &output);
 };
 
 } // namespace tolvaran::Internal

@@ -1,7 +1,7 @@
 #include "data/git/ProjectRepositoryStore.h"
 #include "data/git/SecretPathRules.h"
-#include "data/git/TeamProjectScan.h"
-#include "data/git/TeamWorktreeStatus.h"
+#include "data/git/UncommittedWorkScan.h"
+#include "data/git/PorcelainStatus.h"
 #include "support/GitDouble.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/ScopedEnvironment.h"
@@ -20,7 +20,7 @@
 using namespace tolvaran;
 using fixtures::GitDouble;
 using fixtures::GitRepositoryBuilder;
-using Internal::TeamWorktreeStatus;
+using Internal::PorcelainStatus;
 
 namespace {
 
@@ -59,13 +59,13 @@ void makeLink(const QString &target, const QString &link)
 
 } // namespace
 
-TEST(TeamWorktreeStatus, parsesEntriesAndConsumesTheOriginalPathOfARename)
+TEST(PorcelainStatus, parsesEntriesAndConsumesTheOriginalPathOfARename)
 {
     const QString ordinary = QStringLiteral("1 .M N... 100644 100644 100644 aaa bbb src/a b.txt");
     const QString renamed = QStringLiteral("2 R. N... 100644 100644 100644 aaa aaa R100 new.txt");
     const QString unmerged =
         QStringLiteral("u UU N... 100644 100644 100644 100644 h1 h2 h3 conflict.txt");
-    const TeamWorktreeStatus status = TeamWorktreeStatus::parse(nul({
+    const PorcelainStatus status = PorcelainStatus::parse(nul({
         QStringLiteral("# branch.oid 0123abcd"),
         QStringLiteral("# branch.head feature/x"),
         QStringLiteral("# branch.upstream origin/feature/x"),
@@ -97,27 +97,27 @@ TEST(TeamWorktreeStatus, parsesEntriesAndConsumesTheOriginalPathOfARename)
                                           "config/.env.local")})
                   .join(QChar(0x1E)));
 
-    const TeamWorktreeStatus unborn = TeamWorktreeStatus::parse(
+    const PorcelainStatus unborn = PorcelainStatus::parse(
         nul({QStringLiteral("# branch.oid (initial)"),
              QStringLiteral("# branch.head (detached)")}));
     EXPECT_FALSE(unborn.headSHA);
     EXPECT_FALSE(unborn.branch);
-    EXPECT_EQ(TeamWorktreeStatus::parse(QString()).fingerprintInput, QString());
+    EXPECT_EQ(PorcelainStatus::parse(QString()).fingerprintInput, QString());
 }
 
-TEST(TeamWorktreeStatus, listsTheFirstHundredChangedPathsButCountsAll)
+TEST(PorcelainStatus, listsTheFirstHundredChangedPathsButCountsAll)
 {
     QStringList entries;
     for (int i = 149; i >= 0; --i)
         entries.append(QStringLiteral("? f%1.txt").arg(i, 3, 10, QLatin1Char('0')));
-    const TeamWorktreeStatus status = TeamWorktreeStatus::parse(nul(entries));
+    const PorcelainStatus status = PorcelainStatus::parse(nul(entries));
     EXPECT_EQ(status.untrackedCount, 150);
     ASSERT_EQ(status.changedFiles.size(), 100);
     EXPECT_EQ(status.changedFiles.first(), QStringLiteral("f050.txt")); // git's first 100
     EXPECT_EQ(status.changedFiles.last(), QStringLiteral("f149.txt"));
 }
 
-TEST(TeamProjectScan, noOriginMeansNoStateAndNoGit)
+TEST(UncommittedWorkScan, noOriginMeansNoStateAndNoGit)
 {
     fixtures::TemporaryHome home;
     const QString log = home.filePath(QStringLiteral("git.log"));
@@ -136,7 +136,7 @@ TEST(TeamProjectScan, noOriginMeansNoStateAndNoGit)
     EXPECT_FALSE(store.loadTeamProjectState(source, std::nullopt));
 }
 
-TEST(TeamProjectScan, cleanRepositoryCostsOneGitRun)
+TEST(UncommittedWorkScan, cleanRepositoryCostsOneGitRun)
 {
     fixtures::TemporaryHome home;
     const QString log = home.filePath(QStringLiteral("git.log"));
@@ -174,7 +174,7 @@ TEST(TeamProjectScan, cleanRepositoryCostsOneGitRun)
     EXPECT_FALSE(state->isLocalCommit);
 }
 
-TEST(TeamProjectScan, secretFilesAreCountedButNeverListedOrRead)
+TEST(UncommittedWorkScan, secretFilesAreCountedButNeverListedOrRead)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -214,7 +214,7 @@ TEST(TeamProjectScan, secretFilesAreCountedButNeverListedOrRead)
     EXPECT_FALSE(state->summaryEvidence.contains(QLatin1String("KEY=")));
 }
 
-TEST(TeamProjectScan, untrackedSamplesAreOnlyRegularFilesInsideTheProject)
+TEST(UncommittedWorkScan, untrackedSamplesAreOnlyRegularFilesInsideTheProject)
 {
     fixtures::TemporaryHome home;
     const QString project = home.filePath(QStringLiteral("project"));
@@ -229,7 +229,7 @@ TEST(TeamProjectScan, untrackedSamplesAreOnlyRegularFilesInsideTheProject)
               0);
 
     const Internal::GitRunner git;
-    const Internal::TeamProjectScan scan(git, project);
+    const Internal::UncommittedWorkScan scan(git, project);
     // A FIFO opened for reading would block until a writer comes: it must be passed over.
     EXPECT_EQ(scan.loadSummaryEvidence({QStringLiteral("pipe.txt"), QStringLiteral("sshdir/id"),
                                         QStringLiteral("link.txt"), QStringLiteral("ok.txt")}),
@@ -248,7 +248,7 @@ TEST(TeamProjectScan, untrackedSamplesAreOnlyRegularFilesInsideTheProject)
                   + QString(4096, QLatin1Char('x')));
 }
 
-TEST(TeamProjectScan, fingerprintFollowsTheWorkAndDeletedFilesHaveNoDate)
+TEST(UncommittedWorkScan, fingerprintFollowsTheWorkAndDeletedFilesHaveNoDate)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -283,7 +283,7 @@ TEST(TeamProjectScan, fingerprintFollowsTheWorkAndDeletedFilesHaveNoDate)
     EXPECT_FALSE(deleted->shared.lastActivityAt);
 }
 
-TEST(TeamProjectScan, renameCountsOnceAndBinaryChangesCountNoLines)
+TEST(UncommittedWorkScan, renameCountsOnceAndBinaryChangesCountNoLines)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -310,7 +310,7 @@ TEST(TeamProjectScan, renameCountsOnceAndBinaryChangesCountNoLines)
     EXPECT_EQ(binary->shared.deletions, 0);
 }
 
-TEST(TeamProjectScan, largeDiffIsReadOnlyUpToItsLimit)
+TEST(UncommittedWorkScan, largeDiffIsReadOnlyUpToItsLimit)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -331,7 +331,7 @@ TEST(TeamProjectScan, largeDiffIsReadOnlyUpToItsLimit)
     EXPECT_GT(state->summaryEvidence.size() - prefix.size(), 32'000);
 }
 
-TEST(TeamProjectScan, headCommitIsReportedOnlyWhenHeadMoved)
+TEST(UncommittedWorkScan, headCommitIsReportedOnlyWhenHeadMoved)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -396,7 +396,7 @@ const QStringList secretPaths{
 
 } // namespace
 
-TEST(TeamProjectScan, secretRulesMatchAnyComponentAndNothingElse)
+TEST(UncommittedWorkScan, secretRulesMatchAnyComponentAndNothingElse)
 {
     for (const QString &path : secretPaths) {
         EXPECT_FALSE(ProjectRepositoryStore::canShare(path)) << path.toStdString();
@@ -410,7 +410,7 @@ TEST(TeamProjectScan, secretRulesMatchAnyComponentAndNothingElse)
         EXPECT_FALSE(ProjectRepositoryStore::canShare(QString::fromLatin1(path))) << path;
 }
 
-TEST(TeamProjectScan, noSecretIsReadTrackedOrUntrackedNorThroughAHardLink)
+TEST(UncommittedWorkScan, noSecretIsReadTrackedOrUntrackedNorThroughAHardLink)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -454,7 +454,7 @@ TEST(TeamProjectScan, noSecretIsReadTrackedOrUntrackedNorThroughAHardLink)
         QLatin1String("tracked-link.txt (has more than one link)")));
 }
 
-TEST(TeamProjectScan, oddTrackedFilesAreNamedAndTheRestOfTheDiffKept)
+TEST(UncommittedWorkScan, oddTrackedFilesAreNamedAndTheRestOfTheDiffKept)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
@@ -468,7 +468,7 @@ TEST(TeamProjectScan, oddTrackedFilesAreNamedAndTheRestOfTheDiffKept)
     ASSERT_TRUE(QFile::remove(pipe));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QFile huge(repository.path() + QStringLiteral("/huge.bin"));
-    ASSERT_TRUE(huge.resize(Internal::TeamProjectScan::maximumTrackedFileBytes + 1));
+    ASSERT_TRUE(huge.resize(Internal::UncommittedWorkScan::maximumTrackedFileBytes + 1));
 
     const auto state = store.loadTeamProjectState(sourceFor(repository.path()), std::nullopt);
     ASSERT_TRUE(state);
@@ -478,11 +478,11 @@ TEST(TeamProjectScan, oddTrackedFilesAreNamedAndTheRestOfTheDiffKept)
     EXPECT_TRUE(state->summaryEvidence.contains(
         QStringLiteral("Tracked files left out of the diff:\nhuge.bin (larger than %1 bytes)\n"
                        "pipe (not a regular file)")
-            .arg(Internal::TeamProjectScan::maximumTrackedFileBytes)))
+            .arg(Internal::UncommittedWorkScan::maximumTrackedFileBytes)))
         << state->summaryEvidence.toStdString();
 }
 
-TEST(TeamProjectScan, aRepositorysConfigurationStartsNoProgram)
+TEST(UncommittedWorkScan, aRepositorysConfigurationStartsNoProgram)
 {
     fixtures::TemporaryHome home;
     ProjectRepositoryStore store;
