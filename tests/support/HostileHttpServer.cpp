@@ -23,8 +23,11 @@ constexpr qint64 pieceBytes = 256 * 1024;
 class HostileHttpServer::Worker final : public QObject
 {
 public:
-    Worker(Settings settings, std::shared_ptr<Shared> shared)
+    Worker(Settings settings, QByteArray contentType, QByteArray bodyStart,
+           std::shared_ptr<Shared> shared)
         : m_settings(settings)
+        , m_contentType(std::move(contentType))
+        , m_bodyStart(std::move(bodyStart))
         , m_shared(std::move(shared))
         , m_filler(pieceBytes, 'x')
     {
@@ -91,19 +94,29 @@ private:
 
     void answer(QTcpSocket *socket)
     {
+        const QByteArray status = "HTTP/1.1 200 OK\r\nContent-Type: " + m_contentType
+                                  + "\r\n";
         switch (m_settings.behaviour) {
         case Behaviour::silence:
             return;
         case Behaviour::endlessChunkedBody:
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                          "Transfer-Encoding: chunked\r\n\r\n");
+            socket->write(status + "Transfer-Encoding: chunked\r\n\r\n");
+            if (!m_bodyStart.isEmpty()) {
+                socket->write(QByteArray::number(m_bodyStart.size(), 16) + "\r\n"
+                              + m_bodyStart + "\r\n");
+            }
+            pump(socket);
+            return;
+        case Behaviour::endlessBody:
+            socket->write(status + "Connection: close\r\n\r\n" + m_bodyStart);
             pump(socket);
             return;
         case Behaviour::hugeDeclaredBody:
         case Behaviour::trickledBody:
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                          "Content-Length: "
-                          + QByteArray::number(m_settings.declaredBytes) + "\r\n\r\n");
+            socket->write(status + "Content-Length: "
+                          + QByteArray::number(m_settings.declaredBytes) + "\r\n\r\n"
+                          + m_bodyStart);
+            m_connections[socket].sent = m_bodyStart.size();
             break;
         }
         if (m_settings.behaviour == Behaviour::hugeDeclaredBody) {
@@ -137,6 +150,12 @@ private:
                 m_shared->bodyBytesSent += pieceBytes;
                 continue;
             }
+            if (m_settings.behaviour == Behaviour::endlessBody) {
+                socket->write(m_filler);
+                connection.sent += pieceBytes;
+                m_shared->bodyBytesSent += pieceBytes;
+                continue;
+            }
             if (m_settings.behaviour != Behaviour::hugeDeclaredBody)
                 return;
             const qint64 piece = std::min(pieceBytes, m_settings.declaredBytes - connection.sent);
@@ -149,6 +168,8 @@ private:
     }
 
     Settings m_settings;
+    const QByteArray m_contentType;
+    const QByteArray m_bodyStart;
     std::shared_ptr<Shared> m_shared;
     const QByteArray m_filler;
     QTcpServer m_server{this};
@@ -156,13 +177,14 @@ private:
 };
 
 HostileHttpServer::HostileHttpServer(Behaviour behaviour)
-    : HostileHttpServer(Settings{behaviour})
+    : HostileHttpServer(Settings{behaviour, oneGigabyte, std::chrono::milliseconds(1000)})
 {
 }
 
-HostileHttpServer::HostileHttpServer(Settings settings)
+HostileHttpServer::HostileHttpServer(Settings settings, QByteArray contentType,
+                                     QByteArray bodyStart)
 {
-    m_worker = new Worker(settings, m_shared);
+    m_worker = new Worker(settings, std::move(contentType), std::move(bodyStart), m_shared);
     m_worker->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.start();

@@ -13,8 +13,9 @@
 namespace tolvaran::fixtures {
 
 // A server on 127.0.0.1 (a port of the system's choosing) that answers every request, on any
-// path, the way a hostile or broken server would: a body that never ends, one that declares a
-// gigabyte, one that comes a byte at a time, or no answer at all. For tests that what comes
+// path, the way a hostile or broken server would: a body that never ends (chunked, or with no
+// declared length until the client closes), one that declares a gigabyte, one that comes a
+// byte at a time, or no answer at all. For tests that what comes
 // over the network stays bounded; they point TOLVARAN_SERVER_URL (or a request) at it. A
 // WebSocket upgrade is a request like any other: "silence" leaves it unanswered.
 //
@@ -26,6 +27,7 @@ class HostileHttpServer final
 public:
     enum class Behaviour {
         endlessChunkedBody, // 200, chunked, chunks for as long as the client reads them
+        endlessBody,        // 200, no declared length, bytes until the client closes
         hugeDeclaredBody,   // 200, a Content-Length of the declared bytes, all of it sent
         trickledBody,       // 200, a Content-Length of the declared bytes, a byte per interval
         silence,            // the request is read and never answered; the connection stays
@@ -41,7 +43,9 @@ public:
     };
 
     explicit HostileHttpServer(Behaviour behaviour);
-    explicit HostileHttpServer(Settings settings);
+    // Bodies are of `contentType` and begin with `bodyStart` (a real header of a file, say).
+    explicit HostileHttpServer(Settings settings, QByteArray contentType = "application/json",
+                               QByteArray bodyStart = {});
     ~HostileHttpServer();
     HostileHttpServer(const HostileHttpServer &) = delete;
     HostileHttpServer &operator=(const HostileHttpServer &) = delete;
