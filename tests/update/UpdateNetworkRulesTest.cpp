@@ -52,6 +52,15 @@ public:
         // Another address of this computer: another host to anything comparing addresses.
         listening = server.listen(0, QHostAddress(QStringLiteral("127.0.0.2")));
     }
+    // Serves a signed release of the world's new version there, as the program's server would.
+    AppUpdateManifest publishNewRelease(UpdateWorld &world)
+    {
+        const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
+        const AppUpdateManifest manifest =
+            ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
+        ReleaseBuilder::publish(server, manifest, archive);
+        return manifest;
+    }
     bool listening = false;
     LocalHttpServer server;
 };
@@ -142,10 +151,7 @@ TEST(UpdateNetworkRules, aRedirectToAnotherHostIsNeverFollowed)
     UpdateWorld world;
     OtherHost other;
     ASSERT_TRUE(other.listening);
-    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
-    const AppUpdateManifest manifest =
-        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
-    ReleaseBuilder::publish(other.server, manifest, archive);
+    const AppUpdateManifest manifest = other.publishNewRelease(world);
     AppUpdateService service(world.environment());
 
     world.server.setResponse(
@@ -180,10 +186,7 @@ TEST(UpdateNetworkRules, plainHttpGoesOnlyToThisComputer)
     UpdateWorld world;
     OtherHost other;
     ASSERT_TRUE(other.listening);
-    const QByteArray archive = world.releaseArchive(UpdateWorld::newVersion);
-    const AppUpdateManifest manifest =
-        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, archive);
-    ReleaseBuilder::publish(other.server, manifest, archive);
+    const AppUpdateManifest manifest = other.publishNewRelease(world);
 
     for (const QString &address : {other.server.url({}).toString(),
                                    QStringLiteral("http://192.0.2.1:9"),
