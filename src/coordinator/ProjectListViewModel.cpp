@@ -118,18 +118,36 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
         m_store->activityStore().noteRolloutChangesMissed();
     });
 
-    // The team filter depends on the team workspace: re-filter (keeping the page) once a
-    // burst of its changes has passed.
+    // The team filter reads the enabled teams and the teams that share each project:
+    // re-filter (keeping the page) once a burst of their changes has passed.
     m_teamChangeTimer->setSingleShot(true);
     m_teamChangeTimer->setInterval(teamChangeDebounce);
-    connect(&m_teamService, &TeamWorkspaceService::objectWillChange, this, [this] {
+    connect(&m_teamService, &TeamWorkspaceService::enabledTeamsChanged, this, [this] {
         Q_EMIT teamValuesChanged();
         // A team filter whose team is gone shows nothing the user could see or change.
         resetVanishedTeamFilter();
         m_teamChangeTimer->start();
     });
+    connect(&m_teamService, &TeamWorkspaceService::sharedProjectsChanged, this, [this] {
+        Q_EMIT teamValuesChanged();
+        m_teamChangeTimer->start();
+    });
     connect(m_teamChangeTimer, &QTimer::timeout, this,
             [this] { updateFilteredProjects(false); });
+    // The rest of what the browser shows of the teams: the team button, the footer, the
+    // commit banner and the cards' teammates and local activity.
+    const auto teamValueChanged = [this] { Q_EMIT teamValuesChanged(); };
+    connect(&m_teamService, &TeamWorkspaceService::teamNameChanged, this, teamValueChanged);
+    connect(&m_teamService, &TeamWorkspaceService::connectionStateChanged, this,
+            teamValueChanged);
+    connect(&m_teamService, &TeamWorkspaceService::hasTeamMembershipsChanged, this,
+            teamValueChanged);
+    connect(&m_teamService, &TeamWorkspaceService::commitNotificationsChanged, this,
+            teamValueChanged);
+    connect(&m_teamService, &TeamWorkspaceService::projectSummariesChanged, this,
+            teamValueChanged);
+    connect(&m_teamService, &TeamWorkspaceService::localActivityChanged, this,
+            teamValueChanged);
 
     // Every change of the managed processing threads asks for a processing refresh; the
     // refresh itself coalesces requests that come while one runs.

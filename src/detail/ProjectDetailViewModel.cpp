@@ -124,8 +124,13 @@ void ProjectDetailViewModel::followTeam(const TeamProjectViewSource &source,
                                         TeamWorkspaceService &workspace)
 {
     m_teamSource = &source;
-    connect(&workspace, &TeamWorkspaceService::objectWillChange, this,
-            [this] { m_teamRead.schedule(); });
+    // One read a turn later for the lot: a team's change often alters several of them at once.
+    for (const auto changed :
+         {&TeamWorkspaceService::projectSummariesChanged,
+          &TeamWorkspaceService::usageSummariesChanged,
+          &TeamWorkspaceService::localActivityChanged}) {
+        connect(&workspace, changed, this, [this] { m_teamRead.schedule(); });
+    }
     readTeamValues();
 }
 

@@ -80,8 +80,8 @@ public:
     // What this device shares of the project (dirty or with Codex at work).
     const std::optional<SharedProjectState> &localActivity() const { return m_localActivity; }
 
-    // Reads the team values from `source` now and again after every change `workspace`
-    // announces. Both must outlive the model.
+    // Reads the team values from `source` now and again after `workspace` announces a change
+    // of the teammates, their usage or this device's activity. Both must outlive the model.
     void followTeam(const TeamProjectViewSource &source, TeamWorkspaceService &workspace);
 
     // Loads the details in the background, then has the coordinator re-read the project's git

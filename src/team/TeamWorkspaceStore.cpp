@@ -104,6 +104,7 @@ TeamWorkspaceStore::TeamWorkspaceStore(KeyValueStore &defaults,
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
 {
     loadStoredProfiles();
+    m_announced = answers();
 }
 
 TeamWorkspaceStore::~TeamWorkspaceStore() = default;
@@ -185,8 +186,13 @@ QList<TeamWorkspace *> TeamWorkspaceStore::enabledWorkspaces() const
 void TeamWorkspaceStore::observe(const TeamWorkspace &team)
 {
     // Queued, as the teams' changes reach the workspace one turn later; the workspace is the
-    // context, so nothing arrives once it is gone.
-    const auto forward = [this] { Q_EMIT objectWillChange(); };
+    // context, so nothing arrives once it is gone. A change posted just before the team was
+    // removed still arrives, and then names no listed team.
+    const auto forward = [this, id = team.id()] {
+        announceChangedAnswers();
+        if (indexOf(id) >= 0)
+            Q_EMIT teamChanged(id);
+    };
     const TeamPresenceService *service = &team.service();
     const TeamSettingsStore *settings = &team.settings();
     QList<QMetaObject::Connection> &connections = m_teamConnections[team.id()];
@@ -232,11 +238,8 @@ void TeamWorkspaceStore::selectManagementTeam(const QString &id)
 {
     if (indexOf(id) < 0)
         return;
-    const bool changed = m_selectedManagementTeamID != id;
     setSelectedManagementTeamID(id);
     m_defaults.setValue(selectedManagementTeamIDKey, id);
-    if (changed)
-        Q_EMIT objectWillChange();
 }
 
 std::shared_ptr<TeamWorkspace> TeamWorkspaceStore::beginAddingTeam()
@@ -262,7 +265,7 @@ void TeamWorkspaceStore::commitAddedTeam(const std::shared_ptr<TeamWorkspace> &t
         startService(*team);
     persistProfiles();
     Q_EMIT teamsChanged();
-    Q_EMIT objectWillChange();
+    announceChangedAnswers();
 }
 
 void TeamWorkspaceStore::discardAddedTeam(const TeamWorkspace &team)
@@ -291,7 +294,7 @@ void TeamWorkspaceStore::removeTeam(const QString &id)
     }
     persistProfiles();
     Q_EMIT teamsChanged();
-    Q_EMIT objectWillChange();
+    announceChangedAnswers();
 }
 
 void TeamWorkspaceStore::startService(TeamWorkspace &team)
@@ -459,6 +462,68 @@ void TeamWorkspaceStore::dismissCommitNotification(const TeamCommitEvent &event)
     // Every team, switched off or not: the same event may be queued in several.
     for (const auto &team : std::as_const(m_teams))
         team->service().dismissCommitNotification(event.id);
+}
+
+// The answers all at once, to announce what changed. The per-path maps join the teams as
+// the per-path readers above do, for every path at once.
+
+TeamWorkspaceAnswers TeamWorkspaceStore::answers() const
+{
+    TeamWorkspaceAnswers answers;
+    answers.enabledTeams = enabledTeams();
+    answers.teamName = teamName();
+    answers.connectionState = connectionState();
+    answers.hasTeamMemberships = hasTeamMemberships();
+    answers.commitNotifications = commitNotifications();
+    for (const TeamWorkspace *team : enabledWorkspaces()) {
+        const TeamPresenceService &service = team->service();
+        const TeamWorkspaceTeam sharing{team->id(), service.teamName()};
+        for (const QString &path : service.sharedProjectPaths())
+            answers.sharingTeams[path].append(sharing);
+        const auto &summaries = service.summariesByPath();
+        for (auto it = summaries.cbegin(); it != summaries.cend(); ++it) {
+            if (!it->peers.isEmpty())
+                answers.summaries[it.key()].peers.append(it->peers);
+        }
+        const auto &usages = service.usageSummariesByPath();
+        for (auto it = usages.cbegin(); it != usages.cend(); ++it) {
+            if (!it->members.isEmpty())
+                answers.usageSummaries[it.key()].members.append(it->members);
+        }
+        const auto &activities = service.localActivityByPath();
+        for (auto it = activities.cbegin(); it != activities.cend(); ++it) {
+            if (answers.localActivities.contains(it.key()))
+                continue;
+            if (std::optional<SharedProjectState> active = service.localActivity(it.key()))
+                answers.localActivities.insert(it.key(), std::move(*active));
+        }
+    }
+    return answers;
+}
+
+void TeamWorkspaceStore::announceChangedAnswers()
+{
+    // Stored before any signal, so a receiver that calls back finds nothing to announce again.
+    const TeamWorkspaceAnswers now = answers();
+    const TeamWorkspaceAnswers before = std::exchange(m_announced, now);
+    if (now.enabledTeams != before.enabledTeams)
+        Q_EMIT enabledTeamsChanged();
+    if (now.teamName != before.teamName)
+        Q_EMIT teamNameChanged(now.teamName);
+    if (!(now.connectionState == before.connectionState))
+        Q_EMIT connectionStateChanged(now.connectionState);
+    if (now.hasTeamMemberships != before.hasTeamMemberships)
+        Q_EMIT hasTeamMembershipsChanged(now.hasTeamMemberships);
+    if (now.commitNotifications != before.commitNotifications)
+        Q_EMIT commitNotificationsChanged();
+    if (now.sharingTeams != before.sharingTeams)
+        Q_EMIT sharedProjectsChanged();
+    if (now.summaries != before.summaries)
+        Q_EMIT projectSummariesChanged();
+    if (now.usageSummaries != before.usageSummaries)
+        Q_EMIT usageSummariesChanged();
+    if (now.localActivities != before.localActivities)
+        Q_EMIT localActivityChanged();
 }
 
 // Fan-out.

@@ -5,6 +5,7 @@
 #include "data/token_usage/TokenUsageSnapshot.h"
 #include "platform/ApplicationSupport.h"
 #include "team/presence/TeamClock.h"
+#include "team/TeamWorkspaceAnswers.h"
 #include "team/view/TeamProjectViewSource.h"
 
 #include <QHash>
@@ -24,8 +25,8 @@ class TeamWorkspace;
 // Every team profile of this installation, and the one object through which the rest of the
 // program sees teams: the coordinator hands it its projects, token usage and rescans, which
 // reach every team; the browser and the detail pane read answers joined over the enabled
-// teams. The teams' own changes are re-published, one event-loop turn later, as the
-// workspace's objectWillChange().
+// teams. A listed team's own changes reach the workspace one event-loop turn later: as
+// teamChanged(id), and as the change signal of each answer they altered.
 //
 // The profile list lives in the user defaults ("teams.profileIDs": every profile but the
 // first, "legacy", which is always listed) beside the team chosen for management. Opening the
@@ -107,8 +108,12 @@ public:
     static void sortTeamNames(QStringList &names);
 
 Q_SIGNALS:
+    // The listed teams (a team committed or removed).
     void teamsChanged();
     void selectedManagementTeamIDChanged(const QString &id);
+    // A listed team's settings or its service's published values changed, one turn after the
+    // team reported it; the screens that show the team follow it.
+    void teamChanged(const QString &id);
 
 private:
     std::unique_ptr<TeamSettingsStore> openSettings(const QString &id) const;
@@ -119,6 +124,9 @@ private:
     QList<TeamWorkspace *> enabledWorkspaces() const;
     void setSelectedManagementTeamID(const QString &id);
     void observe(const TeamWorkspace &team);
+    TeamWorkspaceAnswers answers() const;
+    // Emits the change signal of every answer that differs from the last announced.
+    void announceChangedAnswers();
     void persistProfiles();
     static void startService(TeamWorkspace &team);
 
@@ -131,6 +139,7 @@ private:
     QList<LocalTeamProjectSource> m_sources;
     TokenUsageSnapshot m_tokenUsageSnapshot;
     QHash<QString, QList<QMetaObject::Connection>> m_teamConnections; // by profile id
+    TeamWorkspaceAnswers m_announced;
     bool m_isStarted = false;
 };
 

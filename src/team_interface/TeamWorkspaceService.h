@@ -61,8 +61,23 @@ public:
     virtual void dismissCommitNotification(const TeamCommitEvent &event) = 0;
 
 Q_SIGNALS:
-    // Any change of the workspace or of one of its teams; carries nothing.
-    void objectWillChange();
+    // Each is emitted once its new answer is readable, and only when that answer differs from
+    // the one before; a change that alters none of them emits none.
+
+    // enabledTeams(): a team switched on or off, added, removed or renamed.
+    void enabledTeamsChanged();
+    void teamNameChanged(const QString &name);
+    void connectionStateChanged(const tolvaran::TeamConnectionState &state);
+    void hasTeamMembershipsChanged(bool hasMemberships);
+    void commitNotificationsChanged();
+    // Which enabled teams share some project: teamIDs(path) and the team names that the
+    // implementation's per-project readers give for it.
+    void sharedProjectsChanged();
+    // The teammates on some project, their token usage on it, and what this device shares
+    // of it, as the implementation's per-project readers answer them.
+    void projectSummariesChanged();
+    void usageSummariesChanged();
+    void localActivityChanged();
 };
 
 } // namespace tolvaran

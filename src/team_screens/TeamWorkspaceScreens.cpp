@@ -35,11 +35,16 @@ TeamWorkspaceScreens::TeamWorkspaceScreens(TeamWorkspaceStore &store, QObject *p
     : TeamScreenWorkspace(parent)
     , m_store(store)
 {
-    // The store re-publishes every change of its teams' settings and services as its own.
-    connect(&m_store, &TeamWorkspaceService::objectWillChange, this, [this] {
+    // The list, the selection, and every listed team's settings and published values (of
+    // which the memberships are part).
+    const auto workspaceChanged = [this] {
         dropUnusedTeams();
         Q_EMIT changed();
-    });
+    };
+    connect(&m_store, &TeamWorkspaceStore::teamsChanged, this, workspaceChanged);
+    connect(&m_store, &TeamWorkspaceStore::selectedManagementTeamIDChanged, this,
+            workspaceChanged);
+    connect(&m_store, &TeamWorkspaceStore::teamChanged, this, workspaceChanged);
 }
 
 TeamWorkspaceScreens::~TeamWorkspaceScreens() = default;

@@ -422,7 +422,8 @@ TEST_F(BrowserControlsTest, teamFilterOffersEnabledTeamsAndFallsBackWhenOneGoes)
                         {QStringLiteral("t2"), QStringLiteral("Infra")}};
     world.team.setTeamIDs(alpha, {QStringLiteral("t1")});
     world.team.setTeamIDs(beta, {QStringLiteral("t2")});
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.enabledTeamsChanged();
+    Q_EMIT world.team.sharedProjectsChanged();
     ASSERT_TRUE(settled());
     auto *filter = control<QComboBox>("teamFilterButton");
     EXPECT_FALSE(filter->isHidden());
@@ -441,13 +442,13 @@ TEST_F(BrowserControlsTest, teamFilterOffersEnabledTeamsAndFallsBackWhenOneGoes)
 
     // A rename alone keeps the item's title.
     world.team.teams[1].name = QStringLiteral("Platform");
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.enabledTeamsChanged();
     ASSERT_TRUE(settled());
     EXPECT_EQ(filter->itemText(3), "Infra");
 
     // The chosen team switched off: back to all projects, from the first page.
     world.team.teams.removeLast();
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.enabledTeamsChanged();
     ASSERT_TRUE(waitUntil([this] { return world.model->teamFilterID() == "all"; }));
     ASSERT_TRUE(settled());
     EXPECT_EQ(filter->count(), 3);
@@ -473,14 +474,16 @@ TEST_F(BrowserControlsTest, teamButtonAndFooterShowTheConnection)
     world.team.memberships = true;
     world.team.name = QStringLiteral("Core");
     world.team.state = TeamConnectionState::connected();
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.hasTeamMembershipsChanged(true);
+    Q_EMIT world.team.teamNameChanged(world.team.name);
+    Q_EMIT world.team.connectionStateChanged(world.team.state);
     ASSERT_TRUE(settled());
     EXPECT_TRUE(button->text().isEmpty());
     EXPECT_EQ(button->toolTip(), "Core: Team connected");
     EXPECT_TRUE(control<QLabel>("footerLabel")->text().contains("  |  Core: Team connected"));
 
     world.team.state = TeamConnectionState::failed(QStringLiteral("refused"));
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.connectionStateChanged(world.team.state);
     ASSERT_TRUE(settled());
     EXPECT_EQ(button->toolTip(), "Core: Team unavailable");
 }
@@ -490,7 +493,7 @@ TEST_F(BrowserControlsTest, commitBannerShowsTheNewestUntilDismissed)
     makeBrowser();
     world.team.commits = {commit(QStringLiteral("Ana"), 3000), commit(QStringLiteral("Bo"), 2000),
                           commit(QStringLiteral("Cy"), 1000)};
-    Q_EMIT world.team.objectWillChange();
+    Q_EMIT world.team.commitNotificationsChanged();
     ASSERT_TRUE(settled());
     auto *banner = control("commitBanner");
     auto *title = control<QLabel>("commitTitle");

@@ -519,7 +519,7 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
                               {QStringLiteral("team-1")});
     }
     for (int i = 0; i < 10; ++i) {
-        Q_EMIT world.team.objectWillChange();
+        Q_EMIT world.team.sharedProjectsChanged();
         processEventsFor(std::chrono::milliseconds(10));
     }
 
@@ -563,7 +563,7 @@ TEST(ProjectListViewModel, aTeamFilterWhoseTeamGoesReturnsToAllFromTheFirstPage)
                                                  &ProjectListViewModel::listCriteriaChanged,
                                                  [&] { ++criteriaChanges; });
         world.team.teams = row.teamsAfter;
-        Q_EMIT world.team.objectWillChange();
+        Q_EMIT world.team.enabledTeamsChanged();
         QObject::disconnect(connection);
 
         EXPECT_EQ(model.teamFilterID(), row.expected);

@@ -510,11 +510,11 @@ TEST(ProjectDetailView, showsTheTeamSectionsWhileTheWorkspaceHasValuesForTheProj
     teamViews.localActivities.insert(pane.path, activity);
     teamViews.summaries.insert(QStringLiteral("/elsewhere"), {});
 
-    // The workspace announces its changes before it makes them: a burst of announcements is
-    // read once, a turn later.
+    // A burst of announcements (one per value that changed) is read once, a turn later.
     QSignalSpy changes(model.get(), &ProjectDetailViewModel::teamValuesChanged);
-    Q_EMIT pane.world.team.objectWillChange();
-    Q_EMIT pane.world.team.objectWillChange();
+    Q_EMIT pane.world.team.usageSummariesChanged();
+    Q_EMIT pane.world.team.projectSummariesChanged();
+    Q_EMIT pane.world.team.localActivityChanged();
     ASSERT_TRUE(waitUntil([&] { return !view.overviewSlot(Section::teamActivity)->isHidden(); }));
     EXPECT_EQ(changes.size(), 1);
     for (Section section : teamSections)
@@ -523,13 +523,14 @@ TEST(ProjectDetailView, showsTheTeamSectionsWhileTheWorkspaceHasValuesForTheProj
     EXPECT_EQ(view.teamActivitySection()->summary().peers.first().deviceId, "grace-laptop");
 
     // An announcement that changed nothing for this project re-renders nothing.
-    Q_EMIT pane.world.team.objectWillChange();
+    Q_EMIT pane.world.team.projectSummariesChanged();
     processEventsFor(50ms);
     EXPECT_EQ(changes.size(), 1);
 
     teamViews.usageSummaries.clear();
     teamViews.localActivities.clear();
-    Q_EMIT pane.world.team.objectWillChange();
+    Q_EMIT pane.world.team.usageSummariesChanged();
+    Q_EMIT pane.world.team.localActivityChanged();
     ASSERT_TRUE(waitUntil([&] { return view.overviewSlot(Section::teamUsage)->isHidden(); }));
     EXPECT_TRUE(view.overviewSlot(Section::sharedWithTeam)->isHidden());
     EXPECT_FALSE(view.overviewSlot(Section::teamActivity)->isHidden());

@@ -34,8 +34,8 @@ void RecordingTeamWorkspace::refreshProjects(const QSet<QString> &paths,
 
 void RecordingTeamWorkspace::dismissCommitNotification(const TeamCommitEvent &event)
 {
-    commits.removeOne(event);
-    Q_EMIT objectWillChange();
+    if (commits.removeOne(event))
+        Q_EMIT commitNotificationsChanged();
 }
 
 } // namespace tolvaran::fixtures

@@ -13,7 +13,7 @@ namespace tolvaran::fixtures {
 // A team workspace for tests: teams share the paths the test gives it, and every hand-over
 // and rescan is recorded. Rescans finish at once, like a workspace without enabled teams.
 // The teams, connection state and commit notifications are the public fields below; tests
-// that change them emit objectWillChange() themselves.
+// that change them emit the change signals themselves.
 class RecordingTeamWorkspace final : public TeamWorkspaceService
 {
     Q_OBJECT
@@ -21,7 +21,8 @@ class RecordingTeamWorkspace final : public TeamWorkspaceService
 public:
     using TeamWorkspaceService::TeamWorkspaceService;
 
-    // The teams that share `path` from now on (emits no change; tests do that themselves).
+    // The teams that share `path` from now on (emits no change: tests emit
+    // sharedProjectsChanged() themselves).
     void setTeamIDs(const QString &path, const QSet<QString> &teamIDs);
 
     QSet<QString> teamIDs(const QString &path) const override;

@@ -13,13 +13,13 @@ namespace {
 
 using TeamWorkspaceProfilesTest = TeamWorkspaceWorld;
 
-// Counts the workspace's change notifications.
+// Counts one change signal of the workspace.
 struct ChangeCount
 {
-    explicit ChangeCount(TeamWorkspaceStore &store)
+    template<typename Signal>
+    ChangeCount(TeamWorkspaceStore &store, Signal signal)
     {
-        QObject::connect(&store, &TeamWorkspaceStore::objectWillChange, &context,
-                         [this] { ++count; });
+        QObject::connect(&store, signal, &context, [this] { ++count; });
     }
     QObject context;
     int count = 0;
@@ -122,7 +122,7 @@ TEST_F(TeamWorkspaceProfilesTest, opening_keepsAListedSelectionAndDropsAnyOther)
 TEST_F(TeamWorkspaceProfilesTest, adding_pendingTeamIsNeitherListedNorStoredUntilCommitted)
 {
     TeamWorkspaceStore &store = open();
-    ChangeCount changes(store);
+    ChangeCount changes(store, &TeamWorkspaceStore::teamsChanged);
     const std::shared_ptr<TeamWorkspace> pending = store.beginAddingTeam();
     ASSERT_TRUE(pending);
     EXPECT_EQ(pending->id(), pending->id().toLower());
@@ -282,7 +282,7 @@ TEST_F(TeamWorkspaceProfilesTest, changesOfATeamReachTheWorkspaceOneTurnLater)
     TeamWorkspaceStore &store = open();
     const std::shared_ptr<TeamWorkspace> pending = store.beginAddingTeam();
     store.commitAddedTeam(pending);
-    ChangeCount changes(store);
+    ChangeCount changes(store, &TeamWorkspaceStore::teamChanged);
     pending->settings().setMemberName(QStringLiteral("Grace"));
     EXPECT_EQ(changes.count, 0);
     ASSERT_TRUE(waitUntil([&] { return changes.count == 1; }));
