@@ -48,30 +48,20 @@ class TeamPresenceService final : public QObject, private TeamPresenceConnection
     Q_OBJECT
 
 public:
-    using Connection = TeamPresenceConnection;
-    static constexpr auto heartbeatInterval = Connection::heartbeatInterval;
-    static constexpr auto socketOpeningTimeout = Connection::socketOpeningTimeout;
-    static constexpr auto stableConnectionDuration = Connection::stableConnectionDuration;
-    static constexpr auto firstBackoffDelay = Connection::firstBackoffDelay;
-    static constexpr auto minimumBackoffDelay = Connection::minimumBackoffDelay;
-    static constexpr auto maximumBackoffDelay = Connection::maximumBackoffDelay;
-    static constexpr int maximumBackoffDoublings = Connection::maximumBackoffDoublings;
-    static constexpr double minimumJitter = Connection::minimumJitter;
-    static constexpr double maximumJitter = Connection::maximumJitter;
-    static constexpr qint64 initialProtocolVersion = Connection::initialProtocolVersion;
-    static constexpr qint64 privateProtocolVersion = Connection::privateProtocolVersion;
-    static constexpr qsizetype scanBatchSize = TeamLocalProjects::scanBatchSize;
+    // The waits a caller may step the clock through; the rest are the parts' own.
+    static constexpr auto heartbeatInterval = TeamPresenceConnection::heartbeatInterval;
+    static constexpr auto socketOpeningTimeout = TeamPresenceConnection::socketOpeningTimeout;
+    static constexpr auto stableConnectionDuration =
+        TeamPresenceConnection::stableConnectionDuration;
     static constexpr auto summaryRetryDelay = WorkSummaryScheduler::summaryRetryDelay;
-    static constexpr qsizetype maximumPersistedSummaries =
-        WorkSummaryScheduler::maximumPersistedSummaries;
     static inline const QString &generatedWorkSummariesKey =
         WorkSummaryScheduler::generatedWorkSummariesKey;
 
-    using JitterSource = Connection::JitterSource;
+    using JitterSource = TeamPresenceConnection::JitterSource;
 
     static std::chrono::milliseconds backoffDelay(qint64 failures, double jitter)
     {
-        return Connection::backoffDelay(failures, jitter);
+        return TeamPresenceConnection::backoffDelay(failures, jitter);
     }
 
     TeamPresenceService(TeamSettingsStore &settings, ProjectRepositoryStore &repositoryStore,

@@ -29,12 +29,12 @@ class WorkSummaryScheduler final : public QObject
     Q_OBJECT
 
 public:
-    // After a failed generation, the same project and fingerprint wait this long.
-    static constexpr std::chrono::seconds summaryRetryDelay{120};
-    static constexpr qsizetype maximumPersistedSummaries = 200;
     // Work summaries by fingerprint, in the user defaults; shared by every team.
     static inline const QString generatedWorkSummariesKey =
         QStringLiteral("team.generatedWorkSummaries");
+    // After a failed generation, the same project and fingerprint wait this long.
+    static constexpr std::chrono::seconds summaryRetryDelay{120};
+    static constexpr qsizetype maximumPersistedSummaries = 200;
 
     // Reads the sentences stored by fingerprint at once; starts nothing.
     WorkSummaryScheduler(WorkSummaryGenerator &generator, KeyValueStore &defaults,
