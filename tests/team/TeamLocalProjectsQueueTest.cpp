@@ -5,6 +5,7 @@
 #include "support/ManualTeamClock.h"
 #include "support/QtPrinters.h"
 #include "support/StandInPrograms.h"
+#include "support/TeamProjectRepositories.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "team/presence/TeamLocalProjects.h"
@@ -19,6 +20,7 @@
 using namespace std::chrono_literals;
 using namespace tolvaran;
 using tolvaran::fixtures::GitRepositoryBuilder;
+using tolvaran::fixtures::teamProjectSource;
 using tolvaran::fixtures::waitUntil;
 
 // One team's local projects over real repositories, scanned through a git that waits for the
@@ -37,27 +39,7 @@ protected:
 
     GitRepositoryBuilder makeRepository(const QString &name)
     {
-        GitRepositoryBuilder repository(home.filePath(name));
-        repository.git({QStringLiteral("remote"), QStringLiteral("add"), QStringLiteral("origin"),
-                        remoteOf(name)});
-        repository.writeFile(QStringLiteral("README.md"), "# " + name.toUtf8() + "\n");
-        repository.commitAll(QStringLiteral("Start"));
-        return repository;
-    }
-
-    static QString remoteOf(const QString &name)
-    {
-        return QStringLiteral("https://example.com/core/%1.git").arg(name);
-    }
-
-    static LocalTeamProjectSource sourceFor(const GitRepositoryBuilder &repository,
-                                            const QString &name)
-    {
-        LocalTeamProjectSource source;
-        source.path = repository.path();
-        source.gitOriginURL = remoteOf(name);
-        source.canDiscoverGitOrigin = true;
-        return source;
+        return fixtures::makeTeamProjectRepository(home.filePath(name), name);
     }
 
     // Names the projects of `sources` and waits until their placeholders are in.
@@ -95,7 +77,7 @@ protected:
 TEST_F(TeamLocalProjectsQueueTest, aResetEndsTheRunningScanAndTheNextRefreshScansAnew)
 {
     GitRepositoryBuilder app = makeRepository(QStringLiteral("app"));
-    listProjects({sourceFor(app, QStringLiteral("app"))});
+    listProjects({teamProjectSource(app, QStringLiteral("app"))});
     const int named = statesChanges;
 
     bool firstDone = false;
@@ -120,8 +102,8 @@ TEST_F(TeamLocalProjectsQueueTest, pathsJoinARunningScanAndAProjectChangedMeanwh
 {
     GitRepositoryBuilder app = makeRepository(QStringLiteral("app"));
     GitRepositoryBuilder tools = makeRepository(QStringLiteral("tools"));
-    QList<LocalTeamProjectSource> sources{sourceFor(app, QStringLiteral("app")),
-                                          sourceFor(tools, QStringLiteral("tools"))};
+    QList<LocalTeamProjectSource> sources{teamProjectSource(app, QStringLiteral("app")),
+                                          teamProjectSource(tools, QStringLiteral("tools"))};
     listProjects(sources);
 
     bool firstDone = false;
