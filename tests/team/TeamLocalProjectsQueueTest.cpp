@@ -23,8 +23,8 @@ using tolvaran::fixtures::GitRepositoryBuilder;
 using tolvaran::fixtures::teamProjectSource;
 using tolvaran::fixtures::waitUntil;
 
-// One team's local projects over real repositories, scanned through a git that waits for the
-// test to open its gate, so that a scan can be caught in flight.
+// One team's local projects over real repositories, scanned through a git that holds the scan
+// of the project "app" until the test opens its gate, so that the scan can be caught in flight.
 class TeamLocalProjectsQueueTest : public ::testing::Test
 {
 protected:
@@ -55,12 +55,16 @@ protected:
 
     fixtures::TemporaryHome home;
     const QString startedPath = home.filePath(QStringLiteral("started"));
+    // Only the runs on "app" wait, so that a scan of another project never does.
     const QString gatedGit = fixtures::writeScript(
         home.path(), QStringLiteral("git"),
-        QStringLiteral(": > %1\n"
-                       "while [ ! -e %2 ]; do /bin/sleep 0.02; done\n"
+        QStringLiteral("case \"$*\" in *%1*)\n"
+                       "  : > %2\n"
+                       "  while [ ! -e %3 ]; do /bin/sleep 0.02; done;;\n"
+                       "esac\n"
                        "exec /usr/bin/git \"$@\"\n")
-            .arg(fixtures::shellQuoted(startedPath),
+            .arg(fixtures::shellQuoted(home.filePath(QStringLiteral("app"))),
+                 fixtures::shellQuoted(startedPath),
                  fixtures::shellQuoted(home.filePath(QStringLiteral("gate")))));
     KeyValueStore defaults{home.filePath(QStringLiteral("defaults.ini"))};
     TeamSettingsStore settings{defaults, QStringLiteral("mine"), false,
