@@ -1,6 +1,7 @@
 #include "TeamPresenceWorld.h"
 
 #include "support/GitRepositoryBuilder.h"
+#include "support/TeamProjectRepositories.h"
 #include "team/presence/TeamPresenceRules.h"
 #include "team/presence/WorkSummaryMemory.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 QString remoteOf(const QString &name)
 {
-    return QStringLiteral("https://example.com/core/%1.git").arg(name);
+    return tolvaran::fixtures::teamProjectRemote(name);
 }
 
 QString repositoryIdOf(const QString &remote)
@@ -34,22 +35,13 @@ class TeamProjectScanning : public TeamPresenceWorld
 protected:
     GitRepositoryBuilder makeRepository(const QString &name)
     {
-        GitRepositoryBuilder repository(home.filePath(name));
-        repository.git({QStringLiteral("remote"), QStringLiteral("add"), QStringLiteral("origin"),
-                        remoteOf(name)});
-        repository.writeFile(QStringLiteral("README.md"), "# " + name.toUtf8() + "\n");
-        repository.commitAll(QStringLiteral("Start"));
-        return repository;
+        return tolvaran::fixtures::makeTeamProjectRepository(home.filePath(name), name);
     }
 
     static LocalTeamProjectSource sourceFor(const GitRepositoryBuilder &repository,
                                             const QString &name)
     {
-        LocalTeamProjectSource source;
-        source.path = repository.path();
-        source.gitOriginURL = remoteOf(name);
-        source.canDiscoverGitOrigin = true;
-        return source;
+        return tolvaran::fixtures::teamProjectSource(repository, name);
     }
 
     // Asks for a scan and waits until the service says it is done.

@@ -1,73 +1,9 @@
 #include "team/presence/TeamPresenceService.h"
 
-#include "data/git/ProjectMetadataCache.h"
-#include "platform/storage/KeyValueStore.h"
-#include "team/wire/PresenceUpdate.h"
-#include "team/wire/PrivateCommitCreatedMessage.h"
-#include "team/wire/PrivateStateUpdate.h"
-#include "team/TeamLogging.h"
 #include "team/presence/TeamPresenceRules.h"
-#include "team/server/TeamServerRequests.h"
 #include "team/server/TeamSettingsStore.h"
-#include "team/server/TeamTransportError.h"
-#include "team/wire/TeamWireLimits.h"
-#include "team/presence/WorkSummaryMemory.h"
-
-#include <QCryptographicHash>
-#include <QRandomGenerator>
-#include <QTimer>
-#include <QWebSocket>
-
-#include <algorithm>
-#include <cmath>
 
 namespace tolvaran {
-
-using namespace std::chrono_literals;
-
-namespace {
-
-constexpr auto snapshotType = QLatin1StringView("team.snapshot");
-constexpr auto goingAway = QWebSocketProtocol::CloseCodeGoingAway;
-
-// How long a closed socket may wait for the server to answer its close.
-constexpr std::chrono::seconds closeGracePeriod{5};
-
-const QString invalidSettingsText = QStringLiteral("Invalid team server settings");
-const QString sendFailedText = QStringLiteral("The team message could not be sent.");
-const QString connectionClosedText = QStringLiteral("The team connection was closed.");
-
-double systemJitter()
-{
-    using P = TeamPresenceService;
-    return P::minimumJitter
-           + QRandomGenerator::system()->generateDouble() * (P::maximumJitter - P::minimumJitter);
-}
-
-// A registration refused by the server or by this computer's settings (a bad or short key, a
-// device the team does not know) will fail the same way until the user acts: the user is
-// shown why. Only a failed transport is worth quietly trying again.
-QHash<QString, QString> readPersistedSummaries(const KeyValueStore &defaults)
-{
-    return readWorkSummaries(defaults, TeamPresenceService::generatedWorkSummariesKey);
-}
-
-bool isPermanent(const TeamCallError &error)
-{
-    return error.transportError() == nullptr;
-}
-
-} // namespace
-
-std::chrono::milliseconds TeamPresenceService::backoffDelay(qint64 failures, double jitter)
-{
-    const qint64 doublings = std::clamp<qint64>(failures - 1, 0, maximumBackoffDoublings);
-    const double base = std::min(double(firstBackoffDelay.count()) * double(1LL << doublings),
-                                 double(maximumBackoffDelay.count()));
-    const double seconds = std::clamp(base * jitter, double(minimumBackoffDelay.count()),
-                                      double(maximumBackoffDelay.count()));
-    return std::chrono::milliseconds(std::llround(seconds * 1000.0));
-}
 
 TeamPresenceService::TeamPresenceService(TeamSettingsStore &settings,
                                          ProjectRepositoryStore &repositoryStore,
@@ -77,85 +13,55 @@ TeamPresenceService::TeamPresenceService(TeamSettingsStore &settings,
                                          JitterSource jitter, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_repositoryStore(repositoryStore)
-    , m_metadataCache(metadataCache)
-    , m_workSummaryGenerator(workSummaryGenerator)
-    , m_clock(clock)
-    , m_jitter(jitter ? std::move(jitter) : JitterSource(&systemJitter))
-    , m_client(settings)
-    , m_persistedSummariesByFingerprint(readPersistedSummaries(settings.defaults()))
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
+    , m_workSummaries(workSummaryGenerator, settings.defaults(), clock, this)
+    , m_localProjects(settings, repositoryStore, metadataCache, m_workSummaries, this)
+    , m_connection(settings, *this, clock, std::move(jitter), this)
 {
     m_values.setTeamName(settings.teamName());
-    connect(&m_client, &TeamServerClient::teamNameConfirmed, this, [this](const QString &name) {
-        if (m_values.setTeamName(name))
-            publish({TeamPublishedValue::teamName});
+    connect(&m_connection.client(), &TeamServerClient::teamNameConfirmed, this,
+            [this](const QString &name) {
+                if (m_values.setTeamName(name))
+                    publish({TeamPublishedValue::teamName});
+            });
+    connect(&m_connection, &TeamPresenceConnection::connectionStateChanged, this,
+            [this](const TeamConnectionState &state) {
+                Q_EMIT connectionStateChanged(state);
+                Q_EMIT changed();
+            });
+    connect(&m_connection, &TeamPresenceConnection::securityStatusChanged, this, [this] {
+        Q_EMIT securityStatusChanged();
+        Q_EMIT changed();
     });
-    connect(&m_client, &TeamServerClient::securitySnapshotRefreshed, this,
+    // The activity goes first: the state message the snapshot may call for carries it.
+    connect(&m_connection, &TeamPresenceConnection::snapshotReceived, this,
+            &TeamPresenceService::updatePublishedLocalActivity);
+    connect(&m_connection, &TeamPresenceConnection::snapshotAccepted, this,
             [this](const TeamSnapshot &snapshot) {
-                m_latestSnapshot = snapshot;
-                setSecurityStatus(snapshot.security);
-                updatePublishedLocalActivity();
                 applySnapshot(snapshot);
                 Q_EMIT snapshotAccepted(snapshot);
             });
+    connect(&m_localProjects, &TeamLocalProjects::statesChanged, this,
+            &TeamPresenceService::localProjectsChanged);
+    connect(&m_workSummaries, &WorkSummaryScheduler::workSummaryGenerated, this,
+            &TeamPresenceService::workSummaryGenerated);
 }
 
-TeamPresenceService::~TeamPresenceService()
-{
-    // A released service leaves no socket behind, unlike quitting (which closes nothing).
-    stopConnection();
-}
+// The connection closes its socket as it goes.
+TeamPresenceService::~TeamPresenceService() = default;
 
 void TeamPresenceService::reconfigure()
 {
-    stopConnection();
+    m_connection.stop();
     resetTeamSnapshotState();
-    if (!m_settings.isEnabled() || !m_settings.authorizationHeader()) {
-        setConnectionState(TeamConnectionState::disabled());
-        return;
-    }
-    const quint64 generation = m_loopGeneration;
-    registrationStep(generation);
-    heartbeat(generation);
-}
-
-void TeamPresenceService::stopConnection()
-{
-    ++m_loopGeneration;
-    m_registration.cancel();
-    m_registration = {};
-    for (const TeamClock::WaitID id : std::as_const(m_waits))
-        m_clock.cancel(id);
-    m_waits.clear();
-    m_socketOpeningWait.reset();
-    closeSocket(m_socket);
-    m_socket = nullptr;
-    m_isSocketReady = false;
-    m_lastSentStateDigest.reset();
-    m_socketConnectedAt.reset();
-    m_consecutiveConnectionFailures = 0;
-    m_registrationFailures = 0;
-    // A generation in flight runs to its end; its runner then finds itself stopped.
-    m_summaryRunner = 0;
+    m_connection.start();
 }
 
 void TeamPresenceService::resetTeamSnapshotState()
 {
-    m_repositoryPlaceholdersByPath.clear();
-    m_localProjectStatesByPath = m_metadataCache.teamStates();
-    m_pendingRefreshPaths.clear();
-    m_isRefreshingLocalState = false;
-    ++m_scanGeneration;
-    m_knownHeadsByRepository.clear();
-    m_currentSummaryFingerprintsByPath.clear();
-    m_pendingSummaryJobs.clear();
-    m_summaryRetryAfterByFingerprint.clear();
-    m_latestSnapshot.reset();
-    setSecurityStatus(std::nullopt);
-    m_pendingOutgoingCommits.clear();
-    m_negotiatedProtocolVersion = initialProtocolVersion;
-    m_overlappingRepositoryIDs.clear();
+    m_workSummaries.reset();
+    m_localProjects.reset();
+    m_connection.forgetServer();
 
     // Whatever the server said goes, so that no card shows a teammate "connected now" while
     // the new settings are tried (for ever, should the server refuse them).
@@ -164,7 +70,8 @@ void TeamPresenceService::resetTeamSnapshotState()
         changedValues.append(TeamPublishedValue::teamName);
     changedValues += m_values.clearTeammates();
     // The published activity follows the states just reloaded, not the ones before the reset.
-    if (m_values.updateLocalActivity(nullptr, m_negotiatedProtocolVersion, localSide()))
+    if (m_values.updateLocalActivity(nullptr, m_connection.negotiatedProtocolVersion(),
+                                     localSide()))
         changedValues.append(TeamPublishedValue::localActivityByPath);
     publish(changedValues);
 }
@@ -175,8 +82,8 @@ TeamLocalSide TeamPresenceService::localSide() const
     // Wall-clock time: it becomes the user's own "last seen" on the people list.
     return TeamLocalSide{TeamOwnDevice{m_settings.deviceID(), m_settings.memberName()},
                          m_settings.teamName(),
-                         m_localProjectStatesByPath,
-                         m_repositoryPlaceholdersByPath,
+                         m_localProjects.states(),
+                         m_localProjects.placeholders(),
                          teamWireRepositoryIdFunction(teamID),
                          teamID,
                          Timestamp::now()};
@@ -184,8 +91,10 @@ TeamLocalSide TeamPresenceService::localSide() const
 
 void TeamPresenceService::updatePublishedLocalActivity()
 {
-    const TeamSnapshot *snapshot = m_latestSnapshot ? &*m_latestSnapshot : nullptr;
-    if (m_values.updateLocalActivity(snapshot, m_negotiatedProtocolVersion, localSide()))
+    const std::optional<TeamSnapshot> &latest = m_connection.latestSnapshot();
+    const TeamSnapshot *snapshot = latest ? &*latest : nullptr;
+    if (m_values.updateLocalActivity(snapshot, m_connection.negotiatedProtocolVersion(),
+                                     localSide()))
         publish({TeamPublishedValue::localActivityByPath});
 }
 
@@ -232,6 +141,34 @@ void TeamPresenceService::publish(const QList<TeamPublishedValue> &changedValues
     Q_EMIT changed();
 }
 
+void TeamPresenceService::localProjectsChanged(const QList<CommitCreatedMessage> &newCommits)
+{
+    updatePublishedLocalActivity();
+    if (const std::optional<TeamSnapshot> &latest = m_connection.latestSnapshot())
+        applySnapshot(*latest);
+    for (const CommitCreatedMessage &commit : newCommits)
+        m_connection.queueOutgoingCommit(commit);
+    m_connection.sendPresence(false);
+}
+
+void TeamPresenceService::workSummaryGenerated(const QString &path, const QString &sentence)
+{
+    const SharedProjectState *state = m_localProjects.setWorkSummary(path, sentence);
+    if (!state)
+        return;
+    if (m_values.setLocalActivity(path, *state))
+        publish({TeamPublishedValue::localActivityByPath});
+    m_connection.sendPresence(false);
+}
+
+std::optional<SharedProjectState> TeamPresenceService::localActivity(const QString &path) const
+{
+    const auto found = m_values.localActivityByPath().constFind(path);
+    if (found == m_values.localActivityByPath().cend() || !TeamPresenceRules::isActive(*found))
+        return std::nullopt;
+    return *found;
+}
+
 void TeamPresenceService::dismissCommitNotification(const QString &eventId)
 {
     if (m_values.dismissCommitNotification(eventId))
@@ -244,371 +181,9 @@ void TeamPresenceService::clearCommitNotifications()
         publish({TeamPublishedValue::commitNotifications});
 }
 
-void TeamPresenceService::setConnectionState(const TeamConnectionState &state)
-{
-    if (m_connectionState.state == state.state && m_connectionState.message == state.message)
-        return;
-    m_connectionState = state;
-    Q_EMIT connectionStateChanged(m_connectionState);
-    Q_EMIT changed();
-}
-
-void TeamPresenceService::setSecurityStatus(const std::optional<TeamSecurityStatus> &status)
-{
-    if (m_securityStatus == status)
-        return;
-    m_securityStatus = status;
-    Q_EMIT securityStatusChanged();
-    Q_EMIT changed();
-}
-
-TeamClock::WaitID TeamPresenceService::scheduleWait(std::chrono::milliseconds delay,
-                                                    std::function<void()> then)
-{
-    // The ID is known only once wait() returns, and the clock never fires inside it.
-    auto id = std::make_shared<TeamClock::WaitID>(0);
-    *id = m_clock.wait(delay, [this, id, then = std::move(then)] {
-        m_waits.remove(*id);
-        then();
-    });
-    m_waits.insert(*id);
-    return *id;
-}
-
-void TeamPresenceService::cancelSocketOpeningWait()
-{
-    if (!m_socketOpeningWait)
-        return;
-    m_clock.cancel(*m_socketOpeningWait);
-    m_waits.remove(*m_socketOpeningWait);
-    m_socketOpeningWait.reset();
-}
-
-// Registration ------------------------------------------------------------------------------
-
-void TeamPresenceService::registrationStep(quint64 generation)
-{
-    if (!isCurrent(generation))
-        return;
-    if (!m_settings.isEnabled()) {
-            return;
-    }
-    if (m_settings.hasRegistration()) {
-        openSocket(generation);
-        return;
-    }
-    m_registration = m_client.ensureInstallationIdentity(
-        this, [this, generation](const TeamCallCompletion &result) {
-            if (!isCurrent(generation))
-                return;
-            m_registration = {};
-            if (result) {
-                m_registrationFailures = 0;
-                registrationStep(generation);
-                return;
-            }
-            if (result.error().isCancelled())
-                return;
-            // Backs off as the socket does: a refused key asked for once a second would
-            // hammer the server for as long as the program runs.
-            ++m_registrationFailures;
-            setConnectionState(isPermanent(result.error())
-                                   ? TeamConnectionState::failed(result.error().message())
-                                   : TeamConnectionState::connecting());
-            const auto delay = backoffDelay(m_registrationFailures, m_jitter());
-            qCInfo(lcTeam, "Retrying team registration in %f seconds",
-                   std::chrono::duration<double>(delay).count());
-            scheduleWait(delay, [this, generation] { registrationStep(generation); });
-        });
-}
-
-// The socket --------------------------------------------------------------------------------
-
-void TeamPresenceService::openSocket(quint64 generation)
-{
-    if (!isCurrent(generation))
-        return;
-    if (!m_settings.isEnabled()) {
-            return;
-    }
-    const std::optional<QNetworkRequest> request = socketRequest(m_settings);
-    if (!request) {
-        qCWarning(lcTeam, "Team socket settings are invalid");
-        setConnectionState(TeamConnectionState::failed(invalidSettingsText));
-            return;
-    }
-    setConnectionState(TeamConnectionState::connecting());
-
-    auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
-    // Refused as it arrives, so an oversized message is never held in memory.
-    socket->setMaxAllowedIncomingMessageSize(TeamWireLimits::maxMessageBytes);
-    socket->setMaxAllowedIncomingFrameSize(TeamWireLimits::maxMessageBytes);
-    connect(socket, &QWebSocket::textMessageReceived, this,
-            [this, generation, socket](const QString &text) {
-                receiveMessage(generation, socket, text.toUtf8());
-            });
-    connect(socket, &QWebSocket::binaryMessageReceived, this,
-            [this, generation, socket](const QByteArray &bytes) {
-                receiveMessage(generation, socket, bytes);
-            });
-    connect(socket, &QWebSocket::disconnected, this, [this, generation, socket] {
-        socketEnded(generation, socket,
-                    socket->error() == QAbstractSocket::UnknownSocketError
-                        ? connectionClosedText
-                        : socket->errorString(),
-                    true);
-    });
-    connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
-            [this, generation, socket] {
-                socketEnded(generation, socket, socket->errorString(), true);
-            });
-    connect(socket, &QWebSocket::connected, this, [this, generation, socket] {
-        if (isCurrent(generation) && socket == m_socket)
-            cancelSocketOpeningWait();
-    });
-    m_socket = socket;
-    m_isSocketReady = false;
-    m_lastSentStateDigest.reset();
-    m_socketConnectedAt.reset();
-    // QWebSocket gives the upgrade no time limit of its own.
-    m_socketOpeningWait = scheduleWait(socketOpeningTimeout, [this, generation, socket] {
-        m_socketOpeningWait.reset();
-        socketEnded(generation, socket,
-                    TeamTransportError::messageFor(TeamTransportError::Kind::timedOut), false);
-    });
-    socket->open(*request);
-}
-
-void TeamPresenceService::receiveMessage(quint64 generation, QWebSocket *socket,
-                                         const QByteArray &bytes)
-{
-    if (!isCurrent(generation) || socket != m_socket)
-        return;
-    TeamSnapshot snapshot;
-    try {
-        snapshot = TeamSnapshot::fromJson(bytes);
-    } catch (const TeamWireError &error) {
-        socketEnded(generation, socket, error.message(), false);
-        return;
-    }
-    if (snapshot.type != snapshotType
-        || (snapshot.protocolVersion != initialProtocolVersion
-            && snapshot.protocolVersion != privateProtocolVersion)) {
-        return; // a message of another kind or version: the socket stays open
-    }
-
-    const QSet<QString> previousOverlap = m_overlappingRepositoryIDs;
-    m_negotiatedProtocolVersion = snapshot.protocolVersion;
-    const QStringList overlap = snapshot.overlappingRepositoryIds.value_or(QStringList());
-    m_overlappingRepositoryIDs = QSet<QString>(overlap.cbegin(), overlap.cend());
-    m_latestSnapshot = snapshot;
-    setSecurityStatus(snapshot.security);
-    if (snapshot.security && snapshot.security->currentDeviceRole)
-        m_settings.updateInstallationRole(snapshot.security->currentDeviceRole);
-
-    // Before the presence message below, which carries the activity.
-    updatePublishedLocalActivity();
-    const bool wasReady = m_isSocketReady;
-    m_isSocketReady = true;
-    if (!wasReady) {
-        m_socketConnectedAt = m_clock.now();
-        qCInfo(lcTeam, "Team socket connected");
-    }
-    if (m_connectionState.state != TeamConnectionState::Case::connected)
-        setConnectionState(TeamConnectionState::connected());
-
-    applySnapshot(snapshot);
-    Q_EMIT snapshotAccepted(snapshot);
-    if (!isCurrent(generation) || socket != m_socket)
-        return; // a receiver reconfigured the service
-    if (!wasReady || m_overlappingRepositoryIDs != previousOverlap)
-        sendPresence(false);
-}
-
-void TeamPresenceService::socketEnded(quint64 generation, QWebSocket *socket,
-                                      const QString &error, bool connectionLost)
-{
-    // A socket reports its end more than once (an error, then the disconnection), and an
-    // older loop's socket may end after a newer loop stored its own: only the current
-    // socket's first report counts, and only it may clear the shared fields.
-    if (!isCurrent(generation) || socket != m_socket)
-        return;
-    cancelSocketOpeningWait();
-    const TeamClock::Duration now = m_clock.now();
-    if (m_socketConnectedAt && now - *m_socketConnectedAt >= stableConnectionDuration)
-        m_consecutiveConnectionFailures = 1;
-    else
-        ++m_consecutiveConnectionFailures;
-
-    // A socket this side is about to close has no close code yet.
-    const long closeCode = connectionLost ? long(socket->closeCode()) : 0;
-    const QString reason = !connectionLost || socket->closeReason().isEmpty()
-                               ? QStringLiteral("none")
-                               : socket->closeReason();
-    qCWarning(lcTeam, "Team socket receive failed: %s; closeCode=%ld; closeReason=%s",
-              qUtf8Printable(error), closeCode, qUtf8Printable(reason));
-    setConnectionState(TeamConnectionState::reconnecting(error));
-
-    closeSocket(socket, !connectionLost);
-    m_socket = nullptr;
-    m_isSocketReady = false;
-    m_socketConnectedAt.reset();
-
-    const auto delay = backoffDelay(m_consecutiveConnectionFailures, m_jitter());
-    qCInfo(lcTeam, "Retrying team socket in %f seconds",
-           std::chrono::duration<double>(delay).count());
-    scheduleWait(delay, [this, generation] { openSocket(generation); });
-}
-
-void TeamPresenceService::closeSocket(QWebSocket *socket, bool isOpen)
-{
-    if (!socket)
-        return;
-    socket->disconnect(this);
-    socket->setParent(nullptr); // children of the service are only its live socket
-    if (!isOpen || socket->state() != QAbstractSocket::ConnectedState) {
-        // Still opening, or already ended: there is no open connection to say goodbye on.
-        // Queued, because this may run inside one of the socket's own signals.
-        QMetaObject::invokeMethod(socket, &QWebSocket::abort, Qt::QueuedConnection);
-        socket->deleteLater();
-        return;
-    }
-    // The socket outlives the service (a released service still says goodbye): it goes once
-    // the close has gone out, or after a grace period when the peer never answers it.
-    connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(closeGracePeriod, socket, &QObject::deleteLater);
-    socket->close(goingAway);
-}
-
-// Heartbeat and sending ---------------------------------------------------------------------
-
-void TeamPresenceService::heartbeat(quint64 generation)
-{
-    if (!isCurrent(generation))
-        return;
-    sendPresence(true);
-    if (!isCurrent(generation))
-        return;
-    scheduleWait(heartbeatInterval, [this, generation] { heartbeat(generation); });
-}
-
-QByteArray TeamPresenceService::encodeStateMessage(qint64 protocolVersion) const
-{
-    const QHash<QString, SharedProjectState> &activity = m_values.localActivityByPath();
-    if (protocolVersion != privateProtocolVersion) {
-        PresenceUpdate message{m_settings.deviceID(), m_settings.memberName(), {}};
-        for (auto it = activity.cbegin(); it != activity.cend(); ++it) {
-            message.projects.append(
-                TeamPresenceRules::withUsage(it.value(), m_tokenUsageSnapshot, it.key()));
-        }
-        TeamPresenceRules::sortForPresence(message.projects);
-        return message.toJson();
-    }
-    const std::optional<QString> teamID = m_settings.teamID();
-    PrivateStateUpdate message{m_settings.deviceID(), m_settings.memberName(), {}, {}};
-    if (!m_overlappingRepositoryIDs.isEmpty()) {
-        for (auto it = activity.cbegin(); it != activity.cend(); ++it) {
-            const QString wireID = TeamPresenceRules::wireRepositoryID(teamID,
-                                                                      it->repositoryId);
-            if (!m_overlappingRepositoryIDs.contains(wireID))
-                continue;
-            SharedProjectState state =
-                TeamPresenceRules::withUsage(it.value(), m_tokenUsageSnapshot, it.key());
-            state.repositoryId = wireID;
-            message.projects.append(std::move(state));
-        }
-    }
-    TeamPresenceRules::sortForPresence(message.projects);
-    QStringList ids = TeamPresenceRules::wireRepositoryIDs(teamID, repositoryInventoryByPath());
-    std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) {
-        return TeamPresenceRules::comparePlainText(a, b) < 0;
-    });
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    message.repositoryIds = ids;
-    return message.toJson();
-}
-
-void TeamPresenceService::sendPresence(bool forceLease)
-{
-    if (!m_settings.isEnabled() || !m_isSocketReady || !m_socket)
-        return;
-    QWebSocket *const socket = m_socket;
-
-    QByteArray state;
-    try {
-        state = encodeStateMessage(m_negotiatedProtocolVersion);
-    } catch (const TeamWireError &error) {
-        // Nothing on the socket is wrong: closing it would only repeat the failure after the
-        // back-off. The commits wait for the next run.
-        qCWarning(lcTeam, "Team presence send failed: %s", error.what());
-        return;
-    }
-    const QByteArray digest = QCryptographicHash::hash(state, QCryptographicHash::Sha256);
-    if (forceLease || m_lastSentStateDigest != digest) {
-        if (!sendFrame(socket, state))
-            return;
-        m_lastSentStateDigest = digest;
-    }
-
-    while (!m_pendingOutgoingCommits.isEmpty()) {
-        const CommitCreatedMessage &queued = m_pendingOutgoingCommits.constFirst();
-        QByteArray bytes;
-        try {
-            if (m_negotiatedProtocolVersion != privateProtocolVersion) {
-                bytes = queued.toJson();
-            } else {
-                const QString wireID = wireRepositoryID(queued.commit.repositoryId);
-                if (!m_overlappingRepositoryIDs.contains(wireID)) {
-                    m_pendingOutgoingCommits.removeFirst();
-                    continue;
-                }
-                bytes = PrivateCommitCreatedMessage::fromQueued(queued, wireID).toJson();
-            }
-        } catch (const TeamWireError &error) {
-            qCWarning(lcTeam, "Team presence send failed: %s", error.what());
-            return;
-        }
-        if (!sendFrame(socket, bytes))
-            return;
-        m_pendingOutgoingCommits.removeFirst();
-    }
-}
-
-bool TeamPresenceService::sendFrame(QWebSocket *socket, const QByteArray &bytes)
-{
-    // The frame goes into the socket's buffer at once; there is no later completion to wait
-    // for, so one run never interleaves with another and a commit is never sent twice.
-    const qint64 written = socket->state() == QAbstractSocket::ConnectedState
-                               ? socket->sendTextMessage(QString::fromUtf8(bytes))
-                               : -1;
-    if (written >= 0 && written >= bytes.size())
-        return true;
-    sendFailed(socket, socket->errorString().isEmpty() ? sendFailedText
-                                                       : socket->errorString());
-    return false;
-}
-
-void TeamPresenceService::sendFailed(QWebSocket *socket, const QString &error)
-{
-    qCWarning(lcTeam, "Team presence send failed: %s", qUtf8Printable(error));
-    setConnectionState(TeamConnectionState::reconnecting(error));
-    if (socket != m_socket)
-        return; // a newer socket has replaced it and stays as it is
-    m_isSocketReady = false;
-    // Ends the socket as a failed receive would, so the loop reconnects after its back-off.
-    socketEnded(m_loopGeneration, socket, error, false);
-}
-
-// Inputs ------------------------------------------------------------------------------------
-
 void TeamPresenceService::setTokenUsageSnapshot(const TokenUsageSnapshot &snapshot)
 {
     m_tokenUsageSnapshot = snapshot;
-}
-
-void TeamPresenceService::queueOutgoingCommit(const CommitCreatedMessage &commit)
-{
-    m_pendingOutgoingCommits.append(commit);
 }
 
 QString TeamPresenceService::wireRepositoryID(const QString &repositoryId) const
@@ -616,50 +191,44 @@ QString TeamPresenceService::wireRepositoryID(const QString &repositoryId) const
     return TeamPresenceRules::wireRepositoryID(m_settings.teamID(), repositoryId);
 }
 
-QHash<QString, SharedProjectState> TeamPresenceService::repositoryInventoryByPath() const
-{
-    return TeamPresenceRules::repositoryInventory(m_repositoryPlaceholdersByPath,
-                                                  m_localProjectStatesByPath);
-}
-
 // Administration ----------------------------------------------------------------------------
 
 TeamCallHandle TeamPresenceService::verifyTeam(const QString &key, QObject *context,
                                                TeamServerClient::Completion<TeamSnapshot> done)
 {
-    return m_client.verifyTeam(key, context, std::move(done));
+    return m_connection.client().verifyTeam(key, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::updateTeamName(const QString &key, const QString &name,
                                                    QObject *context, TeamServerClient::Done done)
 {
-    return m_client.updateTeamName(key, name, context, std::move(done));
+    return m_connection.client().updateTeamName(key, name, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::updateTeamNameAuthenticated(const QString &name,
                                                                 QObject *context,
                                                                 TeamServerClient::Done done)
 {
-    return m_client.updateTeamNameAuthenticated(name, context, std::move(done));
+    return m_connection.client().updateTeamNameAuthenticated(name, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::completeSecurityUpgrade(QObject *context,
                                                             TeamServerClient::Done done)
 {
-    return m_client.completeSecurityUpgrade(context, std::move(done));
+    return m_connection.client().completeSecurityUpgrade(context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::rotateInviteKey(QObject *context,
                                                     TeamServerClient::Done done)
 {
-    return m_client.rotateInviteKey(context, std::move(done));
+    return m_connection.client().rotateInviteKey(context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::removeInstallation(const QString &deviceID,
                                                        QObject *context,
                                                        TeamServerClient::Done done)
 {
-    return m_client.removeInstallation(deviceID, context, std::move(done));
+    return m_connection.client().removeInstallation(deviceID, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::setInstallationRole(TeamInstallationRole role,
@@ -667,24 +236,24 @@ TeamCallHandle TeamPresenceService::setInstallationRole(TeamInstallationRole rol
                                                         QObject *context,
                                                         TeamServerClient::Done done)
 {
-    return m_client.setInstallationRole(role, deviceID, context, std::move(done));
+    return m_connection.client().setInstallationRole(role, deviceID, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::transferOwnership(const QString &deviceID,
                                                       QObject *context,
                                                       TeamServerClient::Done done)
 {
-    return m_client.transferOwnership(deviceID, context, std::move(done));
+    return m_connection.client().transferOwnership(deviceID, context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::leaveTeam(QObject *context, TeamServerClient::Done done)
 {
-    return m_client.leaveTeam(context, std::move(done));
+    return m_connection.client().leaveTeam(context, std::move(done));
 }
 
 TeamCallHandle TeamPresenceService::deleteTeam(QObject *context, TeamServerClient::Done done)
 {
-    return m_client.deleteTeam(context, std::move(done));
+    return m_connection.client().deleteTeam(context, std::move(done));
 }
 
 } // namespace tolvaran

@@ -1,12 +1,10 @@
-// The local side of the presence service: the coordinator's project list, the placeholders
-// that name its repositories before any scan, the scans and the commits they reveal.
-
-#include "team/presence/TeamPresenceService.h"
+#include "team/presence/TeamLocalProjects.h"
 
 #include "data/git/ProjectMetadataCache.h"
 #include "data/git/ProjectRepositoryStore.h"
 #include "team/TeamLogging.h"
 #include "team/presence/TeamPresenceRules.h"
+#include "team/presence/WorkSummaryScheduler.h"
 #include "team/server/TeamSettingsStore.h"
 
 #include <QUuid>
@@ -16,8 +14,6 @@
 namespace tolvaran {
 
 namespace {
-
-using TeamPresenceRules::isActive;
 
 // Identity only: who the project is on the team, clean until a scan says otherwise.
 QHash<QString, SharedProjectState> projectPlaceholders(
@@ -65,21 +61,50 @@ QSet<QString> pathsOf(const QList<LocalTeamProjectSource> &sources)
 
 // One project as a scan found it, beside the source it was scanned for: a result whose source
 // changed meanwhile is stale.
-struct TeamPresenceService::ScannedTeamProjectState
+struct TeamLocalProjects::ScannedTeamProjectState
 {
     LocalTeamProjectSource source;
     std::optional<LocalTeamProjectState> state; // none: no usable repository identity
 };
 
-std::optional<SharedProjectState> TeamPresenceService::localActivity(const QString &path) const
+TeamLocalProjects::TeamLocalProjects(TeamSettingsStore &settings,
+                                     ProjectRepositoryStore &repositoryStore,
+                                     ProjectMetadataCache &metadataCache,
+                                     WorkSummaryScheduler &workSummaries, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_repositoryStore(repositoryStore)
+    , m_metadataCache(metadataCache)
+    , m_workSummaries(workSummaries)
 {
-    const auto found = m_values.localActivityByPath().constFind(path);
-    if (found == m_values.localActivityByPath().cend() || !isActive(*found))
-        return std::nullopt;
-    return *found;
 }
 
-void TeamPresenceService::updateProjects(const QList<LocalTeamProjectSource> &sources)
+QHash<QString, SharedProjectState> TeamLocalProjects::repositoryInventoryByPath() const
+{
+    return TeamPresenceRules::repositoryInventory(m_placeholders, m_states);
+}
+
+void TeamLocalProjects::reset()
+{
+    m_placeholders.clear();
+    m_states = m_metadataCache.teamStates();
+    m_pendingRefreshPaths.clear();
+    m_isRefreshingLocalState = false;
+    ++m_scanGeneration;
+    m_knownHeadsByRepository.clear();
+}
+
+const SharedProjectState *TeamLocalProjects::setWorkSummary(const QString &path,
+                                                            const QString &sentence)
+{
+    const auto state = m_states.find(path);
+    if (state == m_states.end())
+        return nullptr;
+    state->shared.workSummary = sentence;
+    return &state->shared;
+}
+
+void TeamLocalProjects::updateProjects(const QList<LocalTeamProjectSource> &sources)
 {
     if (sources == m_sources)
         return;
@@ -88,7 +113,7 @@ void TeamPresenceService::updateProjects(const QList<LocalTeamProjectSource> &so
     QHash<QString, LocalTeamProjectState> states = m_metadataCache.teamStates();
     for (auto it = states.begin(); it != states.end();)
         it = paths.contains(it.key()) ? std::next(it) : states.erase(it);
-    m_localProjectStatesByPath = std::move(states);
+    m_states = std::move(states);
 
     // Hashing every remote is kept off the GUI thread. Jobs of successive lists may overlap;
     // only the one whose list is still current installs its result.
@@ -99,33 +124,29 @@ void TeamPresenceService::updateProjects(const QList<LocalTeamProjectSource> &so
             if (sources != m_sources)
                 return;
             applyProjectPlaceholders(placeholders, sources);
-            sendPresence(false);
+            Q_EMIT statesChanged({});
         });
 }
 
-void TeamPresenceService::applyProjectPlaceholders(
+void TeamLocalProjects::applyProjectPlaceholders(
     const QHash<QString, SharedProjectState> &placeholders,
     const QList<LocalTeamProjectSource> &sources)
 {
-    m_repositoryPlaceholdersByPath = placeholders;
+    m_placeholders = placeholders;
     const QHash<QString, LocalTeamProjectSource> sourcesByPath = sourcesByPathOf(sources);
     // Codex starting or finishing shows at once, without waiting for a scan.
-    auto &states = m_localProjectStatesByPath;
-    for (auto it = states.begin(); it != states.end();) {
+    for (auto it = m_states.begin(); it != m_states.end();) {
         const auto source = sourcesByPath.constFind(it.key());
         if (source == sourcesByPath.cend()) {
-            it = states.erase(it);
+            it = m_states.erase(it);
             continue;
         }
         it->shared.isCodexProcessing = source->isCodexProcessing;
         ++it;
     }
-    updatePublishedLocalActivity();
-    if (m_latestSnapshot)
-        applySnapshot(*m_latestSnapshot);
 }
 
-void TeamPresenceService::refreshProjects(const QSet<QString> &paths, std::function<void()> done)
+void TeamLocalProjects::refreshProjects(const QSet<QString> &paths, std::function<void()> done)
 {
     const auto finish = [&done] {
         if (done)
@@ -148,7 +169,7 @@ void TeamPresenceService::refreshProjects(const QSet<QString> &paths, std::funct
     scanNextBatch(m_scanGeneration, std::move(done));
 }
 
-void TeamPresenceService::scanNextBatch(quint64 generation, std::function<void()> done)
+void TeamLocalProjects::scanNextBatch(quint64 generation, std::function<void()> done)
 {
     // A reset ended this loop (and may have started another): leave the flag to that one.
     if (generation == m_scanGeneration && !m_pendingRefreshPaths.isEmpty()) {
@@ -169,8 +190,8 @@ void TeamPresenceService::scanNextBatch(quint64 generation, std::function<void()
         done();
 }
 
-void TeamPresenceService::scanProjects(const QSet<QString> &paths, quint64 generation,
-                                       std::function<void()> then)
+void TeamLocalProjects::scanProjects(const QSet<QString> &paths, quint64 generation,
+                                     std::function<void()> then)
 {
     QList<LocalTeamProjectSource> taken;
     for (const LocalTeamProjectSource &source : std::as_const(m_sources)) {
@@ -184,7 +205,7 @@ void TeamPresenceService::scanProjects(const QSet<QString> &paths, quint64 gener
     ProjectRepositoryStore *store = &m_repositoryStore;
     m_work.run<QList<ScannedTeamProjectState>>(
         JobPriority::background,
-        [store, taken, previous = m_localProjectStatesByPath](const WorkContext &context) {
+        [store, taken, previous = m_states](const WorkContext &context) {
             QList<ScannedTeamProjectState> scanned;
             for (const LocalTeamProjectSource &source : taken) {
                 if (context.stopRequested())
@@ -204,13 +225,12 @@ void TeamPresenceService::scanProjects(const QSet<QString> &paths, quint64 gener
         });
 }
 
-void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanned)
+void TeamLocalProjects::mergeScan(const QList<ScannedTeamProjectState> &scanned)
 {
     // The list as it is now: it may have changed while git ran.
     const QHash<QString, LocalTeamProjectSource> sourcesByPath = sourcesByPathOf(m_sources);
     QHash<QString, LocalTeamProjectState> states;
-    for (auto it = m_localProjectStatesByPath.cbegin(); it != m_localProjectStatesByPath.cend();
-         ++it) {
+    for (auto it = m_states.cbegin(); it != m_states.cend(); ++it) {
         if (sourcesByPath.contains(it.key()))
             states.insert(it.key(), it.value());
     }
@@ -226,20 +246,18 @@ void TeamPresenceService::mergeScan(const QList<ScannedTeamProjectState> &scanne
     for (auto it = states.begin(); it != states.end(); ++it)
         it->shared.isCodexProcessing = sourcesByPath.value(it.key()).isCodexProcessing;
 
-    adoptKnownWorkSummaries(states);
-    m_localProjectStatesByPath = states;
+    m_workSummaries.adoptKnownWorkSummaries(states);
+    m_states = states;
     // Every team holds the same list, so the last scan's map is right for all of them.
     m_metadataCache.setTeamStates(states);
 
-    updatePublishedLocalActivity();
-    if (m_latestSnapshot)
-        applySnapshot(*m_latestSnapshot);
-    detectNewCommits(states);
-    enqueueWorkSummaries(states);
-    sendPresence(false);
+    const QList<CommitCreatedMessage> newCommits = detectNewCommits(states);
+    m_workSummaries.enqueueWorkSummaries(states);
+    Q_EMIT statesChanged(newCommits);
 }
 
-void TeamPresenceService::detectNewCommits(const QHash<QString, LocalTeamProjectState> &states)
+QList<CommitCreatedMessage> TeamLocalProjects::detectNewCommits(
+    const QHash<QString, LocalTeamProjectState> &states)
 {
     // A repository checked out at several paths counts once, by its newest head commit.
     QHash<QString, LocalTeamProjectState> byRepository;
@@ -251,6 +269,7 @@ void TeamPresenceService::detectNewCommits(const QHash<QString, LocalTeamProject
     }
     QStringList repositoryIds = byRepository.keys();
     std::sort(repositoryIds.begin(), repositoryIds.end());
+    QList<CommitCreatedMessage> newCommits;
     for (const QString &repositoryId : std::as_const(repositoryIds)) {
         const LocalTeamProjectState state = byRepository.value(repositoryId);
         if (!state.shared.headSha)
@@ -277,8 +296,9 @@ void TeamPresenceService::detectNewCommits(const QHash<QString, LocalTeamProject
         message.commit.subject = *state.headSubject;
         message.commit.committedAt = *state.committedAt;
         qCInfo(lcTeam, "Queued a new local commit for the team");
-        m_pendingOutgoingCommits.append(message);
+        newCommits.append(message);
     }
+    return newCommits;
 }
 
 } // namespace tolvaran

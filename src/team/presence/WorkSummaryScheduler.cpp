@@ -1,10 +1,6 @@
-// The work summary queue of the presence service: which active projects need a sentence, one
-// generation at a time, and what a sentence changes.
-
-#include "team/presence/TeamPresenceService.h"
+#include "team/presence/WorkSummaryScheduler.h"
 
 #include "team/presence/TeamPresenceRules.h"
-#include "team/server/TeamSettingsStore.h"
 #include "team/presence/WorkSummaryGenerator.h"
 #include "team/presence/WorkSummaryMemory.h"
 
@@ -48,7 +44,27 @@ bool isUrgent(const WorkSummaryRequest &request)
 
 } // namespace
 
-void TeamPresenceService::adoptKnownWorkSummaries(QHash<QString, LocalTeamProjectState> &states)
+WorkSummaryScheduler::WorkSummaryScheduler(WorkSummaryGenerator &generator,
+                                           KeyValueStore &defaults, TeamClock &clock,
+                                           QObject *parent)
+    : QObject(parent)
+    , m_generator(generator)
+    , m_defaults(defaults)
+    , m_clock(clock)
+    , m_persistedSummariesByFingerprint(readWorkSummaries(defaults, generatedWorkSummariesKey))
+{
+}
+
+void WorkSummaryScheduler::reset()
+{
+    // A generation in flight runs to its end; its runner then finds itself stopped.
+    m_summaryRunner = 0;
+    m_currentSummaryFingerprintsByPath.clear();
+    m_pendingSummaryJobs.clear();
+    m_summaryRetryAfterByFingerprint.clear();
+}
+
+void WorkSummaryScheduler::adoptKnownWorkSummaries(QHash<QString, LocalTeamProjectState> &states)
 {
     QHash<QString, QString> fingerprints;
     for (auto it = states.begin(); it != states.end(); ++it) {
@@ -71,7 +87,7 @@ void TeamPresenceService::adoptKnownWorkSummaries(QHash<QString, LocalTeamProjec
     m_currentSummaryFingerprintsByPath = std::move(fingerprints);
 }
 
-void TeamPresenceService::enqueueWorkSummaries(
+void WorkSummaryScheduler::enqueueWorkSummaries(
     const QHash<QString, LocalTeamProjectState> &states)
 {
     const TeamClock::Duration now = m_clock.now();
@@ -111,7 +127,7 @@ void TeamPresenceService::enqueueWorkSummaries(
         this, [this, runner] { runSummaryQueue(runner); }, Qt::QueuedConnection);
 }
 
-void TeamPresenceService::runSummaryQueue(quint64 runner)
+void WorkSummaryScheduler::runSummaryQueue(quint64 runner)
 {
     if (runner != m_summaryRunner)
         return; // stopped: a newer runner, if any, keeps its place
@@ -120,7 +136,7 @@ void TeamPresenceService::runSummaryQueue(quint64 runner)
         return;
     }
     const PendingWorkSummary job = m_pendingSummaryJobs.takeFirst();
-    const WorkSummaryGenerator *generator = &m_workSummaryGenerator;
+    const WorkSummaryGenerator *generator = &m_generator;
     // Only quitting stops a generation early; a stopped runner lets it finish and drops it.
     m_work.run<std::optional<QString>>(
         JobPriority::background,
@@ -132,8 +148,8 @@ void TeamPresenceService::runSummaryQueue(quint64 runner)
         });
 }
 
-void TeamPresenceService::summaryGenerated(quint64 runner, const PendingWorkSummary &job,
-                                           const std::optional<QString> &sentence)
+void WorkSummaryScheduler::summaryGenerated(quint64 runner, const PendingWorkSummary &job,
+                                            const std::optional<QString> &sentence)
 {
     if (runner != m_summaryRunner)
         return;
@@ -151,21 +167,14 @@ void TeamPresenceService::summaryGenerated(quint64 runner, const PendingWorkSumm
     m_summaryRetryAfterByFingerprint.remove(key);
     m_generatedSummariesByPath.insert(job.path, {job.fingerprint, *sentence});
     storeWorkSummary(job.fingerprint, *sentence);
-
-    const auto state = m_localProjectStatesByPath.find(job.path);
-    if (state != m_localProjectStatesByPath.end()) {
-        state->shared.workSummary = *sentence;
-        if (m_values.setLocalActivity(job.path, state->shared))
-            publish({TeamPublishedValue::localActivityByPath});
-        sendPresence(false);
-    }
+    Q_EMIT workSummaryGenerated(job.path, *sentence);
     runSummaryQueue(runner);
 }
 
-void TeamPresenceService::storeWorkSummary(const QString &fingerprint, const QString &sentence)
+void WorkSummaryScheduler::storeWorkSummary(const QString &fingerprint, const QString &sentence)
 {
     m_persistedSummariesByFingerprint =
-        tolvaran::storeWorkSummary(m_settings.defaults(), generatedWorkSummariesKey,
+        tolvaran::storeWorkSummary(m_defaults, generatedWorkSummariesKey,
                                    m_persistedSummariesByFingerprint, fingerprint, sentence,
                                    maximumPersistedSummaries);
 }
