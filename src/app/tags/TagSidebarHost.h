@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/tags/TagSidebar.h"
+
+#include <QFrame>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+class QHBoxLayout;
+class QWidget;
+
+namespace tolvaran {
+
+class ProjectListViewModel;
+
+// The tag sidebar in the browser: where it stands, what it shows and what its requests do.
+// Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
+// over the content with a shadow; hidden, it is out of the view tree (and this object deletes
+// it). Each render hands it the coordinator's tags and counts; its requests become the
+// coordinator's tag operations, and a refused tag name is shown below the field it came from.
+class TagSidebarHost final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Placement { docked, floating, hidden };
+
+    // `browser` is the widget whose row `rootRow` is, and the sidebar's parent while shown.
+    TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser, QHBoxLayout &rootRow,
+                   int sidebarWidth, int dockingWidth);
+    ~TagSidebarHost() override;
+
+    TagSidebar *sidebar() const { return m_sidebar; }
+    QFrame *divider() const { return m_divider; }
+    Placement placement() const;
+
+    // Places the sidebar after the coordinator's visibility and the browser's width.
+    void updatePlacement();
+    // Shows the coordinator's tags, their counts and the selection, and a tag error that no
+    // request of the sidebar saw (a save that failed in the background).
+    void render();
+
+private:
+    void placeFloating();
+    void addTag(const QString &name);
+    void renameTag(const QUuid &tagID);
+    void deleteTag(const QUuid &tagID);
+
+    ProjectListViewModel &m_viewModel;
+    QWidget &m_browser;
+    QHBoxLayout &m_rootRow;
+    const int m_sidebarWidth;
+    const int m_dockingWidth;
+    // Guarded: while they are in the view tree the browser's destruction deletes them.
+    QPointer<TagSidebar> m_sidebar;
+    QPointer<QFrame> m_divider;
+    bool m_floating = false;
+    // The coordinator's tag error as the last render or request saw it.
+    std::optional<QString> m_lastTagError;
+};
+
+} // namespace tolvaran
