@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QPointer>
 
 namespace tolvaran {
 
@@ -58,10 +59,10 @@ TagSidebarHost::TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser
 
 TagSidebarHost::~TagSidebarHost()
 {
-    // Out of the view tree (or floating outside the row's layout) they are ours to delete.
-    if (m_sidebar && m_sidebar->parent() != &m_browser)
+    // Out of the view tree they are ours to delete; in it, the browser's.
+    if (m_sidebar->parent() != &m_browser)
         delete m_sidebar;
-    if (m_divider && m_divider->parent() != &m_browser)
+    if (m_divider->parent() != &m_browser)
         delete m_divider;
 }
 

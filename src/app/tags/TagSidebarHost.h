@@ -1,21 +1,19 @@
 #pragma once
 
-#include "app/tags/TagSidebar.h"
-
-#include <QFrame>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QUuid>
 
 #include <optional>
 
+class QFrame;
 class QHBoxLayout;
 class QWidget;
 
 namespace tolvaran {
 
 class ProjectListViewModel;
+class TagSidebar;
 
 // The tag sidebar in the browser: where it stands, what it shows and what its requests do.
 // Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
@@ -30,6 +28,8 @@ public:
     enum class Placement { docked, floating, hidden };
 
     // `browser` is the widget whose row `rootRow` is, and the sidebar's parent while shown.
+    // The browser deletes this object first in its destructor, while the sidebar still exists
+    // whichever parent it has.
     TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser, QHBoxLayout &rootRow,
                    int sidebarWidth, int dockingWidth);
     ~TagSidebarHost() override;
@@ -55,9 +55,8 @@ private:
     QHBoxLayout &m_rootRow;
     const int m_sidebarWidth;
     const int m_dockingWidth;
-    // Guarded: while they are in the view tree the browser's destruction deletes them.
-    QPointer<TagSidebar> m_sidebar;
-    QPointer<QFrame> m_divider;
+    TagSidebar *m_sidebar;
+    QFrame *m_divider = nullptr;
     bool m_floating = false;
     // The coordinator's tag error as the last render or request saw it.
     std::optional<QString> m_lastTagError;

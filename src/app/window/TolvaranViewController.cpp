@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvaran {
 
@@ -49,7 +50,11 @@ TolvaranViewController::TolvaranViewController(
     scheduleRender();
 }
 
-TolvaranViewController::~TolvaranViewController() = default;
+TolvaranViewController::~TolvaranViewController()
+{
+    // Before the children go: the host deletes the sidebar while it is out of the view tree.
+    delete std::exchange(m_tagSidebar, nullptr);
+}
 
 void TolvaranViewController::setOnOpenProject(std::function<void(const QString &)> onOpenProject)
 {
