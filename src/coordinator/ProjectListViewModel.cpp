@@ -4,7 +4,6 @@
 #include "coordinator/CoordinatorAccess.h"
 #include "coordinator/CoordinatorAlarm.h"
 #include "coordinator/CoordinatorLogging.h"
-#include "coordinator/ProjectAssembly.h"
 #include "coordinator/actions/ProjectActions.h"
 #include "coordinator/actions/ProjectRenamer.h"
 #include "coordinator/actions/ProjectTagController.h"
@@ -17,18 +16,15 @@
 #include "data/codex/CodexGlobalStateSnapshot.h"
 #include "data/codex/CodexGlobalStateStore.h"
 #include "data/codex/CodexStore.h"
-#include "data/git/LocalTeamProjectSource.h"
 #include "data/catalog/ProjectCatalogStore.h"
 #include "data/git/ProjectMetadataCache.h"
 #include "data/git/ProjectRepositoryStore.h"
 #include "data/catalog/ProjectTagSnapshot.h"
 #include "data/catalog/ProjectTagStore.h"
 #include "team_interface/TeamWorkspaceService.h"
-#include "team_interface/TeamWorkspaceTeam.h"
 #include "data/token_usage/TokenUsageStore.h"
-#include "platform/Error.h"
 #include "platform/file_events/FileSystemEventMonitor.h"
-#include "platform/FreedMemory.h"
+#include "platform/SaturatingAdd.h"
 #include "platform/storage/KeyValueStore.h"
 #include "platform/Paths.h"
 
@@ -36,7 +32,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <exception>
 
 namespace tolvaran {
 
@@ -44,22 +39,20 @@ namespace {
 
 using Self = ProjectListViewModel; // for the announcements of publish()
 
-void callAll(const QList<ProjectListViewModel::Completion> &completions)
-{
-    for (const ProjectListViewModel::Completion &done : completions) {
-        if (done)
-            done();
-    }
-}
-
 } // namespace
-
-
 
 ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
                                            ProjectActionServices actionServices,
                                            QObject *parent)
     : QObject(parent)
+    , m_list(FilteredProjectList::Sources{m_projects, m_projectTagIDsByPath, stores.teamService},
+             [this](FilteredProjectList::Change change) {
+                 if (change == FilteredProjectList::Change::criteria)
+                     Q_EMIT listCriteriaChanged();
+                 else
+                     Q_EMIT projectsChanged();
+                 Q_EMIT objectWillChange();
+             })
     , m_tokenUsageSnapshot(TokenUsageSnapshot::empty())
     , m_store(&stores.codexStore)
     , m_globalStateStore(&stores.globalStateStore)
@@ -88,8 +81,8 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
 {
     m_tokenUsageBoundary = std::make_unique<CoordinatorAlarm>(
         this, m_actionServices.clock, [this] { reaggregateTokenUsage(); });
-    m_processingRecheck = std::make_unique<CoordinatorAlarm>(
-        this, m_actionServices.clock, [this] { refreshProcessingStatus(); });
+    m_refresh = std::make_unique<ProjectListRefresh>(*this, stores, m_jobs,
+                                                     m_actionServices.clock, refreshAccess());
 
     const ProjectTagSnapshot tagSnapshot = m_projectTagStore->loadSnapshot();
     m_tags = tagSnapshot.tags;
@@ -97,8 +90,7 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     m_isTagSidebarVisible =
         m_projectTagStore->defaults().boolean(m_projectTagStore->sidebarVisibilityKey(), false);
 
-    publish(&Self::listCriteriaChanged, m_criteria.selectedTagID, std::nullopt);
-    updateFilteredProjects(true);
+    m_list.setSelectedTagID(std::nullopt);
     publish(&Self::gitStatusesChanged, m_projectGitStatuses, m_metadataCache.gitStatuses());
 
 
@@ -125,7 +117,7 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
     connect(&m_teamService, &TeamWorkspaceService::enabledTeamsChanged, this, [this] {
         Q_EMIT teamValuesChanged();
         // A team filter whose team is gone shows nothing the user could see or change.
-        resetVanishedTeamFilter();
+        m_list.resetVanishedTeamFilter();
         m_teamChangeTimer->start();
     });
     connect(&m_teamService, &TeamWorkspaceService::sharedProjectsChanged, this, [this] {
@@ -173,7 +165,242 @@ ProjectListViewModel::~ProjectListViewModel()
     m_renamer.reset();
 }
 
-// Start
+// Published values set by the window
+
+void ProjectListViewModel::setIncludeArchived(bool include)
+{
+    publish(&Self::listCriteriaChanged, m_includeArchived, include);
+}
+
+void ProjectListViewModel::setStatusMessage(const std::optional<QString> &message)
+{
+    m_statusSource = StatusSource::other;
+    publish(&Self::statusChanged, m_statusMessage, message);
+}
+
+void ProjectListViewModel::setFailureStatus(const QString &message, StatusSource source)
+{
+    publish(&Self::statusChanged, m_statusMessage, message);
+    m_statusSource = source;
+}
+
+void ProjectListViewModel::clearFailureStatus(StatusSource source)
+{
+    // Only the failure's own message goes: whatever was said since stays.
+    if (m_statusSource != source || !m_statusMessage)
+        return;
+    m_statusSource = StatusSource::other;
+    publish(&Self::statusChanged, m_statusMessage, std::nullopt);
+}
+
+void ProjectListViewModel::setSelectedProjectID(const std::optional<QString> &projectID)
+{
+    publish(&Self::projectsChanged, m_selectedProjectID, projectID);
+}
+
+// Derived values
+
+qint64 ProjectListViewModel::threadTotal() const
+{
+    qint64 total = 0;
+    for (const CodexProject &project : m_projects)
+        total += project.threadCount();
+    return total;
+}
+
+qint64 ProjectListViewModel::processingProjectCount() const
+{
+    return std::count_if(m_projects.cbegin(), m_projects.cend(), [](const CodexProject &p) {
+        return !p.processingThreadIDs().isEmpty();
+    });
+}
+
+qint64 ProjectListViewModel::pinnedProjectCount() const
+{
+    return std::count_if(m_projects.cbegin(), m_projects.cend(),
+                         [](const CodexProject &p) { return p.isPinned(); });
+}
+
+qint64 ProjectListViewModel::notificationProjectCount() const
+{
+    return std::count_if(m_projects.cbegin(), m_projects.cend(),
+                         [](const CodexProject &p) { return p.notificationCount() >= 1; });
+}
+
+TokenUsageReport ProjectListViewModel::globalTokenUsage() const
+{
+    TokenUsageReport report = m_tokenUsageSnapshot.global;
+    qint64 codexTotal = 0;
+    for (const CodexProject &project : m_projects)
+        codexTotal = saturatingAdd(codexTotal, project.totalTokens());
+    // Until the index has finished a pass, Codex's own counts are the best lifetime figure;
+    // afterwards the index's figure is shown even when it is smaller.
+    if (m_tokenUsageSnapshot.indexedAt.isDistantPast() && codexTotal > 0)
+        report.lifetimeTokens = codexTotal;
+    return report;
+}
+
+std::optional<QString> ProjectListViewModel::selectedTagName() const
+{
+    if (!m_list.criteria().selectedTagID)
+        return std::nullopt;
+    for (const ProjectTag &tag : m_tags) {
+        if (tag.id == *m_list.criteria().selectedTagID)
+            return tag.name;
+    }
+    return std::nullopt;
+}
+
+std::optional<CodexProject> ProjectListViewModel::project(const QString &id) const
+{
+    for (const CodexProject &candidate : m_projects) {
+        if (candidate.path() == id)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+TokenUsageReport ProjectListViewModel::tokenUsage(const QString &projectPath) const
+{
+    return m_tokenUsageSnapshot.projects.value(projectPath, TokenUsageReport::empty());
+}
+
+// The user's actions: tags, project actions and renaming
+//
+// Carried out by ProjectTagController, ProjectActions and ProjectRenamer, which reach the
+// published state only through the access below and start their jobs in this object's group.
+
+CoordinatorAccess ProjectListViewModel::actionAccess()
+{
+    CoordinatorAccess access;
+    access.context = this;
+    access.work = &m_jobs;
+    access.projects = [this] { return m_projects; };
+    access.publishProjects = [this](const QList<CodexProject> &projects) {
+        publish(&Self::projectsChanged, m_projects, projects);
+        updateFilteredProjects(false);
+    };
+    access.setStatusMessage = [this](const QString &message) { setStatusMessage(message); };
+    access.refresh = [this](std::function<void()> done) { refresh(std::move(done)); };
+    access.tagState = [this] { return ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}; };
+    access.publishTagState = [this](const ProjectTagSnapshot &state) {
+        publish(&Self::tagsChanged, m_tags, state.tags);
+        publish(&Self::tagsChanged, m_projectTagIDsByPath, state.projectTagIDsByPath);
+        updateFilteredProjects(false);
+    };
+    access.setTagErrorMessage = [this](const std::optional<QString> &message) {
+        publish(&Self::tagsChanged, m_tagErrorMessage, message);
+    };
+    access.selectedTagID = [this] { return m_list.criteria().selectedTagID; };
+    access.setSelectedTagID = [this](const std::optional<QUuid> &id) { setSelectedTagID(id); };
+    return access;
+}
+
+void ProjectListViewModel::setUpActions()
+{
+    m_tagController = std::make_unique<ProjectTagController>(actionAccess(), *m_projectTagStore);
+    m_actions = std::make_unique<ProjectActions>(
+        actionAccess(),
+        ProjectActions::Services{*m_actionServices.desktop, *m_actionServices.codexLauncher,
+                                 m_projectTagStore->defaults(), *m_globalStateStore,
+                                 *m_projectCatalogStore},
+        *m_tagController, m_actionServices.clock);
+    m_renamer = std::make_unique<ProjectRenamer>(
+        actionAccess(),
+        ProjectRenamer::Services{*m_store, *m_globalStateStore, *m_projectCatalogStore,
+                                 *m_actionServices.codexApplication},
+        m_actionServices.clock.now);
+}
+
+void ProjectListViewModel::setTagSidebarVisible(bool visible)
+{
+    if (visible == m_isTagSidebarVisible)
+        return;
+    publish(&Self::tagsChanged, m_isTagSidebarVisible, visible);
+    m_projectTagStore->defaults().setValue(m_projectTagStore->sidebarVisibilityKey(), visible);
+}
+
+void ProjectListViewModel::addTag(const QString &name)
+{
+    m_tagController->addTag(name);
+}
+
+void ProjectListViewModel::renameTag(const QUuid &tagID, const QString &name)
+{
+    m_tagController->renameTag(tagID, name);
+}
+
+void ProjectListViewModel::deleteTag(const QUuid &tagID)
+{
+    m_tagController->deleteTag(tagID);
+}
+
+void ProjectListViewModel::toggleTag(const QUuid &tagID, const QString &projectPath)
+{
+    m_tagController->toggleTag(tagID, projectPath);
+}
+
+ProjectTagStatus ProjectListViewModel::projectStatus(const std::optional<QUuid> &tagID) const
+{
+    return ProjectTagEditing::projectStatus(
+        m_projects, ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}, tagID);
+}
+
+QList<ProjectTag> ProjectListViewModel::tags(const QString &projectPath) const
+{
+    return ProjectTagEditing::tagsForProjectPath(
+        ProjectTagSnapshot{m_tags, m_projectTagIDsByPath}, projectPath);
+}
+
+void ProjectListViewModel::createNewProject(FolderPicker &picker, Completion done)
+{
+    m_actions->createNewProject(picker, std::move(done));
+}
+
+std::optional<QString> ProjectListViewModel::defaultNewProjectParentDirectory() const
+{
+    return m_actions->newProjectCreator().defaultParentDirectory();
+}
+
+void ProjectListViewModel::openThread(const QString &threadID, const ProjectCardSnapshot &project,
+                                      const QString &description, Completion done)
+{
+    m_actions->openThread(threadID, project, description, std::move(done));
+}
+
+void ProjectListViewModel::startNewChat(const QString &path, const QString &projectName)
+{
+    m_actions->startNewChat(path, projectName);
+}
+
+void ProjectListViewModel::togglePin(const ProjectCardSnapshot &project, Completion done)
+{
+    m_actions->togglePin(project, std::move(done));
+}
+
+void ProjectListViewModel::renameProject(const CodexProject &project, const QString &newName,
+                                         Completion done)
+{
+    m_renamer->renameProject(project, newName, std::move(done));
+}
+
+void ProjectListViewModel::openTerminal(const QString &path)
+{
+    m_actions->openTerminal(path);
+}
+
+void ProjectListViewModel::runTerminalCommand(const QString &folder, const QString &program,
+                                              const QStringList &arguments)
+{
+    m_actions->runTerminalCommand(folder, program, arguments);
+}
+
+void ProjectListViewModel::revealInFileManager(const QString &path)
+{
+    m_actions->revealInFileManager(path);
+}
+
+// Start and refreshes
 
 void ProjectListViewModel::startMonitoring(Completion done)
 {
@@ -193,337 +420,43 @@ void ProjectListViewModel::startMonitoring(Completion done)
     });
 }
 
-// Full refresh
-
 void ProjectListViewModel::refresh(Completion done)
 {
-    if (m_refreshInProgress) {
-        // Codex often writes the last change of a task while a refresh reads: dropping this
-        // request would leave the list showing the state before that write.
-        m_refreshRequestedAgain = true;
-        m_followingRefreshCompletions.append(std::move(done));
-        return;
-    }
-    m_refreshCompletions.append(std::move(done));
-    startFullRefresh();
+    m_refresh->refresh(std::move(done));
 }
-
-void ProjectListViewModel::startFullRefresh()
-{
-    m_refreshInProgress = true;
-    m_refreshSetLoading = m_projects.isEmpty();
-    if (m_refreshSetLoading)
-        publish(&Self::statusChanged, m_isLoading, true);
-
-    const CodexStore *store = m_store;
-    const CodexGlobalStateStore *globalStateStore = m_globalStateStore;
-    ProjectCatalogStore *catalog = m_projectCatalogStore;
-    const bool includeArchived = m_includeArchived;
-    m_jobs.run<ProjectAssembly::FullRefresh>(
-        JobPriority::userInitiated,
-        [store, globalStateStore, catalog, includeArchived,
-         shown = m_projects](const WorkContext &) {
-            return ProjectAssembly::readFullRefresh(*store, *globalStateStore, *catalog,
-                                                    includeArchived, activeThreadWindowSeconds,
-                                                    shown);
-        },
-        [this](ProjectAssembly::FullRefresh result) {
-            if (result.error) {
-                qCWarning(lcCoordinator) << "Codex's data could not be read:" << *result.error;
-                loadCatalogFallback(*result.error);
-            }
-            else {
-                applyFullRefresh(std::move(result));
-            }
-        });
-}
-
-void ProjectListViewModel::applyFullRefresh(ProjectAssembly::FullRefresh result)
-{
-    if (result.projects != m_projects) {
-        // The projects replaced go with the rest of the refresh's leftovers when it ends.
-        QList<CodexProject> replaced = m_projects;
-        publish(&Self::projectsChanged, m_projects, std::move(result.projects));
-        result.projects = std::move(replaced);
-        updateTeamProjects(m_projects);
-
-        QSet<QString> paths;
-        for (const CodexProject &project : m_projects)
-            paths.insert(project.path());
-        QHash<QString, ProjectGitStatus> statuses = m_projectGitStatuses;
-        for (auto status = statuses.begin(); status != statuses.end();) {
-            if (paths.contains(status.key()))
-                ++status;
-            else
-                status = statuses.erase(status);
-        }
-        if (statuses.size() != m_projectGitStatuses.size())
-            publish(&Self::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
-
-        selectExistingProject();
-        updateFilteredProjects(false);
-        if (m_isMonitoring) {
-            configureCodexMonitor();
-            configureRepositoryMonitor();
-        }
-    }
-    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
-    // The catalog is brought up to date once the list is shown: with a long history its
-    // writes take longer than the rest of the refresh, and at a start the cards would wait
-    // for them. The refresh ends when they are done.
-    ProjectCatalogStore *catalog = m_projectCatalogStore;
-    ProjectAssembly::CatalogUpdate update = result.catalogUpdate;
-    m_jobs.run<std::optional<QString>>(
-        JobPriority::userInitiated,
-        [catalog, update = std::move(update)](const WorkContext &) {
-            return ProjectAssembly::writeCatalog(*catalog, update);
-        },
-        [this, result = std::move(result)](const std::optional<QString> &writeMessage) mutable {
-            completeFullRefresh(std::move(result), writeMessage);
-        });
-}
-
-void ProjectListViewModel::completeFullRefresh(ProjectAssembly::FullRefresh result,
-                                               const std::optional<QString> &writeMessage)
-{
-    if (const std::optional<QString> message =
-            result.catalogMessage ? result.catalogMessage : writeMessage) {
-        qCWarning(lcCoordinator) << "The project catalog was not updated:" << *message;
-        setFailureStatus(catalogNotUpdatedPrefix + *message, StatusSource::refreshFailure);
-    } else {
-        // Codex's data and the catalog read well again: what an earlier failure said no
-        // longer holds.
-        clearFailureStatus(StatusSource::refreshFailure);
-    }
-    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
-    m_tokenUsageThreads = result.allThreads;
-    m_tokenUsage->request(result.allThreads);
-    finishFullRefresh();
-    // What is left of the refresh (the projects it replaced, or its own when they equal those
-    // shown) holds tens of thousands of strings: they are let go on a worker thread, not in
-    // this turn, and the pages the refresh freed go back to the system.
-    m_jobs.run(JobPriority::utility,
-               [released = std::move(result)](const WorkContext &) mutable {
-                   released = {};
-                   releaseFreedMemory();
-               });
-}
-
-void ProjectListViewModel::loadCatalogFallback(const QString &error)
-{
-    ProjectCatalogStore *catalog = m_projectCatalogStore;
-    const bool includeArchived = m_includeArchived;
-    using Catalog = std::pair<QList<CodexProject>, QList<CodexThread>>;
-    m_jobs.run<Catalog>(
-        JobPriority::userInitiated,
-        [catalog, includeArchived](const WorkContext &) {
-            try {
-                // The token figures count every thread, archived ones too, as after a
-                // successful refresh: the lifetime shown must not drop below today's.
-                Catalog result;
-                result.first = catalog->loadProjects(includeArchived);
-                for (const CodexProject &project : catalog->loadProjects(true))
-                    result.second.append(project.threads());
-                return result;
-            } catch (const std::exception &catalogError) {
-                // The refresh's own error is the one shown; a catalog that cannot be read
-                // either simply has nothing to show.
-                qCWarning(lcCoordinator) << "The saved project catalog could not be read:"
-                                         << messageOf(catalogError);
-                return Catalog();
-            }
-        },
-        [this, error](const Catalog &result) {
-            applyCatalogFallback(error, result.first, result.second);
-        });
-}
-
-void ProjectListViewModel::applyCatalogFallback(const QString &error,
-                                                const QList<CodexProject> &catalog,
-                                                const QList<CodexThread> &allThreads)
-{
-    if (catalog.isEmpty()) {
-        if (!m_projects.isEmpty())
-            setFailureStatus(refreshFailedPrefix + error, StatusSource::refreshFailure);
-        else
-            publish(&Self::statusChanged, m_errorMessage, error);
-        finishFullRefresh();
-        return;
-    }
-
-    const bool unchanged = catalog == m_projects;
-    publish(&Self::projectsChanged, m_projects, catalog);
-    if (!unchanged) {
-        updateTeamProjects(m_projects);
-        selectExistingProject();
-        updateFilteredProjects(false);
-        if (m_isMonitoring)
-            configureRepositoryMonitor();
-    }
-    publish(&Self::statusChanged, m_errorMessage, std::nullopt);
-    setFailureStatus(codexUnavailableMessage, StatusSource::refreshFailure);
-    publish(&Self::statusChanged, m_lastRefreshedAt, Timestamp::now());
-    m_tokenUsageThreads = allThreads;
-    m_tokenUsage->request(allThreads);
-    finishFullRefresh();
-}
-
-void ProjectListViewModel::finishFullRefresh()
-{
-    if (m_refreshSetLoading)
-        publish(&Self::statusChanged, m_isLoading, false);
-    m_refreshInProgress = false;
-    scheduleProcessingRecheck();
-    const QList<Completion> completions = std::exchange(m_refreshCompletions, {});
-    if (m_refreshRequestedAgain) {
-        m_refreshRequestedAgain = false;
-        m_refreshCompletions = std::exchange(m_followingRefreshCompletions, {});
-        startFullRefresh();
-    } else if (m_processingRequestedAgain && !m_isRefreshingProcessing) {
-        // A processing refresh asked for while this one ran.
-        m_processingRequestedAgain = false;
-        m_processingCompletions = std::exchange(m_followingProcessingCompletions, {});
-        startProcessingRefresh();
-    }
-    callAll(completions);
-}
-
-void ProjectListViewModel::selectExistingProject()
-{
-    if (m_selectedProjectID && project(*m_selectedProjectID))
-        return;
-    if (m_projects.isEmpty())
-        publish(&Self::projectsChanged, m_selectedProjectID, std::nullopt);
-    else
-        publish(&Self::projectsChanged, m_selectedProjectID, m_projects.first().path());
-}
-
-void ProjectListViewModel::updateTeamProjects(const QList<CodexProject> &projects)
-{
-    // Of several quick hand-overs only the last reaches the team workspace.
-    const quint64 generation = ++m_teamProjectUpdateGeneration;
-    CodexActivityStore *activityStore = &m_store->activityStore();
-    m_jobs.run<QList<LocalTeamProjectSource>>(
-        JobPriority::utility,
-        [activityStore, projects](const WorkContext &) {
-            QList<LocalTeamProjectSource> sources;
-            sources.reserve(projects.size());
-            for (const CodexProject &project : projects)
-                sources.append(ProjectAssembly::teamProjectSource(project, *activityStore));
-            return sources;
-        },
-        [this, generation](QList<LocalTeamProjectSource> sources) {
-            if (generation == m_teamProjectUpdateGeneration)
-                m_teamService.updateProjects(sources);
-        });
-}
-
-// Processing refresh
 
 void ProjectListViewModel::refreshProcessingStatus(Completion done)
 {
-    if (m_refreshInProgress || m_isRefreshingProcessing) {
-        // Kept rather than dropped: the write that asked for it (often a task's end) may have
-        // landed after the running refresh read the rollout file.
-        m_processingRequestedAgain = true;
-        m_followingProcessingCompletions.append(std::move(done));
-        return;
-    }
-    m_processingCompletions.append(std::move(done));
-    startProcessingRefresh();
+    m_refresh->refreshProcessingStatus(std::move(done));
 }
 
-void ProjectListViewModel::startProcessingRefresh()
+ProjectListRefresh::Access ProjectListViewModel::refreshAccess()
 {
-    QSet<QString> currentIDs;
-    for (const CodexProject &project : m_projects)
-        currentIDs.unite(project.processingThreadIDs());
-    const QSet<QString> managedIDs = CodexActivityStore::managedProcessingThreadIDs();
-    const Timestamp cutoff = Timestamp::now().addingSeconds(-processingLookbackSeconds);
-
-    QList<CodexThread> candidates;
-    QSet<QString> candidateIDs;
-    for (const CodexProject &project : m_projects) {
-        for (const CodexThread &thread : project.threads()) {
-            if (currentIDs.contains(thread.id) || managedIDs.contains(thread.id)
-                || thread.updatedAt >= cutoff) {
-                candidates.append(thread);
-                candidateIDs.insert(thread.id);
-            }
-        }
-    }
-    if (candidates.isEmpty()) {
-        finishProcessingRefresh();
-        return;
-    }
-
-    m_isRefreshingProcessing = true;
-    CodexActivityStore *activityStore = &m_store->activityStore();
-    m_jobs.run<QSet<QString>>(
-        JobPriority::utility,
-        [activityStore, candidates](const WorkContext &) {
-            return activityStore->processingThreadIDs(candidates);
-        },
-        [this, candidateIDs](QSet<QString> processingIDs) {
-            applyProcessingRefresh(candidateIDs, processingIDs);
-            finishProcessingRefresh();
-        });
-}
-
-void ProjectListViewModel::applyProcessingRefresh(const QSet<QString> &candidateIDs,
-                                                  const QSet<QString> &processingIDs)
-{
-    // Applied to the projects as they are now: a full refresh may have replaced them
-    // meanwhile. Threads that were not read (new to the list since) keep their state.
-    QList<CodexProject> rebuilt;
-    rebuilt.reserve(m_projects.size());
-    for (const CodexProject &project : m_projects) {
-        QSet<QString> processing;
-        for (const QString &id : project.processingThreadIDs()) {
-            if (!candidateIDs.contains(id))
-                processing.insert(id);
-        }
-        for (const CodexThread &thread : project.threads()) {
-            if (processingIDs.contains(thread.id))
-                processing.insert(thread.id);
-        }
-        // The last activity is kept as the project had it: a project the catalog knows longer
-        // than Codex does would otherwise fall to the end of the list.
-        rebuilt.append(CodexProject(project.path(), project.threads(), project.isPinned(),
-                                    project.unreadThreadIDs(), processing,
-                                    project.codexProjectID(), project.name(),
-                                    project.lastUpdated()));
-    }
-    if (rebuilt == m_projects)
-        return;
-    publish(&Self::projectsChanged, m_projects, std::move(rebuilt));
-    updateFilteredProjects(false);
-    updateTeamProjects(m_projects);
-}
-
-void ProjectListViewModel::scheduleProcessingRecheck()
-{
-    if (processingProjectCount() == 0) {
-        m_processingRecheck->setAt(std::nullopt);
-        return;
-    }
-    if (!m_processingRecheck->moment()) {
-        m_processingRecheck->setAt(m_actionServices.clock.now().addingSeconds(
-            double(processingRecheckInterval.count())));
-    }
-}
-
-void ProjectListViewModel::finishProcessingRefresh()
-{
-    m_isRefreshingProcessing = false;
-    scheduleProcessingRecheck();
-    const QList<Completion> completions = std::exchange(m_processingCompletions, {});
-    if (m_processingRequestedAgain && !m_refreshInProgress) {
-        m_processingRequestedAgain = false;
-        m_processingCompletions = std::exchange(m_followingProcessingCompletions, {});
-        startProcessingRefresh();
-    }
-    callAll(completions);
+    ProjectListRefresh::Access access;
+    access.setLoading = [this](bool loading) {
+        publish(&Self::statusChanged, m_isLoading, loading);
+    };
+    access.publishProjects = [this](QList<CodexProject> projects) {
+        publish(&Self::projectsChanged, m_projects, std::move(projects));
+    };
+    access.publishGitStatuses = [this](QHash<QString, ProjectGitStatus> statuses) {
+        publish(&Self::gitStatusesChanged, m_projectGitStatuses, std::move(statuses));
+    };
+    access.setErrorMessage = [this](const std::optional<QString> &message) {
+        publish(&Self::statusChanged, m_errorMessage, message);
+    };
+    access.setLastRefreshedAt = [this](Timestamp refreshedAt) {
+        publish(&Self::statusChanged, m_lastRefreshedAt, refreshedAt);
+    };
+    access.reportFailure = [this](const QString &message) {
+        setFailureStatus(message, StatusSource::refreshFailure);
+    };
+    access.clearFailure = [this] { clearFailureStatus(StatusSource::refreshFailure); };
+    access.requestTokenUsage = [this](const QList<CodexThread> &threads) {
+        m_tokenUsageThreads = threads;
+        m_tokenUsage->request(threads);
+    };
+    return access;
 }
 
 // Git status

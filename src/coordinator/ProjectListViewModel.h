@@ -1,6 +1,8 @@
 #pragma once
 
 #include "coordinator/CodexChangeMonitor.h"
+#include "coordinator/FilteredProjectList.h"
+#include "coordinator/ProjectListRefresh.h"
 #include "coordinator/actions/ProjectActionServices.h"
 #include "coordinator/ProjectAssembly.h"
 #include "coordinator/ProjectListStores.h"
@@ -66,6 +68,11 @@ struct FileSystemEvent;
 // slots read the new value). Slow work runs as background jobs that see only the stores and
 // values they are given; their results come back to the GUI thread.
 //
+// Its parts each do one job: FilteredProjectList the list controls, the filtered list and its
+// pages; ProjectListRefresh the full and processing refreshes; CodexChangeMonitor,
+// RepositoryRefreshScheduler and TokenUsageRefresher the monitors and the token-usage passes;
+// the tag controller, project actions and renamer the user's actions, which it forwards.
+//
 // Asynchronous operations take an optional completion, called on the GUI thread when the
 // operation has ended (at once when there was nothing to do), and never once the coordinator
 // is gone.
@@ -78,9 +85,11 @@ public:
 
     // A thread updated within this time has its processing state read by a full refresh and
     // its rollout file watched.
-    static constexpr double activeThreadWindowSeconds = 86400.0;
+    static constexpr double activeThreadWindowSeconds =
+        ProjectListRefresh::activeThreadWindowSeconds;
     // A processing refresh also reads the threads updated within this time.
-    static constexpr double processingLookbackSeconds = 600.0;
+    static constexpr double processingLookbackSeconds =
+        ProjectListRefresh::processingLookbackSeconds;
     // A git status checked more recently than this is not read again unless forced.
     static constexpr double gitStatusFreshnessSeconds = 60.0;
     // Changes of the team workspace are collected this long before the list is re-filtered.
@@ -96,13 +105,14 @@ public:
 
     // While a chat shows as processing, its turn is looked at again this often: a Codex
     // process that is killed changes no file, so no event would ever say it stopped.
-    static constexpr std::chrono::seconds processingRecheckInterval{15};
+    static constexpr std::chrono::seconds processingRecheckInterval =
+        ProjectListRefresh::processingRecheckInterval;
 
     static inline const QString codexUnavailableMessage =
-        QStringLiteral("Codex data is unavailable. Showing the saved project catalog.");
-    static inline const QString refreshFailedPrefix = QStringLiteral("Refresh failed: ");
+        ProjectListRefresh::codexUnavailableMessage;
+    static inline const QString refreshFailedPrefix = ProjectListRefresh::refreshFailedPrefix;
     static inline const QString catalogNotUpdatedPrefix =
-        QStringLiteral("Project catalog was not updated: ");
+        ProjectListRefresh::catalogNotUpdatedPrefix;
 
     // Uses the stores of the composition root, which outlive it, and owns the action
     // services. Reads the tags, the sidebar flag and the cached git statuses; starts no
@@ -118,21 +128,21 @@ public:
 
     // The list controls. Every assignment re-filters (the page size: re-pages) and returns to
     // page 1, also when the value is unchanged.
-    const QString &searchText() const { return m_criteria.searchText; }
-    void setSearchText(const QString &text);
-    ProjectScopeFilter scopeFilter() const { return m_criteria.scopeFilter; }
-    void setScopeFilter(ProjectScopeFilter filter);
-    ProjectSortMode sortMode() const { return m_criteria.sortMode; }
-    void setSortMode(ProjectSortMode mode);
-    ProjectPageSize pageSize() const { return m_pageSize; }
-    void setPageSize(ProjectPageSize size);
-    const std::optional<QUuid> &selectedTagID() const { return m_criteria.selectedTagID; }
-    void setSelectedTagID(const std::optional<QUuid> &tagID);
+    const QString &searchText() const { return m_list.criteria().searchText; }
+    void setSearchText(const QString &text) { m_list.setSearchText(text); }
+    ProjectScopeFilter scopeFilter() const { return m_list.criteria().scopeFilter; }
+    void setScopeFilter(ProjectScopeFilter filter) { m_list.setScopeFilter(filter); }
+    ProjectSortMode sortMode() const { return m_list.criteria().sortMode; }
+    void setSortMode(ProjectSortMode mode) { m_list.setSortMode(mode); }
+    ProjectPageSize pageSize() const { return m_list.pageSize(); }
+    void setPageSize(ProjectPageSize size) { m_list.setPageSize(size); }
+    const std::optional<QUuid> &selectedTagID() const { return m_list.criteria().selectedTagID; }
+    void setSelectedTagID(const std::optional<QUuid> &tagID) { m_list.setSelectedTagID(tagID); }
     // "all", "local-only" (ProjectListCriteria) or the id of one enabled team. A filter
     // whose team is not (or no longer) enabled returns to "all", and the list to page 1;
     // "local-only" does too once no team is enabled.
-    const QString &teamFilterID() const { return m_criteria.teamFilterID; }
-    void setTeamFilterID(const QString &teamID);
+    const QString &teamFilterID() const { return m_list.criteria().teamFilterID; }
+    void setTeamFilterID(const QString &teamID) { m_list.setTeamFilterID(teamID); }
 
     // The user's tags, in saved order, and the tags of each project folder.
     const QList<ProjectTag> &tags() const { return m_tags; }
@@ -150,11 +160,14 @@ public:
     // Every known project, latest activity first as the last refresh published them.
     const QList<CodexProject> &projects() const { return m_projects; }
     // `projects` after filter and sort, as card values; published only when they change.
-    const QList<ProjectCardSnapshot> &filteredProjects() const { return m_filteredProjects; }
+    const QList<ProjectCardSnapshot> &filteredProjects() const
+    {
+        return m_list.filteredProjects();
+    }
     // The part of `filteredProjects` on the current page; published only when it changes.
-    const QList<ProjectCardSnapshot> &pagedProjects() const { return m_pagedProjects; }
+    const QList<ProjectCardSnapshot> &pagedProjects() const { return m_list.pagedProjects(); }
     // Counted from 1.
-    qint64 currentPage() const { return m_currentPage; }
+    qint64 currentPage() const { return m_list.currentPage(); }
     const QHash<QString, ProjectGitStatus> &projectGitStatuses() const
     {
         return m_projectGitStatuses;
@@ -184,9 +197,9 @@ public:
     // Codex's own sum over the projects when that is positive.
     TokenUsageReport globalTokenUsage() const;
     std::optional<QString> selectedTagName() const;
-    qint64 totalPages() const;
+    qint64 totalPages() const { return m_list.totalPages(); }
     // "0 projects" or "21-23 of 23".
-    QString paginationSummary() const;
+    QString paginationSummary() const { return m_list.paginationSummary(); }
     // The project whose path is exactly `id`.
     std::optional<CodexProject> project(const QString &id) const;
     // The index's report for exactly that path, or the empty report.
@@ -194,11 +207,11 @@ public:
 
     // Recomputes `filteredProjects` and the page; `resetPage` returns to page 1, otherwise the
     // current page is kept as far as it still exists.
-    void updateFilteredProjects(bool resetPage);
+    void updateFilteredProjects(bool resetPage) { m_list.updateFilteredProjects(resetPage); }
     // Recomputes the current page and `pagedProjects` from `filteredProjects`.
-    void updatePagedProjects(bool resetPage);
-    void showPreviousPage();
-    void showNextPage();
+    void updatePagedProjects(bool resetPage) { m_list.updatePagedProjects(resetPage); }
+    void showPreviousPage() { m_list.showPreviousPage(); }
+    void showNextPage() { m_list.showNextPage(); }
 
     // Starts the coordinator's work, once: the first full refresh, then the monitors of
     // Codex's folder and of the project folders. Later calls only complete.
@@ -293,29 +306,12 @@ private:
         Q_EMIT objectWillChange();
     }
 
-    // Returns the team filter to "all" when its team is gone; true when it did.
-    bool resetVanishedTeamFilter();
-
-    void startFullRefresh();
-    void applyFullRefresh(ProjectAssembly::FullRefresh result);
-    void completeFullRefresh(ProjectAssembly::FullRefresh result,
-                             const std::optional<QString> &writeMessage);
-    void loadCatalogFallback(const QString &error);
-    void applyCatalogFallback(const QString &error, const QList<CodexProject> &catalog,
-                              const QList<CodexThread> &allThreads);
-    void finishFullRefresh();
-    void selectExistingProject();
-    void updateTeamProjects(const QList<CodexProject> &projects);
-
-    void startProcessingRefresh();
-    void applyProcessingRefresh(const QSet<QString> &candidateIDs,
-                                const QSet<QString> &processingIDs);
-    void finishProcessingRefresh();
+    // The refreshes' view of this object.
+    ProjectListRefresh::Access refreshAccess();
 
     void finishTokenUsagePass(const TokenUsageRefresher::Outcome &result);
     void publishTokenUsage(const TokenUsageSnapshot &snapshot);
     void reaggregateTokenUsage();
-    void scheduleProcessingRecheck();
 
     // Which failure set the status message, so that its recovery can clear it again.
     enum class StatusSource { other, refreshFailure, tokenUsageFailure };
@@ -327,19 +323,14 @@ private:
     CoordinatorAccess actionAccess();
     void setUpActions();
 
-    // Published values. The list controls but the page size are held as the criteria that
-    // the listing functions take.
-    ProjectListCriteria m_criteria;
-    ProjectPageSize m_pageSize = ProjectPageSize::ten;
+    // Published values. The list controls, the filtered list and the page are the list's.
     QList<ProjectTag> m_tags;
     QHash<QString, QSet<QUuid>> m_projectTagIDsByPath;
     bool m_isTagSidebarVisible = false;
     std::optional<QString> m_tagErrorMessage;
     bool m_includeArchived = false;
     QList<CodexProject> m_projects;
-    QList<ProjectCardSnapshot> m_filteredProjects;
-    QList<ProjectCardSnapshot> m_pagedProjects;
-    qint64 m_currentPage = 1;
+    FilteredProjectList m_list;
     QHash<QString, ProjectGitStatus> m_projectGitStatuses;
     bool m_isLoading = false;
     bool m_isIndexingTokenUsage = false;
@@ -360,32 +351,14 @@ private:
     ProjectTagStore *const m_projectTagStore;
     TokenUsageStore *const m_tokenUsageStore;
 
-    // The full refresh: running, and the calls that came while it ran (one more run).
-    bool m_refreshInProgress = false;
-    bool m_refreshSetLoading = false;
-    QList<Completion> m_refreshCompletions;
-    bool m_refreshRequestedAgain = false;
-    QList<Completion> m_followingRefreshCompletions;
-
-    // The processing refresh, likewise; requests during a full refresh wait for its end.
-    bool m_isRefreshingProcessing = false;
-    QList<Completion> m_processingCompletions;
-    bool m_processingRequestedAgain = false;
-    QList<Completion> m_followingProcessingCompletions;
-
-    // Only the latest hand-over of projects to the team workspace is delivered.
-    quint64 m_teamProjectUpdateGeneration = 0;
-
     // Token usage: the passes, one at a time. Its jobs run in m_jobs, declared later: the
     // destructor stops and waits for them before anything is destroyed.
     TokenUsageRefresher *m_tokenUsage; // a child
     // The threads of the last token-usage request, which a re-aggregation reuses.
     QList<CodexThread> m_tokenUsageThreads;
     bool m_reaggregating = false;
-    // Rings when the clock alone changes a figure of the published snapshot, and while a
-    // chat shows as processing, to look at its turn again.
+    // Rings when the clock alone changes a figure of the published snapshot.
     std::unique_ptr<CoordinatorAlarm> m_tokenUsageBoundary;
-    std::unique_ptr<CoordinatorAlarm> m_processingRecheck;
 
     // The Codex monitor and its debounce.
     CodexChangeMonitor *m_codexMonitor; // a child
@@ -402,6 +375,9 @@ private:
     std::unique_ptr<ProjectTagController> m_tagController;
     std::unique_ptr<ProjectActions> m_actions;
     std::unique_ptr<ProjectRenamer> m_renamer;
+
+    // The full and processing refreshes; their jobs run in m_jobs.
+    std::unique_ptr<ProjectListRefresh> m_refresh;
 
     // Last: destroyed first, after the destructor has stopped the jobs and waited for them.
     WorkGroup m_jobs{this};

@@ -159,8 +159,11 @@ TEST_F(BrowserTest, footerCountsProjectsAndTellsWhenTheyWereRefreshed)
                              "Event-driven repository updates  |  Not refreshed yet"));
 
     ASSERT_TRUE(world.refresh());
+    // The list shows before the refresh has ended (its catalog write follows): the render
+    // that names the refresh comes after the one that counts the projects.
     ASSERT_TRUE(waitUntil([this] {
-        return footerText().startsWith(QStringLiteral("2/2 projects"));
+        return footerText().startsWith(QStringLiteral("2/2 projects"))
+            && footerText().contains(QStringLiteral("Refreshed "));
     }));
     EXPECT_TRUE(footerText().startsWith(QStringLiteral(
         "2/2 projects  |  0 pinned  |  0 unread  |  1 processing  |  "

@@ -1,58 +1,36 @@
 #include "app/window/TolvaranViewController.h"
 
 #include "app/cards/BrowserEmptyState.h"
-#include "widgets/BrowserStyle.h"
 #include "app/cards/CardModelBuilder.h"
 #include "app/cards/CardReconciliation.h"
-#include "widgets/ClosureButton.h"
-#include "widgets/CompactNumberFormat.h"
-#include "widgets/ElidingLabel.h"
-#include "widgets/FontScale.h"
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
 #include "app/cards/ReadingOrderFocus.h"
-#include "app/window/RefreshCommand.h"
-#include "widgets/SegmentedControl.h"
-#include "widgets/SystemColors.h"
-#include "app/tags/TagSidebar.h"
-#include "app/window/TeamButtonPresentation.h"
-#include "app/cards/TokenUsageSparklineView.h"
-#include "app/window/UpdateControl.h"
 #include "app/cards/WeeklyAllowanceLabel.h"
+#include "app/tags/TagSidebar.h"
+#include "app/window/BrowserCardActions.h"
+#include "app/window/BrowserHeader.h"
+#include "app/window/BrowserWidgets.h"
+#include "app/window/CommitBanner.h"
+#include "app/window/PaginationBar.h"
+#include "app/window/RefreshCommand.h"
+#include "app/window/TeamButtonPresentation.h"
+#include "app/window/TokenUsageStrip.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "team_interface/TeamWorkspaceService.h"
-#include "platform/RelativeDateFormatter.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QEvent>
-#include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
-#include <QMenu>
-#include <QResizeEvent>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
+#include <utility>
 
 namespace tolvaran {
-
-namespace {
-
-template <typename Enum, std::size_t N>
-int indexOf(const std::array<Enum, N> &cases, Enum value)
-{
-    const auto found = std::find(cases.begin(), cases.end(), value);
-    return found == cases.end() ? -1 : int(found - cases.begin());
-}
-
-} // namespace
 
 TolvaranViewController::TolvaranViewController(
     ProjectListViewModel &viewModel, TeamWorkspaceService &teamWorkspace,
@@ -62,28 +40,31 @@ TolvaranViewController::TolvaranViewController(
     , m_viewModel(viewModel)
     , m_teamService(teamWorkspace)
     , m_folderPicker(folderPicker)
-    , m_onOpenProject(std::move(onOpenProject))
+    , m_cardActions(new BrowserCardActions(viewModel, std::move(onOpenProject), this))
 {
     setObjectName(QStringLiteral("browser"));
     buildInterface();
-    updateSidebarPresentation();
+    m_tagSidebar->updatePlacement();
+    bindBars();
     bindModels();
     scheduleRender();
 }
 
 TolvaranViewController::~TolvaranViewController()
 {
-    // The sidebar may float outside the layout or be out of the view tree altogether; either
-    // way it is ours to delete.
-    if (m_sidebar && m_sidebar->parent() != this)
-        delete m_sidebar;
-    if (m_sidebarDivider && m_sidebarDivider->parent() != this)
-        delete m_sidebarDivider;
+    // Before the children go: the host deletes the sidebar while it is out of the view tree.
+    delete std::exchange(m_tagSidebar, nullptr);
 }
 
 void TolvaranViewController::setOnOpenProject(std::function<void(const QString &)> onOpenProject)
 {
-    m_onOpenProject = std::move(onOpenProject);
+    m_cardActions->setOnOpenProject(std::move(onOpenProject));
+}
+
+void TolvaranViewController::setOnShowTeams(std::function<void()> onShowTeams)
+{
+    m_onShowTeams = std::move(onShowTeams);
+    scheduleRender();
 }
 
 void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)
@@ -95,24 +76,22 @@ void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *sour
 void TolvaranViewController::setUpdater(AppUpdateService *updater)
 {
     m_updater = updater;
-    delete m_updateControl;
-    m_updateControl = nullptr;
-    m_versionLabel->show();
-    if (!updater)
-        return;
-    // In the title row before the team button; it follows the updater by itself.
-    m_updateControl = new UpdateControl(*updater, m_versionLabel, m_titleRow->parentWidget());
-    m_titleRow->insertWidget(m_titleRow->indexOf(m_teamButton), m_updateControl, 0,
-                             Qt::AlignVCenter);
-    m_updateControl->setCompact(m_usesCompactUpdateLabel);
+    m_header->setUpdater(updater);
 }
 
-std::function<void()> TolvaranViewController::weakly(void (TolvaranViewController::*action)())
+UpdateControl *TolvaranViewController::updateControl() const
 {
-    return [controller = QPointer(this), action] {
-        if (controller)
-            (controller->*action)();
-    };
+    return m_header->updateControl();
+}
+
+bool TolvaranViewController::usesCompactFooter() const
+{
+    return m_footer->isCompact();
+}
+
+bool TolvaranViewController::usesCompactUpdateLabel() const
+{
+    return m_header->usesCompactUpdateLabel();
 }
 
 // MARK: construction
@@ -123,15 +102,8 @@ void TolvaranViewController::buildInterface()
     m_rootStack->setContentsMargins(0, 0, 0, 0);
     m_rootStack->setSpacing(0);
 
-    buildSidebar();
-
-    m_sidebarDivider = new QFrame(this);
-    m_sidebarDivider->setObjectName(QStringLiteral("sidebarDivider"));
-    m_sidebarDivider->setFrameShape(QFrame::VLine);
-    m_sidebarDivider->setFrameShadow(QFrame::Plain);
-    m_sidebarDivider->setFixedWidth(1);
-    BrowserStyle::setTextColor(m_sidebarDivider,
-                               BrowserStyle::tertiaryLabelColor(m_sidebarDivider->palette()));
+    m_tagSidebar = new TagSidebarHost(m_viewModel, *this, *m_rootStack, sidebarWidth,
+                                      sidebarDockingWidth);
 
     auto *content = new QWidget(this);
     content->setObjectName(QStringLiteral("contentColumn"));
@@ -141,19 +113,89 @@ void TolvaranViewController::buildInterface()
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    buildHeader(column);
-    buildCommitBanner(column);
+    m_header = new BrowserHeader(this);
+    column->addWidget(m_header);
+    column->addWidget(BrowserWidgets::horizontalSeparator(this));
+    m_commitBanner = new CommitBanner(this);
+    column->addWidget(m_commitBanner);
     buildCollection(column);
-    buildPagination(column);
-    buildFooter(column);
+    column->addWidget(BrowserWidgets::horizontalSeparator(this));
+    m_paginationBar = new PaginationBar(this);
+    column->addWidget(m_paginationBar);
+    column->addWidget(BrowserWidgets::horizontalSeparator(this));
+    m_footer = new BrowserFooter(this);
+    column->addWidget(m_footer);
 
-    m_rootStack->addWidget(m_sidebar);
-    m_rootStack->addWidget(m_sidebarDivider);
+    m_rootStack->addWidget(m_tagSidebar->sidebar());
+    m_rootStack->addWidget(m_tagSidebar->divider());
     m_rootStack->addWidget(content, 1);
     FontScale::follow(this, [this] {
-        m_sidebar->setFixedWidth(FontScale::scaled(sidebarWidth));
+        m_tagSidebar->sidebar()->setFixedWidth(FontScale::scaled(sidebarWidth));
         applyResponsivePresentation();
     });
+}
+
+void TolvaranViewController::buildCollection(QVBoxLayout *column)
+{
+    m_collectionView = new ProjectCardGrid(this);
+    m_collectionView->setObjectName(QStringLiteral("collectionView"));
+    BrowserStyle::setBackgroundColor(m_collectionView->viewport(),
+                                     BrowserStyle::underPageBackgroundColor(palette()));
+    m_collectionView->viewport()->installEventFilter(this);
+    // Cards are configured from the models the last render stored, never from the coordinator
+    // directly, so a card always shows what the render decided.
+    m_collectionView->setItemProvider([this](ProjectCardView &card, const QString &id) {
+        const auto model = m_cardModels.constFind(id);
+        if (model == m_cardModels.constEnd())
+            return;
+        card.configure(*model, m_cardActions->forProject(model->project));
+    });
+
+    m_emptyLabel = BrowserWidgets::label(
+        m_collectionView->viewport(), QStringLiteral("emptyLabel"),
+        BrowserStyle::systemFont(14, QFont::Medium), BrowserStyle::secondaryLabelColor(palette()));
+    m_emptyLabel->setAlignment(Qt::AlignCenter);
+    m_emptyLabel->setWordWrap(true);
+    m_emptyLabel->hide();
+
+    column->addWidget(m_collectionView, 1);
+}
+
+void TolvaranViewController::bindBars()
+{
+    // Every request writes one of the coordinator's (or the team workspace's) values or calls
+    // one of its operations; the change announcement brings the render that shows the result.
+    ProjectListViewModel &model = m_viewModel;
+    connect(m_header, &BrowserHeader::refreshRequested, this,
+            [this] { runRefreshCommand(m_viewModel, m_updater); });
+    connect(m_header, &BrowserHeader::teamsRequested, this, [this] {
+        if (m_onShowTeams)
+            m_onShowTeams();
+    });
+    connect(m_header, &BrowserHeader::sidebarToggleRequested, this,
+            [&model] { model.setTagSidebarVisible(!model.isTagSidebarVisible()); });
+    connect(m_header, &BrowserHeader::newProjectRequested, this,
+            [this] { m_viewModel.createNewProject(m_folderPicker); });
+    connect(m_header, &BrowserHeader::optionsMenuRequested, this, [this] {
+        m_header->showOptionsMenu(m_viewModel.includeArchived(), m_viewModel.sortMode());
+    });
+    connect(m_header, &BrowserHeader::searchEdited, &model, &ProjectListViewModel::setSearchText);
+    connect(m_header, &BrowserHeader::scopeChosen, &model, &ProjectListViewModel::setScopeFilter);
+    connect(m_header, &BrowserHeader::sortChosen, &model, &ProjectListViewModel::setSortMode);
+    connect(m_header, &BrowserHeader::teamFilterChosen, &model,
+            &ProjectListViewModel::setTeamFilterID);
+    connect(m_header, &BrowserHeader::includeArchivedChosen, this, [&model](bool include) {
+        model.setIncludeArchived(include);
+        model.refresh();
+    });
+    connect(m_commitBanner, &CommitBanner::dismissRequested, this,
+            &TolvaranViewController::dismissCommitNotification);
+    connect(m_paginationBar, &PaginationBar::previousPageRequested, &model,
+            &ProjectListViewModel::showPreviousPage);
+    connect(m_paginationBar, &PaginationBar::nextPageRequested, &model,
+            &ProjectListViewModel::showNextPage);
+    connect(m_paginationBar, &PaginationBar::pageSizeChosen, &model,
+            &ProjectListViewModel::setPageSize);
 }
 
 void TolvaranViewController::bindModels()
@@ -221,7 +263,7 @@ void TolvaranViewController::hideEvent(QHideEvent *event)
 
 void TolvaranViewController::redrawRelativeTimes()
 {
-    renderFooter();
+    m_footer->redrawRelativeTime();
     for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
         if (ProjectCardView *card = m_collectionView->cardAt(index))
             card->refreshRelativeTimes();
@@ -240,17 +282,13 @@ bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
 bool TolvaranViewController::focusNextPrevChild(bool next)
 {
     QList<QWidget *> chain;
-    const auto region = [this](const char *name) {
-        return findChild<QWidget *>(QLatin1String(name));
-    };
-    chain << ReadingOrderFocus::stops(region("header"))
-          << ReadingOrderFocus::stops(m_commitBanner) << ReadingOrderFocus::stops(m_sidebar);
+    chain << ReadingOrderFocus::stops(m_header) << ReadingOrderFocus::stops(m_commitBanner)
+          << ReadingOrderFocus::stops(m_tagSidebar->sidebar());
     for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
         if (ProjectCardView *card = m_collectionView->cardAt(index))
             chain << ReadingOrderFocus::stops(card);
     }
-    chain << ReadingOrderFocus::stops(region("paginationBar"))
-          << ReadingOrderFocus::stops(m_footer);
+    chain << ReadingOrderFocus::stops(m_paginationBar) << ReadingOrderFocus::stops(m_footer);
     QWidget *current = QApplication::focusWidget();
     if (!current || !isAncestorOf(current))
         return QWidget::focusNextPrevChild(next);
@@ -259,103 +297,22 @@ bool TolvaranViewController::focusNextPrevChild(bool next)
 
 void TolvaranViewController::applyResponsivePresentation()
 {
-    updateSidebarPresentation();
+    m_tagSidebar->updatePlacement();
     // The thresholds are where the controls stop fitting, which moves with their text.
-    const auto narrowerThan = [w = width()](int threshold) {
-        return w < FontScale::scaled(threshold);
-    };
-    m_scopeControl->setHidden(narrowerThan(scopeSegmentsMinimumWidth));
-    m_scopeButton->setHidden(!narrowerThan(scopeSegmentsMinimumWidth));
-    m_countLabel->setHidden(narrowerThan(scopeSegmentsMinimumWidth));
-    m_usageSparkline->setHidden(narrowerThan(sparklineMinimumWidth));
-    m_usageTotalLabel->setHidden(narrowerThan(usageTotalMinimumWidth));
-    m_archivedButton->setHidden(narrowerThan(sortControlsMinimumWidth));
-    m_sortButton->setHidden(narrowerThan(sortControlsMinimumWidth));
-    m_optionsButton->setHidden(!narrowerThan(sortControlsMinimumWidth));
-
-    const bool compactFooter = narrowerThan(sparklineMinimumWidth);
-    m_footer->setFixedHeight(
-        FontScale::scaled(compactFooter ? compactFooterHeight : footerHeight));
-    if (compactFooter != m_usesCompactFooter) {
-        m_usesCompactFooter = compactFooter;
-        renderFooter();
-    }
-    const bool compactUpdateLabel = narrowerThan(updateLabelFullWidth);
-    if (compactUpdateLabel != m_usesCompactUpdateLabel) {
-        m_usesCompactUpdateLabel = compactUpdateLabel;
-        if (m_updateControl)
-            m_updateControl->setCompact(compactUpdateLabel);
-    }
+    const auto fits = [w = width()](int threshold) { return w >= FontScale::scaled(threshold); };
+    BrowserHeader::Fit fit;
+    fit.scopeSegments = fits(scopeSegmentsMinimumWidth);
+    fit.sortControls = fits(sortControlsMinimumWidth);
+    fit.sparkline = fits(sparklineMinimumWidth);
+    fit.usageTotal = fits(usageTotalMinimumWidth);
+    fit.fullUpdateLabel = fits(updateLabelFullWidth);
+    m_header->fit(fit);
+    m_footer->setCompact(!fits(sparklineMinimumWidth));
 }
 
 TolvaranViewController::SidebarPlacement TolvaranViewController::sidebarPlacement() const
 {
-    if (m_sidebar->parent() != this)
-        return SidebarPlacement::hidden;
-    return m_sidebarUsesOverlay ? SidebarPlacement::floating : SidebarPlacement::docked;
-}
-
-void TolvaranViewController::updateSidebarPresentation()
-{
-    const bool visible = m_viewModel.isTagSidebarVisible();
-    const bool overlay = visible && width() < FontScale::scaled(sidebarDockingWidth);
-    const bool docked = m_rootStack->indexOf(m_sidebar) >= 0;
-
-    if (!visible) {
-        m_sidebarUsesOverlay = false;
-        m_sidebar->setGraphicsEffect(nullptr);
-        if (docked) {
-            m_rootStack->removeWidget(m_sidebar);
-            m_rootStack->removeWidget(m_sidebarDivider);
-        }
-        // Out of the view tree; the destructor deletes them while they are.
-        m_sidebar->hide();
-        m_sidebar->setParent(nullptr);
-        m_sidebarDivider->hide();
-        m_sidebarDivider->setParent(nullptr);
-        return;
-    }
-
-    if (overlay) {
-        if (m_sidebarUsesOverlay && m_sidebar->parent() == this) {
-            placeFloatingSidebar();
-            return;
-        }
-        if (docked) {
-            m_rootStack->removeWidget(m_sidebar);
-            m_rootStack->removeWidget(m_sidebarDivider);
-        }
-        m_sidebarDivider->hide();
-        m_sidebarDivider->setParent(nullptr);
-        m_sidebar->setParent(this);
-        auto *shadow = new QGraphicsDropShadowEffect(m_sidebar);
-        shadow->setColor(QColor(0, 0, 0, qRound(0.28 * 255)));
-        shadow->setOffset(2, 0);
-        shadow->setBlurRadius(8);
-        m_sidebar->setGraphicsEffect(shadow);
-        m_sidebarUsesOverlay = true;
-        placeFloatingSidebar();
-        m_sidebar->show();
-        m_sidebar->raise();
-        return;
-    }
-
-    if (!docked || m_sidebarUsesOverlay) {
-        m_sidebar->setGraphicsEffect(nullptr);
-        if (m_sidebarUsesOverlay)
-            m_sidebar->setParent(nullptr);
-        m_rootStack->insertWidget(0, m_sidebar);
-        m_rootStack->insertWidget(1, m_sidebarDivider);
-        m_sidebar->show();
-        m_sidebarDivider->show();
-        m_sidebarUsesOverlay = false;
-    }
-}
-
-void TolvaranViewController::placeFloatingSidebar()
-{
-    // Pinned to the view's leading, top and bottom edges, at its fixed width.
-    m_sidebar->setGeometry(0, 0, FontScale::scaled(sidebarWidth), height());
+    return m_tagSidebar->placement();
 }
 
 void TolvaranViewController::positionEmptyLabel()
@@ -372,37 +329,16 @@ void TolvaranViewController::positionEmptyLabel()
 
 void TolvaranViewController::render()
 {
-    updateSidebarPresentation();
-    m_titleLabel->setText(QStringLiteral("Tolvaran"));
-    m_countLabel->setText(QString::number(m_viewModel.filteredProjects().size())
-                          + QStringLiteral(" projects  |  ")
-                          + QString::number(m_viewModel.threadTotal()) + QStringLiteral(" chats"));
-    renderTokenUsage();
-
-    // Never under the user's fingers: the field is only written while they are elsewhere.
-    if (!m_searchField->hasFocus() && m_searchField->text() != m_viewModel.searchText())
-        m_searchField->setText(m_viewModel.searchText());
-    const int scopeIndex = indexOf(allProjectScopeFilters, m_viewModel.scopeFilter());
-    m_scopeControl->setSelectedSegment(scopeIndex);
-    m_scopeButton->setCurrentIndex(scopeIndex);
-    m_sortButton->setCurrentIndex(indexOf(allProjectSortModes, m_viewModel.sortMode()));
-    renderTeamFilter();
-    m_archivedButton->setChecked(m_viewModel.includeArchived());
-    m_refreshButton->setEnabled(!m_viewModel.isLoading());
-
-    renderTeamControl();
-    renderCommitBanner();
-    renderSidebar();
+    m_tagSidebar->updatePlacement();
+    renderHeader();
+    m_commitBanner->setText(
+        CommitBannerText::forNotifications(m_teamService.commitNotifications()));
+    m_tagSidebar->render();
     renderCards();
-
-    m_paginationLabel->setText(m_viewModel.paginationSummary());
-    m_pageLabel->setText(QStringLiteral("Page ") + QString::number(m_viewModel.currentPage())
-                         + QStringLiteral(" of ") + QString::number(m_viewModel.totalPages()));
-    m_previousButton->setEnabled(m_viewModel.currentPage() > 1);
-    m_nextButton->setEnabled(m_viewModel.currentPage() < m_viewModel.totalPages());
-    m_pageSizeButton->setCurrentIndex(indexOf(allProjectPageSizes, m_viewModel.pageSize()));
-
+    m_paginationBar->setPage(m_viewModel.paginationSummary(), m_viewModel.currentPage(),
+                             m_viewModel.totalPages(), m_viewModel.pageSize());
     renderFooter();
+
     QList<Timestamp> shownDates;
     if (m_viewModel.lastRefreshedAt())
         shownDates.append(*m_viewModel.lastRefreshedAt());
@@ -418,6 +354,29 @@ void TolvaranViewController::render()
     }
     positionEmptyLabel();
     Q_EMIT rendered();
+}
+
+void TolvaranViewController::renderHeader()
+{
+    m_header->setCounts(m_viewModel.filteredProjects().size(), m_viewModel.threadTotal());
+    m_header->usageStrip()->setUsage(
+        m_viewModel.globalTokenUsage(),
+        weeklyAllowanceLabel(m_viewModel.tokenUsageSnapshot().weeklyAllowance));
+    m_header->setCriteria(m_viewModel.searchText(), m_viewModel.scopeFilter(),
+                          m_viewModel.sortMode(), m_viewModel.includeArchived());
+    // A filter whose team is gone is returned to "all" by the coordinator itself.
+    m_header->setTeamFilter(m_teamService.enabledTeams(), m_viewModel.teamFilterID());
+    m_header->setRefreshEnabled(!m_viewModel.isLoading());
+
+    // Without a membership the button would invite the user to add or join a team, which
+    // needs the teams' screens.
+    const bool hasMemberships = m_teamService.hasTeamMemberships();
+    std::optional<TeamButtonPresentation> teamButton;
+    if (hasMemberships || m_onShowTeams) {
+        teamButton = TeamButtonPresentation::forWorkspace(
+            hasMemberships, m_teamService.teamName(), m_teamService.connectionState());
+    }
+    m_header->setTeamButton(teamButton);
 }
 
 void TolvaranViewController::renderCards()
@@ -471,111 +430,33 @@ BrowserEmptyState TolvaranViewController::emptyState() const
                                      !m_viewModel.filteredProjects().isEmpty());
 }
 
-void TolvaranViewController::renderTokenUsage()
-{
-    const TokenUsageReport report = m_viewModel.globalTokenUsage();
-    const WeeklyAllowanceLabel week =
-        weeklyAllowanceLabel(m_viewModel.tokenUsageSnapshot().weeklyAllowance);
-    m_usageWeekLabel->setText(week.text);
-    m_usageWeekLabel->setToolTip(week.toolTip);
-    const QPalette &palette = m_usageWeekLabel->palette();
-    QColor color = SystemColors::accent(palette);
-    switch (week.tone) {
-    case WeeklyAllowanceTone::waiting:
-        color = BrowserStyle::secondaryLabelColor(palette);
-        break;
-    case WeeklyAllowanceTone::normal:
-        break;
-    case WeeklyAllowanceTone::warning:
-        color = SystemColors::orange();
-        break;
-    case WeeklyAllowanceTone::critical:
-        color = SystemColors::red();
-        break;
-    }
-    BrowserStyle::setTextColor(m_usageWeekLabel, color);
-    m_usageTotalLabel->setText(QStringLiteral("TOTAL  ") + compactTokens(report.lifetimeTokens));
-    m_usageTodayLabel->setText(QStringLiteral("TODAY  ") + compactTokens(report.todayTokens));
-    m_usageHourLabel->setText(QStringLiteral("1 HOUR  ") + compactTokens(report.lastHourTokens));
-    QList<qint64> daily;
-    daily.reserve(report.daily.size());
-    for (const TokenUsagePoint &point : report.daily)
-        daily.append(point.tokens);
-    m_usageSparkline->setPoints(daily);
-    m_usageSparkline->setToolTip(QStringLiteral("Daily token usage for the last 30 days"));
-}
-
 void TolvaranViewController::renderFooter()
 {
-    QString text = QString::number(m_viewModel.filteredProjects().size()) + QLatin1Char('/')
-        + QString::number(m_viewModel.projects().size()) + QStringLiteral(" projects  |  ")
-        + QString::number(m_viewModel.pinnedProjectCount()) + QStringLiteral(" pinned  |  ")
-        + QString::number(m_viewModel.notificationProjectCount())
-        + QStringLiteral(" unread  |  ") + QString::number(m_viewModel.processingProjectCount())
-        + QStringLiteral(" processing");
-    if (const std::optional<QString> tagName = m_viewModel.selectedTagName())
-        text += QStringLiteral("  |  Tag: ") + *tagName;
-    text += m_usesCompactFooter ? QStringLiteral("\nEvent updates  |  ")
-                                : QStringLiteral("  |  Event-driven repository updates  |  ");
-    if (const std::optional<Timestamp> &refreshedAt = m_viewModel.lastRefreshedAt())
-        text += QStringLiteral("Refreshed ") + relativeDateText(*refreshedAt, Timestamp::now());
-    else
-        text += QStringLiteral("Not refreshed yet");
+    BrowserFooter::Status status;
+    status.shownProjects = m_viewModel.filteredProjects().size();
+    status.allProjects = m_viewModel.projects().size();
+    status.pinnedProjects = m_viewModel.pinnedProjectCount();
+    status.unreadProjects = m_viewModel.notificationProjectCount();
+    status.processingProjects = m_viewModel.processingProjectCount();
+    status.tagName = m_viewModel.selectedTagName();
+    status.refreshedAt = m_viewModel.lastRefreshedAt();
     // Nothing of teams while the user has none.
     if (m_teamService.hasTeamMemberships()) {
-        text += QStringLiteral("  |  ") + m_teamService.teamName() + QStringLiteral(": ")
+        status.teamConnection = m_teamService.teamName() + QStringLiteral(": ")
             + TeamButtonPresentation::connectionText(m_teamService.connectionState());
     }
-    if (const std::optional<QString> &status = m_viewModel.statusMessage())
-        text += QStringLiteral("  |  ") + *status;
-    if (const std::optional<QString> &error = emptyState().statusLineError)
-        text += QStringLiteral("  |  ") + *error;
-    m_footerLabel->setText(text);
+    status.statusMessage = m_viewModel.statusMessage();
+    status.error = emptyState().statusLineError;
+    m_footer->setStatus(status);
 }
 
-// MARK: actions
+// MARK: handlers
 
-void TolvaranViewController::refreshEverything()
+void TolvaranViewController::dismissCommitNotification()
 {
-    runRefreshCommand(m_viewModel, m_updater);
-}
-
-void TolvaranViewController::showPreviousPage()
-{
-    m_viewModel.showPreviousPage();
-}
-
-void TolvaranViewController::showNextPage()
-{
-    m_viewModel.showNextPage();
-}
-
-void TolvaranViewController::toggleArchived()
-{
-    m_viewModel.setIncludeArchived(!m_viewModel.includeArchived());
-    m_viewModel.refresh();
-}
-
-void TolvaranViewController::showBrowserOptions()
-{
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction *archived = menu->addAction(QStringLiteral("Include Archived Chats"));
-    archived->setCheckable(true);
-    archived->setChecked(m_viewModel.includeArchived());
-    connect(archived, &QAction::triggered, this, &TolvaranViewController::toggleArchived);
-    menu->addSeparator();
-    for (const ProjectSortMode mode : allProjectSortModes) {
-        QAction *item = menu->addAction(QStringLiteral("Sort by ") + rawValue(mode));
-        item->setCheckable(true);
-        item->setChecked(mode == m_viewModel.sortMode());
-        item->setData(rawValue(mode));
-        connect(item, &QAction::triggered, this, [this, item] {
-            if (const auto chosen = projectSortModeFromRawValue(item->data().toString()))
-                m_viewModel.setSortMode(*chosen);
-        });
-    }
-    menu->popup(m_optionsButton->mapToGlobal(QPoint(0, m_optionsButton->height())));
+    const QList<TeamCommitEvent> notifications = m_teamService.commitNotifications();
+    if (!notifications.isEmpty())
+        m_teamService.dismissCommitNotification(notifications.first());
 }
 
 } // namespace tolvaran

@@ -3,6 +3,8 @@
 #include "app/cards/BrowserCardModel.h"
 #include "app/cards/ProjectCardActions.h"
 #include "app/cards/RelativeTimeRedrawTimer.h"
+#include "app/tags/TagSidebarHost.h"
+#include "app/window/BrowserFooter.h"
 #include "work/QueuedCall.h"
 
 #include <QHash>
@@ -16,32 +18,30 @@
 #include <functional>
 #include <optional>
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
 class QHBoxLayout;
 class QLabel;
-class QLineEdit;
 class QVBoxLayout;
 
 namespace tolvaran {
 
 class AppUpdateService;
-class ClosureButton;
-class ElidingLabel;
+class BrowserCardActions;
+class BrowserHeader;
 struct BrowserEmptyState;
+class CommitBanner;
 class FolderPicker;
+class PaginationBar;
 class ProjectCardGrid;
 class ProjectListViewModel;
-class SegmentedControl;
-class TagSidebar;
 class TeamProjectViewSource;
 class TeamWorkspaceService;
-class TokenUsageSparklineView;
 class UpdateControl;
 
 // The browser of all projects: the tag sidebar, a four-row header (title, search, token usage,
-// list controls), the commit banner, the card grid, the pagination bar and the footer.
+// list controls), the commit banner, the card grid, the pagination bar and the footer. Each
+// bar is a widget of its own that shows what it is given and reports what the user asks for;
+// the controller composes them, decides what each shows and turns their requests into the
+// coordinator's operations.
 //
 // It follows the coordinator: every change announcement schedules one render in a later turn
 // of the event loop, so any number of changes within one turn cost one render, which brings
@@ -68,14 +68,8 @@ public:
 
     static constexpr int sidebarWidth = 224;
     static constexpr int contentMinimumWidth = 320;
-    static constexpr int headerHeight = 158;
-    static constexpr int usageStripHeight = 32;
-    static constexpr int scopeControlMinimumWidth = 250;
-    static constexpr int teamFilterMaximumWidth = 130;
-    static constexpr int commitBannerHeight = 48;
-    static constexpr int paginationHeight = 42;
-    static constexpr int footerHeight = 30;
-    static constexpr int compactFooterHeight = 44;
+    static constexpr int footerHeight = BrowserFooter::footerHeight;
+    static constexpr int compactFooterHeight = BrowserFooter::compactFooterHeight;
 
     // Builds the view and schedules the first render. `onOpenProject` receives a project's id
     // when the user opens its details. The team workspace and the folder picker (the "New
@@ -94,7 +88,7 @@ public:
     // The updater behind the update control of the title row (none: no control, the version
     // always shows) and the refresh button's update check; must outlive the controller.
     void setUpdater(AppUpdateService *updater);
-    UpdateControl *updateControl() const { return m_updateControl; }
+    UpdateControl *updateControl() const;
 
     // Where the cards read teammates, sharing teams and this device's shared state; none
     // shows no team values. The source must outlive the controller; whoever owns it calls
@@ -104,11 +98,11 @@ public:
 
     // Where the tag sidebar is: docked at the left (with its divider), floating over the
     // content, or out of the view tree.
-    enum class SidebarPlacement { docked, floating, hidden };
+    using SidebarPlacement = TagSidebarHost::Placement;
     SidebarPlacement sidebarPlacement() const;
 
-    bool usesCompactFooter() const { return m_usesCompactFooter; }
-    bool usesCompactUpdateLabel() const { return m_usesCompactUpdateLabel; }
+    bool usesCompactFooter() const;
+    bool usesCompactUpdateLabel() const;
 
     // The card grid.
     ProjectCardGrid *collectionView() const { return m_collectionView; }
@@ -135,63 +129,31 @@ protected:
 
 private:
     void buildInterface();
-    void buildSidebar();
-    void buildHeader(QVBoxLayout *column);
-    void buildCommitBanner(QVBoxLayout *column);
     void buildCollection(QVBoxLayout *column);
-    void buildPagination(QVBoxLayout *column);
-    void buildFooter(QVBoxLayout *column);
+    void bindBars();
     void bindModels();
     void redrawRelativeTimes();
 
     void applyResponsivePresentation();
-    void updateSidebarPresentation();
-    void placeFloatingSidebar();
     void positionEmptyLabel();
 
     void schedulePass();
     void runPass();
     void render();
+    void renderHeader();
     void renderCards();
     // Configures again the cards of `paths` whose values changed, and nothing else.
     void renderChangedCards(const QSet<QString> &paths);
     BrowserEmptyState emptyState() const;
-    void renderTokenUsage();
-    void renderCommitBanner();
     void renderFooter();
-    void renderTeamFilter();
-    void renderTeamControl();
-    void renderSidebar();
-    void showBrowserOptions();
-
-    // What one card's buttons and menus do; each action holds the controller weakly and
-    // carries its own copy of the card's values.
-    ProjectCardActions actions(const ProjectCardSnapshot &project);
-
-    // The tag sidebar's requests and the tag dialogs.
-    void addTagFromField(const QString &name);
-    void renameTagFromMenu(const QUuid &tagID);
-    void deleteTagFromMenu(const QUuid &tagID);
-    void selectTag(const std::optional<QUuid> &tagID);
-    void teamFilterChanged(int index);
     void dismissCommitNotification();
-    void showTeams();
-    void createNewProject();
-    void toggleTagSidebar();
-
-    // A closure for a button that calls `action` with the controller while it exists.
-    std::function<void()> weakly(void (TolvaranViewController::*action)());
-    void refreshEverything();
-    void toggleArchived();
-    void showPreviousPage();
-    void showNextPage();
 
     ProjectListViewModel &m_viewModel;
     TeamWorkspaceService &m_teamService;
     FolderPicker &m_folderPicker;
-    std::function<void(const QString &)> m_onOpenProject;
     std::function<void()> m_onShowTeams;
     AppUpdateService *m_updater = nullptr;
+    BrowserCardActions *m_cardActions; // a child
 
     QueuedCall m_pass{this, [this] { runPass(); }};
     bool m_fullRenderWanted = false;
@@ -202,53 +164,14 @@ private:
     const TeamProjectViewSource *m_teamViews = nullptr;
 
     QHBoxLayout *m_rootStack = nullptr;
-    TagSidebar *m_sidebar = nullptr;
-    QFrame *m_sidebarDivider = nullptr;
-    bool m_sidebarUsesOverlay = false;
-    // The coordinator's tag error as the last render or tag handler saw it: a change that no
-    // handler saw (a save that failed later) is shown below the new-tag field.
-    std::optional<QString> m_lastTagError;
+    TagSidebarHost *m_tagSidebar = nullptr; // a child
 
-    ClosureButton *m_sidebarToggle = nullptr;
-    QLabel *m_titleLabel = nullptr;
-    QLabel *m_versionLabel = nullptr;
-    QLabel *m_countLabel = nullptr;
-    ElidingLabel *m_usageTotalLabel = nullptr;
-    ElidingLabel *m_usageTodayLabel = nullptr;
-    ElidingLabel *m_usageHourLabel = nullptr;
-    ElidingLabel *m_usageWeekLabel = nullptr;
-    TokenUsageSparklineView *m_usageSparkline = nullptr;
-    QLineEdit *m_searchField = nullptr;
-    ClosureButton *m_addButton = nullptr;
-    SegmentedControl *m_scopeControl = nullptr;
-    QComboBox *m_scopeButton = nullptr;
-    QComboBox *m_sortButton = nullptr;
-    QCheckBox *m_archivedButton = nullptr;
-    ClosureButton *m_optionsButton = nullptr;
-    QHBoxLayout *m_titleRow = nullptr;
-    UpdateControl *m_updateControl = nullptr;
-    ClosureButton *m_refreshButton = nullptr;
-    QComboBox *m_teamFilterButton = nullptr;
-    ClosureButton *m_teamButton = nullptr;
-
-    QWidget *m_commitBanner = nullptr;
-    QLabel *m_commitTitle = nullptr;
-    ElidingLabel *m_commitSubtitle = nullptr;
-    ClosureButton *m_commitDismissButton = nullptr;
-
+    BrowserHeader *m_header = nullptr;
+    CommitBanner *m_commitBanner = nullptr;
     ProjectCardGrid *m_collectionView = nullptr;
     QLabel *m_emptyLabel = nullptr;
-
-    QLabel *m_paginationLabel = nullptr;
-    QLabel *m_pageLabel = nullptr;
-    ClosureButton *m_previousButton = nullptr;
-    ClosureButton *m_nextButton = nullptr;
-    QComboBox *m_pageSizeButton = nullptr;
-
-    QWidget *m_footer = nullptr;
-    ElidingLabel *m_footerLabel = nullptr;
-    bool m_usesCompactFooter = false;
-    bool m_usesCompactUpdateLabel = false;
+    PaginationBar *m_paginationBar = nullptr;
+    BrowserFooter *m_footer = nullptr;
     // Redraws the footer's and the cards' relative times while the window is shown.
     RelativeTimeRedrawTimer *m_relativeTimes = nullptr;
 };

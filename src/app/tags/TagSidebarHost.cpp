@@ -1,0 +1,199 @@
+#include "app/tags/TagSidebarHost.h"
+
+#include "app/tags/TagDeletionPrompt.h"
+#include "app/tags/TagRenameDialog.h"
+#include "app/tags/TagSidebar.h"
+#include "coordinator/ProjectListViewModel.h"
+#include "widgets/BrowserStyle.h"
+#include "widgets/FontScale.h"
+
+#include <QFrame>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QPointer>
+
+namespace tolvaran {
+
+namespace {
+
+std::optional<ProjectTag> tagWithID(const QList<ProjectTag> &tags, const QUuid &tagID)
+{
+    for (const ProjectTag &tag : tags) {
+        if (tag.id == tagID)
+            return tag;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TagSidebarHost::TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser,
+                               QHBoxLayout &rootRow, int sidebarWidth, int dockingWidth)
+    : QObject(&browser)
+    , m_viewModel(viewModel)
+    , m_browser(browser)
+    , m_rootRow(rootRow)
+    , m_sidebarWidth(sidebarWidth)
+    , m_dockingWidth(dockingWidth)
+    , m_sidebar(new TagSidebar(&browser))
+{
+    ProjectListViewModel &model = m_viewModel;
+    connect(m_sidebar, &TagSidebar::hideRequested, this,
+            [&model] { model.setTagSidebarVisible(false); });
+    connect(m_sidebar, &TagSidebar::addRequested, this, &TagSidebarHost::addTag);
+    // The coordinator re-filters from the first page on every assignment.
+    connect(m_sidebar, &TagSidebar::allProjectsChosen, this,
+            [&model] { model.setSelectedTagID(std::nullopt); });
+    connect(m_sidebar, &TagSidebar::tagChosen, this,
+            [&model](const QUuid &tagID) { model.setSelectedTagID(tagID); });
+    connect(m_sidebar, &TagSidebar::renameRequested, this, &TagSidebarHost::renameTag);
+    connect(m_sidebar, &TagSidebar::deleteRequested, this, &TagSidebarHost::deleteTag);
+
+    m_divider = new QFrame(&browser);
+    m_divider->setObjectName(QStringLiteral("sidebarDivider"));
+    m_divider->setFrameShape(QFrame::VLine);
+    m_divider->setFrameShadow(QFrame::Plain);
+    m_divider->setFixedWidth(1);
+    BrowserStyle::setTextColor(m_divider, BrowserStyle::tertiaryLabelColor(m_divider->palette()));
+}
+
+TagSidebarHost::~TagSidebarHost()
+{
+    // Out of the view tree they are ours to delete; in it, the browser's.
+    if (m_sidebar->parent() != &m_browser)
+        delete m_sidebar;
+    if (m_divider->parent() != &m_browser)
+        delete m_divider;
+}
+
+TagSidebarHost::Placement TagSidebarHost::placement() const
+{
+    if (m_sidebar->parent() != &m_browser)
+        return Placement::hidden;
+    return m_floating ? Placement::floating : Placement::docked;
+}
+
+void TagSidebarHost::updatePlacement()
+{
+    const bool visible = m_viewModel.isTagSidebarVisible();
+    const bool overlay = visible && m_browser.width() < FontScale::scaled(m_dockingWidth);
+    const bool docked = m_rootRow.indexOf(m_sidebar) >= 0;
+
+    if (!visible) {
+        m_floating = false;
+        m_sidebar->setGraphicsEffect(nullptr);
+        if (docked) {
+            m_rootRow.removeWidget(m_sidebar);
+            m_rootRow.removeWidget(m_divider);
+        }
+        // Out of the view tree; the destructor deletes them while they are.
+        m_sidebar->hide();
+        m_sidebar->setParent(nullptr);
+        m_divider->hide();
+        m_divider->setParent(nullptr);
+        return;
+    }
+
+    if (overlay) {
+        if (m_floating && m_sidebar->parent() == &m_browser) {
+            placeFloating();
+            return;
+        }
+        if (docked) {
+            m_rootRow.removeWidget(m_sidebar);
+            m_rootRow.removeWidget(m_divider);
+        }
+        m_divider->hide();
+        m_divider->setParent(nullptr);
+        m_sidebar->setParent(&m_browser);
+        auto *shadow = new QGraphicsDropShadowEffect(m_sidebar);
+        shadow->setColor(QColor(0, 0, 0, qRound(0.28 * 255)));
+        shadow->setOffset(2, 0);
+        shadow->setBlurRadius(8);
+        m_sidebar->setGraphicsEffect(shadow);
+        m_floating = true;
+        placeFloating();
+        m_sidebar->show();
+        m_sidebar->raise();
+        return;
+    }
+
+    if (!docked || m_floating) {
+        m_sidebar->setGraphicsEffect(nullptr);
+        if (m_floating)
+            m_sidebar->setParent(nullptr);
+        m_rootRow.insertWidget(0, m_sidebar);
+        m_rootRow.insertWidget(1, m_divider);
+        m_sidebar->show();
+        m_divider->show();
+        m_floating = false;
+    }
+}
+
+void TagSidebarHost::placeFloating()
+{
+    // Pinned to the browser's leading, top and bottom edges, at its fixed width.
+    m_sidebar->setGeometry(0, 0, FontScale::scaled(m_sidebarWidth), m_browser.height());
+}
+
+void TagSidebarHost::render()
+{
+    SidebarSignature signature;
+    signature.tags = m_viewModel.tags();
+    for (const ProjectTag &tag : signature.tags)
+        signature.statuses.insert(tag.id, m_viewModel.projectStatus(tag.id));
+    signature.selectedTagID = m_viewModel.selectedTagID();
+    signature.allProjectsStatus = m_viewModel.projectStatus(std::nullopt);
+    m_sidebar->setSignature(signature);
+
+    // A tag error that no request saw shows where the tags are edited; one that went away (a
+    // later change was applied) goes with it.
+    const std::optional<QString> &error = m_viewModel.tagErrorMessage();
+    if (error != m_lastTagError) {
+        m_lastTagError = error;
+        m_sidebar->setMessage(error);
+    }
+}
+
+void TagSidebarHost::addTag(const QString &name)
+{
+    m_viewModel.addTag(name);
+    // A refused name keeps its text in the field, with the reason right below it.
+    m_lastTagError = m_viewModel.tagErrorMessage();
+    m_sidebar->setMessage(m_lastTagError);
+    if (!m_lastTagError)
+        m_sidebar->clearNewTagText();
+}
+
+void TagSidebarHost::renameTag(const QUuid &tagID)
+{
+    const std::optional<ProjectTag> tag = tagWithID(m_viewModel.tags(), tagID);
+    if (!tag)
+        return;
+    // The dialog keeps only the id; the tag is looked up again when the user confirms.
+    auto submit = [weakHost = QPointer(this), tagID](const QString &name)
+        -> std::optional<QString> {
+        TagSidebarHost *host = weakHost.data();
+        if (!host || !tagWithID(host->m_viewModel.tags(), tagID))
+            return std::nullopt; // nothing left to rename: the dialog just closes
+        host->m_viewModel.renameTag(tagID, name);
+        host->m_lastTagError = host->m_viewModel.tagErrorMessage();
+        return host->m_lastTagError;
+    };
+    auto *dialog = new TagRenameDialog(tag->name, std::move(submit), &m_browser);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void TagSidebarHost::deleteTag(const QUuid &tagID)
+{
+    const std::optional<ProjectTag> tag = tagWithID(m_viewModel.tags(), tagID);
+    if (!tag)
+        return;
+    openTagDeletionPrompt(&m_browser, tag->name, [weakHost = QPointer(this), tagID] {
+        if (TagSidebarHost *host = weakHost.data())
+            host->m_viewModel.deleteTag(tagID);
+    });
+}
+
+} // namespace tolvaran

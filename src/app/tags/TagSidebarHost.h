@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+class QFrame;
+class QHBoxLayout;
+class QWidget;
+
+namespace tolvaran {
+
+class ProjectListViewModel;
+class TagSidebar;
+
+// The tag sidebar in the browser: where it stands, what it shows and what its requests do.
+// Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
+// over the content with a shadow; hidden, it is out of the view tree (and this object deletes
+// it). Each render hands it the coordinator's tags and counts; its requests become the
+// coordinator's tag operations, and a refused tag name is shown below the field it came from.
+class TagSidebarHost final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Placement { docked, floating, hidden };
+
+    // `browser` is the widget whose row `rootRow` is, and the sidebar's parent while shown.
+    // The browser deletes this object first in its destructor, while the sidebar still exists
+    // whichever parent it has.
+    TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser, QHBoxLayout &rootRow,
+                   int sidebarWidth, int dockingWidth);
+    ~TagSidebarHost() override;
+
+    TagSidebar *sidebar() const { return m_sidebar; }
+    QFrame *divider() const { return m_divider; }
+    Placement placement() const;
+
+    // Places the sidebar after the coordinator's visibility and the browser's width.
+    void updatePlacement();
+    // Shows the coordinator's tags, their counts and the selection, and a tag error that no
+    // request of the sidebar saw (a save that failed in the background).
+    void render();
+
+private:
+    void placeFloating();
+    void addTag(const QString &name);
+    void renameTag(const QUuid &tagID);
+    void deleteTag(const QUuid &tagID);
+
+    ProjectListViewModel &m_viewModel;
+    QWidget &m_browser;
+    QHBoxLayout &m_rootRow;
+    const int m_sidebarWidth;
+    const int m_dockingWidth;
+    TagSidebar *m_sidebar;
+    QFrame *m_divider = nullptr;
+    bool m_floating = false;
+    // The coordinator's tag error as the last render or request saw it.
+    std::optional<QString> m_lastTagError;
+};
+
+} // namespace tolvaran
