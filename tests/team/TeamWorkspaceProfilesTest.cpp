@@ -289,10 +289,10 @@ TEST_F(TeamWorkspaceProfilesTest, changesOfATeamReachTheWorkspaceOneTurnLater)
 
     // A removed team's later changes are no longer the workspace's.
     store.removeTeam(pending->id());
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     changes.count = 0;
     pending->settings().setMemberName(QStringLiteral("Ada"));
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     EXPECT_EQ(changes.count, 0);
 }
 
