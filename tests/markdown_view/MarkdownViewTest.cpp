@@ -246,7 +246,7 @@ TEST(MarkdownView, layoutFinishedComesForEveryDocument)
     view.setMarkdown(text);
     ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
     EXPECT_TRUE(view.documentLayout()->isComplete());
-    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
+    tolvaran::fixtures::runQueuedWork();
     EXPECT_EQ(finished.count(), 2);
 }
 
