@@ -245,7 +245,9 @@ TEST(ProjectListMonitoring, changesRefreshTheInnermostProjectThatHoldsThem)
     for (const QSet<QString> &batch : world.team.rescans)
         EXPECT_EQ(batch, QSet<QString>{sub});
 
-    // Until the probes' refreshes have all ended.
+    // Until the probes' refreshes have all ended: they come from writes in the project's
+    // folders, through a watch and a scheduler of their own that no later event follows in
+    // order, so this waits for a quiet time.
     qsizetype seen = -1;
     while (seen != world.team.rescans.size()) {
         seen = world.team.rescans.size();
@@ -345,6 +347,8 @@ TEST(ProjectListMonitoring, firstStartIndexesEveryRepositoryThenClearsItsStatusT
             statusTexts.append(next.statusMessage());
     });
     ASSERT_TRUE(world.startMonitoring());
+    // An indexing run would start from work of its own that nothing on this thread follows
+    // in order: a bounded wait shows there is none.
     processEventsFor(500ms);
     EXPECT_TRUE(statusTexts.isEmpty());
     EXPECT_EQ(next.projectGitStatuses().size(), 3);

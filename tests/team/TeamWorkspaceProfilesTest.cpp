@@ -251,6 +251,8 @@ TEST_F(TeamWorkspaceProfilesTest, starting_connectsEveryTeamOnceAndLaterTeamsAtC
     storeProfile(registered, {.enabled = true, .registration = true});
     storeProfileList({registered});
     TeamWorkspaceStore &store = open();
+    // A socket would be accepted through the network, which nothing on this thread comes
+    // after in order: bounded waits show there is none, here and below.
     processEventsFor(std::chrono::milliseconds(100));
     EXPECT_EQ(server.acceptedSocketCount(), 0) << "opening connects nothing";
     // A team committed before the start waits for it.
