@@ -51,6 +51,7 @@ TEST_F(TeamPresenceWorld, onlyAChangedOverlapCallsForAnotherStateMessage)
 
     // The same overlap again (the server also answers each state with a snapshot).
     server.sendSnapshots(teamId);
+    waitUntil([&] { return stateFrames().size() >= 2; });
     settle();
     EXPECT_EQ(stateFrames().size(), 2);
 }

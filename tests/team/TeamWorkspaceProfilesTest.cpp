@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 
 #include <QFileInfo>
+#include <QWebSocket>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -12,6 +13,24 @@ using namespace tolvaran::fixtures;
 namespace {
 
 using TeamWorkspaceProfilesTest = TeamWorkspaceWorld;
+
+// Runs the queued work, then waits until no socket of the teams' services is opening or
+// closing: a connection that work began has then reached the server.
+bool socketsSettled(const TeamWorkspaceStore &store)
+{
+    runQueuedWork();
+    return waitUntil([&] {
+        for (const auto &team : store.teams()) {
+            for (const QWebSocket *socket : team->service().findChildren<QWebSocket *>()) {
+                if (socket->state() != QAbstractSocket::ConnectedState
+                    && socket->state() != QAbstractSocket::UnconnectedState) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    });
+}
 
 // Counts the workspace's change notifications.
 struct ChangeCount
@@ -251,9 +270,7 @@ TEST_F(TeamWorkspaceProfilesTest, starting_connectsEveryTeamOnceAndLaterTeamsAtC
     storeProfile(registered, {.enabled = true, .registration = true});
     storeProfileList({registered});
     TeamWorkspaceStore &store = open();
-    // A socket would be accepted through the network, which nothing on this thread comes
-    // after in order: bounded waits show there is none, here and below.
-    processEventsFor(std::chrono::milliseconds(100));
+    socketsSettled(store);
     EXPECT_EQ(server.acceptedSocketCount(), 0) << "opening connects nothing";
     // A team committed before the start waits for it.
     const std::shared_ptr<TeamWorkspace> early = store.beginAddingTeam();
@@ -271,7 +288,7 @@ TEST_F(TeamWorkspaceProfilesTest, starting_connectsEveryTeamOnceAndLaterTeamsAtC
     }));
 
     store.start();
-    processEventsFor(std::chrono::milliseconds(300));
+    socketsSettled(store);
     EXPECT_EQ(server.acceptedSocketCount(), 1) << "a second start reconfigures nothing";
 
     const std::shared_ptr<TeamWorkspace> late = store.beginAddingTeam();
