@@ -5,7 +5,6 @@
 #include "platform/Paths.h"
 
 #include <QMetaObject>
-#include <QTimer>
 
 #include <utility>
 
@@ -20,13 +19,10 @@ constexpr quint32 contentChangeFlags = FileSystemEventFlag::itemCreated
 
 } // namespace
 
-CodexChangeMonitor::CodexChangeMonitor(QObject *parent)
+CodexChangeMonitor::CodexChangeMonitor(QObject *parent, CoordinatorClock clock)
     : QObject(parent)
-    , m_debounceTimer(new QTimer(this))
+    , m_clock(std::move(clock))
 {
-    m_debounceTimer->setSingleShot(true);
-    m_debounceTimer->setInterval(debounce);
-    connect(m_debounceTimer, &QTimer::timeout, this, &CodexChangeMonitor::deliverPending);
 }
 
 CodexChangeMonitor::~CodexChangeMonitor()
@@ -97,8 +93,12 @@ void CodexChangeMonitor::handleEvents(const QList<FileSystemEvent> &events)
         Q_EMIT filesChanged(changed);
     // While a refresh is pending, every batch (even one of no interest) pushes it back, so a
     // burst of writes costs one refresh after its end.
-    if (m_pendingFullRefresh || m_pendingProcessingRefresh)
-        m_debounceTimer->start();
+    if (m_pendingFullRefresh || m_pendingProcessingRefresh) {
+        m_clock.runAfter(this, debounce, [this, generation = ++m_debounceGeneration] {
+            if (generation == m_debounceGeneration)
+                deliverPending();
+        });
+    }
 }
 
 void CodexChangeMonitor::deliverPending()

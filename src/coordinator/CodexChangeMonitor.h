@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coordinator/CoordinatorClock.h"
 #include "data/catalog/CodexProject.h"
 #include "platform/Timestamp.h"
 
@@ -12,10 +13,9 @@
 #include <chrono>
 #include <memory>
 
-class QTimer;
-
 namespace tolvaran {
 
+class CodexChangeMonitorTesting;
 class FileSystemEventMonitor;
 struct FileSystemEvent;
 
@@ -34,8 +34,8 @@ public:
     static constexpr double latency = 0.4;
     static inline const QString label = QStringLiteral("com.ostvik.tolvaran.codex-events");
 
-    // Starts nothing.
-    explicit CodexChangeMonitor(QObject *parent = nullptr);
+    // Starts nothing. The debounce runs on `clock`.
+    explicit CodexChangeMonitor(QObject *parent = nullptr, CoordinatorClock clock = {});
     // Stops the file-system monitor; nothing is delivered afterwards.
     ~CodexChangeMonitor() override;
 
@@ -45,9 +45,6 @@ public:
     // Starts watching `codexFolder`; later calls do nothing.
     void start(const QString &codexFolder);
     bool isStarted() const { return m_monitor != nullptr; }
-
-    // One batch of the file-system monitor's events; public for tests.
-    void handleEvents(const QList<FileSystemEvent> &events);
 
 Q_SIGNALS:
     // Once the writes have paused for `debounce`; a full refresh reads the processing state
@@ -61,13 +58,21 @@ Q_SIGNALS:
     void changesMissed();
 
 private:
+    // Tests hand it batches of events without a file-system monitor.
+    friend class CodexChangeMonitorTesting;
+
+    // One batch of the file-system monitor's events.
+    void handleEvents(const QList<FileSystemEvent> &events);
     void deliverPending();
 
+    CoordinatorClock m_clock;
     std::unique_ptr<FileSystemEventMonitor> m_monitor;
     QSet<QString> m_rolloutPaths; // standardised
     bool m_pendingFullRefresh = false;
     bool m_pendingProcessingRefresh = false;
-    QTimer *m_debounceTimer;
+    // Each batch that finds a refresh pending starts the debounce again: a wait of an older
+    // batch finds this changed and delivers nothing.
+    quint64 m_debounceGeneration = 0;
 };
 
 } // namespace tolvaran

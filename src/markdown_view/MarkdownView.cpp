@@ -51,6 +51,7 @@ struct MarkdownView::ParseChannel
 MarkdownView::MarkdownView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_theme(std::make_shared<const Theme>(Theme::basic()))
+    , m_parser(parseMarkdown)
     , m_parseChannel(std::make_shared<ParseChannel>())
 {
     m_parseChannel->view = this;
@@ -83,8 +84,8 @@ void MarkdownView::setMarkdown(const QString &markdown, const std::optional<QUrl
     m_baseURL = baseURL;
     m_imageBaseURL = imageBaseURL ? imageBaseURL : baseURL;
     QThreadPool::globalInstance()->start(
-        [markdown, generation, channel = m_parseChannel] {
-            QList<BlockNode> blocks = parseMarkdown(markdown);
+        [markdown, generation, channel = m_parseChannel, parse = m_parser] {
+            QList<BlockNode> blocks = parse(markdown);
             const std::lock_guard lock(channel->mutex);
             if (!channel->view)
                 return;

@@ -20,6 +20,8 @@
 
 namespace tolvaran::markdown {
 
+class MarkdownViewTesting;
+
 // Shows one Markdown document, scrolled vertically: its blocks in sequence through a theme
 // (Theme::basic() unless set), with the margins between blocks the theme sets.
 //
@@ -129,6 +131,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Tests put a parser of their own in place, to hold a parse open.
+    friend class MarkdownViewTesting;
+
     struct ParseChannel;
 
     void rebuild();
@@ -169,6 +174,7 @@ private:
     std::unique_ptr<DocumentLayout> m_layout;
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;
+    std::function<QList<BlockNode>(const QString &)> m_parser;
     std::shared_ptr<ParseChannel> m_parseChannel;
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;

@@ -134,6 +134,8 @@ TEST_F(ApplicationTest, showingTheWindowStartsTheWorkOnce)
     // Shown again: the launch work is not repeated.
     window.hide();
     window.show();
+    // A refresh would end, and a check would reach the server, through work of their own
+    // that nothing on this thread comes after in order: a bounded wait shows there is none.
     processEventsFor(std::chrono::milliseconds(300));
     EXPECT_EQ(*app.viewModel().lastRefreshedAt(), firstRefresh);
     EXPECT_EQ(updateServer.requestCount("/v1/app/update"), 1);
@@ -156,7 +158,7 @@ TEST_F(ApplicationTest, menuCommandsWorkFromTheDetailPaneToo)
     content.openProject(projectPath);
     ASSERT_EQ(content.screen(), ContentView::Screen::projectDetail);
     const Timestamp before = *model.lastRefreshedAt();
-    processEventsFor(std::chrono::milliseconds(20)); // a later refresh has a later time
+    ASSERT_TRUE(waitUntil([before] { return Timestamp::now() > before; })); // a later time
     window.refreshAction()->trigger();
     ASSERT_TRUE(waitUntil([&model, before] { return *model.lastRefreshedAt() > before; }));
     EXPECT_EQ(content.screen(), ContentView::Screen::projectDetail);
@@ -228,7 +230,7 @@ TEST_F(ApplicationTest, theWindowFitsASmallScreenWithItsPageBarAndStatusLine)
                 auto *browser = window.findChild<TolvaranViewController *>();
                 return browser && app.viewModel().lastRefreshedAt().has_value();
             }));
-            processEventsFor(std::chrono::milliseconds(50));
+            runQueuedWork(); // the layout the refresh asked for
 
             EXPECT_LE(window.width(), available.width());
             EXPECT_LE(window.height(), available.height());

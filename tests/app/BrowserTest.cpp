@@ -235,7 +235,7 @@ TEST_F(BrowserTest, changesWithinOneTurnCauseOneRender)
 {
     world.addProject(QStringLiteral("alpha"), 1);
     makeBrowser(1000);
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     const int before = renders;
 
     world.model->setSearchText(QStringLiteral("alp"));
@@ -243,7 +243,7 @@ TEST_F(BrowserTest, changesWithinOneTurnCauseOneRender)
     world.model->setSortMode(ProjectSortMode::name);
     world.model->setStatusMessage(QStringLiteral("Working"));
     EXPECT_EQ(renders, before) << "nothing renders inside an announcement";
-    processEventsFor(std::chrono::milliseconds(100));
+    runQueuedWork();
     EXPECT_EQ(renders, before + 1);
 
     // A change made during a render is shown by exactly one more.
@@ -257,7 +257,7 @@ TEST_F(BrowserTest, changesWithinOneTurnCauseOneRender)
                      });
     const int second = renders;
     world.model->setStatusMessage(QStringLiteral("Once"));
-    processEventsFor(std::chrono::milliseconds(100));
+    runQueuedWork();
     EXPECT_EQ(renders, second + 2);
 }
 
@@ -272,7 +272,7 @@ TEST_F(BrowserTest, aNarrowClipViewLeavesTheCardAreaAlone)
     const QSizeF cardSize = grid->cardLayout().itemSize();
 
     grid->viewport()->resize(2, grid->viewport()->height());
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     EXPECT_EQ(grid->cardLayout().itemSize(), cardSize);
     EXPECT_EQ(grid->cardAt(0)->geometry(), before);
 }

@@ -105,7 +105,7 @@ TEST_F(DetailPaneIntegrationTest, opensOnOverviewListsEightCommitsAndGoesBackTwo
     const auto refreshed = std::make_shared<bool>(false);
     app.viewModel().refresh([refreshed] { *refreshed = true; });
     ASSERT_TRUE(waitUntil([refreshed] { return *refreshed; }));
-    processEventsFor(std::chrono::milliseconds(100));
+    runQueuedWork();
     EXPECT_EQ(content.detailView(), pane);
     EXPECT_EQ(pane->selectedTab(), ProjectDetailTab::commits);
     pane->selectTab(ProjectDetailTab::overview);

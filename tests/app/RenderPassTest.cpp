@@ -70,7 +70,7 @@ protected:
     }
 
     // Lets renders queued by earlier changes run out.
-    void settle() { processEventsFor(std::chrono::milliseconds(100)); }
+    void settle() { runQueuedWork(); }
 
     CoordinatorWorld world;
     FakeFolderPicker folderPicker;

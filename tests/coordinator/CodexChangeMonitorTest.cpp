@@ -1,14 +1,29 @@
 // Which of Codex's file changes ask for which refresh, fed to the monitor as batches of
 // events (the file-system monitor's own delivery is tested in the platform's tests).
+#include "CoordinatorDouble.h"
+
 #include "coordinator/CodexChangeMonitor.h"
 #include "platform/file_events/FileSystemEvent.h"
-#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
 using namespace std::chrono_literals;
+
+namespace tolvaran {
+
+// Hands the monitor batches as its file-system monitor would.
+class CodexChangeMonitorTesting
+{
+public:
+    static void handleEvents(CodexChangeMonitor &monitor, const QList<FileSystemEvent> &events)
+    {
+        monitor.handleEvents(events);
+    }
+};
+
+} // namespace tolvaran
 
 namespace {
 
@@ -54,10 +69,16 @@ protected:
                          [this] { ++processingRefreshes; });
     }
 
-    // Lets the debounce run out.
-    void settle() { processEventsFor(CodexChangeMonitor::debounce + 300ms); }
+    void handleEvents(const QList<FileSystemEvent> &events)
+    {
+        CodexChangeMonitorTesting::handleEvents(monitor, events);
+    }
 
-    CodexChangeMonitor monitor;
+    // Lets the debounce run out.
+    void settle() { clock.advance(CodexChangeMonitor::debounce); }
+
+    FakeClock clock;
+    CodexChangeMonitor monitor{nullptr, clock.clock()};
     int fullRefreshes = 0;
     int processingRefreshes = 0;
 };
@@ -66,9 +87,9 @@ protected:
 
 TEST_F(CodexChangeMonitorTest, aDatabaseWriteThenARolloutWriteGiveOneFullRefresh)
 {
-    monitor.handleEvents({written(codexFolder + QStringLiteral("/state_5.sqlite-wal"))});
-    processEventsFor(CodexChangeMonitor::debounce / 2);
-    monitor.handleEvents({written(activeRollout)});
+    handleEvents({written(codexFolder + QStringLiteral("/state_5.sqlite-wal"))});
+    clock.advance(CodexChangeMonitor::debounce / 2);
+    handleEvents({written(activeRollout)});
     settle();
     EXPECT_EQ(fullRefreshes, 1);
     EXPECT_EQ(processingRefreshes, 0) << "the full refresh reads the processing state too";
@@ -103,7 +124,7 @@ TEST_F(CodexChangeMonitorTest, eachFileAsksForItsOwnRefreshOrNone)
         SCOPED_TRACE(row.name);
         fullRefreshes = 0;
         processingRefreshes = 0;
-        monitor.handleEvents({row.event});
+        handleEvents({row.event});
         settle();
         EXPECT_EQ(fullRefreshes, row.full);
         EXPECT_EQ(processingRefreshes, row.processing);
@@ -119,7 +140,7 @@ TEST_F(CodexChangeMonitorTest, everyChangedFileIsNamedAtOnceAndLostEventsAreSaid
     QObject::connect(&monitor, &CodexChangeMonitor::changesMissed, [&] { ++missed; });
 
     // An idle thread's rollout asks for no refresh, but the token index wants to know.
-    monitor.handleEvents({written(idleRollout),
+    handleEvents({written(idleRollout),
                           written(activeRollout, FileSystemEventFlag::itemInodeMetaMod)});
     ASSERT_EQ(named.size(), 1) << "named before any debounce";
     EXPECT_EQ(named.first(), QStringList{idleRollout}) << "an attribute change is none";
@@ -128,7 +149,7 @@ TEST_F(CodexChangeMonitorTest, everyChangedFileIsNamedAtOnceAndLostEventsAreSaid
     FileSystemEvent lost;
     lost.path = codexFolder;
     lost.flags = FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::kernelDropped;
-    monitor.handleEvents({lost});
+    handleEvents({lost});
     EXPECT_EQ(missed, 1);
     EXPECT_EQ(named.size(), 1);
 }

@@ -1,5 +1,6 @@
 #include "CoordinatorWorld.h"
 
+#include "coordinator/CodexChangeMonitor.h"
 #include "coordinator/RepositoryRefreshScheduler.h"
 #include "data/git/ProjectMetadataCacheSnapshot.h"
 #include "platform/storage/SqliteDatabase.h"
@@ -38,6 +39,33 @@ bool pokeUntil(const std::function<void()> &poke, const std::function<bool()> &s
             return true;
     }
     return false;
+}
+
+// Shows that the changes made so far in Codex's folder have reached the coordinator and that
+// the refresh they asked for has run. A write to an active thread's rollout follows them
+// through the same watch and debounce; it asks for a processing refresh of its own unless a
+// full refresh is still pending (a full refresh covers the processing state). Returns whether
+// the write ended in a full refresh; nothing when no request came.
+std::optional<bool> drainCodexChanges(CoordinatorWorld &world, const QString &activeThread)
+{
+    auto *monitor = world.model->findChild<CodexChangeMonitor *>();
+    if (!monitor)
+        return std::nullopt;
+    const int refreshes = world.fullRefreshCount();
+    bool full = false;
+    bool processing = false;
+    QObject receiver;
+    QObject::connect(monitor, &CodexChangeMonitor::fullRefreshRequested, &receiver,
+                     [&] { full = true; });
+    QObject::connect(monitor, &CodexChangeMonitor::processingRefreshRequested, &receiver,
+                     [&] { processing = true; });
+    world.codex.appendRolloutLines(
+        activeThread, rollout::taskEvent(Timestamp::now(), QStringLiteral("item_completed")));
+    if (!waitUntil([&] { return full || processing; }))
+        return std::nullopt;
+    if (full && !waitUntil([&] { return world.fullRefreshCount() > refreshes; }))
+        return std::nullopt;
+    return full;
 }
 
 // Rewrites the global-state file until a full refresh follows: Codex's folder is watched.
@@ -95,7 +123,10 @@ TEST(ProjectListMonitoring, writeToTheThreadDatabaseRunsExactlyOneFullRefresh)
     world.makeModel();
     ASSERT_TRUE(world.startMonitoring());
     ASSERT_TRUE(waitUntilCodexFolderWatched(world));
-    processEventsFor(1500ms);
+    // The rewrites may have asked for one more refresh than the one seen (a few rounds at
+    // most: a refresh that asks for the next would go on for ever).
+    for (int round = 0; round < 3 && drainCodexChanges(world, threadID(1)) == true; ++round) {
+    }
     const int before = world.fullRefreshCount();
 
     codex.execute(QStringLiteral("UPDATE threads SET title = 'Renamed' WHERE id = '")
@@ -104,7 +135,8 @@ TEST(ProjectListMonitoring, writeToTheThreadDatabaseRunsExactlyOneFullRefresh)
     EXPECT_TRUE(waitUntil([&] {
         return world.projectAt(app)->threads().first().title == QLatin1String("Renamed");
     }));
-    processEventsFor(2000ms);
+    // The refresh's own reads would ask for the second one before this write does.
+    drainCodexChanges(world, threadID(1));
     EXPECT_EQ(world.fullRefreshCount(), before + 1);
 }
 
@@ -121,11 +153,13 @@ TEST(ProjectListMonitoring, withCodexNotRunningIdleTimeCausesNoRefreshLoop)
     ASSERT_TRUE(world.startMonitoring());
     // A refresh while the monitor watches (the window's command, a Codex change).
     ASSERT_TRUE(world.refresh());
-    processEventsFor(2000ms);
+    drainCodexChanges(world, threadID(1));
     const int settled = world.fullRefreshCount();
 
-    // A loop of refreshes would run about once a second (monitor latency, debounce, read).
-    processEventsFor(5000ms);
+    // In a loop of refreshes, each refresh's reads ask for the next: the changes after the
+    // last one seen would end in a full refresh again.
+    drainCodexChanges(world, threadID(1));
+    drainCodexChanges(world, threadID(1));
 
     EXPECT_EQ(world.fullRefreshCount(), settled);
     EXPECT_LE(settled, 3);
@@ -211,7 +245,9 @@ TEST(ProjectListMonitoring, changesRefreshTheInnermostProjectThatHoldsThem)
     for (const QSet<QString> &batch : world.team.rescans)
         EXPECT_EQ(batch, QSet<QString>{sub});
 
-    // Until the probes' refreshes have all ended.
+    // Until the probes' refreshes have all ended: they come from writes in the project's
+    // folders, through a watch and a scheduler of their own that no later event follows in
+    // order, so this waits for a quiet time.
     qsizetype seen = -1;
     while (seen != world.team.rescans.size()) {
         seen = world.team.rescans.size();
@@ -311,6 +347,8 @@ TEST(ProjectListMonitoring, firstStartIndexesEveryRepositoryThenClearsItsStatusT
             statusTexts.append(next.statusMessage());
     });
     ASSERT_TRUE(world.startMonitoring());
+    // An indexing run would start from work of its own that nothing on this thread follows
+    // in order: a bounded wait shows there is none.
     processEventsFor(500ms);
     EXPECT_TRUE(statusTexts.isEmpty());
     EXPECT_EQ(next.projectGitStatuses().size(), 3);

@@ -524,7 +524,7 @@ TEST(ProjectListViewModel, teamChangesAreCollectedAndKeepThePage)
     }
 
     ASSERT_TRUE(waitUntil([&] { return model.filteredProjects().size() == 15; }));
-    processEventsFor(std::chrono::milliseconds(300));
+    runQueuedWork();
     EXPECT_EQ(filtered.count, 1);
     EXPECT_EQ(model.currentPage(), 2);
     EXPECT_EQ(model.paginationSummary(), QStringLiteral("11-15 of 15"));
@@ -600,8 +600,7 @@ TEST(ProjectListViewModel, tokenUsageKeepsUpdatingWhileRefreshesFollowEachOther)
         world.codex.appendRolloutLines(
             threadID(1), rollout::tokenCount(Timestamp::now().addingSeconds(i), count));
         expected += 10 * i;
-        model.refresh();
-        processEventsFor(std::chrono::milliseconds(500));
+        ASSERT_TRUE(world.refresh());
     }
 
     ASSERT_TRUE(waitUntil([&] {

@@ -179,6 +179,8 @@ TEST(MarkdownFileBrowser, aRapidChangeOfSelectionShowsTheLastChoice)
     }
     ASSERT_TRUE(waitUntil([&] { return !browser.isLoadingPreview(); }));
     EXPECT_EQ(browser.previewText(), QStringLiteral("# Last"));
+    // The earlier reads run on their own in the background, and nothing on this thread comes
+    // after them in order: a bounded wait gives a late one the time to arrive.
     processEventsFor(200ms);
     EXPECT_EQ(browser.previewText(), QStringLiteral("# Last")) << "no earlier read arrives late";
 }

@@ -124,7 +124,7 @@ TEST(ProjectDetailViewModel, aLoadOvertakenByANewerOneIsDropped)
 
     releaseFirst.set_value();
     ASSERT_TRUE(waitUntil([&] { return firstReturned.load(); }));
-    processEventsFor(100ms);
+    runQueuedWork();
     EXPECT_EQ(model->details()->commits.first().subject, "newer");
     EXPECT_FALSE(model->isLoadingDetails());
 }
@@ -150,7 +150,7 @@ TEST(ProjectDetailViewModel, aLoadThatEndsAfterThePaneClosedIsDropped)
     model->close();
     release.set_value();
     ASSERT_TRUE(waitUntil([&] { return returned.load(); }));
-    processEventsFor(200ms);
+    runQueuedWork();
     EXPECT_FALSE(model->details());
     EXPECT_EQ(gitRefreshes, 0); // nor was the git status read for a closed pane
 }
@@ -524,7 +524,7 @@ TEST(ProjectDetailView, showsTheTeamSectionsWhileTheWorkspaceHasValuesForTheProj
 
     // An announcement that changed nothing for this project re-renders nothing.
     Q_EMIT pane.world.team.projectSummariesChanged();
-    processEventsFor(50ms);
+    runQueuedWork();
     EXPECT_EQ(changes.size(), 1);
 
     teamViews.usageSummaries.clear();

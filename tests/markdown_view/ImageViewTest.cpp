@@ -134,7 +134,7 @@ TEST(ImageView, imagesTakeNoRoomUntilLoadedAndResolveAgainstTheImageBase)
     // A failed image takes no room either.
     view.setContent(MarkdownContent(QStringLiteral("![gone](gone.png)")), base);
     loader.complete(1, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
-    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(50));
+    tolvaran::fixtures::runQueuedWork();
     EXPECT_TRUE(imagesOf(view)[0].first->size().isEmpty());
 }
 
@@ -211,7 +211,7 @@ TEST(ImageView, fileImagesLoadOnlyFromInsideTheImageBaseFolder)
         return view.documentLayout() && !imagesOf(view).isEmpty()
                && !imagesOf(view)[0].first->size().isEmpty();
     }));
-    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
+    tolvaran::fixtures::runQueuedWork(); // the layout the first image asked for included
     const auto images = imagesOf(view);
     ASSERT_EQ(images.size(), 2);
     EXPECT_EQ(images[0].first->size(), QSizeF(30, 30));

@@ -29,8 +29,11 @@ struct Window
     QLineEdit *after = new QLineEdit;
     QList<QUrl> opened;
 
-    explicit Window(const QString &markdown)
+    // Images come from `loader` when given: the default, shared loader would ask the network.
+    explicit Window(const QString &markdown, RemoteImageLoader *loader = nullptr)
     {
+        if (loader)
+            view->setRemoteImageLoader(loader);
         auto *layout = new QVBoxLayout(&window);
         layout->addWidget(before);
         layout->addWidget(view);
@@ -81,8 +84,8 @@ TEST(Keyboard, tabWalksTheLinksAndWideCodeInReadingOrder)
         "[mail](mailto:a@example.com).\n\n"
         "[![badge](https://example.com/badge.png)](https://example.com/ci)\n\n"
         "```\nshort\n```\n\n```\nwide %1\n```\n\n[last](https://example.com/last)\n")
-                      .arg(QString(200, QLatin1Char('x'))));
-    window.view->setRemoteImageLoader(&loader);
+                      .arg(QString(200, QLatin1Char('x'))),
+                  &loader);
     ASSERT_EQ(loader.calls.size(), 1);
     loader.complete(0, QImage(QSize(80, 20), QImage::Format_ARGB32));
     ASSERT_TRUE(waitUntil([&] {

@@ -1,5 +1,6 @@
 #include "RenderedText.h"
 
+#include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/ManualRemoteImageLoader.h"
 #include "support/QtPrinters.h"
@@ -9,14 +10,49 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <memory>
+
 using namespace tolvaran::markdown;
 using tolvaran::fixtures::waitUntil;
+
+namespace tolvaran::markdown {
+
+// A parse that waits, once it has begun, until the test releases it.
+struct HeldParse
+{
+    void release()
+    {
+        if (!released.try_wait())
+            released.count_down();
+    }
+
+    std::latch entered{1};
+    std::latch released{1};
+};
+
+class MarkdownViewTesting
+{
+public:
+    // The view's parses wait at `held` (which they keep while they run).
+    static void holdParse(MarkdownView &view, std::shared_ptr<HeldParse> held)
+    {
+        view.m_parser = [held = std::move(held)](const QString &markdown) {
+            held->entered.count_down();
+            held->released.wait();
+            return parseMarkdown(markdown);
+        };
+    }
+};
+
+} // namespace tolvaran::markdown
 
 TEST(MarkdownView, imageBaseUrlFallsBackToTheBaseUrl)
 {
@@ -51,15 +87,38 @@ TEST(MarkdownView, parsesOffTheGuiThreadAndShowsTheLatestText)
 
 TEST(MarkdownView, aViewDestroyedWhileParsingReceivesNothing)
 {
-    QString text;
-    for (int line = 0; line < 20000; ++line)
-        text += QStringLiteral("- item *%1*\n").arg(line);
+    // The gone view's parse runs while the view lives and ends after it is destroyed; the kept
+    // view's result is posted after the gone parse has returned, so once the kept view shows,
+    // anything the gone parse had posted has run (under the sanitizers, a post to the
+    // destroyed view would be a use after free).
+    auto gone = std::make_shared<HeldParse>();
+    auto kept = std::make_shared<HeldParse>();
+    const std::weak_ptr<HeldParse> goneJob = gone;
+    // A failed check must not leave a pool thread waiting for ever.
+    const auto releaseAll = qScopeGuard([goneJob, kept] {
+        if (const auto held = goneJob.lock())
+            held->release();
+        kept->release();
+    });
+    MarkdownView shown;
+    QSignalSpy shownContent(&shown, &MarkdownView::contentShown);
+    MarkdownViewTesting::holdParse(shown, kept);
+    shown.setMarkdown(QStringLiteral("kept\n\nview"));
     {
         MarkdownView view;
-        view.setMarkdown(text);
+        MarkdownViewTesting::holdParse(view, gone);
+        view.setMarkdown(QStringLiteral("- item *one*\n- item *two*\n"));
+        ASSERT_TRUE(waitUntil([&] { return gone->entered.try_wait(); }));
     }
-    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(200));
-    SUCCEED();
+    gone->release();
+    gone.reset();
+    // The job holds the last reference to its parser until it has returned.
+    ASSERT_TRUE(waitUntil([&] { return goneJob.expired(); }));
+
+    kept->release();
+    ASSERT_TRUE(waitUntil([&] { return !shown.isParsing(); }));
+    EXPECT_EQ(shownContent.count(), 1);
+    EXPECT_EQ(shown.content().blocks().size(), 2);
 }
 
 namespace {
@@ -187,7 +246,7 @@ TEST(MarkdownView, layoutFinishedComesForEveryDocument)
     view.setMarkdown(text);
     ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
     EXPECT_TRUE(view.documentLayout()->isComplete());
-    tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(100));
+    tolvaran::fixtures::runQueuedWork();
     EXPECT_EQ(finished.count(), 2);
 }
 

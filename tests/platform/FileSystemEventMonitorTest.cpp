@@ -1,5 +1,7 @@
 #include "platform/file_events/FileSystemEventMonitor.h"
+#include "platform/file_events/FileSystemWatchSession.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,7 +13,6 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 #include <ostream>
 
@@ -23,6 +24,28 @@ inline void PrintTo(const QString &text, std::ostream *out)
 
 using namespace tolvaran;
 namespace Flag = FileSystemEventFlag;
+
+namespace tolvaran {
+
+class FileSystemEventMonitorTesting
+{
+public:
+    // Behaves as if the kernel's event queue of the current watch had overflowed.
+    static void injectQueueOverflow(FileSystemEventMonitor &monitor)
+    {
+        std::lock_guard lock(monitor.m_mutex);
+        if (monitor.m_session)
+            monitor.m_session->injectQueueOverflow();
+    }
+
+    // Caps the watches of the next start below the process budget.
+    static void setWatchLimit(FileSystemEventMonitor &monitor, int watches)
+    {
+        monitor.m_watchLimit = watches;
+    }
+};
+
+} // namespace tolvaran
 
 namespace {
 
@@ -286,7 +309,7 @@ TEST_F(FileSystemEventMonitorTest, queueOverflowAsksForARescanOfEveryRoot)
     startOn({second, first});
     ASSERT_TRUE(waitUntilWatching(recorder, first));
 
-    monitor->injectQueueOverflowForTesting();
+    FileSystemEventMonitorTesting::injectQueueOverflow(*monitor);
     for (const QString &root : {first, second}) {
         EXPECT_TRUE(recorder.waitForPath(root, Flag::mustScanSubDirs | Flag::kernelDropped))
             << root.toStdString();
@@ -350,10 +373,7 @@ TEST_F(FileSystemEventMonitorTest, stoppingFromInsideTheHandlerReturns)
 {
     std::atomic<int> stops = 0;
     const auto waitForStops = [&](int count) {
-        const auto end = std::chrono::steady_clock::now() + eventDeadline;
-        while (stops < count && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return stops >= count;
+        return fixtures::waitUntil([&] { return stops >= count; }, eventDeadline);
     };
     std::unique_ptr<FileSystemEventMonitor> stopping;
     stopping = std::make_unique<FileSystemEventMonitor>(
@@ -395,7 +415,7 @@ TEST_F(FileSystemEventMonitorTest, aTreeBeyondTheWatchLimitAsksForARescanOfItsRo
 {
     for (const char *folder : {"a/b/c", "d/e", "f"})
         QDir().mkpath(home.filePath(QString::fromLatin1(folder)));
-    monitor->setWatchLimitForTesting(3);
+    FileSystemEventMonitorTesting::setWatchLimit(*monitor, 3);
     startOn({home.path()}, FileSystemEventMonitor::sinceNow);
     const auto rescan =
         recorder.waitForPath(home.path(), Flag::mustScanSubDirs | Flag::userDropped);

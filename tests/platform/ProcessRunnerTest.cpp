@@ -84,6 +84,8 @@ TEST(ProcessRunner, aStopRequestEndsTheChildLongBeforeItsTimeLimit)
     request.arguments = {QStringLiteral("60")};
     request.timeoutMilliseconds = 60'000;
     request.stopToken = stop.get_token();
+    // The stop is meant to come while the child runs; the run blocks and shows nothing of its
+    // progress, so this waits a bounded time (a stop that came earlier ends it the same way).
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         stop.request_stop();

@@ -77,7 +77,7 @@ TEST(WorkGroup, destroyingTheReceiverStopsRunningJobsAndDropsTheirDeliveries)
     // Would wait a minute for the job if it did not stop it.
     receiver.reset();
     EXPECT_TRUE(sawStop->load());
-    fixtures::processEventsFor(100ms);
+    fixtures::runQueuedWork(); // the job has ended: anything it posted is queued by now
     EXPECT_EQ(delivered->load(), 0);
 }
 
@@ -90,7 +90,7 @@ TEST(WorkGroup, aDeliveryQueuedBeforeTheReceiverWentIsDropped)
         [=](int) { ++*delivered; });
     receiver->work.waitForAll(); // the delivery is now queued, not yet run
     receiver.reset();
-    fixtures::processEventsFor(100ms);
+    fixtures::runQueuedWork();
     EXPECT_EQ(delivered->load(), 0);
 }
 

@@ -168,6 +168,8 @@ TEST(RemoteImageDecoder, stoppedDrawingIsAbandoned)
     std::stop_source stop;
     std::optional<RemoteImageResult> result;
     std::thread worker([&] { result = decoder.decode(costly, stop.get_token()); });
+    // The stop is meant to come while the drawing runs; the decoder shows nothing of its
+    // progress, so this waits a bounded time (a stop that came earlier ends it the same way).
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     stop.request_stop();
     worker.join();

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMetaObject>
 #include <QThread>
 
 namespace tolvaran::fixtures {
@@ -16,6 +17,18 @@ bool waitUntil(const std::function<bool()> &predicate, std::chrono::milliseconds
         QThread::msleep(2);
     }
     return true;
+}
+
+void runQueuedWork(int turns)
+{
+    for (int turn = 0; turn < turns; ++turn) {
+        // Posted after everything queued so far, so it runs after it.
+        bool reached = false;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&reached] { reached = true; }, Qt::QueuedConnection);
+        while (!reached)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 }
 
 void processEventsFor(std::chrono::milliseconds duration)

@@ -20,10 +20,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QWebSocket>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 // A team on the local team server, this computer's profile of it and its presence service on
@@ -111,8 +113,38 @@ protected:
     }
     QList<QByteArray> stateFrames() const { return clientFrames(QStringLiteral("state.update")); }
 
-    // Lets the socket traffic settle: for checks that nothing more is sent.
-    static void settle() { tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(300)); }
+    // Lets the socket traffic settle, for checks that nothing more is sent or changes: each
+    // open socket of the service pings the server twice. The first pong comes once the
+    // service has read all the server sent before; the second once the server has read all
+    // the service sent in answer, the work that answer queued included.
+    void settle()
+    {
+        using namespace tolvaran::fixtures;
+        runQueuedWork();
+        // Sockets the service lets go are deleted while the event loop runs.
+        QList<QPointer<QWebSocket>> sockets;
+        for (QWebSocket *socket : service->findChildren<QWebSocket *>())
+            sockets.append(socket);
+        const auto connected = [](const QPointer<QWebSocket> &socket) {
+            return socket && socket->state() == QAbstractSocket::ConnectedState;
+        };
+        const auto opening = [&](const QPointer<QWebSocket> &socket) {
+            return socket && !connected(socket)
+                   && socket->state() != QAbstractSocket::UnconnectedState;
+        };
+        waitUntil([&] { return std::none_of(sockets.begin(), sockets.end(), opening); });
+        for (const QPointer<QWebSocket> &socket : sockets) {
+            for (int round = 0; round < 2 && connected(socket); ++round) {
+                bool answered = false;
+                QObject receiver;
+                QObject::connect(socket, &QWebSocket::pong, &receiver,
+                                 [&answered] { answered = true; });
+                socket->ping();
+                waitUntil([&] { return answered || !connected(socket); });
+                runQueuedWork();
+            }
+        }
+    }
 
     // Moves the clock in small steps, letting the socket and the REST calls run after each.
     void advance(std::chrono::milliseconds total,

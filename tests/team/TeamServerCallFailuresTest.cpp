@@ -224,7 +224,7 @@ TEST_F(TeamServerCallFailuresTest, aCancelledCallEndsAtOnceAndOnlyOnce)
         EXPECT_TRUE(result->error().isCancelled());
         EXPECT_EQ(result->error().message(), "The request to the team server was cancelled.");
         handle.cancel();
-        fixtures::processEventsFor(50ms);
+        fixtures::runQueuedWork();
         EXPECT_EQ(completions, 1);
         EXPECT_TRUE(handle.isFinished());
     }
@@ -239,7 +239,7 @@ TEST_F(TeamServerCallFailuresTest, aCallWhoseReceiverIsGoneCompletesNobody)
         receiver.get(), [&called](TeamCallCompletion) { called = true; });
     receiver.reset();
     ASSERT_TRUE(fixtures::waitUntil([&] { return handle.isFinished(); }));
-    fixtures::processEventsFor(50ms);
+    fixtures::runQueuedWork();
     EXPECT_FALSE(called);
     // The call itself went through: the new key is stored.
     EXPECT_EQ(registered->readKey(), server.team(teamId).key);

@@ -49,7 +49,7 @@ protected:
         int done = 0;
         workspace->refreshProjects(paths, [&done] { ++done; });
         EXPECT_TRUE(waitUntil([&done] { return done > 0; }, 60s));
-        processEventsFor(100ms);
+        runQueuedWork();
         return done;
     }
 
@@ -107,7 +107,7 @@ TEST_F(TeamWorkspaceFanOut, aTeamRemovedDuringItsScanDoesNotStopTheRefresh)
     // else holds the team, so its service goes with its scan.
     store.removeTeam(removed);
     ASSERT_TRUE(waitUntil([&done] { return done > 0; }, 60s));
-    processEventsFor(100ms);
+    runQueuedWork();
     EXPECT_EQ(done, 1);
 }
 

@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 
 #include <QFileInfo>
+#include <QWebSocket>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -12,6 +13,24 @@ using namespace tolvaran::fixtures;
 namespace {
 
 using TeamWorkspaceProfilesTest = TeamWorkspaceWorld;
+
+// Runs the queued work, then waits until no socket of the teams' services is opening or
+// closing: a connection that work began has then reached the server.
+bool socketsSettled(const TeamWorkspaceStore &store)
+{
+    runQueuedWork();
+    return waitUntil([&] {
+        for (const auto &team : store.teams()) {
+            for (const QWebSocket *socket : team->service().findChildren<QWebSocket *>()) {
+                if (socket->state() != QAbstractSocket::ConnectedState
+                    && socket->state() != QAbstractSocket::UnconnectedState) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    });
+}
 
 // Counts one change signal of the workspace.
 struct ChangeCount
@@ -251,7 +270,7 @@ TEST_F(TeamWorkspaceProfilesTest, starting_connectsEveryTeamOnceAndLaterTeamsAtC
     storeProfile(registered, {.enabled = true, .registration = true});
     storeProfileList({registered});
     TeamWorkspaceStore &store = open();
-    processEventsFor(std::chrono::milliseconds(100));
+    socketsSettled(store);
     EXPECT_EQ(server.acceptedSocketCount(), 0) << "opening connects nothing";
     // A team committed before the start waits for it.
     const std::shared_ptr<TeamWorkspace> early = store.beginAddingTeam();
@@ -269,7 +288,7 @@ TEST_F(TeamWorkspaceProfilesTest, starting_connectsEveryTeamOnceAndLaterTeamsAtC
     }));
 
     store.start();
-    processEventsFor(std::chrono::milliseconds(300));
+    socketsSettled(store);
     EXPECT_EQ(server.acceptedSocketCount(), 1) << "a second start reconfigures nothing";
 
     const std::shared_ptr<TeamWorkspace> late = store.beginAddingTeam();
@@ -289,10 +308,10 @@ TEST_F(TeamWorkspaceProfilesTest, changesOfATeamReachTheWorkspaceOneTurnLater)
 
     // A removed team's later changes are no longer the workspace's.
     store.removeTeam(pending->id());
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     changes.count = 0;
     pending->settings().setMemberName(QStringLiteral("Ada"));
-    processEventsFor(std::chrono::milliseconds(50));
+    runQueuedWork();
     EXPECT_EQ(changes.count, 0);
 }
 

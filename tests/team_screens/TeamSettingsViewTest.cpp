@@ -235,6 +235,8 @@ TEST_F(TeamSettingsViewTest, closingWhileASaveWaitsForTheServerCancelsIt)
     QTest::keyClick(sheet.get(), Qt::Key_Escape);
     EXPECT_EQ(calls, QStringList{QStringLiteral("dismiss")});
     EXPECT_FALSE(sheet->isWorking());
+    // Past the server's delayed answer. The answer reaches the network stack's own thread,
+    // and nothing on this side comes after it in order, so this waits a bounded time.
     tolvaran::fixtures::processEventsFor(std::chrono::milliseconds(1200));
 
     EXPECT_EQ(calls, QStringList{QStringLiteral("dismiss")});

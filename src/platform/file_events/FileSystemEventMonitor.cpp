@@ -49,18 +49,6 @@ void FileSystemEventMonitor::stop()
         m_queue.sync([this] { stopOnQueue(); });
 }
 
-void FileSystemEventMonitor::injectQueueOverflowForTesting()
-{
-    std::lock_guard lock(m_mutex);
-    if (m_session)
-        m_session->injectQueueOverflow();
-}
-
-void FileSystemEventMonitor::setWatchLimitForTesting(int watches)
-{
-    m_watchLimit = watches;
-}
-
 void FileSystemEventMonitor::startOnQueue(const QStringList &paths, quint64 since, double latency)
 {
     // The old watch is gone before the new one is made, so the two never count twice against

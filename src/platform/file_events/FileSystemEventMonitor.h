@@ -19,6 +19,8 @@ namespace Internal {
 class FileSystemWatchSession;
 }
 
+class FileSystemEventMonitorTesting;
+
 // Watches a set of folders, each with everything below it, and hands every batch of changes to
 // a handler. Built over inotify: each folder of a watched tree gets a watch of its own, added
 // on the monitor's thread as folders appear; dependency and build folders are not descended
@@ -57,12 +59,11 @@ public:
     // inside the handler it works at once (it does not wait for the queue it runs on).
     void stop();
 
-    // Test seams. The first behaves as if the kernel's event queue of the current watch had
-    // overflowed; the second caps the watches of the next start below the process budget.
-    void injectQueueOverflowForTesting();
-    void setWatchLimitForTesting(int watches);
-
 private:
+    // Tests make the kernel's event queue of the current watch overflow, and cap the watches
+    // of the next start below the process budget, through it.
+    friend class FileSystemEventMonitorTesting;
+
     void startOnQueue(const QStringList &paths, quint64 since, double latency);
     void stopOnQueue();
     void deliver(quint64 generation, const QList<FileSystemEvent> &batch);

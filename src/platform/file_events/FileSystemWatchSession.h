@@ -15,6 +15,10 @@
 #include <thread>
 #include <vector>
 
+namespace tolvaran {
+class FileSystemEventMonitorTesting;
+}
+
 namespace tolvaran::Internal {
 
 struct FileSystemWatchSettings
@@ -55,14 +59,17 @@ public:
     bool start();
     QString errorMessage() const { return m_errorMessage; }
 
-    // Handles, on the session's thread, a queue overflow as if the kernel had reported one.
-    void injectQueueOverflow();
-
     // The number of watches in use by every session of the process, and the budget they share.
     static int watchesInUse();
     static int watchBudget();
 
 private:
+    friend class tolvaran::FileSystemEventMonitorTesting;
+
+    // Handles, on the session's thread, a queue overflow as if the kernel had reported one
+    // (for tests).
+    void injectQueueOverflow();
+
     enum class WalkResult { complete, budgetExhausted, missing };
     // What a walk reports as created: nothing, everything below its top, or only what is in
     // folders it finds unwatched (with those folders themselves).
