@@ -31,15 +31,6 @@ constexpr int fallbackWatchLimit = 8192; // the kernel's smallest default
 constexpr int reservedWatchShare = 4;
 constexpr int minimumReservedWatches = 1024;
 
-// Distinct paths that may wait for one delivery; beyond it the batch is replaced by one
-// must-rescan event per root (a rescan is cheaper than a batch that large).
-constexpr size_t maximumPendingEvents = 100'000;
-// Merged-away entries tolerated before the pending list is compacted.
-constexpr size_t pendingCompactionSlack = 4096;
-
-// Ids stay below 2^53 so that a store keeping them as JSON numbers keeps them exactly.
-constexpr quint64 largestEventId = quint64(1) << 53;
-
 // Rounds of synchronisation while the folders on the way to a missing root keep changing
 // under it; a later event starts another round.
 constexpr int maximumSynchronizationRounds = 8;
@@ -73,33 +64,6 @@ int userWatchLimit()
         return ok && value > 0 ? value : fallbackWatchLimit;
     }();
     return limit;
-}
-
-std::atomic<quint64> &lastEventId()
-{
-    // Seeded with the time in microseconds, so ids also grow across launches for a caller that
-    // keeps none of its own.
-    static std::atomic<quint64> id = [] {
-        const auto now = std::chrono::system_clock::now().time_since_epoch();
-        return quint64(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-    }();
-    return id;
-}
-
-quint64 nextEventId()
-{
-    return lastEventId().fetch_add(1) + 1;
-}
-
-// Lets ids continue above `since`; false when `since` lies beyond the range of ids.
-bool continueEventIdsAfter(quint64 since)
-{
-    if (since >= largestEventId)
-        return false;
-    quint64 current = lastEventId().load();
-    while (current < since && !lastEventId().compare_exchange_weak(current, since)) {
-    }
-    return true;
 }
 
 QString childPath(const QString &folder, const QString &name)
@@ -153,6 +117,7 @@ FileSystemWatchSession::FileSystemWatchSession(FileSystemWatchSettings settings,
                                                Delivery delivery)
     : m_settings(std::move(settings))
     , m_delivery(std::move(delivery))
+    , m_batch(m_settings.roots, m_settings.latency)
 {
 }
 
@@ -213,18 +178,18 @@ void FileSystemWatchSession::run()
 
     bool idsWrapped = false;
     if (m_settings.since)
-        idsWrapped = !continueEventIdsAfter(*m_settings.since);
+        idsWrapped = !FileSystemEventBatch::continueEventIdsAfter(*m_settings.since);
     synchronize(false);
     // Reported once the folders are watched, so a rescan by the caller misses nothing.
     if (m_settings.since)
-        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
+        m_batch.addForEveryRoot(FileSystemEventFlag::mustScanSubDirs
                           | (idsWrapped ? FileSystemEventFlag::eventIdsWrapped : 0));
 
     while (!stopRequested()) {
         int timeout = -1;
-        if (m_deadline) {
+        if (const auto &deadline = m_batch.deadline()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                *m_deadline - std::chrono::steady_clock::now());
+                *deadline - std::chrono::steady_clock::now());
             timeout = int(std::clamp<qint64>(left.count(), 0, std::numeric_limits<int>::max()));
         }
         std::array<pollfd, 2> descriptors{pollfd{m_inotify, POLLIN, 0},
@@ -245,7 +210,7 @@ void FileSystemWatchSession::run()
             handleOverflow(FileSystemEventFlag::kernelDropped);
         if (ready > 0 && (descriptors[0].revents & POLLIN))
             readEvents();
-        if (m_deadline && std::chrono::steady_clock::now() >= *m_deadline)
+        if (m_batch.deadline() && std::chrono::steady_clock::now() >= *m_batch.deadline())
             deliverPending();
     }
 }
@@ -353,7 +318,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         const bool reportContents = report == WalkReport::everything
             || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
         if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
-            queueEvent(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
+            m_batch.add(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
 
         DIR *directory = ::opendir(QFile::encodeName(folder).constData());
         if (!directory)
@@ -371,7 +336,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
             const QString name = QFile::decodeName(entry->d_name);
             const QString path = childPath(folder, name);
             if (reportContents) {
-                queueEvent(path, FileSystemEventFlag::itemCreated
+                m_batch.add(path, FileSystemEventFlag::itemCreated
                                      | (isFolder ? FileSystemEventFlag::itemIsDir
                                                  : FileSystemEventFlag::itemIsFile));
             }
@@ -388,7 +353,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
 void FileSystemWatchSession::watchNewFolder(const QString &path)
 {
     if (watchTree(path, false, WalkReport::everything, nullptr) == WalkResult::budgetExhausted)
-        queueEvent(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
+        m_batch.add(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
 }
 
 // Brings every watch in line with the file system: each present root's tree, and the folders
@@ -437,11 +402,11 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
             return {};
         root.present = result != WalkResult::missing;
         if (result == WalkResult::budgetExhausted) {
-            queueEvent(root.path,
+            m_batch.add(root.path,
                        FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
         }
         if (report && root.present)
-            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+            m_batch.add(root.path, FileSystemEventFlag::rootChanged);
     }
 
     QStringList shape;
@@ -593,15 +558,15 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
 
     const quint32 kind = isFolder ? Flag::itemIsDir : Flag::itemIsFile;
     if (mask & IN_CREATE)
-        queueEvent(path, Flag::itemCreated | kind);
+        m_batch.add(path, Flag::itemCreated | kind);
     if (mask & IN_DELETE)
-        queueEvent(path, Flag::itemRemoved | kind);
+        m_batch.add(path, Flag::itemRemoved | kind);
     if (mask & IN_MODIFY)
-        queueEvent(path, Flag::itemModified | kind);
+        m_batch.add(path, Flag::itemModified | kind);
     if (mask & IN_ATTRIB)
-        queueEvent(path, Flag::itemInodeMetaMod | kind);
+        m_batch.add(path, Flag::itemInodeMetaMod | kind);
     if (mask & (IN_MOVED_FROM | IN_MOVED_TO))
-        queueEvent(path, Flag::itemRenamed | kind);
+        m_batch.add(path, Flag::itemRenamed | kind);
     if (!isFolder)
         return;
 
@@ -620,7 +585,7 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
             // from its old path when its creation was read, so it has no watch yet.
             if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
                 == WalkResult::budgetExhausted) {
-                queueEvent(path, Flag::mustScanSubDirs | Flag::userDropped);
+                m_batch.add(path, Flag::mustScanSubDirs | Flag::userDropped);
             }
         } else {
             // The folder itself was made or moved in under its old name and renamed before
@@ -646,7 +611,7 @@ bool FileSystemWatchSession::handleRootsAffectedBy(const QString &path)
     bool affected = false;
     for (const Root &root : m_roots) {
         if (isAtOrBelow(root.path, path)) {
-            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+            m_batch.add(root.path, FileSystemEventFlag::rootChanged);
             affected = true;
         }
     }
@@ -677,73 +642,13 @@ void FileSystemWatchSession::finishPendingMove()
 void FileSystemWatchSession::handleOverflow(quint32 reason)
 {
     m_pendingMove.reset();
-    queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs | reason);
+    m_batch.addForEveryRoot(FileSystemEventFlag::mustScanSubDirs | reason);
     synchronize(false);
-}
-
-void FileSystemWatchSession::queueEvent(const QString &path, quint32 flags)
-{
-    if (m_droppingUntilDelivery)
-        return;
-    // A path changed again moves to the end with the union of its flags, so a batch stays in
-    // id order and names each path once.
-    const auto earlier = m_pendingIndex.constFind(path);
-    if (earlier != m_pendingIndex.cend()) {
-        FileSystemEvent &previous = m_pending[*earlier];
-        flags |= previous.flags;
-        previous.flags = 0;
-        --m_pendingLiveCount;
-    }
-    m_pending.push_back(FileSystemEvent{path, nextEventId(), flags});
-    m_pendingIndex.insert(path, m_pending.size() - 1);
-    ++m_pendingLiveCount;
-    if (!m_deadline) {
-        // The first change after a quiet period goes out at once; later ones wait for the
-        // latency to pass since the last delivery.
-        m_deadline = std::max(std::chrono::steady_clock::now(),
-                              m_lastDelivery + m_settings.latency);
-    }
-
-    if (m_pendingLiveCount > maximumPendingEvents) {
-        m_pending.clear();
-        m_pendingIndex.clear();
-        m_pendingLiveCount = 0;
-        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
-                          | FileSystemEventFlag::userDropped);
-        m_droppingUntilDelivery = true;
-    } else if (m_pending.size() > 2 * m_pendingLiveCount + pendingCompactionSlack) {
-        compactPending();
-    }
-}
-
-void FileSystemWatchSession::queueForEveryRoot(quint32 flags)
-{
-    for (const Root &root : m_roots)
-        queueEvent(root.path, flags);
-}
-
-void FileSystemWatchSession::compactPending()
-{
-    std::erase_if(m_pending, [](const FileSystemEvent &event) { return event.flags == 0; });
-    m_pendingIndex.clear();
-    for (size_t index = 0; index < m_pending.size(); ++index)
-        m_pendingIndex.insert(m_pending[index].path, index);
 }
 
 void FileSystemWatchSession::deliverPending()
 {
-    QList<FileSystemEvent> batch;
-    batch.reserve(qsizetype(m_pendingLiveCount));
-    for (FileSystemEvent &event : m_pending) {
-        if (event.flags != 0)
-            batch.append(std::move(event));
-    }
-    m_pending.clear();
-    m_pendingIndex.clear();
-    m_pendingLiveCount = 0;
-    m_droppingUntilDelivery = false;
-    m_deadline.reset();
-    m_lastDelivery = std::chrono::steady_clock::now();
+    QList<FileSystemEvent> batch = m_batch.take();
     if (!batch.isEmpty())
         m_delivery(std::move(batch));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_events/FileSystemEvent.h"
+#include "platform/file_events/FileSystemEventBatch.h"
 
 #include <QHash>
 #include <QList>
@@ -108,9 +109,6 @@ private:
     bool missingRootAtOrBelow(const QString &path) const;
     void finishPendingMove();
     void handleOverflow(quint32 reason);
-    void queueEvent(const QString &path, quint32 flags);
-    void queueForEveryRoot(quint32 flags);
-    void compactPending();
     void deliverPending();
 
     const FileSystemWatchSettings m_settings;
@@ -130,12 +128,7 @@ private:
     bool m_budgetWarningLogged = false;
     std::optional<PendingMove> m_pendingMove;
 
-    std::vector<FileSystemEvent> m_pending; // in id order; merged-away entries have no flags
-    QHash<QString, size_t> m_pendingIndex;
-    size_t m_pendingLiveCount = 0;
-    bool m_droppingUntilDelivery = false;
-    std::optional<std::chrono::steady_clock::time_point> m_deadline;
-    std::chrono::steady_clock::time_point m_lastDelivery;
+    FileSystemEventBatch m_batch;
 };
 
 } // namespace tolvaran::Internal
