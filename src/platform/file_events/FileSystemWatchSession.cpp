@@ -23,14 +23,6 @@ namespace tolvaran::Internal {
 
 namespace {
 
-// The user's inotify watch limit, and what part of it the program leaves to other programs
-// (editors, file managers, other watchers of the same trees): a quarter, and never less than
-// the minimum below.
-const char watchLimitFile[] = "/proc/sys/fs/inotify/max_user_watches";
-constexpr int fallbackWatchLimit = 8192; // the kernel's smallest default
-constexpr int reservedWatchShare = 4;
-constexpr int minimumReservedWatches = 1024;
-
 // Rounds of synchronisation while the folders on the way to a missing root keep changing
 // under it; a later event starts another round.
 constexpr int maximumSynchronizationRounds = 8;
@@ -51,34 +43,11 @@ constexpr quint32 ancestorMask = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 // The nearest existing folder above a missing root also waits for the next folder to appear.
 constexpr quint32 guardMask = ancestorMask | IN_CREATE | IN_MOVED_TO;
 
-std::atomic<int> watchesInUseByProcess = 0;
-
-int userWatchLimit()
-{
-    static const int limit = [] {
-        QFile file(QString::fromLatin1(watchLimitFile));
-        bool ok = false;
-        int value = 0;
-        if (file.open(QIODevice::ReadOnly))
-            value = file.readAll().trimmed().toInt(&ok);
-        return ok && value > 0 ? value : fallbackWatchLimit;
-    }();
-    return limit;
-}
-
 QString childPath(const QString &folder, const QString &name)
 {
     if (folder == QLatin1String("/"))
         return QLatin1Char('/') + name;
     return folder + QLatin1Char('/') + name;
-}
-
-bool isAtOrBelow(const QString &path, const QString &top)
-{
-    if (top == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path.startsWith(top)
-        && (path.size() == top.size() || path.at(top.size()) == QLatin1Char('/'));
 }
 
 // The folders above `path`, nearest first; none for a relative path.
@@ -117,6 +86,7 @@ FileSystemWatchSession::FileSystemWatchSession(FileSystemWatchSettings settings,
                                                Delivery delivery)
     : m_settings(std::move(settings))
     , m_delivery(std::move(delivery))
+    , m_watches(m_settings.watchLimit, treeMask)
     , m_batch(m_settings.roots, m_settings.latency)
 {
 }
@@ -134,7 +104,6 @@ FileSystemWatchSession::~FileSystemWatchSession()
         ::close(m_inotify);
     if (m_wakeup >= 0)
         ::close(m_wakeup);
-    watchesInUseByProcess -= m_watchCount;
 }
 
 bool FileSystemWatchSession::start()
@@ -144,6 +113,7 @@ bool FileSystemWatchSession::start()
         m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
+    m_watches.setInstance(m_inotify);
     m_wakeup = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeup < 0) {
         m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
@@ -162,13 +132,12 @@ void FileSystemWatchSession::injectQueueOverflow()
 
 int FileSystemWatchSession::watchesInUse()
 {
-    return watchesInUseByProcess;
+    return FileSystemWatchTable::watchesInUse();
 }
 
 int FileSystemWatchSession::watchBudget()
 {
-    const int limit = userWatchLimit();
-    return std::max(0, limit - std::max(limit / reservedWatchShare, minimumReservedWatches));
+    return FileSystemWatchTable::watchBudget();
 }
 
 void FileSystemWatchSession::run()
@@ -217,78 +186,6 @@ void FileSystemWatchSession::run()
 
 // Watches
 
-bool FileSystemWatchSession::takeWatchFromBudget()
-{
-    if (m_watchCount >= m_settings.watchLimit)
-        return false;
-    if (watchesInUseByProcess.fetch_add(1) + 1 > watchBudget()) {
-        --watchesInUseByProcess;
-        return false;
-    }
-    return true;
-}
-
-void FileSystemWatchSession::returnWatchesToBudget(int count)
-{
-    watchesInUseByProcess -= count;
-}
-
-int FileSystemWatchSession::addWatch(const QString &path, quint32 mask, bool inTree,
-                                     bool *budgetExhausted)
-{
-    if (!takeWatchFromBudget()) {
-        *budgetExhausted = true;
-        return -1;
-    }
-    const int descriptor =
-        ::inotify_add_watch(m_inotify, QFile::encodeName(path).constData(), mask);
-    if (descriptor < 0) {
-        const int error = errno;
-        returnWatchesToBudget(1);
-        // ENOSPC: the user's limit is reached, other programs took the share left to them.
-        *budgetExhausted = error == ENOSPC || error == ENOMEM;
-        return -1;
-    }
-    const auto known = m_directories.find(descriptor);
-    if (known == m_directories.end()) {
-        m_directories.insert(descriptor, Directory{path, inTree});
-        m_descriptorsByPath.insert(path, descriptor);
-        ++m_watchCount;
-        return descriptor;
-    }
-    // The kernel already watched this folder for us (under the same path, or under one that
-    // has gone stale); no new watch was made.
-    returnWatchesToBudget(1);
-    if (known->inTree && !inTree) {
-        // One folder reached as a tree folder and as a folder on the way to a root (through a
-        // link): the narrower mask just replaced the tree's, so give the tree its mask back.
-        ::inotify_add_watch(m_inotify, QFile::encodeName(known->path).constData(), treeMask);
-        return descriptor;
-    }
-    if (known->path != path) {
-        if (m_descriptorsByPath.value(known->path, -1) == descriptor)
-            m_descriptorsByPath.remove(known->path);
-        known->path = path;
-    }
-    known->inTree = known->inTree || inTree;
-    m_descriptorsByPath.insert(path, descriptor);
-    return descriptor;
-}
-
-void FileSystemWatchSession::forgetWatch(int descriptor, bool removeFromKernel)
-{
-    const auto found = m_directories.find(descriptor);
-    if (found == m_directories.end())
-        return;
-    if (removeFromKernel)
-        ::inotify_rm_watch(m_inotify, descriptor);
-    if (m_descriptorsByPath.value(found->path, -1) == descriptor)
-        m_descriptorsByPath.remove(found->path);
-    m_directories.erase(found);
-    --m_watchCount;
-    returnWatchesToBudget(1);
-}
-
 // Watches `top` and every folder below it that is not skipped. readdir's entry types spare a
 // stat per entry, which matters for trees of tens of thousands of folders.
 FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QString &top,
@@ -302,8 +199,8 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         folders.pop_back();
         bool exhausted = false;
         const quint32 mask = treeMask | (isTop && topIsRoot ? 0 : IN_DONT_FOLLOW);
-        const int watchesBefore = m_watchCount;
-        const int descriptor = addWatch(folder, mask, true, &exhausted);
+        const int watchesBefore = m_watches.count();
+        const int descriptor = m_watches.add(folder, mask, true, &exhausted);
         if (descriptor < 0) {
             if (exhausted) {
                 noteBudgetExhausted(folder);
@@ -316,7 +213,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         if (visited)
             visited->insert(descriptor);
         const bool reportContents = report == WalkReport::everything
-            || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
+            || (report == WalkReport::unwatchedFolders && m_watches.count() > watchesBefore);
         if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
             m_batch.add(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
 
@@ -425,56 +322,20 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
         shape.append(nearest);
     }
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        const int treeDescriptor = m_descriptorsByPath.value(it.key(), -1);
-        if (visited.contains(treeDescriptor) && m_directories.value(treeDescriptor).inTree)
+        const int treeDescriptor = m_watches.descriptorOf(it.key());
+        const auto treeFolder = m_watches.find(treeDescriptor);
+        if (visited.contains(treeDescriptor) && treeFolder && treeFolder->inTree)
             continue;
         bool exhausted = false;
-        const int descriptor = addWatch(it.key(), it.value(), false, &exhausted);
+        const int descriptor = m_watches.add(it.key(), it.value(), false, &exhausted);
         if (descriptor >= 0)
             visited.insert(descriptor);
         else if (exhausted)
             noteBudgetExhausted(it.key());
     }
 
-    QList<int> unreached;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (!visited.contains(it.key()))
-            unreached.append(it.key());
-    }
-    for (const int descriptor : unreached)
-        forgetWatch(descriptor, true);
+    m_watches.forgetAllBut(visited);
     return shape;
-}
-
-// A watched folder moved within the watched trees: its watches follow the folder, so only the
-// paths they stand for change.
-void FileSystemWatchSession::moveTree(const QString &from, const QString &to)
-{
-    QList<int> moved;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (isAtOrBelow(it->path, from))
-            moved.append(it.key());
-    }
-    for (const int descriptor : moved) {
-        Directory &directory = m_directories[descriptor];
-        if (m_descriptorsByPath.value(directory.path, -1) == descriptor)
-            m_descriptorsByPath.remove(directory.path);
-        directory.path = to + directory.path.mid(from.size());
-        m_descriptorsByPath.insert(directory.path, descriptor);
-    }
-}
-
-// A watched folder left the watched trees (or moved into a skipped folder): its watches would
-// go on reporting it under a path it no longer has.
-void FileSystemWatchSession::forgetTree(const QString &top)
-{
-    QList<int> gone;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (it->inTree && isAtOrBelow(it->path, top))
-            gone.append(it.key());
-    }
-    for (const int descriptor : gone)
-        forgetWatch(descriptor, true);
 }
 
 void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
@@ -486,8 +347,9 @@ void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
         << QStringLiteral("File-system monitor: no inotify watch left (%1 in use, budget %2 of "
                           "the user's %3, this monitor's limit %4); changes below %5 are not "
                           "seen")
-               .arg(QString::number(watchesInUseByProcess), QString::number(watchBudget()),
-                    QString::number(userWatchLimit()), QString::number(m_settings.watchLimit),
+               .arg(QString::number(watchesInUse()), QString::number(watchBudget()),
+                    QString::number(FileSystemWatchTable::userWatchLimit()),
+                    QString::number(m_settings.watchLimit),
                     path);
 }
 
@@ -531,12 +393,12 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
     if (!completesMove)
         finishPendingMove();
 
-    const auto found = m_directories.constFind(descriptor);
-    if (found == m_directories.cend())
+    const std::optional<FileSystemWatchTable::Directory> found = m_watches.find(descriptor);
+    if (!found)
         return; // a watch already given up
-    const Directory directory = *found;
+    const FileSystemWatchTable::Directory directory = *found;
     if (mask & IN_IGNORED) {
-        forgetWatch(descriptor, false);
+        m_watches.forget(descriptor, false);
         return;
     }
     if (mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
@@ -578,9 +440,9 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
         const QString from = m_pendingMove->path;
         m_pendingMove.reset();
         if (isSkippedFolder(directory.path, name)) {
-            forgetTree(from);
-        } else if (m_descriptorsByPath.contains(from)) {
-            moveTree(from, path);
+            m_watches.forgetTree(from);
+        } else if (m_watches.descriptorOf(from) >= 0) {
+            m_watches.moveTree(from, path);
             // Events are read after the fact: a folder made in it before the move was gone
             // from its old path when its creation was read, so it has no watch yet.
             if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
@@ -633,7 +495,7 @@ void FileSystemWatchSession::finishPendingMove()
         return;
     const QString from = m_pendingMove->path;
     m_pendingMove.reset();
-    forgetTree(from);
+    m_watches.forgetTree(from);
     handleRootsAffectedBy(from);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/file_events/FileSystemEvent.h"
 #include "platform/file_events/FileSystemEventBatch.h"
+#include "platform/file_events/FileSystemWatchTable.h"
 
 #include <QHash>
 #include <QList>
@@ -73,11 +74,6 @@ private:
         QString path;
         bool present = false;
     };
-    struct Directory
-    {
-        QString path;
-        bool inTree = false; // false: watched only as a folder on the way to a root
-    };
     struct PendingMove
     {
         quint32 cookie = 0;
@@ -88,18 +84,12 @@ private:
     bool stopRequested() const { return m_stopping.load(std::memory_order_relaxed); }
 
     // Watches
-    bool takeWatchFromBudget();
-    void returnWatchesToBudget(int count);
-    int addWatch(const QString &path, quint32 mask, bool inTree, bool *budgetExhausted);
-    void forgetWatch(int descriptor, bool removeFromKernel);
     WalkResult watchTree(const QString &top, bool topIsRoot, WalkReport report,
                          QSet<int> *visited);
     void watchNewFolder(const QString &path);
     void synchronize(bool reportAppearingRoots);
     QStringList synchronizeOnce(bool reportAppearingRoots);
     QStringList rootShape() const;
-    void moveTree(const QString &from, const QString &to);
-    void forgetTree(const QString &top);
     void noteBudgetExhausted(const QString &path);
 
     // Events
@@ -122,9 +112,7 @@ private:
 
     // Owned by the session's thread once it runs.
     std::vector<Root> m_roots;
-    QHash<int, Directory> m_directories;
-    QHash<QString, int> m_descriptorsByPath;
-    int m_watchCount = 0;
+    FileSystemWatchTable m_watches;
     bool m_budgetWarningLogged = false;
     std::optional<PendingMove> m_pendingMove;
 
