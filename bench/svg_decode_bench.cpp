@@ -140,7 +140,7 @@ int main(int argc, char *argv[])
     const RemoteImageDecoder decoder;
     RemoteImageErrorKind refusal = RemoteImageErrorKind::transferFailed;
     const double refusedIn =
-        milliseconds([&] { refusal = decoder.decode(stalling).error().kind; });
+        milliseconds([&] { refusal = decoder.decode(stalling).error().kind(); });
     std::printf("20,000 circles over 4096 x 4096 (%.1f MB): %s in %.1f ms\n",
                 double(stalling.size()) / 1e6,
                 refusal == RemoteImageErrorKind::imageTooComplex ? "refused" : "NOT refused",

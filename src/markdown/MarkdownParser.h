@@ -9,8 +9,9 @@ namespace tolvaran::markdown {
 
 // The one place that talks to the Markdown library (GitHub-flavoured CommonMark): its
 // extensions ("autolink", "strikethrough", "tagfilter", "tasklist", "table"), its options,
-// and the lock around it. Nothing else includes the library's headers; no library object
-// outlives a call, and the node model holds no reference into the library's memory.
+// and the lock around it. Nothing else includes the library's headers but the tree writer
+// that renders use (LibraryTreeWriter.cpp); no library object outlives a call, and the node
+// model holds no reference into the library's memory.
 //
 // Thread safety: every call may come from any thread. The library changes process-wide
 // tables while it parses and registers its extensions without a lock, so every call holds

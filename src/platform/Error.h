@@ -34,11 +34,17 @@ inline QString messageOf(const std::exception &error)
     return QString::fromUtf8(error.what());
 }
 
-// An error with a fixed set of cases and one sentence per case, told apart by its `kind()`.
-// A component declares its enum of cases and, beside it, `QString errorMessage(TheEnum)`
-// giving each case's sentence; `using TheError = KindError<TheEnum>;` is then its error type.
+// An error with a fixed set of kinds, told apart by its `kind()`. Its message is the kind's
+// fixed sentence; a kind that carries a detail (a path, SQLite's or a tool's own message, a
+// server's sentence) has a sentence made with it. A component declares its enum of kinds and,
+// beside it,
+//   QString errorMessage(TheKind kind);  // every kind's fixed sentence, never empty
+// and, only when one of its kinds carries a detail,
+//   QString errorMessage(TheKind kind, const QString &detail);  // the sentence with it
+// `using TheError = KindError<TheKind>;` is then its error type; an error that keeps more for
+// the log than its detail is a thin subclass.
 template <typename KindType>
-class KindError final : public Error
+class KindError : public Error
 {
 public:
     using Kind = KindType;
@@ -49,10 +55,25 @@ public:
     {
     }
 
+    KindError(Kind kind, QString detail)
+        : Error(errorMessage(kind, detail))
+        , m_kind(kind)
+        , m_detail(std::move(detail))
+    {
+    }
+
     Kind kind() const noexcept { return m_kind; }
+    // What the error carries beside its kind, as it was given; empty for most kinds.
+    const QString &detail() const noexcept { return m_detail; }
+
+    friend bool operator==(const KindError &a, const KindError &b) noexcept
+    {
+        return a.m_kind == b.m_kind && a.m_detail == b.m_detail;
+    }
 
 private:
     Kind m_kind;
+    QString m_detail;
 };
 
 } // namespace tolvaran

@@ -2,12 +2,11 @@
 
 namespace tolvaran::markdown {
 
-QString RemoteImageError::message() const
+QString errorMessage(RemoteImageErrorKind kind)
 {
     switch (kind) {
     case RemoteImageErrorKind::transferFailed:
-        return detail.isEmpty() ? QStringLiteral("The image could not be downloaded.")
-                                : QStringLiteral("The image could not be downloaded: ") + detail;
+        return QStringLiteral("The image could not be downloaded.");
     case RemoteImageErrorKind::badServerResponse:
         return QStringLiteral("The server did not answer with an image.");
     case RemoteImageErrorKind::cannotDecodeContentData:
@@ -27,7 +26,20 @@ QString RemoteImageError::message() const
         return QStringLiteral("The image's server redirected to an address that is not "
                               "allowed.");
     }
+    Q_UNREACHABLE();
     return {};
+}
+
+QString errorMessage(RemoteImageErrorKind kind, const QString &detail)
+{
+    if (kind == RemoteImageErrorKind::transferFailed && !detail.isEmpty())
+        return QStringLiteral("The image could not be downloaded: ") + detail;
+    return errorMessage(kind);
+}
+
+QString RemoteImageError::message() const
+{
+    return errorMessage(m_kind, m_detail);
 }
 
 } // namespace tolvaran::markdown

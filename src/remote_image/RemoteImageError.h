@@ -19,15 +19,33 @@ enum class RemoteImageErrorKind {
     abandoned,               // the loader went away before the image was decoded
 };
 
-struct RemoteImageError
-{
-    RemoteImageErrorKind kind = RemoteImageErrorKind::transferFailed;
-    // The transport's own text for transferFailed; empty otherwise.
-    QString detail;
+QString errorMessage(RemoteImageErrorKind kind);
+// transferFailed names the transport's text after its sentence.
+QString errorMessage(RemoteImageErrorKind kind, const QString &detail);
 
+// The program's error shape (a kind, an optional detail, a fixed sentence per kind) as a plain
+// value: the image library stands apart from the layer that holds the thrown errors, and its
+// errors are handed to callbacks, never thrown.
+class RemoteImageError final
+{
+public:
+    explicit RemoteImageError(RemoteImageErrorKind kind = RemoteImageErrorKind::transferFailed,
+                              QString detail = {})
+        : m_kind(kind)
+        , m_detail(std::move(detail))
+    {
+    }
+
+    RemoteImageErrorKind kind() const noexcept { return m_kind; }
+    // The transport's own text for transferFailed; empty otherwise.
+    const QString &detail() const noexcept { return m_detail; }
     QString message() const;
 
     friend bool operator==(const RemoteImageError &, const RemoteImageError &) = default;
+
+private:
+    RemoteImageErrorKind m_kind;
+    QString m_detail;
 };
 
 } // namespace tolvaran::markdown

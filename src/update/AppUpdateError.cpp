@@ -2,21 +2,12 @@
 
 namespace tolvaran {
 
-AppUpdateError::AppUpdateError(Kind kind, const QString &detail)
-    : Error(describe(kind, detail))
-    , m_kind(kind)
+QString errorMessage(AppUpdateErrorKind kind)
 {
-}
-
-QString AppUpdateError::describe(Kind kind, const QString &detail)
-{
+    using Kind = AppUpdateErrorKind;
     switch (kind) {
-    case Kind::commandFailed: {
-        const QString trimmed = detail.trimmed();
-        return trimmed.isEmpty()
-                   ? QStringLiteral("The update installer could not prepare the app.")
-                   : trimmed;
-    }
+    case Kind::commandFailed:
+        return QStringLiteral("The update installer could not prepare the app.");
     case Kind::invalidResponse:
     case Kind::checkFailed:
         return QStringLiteral("The update server returned an invalid response.");
@@ -29,7 +20,8 @@ QString AppUpdateError::describe(Kind kind, const QString &detail)
     case Kind::checksumMismatch:
         return QStringLiteral("The downloaded update failed integrity verification.");
     case Kind::unsupportedInstallLocation:
-        return QStringLiteral("Updates require Tolvaran to be installed in an application folder.");
+        return QStringLiteral("Updates require Tolvaran to be installed in an application "
+                              "folder.");
     case Kind::installLocationNotWritable:
         return QStringLiteral("The app's installation folder is not writable. A copy "
                               "installed for every user is updated by running its install "
@@ -46,13 +38,19 @@ QString AppUpdateError::describe(Kind kind, const QString &detail)
                               "installed safely.");
     case Kind::invalidSignature:
         return QStringLiteral("The downloaded app is not signed by Tolvaran's maker.");
-    case Kind::system: {
-        const QString trimmed = detail.trimmed();
-        return trimmed.isEmpty() ? QStringLiteral("The update could not be installed.")
-                                 : trimmed;
+    case Kind::system:
+        return QStringLiteral("The update could not be installed.");
     }
-    }
-    return QStringLiteral("The update could not be installed.");
+    Q_UNREACHABLE();
+    return {};
+}
+
+QString errorMessage(AppUpdateErrorKind kind, const QString &detail)
+{
+    const bool carriesDetail =
+        kind == AppUpdateErrorKind::commandFailed || kind == AppUpdateErrorKind::system;
+    const QString trimmed = detail.trimmed();
+    return carriesDetail && !trimmed.isEmpty() ? trimmed : errorMessage(kind);
 }
 
 } // namespace tolvaran

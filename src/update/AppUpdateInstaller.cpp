@@ -127,8 +127,9 @@ exit 1
 
 [[noreturn]] void throwSystem(const QString &what)
 {
-    throw AppUpdateError::system(what + QStringLiteral(": ")
-                                 + QString::fromLocal8Bit(std::strerror(errno)));
+    throw AppUpdateError(AppUpdateErrorKind::system,
+                         what + QStringLiteral(": ")
+                             + QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // Removes the work folder and the staged copy unless the preparation completed.
@@ -160,7 +161,8 @@ private:
 void checkStop(const WorkContext &context)
 {
     if (context.stopRequested())
-        throw AppUpdateError::system(QStringLiteral("The update was stopped."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("The update was stopped."));
 }
 
 QString copyProgram()
@@ -180,10 +182,10 @@ QString sha256(const QString &path, const std::stop_token &stopToken)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw AppUpdateError::system(file.errorString());
+        throw AppUpdateError(AppUpdateErrorKind::system, file.errorString());
     const QByteArray hash = ApplicationSignature::sha256(file, stopToken);
     if (hash.isEmpty())
-        throw AppUpdateError::system(file.errorString());
+        throw AppUpdateError(AppUpdateErrorKind::system, file.errorString());
     return QString::fromLatin1(hash);
 }
 
@@ -197,12 +199,14 @@ QString run(const QString &program, const QStringList &arguments,
     request.stopToken = stopToken;
     const ProcessResult result = ProcessRunner::run(request);
     if (result.cancelled)
-        throw AppUpdateError::system(QStringLiteral("The update was stopped."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("The update was stopped."));
     if (!result.started)
-        throw AppUpdateError::system(result.errorMessage);
+        throw AppUpdateError(AppUpdateErrorKind::system, result.errorMessage);
     const QString output = QString::fromUtf8(result.standardOutput + result.standardError);
     if (!result.succeeded())
-        throw AppUpdateError::commandFailed(result.timedOut ? result.errorMessage : output);
+        throw AppUpdateError(AppUpdateErrorKind::commandFailed,
+                             result.timedOut ? result.errorMessage : output);
     return output;
 }
 
@@ -267,12 +271,12 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
 
     QSaveFile script(prepared.helperScript);
     if (!script.open(QIODevice::WriteOnly) || script.write(scriptText) < 0 || !script.commit())
-        throw AppUpdateError::system(script.errorString());
+        throw AppUpdateError(AppUpdateErrorKind::system, script.errorString());
     if (!QFile::setPermissions(prepared.helperScript, QFileDevice::ReadOwner
                                                           | QFileDevice::WriteOwner
                                                           | QFileDevice::ExeOwner))
-        throw AppUpdateError::system(QStringLiteral("Could not make the installer script "
-                                                    "executable."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("Could not make the installer script executable."));
     // The staged copy holds everything now; the unpacked one is only in the way.
     QDir(unpacked).removeRecursively();
     cleanup.complete();
@@ -292,7 +296,7 @@ void launchHelper(const PreparedAppUpdate &prepared, qint64 processID, int settl
     // A session of its own: closing the program's terminal or session must not end the swap.
     helper.setChildProcessModifier([] { ::setsid(); });
     if (!helper.startDetached())
-        throw AppUpdateError::system(helper.errorString());
+        throw AppUpdateError(AppUpdateErrorKind::system, helper.errorString());
 }
 
 } // namespace tolvaran::AppUpdateInstaller

@@ -32,7 +32,8 @@ constexpr qint64 hashChunkBytes = 1024 * 1024;
 void checkStop(const std::stop_token &stopToken)
 {
     if (stopToken.stop_requested())
-        throw AppUpdateError::system(QStringLiteral("The update was stopped."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("The update was stopped."));
 }
 
 bool hasControlCharacter(const QByteArray &name)

@@ -33,13 +33,15 @@ ProcessResult runTar(const QStringList &arguments, const std::stop_token &stopTo
     request.stopToken = stopToken;
     ProcessResult result = ProcessRunner::run(request);
     if (result.cancelled)
-        throw AppUpdateError::system(QStringLiteral("The update was stopped."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("The update was stopped."));
     if (!result.started)
-        throw AppUpdateError::system(result.errorMessage);
+        throw AppUpdateError(AppUpdateErrorKind::system, result.errorMessage);
     if (!result.succeeded())
-        throw AppUpdateError::commandFailed(QString::fromUtf8(result.standardError)
-                                            + QString::fromUtf8(result.standardOutput)
-                                            + (result.timedOut ? result.errorMessage : QString()));
+        throw AppUpdateError(AppUpdateErrorKind::commandFailed,
+                             QString::fromUtf8(result.standardError)
+                                 + QString::fromUtf8(result.standardOutput)
+                                 + (result.timedOut ? result.errorMessage : QString()));
     return result;
 }
 

@@ -51,7 +51,8 @@ AppUpdateError writeFailure(int error)
 {
     if (error == ENOSPC || error == EDQUOT)
         return AppUpdateError(AppUpdateError::Kind::insufficientDiskSpace);
-    return AppUpdateError::system(QString::fromLocal8Bit(std::strerror(error)));
+    return AppUpdateError(AppUpdateErrorKind::system,
+                          QString::fromLocal8Bit(std::strerror(error)));
 }
 
 } // namespace
@@ -63,7 +64,8 @@ void downloadRelease(const QNetworkRequest &request, const QString &path, qint64
                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                                      0600));
     if (!file.isValid())
-        throw AppUpdateError::system(QString::fromLocal8Bit(std::strerror(errno)));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QString::fromLocal8Bit(std::strerror(errno)));
     downloadRelease(request, file.get(), expectedSize, context);
     if (::fsync(file.get()) != 0)
         throw writeFailure(errno);
@@ -122,7 +124,8 @@ void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expe
     delete reply; // and `bounded` with it
 
     if (stopped)
-        throw AppUpdateError::system(QStringLiteral("The update was stopped."));
+        throw AppUpdateError(AppUpdateErrorKind::system,
+                             QStringLiteral("The update was stopped."));
     if (status.isValid() && status.toInt() != 200)
         throw AppUpdateError(AppUpdateError::Kind::downloadFailed);
     if (stop == BoundedReply::Stop::tooLarge)
@@ -130,7 +133,7 @@ void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expe
     if (writeError != 0)
         throw writeFailure(writeError);
     if (error != QNetworkReply::NoError)
-        throw AppUpdateError::system(errorText);
+        throw AppUpdateError(AppUpdateErrorKind::system, errorText);
     if (!status.isValid())
         throw AppUpdateError(AppUpdateError::Kind::downloadFailed);
 }

@@ -685,7 +685,7 @@ TEST_F(TokenUsageStoreTest, failuresAreReportedAndLeaveTheIndexAsItWas)
         blocked.refresh(threads, now);
         FAIL() << "no error";
     } catch (const TokenUsageError &error) {
-        EXPECT_EQ(error.errorCase(), TokenUsageError::Case::folderCreationFailed);
+        EXPECT_EQ(error.kind(), TokenUsageError::Kind::folderCreationFailed);
     }
 
     refresh(threads);
@@ -698,7 +698,7 @@ TEST_F(TokenUsageStoreTest, failuresAreReportedAndLeaveTheIndexAsItWas)
             refresh(threads);
             FAIL() << "no error";
         } catch (const TokenUsageError &error) {
-            EXPECT_EQ(error.errorCase(), TokenUsageError::Case::databaseWriteFailed);
+            EXPECT_EQ(error.kind(), TokenUsageError::Kind::databaseWriteFailed);
             EXPECT_EQ(error.message(), QStringLiteral("Could not update the token usage index."));
         }
     }

@@ -83,7 +83,7 @@ TEST(DefaultRemoteImageLoader, concurrentRequestsShareOneFailure)
 
     ASSERT_TRUE(fixtures::waitUntil([&] { return results.size() == 2; }));
     for (const RemoteImageResult &result : results)
-        EXPECT_EQ(result.error().kind, Kind::badServerResponse);
+        EXPECT_EQ(result.error().kind(), Kind::badServerResponse);
     EXPECT_EQ(world.server.requestCount(imagePath), 1);
 }
 
@@ -110,7 +110,7 @@ TEST(DefaultRemoteImageLoader, answersByStatus)
         ASSERT_TRUE(result);
         EXPECT_EQ(result->succeeded(), !row.error);
         if (row.error) {
-            EXPECT_EQ(result->error().kind, *row.error);
+            EXPECT_EQ(result->error().kind(), *row.error);
         }
     }
 }
@@ -120,11 +120,11 @@ TEST(DefaultRemoteImageLoader, failureIsNotRememberedAndTheNextRequestDownloadsA
     LoaderWorld world;
     const QUrl url = world.server.url(imagePath);
     world.server.setResponse(imagePath, Response::withStatus(500));
-    EXPECT_EQ(world.load(url)->error().kind, Kind::badServerResponse);
+    EXPECT_EQ(world.load(url)->error().kind(), Kind::badServerResponse);
 
     world.server.setResponse(imagePath, Response::ok("<html><body>Moved</body></html>",
                                                      "text/html"));
-    EXPECT_EQ(world.load(url)->error().kind, Kind::cannotDecodeContentData);
+    EXPECT_EQ(world.load(url)->error().kind(), Kind::cannotDecodeContentData);
 
     world.server.setResponse(imagePath, png({3, 5}));
     const auto result = world.load(url);
@@ -143,8 +143,8 @@ TEST(DefaultRemoteImageLoader, transferFailureIsRetriedOnTheNextRequest)
     closed.close();
     const auto failed = world.load(url);
     ASSERT_TRUE(failed);
-    EXPECT_EQ(failed->error().kind, Kind::transferFailed);
-    EXPECT_FALSE(failed->error().detail.isEmpty());
+    EXPECT_EQ(failed->error().kind(), Kind::transferFailed);
+    EXPECT_FALSE(failed->error().detail().isEmpty());
 
     // The same address, now answering.
     LocalHttpServer late;
@@ -227,7 +227,7 @@ TEST(DefaultRemoteImageLoader, downloadOverTheSizeCapIsAbandoned)
         ASSERT_TRUE(result);
         EXPECT_EQ(result->succeeded(), row.succeeds);
         if (!row.succeeds) {
-            EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
+            EXPECT_EQ(result->error().kind(), Kind::downloadTooLarge);
         }
     }
 }
@@ -241,7 +241,7 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
     ASSERT_TRUE(endless.listen());
     const auto result = world.load(QUrl(endless.baseUrl() + QStringLiteral("/endless.png")));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge);
+    EXPECT_EQ(result->error().kind(), Kind::downloadTooLarge);
     const qint64 oneMiB = 1024 * 1024;
     EXPECT_LE(world.session.largestDownload(),
               DefaultRemoteImageLoader::maximumDownloadBytes + oneMiB);
@@ -268,7 +268,7 @@ TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
     world.server.setResponse(imagePath, response);
     const auto result = world.load(world.server.url(imagePath));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->error().kind, Kind::downloadTooLarge)
+    EXPECT_EQ(result->error().kind(), Kind::downloadTooLarge)
         << result->error().message().toStdString();
 }
 
@@ -293,7 +293,7 @@ TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
         const auto refused = world.load(world.server.url(path), world.folderURL());
         ASSERT_TRUE(refused);
         EXPECT_FALSE(refused->succeeded());
-        EXPECT_EQ(refused->error().kind, Kind::redirectRefused);
+        EXPECT_EQ(refused->error().kind(), Kind::redirectRefused);
     }
     EXPECT_FALSE(world.cache.image(secret));
 }
@@ -306,7 +306,7 @@ TEST(DefaultRemoteImageLoader, decompressionBombIsRefused)
     world.server.setResponse(imagePath, Response::ok(bomb, "image/png"));
     const auto result = world.load(world.server.url(imagePath));
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->error().kind, Kind::imageTooLarge);
+    EXPECT_EQ(result->error().kind(), Kind::imageTooLarge);
 }
 
 TEST(DefaultRemoteImageLoader, svgBadgeIsDecoded)
@@ -403,7 +403,7 @@ TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)
         ASSERT_TRUE(result);
         EXPECT_EQ(result->succeeded(), row.succeeds);
         if (!row.succeeds) {
-            EXPECT_EQ(result->error().kind, Kind::urlRefused);
+            EXPECT_EQ(result->error().kind(), Kind::urlRefused);
         }
     }
 }
@@ -413,7 +413,7 @@ TEST(DefaultRemoteImageLoader, cachedFileIsNotServedToADocumentWithoutItsFolder)
     LoaderWorld world;
     const QUrl file = world.writeFile(QStringLiteral("a.png"), fixtures::pngImage({2, 2}));
     ASSERT_TRUE(world.load(file, world.folderURL())->succeeded());
-    EXPECT_EQ(world.load(file)->error().kind, Kind::urlRefused);
+    EXPECT_EQ(world.load(file)->error().kind(), Kind::urlRefused);
 }
 
 TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCacheFolder)

@@ -122,7 +122,7 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         const RemoteImageResult result = decoder.decode(row.bytes);
         EXPECT_EQ(result.succeeded(), !row.error);
         if (row.error) {
-            EXPECT_EQ(result.error().kind, *row.error);
+            EXPECT_EQ(result.error().kind(), *row.error);
         } else {
             EXPECT_EQ(result.image().size(), row.size);
         }
@@ -174,7 +174,7 @@ TEST(RemoteImageDecoder, stoppedDrawingIsAbandoned)
     stop.request_stop();
     worker.join();
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->error().kind, Kind::abandoned);
+    EXPECT_EQ(result->error().kind(), Kind::abandoned);
 }
 
 } // namespace

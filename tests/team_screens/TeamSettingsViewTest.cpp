@@ -170,7 +170,7 @@ TEST_F(TeamSettingsViewTest, whatIsRefusedBeforeAnyRequestIsSent)
         type(*sheet, "teamKeyField", c.key);
         sheet->save();
         EXPECT_FALSE(sheet->isWorking());
-        EXPECT_EQ(shownError(*sheet), TeamSettingsError::messageFor(c.error));
+        EXPECT_EQ(shownError(*sheet), errorMessage(c.error));
         EXPECT_TRUE(server.requests().isEmpty());
         EXPECT_FALSE(keyFileExists(team.settings()));
         workspace.discardAddedTeam(&team);

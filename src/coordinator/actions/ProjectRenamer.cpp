@@ -79,7 +79,7 @@ void ProjectRenamer::renameProject(const CodexProject &project, const QString &n
     // but only after Codex had been quit for nothing.
     const QString name = newName.trimmed();
     if (!isValidProjectName(name)) {
-        refuse(CodexGlobalStateStoreError::invalidProjectName().message());
+        refuse(errorMessage(CodexGlobalStateStoreErrorKind::invalidProjectName));
         return;
     }
     if (m_isRenaming) {

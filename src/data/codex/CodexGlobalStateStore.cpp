@@ -28,6 +28,8 @@ namespace tolvaran {
 
 namespace {
 
+using ErrorKind = CodexGlobalStateStoreErrorKind;
+
 const QLatin1String pinnedKey("pinned-project-ids");
 const QLatin1String atomStateKey("electron-persisted-atom-state");
 const QLatin1String unreadByHostKey("unread-thread-ids-by-host-v1");
@@ -155,18 +157,16 @@ QSet<QString> pinnedProjectPaths(const QStringList &pinned, const LocalProjectIn
     return paths;
 }
 
-// The file's bytes, or nothing when there is no file. A failure throws what `failure` makes of
-// the reason: the first read of an attempt reports it as a read failure, the reads around the
-// replacement as a failed update.
-using FailureMaker = CodexGlobalStateStoreError (*)(const QString &);
-
-std::optional<QByteArray> readFile(const QString &path, FailureMaker failure)
+// The file's bytes, or nothing when there is no file. A failure throws the error of kind
+// `failure` with the reason: the first read of an attempt reports it as a read failure, the
+// reads around the replacement as a failed update.
+std::optional<QByteArray> readFile(const QString &path, ErrorKind failure)
 {
     RegularFileRead read = readRegularFile(path, CodexGlobalStateStore::maximumFileBytes);
     if (read.status == RegularFileRead::Status::missing)
         return std::nullopt;
     if (!read.isRead())
-        throw failure(read.failure);
+        throw CodexGlobalStateStoreError(failure, read.failure);
     return std::move(read.contents);
 }
 
@@ -181,7 +181,7 @@ std::optional<QJsonObject> parsedState(const QByteArray &bytes, QString &parseEr
         return std::nullopt;
     }
     if (!document.isObject())
-        throw CodexGlobalStateStoreError::invalidJSON();
+        throw CodexGlobalStateStoreError(ErrorKind::invalidJSON);
     return document.object();
 }
 
@@ -199,13 +199,14 @@ TemporaryFile writeTemporaryFile(const QString &target, const QByteArray &conten
     QByteArray pattern = QFile::encodeName(target) + ".tolvaran-XXXXXX";
     FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
     if (!file.isValid()) {
-        throw CodexGlobalStateStoreError::writeFailed(
+        throw CodexGlobalStateStoreError(
+            ErrorKind::writeFailed,
             QStringLiteral("Could not create a temporary file beside %1.").arg(target));
     }
     const QString path = QFile::decodeName(pattern);
     const auto fail = [&path](const QString &sentence) {
         ::unlink(QFile::encodeName(path).constData());
-        return CodexGlobalStateStoreError::writeFailed(sentence);
+        return CodexGlobalStateStoreError(ErrorKind::writeFailed, sentence);
     };
     if (::fchmod(file.get(), mode) != 0)
         throw fail(QStringLiteral("Could not set the mode of %1.").arg(target));
@@ -277,7 +278,7 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         if (carried && gapRepairs <= maximumGapRepairs)
             --attempt;
         if (!carried) {
-            base = readFile(m_statePath, &CodexGlobalStateStoreError::readFailed);
+            base = readFile(m_statePath, ErrorKind::readFailed);
             expected = base;
         }
         QJsonObject state;
@@ -285,7 +286,7 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             std::optional<QJsonObject> parsed = parsedState(*base, parseError);
             if (!parsed) {
                 if (!carried && lastUnparsable == base)
-                    throw CodexGlobalStateStoreError::readFailed(parseError);
+                    throw CodexGlobalStateStoreError(ErrorKind::readFailed, parseError);
                 lastUnparsable = base;
                 carried = false;
                 std::this_thread::sleep_for(tornReadPause);
@@ -322,7 +323,7 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             m_beforeFinalCompare();
         std::optional<QByteArray> current;
         try {
-            current = readFile(m_statePath, &CodexGlobalStateStoreError::writeFailed);
+            current = readFile(m_statePath, ErrorKind::writeFailed);
         } catch (...) {
             removeTemporary();
             throw;
@@ -347,8 +348,8 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         }
         if (error != 0) {
             removeTemporary();
-            throw CodexGlobalStateStoreError::writeFailed(
-                QString::fromLocal8Bit(std::strerror(error)));
+            throw CodexGlobalStateStoreError(ErrorKind::writeFailed,
+                                             QString::fromLocal8Bit(std::strerror(error)));
         }
         if (deferSync)
             ::fsync(written.descriptor.get()); // in place already; a failure loses nothing more
@@ -368,7 +369,7 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         if (after.isRead() && after.contents == contents)
             return outcome.result;
     }
-    throw CodexGlobalStateStoreError::stateChangedDuringUpdate();
+    throw CodexGlobalStateStoreError(ErrorKind::stateChangedDuringUpdate);
 }
 
 CodexGlobalStateSnapshot CodexGlobalStateStore::loadSnapshot() const
@@ -431,13 +432,13 @@ void CodexGlobalStateStore::setProjectName(const QString &projectID, const QStri
     const QString trimmed = name.trimmed();
     const qsizetype length = graphemeCount(trimmed);
     if (length < 1 || length > maximumProjectNameLength)
-        throw CodexGlobalStateStoreError::invalidProjectName();
+        throw CodexGlobalStateStoreError(ErrorKind::invalidProjectName);
 
     updateState<bool>([&projectID, &trimmed](QJsonObject &state) {
         const QJsonValue projectsValue = state.value(localProjectsKey);
         QJsonObject projects = projectsValue.toObject();
         if (!projectsValue.isObject() || !projects.value(projectID).isObject())
-            throw CodexGlobalStateStoreError::projectNotFound();
+            throw CodexGlobalStateStoreError(ErrorKind::projectNotFound);
         QJsonObject record = projects.value(projectID).toObject();
         const QJsonValue current = record.value(nameKey);
         if (current.isString() && current.toString() == trimmed)

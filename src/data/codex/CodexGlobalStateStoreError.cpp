@@ -2,43 +2,44 @@
 
 namespace tolvaran {
 
-CodexGlobalStateStoreError::CodexGlobalStateStoreError(Kind kind, const QString &sentence)
-    : Error(sentence)
-    , m_kind(kind)
+namespace {
+
+QString stem(CodexGlobalStateStoreErrorKind kind)
 {
+    return kind == CodexGlobalStateStoreErrorKind::readFailed
+        ? QStringLiteral("Could not read Codex global state")
+        : QStringLiteral("Could not update Codex global state");
 }
 
-CodexGlobalStateStoreError CodexGlobalStateStoreError::readFailed(const QString &cause)
+} // namespace
+
+QString errorMessage(CodexGlobalStateStoreErrorKind kind)
 {
-    return {Kind::readFailed, QStringLiteral("Could not read Codex global state: ") + cause};
+    using Kind = CodexGlobalStateStoreErrorKind;
+    switch (kind) {
+    case Kind::readFailed:
+    case Kind::writeFailed:
+        return stem(kind) + QLatin1Char('.');
+    case Kind::invalidJSON:
+        return QStringLiteral("Codex global state is not a JSON object.");
+    case Kind::invalidProjectName:
+        return QStringLiteral("Enter a project name between 1 and 80 characters.");
+    case Kind::projectNotFound:
+        return QStringLiteral("Codex could not find this project record.");
+    case Kind::stateChangedDuringUpdate:
+        return QStringLiteral("Codex changed its global state while it was being updated. "
+                              "Please try again.");
+    }
+    Q_UNREACHABLE();
+    return {};
 }
 
-CodexGlobalStateStoreError CodexGlobalStateStoreError::writeFailed(const QString &cause)
+QString errorMessage(CodexGlobalStateStoreErrorKind kind, const QString &cause)
 {
-    return {Kind::writeFailed, QStringLiteral("Could not update Codex global state: ") + cause};
-}
-
-CodexGlobalStateStoreError CodexGlobalStateStoreError::invalidJSON()
-{
-    return {Kind::invalidJSON, QStringLiteral("Codex global state is not a JSON object.")};
-}
-
-CodexGlobalStateStoreError CodexGlobalStateStoreError::invalidProjectName()
-{
-    return {Kind::invalidProjectName,
-            QStringLiteral("Enter a project name between 1 and 80 characters.")};
-}
-
-CodexGlobalStateStoreError CodexGlobalStateStoreError::projectNotFound()
-{
-    return {Kind::projectNotFound, QStringLiteral("Codex could not find this project record.")};
-}
-
-CodexGlobalStateStoreError CodexGlobalStateStoreError::stateChangedDuringUpdate()
-{
-    return {Kind::stateChangedDuringUpdate,
-            QStringLiteral("Codex changed its global state while it was being updated. "
-                           "Please try again.")};
+    if (kind == CodexGlobalStateStoreErrorKind::readFailed
+        || kind == CodexGlobalStateStoreErrorKind::writeFailed)
+        return stem(kind) + QStringLiteral(": ") + cause;
+    return errorMessage(kind);
 }
 
 } // namespace tolvaran

@@ -6,32 +6,20 @@
 
 namespace tolvaran {
 
-// Why Codex's global-state file could not be read or updated; one user-facing sentence each.
-class CodexGlobalStateStoreError final : public Error
-{
-public:
-    enum class Kind {
-        readFailed, // the file could not be read, or is not JSON (carries the cause)
-        writeFailed, // carries the cause
-        invalidJSON, // the top level is not an object
-        invalidProjectName,
-        projectNotFound,
-        stateChangedDuringUpdate,
-    };
-
-    static CodexGlobalStateStoreError readFailed(const QString &cause);
-    static CodexGlobalStateStoreError writeFailed(const QString &cause);
-    static CodexGlobalStateStoreError invalidJSON();
-    static CodexGlobalStateStoreError invalidProjectName();
-    static CodexGlobalStateStoreError projectNotFound();
-    static CodexGlobalStateStoreError stateChangedDuringUpdate();
-
-    Kind kind() const noexcept { return m_kind; }
-
-private:
-    CodexGlobalStateStoreError(Kind kind, const QString &sentence);
-
-    Kind m_kind;
+enum class CodexGlobalStateStoreErrorKind {
+    readFailed,  // the file could not be read, or is not JSON (carries the cause)
+    writeFailed, // carries the cause
+    invalidJSON, // the top level is not an object
+    invalidProjectName,
+    projectNotFound,
+    stateChangedDuringUpdate,
 };
+
+QString errorMessage(CodexGlobalStateStoreErrorKind kind);
+// readFailed and writeFailed name their cause after their sentence.
+QString errorMessage(CodexGlobalStateStoreErrorKind kind, const QString &cause);
+
+// Why Codex's global-state file could not be read or updated.
+using CodexGlobalStateStoreError = KindError<CodexGlobalStateStoreErrorKind>;
 
 } // namespace tolvaran

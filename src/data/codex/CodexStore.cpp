@@ -221,7 +221,7 @@ SqliteDatabase openDatabase(const QString &path, bool allowsSidecarWrites)
             database.execute(QStringLiteral("PRAGMA query_only = ON"));
         return database;
     } catch (const SqliteError &error) {
-        throw CodexStoreError::openFailed(error.detail());
+        throw CodexStoreError(CodexStoreErrorKind::openFailed, error.detail());
     }
 }
 
@@ -234,7 +234,7 @@ QSet<QString> tableColumns(SqliteDatabase &database, QLatin1String table)
         while (tableInfo.step())
             columns.insert(tableInfo.text(1));
     } catch (const SqliteError &error) {
-        throw CodexStoreError::readFailed(error.detail());
+        throw CodexStoreError(CodexStoreErrorKind::readFailed, error.detail());
     }
     return columns;
 }
@@ -270,7 +270,7 @@ CodexProjectRecords readProjectRecords(SqliteDatabase &database)
                 ids.sort();
         }
     } catch (const SqliteError &error) {
-        throw CodexStoreError::readFailed(error.detail());
+        throw CodexStoreError(CodexStoreErrorKind::readFailed, error.detail());
     }
     return records;
 }
@@ -282,14 +282,14 @@ QSet<QString> threadColumns(SqliteDatabase &database)
     try {
         tableInfo.emplace(database, QStringLiteral("PRAGMA table_info(threads)"));
     } catch (const SqliteError &error) {
-        throw CodexStoreError::prepareFailed(error.detail());
+        throw CodexStoreError(CodexStoreErrorKind::prepareFailed, error.detail());
     }
     QSet<QString> columns;
     try {
         while (tableInfo->step())
             columns.insert(tableInfo->text(1));
     } catch (const SqliteError &error) {
-        throw CodexStoreError::readFailed(error.detail());
+        throw CodexStoreError(CodexStoreErrorKind::readFailed, error.detail());
     }
     return columns;
 }
@@ -304,11 +304,12 @@ void requireRegularFiles(const QString &databasePath)
     struct stat info{};
     const QByteArray native = QFile::encodeName(databasePath);
     if (::stat(native.constData(), &info) != 0)
-        throw CodexStoreError::databaseMissing(databasePath);
+        throw CodexStoreError(CodexStoreErrorKind::databaseMissing, databasePath);
     for (const QByteArray &suffix : {QByteArray(), QByteArray("-wal"), QByteArray("-shm")}) {
         const QByteArray path = native + suffix;
         if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-            throw CodexStoreError::openFailed(
+            throw CodexStoreError(
+                CodexStoreErrorKind::openFailed,
                 QStringLiteral("%1 is not a regular file").arg(QFile::decodeName(path)));
         }
     }
@@ -374,8 +375,8 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
         try {
             rows.emplace(database, query);
         } catch (const SqliteError &error) {
-            throw CodexStoreError::prepareFailed(error.detail() + QStringLiteral(" at ")
-                                                 + m_databasePath);
+            throw CodexStoreError(CodexStoreErrorKind::prepareFailed,
+                                  error.detail() + QStringLiteral(" at ") + m_databasePath);
         }
         const QHash<QString, QString> names = m_sessionIndexStore.loadThreadNames();
         Internal::ThreadTextReuse kept(lastRead());
@@ -388,7 +389,7 @@ QList<CodexThread> CodexStore::loadThreads(bool includeArchived, bool allowsSide
                 keys.push_back(rows->int64(keyColumn));
             }
         } catch (const SqliteError &error) {
-            throw CodexStoreError::readFailed(error.detail());
+            throw CodexStoreError(CodexStoreErrorKind::readFailed, error.detail());
         }
         rowPositions = std::make_shared<const std::vector<qsizetype>>(
             sortNewestFirst(threads, keys));

@@ -2,36 +2,36 @@
 
 namespace tolvaran {
 
-CodexStoreError::CodexStoreError(Kind kind, const QString &detail, const QString &sentence)
-    : Error(sentence)
-    , m_kind(kind)
-    , m_detail(detail)
+QString errorMessage(CodexStoreErrorKind kind)
 {
+    switch (kind) {
+    case CodexStoreErrorKind::databaseMissing:
+        return QStringLiteral("Codex database was not found.");
+    case CodexStoreErrorKind::openFailed:
+        return QStringLiteral("Could not open Codex database.");
+    case CodexStoreErrorKind::prepareFailed:
+        return QStringLiteral("Could not prepare Codex query.");
+    case CodexStoreErrorKind::readFailed:
+        return QStringLiteral("Could not read Codex database.");
+    }
+    Q_UNREACHABLE();
+    return {};
 }
 
-CodexStoreError CodexStoreError::databaseMissing(const QString &path)
+QString errorMessage(CodexStoreErrorKind kind, const QString &detail)
 {
-    return CodexStoreError(Kind::databaseMissing, path,
-                           QStringLiteral("Codex database was not found at ") + path
-                               + QLatin1Char('.'));
-}
-
-CodexStoreError CodexStoreError::openFailed(const QString &message)
-{
-    return CodexStoreError(Kind::openFailed, message,
-                           QStringLiteral("Could not open Codex database: ") + message);
-}
-
-CodexStoreError CodexStoreError::prepareFailed(const QString &message)
-{
-    return CodexStoreError(Kind::prepareFailed, message,
-                           QStringLiteral("Could not prepare Codex query: ") + message);
-}
-
-CodexStoreError CodexStoreError::readFailed(const QString &message)
-{
-    return CodexStoreError(Kind::readFailed, message,
-                           QStringLiteral("Could not read Codex database: ") + message);
+    switch (kind) {
+    case CodexStoreErrorKind::databaseMissing:
+        return QStringLiteral("Codex database was not found at ") + detail + QLatin1Char('.');
+    case CodexStoreErrorKind::openFailed:
+        return QStringLiteral("Could not open Codex database: ") + detail;
+    case CodexStoreErrorKind::prepareFailed:
+        return QStringLiteral("Could not prepare Codex query: ") + detail;
+    case CodexStoreErrorKind::readFailed:
+        return QStringLiteral("Could not read Codex database: ") + detail;
+    }
+    Q_UNREACHABLE();
+    return {};
 }
 
 } // namespace tolvaran

@@ -12,8 +12,8 @@ namespace tolvaran::Internal {
 
 namespace {
 
-constexpr auto readFailed = TokenUsageError::Case::databaseReadFailed;
-constexpr auto writeFailed = TokenUsageError::Case::databaseWriteFailed;
+constexpr auto readFailed = TokenUsageError::Kind::databaseReadFailed;
+constexpr auto writeFailed = TokenUsageError::Kind::databaseWriteFailed;
 
 QString sql(const char *text)
 {

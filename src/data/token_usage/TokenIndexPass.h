@@ -27,7 +27,7 @@ namespace tolvaran::Internal {
 
 // Runs `work`, turning a failure of SQLite into the index's own error of case `failure`.
 template <typename Work>
-auto guardedIndexWork(TokenUsageError::Case failure, Work &&work)
+auto guardedIndexWork(TokenUsageError::Kind failure, Work &&work)
 {
     try {
         return work();

@@ -2,30 +2,20 @@
 
 namespace tolvaran {
 
-namespace {
-
-QString sentence(TokenUsageError::Case errorCase)
+QString errorMessage(TokenUsageErrorKind kind)
 {
-    using Case = TokenUsageError::Case;
-    switch (errorCase) {
-    case Case::databaseOpenFailed:
+    switch (kind) {
+    case TokenUsageErrorKind::databaseOpenFailed:
         return QStringLiteral("Could not open the token usage index.");
-    case Case::databaseReadFailed:
+    case TokenUsageErrorKind::databaseReadFailed:
         return QStringLiteral("Could not read the token usage index.");
-    case Case::databaseWriteFailed:
+    case TokenUsageErrorKind::databaseWriteFailed:
         return QStringLiteral("Could not update the token usage index.");
-    case Case::folderCreationFailed:
+    case TokenUsageErrorKind::folderCreationFailed:
         return QStringLiteral("Could not create the folder of the token usage index.");
     }
-    return QStringLiteral("Could not update the token usage index.");
-}
-
-} // namespace
-
-TokenUsageError::TokenUsageError(Case errorCase)
-    : Error(sentence(errorCase))
-    , m_case(errorCase)
-{
+    Q_UNREACHABLE();
+    return {};
 }
 
 } // namespace tolvaran

@@ -34,7 +34,7 @@ using Internal::tokenIndexReadEventsSql;
 // per-call locking (full mutex) would only slow the reading of millions of rows.
 constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
 
-constexpr auto readFailed = TokenUsageError::Case::databaseReadFailed;
+constexpr auto readFailed = TokenUsageError::Kind::databaseReadFailed;
 
 QString sql(const char *text)
 {
@@ -196,9 +196,9 @@ TokenUsageSnapshot TokenUsageStore::refresh(const QList<CodexThread> &threads, T
     const bool opened = !state->db;
     if (opened) {
         if (!ensureApplicationSupportDirectory(m_directory))
-            throw TokenUsageError(TokenUsageError::Case::folderCreationFailed);
+            throw TokenUsageError(TokenUsageError::Kind::folderCreationFailed);
         preparePrivateDatabaseFile(path);
-        guardedIndexWork(TokenUsageError::Case::databaseOpenFailed, [&] {
+        guardedIndexWork(TokenUsageError::Kind::databaseOpenFailed, [&] {
             state->db.emplace(path, openFlags);
             state->db->setBusyTimeout(busyTimeoutMilliseconds);
             // The index is made again from the rollouts whatever is lost, so a commit need

@@ -23,23 +23,6 @@ namespace tolvaran::Internal {
 
 namespace {
 
-// The user's inotify watch limit, and what part of it the program leaves to other programs
-// (editors, file managers, other watchers of the same trees): a quarter, and never less than
-// the minimum below.
-const char watchLimitFile[] = "/proc/sys/fs/inotify/max_user_watches";
-constexpr int fallbackWatchLimit = 8192; // the kernel's smallest default
-constexpr int reservedWatchShare = 4;
-constexpr int minimumReservedWatches = 1024;
-
-// Distinct paths that may wait for one delivery; beyond it the batch is replaced by one
-// must-rescan event per root (a rescan is cheaper than a batch that large).
-constexpr size_t maximumPendingEvents = 100'000;
-// Merged-away entries tolerated before the pending list is compacted.
-constexpr size_t pendingCompactionSlack = 4096;
-
-// Ids stay below 2^53 so that a store keeping them as JSON numbers keeps them exactly.
-constexpr quint64 largestEventId = quint64(1) << 53;
-
 // Rounds of synchronisation while the folders on the way to a missing root keep changing
 // under it; a later event starts another round.
 constexpr int maximumSynchronizationRounds = 8;
@@ -60,61 +43,11 @@ constexpr quint32 ancestorMask = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 // The nearest existing folder above a missing root also waits for the next folder to appear.
 constexpr quint32 guardMask = ancestorMask | IN_CREATE | IN_MOVED_TO;
 
-std::atomic<int> watchesInUseByProcess = 0;
-
-int userWatchLimit()
-{
-    static const int limit = [] {
-        QFile file(QString::fromLatin1(watchLimitFile));
-        bool ok = false;
-        int value = 0;
-        if (file.open(QIODevice::ReadOnly))
-            value = file.readAll().trimmed().toInt(&ok);
-        return ok && value > 0 ? value : fallbackWatchLimit;
-    }();
-    return limit;
-}
-
-std::atomic<quint64> &lastEventId()
-{
-    // Seeded with the time in microseconds, so ids also grow across launches for a caller that
-    // keeps none of its own.
-    static std::atomic<quint64> id = [] {
-        const auto now = std::chrono::system_clock::now().time_since_epoch();
-        return quint64(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-    }();
-    return id;
-}
-
-quint64 nextEventId()
-{
-    return lastEventId().fetch_add(1) + 1;
-}
-
-// Lets ids continue above `since`; false when `since` lies beyond the range of ids.
-bool continueEventIdsAfter(quint64 since)
-{
-    if (since >= largestEventId)
-        return false;
-    quint64 current = lastEventId().load();
-    while (current < since && !lastEventId().compare_exchange_weak(current, since)) {
-    }
-    return true;
-}
-
 QString childPath(const QString &folder, const QString &name)
 {
     if (folder == QLatin1String("/"))
         return QLatin1Char('/') + name;
     return folder + QLatin1Char('/') + name;
-}
-
-bool isAtOrBelow(const QString &path, const QString &top)
-{
-    if (top == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path.startsWith(top)
-        && (path.size() == top.size() || path.at(top.size()) == QLatin1Char('/'));
 }
 
 // The folders above `path`, nearest first; none for a relative path.
@@ -153,6 +86,8 @@ FileSystemWatchSession::FileSystemWatchSession(FileSystemWatchSettings settings,
                                                Delivery delivery)
     : m_settings(std::move(settings))
     , m_delivery(std::move(delivery))
+    , m_watches(m_settings.watchLimit, treeMask)
+    , m_batch(m_settings.roots, m_settings.latency)
 {
 }
 
@@ -169,7 +104,6 @@ FileSystemWatchSession::~FileSystemWatchSession()
         ::close(m_inotify);
     if (m_wakeup >= 0)
         ::close(m_wakeup);
-    watchesInUseByProcess -= m_watchCount;
 }
 
 bool FileSystemWatchSession::start()
@@ -179,6 +113,7 @@ bool FileSystemWatchSession::start()
         m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
+    m_watches.setInstance(m_inotify);
     m_wakeup = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeup < 0) {
         m_errorMessage = QString::fromLocal8Bit(std::strerror(errno));
@@ -197,13 +132,12 @@ void FileSystemWatchSession::injectQueueOverflow()
 
 int FileSystemWatchSession::watchesInUse()
 {
-    return watchesInUseByProcess;
+    return FileSystemWatchTable::watchesInUse();
 }
 
 int FileSystemWatchSession::watchBudget()
 {
-    const int limit = userWatchLimit();
-    return std::max(0, limit - std::max(limit / reservedWatchShare, minimumReservedWatches));
+    return FileSystemWatchTable::watchBudget();
 }
 
 void FileSystemWatchSession::run()
@@ -213,18 +147,18 @@ void FileSystemWatchSession::run()
 
     bool idsWrapped = false;
     if (m_settings.since)
-        idsWrapped = !continueEventIdsAfter(*m_settings.since);
+        idsWrapped = !FileSystemEventBatch::continueEventIdsAfter(*m_settings.since);
     synchronize(false);
     // Reported once the folders are watched, so a rescan by the caller misses nothing.
     if (m_settings.since)
-        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
+        m_batch.addForEveryRoot(FileSystemEventFlag::mustScanSubDirs
                           | (idsWrapped ? FileSystemEventFlag::eventIdsWrapped : 0));
 
     while (!stopRequested()) {
         int timeout = -1;
-        if (m_deadline) {
+        if (const auto &deadline = m_batch.deadline()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                *m_deadline - std::chrono::steady_clock::now());
+                *deadline - std::chrono::steady_clock::now());
             timeout = int(std::clamp<qint64>(left.count(), 0, std::numeric_limits<int>::max()));
         }
         std::array<pollfd, 2> descriptors{pollfd{m_inotify, POLLIN, 0},
@@ -245,84 +179,12 @@ void FileSystemWatchSession::run()
             handleOverflow(FileSystemEventFlag::kernelDropped);
         if (ready > 0 && (descriptors[0].revents & POLLIN))
             readEvents();
-        if (m_deadline && std::chrono::steady_clock::now() >= *m_deadline)
+        if (m_batch.deadline() && std::chrono::steady_clock::now() >= *m_batch.deadline())
             deliverPending();
     }
 }
 
 // Watches
-
-bool FileSystemWatchSession::takeWatchFromBudget()
-{
-    if (m_watchCount >= m_settings.watchLimit)
-        return false;
-    if (watchesInUseByProcess.fetch_add(1) + 1 > watchBudget()) {
-        --watchesInUseByProcess;
-        return false;
-    }
-    return true;
-}
-
-void FileSystemWatchSession::returnWatchesToBudget(int count)
-{
-    watchesInUseByProcess -= count;
-}
-
-int FileSystemWatchSession::addWatch(const QString &path, quint32 mask, bool inTree,
-                                     bool *budgetExhausted)
-{
-    if (!takeWatchFromBudget()) {
-        *budgetExhausted = true;
-        return -1;
-    }
-    const int descriptor =
-        ::inotify_add_watch(m_inotify, QFile::encodeName(path).constData(), mask);
-    if (descriptor < 0) {
-        const int error = errno;
-        returnWatchesToBudget(1);
-        // ENOSPC: the user's limit is reached, other programs took the share left to them.
-        *budgetExhausted = error == ENOSPC || error == ENOMEM;
-        return -1;
-    }
-    const auto known = m_directories.find(descriptor);
-    if (known == m_directories.end()) {
-        m_directories.insert(descriptor, Directory{path, inTree});
-        m_descriptorsByPath.insert(path, descriptor);
-        ++m_watchCount;
-        return descriptor;
-    }
-    // The kernel already watched this folder for us (under the same path, or under one that
-    // has gone stale); no new watch was made.
-    returnWatchesToBudget(1);
-    if (known->inTree && !inTree) {
-        // One folder reached as a tree folder and as a folder on the way to a root (through a
-        // link): the narrower mask just replaced the tree's, so give the tree its mask back.
-        ::inotify_add_watch(m_inotify, QFile::encodeName(known->path).constData(), treeMask);
-        return descriptor;
-    }
-    if (known->path != path) {
-        if (m_descriptorsByPath.value(known->path, -1) == descriptor)
-            m_descriptorsByPath.remove(known->path);
-        known->path = path;
-    }
-    known->inTree = known->inTree || inTree;
-    m_descriptorsByPath.insert(path, descriptor);
-    return descriptor;
-}
-
-void FileSystemWatchSession::forgetWatch(int descriptor, bool removeFromKernel)
-{
-    const auto found = m_directories.find(descriptor);
-    if (found == m_directories.end())
-        return;
-    if (removeFromKernel)
-        ::inotify_rm_watch(m_inotify, descriptor);
-    if (m_descriptorsByPath.value(found->path, -1) == descriptor)
-        m_descriptorsByPath.remove(found->path);
-    m_directories.erase(found);
-    --m_watchCount;
-    returnWatchesToBudget(1);
-}
 
 // Watches `top` and every folder below it that is not skipped. readdir's entry types spare a
 // stat per entry, which matters for trees of tens of thousands of folders.
@@ -337,8 +199,8 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         folders.pop_back();
         bool exhausted = false;
         const quint32 mask = treeMask | (isTop && topIsRoot ? 0 : IN_DONT_FOLLOW);
-        const int watchesBefore = m_watchCount;
-        const int descriptor = addWatch(folder, mask, true, &exhausted);
+        const int watchesBefore = m_watches.count();
+        const int descriptor = m_watches.add(folder, mask, true, &exhausted);
         if (descriptor < 0) {
             if (exhausted) {
                 noteBudgetExhausted(folder);
@@ -351,9 +213,9 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
         if (visited)
             visited->insert(descriptor);
         const bool reportContents = report == WalkReport::everything
-            || (report == WalkReport::unwatchedFolders && m_watchCount > watchesBefore);
+            || (report == WalkReport::unwatchedFolders && m_watches.count() > watchesBefore);
         if (reportContents && report == WalkReport::unwatchedFolders && !isTop)
-            queueEvent(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
+            m_batch.add(folder, FileSystemEventFlag::itemCreated | FileSystemEventFlag::itemIsDir);
 
         DIR *directory = ::opendir(QFile::encodeName(folder).constData());
         if (!directory)
@@ -371,7 +233,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
             const QString name = QFile::decodeName(entry->d_name);
             const QString path = childPath(folder, name);
             if (reportContents) {
-                queueEvent(path, FileSystemEventFlag::itemCreated
+                m_batch.add(path, FileSystemEventFlag::itemCreated
                                      | (isFolder ? FileSystemEventFlag::itemIsDir
                                                  : FileSystemEventFlag::itemIsFile));
             }
@@ -388,7 +250,7 @@ FileSystemWatchSession::WalkResult FileSystemWatchSession::watchTree(const QStri
 void FileSystemWatchSession::watchNewFolder(const QString &path)
 {
     if (watchTree(path, false, WalkReport::everything, nullptr) == WalkResult::budgetExhausted)
-        queueEvent(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
+        m_batch.add(path, FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
 }
 
 // Brings every watch in line with the file system: each present root's tree, and the folders
@@ -437,11 +299,11 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
             return {};
         root.present = result != WalkResult::missing;
         if (result == WalkResult::budgetExhausted) {
-            queueEvent(root.path,
+            m_batch.add(root.path,
                        FileSystemEventFlag::mustScanSubDirs | FileSystemEventFlag::userDropped);
         }
         if (report && root.present)
-            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+            m_batch.add(root.path, FileSystemEventFlag::rootChanged);
     }
 
     QStringList shape;
@@ -460,56 +322,20 @@ QStringList FileSystemWatchSession::synchronizeOnce(bool reportAppearingRoots)
         shape.append(nearest);
     }
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        const int treeDescriptor = m_descriptorsByPath.value(it.key(), -1);
-        if (visited.contains(treeDescriptor) && m_directories.value(treeDescriptor).inTree)
+        const int treeDescriptor = m_watches.descriptorOf(it.key());
+        const auto treeFolder = m_watches.find(treeDescriptor);
+        if (visited.contains(treeDescriptor) && treeFolder && treeFolder->inTree)
             continue;
         bool exhausted = false;
-        const int descriptor = addWatch(it.key(), it.value(), false, &exhausted);
+        const int descriptor = m_watches.add(it.key(), it.value(), false, &exhausted);
         if (descriptor >= 0)
             visited.insert(descriptor);
         else if (exhausted)
             noteBudgetExhausted(it.key());
     }
 
-    QList<int> unreached;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (!visited.contains(it.key()))
-            unreached.append(it.key());
-    }
-    for (const int descriptor : unreached)
-        forgetWatch(descriptor, true);
+    m_watches.forgetAllBut(visited);
     return shape;
-}
-
-// A watched folder moved within the watched trees: its watches follow the folder, so only the
-// paths they stand for change.
-void FileSystemWatchSession::moveTree(const QString &from, const QString &to)
-{
-    QList<int> moved;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (isAtOrBelow(it->path, from))
-            moved.append(it.key());
-    }
-    for (const int descriptor : moved) {
-        Directory &directory = m_directories[descriptor];
-        if (m_descriptorsByPath.value(directory.path, -1) == descriptor)
-            m_descriptorsByPath.remove(directory.path);
-        directory.path = to + directory.path.mid(from.size());
-        m_descriptorsByPath.insert(directory.path, descriptor);
-    }
-}
-
-// A watched folder left the watched trees (or moved into a skipped folder): its watches would
-// go on reporting it under a path it no longer has.
-void FileSystemWatchSession::forgetTree(const QString &top)
-{
-    QList<int> gone;
-    for (auto it = m_directories.cbegin(); it != m_directories.cend(); ++it) {
-        if (it->inTree && isAtOrBelow(it->path, top))
-            gone.append(it.key());
-    }
-    for (const int descriptor : gone)
-        forgetWatch(descriptor, true);
 }
 
 void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
@@ -521,8 +347,9 @@ void FileSystemWatchSession::noteBudgetExhausted(const QString &path)
         << QStringLiteral("File-system monitor: no inotify watch left (%1 in use, budget %2 of "
                           "the user's %3, this monitor's limit %4); changes below %5 are not "
                           "seen")
-               .arg(QString::number(watchesInUseByProcess), QString::number(watchBudget()),
-                    QString::number(userWatchLimit()), QString::number(m_settings.watchLimit),
+               .arg(QString::number(watchesInUse()), QString::number(watchBudget()),
+                    QString::number(FileSystemWatchTable::userWatchLimit()),
+                    QString::number(m_settings.watchLimit),
                     path);
 }
 
@@ -566,12 +393,12 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
     if (!completesMove)
         finishPendingMove();
 
-    const auto found = m_directories.constFind(descriptor);
-    if (found == m_directories.cend())
+    const std::optional<FileSystemWatchTable::Directory> found = m_watches.find(descriptor);
+    if (!found)
         return; // a watch already given up
-    const Directory directory = *found;
+    const FileSystemWatchTable::Directory directory = *found;
     if (mask & IN_IGNORED) {
-        forgetWatch(descriptor, false);
+        m_watches.forget(descriptor, false);
         return;
     }
     if (mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
@@ -593,15 +420,15 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
 
     const quint32 kind = isFolder ? Flag::itemIsDir : Flag::itemIsFile;
     if (mask & IN_CREATE)
-        queueEvent(path, Flag::itemCreated | kind);
+        m_batch.add(path, Flag::itemCreated | kind);
     if (mask & IN_DELETE)
-        queueEvent(path, Flag::itemRemoved | kind);
+        m_batch.add(path, Flag::itemRemoved | kind);
     if (mask & IN_MODIFY)
-        queueEvent(path, Flag::itemModified | kind);
+        m_batch.add(path, Flag::itemModified | kind);
     if (mask & IN_ATTRIB)
-        queueEvent(path, Flag::itemInodeMetaMod | kind);
+        m_batch.add(path, Flag::itemInodeMetaMod | kind);
     if (mask & (IN_MOVED_FROM | IN_MOVED_TO))
-        queueEvent(path, Flag::itemRenamed | kind);
+        m_batch.add(path, Flag::itemRenamed | kind);
     if (!isFolder)
         return;
 
@@ -613,14 +440,14 @@ void FileSystemWatchSession::handleEvent(int descriptor, quint32 mask, quint32 c
         const QString from = m_pendingMove->path;
         m_pendingMove.reset();
         if (isSkippedFolder(directory.path, name)) {
-            forgetTree(from);
-        } else if (m_descriptorsByPath.contains(from)) {
-            moveTree(from, path);
+            m_watches.forgetTree(from);
+        } else if (m_watches.descriptorOf(from) >= 0) {
+            m_watches.moveTree(from, path);
             // Events are read after the fact: a folder made in it before the move was gone
             // from its old path when its creation was read, so it has no watch yet.
             if (watchTree(path, false, WalkReport::unwatchedFolders, nullptr)
                 == WalkResult::budgetExhausted) {
-                queueEvent(path, Flag::mustScanSubDirs | Flag::userDropped);
+                m_batch.add(path, Flag::mustScanSubDirs | Flag::userDropped);
             }
         } else {
             // The folder itself was made or moved in under its old name and renamed before
@@ -646,7 +473,7 @@ bool FileSystemWatchSession::handleRootsAffectedBy(const QString &path)
     bool affected = false;
     for (const Root &root : m_roots) {
         if (isAtOrBelow(root.path, path)) {
-            queueEvent(root.path, FileSystemEventFlag::rootChanged);
+            m_batch.add(root.path, FileSystemEventFlag::rootChanged);
             affected = true;
         }
     }
@@ -668,7 +495,7 @@ void FileSystemWatchSession::finishPendingMove()
         return;
     const QString from = m_pendingMove->path;
     m_pendingMove.reset();
-    forgetTree(from);
+    m_watches.forgetTree(from);
     handleRootsAffectedBy(from);
 }
 
@@ -677,73 +504,13 @@ void FileSystemWatchSession::finishPendingMove()
 void FileSystemWatchSession::handleOverflow(quint32 reason)
 {
     m_pendingMove.reset();
-    queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs | reason);
+    m_batch.addForEveryRoot(FileSystemEventFlag::mustScanSubDirs | reason);
     synchronize(false);
-}
-
-void FileSystemWatchSession::queueEvent(const QString &path, quint32 flags)
-{
-    if (m_droppingUntilDelivery)
-        return;
-    // A path changed again moves to the end with the union of its flags, so a batch stays in
-    // id order and names each path once.
-    const auto earlier = m_pendingIndex.constFind(path);
-    if (earlier != m_pendingIndex.cend()) {
-        FileSystemEvent &previous = m_pending[*earlier];
-        flags |= previous.flags;
-        previous.flags = 0;
-        --m_pendingLiveCount;
-    }
-    m_pending.push_back(FileSystemEvent{path, nextEventId(), flags});
-    m_pendingIndex.insert(path, m_pending.size() - 1);
-    ++m_pendingLiveCount;
-    if (!m_deadline) {
-        // The first change after a quiet period goes out at once; later ones wait for the
-        // latency to pass since the last delivery.
-        m_deadline = std::max(std::chrono::steady_clock::now(),
-                              m_lastDelivery + m_settings.latency);
-    }
-
-    if (m_pendingLiveCount > maximumPendingEvents) {
-        m_pending.clear();
-        m_pendingIndex.clear();
-        m_pendingLiveCount = 0;
-        queueForEveryRoot(FileSystemEventFlag::mustScanSubDirs
-                          | FileSystemEventFlag::userDropped);
-        m_droppingUntilDelivery = true;
-    } else if (m_pending.size() > 2 * m_pendingLiveCount + pendingCompactionSlack) {
-        compactPending();
-    }
-}
-
-void FileSystemWatchSession::queueForEveryRoot(quint32 flags)
-{
-    for (const Root &root : m_roots)
-        queueEvent(root.path, flags);
-}
-
-void FileSystemWatchSession::compactPending()
-{
-    std::erase_if(m_pending, [](const FileSystemEvent &event) { return event.flags == 0; });
-    m_pendingIndex.clear();
-    for (size_t index = 0; index < m_pending.size(); ++index)
-        m_pendingIndex.insert(m_pending[index].path, index);
 }
 
 void FileSystemWatchSession::deliverPending()
 {
-    QList<FileSystemEvent> batch;
-    batch.reserve(qsizetype(m_pendingLiveCount));
-    for (FileSystemEvent &event : m_pending) {
-        if (event.flags != 0)
-            batch.append(std::move(event));
-    }
-    m_pending.clear();
-    m_pendingIndex.clear();
-    m_pendingLiveCount = 0;
-    m_droppingUntilDelivery = false;
-    m_deadline.reset();
-    m_lastDelivery = std::chrono::steady_clock::now();
+    QList<FileSystemEvent> batch = m_batch.take();
     if (!batch.isEmpty())
         m_delivery(std::move(batch));
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/file_events/FileSystemEvent.h"
+#include "platform/file_events/FileSystemEventBatch.h"
+#include "platform/file_events/FileSystemWatchTable.h"
 
 #include <QHash>
 #include <QList>
@@ -79,11 +81,6 @@ private:
         QString path;
         bool present = false;
     };
-    struct Directory
-    {
-        QString path;
-        bool inTree = false; // false: watched only as a folder on the way to a root
-    };
     struct PendingMove
     {
         quint32 cookie = 0;
@@ -94,18 +91,12 @@ private:
     bool stopRequested() const { return m_stopping.load(std::memory_order_relaxed); }
 
     // Watches
-    bool takeWatchFromBudget();
-    void returnWatchesToBudget(int count);
-    int addWatch(const QString &path, quint32 mask, bool inTree, bool *budgetExhausted);
-    void forgetWatch(int descriptor, bool removeFromKernel);
     WalkResult watchTree(const QString &top, bool topIsRoot, WalkReport report,
                          QSet<int> *visited);
     void watchNewFolder(const QString &path);
     void synchronize(bool reportAppearingRoots);
     QStringList synchronizeOnce(bool reportAppearingRoots);
     QStringList rootShape() const;
-    void moveTree(const QString &from, const QString &to);
-    void forgetTree(const QString &top);
     void noteBudgetExhausted(const QString &path);
 
     // Events
@@ -115,9 +106,6 @@ private:
     bool missingRootAtOrBelow(const QString &path) const;
     void finishPendingMove();
     void handleOverflow(quint32 reason);
-    void queueEvent(const QString &path, quint32 flags);
-    void queueForEveryRoot(quint32 flags);
-    void compactPending();
     void deliverPending();
 
     const FileSystemWatchSettings m_settings;
@@ -131,18 +119,11 @@ private:
 
     // Owned by the session's thread once it runs.
     std::vector<Root> m_roots;
-    QHash<int, Directory> m_directories;
-    QHash<QString, int> m_descriptorsByPath;
-    int m_watchCount = 0;
+    FileSystemWatchTable m_watches;
     bool m_budgetWarningLogged = false;
     std::optional<PendingMove> m_pendingMove;
 
-    std::vector<FileSystemEvent> m_pending; // in id order; merged-away entries have no flags
-    QHash<QString, size_t> m_pendingIndex;
-    size_t m_pendingLiveCount = 0;
-    bool m_droppingUntilDelivery = false;
-    std::optional<std::chrono::steady_clock::time_point> m_deadline;
-    std::chrono::steady_clock::time_point m_lastDelivery;
+    FileSystemEventBatch m_batch;
 };
 
 } // namespace tolvaran::Internal

@@ -249,8 +249,7 @@ void TeamPresenceConnection::openSocket(quint64 generation)
     // QWebSocket gives the upgrade no time limit of its own.
     m_socketOpeningWait = scheduleWait(socketOpeningTimeout, [this, generation, socket] {
         m_socketOpeningWait.reset();
-        socketEnded(generation, socket,
-                    TeamTransportError::messageFor(TeamTransportError::Kind::timedOut), false);
+        socketEnded(generation, socket, errorMessage(TeamTransportErrorKind::timedOut), false);
     });
     socket->open(*request);
 }

@@ -79,8 +79,9 @@ std::optional<QString> serverErrorSentence(const QByteArray &body)
 
 TeamServiceError authenticatedFailure(const QByteArray &body)
 {
-    return TeamServiceError::serverMessage(serverErrorSentence(body).value_or(
-        TeamServiceError::messageFor(TeamServiceError::Kind::connectionFailed)));
+    return TeamServiceError(TeamServiceErrorKind::serverMessage,
+                            serverErrorSentence(body).value_or(
+                                errorMessage(TeamServiceErrorKind::connectionFailed)));
 }
 
 } // namespace
@@ -359,7 +360,8 @@ TeamCallHandle TeamServerClient::ensureInstallationIdentity(QObject *context, Do
         const Exchange &answer = std::get<Exchange>(outcome);
         if (answer.status != statusCreated) {
             if (const auto sentence = serverErrorSentence(answer.body))
-                return call.fail(TeamServiceError::serverMessage(*sentence));
+                return call.fail(
+                    TeamServiceError(TeamServiceErrorKind::serverMessage, *sentence));
             return call.fail(TeamServiceError(TeamServiceError::Kind::registrationFailed));
         }
         try {

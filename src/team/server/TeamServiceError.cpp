@@ -2,11 +2,12 @@
 
 namespace tolvaran {
 
-QString TeamServiceError::messageFor(Kind kind)
+QString errorMessage(TeamServiceErrorKind kind)
 {
+    using Kind = TeamServiceErrorKind;
     switch (kind) {
     case Kind::serverMessage:
-        return {};
+        return QStringLiteral("The team server refused the request.");
     case Kind::invalidSettings:
         return QStringLiteral("The team server URL or key is invalid.");
     case Kind::invalidResponse:
@@ -26,7 +27,13 @@ QString TeamServiceError::messageFor(Kind kind)
     case Kind::invalidDeviceID:
         return QStringLiteral("That device ID cannot be used in a request to the team server.");
     }
+    Q_UNREACHABLE();
     return {};
+}
+
+QString errorMessage(TeamServiceErrorKind kind, const QString &serverSentence)
+{
+    return kind == TeamServiceErrorKind::serverMessage ? serverSentence : errorMessage(kind);
 }
 
 } // namespace tolvaran

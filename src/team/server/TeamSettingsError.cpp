@@ -2,8 +2,9 @@
 
 namespace tolvaran {
 
-QString TeamSettingsError::messageFor(Kind kind)
+QString errorMessage(TeamSettingsErrorKind kind)
 {
+    using Kind = TeamSettingsErrorKind;
     switch (kind) {
     case Kind::invalidMemberName:
         return QStringLiteral("Enter a display name of 80 characters or fewer.");
@@ -19,6 +20,7 @@ QString TeamSettingsError::messageFor(Kind kind)
     case Kind::alreadyMember:
         return QStringLiteral("This computer is already a member of this team.");
     }
+    Q_UNREACHABLE();
     return {};
 }
 

@@ -2,16 +2,17 @@
 
 namespace tolvaran {
 
-QString TeamTransportError::messageFor(Kind kind)
+QString errorMessage(TeamTransportErrorKind kind)
 {
     switch (kind) {
-    case Kind::failed:
+    case TeamTransportErrorKind::failed:
         return QStringLiteral("The team server could not be reached.");
-    case Kind::timedOut:
+    case TeamTransportErrorKind::timedOut:
         return QStringLiteral("The team server did not answer in time.");
-    case Kind::cancelled:
+    case TeamTransportErrorKind::cancelled:
         return QStringLiteral("The request to the team server was cancelled.");
     }
+    Q_UNREACHABLE();
     return {};
 }
 

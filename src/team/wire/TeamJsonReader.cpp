@@ -101,36 +101,32 @@ TeamJsonReader::TeamJsonReader(QByteArrayView bytes)
 
 void TeamJsonReader::logIfRefused(const TeamWireError &error)
 {
-    if (error.kind() == TeamWireError::Kind::limitExceeded)
+    if (error.kind() == TeamWireErrorKind::limitExceeded)
         qCWarning(lcTeam, "Team message refused: %s", error.what());
 }
 
 void TeamJsonReader::failMalformed(const char *what) const
 {
-    throw TeamWireError(TeamWireError::Kind::malformed,
-                        QStringLiteral("The team message is not valid JSON: %1 at byte %2.")
-                            .arg(QLatin1String(what))
-                            .arg(m_pos));
+    throw TeamWireError(TeamWireErrorKind::malformed,
+                        QStringLiteral("%1 at byte %2").arg(QLatin1String(what)).arg(m_pos));
 }
 
 void TeamJsonReader::failMissing(const char *key) const
 {
-    throw TeamWireError(TeamWireError::Kind::invalidRecord,
-                        QStringLiteral("The value for \"%1\" is missing.").arg(
-                            QLatin1String(key)));
+    throw TeamWireError(TeamWireErrorKind::invalidRecord,
+                        QStringLiteral("\"%1\" is missing").arg(QLatin1String(key)));
 }
 
 void TeamJsonReader::failMistyped(const char *expected) const
 {
-    throw TeamWireError(TeamWireError::Kind::invalidRecord,
-                        QStringLiteral("The value for \"%1\" is not %2.")
+    throw TeamWireError(TeamWireErrorKind::invalidRecord,
+                        QStringLiteral("\"%1\" is not %2")
                             .arg(QString::fromUtf8(m_key), QLatin1String(expected)));
 }
 
 void TeamJsonReader::failLimit(const QString &what) const
 {
-    throw TeamWireError(TeamWireError::Kind::limitExceeded,
-                        QStringLiteral("The team message is too large: %1.").arg(what));
+    throw TeamWireError(TeamWireErrorKind::limitExceeded, what);
 }
 
 void TeamJsonReader::skipWhiteSpace()

@@ -108,8 +108,7 @@ void TeamJsonWriter::intValue(qint64 value)
 void TeamJsonWriter::doubleValue(double value)
 {
     if (!std::isfinite(value)) {
-        throw TeamWireError(TeamWireError::Kind::unencodable,
-                            QStringLiteral("A number that JSON cannot carry was to be sent."));
+        throw TeamWireError(TeamWireErrorKind::unencodable);
     }
     beforeValue();
     // The shortest text that reads back as the same double ("12.5", "50", "1e+22").
