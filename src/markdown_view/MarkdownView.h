@@ -9,6 +9,7 @@
 #include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/theme/TextStyle.h"
 #include "markdown_view/theme/Theme.h"
+#include "work/WorkGroup.h"
 
 #include <QAbstractScrollArea>
 #include <QTimer>
@@ -129,8 +130,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    struct ParseChannel;
-
     void rebuild();
     void relayoutForWidth();
     void layoutVisible();
@@ -169,7 +168,6 @@ private:
     std::unique_ptr<DocumentLayout> m_layout;
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;
-    std::shared_ptr<ParseChannel> m_parseChannel;
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
@@ -186,6 +184,8 @@ private:
     qsizetype m_selectedBlock = -1;
     QPointF m_pressPoint;
     bool m_dragging = false;
+    // Last, so that it goes first: no parse is handed to a view being torn down.
+    WorkGroup m_parses{this};
 };
 
 } // namespace tolvaran::markdown
