@@ -299,40 +299,6 @@ TEST_F(TokenIndexPassTest, newRolloutsAreIndexedTwelveAtATimeNewestFirst)
     EXPECT_EQ(last.global.indexedTokens, 30);
 }
 
-TEST_F(TokenIndexPassTest, rolloutsWithNothingToIndexStopWaitingUntilTheyChange)
-{
-    // The twelve newest rollouts have nothing to index: missing, empty, no complete line.
-    QList<CodexThread> threads;
-    for (int i = 0; i < 12; ++i) {
-        const QString id = QStringLiteral("n%1").arg(i);
-        const QString path = home.filePath(QStringLiteral("codex/sessions/") + id);
-        if (i % 3 == 1)
-            writeRollout(id, QByteArray());
-        else if (i % 3 == 2)
-            writeRollout(id, usageLine(1000).left(30));
-        threads.append(thread(id, path, QStringLiteral("/new"), i));
-    }
-    const QString older = writeRollout(QStringLiteral("old"), usageLine(5));
-    threads.append(thread(QStringLiteral("old"), older, QStringLiteral("/old"), 3600));
-
-    EXPECT_EQ(refresh(threads).pendingRolloutCount, 1);
-    const TokenUsageSnapshot second = refresh(threads);
-    EXPECT_EQ(second.pendingRolloutCount, 0) << "the older rollout must not be starved";
-    EXPECT_EQ(second.global.indexedTokens, 5);
-
-    SqliteDatabase observer = observe();
-    const qint64 before = dataVersion(observer);
-    EXPECT_EQ(refresh(threads).pendingRolloutCount, 0);
-    EXPECT_EQ(dataVersion(observer), before);
-
-    // Once they change, they are read: a missing file that appears, a line completed.
-    writeRollout(QStringLiteral("n0"), usageLine(100));
-    append(threads[2].rolloutPath, usageLine(1000).mid(30));
-    const TokenUsageSnapshot changed = refresh(threads);
-    EXPECT_EQ(changed.pendingRolloutCount, 0);
-    EXPECT_EQ(changed.global.indexedTokens, 1105);
-}
-
 TEST_F(TokenIndexPassTest, passesReadOnlyWhatChangedSinceTheLastOne)
 {
     QList<CodexThread> threads;
@@ -590,4 +556,38 @@ TEST_F(TokenIndexPassTest, aFullRefreshWithNothingChangedReadsNothingAndMovesWit
     EXPECT_EQ(*counted.fileStates, 1);
     EXPECT_GT(*counted.bytesRead, 0);
     EXPECT_TRUE(changed == TokenUsageStore(supportFolder(), QTimeZone::utc()).refresh(grown, at));
+}
+
+TEST_F(TokenIndexPassTest, rolloutsWithNothingToIndexStopWaitingUntilTheyChange)
+{
+    // The twelve newest rollouts have nothing to index: missing, empty, no complete line.
+    QList<CodexThread> threads;
+    for (int i = 0; i < 12; ++i) {
+        const QString id = QStringLiteral("n%1").arg(i);
+        const QString path = home.filePath(QStringLiteral("codex/sessions/") + id);
+        if (i % 3 == 1)
+            writeRollout(id, QByteArray());
+        else if (i % 3 == 2)
+            writeRollout(id, usageLine(1000).left(30));
+        threads.append(thread(id, path, QStringLiteral("/new"), i));
+    }
+    const QString older = writeRollout(QStringLiteral("old"), usageLine(5));
+    threads.append(thread(QStringLiteral("old"), older, QStringLiteral("/old"), 3600));
+
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 1);
+    const TokenUsageSnapshot second = refresh(threads);
+    EXPECT_EQ(second.pendingRolloutCount, 0) << "the older rollout must not be starved";
+    EXPECT_EQ(second.global.indexedTokens, 5);
+
+    SqliteDatabase observer = observe();
+    const qint64 before = dataVersion(observer);
+    EXPECT_EQ(refresh(threads).pendingRolloutCount, 0);
+    EXPECT_EQ(dataVersion(observer), before);
+
+    // Once they change, they are read: a missing file that appears, a line completed.
+    writeRollout(QStringLiteral("n0"), usageLine(100));
+    append(threads[2].rolloutPath, usageLine(1000).mid(30));
+    const TokenUsageSnapshot changed = refresh(threads);
+    EXPECT_EQ(changed.pendingRolloutCount, 0);
+    EXPECT_EQ(changed.global.indexedTokens, 1105);
 }
