@@ -13,8 +13,7 @@
 #include <mutex>
 #include <utility>
 
-// How the program runs slow work. Every slow step runs through one of these, and nothing
-// else starts a thread or uses a thread pool:
+// How the program runs slow work: every slow step runs through one of these.
 // - WorkGroup (here): the background jobs of one GUI-thread object, each cancellable and able
 //   to report progress, their results handed back on that object's thread. The way for
 //   anything a model object or view starts (refreshes, scans, saves, parses, decoding).
@@ -34,7 +33,8 @@
 // pool, one thread per core, ordered by JobPriority (the jobs of work groups); the side-by-side
 // helpers, a pool of one thread per core (ForEachSideBySide); one thread for each SerialQueue;
 // the threads of the groups that have their own (the image loader's decoding: two, and one for
-// costly pictures); the file monitor's reading thread; and Qt's own network thread.
+// costly pictures); each file monitor's reader of inotify events; and Qt's own network
+// thread. Nothing else uses a thread pool or starts a thread.
 
 namespace tolvaran {
 
