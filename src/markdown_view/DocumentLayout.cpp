@@ -3,15 +3,13 @@
 #include "markdown_view/BlockViews.h"
 #include "markdown_view/theme/ColorSchemeImageFilter.h"
 
+#include "work/ForEachSideBySide.h"
+
 #include <QPainter>
-#include <QThreadPool>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <limits>
-#include <mutex>
 
 namespace tolvaran::markdown {
 
@@ -164,55 +162,30 @@ void DocumentLayout::layoutNext()
 
 void DocumentLayout::prepareInParallel(qsizetype end)
 {
-    struct Batch
-    {
-        std::vector<Entry *> entries;
-        std::atomic<std::size_t> next = 0;
-        std::atomic<std::size_t> done = 0;
-        std::mutex mutex;
-        std::condition_variable finished;
-    };
-    auto batch = std::make_shared<Batch>();
-    // Blocks that start below the part kept are dropped as soon as they are measured, on the
-    // thread that built them.
-    const bool mayDrop = m_laidOutBottom > m_keptBottom;
+    std::vector<Entry *> anyThread;
     for (qsizetype index = m_laidOut; index < end; ++index) {
         Entry &entry = m_entries[std::size_t(index)];
         if (entry.anyThread)
-            batch->entries.push_back(&entry);
+            anyThread.push_back(&entry);
     }
-    const qsizetype count = qsizetype(batch->entries.size());
-    QThreadPool *pool = QThreadPool::globalInstance();
-    const int helpers = int(std::min<qsizetype>(pool->maxThreadCount(),
-                                                count / minimumParallelBlocks - 1));
-    if (helpers < 1)
+    const std::size_t threads = anyThread.size() / std::size_t(minimumParallelBlocks);
+    if (threads < 2)
         return;
+    // Blocks that start below the part kept are dropped as soon as they are measured, on the
+    // thread that built them.
+    const bool mayDrop = m_laidOutBottom > m_keptBottom;
     // The copies the workers make of the context share the attributes resolved here, and the
     // platform's fonts are asked for once, on this thread.
     characterFormat(m_context.attributes(), m_context.colorScheme);
-    // A helper the pool starts late (it may be busy) finds nothing left to do; the batch
-    // outlives this call for it, the entries do not, and it never reaches them then.
-    const auto work = [this, batch, mayDrop] {
-        const std::size_t size = batch->entries.size();
-        for (std::size_t index = batch->next++; index < size; index = batch->next++) {
-            prepare(*batch->entries[index], mayDrop);
-            if (++batch->done == size) {
-                const std::lock_guard lock(batch->mutex);
-                batch->finished.notify_all();
-            }
-        }
-    };
-    for (int helper = 0; helper < helpers; ++helper)
-        pool->start(work);
-    // Meanwhile this thread builds the blocks only it may build, in document order.
+    // The blocks only this thread may build come first (few: those with pictures), in
+    // document order.
     for (qsizetype index = m_laidOut; index < end; ++index) {
         Entry &entry = m_entries[std::size_t(index)];
         if (!entry.anyThread)
             prepare(entry, mayDrop);
     }
-    work();
-    std::unique_lock lock(batch->mutex);
-    batch->finished.wait(lock, [&] { return batch->done == batch->entries.size(); });
+    forEachSideBySide(anyThread.size(), threads,
+                      [&](std::size_t index) { prepare(*anyThread[index], mayDrop); });
 }
 
 void DocumentLayout::layoutThrough(qreal bottom)

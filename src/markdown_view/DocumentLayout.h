@@ -115,8 +115,8 @@ private:
     void prepare(Entry &entry, bool mayDrop) const;
     bool droppable(const Entry &entry) const;
     void layoutNext();
-    // Prepares the blocks from the first not laid out up to `end` on the thread pool's
-    // threads and this one, when there are enough; this one also prepares the blocks that
+    // Prepares the blocks from the first not laid out up to `end` side by side on helper
+    // threads and this one, when there are enough; this one first prepares the blocks that
     // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
     void prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.

@@ -11,9 +11,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QThreadPool>
-
-#include <mutex>
 
 namespace tolvaran::markdown {
 
@@ -40,21 +37,11 @@ constexpr qreal defaultDotsPerInch = 96;
 
 } // namespace
 
-// What a parse job hands its result to: the view while it lives. The view's destructor
-// clears it under the lock, so a job that finishes later posts nothing.
-struct MarkdownView::ParseChannel
-{
-    std::mutex mutex;
-    MarkdownView *view = nullptr;
-};
-
 MarkdownView::MarkdownView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_theme(std::make_shared<const Theme>(Theme::basic()))
     , m_parser(parseMarkdown)
-    , m_parseChannel(std::make_shared<ParseChannel>())
 {
-    m_parseChannel->view = this;
     MarkdownViewport::installAccessibleFactory();
     setViewport(new MarkdownViewport([this] { return accessibleElements(); }));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -70,11 +57,7 @@ MarkdownView::MarkdownView(QWidget *parent)
     connect(&m_imageLayout, &QTimer::timeout, this, &MarkdownView::relayoutForImages);
 }
 
-MarkdownView::~MarkdownView()
-{
-    const std::lock_guard lock(m_parseChannel->mutex);
-    m_parseChannel->view = nullptr;
-}
+MarkdownView::~MarkdownView() = default;
 
 void MarkdownView::setMarkdown(const QString &markdown, const std::optional<QUrl> &baseURL,
                                const std::optional<QUrl> &imageBaseURL)
@@ -83,25 +66,17 @@ void MarkdownView::setMarkdown(const QString &markdown, const std::optional<QUrl
     m_parsing = true;
     m_baseURL = baseURL;
     m_imageBaseURL = imageBaseURL ? imageBaseURL : baseURL;
-    QThreadPool::globalInstance()->start(
-        [markdown, generation, channel = m_parseChannel, parse = m_parser] {
-            QList<BlockNode> blocks = parse(markdown);
-            const std::lock_guard lock(channel->mutex);
-            if (!channel->view)
-                return;
-            QMetaObject::invokeMethod(
-                channel->view,
-                [view = channel->view, generation, blocks = std::move(blocks)] {
-                    if (generation != view->m_parseGeneration)
-                        return; // a later text replaced this one
-                    view->m_parsing = false;
-                    view->m_content = MarkdownContent(blocks);
-                    view->verticalScrollBar()->setValue(0);
-                    view->rebuild();
-                },
-                Qt::QueuedConnection);
-        },
-        QThread::HighPriority);
+    // The parse holds only its copy of the text: a view closed meanwhile does not wait for it.
+    m_parses.runSelfContained<QList<BlockNode>>(
+        JobPriority::userInitiated, [markdown, parse = m_parser] { return parse(markdown); },
+        [this, generation](QList<BlockNode> blocks) {
+            if (generation != m_parseGeneration)
+                return; // a later text replaced this one
+            m_parsing = false;
+            m_content = MarkdownContent(blocks);
+            verticalScrollBar()->setValue(0);
+            rebuild();
+        });
 }
 
 void MarkdownView::setContent(const MarkdownContent &content, const std::optional<QUrl> &baseURL,

@@ -9,6 +9,7 @@
 #include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/theme/TextStyle.h"
 #include "markdown_view/theme/Theme.h"
+#include "work/WorkGroup.h"
 
 #include <QAbstractScrollArea>
 #include <QTimer>
@@ -134,8 +135,6 @@ private:
     // Tests put a parser of their own in place, to hold a parse open.
     friend class MarkdownViewTesting;
 
-    struct ParseChannel;
-
     void rebuild();
     void relayoutForWidth();
     void layoutVisible();
@@ -175,7 +174,6 @@ private:
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;
     std::function<QList<BlockNode>(const QString &)> m_parser;
-    std::shared_ptr<ParseChannel> m_parseChannel;
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
@@ -192,6 +190,8 @@ private:
     qsizetype m_selectedBlock = -1;
     QPointF m_pressPoint;
     bool m_dragging = false;
+    // Last, so that it goes first: no parse is handed to a view being torn down.
+    WorkGroup m_parses{this};
 };
 
 } // namespace tolvaran::markdown

@@ -60,8 +60,6 @@ DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
     , m_session(session)
     , m_decoder(limits)
 {
-    m_decoders.setMaxThreadCount(decodeThreadCount);
-    m_costlyDecoders.setMaxThreadCount(1);
 }
 
 DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
@@ -74,14 +72,8 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
         }
     }
     m_ongoing.clear();
-    // Decoding jobs post their results to this object, so none may outlive it; stopped, they
-    // end at once. The costly thread is waited for last, since a job of the others may still
-    // hand it a picture (which then stops before it starts).
-    m_stopDecoding.request_stop();
-    m_decoders.clear();
-    m_decoders.waitForDone();
-    m_costlyDecoders.clear();
-    m_costlyDecoders.waitForDone();
+    // The decoding groups go next: they stop their jobs, which end at once (those not started
+    // yet without reading or decoding anything), and wait for them.
 }
 
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
@@ -229,47 +221,51 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
 
 void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)
 {
-    m_decoders.start([this, path, url, id] {
+    m_decoding.run(JobPriority::utility, [this, path, url, id](const WorkContext &context) {
+        if (context.stopRequested())
+            return;
         auto read = readFile(path);
         if (const auto *error = std::get_if<RemoteImageError>(&read))
-            finishLater(url, id, *error);
+            finishLater(m_decoding, url, id, *error);
         else
-            decodeOnWorker(std::get<QByteArray>(read), url, id);
+            decodeOnWorker(std::get<QByteArray>(read), url, id, context.stopToken());
     });
 }
 
 void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, const QUrl &url,
                                                   quint64 id)
 {
-    m_decoders.start([this, bytes, url, id] { decodeOnWorker(bytes, url, id); });
+    m_decoding.run(JobPriority::utility, [this, bytes, url, id](const WorkContext &context) {
+        if (!context.stopRequested())
+            decodeOnWorker(bytes, url, id, context.stopToken());
+    });
 }
 
 void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, const QUrl &url,
-                                              quint64 id)
+                                              quint64 id, const std::stop_token &stop)
 {
     auto prepared = m_decoder.prepare(bytes);
     if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
-        finishLater(url, id, *error);
+        finishLater(m_decoding, url, id, *error);
         return;
     }
     const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
-    const std::stop_token stop = m_stopDecoding.get_token();
     if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
-        m_costlyDecoders.start([this, image, url, id, stop] {
-            finishLater(url, id, m_decoder.decode(image, stop));
-        });
+        m_costlyDecoding.run(JobPriority::utility,
+                             [this, image, url, id](const WorkContext &context) {
+                                 finishLater(m_costlyDecoding, url, id,
+                                             m_decoder.decode(image, context.stopToken()));
+                             });
         return;
     }
-    finishLater(url, id, m_decoder.decode(image, stop));
+    finishLater(m_decoding, url, id, m_decoder.decode(image, stop));
 }
 
-void DefaultRemoteImageLoader::finishLater(const QUrl &url, quint64 id,
+void DefaultRemoteImageLoader::finishLater(WorkGroup &group, const QUrl &url, quint64 id,
                                            const RemoteImageResult &result)
 {
-    // The destructor waits for every decoding job, so the loader is still there to post to; a
-    // delivery still queued when it goes is discarded with it.
-    QMetaObject::invokeMethod(
-        this, [this, url, id, result] { finish(url, id, result); }, Qt::QueuedConnection);
+    // The group posts only while it lives, and the loader outlives its groups.
+    group.post([this, url, id, result] { finish(url, id, result); });
 }
 
 void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,

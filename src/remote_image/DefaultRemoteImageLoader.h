@@ -4,12 +4,12 @@
 #include "remote_image/RemoteImageDecodeLimits.h"
 #include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/RemoteImageLoader.h"
+#include "work/WorkGroup.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <chrono>
 #include <optional>
@@ -23,7 +23,7 @@ namespace tolvaran::markdown {
 // The loader that the views share: looks in its image cache, shares one download among all
 // callers who ask for the same URL meanwhile, checks the response, decodes the bytes on a
 // worker thread and fills the cache. Lives and is called on the GUI thread; only the transfer
-// (done by Qt's network stack) and the decoding (on the loader's own thread pool) happen
+// (done by Qt's network stack) and the decoding (on the loader's own threads) happen
 // elsewhere.
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
@@ -94,8 +94,11 @@ private:
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
     void decodeInBackground(const QByteArray &bytes, const QUrl &url, quint64 id);
     // On a decoding thread: decodes here, or hands a costly picture to its own thread.
-    void decodeOnWorker(const QByteArray &bytes, const QUrl &url, quint64 id);
-    void finishLater(const QUrl &url, quint64 id, const RemoteImageResult &result);
+    void decodeOnWorker(const QByteArray &bytes, const QUrl &url, quint64 id,
+                        const std::stop_token &stop);
+    // Hands the outcome to the GUI thread through the group whose job reached it.
+    void finishLater(WorkGroup &group, const QUrl &url, quint64 id,
+                     const RemoteImageResult &result);
     void finish(const QUrl &url, quint64 id, const RemoteImageResult &result);
     void deliverLater(Waiter waiter, const RemoteImageResult &result);
     static void deliver(const Waiter &waiter, const RemoteImageResult &result);
@@ -105,9 +108,10 @@ private:
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
     const RemoteImageDecoder m_decoder;
-    std::stop_source m_stopDecoding;
-    QThreadPool m_decoders;
-    QThreadPool m_costlyDecoders;
+    // Declared last, so that they go first, the costly thread after the others: a job of the
+    // others may still hand it a picture (which then stops before it starts).
+    WorkGroup m_costlyDecoding{this, 1};
+    WorkGroup m_decoding{this, decodeThreadCount};
 };
 
 } // namespace tolvaran::markdown

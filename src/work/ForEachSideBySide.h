@@ -1,28 +1,37 @@
 #pragma once
 
-#include <algorithm>
-#include <atomic>
 #include <cstddef>
-#include <thread>
-#include <vector>
+#include <functional>
+
+class QThreadPool;
 
 namespace tolvaran {
+
+namespace Internal {
+void runSideBySide(std::size_t count, std::size_t threads,
+                   const std::function<void(std::size_t)> &work);
+// The pool of the side-by-side helpers.
+QThreadPool &sideBySideHelpers();
+} // namespace Internal
 
 // Runs `work(i)` for every i in 0 … count - 1 on up to `threads` threads, the calling one
 // among them (so one thread, or none asked for, runs everything here). Each item goes to the
 // next free thread, and the call returns once every item is done. `work` must not throw.
+//
+// The other threads are the side-by-side helpers: a pool of their own, shared by every such
+// loop of the program and at most one thread per core, so that these loops neither wait
+// behind the slow jobs of the thread pool nor start threads of their own each time. Helpers
+// busy with another loop may join late or not at all; the calling thread then takes what is
+// left, so a loop never waits for a helper to start, and loops may nest.
 template <typename Work>
 void forEachSideBySide(std::size_t count, std::size_t threads, const Work &work)
 {
-    std::atomic<std::size_t> next = 0;
-    const auto drain = [&] {
-        for (std::size_t i = next++; i < count; i = next++)
+    if (threads <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i)
             work(i);
-    };
-    std::vector<std::jthread> helpers;
-    for (std::size_t h = 1; h < std::min(threads, count); ++h)
-        helpers.emplace_back(drain);
-    drain();
+        return;
+    }
+    Internal::runSideBySide(count, threads, std::function<void(std::size_t)>(std::cref(work)));
 }
 
 } // namespace tolvaran

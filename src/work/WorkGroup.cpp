@@ -6,9 +6,14 @@
 
 namespace tolvaran {
 
-WorkGroup::WorkGroup(QObject *receiver)
+WorkGroup::WorkGroup(QObject *receiver, int ownThreads)
 {
     m_shared->receiver = receiver;
+    if (ownThreads > 0) {
+        // Qt starts a pool's threads as jobs come, not here.
+        m_ownThreads = std::make_unique<QThreadPool>();
+        m_ownThreads->setMaxThreadCount(ownThreads);
+    }
 }
 
 WorkGroup::~WorkGroup()
@@ -32,6 +37,14 @@ WorkHandle WorkGroup::run(JobPriority priority, std::function<void(const WorkCon
             return true;
         },
         {});
+}
+
+void WorkGroup::start(JobPriority priority, std::function<void()> job)
+{
+    if (m_ownThreads)
+        m_ownThreads->start(std::move(job), int(priority));
+    else
+        runInBackground(priority, std::move(job));
 }
 
 void WorkGroup::cancelAll()

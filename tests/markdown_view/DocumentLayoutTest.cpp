@@ -7,6 +7,7 @@
 #include "support/ManualRemoteImageLoader.h"
 #include "support/MarkdownDocumentGenerator.h"
 #include "support/WaitUntil.h"
+#include "work/ForEachSideBySide.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -197,7 +198,7 @@ TEST(DocumentLayoutThreads, imagesAndHostHighlighterStayOnTheGuiThread)
 // they kept for laying out with them, fonts included, without harm to later layouts.
 TEST(DocumentLayoutThreads, workersThatEndLeaveLaterLayoutsWhole)
 {
-    QThreadPool *pool = QThreadPool::globalInstance();
+    QThreadPool *pool = &tolvaran::Internal::sideBySideHelpers();
     const int expiry = pool->expiryTimeout();
     pool->setExpiryTimeout(shortExpiryMilliseconds);
     const QString markdown = generator::mixedDocument(5, manyBlocks).markdown;

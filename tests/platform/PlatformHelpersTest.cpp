@@ -1,6 +1,5 @@
 #include "platform/ApplicationSupport.h"
 #include "platform/storage/AtomicFileWriter.h"
-#include "work/ForEachSideBySide.h"
 #include "platform/Graphemes.h"
 #include "platform/storage/KeyValueStore.h"
 #include "platform/Paths.h"
@@ -143,17 +142,6 @@ TEST(SkippedFolders, namesBuildDependencyAndCacheFoldersExactly)
     }
     for (const char *name : {"Build", "src", "docs", ".git", "refs", "builds", "node_module"})
         EXPECT_FALSE(isSkippedFolderName(QString::fromLatin1(name))) << name;
-}
-
-TEST(ForEachSideBySide, runsEveryItemExactlyOnceWhateverTheThreads)
-{
-    for (const auto &[count, threads] : {std::pair<size_t, size_t>{0, 4}, {1, 4}, {3, 0},
-                                         {5, 1}, {1000, 4}, {7, 16}}) {
-        std::vector<std::atomic<int>> runs(count);
-        forEachSideBySide(count, threads, [&runs](size_t i) { ++runs[i]; });
-        for (size_t i = 0; i < count; ++i)
-            EXPECT_EQ(runs[i].load(), 1) << "item " << i << " of " << count;
-    }
 }
 
 namespace tolvaran {

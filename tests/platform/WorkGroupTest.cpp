@@ -5,9 +5,16 @@
 
 #include <QObject>
 
+#include <QScopeGuard>
+#include <QThreadPool>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <future>
 #include <memory>
+#include <mutex>
 
 using namespace std::chrono_literals;
 
@@ -108,6 +115,88 @@ TEST(WorkGroup, cancelAllReachesEveryRunningJob)
     ASSERT_TRUE(fixtures::waitUntil([&] { return receiver.results.size() == jobs; }));
     EXPECT_EQ(receiver.results, QList<int>(jobs, 0));
     EXPECT_EQ(receiver.work.runningCount(), 0);
+}
+
+TEST(WorkGroup, aGroupWithThreadsOfItsOwnRunsThatManyAtOnceWhateverTheProgramsPoolDoes)
+{
+    // The program's pool is kept busy meanwhile: the group's jobs must not wait behind it.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    QThreadPool *programPool = QThreadPool::globalInstance();
+    std::atomic<int> blocking = 0;
+    for (int i = 0; i < programPool->maxThreadCount(); ++i) {
+        runInBackground(JobPriority::userInitiated, [&] {
+            ++blocking;
+            std::unique_lock lock(mutex);
+            released.wait_for(lock, 30s, [&] { return release; });
+            --blocking;
+        });
+    }
+    const auto releaseThePool = qScopeGuard([&] {
+        {
+            const std::lock_guard lock(mutex);
+            release = true;
+        }
+        released.notify_all();
+        ASSERT_TRUE(fixtures::waitUntil([&] { return blocking.load() == 0; }));
+    });
+
+    QObject receiver;
+    std::atomic<int> running = 0;
+    std::atomic<int> most = 0;
+    QList<int> results;
+    {
+        WorkGroup own(&receiver, 2);
+        for (int i = 0; i < 6; ++i) {
+            own.run<int>(
+                JobPriority::utility,
+                [&, i](const WorkContext &context) {
+                    const int now = ++running;
+                    for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+                    }
+                    context.sleepFor(100ms);
+                    --running;
+                    return i;
+                },
+                [&](int value) { results.append(value); });
+        }
+        ASSERT_TRUE(fixtures::waitUntil([&] { return results.size() == 6; }));
+    }
+    EXPECT_EQ(most.load(), 2);
+    // Every job ran and delivered once.
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, QList<int>({0, 1, 2, 3, 4, 5}));
+}
+
+TEST(WorkGroup, aSelfContainedJobIsNotWaitedForAndItsResultDropsWithTheGroup)
+{
+    Receiver delivered;
+    delivered.work.runSelfContained<int>(
+        JobPriority::utility, [] { return 7; },
+        [&](int value) { delivered.results.append(value); });
+    ASSERT_TRUE(fixtures::waitUntil([&] { return !delivered.results.isEmpty(); }));
+    EXPECT_EQ(delivered.results, QList<int>{7});
+
+    auto gate = std::make_shared<std::promise<void>>();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    auto reached = std::make_shared<std::atomic<int>>(0);
+    auto receiver = std::make_unique<Receiver>();
+    receiver->work.runSelfContained<int>(
+        JobPriority::utility,
+        [opened = gate->get_future().share(), finished] {
+            opened.wait_for(30s);
+            *finished = true;
+            return 1;
+        },
+        [reached](int) { ++*reached; });
+    // Would wait for the job (which waits for the gate) if the group waited for it.
+    receiver.reset();
+    EXPECT_FALSE(finished->load());
+    gate->set_value();
+    ASSERT_TRUE(fixtures::waitUntil([&] { return finished->load(); }));
+    fixtures::processEventsFor(50ms);
+    EXPECT_EQ(reached->load(), 0);
 }
 
 TEST(WorkContext, sleepWithoutAStopTokenIsAPlainSleep)

@@ -369,6 +369,43 @@ void TokenIndexPass::updateEventIdentity(const CodexThread &thread, RolloutRecor
     m_wrote = true;
 }
 
+void TokenIndexPass::store(ScanItem &item)
+{
+    const CodexThread &thread = *item.thread;
+    const QString &path = thread.rolloutPath;
+    RolloutRecord &record = *item.record;
+    if (!item.consumed) {
+        // Stopped, not unreadable: the next pass reads it again.
+        if (m_stopToken.stop_requested())
+            return;
+        qCWarning(lcData, "Token usage index: could not read %s", qUtf8Printable(path));
+        if (!record.indexed)
+            rememberSkipped(path, record, item.state);
+        return;
+    }
+    if (item.restart) {
+        deleteEvents(path);
+        // Indexed again below when it holds a complete line; else it waits with the others.
+        m_state.unindexedStale = true;
+        record.indexed = false;
+        record.offset = 0;
+        record.identity = std::optional<EventIdentity>();
+    }
+    insertEvents(thread, item.events);
+    if (!item.events.empty() && !(record.identity && *record.identity))
+        record.identity = std::optional<EventIdentity>(
+            EventIdentity{thread.id, thread.cwd, thread.model});
+    record.seen = item.state;
+    if (*item.consumed > item.offset) {
+        writeScanState(path, *item.consumed, item.state.size);
+        record.indexed = true;
+        record.offset = *item.consumed;
+        forgetSkipped(path, record);
+    } else if (!record.indexed) {
+        rememberSkipped(path, record, item.state); // no complete line yet
+    }
+}
+
 void TokenIndexPass::deleteEvents(const QString &rolloutPath)
 {
     guardedIndexWork(writeFailed, [&] {
@@ -609,7 +646,7 @@ qint64 TokenIndexPass::indexRollouts(const QList<CodexThread> &threads)
 
     for (const ScanItem &item : items)
         m_reads.append({item.thread->rolloutPath, item.offset, item.state.size});
-    scanAll(items);
+    TokenIndexScan(m_access, m_stopToken).run(items, [this](ScanItem &item) { store(item); });
     // Only those chosen can have been indexed.
     m_state.unindexed.erase(std::remove_if(m_state.unindexed.begin(),
                                            m_state.unindexed.begin() + qsizetype(looked),

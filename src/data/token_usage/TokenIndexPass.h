@@ -3,6 +3,7 @@
 #include "data/codex/CodexThread.h"
 #include "data/DataLogging.h"
 #include "data/token_usage/TokenIndexAccess.h"
+#include "data/token_usage/TokenIndexScan.h"
 #include "data/token_usage/TokenUsageError.h"
 #include "data/token_usage/TokenUsageStore.h"
 #include "data/token_usage/UsageEvent.h"
@@ -127,18 +128,6 @@ struct RolloutChanges
     QSet<QString> paths; // when not all
 };
 
-// One rollout a pass reads, and what reading it gave.
-struct ScanItem
-{
-    const CodexThread *thread = nullptr;
-    RolloutRecord *record = nullptr;
-    RolloutFileState state; // before the read
-    qint64 offset = 0;      // where the read starts
-    bool restart = false;   // shrunk below its offset: its rows go first
-    std::optional<qint64> consumed;
-    std::vector<std::pair<qint64, UsageEvent>> events;
-};
-
 // One refresh's work on an open database: it brings the rollouts indexed before up to date,
 // adds rollouts never indexed, and says what it added.
 class TokenIndexPass final
@@ -184,7 +173,7 @@ private:
     const std::optional<EventIdentity> &storedIdentity(const QString &path,
                                                        RolloutRecord &record);
     void updateEventIdentity(const CodexThread &thread, RolloutRecord &record);
-    void scanAll(std::vector<ScanItem> &items);
+    // Stores what reading the rollout gave (called by the scan, one item at a time).
     void store(ScanItem &item);
     void deleteEvents(const QString &rolloutPath);
     void insertEvents(const CodexThread &thread,

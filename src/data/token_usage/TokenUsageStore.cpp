@@ -5,6 +5,7 @@
 #include "data/token_usage/TokenUsageError.h"
 #include "platform/storage/SqliteDatabase.h"
 #include "platform/storage/SqliteStatement.h"
+#include "work/ForEachSideBySide.h"
 
 #include <QFile>
 
@@ -30,8 +31,8 @@ using Internal::TokenUsageAggregator;
 using Internal::UsageEvent;
 using Internal::tokenIndexReadEventsSql;
 
-// Each refresh opens its own connection and uses it on its own thread only, so SQLite's
-// per-call locking (full mutex) would only slow the reading of millions of rows.
+// Each refresh opens its own connection and uses it from one thread at a time only, so
+// SQLite's per-call locking (full mutex) would only slow the reading of millions of rows.
 constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
 
 constexpr auto readFailed = TokenUsageError::Kind::databaseReadFailed;
@@ -102,25 +103,24 @@ TokenUsageAggregator readAllEvents(SqliteDatabase &db, const QString &path,
                                             : (part + 1) * partRows);
             addRows(query, into);
         };
+        // The first part goes over this connection, which nothing else uses meanwhile, on
+        // whichever thread takes it; the others each open their own.
         std::vector<std::optional<TokenUsageAggregator>> later(size_t(parts - 1));
-        std::vector<std::exception_ptr> failures(size_t(parts - 1));
-        {
-            std::vector<std::jthread> readers;
-            for (int part = 1; part < parts; ++part) {
-                readers.emplace_back([&, part] {
-                    try {
-                        SqliteDatabase connection(path,
-                                                  SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
-                        connection.setBusyTimeout(TokenUsageStore::busyTimeoutMilliseconds);
-                        auto &into = later[size_t(part - 1)].emplace(timeZone, now, cutoff);
-                        readPart(connection, part, into);
-                    } catch (...) {
-                        failures[size_t(part - 1)] = std::current_exception();
-                    }
-                });
+        std::vector<std::exception_ptr> failures(static_cast<size_t>(parts));
+        forEachSideBySide(size_t(parts), size_t(parts), [&](size_t part) {
+            try {
+                if (part == 0) {
+                    readPart(db, 0, events);
+                    return;
+                }
+                SqliteDatabase connection(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+                connection.setBusyTimeout(TokenUsageStore::busyTimeoutMilliseconds);
+                auto &into = later[part - 1].emplace(timeZone, now, cutoff);
+                readPart(connection, int(part), into);
+            } catch (...) {
+                failures[part] = std::current_exception();
             }
-            readPart(db, 0, events);
-        }
+        });
         for (const std::exception_ptr &failure : failures) {
             if (failure)
                 std::rethrow_exception(failure);
