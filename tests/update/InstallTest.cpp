@@ -114,8 +114,8 @@ QStringList entriesUnder(const QString &prefix)
 }
 
 // The install makes an application folder the updater accepts, with the program, its
-// metadata, a working link, a valid desktop entry and the icons where the freedesktop
-// specifications look for them; installing again goes over it. The prefix has a space and
+// metadata, a working link, a valid desktop entry and the icons where desktops look for an
+// application's icons; installing again goes over it. The prefix has a space and
 // a `$` so that the entry's Exec quoting is exercised.
 TEST(Install, makesAnApplicationFolderTheUpdaterAcceptsWithItsEntryAndIcon)
 {
