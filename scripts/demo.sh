@@ -21,13 +21,9 @@ scripts/setup.sh
 cmake --preset release
 cmake --build --preset release --target tolvaran
 
-holders=()
+source scripts/lib/live-rollouts.sh
 trap '[ ${#holders[@]} -eq 0 ] || kill "${holders[@]}" 2>/dev/null || true' EXIT
-while IFS= read -r rollout; do
-  [ -n "$rollout" ] || continue
-  sleep infinity 3>>"$rollout" &
-  holders+=("$!")
-done < "$home/live-rollouts.txt"
+hold_live_rollouts "$home/live-rollouts.txt"
 
 HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
 CODEX_HOME="$home/.codex" build/release/src/tolvaran "$@"

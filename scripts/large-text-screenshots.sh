@@ -19,15 +19,10 @@ cmake --build --preset bench --target palette_window demo_home_generator
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-large-XXXXXX)
-holders=()
+source scripts/lib/live-rollouts.sh
 trap 'kill "${holders[@]}" 2>/dev/null || true; rm -rf "$home"' EXIT
 build/bench/bench/demo_home_generator "$home/home"
-# Chats show as processing only while a process has their rollout files open.
-while IFS= read -r rollout; do
-  [ -n "$rollout" ] || continue
-  sleep 3600 3>>"$rollout" &
-  holders+=("$!")
-done < "$home/home/live-rollouts.txt"
+hold_live_rollouts "$home/home/live-rollouts.txt"
 
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6

@@ -26,16 +26,11 @@ cmake --build --preset bench --target tolvaran palette_window demo_home_generato
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-demo-XXXXXX)
-holders=()
+source scripts/lib/live-rollouts.sh
 trap 'kill "${holders[@]}" 2>/dev/null || true; rm -rf "$home"' EXIT
 build/bench/bench/demo_home_generator "$home/home"
-# A chat shows as processing only while a process has its rollout file open, as a running
-# Codex does: the demo's live chats stay open for the whole run (the killed one does not).
-while IFS= read -r rollout; do
-  [ -n "$rollout" ] || continue
-  sleep 3600 3>>"$rollout" &
-  holders+=("$!")
-done < "$home/home/live-rollouts.txt"
+# The demo's live chats stay open for the whole run (the killed one does not).
+hold_live_rollouts "$home/home/live-rollouts.txt"
 
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
