@@ -23,6 +23,9 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
+    // The cards' controls take the focus and the grid scrolls to them; the area itself would
+    // be a stop that shows nothing.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(scrollStep);
@@ -35,11 +38,16 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
     });
     // Tab may move the focus onto a card of the row beyond the view's edge (those exist
     // already): the view follows it there.
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *, QWidget *now) { revealFocus(now); });
+    m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
+                              [this](QWidget *, QWidget *now) { revealFocus(now); });
 }
 
-ProjectCardGrid::~ProjectCardGrid() = default;
+ProjectCardGrid::~ProjectCardGrid()
+{
+    // A card's control that holds the focus gives it up while QWidget's destructor ends the
+    // cards, when this is no longer a grid: the connection would only end after that.
+    disconnect(m_focusFollower);
+}
 
 void ProjectCardGrid::setItemProvider(ItemProvider provider)
 {

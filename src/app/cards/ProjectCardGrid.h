@@ -77,6 +77,7 @@ private:
     void recycleAll();
 
     ItemProvider m_provider;
+    QMetaObject::Connection m_focusFollower;
     QStringList m_identifiers;
     AdaptiveCardFlowLayout m_layout;
     double m_viewportWidth = 0.0;
