@@ -93,6 +93,9 @@ void TeamSettingsView::buildInterface()
 
     auto *scroll = new QScrollArea(this);
     keepFocusInView(scroll);
+    // No Tab stop of its own, which it would not show: its fields take the focus, and it
+    // scrolls to whichever holds it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -117,6 +120,8 @@ void TeamSettingsView::buildInterface()
     m_keyRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_keyField = new QLineEdit(m_keyRow);
     m_keyField->setObjectName(QStringLiteral("teamKeyField"));
+    // Its row's title names the row, which holds the key or the note that one is saved.
+    m_keyField->setAccessibleName(QStringLiteral("Team key"));
     m_keyField->setEchoMode(QLineEdit::Password);
     m_keyField->setPlaceholderText(QStringLiteral("Paste the team key"));
     connect(m_keyField, &QLineEdit::textEdited, this,

@@ -29,6 +29,7 @@ QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int f
     informative->setText(message + (isEnabled ? QString() : blockedMessage));
     auto *field = new QLineEdit(currentName, dialog);
     field->setObjectName(QStringLiteral("nameField"));
+    field->setAccessibleName(QStringLiteral("Project name"));
     FontScale::follow(field, [field, fieldWidth] {
         field->setFixedSize(FontScale::scaled(fieldWidth), FontScale::scaled(fieldHeight));
     });

@@ -1,17 +1,26 @@
 // What a screen reader hears of the browser, read through Qt's accessibility tree as AT-SPI
-// reads it: every card and control named after what it shows.
+// reads it: every card and control named after what it shows, and what a keyboard user sees
+// of the focus.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
+#include "app/tags/TagRenameDialog.h"
 #include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/RenamePrompt.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
+#include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,11 +30,7 @@ using namespace tolvaran::fixtures;
 
 namespace {
 
-QString accessibleName(QWidget *widget)
-{
-    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(widget);
-    return node ? node->text(QAccessible::Name) : QString();
-}
+using ::testing::IsEmpty;
 
 class AccessibilityTest : public ::testing::Test
 {
@@ -70,6 +75,8 @@ protected:
         return accessibleName(card(project)->findChild<QWidget *>(QLatin1String(control)));
     }
 
+    // The program's style, which draws the focus.
+    ScopedFocusIndicatorStyle style;
     BrowserWorld world;
     std::unique_ptr<TolvaranViewController> browser;
     QString alpha;
@@ -136,6 +143,47 @@ TEST_F(AccessibilityTest, theSearchFieldAndTheTeamButtonSayWhatTheyAre)
     EXPECT_EQ(accessibleName(team), QStringLiteral("Team activity"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(team)->text(QAccessible::Description),
               QStringLiteral("Core: Team connected"));
+}
+
+// Every control Tab reaches in the browser and its tag sidebar has a name and looks different
+// while it holds the focus.
+TEST_F(AccessibilityTest, everyStopOfTheBrowserAndItsTagSidebarIsNamedAndShowsItsFocus)
+{
+    world.model->addTag(QStringLiteral("Frontend"));
+    world.model->addTag(QStringLiteral("Ops"));
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+    ASSERT_TRUE(activated(browser.get()));
+
+    EXPECT_THAT(unnamedStops(browser.get()), IsEmpty());
+    EXPECT_THAT(stopsWithoutVisibleFocus(browser.get()), IsEmpty());
+    QStringList tagActions;
+    for (QWidget *button : browser->findChildren<QWidget *>(QStringLiteral("tagActionsButton")))
+        tagActions << accessibleName(button);
+    EXPECT_EQ(tagActions, (QStringList{QStringLiteral("Tag actions for Frontend"),
+                                       QStringLiteral("Tag actions for Ops")}));
+    EXPECT_EQ(accessibleName(browser->findChild<QWidget *>(QStringLiteral("newTagField"))),
+              QStringLiteral("New tag"));
+}
+
+// The two rename dialogs name their fields for what is typed there.
+TEST_F(AccessibilityTest, theRenameDialogsNameTheirFields)
+{
+    QDialog *project = RenamePrompt::open(browser.get(), QStringLiteral("cobalt-ui"), true, 300,
+                                          [](const QString &) {});
+    auto *projectField = project->findChild<QLineEdit *>(QStringLiteral("nameField"));
+    EXPECT_EQ(accessibleName(projectField), QStringLiteral("Project name"));
+    ASSERT_TRUE(activated(project));
+    EXPECT_THAT(unnamedStops(project), IsEmpty());
+    EXPECT_THAT(stopsWithoutVisibleFocus(project), IsEmpty());
+    project->reject();
+
+    TagRenameDialog tag(QStringLiteral("Ops"), [](const QString &) { return std::nullopt; });
+    tag.show();
+    EXPECT_EQ(accessibleName(tag.findChild<QLineEdit *>(QStringLiteral("tagNameField"))),
+              QStringLiteral("Tag name"));
+    EXPECT_THAT(unnamedStops(&tag), IsEmpty());
 }
 
 } // namespace
