@@ -149,7 +149,7 @@ QList<QWidget *> DetailHeader::controls() const
 
 void DetailHeader::promptToRename()
 {
-    RenamePrompt::open(this, m_name->text(), m_renameAllowed, renameFieldWidth,
+    RenamePrompt::open(m_rename, m_name->text(), m_renameAllowed, renameFieldWidth,
                        [header = QPointer(this)](const QString &name) {
                            if (header)
                                Q_EMIT header->renameRequested(name);

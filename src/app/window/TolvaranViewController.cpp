@@ -67,6 +67,22 @@ void TolvaranViewController::setOnShowTeams(std::function<void()> onShowTeams)
     scheduleRender();
 }
 
+void TolvaranViewController::focusTeamButton()
+{
+    QWidget *button = m_header->teamButton();
+    if (button->isVisible()) {
+        button->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    connect(
+        this, &TolvaranViewController::rendered, button,
+        [button] {
+            if (button->isVisible())
+                button->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::SingleShotConnection);
+}
+
 void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)
 {
     m_teamViews = source;
@@ -114,6 +130,7 @@ void TolvaranViewController::buildInterface()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     m_header = new BrowserHeader(this);
+    m_tagSidebar->setToggle(m_header->sidebarToggle());
     column->addWidget(m_header);
     column->addWidget(BrowserWidgets::horizontalSeparator(this));
     m_commitBanner = new CommitBanner(this);
