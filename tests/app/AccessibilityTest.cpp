@@ -1,15 +1,21 @@
 // What a screen reader hears of the browser, read through Qt's accessibility tree as AT-SPI
-// reads it: every card and control named after what it shows, and what a keyboard user sees
-// of the focus.
+// reads it: every card and control named after what it shows; and what a keyboard user sees
+// of the focus, and where it goes back to when what a control opened closes.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
 #include "app/tags/TagRenameDialog.h"
+#include "app/TolvaranApp.h"
+#include "app/TolvaranWindow.h"
+#include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
+#include "team_screens/TeamsDashboardView.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/RenamePrompt.h"
 
@@ -31,6 +37,19 @@ using namespace tolvaran::fixtures;
 namespace {
 
 using ::testing::IsEmpty;
+
+QString focusName()
+{
+    QWidget *focused = QApplication::focusWidget();
+    return focused ? focused->objectName() : QStringLiteral("(nothing)");
+}
+
+// Gives `widget` the focus as Tab does, then presses Space on it.
+void pressFromKeyboard(QWidget *widget)
+{
+    widget->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(widget, Qt::Key_Space);
+}
 
 class AccessibilityTest : public ::testing::Test
 {
@@ -68,6 +87,11 @@ protected:
                 return shown;
         }
         return nullptr;
+    }
+
+    QWidget *control(const char *name) const
+    {
+        return browser->findChild<QWidget *>(QLatin1String(name));
     }
 
     QString controlName(const QString &project, const char *control) const
@@ -184,6 +208,107 @@ TEST_F(AccessibilityTest, theRenameDialogsNameTheirFields)
     EXPECT_EQ(accessibleName(tag.findChild<QLineEdit *>(QStringLiteral("tagNameField"))),
               QStringLiteral("Tag name"));
     EXPECT_THAT(unnamedStops(&tag), IsEmpty());
+}
+
+// Where the focus goes when something opened from a control closes: back to that control, so
+// the next key acts where the user was, never on whatever Qt finds next.
+
+// Opened by a click while the focus was elsewhere as much as from the keyboard.
+TEST_F(AccessibilityTest, escapeFromTheRenameDialogReturnsToTheCardsRenameButton)
+{
+    ASSERT_TRUE(activated(browser.get()));
+    QWidget *rename = card(QStringLiteral("cobalt-ui"))->findChild<QWidget *>(
+        QStringLiteral("renameButton"));
+    QTest::mouseClick(control("searchField"), Qt::LeftButton);
+    for (const bool byKeyboard : {false, true}) {
+        SCOPED_TRACE(byKeyboard ? "keyboard" : "mouse");
+        if (byKeyboard)
+            pressFromKeyboard(rename);
+        else
+            QTest::mouseClick(rename, Qt::LeftButton);
+        auto *dialog = browser->findChild<QDialog *>(QStringLiteral("renameDialog"));
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(waitUntil([dialog] { return QApplication::activeWindow() == dialog; }));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        // As the window manager gives the window back its activation.
+        ASSERT_TRUE(activated(browser.get()));
+        EXPECT_EQ(QApplication::focusWidget(), rename) << focusName().toStdString();
+        // The dialog is gone: a second one is found next time, not this one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The floating sidebar goes by its hide button or by Escape from any of its controls; either
+// way the focus returns to the header's toggle that showed it.
+TEST_F(AccessibilityTest, hidingTheFloatingTagSidebarReturnsToItsToggle)
+{
+    browser->resize(760, 800);
+    ASSERT_TRUE(rendered());
+    ASSERT_TRUE(activated(browser.get()));
+    QWidget *toggle = control("sidebarToggle");
+    pressFromKeyboard(toggle);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::floating);
+
+    pressFromKeyboard(control("sidebarHideButton"));
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::hidden);
+    EXPECT_EQ(QApplication::focusWidget(), toggle) << focusName().toStdString();
+
+    pressFromKeyboard(toggle);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::floating);
+    QWidget *field = control("newTagField");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::hidden);
+    EXPECT_FALSE(world.model->isTagSidebarVisible());
+    EXPECT_EQ(QApplication::focusWidget(), toggle) << focusName().toStdString();
+}
+
+// Escape in a docked sidebar leaves it where it is: it covers nothing.
+TEST_F(AccessibilityTest, escapeLeavesADockedSidebarShown)
+{
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    QWidget *field = control("newTagField");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+}
+
+TEST(TeamsScreenFocusTest, escapeFromTheTeamsDashboardReturnsToTheTeamButton)
+{
+    TemporaryHome home;
+    ScopedEnvironment environment;
+    FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
+    environment.useHome(home.path(), codex.path());
+    codex.writeDatabase();
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    ASSERT_TRUE(activated(&window));
+    ContentView &content = *window.contentView();
+    auto *teamButton = content.browser()->findChild<QWidget *>(QStringLiteral("teamButton"));
+    ASSERT_TRUE(waitUntil([teamButton] { return teamButton->isVisible(); }));
+
+    teamButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(teamButton, Qt::Key_Space);
+    ASSERT_EQ(content.screen(), ContentView::Screen::teams);
+    auto *dashboard = content.findChild<TeamsDashboardView *>();
+    ASSERT_TRUE(dashboard->isAncestorOf(QApplication::focusWidget())) << focusName().toStdString();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(content.screen(), ContentView::Screen::browser);
+    EXPECT_TRUE(waitUntil([&content] {
+        QWidget *focused = QApplication::focusWidget();
+        return focused && focused->objectName() == QStringLiteral("teamButton")
+            && content.browser()->isAncestorOf(focused);
+    })) << focusName().toStdString();
 }
 
 } // namespace
