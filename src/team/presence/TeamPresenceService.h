@@ -51,6 +51,8 @@ public:
     // The waits a caller may step the clock through; the rest are the parts' own.
     static constexpr auto heartbeatInterval = TeamPresenceConnection::heartbeatInterval;
     static constexpr auto socketOpeningTimeout = TeamPresenceConnection::socketOpeningTimeout;
+    static constexpr auto pingInterval = TeamPresenceConnection::pingInterval;
+    static constexpr auto pongDeadline = TeamPresenceConnection::pongDeadline;
     static constexpr auto stableConnectionDuration =
         TeamPresenceConnection::stableConnectionDuration;
     static constexpr auto summaryRetryDelay = WorkSummaryScheduler::summaryRetryDelay;
