@@ -44,6 +44,18 @@ protected:
     }
 
     QByteArray snapshotText() const { return server.snapshot(teamId, 2).toJson(); }
+
+    // Starts against `bare` and waits for the first state message; from then on the pongs that
+    // reach the service's socket are counted.
+    void connectTo(BareTeamSocketServer &bare)
+    {
+        startAgainst(bare);
+        ASSERT_TRUE(waitUntil([&] { return isConnected() && bare.textMessages().size() == 1; }));
+        QObject::connect(serviceSocket(), &QWebSocket::pong, &pongReceiver, [this] { ++pongs; });
+    }
+
+    int pongs = 0;
+    QObject pongReceiver;
 };
 
 } // namespace
@@ -89,14 +101,10 @@ TEST_F(TeamSocketLiveness, aLinkWhosePongsStopIsRetried)
 {
     registerDirectly();
     BareTeamSocketServer bare(Opening::snapshot, snapshotText(), clock);
-    startAgainst(bare);
-    ASSERT_TRUE(waitUntil([&] { return isConnected() && bare.textMessages().size() == 1; }));
-    int pongs = 0;
-    QObject receiver;
-    QObject::connect(serviceSocket(), &QWebSocket::pong, &receiver, [&pongs] { ++pongs; });
+    ASSERT_NO_FATAL_FAILURE(connectTo(bare));
 
     clock.advance(TeamPresenceService::pingInterval);
-    ASSERT_TRUE(waitUntil([&] { return pongs == 1; }));
+    ASSERT_TRUE(waitUntil([this] { return pongs == 1; }));
     bare.setAnswersPings(false);
     clock.advance(TeamPresenceService::pingInterval);
     ASSERT_TRUE(waitUntil([&] { return bare.pingsReceived() == 2; }));
@@ -124,11 +132,7 @@ TEST_F(TeamSocketLiveness, aQuietLinkThatAnswersPingsStays)
 {
     registerDirectly();
     BareTeamSocketServer bare(Opening::snapshot, snapshotText(), clock);
-    startAgainst(bare);
-    ASSERT_TRUE(waitUntil([&] { return isConnected() && bare.textMessages().size() == 1; }));
-    int pongs = 0;
-    QObject receiver;
-    QObject::connect(serviceSocket(), &QWebSocket::pong, &receiver, [&pongs] { ++pongs; });
+    ASSERT_NO_FATAL_FAILURE(connectTo(bare));
 
     // Ten minutes, each ping answered before the next step.
     const int rounds = int(10min / TeamPresenceService::pingInterval);
