@@ -18,6 +18,9 @@ struct AppUpdateEnvironment
     static constexpr int defaultSettleChecks = 25;
     // How long a check may take in all, answer included.
     static constexpr std::chrono::seconds defaultCheckDeadline{120};
+    // How long a download may take in all beyond the time its announced size takes at the
+    // slowest rate allowed (releaseDownloadDeadline).
+    static constexpr std::chrono::seconds defaultDownloadDeadline{120};
 
     QString serverURL;          // the update server's base address
     QString currentVersion;     // the running version
@@ -27,6 +30,7 @@ struct AppUpdateEnvironment
     qint64 processID = 0;       // the process the installer script waits for
     int settleChecks = defaultSettleChecks;
     std::chrono::milliseconds checkDeadline = defaultCheckDeadline;
+    std::chrono::milliseconds downloadDeadline = defaultDownloadDeadline;
     std::function<void()> quitApplication;
 
     // The running program: serverAddress(), AppBrand's version and key, the application's

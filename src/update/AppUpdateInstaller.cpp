@@ -238,7 +238,7 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
     Cleanup cleanup(workDirectory, prepared.stagedApp);
 
     const QString archive = workDirectory + QLatin1Char('/') + archiveFileName;
-    downloadRelease(request, archive, manifest.size, context);
+    downloadRelease(request, archive, manifest.size, environment.downloadDeadline, context);
     checkStop(context);
     context.reportProgress({-1.0, QStringLiteral("Verifying the update")});
     if (QFileInfo(archive).size() != manifest.size)

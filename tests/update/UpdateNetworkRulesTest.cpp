@@ -6,6 +6,7 @@
 #include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateError.h"
+#include "update/AppUpdateInstaller.h"
 #include "update/AppUpdateService.h"
 #include "update/ReleaseDownload.h"
 
@@ -112,12 +113,48 @@ TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
     ASSERT_TRUE(request.has_value());
     const QString path = world.home.filePath("download");
     try {
-        downloadRelease(*request, path, 3 * megabyte, {});
+        downloadRelease(*request, path, 3 * megabyte, AppUpdateEnvironment::defaultDownloadDeadline,
+                        {});
         ADD_FAILURE() << "downloaded";
     } catch (const AppUpdateError &error) {
         EXPECT_EQ(error.kind(), AppUpdateError::Kind::sizeMismatch);
     }
     EXPECT_LE(QFileInfo(path).size(), 3 * megabyte);
+}
+
+// A server that sends the release a byte at a time, each byte in time for the transfer
+// timeout: the installation ends at its deadline (a short one here, given as the program gives
+// its own) with the download failure, and leaves nothing behind.
+TEST(UpdateFromAHostileServer, aDownloadThatTricklesInEndsAtItsDeadline)
+{
+    UpdateWorld world;
+    HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 100, 200ms});
+    ASSERT_TRUE(hostile.listen());
+    AppUpdateEnvironment environment = world.environment();
+    environment.serverURL = hostile.baseUrl();
+    environment.downloadDeadline = 1s;
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, QByteArray(100, 'x'));
+    const auto request = AppUpdateService::updateRequest(
+        hostile.baseUrl(), manifest.downloadPath, UpdateWorld::runningVersion);
+    ASSERT_TRUE(request.has_value());
+    try {
+        AppUpdateInstaller::prepare(*request, manifest, environment, {});
+        ADD_FAILURE() << "prepared";
+    } catch (const AppUpdateError &error) {
+        EXPECT_EQ(error.kind(), AppUpdateError::Kind::downloadFailed);
+        EXPECT_EQ(error.message(), "The update could not be downloaded.");
+    }
+    EXPECT_TRUE(world.temporaryEntries().isEmpty());
+    EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
+    EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+
+    // The program's own deadline leaves the largest release time to arrive at the slowest
+    // rate allowed.
+    EXPECT_EQ(releaseDownloadDeadline(maximumReleaseSize,
+                                      AppUpdateEnvironment::defaultDownloadDeadline),
+              AppUpdateEnvironment::defaultDownloadDeadline
+                  + std::chrono::seconds(maximumReleaseSize / minimumDownloadBytesPerSecond));
 }
 
 TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
@@ -135,7 +172,8 @@ TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
     try {
-        downloadRelease(*request, full, manifest.size, {});
+        downloadRelease(*request, full, manifest.size,
+                        AppUpdateEnvironment::defaultDownloadDeadline, {});
         ADD_FAILURE() << "downloaded";
     } catch (const AppUpdateError &error) {
         EXPECT_EQ(error.kind(), AppUpdateError::Kind::insufficientDiskSpace);
