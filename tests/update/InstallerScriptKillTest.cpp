@@ -3,6 +3,7 @@
 #include "support/ReleaseBuilder.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 #include "update/AppUpdateInstaller.h"
 #include "update/ApplicationFolder.h"
 #include "update/UpdateLeftovers.h"
@@ -24,6 +25,7 @@ namespace tolvaran {
 namespace {
 
 using fixtures::UpdateWorld;
+using fixtures::waitUntil;
 using namespace std::chrono_literals;
 
 // Every rename of the swap takes this long, so that a kill lands between steps often.
@@ -190,7 +192,10 @@ TEST(InstallerScriptKill, theInstallPathAlwaysHoldsACopyThatStarts)
                 SwapWorld &world = *worlds[size_t(i - first)];
                 if (!world.holdsACopyThatStarts())
                     lost.append(QString::number(i));
-                // The next start of the installed copy.
+                // The next start of the installed copy, once the killed script's processes,
+                // the ones it was forking among them, have ended.
+                EXPECT_TRUE(waitUntil(
+                    [&] { return !UpdateLeftovers::installerRunsFor(world.running()); }));
                 UpdateLeftovers::remove(world.running());
                 if (!world.leftovers().isEmpty() || !world.holdsACopyThatStarts())
                     leftBehind.append(QString::number(i) + ": " + world.leftovers().join(','));

@@ -44,6 +44,14 @@ bool install(AppUpdateService &service)
     return waitUntil([&] { return finished; });
 }
 
+// The world's program, asking `hostile` as its update server.
+AppUpdateEnvironment askingHostile(UpdateWorld &world, const HostileHttpServer &hostile)
+{
+    AppUpdateEnvironment environment = world.environment();
+    environment.serverURL = hostile.baseUrl();
+    return environment;
+}
+
 // A server that is not the update server: it counts what reaches it.
 class OtherHost
 {
@@ -76,8 +84,7 @@ TEST(UpdateFromAHostileServer, anOversizedManifestIsRefusedAsItArrives)
         UpdateWorld world;
         HostileHttpServer hostile(behaviour);
         ASSERT_TRUE(hostile.listen());
-        AppUpdateEnvironment environment = world.environment();
-        environment.serverURL = hostile.baseUrl();
+        AppUpdateEnvironment environment = askingHostile(world, hostile);
         AppUpdateService service(environment);
         fixtures::MemorySampler memory;
         ASSERT_TRUE(check(service));
@@ -88,51 +95,23 @@ TEST(UpdateFromAHostileServer, anOversizedManifestIsRefusedAsItArrives)
     }
 }
 
-TEST(UpdateFromAHostileServer, aManifestThatTricklesInEndsAtTheDeadline)
-{
-    UpdateWorld world;
-    HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 1000, 500ms});
-    ASSERT_TRUE(hostile.listen());
-    AppUpdateEnvironment environment = world.environment();
-    environment.serverURL = hostile.baseUrl();
-    environment.checkDeadline = 2s;
-    AppUpdateService service(environment);
-    ASSERT_TRUE(check(service));
-    EXPECT_FALSE(service.availableUpdate().has_value());
-    EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
-}
-
-TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
-{
-    UpdateWorld world;
-    HostileHttpServer hostile(HostileHttpServer::Behaviour::endlessChunkedBody);
-    ASSERT_TRUE(hostile.listen());
-    const auto request =
-        AppUpdateService::updateRequest(hostile.baseUrl(), "/v1/app/releases/26.9.1/download",
-                                        UpdateWorld::runningVersion);
-    ASSERT_TRUE(request.has_value());
-    const QString path = world.home.filePath("download");
-    try {
-        downloadRelease(*request, path, 3 * megabyte, AppUpdateEnvironment::defaultDownloadDeadline,
-                        {});
-        ADD_FAILURE() << "downloaded";
-    } catch (const AppUpdateError &error) {
-        EXPECT_EQ(error.kind(), AppUpdateError::Kind::sizeMismatch);
-    }
-    EXPECT_LE(QFileInfo(path).size(), 3 * megabyte);
-}
-
-// A server that sends the release a byte at a time, each byte in time for the transfer
-// timeout: the installation ends at its deadline (a short one here, given as the program gives
-// its own) with the download failure, and leaves nothing behind.
-TEST(UpdateFromAHostileServer, aDownloadThatTricklesInEndsAtItsDeadline)
+// A server that sends a manifest, or a release, a byte at a time, each byte in time for the
+// transfer timeout: the check ends at its deadline and publishes nothing; the installation
+// ends at its own deadline with the download failure and leaves nothing behind. (The
+// deadlines are short here, given as the program gives its own.)
+TEST(UpdateFromAHostileServer, aManifestOrADownloadThatTricklesInEndsAtItsDeadline)
 {
     UpdateWorld world;
     HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 100, 200ms});
     ASSERT_TRUE(hostile.listen());
-    AppUpdateEnvironment environment = world.environment();
-    environment.serverURL = hostile.baseUrl();
+    AppUpdateEnvironment environment = askingHostile(world, hostile);
+    environment.checkDeadline = 1s;
     environment.downloadDeadline = 1s;
+    AppUpdateService service(environment);
+    ASSERT_TRUE(check(service));
+    EXPECT_FALSE(service.availableUpdate().has_value());
+    EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+
     const AppUpdateManifest manifest =
         ReleaseBuilder::manifestFor(UpdateWorld::newVersion, QByteArray(100, 'x'));
     const auto request = AppUpdateService::updateRequest(
@@ -155,6 +134,26 @@ TEST(UpdateFromAHostileServer, aDownloadThatTricklesInEndsAtItsDeadline)
                                       AppUpdateEnvironment::defaultDownloadDeadline),
               AppUpdateEnvironment::defaultDownloadDeadline
                   + std::chrono::seconds(maximumReleaseSize / minimumDownloadBytesPerSecond));
+}
+
+TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
+{
+    UpdateWorld world;
+    HostileHttpServer hostile(HostileHttpServer::Behaviour::endlessChunkedBody);
+    ASSERT_TRUE(hostile.listen());
+    const auto request =
+        AppUpdateService::updateRequest(hostile.baseUrl(), "/v1/app/releases/26.9.1/download",
+                                        UpdateWorld::runningVersion);
+    ASSERT_TRUE(request.has_value());
+    const QString path = world.home.filePath("download");
+    try {
+        downloadRelease(*request, path, 3 * megabyte, AppUpdateEnvironment::defaultDownloadDeadline,
+                        {});
+        ADD_FAILURE() << "downloaded";
+    } catch (const AppUpdateError &error) {
+        EXPECT_EQ(error.kind(), AppUpdateError::Kind::sizeMismatch);
+    }
+    EXPECT_LE(QFileInfo(path).size(), 3 * megabyte);
 }
 
 TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
