@@ -174,7 +174,8 @@ void ProjectCardGrid::revealFocus(QWidget *focused)
 
 bool ProjectCardGrid::measureLeadingWidget()
 {
-    const int height = m_leading ? m_leading->sizeHint().height() : 0;
+    const QWidget *leading = m_leading.data();
+    const int height = leading ? leading->sizeHint().height() : 0;
     return std::exchange(m_leadingHeight, height) != height;
 }
 
@@ -190,9 +191,9 @@ void ProjectCardGrid::updateScrollRange()
 
 void ProjectCardGrid::layoutCards()
 {
-    if (m_leading) {
-        m_leading->setGeometry(0, -verticalScrollBar()->value(), viewport()->width(),
-                               m_leadingHeight);
+    if (QWidget *leading = m_leading.data()) {
+        leading->setGeometry(0, -verticalScrollBar()->value(), viewport()->width(),
+                             m_leadingHeight);
     }
     if (m_viewportWidth <= AdaptiveCardFlowLayout::minimumViewportWidth) {
         recycleAll();
