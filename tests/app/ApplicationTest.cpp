@@ -15,8 +15,8 @@
 #include "update/AppUpdateService.h"
 #include "support/FakeCodexHome.h"
 #include "support/LocalHttpServer.h"
-#include "support/ReleaseBuilder.h"
 #include "support/QtPrinters.h"
+#include "support/ReleaseBuilder.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
@@ -240,7 +240,8 @@ TEST_F(ApplicationTest, theWindowFitsASmallScreenWithItsPageBarAndStatusLine)
             ASSERT_FALSE(frame.isNull());
             EXPECT_LE(window.frameGeometry().width(), available.width());
             EXPECT_LE(window.frameGeometry().height(), available.height());
-            EXPECT_LE(window.minimumSize().height() + frame.top() + frame.bottom(), available.height());
+            EXPECT_LE(window.minimumSize().height() + frame.top() + frame.bottom(),
+                      available.height());
             for (const char *name : {"paginationBar", "footer", "footerLabel", "nextButton"}) {
                 auto *part = window.findChild<QWidget *>(QLatin1String(name));
                 ASSERT_NE(part, nullptr) << name;
