@@ -17,9 +17,27 @@
 
 set(TOLVARAN_APPLICATION_FOLDER "lib/Tolvaran")
 # Folders the install makes are readable by every user whatever the umask of whoever runs it
-# (a system-wide install through sudo).
+# (a system-wide install by a root, or through a sudo, whose umask is 077). CMake makes them
+# with these permissions, but through mkdir(), which the umask still masks: so the install
+# first notes which of its folders are missing, and TolvaranInstallEntry.cmake gives the
+# folders it then made these permissions, and those of the application folder, which is ours
+# alone (an install under such a umask before is mended). Other folders keep their own.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(tolvaran_install_folders bin "${TOLVARAN_APPLICATION_FOLDER}/bin"
+    "${TOLVARAN_APPLICATION_FOLDER}/share/applications" share/applications)
+foreach(share IN ITEMS "${TOLVARAN_APPLICATION_FOLDER}/share" "share")
+  foreach(size IN LISTS TOLVARAN_ICON_SIZES ITEMS scalable)
+    if(NOT size STREQUAL "scalable")
+      set(size "${size}x${size}")
+    endif()
+    list(APPEND tolvaran_install_folders "${share}/icons/hicolor/${size}/apps")
+  endforeach()
+endforeach()
+install(CODE "
+  set(TOLVARAN_APPLICATION_FOLDER \"${TOLVARAN_APPLICATION_FOLDER}\")
+  set(TOLVARAN_INSTALL_FOLDERS \"${tolvaran_install_folders}\")")
+install(SCRIPT "${CMAKE_CURRENT_LIST_DIR}/TolvaranInstallFolders.cmake")
 
 install(TARGETS tolvaran RUNTIME DESTINATION "${TOLVARAN_APPLICATION_FOLDER}/bin")
 

@@ -27,3 +27,10 @@ file(MAKE_DIRECTORY "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin")
 file(REMOVE "${link}")
 file(CREATE_LINK "../${TOLVARAN_APPLICATION_FOLDER}/bin/tolvaran" "${link}" SYMBOLIC)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${link}")
+
+# The folders this install made (noted by TolvaranInstall.cmake before it began): readable by
+# every user, whatever the umask.
+if(TOLVARAN_MADE_FOLDERS)
+  file(CHMOD ${TOLVARAN_MADE_FOLDERS} DIRECTORY_PERMISSIONS
+       ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
+endif()

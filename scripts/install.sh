@@ -53,6 +53,21 @@ as_prefix_owner() {
 name=com.ostvik.tolvaran
 folder="$prefix/lib/Tolvaran"
 
+# The folders under /usr/local that hold what the install puts there are every user's. The
+# install makes its own folders readable by all whatever the umask (see
+# cmake/TolvaranInstall.cmake); this opens again those that an install before it, run under a
+# umask of 077, left for root alone. It only adds read and search rights.
+open_shared_folders() {
+  $system || return 0
+  local shared=()
+  for candidate in "$prefix/bin" "$prefix/lib" "$prefix/share" "$prefix/share/applications" \
+      "$prefix/share/icons" "$prefix/share/icons/hicolor" "$prefix"/share/icons/hicolor/*/ \
+      "$prefix"/share/icons/hicolor/*/apps; do
+    [ -d "$candidate" ] && [ ! -L "${candidate%/}" ] && shared+=("$candidate")
+  done
+  [ ${#shared[@]} -eq 0 ] || as_prefix_owner chmod go+rx "${shared[@]}"
+}
+
 if $uninstall; then
   # Every file and link the install made, the application folder as an update may have left
   # it (and the staged or backup copy of an update that was cut short), and the icon folders
@@ -77,6 +92,7 @@ if $uninstall; then
     as_prefix_owner find "$icons/hicolor" -depth -type d -empty -delete
     [ -n "$(ls -A "$icons")" ] || as_prefix_owner rmdir "$icons"
   fi
+  open_shared_folders
   echo "install: removed Tolvaran from $prefix"
   exit 0
 fi
@@ -88,5 +104,6 @@ cmake --build --preset release --target tolvaran
 # yours when root rewrites it.
 : > build/release/install_manifest.txt
 as_prefix_owner cmake --install build/release --prefix "$prefix" --strip
+open_shared_folders
 echo "install: Tolvaran is in $folder; start it from the applications menu," \
   "or as $prefix/bin/tolvaran"

@@ -6,6 +6,15 @@
 # large-dark-1280x800-sidebar.png, ...). Every card chip shows, no text is cut, and the page
 # bar and the status line are on screen. Then the grid scrolled to the lower half of the first
 # cards at 1280 by 800 (large-light-1280x800-scrolled.png, ...).
+#
+# Then, under a window manager (which draws a title bar above the window), on the screens of
+# small laptops, 1366 by 768 and 1024 by 600, at 10 and 15 points, in the light palette
+# (wm-1024x600-15pt.png, ...): the window as it opens, its frame and status line on screen,
+# and so the tag sidebar's "New tag" field where the sidebar shows (wm-...-sidebar.png); the
+# cards scrolled by six wheel steps (wm-1024x600-15pt-scrolled.png), where on a short
+# window the bars above the cards have scrolled away and the cards fill at least half the
+# window; and the window at its narrowest (wm-1024x600-15pt-narrowest.png), where nothing is
+# cut. Each of these prints where the window's frame ends on the screen.
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/large-text-screenshots.sh OUTDIR" >&2
@@ -27,6 +36,8 @@ hold_live_rollouts "$home/home/live-rollouts.txt"
 # Long enough for the first refresh, the token-usage pass and the git statuses.
 settle_seconds=6
 points=15
+# None until the shots that ask for one.
+window_manager=
 
 # shoot PALETTE WIDTH HEIGHT OUTFILE [sidebar] [ACTIONS]: the window on a fresh copy of the
 # home, filling a screen of that size (the window sits at its top left), its tag sidebar shown
@@ -51,8 +62,16 @@ shoot() {
   TOLVARAN_FONT_POINTS="$points" \
   xvfb-run --auto-servernum --server-args="-screen 0 ${width}x${height}x24" \
     bash -c '
-      settle=$1 out=$2 actions=$3 corner=$4
-      shift 4
+      settle=$1 out=$2 actions=$3 corner=$4 wm=$5 screen_height=$6
+      shift 6
+      if [ -n "$wm" ]; then
+        "$wm" &
+        # Ready once it names its check window on the root.
+        for _ in $(seq 100); do
+          xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" && break
+          sleep 0.1
+        done
+      fi
       "$@" -geometry +0+0 &
       app=$!
       sleep "$settle"
@@ -60,10 +79,20 @@ shoot() {
       xdotool mousemove $corner
       sleep 0.5
       import -window root "$out"
+      if [ -n "$wm" ]; then
+        window=$(xdotool search --onlyvisible --name "^Tolvaran\$" | head -1)
+        info=$(xwininfo -id "$window")
+        value() { sed -n "s/^ *$1: *//p" <<< "$info"; }
+        IFS=", " read -r left right top bottom \
+          <<< "$(xprop -id "$window" _NET_FRAME_EXTENTS | sed "s/.*= //")"
+        y=$(value "Absolute upper-left Y")
+        echo "window $(value Width)x$(value Height), frame from $((y - top)) to" \
+          "$((y + $(value Height) + bottom)) of the screen'"'"'s $screen_height"
+      fi
       kill "$app"
       wait "$app" || true
     ' screenshot "$settle_seconds" "$out" "$actions" "$((width - 1)) $((height - 1))" \
-    build/bench/bench/palette_window "$palette"
+    "$window_manager" "$height" build/bench/bench/palette_window "$palette"
   echo "wrote $out"
 }
 
@@ -77,4 +106,23 @@ for palette in light dark; do
   # The lower half of the first cards: the grid scrolled by five wheel steps.
   shoot "$palette" 1280 800 "$outdir/large-$palette-1280x800-scrolled.png" "" \
     "xdotool mousemove 600 500 && for step in 1 2 3 4 5; do xdotool click 5; done && sleep 1"
+done
+
+window_manager=openbox
+for points in 10 15; do
+  for screen in 1366x768 1024x600; do
+    width=${screen%x*}
+    height=${screen#*x}
+    shot="$outdir/wm-$screen-${points}pt"
+    shoot light "$width" "$height" "$shot.png"
+    shoot light "$width" "$height" "$shot-sidebar.png" sidebar
+    shoot light "$width" "$height" "$shot-scrolled.png" "" \
+      "xdotool mousemove $((width / 2)) $((height * 2 / 3)) \
+       && for step in 1 2 3 4 5 6; do xdotool click 5; done && sleep 1"
+    # Asked for 200 pixels, the window manager keeps the window's least width.
+    shoot light "$width" "$height" "$shot-narrowest.png" "" \
+      'window=$(xdotool search --onlyvisible --name "^Tolvaran\$" | head -1) \
+       && eval "$(xdotool getwindowgeometry --shell "$window")" \
+       && xdotool windowsize "$window" 200 "$HEIGHT" && sleep 1'
+  done
 done

@@ -28,6 +28,7 @@ test_packages=(
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick
   xdotool # the screenshots click and type in the window
+  openbox # a window manager for the screenshots: its title bar takes room from small screens
   clang-14 # CI compiles every source with a second compiler too
 )
 

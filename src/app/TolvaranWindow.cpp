@@ -1,5 +1,6 @@
 #include "app/TolvaranWindow.h"
 
+#include "app/WindowFit.h"
 #include "app/window/ContentView.h"
 #include "app/FileDialogFolderPicker.h"
 #include "app/window/RefreshCommand.h"
@@ -25,11 +26,11 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
                                     std::move(detailModels), this))
 {
     setWindowTitle(QStringLiteral("Tolvaran"));
-    setMinimumSize(minimumWidth, minimumHeight);
+    setCentralWidget(m_contentView);
+    setMinimumSize(leastSize());
     resize(initialWidth, initialHeight);
     if (const QScreen *opensOn = screen())
         fitToScreen(opensOn->availableGeometry(), true);
-    setCentralWidget(m_contentView);
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     m_newProjectAction = file->addAction(QStringLiteral("New Project..."));
@@ -56,12 +57,48 @@ void TolvaranWindow::fitToScreen(const QRect &available, bool firstSize)
 {
     if (available.isEmpty())
         return;
-    setMinimumSize(std::min(minimumWidth, available.width()),
-                   std::min(minimumHeight, available.height()));
+    m_available = available;
+    m_fittedFrame = frameMargins();
+    m_fittedLeastSize = leastSize();
     const QSize wanted = firstSize ? QSize(initialWidth, initialHeight) : size();
-    const QSize fitted = wanted.boundedTo(available.size());
-    if (fitted != size())
-        resize(fitted);
+    const WindowFit fitted =
+        WindowFit::fit(available, m_fittedFrame, m_fittedLeastSize, wanted);
+    setMinimumSize(fitted.minimumSize);
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    if (fitted.size != size())
+        resize(fitted.size);
+}
+
+QSize TolvaranWindow::leastSize() const
+{
+    return {std::max(minimumWidth, m_contentView->minimumSizeHint().width()), minimumHeight};
+}
+
+QMargins TolvaranWindow::frameMargins() const
+{
+    return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
+bool TolvaranWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    // The window manager's frame is known once it has placed the window, which moves or
+    // resizes it; the content's least width moves with the text size and the screen it shows,
+    // which ask for a new layout.
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::LayoutRequest:
+        if (!m_available.isEmpty()
+            && (frameMargins() != m_fittedFrame || leastSize() != m_fittedLeastSize))
+            fitToScreen(m_available);
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void TolvaranWindow::showEvent(QShowEvent *event)

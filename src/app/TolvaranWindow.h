@@ -3,6 +3,8 @@
 #include "detail/ProjectDetailViewModel.h"
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
 
 #include <functional>
 #include <memory>
@@ -18,9 +20,10 @@ class ProjectListViewModel;
 class TeamWorkspaceService;
 
 // The program's one window, titled "Tolvaran", with the root view as its content and the
-// commands of its menu. The commands work whichever screen the root view shows. Its least and
-// first sizes give way to a smaller screen: the whole window, page bar and status line
-// included, always fits the free area of the screen it is on.
+// commands of its menu. The commands work whichever screen the root view shows. It is never
+// narrower than its content needs at the current text size. Its least and first sizes give
+// way to a smaller screen: the whole window, the window manager's frame, page bar and status
+// line included, always fits the free area of the screen it is on.
 class TolvaranWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -45,16 +48,23 @@ public:
     // must outlive the window.
     void setUpdater(AppUpdateService *updater);
 
-    // Fits the window to a screen whose free area (without panels) is `available`: at least
-    // minimumWidth by minimumHeight, or the whole area where it is smaller. With `firstSize`
-    // the window also takes initialWidth by initialHeight, or as much of them as fits.
+    // Fits the window, its frame included, to a screen whose free area (without panels) is
+    // `available`: at least minimumWidth (or the content's least width, where that is more)
+    // by minimumHeight, or the whole area where it is smaller. With `firstSize` the window
+    // also takes initialWidth by initialHeight, or as much of them as fits. The window fits
+    // this area again whenever its frame (known only once the window manager has placed the
+    // window) or its content's least width changes. A maximised or full-screen window keeps
+    // the size the window manager gave it.
     void fitToScreen(const QRect &available, bool firstSize = false);
 
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void fitToCurrentScreen();
+    QSize leastSize() const;
+    QMargins frameMargins() const;
 
     // The "New Project..." dialog, of the menu command and the browser's add button; made
     // before the content, which hands it to the browser.
@@ -64,6 +74,10 @@ private:
     QAction *m_refreshAction;
     AppUpdateService *m_updater = nullptr;
     bool m_followsScreen = false;
+    // What the last fit was for: the free area, and the frame and least size it found.
+    QRect m_available;
+    QMargins m_fittedFrame;
+    QSize m_fittedLeastSize;
 };
 
 } // namespace tolvaran

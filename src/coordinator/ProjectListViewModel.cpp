@@ -66,7 +66,7 @@ ProjectListViewModel::ProjectListViewModel(const ProjectListStores &stores,
           stores.tokenUsageStore, m_jobs,
           [this](const TokenUsageRefresher::Outcome &outcome) { finishTokenUsagePass(outcome); },
           [this] { return m_actionServices.clock.now(); }, this))
-    , m_codexMonitor(new CodexChangeMonitor(this))
+    , m_codexMonitor(new CodexChangeMonitor(this, actionServices.clock))
     , m_teamChangeTimer(new QTimer(this))
     , m_repositories(std::make_unique<RepositoryRefreshScheduler>(
           RepositoryRefreshScheduler::Access{

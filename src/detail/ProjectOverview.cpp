@@ -7,6 +7,7 @@
 #include "platform/RelativeDateFormatter.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 
 #include <QHBoxLayout>
@@ -94,7 +95,7 @@ void DetailMetricTile::setMetric(const DetailMetric &metric)
     m_metric = metric;
     m_label->setText(metric.label);
     m_value->setText(metric.value);
-    m_value->setToolTip(metric.value);
+    m_value->setToolTip(plainToolTip(metric.value));
 }
 
 ProjectOverview::ProjectOverview(QWidget *parent)

@@ -20,6 +20,12 @@ BoundedReply::BoundedReply(QNetworkReply *reply, NetworkReadLimits limits, Consu
     , m_consumer(std::move(consumer))
 {
     reply->setReadBufferSize(readBufferBytes);
+    // Qt hands the cap to the network thread's side of the reply only once that side exists,
+    // and a request with data to upload (sendCustomRequest's, even empty) makes it one turn of
+    // the event loop later: a cap set now would be lost and the body read without limit. Set
+    // again after that turn, it follows the start in the network thread's queue.
+    QMetaObject::invokeMethod(
+        this, [this] { m_reply->setReadBufferSize(readBufferBytes); }, Qt::QueuedConnection);
     connect(reply, &QNetworkReply::metaDataChanged, this, &BoundedReply::checkDeclaredLength);
     connect(reply, &QNetworkReply::readyRead, this, &BoundedReply::readAvailable);
     connect(reply, &QNetworkReply::finished, this, &BoundedReply::readAvailable);

@@ -19,9 +19,10 @@ struct TokenUsageSnapshot;
 // What the project list coordinator needs of the team workspace (which teams share a project,
 // and where to hand the local projects, their token usage and rescans) and what the browser's
 // team controls show of it (the enabled teams, their combined connection, teammates'
-// commits). The team subsystem implements it; without teams, NullTeamWorkspace does. This is
-// one of the few interfaces of the program: the coordinator and the browser must build and be
-// tested before (and without) the team service.
+// commits). The team subsystem implements it; the benchmarks, which run without teams, use
+// the NullTeamWorkspace of bench/helpers/, and the tests doubles of their own. This is one of
+// the few interfaces of the program: the coordinator and the browser must build and be tested
+// before (and without) the team service.
 //
 // Everything runs on the GUI thread.
 class TeamWorkspaceService : public QObject

@@ -13,7 +13,9 @@ AppUpdateEnvironment AppUpdateEnvironment::system()
     AppUpdateEnvironment environment;
     environment.serverURL = serverAddress();
     environment.currentVersion = AppBrand::version();
-    environment.runningExecutable = QCoreApplication::applicationFilePath();
+    // Not QCoreApplication::applicationFilePath(): it keeps the path the program had when it
+    // was first asked.
+    environment.runningExecutable = QStringLiteral("/proc/self/exe");
     environment.releaseSigningKey = AppBrand::releaseSigningKey();
     environment.temporaryDirectory = QDir::tempPath();
     environment.processID = QCoreApplication::applicationPid();

@@ -8,6 +8,7 @@
 #include "update/AppUpdateManifest.h"
 #include "update/ApplicationFolder.h"
 #include "update/ApplicationSignature.h"
+#include "update/FolderExchange.h"
 #include "update/ReleaseArchive.h"
 #include "update/ReleaseDownload.h"
 
@@ -27,14 +28,19 @@ namespace tolvaran::AppUpdateInstaller {
 
 namespace {
 
-// The script swaps the folders in one step with the running copy's own program (its
-// --exchange-folders mode, FolderExchange), so that the install path is never empty, however
-// the script ends; the old copy then waits at the staged path. Where the file system cannot
-// exchange, it renames with "mv -T", so an existing destination is never entered (a plain mv
-// would move the new copy *into* a folder left at the destination). It keeps the old copy
-// until the new one has run for a while, puts it back and starts it when the new one ends
-// with a failure at once, and starts the old copy again when it cannot even be moved aside.
-// A zombie answers "kill -0", so a process counts as gone once its state is Z.
+// The script starts the new copy where it was staged and moves it to the install path only
+// once it has started there, so that whenever the script ends, by a kill or a power cut, the
+// install path holds a copy that starts: the old one until the swap, the new one after it.
+// The swap is one step of the file system (the running copy's own --exchange-folders,
+// FolderExchange), after which the old copy waits at the staged path; where the file system
+// cannot exchange, two renames back to back in one process (--replace-folder), after which it
+// waits at the backup path. The old copy then goes. A new copy that ends with a failure at
+// once never reaches the install path: it goes, and the old copy starts again; one that
+// cannot be moved in is stopped, and the old copy starts again. A killed script leaves the
+// staged or backup folder behind; the next start of the installed copy removes it
+// (UpdateLeftovers). "mv -T" never enters an existing destination, as a plain mv would.
+// A copy counts as started when it still runs after its settle checks, the last one after
+// the last pause. A zombie answers "kill -0", so a process counts as gone once its state is Z.
 const char *const scriptText = R"script(#!/bin/sh
 set -u
 
@@ -51,23 +57,20 @@ alive() {
   kill -0 "$1" 2>/dev/null && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
 }
 
-exchange() {
-  "$1/bin/tolvaran" --exchange-folders "$2" "$3" </dev/null >/dev/null 2>&1
+helper() {
+  "$executable" "$@" </dev/null >/dev/null 2>&1
 }
 
 start_copy() {
   "$1/bin/tolvaran" </dev/null >/dev/null 2>&1 &
   launched=$!
   checks=0
-  while [ "$checks" -lt "$settle_checks" ]; do
-    if ! alive "$launched"; then
-      wait "$launched"
-      return $?
-    fi
+  while alive "$launched"; do
+    [ "$checks" -ge "$settle_checks" ] && return 0
     checks=$((checks + 1))
     sleep 0.2
   done
-  return 0
+  wait "$launched"
 }
 
 while alive "$pid"; do
@@ -93,37 +96,45 @@ if [ -n "$stale_pids" ]; then
   sleep 0.2
 fi
 
-if [ -e "$running" ] || [ -L "$running" ]; then
-  if exchange "$running" "$staged" "$destination"; then
-    if start_copy "$destination"; then
-      rm -rf "$staged" "$cleanup"
-      exit 0
-    fi
-    # The old copy, and its program, are at the staged path now.
-    if exchange "$staged" "$staged" "$running"; then
-      start_copy "$running"
-    fi
-    exit 1
-  fi
-  if ! mv -T "$running" "$backup"; then
-    start_copy "$running"
-    exit 1
-  fi
+if ! start_copy "$staged"; then
+  rm -rf "$staged"
+  start_copy "$running"
+  exit 1
+fi
+new_copy="$launched"
+
+if [ ! -e "$running" ] && [ ! -L "$running" ]; then
+  mv -T "$staged" "$destination" || exit 1
+  rm -rf "$cleanup"
+  exit 0
 fi
 
-if mv -T "$staged" "$destination"; then
-  if start_copy "$destination"; then
-    rm -rf "$backup" "$cleanup"
-    exit 0
-  fi
-  mv -T "$destination" "$staged"
+old_copy="$staged"
+helper --exchange-folders "$staged" "$destination"
+status=$?
+if [ "$status" -eq 3 ]; then
+  old_copy="$backup"
+  helper --replace-folder "$destination" "$staged" "$backup"
+  status=$?
+fi
+if [ "$status" -eq 0 ]; then
+  rm -rf "$old_copy" "$cleanup"
+  exit 0
 fi
 
-if [ -e "$backup" ] && mv -T "$backup" "$running"; then
+kill -TERM "$new_copy" 2>/dev/null
+if [ ! -e "$running" ] && [ -e "$backup" ]; then
+  mv -T "$backup" "$running"
+fi
+if [ -e "$running" ]; then
+  rm -rf "$staged"
   start_copy "$running"
 fi
 exit 1
 )script";
+// The script tells the exchange's statuses apart by these numbers.
+static_assert(FolderExchange::exchanged == 0 && FolderExchange::replaced == 0
+              && FolderExchange::unsupported == 3);
 
 [[noreturn]] void throwSystem(const QString &what)
 {
@@ -238,7 +249,7 @@ PreparedAppUpdate prepare(const QNetworkRequest &request, const AppUpdateManifes
     Cleanup cleanup(workDirectory, prepared.stagedApp);
 
     const QString archive = workDirectory + QLatin1Char('/') + archiveFileName;
-    downloadRelease(request, archive, manifest.size, context);
+    downloadRelease(request, archive, manifest.size, environment.downloadDeadline, context);
     checkStop(context);
     context.reportProgress({-1.0, QStringLiteral("Verifying the update")});
     if (QFileInfo(archive).size() != manifest.size)

@@ -4,7 +4,9 @@
 #include "platform/ServerAddress.h"
 #include "update/AppUpdateError.h"
 #include "update/AppUpdateInstaller.h"
+#include "update/ApplicationFolder.h"
 #include "update/PreparedAppUpdate.h"
+#include "update/UpdateLeftovers.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -48,7 +50,24 @@ void AppUpdateService::start()
     m_checkTimer->setInterval(checkInterval);
     connect(m_checkTimer, &QTimer::timeout, this, [this] { checkForUpdates(); });
     m_checkTimer->start();
+    removeLeftovers();
     checkForUpdates();
+}
+
+void AppUpdateService::removeLeftovers()
+{
+    m_removingLeftovers = true;
+    m_work->run<bool>(
+        JobPriority::utility,
+        [executable = m_environment.runningExecutable](const WorkContext &) {
+            try {
+                UpdateLeftovers::remove(ApplicationFolder::replaceableFolder(executable));
+            } catch (const AppUpdateError &) {
+                // A copy the program may not replace: no installation ever left anything.
+            }
+            return true;
+        },
+        [this](bool) { m_removingLeftovers = false; });
 }
 
 std::optional<QNetworkRequest> AppUpdateService::updateRequest(const QString &serverURL,
@@ -143,8 +162,9 @@ void AppUpdateService::installAvailableUpdate(std::function<void()> completion)
     const AppUpdateManifest manifest = *m_availableUpdate;
     const auto request = updateRequest(m_environment.serverURL, manifest.downloadPath,
                                        m_environment.currentVersion);
-    // One installation at a time: a second would race the first for the same folders.
-    if (!request || m_isInstalling) {
+    // One installation at a time: a second would race the first for the same folders, as an
+    // installation would race the removal of what an earlier one left.
+    if (!request || m_isInstalling || m_removingLeftovers) {
         done();
         return;
     }

@@ -47,7 +47,8 @@ public:
                               QObject *parent = nullptr);
     ~AppUpdateService() override;
 
-    // Checks at once and then every checkInterval. Later calls do nothing.
+    // Checks at once and then every checkInterval, and removes what an installation cut short
+    // left beside the running copy (UpdateLeftovers). Later calls do nothing.
     void start();
     bool hasStarted() const { return m_checkTimer != nullptr; }
 
@@ -55,8 +56,8 @@ public:
     // installation runs, a check clears availableUpdate() and asks the server nothing.
     void checkForUpdates(std::function<void()> completion = {});
 
-    // Installs availableUpdate() as it is now; nothing happens without one, or while an
-    // installation runs already. On success the installer script is started and the
+    // Installs availableUpdate() as it is now; nothing happens without one, while an
+    // installation runs already, or while start() removes what an earlier one left. On success the installer script is started and the
     // application asked to quit (isInstalling() stays true); on failure isInstalling() goes
     // back to false and errorMessage() says why. `completion` runs when it has ended either way.
     void installAvailableUpdate(std::function<void()> completion = {});
@@ -86,6 +87,7 @@ Q_SIGNALS:
     void installProgressChanged();
 
 private:
+    void removeLeftovers();
     void publishCheckResult(std::optional<AppUpdateManifest> manifest);
     void setInstalling(bool installing);
     void setErrorMessage(std::optional<QString> message);
@@ -95,6 +97,7 @@ private:
     AppUpdateEnvironment m_environment;
     std::optional<AppUpdateManifest> m_availableUpdate;
     bool m_isInstalling = false;
+    bool m_removingLeftovers = false;
     std::optional<QString> m_errorMessage;
     WorkProgress m_installProgress;
     QTimer *m_checkTimer = nullptr;

@@ -41,7 +41,10 @@ Metadata readMetadata(const QString &folder)
 
 RunningCopy locateRunningCopy(const QString &executable)
 {
-    const QString program = standardizedPath(QFileInfo(executable).absoluteFilePath());
+    // A link to the program (the system's /proc/self/exe) names where the program is now.
+    const QFileInfo file(executable);
+    const QString program =
+        standardizedPath(file.isSymLink() ? file.symLinkTarget() : file.absoluteFilePath());
     // Debian's packages install under /usr; dpkg, not the program, replaces those files.
     // /usr/local is the administrator's own, where no package installs.
     if (program.startsWith(QStringLiteral("/usr/"))

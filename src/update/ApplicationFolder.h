@@ -45,7 +45,7 @@ struct RunningCopy
     QString folder; // the application folder (standardised); empty unless it is one
 };
 
-// Decides what the program at `executable` (the running program's file) is. It is an
+// Decides what the program at `executable` (the running program's file, or a link to it) is. It is an
 // application folder when it is the folder's bin/tolvaran and the folder's metadata carries
 // the program's identifier; a program under /usr but not /usr/local (a Debian package) is
 // managed; any other (a build tree) is elsewhere. Reads only metadata; never throws.

@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -57,8 +58,16 @@ AppUpdateError writeFailure(int error)
 
 } // namespace
 
+std::chrono::milliseconds releaseDownloadDeadline(qint64 expectedSize,
+                                                  std::chrono::milliseconds baseDeadline)
+{
+    // A manifest announces at most 100 MiB, far below where the product could overflow.
+    const qint64 bytes = std::max<qint64>(expectedSize, 0);
+    return baseDeadline + std::chrono::milliseconds(bytes * 1000 / minimumDownloadBytesPerSecond);
+}
+
 void downloadRelease(const QNetworkRequest &request, const QString &path, qint64 expectedSize,
-                     const WorkContext &context)
+                     std::chrono::milliseconds baseDeadline, const WorkContext &context)
 {
     const FileDescriptor file(::open(QFile::encodeName(path).constData(),
                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
@@ -66,13 +75,13 @@ void downloadRelease(const QNetworkRequest &request, const QString &path, qint64
     if (!file.isValid())
         throw AppUpdateError(AppUpdateErrorKind::system,
                              QString::fromLocal8Bit(std::strerror(errno)));
-    downloadRelease(request, file.get(), expectedSize, context);
+    downloadRelease(request, file.get(), expectedSize, baseDeadline, context);
     if (::fsync(file.get()) != 0)
         throw writeFailure(errno);
 }
 
 void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expectedSize,
-                     const WorkContext &context)
+                     std::chrono::milliseconds baseDeadline, const WorkContext &context)
 {
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(request);
@@ -101,9 +110,10 @@ void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expe
         }
         return true;
     };
-    // Never more than the announced size on disk: a server that keeps sending is cut off.
-    const auto *bounded =
-        new BoundedReply(reply, {expectedSize, std::chrono::milliseconds(0)}, take);
+    // Never more than the announced size on disk: a server that keeps sending is cut off; nor
+    // longer than that size takes at the slowest rate allowed: one that trickles is too.
+    const auto *bounded = new BoundedReply(
+        reply, {expectedSize, releaseDownloadDeadline(expectedSize, baseDeadline)}, take);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
@@ -130,6 +140,8 @@ void downloadRelease(const QNetworkRequest &request, int descriptor, qint64 expe
         throw AppUpdateError(AppUpdateError::Kind::downloadFailed);
     if (stop == BoundedReply::Stop::tooLarge)
         throw AppUpdateError(AppUpdateError::Kind::sizeMismatch);
+    if (stop == BoundedReply::Stop::deadline)
+        throw AppUpdateError(AppUpdateError::Kind::downloadFailed);
     if (writeError != 0)
         throw writeFailure(writeError);
     if (error != QNetworkReply::NoError)

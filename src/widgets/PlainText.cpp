@@ -8,9 +8,9 @@ QString plainToolTip(const QString &text)
 {
     if (!Qt::mightBeRichText(text))
         return text;
-    QString escaped = text.toHtmlEscaped();
-    escaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    return QStringLiteral("<qt>") + escaped + QStringLiteral("</qt>");
+    // Markup folds runs of spaces and line breaks into one space; pre-wrap keeps them.
+    return QStringLiteral("<qt style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
+           + QStringLiteral("</qt>");
 }
 
 QString plainMenuText(const QString &text)

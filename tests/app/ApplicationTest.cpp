@@ -15,6 +15,7 @@
 #include "update/AppUpdateService.h"
 #include "support/FakeCodexHome.h"
 #include "support/LocalHttpServer.h"
+#include "support/QtPrinters.h"
 #include "support/ReleaseBuilder.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
@@ -27,6 +28,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -210,12 +212,14 @@ TEST_F(ApplicationTest, theRootViewShowsTheDetailPaneOnlyOfAKnownProject)
 
 } // namespace
 
-// A screen lower than the window's least height (800 by 600; 1366 by 768 at 125 %): the
-// window fits it whole, at the default text size and at 15 points, with the page bar and
-// the status line on screen.
+// A screen lower than the window's least height (800 by 600, 1024 by 600; 1366 by 768 at
+// 125 %): the window, the window manager's frame included, fits it whole, at the default text
+// size and at 15 points, with the page bar and the status line on screen. The frame is known
+// only once the window shows (the offscreen platform draws one of 2 pixels).
 TEST_F(ApplicationTest, theWindowFitsASmallScreenWithItsPageBarAndStatusLine)
 {
-    const QRect screens[] = {QRect(0, 0, 800, 600), QRect(0, 0, 1093, 614)};
+    const QRect screens[] = {QRect(0, 0, 800, 600), QRect(0, 0, 1024, 600),
+                             QRect(0, 0, 1093, 614)};
     for (const double points : {9.0, 15.0}) {
         ScopedApplicationFont font(points);
         for (const QRect &available : screens) {
@@ -232,8 +236,12 @@ TEST_F(ApplicationTest, theWindowFitsASmallScreenWithItsPageBarAndStatusLine)
             }));
             runQueuedWork(); // the layout the refresh asked for
 
-            EXPECT_LE(window.width(), available.width());
-            EXPECT_LE(window.height(), available.height());
+            const QMargins frame = window.windowHandle()->frameMargins();
+            ASSERT_FALSE(frame.isNull());
+            EXPECT_LE(window.frameGeometry().width(), available.width());
+            EXPECT_LE(window.frameGeometry().height(), available.height());
+            EXPECT_LE(window.minimumSize().height() + frame.top() + frame.bottom(),
+                      available.height());
             for (const char *name : {"paginationBar", "footer", "footerLabel", "nextButton"}) {
                 auto *part = window.findChild<QWidget *>(QLatin1String(name));
                 ASSERT_NE(part, nullptr) << name;
@@ -254,4 +262,54 @@ TEST_F(ApplicationTest, theFirstWindowTakesItsSizeWhereTheScreenHasRoom)
     EXPECT_EQ(window.minimumSize(), QSize(400, 680));
     window.fitToScreen(QRect(0, 0, 1280, 800), true);
     EXPECT_EQ(window.size(), QSize(1180, 800));
+}
+
+// The window is never narrower than what its content needs at the text size (the browser's
+// cards and bars, the detail pane's), nor than its own least width; on a screen narrower than
+// that, the screen wins.
+TEST_F(ApplicationTest, theLeastWidthIsTheContentsAtTheTextSizeWhereTheScreenHasRoom)
+{
+    for (const double points : {9.0, 15.0, 20.0}) {
+        SCOPED_TRACE(points);
+        ScopedApplicationFont font(points);
+        TolvaranApp app;
+        TolvaranWindow &window = app.window();
+        window.fitToScreen(QRect(0, 0, 1920, 1080), true);
+        window.show();
+        ASSERT_TRUE(waitUntil([&] { return app.viewModel().lastRefreshedAt().has_value(); }));
+        ContentView &content = *window.contentView();
+        const auto expectNothingClipped = [&] {
+            runQueuedWork();
+            window.resize(window.minimumSize());
+            QCoreApplication::processEvents();
+            EXPECT_GE(content.width(), content.minimumSizeHint().width());
+            EXPECT_GE(window.minimumSize().width(), TolvaranWindow::minimumWidth);
+        };
+        expectNothingClipped();
+        if (points == 9.0)
+            EXPECT_EQ(window.minimumSize().width(), TolvaranWindow::minimumWidth);
+        else
+            EXPECT_GT(window.minimumSize().width(), TolvaranWindow::minimumWidth);
+
+        content.openProject(projectPath);
+        ASSERT_EQ(content.screen(), ContentView::Screen::projectDetail);
+        expectNothingClipped();
+
+        window.fitToScreen(QRect(0, 0, 500, 400));
+        const QMargins frame = window.windowHandle()->frameMargins();
+        EXPECT_LE(window.minimumSize().width() + frame.left() + frame.right(), 500);
+        EXPECT_LE(window.frameGeometry().width(), 500);
+    }
+}
+
+// The window manager sizes a maximised window to the screen itself: a fit leaves it so.
+TEST_F(ApplicationTest, aMaximisedWindowKeepsTheSizeTheWindowManagerGaveIt)
+{
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.showMaximized();
+    ASSERT_TRUE(waitUntil([&] { return window.isMaximized() && window.width() > 640; }));
+    const QSize maximised = window.size();
+    window.fitToScreen(QRect(0, 0, 640, 480));
+    EXPECT_EQ(window.size(), maximised);
 }

@@ -1,6 +1,6 @@
 // Larger desktop text: the window's own text and the room around it grow with the application
-// font, follow a change of it while the window is open, and nothing that fits at the default
-// size is cut at 15 points.
+// font, follow a change of it while the window is open, nothing that fits at the default size
+// is cut at 15 points, and a short window still gives most of its height to the cards.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
@@ -15,6 +15,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,66 @@ TEST_F(LargeTextTest, theBrowsersOwnTextsGrowWithTheApplicationFont)
     EXPECT_EQ(browser->findChild<QWidget *>(QStringLiteral("header"))->height(),
               FontScale::scaled(headerAtDefault));
     EXPECT_EQ(cards().first()->height(), FontScale::scaled(246));
+}
+
+// 15 points on a 1024 by 600 screen leave the browser 1024 by 546 below the window's title bar
+// and menu: the bars above the cards (title, search, usage, list controls) scroll away with
+// them, so the card list takes at least half the height, while the page bar and the status
+// line stay. At the default size the same window, and at 15 points a tall one, keep the bars
+// fixed above the cards.
+TEST_F(LargeTextTest, aShortWindowGivesTheCardListAtLeastHalfItsHeight)
+{
+    ProjectCardGrid *grid = browser->collectionView();
+    auto *header = browser->findChild<QWidget *>(QStringLiteral("header"));
+    const auto barsScroll = [&] {
+        QCoreApplication::processEvents();
+        return grid->viewport()->isAncestorOf(header);
+    };
+    const auto shownInBrowser = [this](const char *name) {
+        auto *part = browser->findChild<QWidget *>(QLatin1String(name));
+        return part && part->isVisible()
+            && browser->rect().contains(QRect(part->mapTo(browser.get(), QPoint()), part->size()));
+    };
+    browser->resize(1024, 546);
+    EXPECT_FALSE(barsScroll());
+
+    ScopedApplicationFont large(15);
+    ASSERT_TRUE(barsScroll());
+    EXPECT_GE(2 * grid->height(), browser->height());
+    EXPECT_TRUE(shownInBrowser("paginationBar"));
+    EXPECT_TRUE(shownInBrowser("footerLabel"));
+    EXPECT_EQ(grid->scrollOffset(), 0);
+    EXPECT_EQ(header->mapTo(grid->viewport(), QPoint()), QPoint(0, 0));
+
+    // Scrolled, the bars leave with the first cards; the focus brings them back.
+    grid->setScrollOffset(header->height());
+    EXPECT_LE(header->mapTo(grid->viewport(), QPoint(0, header->height())).y(), 0);
+    auto *search = header->findChild<QLineEdit *>(QStringLiteral("searchField"));
+    search->setFocus(Qt::BacktabFocusReason);
+    EXPECT_TRUE(grid->viewport()->rect().contains(
+        QRect(search->mapTo(grid->viewport(), QPoint()), search->size())));
+
+    // The bars move under the user's fingers: the search field keeps the focus.
+    QApplication::setActiveWindow(browser.get());
+    search->setFocus(Qt::OtherFocusReason);
+    browser->resize(1024, 1000);
+    EXPECT_FALSE(barsScroll());
+    EXPECT_TRUE(search->hasFocus());
+    browser->resize(1024, 546);
+    EXPECT_TRUE(barsScroll());
+    EXPECT_TRUE(search->hasFocus());
+
+    // With no card to show, the words that say so sit below the bars.
+    search->clearFocus();
+    world.model->setSearchText(QStringLiteral("no such project"));
+    auto *empty = browser->findChild<QLabel *>(QStringLiteral("emptyLabel"));
+    const int rendered = renders;
+    ASSERT_TRUE(waitUntil([&] { return renders > rendered && empty->isVisible(); }));
+    EXPECT_GE(empty->y(), header->mapTo(grid->viewport(), QPoint(0, header->height())).y());
+
+    browser->resize(1024, 1000);
+    EXPECT_FALSE(barsScroll());
+    EXPECT_EQ(header->mapTo(browser.get(), QPoint()), QPoint(0, 0));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // The browser's small pieces: the sparkline's geometry, the closure button, the short forms
-// of figures and dates, the segmented control and the icon table.
+// of figures and dates, the segmented control, the icon table and the scroll that brings the
+// focus into view.
 #include "widgets/ClosureButton.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/FocusInView.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
 #include "app/cards/TokenUsageSparklineView.h"
@@ -151,4 +153,31 @@ TEST(ElidingLabel, aCutStatusLineKeepsItsWholeTextInItsTooltip)
     // Too many lines is cut too.
     label.setText(QStringLiteral("a\nb\nc"));
     EXPECT_FALSE(label.toolTip().isEmpty());
+}
+
+// Along one axis of a view 100 long, with a margin of 8: what shows with its margin stays, the
+// rest comes in by the least move, with as much margin as the view has room for, and a span
+// longer than the view brings its start in.
+TEST(FocusInView, scrollsTheLeastThatShowsTheWholeSpanOrItsStart)
+{
+    const struct
+    {
+        const char *name;
+        int start;
+        int length;
+        int move;
+    } rows[] = {
+        {"shown", 20, 50, 0},
+        {"shown, its margin cut", 2, 50, -6},
+        {"below", 150, 40, 98},
+        {"partly below", 80, 40, 28},
+        {"above", -60, 40, -68},
+        {"little room for the margin", 150, 96, 148},
+        {"as long as the view", -10, 100, -10},
+        {"longer than the view, below", 150, 300, 150},
+        {"longer than the view, above", -200, 300, -200},
+        {"longer than the view, from its start", 0, 300, 0},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(scrollToReveal(100, row.start, row.length, 8), row.move) << row.name;
 }

@@ -1,3 +1,4 @@
+#include "CoordinatorDouble.h"
 #include "CoordinatorWorld.h"
 
 #include "coordinator/CodexChangeMonitor.h"
@@ -138,6 +139,40 @@ TEST(ProjectListMonitoring, writeToTheThreadDatabaseRunsExactlyOneFullRefresh)
     // The refresh's own reads would ask for the second one before this write does.
     drainCodexChanges(world, threadID(1));
     EXPECT_EQ(world.fullRefreshCount(), before + 1);
+}
+
+// The pause the monitor waits for after Codex's writes runs on the coordinator's clock: a
+// change that reached it asks for its refresh once that clock has moved by the debounce.
+TEST(ProjectListMonitoring, theCoordinatorsClockTimesTheWaitAfterCodexsWrites)
+{
+    CoordinatorWorld world;
+    world.addThread(threadID(1), world.projectFolder(QStringLiteral("app")), 60);
+    world.writeDatabase();
+    FakeClock clock;
+    ProjectActionServices services = ProjectActionServices::system();
+    services.clock = clock.clock();
+    world.makeModel({}, std::move(services));
+    ASSERT_TRUE(world.startMonitoring());
+    auto *monitor = world.model->findChild<CodexChangeMonitor *>();
+    ASSERT_NE(monitor, nullptr);
+    bool globalStateChanged = false;
+    bool requested = false;
+    QObject receiver;
+    QObject::connect(monitor, &CodexChangeMonitor::filesChanged, &receiver,
+                     [&](const QStringList &paths) {
+                         globalStateChanged = globalStateChanged
+                                              || paths.contains(world.codex.globalStatePath());
+                     });
+    QObject::connect(monitor, &CodexChangeMonitor::fullRefreshRequested, &receiver,
+                     [&] { requested = true; });
+
+    ASSERT_TRUE(pokeUntil(
+        [&] { world.codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {})); },
+        [&] { return globalStateChanged; }));
+    clock.advance(CodexChangeMonitor::debounce - 1ms);
+    EXPECT_FALSE(requested);
+    clock.advance(1ms);
+    EXPECT_TRUE(requested);
 }
 
 TEST(ProjectListMonitoring, withCodexNotRunningIdleTimeCausesNoRefreshLoop)

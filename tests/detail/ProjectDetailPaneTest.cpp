@@ -13,13 +13,16 @@
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "detail/sections/RecentChatList.h"
+#include "detail/sections/TokenUsageChart.h"
 #include "detail/sections/TokenUsageSection.h"
 #include "detail/sections/TeamActivitySection.h"
 #include "detail/sections/TeamUsageSection.h"
 #include "support/FixedTeamViewSource.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
+#include "support/RolloutLines.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/ScopedApplicationFont.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -75,6 +78,13 @@ struct PaneWorld
                                                         std::move(loader));
     }
 };
+
+// Whether the whole of `widget` shows in the viewport of `area`.
+bool shownWhole(const QScrollArea *area, const QWidget *widget)
+{
+    const QRect shown(widget->mapTo(area->viewport(), QPoint()), widget->size());
+    return area->viewport()->rect().contains(shown);
+}
 
 } // namespace
 
@@ -334,28 +344,72 @@ TEST(ProjectDetailView, theFocusedControlIsScrolledIntoView)
     QScrollArea *chats = view.scrollArea(ProjectDetailTab::chats);
     const QList<RecentChatRow *> rows = view.recentChatList()->rows();
     ASSERT_EQ(rows.size(), 20);
-    const auto inView = [](QScrollArea *area, QWidget *widget) {
-        const QRect shown(widget->mapTo(area->viewport(), QPoint()), widget->size());
-        return area->viewport()->rect().contains(shown);
-    };
     // Focus that comes from outside the list (here from code) brings the list along, and
     // so does Backtab on the way up.
-    ASSERT_FALSE(inView(chats, rows.last()));
+    ASSERT_FALSE(shownWhole(chats, rows.last()));
     rows.last()->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(inView(chats, rows.last()));
+    EXPECT_TRUE(shownWhole(chats, rows.last()));
     for (qsizetype step = rows.size() - 2; step >= 0; --step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         EXPECT_EQ(QApplication::focusWidget(), rows.at(step));
-        EXPECT_TRUE(inView(chats, rows.at(step))) << step;
+        EXPECT_TRUE(shownWhole(chats, rows.at(step))) << step;
     }
 
     view.resize(360, 420);
     QCoreApplication::processEvents();
     auto *tabs = view.findChild<QScrollArea *>(QStringLiteral("tabBarScroll"));
     DetailTabButton *last = view.tabBar()->buttons().last();
-    ASSERT_FALSE(inView(tabs, last));
+    ASSERT_FALSE(shownWhole(tabs, last));
     last->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(inView(tabs, last));
+    EXPECT_TRUE(shownWhole(tabs, last));
+}
+
+// The usage chart draws a scene of its own and tells the scroll area nothing useful of
+// where its input is: at 15 points on a 1024 by 600 screen, Tab to it brings it into view
+// whole, and in a pane lower than the chart, its top.
+TEST(ProjectDetailView, theFocusedUsageChartComesIntoViewWholeOrFromItsTop)
+{
+    ScopedApplicationFont large(15);
+    PaneWorld pane;
+    rollout::TokenCount count;
+    count.last.input = 1500;
+    count.total.input = 1500;
+    const Timestamp threeDaysAgo =
+        Timestamp::fromDateTime(QDate::currentDate().addDays(-3).startOfDay());
+    pane.world.codex.appendRolloutLines(
+        QStringLiteral("alpha-0"), rollout::tokenCount(threeDaysAgo.addingSeconds(3600), count));
+    ASSERT_TRUE(pane.world.refresh());
+    ProjectListViewModel &coordinator = *pane.world.model;
+    ASSERT_TRUE(waitUntil([&] {
+        return coordinator.tokenUsage(pane.path).indexedTokens == 1500
+            && !coordinator.isIndexingTokenUsage();
+    }));
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(1024, 546); // the screen less the window's title bar and menu bar
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    TokenUsageSection *usage = view.tokenUsageSection();
+    ASSERT_TRUE(waitUntil([usage] { return usage->isShowingChart(); }));
+    QCoreApplication::processEvents();
+
+    QScrollArea *overview = view.scrollArea(ProjectDetailTab::overview);
+    TokenUsageChart *chart = usage->chart();
+    ASSERT_LE(chart->height(), overview->viewport()->height());
+    ASSERT_FALSE(shownWhole(overview, chart));
+    chart->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(shownWhole(overview, chart));
+
+    view.header()->controls().first()->setFocus(Qt::BacktabFocusReason);
+    overview->verticalScrollBar()->setValue(0);
+    view.resize(1024, 400);
+    QCoreApplication::processEvents();
+    ASSERT_GT(chart->height(), overview->viewport()->height());
+    chart->setFocus(Qt::TabFocusReason);
+    const int top = chart->mapTo(overview->viewport(), QPoint()).y();
+    EXPECT_GE(top, 0);
+    EXPECT_LE(top, 8) << "the chart's top, with room for its focus frame at most";
 }
 
 // The tabs read as tabs of one list, the chosen one selected, not as push buttons.

@@ -101,7 +101,15 @@ TEST_F(TeamPresenceWorld, backoffStartsAfreshOnlyAfterAMinuteConnected)
     registerDirectly();
     connect();
     const auto dropAfter = [&](std::chrono::milliseconds connected) {
-        clock.advance(connected);
+        // In steps whose pings are answered, so that only the server ends the socket.
+        for (auto passed = 0ms; passed < connected;) {
+            const auto step = std::min<std::chrono::milliseconds>(
+                tolvaran::TeamPresenceService::pingInterval, connected - passed);
+            clock.advance(step);
+            settle();
+            passed += step;
+        }
+        EXPECT_TRUE(isConnected());
         server.closeSockets(teamId);
         EXPECT_TRUE(waitUntil([&] { return !service->isSocketReady(); }));
         return service->consecutiveConnectionFailures();

@@ -59,7 +59,7 @@ TEST_F(TeamPresenceWorld, survivesAMinuteOfDroppedSockets)
     EXPECT_EQ(service->connectionState().state, State::Case::connected);
     EXPECT_EQ(server.openSocketCount(teamId), 1);
     EXPECT_EQ(service->findChildren<QWebSocket *>().size(), 1);
-    EXPECT_EQ(clock.pendingWaits(), 1); // the heartbeat
+    EXPECT_EQ(clock.pendingWaits(), 2); // the heartbeat and the next ping
     EXPECT_EQ(server.acceptedSocketCount(), server.closedSockets().size() + 1);
 
     const auto lastPublished = [&]() -> qint64 {

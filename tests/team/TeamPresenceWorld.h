@@ -116,7 +116,8 @@ protected:
     // Lets the socket traffic settle, for checks that nothing more is sent or changes: each
     // open socket of the service pings the server twice. The first pong comes once the
     // service has read all the server sent before; the second once the server has read all
-    // the service sent in answer, the work that answer queued included.
+    // the service sent in answer, the work that answer queued included. The service's own
+    // pings are answered before these, and their pongs are told apart by their payload.
     void settle()
     {
         using namespace tolvaran::fixtures;
@@ -135,11 +136,14 @@ protected:
         waitUntil([&] { return std::none_of(sockets.begin(), sockets.end(), opening); });
         for (const QPointer<QWebSocket> &socket : sockets) {
             for (int round = 0; round < 2 && connected(socket); ++round) {
+                static const QByteArray payload = QByteArrayLiteral("settle");
                 bool answered = false;
                 QObject receiver;
                 QObject::connect(socket, &QWebSocket::pong, &receiver,
-                                 [&answered] { answered = true; });
-                socket->ping();
+                                 [&answered](quint64, const QByteArray &answer) {
+                                     answered = answered || answer == payload;
+                                 });
+                socket->ping(payload);
                 waitUntil([&] { return answered || !connected(socket); });
                 runQueuedWork();
             }

@@ -310,10 +310,10 @@ TEST(TeamSnapshotValues, theSameSnapshotMetByTheSameSideIsRecognisedBeforeAnyTea
     EXPECT_EQ(world.apply(received()).changed, QList<Value>{Value::teamName});
     EXPECT_EQ(world.values.teamName(), QStringLiteral("Settings name"));
 
-    // After a reset the same snapshot is the first history again: a commit in the next one is
-    // then announced.
-    world.values.resetSnapshotState();
-    world.apply(received());
+    // Once the teammates are cleared (as a reconfiguration does), the same snapshot is the
+    // first history again: it announces nothing, and a commit in the next one is announced.
+    world.values.clearTeammates();
+    EXPECT_FALSE(world.apply(received()).changed.contains(Value::commitNotifications));
     TeamSnapshot next = received();
     next.recentCommits->append({QStringLiteral("c2"), QStringLiteral("d1"), QStringLiteral("Ana"),
                                 World::wire(repository), QStringLiteral("app"), std::nullopt,

@@ -1,6 +1,8 @@
 // The team tests' entry point: a QCoreApplication, every log line of the run recorded (the
 // team category's debug lines included), and a check when the run ends that no line holds a
-// team key or installation credential the run handed out or saw.
+// team key or installation credential the run handed out or saw. Started again with the secret
+// writer's argument, it is a second process writing a profile's secrets (TeamSecretWriter).
+#include "TeamSecretWriter.h"
 #include "support/LogRecorder.h"
 #include "support/WatchedSecrets.h"
 
@@ -30,6 +32,8 @@ public:
 
 int main(int argc, char *argv[])
 {
+    if (const auto written = tolvaran::fixtures::TeamSecretWriter::runIfAsked(argc, argv))
+        return *written;
     tolvaran::fixtures::LogRecorder::install();
     QLoggingCategory::setFilterRules(QStringLiteral("com.ostvik.tolvaran.team.debug=true"));
     QCoreApplication application(argc, argv);

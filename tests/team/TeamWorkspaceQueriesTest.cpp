@@ -4,6 +4,8 @@
 
 #include "support/QtPrinters.h"
 
+#include <QSignalSpy>
+
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
 
@@ -120,6 +122,50 @@ TEST_F(TeamWorkspaceSharedProject, perPathAnswersJoinTheEnabledTeamsInTeamOrder)
     EXPECT_FALSE(store.summary(appPath).has_value());
     EXPECT_TRUE(store.teamIDs(appPath).isEmpty());
     EXPECT_FALSE(store.localActivity(appPath).has_value());
+}
+
+// As on the demonstration team: two projects with uncommitted work, and a server that names
+// only one of them as shared with another device. The state message carries the other one by
+// its keyed id alone, so the cards must not say its work is shared.
+TEST_F(TeamWorkspaceQueriesTest, underTheKeyedProtocolOnlyOverlappingWorkIsShownAsShared)
+{
+    const QString id = newProfileID();
+    const QString teamId =
+        storeProfile(id, {.enabled = true, .registration = true}, QStringLiteral("Design"));
+    storeProfileList({id});
+    const QString cobalt = QStringLiteral("/work/cobalt-ui");
+    const QString delta = QStringLiteral("/work/delta-sync");
+    const QString cobaltRepository = QStringLiteral("repository-cobalt-ui");
+    const QString deltaRepository = QStringLiteral("repository-delta-sync");
+    LocalTeamProjectState cobaltState, deltaState;
+    cobaltState.shared = activeProject(cobaltRepository);
+    deltaState.shared = activeProject(deltaRepository);
+    cache.setTeamStates({{cobalt, cobaltState}, {delta, deltaState}});
+    const auto wire = [&teamId](const QString &repository) {
+        return TeamPresenceRules::wireRepositoryID(teamId, repository);
+    };
+    server.team(teamId).overlapOverride = QStringList{wire(cobaltRepository)};
+
+    TeamWorkspaceStore &store = open();
+    store.start();
+    const TeamPresenceService &service = store.teams().at(1)->service();
+    ASSERT_TRUE(waitUntil([&] { return service.sharedProjectPaths() == QSet<QString>{cobalt}; }));
+    ASSERT_EQ(service.negotiatedProtocolVersion(), 2);
+    ASSERT_TRUE(store.localActivity(cobalt).has_value());
+    EXPECT_EQ(store.localActivity(cobalt)->repositoryId, cobaltRepository);
+    EXPECT_FALSE(store.localActivity(delta).has_value());
+    // What this device knows of its own work is not the server's overlap to decide.
+    EXPECT_TRUE(service.localActivityByPath().contains(delta));
+    runQueuedWork();
+
+    // The server names the other repository instead: what the cards say follows, announced.
+    QSignalSpy announced(&store, &TeamWorkspaceService::localActivityChanged);
+    server.team(teamId).overlapOverride = QStringList{wire(deltaRepository)};
+    server.sendSnapshots(teamId);
+    ASSERT_TRUE(waitUntil([&] { return announced.size() > 0; }));
+    EXPECT_EQ(announced.size(), 1);
+    EXPECT_TRUE(store.localActivity(delta).has_value());
+    EXPECT_FALSE(store.localActivity(cobalt).has_value());
 }
 
 TEST_F(TeamWorkspaceSharedProject, commitNoticesAreNewestFirstAndDismissedInEveryTeam)

@@ -363,13 +363,17 @@ TEST(AppUpdateServiceInstall, refusesAnInstallationFolderItCannotWrite)
     EXPECT_TRUE(world.temporaryEntries().isEmpty());
 }
 
-TEST(AppUpdateServiceInstall, aSecondInstallWhileOneRunsDoesNothing)
+// A second install, or a check, while an installation downloads leaves the installation
+// to go on with its own copy of the release; the check clears the offer without asking the
+// server.
+TEST(AppUpdateServiceInstall, aSecondInstallOrACheckWhileOneRunsLeavesItAlone)
 {
     UpdateWorld world;
     AppUpdateService service(world.environment());
     const QByteArray archive = world.releaseArchive("26.9.1");
     const AppUpdateManifest manifest = ReleaseBuilder::manifestFor("26.9.1", archive);
     offer(world, service, manifest, archive);
+    world.server.hold(manifest.downloadPath);
 
     bool firstFinished = false;
     bool secondFinished = false;
@@ -377,12 +381,16 @@ TEST(AppUpdateServiceInstall, aSecondInstallWhileOneRunsDoesNothing)
     ASSERT_TRUE(service.isInstalling());
     service.installAvailableUpdate([&] { secondFinished = true; });
     EXPECT_TRUE(secondFinished);
-    // A check meanwhile clears the offer without asking the server.
+    ASSERT_TRUE(waitUntil(
+        [&] { return world.server.requestCount(manifest.downloadPath) == 1; }));
     const int manifestRequests = world.server.requestCount(manifestPath);
     ASSERT_TRUE(check(service));
     EXPECT_FALSE(service.availableUpdate().has_value());
     EXPECT_EQ(world.server.requestCount(manifestPath), manifestRequests);
+    EXPECT_TRUE(service.isInstalling());
+    EXPECT_FALSE(firstFinished);
 
+    world.server.release(manifest.downloadPath);
     ASSERT_TRUE(waitUntil([&] { return firstFinished; }));
     EXPECT_EQ(world.server.requestCount(manifest.downloadPath), 1);
     EXPECT_EQ(world.quitCalls, 1);

@@ -31,6 +31,14 @@ ProcessResult install(const QString &prefix)
                    {"--install", TOLVARAN_BINARY_DIR, "--prefix", prefix});
 }
 
+// The same by whoever runs it with a umask that lets nobody else read what is made: a root
+// hardened so, or a sudo from such a user.
+ProcessResult installUnderStrictUmask(const QString &prefix)
+{
+    return runTool("/bin/sh", {"-c", "umask 077 && exec \"$@\"", "sh", TOLVARAN_CMAKE_COMMAND,
+                               "--install", TOLVARAN_BINARY_DIR, "--prefix", prefix});
+}
+
 ProcessResult uninstall(const QString &prefix)
 {
     return runTool(QStringLiteral(TOLVARAN_SOURCE_DIR "/scripts/install.sh"),
@@ -178,6 +186,46 @@ TEST(Install, uninstallLeavesNothingOfOursBehind)
 
     // Removing what is not there is no failure.
     EXPECT_TRUE(uninstall(prefix).succeeded());
+}
+
+// The folders the install makes, and everything in them, are readable (and the program
+// runnable) by every user whatever the umask; a folder that was there keeps its mode, and
+// uninstalling leaves the shared folders it made readable by all.
+TEST(Install, underAStrictUmaskEveryUserMayStartTheProgramAndSeeItsEntry)
+{
+    fixtures::TemporaryHome home;
+    const QString prefix = home.filePath("prefix");
+    QDir().mkpath(prefix + "/lib");
+    const auto ownerAndGroup = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                               | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                               | QFileDevice::ExeGroup;
+    QFile::setPermissions(prefix + "/lib", ownerAndGroup);
+    const ProcessResult installed = installUnderStrictUmask(prefix);
+    ASSERT_TRUE(installed.succeeded()) << failure(installed).toStdString();
+
+    const auto hiddenFromOthers = [&] {
+        QStringList hidden;
+        for (const QString &entry : entriesUnder(prefix)) {
+            const QFileInfo info(prefix + '/' + entry);
+            if (info.isSymLink() || entry == "lib/")
+                continue;
+            const bool folder = info.isDir();
+            if (!info.permission(QFileDevice::ReadOther)
+                || ((folder || entry.endsWith("bin/tolvaran"))
+                    && !info.permission(QFileDevice::ExeOther)))
+                hidden.append(entry);
+        }
+        return hidden;
+    };
+    EXPECT_EQ(hiddenFromOthers(), QStringList{});
+    EXPECT_TRUE(entriesUnder(prefix).contains("lib/Tolvaran/bin/tolvaran"));
+    EXPECT_FALSE(QFileInfo(prefix + "/lib").permission(QFileDevice::ReadOther));
+
+    const ProcessResult removed = uninstall(prefix);
+    ASSERT_TRUE(removed.succeeded()) << failure(removed).toStdString();
+    EXPECT_EQ(entriesUnder(prefix),
+              (QStringList{"bin/", "lib/", "share/", "share/applications/"}));
+    EXPECT_EQ(hiddenFromOthers(), QStringList{});
 }
 
 } // namespace

@@ -4,11 +4,13 @@
 #include "support/TemporaryHome.h"
 #include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
+#include "update/AppUpdateError.h"
 #include "update/AppUpdateInstaller.h"
 #include "update/AppUpdateService.h"
 #include "update/ApplicationFolder.h"
 #include "update/ApplicationSignature.h"
 #include "update/FolderExchange.h"
+#include "update/UpdateLeftovers.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +63,8 @@ TEST(InstallerScript, replacesTheRunningCopyAndStartsTheNewOne)
         ApplicationSignature::verifyFolder(world.runningFolder(), world.key.publicKey()));
 }
 
+// A new copy that ends with a failure at once never reaches the install path: it goes, and
+// the old copy starts again.
 TEST(InstallerScript, aNewCopyThatFailsAtOnceIsRolledBack)
 {
     UpdateWorld world;
@@ -68,14 +72,10 @@ TEST(InstallerScript, aNewCopyThatFailsAtOnceIsRolledBack)
     installThroughTheService(world, "exit 3");
 
     ASSERT_TRUE(waitUntil([&] {
-        return world.startedVersions() == QStringList{UpdateWorld::runningVersion};
-    }));
+        return world.startedVersions() == QStringList{UpdateWorld::runningVersion}
+               && world.appsEntries() == QStringList{"Tolvaran"};
+    })) << world.appsEntries().join(' ').toStdString();
     EXPECT_EQ(world.runningListing(), listingBefore);
-    // The failed copy is back where it was staged; the old copy is no longer a backup.
-    const QStringList entries = world.appsEntries();
-    ASSERT_EQ(entries.size(), 2) << entries.join(' ').toStdString();
-    EXPECT_TRUE(entries[0].startsWith(AppUpdateInstaller::stagedPrefix));
-    EXPECT_EQ(entries[1], "Tolvaran");
 }
 
 // The script run directly, on folders laid out as a preparation leaves them.
@@ -122,6 +122,8 @@ TEST_F(InstallerScriptRun, fallsBackToTwoRenamesWhereTheFileSystemCannotExchange
     EXPECT_EQ(world.startedVersions(), QStringList{UpdateWorld::newVersion});
 }
 
+// The new copy, started where it was staged, cannot take the install path: it is stopped, and
+// the old copy starts again.
 TEST_F(InstallerScriptRun, startsTheOldCopyAgainWhenItCannotBeMovedAside)
 {
     world.refuseFolderExchange();
@@ -131,10 +133,12 @@ TEST_F(InstallerScriptRun, startsTheOldCopyAgainWhenItCannotBeMovedAside)
 
     EXPECT_EQ(runScript(), 1);
     EXPECT_EQ(world.runningListing(), listingBefore);
-    EXPECT_TRUE(QFileInfo::exists(staged()));
+    EXPECT_FALSE(QFileInfo::exists(staged()));
     EXPECT_FALSE(QFileInfo::exists(backup() + "/Tolvaran"));
-    EXPECT_TRUE(waitUntil(
-        [&] { return world.startedVersions() == QStringList{UpdateWorld::runningVersion}; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return world.startedVersions()
+               == QStringList{UpdateWorld::newVersion, UpdateWorld::runningVersion};
+    }));
 }
 
 TEST_F(InstallerScriptRun, restoresTheOldCopyWhenTheNewOneCannotBeMovedIn)
@@ -179,13 +183,73 @@ TEST_F(InstallerScriptRun, waitsForTheProgramToEnd)
     program.waitForFinished();
 }
 
+// What a killed installation left beside the install path stays while an installer script
+// for that folder runs, and goes at the next start of the installed copy once none does.
+TEST_F(InstallerScriptRun, theNextStartRemovesWhatAnInstallationCutShortLeft)
+{
+    world.home.writeFile("apps/.Tolvaran.backup-K/bin/tolvaran", "partly removed");
+    QProcess program;
+    program.start("sleep", {"120"});
+    ASSERT_TRUE(program.waitForStarted());
+    QProcess waiting;
+    waiting.start("/bin/sh", {script, QString::number(program.processId()), world.runningFolder(),
+                              world.runningFolder(), staged(), backup(), cleanup(), "5"});
+    ASSERT_TRUE(waiting.waitForStarted());
+    const QStringList everything = world.appsEntries();
+    ASSERT_EQ(everything.size(), 3) << everything.join(' ').toStdString();
+
+    EXPECT_EQ(UpdateLeftovers::remove(world.runningFolder()), QStringList{});
+    EXPECT_EQ(world.appsEntries(), everything);
+
+    waiting.kill();
+    waiting.waitForFinished();
+    program.kill();
+    program.waitForFinished();
+    AppUpdateService service(world.environment());
+    service.start();
+    EXPECT_TRUE(waitUntil([&] { return world.appsEntries() == QStringList{"Tolvaran"}; }))
+        << world.appsEntries().join(' ').toStdString();
+    EXPECT_EQ(installedVersion(world), UpdateWorld::runningVersion);
+}
+
+// The new copy starts where it was staged and its folder then takes the install path: the
+// program, read through the system's link to it, is found at the install path, so that copy
+// can install the next update.
+TEST(InstallerScript, aCopyStartedWhereItWasStagedIsFoundWhereItWasMoved)
+{
+    fixtures::TemporaryHome home;
+    const QString staged = home.filePath("apps/.Tolvaran.update-M");
+    ReleaseBuilder::writeApplicationFolder(staged, UpdateWorld::newVersion);
+    const QString program = staged + "/bin/tolvaran";
+    QFile::remove(program);
+    ASSERT_TRUE(QFile::copy(ProcessRunner::findExecutable("sleep", {"/usr/bin/sleep"}), program));
+    QProcess copy;
+    copy.start(program, {"120"});
+    ASSERT_TRUE(copy.waitForStarted());
+    const QString link = QStringLiteral("/proc/%1/exe").arg(copy.processId());
+    EXPECT_THROW(ApplicationFolder::replaceableFolder(link), AppUpdateError);
+
+    ASSERT_TRUE(QDir().rename(staged, home.filePath("apps/Tolvaran")));
+    EXPECT_EQ(ApplicationFolder::replaceableFolder(link), home.filePath("apps/Tolvaran"));
+    copy.kill();
+    copy.waitForFinished();
+}
+
 } // namespace
 } // namespace tolvaran
 
 namespace tolvaran {
 namespace {
 
-// The program's helper mode, called as main() calls it.
+// The program's helper modes, called as main() calls them.
+std::optional<int> runHelperMode(std::vector<QByteArray> words)
+{
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    return FolderExchange::runIfAsked(int(argv.size()), argv.data());
+}
+
 TEST(FolderExchange, swapsTwoFoldersOnlyWhenAskedAndSaysWhyNot)
 {
     fixtures::TemporaryHome home;
@@ -194,12 +258,7 @@ TEST(FolderExchange, swapsTwoFoldersOnlyWhenAskedAndSaysWhyNot)
     const QByteArray a = QFile::encodeName(home.filePath("a"));
     const QByteArray b = QFile::encodeName(home.filePath("b"));
     const QByteArray missing = QFile::encodeName(home.filePath("missing"));
-    const auto run = [](std::vector<QByteArray> words) {
-        std::vector<char *> argv;
-        for (QByteArray &word : words)
-            argv.push_back(word.data());
-        return FolderExchange::runIfAsked(int(argv.size()), argv.data());
-    };
+    const auto run = runHelperMode;
 
     EXPECT_EQ(run({"tolvaran"}), std::nullopt);
     EXPECT_EQ(run({"tolvaran", "--other", a, b}), std::nullopt);
@@ -210,6 +269,37 @@ TEST(FolderExchange, swapsTwoFoldersOnlyWhenAskedAndSaysWhyNot)
     EXPECT_EQ(run({"tolvaran", FolderExchange::argument, a, b}), FolderExchange::exchanged);
     EXPECT_TRUE(QFileInfo::exists(home.filePath("a/new")));
     EXPECT_TRUE(QFileInfo::exists(home.filePath("b/old")));
+}
+
+// Where the file system cannot exchange: the destination's copy moves aside and the new one
+// takes its place, or nothing changes when either move cannot be made.
+TEST(FolderExchange, replacesAFolderWithTwoRenamesOrLeavesItAsItWas)
+{
+    fixtures::TemporaryHome home;
+    home.writeFile("a/old", "");
+    home.writeFile("b/new", "");
+    home.writeFile("occupied/x", "");
+    const auto path = [&](const char *name) { return QFile::encodeName(home.filePath(name)); };
+    const auto run = runHelperMode;
+    const QByteArray replace = FolderExchange::replaceArgument;
+
+    EXPECT_EQ(run({"tolvaran", replace, path("a"), path("b")}), FolderExchange::failed);
+    EXPECT_EQ(run({"tolvaran", replace, path("a"), path("b"), path("occupied")}),
+              FolderExchange::failed);
+    EXPECT_EQ(run({"tolvaran", replace, path("a"), path("missing"), path("aside")}),
+              FolderExchange::failed);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("a/old")));
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("aside")));
+
+    EXPECT_EQ(run({"tolvaran", replace, path("a"), path("b"), path("aside")}),
+              FolderExchange::replaced);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("a/new")));
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("aside/old")));
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("b")));
+    // A missing destination is simply filled.
+    EXPECT_EQ(run({"tolvaran", replace, path("c"), path("a"), path("aside2")}),
+              FolderExchange::replaced);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("c/new")));
 }
 
 } // namespace

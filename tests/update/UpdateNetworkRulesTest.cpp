@@ -6,6 +6,7 @@
 #include "support/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateError.h"
+#include "update/AppUpdateInstaller.h"
 #include "update/AppUpdateService.h"
 #include "update/ReleaseDownload.h"
 
@@ -43,6 +44,14 @@ bool install(AppUpdateService &service)
     return waitUntil([&] { return finished; });
 }
 
+// The world's program, asking `hostile` as its update server.
+AppUpdateEnvironment askingHostile(UpdateWorld &world, const HostileHttpServer &hostile)
+{
+    AppUpdateEnvironment environment = world.environment();
+    environment.serverURL = hostile.baseUrl();
+    return environment;
+}
+
 // A server that is not the update server: it counts what reaches it.
 class OtherHost
 {
@@ -75,8 +84,7 @@ TEST(UpdateFromAHostileServer, anOversizedManifestIsRefusedAsItArrives)
         UpdateWorld world;
         HostileHttpServer hostile(behaviour);
         ASSERT_TRUE(hostile.listen());
-        AppUpdateEnvironment environment = world.environment();
-        environment.serverURL = hostile.baseUrl();
+        AppUpdateEnvironment environment = askingHostile(world, hostile);
         AppUpdateService service(environment);
         fixtures::MemorySampler memory;
         ASSERT_TRUE(check(service));
@@ -87,18 +95,45 @@ TEST(UpdateFromAHostileServer, anOversizedManifestIsRefusedAsItArrives)
     }
 }
 
-TEST(UpdateFromAHostileServer, aManifestThatTricklesInEndsAtTheDeadline)
+// A server that sends a manifest, or a release, a byte at a time, each byte in time for the
+// transfer timeout: the check ends at its deadline and publishes nothing; the installation
+// ends at its own deadline with the download failure and leaves nothing behind. (The
+// deadlines are short here, given as the program gives its own.)
+TEST(UpdateFromAHostileServer, aManifestOrADownloadThatTricklesInEndsAtItsDeadline)
 {
     UpdateWorld world;
-    HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 1000, 500ms});
+    HostileHttpServer hostile({HostileHttpServer::Behaviour::trickledBody, 100, 200ms});
     ASSERT_TRUE(hostile.listen());
-    AppUpdateEnvironment environment = world.environment();
-    environment.serverURL = hostile.baseUrl();
-    environment.checkDeadline = 2s;
+    AppUpdateEnvironment environment = askingHostile(world, hostile);
+    environment.checkDeadline = 1s;
+    environment.downloadDeadline = 1s;
     AppUpdateService service(environment);
     ASSERT_TRUE(check(service));
     EXPECT_FALSE(service.availableUpdate().has_value());
     EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+
+    const AppUpdateManifest manifest =
+        ReleaseBuilder::manifestFor(UpdateWorld::newVersion, QByteArray(100, 'x'));
+    const auto request = AppUpdateService::updateRequest(
+        hostile.baseUrl(), manifest.downloadPath, UpdateWorld::runningVersion);
+    ASSERT_TRUE(request.has_value());
+    try {
+        AppUpdateInstaller::prepare(*request, manifest, environment, {});
+        ADD_FAILURE() << "prepared";
+    } catch (const AppUpdateError &error) {
+        EXPECT_EQ(error.kind(), AppUpdateError::Kind::downloadFailed);
+        EXPECT_EQ(error.message(), "The update could not be downloaded.");
+    }
+    EXPECT_TRUE(world.temporaryEntries().isEmpty());
+    EXPECT_EQ(world.appsEntries(), QStringList{"Tolvaran"});
+    EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+
+    // The program's own deadline leaves the largest release time to arrive at the slowest
+    // rate allowed.
+    EXPECT_EQ(releaseDownloadDeadline(maximumReleaseSize,
+                                      AppUpdateEnvironment::defaultDownloadDeadline),
+              AppUpdateEnvironment::defaultDownloadDeadline
+                  + std::chrono::seconds(maximumReleaseSize / minimumDownloadBytesPerSecond));
 }
 
 TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
@@ -112,7 +147,8 @@ TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
     ASSERT_TRUE(request.has_value());
     const QString path = world.home.filePath("download");
     try {
-        downloadRelease(*request, path, 3 * megabyte, {});
+        downloadRelease(*request, path, 3 * megabyte, AppUpdateEnvironment::defaultDownloadDeadline,
+                        {});
         ADD_FAILURE() << "downloaded";
     } catch (const AppUpdateError &error) {
         EXPECT_EQ(error.kind(), AppUpdateError::Kind::sizeMismatch);
@@ -135,7 +171,8 @@ TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
     try {
-        downloadRelease(*request, full, manifest.size, {});
+        downloadRelease(*request, full, manifest.size,
+                        AppUpdateEnvironment::defaultDownloadDeadline, {});
         ADD_FAILURE() << "downloaded";
     } catch (const AppUpdateError &error) {
         EXPECT_EQ(error.kind(), AppUpdateError::Kind::insufficientDiskSpace);

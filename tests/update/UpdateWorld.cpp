@@ -68,21 +68,29 @@ AppUpdateEnvironment UpdateWorld::environment(const QString &executable)
 
 QString UpdateWorld::folderExchangeDelegation(std::chrono::milliseconds delay)
 {
-    return QStringLiteral("if [ \"$1\" = --exchange-folders ]; then\n"
-                          "  sleep %1\n"
-                          "  exec %2 \"$@\"\n"
-                          "fi\n")
+    return QStringLiteral("case \"$1\" in\n"
+                          "  %1|%2)\n"
+                          "    sleep %3\n"
+                          "    exec %4 \"$@\" ;;\n"
+                          "esac\n")
+        .arg(QString::fromLatin1(FolderExchange::argument),
+             QString::fromLatin1(FolderExchange::replaceArgument))
         .arg(double(delay.count()) / 1000.0)
         .arg(shellQuoted(QStringLiteral(TOLVARAN_PROGRAM)));
+}
+
+QString UpdateWorld::folderExchangeRefusal()
+{
+    return QStringLiteral("[ \"$1\" = %1 ] && exit %2\n")
+        .arg(QString::fromLatin1(FolderExchange::argument))
+        .arg(FolderExchange::unsupported);
 }
 
 void UpdateWorld::refuseFolderExchange()
 {
     ReleaseBuilder::writeApplicationFolder(
         runningFolder(), runningVersion,
-        QStringLiteral("[ \"$1\" = --exchange-folders ] && exit %1\n")
-                .arg(FolderExchange::unsupported)
-            + startingProgram(runningVersion));
+        folderExchangeRefusal() + folderExchangeDelegation() + startingProgram(runningVersion));
     ReleaseBuilder::signApplicationFolder(runningFolder(), key);
 }
 

@@ -46,10 +46,13 @@ public:
     // A program body that logs `version` as started, then runs for a few seconds.
     QString startingProgram(const QString &version) const;
     // The lines that make a stand-in program act as the real one when the installer script
-    // asks it to exchange two folders (they run the real program's helper mode), after
-    // `delay`. Every copy this world makes begins with them.
+    // asks it to exchange or replace folders (they run the real program's helper modes),
+    // after `delay`. Every copy this world makes begins with them.
     static QString folderExchangeDelegation(std::chrono::milliseconds delay = {});
-    // Makes the running copy's program refuse that exchange, as on a file system without it.
+    // The line that makes a stand-in program refuse the exchange, as on a file system
+    // without it, before those lines.
+    static QString folderExchangeRefusal();
+    // Makes the running copy's program refuse that exchange.
     void refuseFolderExchange();
 
     // An application folder of `version` at `parent`/Tolvaran, signed with `signer` (the

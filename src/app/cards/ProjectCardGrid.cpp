@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include <cmath>
+#include <utility>
 
 namespace tolvaran {
 
@@ -44,8 +45,8 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
 
 ProjectCardGrid::~ProjectCardGrid()
 {
-    // A card's control that holds the focus gives it up while QWidget's destructor ends the
-    // cards, when this is no longer a grid: the connection would only end after that.
+    // The children go after this destructor, and the focus leaves one of them as it goes:
+    // the grid is no longer there to follow it.
     disconnect(m_focusFollower);
 }
 
@@ -79,6 +80,20 @@ void ProjectCardGrid::reloadItems(const QList<qsizetype> &indexes)
         relayout();
 }
 
+void ProjectCardGrid::setLeadingWidget(QWidget *widget)
+{
+    if (widget == m_leading)
+        return;
+    m_leading = widget;
+    if (widget) {
+        widget->setParent(viewport());
+        widget->show();
+    }
+    measureLeadingWidget();
+    updateScrollRange();
+    layoutCards();
+}
+
 int ProjectCardGrid::scrollOffset() const
 {
     return verticalScrollBar()->value();
@@ -109,6 +124,12 @@ bool ProjectCardGrid::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Resize)
         synchronizeViewport();
+    // A child without a layout around it asks its parent, the viewport, for a new layout:
+    // the leading widget grew or shrank (a bar shown or hidden, the text size).
+    if (event->type() == QEvent::LayoutRequest && measureLeadingWidget()) {
+        updateScrollRange();
+        layoutCards();
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
@@ -142,7 +163,7 @@ void ProjectCardGrid::revealFocus(QWidget *focused)
     const QWidget *card = focused;
     while (card && card->parentWidget() != viewport())
         card = card->parentWidget();
-    // The whole card where it fits, else at least the focused control.
+    // The whole card (or leading widget) where it fits, else at least the focused control.
     const QRect wanted = card && card->height() <= viewport()->height()
                              ? card->geometry()
                              : area;
@@ -154,11 +175,18 @@ void ProjectCardGrid::revealFocus(QWidget *focused)
                       + int(m_layout.sectionInsets().bottom));
 }
 
+bool ProjectCardGrid::measureLeadingWidget()
+{
+    const QWidget *leading = m_leading.data();
+    const int height = leading ? leading->sizeHint().height() : 0;
+    return std::exchange(m_leadingHeight, height) != height;
+}
+
 void ProjectCardGrid::updateScrollRange()
 {
     const int count = static_cast<int>(m_identifiers.size());
-    const int contentHeight =
-        static_cast<int>(std::ceil(m_layout.contentHeight(count, m_viewportWidth)));
+    const int contentHeight = m_leadingHeight
+        + static_cast<int>(std::ceil(m_layout.contentHeight(count, m_viewportWidth)));
     QScrollBar *bar = verticalScrollBar();
     bar->setRange(0, std::max(0, contentHeight - viewport()->height()));
     bar->setPageStep(viewport()->height());
@@ -166,11 +194,16 @@ void ProjectCardGrid::updateScrollRange()
 
 void ProjectCardGrid::layoutCards()
 {
+    if (QWidget *leading = m_leading.data()) {
+        leading->setGeometry(0, -verticalScrollBar()->value(), viewport()->width(),
+                             m_leadingHeight);
+    }
     if (m_viewportWidth <= AdaptiveCardFlowLayout::minimumViewportWidth) {
         recycleAll();
         return;
     }
-    const double offset = verticalScrollBar()->value();
+    // Where the cards' own layout starts, in the viewport's terms.
+    const double offset = verticalScrollBar()->value() - m_leadingHeight;
     const double pitch = m_layout.itemSize().height() + AdaptiveCardFlowLayout::lineSpacing;
     const auto [first, last] = m_layout.itemsInBand(
         offset - overscanRows * pitch, offset + viewport()->height() + overscanRows * pitch,

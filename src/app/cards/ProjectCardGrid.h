@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -24,6 +25,9 @@ class ProjectCardView;
 // others (its status items on further lines) makes every card of the page that tall, so rows
 // stay even; a new page starts again from the usual height. The card holding the keyboard
 // focus is scrolled into view.
+//
+// A leading widget, when there is one, sits above the cards, as wide as the viewport and as
+// high as it asks to be, and scrolls with them (the browser's bars on a short window).
 class ProjectCardGrid final : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -49,6 +53,11 @@ public:
     // configured when they come into view. The scroll position stays.
     void reloadItems(const QList<qsizetype> &indexes);
 
+    // Makes `widget` (or none) the leading widget, a child of the viewport; the one it
+    // replaces stays where it is, for the caller to place.
+    void setLeadingWidget(QWidget *widget);
+    QWidget *leadingWidget() const { return m_leading; }
+
     const AdaptiveCardFlowLayout &cardLayout() const { return m_layout; }
     // The vertical scroll offset of the content, in pixels.
     int scrollOffset() const;
@@ -71,13 +80,14 @@ private:
     void relayout();
     // Scrolls the card holding `focused` into view, when it is one of ours.
     void revealFocus(QWidget *focused);
+    // Takes the leading widget's height afresh; true when it changed.
+    bool measureLeadingWidget();
     void updateScrollRange();
     void layoutCards();
     void configure(ProjectCardView &card, qsizetype index);
     void recycleAll();
 
     ItemProvider m_provider;
-    QMetaObject::Connection m_focusFollower;
     QStringList m_identifiers;
     AdaptiveCardFlowLayout m_layout;
     double m_viewportWidth = 0.0;
@@ -85,6 +95,9 @@ private:
     bool m_cardHeightGrew = false;
     QHash<qsizetype, ProjectCardView *> m_shown; // item index to its card
     QList<ProjectCardView *> m_pool;             // cards in no item's service, hidden
+    QMetaObject::Connection m_focusFollower;
+    QPointer<QWidget> m_leading;
+    int m_leadingHeight = 0; // the cards start below it
 };
 
 } // namespace tolvaran

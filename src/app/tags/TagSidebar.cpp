@@ -4,6 +4,7 @@
 #include "widgets/ClosureButton.h"
 #include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
+#include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -52,14 +53,6 @@ QLabel *statusIndicator(QWidget *parent, const QString &name, const QString &sym
     indicator->setToolTip(help);
     indicator->setAccessibleName(help);
     return indicator;
-}
-
-// A title for a button: "&" would otherwise mark a shortcut and vanish.
-QString buttonText(const QString &text)
-{
-    QString escaped = text;
-    escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return escaped;
 }
 
 } // namespace
@@ -235,9 +228,9 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     const QString elided =
         button->fontMetrics().elidedText(title, Qt::ElideRight,
                                          FontScale::scaled(rowTitleMaximumWidth));
-    button->setText(buttonText(elided));
+    button->setText(plainMenuText(elided));
     if (elided != title)
-        button->setToolTip(title);
+        button->setToolTip(plainToolTip(title));
     button->setAccessibleName(title);
     // Bordered only when selected: the selected row stands out as a pressed button.
     button->setAutoRaise(!selected);

@@ -8,6 +8,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/FontScale.h"
+#include "widgets/PlainText.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
@@ -247,7 +248,7 @@ void BrowserHeader::setTeamButton(const std::optional<TeamButtonPresentation> &p
     m_teamButton->setAccessibleDescription(
         presentation->toolTip == presentation->accessibleDescription ? QString()
                                                                      : presentation->toolTip);
-    m_teamButton->setToolTip(presentation->toolTip);
+    m_teamButton->setToolTip(plainToolTip(presentation->toolTip));
     QPalette palette = m_teamButton->palette();
     palette.setColor(QPalette::ButtonText, color);
     m_teamButton->setPalette(palette);

@@ -129,12 +129,22 @@ void TolvaranViewController::buildInterface()
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_header = new BrowserHeader(this);
+    m_column = column;
+    // The bars above the cards, in one piece that can scroll with them; it keeps the window's
+    // background wherever it is.
+    m_topBars = new QWidget(content);
+    m_topBars->setObjectName(QStringLiteral("topBars"));
+    BrowserStyle::setBackgroundColor(m_topBars, palette().color(QPalette::Window));
+    auto *topBars = new QVBoxLayout(m_topBars);
+    topBars->setContentsMargins(0, 0, 0, 0);
+    topBars->setSpacing(0);
+    m_header = new BrowserHeader(m_topBars);
     m_tagSidebar->setToggle(m_header->sidebarToggle());
-    column->addWidget(m_header);
-    column->addWidget(BrowserWidgets::horizontalSeparator(this));
-    m_commitBanner = new CommitBanner(this);
-    column->addWidget(m_commitBanner);
+    topBars->addWidget(m_header);
+    topBars->addWidget(BrowserWidgets::horizontalSeparator(m_topBars));
+    m_commitBanner = new CommitBanner(m_topBars);
+    topBars->addWidget(m_commitBanner);
+    column->addWidget(m_topBars);
     buildCollection(column);
     column->addWidget(BrowserWidgets::horizontalSeparator(this));
     m_paginationBar = new PaginationBar(this);
@@ -325,6 +335,37 @@ void TolvaranViewController::applyResponsivePresentation()
     fit.fullUpdateLabel = fits(updateLabelFullWidth);
     m_header->fit(fit);
     m_footer->setCompact(!fits(sparklineMinimumWidth));
+    placeTopBars();
+}
+
+void TolvaranViewController::placeTopBars()
+{
+    // The fixed bars are the window's own layout wherever they leave the cards their share of
+    // the height; on a shorter window (large text on a small screen) those above the cards
+    // scroll away with them, while the page bar and the status line stay.
+    int barsHeight = m_topBars->sizeHint().height();
+    for (int index = 0; index < m_column->count(); ++index) {
+        QLayoutItem *item = m_column->itemAt(index);
+        if (item->widget() != m_collectionView && item->widget() != m_topBars && !item->isEmpty())
+            barsHeight += item->sizeHint().height();
+    }
+    const bool scroll = height() - barsHeight < cardListLeastShare * height();
+    if (scroll == (m_collectionView->leadingWidget() == m_topBars))
+        return;
+    // Moving a widget takes the focus from it; the search field keeps what the user types.
+    QWidget *focused = QApplication::focusWidget();
+    if (focused && !m_topBars->isAncestorOf(focused))
+        focused = nullptr;
+    if (scroll) {
+        m_column->removeWidget(m_topBars);
+        m_collectionView->setLeadingWidget(m_topBars);
+    } else {
+        m_collectionView->setLeadingWidget(nullptr);
+        m_column->insertWidget(0, m_topBars);
+    }
+    positionEmptyLabel();
+    if (focused)
+        focused->setFocus(Qt::OtherFocusReason);
 }
 
 TolvaranViewController::SidebarPlacement TolvaranViewController::sidebarPlacement() const
@@ -335,11 +376,14 @@ TolvaranViewController::SidebarPlacement TolvaranViewController::sidebarPlacemen
 void TolvaranViewController::positionEmptyLabel()
 {
     const QWidget *viewport = m_collectionView->viewport();
+    // Below the bars, where they scroll with the cards.
+    const QWidget *bars = m_collectionView->leadingWidget();
+    const int top = bars ? std::max(0, bars->geometry().bottom() + 1) : 0;
     const int labelWidth = std::max(0, viewport->width() - 32);
     m_emptyLabel->setFixedWidth(labelWidth);
     m_emptyLabel->adjustSize();
     m_emptyLabel->move((viewport->width() - m_emptyLabel->width()) / 2,
-                       (viewport->height() - m_emptyLabel->height()) / 2);
+                       top + (viewport->height() - top - m_emptyLabel->height()) / 2);
 }
 
 // MARK: render
@@ -355,6 +399,7 @@ void TolvaranViewController::render()
     m_paginationBar->setPage(m_viewModel.paginationSummary(), m_viewModel.currentPage(),
                              m_viewModel.totalPages(), m_viewModel.pageSize());
     renderFooter();
+    placeTopBars(); // the commit banner may have come or gone
 
     QList<Timestamp> shownDates;
     if (m_viewModel.lastRefreshedAt())

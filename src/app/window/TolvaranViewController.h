@@ -52,6 +52,8 @@ class UpdateControl;
 // each handler writes one of the coordinator's values, and the announcement brings the render.
 // The layout adapts to the width: below the thresholds of the constants below, controls give
 // way to compact stand-ins, the footer takes two lines and the sidebar floats over the cards.
+// It adapts to the height too: where the fixed bars would leave the cards less than
+// cardListLeastShare of it, the bars above the cards scroll with them.
 class TolvaranViewController final : public QWidget
 {
     Q_OBJECT
@@ -65,6 +67,9 @@ public:
     static constexpr int usageTotalMinimumWidth = 600;
     static constexpr int sortControlsMinimumWidth = 520; // the check box and sort pop-up
     static constexpr int sidebarDockingWidth = 930;
+    // The least share of the browser's height the card list has before the bars above it
+    // scroll away with the cards.
+    static constexpr double cardListLeastShare = 0.5;
 
     static constexpr int sidebarWidth = 224;
     static constexpr int contentMinimumWidth = 320;
@@ -138,6 +143,8 @@ private:
     void redrawRelativeTimes();
 
     void applyResponsivePresentation();
+    // Puts the bars above the cards in the column, or, on a short window, into the grid.
+    void placeTopBars();
     void positionEmptyLabel();
 
     void schedulePass();
@@ -169,6 +176,8 @@ private:
     QHBoxLayout *m_rootStack = nullptr;
     TagSidebarHost *m_tagSidebar = nullptr; // a child
 
+    QVBoxLayout *m_column = nullptr;
+    QWidget *m_topBars = nullptr; // the header and the commit banner
     BrowserHeader *m_header = nullptr;
     CommitBanner *m_commitBanner = nullptr;
     ProjectCardGrid *m_collectionView = nullptr;

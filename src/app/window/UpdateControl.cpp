@@ -94,8 +94,9 @@ void UpdateControl::render()
     m_progressIndicator->setToolTip({});
     m_button->setText(m_compact ? QStringLiteral("Update") : QStringLiteral("New Version"));
     m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_button->setToolTip(available ? QStringLiteral("Install version ") + available->version
-                                   : QString());
+    m_button->setToolTip(
+        available ? plainToolTip(QStringLiteral("Install version ") + available->version)
+                  : QString());
     m_button->setEnabled(available.has_value());
 }
 

@@ -87,8 +87,9 @@ ProjectTagSnapshot ProjectTagStore::loadSnapshot() const
     const std::optional<ProjectTagSnapshot> decoded = decodeStoredValue(stored, problem);
     if (!decoded) {
         qCWarning(lcData).noquote()
-            << "The saved tags under" << m_snapshotKey << "cannot be read and are kept as they"
-            << "are; no tags are shown and tag changes are not saved:" << problem;
+            << "The saved tags under" << m_snapshotKey << "cannot be read; no tags are shown"
+            << "and the value stays as it is until the next tag change, which copies it to a"
+            << "file beside the settings before saving over it:" << problem;
         return ProjectTagSnapshot::empty();
     }
 

@@ -8,6 +8,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/FontScale.h"
+#include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
@@ -315,7 +316,7 @@ void MarkdownFileBrowser::rebuildList()
     for (const ProjectMarkdownFile &file : m_files.value_or(QList<ProjectMarkdownFile>())) {
         auto *item = new QListWidgetItem(icon, file.relativePath, m_list);
         item->setData(Qt::UserRole, file.path);
-        item->setToolTip(file.relativePath);
+        item->setToolTip(plainToolTip(file.relativePath));
     }
     m_count->setText(QString::number(m_files ? m_files->size() : 0));
     m_updatingList = false;

@@ -106,6 +106,8 @@ void TeamPresenceConnection::stop()
         m_clock.cancel(id);
     m_waits.clear();
     m_socketOpeningWait.reset();
+    m_livenessWait.reset();
+    m_awaitedPong.clear();
     closeSocket(m_socket);
     m_socket = nullptr;
     m_isSocketReady = false;
@@ -153,13 +155,16 @@ TeamClock::WaitID TeamPresenceConnection::scheduleWait(std::chrono::milliseconds
     return *id;
 }
 
-void TeamPresenceConnection::cancelSocketOpeningWait()
+void TeamPresenceConnection::cancelSocketWaits()
 {
-    if (!m_socketOpeningWait)
-        return;
-    m_clock.cancel(*m_socketOpeningWait);
-    m_waits.remove(*m_socketOpeningWait);
-    m_socketOpeningWait.reset();
+    for (std::optional<TeamClock::WaitID> *wait : {&m_socketOpeningWait, &m_livenessWait}) {
+        if (!*wait)
+            continue;
+        m_clock.cancel(**wait);
+        m_waits.remove(**wait);
+        wait->reset();
+    }
+    m_awaitedPong.clear();
 }
 
 // Registration ------------------------------------------------------------------------------
@@ -238,15 +243,17 @@ void TeamPresenceConnection::openSocket(quint64 generation)
             [this, generation, socket] {
                 socketEnded(generation, socket, socket->errorString(), true);
             });
-    connect(socket, &QWebSocket::connected, this, [this, generation, socket] {
-        if (isCurrent(generation) && socket == m_socket)
-            cancelSocketOpeningWait();
-    });
+    connect(socket, &QWebSocket::pong, this,
+            [this, generation, socket](quint64, const QByteArray &payload) {
+                pongReceived(generation, socket, payload);
+            });
     m_socket = socket;
     m_isSocketReady = false;
     m_lastSentStateDigest.reset();
     m_socketConnectedAt.reset();
-    // QWebSocket gives the upgrade no time limit of its own.
+    // QWebSocket gives the upgrade no time limit of its own, and a server (or a proxy in front
+    // of one that is down) may answer the upgrade and then send nothing: the limit runs until
+    // the first snapshot, whatever arrives before it.
     m_socketOpeningWait = scheduleWait(socketOpeningTimeout, [this, generation, socket] {
         m_socketOpeningWait.reset();
         socketEnded(generation, socket, errorMessage(TeamTransportErrorKind::timedOut), false);
@@ -288,6 +295,8 @@ void TeamPresenceConnection::receiveMessage(quint64 generation, QWebSocket *sock
     if (!wasReady) {
         m_socketConnectedAt = m_clock.now();
         qCInfo(lcTeam, "Team socket connected");
+        cancelSocketWaits();
+        schedulePing(generation, socket);
     }
     if (m_connectionState.state != TeamConnectionState::Case::connected)
         setConnectionState(TeamConnectionState::connected());
@@ -307,7 +316,7 @@ void TeamPresenceConnection::socketEnded(quint64 generation, QWebSocket *socket,
     // socket's first report counts, and only it may clear the shared fields.
     if (!isCurrent(generation) || socket != m_socket)
         return;
-    cancelSocketOpeningWait();
+    cancelSocketWaits();
     const TeamClock::Duration now = m_clock.now();
     if (m_socketConnectedAt && now - *m_socketConnectedAt >= stableConnectionDuration)
         m_consecutiveConnectionFailures = 1;
@@ -352,6 +361,40 @@ void TeamPresenceConnection::closeSocket(QWebSocket *socket, bool isOpen)
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(closeGracePeriod, socket, &QObject::deleteLater);
     socket->close(goingAway);
+}
+
+// The link's liveness: a socket may stay open while nothing crosses it any more (a half-open
+// connection, a proxy whose backend went away). Only the server's answer to a ping tells.
+
+void TeamPresenceConnection::schedulePing(quint64 generation, QWebSocket *socket)
+{
+    m_livenessWait = scheduleWait(pingInterval, [this, generation, socket] {
+        m_livenessWait.reset();
+        ping(generation, socket);
+    });
+}
+
+void TeamPresenceConnection::ping(quint64 generation, QWebSocket *socket)
+{
+    if (!isCurrent(generation) || socket != m_socket)
+        return;
+    // Numbered, so that only the answer to this ping counts (never an unasked pong).
+    m_awaitedPong = QByteArray::number(++m_pingsSent);
+    m_livenessWait = scheduleWait(pongDeadline, [this, generation, socket] {
+        m_livenessWait.reset();
+        socketEnded(generation, socket, errorMessage(TeamTransportErrorKind::timedOut), false);
+    });
+    socket->ping(m_awaitedPong);
+}
+
+void TeamPresenceConnection::pongReceived(quint64 generation, QWebSocket *socket,
+                                          const QByteArray &payload)
+{
+    if (!isCurrent(generation) || socket != m_socket || m_awaitedPong.isEmpty()
+        || payload != m_awaitedPong)
+        return;
+    cancelSocketWaits();
+    schedulePing(generation, socket);
 }
 
 // Heartbeat and sending ---------------------------------------------------------------------

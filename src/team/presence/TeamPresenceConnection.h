@@ -31,12 +31,13 @@ class TeamSettingsStore;
 // is enabled and has an authorization, one WebSocket to the server.
 //
 // start() runs the connection loop: it registers the device when it has no installation
-// identity yet, then opens the socket (a failed attempt when it is not upgraded within
-// socketOpeningTimeout), accepts the server's snapshots, answers the first one of each socket
-// (and every change of the overlapping repositories) with this device's state, and after every
-// drop opens a new socket after a jittered back-off (2 s doubling to 60 s). A heartbeat resends
-// the state every 60 s; between heartbeats an unchanged state is never sent twice on one
-// socket. What the state says of this device is read from its Content at every send.
+// identity yet, then opens the socket (a failed attempt when it has not brought its first
+// snapshot within socketOpeningTimeout), accepts the server's snapshots, answers the first one
+// of each socket (and every change of the overlapping repositories) with this device's state,
+// pings the server to learn that the link still carries anything, and after every drop opens
+// a new socket after a jittered back-off (2 s doubling to 60 s). A heartbeat resends the state
+// every 60 s; between heartbeats an unchanged state is never sent twice on one socket. What
+// the state says of this device is read from its Content at every send.
 //
 // Every wait runs on the injected TeamClock. Nothing in the constructor touches the network.
 // Destroying the connection closes its socket (code 1001). GUI thread only.
@@ -46,9 +47,16 @@ class TeamPresenceConnection final : public QObject
 
 public:
     static constexpr std::chrono::seconds heartbeatInterval{60};
-    // How long the socket may take to be upgraded, as every team request's time limit: a
-    // server that takes the connection and never answers ends the attempt as a failure.
+    // How long a socket may take to bring its first snapshot, as every team request's time
+    // limit: a server that takes the connection, or answers the upgrade, and then sends no
+    // snapshot ends the attempt as a failure.
     static constexpr std::chrono::seconds socketOpeningTimeout{60};
+    // Once a socket has brought its first snapshot it is pinged pingInterval after the last
+    // pong, and a pong that is not back within pongDeadline ends it as a failed receive. What
+    // the server sends is no sign of life: nothing answers the state messages, and a healthy
+    // team may be quiet for hours.
+    static constexpr std::chrono::seconds pingInterval{30};
+    static constexpr std::chrono::seconds pongDeadline{30};
     // A socket that lived this long before it dropped starts the back-off afresh.
     static constexpr std::chrono::seconds stableConnectionDuration{60};
     static constexpr std::chrono::seconds firstBackoffDelay{2};
@@ -146,7 +154,12 @@ private:
     // Closes with code 1001 when `isOpen` and the socket is connected; else drops it.
     void closeSocket(QWebSocket *socket, bool isOpen = true);
     TeamClock::WaitID scheduleWait(std::chrono::milliseconds delay, std::function<void()> then);
-    void cancelSocketOpeningWait();
+    // Cancels the current socket's time limit, its next ping or its pong deadline.
+    void cancelSocketWaits();
+    // The liveness check of a socket that has brought its first snapshot.
+    void schedulePing(quint64 generation, QWebSocket *socket);
+    void ping(quint64 generation, QWebSocket *socket);
+    void pongReceived(quint64 generation, QWebSocket *socket, const QByteArray &payload);
     void heartbeat(quint64 generation);
     bool sendFrame(QWebSocket *socket, const QByteArray &bytes);
     void sendFailed(QWebSocket *socket, const QString &error);
@@ -175,7 +188,10 @@ private:
     quint64 m_loopGeneration = 0; // raised by every stop: ends the running loop and heartbeat
     TeamCallHandle m_registration;
     QSet<TeamClock::WaitID> m_waits; // pending waits of the current generation
-    std::optional<TeamClock::WaitID> m_socketOpeningWait; // while the socket is upgraded
+    std::optional<TeamClock::WaitID> m_socketOpeningWait; // until the first snapshot
+    std::optional<TeamClock::WaitID> m_livenessWait;      // the next ping or the pong deadline
+    QByteArray m_awaitedPong; // the payload of the ping not yet answered
+    quint64 m_pingsSent = 0;
 };
 
 } // namespace tolvaran

@@ -70,10 +70,24 @@ void TeamPresenceService::resetTeamSnapshotState()
         changedValues.append(TeamPublishedValue::teamName);
     changedValues += m_values.clearTeammates();
     // The published activity follows the states just reloaded, not the ones before the reset.
-    if (m_values.updateLocalActivity(nullptr, m_connection.negotiatedProtocolVersion(),
-                                     localSide()))
+    const bool activityChanged = m_values.updateLocalActivity(
+        nullptr, m_connection.negotiatedProtocolVersion(), localSide());
+    if (updateSharedActivityScope() || activityChanged)
         changedValues.append(TeamPublishedValue::localActivityByPath);
     publish(changedValues);
+}
+
+bool TeamPresenceService::updateSharedActivityScope()
+{
+    const qint64 protocol = m_connection.negotiatedProtocolVersion();
+    QSet<QString> overlap = protocol == TeamPresenceConnection::privateProtocolVersion
+                                ? m_connection.overlappingRepositoryIDs()
+                                : QSet<QString>();
+    if (protocol == m_sharedActivityProtocol && overlap == m_sharedActivityOverlap)
+        return false;
+    m_sharedActivityProtocol = protocol;
+    m_sharedActivityOverlap = std::move(overlap);
+    return true;
 }
 
 TeamLocalSide TeamPresenceService::localSide() const
@@ -93,8 +107,9 @@ void TeamPresenceService::updatePublishedLocalActivity()
 {
     const std::optional<TeamSnapshot> &latest = m_connection.latestSnapshot();
     const TeamSnapshot *snapshot = latest ? &*latest : nullptr;
-    if (m_values.updateLocalActivity(snapshot, m_connection.negotiatedProtocolVersion(),
-                                     localSide()))
+    const bool activityChanged = m_values.updateLocalActivity(
+        snapshot, m_connection.negotiatedProtocolVersion(), localSide());
+    if (updateSharedActivityScope() || activityChanged)
         publish({TeamPublishedValue::localActivityByPath});
 }
 
@@ -165,6 +180,13 @@ std::optional<SharedProjectState> TeamPresenceService::localActivity(const QStri
 {
     const auto found = m_values.localActivityByPath().constFind(path);
     if (found == m_values.localActivityByPath().cend() || !TeamPresenceRules::isActive(*found))
+        return std::nullopt;
+    // Under protocol 2 the state message carries a repository's state only while the server
+    // names it as overlapping; otherwise the server sees just its keyed id, and showing the
+    // state as shared would misstate what leaves this computer.
+    if (m_connection.negotiatedProtocolVersion() == TeamPresenceConnection::privateProtocolVersion
+        && !m_connection.overlappingRepositoryIDs().contains(
+            wireRepositoryID(found->repositoryId)))
         return std::nullopt;
     return *found;
 }

@@ -51,6 +51,8 @@ public:
     // The waits a caller may step the clock through; the rest are the parts' own.
     static constexpr auto heartbeatInterval = TeamPresenceConnection::heartbeatInterval;
     static constexpr auto socketOpeningTimeout = TeamPresenceConnection::socketOpeningTimeout;
+    static constexpr auto pingInterval = TeamPresenceConnection::pingInterval;
+    static constexpr auto pongDeadline = TeamPresenceConnection::pongDeadline;
     static constexpr auto stableConnectionDuration =
         TeamPresenceConnection::stableConnectionDuration;
     static constexpr auto summaryRetryDelay = WorkSummaryScheduler::summaryRetryDelay;
@@ -107,7 +109,9 @@ public:
     }
 
     // This device's published state of the project at `path` while it shows activity (changes
-    // or a running Codex task); nothing for a clean, idle or unknown project.
+    // or a running Codex task) and the server receives that state: under protocol 2 only while
+    // the server names the repository as overlapping. Nothing for a clean, idle or unknown
+    // project. localActivityByPathChanged() announces a change of either.
     std::optional<SharedProjectState> localActivity(const QString &path) const;
 
     // Removes one queued commit notice (the user closed it).
@@ -201,6 +205,7 @@ Q_SIGNALS:
     void sharedProjectPathsChanged();
     void summariesByPathChanged();
     void usageSummariesByPathChanged();
+    // The published activity, or which of it localActivity() answers, changed.
     void localActivityByPathChanged();
     void securityStatusChanged();
     // Once after any of the value signals above (what the workspace forwards as its change).
@@ -211,6 +216,8 @@ Q_SIGNALS:
 
 private:
     void resetTeamSnapshotState();
+    // Notes the protocol and overlap that localActivity() answers by; true when they changed.
+    bool updateSharedActivityScope();
     // This device's side of a snapshot comparison; borrows the local projects' maps.
     TeamLocalSide localSide() const;
     // Recomputes the published local activity from the stored snapshot and local states.
@@ -227,6 +234,8 @@ private:
     TeamSnapshotValues m_values;
     TokenUsageSnapshot m_tokenUsageSnapshot;
     bool m_isStarted = false;
+    qint64 m_sharedActivityProtocol = TeamPresenceConnection::initialProtocolVersion;
+    QSet<QString> m_sharedActivityOverlap; // under protocol 2 only
 
     // Children of the service, in the order they need each other.
     WorkSummaryScheduler m_workSummaries;

@@ -281,12 +281,6 @@ bool TeamSnapshotValues::setLocalActivity(const QString &path, const SharedProje
     return true;
 }
 
-void TeamSnapshotValues::resetSnapshotState()
-{
-    m_commits.reset();
-    forgetAppliedInputs();
-}
-
 bool TeamSnapshotValues::dismissCommitNotification(const QString &eventId)
 {
     if (!m_commits.dismissNotification(eventId))

@@ -84,8 +84,6 @@ public:
     // Puts one path's activity in place (a new work summary). True when it changed.
     bool setLocalActivity(const QString &path, const SharedProjectState &state);
 
-    // The service's reset on reconfiguration: the next history queues no notices.
-    void resetSnapshotState();
     // A disabled team shows no teammates: nobody online, nothing shared, no commits. The values
     // that changed, in publication order.
     QList<TeamPublishedValue> clearTeammates();

@@ -59,6 +59,12 @@ TeamSettingsStore::TeamSettingsStore(KeyValueStore &defaults, const QString &pro
         m_deviceID = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
         m_defaults.setValue(key(".deviceID"), m_deviceID);
     }
+    // Copies of a secret that a write killed in the middle left behind go before anything
+    // else reads the profile.
+    for (const QString &name : {keyFileName, credentialFileName}) {
+        if (const auto path = credentialsFilePath(name))
+            TeamSecretFile::removeStaleCopies(*path);
+    }
     m_hasStoredKey = readKey().has_value();
     // A profile that holds a membership is never left switched off by its stored flag.
     if (!m_isEnabled && (m_hasStoredKey || hasRegistration())) {
@@ -278,18 +284,20 @@ void TeamSettingsStore::writeCredential(const QString &credential)
 void TeamSettingsStore::removeStoredProfile()
 {
     setEnabled(false);
+    // The secrets go first: a removal cut short must not leave the key behind settings that
+    // no longer name it.
+    const auto keyPath = credentialsFilePath(keyFileName);
+    if (keyPath && m_credentialDirectoryComponent) {
+        QDir(QFileInfo(*keyPath).absolutePath()).removeRecursively();
+    } else {
+        // The legacy profile's files sit in the folder shared with the rest of our data.
+        clearTeamKeyForMember();
+        clearInstallationIdentity();
+    }
     for (const char *suffix :
          {".enabled", ".memberName", ".name", ".deviceID", ".id", ".installationRole"}) {
         m_defaults.remove(key(suffix));
     }
-    const auto keyPath = credentialsFilePath(keyFileName);
-    if (keyPath && m_credentialDirectoryComponent) {
-        QDir(QFileInfo(*keyPath).absolutePath()).removeRecursively();
-        return;
-    }
-    // The legacy profile's files sit in the folder shared with the rest of our data.
-    clearTeamKeyForMember();
-    clearInstallationIdentity();
 }
 
 QString TeamSettingsStore::generateTeamKey()

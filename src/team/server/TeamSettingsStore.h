@@ -43,9 +43,9 @@ public:
     // Opens the profile `profileID` in `defaults`: the legacy layout (prefix "team", files in
     // the base folder) or a profile's own ("teams.<ID>", files in "teams/<ID>"). Its secret
     // files live under `applicationSupportDirectory`; an empty one means the folder cannot be
-    // determined: secrets then read as absent and cannot be written. Writes a new device ID
-    // when the profile has none, and switches on (and saves so) a profile that holds a key or
-    // a registration.
+    // determined: secrets then read as absent and cannot be written. Removes the copies of its
+    // secrets that interrupted writes left, writes a new device ID when the profile has none,
+    // and switches on (and saves so) a profile that holds a key or a registration.
     TeamSettingsStore(KeyValueStore &defaults, const QString &profileID, bool useLegacyStorage,
                       const QString &applicationSupportDirectory =
                           defaultApplicationSupportDirectory(),
@@ -105,8 +105,8 @@ public:
     // Stores a team key as given. Throws TeamSettingsError (credentialStorageFailure); the old
     // key then stays. Leaves hasStoredKey to the caller.
     void writeKey(const QString &key);
-    // Forgets the profile on this computer: its settings and secrets (a profile's own folder
-    // as a whole).
+    // Forgets the profile on this computer: its secrets with any copies of them (a profile's
+    // own folder as a whole), then its settings.
     void removeStoredProfile();
 
     // Where a secret file of this profile lives; nothing when the folder cannot be determined.
