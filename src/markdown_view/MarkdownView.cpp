@@ -545,6 +545,8 @@ void MarkdownView::setFocusTarget(std::optional<FocusTarget> target)
 {
     m_focus = std::move(target);
     pinHeldBlocks();
+    if (m_focus)
+        m_focus = scrolledIntoWindow(*m_layout, *m_focus);
     if (m_focus) {
         QRectF area;
         for (const QRectF &rect : m_focus->rects)

@@ -33,10 +33,10 @@ class MarkdownViewTesting;
 // changes. Text never becomes markup: raw HTML shows as its source.
 //
 // From the keyboard: Tab reaches the view and then, in reading order, each link that opens and
-// each code block wider than its box (Shift+Tab goes back; past the last, focus leaves the
-// view). Return follows the link in focus; Left and Right scroll the code block in focus; the
-// arrow and page keys, Home and End scroll the document. Where text is selectable, Ctrl+A
-// selects all of it and Ctrl+C copies the selection.
+// each code block or table wider than its box (Shift+Tab goes back; past the last, focus
+// leaves the view). Return follows the link in focus; Left and Right scroll the code block or
+// table in focus; the arrow and page keys, Home and End scroll the document. Where text is
+// selectable, Ctrl+A selects all of it and Ctrl+C copies the selection.
 //
 // The blocks are drawn by our own light items rather than by QTextDocument: its Markdown
 // import takes many times the parser's time on a large document, lays out everything before
@@ -177,7 +177,7 @@ private:
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
-    // A code block's scroll bar taken by its thumb: the block and where the thumb was taken.
+    // A code block's or table's scroll bar taken by its thumb: the block and where the thumb was taken.
     struct ScrollBarDrag
     {
         HorizontalScrollItem *item = nullptr;
