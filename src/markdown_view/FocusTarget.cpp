@@ -19,13 +19,14 @@ QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
         return targets;
     HorizontalScrollItem *window = nullptr;
     QRectF windowFrame;
+    int blockLinks = 0;
     const std::function<void(BlockItem &, QPointF)> visit = [&](BlockItem &item,
                                                                  QPointF origin) {
         const QRectF frame(origin, item.size());
         const auto linkTo = [&](BlockItem *target, int link, const QUrl &url,
                                 QList<QRectF> rects) {
-            targets.append({FocusTarget::Kind::link, index, target, link, url, std::move(rects),
-                            window, windowFrame});
+            targets.append({FocusTarget::Kind::link, index, target, link, blockLinks++, url,
+                            std::move(rects), window, windowFrame});
         };
         if (auto *text = dynamic_cast<TextItem *>(&item)) {
             const QList<TextItem::Link> links = text->links();
@@ -45,7 +46,7 @@ QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
         } else if (auto *scroll = dynamic_cast<HorizontalScrollItem *>(&item)) {
             if (!scroll->scrollBarRect().isEmpty())
                 targets.append(
-                    {FocusTarget::Kind::scroller, index, scroll, 0, {}, {frame}, nullptr, {}});
+                    {FocusTarget::Kind::scroller, index, scroll, 0, -1, {}, {frame}, nullptr, {}});
             // What it holds shows through it.
             const auto outer = std::pair{window, windowFrame};
             window = scroll;

@@ -23,6 +23,7 @@ struct FocusTarget
     qsizetype block = -1;            // the top-level block it stands in
     BlockItem *item = nullptr;       // its text, linked image or scrolling item
     int link = 0;                    // which of the text's links
+    int blockLink = -1;              // which of its block's links, in reading order
     QUrl url;                        // where a link leads
     QList<QRectF> rects;             // where it shows, in document coordinates
     // The sideways scrolling item that a link shows through (in a wide table), and its frame

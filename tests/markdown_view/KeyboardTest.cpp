@@ -75,7 +75,8 @@ QString paragraphs(int count)
 
 // Tab comes into the view from the field before it and goes on, in reading order, to every
 // link that opens (in text and around an image) and to a code block too wide for its box, then
-// out to the field after it; Shift+Tab walks back. Links that never open are passed by.
+// out to the field after it; Shift+Tab walks back from the last of them. Links that never open
+// are passed by.
 TEST(Keyboard, tabWalksTheLinksAndWideCodeInReadingOrder)
 {
     tolvaran::fixtures::ManualRemoteImageLoader loader;
@@ -109,7 +110,6 @@ TEST(Keyboard, tabWalksTheLinksAndWideCodeInReadingOrder)
 
     window.press(Qt::Key_Backtab);
     EXPECT_TRUE(window.view->hasFocus());
-    window.press(Qt::Key_Backtab);
     EXPECT_EQ(window.focus(), QStringLiteral("https://example.com/last"));
     window.press(Qt::Key_Backtab);
     EXPECT_EQ(window.focus(), QStringLiteral("code"));

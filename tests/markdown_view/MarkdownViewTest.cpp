@@ -6,7 +6,6 @@
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
@@ -177,27 +176,6 @@ TEST(MarkdownView, draggingSelectsTextOfOneItem)
     QApplication::sendEvent(view.viewport(), &move);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
     EXPECT_EQ(text->selectedText(), "Selectable words here");
-}
-
-TEST(MarkdownView, linksImagesAndCheckBoxesCarryAccessibleNames)
-{
-    MarkdownView view;
-    view.resize(600, 400);
-    view.setContent(MarkdownContent(QStringLiteral(
-        "See [the *guide*](https://example.com/guide).\n\n"
-        "![A diagram of the flow](flow.png)\n\n- [x] done\n")));
-    QAccessibleInterface *document = QAccessible::queryAccessibleInterface(view.viewport());
-    ASSERT_NE(document, nullptr);
-    QStringList names;
-    QList<QAccessible::Role> roles;
-    for (int index = 0; index < document->childCount(); ++index) {
-        names.append(document->child(index)->text(QAccessible::Name));
-        roles.append(document->child(index)->role());
-    }
-    EXPECT_EQ(names, (QStringList{"the guide", "A diagram of the flow", "Completed"}));
-    EXPECT_EQ(roles, (QList<QAccessible::Role>{QAccessible::Link, QAccessible::Graphic,
-                                               QAccessible::CheckBox}));
-    EXPECT_TRUE(document->child(2)->state().checked);
 }
 
 // A change to a dark palette re-filters the images for the dark scheme and redraws in place.
