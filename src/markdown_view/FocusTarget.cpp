@@ -101,11 +101,11 @@ std::optional<FocusTarget> nextFocusTarget(DocumentLayout &layout,
     return std::nullopt;
 }
 
-FocusTarget scrolledIntoWindow(DocumentLayout &layout, const FocusTarget &target)
+FocusTarget scrolledIntoWindow(DocumentLayout &layout, const FocusTarget &target, qreal margin)
 {
     if (!target.window || target.rects.isEmpty())
         return target;
-    const QRectF where = target.rects.first();
+    const QRectF where = target.rects.first().adjusted(-margin, 0, margin, 0);
     const QRectF &frame = target.windowFrame;
     const qreal shown = target.window->offset();
     qreal offset = shown;

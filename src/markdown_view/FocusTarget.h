@@ -49,9 +49,9 @@ std::optional<FocusTarget> nextFocusTarget(DocumentLayout &layout,
                                            const std::optional<FocusTarget> &current,
                                            bool forward, const QRectF &shown);
 
-// `target` after its window, where it has one, scrolled sideways the least that shows it (its
-// start, where it is wider than the window), as it shows then.
-FocusTarget scrolledIntoWindow(DocumentLayout &layout, const FocusTarget &target);
+// `target` after its window, where it has one, scrolled sideways the least that shows it with
+// `margin` beside it (its start, where it is wider than the window), as it shows then.
+FocusTarget scrolledIntoWindow(DocumentLayout &layout, const FocusTarget &target, qreal margin);
 
 // `target` as it shows now (after a new layout), or none when it is gone.
 std::optional<FocusTarget> refreshedFocusTarget(DocumentLayout &layout,

@@ -24,7 +24,8 @@ constexpr qsizetype backgroundLayoutBatch = 256;
 // Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
 constexpr qreal layoutAheadPixels = 400;
 constexpr int wheelStepPixels = 40;
-// Room kept between a target the keyboard moved to and the edge of the view.
+// Room kept between a target the keyboard moved to and the edge of the view (or of the
+// sideways scrolling window it shows through).
 constexpr qreal focusScrollMargin = 24;
 // How far the focus frame stands out around what is in focus, and how thick it is.
 constexpr qreal focusFrameOutset = 2;
@@ -566,7 +567,7 @@ void MarkdownView::setFocusTarget(std::optional<FocusTarget> target)
     m_focus = std::move(target);
     pinHeldBlocks();
     if (m_focus)
-        m_focus = scrolledIntoWindow(*m_layout, *m_focus);
+        m_focus = scrolledIntoWindow(*m_layout, *m_focus, focusScrollMargin);
     if (m_focus) {
         QRectF area;
         for (const QRectF &rect : m_focus->rects)
