@@ -138,8 +138,16 @@ TEST(Accessibility, theInterfacesFollowTheDocumentShown)
     ShownDocument shown(guide);
     QAccessibleInterface *document = shown.document();
     ASSERT_EQ(document->childCount(), 6);
+    QAccessibleInterface *oldParagraph = document->child(1);
+    const QAccessible::Id oldId = QAccessible::uniqueId(oldParagraph);
     shown.view.setContent(MarkdownContent(longer));
+    // Until the document is asked again, what a reader holds answers for what it read.
+    EXPECT_EQ(allText(oldParagraph), QStringLiteral("Run the installer and read the notes."));
+    EXPECT_EQ(oldParagraph->child(0)->text(QAccessible::Name), QStringLiteral("the notes"));
+    EXPECT_FALSE(oldParagraph->child(0)->state().focused);
+    EXPECT_EQ(oldParagraph->child(0)->parent(), oldParagraph);
     ASSERT_EQ(document->childCount(), 121);
+    EXPECT_EQ(QAccessible::accessibleInterface(oldId), nullptr);
     QAccessibleInterface *end = document->child(120);
     EXPECT_EQ(end->text(QAccessible::Name), QStringLiteral("The end"));
     // Laid out later, far below: known once the reader asks for it.

@@ -59,13 +59,17 @@ void DocumentAccessible::release() const
 
 QAccessibleInterface *DocumentAccessible::nodeInterface(const AccessibleNode &node) const
 {
-    document(); // interfaces of an older document go first
     NodeAccessible *&interface = m_nodes[&node];
     if (!interface) {
         interface = new NodeAccessible(*this, node);
         QAccessible::registerAccessibleInterface(interface);
     }
     return interface;
+}
+
+bool DocumentAccessible::isFocused(const AccessibleNode &node) const
+{
+    return view().accessibleDocument() == m_document && view().accessibleFocus() == &node;
 }
 
 QRect DocumentAccessible::screenRect(const AccessibleNode &node) const
@@ -124,6 +128,7 @@ QAccessibleInterface *DocumentAccessible::childAt(int x, int y) const
 
 QAccessibleInterface *DocumentAccessible::focusChild() const
 {
+    document(); // the focus is in the document shown now
     const AccessibleNode *focused = view().accessibleFocus();
     return focused ? nodeInterface(*focused) : nullptr;
 }

@@ -20,7 +20,9 @@ class NodeAccessible;
 // column. It is named by the view's accessible name, else by its first heading.
 //
 // The interfaces of the nodes are made when first asked for and kept while the view shows the
-// same document; when it shows another, they are handed back to Qt's registry to delete.
+// same document; once this interface sees that it shows another, they are handed back to Qt's
+// registry to delete. Until then they keep answering for the document they were made for: only
+// this interface's own calls change documents, never a node's.
 class DocumentAccessible final : public QAccessibleWidget, public ReadOnlyText
 {
 public:
@@ -42,8 +44,11 @@ public:
     void *interface_cast(QAccessible::InterfaceType type) override;
 
     MarkdownView &view() const;
-    // The interface of `node` of the document shown now, made when first asked for.
+    // The interface of `node` of the document this interface answers for, made when first
+    // asked for.
     QAccessibleInterface *nodeInterface(const AccessibleNode &node) const;
+    // Whether the keyboard focus is on `node` of the document this interface answers for.
+    bool isFocused(const AccessibleNode &node) const;
     // Where `node` shows, in screen coordinates (as near as the layout knows).
     QRect screenRect(const AccessibleNode &node) const;
 

@@ -92,7 +92,7 @@ QAccessible::State NodeAccessible::state() const
     } else if (m_node.role == QAccessible::Link) {
         state.linked = true;
         state.focusable = m_node.opens;
-        state.focused = m_document.focusChild() == this;
+        state.focused = m_document.isFocused(m_node);
     }
     return state;
 }
