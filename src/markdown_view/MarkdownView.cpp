@@ -281,15 +281,6 @@ QPointF MarkdownView::documentPoint(const QPoint &viewportPoint) const
                      verticalScrollBar()->value() - m_documentMargins.top());
 }
 
-QList<AccessibleElement> MarkdownView::accessibleElements() const
-{
-    if (!m_layout)
-        return {};
-    const QPointF offset(m_documentMargins.left(),
-                         m_documentMargins.top() - verticalScrollBar()->value());
-    return visibleElements(*m_layout, shownRect(), offset, m_focus);
-}
-
 std::shared_ptr<const AccessibleDocument> MarkdownView::accessibleDocument() const
 {
     if (!m_accessibleDocument) {

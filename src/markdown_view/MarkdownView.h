@@ -6,7 +6,6 @@
 #include "markdown_view/FocusTarget.h"
 #include "markdown_view/ImageProvider.h"
 #include "markdown_view/InlineImageProvider.h"
-#include "markdown_view/accessibility/VisibleElements.h"
 #include "markdown_view/theme/TextStyle.h"
 #include "markdown_view/theme/Theme.h"
 #include "work/WorkGroup.h"
@@ -108,9 +107,6 @@ public:
 
     // Whether a link opens at all: http, https and mailto only.
     static bool opensOnDesktop(const QUrl &url);
-
-    // The links, images and check boxes of the blocks in view.
-    QList<AccessibleElement> accessibleElements() const;
 
     // What assistive technology reads (see DocumentAccessible): the document shown, built when
     // first asked for and again after the content or the colour scheme changes.

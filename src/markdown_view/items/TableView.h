@@ -20,15 +20,13 @@ namespace tolvaran::markdown {
 View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                const QList<RawTableRow> &rows);
 
-// The table is shown through a window that scrolls sideways (HorizontalScrollItem), as wide
-// as the table up to the width offered.
-//
-// The laid-out grid: columns as wide as their widest cell while they fit the width offered;
-// when they do not, every column keeps at least its longest word whole while that fits (see
-// fittedColumnWidths). When even that does not fit, the grid passes the width offered and
-// its window scrolls. Rows are as tall as their tallest cell; cells align in their column as it says and centre vertically. The
-// border width is the spacing between cells and the padding around them, so lines fall into
-// gaps and never over text.
+// The laid-out grid, shown through a window that scrolls sideways (HorizontalScrollItem), as
+// wide as the grid up to the width offered. Columns are as wide as their widest cell while
+// they fit the width offered; when they do not, every column keeps at least its longest word
+// whole while that fits (see fittedColumnWidths). When even that does not fit, the grid passes
+// the width offered and its window scrolls. Rows are as tall as their tallest cell; cells
+// align in their column as it says and centre vertically. The border width is the spacing
+// between cells and the padding around them, so lines fall into gaps and never over text.
 class TableGridItem final : public BlockItem
 {
 public:
