@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -389,6 +390,12 @@ TEST(TableView, aTableTooWideForItsWordsScrollsToEveryCell)
         EXPECT_EQ(scroll->offset(), limit);
         dragThumb(view, *scroll, origin, -window);
         EXPECT_EQ(scroll->offset(), 0);
+        // A sideways wheel over the table scrolls it, as over wide code.
+        const QPointF over = inViewport(view, origin + QPointF(20, 20));
+        QWheelEvent wheel(over, view.viewport()->mapToGlobal(over), QPoint(), QPoint(-240, 0),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &wheel);
+        EXPECT_GT(scroll->offset(), 0);
 
         // The keyboard: Tab reaches the table, the arrows scroll it from end to end in steps
         // that skip nothing.
