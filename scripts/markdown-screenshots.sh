@@ -3,22 +3,26 @@
 # asked for (all three by default): OUTDIR/markdown-THEME-SCHEME.png, of FILE, of the README-
 # like document (badges, a table, a picture and code; its images are files in a temporary
 # image base folder) when FILE is "--readme", or of the showcase document that holds every
-# block and inline kind without one.
+# block and inline kind without one; the view is 860 pixels wide unless --width says.
 #   scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme basic|github|documentation]
+#                                   [--width N]
 set -euo pipefail
 usage() {
-  echo "usage: scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme NAME]" >&2
+  echo "usage: scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme NAME]" \
+    "[--width N]" >&2
   exit 2
 }
 [ $# -ge 1 ] || usage
 outdir=$(realpath -m "$1")
 shift
 source=()
+size=()
 themes=(basic github documentation)
 while [ $# -gt 0 ]; do
   case "$1" in
     --readme) source=(--readme) ;;
     --theme) [ $# -ge 2 ] || usage; themes=("$2"); shift ;;
+    --width) [ $# -ge 2 ] || usage; size=(--width "$2"); shift ;;
     *) source=("$(realpath "$1")") ;;
   esac
   shift
@@ -35,7 +39,7 @@ for theme in "${themes[@]}"; do
     out="$outdir/markdown-$theme-$scheme.png"
     xvfb-run --auto-servernum --server-args="-screen 0 1024x1600x24" \
       build/bench/bench/markdown_view_screenshot "$out" --theme "$theme" "${flag[@]}" \
-      ${source[@]+"${source[@]}"}
+      ${size[@]+"${size[@]}"} ${source[@]+"${source[@]}"}
     echo "wrote $out"
   done
 done

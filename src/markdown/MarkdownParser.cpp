@@ -1,6 +1,7 @@
 #include "markdown/MarkdownParser.h"
 
 #include "markdown/LibraryTreeWriter.h"
+#include "markdown/ParsedSource.h"
 
 #include <QByteArray>
 #include <QScopeGuard>
@@ -140,6 +141,10 @@ std::optional<NodeType> nodeType(cmark_node *node)
 // does not hold; the readers below turn it back into "|" in every string they copy out.
 // Absent (the usual case) when no line of the text is that wide.
 thread_local std::optional<QChar> pipeStandIn;
+
+// The text the library parses, while it parses: the library's tree keeps less of it than the
+// model needs (see isTicked).
+thread_local const Internal::ParsedSource *parsedSource = nullptr;
 
 QString fromLibrary(const char *text)
 {
@@ -320,6 +325,19 @@ bool isListItem(cmark_node *node)
     return false;
 }
 
+// Whether a task item is ticked. The library decides that an item is a task item by the box
+// after its marker, but whether it is done by any "[x]" on the item's line ("- [ ] see [x]"
+// would read as done); the box itself is read from the source instead.
+bool isTicked(cmark_node *item)
+{
+    const bool libraryAnswer = cmark_gfm_extensions_get_tasklist_item_checked(item);
+    if (!parsedSource || nodeType(item) != NodeType::taskListItem)
+        return libraryAnswer;
+    return Internal::taskBoxTicked(parsedSource->line(cmark_node_get_start_line(item)),
+                                   cmark_node_get_start_column(item))
+        .value_or(libraryAnswer);
+}
+
 std::optional<BlockNode> readList(cmark_node *list, int depth)
 {
     bool isTaskList = false;
@@ -334,8 +352,7 @@ std::optional<BlockNode> readList(cmark_node *list, int depth)
         for (cmark_node *item = cmark_node_first_child(list); item; item = cmark_node_next(item)) {
             if (isListItem(item)) {
                 taskList.items.append(
-                    RawTaskListItem{cmark_gfm_extensions_get_tasklist_item_checked(item),
-                                    readBlocks(item, depth + 2)});
+                    RawTaskListItem{isTicked(item), readBlocks(item, depth + 2)});
             }
         }
         return taskList;
@@ -507,7 +524,12 @@ QList<BlockNode> parseMarkdown(const QString &markdown)
     pipeStandIn.reset();
     if (bounded)
         pipeStandIn = bounded->standIn;
-    const auto clearStandIn = qScopeGuard([] { pipeStandIn.reset(); });
+    const Internal::ParsedSource source(utf8);
+    parsedSource = &source;
+    const auto clearStandIn = qScopeGuard([] {
+        pipeStandIn.reset();
+        parsedSource = nullptr;
+    });
     const std::lock_guard lock(libraryMutex());
     cmark_gfm_core_extensions_ensure_registered();
     // The library's own arena holds its tree and the buffers it makes while parsing, and

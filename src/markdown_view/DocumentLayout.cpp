@@ -31,6 +31,7 @@ struct BlockSummary
     qsizetype weight = 0; // characters, for the height estimate
     bool holdsImages = false;
     bool holdsCode = false;
+    bool holdsTable = false;
     bool holdsLinks = false;
 };
 
@@ -63,6 +64,7 @@ void summarise(const BlockNode &block, BlockSummary &summary)
     } else if (const auto *html = block.as<BlockNode::HtmlBlock>()) {
         summary.weight += html->content.size();
     } else if (const auto *table = block.as<BlockNode::Table>()) {
+        summary.holdsTable = true;
         for (const RawTableRow &row : table->rows) {
             summary.weight += blockWeight;
             for (const RawTableCell &cell : row.cells)
@@ -92,7 +94,7 @@ DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
         entry.weight = summary.weight;
         entry.anyThread = !summary.holdsImages && !(ownHighlighter && summary.holdsCode);
         entry.holdsImages = summary.holdsImages;
-        entry.holdsLinksOrCode = summary.holdsLinks || summary.holdsCode;
+        entry.holdsLinksOrCode = summary.holdsLinks || summary.holdsCode || summary.holdsTable;
     }
 }
 

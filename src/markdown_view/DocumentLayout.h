@@ -68,7 +68,7 @@ public:
     // Blocks whose items must stay, whatever part is shown (a selection, a focus, a drag
     // holds on to their items); replaces the blocks pinned before.
     void setPinnedBlocks(const QList<qsizetype> &blocks);
-    // Whether the block may hold a link or code (which the keyboard may reach).
+    // Whether the block may hold a link, code or a table (which the keyboard may reach).
     bool mayHoldLinksOrCode(qsizetype index) const;
     // Every selectable text of the whole document in reading order, a line apart within a
     // block and a blank line between blocks; lays the whole document out.

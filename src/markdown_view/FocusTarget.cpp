@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
+#include <utility>
 
 namespace tolvaran::markdown {
 
@@ -15,9 +17,17 @@ QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
     BlockItem *block = layout.builtItem(index);
     if (!block)
         return targets;
+    HorizontalScrollItem *window = nullptr;
+    QRectF windowFrame;
+    int blockLinks = 0;
     const std::function<void(BlockItem &, QPointF)> visit = [&](BlockItem &item,
                                                                  QPointF origin) {
         const QRectF frame(origin, item.size());
+        const auto linkTo = [&](BlockItem *target, int link, const QUrl &url,
+                                QList<QRectF> rects) {
+            targets.append({FocusTarget::Kind::link, index, target, link, blockLinks++, url,
+                            std::move(rects), window, windowFrame});
+        };
         if (auto *text = dynamic_cast<TextItem *>(&item)) {
             const QList<TextItem::Link> links = text->links();
             for (qsizetype link = 0; link < links.size(); ++link) {
@@ -26,18 +36,25 @@ QList<FocusTarget> focusTargets(DocumentLayout &layout, qsizetype index)
                 QList<QRectF> rects;
                 for (const QRectF &line : links[link].lines)
                     rects.append(line.translated(origin));
-                targets.append({FocusTarget::Kind::link, index, text, int(link),
-                                links[link].url, rects});
+                linkTo(text, int(link), links[link].url, rects);
             }
         } else if (auto *image = dynamic_cast<LabelledItem *>(&item)) {
             if (MarkdownView::opensOnDesktop(image->url()) && !frame.isEmpty()) {
-                targets.append({FocusTarget::Kind::link, index, image, 0, image->url(),
-                                {frame}});
+                linkTo(image, 0, image->url(), {frame});
                 return;
             }
         } else if (auto *scroll = dynamic_cast<HorizontalScrollItem *>(&item)) {
             if (!scroll->scrollBarRect().isEmpty())
-                targets.append({FocusTarget::Kind::scroller, index, scroll, 0, {}, {frame}});
+                targets.append(
+                    {FocusTarget::Kind::scroller, index, scroll, 0, -1, {}, {frame}, nullptr, {}});
+            // What it holds shows through it.
+            const auto outer = std::pair{window, windowFrame};
+            window = scroll;
+            windowFrame = frame;
+            for (const BlockItem::Child &child : item.children())
+                visit(*child.item, origin + child.position);
+            std::tie(window, windowFrame) = outer;
+            return;
         }
         for (const BlockItem::Child &child : item.children())
             visit(*child.item, origin + child.position);
@@ -82,6 +99,25 @@ std::optional<FocusTarget> nextFocusTarget(DocumentLayout &layout,
         }
     }
     return std::nullopt;
+}
+
+FocusTarget scrolledIntoWindow(DocumentLayout &layout, const FocusTarget &target, qreal margin)
+{
+    if (!target.window || target.rects.isEmpty())
+        return target;
+    const QRectF where = target.rects.first().adjusted(-margin, 0, margin, 0);
+    const QRectF &frame = target.windowFrame;
+    const qreal shown = target.window->offset();
+    qreal offset = shown;
+    if (where.right() > frame.right())
+        offset += where.right() - frame.right();
+    // Its left edge wins where it is wider than the window.
+    const qreal left = where.left() + shown - offset;
+    if (left < frame.left())
+        offset -= frame.left() - left;
+    if (!target.window->scrollTo(offset))
+        return target;
+    return refreshedFocusTarget(layout, target).value_or(target);
 }
 
 std::optional<FocusTarget> refreshedFocusTarget(DocumentLayout &layout,

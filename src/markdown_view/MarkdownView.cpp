@@ -1,8 +1,8 @@
 #include "markdown_view/MarkdownView.h"
 
 #include "markdown/MarkdownParser.h"
-#include "markdown_view/theme/ListMarkers.h"
-#include "markdown_view/items/TextItem.h"
+#include "markdown_view/accessibility/AccessibleDocument.h"
+#include "markdown_view/accessibility/DocumentAccessible.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,11 +24,14 @@ constexpr qsizetype backgroundLayoutBatch = 256;
 // Blocks laid out beyond the bottom of the view, so a first scroll finds them ready.
 constexpr qreal layoutAheadPixels = 400;
 constexpr int wheelStepPixels = 40;
-// Room kept between a target the keyboard moved to and the edge of the view.
+// Room kept between a target the keyboard moved to and the edge of the view (or of the
+// sideways scrolling window it shows through).
 constexpr qreal focusScrollMargin = 24;
 // How far the focus frame stands out around what is in focus, and how thick it is.
 constexpr qreal focusFrameOutset = 2;
 constexpr qreal focusFrameWidth = 2;
+// The least contrast the focus frame keeps against the document's background.
+constexpr qreal minimumFocusContrast = 3;
 // Qt's application font where the desktop sets none: the size at which the themes' text
 // sizes hold as they are.
 constexpr qreal defaultApplicationFontPoints = 9;
@@ -42,8 +45,7 @@ MarkdownView::MarkdownView(QWidget *parent)
     , m_theme(std::make_shared<const Theme>(Theme::basic()))
     , m_parser(parseMarkdown)
 {
-    MarkdownViewport::installAccessibleFactory();
-    setViewport(new MarkdownViewport([this] { return accessibleElements(); }));
+    DocumentAccessible::install();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
@@ -215,6 +217,11 @@ void MarkdownView::rebuild()
     if (attributes.backgroundColor)
         m_background = attributes.backgroundColor->resolved(context.colorScheme);
     m_layout = std::make_unique<DocumentLayout>(m_content.blocks(), context);
+    m_accessibleDocument.reset();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::ObjectReorder);
+        QAccessible::updateAccessibility(&changed);
+    }
     relayoutForWidth(); // keeps the scroll position: a palette change redraws in place
     Q_EMIT contentShown();
 }
@@ -274,55 +281,49 @@ QPointF MarkdownView::documentPoint(const QPoint &viewportPoint) const
                      verticalScrollBar()->value() - m_documentMargins.top());
 }
 
-QList<AccessibleElement> MarkdownView::accessibleElements() const
+std::shared_ptr<const AccessibleDocument> MarkdownView::accessibleDocument() const
 {
-    QList<AccessibleElement> elements;
-    if (!m_layout)
-        return elements;
-    const QPointF offset(m_documentMargins.left(),
-                         m_documentMargins.top() - verticalScrollBar()->value());
-    const QRectF visible = QRectF(viewport()->rect()).translated(-offset);
-    const std::function<void(const BlockItem &, QPointF)> visit = [&](const BlockItem &item,
-                                                                       QPointF origin) {
-        const QRectF frame(origin, item.size());
-        // An image still loading takes no room, yet its name is there to be read.
-        if (!frame.intersects(visible) && !(frame.isEmpty() && visible.contains(origin)))
-            return;
-        const QRect shown = frame.translated(offset).toAlignedRect();
-        const auto focused = [&](int link) {
-            return m_focus && m_focus->item == &item && m_focus->link == link;
-        };
-        if (const auto *text = dynamic_cast<const TextItem *>(&item)) {
-            if (!text->options().accessibleName.isEmpty())
-                elements.append({QAccessible::Graphic, text->options().accessibleName, shown});
-            const QList<TextItem::Link> links = text->links();
-            for (qsizetype link = 0; link < links.size(); ++link) {
-                elements.append({QAccessible::Link, links[link].text,
-                                 links[link].rect.translated(origin + offset).toAlignedRect(),
-                                 false, focused(int(link))});
-            }
-        } else if (const auto *image = dynamic_cast<const LabelledItem *>(&item)) {
-            if (!image->accessibleName().isEmpty()) {
-                elements.append(
-                    {QAccessible::Graphic, image->accessibleName(), shown, false, focused(0)});
-            }
-        } else if (const auto *symbol = dynamic_cast<const SymbolItem *>(&item)) {
-            if (!symbol->accessibleName().isEmpty()) {
-                elements.append({QAccessible::CheckBox, symbol->accessibleName(), shown,
-                                 symbol->shape() == SymbolItem::Shape::checkedBox});
-            }
-        }
-        for (const BlockItem::Child &child : item.children())
-            visit(*child.item, origin + child.position);
-    };
-    for (qsizetype index = std::max<qsizetype>(0, m_layout->blockAt(visible.top()));
-         index < m_layout->laidOutCount(); ++index) {
-        const QRectF frame = m_layout->blockFrame(index);
-        if (frame.top() > visible.bottom())
-            break;
-        visit(*m_layout->builtItem(index), frame.topLeft());
+    if (!m_accessibleDocument) {
+        const ColorScheme scheme = m_layout ? m_layout->context().colorScheme
+                                            : colorScheme(palette());
+        m_accessibleDocument =
+            std::make_shared<const AccessibleDocument>(m_content.blocks(), m_baseURL, scheme);
     }
-    return elements;
+    return m_accessibleDocument;
+}
+
+QRect MarkdownView::accessibleRect(const AccessibleNode &node) const
+{
+    const QRectF frame = m_layout ? nodeFrame(*m_layout, node) : QRectF();
+    if (frame.isNull())
+        return {};
+    const QPointF offset = QPointF(viewport()->pos())
+                           + QPointF(m_documentMargins.left(),
+                                     m_documentMargins.top() - verticalScrollBar()->value());
+    return frame.translated(offset).toAlignedRect();
+}
+
+const AccessibleNode *MarkdownView::accessibleFocus() const
+{
+    return m_focus ? focusedNode(*accessibleDocument(), *m_focus) : nullptr;
+}
+
+void MarkdownView::openLink(const QUrl &url)
+{
+    if (opensOnDesktop(url) && m_linkOpener)
+        m_linkOpener(url);
+}
+
+void MarkdownView::showBlock(qsizetype block)
+{
+    if (!m_layout)
+        return;
+    m_layout->layoutThroughBlock(block);
+    if (block < m_layout->laidOutCount()) {
+        updateScrollBars();
+        const QRectF frame = m_layout->blockFrame(block);
+        scrollToShow(QRectF(frame.topLeft(), QSizeF(frame.width(), 0)));
+    }
 }
 
 void MarkdownView::paintEvent(QPaintEvent *)
@@ -528,6 +529,16 @@ bool MarkdownView::focusNextPrevChild(bool next)
     return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
+void MarkdownView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    // Shift+Tab into the view lands where Tab would have left it: on the last link or wide
+    // block that shows.
+    if (event->reason() == Qt::BacktabFocusReason && m_layout && !m_focus)
+        setFocusTarget(nextFocusTarget(*m_layout, std::nullopt, false, shownRect()));
+    viewport()->update(); // the focus frame
+}
+
 void MarkdownView::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
@@ -543,23 +554,19 @@ QRectF MarkdownView::shownRect() const
 
 void MarkdownView::setFocusTarget(std::optional<FocusTarget> target)
 {
+    const bool hadTarget = m_focus.has_value();
     m_focus = std::move(target);
     pinHeldBlocks();
+    if (m_focus)
+        m_focus = scrolledIntoWindow(*m_layout, *m_focus, focusScrollMargin);
     if (m_focus) {
         QRectF area;
         for (const QRectF &rect : m_focus->rects)
             area = area.united(rect);
         scrollToShow(area);
-        // Assistive technology hears which of the elements has the focus.
-        const QList<AccessibleElement> elements = accessibleElements();
-        for (qsizetype index = 0; index < elements.size(); ++index) {
-            if (elements[index].focused) {
-                QAccessibleEvent focused(viewport(), QAccessible::Focus);
-                focused.setChild(int(index));
-                QAccessible::updateAccessibility(&focused);
-            }
-        }
     }
+    if (hadTarget || m_focus)
+        announceFocus(*this);
     viewport()->update();
 }
 
@@ -591,25 +598,39 @@ void MarkdownView::pinHeldBlocks()
 
 void MarkdownView::paintFocus(QPainter &painter, const QPointF &offset)
 {
-    if (!m_focus || !hasFocus())
+    if (!hasFocus() || !m_layout)
         return;
-    m_focus = refreshedFocusTarget(*m_layout, *m_focus); // where it shows after a new layout
-    if (!m_focus)
-        return;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(QPalette::Highlight), focusFrameWidth));
-    painter.setBrush(Qt::NoBrush);
+    if (m_focus)
+        m_focus = refreshedFocusTarget(*m_layout, *m_focus); // where it shows after a new layout
     // Kept inside the view, so that a frame around what touches its edge shows whole.
     const qreal inset = focusFrameWidth / 2;
-    const QRectF inside = QRectF(viewport()->rect()).adjusted(inset, inset, -inset, -inset);
-    for (const QRectF &rect : m_focus->rects) {
-        const QRectF frame = rect.translated(offset)
-                                 .adjusted(-focusFrameOutset, -focusFrameOutset,
-                                           focusFrameOutset, focusFrameOutset)
-                                 .intersected(inside);
-        painter.drawRoundedRect(frame, focusFrameOutset, focusFrameOutset);
+    QRectF inside = QRectF(viewport()->rect()).adjusted(inset, inset, -inset, -inset);
+    QList<QRectF> frames;
+    if (!m_focus) {
+        frames.append(inside); // the document itself
+    } else {
+        if (m_focus->window) {
+            inside = inside.intersected(m_focus->windowFrame.translated(offset).adjusted(
+                -focusFrameOutset, -focusFrameOutset, focusFrameOutset, focusFrameOutset));
+        }
+        for (const QRectF &rect : m_focus->rects) {
+            frames.append(rect.translated(offset)
+                              .adjusted(-focusFrameOutset, -focusFrameOutset, focusFrameOutset,
+                                        focusFrameOutset)
+                              .intersected(inside));
+        }
     }
+    // The highlight colour where it stands out enough from the document, else the text's.
+    const QColor background = m_background.value_or(palette().color(viewport()->backgroundRole()));
+    QColor colour = palette().color(QPalette::Highlight);
+    if (contrastRatio(colour, background) < minimumFocusContrast)
+        colour = palette().color(QPalette::WindowText);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, focusFrameWidth));
+    painter.setBrush(Qt::NoBrush);
+    for (const QRectF &frame : frames)
+        painter.drawRoundedRect(frame, focusFrameOutset, focusFrameOutset);
     painter.restore();
 }
 

@@ -6,7 +6,6 @@
 #include "markdown_view/FocusTarget.h"
 #include "markdown_view/ImageProvider.h"
 #include "markdown_view/InlineImageProvider.h"
-#include "markdown_view/MarkdownAccessibility.h"
 #include "markdown_view/theme/TextStyle.h"
 #include "markdown_view/theme/Theme.h"
 #include "work/WorkGroup.h"
@@ -21,6 +20,8 @@
 
 namespace tolvaran::markdown {
 
+class AccessibleDocument;
+struct AccessibleNode;
 class MarkdownViewTesting;
 
 // Shows one Markdown document, scrolled vertically: its blocks in sequence through a theme
@@ -33,10 +34,15 @@ class MarkdownViewTesting;
 // changes. Text never becomes markup: raw HTML shows as its source.
 //
 // From the keyboard: Tab reaches the view and then, in reading order, each link that opens and
-// each code block wider than its box (Shift+Tab goes back; past the last, focus leaves the
-// view). Return follows the link in focus; Left and Right scroll the code block in focus; the
-// arrow and page keys, Home and End scroll the document. Where text is selectable, Ctrl+A
-// selects all of it and Ctrl+C copies the selection.
+// each code block or table wider than its box (Shift+Tab goes back; past the last, focus
+// leaves the view). Return follows the link in focus; Left and Right scroll the code block or
+// table in focus; the arrow and page keys, Home and End scroll the document. Shift+Tab into
+// the view lands on the last link or wide block that shows. A frame marks what has the focus,
+// the whole document while the view itself has it. Where text is selectable, Ctrl+A selects
+// all of it and Ctrl+C copies the selection.
+//
+// Assistive technology reads the whole document through the view's accessible interface
+// (DocumentAccessible), whatever part of it is laid out.
 //
 // The blocks are drawn by our own light items rather than by QTextDocument: its Markdown
 // import takes many times the parser's time on a large document, lays out everything before
@@ -102,8 +108,18 @@ public:
     // Whether a link opens at all: http, https and mailto only.
     static bool opensOnDesktop(const QUrl &url);
 
-    // The links, images and check boxes of the blocks in view, for assistive technology.
-    QList<AccessibleElement> accessibleElements() const;
+    // What assistive technology reads (see DocumentAccessible): the document shown, built when
+    // first asked for and again after the content or the colour scheme changes.
+    std::shared_ptr<const AccessibleDocument> accessibleDocument() const;
+    // Where `node` shows, in the view's coordinates (see nodeFrame); null until its block is
+    // laid out.
+    QRect accessibleRect(const AccessibleNode &node) const;
+    // The node the keyboard focus is on; none while it is on the document itself.
+    const AccessibleNode *accessibleFocus() const;
+    // Follows `url` as a click on its link does: only a link that opens reaches the opener.
+    void openLink(const QUrl &url);
+    // Scrolls the least that shows the top of top-level block `block`, laying it out first.
+    void showBlock(qsizetype block);
 
     // What the keyboard focus is on inside the document (none: the view itself).
     const std::optional<FocusTarget> &focusTarget() const { return m_focus; }
@@ -120,6 +136,7 @@ Q_SIGNALS:
 protected:
     bool event(QEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -171,13 +188,14 @@ private:
     QMarginsF m_documentMargins;
     qreal m_fontScale = 1;
     std::unique_ptr<DocumentLayout> m_layout;
+    mutable std::shared_ptr<const AccessibleDocument> m_accessibleDocument;
     std::optional<QColor> m_background;
     QTimer m_backgroundLayout;
     std::function<QList<BlockNode>(const QString &)> m_parser;
     quint64 m_parseGeneration = 0;
     bool m_parsing = false;
 
-    // A code block's scroll bar taken by its thumb: the block and where the thumb was taken.
+    // A code block's or table's scroll bar taken by its thumb: the block and where the thumb was taken.
     struct ScrollBarDrag
     {
         HorizontalScrollItem *item = nullptr;

@@ -7,6 +7,7 @@
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -158,6 +159,17 @@ TEST(MarkdownFileBrowser, showsTheFirstFileUntilAnotherIsChosenAndWhileTheChoice
     browser.show();
     EXPECT_FALSE(browser.selectedPath());
     EXPECT_TRUE(waitUntil([&] { return previewShows(browser, QStringLiteral("# Notes")); }));
+}
+
+// A screen reader names the list of files as the sidebar's title does.
+TEST(MarkdownFileBrowser, theFileListIsNamed)
+{
+    MarkdownFileBrowser browser;
+    auto *list = browser.findChild<QListWidget *>(QStringLiteral("markdownFileList"));
+    ASSERT_NE(list, nullptr);
+    QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(interface, nullptr);
+    EXPECT_EQ(interface->text(QAccessible::Name), QStringLiteral("Markdown Files"));
 }
 
 TEST(MarkdownFileBrowser, aRapidChangeOfSelectionShowsTheLastChoice)

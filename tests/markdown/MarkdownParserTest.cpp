@@ -27,6 +27,73 @@ TEST(MarkdownParser, taskMarkersMakeTheWholeListATaskList)
                                        RawTaskListItem{true, {paragraph({text(u"done")})}}}}}));
 }
 
+namespace {
+
+// Whether each task item of `blocks` is ticked, depth first in document order.
+void collectTicks(const QList<BlockNode> &blocks, QList<bool> &ticks)
+{
+    for (const BlockNode &block : blocks) {
+        if (const auto *tasks = block.as<BlockNode::TaskList>()) {
+            for (const RawTaskListItem &item : tasks->items) {
+                ticks.append(item.isCompleted);
+                collectTicks(item.children, ticks);
+            }
+        } else {
+            collectTicks(block.children(), ticks);
+        }
+    }
+}
+
+QList<bool> ticks(const QString &markdown)
+{
+    QList<bool> result;
+    collectTicks(parseMarkdown(markdown), result);
+    return result;
+}
+
+} // namespace
+
+// Only the box right after the list marker says whether a task is done: a box-like text later
+// in the item, on its line or the next, changes nothing.
+TEST(MarkdownParser, aTaskIsTickedByItsOwnBoxOnly)
+{
+    const struct
+    {
+        const char *name;
+        const char *markdown;
+        QList<bool> expected;
+    } rows[] = {
+        {"open, a ticked box later", "- [ ] see [x] here\n", {false}},
+        {"done, an open box later", "- [x] see [ ] here\n", {true}},
+        {"upper case", "- [X] done\n- [ ] see [X] here\n", {true, false}},
+        {"ordered", "1. [ ] see [x] here\n2. [x] see [ ] here\n", {false, true}},
+        {"ordered with a parenthesis", "7) [ ] a [x]\n8) [X] b [ ]\n", {false, true}},
+        {"other bullets", "* [ ] a [x]\n\n+ [x] b [ ]\n", {false, true}},
+        {"nested", "- [x] outer [ ]\n  - [ ] inner [x]\n    1. [ ] deeper [x]\n",
+         {true, false, false}},
+        {"several lines", "- [ ] first line\n  then [x] on the next\n- [x] first\n  [ ] next\n",
+         {false, true}},
+        {"lazy continuation", "- [ ] first\n[x] lazily\n", {false}},
+        {"a tab after the marker", "-\t[ ] tab [x]\n", {false}},
+        {"wide characters before", "- \u00e9\u00e9\n  - [ ] \u00fcber [x]\n", {false}},
+        {"carriage returns", "- [x] a\r\n- [ ] b [x]\r\n- [ ] c [X]\r", {true, false, false}},
+        {"a byte order mark", "\ufeff- [ ] a [x]\n", {false}},
+        {"loose", "- [ ] a [x]\n\n- [x] b [ ]\n", {false, true}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(ticks(QString::fromUtf8(row.markdown)), row.expected) << row.name;
+
+    // The box is written back as it was read.
+    for (const QString &source : {QStringLiteral("- [ ] see [x] here"),
+                                 QStringLiteral("- [x] see [ ] here")}) {
+        const QList<BlockNode> parsed = parseMarkdown(source);
+        EXPECT_EQ(parseMarkdown(renderMarkdown(parsed)), parsed) << source.toStdString();
+        EXPECT_EQ(renderHTML(parsed).contains(QStringLiteral("checked")),
+                  source.startsWith(QStringLiteral("- [x]")))
+            << source.toStdString();
+    }
+}
+
 TEST(MarkdownParser, listsKeepTheirStartAndTightness)
 {
     EXPECT_EQ(

@@ -75,7 +75,8 @@ QString paragraphs(int count)
 
 // Tab comes into the view from the field before it and goes on, in reading order, to every
 // link that opens (in text and around an image) and to a code block too wide for its box, then
-// out to the field after it; Shift+Tab walks back. Links that never open are passed by.
+// out to the field after it; Shift+Tab walks back from the last of them. Links that never open
+// are passed by.
 TEST(Keyboard, tabWalksTheLinksAndWideCodeInReadingOrder)
 {
     tolvaran::fixtures::ManualRemoteImageLoader loader;
@@ -109,7 +110,6 @@ TEST(Keyboard, tabWalksTheLinksAndWideCodeInReadingOrder)
 
     window.press(Qt::Key_Backtab);
     EXPECT_TRUE(window.view->hasFocus());
-    window.press(Qt::Key_Backtab);
     EXPECT_EQ(window.focus(), QStringLiteral("https://example.com/last"));
     window.press(Qt::Key_Backtab);
     EXPECT_EQ(window.focus(), QStringLiteral("code"));
@@ -162,9 +162,11 @@ TEST(Keyboard, arrowAndPageKeysScrollAndTheLinkInFocusComesIntoView)
     const QRectF link = window.view->focusTarget()->rects.first();
     EXPECT_GE(link.top(), scroll.value());
     EXPECT_LE(link.bottom(), scroll.value() + window.view->viewport()->height());
-    const QList<AccessibleElement> elements = window.view->accessibleElements();
-    ASSERT_EQ(elements.size(), 1);
-    EXPECT_TRUE(elements.first().focused);
+    QAccessibleInterface *focused =
+        QAccessible::queryAccessibleInterface(window.view)->focusChild();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->text(QAccessible::Name), QStringLiteral("far down"));
+    EXPECT_TRUE(focused->state().focused);
 
     // A frame in the highlight colour stands just left of the link.
     const QImage shown = window.view->viewport()->grab().toImage();

@@ -3,6 +3,7 @@
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/TableView.h"
+#include "support/MarkdownCorpus.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>
@@ -10,7 +11,9 @@
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +39,17 @@ const TableGridItem &onlyGrid(const DocumentLayout &layout)
     const auto grids = placedOfType<TableGridItem>(layout);
     EXPECT_EQ(grids.size(), 1);
     return *grids.first().first;
+}
+
+// The window the only table shows through, and its origin in document coordinates.
+std::pair<HorizontalScrollItem *, QPointF> onlyWindow(const DocumentLayout &layout)
+{
+    for (const auto &[scroll, origin] : placedOfType<HorizontalScrollItem>(layout)) {
+        if (dynamic_cast<const TableGridItem *>(scroll->children().front().item.get()))
+            return {const_cast<HorizontalScrollItem *>(scroll), origin};
+    }
+    ADD_FAILURE() << "no table window";
+    return {};
 }
 
 // The frame of the text `text` inside the grid, in grid coordinates.
@@ -128,15 +142,18 @@ TEST(TableView, anEmptyTableDrawsOnlyItsFrame)
     EXPECT_TRUE(grid.borderRectangles().contains(grid.tableBounds().bounds));
 }
 
-TEST(TableView, aLongUnbreakableWordWrapsInsideTheWidth)
+// A word wider than the window breaks inside a column as wide as the window; the table
+// scrolls to show it.
+TEST(TableView, aWordWiderThanTheWindowBreaksInsideTheWidestColumn)
 {
     const QString word(400, QLatin1Char('w'));
     const auto layout =
         laidOut(QStringLiteral("| name | value |\n|---|---|\n| key | %1 |").arg(word), 300);
     const TableGridItem &grid = onlyGrid(*layout);
-    EXPECT_LE(grid.size().width(), 300);
+    EXPECT_LE(onlyWindow(*layout).first->size().width(), 300);
     const QRectF cell = textFrame(grid, word);
-    EXPECT_LE(cell.right(), 300);
+    EXPECT_LE(cell.width(), 300);
+    EXPECT_LE(cell.right(), grid.size().width());
     EXPECT_GT(cell.height(), 3 * textFrame(grid, QStringLiteral("key")).height());
     // The narrow column keeps its width.
     EXPECT_GE(grid.tableBounds().columns[0].width,
@@ -151,20 +168,25 @@ TEST(TableView, fittedColumnWidths)
         QList<qreal> natural;
         QList<qreal> longestWord;
         qreal available;
+        qreal widest;
         QList<qreal> expected;
     } cases[] = {
-        {"fits", {50, 100}, {30, 60}, 300, {50, 100}},
-        {"narrow keeps, wide wraps between words", {50, 1000}, {40, 100}, 300, {50, 250}},
-        {"wide ones share what they lack", {100, 300, 500}, {100, 100, 100}, 500,
+        {"fits", {50, 100}, {30, 60}, 300, 290, {50, 100}},
+        {"narrow keeps, wide wraps between words", {50, 1000}, {40, 100}, 300, 290, {50, 250}},
+        {"wide ones share what they lack", {100, 300, 500}, {100, 100, 100}, 500, 490,
          {100, 166, 233}},
-        {"a narrow column leaves a long word its room", {140, 1000}, {20, 180}, 300, {32, 267}},
-        {"words must break: short ones stay whole", {50, 1000}, {40, 600}, 300, {40, 260}},
-        {"words must break everywhere", {500, 1000}, {300, 600}, 300, {100, 200}},
-        {"none", {}, {}, 100, {}},
-        {"no room", {100, 100}, {50, 50}, 0, {0, 0}},
+        {"a narrow column leaves a long word its room", {140, 1000}, {20, 180}, 300, 290,
+         {32, 267}},
+        {"words do not fit: natural widths", {50, 120, 80}, {40, 110, 80}, 200, 190,
+         {50, 120, 80}},
+        {"words do not fit: prose up to the widest", {50, 1000}, {40, 160}, 150, 140, {50, 140}},
+        {"a word wider than the widest breaks", {50, 1000}, {40, 600}, 300, 290, {50, 290}},
+        {"none", {}, {}, 100, 90, {}},
+        {"no room", {100, 100}, {50, 50}, 0, 0, {0, 0}},
     };
     for (const auto &row : cases) {
-        EXPECT_EQ(fittedColumnWidths(row.natural, row.longestWord, row.available), row.expected)
+        EXPECT_EQ(fittedColumnWidths(row.natural, row.longestWord, row.available, row.widest),
+                  row.expected)
             << row.name;
     }
 }
@@ -228,6 +250,8 @@ TEST(TableView, columnsKeepTheirLongestWordWholeWhereTheTableCanFit)
         const auto layout = laidOut(platformTable, width, Theme::gitHub());
         const TableGridItem &grid = onlyGrid(*layout);
         EXPECT_LE(grid.size().width(), width);
+        // Its window is the table's own size: nothing to scroll.
+        EXPECT_EQ(onlyWindow(*layout).first->size(), grid.size());
         const QList<PlacedCell> cells = placedCells(grid);
         ASSERT_EQ(cells.size(), 12);
         for (const PlacedCell &cell : cells) {
@@ -238,9 +262,9 @@ TEST(TableView, columnsKeepTheirLongestWordWholeWhereTheTableCanFit)
     }
 }
 
-// Where it cannot, the table keeps to the width: only the words that cannot fit break, and
-// every cell stays inside its column and row.
-TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseAndClipsNoCell)
+// Where it cannot, the table passes the width and its window keeps to it: only words wider
+// than the window break, and every cell stays inside its column and row.
+TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseWiderThanTheWindow)
 {
     const QString word(60, QLatin1Char('w'));
     const QString table =
@@ -250,7 +274,8 @@ TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseAndClipsNoCell)
     for (const qreal width : {260.0, 360.0}) {
         const auto layout = laidOut(table, width, Theme::gitHub());
         const TableGridItem &grid = onlyGrid(*layout);
-        EXPECT_LE(grid.size().width(), width);
+        EXPECT_GT(grid.size().width(), width);
+        EXPECT_LE(onlyWindow(*layout).first->size().width(), width);
         for (const PlacedCell &cell : placedCells(grid)) {
             EXPECT_TRUE(cell.column.contains(cell.frame))
                 << cell.text->text().toStdString() << " at " << width;
@@ -266,6 +291,151 @@ TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseAndClipsNoCell)
     const auto narrow = laidOut(table, 40, Theme::gitHub());
     for (const PlacedCell &cell : placedCells(onlyGrid(*narrow)))
         EXPECT_TRUE(cell.column.contains(cell.frame)) << cell.text->text().toStdString();
+}
+
+namespace {
+
+// `point` of the document where it shows in the view's viewport.
+QPoint inViewport(const MarkdownView &view, const QPointF &point)
+{
+    return (point - QPointF(0, view.verticalScrollBar()->value())).toPoint();
+}
+
+void dragThumb(MarkdownView &view, const HorizontalScrollItem &scroll, const QPointF &origin,
+               qreal by)
+{
+    const QPointF grab = scroll.thumbRect().translated(origin).center();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, inViewport(view, grab));
+    const QPoint dropped = inViewport(view, grab + QPointF(by, 0));
+    QMouseEvent move(QEvent::MouseMove, dropped, view.viewport()->mapToGlobal(dropped),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, dropped);
+}
+
+// The offsets the arrow key `key` scrolls the window in focus through, until it stops.
+QList<qreal> offsetsByKey(MarkdownView &view, const HorizontalScrollItem &scroll, Qt::Key key)
+{
+    QList<qreal> offsets{scroll.offset()};
+    for (int step = 0; step < 1000; ++step) {
+        QTest::keyClick(&view, key);
+        if (scroll.offset() == offsets.last())
+            break;
+        offsets.append(scroll.offset());
+    }
+    return offsets;
+}
+
+} // namespace
+
+// A table too wide for its words at the pane's width keeps them whole and scrolls sideways in
+// its own window: every cell lies inside the content the window scrolls over, and the scroll
+// bar and the keyboard bring every part of it into view.
+TEST(TableView, aTableTooWideForItsWordsScrollsToEveryCell)
+{
+    namespace fixtures = tolvaran::fixtures::markdown;
+    const struct
+    {
+        const char *name;
+        QString markdown;
+        int width;
+    } cases[] = {
+        {"12 columns", fixtures::wideTable(12, 4), 420},
+        {"30 columns", fixtures::wideTable(30, 4), 860},
+        {"platforms", fixtures::platformTable(), 420},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        MarkdownView view;
+        view.resize(row.width, 500);
+        view.setTheme(Theme::gitHub());
+        view.setContent(MarkdownContent(QStringLiteral("Before the table.\n\n") + row.markdown
+                                        + QStringLiteral("\nAfter it.\n")));
+        view.show();
+        view.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+        view.documentLayout()->layoutAll();
+        const auto [scroll, origin] = onlyWindow(*view.documentLayout());
+        ASSERT_NE(scroll, nullptr);
+        const auto &grid = static_cast<const TableGridItem &>(*scroll->children().front().item);
+        const qreal window = scroll->size().width();
+        EXPECT_LE(window, view.viewport()->width());
+        ASSERT_GT(grid.size().width(), window);
+        ASSERT_FALSE(scroll->scrollBarRect().isEmpty());
+
+        const TableBounds &bounds = grid.tableBounds();
+        const qreal gap = bounds.columns.first().minX;
+        const QList<PlacedCell> cells = placedCells(grid);
+        EXPECT_EQ(cells.size(), bounds.rows.size() * bounds.columns.size());
+        for (const PlacedCell &cell : cells) {
+            EXPECT_TRUE(bounds.bounds.contains(cell.column));
+            if (cell.text->text().isEmpty())
+                continue;
+            const std::string text = cell.text->text().toStdString();
+            EXPECT_TRUE(cell.column.contains(cell.frame)) << text;
+            EXPECT_LE(cell.column.width(), window - 2 * gap) << text;
+            // No word breaks that fits the widest column the window allows.
+            const qreal inset = cell.frame.left() - cell.column.left();
+            const qreal longest = longestWord(*cell.text);
+            if (longest <= window - 2 * gap - 2 * inset) {
+                EXPECT_GE(cell.column.width() - 2 * inset, std::floor(longest)) << text;
+            }
+        }
+
+        // The scroll bar: its thumb dragged to either end shows either end of the table.
+        const qreal limit = grid.size().width() - window;
+        view.verticalScrollBar()->setValue(
+            int(origin.y() + scroll->size().height() - view.viewport()->height() / 2));
+        dragThumb(view, *scroll, origin, window);
+        EXPECT_EQ(scroll->offset(), limit);
+        dragThumb(view, *scroll, origin, -window);
+        EXPECT_EQ(scroll->offset(), 0);
+        // A sideways wheel over the table scrolls it, as over wide code.
+        const QPointF over = inViewport(view, origin + QPointF(20, 20));
+        QWheelEvent wheel(over, view.viewport()->mapToGlobal(over), QPoint(), QPoint(-240, 0),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &wheel);
+        EXPECT_GT(scroll->offset(), 0);
+
+        // The keyboard: Tab reaches the table, the arrows scroll it from end to end in steps
+        // that skip nothing.
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_Tab);
+        ASSERT_TRUE(view.focusTarget());
+        EXPECT_EQ(view.focusTarget()->item, scroll);
+        for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
+            const QList<qreal> offsets = offsetsByKey(view, *scroll, key);
+            EXPECT_EQ(offsets.last(), key == Qt::Key_Right ? limit : 0);
+            for (qsizetype step = 1; step < offsets.size(); ++step)
+                EXPECT_LE(std::abs(offsets[step] - offsets[step - 1]), window);
+        }
+    }
+}
+
+// A link in a column out of the window scrolls into it when Tab reaches it.
+TEST(TableView, aLinkOutOfTheWindowScrollsIntoItWhenTabReachesIt)
+{
+    MarkdownView view;
+    view.resize(420, 500);
+    view.setTheme(Theme::gitHub());
+    view.setContent(MarkdownContent(tolvaran::fixtures::markdown::wideTable(12, 2)));
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const auto [scroll, origin] = onlyWindow(*view.documentLayout());
+    ASSERT_NE(scroll, nullptr);
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Tab);
+    QTest::keyClick(&view, Qt::Key_Tab);
+    ASSERT_TRUE(view.focusTarget());
+    ASSERT_EQ(view.focusTarget()->url, QUrl("https://example.com/details"));
+    EXPECT_GT(scroll->offset(), 0);
+    const QRectF frame(origin, scroll->size());
+    const QRectF link = view.focusTarget()->rects.first();
+    EXPECT_GE(link.left(), frame.left());
+    EXPECT_LE(link.right() + 2, frame.right()) << "with room for its focus frame";
+    QTest::keyClick(&view, Qt::Key_Backtab);
+    EXPECT_EQ(view.focusTarget()->item, scroll);
 }
 
 TEST(TableBorderSelector, selectsTheLinesOfTheGrid)

@@ -1,5 +1,7 @@
 #include "support/MarkdownCorpus.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace tolvaran::fixtures::markdown {
@@ -272,6 +274,62 @@ int main()
 
 ![An image described in words](https://example.com/image.png)
 )");
+}
+
+QString wideTable(int columns, int rows)
+{
+    const QStringList words{QStringLiteral("Experimental"), QStringLiteral("Downgraded"),
+                            QStringLiteral("e.g. Ubuntu 22.04"), QStringLiteral("x86_64"),
+                            QStringLiteral("supported")};
+    QString table = QStringLiteral("|");
+    for (int column = 1; column <= columns; ++column)
+        table += QStringLiteral(" Column %1 |").arg(column);
+    table += QStringLiteral("\n|") + QStringLiteral("---|").repeated(columns) + u'\n';
+    for (int row = 1; row <= rows; ++row) {
+        table += u'|';
+        for (int column = 1; column <= columns; ++column) {
+            if (row == 1 && column == columns) {
+                table += QStringLiteral(" [details](https://example.com/details) |");
+                continue;
+            }
+            table += QStringLiteral(" %1 r%2c%3 |")
+                         .arg(words[(row + column) % words.size()])
+                         .arg(row)
+                         .arg(column);
+        }
+        table += u'\n';
+    }
+    return table;
+}
+
+QString platformTable()
+{
+    const QStringList systems{QStringLiteral("GNU/Linux"), QStringLiteral("Windows"),
+                              QStringLiteral("macOS"), QStringLiteral("FreeBSD"),
+                              QStringLiteral("SmartOS")};
+    const QStringList architectures{QStringLiteral("x64"), QStringLiteral("arm64"),
+                                    QStringLiteral("ppc64le, s390x"),
+                                    QStringLiteral("armv7, riscv64")};
+    const QStringList supports{QStringLiteral("Tier 1"), QStringLiteral("Tier 2"),
+                               QStringLiteral("Experimental")};
+    const QStringList notes{
+        QStringLiteral("e.g. Ubuntu 22.04 and later"), QString(),
+        QStringLiteral("Downgraded until its build machines come back"),
+        QStringLiteral("Needs the vendor's build tools installed first"),
+        QStringLiteral("Cross-compiled only")};
+    QString table = QStringLiteral(
+        "| Operating System | Architectures | Versions | Support Type | Notes |\n"
+        "| ---------------- | ------------- | -------- | ------------ | ----- |\n");
+    for (int row = 0; row < 12; ++row) {
+        table += QStringLiteral("| %1 | %2 | >= %3.%4 | %5 | %6 |\n")
+                     .arg(systems[row % systems.size()])
+                     .arg(architectures[row % architectures.size()])
+                     .arg(10 + row)
+                     .arg(row % 3)
+                     .arg(supports[row % supports.size()])
+                     .arg(notes[row % notes.size()]);
+    }
+    return table;
 }
 
 QString generatedDocument(qsizetype minimumLength)

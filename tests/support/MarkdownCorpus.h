@@ -23,6 +23,14 @@ QString generatedDocument(qsizetype minimumLength);
 // A short document with one of every block kind and every inline kind, for looking at.
 QString showcaseDocument();
 
+// Tables wider than a narrow pane. `wideTable`: `columns` columns headed "Column 1" and on,
+// `rows` body rows of a few words each (long ones among them: "Experimental", "Downgraded"),
+// and a link in the last cell of the first body row. `platformTable`: the platforms a build
+// guide lists ("Operating System", "Architectures", "Versions", "Support Type", "Notes"),
+// short columns of long words beside one of prose ("e.g. Ubuntu 22.04").
+QString wideTable(int columns, int rows);
+QString platformTable();
+
 // Hostile inputs of about `length` characters, each nesting as deep as its length allows.
 QString nestedQuotes(qsizetype length);    // ">>>>…> text"
 QString nestedLists(qsizetype length);     // "- - - …- text"

@@ -129,6 +129,7 @@ QWidget *MarkdownFileBrowser::makeSidebar()
 
     m_list = new QListWidget(sidebar);
     m_list->setObjectName(QStringLiteral("markdownFileList"));
+    m_list->setAccessibleName(QStringLiteral("Markdown Files"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setIconSize(QSize(rowIconSize, rowIconSize));

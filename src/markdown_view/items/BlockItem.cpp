@@ -366,18 +366,21 @@ void DividerItem::paint(const PaintContext &context, const QPointF &origin) cons
     context.painter->fillRect(QRectF(origin, size()), color);
 }
 
-HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child)
+HorizontalScrollItem::HorizontalScrollItem(BlockItemPointer child, ContentWidth contentWidth)
+    : m_contentWidth(contentWidth)
 {
     addChild(std::move(child));
 }
 
 QSizeF HorizontalScrollItem::doLayout(qreal width)
 {
-    const QSizeF child = m_children[0].item->layout(unboundedWidth);
+    const bool unbounded = m_contentWidth == ContentWidth::unbounded;
+    const QSizeF child = m_children[0].item->layout(unbounded ? unboundedWidth : width);
     const bool overflows = child.width() > width;
     m_offset = std::clamp<qreal>(m_offset, 0, std::max<qreal>(0, child.width() - width));
     m_children[0].position = QPointF(-m_offset, 0);
-    return {width, child.height() + (overflows ? scrollBarHeight : 0)};
+    return {unbounded ? width : std::min(width, child.width()),
+            child.height() + (overflows ? scrollBarHeight : 0)};
 }
 
 QRectF HorizontalScrollItem::scrollBarRect() const

@@ -268,19 +268,28 @@ private:
     qreal m_thickness;
 };
 
-// Content as wide as it needs, shown through a window as wide as offered, scrolled sideways.
-// Where the content is wider than the window, a scroll bar below it shows which part is in
-// view; it takes its own room, so it never covers the content.
+// Content wider than the width offered, shown through a window, scrolled sideways (wide code
+// and tables). Where the content is wider than the window, a scroll bar below it shows which
+// part is in view; it takes its own room, so it never covers the content.
 class HorizontalScrollItem final : public BlockItem
 {
 public:
+    enum class ContentWidth {
+        // Laid out without a width limit, in a window as wide as offered (code never wraps).
+        unbounded,
+        // Laid out for the width offered, which it passes only when it must (a table whose
+        // words do not fit), in a window as wide as the content up to the width offered.
+        offered,
+    };
+
     // The room the bar takes below the content: the bar and a margin above and below it.
     static constexpr qreal scrollBarHeight = 10;
     static constexpr qreal scrollBarMargin = 2;
     // The thumb is never narrower than this, so that it stays easy to grab.
     static constexpr qreal minimumThumbWidth = 24;
 
-    explicit HorizontalScrollItem(BlockItemPointer child);
+    explicit HorizontalScrollItem(BlockItemPointer child,
+                                  ContentWidth contentWidth = ContentWidth::unbounded);
     void paint(const PaintContext &context, const QPointF &origin) const override;
     bool scrollHorizontally(const QPointF &point, qreal delta) override;
     qreal minimumWidth() const override { return 0; }
@@ -303,6 +312,7 @@ private:
     qreal contentWidth() const { return m_children[0].item->size().width(); }
     qreal scrollLimit() const { return std::max<qreal>(0, contentWidth() - size().width()); }
 
+    ContentWidth m_contentWidth;
     qreal m_offset = 0;
 };
 

@@ -29,45 +29,8 @@ Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 
 } // namespace
 
-namespace {
-
-// Columns whose `wanted` width fits an even share of what is left keep it; the others share
-// the rest in proportion to what they want. Repeated until no column drops out.
-QList<qreal> sharedInProportion(const QList<qreal> &wanted, qreal available)
-{
-    QList<qreal> widths(wanted.size(), -1);
-    qreal remaining = available;
-    bool settled = false;
-    while (!settled) {
-        settled = true;
-        qsizetype open = 0;
-        for (const qreal width : widths)
-            open += width < 0 ? 1 : 0;
-        if (open == 0)
-            break;
-        const qreal share = remaining / qreal(open);
-        for (qsizetype column = 0; column < wanted.size(); ++column) {
-            if (widths[column] < 0 && wanted[column] <= share) {
-                widths[column] = wanted[column];
-                remaining -= wanted[column];
-                settled = false;
-            }
-        }
-    }
-    qreal wide = 0;
-    for (qsizetype column = 0; column < wanted.size(); ++column)
-        wide += widths[column] < 0 ? wanted[column] : 0;
-    for (qsizetype column = 0; column < wanted.size(); ++column) {
-        if (widths[column] < 0)
-            widths[column] = std::floor(remaining * wanted[column] / wide);
-    }
-    return widths;
-}
-
-} // namespace
-
 QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
-                                qreal available)
+                                qreal available, qreal widestColumn)
 {
     available = std::max<qreal>(0, available);
     const qreal total = std::accumulate(natural.begin(), natural.end(), qreal(0));
@@ -77,8 +40,13 @@ QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> 
     for (qsizetype column = 0; column < natural.size(); ++column)
         least[column] = std::min(longestWord.value(column), natural[column]);
     qreal leastOpen = std::accumulate(least.begin(), least.end(), qreal(0));
-    if (leastOpen > available)
-        return sharedInProportion(least, available);
+    if (leastOpen > available) {
+        // Whole words do not fit: the table scrolls sideways rather than break them.
+        QList<qreal> widths(natural.size());
+        for (qsizetype column = 0; column < natural.size(); ++column)
+            widths[column] = std::min(natural[column], std::max<qreal>(0, widestColumn));
+        return widths;
+    }
 
     // Whole words fit. Columns narrower than an even share keep their natural width, as long
     // as the longest words of the others still fit beside them.
@@ -151,8 +119,10 @@ QSizeF TableGridItem::doLayout(qreal width)
             longestWord[column] = std::max(longestWord[column], std::ceil(cell.minimumWidth()));
         }
     }
-    QList<qreal> widths =
-        fittedColumnWidths(natural, longestWord, width - gap * qreal(columns + 1));
+    // A column may be as wide as the table's window with its two borders, so that scrolling
+    // shows any one column whole.
+    QList<qreal> widths = fittedColumnWidths(natural, longestWord,
+                                             width - gap * qreal(columns + 1), width - 2 * gap);
     // A column narrower than its cells can be at all (their padding and a letter) takes
     // their width: the table then passes the width offered, but no cell runs into the next.
     for (qsizetype row = 0; row < m_rowCount; ++row) {
@@ -264,10 +234,14 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                     cells.push_back(theme.tableCell(configuration)(labelContext));
                 }
             }
-            return BlockItemPointer(std::make_unique<TableGridItem>(
-                std::move(cells), std::move(alignments), rows.size(),
-                labelContext.currentTableBorderStyle(),
-                labelContext.currentTableBackgroundStyle(), labelContext.colorScheme));
+            // A table too wide for its words scrolls sideways as wide code does.
+            return BlockItemPointer(std::make_unique<HorizontalScrollItem>(
+                std::make_unique<TableGridItem>(std::move(cells), std::move(alignments),
+                                                rows.size(),
+                                                labelContext.currentTableBorderStyle(),
+                                                labelContext.currentTableBackgroundStyle(),
+                                                labelContext.colorScheme),
+                HorizontalScrollItem::ContentWidth::offered));
         };
         const BlockConfiguration configuration{
             label, MarkdownContent(QList<BlockNode>{BlockNode::Table{columnAlignments, rows}})};

@@ -20,12 +20,13 @@ namespace tolvaran::markdown {
 View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                const QList<RawTableRow> &rows);
 
-// The laid-out grid: columns as wide as their widest cell while they fit the width offered;
-// when they do not, every column keeps at least its longest word whole while that fits (see
-// fittedColumnWidths), and only when it cannot do words break. Rows are as tall
-// as their tallest cell; cells align in their column as it says and centre vertically. The
-// border width is the spacing between cells and the padding around them, so lines fall into
-// gaps and never over text.
+// The laid-out grid, shown through a window that scrolls sideways (HorizontalScrollItem), as
+// wide as the grid up to the width offered. Columns are as wide as their widest cell while
+// they fit the width offered; when they do not, every column keeps at least its longest word
+// whole while that fits (see fittedColumnWidths). When even that does not fit, the grid passes
+// the width offered and its window scrolls. Rows are as tall as their tallest cell; cells
+// align in their column as it says and centre vertically. The border width is the spacing
+// between cells and the padding around them, so lines fall into gaps and never over text.
 class TableGridItem final : public BlockItem
 {
 public:
@@ -57,9 +58,9 @@ private:
 // the longest words fit, narrow columns keep their natural width while the others' longest
 // words still fit beside them, and the others take their longest word and share what is left
 // in proportion to what they lack of their natural width. Where even the longest words do
-// not fit, columns whose longest word fits an even share keep it, and the others share the
-// rest in proportion to their longest words (those words break).
+// not fit, the widths pass `available`: each column keeps its natural width up to
+// `widestColumn`, so only a word wider than that breaks.
 QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
-                                qreal available);
+                                qreal available, qreal widestColumn);
 
 } // namespace tolvaran::markdown

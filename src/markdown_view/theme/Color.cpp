@@ -2,6 +2,9 @@
 
 #include <QPalette>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tolvaran::markdown {
 
 ColorScheme colorScheme(const QPalette &palette)
@@ -10,6 +13,28 @@ ColorScheme colorScheme(const QPalette &palette)
                    < palette.color(QPalette::WindowText).lightnessF()
                ? ColorScheme::dark
                : ColorScheme::light;
+}
+
+namespace {
+
+// Luminance of sRGB: each channel linearised, weighted by how bright the eye sees it.
+qreal relativeLuminance(const QColor &color)
+{
+    const auto linear = [](qreal channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF())
+           + 0.0722 * linear(rgb.blueF());
+}
+
+} // namespace
+
+qreal contrastRatio(const QColor &first, const QColor &second)
+{
+    const qreal a = relativeLuminance(first);
+    const qreal b = relativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 Color::Color(const QColor &color)

@@ -15,6 +15,10 @@ enum class ColorScheme { light, dark };
 // desktop theme paints it.
 ColorScheme colorScheme(const QPalette &palette);
 
+// How far apart two opaque colours are to the eye, as the ratio of their relative luminances
+// (each plus 0.05): from 1 (equal) to 21 (black on white).
+qreal contrastRatio(const QColor &first, const QColor &second);
+
 // A colour of a theme: one fixed colour, or a pair that follows the appearance.
 class Color final
 {
