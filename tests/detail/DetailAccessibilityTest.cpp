@@ -82,14 +82,7 @@ TEST_F(DetailAccessibilityTest, everyStopOnEachTabIsNamedAndShowsItsFocus)
         SCOPED_TRACE(projectDetailTabLabel(tab).toStdString());
         view->selectTab(tab);
         runQueuedWork();
-        // The Markdown file browser names its file list and its preview itself; here it
-        // counts among the stops that must show the focus.
-        QStringList unnamed;
-        for (QWidget *stop : focusStops(view.get())) {
-            if (!view->markdownBrowser()->isAncestorOf(stop) && accessibleName(stop).isEmpty())
-                unnamed << describeWidget(stop);
-        }
-        EXPECT_THAT(unnamed, IsEmpty());
+        EXPECT_THAT(unnamedStops(view.get()), IsEmpty());
         EXPECT_THAT(stopsWithoutVisibleFocus(view.get()), IsEmpty());
     }
     EXPECT_EQ(accessibleName(view->header()->findChild<QWidget *>(QStringLiteral("newChatButton"))),
