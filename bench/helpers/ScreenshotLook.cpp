@@ -1,5 +1,7 @@
 #include "helpers/ScreenshotLook.h"
 
+#include "widgets/FocusIndicatorStyle.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
@@ -40,7 +42,9 @@ QPalette fusionDarkPalette()
 
 void useFusionLook(bool dark)
 {
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // As the program draws it: Fusion with its focus indicator.
+    QApplication::setStyle(
+        new FocusIndicatorStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
     QApplication::setPalette(dark ? fusionDarkPalette()
                                   : QApplication::style()->standardPalette());
     // The font a desktop set to larger text would give, when the screenshot asks for one.

@@ -1,6 +1,7 @@
 #include "app/ApplicationSetUp.h"
 
 #include "platform/FreedMemory.h"
+#include "widgets/FocusIndicatorStyle.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,6 +51,7 @@ void setUpApplication(const QString &version)
     QApplication::setDesktopFileName(QStringLiteral("com.ostvik.tolvaran"));
     chooseIconTheme();
     setWindowIcon();
+    FocusIndicatorStyle::install();
 }
 
 } // namespace tolvaran

@@ -88,6 +88,7 @@ DetailHeader::DetailHeader(QWidget *parent)
     m_lastChat->setDefault(true); // the prominent one
     m_newChat = textButton(QStringLiteral("New"), QStringLiteral("plus"),
                            QStringLiteral("newChatButton"), m_actions);
+    m_newChat->setAccessibleName(QStringLiteral("New chat"));
     m_fileManager = symbolButton(QStringLiteral("folder"),
                                  QStringLiteral("Reveal project in file manager"),
                                  QStringLiteral("fileManagerButton"), m_actions);
@@ -148,7 +149,7 @@ QList<QWidget *> DetailHeader::controls() const
 
 void DetailHeader::promptToRename()
 {
-    RenamePrompt::open(this, m_name->text(), m_renameAllowed, renameFieldWidth,
+    RenamePrompt::open(m_rename, m_name->text(), m_renameAllowed, renameFieldWidth,
                        [header = QPointer(this)](const QString &name) {
                            if (header)
                                Q_EMIT header->renameRequested(name);

@@ -90,6 +90,7 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     keyRow->addWidget(connected);
     m_copyButton = button(QStringLiteral("Copy"), key, QStringLiteral("doc.on.doc"));
     m_copyButton->setObjectName(QStringLiteral("copyKeyButton"));
+    m_copyButton->setAccessibleName(QStringLiteral("Copy team key"));
     connect(m_copyButton, &QPushButton::clicked, this, &TeamInlineSettingsView::copyTeamKey);
     keyRow->addWidget(m_copyButton);
     keyRow->addStretch();

@@ -93,6 +93,9 @@ void TeamSettingsView::buildInterface()
 
     auto *scroll = new QScrollArea(this);
     keepFocusInView(scroll);
+    // No Tab stop of its own, which it would not show: its fields take the focus, and it
+    // scrolls to whichever holds it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -117,6 +120,8 @@ void TeamSettingsView::buildInterface()
     m_keyRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_keyField = new QLineEdit(m_keyRow);
     m_keyField->setObjectName(QStringLiteral("teamKeyField"));
+    // Its row's title names the row, which holds the key or the note that one is saved.
+    m_keyField->setAccessibleName(QStringLiteral("Team key"));
     m_keyField->setEchoMode(QLineEdit::Password);
     m_keyField->setPlaceholderText(QStringLiteral("Paste the team key"));
     connect(m_keyField, &QLineEdit::textEdited, this,
@@ -232,6 +237,11 @@ bool TeamSettingsView::mayShareKey() const
 void TeamSettingsView::setWorking(bool working)
 {
     m_isWorking = working;
+    // Disabling the focused Save button would hand the focus on along the chain, to the close
+    // button, where a Space would close the sheet and drop what was typed. The sheet itself
+    // holds it while the save runs.
+    if (working && m_saveButton->hasFocus())
+        setFocus(Qt::OtherFocusReason);
     m_saveButton->setEnabled(!working);
     m_busy->setVisible(working);
 }
@@ -290,10 +300,35 @@ void TeamSettingsView::reject()
     closeSheet();
 }
 
-void TeamSettingsView::fail(const QString &message)
+void TeamSettingsView::fail(const QString &message, QWidget *field)
 {
     setError(message);
     setWorking(false);
+    if (field && field->isVisible())
+        field->setFocus(Qt::OtherFocusReason);
+    else if (hasFocus())
+        m_saveButton->setFocus(Qt::OtherFocusReason);
+}
+
+void TeamSettingsView::fail(const TeamSettingsError &error)
+{
+    QWidget *field = nullptr;
+    switch (error.kind()) {
+    case TeamSettingsErrorKind::invalidMemberName:
+        field = m_memberNameField;
+        break;
+    case TeamSettingsErrorKind::invalidTeamName:
+        field = m_teamNameField;
+        break;
+    case TeamSettingsErrorKind::missingKey:
+    case TeamSettingsErrorKind::shortKey:
+    case TeamSettingsErrorKind::alreadyMember:
+        field = m_keyField;
+        break;
+    case TeamSettingsErrorKind::credentialStorageFailure:
+        break;
+    }
+    fail(error.message(), field);
 }
 
 void TeamSettingsView::save()
@@ -309,7 +344,7 @@ void TeamSettingsView::save()
     try {
         settings.validateFields();
     } catch (const TeamSettingsError &error) {
-        fail(error.message());
+        fail(error);
         return;
     }
     const QString typedKey = m_newKey.trimmed();
@@ -327,7 +362,7 @@ void TeamSettingsView::save()
         if (settings.hasRegistration())
             finishSave(typedKey);
         else
-            fail(TeamSettingsError(TeamSettingsError::Kind::missingKey).message());
+            fail(TeamSettingsError(TeamSettingsError::Kind::missingKey));
         return;
     }
 
@@ -336,7 +371,7 @@ void TeamSettingsView::save()
             if (m_isClosed)
                 return;
             if (!result) {
-                fail(result.error().message());
+                fail(result.error().message(), m_keyField);
                 return;
             }
             const std::optional<TeamSecurityStatus> &security = result.value().security;
@@ -352,7 +387,7 @@ void TeamSettingsView::save()
                         if (m_isClosed)
                             return;
                         if (!renamed)
-                            fail(renamed.error().message());
+                            fail(renamed.error().message(), m_teamNameField);
                         else
                             finishSave(typedKey);
                     });
@@ -369,7 +404,7 @@ bool TeamSettingsView::refuseSecondMembership(const QString &typedKey,
 {
     if (typedKey.isEmpty() || !m_isMember || !m_isMember(typedKey, installations))
         return false;
-    fail(TeamSettingsError(TeamSettingsError::Kind::alreadyMember).message());
+    fail(TeamSettingsError(TeamSettingsError::Kind::alreadyMember));
     return true;
 }
 
@@ -379,7 +414,7 @@ void TeamSettingsView::finishSave(const QString &typedKey)
         m_team.settings().save(typedKey.isEmpty() ? std::nullopt
                                                   : std::optional<QString>(typedKey));
     } catch (const TeamSettingsError &error) {
-        fail(error.message());
+        fail(error);
         return;
     }
     m_team.service().reconfigure();

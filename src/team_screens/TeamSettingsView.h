@@ -1,6 +1,7 @@
 #pragma once
 
 #include "team/server/TeamCallHandle.h"
+#include "team/server/TeamSettingsError.h"
 #include "team/wire/TeamInstallation.h"
 
 #include <QDialog>
@@ -79,7 +80,10 @@ private:
     void setWorking(bool working);
     void setError(const std::optional<QString> &message);
     void setStatus(const std::optional<QString> &message);
-    void fail(const QString &message);
+    // Shows `message` and ends the save. The focus goes to `field`, the control the failure
+    // concerns, when it shows; else back to Save, when the save took it from there.
+    void fail(const QString &message, QWidget *field = nullptr);
+    void fail(const TeamSettingsError &error);
     void finishSave(const QString &typedKey);
     // Fails the save when the typed key opens a team this computer belongs to already.
     bool refuseSecondMembership(const QString &typedKey,

@@ -155,6 +155,7 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     m_teamList->setObjectName(QStringLiteral("teamList"));
     m_teamList->setFrameShape(QFrame::NoFrame);
     m_teamList->setAccessibleName(QStringLiteral("Your Teams"));
+    AccessibleRole::keepCurrentItemOnlyWhileFocused(m_teamList);
     // Tab steps from team to team (choosing each), then on to the overview: the list works
     // without the arrow keys.
     m_teamList->setTabKeyNavigation(true);

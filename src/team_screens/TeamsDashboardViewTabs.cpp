@@ -58,6 +58,8 @@ using namespace TeamScreenStyle;
 void TeamsDashboardView::rebuildTabContent(TeamScreenTeam *team)
 {
     m_shownTab = m_selectedTab;
+    // A Tab stop of its own, from which the keys scroll a list that has no control to stop at.
+    m_tabScroll->setAccessibleName(rawValue(m_selectedTab));
     m_shownListSignature.clear();
     m_tabListLayout.clear();
     auto *content = new QWidget(m_tabScroll);

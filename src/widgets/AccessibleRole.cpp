@@ -1,15 +1,27 @@
 #include "widgets/AccessibleRole.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPersistentModelIndex>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace tolvaran::AccessibleRole {
 
 namespace {
 
 constexpr char roleProperty[] = "tolvaranAccessibleRole";
+// A table cell's place; a column header's row is headerRow.
+constexpr char rowProperty[] = "tolvaranTableRow";
+constexpr char columnProperty[] = "tolvaranTableColumn";
+constexpr int headerRow = -1;
 
 class TabInterface final : public QAccessibleWidget
 {
@@ -52,6 +64,152 @@ private:
     QAbstractButton *button() const { return static_cast<QAbstractButton *>(widget()); }
 };
 
+int placeOf(const QWidget *widget, const char *property)
+{
+    return widget->property(property).toInt();
+}
+
+// The cells of `table` (its marked direct children), the headers first, then row by row.
+QList<QWidget *> cellsOf(const QWidget *table)
+{
+    QList<QWidget *> cells;
+    for (QWidget *child : table->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->property(rowProperty).isValid())
+            cells.append(child);
+    }
+    std::sort(cells.begin(), cells.end(), [](const QWidget *a, const QWidget *b) {
+        return std::pair(placeOf(a, rowProperty), placeOf(a, columnProperty))
+               < std::pair(placeOf(b, rowProperty), placeOf(b, columnProperty));
+    });
+    return cells;
+}
+
+QWidget *cellAtPlace(const QWidget *table, int row, int column)
+{
+    for (QWidget *cell : cellsOf(table)) {
+        if (placeOf(cell, rowProperty) == row && placeOf(cell, columnProperty) == column)
+            return cell;
+    }
+    return nullptr;
+}
+
+class TableInterface final : public QAccessibleWidget, public QAccessibleTableInterface
+{
+public:
+    explicit TableInterface(QWidget *table)
+        : QAccessibleWidget(table, QAccessible::Table)
+    {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableInterface)
+            return static_cast<QAccessibleTableInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    int childCount() const override { return int(cellsOf(widget()).size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> cells = cellsOf(widget());
+        return index >= 0 && index < cells.size()
+                   ? QAccessible::queryAccessibleInterface(cells.at(index))
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(cellsOf(widget()).indexOf(child->object())) : -1;
+    }
+
+    QAccessibleInterface *caption() const override { return nullptr; }
+    QAccessibleInterface *summary() const override { return nullptr; }
+    QAccessibleInterface *cellAt(int row, int column) const override
+    {
+        QWidget *cell = cellAtPlace(widget(), row, column);
+        return cell ? QAccessible::queryAccessibleInterface(cell) : nullptr;
+    }
+    QString columnDescription(int column) const override
+    {
+        QAccessibleInterface *header = QAccessible::queryAccessibleInterface(
+            cellAtPlace(widget(), headerRow, column));
+        return header ? header->text(QAccessible::Name) : QString();
+    }
+    QString rowDescription(int) const override { return QString(); }
+    int columnCount() const override { return extent(columnProperty); }
+    int rowCount() const override { return extent(rowProperty); }
+
+    // Nothing of the table is selectable.
+    int selectedCellCount() const override { return 0; }
+    QList<QAccessibleInterface *> selectedCells() const override { return {}; }
+    int selectedColumnCount() const override { return 0; }
+    int selectedRowCount() const override { return 0; }
+    QList<int> selectedColumns() const override { return {}; }
+    QList<int> selectedRows() const override { return {}; }
+    bool isColumnSelected(int) const override { return false; }
+    bool isRowSelected(int) const override { return false; }
+    bool selectRow(int) override { return false; }
+    bool selectColumn(int) override { return false; }
+    bool unselectRow(int) override { return false; }
+    bool unselectColumn(int) override { return false; }
+    void modelChange(QAccessibleTableModelChangeEvent *) override {}
+
+private:
+    int extent(const char *property) const
+    {
+        int count = 0;
+        for (const QWidget *cell : cellsOf(widget())) {
+            if (placeOf(cell, rowProperty) != headerRow)
+                count = std::max(count, placeOf(cell, property) + 1);
+        }
+        return count;
+    }
+};
+
+class CellInterface final : public QAccessibleWidget, public QAccessibleTableCellInterface
+{
+public:
+    CellInterface(QWidget *cell, QAccessible::Role role)
+        : QAccessibleWidget(cell, role)
+    {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableCellInterface)
+            return static_cast<QAccessibleTableCellInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        QString text = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && text.isEmpty()) {
+            if (const auto *label = qobject_cast<const QLabel *>(widget()))
+                text = label->text();
+        }
+        return text;
+    }
+
+    bool isSelected() const override { return false; }
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    int columnIndex() const override { return placeOf(widget(), columnProperty); }
+    int rowIndex() const override { return placeOf(widget(), rowProperty); }
+    QList<QAccessibleInterface *> columnHeaderCells() const override
+    {
+        const QWidget *table = widget()->parentWidget();
+        QWidget *header = table ? cellAtPlace(table, headerRow, columnIndex()) : nullptr;
+        if (!header || header == widget())
+            return {};
+        return {QAccessible::queryAccessibleInterface(header)};
+    }
+    QList<QAccessibleInterface *> rowHeaderCells() const override { return {}; }
+    QAccessibleInterface *table() const override
+    {
+        return QAccessible::queryAccessibleInterface(widget()->parentWidget());
+    }
+};
+
 QAccessibleInterface *interfaceFor(const QString &, QObject *object)
 {
     if (!object || !object->isWidgetType())
@@ -60,9 +218,17 @@ QAccessibleInterface *interfaceFor(const QString &, QObject *object)
     if (!role.isValid())
         return nullptr;
     auto *widget = static_cast<QWidget *>(object);
-    if (role.toInt() == QAccessible::PageTab)
+    switch (role.toInt()) {
+    case QAccessible::PageTab:
         return new TabInterface(static_cast<QAbstractButton *>(widget));
-    return new QAccessibleWidget(widget, QAccessible::Role(role.toInt()));
+    case QAccessible::Table:
+        return new TableInterface(widget);
+    case QAccessible::Cell:
+    case QAccessible::ColumnHeader:
+        return new CellInterface(widget, QAccessible::Role(role.toInt()));
+    default:
+        return new QAccessibleWidget(widget, QAccessible::Role(role.toInt()));
+    }
 }
 
 void mark(QWidget *widget, QAccessible::Role role)
@@ -99,6 +265,92 @@ void markAsTab(QAbstractButton *button)
 void markAsTabList(QWidget *bar)
 {
     mark(bar, QAccessible::PageTabList);
+}
+
+void markAsTable(QWidget *table)
+{
+    mark(table, QAccessible::Table);
+}
+
+void markAsColumnHeader(QWidget *header, int column)
+{
+    header->setProperty(rowProperty, headerRow);
+    header->setProperty(columnProperty, column);
+    mark(header, QAccessible::ColumnHeader);
+}
+
+void markAsCell(QWidget *cell, int row, int column)
+{
+    cell->setProperty(rowProperty, row);
+    cell->setProperty(columnProperty, column);
+    mark(cell, QAccessible::Cell);
+}
+
+namespace {
+
+// Sets the view's current item aside while the focus is elsewhere (see
+// keepCurrentItemOnlyWhileFocused).
+class CurrentItemKeeper final : public QObject
+{
+public:
+    explicit CurrentItemKeeper(QAbstractItemView *view)
+        : QObject(view)
+        , m_view(view)
+    {
+        view->installEventFilter(this);
+        // The view's owner may choose an item while the focus is elsewhere (a selection shown
+        // by its current item); it is set aside once that change is done.
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex &current) {
+                    if (current.isValid() && !m_view->hasFocus()) {
+                        QMetaObject::invokeMethod(this, &CurrentItemKeeper::setAside,
+                                                  Qt::QueuedConnection);
+                    }
+                });
+        setAside();
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusIn)
+            putBack();
+        // A menu of the view may act on its current item.
+        else if (event->type() == QEvent::FocusOut
+                 && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+            setAside();
+        return false;
+    }
+
+private:
+    void setAside()
+    {
+        QItemSelectionModel *selection = m_view->selectionModel();
+        if (m_view->hasFocus() || !selection->currentIndex().isValid())
+            return;
+        m_setAside = selection->currentIndex();
+        const QSignalBlocker quiet(selection);
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+
+    void putBack()
+    {
+        QItemSelectionModel *selection = m_view->selectionModel();
+        if (!m_setAside.isValid() || selection->currentIndex().isValid())
+            return;
+        const QSignalBlocker quiet(selection);
+        selection->setCurrentIndex(m_setAside, QItemSelectionModel::NoUpdate);
+        m_setAside = QPersistentModelIndex();
+    }
+
+    QAbstractItemView *m_view;
+    QPersistentModelIndex m_setAside;
+};
+
+} // namespace
+
+void keepCurrentItemOnlyWhileFocused(QAbstractItemView *view)
+{
+    new CurrentItemKeeper(view);
 }
 
 } // namespace tolvaran::AccessibleRole

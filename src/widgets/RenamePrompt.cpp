@@ -12,10 +12,10 @@
 
 namespace tolvaran::RenamePrompt {
 
-QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int fieldWidth,
+QDialog *open(QWidget *opener, const QString &currentName, bool isEnabled, int fieldWidth,
               std::function<void(const QString &name)> onRename)
 {
-    auto *dialog = new QDialog(parent);
+    auto *dialog = new QDialog(opener);
     dialog->setObjectName(QStringLiteral("renameDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(title);
@@ -29,6 +29,7 @@ QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int f
     informative->setText(message + (isEnabled ? QString() : blockedMessage));
     auto *field = new QLineEdit(currentName, dialog);
     field->setObjectName(QStringLiteral("nameField"));
+    field->setAccessibleName(QStringLiteral("Project name"));
     FontScale::follow(field, [field, fieldWidth] {
         field->setFixedSize(FontScale::scaled(fieldWidth), FontScale::scaled(fieldHeight));
     });
@@ -54,6 +55,10 @@ QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int f
                          if (isEnabled && onRename)
                              onRename(field->text());
                      });
+    // Left alone, the window's focus would go back to where it was before: nowhere, or a
+    // control the user clicked before the opener (which takes no focus from a click).
+    QObject::connect(dialog, &QDialog::finished, opener,
+                     [opener] { opener->setFocus(Qt::OtherFocusReason); });
     dialog->setWindowModality(Qt::WindowModal);
     if (isEnabled) {
         field->selectAll();

@@ -23,11 +23,13 @@ inline const QString blockedMessage =
     QStringLiteral(" Codex is currently working. Finish all active tasks before renaming.");
 constexpr int fieldHeight = 24;
 
-// Opens the prompt, window-modal over `parent`, and returns at once (the caller never waits on
-// it). "Rename" hands `onRename` the text exactly as entered (untrimmed, even when unchanged);
-// "Cancel" calls nothing. While `isEnabled` is false the field and "Rename" are disabled and
-// the message says why, so only "Cancel" closes it. The dialog deletes itself when closed.
-QDialog *open(QWidget *parent, const QString &currentName, bool isEnabled, int fieldWidth,
+// Opens the prompt, window-modal over the window of `opener` (the control that asked for it),
+// and returns at once (the caller never waits on it). "Rename" hands `onRename` the text
+// exactly as entered (untrimmed, even when unchanged); "Cancel" calls nothing. While
+// `isEnabled` is false the field and "Rename" are disabled and the message says why, so only
+// "Cancel" closes it. However it closes, the focus goes back to `opener`, and the dialog
+// deletes itself.
+QDialog *open(QWidget *opener, const QString &currentName, bool isEnabled, int fieldWidth,
               std::function<void(const QString &name)> onRename);
 
 } // namespace RenamePrompt

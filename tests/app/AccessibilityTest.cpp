@@ -1,17 +1,32 @@
 // What a screen reader hears of the browser, read through Qt's accessibility tree as AT-SPI
-// reads it: every card and control named after what it shows.
+// reads it: every card and control named after what it shows; and what a keyboard user sees
+// of the focus, and where it goes back to when what a control opened closes.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
+#include "app/tags/TagRenameDialog.h"
+#include "app/TolvaranApp.h"
+#include "app/TolvaranWindow.h"
+#include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedFocusIndicatorStyle.h"
+#include "team_screens/TeamsDashboardView.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/RenamePrompt.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
+#include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,10 +36,19 @@ using namespace tolvaran::fixtures;
 
 namespace {
 
-QString accessibleName(QWidget *widget)
+using ::testing::IsEmpty;
+
+QString focusName()
 {
-    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(widget);
-    return node ? node->text(QAccessible::Name) : QString();
+    QWidget *focused = QApplication::focusWidget();
+    return focused ? focused->objectName() : QStringLiteral("(nothing)");
+}
+
+// Gives `widget` the focus as Tab does, then presses Space on it.
+void pressFromKeyboard(QWidget *widget)
+{
+    widget->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(widget, Qt::Key_Space);
 }
 
 class AccessibilityTest : public ::testing::Test
@@ -65,11 +89,18 @@ protected:
         return nullptr;
     }
 
+    QWidget *control(const char *name) const
+    {
+        return browser->findChild<QWidget *>(QLatin1String(name));
+    }
+
     QString controlName(const QString &project, const char *control) const
     {
         return accessibleName(card(project)->findChild<QWidget *>(QLatin1String(control)));
     }
 
+    // The program's style, which draws the focus.
+    ScopedFocusIndicatorStyle style;
     BrowserWorld world;
     std::unique_ptr<TolvaranViewController> browser;
     QString alpha;
@@ -136,6 +167,148 @@ TEST_F(AccessibilityTest, theSearchFieldAndTheTeamButtonSayWhatTheyAre)
     EXPECT_EQ(accessibleName(team), QStringLiteral("Team activity"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(team)->text(QAccessible::Description),
               QStringLiteral("Core: Team connected"));
+}
+
+// Every control Tab reaches in the browser and its tag sidebar has a name and looks different
+// while it holds the focus.
+TEST_F(AccessibilityTest, everyStopOfTheBrowserAndItsTagSidebarIsNamedAndShowsItsFocus)
+{
+    world.model->addTag(QStringLiteral("Frontend"));
+    world.model->addTag(QStringLiteral("Ops"));
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+    ASSERT_TRUE(activated(browser.get()));
+
+    EXPECT_THAT(unnamedStops(browser.get()), IsEmpty());
+    EXPECT_THAT(stopsWithoutVisibleFocus(browser.get()), IsEmpty());
+    QStringList tagActions;
+    for (QWidget *button : browser->findChildren<QWidget *>(QStringLiteral("tagActionsButton")))
+        tagActions << accessibleName(button);
+    EXPECT_EQ(tagActions, (QStringList{QStringLiteral("Tag actions for Frontend"),
+                                       QStringLiteral("Tag actions for Ops")}));
+    EXPECT_EQ(accessibleName(browser->findChild<QWidget *>(QStringLiteral("newTagField"))),
+              QStringLiteral("New tag"));
+}
+
+// The two rename dialogs name their fields for what is typed there.
+TEST_F(AccessibilityTest, theRenameDialogsNameTheirFields)
+{
+    QDialog *project = RenamePrompt::open(browser.get(), QStringLiteral("cobalt-ui"), true, 300,
+                                          [](const QString &) {});
+    auto *projectField = project->findChild<QLineEdit *>(QStringLiteral("nameField"));
+    EXPECT_EQ(accessibleName(projectField), QStringLiteral("Project name"));
+    ASSERT_TRUE(activated(project));
+    EXPECT_THAT(unnamedStops(project), IsEmpty());
+    EXPECT_THAT(stopsWithoutVisibleFocus(project), IsEmpty());
+    project->reject();
+
+    TagRenameDialog tag(QStringLiteral("Ops"), [](const QString &) { return std::nullopt; });
+    tag.show();
+    EXPECT_EQ(accessibleName(tag.findChild<QLineEdit *>(QStringLiteral("tagNameField"))),
+              QStringLiteral("Tag name"));
+    EXPECT_THAT(unnamedStops(&tag), IsEmpty());
+}
+
+// Where the focus goes when something opened from a control closes: back to that control, so
+// the next key acts where the user was, never on whatever Qt finds next.
+
+// Opened by a click while the focus was elsewhere as much as from the keyboard.
+TEST_F(AccessibilityTest, escapeFromTheRenameDialogReturnsToTheCardsRenameButton)
+{
+    ASSERT_TRUE(activated(browser.get()));
+    QWidget *rename = card(QStringLiteral("cobalt-ui"))->findChild<QWidget *>(
+        QStringLiteral("renameButton"));
+    QTest::mouseClick(control("searchField"), Qt::LeftButton);
+    for (const bool byKeyboard : {false, true}) {
+        SCOPED_TRACE(byKeyboard ? "keyboard" : "mouse");
+        if (byKeyboard)
+            pressFromKeyboard(rename);
+        else
+            QTest::mouseClick(rename, Qt::LeftButton);
+        auto *dialog = browser->findChild<QDialog *>(QStringLiteral("renameDialog"));
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(waitUntil([dialog] { return QApplication::activeWindow() == dialog; }));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        // As the window manager gives the window back its activation.
+        ASSERT_TRUE(activated(browser.get()));
+        EXPECT_EQ(QApplication::focusWidget(), rename) << focusName().toStdString();
+        // The dialog is gone: a second one is found next time, not this one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The floating sidebar goes by its hide button or by Escape from any of its controls; either
+// way the focus returns to the header's toggle that showed it.
+TEST_F(AccessibilityTest, hidingTheFloatingTagSidebarReturnsToItsToggle)
+{
+    browser->resize(760, 800);
+    ASSERT_TRUE(rendered());
+    ASSERT_TRUE(activated(browser.get()));
+    QWidget *toggle = control("sidebarToggle");
+    pressFromKeyboard(toggle);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::floating);
+
+    pressFromKeyboard(control("sidebarHideButton"));
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::hidden);
+    EXPECT_EQ(QApplication::focusWidget(), toggle) << focusName().toStdString();
+
+    pressFromKeyboard(toggle);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::floating);
+    QWidget *field = control("newTagField");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::hidden);
+    EXPECT_FALSE(world.model->isTagSidebarVisible());
+    EXPECT_EQ(QApplication::focusWidget(), toggle) << focusName().toStdString();
+}
+
+// Escape in a docked sidebar leaves it where it is: it covers nothing.
+TEST_F(AccessibilityTest, escapeLeavesADockedSidebarShown)
+{
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    QWidget *field = control("newTagField");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Escape);
+    ASSERT_TRUE(rendered());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+}
+
+TEST(TeamsScreenFocusTest, escapeFromTheTeamsDashboardReturnsToTheTeamButton)
+{
+    TemporaryHome home;
+    ScopedEnvironment environment;
+    FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
+    environment.useHome(home.path(), codex.path());
+    codex.writeDatabase();
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    ASSERT_TRUE(activated(&window));
+    ContentView &content = *window.contentView();
+    auto *teamButton = content.browser()->findChild<QWidget *>(QStringLiteral("teamButton"));
+    ASSERT_TRUE(waitUntil([teamButton] { return teamButton->isVisible(); }));
+
+    teamButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(teamButton, Qt::Key_Space);
+    ASSERT_EQ(content.screen(), ContentView::Screen::teams);
+    auto *dashboard = content.findChild<TeamsDashboardView *>();
+    ASSERT_TRUE(dashboard->isAncestorOf(QApplication::focusWidget())) << focusName().toStdString();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(content.screen(), ContentView::Screen::browser);
+    EXPECT_TRUE(waitUntil([&content] {
+        QWidget *focused = QApplication::focusWidget();
+        return focused && focused->objectName() == QStringLiteral("teamButton")
+            && content.browser()->isAncestorOf(focused);
+    })) << focusName().toStdString();
 }
 
 } // namespace

@@ -2,9 +2,13 @@
 #include "app/cards/ProjectCardView.h"
 #include "support/QtPrinters.h"
 
+#include <QApplication>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace tolvaran;
 
@@ -159,4 +163,28 @@ TEST_F(CardGridTest, aCardThatNeedsMoreRoomMakesThePagesCardsTaller)
 
     grid.replaceItems(projectIDs(3));
     EXPECT_EQ(grid.cardAt(0)->height(), usual);
+}
+
+// The browser is ended while a card's control may hold the focus (the detail pane opened from
+// its Details button): the grid must not follow a focus change made by its own destruction.
+TEST(CardGridFocusTest, theGridEndsWhileACardControlHoldsTheFocus)
+{
+    auto grid = std::make_unique<ProjectCardGrid>();
+    grid->setItemProvider([](ProjectCardView &card, const QString &id) {
+        BrowserCardModel model;
+        model.project.id = id;
+        model.project.path = id;
+        model.project.name = id.section(QLatin1Char('/'), -1);
+        card.configure(model, {});
+    });
+    grid->resize(1040, 780);
+    grid->show();
+    grid->replaceItems(projectIDs(3));
+    grid->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(grid.get()));
+    QWidget *details = grid->cardAt(0)->findChild<QWidget *>(QStringLiteral("detailsButton"));
+    details->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(details->hasFocus());
+    grid.reset();
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
 }

@@ -13,6 +13,7 @@
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -120,6 +121,47 @@ TEST(TeamUsageSection, writesEachRowAndTheTotals)
     for (const Case &row : cases) {
         EXPECT_EQ(teamUsageRows({row.members}, usEnglish), row.expected) << row.name;
     }
+}
+
+// A screen reader walks the table by row and column, each figure with its column's title,
+// rather than meeting one loose label after another.
+TEST(TeamUsageSection, readsAsATableOfMembersAndFigures)
+{
+    TeamUsageSection section;
+    section.setSummary({{member("Ada", 1'200, 1'000, 30, 3.5), member("Bo", 5, 2, 1.5)}});
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(
+        section.findChild<QWidget *>(QStringLiteral("teamUsageTable")));
+    ASSERT_EQ(table->role(), QAccessible::Table);
+    QAccessibleTableInterface *cells = table->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->rowCount(), 3);
+    EXPECT_EQ(cells->columnCount(), 5);
+    QStringList headers;
+    for (int column = 0; column < cells->columnCount(); ++column)
+        headers << cells->columnDescription(column);
+    EXPECT_EQ(headers, TeamUsageSection::columnTitles);
+
+    const QList<TeamUsageRow> rows = teamUsageRows(section.summary());
+    for (int row = 0; row < cells->rowCount(); ++row) {
+        const QStringList expected{rows[row].member, rows[row].projectTotal, rows[row].thisWeek,
+                                   rows[row].weeklyLimit, rows[row].totalEstimate};
+        for (int column = 0; column < cells->columnCount(); ++column) {
+            QAccessibleInterface *cell = cells->cellAt(row, column);
+            ASSERT_NE(cell, nullptr) << row << ", " << column;
+            EXPECT_EQ(cell->role(), QAccessible::Cell);
+            EXPECT_EQ(cell->text(QAccessible::Name), expected[column]);
+            QAccessibleTableCellInterface *place = cell->tableCellInterface();
+            EXPECT_EQ(place->rowIndex(), row);
+            EXPECT_EQ(place->columnIndex(), column);
+            ASSERT_EQ(place->columnHeaderCells().size(), 1);
+            EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name),
+                      TeamUsageSection::columnTitles[column]);
+            EXPECT_EQ(cell->parent()->object(), table->object());
+        }
+    }
+    // The table's children are its headers and cells: what lies between them (the rules) is
+    // not read.
+    EXPECT_EQ(table->childCount(), 5 + 3 * 5);
 }
 
 TEST(TeamUsageSection, writesPlanCostsInUsDollarsInAnyLocale)

@@ -145,6 +145,47 @@ TEST_F(TeamSettingsViewTest, aRefusedKeyShowsTheServersSentenceAndStoresNothing)
     EXPECT_EQ(team.service().connectionState().state, TeamConnectionState::Case::disabled);
 }
 
+// The Save button a key was saved with is disabled while the save runs, which passes the
+// focus on to the sheet's close button: after a refusal, the next Space would close the sheet
+// and throw the pasted key away. The focus goes back to the key, kept as typed.
+TEST_F(TeamSettingsViewTest, aRefusedKeyLeavesTheFocusOnTheKeptKey)
+{
+    struct Case
+    {
+        const char *name;
+        QString key;
+        bool alreadyMember;
+    };
+    const Case cases[] = {
+        {"a key the server does not know", keys::beta, false},
+        {"the key of a team this computer is in", keys::alpha, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        calls.clear();
+        FixedScreenTeam &team = newTeam();
+        auto sheet = sheetFor(team);
+        sheet->setMembershipCheck(
+            [&c](const QString &, const QList<TeamInstallation> &) { return c.alreadyMember; });
+        sheet->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
+        type(*sheet, "teamKeyField", c.key);
+        QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("saveButton")),
+                          Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return !sheet->isWorking(); }));
+        ASSERT_TRUE(sheet->errorMessage().has_value());
+
+        auto *key = sheet->findChild<QLineEdit *>(QStringLiteral("teamKeyField"));
+        EXPECT_EQ(QApplication::focusWidget(), key)
+            << QApplication::focusWidget()->objectName().toStdString();
+        EXPECT_EQ(key->text(), c.key);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(calls.isEmpty());
+        sheet.reset();
+        workspace.discardAddedTeam(&team);
+    }
+}
+
 TEST_F(TeamSettingsViewTest, whatIsRefusedBeforeAnyRequestIsSent)
 {
     struct Case

@@ -164,7 +164,7 @@ TEST_F(TeamsDashboardViewTest, addingATeamThroughTheJoinSheetListsAndSelectsIt)
               QStringLiteral("Core"));
     auto *list = view->findChild<QListWidget *>(QStringLiteral("teamList"));
     EXPECT_EQ(list->count(), 1);
-    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(list->item(0)->isSelected());
 
     // Closing a second sheet without saving forgets its profile and lists nothing more.
     view->addTeam();

@@ -24,6 +24,9 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
+    // The cards' controls take the focus and the grid scrolls to them; the area itself would
+    // be a stop that shows nothing.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(scrollStep);

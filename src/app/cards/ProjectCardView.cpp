@@ -611,8 +611,8 @@ void ProjectCardView::promptToRenameProject()
 {
     if (!m_model || !m_actions)
         return;
-    RenamePrompt::open(this, m_model->project.name, m_model->canRename, renameFieldWidth,
-                       m_actions->renameProject);
+    RenamePrompt::open(m_renameButton, m_model->project.name, m_model->canRename,
+                       renameFieldWidth, m_actions->renameProject);
 }
 
 void ProjectCardView::showTagMenu()

@@ -31,6 +31,7 @@ TagRenameDialog::TagRenameDialog(const QString &currentName, Submit submit, QWid
 
     m_field = new QLineEdit(currentName, this);
     m_field->setObjectName(QStringLiteral("tagNameField"));
+    m_field->setAccessibleName(QStringLiteral("Tag name"));
     m_field->setMinimumWidth(240);
     m_field->selectAll();
     layout->addWidget(m_field);

@@ -83,6 +83,9 @@ TagSidebar::TagSidebar(QWidget *parent)
     auto *scroll = new QScrollArea(this);
     keepFocusInView(scroll);
     scroll->setObjectName(QStringLiteral("sidebarScrollView"));
+    // No Tab stop of its own, which it would not show: the rows take the focus, and the area
+    // scrolls to whichever holds it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
@@ -105,6 +108,7 @@ TagSidebar::TagSidebar(QWidget *parent)
     m_newTagField = new QLineEdit(this);
     m_newTagField->setObjectName(QStringLiteral("newTagField"));
     m_newTagField->setPlaceholderText(QStringLiteral("New tag"));
+    m_newTagField->setAccessibleName(QStringLiteral("New tag"));
     ClosureButton *add =
         symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
                      QStringLiteral("Add tag"), [this] { Q_EMIT addRequested(newTagText()); });
@@ -271,6 +275,7 @@ QWidget *TagSidebar::tagRow(const ProjectTag &tag, const ProjectTagStatus &statu
     ClosureButton *actions =
         symbolButton(row, QStringLiteral("tagActionsButton"), QStringLiteral("ellipsis"),
                      QStringLiteral("Tag actions"), {});
+    actions->setAccessibleName(QStringLiteral("Tag actions for ") + tag.name);
     actions->setHandler([sidebar = QPointer(this), actions = QPointer(actions), id] {
         if (sidebar && actions)
             sidebar->showTagActions(actions, id);

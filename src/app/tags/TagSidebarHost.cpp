@@ -7,10 +7,11 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/FontScale.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
-#include <QPointer>
+#include <QKeyEvent>
 
 namespace tolvaran {
 
@@ -48,6 +49,8 @@ TagSidebarHost::TagSidebarHost(ProjectListViewModel &viewModel, QWidget &browser
             [&model](const QUuid &tagID) { model.setSelectedTagID(tagID); });
     connect(m_sidebar, &TagSidebar::renameRequested, this, &TagSidebarHost::renameTag);
     connect(m_sidebar, &TagSidebar::deleteRequested, this, &TagSidebarHost::deleteTag);
+    // Keys its controls leave alone reach the sidebar.
+    m_sidebar->installEventFilter(this);
 
     m_divider = new QFrame(&browser);
     m_divider->setObjectName(QStringLiteral("sidebarDivider"));
@@ -73,13 +76,42 @@ TagSidebarHost::Placement TagSidebarHost::placement() const
     return m_floating ? Placement::floating : Placement::docked;
 }
 
+bool TagSidebarHost::eventFilter(QObject *watched, QEvent *event)
+{
+    // The floating sidebar covers the cards: Escape puts it away. Docked, it covers nothing.
+    if (watched == m_sidebar && m_floating && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            m_viewModel.setTagSidebarVisible(false);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TagSidebarHost::returnFocus()
+{
+    for (QWidget *target : {m_opener.data(), m_toggle.data()}) {
+        if (target && target->isVisible() && target->isEnabled()) {
+            target->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
 void TagSidebarHost::updatePlacement()
 {
     const bool visible = m_viewModel.isTagSidebarVisible();
     const bool overlay = visible && m_browser.width() < FontScale::scaled(m_dockingWidth);
     const bool docked = m_rootRow.indexOf(m_sidebar) >= 0;
+    const bool wasHidden = placement() == Placement::hidden;
+    QWidget *focused = QApplication::focusWidget();
+    if (visible && wasHidden)
+        m_opener = focused && m_browser.isAncestorOf(focused) ? focused : nullptr;
 
     if (!visible) {
+        // Hiding it hands the focus on along the chain, to whatever comes next.
+        const bool heldFocus = m_sidebar->isAncestorOf(focused);
         m_floating = false;
         m_sidebar->setGraphicsEffect(nullptr);
         if (docked) {
@@ -91,6 +123,8 @@ void TagSidebarHost::updatePlacement()
         m_sidebar->setParent(nullptr);
         m_divider->hide();
         m_divider->setParent(nullptr);
+        if (heldFocus)
+            returnFocus();
         return;
     }
 

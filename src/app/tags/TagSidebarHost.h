@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUuid>
 
@@ -17,9 +18,11 @@ class TagSidebar;
 
 // The tag sidebar in the browser: where it stands, what it shows and what its requests do.
 // Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
-// over the content with a shadow; hidden, it is out of the view tree (and this object deletes
-// it). Each render hands it the coordinator's tags and counts; its requests become the
-// coordinator's tag operations, and a refused tag name is shown below the field it came from.
+// over the content with a shadow, and Escape from any of its controls hides it; hidden, it is
+// out of the view tree (and this object deletes it). When it goes while it holds the focus,
+// the focus returns to the control that showed it, else to the toggle. Each render hands it
+// the coordinator's tags and counts; its requests become the coordinator's tag operations, and
+// a refused tag name is shown below the field it came from.
 class TagSidebarHost final : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,8 @@ public:
     ~TagSidebarHost() override;
 
     TagSidebar *sidebar() const { return m_sidebar; }
+    // The control that shows and hides the sidebar.
+    void setToggle(QWidget *toggle) { m_toggle = toggle; }
     QFrame *divider() const { return m_divider; }
     Placement placement() const;
 
@@ -44,8 +49,12 @@ public:
     // request of the sidebar saw (a save that failed in the background).
     void render();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void placeFloating();
+    void returnFocus();
     void addTag(const QString &name);
     void renameTag(const QUuid &tagID);
     void deleteTag(const QUuid &tagID);
@@ -58,6 +67,9 @@ private:
     TagSidebar *m_sidebar;
     QFrame *m_divider = nullptr;
     bool m_floating = false;
+    QPointer<QWidget> m_toggle;
+    // The control that held the focus when the sidebar was last shown.
+    QPointer<QWidget> m_opener;
     // The coordinator's tag error as the last render or request saw it.
     std::optional<QString> m_lastTagError;
 };

@@ -103,10 +103,10 @@ void BrowserHeader::buildTitleRow(QVBoxLayout *rows)
 
 void BrowserHeader::buildControlsRow(QVBoxLayout *rows)
 {
-    ClosureButton *sidebarToggle = symbolButton(this, QStringLiteral("sidebarToggle"),
-                                                QStringLiteral("sidebar.left"),
-                                                QStringLiteral("Show or hide tags"));
-    sidebarToggle->setHandler([this] { Q_EMIT sidebarToggleRequested(); });
+    m_sidebarToggle = symbolButton(this, QStringLiteral("sidebarToggle"),
+                                   QStringLiteral("sidebar.left"),
+                                   QStringLiteral("Show or hide tags"));
+    m_sidebarToggle->setHandler([this] { Q_EMIT sidebarToggleRequested(); });
     ClosureButton *addButton = symbolButton(this, QStringLiteral("addButton"),
                                             QStringLiteral("plus"),
                                             QStringLiteral("Create a new Codex project"));
@@ -167,7 +167,7 @@ void BrowserHeader::buildControlsRow(QVBoxLayout *rows)
     auto *controls = new QHBoxLayout;
     controls->setSpacing(8);
     for (QWidget *control : std::initializer_list<QWidget *>{
-             sidebarToggle, addButton, m_scopeControl, m_scopeButton, m_teamFilterButton,
+             m_sidebarToggle, addButton, m_scopeControl, m_scopeButton, m_teamFilterButton,
              m_sortButton, m_archivedButton, m_optionsButton}) {
         controls->addWidget(control, 0, Qt::AlignVCenter);
     }

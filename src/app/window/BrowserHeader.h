@@ -53,6 +53,10 @@ public:
     explicit BrowserHeader(QWidget *parent = nullptr);
 
     TokenUsageStrip *usageStrip() const { return m_usageStrip; }
+    // The controls that open the teams' screen and show the tag sidebar, to which the focus
+    // returns when those close.
+    ClosureButton *teamButton() const { return m_teamButton; }
+    ClosureButton *sidebarToggle() const { return m_sidebarToggle; }
     // The updater behind the update control, which then joins the title row before the team
     // button; none removes it and shows the version.
     void setUpdater(AppUpdateService *updater);
@@ -96,6 +100,7 @@ private:
     UpdateControl *m_updateControl = nullptr;
     ClosureButton *m_teamButton = nullptr;
     ClosureButton *m_refreshButton = nullptr;
+    ClosureButton *m_sidebarToggle = nullptr;
     QLineEdit *m_searchField = nullptr;
     TokenUsageStrip *m_usageStrip = nullptr;
     SegmentedControl *m_scopeControl = nullptr;

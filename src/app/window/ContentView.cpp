@@ -6,6 +6,7 @@
 #include "team_screens/TeamsDashboardView.h"
 #include "update/AppUpdateService.h"
 
+#include <QApplication>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -95,6 +96,24 @@ void ContentView::closeTeams()
     chooseContent();
 }
 
+void ContentView::focusFirstControl()
+{
+    for (QWidget *next = m_content->nextInFocusChain(); next != m_content;
+         next = next->nextInFocusChain()) {
+        if (m_content->isAncestorOf(next) && next->isVisible() && next->isEnabled()
+            && (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+bool ContentView::holdsFocus() const
+{
+    QWidget *focused = QApplication::focusWidget();
+    return m_content && (m_content == focused || m_content->isAncestorOf(focused));
+}
+
 void ContentView::chooseContent()
 {
     std::optional<CodexProject> project;
@@ -109,6 +128,10 @@ void ContentView::chooseContent()
 
     if (ProjectDetailView *pane = detailView())
         pane->model().close(); // a load still running is dropped, not shown later
+    // A screen that goes with the focus would leave it on a hidden control, where keys do
+    // nothing: the next screen takes it.
+    const bool heldFocus = holdsFocus();
+    const bool leftTeams = m_screen == Screen::teams;
     if (m_content) {
         m_layout->removeWidget(m_content);
         m_content->hide();
@@ -152,6 +175,14 @@ void ContentView::chooseContent()
     }
     m_layout->addWidget(m_content);
     m_content->show();
+    if (!heldFocus)
+        return;
+    // The teams' screen opens on its first control, and gives the focus back to the button
+    // that opened it.
+    if (screen == Screen::teams)
+        focusFirstControl();
+    else if (TolvaranViewController *shown = browser(); shown && leftTeams)
+        shown->focusTeamButton();
 }
 
 void ContentView::setTeamViewSource(const TeamProjectViewSource *source)

@@ -29,7 +29,9 @@ class TolvaranViewController;
 // dashboard returns to its pane. Leaving the browser ends its
 // controller; coming back makes a new one, which renders the coordinator's current state.
 // Each opening of a pane makes it a new model (`detailModels`), which lives as long as the
-// pane; leaving the pane stops the model's work at once.
+// pane; leaving the pane stops the model's work at once. The teams dashboard, opened in place
+// of a screen that held the focus, takes it on its first control, and gives it back to the
+// browser's team button when it closes.
 //
 // The first time it is shown it starts the program's work, once per run: the teams'
 // connections, the updater, then the coordinator's first full refresh and its monitors.
@@ -82,6 +84,10 @@ protected:
 
 private:
     void scheduleContentChoice();
+    // Whether the focus is on the shown screen.
+    bool holdsFocus() const;
+    // Gives the focus to the shown screen's first control in the focus chain.
+    void focusFirstControl();
     void offerTeams(TolvaranViewController &browser);
     void chooseContent();
     void runLaunchTask();

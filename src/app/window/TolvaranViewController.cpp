@@ -67,6 +67,22 @@ void TolvaranViewController::setOnShowTeams(std::function<void()> onShowTeams)
     scheduleRender();
 }
 
+void TolvaranViewController::focusTeamButton()
+{
+    QWidget *button = m_header->teamButton();
+    if (button->isVisible()) {
+        button->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    connect(
+        this, &TolvaranViewController::rendered, button,
+        [button] {
+            if (button->isVisible())
+                button->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::SingleShotConnection);
+}
+
 void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)
 {
     m_teamViews = source;
@@ -123,6 +139,7 @@ void TolvaranViewController::buildInterface()
     topBars->setContentsMargins(0, 0, 0, 0);
     topBars->setSpacing(0);
     m_header = new BrowserHeader(m_topBars);
+    m_tagSidebar->setToggle(m_header->sidebarToggle());
     topBars->addWidget(m_header);
     topBars->addWidget(BrowserWidgets::horizontalSeparator(m_topBars));
     m_commitBanner = new CommitBanner(m_topBars);

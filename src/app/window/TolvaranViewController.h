@@ -89,6 +89,9 @@ public:
     // What the team button does: show the teams' screens. Without it, and without a team
     // membership, the button is not shown (there is nowhere to add or join a team).
     void setOnShowTeams(std::function<void()> onShowTeams);
+    // Gives the focus to the team button, as the teams' screens close; hidden until the first
+    // render, it takes the focus then.
+    void focusTeamButton();
 
     // The updater behind the update control of the title row (none: no control, the version
     // always shows) and the refresh button's update check; must outlive the controller.

@@ -1,6 +1,7 @@
 #include "detail/sections/ChangedFileList.h"
 
 #include "detail/DetailStyle.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
@@ -151,6 +152,7 @@ ChangedFileList::ChangedFileList(QWidget *parent)
     m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setIconSize(QSize(DetailStyle::captionSize, DetailStyle::captionSize));
     m_list->setFocusPolicy(Qt::ClickFocus);
+    AccessibleRole::keepCurrentItemOnlyWhileFocused(m_list);
     BrowserStyle::monospacedFont(DetailStyle::captionSize).apply(m_list);
     BrowserStyle::setTextColor(m_list, BrowserStyle::secondaryLabelColor(palette()));
     m_list->viewport()->setAutoFillBackground(false);

@@ -4,6 +4,7 @@
 #include "detail/DetailStyle.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/theme/Theme.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/FontScale.h"
@@ -134,6 +135,7 @@ QWidget *MarkdownFileBrowser::makeSidebar()
     m_list->setIconSize(QSize(rowIconSize, rowIconSize));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    AccessibleRole::keepCurrentItemOnlyWhileFocused(m_list);
     connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
         if (m_updatingList)
             return;

@@ -2,6 +2,7 @@
 
 #include "detail/DetailStyle.h"
 #include "platform/SaturatingAdd.h"
+#include "widgets/AccessibleRole.h"
 #include "widgets/RoundedPanel.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
@@ -105,6 +106,8 @@ TeamUsageSection::TeamUsageSection(QWidget *parent)
     setObjectName(QStringLiteral("teamUsageSection"));
     auto *panel = new RoundedPanel(panelCornerRadius, this);
     panel->setObjectName(QStringLiteral("teamUsageTable"));
+    panel->setAccessibleName(QStringLiteral("Team Project Usage"));
+    AccessibleRole::markAsTable(panel);
     panel->setLayout(m_grid);
     m_grid->setContentsMargins(panelPadding, panelPadding, panelPadding, panelPadding);
     m_grid->setHorizontalSpacing(columnSpacing);
@@ -156,11 +159,13 @@ void TeamUsageSection::render()
     for (qsizetype column = 0; column < columnTitles.size(); ++column) {
         QLabel *title = text(columnTitles.at(column), headerFont);
         BrowserStyle::setTextColor(title, secondary);
+        AccessibleRole::markAsColumnHeader(title, int(column));
         place(title, row, int(column));
     }
     place(DetailStyle::divider(panel), ++row, 0, int(columnTitles.size()));
 
     const QList<TeamUsageRow> rows = teamUsageRows(m_summary);
+    int tableRow = 0;
     for (const TeamUsageRow &values : rows) {
         const bool isTotal = !values.isConnected.has_value();
         if (isTotal)
@@ -169,6 +174,8 @@ void TeamUsageSection::render()
         const QFont::Weight weight = isTotal ? QFont::DemiBold : QFont::Normal;
         auto *member = new QWidget(panel);
         member->setObjectName(isTotal ? QStringLiteral("totalRow") : QStringLiteral("memberRow"));
+        member->setAccessibleName(values.member);
+        AccessibleRole::markAsCell(member, tableRow, 0);
         auto *memberLayout = new QHBoxLayout(member);
         memberLayout->setContentsMargins(0, 0, 0, 0);
         memberLayout->setSpacing(dotSpacing);
@@ -185,8 +192,12 @@ void TeamUsageSection::render()
                                                                 weight);
         const QStringList cells{values.projectTotal, values.thisWeek, values.weeklyLimit,
                                 values.totalEstimate};
-        for (qsizetype column = 0; column < cells.size(); ++column)
-            place(text(cells.at(column), figures), row, int(column) + 1);
+        for (qsizetype column = 0; column < cells.size(); ++column) {
+            QLabel *cell = text(cells.at(column), figures);
+            AccessibleRole::markAsCell(cell, tableRow, int(column) + 1);
+            place(cell, row, int(column) + 1);
+        }
+        ++tableRow;
     }
 }
 

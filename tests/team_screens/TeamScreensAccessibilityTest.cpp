@@ -1,0 +1,121 @@
+// What a keyboard or screen-reader user meets on the team screens: every control Tab reaches
+// is named and shows that it holds the focus, and only that control reads as focused.
+#include "TeamScreensWorld.h"
+
+#include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedFocusIndicatorStyle.h"
+#include "team_screens/TeamSettingsView.h"
+#include "team_screens/TeamsDashboardView.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gmock/gmock.h>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+using ::testing::IsEmpty;
+
+namespace {
+
+class TeamScreensAccessibilityTest : public TeamScreensWorld
+{
+protected:
+    // The owner of "Core" with two teammates, a shared project and a commit, and a second
+    // team, so that every tab and the team list have something to show.
+    void SetUp() override
+    {
+        TeamScreensWorld::SetUp();
+        FixedScreenTeam *owner =
+            registeredTeam(QStringLiteral("core"), QStringLiteral("Ada"),
+                           TeamInstallationRole::owner);
+        server.registerDevice(teamId, QStringLiteral("device-bo"), QStringLiteral("Bo"),
+                              TeamInstallationRole::member);
+        shareProjects({home.filePath(QStringLiteral("code/api"))});
+        commits(1, 1'700'000'000'000);
+        connect(*owner);
+        FixedScreenTeam *other = workspace.addListedTeam(QStringLiteral("other"));
+        other->settings().setTeamName(QStringLiteral("Other"));
+        workspace.selectManagementTeam(QStringLiteral("core"));
+    }
+
+    std::unique_ptr<TeamsDashboardView> dashboard()
+    {
+        auto view = std::make_unique<TeamsDashboardView>(workspace, [] {});
+        view->resize(1000, 700);
+        view->show();
+        runQueuedWork();
+        view->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        return view;
+    }
+
+    // The program's style, which draws the focus.
+    ScopedFocusIndicatorStyle style;
+};
+
+TEST_F(TeamScreensAccessibilityTest, everyStopOfTheDashboardAndEachTabIsNamedAndShowsItsFocus)
+{
+    auto view = dashboard();
+    for (const TeamDashboardTab tab : allTeamDashboardTabs) {
+        SCOPED_TRACE(rawValue(tab).toStdString());
+        view->selectTab(tab);
+        runQueuedWork();
+        EXPECT_THAT(unnamedStops(view.get()), IsEmpty());
+        EXPECT_THAT(stopsWithoutVisibleFocus(view.get()), IsEmpty());
+    }
+    view->selectTab(TeamDashboardTab::settings);
+    auto *copy = view->findChild<QPushButton *>(QStringLiteral("copyKeyButton"));
+    ASSERT_TRUE(copy && copy->isVisible());
+    EXPECT_EQ(accessibleName(copy), QStringLiteral("Copy team key"));
+}
+
+// The sheet that joins a team and the one that edits a team's settings.
+TEST_F(TeamScreensAccessibilityTest, everyStopOfTheTeamSheetsIsNamedAndShowsItsFocus)
+{
+    TeamScreenTeam *joining = workspace.beginAddingTeam();
+    TeamScreenTeam *joined = workspace.teams().first();
+    for (TeamScreenTeam *team : {joining, joined}) {
+        SCOPED_TRACE(team == joining ? "joining" : "editing");
+        TeamSettingsView sheet(*team, {}, {});
+        sheet.show();
+        sheet.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+        EXPECT_THAT(unnamedStops(&sheet), IsEmpty());
+        EXPECT_THAT(stopsWithoutVisibleFocus(&sheet), IsEmpty());
+        if (team == joining) {
+            EXPECT_EQ(accessibleName(sheet.findChild<QWidget *>(QStringLiteral("teamKeyField"))),
+                      QStringLiteral("Team key"));
+        }
+    }
+    workspace.discardAddedTeam(joining);
+}
+
+// The team list keeps the selected team as its current item, which assistive technology reads
+// as focused: only while the focus is in the list may it say so.
+TEST_F(TeamScreensAccessibilityTest, onlyTheControlHoldingTheFocusReadsAsFocused)
+{
+    auto view = dashboard();
+    auto *list = view->findChild<QListWidget *>(QStringLiteral("teamList"));
+    QWidget *back = view->findChild<QWidget *>(QStringLiteral("backButton"));
+    back->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(back->hasFocus());
+    EXPECT_EQ(focusedObjects(view.get()), QStringList{QStringLiteral("Back to projects")});
+
+    // Back into the list, the selected team is where the arrows and Tab go on from.
+    list->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(focusedObjects(view.get()),
+              (QStringList{QStringLiteral("Your Teams"), QStringLiteral("Core")}));
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(workspace.selectedManagementTeamID(), QStringLiteral("other"));
+    back->setFocus(Qt::TabFocusReason);
+    runQueuedWork();
+    EXPECT_EQ(focusedObjects(view.get()).size(), 1);
+    list->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(list->currentRow(), 1);
+}
+
+} // namespace
