@@ -243,6 +243,101 @@ TEST_F(AccessibilityTest, escapeFromTheRenameDialogReturnsToTheCardsRenameButton
     }
 }
 
+// The tag prompts, opened from a tag's "Tag actions" menu, give the focus back to that button
+// however they close: cancelled, Escape, or done, when the rows are made anew for the renamed
+// tag. A deleted tag's place goes to the tag now in its row (or the row above it, where it was
+// the last), and with no tag left to "All Projects". Choosing a tag from the keyboard, which makes the rows anew too, keeps the focus
+// on the chosen row.
+TEST_F(AccessibilityTest, theTagPromptsGiveTheFocusBackToTheTagActionsButton)
+{
+    for (const char *tag : {"Frontend", "Ops", "Research"})
+        world.model->addTag(QLatin1String(tag));
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    ASSERT_TRUE(activated(browser.get()));
+    // The rows a render made show a turn later.
+    const auto tagButton = [this](const char *name, const QString &tag) {
+        QWidget *found = nullptr;
+        waitUntil([&] {
+            for (QWidget *button : browser->findChildren<QWidget *>(QLatin1String(name))) {
+                if (button->isVisible() && accessibleName(button).endsWith(tag))
+                    found = button;
+            }
+            return found != nullptr;
+        });
+        return found;
+    };
+    const auto actionsOf = [&](const QString &tag) { return tagButton("tagActionsButton", tag); };
+    // Space on the tag's actions button (or a click while the focus is elsewhere), then the
+    // menu's entry from the keyboard.
+    const auto choose = [&](const QString &tag, int entry, bool byKeyboard = true) {
+        QWidget *actions = actionsOf(tag);
+        ASSERT_NE(actions, nullptr) << tag.toStdString();
+        if (byKeyboard) {
+            pressFromKeyboard(actions);
+        } else {
+            QTest::mouseClick(control("searchField"), Qt::LeftButton);
+            QTest::mouseClick(actions, Qt::LeftButton);
+        }
+        auto *menu = browser->findChild<QWidget *>(QStringLiteral("tagActionsMenu"));
+        ASSERT_TRUE(menu && menu->isVisible());
+        for (int step = 0; step <= entry; ++step)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([] {
+            QWidget *active = QApplication::activeWindow();
+            return active && qobject_cast<QDialog *>(active);
+        }));
+    };
+    const auto closeWith = [&](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        // As the window manager gives the window back its activation.
+        ASSERT_TRUE(activated(browser.get()));
+        ASSERT_TRUE(rendered());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    const auto focusOn = [](QWidget *expected) {
+        return expected && QApplication::focusWidget() == expected;
+    };
+
+    for (const bool byKeyboard : {true, false}) {
+        for (const int entry : {0, 1}) { // "Rename...", "Delete..."
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(byKeyboard).arg(entry).toStdString());
+            ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("Ops"), entry, byKeyboard));
+            ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Escape));
+            EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Ops")))) << focusName().toStdString();
+        }
+    }
+
+    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("Ops"), 0));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Operations"));
+    ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Return));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Operations")))) << focusName().toStdString();
+
+    // Delete is the prompt's second button; Cancel has the focus first.
+    const auto deleteFromKeyboard = [&](const QString &tag) {
+        ASSERT_NO_FATAL_FAILURE(choose(tag, 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        ASSERT_EQ(focusName(), QStringLiteral("deleteButton"));
+        ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Space));
+    };
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Operations")));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Research")))) << focusName().toStdString();
+
+    QWidget *frontend = tagButton("sidebarRowButton", QStringLiteral("Frontend"));
+    pressFromKeyboard(frontend);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(world.model->selectedTagID(), world.model->tags().constFirst().id);
+    EXPECT_TRUE(focusOn(tagButton("sidebarRowButton", QStringLiteral("Frontend"))))
+        << focusName().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Research")));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Frontend")))) << focusName().toStdString();
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Frontend")));
+    EXPECT_TRUE(focusOn(tagButton("sidebarRowButton", QStringLiteral("All Projects"))))
+        << focusName().toStdString();
+}
+
 // The floating sidebar goes by its hide button or by Escape from any of its controls; either
 // way the focus returns to the header's toggle that showed it.
 TEST_F(AccessibilityTest, hidingTheFloatingTagSidebarReturnsToItsToggle)
