@@ -164,6 +164,8 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
                 if (current)
                     m_workspace.selectManagementTeam(current->data(Qt::UserRole).toString());
             });
+    connect(m_teamList, &QListWidget::itemSelectionChanged, this,
+            &TeamsDashboardView::colorTeamRows);
     leftColumn->addWidget(m_teamList, 1);
 
     m_rightPane = new QStackedWidget(split);
@@ -309,9 +311,11 @@ void TeamsDashboardView::renderTeamList()
             auto *texts = new QVBoxLayout;
             texts->setSpacing(2);
             auto *name = new ElidingLabel(row);
+            name->setObjectName(QStringLiteral("teamName"));
             name->setText(team->service().teamName());
             texts->addWidget(name);
             QLabel *connection = secondaryCaption(row, TeamConnectionPresentation::label(state));
+            connection->setObjectName(QStringLiteral("teamConnection"));
             connection->setWordWrap(false);
             texts->addWidget(connection);
             line->addLayout(texts, 1);
@@ -320,13 +324,32 @@ void TeamsDashboardView::renderTeamList()
             m_teamList->setItemWidget(item, row);
         }
     }
+    int selectedRow = -1;
     for (int index = 0; index < m_teamList->count(); ++index) {
-        if (m_teamList->item(index)->data(Qt::UserRole).toString() == selectedID) {
-            m_teamList->setCurrentRow(index);
-            return;
+        if (m_teamList->item(index)->data(Qt::UserRole).toString() == selectedID)
+            selectedRow = index;
+    }
+    m_teamList->setCurrentRow(selectedRow);
+    colorTeamRows();
+}
+
+void TeamsDashboardView::colorTeamRows()
+{
+    // The rows' texts are widgets over the list's own drawing of the selection: on the
+    // selected row they take the colours that stay legible on the highlight.
+    for (int index = 0; index < m_teamList->count(); ++index) {
+        QListWidgetItem *item = m_teamList->item(index);
+        QWidget *row = m_teamList->itemWidget(item);
+        auto *name = row->findChild<QWidget *>(QStringLiteral("teamName"));
+        auto *connection = row->findChild<QWidget *>(QStringLiteral("teamConnection"));
+        if (item->isSelected()) {
+            BrowserStyle::setTextColorOnSelection(name, false);
+            BrowserStyle::setTextColorOnSelection(connection, true);
+        } else {
+            name->setPalette(QPalette());
+            BrowserStyle::setTextColor(connection, BrowserStyle::secondaryLabelColor(palette()));
         }
     }
-    m_teamList->setCurrentRow(-1);
 }
 
 void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)

@@ -75,6 +75,7 @@ private:
     void scheduleRender();
     void render();
     void renderTeamList();
+    void colorTeamRows();
     void renderOverview(TeamScreenTeam *team);
     void rebuildOverview(TeamScreenTeam *team);
     void rebuildTabContent(TeamScreenTeam *team);
