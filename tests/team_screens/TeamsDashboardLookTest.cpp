@@ -1,5 +1,6 @@
-// How the teams dashboard looks: the selected team's row keeps its text legible on the
-// selection highlight in light and dark palettes.
+// How the teams dashboard looks: it fits the window's least width at the default text size,
+// its parts wrapping, stacking or scrolling within their own box, and the selected team's
+// row keeps its text legible on the selection highlight in light and dark palettes.
 #include "TeamScreensWorld.h"
 
 #include "support/widgets/FocusStops.h"
@@ -14,12 +15,15 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QTest>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
 
 namespace {
 
+// The program window's least width, which the dashboard must fit at the default text size.
+constexpr int windowLeastWidth = 400;
 // The least contrast of text against its background.
 constexpr double textContrast = 4.5;
 
@@ -41,6 +45,105 @@ protected:
         return view;
     }
 };
+
+// The widgets of `view` that show beyond its sides, or narrower than they need, and are not
+// in a scrolling area (which the user can scroll to them).
+QStringList clippedParts(TeamsDashboardView &view)
+{
+    QStringList clipped;
+    for (QWidget *part : view.findChildren<QWidget *>()) {
+        if (!part->isVisible() || part->isWindow())
+            continue;
+        bool scrolls = false;
+        for (QWidget *above = part->parentWidget(); above && above != &view;
+             above = above->parentWidget()) {
+            if (qobject_cast<QAbstractScrollArea *>(above))
+                scrolls = true;
+        }
+        if (scrolls)
+            continue;
+        const QRect area(part->mapTo(&view, QPoint()), part->size());
+        const bool squeezed = qobject_cast<QAbstractButton *>(part)
+                              && part->width() < part->minimumSizeHint().width();
+        if (area.left() < 0 || area.right() >= view.width() || squeezed)
+            clipped << describeWidget(part);
+    }
+    return clipped;
+}
+
+TEST_F(TeamsDashboardLookTest, theDashboardFitsTheWindowsLeastWidthOnEveryTab)
+{
+    for (const int width : {windowLeastWidth, 500, 800}) {
+        auto view = dashboard(width);
+        for (const TeamDashboardTab tab : allTeamDashboardTabs) {
+            SCOPED_TRACE(QStringLiteral("%1 px, %2").arg(width).arg(rawValue(tab)).toStdString());
+            view->selectTab(tab);
+            runQueuedWork();
+            QCoreApplication::processEvents();
+            EXPECT_LE(view->minimumSizeHint().width(), windowLeastWidth);
+            EXPECT_EQ(clippedParts(*view), QStringList());
+            // The tab's content needs no sideways scrolling either.
+            auto *content = view->findChild<QWidget *>(QStringLiteral("tabContent"));
+            ASSERT_NE(content, nullptr);
+            EXPECT_LE(content->minimumSizeHint().width(), content->parentWidget()->width());
+        }
+    }
+}
+
+// On a short overview (a narrow window, where the team list stands above it and its figures
+// and tabs wrap) the team's title, figures and tabs scroll with the tab's content, which keeps
+// at least half the overview's height; a tab button holding the focus keeps it as they move,
+// in view.
+TEST_F(TeamsDashboardLookTest, aShortOverviewScrollsItsTitleFiguresAndTabsWithTheTab)
+{
+    auto view = dashboard(1000);
+    auto *overview = view->findChild<QWidget *>(QStringLiteral("teamOverview"));
+    auto *head = view->findChild<QWidget *>(QStringLiteral("overviewHead"));
+    auto *content = view->findChild<QWidget *>(QStringLiteral("tabContent"));
+    const auto scrolls = [&] {
+        QCoreApplication::processEvents();
+        return content->parentWidget()->isAncestorOf(head);
+    };
+    ASSERT_FALSE(scrolls());
+    auto *tabs = view->findChild<QWidget *>(QStringLiteral("teamTabBar"));
+    QWidget *people = tabs->findChildren<QAbstractButton *>().at(2);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    people->setFocus(Qt::TabFocusReason);
+
+    view->resize(windowLeastWidth, 650);
+    ASSERT_TRUE(scrolls());
+    EXPECT_TRUE(people->hasFocus());
+    auto *area = qobject_cast<QAbstractScrollArea *>(
+        content->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(area, nullptr);
+    EXPECT_GE(2 * area->height(), overview->height());
+    // Scrolled so that the focused tab shows.
+    EXPECT_TRUE(area->viewport()->rect().contains(
+        QRect(people->mapTo(area->viewport(), QPoint()), people->size())));
+
+    view->resize(1000, 700);
+    EXPECT_FALSE(scrolls());
+    EXPECT_TRUE(people->hasFocus());
+}
+
+// At a larger text size the dashboard may need more than the window's least width, but it
+// stays within what the same layout needs at the default size, grown with the text.
+TEST_F(TeamsDashboardLookTest, atLargeTextTheDashboardGrowsNoMoreThanItsText)
+{
+    constexpr double points = 15;
+    ScopedApplicationFont font(points);
+    auto view = dashboard(1000);
+    for (const TeamDashboardTab tab : allTeamDashboardTabs) {
+        SCOPED_TRACE(rawValue(tab).toStdString());
+        view->selectTab(tab);
+        runQueuedWork();
+        EXPECT_LE(view->minimumSizeHint().width(), windowLeastWidth * points / 9);
+        view->resize(view->minimumSizeHint().width(), 700);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(clippedParts(*view), QStringList());
+    }
+}
 
 // The grey "Team connected" under a selected team's name: its colour against the highlight
 // drawn around it.
