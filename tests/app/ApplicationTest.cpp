@@ -86,6 +86,14 @@ protected:
         codex.writeDatabase();
     }
 
+    // Shows the application's window on a large screen; true once its first refresh ended.
+    static bool shownOnALargeScreen(TolvaranApp &app)
+    {
+        app.window().fitToScreen(QRect(0, 0, 1920, 1080), true);
+        app.window().show();
+        return waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); });
+    }
+
     TemporaryHome home;
     LocalHttpServer updateServer;
     ScopedEnvironment environment;
@@ -274,9 +282,7 @@ TEST_F(ApplicationTest, theLeastWidthIsTheContentsAtTheTextSizeWhereTheScreenHas
         ScopedApplicationFont font(points);
         TolvaranApp app;
         TolvaranWindow &window = app.window();
-        window.fitToScreen(QRect(0, 0, 1920, 1080), true);
-        window.show();
-        ASSERT_TRUE(waitUntil([&] { return app.viewModel().lastRefreshedAt().has_value(); }));
+        ASSERT_TRUE(shownOnALargeScreen(app));
         ContentView &content = *window.contentView();
         const auto expectNothingClipped = [&] {
             runQueuedWork();
@@ -325,9 +331,7 @@ TEST_F(ApplicationTest, aScreenThatWidenedTheWindowGivesTheRoomBackToTheBrowser)
         ScopedApplicationFont font(points);
         TolvaranApp app;
         TolvaranWindow &window = app.window();
-        window.fitToScreen(QRect(0, 0, 1920, 1080), true);
-        window.show();
-        ASSERT_TRUE(waitUntil([&] { return app.viewModel().lastRefreshedAt().has_value(); }));
+        ASSERT_TRUE(shownOnALargeScreen(app));
         const auto settled = [] {
             runQueuedWork();
             QCoreApplication::processEvents();
