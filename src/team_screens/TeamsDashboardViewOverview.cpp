@@ -79,6 +79,8 @@ void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
     }
     m_shownTeam = team;
     m_shownTab.reset();
+    // The old tab's content goes with the old overview, later.
+    m_tabContent.clear();
     m_overview = new QWidget(m_rightPane);
     m_overview->setObjectName(QStringLiteral("teamOverview"));
     BrowserStyle::setBackgroundColor(m_overview,
