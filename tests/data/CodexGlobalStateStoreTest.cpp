@@ -30,16 +30,21 @@ using namespace tolvaran::fixtures;
 namespace {
 
 using Kind = CodexGlobalStateStoreError::Kind;
+using Moment = CodexGlobalStateWriteMoment;
 
 class CodexGlobalStateStoreTest : public ::testing::Test
 {
 protected:
     CodexGlobalStateStoreTest()
         : codex(home.filePath(QStringLiteral(".codex")))
-        , store(codex.globalStatePath(), [this] {
-            ++writeAttempts;
-            if (duringWrite)
-                duringWrite();
+        , store(codex.globalStatePath(), [this](Moment moment) {
+            if (moment == Moment::beforeFinalCompare) {
+                ++writeAttempts;
+                if (duringWrite)
+                    duringWrite();
+            }
+            if (atEveryMoment)
+                atEveryMoment(moment);
         })
     {
     }
@@ -70,7 +75,8 @@ protected:
     TemporaryHome home;
     FakeCodexHome codex;
     int writeAttempts = 0;
-    std::function<void()> duringWrite; // plays Codex writing at the worst moment
+    std::function<void()> duringWrite; // plays Codex writing before the final compare
+    std::function<void(Moment)> atEveryMoment;
     CodexGlobalStateStore store;
 };
 
@@ -307,6 +313,88 @@ TEST_F(CodexGlobalStateStoreTest, changeByAnotherWriterIsKeptByTheNextAttempt)
     EXPECT_EQ(writeAttempts, 2);
     EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
     EXPECT_TRUE(codex.globalState().value(QStringLiteral("written-by-codex")).toBool());
+}
+
+namespace {
+
+// Codex writing at one moment of a change: its write appends its number to "codex-writes",
+// either of the file as it reads it then or, as a writer that keeps its state in memory, of
+// what it wrote last.
+struct CodexStep
+{
+    Moment moment;
+    bool fromMemory = false;
+};
+
+const QString codexWritesKey = QStringLiteral("codex-writes");
+
+// The numbers of Codex's writes that a state holds, in order.
+QStringList codexWrites(const QJsonObject &state)
+{
+    QStringList numbers;
+    for (const QJsonValue &number : state.value(codexWritesKey).toArray())
+        numbers.append(QString::number(number.toInt()));
+    return numbers;
+}
+
+struct GapCase
+{
+    const char *name;
+    bool fileExists;
+    QList<CodexStep> steps; // each at the first moment of its kind after the step before
+};
+
+} // namespace
+
+// Codex renames a new version over the file in the gaps around our replacement of it, as late
+// as the system calls allow: none of its writes is lost, and the change is made on top of all.
+TEST_F(CodexGlobalStateStoreTest, writesOfCodexAroundTheReplacementAllSurvive)
+{
+    const QList<GapCase> cases = {
+        {"after the comparison, then from the file at the next attempt",
+         true,
+         {{Moment::beforeReplacing}, {Moment::beforeFinalCompare}}},
+        {"after the comparison, twice in a row",
+         true,
+         {{Moment::beforeReplacing}, {Moment::beforeReplacing}}},
+        {"creating the file after the comparison found none", false, {{Moment::beforeReplacing}}},
+        {"after the comparison, and from memory again before its version goes back",
+         true,
+         {{Moment::beforeReplacing, true}, {Moment::beforePuttingBack, true}}},
+        {"after the comparison, and twice from memory while its versions go back",
+         true,
+         {{Moment::beforeReplacing, true},
+          {Moment::beforePuttingBack, true},
+          {Moment::beforePuttingBack, true}}},
+    };
+    for (const GapCase &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        QFile::remove(codex.globalStatePath());
+        QJsonObject codexState = FakeCodexHome::globalStateObject({}, {QStringLiteral("t1")}, {});
+        if (testCase.fileExists)
+            codex.writeGlobalState(codexState);
+        QList<CodexStep> steps = testCase.steps;
+        QStringList numbers;
+        atEveryMoment = [&](Moment moment) {
+            if (steps.isEmpty() || steps.first().moment != moment)
+                return;
+            if (!steps.takeFirst().fromMemory)
+                codexState = codex.globalState();
+            numbers.append(QString::number(numbers.size() + 1));
+            QJsonArray writes = codexState.value(codexWritesKey).toArray();
+            writes.append(int(numbers.size()));
+            codexState.insert(codexWritesKey, writes);
+            codex.replaceGlobalState(codexState);
+        };
+
+        EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), true),
+                  QSet<QString>{QStringLiteral("/w/a")});
+        EXPECT_TRUE(steps.isEmpty()) << "Codex did not get to write at every moment";
+        EXPECT_EQ(codexWrites(codex.globalState()), numbers);
+        EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
+        EXPECT_EQ(QDir(codex.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral(".codex-global-state.json")});
+    }
 }
 
 namespace {
