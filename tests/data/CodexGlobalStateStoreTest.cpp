@@ -328,6 +328,15 @@ struct CodexStep
 
 const QString codexWritesKey = QStringLiteral("codex-writes");
 
+// The state with one more of Codex's writes, numbered `number`.
+QJsonObject withCodexWrite(QJsonObject state, int number)
+{
+    QJsonArray writes = state.value(codexWritesKey).toArray();
+    writes.append(number);
+    state.insert(codexWritesKey, writes);
+    return state;
+}
+
 // The numbers of Codex's writes that a state holds, in order.
 QStringList codexWrites(const QJsonObject &state)
 {
@@ -381,9 +390,7 @@ TEST_F(CodexGlobalStateStoreTest, writesOfCodexAroundTheReplacementAllSurvive)
             if (!steps.takeFirst().fromMemory)
                 codexState = codex.globalState();
             numbers.append(QString::number(numbers.size() + 1));
-            QJsonArray writes = codexState.value(codexWritesKey).toArray();
-            writes.append(int(numbers.size()));
-            codexState.insert(codexWritesKey, writes);
+            codexState = withCodexWrite(codexState, int(numbers.size()));
             codex.replaceGlobalState(codexState);
         };
 
@@ -444,6 +451,47 @@ TEST_F(CodexGlobalStateStoreTest, writesThroughALinkKeepingTheModeAndTheTemporar
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("codex-state.json")});
+}
+
+// What killed writers of ours left beside the file goes with the next change that writes, and
+// nothing else in Codex's folder does: not Codex's own files, not names that only look alike,
+// not a folder, and not a link or what it points at.
+TEST_F(CodexGlobalStateStoreTest, aChangeRemovesOnlyTheTemporaryFilesOfKilledWriters)
+{
+    codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
+    const QString prefix = QStringLiteral(".codex-global-state.json.tolvaran-");
+    const QStringList leftovers = {prefix + QStringLiteral("AbC129"),
+                                   prefix + QStringLiteral("zzzzzz")};
+    const QStringList others = {
+        QStringLiteral(".codex-global-state.json"),
+        QStringLiteral(".codex-global-state.json.codex-tmp"),
+        prefix + QStringLiteral("AbC12"),
+        prefix + QStringLiteral("AbC1234"),
+        prefix + QStringLiteral("AbC-12"),
+        QStringLiteral("other.json.tolvaran-AbC123"),
+        QStringLiteral("state_5.sqlite"),
+    };
+    for (const QString &name : leftovers + others.mid(1))
+        home.writeFile(QStringLiteral(".codex/") + name, "{}");
+    const QString folder = prefix + QStringLiteral("Folder");
+    const QString link = prefix + QStringLiteral("Link12");
+    ASSERT_TRUE(QDir(codex.path()).mkdir(folder));
+    const QString outside = home.writeFile(QStringLiteral("elsewhere.json"), "{}");
+    ASSERT_TRUE(QFile::link(outside, codex.path() + QLatin1Char('/') + link));
+    const auto entries = [this] {
+        QStringList names = QDir(codex.path()).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        names.sort();
+        return names;
+    };
+    QStringList kept = others + QStringList{folder, link};
+    kept.sort();
+
+    store.loadSnapshot();
+    EXPECT_EQ(entries().size(), kept.size() + leftovers.size()) << "a read removes nothing";
+    store.setPinnedProjectPath(QStringLiteral("/w/a"), true);
+    EXPECT_EQ(entries(), kept);
+    EXPECT_TRUE(QFileInfo::exists(outside));
 }
 
 TEST_F(CodexGlobalStateStoreTest, onlyRegularFilesOfBoundedSizeAreRead)
@@ -514,8 +562,8 @@ class StandInCodex final
 public:
     static constexpr std::chrono::milliseconds interval{20};
 
-    explicit StandInCodex(QString path)
-        : m_path(std::move(path))
+    explicit StandInCodex(const FakeCodexHome &codex)
+        : m_codex(codex)
         , m_thread([this] { run(); })
     {
     }
@@ -533,27 +581,12 @@ private:
     void run()
     {
         while (!m_stopping) {
-            QFile current(m_path);
-            QJsonObject state;
-            if (current.open(QIODevice::ReadOnly))
-                state = QJsonDocument::fromJson(current.readAll()).object();
-            current.close();
-            QJsonArray writes = state.value(QStringLiteral("codex-writes")).toArray();
-            writes.append(++m_writes);
-            state.insert(QStringLiteral("codex-writes"), writes);
-            const QString temporary = m_path + QStringLiteral(".codex-tmp");
-            QFile file(temporary);
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
-                file.close();
-                ::rename(QFile::encodeName(temporary).constData(),
-                         QFile::encodeName(m_path).constData());
-            }
+            m_codex.replaceGlobalState(withCodexWrite(m_codex.globalState(), ++m_writes));
             std::this_thread::sleep_for(interval);
         }
     }
 
-    const QString m_path;
+    const FakeCodexHome &m_codex;
     std::atomic<bool> m_stopping = false;
     std::atomic<int> m_writes = 0;
     std::thread m_thread;
@@ -561,17 +594,24 @@ private:
 
 } // namespace
 
-TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
+// Codex and the program change the file as fast as they can for a while. A write of Codex can
+// be lost only where no system call can help: Codex renamed it over the file just before our
+// replacement, and then read the file in the one call before we put its version back. So no
+// more writes are lost than versions were put back, and those that are are counted.
+TEST(CodexGlobalStateStoreStress, writesOfCodexAreLostOnlyInTheGapNoCallCloses)
 {
     constexpr std::chrono::seconds duration{10};
     TemporaryHome home;
     FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
     codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
-    CodexGlobalStateStore store(codex.globalStatePath());
+    int putBacks = 0;
+    const CodexGlobalStateStore store(codex.globalStatePath(), [&putBacks](Moment moment) {
+        putBacks += moment == Moment::beforePuttingBack ? 1 : 0;
+    });
 
     int changes = 0;
     int givenUp = 0;
-    StandInCodex standIn(codex.globalStatePath());
+    StandInCodex standIn(codex);
     const auto end = std::chrono::steady_clock::now() + duration;
     for (bool pin = true; std::chrono::steady_clock::now() < end; pin = !pin) {
         try {
@@ -585,17 +625,14 @@ TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
     standIn.stop();
 
     // Each write of Codex appends its number to the list of the file it found, so a write
-    // that one of ours replaced without carrying it leaves a gap in the final list.
-    QSet<int> seen;
-    const QJsonArray writes = codex.globalState().value(QStringLiteral("codex-writes")).toArray();
-    for (const QJsonValue &write : writes)
-        seen.insert(write.toInt());
+    // that one of ours replaced for good leaves a gap in the final list.
+    const QStringList seen = codexWrites(codex.globalState());
     int lost = 0;
     for (int write = 1; write <= standIn.writes(); ++write)
-        lost += seen.contains(write) ? 0 : 1;
-    std::printf("Codex wrote %d times; %d of its writes were lost; we made %d changes and "
-                "gave up %d times\n",
-                standIn.writes(), lost, changes, givenUp);
-    EXPECT_EQ(lost, 0);
+        lost += seen.contains(QString::number(write)) ? 0 : 1;
+    std::printf("Codex wrote %d times; %d of its writes were lost; %d of its versions were put "
+                "back; we made %d changes and gave up %d times\n",
+                standIn.writes(), lost, putBacks, changes, givenUp);
+    EXPECT_LE(lost, putBacks);
     EXPECT_GT(changes, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/storage/AtomicRename.h"
 #include "platform/storage/FileDescriptor.h"
+#include "platform/storage/LockedTemporaryFile.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 #include "platform/storage/RegularFileRead.h"
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +22,6 @@
 #include <optional>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,42 +189,61 @@ std::optional<QJsonObject> parsedState(const QByteArray &bytes, QString &parseEr
     return document.object();
 }
 
-struct TemporaryFile
+// Our temporary files beside the target: its name, this infix, then this many letters and
+// digits drawn at random (as mkostemp(3) draws them, so that the leftovers of versions that
+// used it are recognised too).
+const QLatin1String temporaryInfix(".tolvaran-");
+constexpr qsizetype temporaryNameCharacters = 6;
+const QLatin1String temporaryNameAlphabet(
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+
+QString drawTemporaryPath(const QString &target)
 {
-    QString path;
-    FileDescriptor descriptor; // open, so that no other file takes its inode number
-};
+    QString path = target + temporaryInfix;
+    for (qsizetype i = 0; i < temporaryNameCharacters; ++i) {
+        path += temporaryNameAlphabet.at(
+            QRandomGenerator::global()->bounded(int(temporaryNameAlphabet.size())));
+    }
+    return path;
+}
+
+bool isTemporaryName(const QString &entry, const QString &targetName)
+{
+    const QString prefix = targetName + temporaryInfix;
+    return entry.size() == prefix.size() + temporaryNameCharacters && entry.startsWith(prefix)
+           && std::all_of(entry.cbegin() + prefix.size(), entry.cend(), [](QChar c) {
+                  return temporaryNameAlphabet.contains(c);
+              });
+}
+
+// Removes the temporary files that writers killed in the middle of a change left beside
+// `target`: Codex's folder is not ours to litter. Those of changes still going on stay.
+void removeStaleTemporaryFiles(const QString &target)
+{
+    const QFileInfo info(target);
+    LockedTemporaryFile::removeStale(info.absolutePath(),
+                                     [name = info.fileName()](const QString &entry) {
+                                         return isTemporaryName(entry, name);
+                                     });
+}
 
 // A temporary file beside `target`, holding `contents` with `mode`, synced to disk.
-TemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents, mode_t mode)
+LockedTemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents,
+                                       mode_t mode)
 {
-    QByteArray pattern = QFile::encodeName(target) + ".tolvaran-XXXXXX";
-    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (!file.isValid()) {
+    std::optional<LockedTemporaryFile> file = LockedTemporaryFile::create(
+        [&target] { return drawTemporaryPath(target); }, mode);
+    if (!file) {
         throw CodexGlobalStateStoreError(
             ErrorKind::writeFailed,
             QStringLiteral("Could not create a temporary file beside %1.").arg(target));
     }
-    const QString path = QFile::decodeName(pattern);
-    const auto fail = [&path](const QString &sentence) {
-        ::unlink(QFile::encodeName(path).constData());
-        return CodexGlobalStateStoreError(ErrorKind::writeFailed, sentence);
-    };
-    if (::fchmod(file.get(), mode) != 0)
-        throw fail(QStringLiteral("Could not set the mode of %1.").arg(target));
-    qint64 written = 0;
-    while (written < contents.size()) {
-        const ssize_t put = ::write(file.get(), contents.constData() + written,
-                                    size_t(contents.size() - written));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            throw fail(QStringLiteral("Could not write %1.").arg(path));
-        written += put;
+    if (!file->writeAndSync(contents)) {
+        ::unlink(QFile::encodeName(file->path()).constData());
+        throw CodexGlobalStateStoreError(ErrorKind::writeFailed,
+                                         QStringLiteral("Could not write %1.").arg(file->path()));
     }
-    if (::fsync(file.get()) != 0)
-        throw fail(QStringLiteral("Could not write %1.").arg(path));
-    return {path, std::move(file)};
+    return std::move(*file);
 }
 
 // Where a write must go: the file itself, or, when the state path is a symbolic link (a
@@ -322,6 +342,7 @@ template <typename Result, typename Edit>
 Result CodexGlobalStateStore::updateState(Edit &&edit) const
 {
     int putBacks = 0;
+    bool sweptStale = false;
     std::optional<QByteArray> lastUnparsable;
     QString parseError;
     for (int attempt = 0; attempt < maximumUpdateAttempts; ++attempt) {
@@ -351,13 +372,19 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         const mode_t mode = ::stat(nativeTarget.constData(), &existing) == 0
             ? (existing.st_mode & 07777)
             : newFileMode;
-        const TemporaryFile written = writeTemporaryFile(target, contents, mode);
-        const QString temporary = written.path;
+        if (!sweptStale) {
+            removeStaleTemporaryFiles(target);
+            sweptStale = true;
+        }
+        const LockedTemporaryFile written = writeTemporaryFile(target, contents, mode);
+        const QString temporary = written.path();
         const QByteArray nativeTemporary = QFile::encodeName(temporary);
         const auto removeTemporary = [&nativeTemporary] { ::unlink(nativeTemporary.constData()); };
 
         if (m_duringWrite)
             m_duringWrite(WriteMoment::beforeFinalCompare);
+        // After the exchange our temporary file's name holds what it displaced, unlocked.
+        const std::unique_lock noSweeps = LockedTemporaryFile::holdOffSweeps();
         FileDescriptor compared; // held until the exchange is judged
         std::optional<QByteArray> current;
         try {
@@ -371,7 +398,7 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             continue;
         }
         const std::optional<FileIdentity> comparedIdentity = identityOf(compared.get());
-        const std::optional<FileIdentity> ourIdentity = identityOf(written.descriptor.get());
+        const std::optional<FileIdentity> ourIdentity = identityOf(written.descriptor());
         if (m_duringWrite)
             m_duringWrite(WriteMoment::beforeReplacing);
         // No file yet: ours goes in only if Codex has not made one in the gap.

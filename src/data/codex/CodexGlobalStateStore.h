@@ -47,7 +47,8 @@ public:
     static constexpr qsizetype maximumProjectNameLength = 80;
 
     // `duringWrite` is called at each moment of every write attempt; tests play a concurrent
-    // writer there. It touches no file of the store's.
+    // writer there. It touches no temporary file of ours and calls no store: the later
+    // moments come while this process's sweeps of temporary files are held off.
     using WriteMoment = CodexGlobalStateWriteMoment;
     explicit CodexGlobalStateStore(QString statePath,
                                    std::function<void(WriteMoment)> duringWrite = {});
