@@ -12,14 +12,14 @@ namespace {
 
 constexpr const char *writerArgument = "--write-codex-global-state-until-killed";
 constexpr int failedWrite = 3;
+const QString pinnedFolder = QStringLiteral("/w/pinned-by-the-writer");
 
 } // namespace
 
-const QString CodexGlobalStateWriter::pinnedFolder = QStringLiteral("/w/written-by-the-writer");
-
-CodexGlobalStateWriter::CodexGlobalStateWriter(const QString &statePath)
-    : m_process({QString::fromLatin1(writerArgument), statePath})
+std::unique_ptr<RestartedTestProgram> CodexGlobalStateWriter::start(const QString &statePath)
 {
+    return std::make_unique<RestartedTestProgram>(
+        QStringList{QString::fromLatin1(writerArgument), statePath});
 }
 
 std::optional<int> CodexGlobalStateWriter::runIfAsked(int argc, char *argv[])

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace tolvaran::fixtures {
@@ -15,26 +16,13 @@ namespace tolvaran::fixtures {
 class CodexGlobalStateWriter final
 {
 public:
-    // The folder it pins and unpins.
-    static const QString pinnedFolder;
-
-    // Starts a writer of the file at `statePath` and returns once it has changed it once.
-    // Throws std::runtime_error.
-    explicit CodexGlobalStateWriter(const QString &statePath);
-
-    // SIGKILL, then reaps it. Returns whether the kill ended it, rather than a failed write.
-    bool kill() { return m_process.kill(); }
-    void stop() { m_process.stop(); }
-    void resume() { m_process.resume(); }
-    // Whether it still writes: a failed write ends it.
-    bool isRunning() const { return m_process.isRunning(); }
+    // Starts a writer of the file at `statePath` and returns once it has changed it once. A
+    // failed write ends it. Throws std::runtime_error.
+    static std::unique_ptr<RestartedTestProgram> start(const QString &statePath);
 
     // The writer's side: when `argv` asks for a writer, writes until killed and returns the
     // exit code of a failed write; otherwise nothing.
     static std::optional<int> runIfAsked(int argc, char *argv[]);
-
-private:
-    RestartedTestProgram m_process;
 };
 
 } // namespace tolvaran::fixtures

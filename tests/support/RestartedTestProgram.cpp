@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <csignal>
 #include <cstdio>
@@ -68,6 +70,22 @@ void RestartedTestProgram::stop()
 void RestartedTestProgram::resume()
 {
     ::kill(pid_t(m_process.processId()), SIGCONT);
+}
+
+bool RestartedTestProgram::stopWhen(const std::function<bool()> &found)
+{
+    constexpr int attempts = 5000;
+    constexpr quint32 runMicroseconds = 3'000;
+    QRandomGenerator random(attempts);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        stop();
+        if (found())
+            return true;
+        resume();
+        // Lets it run on to another moment; nothing waits for an outcome here.
+        QThread::usleep(random.bounded(runMicroseconds));
+    }
+    return false;
 }
 
 void RestartedTestProgram::announceReady()

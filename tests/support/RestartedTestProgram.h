@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 namespace tolvaran::fixtures {
 
 // The running test program started again as a second process, with arguments that its main
@@ -25,6 +27,9 @@ public:
     void stop();
     void resume();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    // Stops it at moments, letting it run on between, until `found` holds while it is
+    // stopped (it then stays stopped); false when that never happened.
+    bool stopWhen(const std::function<bool()> &found);
 
     // The second process's side: tells the test that it is ready.
     static void announceReady();

@@ -31,6 +31,7 @@ public:
     // SIGSTOP, returning once the process is stopped; resume() lets it go on.
     void stop() { m_process.stop(); }
     void resume() { m_process.resume(); }
+    bool stopWhen(const std::function<bool()> &found) { return m_process.stopWhen(found); }
     // Whether it still writes: a failed write ends it.
     bool isRunning() const { return m_process.isRunning(); }
 
