@@ -335,7 +335,9 @@ CodexGlobalStateStore::CodexGlobalStateStore(QString statePath,
 // Codex's newest version is in place, and a Codex that reads it then and builds its next write
 // on it loses that version. No system call compares and replaces a path in one step, and a
 // thread can be preempted between any two calls for as long as the machine is busy, so this
-// gap can be kept to one call but not closed.
+// gap can be kept to one call but not closed. (Sweeps of temporary files are held off in this
+// process meanwhile; one by another running copy of the program in that same gap could take
+// the displaced version.)
 // A read that is not JSON while the file keeps changing (Codex writing it in place) counts as
 // a changed file; the same bytes twice in a row are a broken file.
 template <typename Result, typename Edit>

@@ -96,8 +96,8 @@ bool LockedTemporaryFile::writeAndSync(const QByteArray &contents) const
 {
     qsizetype written = 0;
     while (written < contents.size()) {
-        const ssize_t put =
-            ::write(m_file.get(), contents.constData() + written, size_t(contents.size() - written));
+        const ssize_t put = ::write(m_file.get(), contents.constData() + written,
+                                    size_t(contents.size() - written));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
