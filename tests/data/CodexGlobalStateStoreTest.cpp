@@ -319,11 +319,12 @@ namespace {
 
 // Codex writing at one moment of a change: its write appends its number to "codex-writes",
 // either of the file as it reads it then or, as a writer that keeps its state in memory, of
-// what it wrote last.
+// what it wrote last; it renames a new file over the old one, or writes into the old one.
 struct CodexStep
 {
     Moment moment;
     bool fromMemory = false;
+    bool inPlace = false;
 };
 
 const QString codexWritesKey = QStringLiteral("codex-writes");
@@ -367,6 +368,9 @@ TEST_F(CodexGlobalStateStoreTest, writesOfCodexAroundTheReplacementAllSurvive)
          true,
          {{Moment::beforeReplacing}, {Moment::beforeReplacing}}},
         {"creating the file after the comparison found none", false, {{Moment::beforeReplacing}}},
+        {"into the file compared, after the comparison",
+         true,
+         {{Moment::beforeReplacing, false, true}}},
         {"after the comparison, and from memory again before its version goes back",
          true,
          {{Moment::beforeReplacing, true}, {Moment::beforePuttingBack, true}}},
@@ -387,11 +391,15 @@ TEST_F(CodexGlobalStateStoreTest, writesOfCodexAroundTheReplacementAllSurvive)
         atEveryMoment = [&](Moment moment) {
             if (steps.isEmpty() || steps.first().moment != moment)
                 return;
-            if (!steps.takeFirst().fromMemory)
+            const CodexStep step = steps.takeFirst();
+            if (!step.fromMemory)
                 codexState = codex.globalState();
             numbers.append(QString::number(numbers.size() + 1));
             codexState = withCodexWrite(codexState, int(numbers.size()));
-            codex.replaceGlobalState(codexState);
+            if (step.inPlace)
+                codex.writeGlobalState(codexState);
+            else
+                codex.replaceGlobalState(codexState);
         };
 
         EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), true),
