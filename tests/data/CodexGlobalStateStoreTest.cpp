@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <thread>
 
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -539,24 +538,13 @@ TEST_F(CodexGlobalStateStoreTest, aFileReadHalfWrittenIsReadAgainLikeAChangedFil
                                                {}, {QStringLiteral("t1")}, {}))
                                  .toJson(QJsonDocument::Compact);
     // Codex is in the middle of writing the file in place: the first half is there. It
-    // finishes as soon as the store has read the half (closed the file after reading).
+    // finishes while the store waits to read the file again.
     codex.writeGlobalState(whole.left(whole.size() / 2));
-    const int watch = ::inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(codex.globalStatePath()).constData(),
-                                  IN_CLOSE_NOWRITE),
-              0);
-    std::thread codexFinishing([&] {
-        alignas(inotify_event) char buffer[4096];
-        if (::read(watch, buffer, sizeof buffer) > 0) {
-            QFile file(codex.globalStatePath());
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(whole);
-        }
-    });
+    atEveryMoment = [&](Moment moment) {
+        if (moment == Moment::beforeRereading)
+            codex.writeGlobalState(whole);
+    };
     store.markThreadRead(QStringLiteral("t1"));
-    codexFinishing.join();
-    ::close(watch);
     EXPECT_EQ(codex.globalState(), FakeCodexHome::globalStateObject({}, {}, {}));
 }
 

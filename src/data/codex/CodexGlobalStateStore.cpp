@@ -357,6 +357,8 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
                     throw CodexGlobalStateStoreError(ErrorKind::readFailed, parseError);
                 lastUnparsable = base;
                 std::this_thread::sleep_for(tornReadPause);
+                if (m_duringWrite)
+                    m_duringWrite(WriteMoment::beforeRereading);
                 continue;
             }
             state = std::move(*parsed);

@@ -11,8 +11,10 @@
 
 namespace tolvaran {
 
-// The moments of a write at which tests play Codex writing at the worst time.
+// The moments of a change at which tests play Codex writing at the worst time.
 enum class CodexGlobalStateWriteMoment {
+    // What was read was not JSON, and after the pause it is about to be read again.
+    beforeRereading,
     // The new contents are in their temporary file, and the file is about to be compared with
     // what the attempt read.
     beforeFinalCompare,
@@ -46,8 +48,8 @@ public:
     // A project name holds 1 to this many characters (grapheme clusters) after trimming.
     static constexpr qsizetype maximumProjectNameLength = 80;
 
-    // `duringWrite` is called at each moment of every write attempt; tests play a concurrent
-    // writer there. It touches no temporary file of ours and calls no store: the later
+    // `duringWrite` is called at each moment of every change; tests play a concurrent writer
+    // there. It touches no temporary file of ours and calls no store: the later
     // moments come while this process's sweeps of temporary files are held off.
     using WriteMoment = CodexGlobalStateWriteMoment;
     explicit CodexGlobalStateStore(QString statePath,
