@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <thread>
 
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,16 +29,21 @@ using namespace tolvaran::fixtures;
 namespace {
 
 using Kind = CodexGlobalStateStoreError::Kind;
+using Moment = CodexGlobalStateWriteMoment;
 
 class CodexGlobalStateStoreTest : public ::testing::Test
 {
 protected:
     CodexGlobalStateStoreTest()
         : codex(home.filePath(QStringLiteral(".codex")))
-        , store(codex.globalStatePath(), [this] {
-            ++writeAttempts;
-            if (duringWrite)
-                duringWrite();
+        , store(codex.globalStatePath(), [this](Moment moment) {
+            if (moment == Moment::beforeFinalCompare) {
+                ++writeAttempts;
+                if (duringWrite)
+                    duringWrite();
+            }
+            if (atEveryMoment)
+                atEveryMoment(moment);
         })
     {
     }
@@ -70,7 +74,8 @@ protected:
     TemporaryHome home;
     FakeCodexHome codex;
     int writeAttempts = 0;
-    std::function<void()> duringWrite; // plays Codex writing at the worst moment
+    std::function<void()> duringWrite; // plays Codex writing before the final compare
+    std::function<void(Moment)> atEveryMoment;
     CodexGlobalStateStore store;
 };
 
@@ -311,6 +316,103 @@ TEST_F(CodexGlobalStateStoreTest, changeByAnotherWriterIsKeptByTheNextAttempt)
 
 namespace {
 
+// Codex writing at one moment of a change: its write appends its number to "codex-writes",
+// either of the file as it reads it then or, as a writer that keeps its state in memory, of
+// what it wrote last; it renames a new file over the old one, or writes into the old one.
+struct CodexStep
+{
+    Moment moment;
+    bool fromMemory = false;
+    bool inPlace = false;
+};
+
+const QString codexWritesKey = QStringLiteral("codex-writes");
+
+// The state with one more of Codex's writes, numbered `number`.
+QJsonObject withCodexWrite(QJsonObject state, int number)
+{
+    QJsonArray writes = state.value(codexWritesKey).toArray();
+    writes.append(number);
+    state.insert(codexWritesKey, writes);
+    return state;
+}
+
+// The numbers of Codex's writes that a state holds, in order.
+QStringList codexWrites(const QJsonObject &state)
+{
+    QStringList numbers;
+    for (const QJsonValue &number : state.value(codexWritesKey).toArray())
+        numbers.append(QString::number(number.toInt()));
+    return numbers;
+}
+
+struct GapCase
+{
+    const char *name;
+    bool fileExists;
+    QList<CodexStep> steps; // each at the first moment of its kind after the step before
+};
+
+} // namespace
+
+// Codex renames a new version over the file in the gaps around our replacement of it, as late
+// as the system calls allow: none of its writes is lost, and the change is made on top of all.
+TEST_F(CodexGlobalStateStoreTest, writesOfCodexAroundTheReplacementAllSurvive)
+{
+    const QList<GapCase> cases = {
+        {"after the comparison, then from the file at the next attempt",
+         true,
+         {{Moment::beforeReplacing}, {Moment::beforeFinalCompare}}},
+        {"after the comparison, twice in a row",
+         true,
+         {{Moment::beforeReplacing}, {Moment::beforeReplacing}}},
+        {"creating the file after the comparison found none", false, {{Moment::beforeReplacing}}},
+        {"into the file compared, after the comparison",
+         true,
+         {{Moment::beforeReplacing, false, true}}},
+        {"after the comparison, and from memory again before its version goes back",
+         true,
+         {{Moment::beforeReplacing, true}, {Moment::beforePuttingBack, true}}},
+        {"after the comparison, and twice from memory while its versions go back",
+         true,
+         {{Moment::beforeReplacing, true},
+          {Moment::beforePuttingBack, true},
+          {Moment::beforePuttingBack, true}}},
+    };
+    for (const GapCase &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        QFile::remove(codex.globalStatePath());
+        QJsonObject codexState = FakeCodexHome::globalStateObject({}, {QStringLiteral("t1")}, {});
+        if (testCase.fileExists)
+            codex.writeGlobalState(codexState);
+        QList<CodexStep> steps = testCase.steps;
+        QStringList numbers;
+        atEveryMoment = [&](Moment moment) {
+            if (steps.isEmpty() || steps.first().moment != moment)
+                return;
+            const CodexStep step = steps.takeFirst();
+            if (!step.fromMemory)
+                codexState = codex.globalState();
+            numbers.append(QString::number(numbers.size() + 1));
+            codexState = withCodexWrite(codexState, int(numbers.size()));
+            if (step.inPlace)
+                codex.writeGlobalState(codexState);
+            else
+                codex.replaceGlobalState(codexState);
+        };
+
+        EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), true),
+                  QSet<QString>{QStringLiteral("/w/a")});
+        EXPECT_TRUE(steps.isEmpty()) << "Codex did not get to write at every moment";
+        EXPECT_EQ(codexWrites(codex.globalState()), numbers);
+        EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
+        EXPECT_EQ(QDir(codex.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral(".codex-global-state.json")});
+    }
+}
+
+namespace {
+
 // The contents of the files in `folder` other than `except`: where a write's new contents
 // wait before they replace the file.
 QList<QByteArray> otherFilesIn(const QString &folder, const QString &except)
@@ -358,6 +460,47 @@ TEST_F(CodexGlobalStateStoreTest, writesThroughALinkKeepingTheModeAndTheTemporar
               QStringList{QStringLiteral("codex-state.json")});
 }
 
+// What killed writers of ours left beside the file goes with the next change that writes, and
+// nothing else in Codex's folder does: not Codex's own files, not names that only look alike,
+// not a folder, and not a link or what it points at.
+TEST_F(CodexGlobalStateStoreTest, aChangeRemovesOnlyTheTemporaryFilesOfKilledWriters)
+{
+    codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
+    const QString prefix = QStringLiteral(".codex-global-state.json.tolvaran-");
+    const QStringList leftovers = {prefix + QStringLiteral("AbC129"),
+                                   prefix + QStringLiteral("zzzzzz")};
+    const QStringList others = {
+        QStringLiteral(".codex-global-state.json"),
+        QStringLiteral(".codex-global-state.json.codex-tmp"),
+        prefix + QStringLiteral("AbC12"),
+        prefix + QStringLiteral("AbC1234"),
+        prefix + QStringLiteral("AbC-12"),
+        QStringLiteral("other.json.tolvaran-AbC123"),
+        QStringLiteral("state_5.sqlite"),
+    };
+    for (const QString &name : leftovers + others.mid(1))
+        home.writeFile(QStringLiteral(".codex/") + name, "{}");
+    const QString folder = prefix + QStringLiteral("Folder");
+    const QString link = prefix + QStringLiteral("Link12");
+    ASSERT_TRUE(QDir(codex.path()).mkdir(folder));
+    const QString outside = home.writeFile(QStringLiteral("elsewhere.json"), "{}");
+    ASSERT_TRUE(QFile::link(outside, codex.path() + QLatin1Char('/') + link));
+    const auto entries = [this] {
+        QStringList names = QDir(codex.path()).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        names.sort();
+        return names;
+    };
+    QStringList kept = others + QStringList{folder, link};
+    kept.sort();
+
+    store.loadSnapshot();
+    EXPECT_EQ(entries().size(), kept.size() + leftovers.size()) << "a read removes nothing";
+    store.setPinnedProjectPath(QStringLiteral("/w/a"), true);
+    EXPECT_EQ(entries(), kept);
+    EXPECT_TRUE(QFileInfo::exists(outside));
+}
+
 TEST_F(CodexGlobalStateStoreTest, onlyRegularFilesOfBoundedSizeAreRead)
 {
     const QByteArray path = QFile::encodeName(codex.globalStatePath());
@@ -395,24 +538,13 @@ TEST_F(CodexGlobalStateStoreTest, aFileReadHalfWrittenIsReadAgainLikeAChangedFil
                                                {}, {QStringLiteral("t1")}, {}))
                                  .toJson(QJsonDocument::Compact);
     // Codex is in the middle of writing the file in place: the first half is there. It
-    // finishes as soon as the store has read the half (closed the file after reading).
+    // finishes while the store waits to read the file again.
     codex.writeGlobalState(whole.left(whole.size() / 2));
-    const int watch = ::inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(codex.globalStatePath()).constData(),
-                                  IN_CLOSE_NOWRITE),
-              0);
-    std::thread codexFinishing([&] {
-        alignas(inotify_event) char buffer[4096];
-        if (::read(watch, buffer, sizeof buffer) > 0) {
-            QFile file(codex.globalStatePath());
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(whole);
-        }
-    });
+    atEveryMoment = [&](Moment moment) {
+        if (moment == Moment::beforeRereading)
+            codex.writeGlobalState(whole);
+    };
     store.markThreadRead(QStringLiteral("t1"));
-    codexFinishing.join();
-    ::close(watch);
     EXPECT_EQ(codex.globalState(), FakeCodexHome::globalStateObject({}, {}, {}));
 }
 
@@ -426,8 +558,8 @@ class StandInCodex final
 public:
     static constexpr std::chrono::milliseconds interval{20};
 
-    explicit StandInCodex(QString path)
-        : m_path(std::move(path))
+    explicit StandInCodex(const FakeCodexHome &codex)
+        : m_codex(codex)
         , m_thread([this] { run(); })
     {
     }
@@ -445,27 +577,12 @@ private:
     void run()
     {
         while (!m_stopping) {
-            QFile current(m_path);
-            QJsonObject state;
-            if (current.open(QIODevice::ReadOnly))
-                state = QJsonDocument::fromJson(current.readAll()).object();
-            current.close();
-            QJsonArray writes = state.value(QStringLiteral("codex-writes")).toArray();
-            writes.append(++m_writes);
-            state.insert(QStringLiteral("codex-writes"), writes);
-            const QString temporary = m_path + QStringLiteral(".codex-tmp");
-            QFile file(temporary);
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
-                file.close();
-                ::rename(QFile::encodeName(temporary).constData(),
-                         QFile::encodeName(m_path).constData());
-            }
+            m_codex.replaceGlobalState(withCodexWrite(m_codex.globalState(), ++m_writes));
             std::this_thread::sleep_for(interval);
         }
     }
 
-    const QString m_path;
+    const FakeCodexHome &m_codex;
     std::atomic<bool> m_stopping = false;
     std::atomic<int> m_writes = 0;
     std::thread m_thread;
@@ -473,17 +590,24 @@ private:
 
 } // namespace
 
-TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
+// Codex and the program change the file as fast as they can for a while. A write of Codex can
+// be lost only where no system call can help: Codex renamed it over the file just before our
+// replacement, and then read the file in the one call before we put its version back. So no
+// more writes are lost than versions were put back, and those that are are counted.
+TEST(CodexGlobalStateStoreStress, writesOfCodexAreLostOnlyInTheGapNoCallCloses)
 {
     constexpr std::chrono::seconds duration{10};
     TemporaryHome home;
     FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
     codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
-    CodexGlobalStateStore store(codex.globalStatePath());
+    int putBacks = 0;
+    const CodexGlobalStateStore store(codex.globalStatePath(), [&putBacks](Moment moment) {
+        putBacks += moment == Moment::beforePuttingBack ? 1 : 0;
+    });
 
     int changes = 0;
     int givenUp = 0;
-    StandInCodex standIn(codex.globalStatePath());
+    StandInCodex standIn(codex);
     const auto end = std::chrono::steady_clock::now() + duration;
     for (bool pin = true; std::chrono::steady_clock::now() < end; pin = !pin) {
         try {
@@ -497,17 +621,14 @@ TEST(CodexGlobalStateStoreStress, noWriteOfCodexIsLostToOurRewrites)
     standIn.stop();
 
     // Each write of Codex appends its number to the list of the file it found, so a write
-    // that one of ours replaced without carrying it leaves a gap in the final list.
-    QSet<int> seen;
-    const QJsonArray writes = codex.globalState().value(QStringLiteral("codex-writes")).toArray();
-    for (const QJsonValue &write : writes)
-        seen.insert(write.toInt());
+    // that one of ours replaced for good leaves a gap in the final list.
+    const QStringList seen = codexWrites(codex.globalState());
     int lost = 0;
     for (int write = 1; write <= standIn.writes(); ++write)
-        lost += seen.contains(write) ? 0 : 1;
-    std::printf("Codex wrote %d times; %d of its writes were lost; we made %d changes and "
-                "gave up %d times\n",
-                standIn.writes(), lost, changes, givenUp);
-    EXPECT_EQ(lost, 0);
+        lost += seen.contains(QString::number(write)) ? 0 : 1;
+    std::printf("Codex wrote %d times; %d of its writes were lost; %d of its versions were put "
+                "back; we made %d changes and gave up %d times\n",
+                standIn.writes(), lost, putBacks, changes, givenUp);
+    EXPECT_LE(lost, putBacks);
     EXPECT_GT(changes, 0);
 }

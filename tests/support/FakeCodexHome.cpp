@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cstdio>
 #include <stdexcept>
 #include <variant>
 
@@ -421,6 +422,18 @@ void FakeCodexHome::writeGlobalState(const QJsonObject &state) const
 void FakeCodexHome::writeGlobalState(const QByteArray &contents) const
 {
     writeBytes(globalStatePath(), contents, QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void FakeCodexHome::replaceGlobalState(const QJsonObject &state) const
+{
+    const QString temporary = globalStatePath() + QStringLiteral(".codex-tmp");
+    writeBytes(temporary, QJsonDocument(state).toJson(QJsonDocument::Compact),
+               QIODevice::WriteOnly | QIODevice::Truncate);
+    if (::rename(QFile::encodeName(temporary).constData(),
+                 QFile::encodeName(globalStatePath()).constData())
+        != 0) {
+        throw std::runtime_error("could not rename " + temporary.toStdString());
+    }
 }
 
 QByteArray FakeCodexHome::globalStateBytes() const

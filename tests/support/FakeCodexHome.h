@@ -168,6 +168,9 @@ public:
 
     void writeGlobalState(const QJsonObject &state) const;
     void writeGlobalState(const QByteArray &contents) const;
+    // Writes the state as Codex does: a new file beside it ("<name>.codex-tmp"), renamed over
+    // the old one.
+    void replaceGlobalState(const QJsonObject &state) const;
     QByteArray globalStateBytes() const; // empty when there is no file
     QJsonObject globalState() const;
     // A global-state object as Codex writes it, with pins, local unread chats and projects.

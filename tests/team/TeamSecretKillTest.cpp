@@ -108,20 +108,15 @@ public:
     // that copy's name.
     QString stopInAWrite(TeamSecretWriter &writer, bool holdingTheSecret) const
     {
-        constexpr int attempts = 5000;
-        constexpr quint32 runMicroseconds = 3'000;
-        QRandomGenerator random(attempts);
-        for (int attempt = 0; attempt < attempts; ++attempt) {
-            writer.stop();
+        QString found;
+        writer.stopWhen([&] {
             for (const QString &copy : leftovers()) {
                 if ((QFileInfo(folder() + QLatin1Char('/') + copy).size() > 0) == holdingTheSecret)
-                    return copy;
+                    found = copy;
             }
-            writer.resume();
-            // Lets it run on to another moment; nothing waits for an outcome here.
-            QThread::usleep(random.bounded(runMicroseconds));
-        }
-        return {};
+            return !found.isEmpty();
+        });
+        return found;
     }
 
     fixtures::TemporaryHome home;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "support/RestartedTestProgram.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +12,7 @@ namespace tolvaran::fixtures {
 // A second process writing one team profile's key and installation credential over and over,
 // as the program writes them, so that a test can kill (or stop) it in the middle of a write.
 // It is this test program started again in a mode of its own (runIfAsked, called first thing
-// by main), so it writes through the same code as the program.
+// by main).
 class TeamSecretWriter final
 {
 public:
@@ -23,25 +24,23 @@ public:
     // and returns once both secrets were written once. Throws std::runtime_error.
     TeamSecretWriter(const QString &support, const QString &profileID,
                      const QString &defaultsPath);
-    ~TeamSecretWriter();
-    TeamSecretWriter(const TeamSecretWriter &) = delete;
-    TeamSecretWriter &operator=(const TeamSecretWriter &) = delete;
 
     // SIGKILL, then reaps it: whatever it was writing stays as the kill left it. Returns
     // whether the kill ended it, rather than a failed write before.
-    bool kill();
+    bool kill() { return m_process.kill(); }
     // SIGSTOP, returning once the process is stopped; resume() lets it go on.
-    void stop();
-    void resume();
+    void stop() { m_process.stop(); }
+    void resume() { m_process.resume(); }
+    bool stopWhen(const std::function<bool()> &found) { return m_process.stopWhen(found); }
     // Whether it still writes: a failed write ends it.
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    bool isRunning() const { return m_process.isRunning(); }
 
     // The writer's side: when `argv` asks for a writer, writes until killed and returns the
     // exit code of a failed write; otherwise nothing.
     static std::optional<int> runIfAsked(int argc, char *argv[]);
 
 private:
-    QProcess m_process;
+    RestartedTestProgram m_process;
 };
 
 } // namespace tolvaran::fixtures

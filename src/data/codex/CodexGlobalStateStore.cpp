@@ -2,6 +2,7 @@
 
 #include "platform/storage/AtomicRename.h"
 #include "platform/storage/FileDescriptor.h"
+#include "platform/storage/LockedTemporaryFile.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 #include "platform/storage/RegularFileRead.h"
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +22,6 @@
 #include <optional>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,9 +40,10 @@ const QLatin1String rootPathsKey("rootPaths");
 const QLatin1String nameKey("name");
 const QLatin1String updatedAtKey("updatedAt");
 
-// How often in one change a write by Codex found displaced is carried into ours before the
-// change gives up (each needs Codex to write in a gap of microseconds).
-constexpr int maximumGapRepairs = 8;
+// How many versions of Codex found displaced by our replacement one change puts back before
+// it counts them as attempts, and how many exchanges one putting back makes at most (each
+// needs Codex to rename a version over the file in a gap of microseconds).
+constexpr int maximumPutBacks = 8;
 
 // The mode of a file the store creates; an existing file keeps its own.
 constexpr mode_t newFileMode = 0644;
@@ -159,10 +161,12 @@ QSet<QString> pinnedProjectPaths(const QStringList &pinned, const LocalProjectIn
 
 // The file's bytes, or nothing when there is no file. A failure throws the error of kind
 // `failure` with the reason: the first read of an attempt reports it as a read failure, the
-// reads around the replacement as a failed update.
-std::optional<QByteArray> readFile(const QString &path, ErrorKind failure)
+// reads around the replacement as a failed update. `keepOpen` receives the file read.
+std::optional<QByteArray> readFile(const QString &path, ErrorKind failure,
+                                   FileDescriptor *keepOpen = nullptr)
 {
-    RegularFileRead read = readRegularFile(path, CodexGlobalStateStore::maximumFileBytes);
+    RegularFileRead read =
+        readRegularFile(path, CodexGlobalStateStore::maximumFileBytes, keepOpen);
     if (read.status == RegularFileRead::Status::missing)
         return std::nullopt;
     if (!read.isRead())
@@ -185,44 +189,61 @@ std::optional<QJsonObject> parsedState(const QByteArray &bytes, QString &parseEr
     return document.object();
 }
 
-struct TemporaryFile
-{
-    QString path;
-    FileDescriptor descriptor; // open, so that a deferred sync reaches the file wherever it is
-};
+// Our temporary files beside the target: its name, this infix, then this many letters and
+// digits drawn at random (as mkostemp(3) draws them, so that the leftovers of versions that
+// used it are recognised too).
+const QLatin1String temporaryInfix(".tolvaran-");
+constexpr qsizetype temporaryNameCharacters = 6;
+const QLatin1String temporaryNameAlphabet(
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
 
-// A temporary file beside `target`, holding `contents` with `mode`, synced to disk unless
-// `deferSync` (the caller then syncs it through its descriptor once it is in place).
-TemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents, mode_t mode,
-                                 bool deferSync)
+QString drawTemporaryPath(const QString &target)
 {
-    QByteArray pattern = QFile::encodeName(target) + ".tolvaran-XXXXXX";
-    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (!file.isValid()) {
+    QString path = target + temporaryInfix;
+    for (qsizetype i = 0; i < temporaryNameCharacters; ++i) {
+        path += temporaryNameAlphabet.at(
+            QRandomGenerator::global()->bounded(int(temporaryNameAlphabet.size())));
+    }
+    return path;
+}
+
+bool isTemporaryName(const QString &entry, const QString &targetName)
+{
+    const QString prefix = targetName + temporaryInfix;
+    return entry.size() == prefix.size() + temporaryNameCharacters && entry.startsWith(prefix)
+           && std::all_of(entry.cbegin() + prefix.size(), entry.cend(), [](QChar c) {
+                  return temporaryNameAlphabet.contains(c);
+              });
+}
+
+// Removes the temporary files that writers killed in the middle of a change left beside
+// `target`: Codex's folder is not ours to litter. Those of changes still going on stay.
+void removeStaleTemporaryFiles(const QString &target)
+{
+    const QFileInfo info(target);
+    LockedTemporaryFile::removeStale(info.absolutePath(),
+                                     [name = info.fileName()](const QString &entry) {
+                                         return isTemporaryName(entry, name);
+                                     });
+}
+
+// A temporary file beside `target`, holding `contents` with `mode`, synced to disk.
+LockedTemporaryFile writeTemporaryFile(const QString &target, const QByteArray &contents,
+                                       mode_t mode)
+{
+    std::optional<LockedTemporaryFile> file = LockedTemporaryFile::create(
+        [&target] { return drawTemporaryPath(target); }, mode);
+    if (!file) {
         throw CodexGlobalStateStoreError(
             ErrorKind::writeFailed,
             QStringLiteral("Could not create a temporary file beside %1.").arg(target));
     }
-    const QString path = QFile::decodeName(pattern);
-    const auto fail = [&path](const QString &sentence) {
-        ::unlink(QFile::encodeName(path).constData());
-        return CodexGlobalStateStoreError(ErrorKind::writeFailed, sentence);
-    };
-    if (::fchmod(file.get(), mode) != 0)
-        throw fail(QStringLiteral("Could not set the mode of %1.").arg(target));
-    qint64 written = 0;
-    while (written < contents.size()) {
-        const ssize_t put = ::write(file.get(), contents.constData() + written,
-                                    size_t(contents.size() - written));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            throw fail(QStringLiteral("Could not write %1.").arg(path));
-        written += put;
+    if (!file->writeAndSync(contents)) {
+        ::unlink(QFile::encodeName(file->path()).constData());
+        throw CodexGlobalStateStoreError(ErrorKind::writeFailed,
+                                         QStringLiteral("Could not write %1.").arg(file->path()));
     }
-    if (!deferSync && ::fsync(file.get()) != 0)
-        throw fail(QStringLiteral("Could not write %1.").arg(path));
-    return {path, std::move(file)};
+    return std::move(*file);
 }
 
 // Where a write must go: the file itself, or, when the state path is a symbolic link (a
@@ -236,12 +257,64 @@ QString writeTarget(const QString &statePath)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
+// Which file a name or descriptor stands for: two names stand for one file exactly when both
+// give the same identity, as long as one of them is held open.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+std::optional<FileIdentity> identityOf(int descriptor)
+{
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0)
+        return std::nullopt;
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+// What the name itself holds; a link is not followed.
+std::optional<FileIdentity> identityAt(const QByteArray &path)
+{
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+// Our exchange put `ours` in place of a version of Codex's that the attempt never compared,
+// which now lies at `temporary` (`displaced`). Exchanges it back at once; when what comes back
+// is not ours, Codex renamed a newer version over the file between the two exchanges, and that
+// one goes back in turn, until an exchange hands back what the one before it put in place.
+// What is left at `temporary` is never Codex's newest version.
+void putBackDisplaced(const QByteArray &temporary, const QByteArray &target, FileIdentity ours,
+                     FileIdentity displaced,
+                     const std::function<void(CodexGlobalStateWriteMoment)> &duringWrite)
+{
+    FileIdentity placed = ours;
+    FileIdentity held = displaced;
+    for (int exchange = 0; exchange < maximumPutBacks; ++exchange) {
+        if (duringWrite)
+            duringWrite(CodexGlobalStateWriteMoment::beforePuttingBack);
+        if (atomicRename(temporary.constData(), target.constData(), AtomicRenameMode::exchange)
+            != 0) {
+            return;
+        }
+        const std::optional<FileIdentity> back = identityAt(temporary);
+        if (!back || *back == placed)
+            return;
+        placed = held;
+        held = *back;
+    }
+}
+
 } // namespace
 
 CodexGlobalStateStore::CodexGlobalStateStore(QString statePath,
-                                             std::function<void()> beforeFinalCompare)
+                                             std::function<void(WriteMoment)> duringWrite)
     : m_statePath(std::move(statePath))
-    , m_beforeFinalCompare(std::move(beforeFinalCompare))
+    , m_duringWrite(std::move(duringWrite))
 {
 }
 
@@ -252,57 +325,50 @@ CodexGlobalStateStore::CodexGlobalStateStore(QString statePath,
 //   target), then the file is compared with what the attempt read and swapped with ours
 //   straight after;
 // - the swap is an exchange (renameat2 RENAME_EXCHANGE), so the file we displaced is still
-//   there to look at: when it is not what the attempt read, Codex wrote in the gap, and the
-//   next attempt edits Codex's version (which already holds the change) and swaps again, so
-//   that write is not lost. File systems without the exchange get a plain rename, whose gap is
-//   only narrowed;
+//   there to look at: when it is not the file the attempt compared, Codex renamed a version
+//   over it in the gap, and that version goes back in place of ours at once, before the next
+//   attempt edits it. File systems without the exchange get a plain rename, whose gap is only
+//   narrowed;
 // - afterwards the file must be ours; a later write by Codex (which may not hold our change)
 //   makes the next attempt edit its version.
+// What remains: between our exchange and the putting back (one lstat apart), a file without
+// Codex's newest version is in place, and a Codex that reads it then and builds its next write
+// on it loses that version. No system call compares and replaces a path in one step, and a
+// thread can be preempted between any two calls for as long as the machine is busy, so this
+// gap can be kept to one call but not closed. (Sweeps of temporary files are held off in this
+// process meanwhile; one by another running copy of the program in that same gap could take
+// the displaced version.)
 // A read that is not JSON while the file keeps changing (Codex writing it in place) counts as
 // a changed file; the same bytes twice in a row are a broken file.
 template <typename Result, typename Edit>
 Result CodexGlobalStateStore::updateState(Edit &&edit) const
 {
-    // What the attempt edits, and what the file must hold when ours replaces it. They differ
-    // only after Codex wrote in the gap: then the edit starts from Codex's displaced version
-    // while the file holds ours.
-    std::optional<QByteArray> base;
-    std::optional<QByteArray> expected;
-    bool carried = false;
-    int gapRepairs = 0;
+    int putBacks = 0;
+    bool sweptStale = false;
     std::optional<QByteArray> lastUnparsable;
     QString parseError;
     for (int attempt = 0; attempt < maximumUpdateAttempts; ++attempt) {
-        // Carrying Codex's write forward is not a new attempt: stopping there would leave
-        // that write lost.
-        if (carried && gapRepairs <= maximumGapRepairs)
-            --attempt;
-        if (!carried) {
-            base = readFile(m_statePath, ErrorKind::readFailed);
-            expected = base;
-        }
+        const std::optional<QByteArray> base = readFile(m_statePath, ErrorKind::readFailed);
         QJsonObject state;
         if (base) {
             std::optional<QJsonObject> parsed = parsedState(*base, parseError);
             if (!parsed) {
-                if (!carried && lastUnparsable == base)
+                if (lastUnparsable == base)
                     throw CodexGlobalStateStoreError(ErrorKind::readFailed, parseError);
                 lastUnparsable = base;
-                carried = false;
                 std::this_thread::sleep_for(tornReadPause);
+                if (m_duringWrite)
+                    m_duringWrite(WriteMoment::beforeRereading);
                 continue;
             }
             state = std::move(*parsed);
         }
 
         EditOutcome<Result> outcome = edit(state);
-        if (!outcome.changed && !carried)
+        if (!outcome.changed)
             return outcome.result;
         // QJsonObject keeps its keys sorted, so the compact form has sorted keys at every level.
-        // A displaced version that needs no change goes back as Codex wrote it.
-        const QByteArray contents = outcome.changed
-            ? QJsonDocument(state).toJson(QJsonDocument::Compact)
-            : base.value_or(QByteArray());
+        const QByteArray contents = QJsonDocument(state).toJson(QJsonDocument::Compact);
 
         const QString target = writeTarget(m_statePath);
         const QByteArray nativeTarget = QFile::encodeName(target);
@@ -310,33 +376,39 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
         const mode_t mode = ::stat(nativeTarget.constData(), &existing) == 0
             ? (existing.st_mode & 07777)
             : newFileMode;
-        // Carrying a write of Codex forward is a race against Codex reading our file in the
-        // meantime, so its sync waits until the file is in place.
-        const bool deferSync = carried;
-        carried = false;
-        TemporaryFile written = writeTemporaryFile(target, contents, mode, deferSync);
-        const QString temporary = written.path;
+        if (!sweptStale) {
+            removeStaleTemporaryFiles(target);
+            sweptStale = true;
+        }
+        const LockedTemporaryFile written = writeTemporaryFile(target, contents, mode);
+        const QString temporary = written.path();
         const QByteArray nativeTemporary = QFile::encodeName(temporary);
         const auto removeTemporary = [&nativeTemporary] { ::unlink(nativeTemporary.constData()); };
 
-        if (m_beforeFinalCompare)
-            m_beforeFinalCompare();
+        if (m_duringWrite)
+            m_duringWrite(WriteMoment::beforeFinalCompare);
+        // After the exchange our temporary file's name holds what it displaced, unlocked.
+        const std::unique_lock noSweeps = LockedTemporaryFile::holdOffSweeps();
+        FileDescriptor compared; // held until the exchange is judged
         std::optional<QByteArray> current;
         try {
-            current = readFile(m_statePath, ErrorKind::writeFailed);
+            current = readFile(m_statePath, ErrorKind::writeFailed, &compared);
         } catch (...) {
             removeTemporary();
             throw;
         }
-        if (current != expected) {
+        if (current != base) {
             removeTemporary();
             continue;
         }
+        const std::optional<FileIdentity> comparedIdentity = identityOf(compared.get());
+        const std::optional<FileIdentity> ourIdentity = identityOf(written.descriptor());
+        if (m_duringWrite)
+            m_duringWrite(WriteMoment::beforeReplacing);
         // No file yet: ours goes in only if Codex has not made one in the gap.
         int error = atomicRename(nativeTemporary.constData(), nativeTarget.constData(),
-                                 expected ? AtomicRenameMode::exchange
-                                          : AtomicRenameMode::noReplace);
-        const bool exchanged = error == 0 && expected;
+                                 base ? AtomicRenameMode::exchange : AtomicRenameMode::noReplace);
+        const bool exchanged = error == 0 && base;
         if (error == EEXIST) {
             removeTemporary();
             continue;
@@ -351,19 +423,26 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             throw CodexGlobalStateStoreError(ErrorKind::writeFailed,
                                              QString::fromLocal8Bit(std::strerror(error)));
         }
-        if (deferSync)
-            ::fsync(written.descriptor.get()); // in place already; a failure loses nothing more
         if (exchanged) {
-            // What we displaced: the version we expected, or a write by Codex in the gap.
-            const RegularFileRead displaced = readRegularFile(temporary, maximumFileBytes);
-            removeTemporary();
-            if (displaced.isRead() && displaced.contents != *expected) {
-                base = displaced.contents;
-                expected = contents;
-                carried = true;
-                ++gapRepairs;
+            // The one call between the exchange and a putting back: keep it so.
+            const std::optional<FileIdentity> displaced = identityAt(nativeTemporary);
+            bool displacedCompared = displaced && displaced == comparedIdentity;
+            if (displacedCompared) {
+                // The same file, unless Codex wrote into it in place since the comparison.
+                const RegularFileRead read = readRegularFile(temporary, maximumFileBytes);
+                displacedCompared = !read.isRead() || read.contents == *base;
+            }
+            if (!displacedCompared && displaced && ourIdentity) {
+                putBackDisplaced(nativeTemporary, nativeTarget, *ourIdentity, *displaced,
+                                 m_duringWrite);
+                removeTemporary();
+                // Putting back is not a new attempt: Codex wrote once, in a gap of
+                // microseconds, and is not known to keep rewriting the file.
+                if (++putBacks <= maximumPutBacks)
+                    --attempt;
                 continue;
             }
+            removeTemporary();
         }
         const RegularFileRead after = readRegularFile(m_statePath, maximumFileBytes);
         if (after.isRead() && after.contents == contents)

@@ -11,10 +11,24 @@
 
 namespace tolvaran {
 
+// The moments of a change at which tests play Codex writing at the worst time.
+enum class CodexGlobalStateWriteMoment {
+    // What was read was not JSON, and after the pause it is about to be read again.
+    beforeRereading,
+    // The new contents are in their temporary file, and the file is about to be compared with
+    // what the attempt read.
+    beforeFinalCompare,
+    // The file compared equal, and ours is about to replace it.
+    beforeReplacing,
+    // Ours replaced a file other than the one compared, which is about to go back.
+    beforePuttingBack,
+};
+
 // Reads and rewrites Codex's global-state file (".codex-global-state.json" in Codex's folder):
 // which projects are pinned, which chats are unread, and Codex's own project records. Codex
 // may rewrite the file at any moment, so every change re-reads it just before replacing it and
-// starts again when it changed in between; the file is always written whole, with sorted keys,
+// starts again when it changed in between, and a version Codex put in place in the moment
+// before ours replaced it goes back at once; the file is always written whole, with sorted keys,
 // atomically, with its mode kept, and through a symbolic link to the link's target. Members
 // the store does not know, at any level, are written back as they were read.
 //
@@ -34,11 +48,12 @@ public:
     // A project name holds 1 to this many characters (grapheme clusters) after trimming.
     static constexpr qsizetype maximumProjectNameLength = 80;
 
-    // Called during every write attempt after the new contents are in their temporary file
-    // and before the file is compared with what the attempt read; tests play a concurrent
-    // writer there. Touches no file.
+    // `duringWrite` is called at each moment of every change; tests play a concurrent writer
+    // there. It touches no temporary file of ours and calls no store: the later
+    // moments come while this process's sweeps of temporary files are held off.
+    using WriteMoment = CodexGlobalStateWriteMoment;
     explicit CodexGlobalStateStore(QString statePath,
-                                   std::function<void()> beforeFinalCompare = {});
+                                   std::function<void(WriteMoment)> duringWrite = {});
 
     const QString &statePath() const { return m_statePath; }
 
@@ -63,7 +78,7 @@ private:
     Result updateState(Edit &&edit) const;
 
     const QString m_statePath;
-    const std::function<void()> m_beforeFinalCompare;
+    const std::function<void(WriteMoment)> m_duringWrite;
 };
 
 } // namespace tolvaran

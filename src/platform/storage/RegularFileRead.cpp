@@ -31,10 +31,10 @@ QString systemError(const QString &path, int error)
 
 } // namespace
 
-RegularFileRead readRegularFile(const QString &path, qint64 limit)
+RegularFileRead readRegularFile(const QString &path, qint64 limit, FileDescriptor *keepOpen)
 {
-    const FileDescriptor file(::open(QFile::encodeName(path).constData(),
-                                     O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor file(::open(QFile::encodeName(path).constData(),
+                               O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!file.isValid()) {
         const int error = errno;
         if (error == ENOENT)
@@ -77,6 +77,8 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
     if (filled > limit)
         return failed(RegularFileRead::Status::tooLarge, tooLarge);
     contents.truncate(qsizetype(filled));
+    if (keepOpen)
+        *keepOpen = std::move(file);
     return {RegularFileRead::Status::read, std::move(contents), {}};
 }
 

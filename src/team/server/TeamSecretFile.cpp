@@ -1,9 +1,8 @@
 #include "team/server/TeamSecretFile.h"
 
 #include "platform/Paths.h"
-#include "platform/storage/FileDescriptor.h"
+#include "platform/storage/LockedTemporaryFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -11,39 +10,19 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tolvaran {
 
 namespace {
 
-constexpr QFileDevice::Permissions secretFilePermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr mode_t secretFileMode = 0600;
 constexpr mode_t privateFolderMode = 0700;
 // A copy's name: "." and the secret's name, a dot, this many hex digits drawn at random, then
 // the suffix.
 constexpr qsizetype copyNameDigits = 16;
 const QLatin1String copyNameSuffix(".tmp");
-// How many new copies a write makes when sweeps of other processes take them before they are
-// locked.
-constexpr int copyCreationAttempts = 3;
-
-// A copy is in use exactly while its writer holds an exclusive flock(2) on it, from just
-// after its creation until it has been renamed over the secret; the lock goes with the
-// writer's process, so the copy of a killed writer is unlocked and a sweep may take it. flock
-// locks belong to an open file, not to a process: a sweep's own open of a copy conflicts with
-// the writer's lock whether that writer is in this process or another. The one moment a copy
-// exists unlocked is between its creation and its lock:
-// - in this process, a writer holds this mutex across those two steps and a sweep holds it
-//   throughout, so no sweep of this process ever takes a copy this process writes;
-// - a sweep of another process may take a copy in that moment; its writer, once it holds the
-//   lock, finds its copy gone from the folder and starts again with a new one.
-std::mutex copyCreation;
 
 QString copyNamePrefix(const QString &fileName)
 {
@@ -74,29 +53,6 @@ bool isCopyName(const QString &entry, const QString &fileName)
     });
 }
 
-// Opens `copy` as a new copy of `filePath`, created 0600 and locked; returns its path, or an
-// empty string on failure.
-QString openLockedCopy(const QString &filePath, QFile &copy)
-{
-    const std::lock_guard creating(copyCreation);
-    for (int attempt = 0; attempt < copyCreationAttempts; ++attempt) {
-        const QString path = copyPathFor(filePath);
-        copy.setFileName(path);
-        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly, secretFilePermissions))
-            return {};
-        struct stat status{};
-        if (::flock(copy.handle(), LOCK_EX) != 0 || ::fstat(copy.handle(), &status) != 0) {
-            QFile::remove(path);
-            copy.close();
-            return {};
-        }
-        if (status.st_nlink > 0)
-            return path;
-        copy.close(); // taken by another process's sweep before it was locked
-    }
-    return {};
-}
-
 } // namespace
 
 bool TeamSecretFile::write(const QString &filePath, const QString &secret)
@@ -112,24 +68,20 @@ bool TeamSecretFile::write(const QString &filePath, const QString &secret)
 
     // Our own temporary file rather than QSaveFile: QSaveFile creates the temporary file of a
     // target that does not exist yet with the default mode (0666 less the umask) and narrows
-    // it only afterwards, so a new secret would be readable by others for a moment. Opening
-    // with NewOnly and the mode creates the file 0600 in the same system call.
-    QFile temporary;
-    const QString temporaryPath = openLockedCopy(filePath, temporary);
-    if (temporaryPath.isEmpty())
+    // it only afterwards, so a new secret would be readable by others for a moment. A locked
+    // temporary file is private from the moment it exists.
+    const std::optional<LockedTemporaryFile> temporary =
+        LockedTemporaryFile::create([&filePath] { return copyPathFor(filePath); }, secretFileMode);
+    if (!temporary)
         return false;
-    const QByteArray bytes = secret.toUtf8();
     // rename(2) replaces the target in one step, so a reader sees the old secret or the new
     // one, never a part of either. It comes before the close, which drops the lock.
-    const bool written = temporary.setPermissions(secretFilePermissions)
-                         && temporary.write(bytes) == bytes.size() && temporary.flush()
-                         && ::fsync(temporary.handle()) == 0
-                         && std::rename(QFile::encodeName(temporaryPath).constData(),
+    const bool written = temporary->writeAndSync(secret.toUtf8())
+                         && std::rename(QFile::encodeName(temporary->path()).constData(),
                                         QFile::encodeName(filePath).constData())
                                 == 0;
     if (!written)
-        QFile::remove(temporaryPath);
-    temporary.close();
+        QFile::remove(temporary->path());
     return written;
 }
 
@@ -160,21 +112,9 @@ bool TeamSecretFile::remove(const QString &filePath)
 void TeamSecretFile::removeStaleCopies(const QString &filePath)
 {
     const QFileInfo target(filePath);
-    const QDir folder = target.absoluteDir();
-    const std::lock_guard sweeping(copyCreation);
-    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &entry : entries) {
-        if (!isCopyName(entry, target.fileName()))
-            continue;
-        const QByteArray path = QFile::encodeName(folder.filePath(entry));
-        const FileDescriptor copy(
-            ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat status{};
-        if (!copy.isValid() || ::fstat(copy.get(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;
-        if (::flock(copy.get(), LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.constData());
-    }
+    LockedTemporaryFile::removeStale(target.absolutePath(), [&target](const QString &entry) {
+        return isCopyName(entry, target.fileName());
+    });
 }
 
 } // namespace tolvaran
