@@ -1,9 +1,13 @@
 // The team screens on a local team server, each written to a PNG file for the screenshot
-// script (scripts/team-screens-screenshots.sh), in the Fusion style with its light palette:
-//   team_screens_screenshot OUTDIR
+// script (scripts/team-screens-screenshots.sh), in the Fusion style with its light palette, or
+// its dark one when asked:
+//   team_screens_screenshot OUTDIR [dark]
 // OUTDIR/team-join.png (the join sheet after a refused key), team-dashboard-settings.png,
 // team-dashboard-projects.png, team-dashboard-people.png, team-dashboard-commits.png,
-// team-dashboard-empty.png (no team selected) and team-leave.png (the leave question).
+// team-dashboard-empty.png (no team selected) and team-leave.png (the leave question); then
+// the dashboard on each tab at the widths of narrow windows, 400, 500 and 800 pixels
+// (team-dashboard-400-settings.png, ...), and scrolled to its end where it scrolls
+// (team-dashboard-400-settings-scrolled.png, ...).
 #include "app/ApplicationSetUp.h"
 #include "helpers/ScreenshotLook.h"
 #include "team_screens/TeamScreensWorld.h"
@@ -17,6 +21,8 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <cstdio>
 
@@ -28,6 +34,10 @@ using tolvaran::fixtures::waitUntil;
 
 constexpr int dashboardWidth = 1100;
 constexpr int dashboardHeight = 720;
+// Narrow windows: the browser's least width and two more, at the window's least height less
+// its menu.
+constexpr int narrowWidths[] = {400, 500, 800};
+constexpr int narrowHeight = 650;
 constexpr std::chrono::milliseconds settleTime{300};
 
 bool write(QWidget &widget, const QString &path)
@@ -55,13 +65,14 @@ TeamCommitEvent commit(int index, qint64 minutesAgo)
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: team_screens_screenshot OUTDIR\n");
+    const bool dark = argc == 3 && qstrcmp(argv[2], "dark") == 0;
+    if (argc != 2 && !dark) {
+        std::fprintf(stderr, "usage: team_screens_screenshot OUTDIR [dark]\n");
         return 2;
     }
     QApplication application(argc, argv);
     setUpApplication(QString());
-    fixtures::bench::useFusionLook(false);
+    fixtures::bench::useFusionLook(dark);
     const QString outdir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outdir);
 
@@ -132,6 +143,25 @@ int main(int argc, char *argv[])
         ok &= write(dashboard, outdir + QStringLiteral("/team-dashboard-%1.png")
                                             .arg(QString::fromLatin1(name)));
     }
+
+    for (const int width : narrowWidths) {
+        dashboard.resize(width, narrowHeight);
+        for (const auto &[tab, name] : tabs) {
+            dashboard.selectTab(tab);
+            const QString shot = outdir
+                + QStringLiteral("/team-dashboard-%1-%2").arg(width).arg(QString::fromLatin1(name));
+            ok &= write(dashboard, shot + QStringLiteral(".png"));
+            // Where the tab scrolls, its end too.
+            for (QScrollArea *area : dashboard.findChildren<QScrollArea *>()) {
+                if (area->isVisible() && area->verticalScrollBar()->maximum() > 0) {
+                    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+                    ok &= write(dashboard, shot + QStringLiteral("-scrolled.png"));
+                    area->verticalScrollBar()->setValue(0);
+                }
+            }
+        }
+    }
+    dashboard.resize(dashboardWidth, dashboardHeight);
 
     dashboard.selectTab(TeamDashboardTab::settings);
     dashboard.askToRemove(team);

@@ -60,12 +60,24 @@ void TolvaranWindow::fitToScreen(const QRect &available, bool firstSize)
     m_available = available;
     m_fittedFrame = frameMargins();
     m_fittedLeastSize = leastSize();
-    const QSize wanted = firstSize ? QSize(initialWidth, initialHeight) : size();
+    // A screen that needed more than the window's width widened it: once no screen needs
+    // that, the window goes back to the width it had, unless the user has sized it since.
+    if (m_widenedFrom && (firstSize || size().width() != m_widenedTo))
+        m_widenedFrom.reset();
+    QSize wanted = firstSize ? QSize(initialWidth, initialHeight) : size();
+    if (m_widenedFrom)
+        wanted.setWidth(*m_widenedFrom);
     const WindowFit fitted =
         WindowFit::fit(available, m_fittedFrame, m_fittedLeastSize, wanted);
     setMinimumSize(fitted.minimumSize);
     if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
+    if (fitted.size.width() > wanted.width()) {
+        m_widenedFrom = wanted.width();
+        m_widenedTo = fitted.size.width();
+    } else {
+        m_widenedFrom.reset();
+    }
     if (fitted.size != size())
         resize(fitted.size);
 }

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 
@@ -53,8 +54,9 @@ public:
     // by minimumHeight, or the whole area where it is smaller. With `firstSize` the window
     // also takes initialWidth by initialHeight, or as much of them as fits. The window fits
     // this area again whenever its frame (known only once the window manager has placed the
-    // window) or its content's least width changes. A maximised or full-screen window keeps
-    // the size the window manager gave it.
+    // window) or its content's least width changes. Widened for a screen's least width, it goes
+    // back to its earlier width when that screen goes, unless the user sized it meanwhile. A
+    // maximised or full-screen window keeps the size the window manager gave it.
     void fitToScreen(const QRect &available, bool firstSize = false);
 
 protected:
@@ -78,6 +80,10 @@ private:
     QRect m_available;
     QMargins m_fittedFrame;
     QSize m_fittedLeastSize;
+    // The width the window had before a screen's least width widened it, and the width it was
+    // widened to.
+    std::optional<int> m_widenedFrom;
+    int m_widenedTo = 0;
 };
 
 } // namespace tolvaran

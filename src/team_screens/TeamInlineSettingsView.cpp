@@ -8,6 +8,7 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
+#include "widgets/WrappingRowLayout.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@ namespace tolvaran {
 namespace {
 
 constexpr int rowTitleWidth = 100;
+constexpr int keyRowSpacing = 10;
 
 const QString sharingNotice = QStringLiteral(
     "Shared: app version, repository identity, branch, changed file paths, Git counts, commit "
@@ -79,9 +81,10 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     addRow(QStringLiteral("Your name"), m_memberNameField);
 
     auto *key = new QWidget(this);
-    auto *keyRow = new QHBoxLayout(key);
-    keyRow->setContentsMargins(0, 0, 0, 0);
-    keyRow->setSpacing(10);
+    // "Copy" goes below the words where the width does not hold both.
+    auto *keyRow = new WrappingRowLayout(key);
+    keyRow->setHorizontalSpacing(keyRowSpacing);
+    keyRow->setVerticalSpacing(keyRowSpacing);
     const QColor secondary = BrowserStyle::secondaryLabelColor(palette());
     keyRow->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), symbolSize, key,
                                   secondary));
@@ -93,7 +96,6 @@ TeamInlineSettingsView::TeamInlineSettingsView(TeamScreenTeam &team, QWidget *pa
     m_copyButton->setAccessibleName(QStringLiteral("Copy team key"));
     connect(m_copyButton, &QPushButton::clicked, this, &TeamInlineSettingsView::copyTeamKey);
     keyRow->addWidget(m_copyButton);
-    keyRow->addStretch();
     addRow(QStringLiteral("Team key"), key);
     column->addLayout(rows);
 

@@ -4,6 +4,7 @@
 #include "team/server/TeamSettingsStore.h"
 #include "team_screens/TeamConnectionPresentation.h"
 #include "team_screens/TeamInlineSettingsView.h"
+#include "team_screens/TeamListSplit.h"
 #include "team_screens/TeamMembershipFacts.h"
 #include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamScreenStyle.h"
@@ -14,23 +15,17 @@
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/ElidingLabel.h"
-#include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 #include "widgets/PlainText.h"
-#include "widgets/RoundedPanel.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
-#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QKeyEvent>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -38,11 +33,7 @@ namespace tolvaran {
 
 namespace {
 
-constexpr int teamListMinimumWidth = 190;
-constexpr int teamListIdealWidth = 230;
-constexpr int teamListMaximumWidth = 280;
 constexpr int teamDotSize = 8;
-constexpr int tabHeight = 38;
 
 const QString leaveMessage = QStringLiteral(
     "This gives up this device seat and removes the team connection and credentials from this "
@@ -54,37 +45,6 @@ const QString deleteMessage = QStringLiteral(
 QPixmap dot(const QColor &color, int size)
 {
     return tintedSymbolIcon(QStringLiteral("circle.fill"), color).pixmap(size, size);
-}
-
-QLabel *metricValueLabel(QWidget *parent)
-{
-    QLabel *label = TeamScreenStyle::plainLabel(
-        BrowserStyle::monospacedDigitFont(TeamScreenStyle::title3Size, QFont::DemiBold), parent);
-    return label;
-}
-
-// A figure tile of the overview.
-RoundedPanel *metricTile(const QString &title, const QString &symbol, QLabel *&value,
-                         QWidget *parent)
-{
-    auto *tile = new RoundedPanel(TeamScreenStyle::boxCornerRadius, parent);
-    auto *row = new QHBoxLayout(tile);
-    row->setContentsMargins(12, 12, 12, 12);
-    row->setSpacing(10);
-    row->addWidget(TeamScreenStyle::symbolLabel(
-        symbol, TeamScreenStyle::symbolSize + 4, tile,
-        BrowserStyle::secondaryLabelColor(parent->palette())));
-    auto *texts = new QVBoxLayout;
-    texts->setSpacing(1);
-    value = metricValueLabel(tile);
-    value->setObjectName(QStringLiteral("metricValue"));
-    texts->addWidget(value);
-    QLabel *caption = TeamScreenStyle::secondaryCaption(tile, title);
-    caption->setWordWrap(false);
-    texts->addWidget(caption);
-    row->addLayout(texts);
-    row->addStretch();
-    return tile;
 }
 
 } // namespace
@@ -118,11 +78,10 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     titles->setSpacing(2);
     titles->addWidget(plainLabel(BrowserStyle::systemFont(title2Size, QFont::DemiBold), header,
                                  QStringLiteral("Teams")));
-    QLabel *subtitle = secondaryCaption(
-        header, QStringLiteral("Connections stay active regardless of the Projects filter."));
-    subtitle->setWordWrap(false);
-    titles->addWidget(subtitle);
-    headerRow->addLayout(titles);
+    // It wraps on a narrow window.
+    titles->addWidget(secondaryCaption(
+        header, QStringLiteral("Connections stay active regardless of the Projects filter.")));
+    headerRow->addLayout(titles, 1);
     headerRow->addStretch();
     QPushButton *add = button(QStringLiteral("Add Team"), header, QStringLiteral("plus"));
     add->setObjectName(QStringLiteral("addTeamButton"));
@@ -131,13 +90,9 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     layout->addWidget(header);
     layout->addWidget(divider(this));
 
-    auto *split = new QSplitter(Qt::Horizontal, this);
-    split->setChildrenCollapsible(false);
-    auto *left = new QWidget(split);
+    auto *left = new QWidget(this);
     BrowserStyle::setBackgroundColor(left, SystemColors::controlBackground(palette()));
-    FontScale::follow(left, [this, left] {
-        left->setMinimumWidth(FontScale::scaled(teamListMinimumWidth));
-        left->setMaximumWidth(FontScale::scaled(teamListMaximumWidth));
+    FontScale::follow(left, [this] {
         // The rows are measured for their text: measured again.
         m_listedTeamRows.clear();
         if (m_teamList)
@@ -164,9 +119,11 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
                 if (current)
                     m_workspace.selectManagementTeam(current->data(Qt::UserRole).toString());
             });
+    connect(m_teamList, &QListWidget::itemSelectionChanged, this,
+            &TeamsDashboardView::colorTeamRows);
     leftColumn->addWidget(m_teamList, 1);
 
-    m_rightPane = new QStackedWidget(split);
+    m_rightPane = new QStackedWidget(this);
     m_placeholder = new QWidget(m_rightPane);
     auto *placeholderColumn = new QVBoxLayout(m_placeholder);
     placeholderColumn->addStretch();
@@ -181,11 +138,8 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
     placeholderColumn->addWidget(noTeam, 0, Qt::AlignHCenter);
     placeholderColumn->addStretch();
     m_rightPane->addWidget(m_placeholder);
-    split->addWidget(left);
-    split->addWidget(m_rightPane);
-    split->setStretchFactor(1, 1);
-    split->setSizes({FontScale::scaled(teamListIdealWidth), 1000});
-    layout->addWidget(split, 1);
+    m_split = new TeamListSplit(left, m_teamList, m_rightPane, this);
+    layout->addWidget(m_split, 1);
 
     connect(&m_workspace, &TeamScreenWorkspace::changed, this,
             &TeamsDashboardView::scheduleRender);
@@ -309,9 +263,11 @@ void TeamsDashboardView::renderTeamList()
             auto *texts = new QVBoxLayout;
             texts->setSpacing(2);
             auto *name = new ElidingLabel(row);
+            name->setObjectName(QStringLiteral("teamName"));
             name->setText(team->service().teamName());
             texts->addWidget(name);
             QLabel *connection = secondaryCaption(row, TeamConnectionPresentation::label(state));
+            connection->setObjectName(QStringLiteral("teamConnection"));
             connection->setWordWrap(false);
             texts->addWidget(connection);
             line->addLayout(texts, 1);
@@ -320,152 +276,33 @@ void TeamsDashboardView::renderTeamList()
             m_teamList->setItemWidget(item, row);
         }
     }
+    int selectedRow = -1;
     for (int index = 0; index < m_teamList->count(); ++index) {
-        if (m_teamList->item(index)->data(Qt::UserRole).toString() == selectedID) {
-            m_teamList->setCurrentRow(index);
-            return;
+        if (m_teamList->item(index)->data(Qt::UserRole).toString() == selectedID)
+            selectedRow = index;
+    }
+    m_teamList->setCurrentRow(selectedRow);
+    colorTeamRows();
+    if (m_split)
+        m_split->arrange();
+}
+
+void TeamsDashboardView::colorTeamRows()
+{
+    // The rows' texts are widgets over the list's own drawing of the selection: on the
+    // selected row they take the colours that stay legible on the highlight.
+    for (int index = 0; index < m_teamList->count(); ++index) {
+        QListWidgetItem *item = m_teamList->item(index);
+        QWidget *row = m_teamList->itemWidget(item);
+        auto *name = row->findChild<QWidget *>(QStringLiteral("teamName"));
+        auto *connection = row->findChild<QWidget *>(QStringLiteral("teamConnection"));
+        if (item->isSelected()) {
+            BrowserStyle::setTextColorOnSelection(name, false);
+            BrowserStyle::setTextColorOnSelection(connection, true);
+        } else {
+            name->setPalette(QPalette());
+            BrowserStyle::setTextColor(connection, BrowserStyle::secondaryLabelColor(palette()));
         }
-    }
-    m_teamList->setCurrentRow(-1);
-}
-
-void TeamsDashboardView::rebuildOverview(TeamScreenTeam *team)
-{
-    if (m_overview) {
-        // Ended later: the old overview may be running the handler that got us here.
-        m_rightPane->removeWidget(m_overview);
-        m_overview->setParent(nullptr);
-        m_overview->deleteLater();
-    }
-    m_shownTeam = team;
-    m_shownTab.reset();
-    m_overview = new QWidget(m_rightPane);
-    m_overview->setObjectName(QStringLiteral("teamOverview"));
-    BrowserStyle::setBackgroundColor(m_overview,
-                                     BrowserStyle::underPageBackgroundColor(palette()));
-    auto *column = new QVBoxLayout(m_overview);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    auto *top = new QWidget(m_overview);
-    auto *topColumn = new QVBoxLayout(top);
-    topColumn->setContentsMargins(20, 20, 20, 20);
-    topColumn->setSpacing(16);
-    auto *titleRow = new QHBoxLayout;
-    auto *titles = new QVBoxLayout;
-    titles->setSpacing(4);
-    m_teamName = plainLabel(BrowserStyle::systemFont(titleSize, QFont::DemiBold), top);
-    m_teamName->setObjectName(QStringLiteral("overviewTeamName"));
-    titles->addWidget(m_teamName);
-    auto *connectionRow = new QHBoxLayout;
-    connectionRow->setSpacing(5);
-    m_connectionDot = new QLabel(top);
-    connectionRow->addWidget(m_connectionDot);
-    m_connectionLabel = plainLabel(BrowserStyle::systemFont(subheadlineSize), top);
-    m_connectionLabel->setObjectName(QStringLiteral("overviewConnection"));
-    connectionRow->addWidget(m_connectionLabel);
-    connectionRow->addStretch();
-    titles->addLayout(connectionRow);
-    titleRow->addLayout(titles, 1);
-    m_removeButton = button(QString(), top);
-    m_removeButton->setObjectName(QStringLiteral("removeTeamButton"));
-    BrowserStyle::setTextColor(m_removeButton, SystemColors::red());
-    connect(m_removeButton, &QPushButton::clicked, this, [this] {
-        if (m_shownTeam)
-            askToRemove(m_shownTeam);
-    });
-    titleRow->addWidget(m_removeButton, 0, Qt::AlignTop);
-    topColumn->addLayout(titleRow);
-
-    auto *tiles = new QHBoxLayout;
-    tiles->setSpacing(12);
-    tiles->addWidget(metricTile(QStringLiteral("People"), QStringLiteral("person.2"),
-                                m_peopleCount, top), 1);
-    tiles->addWidget(metricTile(QStringLiteral("Shared Projects"),
-                                QStringLiteral("folder.badge.person.crop"), m_projectsCount, top),
-                     1);
-    tiles->addWidget(metricTile(QStringLiteral("Recent Commits"),
-                                QStringLiteral("point.3.connected.trianglepath.dotted"),
-                                m_commitsCount, top),
-                     1);
-    topColumn->addLayout(tiles);
-    column->addWidget(top);
-    column->addWidget(divider(m_overview));
-
-    auto *tabBar = new QWidget(m_overview);
-    tabBar->setObjectName(QStringLiteral("teamTabBar"));
-    AccessibleRole::markAsTabList(tabBar);
-    BrowserStyle::setBackgroundColor(tabBar, palette().color(QPalette::Window));
-    auto *tabRow = new QHBoxLayout(tabBar);
-    tabRow->setContentsMargins(16, 6, 16, 6);
-    tabRow->setSpacing(4);
-    m_tabButtons = new QButtonGroup(tabBar);
-    m_tabButtons->setExclusive(true);
-    for (TeamDashboardTab tab : allTeamDashboardTabs) {
-        QPushButton *tabButton = button(rawValue(tab), tabBar, symbolName(tab));
-        tabButton->setCheckable(true);
-        tabButton->setFlat(true);
-        AccessibleRole::markAsTab(tabButton);
-        FontScale::follow(tabButton, [tabButton] {
-            tabButton->setFixedHeight(FontScale::scaled(tabHeight));
-        });
-        BrowserStyle::systemFont(subheadlineSize + 1).apply(tabButton);
-        m_tabButtons->addButton(tabButton, int(tab));
-        connect(tabButton, &QPushButton::clicked, this, [this, tab] { selectTab(tab); });
-        tabRow->addWidget(tabButton);
-    }
-    tabRow->addStretch();
-    column->addWidget(tabBar);
-    column->addWidget(divider(m_overview));
-
-    m_tabScroll = new QScrollArea(m_overview);
-    keepFocusInView(m_tabScroll);
-    m_tabScroll->setWidgetResizable(true);
-    m_tabScroll->setFrameShape(QFrame::NoFrame);
-    m_tabScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    column->addWidget(m_tabScroll, 1);
-    m_rightPane->addWidget(m_overview);
-    m_rightPane->setCurrentWidget(m_overview);
-}
-
-void TeamsDashboardView::renderOverview(TeamScreenTeam *team)
-{
-    const TeamPresenceService &service = team->service();
-    m_teamName->setText(service.teamName());
-    const TeamConnectionState &state = service.connectionState();
-    const QColor color = TeamConnectionPresentation::dashboardColor(state, palette());
-    m_connectionDot->setPixmap(dot(color, subheadlineSize));
-    m_connectionLabel->setText(TeamConnectionPresentation::label(state));
-    BrowserStyle::setTextColor(m_connectionLabel, color);
-
-    const TeamMembershipFacts facts =
-        TeamMembershipFacts::of(team->settings(), service.securityStatus());
-    m_removeButton->setVisible(facts.canRemoveCurrentMembership());
-    m_removeButton->setText(facts.removalDeletesTeam() ? QStringLiteral("Delete Team")
-                                                       : QStringLiteral("Leave"));
-    m_removeButton->setEnabled(!m_isTeamOperationRunning);
-
-    const QLocale locale;
-    m_peopleCount->setText(locale.toString(qlonglong(service.connectedPeople().size())));
-    m_projectsCount->setText(locale.toString(qlonglong(service.sharedProjectPaths().size())));
-    m_commitsCount->setText(locale.toString(qlonglong(service.recentCommits().size())));
-
-    renderTabBar();
-    if (m_shownTab != m_selectedTab || !m_tabContent)
-        rebuildTabContent(team);
-    else
-        renderTabLists(team);
-}
-
-void TeamsDashboardView::renderTabBar()
-{
-    for (TeamDashboardTab tab : allTeamDashboardTabs) {
-        QAbstractButton *tabButton = m_tabButtons->button(int(tab));
-        const bool selected = tab == m_selectedTab;
-        tabButton->setChecked(selected);
-        BrowserStyle::systemFont(subheadlineSize + 1, selected ? QFont::DemiBold : QFont::Normal)
-            .apply(tabButton);
-        BrowserStyle::setSelectedLook(tabButton, selected);
     }
 }
 

@@ -24,6 +24,7 @@ class QVBoxLayout;
 namespace tolvaran {
 
 class TeamInlineSettingsView;
+class TeamListSplit;
 class TeamPeopleAccessView;
 class TeamScreenTeam;
 class TeamScreenWorkspace;
@@ -34,6 +35,11 @@ class TeamSettingsView;
 // the people, shared-project and commit counts) and its tabs (settings, shared projects,
 // people and access, recent commits). "Add Team" opens the join sheet over a pending profile,
 // which is committed when the sheet saves and discarded when it closes.
+//
+// It fits a window of the program's least width at the default text size: the team list
+// stands above the overview where the two do not fit side by side (TeamListSplit), the
+// overview's figures, tabs and settings wrap onto further lines, and on a short overview its
+// title, figures and tabs scroll away with the tab's content.
 //
 // The screen follows the workspace's changes, one render per event-loop turn. Escape cancels
 // the operation the screen runs (a leave or delete, or a call of the shown tab), else closes
@@ -68,18 +74,27 @@ public:
     void removeTeam(TeamScreenTeam *team);
     void close();
 
+    // The least share of the overview's height the tab's content has before the team's title,
+    // figures and tabs above it scroll away with it.
+    static constexpr double tabContentLeastShare = 0.5;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void scheduleRender();
     void render();
     void renderTeamList();
+    void colorTeamRows();
     void renderOverview(TeamScreenTeam *team);
     void rebuildOverview(TeamScreenTeam *team);
     void rebuildTabContent(TeamScreenTeam *team);
     void renderTabLists(TeamScreenTeam *team);
     void renderTabBar();
+    // Puts the team's title, figures and tabs above the tab's content, or, on a short
+    // overview, into its scrolling area.
+    void placeOverviewHead();
     void joinSheetSaved();
     void joinSheetClosed();
     void showFailureAlert();
@@ -96,9 +111,12 @@ private:
     QueuedCall m_renderCall{this, [this] { render(); }};
 
     QListWidget *m_teamList = nullptr;
+    TeamListSplit *m_split = nullptr;
     QStackedWidget *m_rightPane = nullptr;
     QWidget *m_placeholder = nullptr;
     QWidget *m_overview = nullptr;
+    QWidget *m_overviewHead = nullptr; // the title, figures and tabs
+    QVBoxLayout *m_tabPage = nullptr;  // what the tab's scrolling area scrolls
     QPointer<TeamScreenTeam> m_shownTeam;
     std::optional<TeamDashboardTab> m_shownTab;
     QStringList m_listedTeamRows; // what the list shows, to rebuild it only when it changes

@@ -62,7 +62,7 @@ void TeamsDashboardView::rebuildTabContent(TeamScreenTeam *team)
     m_tabScroll->setAccessibleName(rawValue(m_selectedTab));
     m_shownListSignature.clear();
     m_tabListLayout.clear();
-    auto *content = new QWidget(m_tabScroll);
+    auto *content = new QWidget;
     content->setObjectName(QStringLiteral("tabContent"));
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(20, 20, 20, 20);
@@ -91,8 +91,10 @@ void TeamsDashboardView::rebuildTabContent(TeamScreenTeam *team)
         break;
     }
     column->addStretch();
-    // The old content (and a call its screen still runs) goes with the scroll area's widget.
-    m_tabScroll->setWidget(content);
+    // The old content goes now, and a call its screen still runs with it.
+    delete m_tabContent.data();
+    m_tabPage->addWidget(content, 1);
+    content->show();
     m_tabContent = content;
     renderTabLists(team);
 }

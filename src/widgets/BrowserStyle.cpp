@@ -1,5 +1,7 @@
 #include "widgets/BrowserStyle.h"
 
+#include "widgets/SystemColors.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -25,7 +27,7 @@ ScaledFont monospacedFont(int designPixelSize, QFont::Weight weight)
 QColor secondaryLabelColor(const QPalette &palette)
 {
     QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.62f);
+    color.setAlphaF(static_cast<float>(secondaryLabelOpacity));
     return color;
 }
 
@@ -46,6 +48,21 @@ void setTextColor(QWidget *widget, const QColor &color)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+void setTextColorOnSelection(QWidget *widget, bool secondary)
+{
+    QPalette palette = widget->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor highlight = palette.color(group, QPalette::Highlight);
+        QColor text =
+            SystemColors::readableOn(palette.color(group, QPalette::HighlightedText), highlight);
+        if (secondary)
+            text = SystemColors::fadedOn(text, highlight, secondaryLabelOpacity);
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Text, text);
+    }
     widget->setPalette(palette);
 }
 

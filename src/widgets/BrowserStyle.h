@@ -21,6 +21,8 @@ ScaledFont monospacedDigitFont(int designPixelSize, QFont::Weight weight = QFont
 // The desktop's fixed-width face (paths, hashes, branches).
 ScaledFont monospacedFont(int designPixelSize, QFont::Weight weight = QFont::Normal);
 
+// The opacity of secondary text over its background.
+constexpr double secondaryLabelOpacity = 0.62;
 // Text a step and two steps less prominent than the window's own text.
 QColor secondaryLabelColor(const QPalette &palette);
 QColor tertiaryLabelColor(const QPalette &palette);
@@ -29,6 +31,11 @@ QColor underPageBackgroundColor(const QPalette &palette);
 
 // Sets the widget's text colour (QPalette::WindowText and QPalette::Text).
 void setTextColor(QWidget *widget, const QColor &color);
+// Sets the widget's text colour for text on the palette's selection highlight (a selected
+// row's), in each colour group: the highlighted-text colour where it keeps
+// SystemColors::minimumTextContrast there, else black or white; `secondary` text fades toward
+// the highlight as secondaryLabelColor does, as far as that contrast allows.
+void setTextColorOnSelection(QWidget *widget, bool secondary);
 // Fills the widget's background with `color` (it draws its own background from now on).
 void setBackgroundColor(QWidget *widget, const QColor &color);
 

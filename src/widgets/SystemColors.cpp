@@ -12,6 +12,8 @@ namespace {
 // How far legibleOn moves a colour's lightness per step (of 255), and at most how often.
 constexpr int kLightnessStep = 6;
 constexpr int kLightnessSteps = 255 / kLightnessStep + 1;
+// How far fadedOn raises a faded colour's opacity per step.
+constexpr double kOpacityStep = 0.02;
 
 double relativeLuminance(const QColor &color)
 {
@@ -87,6 +89,33 @@ QColor legibleOn(const QColor &color, const QColor &background)
                         adjusted.alpha());
     }
     return adjusted.toRgb();
+}
+
+QColor readableOn(const QColor &preferred, const QColor &background)
+{
+    if (contrastRatio(preferred, background) >= minimumTextContrast)
+        return preferred;
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return contrastRatio(black, background) >= contrastRatio(white, background) ? black : white;
+}
+
+QColor fadedOn(const QColor &text, const QColor &background, double opacity)
+{
+    const auto blend = [&](double alpha) {
+        const auto channel = [alpha](float over, float under) {
+            return static_cast<float>(alpha * over + (1 - alpha) * under);
+        };
+        return QColor::fromRgbF(channel(text.redF(), background.redF()),
+                                channel(text.greenF(), background.greenF()),
+                                channel(text.blueF(), background.blueF()));
+    };
+    for (double alpha = opacity; alpha < 1; alpha += kOpacityStep) {
+        const QColor faded = blend(alpha);
+        if (contrastRatio(faded, background) >= minimumTextContrast)
+            return faded;
+    }
+    return blend(1);
 }
 
 QColor withAlpha(QColor color, double alpha)

@@ -36,6 +36,12 @@ void WrappingRowLayout::setMinimumLineHeight(int height)
     invalidate();
 }
 
+void WrappingRowLayout::setFillsLines(bool fills)
+{
+    m_fillsLines = fills;
+    invalidate();
+}
+
 void WrappingRowLayout::addItem(QLayoutItem *item)
 {
     m_items.append(item);
@@ -154,12 +160,22 @@ std::pair<int, int> WrappingRowLayout::arrange(const QRect &rect, bool place) co
     for (qsizetype index = 0; index < lines.size(); ++index) {
         const Line &line = lines.at(index);
         if (place) {
-            for (const Placed &placed : line.items) {
+            const Placed &end = line.items.constLast();
+            const int spare = std::max(0, area.width() - end.x - end.size.width());
+            const auto count = int(line.items.size());
+            for (int at = 0; at < count; ++at) {
+                const Placed &placed = line.items.at(at);
                 // An item wider than the room alone on its line gets the room's width.
-                const int width = std::min(placed.size.width(), area.width());
-                placed.item->setGeometry(
-                    QRect(area.x() + placed.x, y + (line.height - placed.size.height()) / 2,
-                          width, placed.size.height()));
+                int width = std::min(placed.size.width(), area.width());
+                int left = placed.x;
+                if (m_fillsLines) {
+                    // Each item takes an equal share of the spare room, the last the rest.
+                    left += spare / count * at;
+                    width += at + 1 < count ? spare / count : spare - spare / count * at;
+                }
+                placed.item->setGeometry(QRect(area.x() + left,
+                                               y + (line.height - placed.size.height()) / 2,
+                                               width, placed.size.height()));
             }
         }
         y += line.height + (index + 1 < lines.size() ? m_verticalSpacing : 0);

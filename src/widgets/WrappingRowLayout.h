@@ -8,7 +8,8 @@ namespace tolvaran {
 // Items side by side from the leading edge, each at its preferred size, wrapping to a further
 // line when the next one does not fit; each line as tall as its tallest item, items centred
 // in it. Nothing is hidden or cut: a narrower room makes more lines, and the layout asks for
-// their height (height for width). Qt Widgets has no such layout.
+// their height (height for width). Filling lines, the items of each line share the room left
+// at its end, so that every line spans the width. Qt Widgets has no such layout.
 class WrappingRowLayout final : public QLayout
 {
 public:
@@ -21,6 +22,7 @@ public:
     // Lines are at least this tall (an empty layout too), so that what stands below a row
     // of one line stays where it is.
     void setMinimumLineHeight(int height);
+    void setFillsLines(bool fills);
 
     // How many lines the items take in a room `width` wide.
     int lineCount(int width) const;
@@ -45,6 +47,7 @@ private:
     int m_horizontalSpacing = 6;
     int m_verticalSpacing = 4;
     int m_minimumLineHeight = 0;
+    bool m_fillsLines = false;
 };
 
 } // namespace tolvaran

@@ -10,6 +10,9 @@
 #include "app/TolvaranWindow.h"
 #include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "detail/DetailHeader.h"
+#include "detail/ProjectDetailView.h"
+#include "detail/ProjectDetailViewModel.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
@@ -24,6 +27,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gmock/gmock.h>
@@ -239,6 +243,101 @@ TEST_F(AccessibilityTest, escapeFromTheRenameDialogReturnsToTheCardsRenameButton
     }
 }
 
+// The tag prompts, opened from a tag's "Tag actions" menu, give the focus back to that button
+// however they close: cancelled, Escape, or done, when the rows are made anew for the renamed
+// tag. A deleted tag's place goes to the tag now in its row (or the row above it, where it was
+// the last), and with no tag left to "All Projects". Choosing a tag from the keyboard, which makes the rows anew too, keeps the focus
+// on the chosen row.
+TEST_F(AccessibilityTest, theTagPromptsGiveTheFocusBackToTheTagActionsButton)
+{
+    for (const char *tag : {"Frontend", "Ops", "Research"})
+        world.model->addTag(QLatin1String(tag));
+    world.model->setTagSidebarVisible(true);
+    ASSERT_TRUE(rendered());
+    ASSERT_TRUE(activated(browser.get()));
+    // The rows a render made show a turn later.
+    const auto tagButton = [this](const char *name, const QString &tag) {
+        QWidget *found = nullptr;
+        waitUntil([&] {
+            for (QWidget *button : browser->findChildren<QWidget *>(QLatin1String(name))) {
+                if (button->isVisible() && accessibleName(button).endsWith(tag))
+                    found = button;
+            }
+            return found != nullptr;
+        });
+        return found;
+    };
+    const auto actionsOf = [&](const QString &tag) { return tagButton("tagActionsButton", tag); };
+    // Space on the tag's actions button (or a click while the focus is elsewhere), then the
+    // menu's entry from the keyboard.
+    const auto choose = [&](const QString &tag, int entry, bool byKeyboard = true) {
+        QWidget *actions = actionsOf(tag);
+        ASSERT_NE(actions, nullptr) << tag.toStdString();
+        if (byKeyboard) {
+            pressFromKeyboard(actions);
+        } else {
+            QTest::mouseClick(control("searchField"), Qt::LeftButton);
+            QTest::mouseClick(actions, Qt::LeftButton);
+        }
+        auto *menu = browser->findChild<QWidget *>(QStringLiteral("tagActionsMenu"));
+        ASSERT_TRUE(menu && menu->isVisible());
+        for (int step = 0; step <= entry; ++step)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([] {
+            QWidget *active = QApplication::activeWindow();
+            return active && qobject_cast<QDialog *>(active);
+        }));
+    };
+    const auto closeWith = [&](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        // As the window manager gives the window back its activation.
+        ASSERT_TRUE(activated(browser.get()));
+        ASSERT_TRUE(rendered());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    const auto focusOn = [](QWidget *expected) {
+        return expected && QApplication::focusWidget() == expected;
+    };
+
+    for (const bool byKeyboard : {true, false}) {
+        for (const int entry : {0, 1}) { // "Rename...", "Delete..."
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(byKeyboard).arg(entry).toStdString());
+            ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("Ops"), entry, byKeyboard));
+            ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Escape));
+            EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Ops")))) << focusName().toStdString();
+        }
+    }
+
+    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("Ops"), 0));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Operations"));
+    ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Return));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Operations")))) << focusName().toStdString();
+
+    // Delete is the prompt's second button; Cancel has the focus first.
+    const auto deleteFromKeyboard = [&](const QString &tag) {
+        ASSERT_NO_FATAL_FAILURE(choose(tag, 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        ASSERT_EQ(focusName(), QStringLiteral("deleteButton"));
+        ASSERT_NO_FATAL_FAILURE(closeWith(Qt::Key_Space));
+    };
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Operations")));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Research")))) << focusName().toStdString();
+
+    QWidget *frontend = tagButton("sidebarRowButton", QStringLiteral("Frontend"));
+    pressFromKeyboard(frontend);
+    ASSERT_TRUE(rendered());
+    ASSERT_EQ(world.model->selectedTagID(), world.model->tags().constFirst().id);
+    EXPECT_TRUE(focusOn(tagButton("sidebarRowButton", QStringLiteral("Frontend"))))
+        << focusName().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Research")));
+    EXPECT_TRUE(focusOn(actionsOf(QStringLiteral("Frontend")))) << focusName().toStdString();
+    ASSERT_NO_FATAL_FAILURE(deleteFromKeyboard(QStringLiteral("Frontend")));
+    EXPECT_TRUE(focusOn(tagButton("sidebarRowButton", QStringLiteral("All Projects"))))
+        << focusName().toStdString();
+}
+
 // The floating sidebar goes by its hide button or by Escape from any of its controls; either
 // way the focus returns to the header's toggle that showed it.
 TEST_F(AccessibilityTest, hidingTheFloatingTagSidebarReturnsToItsToggle)
@@ -278,6 +377,150 @@ TEST_F(AccessibilityTest, escapeLeavesADockedSidebarShown)
     QTest::keyClick(field, Qt::Key_Escape);
     ASSERT_TRUE(rendered());
     EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+}
+
+// The detail pane in the window's content: opened from a card's Details button it takes the
+// focus on its first control, and, left by its back button or Escape, gives the focus back to
+// that card's Details button in the browser made anew, scrolled into view.
+class DetailPaneFocusTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int index = 0; index < 10; ++index)
+            world.addProject(QStringLiteral("project-%1").arg(index), 1);
+        world.makeModel(false);
+        ASSERT_TRUE(world.refresh());
+        content = std::make_unique<ContentView>(
+            *world.model, world.team, world.folderPicker, [this](const CodexProject &project) {
+                return std::make_unique<ProjectDetailViewModel>(
+                    project, *world.model,
+                    [](const QString &, const WorkContext &) { return ProjectDetailSnapshot{}; });
+            });
+        content->resize(900, 600);
+        content->show();
+        ASSERT_TRUE(activated(content.get()));
+        ASSERT_TRUE(waitUntil([this] { return grid() && card(firstOnPage()) != nullptr; }));
+    }
+
+    ProjectCardGrid *grid() const
+    {
+        TolvaranViewController *browser = content->browser();
+        return browser ? browser->collectionView() : nullptr;
+    }
+
+    QString firstOnPage() const { return world.model->pagedProjects().constFirst().name; }
+    // The project of the page's last card, below the cards in view until scrolled to.
+    QString lastOnPage() const { return world.model->pagedProjects().constLast().name; }
+
+    ProjectCardView *card(const QString &name) const
+    {
+        ProjectCardGrid *shown = grid();
+        for (qsizetype index = 0; shown && index < shown->identifiers().size(); ++index) {
+            ProjectCardView *candidate = shown->cardAt(index);
+            if (candidate && candidate->model()->project.name == name)
+                return candidate;
+        }
+        return nullptr;
+    }
+
+    QWidget *detailsButton(const QString &name) const
+    {
+        ProjectCardView *shown = card(name);
+        return shown ? shown->findChild<QWidget *>(QStringLiteral("detailsButton")) : nullptr;
+    }
+
+    // Whether the focus is on `name`'s Details button in a browser that shows it whole.
+    bool focusOnDetailsOf(const QString &name) const
+    {
+        QWidget *button = detailsButton(name);
+        if (!button || QApplication::focusWidget() != button)
+            return false;
+        const QWidget *viewport = grid()->viewport();
+        return viewport->rect().contains(
+            QRect(button->mapTo(viewport, QPoint()), button->size()));
+    }
+
+    // Waits until `holds` holds of the focus. The offscreen platform may take the window's
+    // activation as the screens change, which a window manager gives back.
+    bool focusEnds(const std::function<bool()> &holds) const
+    {
+        return waitUntil([&] {
+            if (!QApplication::activeWindow())
+                content->activateWindow();
+            return holds();
+        });
+    }
+
+    bool focusOnBackButton() const
+    {
+        ProjectDetailView *pane = content->detailView();
+        return pane && QApplication::focusWidget() == pane->header()->controls().constFirst();
+    }
+
+    BrowserWorld world;
+    std::unique_ptr<ContentView> content;
+};
+
+TEST_F(DetailPaneFocusTest, theFocusGoesIntoThePaneAndBackToTheDetailsButtonThatOpenedIt)
+{
+    const QString name = lastOnPage();
+    const auto openFromKeyboard = [&](Qt::Key key) {
+        grid()->setScrollOffset(grid()->verticalScrollBar()->maximum());
+        QWidget *details = detailsButton(name);
+        ASSERT_NE(details, nullptr);
+        details->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(details, key);
+        ASSERT_EQ(content->screen(), ContentView::Screen::projectDetail);
+        ASSERT_TRUE(focusOnBackButton()) << focusName().toStdString();
+    };
+
+    ASSERT_NO_FATAL_FAILURE(openFromKeyboard(Qt::Key_Space));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(content->screen(), ContentView::Screen::browser);
+    EXPECT_TRUE(focusEnds([&] { return focusOnDetailsOf(name); })) << focusName().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(openFromKeyboard(Qt::Key_Return));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // the back button
+    ASSERT_EQ(content->screen(), ContentView::Screen::browser);
+    EXPECT_TRUE(focusEnds([&] { return focusOnDetailsOf(name); })) << focusName().toStdString();
+}
+
+// A card that is no longer on the page hands its part to the first card, and a page without
+// cards to the search field.
+TEST_F(DetailPaneFocusTest, withoutItsCardTheFocusGoesToTheFirstCardElseTheSearchField)
+{
+    const QString name = firstOnPage();
+    for (const bool anyCard : {true, false}) {
+        SCOPED_TRACE(anyCard ? "another card" : "no card");
+        QWidget *details = detailsButton(name);
+        ASSERT_NE(details, nullptr);
+        details->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(details, Qt::Key_Space);
+        ASSERT_EQ(content->screen(), ContentView::Screen::projectDetail);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        // Filtered away while the pane shows.
+        QString other;
+        for (const ProjectCardSnapshot &project : world.model->pagedProjects()) {
+            if (project.name != name)
+                other = project.name;
+        }
+        world.model->setSearchText(anyCard ? other : QStringLiteral("no such project"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_EQ(content->screen(), ContentView::Screen::browser);
+        if (anyCard) {
+            EXPECT_TRUE(focusEnds([&] {
+                ProjectCardView *first = grid()->cardAt(0);
+                return first && first->model()->project.name == other
+                    && first->isAncestorOf(QApplication::focusWidget());
+            })) << focusName().toStdString();
+        } else {
+            EXPECT_TRUE(focusEnds([] { return focusName() == QStringLiteral("searchField"); }))
+                << focusName().toStdString();
+        }
+        world.model->setSearchText(QString());
+        ASSERT_TRUE(waitUntil([&] { return detailsButton(name) != nullptr; }));
+    }
 }
 
 TEST(TeamsScreenFocusTest, escapeFromTheTeamsDashboardReturnsToTheTeamButton)

@@ -86,6 +86,14 @@ protected:
         codex.writeDatabase();
     }
 
+    // Shows the application's window on a large screen; true once its first refresh ended.
+    static bool shownOnALargeScreen(TolvaranApp &app)
+    {
+        app.window().fitToScreen(QRect(0, 0, 1920, 1080), true);
+        app.window().show();
+        return waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); });
+    }
+
     TemporaryHome home;
     LocalHttpServer updateServer;
     ScopedEnvironment environment;
@@ -274,9 +282,7 @@ TEST_F(ApplicationTest, theLeastWidthIsTheContentsAtTheTextSizeWhereTheScreenHas
         ScopedApplicationFont font(points);
         TolvaranApp app;
         TolvaranWindow &window = app.window();
-        window.fitToScreen(QRect(0, 0, 1920, 1080), true);
-        window.show();
-        ASSERT_TRUE(waitUntil([&] { return app.viewModel().lastRefreshedAt().has_value(); }));
+        ASSERT_TRUE(shownOnALargeScreen(app));
         ContentView &content = *window.contentView();
         const auto expectNothingClipped = [&] {
             runQueuedWork();
@@ -312,4 +318,63 @@ TEST_F(ApplicationTest, aMaximisedWindowKeepsTheSizeTheWindowManagerGaveIt)
     const QSize maximised = window.size();
     window.fitToScreen(QRect(0, 0, 640, 480));
     EXPECT_EQ(window.size(), maximised);
+}
+
+// The window widens for a screen that needs more than it has (the detail pane at a large text
+// size) and gives that room back when the browser shows again, unless the user has sized the
+// window since. At the default text size the teams dashboard fits the window's least width, and
+// at a larger one the browser's, so opening it widens nothing.
+TEST_F(ApplicationTest, aScreenThatWidenedTheWindowGivesTheRoomBackToTheBrowser)
+{
+    for (const double points : {9.0, 15.0}) {
+        SCOPED_TRACE(points);
+        ScopedApplicationFont font(points);
+        TolvaranApp app;
+        TolvaranWindow &window = app.window();
+        ASSERT_TRUE(shownOnALargeScreen(app));
+        const auto settled = [] {
+            runQueuedWork();
+            QCoreApplication::processEvents();
+        };
+        settled();
+        const int browserLeast = window.minimumSize().width();
+        if (points == 9.0) {
+            ASSERT_EQ(browserLeast, TolvaranWindow::minimumWidth);
+        }
+        window.resize(browserLeast, window.height());
+        settled();
+        ContentView &content = *window.contentView();
+
+        content.showTeams();
+        ASSERT_EQ(content.screen(), ContentView::Screen::teams);
+        settled();
+        EXPECT_LE(content.minimumSizeHint().width(), browserLeast);
+        EXPECT_LE(window.minimumSize().width(), browserLeast);
+        EXPECT_EQ(window.width(), browserLeast);
+        content.closeTeams();
+        settled();
+        EXPECT_EQ(window.minimumSize().width(), browserLeast);
+
+        content.openProject(projectPath);
+        ASSERT_EQ(content.screen(), ContentView::Screen::projectDetail);
+        settled();
+        const int paneLeast = content.minimumSizeHint().width();
+        EXPECT_EQ(window.width(), std::max(browserLeast, paneLeast));
+        content.closeProject();
+        ASSERT_EQ(content.screen(), ContentView::Screen::browser);
+        settled();
+        EXPECT_EQ(window.minimumSize().width(), browserLeast);
+        EXPECT_EQ(window.width(), browserLeast);
+
+        if (paneLeast <= browserLeast)
+            continue;
+        // Sized by the user while widened: the window keeps the user's width.
+        content.openProject(projectPath);
+        settled();
+        window.resize(paneLeast + 40, window.height());
+        settled();
+        content.closeProject();
+        settled();
+        EXPECT_EQ(window.width(), paneLeast + 40);
+    }
 }

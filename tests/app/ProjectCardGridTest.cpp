@@ -124,6 +124,55 @@ TEST_F(CardGridTest, aNarrowerViewportReflowsTheCards)
     EXPECT_EQ(grid.cardAt(0)->width(), static_cast<int>(grid.cardLayout().itemSize().width()));
 }
 
+// The focus in the grid: a card control keeps it through a reflow that moves its card out of
+// the rows in view and while the user scrolls away from it, and a control asked for before the
+// grid has its width takes it once the grid has it, its card scrolled into view.
+TEST_F(CardGridTest, theFocusStaysOnACardThroughAReflowAndWaitsForTheGridsWidth)
+{
+    grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    const auto detailsOf = [](ProjectCardView &card) {
+        return card.findChild<QWidget *>(QStringLiteral("detailsButton"));
+    };
+    const auto shownWhole = [this](const QWidget *widget) {
+        return widget && grid.viewport()->rect().contains(
+                             QRect(widget->mapTo(grid.viewport(), QPoint()), widget->size()));
+    };
+    grid.replaceItems(projectIDs(12));
+    QWidget *details = detailsOf(*grid.cardAt(8));
+    details->setFocus(Qt::TabFocusReason);
+    grid.resize(400, 780); // one column: the card's row is far below
+    ASSERT_EQ(grid.cardLayout().columnCount(grid.viewport()->width()), 1);
+    ASSERT_NE(grid.cardAt(8), nullptr);
+    QWidget *focused = detailsOf(*grid.cardAt(8));
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    EXPECT_TRUE(shownWhole(focused));
+    const int end = grid.verticalScrollBar()->maximum();
+    grid.setScrollOffset(end);
+    EXPECT_EQ(grid.scrollOffset(), end);
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    EXPECT_FALSE(shownWhole(focused));
+
+    ProjectCardGrid unsized;
+    unsized.setItemProvider([](ProjectCardView &card, const QString &id) {
+        BrowserCardModel model;
+        model.project.id = id;
+        card.configure(model, {});
+    });
+    unsized.replaceItems(projectIDs(12));
+    unsized.focusItem(QStringLiteral("/work/p10"), detailsOf);
+    unsized.focusItem(QStringLiteral("/work/p11"), detailsOf); // the later request wins
+    unsized.resize(1040, 780);
+    unsized.show();
+    unsized.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&unsized));
+    ASSERT_NE(unsized.cardAt(11), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), detailsOf(*unsized.cardAt(11)));
+    EXPECT_TRUE(unsized.viewport()->rect().contains(
+        QRect(unsized.cardAt(11)->mapTo(unsized.viewport(), QPoint()),
+              unsized.cardAt(11)->size())));
+}
+
 // A card whose status items take more lines than the usual height holds makes the cards of
 // its page taller, so nothing of it is pushed out; the next page starts at the usual height.
 TEST_F(CardGridTest, aCardThatNeedsMoreRoomMakesThePagesCardsTaller)

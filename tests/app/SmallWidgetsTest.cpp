@@ -1,12 +1,13 @@
 // The browser's small pieces: the sparkline's geometry, the closure button, the short forms
 // of figures and dates, the segmented control, the icon table and the scroll that brings the
-// focus into view.
+// focus into view, and the row that wraps.
 #include "widgets/ClosureButton.h"
 #include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/FocusInView.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SymbolIconTable.h"
+#include "widgets/WrappingRowLayout.h"
 #include "app/cards/TokenUsageSparklineView.h"
 #include "platform/AppBrand.h"
 #include "platform/RelativeDateFormatter.h"
@@ -180,4 +181,43 @@ TEST(FocusInView, scrollsTheLeastThatShowsTheWholeSpanOrItsStart)
     };
     for (const auto &row : rows)
         EXPECT_EQ(scrollToReveal(100, row.start, row.length, 8), row.move) << row.name;
+}
+
+// Items of 100, 60 and 80 pixels with 10 between them, in rooms of 300 and of 200 (the third
+// on a line of its own): as they are, or filling each line's width, the spare room shared.
+TEST(WrappingRowLayout, wrapsItemsAndFillsLinesWhenAsked)
+{
+    const struct
+    {
+        int room;
+        bool fills;
+        QList<QRect> placed;
+    } rows[] = {
+        {300, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {180, 0, 80, 20}}},
+        {300, true, {{0, 0, 113, 20}, {123, 0, 73, 20}, {206, 0, 94, 20}}},
+        {200, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {0, 25, 80, 20}}},
+        {200, true, {{0, 0, 115, 20}, {125, 0, 75, 20}, {0, 25, 200, 20}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(row.room).arg(row.fills).toStdString());
+        QWidget host;
+        auto *layout = new WrappingRowLayout(&host);
+        layout->setHorizontalSpacing(10);
+        layout->setVerticalSpacing(5);
+        layout->setFillsLines(row.fills);
+        QList<QWidget *> items;
+        for (const int width : {100, 60, 80}) {
+            items.append(new QWidget(&host));
+            items.last()->setMinimumSize(width, 20);
+            items.last()->setMaximumHeight(20);
+            layout->addWidget(items.last());
+        }
+        EXPECT_EQ(layout->minimumSize().width(), 100);
+        EXPECT_EQ(layout->heightForWidth(row.room), row.placed.last().bottom() + 1);
+        layout->setGeometry(QRect(0, 0, row.room, layout->heightForWidth(row.room)));
+        QList<QRect> placed;
+        for (const QWidget *item : items)
+            placed.append(item->geometry());
+        EXPECT_EQ(placed, row.placed);
+    }
 }

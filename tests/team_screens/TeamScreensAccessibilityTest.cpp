@@ -23,22 +23,10 @@ namespace {
 class TeamScreensAccessibilityTest : public TeamScreensWorld
 {
 protected:
-    // The owner of "Core" with two teammates, a shared project and a commit, and a second
-    // team, so that every tab and the team list have something to show.
     void SetUp() override
     {
         TeamScreensWorld::SetUp();
-        FixedScreenTeam *owner =
-            registeredTeam(QStringLiteral("core"), QStringLiteral("Ada"),
-                           TeamInstallationRole::owner);
-        server.registerDevice(teamId, QStringLiteral("device-bo"), QStringLiteral("Bo"),
-                              TeamInstallationRole::member);
-        shareProjects({home.filePath(QStringLiteral("code/api"))});
-        commits(1, 1'700'000'000'000);
-        connect(*owner);
-        FixedScreenTeam *other = workspace.addListedTeam(QStringLiteral("other"));
-        other->settings().setTeamName(QStringLiteral("Other"));
-        workspace.selectManagementTeam(QStringLiteral("core"));
+        fillEveryTab();
     }
 
     std::unique_ptr<TeamsDashboardView> dashboard()

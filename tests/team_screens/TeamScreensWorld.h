@@ -294,6 +294,22 @@ protected:
         }
     }
 
+    // The owner of "Core", connected, with two teammates, a shared project and a commit, and
+    // a second team, "Other", so that every tab and the team list have something to show.
+    void fillEveryTab()
+    {
+        FixedScreenTeam *owner = registeredTeam(QStringLiteral("core"), QStringLiteral("Ada"),
+                                                tolvaran::TeamInstallationRole::owner);
+        server.registerDevice(teamId, QStringLiteral("device-bo"), QStringLiteral("Bo"),
+                              tolvaran::TeamInstallationRole::member);
+        shareProjects({home.filePath(QStringLiteral("code/api"))});
+        commits(1, 1'700'000'000'000);
+        connect(*owner);
+        FixedScreenTeam *other = workspace.addListedTeam(QStringLiteral("other"));
+        other->settings().setTeamName(QStringLiteral("Other"));
+        workspace.selectManagementTeam(QStringLiteral("core"));
+    }
+
     int requestsTo(const QByteArray &method, const QString &path) const
     {
         return server.requestCount(method, path);

@@ -109,6 +109,40 @@ ProjectCardView *ProjectCardGrid::cardAt(qsizetype index) const
     return m_shown.value(index);
 }
 
+void ProjectCardGrid::focusItem(const QString &id, ControlPicker pick)
+{
+    m_focusRequest = FocusRequest{id, std::move(pick)};
+    focusPendingItem();
+}
+
+void ProjectCardGrid::focusPendingItem()
+{
+    if (!m_focusRequest || m_viewportWidth <= AdaptiveCardFlowLayout::minimumViewportWidth)
+        return;
+    const FocusRequest request = *std::exchange(m_focusRequest, std::nullopt);
+    const qsizetype index = m_identifiers.indexOf(request.id);
+    if (index < 0)
+        return;
+    scrollItemIntoView(index);
+    ProjectCardView *card = cardAt(index);
+    QWidget *control = card && request.pick ? request.pick(*card) : nullptr;
+    if (control)
+        control->setFocus(Qt::OtherFocusReason);
+}
+
+void ProjectCardGrid::scrollItemIntoView(qsizetype index)
+{
+    // The card's row at the top of the view, unless it shows whole already; a focused control
+    // then brings the rest of its card in (revealFocus).
+    const QRectF frame = m_layout.itemRect(int(index), m_viewportWidth);
+    const int top = m_leadingHeight + int(frame.y());
+    const int bottom = m_leadingHeight + int(std::ceil(frame.bottom()));
+    QScrollBar *bar = verticalScrollBar();
+    if (top < bar->value() || bottom > bar->value() + viewport()->height())
+        bar->setValue(top - int(m_layout.sectionInsets().top));
+    layoutCards();
+}
+
 void ProjectCardGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
@@ -138,12 +172,28 @@ void ProjectCardGrid::synchronizeViewport()
     const double width = std::floor(viewport()->width());
     if (width <= AdaptiveCardFlowLayout::minimumViewportWidth)
         return;
+    // A new width moves every card: the one holding the focus stays in view, or it would go
+    // back to the pool with the focus.
+    const qsizetype focused = focusedItem();
     if (AdaptiveCardFlowLayout::shouldInvalidateLayout(m_viewportWidth, width)) {
         m_viewportWidth = width;
         m_layout.updateViewportWidth(width);
     }
     updateScrollRange();
+    if (focused >= 0)
+        scrollItemIntoView(focused);
     layoutCards();
+    focusPendingItem();
+}
+
+qsizetype ProjectCardGrid::focusedItem() const
+{
+    const QWidget *focused = QApplication::focusWidget();
+    for (auto it = m_shown.cbegin(); focused && it != m_shown.cend(); ++it) {
+        if (it.value()->isAncestorOf(focused))
+            return it.key();
+    }
+    return -1;
 }
 
 void ProjectCardGrid::relayout()
@@ -209,9 +259,12 @@ void ProjectCardGrid::layoutCards()
         offset - overscanRows * pitch, offset + viewport()->height() + overscanRows * pitch,
         static_cast<int>(m_identifiers.size()), m_viewportWidth);
 
-    // Cards that left the band go back to the pool before new ones are taken from it.
+    // Cards that left the band go back to the pool before new ones are taken from it; the
+    // card holding the focus stays where it is, out of view, since hiding it would hand the
+    // focus on to whatever Qt finds next (and scroll the view there).
+    const qsizetype focused = focusedItem();
     for (auto it = m_shown.begin(); it != m_shown.end();) {
-        if (it.key() < first || it.key() > last) {
+        if ((it.key() < first || it.key() > last) && it.key() != focused) {
             it.value()->hide();
             m_pool.append(it.value());
             it = m_shown.erase(it);
@@ -219,6 +272,13 @@ void ProjectCardGrid::layoutCards()
             ++it;
         }
     }
+    const auto place = [&](ProjectCardView *card, qsizetype index) {
+        const QRectF frame = m_layout.itemRect(int(index), m_viewportWidth);
+        card->setGeometry(QRect(static_cast<int>(frame.x()),
+                                static_cast<int>(frame.y() - offset),
+                                static_cast<int>(frame.width()),
+                                static_cast<int>(frame.height())));
+    };
     for (int index = first; index <= last; ++index) {
         ProjectCardView *card = m_shown.value(index);
         if (!card) {
@@ -226,13 +286,11 @@ void ProjectCardGrid::layoutCards()
             m_shown.insert(index, card);
             configure(*card, index);
         }
-        const QRectF frame = m_layout.itemRect(index, m_viewportWidth);
-        card->setGeometry(QRect(static_cast<int>(frame.x()),
-                                static_cast<int>(frame.y() - offset),
-                                static_cast<int>(frame.width()),
-                                static_cast<int>(frame.height())));
+        place(card, index);
         card->show();
     }
+    if (focused >= 0 && (focused < first || focused > last))
+        place(m_shown.value(focused), focused);
     if (m_cardHeightGrew)
         relayout();
 }
@@ -253,11 +311,13 @@ void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)
 
 void ProjectCardGrid::recycleAll()
 {
-    for (ProjectCardView *card : std::as_const(m_shown)) {
+    // Taken out first: hiding the card that holds the focus hands the focus on, and the grid
+    // may follow it into a layout of its own before this loop ends.
+    const QHash<qsizetype, ProjectCardView *> shown = std::exchange(m_shown, {});
+    for (ProjectCardView *card : shown) {
         card->hide();
         m_pool.append(card);
     }
-    m_shown.clear();
 }
 
 } // namespace tolvaran

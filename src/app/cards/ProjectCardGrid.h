@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace tolvaran {
 
@@ -24,7 +25,8 @@ class ProjectCardView;
 // Cards grow with the text size (FontScale). A card whose content needs more height than the
 // others (its status items on further lines) makes every card of the page that tall, so rows
 // stay even; a new page starts again from the usual height. The card holding the keyboard
-// focus is scrolled into view.
+// focus is scrolled into view, kept in view through a new width, and kept (out of view) while
+// the user scrolls away from it, so the focus never leaves it unasked.
 //
 // A leading widget, when there is one, sits above the cards, as wide as the viewport and as
 // high as it asks to be, and scrolls with them (the browser's bars on a short window).
@@ -64,6 +66,12 @@ public:
     void setScrollOffset(int offset);
     // The card showing item `index`, when it is in view.
     ProjectCardView *cardAt(qsizetype index) const;
+    // Scrolls the card of the item with this id into view and gives the focus to the control
+    // `pick` chooses of it (none: nothing). A card exists only once the grid has its width:
+    // until then the request waits, and a later request replaces it. An id no longer among
+    // the items by then is dropped.
+    using ControlPicker = std::function<QWidget *(ProjectCardView &card)>;
+    void focusItem(const QString &id, ControlPicker pick);
 
 Q_SIGNALS:
     // A card was configured for the item with this id (the provider ran).
@@ -78,6 +86,12 @@ private:
     void synchronizeViewport();
     // Lays the cards out again after their size changed (the text size, a taller card).
     void relayout();
+    // Carries out the waiting focusItem() request, once the cards can be laid out.
+    void focusPendingItem();
+    // Scrolls so that the card of item `index` shows, and lays the cards out.
+    void scrollItemIntoView(qsizetype index);
+    // The item whose card holds the keyboard focus, else -1.
+    qsizetype focusedItem() const;
     // Scrolls the card holding `focused` into view, when it is one of ours.
     void revealFocus(QWidget *focused);
     // Takes the leading widget's height afresh; true when it changed.
@@ -96,6 +110,12 @@ private:
     QHash<qsizetype, ProjectCardView *> m_shown; // item index to its card
     QList<ProjectCardView *> m_pool;             // cards in no item's service, hidden
     QMetaObject::Connection m_focusFollower;
+    struct FocusRequest
+    {
+        QString id;
+        ControlPicker pick;
+    };
+    std::optional<FocusRequest> m_focusRequest;
     QPointer<QWidget> m_leading;
     int m_leadingHeight = 0; // the cards start below it
 };

@@ -56,6 +56,7 @@ public:
     // than one line).
     int requiredHeight(int width) const;
     const FrameAppearance &frameAppearance() const { return m_frame; }
+    QPushButton *detailsButton() const { return m_detailsButton; }
 
     // The gestures, as the controls call them (also reachable for keyboard and tests).
     // Segment 0 opens the last chat; segment 1 pops up the recent-chat menu.

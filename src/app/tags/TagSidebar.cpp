@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tolvaran {
 
 namespace {
@@ -54,6 +56,9 @@ QLabel *statusIndicator(QWidget *parent, const QString &name, const QString &sym
     indicator->setAccessibleName(help);
     return indicator;
 }
+
+// The tag of a tag row, a QUuid (none on "All Projects").
+const char *const tagIDProperty = "tagID";
 
 } // namespace
 
@@ -180,8 +185,71 @@ QString TagSidebar::processingHelpText(int count)
         + QStringLiteral(" processing");
 }
 
+QWidget *TagSidebar::tagActionsButton(const QUuid &tagID) const
+{
+    for (QWidget *row : m_rows->parentWidget()->findChildren<QWidget *>(
+             QStringLiteral("sidebarRow"), Qt::FindDirectChildrenOnly)) {
+        if (!tagID.isNull() && row->property(tagIDProperty).value<QUuid>() == tagID)
+            return row->findChild<QWidget *>(QStringLiteral("tagActionsButton"));
+    }
+    return nullptr;
+}
+
+std::optional<TagSidebar::RowFocus> TagSidebar::rowFocus() const
+{
+    // The window's, not the application's: the focus stays there while a prompt of the tags
+    // is the active window.
+    QWidget *focused = window()->focusWidget();
+    QWidget *document = m_rows->parentWidget();
+    if (!focused || !document->isAncestorOf(focused))
+        return std::nullopt;
+    QWidget *row = focused;
+    while (row->parentWidget() != document)
+        row = row->parentWidget();
+    RowFocus focus;
+    focus.control = focused->objectName();
+    const QVariant tagID = row->property(tagIDProperty);
+    if (!tagID.isValid())
+        return focus;
+    focus.tagID = tagID.value<QUuid>();
+    for (int index = 0; index < m_rows->count(); ++index) {
+        const QWidget *shown = m_rows->itemAt(index)->widget();
+        if (shown == row)
+            break;
+        if (shown && shown->property(tagIDProperty).isValid())
+            ++focus.position;
+    }
+    return focus;
+}
+
+void TagSidebar::restoreRowFocus(const RowFocus &focus)
+{
+    const QList<ProjectTag> &tags = m_signature->tags;
+    QUuid tagID; // none: "All Projects"
+    if (focus.tagID && !tags.isEmpty()) {
+        const bool kept = std::any_of(tags.cbegin(), tags.cend(), [&](const ProjectTag &tag) {
+            return tag.id == *focus.tagID;
+        });
+        tagID = kept ? *focus.tagID : tags.at(std::min(focus.position, tags.size() - 1)).id;
+    }
+    for (QWidget *row : m_rows->parentWidget()->findChildren<QWidget *>(
+             QStringLiteral("sidebarRow"), Qt::FindDirectChildrenOnly)) {
+        if (row->property(tagIDProperty).value<QUuid>() != tagID)
+            continue;
+        QWidget *control = row->findChild<QWidget *>(focus.control);
+        if (!control)
+            control = row->findChild<QWidget *>(QStringLiteral("sidebarRowButton"));
+        // The layout shows a new row a turn later; the focus wants it shown now.
+        row->show();
+        control->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+}
+
 void TagSidebar::rebuildRows()
 {
+    // Rows that go take the focus with them: it returns to the same place in the new rows.
+    const std::optional<RowFocus> focus = rowFocus();
     // Later, not now: the rebuild may follow a click on one of these rows.
     while (QLayoutItem *item = m_rows->takeAt(0)) {
         if (QWidget *widget = item->widget()) {
@@ -206,6 +274,8 @@ void TagSidebar::rebuildRows()
     m_rows->addWidget(separator);
     for (const ProjectTag &tag : signature.tags)
         m_rows->addWidget(tagRow(tag, signature.statuses.value(tag.id)));
+    if (focus)
+        restoreRowFocus(*focus);
 }
 
 QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &status,
@@ -272,6 +342,7 @@ QWidget *TagSidebar::tagRow(const ProjectTag &tag, const ProjectTagStatus &statu
     const bool selected = m_signature->selectedTagID == tag.id;
     const QUuid id = tag.id;
     QWidget *row = sidebarRow(tag.name, status, selected, [this, id] { Q_EMIT tagChosen(id); });
+    row->setProperty(tagIDProperty, QVariant::fromValue(id));
     ClosureButton *actions =
         symbolButton(row, QStringLiteral("tagActionsButton"), QStringLiteral("ellipsis"),
                      QStringLiteral("Tag actions"), {});

@@ -21,7 +21,9 @@ namespace tolvaran {
 // or processing chats, each tag with an actions menu to rename or delete it), and at the
 // bottom a field and a button to add a tag, with the reason a name was refused right below
 // them. It shows plain values and reports what the user asks for through its signals; the
-// browser carries the requests out on the coordinator.
+// browser carries the requests out on the coordinator. Rows made anew keep the focus where it
+// was: on the same control of the same tag's row, else of the row now in its place, else on
+// "All Projects".
 class TagSidebar final : public QWidget
 {
     Q_OBJECT
@@ -46,6 +48,9 @@ public:
     void setMessage(const std::optional<QString> &message);
     std::optional<QString> message() const;
 
+    // The "Tag actions" button of the tag's row; none while the tag has no row.
+    QWidget *tagActionsButton(const QUuid &tagID) const;
+
     // The help text of a row's bell: "1 project with unread activity", "2 projects with ...".
     static QString unreadHelpText(int count);
     // The help text of a row's gear: "1 project is processing", "3 projects are processing".
@@ -62,7 +67,18 @@ Q_SIGNALS:
     void deleteRequested(const QUuid &tagID);
 
 private:
+    // Where the focus is among the rows: the row (by its tag; none for "All Projects"), its
+    // place among the tag rows and the control's name.
+    struct RowFocus
+    {
+        std::optional<QUuid> tagID;
+        qsizetype position = 0;
+        QString control;
+    };
+
     void rebuildRows();
+    std::optional<RowFocus> rowFocus() const;
+    void restoreRowFocus(const RowFocus &focus);
     QWidget *sidebarRow(const QString &title, const ProjectTagStatus &status, bool selected,
                         std::function<void()> action);
     QWidget *tagRow(const ProjectTag &tag, const ProjectTagStatus &status);

@@ -8,10 +8,12 @@
 #include "widgets/FontScale.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMessageBox>
 
 namespace tolvaran {
 
@@ -216,6 +218,7 @@ void TagSidebarHost::renameTag(const QUuid &tagID)
     };
     auto *dialog = new TagRenameDialog(tag->name, std::move(submit), &m_browser);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    returnFocusWhenClosed(dialog, tagID);
     dialog->open();
 }
 
@@ -224,9 +227,23 @@ void TagSidebarHost::deleteTag(const QUuid &tagID)
     const std::optional<ProjectTag> tag = tagWithID(m_viewModel.tags(), tagID);
     if (!tag)
         return;
-    openTagDeletionPrompt(&m_browser, tag->name, [weakHost = QPointer(this), tagID] {
-        if (TagSidebarHost *host = weakHost.data())
-            host->m_viewModel.deleteTag(tagID);
+    QDialog *prompt =
+        openTagDeletionPrompt(&m_browser, tag->name, [weakHost = QPointer(this), tagID] {
+            if (TagSidebarHost *host = weakHost.data())
+                host->m_viewModel.deleteTag(tagID);
+        });
+    returnFocusWhenClosed(prompt, tagID);
+}
+
+void TagSidebarHost::returnFocusWhenClosed(QDialog *prompt, const QUuid &tagID)
+{
+    // Left alone, the window's focus would go back to where it was before the prompt opened:
+    // a control clicked before the tag's menu (whose button takes no focus from a click). A
+    // tag renamed or deleted gets new rows later, which keep the focus where it is put here.
+    connect(prompt, &QDialog::finished, this, [this, tagID] {
+        QWidget *opener = m_sidebar->tagActionsButton(tagID);
+        if (opener && opener->isVisible())
+            opener->setFocus(Qt::OtherFocusReason);
     });
 }
 

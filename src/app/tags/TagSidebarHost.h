@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class QDialog;
 class QFrame;
 class QHBoxLayout;
 class QWidget;
@@ -20,9 +21,10 @@ class TagSidebar;
 // Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
 // over the content with a shadow, and Escape from any of its controls hides it; hidden, it is
 // out of the view tree (and this object deletes it). When it goes while it holds the focus,
-// the focus returns to the control that showed it, else to the toggle. Each render hands it
-// the coordinator's tags and counts; its requests become the coordinator's tag operations, and
-// a refused tag name is shown below the field it came from.
+// the focus returns to the control that showed it, else to the toggle; a tag's rename and
+// delete prompts give it back to the tag's "Tag actions" button. Each render hands it the
+// coordinator's tags and counts; its requests become the coordinator's tag operations, and a
+// refused tag name is shown below the field it came from.
 class TagSidebarHost final : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,9 @@ private:
     void addTag(const QString &name);
     void renameTag(const QUuid &tagID);
     void deleteTag(const QUuid &tagID);
+    // When `prompt`, opened from the tag's "Tag actions" button, closes (however it closes),
+    // the focus goes back to that button.
+    void returnFocusWhenClosed(QDialog *prompt, const QUuid &tagID);
 
     ProjectListViewModel &m_viewModel;
     QWidget &m_browser;

@@ -56,6 +56,7 @@ public:
     // The controls that open the teams' screen and show the tag sidebar, to which the focus
     // returns when those close.
     ClosureButton *teamButton() const { return m_teamButton; }
+    QLineEdit *searchField() const { return m_searchField; }
     ClosureButton *sidebarToggle() const { return m_sidebarToggle; }
     // The updater behind the update control, which then joins the title row before the team
     // button; none removes it and shows the version.

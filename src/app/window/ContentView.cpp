@@ -2,6 +2,7 @@
 
 #include "app/window/TolvaranViewController.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "detail/DetailHeader.h"
 #include "detail/ProjectDetailView.h"
 #include "team_screens/TeamsDashboardView.h"
 #include "update/AppUpdateService.h"
@@ -131,7 +132,8 @@ void ContentView::chooseContent()
     // A screen that goes with the focus would leave it on a hidden control, where keys do
     // nothing: the next screen takes it.
     const bool heldFocus = holdsFocus();
-    const bool leftTeams = m_screen == Screen::teams;
+    const Screen left = m_screen;
+    const QString leftProjectID = m_shownProjectID;
     if (m_content) {
         m_layout->removeWidget(m_content);
         m_content->hide();
@@ -177,12 +179,18 @@ void ContentView::chooseContent()
     m_content->show();
     if (!heldFocus)
         return;
-    // The teams' screen opens on its first control, and gives the focus back to the button
-    // that opened it.
-    if (screen == Screen::teams)
+    // The teams' screen and the detail pane open on their first control, and give the focus
+    // back to the button that opened them.
+    if (screen == Screen::teams) {
         focusFirstControl();
-    else if (TolvaranViewController *shown = browser(); shown && leftTeams)
-        shown->focusTeamButton();
+    } else if (ProjectDetailView *pane = detailView()) {
+        pane->header()->controls().constFirst()->setFocus(Qt::OtherFocusReason);
+    } else if (TolvaranViewController *shown = browser()) {
+        if (left == Screen::teams)
+            shown->focusTeamButton();
+        else if (left == Screen::projectDetail)
+            shown->focusCardDetails(leftProjectID);
+    }
 }
 
 void ContentView::setTeamViewSource(const TeamProjectViewSource *source)

@@ -29,9 +29,10 @@ class TolvaranViewController;
 // dashboard returns to its pane. Leaving the browser ends its
 // controller; coming back makes a new one, which renders the coordinator's current state.
 // Each opening of a pane makes it a new model (`detailModels`), which lives as long as the
-// pane; leaving the pane stops the model's work at once. The teams dashboard, opened in place
-// of a screen that held the focus, takes it on its first control, and gives it back to the
-// browser's team button when it closes.
+// pane; leaving the pane stops the model's work at once. The teams dashboard and the detail
+// pane, opened in place of a screen that held the focus, take it on their first control, and
+// give it back to the browser's control that opened them when they close: the team button,
+// and the Details button of the project's card.
 //
 // The first time it is shown it starts the program's work, once per run: the teams'
 // connections, the updater, then the coordinator's first full refresh and its monitors.

@@ -25,6 +25,8 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,6 +83,28 @@ void TolvaranViewController::focusTeamButton()
                 button->setFocus(Qt::OtherFocusReason);
         },
         Qt::SingleShotConnection);
+}
+
+void TolvaranViewController::focusCardDetails(const QString &projectID)
+{
+    connect(
+        this, &TolvaranViewController::rendered, this,
+        [this, projectID] {
+            const QStringList &shown = m_collectionView->identifiers();
+            if (shown.contains(projectID)) {
+                m_collectionView->focusItem(
+                    projectID, [](ProjectCardView &card) { return card.detailsButton(); });
+            } else if (!shown.isEmpty()) {
+                m_collectionView->focusItem(shown.constFirst(), [](ProjectCardView &card) {
+                    const QList<QWidget *> stops = ReadingOrderFocus::stops(&card);
+                    return stops.isEmpty() ? nullptr : stops.constFirst();
+                });
+            } else {
+                m_header->searchField()->setFocus(Qt::OtherFocusReason);
+            }
+        },
+        Qt::SingleShotConnection);
+    scheduleRender();
 }
 
 void TolvaranViewController::setTeamViewSource(const TeamProjectViewSource *source)

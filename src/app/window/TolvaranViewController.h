@@ -92,6 +92,11 @@ public:
     // Gives the focus to the team button, as the teams' screens close; hidden until the first
     // render, it takes the focus then.
     void focusTeamButton();
+    // Gives the focus to the Details button of the project's card, scrolled into view, as
+    // its detail pane closes; where the card is no longer on the page, to the first card, and
+    // where the page has no card, to the search field. Decided after the next render, which
+    // brings the page up to date.
+    void focusCardDetails(const QString &projectID);
 
     // The updater behind the update control of the title row (none: no control, the version
     // always shows) and the refresh button's update check; must outlive the controller.
