@@ -36,11 +36,17 @@ class CodexGlobalStateStoreTest : public ::testing::Test
 protected:
     CodexGlobalStateStoreTest()
         : codex(home.filePath(QStringLiteral(".codex")))
-        , store(codex.globalStatePath(), [this] {
-            ++writeAttempts;
-            if (duringWrite)
-                duringWrite();
-        })
+        , store(
+              codex.globalStatePath(),
+              [this] {
+                  ++writeAttempts;
+                  if (duringWrite)
+                      duringWrite();
+              },
+              [this] {
+                  if (inTheGap)
+                      inTheGap();
+              })
     {
     }
 
@@ -71,6 +77,7 @@ protected:
     FakeCodexHome codex;
     int writeAttempts = 0;
     std::function<void()> duringWrite; // plays Codex writing at the worst moment
+    std::function<void()> inTheGap;    // between the final comparison and the swap
     CodexGlobalStateStore store;
 };
 
@@ -307,6 +314,45 @@ TEST_F(CodexGlobalStateStoreTest, changeByAnotherWriterIsKeptByTheNextAttempt)
     EXPECT_EQ(writeAttempts, 2);
     EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
     EXPECT_TRUE(codex.globalState().value(QStringLiteral("written-by-codex")).toBool());
+}
+
+TEST_F(CodexGlobalStateStoreTest, aWriteOfCodexDisplacedBetweenCompareAndSwapIsCarriedIntoOurs)
+{
+    // Codex changes the file before the comparison of every attempt up to `gapAttempt`, and
+    // writes once more in the gap of that attempt, where our swap displaces its write. Codex
+    // writes most often exactly when a change takes all its attempts, so the last one counts
+    // as much as the first.
+    for (const int gapAttempt : {1, CodexGlobalStateStore::maximumUpdateAttempts}) {
+        SCOPED_TRACE(gapAttempt);
+        codex.writeGlobalState(FakeCodexHome::globalStateObject({}, {}, {}));
+        writeAttempts = 0;
+        int codexWrites = 0;
+        const auto writeAsCodex = [&] {
+            QJsonObject state = codex.globalState();
+            state.insert(QStringLiteral("codex-write-%1").arg(++codexWrites), true);
+            codex.writeGlobalState(state);
+        };
+        duringWrite = [&] {
+            if (writeAttempts < gapAttempt)
+                writeAsCodex();
+        };
+        inTheGap = [&] {
+            if (writeAttempts == gapAttempt && codexWrites < gapAttempt)
+                writeAsCodex();
+        };
+
+        EXPECT_EQ(store.setPinnedProjectPath(QStringLiteral("/w/a"), true),
+                  QSet<QString>{QStringLiteral("/w/a")});
+        ASSERT_EQ(codexWrites, gapAttempt);
+        EXPECT_EQ(pinnedList(), QStringList{QStringLiteral("/w/a")});
+        for (int write = 1; write <= codexWrites; ++write) {
+            EXPECT_TRUE(codex.globalState().value(QStringLiteral("codex-write-%1").arg(write))
+                            .toBool())
+                << "Codex's write " << write << " is kept";
+        }
+        EXPECT_EQ(QDir(codex.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral(".codex-global-state.json")});
+    }
 }
 
 namespace {

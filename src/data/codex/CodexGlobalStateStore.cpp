@@ -239,9 +239,11 @@ QString writeTarget(const QString &statePath)
 } // namespace
 
 CodexGlobalStateStore::CodexGlobalStateStore(QString statePath,
-                                             std::function<void()> beforeFinalCompare)
+                                             std::function<void()> beforeFinalCompare,
+                                             std::function<void()> beforeSwap)
     : m_statePath(std::move(statePath))
     , m_beforeFinalCompare(std::move(beforeFinalCompare))
+    , m_beforeSwap(std::move(beforeSwap))
 {
 }
 
@@ -273,10 +275,6 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
     std::optional<QByteArray> lastUnparsable;
     QString parseError;
     for (int attempt = 0; attempt < maximumUpdateAttempts; ++attempt) {
-        // Carrying Codex's write forward is not a new attempt: stopping there would leave
-        // that write lost.
-        if (carried && gapRepairs <= maximumGapRepairs)
-            --attempt;
         if (!carried) {
             base = readFile(m_statePath, ErrorKind::readFailed);
             expected = base;
@@ -332,6 +330,8 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
             removeTemporary();
             continue;
         }
+        if (m_beforeSwap)
+            m_beforeSwap();
         // No file yet: ours goes in only if Codex has not made one in the gap.
         int error = atomicRename(nativeTemporary.constData(), nativeTarget.constData(),
                                  expected ? AtomicRenameMode::exchange
@@ -361,7 +361,10 @@ Result CodexGlobalStateStore::updateState(Edit &&edit) const
                 base = displaced.contents;
                 expected = contents;
                 carried = true;
-                ++gapRepairs;
+                // Carrying Codex's write forward is not a new attempt, not even after the
+                // last one: stopping here would leave that write lost.
+                if (++gapRepairs <= maximumGapRepairs)
+                    --attempt;
                 continue;
             }
         }

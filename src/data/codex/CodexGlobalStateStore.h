@@ -34,11 +34,13 @@ public:
     // A project name holds 1 to this many characters (grapheme clusters) after trimming.
     static constexpr qsizetype maximumProjectNameLength = 80;
 
-    // Called during every write attempt after the new contents are in their temporary file
-    // and before the file is compared with what the attempt read; tests play a concurrent
-    // writer there. Touches no file.
+    // `beforeFinalCompare` is called during every write attempt after the new contents are in
+    // their temporary file and before the file is compared with what the attempt read;
+    // `beforeSwap` after that comparison found the file unchanged, just before ours replaces
+    // it. Tests play a concurrent writer there. Touches no file.
     explicit CodexGlobalStateStore(QString statePath,
-                                   std::function<void()> beforeFinalCompare = {});
+                                   std::function<void()> beforeFinalCompare = {},
+                                   std::function<void()> beforeSwap = {});
 
     const QString &statePath() const { return m_statePath; }
 
@@ -64,6 +66,7 @@ private:
 
     const QString m_statePath;
     const std::function<void()> m_beforeFinalCompare;
+    const std::function<void()> m_beforeSwap;
 };
 
 } // namespace tolvaran
