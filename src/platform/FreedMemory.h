@@ -20,7 +20,8 @@ inline constexpr std::size_t separatelyMappedBlockBytes = 256 * 1024;
 void mapLargeBlocksApart();
 
 // Hands the free pages of every arena back to the system. Call it after large frees, off the
-// GUI thread: it walks every arena, each under its lock.
+// GUI thread: it walks every arena, each under its lock. Under AddressSanitizer, whose own
+// allocator holds every block, it does nothing.
 void releaseFreedMemory();
 
 } // namespace tolvaran
