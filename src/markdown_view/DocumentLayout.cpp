@@ -80,6 +80,7 @@ DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
     , m_keptTop(-std::numeric_limits<qreal>::infinity())
     , m_keptBottom(std::numeric_limits<qreal>::infinity())
 {
+    m_context.imagePixelBudget = &m_imagePixelBudget;
     // Image items load through objects that must live on the GUI thread, and a host's code
     // highlighter need not be thread-safe: blocks holding either are built here only.
     const bool ownHighlighter = m_context.codeSyntaxHighlighter != nullptr;
@@ -241,6 +242,7 @@ void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRe
                            bool selectsAll)
 {
     keepItemsNear(exposed);
+    m_imagePixelBudget.beginPaint();
     for (qsizetype index = std::max<qsizetype>(0, blockAt(exposed.top())); index < m_laidOut;
          ++index) {
         const Entry &entry = m_entries[std::size_t(index)];

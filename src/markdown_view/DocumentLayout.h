@@ -2,6 +2,7 @@
 
 #include "markdown/nodes/BlockNode.h"
 #include "markdown_view/items/BlockItem.h"
+#include "markdown_view/items/ImagePixelBudget.h"
 #include "markdown_view/theme/StyleContext.h"
 
 #include <QList>
@@ -22,13 +23,17 @@ namespace tolvaran::markdown {
 // block laid out or scrolled further away keeps its size and margins and drops its item, which
 // is built again, the same, when it is needed. A laid-out document therefore holds items for
 // about a screen, not for all of its text. Blocks whose items hold state of their own keep
-// them: blocks with images (loaded once), code scrolled sideways, and the pinned ones.
+// them: blocks with images (loaded once), code scrolled sideways, and the pinned ones. The
+// pictures hold their decoded pixels under one budget (ImagePixelBudget), those painted
+// longest ago letting go of theirs first.
 class DocumentLayout final
 {
 public:
     DocumentLayout(QList<BlockNode> blocks, StyleContext context);
 
     const StyleContext &context() const { return m_context; }
+    // What the document's pictures hold in decoded pixels, and their limit.
+    const ImagePixelBudget &imagePixelBudget() const { return m_imagePixelBudget; }
     qsizetype blockCount() const { return qsizetype(m_entries.size()); }
     qsizetype laidOutCount() const { return m_laidOut; }
     bool isComplete() const { return m_laidOut == blockCount(); }
@@ -127,6 +132,8 @@ private:
     bool isNearShown(const Entry &entry) const;
     void track(qsizetype index);
 
+    // Before the entries, so that it outlives the picture items that hold pixels under it.
+    ImagePixelBudget m_imagePixelBudget;
     StyleContext m_context;
     std::vector<Entry> m_entries;
     qreal m_width = 0;
