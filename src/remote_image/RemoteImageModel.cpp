@@ -26,7 +26,12 @@ void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
 void RemoteImageModel::setDrawnSize(QSize size)
 {
     m_drawnSize = size;
-    refreshPixels();
+    refreshPixels(false);
+}
+
+void RemoteImageModel::pixelsNeeded()
+{
+    refreshPixels(true);
 }
 
 void RemoteImageModel::releasePixels()
@@ -41,18 +46,23 @@ qint64 RemoteImageModel::heldBytes() const
     return image ? image->sizeInBytes() : 0;
 }
 
-void RemoteImageModel::refreshPixels()
+void RemoteImageModel::refreshPixels(bool restoreReleased)
 {
     if (!m_source || m_loading || m_image.kind() != RemoteImageState::Kind::success)
         return;
     const QImage held = *m_image.image();
+    if (held.isNull()) {
+        if (restoreReleased)
+            loadImage(*m_source);
+        return;
+    }
     const QSize wanted = fittedPictureSize(m_pictureSize, m_drawnSize);
     const bool differs =
         std::abs(held.width() - wanted.width()) > drawnSizeTolerance
         || std::abs(held.height() - wanted.height()) > drawnSizeTolerance;
     // A loader may answer with another size than asked (one that decodes whole pictures
     // only): the same request is not made again for it.
-    if (held.isNull() || (differs && m_drawnSize != m_requestedSize))
+    if (differs && m_drawnSize != m_requestedSize)
         loadImage(*m_source);
 }
 
@@ -74,7 +84,7 @@ void RemoteImageModel::loadImage(const ImageSource &source)
             else
                 setImage(RemoteImageState::failure());
             // The drawn size may have changed while the load ran.
-            refreshPixels();
+            refreshPixels(false);
         });
 }
 

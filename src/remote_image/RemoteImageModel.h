@@ -55,12 +55,15 @@ public:
 
     // The most the image is drawn at, in device pixels (invalid, the default: the whole
     // picture). Loads ask for the picture fitted within it; once an image has loaded, a size
-    // that needs other pixels than those held, or pixels released, loads it again.
+    // that needs other pixels than those held loads it again.
     void setDrawnSize(QSize size);
     QSize drawnSize() const { return m_drawnSize; }
     // Lets go of the pixels held, keeping the state's kind and ideal size, without a change
-    // signal (whoever released them knows); the next setDrawnSize loads them again.
+    // signal (whoever released them knows); they load again when the view next draws the
+    // image (pixelsNeeded), not before.
     void releasePixels();
+    // The view is drawing the image: pixels released are loaded again.
+    void pixelsNeeded();
     // The bytes of the pixels held.
     qint64 heldBytes() const;
 
@@ -71,8 +74,9 @@ private:
     void loadImage(const ImageSource &source);
     void loadImageFinished(const DecodedImage &image, qreal scale);
     void setImage(const RemoteImageState &state);
-    // Loads the pixels again where those held do not suit the drawn size.
-    void refreshPixels();
+    // Loads the pixels again where those held do not suit the drawn size, or, when
+    // `restoreReleased`, where they were released.
+    void refreshPixels(bool restoreReleased);
 
     std::optional<ImageSource> m_source;
     RemoteImageState m_image = RemoteImageState::empty();

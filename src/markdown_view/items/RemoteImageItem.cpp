@@ -68,6 +68,7 @@ void RemoteImageItem::paint(const PaintContext &context, const QPointF &origin) 
     // they were released or were decoded for another size.
     const QPaintDevice *device = context.painter->device();
     setDrawnSize(size(), device ? device->devicePixelRatioF() : 1);
+    m_model->pixelsNeeded();
     const std::optional<QImage> image = m_model->image().image();
     if (!image || image->isNull())
         return;
