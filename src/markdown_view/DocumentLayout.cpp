@@ -161,7 +161,7 @@ void DocumentLayout::layoutNext()
     ++m_laidOut;
 }
 
-void DocumentLayout::prepareInParallel(qsizetype end)
+bool DocumentLayout::prepareInParallel(qsizetype end)
 {
     std::vector<Entry *> anyThread;
     for (qsizetype index = m_laidOut; index < end; ++index) {
@@ -171,7 +171,7 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     }
     const std::size_t threads = anyThread.size() / std::size_t(minimumParallelBlocks);
     if (threads < 2)
-        return;
+        return false;
     // Blocks that start below the part kept are dropped as soon as they are measured, on the
     // thread that built them.
     const bool mayDrop = m_laidOutBottom > m_keptBottom;
@@ -187,6 +187,7 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     }
     forEachSideBySide(anyThread.size(), threads,
                       [&](std::size_t index) { prepare(*anyThread[index], mayDrop); });
+    return true;
 }
 
 void DocumentLayout::layoutThrough(qreal bottom)
@@ -198,9 +199,14 @@ void DocumentLayout::layoutThrough(qreal bottom)
 void DocumentLayout::layoutMore(qsizetype count)
 {
     const qsizetype end = std::min(blockCount(), m_laidOut + count);
-    prepareInParallel(end);
+    const bool sideBySide = prepareInParallel(end);
     while (m_laidOut < end)
         layoutNext();
+    // Each helper keeps fonts of its own for the text it laid out; once the document is all
+    // laid out they are let go (a later layout makes them again), so that a shown document
+    // does not hold a set per core.
+    if (sideBySide && isComplete())
+        releaseIdleSideBySideHelpers();
 }
 
 void DocumentLayout::layoutAll()

@@ -123,7 +123,8 @@ private:
     // Prepares the blocks from the first not laid out up to `end` side by side on helper
     // threads and this one, when there are enough; this one first prepares the blocks that
     // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
-    void prepareInParallel(qsizetype end);
+    // Returns whether helpers were used.
+    bool prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.
     Entry *entryAt(qreal y);
     // Keeps the items of the blocks near `shown` and drops the others' (where they can be
