@@ -24,6 +24,11 @@ constexpr qreal keptLayoutDistance = 2000;
 // Blocks each thread takes at least when blocks are laid out in parallel: fewer are done on
 // the calling thread alone, where handing them out would cost more than it saves.
 constexpr qsizetype minimumParallelBlocks = 32;
+// The most threads that lay blocks out at once, the calling one among them, whatever the
+// cores. Each keeps fonts and glyph caches of its own (megabytes where CJK and emoji fonts
+// are installed, and more of the heap left in pieces once they go), while the parse and the
+// GUI thread's share of a document's layout leave little to gain beyond a few.
+constexpr std::size_t maximumLayoutThreads = 4;
 
 // What the layout needs to know of a block before building it.
 struct BlockSummary
@@ -169,7 +174,8 @@ bool DocumentLayout::prepareInParallel(qsizetype end)
         if (entry.anyThread)
             anyThread.push_back(&entry);
     }
-    const std::size_t threads = anyThread.size() / std::size_t(minimumParallelBlocks);
+    const std::size_t threads =
+        std::min(maximumLayoutThreads, anyThread.size() / std::size_t(minimumParallelBlocks));
     if (threads < 2)
         return false;
     // Blocks that start below the part kept are dropped as soon as they are measured, on the
