@@ -33,7 +33,7 @@ namespace {
 struct HelperActivity
 {
     std::mutex mutex;
-    std::condition_variable jobEnded;
+    std::condition_variable jobEnded; // or a loop began
     int runningLoops = 0;
     int jobsInFlight = 0;
 };
@@ -85,6 +85,7 @@ void runSideBySide(std::size_t count, std::size_t threads,
         const std::lock_guard lock(activity.mutex);
         ++activity.runningLoops;
         activity.jobsInFlight += int(helpers);
+        activity.jobEnded.notify_all(); // a release waiting for late helpers gives up
     }
     for (std::size_t helper = 0; helper < helpers; ++helper) {
         pool.start([loop, &activity] {
@@ -112,12 +113,15 @@ bool endIdleHelpers(std::chrono::milliseconds bound)
         if (activity.runningLoops > 0)
             return false;
         // Helpers of ended loops that have not begun yet find nothing to do once they do;
-        // they need only be given a thread. A loop that begins meanwhile is waited for no
-        // longer than the bound.
-        if (!activity.jobEnded.wait_for(lock, bound, [&] { return activity.jobsInFlight == 0; }))
+        // they need only be given a thread. A loop that begins meanwhile is not waited for.
+        const bool idle = activity.jobEnded.wait_for(lock, bound, [&] {
+            return activity.jobsInFlight == 0 || activity.runningLoops > 0;
+        });
+        if (!idle || activity.runningLoops > 0)
             return false;
     }
-    // Their jobs have returned; the pool notes the threads idle just after.
+    // Their jobs have returned; the pool notes the threads idle just after. Only a loop that
+    // begins in this very moment would be waited for, within the bound.
     return sideBySideHelpers().waitForDone(int(bound.count()));
 }
 
@@ -127,9 +131,9 @@ namespace tolvaran {
 
 bool releaseIdleSideBySideHelpers()
 {
-    // Only a loop beginning on another thread at this very moment could be waited for, and
-    // not for longer than this.
-    constexpr std::chrono::milliseconds longestWait{1000};
+    // Late helpers need only be given a thread, which a heavily loaded machine may take a
+    // while to do.
+    constexpr std::chrono::milliseconds longestWait{2000};
     return Internal::endIdleHelpers(longestWait);
 }
 

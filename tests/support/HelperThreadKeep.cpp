@@ -3,6 +3,8 @@
 #include "support/WaitUntil.h"
 #include "work/ForEachSideBySide.h"
 
+#include <QThreadStorage>
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -19,6 +21,10 @@ struct KeptOnThread
     ~KeptOnThread() { --kept; }
 };
 
+// Qt's own storage, as its font caches use: what a thread of Qt's keeps there goes before the
+// thread counts as finished, where a C++ thread_local would go only after.
+QThreadStorage<KeptOnThread *> keptOnThread;
+
 } // namespace
 
 bool keepOnAHelper()
@@ -28,7 +34,8 @@ bool keepOnAHelper()
     int begun = 0;
     std::atomic<int> met = 0;
     forEachSideBySide(2, 2, [&](std::size_t) {
-        thread_local KeptOnThread keptHere;
+        if (!keptOnThread.hasLocalData())
+            keptOnThread.setLocalData(new KeptOnThread);
         std::unique_lock lock(mutex);
         ++begun;
         changed.notify_all();
