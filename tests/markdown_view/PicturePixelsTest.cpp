@@ -109,7 +109,9 @@ TEST(PicturePixels, aPictureHoldsItsDrawnSizeInDevicePixelsAndLaysOutAtItsOwn)
         return shown.size().width() < 300 && holdsDrawnSize(shown, 1);
     }));
 
-    // Painted at two device pixels a point, it is drawn from twice the pixels.
+    // Painted at two device pixels a point, it is drawn from twice the pixels (the view,
+    // hidden, paints no more at one).
+    world.view.hide();
     const QSizeF drawn = picturesOf(world.view)[0]->size();
     QImage canvas(QSize(600, 800), QImage::Format_ARGB32_Premultiplied);
     canvas.setDevicePixelRatio(2);
