@@ -45,7 +45,8 @@ public:
     // Lays blocks out until one ends below `bottom` (or all are); then `count` more blocks,
     // building and laying them out on worker threads too when there are many, waiting for
     // them to finish (each block's item is independent of the others, and text layout needs
-    // only fonts, which Qt keeps per thread).
+    // only fonts, which Qt keeps per thread); at most a few threads, and once the last block
+    // is laid out the worker threads go, with their fonts (releaseIdleSideBySideHelpers).
     void layoutThrough(qreal bottom);
     void layoutMore(qsizetype count);
     void layoutAll();
