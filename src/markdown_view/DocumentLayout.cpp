@@ -24,6 +24,11 @@ constexpr qreal keptLayoutDistance = 2000;
 // Blocks each thread takes at least when blocks are laid out in parallel: fewer are done on
 // the calling thread alone, where handing them out would cost more than it saves.
 constexpr qsizetype minimumParallelBlocks = 32;
+// The most threads that lay blocks out at once, the calling one among them, whatever the
+// cores. Each keeps fonts and glyph caches of its own (megabytes where CJK and emoji fonts
+// are installed, and more of the heap left in pieces once they go), while the parse and the
+// GUI thread's share of a document's layout leave little to gain beyond a few.
+constexpr std::size_t maximumLayoutThreads = 4;
 
 // What the layout needs to know of a block before building it.
 struct BlockSummary
@@ -82,6 +87,7 @@ DocumentLayout::DocumentLayout(QList<BlockNode> blocks, StyleContext context)
     , m_keptTop(-std::numeric_limits<qreal>::infinity())
     , m_keptBottom(std::numeric_limits<qreal>::infinity())
 {
+    m_context.imagePixelBudget = &m_imagePixelBudget;
     // Image items load through objects that must live on the GUI thread, and a host's code
     // highlighter need not be thread-safe: blocks holding either are built here only.
     const bool ownHighlighter = m_context.codeSyntaxHighlighter != nullptr;
@@ -162,7 +168,7 @@ void DocumentLayout::layoutNext()
     ++m_laidOut;
 }
 
-void DocumentLayout::prepareInParallel(qsizetype end)
+bool DocumentLayout::prepareInParallel(qsizetype end)
 {
     std::vector<Entry *> anyThread;
     for (qsizetype index = m_laidOut; index < end; ++index) {
@@ -170,9 +176,10 @@ void DocumentLayout::prepareInParallel(qsizetype end)
         if (entry.anyThread)
             anyThread.push_back(&entry);
     }
-    const std::size_t threads = anyThread.size() / std::size_t(minimumParallelBlocks);
+    const std::size_t threads =
+        std::min(maximumLayoutThreads, anyThread.size() / std::size_t(minimumParallelBlocks));
     if (threads < 2)
-        return;
+        return false;
     // Blocks that start below the part kept are dropped as soon as they are measured, on the
     // thread that built them.
     const bool mayDrop = m_laidOutBottom > m_keptBottom;
@@ -188,6 +195,7 @@ void DocumentLayout::prepareInParallel(qsizetype end)
     }
     forEachSideBySide(anyThread.size(), threads,
                       [&](std::size_t index) { prepare(*anyThread[index], mayDrop); });
+    return true;
 }
 
 void DocumentLayout::layoutThrough(qreal bottom)
@@ -199,9 +207,14 @@ void DocumentLayout::layoutThrough(qreal bottom)
 void DocumentLayout::layoutMore(qsizetype count)
 {
     const qsizetype end = std::min(blockCount(), m_laidOut + count);
-    prepareInParallel(end);
+    const bool sideBySide = prepareInParallel(end);
     while (m_laidOut < end)
         layoutNext();
+    // Each helper keeps fonts of its own for the text it laid out; once the document is all
+    // laid out they are let go (a later layout makes them again), so that a shown document
+    // does not hold a set per core.
+    if (sideBySide && isComplete())
+        releaseIdleSideBySideHelpers();
 }
 
 void DocumentLayout::layoutAll()
@@ -243,6 +256,7 @@ void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRe
                            bool selectsAll)
 {
     keepItemsNear(exposed);
+    m_imagePixelBudget.beginPaint();
     for (qsizetype index = std::max<qsizetype>(0, blockAt(exposed.top())); index < m_laidOut;
          ++index) {
         const Entry &entry = m_entries[std::size_t(index)];

@@ -2,6 +2,7 @@
 
 #include "markdown/nodes/BlockNode.h"
 #include "markdown_view/items/BlockItem.h"
+#include "markdown_view/items/ImagePixelBudget.h"
 #include "markdown_view/theme/StyleContext.h"
 
 #include <QList>
@@ -22,13 +23,17 @@ namespace tolvaran::markdown {
 // block laid out or scrolled further away keeps its size and margins and drops its item, which
 // is built again, the same, when it is needed. A laid-out document therefore holds items for
 // about a screen, not for all of its text. Blocks whose items hold state of their own keep
-// them: blocks with images (loaded once), code scrolled sideways, and the pinned ones.
+// them: blocks with images (loaded once), code scrolled sideways, and the pinned ones. The
+// pictures hold their decoded pixels under one budget (ImagePixelBudget), those painted
+// longest ago letting go of theirs first.
 class DocumentLayout final
 {
 public:
     DocumentLayout(QList<BlockNode> blocks, StyleContext context);
 
     const StyleContext &context() const { return m_context; }
+    // What the document's pictures hold in decoded pixels, and their limit.
+    const ImagePixelBudget &imagePixelBudget() const { return m_imagePixelBudget; }
     qsizetype blockCount() const { return qsizetype(m_entries.size()); }
     qsizetype laidOutCount() const { return m_laidOut; }
     bool isComplete() const { return m_laidOut == blockCount(); }
@@ -40,7 +45,8 @@ public:
     // Lays blocks out until one ends below `bottom` (or all are); then `count` more blocks,
     // building and laying them out on worker threads too when there are many, waiting for
     // them to finish (each block's item is independent of the others, and text layout needs
-    // only fonts, which Qt keeps per thread).
+    // only fonts, which Qt keeps per thread); at most a few threads, and once the last block
+    // is laid out the worker threads go, with their fonts (releaseIdleSideBySideHelpers).
     void layoutThrough(qreal bottom);
     void layoutMore(qsizetype count);
     void layoutAll();
@@ -118,7 +124,8 @@ private:
     // Prepares the blocks from the first not laid out up to `end` side by side on helper
     // threads and this one, when there are enough; this one first prepares the blocks that
     // must be built on the GUI thread. When there are few, leaves them all to layoutNext.
-    void prepareInParallel(qsizetype end);
+    // Returns whether helpers were used.
+    bool prepareInParallel(qsizetype end);
     // The laid-out entry whose block starts last above `y`; none above the first.
     Entry *entryAt(qreal y);
     // Keeps the items of the blocks near `shown` and drops the others' (where they can be
@@ -127,6 +134,8 @@ private:
     bool isNearShown(const Entry &entry) const;
     void track(qsizetype index);
 
+    // Before the entries, so that it outlives the picture items that hold pixels under it.
+    ImagePixelBudget m_imagePixelBudget;
     StyleContext m_context;
     std::vector<Entry> m_entries;
     qreal m_width = 0;

@@ -26,7 +26,7 @@ View DefaultImageProvider::makeImage(const std::optional<QUrl> &url) const
     return [url = *url](const StyleContext &context) {
         return BlockItemPointer(std::make_unique<RemoteImageItem>(
             url, context.imageBaseURL.value_or(QUrl()), context.remoteImageLoader,
-            context.imageChanged, QString()));
+            context.imageChanged, QString(), context.imagePixelBudget));
     };
 }
 

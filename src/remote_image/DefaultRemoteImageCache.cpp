@@ -16,18 +16,18 @@ DefaultRemoteImageCache &DefaultRemoteImageCache::shared()
     return cache;
 }
 
-std::optional<QImage> DefaultRemoteImageCache::image(const QUrl &url) const
+std::optional<DecodedImage> DefaultRemoteImageCache::image(const QUrl &url) const
 {
     const std::lock_guard lock(m_mutex);
-    if (const QImage *image = m_images.object(url))
+    if (const DecodedImage *image = m_images.object(url))
         return *image;
     return std::nullopt;
 }
 
-void DefaultRemoteImageCache::setImage(const QImage &image, const QUrl &url)
+void DefaultRemoteImageCache::setImage(const DecodedImage &image, const QUrl &url)
 {
     const std::lock_guard lock(m_mutex);
-    m_images.insert(url, new QImage(image), cost(image));
+    m_images.insert(url, new DecodedImage(image), cost(image.image));
 }
 
 int DefaultRemoteImageCache::cost(const QImage &image) const

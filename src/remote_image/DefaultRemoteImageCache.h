@@ -21,9 +21,9 @@ public:
     // The process-wide cache of the shared loader, made on first use.
     static DefaultRemoteImageCache &shared();
 
-    std::optional<QImage> image(const QUrl &url) const override;
+    std::optional<DecodedImage> image(const QUrl &url) const override;
     // An image larger than the whole byte limit is not kept.
-    void setImage(const QImage &image, const QUrl &url) override;
+    void setImage(const DecodedImage &image, const QUrl &url) override;
 
 private:
     // QCache bounds one measure, so both limits are folded into it: an image costs one unit
@@ -33,7 +33,7 @@ private:
 
     const qint64 m_bytesPerUnit;
     mutable std::mutex m_mutex;
-    mutable QCache<QUrl, QImage> m_images;
+    mutable QCache<QUrl, DecodedImage> m_images;
 };
 
 } // namespace tolvaran::markdown

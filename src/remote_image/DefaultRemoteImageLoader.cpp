@@ -92,6 +92,13 @@ DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
 void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
                                      QObject *context, Completion completion)
 {
+    imageAtSize(url, imageBaseURL, QSize(), context, std::move(completion));
+}
+
+void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBaseURL,
+                                           QSize maximumSize, QObject *context,
+                                           Completion completion)
+{
     Waiter waiter{context, context != nullptr, std::move(completion)};
     // The address is checked before the cache is consulted: an image that one document may
     // read from its folder is not thereby readable by a document without that folder.
@@ -102,22 +109,34 @@ void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
         deliverLater(std::move(waiter), RemoteImageError{RemoteImageErrorKind::urlRefused, {}});
         return;
     }
-    if (const std::optional<QImage> cached = m_cache.image(url)) {
+    const std::optional<DecodedImage> cached = m_cache.image(url);
+    const QSize wanted =
+        cached ? fittedPictureSize(cached->pictureSize, maximumSize) : QSize();
+    if (cached && cached->image.size() == wanted) {
         deliverLater(std::move(waiter), *cached);
         return;
     }
     if (const auto ongoing = m_ongoing.find(url); ongoing != m_ongoing.end()) {
-        ongoing->waiters.append(std::move(waiter));
+        // One load per address at a time: a caller who wants another size asks again once
+        // this one has ended, and most often finds its image in the cache by then.
+        if (ongoing->maximumSize == maximumSize)
+            ongoing->waiters.append(std::move(waiter));
+        else
+            ongoing->later.append({imageBaseURL, maximumSize, std::move(waiter)});
         return;
     }
     const quint64 id = m_nextLoadId++;
     Load &load = m_ongoing[url];
     load.id = id;
+    load.maximumSize = maximumSize;
     load.waiters.append(std::move(waiter));
-    if (network)
+    if (cached && cached->image.width() >= wanted.width()
+        && cached->image.height() >= wanted.height())
+        shrinkInBackground(*cached, maximumSize, url, id);
+    else if (network)
         startDownload(url, id);
     else
-        startFileRead(*file, url, id);
+        startFileRead(*file, maximumSize, url, id);
 }
 
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
@@ -216,33 +235,49 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         return;
     }
     load->reply = nullptr;
-    decodeInBackground(std::exchange(load->received, {}), url, id);
+    decodeInBackground(std::exchange(load->received, {}), load->maximumSize, url, id);
 }
 
-void DefaultRemoteImageLoader::startFileRead(const QString &path, const QUrl &url, quint64 id)
+void DefaultRemoteImageLoader::startFileRead(const QString &path, QSize maximumSize,
+                                             const QUrl &url, quint64 id)
 {
-    m_decoding.run(JobPriority::utility, [this, path, url, id](const WorkContext &context) {
-        if (context.stopRequested())
-            return;
-        auto read = readFile(path);
-        if (const auto *error = std::get_if<RemoteImageError>(&read))
-            finishLater(m_decoding, url, id, *error);
-        else
-            decodeOnWorker(std::get<QByteArray>(read), url, id, context.stopToken());
-    });
+    m_decoding.run(JobPriority::utility,
+                   [this, path, maximumSize, url, id](const WorkContext &context) {
+                       if (context.stopRequested())
+                           return;
+                       auto read = readFile(path);
+                       if (const auto *error = std::get_if<RemoteImageError>(&read))
+                           finishLater(m_decoding, url, id, *error);
+                       else
+                           decodeOnWorker(std::get<QByteArray>(read), maximumSize, url, id,
+                                          context.stopToken());
+                   });
 }
 
-void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, const QUrl &url,
-                                                  quint64 id)
+void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, QSize maximumSize,
+                                                  const QUrl &url, quint64 id)
 {
-    m_decoding.run(JobPriority::utility, [this, bytes, url, id](const WorkContext &context) {
-        if (!context.stopRequested())
-            decodeOnWorker(bytes, url, id, context.stopToken());
-    });
+    m_decoding.run(JobPriority::utility,
+                   [this, bytes, maximumSize, url, id](const WorkContext &context) {
+                       if (!context.stopRequested())
+                           decodeOnWorker(bytes, maximumSize, url, id, context.stopToken());
+                   });
 }
 
-void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, const QUrl &url,
-                                              quint64 id, const std::stop_token &stop)
+void DefaultRemoteImageLoader::shrinkInBackground(const DecodedImage &image, QSize maximumSize,
+                                                  const QUrl &url, quint64 id)
+{
+    m_decoding.run(JobPriority::utility,
+                   [this, image, maximumSize, url, id](const WorkContext &context) {
+                       if (!context.stopRequested())
+                           finishLater(m_decoding, url, id,
+                                       RemoteImageDecoder::fitted(image, maximumSize));
+                   });
+}
+
+void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, QSize maximumSize,
+                                              const QUrl &url, quint64 id,
+                                              const std::stop_token &stop)
 {
     auto prepared = m_decoder.prepare(bytes);
     if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
@@ -251,14 +286,14 @@ void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, const QUr
     }
     const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
     if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
-        m_costlyDecoding.run(JobPriority::utility,
-                             [this, image, url, id](const WorkContext &context) {
-                                 finishLater(m_costlyDecoding, url, id,
-                                             m_decoder.decode(image, context.stopToken()));
-                             });
+        m_costlyDecoding.run(
+            JobPriority::utility, [this, image, maximumSize, url, id](const WorkContext &context) {
+                finishLater(m_costlyDecoding, url, id,
+                            m_decoder.decode(image, context.stopToken(), maximumSize));
+            });
         return;
     }
-    finishLater(m_decoding, url, id, m_decoder.decode(image, stop));
+    finishLater(m_decoding, url, id, m_decoder.decode(image, stop, maximumSize));
 }
 
 void DefaultRemoteImageLoader::finishLater(WorkGroup &group, const QUrl &url, quint64 id,
@@ -279,9 +314,19 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
     if (result.succeeded())
-        m_cache.setImage(result.image(), url);
+        m_cache.setImage(result.decoded(), url);
     for (const Waiter &waiter : load.waiters)
         deliver(waiter, result);
+    // Those who wanted another size: a failure is theirs too, since the bytes are the same;
+    // after a success each asks again, finding the image in the cache or loading it anew.
+    for (const LaterRequest &request : load.later) {
+        if (!result.succeeded()) {
+            deliver(request.waiter, result);
+        } else if (!request.waiter.hasContext || request.waiter.context) {
+            imageAtSize(url, request.imageBaseURL, request.maximumSize, request.waiter.context,
+                        request.waiter.completion);
+        }
+    }
 }
 
 void DefaultRemoteImageLoader::deliverLater(Waiter waiter, const RemoteImageResult &result)

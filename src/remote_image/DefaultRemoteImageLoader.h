@@ -34,6 +34,11 @@ namespace tolvaran::markdown {
 // Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
 // one at a time on a thread of their own, so that they hold up no other picture; the rest
 // share decodeThreadCount threads.
+//
+// A caller that names the size it draws at gets the picture decoded to that size
+// (fittedPictureSize), and the cache keeps each address at the size last decoded: a request
+// for that size is served from it, one for a smaller size shrinks it, one for a larger size
+// loads the picture again (from the response cache on disk, for a downloaded picture).
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
     Q_OBJECT
@@ -66,6 +71,8 @@ public:
 
     void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
                Completion completion) override;
+    void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
+                     QObject *context, Completion completion) override;
 
 private:
     struct Waiter
@@ -75,12 +82,23 @@ private:
         Completion completion;
     };
 
-    // One image in flight: downloading or reading, then decoding. Its entry lives until the
-    // outcome is known, whatever it is, so later callers join it and none starts a second
-    // transfer, and a failure leaves nothing behind.
+    // A caller who asked for another size of an image in flight.
+    struct LaterRequest
+    {
+        QUrl imageBaseURL;
+        QSize maximumSize;
+        Waiter waiter;
+    };
+
+    // One image in flight: downloading or reading, then decoding (or shrinking the cached
+    // image) to fit within `maximumSize`. Its entry lives until the outcome is known, whatever
+    // it is, so later callers join it and none starts a second transfer, and a failure leaves
+    // nothing behind.
     struct Load
     {
         quint64 id = 0;
+        QSize maximumSize;
+        QList<LaterRequest> later;
         QPointer<QNetworkReply> reply;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
@@ -88,13 +106,17 @@ private:
     };
 
     void startDownload(const QUrl &url, quint64 id);
-    void startFileRead(const QString &path, const QUrl &url, quint64 id);
+    void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
-    void decodeInBackground(const QByteArray &bytes, const QUrl &url, quint64 id);
+    void decodeInBackground(const QByteArray &bytes, QSize maximumSize, const QUrl &url,
+                            quint64 id);
+    // Shrinks a cached image that is larger than the load wants.
+    void shrinkInBackground(const DecodedImage &image, QSize maximumSize, const QUrl &url,
+                            quint64 id);
     // On a decoding thread: decodes here, or hands a costly picture to its own thread.
-    void decodeOnWorker(const QByteArray &bytes, const QUrl &url, quint64 id,
+    void decodeOnWorker(const QByteArray &bytes, QSize maximumSize, const QUrl &url, quint64 id,
                         const std::stop_token &stop);
     // Hands the outcome to the GUI thread through the group whose job reached it.
     void finishLater(WorkGroup &group, const QUrl &url, quint64 id,

@@ -80,30 +80,54 @@ RemoteImageDecoder::prepare(const QByteArray &bytes) const
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
-                                             const std::stop_token &stop) const
+                                             const std::stop_token &stop,
+                                             QSize maximumSize) const
 {
-    if (image.kind == PreparedRemoteImage::Kind::svg)
-        return SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
+    if (image.kind == PreparedRemoteImage::Kind::svg) {
+        const RemoteImageResult drawn =
+            SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
+        return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
+    }
     QBuffer buffer;
     buffer.setData(image.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
+    // The reader shrinks as it reads, so the whole picture's pixels are not all kept at once
+    // (for JPEG they are never made).
+    const QSize declared = reader.size();
+    if (declared.isValid() && fittedPictureSize(declared, maximumSize) != declared)
+        reader.setScaledSize(fittedPictureSize(declared, maximumSize));
     QImage decoded;
     if (!reader.read(&decoded) || decoded.isNull())
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    if (exceedsBudget(decoded.size(), m_limits.maximumPixels))
+    const QSize pictureSize = declared.isValid() ? declared : decoded.size();
+    if (exceedsBudget(pictureSize, m_limits.maximumPixels)
+        || exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    return decoded;
+    // A reader that could not tell the size beforehand read the whole picture.
+    return fitted(DecodedImage(decoded, pictureSize), maximumSize);
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const QByteArray &bytes,
-                                             const std::stop_token &stop) const
+                                             const std::stop_token &stop,
+                                             QSize maximumSize) const
 {
     auto prepared = prepare(bytes);
     if (const auto *error = std::get_if<RemoteImageError>(&prepared))
         return *error;
-    return decode(std::get<PreparedRemoteImage>(prepared), stop);
+    return decode(std::get<PreparedRemoteImage>(prepared), stop, maximumSize);
+}
+
+DecodedImage RemoteImageDecoder::fitted(const DecodedImage &image, QSize maximumSize)
+{
+    const QSize size = fittedPictureSize(image.pictureSize, maximumSize);
+    // Only ever shrunk: an image already no larger is the best there is.
+    if (image.image.width() <= size.width() && image.image.height() <= size.height())
+        return image;
+    return DecodedImage(
+        image.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+        image.pictureSize);
 }
 
 } // namespace tolvaran::markdown

@@ -13,7 +13,9 @@ namespace tolvaran::markdown {
 
 // Turns downloaded bytes into an image, first frame only: raster pictures with Qt's image
 // readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
-// SvgRasterizer, within RemoteImageDecodeLimits. Runs on any thread.
+// SvgRasterizer, within RemoteImageDecodeLimits. A picture drawn smaller than it is decodes
+// to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes scaled, at a
+// fraction of the cost), an SVG drawn at its own size and then shrunk. Runs on any thread.
 class RemoteImageDecoder final
 {
 public:
@@ -30,11 +32,15 @@ public:
     // What the bytes hold and what decoding them should cost, without decoding them: a raster
     // picture's declared size is checked here, an SVG's text made safe (SvgSource).
     std::variant<PreparedRemoteImage, RemoteImageError> prepare(const QByteArray &bytes) const;
-    // Decodes a prepared picture; an SVG's drawing stops when `stop` is requested.
-    RemoteImageResult decode(const PreparedRemoteImage &image,
-                             const std::stop_token &stop = {}) const;
+    // Decodes a prepared picture to fit within `maximumSize` (fittedPictureSize; invalid for
+    // the whole picture); an SVG's drawing stops when `stop` is requested.
+    RemoteImageResult decode(const PreparedRemoteImage &image, const std::stop_token &stop = {},
+                             QSize maximumSize = {}) const;
     // Both steps at once.
-    RemoteImageResult decode(const QByteArray &bytes, const std::stop_token &stop = {}) const;
+    RemoteImageResult decode(const QByteArray &bytes, const std::stop_token &stop = {},
+                             QSize maximumSize = {}) const;
+    // `image` shrunk to fit within `maximumSize`, smoothly, with the picture's size kept.
+    static DecodedImage fitted(const DecodedImage &image, QSize maximumSize);
 
 private:
     RemoteImageDecodeLimits m_limits;

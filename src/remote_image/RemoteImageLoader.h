@@ -2,6 +2,7 @@
 
 #include "remote_image/RemoteImageResult.h"
 
+#include <QSize>
 #include <QUrl>
 
 #include <functional>
@@ -24,6 +25,17 @@ public:
     // against, or empty: a file URL is read only from inside that folder.
     virtual void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
                        Completion completion) = 0;
+
+    // The same for an image drawn no larger than `maximumSize` (device pixels; invalid for the
+    // whole picture): the image may come decoded to fittedPictureSize, and the result still
+    // tells the whole picture's size. A loader that decodes whole pictures only (the default)
+    // ignores the size.
+    virtual void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
+                             QObject *context, Completion completion)
+    {
+        Q_UNUSED(maximumSize);
+        image(url, imageBaseURL, context, std::move(completion));
+    }
 };
 
 } // namespace tolvaran::markdown

@@ -3,6 +3,7 @@
 #include "remote_image/DefaultRemoteImageLoader.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace tolvaran::markdown {
 
@@ -17,7 +18,51 @@ void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
         return;
     m_source = source;
     ++m_generation;
+    m_loading = false;
     if (m_source)
+        loadImage(*m_source);
+}
+
+void RemoteImageModel::setDrawnSize(QSize size)
+{
+    m_drawnSize = size;
+    refreshPixels(false);
+}
+
+void RemoteImageModel::pixelsNeeded()
+{
+    refreshPixels(true);
+}
+
+void RemoteImageModel::releasePixels()
+{
+    if (const std::optional<QImage> image = m_image.image(); image && !image->isNull())
+        m_image = RemoteImageState::success(QImage(), m_image.idealSize());
+}
+
+qint64 RemoteImageModel::heldBytes() const
+{
+    const std::optional<QImage> image = m_image.image();
+    return image ? image->sizeInBytes() : 0;
+}
+
+void RemoteImageModel::refreshPixels(bool restoreReleased)
+{
+    if (!m_source || m_loading || m_image.kind() != RemoteImageState::Kind::success)
+        return;
+    const QImage held = *m_image.image();
+    if (held.isNull()) {
+        if (restoreReleased)
+            loadImage(*m_source);
+        return;
+    }
+    const QSize wanted = fittedPictureSize(m_pictureSize, m_drawnSize);
+    const bool differs =
+        std::abs(held.width() - wanted.width()) > drawnSizeTolerance
+        || std::abs(held.height() - wanted.height()) > drawnSizeTolerance;
+    // A loader may answer with another size than asked (one that decodes whole pictures
+    // only): the same request is not made again for it.
+    if (differs && m_drawnSize != m_requestedSize)
         loadImage(*m_source);
 }
 
@@ -25,26 +70,36 @@ void RemoteImageModel::loadImage(const ImageSource &source)
 {
     RemoteImageLoader *loader =
         m_imageLoader ? m_imageLoader : DefaultRemoteImageLoader::shared();
-    const quint64 generation = m_generation;
-    loader->image(source.url, m_imageBaseURL, this,
-                  [this, generation, scale = source.scale](const RemoteImageResult &result) {
-                      if (generation != m_generation)
-                          return;
-                      if (result.succeeded())
-                          loadImageFinished(result.image(), scale);
-                      else
-                          setImage(RemoteImageState::failure());
-                  });
+    const quint64 generation = ++m_generation;
+    m_loading = true;
+    m_requestedSize = m_drawnSize;
+    loader->imageAtSize(
+        source.url, m_imageBaseURL, m_drawnSize, this,
+        [this, generation, scale = source.scale](const RemoteImageResult &result) {
+            if (generation != m_generation)
+                return;
+            m_loading = false;
+            if (result.succeeded())
+                loadImageFinished(result.decoded(), scale);
+            else
+                setImage(RemoteImageState::failure());
+            // The drawn size may have changed while the load ran.
+            refreshPixels(false);
+        });
 }
 
-void RemoteImageModel::loadImageFinished(const QImage &image, qreal scale)
+void RemoteImageModel::loadImageFinished(const DecodedImage &decoded, qreal scale)
 {
     // A scale that is not a positive number would give an image of no or endless size.
     const qreal pixelsPerPoint = std::isfinite(scale) && scale > 0 ? scale : 1;
-    QImage scaled = image;
-    scaled.setDevicePixelRatio(pixelsPerPoint);
-    setImage(RemoteImageState::success(
-        scaled, QSizeF(image.width() / pixelsPerPoint, image.height() / pixelsPerPoint)));
+    m_pictureSize = decoded.pictureSize;
+    const QSizeF idealSize(decoded.pictureSize.width() / pixelsPerPoint,
+                           decoded.pictureSize.height() / pixelsPerPoint);
+    QImage image = decoded.image;
+    // Pixels decoded smaller than the picture stand for the same points.
+    image.setDevicePixelRatio(idealSize.width() > 0 ? image.width() / idealSize.width()
+                                                    : pixelsPerPoint);
+    setImage(RemoteImageState::success(image, idealSize));
 }
 
 void RemoteImageModel::setImage(const RemoteImageState &state)

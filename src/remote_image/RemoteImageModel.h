@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remote_image/DecodedImage.h"
 #include "remote_image/ImageSource.h"
 #include "remote_image/RemoteImageState.h"
 
@@ -17,14 +18,24 @@ class RemoteImageLoader;
 //
 // Only the current source's load may publish: a slow load of an earlier source that ends
 // after the source has changed is dropped, so it never replaces a newer image.
+//
+// The pixels kept are those the view draws: given the size it draws the image at, the model
+// asks the loader for the picture at that size, and loads it again, at the new size, when the
+// view draws it at another size than the pixels held (the held image shows meanwhile). The
+// ideal size is always that of the whole picture.
 class RemoteImageModel final : public QObject
 {
     Q_OBJECT
 
 public:
+    // Pixels that the image held may differ by, each way, from the size it is drawn at before
+    // it is loaded again: rounding the drawn size to pixels does not call for a new image.
+    static constexpr int drawnSizeTolerance = 1;
+
     explicit RemoteImageModel(QObject *parent = nullptr);
 
     const std::optional<ImageSource> &source() const { return m_source; }
+    // After releasePixels, a success whose image is null.
     const RemoteImageState &image() const { return m_image; }
 
     // The loader that later loads use; none (the default) stands for the shared loader. It
@@ -42,20 +53,43 @@ public:
     // is known; a missing source loads nothing and leaves the state as it is.
     void sourceChanged(const std::optional<ImageSource> &source);
 
+    // The most the image is drawn at, in device pixels (invalid, the default: the whole
+    // picture). Loads ask for the picture fitted within it; once an image has loaded, a size
+    // that needs other pixels than those held loads it again.
+    void setDrawnSize(QSize size);
+    QSize drawnSize() const { return m_drawnSize; }
+    // Lets go of the pixels held, keeping the state's kind and ideal size, without a change
+    // signal (whoever released them knows); they load again when the view next draws the
+    // image (pixelsNeeded), not before.
+    void releasePixels();
+    // The view is drawing the image: pixels released are loaded again.
+    void pixelsNeeded();
+    // The bytes of the pixels held.
+    qint64 heldBytes() const;
+
 Q_SIGNALS:
     void imageChanged();
 
 private:
     void loadImage(const ImageSource &source);
-    void loadImageFinished(const QImage &image, qreal scale);
+    void loadImageFinished(const DecodedImage &image, qreal scale);
     void setImage(const RemoteImageState &state);
+    // Loads the pixels again where those held do not suit the drawn size, or, when
+    // `restoreReleased`, where they were released.
+    void refreshPixels(bool restoreReleased);
 
     std::optional<ImageSource> m_source;
     RemoteImageState m_image = RemoteImageState::empty();
     RemoteImageLoader *m_imageLoader = nullptr;
     QUrl m_imageBaseURL;
-    // Raised with every change of source; a load's outcome counts only under its own.
+    // Raised with every load and every change of source; a load's outcome counts only under
+    // its own, so only the last load asked for publishes.
     quint64 m_generation = 0;
+    bool m_loading = false;
+    QSize m_drawnSize;
+    // The drawn size the last load asked for, and the whole picture's size it brought.
+    QSize m_requestedSize;
+    QSize m_pictureSize;
 };
 
 } // namespace tolvaran::markdown

@@ -108,6 +108,10 @@ void RemoteImage::paintEvent(QPaintEvent *)
     QSizeF shown = ideal.scaled(QSizeF(size()), Qt::KeepAspectRatio);
     if (shown.width() > ideal.width())
         shown = ideal;
+    // The model keeps the pixels this size needs, loading them again when it changes.
+    const QSizeF devicePixels = shown * devicePixelRatioF();
+    m_model->setDrawnSize(QSize(int(std::ceil(devicePixels.width())),
+                                int(std::ceil(devicePixels.height()))));
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(QPointF(0, 0), shown), *image);
 }

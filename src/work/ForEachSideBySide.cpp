@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,22 @@ QThreadPool &sideBySideHelpers()
 }
 
 namespace {
+
+// What the helpers are doing: the loops not ended yet, and the helper jobs started and not
+// yet returned (those of ended loops among them, which find nothing left to do).
+struct HelperActivity
+{
+    std::mutex mutex;
+    std::condition_variable jobEnded; // or a loop began
+    int runningLoops = 0;
+    int jobsInFlight = 0;
+};
+
+HelperActivity &helperActivity()
+{
+    static HelperActivity activity;
+    return activity;
+}
 
 // One loop as its threads share it. A helper that starts after the loop ended finds no item
 // left and touches nothing but this (which it holds a share of): never `work`, whose owner
@@ -63,11 +80,61 @@ void runSideBySide(std::size_t count, std::size_t threads,
     const std::size_t threadsUsed =
         std::min({threads, count, std::size_t(std::max(pool.maxThreadCount(), 0)) + 1});
     const std::size_t helpers = threadsUsed > 0 ? threadsUsed - 1 : 0;
-    for (std::size_t helper = 0; helper < helpers; ++helper)
-        pool.start([loop] { loop->drain(); });
+    HelperActivity &activity = helperActivity();
+    {
+        const std::lock_guard lock(activity.mutex);
+        ++activity.runningLoops;
+        activity.jobsInFlight += int(helpers);
+        activity.jobEnded.notify_all(); // a release waiting for late helpers gives up
+    }
+    for (std::size_t helper = 0; helper < helpers; ++helper) {
+        pool.start([loop, &activity] {
+            loop->drain();
+            const std::lock_guard lock(activity.mutex);
+            --activity.jobsInFlight;
+            activity.jobEnded.notify_all();
+        });
+    }
     loop->drain();
-    std::unique_lock lock(loop->mutex);
-    loop->finished.wait(lock, [&] { return loop->done == loop->count; });
+    {
+        std::unique_lock lock(loop->mutex);
+        loop->finished.wait(lock, [&] { return loop->done == loop->count; });
+    }
+    const std::lock_guard lock(activity.mutex);
+    --activity.runningLoops;
+}
+
+bool endIdleHelpers(std::chrono::milliseconds bound)
+{
+    HelperActivity &activity = helperActivity();
+    {
+        std::unique_lock lock(activity.mutex);
+        // Another loop's helpers are at work: they are kept, and nobody waits for them.
+        if (activity.runningLoops > 0)
+            return false;
+        // Helpers of ended loops that have not begun yet find nothing to do once they do;
+        // they need only be given a thread. A loop that begins meanwhile is not waited for.
+        const bool idle = activity.jobEnded.wait_for(lock, bound, [&] {
+            return activity.jobsInFlight == 0 || activity.runningLoops > 0;
+        });
+        if (!idle || activity.runningLoops > 0)
+            return false;
+    }
+    // Their jobs have returned; the pool notes the threads idle just after. Only a loop that
+    // begins in this very moment would be waited for, within the bound.
+    return sideBySideHelpers().waitForDone(int(bound.count()));
 }
 
 } // namespace tolvaran::Internal
+
+namespace tolvaran {
+
+bool releaseIdleSideBySideHelpers()
+{
+    // Late helpers need only be given a thread, which a heavily loaded machine may take a
+    // while to do.
+    constexpr std::chrono::milliseconds longestWait{2000};
+    return Internal::endIdleHelpers(longestWait);
+}
+
+} // namespace tolvaran

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 
@@ -12,6 +13,9 @@ void runSideBySide(std::size_t count, std::size_t threads,
                    const std::function<void(std::size_t)> &work);
 // The pool of the side-by-side helpers.
 QThreadPool &sideBySideHelpers();
+// Ends the helpers when no loop is running, waiting up to `bound` for helpers of ended loops
+// to be given a thread and return.
+bool endIdleHelpers(std::chrono::milliseconds bound);
 } // namespace Internal
 
 // Runs `work(i)` for every i in 0 … count - 1 on up to `threads` threads, the calling one
@@ -33,5 +37,14 @@ void forEachSideBySide(std::size_t count, std::size_t threads, const Work &work)
     }
     Internal::runSideBySide(count, threads, std::function<void(std::size_t)>(std::cref(work)));
 }
+
+// Ends the side-by-side helpers now unless a loop is running, and with them what each keeps
+// per thread: the fonts and glyph caches of the text it laid out, a few megabytes a helper,
+// more where fallback fonts are installed (CJK, emoji), and as many helpers as cores. Returns
+// whether they ended; the next loop starts helpers anew. Left alone, the pool ends idle
+// helpers only after its expiry time. Waits only for helpers of ended loops that have yet to
+// be given a thread (which then do nothing), never for another loop's work; call it after
+// work whose helpers are not needed again soon.
+bool releaseIdleSideBySideHelpers();
 
 } // namespace tolvaran

@@ -4,6 +4,7 @@
 #include "markdown_view/theme/CodeSyntaxHighlighter.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownView.h"
+#include "support/HelperThreadKeep.h"
 #include "support/ManualRemoteImageLoader.h"
 #include "support/MarkdownDocumentGenerator.h"
 #include "support/WaitUntil.h"
@@ -216,6 +217,23 @@ TEST(DocumentLayoutThreads, workersThatEndLeaveLaterLayoutsWhole)
         QThread::msleep(shortExpiryMilliseconds * 10);
     }
     pool->setExpiryTimeout(expiry);
+}
+
+// Each helper keeps fonts of its own for the text it laid out: a document laid out to its
+// end lets the helpers go, and their fonts with them.
+TEST(DocumentLayoutThreads, aLayoutThatReachesTheEndLetsItsHelpersGo)
+{
+    ASSERT_TRUE(tolvaran::fixtures::keepOnAHelper());
+    const int keptOnHelpers = tolvaran::fixtures::keptOnThreads() - 1;
+    ASSERT_GT(keptOnHelpers, 0);
+    Recorders recorders;
+    auto layout = recorders.layout(generator::mixedDocument(3, manyBlocks).markdown, false);
+    layout->layoutMore(4 * 32);
+    ASSERT_FALSE(layout->isComplete());
+    EXPECT_EQ(tolvaran::fixtures::keptOnThreads(), keptOnHelpers + 1); // still at work
+
+    layout->layoutAll();
+    EXPECT_EQ(tolvaran::fixtures::keptOnThreads(), 1);
 }
 
 namespace {

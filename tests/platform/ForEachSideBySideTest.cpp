@@ -1,11 +1,14 @@
 #include "work/ForEachSideBySide.h"
 
+#include "support/HelperThreadKeep.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -53,6 +56,45 @@ TEST(ForEachSideBySide, loopsWithinLoopsFinishWhileEveryHelperIsBusy)
     });
     for (size_t i = 0; i < runs.size(); ++i)
         EXPECT_EQ(runs[i].load(), 1) << "item " << i;
+}
+
+// Letting idle helpers go ends their threads, and what they kept per thread with them; while
+// a loop runs on another thread its helpers stay, and nobody waits for it.
+TEST(ForEachSideBySide, releasingIdleHelpersEndsThemWithWhatTheyKeptUnlessALoopRuns)
+{
+    ASSERT_TRUE(fixtures::keepOnAHelper());
+    const int keptHere = 1; // the calling thread's own, which lives on
+    ASSERT_EQ(fixtures::keptOnThreads(), keptHere + 1);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool running = false;
+    bool finish = false;
+    std::thread other([&] {
+        forEachSideBySide(2, 2, [&](size_t) {
+            std::unique_lock lock(mutex);
+            running = true;
+            changed.notify_all();
+            changed.wait_for(lock, 15s, [&] { return finish; });
+        });
+    });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 15s, [&] { return running; }));
+    }
+    EXPECT_FALSE(releaseIdleSideBySideHelpers());
+    EXPECT_EQ(fixtures::keptOnThreads(), keptHere + 1);
+    {
+        const std::lock_guard lock(mutex);
+        finish = true;
+        changed.notify_all();
+    }
+    other.join();
+
+    EXPECT_TRUE(releaseIdleSideBySideHelpers());
+    EXPECT_EQ(fixtures::keptOnThreads(), keptHere);
+    // Later loops find helpers again.
+    EXPECT_TRUE(fixtures::keepOnAHelper());
 }
 
 } // namespace

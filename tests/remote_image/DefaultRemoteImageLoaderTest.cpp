@@ -170,6 +170,50 @@ TEST(DefaultRemoteImageLoader, cachedImageIsServedWithoutAnotherDownload)
     EXPECT_EQ(world.server.requestCount(imagePath), 1);
 }
 
+TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedAndServesSmallerSizesFromTheCache)
+{
+    LoaderWorld world;
+    const QUrl url = world.server.url(imagePath);
+    world.server.setResponse(imagePath, png({400, 200}));
+    const auto loadAt = [&](QSize maximumSize) {
+        std::optional<RemoteImageResult> outcome;
+        world.loader.imageAtSize(url, {}, maximumSize, nullptr,
+                                 [&](const RemoteImageResult &result) { outcome = result; });
+        fixtures::waitUntil([&] { return outcome.has_value(); });
+        return outcome ? outcome->decoded() : DecodedImage(QImage());
+    };
+    const DecodedImage small = loadAt({100, 100});
+    EXPECT_EQ(small.image.size(), QSize(100, 50));
+    EXPECT_EQ(small.pictureSize, QSize(400, 200));
+
+    // Larger than the cached pixels: loaded and decoded again; smaller: shrunk from them.
+    EXPECT_EQ(loadAt({200, 200}).image.size(), QSize(200, 100));
+    EXPECT_EQ(world.server.requestCount(imagePath), 2);
+    const DecodedImage smaller = loadAt({50, 1000});
+    EXPECT_EQ(smaller.image.size(), QSize(50, 25));
+    EXPECT_EQ(smaller.pictureSize, QSize(400, 200));
+    EXPECT_EQ(loadAt({1000, 1000}).image.size(), QSize(400, 200)); // never enlarged
+    EXPECT_EQ(world.server.requestCount(imagePath), 3);
+
+    // Another size asked while a load runs is served once it has ended, from one transfer.
+    const QUrl other = world.server.url(QStringLiteral("/other.png"));
+    world.server.setResponse(QStringLiteral("/other.png"), png({400, 200}));
+    world.server.hold(QStringLiteral("/other.png"));
+    QList<QSize> sizes;
+    for (const QSize maximumSize : {QSize(80, 80), QSize(40, 40)}) {
+        world.loader.imageAtSize(other, {}, maximumSize, nullptr,
+                                 [&](const RemoteImageResult &result) {
+                                     sizes.append(result.image().size());
+                                 });
+    }
+    ASSERT_TRUE(fixtures::waitUntil(
+        [&] { return world.server.requestCount(QStringLiteral("/other.png")) == 1; }));
+    world.server.release(QStringLiteral("/other.png"));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return sizes.size() == 2; }));
+    EXPECT_EQ(sizes, (QList<QSize>{{80, 40}, {40, 20}}));
+    EXPECT_EQ(world.server.requestCount(QStringLiteral("/other.png")), 1);
+}
+
 TEST(DefaultRemoteImageLoader, requestsAskForImages)
 {
     LoaderWorld world;

@@ -125,5 +125,52 @@ TEST(RemoteImageModel, passesTheImageFolderToTheLoader)
     EXPECT_EQ(world.loader.calls.first().imageBaseURL, folder);
 }
 
+TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
+{
+    ModelWorld world;
+    const QSize picture(400, 200);
+    world.model.setDrawnSize({100, 100});
+    world.model.sourceChanged(sourceA);
+    ASSERT_EQ(world.loader.calls.size(), 1);
+    EXPECT_EQ(world.loader.calls[0].maximumSize, QSize(100, 100));
+    world.loader.completeWithPicture(0, picture, Qt::red);
+    EXPECT_EQ(world.model.image().image()->size(), QSize(100, 50));
+    EXPECT_EQ(world.model.image().idealSize(), QSizeF(400, 200));
+
+    // A pixel's rounding asks for nothing; a larger size loads again, once at a time, and
+    // the last size asked meanwhile follows.
+    world.model.setDrawnSize({101, 51});
+    EXPECT_EQ(world.loader.calls.size(), 1);
+    world.model.setDrawnSize({200, 100});
+    world.model.setDrawnSize({300, 150});
+    ASSERT_EQ(world.loader.calls.size(), 2);
+    EXPECT_EQ(world.model.image().image()->size(), QSize(100, 50)); // shown meanwhile
+    world.loader.completeWithPicture(1, picture, Qt::red);
+    ASSERT_EQ(world.loader.calls.size(), 3);
+    EXPECT_EQ(world.loader.calls[2].maximumSize, QSize(300, 150));
+    world.loader.completeWithPicture(2, picture, Qt::red);
+    EXPECT_EQ(world.model.image().image()->size(), QSize(300, 150));
+
+    // Released pixels load again when the image is drawn, not before; the ideal size is
+    // kept meanwhile.
+    world.model.releasePixels();
+    EXPECT_EQ(world.model.heldBytes(), 0);
+    EXPECT_EQ(world.model.image().idealSize(), QSizeF(400, 200));
+    world.model.setDrawnSize({300, 150});
+    EXPECT_EQ(world.loader.calls.size(), 3);
+    world.model.pixelsNeeded();
+    ASSERT_EQ(world.loader.calls.size(), 4);
+    world.loader.completeWithPicture(3, picture, Qt::red);
+    EXPECT_EQ(world.model.heldBytes(), world.model.image().image()->sizeInBytes());
+    EXPECT_GT(world.model.heldBytes(), 0);
+
+    // A loader that answers with the whole picture is not asked the same again.
+    world.model.setDrawnSize({50, 25});
+    ASSERT_EQ(world.loader.calls.size(), 5);
+    world.loader.complete(4, filled(picture, Qt::red));
+    world.model.setDrawnSize({50, 25});
+    EXPECT_EQ(world.loader.calls.size(), 5);
+}
+
 } // namespace
 } // namespace tolvaran::markdown

@@ -3,6 +3,7 @@
 #include "remote_image/RemoteImageLoader.h"
 
 #include <QList>
+#include <QColor>
 #include <QObject>
 #include <QPointer>
 
@@ -16,6 +17,7 @@ public:
     {
         QUrl url;
         QUrl imageBaseURL;
+        QSize maximumSize; // invalid: the whole picture
         QPointer<QObject> context;
         bool hasContext = false;
         Completion completion;
@@ -23,10 +25,15 @@ public:
 
     void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
                Completion completion) override;
+    void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
+                     QObject *context, Completion completion) override;
 
     // Completes request number `index` (in the order they came) with `result`, unless the
     // caller's context is gone.
     void complete(qsizetype index, const markdown::RemoteImageResult &result) const;
+    // Completes request number `index` with a picture of `pictureSize` filled with `colour`,
+    // decoded at the size the request asked for, as a loader that decodes to size would.
+    void completeWithPicture(qsizetype index, QSize pictureSize, const QColor &colour) const;
 
     QList<Call> calls;
 };

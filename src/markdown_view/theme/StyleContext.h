@@ -18,6 +18,7 @@ namespace tolvaran::markdown {
 struct Theme;
 class CodeSyntaxHighlighter;
 class ImageProvider;
+class ImagePixelBudget;
 class InlineImageProvider;
 class RemoteImageLoader;
 
@@ -54,6 +55,9 @@ struct StyleContext
     std::shared_ptr<const InlineImageProvider> inlineImageProvider;
     // The loader network images use (not owned; the shared loader when absent).
     RemoteImageLoader *remoteImageLoader = nullptr;
+    // What the document's pictures hold their decoded pixels under (not owned; no limit when
+    // absent).
+    ImagePixelBudget *imagePixelBudget = nullptr;
     // Called on the GUI thread when an image of the document arrived or failed, so the view
     // lays the blocks out again; nothing is called when empty.
     std::function<void()> imageChanged;

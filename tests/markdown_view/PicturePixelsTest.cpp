@@ -1,0 +1,254 @@
+#include "RenderedText.h"
+
+#include "markdown_view/MarkdownView.h"
+#include "markdown_view/items/RemoteImageItem.h"
+#include "remote_image/DefaultRemoteImageCache.h"
+#include "remote_image/DefaultRemoteImageLoader.h"
+#include "remote_image/RemoteImageModel.h"
+#include "support/ManualRemoteImageLoader.h"
+#include "support/TestImages.h"
+#include "support/WaitUntil.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
+using tolvaran::fixtures::ManualRemoteImageLoader;
+using tolvaran::fixtures::waitUntil;
+
+namespace {
+
+QList<const RemoteImageItem *> picturesOf(const MarkdownView &view)
+{
+    QList<const RemoteImageItem *> pictures;
+    for (const auto &[item, position] : placedOfType<RemoteImageItem>(*view.documentLayout()))
+        pictures.append(item);
+    return pictures;
+}
+
+// The pixels the picture's model holds; a null image while it holds none.
+QImage heldImage(const RemoteImageItem &picture)
+{
+    const std::optional<QImage> image =
+        picture.model() ? picture.model()->image().image() : std::nullopt;
+    return image ? *image : QImage();
+}
+
+QSize devicePixels(const QSizeF &size, qreal ratio)
+{
+    return {int(std::ceil(size.width() * ratio)), int(std::ceil(size.height() * ratio))};
+}
+
+bool holdsDrawnSize(const RemoteImageItem &picture, qreal ratio)
+{
+    const QSize held = heldImage(picture).size();
+    const QSize drawn = devicePixels(picture.size(), ratio);
+    return !picture.size().isEmpty() && std::abs(held.width() - drawn.width()) <= 1
+           && std::abs(held.height() - drawn.height()) <= 1;
+}
+
+// A view over a loader that decodes, as the program's does, reading pictures from a folder.
+struct PictureFolderWorld
+{
+    PictureFolderWorld()
+        : loader(cache, &session)
+    {
+        view.setRemoteImageLoader(&loader);
+    }
+
+    void writePicture(const QString &name, QSize size)
+    {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(tolvaran::fixtures::pngImage(size));
+    }
+
+    QUrl folderURL() const { return QUrl::fromLocalFile(folder.path() + u'/'); }
+
+    QTemporaryDir folder;
+    DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
+    QNetworkAccessManager session;
+    DefaultRemoteImageLoader loader;
+    MarkdownView view;
+};
+
+TEST(PicturePixels, aPictureHoldsItsDrawnSizeInDevicePixelsAndLaysOutAtItsOwn)
+{
+    PictureFolderWorld world;
+    world.writePicture(QStringLiteral("wide.png"), {1600, 1200});
+    world.view.resize(500, 400);
+    world.view.show();
+    world.view.setMarkdown(QStringLiteral("![wide](wide.png)"), world.folderURL());
+    ASSERT_TRUE(waitUntil([&] {
+        return world.view.documentLayout() && picturesOf(world.view).size() == 1
+               && holdsDrawnSize(*picturesOf(world.view)[0], 1);
+    }));
+    const RemoteImageItem &picture = *picturesOf(world.view)[0];
+    EXPECT_EQ(picture.idealSize(), QSizeF(1600, 1200));
+    EXPECT_LE(picture.size().width(), 500);
+    EXPECT_NEAR(picture.size().height(), picture.size().width() * 0.75, 1);
+
+    // A window made wider draws the picture larger, from pixels decoded larger; a narrower
+    // one keeps no more than it draws.
+    world.view.resize(900, 400);
+    ASSERT_TRUE(waitUntil([&] {
+        const RemoteImageItem &shown = *picturesOf(world.view)[0];
+        return shown.size().width() > 800 && holdsDrawnSize(shown, 1);
+    }));
+    world.view.resize(300, 400);
+    ASSERT_TRUE(waitUntil([&] {
+        const RemoteImageItem &shown = *picturesOf(world.view)[0];
+        return shown.size().width() < 300 && holdsDrawnSize(shown, 1);
+    }));
+
+    // Painted at two device pixels a point, it is drawn from twice the pixels (the view,
+    // hidden, paints no more at one).
+    world.view.hide();
+    const QSizeF drawn = picturesOf(world.view)[0]->size();
+    QImage canvas(QSize(600, 800), QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(2);
+    {
+        QPainter painter(&canvas);
+        world.view.documentLayout()->paint(painter, world.view.palette(),
+                                           QRectF(0, 0, 300, 400));
+    }
+    ASSERT_TRUE(waitUntil([&] { return holdsDrawnSize(*picturesOf(world.view)[0], 2); }));
+    EXPECT_EQ(picturesOf(world.view)[0]->size(), drawn);
+}
+
+// Pictures larger than the document's budget together: each decoded at 900 by 675 pixels.
+struct ManyPicturesWorld
+{
+    static constexpr int count = 30;
+    static constexpr QSize pictureSize{1800, 1350};
+
+    ManyPicturesWorld()
+    {
+        view.setRemoteImageLoader(&loader);
+        view.resize(900, 500);
+        view.show();
+        QString markdown;
+        for (int i = 0; i < count; ++i)
+            markdown += QStringLiteral("![p%1](https://pictures.invalid/%1.png)\n\n").arg(i);
+        view.setContent(MarkdownContent(markdown));
+    }
+
+    // Answers every request not answered yet with a red picture at the size it asks for.
+    void answerRequests()
+    {
+        for (; answered < loader.calls.size(); ++answered)
+            loader.completeWithPicture(answered, pictureSize, Qt::red);
+    }
+
+    // Answers requests until every picture is laid out and the view has painted it all.
+    bool settle()
+    {
+        return waitUntil([&] {
+            answerRequests();
+            view.viewport()->repaint();
+            tolvaran::fixtures::runQueuedWork(1);
+            const auto pictures = picturesOf(view);
+            return answered == loader.calls.size() && pictures.size() == count
+                   && std::all_of(pictures.begin(), pictures.end(),
+                                  [](const RemoteImageItem *p) { return !p->size().isEmpty(); });
+        });
+    }
+
+    qint64 heldBytes() const
+    {
+        qint64 bytes = 0;
+        for (const RemoteImageItem *picture : picturesOf(view))
+            bytes += heldImage(*picture).sizeInBytes();
+        return bytes;
+    }
+
+    ManualRemoteImageLoader loader;
+    MarkdownView view;
+    qsizetype answered = 0;
+};
+
+TEST(PicturePixels, aViewsPicturesStayWithinItsBudgetAndComeBackWhenScrolledTo)
+{
+    ManyPicturesWorld world;
+    ASSERT_TRUE(world.settle());
+    const ImagePixelBudget &budget = world.view.documentLayout()->imagePixelBudget();
+    // More than the budget would be held without it.
+    ASSERT_GT(qint64(ManyPicturesWorld::count) * 900 * 675 * 4, budget.limitBytes());
+    EXPECT_LE(world.heldBytes(), budget.limitBytes());
+    EXPECT_EQ(world.heldBytes(), budget.heldBytes());
+
+    // Read from start to end, more pictures are drawn than the budget holds: some picture
+    // left behind let go of its pixels; scrolled back to, it is drawn again.
+    QScrollBar *bar = world.view.verticalScrollBar();
+    for (int top = 0; top < bar->maximum() + bar->pageStep(); top += bar->pageStep()) {
+        bar->setValue(top);
+        ASSERT_TRUE(world.settle());
+        EXPECT_LE(world.heldBytes(), budget.limitBytes());
+    }
+    const auto placed = placedOfType<RemoteImageItem>(*world.view.documentLayout());
+    const auto released = std::find_if(placed.begin(), placed.end(), [](const auto &picture) {
+        return heldImage(*picture.first).isNull();
+    });
+    ASSERT_NE(released, placed.end());
+    const RemoteImageItem *picture = released->first;
+    bar->setValue(int(released->second.y()));
+    ASSERT_TRUE(world.settle());
+    ASSERT_TRUE(waitUntil([&] {
+        world.answerRequests();
+        return !heldImage(*picture).isNull();
+    }));
+    const QImage shown = world.view.viewport()->grab().toImage();
+    const QPointF inView = released->second - QPointF(0, bar->value()) + QPointF(20, 20);
+    EXPECT_EQ(shown.pixelColor(inView.toPoint()), QColor(Qt::red));
+    EXPECT_LE(world.heldBytes(), budget.limitBytes());
+    EXPECT_EQ(world.heldBytes(), budget.heldBytes());
+}
+
+class CountingHolder final : public ImagePixelBudget::Holder
+{
+public:
+    void releasePixels() override { ++releases; }
+    int releases = 0;
+};
+
+TEST(ImagePixelBudget, takesBackThePixelsPaintedLongestAgoAndNeverThoseOfTheLatestPaint)
+{
+    ImagePixelBudget budget(100);
+    CountingHolder never, early, late, current;
+    budget.setHeld(&never, 30);
+    budget.beginPaint();
+    budget.painted(&early);
+    budget.setHeld(&early, 30);
+    budget.beginPaint();
+    budget.painted(&late);
+    budget.setHeld(&late, 30);
+    budget.beginPaint();
+    budget.painted(&current);
+    EXPECT_EQ(budget.heldBytes(), 90);
+
+    // Over the limit: the picture never painted goes first, then the one painted earliest.
+    budget.setHeld(&current, 50);
+    EXPECT_EQ(never.releases, 1);
+    EXPECT_EQ(early.releases, 1);
+    EXPECT_EQ(late.releases, 0);
+    EXPECT_EQ(budget.heldBytes(), 80);
+
+    // Pictures of the latest paint alone may pass the limit; nothing else is left to take.
+    budget.painted(&late);
+    budget.setHeld(&current, 90);
+    EXPECT_EQ(late.releases, 0);
+    EXPECT_EQ(current.releases, 0);
+    EXPECT_EQ(budget.heldBytes(), 120);
+    budget.remove(&current);
+    EXPECT_EQ(budget.heldBytes(), 30);
+}
+
+} // namespace
