@@ -2,13 +2,12 @@
 // goal for each: a bounded read under a 4 MB limit by a thread busy 50 ms in every 55 (as a
 // GUI thread drawing a window is), whose growth should stay under the limit plus 2 MB, and a
 // team call (the team's 32 MB limit for one message), under 50 MB. Each is the peak growth
-// of the process's held memory (the resident set; the live heap under AddressSanitizer) over
-// one read, for several reads; the server runs on a thread of this process, so its queue is
-// counted too.
+// of the process's resident set over one read, for several reads; the server runs on a thread
+// of this process, so its queue is counted too.
 #include "network/BoundedReply.h"
 #include "platform/storage/KeyValueStore.h"
 #include "support/HostileHttpServer.h"
-#include "support/MemorySampler.h"
+#include "helpers/MemorySampler.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
@@ -46,14 +45,14 @@ constexpr auto busyEvery = 5ms;
 // Runs the event loop until `done` has been called; returns the peak growth meanwhile in MB.
 double peakGrowth(const std::function<void(std::function<void()> done)> &start)
 {
-    fixtures::MemorySampler memory;
+    fixtures::bench::MemorySampler memory;
     QEventLoop loop;
     start([&] {
         memory.sample();
         loop.quit();
     });
     loop.exec();
-    return double(memory.peakGrowth()) / megabyte;
+    return memory.peakGrowth();
 }
 
 double boundedReadWithABusyReader()
@@ -109,7 +108,7 @@ void print(const char *name, const std::function<double()> &read, double goal)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    std::printf("peak growth of held memory over one read of an endless answer "
+    std::printf("peak growth of the resident set over one read of an endless answer "
                 "(median, worst of %d)\n",
                 reads);
     print("bounded read, 4 MB, busy reader", boundedReadWithABusyReader,

@@ -6,7 +6,7 @@
 // usage: update_server_memory_bench PROGRAM [SECONDS]   (PROGRAM: a built src/tolvaran)
 #include "support/HostileHttpServer.h"
 #include "support/LocalHttpServer.h"
-#include "support/ResidentSet.h"
+#include "helpers/ResidentSet.h"
 #include "support/TemporaryHome.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,7 @@
 #include <cstdio>
 
 using namespace tolvaran::fixtures;
+using tolvaran::fixtures::bench::residentSet;
 
 namespace {
 
@@ -61,7 +62,7 @@ Run run(const QString &program, const QString &serverURL, int seconds)
     QEventLoop loop;
     QTimer sample;
     QObject::connect(&sample, &QTimer::timeout, &loop, [&] {
-        result.lastBytes = residentSetBytes(process.processId());
+        result.lastBytes = qint64(residentSet(process.processId()).current * 1024 * 1024);
         result.peakBytes = std::max(result.peakBytes, result.lastBytes);
     });
     sample.start(250);

@@ -1,14 +1,14 @@
-#include "support/MemorySampler.h"
+#include "helpers/MemorySampler.h"
 
-#include "support/ResidentSet.h"
+#include "helpers/ResidentSet.h"
 
 #include <algorithm>
 #include <chrono>
 
-namespace tolvaran::fixtures {
+namespace tolvaran::fixtures::bench {
 
 MemorySampler::MemorySampler()
-    : m_start(heldMemoryBytes())
+    : m_start(residentSet().current)
     , m_peak(m_start)
 {
     QObject::connect(&m_timer, &QTimer::timeout, [this] { sample(); });
@@ -17,7 +17,7 @@ MemorySampler::MemorySampler()
 
 void MemorySampler::sample()
 {
-    m_peak = std::max(m_peak, heldMemoryBytes());
+    m_peak = std::max(m_peak, residentSet().current);
 }
 
-} // namespace tolvaran::fixtures
+} // namespace tolvaran::fixtures::bench
