@@ -9,7 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tolvaran;
@@ -79,6 +86,40 @@ TEST(CodexTurnLiveness, aTurnIsProcessingWhileACodexProcessHoldsItsRolloutOpen)
             EXPECT_TRUE(QFileInfo::exists(turn.codex.writerLockPath(threadID)));
         }
     }
+}
+
+// A busy machine starts and ends processes all the time; one that ends while the scan looks at
+// its open files is gone, not hiding them, so the scan still says that nobody has the file
+// open. (A race: each round of checks meets a few such ends at most.)
+TEST(CodexTurnLiveness, processesEndingDuringTheCheckLeaveItsVerdict)
+{
+    StartedTurn turn;
+    const CodexTurnLiveness liveness = CodexTurnLiveness::forCodexHome(turn.codex.path());
+    std::atomic<bool> stop = false;
+    std::vector<std::thread> starters;
+    for (int i = 0; i < 4; ++i) {
+        starters.emplace_back([&stop] {
+            char program[] = "/bin/true";
+            char *const arguments[] = {program, nullptr};
+            while (!stop) {
+                pid_t child = 0;
+                if (::posix_spawn(&child, program, nullptr, nullptr, arguments, environ) == 0)
+                    ::waitpid(child, nullptr, 0);
+            }
+        });
+    }
+    int unknown = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < end) {
+        if (liveness.verdicts({{threadID, turn.rolloutPath}}).value(threadID)
+            != CodexTurnLiveness::Verdict::dead) {
+            ++unknown;
+        }
+    }
+    stop = true;
+    for (std::thread &starter : starters)
+        starter.join();
+    EXPECT_EQ(unknown, 0);
 }
 
 TEST(CodexTurnLiveness, aCodexThatEndsNormallyLeavesNoWorkingTurn)

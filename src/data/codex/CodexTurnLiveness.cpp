@@ -138,8 +138,11 @@ OpenFileScan scanOpenFiles(const QString &procRoot, const QList<FileKey> &wanted
         }
         DIR *descriptors = ::fdopendir(fdFolder);
         if (!descriptors) {
+            const int error = errno;
             ::close(fdFolder);
-            scan.complete = false;
+            // A process that ends after its folder was opened fails here as well.
+            if (error != ENOENT && error != ESRCH)
+                scan.complete = false;
             continue;
         }
         while (const dirent *descriptor = ::readdir(descriptors)) {
