@@ -6,10 +6,10 @@
 // of this process, so its queue is counted too.
 #include "network/BoundedReply.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/HostileHttpServer.h"
+#include "support/network/HostileHttpServer.h"
 #include "helpers/MemorySampler.h"
 #include "support/ScopedEnvironment.h"
-#include "support/TeamTestKeys.h"
+#include "support/team/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "team/server/TeamServerAddress.h"
 #include "team/server/TeamServerClient.h"

@@ -20,7 +20,7 @@
 #include "data/catalog/ProjectTagStore.h"
 #include "data/token_usage/TokenUsageStore.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/FakeFolderPicker.h"
 #include "support/StoreSet.h"
 #include "support/TemporaryHome.h"

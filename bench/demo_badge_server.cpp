@@ -3,8 +3,8 @@
 // tab. Writes its address to ADDRESS_FILE once it listens.
 //
 // usage: demo_badge_server ADDRESS_FILE
-#include "support/DemoReadme.h"
-#include "support/LocalHttpServer.h"
+#include "support/markdown/DemoReadme.h"
+#include "support/network/LocalHttpServer.h"
 
 #include <QCoreApplication>
 #include <QFile>

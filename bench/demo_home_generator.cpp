@@ -16,10 +16,10 @@
 #include "data/catalog/ProjectTagStore.h"
 #include "platform/storage/KeyValueStore.h"
 #include "platform/Timestamp.h"
-#include "support/FakeCodexHome.h"
-#include "support/DemoReadme.h"
+#include "support/codex/FakeCodexHome.h"
+#include "support/markdown/DemoReadme.h"
 #include "support/GitRepositoryBuilder.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 
 #include <QCoreApplication>
 #include <QDir>

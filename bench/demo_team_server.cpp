@@ -11,7 +11,7 @@
 // usage: demo_team_server ADDRESS_FILE
 #include "data/git/ProjectRepositoryStore.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/LocalTeamServer.h"
+#include "support/team/LocalTeamServer.h"
 #include "team/presence/TeamPresenceRules.h"
 #include "team/server/TeamSettingsError.h"
 #include "team/server/TeamSettingsStore.h"

@@ -4,8 +4,8 @@
 // serves until it is ended.
 //
 // usage: demo_update_server ADDRESS_FILE stall|missing
-#include "support/LocalHttpServer.h"
-#include "support/ReleaseBuilder.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/update/ReleaseBuilder.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -13,7 +13,7 @@
 #include "helpers/ListedProject.h"
 #include "platform/storage/KeyValueStore.h"
 #include "support/BenchFigures.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/StoreSet.h"
 #include "support/TemporaryHome.h"

@@ -4,7 +4,7 @@
 #include "data/codex/CodexStore.h"
 #include "platform/storage/SqliteDatabase.h"
 #include "support/BenchFigures.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/TemporaryHome.h"
 
 #include <QCoreApplication>

@@ -8,8 +8,8 @@
 #include "helpers/ResidentSet.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/RemoteImageItem.h"
-#include "support/LocalHttpServer.h"
-#include "support/TestImages.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/markdown/TestImages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // The hostile inputs of the tests (1 MB of nesting each) are timed the same way.
 #include "helpers/ReferenceMarkdownRender.h"
 #include "markdown/MarkdownParser.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <QElapsedTimer>
 #include <QTextStream>

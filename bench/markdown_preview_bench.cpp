@@ -5,7 +5,7 @@
 #include "detail/sections/MarkdownFileBrowser.h"
 #include "helpers/ReferenceMarkdownRender.h"
 #include "markdown_view/MarkdownView.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <QApplication>
 #include <QDir>

@@ -11,7 +11,7 @@
 #include "markdown_view/DocumentLayout.h"
 #include "remote_image/RemoteImageLoader.h"
 #include "markdown_view/MarkdownView.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -6,8 +6,8 @@
 //                            [--width N] [--height N] [--readme | FILE]
 // A FILE's images resolve against its folder.
 #include "markdown_view/MarkdownView.h"
-#include "support/MarkdownCorpus.h"
-#include "support/TestImages.h"
+#include "support/markdown/MarkdownCorpus.h"
+#include "support/markdown/TestImages.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

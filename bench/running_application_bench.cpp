@@ -22,7 +22,7 @@
 #include "helpers/ResidentSet.h"
 #include "helpers/RunningApplication.h"
 #include "support/BenchFigures.h"
-#include "support/HeavyCodexHome.h"
+#include "support/codex/HeavyCodexHome.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 

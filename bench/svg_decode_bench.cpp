@@ -6,7 +6,7 @@
 // when it is abandoned.
 #include "remote_image/RemoteImageDecoder.h"
 #include "support/BenchFigures.h"
-#include "support/TestImages.h"
+#include "support/markdown/TestImages.h"
 
 #include <QGuiApplication>
 

@@ -5,7 +5,7 @@
 // the same snapshot again, decoded anew, must change none, and applying it after a change of
 // the local side must change some.
 #include "support/BenchFigures.h"
-#include "support/TeamWireFixtures.h"
+#include "support/team/TeamWireFixtures.h"
 #include "team/presence/TeamSnapshotValues.h"
 
 #include <QMessageAuthenticationCode>

@@ -6,7 +6,7 @@
 #include "data/git/ProjectMetadataCache.h"
 #include "data/git/ProjectRepositoryStore.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/LocalTeamServer.h"
+#include "support/team/LocalTeamServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "team/presence/TeamPresenceRules.h"

@@ -4,7 +4,7 @@
 // the bounded reader costs on its own (skipping every value) and the full road through
 // QJsonDocument plus the data layer's QJsonObject decoding of every project state.
 #include "support/BenchFigures.h"
-#include "support/TeamWireFixtures.h"
+#include "support/team/TeamWireFixtures.h"
 #include "team/wire/TeamJsonReader.h"
 #include "team/wire/TeamSnapshot.h"
 

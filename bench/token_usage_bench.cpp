@@ -17,8 +17,8 @@
 #include "platform/storage/SqliteDatabase.h"
 #include "platform/storage/SqliteStatement.h"
 #include "support/BenchFigures.h"
-#include "support/HeavyCodexHome.h"
-#include "support/RolloutLines.h"
+#include "support/codex/HeavyCodexHome.h"
+#include "support/codex/RolloutLines.h"
 
 #include <QCoreApplication>
 #include <QDir>

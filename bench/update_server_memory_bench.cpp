@@ -4,8 +4,8 @@
 // and TOLVARAN_SERVER_URL on 127.0.0.1; the goal is under 50 MB above the usual level.
 //
 // usage: update_server_memory_bench PROGRAM [SECONDS]   (PROGRAM: a built src/tolvaran)
-#include "support/HostileHttpServer.h"
-#include "support/LocalHttpServer.h"
+#include "support/network/HostileHttpServer.h"
+#include "support/network/LocalHttpServer.h"
 #include "helpers/ResidentSet.h"
 #include "support/TemporaryHome.h"
 

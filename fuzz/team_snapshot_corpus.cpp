@@ -1,5 +1,5 @@
 // Writes the seed corpus of team_snapshot_fuzzer into the folder given as the argument.
-#include "support/TeamWireFixtures.h"
+#include "support/team/TeamWireFixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,8 +8,8 @@
 #include "app/cards/ProjectCardView.h"
 #include "widgets/SegmentedControl.h"
 #include "app/window/TolvaranViewController.h"
-#include "support/LocalHttpServer.h"
-#include "support/ReleaseBuilder.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/update/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateService.h"
 

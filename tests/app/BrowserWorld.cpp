@@ -6,7 +6,7 @@
 #include "data/git/ProjectRepositoryStore.h"
 #include "data/catalog/ProjectTagStore.h"
 #include "data/token_usage/TokenUsageStore.h"
-#include "support/FakeCodexApplicationController.h"
+#include "support/codex/FakeCodexApplicationController.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "data/git/ProjectMetadataCacheSnapshot.h"
 #include "data/catalog/ProjectTagSnapshot.h"
 #include "data/catalog/ProjectTagStore.h"
-#include "support/FixedTeamViewSource.h"
+#include "support/team/FixedTeamViewSource.h"
 #include "support/QtPrinters.h"
 #include "team/view/TeamProjectViewSource.h"
 

@@ -9,7 +9,7 @@
 #include "detail/DetailHeader.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"

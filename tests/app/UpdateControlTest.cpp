@@ -2,8 +2,8 @@
 // state of the updater, and the "Update Failed" alert, shown once.
 #include "widgets/ClosureButton.h"
 #include "app/window/UpdateControl.h"
-#include "support/LocalHttpServer.h"
-#include "support/ReleaseBuilder.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/update/ReleaseBuilder.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateService.h"

@@ -3,8 +3,8 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "data/git/ProjectMetadataCache.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/FakeCodexHome.h"
-#include "support/RecordingTeamWorkspace.h"
+#include "support/codex/FakeCodexHome.h"
+#include "support/team/RecordingTeamWorkspace.h"
 #include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 

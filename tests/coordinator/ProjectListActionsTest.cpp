@@ -3,8 +3,8 @@
 
 #include "coordinator/actions/ProjectActions.h"
 #include "data/catalog/ProjectTagStore.h"
-#include "support/FakeCodexApplicationController.h"
-#include "support/FakeCodexLauncher.h"
+#include "support/codex/FakeCodexApplicationController.h"
+#include "support/codex/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"
 #include "support/FakeFolderPicker.h"
 #include "support/QtPrinters.h"

@@ -7,7 +7,7 @@
 #include "platform/storage/SqliteDatabase.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>

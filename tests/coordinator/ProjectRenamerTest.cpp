@@ -4,8 +4,8 @@
 #include "data/codex/CodexGlobalStateStore.h"
 #include "data/codex/CodexStore.h"
 #include "data/catalog/ProjectCatalogStore.h"
-#include "support/FakeCodexApplicationController.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexApplicationController.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 

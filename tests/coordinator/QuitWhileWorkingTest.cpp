@@ -1,7 +1,7 @@
 #include "CoordinatorWorld.h"
 
-#include "support/FakeCodexApplicationController.h"
-#include "support/FakeCodexLauncher.h"
+#include "support/codex/FakeCodexApplicationController.h"
+#include "support/codex/FakeCodexLauncher.h"
 #include "support/FakeDesktopServices.h"
 #include "support/GitDouble.h"
 #include "support/WaitUntil.h"

@@ -1,8 +1,8 @@
 #include "data/codex/CodexActivityNotifier.h"
 #include "data/codex/CodexActivityStore.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "CodexGlobalStateWriter.h"
 #include "data/codex/CodexGlobalStateStore.h"
 #include "platform/storage/FileDescriptor.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"

@@ -1,7 +1,7 @@
 #include "data/codex/CodexGlobalStateStore.h"
 #include "platform/Paths.h"
 #include "platform/Timestamp.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 

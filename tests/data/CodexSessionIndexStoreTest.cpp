@@ -1,5 +1,5 @@
 #include "data/codex/CodexSessionIndexStore.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 

@@ -1,9 +1,9 @@
 #include "data/codex/CodexStore.h"
 #include "platform/storage/SqliteDatabase.h"
 #include "platform/storage/SqliteStatement.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>

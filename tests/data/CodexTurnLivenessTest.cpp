@@ -1,6 +1,6 @@
 #include "data/codex/CodexActivityStore.h"
 #include "data/codex/CodexTurnLiveness.h"
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 

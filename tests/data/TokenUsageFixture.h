@@ -7,7 +7,7 @@
 #include "data/token_usage/TokenUsageStore.h"
 #include "platform/storage/SqliteDatabase.h"
 #include "platform/storage/SqliteStatement.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/TemporaryHome.h"
 
 #include <QFile>

@@ -6,13 +6,15 @@
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/sections/MarkdownFileBrowser.h"
-#include "support/FixedTeamViewSource.h"
+#include "markdown_view/MarkdownView.h"
+#include "support/team/FixedTeamViewSource.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/WaitUntil.h"
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -34,6 +36,7 @@ protected:
         GitRepositoryBuilder repository(path);
         for (const char *name : {"README.md", "docs/guide.md"})
             repository.writeFile(QString::fromLatin1(name), "# Title\n");
+        repository.writeFile(QStringLiteral("notes.md"), "Only a paragraph, no heading.\n");
         repository.commitAll(QStringLiteral("First"));
         repository.writeFile(QStringLiteral("src/main.cpp"), "int main() {}\n");
         world.makeModel();
@@ -87,6 +90,21 @@ TEST_F(DetailAccessibilityTest, everyStopOnEachTabIsNamedAndShowsItsFocus)
     }
     EXPECT_EQ(accessibleName(view->header()->findChild<QWidget *>(QStringLiteral("newChatButton"))),
               QStringLiteral("New chat"));
+}
+
+// The preview reads as the file it shows, whether or not the file has a heading and before
+// the document is laid out.
+TEST_F(DetailAccessibilityTest, thePreviewIsNamedByItsFile)
+{
+    view->selectTab(ProjectDetailTab::markdown);
+    MarkdownFileBrowser *browser = view->markdownBrowser();
+    for (const QString &file : {QStringLiteral("notes.md"), QStringLiteral("README.md")}) {
+        SCOPED_TRACE(file.toStdString());
+        browser->setSelectedPath(QDir(path).filePath(file));
+        EXPECT_EQ(accessibleName(browser->previewView()), file);
+        ASSERT_TRUE(waitUntil([&] { return !browser->isLoadingPreview(); }));
+        EXPECT_EQ(accessibleName(browser->previewView()), file);
+    }
 }
 
 // The Markdown tab's list keeps the file it shows as its current item while another tab shows;

@@ -17,10 +17,10 @@
 #include "detail/sections/TokenUsageSection.h"
 #include "detail/sections/TeamActivitySection.h"
 #include "detail/sections/TeamUsageSection.h"
-#include "support/FixedTeamViewSource.h"
+#include "support/team/FixedTeamViewSource.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/QtPrinters.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/WaitUntil.h"
 #include "support/widgets/ScopedApplicationFont.h"
 

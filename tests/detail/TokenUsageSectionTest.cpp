@@ -3,7 +3,7 @@
 #include "app/BrowserWorld.h"
 #include "detail/sections/TokenUsageChart.h"
 #include "detail/sections/TokenUsageSection.h"
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 #include "support/WaitUntil.h"
 
 #include <QDateTime>

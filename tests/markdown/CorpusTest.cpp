@@ -2,7 +2,7 @@
 #include "markdown/KebabCase.h"
 #include "markdown/MarkdownParser.h"
 #include "markdown/QStringPrinting.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <QSet>
 

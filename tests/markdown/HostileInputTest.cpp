@@ -1,6 +1,6 @@
 #include "markdown/MarkdownParser.h"
 #include "markdown/QStringPrinting.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <gtest/gtest.h>
 

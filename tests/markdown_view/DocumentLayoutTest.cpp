@@ -5,8 +5,8 @@
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/HelperThreadKeep.h"
-#include "support/ManualRemoteImageLoader.h"
-#include "support/MarkdownDocumentGenerator.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
+#include "support/markdown/MarkdownDocumentGenerator.h"
 #include "support/WaitUntil.h"
 #include "work/ForEachSideBySide.h"
 

@@ -2,8 +2,8 @@
 
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
-#include "support/ManualRemoteImageLoader.h"
-#include "support/MarkdownDocumentGenerator.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
+#include "support/markdown/MarkdownDocumentGenerator.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>

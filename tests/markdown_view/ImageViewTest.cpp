@@ -9,10 +9,10 @@
 #include "markdown_view/items/RemoteImageItem.h"
 #include "markdown_view/items/TableView.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
-#include "support/LocalHttpServer.h"
-#include "support/ManualRemoteImageLoader.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 #include "support/QtPrinters.h"
-#include "support/TestImages.h"
+#include "support/markdown/TestImages.h"
 #include "support/WaitUntil.h"
 
 #include <QAccessible>

@@ -1,7 +1,7 @@
 #include "RenderedText.h"
 
 #include "markdown_view/MarkdownView.h"
-#include "support/ManualRemoteImageLoader.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 #include "support/WaitUntil.h"
 
 #include <QAccessible>

@@ -2,7 +2,7 @@
 
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
-#include "support/ManualRemoteImageLoader.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 

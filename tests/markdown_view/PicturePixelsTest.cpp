@@ -5,8 +5,8 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageModel.h"
-#include "support/ManualRemoteImageLoader.h"
-#include "support/TestImages.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
+#include "support/markdown/TestImages.h"
 #include "support/WaitUntil.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/TableView.h"
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>

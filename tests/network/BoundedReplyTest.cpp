@@ -1,6 +1,6 @@
 #include "network/BoundedReply.h"
-#include "support/HostileHttpServer.h"
-#include "support/LocalHttpServer.h"
+#include "support/network/HostileHttpServer.h"
+#include "support/network/LocalHttpServer.h"
 #include "support/WaitUntil.h"
 
 #include <QNetworkAccessManager>

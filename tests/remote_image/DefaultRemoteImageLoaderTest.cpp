@@ -1,9 +1,9 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
-#include "support/HostileHttpServer.h"
+#include "support/network/HostileHttpServer.h"
 #include "support/ScopedEnvironment.h"
-#include "support/TestImages.h"
+#include "support/markdown/TestImages.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>

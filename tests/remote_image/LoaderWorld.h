@@ -5,7 +5,7 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageResult.h"
-#include "support/LocalHttpServer.h"
+#include "support/network/LocalHttpServer.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
-#include "support/TestImages.h"
+#include "support/markdown/TestImages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "remote_image/RemoteImageModel.h"
-#include "support/ManualRemoteImageLoader.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 
 #include <gtest/gtest.h>
 

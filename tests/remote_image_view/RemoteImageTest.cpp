@@ -1,7 +1,7 @@
 #include "remote_image_view/RemoteImage.h"
 
 #include "remote_image/RemoteImageModel.h"
-#include "support/ManualRemoteImageLoader.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
 #include "support/FuzzCorpus.h"
 
-#include "support/FakeCodexHome.h"
-#include "support/RolloutLines.h"
+#include "support/codex/FakeCodexHome.h"
+#include "support/codex/RolloutLines.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/StoreSet.h"
 
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 
 namespace tolvaran::fixtures {
 

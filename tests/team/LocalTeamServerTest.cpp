@@ -1,4 +1,4 @@
-#include "support/LocalTeamServer.h"
+#include "support/team/LocalTeamServer.h"
 #include "support/QtPrinters.h"
 #include "support/WaitUntil.h"
 #include "team/wire/PrivateStateUpdate.h"

@@ -1,7 +1,7 @@
 #include "TeamPresenceWorld.h"
 #include "TeamServerClientWorld.h"
 
-#include "support/HostileHttpServer.h"
+#include "support/network/HostileHttpServer.h"
 #include "support/QtPrinters.h"
 #include "team/presence/TeamPresenceRules.h"
 #include "team/wire/TeamWireLimits.h"

@@ -1,7 +1,7 @@
 #include "TeamPresenceWorld.h"
 
 #include "support/GitRepositoryBuilder.h"
-#include "support/TeamProjectRepositories.h"
+#include "support/team/TeamProjectRepositories.h"
 #include "team/presence/TeamPresenceRules.h"
 #include "team/presence/WorkSummaryMemory.h"
 

@@ -3,7 +3,7 @@
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
-#include "support/WatchedSecrets.h"
+#include "support/team/WatchedSecrets.h"
 #include "team/server/TeamSettingsStore.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "TeamSecretWriter.h"
 
 #include "platform/storage/KeyValueStore.h"
-#include "support/TeamTestKeys.h"
+#include "support/team/TeamTestKeys.h"
 #include "team/server/TeamSettingsError.h"
 #include "team/server/TeamSettingsStore.h"
 

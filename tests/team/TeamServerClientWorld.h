@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/storage/KeyValueStore.h"
-#include "support/LocalTeamServer.h"
+#include "support/team/LocalTeamServer.h"
 #include "support/LogRecorder.h"
 #include "support/ScopedEnvironment.h"
-#include "support/TeamTestKeys.h"
+#include "support/team/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
 #include "team/server/TeamServerAddress.h"

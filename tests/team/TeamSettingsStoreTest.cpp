@@ -1,8 +1,8 @@
 #include "platform/storage/KeyValueStore.h"
 #include "support/QtPrinters.h"
-#include "support/TeamTestKeys.h"
+#include "support/team/TeamTestKeys.h"
 #include "support/TemporaryHome.h"
-#include "support/WatchedSecrets.h"
+#include "support/team/WatchedSecrets.h"
 #include "team/server/TeamSettingsError.h"
 #include "team/server/TeamSettingsStore.h"
 

@@ -1,5 +1,5 @@
 #include "support/QtPrinters.h"
-#include "support/TeamWireFixtures.h"
+#include "support/team/TeamWireFixtures.h"
 #include "team/server/TeamInstallationRegistration.h"
 #include "team/wire/TeamKeyResponse.h"
 #include "team/wire/TeamSnapshot.h"

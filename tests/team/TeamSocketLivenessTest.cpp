@@ -3,7 +3,7 @@
 // back-off; a quiet link that answers its pings stays.
 #include "TeamPresenceWorld.h"
 
-#include "support/BareTeamSocketServer.h"
+#include "support/team/BareTeamSocketServer.h"
 #include "support/LogRecorder.h"
 
 using namespace std::chrono_literals;

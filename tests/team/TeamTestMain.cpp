@@ -4,7 +4,7 @@
 // writer's argument, it is a second process writing a profile's secrets (TeamSecretWriter).
 #include "TeamSecretWriter.h"
 #include "support/LogRecorder.h"
-#include "support/WatchedSecrets.h"
+#include "support/team/WatchedSecrets.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,5 +1,5 @@
 #include "platform/storage/KeyValueStore.h"
-#include "support/ManualTeamClock.h"
+#include "support/team/ManualTeamClock.h"
 #include "support/QtPrinters.h"
 #include "support/ScopedEnvironment.h"
 #include "support/StandInPrograms.h"

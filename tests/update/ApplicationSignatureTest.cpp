@@ -1,6 +1,6 @@
 #include "support/QtPrinters.h"
-#include "support/ReleaseBuilder.h"
-#include "support/ReleaseSigningKey.h"
+#include "support/update/ReleaseBuilder.h"
+#include "support/update/ReleaseSigningKey.h"
 #include "support/TemporaryHome.h"
 #include "update/AppUpdateError.h"
 #include "update/ApplicationSignature.h"

@@ -1,6 +1,6 @@
 #include "UpdateWorld.h"
 #include "support/QtPrinters.h"
-#include "support/ReleaseBuilder.h"
+#include "support/update/ReleaseBuilder.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"

@@ -2,7 +2,7 @@
 #include "platform/ProcessRunner.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"
-#include "support/ReleaseBuilder.h"
+#include "support/update/ReleaseBuilder.h"
 #include "support/WaitUntil.h"
 #include "update/AppUpdateError.h"
 #include "update/AppUpdateInstaller.h"

@@ -1,5 +1,5 @@
 #include "support/QtPrinters.h"
-#include "support/TarArchiveWriter.h"
+#include "support/update/TarArchiveWriter.h"
 #include "support/TemporaryHome.h"
 #include "update/AppUpdateError.h"
 #include "update/ReleaseArchive.h"

@@ -1,6 +1,6 @@
 #include "platform/ProcessRunner.h"
 #include "support/QtPrinters.h"
-#include "support/ReleaseSigningKey.h"
+#include "support/update/ReleaseSigningKey.h"
 #include "support/TemporaryHome.h"
 #include "update/AppUpdateManifest.h"
 #include "update/ApplicationFolder.h"

@@ -1,6 +1,6 @@
 #include "UpdateWorld.h"
 
-#include "support/ReleaseBuilder.h"
+#include "support/update/ReleaseBuilder.h"
 #include "support/StandInPrograms.h"
 #include "update/ApplicationSignature.h"
 #include "update/FolderExchange.h"

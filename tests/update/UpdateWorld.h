@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/LocalHttpServer.h"
-#include "support/ReleaseSigningKey.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/update/ReleaseSigningKey.h"
 #include "support/TemporaryHome.h"
 #include "update/AppUpdateEnvironment.h"
 #include "update/AppUpdateManifest.h"

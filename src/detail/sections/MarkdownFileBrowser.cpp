@@ -362,6 +362,8 @@ void MarkdownFileBrowser::refresh()
 
     const std::optional<ProjectMarkdownFile> file = selectedFile();
     m_title->setText(file ? file->relativePath : QStringLiteral("Select a file"));
+    // Read as the file it shows: a document need not have a heading to be named by.
+    m_view->setAccessibleName(file ? file->relativePath : QString());
     m_open->setVisible(file.has_value());
 
     // The preview follows the file to show, and is read only while the browser shows.

@@ -1,8 +1,8 @@
-#include "support/ReleaseBuilder.h"
+#include "support/update/ReleaseBuilder.h"
 
 #include "platform/ProcessRunner.h"
-#include "support/LocalHttpServer.h"
-#include "support/ReleaseSigningKey.h"
+#include "support/network/LocalHttpServer.h"
+#include "support/update/ReleaseSigningKey.h"
 #include "update/ApplicationSignature.h"
 
 #include <QCryptographicHash>

@@ -1,4 +1,4 @@
-#include "support/TarArchiveWriter.h"
+#include "support/update/TarArchiveWriter.h"
 
 #include "platform/ProcessRunner.h"
 

@@ -1,4 +1,4 @@
-#include "support/DemoReadme.h"
+#include "support/markdown/DemoReadme.h"
 
 #include <array>
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -188,6 +189,8 @@ private:
     void sendSnapshot(const Socket &socket);
     QString rotateKey(Team &team);
     QStringList overlap(const Team &team) const;
+    static qint64 now();
+    static std::optional<QJsonObject> jsonObject(const QByteArray &body);
 
     std::unique_ptr<HttpServer> m_http;
     QHash<QString, Team> m_teams;

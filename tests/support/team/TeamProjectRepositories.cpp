@@ -1,4 +1,4 @@
-#include "support/TeamProjectRepositories.h"
+#include "support/team/TeamProjectRepositories.h"
 
 namespace tolvaran::fixtures {
 

@@ -1,4 +1,4 @@
-#include "support/FakeCodexHome.h"
+#include "support/codex/FakeCodexHome.h"
 
 #include "platform/storage/SqliteDatabase.h"
 #include "platform/storage/SqliteStatement.h"

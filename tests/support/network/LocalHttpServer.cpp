@@ -1,4 +1,4 @@
-#include "support/LocalHttpServer.h"
+#include "support/network/LocalHttpServer.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "support/BareTeamSocketServer.h"
+#include "support/team/BareTeamSocketServer.h"
 
 #include <QCryptographicHash>
 #include <QHostAddress>

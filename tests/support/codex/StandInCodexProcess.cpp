@@ -1,4 +1,4 @@
-#include "support/StandInCodexProcess.h"
+#include "support/codex/StandInCodexProcess.h"
 
 #include <QFile>
 

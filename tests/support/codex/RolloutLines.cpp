@@ -1,4 +1,4 @@
-#include "support/RolloutLines.h"
+#include "support/codex/RolloutLines.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

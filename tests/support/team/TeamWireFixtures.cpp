@@ -1,4 +1,4 @@
-#include "support/TeamWireFixtures.h"
+#include "support/team/TeamWireFixtures.h"
 
 namespace tolvaran::fixtures::team {
 

@@ -1,4 +1,4 @@
-#include "support/MarkdownDocumentGenerator.h"
+#include "support/markdown/MarkdownDocumentGenerator.h"
 
 #include <QRandomGenerator>
 

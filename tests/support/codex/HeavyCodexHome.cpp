@@ -1,8 +1,8 @@
-#include "support/HeavyCodexHome.h"
+#include "support/codex/HeavyCodexHome.h"
 
 #include "data/codex/CodexStore.h"
-#include "support/FakeCodexHome.h"
-#include "support/RolloutLines.h"
+#include "support/codex/FakeCodexHome.h"
+#include "support/codex/RolloutLines.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "support/FakeCodexLauncher.h"
+#include "support/codex/FakeCodexLauncher.h"
 
 namespace tolvaran::fixtures {
 

@@ -1,4 +1,4 @@
-#include "support/WatchedSecrets.h"
+#include "support/team/WatchedSecrets.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "support/ManualRemoteImageLoader.h"
+#include "support/markdown/ManualRemoteImageLoader.h"
 
 namespace tolvaran::fixtures {
 

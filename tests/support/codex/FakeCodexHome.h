@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Timestamp.h"
-#include "support/RolloutLines.h"
-#include "support/StandInCodexProcess.h"
+#include "support/codex/RolloutLines.h"
+#include "support/codex/StandInCodexProcess.h"
 
 #include <QHash>
 #include <QJsonObject>

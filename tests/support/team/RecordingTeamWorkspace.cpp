@@ -1,4 +1,4 @@
-#include "support/RecordingTeamWorkspace.h"
+#include "support/team/RecordingTeamWorkspace.h"
 
 namespace tolvaran::fixtures {
 

@@ -1,4 +1,4 @@
-#include "support/FakeCodexApplicationController.h"
+#include "support/codex/FakeCodexApplicationController.h"
 
 #include "work/WorkContext.h"
 

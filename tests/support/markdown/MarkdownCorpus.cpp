@@ -1,4 +1,4 @@
-#include "support/MarkdownCorpus.h"
+#include "support/markdown/MarkdownCorpus.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "support/HostileHttpServer.h"
+#include "support/network/HostileHttpServer.h"
 
 #include <QHash>
 #include <QHostAddress>

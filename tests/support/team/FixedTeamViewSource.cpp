@@ -1,4 +1,4 @@
-#include "support/FixedTeamViewSource.h"
+#include "support/team/FixedTeamViewSource.h"
 
 namespace tolvaran::fixtures {
 

@@ -1,4 +1,4 @@
-#include "support/TestImages.h"
+#include "support/markdown/TestImages.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "support/ReleaseSigningKey.h"
+#include "support/update/ReleaseSigningKey.h"
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>

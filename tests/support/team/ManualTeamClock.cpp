@@ -1,4 +1,4 @@
-#include "support/ManualTeamClock.h"
+#include "support/team/ManualTeamClock.h"
 
 #include <algorithm>
 
