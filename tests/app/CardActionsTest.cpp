@@ -101,6 +101,31 @@ TEST_F(CardActionsTest, buttonsOpenChatsFoldersAndDetails)
     EXPECT_EQ(world.model->selectedProjectID(), gamma);
 }
 
+// Pinning from the keyboard republishes the listing and redraws the card; the focus stays on
+// its pin button, so that the next Space undoes it on the same project.
+TEST_F(CardActionsTest, theFocusStaysOnThePinButtonThroughTheRepublishedListing)
+{
+    makeBrowser();
+    browser->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == browser->window(); }));
+    for (const bool pin : {true, false}) {
+        SCOPED_TRACE(pin ? "pinning" : "unpinning");
+        QWidget *button = part(card(gamma), "pinButton");
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+        ASSERT_TRUE(waitUntil([&] { return world.model->project(gamma)->isPinned() == pin; }));
+        runQueuedWork();
+        QWidget *focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        EXPECT_EQ(focused->objectName(), QStringLiteral("pinButton"));
+        ProjectCardView *holder = nullptr;
+        for (QWidget *up = focused; up && !holder; up = up->parentWidget())
+            holder = qobject_cast<ProjectCardView *>(up);
+        ASSERT_TRUE(holder && holder->model());
+        EXPECT_EQ(holder->model()->project.path, gamma);
+    }
+}
+
 TEST_F(CardActionsTest, recentChatMenuOpensAChatOrStartsANewOne)
 {
     makeBrowser();
