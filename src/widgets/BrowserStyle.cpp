@@ -3,9 +3,41 @@
 #include "widgets/SystemColors.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QWidget>
 
 namespace tolvaran::BrowserStyle {
+
+namespace {
+
+// The colour the style fills a pressed-in button of `palette`'s `group` with. Styles do not
+// paint the button colour as it is (Fusion lightens and greys it), so the words on it are
+// judged against what is drawn.
+QColor drawnButtonFill(const QWidget *button, QPalette palette, QPalette::ColorGroup group)
+{
+    constexpr int side = 32;
+    palette.setCurrentColorGroup(group);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.palette = palette;
+    option.rect = QRect(0, 0, side, side);
+    option.state |= QStyle::State_On | QStyle::State_Enabled;
+    if (group == QPalette::Active)
+        option.state |= QStyle::State_Active;
+    else
+        option.state &= ~QStyle::State_Active;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(palette.color(group, QPalette::Window));
+    QPainter painter(&image);
+    button->style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &painter, button);
+    painter.end();
+    return image.pixelColor(side / 2, side / 2);
+}
+
+} // namespace
 
 ScaledFont systemFont(int designPixelSize, QFont::Weight weight)
 {
@@ -82,8 +114,12 @@ void setSelectedLook(QWidget *button, bool selected)
     }
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::ButtonText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::ButtonText,
+                         SystemColors::readableOn(
+                             palette.color(QPalette::Active, QPalette::HighlightedText),
+                             drawnButtonFill(button, palette, group)));
+    }
     button->setPalette(palette);
 }
 

@@ -40,7 +40,9 @@ void setTextColorOnSelection(QWidget *widget, bool secondary);
 void setBackgroundColor(QWidget *widget, const QColor &color);
 
 // Draws a checked button in the palette's selection colours (or back in its own palette):
-// Fusion's pressed shade alone cannot be told from the others in a dark palette.
+// Fusion's pressed shade alone cannot be told from the others in a dark palette. Its words
+// take the highlighted-text colour where that keeps SystemColors::minimumTextContrast on the
+// fill the style draws, else black or white.
 void setSelectedLook(QWidget *button, bool selected);
 
 } // namespace BrowserStyle

@@ -1,11 +1,16 @@
 // Symbols and the named colours in light and dark palettes.
 #include "support/widgets/Palettes.h"
+#include "widgets/BrowserStyle.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -65,4 +70,35 @@ TEST(PaletteTest, namedColoursKeepTheirContrastInLightAndDarkPalettes)
     const QColor adjusted = SystemColors::legibleOn(QColor(60, 60, 70), QColor(35, 35, 35));
     EXPECT_GE(SystemColors::contrastRatio(adjusted, QColor(35, 35, 35)), 3.0);
     EXPECT_DOUBLE_EQ(SystemColors::contrastRatio(Qt::black, Qt::white), 21.0);
+}
+
+// A selected tab or segment is filled with the selection colour as the style draws a button
+// of it (Fusion lightens it); its words keep body text's contrast on that fill, in light and
+// dark palettes.
+TEST(PaletteTest, aSelectedButtonsWordsKeepTheirContrastOnItsDrawnFill)
+{
+    for (const QPalette &palette : {lightPalette(), darkPalette()}) {
+        SCOPED_TRACE(palette.color(QPalette::Window).name().toStdString());
+        ScopedPalette applied(palette);
+        for (const bool flat : {true, false}) {
+            QPushButton button(QStringLiteral("Shared Projects"));
+            button.setFlat(flat);
+            button.setCheckable(true);
+            button.setChecked(true);
+            BrowserStyle::setSelectedLook(&button, true);
+            button.resize(button.sizeHint() + QSize(20, 8));
+            const QImage drawn = button.grab().toImage();
+            QHash<QRgb, int> counts;
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x)
+                    ++counts[drawn.pixel(x, y)];
+            }
+            const QRgb fill = std::max_element(counts.cbegin(), counts.cend()).key();
+            EXPECT_GE(SystemColors::contrastRatio(
+                          button.palette().color(QPalette::Active, QPalette::ButtonText),
+                          QColor(fill)),
+                      SystemColors::minimumTextContrast)
+                << QColor(fill).name().toStdString();
+        }
+    }
 }
