@@ -5,12 +5,11 @@
 #include "widgets/SystemColors.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 
-#include <algorithm>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -88,12 +87,19 @@ TEST(PaletteTest, aSelectedButtonsWordsKeepTheirContrastOnItsDrawnFill)
             BrowserStyle::setSelectedLook(&button, true);
             button.resize(button.sizeHint() + QSize(20, 8));
             const QImage drawn = button.grab().toImage();
-            QHash<QRgb, int> counts;
+            std::map<QRgb, int> counts;
             for (int y = 0; y < drawn.height(); ++y) {
                 for (int x = 0; x < drawn.width(); ++x)
                     ++counts[drawn.pixel(x, y)];
             }
-            const QRgb fill = std::max_element(counts.cbegin(), counts.cend()).key();
+            QRgb fill = 0;
+            int most = 0;
+            for (const auto &[colour, count] : counts) {
+                if (count > most) {
+                    fill = colour;
+                    most = count;
+                }
+            }
             EXPECT_GE(SystemColors::contrastRatio(
                           button.palette().color(QPalette::Active, QPalette::ButtonText),
                           QColor(fill)),
