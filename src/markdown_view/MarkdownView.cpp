@@ -48,6 +48,9 @@ MarkdownView::MarkdownView(QWidget *parent)
     DocumentAccessible::install();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
+    // The view frames the document or the link it reached itself (paintFocus); a style that
+    // rings focused scrolling areas is told to leave this one alone.
+    setProperty("drawsOwnFocus", true);
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(wheelStepPixels);
     m_linkOpener = [](const QUrl &url) { QDesktopServices::openUrl(url); };

@@ -131,11 +131,12 @@ void FocusIndicatorStyle::install()
 void FocusIndicatorStyle::polish(QWidget *widget)
 {
     QProxyStyle::polish(widget);
-    // Lists show the focus on their current item, and graphics views (the charts) draw their
-    // own.
+    // Lists show the focus on their current item, and graphics views (the charts) and areas
+    // that say so draw their own.
     auto *area = qobject_cast<QAbstractScrollArea *>(widget);
     if (area && !qobject_cast<QAbstractItemView *>(widget)
-        && !qobject_cast<QGraphicsView *>(widget) && !ringOf(area))
+        && !qobject_cast<QGraphicsView *>(widget)
+        && !widget->property(drawsOwnFocusProperty).toBool() && !ringOf(area))
         new ScrollAreaRing(area);
 }
 

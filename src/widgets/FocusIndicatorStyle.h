@@ -32,7 +32,9 @@ public:
     static QColor indicatorColor(const QPalette &palette);
 
     // A scrolling area that takes the focus itself (to be scrolled from the keyboard) gets the
-    // ring too, drawn over its content, which covers whatever the area paints.
+    // ring too, drawn over its content, which covers whatever the area paints; unless it draws
+    // its own focus and says so with the property named here set to true.
+    static constexpr const char *drawsOwnFocusProperty = "drawsOwnFocus";
     void polish(QWidget *widget) override;
     void unpolish(QWidget *widget) override;
     using QProxyStyle::polish;

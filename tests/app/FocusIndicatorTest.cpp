@@ -3,15 +3,18 @@
 // keeps 3:1 against what it covers, all round the control.
 #include "support/widgets/Palettes.h"
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
+#include "markdown_view/MarkdownView.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/SystemColors.h"
 
 #include <QApplication>
+#include <QFocusFrame>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -111,6 +114,19 @@ TEST(FocusIndicatorTest, keepsThreeToOneAllRoundEachControlInLightAndDarkPalette
             }
         }
     }
+}
+
+// A scrolling area that draws its own focus, a Markdown view's frame around the document or the
+// link it reached, gets no second ring around it from the style; other areas do.
+TEST(FocusIndicatorTest, anAreaThatDrawsItsOwnFocusGetsNoSecondRing)
+{
+    ScopedFocusIndicatorStyle style;
+    markdown::MarkdownView view;
+    view.ensurePolished();
+    EXPECT_EQ(view.findChild<QFocusFrame *>(), nullptr);
+    QScrollArea area;
+    area.ensurePolished();
+    EXPECT_NE(area.findChild<QFocusFrame *>(), nullptr);
 }
 
 // The colour itself, where a palette's highlight is too faint on its backgrounds: it is
