@@ -3,6 +3,7 @@
 #include "markdown_view/BlockViews.h"
 #include "markdown_view/theme/ColorSchemeImageFilter.h"
 
+#include "work/BackgroundJob.h"
 #include "work/ForEachSideBySide.h"
 
 #include <QPainter>
@@ -212,9 +213,10 @@ void DocumentLayout::layoutMore(qsizetype count)
         layoutNext();
     // Each helper keeps fonts of its own for the text it laid out; once the document is all
     // laid out they are let go (a later layout makes them again), so that a shown document
-    // does not hold a set per core.
+    // does not hold a set per core. The release may wait for late helpers to be given a
+    // thread, so it waits on a worker, not here on the GUI thread.
     if (sideBySide && isComplete())
-        releaseIdleSideBySideHelpers();
+        runInBackground(JobPriority::background, [] { releaseIdleSideBySideHelpers(); });
 }
 
 void DocumentLayout::layoutAll()

@@ -233,7 +233,10 @@ TEST(DocumentLayoutThreads, aLayoutThatReachesTheEndLetsItsHelpersGo)
     EXPECT_EQ(tolvaran::fixtures::keptOnThreads(), keptOnHelpers + 1); // still at work
 
     layout->layoutAll();
-    EXPECT_EQ(tolvaran::fixtures::keptOnThreads(), 1);
+    // Let go on a worker thread, shortly after.
+    EXPECT_TRUE(tolvaran::fixtures::waitUntil(
+        [] { return tolvaran::fixtures::keptOnThreads() == 1; }))
+        << tolvaran::fixtures::keptOnThreads();
 }
 
 namespace {
