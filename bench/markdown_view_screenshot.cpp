@@ -1,12 +1,15 @@
 // Shows a Markdown view on a file (or the showcase document of the tests' corpus, or with
 // --readme a README-like document whose badges and pictures are files made in a temporary
-// image base folder) in a theme, with a light or dark palette, and writes what it shows to a
-// PNG file:
+// image base folder, or one of the tests' tables: --before-after, two 800 by 500 screenshots
+// side by side, --long-word, a 300-letter word beside a short column) in a theme, with a light
+// or dark palette, and writes what it shows to a PNG file:
 //   markdown_view_screenshot OUTPUT.png [--dark] [--theme basic|github|documentation]
-//                            [--width N] [--height N] [--readme | FILE]
+//                            [--width N] [--height N]
+//                            [--readme | --before-after | --long-word | FILE]
 // A FILE's images resolve against its folder.
 #include "markdown_view/MarkdownView.h"
 #include "support/markdown/MarkdownCorpus.h"
+#include "support/markdown/TableDocuments.h"
 #include "support/markdown/TestImages.h"
 
 #include <QApplication>
@@ -25,6 +28,12 @@ namespace {
 
 // How long images (files of the image base folder) may take to load before the picture.
 constexpr int imageWaitMilliseconds = 1500;
+
+// The tables' documents: the size of the screenshots side by side and the long word's letters.
+constexpr QSize tablePictureSize(800, 500);
+constexpr int longWordLetters = 300;
+
+enum class Document { file, showcase, readme, beforeAfter, longWord };
 
 // A badge: two coloured halves, as the badge services draw them, without text.
 QByteArray badge(const QString &left, const QString &right, int width)
@@ -114,12 +123,13 @@ int main(int argc, char *argv[])
     QStringList arguments = application.arguments().mid(1);
     if (arguments.isEmpty()) {
         QTextStream(stderr) << "usage: markdown_view_screenshot OUTPUT.png [--dark] "
-                               "[--width N] [--height N] [FILE]\n";
+                               "[--width N] [--height N] "
+                               "[--readme | --before-after | --long-word | FILE]\n";
         return 2;
     }
     const QString output = arguments.takeFirst();
     bool dark = false;
-    bool readme = false;
+    Document document = Document::showcase;
     std::optional<QUrl> imageBase;
     tolvaran::markdown::Theme theme = tolvaran::markdown::Theme::basic();
     int width = 860;
@@ -130,7 +140,11 @@ int main(int argc, char *argv[])
         if (argument == QLatin1String("--dark")) {
             dark = true;
         } else if (argument == QLatin1String("--readme")) {
-            readme = true;
+            document = Document::readme;
+        } else if (argument == QLatin1String("--before-after")) {
+            document = Document::beforeAfter;
+        } else if (argument == QLatin1String("--long-word")) {
+            document = Document::longWord;
         } else if (argument == QLatin1String("--theme") && !arguments.isEmpty()) {
             const QString name = arguments.takeFirst();
             if (name == QLatin1String("github")) {
@@ -153,12 +167,32 @@ int main(int argc, char *argv[])
             }
             text = QString::fromUtf8(file.readAll());
             imageBase = QUrl::fromLocalFile(QFileInfo(argument).absolutePath() + u'/');
+            document = Document::file;
         }
     }
     QTemporaryDir images;
-    if (readme) {
+    switch (document) {
+    case Document::file:
+    case Document::showcase:
+        break;
+    case Document::readme:
         text = readmeDocument(images.path());
         imageBase = QUrl::fromLocalFile(images.path() + u'/');
+        break;
+    case Document::beforeAfter:
+        if (!tolvaran::fixtures::markdown::writeBeforeAfterPictures(images.path(),
+                                                                    tablePictureSize)) {
+            QTextStream(stderr) << "cannot write the pictures\n";
+            return 1;
+        }
+        text = QStringLiteral("## Screenshots\n\n")
+               + tolvaran::fixtures::markdown::beforeAfterTable();
+        imageBase = QUrl::fromLocalFile(images.path() + u'/');
+        break;
+    case Document::longWord:
+        text = QStringLiteral("## Checksums\n\n")
+               + tolvaran::fixtures::markdown::longWordTable(longWordLetters);
+        break;
     }
     using namespace tolvaran::markdown;
     MarkdownView view;

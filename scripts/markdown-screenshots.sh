@@ -2,14 +2,16 @@
 # Screenshots of the Markdown view under a virtual X server, light and dark, in each theme
 # asked for (all three by default): OUTDIR/markdown-THEME-SCHEME.png, of FILE, of the README-
 # like document (badges, a table, a picture and code; its images are files in a temporary
-# image base folder) when FILE is "--readme", or of the showcase document that holds every
-# block and inline kind without one; the view is 860 pixels wide unless --width says.
-#   scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme basic|github|documentation]
-#                                   [--width N]
+# image base folder) when FILE is "--readme", of a "Before | After" table of two 800 by 500
+# screenshots ("--before-after"), of a table with a 300-letter word beside a short column
+# ("--long-word"), or of the showcase document that holds every block and inline kind without
+# one; the view is 860 pixels wide unless --width says.
+#   scripts/markdown-screenshots.sh OUTDIR [FILE | --readme | --before-after | --long-word]
+#                                   [--theme basic|github|documentation] [--width N]
 set -euo pipefail
 usage() {
-  echo "usage: scripts/markdown-screenshots.sh OUTDIR [FILE | --readme] [--theme NAME]" \
-    "[--width N]" >&2
+  echo "usage: scripts/markdown-screenshots.sh OUTDIR" \
+    "[FILE | --readme | --before-after | --long-word] [--theme NAME] [--width N]" >&2
   exit 2
 }
 [ $# -ge 1 ] || usage
@@ -20,7 +22,7 @@ size=()
 themes=(basic github documentation)
 while [ $# -gt 0 ]; do
   case "$1" in
-    --readme) source=(--readme) ;;
+    --readme | --before-after | --long-word) source=("$1") ;;
     --theme) [ $# -ge 2 ] || usage; themes=("$2"); shift ;;
     --width) [ $# -ge 2 ] || usage; size=(--width "$2"); shift ;;
     *) source=("$(realpath "$1")") ;;

@@ -22,8 +22,9 @@ public:
     const QString &accessibleName() const { return m_accessibleName; }
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
-    // An image is not cut: it takes its own width where the room is there.
-    qreal minimumWidth() const override { return m_idealSize.width(); }
+    // A picture is no word: it shrinks to any width offered, so a table's column holding one
+    // may be as narrow as the others leave it.
+    qreal minimumWidth() const override { return 0; }
 
 protected:
     QSizeF doLayout(qreal width) override;

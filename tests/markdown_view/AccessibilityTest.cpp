@@ -1,5 +1,6 @@
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/theme/Color.h"
+#include "support/markdown/TableDocuments.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -94,24 +95,24 @@ TEST(Accessibility, aReaderReadsHeadingsParagraphsLinksAndTableCells)
     EXPECT_EQ(table->role(), QAccessible::Table);
     QAccessibleTableInterface *cells = table->tableInterface();
     ASSERT_NE(cells, nullptr);
-    EXPECT_EQ(cells->rowCount(), 3);
+    EXPECT_EQ(cells->rowCount(), 2);
     EXPECT_EQ(cells->columnCount(), 2);
     EXPECT_EQ(cells->columnDescription(1), QStringLiteral("Support"));
-    QAccessibleInterface *cell = cells->cellAt(2, 1);
+    QAccessibleInterface *cell = cells->cellAt(1, 1);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->role(), QAccessible::Cell);
     EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("Experimental"));
     EXPECT_EQ(allText(cell), QStringLiteral("Experimental"));
     QAccessibleTableCellInterface *place = cell->tableCellInterface();
     ASSERT_NE(place, nullptr);
-    EXPECT_EQ(place->rowIndex(), 2);
+    EXPECT_EQ(place->rowIndex(), 1);
     EXPECT_EQ(place->columnIndex(), 1);
     EXPECT_EQ(place->table(), table);
     ASSERT_EQ(place->columnHeaderCells().size(), 1);
     EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name),
               QStringLiteral("Support"));
-    EXPECT_EQ(cells->cellAt(0, 0)->role(), QAccessible::ColumnHeader);
-    EXPECT_EQ(cells->cellAt(3, 0), nullptr);
+    EXPECT_EQ(cells->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("Linux"));
+    EXPECT_EQ(cells->cellAt(2, 0), nullptr);
 
     QAccessibleInterface *image = document->child(4)->child(0);
     EXPECT_EQ(image->role(), QAccessible::Graphic);
@@ -125,6 +126,159 @@ TEST(Accessibility, aReaderReadsHeadingsParagraphsLinksAndTableCells)
     EXPECT_EQ(done->text(QAccessible::Name), QStringLiteral("done task"));
     EXPECT_TRUE(done->state().checked);
     EXPECT_FALSE(list->child(1)->child(0)->state().checked);
+}
+
+namespace {
+
+// GetRowAtIndex and GetColumnAtIndex as the desktop's accessibility bridge answers them for
+// the table's child `index`: a column header by its role (no row, its index for its column),
+// any other child by its cell interface; none where the bridge finds neither.
+std::optional<std::pair<int, int>> bridgePosition(QAccessibleInterface *table, int index)
+{
+    QAccessibleInterface *child = table->child(index);
+    if (!child)
+        return std::nullopt;
+    if (child->role() == QAccessible::ColumnHeader)
+        return std::pair(-1, index);
+    QAccessibleTableCellInterface *cell = child->tableCellInterface();
+    if (!cell)
+        return std::nullopt;
+    return std::pair(cell->rowIndex(), cell->columnIndex());
+}
+
+} // namespace
+
+// A screen reader on the desktop reads a table through the bridge's calls: rows are the rows
+// of data, the header cells come first among the table's children, and the bridge finds a
+// column's header by asking the first data row's cell for it.
+TEST(Accessibility, aTableAnswersTheCallsOfTheDesktopBridge)
+{
+    const struct
+    {
+        const char *name;
+        QString markdown;
+        int rows;
+        QStringList headers;
+    } cases[] = {
+        {"a header and two rows",
+         "| System | Support |\n|---|---|\n| Linux | Tier 1 |\n| Windows | Experimental |\n", 2,
+         {"System", "Support"}},
+        {"a row shorter than the header", "| Key | Value | Kind |\n|---|---|---|\n| k |\n", 1,
+         {"Key", "Value", "Kind"}},
+        {"a header alone", "| Key | Value |\n|---|---|\n", 0, {"Key", "Value"}},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        ShownDocument shown(row.markdown);
+        QAccessibleInterface *table = shown.document()->child(0);
+        ASSERT_NE(table, nullptr);
+        QAccessibleTableInterface *cells = table->tableInterface();
+        ASSERT_NE(cells, nullptr);
+        const int columns = int(row.headers.size());
+        EXPECT_EQ(cells->rowCount(), row.rows);
+        EXPECT_EQ(cells->columnCount(), columns);
+        ASSERT_EQ(table->childCount(), (row.rows + 1) * columns);
+
+        for (int column = 0; column < columns; ++column) {
+            const QString &name = row.headers[column];
+            // GetColumnHeader and GetColumnDescription.
+            EXPECT_EQ(cells->columnDescription(column), name);
+            QAccessibleInterface *first = cells->cellAt(0, column);
+            if (row.rows == 0) {
+                EXPECT_EQ(first, nullptr);
+            } else {
+                ASSERT_NE(first, nullptr);
+                ASSERT_NE(first->tableCellInterface(), nullptr);
+                const QList<QAccessibleInterface *> headers =
+                    first->tableCellInterface()->columnHeaderCells();
+                ASSERT_EQ(headers.size(), 1);
+                EXPECT_EQ(headers.first()->text(QAccessible::Name), name);
+                EXPECT_EQ(headers.first()->role(), QAccessible::ColumnHeader);
+                EXPECT_EQ(table->indexOfChild(headers.first()), column);
+            }
+            // The header cells stay the table's children, read in its text.
+            QAccessibleInterface *header = table->child(column);
+            ASSERT_NE(header, nullptr);
+            EXPECT_EQ(header->text(QAccessible::Name), name);
+            EXPECT_EQ(bridgePosition(table, column), std::pair(-1, column));
+        }
+        // GetAccessibleAt and GetIndexAt, and back from the index to the row and column.
+        for (int at = 0; at < row.rows; ++at) {
+            for (int column = 0; column < columns; ++column) {
+                QAccessibleInterface *cell = cells->cellAt(at, column);
+                ASSERT_NE(cell, nullptr);
+                EXPECT_EQ(cell->role(), QAccessible::Cell);
+                const int index = table->indexOfChild(cell);
+                EXPECT_GT(index, 0);
+                EXPECT_EQ(table->child(index), cell);
+                EXPECT_EQ(bridgePosition(table, index), std::pair(at, column));
+                EXPECT_EQ(cell->tableCellInterface()->table(), table);
+            }
+        }
+        EXPECT_EQ(cells->cellAt(row.rows, 0), nullptr);
+        EXPECT_EQ(cells->cellAt(-1, 0), nullptr);
+    }
+}
+
+namespace {
+
+// The accessible nodes under `node`, depth first, as a reader walks them.
+void collectNodes(QAccessibleInterface *node, QList<QAccessibleInterface *> &nodes)
+{
+    for (int index = 0; index < node->childCount(); ++index) {
+        QAccessibleInterface *child = node->child(index);
+        nodes.append(child);
+        collectNodes(child, nodes);
+    }
+}
+
+// Whether a reader reading `node` (its name, and the text of a text block) meets `text`.
+bool reads(QAccessibleInterface *node, const QString &text)
+{
+    QAccessibleTextInterface *own = node->textInterface();
+    return node->text(QAccessible::Name).contains(text)
+           || (own && own->text(0, own->characterCount()).contains(text));
+}
+
+} // namespace
+
+// A picture's alternative text is read where the picture (or its link) stands, a task's words
+// where its check box stands: the paragraph, cell or task that holds them reads nothing of
+// its own, so a reader walking the document meets each once, and its text holds each once.
+TEST(Accessibility, eachAltTextAndTaskIsReadOnce)
+{
+    const struct
+    {
+        const char *name;
+        QString markdown;
+        QStringList texts;
+    } cases[] = {
+        {"a picture alone in its paragraph", "Before it.\n\n![A diagram of the flow](flow.png)\n",
+         {"A diagram of the flow", "Before it."}},
+        {"pictures on two rows", "![First picture](a.png)\\\n![Second picture](b.png)\n",
+         {"First picture", "Second picture"}},
+        {"a row of linked badges",
+         "[![build passing](build.svg)](https://example.com/ci) "
+         "[![coverage high](cov.svg)](https://example.com/cov)\n",
+         {"build passing", "coverage high"}},
+        {"pictures in a table", tolvaran::fixtures::markdown::beforeAfterTable(),
+         {"The old window", "The new window", "Before", "After"}},
+        {"a task list", "- [x] done task\n- [ ] open task\n", {"done task", "open task"}},
+        {"a task of two paragraphs", "- [ ] first words\n\n  more words\n",
+         {"first words", "more words"}},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        ShownDocument shown(row.markdown);
+        QList<QAccessibleInterface *> nodes;
+        collectNodes(shown.document(), nodes);
+        for (const QString &text : row.texts) {
+            const auto readers = std::count_if(nodes.begin(), nodes.end(),
+                                               [&](auto *node) { return reads(node, text); });
+            EXPECT_EQ(readers, 1) << text.toStdString();
+            EXPECT_EQ(allText(shown.document()).count(text), 1) << text.toStdString();
+        }
+    }
 }
 
 // The interfaces follow the document shown: another document replaces them all, and the text

@@ -1,9 +1,12 @@
 #include "RenderedText.h"
 
 #include "markdown/MarkdownParser.h"
+#include "markdown_view/ImageProvider.h"
 #include "markdown_view/MarkdownView.h"
+#include "markdown_view/ResizeToFit.h"
 #include "markdown_view/items/TableView.h"
 #include "support/markdown/MarkdownCorpus.h"
+#include "support/markdown/TableDocuments.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>
@@ -12,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -22,12 +26,17 @@ using namespace tolvaran::markdown::testing;
 
 namespace {
 
+// `markdown` laid out at `width`; its pictures, where there are any, are files of
+// `pictureFolder` by name.
 std::unique_ptr<DocumentLayout> laidOut(const QString &markdown, qreal width = 500,
                                         const Theme &theme = Theme::basic(),
-                                        ColorScheme scheme = ColorScheme::light)
+                                        ColorScheme scheme = ColorScheme::light,
+                                        const QString &pictureFolder = {})
 {
     StyleContext context = MarkdownView::rootContext(theme, {}, QApplication::palette());
     context.colorScheme = scheme;
+    if (!pictureFolder.isEmpty())
+        context.imageProvider = std::make_shared<AssetImageProvider>(nullptr, pictureFolder);
     auto layout = std::make_unique<DocumentLayout>(parseMarkdown(markdown), context);
     layout->setWidth(width);
     layout->layoutAll();
@@ -142,15 +151,16 @@ TEST(TableView, anEmptyTableDrawsOnlyItsFrame)
     EXPECT_TRUE(grid.borderRectangles().contains(grid.tableBounds().bounds));
 }
 
-// A word wider than the window breaks inside a column as wide as the window; the table
-// scrolls to show it.
-TEST(TableView, aWordWiderThanTheWindowBreaksInsideTheWidestColumn)
+// A word wider than the window breaks inside what the other column leaves of it: the table
+// fits, nothing to scroll.
+TEST(TableView, aWordWiderThanTheWindowBreaksBesideTheOtherColumns)
 {
     const QString word(400, QLatin1Char('w'));
     const auto layout =
         laidOut(QStringLiteral("| name | value |\n|---|---|\n| key | %1 |").arg(word), 300);
     const TableGridItem &grid = onlyGrid(*layout);
-    EXPECT_LE(onlyWindow(*layout).first->size().width(), 300);
+    EXPECT_EQ(onlyWindow(*layout).first->size(), grid.size());
+    EXPECT_LE(grid.size().width(), 300);
     const QRectF cell = textFrame(grid, word);
     EXPECT_LE(cell.width(), 300);
     EXPECT_LE(cell.right(), grid.size().width());
@@ -179,8 +189,13 @@ TEST(TableView, fittedColumnWidths)
          {32, 267}},
         {"words do not fit: natural widths", {50, 120, 80}, {40, 110, 80}, 200, 190,
          {50, 120, 80}},
-        {"words do not fit: prose up to the widest", {50, 1000}, {40, 160}, 150, 140, {50, 140}},
-        {"a word wider than the widest breaks", {50, 1000}, {40, 600}, 300, 290, {50, 290}},
+        {"words do not fit: prose up to the widest", {50, 120, 1000}, {40, 110, 100}, 150, 140,
+         {50, 120, 140}},
+        {"a word wider than the widest takes what the others' words leave", {50, 1000},
+         {40, 600}, 300, 290, {40, 260}},
+        {"two such words share it", {50, 1000, 900}, {40, 600, 700}, 300, 290, {40, 130, 130}},
+        {"the others' words fill the width: it scrolls, breaking the word at the widest",
+         {160, 150, 1000}, {150, 150, 600}, 300, 290, {160, 150, 290}},
         {"none", {}, {}, 100, 90, {}},
         {"no room", {100, 100}, {50, 50}, 0, 0, {0, 0}},
     };
@@ -267,10 +282,10 @@ TEST(TableView, columnsKeepTheirLongestWordWholeWhereTheTableCanFit)
 TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseWiderThanTheWindow)
 {
     const QString word(60, QLatin1Char('w'));
-    const QString table =
-        QStringLiteral("| Key | Value | Kind |\n|---|---|---|\n| short words | %1 | tiny |\n"
-                       "| another | %1%1 | x |\n")
-            .arg(word);
+    const QString table = QStringLiteral("| Key | Value | Kind |\n|---|---|---|\n"
+                                         "| ConfigurationDirectory | %1 | tiny |\n"
+                                         "| another | %1%1 | DocumentationOnly |\n")
+                              .arg(word);
     for (const qreal width : {260.0, 360.0}) {
         const auto layout = laidOut(table, width, Theme::gitHub());
         const TableGridItem &grid = onlyGrid(*layout);
@@ -291,6 +306,68 @@ TEST(TableView, aTableTooNarrowForItsWordsBreaksOnlyThoseWiderThanTheWindow)
     const auto narrow = laidOut(table, 40, Theme::gitHub());
     for (const PlacedCell &cell : placedCells(onlyGrid(*narrow)))
         EXPECT_TRUE(cell.column.contains(cell.frame)) << cell.text->text().toStdString();
+}
+
+// What a README's tables make of the width offered: two screenshots side by side shrink into
+// their columns, a word wider than the window breaks and leaves the short column beside it in
+// view, and a table whose whole words cannot fit still scrolls with every word whole.
+TEST(TableView, aTableFitsTheWidthUnlessItsWholeWordsCannot)
+{
+    namespace fixtures = tolvaran::fixtures::markdown;
+    QTemporaryDir pictures;
+    const QSize pictureSize(800, 500);
+    ASSERT_TRUE(fixtures::writeBeforeAfterPictures(pictures.path(), pictureSize));
+    const struct
+    {
+        const char *name;
+        QString markdown;
+        bool scrolls;
+        qsizetype pictures;
+    } cases[] = {
+        {"two screenshots side by side", fixtures::beforeAfterTable(), false, 2},
+        {"a 300-letter word beside a short column", fixtures::longWordTable(300), false, 0},
+        {"12 columns of whole words", fixtures::wideTable(12, 4), true, 0},
+    };
+    const qreal width = 860;
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.name);
+        const auto layout =
+            laidOut(row.markdown, width, Theme::gitHub(), ColorScheme::light, pictures.path());
+        const TableGridItem &grid = onlyGrid(*layout);
+        const qreal window = onlyWindow(*layout).first->size().width();
+        EXPECT_LE(window, width);
+        EXPECT_EQ(grid.size().width() > window, row.scrolls);
+        const qreal gap = grid.tableBounds().columns.first().minX;
+        for (const PlacedCell &cell : placedCells(grid)) {
+            const std::string text = cell.text->text().toStdString();
+            EXPECT_TRUE(cell.column.contains(cell.frame)) << text;
+            // Only a word wider than the widest column the window allows breaks.
+            const qreal inset = cell.frame.left() - cell.column.left();
+            const qreal longest = longestWord(*cell.text);
+            if (longest <= window - 2 * gap - 2 * inset) {
+                EXPECT_GE(cell.column.width() - 2 * inset, std::floor(longest)) << text;
+            }
+        }
+
+        QList<PlacedItem> placed;
+        collectPlaced(grid, QPointF(), placed);
+        QList<QRectF> shown;
+        for (const PlacedItem &item : placed) {
+            if (dynamic_cast<const ResizeToFitItem *>(item.item))
+                shown.append(QRectF(item.origin, item.item->size()));
+        }
+        ASSERT_EQ(shown.size(), row.pictures);
+        for (const QRectF &picture : shown) {
+            EXPECT_LE(picture.right(), window);
+            EXPECT_GT(picture.width(), width / 3) << "shrunk no more than its column needs";
+            EXPECT_NEAR(picture.width() / picture.height(),
+                        qreal(pictureSize.width()) / pictureSize.height(), 0.02);
+        }
+        if (shown.size() == 2) {
+            EXPECT_NEAR(shown[0].center().y(), shown[1].center().y(), 1);
+            EXPECT_LE(shown[0].right(), shown[1].left());
+        }
+    }
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "markdown_view/DocumentLayout.h"
 #include "markdown_view/FocusTarget.h"
+#include "markdown_view/items/ImageFlow.h"
 #include "markdown_view/items/InlineText.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/theme/ColorSchemeImageFilter.h"
@@ -12,6 +13,13 @@
 namespace tolvaran::markdown {
 
 namespace {
+
+bool holdsImage(const QList<InlineNode> &nodes)
+{
+    return std::any_of(nodes.begin(), nodes.end(), [](const InlineNode &node) {
+        return node.as<InlineNode::Image>() || holdsImage(node.children());
+    });
+}
 
 // Builds the nodes of one top-level block.
 class NodeBuilder final
@@ -43,7 +51,7 @@ public:
     AccessibleNode block(const BlockNode &block)
     {
         if (const auto *paragraph = block.as<BlockNode::Paragraph>())
-            return textBlock(QAccessible::Paragraph, paragraph->content);
+            return this->paragraph(QAccessible::Paragraph, paragraph->content);
         if (const auto *heading = block.as<BlockNode::Heading>()) {
             AccessibleNode result = textBlock(QAccessible::Heading, heading->content);
             result.name = result.text;
@@ -65,12 +73,16 @@ public:
             for (const RawTaskListItem &task : tasks->items) {
                 AccessibleNode box = node(QAccessible::CheckBox);
                 box.checked = task.isCompleted;
-                // Named by what the task says, as a labelled check box is.
+                box.readsInPlace = true;
+                AccessibleNode item = container(QAccessible::ListItem, task.children);
+                // Named by what the task says, as a labelled check box is; the words are then
+                // the box's alone.
                 if (const auto *first = task.children.isEmpty()
                                             ? nullptr
-                                            : task.children.first().as<BlockNode::Paragraph>())
+                                            : task.children.first().as<BlockNode::Paragraph>()) {
                     box.name = renderPlainText(first->content);
-                AccessibleNode item = container(QAccessible::ListItem, task.children);
+                    item.children.front().text.clear();
+                }
                 item.children.insert(item.children.begin(), std::move(box));
                 result.children.push_back(std::move(item));
             }
@@ -82,6 +94,19 @@ public:
     }
 
 private:
+    // A paragraph or table cell. One that holds only pictures shows them as pictures (see
+    // imageFlowItems): each reads its alternative text, so the block reads none of its own.
+    AccessibleNode paragraph(QAccessible::Role role, const QList<InlineNode> &content)
+    {
+        AccessibleNode result = textBlock(role, content);
+        if (imageFlowItems(content)) {
+            result.text.clear();
+            for (AccessibleNode &picture : result.children)
+                picture.readsInPlace = true;
+        }
+        return result;
+    }
+
     AccessibleNode literal(const QString &content) const
     {
         AccessibleNode result = node(QAccessible::Paragraph);
@@ -108,16 +133,18 @@ private:
     AccessibleNode table(const BlockNode::Table &table)
     {
         AccessibleNode result = node(QAccessible::Table);
-        result.rowCount = int(table.rows.size());
+        // The first row is the header: the rows a reader counts are the others, as in any
+        // table whose header stands apart.
+        result.rowCount = std::max(0, int(table.rows.size()) - 1);
         result.columnCount = int(table.columnAlignments.size());
         // As the view draws it: the table's columns whatever a row holds.
-        for (int row = 0; row < result.rowCount; ++row) {
+        for (int row = 0; row < int(table.rows.size()); ++row) {
             for (int column = 0; column < result.columnCount; ++column) {
                 AccessibleNode cell =
-                    textBlock(row == 0 ? QAccessible::ColumnHeader : QAccessible::Cell,
+                    paragraph(row == 0 ? QAccessible::ColumnHeader : QAccessible::Cell,
                               table.rows[row].cells.value(column).content);
                 cell.name = cell.text;
-                cell.row = row;
+                cell.row = row - 1;
                 cell.column = column;
                 result.children.push_back(std::move(cell));
             }
@@ -133,9 +160,10 @@ private:
                 result.name = renderPlainText(link->children);
                 result.url = resolvedLink(link->destination, m_baseURL).value_or(QUrl());
                 result.opens = MarkdownView::opensOnDesktop(result.url);
-                addInlines(link->children, result);
-                // A link with nothing to show draws nothing the keyboard could reach.
-                if (result.opens && (!result.name.isEmpty() || !result.children.empty()))
+                // A picture inside a link reads in the link's name: a node of its own would
+                // read its alternative text a second time. A link with nothing to show draws
+                // nothing the keyboard could reach.
+                if (result.opens && (!result.name.isEmpty() || holdsImage(link->children)))
                     result.link = m_links++;
                 parent.children.push_back(std::move(result));
             } else if (const auto *image = child.as<InlineNode::Image>()) {
@@ -169,12 +197,16 @@ AccessibleDocument::AccessibleDocument(const QList<BlockNode> &blocks,
 
     // The tree no longer moves: its nodes learn their parents and their place in the text.
     const auto settle = [this](const auto &self, AccessibleNode &node) -> void {
-        if (node.role == QAccessible::Paragraph || node.role == QAccessible::Heading
-            || node.role == QAccessible::Cell || node.role == QAccessible::ColumnHeader) {
+        const bool textBlock = node.role == QAccessible::Paragraph
+                               || node.role == QAccessible::Heading
+                               || node.role == QAccessible::Cell
+                               || node.role == QAccessible::ColumnHeader;
+        const QString &line = node.readsInPlace ? node.name : node.text;
+        if ((textBlock || node.readsInPlace) && !line.isEmpty()) {
             if (!m_text.isEmpty())
                 m_text += blockSeparator;
             node.textStart = m_text.size();
-            m_text += node.text;
+            m_text += line;
             m_textNodes.push_back(&node);
         }
         for (AccessibleNode &child : node.children) {

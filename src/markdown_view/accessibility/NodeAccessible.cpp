@@ -13,6 +13,15 @@ QString levelDescription(int level)
     return QStringLiteral("Level %1").arg(level);
 }
 
+// The header cell of `column` of `table`, which leads its children; none out of range.
+const AccessibleNode *headerCell(const AccessibleNode &table, int column)
+{
+    if (table.role != QAccessible::Table || column < 0 || column >= table.columnCount
+        || std::size_t(column) >= table.children.size())
+        return nullptr;
+    return &table.children[std::size_t(column)];
+}
+
 bool isTextBlock(QAccessible::Role role)
 {
     return role == QAccessible::Paragraph || role == QAccessible::Heading
@@ -135,36 +144,43 @@ void NodeAccessible::showText(int)
 
 bool NodeAccessible::isCell() const
 {
-    return m_node.role == QAccessible::Cell || m_node.role == QAccessible::ColumnHeader;
-}
-
-QAccessibleInterface *NodeAccessible::cell(int row, int column) const
-{
-    if (row < 0 || row >= m_node.rowCount || column < 0 || column >= m_node.columnCount)
-        return nullptr;
-    return m_document.nodeInterface(
-        m_node.children[std::size_t(row) * std::size_t(m_node.columnCount) + std::size_t(column)]);
+    // Header cells are found by their role, as the desktop's bridge finds those of Qt's own
+    // tables; they hold no place among the rows of data.
+    return m_node.role == QAccessible::Cell;
 }
 
 QAccessibleInterface *NodeAccessible::cellAt(int row, int column) const
 {
-    return m_node.role == QAccessible::Table ? cell(row, column) : nullptr;
+    if (m_node.role != QAccessible::Table || row < 0 || row >= m_node.rowCount || column < 0
+        || column >= m_node.columnCount)
+        return nullptr;
+    // The header row comes first.
+    const std::size_t columns = std::size_t(m_node.columnCount);
+    return m_document.nodeInterface(
+        m_node.children[(std::size_t(row) + 1) * columns + std::size_t(column)]);
 }
 
 QString NodeAccessible::columnDescription(int column) const
 {
-    QAccessibleInterface *header = cellAt(0, column);
-    return header ? header->text(QAccessible::Name) : QString();
+    const AccessibleNode *cell = headerCell(m_node, column);
+    if (!cell)
+        return {};
+    if (!cell->name.isEmpty())
+        return cell->name;
+    // A header of pictures reads them.
+    QStringList names;
+    for (const AccessibleNode &picture : cell->children)
+        names.append(picture.name);
+    return names.join(QLatin1Char(' '));
 }
 
 QList<QAccessibleInterface *> NodeAccessible::columnHeaderCells() const
 {
-    if (!isCell() || m_node.row == 0 || !m_node.parent)
+    if (!isCell() || !m_node.parent)
         return {};
-    QAccessibleInterface *header = m_document.nodeInterface(*m_node.parent);
-    QAccessibleTableInterface *table = header ? header->tableInterface() : nullptr;
-    QAccessibleInterface *cell = table ? table->cellAt(0, m_node.column) : nullptr;
-    return cell ? QList<QAccessibleInterface *>{cell} : QList<QAccessibleInterface *>{};
+    const AccessibleNode *cell = headerCell(*m_node.parent, m_node.column);
+    return cell ? QList<QAccessibleInterface *>{m_document.nodeInterface(*cell)}
+                : QList<QAccessibleInterface *>{};
 }
 
 } // namespace tolvaran::markdown

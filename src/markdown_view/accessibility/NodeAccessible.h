@@ -11,8 +11,8 @@ class DocumentAccessible;
 
 // The interface of one node of a document (see DocumentAccessible), with no object of its own.
 // Text blocks answer the text interface, links the action interface (pressing one follows it
-// where it opens), tables the table interface and their cells the table cell interface; a
-// heading's description is its level.
+// where it opens), tables the table interface and their cells of data the table cell
+// interface; a heading's description is its level.
 class NodeAccessible final : public QAccessibleInterface,
                              public ReadOnlyText,
                              public QAccessibleActionInterface,
@@ -45,7 +45,8 @@ public:
     void doAction(const QString &actionName) override;
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
-    // A table's cells, by row and column; nothing of it can be selected.
+    // A table's cells, by row and column among its rows of data, its header row apart (its
+    // cells lead the table's children and describe the columns); nothing can be selected.
     QAccessibleInterface *caption() const override { return nullptr; }
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override;
@@ -67,7 +68,7 @@ public:
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent *) override {}
 
-    // A cell: its place and its column's header.
+    // A cell of data: its place and its column's header.
     bool isSelected() const override { return false; }
     QList<QAccessibleInterface *> columnHeaderCells() const override;
     QList<QAccessibleInterface *> rowHeaderCells() const override { return {}; }
@@ -84,8 +85,6 @@ protected:
 
 private:
     bool isCell() const;
-    // The interface of the cell at `row` and `column` of this table; none out of range.
-    QAccessibleInterface *cell(int row, int column) const;
 
     const DocumentAccessible &m_document;
     const AccessibleNode &m_node;

@@ -13,7 +13,8 @@ constexpr qreal imageSpacingRem = 0.25;
 
 } // namespace
 
-std::optional<View> imageFlow(const QList<InlineNode> &content)
+std::optional<QList<std::optional<RawImageData>>>
+imageFlowItems(const QList<InlineNode> &content)
 {
     QList<std::optional<RawImageData>> items; // none stands for a line break
     for (const InlineNode &node : content) {
@@ -43,7 +44,15 @@ std::optional<View> imageFlow(const QList<InlineNode> &content)
     // Content without images (an empty table cell) stays text.
     if (std::none_of(items.begin(), items.end(), [](const auto &item) { return item; }))
         return std::nullopt;
-    const View row = [items](const StyleContext &context) {
+    return items;
+}
+
+std::optional<View> imageFlow(const QList<InlineNode> &content)
+{
+    const std::optional<QList<std::optional<RawImageData>>> shown = imageFlowItems(content);
+    if (!shown)
+        return std::nullopt;
+    const View row = [items = *shown](const StyleContext &context) {
         const qreal spacing =
             RelativeSize::rem(imageSpacingRem).points(context.attributes().fontProperties);
         std::vector<BlockItemPointer> children;

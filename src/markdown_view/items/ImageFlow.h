@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markdown/nodes/InlineNode.h"
+#include "markdown/raw/RawImageData.h"
 #include "markdown_view/View.h"
 
 #include <QList>
@@ -16,5 +17,10 @@ namespace tolvaran::markdown {
 // code, emphasis, a link around more than one image). This is how a README's row of badges
 // shows. None too for content without images.
 std::optional<View> imageFlow(const QList<InlineNode> &content);
+
+// What such a row shows, in order (none standing for a line break); none where imageFlow
+// makes no row.
+std::optional<QList<std::optional<RawImageData>>>
+imageFlowItems(const QList<InlineNode> &content);
 
 } // namespace tolvaran::markdown

@@ -39,6 +39,24 @@ QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> 
     QList<qreal> least(natural.size());
     for (qsizetype column = 0; column < natural.size(); ++column)
         least[column] = std::min(longestWord.value(column), natural[column]);
+    // A word wider than the widest column breaks whatever the table does, so keeping the
+    // table's other words whole comes first: such a column asks only for what the other
+    // columns' words leave, shared with any other such column.
+    qreal wholeWords = 0;
+    qsizetype breaking = 0;
+    for (const qreal word : least) {
+        if (word > widestColumn)
+            ++breaking;
+        else
+            wholeWords += word;
+    }
+    if (breaking > 0 && wholeWords < available) {
+        const qreal share = std::floor((available - wholeWords) / qreal(breaking));
+        for (qreal &word : least) {
+            if (word > widestColumn)
+                word = share;
+        }
+    }
     qreal leastOpen = std::accumulate(least.begin(), least.end(), qreal(0));
     if (leastOpen > available) {
         // Whole words do not fit: the table scrolls sideways rather than break them.

@@ -23,7 +23,8 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
 // The laid-out grid, shown through a window that scrolls sideways (HorizontalScrollItem), as
 // wide as the grid up to the width offered. Columns are as wide as their widest cell while
 // they fit the width offered; when they do not, every column keeps at least its longest word
-// whole while that fits (see fittedColumnWidths). When even that does not fit, the grid passes
+// whole while that fits (see fittedColumnWidths), and pictures shrink to their column. A word
+// wider than the window breaks in any case. When the whole words do not fit, the grid passes
 // the width offered and its window scrolls. Rows are as tall as their tallest cell; cells
 // align in their column as it says and centre vertically. The border width is the spacing
 // between cells and the padding around them, so lines fall into gaps and never over text.
@@ -54,12 +55,14 @@ private:
 };
 
 // Column widths for `available` pixels from each column's natural width (its widest cell
-// unwrapped) and its longest word. Columns that all fit keep their natural width. Else, where
-// the longest words fit, narrow columns keep their natural width while the others' longest
-// words still fit beside them, and the others take their longest word and share what is left
-// in proportion to what they lack of their natural width. Where even the longest words do
-// not fit, the widths pass `available`: each column keeps its natural width up to
-// `widestColumn`, so only a word wider than that breaks.
+// unwrapped) and its longest word. Columns that all fit keep their natural width. A longest
+// word wider than `widestColumn` breaks in any case: its column counts as its word only what
+// the other columns' longest words leave of `available` (shared evenly among such columns).
+// Then, where the longest words fit, narrow columns keep their natural width while the
+// others' longest words still fit beside them, and the others take their longest word and
+// share what is left in proportion to what they lack of their natural width. Where even the
+// longest words do not fit, the widths pass `available`: each column keeps its natural width
+// up to `widestColumn`, so only a word wider than that breaks.
 QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
                                 qreal available, qreal widestColumn);
 
