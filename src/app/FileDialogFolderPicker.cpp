@@ -25,7 +25,7 @@ void FileDialogFolderPicker::chooseNewFolder(const FolderPickerRequest &request,
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setLabelText(QFileDialog::FileName, request.nameFieldLabel);
     dialog->setLabelText(QFileDialog::Accept, request.confirmButtonTitle);
-    dialog->setToolTip(plainToolTip(request.message));
+    setPlainToolTip(dialog, request.message);
     dialog->setDirectory(request.startingFolder.value_or(QDir::homePath()));
     dialog->selectFile(request.initialName);
     // Window-modal and without a nested event loop: the window keeps rendering meanwhile.

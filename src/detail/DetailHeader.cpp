@@ -126,9 +126,9 @@ void DetailHeader::setProject(const QString &name, const QString &path)
     if (name == m_name->text() && path == m_path->text())
         return;
     m_name->setText(name);
-    m_name->setToolTip(plainToolTip(name));
+    setPlainToolTip(m_name, name);
     m_path->setText(path);
-    m_path->setToolTip(plainToolTip(path));
+    setPlainToolTip(m_path, path);
     updateArrangement();
 }
 

@@ -95,7 +95,7 @@ void DetailMetricTile::setMetric(const DetailMetric &metric)
     m_metric = metric;
     m_label->setText(metric.label);
     m_value->setText(metric.value);
-    m_value->setToolTip(plainToolTip(metric.value));
+    setPlainToolTip(m_value, metric.value);
 }
 
 ProjectOverview::ProjectOverview(QWidget *parent)

@@ -185,7 +185,7 @@ void TeamPeopleAccessView::addInstallationRow(const TeamInstallation &installati
         manage->setIcon(symbolIcon(QStringLiteral("ellipsis.circle")));
         manage->setFlat(true);
         manage->setAutoDefault(true); // Enter opens the menu as Space does
-        manage->setToolTip(plainToolTip(QStringLiteral("Manage ") + installation.memberName));
+        setPlainToolTip(manage, QStringLiteral("Manage ") + installation.memberName);
         manage->setAccessibleName(QStringLiteral("Manage ") + installation.memberName);
         auto *menu = new QMenu(manage);
         const QPointer<TeamPeopleAccessView> view(this);

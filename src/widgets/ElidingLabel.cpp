@@ -19,7 +19,7 @@ void ElidingLabel::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    setToolTip(QString());
+    setPlainToolTip(this, QString());
     updateShownText();
     updateGeometry();
 }
@@ -89,7 +89,7 @@ void ElidingLabel::updateShownText()
     }
     QLabel::setText(lines.join(QLatin1Char('\n')));
     if (m_toolTipWhenCut)
-        setToolTip(cut ? plainToolTip(m_text) : QString());
+        setPlainToolTip(this, cut ? m_text : QString());
 }
 
 } // namespace tolvaran

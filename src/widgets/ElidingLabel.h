@@ -20,8 +20,8 @@ public:
     void setMaximumLineCount(int count);
     // Where a line too long for the label is cut.
     void setElideMode(Qt::TextElideMode mode);
-    // While the shown text is cut, the tooltip holds the whole text (a caller's own tooltip
-    // is replaced).
+    // While the shown text is cut, the tooltip and the accessible description hold the whole
+    // text (a caller's own tooltip is replaced; its own description stays).
     void setToolTipWhenCut(bool enabled);
 
     // As wide as the whole text (the shown text may be cut), so that a label that may grow

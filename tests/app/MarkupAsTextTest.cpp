@@ -211,6 +211,7 @@ TEST(MarkupAsTextInTheBrowser, theWorkspacesTeamAndCommitsShowAsTyped)
         Q_EMIT world.team.commitNotificationsChanged();
         ASSERT_TRUE(waitUntil([&] { return renders > before; }));
         EXPECT_TRUE(showsAsTyped(browser, typed));
+        EXPECT_TRUE(describesAsTyped(browser, typed));
     }
 }
 

@@ -98,6 +98,7 @@ TEST_F(MarkupAsTextInTheTeamScreens, theDashboardsTabsShowWhatTheServerSaysAsTyp
             for (const char *field : fields) {
                 SCOPED_TRACE(field);
                 EXPECT_TRUE(showsAsTyped(dashboard, said(typed, field)));
+                EXPECT_TRUE(describesAsTyped(dashboard, said(typed, field)));
             }
         }
     }
@@ -117,6 +118,7 @@ TEST_F(MarkupAsTextInTheTeamScreens, thePeopleAndTheServersRefusalsShowAsTyped)
             if (row->property("deviceId").toString() == admin)
                 manage = row->findChild<QPushButton *>(QStringLiteral("manageButton"));
         }
+        EXPECT_TRUE(describesAsTyped(people, said(typed, "admin")));
         trigger(manage, QStringLiteral("Transfer Ownership"));
         ASSERT_NE(people.transferAlert(), nullptr);
         EXPECT_TRUE(showsAsTyped(*people.transferAlert(), said(typed, "admin")));

@@ -322,7 +322,7 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
     m_nameLabel->setText(project.name);
     m_nameLabel->setToolTip(QStringLiteral("Open project details"));
     m_pathLabel->setText(project.path);
-    m_pathLabel->setToolTip(plainToolTip(project.path));
+    setPlainToolTip(m_pathLabel, project.path);
 
     if (!model.assignedTags.isEmpty()) {
         QStringList names;
@@ -330,12 +330,11 @@ void ProjectCardView::configure(const BrowserCardModel &model, const ProjectCard
             names.append(tag.name);
         m_tagButton->setIcon(
             tintedSymbolIcon(QStringLiteral("tag.fill"), SystemColors::accent(colors)));
-        m_tagButton->setToolTip(
-            plainToolTip(QStringLiteral("Tags: ") + names.join(QStringLiteral(", "))));
+        setPlainToolTip(m_tagButton, QStringLiteral("Tags: ") + names.join(QStringLiteral(", ")));
     } else {
         m_tagButton->setIcon(
             tintedSymbolIcon(QStringLiteral("tag"), secondaryLabelColor(colors)));
-        m_tagButton->setToolTip(QStringLiteral("Assign tags"));
+        setPlainToolTip(m_tagButton, QStringLiteral("Assign tags"));
     }
     if (project.isPinned) {
         m_pinButton->setIcon(
@@ -421,7 +420,7 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
     for (const QString &team : model.teamNames.mid(0, shownTeamNameLimit)) {
         QLabel *name = statusLabel(QStringLiteral("teamNameLabel"), team,
                                    systemFont(10, QFont::DemiBold), SystemColors::accent(colors));
-        name->setToolTip(plainToolTip(QStringLiteral("Shared through ") + team));
+        setPlainToolTip(name, QStringLiteral("Shared through ") + team);
         add(name);
     }
     if (project.processingCount >= 1) {
@@ -456,8 +455,8 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
                                       overlapText(*model.teamSummary),
                                       systemFont(10, QFont::DemiBold),
                                       TeamActivitySection::levelColor(level));
-        overlap->setToolTip(
-            plainToolTip(QStringLiteral("Team activity from ") + model.teamSummary->peerNames()));
+        setPlainToolTip(overlap,
+                        QStringLiteral("Team activity from ") + model.teamSummary->peerNames());
         add(overlap);
     }
     if (model.gitStatus && model.gitStatus->behindCount >= 1) {
@@ -466,8 +465,8 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
                                      QStringLiteral("!  Behind ") + count,
                                      systemFont(11, QFont::Bold), SystemColors::red());
         if (model.gitStatus->upstream)
-            behind->setToolTip(plainToolTip(QStringLiteral("Behind ") + *model.gitStatus->upstream
-                                            + QStringLiteral(" by ") + count));
+            setPlainToolTip(behind, QStringLiteral("Behind ") + *model.gitStatus->upstream
+                                        + QStringLiteral(" by ") + count);
         add(behind);
     } else if (project.displayBranch) {
         add(statusLabel(QStringLiteral("branchLabel"), *project.displayBranch, monospacedFont(10),
@@ -521,7 +520,7 @@ void ProjectCardView::configureWork(const BrowserCardModel &model)
         m_workLabel->setText(QStringLiteral("No shared work activity"));
         setTextColor(m_workLabel, tertiaryLabelColor(colors));
         m_filesLabel->setText(QString());
-        m_filesLabel->setToolTip(QString());
+        setPlainToolTip(m_filesLabel, QString());
         return;
     }
 
@@ -540,8 +539,7 @@ void ProjectCardView::configureWork(const BrowserCardModel &model)
             text += QStringLiteral("  +") + QString::number(files.size() - shownChangedFileLimit);
         m_filesLabel->setText(text);
     }
-    m_filesLabel->setToolTip(files.isEmpty() ? QString()
-                                             : plainToolTip(files.join(QLatin1Char('\n'))));
+    setPlainToolTip(m_filesLabel, files.join(QLatin1Char('\n')));
 }
 
 void ProjectCardView::configureAppearance(const BrowserCardModel &model)

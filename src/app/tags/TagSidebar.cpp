@@ -300,7 +300,7 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
                                          FontScale::scaled(rowTitleMaximumWidth));
     button->setText(plainMenuText(elided));
     if (elided != title)
-        button->setToolTip(plainToolTip(title));
+        setPlainToolTip(button, title);
     button->setAccessibleName(title);
     // Bordered only when selected: the selected row stands out as a pressed button.
     button->setAutoRaise(!selected);

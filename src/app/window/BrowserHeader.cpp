@@ -248,7 +248,7 @@ void BrowserHeader::setTeamButton(const std::optional<TeamButtonPresentation> &p
     m_teamButton->setAccessibleDescription(
         presentation->toolTip == presentation->accessibleDescription ? QString()
                                                                      : presentation->toolTip);
-    m_teamButton->setToolTip(plainToolTip(presentation->toolTip));
+    setPlainToolTip(m_teamButton, presentation->toolTip);
     QPalette palette = m_teamButton->palette();
     palette.setColor(QPalette::ButtonText, color);
     m_teamButton->setPalette(palette);

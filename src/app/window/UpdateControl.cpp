@@ -77,7 +77,7 @@ void UpdateControl::render()
     if (isInstalling) {
         m_button->setText(m_compact ? QStringLiteral("Working") : QStringLiteral("Working..."));
         m_button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        m_button->setToolTip(QStringLiteral("Downloading and preparing the update"));
+        setPlainToolTip(m_button, QStringLiteral("Downloading and preparing the update"));
         m_button->setEnabled(false);
         // The spinner turns into a gauge while the download's share is known.
         const WorkProgress &progress = m_updater.installProgress();
@@ -94,9 +94,8 @@ void UpdateControl::render()
     m_progressIndicator->setToolTip({});
     m_button->setText(m_compact ? QStringLiteral("Update") : QStringLiteral("New Version"));
     m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_button->setToolTip(
-        available ? plainToolTip(QStringLiteral("Install version ") + available->version)
-                  : QString());
+    setPlainToolTip(m_button, available ? QStringLiteral("Install version ") + available->version
+                                        : QString());
     m_button->setEnabled(available.has_value());
 }
 

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -64,6 +65,15 @@ inline QString shownTitle(const QString &title)
     return shown;
 }
 
+// What assistive technology reads as `object`'s description. A widget without one of its own
+// hands over its tooltip, markup and all.
+inline QString accessibleDescription(const QObject &object)
+{
+    QAccessibleInterface *node =
+        QAccessible::queryAccessibleInterface(const_cast<QObject *>(&object));
+    return node ? node->text(QAccessible::Description) : QString();
+}
+
 // One text a tree shows: which widget, what it was given, and what the user reads.
 struct ShownText
 {
@@ -100,7 +110,9 @@ inline void addItems(const QAbstractItemView &view, const QModelIndex &parent,
 } // namespace shown_text_detail
 
 // Every text that `root` and the widgets below it show: labels, titles of buttons and menu
-// items, tooltips, line edits, and the items of item views and combo boxes.
+// items, tooltips, line edits, and the items of item views and combo boxes; and the
+// descriptions assistive technology reads of them, which are read out as they are, never as
+// markup.
 inline QList<ShownText> shownTexts(const QWidget &root)
 {
     using shown_text_detail::whereOf;
@@ -111,6 +123,8 @@ inline QList<ShownText> shownTexts(const QWidget &root)
     for (const QWidget *widget : widgets) {
         const QString tip = widget->toolTip();
         texts.append({whereOf(*widget, "tooltip"), tip, shownText(tip)});
+        const QString description = accessibleDescription(*widget);
+        texts.append({whereOf(*widget, "description"), description, description});
         if (const auto *eliding = qobject_cast<const ElidingLabel *>(widget)) {
             // Plain text, cut to the label's width: the whole text is what it shows.
             texts.append({whereOf(*widget, "text"), eliding->text(),
@@ -171,6 +185,32 @@ inline ::testing::AssertionResult showsAsTyped(const QWidget &root, const QStrin
     return ::testing::AssertionSuccess();
 }
 
+// Holds when every widget of `root` whose tooltip holds `typed`, as typed or escaped, gives
+// assistive technology the tooltip's text as the user reads it for its description.
+inline ::testing::AssertionResult describesAsTyped(const QWidget &root, const QString &typed)
+{
+    using shown_text_detail::whereOf;
+    QList<const QWidget *> widgets{&root};
+    for (const QWidget *child : root.findChildren<QWidget *>())
+        widgets.append(child);
+    QStringList misdescribed;
+    for (const QWidget *widget : widgets) {
+        const QString tip = widget->toolTip();
+        if (!tip.contains(typed) && !tip.contains(typed.toHtmlEscaped()))
+            continue;
+        const QString description = accessibleDescription(*widget);
+        if (description != shownText(tip))
+            misdescribed.append(whereOf(*widget, "description") + QStringLiteral(" is \"")
+                                + description + QLatin1Char('"'));
+    }
+    if (!misdescribed.isEmpty()) {
+        return ::testing::AssertionFailure()
+               << "\"" << typed.toStdString() << "\" is not described as typed: "
+               << misdescribed.join(QStringLiteral("; ")).toStdString();
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // One place of a screen that shows text from outside: `show` builds the part of the screen
 // that shows `typed` under `host`.
 struct MarkupPlace
@@ -180,7 +220,7 @@ struct MarkupPlace
 };
 
 // Shows each of markupSamples() at each of `places`, each time under a new host, and checks
-// that it shows as typed.
+// that it shows, and is described, as typed.
 inline void expectEveryPlaceShowsAsTyped(const QList<MarkupPlace> &places)
 {
     for (const MarkupPlace &place : places) {
@@ -190,6 +230,7 @@ inline void expectEveryPlaceShowsAsTyped(const QList<MarkupPlace> &places)
             host.resize(900, 600);
             place.show(host, typed);
             EXPECT_TRUE(showsAsTyped(host, typed));
+            EXPECT_TRUE(describesAsTyped(host, typed));
         }
     }
 }
