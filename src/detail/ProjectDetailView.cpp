@@ -1,6 +1,7 @@
 #include "detail/ProjectDetailView.h"
 
 #include "detail/sections/BehindWarning.h"
+#include "detail/ColumnScrollArea.h"
 #include "detail/sections/CommitList.h"
 #include "detail/DetailHeader.h"
 #include "detail/DetailStatusBanner.h"
@@ -236,12 +237,9 @@ QScrollArea *ProjectDetailView::makeScrollColumn(const QList<QWidget *> &section
         columnLayout->addWidget(section);
     columnLayout->addStretch(1);
 
-    auto *scroll = new QScrollArea;
+    auto *scroll = new ColumnScrollArea;
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
-    keepFocusInView(scroll);
     QWidget *content = centredColumn(column, columnMaximumWidth + 2 * columnPadding);
     content->setAutoFillBackground(false);
     scroll->setWidget(content);

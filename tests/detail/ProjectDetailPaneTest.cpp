@@ -412,6 +412,25 @@ TEST(ProjectDetailView, theFocusedUsageChartComesIntoViewWholeOrFromItsTop)
     EXPECT_LE(top, 8) << "the chart's top, with room for its focus frame at most";
 }
 
+// Scrolled to its end, the Overview shows its last section above the column's padding, and
+// no empty room: its tiles, side by side, are not counted as if each stood alone in a row.
+TEST(ProjectDetailView, theOverviewScrollsToItsLastSectionAndNoFurther)
+{
+    PaneWorld pane;
+    auto model = pane.makeModel();
+    ProjectDetailView view(*model, {});
+    view.resize(900, 400);
+    view.show();
+    QCoreApplication::processEvents();
+    QScrollArea *overview = view.scrollArea(ProjectDetailTab::overview);
+    QScrollBar *down = overview->verticalScrollBar();
+    ASSERT_GT(down->maximum(), 0);
+    down->setValue(down->maximum());
+    const QWidget *last = view.tokenUsageSection();
+    const int end = last->mapTo(overview->viewport(), QPoint(0, last->height())).y();
+    EXPECT_EQ(end, overview->viewport()->height() - ProjectDetailView::columnPadding);
+}
+
 // The tabs read as tabs of one list, the chosen one selected, not as push buttons.
 TEST(ProjectDetailView, theTabsReadAsPageTabsWithTheChosenOneSelected)
 {

@@ -5,10 +5,16 @@
 #include "detail/sections/TokenUsageSection.h"
 #include "support/codex/RolloutLines.h"
 #include "support/WaitUntil.h"
-
-#include <QDateTime>
+#include "support/widgets/Palettes.h"
+#include "support/widgets/ScopedFocusIndicatorStyle.h"
+#include "widgets/RoundedPanel.h"
+#include "widgets/SystemColors.h"
 
 #include <QAccessible>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +254,65 @@ TEST(TokenUsageChart, theTokenAxisCountsInRoundCompactSteps)
     EXPECT_EQ(chart.bars().size(), 30);
     EXPECT_EQ(chart.timeLabels().constFirst(),
               tokenUsageBarLabel(localMidnight(29), TokenUsagePeriod::daily));
+}
+
+// The chart shows the keyboard focus with the ring every other control has: along each edge,
+// less the rounded corners, a line of pixels changes by 3:1 or more when it takes the focus, on
+// the usage card in light and dark palettes. The card shows through the chart.
+TEST(TokenUsageChart, itsFocusFrameKeepsThreeToOneAllRoundInLightAndDarkPalettes)
+{
+    ScopedFocusIndicatorStyle style;
+    constexpr int corner = 4;
+    constexpr int band = 3;
+    for (const auto &[paletteName, palette] :
+         {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
+        SCOPED_TRACE(paletteName);
+        ScopedPalette scoped(palette);
+        QWidget window;
+        auto *card = new RoundedPanel(8, &window);
+        auto *chart = new TokenUsageChart(card);
+        chart->setSeries({{localMidnight(3), 1500, 0}, {localMidnight(1), 700, 0}},
+                         TokenUsagePeriod::daily);
+        (new QHBoxLayout(card))->addWidget(chart);
+        (new QHBoxLayout(&window))->addWidget(card);
+        window.resize(440, 280);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+        const QRect area(chart->mapTo(&window, QPoint()), chart->size());
+        window.setAttribute(Qt::WA_KeyboardFocusChange);
+        chart->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(chart->hasFocus());
+        const QImage focused = window.grab(area).toImage();
+        chart->clearFocus();
+        const QImage unfocused = window.grab(area).toImage();
+        EXPECT_EQ(unfocused.pixelColor(1, 1), SystemColors::controlBackground(palette));
+
+        const auto strong = [&](int x, int y) {
+            return SystemColors::contrastRatio(focused.pixelColor(x, y),
+                                               unfocused.pixelColor(x, y))
+                >= SystemColors::minimumContrast;
+        };
+        // Each position along an edge needs a strong pixel within `band` of that edge.
+        const auto edgeHolds = [&](int position, bool acrossX, bool far) {
+            const int depth = acrossX ? focused.height() : focused.width();
+            for (int step = 0; step < band; ++step) {
+                const int inward = far ? depth - 1 - step : step;
+                if (acrossX ? strong(position, inward) : strong(inward, position))
+                    return true;
+            }
+            return false;
+        };
+        int weak = 0;
+        for (const bool far : {false, true}) {
+            for (int x = corner; x < focused.width() - corner; ++x)
+                weak += edgeHolds(x, true, far) ? 0 : 1;
+            for (int y = corner; y < focused.height() - corner; ++y)
+                weak += edgeHolds(y, false, far) ? 0 : 1;
+        }
+        EXPECT_EQ(weak, 0);
+    }
 }
 
 TEST(TokenUsageSection, chartsOnlyAPeriodWithUsageAndStartsAtThirtyDaysWhenShownAnew)

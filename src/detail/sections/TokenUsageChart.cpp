@@ -5,6 +5,7 @@
 #include "widgets/FontScale.h"
 #include "widgets/SystemColors.h"
 
+#include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
@@ -245,7 +246,9 @@ TokenUsageChart::TokenUsageChart(QWidget *parent)
     setObjectName(QStringLiteral("tokenUsageChart"));
     setRenderHint(QPainter::Antialiasing);
     setFrameShape(QFrame::NoFrame);
-    setStyleSheet(QStringLiteral("background: transparent"));
+    // The card shows through. Not by a style sheet: it would make the palette's backgrounds
+    // transparent black, and the focus ring, made to stand out from them, pale.
+    viewport()->setAutoFillBackground(false);
 
     // The view comes with a chart of its own; replacing it would leave that one to the caller.
     QChart *chart = this->chart();
@@ -335,7 +338,9 @@ void TokenUsageChart::paintEvent(QPaintEvent *event)
     QStyleOptionFocusRect option;
     option.initFrom(this);
     option.rect = viewport()->rect();
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    // The application's style draws the ring every other control shows; the chart's own would
+    // be a style sheet's wherever an ancestor sets one, with its plain dotted frame.
+    QApplication::style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void TokenUsageChart::focusInEvent(QFocusEvent *event)

@@ -3,6 +3,7 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
+#include "detail/SplitRowLayout.h"
 #include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 #include "detail/sections/TokenUsageChart.h"
@@ -11,6 +12,7 @@
 #include "widgets/ElidingLabel.h"
 #include "widgets/SegmentedControl.h"
 #include "widgets/SystemColors.h"
+#include "widgets/WrappingRowLayout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,6 +50,8 @@ constexpr int placeholderMinimumHeight = 120;
 constexpr int breakdownSpacing = 16;
 constexpr int breakdownDotSize = 6;
 constexpr int breakdownDotSpacing = 5;
+constexpr int breakdownLineSpacing = 6;
+constexpr int headerSpacing = 6;
 
 const QString middleDot = QString(QChar(0x00B7));
 
@@ -134,23 +138,29 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     card->setStroke(SystemColors::withAlpha(BrowserStyle::secondaryLabelColor(palette()),
                                             cardStrokeOpacity));
 
-    // Header: the title, the indexing indicator, the period picker.
-    auto *header = new QHBoxLayout;
-    header->addWidget(DetailStyle::sectionTitle(QStringLiteral("Token Usage"),
-                                                QStringLiteral("chart.bar.xaxis"), card),
-                      0);
-    m_progress = new QProgressBar(card);
+    // Header: the title and the indexing indicator, then the period picker at the far end, or
+    // below them where the card is too narrow for both.
+    auto *header = new QWidget(card);
+    auto *title = new QWidget(header);
+    auto *titleRow = new QHBoxLayout(title);
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    titleRow->addWidget(DetailStyle::sectionTitle(QStringLiteral("Token Usage"),
+                                                  QStringLiteral("chart.bar.xaxis"), title));
+    m_progress = new QProgressBar(title);
     m_progress->setObjectName(QStringLiteral("tokenUsageProgress"));
     m_progress->setRange(0, 0);
     m_progress->setTextVisible(false);
     m_progress->setFixedSize(progressWidth, progressHeight);
     m_progress->hide();
-    header->addWidget(m_progress);
-    header->addStretch(1);
+    titleRow->addWidget(m_progress);
+    titleRow->addStretch(1);
+    auto *headerRow = new SplitRowLayout(header);
+    headerRow->setItemSpacing(headerSpacing);
+    headerRow->addWidget(title);
     QStringList labels;
     for (TokenUsagePeriod period : tokenUsagePeriods())
         labels.append(tokenUsagePeriodLabel(period));
-    m_picker = new SegmentedControl(labels, card);
+    m_picker = new SegmentedControl(labels, header);
     m_picker->setObjectName(QStringLiteral("tokenUsagePeriod"));
     m_picker->setAccessibleName(QStringLiteral("Period"));
     FontScale::follow(m_picker, [picker = m_picker] {
@@ -160,7 +170,7 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     connect(m_picker, &SegmentedControl::segmentSelected, this, [this](int segment) {
         setPeriod(tokenUsagePeriods().value(segment, initialPeriod));
     });
-    header->addWidget(m_picker);
+    headerRow->addWidget(m_picker);
 
     // Tiles: made once, filled on every change.
     for (int index = 0; index < metricTileCount; ++index) {
@@ -217,40 +227,49 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     placeholderLayout->addWidget(m_placeholderText, 0, Qt::AlignHCenter);
     placeholderLayout->addStretch(1);
 
-    auto *breakdown = new QHBoxLayout;
-    breakdown->setSpacing(breakdownSpacing);
+    // The token split, its parts wrapping where the card is narrow, and the indexed total at
+    // the far end, or below them.
+    auto *breakdown = new QWidget(card);
+    auto *parts = new QWidget(breakdown);
+    auto *partsRow = new WrappingRowLayout(parts);
+    partsRow->setHorizontalSpacing(breakdownSpacing);
+    partsRow->setVerticalSpacing(breakdownLineSpacing);
     for (const UsageBreakdown &part : tokenUsageBreakdown({})) {
-        auto *item = new QHBoxLayout;
-        item->setSpacing(breakdownDotSpacing);
-        auto *dotLabel = new QLabel(card);
+        auto *item = new QWidget(parts);
+        auto *itemRow = new QHBoxLayout(item);
+        itemRow->setContentsMargins(0, 0, 0, 0);
+        itemRow->setSpacing(breakdownDotSpacing);
+        auto *dotLabel = new QLabel(item);
         dotLabel->setPixmap(dot(colorOf(part.color)));
-        item->addWidget(dotLabel);
+        itemRow->addWidget(dotLabel);
         QLabel *text = DetailStyle::plainLabel(
-            BrowserStyle::monospacedDigitFont(DetailStyle::captionSize), card);
+            BrowserStyle::monospacedDigitFont(DetailStyle::captionSize), item);
         text->setObjectName(QStringLiteral("usageBreakdown"));
         BrowserStyle::setTextColor(text, BrowserStyle::secondaryLabelColor(palette()));
-        item->addWidget(text);
-        breakdown->addLayout(item);
+        itemRow->addWidget(text);
+        partsRow->addWidget(item);
         m_breakdown.append(text);
     }
-    breakdown->addStretch(1);
     m_indexed = DetailStyle::plainLabel(
-        BrowserStyle::monospacedDigitFont(DetailStyle::captionSize), card);
+        BrowserStyle::monospacedDigitFont(DetailStyle::captionSize), breakdown);
     m_indexed->setObjectName(QStringLiteral("usageIndexed"));
     BrowserStyle::setTextColor(m_indexed, BrowserStyle::tertiaryLabelColor(palette()));
-    breakdown->addWidget(m_indexed);
+    auto *breakdownRow = new SplitRowLayout(breakdown);
+    breakdownRow->setItemSpacing(breakdownSpacing);
+    breakdownRow->addWidget(parts);
+    breakdownRow->addWidget(m_indexed);
 
     auto *column = new QVBoxLayout(card);
     column->setContentsMargins(cardPadding, cardPadding, cardPadding, cardPadding);
     column->setSpacing(cardSpacing);
-    column->addLayout(header);
+    column->addWidget(header);
     column->addLayout(m_grid);
     auto *chartFrame = new QVBoxLayout;
     chartFrame->setContentsMargins(0, chartTopPadding, 0, 0);
     chartFrame->addWidget(m_chart);
     column->addLayout(chartFrame);
     column->addWidget(m_placeholder);
-    column->addLayout(breakdown);
+    column->addWidget(breakdown);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(card);
