@@ -18,6 +18,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+
+namespace tolvaran::markdown {
+
+class RemoteImageModelTesting
+{
+public:
+    static bool settling(const RemoteImageModel &model) { return model.m_settle.isActive(); }
+};
+
+} // namespace tolvaran::markdown
 
 using namespace tolvaran::markdown;
 using namespace tolvaran::markdown::testing;
@@ -210,6 +221,71 @@ TEST(PicturePixels, aViewsPicturesStayWithinItsBudgetAndComeBackWhenScrolledTo)
     EXPECT_EQ(shown.pixelColor(inView.toPoint()), QColor(Qt::red));
     EXPECT_LE(world.heldBytes(), budget.limitBytes());
     EXPECT_EQ(world.heldBytes(), budget.heldBytes());
+}
+
+TEST(PicturePixels, aPictureWhosePixelsFailToLoadAgainKeepsItsRoom)
+{
+    const RemoteImageError unreachable{RemoteImageErrorKind::transferFailed, {}};
+    const struct
+    {
+        const char *name;
+        std::function<void(ManyPicturesWorld &)> reload;
+        bool released; // whether pictures were left without pixels
+    } rows[] = {
+        {"drawn at another size", [](ManyPicturesWorld &world) { world.view.resize(700, 500); },
+         false},
+        {"pixels released by the budget, scrolled back to",
+         [](ManyPicturesWorld &world) {
+             QScrollBar *bar = world.view.verticalScrollBar();
+             for (int top = 0; top < bar->maximum() + bar->pageStep(); top += bar->pageStep()) {
+                 bar->setValue(top);
+                 world.settle();
+             }
+             bar->setValue(0);
+         },
+         true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ManyPicturesWorld world;
+        ASSERT_TRUE(world.settle());
+        row.reload(world);
+        ASSERT_TRUE(waitUntil([&] {
+            world.view.viewport()->repaint();
+            return world.view.documentLayout()->isComplete()
+                   && picturesOf(world.view).size() == ManyPicturesWorld::count;
+        }));
+        const qreal height = world.view.documentLayout()->height();
+        QList<QSizeF> sizes;
+        for (const RemoteImageItem *picture : picturesOf(world.view))
+            sizes.append(picture->size());
+
+        // Every load that follows fails, as with the host out of reach.
+        ASSERT_TRUE(waitUntil([&] {
+            world.view.viewport()->repaint();
+            tolvaran::fixtures::runQueuedWork(1);
+            for (; world.answered < world.loader.calls.size(); ++world.answered)
+                world.loader.complete(world.answered, unreachable);
+            const auto pictures = picturesOf(world.view);
+            return world.answered > 0
+                   && std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+                          return RemoteImageModelTesting::settling(*picture->model());
+                      });
+        }));
+        world.view.viewport()->repaint();
+        EXPECT_EQ(world.view.documentLayout()->height(), height);
+        const auto pictures = picturesOf(world.view);
+        ASSERT_EQ(pictures.size(), sizes.size());
+        for (qsizetype i = 0; i < pictures.size(); ++i) {
+            EXPECT_EQ(pictures[i]->size(), sizes[i]) << "picture " << i;
+            EXPECT_EQ(pictures[i]->model()->image().kind(), RemoteImageState::Kind::success);
+        }
+        // A picture left without pixels is asked for again when it is drawn again.
+        world.view.viewport()->repaint();
+        if (row.released) {
+            EXPECT_GT(world.loader.calls.size(), world.answered);
+        }
+    }
 }
 
 class CountingHolder final : public ImagePixelBudget::Holder
