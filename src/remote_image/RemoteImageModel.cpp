@@ -12,7 +12,7 @@ RemoteImageModel::RemoteImageModel(QObject *parent)
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(drawnSizeSettleTime);
-    connect(&m_settle, &QTimer::timeout, this, [this] { refreshPixels(false); });
+    connect(&m_settle, &QTimer::timeout, this, [this] { refreshPixels(); });
 }
 
 void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
@@ -38,7 +38,11 @@ void RemoteImageModel::setDrawnSize(QSize size)
 
 void RemoteImageModel::pixelsNeeded()
 {
-    refreshPixels(true);
+    // Pixels of another size are drawn scaled meanwhile: the wait for the size to settle
+    // decides about those.
+    if (m_source && !m_loading && m_image.kind() == RemoteImageState::Kind::success
+        && m_image.image()->isNull())
+        loadImage(*m_source);
 }
 
 void RemoteImageModel::releasePixels()
@@ -53,16 +57,13 @@ qint64 RemoteImageModel::heldBytes() const
     return image ? image->sizeInBytes() : 0;
 }
 
-void RemoteImageModel::refreshPixels(bool restoreReleased)
+void RemoteImageModel::refreshPixels()
 {
     if (!m_source || m_loading || m_image.kind() != RemoteImageState::Kind::success)
         return;
     const QImage held = *m_image.image();
-    if (held.isNull()) {
-        if (restoreReleased)
-            loadImage(*m_source);
+    if (held.isNull())
         return;
-    }
     const QSize wanted = fittedPictureSize(m_pictureSize, m_drawnSize);
     const bool differs =
         std::abs(held.width() - wanted.width()) > drawnSizeTolerance
@@ -97,7 +98,7 @@ void RemoteImageModel::loadImage(const ImageSource &source)
             // The drawn size may have changed while the load ran; while it is still
             // changing, the wait for it to settle decides.
             if (!m_settle.isActive())
-                refreshPixels(false);
+                refreshPixels();
         });
 }
 

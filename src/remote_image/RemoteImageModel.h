@@ -89,9 +89,9 @@ private:
     // Whether the state shows a picture of the current source.
     bool showsCurrentSource() const;
     void setImage(const RemoteImageState &state);
-    // Loads the pixels again where those held do not suit the drawn size, or, when
-    // `restoreReleased`, where they were released.
-    void refreshPixels(bool restoreReleased);
+    // Loads the pixels again where those held do not suit the drawn size (none held: they
+    // were released, and wait for pixelsNeeded).
+    void refreshPixels();
 
     std::optional<ImageSource> m_source;
     RemoteImageState m_image = RemoteImageState::empty();

@@ -13,6 +13,7 @@
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -221,6 +222,52 @@ TEST(PicturePixels, aViewsPicturesStayWithinItsBudgetAndComeBackWhenScrolledTo)
     EXPECT_EQ(shown.pixelColor(inView.toPoint()), QColor(Qt::red));
     EXPECT_LE(world.heldBytes(), budget.limitBytes());
     EXPECT_EQ(world.heldBytes(), budget.heldBytes());
+}
+
+TEST(PicturePixels, aWindowDraggedWiderLoadsPixelsOnceForThePicturesOnScreen)
+{
+    // Short enough that only the first picture is ever on screen.
+    ManyPicturesWorld world;
+    world.view.resize(600, 300);
+    ASSERT_TRUE(world.settle());
+    ASSERT_TRUE(waitUntil([&] {
+        world.view.viewport()->repaint();
+        world.answerRequests();
+        const auto pictures = picturesOf(world.view);
+        return std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+            return RemoteImageModelTesting::settling(*picture->model());
+        });
+    }));
+    const qsizetype before = world.loader.calls.size();
+
+    // Painted at every step, as a drag paints; held pixels are drawn scaled meanwhile.
+    for (int width = 650; width <= 900; width += 50) {
+        world.view.resize(width, 300);
+        world.view.viewport()->repaint();
+    }
+    EXPECT_EQ(world.loader.calls.size(), before);
+    ASSERT_TRUE(waitUntil([&] {
+        world.view.viewport()->repaint();
+        const auto pictures = picturesOf(world.view);
+        return std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+            return RemoteImageModelTesting::settling(*picture->model());
+        });
+    }));
+    const QRectF shown(0, world.view.verticalScrollBar()->value(), 900, 300);
+    QSet<QUrl> asked;
+    for (qsizetype i = before; i < world.loader.calls.size(); ++i) {
+        const QUrl url = world.loader.calls[i].url;
+        EXPECT_FALSE(asked.contains(url)) << url.toString().toStdString();
+        asked.insert(url);
+        for (const auto &[picture, origin] : placedOfType<RemoteImageItem>(
+                 *world.view.documentLayout())) {
+            if (picture->url() == url) {
+                EXPECT_TRUE(shown.intersects(QRectF(origin, picture->size())))
+                    << url.toString().toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(asked.isEmpty());
 }
 
 TEST(PicturePixels, aPictureWhosePixelsFailToLoadAgainKeepsItsRoom)
