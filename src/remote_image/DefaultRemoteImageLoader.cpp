@@ -216,7 +216,8 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
             || !isSuccessStatus(status.toInt()))) {
         // Nothing stored (Qt's content-not-found error), or a stored answer that is no
         // picture, such as a redirect, which the cache does not follow: the network decides.
-        m_session->cache()->remove(url);
+        if (QAbstractNetworkCache *responses = m_session->cache())
+            responses->remove(url);
         startDownload(url, id, false);
         return;
     }
