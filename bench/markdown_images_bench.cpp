@@ -2,12 +2,23 @@
 // forty, zero-filled 4096 by 4096 PNG files (about 65 KB each, 64 MiB each once decoded) from
 // the document's folder; then one picture served over HTTP and named twenty times with
 // different query strings (each address loaded and decoded on its own). The view is shown at
-// 860 by 900 pixels in the GitHub theme, every picture loaded, and read from start to end a
-// screen at a time. Each figure is the peak resident set of a process of its own (this program
-// run with --resident and the name of the document), beside the goal for forty pictures.
+// 860 by 900 pixels in the GitHub theme, at one device pixel per point, every picture loaded,
+// and read from start to end a screen at a time. Each figure is the peak resident set of a
+// process of its own (this program run with --resident and the name of the case), beside the
+// goal for forty pictures.
+//
+// The hosted pictures, served without caching headers, are then followed through a session:
+// the window widened to 1400 pixels, narrowed to 600, widened again, the document opened anew
+// and read to its end and back; the figure is the downloads per address (one is the goal: the
+// rest come from the caches) beside the peak memory. Last, the window is dragged from 800 to
+// 1600 pixels in 16 steps of 50 ms: the figures are the decodes per picture (and the shrinks
+// of cached pixels) from opening to the end of the drag, and the processor time the drag
+// took, beside the 25 s it took before pictures waited for the width to settle.
 #include "helpers/ResidentSet.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/RemoteImageItem.h"
+#include "remote_image/DefaultRemoteImageCache.h"
+#include "remote_image/DefaultRemoteImageLoader.h"
 #include "support/network/LocalHttpServer.h"
 #include "support/markdown/TestImages.h"
 
@@ -15,12 +26,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QPointer>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -35,6 +52,18 @@ constexpr int hostedNames = 20;
 constexpr double goalMegabytes = 300;
 // How long the view may take to load every picture before the figure is given up.
 constexpr qint64 loadDeadlineMilliseconds = 600000;
+// The session's widths, and the drag's.
+constexpr int wideWidth = 1400;
+constexpr int narrowWidth = 600;
+constexpr int dragStart = 800;
+constexpr int dragEnd = 1600;
+constexpr int dragSteps = 16;
+constexpr qint64 dragStepMilliseconds = 50;
+// The processor time of the drag before pictures waited for the width to settle.
+constexpr double dragReferenceSeconds = 25;
+// How long no picture may ask for pixels before the view counts as settled: twice the wait
+// for a drawn size to settle.
+constexpr qint64 quietMilliseconds = 600;
 
 const QString pictureName = QStringLiteral("picture%1.png");
 
@@ -94,6 +123,117 @@ bool showAndRead(const QString &markdown, const QUrl &folder, int pictures)
     return true;
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The program's shared loader, counting what the pictures ask of it: the loads in flight, the
+// decodes per address and the shrinks of cached pixels.
+class CountingLoader final : public markdown::RemoteImageLoader
+{
+public:
+    CountingLoader()
+        : m_loader(*markdown::DefaultRemoteImageLoader::shared())
+        , m_cache(markdown::DefaultRemoteImageCache::shared())
+    {
+        m_sinceLastRequest.start();
+    }
+
+    void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
+               Completion completion) override
+    {
+        imageAtSize(url, imageBaseURL, QSize(), context, std::move(completion));
+    }
+
+    void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
+                     QObject *context, Completion completion) override
+    {
+        // As the loader tells them apart: pixels cached at the size asked serve as they are,
+        // larger ones are shrunk, and anything else is decoded.
+        const std::optional<markdown::DecodedImage> cached = m_cache.image(url);
+        const QSize wanted =
+            cached ? markdown::fittedPictureSize(cached->pictureSize, maximumSize) : QSize();
+        if (!cached || cached->image.width() < wanted.width()
+            || cached->image.height() < wanted.height())
+            ++m_decodes[url];
+        else if (cached->image.size() != wanted)
+            ++m_shrinks;
+        ++m_inFlight;
+        m_sinceLastRequest.restart();
+        // The count must hear of every outcome, also one whose caller has gone.
+        m_loader.imageAtSize(url, imageBaseURL, maximumSize, nullptr,
+                             [this, caller = QPointer<QObject>(context), hasCaller = !!context,
+                              completion](const markdown::RemoteImageResult &result) {
+                                 --m_inFlight;
+                                 if (!hasCaller || caller)
+                                     completion(result);
+                             });
+    }
+
+    // No load in flight, and none asked for lately.
+    bool quiet(qint64 milliseconds) const
+    {
+        return m_inFlight == 0 && m_sinceLastRequest.elapsed() >= milliseconds;
+    }
+    const QHash<QUrl, int> &decodes() const { return m_decodes; }
+    int shrinks() const { return m_shrinks; }
+
+private:
+    markdown::RemoteImageLoader &m_loader;
+    const markdown::RemoteImageCache &m_cache;
+    int m_inFlight = 0;
+    QElapsedTimer m_sinceLastRequest;
+    QHash<QUrl, int> m_decodes;
+    int m_shrinks = 0;
+};
+
+// A view over the counting loader, at `viewWidth` by the bench's height.
+std::unique_ptr<markdown::MarkdownView> openView(CountingLoader &loader, int viewWidth,
+                                                 const QString &markdown)
+{
+    auto view = std::make_unique<markdown::MarkdownView>();
+    view->setRemoteImageLoader(&loader);
+    view->setTheme(markdown::Theme::gitHub());
+    view->resize(viewWidth, height);
+    view->show();
+    view->setMarkdown(markdown);
+    return view;
+}
+
+// Paints the view until its pictures have not asked for pixels for `milliseconds`, from now.
+bool settle(markdown::MarkdownView &view, const CountingLoader &loader,
+            qint64 milliseconds = quietMilliseconds)
+{
+    QElapsedTimer settling;
+    settling.start();
+    return processUntil([&] {
+        view.viewport()->repaint();
+        return settling.elapsed() >= milliseconds && loader.quiet(milliseconds);
+    });
+}
+
+// Reads the view a screen at a time to its end and back to its start.
+bool scrollThroughAndBack(markdown::MarkdownView &view, const CountingLoader &loader)
+{
+    QScrollBar *bar = view.verticalScrollBar();
+    QList<int> tops;
+    for (int top = 0; top <= bar->maximum() + bar->pageStep(); top += bar->pageStep())
+        tops.append(top);
+    QList<int> back = tops;
+    std::reverse(back.begin(), back.end());
+    tops += back;
+    for (const int top : std::as_const(tops)) {
+        bar->setValue(top);
+        if (!settle(view, loader, 50))
+            return false;
+    }
+    return true;
+}
+
 QString document(int pictures, const std::function<QString(int)> &source)
 {
     QString markdown = QStringLiteral("# Pictures\n\n");
@@ -102,41 +242,127 @@ QString document(int pictures, const std::function<QString(int)> &source)
     return markdown;
 }
 
-// Measures the document `what` names in this process; prints the peak resident set in KiB.
+// A local server answering `/picture.png` with any query by the picture in `folderPath`,
+// without caching headers; none when that failed.
+std::unique_ptr<LocalHttpServer> pictureServer(const QString &folderPath)
+{
+    QFile file(QDir(folderPath).filePath(pictureName.arg(0)));
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    auto server = std::make_unique<LocalHttpServer>();
+    if (!server->listen())
+        return nullptr;
+    server->setResponse(QStringLiteral("/picture.png"),
+                        LocalHttpServer::Response::ok(file.readAll(), "image/png"));
+    return server;
+}
+
+QString hostedDocument(const LocalHttpServer &server)
+{
+    const QString url = server.url(QStringLiteral("/picture.png")).toString();
+    return document(hostedNames, [&](int i) { return QStringLiteral("%1?n=%2").arg(url).arg(i); });
+}
+
+// The hosted session; prints the most downloads of one address and the total.
+bool measureSession(const QString &folderPath, QTextStream &figures)
+{
+    const std::unique_ptr<LocalHttpServer> server = pictureServer(folderPath);
+    if (!server)
+        return false;
+    CountingLoader loader;
+    const QString markdown = hostedDocument(*server);
+    auto view = openView(loader, width, markdown);
+    if (!processUntil([&] { return allPicturesShown(*view, hostedNames); })
+        || !settle(*view, loader))
+        return false;
+    for (const int viewWidth : {wideWidth, narrowWidth, wideWidth}) {
+        view->resize(viewWidth, height);
+        if (!settle(*view, loader))
+            return false;
+    }
+    view.reset();
+    view = openView(loader, wideWidth, markdown);
+    if (!processUntil([&] { return allPicturesShown(*view, hostedNames); })
+        || !settle(*view, loader) || !scrollThroughAndBack(*view, loader))
+        return false;
+    int most = 0;
+    int total = 0;
+    for (const LocalHttpServer::Request &request : server->requests()) {
+        ++total;
+        most = std::max(most, server->requestCount(QString::fromUtf8(request.path)));
+    }
+    figures << most << ' ' << total << ' ';
+    return true;
+}
+
+// The drag; prints the most decodes of one picture, their total, the shrinks and the drag's
+// processor seconds.
+bool measureDrag(const QString &folderPath, QTextStream &figures)
+{
+    const std::unique_ptr<LocalHttpServer> server = pictureServer(folderPath);
+    if (!server)
+        return false;
+    CountingLoader loader;
+    auto view = openView(loader, dragStart, hostedDocument(*server));
+    if (!processUntil([&] { return allPicturesShown(*view, hostedNames); })
+        || !settle(*view, loader))
+        return false;
+    const double start = cpuSeconds();
+    for (int step = 1; step <= dragSteps; ++step) {
+        view->resize(dragStart + (dragEnd - dragStart) * step / dragSteps, height);
+        QElapsedTimer pause;
+        pause.start();
+        while (pause.elapsed() < dragStepMilliseconds) {
+            view->viewport()->repaint();
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+    if (!settle(*view, loader))
+        return false;
+    const double seconds = cpuSeconds() - start;
+    int most = 0;
+    int total = 0;
+    for (const int decodes : loader.decodes()) {
+        most = std::max(most, decodes);
+        total += decodes;
+    }
+    figures << most << ' ' << total << ' ' << loader.shrinks() << ' ' << seconds << ' ';
+    return true;
+}
+
+// Measures the case `what` names in this process; prints its figures, then the peak resident
+// set in KiB.
 int measure(const QString &what, const QString &folderPath)
 {
     const QUrl folder = QUrl::fromLocalFile(folderPath + u'/');
     const auto inFolder = [](int) { return pictureName.arg(0); };
+    QString printed;
+    QTextStream figures(&printed);
     bool shown = false;
     if (what == QLatin1String("one")) {
         shown = showAndRead(document(1, inFolder), folder, 1);
     } else if (what == QLatin1String("many")) {
         shown = showAndRead(document(manyPictures, [](int i) { return pictureName.arg(i); }),
                             folder, manyPictures);
+    } else if (what == QLatin1String("session")) {
+        shown = measureSession(folderPath, figures);
+    } else if (what == QLatin1String("drag")) {
+        shown = measureDrag(folderPath, figures);
     } else {
-        QFile file(QDir(folderPath).filePath(pictureName.arg(0)));
-        if (!file.open(QIODevice::ReadOnly))
-            return 1;
-        LocalHttpServer server;
-        if (!server.listen())
-            return 1;
-        server.setResponse(QStringLiteral("/picture.png"),
-                           LocalHttpServer::Response::ok(file.readAll(), "image/png"));
-        const QString url = server.url(QStringLiteral("/picture.png")).toString();
-        shown = showAndRead(document(hostedNames, [&](int i) {
-                                return QStringLiteral("%1?n=%2").arg(url).arg(i);
-                            }),
-                            folder, hostedNames);
+        const std::unique_ptr<LocalHttpServer> server = pictureServer(folderPath);
+        shown = server && showAndRead(hostedDocument(*server), folder, hostedNames);
     }
     if (!shown)
         return 1;
-    QTextStream(stdout) << qint64(fixtures::bench::residentSet().peak * 1024) << '\n';
+    figures.flush();
+    QTextStream(stdout) << printed << qint64(fixtures::bench::residentSet().peak * 1024)
+                        << '\n';
     return 0;
 }
 
-// The peak megabytes of `what`, measured in a process of its own whose downloads are cached
-// under `cacheFolder`; negative when that failed.
-double peakMegabytes(const QString &what, const QString &folder, const QString &cacheFolder)
+// The figures of `what`, measured in a process of its own whose downloads are cached under
+// `cacheFolder`, its peak megabytes last; empty when that failed.
+QList<double> figuresOf(const QString &what, const QString &folder, const QString &cacheFolder)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -145,8 +371,18 @@ double peakMegabytes(const QString &what, const QString &folder, const QString &
     process.start(QCoreApplication::applicationFilePath(),
                   {QStringLiteral("--resident"), what, folder});
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        return -1;
-    return process.readAllStandardOutput().trimmed().toDouble() / 1024;
+        return {};
+    QList<double> figures;
+    for (const QByteArray &figure : process.readAllStandardOutput().simplified().split(' '))
+        figures.append(figure.toDouble());
+    figures.last() /= 1024;
+    return figures;
+}
+
+double peakMegabytes(const QString &what, const QString &folder, const QString &cacheFolder)
+{
+    const QList<double> figures = figuresOf(what, folder, cacheFolder);
+    return figures.isEmpty() ? -1 : figures.last();
 }
 
 QString megabytes(double value)
@@ -192,5 +428,45 @@ int main(int argc, char *argv[])
     out << QStringLiteral("  one hosted picture, %1 query strings     ").arg(hostedNames)
         << megabytes(peakMegabytes(QStringLiteral("hosted"), folder.path(), cache.path()))
         << '\n';
+
+    // Each in a download cache of its own, empty at the start.
+    out << QStringLiteral("The %1 hosted addresses, served without caching headers:\n")
+               .arg(hostedNames);
+    QTemporaryDir sessionCache;
+    const QList<double> session =
+        figuresOf(QStringLiteral("session"), folder.path(), sessionCache.path());
+    if (session.size() == 3) {
+        out << QStringLiteral("  widened to %1, narrowed to %2, widened, opened anew, read "
+                              "to the end and back:\n")
+                   .arg(wideWidth)
+                   .arg(narrowWidth)
+            << QStringLiteral("    downloads per address  %1 on average, at most %2   (goal: "
+                              "1)\n")
+                   .arg(session[1] / hostedNames, 0, 'f', 1)
+                   .arg(session[0])
+            << QStringLiteral("    peak resident set      ") << megabytes(session[2]) << '\n';
+    } else {
+        out << QStringLiteral("  the session failed\n");
+    }
+    QTemporaryDir dragCache;
+    const QList<double> drag = figuresOf(QStringLiteral("drag"), folder.path(), dragCache.path());
+    if (drag.size() == 5) {
+        out << QStringLiteral("  opened at %1 px and dragged to %2 px in %3 steps of %4 ms:\n")
+                   .arg(dragStart)
+                   .arg(dragEnd)
+                   .arg(dragSteps)
+                   .arg(dragStepMilliseconds)
+            << QStringLiteral("    decodes per picture    %1 on average, at most %2   (goal: "
+                              "at most 2), and %3 shrinks of cached pixels\n")
+                   .arg(drag[1] / hostedNames, 0, 'f', 1)
+                   .arg(drag[0])
+                   .arg(drag[2])
+            << QStringLiteral("    processor time of the drag  %1 s   (before: %2 s)\n")
+                   .arg(drag[3], 0, 'f', 1)
+                   .arg(dragReferenceSeconds, 0, 'f', 0)
+            << QStringLiteral("    peak resident set      ") << megabytes(drag[4]) << '\n';
+    } else {
+        out << QStringLiteral("  the drag failed\n");
+    }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/RemoteImageURLPolicy.h"
 
+#include <QAbstractNetworkCache>
 #include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -20,7 +21,8 @@ bool isSuccessStatus(int status)
     return status >= 200 && status <= 299;
 }
 
-QNetworkRequest imageRequest(const QUrl &url)
+// A request answered by the session's disk cache alone, or by the network alone.
+QNetworkRequest imageRequest(const QUrl &url, bool fromCache)
 {
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "image/*");
@@ -28,9 +30,13 @@ QNetworkRequest imageRequest(const QUrl &url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(DefaultRemoteImageLoader::maximumRedirects);
-    // A stored response serves again without asking the server.
+    // Qt's own choice between the two (PreferCache) serves a stored response only while it is
+    // fresh, which one without caching headers never is: each new size of a picture would be
+    // downloaded again. A stored response is used whatever its age instead, and the network
+    // only when nothing usable is stored; its answer is stored in turn.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::PreferCache);
+                         fromCache ? QNetworkRequest::AlwaysCache
+                                   : QNetworkRequest::AlwaysNetwork);
     return request;
 }
 
@@ -134,16 +140,19 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
         && cached->image.height() >= wanted.height())
         shrinkInBackground(*cached, maximumSize, url, id);
     else if (network)
-        startDownload(url, id);
+        startDownload(url, id, m_session->cache() != nullptr);
     else
         startFileRead(*file, maximumSize, url, id);
 }
 
-void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id)
+void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
-    QNetworkReply *reply = m_session->get(imageRequest(url));
+    QNetworkReply *reply = m_session->get(imageRequest(url, fromCache));
     reply->setReadBufferSize(readBufferBytes);
-    m_ongoing[url].reply = reply;
+    Load &load = m_ongoing[url];
+    load.reply = reply;
+    load.fromCache = fromCache;
+    load.received.clear();
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
             Q_EMIT reply->redirectAllowed();
@@ -202,6 +211,16 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
+    if (load->fromCache
+        && (error != QNetworkReply::NoError || !status.isValid()
+            || !isSuccessStatus(status.toInt()))) {
+        // Nothing stored (Qt's content-not-found error), or a stored answer that is no
+        // picture, such as a redirect, which the cache does not follow: the network decides.
+        if (QAbstractNetworkCache *responses = m_session->cache())
+            responses->remove(url);
+        startDownload(url, id, false);
+        return;
+    }
     if (status.isValid() && !isSuccessStatus(status.toInt())) {
         // A redirect that was not followed ends here too.
         const QByteArray location = reply->rawHeader("Location");
@@ -314,7 +333,12 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
     if (result.succeeded())
-        m_cache.setImage(result.decoded(), url);
+        keepInCache(result.decoded(), url);
+    else if (QAbstractNetworkCache *responses = m_session->cache();
+             responses && RemoteImageURLPolicy::isNetworkURL(url))
+        // The next request asks the server again, rather than the stored answer that failed
+        // (one that did not decode, say).
+        responses->remove(url);
     for (const Waiter &waiter : load.waiters)
         deliver(waiter, result);
     // Those who wanted another size: a failure is theirs too, since the bytes are the same;
@@ -327,6 +351,19 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
                         request.waiter.completion);
         }
     }
+}
+
+void DefaultRemoteImageLoader::keepInCache(const DecodedImage &image, const QUrl &url)
+{
+    // Pixels shrunk for one caller stay that caller's: a window made narrower and then wider
+    // again finds the larger pixels still cached instead of decoding the picture anew. Pixels
+    // of another picture (the address now names another) replace them whatever their size.
+    const std::optional<DecodedImage> cached = m_cache.image(url);
+    if (cached && cached->pictureSize == image.pictureSize
+        && (image.image.width() < cached->image.width()
+            || image.image.height() < cached->image.height()))
+        return;
+    m_cache.setImage(image, url);
 }
 
 void DefaultRemoteImageLoader::deliverLater(Waiter waiter, const RemoteImageResult &result)

@@ -36,9 +36,14 @@ namespace tolvaran::markdown {
 // share decodeThreadCount threads.
 //
 // A caller that names the size it draws at gets the picture decoded to that size
-// (fittedPictureSize), and the cache keeps each address at the size last decoded: a request
-// for that size is served from it, one for a smaller size shrinks it, one for a larger size
-// loads the picture again (from the response cache on disk, for a downloaded picture).
+// (fittedPictureSize), and the cache keeps each address at the largest size decoded: a
+// request for that size is served from it, one for a smaller size shrinks it for that caller
+// alone, one for a larger size loads the picture again.
+//
+// Downloads go to the session's disk cache first (when it has one) and to the network only
+// when it holds nothing usable for the address, so a picture is downloaded once whatever its
+// caching headers say, and the next run finds it there too. An answer that fails is removed
+// from the disk cache.
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
     Q_OBJECT
@@ -100,12 +105,15 @@ private:
         QSize maximumSize;
         QList<LaterRequest> later;
         QPointer<QNetworkReply> reply;
+        // Whether the reply in flight is the disk cache's answer.
+        bool fromCache = false;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
     };
 
-    void startDownload(const QUrl &url, quint64 id);
+    // Asks the disk cache (`fromCache`) or the network.
+    void startDownload(const QUrl &url, quint64 id, bool fromCache);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
@@ -122,6 +130,8 @@ private:
     void finishLater(WorkGroup &group, const QUrl &url, quint64 id,
                      const RemoteImageResult &result);
     void finish(const QUrl &url, quint64 id, const RemoteImageResult &result);
+    // Caches `image` unless the cache holds larger pixels of the same picture.
+    void keepInCache(const DecodedImage &image, const QUrl &url);
     void deliverLater(Waiter waiter, const RemoteImageResult &result);
     static void deliver(const Waiter &waiter, const RemoteImageResult &result);
 

@@ -6,19 +6,27 @@
 
 namespace tolvaran::markdown {
 
+void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapacity,
+                                std::chrono::milliseconds timeout, const QString &cacheFolder)
+{
+    session.setTransferTimeout(int(timeout.count()));
+    session.setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    if (cacheFolder.isEmpty())
+        return;
+    auto *cache = new QNetworkDiskCache(&session);
+    cache->setCacheDirectory(cacheFolder);
+    cache->setMaximumCacheSize(diskCapacity);
+    session.setCache(cache);
+}
+
 QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::milliseconds timeout,
                                            QObject *parent)
 {
     auto *session = new QNetworkAccessManager(parent);
-    session->setTransferTimeout(int(timeout.count()));
-    session->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
     const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (!cacheFolder.isEmpty()) {
-        auto *cache = new QNetworkDiskCache(session);
-        cache->setCacheDirectory(cacheFolder + QStringLiteral("/images"));
-        cache->setMaximumCacheSize(diskCapacity);
-        session->setCache(cache);
-    }
+    prepareImageLoadingSession(*session, diskCapacity, timeout,
+                               cacheFolder.isEmpty() ? QString()
+                                                     : cacheFolder + QStringLiteral("/images"));
     return session;
 }
 

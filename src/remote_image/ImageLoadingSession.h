@@ -6,13 +6,24 @@
 
 class QNetworkAccessManager;
 class QObject;
+class QString;
 
 namespace tolvaran::markdown {
 
-// The network access for image downloads: raw responses kept in a disk cache of
-// `diskCapacity` bytes (in the user's cache folder) and preferred to the network, and
-// `timeout` without any data ending a request. Qt keeps no in-memory response cache; the
-// decoded images are cached in memory by the loader's image cache instead.
+// Makes `session` the network access for image downloads: raw responses kept in a disk cache
+// of `diskCapacity` bytes in `cacheFolder` (none when it is empty), and `timeout` without any
+// data ending a request.
+//
+// The disk cache is the second level under the decoded images of the loader's image cache:
+// Qt keeps no response cache in memory, and keeping encoded copies there as well would only
+// add to the decoded ones. The loader asks it first and uses whatever it holds, whatever the
+// response's age, so a picture is downloaded once, also across runs. Qt keeps responses that
+// carry no caching headers at all; it stores none that say "no-store", and serves none that
+// say "no-cache" or "must-revalidate" without the server, which the loader then asks.
+void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapacity,
+                                std::chrono::milliseconds timeout, const QString &cacheFolder);
+
+// A new session prepared so, with its disk cache in the user's cache folder.
 QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::milliseconds timeout,
                                            QObject *parent = nullptr);
 

@@ -10,6 +10,9 @@ namespace tolvaran::markdown {
 RemoteImageModel::RemoteImageModel(QObject *parent)
     : QObject(parent)
 {
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(drawnSizeSettleTime);
+    connect(&m_settle, &QTimer::timeout, this, [this] { refreshPixels(); });
 }
 
 void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
@@ -25,13 +28,21 @@ void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
 
 void RemoteImageModel::setDrawnSize(QSize size)
 {
+    // Views tell the size at every paint: only a change restarts the wait.
+    if (size == m_drawnSize)
+        return;
     m_drawnSize = size;
-    refreshPixels(false);
+    if (m_source)
+        m_settle.start();
 }
 
 void RemoteImageModel::pixelsNeeded()
 {
-    refreshPixels(true);
+    // Pixels of another size are drawn scaled meanwhile: the wait for the size to settle
+    // decides about those.
+    if (m_source && !m_loading && m_image.kind() == RemoteImageState::Kind::success
+        && m_image.image()->isNull())
+        loadImage(*m_source);
 }
 
 void RemoteImageModel::releasePixels()
@@ -46,16 +57,13 @@ qint64 RemoteImageModel::heldBytes() const
     return image ? image->sizeInBytes() : 0;
 }
 
-void RemoteImageModel::refreshPixels(bool restoreReleased)
+void RemoteImageModel::refreshPixels()
 {
     if (!m_source || m_loading || m_image.kind() != RemoteImageState::Kind::success)
         return;
     const QImage held = *m_image.image();
-    if (held.isNull()) {
-        if (restoreReleased)
-            loadImage(*m_source);
+    if (held.isNull())
         return;
-    }
     const QSize wanted = fittedPictureSize(m_pictureSize, m_drawnSize);
     const bool differs =
         std::abs(held.width() - wanted.width()) > drawnSizeTolerance
@@ -75,22 +83,36 @@ void RemoteImageModel::loadImage(const ImageSource &source)
     m_requestedSize = m_drawnSize;
     loader->imageAtSize(
         source.url, m_imageBaseURL, m_drawnSize, this,
-        [this, generation, scale = source.scale](const RemoteImageResult &result) {
+        [this, generation, source](const RemoteImageResult &result) {
             if (generation != m_generation)
                 return;
             m_loading = false;
             if (result.succeeded())
-                loadImageFinished(result.decoded(), scale);
-            else
+                loadImageFinished(result.decoded(), source);
+            else if (!showsCurrentSource())
                 setImage(RemoteImageState::failure());
-            // The drawn size may have changed while the load ran.
-            refreshPixels(false);
+            // Otherwise the picture keeps its room and the pixels it holds (drawn scaled);
+            // pixels released are asked for again when it is next drawn, not here, so a host
+            // that stays unreachable is not asked in a loop.
+            //
+            // The drawn size may have changed while the load ran; while it is still
+            // changing, the wait for it to settle decides.
+            if (!m_settle.isActive())
+                refreshPixels();
         });
 }
 
-void RemoteImageModel::loadImageFinished(const DecodedImage &decoded, qreal scale)
+bool RemoteImageModel::showsCurrentSource() const
 {
+    return m_image.kind() == RemoteImageState::Kind::success && m_shownSource
+           && m_shownSource == m_source;
+}
+
+void RemoteImageModel::loadImageFinished(const DecodedImage &decoded, const ImageSource &source)
+{
+    m_shownSource = source;
     // A scale that is not a positive number would give an image of no or endless size.
+    const qreal scale = source.scale;
     const qreal pixelsPerPoint = std::isfinite(scale) && scale > 0 ? scale : 1;
     m_pictureSize = decoded.pictureSize;
     const QSizeF idealSize(decoded.pictureSize.width() / pixelsPerPoint,

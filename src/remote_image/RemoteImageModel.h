@@ -5,7 +5,9 @@
 #include "remote_image/RemoteImageState.h"
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <optional>
 
 namespace tolvaran::markdown {
@@ -20,9 +22,13 @@ class RemoteImageLoader;
 // after the source has changed is dropped, so it never replaces a newer image.
 //
 // The pixels kept are those the view draws: given the size it draws the image at, the model
-// asks the loader for the picture at that size, and loads it again, at the new size, when the
-// view draws it at another size than the pixels held (the held image shows meanwhile). The
-// ideal size is always that of the whole picture.
+// asks the loader for the picture at that size, and loads it again, at the new size, once the
+// view has drawn it at another size than the pixels held for drawnSizeSettleTime (the held
+// image shows, scaled, meanwhile). The ideal size is always that of the whole picture.
+//
+// A picture once shown stays: a load of the same source that fails (for another size, or for
+// pixels released) leaves the state a success with its ideal size and whatever pixels it
+// holds. Only a source that never loaded, or a new one, can end in failure.
 class RemoteImageModel final : public QObject
 {
     Q_OBJECT
@@ -31,6 +37,9 @@ public:
     // Pixels that the image held may differ by, each way, from the size it is drawn at before
     // it is loaded again: rounding the drawn size to pixels does not call for a new image.
     static constexpr int drawnSizeTolerance = 1;
+    // How long the drawn size must hold before pixels are loaded for it: a window dragged
+    // wider changes it many times a second, and each load decodes the picture anew.
+    static constexpr std::chrono::milliseconds drawnSizeSettleTime{300};
 
     explicit RemoteImageModel(QObject *parent = nullptr);
 
@@ -55,14 +64,16 @@ public:
 
     // The most the image is drawn at, in device pixels (invalid, the default: the whole
     // picture). Loads ask for the picture fitted within it; once an image has loaded, a size
-    // that needs other pixels than those held loads it again.
+    // that needs other pixels than those held, and holds for drawnSizeSettleTime, loads it
+    // again.
     void setDrawnSize(QSize size);
     QSize drawnSize() const { return m_drawnSize; }
     // Lets go of the pixels held, keeping the state's kind and ideal size, without a change
     // signal (whoever released them knows); they load again when the view next draws the
     // image (pixelsNeeded), not before.
     void releasePixels();
-    // The view is drawing the image: pixels released are loaded again.
+    // The view is drawing the image: pixels released are loaded again (at once, since there is
+    // nothing to draw meanwhile), also after such a load failed.
     void pixelsNeeded();
     // The bytes of the pixels held.
     qint64 heldBytes() const;
@@ -71,12 +82,16 @@ Q_SIGNALS:
     void imageChanged();
 
 private:
+    friend class RemoteImageModelTesting;
+
     void loadImage(const ImageSource &source);
-    void loadImageFinished(const DecodedImage &image, qreal scale);
+    void loadImageFinished(const DecodedImage &image, const ImageSource &source);
+    // Whether the state shows a picture of the current source.
+    bool showsCurrentSource() const;
     void setImage(const RemoteImageState &state);
-    // Loads the pixels again where those held do not suit the drawn size, or, when
-    // `restoreReleased`, where they were released.
-    void refreshPixels(bool restoreReleased);
+    // Loads the pixels again where those held do not suit the drawn size (none held: they
+    // were released, and wait for pixelsNeeded).
+    void refreshPixels();
 
     std::optional<ImageSource> m_source;
     RemoteImageState m_image = RemoteImageState::empty();
@@ -90,6 +105,10 @@ private:
     // The drawn size the last load asked for, and the whole picture's size it brought.
     QSize m_requestedSize;
     QSize m_pictureSize;
+    // The source of the picture that the state shows, once one has loaded.
+    std::optional<ImageSource> m_shownSource;
+    // Runs from the last change of the drawn size until it has held long enough.
+    QTimer m_settle;
 };
 
 } // namespace tolvaran::markdown

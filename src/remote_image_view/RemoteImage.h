@@ -14,8 +14,9 @@ class RemoteImageModel;
 // Shows an image loaded from a URL at its natural size in points, never wider than the room
 // it is given (narrower room shrinks it with its proportions kept). The load starts when the
 // widget is first shown and whenever its source changes after that; until an image has
-// loaded, and after a failure, the widget shows `emptyContent`. Once drawn, it keeps the
-// picture's pixels at the size it is drawn at in device pixels (see RemoteImageModel).
+// loaded, and after a source fails to load, the widget shows `emptyContent`. Once drawn, it
+// keeps the picture's pixels at the size it is drawn at in device pixels, and keeps the
+// picture when loading it again at another size fails (see RemoteImageModel).
 class RemoteImage final : public QWidget
 {
     Q_OBJECT

@@ -13,11 +13,23 @@
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+
+namespace tolvaran::markdown {
+
+class RemoteImageModelTesting
+{
+public:
+    static bool settling(const RemoteImageModel &model) { return model.m_settle.isActive(); }
+};
+
+} // namespace tolvaran::markdown
 
 using namespace tolvaran::markdown;
 using namespace tolvaran::markdown::testing;
@@ -210,6 +222,117 @@ TEST(PicturePixels, aViewsPicturesStayWithinItsBudgetAndComeBackWhenScrolledTo)
     EXPECT_EQ(shown.pixelColor(inView.toPoint()), QColor(Qt::red));
     EXPECT_LE(world.heldBytes(), budget.limitBytes());
     EXPECT_EQ(world.heldBytes(), budget.heldBytes());
+}
+
+TEST(PicturePixels, aWindowDraggedWiderLoadsPixelsOnceForThePicturesOnScreen)
+{
+    // Short enough that only the first picture is ever on screen.
+    ManyPicturesWorld world;
+    world.view.resize(600, 300);
+    ASSERT_TRUE(world.settle());
+    ASSERT_TRUE(waitUntil([&] {
+        world.view.viewport()->repaint();
+        world.answerRequests();
+        const auto pictures = picturesOf(world.view);
+        return std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+            return RemoteImageModelTesting::settling(*picture->model());
+        });
+    }));
+    const qsizetype before = world.loader.calls.size();
+
+    // Painted at every step, as a drag paints; held pixels are drawn scaled meanwhile.
+    for (int width = 650; width <= 900; width += 50) {
+        world.view.resize(width, 300);
+        world.view.viewport()->repaint();
+    }
+    EXPECT_EQ(world.loader.calls.size(), before);
+    ASSERT_TRUE(waitUntil([&] {
+        world.view.viewport()->repaint();
+        const auto pictures = picturesOf(world.view);
+        return std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+            return RemoteImageModelTesting::settling(*picture->model());
+        });
+    }));
+    const QRectF shown(0, world.view.verticalScrollBar()->value(), 900, 300);
+    QSet<QUrl> asked;
+    for (qsizetype i = before; i < world.loader.calls.size(); ++i) {
+        const QUrl url = world.loader.calls[i].url;
+        EXPECT_FALSE(asked.contains(url)) << url.toString().toStdString();
+        asked.insert(url);
+        for (const auto &[picture, origin] : placedOfType<RemoteImageItem>(
+                 *world.view.documentLayout())) {
+            if (picture->url() == url) {
+                EXPECT_TRUE(shown.intersects(QRectF(origin, picture->size())))
+                    << url.toString().toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(asked.isEmpty());
+}
+
+TEST(PicturePixels, aPictureWhosePixelsFailToLoadAgainKeepsItsRoom)
+{
+    const RemoteImageError unreachable{RemoteImageErrorKind::transferFailed, {}};
+    const struct
+    {
+        const char *name;
+        std::function<void(ManyPicturesWorld &)> reload;
+        bool released; // whether pictures were left without pixels
+    } rows[] = {
+        {"drawn at another size", [](ManyPicturesWorld &world) { world.view.resize(700, 500); },
+         false},
+        {"pixels released by the budget, scrolled back to",
+         [](ManyPicturesWorld &world) {
+             QScrollBar *bar = world.view.verticalScrollBar();
+             for (int top = 0; top < bar->maximum() + bar->pageStep(); top += bar->pageStep()) {
+                 bar->setValue(top);
+                 world.settle();
+             }
+             bar->setValue(0);
+         },
+         true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ManyPicturesWorld world;
+        ASSERT_TRUE(world.settle());
+        row.reload(world);
+        ASSERT_TRUE(waitUntil([&] {
+            world.view.viewport()->repaint();
+            return world.view.documentLayout()->isComplete()
+                   && picturesOf(world.view).size() == ManyPicturesWorld::count;
+        }));
+        const qreal height = world.view.documentLayout()->height();
+        QList<QSizeF> sizes;
+        for (const RemoteImageItem *picture : picturesOf(world.view))
+            sizes.append(picture->size());
+
+        // Every load that follows fails, as with the host out of reach.
+        ASSERT_TRUE(waitUntil([&] {
+            world.view.viewport()->repaint();
+            tolvaran::fixtures::runQueuedWork(1);
+            for (; world.answered < world.loader.calls.size(); ++world.answered)
+                world.loader.complete(world.answered, unreachable);
+            const auto pictures = picturesOf(world.view);
+            return world.answered > 0
+                   && std::none_of(pictures.begin(), pictures.end(), [](const auto *picture) {
+                          return RemoteImageModelTesting::settling(*picture->model());
+                      });
+        }));
+        world.view.viewport()->repaint();
+        EXPECT_EQ(world.view.documentLayout()->height(), height);
+        const auto pictures = picturesOf(world.view);
+        ASSERT_EQ(pictures.size(), sizes.size());
+        for (qsizetype i = 0; i < pictures.size(); ++i) {
+            EXPECT_EQ(pictures[i]->size(), sizes[i]) << "picture " << i;
+            EXPECT_EQ(pictures[i]->model()->image().kind(), RemoteImageState::Kind::success);
+        }
+        // A picture left without pixels is asked for again when it is drawn again.
+        world.view.viewport()->repaint();
+        if (row.released) {
+            EXPECT_GT(world.loader.calls.size(), world.answered);
+        }
+    }
 }
 
 class CountingHolder final : public ImagePixelBudget::Holder

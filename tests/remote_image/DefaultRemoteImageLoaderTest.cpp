@@ -170,7 +170,7 @@ TEST(DefaultRemoteImageLoader, cachedImageIsServedWithoutAnotherDownload)
     EXPECT_EQ(world.server.requestCount(imagePath), 1);
 }
 
-TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedAndServesSmallerSizesFromTheCache)
+TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedFromOneTransferAndCachesTheLargest)
 {
     LoaderWorld world;
     const QUrl url = world.server.url(imagePath);
@@ -182,18 +182,24 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedAndServesSmallerSizesFromThe
         fixtures::waitUntil([&] { return outcome.has_value(); });
         return outcome ? outcome->decoded() : DecodedImage(QImage());
     };
+    const auto cachedSize = [&] {
+        const std::optional<DecodedImage> cached = world.cache.image(url);
+        return cached ? cached->image.size() : QSize();
+    };
     const DecodedImage small = loadAt({100, 100});
     EXPECT_EQ(small.image.size(), QSize(100, 50));
     EXPECT_EQ(small.pictureSize, QSize(400, 200));
 
-    // Larger than the cached pixels: loaded and decoded again; smaller: shrunk from them.
+    // Larger than the cached pixels: decoded again from the stored response; smaller: shrunk
+    // for the caller, while the cache keeps the larger pixels.
     EXPECT_EQ(loadAt({200, 200}).image.size(), QSize(200, 100));
-    EXPECT_EQ(world.server.requestCount(imagePath), 2);
     const DecodedImage smaller = loadAt({50, 1000});
     EXPECT_EQ(smaller.image.size(), QSize(50, 25));
     EXPECT_EQ(smaller.pictureSize, QSize(400, 200));
+    EXPECT_EQ(cachedSize(), QSize(200, 100));
     EXPECT_EQ(loadAt({1000, 1000}).image.size(), QSize(400, 200)); // never enlarged
-    EXPECT_EQ(world.server.requestCount(imagePath), 3);
+    EXPECT_EQ(cachedSize(), QSize(400, 200));
+    EXPECT_EQ(world.server.requestCount(imagePath), 1);
 
     // Another size asked while a load runs is served once it has ended, from one transfer.
     const QUrl other = world.server.url(QStringLiteral("/other.png"));
@@ -212,6 +218,40 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedAndServesSmallerSizesFromThe
     ASSERT_TRUE(fixtures::waitUntil([&] { return sizes.size() == 2; }));
     EXPECT_EQ(sizes, (QList<QSize>{{80, 40}, {40, 20}}));
     EXPECT_EQ(world.server.requestCount(QStringLiteral("/other.png")), 1);
+}
+
+TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOnlyWithoutOne)
+{
+    // Each row loads the picture once, then again through a loader made afresh, while the
+    // server would now answer with a failure.
+    const struct
+    {
+        const char *name;
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        int transfers;
+    } rows[] = {
+        {"no caching headers", {}, 1},
+        {"expired long ago", {{"Expires", "Thu, 01 Jan 1998 00:00:00 GMT"}}, 1},
+        {"stale at once", {{"Cache-Control", "max-age=0"}}, 1},
+        // What the server forbids is left to Qt, which asks it again or stores nothing.
+        {"to be confirmed by the server", {{"Cache-Control", "no-cache"}}, 2},
+        {"not to be stored", {{"Cache-Control", "no-store"}}, 2},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        const QUrl url = world.server.url(imagePath);
+        Response response = png({6, 3});
+        response.headers = row.headers;
+        world.server.setResponse(imagePath, response);
+        ASSERT_TRUE(world.load(url)->succeeded());
+        world.server.setResponse(imagePath, Response::withStatus(503));
+
+        const auto outcome = world.loadAfresh(url);
+        ASSERT_TRUE(outcome);
+        EXPECT_EQ(outcome->succeeded(), row.transfers == 1);
+        EXPECT_EQ(world.server.requestCount(imagePath), row.transfers);
+    }
 }
 
 TEST(DefaultRemoteImageLoader, requestsAskForImages)
@@ -330,6 +370,10 @@ TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
     const auto moved = world.load(world.server.url(QStringLiteral("/moved.png")));
     ASSERT_TRUE(moved && moved->succeeded());
     EXPECT_EQ(moved->image().size(), QSize(7, 7));
+    // The redirect that the disk cache kept is no picture: the server is asked again.
+    const auto movedAgain = world.loadAfresh(world.server.url(QStringLiteral("/moved.png")));
+    ASSERT_TRUE(movedAgain && movedAgain->succeeded());
+    EXPECT_EQ(movedAgain->image().size(), QSize(7, 7));
 
     // Even with the file's own folder as image base: a server never reaches the disk.
     for (const QString &path : {QStringLiteral("/to-file.png"), QStringLiteral("/to-ftp.png")}) {
@@ -469,9 +513,8 @@ TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCac
     DefaultRemoteImageLoader *shared = DefaultRemoteImageLoader::shared();
     ASSERT_EQ(shared, DefaultRemoteImageLoader::shared());
 
-    Response response = png({9, 3});
-    response.headers.append({QByteArray("Cache-Control"), QByteArray("max-age=3600")});
-    world.server.setResponse(imagePath, response);
+    // No caching headers: kept all the same.
+    world.server.setResponse(imagePath, png({9, 3}));
     std::optional<RemoteImageResult> outcome;
     shared->image(world.server.url(imagePath), {}, nullptr,
                   [&](const RemoteImageResult &result) { outcome = result; });

@@ -1,11 +1,13 @@
 #include "LoaderWorld.h"
 
+#include "remote_image/ImageLoadingSession.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QNetworkAccessManager>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,13 @@ LoaderWorld::LoaderWorld(RemoteImageDecodeLimits limits)
 {
     EXPECT_TRUE(server.listen());
     EXPECT_TRUE(folder.isValid());
+    prepareImageLoadingSession(session, DefaultRemoteImageLoader::sharedDiskCacheBytes,
+                               DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
+}
+
+QString LoaderWorld::responseFolder() const
+{
+    return folder.filePath(QStringLiteral("responses"));
 }
 
 std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &imageBaseURL)
@@ -23,6 +32,20 @@ std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &
     std::optional<RemoteImageResult> outcome;
     loader.image(url, imageBaseURL, nullptr,
                  [&outcome](const RemoteImageResult &result) { outcome = result; });
+    fixtures::waitUntil([&] { return outcome.has_value(); });
+    return outcome;
+}
+
+std::optional<RemoteImageResult> LoaderWorld::loadAfresh(const QUrl &url)
+{
+    DefaultRemoteImageCache images(DefaultRemoteImageCache::sharedCountLimit);
+    QNetworkAccessManager network;
+    prepareImageLoadingSession(network, DefaultRemoteImageLoader::sharedDiskCacheBytes,
+                               DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
+    DefaultRemoteImageLoader next(images, &network);
+    std::optional<RemoteImageResult> outcome;
+    next.image(url, {}, nullptr,
+               [&outcome](const RemoteImageResult &result) { outcome = result; });
     fixtures::waitUntil([&] { return outcome.has_value(); });
     return outcome;
 }

@@ -13,17 +13,24 @@
 
 namespace tolvaran::markdown {
 
-// A loader over its own cache and network access, and a local server to load from.
+// A loader over its own cache and network access, and a local server to load from. Its
+// network access keeps responses in a disk cache under the temporary folder, as the shared
+// loader's does.
 struct LoaderWorld
 {
     explicit LoaderWorld(RemoteImageDecodeLimits limits = {});
 
     // Asks the loader for `url` and waits for the outcome (none if it never came).
     std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {});
+    // The same through a loader made anew, as the next run makes it: no decoded images, a
+    // network access of its own over the same disk cache.
+    std::optional<RemoteImageResult> loadAfresh(const QUrl &url);
 
     // Writes `bytes` to `relativePath` under the temporary folder; returns its file URL.
     QUrl writeFile(const QString &relativePath, const QByteArray &bytes);
     QUrl folderURL(const QString &relativePath = {}) const;
+    // The disk cache's folder.
+    QString responseFolder() const;
 
     fixtures::LocalHttpServer server;
     DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};

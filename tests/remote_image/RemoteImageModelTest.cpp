@@ -1,10 +1,27 @@
 #include "remote_image/RemoteImageModel.h"
 #include "support/markdown/ManualRemoteImageLoader.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace tolvaran::markdown {
+
+class RemoteImageModelTesting
+{
+public:
+    // Whether the model still waits for its drawn size to settle.
+    static bool settling(const RemoteImageModel &model) { return model.m_settle.isActive(); }
+};
+
 namespace {
+
+// Lets the wait for the drawn size to settle run out.
+bool settled(const RemoteImageModel &model)
+{
+    return fixtures::waitUntil([&] { return !RemoteImageModelTesting::settling(model); });
+}
 
 const ImageSource sourceA{QUrl(QStringLiteral("https://images.invalid/a.png")), 1};
 const ImageSource sourceB{QUrl(QStringLiteral("https://images.invalid/b.png")), 1};
@@ -140,13 +157,15 @@ TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
     // A pixel's rounding asks for nothing; a larger size loads again, once at a time, and
     // the last size asked meanwhile follows.
     world.model.setDrawnSize({101, 51});
+    ASSERT_TRUE(settled(world.model));
     EXPECT_EQ(world.loader.calls.size(), 1);
     world.model.setDrawnSize({200, 100});
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.loader.calls.size() == 2; }));
+    EXPECT_EQ(world.loader.calls[1].maximumSize, QSize(200, 100));
     world.model.setDrawnSize({300, 150});
-    ASSERT_EQ(world.loader.calls.size(), 2);
     EXPECT_EQ(world.model.image().image()->size(), QSize(100, 50)); // shown meanwhile
     world.loader.completeWithPicture(1, picture, Qt::red);
-    ASSERT_EQ(world.loader.calls.size(), 3);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.loader.calls.size() == 3; }));
     EXPECT_EQ(world.loader.calls[2].maximumSize, QSize(300, 150));
     world.loader.completeWithPicture(2, picture, Qt::red);
     EXPECT_EQ(world.model.image().image()->size(), QSize(300, 150));
@@ -156,7 +175,9 @@ TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
     world.model.releasePixels();
     EXPECT_EQ(world.model.heldBytes(), 0);
     EXPECT_EQ(world.model.image().idealSize(), QSizeF(400, 200));
+    world.model.setDrawnSize({300, 151});
     world.model.setDrawnSize({300, 150});
+    ASSERT_TRUE(settled(world.model));
     EXPECT_EQ(world.loader.calls.size(), 3);
     world.model.pixelsNeeded();
     ASSERT_EQ(world.loader.calls.size(), 4);
@@ -166,10 +187,107 @@ TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
 
     // A loader that answers with the whole picture is not asked the same again.
     world.model.setDrawnSize({50, 25});
-    ASSERT_EQ(world.loader.calls.size(), 5);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.loader.calls.size() == 5; }));
     world.loader.complete(4, filled(picture, Qt::red));
+    world.model.setDrawnSize({50, 26});
     world.model.setDrawnSize({50, 25});
+    ASSERT_TRUE(settled(world.model));
     EXPECT_EQ(world.loader.calls.size(), 5);
+}
+
+TEST(RemoteImageModel, loadsPixelsForANewSizeOnlyOnceTheSizeHolds)
+{
+    ModelWorld world;
+    const QSize picture(1600, 800);
+    world.model.setDrawnSize({800, 400});
+    world.model.sourceChanged(sourceA);
+    world.loader.completeWithPicture(0, picture, Qt::red);
+
+    // A window dragged wider: the held pixels are drawn scaled at every step, and the
+    // picture is loaded once, at the size it settles at.
+    for (int width = 850; width <= 1600; width += 50)
+        world.model.setDrawnSize({width, width / 2});
+    EXPECT_EQ(world.loader.calls.size(), 1);
+    EXPECT_EQ(world.model.image().image()->size(), QSize(800, 400));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.loader.calls.size() == 2; }));
+    EXPECT_EQ(world.loader.calls[1].maximumSize, QSize(1600, 800));
+
+    // A load that ends while the size is changing again leaves the next load to the wait.
+    world.model.setDrawnSize({1000, 500});
+    world.loader.completeWithPicture(1, picture, Qt::red);
+    EXPECT_EQ(world.loader.calls.size(), 2);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return world.loader.calls.size() == 3; }));
+    EXPECT_EQ(world.loader.calls[2].maximumSize, QSize(1000, 500));
+}
+
+TEST(RemoteImageModel, failedLoadKeepsAPictureOfTheSameSourceAndFailsAnyOther)
+{
+    const QSize picture(400, 200);
+    const QSizeF ideal(400, 200);
+    // Each row loads sourceA at 100 by 100 pixels (request 0) and then leads to a request
+    // that fails.
+    const struct
+    {
+        const char *name;
+        std::function<void(ModelWorld &)> steps;
+        RemoteImageState::Kind kind;
+        QSize heldPixels; // empty: none held
+    } rows[] = {
+        {"reload for another size",
+         [](ModelWorld &world) {
+             world.model.setDrawnSize({300, 300});
+             fixtures::waitUntil([&] { return world.loader.calls.size() == 2; });
+         },
+         RemoteImageState::Kind::success, {100, 50}},
+        {"reload of released pixels",
+         [](ModelWorld &world) {
+             world.model.releasePixels();
+             world.model.pixelsNeeded();
+         },
+         RemoteImageState::Kind::success, {}},
+        {"the same source again after another",
+         [](ModelWorld &world) {
+             world.model.sourceChanged(sourceB);
+             world.model.sourceChanged(sourceA);
+         },
+         RemoteImageState::Kind::success, {100, 50}},
+        {"a new source",
+         [](ModelWorld &world) { world.model.sourceChanged(sourceB); },
+         RemoteImageState::Kind::failure, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ModelWorld world;
+        int changes = 0;
+        QObject::connect(&world.model, &RemoteImageModel::imageChanged, [&] { ++changes; });
+        world.model.setDrawnSize({100, 100});
+        world.model.sourceChanged(sourceA);
+        world.loader.completeWithPicture(0, picture, Qt::red);
+        row.steps(world);
+        ASSERT_GE(world.loader.calls.size(), 2);
+        world.loader.complete(world.loader.calls.size() - 1, failed);
+
+        EXPECT_EQ(world.model.image().kind(), row.kind);
+        const std::optional<QImage> held = world.model.image().image();
+        EXPECT_EQ(held && !held->isNull() ? held->size() : QSize(), row.heldPixels);
+        if (row.kind == RemoteImageState::Kind::success) {
+            EXPECT_EQ(world.model.image().idealSize(), ideal);
+            EXPECT_EQ(changes, 1);
+        }
+
+        // Nothing is asked again by itself; a picture left without pixels waits to be drawn,
+        // whatever size it settles at.
+        const qsizetype asked = world.loader.calls.size();
+        if (row.heldPixels.isEmpty())
+            world.model.setDrawnSize({120, 120});
+        ASSERT_TRUE(settled(world.model));
+        fixtures::runQueuedWork();
+        EXPECT_EQ(world.loader.calls.size(), asked);
+        if (row.kind == RemoteImageState::Kind::success && row.heldPixels.isEmpty()) {
+            world.model.pixelsNeeded();
+            EXPECT_EQ(world.loader.calls.size(), asked + 1);
+        }
+    }
 }
 
 } // namespace

@@ -44,11 +44,10 @@ QSizeF RemoteImageItem::doLayout(qreal width)
             m_model->setDrawnSize(maximumSizeForWidth(width * m_pixelRatio));
         m_model->sourceChanged(ImageSource{m_url, 1});
     }
-    const QSizeF size = ResizeToFitItem::doLayout(width);
-    // A measure at unbounded width is not drawn.
-    if (!size.isEmpty() && !isUnbounded(width))
-        setDrawnSize(size, m_pixelRatio);
-    return size;
+    // Later sizes reach the model only from paint: a picture laid out anew but not drawn
+    // (off screen, or a measure at unbounded width) needs no new pixels, and decoding them for
+    // every picture of the document at each new width would cost seconds.
+    return ResizeToFitItem::doLayout(width);
 }
 
 void RemoteImageItem::setDrawnSize(const QSizeF &shown, qreal pixelRatio) const

@@ -21,7 +21,9 @@ class RemoteImageModel;
 //
 // It keeps the picture's pixels at the size it is drawn at, in device pixels (the ideal size
 // that layout uses stays the whole picture's), under the document's pixel budget when there
-// is one: pixels the budget takes back load again when the item is next painted.
+// is one: pixels the budget takes back load again when the item is next painted. A picture
+// laid out at another size loads new pixels once it is painted at that size (and the size
+// has settled); until then it draws those it holds, scaled.
 class RemoteImageItem final : public ResizeToFitItem, private ImagePixelBudget::Holder
 {
 public:
