@@ -288,12 +288,15 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    // The selected row is drawn in the selection colours; the accent on them would vanish.
-    const QColor tint = selected ? palette().color(QPalette::Active, QPalette::HighlightedText)
-                                 : secondaryLabelColor(palette());
     auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // The selected row is drawn in the selection colours, whose words keep body text's
+    // contrast on the fill the style draws (the accent on it would vanish, and the plain
+    // highlighted text can fall short).
+    setSelectedLook(button, selected);
+    const QColor tint = selected ? button->palette().color(QPalette::Active, QPalette::ButtonText)
+                                 : secondaryLabelColor(palette());
     button->setIcon(tintedSymbolIcon(QStringLiteral("tag.fill"), tint));
     const QString elided =
         button->fontMetrics().elidedText(title, Qt::ElideRight,
@@ -306,8 +309,8 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     button->setAutoRaise(!selected);
     button->setCheckable(true);
     button->setChecked(selected);
-    setSelectedLook(button, selected);
-    setButtonTextColor(button, tint);
+    if (!selected)
+        setButtonTextColor(button, tint);
     button->setHandler([action, button = QPointer(button), selected] {
         // A click toggles a checkable button; the selection is the coordinator's, shown again
         // by the next render.
