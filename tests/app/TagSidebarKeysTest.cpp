@@ -1,0 +1,83 @@
+// The tag sidebar from the keyboard: Return in the new-tag field, the Tab order through its
+// rows, and Tab while it floats over the cards.
+#include "BrowserControlsTest.h"
+
+#include "app/cards/ReadingOrderFocus.h"
+#include "app/tags/TagSidebar.h"
+#include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedApplicationFont.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+class TagSidebarKeysTest : public BrowserControlsTest
+{
+protected:
+    QStringList tagNames() const
+    {
+        QStringList names;
+        for (const ProjectTag &tag : world.model->tags())
+            names.append(tag.name);
+        return names;
+    }
+
+    QWidget *focused() const { return QApplication::focusWidget(); }
+
+    // The stops Tab (or Backtab) visits from the focus, one key at a time, up to the first
+    // that is outside `region` or visited before; that one is not counted.
+    QList<QWidget *> walk(QWidget *region, Qt::Key key, int limit = 100) const
+    {
+        QList<QWidget *> visited{focused()};
+        for (int step = 0; step < limit; ++step) {
+            QTest::keyClick(focused(), key);
+            if (!region->isAncestorOf(focused()) || visited.contains(focused()))
+                break;
+            visited.append(focused());
+        }
+        return visited;
+    }
+
+    static QStringList describe(const QList<QWidget *> &widgets)
+    {
+        QStringList names;
+        for (QWidget *widget : widgets)
+            names.append(describeWidget(widget) + QLatin1Char(' ') + accessibleName(widget));
+        return names;
+    }
+};
+
+// Shift+Tab walks the sidebar's stops in the forward order reversed, with its rows scrolled
+// anywhere: eight tags at 15 points on a short window, where the rows scroll.
+TEST_F(TagSidebarKeysTest, shiftTabWalksTheSidebarInTheForwardOrderReversed)
+{
+    ScopedApplicationFont font(15);
+    makeBrowser(1600, true);
+    for (int index = 1; index <= 8; ++index)
+        world.model->addTag(QStringLiteral("Tag %1").arg(index));
+    browser->resize(1600, 480);
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::docked);
+    ASSERT_TRUE(activated(browser.get()));
+    auto *rows = control<QScrollArea>("sidebarScrollView");
+    ASSERT_TRUE(waitUntil([rows] { return rows->verticalScrollBar()->maximum() > 0; }))
+        << "the rows do not scroll";
+    auto *sidebar = control("sidebar");
+
+    control("sidebarHideButton")->setFocus(Qt::TabFocusReason);
+    const QList<QWidget *> forward = walk(sidebar, Qt::Key_Tab);
+    // "Hide tags", "All Projects", eight rows of a tag and its actions, the field and "+".
+    ASSERT_EQ(forward.size(), 20) << describe(forward).join(QStringLiteral("\n")).toStdString();
+    EXPECT_EQ(forward.constLast(), control("addTagButton"));
+
+    forward.constLast()->setFocus(Qt::TabFocusReason);
+    const QList<QWidget *> backward = walk(sidebar, Qt::Key_Backtab);
+    QList<QWidget *> reversed(forward.crbegin(), forward.crend());
+    EXPECT_EQ(describe(backward), describe(reversed));
+}
+
+} // namespace
