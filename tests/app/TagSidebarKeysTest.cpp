@@ -51,6 +51,34 @@ protected:
     }
 };
 
+// Return and keypad Enter in "New tag" add the tag as "+" does: the field empties for the
+// next name. A refused name keeps its text, with the reason below it.
+TEST_F(TagSidebarKeysTest, returnInTheNewTagFieldAddsTheTagAsThePlusButtonDoes)
+{
+    makeBrowser(1200, true);
+    ASSERT_TRUE(activated(browser.get()));
+    auto *field = control<QLineEdit>("newTagField");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(field, QStringLiteral("Errands"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(tagNames(), QStringList{QStringLiteral("Errands")});
+    EXPECT_TRUE(field->text().isEmpty());
+
+    QTest::keyClicks(field, QStringLiteral("Work"));
+    QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(tagNames(), (QStringList{QStringLiteral("Errands"), QStringLiteral("Work")}));
+    EXPECT_TRUE(field->text().isEmpty());
+
+    QTest::keyClicks(field, QStringLiteral("errands"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(tagNames(), (QStringList{QStringLiteral("Errands"), QStringLiteral("Work")}));
+    EXPECT_EQ(field->text(), QStringLiteral("errands"));
+    auto *sidebar = browser->findChild<TagSidebar *>();
+    ASSERT_TRUE(sidebar->message().has_value());
+    EXPECT_FALSE(sidebar->message()->isEmpty());
+    EXPECT_TRUE(field->hasFocus());
+}
+
 // Shift+Tab walks the sidebar's stops in the forward order reversed, with its rows scrolled
 // anywhere: eight tags at 15 points on a short window, where the rows scroll.
 TEST_F(TagSidebarKeysTest, shiftTabWalksTheSidebarInTheForwardOrderReversed)

@@ -117,6 +117,9 @@ TagSidebar::TagSidebar(QWidget *parent)
     ClosureButton *add =
         symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
                      QStringLiteral("Add tag"), [this] { Q_EMIT addRequested(newTagText()); });
+    // Return and Enter add the name as "+" does, and leave a refused one in the field.
+    connect(m_newTagField, &QLineEdit::returnPressed, this,
+            [this] { Q_EMIT addRequested(newTagText()); });
     // A refused name's message concerns what was typed; a correction makes it stale.
     connect(m_newTagField, &QLineEdit::textEdited, this,
             [this] { setMessage(std::nullopt); });
