@@ -108,4 +108,53 @@ TEST_F(TagSidebarKeysTest, shiftTabWalksTheSidebarInTheForwardOrderReversed)
     EXPECT_EQ(describe(backward), describe(reversed));
 }
 
+// While the sidebar floats over the cards, Tab and Shift+Tab go round its own controls, from
+// wherever the focus is: nothing under it takes the focus. Escape puts it away and gives the
+// focus back to the toggle that showed it.
+TEST_F(TagSidebarKeysTest, whileTheSidebarFloatsTabStaysInIt)
+{
+    makeBrowser(760, false);
+    for (const char *tag : {"Frontend", "Ops", "Research"})
+        world.model->addTag(QLatin1String(tag));
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(activated(browser.get()));
+    QWidget *toggle = control("sidebarToggle");
+    toggle->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(toggle, Qt::Key_Space);
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::floating);
+    auto *sidebar = control("sidebar");
+    // The toggle lies under the sidebar: the focus went into it.
+    EXPECT_TRUE(sidebar->isAncestorOf(focused())) << describeWidget(focused()).toStdString();
+
+    const QList<QWidget *> stops = ReadingOrderFocus::stops(sidebar);
+    ASSERT_EQ(stops.size(), 10); // "Hide tags", "All Projects", three tags and actions, field, +
+    const auto uncovered = [&](QWidget *widget) {
+        return sidebar->isAncestorOf(widget)
+            || !QRect(widget->mapTo(browser.get(), QPoint()), widget->size())
+                    .intersects(sidebar->geometry());
+    };
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        SCOPED_TRACE(key == Qt::Key_Tab ? "Tab" : "Backtab");
+        // From the search field, whose end shows beside the sidebar, as much as from inside.
+        for (QWidget *start : {control("searchField"), stops.constFirst()}) {
+            start->setFocus(Qt::MouseFocusReason);
+            QList<QWidget *> visited;
+            for (int step = 0; step < 2 * stops.size(); ++step) {
+                QTest::keyClick(focused(), key);
+                EXPECT_TRUE(sidebar->isAncestorOf(focused()) && uncovered(focused()))
+                    << describeWidget(focused()).toStdString();
+                if (!visited.contains(focused()))
+                    visited.append(focused());
+            }
+            EXPECT_EQ(visited.size(), stops.size());
+        }
+    }
+
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(browser->sidebarPlacement(), TolvaranViewController::SidebarPlacement::hidden);
+    EXPECT_EQ(focused(), toggle) << describeWidget(focused()).toStdString();
+}
+
 } // namespace
