@@ -6,6 +6,7 @@
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "team_screens/TeamSettingsView.h"
 #include "team_screens/TeamsDashboardView.h"
+#include "widgets/ButtonActivationKeys.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -43,8 +44,9 @@ protected:
         return view;
     }
 
-    // The program's style, which draws the focus.
+    // The program's style, which draws the focus, and its Return on a button.
     ScopedFocusIndicatorStyle style;
+    ButtonActivationKeys keys;
 };
 
 TEST_F(TeamScreensAccessibilityTest, everyStopOfTheDashboardAndEachTabIsNamedAndShowsItsFocus)
