@@ -85,21 +85,9 @@ struct ButtonKind
 
 const ButtonKind buttonKinds[] = {
     {"push", [](QWidget *parent) { return new QPushButton(QStringLiteral("Save"), parent); }},
-    {"flat push",
-     [](QWidget *parent) {
-         auto *button = new QPushButton(QStringLiteral("People"), parent);
-         button->setFlat(true);
-         return button;
-     }},
     {"symbol",
      [](QWidget *parent) {
          return ClosureButton::symbol(QStringLiteral("plus"), QStringLiteral("Add"), parent);
-     }},
-    {"bordered tool",
-     [](QWidget *parent) {
-         auto *button = new QToolButton(parent);
-         button->setText(QStringLiteral("Next"));
-         return button;
      }},
     {"checkable tool",
      [](QWidget *parent) {
