@@ -111,8 +111,6 @@ TEST_F(TeamScreensAccessibilityTest, onlyTheControlHoldingTheFocusReadsAsFocused
     EXPECT_EQ(list->currentRow(), 1);
 }
 
-} // namespace
-
 // The join sheet gives the focus back to "Add Team", which opened it, when Escape closes it:
 // opened by Space or Return on the button, and by assistive technology's press action while
 // the focus is elsewhere (on "Back to projects", where the screen opens), which a button
@@ -124,8 +122,9 @@ TEST_F(TeamScreensAccessibilityTest, escapeFromTheJoinSheetReturnsToAddTeam)
     QWidget *back = view->findChild<QWidget *>(QStringLiteral("backButton"));
     const auto pressAction = [](QWidget *button) {
         QAccessibleInterface *node = QAccessible::queryAccessibleInterface(button);
-        ASSERT_TRUE(node && node->actionInterface());
-        node->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QAccessibleActionInterface *actions = node ? node->actionInterface() : nullptr;
+        ASSERT_NE(actions, nullptr);
+        actions->doAction(QAccessibleActionInterface::pressAction());
     };
     const struct
     {
@@ -159,3 +158,5 @@ TEST_F(TeamScreensAccessibilityTest, escapeFromTheJoinSheetReturnsToAddTeam)
             << describeWidget(QApplication::focusWidget()).toStdString();
     }
 }
+
+} // namespace
