@@ -1,6 +1,7 @@
 #include "app/ApplicationSetUp.h"
 
 #include "platform/FreedMemory.h"
+#include "widgets/ButtonActivationKeys.h"
 #include "widgets/FocusIndicatorStyle.h"
 
 #include <QApplication>
@@ -52,6 +53,7 @@ void setUpApplication(const QString &version)
     chooseIconTheme();
     setWindowIcon();
     FocusIndicatorStyle::install();
+    ButtonActivationKeys::install();
 }
 
 } // namespace tolvaran

@@ -184,7 +184,6 @@ void TeamPeopleAccessView::addInstallationRow(const TeamInstallation &installati
         manage->setObjectName(QStringLiteral("manageButton"));
         manage->setIcon(symbolIcon(QStringLiteral("ellipsis.circle")));
         manage->setFlat(true);
-        manage->setAutoDefault(true); // Enter opens the menu as Space does
         setPlainToolTip(manage, QStringLiteral("Manage ") + installation.memberName);
         manage->setAccessibleName(QStringLiteral("Manage ") + installation.memberName);
         auto *menu = new QMenu(manage);

@@ -50,7 +50,6 @@ QPushButton *button(const QString &title, QWidget *parent, const QString &symbol
     auto *button = new QPushButton(title, parent);
     if (!symbol.isEmpty())
         button->setIcon(symbolIcon(symbol));
-    button->setAutoDefault(true);
     return button;
 }
 

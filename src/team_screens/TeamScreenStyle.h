@@ -41,8 +41,7 @@ QLabel *secondaryCaption(QWidget *parent, const QString &text = {});
 QWidget *headlineTitle(const QString &text, const QString &symbol, QWidget *parent);
 // A wrapped caption beside a symbol, both in the secondary colour.
 QWidget *notice(const QString &symbol, const QString &text, QWidget *parent);
-// A push button that Enter presses as well as Space (outside a dialog Qt's buttons take only
-// Space), optionally with a symbol.
+// A push button, optionally with a symbol.
 QPushButton *button(const QString &title, QWidget *parent, const QString &symbol = {});
 // An indeterminate bar shown while a call runs; hidden at first.
 QProgressBar *busyIndicator(QWidget *parent);

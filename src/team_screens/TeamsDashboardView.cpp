@@ -83,10 +83,10 @@ TeamsDashboardView::TeamsDashboardView(TeamScreenWorkspace &workspace,
         header, QStringLiteral("Connections stay active regardless of the Projects filter.")));
     headerRow->addLayout(titles, 1);
     headerRow->addStretch();
-    QPushButton *add = button(QStringLiteral("Add Team"), header, QStringLiteral("plus"));
-    add->setObjectName(QStringLiteral("addTeamButton"));
-    connect(add, &QPushButton::clicked, this, &TeamsDashboardView::addTeam);
-    headerRow->addWidget(add);
+    m_addTeamButton = button(QStringLiteral("Add Team"), header, QStringLiteral("plus"));
+    m_addTeamButton->setObjectName(QStringLiteral("addTeamButton"));
+    connect(m_addTeamButton, &QPushButton::clicked, this, &TeamsDashboardView::addTeam);
+    headerRow->addWidget(m_addTeamButton);
     layout->addWidget(header);
     layout->addWidget(divider(this));
 
@@ -345,6 +345,11 @@ void TeamsDashboardView::joinSheetClosed()
     if (m_joinSheet)
         m_joinSheet->deleteLater();
     m_joinSheet.clear();
+    // Left alone, the screen's focus would go back to where it was before the sheet opened,
+    // which a button pressed by assistive technology's action never took. Given while the
+    // sheet is still the active window, it shows once the screen is active again.
+    if (m_addTeamButton->isVisible())
+        m_addTeamButton->setFocus(Qt::OtherFocusReason);
 }
 
 void TeamsDashboardView::askToRemove(TeamScreenTeam *team)

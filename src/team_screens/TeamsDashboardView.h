@@ -34,7 +34,8 @@ class TeamSettingsView;
 // on the left; on the right the selected team's overview (name, connection, leave or delete,
 // the people, shared-project and commit counts) and its tabs (settings, shared projects,
 // people and access, recent commits). "Add Team" opens the join sheet over a pending profile,
-// which is committed when the sheet saves and discarded when it closes.
+// which is committed when the sheet saves and discarded when it closes; closed, the sheet
+// gives the focus back to "Add Team".
 //
 // It fits a window of the program's least width at the default text size: the team list
 // stands above the overview where the two do not fit side by side (TeamListSplit), the
@@ -110,6 +111,7 @@ private:
     QMetaObject::Connection m_removalServiceGone;
     QueuedCall m_renderCall{this, [this] { render(); }};
 
+    QPushButton *m_addTeamButton = nullptr;
     QListWidget *m_teamList = nullptr;
     TeamListSplit *m_split = nullptr;
     QStackedWidget *m_rightPane = nullptr;

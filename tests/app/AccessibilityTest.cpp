@@ -19,6 +19,7 @@
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "team_screens/TeamsDashboardView.h"
+#include "widgets/ButtonActivationKeys.h"
 #include "widgets/ClosureButton.h"
 #include "widgets/RenamePrompt.h"
 
@@ -458,6 +459,8 @@ protected:
         return pane && QApplication::focusWidget() == pane->header()->controls().constFirst();
     }
 
+    // Return on a button, as the program has it.
+    ButtonActivationKeys keys;
     BrowserWorld world;
     std::unique_ptr<ContentView> content;
 };

@@ -1,4 +1,5 @@
 // Symbols and the named colours in light and dark palettes.
+#include "app/tags/TagSidebar.h"
 #include "support/widgets/Palettes.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/SymbolIconTable.h"
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <map>
 
@@ -15,6 +17,49 @@
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
+
+namespace {
+
+// The colour most pixels of `image` have: the fill of a button.
+QColor dominantColour(const QImage &image)
+{
+    // Ordered: the optimised build warns of a null dereference in a hash's iteration.
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb dominant = 0;
+    int most = 0;
+    for (const auto &[colour, count] : counts) {
+        if (count > most) {
+            dominant = colour;
+            most = count;
+        }
+    }
+    return QColor(dominant);
+}
+
+// The pixel of `image` that stands out most from `background`: where words and symbols are
+// drawn solid on it, their colour.
+QColor strongestAgainst(const QImage &image, const QColor &background)
+{
+    QColor strongest = background;
+    double most = 1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel(image.pixel(x, y));
+            const double contrast = SystemColors::contrastRatio(pixel, background);
+            if (contrast > most) {
+                strongest = pixel;
+                most = contrast;
+            }
+        }
+    }
+    return strongest;
+}
+
+} // namespace
 
 
 TEST(PaletteTest, untintedSymbolsAreDrawnInThePalettesTextColour)
@@ -86,25 +131,50 @@ TEST(PaletteTest, aSelectedButtonsWordsKeepTheirContrastOnItsDrawnFill)
             button.setChecked(true);
             BrowserStyle::setSelectedLook(&button, true);
             button.resize(button.sizeHint() + QSize(20, 8));
-            const QImage drawn = button.grab().toImage();
-            std::map<QRgb, int> counts;
-            for (int y = 0; y < drawn.height(); ++y) {
-                for (int x = 0; x < drawn.width(); ++x)
-                    ++counts[drawn.pixel(x, y)];
-            }
-            QRgb fill = 0;
-            int most = 0;
-            for (const auto &[colour, count] : counts) {
-                if (count > most) {
-                    fill = colour;
-                    most = count;
-                }
-            }
+            const QColor fill = dominantColour(button.grab().toImage());
             EXPECT_GE(SystemColors::contrastRatio(
                           button.palette().color(QPalette::Active, QPalette::ButtonText),
-                          QColor(fill)),
+                          fill),
                       SystemColors::minimumTextContrast)
-                << QColor(fill).name().toStdString();
+                << fill.name().toStdString();
+        }
+    }
+}
+
+// The selected row of the tag sidebar ("All Projects" or a tag) is a pressed-in button filled
+// with the selection colour; its title and symbol, read from the drawn pixels, keep body
+// text's contrast on that fill, in light and dark palettes.
+TEST(PaletteTest, theSelectedTagRowsWordsKeepTheirContrastOnItsDrawnFill)
+{
+    const ProjectTag tag{QUuid::createUuid(), QStringLiteral("Frontend")};
+    const std::optional<QUuid> selections[] = {std::nullopt, tag.id};
+    for (const auto &[name, palette] :
+         {std::pair{"light", lightPalette()}, std::pair{"dark", darkPalette()}}) {
+        ScopedPalette applied(palette);
+        for (const std::optional<QUuid> &selected : selections) {
+            SCOPED_TRACE(std::string(name) + (selected ? " tag" : " all projects"));
+            TagSidebar sidebar;
+            SidebarSignature signature;
+            signature.tags = {tag};
+            signature.selectedTagID = selected;
+            sidebar.setSignature(signature);
+            sidebar.resize(224, 400);
+            sidebar.show();
+            QToolButton *row = nullptr;
+            for (auto *button :
+                 sidebar.findChildren<QToolButton *>(QStringLiteral("sidebarRowButton"))) {
+                if (button->isChecked())
+                    row = button;
+            }
+            ASSERT_NE(row, nullptr);
+            ASSERT_EQ(row->accessibleName(),
+                      selected ? tag.name : QStringLiteral("All Projects"));
+            // Inside the frame, whose outline is no text.
+            const QImage drawn = row->grab(row->rect().adjusted(3, 3, -3, -3)).toImage();
+            const QColor fill = dominantColour(drawn);
+            const QColor words = strongestAgainst(drawn, fill);
+            EXPECT_GE(SystemColors::contrastRatio(words, fill), SystemColors::minimumTextContrast)
+                << words.name().toStdString() << " on " << fill.name().toStdString();
         }
     }
 }

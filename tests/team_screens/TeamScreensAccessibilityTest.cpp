@@ -6,13 +6,17 @@
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "team_screens/TeamSettingsView.h"
 #include "team_screens/TeamsDashboardView.h"
+#include "widgets/ButtonActivationKeys.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
 #include <gmock/gmock.h>
+
+#include <functional>
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -40,8 +44,9 @@ protected:
         return view;
     }
 
-    // The program's style, which draws the focus.
+    // The program's style, which draws the focus, and its Return on a button.
     ScopedFocusIndicatorStyle style;
+    ButtonActivationKeys keys;
 };
 
 TEST_F(TeamScreensAccessibilityTest, everyStopOfTheDashboardAndEachTabIsNamedAndShowsItsFocus)
@@ -104,6 +109,54 @@ TEST_F(TeamScreensAccessibilityTest, onlyTheControlHoldingTheFocusReadsAsFocused
     EXPECT_EQ(focusedObjects(view.get()).size(), 1);
     list->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(list->currentRow(), 1);
+}
+
+// The join sheet gives the focus back to "Add Team", which opened it, when Escape closes it:
+// opened by Space or Return on the button, and by assistive technology's press action while
+// the focus is elsewhere (on "Back to projects", where the screen opens), which a button
+// pressed so does not take.
+TEST_F(TeamScreensAccessibilityTest, escapeFromTheJoinSheetReturnsToAddTeam)
+{
+    auto view = dashboard();
+    auto *add = view->findChild<QPushButton *>(QStringLiteral("addTeamButton"));
+    QWidget *back = view->findChild<QWidget *>(QStringLiteral("backButton"));
+    const auto pressAction = [](QWidget *button) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(button);
+        QAccessibleActionInterface *actions = node ? node->actionInterface() : nullptr;
+        ASSERT_NE(actions, nullptr);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void()> open;
+    } openers[] = {
+        {"Space", [&] { QTest::keyClick(add, Qt::Key_Space); }},
+        {"Return", [&] { QTest::keyClick(add, Qt::Key_Return); }},
+        {"press action", [&] { pressAction(add); }},
+    };
+    for (const auto &opener : openers) {
+        SCOPED_TRACE(opener.name);
+        back->setFocus(Qt::TabFocusReason);
+        if (QString::fromLatin1(opener.name) != QStringLiteral("press action")) {
+            QTest::keyClick(back, Qt::Key_Tab);
+            ASSERT_EQ(QApplication::focusWidget(), add);
+        }
+        opener.open();
+        // The press action clicks after the button has shown itself pressed.
+        ASSERT_TRUE(waitUntil([&] { return view->joinSheet() != nullptr; }));
+        TeamSettingsView *sheet = view->joinSheet();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        runQueuedWork();
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_EQ(view->joinSheet(), nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // As the window manager gives the screen back its activation.
+        ASSERT_TRUE(activated(view.get()));
+        EXPECT_EQ(QApplication::focusWidget(), add)
+            << describeWidget(QApplication::focusWidget()).toStdString();
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamSettingsView.h"
 #include "team_screens/TeamsDashboardView.h"
+#include "widgets/ButtonActivationKeys.h"
 #include "widgets/ElidingLabel.h"
 
 #include <QAbstractButton>
@@ -268,6 +269,8 @@ TEST_F(TeamsDashboardViewTest, theTabsReadAsPageTabs)
 
 TEST_F(TeamsDashboardViewTest, theKeyboardAloneAddsATeamAndLeavesTheScreen)
 {
+    // Return on a button, as the program has it.
+    ButtonActivationKeys keys;
     registeredTeam(QStringLiteral("t"), QStringLiteral("Ada"), TeamInstallationRole::owner);
     auto view = dashboard();
     QApplication::setActiveWindow(view.get());
@@ -286,6 +289,7 @@ TEST_F(TeamsDashboardViewTest, theKeyboardAloneAddsATeamAndLeavesTheScreen)
     workspace.selectManagementTeam(QStringLiteral("t"));
     settle();
     // Enter on a button presses it.
+    add->setFocus(Qt::BacktabFocusReason);
     QTest::keyClick(add, Qt::Key_Return);
     ASSERT_NE(view->joinSheet(), nullptr);
     QTest::keyClick(view->joinSheet(), Qt::Key_Escape);

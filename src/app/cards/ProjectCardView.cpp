@@ -209,8 +209,6 @@ void ProjectCardView::build()
     }
     systemFont(11).apply(m_detailsButton);
     m_detailsButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    // Enter opens the details as Space does (outside a dialog Qt's buttons take only Space).
-    m_detailsButton->setAutoDefault(true);
 
     m_lastChatSegment->setText(QStringLiteral("Last Chat"));
     m_lastChatSegment->setIcon(

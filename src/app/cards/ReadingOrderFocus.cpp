@@ -28,25 +28,52 @@ bool isStop(const QWidget *widget)
            && !widget->focusProxy();
 }
 
+// The outermost scrolling area inside `region` (not `region` itself) that holds `widget`.
+QWidget *outermostScrollingArea(QWidget *widget, const QWidget *region)
+{
+    QWidget *outermost = nullptr;
+    if (widget == region)
+        return outermost;
+    for (QWidget *holder = widget->parentWidget(); holder && holder != region;
+         holder = holder->parentWidget()) {
+        if (qobject_cast<QAbstractScrollArea *>(holder))
+            outermost = holder;
+    }
+    return outermost;
+}
+
 } // namespace
 
 QList<QWidget *> stops(QWidget *region)
 {
-    struct Stop
+    // A stop, or a scrolling area standing for the stops inside it.
+    struct Entry
     {
         QWidget *widget;
         QRect area; // in the region's coordinates
+        bool scrolls = false;
     };
-    QList<Stop> found;
+    QList<Entry> found;
     if (!region || !region->isVisible())
         return {};
     QList<QWidget *> candidates = region->findChildren<QWidget *>();
     candidates.prepend(region);
+    QList<QWidget *> areas;
     for (QWidget *widget : candidates) {
-        if (isStop(widget))
+        if (!isStop(widget))
+            continue;
+        // The stops inside a scrolling area are read together, where the area stands, in
+        // the order of its content: by where they are scrolled to, rows scrolled above the
+        // area would come before what stands above it.
+        QWidget *area = outermostScrollingArea(widget, region);
+        if (!area) {
             found.append({widget, QRect(widget->mapTo(region, QPoint()), widget->size())});
+        } else if (!areas.contains(area)) {
+            areas.append(area);
+            found.append({area, QRect(area->mapTo(region, QPoint()), area->size()), true});
+        }
     }
-    std::stable_sort(found.begin(), found.end(), [](const Stop &a, const Stop &b) {
+    std::stable_sort(found.begin(), found.end(), [](const Entry &a, const Entry &b) {
         return a.area.center().y() < b.area.center().y();
     });
     QList<QWidget *> ordered;
@@ -59,9 +86,13 @@ QList<QWidget *> stops(QWidget *region)
             ++end;
         }
         std::stable_sort(found.begin() + start, found.begin() + end,
-                         [](const Stop &a, const Stop &b) { return a.area.x() < b.area.x(); });
-        for (qsizetype index = start; index < end; ++index)
-            ordered.append(found[index].widget);
+                         [](const Entry &a, const Entry &b) { return a.area.x() < b.area.x(); });
+        for (qsizetype index = start; index < end; ++index) {
+            if (found[index].scrolls)
+                ordered.append(stops(found[index].widget));
+            else
+                ordered.append(found[index].widget);
+        }
         start = end;
     }
     return ordered;

@@ -117,6 +117,9 @@ TagSidebar::TagSidebar(QWidget *parent)
     ClosureButton *add =
         symbolButton(this, QStringLiteral("addTagButton"), QStringLiteral("plus"),
                      QStringLiteral("Add tag"), [this] { Q_EMIT addRequested(newTagText()); });
+    // Return and Enter add the name as "+" does, and leave a refused one in the field.
+    connect(m_newTagField, &QLineEdit::returnPressed, this,
+            [this] { Q_EMIT addRequested(newTagText()); });
     // A refused name's message concerns what was typed; a correction makes it stale.
     connect(m_newTagField, &QLineEdit::textEdited, this,
             [this] { setMessage(std::nullopt); });
@@ -288,12 +291,15 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(5);
 
-    // The selected row is drawn in the selection colours; the accent on them would vanish.
-    const QColor tint = selected ? palette().color(QPalette::Active, QPalette::HighlightedText)
-                                 : secondaryLabelColor(palette());
     auto *button = new ClosureButton(row);
     button->setObjectName(QStringLiteral("sidebarRowButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // The selected row is drawn in the selection colours, whose words keep body text's
+    // contrast on the fill the style draws (the accent on it would vanish, and the plain
+    // highlighted text can fall short).
+    setSelectedLook(button, selected);
+    const QColor tint = selected ? button->palette().color(QPalette::Active, QPalette::ButtonText)
+                                 : secondaryLabelColor(palette());
     button->setIcon(tintedSymbolIcon(QStringLiteral("tag.fill"), tint));
     const QString elided =
         button->fontMetrics().elidedText(title, Qt::ElideRight,
@@ -306,8 +312,8 @@ QWidget *TagSidebar::sidebarRow(const QString &title, const ProjectTagStatus &st
     button->setAutoRaise(!selected);
     button->setCheckable(true);
     button->setChecked(selected);
-    setSelectedLook(button, selected);
-    setButtonTextColor(button, tint);
+    if (!selected)
+        setButtonTextColor(button, tint);
     button->setHandler([action, button = QPointer(button), selected] {
         // A click toggles a checkable button; the selection is the coordinator's, shown again
         // by the next render.

@@ -58,7 +58,7 @@ public:
 
 Q_SIGNALS:
     void hideRequested();
-    // The add button, with the field's text as typed.
+    // The add button, or Return in the field, with the field's text as typed.
     void addRequested(const QString &name);
     void allProjectsChosen();
     void tagChosen(const QUuid &tagID);

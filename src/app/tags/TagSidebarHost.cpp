@@ -1,5 +1,6 @@
 #include "app/tags/TagSidebarHost.h"
 
+#include "app/cards/ReadingOrderFocus.h"
 #include "app/tags/TagDeletionPrompt.h"
 #include "app/tags/TagRenameDialog.h"
 #include "app/tags/TagSidebar.h"
@@ -151,6 +152,7 @@ void TagSidebarHost::updatePlacement()
         placeFloating();
         m_sidebar->show();
         m_sidebar->raise();
+        takeCoveredFocus();
         return;
     }
 
@@ -164,6 +166,27 @@ void TagSidebarHost::updatePlacement()
         m_divider->show();
         m_floating = false;
     }
+}
+
+QList<QWidget *> TagSidebarHost::focusChain(const QList<QWidget *> &chain) const
+{
+    // What lies under it shows nothing of a focus it would take.
+    return placement() == Placement::floating ? ReadingOrderFocus::stops(m_sidebar) : chain;
+}
+
+void TagSidebarHost::takeCoveredFocus()
+{
+    // A control the sidebar hides would hold a focus nobody sees (the toggle that showed it,
+    // a card's button): its first control takes it. One that still shows keeps it, so that
+    // the search field keeps what the user types as the window narrows.
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || !m_browser.isAncestorOf(focused) || m_sidebar->isAncestorOf(focused))
+        return;
+    if (!m_sidebar->geometry().contains(
+            QRect(focused->mapTo(&m_browser, QPoint()), focused->size())))
+        return;
+    if (QWidget *first = ReadingOrderFocus::stops(m_sidebar).value(0))
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 void TagSidebarHost::placeFloating()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -19,8 +20,9 @@ class TagSidebar;
 
 // The tag sidebar in the browser: where it stands, what it shows and what its requests do.
 // Wide, it is docked at the left of the browser's row with its divider; narrow, it floats
-// over the content with a shadow, and Escape from any of its controls hides it; hidden, it is
-// out of the view tree (and this object deletes it). When it goes while it holds the focus,
+// over the content with a shadow, takes the focus from a control it covers, keeps Tab among
+// its own controls (focusChain) and Escape from any of them hides it; hidden, it is out of
+// the view tree (and this object deletes it). When it goes while it holds the focus,
 // the focus returns to the control that showed it, else to the toggle; a tag's rename and
 // delete prompts give it back to the tag's "Tag actions" button. Each render hands it the
 // coordinator's tags and counts; its requests become the coordinator's tag operations, and a
@@ -47,6 +49,9 @@ public:
 
     // Places the sidebar after the coordinator's visibility and the browser's width.
     void updatePlacement();
+    // The stops Tab goes through, given the browser's `chain` in reading order: while the
+    // sidebar floats over the cards, its own alone.
+    QList<QWidget *> focusChain(const QList<QWidget *> &chain) const;
     // Shows the coordinator's tags, their counts and the selection, and a tag error that no
     // request of the sidebar saw (a save that failed in the background).
     void render();
@@ -56,6 +61,8 @@ protected:
 
 private:
     void placeFloating();
+    // Moves the focus into the floating sidebar from a control of the browser it covers.
+    void takeCoveredFocus();
     void returnFocus();
     void addTag(const QString &name);
     void renameTag(const QUuid &tagID);

@@ -343,7 +343,7 @@ bool TolvaranViewController::focusNextPrevChild(bool next)
     QWidget *current = QApplication::focusWidget();
     if (!current || !isAncestorOf(current))
         return QWidget::focusNextPrevChild(next);
-    return ReadingOrderFocus::moveFocus(chain, current, next);
+    return ReadingOrderFocus::moveFocus(m_tagSidebar->focusChain(chain), current, next);
 }
 
 void TolvaranViewController::applyResponsivePresentation()

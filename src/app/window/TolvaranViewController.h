@@ -137,7 +137,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    // Tab follows reading order: header, sidebar, the cards in grid order, the paging bar.
+    // Tab follows reading order: header, sidebar, the cards in grid order, the paging bar;
+    // while the sidebar floats over them, its own controls alone.
     bool focusNextPrevChild(bool next) override;
 
 private:

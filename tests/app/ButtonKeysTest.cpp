@@ -1,0 +1,306 @@
+// Return and keypad Enter on a focused button act as Space: on every kind of button, on the
+// buttons of the browser, the detail pane and the teams' screen, without a button being made
+// the default one; dialogs and other controls keep their own Return.
+#include "BrowserWorld.h"
+
+#include "app/cards/ProjectCardGrid.h"
+#include "app/window/ContentView.h"
+#include "app/window/TolvaranViewController.h"
+#include "detail/ProjectDetailViewModel.h"
+#include "support/widgets/FocusStops.h"
+#include "team_screens/TeamScreenWorkspace.h"
+#include "widgets/ButtonActivationKeys.h"
+#include "widgets/ClosureButton.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace tolvaran;
+using namespace tolvaran::fixtures;
+
+namespace {
+
+struct Key
+{
+    const char *name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+};
+
+const Key space{"Space", Qt::Key_Space, Qt::NoModifier};
+const Key activationKeys[] = {
+    {"Return", Qt::Key_Return, Qt::NoModifier},
+    {"Enter", Qt::Key_Enter, Qt::KeypadModifier},
+};
+
+// What a button did and showed through one press and release of a key.
+struct Pressing
+{
+    QStringList signals;
+    bool downWhileHeld = false;
+    QImage before; // focused, before the key
+    QImage held;
+    QImage after;
+};
+
+Pressing press(QAbstractButton *button, const Key &key)
+{
+    Pressing pressing;
+    const QObject listening; // ends the connections with the function
+    const auto record = [&](const char *signal) {
+        return [&pressing, signal] { pressing.signals << QLatin1String(signal); };
+    };
+    QObject::connect(button, &QAbstractButton::pressed, &listening, record("pressed"));
+    QObject::connect(button, &QAbstractButton::released, &listening, record("released"));
+    QObject::connect(button, &QAbstractButton::clicked, &listening, record("clicked"));
+    QObject::connect(button, &QAbstractButton::toggled, &listening, record("toggled"));
+    button->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    button->setFocus(Qt::TabFocusReason);
+    pressing.before = button->grab().toImage();
+    QTest::keyPress(button, key.key, key.modifiers);
+    pressing.downWhileHeld = button->isDown();
+    pressing.held = button->grab().toImage();
+    QTest::keyRelease(button, key.key, key.modifiers);
+    pressing.after = button->grab().toImage();
+    return pressing;
+}
+
+struct ButtonKind
+{
+    const char *name;
+    std::function<QAbstractButton *(QWidget *parent)> make;
+};
+
+const ButtonKind buttonKinds[] = {
+    {"push", [](QWidget *parent) { return new QPushButton(QStringLiteral("Save"), parent); }},
+    {"symbol",
+     [](QWidget *parent) {
+         return ClosureButton::symbol(QStringLiteral("plus"), QStringLiteral("Add"), parent);
+     }},
+    {"checkable tool",
+     [](QWidget *parent) {
+         auto *button = new QToolButton(parent);
+         button->setText(QStringLiteral("Tags"));
+         button->setCheckable(true);
+         return button;
+     }},
+};
+
+class ButtonKeysTest : public ::testing::Test
+{
+protected:
+    ButtonActivationKeys keys;
+};
+
+// Each kind of button goes down while Return or Enter is held and is clicked as it comes up,
+// with the signals and the look Space gives it: no default button's frame.
+TEST_F(ButtonKeysTest, returnAndEnterPressEachKindOfButtonAsSpaceDoes)
+{
+    for (const ButtonKind &kind : buttonKinds) {
+        const auto pressWith = [&](const Key &key) {
+            QWidget window;
+            auto *row = new QHBoxLayout(&window);
+            QAbstractButton *button = kind.make(&window);
+            row->addWidget(button);
+            window.show();
+            EXPECT_TRUE(activated(&window));
+            return press(button, key);
+        };
+        const Pressing bySpace = pressWith(space);
+        for (const Key &key : activationKeys) {
+            SCOPED_TRACE(std::string(kind.name) + " " + key.name);
+            const Pressing byKey = pressWith(key);
+            EXPECT_EQ(byKey.signals, bySpace.signals);
+            EXPECT_TRUE(byKey.signals.contains(QStringLiteral("clicked")));
+            EXPECT_TRUE(byKey.downWhileHeld);
+            EXPECT_EQ(byKey.before, bySpace.before);
+            EXPECT_EQ(byKey.held, bySpace.held);
+            EXPECT_EQ(byKey.after, bySpace.after);
+        }
+    }
+}
+
+// In a dialog Return stays the dialog's: a focused tool button leaves it to the default
+// button, a focused push button takes it itself, each clicked once.
+TEST_F(ButtonKeysTest, dialogsKeepReturnForTheirDefaultButton)
+{
+    QDialog dialog;
+    auto *row = new QHBoxLayout(&dialog);
+    ClosureButton *symbol =
+        ClosureButton::symbol(QStringLiteral("xmark"), QStringLiteral("Close"), &dialog);
+    auto *other = new QPushButton(QStringLiteral("Copy"), &dialog);
+    auto *save = new QPushButton(QStringLiteral("Save"), &dialog);
+    save->setDefault(true);
+    row->addWidget(symbol);
+    row->addWidget(other);
+    row->addWidget(save);
+    dialog.show();
+    ASSERT_TRUE(activated(&dialog));
+    QSignalSpy symbolClicks(symbol, &QAbstractButton::clicked);
+    QSignalSpy otherClicks(other, &QAbstractButton::clicked);
+    QSignalSpy saveClicks(save, &QAbstractButton::clicked);
+
+    symbol->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(symbol, Qt::Key_Return);
+    EXPECT_EQ(symbolClicks.size(), 0);
+    EXPECT_EQ(saveClicks.size(), 1);
+
+    other->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(other, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(otherClicks.size(), 1);
+    EXPECT_EQ(saveClicks.size(), 1);
+}
+
+// Return with a modifier, and Return in a field, are not a button's: they do what they did.
+TEST_F(ButtonKeysTest, otherControlsAndModifiedKeysKeepTheirReturn)
+{
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *field = new QLineEdit(&window);
+    auto *button = new QToolButton(&window);
+    button->setText(QStringLiteral("Add"));
+    row->addWidget(field);
+    row->addWidget(button);
+    window.show();
+    ASSERT_TRUE(activated(&window));
+    QSignalSpy returns(field, &QLineEdit::returnPressed);
+    QSignalSpy clicks(button, &QAbstractButton::clicked);
+
+    field->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(returns.size(), 2);
+
+    button->setFocus(Qt::TabFocusReason);
+    for (const Qt::KeyboardModifier modifier :
+         {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+        QTest::keyClick(button, Qt::Key_Return, modifier);
+        EXPECT_EQ(clicks.size(), 0) << modifier;
+    }
+}
+
+// The teams the dashboard manages: none, and none to add (Add Team opens no sheet).
+class NoTeamScreens final : public TeamScreenWorkspace
+{
+public:
+    QList<TeamScreenTeam *> teams() const override { return {}; }
+    QString selectedManagementTeamID() const override { return {}; }
+    TeamScreenTeam *selectedManagementTeam() const override { return nullptr; }
+    void selectManagementTeam(const QString &) override {}
+    TeamScreenTeam *beginAddingTeam() override { return nullptr; }
+    void commitAddedTeam(TeamScreenTeam *) override {}
+    void discardAddedTeam(TeamScreenTeam *) override {}
+    void removeTeam(const QString &) override {}
+    bool hasTeamMemberships() const override { return false; }
+};
+
+// The window's content over twelve projects (two pages), with the teams' screen offered.
+class ScreenButtonKeysTest : public ::testing::Test
+{
+protected:
+    enum class Screen { browser, detail, teams };
+
+    void SetUp() override
+    {
+        for (int index = 0; index < 12; ++index)
+            world.addProject(QStringLiteral("project-%1").arg(index, 2, 10, QLatin1Char('0')), 1);
+        world.makeModel(true);
+        ASSERT_TRUE(world.refresh());
+        content = std::make_unique<ContentView>(
+            *world.model, world.team, world.folderPicker, [this](const CodexProject &project) {
+                return std::make_unique<ProjectDetailViewModel>(
+                    project, *world.model,
+                    [](const QString &, const WorkContext &) { return ProjectDetailSnapshot{}; });
+            });
+        content->setTeamScreens(&teams);
+        content->resize(1200, 800);
+        content->show();
+        ASSERT_TRUE(activated(content.get()));
+    }
+
+    // Shows `screen` as it first shows (the browser on its first page) and returns its
+    // button named `name`, once it shows.
+    QAbstractButton *button(Screen screen, const char *name)
+    {
+        content->closeTeams();
+        content->closeProject();
+        world.model->setTagSidebarVisible(true);
+        world.model->updatePagedProjects(true);
+        if (screen == Screen::teams)
+            content->showTeams();
+        if (screen == Screen::detail)
+            content->openProject(world.model->pagedProjects().constFirst().path);
+        // The offscreen platform may take the window's activation as the screens change.
+        EXPECT_TRUE(activated(content.get()));
+        QAbstractButton *found = nullptr;
+        waitUntil([&] {
+            for (auto *candidate : content->findChildren<QAbstractButton *>(name)) {
+                if (candidate->isVisible() && candidate->isEnabled())
+                    found = candidate;
+            }
+            return found != nullptr;
+        });
+        return found;
+    }
+
+    ButtonActivationKeys keys;
+    BrowserWorld world;
+    NoTeamScreens teams;
+    std::unique_ptr<ContentView> content;
+};
+
+// Every kind of button the screens have takes Return and Enter as it takes Space: pressed,
+// released and clicked once, and none is drawn as the default button for it (one that is the
+// default by design stays so).
+TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
+{
+    const struct
+    {
+        Screen screen;
+        const char *name;
+    } controls[] = {
+        {Screen::browser, "sidebarToggle"}, {Screen::browser, "teamButton"},
+        {Screen::browser, "pinButton"},     {Screen::browser, "detailsButton"},
+        {Screen::browser, "nextButton"},    {Screen::browser, "sidebarHideButton"},
+        {Screen::detail, "backButton"},     {Screen::detail, "lastChatButton"},
+        {Screen::detail, "newChatButton"},  {Screen::teams, "addTeamButton"},
+        {Screen::teams, "backButton"},
+    };
+    const Key pressedKeys[] = {space, activationKeys[0], activationKeys[1]};
+    for (const auto &control : controls) {
+        for (const Key &key : pressedKeys) {
+            SCOPED_TRACE(std::string(control.name) + " " + key.name);
+            QAbstractButton *shown = button(control.screen, control.name);
+            ASSERT_NE(shown, nullptr);
+            auto *push = qobject_cast<QPushButton *>(shown);
+            const bool wasDefault = push && push->isDefault();
+            QSignalSpy pressed(shown, &QAbstractButton::pressed);
+            QSignalSpy released(shown, &QAbstractButton::released);
+            QSignalSpy clicked(shown, &QAbstractButton::clicked);
+            shown->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(shown->hasFocus());
+            QTest::keyPress(shown, key.key, key.modifiers);
+            if (push) {
+                EXPECT_EQ(push->isDefault(), wasDefault);
+            }
+            QTest::keyRelease(shown, key.key, key.modifiers);
+            EXPECT_EQ(pressed.size(), 1);
+            EXPECT_EQ(released.size(), 1);
+            EXPECT_EQ(clicked.size(), 1);
+        }
+    }
+}
+
+} // namespace
