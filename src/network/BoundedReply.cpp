@@ -23,7 +23,10 @@ BoundedReply::BoundedReply(QNetworkReply *reply, NetworkReadLimits limits, Consu
     // Qt hands the cap to the network thread's side of the reply only once that side exists,
     // and a request with data to upload (sendCustomRequest's, even empty) makes it one turn of
     // the event loop later: a cap set now would be lost and the body read without limit. Set
-    // again after that turn, it follows the start in the network thread's queue.
+    // again after that turn, it follows the start in the network thread's queue. Qt 6.4 has
+    // no way to give the cap sooner (that side takes one only once the request has started),
+    // so a thread taken off the processor between the start and the cap lets the first bytes
+    // of an answer that comes at once be read ahead without it.
     QMetaObject::invokeMethod(
         this, [this] { m_reply->setReadBufferSize(readBufferBytes); }, Qt::QueuedConnection);
     connect(reply, &QNetworkReply::metaDataChanged, this, &BoundedReply::checkDeclaredLength);

@@ -2,11 +2,13 @@
 
 #include <QHash>
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvaran::fixtures {
 
@@ -45,6 +47,16 @@ public:
     quint16 listen()
     {
         return m_server.listen(QHostAddress::LocalHost, 0) ? m_server.serverPort() : 0;
+    }
+
+    void release()
+    {
+        m_released = true;
+        const QList<QPointer<QTcpSocket>> held = std::exchange(m_held, {});
+        for (const QPointer<QTcpSocket> &socket : held) {
+            if (socket && m_connections.contains(socket))
+                answer(socket);
+        }
     }
 
 private:
@@ -89,6 +101,10 @@ private:
                 connection.header.left(connection.header.indexOf("\r\n")));
         }
         ++m_shared->requests;
+        if (m_settings.answersWhenReleased && !m_released) {
+            m_held.append(socket);
+            return;
+        }
         answer(socket);
     }
 
@@ -174,6 +190,8 @@ private:
     const QByteArray m_filler;
     QTcpServer m_server{this};
     QHash<QTcpSocket *, Connection> m_connections;
+    bool m_released = false;
+    QList<QPointer<QTcpSocket>> m_held;
 };
 
 HostileHttpServer::HostileHttpServer(Behaviour behaviour)
@@ -206,6 +224,12 @@ bool HostileHttpServer::listen()
 QString HostileHttpServer::baseUrl() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+}
+
+void HostileHttpServer::releaseAnswers()
+{
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_worker->release(); }, Qt::BlockingQueuedConnection);
 }
 
 QList<QByteArray> HostileHttpServer::requestLines() const

@@ -40,6 +40,8 @@ public:
         Behaviour behaviour = Behaviour::silence;
         qint64 declaredBytes = oneGigabyte;
         std::chrono::milliseconds trickleInterval{1000};
+        // Requests wait for releaseAnswers() before they are answered.
+        bool answersWhenReleased = false;
     };
 
     explicit HostileHttpServer(Behaviour behaviour);
@@ -54,6 +56,8 @@ public:
     bool listen();
     // "http://127.0.0.1:<port>".
     QString baseUrl() const;
+    // Answers the requests held so far (answersWhenReleased), and every later one at once.
+    void releaseAnswers();
 
     // The request lines received so far ("GET /v1/app/update HTTP/1.1").
     QList<QByteArray> requestLines() const;
