@@ -165,6 +165,31 @@ TEST(BoundedReply, theNetworkThreadWaitsForABusyReader)
     }
 }
 
+// A compressed answer that inflates a thousandfold, chunked so that no declared length gives
+// it away: Qt reports that it refuses to inflate it further and leaves the transfer open. The
+// read ends there, with Qt's error, rather than at its deadline, and the connection goes.
+TEST(BoundedReply, aCompressedBombEndsTheReadWithTheNetworkError)
+{
+    for (const auto behaviour :
+         {HostileHttpServer::Behaviour::gzipBomb, HostileHttpServer::Behaviour::deflateBomb}) {
+        for (const Sent sent : {Sent::asGet, Sent::asCustomRequest}) {
+            SCOPED_TRACE(testing::Message()
+                         << (behaviour == HostileHttpServer::Behaviour::gzipBomb ? "gzip"
+                                                                                 : "deflate")
+                         << (sent == Sent::asGet ? ", get" : ", custom request"));
+            HostileHttpServer server(behaviour);
+            ASSERT_TRUE(server.listen());
+            const Read read =
+                get(server.baseUrl() + "/answer", {.limits = {largeLimit, 60s}, .sent = sent});
+            EXPECT_TRUE(read.finished);
+            EXPECT_EQ(read.stop, BoundedReply::Stop::none);
+            EXPECT_EQ(read.error, QNetworkReply::UnknownContentError);
+            EXPECT_LE(read.received, largeLimit);
+            EXPECT_TRUE(fixtures::waitUntil([&] { return server.openConnections() == 0; }));
+        }
+    }
+}
+
 TEST(BoundedReply, aBodyThatTricklesInEndsAtTheDeadline)
 {
     // Every byte well inside any transfer timeout.
