@@ -231,7 +231,8 @@ TEST(BoundedReply, aConsumerTakesThePiecesAndMayStopTheTransfer)
     ASSERT_TRUE(server.listen());
     qint64 taken = 0;
     const Read whole = get(server.baseUrl() + "/answer",
-                           {.limits = {8 * megabyte, 0ms}, .consumer = [&](const QByteArray &piece) {
+                           {.limits = {8 * megabyte, 0ms},
+                            .consumer = [&](const QByteArray &piece) {
                                 taken += piece.size();
                                 return true;
                             }});
