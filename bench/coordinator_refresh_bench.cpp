@@ -4,7 +4,9 @@
 // same rows. Then the delay from an append to a watched rollout file to the published
 // processing state, twenty times, beside the floor the event path sets: the monitor's latency
 // (0.4 s) and the debounce after the last event (0.5 s). The monitor hands over the first
-// change after a quiet spell at once, so a lone append waits out the debounce alone.
+// change after a quiet spell at once, so a lone append waits out the debounce alone. A
+// stand-in Codex holds the rollout open meanwhile: a started turn counts as processing only
+// while a process has its rollout open, as Codex has while it works.
 #include "coordinator/ProjectListViewModel.h"
 #include "data/codex/CodexGlobalStateStore.h"
 #include "data/codex/CodexStore.h"
@@ -133,6 +135,7 @@ void benchProcessingDelay()
                                  + FakeCodexHome::turn(thread.updatedAt, QStringLiteral("Start"),
                                                        FakeTurnEnd::completed));
     world.codex.writeDatabase();
+    world.codex.keepRunning(thread.id);
     world.await([&](auto done) { world.model->startMonitoring(std::move(done)); });
 
     const auto processing = [&] { return world.model->processingProjectCount() == 1; };

@@ -30,6 +30,10 @@ struct NetworkReadLimits
 // (the network thread stops reading the connection while the buffer is full), every arrival
 // is taken and counted at once, and the reply is aborted the moment it passes the limit.
 //
+// An error the reply reports ends the read: nothing that arrives after it is taken, and a
+// reply that Qt leaves running after its error (one whose body failed to inflate) is aborted,
+// so that finished() follows with Qt's error kept for the caller.
+//
 // Made right after the request is sent, before anything else connects to the reply's
 // finished(), so that the last bytes are counted before anyone looks at the outcome. A child
 // of the reply: it goes with it. The body goes to the consumer or, without one, is kept for
@@ -67,6 +71,7 @@ public:
 private:
     void checkDeclaredLength();
     void readAvailable();
+    void endAfterError();
     void halt(Stop reason);
 
     QNetworkReply *m_reply;
@@ -77,6 +82,7 @@ private:
     QByteArrayList m_pieces;
     qint64 m_received = 0;
     Stop m_stop = Stop::none;
+    bool m_failed = false; // the reply reported an error
 };
 
 } // namespace tolvaran

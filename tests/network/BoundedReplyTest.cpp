@@ -58,22 +58,32 @@ private:
 // too, even empty: the team's calls go that way) one turn of the event loop later than a GET.
 enum class Sent { asGet, asCustomRequest };
 
-Read get(const QString &url, NetworkReadLimits limits, BoundedReply::Consumer consumer = {},
-         std::chrono::milliseconds busy = 0ms, Sent sent = Sent::asGet)
+struct Fetch
+{
+    NetworkReadLimits limits;
+    BoundedReply::Consumer consumer = {};
+    std::chrono::milliseconds busy{0};
+    Sent sent = Sent::asGet;
+    // A server that holds its answers until the reply has been set up (answersWhenReleased).
+    HostileHttpServer *holding = nullptr;
+};
+
+// One bounded GET of `url`, run until the reply has finished.
+Read get(const QString &url, Fetch fetch)
 {
     Read read;
-    const BusyThread busyThread(busy);
+    const BusyThread busyThread(fetch.busy);
     QNetworkAccessManager network;
     QNetworkRequest request{QUrl(url)};
     BoundedReply::prepare(request);
     std::unique_ptr<QNetworkReply> reply(
-        sent == Sent::asGet ? network.get(request)
-                            : network.sendCustomRequest(request, "GET", QByteArray()));
+        fetch.sent == Sent::asGet ? network.get(request)
+                                  : network.sendCustomRequest(request, "GET", QByteArray()));
     // Connected first, so it sees each arrival before the bounded reply takes it.
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
         read.mostBuffered = std::max(read.mostBuffered, reply->bytesAvailable());
     });
-    auto *bounded = new BoundedReply(reply.get(), limits, std::move(consumer));
+    auto *bounded = new BoundedReply(reply.get(), fetch.limits, std::move(fetch.consumer));
     QObject::connect(reply.get(), &QNetworkReply::finished, reply.get(), [&] {
         read.finished = true;
         read.stop = bounded->stop();
@@ -81,9 +91,23 @@ Read get(const QString &url, NetworkReadLimits limits, BoundedReply::Consumer co
         read.error = reply->error();
         read.body = bounded->takeBody();
     });
+    if (fetch.holding) {
+        // The turn that starts a custom request and sends the cap after it.
+        fixtures::runQueuedWork(1);
+        fetch.holding->releaseAnswers();
+    }
     EXPECT_TRUE(fixtures::waitUntil([&] { return read.finished; }, 120s));
     return read;
 }
+
+// Qt's network thread learns of the reply's buffer cap only through a call queued after the
+// request's start (Qt 6.4 takes a cap on that thread only once the request has started there,
+// and has no request attribute for one). The GUI thread queues the cap right after the start,
+// but one taken off the processor between the two lets the network thread read the first
+// bytes of an answer that comes at once without a limit, and those bytes go on counting
+// against the cap afterwards. What the code does guarantee is a buffer's worth for an answer
+// that comes after the cap is on its way: these servers hold their answers until then
+// (Fetch::holding).
 
 // An answer past the limit is refused as it arrives: the reader takes no more than a buffer
 // past the limit, whether the server declares its length or not, and Qt never holds more than
@@ -105,9 +129,10 @@ TEST(BoundedReply, stopsEveryOversizedAnswerJustPastTheLimit)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        HostileHttpServer server(row.behaviour);
+        HostileHttpServer server({.behaviour = row.behaviour, .answersWhenReleased = true});
         ASSERT_TRUE(server.listen());
-        const Read read = get(server.baseUrl() + "/answer", {row.limit, 0ms});
+        const Read read =
+            get(server.baseUrl() + "/answer", {.limits = {row.limit, 0ms}, .holding = &server});
 
         EXPECT_EQ(read.stop, BoundedReply::Stop::tooLarge);
         EXPECT_EQ(read.error, QNetworkReply::OperationCanceledError);
@@ -126,13 +151,42 @@ TEST(BoundedReply, theNetworkThreadWaitsForABusyReader)
 {
     for (const Sent sent : {Sent::asGet, Sent::asCustomRequest}) {
         SCOPED_TRACE(sent == Sent::asGet ? "get" : "custom request");
-        HostileHttpServer server(HostileHttpServer::Behaviour::endlessChunkedBody);
+        HostileHttpServer server({.behaviour = HostileHttpServer::Behaviour::endlessChunkedBody,
+                                  .answersWhenReleased = true});
         ASSERT_TRUE(server.listen());
         constexpr qint64 limit = 4 * megabyte;
-        const Read read = get(server.baseUrl() + "/answer", {limit, 0ms}, {}, 50ms, sent);
+        const Read read = get(server.baseUrl() + "/answer", {.limits = {limit, 0ms},
+                                                             .busy = 50ms,
+                                                             .sent = sent,
+                                                             .holding = &server});
         EXPECT_EQ(read.stop, BoundedReply::Stop::tooLarge);
         EXPECT_LE(read.received, limit + BoundedReply::readBufferBytes);
         EXPECT_LE(read.mostBuffered, BoundedReply::readBufferBytes);
+    }
+}
+
+// A compressed answer that inflates a thousandfold, chunked so that no declared length gives
+// it away: Qt reports that it refuses to inflate it further and leaves the transfer open. The
+// read ends there, with Qt's error, rather than at its deadline, and the connection goes.
+TEST(BoundedReply, aCompressedBombEndsTheReadWithTheNetworkError)
+{
+    for (const auto behaviour :
+         {HostileHttpServer::Behaviour::gzipBomb, HostileHttpServer::Behaviour::deflateBomb}) {
+        for (const Sent sent : {Sent::asGet, Sent::asCustomRequest}) {
+            SCOPED_TRACE(testing::Message()
+                         << (behaviour == HostileHttpServer::Behaviour::gzipBomb ? "gzip"
+                                                                                 : "deflate")
+                         << (sent == Sent::asGet ? ", get" : ", custom request"));
+            HostileHttpServer server(behaviour);
+            ASSERT_TRUE(server.listen());
+            const Read read =
+                get(server.baseUrl() + "/answer", {.limits = {largeLimit, 60s}, .sent = sent});
+            EXPECT_TRUE(read.finished);
+            EXPECT_EQ(read.stop, BoundedReply::Stop::none);
+            EXPECT_EQ(read.error, QNetworkReply::UnknownContentError);
+            EXPECT_LE(read.received, largeLimit);
+            EXPECT_TRUE(fixtures::waitUntil([&] { return server.openConnections() == 0; }));
+        }
     }
 }
 
@@ -141,7 +195,7 @@ TEST(BoundedReply, aBodyThatTricklesInEndsAtTheDeadline)
     // Every byte well inside any transfer timeout.
     HostileHttpServer server({HostileHttpServer::Behaviour::trickledBody, 1000, 200ms});
     ASSERT_TRUE(server.listen());
-    const Read read = get(server.baseUrl() + "/answer", {megabyte, 1500ms});
+    const Read read = get(server.baseUrl() + "/answer", {.limits = {megabyte, 1500ms}});
     EXPECT_EQ(read.stop, BoundedReply::Stop::deadline);
     EXPECT_GT(read.received, 0);
     EXPECT_LT(read.received, 1000);
@@ -160,14 +214,14 @@ TEST(BoundedReply, aBodyWithinItsLimitsArrivesWhole)
 
     for (const char *path : {"/exact", "/unsized"}) {
         SCOPED_TRACE(path);
-        const Read read = get(server.url(path).toString(), {body.size(), 10s});
+        const Read read = get(server.url(path).toString(), {.limits = {body.size(), 10s}});
         EXPECT_EQ(read.stop, BoundedReply::Stop::none);
         EXPECT_EQ(read.error, QNetworkReply::NoError);
         EXPECT_EQ(read.received, body.size());
         EXPECT_EQ(read.body, body);
     }
     // One byte more than allowed is too many.
-    EXPECT_EQ(get(server.url("/unsized").toString(), {body.size() - 1, 10s}).stop,
+    EXPECT_EQ(get(server.url("/unsized").toString(), {.limits = {body.size() - 1, 10s}}).stop,
               BoundedReply::Stop::tooLarge);
 }
 
@@ -176,21 +230,23 @@ TEST(BoundedReply, aConsumerTakesThePiecesAndMayStopTheTransfer)
     HostileHttpServer server({HostileHttpServer::Behaviour::hugeDeclaredBody, 8 * megabyte});
     ASSERT_TRUE(server.listen());
     qint64 taken = 0;
-    const Read whole = get(server.baseUrl() + "/answer", {8 * megabyte, 0ms},
-                           [&](const QByteArray &piece) {
-                               taken += piece.size();
-                               return true;
-                           });
+    const Read whole = get(server.baseUrl() + "/answer",
+                           {.limits = {8 * megabyte, 0ms},
+                            .consumer = [&](const QByteArray &piece) {
+                                taken += piece.size();
+                                return true;
+                            }});
     EXPECT_EQ(whole.stop, BoundedReply::Stop::none);
     EXPECT_EQ(taken, 8 * megabyte);
     EXPECT_TRUE(whole.body.isEmpty()); // it went to the consumer
 
     taken = 0;
-    const Read refused = get(server.baseUrl() + "/answer", {8 * megabyte, 0ms},
-                             [&](const QByteArray &piece) {
-                                 taken += piece.size();
-                                 return taken < megabyte;
-                             });
+    const Read refused = get(server.baseUrl() + "/answer",
+                             {.limits = {8 * megabyte, 0ms},
+                              .consumer = [&](const QByteArray &piece) {
+                                  taken += piece.size();
+                                  return taken < megabyte;
+                              }});
     EXPECT_EQ(refused.stop, BoundedReply::Stop::consumer);
     EXPECT_EQ(refused.error, QNetworkReply::OperationCanceledError);
     EXPECT_LT(taken, megabyte + BoundedReply::readBufferBytes + 1);

@@ -55,6 +55,30 @@ TEST_F(TeamCallsToAHostileServer, anOversizedAnswerIsRefusedAsItArrives)
     }
 }
 
+// Compressed answers, chunked with no declared length, that open with the snapshot the call
+// asks for: one that inflates a thousandfold, and one that breaks off into bytes that do not
+// inflate and then stays open. Each is refused once Qt stops inflating it rather than at the
+// call's deadline, and what was inflated by then, however well-formed, is not taken for the
+// answer.
+TEST_F(TeamCallsToAHostileServer, aCompressedAnswerIsRefusedOnceItFailsToInflate)
+{
+    const QByteArray snapshot = server.snapshot(teamId, 2).toJson();
+    for (const auto behaviour :
+         {HostileHttpServer::Behaviour::gzipBomb, HostileHttpServer::Behaviour::deflateBomb,
+          HostileHttpServer::Behaviour::brokenGzipBody}) {
+        SCOPED_TRACE(int(behaviour));
+        // Time for the snapshot to be read before the broken part comes.
+        HostileHttpServer hostile({.behaviour = behaviour, .trickleInterval = 300ms},
+                                  "application/json", snapshot);
+        ASSERT_TRUE(hostile.listen());
+        const auto result = verify(hostile, client);
+        ASSERT_FALSE(result);
+        ASSERT_TRUE(result.error().serviceError()) << result.error().message().toStdString();
+        EXPECT_EQ(result.error().serviceError()->kind(), TeamServiceError::Kind::invalidResponse);
+        EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+    }
+}
+
 TEST_F(TeamCallsToAHostileServer, anAnswerThatTricklesInEndsAtTheDeadline)
 {
     // A byte a second keeps the transfer timeout from ever passing.

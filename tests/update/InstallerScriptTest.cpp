@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace tolvaran {
 namespace {
 
@@ -192,6 +195,8 @@ TEST_F(InstallerScriptRun, theNextStartRemovesWhatAnInstallationCutShortLeft)
     program.start("sleep", {"120"});
     ASSERT_TRUE(program.waitForStarted());
     QProcess waiting;
+    // In a process group of its own, as the program starts it.
+    waiting.setChildProcessModifier([] { ::setsid(); });
     waiting.start("/bin/sh", {script, QString::number(program.processId()), world.runningFolder(),
                               world.runningFolder(), staged(), backup(), cleanup(), "5"});
     ASSERT_TRUE(waiting.waitForStarted());
@@ -201,8 +206,13 @@ TEST_F(InstallerScriptRun, theNextStartRemovesWhatAnInstallationCutShortLeft)
     EXPECT_EQ(UpdateLeftovers::remove(world.runningFolder()), QStringList{});
     EXPECT_EQ(world.appsEntries(), everything);
 
-    waiting.kill();
+    // Cut short as a logout cuts it: the whole group at once, so that no child the shell has
+    // just forked (which carries the script's command line until it execs) outlives it. The
+    // kill takes effect as each process next runs.
+    ::kill(-pid_t(waiting.processId()), SIGKILL);
     waiting.waitForFinished();
+    ASSERT_TRUE(
+        waitUntil([&] { return !UpdateLeftovers::installerRunsFor(world.runningFolder()); }));
     program.kill();
     program.waitForFinished();
     AppUpdateService service(world.environment());

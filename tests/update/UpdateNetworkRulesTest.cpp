@@ -159,6 +159,36 @@ TEST(UpdateFromAHostileServer, aDownloadThatNeverEndsStopsAtTheAnnouncedSize)
     EXPECT_LE(QFileInfo(path).size(), 3 * megabyte);
 }
 
+// Compressed answers that inflate a thousandfold, chunked with no declared length: the check
+// ends once Qt refuses to inflate the manifest further, not at its deadline of two minutes,
+// and publishes nothing; a download (of a release larger than what Qt inflates before it
+// refuses) ends there too, with the network's failure.
+TEST(UpdateFromAHostileServer, aCompressedBombEndsTheCheckAndTheDownloadAtOnce)
+{
+    for (const auto behaviour :
+         {HostileHttpServer::Behaviour::gzipBomb, HostileHttpServer::Behaviour::deflateBomb}) {
+        SCOPED_TRACE(behaviour == HostileHttpServer::Behaviour::gzipBomb ? "gzip" : "deflate");
+        UpdateWorld world;
+        HostileHttpServer hostile(behaviour);
+        ASSERT_TRUE(hostile.listen());
+        AppUpdateService service(askingHostile(world, hostile));
+        ASSERT_TRUE(check(service));
+        EXPECT_FALSE(service.availableUpdate().has_value());
+        EXPECT_TRUE(waitUntil([&] { return hostile.openConnections() == 0; }));
+
+        const auto request = AppUpdateService::updateRequest(
+            hostile.baseUrl(), "/v1/app/releases/26.9.1/download", UpdateWorld::runningVersion);
+        ASSERT_TRUE(request.has_value());
+        try {
+            downloadRelease(*request, world.home.filePath("download"), 64 * megabyte,
+                            AppUpdateEnvironment::defaultDownloadDeadline, {});
+            ADD_FAILURE() << "downloaded";
+        } catch (const AppUpdateError &error) {
+            EXPECT_EQ(error.kind(), AppUpdateErrorKind::system) << error.message().toStdString();
+        }
+    }
+}
+
 TEST(UpdateFromAHostileServer, aFullDiskSaysSo)
 {
     UpdateWorld world;

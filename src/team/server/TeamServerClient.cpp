@@ -241,6 +241,14 @@ void TeamServerClient::send(const std::shared_ptr<Internal::TeamCallState> &stat
                     reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
                 if (status.isValid())
                     exchange.status = status.toInt();
+                // A success whose body Qt could not inflate to its end: what was read of it,
+                // however well-formed, is not the answer.
+                if (error != QNetworkReply::NoError && isSuccess(exchange.status)) {
+                    qCWarning(lcTeam, "Team request %s %s refused: %s", method.constData(),
+                              qUtf8Printable(path), qUtf8Printable(reply->errorString()));
+                    then(TeamServiceError(TeamServiceError::Kind::invalidResponse));
+                    return;
+                }
                 exchange.body = bounded->takeBody();
                 if (!isSuccess(exchange.status)) {
                     qCWarning(lcTeam, "Team request %s %s answered with status %d",
