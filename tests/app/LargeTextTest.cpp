@@ -1,16 +1,20 @@
 // Larger desktop text: the window's own text and the room around it grow with the application
 // font, follow a change of it while the window is open, nothing that fits at the default size
-// is cut at 15 points, and a short window still gives most of its height to the cards (from
-// the moment it opens).
+// is cut at 15 points, a short window still gives most of its height to the cards (from the
+// moment it opens), and the usage figures wrap rather than lose their ends.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
+#include "app/cards/WeeklyAllowanceLabel.h"
+#include "app/TolvaranWindow.h"
+#include "app/window/TokenUsageStrip.h"
 #include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedApplicationFont.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/FontScale.h"
 
@@ -326,6 +330,64 @@ TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
         opened.browser->resize(row.browser - QSize(0, 20));
         runQueuedWork();
         EXPECT_EQ(grid->scrollOffset(), place);
+    }
+}
+
+// At the window's least width the usage figures wrap to a further row rather than lose their
+// ends, the header grows by that row, and assistive technology reads each figure whole.
+TEST(UsageStrip, showsEveryFigureWholeAtTheLeastWidth)
+{
+    TokenUsageReport report;
+    report.lifetimeTokens = 4'180'000'000;
+    report.todayTokens = 41'560'000;
+    report.lastHourTokens = 4'240'000;
+    WeeklyAllowanceStatus allowance;
+    allowance.usedPercent = 41.5;
+    allowance.resetsAt = Timestamp::now().addingSeconds(86400);
+    const WeeklyAllowanceLabel week = weeklyAllowanceLabel(allowance);
+    for (const double points : {10.0, 15.0}) {
+        SCOPED_TRACE(points);
+        OpeningBrowser opened(points, QSize(1280, 800));
+        ASSERT_TRUE(opened.refreshed && opened.rendered);
+        TolvaranViewController &browser = *opened.browser;
+        auto *strip = browser.findChild<TokenUsageStrip *>();
+        auto *header = browser.findChild<QWidget *>(QStringLiteral("header"));
+        ASSERT_NE(strip, nullptr);
+        strip->setUsage(report, week);
+        browser.resize(std::max(TolvaranWindow::minimumWidth, browser.minimumSizeHint().width()),
+                       800);
+        runQueuedWork();
+
+        const struct
+        {
+            const char *name;
+            QString text;
+        } figures[] = {
+            {"usageTodayLabel", QStringLiteral("TODAY  ") + compactTokens(report.todayTokens)},
+            {"usageHourLabel", QStringLiteral("1 HOUR  ") + compactTokens(report.lastHourTokens)},
+            {"usageWeekLabel", week.text},
+        };
+        QList<QRect> taken;
+        for (const auto &figure : figures) {
+            SCOPED_TRACE(figure.name);
+            auto *label = strip->findChild<QLabel *>(QLatin1String(figure.name));
+            ASSERT_NE(label, nullptr);
+            ASSERT_TRUE(label->isVisible());
+            EXPECT_EQ(accessibleName(label), figure.text);
+            EXPECT_GE(label->contentsRect().width(),
+                      label->fontMetrics().horizontalAdvance(figure.text));
+            const QRect area(label->mapTo(header, QPoint()), label->size());
+            EXPECT_TRUE(header->rect().contains(area));
+            EXPECT_TRUE(QRect(strip->mapTo(header, QPoint()), strip->size()).contains(area));
+            for (const QRect &other : taken)
+                EXPECT_FALSE(other.intersects(area));
+            taken.append(area);
+        }
+        // The list controls below the strip keep their room.
+        auto *toggle = header->findChild<QWidget *>(QStringLiteral("sidebarToggle"));
+        EXPECT_GE(toggle->mapTo(header, QPoint()).y(), strip->mapTo(header, QPoint()).y()
+                                                            + strip->height());
+        EXPECT_LE(toggle->mapTo(header, QPoint()).y() + toggle->height(), header->height());
     }
 }
 
