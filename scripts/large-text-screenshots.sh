@@ -8,13 +8,15 @@
 # cards at 1280 by 800 (large-light-1280x800-scrolled.png, ...).
 #
 # Then, under a window manager (which draws a title bar above the window), on the screens of
-# small laptops, 1366 by 768 and 1024 by 600, at 10 and 15 points, in the light palette
+# small laptops, 1366 by 768 and 1024 by 600, at 10, 15 and 20 points, in the light palette
 # (wm-1024x600-15pt.png, ...): the window as it opens, its frame and status line on screen,
-# and so the tag sidebar's "New tag" field where the sidebar shows (wm-...-sidebar.png); the
-# cards scrolled by six wheel steps (wm-1024x600-15pt-scrolled.png), where on a short
-# window the bars above the cards have scrolled away and the cards fill at least half the
-# window; and the window at its narrowest (wm-1024x600-15pt-narrowest.png), where nothing is
-# cut. Each of these prints where the window's frame ends on the screen.
+# the list starting at its first card and the cards taking at least half of it (on a short
+# window the bars above the cards are a scroll above them), and so the tag sidebar's "New tag"
+# field where the sidebar shows (wm-...-sidebar.png); the cards scrolled by six wheel steps
+# (wm-1024x600-15pt-scrolled.png); and the window at its narrowest
+# (wm-1024x600-15pt-narrowest.png), where nothing is cut and the usage figures wrap to a
+# second row rather than lose their ends. Each of these prints where the window's frame ends
+# on the screen.
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: scripts/large-text-screenshots.sh OUTDIR" >&2
@@ -109,7 +111,7 @@ for palette in light dark; do
 done
 
 window_manager=openbox
-for points in 10 15; do
+for points in 10 15 20; do
   for screen in 1366x768 1024x600; do
     width=${screen%x*}
     height=${screen#*x}

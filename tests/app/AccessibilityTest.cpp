@@ -16,7 +16,9 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/codex/FakeCodexHome.h"
 #include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedApplicationFont.h"
 #include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "team_screens/TeamsDashboardView.h"
 #include "widgets/ButtonActivationKeys.h"
@@ -27,6 +29,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -523,6 +526,71 @@ TEST_F(DetailPaneFocusTest, withoutItsCardTheFocusGoesToTheFirstCardElseTheSearc
         }
         world.model->setSearchText(QString());
         ASSERT_TRUE(waitUntil([&] { return detailsButton(name) != nullptr; }));
+    }
+}
+
+// With large text on a small laptop's screen, the bars above the cards scroll with them and
+// the browser made anew as the detail pane closes lays them and its cards out in the window's
+// room: the Details button that takes the focus back then shows whole in the card list, each
+// time the pane is left.
+TEST(WindowFocusTest, escapeFromTheDetailPaneLeavesTheFocusWhollyInsideTheCardList)
+{
+    ScopedApplicationFont large(15);
+    TemporaryHome home;
+    ScopedEnvironment environment;
+    FakeCodexHome codex(home.filePath(QStringLiteral(".codex")));
+    environment.useHome(home.path(), codex.path());
+    for (const int index : {0, 1}) {
+        FakeCodexThread thread;
+        thread.id = QStringLiteral("thread-%1").arg(index);
+        thread.cwd = home.filePath(QStringLiteral("code/project-%1").arg(index));
+        QDir().mkpath(thread.cwd);
+        thread.updatedAt = Timestamp::now().addingSeconds(-300 - index);
+        thread.createdAt = thread.updatedAt;
+        thread.recencyAt = thread.updatedAt;
+        codex.addThread(thread);
+    }
+    codex.writeDatabase();
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    window.fitToScreen(QRect(0, 0, 1024, 576), true); // 1024 by 600 below a title bar
+    window.show();
+    ASSERT_TRUE(waitUntil([&app] { return app.viewModel().lastRefreshedAt().has_value(); }));
+    ASSERT_TRUE(activated(&window));
+    ContentView &content = *window.contentView();
+    const auto grid = [&content] { return content.browser()->collectionView(); };
+    // The offscreen platform may take the window's activation as the screens change, which a
+    // window manager gives back.
+    const auto focusEnds = [&](const std::function<bool(QWidget *)> &holds) {
+        return waitUntil([&] {
+            if (!QApplication::activeWindow())
+                window.activateWindow();
+            return QApplication::focusWidget() && holds(QApplication::focusWidget());
+        });
+    };
+
+    for (const int index : {0, 1, 0}) {
+        SCOPED_TRACE(index);
+        ASSERT_TRUE(waitUntil([&] { return grid()->cardAt(index) != nullptr; }));
+        QWidget *details =
+            grid()->cardAt(index)->findChild<QWidget *>(QStringLiteral("detailsButton"));
+        details->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(details, Qt::Key_Return);
+        runQueuedWork();
+        ASSERT_TRUE(focusEnds([&](QWidget *focused) {
+            return content.detailView() && content.detailView()->isAncestorOf(focused);
+        })) << focusName().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_EQ(content.screen(), ContentView::Screen::browser);
+        ASSERT_TRUE(focusEnds([&](QWidget *focused) {
+            return grid()->cardAt(index) && grid()->cardAt(index)->isAncestorOf(focused)
+                && focused->objectName() == QStringLiteral("detailsButton");
+        })) << focusName().toStdString();
+        runQueuedWork(); // the bars and the cards laid out in the window's room
+        QWidget *focused = QApplication::focusWidget();
+        const QRect area(focused->mapTo(grid()->viewport(), QPoint()), focused->size());
+        EXPECT_TRUE(grid()->viewport()->rect().contains(area))
+            << area.top() << "-" << area.bottom() << " of " << grid()->viewport()->height();
     }
 }
 

@@ -1,14 +1,20 @@
 // Larger desktop text: the window's own text and the room around it grow with the application
 // font, follow a change of it while the window is open, nothing that fits at the default size
-// is cut at 15 points, and a short window still gives most of its height to the cards.
+// is cut at 15 points, a short window still gives most of its height to the cards (from the
+// moment it opens), and the usage figures wrap rather than lose their ends.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
+#include "app/cards/WeeklyAllowanceLabel.h"
+#include "app/TolvaranWindow.h"
+#include "app/window/TokenUsageStrip.h"
 #include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedApplicationFont.h"
 #include "widgets/BrowserStyle.h"
+#include "widgets/CompactNumberFormat.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/FontScale.h"
 
@@ -16,9 +22,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace tolvaran;
@@ -199,7 +207,11 @@ TEST_F(LargeTextTest, aShortWindowGivesTheCardListAtLeastHalfItsHeight)
     EXPECT_GE(2 * grid->height(), browser->height());
     EXPECT_TRUE(shownInBrowser("paginationBar"));
     EXPECT_TRUE(shownInBrowser("footerLabel"));
-    EXPECT_EQ(grid->scrollOffset(), 0);
+    // The list goes on from where it was, its first card: the bars are a scroll above it.
+    EXPECT_EQ(grid->scrollOffset(), header->parentWidget()->height());
+    EXPECT_EQ(header->parentWidget()->mapTo(grid->viewport(), QPoint()),
+              QPoint(0, -header->parentWidget()->height()));
+    grid->setScrollOffset(0);
     EXPECT_EQ(header->mapTo(grid->viewport(), QPoint()), QPoint(0, 0));
 
     // Scrolled, the bars leave with the first cards; the focus brings them back.
@@ -231,6 +243,152 @@ TEST_F(LargeTextTest, aShortWindowGivesTheCardListAtLeastHalfItsHeight)
     browser->resize(1024, 1000);
     EXPECT_FALSE(barsScroll());
     EXPECT_EQ(header->mapTo(browser.get(), QPoint()), QPoint(0, 0));
+}
+
+// A browser opened at a text size and a size of its own, over a page of cards enough to fill
+// any of them.
+class OpeningBrowser
+{
+public:
+    OpeningBrowser(double points, QSize size)
+        : font(points)
+    {
+        for (int index = 0; index < 8; ++index)
+            world.addProject(QStringLiteral("project-%1").arg(index), 1);
+        world.makeModel(false);
+        refreshed = world.refresh();
+        browser = std::make_unique<TolvaranViewController>(
+            *world.model, world.team, world.folderPicker, [](const QString &) {});
+        QObject::connect(browser.get(), &TolvaranViewController::rendered,
+                         [this] { ++renders; });
+        browser->resize(size);
+        browser->show();
+        // As a window opens: its activation gives its first control the focus.
+        activated(browser.get());
+        rendered = waitUntil([this] { return renders > 0; });
+        runQueuedWork(); // the layouts the render asked for
+    }
+
+    ProjectCardGrid *grid() const { return browser->collectionView(); }
+
+    // The share of the card list's height that shows cards.
+    double cardsShare() const
+    {
+        const QWidget *viewport = grid()->viewport();
+        QList<QRect> shown;
+        for (const ProjectCardView *card : viewport->findChildren<ProjectCardView *>()) {
+            if (card->isVisible())
+                shown.append(card->geometry());
+        }
+        int rows = 0;
+        for (int y = 0; y < viewport->height(); ++y) {
+            rows += std::any_of(shown.cbegin(), shown.cend(), [y](const QRect &card) {
+                return card.top() <= y && y <= card.bottom();
+            });
+        }
+        return double(rows) / viewport->height();
+    }
+
+    ScopedApplicationFont font;
+    BrowserWorld world;
+    std::unique_ptr<TolvaranViewController> browser;
+    bool refreshed = false;
+    bool rendered = false;
+    int renders = 0;
+};
+
+// The browser's room on small laptops' screens under a window manager, below its title bar
+// and the menu (which grows with the text): as the window opens, the list starts at its first
+// card, and the cards take at least half of it whether or not the bars scroll with them. A
+// place the user scrolls to then stays through a resize.
+TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
+{
+    const struct
+    {
+        const char *name;
+        double points;
+        QSize browser;
+    } rows[] = {
+        {"1024 by 600 at 10 pt", 10, QSize(1024, 552)},
+        {"1024 by 600 at 15 pt", 15, QSize(1024, 546)},
+        {"1024 by 600 at 20 pt", 20, QSize(1024, 538)},
+        {"1366 by 768 at 15 pt", 15, QSize(1366, 714)},
+        {"1366 by 768 at 20 pt", 20, QSize(1366, 706)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        OpeningBrowser opened(row.points, row.browser);
+        ASSERT_TRUE(opened.refreshed && opened.rendered);
+        ProjectCardGrid *grid = opened.grid();
+        EXPECT_GE(opened.cardsShare(), 0.5);
+        ASSERT_NE(grid->cardAt(0), nullptr);
+        EXPECT_GE(grid->cardAt(0)->y(), 0);
+        EXPECT_LE(grid->cardAt(0)->y(), FontScale::scaled(16)); // the inset above the cards
+
+        const int place = grid->verticalScrollBar()->maximum() / 2;
+        grid->verticalScrollBar()->setValue(place);
+        opened.browser->resize(row.browser - QSize(0, 20));
+        runQueuedWork();
+        EXPECT_EQ(grid->scrollOffset(), place);
+    }
+}
+
+// At the window's least width the usage figures wrap to a further row rather than lose their
+// ends, the header grows by that row, and assistive technology reads each figure whole.
+TEST(UsageStrip, showsEveryFigureWholeAtTheLeastWidth)
+{
+    TokenUsageReport report;
+    report.lifetimeTokens = 4'180'000'000;
+    report.todayTokens = 41'560'000;
+    report.lastHourTokens = 4'240'000;
+    WeeklyAllowanceStatus allowance;
+    allowance.usedPercent = 41.5;
+    allowance.resetsAt = Timestamp::now().addingSeconds(86400);
+    const WeeklyAllowanceLabel week = weeklyAllowanceLabel(allowance);
+    for (const double points : {10.0, 15.0}) {
+        SCOPED_TRACE(points);
+        OpeningBrowser opened(points, QSize(1280, 800));
+        ASSERT_TRUE(opened.refreshed && opened.rendered);
+        TolvaranViewController &browser = *opened.browser;
+        auto *strip = browser.findChild<TokenUsageStrip *>();
+        auto *header = browser.findChild<QWidget *>(QStringLiteral("header"));
+        ASSERT_NE(strip, nullptr);
+        strip->setUsage(report, week);
+        browser.resize(std::max(TolvaranWindow::minimumWidth, browser.minimumSizeHint().width()),
+                       800);
+        runQueuedWork();
+
+        const struct
+        {
+            const char *name;
+            QString text;
+        } figures[] = {
+            {"usageTodayLabel", QStringLiteral("TODAY  ") + compactTokens(report.todayTokens)},
+            {"usageHourLabel", QStringLiteral("1 HOUR  ") + compactTokens(report.lastHourTokens)},
+            {"usageWeekLabel", week.text},
+        };
+        QList<QRect> taken;
+        for (const auto &figure : figures) {
+            SCOPED_TRACE(figure.name);
+            auto *label = strip->findChild<QLabel *>(QLatin1String(figure.name));
+            ASSERT_NE(label, nullptr);
+            ASSERT_TRUE(label->isVisible());
+            EXPECT_EQ(accessibleName(label), figure.text);
+            EXPECT_GE(label->contentsRect().width(),
+                      label->fontMetrics().horizontalAdvance(figure.text));
+            const QRect area(label->mapTo(header, QPoint()), label->size());
+            EXPECT_TRUE(header->rect().contains(area));
+            EXPECT_TRUE(QRect(strip->mapTo(header, QPoint()), strip->size()).contains(area));
+            for (const QRect &other : taken)
+                EXPECT_FALSE(other.intersects(area));
+            taken.append(area);
+        }
+        // The list controls below the strip keep their room.
+        auto *toggle = header->findChild<QWidget *>(QStringLiteral("sidebarToggle"));
+        EXPECT_GE(toggle->mapTo(header, QPoint()).y(), strip->mapTo(header, QPoint()).y()
+                                                            + strip->height());
+        EXPECT_LE(toggle->mapTo(header, QPoint()).y() + toggle->height(), header->height());
+    }
 }
 
 } // namespace

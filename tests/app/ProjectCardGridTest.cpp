@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace tolvaran;
@@ -212,6 +213,88 @@ TEST_F(CardGridTest, aCardThatNeedsMoreRoomMakesThePagesCardsTaller)
 
     grid.replaceItems(projectIDs(3));
     EXPECT_EQ(grid.cardAt(0)->height(), usual);
+}
+
+// A widget above the cards whose height the test sets.
+class LeadingBar final : public QWidget
+{
+public:
+    QSize sizeHint() const override { return {100, barHeight}; }
+    void setBarHeight(int height)
+    {
+        barHeight = height;
+        updateGeometry();
+        QCoreApplication::processEvents(); // the grid's layout request
+    }
+
+private:
+    int barHeight = 200;
+};
+
+// What the top of the view shows stays there as the widget above the cards comes or changes
+// its height, as the view's height changes and as the items are replaced: the card the user
+// scrolled to, or the place in the widget above the cards; new items start at the first card.
+TEST_F(CardGridTest, theViewsTopStaysThroughChangesOfTheWidgetAboveTheCards)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(ProjectCardGrid &view, LeadingBar &bar)> change;
+        int offset;
+    } rows[] = {
+        {"it comes over a scrolled list: the same cards", [](auto &view, auto &bar) {
+             view.setScrollOffset(1000);
+             view.setLeadingWidget(&bar);
+         }, 1200},
+        {"it grows over the cards", [](auto &view, auto &bar) {
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(1200);
+             bar.setBarHeight(260);
+         }, 1260},
+        {"it grows under the user's eyes", [](auto &view, auto &bar) {
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(50);
+             bar.setBarHeight(260);
+         }, 50},
+        {"it shrinks above the place shown: the first card", [](auto &view, auto &bar) {
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(150);
+             bar.setBarHeight(100);
+         }, 100},
+        {"new items below the cards scrolled to: the first card", [](auto &view, auto &bar) {
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(1200);
+             view.replaceItems(projectIDs(200));
+         }, 200},
+        {"new items while it shows: it stays", [](auto &view, auto &bar) {
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(50);
+             view.replaceItems(projectIDs(200));
+         }, 50},
+        {"a tall view and a short one again: the same cards", [](auto &view, auto &bar) {
+             view.replaceItems(projectIDs(30)); // ten rows
+             view.setLeadingWidget(&bar);
+             view.verticalScrollBar()->setValue(1200);
+             view.resize(1040, 2000);
+             EXPECT_LT(view.scrollOffset(), 1200);
+             view.resize(1040, 780);
+         }, 1200},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        grid.setLeadingWidget(nullptr);
+        grid.resize(1040, 780);
+        grid.replaceItems(projectIDs(300));
+        // A focused card would be kept in view through the changes.
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus();
+        LeadingBar bar;
+        row.change(grid, bar);
+        EXPECT_EQ(grid.scrollOffset(), row.offset);
+        EXPECT_EQ(bar.geometry(),
+                  QRect(0, -row.offset, grid.viewport()->width(), bar.sizeHint().height()));
+        grid.setLeadingWidget(nullptr); // before the bar goes
+    }
 }
 
 // The browser is ended while a card's control may hold the focus (the detail pane opened from

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -40,7 +41,7 @@ ProjectCardGrid::ProjectCardGrid(QWidget *parent)
     // Tab may move the focus onto a card of the row beyond the view's edge (those exist
     // already): the view follows it there.
     m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
-                              [this](QWidget *, QWidget *now) { revealFocus(now); });
+                              [this](QWidget *, QWidget *now) { followFocus(now); });
 }
 
 ProjectCardGrid::~ProjectCardGrid()
@@ -63,10 +64,15 @@ void ProjectCardGrid::replaceItems(const QStringList &identifiers)
         m_layout.setMinimumCardHeight(0);
         m_layout.updateViewportWidth(m_viewportWidth);
     }
-    updateScrollRange();
-    // Scrolling first, so that only the cards at the top are configured.
-    const QSignalBlocker blocker(verticalScrollBar());
-    verticalScrollBar()->setValue(0);
+    // A new page starts at its first card; the leading widget stays where the user looks at
+    // it (a search being typed there).
+    if (!m_viewTop.inLeading)
+        m_viewTop = {};
+    {
+        // Scrolling first, so that only the cards at the top are configured.
+        const QSignalBlocker blocker(verticalScrollBar());
+        updateScrollRange();
+    }
     layoutCards();
 }
 
@@ -101,7 +107,7 @@ int ProjectCardGrid::scrollOffset() const
 
 void ProjectCardGrid::setScrollOffset(int offset)
 {
-    verticalScrollBar()->setValue(offset);
+    scrollTo(offset);
 }
 
 ProjectCardView *ProjectCardGrid::cardAt(qsizetype index) const
@@ -126,8 +132,11 @@ void ProjectCardGrid::focusPendingItem()
     scrollItemIntoView(index);
     ProjectCardView *card = cardAt(index);
     QWidget *control = card && request.pick ? request.pick(*card) : nullptr;
-    if (control)
-        control->setFocus(Qt::OtherFocusReason);
+    if (!control)
+        return;
+    control->setFocus(Qt::OtherFocusReason);
+    // Also where the window is not active yet, and takes the focus only as it becomes so.
+    revealFocus(control);
 }
 
 void ProjectCardGrid::scrollItemIntoView(qsizetype index)
@@ -139,7 +148,7 @@ void ProjectCardGrid::scrollItemIntoView(qsizetype index)
     const int bottom = m_leadingHeight + int(std::ceil(frame.bottom()));
     QScrollBar *bar = verticalScrollBar();
     if (top < bar->value() || bottom > bar->value() + viewport()->height())
-        bar->setValue(top - int(m_layout.sectionInsets().top));
+        scrollTo(top - int(m_layout.sectionInsets().top));
     layoutCards();
 }
 
@@ -151,7 +160,50 @@ void ProjectCardGrid::resizeEvent(QResizeEvent *event)
 
 void ProjectCardGrid::scrollContentsBy(int, int)
 {
+    if (!m_keepingViewTop)
+        recordViewTop(); // the user's scroll bar, wheel or keys
     layoutCards();
+}
+
+void ProjectCardGrid::followFocus(QWidget *focused)
+{
+    if (!focused || focused == m_focusFromOpening)
+        return;
+    m_focusFromOpening = nullptr;
+    revealFocus(focused);
+}
+
+bool ProjectCardGrid::event(QEvent *event)
+{
+    // A window activated with no control chosen yet (as it opens) gives the focus to its first
+    // control, in the leading widget or on the first card: that says nothing of where the user
+    // wants to look, so the view stays where it is, also where that control is given the focus
+    // again (the leading widget moved into or out of the viewport takes it away). Only the
+    // focus event tells why the focus came; it follows within the activation's call.
+    if (event->type() == QEvent::WindowActivate && !window()->focusWidget()
+        && !m_awaitingOpeningFocus) {
+        m_awaitingOpeningFocus = true;
+        qApp->installEventFilter(this);
+        QMetaObject::invokeMethod(
+            this, [this] { stopAwaitingOpeningFocus(); }, Qt::QueuedConnection);
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool ProjectCardGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_awaitingOpeningFocus && event->type() == QEvent::FocusIn) {
+        stopAwaitingOpeningFocus();
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+            m_focusFromOpening = qobject_cast<QWidget *>(watched);
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void ProjectCardGrid::stopAwaitingOpeningFocus()
+{
+    if (std::exchange(m_awaitingOpeningFocus, false))
+        qApp->removeEventFilter(this);
 }
 
 bool ProjectCardGrid::viewportEvent(QEvent *event)
@@ -180,8 +232,11 @@ void ProjectCardGrid::synchronizeViewport()
         m_layout.updateViewportWidth(width);
     }
     updateScrollRange();
-    if (focused >= 0)
+    if (focused >= 0 && QApplication::focusWidget() != m_focusFromOpening) {
         scrollItemIntoView(focused);
+        // The row at the top may leave the focused control below a shorter view.
+        revealFocus(QApplication::focusWidget());
+    }
     layoutCards();
     focusPendingItem();
 }
@@ -217,19 +272,42 @@ void ProjectCardGrid::revealFocus(QWidget *focused)
     const QRect wanted = card && card->height() <= viewport()->height()
                              ? card->geometry()
                              : area;
-    QScrollBar *bar = verticalScrollBar();
+    const int value = verticalScrollBar()->value();
     if (wanted.top() < 0)
-        bar->setValue(bar->value() + wanted.top() - int(m_layout.sectionInsets().top));
+        scrollTo(value + wanted.top() - int(m_layout.sectionInsets().top));
     else if (wanted.bottom() >= viewport()->height())
-        bar->setValue(bar->value() + wanted.bottom() - viewport()->height() + 1
-                      + int(m_layout.sectionInsets().bottom));
+        scrollTo(value + wanted.bottom() - viewport()->height() + 1
+                 + int(m_layout.sectionInsets().bottom));
 }
 
 bool ProjectCardGrid::measureLeadingWidget()
 {
     const QWidget *leading = m_leading.data();
     const int height = leading ? leading->sizeHint().height() : 0;
-    return std::exchange(m_leadingHeight, height) != height;
+    if (height == m_leadingHeight)
+        return false;
+    m_leadingHeight = height;
+    // The place in a leading widget that went, or shrank above it, is now the cards' top.
+    if (m_viewTop.inLeading && m_viewTop.offset >= height)
+        m_viewTop = {};
+    return true;
+}
+
+void ProjectCardGrid::scrollTo(int offset)
+{
+    verticalScrollBar()->setValue(offset);
+    // Also where the bar was there already, or stopped short of it: the view's top is what
+    // it now shows.
+    recordViewTop();
+}
+
+void ProjectCardGrid::recordViewTop()
+{
+    const int value = verticalScrollBar()->value();
+    if (value < m_leadingHeight)
+        m_viewTop = {true, value};
+    else
+        m_viewTop = {false, value - m_leadingHeight};
 }
 
 void ProjectCardGrid::updateScrollRange()
@@ -238,8 +316,13 @@ void ProjectCardGrid::updateScrollRange()
     const int contentHeight = m_leadingHeight
         + static_cast<int>(std::ceil(m_layout.contentHeight(count, m_viewportWidth)));
     QScrollBar *bar = verticalScrollBar();
+    // The bar stops short of the view's top where the range is too small for it (no cards
+    // yet, a tall window): the view's top is kept for a range that has room again.
+    m_keepingViewTop = true;
     bar->setRange(0, std::max(0, contentHeight - viewport()->height()));
     bar->setPageStep(viewport()->height());
+    bar->setValue(m_viewTop.inLeading ? m_viewTop.offset : m_leadingHeight + m_viewTop.offset);
+    m_keepingViewTop = false;
 }
 
 void ProjectCardGrid::layoutCards()

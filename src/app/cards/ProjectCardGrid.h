@@ -25,11 +25,16 @@ class ProjectCardView;
 // Cards grow with the text size (FontScale). A card whose content needs more height than the
 // others (its status items on further lines) makes every card of the page that tall, so rows
 // stay even; a new page starts again from the usual height. The card holding the keyboard
-// focus is scrolled into view, kept in view through a new width, and kept (out of view) while
-// the user scrolls away from it, so the focus never leaves it unasked.
+// focus is scrolled into view (but not where the window's opening alone gives it the focus),
+// kept in view through a new size, and kept (out of view) while the user scrolls away from it,
+// so the focus never leaves it unasked.
 //
 // A leading widget, when there is one, sits above the cards, as wide as the viewport and as
-// high as it asks to be, and scrolls with them (the browser's bars on a short window).
+// high as it asks to be, and scrolls with them (the browser's bars on a short window). What
+// the top of the view shows stays there while the leading widget comes, goes or changes its
+// height, and while the scroll range changes: the first card, until the user scrolls; the
+// cards the user scrolled to; the part of the leading widget the user (or the focus) brought
+// into view.
 class ProjectCardGrid final : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -48,15 +53,17 @@ public:
 
     // The item ids in display order.
     const QStringList &identifiers() const { return m_identifiers; }
-    // Replaces every item: the grid scrolls to the top and every card in view is configured
-    // anew through the provider.
+    // Replaces every item: the grid scrolls to its first card (unless the view shows the
+    // leading widget, which stays) and every card in view is configured anew through the
+    // provider.
     void replaceItems(const QStringList &identifiers);
     // Configures again the cards of these item positions that are in view; the others are
     // configured when they come into view. The scroll position stays.
     void reloadItems(const QList<qsizetype> &indexes);
 
     // Makes `widget` (or none) the leading widget, a child of the viewport; the one it
-    // replaces stays where it is, for the caller to place.
+    // replaces stays where it is, for the caller to place. The cards at the top of the view
+    // stay there.
     void setLeadingWidget(QWidget *widget);
     QWidget *leadingWidget() const { return m_leading; }
 
@@ -78,6 +85,8 @@ Q_SIGNALS:
     void cardConfigured(const QString &id);
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent *event) override;
@@ -94,9 +103,17 @@ private:
     qsizetype focusedItem() const;
     // Scrolls the card holding `focused` into view, when it is one of ours.
     void revealFocus(QWidget *focused);
+    // Follows the focus as it moves to `focused` (none: it left the window).
+    void followFocus(QWidget *focused);
+    void stopAwaitingOpeningFocus();
     // Takes the leading widget's height afresh; true when it changed.
     bool measureLeadingWidget();
+    // Sets the scroll range and scrolls to what the view's top is to show.
     void updateScrollRange();
+    // Scrolls to `offset` as the user or the focus asks: the view's top is kept there.
+    void scrollTo(int offset);
+    // Takes what the view's top shows from the scroll offset.
+    void recordViewTop();
     void layoutCards();
     void configure(ProjectCardView &card, qsizetype index);
     void recycleAll();
@@ -118,6 +135,22 @@ private:
     std::optional<FocusRequest> m_focusRequest;
     QPointer<QWidget> m_leading;
     int m_leadingHeight = 0; // the cards start below it
+    // What the view's top shows: a place in the leading widget, or one so many pixels below
+    // the top of the cards' section.
+    struct ViewTop
+    {
+        bool inLeading = false;
+        int offset = 0;
+    };
+    ViewTop m_viewTop;
+    // From the activation of a window without a focused control to the focus it brings, or to
+    // the end of that turn of the event loop, the grid watches the application's events.
+    bool m_awaitingOpeningFocus = false;
+    // The control that activation gave the focus, until the focus moves on.
+    QPointer<QWidget> m_focusFromOpening;
+    // Set while the grid itself moves the scroll bar to keep m_viewTop (a new range or leading
+    // height): such a move says nothing of where the user wants to be.
+    bool m_keepingViewTop = false;
 };
 
 } // namespace tolvaran

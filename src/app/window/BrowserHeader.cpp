@@ -21,6 +21,8 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tolvaran {
 
 namespace {
@@ -51,7 +53,6 @@ BrowserHeader::BrowserHeader(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("header"));
-    FontScale::follow(this, [this] { setFixedHeight(FontScale::scaled(headerHeight)); });
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(16, 10, 16, 9);
     rows->setSpacing(7);
@@ -72,6 +73,16 @@ BrowserHeader::BrowserHeader(QWidget *parent)
     rows->addWidget(m_usageStrip);
 
     buildControlsRow(rows);
+    connect(m_usageStrip, &TokenUsageStrip::heightChanged, this, &BrowserHeader::updateHeight);
+    FontScale::follow(this, [this] { updateHeight(); });
+}
+
+void BrowserHeader::updateHeight()
+{
+    // The design's height holds one row of usage figures; each further row adds its height.
+    const int furtherRows =
+        m_usageStrip->minimumHeight() - FontScale::scaled(TokenUsageStrip::stripHeight);
+    setFixedHeight(FontScale::scaled(headerHeight) + std::max(0, furtherRows));
 }
 
 void BrowserHeader::buildTitleRow(QVBoxLayout *rows)

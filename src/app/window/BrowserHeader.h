@@ -26,9 +26,10 @@ class TokenUsageStrip;
 class UpdateControl;
 
 // The browser's four-row header: the title row (title, version or update control, team
-// button, refresh), the search field, the token usage strip, and the list controls (tag
-// sidebar toggle, new project, scope, team filter, sort, archived chats, the options menu that
-// stands in for the last two when narrow, and the counts).
+// button, refresh), the search field, the token usage strip (taller where it wraps, and the
+// header with it), and the list controls (tag sidebar toggle, new project, scope, team
+// filter, sort, archived chats, the options menu that stands in for the last two when narrow,
+// and the counts).
 //
 // It shows what it is given and reports what the user asks for; it changes no value itself.
 class BrowserHeader final : public QWidget
@@ -94,6 +95,8 @@ Q_SIGNALS:
 
 private:
     void buildTitleRow(QVBoxLayout *rows);
+    // The design's height, and the room of the usage strip's further rows where it wraps.
+    void updateHeight();
     void buildControlsRow(QVBoxLayout *rows);
 
     QHBoxLayout *m_titleRow = nullptr;

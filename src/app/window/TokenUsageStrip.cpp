@@ -4,21 +4,29 @@
 #include "app/window/BrowserWidgets.h"
 #include "widgets/BrowserStyle.h"
 #include "widgets/CompactNumberFormat.h"
-#include "widgets/ElidingLabel.h"
 #include "widgets/FontScale.h"
 #include "widgets/SystemColors.h"
+#include "widgets/WrappingRowLayout.h"
 
-#include <QHBoxLayout>
+#include <QEvent>
+#include <QLabel>
 
 namespace tolvaran {
 
 using namespace BrowserStyle;
 
+namespace {
+
+// Around the rows of figures; a row is the strip's design height less these.
+constexpr QMargins rowMargins(10, 4, 10, 4);
+
+} // namespace
+
 TokenUsageStrip::TokenUsageStrip(QWidget *parent)
     : QFrame(parent)
+    , m_row(new WrappingRowLayout(this))
 {
     setObjectName(QStringLiteral("usageStrip"));
-    FontScale::follow(this, [this] { setFixedHeight(FontScale::scaled(stripHeight)); });
     QColor stripColor = palette().color(QPalette::Base);
     stripColor.setAlphaF(0.75f);
     setStyleSheet(QStringLiteral("#usageStrip { background-color: %1; border-radius: 6px; }")
@@ -26,7 +34,9 @@ TokenUsageStrip::TokenUsageStrip(QWidget *parent)
     const QColor secondary = secondaryLabelColor(palette());
     const ScaledFont usageFont = monospacedDigitFont(10, QFont::Medium);
     const auto usageLabel = [&](const char *name) {
-        return BrowserWidgets::elidingLabel(this, QLatin1String(name), usageFont, secondary);
+        QLabel *label = BrowserWidgets::label(this, QLatin1String(name), usageFont, secondary);
+        m_row->addWidget(label);
+        return label;
     };
     m_totalLabel = usageLabel("usageTotalLabel");
     m_todayLabel = usageLabel("usageTodayLabel");
@@ -34,14 +44,18 @@ TokenUsageStrip::TokenUsageStrip(QWidget *parent)
     m_weekLabel = usageLabel("usageWeekLabel");
     m_sparkline = new TokenUsageSparklineView(this);
     m_sparkline->setObjectName(QStringLiteral("usageSparkline"));
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(10, 5, 10, 5);
-    row->setSpacing(14);
-    row->addWidget(m_totalLabel, 2);
-    row->addWidget(m_todayLabel, 2);
-    row->addWidget(m_hourLabel, 2);
-    row->addWidget(m_weekLabel, 5);
-    row->addWidget(m_sparkline, 0, Qt::AlignVCenter);
+    m_row->addWidget(m_sparkline);
+    m_row->setAlignment(m_sparkline, Qt::AlignRight | Qt::AlignVCenter); // the row's end
+    m_row->setContentsMargins(rowMargins);
+    m_row->setHorizontalSpacing(14);
+    m_row->setVerticalSpacing(0);
+    // Each row spans the strip, as the one row always did.
+    m_row->setFillsLines(true);
+    FontScale::follow(this, [this] {
+        m_row->setMinimumLineHeight(FontScale::scaled(stripHeight) - rowMargins.top()
+                                    - rowMargins.bottom());
+        updateHeight();
+    });
 }
 
 void TokenUsageStrip::setUsage(const TokenUsageReport &report, const WeeklyAllowanceLabel &week)
@@ -73,16 +87,47 @@ void TokenUsageStrip::setUsage(const TokenUsageReport &report, const WeeklyAllow
         daily.append(point.tokens);
     m_sparkline->setPoints(daily);
     m_sparkline->setToolTip(QStringLiteral("Daily token usage for the last 30 days"));
+    updateHeight();
 }
 
 void TokenUsageStrip::setSparklineShown(bool shown)
 {
     m_sparkline->setHidden(!shown);
+    updateHeight();
 }
 
 void TokenUsageStrip::setTotalShown(bool shown)
 {
     m_totalLabel->setHidden(!shown);
+    updateHeight();
+}
+
+int TokenUsageStrip::rowCount() const
+{
+    return m_row->lineCount(width());
+}
+
+bool TokenUsageStrip::event(QEvent *event)
+{
+    // A figure's text or font changed its width.
+    if (event->type() == QEvent::LayoutRequest)
+        updateHeight();
+    return QFrame::event(event);
+}
+
+void TokenUsageStrip::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    updateHeight();
+}
+
+void TokenUsageStrip::updateHeight()
+{
+    const int wanted = m_row->heightForWidth(width());
+    if (minimumHeight() == wanted && maximumHeight() == wanted)
+        return;
+    setFixedHeight(wanted);
+    Q_EMIT heightChanged();
 }
 
 } // namespace tolvaran

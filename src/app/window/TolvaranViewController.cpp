@@ -377,9 +377,13 @@ void TolvaranViewController::placeTopBars()
     if (scroll == (m_collectionView->leadingWidget() == m_topBars))
         return;
     // Moving a widget takes the focus from it; the search field keeps what the user types.
+    // Let go first: hidden as it moves, the control would hand the focus on to a card, and
+    // the cards would scroll to it.
     QWidget *focused = QApplication::focusWidget();
     if (focused && !m_topBars->isAncestorOf(focused))
         focused = nullptr;
+    if (focused)
+        focused->clearFocus();
     if (scroll) {
         m_column->removeWidget(m_topBars);
         m_collectionView->setLeadingWidget(m_topBars);

@@ -53,7 +53,8 @@ class UpdateControl;
 // The layout adapts to the width: below the thresholds of the constants below, controls give
 // way to compact stand-ins, the footer takes two lines and the sidebar floats over the cards.
 // It adapts to the height too: where the fixed bars would leave the cards less than
-// cardListLeastShare of it, the bars above the cards scroll with them.
+// cardListLeastShare of it, the bars above the cards scroll with them, a scroll above the
+// cards that were at the top (the first card, as the window opens).
 class TolvaranViewController final : public QWidget
 {
     Q_OBJECT
