@@ -551,6 +551,7 @@ TEST(WindowFocusTest, escapeFromTheDetailPaneLeavesTheFocusWhollyInsideTheCardLi
         codex.addThread(thread);
     }
     codex.writeDatabase();
+    ButtonActivationKeys keys; // Return on a button, as the program has it
     TolvaranApp app;
     TolvaranWindow &window = app.window();
     window.fitToScreen(QRect(0, 0, 1024, 576), true); // 1024 by 600 below a title bar
