@@ -1,12 +1,15 @@
 // The application's window as src/main.cpp builds it, in the Fusion style with a light or a
 // dark palette chosen on the command line, for the screenshot scripts (scripts/screenshots.sh,
 // scripts/large-text-screenshots.sh): under a bare X server Qt has no desktop theme to take a
-// palette or a font from.
+// palette or a font from. With --open-first-project it opens the detail pane of the first
+// project in the list once the list has been read (scripts/detail-screenshots.sh).
 //
-//   palette_window light|dark [Qt options such as -geometry]
+//   palette_window light|dark [--open-first-project] [Qt options such as -geometry]
 #include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
+#include "app/window/ContentView.h"
+#include "coordinator/ProjectListViewModel.h"
 #include "helpers/ScreenshotLook.h"
 
 #include <QApplication>
@@ -17,15 +20,27 @@
 int main(int argc, char *argv[])
 {
     if (argc < 2 || (std::strcmp(argv[1], "light") != 0 && std::strcmp(argv[1], "dark") != 0)) {
-        std::fprintf(stderr, "usage: palette_window light|dark [Qt options]\n");
+        std::fprintf(stderr,
+                     "usage: palette_window light|dark [--open-first-project] [Qt options]\n");
         return 2;
     }
     const bool dark = std::strcmp(argv[1], "dark") == 0;
+    const bool opensFirstProject = argc > 2 && std::strcmp(argv[2], "--open-first-project") == 0;
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
     tolvaran::fixtures::bench::useFusionLook(dark);
 
     tolvaran::TolvaranApp app;
+    tolvaran::ProjectListViewModel &list = app.viewModel();
+    tolvaran::ContentView &content = *app.window().contentView();
+    if (opensFirstProject) {
+        QObject::connect(&list, &tolvaran::ProjectListViewModel::projectsChanged, &content,
+                         [&list, &content] {
+                             if (content.detailedProjectID() || list.pagedProjects().isEmpty())
+                                 return;
+                             content.openProject(list.pagedProjects().constFirst().id);
+                         });
+    }
     app.window().show();
     return application.exec();
 }

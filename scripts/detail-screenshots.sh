@@ -17,7 +17,7 @@ outdir=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
 scripts/setup.sh --test
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target detail_window demo_home_generator
+cmake --build --preset bench --target palette_window demo_home_generator
 mkdir -p "$outdir"
 
 home=$(mktemp -d /tmp/tolvaran-detail-XXXXXX)
@@ -67,7 +67,7 @@ shoot() {
       kill "$app"
       wait "$app" || true
     ' screenshot "$settle_seconds" "$out" "$steps" "$width" "$height" \
-    build/bench/bench/detail_window light
+    build/bench/bench/palette_window light --open-first-project
   echo "wrote $out"
 }
 
