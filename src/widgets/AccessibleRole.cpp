@@ -125,7 +125,13 @@ public:
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override
     {
+        // The desktop's bridge takes a child's place as its index divided by the columns and
+        // uses the cell it asks for here without looking: the last row's children, one row
+        // further on for the headers leading them, would end the program. The column's
+        // header answers for a row the table does not have.
         QWidget *cell = cellAtPlace(widget(), row, column);
+        if (!cell && (row < 0 || row >= rowCount()))
+            cell = cellAtPlace(widget(), headerRow, column);
         return cell ? QAccessible::queryAccessibleInterface(cell) : nullptr;
     }
     QString columnDescription(int column) const override

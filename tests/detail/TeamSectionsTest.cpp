@@ -162,6 +162,10 @@ TEST(TeamUsageSection, readsAsATableOfMembersAndFigures)
     // The table's children are its headers and cells: what lies between them (the rules) is
     // not read.
     EXPECT_EQ(table->childCount(), 5 + 3 * 5);
+    // The desktop's bridge asks for the cell at each child's index divided by the columns,
+    // and uses it unchecked.
+    for (int index = 0; index < table->childCount(); ++index)
+        EXPECT_NE(cells->cellAt(index / 5, index % 5), nullptr) << index;
 }
 
 TEST(TeamUsageSection, writesPlanCostsInUsDollarsInAnyLocale)

@@ -151,9 +151,17 @@ bool NodeAccessible::isCell() const
 
 QAccessibleInterface *NodeAccessible::cellAt(int row, int column) const
 {
-    if (m_node.role != QAccessible::Table || row < 0 || row >= m_node.rowCount || column < 0
-        || column >= m_node.columnCount)
+    if (m_node.role != QAccessible::Table || column < 0 || column >= m_node.columnCount)
         return nullptr;
+    if (row < 0 || row >= m_node.rowCount) {
+        // The desktop's bridge takes a child's place as its index divided by the columns and
+        // uses the cell it asks for here without looking: the last row of data's children,
+        // one row further on for the header row leading them, would end the program. The
+        // column's header cell answers instead; having no cell interface, it is found to be
+        // no cell of data.
+        const AccessibleNode *header = headerCell(m_node, column);
+        return header ? m_document.nodeInterface(*header) : nullptr;
+    }
     // The header row comes first.
     const std::size_t columns = std::size_t(m_node.columnCount);
     return m_document.nodeInterface(

@@ -46,7 +46,8 @@ public:
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
     // A table's cells, by row and column among its rows of data, its header row apart (its
-    // cells lead the table's children and describe the columns); nothing can be selected.
+    // cells lead the table's children and describe the columns; one answers for a row outside
+    // the rows of data); nothing can be selected.
     QAccessibleInterface *caption() const override { return nullptr; }
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override;
