@@ -42,6 +42,12 @@ void WrappingRowLayout::setFillsLines(bool fills)
     invalidate();
 }
 
+void WrappingRowLayout::setLastItemAtTrailingEdge(bool trailing)
+{
+    m_lastItemAtTrailingEdge = trailing;
+    invalidate();
+}
+
 void WrappingRowLayout::addItem(QLayoutItem *item)
 {
     m_items.append(item);
@@ -172,6 +178,9 @@ std::pair<int, int> WrappingRowLayout::arrange(const QRect &rect, bool place) co
                     // Each item takes an equal share of the spare room, the last the rest.
                     left += spare / count * at;
                     width += at + 1 < count ? spare / count : spare - spare / count * at;
+                } else if (m_lastItemAtTrailingEdge && index + 1 == lines.size()
+                           && at + 1 == count && (index > 0 || count > 1)) {
+                    left = area.width() - width;
                 }
                 placed.item->setGeometry(QRect(area.x() + left,
                                                y + (line.height - placed.size.height()) / 2,

@@ -23,6 +23,10 @@ public:
     // of one line stays where it is.
     void setMinimumLineHeight(int height);
     void setFillsLines(bool fills);
+    // The last item stands at the trailing edge of its line, whether it shares the line or
+    // wrapped to one of its own (a title and its control, figures and their total); alone in
+    // the layout it stays at the leading edge.
+    void setLastItemAtTrailingEdge(bool trailing);
 
     // How many lines the items take in a room `width` wide.
     int lineCount(int width) const;
@@ -48,6 +52,7 @@ private:
     int m_verticalSpacing = 4;
     int m_minimumLineHeight = 0;
     bool m_fillsLines = false;
+    bool m_lastItemAtTrailingEdge = false;
 };
 
 } // namespace tolvaran

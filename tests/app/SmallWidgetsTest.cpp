@@ -192,19 +192,27 @@ TEST(WrappingRowLayout, wrapsItemsAndFillsLinesWhenAsked)
         int room;
         bool fills;
         QList<QRect> placed;
+        bool lastAtTrailingEdge = false;
     } rows[] = {
         {300, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {180, 0, 80, 20}}},
         {300, true, {{0, 0, 113, 20}, {123, 0, 73, 20}, {206, 0, 94, 20}}},
         {200, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {0, 25, 80, 20}}},
         {200, true, {{0, 0, 115, 20}, {125, 0, 75, 20}, {0, 25, 200, 20}}},
+        {300, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {220, 0, 80, 20}}, true},
+        {200, false, {{0, 0, 100, 20}, {110, 0, 60, 20}, {120, 25, 80, 20}}, true},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(QStringLiteral("%1 %2").arg(row.room).arg(row.fills).toStdString());
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3")
+                         .arg(row.room)
+                         .arg(row.fills)
+                         .arg(row.lastAtTrailingEdge)
+                         .toStdString());
         QWidget host;
         auto *layout = new WrappingRowLayout(&host);
         layout->setHorizontalSpacing(10);
         layout->setVerticalSpacing(5);
         layout->setFillsLines(row.fills);
+        layout->setLastItemAtTrailingEdge(row.lastAtTrailingEdge);
         QList<QWidget *> items;
         for (const int width : {100, 60, 80}) {
             items.append(new QWidget(&host));

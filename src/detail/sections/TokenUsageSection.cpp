@@ -3,7 +3,6 @@
 #include "coordinator/ProjectListViewModel.h"
 #include "detail/AdaptiveGridLayout.h"
 #include "detail/DetailStyle.h"
-#include "detail/SplitRowLayout.h"
 #include "widgets/FontScale.h"
 #include "widgets/RoundedPanel.h"
 #include "detail/sections/TokenUsageChart.h"
@@ -154,8 +153,10 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     m_progress->hide();
     titleRow->addWidget(m_progress);
     titleRow->addStretch(1);
-    auto *headerRow = new SplitRowLayout(header);
-    headerRow->setItemSpacing(headerSpacing);
+    auto *headerRow = new WrappingRowLayout(header);
+    headerRow->setHorizontalSpacing(headerSpacing);
+    headerRow->setVerticalSpacing(headerSpacing);
+    headerRow->setLastItemAtTrailingEdge(true);
     headerRow->addWidget(title);
     QStringList labels;
     for (TokenUsagePeriod period : tokenUsagePeriods())
@@ -228,14 +229,14 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
     placeholderLayout->addStretch(1);
 
     // The token split, its parts wrapping where the card is narrow, and the indexed total at
-    // the far end, or below them.
+    // the far end of the last line.
     auto *breakdown = new QWidget(card);
-    auto *parts = new QWidget(breakdown);
-    auto *partsRow = new WrappingRowLayout(parts);
-    partsRow->setHorizontalSpacing(breakdownSpacing);
-    partsRow->setVerticalSpacing(breakdownLineSpacing);
+    auto *breakdownRow = new WrappingRowLayout(breakdown);
+    breakdownRow->setHorizontalSpacing(breakdownSpacing);
+    breakdownRow->setVerticalSpacing(breakdownLineSpacing);
+    breakdownRow->setLastItemAtTrailingEdge(true);
     for (const UsageBreakdown &part : tokenUsageBreakdown({})) {
-        auto *item = new QWidget(parts);
+        auto *item = new QWidget(breakdown);
         auto *itemRow = new QHBoxLayout(item);
         itemRow->setContentsMargins(0, 0, 0, 0);
         itemRow->setSpacing(breakdownDotSpacing);
@@ -247,16 +248,13 @@ TokenUsageSection::TokenUsageSection(ProjectListViewModel &coordinator,
         text->setObjectName(QStringLiteral("usageBreakdown"));
         BrowserStyle::setTextColor(text, BrowserStyle::secondaryLabelColor(palette()));
         itemRow->addWidget(text);
-        partsRow->addWidget(item);
+        breakdownRow->addWidget(item);
         m_breakdown.append(text);
     }
     m_indexed = DetailStyle::plainLabel(
         BrowserStyle::monospacedDigitFont(DetailStyle::captionSize), breakdown);
     m_indexed->setObjectName(QStringLiteral("usageIndexed"));
     BrowserStyle::setTextColor(m_indexed, BrowserStyle::tertiaryLabelColor(palette()));
-    auto *breakdownRow = new SplitRowLayout(breakdown);
-    breakdownRow->setItemSpacing(breakdownSpacing);
-    breakdownRow->addWidget(parts);
     breakdownRow->addWidget(m_indexed);
 
     auto *column = new QVBoxLayout(card);
