@@ -85,12 +85,7 @@ bool WrappingRowLayout::hasHeightForWidth() const
 
 int WrappingRowLayout::heightForWidth(int width) const
 {
-    return arrange(QRect(0, 0, width, 0), false).first;
-}
-
-int WrappingRowLayout::lineCount(int width) const
-{
-    return arrange(QRect(0, 0, width, 0), false).second;
+    return arrange(QRect(0, 0, width, 0), false);
 }
 
 QSize WrappingRowLayout::minimumSize() const
@@ -127,7 +122,7 @@ void WrappingRowLayout::setGeometry(const QRect &rect)
     arrange(rect, true);
 }
 
-std::pair<int, int> WrappingRowLayout::arrange(const QRect &rect, bool place) const
+int WrappingRowLayout::arrange(const QRect &rect, bool place) const
 {
     const QMargins margins = contentsMargins();
     const QRect area = rect.marginsRemoved(margins);
@@ -190,7 +185,7 @@ std::pair<int, int> WrappingRowLayout::arrange(const QRect &rect, bool place) co
         y += line.height + (index + 1 < lines.size() ? m_verticalSpacing : 0);
     }
     const int used = lines.isEmpty() ? m_minimumLineHeight : y - area.y();
-    return {used + margins.top() + margins.bottom(), int(std::max<qsizetype>(lines.size(), 1))};
+    return used + margins.top() + margins.bottom();
 }
 
 } // namespace tolvaran

@@ -28,9 +28,6 @@ public:
     // the layout it stays at the leading edge.
     void setLastItemAtTrailingEdge(bool trailing);
 
-    // How many lines the items take in a room `width` wide.
-    int lineCount(int width) const;
-
     void addItem(QLayoutItem *item) override;
     int count() const override;
     QLayoutItem *itemAt(int index) const override;
@@ -44,8 +41,8 @@ public:
 
 private:
     // Places the items in `rect` (or only measures, when `place` is false); returns the
-    // height used and the number of lines.
-    std::pair<int, int> arrange(const QRect &rect, bool place) const;
+    // height used.
+    int arrange(const QRect &rect, bool place) const;
 
     QList<QLayoutItem *> m_items;
     int m_horizontalSpacing = 6;

@@ -102,11 +102,6 @@ void TokenUsageStrip::setTotalShown(bool shown)
     updateHeight();
 }
 
-int TokenUsageStrip::rowCount() const
-{
-    return m_row->lineCount(width());
-}
-
 bool TokenUsageStrip::event(QEvent *event)
 {
     // A figure's text or font changed its width.

@@ -31,9 +31,6 @@ public:
     void setSparklineShown(bool shown);
     void setTotalShown(bool shown);
 
-    // How many rows the figures take at the strip's width.
-    int rowCount() const;
-
     // The strip sets its own height from its width; the layouts around it take that height
     // as fixed rather than asking for one per width.
     bool hasHeightForWidth() const override { return false; }
