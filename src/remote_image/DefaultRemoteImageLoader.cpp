@@ -152,6 +152,7 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     Load &load = m_ongoing[url];
     load.reply = reply;
     load.fromCache = fromCache;
+    load.replyFailed = false;
     load.received.clear();
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
@@ -170,6 +171,8 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     });
     connect(reply, &QNetworkReply::readyRead, this,
             [this, reply, url, id] { takeArrivedBytes(reply, url, id); });
+    connect(reply, &QNetworkReply::errorOccurred, this,
+            [this, reply, url, id] { endAfterError(reply, url, id); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, url, id] { downloadFinished(reply, url, id); });
 }
@@ -189,13 +192,40 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
                                                 quint64 id)
 {
     const auto load = m_ongoing.find(url);
-    if (load == m_ongoing.end() || load->id != id || load->abandoned)
+    if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
     // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
     // more than readBufferBytes ahead, so the count passes the limit by at most that much.
     load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
     if (load->received.size() > maximumDownloadBytes)
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+}
+
+void DefaultRemoteImageLoader::endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->reply != reply)
+        return;
+    // The disk cache's answer ends at once, and an error status once its body has come (taken
+    // and counted as any body): Qt ends those itself, and aborting a reply that has its error
+    // already makes Qt log a warning, for every broken address in a document.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (load->fromCache || (status.isValid() && !isSuccessStatus(status.toInt())))
+        return;
+    // Whatever came before the error was taken as it arrived; what follows it is not the
+    // body: after a failed inflation Qt passes on the compressed bytes as they come.
+    load->replyFailed = true;
+    // Qt reports a body that fails to inflate (a compressed answer far larger than what was
+    // sent, say) with this signal alone and leaves the transfer open until it has been silent
+    // for the session's transfer timeout. Queued, so that an error Qt ends itself (a dropped
+    // connection: finished() is on its way) ends as Qt ends it.
+    QMetaObject::invokeMethod(
+        reply,
+        [reply] {
+            if (reply->isRunning())
+                reply->abort();
+        },
+        Qt::QueuedConnection);
 }
 
 void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl &url,

@@ -107,6 +107,8 @@ private:
         QPointer<QNetworkReply> reply;
         // Whether the reply in flight is the disk cache's answer.
         bool fromCache = false;
+        // The reply reported an error: what arrives after it is not the body.
+        bool replyFailed = false;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
@@ -116,6 +118,7 @@ private:
     void startDownload(const QUrl &url, quint64 id, bool fromCache);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
+    void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
     void decodeInBackground(const QByteArray &bytes, QSize maximumSize, const QUrl &url,

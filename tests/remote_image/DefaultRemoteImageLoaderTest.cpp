@@ -331,6 +331,14 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
               DefaultRemoteImageLoader::maximumDownloadBytes + oneMiB);
     EXPECT_EQ(endless.requestCount(), 1);
     EXPECT_TRUE(fixtures::waitUntil([&] { return endless.openConnections() == 0; }));
+    // One that inflates a thousandfold ends once Qt refuses to inflate it further, not when
+    // the transfer has been silent a while (here longer than the wait for the outcome).
+    world.session.setTransferTimeout(int(4 * fixtures::outcomeDeadline.count()));
+    Server bomb(Server::Behaviour::gzipBomb);
+    ASSERT_TRUE(bomb.listen());
+    const auto inflated = world.load(QUrl(bomb.baseUrl() + QStringLiteral("/bomb.png")));
+    ASSERT_TRUE(inflated && !inflated->succeeded());
+    EXPECT_TRUE(fixtures::waitUntil([&] { return bomb.openConnections() == 0; }));
 }
 
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
