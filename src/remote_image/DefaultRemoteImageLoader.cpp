@@ -12,6 +12,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <memory>
+
 namespace tolvaran::markdown {
 
 namespace {
@@ -38,6 +40,36 @@ QNetworkRequest imageRequest(const QUrl &url, bool fromCache)
                          fromCache ? QNetworkRequest::AlwaysCache
                                    : QNetworkRequest::AlwaysNetwork);
     return request;
+}
+
+// Stores the disk cache's answer for `target`, which a redirect from `asked` led to, under
+// `asked` as well. The cache stores nothing under an address that answers with a redirect, and
+// the request that follows one goes to the network as its first did, so without this each
+// load of such a picture would download it whole. Stored on disk rather than remembered in
+// memory, so that the next run finds it too; copied from the cache's own entry, so that
+// it is kept, and served, exactly as the target's answer is (one that says "no-store" is
+// kept under neither address).
+void storeUnderAskedAddress(QAbstractNetworkCache &responses, const QUrl &target,
+                            const QUrl &asked)
+{
+    QNetworkCacheMetaData metaData = responses.metaData(target);
+    const std::unique_ptr<QIODevice> body(responses.data(target));
+    if (!metaData.isValid() || !body)
+        return;
+    metaData.setUrl(asked);
+    QIODevice *copy = responses.prepare(metaData);
+    if (!copy)
+        return;
+    constexpr qint64 pieceBytes = 256 * 1024;
+    while (!body->atEnd()) {
+        const QByteArray piece = body->read(pieceBytes);
+        if (piece.isEmpty() || copy->write(piece) != piece.size()) {
+            // Drops the copy begun, rather than keep part of a picture.
+            responses.remove(asked);
+            return;
+        }
+    }
+    responses.insert(copy);
 }
 
 std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
@@ -284,6 +316,11 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         return;
     }
     load->reply = nullptr;
+    if (const QUrl answeredFrom = reply->url(); answeredFrom != url) {
+        load->answeredFrom = answeredFrom;
+        if (QAbstractNetworkCache *responses = m_session->cache())
+            storeUnderAskedAddress(*responses, answeredFrom, url);
+    }
     decodeInBackground(std::exchange(load->received, {}), load->maximumSize, url, id);
 }
 
@@ -362,13 +399,16 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     // completion starts afresh instead of joining a finished load.
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
-    if (result.succeeded())
+    if (result.succeeded()) {
         keepInCache(result.decoded(), url);
-    else if (QAbstractNetworkCache *responses = m_session->cache();
-             responses && RemoteImageURLPolicy::isNetworkURL(url))
+    } else if (QAbstractNetworkCache *responses = m_session->cache();
+               responses && RemoteImageURLPolicy::isNetworkURL(url)) {
         // The next request asks the server again, rather than the stored answer that failed
-        // (one that did not decode, say).
+        // (one that did not decode, say), under either address it is kept at.
         responses->remove(url);
+        if (!load.answeredFrom.isEmpty())
+            responses->remove(load.answeredFrom);
+    }
     for (const Waiter &waiter : load.waiters)
         deliver(waiter, result);
     // Those who wanted another size: a failure is theirs too, since the bytes are the same;

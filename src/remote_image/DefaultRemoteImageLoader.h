@@ -42,7 +42,8 @@ namespace tolvaran::markdown {
 //
 // Downloads go to the session's disk cache first (when it has one) and to the network only
 // when it holds nothing usable for the address, so a picture is downloaded once whatever its
-// caching headers say, and the next run finds it there too. An answer that fails is removed
+// caching headers say, and the next run finds it there too. An answer that came through a
+// redirect is stored under the address asked for as well. An answer that fails is removed
 // from the disk cache.
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
@@ -109,6 +110,8 @@ private:
         bool fromCache = false;
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
+        // Where the answer being decoded came from, when a redirect led elsewhere.
+        QUrl answeredFrom;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
