@@ -409,13 +409,20 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
         if (!load.answeredFrom.isEmpty())
             responses->remove(load.answeredFrom);
     }
+    // Pixels held for the address answer for a larger size while its host fails (a document
+    // opened again asks larger than those it showed before), drawn scaled, as they would have
+    // answered their own size without the network.
+    const std::optional<DecodedImage> held =
+        result.succeeded() ? std::nullopt : m_cache.image(url);
+    const RemoteImageResult outcome = held ? RemoteImageResult(*held) : result;
     for (const Waiter &waiter : load.waiters)
-        deliver(waiter, result);
-    // Those who wanted another size: a failure is theirs too, since the bytes are the same;
-    // after a success each asks again, finding the image in the cache or loading it anew.
+        deliver(waiter, outcome);
+    // Those who wanted another size: a failure, or the pixels held in its place, is theirs
+    // too, since the bytes are the same; after a success each asks again, finding the image in
+    // the cache or loading it anew.
     for (const LaterRequest &request : load.later) {
         if (!result.succeeded()) {
-            deliver(request.waiter, result);
+            deliver(request.waiter, outcome);
         } else if (!request.waiter.hasContext || request.waiter.context) {
             imageAtSize(url, request.imageBaseURL, request.maximumSize, request.waiter.context,
                         request.waiter.completion);

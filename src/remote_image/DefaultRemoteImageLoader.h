@@ -45,6 +45,9 @@ namespace tolvaran::markdown {
 // caching headers say, and the next run finds it there too. An answer that came through a
 // redirect is stored under the address asked for as well. An answer that fails is removed
 // from the disk cache.
+//
+// A load that fails where the cache holds pixels of the address (smaller than asked, or they
+// would have answered at once) delivers those: a picture is not lost while its host fails.
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
     Q_OBJECT

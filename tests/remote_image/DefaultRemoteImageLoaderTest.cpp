@@ -222,9 +222,9 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedFromOneTransferAndCachesTheL
 
 TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOnlyWithoutOne)
 {
-    // Each row loads the picture once, then again through a loader made afresh, while the
-    // server would now answer with a failure. Of a picture behind a redirect, its target's
-    // answers are counted.
+    // Each row loads the picture small, then, while the server would now answer with a
+    // failure, whole (the pixels held answer where nothing is stored) and again through a
+    // loader made afresh. Of a picture behind a redirect, its target's answers are counted.
     const struct
     {
         const char *name;
@@ -236,13 +236,13 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         {"expired long ago", {{"Expires", "Thu, 01 Jan 1998 00:00:00 GMT"}}, 1},
         {"stale at once", {{"Cache-Control", "max-age=0"}}, 1},
         // What the server forbids is left to Qt, which asks it again or stores nothing.
-        {"to be confirmed by the server", {{"Cache-Control", "no-cache"}}, 2},
-        {"not to be stored", {{"Cache-Control", "no-store"}}, 2},
+        {"to be confirmed by the server", {{"Cache-Control", "no-cache"}}, 3},
+        {"not to be stored", {{"Cache-Control", "no-store"}}, 3},
         {"no caching headers, behind a 301", {}, 1, 301},
         {"fresh for a day, behind a 302", {{"Cache-Control", "max-age=86400"}}, 1, 302},
         {"no caching headers, behind a 307", {}, 1, 307},
         {"fresh for a day, behind a 308", {{"Cache-Control", "max-age=86400"}}, 1, 308},
-        {"not to be stored, behind a 302", {{"Cache-Control", "no-store"}}, 2, 302},
+        {"not to be stored, behind a 302", {{"Cache-Control", "no-store"}}, 3, 302},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -252,9 +252,10 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         Response response = png({6, 3});
         response.headers = row.headers;
         world.server.setResponse(imagePath, response);
-        ASSERT_TRUE(world.load(url)->succeeded());
+        ASSERT_TRUE(world.load(url, {}, {2, 2})->succeeded());
         // Not a status of 500 or more, for which Qt may serve what it stored after all.
         world.server.setResponse(imagePath, Response::withStatus(404));
+        EXPECT_EQ(world.load(url)->image().size(), row.transfers == 1 ? QSize(6, 3) : QSize(2, 1));
 
         const auto outcome = world.loadAfresh(url);
         ASSERT_TRUE(outcome);
