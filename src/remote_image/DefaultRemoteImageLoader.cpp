@@ -12,6 +12,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <memory>
+
 namespace tolvaran::markdown {
 
 namespace {
@@ -38,6 +40,36 @@ QNetworkRequest imageRequest(const QUrl &url, bool fromCache)
                          fromCache ? QNetworkRequest::AlwaysCache
                                    : QNetworkRequest::AlwaysNetwork);
     return request;
+}
+
+// Stores the disk cache's answer for `target`, which a redirect from `asked` led to, under
+// `asked` as well. The cache stores nothing under an address that answers with a redirect, and
+// the request that follows one goes to the network as its first did, so without this each
+// load of such a picture would download it whole. Stored on disk rather than remembered in
+// memory, so that the next run finds it too; copied from the cache's own entry, so that
+// it is kept, and served, exactly as the target's answer is (one that says "no-store" is
+// kept under neither address).
+void storeUnderAskedAddress(QAbstractNetworkCache &responses, const QUrl &target,
+                            const QUrl &asked)
+{
+    QNetworkCacheMetaData metaData = responses.metaData(target);
+    const std::unique_ptr<QIODevice> body(responses.data(target));
+    if (!metaData.isValid() || !body)
+        return;
+    metaData.setUrl(asked);
+    QIODevice *copy = responses.prepare(metaData);
+    if (!copy)
+        return;
+    constexpr qint64 pieceBytes = 256 * 1024;
+    while (!body->atEnd()) {
+        const QByteArray piece = body->read(pieceBytes);
+        if (piece.isEmpty() || copy->write(piece) != piece.size()) {
+            // Drops the copy begun, rather than keep part of a picture.
+            responses.remove(asked);
+            return;
+        }
+    }
+    responses.insert(copy);
 }
 
 std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
@@ -152,6 +184,7 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     Load &load = m_ongoing[url];
     load.reply = reply;
     load.fromCache = fromCache;
+    load.replyFailed = false;
     load.received.clear();
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
         if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
@@ -170,6 +203,8 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     });
     connect(reply, &QNetworkReply::readyRead, this,
             [this, reply, url, id] { takeArrivedBytes(reply, url, id); });
+    connect(reply, &QNetworkReply::errorOccurred, this,
+            [this, reply, url, id] { endAfterError(reply, url, id); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, url, id] { downloadFinished(reply, url, id); });
 }
@@ -189,13 +224,40 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
                                                 quint64 id)
 {
     const auto load = m_ongoing.find(url);
-    if (load == m_ongoing.end() || load->id != id || load->abandoned)
+    if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
     // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
     // more than readBufferBytes ahead, so the count passes the limit by at most that much.
     load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
     if (load->received.size() > maximumDownloadBytes)
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+}
+
+void DefaultRemoteImageLoader::endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->reply != reply)
+        return;
+    // The disk cache's answer ends at once, and an error status once its body has come (taken
+    // and counted as any body): Qt ends those itself, and aborting a reply that has its error
+    // already makes Qt log a warning, for every broken address in a document.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (load->fromCache || (status.isValid() && !isSuccessStatus(status.toInt())))
+        return;
+    // Whatever came before the error was taken as it arrived; what follows it is not the
+    // body: after a failed inflation Qt passes on the compressed bytes as they come.
+    load->replyFailed = true;
+    // Qt reports a body that fails to inflate (a compressed answer far larger than what was
+    // sent, say) with this signal alone and leaves the transfer open until it has been silent
+    // for the session's transfer timeout. Queued, so that an error Qt ends itself (a dropped
+    // connection: finished() is on its way) ends as Qt ends it.
+    QMetaObject::invokeMethod(
+        reply,
+        [reply] {
+            if (reply->isRunning())
+                reply->abort();
+        },
+        Qt::QueuedConnection);
 }
 
 void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl &url,
@@ -254,6 +316,11 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         return;
     }
     load->reply = nullptr;
+    if (const QUrl answeredFrom = reply->url(); answeredFrom != url) {
+        load->answeredFrom = answeredFrom;
+        if (QAbstractNetworkCache *responses = m_session->cache())
+            storeUnderAskedAddress(*responses, answeredFrom, url);
+    }
     decodeInBackground(std::exchange(load->received, {}), load->maximumSize, url, id);
 }
 
@@ -332,20 +399,30 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     // completion starts afresh instead of joining a finished load.
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
-    if (result.succeeded())
+    if (result.succeeded()) {
         keepInCache(result.decoded(), url);
-    else if (QAbstractNetworkCache *responses = m_session->cache();
-             responses && RemoteImageURLPolicy::isNetworkURL(url))
+    } else if (QAbstractNetworkCache *responses = m_session->cache();
+               responses && RemoteImageURLPolicy::isNetworkURL(url)) {
         // The next request asks the server again, rather than the stored answer that failed
-        // (one that did not decode, say).
+        // (one that did not decode, say), under either address it is kept at.
         responses->remove(url);
+        if (!load.answeredFrom.isEmpty())
+            responses->remove(load.answeredFrom);
+    }
+    // Pixels held for the address answer for a larger size while its host fails (a document
+    // opened again asks larger than those it showed before), drawn scaled, as they would have
+    // answered their own size without the network.
+    const std::optional<DecodedImage> held =
+        result.succeeded() ? std::nullopt : m_cache.image(url);
+    const RemoteImageResult outcome = held ? RemoteImageResult(*held) : result;
     for (const Waiter &waiter : load.waiters)
-        deliver(waiter, result);
-    // Those who wanted another size: a failure is theirs too, since the bytes are the same;
-    // after a success each asks again, finding the image in the cache or loading it anew.
+        deliver(waiter, outcome);
+    // Those who wanted another size: a failure, or the pixels held in its place, is theirs
+    // too, since the bytes are the same; after a success each asks again, finding the image in
+    // the cache or loading it anew.
     for (const LaterRequest &request : load.later) {
         if (!result.succeeded()) {
-            deliver(request.waiter, result);
+            deliver(request.waiter, outcome);
         } else if (!request.waiter.hasContext || request.waiter.context) {
             imageAtSize(url, request.imageBaseURL, request.maximumSize, request.waiter.context,
                         request.waiter.completion);

@@ -42,8 +42,12 @@ namespace tolvaran::markdown {
 //
 // Downloads go to the session's disk cache first (when it has one) and to the network only
 // when it holds nothing usable for the address, so a picture is downloaded once whatever its
-// caching headers say, and the next run finds it there too. An answer that fails is removed
+// caching headers say, and the next run finds it there too. An answer that came through a
+// redirect is stored under the address asked for as well. An answer that fails is removed
 // from the disk cache.
+//
+// A load that fails where the cache holds pixels of the address (smaller than asked, or they
+// would have answered at once) delivers those: a picture is not lost while its host fails.
 class DefaultRemoteImageLoader final : public QObject, public RemoteImageLoader
 {
     Q_OBJECT
@@ -107,6 +111,10 @@ private:
         QPointer<QNetworkReply> reply;
         // Whether the reply in flight is the disk cache's answer.
         bool fromCache = false;
+        // The reply reported an error: what arrives after it is not the body.
+        bool replyFailed = false;
+        // Where the answer being decoded came from, when a redirect led elsewhere.
+        QUrl answeredFrom;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
@@ -116,6 +124,7 @@ private:
     void startDownload(const QUrl &url, quint64 id, bool fromCache);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
+    void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
     void decodeInBackground(const QByteArray &bytes, QSize maximumSize, const QUrl &url,

@@ -222,30 +222,40 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedFromOneTransferAndCachesTheL
 
 TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOnlyWithoutOne)
 {
-    // Each row loads the picture once, then again through a loader made afresh, while the
-    // server would now answer with a failure.
+    // Each row loads the picture small, then, while the server would now answer with a
+    // failure, whole (the pixels held answer where nothing is stored) and again through a
+    // loader made afresh. Of a picture behind a redirect, its target's answers are counted.
     const struct
     {
         const char *name;
         QList<std::pair<QByteArray, QByteArray>> headers;
         int transfers;
+        int redirect = 0;
     } rows[] = {
         {"no caching headers", {}, 1},
         {"expired long ago", {{"Expires", "Thu, 01 Jan 1998 00:00:00 GMT"}}, 1},
         {"stale at once", {{"Cache-Control", "max-age=0"}}, 1},
         // What the server forbids is left to Qt, which asks it again or stores nothing.
-        {"to be confirmed by the server", {{"Cache-Control", "no-cache"}}, 2},
-        {"not to be stored", {{"Cache-Control", "no-store"}}, 2},
+        {"to be confirmed by the server", {{"Cache-Control", "no-cache"}}, 3},
+        {"not to be stored", {{"Cache-Control", "no-store"}}, 3},
+        {"no caching headers, behind a 301", {}, 1, 301},
+        {"fresh for a day, behind a 302", {{"Cache-Control", "max-age=86400"}}, 1, 302},
+        {"no caching headers, behind a 307", {}, 1, 307},
+        {"fresh for a day, behind a 308", {{"Cache-Control", "max-age=86400"}}, 1, 308},
+        {"not to be stored, behind a 302", {{"Cache-Control", "no-store"}}, 3, 302},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         LoaderWorld world;
-        const QUrl url = world.server.url(imagePath);
+        const QUrl url = world.server.url(row.redirect ? "/moved.png" : imagePath);
+        world.server.setResponse("/moved.png", Response::redirect("/image.png", row.redirect));
         Response response = png({6, 3});
         response.headers = row.headers;
         world.server.setResponse(imagePath, response);
-        ASSERT_TRUE(world.load(url)->succeeded());
-        world.server.setResponse(imagePath, Response::withStatus(503));
+        ASSERT_TRUE(world.load(url, {}, {2, 2})->succeeded());
+        // Not a status of 500 or more, for which Qt may serve what it stored after all.
+        world.server.setResponse(imagePath, Response::withStatus(404));
+        EXPECT_EQ(world.load(url)->image().size(), row.transfers == 1 ? QSize(6, 3) : QSize(2, 1));
 
         const auto outcome = world.loadAfresh(url);
         ASSERT_TRUE(outcome);
@@ -331,6 +341,14 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
               DefaultRemoteImageLoader::maximumDownloadBytes + oneMiB);
     EXPECT_EQ(endless.requestCount(), 1);
     EXPECT_TRUE(fixtures::waitUntil([&] { return endless.openConnections() == 0; }));
+    // One that inflates a thousandfold ends once Qt refuses to inflate it further, not when
+    // the transfer has been silent a while (here longer than the wait for the outcome).
+    world.session.setTransferTimeout(int(4 * fixtures::outcomeDeadline.count()));
+    Server bomb(Server::Behaviour::gzipBomb);
+    ASSERT_TRUE(bomb.listen());
+    const auto inflated = world.load(QUrl(bomb.baseUrl() + QStringLiteral("/bomb.png")));
+    ASSERT_TRUE(inflated && !inflated->succeeded());
+    EXPECT_TRUE(fixtures::waitUntil([&] { return bomb.openConnections() == 0; }));
 }
 
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
@@ -370,7 +388,7 @@ TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
     const auto moved = world.load(world.server.url(QStringLiteral("/moved.png")));
     ASSERT_TRUE(moved && moved->succeeded());
     EXPECT_EQ(moved->image().size(), QSize(7, 7));
-    // The redirect that the disk cache kept is no picture: the server is asked again.
+    // The picture it led to, kept under the address asked as well, is found there afresh.
     const auto movedAgain = world.loadAfresh(world.server.url(QStringLiteral("/moved.png")));
     ASSERT_TRUE(movedAgain && movedAgain->succeeded());
     EXPECT_EQ(movedAgain->image().size(), QSize(7, 7));

@@ -27,11 +27,12 @@ QString LoaderWorld::responseFolder() const
     return folder.filePath(QStringLiteral("responses"));
 }
 
-std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &imageBaseURL)
+std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &imageBaseURL,
+                                                   QSize maximumSize)
 {
     std::optional<RemoteImageResult> outcome;
-    loader.image(url, imageBaseURL, nullptr,
-                 [&outcome](const RemoteImageResult &result) { outcome = result; });
+    loader.imageAtSize(url, imageBaseURL, maximumSize, nullptr,
+                       [&outcome](const RemoteImageResult &result) { outcome = result; });
     fixtures::waitUntil([&] { return outcome.has_value(); });
     return outcome;
 }

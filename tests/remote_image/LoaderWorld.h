@@ -21,7 +21,8 @@ struct LoaderWorld
     explicit LoaderWorld(RemoteImageDecodeLimits limits = {});
 
     // Asks the loader for `url` and waits for the outcome (none if it never came).
-    std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {});
+    std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {},
+                                          QSize maximumSize = {});
     // The same through a loader made anew, as the next run makes it: no decoded images, a
     // network access of its own over the same disk cache.
     std::optional<RemoteImageResult> loadAfresh(const QUrl &url);
