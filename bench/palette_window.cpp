@@ -2,9 +2,10 @@
 // dark palette chosen on the command line, for the screenshot scripts (scripts/screenshots.sh,
 // scripts/large-text-screenshots.sh): under a bare X server Qt has no desktop theme to take a
 // palette or a font from. With --open-first-project it opens the detail pane of the first
-// project in the list once the list has been read (scripts/detail-screenshots.sh).
+// project in the list once the list has been read (scripts/detail-screenshots.sh); with
+// --open-project FOLDER, that of the project whose folder has that name.
 //
-//   palette_window light|dark [--open-first-project] [Qt options such as -geometry]
+//   palette_window light|dark [--open-first-project | --open-project FOLDER] [Qt options]
 #include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
@@ -13,6 +14,7 @@
 #include "helpers/ScreenshotLook.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
@@ -21,11 +23,15 @@ int main(int argc, char *argv[])
 {
     if (argc < 2 || (std::strcmp(argv[1], "light") != 0 && std::strcmp(argv[1], "dark") != 0)) {
         std::fprintf(stderr,
-                     "usage: palette_window light|dark [--open-first-project] [Qt options]\n");
+                     "usage: palette_window light|dark [--open-first-project | --open-project "
+                     "FOLDER] [Qt options]\n");
         return 2;
     }
     const bool dark = std::strcmp(argv[1], "dark") == 0;
     const bool opensFirstProject = argc > 2 && std::strcmp(argv[2], "--open-first-project") == 0;
+    const QString folder = argc > 3 && std::strcmp(argv[2], "--open-project") == 0
+        ? QString::fromLocal8Bit(argv[3])
+        : QString();
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
     tolvaran::fixtures::bench::useFusionLook(dark);
@@ -33,12 +39,21 @@ int main(int argc, char *argv[])
     tolvaran::TolvaranApp app;
     tolvaran::ProjectListViewModel &list = app.viewModel();
     tolvaran::ContentView &content = *app.window().contentView();
-    if (opensFirstProject) {
+    const auto opens = [folder](const tolvaran::ProjectCardSnapshot &card) {
+        return folder.isEmpty() || QFileInfo(card.path).fileName() == folder;
+    };
+    if (opensFirstProject || !folder.isEmpty()) {
         QObject::connect(&list, &tolvaran::ProjectListViewModel::projectsChanged, &content,
-                         [&list, &content] {
-                             if (content.detailedProjectID() || list.pagedProjects().isEmpty())
+                         [&list, &content, opens] {
+                             if (content.detailedProjectID())
                                  return;
-                             content.openProject(list.pagedProjects().constFirst().id);
+                             for (const tolvaran::ProjectCardSnapshot &card :
+                                  list.pagedProjects()) {
+                                 if (opens(card)) {
+                                     content.openProject(card.id);
+                                     return;
+                                 }
+                             }
                          });
     }
     app.window().show();

@@ -5,7 +5,8 @@
 #
 #   (nothing)      for you alone, under ~/.local
 #   --system       for every user, under /usr/local: the build runs as you, the copy into
-#                  /usr/local as root (directly when you are root, else through sudo)
+#                  /usr/local as root (directly when you are root, else through sudo; where
+#                  you may not use sudo, it prints the commands for an administrator)
 #   --prefix DIR   under DIR
 #   --uninstall    removes what the install put under that prefix, instead of installing
 #
@@ -37,17 +38,37 @@ done
 prefix=$(realpath -m "$prefix")
 cd "$(dirname "$0")/.."
 
-# as_prefix_owner COMMAND...: runs COMMAND with the rights the prefix needs.
-as_prefix_owner() {
-  if ! $system || [ "$(id -u)" -eq 0 ]; then
-    "$@"
-  elif command -v sudo >/dev/null; then
-    sudo "$@"
-  else
-    echo "install: writing to $prefix needs root, and there is no sudo here." >&2
-    echo "install: as root, run: $*" >&2
+# What writes under the prefix is gathered first, one command a line (quoted for a shell), and
+# then run with the rights the prefix needs: directly when it is not the system's or you are
+# root, else through sudo. Where sudo is missing or refuses, nothing runs: the script prints the
+# whole list, with whole paths, for an administrator to run as root.
+steps=()
+# step COMMAND...: adds COMMAND to the list.
+step() {
+  local line
+  line=$(printf '%q ' "$@")
+  steps+=("${line% }")
+}
+run_steps() {
+  local runner=() reason=
+  if $system && [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      reason="there is no sudo here"
+    elif ! sudo -v; then
+      reason="sudo refused"
+    fi
+    runner=(sudo)
+  fi
+  if [ -n "$reason" ]; then
+    echo "install: writing to $prefix needs root, and $reason; an administrator would run," \
+      "as root:" >&2
+    printf '  %s\n' "${steps[@]}" >&2
     exit 1
   fi
+  local command
+  for command in "${steps[@]}"; do
+    eval "${runner[*]} $command"
+  done
 }
 
 name=com.ostvik.tolvaran
@@ -63,9 +84,9 @@ open_shared_folders() {
   for candidate in "$prefix/bin" "$prefix/lib" "$prefix/share" "$prefix/share/applications" \
       "$prefix/share/icons" "$prefix/share/icons/hicolor" "$prefix"/share/icons/hicolor/*/ \
       "$prefix"/share/icons/hicolor/*/apps; do
-    [ -d "$candidate" ] && [ ! -L "${candidate%/}" ] && shared+=("$candidate")
+    [ -d "$candidate" ] && [ ! -L "${candidate%/}" ] && shared+=("${candidate%/}")
   done
-  [ ${#shared[@]} -eq 0 ] || as_prefix_owner chmod go+rx "${shared[@]}"
+  [ ${#shared[@]} -eq 0 ] || step chmod go+rx "${shared[@]}"
 }
 
 if $uninstall; then
@@ -73,26 +94,33 @@ if $uninstall; then
   # it (and the staged or backup copy of an update that was cut short), and the icon folders
   # left empty. Folders such as PREFIX/bin and PREFIX/share/applications are shared with other
   # programs and stay.
-  files=("$prefix/share/applications/$name.desktop")
-  for icon in "$prefix"/share/icons/hicolor/*/apps/"$name".{png,svg}; do
-    [ -e "$icon" ] && files+=("$icon")
+  files=()
+  for file in "$prefix/share/applications/$name.desktop" \
+      "$prefix"/share/icons/hicolor/*/apps/"$name".{png,svg}; do
+    [ -e "$file" ] && files+=("$file")
   done
   link="$prefix/bin/tolvaran"
   if [ -L "$link" ] && [ "$(readlink "$link")" = ../lib/Tolvaran/bin/tolvaran ]; then
     files+=("$link")
   fi
-  folders=("$folder")
-  for leftover in "$prefix"/lib/.Tolvaran.update-* "$prefix"/lib/.Tolvaran.backup-*; do
-    [ -e "$leftover" ] && folders+=("$leftover")
+  folders=()
+  for candidate in "$folder" "$prefix"/lib/.Tolvaran.update-* "$prefix"/lib/.Tolvaran.backup-*; do
+    [ -e "$candidate" ] && folders+=("$candidate")
   done
-  as_prefix_owner rm -f "${files[@]}"
-  as_prefix_owner rm -rf "${folders[@]}"
+  if [ ${#files[@]} -eq 0 ] && [ ${#folders[@]} -eq 0 ]; then
+    echo "install: Tolvaran is not in $prefix"
+    exit 0
+  fi
+  [ ${#files[@]} -eq 0 ] || step rm -f "${files[@]}"
+  [ ${#folders[@]} -eq 0 ] || step rm -rf "${folders[@]}"
+  # Before the icon folders left empty go: it names them as they are now.
+  open_shared_folders
   icons="$prefix/share/icons"
   if [ -d "$icons/hicolor" ]; then
-    as_prefix_owner find "$icons/hicolor" -depth -type d -empty -delete
-    [ -n "$(ls -A "$icons")" ] || as_prefix_owner rmdir "$icons"
+    step find "$icons/hicolor" -depth -type d -empty -delete
+    step rmdir --ignore-fail-on-non-empty "$icons"
   fi
-  open_shared_folders
+  run_steps
   echo "install: removed Tolvaran from $prefix"
   exit 0
 fi
@@ -103,7 +131,8 @@ cmake --build --preset release --target tolvaran
 # cmake --install writes install_manifest.txt into the build folder; made here first, it stays
 # yours when root rewrites it.
 : > build/release/install_manifest.txt
-as_prefix_owner cmake --install build/release --prefix "$prefix" --strip
+step cmake --install "$PWD/build/release" --prefix "$prefix" --strip
 open_shared_folders
+run_steps
 echo "install: Tolvaran is in $folder; start it from the applications menu," \
   "or as $prefix/bin/tolvaran"

@@ -88,10 +88,11 @@ ProjectDetailView::ProjectDetailView(ProjectDetailViewModel &model, std::functio
     keepFocusInView(tabScroll);
 
     m_pages->addWidget(makeOverviewTab());
+    // In the order they show: each joins the end of the window's Tab order.
+    overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
     m_tokenUsage = new TokenUsageSection(m_model.coordinator(), m_model.projectPath());
     overviewSlot(OverviewSection::tokenUsage)->layout()->addWidget(m_tokenUsage);
     overviewSlot(OverviewSection::tokenUsage)->show();
-    overviewSlot(OverviewSection::teamUsage)->layout()->addWidget(m_teamUsage);
     overviewSlot(OverviewSection::sharedWithTeam)->layout()->addWidget(m_sharedWithTeam);
     overviewSlot(OverviewSection::teamActivity)->layout()->addWidget(m_teamActivity);
     m_pages->addWidget(makeScrollColumn({m_commits}));

@@ -1,8 +1,9 @@
-// The Overview at the pane's least width, at 10, 15 and 20 points, with every section it can
-// show and figures as long as they come: each section shows whole in the scroll area, the usage
-// card's rows wrapping where they do not fit on one line; the teammates' table, which cannot
-// wrap, widens the pane as it arrives; where the pane cannot be as wide, the Overview scrolls
-// sideways; and Tab to the usage chart shows the chart from its left edge.
+// The Overview at the pane's least width and in windows of common screens, at 10, 15 and 20
+// points, with every section it can show and figures as long as they come: each section shows
+// whole in the view's width, the usage card's rows wrapping where they do not fit on one line;
+// the teammates' table, which cannot wrap, scrolls sideways in an area of its own where it does
+// not fit; where the pane cannot be as wide as its least width, the Overview scrolls sideways;
+// and Tab to the usage chart shows the chart from its left edge.
 #include "app/BrowserWorld.h"
 #include "data/git/ProjectRepositoryStore.h"
 #include "detail/DetailHeader.h"
@@ -10,13 +11,16 @@
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/sections/BehindWarning.h"
 #include "detail/sections/TeamActivitySection.h"
+#include "detail/sections/TeamUsageSection.h"
 #include "detail/sections/TokenUsageChart.h"
 #include "detail/sections/TokenUsageSection.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/WaitUntil.h"
 #include "support/codex/RolloutLines.h"
 #include "support/team/FixedTeamViewSource.h"
+#include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedApplicationFont.h"
+#include "support/widgets/ScopedFocusIndicatorStyle.h"
 #include "widgets/ElidingLabel.h"
 
 #include <QAbstractButton>
@@ -137,11 +141,15 @@ QString nameOf(const QWidget *widget)
 
 // The shown widgets inside `content` that lie partly outside `bounds` (in `content`'s
 // coordinates), or are narrower than their text: a button or a label that does not elide.
+// What a scroll area inside `content` holds shows as that area scrolls it.
 QStringList cutParts(const QWidget *content, const QRect &bounds)
 {
     QStringList cut;
     for (const QWidget *child : content->findChildren<QWidget *>()) {
-        if (!child->isVisible())
+        const QWidget *above = child->parentWidget();
+        while (above != content && !qobject_cast<const QAbstractScrollArea *>(above))
+            above = above->parentWidget();
+        if (!child->isVisible() || above != content)
             continue;
         const QRect area(child->mapTo(content, QPoint()), child->size());
         if (area.left() < bounds.left() || area.right() > bounds.right())
@@ -171,35 +179,50 @@ void settle()
 
 } // namespace
 
-TEST(DetailLeastWidth, everyOverviewSectionShowsWholeAtThePanesLeastWidth)
+TEST(DetailLeastWidth, everyOverviewSectionShowsWholeInTheViewsWidth)
 {
     OverviewWorld world;
     ASSERT_TRUE(world.refresh());
+    // The pane at its least width, then as wide as windows on common screens.
+    const QList<QSize> windows{{0, 700}, {800, 600}, {1024, 600}, {1366, 768}};
     for (const double points : {10.0, 15.0, 20.0}) {
-        SCOPED_TRACE(testing::Message() << points << " points");
         ScopedApplicationFont font(points);
         world.teammatesLeave();
         auto model = world.makeModel();
         ProjectDetailView view(*model, {});
-        view.resize(200, 700); // as narrow as it goes
         view.show();
-        TokenUsageSection *usage = view.tokenUsageSection();
         ASSERT_TRUE(waitUntil([&] {
-            return usage->isShowingChart() && view.behindWarning()->isVisible();
+            return view.tokenUsageSection()->isShowingChart() && view.behindWarning()->isVisible();
         }));
-        settle();
         QScrollArea *overview = view.scrollArea(ProjectDetailTab::overview);
-        EXPECT_EQ(view.width(), view.minimumSizeHint().width());
-        EXPECT_EQ(overview->horizontalScrollBar()->maximum(), 0);
-        EXPECT_EQ(cutSideways(overview), QStringList());
-
-        // The table of teammates cannot wrap: the pane grows as a window does when its
-        // content asks for more room.
-        world.teammatesArrive();
-        ASSERT_TRUE(waitUntil([&] { return view.teamActivitySection()->isVisible(); }));
-        settle();
-        EXPECT_EQ(overview->horizontalScrollBar()->maximum(), 0);
-        EXPECT_EQ(cutSideways(overview), QStringList());
+        for (const bool teammates : {false, true}) {
+            if (teammates) {
+                world.teammatesArrive();
+                ASSERT_TRUE(waitUntil([&] { return view.teamActivitySection()->isVisible(); }));
+                settle();
+            }
+            for (const QSize &window : windows) {
+                SCOPED_TRACE(testing::Message() << points << " points, " << window.width()
+                                                << (teammates ? " with teammates" : ""));
+                const int least = view.minimumSizeHint().width();
+                const int width = window.width() ? window.width() : least;
+                EXPECT_LE(overview->minimumSizeHint().width(), width);
+                view.setMinimumWidth(width);
+                view.resize(width, window.height());
+                settle();
+                EXPECT_EQ(overview->horizontalScrollBar()->maximum(), 0);
+                EXPECT_EQ(cutSideways(overview), QStringList());
+                if (teammates) {
+                    const auto *area = view.teamUsageSection()->findChild<QScrollArea *>();
+                    ASSERT_NE(area, nullptr);
+                    const QWidget *table = area->widget();
+                    EXPECT_GE(area->viewport()->width() + area->horizontalScrollBar()->maximum(),
+                              table->width());
+                    EXPECT_GE(area->viewport()->height(), table->height());
+                    EXPECT_EQ(cutParts(table, table->rect()), QStringList());
+                }
+            }
+        }
     }
 }
 
@@ -237,6 +260,7 @@ TEST(DetailLeastWidth, theUsageCardsRowsWrapRatherThanWidenIt)
 // the chart shows from its left edge.
 TEST(DetailLeastWidth, tabToTheUsageChartShowsItFromItsLeftEdge)
 {
+    ScopedFocusIndicatorStyle style;
     OverviewWorld world;
     ASSERT_TRUE(world.refresh());
     ScopedApplicationFont font(15);
@@ -268,6 +292,18 @@ TEST(DetailLeastWidth, tabToTheUsageChartShowsItFromItsLeftEdge)
     EXPECT_EQ(overview->horizontalScrollBar()->value(), 0);
     EXPECT_GE(chartLeft(), 0);
     EXPECT_LE(chartLeft() + chart->width(), overview->viewport()->width());
+
+    // Before the picker, the teammates' table, wider than the pane: the keyboard scrolls it to
+    // its last column, and the area shows that it holds the focus.
+    auto *table = view.teamUsageSection()->findChild<QScrollArea *>();
+    while (usage->isAncestorOf(QApplication::focusWidget()))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_End);
+    EXPECT_EQ(table->horizontalScrollBar()->value(), table->horizontalScrollBar()->maximum());
+    EXPECT_GT(table->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(accessibleName(table), QStringLiteral("Team Project Usage"));
+    EXPECT_TRUE(showsFocus(table));
 
     // The window's least width gives way to a screen narrower than it.
     view.header()->controls().first()->setFocus(Qt::BacktabFocusReason);

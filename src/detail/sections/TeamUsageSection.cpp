@@ -1,6 +1,7 @@
 #include "detail/sections/TeamUsageSection.h"
 
 #include "detail/DetailStyle.h"
+#include "detail/SidewaysScrollArea.h"
 #include "platform/SaturatingAdd.h"
 #include "widgets/AccessibleRole.h"
 #include "widgets/RoundedPanel.h"
@@ -125,7 +126,11 @@ TeamUsageSection::TeamUsageSection(QWidget *parent)
     layout->setSpacing(sectionSpacing);
     layout->addWidget(DetailStyle::sectionTitle(QStringLiteral("Team Project Usage"),
                                                 QStringLiteral("chart.bar.xaxis"), this));
-    layout->addWidget(panel, 0, Qt::AlignLeft);
+    // The table cannot wrap: where it is wider than the pane it scrolls sideways on its own,
+    // and the rest of the Overview keeps the pane's width.
+    auto *tableArea = new SidewaysScrollArea(panel, this);
+    tableArea->setAccessibleName(QStringLiteral("Team Project Usage"));
+    layout->addWidget(tableArea);
     layout->addWidget(noteLabel);
     render();
 }
