@@ -1,4 +1,4 @@
-#include "app/WindowFit.h"
+#include "widgets/screen_fit/WindowFit.h"
 
 #include <algorithm>
 
