@@ -1,22 +1,35 @@
 // Return and keypad Enter on a focused button act as Space: on every kind of button, on the
 // buttons of the browser, the detail pane and the teams' screen, without a button being made
-// the default one; dialogs and other controls keep their own Return.
+// the default one; dialogs and other controls keep their own Return. Every dialog fits a small
+// screen at any text size.
 #include "BrowserWorld.h"
+#include "team_screens/TeamScreensWorld.h"
 
+#include "app/FileDialogFolderPicker.h"
 #include "app/cards/ProjectCardGrid.h"
+#include "app/tags/TagDeletionPrompt.h"
+#include "app/tags/TagRenameDialog.h"
 #include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedApplicationFont.h"
+#include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamScreenWorkspace.h"
+#include "team_screens/TeamSettingsView.h"
+#include "team_screens/TeamsDashboardView.h"
 #include "widgets/ButtonActivationKeys.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/RenamePrompt.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -299,6 +312,99 @@ TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
             EXPECT_EQ(pressed.size(), 1);
             EXPECT_EQ(released.size(), 1);
             EXPECT_EQ(clicked.size(), 1);
+        }
+    }
+}
+
+// Every dialog, sheet and alert, each opened by its opener over a new window, the last one
+// gone with all it opened: over the teams' screen, a team whose device is its owner, which the
+// local team server refuses to let go with a sentence longer than a screen.
+class DialogsTest : public TeamScreensWorld
+{
+protected:
+    void SetUp() override
+    {
+        TeamScreensWorld::SetUp();
+        team = registeredTeam(QStringLiteral("core"), QStringLiteral("Ada"),
+                              TeamInstallationRole::owner);
+        const QByteArray refusal = "{\"error\":\"" + QByteArray("Busy. ").repeated(600) + "\"}";
+        for (const char *path : {"/v1/team", "/v1/team/membership"})
+            server.failNext("DELETE", QLatin1String(path), 409, refusal, 1000);
+    }
+
+    // The dialogs, the join sheet first; each opens a new one and returns it.
+    std::vector<std::pair<const char *, std::function<QWidget *()>>> dialogs()
+    {
+        const auto window = [this] {
+            m_window = std::make_unique<QWidget>();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            m_window->show();
+            return m_window.get();
+        };
+        const auto askToRemove = [=, this] {
+            auto *view = new TeamsDashboardView(workspace, [] {}, window());
+            view->askToRemove(team);
+            return view;
+        };
+        return {
+            {"join sheet", [=, this] {
+                 auto *view = new TeamsDashboardView(workspace, [] {}, window());
+                 view->addTeam();
+                 return view->joinSheet();
+             }},
+            {"leave alert", [=] { return askToRemove()->removalAlert(); }},
+            {"failure alert", [=] {
+                 TeamsDashboardView *view = askToRemove();
+                 view->removalAlert()->buttons().constLast()->click(); // leave
+                 waitUntil([view] { return view->failureAlert() != nullptr; });
+                 return view->failureAlert();
+             }},
+            {"transfer alert", [=, this] {
+                 auto *view = new TeamPeopleAccessView(*team, window());
+                 view->askToTransferOwnership(TeamInstallation());
+                 return view->transferAlert();
+             }},
+            {"rename prompt", [=] { return RenamePrompt::open(window(), {}, true, 320, {}); }},
+            {"tag rename", [=] {
+                 auto *dialog = new TagRenameDialog(QStringLiteral("Ops"), {}, window());
+                 dialog->open();
+                 return dialog;
+             }},
+            {"tag deletion", [=] { return openTagDeletionPrompt(window(), {}, {}); }},
+            {"new project folder", [=] {
+                 QWidget *opener = window();
+                 FileDialogFolderPicker(opener).chooseNewFolder({}, [](const auto &) {});
+                 return opener->findChild<QFileDialog *>();
+             }},
+        };
+    }
+
+    ButtonActivationKeys keys;
+    FixedScreenTeam *team = nullptr;
+    std::unique_ptr<QWidget> m_window;
+};
+
+// At 10, 15 and 20 points each dialog, its frame included, lies inside a screen of 1024 by 600
+// whole, nothing of it cut.
+TEST_F(DialogsTest, eachFitsASmallScreenAtEveryTextSize)
+{
+    const QRect small(0, 0, 1024, 600);
+    for (const double points : {10.0, 15.0, 20.0}) {
+        ScopedApplicationFont font(points);
+        for (const auto &[name, open] : dialogs()) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(points));
+            QWidget *dialog = open();
+            ASSERT_TRUE(dialog && activated(dialog));
+            DialogFit::fitToScreen(dialog, small);
+            const QMargins frame = dialog->windowHandle()->frameMargins();
+            ASSERT_FALSE(frame.isNull());
+            EXPECT_TRUE(small.contains(dialog->geometry() + frame));
+            // Smaller than its layout's least size, a dialog would cut or overlap its content.
+            const QLayout *layout = dialog->layout();
+            EXPECT_LE(layout->totalMinimumSize().width(), dialog->width());
+            EXPECT_LE(std::max(layout->totalMinimumSize().height(),
+                               layout->totalMinimumHeightForWidth(dialog->width())),
+                      dialog->height());
         }
     }
 }
