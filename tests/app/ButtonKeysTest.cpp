@@ -1,7 +1,7 @@
 // Return and keypad Enter on a focused button act as Space: on every kind of button, on the
-// buttons of the browser, the detail pane and the teams' screen, without a button being made
-// the default one; dialogs and other controls keep their own Return. Every dialog fits a small
-// screen at any text size.
+// buttons of the browser, the detail pane and the teams' screen and of every dialog, without
+// a button being made the default one; other controls keep their own Return, and in a dialog
+// it presses the default button. Every dialog also fits a small screen at any text size.
 #include "BrowserWorld.h"
 #include "team_screens/TeamScreensWorld.h"
 
@@ -11,6 +11,7 @@
 #include "app/tags/TagRenameDialog.h"
 #include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "detail/DetailTabBar.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedApplicationFont.h"
@@ -145,37 +146,6 @@ TEST_F(ButtonKeysTest, returnAndEnterPressEachKindOfButtonAsSpaceDoes)
     }
 }
 
-// In a dialog Return stays the dialog's: a focused tool button leaves it to the default
-// button, a focused push button takes it itself, each clicked once.
-TEST_F(ButtonKeysTest, dialogsKeepReturnForTheirDefaultButton)
-{
-    QDialog dialog;
-    auto *row = new QHBoxLayout(&dialog);
-    ClosureButton *symbol =
-        ClosureButton::symbol(QStringLiteral("xmark"), QStringLiteral("Close"), &dialog);
-    auto *other = new QPushButton(QStringLiteral("Copy"), &dialog);
-    auto *save = new QPushButton(QStringLiteral("Save"), &dialog);
-    save->setDefault(true);
-    row->addWidget(symbol);
-    row->addWidget(other);
-    row->addWidget(save);
-    dialog.show();
-    ASSERT_TRUE(activated(&dialog));
-    QSignalSpy symbolClicks(symbol, &QAbstractButton::clicked);
-    QSignalSpy otherClicks(other, &QAbstractButton::clicked);
-    QSignalSpy saveClicks(save, &QAbstractButton::clicked);
-
-    symbol->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(symbol, Qt::Key_Return);
-    EXPECT_EQ(symbolClicks.size(), 0);
-    EXPECT_EQ(saveClicks.size(), 1);
-
-    other->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(other, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(otherClicks.size(), 1);
-    EXPECT_EQ(saveClicks.size(), 1);
-}
-
 // Return with a modifier, and Return in a field, are not a button's: they do what they did.
 TEST_F(ButtonKeysTest, otherControlsAndModifiedKeysKeepTheirReturn)
 {
@@ -223,7 +193,7 @@ public:
 class ScreenButtonKeysTest : public ::testing::Test
 {
 protected:
-    enum class Screen { browser, detail, teams };
+    enum class Screen { browser, detail, chats, teams };
 
     void SetUp() override
     {
@@ -253,8 +223,12 @@ protected:
         world.model->updatePagedProjects(true);
         if (screen == Screen::teams)
             content->showTeams();
-        if (screen == Screen::detail)
+        if (screen == Screen::detail || screen == Screen::chats)
             content->openProject(world.model->pagedProjects().constFirst().path);
+        for (auto *tab : content->findChildren<DetailTabButton *>()) {
+            if (screen == Screen::chats && tab->tab() == ProjectDetailTab::chats)
+                tab->click();
+        }
         // The offscreen platform may take the window's activation as the screens change.
         EXPECT_TRUE(activated(content.get()));
         QAbstractButton *found = nullptr;
@@ -288,7 +262,8 @@ TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
         {Screen::browser, "pinButton"},     {Screen::browser, "detailsButton"},
         {Screen::browser, "nextButton"},    {Screen::browser, "sidebarHideButton"},
         {Screen::detail, "backButton"},     {Screen::detail, "lastChatButton"},
-        {Screen::detail, "newChatButton"},  {Screen::teams, "addTeamButton"},
+        {Screen::detail, "newChatButton"},  {Screen::detail, "detailTab"},
+        {Screen::chats, "recentChatRow"},   {Screen::teams, "addTeamButton"},
         {Screen::teams, "backButton"},
     };
     const Key pressedKeys[] = {space, activationKeys[0], activationKeys[1]};
@@ -383,6 +358,45 @@ protected:
     FixedScreenTeam *team = nullptr;
     std::unique_ptr<QWidget> m_window;
 };
+
+// Return and Enter on each focused button of each dialog press that button and no other (the
+// join sheet's "Cancel" and close button neither save nor join); Return in a field presses the
+// default button. Qt's own file dialog keeps its field's and list's Return.
+TEST_F(DialogsTest, returnAndEnterPressTheFocusedButtonAndFromAFieldTheDefault)
+{
+    const auto controlsOf = [](QWidget *dialog) {
+        QWidgetList controls;
+        for (QWidget *control : dialog->findChildren<QWidget *>()) {
+            if ((qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control))
+                && control->isVisible() && control->isEnabled()
+                && (control->focusPolicy() & Qt::TabFocus))
+                controls << control;
+        }
+        return qobject_cast<QFileDialog *>(dialog) ? QWidgetList() : controls;
+    };
+    for (const auto &[name, open] : dialogs()) {
+        for (qsizetype index = 0; index < controlsOf(open()).size(); ++index) {
+            for (const Key &key : activationKeys) {
+                QWidget *dialog = open();
+                ASSERT_TRUE(dialog && activated(dialog)) << name;
+                QWidget *control = controlsOf(dialog).at(index);
+                SCOPED_TRACE(std::string(name) + ", " + key.name + " on "
+                             + control->objectName().toStdString());
+                control->setFocus(Qt::TabFocusReason);
+                auto *expected = qobject_cast<QAbstractButton *>(control);
+                QList<QAbstractButton *> clicked;
+                for (auto *button : dialog->findChildren<QAbstractButton *>()) {
+                    auto *push = qobject_cast<QPushButton *>(button);
+                    expected = !expected && push && push->isDefault() ? push : expected;
+                    QObject::connect(button, &QAbstractButton::clicked, control,
+                                     [&clicked, button] { clicked << button; });
+                }
+                QTest::keyClick(control, key.key, key.modifiers);
+                EXPECT_EQ(clicked, QList<QAbstractButton *>{expected});
+            }
+        }
+    }
+}
 
 // At 10, 15 and 20 points each dialog, its frame included, lies inside a screen of 1024 by 600
 // whole, nothing of it cut.
