@@ -2,17 +2,21 @@
 // dark palette chosen on the command line, for the screenshot scripts (scripts/screenshots.sh,
 // scripts/large-text-screenshots.sh): under a bare X server Qt has no desktop theme to take a
 // palette or a font from. With --open-first-project it opens the detail pane of the first
-// project in the list once the list has been read (scripts/detail-screenshots.sh).
+// project in the list once the list has been read (scripts/detail-screenshots.sh); with
+// --open-join-sheet the teams' screen and its join sheet, as "Add Team" opens it, once the
+// window shows (scripts/large-text-screenshots.sh).
 //
-//   palette_window light|dark [--open-first-project] [Qt options such as -geometry]
+//   palette_window light|dark [--open-first-project|--open-join-sheet] [Qt options]
 #include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
 #include "app/window/ContentView.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "helpers/ScreenshotLook.h"
+#include "team_screens/TeamsDashboardView.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -21,11 +25,13 @@ int main(int argc, char *argv[])
 {
     if (argc < 2 || (std::strcmp(argv[1], "light") != 0 && std::strcmp(argv[1], "dark") != 0)) {
         std::fprintf(stderr,
-                     "usage: palette_window light|dark [--open-first-project] [Qt options]\n");
+                     "usage: palette_window light|dark [--open-first-project|--open-join-sheet] "
+                     "[Qt options]\n");
         return 2;
     }
     const bool dark = std::strcmp(argv[1], "dark") == 0;
     const bool opensFirstProject = argc > 2 && std::strcmp(argv[2], "--open-first-project") == 0;
+    const bool opensJoinSheet = argc > 2 && std::strcmp(argv[2], "--open-join-sheet") == 0;
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
     tolvaran::fixtures::bench::useFusionLook(dark);
@@ -42,5 +48,12 @@ int main(int argc, char *argv[])
                          });
     }
     app.window().show();
+    if (opensJoinSheet) {
+        QTimer::singleShot(0, &content, [&content] {
+            content.showTeams();
+            if (auto *teams = content.findChild<tolvaran::TeamsDashboardView *>())
+                teams->addTeam();
+        });
+    }
     return application.exec();
 }
