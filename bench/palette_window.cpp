@@ -3,18 +3,23 @@
 // scripts/large-text-screenshots.sh): under a bare X server Qt has no desktop theme to take a
 // palette or a font from. With --open-first-project it opens the detail pane of the first
 // project in the list once the list has been read (scripts/detail-screenshots.sh); with
-// --open-project FOLDER, that of the project whose folder has that name.
+// --open-project FOLDER, that of the project whose folder has that name; with
+// --open-join-sheet the teams' screen and its join sheet, as "Add Team" opens it, once the
+// window shows (scripts/large-text-screenshots.sh).
 //
-//   palette_window light|dark [--open-first-project | --open-project FOLDER] [Qt options]
+//   palette_window light|dark
+//       [--open-first-project | --open-project FOLDER | --open-join-sheet] [Qt options]
 #include "app/ApplicationSetUp.h"
 #include "app/TolvaranApp.h"
 #include "app/TolvaranWindow.h"
 #include "app/window/ContentView.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "helpers/ScreenshotLook.h"
+#include "team_screens/TeamsDashboardView.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -24,7 +29,7 @@ int main(int argc, char *argv[])
     if (argc < 2 || (std::strcmp(argv[1], "light") != 0 && std::strcmp(argv[1], "dark") != 0)) {
         std::fprintf(stderr,
                      "usage: palette_window light|dark [--open-first-project | --open-project "
-                     "FOLDER] [Qt options]\n");
+                     "FOLDER | --open-join-sheet] [Qt options]\n");
         return 2;
     }
     const bool dark = std::strcmp(argv[1], "dark") == 0;
@@ -32,6 +37,7 @@ int main(int argc, char *argv[])
     const QString folder = argc > 3 && std::strcmp(argv[2], "--open-project") == 0
         ? QString::fromLocal8Bit(argv[3])
         : QString();
+    const bool opensJoinSheet = argc > 2 && std::strcmp(argv[2], "--open-join-sheet") == 0;
     QApplication application(argc, argv);
     tolvaran::setUpApplication(QString());
     tolvaran::fixtures::bench::useFusionLook(dark);
@@ -57,5 +63,12 @@ int main(int argc, char *argv[])
                          });
     }
     app.window().show();
+    if (opensJoinSheet) {
+        QTimer::singleShot(0, &content, [&content] {
+            content.showTeams();
+            if (auto *teams = content.findChild<tolvaran::TeamsDashboardView *>())
+                teams->addTeam();
+        });
+    }
     return application.exec();
 }

@@ -17,11 +17,18 @@
 # (wm-1024x600-15pt-narrowest.png), where nothing is cut and the usage figures wrap to a
 # second row rather than lose their ends. Each of these prints where the window's frame ends
 # on the screen.
+#
+# Last, under the window manager on the same screens and at the same sizes, the teams' join
+# sheet as "Add Team" opens it (join-1024x600-20pt.png, ...): its frame, its close button,
+# "Cancel" and "Save" on screen, the sharing notice wrapped, the form scrolling where the
+# screen is short. Each prints where the sheet's frame lies on the screen. With --join-sheet
+# the script takes these alone.
 set -euo pipefail
-if [ $# -ne 1 ]; then
-  echo "usage: scripts/large-text-screenshots.sh OUTDIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || { [ $# -eq 2 ] && [ "$2" != --join-sheet ]; }; then
+  echo "usage: scripts/large-text-screenshots.sh OUTDIR [--join-sheet]" >&2
   exit 2
 fi
+only_join_sheet=${2:-}
 outdir=$(realpath -m "$1")
 cd "$(dirname "$0")/.."
 scripts/setup.sh --test
@@ -40,6 +47,9 @@ settle_seconds=6
 points=15
 # None until the shots that ask for one.
 window_manager=
+# The window the shots under a window manager report on, and the program's own option.
+reported='^Tolvaran$'
+window_option=
 
 # shoot PALETTE WIDTH HEIGHT OUTFILE [sidebar] [ACTIONS]: the window on a fresh copy of the
 # home, filling a screen of that size (the window sits at its top left), its tag sidebar shown
@@ -64,8 +74,8 @@ shoot() {
   TOLVARAN_FONT_POINTS="$points" \
   xvfb-run --auto-servernum --server-args="-screen 0 ${width}x${height}x24" \
     bash -c '
-      settle=$1 out=$2 actions=$3 corner=$4 wm=$5 screen_height=$6
-      shift 6
+      settle=$1 out=$2 actions=$3 corner=$4 wm=$5 screen_width=$6 screen_height=$7 reported=$8
+      shift 8
       if [ -n "$wm" ]; then
         "$wm" &
         # Ready once it names its check window on the root.
@@ -82,21 +92,43 @@ shoot() {
       sleep 0.5
       import -window root "$out"
       if [ -n "$wm" ]; then
-        window=$(xdotool search --onlyvisible --name "^Tolvaran\$" | head -1)
+        window=$(xdotool search --onlyvisible --name "$reported" | head -1)
         info=$(xwininfo -id "$window")
         value() { sed -n "s/^ *$1: *//p" <<< "$info"; }
         IFS=", " read -r left right top bottom \
           <<< "$(xprop -id "$window" _NET_FRAME_EXTENTS | sed "s/.*= //")"
+        x=$(value "Absolute upper-left X")
         y=$(value "Absolute upper-left Y")
-        echo "window $(value Width)x$(value Height), frame from $((y - top)) to" \
-          "$((y + $(value Height) + bottom)) of the screen'"'"'s $screen_height"
+        echo "window $(value Width)x$(value Height), frame from $((x - left)),$((y - top))" \
+          "to $((x + $(value Width) + right)),$((y + $(value Height) + bottom)) of the" \
+          "screen'"'"'s ${screen_width}x$screen_height"
       fi
       kill "$app"
       wait "$app" || true
     ' screenshot "$settle_seconds" "$out" "$actions" "$((width - 1)) $((height - 1))" \
-    "$window_manager" "$height" build/bench/bench/palette_window "$palette"
+    "$window_manager" "$width" "$height" "$reported" build/bench/bench/palette_window "$palette" \
+    $window_option
   echo "wrote $out"
 }
+
+screens_under_a_window_manager="1366x768 1024x600"
+
+# The join sheet under the window manager, at each size on each screen.
+shoot_join_sheets() {
+  window_manager=openbox
+  reported='^Team activity'
+  window_option=--open-join-sheet
+  for points in 10 15 20; do
+    for screen in $screens_under_a_window_manager; do
+      shoot light "${screen%x*}" "${screen#*x}" "$outdir/join-$screen-${points}pt.png"
+    done
+  done
+}
+
+if [ -n "$only_join_sheet" ]; then
+  shoot_join_sheets
+  exit 0
+fi
 
 for palette in light dark; do
   for screen in 800x600 1280x800; do
@@ -112,7 +144,7 @@ done
 
 window_manager=openbox
 for points in 10 15 20; do
-  for screen in 1366x768 1024x600; do
+  for screen in $screens_under_a_window_manager; do
     width=${screen%x*}
     height=${screen#*x}
     shot="$outdir/wm-$screen-${points}pt"
@@ -128,3 +160,5 @@ for points in 10 15 20; do
        && xdotool windowsize "$window" 200 "$HEIGHT" && sleep 1'
   done
 done
+
+shoot_join_sheets

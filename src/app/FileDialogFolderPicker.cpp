@@ -1,6 +1,7 @@
 #include "app/FileDialogFolderPicker.h"
 
 #include "widgets/PlainText.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -37,6 +38,7 @@ void FileDialogFolderPicker::chooseNewFolder(const FolderPickerRequest &request,
                          else
                              completion(QDir::cleanPath(chosen.constFirst()));
                      });
+    DialogFit::follow(dialog);
     dialog->open();
 }
 

@@ -1,10 +1,10 @@
 #include "app/TolvaranWindow.h"
 
-#include "app/WindowFit.h"
 #include "app/window/ContentView.h"
 #include "app/FileDialogFolderPicker.h"
 #include "app/window/RefreshCommand.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "widgets/screen_fit/WindowFit.h"
 
 #include <QAction>
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include "widgets/StatusDot.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -368,6 +369,7 @@ void TeamPeopleAccessView::askToTransferOwnership(const TeamInstallation &instal
             view->transferOwnership(installation);
     });
     m_transferAlert = alert;
+    DialogFit::follow(alert);
     alert->open();
 }
 

@@ -11,6 +11,7 @@
 #include "widgets/FocusInView.h"
 #include "widgets/FontScale.h"
 #include "widgets/SymbolIconTable.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QClipboard>
 #include <QFormLayout>
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -48,7 +48,11 @@ TeamSettingsView::TeamSettingsView(TeamScreenTeam &team, Callback onDismiss, Cal
 {
     setObjectName(QStringLiteral("teamSettingsSheet"));
     setWindowTitle(QStringLiteral("Team activity"));
-    FontScale::follow(this, [this] { fitSize(); });
+    // 560 by 680 at the default text size, larger with the text; on a smaller screen the form
+    // scrolls and the notice wraps.
+    DialogFit::follow(this, [] {
+        return QSize(FontScale::scaled(sheetWidth), FontScale::scaled(sheetHeight));
+    });
     buildInterface();
     onTeamChange(m_team, this, [this] { render(); });
     render();
@@ -73,6 +77,8 @@ void TeamSettingsView::buildInterface()
     titles->setSpacing(3);
     m_title = plainLabel(BrowserStyle::systemFont(title2Size, QFont::DemiBold), header);
     m_title->setObjectName(QStringLiteral("sheetTitle"));
+    // A long team name takes a second line rather than widen the sheet past the screen.
+    m_title->setWordWrap(true);
     titles->addWidget(m_title);
     QLabel *subtitle = plainLabel(BrowserStyle::systemFont(subheadlineSize), header,
                                   QStringLiteral("Team activity"));
@@ -193,15 +199,6 @@ void TeamSettingsView::buildInterface()
     setError(std::nullopt);
     setStatus(std::nullopt);
     m_teamNameField->setFocus();
-}
-
-void TeamSettingsView::fitSize()
-{
-    // The form scrolls, so a screen lower than the sheet gets a lower sheet.
-    int height = FontScale::scaled(sheetHeight);
-    if (const QScreen *shownOn = screen())
-        height = std::min(height, shownOn->availableGeometry().height());
-    setFixedSize(FontScale::scaled(sheetWidth), height);
 }
 
 void TeamSettingsView::render()

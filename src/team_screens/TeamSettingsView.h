@@ -72,9 +72,6 @@ protected:
 
 private:
     void buildInterface();
-    // 560 by 680 at the default text size, larger with the text, never taller than the
-    // screen.
-    void fitSize();
     void render();
     bool mayShareKey() const;
     void setWorking(bool working);

@@ -19,6 +19,7 @@
 #include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
 #include "widgets/SystemColors.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -377,6 +378,7 @@ void TeamsDashboardView::askToRemove(TeamScreenTeam *team)
             removeTeam(pending);
     });
     m_removalAlert = alert;
+    DialogFit::follow(alert);
     alert->open();
 }
 
@@ -433,6 +435,7 @@ void TeamsDashboardView::showFailureAlert()
     alert->addButton(QMessageBox::Ok);
     connect(alert, &QMessageBox::finished, this, [this] { m_teamOperationError.reset(); });
     m_failureAlert = alert;
+    DialogFit::follow(alert);
     alert->open();
 }
 

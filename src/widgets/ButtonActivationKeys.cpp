@@ -1,10 +1,10 @@
 #include "widgets/ButtonActivationKeys.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
+#include <QCheckBox>
 #include <QKeyEvent>
-#include <QPushButton>
-#include <QToolButton>
+#include <QRadioButton>
 
 namespace tolvaran {
 
@@ -21,12 +21,13 @@ bool isActivationKey(const QKeyEvent &key)
 bool takesReturnAsSpace(const QObject *watched)
 {
     const auto *button = qobject_cast<const QAbstractButton *>(watched);
-    if (!button || !(qobject_cast<const QPushButton *>(button)
-                     || qobject_cast<const QToolButton *>(button)))
+    // A check box or radio button is a choice in a form, where Return submits the form.
+    if (!button || qobject_cast<const QCheckBox *>(button)
+        || qobject_cast<const QRadioButton *>(button))
         return false;
     // A key event Qt hands on to a button from a child, or one sent to a button that is not
     // the focus, is not the user's press of it.
-    return button->hasFocus() && !qobject_cast<const QDialog *>(button->window());
+    return button->hasFocus();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "widgets/BrowserStyle.h"
 #include "widgets/FontScale.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -60,6 +61,7 @@ QDialog *open(QWidget *opener, const QString &currentName, bool isEnabled, int f
     QObject::connect(dialog, &QDialog::finished, opener,
                      [opener] { opener->setFocus(Qt::OtherFocusReason); });
     dialog->setWindowModality(Qt::WindowModal);
+    DialogFit::follow(dialog);
     if (isEnabled) {
         field->selectAll();
         field->setFocus();

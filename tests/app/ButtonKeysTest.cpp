@@ -1,22 +1,36 @@
 // Return and keypad Enter on a focused button act as Space: on every kind of button, on the
-// buttons of the browser, the detail pane and the teams' screen, without a button being made
-// the default one; dialogs and other controls keep their own Return.
+// buttons of the browser, the detail pane and the teams' screen and of every dialog, without
+// a button being made the default one; other controls keep their own Return, and in a dialog
+// it presses the default button. Every dialog also fits a small screen at any text size.
 #include "BrowserWorld.h"
+#include "team_screens/TeamScreensWorld.h"
 
+#include "app/FileDialogFolderPicker.h"
 #include "app/cards/ProjectCardGrid.h"
+#include "app/tags/TagDeletionPrompt.h"
+#include "app/tags/TagRenameDialog.h"
 #include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "detail/DetailTabBar.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "support/widgets/FocusStops.h"
+#include "support/widgets/ScopedApplicationFont.h"
+#include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamScreenWorkspace.h"
+#include "team_screens/TeamSettingsView.h"
+#include "team_screens/TeamsDashboardView.h"
 #include "widgets/ButtonActivationKeys.h"
 #include "widgets/ClosureButton.h"
+#include "widgets/RenamePrompt.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -132,37 +146,6 @@ TEST_F(ButtonKeysTest, returnAndEnterPressEachKindOfButtonAsSpaceDoes)
     }
 }
 
-// In a dialog Return stays the dialog's: a focused tool button leaves it to the default
-// button, a focused push button takes it itself, each clicked once.
-TEST_F(ButtonKeysTest, dialogsKeepReturnForTheirDefaultButton)
-{
-    QDialog dialog;
-    auto *row = new QHBoxLayout(&dialog);
-    ClosureButton *symbol =
-        ClosureButton::symbol(QStringLiteral("xmark"), QStringLiteral("Close"), &dialog);
-    auto *other = new QPushButton(QStringLiteral("Copy"), &dialog);
-    auto *save = new QPushButton(QStringLiteral("Save"), &dialog);
-    save->setDefault(true);
-    row->addWidget(symbol);
-    row->addWidget(other);
-    row->addWidget(save);
-    dialog.show();
-    ASSERT_TRUE(activated(&dialog));
-    QSignalSpy symbolClicks(symbol, &QAbstractButton::clicked);
-    QSignalSpy otherClicks(other, &QAbstractButton::clicked);
-    QSignalSpy saveClicks(save, &QAbstractButton::clicked);
-
-    symbol->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(symbol, Qt::Key_Return);
-    EXPECT_EQ(symbolClicks.size(), 0);
-    EXPECT_EQ(saveClicks.size(), 1);
-
-    other->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(other, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(otherClicks.size(), 1);
-    EXPECT_EQ(saveClicks.size(), 1);
-}
-
 // Return with a modifier, and Return in a field, are not a button's: they do what they did.
 TEST_F(ButtonKeysTest, otherControlsAndModifiedKeysKeepTheirReturn)
 {
@@ -210,7 +193,7 @@ public:
 class ScreenButtonKeysTest : public ::testing::Test
 {
 protected:
-    enum class Screen { browser, detail, teams };
+    enum class Screen { browser, detail, chats, teams };
 
     void SetUp() override
     {
@@ -240,8 +223,12 @@ protected:
         world.model->updatePagedProjects(true);
         if (screen == Screen::teams)
             content->showTeams();
-        if (screen == Screen::detail)
+        if (screen == Screen::detail || screen == Screen::chats)
             content->openProject(world.model->pagedProjects().constFirst().path);
+        for (auto *tab : content->findChildren<DetailTabButton *>()) {
+            if (screen == Screen::chats && tab->tab() == ProjectDetailTab::chats)
+                tab->click();
+        }
         // The offscreen platform may take the window's activation as the screens change.
         EXPECT_TRUE(activated(content.get()));
         QAbstractButton *found = nullptr;
@@ -275,7 +262,8 @@ TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
         {Screen::browser, "pinButton"},     {Screen::browser, "detailsButton"},
         {Screen::browser, "nextButton"},    {Screen::browser, "sidebarHideButton"},
         {Screen::detail, "backButton"},     {Screen::detail, "lastChatButton"},
-        {Screen::detail, "newChatButton"},  {Screen::teams, "addTeamButton"},
+        {Screen::detail, "newChatButton"},  {Screen::detail, "detailTab"},
+        {Screen::chats, "recentChatRow"},   {Screen::teams, "addTeamButton"},
         {Screen::teams, "backButton"},
     };
     const Key pressedKeys[] = {space, activationKeys[0], activationKeys[1]};
@@ -299,6 +287,138 @@ TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
             EXPECT_EQ(pressed.size(), 1);
             EXPECT_EQ(released.size(), 1);
             EXPECT_EQ(clicked.size(), 1);
+        }
+    }
+}
+
+// Every dialog, sheet and alert, each opened by its opener over a new window, the last one
+// gone with all it opened: over the teams' screen, a team whose device is its owner, which the
+// local team server refuses to let go with a sentence longer than a screen.
+class DialogsTest : public TeamScreensWorld
+{
+protected:
+    void SetUp() override
+    {
+        TeamScreensWorld::SetUp();
+        team = registeredTeam(QStringLiteral("core"), QStringLiteral("Ada"),
+                              TeamInstallationRole::owner);
+        const QByteArray refusal = "{\"error\":\"" + QByteArray("Busy. ").repeated(600) + "\"}";
+        for (const char *path : {"/v1/team", "/v1/team/membership"})
+            server.failNext("DELETE", QLatin1String(path), 409, refusal, 1000);
+    }
+
+    // The dialogs, the join sheet first; each opens a new one and returns it.
+    std::vector<std::pair<const char *, std::function<QWidget *()>>> dialogs()
+    {
+        const auto window = [this] {
+            m_window = std::make_unique<QWidget>();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            m_window->show();
+            return m_window.get();
+        };
+        const auto askToRemove = [=, this] {
+            auto *view = new TeamsDashboardView(workspace, [] {}, window());
+            view->askToRemove(team);
+            return view;
+        };
+        return {
+            {"join sheet", [=, this] {
+                 auto *view = new TeamsDashboardView(workspace, [] {}, window());
+                 view->addTeam();
+                 return view->joinSheet();
+             }},
+            {"leave alert", [=] { return askToRemove()->removalAlert(); }},
+            {"failure alert", [=] {
+                 TeamsDashboardView *view = askToRemove();
+                 view->removalAlert()->buttons().constLast()->click(); // leave
+                 waitUntil([view] { return view->failureAlert() != nullptr; });
+                 return view->failureAlert();
+             }},
+            {"transfer alert", [=, this] {
+                 auto *view = new TeamPeopleAccessView(*team, window());
+                 view->askToTransferOwnership(TeamInstallation());
+                 return view->transferAlert();
+             }},
+            {"rename prompt", [=] { return RenamePrompt::open(window(), {}, true, 320, {}); }},
+            {"tag rename", [=] {
+                 auto *dialog = new TagRenameDialog(QStringLiteral("Ops"), {}, window());
+                 dialog->open();
+                 return dialog;
+             }},
+            {"tag deletion", [=] { return openTagDeletionPrompt(window(), {}, {}); }},
+            {"new project folder", [=] {
+                 QWidget *opener = window();
+                 FileDialogFolderPicker(opener).chooseNewFolder({}, [](const auto &) {});
+                 return opener->findChild<QFileDialog *>();
+             }},
+        };
+    }
+
+    ButtonActivationKeys keys;
+    FixedScreenTeam *team = nullptr;
+    std::unique_ptr<QWidget> m_window;
+};
+
+// Return and Enter on each focused button of each dialog press that button and no other (the
+// join sheet's "Cancel" and close button neither save nor join); Return in a field presses the
+// default button. Qt's own file dialog keeps its field's and list's Return.
+TEST_F(DialogsTest, returnAndEnterPressTheFocusedButtonAndFromAFieldTheDefault)
+{
+    const auto controlsOf = [](QWidget *dialog) {
+        QWidgetList controls;
+        for (QWidget *control : dialog->findChildren<QWidget *>()) {
+            if ((qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control))
+                && control->isVisible() && control->isEnabled()
+                && (control->focusPolicy() & Qt::TabFocus))
+                controls << control;
+        }
+        return qobject_cast<QFileDialog *>(dialog) ? QWidgetList() : controls;
+    };
+    for (const auto &[name, open] : dialogs()) {
+        for (qsizetype index = 0; index < controlsOf(open()).size(); ++index) {
+            for (const Key &key : activationKeys) {
+                QWidget *dialog = open();
+                ASSERT_TRUE(dialog && activated(dialog)) << name;
+                QWidget *control = controlsOf(dialog).at(index);
+                SCOPED_TRACE(std::string(name) + ", " + key.name + " on "
+                             + control->objectName().toStdString());
+                control->setFocus(Qt::TabFocusReason);
+                auto *expected = qobject_cast<QAbstractButton *>(control);
+                QList<QAbstractButton *> clicked;
+                for (auto *button : dialog->findChildren<QAbstractButton *>()) {
+                    auto *push = qobject_cast<QPushButton *>(button);
+                    expected = !expected && push && push->isDefault() ? push : expected;
+                    QObject::connect(button, &QAbstractButton::clicked, control,
+                                     [&clicked, button] { clicked << button; });
+                }
+                QTest::keyClick(control, key.key, key.modifiers);
+                EXPECT_EQ(clicked, QList<QAbstractButton *>{expected});
+            }
+        }
+    }
+}
+
+// At 10, 15 and 20 points each dialog, its frame included, lies inside a screen of 1024 by 600
+// whole, nothing of it cut.
+TEST_F(DialogsTest, eachFitsASmallScreenAtEveryTextSize)
+{
+    const QRect small(0, 0, 1024, 600);
+    for (const double points : {10.0, 15.0, 20.0}) {
+        ScopedApplicationFont font(points);
+        for (const auto &[name, open] : dialogs()) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(points));
+            QWidget *dialog = open();
+            ASSERT_TRUE(dialog && activated(dialog));
+            DialogFit::fitToScreen(dialog, small);
+            const QMargins frame = dialog->windowHandle()->frameMargins();
+            ASSERT_FALSE(frame.isNull());
+            EXPECT_TRUE(small.contains(dialog->geometry() + frame));
+            // Smaller than its layout's least size, a dialog would cut or overlap its content.
+            const QLayout *layout = dialog->layout();
+            EXPECT_LE(layout->totalMinimumSize().width(), dialog->width());
+            EXPECT_LE(std::max(layout->totalMinimumSize().height(),
+                               layout->totalMinimumHeightForWidth(dialog->width())),
+                      dialog->height());
         }
     }
 }

@@ -1,6 +1,6 @@
 // The window's sizes on a screen, the window manager's frame included: the frame, not only the
 // client area, fits the screen's free area, and the least size gives way to a smaller screen.
-#include "app/WindowFit.h"
+#include "widgets/screen_fit/WindowFit.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "app/tags/TagDeletionPrompt.h"
 
+#include "widgets/screen_fit/DialogFit.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -26,6 +28,7 @@ QMessageBox *openTagDeletionPrompt(QWidget *parent, const QString &tagName,
                          if (button == remove && confirmed)
                              confirmed();
                      });
+    DialogFit::follow(box);
     box->open();
     return box;
 }

@@ -1,6 +1,7 @@
 #include "app/tags/TagRenameDialog.h"
 
 #include "widgets/SystemColors.h"
+#include "widgets/screen_fit/DialogFit.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -57,6 +58,7 @@ TagRenameDialog::TagRenameDialog(const QString &currentName, Submit submit, QWid
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     m_field->setFocus();
+    DialogFit::follow(this);
 }
 
 QString TagRenameDialog::name() const

@@ -4,6 +4,7 @@
 #include "widgets/ClosureButton.h"
 #include "widgets/PlainText.h"
 #include "widgets/SymbolIconTable.h"
+#include "widgets/screen_fit/DialogFit.h"
 #include "update/AppUpdateService.h"
 
 #include <QHBoxLayout>
@@ -118,6 +119,7 @@ void UpdateControl::showFailure()
     alert->setInformativeText(plainToolTip(*message));
     alert->setWindowModality(Qt::WindowModal);
     m_failureAlert = alert;
+    DialogFit::follow(alert);
     alert->open();
 }
 

@@ -19,6 +19,8 @@ struct WindowFit
     // below the minimum.
     static WindowFit fit(const QRect &available, const QMargins &frame, const QSize &leastSize,
                          const QSize &wantedSize);
+    // The largest client area whose frame fits `available`.
+    static QSize room(const QRect &available, const QMargins &frame);
 
     bool operator==(const WindowFit &) const = default;
 };
