@@ -133,9 +133,9 @@ private:
     AccessibleNode table(const BlockNode::Table &table)
     {
         AccessibleNode result = node(QAccessible::Table);
-        // The first row is the header: the rows a reader counts are the others, as in any
-        // table whose header stands apart.
-        result.rowCount = std::max(0, int(table.rows.size()) - 1);
+        // The header row counts as row 0: the desktop's bridge takes a child's row as its
+        // index divided by the columns.
+        result.rowCount = int(table.rows.size());
         result.columnCount = int(table.columnAlignments.size());
         // As the view draws it: the table's columns whatever a row holds.
         for (int row = 0; row < int(table.rows.size()); ++row) {
@@ -144,7 +144,7 @@ private:
                     paragraph(row == 0 ? QAccessible::ColumnHeader : QAccessible::Cell,
                               table.rows[row].cells.value(column).content);
                 cell.name = cell.text;
-                cell.row = row - 1;
+                cell.row = row;
                 cell.column = column;
                 result.children.push_back(std::move(cell));
             }
