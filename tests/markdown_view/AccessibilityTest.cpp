@@ -221,6 +221,7 @@ TEST(Accessibility, eachAltTextAndTaskIsReadOnce)
         {"a task list", "- [x] done task\n- [ ] open task\n", {"done task", "open task"}},
         {"a task of two paragraphs", "- [ ] first words\n\n  more words\n",
          {"first words", "more words"}},
+        {"a task of a picture", "- [ ] ![task picture](b.png)\n", {"task picture"}},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.name);

@@ -76,12 +76,19 @@ public:
                 box.readsInPlace = true;
                 AccessibleNode item = container(QAccessible::ListItem, task.children);
                 // Named by what the task says, as a labelled check box is; the words are then
-                // the box's alone.
+                // the box's alone. Its pictures read in the box's name, as a picture in a link
+                // reads in the link's; its links stay, to be followed, with no line of text.
                 if (const auto *first = task.children.isEmpty()
                                             ? nullptr
                                             : task.children.first().as<BlockNode::Paragraph>()) {
                     box.name = renderPlainText(first->content);
-                    item.children.front().text.clear();
+                    AccessibleNode &words = item.children.front();
+                    words.text.clear();
+                    std::erase_if(words.children, [](const AccessibleNode &node) {
+                        return node.role == QAccessible::Graphic;
+                    });
+                    for (AccessibleNode &link : words.children)
+                        link.readsInPlace = false;
                 }
                 item.children.insert(item.children.begin(), std::move(box));
                 result.children.push_back(std::move(item));

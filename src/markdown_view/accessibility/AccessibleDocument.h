@@ -45,10 +45,10 @@ struct AccessibleNode
 // one child of the root per top-level block, and the text of all its text blocks (and of what
 // reads in their place) in that order, each on lines of its own; what has no text takes no
 // line. Each text is read once: a picture standing alone reads its alternative text where the
-// paragraph or cell holding it would, a task's check box the task's words. A table's children
-// are its cells row by row, the header row first. Images that do not show in the
-// colour scheme are left out, as the view leaves them out. A value that never changes once
-// built: nodes keep their addresses.
+// paragraph or cell holding it would, a task's check box the task's words (its pictures' too).
+// A table's children are its cells row by row, the header row first. Images that do not show
+// in the colour scheme are left out, as the view leaves them out. A value that never changes
+// once built: nodes keep their addresses.
 class AccessibleDocument final
 {
 public:
