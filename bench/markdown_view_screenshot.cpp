@@ -1,8 +1,9 @@
 // Shows a Markdown view on a file (or the showcase document of the tests' corpus, or with
 // --readme a README-like document whose badges and pictures are files made in a temporary
 // image base folder, or one of the tests' tables: --before-after, two 800 by 500 screenshots
-// side by side, --long-word, a 300-letter word beside a short column) in a theme, with a light
-// or dark palette, and writes what it shows to a PNG file:
+// side by side, --long-word, a 300-letter word beside a short column, then short header words
+// over a 64-letter hash and over a 96-letter token) in a theme, with a light or dark palette,
+// and writes what it shows to a PNG file:
 //   markdown_view_screenshot OUTPUT.png [--dark] [--theme basic|github|documentation]
 //                            [--width N] [--height N]
 //                            [--readme | --before-after | --long-word | FILE]
@@ -29,9 +30,12 @@ namespace {
 // How long images (files of the image base folder) may take to load before the picture.
 constexpr int imageWaitMilliseconds = 1500;
 
-// The tables' documents: the size of the screenshots side by side and the long word's letters.
+// The tables' documents: the size of the screenshots side by side and the long words'
+// letters (a word, a hash and a token).
 constexpr QSize tablePictureSize(800, 500);
 constexpr int longWordLetters = 300;
+constexpr int hashLetters = 64;
+constexpr int tokenLetters = 96;
 
 enum class Document { file, showcase, readme, beforeAfter, longWord };
 
@@ -191,7 +195,13 @@ int main(int argc, char *argv[])
         break;
     case Document::longWord:
         text = QStringLiteral("## Checksums\n\n")
-               + tolvaran::fixtures::markdown::longWordTable(longWordLetters);
+               + tolvaran::fixtures::markdown::longWordTable(longWordLetters)
+               + QStringLiteral("\n## Keys\n\n")
+               + tolvaran::fixtures::markdown::tokenTable(
+                   QStringLiteral("Key Hash").split(u' '), hashLetters)
+               + QStringLiteral("\n")
+               + tolvaran::fixtures::markdown::tokenTable(
+                   QStringLiteral("Key SHA Checksum").split(u' '), tokenLetters);
         break;
     }
     using namespace tolvaran::markdown;

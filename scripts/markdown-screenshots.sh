@@ -3,9 +3,10 @@
 # asked for (all three by default): OUTDIR/markdown-THEME-SCHEME.png, of FILE, of the README-
 # like document (badges, a table, a picture and code; its images are files in a temporary
 # image base folder) when FILE is "--readme", of a "Before | After" table of two 800 by 500
-# screenshots ("--before-after"), of a table with a 300-letter word beside a short column
-# ("--long-word"), or of the showcase document that holds every block and inline kind without
-# one; the view is 860 pixels wide unless --width says.
+# screenshots ("--before-after"), of a table with a 300-letter word beside a short column and
+# of short header words over a long hash and token ("--long-word"), or of the showcase
+# document that holds every block and inline kind without one; the view is 860 pixels wide
+# unless --width says.
 #   scripts/markdown-screenshots.sh OUTDIR [FILE | --readme | --before-after | --long-word]
 #                                   [--theme basic|github|documentation] [--width N]
 set -euo pipefail

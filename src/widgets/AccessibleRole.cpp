@@ -18,7 +18,7 @@ namespace tolvaran::AccessibleRole {
 namespace {
 
 constexpr char roleProperty[] = "tolvaranAccessibleRole";
-// A table cell's place; a column header's row is headerRow.
+// A table cell's place as marked; a column header's row is headerRow.
 constexpr char rowProperty[] = "tolvaranTableRow";
 constexpr char columnProperty[] = "tolvaranTableColumn";
 constexpr int headerRow = -1;
@@ -69,6 +69,13 @@ int placeOf(const QWidget *widget, const char *property)
     return widget->property(property).toInt();
 }
 
+// A cell's row as assistive technology reads it: the header row is row 0, since the desktop's
+// bridge takes a child's row as its index (the headers first) divided by the columns.
+int rowOf(const QWidget *cell)
+{
+    return placeOf(cell, rowProperty) - headerRow;
+}
+
 // The cells of `table` (its marked direct children), the headers first, then row by row.
 QList<QWidget *> cellsOf(const QWidget *table)
 {
@@ -103,8 +110,9 @@ public:
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
+        // A table without cells has none to answer the bridge with.
         if (type == QAccessible::TableInterface)
-            return static_cast<QAccessibleTableInterface *>(this);
+            return childCount() > 0 ? static_cast<QAccessibleTableInterface *>(this) : nullptr;
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -125,14 +133,20 @@ public:
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override
     {
-        // The desktop's bridge takes a child's place as its index divided by the columns and
-        // uses the cell it asks for here without looking: the last row's children, one row
-        // further on for the headers leading them, would end the program. The column's
-        // header answers for a row the table does not have.
-        QWidget *cell = cellAtPlace(widget(), row, column);
-        if (!cell && (row < 0 || row >= rowCount()))
-            cell = cellAtPlace(widget(), headerRow, column);
-        return cell ? QAccessible::queryAccessibleInterface(cell) : nullptr;
+        // The desktop's bridge uses the cell it asks for here without looking, whatever row
+        // and column a reader sends: a place outside the table, or a gap in it, answers with
+        // the nearest cell before it in reading order.
+        const QList<QWidget *> cells = cellsOf(widget());
+        if (cells.isEmpty())
+            return nullptr;
+        const auto place = std::pair(std::clamp(row, 0, rowCount() - 1),
+                                     std::clamp(column, 0, columnCount() - 1));
+        QWidget *nearest = cells.first();
+        for (QWidget *cell : cells) {
+            if (std::pair(rowOf(cell), placeOf(cell, columnProperty)) <= place)
+                nearest = cell;
+        }
+        return QAccessible::queryAccessibleInterface(nearest);
     }
     QString columnDescription(int column) const override
     {
@@ -141,8 +155,18 @@ public:
         return header ? header->text(QAccessible::Name) : QString();
     }
     QString rowDescription(int) const override { return QString(); }
-    int columnCount() const override { return extent(columnProperty); }
-    int rowCount() const override { return extent(rowProperty); }
+    int columnCount() const override
+    {
+        int count = 0;
+        for (const QWidget *cell : cellsOf(widget()))
+            count = std::max(count, placeOf(cell, columnProperty) + 1);
+        return count;
+    }
+    int rowCount() const override
+    {
+        const QList<QWidget *> cells = cellsOf(widget());
+        return cells.isEmpty() ? 0 : rowOf(cells.last()) + 1;
+    }
 
     // Nothing of the table is selectable.
     int selectedCellCount() const override { return 0; }
@@ -158,17 +182,6 @@ public:
     bool unselectRow(int) override { return false; }
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent *) override {}
-
-private:
-    int extent(const char *property) const
-    {
-        int count = 0;
-        for (const QWidget *cell : cellsOf(widget())) {
-            if (placeOf(cell, rowProperty) != headerRow)
-                count = std::max(count, placeOf(cell, property) + 1);
-        }
-        return count;
-    }
 };
 
 class CellInterface final : public QAccessibleWidget, public QAccessibleTableCellInterface
@@ -200,12 +213,13 @@ public:
     int columnExtent() const override { return 1; }
     int rowExtent() const override { return 1; }
     int columnIndex() const override { return placeOf(widget(), columnProperty); }
-    int rowIndex() const override { return placeOf(widget(), rowProperty); }
+    int rowIndex() const override { return rowOf(widget()); }
+    // A header heads its own column too: the bridge asks row 0 for a column's header.
     QList<QAccessibleInterface *> columnHeaderCells() const override
     {
         const QWidget *table = widget()->parentWidget();
         QWidget *header = table ? cellAtPlace(table, headerRow, columnIndex()) : nullptr;
-        if (!header || header == widget())
+        if (!header)
             return {};
         return {QAccessible::queryAccessibleInterface(header)};
     }

@@ -17,7 +17,8 @@ void markAsTab(QAbstractButton *button);
 void markAsTabList(QWidget *bar);
 
 // `table` reads as a table of the widgets marked below among its direct children, rather than
-// as a group of loose labels: its rows and columns, each cell with its column's header.
+// as a group of loose labels: its rows and columns, each cell with its column's header. Read
+// so, its header row is row 0 and its first row of cells row 1.
 void markAsTable(QWidget *table);
 // `header` titles column `column` (from 0) of the table it is a direct child of.
 void markAsColumnHeader(QWidget *header, int column);

@@ -12,6 +12,7 @@
 #include "widgets/PlainText.h"
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
+#include "support/widgets/DesktopBridge.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -134,7 +135,7 @@ TEST(TeamUsageSection, readsAsATableOfMembersAndFigures)
     ASSERT_EQ(table->role(), QAccessible::Table);
     QAccessibleTableInterface *cells = table->tableInterface();
     ASSERT_NE(cells, nullptr);
-    EXPECT_EQ(cells->rowCount(), 3);
+    EXPECT_EQ(cells->rowCount(), 1 + 3); // the header row first
     EXPECT_EQ(cells->columnCount(), 5);
     QStringList headers;
     for (int column = 0; column < cells->columnCount(); ++column)
@@ -142,16 +143,16 @@ TEST(TeamUsageSection, readsAsATableOfMembersAndFigures)
     EXPECT_EQ(headers, TeamUsageSection::columnTitles);
 
     const QList<TeamUsageRow> rows = teamUsageRows(section.summary());
-    for (int row = 0; row < cells->rowCount(); ++row) {
+    for (int row = 0; row < rows.size(); ++row) {
         const QStringList expected{rows[row].member, rows[row].projectTotal, rows[row].thisWeek,
                                    rows[row].weeklyLimit, rows[row].totalEstimate};
         for (int column = 0; column < cells->columnCount(); ++column) {
-            QAccessibleInterface *cell = cells->cellAt(row, column);
+            QAccessibleInterface *cell = cells->cellAt(row + 1, column);
             ASSERT_NE(cell, nullptr) << row << ", " << column;
             EXPECT_EQ(cell->role(), QAccessible::Cell);
             EXPECT_EQ(cell->text(QAccessible::Name), expected[column]);
             QAccessibleTableCellInterface *place = cell->tableCellInterface();
-            EXPECT_EQ(place->rowIndex(), row);
+            EXPECT_EQ(place->rowIndex(), row + 1);
             EXPECT_EQ(place->columnIndex(), column);
             ASSERT_EQ(place->columnHeaderCells().size(), 1);
             EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name),
@@ -162,10 +163,7 @@ TEST(TeamUsageSection, readsAsATableOfMembersAndFigures)
     // The table's children are its headers and cells: what lies between them (the rules) is
     // not read.
     EXPECT_EQ(table->childCount(), 5 + 3 * 5);
-    // The desktop's bridge asks for the cell at each child's index divided by the columns,
-    // and uses it unchecked.
-    for (int index = 0; index < table->childCount(); ++index)
-        EXPECT_NE(cells->cellAt(index / 5, index % 5), nullptr) << index;
+    EXPECT_EQ(fixtures::desktopBridgeFaults(table), QStringList());
 }
 
 TEST(TeamUsageSection, writesPlanCostsInUsDollarsInAnyLocale)

@@ -1,6 +1,8 @@
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/theme/Color.h"
 #include "support/markdown/TableDocuments.h"
+#include "support/QtPrinters.h"
+#include "support/widgets/DesktopBridge.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -95,24 +97,23 @@ TEST(Accessibility, aReaderReadsHeadingsParagraphsLinksAndTableCells)
     EXPECT_EQ(table->role(), QAccessible::Table);
     QAccessibleTableInterface *cells = table->tableInterface();
     ASSERT_NE(cells, nullptr);
-    EXPECT_EQ(cells->rowCount(), 2);
+    EXPECT_EQ(cells->rowCount(), 3); // the header row first
     EXPECT_EQ(cells->columnCount(), 2);
     EXPECT_EQ(cells->columnDescription(1), QStringLiteral("Support"));
-    QAccessibleInterface *cell = cells->cellAt(1, 1);
+    QAccessibleInterface *cell = cells->cellAt(2, 1);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->role(), QAccessible::Cell);
     EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("Experimental"));
     EXPECT_EQ(allText(cell), QStringLiteral("Experimental"));
     QAccessibleTableCellInterface *place = cell->tableCellInterface();
     ASSERT_NE(place, nullptr);
-    EXPECT_EQ(place->rowIndex(), 1);
+    EXPECT_EQ(place->rowIndex(), 2);
     EXPECT_EQ(place->columnIndex(), 1);
     EXPECT_EQ(place->table(), table);
     ASSERT_EQ(place->columnHeaderCells().size(), 1);
     EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name),
               QStringLiteral("Support"));
-    EXPECT_EQ(cells->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("Linux"));
-    EXPECT_EQ(cells->cellAt(2, 0)->tableCellInterface(), nullptr); // past the rows of data
+    EXPECT_EQ(cells->cellAt(1, 0)->text(QAccessible::Name), QStringLiteral("Linux"));
 
     QAccessibleInterface *image = document->child(4)->child(0);
     EXPECT_EQ(image->role(), QAccessible::Graphic);
@@ -128,29 +129,9 @@ TEST(Accessibility, aReaderReadsHeadingsParagraphsLinksAndTableCells)
     EXPECT_FALSE(list->child(1)->child(0)->state().checked);
 }
 
-namespace {
-
-// GetRowAtIndex and GetColumnAtIndex as the desktop's accessibility bridge answers them for
-// the table's child `index`: a column header by its role (no row, its index for its column),
-// any other child by its cell interface; none where the bridge finds neither.
-std::optional<std::pair<int, int>> bridgePosition(QAccessibleInterface *table, int index)
-{
-    QAccessibleInterface *child = table->child(index);
-    if (!child)
-        return std::nullopt;
-    if (child->role() == QAccessible::ColumnHeader)
-        return std::pair(-1, index);
-    QAccessibleTableCellInterface *cell = child->tableCellInterface();
-    if (!cell)
-        return std::nullopt;
-    return std::pair(cell->rowIndex(), cell->columnIndex());
-}
-
-} // namespace
-
-// A screen reader on the desktop reads a table through the bridge's calls: rows are the rows
-// of data, the header cells come first among the table's children, and the bridge finds a
-// column's header by asking the first data row's cell for it.
+// A screen reader on the desktop reads a table through the bridge's calls: the header row is
+// row 0, its cells lead the table's children and head their columns, and no row, column or
+// child index a reader sends ends the program.
 TEST(Accessibility, aTableAnswersTheCallsOfTheDesktopBridge)
 {
     const struct
@@ -175,59 +156,22 @@ TEST(Accessibility, aTableAnswersTheCallsOfTheDesktopBridge)
         QAccessibleTableInterface *cells = table->tableInterface();
         ASSERT_NE(cells, nullptr);
         const int columns = int(row.headers.size());
-        EXPECT_EQ(cells->rowCount(), row.rows);
+        EXPECT_EQ(cells->rowCount(), row.rows + 1);
         EXPECT_EQ(cells->columnCount(), columns);
         ASSERT_EQ(table->childCount(), (row.rows + 1) * columns);
-
+        EXPECT_EQ(tolvaran::fixtures::desktopBridgeFaults(table), QStringList());
         for (int column = 0; column < columns; ++column) {
-            const QString &name = row.headers[column];
-            // GetColumnHeader and GetColumnDescription.
-            EXPECT_EQ(cells->columnDescription(column), name);
-            QAccessibleInterface *first = cells->cellAt(0, column);
-            ASSERT_NE(first, nullptr);
-            if (row.rows == 0) {
-                EXPECT_EQ(first->tableCellInterface(), nullptr);
-            } else {
-                ASSERT_NE(first, nullptr);
-                ASSERT_NE(first->tableCellInterface(), nullptr);
-                const QList<QAccessibleInterface *> headers =
-                    first->tableCellInterface()->columnHeaderCells();
-                ASSERT_EQ(headers.size(), 1);
-                EXPECT_EQ(headers.first()->text(QAccessible::Name), name);
-                EXPECT_EQ(headers.first()->role(), QAccessible::ColumnHeader);
-                EXPECT_EQ(table->indexOfChild(headers.first()), column);
-            }
-            // The header cells stay the table's children, read in its text.
+            EXPECT_EQ(cells->columnDescription(column), row.headers[column]);
             QAccessibleInterface *header = table->child(column);
-            ASSERT_NE(header, nullptr);
-            EXPECT_EQ(header->text(QAccessible::Name), name);
-            EXPECT_EQ(bridgePosition(table, column), std::pair(-1, column));
-        }
-        // GetAccessibleAt and GetIndexAt, and back from the index to the row and column.
-        for (int at = 0; at < row.rows; ++at) {
-            for (int column = 0; column < columns; ++column) {
-                QAccessibleInterface *cell = cells->cellAt(at, column);
+            EXPECT_EQ(header->role(), QAccessible::ColumnHeader);
+            EXPECT_EQ(header->text(QAccessible::Name), row.headers[column]);
+            for (int at = 0; at <= row.rows; ++at) {
+                QAccessibleTableCellInterface *cell =
+                    cells->cellAt(at, column)->tableCellInterface();
                 ASSERT_NE(cell, nullptr);
-                EXPECT_EQ(cell->role(), QAccessible::Cell);
-                const int index = table->indexOfChild(cell);
-                EXPECT_GT(index, 0);
-                EXPECT_EQ(table->child(index), cell);
-                EXPECT_EQ(bridgePosition(table, index), std::pair(at, column));
-                EXPECT_EQ(cell->tableCellInterface()->table(), table);
+                EXPECT_EQ(cell->columnHeaderCells(), QList<QAccessibleInterface *>{header});
             }
         }
-        // GetRowColumnExtentsAtIndex takes the cell at the child's index divided by the
-        // columns and asks it for its cell interface unchecked: a cell for every child, and
-        // no cell of data where none stands there.
-        for (int index = 0; index < table->childCount(); ++index) {
-            QAccessibleInterface *cell = cells->cellAt(index / columns, index % columns);
-            ASSERT_NE(cell, nullptr) << index;
-            if (index / columns >= row.rows) {
-                EXPECT_EQ(cell->tableCellInterface(), nullptr) << index;
-            }
-        }
-        EXPECT_EQ(cells->cellAt(-1, 0)->tableCellInterface(), nullptr);
-        EXPECT_EQ(cells->cellAt(0, columns), nullptr);
     }
 }
 
@@ -277,6 +221,7 @@ TEST(Accessibility, eachAltTextAndTaskIsReadOnce)
         {"a task list", "- [x] done task\n- [ ] open task\n", {"done task", "open task"}},
         {"a task of two paragraphs", "- [ ] first words\n\n  more words\n",
          {"first words", "more words"}},
+        {"a task of a picture", "- [ ] ![task picture](b.png)\n", {"task picture"}},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.name);

@@ -180,6 +180,7 @@ TEST(TableView, fittedColumnWidths)
         qreal available;
         qreal widest;
         QList<qreal> expected;
+        QList<qreal> wholeWord = {};
     } cases[] = {
         {"fits", {50, 100}, {30, 60}, 300, 290, {50, 100}},
         {"narrow keeps, wide wraps between words", {50, 1000}, {40, 100}, 300, 290, {50, 250}},
@@ -196,11 +197,16 @@ TEST(TableView, fittedColumnWidths)
         {"two such words share it", {50, 1000, 900}, {40, 600, 700}, 300, 290, {40, 130, 130}},
         {"the others' words fill the width: it scrolls, breaking the word at the widest",
          {160, 150, 1000}, {150, 150, 600}, 300, 290, {160, 150, 290}},
+        {"such a column keeps its other words whole", {50, 1000, 900}, {40, 600, 700}, 300, 290,
+         {40, 150, 110}, {0, 150, 20}},
+        {"they do not fit beside the others' words: it scrolls", {200, 1000}, {180, 600}, 300,
+         290, {200, 290}, {0, 140}},
         {"none", {}, {}, 100, 90, {}},
         {"no room", {100, 100}, {50, 50}, 0, 0, {0, 0}},
     };
     for (const auto &row : cases) {
-        EXPECT_EQ(fittedColumnWidths(row.natural, row.longestWord, row.available, row.widest),
+        EXPECT_EQ(fittedColumnWidths(row.natural, row.longestWord, row.available, row.widest,
+                                     row.wholeWord),
                   row.expected)
             << row.name;
     }
@@ -366,6 +372,41 @@ TEST(TableView, aTableFitsTheWidthUnlessItsWholeWordsCannot)
         if (shown.size() == 2) {
             EXPECT_NEAR(shown[0].center().y(), shown[1].center().y(), 1);
             EXPECT_LE(shown[0].right(), shown[1].left());
+        }
+    }
+}
+
+// Header words, bold as headers show them, over a hash or token wider than the window (32
+// letters a column): only the token breaks, every word that fits the widest column the window
+// allows stays whole.
+TEST(TableView, headerWordsStayWholeBesideAWordWiderThanTheWindow)
+{
+    const QStringList words = QStringLiteral("Key SHA Checksum Name Type Value Default Status "
+                                             "Version Description ID URL Hash")
+                                  .split(u' ');
+    // On one line: as tall as the text laid out unbounded.
+    const auto onOneLine = [](const TextItem &text) {
+        TextItem unbroken(text.attributedText(), text.options());
+        return text.size().height() == unbroken.layout(unboundedWidth).height();
+    };
+    for (const qreal width : {300.0, 420.0, 860.0}) {
+        for (const QString &word : words) {
+            for (const QStringList &headers :
+                 {QStringList{word, "Hash"}, QStringList{word, "Checksum", "Value"}}) {
+                const auto layout = laidOut(tolvaran::fixtures::markdown::tokenTable(
+                                                headers, 32 * int(headers.size())),
+                                            width, Theme::gitHub());
+                const TableGridItem &grid = onlyGrid(*layout);
+                const qreal widest = onlyWindow(*layout).first->size().width()
+                                     - 2 * grid.tableBounds().columns.first().minX;
+                for (const PlacedCell &cell : placedCells(grid)) {
+                    const qreal inset = cell.frame.left() - cell.column.left();
+                    if (longestWord(*cell.text) <= widest - 2 * inset) {
+                        EXPECT_TRUE(onOneLine(*cell.text))
+                            << cell.text->text().toStdString() << " at " << width;
+                    }
+                }
+            }
         }
     }
 }

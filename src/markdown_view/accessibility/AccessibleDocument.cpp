@@ -76,12 +76,19 @@ public:
                 box.readsInPlace = true;
                 AccessibleNode item = container(QAccessible::ListItem, task.children);
                 // Named by what the task says, as a labelled check box is; the words are then
-                // the box's alone.
+                // the box's alone. Its pictures read in the box's name, as a picture in a link
+                // reads in the link's; its links stay, to be followed, with no line of text.
                 if (const auto *first = task.children.isEmpty()
                                             ? nullptr
                                             : task.children.first().as<BlockNode::Paragraph>()) {
                     box.name = renderPlainText(first->content);
-                    item.children.front().text.clear();
+                    AccessibleNode &words = item.children.front();
+                    words.text.clear();
+                    std::erase_if(words.children, [](const AccessibleNode &node) {
+                        return node.role == QAccessible::Graphic;
+                    });
+                    for (AccessibleNode &link : words.children)
+                        link.readsInPlace = false;
                 }
                 item.children.insert(item.children.begin(), std::move(box));
                 result.children.push_back(std::move(item));
@@ -133,9 +140,9 @@ private:
     AccessibleNode table(const BlockNode::Table &table)
     {
         AccessibleNode result = node(QAccessible::Table);
-        // The first row is the header: the rows a reader counts are the others, as in any
-        // table whose header stands apart.
-        result.rowCount = std::max(0, int(table.rows.size()) - 1);
+        // The header row counts as row 0: the desktop's bridge takes a child's row as its
+        // index divided by the columns.
+        result.rowCount = int(table.rows.size());
         result.columnCount = int(table.columnAlignments.size());
         // As the view draws it: the table's columns whatever a row holds.
         for (int row = 0; row < int(table.rows.size()); ++row) {
@@ -144,7 +151,7 @@ private:
                     paragraph(row == 0 ? QAccessible::ColumnHeader : QAccessible::Cell,
                               table.rows[row].cells.value(column).content);
                 cell.name = cell.text;
-                cell.row = row - 1;
+                cell.row = row;
                 cell.column = column;
                 result.children.push_back(std::move(cell));
             }

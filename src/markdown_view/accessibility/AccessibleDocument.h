@@ -25,9 +25,9 @@ struct AccessibleNode
     QUrl url;            // a link's target, resolved against the base URL
     bool opens = false;  // whether following the link opens it
     bool checked = false;
-    int row = -1;        // a cell's place among its table's rows of data; -1 in the header
+    int row = -1;        // a cell's row in its table, where the header row is row 0
     int column = -1;
-    int rowCount = 0;    // a table's rows of data (its header row apart) and its columns
+    int rowCount = 0;    // a table's rows (its header row among them) and its columns
     int columnCount = 0;
     // A picture (or a link around one) standing alone in a paragraph or cell, or a task's
     // check box: it reads the text of what holds it, which then gives no text of its own.
@@ -45,10 +45,10 @@ struct AccessibleNode
 // one child of the root per top-level block, and the text of all its text blocks (and of what
 // reads in their place) in that order, each on lines of its own; what has no text takes no
 // line. Each text is read once: a picture standing alone reads its alternative text where the
-// paragraph or cell holding it would, a task's check box the task's words. A table's header
-// cells come first among its children, then its rows of data. Images that do not show in the
-// colour scheme are left out, as the view leaves them out. A value that never changes once
-// built: nodes keep their addresses.
+// paragraph or cell holding it would, a task's check box the task's words (its pictures' too).
+// A table's children are its cells row by row, the header row first. Images that do not show
+// in the colour scheme are left out, as the view leaves them out. A value that never changes
+// once built: nodes keep their addresses.
 class AccessibleDocument final
 {
 public:

@@ -3,6 +3,8 @@
 #include "markdown_view/accessibility/DocumentAccessible.h"
 #include "markdown_view/MarkdownView.h"
 
+#include <algorithm>
+
 namespace tolvaran::markdown {
 
 namespace {
@@ -115,8 +117,10 @@ void *NodeAccessible::interface_cast(QAccessible::InterfaceType type)
         return m_node.role == QAccessible::Link ? static_cast<QAccessibleActionInterface *>(this)
                                                  : nullptr;
     case QAccessible::TableInterface:
-        return m_node.role == QAccessible::Table ? static_cast<QAccessibleTableInterface *>(this)
-                                                  : nullptr;
+        // A table without cells has none to answer the bridge with.
+        return m_node.role == QAccessible::Table && !m_node.children.empty()
+                   ? static_cast<QAccessibleTableInterface *>(this)
+                   : nullptr;
     case QAccessible::TableCellInterface:
         return isCell() ? static_cast<QAccessibleTableCellInterface *>(this) : nullptr;
     default:
@@ -144,28 +148,18 @@ void NodeAccessible::showText(int)
 
 bool NodeAccessible::isCell() const
 {
-    // Header cells are found by their role, as the desktop's bridge finds those of Qt's own
-    // tables; they hold no place among the rows of data.
-    return m_node.role == QAccessible::Cell;
+    return m_node.role == QAccessible::Cell || m_node.role == QAccessible::ColumnHeader;
 }
 
 QAccessibleInterface *NodeAccessible::cellAt(int row, int column) const
 {
-    if (m_node.role != QAccessible::Table || column < 0 || column >= m_node.columnCount)
+    if (m_node.role != QAccessible::Table || m_node.children.empty())
         return nullptr;
-    if (row < 0 || row >= m_node.rowCount) {
-        // The desktop's bridge takes a child's place as its index divided by the columns and
-        // uses the cell it asks for here without looking: the last row of data's children,
-        // one row further on for the header row leading them, would end the program. The
-        // column's header cell answers instead; having no cell interface, it is found to be
-        // no cell of data.
-        const AccessibleNode *header = headerCell(m_node, column);
-        return header ? m_document.nodeInterface(*header) : nullptr;
-    }
-    // The header row comes first.
+    row = std::clamp(row, 0, m_node.rowCount - 1);
+    column = std::clamp(column, 0, m_node.columnCount - 1);
     const std::size_t columns = std::size_t(m_node.columnCount);
     return m_document.nodeInterface(
-        m_node.children[(std::size_t(row) + 1) * columns + std::size_t(column)]);
+        m_node.children[std::size_t(row) * columns + std::size_t(column)]);
 }
 
 QString NodeAccessible::columnDescription(int column) const

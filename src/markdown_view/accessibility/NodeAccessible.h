@@ -11,8 +11,8 @@ class DocumentAccessible;
 
 // The interface of one node of a document (see DocumentAccessible), with no object of its own.
 // Text blocks answer the text interface, links the action interface (pressing one follows it
-// where it opens), tables the table interface and their cells of data the table cell
-// interface; a heading's description is its level.
+// where it opens), tables that hold cells the table interface and their cells (the header's
+// among them) the table cell interface; a heading's description is its level.
 class NodeAccessible final : public QAccessibleInterface,
                              public ReadOnlyText,
                              public QAccessibleActionInterface,
@@ -45,9 +45,10 @@ public:
     void doAction(const QString &actionName) override;
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
-    // A table's cells, by row and column among its rows of data, its header row apart (its
-    // cells lead the table's children and describe the columns; one answers for a row outside
-    // the rows of data); nothing can be selected.
+    // A table's cells by row and column, the header row being row 0 (its cells describe the
+    // columns). The desktop's bridge uses the cell it asks for without looking, whatever row
+    // and column a reader sends: one outside the table answers with the nearest cell. Nothing
+    // can be selected.
     QAccessibleInterface *caption() const override { return nullptr; }
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override;
@@ -69,7 +70,8 @@ public:
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent *) override {}
 
-    // A cell of data: its place and its column's header.
+    // A cell: its place and its column's header, which heads its own column too (the bridge
+    // asks row 0 for a column's header).
     bool isSelected() const override { return false; }
     QList<QAccessibleInterface *> columnHeaderCells() const override;
     QList<QAccessibleInterface *> rowHeaderCells() const override { return {}; }

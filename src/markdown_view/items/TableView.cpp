@@ -30,7 +30,8 @@ Qt::Alignment alignment(RawTableColumnAlignment columnAlignment)
 } // namespace
 
 QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
-                                qreal available, qreal widestColumn)
+                                qreal available, qreal widestColumn,
+                                const QList<qreal> &wholeWord)
 {
     available = std::max<qreal>(0, available);
     const qreal total = std::accumulate(natural.begin(), natural.end(), qreal(0));
@@ -41,21 +42,38 @@ QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> 
         least[column] = std::min(longestWord.value(column), natural[column]);
     // A word wider than the widest column breaks whatever the table does, so keeping the
     // table's other words whole comes first: such a column asks only for what the other
-    // columns' words leave, shared with any other such column.
+    // columns' words leave, shared with any other such column, and for its own other words.
+    QList<qsizetype> breaking;
+    qreal left = available;
     qreal wholeWords = 0;
-    qsizetype breaking = 0;
-    for (const qreal word : least) {
-        if (word > widestColumn)
-            ++breaking;
-        else
-            wholeWords += word;
-    }
-    if (breaking > 0 && wholeWords < available) {
-        const qreal share = std::floor((available - wholeWords) / qreal(breaking));
-        for (qreal &word : least) {
-            if (word > widestColumn)
-                word = share;
+    for (qsizetype column = 0; column < least.size(); ++column) {
+        if (least[column] > widestColumn) {
+            breaking.append(column);
+            wholeWords += wholeWord.value(column);
+        } else {
+            left -= least[column];
+            wholeWords += least[column];
         }
+    }
+    if (!breaking.isEmpty() && wholeWords < available) {
+        // A column whose words ask more than an even share takes what they ask; the others
+        // share the rest evenly.
+        bool settled = false;
+        while (!settled && !breaking.isEmpty()) {
+            settled = true;
+            const qreal share = std::floor(left / qreal(breaking.size()));
+            for (qsizetype index = 0; index < breaking.size(); ++index) {
+                const qsizetype column = breaking[index];
+                if (wholeWord.value(column) > share) {
+                    least[column] = wholeWord.value(column);
+                    left -= least[column];
+                    breaking.removeAt(index--);
+                    settled = false;
+                }
+            }
+        }
+        for (const qsizetype column : breaking)
+            least[column] = std::floor(left / qreal(breaking.size()));
     }
     qreal leastOpen = std::accumulate(least.begin(), least.end(), qreal(0));
     if (leastOpen > available) {
@@ -125,22 +143,28 @@ QSizeF TableGridItem::doLayout(qreal width)
     const auto cellAt = [&](qsizetype row, qsizetype column) -> Child & {
         return m_children[std::size_t(row * columns + column)];
     };
+    // A column may be as wide as the table's window with its two borders, so that scrolling
+    // shows any one column whole.
+    const qreal widestColumn = width - 2 * gap;
     // Cells are first measured without a width limit, for their natural width and their
-    // longest word.
+    // longest word (and the longest that fits the widest column).
     QList<qreal> natural(columns, 0);
     QList<qreal> longestWord(columns, 0);
+    QList<qreal> wholeWord(columns, 0);
     for (qsizetype row = 0; row < m_rowCount; ++row) {
         for (qsizetype column = 0; column < columns; ++column) {
             BlockItem &cell = *cellAt(row, column).item;
             natural[column] =
                 std::max(natural[column], std::ceil(cell.layout(unboundedWidth).width()));
-            longestWord[column] = std::max(longestWord[column], std::ceil(cell.minimumWidth()));
+            const qreal word = std::ceil(cell.minimumWidth());
+            longestWord[column] = std::max(longestWord[column], word);
+            if (word <= widestColumn)
+                wholeWord[column] = std::max(wholeWord[column], word);
         }
     }
-    // A column may be as wide as the table's window with its two borders, so that scrolling
-    // shows any one column whole.
     QList<qreal> widths = fittedColumnWidths(natural, longestWord,
-                                             width - gap * qreal(columns + 1), width - 2 * gap);
+                                             width - gap * qreal(columns + 1), widestColumn,
+                                             wholeWord);
     // A column narrower than its cells can be at all (their padding and a letter) takes
     // their width: the table then passes the width offered, but no cell runs into the next.
     for (qsizetype row = 0; row < m_rowCount; ++row) {

@@ -57,13 +57,15 @@ private:
 // Column widths for `available` pixels from each column's natural width (its widest cell
 // unwrapped) and its longest word. Columns that all fit keep their natural width. A longest
 // word wider than `widestColumn` breaks in any case: its column counts as its word only what
-// the other columns' longest words leave of `available` (shared evenly among such columns).
-// Then, where the longest words fit, narrow columns keep their natural width while the
-// others' longest words still fit beside them, and the others take their longest word and
-// share what is left in proportion to what they lack of their natural width. Where even the
-// longest words do not fit, the widths pass `available`: each column keeps its natural width
-// up to `widestColumn`, so only a word wider than that breaks.
+// the other columns' longest words leave of `available` (shared evenly among such columns),
+// but no less than its `wholeWord`, the longest of its words that fits `widestColumn` (none
+// where not given). Then, where the longest words fit, narrow columns keep their natural
+// width while the others' longest words still fit beside them, and the others take their
+// longest word and share what is left in proportion to what they lack of their natural width.
+// Where even the longest words do not fit, the widths pass `available`: each column keeps its
+// natural width up to `widestColumn`, so only a word wider than that breaks.
 QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> &longestWord,
-                                qreal available, qreal widestColumn);
+                                qreal available, qreal widestColumn,
+                                const QList<qreal> &wholeWord = {});
 
 } // namespace tolvaran::markdown

@@ -147,6 +147,27 @@ std::vector<std::pair<int, int>> longWords(const QString &text)
     return words;
 }
 
+// The least width that keeps every word of the text laid out in `layout` whole. QTextLayout
+// breaks a word whose last letter reaches past the line (a bold "y" hangs a pixel beyond its
+// advance), but counts advances alone in minimumWidth(); so the text is laid out again as
+// narrow as it goes, a word to a line, where each line's natural width counts that overhang.
+qreal wholeWordsWidth(QTextLayout &layout)
+{
+    // The glyphs the layout kept are laid out again, then dropped.
+    layout.setCacheEnabled(false);
+    QTextOption option = layout.textOption();
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    qreal widest = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(0);
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return widest;
+}
+
 } // namespace
 
 TextItem::TextItem(AttributedText text, const Options &options)
@@ -155,7 +176,7 @@ TextItem::TextItem(AttributedText text, const Options &options)
 {
 }
 
-void TextItem::layOut(QTextLayout &layout, qreal width) const
+void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
 {
     // A line feed breaks the line only as a line separator; both are one unit long, so
     // positions in the layout are positions in the text.
@@ -183,7 +204,7 @@ void TextItem::layOut(QTextLayout &layout, qreal width) const
     }
     layout.setTextOption(option);
     // Without the cache the layout keeps its lines but drops its glyphs after laying out.
-    layout.setCacheEnabled(false);
+    layout.setCacheEnabled(keepGlyphs);
     QTextOption breakAnywhere = option;
     breakAnywhere.setWrapMode(QTextOption::WrapAnywhere);
     const std::vector<std::pair<int, int>> words = m_options.wraps && !isUnbounded(width)
@@ -305,7 +326,9 @@ QSizeF TextItem::doLayout(qreal width)
         measuring.uses = 0;
     }
     QTextLayout &layout = *measuring.layout;
-    layOut(layout, width);
+    // Measured unbounded, the text is laid out again at once for its words (see
+    // wholeWordsWidth): the glyphs are kept for it.
+    layOut(layout, width, m_options.wraps && unbounded);
     qreal used = 0;
     qreal bottom = 0;
     for (int index = 0; index < layout.lineCount(); ++index) {
@@ -314,11 +337,12 @@ QSizeF TextItem::doLayout(qreal width)
         bottom = line.y() + line.height();
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
+    const bool unwrapped = !m_options.wraps || unbounded || !wrapped(layout, m_text.text);
     if (!m_options.wraps)
         m_minimumWidth = size.width();
     else if (unbounded)
-        m_minimumWidth = std::ceil(layout.minimumWidth());
-    if (!m_options.wraps || unbounded || !wrapped(layout, m_text.text)) {
+        m_minimumWidth = std::ceil(wholeWordsWidth(layout));
+    if (unwrapped) {
         m_unwrappedSize = size;
         if (run) {
             if (shortRunSizes().size() >= shortRunLimit)

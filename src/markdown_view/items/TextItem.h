@@ -90,8 +90,9 @@ private:
     Options m_options;
     // One format over the whole text that sets only a font and a colour.
     bool isPlain() const;
-    // Lays the text out in `layout` (which may have held other text) for `width`.
-    void layOut(QTextLayout &layout, qreal width) const;
+    // Lays the text out in `layout` (which may have held other text) for `width`; the layout
+    // keeps its glyphs for another layout where `keepGlyphs` says.
+    void layOut(QTextLayout &layout, qreal width, bool keepGlyphs = false) const;
     std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
     const QTextLayout &textLayout() const;
 

@@ -28,6 +28,15 @@ QImage windowPicture(QSize size, const QColor &colour)
     return image;
 }
 
+// A word of `letters` letters, as a pasted hash or path writes one.
+QString word(int letters)
+{
+    QString word;
+    for (int letter = 0; letter < letters; ++letter)
+        word += QChar(char16_t(u'a' + letter % 26));
+    return word;
+}
+
 } // namespace
 
 QString beforeAfterTable()
@@ -47,11 +56,17 @@ bool writeBeforeAfterPictures(const QString &folder, QSize size)
 
 QString longWordTable(int letters)
 {
-    QString word;
-    for (int letter = 0; letter < letters; ++letter)
-        word += QChar(char16_t(u'a' + letter % 26));
     return QStringLiteral("| Name | Value |\n|---|---|\n| checksum | %1 |\n| size | 12 kB |\n")
-        .arg(word);
+        .arg(word(letters));
+}
+
+QString tokenTable(const QStringList &headers, int letters)
+{
+    QStringList cells(headers.size() - 1, QStringLiteral("key"));
+    cells.append(word(letters));
+    return QStringLiteral("| %1 |\n|%2\n| %3 |\n")
+        .arg(headers.join(QStringLiteral(" | ")), QStringLiteral("---|").repeated(headers.size()),
+             cells.join(QStringLiteral(" | ")));
 }
 
 } // namespace tolvaran::fixtures::markdown

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace tolvaran::fixtures::markdown {
 
@@ -18,5 +19,8 @@ bool writeBeforeAfterPictures(const QString &folder, QSize size);
 // A table of a short column beside one whose cell holds a single word of `letters` letters,
 // as a pasted hash or path writes one.
 QString longWordTable(int letters);
+// A table headed by `headers` over one row whose last cell holds a word of `letters` letters
+// and whose other cells a short word.
+QString tokenTable(const QStringList &headers, int letters);
 
 } // namespace tolvaran::fixtures::markdown
