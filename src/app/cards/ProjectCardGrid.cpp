@@ -1,6 +1,7 @@
 #include "app/cards/ProjectCardGrid.h"
 
 #include "app/cards/ProjectCardView.h"
+#include "app/cards/ReadingOrderFocus.h"
 #include "widgets/FontScale.h"
 
 #include <QApplication>
@@ -160,8 +161,10 @@ void ProjectCardGrid::resizeEvent(QResizeEvent *event)
 
 void ProjectCardGrid::scrollContentsBy(int, int)
 {
-    if (!m_keepingViewTop)
-        recordViewTop(); // the user's scroll bar, wheel or keys
+    if (!m_keepingViewTop) {
+        recordViewTop(); // the user's scroll bar, wheel or keys, or the focus
+        m_keepsOpeningFocusInView = false;
+    }
     layoutCards();
 }
 
@@ -194,8 +197,13 @@ bool ProjectCardGrid::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_awaitingOpeningFocus && event->type() == QEvent::FocusIn) {
         stopAwaitingOpeningFocus();
-        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason) {
             m_focusFromOpening = qobject_cast<QWidget *>(watched);
+            m_keepsOpeningFocusInView = true;
+            // Once the focus has settled: not from inside its own focus event.
+            QMetaObject::invokeMethod(
+                this, [this] { keepOpeningFocusInView(); }, Qt::QueuedConnection);
+        }
     }
     return QAbstractScrollArea::eventFilter(watched, event);
 }
@@ -204,6 +212,31 @@ void ProjectCardGrid::stopAwaitingOpeningFocus()
 {
     if (std::exchange(m_awaitingOpeningFocus, false))
         qApp->removeEventFilter(this);
+}
+
+void ProjectCardGrid::keepOpeningFocusInView()
+{
+    // Qt gives the opening focus to the first control of the window's chain, which is made
+    // first, not where the view shows: on a short window that is a bar scrolled above the
+    // first card, where a ring would not show and a key would act unseen.
+    QWidget *focused = m_focusFromOpening.data();
+    if (!m_keepsOpeningFocusInView || !focused || !focused->hasFocus()
+        || !viewport()->isAncestorOf(focused))
+        return;
+    const auto shown = [this](const QWidget *control) {
+        return viewport()->rect().contains(
+            QRect(control->mapTo(viewport(), QPoint()), control->size()));
+    };
+    if (shown(focused))
+        return;
+    for (QWidget *stop : ReadingOrderFocus::stops(viewport())) {
+        if (shown(stop)) {
+            // Still the opening's: the view does not move to it.
+            m_focusFromOpening = stop;
+            stop->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 bool ProjectCardGrid::viewportEvent(QEvent *event)
@@ -376,6 +409,7 @@ void ProjectCardGrid::layoutCards()
         place(m_shown.value(focused), focused);
     if (m_cardHeightGrew)
         relayout();
+    keepOpeningFocusInView();
 }
 
 void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)

@@ -28,6 +28,10 @@ class ProjectCardView;
 // focus is scrolled into view (but not where the window's opening alone gives it the focus),
 // kept in view through a new size, and kept (out of view) while the user scrolls away from it,
 // so the focus never leaves it unasked.
+// The focus the window's opening gives a control in the grid (one of the leading widget's,
+// which the first card's row may then leave above the view) goes on to the first control
+// shown whole wherever the grid's own moves leave it out of view, until the user moves the
+// focus or scrolls.
 //
 // A leading widget, when there is one, sits above the cards, as wide as the viewport and as
 // high as it asks to be, and scrolls with them (the browser's bars on a short window). What
@@ -106,6 +110,9 @@ private:
     // Follows the focus as it moves to `focused` (none: it left the window).
     void followFocus(QWidget *focused);
     void stopAwaitingOpeningFocus();
+    // Hands the focus the window's opening gave on to the first control shown whole, where
+    // it is not.
+    void keepOpeningFocusInView();
     // Takes the leading widget's height afresh; true when it changed.
     bool measureLeadingWidget();
     // Sets the scroll range and scrolls to what the view's top is to show.
@@ -148,6 +155,8 @@ private:
     bool m_awaitingOpeningFocus = false;
     // The control that activation gave the focus, until the focus moves on.
     QPointer<QWidget> m_focusFromOpening;
+    // Until the user scrolls, that focus is kept on a control in view.
+    bool m_keepsOpeningFocusInView = false;
     // Set while the grid itself moves the scroll bar to keep m_viewTop (a new range or leading
     // height): such a move says nothing of where the user wants to be.
     bool m_keepingViewTop = false;
