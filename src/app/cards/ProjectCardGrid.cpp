@@ -116,9 +116,9 @@ ProjectCardView *ProjectCardGrid::cardAt(qsizetype index) const
     return m_shown.value(index);
 }
 
-void ProjectCardGrid::focusItem(const QString &id, ControlPicker pick)
+void ProjectCardGrid::focusItem(const QString &id, ControlPicker pick, Qt::FocusReason reason)
 {
-    m_focusRequest = FocusRequest{id, std::move(pick)};
+    m_focusRequest = FocusRequest{id, std::move(pick), reason};
     focusPendingItem();
 }
 
@@ -135,7 +135,7 @@ void ProjectCardGrid::focusPendingItem()
     QWidget *control = card && request.pick ? request.pick(*card) : nullptr;
     if (!control)
         return;
-    control->setFocus(Qt::OtherFocusReason);
+    control->setFocus(request.reason);
     // Also where the window is not active yet, and takes the focus only as it becomes so.
     revealFocus(control);
 }

@@ -78,11 +78,12 @@ public:
     // The card showing item `index`, when it is in view.
     ProjectCardView *cardAt(qsizetype index) const;
     // Scrolls the card of the item with this id into view and gives the focus to the control
-    // `pick` chooses of it (none: nothing). A card exists only once the grid has its width:
-    // until then the request waits, and a later request replaces it. An id no longer among
-    // the items by then is dropped.
+    // `pick` chooses of it (none: nothing), for `reason`. A card exists only once the grid has
+    // its width: until then the request waits, and a later request replaces it. An id no
+    // longer among the items by then is dropped.
     using ControlPicker = std::function<QWidget *(ProjectCardView &card)>;
-    void focusItem(const QString &id, ControlPicker pick);
+    void focusItem(const QString &id, ControlPicker pick,
+                   Qt::FocusReason reason = Qt::OtherFocusReason);
 
 Q_SIGNALS:
     // A card was configured for the item with this id (the provider ran).
@@ -138,6 +139,7 @@ private:
     {
         QString id;
         ControlPicker pick;
+        Qt::FocusReason reason;
     };
     std::optional<FocusRequest> m_focusRequest;
     QPointer<QWidget> m_leading;
