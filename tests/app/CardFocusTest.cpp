@@ -1,6 +1,6 @@
 // The keyboard in the card grid: Tab walks on from the cards in view onto those of the next
 // rows, enters the page at either end however it is scrolled, and the grid scrolls each
-// focused control into view instead of leaving the focus out of sight.
+// focused control into view instead of leaving the focus out of sight; a new order keeps it.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
@@ -89,6 +89,11 @@ TEST(CardFocus, tabScrollsTheFocusedCardControlIntoView)
                   ReadingOrderFocus::stops(grid->cardAt(page.size() - 1)).constLast());
         EXPECT_TRUE(shownWhole(QApplication::focusWidget()));
     }
+    // A new order (as Codex works) leaves the focus where it is.
+    QWidget *focused = QApplication::focusWidget();
+    grid->replaceItems(QStringList(page.crbegin(), page.crend()));
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    EXPECT_TRUE(grid->cardAt(0)->isAncestorOf(focused));
 }
 
 } // namespace

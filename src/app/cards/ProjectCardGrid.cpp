@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <cmath>
@@ -59,6 +60,12 @@ void ProjectCardGrid::setItemProvider(ItemProvider provider)
 
 void ProjectCardGrid::replaceItems(const QStringList &identifiers)
 {
+    // The card holding the focus goes with its project while the project is still on the page
+    // (a new order as Codex works), in view or not: hidden, it would hand the focus to the
+    // window's first control, and the view would follow it there.
+    const qsizetype focused = focusedItem();
+    const qsizetype kept = focused < 0 ? -1 : identifiers.indexOf(m_identifiers.at(focused));
+    ProjectCardView *keptCard = kept < 0 ? nullptr : m_shown.take(focused);
     m_identifiers = identifiers;
     recycleAll();
     if (m_layout.itemSize().height() > m_layout.baseCardHeight()) {
@@ -73,6 +80,10 @@ void ProjectCardGrid::replaceItems(const QStringList &identifiers)
         // Scrolling first, so that only the cards at the top are configured.
         const QSignalBlocker blocker(verticalScrollBar());
         updateScrollRange();
+    }
+    if (keptCard) {
+        m_shown.insert(kept, keptCard);
+        configure(*keptCard, kept);
     }
     layoutCards();
 }
@@ -170,7 +181,7 @@ void ProjectCardGrid::scrollContentsBy(int, int)
 
 void ProjectCardGrid::followFocus(QWidget *focused)
 {
-    if (!focused || focused == m_focusFromOpening)
+    if (!focused || focused == m_focusFromOpening || m_configuring)
         return;
     m_focusFromOpening = nullptr;
     revealFocus(focused);
@@ -415,8 +426,10 @@ void ProjectCardGrid::layoutCards()
 void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)
 {
     const QString &id = m_identifiers.at(index);
-    if (m_provider)
+    if (m_provider) {
+        const QScopedValueRollback configuring(m_configuring, true);
         m_provider(card, id);
+    }
     const int width = int(m_layout.itemSize().width());
     const int needed = card.requiredHeight(width);
     if (needed > m_layout.itemSize().height()) {

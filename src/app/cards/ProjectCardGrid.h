@@ -27,7 +27,7 @@ class ProjectCardView;
 // stay even; a new page starts again from the usual height. The card holding the keyboard
 // focus is scrolled into view (but not where the window's opening alone gives it the focus),
 // kept in view through a new size, and kept (out of view) while the user scrolls away from it,
-// so the focus never leaves it unasked.
+// so the focus never leaves it unasked. Configuring a card again leaves the focus where it is.
 // The focus the window's opening gives a control in the grid (one of the leading widget's,
 // which the first card's row may then leave above the view) goes on to the first control
 // shown whole wherever the grid's own moves leave it out of view, until the user moves the
@@ -59,7 +59,8 @@ public:
     const QStringList &identifiers() const { return m_identifiers; }
     // Replaces every item: the grid scrolls to its first card (unless the view shows the
     // leading widget, which stays) and every card in view is configured anew through the
-    // provider.
+    // provider. A card holding the focus keeps it, with its item, while the item is among
+    // the new ones.
     void replaceItems(const QStringList &identifiers);
     // Configures again the cards of these item positions that are in view; the others are
     // configured when they come into view. The scroll position stays.
@@ -159,6 +160,9 @@ private:
     QPointer<QWidget> m_focusFromOpening;
     // Until the user scrolls, that focus is kept on a control in view.
     bool m_keepsOpeningFocusInView = false;
+    // Set while a card is configured: a chip that goes hands its focus on within the card,
+    // which says nothing of where the user wants to look.
+    bool m_configuring = false;
     // Set while the grid itself moves the scroll bar to keep m_viewTop (a new range or leading
     // height): such a move says nothing of where the user wants to be.
     bool m_keepingViewTop = false;
