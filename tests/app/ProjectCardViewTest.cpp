@@ -116,6 +116,14 @@ TEST(ProjectCardView, aQuietProjectShowsOnlyReady)
     EXPECT_EQ(label(card, "workLabel")->text(), QStringLiteral("No shared work activity"));
     EXPECT_EQ(label(card, "filesLabel")->text(), QString());
     EXPECT_EQ(card.frameAppearance().borderWidth, 0.5);
+
+    // A name too long for the card is cut where it is drawn; assistive technology reads it whole.
+    BrowserCardModel named = plainModel();
+    named.project.name = QStringLiteral("Acme <b>bold</b> & co & the long tail of its name");
+    card.configure(named, {});
+    QCoreApplication::processEvents();
+    EXPECT_NE(name->QLabel::text(), named.project.name);
+    EXPECT_EQ(accessibleName(label(card, "nameLabel")), named.project.name);
 }
 
 TEST(ProjectCardView, theStatusStripShowsItsChipsInOrder)
