@@ -12,7 +12,9 @@
 # (wm-1024x600-15pt.png, ...): the window as it opens, its frame and status line on screen,
 # the list starting at its first card and the cards taking at least half of it (on a short
 # window the bars above the cards are a scroll above them), and so the tag sidebar's "New tag"
-# field where the sidebar shows (wm-...-sidebar.png); the cards scrolled by six wheel steps
+# field where the sidebar shows (wm-...-sidebar.png); Tab then Shift+Tab as the window opens,
+# which draw the focus ring on the control the opening gave the focus, in view, while the list
+# stays on its first card (wm-1024x600-15pt-focus.png); the cards scrolled by six wheel steps
 # (wm-1024x600-15pt-scrolled.png); and the window at its narrowest
 # (wm-1024x600-15pt-narrowest.png), where nothing is cut and the usage figures wrap to a
 # second row rather than lose their ends. Each of these prints where the window's frame ends
@@ -150,6 +152,8 @@ for points in 10 15 20; do
     shot="$outdir/wm-$screen-${points}pt"
     shoot light "$width" "$height" "$shot.png"
     shoot light "$width" "$height" "$shot-sidebar.png" sidebar
+    shoot light "$width" "$height" "$shot-focus.png" "" \
+      "xdotool key Tab && sleep 0.5 && xdotool key shift+Tab && sleep 0.5"
     shoot light "$width" "$height" "$shot-scrolled.png" "" \
       "xdotool mousemove $((width / 2)) $((height * 2 / 3)) \
        && for step in 1 2 3 4 5 6; do xdotool click 5; done && sleep 1"

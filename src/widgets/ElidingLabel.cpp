@@ -20,6 +20,12 @@ void ElidingLabel::setText(const QString &text)
         return;
     m_text = text;
     setPlainToolTip(this, QString());
+    // Qt reads a label by the text it shows, which would be the cut one.
+    const QString name = accessibleName();
+    if (name.isEmpty() || name == m_givenName) {
+        m_givenName = text;
+        setAccessibleName(text);
+    }
     updateShownText();
     updateGeometry();
 }

@@ -6,7 +6,8 @@ namespace tolvaran {
 
 // A plain-text label that cuts each of its lines with an ellipsis (at the tail unless told
 // otherwise) when the line is wider than the label: QLabel itself only clips. text() is the
-// whole text.
+// whole text, and assistive technology reads the whole text too (the cut is drawing only),
+// unless the label was given an accessible name of its own.
 class ElidingLabel final : public QLabel
 {
     Q_OBJECT
@@ -38,6 +39,8 @@ private:
     void updateShownText();
 
     QString m_text;
+    // The accessible name the label gave itself last; one that differs was its owner's.
+    QString m_givenName;
     int m_maximumLineCount = 1;
     Qt::TextElideMode m_elideMode = Qt::ElideRight;
     bool m_toolTipWhenCut = false;

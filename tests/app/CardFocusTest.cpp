@@ -1,12 +1,14 @@
 // The keyboard in the card grid: Tab walks on from the cards in view onto those of the next
-// rows, and the grid scrolls each focused control into view instead of leaving the focus out
-// of sight.
+// rows, enters the page at either end however it is scrolled, and the grid scrolls each
+// focused control into view instead of leaving the focus out of sight; a new order keeps it.
 #include "BrowserWorld.h"
 
 #include "app/cards/ProjectCardGrid.h"
 #include "app/cards/ProjectCardView.h"
+#include "app/cards/ReadingOrderFocus.h"
 #include "app/window/TolvaranViewController.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/FocusStops.h"
 
 #include <QApplication>
 #include <QSet>
@@ -64,6 +66,34 @@ TEST(CardFocus, tabScrollsTheFocusedCardControlIntoView)
     // Every card of the page was reached, the last ones far below the first screen.
     EXPECT_EQ(projectsFocused.size(), world.model->pagedProjects().size());
     EXPECT_GT(grid->scrollOffset(), 0);
+
+    // Twice round the page, from where the first card's row went back to the pool: Tab enters
+    // at the first card's first control, Shift+Tab from the paging bar at the last card's last.
+    const QStringList page = grid->identifiers();
+    QWidget *pageBar = ReadingOrderFocus::stops(
+        browser.findChild<QWidget *>(QStringLiteral("paginationBar"))).constFirst();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        int step = 0;
+        do
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        while (!viewport->isAncestorOf(QApplication::focusWidget()) && ++step < 50);
+        ASSERT_NE(grid->cardAt(0), nullptr);
+        EXPECT_EQ(QApplication::focusWidget(), ReadingOrderFocus::stops(grid->cardAt(0))[0]);
+        EXPECT_TRUE(shownWhole(QApplication::focusWidget()));
+        grid->setScrollOffset(0);
+        pageBar->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(pageBar, Qt::Key_Backtab);
+        ASSERT_NE(grid->cardAt(page.size() - 1), nullptr);
+        EXPECT_EQ(QApplication::focusWidget(),
+                  ReadingOrderFocus::stops(grid->cardAt(page.size() - 1)).constLast());
+        EXPECT_TRUE(shownWhole(QApplication::focusWidget()));
+    }
+    // A new order (as Codex works) leaves the focus where it is.
+    QWidget *focused = QApplication::focusWidget();
+    grid->replaceItems(QStringList(page.crbegin(), page.crend()));
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    EXPECT_TRUE(grid->cardAt(0)->isAncestorOf(focused));
 }
 
 } // namespace

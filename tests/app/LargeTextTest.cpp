@@ -299,8 +299,9 @@ public:
 
 // The browser's room on small laptops' screens under a window manager, below its title bar
 // and the menu (which grows with the text): as the window opens, the list starts at its first
-// card, and the cards take at least half of it whether or not the bars scroll with them. A
-// place the user scrolls to then stays through a resize.
+// card, and the cards take at least half of it whether or not the bars scroll with them, and
+// the focus the window's opening gives is on a control shown whole. A place the user scrolls
+// to then stays through a resize.
 TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
 {
     const struct
@@ -312,6 +313,7 @@ TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
         {"1024 by 600 at 10 pt", 10, QSize(1024, 552)},
         {"1024 by 600 at 15 pt", 15, QSize(1024, 546)},
         {"1024 by 600 at 20 pt", 20, QSize(1024, 538)},
+        {"1366 by 768 at 10 pt", 10, QSize(1366, 720)},
         {"1366 by 768 at 15 pt", 15, QSize(1366, 714)},
         {"1366 by 768 at 20 pt", 20, QSize(1366, 706)},
     };
@@ -324,6 +326,7 @@ TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
         ASSERT_NE(grid->cardAt(0), nullptr);
         EXPECT_GE(grid->cardAt(0)->y(), 0);
         EXPECT_LE(grid->cardAt(0)->y(), FontScale::scaled(16)); // the inset above the cards
+        EXPECT_TRUE(shownWhole(QApplication::focusWidget()));
 
         const int place = grid->verticalScrollBar()->maximum() / 2;
         grid->verticalScrollBar()->setValue(place);

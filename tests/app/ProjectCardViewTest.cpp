@@ -2,6 +2,7 @@
 #include "app/cards/ProjectCardView.h"
 #include "widgets/SystemColors.h"
 #include "support/QtPrinters.h"
+#include "support/widgets/FocusStops.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <cmath>
 
 using namespace tolvaran;
+using namespace tolvaran::fixtures;
 
 namespace {
 
@@ -114,6 +116,14 @@ TEST(ProjectCardView, aQuietProjectShowsOnlyReady)
     EXPECT_EQ(label(card, "workLabel")->text(), QStringLiteral("No shared work activity"));
     EXPECT_EQ(label(card, "filesLabel")->text(), QString());
     EXPECT_EQ(card.frameAppearance().borderWidth, 0.5);
+
+    // A name too long for the card is cut where it is drawn; assistive technology reads it whole.
+    BrowserCardModel named = plainModel();
+    named.project.name = QStringLiteral("Acme <b>bold</b> & co & the long tail of its name");
+    card.configure(named, {});
+    QCoreApplication::processEvents();
+    EXPECT_NE(name->QLabel::text(), named.project.name);
+    EXPECT_EQ(accessibleName(label(card, "nameLabel")), named.project.name);
 }
 
 TEST(ProjectCardView, theStatusStripShowsItsChipsInOrder)
@@ -146,9 +156,17 @@ TEST(ProjectCardView, theStatusStripShowsItsChipsInOrder)
     EXPECT_EQ(card.findChild<QToolButton *>("pinButton")->toolTip(),
               QStringLiteral("Unpin project"));
 
+    // A chip holding the focus keeps it as the card is configured again; a chip that goes
+    // hands it to the control after the strip.
+    ASSERT_TRUE(activated(&card));
+    statusView(card, "processingChip")->setFocus(Qt::TabFocusReason);
+    card.configure(model, {});
+    EXPECT_EQ(QApplication::focusWidget(), statusView(card, "processingChip"));
+
     // A card given another project keeps nothing of the first.
     card.configure(plainModel(), {});
     EXPECT_EQ(statusTexts(card), QStringList{"Ready"});
+    EXPECT_EQ(QApplication::focusWidget(), card.findChild<QWidget *>("finderButton"));
     EXPECT_EQ(card.findChild<QToolButton *>("pinButton")->toolTip(),
               QStringLiteral("Pin project"));
 }

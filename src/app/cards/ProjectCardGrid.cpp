@@ -1,12 +1,14 @@
 #include "app/cards/ProjectCardGrid.h"
 
 #include "app/cards/ProjectCardView.h"
+#include "app/cards/ReadingOrderFocus.h"
 #include "widgets/FontScale.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <cmath>
@@ -58,6 +60,12 @@ void ProjectCardGrid::setItemProvider(ItemProvider provider)
 
 void ProjectCardGrid::replaceItems(const QStringList &identifiers)
 {
+    // The card holding the focus goes with its project while the project is still on the page
+    // (a new order as Codex works), in view or not: hidden, it would hand the focus to the
+    // window's first control, and the view would follow it there.
+    const qsizetype focused = focusedItem();
+    const qsizetype kept = focused < 0 ? -1 : identifiers.indexOf(m_identifiers.at(focused));
+    ProjectCardView *keptCard = kept < 0 ? nullptr : m_shown.take(focused);
     m_identifiers = identifiers;
     recycleAll();
     if (m_layout.itemSize().height() > m_layout.baseCardHeight()) {
@@ -72,6 +80,10 @@ void ProjectCardGrid::replaceItems(const QStringList &identifiers)
         // Scrolling first, so that only the cards at the top are configured.
         const QSignalBlocker blocker(verticalScrollBar());
         updateScrollRange();
+    }
+    if (keptCard) {
+        m_shown.insert(kept, keptCard);
+        configure(*keptCard, kept);
     }
     layoutCards();
 }
@@ -115,9 +127,9 @@ ProjectCardView *ProjectCardGrid::cardAt(qsizetype index) const
     return m_shown.value(index);
 }
 
-void ProjectCardGrid::focusItem(const QString &id, ControlPicker pick)
+void ProjectCardGrid::focusItem(const QString &id, ControlPicker pick, Qt::FocusReason reason)
 {
-    m_focusRequest = FocusRequest{id, std::move(pick)};
+    m_focusRequest = FocusRequest{id, std::move(pick), reason};
     focusPendingItem();
 }
 
@@ -134,7 +146,7 @@ void ProjectCardGrid::focusPendingItem()
     QWidget *control = card && request.pick ? request.pick(*card) : nullptr;
     if (!control)
         return;
-    control->setFocus(Qt::OtherFocusReason);
+    control->setFocus(request.reason);
     // Also where the window is not active yet, and takes the focus only as it becomes so.
     revealFocus(control);
 }
@@ -160,14 +172,16 @@ void ProjectCardGrid::resizeEvent(QResizeEvent *event)
 
 void ProjectCardGrid::scrollContentsBy(int, int)
 {
-    if (!m_keepingViewTop)
-        recordViewTop(); // the user's scroll bar, wheel or keys
+    if (!m_keepingViewTop) {
+        recordViewTop(); // the user's scroll bar, wheel or keys, or the focus
+        m_keepsOpeningFocusInView = false;
+    }
     layoutCards();
 }
 
 void ProjectCardGrid::followFocus(QWidget *focused)
 {
-    if (!focused || focused == m_focusFromOpening)
+    if (!focused || focused == m_focusFromOpening || m_configuring)
         return;
     m_focusFromOpening = nullptr;
     revealFocus(focused);
@@ -194,8 +208,13 @@ bool ProjectCardGrid::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_awaitingOpeningFocus && event->type() == QEvent::FocusIn) {
         stopAwaitingOpeningFocus();
-        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason) {
             m_focusFromOpening = qobject_cast<QWidget *>(watched);
+            m_keepsOpeningFocusInView = true;
+            // Once the focus has settled: not from inside its own focus event.
+            QMetaObject::invokeMethod(
+                this, [this] { keepOpeningFocusInView(); }, Qt::QueuedConnection);
+        }
     }
     return QAbstractScrollArea::eventFilter(watched, event);
 }
@@ -204,6 +223,31 @@ void ProjectCardGrid::stopAwaitingOpeningFocus()
 {
     if (std::exchange(m_awaitingOpeningFocus, false))
         qApp->removeEventFilter(this);
+}
+
+void ProjectCardGrid::keepOpeningFocusInView()
+{
+    // Qt gives the opening focus to the first control of the window's chain, which is made
+    // first, not where the view shows: on a short window that is a bar scrolled above the
+    // first card, where a ring would not show and a key would act unseen.
+    QWidget *focused = m_focusFromOpening.data();
+    if (!m_keepsOpeningFocusInView || !focused || !focused->hasFocus()
+        || !viewport()->isAncestorOf(focused))
+        return;
+    const auto shown = [this](const QWidget *control) {
+        return viewport()->rect().contains(
+            QRect(control->mapTo(viewport(), QPoint()), control->size()));
+    };
+    if (shown(focused))
+        return;
+    for (QWidget *stop : ReadingOrderFocus::stops(viewport())) {
+        if (shown(stop)) {
+            // Still the opening's: the view does not move to it.
+            m_focusFromOpening = stop;
+            stop->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 bool ProjectCardGrid::viewportEvent(QEvent *event)
@@ -376,13 +420,16 @@ void ProjectCardGrid::layoutCards()
         place(m_shown.value(focused), focused);
     if (m_cardHeightGrew)
         relayout();
+    keepOpeningFocusInView();
 }
 
 void ProjectCardGrid::configure(ProjectCardView &card, qsizetype index)
 {
     const QString &id = m_identifiers.at(index);
-    if (m_provider)
+    if (m_provider) {
+        const QScopedValueRollback configuring(m_configuring, true);
         m_provider(card, id);
+    }
     const int width = int(m_layout.itemSize().width());
     const int needed = card.requiredHeight(width);
     if (needed > m_layout.itemSize().height()) {

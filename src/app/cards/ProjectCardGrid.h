@@ -27,7 +27,11 @@ class ProjectCardView;
 // stay even; a new page starts again from the usual height. The card holding the keyboard
 // focus is scrolled into view (but not where the window's opening alone gives it the focus),
 // kept in view through a new size, and kept (out of view) while the user scrolls away from it,
-// so the focus never leaves it unasked.
+// so the focus never leaves it unasked. Configuring a card again leaves the focus where it is.
+// The focus the window's opening gives a control in the grid (one of the leading widget's,
+// which the first card's row may then leave above the view) goes on to the first control
+// shown whole wherever the grid's own moves leave it out of view, until the user moves the
+// focus or scrolls.
 //
 // A leading widget, when there is one, sits above the cards, as wide as the viewport and as
 // high as it asks to be, and scrolls with them (the browser's bars on a short window). What
@@ -55,7 +59,8 @@ public:
     const QStringList &identifiers() const { return m_identifiers; }
     // Replaces every item: the grid scrolls to its first card (unless the view shows the
     // leading widget, which stays) and every card in view is configured anew through the
-    // provider.
+    // provider. A card holding the focus keeps it, with its item, while the item is among
+    // the new ones.
     void replaceItems(const QStringList &identifiers);
     // Configures again the cards of these item positions that are in view; the others are
     // configured when they come into view. The scroll position stays.
@@ -74,11 +79,12 @@ public:
     // The card showing item `index`, when it is in view.
     ProjectCardView *cardAt(qsizetype index) const;
     // Scrolls the card of the item with this id into view and gives the focus to the control
-    // `pick` chooses of it (none: nothing). A card exists only once the grid has its width:
-    // until then the request waits, and a later request replaces it. An id no longer among
-    // the items by then is dropped.
+    // `pick` chooses of it (none: nothing), for `reason`. A card exists only once the grid has
+    // its width: until then the request waits, and a later request replaces it. An id no
+    // longer among the items by then is dropped.
     using ControlPicker = std::function<QWidget *(ProjectCardView &card)>;
-    void focusItem(const QString &id, ControlPicker pick);
+    void focusItem(const QString &id, ControlPicker pick,
+                   Qt::FocusReason reason = Qt::OtherFocusReason);
 
 Q_SIGNALS:
     // A card was configured for the item with this id (the provider ran).
@@ -106,6 +112,9 @@ private:
     // Follows the focus as it moves to `focused` (none: it left the window).
     void followFocus(QWidget *focused);
     void stopAwaitingOpeningFocus();
+    // Hands the focus the window's opening gave on to the first control shown whole, where
+    // it is not.
+    void keepOpeningFocusInView();
     // Takes the leading widget's height afresh; true when it changed.
     bool measureLeadingWidget();
     // Sets the scroll range and scrolls to what the view's top is to show.
@@ -131,6 +140,7 @@ private:
     {
         QString id;
         ControlPicker pick;
+        Qt::FocusReason reason;
     };
     std::optional<FocusRequest> m_focusRequest;
     QPointer<QWidget> m_leading;
@@ -148,6 +158,11 @@ private:
     bool m_awaitingOpeningFocus = false;
     // The control that activation gave the focus, until the focus moves on.
     QPointer<QWidget> m_focusFromOpening;
+    // Until the user scrolls, that focus is kept on a control in view.
+    bool m_keepsOpeningFocusInView = false;
+    // Set while a card is configured: a chip that goes hands its focus on within the card,
+    // which says nothing of where the user wants to look.
+    bool m_configuring = false;
     // Set while the grid itself moves the scroll bar to keep m_viewTop (a new range or leading
     // height): such a move says nothing of where the user wants to be.
     bool m_keepingViewTop = false;

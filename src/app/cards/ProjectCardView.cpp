@@ -86,17 +86,26 @@ QLabel *statusLabel(const QString &name, const QString &text, const ScaledFont &
 }
 
 // A borderless button of the status strip: its count and an icon in one colour.
-ClosureButton *statusChip(const QString &name, const QString &text, const QString &symbol,
-                          const QColor &color, ClosureButton::Handler handler)
+ClosureButton *statusChip(const QString &name, ClosureButton::Handler handler, QWidget *strip)
 {
-    auto *chip = new ClosureButton(text, tintedSymbolIcon(symbol, color), std::move(handler));
+    auto *chip = new ClosureButton(strip);
+    chip->setHandler(std::move(handler));
+    chip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     chip->setObjectName(name);
     chip->setAutoRaise(true);
     chip->setIconSize(QSize(12, 12));
     systemFont(11, QFont::Medium).apply(chip);
     chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setForeground(chip, color);
+    chip->hide();
     return chip;
+}
+
+void showChip(ClosureButton *chip, const QString &text, const QString &symbol,
+              const QColor &color)
+{
+    chip->setText(text);
+    chip->setIcon(tintedSymbolIcon(symbol, color));
+    setForeground(chip, color);
 }
 
 // A share of the weekly allowance as the user's locale writes a percentage, with zero to two
@@ -163,6 +172,11 @@ ProjectCardView::ProjectCardView(QWidget *parent)
                                QStringLiteral("pinButton"), this))
     , m_statusStack(new QWidget(this))
     , m_statusLayout(new WrappingRowLayout(m_statusStack))
+    , m_unreadChip(statusChip(QStringLiteral("unreadChip"),
+                              actionHandler(&ProjectCardActions::openUnread), m_statusStack))
+    , m_processingChip(statusChip(QStringLiteral("processingChip"),
+                                  actionHandler(&ProjectCardActions::openProcessing),
+                                  m_statusStack))
     , m_metricsLabel(label(Qt::ElideRight, systemFont(11), QStringLiteral("metricsLabel"), this))
     , m_workLabel(label(Qt::ElideRight, systemFont(11, QFont::Medium), QStringLiteral("workLabel"),
                         this))
@@ -388,10 +402,13 @@ void ProjectCardView::nameControls(const BrowserCardModel &model)
 
 void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
 {
-    // Emptied first, so nothing of the project this card showed before survives. The old
-    // views are deleted later: one of them may be the chip whose click is being handled.
+    // Emptied first, so nothing of the project this card showed before survives. The chips,
+    // which take the focus, are the card's own and stay: one holding the focus keeps it
+    // through a refresh (the processing count of a working chat), and Tab goes on from it.
+    // The labels are deleted in a later turn, outside any event they take part in.
     while (QLayoutItem *item = m_statusLayout->takeAt(0)) {
-        if (QWidget *widget = item->widget()) {
+        QWidget *widget = item->widget();
+        if (widget && widget != m_unreadChip && widget != m_processingChip) {
             widget->hide();
             widget->deleteLater();
         }
@@ -410,10 +427,10 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
     };
 
     if (project.notificationCount >= 1) {
-        add(statusChip(QStringLiteral("unreadChip"),
-                       QString::number(project.notificationCount) + QStringLiteral(" unread"),
-                       QStringLiteral("bell.fill"), SystemColors::red(),
-                       actionHandler(&ProjectCardActions::openUnread)));
+        showChip(m_unreadChip,
+                 QString::number(project.notificationCount) + QStringLiteral(" unread"),
+                 QStringLiteral("bell.fill"), SystemColors::red());
+        add(m_unreadChip);
     }
     for (const QString &team : model.teamNames.mid(0, shownTeamNameLimit)) {
         QLabel *name = statusLabel(QStringLiteral("teamNameLabel"), team,
@@ -422,10 +439,10 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
         add(name);
     }
     if (project.processingCount >= 1) {
-        add(statusChip(QStringLiteral("processingChip"),
-                       QString::number(project.processingCount) + QStringLiteral(" processing"),
-                       QStringLiteral("gearshape.2.fill"), SystemColors::accent(colors),
-                       actionHandler(&ProjectCardActions::openProcessing)));
+        showChip(m_processingChip,
+                 QString::number(project.processingCount) + QStringLiteral(" processing"),
+                 QStringLiteral("gearshape.2.fill"), SystemColors::accent(colors));
+        add(m_processingChip);
     }
     if (model.weeklyTokens >= 1) {
         const QString share = formatPercent(model.weeklyShare);
@@ -473,6 +490,19 @@ void ProjectCardView::rebuildStatus(const BrowserCardModel &model)
     if (added == 0) {
         add(statusLabel(QStringLiteral("readyLabel"), QStringLiteral("Ready"), systemFont(10),
                         tertiaryLabelColor(colors)));
+    }
+    // A chip that goes hands the focus it holds to the control after it, before it is hidden:
+    // hidden with the focus, it would send the focus wherever the window's chain goes next.
+    const auto shows = [this](QWidget *chip) { return m_statusLayout->indexOf(chip) >= 0; };
+    for (ClosureButton *chip : {m_unreadChip, m_processingChip}) {
+        if (shows(chip))
+            continue;
+        if (window()->focusWidget() == chip) {
+            const bool toProcessing = chip == m_unreadChip && shows(m_processingChip);
+            (toProcessing ? static_cast<QWidget *>(m_processingChip) : m_finderButton)
+                ->setFocus(Qt::OtherFocusReason);
+        }
+        chip->hide();
     }
 }
 

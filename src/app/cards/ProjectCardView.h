@@ -93,6 +93,9 @@ private:
     ClosureButton *m_pinButton;
     QWidget *m_statusStack;
     WrappingRowLayout *m_statusLayout;
+    // The strip's two chips, shown while the project has unread or processing chats.
+    ClosureButton *m_unreadChip;
+    ClosureButton *m_processingChip;
     ElidingLabel *m_metricsLabel;
     ElidingLabel *m_workLabel;
     ElidingLabel *m_filesLabel;

@@ -168,10 +168,12 @@ void TagSidebarHost::updatePlacement()
     }
 }
 
-QList<QWidget *> TagSidebarHost::focusChain(const QList<QWidget *> &chain) const
+std::optional<QList<QWidget *>> TagSidebarHost::focusChain() const
 {
     // What lies under it shows nothing of a focus it would take.
-    return placement() == Placement::floating ? ReadingOrderFocus::stops(m_sidebar) : chain;
+    if (placement() != Placement::floating)
+        return std::nullopt;
+    return ReadingOrderFocus::stops(m_sidebar);
 }
 
 void TagSidebarHost::takeCoveredFocus()

@@ -49,9 +49,9 @@ public:
 
     // Places the sidebar after the coordinator's visibility and the browser's width.
     void updatePlacement();
-    // The stops Tab goes through, given the browser's `chain` in reading order: while the
-    // sidebar floats over the cards, its own alone.
-    QList<QWidget *> focusChain(const QList<QWidget *> &chain) const;
+    // The stops Tab goes through while the sidebar floats over the cards: its own alone.
+    // Docked or hidden, none: Tab follows the browser's chain.
+    std::optional<QList<QWidget *>> focusChain() const;
     // Shows the coordinator's tags, their counts and the selection, and a tag error that no
     // request of the sidebar saw (a save that failed in the background).
     void render();

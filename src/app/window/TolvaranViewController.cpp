@@ -332,18 +332,66 @@ bool TolvaranViewController::eventFilter(QObject *watched, QEvent *event)
 
 bool TolvaranViewController::focusNextPrevChild(bool next)
 {
-    QList<QWidget *> chain;
-    chain << ReadingOrderFocus::stops(m_header) << ReadingOrderFocus::stops(m_commitBanner)
-          << ReadingOrderFocus::stops(m_tagSidebar->sidebar());
-    for (qsizetype index = 0; index < m_collectionView->identifiers().size(); ++index) {
-        if (ProjectCardView *card = m_collectionView->cardAt(index))
-            chain << ReadingOrderFocus::stops(card);
-    }
-    chain << ReadingOrderFocus::stops(m_paginationBar) << ReadingOrderFocus::stops(m_footer);
     QWidget *current = QApplication::focusWidget();
     if (!current || !isAncestorOf(current))
         return QWidget::focusNextPrevChild(next);
-    return ReadingOrderFocus::moveFocus(m_tagSidebar->focusChain(chain), current, next);
+    if (const std::optional<QList<QWidget *>> sidebarOnly = m_tagSidebar->focusChain())
+        return ReadingOrderFocus::moveFocus(*sidebarOnly, current, next);
+    // The grid keeps cards only for the rows in view and one beyond each edge: every other
+    // item of the page stands in the chain for its card, which is made and scrolled into view
+    // when Tab comes to it.
+    struct Stop
+    {
+        QWidget *control = nullptr; // none: the card of `item`, not made yet
+        qsizetype item = -1;
+    };
+    QList<Stop> chain;
+    const auto addStops = [&chain](QWidget *region) {
+        for (QWidget *control : ReadingOrderFocus::stops(region))
+            chain.append({control});
+    };
+    addStops(m_header);
+    addStops(m_commitBanner);
+    addStops(m_tagSidebar->sidebar());
+    const QStringList &items = m_collectionView->identifiers();
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        if (ProjectCardView *card = m_collectionView->cardAt(index))
+            addStops(card);
+        else
+            chain.append({nullptr, index});
+    }
+    addStops(m_paginationBar);
+    addStops(m_footer);
+    const qsizetype count = chain.size();
+    if (count == 0)
+        return false;
+
+    qsizetype at = -1;
+    for (QWidget *holder = current; holder && at < 0; holder = holder->parentWidget()) {
+        for (qsizetype index = 0; index < count && at < 0; ++index) {
+            if (chain[index].control == holder)
+                at = index;
+        }
+    }
+    const Stop &target = chain[at < 0 ? (next ? 0 : count - 1)
+                                      : (at + (next ? 1 : count - 1)) % count];
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    if (target.control) {
+        target.control->setFocus(reason);
+        return true;
+    }
+    // Entered from before it, a card takes the focus on its first control; from after it, on
+    // its last.
+    m_collectionView->focusItem(
+        items.at(target.item),
+        [next](ProjectCardView &card) -> QWidget * {
+            const QList<QWidget *> stops = ReadingOrderFocus::stops(&card);
+            if (stops.isEmpty())
+                return nullptr;
+            return next ? stops.constFirst() : stops.constLast();
+        },
+        reason);
+    return true;
 }
 
 void TolvaranViewController::applyResponsivePresentation()

@@ -139,7 +139,9 @@ protected:
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Tab follows reading order: header, sidebar, the cards in grid order, the paging bar;
-    // while the sidebar floats over them, its own controls alone.
+    // while the sidebar floats over them, its own controls alone. It reaches every card of
+    // the page, those the grid has not made too: entered from before, the cards take the
+    // focus on the first card's first control, from after, on the last card's last.
     bool focusNextPrevChild(bool next) override;
 
 private:

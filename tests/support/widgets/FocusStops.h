@@ -47,6 +47,19 @@ inline QString accessibleName(QWidget *widget)
     return node ? node->text(QAccessible::Name) : QString();
 }
 
+// Whether all of `widget` shows: no widget it lies in (a scrolled viewport) cuts any of it off.
+inline bool shownWhole(const QWidget *widget)
+{
+    if (!widget || !widget->isVisible())
+        return false;
+    for (QRect area = widget->rect(); !widget->isWindow(); widget = widget->parentWidget()) {
+        area.translate(widget->pos());
+        if (!widget->parentWidget()->rect().contains(area))
+            return false;
+    }
+    return true;
+}
+
 // The widget's class and object name, for failure messages.
 inline QString describeWidget(const QObject *widget)
 {
