@@ -35,15 +35,17 @@ public:
     // layout sizes it.
     static void follow(QWidget *dialog, DesignSize designSize = {});
 
-    // Fits a `dialog` that follows to the free area `available` now, and again to that area on
-    // the changes above, until it shows again or its screen changes.
-    static void fitToScreen(QWidget *dialog, const QRect &available);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class DialogFitTesting;
+
     DialogFit(QWidget *dialog, DesignSize designSize);
+
+    // Fits a `dialog` that follows to the free area `available` now, and again to that area on
+    // the changes above, until it shows again or its screen changes.
+    static void fitToScreen(QWidget *dialog, const QRect &available);
 
     // Follows the screen the dialog is on, and its free area.
     void fitToCurrentScreen();
