@@ -177,6 +177,13 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
         startFileRead(*file, maximumSize, url, id);
 }
 
+void DefaultRemoteImageLoader::drawing(const QUrl &url)
+{
+    // Only a load in flight is told: its end forgets it again.
+    if (m_ongoing.contains(url))
+        m_costlyWaiting.drawing(url);
+}
+
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
     QNetworkReply *reply = m_session->get(imageRequest(url, fromCache));
@@ -372,11 +379,17 @@ void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, QSize max
     }
     const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
     if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
-        m_costlyDecoding.run(
-            JobPriority::utility, [this, image, maximumSize, url, id](const WorkContext &context) {
-                finishLater(m_costlyDecoding, url, id,
-                            m_decoder.decode(image, context.stopToken(), maximumSize));
-            });
+        m_costlyWaiting.add(url, [this, image, maximumSize, url,
+                                  id](const std::stop_token &costlyStop) {
+            finishLater(m_costlyDecoding, url, id,
+                        m_decoder.decode(image, costlyStop, maximumSize));
+        });
+        // Each run takes the picture that should go next, whichever that is by then.
+        m_costlyDecoding.run(JobPriority::utility, [this](const WorkContext &context) {
+            if (const CostlyDecodeQueue::Job job = m_costlyWaiting.takeNext();
+                job && !context.stopRequested())
+                job(context.stopToken());
+        });
         return;
     }
     finishLater(m_decoding, url, id, m_decoder.decode(image, stop, maximumSize));
@@ -399,6 +412,7 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     // completion starts afresh instead of joining a finished load.
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
+    m_costlyWaiting.forget(url);
     if (result.succeeded()) {
         keepInCache(result.decoded(), url);
     } else if (QAbstractNetworkCache *responses = m_session->cache();

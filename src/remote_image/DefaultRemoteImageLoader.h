@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remote_image/CostlyDecodeQueue.h"
 #include "remote_image/RemoteImageCache.h"
 #include "remote_image/RemoteImageDecodeLimits.h"
 #include "remote_image/RemoteImageDecoder.h"
@@ -32,8 +33,8 @@ namespace tolvaran::markdown {
 // whose load failed is loaded afresh when it is asked for again.
 //
 // Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
-// one at a time on a thread of their own, so that they hold up no other picture; the rest
-// share decodeThreadCount threads.
+// one at a time on a thread of their own, so that they hold up no other picture, those being
+// drawn first (CostlyDecodeQueue); the rest share decodeThreadCount threads.
 //
 // A caller that names the size it draws at gets the picture decoded to that size
 // (fittedPictureSize), and the cache keeps each address at the largest size decoded: a
@@ -82,6 +83,7 @@ public:
                Completion completion) override;
     void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
                      QObject *context, Completion completion) override;
+    void drawing(const QUrl &url) override;
 
 private:
     struct Waiter
@@ -149,6 +151,7 @@ private:
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
     const RemoteImageDecoder m_decoder;
+    CostlyDecodeQueue m_costlyWaiting;
     // Declared last, so that they go first, the costly thread after the others: a job of the
     // others may still hand it a picture (which then stops before it starts).
     WorkGroup m_costlyDecoding{this, 1};

@@ -1,5 +1,6 @@
 #include "remote_image/RemoteImageDecoder.h"
 
+#include "remote_image/DeepPngReader.h"
 #include "remote_image/DrawingCost.h"
 #include "remote_image/SvgRasterizer.h"
 #include "remote_image/SvgSource.h"
@@ -88,13 +89,19 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
             SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
+    if (DeepPngReader::handles(image.bytes)) {
+        const QImage whole = DeepPngReader::read(image.bytes, m_limits.maximumPixels);
+        if (whole.isNull())
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        return fitted(DecodedImage(whole), maximumSize);
+    }
     QBuffer buffer;
     buffer.setData(image.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    // The reader shrinks as it reads, so the whole picture's pixels are not all kept at once
-    // (for JPEG they are never made).
+    // The reader shrinks what it read (JPEG's as it reads, so the whole picture's pixels are
+    // never made): the whole picture's pixels are held only while it decodes.
     const QSize declared = reader.size();
     if (declared.isValid() && fittedPictureSize(declared, maximumSize) != declared)
         reader.setScaledSize(fittedPictureSize(declared, maximumSize));
@@ -106,7 +113,8 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
         || exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
     // A reader that could not tell the size beforehand read the whole picture.
-    return fitted(DecodedImage(decoded, pictureSize), maximumSize);
+    return fitted(DecodedImage(compact(std::move(decoded), pictureSize), pictureSize),
+                  maximumSize);
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const QByteArray &bytes,
@@ -126,8 +134,22 @@ DecodedImage RemoteImageDecoder::fitted(const DecodedImage &image, QSize maximum
     if (image.image.width() <= size.width() && image.image.height() <= size.height())
         return image;
     return DecodedImage(
-        image.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+        compact(image.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                image.pictureSize),
         image.pictureSize);
+}
+
+QImage RemoteImageDecoder::compact(QImage pixels, QSize pictureSize)
+{
+    // A picture of more than 8 bits a channel is read at 8 bytes a pixel; a screen shows 8
+    // bits, and the pixels kept, cached and counted by the budgets take half as much at 4.
+    if (pixels.depth() > 32)
+        pixels.convertTo(pixels.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                  : QImage::Format_RGB32);
+    // Set here, on pixels no one else holds yet: setting it later copies them.
+    if (pictureSize.width() > 0)
+        pixels.setDevicePixelRatio(double(pixels.width()) / pictureSize.width());
+    return pixels;
 }
 
 } // namespace tolvaran::markdown

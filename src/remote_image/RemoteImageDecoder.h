@@ -15,7 +15,8 @@ namespace tolvaran::markdown {
 // readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
 // SvgRasterizer, within RemoteImageDecodeLimits. A picture drawn smaller than it is decodes
 // to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes scaled, at a
-// fraction of the cost), an SVG drawn at its own size and then shrunk. Runs on any thread.
+// fraction of the cost), an SVG drawn at its own size and then shrunk. PNG files of 16 bits a
+// channel are read at 8 (DeepPngReader). Runs on any thread.
 class RemoteImageDecoder final
 {
 public:
@@ -43,6 +44,11 @@ public:
     static DecodedImage fitted(const DecodedImage &image, QSize maximumSize);
 
 private:
+    // Decoded pixels as they are kept: at most 4 bytes a pixel, and with their pixels per
+    // picture pixel as their device pixel ratio (what a view of a picture at one pixel per
+    // point draws them at).
+    static QImage compact(QImage pixels, QSize pictureSize);
+
     RemoteImageDecodeLimits m_limits;
 };
 

@@ -36,6 +36,11 @@ public:
         Q_UNUSED(maximumSize);
         image(url, imageBaseURL, context, std::move(completion));
     }
+
+    // The picture at `url`, asked for earlier and not yet delivered, is being drawn now: a
+    // loader that queues its work may take it before pictures asked for earlier or not drawn
+    // lately. Does nothing by default.
+    virtual void drawing(const QUrl &url) { Q_UNUSED(url); }
 };
 
 } // namespace tolvaran::markdown

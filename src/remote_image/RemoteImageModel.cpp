@@ -43,6 +43,14 @@ void RemoteImageModel::pixelsNeeded()
     if (m_source && !m_loading && m_image.kind() == RemoteImageState::Kind::success
         && m_image.image()->isNull())
         loadImage(*m_source);
+    // Whatever is on screen goes before the pictures scrolled past.
+    if (m_source && m_loading)
+        loader().drawing(m_source->url);
+}
+
+RemoteImageLoader &RemoteImageModel::loader() const
+{
+    return m_imageLoader ? *m_imageLoader : *DefaultRemoteImageLoader::shared();
 }
 
 void RemoteImageModel::releasePixels()
@@ -76,12 +84,10 @@ void RemoteImageModel::refreshPixels()
 
 void RemoteImageModel::loadImage(const ImageSource &source)
 {
-    RemoteImageLoader *loader =
-        m_imageLoader ? m_imageLoader : DefaultRemoteImageLoader::shared();
     const quint64 generation = ++m_generation;
     m_loading = true;
     m_requestedSize = m_drawnSize;
-    loader->imageAtSize(
+    loader().imageAtSize(
         source.url, m_imageBaseURL, m_drawnSize, this,
         [this, generation, source](const RemoteImageResult &result) {
             if (generation != m_generation)
@@ -118,9 +124,13 @@ void RemoteImageModel::loadImageFinished(const DecodedImage &decoded, const Imag
     const QSizeF idealSize(decoded.pictureSize.width() / pixelsPerPoint,
                            decoded.pictureSize.height() / pixelsPerPoint);
     QImage image = decoded.image;
-    // Pixels decoded smaller than the picture stand for the same points.
-    image.setDevicePixelRatio(idealSize.width() > 0 ? image.width() / idealSize.width()
-                                                    : pixelsPerPoint);
+    // Pixels decoded smaller than the picture stand for the same points. Set only where the
+    // loader's differs (a picture of more than one pixel per point): setting it copies the
+    // pixels, which the loader's cache holds too.
+    const qreal ratio =
+        idealSize.width() > 0 ? image.width() / idealSize.width() : pixelsPerPoint;
+    if (!qFuzzyCompare(image.devicePixelRatio(), ratio))
+        image.setDevicePixelRatio(ratio);
     setImage(RemoteImageState::success(image, idealSize));
 }
 

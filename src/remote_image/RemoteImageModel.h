@@ -73,7 +73,8 @@ public:
     // image (pixelsNeeded), not before.
     void releasePixels();
     // The view is drawing the image: pixels released are loaded again (at once, since there is
-    // nothing to draw meanwhile), also after such a load failed.
+    // nothing to draw meanwhile), also after such a load failed, and a load in flight goes
+    // before those of pictures not drawn lately (RemoteImageLoader::drawing).
     void pixelsNeeded();
     // The bytes of the pixels held.
     qint64 heldBytes() const;
@@ -84,6 +85,7 @@ Q_SIGNALS:
 private:
     friend class RemoteImageModelTesting;
 
+    RemoteImageLoader &loader() const;
     void loadImage(const ImageSource &source);
     void loadImageFinished(const DecodedImage &image, const ImageSource &source);
     // Whether the state shows a picture of the current source.

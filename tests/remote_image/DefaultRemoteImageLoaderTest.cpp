@@ -189,6 +189,8 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedFromOneTransferAndCachesTheL
     const DecodedImage small = loadAt({100, 100});
     EXPECT_EQ(small.image.size(), QSize(100, 50));
     EXPECT_EQ(small.pictureSize, QSize(400, 200));
+    // Its pixels per picture pixel, as a view at one pixel per point draws them.
+    EXPECT_DOUBLE_EQ(small.image.devicePixelRatio(), 0.25);
 
     // Larger than the cached pixels: decoded again from the stored response; smaller: shrunk
     // for the caller, while the cache keeps the larger pixels.
@@ -196,6 +198,7 @@ TEST(DefaultRemoteImageLoader, decodesToTheSizeAskedFromOneTransferAndCachesTheL
     const DecodedImage smaller = loadAt({50, 1000});
     EXPECT_EQ(smaller.image.size(), QSize(50, 25));
     EXPECT_EQ(smaller.pictureSize, QSize(400, 200));
+    EXPECT_DOUBLE_EQ(smaller.image.devicePixelRatio(), 0.125);
     EXPECT_EQ(cachedSize(), QSize(200, 100));
     EXPECT_EQ(loadAt({1000, 1000}).image.size(), QSize(400, 200)); // never enlarged
     EXPECT_EQ(cachedSize(), QSize(400, 200));

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -53,6 +57,11 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         QSize size;
     } rows[] = {
         {"png", fixtures::pngImage({30, 10}), false, {}, {30, 10}},
+        {"png at 16 bits a channel", fixtures::pngOfDrawing({64, 32}, 16, "deep"), false, {},
+         {64, 32}},
+        {"png at 16 bits a channel cut short",
+         fixtures::pngOfDrawing({64, 32}, 16, "deep").left(200), false,
+         Kind::cannotDecodeContentData, {}},
         {"svg", fixtures::svgImage({90, 20}), true, {}, {90, 20}},
         {"empty", {}, false, Kind::cannotDecodeContentData, {}},
         {"html", "<!DOCTYPE html><html><body>Not here</body></html>", false,
@@ -125,7 +134,51 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
             EXPECT_EQ(result.error().kind(), *row.error);
         } else {
             EXPECT_EQ(result.image().size(), row.size);
+            // Kept at 4 bytes a pixel whatever the file's depth.
+            EXPECT_LE(result.image().depth(), 32);
         }
+    }
+}
+
+TEST(RemoteImageDecoder, pngOfSixteenBitsReadsAsQtsOwnReaderReadsIt)
+{
+    QImage gradient(64, 48, QImage::Format_RGBA64);
+    for (int y = 0; y < gradient.height(); ++y) {
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixelColor(x, y, QColor::fromRgba64(x * 1000, y * 1300, 40000,
+                                                            65535 - x * 500));
+    }
+    const struct
+    {
+        const char *name;
+        QImage::Format format;
+    } rows[] = {{"with alpha", QImage::Format_RGBA64},
+                {"opaque", QImage::Format_RGBX64},
+                {"grey", QImage::Format_Grayscale16}};
+    const RemoteImageDecoder decoder;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(gradient.convertToFormat(row.format).save(&buffer, "PNG"));
+        const QImage expected = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
+        const RemoteImageResult result = decoder.decode(bytes);
+        ASSERT_TRUE(result.succeeded());
+        const QImage decoded = result.image().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(decoded.size(), expected.size());
+        int largestDifference = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x) {
+                const QRgb a = expected.pixel(x, y);
+                const QRgb b = decoded.pixel(x, y);
+                largestDifference = std::max({largestDifference, std::abs(qRed(a) - qRed(b)),
+                                              std::abs(qGreen(a) - qGreen(b)),
+                                              std::abs(qBlue(a) - qBlue(b)),
+                                              std::abs(qAlpha(a) - qAlpha(b))});
+            }
+        }
+        EXPECT_LE(largestDifference, 1);
     }
 }
 

@@ -179,11 +179,20 @@ TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
     world.model.setDrawnSize({300, 150});
     ASSERT_TRUE(settled(world.model));
     EXPECT_EQ(world.loader.calls.size(), 3);
+    // Drawn while they load, they go before pictures not drawn lately; drawn once held,
+    // nothing is asked.
     world.model.pixelsNeeded();
     ASSERT_EQ(world.loader.calls.size(), 4);
-    world.loader.completeWithPicture(3, picture, Qt::red);
+    EXPECT_EQ(world.loader.drawn, QList<QUrl>{sourceA.url});
+    QImage delivered(fittedPictureSize(picture, {300, 150}), QImage::Format_ARGB32);
+    delivered.setDevicePixelRatio(0.75); // as the default loader delivers it
+    world.loader.complete(3, DecodedImage(delivered, picture));
+    world.model.pixelsNeeded();
+    EXPECT_EQ(world.loader.drawn.size(), 1);
     EXPECT_EQ(world.model.heldBytes(), world.model.image().image()->sizeInBytes());
     EXPECT_GT(world.model.heldBytes(), 0);
+    // Pixels whose ratio is the loader's are the loader's (and its cache's), not a copy.
+    EXPECT_EQ(world.model.image().image()->constBits(), delivered.constBits());
 
     // A loader that answers with the whole picture is not asked the same again.
     world.model.setDrawnSize({50, 25});

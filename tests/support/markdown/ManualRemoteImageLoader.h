@@ -27,6 +27,7 @@ public:
                Completion completion) override;
     void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
                      QObject *context, Completion completion) override;
+    void drawing(const QUrl &url) override { drawn.append(url); }
 
     // Completes request number `index` (in the order they came) with `result`, unless the
     // caller's context is gone.
@@ -36,6 +37,8 @@ public:
     void completeWithPicture(qsizetype index, QSize pictureSize, const QColor &colour) const;
 
     QList<Call> calls;
+    // The addresses the callers said they were drawing, in order.
+    QList<QUrl> drawn;
 };
 
 } // namespace tolvaran::fixtures

@@ -2,8 +2,11 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 
 namespace tolvaran::fixtures {
@@ -56,6 +59,31 @@ QByteArray pngImage(QSize size, QColor colour)
 {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
+{
+    QImage image(size, bitsPerChannel > 8 ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, size.width(), 0);
+    gradient.setColorAt(0, QColor(30, 60, 160));
+    gradient.setColorAt(1, QColor(230, 240, 250));
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(QPen(QColor(20, 20, 20), std::max(1, size.width() / 512)));
+    for (int y = size.height() / 16; y < size.height(); y += size.height() / 8)
+        painter.drawLine(0, y, size.width(), y);
+    painter.drawLine(0, 0, size.width(), size.height());
+    QFont font;
+    font.setPixelSize(std::max(8, size.height() / 20));
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                     QStringLiteral("%1\n%2 bits a channel").arg(label).arg(bitsPerChannel));
+    painter.end();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QSize>
+#include <QString>
 
 namespace tolvaran::fixtures {
 
@@ -10,6 +11,11 @@ namespace tolvaran::fixtures {
 
 // A PNG of `size` filled with `colour`.
 QByteArray pngImage(QSize size, QColor colour = Qt::red);
+
+// A PNG of `size` with content as drawings and screenshots have it, at 8 or 16 `bitsPerChannel`:
+// a gradient, lines and a few words naming `label`. It compresses as such pictures do (a few
+// hundred kilobytes at 4096 by 4096), unlike a flat colour.
+QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label);
 
 // An SVG of `size` (its width and height) with one filled rectangle and no text, so that it
 // draws the same without any fonts.

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QHash>
+#include <QUrl>
+
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+namespace tolvaran::markdown {
+
+// The costly pictures waiting for the loader's thread of their own, and the order they take
+// it in: pictures being drawn first, the one drawn last before the others, then the rest in the
+// order asked. A view read down fast asks for every picture it passes, and each costly one
+// takes a good part of a second to decode; in the order asked, the picture the reader is
+// looking at waits behind all those scrolled past, which still decode afterwards and fill the
+// cache. A small queue of our own, since Qt's thread pool orders jobs by a fixed priority and
+// cannot move one already queued.
+//
+// Called from any thread.
+class CostlyDecodeQueue final
+{
+public:
+    using Job = std::function<void(const std::stop_token &stop)>;
+
+    // Queues the decoding of the picture at `url`.
+    void add(const QUrl &url, Job job);
+    // The job to run next, removed from the queue; none when it is empty.
+    Job takeNext();
+    // The picture at `url` is drawn now, waiting for its pixels: its decoding, queued or still
+    // to come, goes before those of pictures drawn earlier or not at all.
+    void drawing(const QUrl &url);
+    // The load of `url` has ended: a later load waits its turn until it is drawn.
+    void forget(const QUrl &url);
+
+private:
+    struct Waiting
+    {
+        QUrl url;
+        Job job;
+    };
+
+    std::mutex m_mutex;
+    // In the order asked.
+    std::vector<Waiting> m_waiting;
+    // When each picture was last drawn while it waited, on a clock of calls to drawing().
+    QHash<QUrl, quint64> m_drawnAt;
+    quint64 m_clock = 0;
+};
+
+} // namespace tolvaran::markdown
