@@ -508,8 +508,8 @@ int main(int argc, char *argv[])
             figuresOf(QStringLiteral("jump"), drawings.path(), cache.path());
         if (jump.size() == 2)
             out << QStringLiteral("  read down a page every %1 ms and back to the top: the top "
-                                  "picture drawn after %2 ms   (goal: under %3 ms; before: 3 to 10 s at "
-                                  "16 bits), peak %4\n")
+                                  "picture drawn after %2 ms   (goal: under %3 ms; before: 3 "
+                                  "to 10 s at 16 bits), peak %4\n")
                        .arg(readingPageMilliseconds)
                        .arg(jump[0], 0, 'f', 0)
                        .arg(jumpGoalMilliseconds)
