@@ -4,6 +4,7 @@
 #include "remote_image/ImageLoadingSession.h"
 #include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/RemoteImageURLPolicy.h"
+#include "remote_image/StoredResponses.h"
 
 #include <QAbstractNetworkCache>
 #include <QCoreApplication>
@@ -28,10 +29,9 @@ QNetworkRequest imageRequest(const QUrl &url, bool fromCache)
 {
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "image/*");
-    // Every redirect is checked (permitsRedirect) before it is followed.
+    // Redirects end the reply: the loader walks them itself (RedirectWalk).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(DefaultRemoteImageLoader::maximumRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     // Qt's own choice between the two (PreferCache) serves a stored response only while it is
     // fresh, which one without caching headers never is: each new size of a picture would be
     // downloaded again. A stored response is used whatever its age instead, and the network
@@ -42,34 +42,15 @@ QNetworkRequest imageRequest(const QUrl &url, bool fromCache)
     return request;
 }
 
-// Stores the disk cache's answer for `target`, which a redirect from `asked` led to, under
-// `asked` as well. The cache stores nothing under an address that answers with a redirect, and
-// the request that follows one goes to the network as its first did, so without this each
-// load of such a picture would download it whole. Stored on disk rather than remembered in
-// memory, so that the next run finds it too; copied from the cache's own entry, so that
-// it is kept, and served, exactly as the target's answer is (one that says "no-store" is
-// kept under neither address).
-void storeUnderAskedAddress(QAbstractNetworkCache &responses, const QUrl &target,
-                            const QUrl &asked)
+// The answer's body, what was taken as it arrived and the rest, read within the limit; none
+// when it passes the limit.
+std::optional<QByteArray> wholeBody(QNetworkReply &reply, QByteArray &received)
 {
-    QNetworkCacheMetaData metaData = responses.metaData(target);
-    const std::unique_ptr<QIODevice> body(responses.data(target));
-    if (!metaData.isValid() || !body)
-        return;
-    metaData.setUrl(asked);
-    QIODevice *copy = responses.prepare(metaData);
-    if (!copy)
-        return;
-    constexpr qint64 pieceBytes = 256 * 1024;
-    while (!body->atEnd()) {
-        const QByteArray piece = body->read(pieceBytes);
-        if (piece.isEmpty() || copy->write(piece) != piece.size()) {
-            // Drops the copy begun, rather than keep part of a picture.
-            responses.remove(asked);
-            return;
-        }
-    }
-    responses.insert(copy);
+    constexpr qint64 limit = DefaultRemoteImageLoader::maximumDownloadBytes;
+    received += reply.read(limit + 1 - received.size());
+    if (received.size() > limit)
+        return std::nullopt;
+    return std::exchange(received, {});
 }
 
 std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
@@ -166,6 +147,7 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
     const quint64 id = m_nextLoadId++;
     Load &load = m_ongoing[url];
     load.id = id;
+    load.walk = RedirectWalk(url, maximumRedirects);
     load.maximumSize = maximumSize;
     load.waiters.append(std::move(waiter));
     if (cached && cached->image.width() >= wanted.width()
@@ -186,19 +168,13 @@ void DefaultRemoteImageLoader::drawing(const QUrl &url)
 
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
-    QNetworkReply *reply = m_session->get(imageRequest(url, fromCache));
-    reply->setReadBufferSize(readBufferBytes);
     Load &load = m_ongoing[url];
+    QNetworkReply *reply = m_session->get(imageRequest(load.walk.current(), fromCache));
+    reply->setReadBufferSize(readBufferBytes);
     load.reply = reply;
     load.fromCache = fromCache;
     load.replyFailed = false;
     load.received.clear();
-    connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl &target) {
-        if (RemoteImageURLPolicy::permitsRedirect(reply->url(), target))
-            Q_EMIT reply->redirectAllowed();
-        else
-            reply->abort();
-    });
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
     // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
     // The team client and the updater bound their reads the same way; this library depends on
@@ -280,32 +256,32 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
+    // From the network, or from the disk cache: a record of where the address led, or a
+    // redirect that Qt stored itself.
+    if (error == QNetworkReply::NoError && status.isValid()
+        && RedirectWalk::isRedirect(status.toInt())) {
+        followRedirect(reply, url, id);
+        return;
+    }
+    QAbstractNetworkCache *const responses = m_session->cache();
+    const QUrl answering = load->walk.current();
+    const bool succeeded = error == QNetworkReply::NoError && status.isValid()
+                           && isSuccessStatus(status.toInt());
+    std::optional<QByteArray> body =
+        succeeded ? wholeBody(*reply, load->received) : std::nullopt;
     if (load->fromCache
-        && (error != QNetworkReply::NoError || !status.isValid()
-            || !isSuccessStatus(status.toInt()))) {
-        // Nothing stored (Qt's content-not-found error), or a stored answer that is no
-        // picture, such as a redirect, which the cache does not follow: the network decides.
-        if (QAbstractNetworkCache *responses = m_session->cache())
-            responses->remove(url);
+        && (!body
+            || StoredResponses::isCut(reply->rawHeader("Content-Length"),
+                                      reply->rawHeader("Content-Encoding"), body->size()))) {
+        // Nothing stored (Qt's content-not-found error), a stored answer that is no picture,
+        // or one cut short: the network decides, and its answer replaces what was stored.
+        if (responses)
+            responses->remove(answering);
         startDownload(url, id, false);
         return;
     }
     if (status.isValid() && !isSuccessStatus(status.toInt())) {
-        // A redirect that was not followed ends here too.
-        const QByteArray location = reply->rawHeader("Location");
-        const bool refusedRedirect =
-            !location.isEmpty()
-            && !RemoteImageURLPolicy::permitsRedirect(
-                reply->url(), reply->url().resolved(QUrl::fromEncoded(location)));
-        finish(url, id,
-               RemoteImageError{refusedRedirect ? RemoteImageErrorKind::redirectRefused
-                                                : RemoteImageErrorKind::badServerResponse,
-                                {}});
-        return;
-    }
-    if (error == QNetworkReply::InsecureRedirectError
-        || error == QNetworkReply::TooManyRedirectsError) {
-        finish(url, id, RemoteImageError{RemoteImageErrorKind::redirectRefused, {}});
+        finish(url, id, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
         return;
     }
     if (error != QNetworkReply::NoError) {
@@ -317,18 +293,32 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         finish(url, id, RemoteImageError{RemoteImageErrorKind::badServerResponse, {}});
         return;
     }
-    load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
-    if (load->received.size() > maximumDownloadBytes) {
+    if (!body) {
         finish(url, id, RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}});
         return;
     }
     load->reply = nullptr;
-    if (const QUrl answeredFrom = reply->url(); answeredFrom != url) {
-        load->answeredFrom = answeredFrom;
-        if (QAbstractNetworkCache *responses = m_session->cache())
-            storeUnderAskedAddress(*responses, answeredFrom, url);
+    // An answer from the network is stored as it arrives; one cut short as it was stored is
+    // dropped now, before anyone can be served it.
+    const bool stored = responses
+                        && (load->fromCache
+                            || StoredResponses::keepOnlyWhole(*responses, answering,
+                                                              body->size()));
+    if (stored && load->walk.redirected())
+        StoredResponses::recordRedirect(*responses, url, answering);
+    decodeInBackground(*std::move(body), load->maximumSize, url, id);
+}
+
+void DefaultRemoteImageLoader::followRedirect(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    Load &load = m_ongoing[url];
+    if (const std::optional<RemoteImageError> refused =
+            load.walk.follow(reply->rawHeader("Location"))) {
+        finish(url, id, *refused);
+        return;
     }
-    decodeInBackground(std::exchange(load->received, {}), load->maximumSize, url, id);
+    // The next address may be stored too: by a load of its own, or as the end of another walk.
+    startDownload(url, id, m_session->cache() != nullptr);
 }
 
 void DefaultRemoteImageLoader::startFileRead(const QString &path, QSize maximumSize,
@@ -418,10 +408,9 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     } else if (QAbstractNetworkCache *responses = m_session->cache();
                responses && RemoteImageURLPolicy::isNetworkURL(url)) {
         // The next request asks the server again, rather than the stored answer that failed
-        // (one that did not decode, say), under either address it is kept at.
-        responses->remove(url);
-        if (!load.answeredFrom.isEmpty())
-            responses->remove(load.answeredFrom);
+        // (one that did not decode, say), under every address of its walk: a walk refused
+        // leaves nothing stored on its way either.
+        StoredResponses::forget(*responses, load.walk.addresses());
     }
     // Pixels held for the address answer for a larger size while its host fails (a document
     // opened again asks larger than those it showed before), drawn scaled, as they would have

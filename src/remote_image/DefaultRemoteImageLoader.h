@@ -1,6 +1,7 @@
 #pragma once
 
 #include "remote_image/CostlyDecodeQueue.h"
+#include "remote_image/RedirectWalk.h"
 #include "remote_image/RemoteImageCache.h"
 #include "remote_image/RemoteImageDecodeLimits.h"
 #include "remote_image/RemoteImageDecoder.h"
@@ -43,9 +44,11 @@ namespace tolvaran::markdown {
 //
 // Downloads go to the session's disk cache first (when it has one) and to the network only
 // when it holds nothing usable for the address, so a picture is downloaded once whatever its
-// caching headers say, and the next run finds it there too. An answer that came through a
-// redirect is stored under the address asked for as well. An answer that fails is removed
-// from the disk cache.
+// caching headers say, and the next run finds it there too. A stored answer shorter than it
+// should be is never used. Redirects are followed one hop at a time, each checked against
+// the hop before it (RedirectWalk); where one led to a stored picture, a record of where it
+// led is stored under the address asked for. An answer that fails is removed from the disk
+// cache, under every address of its walk.
 //
 // A load that fails where the cache holds pixels of the address (smaller than asked, or they
 // would have answered at once) delivers those: a picture is not lost while its host fails.
@@ -111,19 +114,21 @@ private:
         QSize maximumSize;
         QList<LaterRequest> later;
         QPointer<QNetworkReply> reply;
+        // The addresses asked, from the one the load is for to the one asked now.
+        RedirectWalk walk{QUrl(), maximumRedirects};
         // Whether the reply in flight is the disk cache's answer.
         bool fromCache = false;
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
-        // Where the answer being decoded came from, when a redirect led elsewhere.
-        QUrl answeredFrom;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
     };
 
-    // Asks the disk cache (`fromCache`) or the network.
+    // Asks the disk cache (`fromCache`) or the network for the walk's current address.
     void startDownload(const QUrl &url, quint64 id, bool fromCache);
+    // Follows the answer's redirect, asking the next address, or ends the load.
+    void followRedirect(QNetworkReply *reply, const QUrl &url, quint64 id);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);

@@ -10,7 +10,8 @@ void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapac
                                 std::chrono::milliseconds timeout, const QString &cacheFolder)
 {
     session.setTransferTimeout(int(timeout.count()));
-    session.setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The image loader walks redirects itself, each hop checked against the one before it.
+    session.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     if (cacheFolder.isEmpty())
         return;
     auto *cache = new QNetworkDiskCache(&session);

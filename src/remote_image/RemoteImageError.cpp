@@ -25,6 +25,10 @@ QString errorMessage(RemoteImageErrorKind kind)
     case RemoteImageErrorKind::redirectRefused:
         return QStringLiteral("The image's server redirected to an address that is not "
                               "allowed.");
+    case RemoteImageErrorKind::tooManyRedirects:
+        return QStringLiteral("The image's server redirected too many times.");
+    case RemoteImageErrorKind::redirectLoop:
+        return QStringLiteral("The image's server redirected in a loop.");
     }
     Q_UNREACHABLE();
     return {};

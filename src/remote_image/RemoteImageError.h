@@ -15,6 +15,8 @@ enum class RemoteImageErrorKind {
     urlRefused,              // neither http(s) nor a file under the image base folder (or an
                              // SVG that names a picture of its own by an address)
     redirectRefused,         // a redirect to a scheme other than http(s), or to plain http
+    tooManyRedirects,        // more redirects than DefaultRemoteImageLoader::maximumRedirects
+    redirectLoop,            // a redirect back to an address the download went through
     imageTooComplex,         // an SVG whose drawing passes the budget, or that holds another
     abandoned,               // the loader went away before the image was decoded
 };

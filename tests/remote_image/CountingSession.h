@@ -5,7 +5,8 @@
 namespace tolvaran::markdown {
 
 // Network access that notes how many bytes each answer delivered to its reader: the most any
-// one reply has taken in so far.
+// one reply has taken in so far. It trusts the loopback certificate of the tests' https
+// servers (SelfSignedCertificate), and nothing else beyond the system's own.
 class CountingSession final : public QNetworkAccessManager
 {
     Q_OBJECT

@@ -6,10 +6,12 @@
 #include "support/markdown/TestImages.h"
 #include "support/WaitUntil.h"
 
+#include <QAbstractNetworkCache>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSslSocket>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
@@ -267,6 +269,84 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
     }
 }
 
+TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
+{
+    const QByteArray jpeg = fixtures::jpegOfDrawing({120, 80}, QStringLiteral("cut"));
+    const QByteArray drawing = fixtures::pngOfDrawing({120, 80}, 8, QStringLiteral("cut"));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        bool declaresLength;
+        // Cut on disk once stored, rather than as it was stored (the disk filling then).
+        bool cutLater;
+        bool behindRedirect = false;
+    } rows[] = {
+        {"a JPEG cut to 60 %", jpeg, true, true},
+        {"a PNG cut to 60 %", drawing, true, true},
+        {"a JPEG behind a 302 cut to 60 %", jpeg, true, true, true},
+        {"a PNG of undeclared length cut as it was stored", drawing, false, false},
+        {"a JPEG cut as it was stored", jpeg, true, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        if (!row.cutLater)
+            world.cutWhatIsStored(0.6);
+        Response response = Response::ok(row.bytes, "image/png");
+        response.declaresLength = row.declaresLength;
+        world.server.setResponse(imagePath, response);
+        world.server.setResponse("/moved.png", Response::redirect("/image.png"));
+        const QUrl url = world.server.url(row.behindRedirect ? "/moved.png" : imagePath);
+        const RemoteImageResult fresh = RemoteImageDecoder().decode(row.bytes);
+        ASSERT_TRUE(fresh.succeeded());
+        ASSERT_TRUE(world.load(url)->succeeded());
+        if (row.cutLater) {
+            ASSERT_TRUE(world.cutStoredBody(world.server.url(imagePath), 0.6));
+        }
+
+        const auto again = world.loadAfresh(url);
+        ASSERT_TRUE(again && again->succeeded()) << again->error().message().toStdString();
+        EXPECT_EQ(again->image(), fresh.image());
+        EXPECT_EQ(world.server.requestCount(imagePath), 2);
+        // Stored whole this time.
+        ASSERT_TRUE(world.loadAfresh(url)->succeeded());
+        EXPECT_EQ(world.server.requestCount(imagePath), 2);
+    }
+}
+
+TEST(DefaultRemoteImageLoader, picturesBehindRedirectsTakeTheirRoomOnceInTheDiskCache)
+{
+    // Thirty pictures behind a 302, together about 70 % of the disk cache: a run with their
+    // host gone finds every one of them stored.
+    constexpr int count = 30;
+    QList<QByteArray> pictures;
+    qint64 total = 0;
+    for (int i = 0; i < count; ++i) {
+        pictures.append(fixtures::pngOfNoise({160, 160}, quint32(i + 1)));
+        total += pictures.last().size();
+    }
+    LoaderWorld world({}, qint64(double(total) / 0.7));
+    auto host = std::make_unique<LocalHttpServer>();
+    ASSERT_TRUE(host->listen());
+    QList<QUrl> asked;
+    for (int i = 0; i < count; ++i) {
+        const QString picture = QStringLiteral("/picture%1.png").arg(i);
+        host->setResponse(picture, Response::ok(pictures[i], "image/png"));
+        host->setResponse(QStringLiteral("/moved%1.png").arg(i),
+                          Response::redirect(picture.toUtf8()));
+        asked.append(host->url(QStringLiteral("/moved%1.png").arg(i)));
+        ASSERT_TRUE(world.load(asked.last(), {}, {16, 16})->succeeded());
+    }
+    EXPECT_EQ(host->requests().size(), 2 * count);
+    host.reset();
+
+    int served = 0;
+    for (const QUrl &url : asked)
+        served += world.loadAfresh(url)->succeeded() ? 1 : 0;
+    EXPECT_EQ(served, count);
+}
+
 TEST(DefaultRemoteImageLoader, requestsAskForImages)
 {
     LoaderWorld world;
@@ -405,6 +485,112 @@ TEST(DefaultRemoteImageLoader, followsRedirectsOnlyToHttp)
         EXPECT_EQ(refused->error().kind(), Kind::redirectRefused);
     }
     EXPECT_FALSE(world.cache.image(secret));
+}
+
+TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
+{
+    // Hosts: this one by its address and by another name, one over https, and a plain one
+    // that every step down from https would reach.
+    enum Host { plain, plainByName, secure, downgraded };
+    struct Hop
+    {
+        Host host;
+        int status;
+        bool relative = false;
+    };
+    const int most = DefaultRemoteImageLoader::maximumRedirects;
+    // As many hops as allowed, every code, plain http up to https on the way.
+    const auto mostHops = [](int count) {
+        QList<Hop> hops;
+        const int codes[] = {301, 302, 303, 307, 308};
+        for (int i = 0; i < count; ++i)
+            hops.append({i < count / 2 ? plain : secure, codes[i % 5], i == 1});
+        return hops;
+    };
+    const struct
+    {
+        const char *name;
+        QList<Hop> hops;
+        Host target;
+        std::optional<Kind> error = {};
+        int loopsTo = -1; // the hop the last one leads back to, instead of the picture
+    } rows[] = {
+        {"302 then 308, one relative", {{plain, 302, true}, {plain, 308}}, plain},
+        {"301, 302 and 307 by another host name",
+         {{plain, 301}, {plainByName, 302}, {plainByName, 307, true}},
+         plain},
+        {"up from http to https", {{plain, 301}, {secure, 302}}, secure},
+        {"as many as allowed, mixed", mostHops(most), secure},
+        {"one more than allowed", mostHops(most + 1), secure, Kind::tooManyRedirects},
+        {"a loop", {{plain, 302}, {plain, 307}, {plain, 301}}, plain, Kind::redirectLoop, 0},
+        {"https to http", {{secure, 302}}, downgraded, Kind::redirectRefused},
+        {"https to https to http", {{secure, 301}, {secure, 302}}, downgraded,
+         Kind::redirectRefused},
+        {"http to https to http", {{plain, 302}, {secure, 307}}, downgraded,
+         Kind::redirectRefused},
+    };
+    ASSERT_TRUE(QSslSocket::supportsSsl());
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        LocalHttpServer secureServer;
+        LocalHttpServer downgradedServer;
+        ASSERT_TRUE(secureServer.listenEncrypted());
+        ASSERT_TRUE(downgradedServer.listen());
+        LocalHttpServer *const servers[] = {&world.server, &world.server, &secureServer,
+                                            &downgradedServer};
+        const auto urlOf = [&](Host host, const QString &path) {
+            return servers[host]->url(path, host == plainByName ? QStringLiteral("localhost")
+                                                                : QString());
+        };
+        QList<QUrl> chain;
+        for (qsizetype i = 0; i < row.hops.size(); ++i)
+            chain.append(urlOf(row.hops[i].host, QStringLiteral("/hop%1").arg(i)));
+        const QUrl picture = urlOf(row.target, QStringLiteral("/picture.png"));
+        servers[row.target]->setResponse(QStringLiteral("/picture.png"), png({7, 5}));
+        for (qsizetype i = 0; i < row.hops.size(); ++i) {
+            const bool last = i + 1 == row.hops.size();
+            const QUrl next = !last ? chain[i + 1] : row.loopsTo >= 0 ? chain[row.loopsTo]
+                                                                       : picture;
+            servers[row.hops[i].host]->setResponse(
+                chain[i].path(),
+                Response::redirect(row.hops[i].relative ? next.path().toUtf8()
+                                                        : next.toEncoded(),
+                                   row.hops[i].status));
+        }
+        const auto requestsAt = [&](Host host, const QUrl &url) {
+            return servers[host]->requestCount(url.path());
+        };
+
+        const auto outcome = world.load(chain.first());
+        ASSERT_TRUE(outcome);
+        if (!row.error) {
+            ASSERT_TRUE(outcome->succeeded()) << outcome->error().message().toStdString();
+            EXPECT_EQ(outcome->image().size(), QSize(7, 5));
+        } else {
+            ASSERT_FALSE(outcome->succeeded());
+            EXPECT_EQ(outcome->error().kind(), *row.error);
+        }
+        // Each hop asked once, the picture once where it was reached, and a refused walk
+        // ended within the hops allowed.
+        for (qsizetype i = 0; i < chain.size() && i <= most; ++i)
+            EXPECT_EQ(requestsAt(row.hops[i].host, chain[i]), 1) << "hop " << i;
+        EXPECT_EQ(requestsAt(row.target, picture), row.error ? 0 : 1);
+        EXPECT_LE(world.server.requests().size() + secureServer.requests().size(), most + 1);
+        EXPECT_TRUE(downgradedServer.requests().isEmpty());
+        if (row.error) {
+            for (const QUrl &address : chain + QList<QUrl>{picture})
+                EXPECT_FALSE(world.responses().metaData(address).isValid())
+                    << address.toString().toStdString();
+            continue;
+        }
+        // The next run finds the picture where the walk led, without asking again.
+        const auto again = world.loadAfresh(chain.first());
+        ASSERT_TRUE(again && again->succeeded());
+        EXPECT_EQ(again->image().size(), QSize(7, 5));
+        EXPECT_EQ(requestsAt(row.hops.first().host, chain.first()), 1);
+        EXPECT_EQ(requestsAt(row.target, picture), 1);
+    }
 }
 
 TEST(DefaultRemoteImageLoader, decompressionBombIsRefused)

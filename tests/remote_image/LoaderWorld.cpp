@@ -3,28 +3,95 @@
 #include "remote_image/ImageLoadingSession.h"
 #include "support/WaitUntil.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace tolvaran::markdown {
 
-LoaderWorld::LoaderWorld(RemoteImageDecodeLimits limits)
-    : loader(cache, &session, nullptr, limits)
+namespace {
+
+// A disk cache whose disk fills as it writes: of each answer it stores, only a part reaches
+// the disk, under the answer's own name, as Qt's disk cache leaves it then.
+class CuttingDiskCache final : public QNetworkDiskCache
+{
+public:
+    CuttingDiskCache(double fraction, QObject *parent)
+        : QNetworkDiskCache(parent)
+        , m_fraction(fraction)
+    {
+    }
+
+    void insert(QIODevice *device) override
+    {
+        // The body waits in memory, or behind the header in a file of its own.
+        if (auto *buffer = qobject_cast<QBuffer *>(device))
+            buffer->buffer().resize(qsizetype(double(buffer->size()) * m_fraction));
+        else if (auto *file = qobject_cast<QFileDevice *>(device))
+            file->resize(qint64(double(file->size()) * m_fraction));
+        QNetworkDiskCache::insert(device);
+    }
+
+private:
+    double m_fraction;
+};
+
+} // namespace
+
+LoaderWorld::LoaderWorld(RemoteImageDecodeLimits limits, qint64 capacity)
+    : diskCapacity(capacity)
+    , loader(cache, &session, nullptr, limits)
 {
     EXPECT_TRUE(server.listen());
     EXPECT_TRUE(folder.isValid());
-    prepareImageLoadingSession(session, DefaultRemoteImageLoader::sharedDiskCacheBytes,
+    prepareImageLoadingSession(session, diskCapacity,
                                DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
 }
 
 QString LoaderWorld::responseFolder() const
 {
     return folder.filePath(QStringLiteral("responses"));
+}
+
+QAbstractNetworkCache &LoaderWorld::responses() const
+{
+    return *session.cache();
+}
+
+bool LoaderWorld::cutStoredBody(const QUrl &url, double fraction)
+{
+    const std::unique_ptr<QIODevice> body(responses().data(url));
+    if (!body)
+        return false;
+    const qint64 bodyBytes = body->size();
+    auto *disk = static_cast<QNetworkDiskCache *>(&responses());
+    QDirIterator files(responseFolder(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (disk->fileMetaData(path).url() != url)
+            continue;
+        QFile file(path);
+        const qint64 kept = file.size() - bodyBytes + qint64(double(bodyBytes) * fraction);
+        return file.resize(kept);
+    }
+    return false;
+}
+
+void LoaderWorld::cutWhatIsStored(double fraction)
+{
+    auto *cutting = new CuttingDiskCache(fraction, &session);
+    cutting->setCacheDirectory(responseFolder());
+    cutting->setMaximumCacheSize(diskCapacity);
+    session.setCache(cutting);
 }
 
 std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &imageBaseURL,
@@ -40,8 +107,8 @@ std::optional<RemoteImageResult> LoaderWorld::load(const QUrl &url, const QUrl &
 std::optional<RemoteImageResult> LoaderWorld::loadAfresh(const QUrl &url)
 {
     DefaultRemoteImageCache images(DefaultRemoteImageCache::sharedCountLimit);
-    QNetworkAccessManager network;
-    prepareImageLoadingSession(network, DefaultRemoteImageLoader::sharedDiskCacheBytes,
+    CountingSession network;
+    prepareImageLoadingSession(network, diskCapacity,
                                DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
     DefaultRemoteImageLoader next(images, &network);
     std::optional<RemoteImageResult> outcome;

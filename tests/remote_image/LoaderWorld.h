@@ -9,6 +9,8 @@
 
 #include <QTemporaryDir>
 
+class QAbstractNetworkCache;
+
 #include <optional>
 
 namespace tolvaran::markdown {
@@ -18,7 +20,8 @@ namespace tolvaran::markdown {
 // loader's does.
 struct LoaderWorld
 {
-    explicit LoaderWorld(RemoteImageDecodeLimits limits = {});
+    explicit LoaderWorld(RemoteImageDecodeLimits limits = {},
+                         qint64 diskCapacity = DefaultRemoteImageLoader::sharedDiskCacheBytes);
 
     // Asks the loader for `url` and waits for the outcome (none if it never came).
     std::optional<RemoteImageResult> load(const QUrl &url, const QUrl &imageBaseURL = {},
@@ -30,9 +33,16 @@ struct LoaderWorld
     // Writes `bytes` to `relativePath` under the temporary folder; returns its file URL.
     QUrl writeFile(const QString &relativePath, const QByteArray &bytes);
     QUrl folderURL(const QString &relativePath = {}) const;
-    // The disk cache's folder.
+    // The disk cache's folder, and the cache.
     QString responseFolder() const;
+    QAbstractNetworkCache &responses() const;
+    // Cuts the body stored for `url` on disk to `fraction` of its length, as a disk that
+    // filled while it was written leaves it; false when nothing is stored for it.
+    bool cutStoredBody(const QUrl &url, double fraction);
+    // From now on the disk cache keeps `fraction` of each answer's body it stores.
+    void cutWhatIsStored(double fraction);
 
+    const qint64 diskCapacity;
     fixtures::LocalHttpServer server;
     DefaultRemoteImageCache cache{DefaultRemoteImageCache::sharedCountLimit};
     CountingSession session;

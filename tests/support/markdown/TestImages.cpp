@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QtEndian>
 
 #include <algorithm>
@@ -66,7 +67,18 @@ QByteArray pngImage(QSize size, QColor colour)
     return bytes;
 }
 
-QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
+namespace {
+
+QByteArray encoded(const QImage &image, const char *format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+QImage drawing(QSize size, int bitsPerChannel, const QString &label)
 {
     QImage image(size, bitsPerChannel > 8 ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
     QPainter painter(&image);
@@ -84,11 +96,30 @@ QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
     painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap,
                      QStringLiteral("%1\n%2 bits a channel").arg(label).arg(bitsPerChannel));
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return image;
+}
+
+} // namespace
+
+QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
+{
+    return encoded(drawing(size, bitsPerChannel, label), "PNG");
+}
+
+QByteArray jpegOfDrawing(QSize size, const QString &label, int quality)
+{
+    return encoded(drawing(size, 8, label).convertToFormat(QImage::Format_RGB32), "JPEG",
+                   quality);
+}
+
+QByteArray pngOfNoise(QSize size, quint32 seed)
+{
+    QImage image(size, QImage::Format_RGB888);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y)
+        random.fillRange(reinterpret_cast<quint32 *>(image.scanLine(y)),
+                         image.bytesPerLine() / qsizetype(sizeof(quint32)));
+    return encoded(image, "PNG");
 }
 
 QByteArray svgImage(QSize size, QColor colour)

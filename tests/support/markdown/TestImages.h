@@ -17,6 +17,13 @@ QByteArray pngImage(QSize size, QColor colour = Qt::red);
 // hundred kilobytes at 4096 by 4096), unlike a flat colour.
 QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label);
 
+// The same drawing at 8 bits a channel as a JPEG of `quality` (0 to 100).
+QByteArray jpegOfDrawing(QSize size, const QString &label, int quality = 90);
+
+// A PNG of `size` whose pixels are noise drawn from `seed`: it compresses to nothing less than
+// three bytes a pixel, and pictures of other seeds differ.
+QByteArray pngOfNoise(QSize size, quint32 seed);
+
 // An SVG of `size` (its width and height) with one filled rectangle and no text, so that it
 // draws the same without any fonts.
 QByteArray svgImage(QSize size, QColor colour = Qt::blue);

@@ -1,6 +1,11 @@
 #include "support/network/LocalHttpServer.h"
 
+#include "support/network/SelfSignedCertificate.h"
+
 #include <QHostAddress>
+#include <QSslConfiguration>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace tolvaran::fixtures {
@@ -57,22 +62,43 @@ LocalHttpServer::Response LocalHttpServer::Response::withStatus(int status, QByt
 
 LocalHttpServer::LocalHttpServer(QObject *parent)
     : QObject(parent)
+    , m_server(std::make_unique<QTcpServer>())
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
+    connect(m_server.get(), &QTcpServer::newConnection, this, &LocalHttpServer::accept);
 }
 
 LocalHttpServer::~LocalHttpServer() = default;
 
 bool LocalHttpServer::listen(quint16 port, const QHostAddress &address)
 {
-    return m_server.listen(address, port);
+    return m_server->listen(address, port);
 }
 
-QUrl LocalHttpServer::url(const QString &path) const
+bool LocalHttpServer::listenEncrypted(quint16 port, const QHostAddress &address)
 {
-    return QUrl(QStringLiteral("http://%1:%2%3")
-                    .arg(m_server.serverAddress().toString())
-                    .arg(m_server.serverPort())
+    const SelfSignedCertificate &identity = SelfSignedCertificate::loopback();
+    if (!QSslSocket::supportsSsl() || identity.certificate.isNull())
+        return false;
+    auto server = std::make_unique<QSslServer>();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(identity.certificate);
+    configuration.setPrivateKey(identity.key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    server->setSslConfiguration(configuration);
+    // A connection is handed over once its handshake is done.
+    connect(server.get(), &QTcpServer::pendingConnectionAvailable, this,
+            &LocalHttpServer::accept);
+    m_server = std::move(server);
+    return m_server->listen(address, port);
+}
+
+QUrl LocalHttpServer::url(const QString &path, const QString &host) const
+{
+    const bool encrypted = qobject_cast<const QSslServer *>(m_server.get()) != nullptr;
+    return QUrl(QStringLiteral("%1://%2:%3%4")
+                    .arg(encrypted ? QStringLiteral("https") : QStringLiteral("http"),
+                         host.isEmpty() ? m_server->serverAddress().toString() : host)
+                    .arg(m_server->serverPort())
                     .arg(path));
 }
 
@@ -118,7 +144,7 @@ int LocalHttpServer::requestCount(const QString &path) const
 
 void LocalHttpServer::accept()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 class QTcpSocket;
@@ -59,8 +60,13 @@ public:
     // Starts listening on `port` (0: any free port) of `address` (127.0.0.1 unless a test
     // wants a second host, such as 127.0.0.2); false when it could not.
     bool listen(quint16 port = 0, const QHostAddress &address = QHostAddress::LocalHost);
-    // The absolute URL of `path` (which starts with a slash) on this server.
-    QUrl url(const QString &path) const;
+    // The same for https, presenting SelfSignedCertificate::loopback(): a test's network
+    // access must trust that certificate. False also where TLS is not available.
+    bool listenEncrypted(quint16 port = 0,
+                         const QHostAddress &address = QHostAddress::LocalHost);
+    // The absolute URL of `path` (which starts with a slash) on this server, by its address
+    // or by `host`, another name for it (such as localhost).
+    QUrl url(const QString &path, const QString &host = {}) const;
 
     // What `path` answers from now on (a path without an answer gets 404). A path without a
     // query answers requests with any query unless a handler for the whole of it exists.
@@ -86,7 +92,8 @@ private:
     void readRequest(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Response &response);
 
-    QTcpServer m_server;
+    // A QSslServer when listening for https.
+    std::unique_ptr<QTcpServer> m_server;
     QHash<QString, Handler> m_handlers;
     QHash<QString, bool> m_held;
     QList<Held> m_waiting;
