@@ -10,6 +10,7 @@
 #include "support/WaitUntil.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace tolvaran::fixtures {
 
@@ -29,6 +30,13 @@ QString BrowserWorld::addProject(const QString &name, int chats, bool processing
 {
     const QString path = home.filePath(QStringLiteral("projects/") + name);
     QDir().mkpath(path);
+    addProjectAt(path, chats, processing);
+    return path;
+}
+
+void BrowserWorld::addProjectAt(const QString &path, int chats, bool processing)
+{
+    const QString name = QFileInfo(path).fileName();
     for (int i = 0; i < chats; ++i) {
         const Timestamp updated = Timestamp::now().addingSeconds(-60.0 * (++m_serial));
         FakeCodexThread thread;
@@ -48,7 +56,6 @@ QString BrowserWorld::addProject(const QString &name, int chats, bool processing
         if (end == FakeTurnEnd::running)
             codex.keepRunning(thread.id); // a running turn has a live Codex
     }
-    return path;
 }
 
 ProjectListViewModel &BrowserWorld::makeModel(bool sidebarVisible)

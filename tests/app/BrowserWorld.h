@@ -24,6 +24,9 @@ public:
 
     // Adds a project folder with `chats` threads; the first is processing when asked.
     QString addProject(const QString &name, int chats, bool processing = false);
+    // The same for the folder at `path`, which need not exist: the card then shows a path of
+    // the test's choice, the same whatever the temporary folder is called.
+    void addProjectAt(const QString &path, int chats, bool processing = false);
     // Writes the database and makes the coordinator; `sidebarVisible` is the saved setting.
     // Its actions reach the recording desktop and Codex launcher below, never the real ones.
     ProjectListViewModel &makeModel(bool sidebarVisible = false);

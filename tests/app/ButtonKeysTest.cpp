@@ -1,17 +1,22 @@
 // Return and keypad Enter on a focused button act as Space: on every kind of button, on the
 // buttons of the browser, the detail pane and the teams' screen and of every dialog, without
 // a button being made the default one; other controls keep their own Return, and in a dialog
-// it presses the default button. Every dialog also fits a small screen at any text size.
+// it presses the default button. Every dialog also fits a small screen at any text size, and
+// opens centred over its window.
 #include "BrowserWorld.h"
+#include "ProgramWindowWorld.h"
 #include "team_screens/TeamScreensWorld.h"
 
 #include "app/FileDialogFolderPicker.h"
+#include "app/TolvaranWindow.h"
 #include "app/cards/ProjectCardGrid.h"
 #include "app/tags/TagDeletionPrompt.h"
 #include "app/tags/TagRenameDialog.h"
 #include "app/window/ContentView.h"
 #include "app/window/TolvaranViewController.h"
+#include "app/window/UpdateControl.h"
 #include "detail/DetailTabBar.h"
+#include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "support/widgets/FocusStops.h"
 #include "support/widgets/ScopedApplicationFont.h"
@@ -30,14 +35,19 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -305,6 +315,43 @@ TEST_F(ScreenButtonKeysTest, eachButtonOfTheScreensTakesReturnAndEnterAsSpace)
     }
 }
 
+// The button of `root` named `name`, once it shows.
+QAbstractButton *shownButton(const QWidget *root, const char *name)
+{
+    QAbstractButton *shown = nullptr;
+    EXPECT_TRUE(waitUntil([&] {
+        for (auto *button : root->findChildren<QAbstractButton *>(QLatin1String(name))) {
+            if (button->isVisible())
+                shown = button;
+        }
+        return shown != nullptr;
+    })) << name;
+    return shown;
+}
+
+void trigger(const QMenu *menu, const QString &entry)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->text() == entry)
+            return action->trigger();
+    }
+    ADD_FAILURE() << "no entry " << entry.toStdString();
+}
+
+// How far (the larger of the two ways) the dialog's frame lies from where it opens: centred
+// over its window's frame, and moved just inside `available` where that area cuts it.
+int awayFromItsPlace(const QWidget *dialog, const QWidget *window, const QRect &available)
+{
+    const QRect frame = dialog->frameGeometry();
+    QRect place = frame;
+    place.moveCenter(window->frameGeometry().center());
+    place.moveTo(
+        std::clamp(place.left(), available.left(), available.right() + 1 - place.width()),
+        std::clamp(place.top(), available.top(), available.bottom() + 1 - place.height()));
+    const QPoint offset = frame.topLeft() - place.topLeft();
+    return std::max(std::abs(offset.x()), std::abs(offset.y()));
+}
+
 // Every dialog, sheet and alert, each opened by its opener over a new window, the last one
 // gone with all it opened: over the teams' screen, a team whose device is its owner, which the
 // local team server refuses to let go with a sentence longer than a screen.
@@ -368,9 +415,130 @@ protected:
         };
     }
 
+    // A second team, "Crew", which this device owns beside an admin, Cy, to hand it to (an
+    // owner hands a team over once its legacy key is retired).
+    void addCrew()
+    {
+        const QString crewID = server.createTeam(QStringLiteral("Crew"), teamKeys::beta);
+        server.team(crewID).legacyKeyEnabled = false;
+        FixedScreenTeam *crew = workspace.addListedTeam(QStringLiteral("crew"));
+        TeamSettingsStore &settings = crew->settings();
+        settings.setMemberName(QStringLiteral("Ada"));
+        settings.setTeamName(QStringLiteral("Crew"));
+        settings.setEnabled(true);
+        settings.save(teamKeys::beta);
+        settings.saveInstallation(crewID,
+                                  server.registerDevice(crewID, settings.deviceID(),
+                                                        QStringLiteral("Ada"),
+                                                        TeamInstallationRole::owner),
+                                  TeamInstallationRole::owner);
+        server.registerDevice(crewID, QStringLiteral("device-cy"), QStringLiteral("Cy"),
+                              TeamInstallationRole::admin);
+        connect(*crew);
+    }
+
+    // The dialogs opened from their controls in the program's window, as the user opens them;
+    // each opens a new one and returns it. The teams are connected: the sole owner of "Core"
+    // may delete it, and "Crew" has an admin to hand it to.
+    std::vector<std::pair<const char *, std::function<QWidget *()>>> openedFromTheirControls()
+    {
+        if (!program) {
+            connect(*team);
+            addCrew();
+            program = std::make_unique<ProgramWindowWorld>(workspace, home.path());
+        }
+        ProgramWindowWorld &shown = *program;
+        const auto teamsOf = [this, &shown](const char *teamID) {
+            workspace.selectManagementTeam(QLatin1String(teamID));
+            return shown.showTeams();
+        };
+        const auto tagAction = [&shown](const QString &entry, const char *dialogName) {
+            return [&shown, entry, dialogName]() -> QWidget * {
+                shown.showBrowser();
+                TolvaranViewController *browser = shown.content().browser();
+                shownButton(browser, "tagActionsButton")->click();
+                trigger(browser->findChild<QMenu *>(QStringLiteral("tagActionsMenu")), entry);
+                return browser->findChild<QDialog *>(QLatin1String(dialogName));
+            };
+        };
+        const auto removalAlert = [teamsOf] {
+            TeamsDashboardView *teams = teamsOf("core");
+            shownButton(teams, "removeTeamButton")->click();
+            return teams->removalAlert();
+        };
+        return {
+            {"rename prompt from a card", [&shown] {
+                 shown.showBrowser();
+                 QAbstractButton *rename = shownButton(shown.content().browser(), "renameButton");
+                 rename->click();
+                 return rename->findChild<QDialog *>(QStringLiteral("renameDialog"));
+             }},
+            {"rename prompt from the detail header", [&shown] {
+                 shown.showBrowser();
+                 shown.content().openProject(shown.project);
+                 QAbstractButton *rename =
+                     shownButton(shown.content().detailView(), "renameButton");
+                 rename->click();
+                 return rename->findChild<QDialog *>(QStringLiteral("renameDialog"));
+             }},
+            {"tag rename from the sidebar",
+             tagAction(QStringLiteral("Rename..."), "tagRenameDialog")},
+            {"tag deletion from the sidebar",
+             tagAction(QStringLiteral("Delete..."), "tagDeletionPrompt")},
+            {"new project folder from the menu", [&shown] {
+                 shown.showBrowser();
+                 shown.window->newProjectAction()->trigger();
+                 QFileDialog *dialog = nullptr;
+                 waitUntil([&] {
+                     dialog = shown.window->findChild<QFileDialog *>();
+                     return dialog && dialog->isVisible();
+                 });
+                 return dialog;
+             }},
+            {"update failure from the update control", [&shown] {
+                 shown.showBrowser();
+                 UpdateControl *control = shown.content().browser()->updateControl();
+                 control->button()->click();
+                 waitUntil([control] { return control->failureAlert() != nullptr; });
+                 return control->failureAlert();
+             }},
+            {"join sheet from the teams' screen", [&shown] {
+                 TeamsDashboardView *teams = shown.showTeams();
+                 shownButton(teams, "addTeamButton")->click();
+                 return teams->joinSheet();
+             }},
+            {"removal alert from the teams' screen", removalAlert},
+            {"failure alert of the refused removal", [removalAlert] {
+                 QMessageBox *removal = removalAlert();
+                 TeamsDashboardView *teams = qobject_cast<TeamsDashboardView *>(removal->parent());
+                 removal->buttons().constLast()->click(); // "Delete Team"
+                 waitUntil([teams] { return teams->failureAlert() != nullptr; });
+                 return teams->failureAlert();
+             }},
+            {"transfer alert from the people tab", [teamsOf] {
+                 TeamsDashboardView *teams = teamsOf("crew");
+                 for (auto *tab : teams->findChildren<QPushButton *>()) {
+                     if (tab->text() == QLatin1String("People"))
+                         tab->click();
+                 }
+                 QPushButton *manage = nullptr;
+                 waitUntil([&] {
+                     for (auto *row : teams->findChildren<QWidget *>("installationRow")) {
+                         if (row->property("deviceId") == QStringLiteral("device-cy"))
+                             manage = row->findChild<QPushButton *>("manageButton");
+                     }
+                     return manage != nullptr;
+                 });
+                 trigger(manage->menu(), QStringLiteral("Transfer Ownership"));
+                 return teams->findChild<TeamPeopleAccessView *>()->transferAlert();
+             }},
+        };
+    }
+
     ButtonActivationKeys keys;
     FixedScreenTeam *team = nullptr;
     std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<ProgramWindowWorld> program;
 };
 
 // Return and Enter on each focused button of each dialog press that button and no other (the
@@ -433,6 +601,46 @@ TEST_F(DialogsTest, eachFitsASmallScreenAtEveryTextSize)
             EXPECT_LE(std::max(layout->totalMinimumSize().height(),
                                layout->totalMinimumHeightForWidth(dialog->width())),
                       dialog->height());
+        }
+    }
+}
+
+// Each dialog opens from its control centred over the program's window (frames included),
+// the window away from the screen's corner: on the test's own screen, and placed on a large
+// one. Where the screen's edge cuts that place, it lies just inside the edge. A window manager
+// is told that it belongs to the window, which keeps it over the window.
+TEST_F(DialogsTest, eachOpensCentredOverItsWindowAndInsideTheScreen)
+{
+    const QRect large(0, 0, 1920, 1080);
+    const struct
+    {
+        const char *name;
+        QPoint windowAt;
+    } rows[] = {
+        {"the window away from the corner", {369, 140}},
+        {"the window over the screen's right and bottom edges", {1300, 500}},
+    };
+    for (const auto &row : rows) {
+        const auto openers = openedFromTheirControls();
+        TolvaranWindow &window = *program->window;
+        window.fitToScreen(large, true);
+        window.move(row.windowAt);
+        for (const auto &[name, open] : openers) {
+            SCOPED_TRACE(std::string(name) + ", " + row.name);
+            QPointer<QWidget> dialog = open();
+            ASSERT_TRUE(dialog && dialog->isVisible());
+            EXPECT_EQ(dialog->windowHandle()->transientParent(), window.windowHandle());
+            runQueuedWork();
+            EXPECT_LE(awayFromItsPlace(dialog, &window, dialog->screen()->availableGeometry()),
+                      2);
+            DialogFitTesting::fitToScreen(dialog, large);
+            EXPECT_LE(awayFromItsPlace(dialog, &window, large), 2);
+            qobject_cast<QDialog *>(dialog.get())->reject();
+            // The join sheet goes by deleteLater(), which waiting here does not run.
+            ASSERT_TRUE(waitUntil([&dialog] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return !dialog || !dialog->isVisible();
+            }));
         }
     }
 }

@@ -30,6 +30,14 @@ QPoint placedInside(const QRect &frame, const QRect &available)
                      std::min(frame.top(), available.bottom() + 1 - frame.height()))};
 }
 
+// Whether `margins` are a frame the window manager has drawn: there is none before it frames
+// the window, and for a moment while it does, X11 reports a frame of negative thickness.
+bool isDrawnFrame(const QMargins &margins)
+{
+    return !margins.isNull() && margins.left() >= 0 && margins.top() >= 0
+        && margins.right() >= 0 && margins.bottom() >= 0;
+}
+
 // Puts the message box's informative text (or its text, where it has none) into a scroll
 // area in the label's place; answers the area, or none where it could not. Qt's message box
 // has no scrolling text of its own, but names its labels and lays them out in a layout we can
@@ -80,6 +88,7 @@ void DialogFit::fitToScreen(QWidget *dialog, const QRect &available)
 {
     if (auto *fitter = dialog->findChild<DialogFit *>(QString(), Qt::FindDirectChildrenOnly)) {
         fitter->m_available = available;
+        fitter->m_isOpening = true;
         fitter->fit();
     }
 }
@@ -90,10 +99,18 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::Show:
-        if (!m_followsWindow && m_dialog->windowHandle()) {
-            m_followsWindow = true;
-            connect(m_dialog->windowHandle(), &QWindow::screenChanged, this,
-                    &DialogFit::fitToCurrentScreen);
+        m_isOpening = true;
+        if (QWindow *window = m_dialog->windowHandle()) {
+            if (!m_followsWindow) {
+                m_followsWindow = true;
+                connect(window, &QWindow::screenChanged, this, &DialogFit::fitToCurrentScreen);
+            }
+            // On the screen of the window it opens over, as Qt's own centring would put it,
+            // whose free area it is fitted to.
+            const QWidget *owner = m_dialog->parentWidget();
+            QScreen *ownerScreen = owner ? owner->window()->screen() : nullptr;
+            if (ownerScreen && window->screen() != ownerScreen)
+                window->setScreen(ownerScreen);
         }
         fitToCurrentScreen();
         // Sized before it shows, where its own sizing is done; placed (and a message box,
@@ -105,7 +122,7 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     // resizes it.
     case QEvent::Move:
     case QEvent::Resize:
-        if (frameMargins() != m_fittedFrame)
+        if (frameMargins() != m_fittedFrame || (m_isOpening && isFrameKnown()))
             fitLater();
         break;
     case QEvent::LayoutRequest:
@@ -142,6 +159,9 @@ void DialogFit::fitLater()
         [this] {
             m_isFitPending = false;
             fit();
+            // Shown, sized by itself and framed: it has opened where it stays.
+            if (m_isOpening && m_dialog->isVisible() && isFrameKnown())
+                m_isOpening = false;
         },
         Qt::QueuedConnection);
 }
@@ -158,13 +178,18 @@ void DialogFit::fit()
         m_dialog->setFixedSize(m_designSize().boundedTo(room));
     else
         m_dialog->setMaximumSize(room);
-    // Before it shows, the dialog places itself (over the window it belongs to).
     if (!m_dialog->isVisible())
         return;
-    const QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
+    QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
+    if (m_isOpening)
+        frame.moveCenter(ownerFrame().center());
     const QPoint place = placedInside(frame, m_available);
-    if (place != frame.topLeft())
-        m_dialog->move(place);
+    // The client area goes inside the frame; a move places the frame where Qt knows it, and
+    // the client area where not yet.
+    const QPoint clientPlace = place + QPoint(m_fittedFrame.left(), m_fittedFrame.top());
+    const QPoint knownFrameOffset = m_dialog->geometry().topLeft() - m_dialog->pos();
+    if (clientPlace != m_dialog->geometry().topLeft())
+        m_dialog->move(clientPlace - knownFrameOffset);
 }
 
 void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)
@@ -201,15 +226,25 @@ void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)
 
 QMargins DialogFit::frameMargins() const
 {
-    const QWindow *window = m_dialog->windowHandle();
-    const QMargins own = window ? window->frameMargins() : QMargins();
-    if (!own.isNull())
-        return own;
+    if (isFrameKnown())
+        return m_dialog->windowHandle()->frameMargins();
     // Until the window manager has framed the dialog, the frame of the window it belongs to,
     // which the same window manager draws.
     const QWidget *owner = m_dialog->parentWidget();
     const QWindow *ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
     return ownerWindow ? ownerWindow->frameMargins() : QMargins();
+}
+
+bool DialogFit::isFrameKnown() const
+{
+    const QWindow *window = m_dialog->windowHandle();
+    return window && isDrawnFrame(window->frameMargins());
+}
+
+QRect DialogFit::ownerFrame() const
+{
+    const QWidget *owner = m_dialog->parentWidget();
+    return owner ? owner->window()->frameGeometry() : m_available;
 }
 
 } // namespace tolvaran
