@@ -191,6 +191,7 @@ public:
     }
 
     void drawing(const QUrl &url) override { m_loader.drawing(url); }
+    void stoppedDrawing(const QUrl &url) override { m_loader.stoppedDrawing(url); }
 
     // No load in flight, and none asked for lately.
     bool quiet(qint64 milliseconds) const
