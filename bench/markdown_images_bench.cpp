@@ -10,7 +10,8 @@
 // The forty pictures are then drawings rather than blank (a gradient, lines and words, at 8 and
 // at 16 bits a channel, as image tools write them): the peak of reading them, and the time the
 // top picture takes to be drawn after the document was read down a page every 100 ms and the
-// view jumped back to its start (the pictures scrolled past still being decoded then).
+// view jumped back to its start (the pictures scrolled past still being decoded then), each
+// jump in a process of its own, ten times: the worst and the median of the ten.
 //
 // The hosted pictures, served without caching headers, are then followed through a session:
 // the window widened to 1400 pixels, narrowed to 600, widened again, the document opened anew
@@ -59,6 +60,9 @@ constexpr double goalMegabytes = 300;
 // picture should be drawn.
 constexpr qint64 readingPageMilliseconds = 100;
 constexpr qint64 jumpGoalMilliseconds = 1000;
+// How often the jump is measured: its time depends on which decode the top picture finds
+// running, and on what else the machine does.
+constexpr int jumpRuns = 10;
 // How long the view may take to load every picture before the figure is given up.
 constexpr qint64 loadDeadlineMilliseconds = 600000;
 // The session's widths, and the drag's.
@@ -187,6 +191,7 @@ public:
     }
 
     void drawing(const QUrl &url) override { m_loader.drawing(url); }
+    void stoppedDrawing(const QUrl &url) override { m_loader.stoppedDrawing(url); }
 
     // No load in flight, and none asked for lately.
     bool quiet(qint64 milliseconds) const
@@ -504,18 +509,32 @@ int main(int argc, char *argv[])
             << megabytes(peakMegabytes(QStringLiteral("many"), drawings.path(), cache.path()))
             << QStringLiteral("   (goal: under %1 MB; before: 354 to 368 MB at 16 bits)\n")
                    .arg(goalMegabytes, 0, 'f', 0);
-        const QList<double> jump =
-            figuresOf(QStringLiteral("jump"), drawings.path(), cache.path());
-        if (jump.size() == 2)
-            out << QStringLiteral("  read down a page every %1 ms and back to the top: the top "
-                                  "picture drawn after %2 ms   (goal: under %3 ms; before: 3 "
-                                  "to 10 s at 16 bits), peak %4\n")
+        QList<double> jumps;
+        double jumpPeak = 0;
+        for (int run = 0; run < jumpRuns; ++run) {
+            const QList<double> jump =
+                figuresOf(QStringLiteral("jump"), drawings.path(), cache.path());
+            if (jump.size() != 2)
+                break;
+            jumps.append(jump[0]);
+            jumpPeak = std::max(jumpPeak, jump[1]);
+        }
+        if (jumps.size() == jumpRuns) {
+            std::sort(jumps.begin(), jumps.end());
+            const double median = (jumps[(jumpRuns - 1) / 2] + jumps[jumpRuns / 2]) / 2;
+            out << QStringLiteral("  read down a page every %1 ms and back to the top, %2 "
+                                  "times: the top picture drawn after at most %3 ms, %4 ms in "
+                                  "the median   (goal: under %5 ms; before: 3 to 10 s at 16 "
+                                  "bits), peak %6\n")
                        .arg(readingPageMilliseconds)
-                       .arg(jump[0], 0, 'f', 0)
+                       .arg(jumpRuns)
+                       .arg(jumps.last(), 0, 'f', 0)
+                       .arg(median, 0, 'f', 0)
                        .arg(jumpGoalMilliseconds)
-                       .arg(megabytes(jump[1]).trimmed());
-        else
+                       .arg(megabytes(jumpPeak).trimmed());
+        } else {
             out << QStringLiteral("  the read-down failed\n");
+        }
         out.flush();
     }
 

@@ -1,6 +1,7 @@
 #include "markdown_view/DocumentLayout.h"
 
 #include "markdown_view/BlockViews.h"
+#include "markdown_view/items/RemoteImageItem.h"
 #include "markdown_view/theme/ColorSchemeImageFilter.h"
 
 #include "work/BackgroundJob.h"
@@ -79,6 +80,30 @@ void summarise(const BlockNode &block, BlockSummary &summary)
     }
     for (const BlockNode &child : block.children())
         summarise(child, summary);
+}
+
+// Whether a place from `top`, `height` high, meets the rows that `shown` spans. The document
+// moves only up and down, so only rows count (a picture in a table scrolled sideways counts
+// with its row). A picture still loading takes no room: it lies where its top will be.
+bool meetsRows(qreal top, qreal height, const QRectF &shown)
+{
+    return !shown.isEmpty() && top < shown.bottom()
+           && top + std::max<qreal>(0, height) >= shown.top();
+}
+
+// Adds the pictures of `item`, whose top is at `top`, that meet the rows of `shown`, in
+// document order. A subtree outside those rows holds none: children lie within their parent.
+void collectPictures(BlockItem &item, qreal top, const QRectF &shown,
+                     std::vector<RemoteImageItem *> &pictures)
+{
+    if (!meetsRows(top, item.size().height(), shown))
+        return;
+    if (auto *picture = dynamic_cast<RemoteImageItem *>(&item)) {
+        pictures.push_back(picture);
+        return;
+    }
+    for (const BlockItem::Child &child : item.children())
+        collectPictures(*child.item, top + child.position.y(), shown, pictures);
 }
 
 } // namespace
@@ -270,6 +295,56 @@ void DocumentLayout::paint(QPainter &painter, const QPalette &palette, const QRe
         PaintContext context{&painter, palette, exposed.translated(0, -entry.y), selectsAll};
         builtItem(index)->paint(context, QPointF(0, entry.y));
     }
+}
+
+void DocumentLayout::markPicturesInView(const QRectF &shown)
+{
+    std::vector<CountedPicture> inView;
+    if (!shown.isEmpty()) {
+        // Blocks lie one below the other: from the first that reaches the top of `shown`.
+        const auto laidOut = m_entries.begin() + m_laidOut;
+        auto entry = std::partition_point(m_entries.begin(), laidOut, [&](const Entry &e) {
+            return e.y + std::max<qreal>(0, e.size.height()) < shown.top();
+        });
+        std::vector<RemoteImageItem *> found;
+        for (; entry != laidOut && entry->y < shown.bottom(); ++entry) {
+            if (!entry->holdsImages)
+                continue;
+            const qsizetype block = entry - m_entries.begin();
+            found.clear();
+            collectPictures(*builtItem(block), entry->y, shown, found);
+            for (RemoteImageItem *picture : found)
+                inView.push_back({block, picture});
+        }
+    }
+    // A picture out of view has left it once the reader went past it (its block lies above
+    // the view) or back up away from it, or the view was hidden. One that a picture arriving
+    // above it moved down out of view, the view holding still, has not: it is still the next
+    // the reader comes to, so it keeps its turn before the pictures never shown. Told first,
+    // so that a picture at two places, one of them in view, ends in view.
+    const bool wentBackUp = shown.isEmpty() || shown.top() < m_shownTop;
+    std::vector<CountedPicture> movedDown;
+    for (const CountedPicture &counted : m_picturesInView) {
+        const bool stillInView =
+            std::any_of(inView.begin(), inView.end(), [&](const CountedPicture &shownNow) {
+                return shownNow.picture == counted.picture;
+            });
+        if (stillInView)
+            continue;
+        const Entry &entry = m_entries[std::size_t(counted.block)];
+        const bool passed = counted.block < m_laidOut
+                            && entry.y + std::max<qreal>(0, entry.size.height()) < shown.top();
+        if (wentBackUp || passed)
+            counted.picture->setInView(false);
+        else
+            movedDown.push_back(counted);
+    }
+    for (auto counted = inView.rbegin(); counted != inView.rend(); ++counted)
+        counted->picture->setInView(true);
+    inView.insert(inView.end(), movedDown.begin(), movedDown.end());
+    m_picturesInView = std::move(inView);
+    if (!shown.isEmpty())
+        m_shownTop = shown.top();
 }
 
 const BlockItem *DocumentLayout::item(qsizetype index) const

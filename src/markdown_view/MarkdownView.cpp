@@ -240,6 +240,10 @@ void MarkdownView::relayoutForWidth()
     // Also when the first screen held the whole document: the next turn reports it finished.
     m_backgroundLayout.start();
     updateScrollBars();
+    // The pictures just laid out have begun to load: those in view are told now, before the
+    // first of them can take the thread for costly pictures, rather than at the paint to come.
+    if (isVisible())
+        m_layout->markPicturesInView(shownRect());
     viewport()->update();
 }
 
@@ -342,8 +346,20 @@ void MarkdownView::paintEvent(QPaintEvent *)
     painter.translate(offset);
     const QRectF exposed = QRectF(viewport()->rect()).translated(-offset);
     m_layout->paint(painter, palette(), exposed, m_allSelected);
+    // Of the whole view, whatever part this paint was asked for (a scroll may expose a strip
+    // alone). After the paint, whose pictures tell the loader in document order that they are
+    // drawn, so that the layout's order, the top one last, is the one that holds.
+    m_layout->markPicturesInView(shownRect());
     painter.resetTransform();
     paintFocus(painter, offset);
+}
+
+void MarkdownView::hideEvent(QHideEvent *event)
+{
+    QAbstractScrollArea::hideEvent(event);
+    // Nothing of the document shows: its pictures wait behind those of a view that does.
+    if (m_layout)
+        m_layout->markPicturesInView(QRectF());
 }
 
 void MarkdownView::resizeEvent(QResizeEvent *event)

@@ -166,6 +166,12 @@ void DefaultRemoteImageLoader::drawing(const QUrl &url)
         m_costlyWaiting.drawing(url);
 }
 
+void DefaultRemoteImageLoader::stoppedDrawing(const QUrl &url)
+{
+    // The queue moves only what it was told is drawn, which a load's end forgets.
+    m_costlyWaiting.stoppedDrawing(url);
+}
+
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
     Load &load = m_ongoing[url];

@@ -87,6 +87,7 @@ public:
     void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
                      QObject *context, Completion completion) override;
     void drawing(const QUrl &url) override;
+    void stoppedDrawing(const QUrl &url) override;
 
 private:
     struct Waiter

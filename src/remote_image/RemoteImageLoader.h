@@ -41,6 +41,10 @@ public:
     // loader that queues its work may take it before pictures asked for earlier or not drawn
     // lately. Does nothing by default.
     virtual void drawing(const QUrl &url) { Q_UNUSED(url); }
+    // The picture at `url`, told as being drawn earlier, has left the view (scrolled away, its
+    // view hidden or gone): a loader that queues its work may take it after pictures asked for
+    // and never drawn. Does nothing by default.
+    virtual void stoppedDrawing(const QUrl &url) { Q_UNUSED(url); }
 };
 
 } // namespace tolvaran::markdown

@@ -15,6 +15,11 @@ RemoteImageModel::RemoteImageModel(QObject *parent)
     connect(&m_settle, &QTimer::timeout, this, [this] { refreshPixels(); });
 }
 
+RemoteImageModel::~RemoteImageModel()
+{
+    setInView(false);
+}
+
 void RemoteImageModel::sourceChanged(const std::optional<ImageSource> &source)
 {
     if (source == m_source)
@@ -46,6 +51,19 @@ void RemoteImageModel::pixelsNeeded()
     // Whatever is on screen goes before the pictures scrolled past.
     if (m_source && m_loading)
         loader().drawing(m_source->url);
+}
+
+void RemoteImageModel::setInView(bool inView)
+{
+    const bool left = m_inView && !inView;
+    m_inView = inView;
+    // Only a load in flight matters to the loader, and its end forgets the picture again.
+    if (!m_source || !m_loading)
+        return;
+    if (inView)
+        loader().drawing(m_source->url);
+    else if (left)
+        loader().stoppedDrawing(m_source->url);
 }
 
 RemoteImageLoader &RemoteImageModel::loader() const

@@ -42,6 +42,9 @@ public:
     static constexpr std::chrono::milliseconds drawnSizeSettleTime{300};
 
     explicit RemoteImageModel(QObject *parent = nullptr);
+    // Gone while in view, its load in flight, the picture leaves the view: the load goes on
+    // (filling the cache) behind those of the pictures shown.
+    ~RemoteImageModel() override;
 
     const std::optional<ImageSource> &source() const { return m_source; }
     // After releasePixels, a success whose image is null.
@@ -76,6 +79,12 @@ public:
     // nothing to draw meanwhile), also after such a load failed, and a load in flight goes
     // before those of pictures not drawn lately (RemoteImageLoader::drawing).
     void pixelsNeeded();
+    // Whether the view shows the image's place: told at each paint while it does, also while
+    // the image takes no room (its first load running), and once when it no longer does
+    // (scrolled away, the view hidden). A load in flight while in view goes before those of
+    // pictures not in view (RemoteImageLoader::drawing), and one that leaves the view behind
+    // those of pictures never shown (RemoteImageLoader::stoppedDrawing).
+    void setInView(bool inView);
     // The bytes of the pixels held.
     qint64 heldBytes() const;
 
@@ -103,6 +112,7 @@ private:
     // its own, so only the last load asked for publishes.
     quint64 m_generation = 0;
     bool m_loading = false;
+    bool m_inView = false;
     QSize m_drawnSize;
     // The drawn size the last load asked for, and the whole picture's size it brought.
     QSize m_requestedSize;

@@ -270,6 +270,98 @@ TEST(PicturePixels, aWindowDraggedWiderLoadsPixelsOnceForThePicturesOnScreen)
     EXPECT_FALSE(asked.isEmpty());
 }
 
+TEST(PicturePixels, aPictureStillLoadingIsInViewWhereItsPlaceShowsAndLeavesItWhenPassed)
+{
+    // Loads held: each picture takes no room, below one taller than the view; the top one
+    // first.
+    ManualRemoteImageLoader loader;
+    MarkdownView view;
+    view.setRemoteImageLoader(&loader);
+    view.resize(600, 300);
+    view.show();
+    constexpr int count = 6;
+    const auto url = [](int i) {
+        return QUrl(QStringLiteral("https://pictures.invalid/%1.png").arg(i));
+    };
+    QString markdown;
+    for (int i = 0; i < count; ++i) {
+        markdown += QStringLiteral("![p%1](%2)\n\n```\n").arg(i).arg(url(i).toString());
+        for (int line = 0; line < 40; ++line)
+            markdown += QStringLiteral("line %1\n").arg(line);
+        markdown += QStringLiteral("```\n\n");
+    }
+    view.setContent(MarkdownContent(markdown));
+    ASSERT_TRUE(waitUntil([&] {
+        return view.documentLayout()->isComplete() && picturesOf(view).size() == count;
+    }));
+    const RemoteImageItem &top = *picturesOf(view)[0];
+    ASSERT_TRUE(top.size().isEmpty());
+    view.viewport()->repaint();
+    EXPECT_TRUE(loader.drawn.contains(url(0)));
+    EXPECT_FALSE(loader.drawn.contains(url(1)));
+
+    // Read down a page at a time: each picture is in view on its page, and leaves it after.
+    QScrollBar *bar = view.verticalScrollBar();
+    for (int at = 0; at <= bar->maximum(); at += bar->pageStep()) {
+        bar->setValue(at);
+        view.viewport()->repaint();
+    }
+    for (int i = 0; i < count; ++i)
+        EXPECT_TRUE(loader.drawn.contains(url(i))) << i;
+    EXPECT_TRUE(loader.left.contains(url(0)));
+
+    // Back at the top, the top picture, without room still, is in view again, told last of
+    // all: it goes before those drawn earlier.
+    loader.drawn.clear();
+    bar->setValue(0);
+    view.viewport()->repaint();
+    EXPECT_TRUE(top.size().isEmpty());
+    ASSERT_FALSE(loader.drawn.isEmpty());
+    EXPECT_EQ(loader.drawn.last(), url(0));
+
+    // Hidden, the view shows none of its pictures.
+    loader.left.clear();
+    view.hide();
+    EXPECT_EQ(loader.left, QList<QUrl>{url(0)});
+}
+
+TEST(PicturePixels, aPictureMovedDownOutOfViewByOneArrivingAboveItHasNotLeftIt)
+{
+    ManualRemoteImageLoader loader;
+    MarkdownView view;
+    view.setRemoteImageLoader(&loader);
+    view.resize(600, 300);
+    view.show();
+    const QUrl above(QStringLiteral("https://pictures.invalid/above.png"));
+    const QUrl below(QStringLiteral("https://pictures.invalid/below.png"));
+    QString markdown = QStringLiteral("![above](%1)\n\n![below](%2)\n\n```\n")
+                           .arg(above.toString(), below.toString());
+    for (int line = 0; line < 40; ++line)
+        markdown += QStringLiteral("line %1\n").arg(line);
+    view.setContent(MarkdownContent(markdown + QStringLiteral("```\n")));
+    ASSERT_TRUE(waitUntil([&] {
+        return view.documentLayout()->isComplete() && loader.calls.size() == 2;
+    }));
+    view.viewport()->repaint();
+    ASSERT_TRUE(loader.drawn.contains(below));
+
+    // The one above arrives taller than the view, the reader still at the top.
+    const qsizetype first = loader.calls[0].url == above ? 0 : 1;
+    loader.completeWithPicture(first, {500, 600}, Qt::red);
+    ASSERT_TRUE(waitUntil([&] {
+        view.viewport()->repaint();
+        const auto placed = placedOfType<RemoteImageItem>(*view.documentLayout());
+        return placed.size() == 2 && placed[1].second.y() > view.viewport()->height();
+    }));
+    EXPECT_TRUE(loader.left.isEmpty());
+
+    // Passed, it has.
+    QScrollBar *bar = view.verticalScrollBar();
+    bar->setValue(bar->maximum());
+    view.viewport()->repaint();
+    EXPECT_EQ(loader.left, QList<QUrl>{below});
+}
+
 TEST(PicturePixels, aPictureWhosePixelsFailToLoadAgainKeepsItsRoom)
 {
     const RemoteImageError unreachable{RemoteImageErrorKind::transferFailed, {}};

@@ -12,43 +12,59 @@ QUrl picture(const QString &name)
     return QUrl(QStringLiteral("file:///pictures/") + name);
 }
 
-// Adds a job per name that records its name when run.
-void add(CostlyDecodeQueue &queue, QStringList &ran, const QStringList &names)
+// Applies `step`, a verb and the pictures it names: "add" queues their decoding, a job that
+// records its name when run; "draw" and "leave" tell that they are drawn and that they left
+// the view; "forget" that their loads ended.
+void apply(CostlyDecodeQueue &queue, QStringList &ran, const QString &step)
 {
-    for (const QString &name : names)
-        queue.add(picture(name), [&ran, name](const std::stop_token &) { ran.append(name); });
+    QStringList names = step.split(u' ');
+    const QString verb = names.takeFirst();
+    for (const QString &name : std::as_const(names)) {
+        if (verb == QLatin1String("add"))
+            queue.add(picture(name), [&ran, name](const std::stop_token &) { ran.append(name); });
+        else if (verb == QLatin1String("draw"))
+            queue.drawing(picture(name));
+        else if (verb == QLatin1String("leave"))
+            queue.stoppedDrawing(picture(name));
+        else if (verb == QLatin1String("forget"))
+            queue.forget(picture(name));
+        else
+            FAIL() << "no such step: " << step.toStdString();
+    }
 }
 
-QStringList runAll(CostlyDecodeQueue &queue, QStringList &ran)
+TEST(CostlyDecodeQueue, picturesInViewGoFirstLatestDrawnFirstThenThoseNeverDrawnThenThoseLeft)
 {
-    while (const CostlyDecodeQueue::Job job = queue.takeNext())
-        job({});
-    return std::exchange(ran, {});
-}
-
-TEST(CostlyDecodeQueue, picturesBeingDrawnGoFirstTheLatestDrawnFirstThenTheRestAsAsked)
-{
-    CostlyDecodeQueue queue;
-    QStringList ran;
-    EXPECT_FALSE(queue.takeNext());
-
-    add(queue, ran, {"a", "b", "c", "d"});
-    EXPECT_EQ(runAll(queue, ran), QStringList({"a", "b", "c", "d"}));
-
-    // Read down past b and c, then back to a; e is drawn while it still reads from disk.
-    add(queue, ran, {"a", "b", "c", "d"});
-    queue.drawing(picture("b"));
-    queue.drawing(picture("c"));
-    queue.drawing(picture("e"));
-    queue.drawing(picture("a"));
-    add(queue, ran, {"e"});
-    EXPECT_EQ(runAll(queue, ran), QStringList({"a", "e", "c", "b", "d"}));
-
-    // A load that ended is forgotten: the next one waits its turn until it is drawn.
-    queue.forget(picture("a"));
-    queue.forget(picture("e"));
-    add(queue, ran, {"b", "a", "e"});
-    EXPECT_EQ(runAll(queue, ran), QStringList({"b", "a", "e"}));
+    const struct
+    {
+        const char *name;
+        QStringList steps;
+        QString order;
+    } rows[] = {
+        {"in the order asked", {"add a b c d"}, "a b c d"},
+        {"being drawn first, the latest drawn first, also one drawn before it is asked",
+         {"add a b c d", "draw b c e a", "add e"}, "a e c b d"},
+        {"a load that ended is forgotten: the next waits its turn until it is drawn",
+         {"draw b a", "forget a", "add a b"}, "b a"},
+        {"a picture never drawn before those drawn earlier that left the view, as asked",
+         {"add a b c d", "draw a b c", "leave b a"}, "c d a b"},
+        {"drawn again after it left, it is in view once more",
+         {"add a b c", "draw a", "leave a", "draw b a"}, "a b c"},
+        {"leaving tells nothing of a picture that was not drawn", {"add a b", "leave a"}, "a b"},
+        {"forgotten with its load, a picture that left waits as asked",
+         {"add a", "draw a", "leave a", "forget a", "add b"}, "a b"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        CostlyDecodeQueue queue;
+        QStringList ran;
+        EXPECT_FALSE(queue.takeNext());
+        for (const QString &step : row.steps)
+            apply(queue, ran, step);
+        while (const CostlyDecodeQueue::Job job = queue.takeNext())
+            job({});
+        EXPECT_EQ(ran.join(u' ').toStdString(), row.order.toStdString());
+    }
 }
 
 } // namespace

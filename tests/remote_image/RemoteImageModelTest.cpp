@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace tolvaran::markdown {
 
@@ -202,6 +203,30 @@ TEST(RemoteImageModel, keepsThePixelsOfTheSizeItIsDrawnAt)
     world.model.setDrawnSize({50, 25});
     ASSERT_TRUE(settled(world.model));
     EXPECT_EQ(world.loader.calls.size(), 5);
+}
+
+TEST(RemoteImageModel, aLoadInFlightIsInViewWhileShownAndLeavesOnceWhenScrolledAwayOrGone)
+{
+    ModelWorld world;
+    world.model.sourceChanged(sourceA);
+    // The first load runs while the picture takes no room: only the view knows where it is.
+    world.model.setInView(true);
+    world.model.setInView(false);
+    world.model.setInView(false);
+    // Loaded, it has nothing to wait for.
+    world.model.setInView(true);
+    world.loader.complete(0, filled({4, 4}, Qt::red));
+    world.model.setInView(false);
+
+    // A model gone while in view, its load in flight, has left the view; one out of view had.
+    for (const bool inView : {true, false}) {
+        auto model = std::make_unique<RemoteImageModel>();
+        model->setImageLoader(&world.loader);
+        model->sourceChanged(sourceB);
+        model->setInView(inView);
+    }
+    EXPECT_EQ(world.loader.drawn, (QList<QUrl>{sourceA.url, sourceA.url, sourceB.url}));
+    EXPECT_EQ(world.loader.left, (QList<QUrl>{sourceA.url, sourceB.url}));
 }
 
 TEST(RemoteImageModel, loadsPixelsForANewSizeOnlyOnceTheSizeHolds)

@@ -78,6 +78,12 @@ void RemoteImageItem::paint(const PaintContext &context, const QPointF &origin) 
     painter.restore();
 }
 
+void RemoteImageItem::setInView(bool inView)
+{
+    if (m_model)
+        m_model->setInView(inView);
+}
+
 void RemoteImageItem::imageChanged()
 {
     const RemoteImageState &state = m_model->image();

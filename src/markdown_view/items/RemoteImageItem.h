@@ -37,6 +37,9 @@ public:
     const RemoteImageModel *model() const { return m_model.get(); }
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
+    // Whether the view shows the item's place, which it has before the picture takes room
+    // (see RemoteImageModel::setInView); told by the document's layout.
+    void setInView(bool inView);
 
 protected:
     QSizeF doLayout(qreal width) override;

@@ -28,6 +28,7 @@ public:
     void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
                      QObject *context, Completion completion) override;
     void drawing(const QUrl &url) override { drawn.append(url); }
+    void stoppedDrawing(const QUrl &url) override { left.append(url); }
 
     // Completes request number `index` (in the order they came) with `result`, unless the
     // caller's context is gone.
@@ -37,8 +38,10 @@ public:
     void completeWithPicture(qsizetype index, QSize pictureSize, const QColor &colour) const;
 
     QList<Call> calls;
-    // The addresses the callers said they were drawing, in order.
+    // The addresses the callers said they were drawing, and those they said had left the
+    // view, each in order.
     QList<QUrl> drawn;
+    QList<QUrl> left;
 };
 
 } // namespace tolvaran::fixtures
