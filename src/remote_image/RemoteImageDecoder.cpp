@@ -1,7 +1,7 @@
 #include "remote_image/RemoteImageDecoder.h"
 
-#include "remote_image/DeepPngReader.h"
 #include "remote_image/DrawingCost.h"
+#include "remote_image/PngReader.h"
 #include "remote_image/SvgRasterizer.h"
 #include "remote_image/SvgSource.h"
 
@@ -89,11 +89,9 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
             SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
-    if (DeepPngReader::handles(image.bytes)) {
-        const QImage whole = DeepPngReader::read(image.bytes, m_limits.maximumPixels);
-        if (whole.isNull())
-            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-        return fitted(DecodedImage(whole), maximumSize);
+    if (PngReader::handles(image.bytes)) {
+        const RemoteImageResult whole = PngReader::read(image.bytes, m_limits.maximumPixels, stop);
+        return whole.succeeded() ? fitted(whole.decoded(), maximumSize) : whole;
     }
     QBuffer buffer;
     buffer.setData(image.bytes);

@@ -4,8 +4,8 @@
 
 namespace tolvaran::markdown {
 
-// Network access that notes how many bytes each answer delivered to its reader: the most any
-// one reply has taken in so far.
+// Network access that notes how many bytes each answer delivered to its reader (the most any
+// one reply has taken in so far) and how many answers came whole.
 class CountingSession final : public QNetworkAccessManager
 {
     Q_OBJECT
@@ -14,6 +14,7 @@ public:
     using QNetworkAccessManager::QNetworkAccessManager;
 
     qint64 largestDownload() const { return m_largestDownload; }
+    int completedDownloads() const { return m_completedDownloads; }
 
 protected:
     QNetworkReply *createRequest(Operation operation, const QNetworkRequest &request,
@@ -21,6 +22,7 @@ protected:
 
 private:
     qint64 m_largestDownload = 0;
+    int m_completedDownloads = 0;
 };
 
 } // namespace tolvaran::markdown

@@ -1,0 +1,160 @@
+#include "remote_image/PngReader.h"
+
+#include <png.h>
+
+#include <algorithm>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+constexpr int signatureBytes = 8;
+// How much of the file libpng is handed at a time. The stop is checked between pieces; a
+// piece inflates to at most the rows it holds, and libpng goes through what follows the last
+// row only as far as the end of its piece (checking its chunks' sums, inflating none of it).
+constexpr qsizetype pieceBytes = 64 * 1024;
+
+// What libpng's callbacks fill in, reached through its progressive pointer.
+struct Reading
+{
+    qint64 maximumPixels = 0;
+    bool tooLarge = false;
+    bool interlaced = false;
+    // Set aside once the header is read and found within the limit.
+    QImage image;
+    uchar *bits = nullptr;
+    qsizetype stride = 0;
+    int height = 0;
+};
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// libpng's own handler would print each error of a damaged file on the standard error too.
+[[noreturn]] void failQuietly(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+// libpng reports an error by jumping back to the setjmp of feed(), out of libpng and the
+// callbacks below: none of them holds an object with a destructor while it calls libpng, so
+// that the jump skips nothing that must run.
+
+// Sets libpng's transformations to 8-bit BGRA, as QImage::Format_ARGB32 lays it out in memory.
+void setExpansion(png_structp png)
+{
+    png_set_scale_16(png);
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(png);
+    png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+#else
+    png_set_swap_alpha(png);
+    png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
+#endif
+}
+
+// Checks the header against the limit, sets the transformations and sets the pixels aside.
+void readHeader(png_structp png, png_infop info)
+{
+    auto *reading = static_cast<Reading *>(png_get_progressive_ptr(png));
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (qint64(width) * qint64(height) > reading->maximumPixels) {
+        reading->tooLarge = true;
+        png_error(png, "too many pixels");
+    }
+    const bool transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
+                             || png_get_valid(png, info, PNG_INFO_tRNS);
+    setExpansion(png);
+    reading->interlaced = png_set_interlace_handling(png) > 1;
+    png_read_update_info(png, info);
+    if (width == 0 || height == 0 || png_get_rowbytes(png, info) != png_size_t(width) * 4)
+        png_error(png, "unexpected row layout");
+    reading->image = QImage(int(width), int(height),
+                            transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (reading->image.isNull())
+        png_error(png, "no memory for the pixels");
+    reading->bits = reading->image.bits();
+    reading->stride = reading->image.bytesPerLine();
+    reading->height = int(height);
+}
+
+// An interlaced picture's rows come once a pass, each pass filling in more of their pixels.
+void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
+{
+    const auto *reading = static_cast<const Reading *>(png_get_progressive_ptr(png));
+    if (!reading->bits || !row || rowNumber >= png_uint_32(reading->height))
+        return;
+    png_progressive_combine_row(png, reading->bits + qsizetype(rowNumber) * reading->stride,
+                                row);
+}
+
+// Whether every row has come: libpng counts them through the last of its passes.
+bool allRowsRead(png_structp png, const Reading &reading)
+{
+    if (!reading.bits)
+        return false;
+    if (reading.interlaced)
+        return png_get_current_pass_number(png) >= 7;
+    return png_get_current_row_number(png) >= png_uint_32(reading.height);
+}
+
+// Hands libpng one piece of the file; false when it found the file damaged.
+bool feed(png_structp png, png_infop info, png_bytep piece, qsizetype length)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_process_data(png, info, piece, png_size_t(length));
+    return true;
+}
+
+} // namespace
+
+bool PngReader::handles(const QByteArray &bytes)
+{
+    return bytes.size() >= signatureBytes
+           && png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.constData()), 0,
+                          signatureBytes)
+                  == 0;
+}
+
+RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
+                                  const std::stop_token &stop)
+{
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    if (!png)
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    png_infop info = png_create_info_struct(png);
+    Reading reading;
+    reading.maximumPixels = maximumPixels;
+    png_set_progressive_read_fn(png, &reading, readHeader, readRow, nullptr);
+    // libpng takes the pieces as writable, but only reads them.
+    auto *file = reinterpret_cast<png_bytep>(const_cast<char *>(bytes.constData()));
+    bool intact = info != nullptr;
+    bool complete = false;
+    for (qsizetype offset = 0; intact && !complete && offset < bytes.size()
+                               && !stop.stop_requested();
+         offset += pieceBytes) {
+        intact = feed(png, info, file + offset, std::min(pieceBytes, bytes.size() - offset));
+        // Whatever follows the last row, damaged or not, takes nothing from the picture.
+        complete = allRowsRead(png, reading);
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (reading.tooLarge)
+        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+    if (!complete) {
+        return RemoteImageError{stop.stop_requested() && intact
+                                    ? RemoteImageErrorKind::abandoned
+                                    : RemoteImageErrorKind::cannotDecodeContentData,
+                                {}};
+    }
+    QImage image = std::move(reading.image);
+    // In place: shrinking would otherwise make a premultiplied copy of the whole picture.
+    if (image.hasAlphaChannel())
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return image;
+}
+
+} // namespace tolvaran::markdown
