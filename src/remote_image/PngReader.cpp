@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 
 namespace tolvaran::markdown {
 
@@ -20,10 +21,14 @@ struct Reading
     qint64 maximumPixels = 0;
     bool tooLarge = false;
     bool interlaced = false;
+    // Rows of one byte a pixel, looked up in `colours`, rather than BGRA from libpng.
+    bool lookedUp = false;
+    std::array<QRgb, 256> colours{};
     // Set aside once the header is read and found within the limit.
     QImage image;
     uchar *bits = nullptr;
     qsizetype stride = 0;
+    int width = 0;
     int height = 0;
 };
 
@@ -38,6 +43,48 @@ void ignoreWarning(png_structp, png_const_charp) {}
 // libpng reports an error by jumping back to the setjmp of feed(), out of libpng and the
 // callbacks below: none of them holds an object with a destructor while it calls libpng, so
 // that the jump skips nothing that must run.
+
+// A palette, or grey of up to 8 bits, as the premultiplied colour of each value. One lookup a
+// pixel rather than libpng's expansion to BGRA (three passes over each row) reads such a
+// picture a third faster, as fast as Qt's reader reads it at one byte a pixel. An interlaced
+// picture's passes would be combined at one byte a pixel, in rows the image does not hold:
+// those few take libpng's expansion. Returns whether the colours were set.
+bool setColourLookup(png_structp png, png_infop info, Reading *reading)
+{
+    const png_byte colourType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE || bitDepth > 8
+        || (colourType != PNG_COLOR_TYPE_PALETTE && colourType != PNG_COLOR_TYPE_GRAY))
+        return false;
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    png_color_16p transparentGrey = nullptr;
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_get_tRNS(png, info, &alphas, &alphaCount, &transparentGrey);
+    // Values a palette does not name are black, as libpng's expansion makes them.
+    reading->colours.fill(qRgb(0, 0, 0));
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp palette = nullptr;
+        int count = 0;
+        png_get_PLTE(png, info, &palette, &count);
+        for (int i = 0; i < std::min(count, 256); ++i) {
+            const int alpha = i < alphaCount ? alphas[i] : 0xff;
+            reading->colours[i] = qPremultiply(
+                qRgba(palette[i].red, palette[i].green, palette[i].blue, alpha));
+        }
+    } else {
+        const int largest = (1 << bitDepth) - 1;
+        for (int value = 0; value <= largest; ++value) {
+            const int grey = value * 255 / largest;
+            reading->colours[value] = transparentGrey && transparentGrey->gray == value
+                                          ? 0
+                                          : qRgb(grey, grey, grey);
+        }
+    }
+    // One byte a value, below 8 bits too.
+    png_set_packing(png);
+    return true;
+}
 
 // Sets libpng's transformations to 8-bit BGRA, as QImage::Format_ARGB32 lays it out in memory.
 void setExpansion(png_structp png)
@@ -66,17 +113,24 @@ void readHeader(png_structp png, png_infop info)
     }
     const bool transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
                              || png_get_valid(png, info, PNG_INFO_tRNS);
-    setExpansion(png);
+    reading->lookedUp = setColourLookup(png, info, reading);
+    if (!reading->lookedUp)
+        setExpansion(png);
     reading->interlaced = png_set_interlace_handling(png) > 1;
     png_read_update_info(png, info);
-    if (width == 0 || height == 0 || png_get_rowbytes(png, info) != png_size_t(width) * 4)
+    if (width == 0 || height == 0
+        || png_get_rowbytes(png, info) != png_size_t(width) * (reading->lookedUp ? 1 : 4))
         png_error(png, "unexpected row layout");
-    reading->image = QImage(int(width), int(height),
-                            transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    // Looked-up colours come premultiplied; libpng's expansion does not.
+    const QImage::Format format = !transparent        ? QImage::Format_RGB32
+                                  : reading->lookedUp ? QImage::Format_ARGB32_Premultiplied
+                                                      : QImage::Format_ARGB32;
+    reading->image = QImage(int(width), int(height), format);
     if (reading->image.isNull())
         png_error(png, "no memory for the pixels");
     reading->bits = reading->image.bits();
     reading->stride = reading->image.bytesPerLine();
+    reading->width = int(width);
     reading->height = int(height);
 }
 
@@ -86,8 +140,14 @@ void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
     const auto *reading = static_cast<const Reading *>(png_get_progressive_ptr(png));
     if (!reading->bits || !row || rowNumber >= png_uint_32(reading->height))
         return;
-    png_progressive_combine_row(png, reading->bits + qsizetype(rowNumber) * reading->stride,
-                                row);
+    uchar *line = reading->bits + qsizetype(rowNumber) * reading->stride;
+    if (!reading->lookedUp) {
+        png_progressive_combine_row(png, line, row);
+        return;
+    }
+    auto *pixels = reinterpret_cast<QRgb *>(line);
+    for (int x = 0; x < reading->width; ++x)
+        pixels[x] = reading->colours[row[x]];
 }
 
 // Whether every row has come: libpng counts them through the last of its passes.
@@ -152,7 +212,7 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
     }
     QImage image = std::move(reading.image);
     // In place: shrinking would otherwise make a premultiplied copy of the whole picture.
-    if (image.hasAlphaChannel())
+    if (image.format() == QImage::Format_ARGB32)
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
     return image;
 }
