@@ -10,6 +10,12 @@ namespace tolvaran::markdown {
 namespace {
 
 constexpr int signatureBytes = 8;
+// The header chunk comes first: its length and type, then the picture's width and height.
+constexpr int headerBytes = signatureBytes + 8 + 13;
+constexpr int widthOffset = signatureBytes + 8;
+// Chunks of compressed text and colour profiles: libpng would inflate each (up to 8 MB, of a
+// few kilobytes of file) to hand over what nothing here uses.
+constexpr png_byte unusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP";
 // How much of the file libpng is handed at a time. The stop is checked between pieces; a
 // piece inflates to at most the rows it holds, and libpng goes through what follows the last
 // row only as far as the end of its piece (checking its chunks' sums, inflating none of it).
@@ -179,6 +185,20 @@ bool PngReader::handles(const QByteArray &bytes)
                   == 0;
 }
 
+QSize PngReader::declaredSize(const QByteArray &bytes)
+{
+    if (!handles(bytes) || bytes.size() < headerBytes
+        || bytes.mid(signatureBytes, 8) != QByteArray("\0\0\0\x0dIHDR", 8))
+        return {};
+    const auto *header = reinterpret_cast<png_const_bytep>(bytes.constData()) + widthOffset;
+    const png_uint_32 width = png_get_uint_32(header);
+    const png_uint_32 height = png_get_uint_32(header + 4);
+    // PNG allows 31 bits a side.
+    if (width == 0 || height == 0 || width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX)
+        return {};
+    return QSize(int(width), int(height));
+}
+
 RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
                                   const std::stop_token &stop)
 {
@@ -190,6 +210,8 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
     Reading reading;
     reading.maximumPixels = maximumPixels;
     png_set_progressive_read_fn(png, &reading, readHeader, readRow, nullptr);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks,
+                                int(sizeof unusedChunks / 5));
     // libpng takes the pieces as writable, but only reads them.
     auto *file = reinterpret_cast<png_bytep>(const_cast<char *>(bytes.constData()));
     bool intact = info != nullptr;

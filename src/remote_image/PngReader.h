@@ -3,6 +3,7 @@
 #include "remote_image/RemoteImageResult.h"
 
 #include <QByteArray>
+#include <QSize>
 
 #include <stop_token>
 
@@ -20,12 +21,17 @@ namespace tolvaran::markdown {
 // last row to find its end: a file of a few megabytes can hold gigabytes of it, a minute of
 // work that nothing stops. Here libpng's progressive reader is handed the file a piece at a
 // time: it inflates nothing past the last row, and it is handed nothing more once the last
-// row is in or the stop is requested.
+// row is in or the stop is requested. Text and colour profiles, which nothing here shows, are
+// passed over without being inflated.
 class PngReader final
 {
 public:
     // Whether `bytes` begin as a PNG file.
     static bool handles(const QByteArray &bytes);
+    // The size its header declares, read from the first chunk alone (Qt's reader, asked the
+    // size, inflates every text chunk before the image data); invalid where `bytes` do not
+    // begin with a PNG header of a picture at least a pixel each way.
+    static QSize declaredSize(const QByteArray &bytes);
     // The whole picture. imageTooLarge where it holds more than `maximumPixels` (known from its
     // header, before any memory is set aside for it), abandoned when `stop` was requested
     // before its last row, cannotDecodeContentData where the file is damaged or its image data

@@ -53,6 +53,16 @@ RemoteImageDecoder::RemoteImageDecoder(RemoteImageDecodeLimits limits)
 std::variant<PreparedRemoteImage, RemoteImageError>
 RemoteImageDecoder::prepare(const QByteArray &bytes) const
 {
+    // Not Qt's reader, which inflates a PNG's text chunks to tell its size.
+    if (PngReader::handles(bytes)) {
+        const QSize declared = PngReader::declaredSize(bytes);
+        if (!declared.isValid())
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        if (exceedsBudget(declared, m_limits.maximumPixels))
+            return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+        return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, bytes,
+                                   qint64(declared.width()) * declared.height(), 0};
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

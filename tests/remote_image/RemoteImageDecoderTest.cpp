@@ -210,6 +210,8 @@ TEST(RemoteImageDecoder, pngInflatesNoMoreThanItsRows)
          pastTheRows({1024, 1024}, 8)},
         {"1024 x 1024 at 16 bits, a gibibyte past its rows", {1024, 1024}, 16,
          pastTheRows({1024, 1024}, 16)},
+        {"256 x 4 after text inflating to a gibibyte", {256, 4}, 8,
+         fixtures::pngWithCompressedText({256, 4}, gibibyte)},
     };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {

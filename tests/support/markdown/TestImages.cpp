@@ -222,6 +222,17 @@ QByteArray pngWithImageData(QSize size, int bitsPerChannel, qint64 inflatedBytes
            + imageDataChunks(deflatedZeros(inflatedBytes)) + chunk("IEND", {});
 }
 
+QByteArray pngWithCompressedText(QSize size, qint64 textBytes)
+{
+    // Under the most libpng inflates of one chunk (8,000,000 bytes), so each is inflated whole.
+    constexpr qint64 chunkText = 7 * 1024 * 1024;
+    QByteArray png = pngSignature + pngHeader(size, 8, pngRgba, false);
+    const QByteArray text = "Comment" + QByteArray(2, '\0') + deflatedZeros(chunkText);
+    for (qint64 inflated = 0; inflated < textBytes; inflated += chunkText)
+        png += chunk("zTXt", text);
+    return png + imageDataChunks(deflatedZeros(pngRowBytes(size, 8))) + chunk("IEND", {});
+}
+
 QByteArray pngOfSamples(QSize size, int colourType, int bitDepth, bool transparentColour,
                         bool interlaced)
 {

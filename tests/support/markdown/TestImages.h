@@ -50,6 +50,10 @@ QByteArray pngOfSamples(QSize size, int colourType, int bitDepth, bool transpare
 QByteArray pngWithImageData(QSize size, int bitsPerChannel, qint64 inflatedBytes);
 // The bytes that the rows of such a picture inflate to: a filter byte and the pixels of each.
 qint64 pngRowBytes(QSize size, int bitsPerChannel);
+// A well-formed PNG of `size` at 8 bits a channel, its rows as pngWithImageData makes them,
+// after compressed text chunks that inflate to `textBytes` in all: a megabyte of file a
+// gibibyte.
+QByteArray pngWithCompressedText(QSize size, qint64 textBytes);
 
 // An SVG of `size` holding `count` translucent circles that each cover the whole picture:
 // a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
