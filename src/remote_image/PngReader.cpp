@@ -1,9 +1,14 @@
 #include "remote_image/PngReader.h"
 
+#include "remote_image/RowShrinker.h"
+
 #include <png.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace tolvaran::markdown {
 
@@ -24,18 +29,21 @@ constexpr qsizetype pieceBytes = 64 * 1024;
 // What libpng's callbacks fill in, reached through its progressive pointer.
 struct Reading
 {
-    qint64 maximumPixels = 0;
-    bool tooLarge = false;
+    // The size the header declares, checked against the limit before anything is read.
+    QSize declared;
+    bool started = false;
     bool interlaced = false;
+    bool transparent = false;
     // Rows of one byte a pixel, looked up in `colours`, rather than BGRA from libpng.
     bool lookedUp = false;
     std::array<QRgb, 256> colours{};
-    // Set aside once the header is read and found within the limit.
+    // Rows shrunk as they come into `shrinker`, by way of `row`; or else the whole picture,
+    // set aside once the header is read.
+    RowShrinker *shrinker = nullptr;
+    QRgb *row = nullptr;
     QImage image;
     uchar *bits = nullptr;
     qsizetype stride = 0;
-    int width = 0;
-    int height = 0;
 };
 
 void ignoreWarning(png_structp, png_const_charp) {}
@@ -107,63 +115,78 @@ void setExpansion(png_structp png)
 #endif
 }
 
-// Checks the header against the limit, sets the transformations and sets the pixels aside.
+// Sets the transformations, and the pixels aside where the picture is read whole.
 void readHeader(png_structp png, png_infop info)
 {
     auto *reading = static_cast<Reading *>(png_get_progressive_ptr(png));
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    if (qint64(width) * qint64(height) > reading->maximumPixels) {
-        reading->tooLarge = true;
-        png_error(png, "too many pixels");
-    }
-    const bool transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
-                             || png_get_valid(png, info, PNG_INFO_tRNS);
+    if (QSize(int(png_get_image_width(png, info)), int(png_get_image_height(png, info)))
+        != reading->declared)
+        png_error(png, "not the size declared");
+    reading->transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
+                           || png_get_valid(png, info, PNG_INFO_tRNS);
     reading->lookedUp = setColourLookup(png, info, reading);
     if (!reading->lookedUp)
         setExpansion(png);
     reading->interlaced = png_set_interlace_handling(png) > 1;
     png_read_update_info(png, info);
-    if (width == 0 || height == 0
-        || png_get_rowbytes(png, info) != png_size_t(width) * (reading->lookedUp ? 1 : 4))
+    const int width = reading->declared.width();
+    if (png_get_rowbytes(png, info) != png_size_t(width) * (reading->lookedUp ? 1 : 4))
         png_error(png, "unexpected row layout");
+    // An interlaced picture's rows come once a pass, each pass filling in more of their
+    // pixels: it is read whole, for the caller to shrink.
+    if (reading->interlaced)
+        reading->shrinker = nullptr;
+    reading->started = true;
+    if (reading->shrinker)
+        return;
     // Looked-up colours come premultiplied; libpng's expansion does not.
-    const QImage::Format format = !transparent        ? QImage::Format_RGB32
-                                  : reading->lookedUp ? QImage::Format_ARGB32_Premultiplied
-                                                      : QImage::Format_ARGB32;
-    reading->image = QImage(int(width), int(height), format);
+    const QImage::Format format = !reading->transparent ? QImage::Format_RGB32
+                                  : reading->lookedUp   ? QImage::Format_ARGB32_Premultiplied
+                                                        : QImage::Format_ARGB32;
+    reading->image = QImage(reading->declared, format);
     if (reading->image.isNull())
         png_error(png, "no memory for the pixels");
     reading->bits = reading->image.bits();
     reading->stride = reading->image.bytesPerLine();
-    reading->width = int(width);
-    reading->height = int(height);
 }
 
-// An interlaced picture's rows come once a pass, each pass filling in more of their pixels.
 void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
 {
     const auto *reading = static_cast<const Reading *>(png_get_progressive_ptr(png));
-    if (!reading->bits || !row || rowNumber >= png_uint_32(reading->height))
+    const int width = reading->declared.width();
+    if (!reading->started || !row || rowNumber >= png_uint_32(reading->declared.height()))
         return;
-    uchar *line = reading->bits + qsizetype(rowNumber) * reading->stride;
-    if (!reading->lookedUp) {
-        png_progressive_combine_row(png, line, row);
+    if (!reading->shrinker && !reading->lookedUp) {
+        png_progressive_combine_row(png, reading->bits + qsizetype(rowNumber) * reading->stride,
+                                    row);
         return;
     }
-    auto *pixels = reinterpret_cast<QRgb *>(line);
-    for (int x = 0; x < reading->width; ++x)
-        pixels[x] = reading->colours[row[x]];
+    QRgb *pixels = reading->shrinker
+                       ? reading->row
+                       : reinterpret_cast<QRgb *>(reading->bits
+                                                  + qsizetype(rowNumber) * reading->stride);
+    if (reading->lookedUp) {
+        for (int x = 0; x < width; ++x)
+            pixels[x] = reading->colours[row[x]];
+    } else {
+        std::memcpy(pixels, row, size_t(width) * sizeof(QRgb));
+        if (reading->transparent) {
+            for (int x = 0; x < width; ++x)
+                pixels[x] = qPremultiply(pixels[x]);
+        }
+    }
+    if (reading->shrinker)
+        reading->shrinker->addRow(pixels);
 }
 
 // Whether every row has come: libpng counts them through the last of its passes.
 bool allRowsRead(png_structp png, const Reading &reading)
 {
-    if (!reading.bits)
+    if (!reading.started)
         return false;
     if (reading.interlaced)
         return png_get_current_pass_number(png) >= 7;
-    return png_get_current_row_number(png) >= png_uint_32(reading.height);
+    return png_get_current_row_number(png) >= png_uint_32(reading.declared.height());
 }
 
 // Hands libpng one piece of the file; false when it found the file damaged.
@@ -200,15 +223,32 @@ QSize PngReader::declaredSize(const QByteArray &bytes)
 }
 
 RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
-                                  const std::stop_token &stop)
+                                  QSize maximumSize, const std::stop_token &stop)
 {
+    Reading reading;
+    reading.declared = declaredSize(bytes);
+    if (!reading.declared.isValid())
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    if (qint64(reading.declared.width()) * reading.declared.height() > maximumPixels)
+        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+    // Set aside here rather than in libpng's callbacks, which nothing thrown may leave.
+    const QSize fitted = fittedPictureSize(reading.declared, maximumSize);
+    std::optional<RowShrinker> shrinker;
+    std::vector<QRgb> row;
+    if (fitted != reading.declared && RowShrinker::holdsLess(reading.declared, fitted)) {
+        shrinker.emplace(reading.declared, fitted);
+        if (shrinker->isNull())
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        row.resize(size_t(reading.declared.width()));
+        reading.shrinker = &*shrinker;
+        reading.row = row.data();
+    }
+
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
     if (!png)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     png_infop info = png_create_info_struct(png);
-    Reading reading;
-    reading.maximumPixels = maximumPixels;
     png_set_progressive_read_fn(png, &reading, readHeader, readRow, nullptr);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks,
                                 int(sizeof unusedChunks / 5));
@@ -224,19 +264,21 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
         complete = allRowsRead(png, reading);
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    if (reading.tooLarge)
-        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
     if (!complete) {
         return RemoteImageError{stop.stop_requested() && intact
                                     ? RemoteImageErrorKind::abandoned
                                     : RemoteImageErrorKind::cannotDecodeContentData,
                                 {}};
     }
-    QImage image = std::move(reading.image);
+    QImage image = reading.shrinker ? reading.shrinker->take() : std::move(reading.image);
     // In place: shrinking would otherwise make a premultiplied copy of the whole picture.
     if (image.format() == QImage::Format_ARGB32)
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    return image;
+    // Shrunk opaque pixels stay opaque, and premultiplied they are laid out as RGB32.
+    if (!reading.transparent)
+        image.reinterpretAsFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(double(image.width()) / reading.declared.width());
+    return DecodedImage(std::move(image), reading.declared);
 }
 
 } // namespace tolvaran::markdown

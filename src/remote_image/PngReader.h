@@ -32,14 +32,17 @@ public:
     // size, inflates every text chunk before the image data); invalid where `bytes` do not
     // begin with a PNG header of a picture at least a pixel each way.
     static QSize declaredSize(const QByteArray &bytes);
-    // The whole picture. imageTooLarge where it holds more than `maximumPixels` (known from its
-    // header, before any memory is set aside for it), abandoned when `stop` was requested
-    // before its last row, cannotDecodeContentData where the file is damaged or its image data
-    // ends before the last row: a part of a picture is not shown, so that a picture held from
-    // an earlier load stays drawn. What follows the last row is neither read nor checked, so a
-    // file cut short or damaged only past it shows whole.
+    // The picture, shrunk as it is read to fit within `maximumSize` (fittedPictureSize;
+    // invalid for the whole picture) with its pixels per picture pixel as their device pixel
+    // ratio; an interlaced picture comes whole, for the caller to shrink. imageTooLarge where
+    // it holds more than `maximumPixels` (known from its header, before any memory is set
+    // aside for it), abandoned when `stop` was requested before its last row,
+    // cannotDecodeContentData where the file is damaged or its image data ends before the
+    // last row: a part of a picture is not shown, so that a picture held from an earlier load
+    // stays drawn. What follows the last row is neither read nor checked, so a file cut short
+    // or damaged only past it shows whole.
     static RemoteImageResult read(const QByteArray &bytes, qint64 maximumPixels,
-                                  const std::stop_token &stop = {});
+                                  QSize maximumSize = {}, const std::stop_token &stop = {});
 };
 
 } // namespace tolvaran::markdown

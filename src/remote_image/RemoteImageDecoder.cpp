@@ -100,8 +100,10 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
     if (PngReader::handles(image.bytes)) {
-        const RemoteImageResult whole = PngReader::read(image.bytes, m_limits.maximumPixels, stop);
-        return whole.succeeded() ? fitted(whole.decoded(), maximumSize) : whole;
+        // Shrunk as it is read, unless it is interlaced.
+        const RemoteImageResult read =
+            PngReader::read(image.bytes, m_limits.maximumPixels, maximumSize, stop);
+        return read.succeeded() ? fitted(read.decoded(), maximumSize) : read;
     }
     QBuffer buffer;
     buffer.setData(image.bytes);

@@ -15,9 +15,9 @@ namespace tolvaran::markdown {
 // readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
 // SvgRasterizer, within RemoteImageDecodeLimits. A picture drawn smaller than it is decodes
 // to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes scaled, at a
-// fraction of the cost), an SVG drawn at its own size and then shrunk. PNG files are read by
-// PngReader: at 8 bits a channel whatever their depth, and no further into their image data
-// than their last row. Runs on any thread.
+// fraction of the cost, a PNG shrunk as its rows come), an SVG drawn at its own size and then
+// shrunk. PNG files are read by PngReader: at 8 bits a channel whatever their depth, and no
+// further into their image data than their last row. Runs on any thread.
 class RemoteImageDecoder final
 {
 public:

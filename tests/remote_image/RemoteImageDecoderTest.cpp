@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -316,6 +317,70 @@ TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
         EXPECT_EQ(result.image().hasAlphaChannel(), expected.hasAlphaChannel());
         EXPECT_EQ(result.image().depth(), 32);
         EXPECT_LE(largestDifference(result.image(), expected), 1);
+    }
+}
+
+// The picture shrunk to one pixel: the average of every pixel, premultiplied.
+QImage averageOf(const QImage &image)
+{
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    double sums[4] = {};
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        for (int x = 0; x < premultiplied.width(); ++x) {
+            const QRgb pixel = premultiplied.pixel(x, y);
+            sums[0] += qRed(pixel);
+            sums[1] += qGreen(pixel);
+            sums[2] += qBlue(pixel);
+            sums[3] += qAlpha(pixel);
+        }
+    }
+    const double count = double(premultiplied.width()) * premultiplied.height();
+    const auto average = [&](int channel) { return int(std::lround(sums[channel] / count)); };
+    QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+    pixel.setPixel(0, 0, qRgba(average(0), average(1), average(2), average(3)));
+    return pixel;
+}
+
+TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
+{
+    using fixtures::pngOfSamples;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } pictures[] = {
+        {"drawing at 8 bits", fixtures::pngOfDrawing({300, 200}, 8, "shrunk")},
+        {"drawing at 16 bits", fixtures::pngOfDrawing({300, 200}, 16, "shrunk")},
+        {"palette with tRNS", pngOfSamples({37, 23}, fixtures::pngPalette, 4, true, false)},
+        {"grey", pngOfSamples({37, 23}, fixtures::pngGrey, 8, false, false)},
+        {"rgb", pngOfSamples({37, 23}, fixtures::pngRgb, 8, false, false)},
+        // Read whole, then shrunk.
+        {"interlaced", pngOfSamples({37, 23}, fixtures::pngRgba, 8, false, true)},
+    };
+    const QSize maximumSizes[] = {{150, 100}, {97, 1000}, {36, 23}, {10, 7}, {1, 1}};
+    const RemoteImageDecoder decoder;
+    for (const auto &picture : pictures) {
+        const DecodedImage whole = decoder.decode(picture.bytes).decoded();
+        for (const QSize maximumSize : maximumSizes) {
+            SCOPED_TRACE(QStringLiteral("%1 within %2 x %3")
+                             .arg(QLatin1String(picture.name))
+                             .arg(maximumSize.width())
+                             .arg(maximumSize.height())
+                             .toStdString());
+            const DecodedImage shrunk = RemoteImageDecoder::fitted(whole, maximumSize);
+            const RemoteImageResult result = decoder.decode(picture.bytes, {}, maximumSize);
+            ASSERT_TRUE(result.succeeded());
+            ASSERT_EQ(result.image().size(), shrunk.image.size());
+            EXPECT_EQ(result.decoded().pictureSize, whole.pictureSize);
+            EXPECT_EQ(result.image().devicePixelRatio(), shrunk.image.devicePixelRatio());
+            EXPECT_EQ(result.image().format(), shrunk.image.format());
+            // Within a level or two of Qt's smooth shrinking, which strays from the average
+            // where a picture shrinks to a pixel.
+            const QImage expected = result.image().size() == QSize(1, 1)
+                                        ? averageOf(whole.image)
+                                        : shrunk.image;
+            EXPECT_LE(largestDifference(result.image(), expected), 2);
+        }
     }
 }
 
