@@ -12,11 +12,18 @@ QUrl picture(const QString &name)
     return QUrl(QStringLiteral("file:///pictures/") + name);
 }
 
-// Adds a job per name that records its name when run.
+// Adds a job that records its name when run, asked `asked`-th.
+void add(CostlyDecodeQueue &queue, QStringList &ran, const QString &name, quint64 asked)
+{
+    queue.add(picture(name), asked, [&ran, name](const std::stop_token &) { ran.append(name); });
+}
+
+// Adds a job per name, asked in the order named, after those added before.
 void add(CostlyDecodeQueue &queue, QStringList &ran, const QStringList &names)
 {
+    static quint64 asked = 0;
     for (const QString &name : names)
-        queue.add(picture(name), [&ran, name](const std::stop_token &) { ran.append(name); });
+        add(queue, ran, name, ++asked);
 }
 
 QStringList runAll(CostlyDecodeQueue &queue, QStringList &ran)
@@ -49,6 +56,12 @@ TEST(CostlyDecodeQueue, picturesBeingDrawnGoFirstTheLatestDrawnFirstThenTheRestA
     queue.forget(picture("e"));
     add(queue, ran, {"b", "a", "e"});
     EXPECT_EQ(runAll(queue, ran), QStringList({"b", "a", "e"}));
+
+    // Read from disk side by side, pictures come in another order than asked.
+    add(queue, ran, "g", 1002);
+    add(queue, ran, "h", 1003);
+    add(queue, ran, "f", 1001);
+    EXPECT_EQ(runAll(queue, ran), QStringList({"f", "g", "h"}));
 }
 
 } // namespace
