@@ -1,5 +1,6 @@
 #include "remote_image/CostlyDecodeQueue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tolvaran::markdown {
@@ -13,10 +14,10 @@ constexpr quint64 neverDrawnRank = 1;
 
 } // namespace
 
-void CostlyDecodeQueue::add(const QUrl &url, Job job)
+void CostlyDecodeQueue::add(const QUrl &url, quint64 asked, Job job)
 {
     const std::lock_guard lock(m_mutex);
-    m_waiting.push_back({url, std::move(job)});
+    m_waiting.push_back({url, asked, std::move(job)});
 }
 
 quint64 CostlyDecodeQueue::rank(const QUrl &url) const
@@ -31,14 +32,12 @@ CostlyDecodeQueue::Job CostlyDecodeQueue::takeNext()
     const std::lock_guard lock(m_mutex);
     if (m_waiting.empty())
         return {};
-    auto next = m_waiting.begin();
-    quint64 highest = rank(next->url);
-    for (auto waiting = next + 1; waiting != m_waiting.end(); ++waiting) {
-        if (const quint64 waitingRank = rank(waiting->url); waitingRank > highest) {
-            highest = waitingRank;
-            next = waiting;
-        }
-    }
+    const auto goesBefore = [this](const Waiting &one, const Waiting &other) {
+        const quint64 oneRank = rank(one.url);
+        const quint64 otherRank = rank(other.url);
+        return oneRank != otherRank ? oneRank > otherRank : one.asked < other.asked;
+    };
+    const auto next = std::min_element(m_waiting.begin(), m_waiting.end(), goesBefore);
     Job job = std::move(next->job);
     m_waiting.erase(next);
     return job;

@@ -27,8 +27,9 @@ class CostlyDecodeQueue final
 public:
     using Job = std::function<void(const std::stop_token &stop)>;
 
-    // Queues the decoding of the picture at `url`.
-    void add(const QUrl &url, Job job);
+    // Queues the decoding of the picture at `url`, the `asked`-th asked for. Pictures are read
+    // and checked side by side before they come here, so they may come in another order.
+    void add(const QUrl &url, quint64 asked, Job job);
     // The job to run next, removed from the queue; none when it is empty.
     Job takeNext();
     // The picture at `url` is drawn now, waiting for its pixels: its decoding, queued or still
@@ -44,6 +45,7 @@ private:
     struct Waiting
     {
         QUrl url;
+        quint64 asked = 0;
         Job job;
     };
 
@@ -51,7 +53,6 @@ private:
     quint64 rank(const QUrl &url) const;
 
     std::mutex m_mutex;
-    // In the order asked.
     std::vector<Waiting> m_waiting;
     // The pictures in view: when each was last drawn while it waited, on a clock of calls to
     // drawing().

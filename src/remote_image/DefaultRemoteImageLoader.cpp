@@ -375,8 +375,8 @@ void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, QSize max
     }
     const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
     if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
-        m_costlyWaiting.add(url, [this, image, maximumSize, url,
-                                  id](const std::stop_token &costlyStop) {
+        m_costlyWaiting.add(url, id, [this, image, maximumSize, url,
+                                      id](const std::stop_token &costlyStop) {
             finishLater(m_costlyDecoding, url, id,
                         m_decoder.decode(image, costlyStop, maximumSize));
         });

@@ -74,8 +74,9 @@ public:
     DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
                              QObject *parent = nullptr, RemoteImageDecodeLimits limits = {});
     // Abandons the downloads and the decoding, and calls no completion. Returns at once: a
-    // drawing in progress stops at its next step, and a raster picture within the pixel limit
-    // decodes in a fraction of a second.
+    // drawing in progress stops at its next step, a PNG's reading at its next piece of the
+    // file, and another raster picture within the pixel limit decodes in a fraction of a
+    // second.
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the

@@ -1,7 +1,7 @@
 #include "remote_image/RemoteImageDecoder.h"
 
-#include "remote_image/DeepPngReader.h"
 #include "remote_image/DrawingCost.h"
+#include "remote_image/PngReader.h"
 #include "remote_image/SvgRasterizer.h"
 #include "remote_image/SvgSource.h"
 
@@ -53,6 +53,16 @@ RemoteImageDecoder::RemoteImageDecoder(RemoteImageDecodeLimits limits)
 std::variant<PreparedRemoteImage, RemoteImageError>
 RemoteImageDecoder::prepare(const QByteArray &bytes) const
 {
+    // Not Qt's reader, which inflates a PNG's text chunks to tell its size.
+    if (PngReader::handles(bytes)) {
+        const QSize declared = PngReader::declaredSize(bytes);
+        if (!declared.isValid())
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        if (exceedsBudget(declared, m_limits.maximumPixels))
+            return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+        return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, bytes,
+                                   qint64(declared.width()) * declared.height(), 0};
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -89,11 +99,11 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
             SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
-    if (DeepPngReader::handles(image.bytes)) {
-        const QImage whole = DeepPngReader::read(image.bytes, m_limits.maximumPixels);
-        if (whole.isNull())
-            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-        return fitted(DecodedImage(whole), maximumSize);
+    if (PngReader::handles(image.bytes)) {
+        // Shrunk as it is read, unless it is interlaced.
+        const RemoteImageResult read =
+            PngReader::read(image.bytes, m_limits.maximumPixels, maximumSize, stop);
+        return read.succeeded() ? fitted(read.decoded(), maximumSize) : read;
     }
     QBuffer buffer;
     buffer.setData(image.bytes);

@@ -15,8 +15,9 @@ namespace tolvaran::markdown {
 // readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
 // SvgRasterizer, within RemoteImageDecodeLimits. A picture drawn smaller than it is decodes
 // to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes scaled, at a
-// fraction of the cost), an SVG drawn at its own size and then shrunk. PNG files of 16 bits a
-// channel are read at 8 (DeepPngReader). Runs on any thread.
+// fraction of the cost, a PNG shrunk as its rows come), an SVG drawn at its own size and then
+// shrunk. PNG files are read by PngReader: at 8 bits a channel whatever their depth, and no
+// further into their image data than their last row. Runs on any thread.
 class RemoteImageDecoder final
 {
 public:
@@ -34,7 +35,7 @@ public:
     // picture's declared size is checked here, an SVG's text made safe (SvgSource).
     std::variant<PreparedRemoteImage, RemoteImageError> prepare(const QByteArray &bytes) const;
     // Decodes a prepared picture to fit within `maximumSize` (fittedPictureSize; invalid for
-    // the whole picture); an SVG's drawing stops when `stop` is requested.
+    // the whole picture); an SVG's drawing and a PNG's reading stop when `stop` is requested.
     RemoteImageResult decode(const PreparedRemoteImage &image, const std::stop_token &stop = {},
                              QSize maximumSize = {}) const;
     // Both steps at once.

@@ -22,6 +22,11 @@ QNetworkReply *CountingSession::createRequest(Operation operation,
     connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received) {
         m_largestDownload = qMax(m_largestDownload, received);
     });
+    // A look in the disk cache that found nothing ends too, with an error.
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        if (reply->error() == QNetworkReply::NoError)
+            ++m_completedDownloads;
+    });
     return reply;
 }
 

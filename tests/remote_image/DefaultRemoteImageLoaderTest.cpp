@@ -16,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace tolvaran::markdown {
 namespace {
@@ -660,6 +663,49 @@ TEST(DefaultRemoteImageLoader, costlyDrawingsDoNotHoldUpOtherImages)
     ASSERT_TRUE(small);
     EXPECT_TRUE(small->succeeded());
     EXPECT_EQ(costlyOutcomes, 0);
+}
+
+TEST(DefaultRemoteImageLoader, pngDataPastTheLastRowHoldsUpNoOtherImage)
+{
+    LoaderWorld world;
+    // Under the download cap: about a minute of inflating each for a reader that goes on to
+    // the end of the data, and four keep both decoding threads busy with two waiting.
+    constexpr qint64 pastTheRows = qint64(15) << 30;
+    const struct
+    {
+        QSize size;
+        int bitsPerChannel;
+    } bombs[] = {{{256, 4}, 8}, {{256, 4}, 16}, {{1024, 1024}, 8}, {{1024, 1024}, 16}};
+    constexpr int bombCount = int(std::size(bombs));
+    std::optional<RemoteImageResult> outcomes[bombCount];
+    for (int i = 0; i < bombCount; ++i) {
+        const auto &[size, bitsPerChannel] = bombs[i];
+        const QByteArray bytes = fixtures::pngWithImageData(
+            size, bitsPerChannel, fixtures::pngRowBytes(size, bitsPerChannel) + pastTheRows);
+        ASSERT_LT(bytes.size(), DefaultRemoteImageLoader::maximumDownloadBytes);
+        const QString path = QStringLiteral("/bomb%1.png").arg(i);
+        world.server.setResponse(path, Response::ok(bytes, "image/png"));
+        world.loader.image(world.server.url(path), {}, nullptr,
+                           [&outcomes, i](const RemoteImageResult &result) {
+                               outcomes[i] = result;
+                           });
+    }
+    // Downloaded, so decoding (or waiting for a thread) before the small picture is asked.
+    ASSERT_TRUE(
+        fixtures::waitUntil([&] { return world.session.completedDownloads() == bombCount; }));
+
+    world.server.setResponse(imagePath, png({5, 5}));
+    const auto small = world.load(world.server.url(imagePath));
+    ASSERT_TRUE(small);
+    EXPECT_TRUE(small->succeeded());
+    ASSERT_TRUE(fixtures::waitUntil([&] {
+        return std::all_of(std::begin(outcomes), std::end(outcomes),
+                           [](const auto &outcome) { return outcome.has_value(); });
+    }));
+    for (int i = 0; i < bombCount; ++i) {
+        EXPECT_TRUE(outcomes[i]->succeeded());
+        EXPECT_EQ(outcomes[i]->image().size(), bombs[i].size);
+    }
 }
 
 TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)

@@ -7,13 +7,39 @@
 
 #include <QBuffer>
 
+#include <dlfcn.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <optional>
 #include <thread>
+
+namespace {
+
+// The bytes zlib inflated on this thread, for whichever caller (libpng and Qt's readers
+// included): the work a decode does, which a test can count where its time would depend on
+// the machine.
+thread_local qint64 inflatedOnThisThread = 0;
+
+} // namespace
+
+// Stands in for zlib's inflate for every caller in the program, the shared libraries too (the
+// program's own definition comes first where they look for it), and hands each call on to
+// zlib's, counting what it inflated.
+extern "C" int inflate(z_streamp stream, int flush)
+{
+    using Inflate = int (*)(z_streamp, int);
+    static const auto zlibInflate = reinterpret_cast<Inflate>(dlsym(RTLD_NEXT, "inflate"));
+    const uInt room = stream->avail_out;
+    const int result = zlibInflate(stream, flush);
+    inflatedOnThisThread += room - stream->avail_out;
+    return result;
+}
 
 namespace tolvaran::markdown {
 namespace {
@@ -41,10 +67,19 @@ QByteArray dataUrl(const QByteArray &type, const QByteArray &bytes)
     return "data:" + type + ";base64," + bytes.toBase64();
 }
 
+// A PNG without the end of its image data: its last 40 bytes, past the end chunk (12) and the
+// last chunk's checksum (4).
+QByteArray cutShort(const QByteArray &png)
+{
+    return png.left(png.size() - 40);
+}
+
 TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
 {
     const QSize budgetSide(4096, 4096);
     const QSize large(2048, 2048);
+    // The rows of a picture of 64 x 32, and 16 MiB more (16 KB of file).
+    const qint64 rowsAndMore = fixtures::pngRowBytes({64, 32}, 8) + (qint64(1) << 24);
     // A comment of 20 MB: text past the limit once inflated, a few kilobytes compressed.
     const QByteArray inflatesPastTheLimit =
         fixtures::gzipped(svgWith({10, 10}, "<!--" + QByteArray(20 * 1024 * 1024, ' ') + "-->"));
@@ -68,6 +103,21 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
          Kind::cannotDecodeContentData, {}},
         {"png cut short", fixtures::pngImage({30, 10}).left(20), false,
          Kind::cannotDecodeContentData, {}},
+        {"png cut short in its image data", cutShort(fixtures::pngOfDrawing({64, 32}, 8, "cut")),
+         false, Kind::cannotDecodeContentData, {}},
+        {"interlaced png cut short in its last pass",
+         cutShort(fixtures::pngOfSamples({37, 23}, fixtures::pngRgba, 8, false, true)), false,
+         Kind::cannotDecodeContentData, {}},
+        // Whole files whose image data ends halfway down the picture.
+        {"png whose data ends before its last row",
+         fixtures::pngWithImageData({64, 32}, 8, fixtures::pngRowBytes({64, 32}, 8) / 2), false,
+         Kind::cannotDecodeContentData, {}},
+        {"png at 16 bits a channel whose data ends before its last row",
+         fixtures::pngWithImageData({64, 32}, 16, fixtures::pngRowBytes({64, 32}, 16) / 2),
+         false, Kind::cannotDecodeContentData, {}},
+        // Nothing past the last row is read: the picture is whole.
+        {"png cut short past its last row",
+         cutShort(fixtures::pngWithImageData({64, 32}, 8, rowsAndMore)), false, {}, {64, 32}},
         {"png declaring 100000 x 100000", fixtures::pngDeclaringSize({100000, 100000}), false,
          Kind::imageTooLarge, {}},
         {"png declaring one row over the budget",
@@ -140,7 +190,75 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
     }
 }
 
-TEST(RemoteImageDecoder, pngOfSixteenBitsReadsAsQtsOwnReaderReadsIt)
+TEST(RemoteImageDecoder, pngInflatesNoMoreThanItsRows)
+{
+    constexpr qint64 gibibyte = qint64(1) << 30;
+    const auto pastTheRows = [](QSize size, int bitsPerChannel) {
+        return fixtures::pngWithImageData(
+            size, bitsPerChannel, fixtures::pngRowBytes(size, bitsPerChannel) + gibibyte);
+    };
+    const struct
+    {
+        const char *name;
+        QSize size;
+        int bitsPerChannel;
+        QByteArray bytes;
+    } rows[] = {
+        {"256 x 4 at 8 bits, a gibibyte past its rows", {256, 4}, 8, pastTheRows({256, 4}, 8)},
+        {"256 x 4 at 16 bits, a gibibyte past its rows", {256, 4}, 16,
+         pastTheRows({256, 4}, 16)},
+        {"1024 x 1024 at 8 bits, a gibibyte past its rows", {1024, 1024}, 8,
+         pastTheRows({1024, 1024}, 8)},
+        {"1024 x 1024 at 16 bits, a gibibyte past its rows", {1024, 1024}, 16,
+         pastTheRows({1024, 1024}, 16)},
+        {"256 x 4 after text inflating to a gibibyte", {256, 4}, 8,
+         fixtures::pngWithCompressedText({256, 4}, gibibyte)},
+    };
+    const RemoteImageDecoder decoder;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const qint64 rowBytes = fixtures::pngRowBytes(row.size, row.bitsPerChannel);
+        const qint64 inflatedBefore = inflatedOnThisThread;
+        const RemoteImageResult result = decoder.decode(row.bytes);
+        const qint64 inflated = inflatedOnThisThread - inflatedBefore;
+        ASSERT_TRUE(result.succeeded());
+        EXPECT_EQ(result.image().size(), row.size);
+        // The rows (so the count sees libpng's inflating), and at most as much again: what
+        // the picture declared.
+        EXPECT_GE(inflated, rowBytes);
+        EXPECT_LE(inflated, 2 * rowBytes);
+    }
+}
+
+QByteArray savedAsPng(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "PNG"));
+    return bytes;
+}
+
+// The largest difference of any channel of any pixel, compared as they are drawn
+// (premultiplied): taking the alpha back out of a faint pixel would lose its colour.
+int largestDifference(const QImage &one, const QImage &other)
+{
+    const QImage a = one.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage b = other.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q)),
+                                std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    }
+    return largest;
+}
+
+TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
 {
     QImage gradient(64, 48, QImage::Format_RGBA64);
     for (int y = 0; y < gradient.height(); ++y) {
@@ -148,37 +266,121 @@ TEST(RemoteImageDecoder, pngOfSixteenBitsReadsAsQtsOwnReaderReadsIt)
             gradient.setPixelColor(x, y, QColor::fromRgba64(x * 1000, y * 1300, 40000,
                                                             65535 - x * 500));
     }
+    using fixtures::pngOfSamples;
+    using fixtures::pngGrey, fixtures::pngRgb, fixtures::pngPalette, fixtures::pngGreyAlpha,
+        fixtures::pngRgba;
+    // Odd sides, so that the last byte of a packed row and the last interlace block are
+    // partly filled.
+    const QSize size(37, 23);
     const struct
     {
         const char *name;
-        QImage::Format format;
-    } rows[] = {{"with alpha", QImage::Format_RGBA64},
-                {"opaque", QImage::Format_RGBX64},
-                {"grey", QImage::Format_Grayscale16}};
+        QByteArray bytes;
+    } rows[] = {
+        {"16 bits with alpha", savedAsPng(gradient.convertToFormat(QImage::Format_RGBA64))},
+        {"16 bits opaque", savedAsPng(gradient.convertToFormat(QImage::Format_RGBX64))},
+        {"16 bits grey", savedAsPng(gradient.convertToFormat(QImage::Format_Grayscale16))},
+        {"palette", pngOfSamples(size, pngPalette, 8, false, false)},
+        {"palette with tRNS", pngOfSamples(size, pngPalette, 8, true, false)},
+        {"palette at 1 bit", pngOfSamples(size, pngPalette, 1, false, false)},
+        {"palette at 2 bits with tRNS", pngOfSamples(size, pngPalette, 2, true, false)},
+        {"palette at 4 bits", pngOfSamples(size, pngPalette, 4, false, false)},
+        {"grey at 1 bit", pngOfSamples(size, pngGrey, 1, false, false)},
+        {"grey at 2 bits", pngOfSamples(size, pngGrey, 2, false, false)},
+        {"grey at 4 bits with tRNS", pngOfSamples(size, pngGrey, 4, true, false)},
+        {"grey", pngOfSamples(size, pngGrey, 8, false, false)},
+        {"grey with tRNS", pngOfSamples(size, pngGrey, 8, true, false)},
+        {"grey at 16 bits with tRNS", pngOfSamples(size, pngGrey, 16, true, false)},
+        {"grey and alpha", pngOfSamples(size, pngGreyAlpha, 8, false, false)},
+        {"grey and alpha at 16 bits", pngOfSamples(size, pngGreyAlpha, 16, false, false)},
+        {"rgb", pngOfSamples(size, pngRgb, 8, false, false)},
+        {"rgb with tRNS", pngOfSamples(size, pngRgb, 8, true, false)},
+        {"rgba", pngOfSamples(size, pngRgba, 8, false, false)},
+        {"interlaced rgba", pngOfSamples(size, pngRgba, 8, false, true)},
+        {"interlaced rgb at 16 bits", pngOfSamples(size, pngRgb, 16, false, true)},
+        {"interlaced palette at 4 bits with tRNS", pngOfSamples(size, pngPalette, 4, true, true)},
+        {"interlaced grey at 1 bit", pngOfSamples(size, pngGrey, 1, false, true)},
+        // Pictures too small for some of the passes, which then hold no rows at all.
+        {"interlaced 1 x 1", pngOfSamples({1, 1}, pngRgba, 8, false, true)},
+        {"interlaced 3 x 1", pngOfSamples({3, 1}, pngRgba, 8, false, true)},
+        {"interlaced 1 x 6", pngOfSamples({1, 6}, pngGreyAlpha, 8, false, true)},
+        {"interlaced 5 x 2", pngOfSamples({5, 2}, pngPalette, 2, true, true)},
+    };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(gradient.convertToFormat(row.format).save(&buffer, "PNG"));
-        const QImage expected = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
-        const RemoteImageResult result = decoder.decode(bytes);
+        const QImage expected = QImage::fromData(row.bytes);
+        ASSERT_FALSE(expected.isNull());
+        const RemoteImageResult result = decoder.decode(row.bytes);
         ASSERT_TRUE(result.succeeded());
-        const QImage decoded = result.image().convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(decoded.size(), expected.size());
-        int largestDifference = 0;
-        for (int y = 0; y < expected.height(); ++y) {
-            for (int x = 0; x < expected.width(); ++x) {
-                const QRgb a = expected.pixel(x, y);
-                const QRgb b = decoded.pixel(x, y);
-                largestDifference = std::max({largestDifference, std::abs(qRed(a) - qRed(b)),
-                                              std::abs(qGreen(a) - qGreen(b)),
-                                              std::abs(qBlue(a) - qBlue(b)),
-                                              std::abs(qAlpha(a) - qAlpha(b))});
-            }
+        ASSERT_EQ(result.image().size(), expected.size());
+        EXPECT_EQ(result.image().hasAlphaChannel(), expected.hasAlphaChannel());
+        EXPECT_EQ(result.image().depth(), 32);
+        EXPECT_LE(largestDifference(result.image(), expected), 1);
+    }
+}
+
+// The picture shrunk to one pixel: the average of every pixel, premultiplied.
+QImage averageOf(const QImage &image)
+{
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    double sums[4] = {};
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        for (int x = 0; x < premultiplied.width(); ++x) {
+            const QRgb pixel = premultiplied.pixel(x, y);
+            sums[0] += qRed(pixel);
+            sums[1] += qGreen(pixel);
+            sums[2] += qBlue(pixel);
+            sums[3] += qAlpha(pixel);
         }
-        EXPECT_LE(largestDifference, 1);
+    }
+    const double count = double(premultiplied.width()) * premultiplied.height();
+    const auto average = [&](int channel) { return int(std::lround(sums[channel] / count)); };
+    QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+    pixel.setPixel(0, 0, qRgba(average(0), average(1), average(2), average(3)));
+    return pixel;
+}
+
+TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
+{
+    using fixtures::pngOfSamples;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } pictures[] = {
+        {"drawing at 8 bits", fixtures::pngOfDrawing({300, 200}, 8, "shrunk")},
+        {"drawing at 16 bits", fixtures::pngOfDrawing({300, 200}, 16, "shrunk")},
+        {"palette with tRNS", pngOfSamples({37, 23}, fixtures::pngPalette, 4, true, false)},
+        {"grey", pngOfSamples({37, 23}, fixtures::pngGrey, 8, false, false)},
+        {"rgb", pngOfSamples({37, 23}, fixtures::pngRgb, 8, false, false)},
+        // Read whole, then shrunk.
+        {"interlaced", pngOfSamples({37, 23}, fixtures::pngRgba, 8, false, true)},
+    };
+    const QSize maximumSizes[] = {{150, 100}, {97, 1000}, {36, 23}, {10, 7}, {1, 1}};
+    const RemoteImageDecoder decoder;
+    for (const auto &picture : pictures) {
+        const DecodedImage whole = decoder.decode(picture.bytes).decoded();
+        for (const QSize maximumSize : maximumSizes) {
+            SCOPED_TRACE(QStringLiteral("%1 within %2 x %3")
+                             .arg(QLatin1String(picture.name))
+                             .arg(maximumSize.width())
+                             .arg(maximumSize.height())
+                             .toStdString());
+            const DecodedImage shrunk = RemoteImageDecoder::fitted(whole, maximumSize);
+            const RemoteImageResult result = decoder.decode(picture.bytes, {}, maximumSize);
+            ASSERT_TRUE(result.succeeded());
+            ASSERT_EQ(result.image().size(), shrunk.image.size());
+            EXPECT_EQ(result.decoded().pictureSize, whole.pictureSize);
+            EXPECT_EQ(result.image().devicePixelRatio(), shrunk.image.devicePixelRatio());
+            EXPECT_EQ(result.image().format(), shrunk.image.format());
+            // Within a level or two of Qt's smooth shrinking, which strays from the average
+            // where a picture shrinks to a pixel.
+            const QImage expected = result.image().size() == QSize(1, 1)
+                                        ? averageOf(whole.image)
+                                        : shrunk.image;
+            EXPECT_LE(largestDifference(result.image(), expected), 2);
+        }
     }
 }
 
@@ -228,6 +430,16 @@ TEST(RemoteImageDecoder, stoppedDrawingIsAbandoned)
     worker.join();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->error().kind(), Kind::abandoned);
+}
+
+TEST(RemoteImageDecoder, stoppedPngReadingIsAbandoned)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    const RemoteImageResult result =
+        RemoteImageDecoder().decode(fixtures::pngImage({30, 10}), stop.get_token());
+    ASSERT_FALSE(result.succeeded());
+    EXPECT_EQ(result.error().kind(), Kind::abandoned);
 }
 
 } // namespace

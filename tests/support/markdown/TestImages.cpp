@@ -3,35 +3,24 @@
 #include <QBuffer>
 #include <QImage>
 #include <QLinearGradient>
+#include <QList>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <algorithm>
-#include <array>
+#include <span>
 
 namespace tolvaran::fixtures {
 
 namespace {
 
-// PNG's chunk checksum (CRC-32 of ISO 3309). Qt offers no public CRC-32, and these few lines
-// spare the fixtures a dependency on zlib's headers.
-quint32 crc32(const QByteArray &bytes)
+quint32 crc32Of(const QByteArray &bytes)
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> entries{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entries[n] = c;
-        }
-        return entries;
-    }();
-    quint32 c = 0xFFFFFFFFu;
-    for (const char byte : bytes)
-        c = table[(c ^ quint8(byte)) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return quint32(
+        crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
 }
 
 QByteArray bigEndian(quint32 value)
@@ -51,7 +40,84 @@ QByteArray littleEndian(quint32 value)
 QByteArray chunk(const QByteArray &type, const QByteArray &data)
 {
     const QByteArray body = type + data;
-    return bigEndian(quint32(data.size())) + body + bigEndian(crc32(body));
+    return bigEndian(quint32(data.size())) + body + bigEndian(crc32Of(body));
+}
+
+const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
+
+QByteArray pngHeader(QSize size, int bitDepth, int colourType, bool interlaced)
+{
+    QByteArray header = bigEndian(quint32(size.width())) + bigEndian(quint32(size.height()));
+    header += char(bitDepth);
+    header += char(colourType);
+    header += QByteArray(2, '\0'); // deflate, adaptive filtering
+    header += char(interlaced ? 1 : 0);
+    return chunk("IHDR", header);
+}
+
+// A zlib stream as the chunks of a PNG's image data: 64 KiB a chunk, as encoders write them.
+QByteArray imageDataChunks(const QByteArray &stream)
+{
+    constexpr qsizetype chunkBytes = 64 * 1024;
+    QByteArray chunks;
+    chunks.reserve(stream.size() + (stream.size() / chunkBytes + 1) * 12);
+    for (qsizetype at = 0; at < stream.size(); at += chunkBytes)
+        chunks += chunk("IDAT", stream.mid(at, chunkBytes));
+    return chunks;
+}
+
+// `count` zero bytes as a zlib stream, made of one deflated mebibyte of zeros written again
+// and again: each copy ends in a full flush, which leaves it on a byte boundary and referring
+// to nothing before it, so the copies follow one another as they are. Deflating every byte
+// would take about a second a gibibyte.
+QByteArray deflatedZeros(qint64 count)
+{
+    constexpr qint64 piece = 1024 * 1024;
+    const QByteArray zeros(piece, '\0');
+    const auto deflated = [&zeros](qint64 length, int flush) {
+        z_stream stream{};
+        // Raw deflate: the stream's header and checksum are written below, once.
+        deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9,
+                     Z_DEFAULT_STRATEGY);
+        QByteArray out(qsizetype(deflateBound(&stream, uLong(length))) + 64, '\0');
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
+        stream.avail_in = uInt(length);
+        stream.next_out = reinterpret_cast<Bytef *>(out.data());
+        stream.avail_out = uInt(out.size());
+        deflate(&stream, flush);
+        out.truncate(out.size() - qsizetype(stream.avail_out));
+        deflateEnd(&stream);
+        return out;
+    };
+    const QByteArray copy = deflated(piece, Z_FULL_FLUSH);
+    QByteArray stream("\x78\xda", 2); // deflate, a 32 KiB window, best compression
+    stream.reserve(qsizetype(count / piece + 1) * copy.size() + 64);
+    for (qint64 i = 0; i < count / piece; ++i)
+        stream += copy;
+    stream += deflated(count % piece, Z_FINISH);
+    // Adler-32 of zeros: the sum of the bytes stays 1, the sum of those sums grows by 1 a byte.
+    return stream + bigEndian(quint32((count % 65521) << 16) | 1u);
+}
+
+// The samples of one row of an interlace pass (or of the whole picture), packed as PNG packs
+// them: bit depths under 8 several to a byte, the first in the high bits; 16 big-endian.
+QByteArray packedRow(const QList<int> &samples, int bitDepth)
+{
+    QByteArray row;
+    if (bitDepth >= 8) {
+        for (const int sample : samples) {
+            if (bitDepth == 16)
+                row += char(sample >> 8);
+            row += char(sample & 0xff);
+        }
+        return row;
+    }
+    const int perByte = 8 / bitDepth;
+    row.fill('\0', (samples.size() + perByte - 1) / perByte);
+    for (qsizetype i = 0; i < samples.size(); ++i)
+        row[i / perByte] = char(quint8(row[i / perByte])
+                                | samples[i] << (8 - bitDepth * (i % perByte + 1)));
+    return row;
 }
 
 } // namespace
@@ -173,7 +239,87 @@ QByteArray gzipped(const QByteArray &bytes)
     const QByteArray zlib = qCompress(bytes, 9);
     const QByteArray deflated = zlib.mid(6, zlib.size() - 10);
     return QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff", 10) + deflated
-           + littleEndian(crc32(bytes)) + littleEndian(quint32(bytes.size()));
+           + littleEndian(crc32Of(bytes)) + littleEndian(quint32(bytes.size()));
+}
+
+qint64 pngRowBytes(QSize size, int bitsPerChannel)
+{
+    return qint64(size.height()) * (1 + qint64(size.width()) * 4 * bitsPerChannel / 8);
+}
+
+QByteArray pngWithImageData(QSize size, int bitsPerChannel, qint64 inflatedBytes)
+{
+    return pngSignature + pngHeader(size, bitsPerChannel, pngRgba, false)
+           + imageDataChunks(deflatedZeros(inflatedBytes)) + chunk("IEND", {});
+}
+
+QByteArray pngWithCompressedText(QSize size, qint64 textBytes)
+{
+    // Under the most libpng inflates of one chunk (8,000,000 bytes), so each is inflated whole.
+    constexpr qint64 chunkText = 7 * 1024 * 1024;
+    QByteArray png = pngSignature + pngHeader(size, 8, pngRgba, false);
+    const QByteArray text = "Comment" + QByteArray(2, '\0') + deflatedZeros(chunkText);
+    for (qint64 inflated = 0; inflated < textBytes; inflated += chunkText)
+        png += chunk("zTXt", text);
+    return png + imageDataChunks(deflatedZeros(pngRowBytes(size, 8))) + chunk("IEND", {});
+}
+
+QByteArray pngOfSamples(QSize size, int colourType, int bitDepth, bool transparentColour,
+                        bool interlaced)
+{
+    const int channels = colourType == pngRgb ? 3
+                         : colourType == pngGreyAlpha ? 2
+                         : colourType == pngRgba ? 4 : 1;
+    const int maximum = (1 << bitDepth) - 1;
+    // Every value a sample can hold turns up, scattered, on a picture of a few hundred pixels.
+    const auto sample = [maximum](int x, int y, int channel) {
+        return int((quint32(x * 37 + y * 101 + channel * 59) * 2654435761u) >> 9) & maximum;
+    };
+    QByteArray png = pngSignature + pngHeader(size, bitDepth, colourType, interlaced);
+    if (colourType == pngPalette) {
+        QByteArray colours;
+        QByteArray alphas;
+        for (int i = 0; i <= maximum; ++i) {
+            colours += char(i * 53);
+            colours += char(i * 97 + 20);
+            colours += char(i * 31 + 200);
+            alphas += char(i * 67);
+        }
+        png += chunk("PLTE", colours);
+        if (transparentColour)
+            png += chunk("tRNS", alphas);
+    } else if (transparentColour) {
+        // The colour of the first pixel, which turns up elsewhere too, drawn transparent.
+        QByteArray colour;
+        for (int channel = 0; channel < channels; ++channel)
+            colour += bigEndian(quint32(sample(0, 0, channel))).right(2);
+        png += chunk("tRNS", colour);
+    }
+    // Adam7's passes: where each starts and how far apart its pixels are, down and across.
+    struct Pass
+    {
+        int top, left, down, across;
+    };
+    static constexpr Pass adam7[] = {{0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0, 2, 4, 4},
+                                     {2, 0, 4, 2}, {0, 1, 2, 2}, {1, 0, 2, 1}};
+    static constexpr Pass whole[] = {{0, 0, 1, 1}};
+    QByteArray rows;
+    for (const Pass &pass : interlaced ? std::span<const Pass>(adam7) : std::span(whole)) {
+        // A pass with no pixels has no rows, not even their filter bytes.
+        if (pass.left >= size.width())
+            continue;
+        for (int y = pass.top; y < size.height(); y += pass.down) {
+            QList<int> samples;
+            for (int x = pass.left; x < size.width(); x += pass.across) {
+                for (int channel = 0; channel < channels; ++channel)
+                    samples += sample(x, y, channel);
+            }
+            rows += '\0'; // no filter
+            rows += packedRow(samples, bitDepth);
+        }
+    }
+    // qCompress writes a four-byte length of its own before the zlib stream.
+    return png + imageDataChunks(qCompress(rows, 9).mid(4)) + chunk("IEND", {});
 }
 
 } // namespace tolvaran::fixtures

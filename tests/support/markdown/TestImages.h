@@ -33,6 +33,35 @@ QByteArray svgImage(QSize size, QColor colour = Qt::blue);
 // header sets aside width × height × 4 bytes for it.
 QByteArray pngDeclaringSize(QSize declared);
 
+// PNG's colour types, as its header names them.
+inline constexpr int pngGrey = 0;
+inline constexpr int pngRgb = 2;
+inline constexpr int pngPalette = 3;
+inline constexpr int pngGreyAlpha = 4;
+inline constexpr int pngRgba = 6;
+
+// A PNG of `size` with `colourType` at `bitDepth` (as PNG allows them: 1, 2, 4 or 8 bits for
+// a palette, 1 to 16 for grey, 8 or 16 otherwise), each sample taking every value it can,
+// scattered; a palette's colours have their alpha in a tRNS chunk where `transparentColour`
+// is set, and for grey and RGB one colour of the picture is named transparent there. Adam7
+// interlaced where `interlaced`. Written here because Qt writes neither interlaced files nor
+// depths of 2 and 4 bits.
+QByteArray pngOfSamples(QSize size, int colourType, int bitDepth, bool transparentColour,
+                        bool interlaced);
+
+// A well-formed PNG that declares `size` at `bitsPerChannel` (8 or 16; red, green, blue and
+// alpha) and whose image data inflates to `inflatedBytes` zero bytes: rows of black,
+// transparent pixels, and past them whatever else there is. Fewer bytes than pngRowBytes
+// make a picture whose data ends before its last row; more, a picture that goes on
+// inflating past it, a gibibyte taking about a megabyte of file.
+QByteArray pngWithImageData(QSize size, int bitsPerChannel, qint64 inflatedBytes);
+// The bytes that the rows of such a picture inflate to: a filter byte and the pixels of each.
+qint64 pngRowBytes(QSize size, int bitsPerChannel);
+// A well-formed PNG of `size` at 8 bits a channel, its rows as pngWithImageData makes them,
+// after compressed text chunks that inflate to `textBytes` in all: a megabyte of file a
+// gibibyte.
+QByteArray pngWithCompressedText(QSize size, qint64 textBytes);
+
 // An SVG of `size` holding `count` translucent circles that each cover the whole picture:
 // a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
 QByteArray svgOfCoveringCircles(QSize size, int count);

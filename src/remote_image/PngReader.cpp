@@ -1,0 +1,284 @@
+#include "remote_image/PngReader.h"
+
+#include "remote_image/RowShrinker.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+constexpr int signatureBytes = 8;
+// The header chunk comes first: its length and type, then the picture's width and height.
+constexpr int headerBytes = signatureBytes + 8 + 13;
+constexpr int widthOffset = signatureBytes + 8;
+// Chunks of compressed text and colour profiles: libpng would inflate each (up to 8 MB, of a
+// few kilobytes of file) to hand over what nothing here uses.
+constexpr png_byte unusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP";
+// How much of the file libpng is handed at a time. The stop is checked between pieces; a
+// piece inflates to at most the rows it holds, and libpng goes through what follows the last
+// row only as far as the end of its piece (checking its chunks' sums, inflating none of it).
+constexpr qsizetype pieceBytes = 64 * 1024;
+
+// What libpng's callbacks fill in, reached through its progressive pointer.
+struct Reading
+{
+    // The size the header declares, checked against the limit before anything is read.
+    QSize declared;
+    bool started = false;
+    bool interlaced = false;
+    bool transparent = false;
+    // Rows of one byte a pixel, looked up in `colours`, rather than BGRA from libpng.
+    bool lookedUp = false;
+    std::array<QRgb, 256> colours{};
+    // Rows shrunk as they come into `shrinker`, by way of `row`; or else the whole picture,
+    // set aside once the header is read.
+    RowShrinker *shrinker = nullptr;
+    QRgb *row = nullptr;
+    QImage image;
+    uchar *bits = nullptr;
+    qsizetype stride = 0;
+};
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// libpng's own handler would print each error of a damaged file on the standard error too.
+[[noreturn]] void failQuietly(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+// libpng reports an error by jumping back to the setjmp of feed(), out of libpng and the
+// callbacks below: none of them holds an object with a destructor while it calls libpng, so
+// that the jump skips nothing that must run.
+
+// A palette, or grey of up to 8 bits, as the premultiplied colour of each value. One lookup a
+// pixel rather than libpng's expansion to BGRA (three passes over each row) reads such a
+// picture a third faster, as fast as Qt's reader reads it at one byte a pixel. An interlaced
+// picture's passes would be combined at one byte a pixel, in rows the image does not hold:
+// those few take libpng's expansion. Returns whether the colours were set.
+bool setColourLookup(png_structp png, png_infop info, Reading *reading)
+{
+    const png_byte colourType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE || bitDepth > 8
+        || (colourType != PNG_COLOR_TYPE_PALETTE && colourType != PNG_COLOR_TYPE_GRAY))
+        return false;
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    png_color_16p transparentGrey = nullptr;
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_get_tRNS(png, info, &alphas, &alphaCount, &transparentGrey);
+    // Values a palette does not name are black, as libpng's expansion makes them.
+    reading->colours.fill(qRgb(0, 0, 0));
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp palette = nullptr;
+        int count = 0;
+        png_get_PLTE(png, info, &palette, &count);
+        for (int i = 0; i < std::min(count, 256); ++i) {
+            const int alpha = i < alphaCount ? alphas[i] : 0xff;
+            reading->colours[i] = qPremultiply(
+                qRgba(palette[i].red, palette[i].green, palette[i].blue, alpha));
+        }
+    } else {
+        const int largest = (1 << bitDepth) - 1;
+        for (int value = 0; value <= largest; ++value) {
+            const int grey = value * 255 / largest;
+            reading->colours[value] = transparentGrey && transparentGrey->gray == value
+                                          ? 0
+                                          : qRgb(grey, grey, grey);
+        }
+    }
+    // One byte a value, below 8 bits too.
+    png_set_packing(png);
+    return true;
+}
+
+// Sets libpng's transformations to 8-bit BGRA, as QImage::Format_ARGB32 lays it out in memory.
+void setExpansion(png_structp png)
+{
+    png_set_scale_16(png);
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(png);
+    png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+#else
+    png_set_swap_alpha(png);
+    png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
+#endif
+}
+
+// Sets the transformations, and the pixels aside where the picture is read whole.
+void readHeader(png_structp png, png_infop info)
+{
+    auto *reading = static_cast<Reading *>(png_get_progressive_ptr(png));
+    if (QSize(int(png_get_image_width(png, info)), int(png_get_image_height(png, info)))
+        != reading->declared)
+        png_error(png, "not the size declared");
+    reading->transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
+                           || png_get_valid(png, info, PNG_INFO_tRNS);
+    reading->lookedUp = setColourLookup(png, info, reading);
+    if (!reading->lookedUp)
+        setExpansion(png);
+    reading->interlaced = png_set_interlace_handling(png) > 1;
+    png_read_update_info(png, info);
+    const int width = reading->declared.width();
+    if (png_get_rowbytes(png, info) != png_size_t(width) * (reading->lookedUp ? 1 : 4))
+        png_error(png, "unexpected row layout");
+    // An interlaced picture's rows come once a pass, each pass filling in more of their
+    // pixels: it is read whole, for the caller to shrink.
+    if (reading->interlaced)
+        reading->shrinker = nullptr;
+    reading->started = true;
+    if (reading->shrinker)
+        return;
+    // Looked-up colours come premultiplied; libpng's expansion does not.
+    const QImage::Format format = !reading->transparent ? QImage::Format_RGB32
+                                  : reading->lookedUp   ? QImage::Format_ARGB32_Premultiplied
+                                                        : QImage::Format_ARGB32;
+    reading->image = QImage(reading->declared, format);
+    if (reading->image.isNull())
+        png_error(png, "no memory for the pixels");
+    reading->bits = reading->image.bits();
+    reading->stride = reading->image.bytesPerLine();
+}
+
+void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
+{
+    const auto *reading = static_cast<const Reading *>(png_get_progressive_ptr(png));
+    const int width = reading->declared.width();
+    if (!reading->started || !row || rowNumber >= png_uint_32(reading->declared.height()))
+        return;
+    if (!reading->shrinker && !reading->lookedUp) {
+        png_progressive_combine_row(png, reading->bits + qsizetype(rowNumber) * reading->stride,
+                                    row);
+        return;
+    }
+    QRgb *pixels = reading->shrinker
+                       ? reading->row
+                       : reinterpret_cast<QRgb *>(reading->bits
+                                                  + qsizetype(rowNumber) * reading->stride);
+    if (reading->lookedUp) {
+        for (int x = 0; x < width; ++x)
+            pixels[x] = reading->colours[row[x]];
+    } else {
+        std::memcpy(pixels, row, size_t(width) * sizeof(QRgb));
+        if (reading->transparent) {
+            for (int x = 0; x < width; ++x)
+                pixels[x] = qPremultiply(pixels[x]);
+        }
+    }
+    if (reading->shrinker)
+        reading->shrinker->addRow(pixels);
+}
+
+// Whether every row has come: libpng counts them through the last of its passes.
+bool allRowsRead(png_structp png, const Reading &reading)
+{
+    if (!reading.started)
+        return false;
+    if (reading.interlaced)
+        return png_get_current_pass_number(png) >= 7;
+    return png_get_current_row_number(png) >= png_uint_32(reading.declared.height());
+}
+
+// Hands libpng one piece of the file; false when it found the file damaged.
+bool feed(png_structp png, png_infop info, png_bytep piece, qsizetype length)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_process_data(png, info, piece, png_size_t(length));
+    return true;
+}
+
+} // namespace
+
+bool PngReader::handles(const QByteArray &bytes)
+{
+    return bytes.size() >= signatureBytes
+           && png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.constData()), 0,
+                          signatureBytes)
+                  == 0;
+}
+
+QSize PngReader::declaredSize(const QByteArray &bytes)
+{
+    if (!handles(bytes) || bytes.size() < headerBytes
+        || bytes.mid(signatureBytes, 8) != QByteArray("\0\0\0\x0dIHDR", 8))
+        return {};
+    const auto *header = reinterpret_cast<png_const_bytep>(bytes.constData()) + widthOffset;
+    const png_uint_32 width = png_get_uint_32(header);
+    const png_uint_32 height = png_get_uint_32(header + 4);
+    // PNG allows 31 bits a side.
+    if (width == 0 || height == 0 || width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX)
+        return {};
+    return QSize(int(width), int(height));
+}
+
+RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
+                                  QSize maximumSize, const std::stop_token &stop)
+{
+    Reading reading;
+    reading.declared = declaredSize(bytes);
+    if (!reading.declared.isValid())
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    if (qint64(reading.declared.width()) * reading.declared.height() > maximumPixels)
+        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+    // Set aside here rather than in libpng's callbacks, which nothing thrown may leave.
+    const QSize fitted = fittedPictureSize(reading.declared, maximumSize);
+    std::optional<RowShrinker> shrinker;
+    std::vector<QRgb> row;
+    if (fitted != reading.declared && RowShrinker::holdsLess(reading.declared, fitted)) {
+        shrinker.emplace(reading.declared, fitted);
+        if (shrinker->isNull())
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        row.resize(size_t(reading.declared.width()));
+        reading.shrinker = &*shrinker;
+        reading.row = row.data();
+    }
+
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    if (!png)
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    png_infop info = png_create_info_struct(png);
+    png_set_progressive_read_fn(png, &reading, readHeader, readRow, nullptr);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks,
+                                int(sizeof unusedChunks / 5));
+    // libpng takes the pieces as writable, but only reads them.
+    auto *file = reinterpret_cast<png_bytep>(const_cast<char *>(bytes.constData()));
+    bool intact = info != nullptr;
+    bool complete = false;
+    for (qsizetype offset = 0; intact && !complete && offset < bytes.size()
+                               && !stop.stop_requested();
+         offset += pieceBytes) {
+        intact = feed(png, info, file + offset, std::min(pieceBytes, bytes.size() - offset));
+        // Whatever follows the last row, damaged or not, takes nothing from the picture.
+        complete = allRowsRead(png, reading);
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (!complete) {
+        return RemoteImageError{stop.stop_requested() && intact
+                                    ? RemoteImageErrorKind::abandoned
+                                    : RemoteImageErrorKind::cannotDecodeContentData,
+                                {}};
+    }
+    QImage image = reading.shrinker ? reading.shrinker->take() : std::move(reading.image);
+    // In place: shrinking would otherwise make a premultiplied copy of the whole picture.
+    if (image.format() == QImage::Format_ARGB32)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    // Shrunk opaque pixels stay opaque, and premultiplied they are laid out as RGB32.
+    if (!reading.transparent)
+        image.reinterpretAsFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(double(image.width()) / reading.declared.width());
+    return DecodedImage(std::move(image), reading.declared);
+}
+
+} // namespace tolvaran::markdown
