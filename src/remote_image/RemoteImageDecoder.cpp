@@ -1,9 +1,9 @@
 #include "remote_image/RemoteImageDecoder.h"
 
-#include "remote_image/DrawingCost.h"
-#include "remote_image/PngReader.h"
-#include "remote_image/SvgRasterizer.h"
-#include "remote_image/SvgSource.h"
+#include "remote_image/png/PngReader.h"
+#include "remote_image/svg/DrawingCost.h"
+#include "remote_image/svg/SvgRasterizer.h"
+#include "remote_image/svg/SvgSource.h"
 
 #include <QBuffer>
 #include <QImageReader>

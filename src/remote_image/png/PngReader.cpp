@@ -1,6 +1,6 @@
-#include "remote_image/PngReader.h"
+#include "remote_image/png/PngReader.h"
 
-#include "remote_image/RowShrinker.h"
+#include "remote_image/png/RowShrinker.h"
 
 #include <png.h>
 

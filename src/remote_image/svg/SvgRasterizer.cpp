@@ -1,6 +1,6 @@
-#include "remote_image/SvgRasterizer.h"
+#include "remote_image/svg/SvgRasterizer.h"
 
-#include "remote_image/DrawingCost.h"
+#include "remote_image/svg/DrawingCost.h"
 
 #include <QImage>
 #include <QPaintDevice>

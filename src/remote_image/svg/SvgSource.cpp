@@ -1,4 +1,4 @@
-#include "remote_image/SvgSource.h"
+#include "remote_image/svg/SvgSource.h"
 
 #include <QBuffer>
 #include <QImageReader>

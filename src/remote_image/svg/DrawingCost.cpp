@@ -1,4 +1,4 @@
-#include "remote_image/DrawingCost.h"
+#include "remote_image/svg/DrawingCost.h"
 
 #include <QBrush>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "remote_image/RowShrinker.h"
+#include "remote_image/png/RowShrinker.h"
 
 #include <algorithm>
 
