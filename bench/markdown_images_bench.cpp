@@ -198,6 +198,7 @@ public:
     {
         return m_inFlight == 0 && m_sinceLastRequest.elapsed() >= milliseconds;
     }
+    bool asked(const QUrl &url) const { return m_inFlightOf.contains(url); }
     bool loading(const QUrl &url) const { return m_inFlightOf.value(url) > 0; }
     const QHash<QUrl, int> &decodes() const { return m_decodes; }
     int shrinks() const { return m_shrinks; }
@@ -361,10 +362,12 @@ bool measureJump(const QUrl &folder, QTextStream &figures)
                              return pictureName.arg(i);
                          }), folder);
     const QUrl topPicture = folder.resolved(QUrl(pictureName.arg(0)));
+    // The document itself laid out, with its top picture: the view lays out an empty one
+    // while the text is parsed.
     if (!processUntil([&] {
             view->viewport()->repaint();
             return view->documentLayout() && view->documentLayout()->isComplete()
-                   && !loader.loading(topPicture);
+                   && loader.asked(topPicture) && !loader.loading(topPicture);
         }))
         return false;
     QScrollBar *bar = view->verticalScrollBar();
