@@ -627,19 +627,22 @@ TEST_F(DialogsTest, eachOpensCentredOverItsWindowAndInsideTheScreen)
         window.move(row.windowAt);
         for (const auto &[name, open] : openers) {
             SCOPED_TRACE(std::string(name) + ", " + row.name);
-            QPointer<QWidget> dialog = open();
-            ASSERT_TRUE(dialog && dialog->isVisible());
-            EXPECT_EQ(dialog->windowHandle()->transientParent(), window.windowHandle());
+            QWidget *const opened = open();
+            ASSERT_NE(opened, nullptr);
+            ASSERT_TRUE(opened->isVisible());
+            const QPointer<QWidget> dialog(opened);
+            EXPECT_EQ(opened->windowHandle()->transientParent(), window.windowHandle());
             runQueuedWork();
-            EXPECT_LE(awayFromItsPlace(dialog, &window, dialog->screen()->availableGeometry()),
+            EXPECT_LE(awayFromItsPlace(opened, &window, opened->screen()->availableGeometry()),
                       2);
-            DialogFitTesting::fitToScreen(dialog, large);
-            EXPECT_LE(awayFromItsPlace(dialog, &window, large), 2);
-            qobject_cast<QDialog *>(dialog.get())->reject();
+            DialogFitTesting::fitToScreen(opened, large);
+            EXPECT_LE(awayFromItsPlace(opened, &window, large), 2);
+            qobject_cast<QDialog *>(opened)->reject();
             // The join sheet goes by deleteLater(), which waiting here does not run.
             ASSERT_TRUE(waitUntil([&dialog] {
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-                return !dialog || !dialog->isVisible();
+                const QWidget *shown = dialog.data();
+                return shown == nullptr || !shown->isVisible();
             }));
         }
     }
