@@ -362,12 +362,12 @@ bool measureJump(const QUrl &folder, QTextStream &figures)
                              return pictureName.arg(i);
                          }), folder);
     const QUrl topPicture = folder.resolved(QUrl(pictureName.arg(0)));
-    // The document itself laid out, with its top picture: the view lays out an empty one
-    // while the text is parsed.
+    // Read down as soon as the document itself is laid out, its pictures asked for (the view
+    // lays out an empty one while the text is parsed), none of them decoded yet.
     if (!processUntil([&] {
             view->viewport()->repaint();
             return view->documentLayout() && view->documentLayout()->isComplete()
-                   && loader.asked(topPicture) && !loader.loading(topPicture);
+                   && loader.asked(topPicture);
         }))
         return false;
     QScrollBar *bar = view->verticalScrollBar();
