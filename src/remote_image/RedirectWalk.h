@@ -24,8 +24,7 @@ class RedirectWalk final
 public:
     RedirectWalk(const QUrl &asked, int maximumRedirects);
 
-    const QUrl &asked() const { return m_addresses.first(); }
-    // The address to ask next: the asked one until a redirect is followed.
+    // The address to ask next: the one asked for until a redirect is followed.
     const QUrl &current() const { return m_addresses.last(); }
     // Every address asked so far, the one asked for first.
     const QList<QUrl> &addresses() const { return m_addresses; }
