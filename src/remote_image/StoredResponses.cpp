@@ -20,7 +20,9 @@ void StoredResponses::recordRedirect(QAbstractNetworkCache &responses, const QUr
 {
     if (!responses.metaData(target).isValid())
         return;
-    const QByteArray location = target.toEncoded();
+    // Without the password, as Qt's disk cache keeps its own entries (and finds them: it keys
+    // them without it), so that none is written to disk in clear.
+    const QByteArray location = target.toEncoded(QUrl::RemovePassword);
     const QNetworkCacheMetaData stored = responses.metaData(asked);
     const QNetworkCacheMetaData::AttributesMap storedAttributes = stored.attributes();
     if (stored.isValid()

@@ -17,7 +17,7 @@ struct StoredResponses final
     // the stored picture without the network. A record rather than a copy of the answer: a
     // picture behind a redirect takes its room in the cache once. Nothing is stored where
     // `target` has no answer stored (one that said "no-store", say), nor where the record is
-    // there already.
+    // there already. The record names `target` without its password.
     static void recordRedirect(QAbstractNetworkCache &responses, const QUrl &asked,
                                const QUrl &target);
 

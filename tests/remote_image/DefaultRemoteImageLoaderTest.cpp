@@ -517,12 +517,16 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         Host target;
         std::optional<Kind> error = {};
         int loopsTo = -1; // the hop the last one leads back to, instead of the picture
+        // Every absolute address, the one asked first, names a user and password.
+        bool credentials = false;
     } rows[] = {
         {"302 then 308, one relative", {{plain, 302, true}, {plain, 308}}, plain},
         {"301, 302 and 307 by another host name",
          {{plain, 301}, {plainByName, 302}, {plainByName, 307, true}},
          plain},
         {"up from http to https", {{plain, 301}, {secure, 302}}, secure},
+        {"302 then 307, each address with a password", {{plain, 302}, {plain, 307}}, plain, {},
+         -1, true},
         {"as many as allowed, mixed", mostHops(most), secure},
         {"one more than allowed", mostHops(most + 1), secure, Kind::tooManyRedirects},
         {"a loop", {{plain, 302}, {plain, 307}, {plain, 301}}, plain, Kind::redirectLoop, 0},
@@ -543,8 +547,11 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         LocalHttpServer *const servers[] = {&world.server, &world.server, &secureServer,
                                             &downgradedServer};
         const auto urlOf = [&](Host host, const QString &path) {
-            return servers[host]->url(path, host == plainByName ? QStringLiteral("localhost")
-                                                                : QString());
+            QUrl url = servers[host]->url(path, host == plainByName ? QStringLiteral("localhost")
+                                                                    : QString());
+            if (row.credentials)
+                url.setUserInfo(QStringLiteral("reader:s3cret"));
+            return url;
         };
         QList<QUrl> chain;
         for (qsizetype i = 0; i < row.hops.size(); ++i)
@@ -581,6 +588,7 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         EXPECT_EQ(requestsAt(row.target, picture), row.error ? 0 : 1);
         EXPECT_LE(world.server.requests().size() + secureServer.requests().size(), most + 1);
         EXPECT_TRUE(downgradedServer.requests().isEmpty());
+        EXPECT_FALSE(world.storedFilesHold("s3cret"));
         if (row.error) {
             for (const QUrl &address : chain + QList<QUrl>{picture})
                 EXPECT_FALSE(world.responses().metaData(address).isValid())

@@ -86,6 +86,17 @@ bool LoaderWorld::cutStoredBody(const QUrl &url, double fraction)
     return false;
 }
 
+bool LoaderWorld::storedFilesHold(const QByteArray &bytes) const
+{
+    QDirIterator files(responseFolder(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
+    }
+    return false;
+}
+
 void LoaderWorld::cutWhatIsStored(double fraction)
 {
     auto *cutting = new CuttingDiskCache(fraction, &session);

@@ -39,6 +39,8 @@ struct LoaderWorld
     // Cuts the body stored for `url` on disk to `fraction` of its length, as a disk that
     // filled while it was written leaves it; false when nothing is stored for it.
     bool cutStoredBody(const QUrl &url, double fraction);
+    // Whether any file of the disk cache holds `bytes`.
+    bool storedFilesHold(const QByteArray &bytes) const;
     // From now on the disk cache keeps `fraction` of each answer's body it stores.
     void cutWhatIsStored(double fraction);
 
