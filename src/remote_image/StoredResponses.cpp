@@ -21,7 +21,8 @@ void StoredResponses::recordRedirect(QAbstractNetworkCache &responses, const QUr
     if (!responses.metaData(target).isValid())
         return;
     // Without the password, as Qt's disk cache keeps its own entries (and finds them: it keys
-    // them without it), so that none is written to disk in clear.
+    // them without it), so that none is written to disk in clear. A walk that finds nothing
+    // stored where the record leads walks again from the address asked, which still has it.
     const QByteArray location = target.toEncoded(QUrl::RemovePassword);
     const QNetworkCacheMetaData stored = responses.metaData(asked);
     const QNetworkCacheMetaData::AttributesMap storedAttributes = stored.attributes();

@@ -51,6 +51,30 @@ Response costlySvg()
     return Response::ok(fixtures::svgOfCoveringCircles({2048, 2048}, 20000), "image/svg+xml");
 }
 
+// Damage to a stored file (LoaderWorld::changeStoredFile), as a full disk or a kill leaves
+// it: the body cut to 60 %, its second half zeroed, every 97th of its bytes flipped from a
+// third on, or the whole file cut to 120 bytes. None changes a file without a body.
+void cutBody(QByteArray &file, qsizetype bodyStart)
+{
+    file.resize(bodyStart + (file.size() - bodyStart) * 6 / 10);
+}
+
+void zeroSecondHalf(QByteArray &file, qsizetype bodyStart)
+{
+    std::fill(file.begin() + bodyStart + (file.size() - bodyStart) / 2, file.end(), '\0');
+}
+
+void flipBytes(QByteArray &file, qsizetype bodyStart)
+{
+    for (qsizetype i = bodyStart + (file.size() - bodyStart) / 3; i < file.size(); i += 97)
+        file[i] = char(~file[i]);
+}
+
+void cutFile(QByteArray &file, qsizetype)
+{
+    file.truncate(120);
+}
+
 TEST(DefaultRemoteImageLoader, concurrentRequestsForOneUrlShareOneDownload)
 {
     LoaderWorld world;
@@ -136,6 +160,13 @@ TEST(DefaultRemoteImageLoader, failureIsNotRememberedAndTheNextRequestDownloadsA
     ASSERT_TRUE(result && result->succeeded());
     EXPECT_EQ(result->image().size(), QSize(3, 5));
     EXPECT_EQ(world.server.requestCount(imagePath), 3);
+
+    // A stored answer that does not decode is asked for again at once, and once: a fresh
+    // answer that does not decode either ends the load.
+    ASSERT_TRUE(world.changeStoredFile(url, zeroSecondHalf));
+    world.server.setResponse(imagePath, Response::ok("<html>Gone</html>", "text/html"));
+    EXPECT_EQ(world.loadAfresh(url)->error().kind(), Kind::cannotDecodeContentData);
+    EXPECT_EQ(world.server.requestCount(imagePath), 4);
 }
 
 TEST(DefaultRemoteImageLoader, transferFailureIsRetriedOnTheNextRequest)
@@ -272,7 +303,7 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
     }
 }
 
-TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
+TEST(DefaultRemoteImageLoader, storedAnswerCutShortOrDamagedIsFetchedAgainAndDrawnAtOnce)
 {
     const QByteArray jpeg = fixtures::jpegOfDrawing({120, 80}, QStringLiteral("cut"));
     const QByteArray drawing = fixtures::pngOfDrawing({120, 80}, 8, QStringLiteral("cut"));
@@ -281,20 +312,24 @@ TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
         const char *name;
         QByteArray bytes;
         bool declaresLength;
-        // Cut on disk once stored, rather than as it was stored (the disk filling then).
-        bool cutLater;
+        // What befalls each stored file of the walk once stored; none: the answer's body was
+        // cut to 60 % as it was stored (the disk filling then).
+        LoaderWorld::FileChange damage;
         bool behindRedirect = false;
     } rows[] = {
-        {"a JPEG cut to 60 %", jpeg, true, true},
-        {"a PNG cut to 60 %", drawing, true, true},
-        {"a JPEG behind a 302 cut to 60 %", jpeg, true, true, true},
-        {"a PNG of undeclared length cut as it was stored", drawing, false, false},
-        {"a JPEG cut as it was stored", jpeg, true, false},
+        {"a JPEG cut to 60 %", jpeg, true, cutBody},
+        {"a PNG cut to 60 %", drawing, true, cutBody},
+        {"a JPEG behind a 302 cut to 60 %", jpeg, true, cutBody, true},
+        {"a PNG of undeclared length cut as it was stored", drawing, false, {}},
+        {"a JPEG cut as it was stored", jpeg, true, {}},
+        {"a PNG with its second half zeroed", drawing, true, zeroSecondHalf},
+        {"a PNG behind a 302 with bytes flipped", drawing, true, flipBytes, true},
+        {"a PNG behind a 302, each stored file cut to 120 bytes", drawing, true, cutFile, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         LoaderWorld world;
-        if (!row.cutLater)
+        if (!row.damage)
             world.cutWhatIsStored(0.6);
         Response response = Response::ok(row.bytes, "image/png");
         response.declaresLength = row.declaresLength;
@@ -304,8 +339,9 @@ TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
         const RemoteImageResult fresh = RemoteImageDecoder().decode(row.bytes);
         ASSERT_TRUE(fresh.succeeded());
         ASSERT_TRUE(world.load(url)->succeeded());
-        if (row.cutLater) {
-            ASSERT_TRUE(world.cutStoredBody(world.server.url(imagePath), 0.6));
+        const QUrl stored = world.server.url(imagePath);
+        for (const QUrl &address : row.behindRedirect ? QList{url, stored} : QList{stored}) {
+            ASSERT_TRUE(!row.damage || world.changeStoredFile(address, row.damage));
         }
 
         const auto again = world.loadAfresh(url);
@@ -348,6 +384,57 @@ TEST(DefaultRemoteImageLoader, picturesBehindRedirectsTakeTheirRoomOnceInTheDisk
     for (const QUrl &url : asked)
         served += world.loadAfresh(url)->succeeded() ? 1 : 0;
     EXPECT_EQ(served, count);
+}
+
+TEST(DefaultRemoteImageLoader, aTransferDroppedBesideAnotherOfItsPictureLeavesThatOneStored)
+{
+    // One picture asked directly and through a redirect at once: the transfer asked first is
+    // answered, the other's connection dropped once the picture is drawn. A start with the
+    // host gone finds it.
+    const struct
+    {
+        const char *name;
+        bool redirectedFirst;
+    } rows[] = {
+        {"asked directly first, the redirected transfer dropped", false},
+        {"asked through the redirect first, the direct transfer dropped", true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        auto host = std::make_unique<LocalHttpServer>();
+        ASSERT_TRUE(host->listen());
+        int asked = 0;
+        host->setHandler(imagePath, [&asked](const LocalHttpServer::Request &) {
+            return ++asked == 1 ? png({6, 3}) : Response::dropped();
+        });
+        host->setResponse(QStringLiteral("/moved.png"), Response::redirect("/image.png"));
+        host->hold(imagePath);
+        const QUrl direct = host->url(imagePath);
+        const QUrl moved = host->url(QStringLiteral("/moved.png"));
+        std::optional<RemoteImageResult> outcomes[2];
+        const QUrl order[] = {row.redirectedFirst ? moved : direct,
+                              row.redirectedFirst ? direct : moved};
+        for (int i = 0; i < 2; ++i) {
+            world.loader.image(order[i], {}, nullptr,
+                               [&outcomes, i](const RemoteImageResult &result) {
+                                   outcomes[i] = result;
+                               });
+            ASSERT_TRUE(
+                fixtures::waitUntil([&] { return host->requestCount(imagePath) == i + 1; }));
+        }
+        host->releaseFirst(imagePath);
+        ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes[0].has_value(); }));
+        ASSERT_TRUE(outcomes[0]->succeeded());
+        host->release(imagePath);
+        ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes[1].has_value(); }));
+        EXPECT_EQ(outcomes[1]->error().kind(), Kind::transferFailed);
+        host.reset();
+
+        const auto again = world.loadAfresh(order[0]);
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(again->succeeded()) << again->error().message().toStdString();
+    }
 }
 
 TEST(DefaultRemoteImageLoader, requestsAskForImages)
