@@ -345,7 +345,11 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
                         && (load->fromCache
                             || StoredResponses::keepOnlyWhole(*responses, answering,
                                                               body->size()));
-    if (stored && load->walk.redirected())
+    // A record is served without the server: not where the picture itself may not be (the
+    // walk would then leave the record for the network at every load).
+    if (stored && load->walk.redirected() && load->redirectsRecordable
+        && (load->fromCache
+            || StoredResponses::mayServeStored(reply->rawHeader("Cache-Control"))))
         load->recordTarget = answering;
     decodeInBackground(*std::move(body), load->maximumSize, url, id);
 }
@@ -361,6 +365,8 @@ void DefaultRemoteImageLoader::followRedirect(QNetworkReply *reply, const QUrl &
     }
     if (load.fromCache)
         load.followedFromDisk.append(from);
+    else if (!StoredResponses::mayServeStored(reply->rawHeader("Cache-Control")))
+        load.redirectsRecordable = false;
     // The next address may be stored too: by a load of its own, or as the end of another walk.
     startDownload(url, id, asksDiskFirst(load));
 }
@@ -372,6 +378,7 @@ void DefaultRemoteImageLoader::walkAgainFromNetwork(const QUrl &url, quint64 id)
     load.networkOnly = true;
     load.walk = RedirectWalk(url, maximumRedirects);
     load.followedFromDisk.clear();
+    load.redirectsRecordable = true;
     load.recordTarget.reset();
     startDownload(url, id, false);
 }

@@ -46,8 +46,9 @@ namespace tolvaran::markdown {
 // when it holds nothing usable for the address, so a picture is downloaded once whatever its
 // caching headers say, and the next run finds it there too. A stored answer shorter than it
 // should be is never used. Redirects are followed one hop at a time, each checked against
-// the hop before it (RedirectWalk); where they led to a stored picture, a record of where
-// they led is stored under the address asked for once the picture has decoded.
+// the hop before it (RedirectWalk); where they led to a stored picture, and each of them may
+// be served stored (StoredResponses::mayServeStored), a record of where they led is stored
+// under the address asked for once the picture has decoded.
 //
 // What the disk cache serves and cannot be used (a body that does not decode, a redirect that
 // leads nowhere it may go, a record whose target is gone) is removed with the stored redirects
@@ -135,6 +136,9 @@ private:
         // The stored redirects the walk followed (records among them): what they led to is
         // reached through them alone, so they go where that is unusable.
         QList<QUrl> followedFromDisk;
+        // Whether each redirect followed from the network may be served stored, as a record
+        // of where it led would be.
+        bool redirectsRecordable = true;
         // Where the walk led, stored, to record under the address asked once its picture has
         // been decoded.
         std::optional<QUrl> recordTarget;

@@ -46,6 +46,17 @@ void StoredResponses::recordRedirect(QAbstractNetworkCache &responses, const QUr
         responses.insert(body);
 }
 
+bool StoredResponses::mayServeStored(const QByteArray &cacheControl)
+{
+    // Directives, each a name with an optional value ("no-cache" may name header fields).
+    for (const QByteArray &directive : cacheControl.split(',')) {
+        const QByteArray name = directive.split('=').constFirst().trimmed().toLower();
+        if (name == "no-store" || name == "no-cache" || name == "must-revalidate")
+            return false;
+    }
+    return true;
+}
+
 bool StoredResponses::isCut(const QByteArray &contentLength, const QByteArray &contentEncoding,
                             qint64 bodyBytes)
 {

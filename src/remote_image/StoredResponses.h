@@ -21,6 +21,12 @@ struct StoredResponses final
     static void recordRedirect(QAbstractNetworkCache &responses, const QUrl &asked,
                                const QUrl &target);
 
+    // Whether an answer with this Cache-Control header may be served from the disk cache
+    // without asking the server, as Qt's network access judges the answers it stores itself:
+    // not one that says "no-store" (which it does not store), "no-cache" or "must-revalidate".
+    // A record is served so, whatever its age, so only such redirects are recorded.
+    static bool mayServeStored(const QByteArray &cacheControl);
+
     // Whether an answer of `bodyBytes` is shorter than its headers declared: a stored one cut
     // short (the disk filled as it was written, say). Answers stored inflated, whose declared
     // length was that of their compressed body, declare none.

@@ -270,6 +270,7 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         QList<std::pair<QByteArray, QByteArray>> headers;
         int transfers;
         int redirect = 0;
+        QList<std::pair<QByteArray, QByteArray>> redirectHeaders = {};
     } rows[] = {
         {"no caching headers", {}, 1},
         {"expired long ago", {{"Expires", "Thu, 01 Jan 1998 00:00:00 GMT"}}, 1},
@@ -282,12 +283,18 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         {"no caching headers, behind a 307", {}, 1, 307},
         {"fresh for a day, behind a 308", {{"Cache-Control", "max-age=86400"}}, 1, 308},
         {"not to be stored, behind a 302", {{"Cache-Control", "no-store"}}, 3, 302},
+        {"no caching headers, behind a 302 not to be stored", {}, 1, 302,
+         {{"Cache-Control", "no-store"}}},
+        {"no caching headers, behind a 307 to be confirmed by the server", {}, 1, 307,
+         {{"Cache-Control", "public, no-cache"}}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         LoaderWorld world;
         const QUrl url = world.server.url(row.redirect ? "/moved.png" : imagePath);
-        world.server.setResponse("/moved.png", Response::redirect("/image.png", row.redirect));
+        Response redirect = Response::redirect("/image.png", row.redirect);
+        redirect.headers += row.redirectHeaders;
+        world.server.setResponse("/moved.png", redirect);
         Response response = png({6, 3});
         response.headers = row.headers;
         world.server.setResponse(imagePath, response);
@@ -300,6 +307,18 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         ASSERT_TRUE(outcome);
         EXPECT_EQ(outcome->succeeded(), row.transfers == 1);
         EXPECT_EQ(world.server.requestCount(imagePath), row.transfers);
+        if (!row.redirect)
+            continue;
+        // Where the redirect was recorded it leads to the stored picture while the server now
+        // redirects elsewhere; otherwise the server is asked where it leads.
+        redirect.headers = {{"Location", "/other.png"}};
+        redirect.headers += row.redirectHeaders;
+        world.server.setResponse("/moved.png", redirect);
+        world.server.setResponse("/other.png", png({4, 4}));
+        const auto moved = world.loadAfresh(url);
+        ASSERT_TRUE(moved && moved->succeeded());
+        const bool recorded = row.transfers == 1 && row.redirectHeaders.isEmpty();
+        EXPECT_EQ(moved->image().size(), recorded ? QSize(6, 3) : QSize(4, 4));
     }
 }
 
