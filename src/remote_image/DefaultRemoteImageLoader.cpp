@@ -53,6 +53,26 @@ std::optional<QByteArray> wholeBody(QNetworkReply &reply, QByteArray &received)
     return std::exchange(received, {});
 }
 
+// Whether a load that ends in `kind` with an answer the disk cache served was served damage
+// (a body that is no picture, a redirect that leads nowhere it may go), which the network may
+// well answer whole, rather than a picture refused for what it is.
+bool isDamage(RemoteImageErrorKind kind)
+{
+    switch (kind) {
+    case RemoteImageErrorKind::cannotDecodeContentData:
+    // Pixels that no loader would have decoded are stored only as damage: a load removes
+    // what it cannot decode.
+    case RemoteImageErrorKind::imageTooLarge:
+    case RemoteImageErrorKind::badServerResponse:
+    case RemoteImageErrorKind::redirectRefused:
+    case RemoteImageErrorKind::tooManyRedirects:
+    case RemoteImageErrorKind::redirectLoop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
 {
     QFile file(path);
@@ -154,7 +174,7 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
         && cached->image.height() >= wanted.height())
         shrinkInBackground(*cached, maximumSize, url, id);
     else if (network)
-        startDownload(url, id, m_session->cache() != nullptr);
+        startDownload(url, id, asksDiskFirst(load));
     else
         startFileRead(*file, maximumSize, url, id);
 }
@@ -179,6 +199,7 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     reply->setReadBufferSize(readBufferBytes);
     load.reply = reply;
     load.fromCache = fromCache;
+    load.answered = false;
     load.replyFailed = false;
     load.received.clear();
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
@@ -196,6 +217,11 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
             [this, reply, url, id] { endAfterError(reply, url, id); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, url, id] { downloadFinished(reply, url, id); });
+}
+
+bool DefaultRemoteImageLoader::asksDiskFirst(const Load &load) const
+{
+    return m_session->cache() != nullptr && !load.networkOnly;
 }
 
 void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind)
@@ -256,11 +282,12 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id)
         return;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    load->answered = status.isValid();
     if (load->abandoned) {
         finish(url, id, *load->abandoned);
         return;
     }
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // From the network, or from the disk cache: a record of where the address led, or a
     // redirect that Qt stored itself.
@@ -281,7 +308,15 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
                                       reply->rawHeader("Content-Encoding"), body->size()))) {
         // Nothing stored (Qt's content-not-found error), a stored answer that is no picture,
         // or one cut short: the network decides, and its answer replaces what was stored.
-        if (responses)
+        // Where stored redirects led here, the walk goes by the network from its start: the
+        // redirects may lead elsewhere by now, and a record keeps no password.
+        if (!load->followedFromDisk.isEmpty()) {
+            walkAgainFromNetwork(url, id);
+            return;
+        }
+        // Only an answer that was read: removing an address also ends Qt's storing of an
+        // answer for it that another load is receiving.
+        if (responses && load->answered)
             responses->remove(answering);
         startDownload(url, id, false);
         return;
@@ -310,21 +345,53 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
                         && (load->fromCache
                             || StoredResponses::keepOnlyWhole(*responses, answering,
                                                               body->size()));
-    if (stored && load->walk.redirected())
-        StoredResponses::recordRedirect(*responses, url, answering);
+    // A record is served without the server: not where the picture itself may not be (the
+    // walk would then leave the record for the network at every load).
+    if (stored && load->walk.redirected() && load->redirectsRecordable
+        && (load->fromCache
+            || StoredResponses::mayServeStored(reply->rawHeader("Cache-Control"))))
+        load->recordTarget = answering;
     decodeInBackground(*std::move(body), load->maximumSize, url, id);
 }
 
 void DefaultRemoteImageLoader::followRedirect(QNetworkReply *reply, const QUrl &url, quint64 id)
 {
     Load &load = m_ongoing[url];
+    const QUrl from = load.walk.current();
     if (const std::optional<RemoteImageError> refused =
             load.walk.follow(reply->rawHeader("Location"))) {
         finish(url, id, *refused);
         return;
     }
+    if (load.fromCache)
+        load.followedFromDisk.append(from);
+    else if (!StoredResponses::mayServeStored(reply->rawHeader("Cache-Control")))
+        load.redirectsRecordable = false;
     // The next address may be stored too: by a load of its own, or as the end of another walk.
-    startDownload(url, id, m_session->cache() != nullptr);
+    startDownload(url, id, asksDiskFirst(load));
+}
+
+void DefaultRemoteImageLoader::walkAgainFromNetwork(const QUrl &url, quint64 id)
+{
+    Load &load = m_ongoing[url];
+    forgetStored(load, true);
+    load.networkOnly = true;
+    load.walk = RedirectWalk(url, maximumRedirects);
+    load.followedFromDisk.clear();
+    load.redirectsRecordable = true;
+    load.recordTarget.reset();
+    startDownload(url, id, false);
+}
+
+void DefaultRemoteImageLoader::forgetStored(const Load &load, bool answerUnusable)
+{
+    QAbstractNetworkCache *const responses = m_session->cache();
+    if (!responses)
+        return;
+    QList<QUrl> unusable = load.followedFromDisk;
+    if (answerUnusable && load.answered)
+        unusable.append(load.walk.current());
+    StoredResponses::forget(*responses, unusable);
 }
 
 void DefaultRemoteImageLoader::startFileRead(const QString &path, QSize maximumSize,
@@ -404,6 +471,13 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     const auto entry = m_ongoing.find(url);
     if (entry == m_ongoing.end() || entry->id != id)
         return;
+    // Damage the disk cache served is no reason to fail while the network may answer whole:
+    // once, so that an answer as bad from the network ends the load.
+    if (!result.succeeded() && entry->fromCache && entry->answered && !entry->networkOnly
+        && isDamage(result.error().kind())) {
+        walkAgainFromNetwork(url, id);
+        return;
+    }
     // Removed before anyone hears of the outcome, so that a caller who asks again from its
     // completion starts afresh instead of joining a finished load.
     const Load load = std::move(*entry);
@@ -411,12 +485,17 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     m_costlyWaiting.forget(url);
     if (result.succeeded()) {
         keepInCache(result.decoded(), url);
-    } else if (QAbstractNetworkCache *responses = m_session->cache();
-               responses && RemoteImageURLPolicy::isNetworkURL(url)) {
+        if (QAbstractNetworkCache *responses = m_session->cache(); responses && load.recordTarget)
+            StoredResponses::recordRedirect(*responses, url, *load.recordTarget);
+    } else {
         // The next request asks the server again, rather than the stored answer that failed
-        // (one that did not decode, say), under every address of its walk: a walk refused
-        // leaves nothing stored on its way either.
-        StoredResponses::forget(*responses, load.walk.addresses());
+        // (one that did not decode, a redirect refused, say). A transfer that failed on the
+        // network, or was abandoned for its size, has stored nothing (Qt drops what it began
+        // to store), and what is stored for its address was stored by another load.
+        const RemoteImageErrorKind kind = result.error().kind();
+        forgetStored(load, load.fromCache
+                               || (kind != RemoteImageErrorKind::transferFailed
+                                   && kind != RemoteImageErrorKind::downloadTooLarge));
     }
     // Pixels held for the address answer for a larger size while its host fails (a document
     // opened again asks larger than those it showed before), drawn scaled, as they would have

@@ -46,9 +46,16 @@ namespace tolvaran::markdown {
 // when it holds nothing usable for the address, so a picture is downloaded once whatever its
 // caching headers say, and the next run finds it there too. A stored answer shorter than it
 // should be is never used. Redirects are followed one hop at a time, each checked against
-// the hop before it (RedirectWalk); where one led to a stored picture, a record of where it
-// led is stored under the address asked for. An answer that fails is removed from the disk
-// cache, under every address of its walk.
+// the hop before it (RedirectWalk); where they led to a stored picture, and each of them may
+// be served stored (StoredResponses::mayServeStored), a record of where they led is stored
+// under the address asked for once the picture has decoded.
+//
+// What the disk cache serves and cannot be used (a body that does not decode, a redirect that
+// leads nowhere it may go, a record whose target is gone) is removed with the stored redirects
+// that led to it, and the load walks again at once from the address asked, on the network
+// alone: the answer it gets there decides. A load that fails removes only the answer it read
+// and could not use, and the stored redirects that led to it; a transfer that fails on the
+// network removes nothing, since another load may have stored the same answers meanwhile.
 //
 // A load that fails where the cache holds pixels of the address (smaller than asked, or they
 // would have answered at once) delivers those: a picture is not lost while its host fails.
@@ -118,8 +125,23 @@ private:
         QPointer<QNetworkReply> reply;
         // The addresses asked, from the one the load is for to the one asked now.
         RedirectWalk walk{QUrl(), maximumRedirects};
-        // Whether the reply in flight is the disk cache's answer.
+        // Whether the reply in flight, or the one whose body is decoded, is the disk cache's
+        // answer.
         bool fromCache = false;
+        // Whether the walk's current address answered, from the disk cache or the network (a
+        // look in the disk cache that found nothing, or a connection that failed, did not).
+        bool answered = false;
+        // The walk goes to the network alone: what the disk cache served it was unusable.
+        bool networkOnly = false;
+        // The stored redirects the walk followed (records among them): what they led to is
+        // reached through them alone, so they go where that is unusable.
+        QList<QUrl> followedFromDisk;
+        // Whether each redirect followed from the network may be served stored, as a record
+        // of where it led would be.
+        bool redirectsRecordable = true;
+        // Where the walk led, stored, to record under the address asked once its picture has
+        // been decoded.
+        std::optional<QUrl> recordTarget;
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
         QByteArray received;
@@ -129,8 +151,16 @@ private:
 
     // Asks the disk cache (`fromCache`) or the network for the walk's current address.
     void startDownload(const QUrl &url, quint64 id, bool fromCache);
+    // Whether the load asks the disk cache for its next address first.
+    bool asksDiskFirst(const Load &load) const;
     // Follows the answer's redirect, asking the next address, or ends the load.
     void followRedirect(QNetworkReply *reply, const QUrl &url, quint64 id);
+    // Forgets what the disk cache served the load on its way to an unusable answer, and walks
+    // again from the address asked, on the network alone.
+    void walkAgainFromNetwork(const QUrl &url, quint64 id);
+    // Removes from the disk cache the stored redirects `load` followed, and its current
+    // address's answer if `answerUnusable` and it was read.
+    void forgetStored(const Load &load, bool answerUnusable);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);

@@ -20,7 +20,10 @@ void StoredResponses::recordRedirect(QAbstractNetworkCache &responses, const QUr
 {
     if (!responses.metaData(target).isValid())
         return;
-    const QByteArray location = target.toEncoded();
+    // Without the password, as Qt's disk cache keeps its own entries (and finds them: it keys
+    // them without it), so that none is written to disk in clear. A walk that finds nothing
+    // stored where the record leads walks again from the address asked, which still has it.
+    const QByteArray location = target.toEncoded(QUrl::RemovePassword);
     const QNetworkCacheMetaData stored = responses.metaData(asked);
     const QNetworkCacheMetaData::AttributesMap storedAttributes = stored.attributes();
     if (stored.isValid()
@@ -41,6 +44,17 @@ void StoredResponses::recordRedirect(QAbstractNetworkCache &responses, const QUr
     record.setAttributes(attributes);
     if (QIODevice *body = responses.prepare(record))
         responses.insert(body);
+}
+
+bool StoredResponses::mayServeStored(const QByteArray &cacheControl)
+{
+    // Directives, each a name with an optional value ("no-cache" may name header fields).
+    for (const QByteArray &directive : cacheControl.split(',')) {
+        const QByteArray name = directive.split('=').constFirst().trimmed().toLower();
+        if (name == "no-store" || name == "no-cache" || name == "must-revalidate")
+            return false;
+    }
+    return true;
 }
 
 bool StoredResponses::isCut(const QByteArray &contentLength, const QByteArray &contentEncoding,

@@ -17,9 +17,15 @@ struct StoredResponses final
     // the stored picture without the network. A record rather than a copy of the answer: a
     // picture behind a redirect takes its room in the cache once. Nothing is stored where
     // `target` has no answer stored (one that said "no-store", say), nor where the record is
-    // there already.
+    // there already. The record names `target` without its password.
     static void recordRedirect(QAbstractNetworkCache &responses, const QUrl &asked,
                                const QUrl &target);
+
+    // Whether an answer with this Cache-Control header may be served from the disk cache
+    // without asking the server, as Qt's network access judges the answers it stores itself:
+    // not one that says "no-store" (which it does not store), "no-cache" or "must-revalidate".
+    // A record is served so, whatever its age, so only such redirects are recorded.
+    static bool mayServeStored(const QByteArray &cacheControl);
 
     // Whether an answer of `bodyBytes` is shorter than its headers declared: a stored one cut
     // short (the disk filled as it was written, say). Answers stored inflated, whose declared

@@ -51,6 +51,30 @@ Response costlySvg()
     return Response::ok(fixtures::svgOfCoveringCircles({2048, 2048}, 20000), "image/svg+xml");
 }
 
+// Damage to a stored file (LoaderWorld::changeStoredFile), as a full disk or a kill leaves
+// it: the body cut to 60 %, its second half zeroed, every 97th of its bytes flipped from a
+// third on, or the whole file cut to 120 bytes. None changes a file without a body.
+void cutBody(QByteArray &file, qsizetype bodyStart)
+{
+    file.resize(bodyStart + (file.size() - bodyStart) * 6 / 10);
+}
+
+void zeroSecondHalf(QByteArray &file, qsizetype bodyStart)
+{
+    std::fill(file.begin() + bodyStart + (file.size() - bodyStart) / 2, file.end(), '\0');
+}
+
+void flipBytes(QByteArray &file, qsizetype bodyStart)
+{
+    for (qsizetype i = bodyStart + (file.size() - bodyStart) / 3; i < file.size(); i += 97)
+        file[i] = char(~file[i]);
+}
+
+void cutFile(QByteArray &file, qsizetype)
+{
+    file.truncate(120);
+}
+
 TEST(DefaultRemoteImageLoader, concurrentRequestsForOneUrlShareOneDownload)
 {
     LoaderWorld world;
@@ -136,6 +160,13 @@ TEST(DefaultRemoteImageLoader, failureIsNotRememberedAndTheNextRequestDownloadsA
     ASSERT_TRUE(result && result->succeeded());
     EXPECT_EQ(result->image().size(), QSize(3, 5));
     EXPECT_EQ(world.server.requestCount(imagePath), 3);
+
+    // A stored answer that does not decode is asked for again at once, and once: a fresh
+    // answer that does not decode either ends the load.
+    ASSERT_TRUE(world.changeStoredFile(url, zeroSecondHalf));
+    world.server.setResponse(imagePath, Response::ok("<html>Gone</html>", "text/html"));
+    EXPECT_EQ(world.loadAfresh(url)->error().kind(), Kind::cannotDecodeContentData);
+    EXPECT_EQ(world.server.requestCount(imagePath), 4);
 }
 
 TEST(DefaultRemoteImageLoader, transferFailureIsRetriedOnTheNextRequest)
@@ -239,6 +270,7 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         QList<std::pair<QByteArray, QByteArray>> headers;
         int transfers;
         int redirect = 0;
+        QList<std::pair<QByteArray, QByteArray>> redirectHeaders = {};
     } rows[] = {
         {"no caching headers", {}, 1},
         {"expired long ago", {{"Expires", "Thu, 01 Jan 1998 00:00:00 GMT"}}, 1},
@@ -251,12 +283,18 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         {"no caching headers, behind a 307", {}, 1, 307},
         {"fresh for a day, behind a 308", {{"Cache-Control", "max-age=86400"}}, 1, 308},
         {"not to be stored, behind a 302", {{"Cache-Control", "no-store"}}, 3, 302},
+        {"no caching headers, behind a 302 not to be stored", {}, 1, 302,
+         {{"Cache-Control", "no-store"}}},
+        {"no caching headers, behind a 307 to be confirmed by the server", {}, 1, 307,
+         {{"Cache-Control", "public, no-cache"}}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         LoaderWorld world;
         const QUrl url = world.server.url(row.redirect ? "/moved.png" : imagePath);
-        world.server.setResponse("/moved.png", Response::redirect("/image.png", row.redirect));
+        Response redirect = Response::redirect("/image.png", row.redirect);
+        redirect.headers += row.redirectHeaders;
+        world.server.setResponse("/moved.png", redirect);
         Response response = png({6, 3});
         response.headers = row.headers;
         world.server.setResponse(imagePath, response);
@@ -269,10 +307,22 @@ TEST(DefaultRemoteImageLoader, storedResponseServesWhateverItsAgeAndTheNetworkOn
         ASSERT_TRUE(outcome);
         EXPECT_EQ(outcome->succeeded(), row.transfers == 1);
         EXPECT_EQ(world.server.requestCount(imagePath), row.transfers);
+        if (!row.redirect)
+            continue;
+        // Where the redirect was recorded it leads to the stored picture while the server now
+        // redirects elsewhere; otherwise the server is asked where it leads.
+        redirect.headers = {{"Location", "/other.png"}};
+        redirect.headers += row.redirectHeaders;
+        world.server.setResponse("/moved.png", redirect);
+        world.server.setResponse("/other.png", png({4, 4}));
+        const auto moved = world.loadAfresh(url);
+        ASSERT_TRUE(moved && moved->succeeded());
+        const bool recorded = row.transfers == 1 && row.redirectHeaders.isEmpty();
+        EXPECT_EQ(moved->image().size(), recorded ? QSize(6, 3) : QSize(4, 4));
     }
 }
 
-TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
+TEST(DefaultRemoteImageLoader, storedAnswerCutShortOrDamagedIsFetchedAgainAndDrawnAtOnce)
 {
     const QByteArray jpeg = fixtures::jpegOfDrawing({120, 80}, QStringLiteral("cut"));
     const QByteArray drawing = fixtures::pngOfDrawing({120, 80}, 8, QStringLiteral("cut"));
@@ -281,20 +331,24 @@ TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
         const char *name;
         QByteArray bytes;
         bool declaresLength;
-        // Cut on disk once stored, rather than as it was stored (the disk filling then).
-        bool cutLater;
+        // What befalls each stored file of the walk once stored; none: the answer's body was
+        // cut to 60 % as it was stored (the disk filling then).
+        LoaderWorld::FileChange damage;
         bool behindRedirect = false;
     } rows[] = {
-        {"a JPEG cut to 60 %", jpeg, true, true},
-        {"a PNG cut to 60 %", drawing, true, true},
-        {"a JPEG behind a 302 cut to 60 %", jpeg, true, true, true},
-        {"a PNG of undeclared length cut as it was stored", drawing, false, false},
-        {"a JPEG cut as it was stored", jpeg, true, false},
+        {"a JPEG cut to 60 %", jpeg, true, cutBody},
+        {"a PNG cut to 60 %", drawing, true, cutBody},
+        {"a JPEG behind a 302 cut to 60 %", jpeg, true, cutBody, true},
+        {"a PNG of undeclared length cut as it was stored", drawing, false, {}},
+        {"a JPEG cut as it was stored", jpeg, true, {}},
+        {"a PNG with its second half zeroed", drawing, true, zeroSecondHalf},
+        {"a PNG behind a 302 with bytes flipped", drawing, true, flipBytes, true},
+        {"a PNG behind a 302, each stored file cut to 120 bytes", drawing, true, cutFile, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         LoaderWorld world;
-        if (!row.cutLater)
+        if (!row.damage)
             world.cutWhatIsStored(0.6);
         Response response = Response::ok(row.bytes, "image/png");
         response.declaresLength = row.declaresLength;
@@ -304,8 +358,9 @@ TEST(DefaultRemoteImageLoader, storedAnswerCutShortIsFetchedAgainAndDrawnWhole)
         const RemoteImageResult fresh = RemoteImageDecoder().decode(row.bytes);
         ASSERT_TRUE(fresh.succeeded());
         ASSERT_TRUE(world.load(url)->succeeded());
-        if (row.cutLater) {
-            ASSERT_TRUE(world.cutStoredBody(world.server.url(imagePath), 0.6));
+        const QUrl stored = world.server.url(imagePath);
+        for (const QUrl &address : row.behindRedirect ? QList{url, stored} : QList{stored}) {
+            ASSERT_TRUE(!row.damage || world.changeStoredFile(address, row.damage));
         }
 
         const auto again = world.loadAfresh(url);
@@ -348,6 +403,57 @@ TEST(DefaultRemoteImageLoader, picturesBehindRedirectsTakeTheirRoomOnceInTheDisk
     for (const QUrl &url : asked)
         served += world.loadAfresh(url)->succeeded() ? 1 : 0;
     EXPECT_EQ(served, count);
+}
+
+TEST(DefaultRemoteImageLoader, aTransferDroppedBesideAnotherOfItsPictureLeavesThatOneStored)
+{
+    // One picture asked directly and through a redirect at once: the transfer asked first is
+    // answered, the other's connection dropped once the picture is drawn. A start with the
+    // host gone finds it.
+    const struct
+    {
+        const char *name;
+        bool redirectedFirst;
+    } rows[] = {
+        {"asked directly first, the redirected transfer dropped", false},
+        {"asked through the redirect first, the direct transfer dropped", true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LoaderWorld world;
+        auto host = std::make_unique<LocalHttpServer>();
+        ASSERT_TRUE(host->listen());
+        int asked = 0;
+        host->setHandler(imagePath, [&asked](const LocalHttpServer::Request &) {
+            return ++asked == 1 ? png({6, 3}) : Response::dropped();
+        });
+        host->setResponse(QStringLiteral("/moved.png"), Response::redirect("/image.png"));
+        host->hold(imagePath);
+        const QUrl direct = host->url(imagePath);
+        const QUrl moved = host->url(QStringLiteral("/moved.png"));
+        std::optional<RemoteImageResult> outcomes[2];
+        const QUrl order[] = {row.redirectedFirst ? moved : direct,
+                              row.redirectedFirst ? direct : moved};
+        for (int i = 0; i < 2; ++i) {
+            world.loader.image(order[i], {}, nullptr,
+                               [&outcomes, i](const RemoteImageResult &result) {
+                                   outcomes[i] = result;
+                               });
+            ASSERT_TRUE(
+                fixtures::waitUntil([&] { return host->requestCount(imagePath) == i + 1; }));
+        }
+        host->releaseFirst(imagePath);
+        ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes[0].has_value(); }));
+        ASSERT_TRUE(outcomes[0]->succeeded());
+        host->release(imagePath);
+        ASSERT_TRUE(fixtures::waitUntil([&] { return outcomes[1].has_value(); }));
+        EXPECT_EQ(outcomes[1]->error().kind(), Kind::transferFailed);
+        host.reset();
+
+        const auto again = world.loadAfresh(order[0]);
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(again->succeeded()) << again->error().message().toStdString();
+    }
 }
 
 TEST(DefaultRemoteImageLoader, requestsAskForImages)
@@ -517,12 +623,16 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         Host target;
         std::optional<Kind> error = {};
         int loopsTo = -1; // the hop the last one leads back to, instead of the picture
+        // Every absolute address, the one asked first, names a user and password.
+        bool credentials = false;
     } rows[] = {
         {"302 then 308, one relative", {{plain, 302, true}, {plain, 308}}, plain},
         {"301, 302 and 307 by another host name",
          {{plain, 301}, {plainByName, 302}, {plainByName, 307, true}},
          plain},
         {"up from http to https", {{plain, 301}, {secure, 302}}, secure},
+        {"302 then 307, each address with a password", {{plain, 302}, {plain, 307}}, plain, {},
+         -1, true},
         {"as many as allowed, mixed", mostHops(most), secure},
         {"one more than allowed", mostHops(most + 1), secure, Kind::tooManyRedirects},
         {"a loop", {{plain, 302}, {plain, 307}, {plain, 301}}, plain, Kind::redirectLoop, 0},
@@ -543,8 +653,11 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         LocalHttpServer *const servers[] = {&world.server, &world.server, &secureServer,
                                             &downgradedServer};
         const auto urlOf = [&](Host host, const QString &path) {
-            return servers[host]->url(path, host == plainByName ? QStringLiteral("localhost")
-                                                                : QString());
+            QUrl url = servers[host]->url(path, host == plainByName ? QStringLiteral("localhost")
+                                                                    : QString());
+            if (row.credentials)
+                url.setUserInfo(QStringLiteral("reader:s3cret"));
+            return url;
         };
         QList<QUrl> chain;
         for (qsizetype i = 0; i < row.hops.size(); ++i)
@@ -581,6 +694,7 @@ TEST(DefaultRemoteImageLoader, walksARedirectChainHopByHopToItsPicture)
         EXPECT_EQ(requestsAt(row.target, picture), row.error ? 0 : 1);
         EXPECT_LE(world.server.requests().size() + secureServer.requests().size(), most + 1);
         EXPECT_TRUE(downgradedServer.requests().isEmpty());
+        EXPECT_FALSE(world.storedFilesHold("s3cret"));
         if (row.error) {
             for (const QUrl &address : chain + QList<QUrl>{picture})
                 EXPECT_FALSE(world.responses().metaData(address).isValid())

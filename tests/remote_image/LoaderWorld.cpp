@@ -67,7 +67,7 @@ QAbstractNetworkCache &LoaderWorld::responses() const
     return *session.cache();
 }
 
-bool LoaderWorld::cutStoredBody(const QUrl &url, double fraction)
+bool LoaderWorld::changeStoredFile(const QUrl &url, const FileChange &change)
 {
     const std::unique_ptr<QIODevice> body(responses().data(url));
     if (!body)
@@ -80,8 +80,22 @@ bool LoaderWorld::cutStoredBody(const QUrl &url, double fraction)
         if (disk->fileMetaData(path).url() != url)
             continue;
         QFile file(path);
-        const qint64 kept = file.size() - bodyBytes + qint64(double(bodyBytes) * fraction);
-        return file.resize(kept);
+        if (!file.open(QIODevice::ReadWrite))
+            return false;
+        QByteArray bytes = file.readAll();
+        change(bytes, bytes.size() - bodyBytes);
+        return file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size());
+    }
+    return false;
+}
+
+bool LoaderWorld::storedFilesHold(const QByteArray &bytes) const
+{
+    QDirIterator files(responseFolder(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(bytes))
+            return true;
     }
     return false;
 }

@@ -11,6 +11,7 @@
 
 class QAbstractNetworkCache;
 
+#include <functional>
 #include <optional>
 
 namespace tolvaran::markdown {
@@ -36,9 +37,12 @@ struct LoaderWorld
     // The disk cache's folder, and the cache.
     QString responseFolder() const;
     QAbstractNetworkCache &responses() const;
-    // Cuts the body stored for `url` on disk to `fraction` of its length, as a disk that
-    // filled while it was written leaves it; false when nothing is stored for it.
-    bool cutStoredBody(const QUrl &url, double fraction);
+    // Rewrites the file on disk that stores the answer for `url`: `change` gets the whole
+    // file and where the answer's body begins in it. False when nothing is stored for it.
+    using FileChange = std::function<void(QByteArray &file, qsizetype bodyStart)>;
+    bool changeStoredFile(const QUrl &url, const FileChange &change);
+    // Whether any file of the disk cache holds `bytes`.
+    bool storedFilesHold(const QByteArray &bytes) const;
     // From now on the disk cache keeps `fraction` of each answer's body it stores.
     void cutWhatIsStored(double fraction);
 

@@ -60,6 +60,13 @@ LocalHttpServer::Response LocalHttpServer::Response::withStatus(int status, QByt
     return response;
 }
 
+LocalHttpServer::Response LocalHttpServer::Response::dropped()
+{
+    Response response;
+    response.drops = true;
+    return response;
+}
+
 LocalHttpServer::LocalHttpServer(QObject *parent)
     : QObject(parent)
     , m_server(std::make_unique<QTcpServer>())
@@ -134,6 +141,18 @@ void LocalHttpServer::release(const QString &path)
     }
 }
 
+void LocalHttpServer::releaseFirst(const QString &path)
+{
+    for (qsizetype i = 0; i < m_waiting.size(); ++i) {
+        const Held held = m_waiting[i];
+        if (held.socket && held.socket->property("path").toString() == path) {
+            m_waiting.removeAt(i);
+            answer(held.socket, held.response);
+            return;
+        }
+    }
+}
+
 int LocalHttpServer::requestCount(const QString &path) const
 {
     int count = 0;
@@ -196,6 +215,11 @@ void LocalHttpServer::readRequest(QTcpSocket *socket)
 
 void LocalHttpServer::answer(QTcpSocket *socket, const Response &response)
 {
+    if (response.drops) {
+        // Ends the socket at once; its disconnected() deletes it.
+        socket->abort();
+        return;
+    }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                       + reasonPhrase(response.status) + "\r\n";
     for (const auto &[name, value] : response.headers)

@@ -46,10 +46,14 @@ public:
         QByteArray body;
         // Without a declared length the body ends when the connection closes.
         bool declaresLength = true;
+        // The connection closes before a byte of the answer is sent, as a host does that
+        // drops it (Qt's network access may ask again on a new connection, answered anew).
+        bool drops = false;
 
         static Response ok(QByteArray body, QByteArray contentType);
         static Response redirect(const QByteArray &location, int status = 302);
         static Response withStatus(int status, QByteArray body = {});
+        static Response dropped();
     };
 
     using Handler = std::function<Response(const Request &request)>;
@@ -73,9 +77,11 @@ public:
     void setResponse(const QString &path, Response response);
     void setHandler(const QString &path, Handler handler);
 
-    // Answers to `path` wait from now on until release(path) sends them all.
+    // Answers to `path` wait from now on until release(path) sends them all, or
+    // releaseFirst(path) the one that has waited longest (later ones wait on).
     void hold(const QString &path);
     void release(const QString &path);
+    void releaseFirst(const QString &path);
 
     // Requests received so far: those for `path` as sent (query included), or all.
     int requestCount(const QString &path) const;
