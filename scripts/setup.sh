@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-websockets-dev qt6-charts-dev
   libqt6opengl6-dev libgl-dev libvulkan-dev libqt6svg6
   qt6-svg-dev zlib1g-dev # Markdown images: SVG drawn within a budget, svgz inflated within a limit
-  libpng-dev # Markdown images: PNG files of 16 bits a channel read at 8
+  libpng-dev # Markdown images: every PNG is read through it, no further than its last row
   libsqlite3-dev
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libssl-dev # Ed25519 signatures of update releases
