@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QRandomGenerator>
 
 #include <dlfcn.h>
 #include <zlib.h>
@@ -381,6 +382,86 @@ TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
                                         : shrunk.image;
             EXPECT_LE(largestDifference(result.image(), expected), 2);
         }
+    }
+}
+
+// The first chunk of image data of `png`.
+fixtures::PngChunk imageDataOf(const QByteArray &png)
+{
+    const QList<fixtures::PngChunk> chunks = fixtures::pngChunks(png);
+    const auto found = std::find_if(chunks.cbegin(), chunks.cend(),
+                                    [](const fixtures::PngChunk &c) { return c.type == "IDAT"; });
+    return found == chunks.cend() ? fixtures::PngChunk{} : *found;
+}
+
+QByteArray flipped(QByteArray bytes, qsizetype at, int bit)
+{
+    bytes[at] = char(bytes[at] ^ (1 << bit));
+    return bytes;
+}
+
+TEST(RemoteImageDecoder, pngWithDamagedImageDataIsRefusedUnlessItDrawsAsItWas)
+{
+    using fixtures::pngOfSamples, fixtures::pngWithImageDataRechunked;
+    const QSize size(97, 61);
+    // Each with its image data in one chunk, as most small and medium pictures have it.
+    const QByteArray files[] = {
+        pngWithImageDataRechunked(fixtures::pngOfDrawing({160, 100}, 8, "flip")),
+        pngWithImageDataRechunked(fixtures::pngOfDrawing({160, 100}, 16, "flip")),
+        pngWithImageDataRechunked(fixtures::pngOfNoise({48, 32}, 7)),
+        pngOfSamples(size, fixtures::pngPalette, 8, true, false),
+        pngOfSamples(size, fixtures::pngPalette, 1, false, false),
+        pngOfSamples(size, fixtures::pngGrey, 8, false, false),
+        pngOfSamples(size, fixtures::pngGrey, 2, true, false),
+        pngOfSamples(size, fixtures::pngRgba, 8, false, true),
+    };
+    constexpr int flipsAFile = 70;
+    QRandomGenerator random(20261208);
+    const RemoteImageDecoder decoder;
+    for (const QByteArray &file : files) {
+        const fixtures::PngChunk imageData = imageDataOf(file);
+        const QImage intact = decoder.decode(file).image();
+        ASSERT_FALSE(intact.isNull());
+        for (int flip = 0; flip < flipsAFile; ++flip) {
+            const qsizetype at = imageData.dataOffset + random.bounded(imageData.length);
+            const RemoteImageResult result =
+                decoder.decode(flipped(file, at, random.bounded(8)));
+            if (result.succeeded()) {
+                EXPECT_EQ(result.image(), intact) << "drawn with byte " << at << " damaged";
+            }
+        }
+    }
+
+    // Damage that the checksums of whole chunks of image data find, and damage after the last
+    // row that leaves the picture as it was.
+    const QByteArray file = pngOfSamples(size, fixtures::pngRgb, 8, false, false);
+    // The rows in one chunk, and the end of the stream (its checksum) in one of its own.
+    const QByteArray endApart =
+        pngWithImageDataRechunked(file, {imageDataOf(file).length - 4});
+    const qsizetype endChunk = fixtures::pngChunks(endApart).at(2).dataOffset;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        bool draws;
+    } rows[] = {
+        {"damaged in the chunk holding only the end of the image data",
+         flipped(endApart, endChunk + 1, 4), false},
+        {"cut short in the chunk holding only the end of the image data",
+         endApart.left(endChunk + 2), true},
+        {"without its end chunk", file.chopped(12), true},
+        {"with its end chunk's checksum damaged", flipped(file, file.size() - 1, 4), true},
+        {"with bytes after its end chunk", file + "after the end", true},
+    };
+    const QImage intact = decoder.decode(file).image();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const RemoteImageResult result = decoder.decode(row.bytes);
+        ASSERT_EQ(result.succeeded(), row.draws);
+        if (row.draws)
+            EXPECT_EQ(result.image(), intact);
+        else
+            EXPECT_EQ(result.error().kind(), Kind::cannotDecodeContentData);
     }
 }
 

@@ -37,10 +37,11 @@ public:
     // ratio; an interlaced picture comes whole, for the caller to shrink. imageTooLarge where
     // it holds more than `maximumPixels` (known from its header, before any memory is set
     // aside for it), abandoned when `stop` was requested before its last row,
-    // cannotDecodeContentData where the file is damaged or its image data ends before the
-    // last row: a part of a picture is not shown, so that a picture held from an earlier load
-    // stays drawn. What follows the last row is neither read nor checked, so a file cut short
-    // or damaged only past it shows whole.
+    // cannotDecodeContentData where the file is damaged, a chunk of its image data fails its
+    // checksum or its image data ends before the last row: a part of a picture is not shown,
+    // so that a picture held from an earlier load stays drawn. What follows the image data is
+    // neither read nor checked, nor is what follows the last row inflated, so a file cut short
+    // past its last row, or damaged only after its image data, shows whole.
     static RemoteImageResult read(const QByteArray &bytes, qint64 maximumPixels,
                                   QSize maximumSize = {}, const std::stop_token &stop = {});
 };

@@ -212,6 +212,40 @@ QByteArray pngDeclaringSize(QSize declared)
            + chunk("IEND", {});
 }
 
+QList<PngChunk> pngChunks(const QByteArray &png)
+{
+    QList<PngChunk> chunks;
+    qsizetype at = pngSignature.size();
+    while (png.size() - at >= 12) {
+        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
+        if (length > png.size() - at - 12)
+            break;
+        chunks.append({png.mid(at + 4, 4), at + 8, length});
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetype> &splits)
+{
+    QByteArray before = pngSignature;
+    QByteArray stream;
+    QByteArray after;
+    for (const PngChunk &found : pngChunks(png)) {
+        const QByteArray data = png.mid(found.dataOffset, found.length);
+        if (found.type == "IDAT")
+            stream += data;
+        else
+            (stream.isEmpty() ? before : after) += chunk(found.type, data);
+    }
+    qsizetype from = 0;
+    for (const qsizetype split : splits) {
+        before += chunk("IDAT", stream.mid(from, split - from));
+        from = split;
+    }
+    return before + chunk("IDAT", stream.mid(from)) + after;
+}
+
 QByteArray svgOfCoveringCircles(QSize size, int count)
 {
     const int radius = qMax(size.width(), size.height());

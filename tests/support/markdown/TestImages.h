@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -62,6 +63,18 @@ qint64 pngRowBytes(QSize size, int bitsPerChannel);
 // gibibyte.
 QByteArray pngWithCompressedText(QSize size, qint64 textBytes);
 
+// A chunk of a PNG file: its type, and where its data lies in the file and how long it is.
+struct PngChunk
+{
+    QByteArray type;
+    qsizetype dataOffset = 0;
+    qsizetype length = 0;
+};
+// The chunks of `png` in order, as far as they lie wholly in it.
+QList<PngChunk> pngChunks(const QByteArray &png);
+// `png` with its image data rewritten as one chunk (as encoders write a small or medium
+// picture), or as one chunk up to each offset into it of `splits` and one after the last.
+QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetype> &splits = {});
 // An SVG of `size` holding `count` translucent circles that each cover the whole picture:
 // a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
 QByteArray svgOfCoveringCircles(QSize size, int count);
