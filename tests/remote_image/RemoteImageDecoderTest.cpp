@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QRandomGenerator>
+#include <QtEndian>
 
 #include <dlfcn.h>
 #include <zlib.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -382,6 +384,57 @@ TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
                                         : shrunk.image;
             EXPECT_LE(largestDifference(result.image(), expected), 2);
         }
+    }
+}
+
+TEST(RemoteImageDecoder, pngReadsTheSameInterlacedOrNot)
+{
+    using fixtures::pngOfSamples, fixtures::pngGrey, fixtures::pngPalette, fixtures::pngRgba;
+    const QSize size(37, 23);
+    // The transparent grey named with a bit above the picture's depth, which libpng's
+    // expansion leaves out: the first pixel's grey, 0, is transparent.
+    const auto greyAboveItsDepth = [size](int bitDepth) {
+        return [size, bitDepth](bool interlaced) {
+            QByteArray grey(2, '\0');
+            qToBigEndian(quint16(1 << bitDepth), grey.data());
+            return fixtures::pngWithChunkData(
+                pngOfSamples(size, pngGrey, bitDepth, true, interlaced), "tRNS", grey);
+        };
+    };
+    const auto samples = [size](int colourType, int bitDepth, bool transparentColour) {
+        return [=](bool interlaced) {
+            return pngOfSamples(size, colourType, bitDepth, transparentColour, interlaced);
+        };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<QByteArray(bool interlaced)> make;
+        bool firstPixelTransparent;
+    } rows[] = {
+        {"palette at 1 bit with tRNS", samples(pngPalette, 1, true), true},
+        {"palette at 2 bits", samples(pngPalette, 2, false), false},
+        {"palette with tRNS", samples(pngPalette, 8, true), true},
+        {"grey at 1 bit", samples(pngGrey, 1, false), false},
+        {"grey at 4 bits with tRNS", samples(pngGrey, 4, true), true},
+        {"grey", samples(pngGrey, 8, false), false},
+        {"grey at 16 bits", samples(pngGrey, 16, false), false},
+        {"rgba at 16 bits", samples(pngRgba, 16, false), false},
+        {"grey at 1 bit, transparent grey above its depth", greyAboveItsDepth(1), true},
+        {"grey at 2 bits, transparent grey above its depth", greyAboveItsDepth(2), true},
+        {"grey at 4 bits, transparent grey above its depth", greyAboveItsDepth(4), true},
+        {"grey, transparent grey above its depth", greyAboveItsDepth(8), true},
+    };
+    const RemoteImageDecoder decoder;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const RemoteImageResult straight = decoder.decode(row.make(false));
+        const RemoteImageResult interlaced = decoder.decode(row.make(true));
+        ASSERT_TRUE(straight.succeeded());
+        ASSERT_TRUE(interlaced.succeeded());
+        EXPECT_EQ(straight.image().format(), interlaced.image().format());
+        EXPECT_EQ(largestDifference(straight.image(), interlaced.image()), 0);
+        EXPECT_EQ(qAlpha(straight.image().pixel(0, 0)) == 0, row.firstPixelTransparent);
     }
 }
 

@@ -91,11 +91,12 @@ bool setColourLookup(png_structp png, png_infop info, Reading *reading)
         }
     } else {
         const int largest = (1 << bitDepth) - 1;
+        // Only the bits of the picture's depth, as libpng's expansion compares them: a grey
+        // named with bits above them is transparent interlaced or not.
+        const int transparent = transparentGrey ? transparentGrey->gray & largest : -1;
         for (int value = 0; value <= largest; ++value) {
             const int grey = value * 255 / largest;
-            reading->colours[value] = transparentGrey && transparentGrey->gray == value
-                                          ? 0
-                                          : qRgb(grey, grey, grey);
+            reading->colours[value] = value == transparent ? 0 : qRgb(grey, grey, grey);
         }
     }
     // One byte a value, below 8 bits too.

@@ -246,6 +246,17 @@ QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetyp
     return before + chunk("IDAT", stream.mid(from)) + after;
 }
 
+QByteArray pngWithChunkData(const QByteArray &png, const QByteArray &type,
+                            const QByteArray &data)
+{
+    for (const PngChunk &found : pngChunks(png)) {
+        if (found.type == type)
+            return png.left(found.dataOffset - 8) + chunk(type, data)
+                   + png.mid(found.dataOffset + found.length + 4);
+    }
+    return png;
+}
+
 QByteArray svgOfCoveringCircles(QSize size, int count)
 {
     const int radius = qMax(size.width(), size.height());

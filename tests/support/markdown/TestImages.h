@@ -75,6 +75,11 @@ QList<PngChunk> pngChunks(const QByteArray &png);
 // `png` with its image data rewritten as one chunk (as encoders write a small or medium
 // picture), or as one chunk up to each offset into it of `splits` and one after the last.
 QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetype> &splits = {});
+// `png` with the data of its first chunk of `type` replaced by `data`, and its checksum made
+// again.
+QByteArray pngWithChunkData(const QByteArray &png, const QByteArray &type,
+                            const QByteArray &data);
+
 // An SVG of `size` holding `count` translucent circles that each cover the whole picture:
 // a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
 QByteArray svgOfCoveringCircles(QSize size, int count);
