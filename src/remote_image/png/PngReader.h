@@ -9,10 +9,13 @@
 
 namespace tolvaran::markdown {
 
-// Reads PNG files of every depth and colour type with libpng, to 4 bytes a pixel:
-// Format_ARGB32_Premultiplied, or Format_RGB32 where the picture has no transparency.
-// Channels are rounded to 8 bits as a screen shows them; colours are not otherwise converted,
-// as Qt's reader does not convert them either.
+// Reads PNG files of every depth and colour type with libpng. A palette, or grey without a
+// transparent colour, comes at the bytes a pixel Qt's reader gives it: Format_Mono at 1 bit,
+// Format_Indexed8 up to 8 bits (grey with a transparent colour too), Format_Grayscale8 at 8
+// and 16 bits. Every other picture comes at 4 bytes a pixel: Format_ARGB32_Premultiplied, or
+// Format_RGB32 where the picture has no transparency; so does a palette shrunk as it is read,
+// while grey stays Format_Grayscale8. Channels are rounded to 8 bits as a screen shows them;
+// colours are not otherwise converted, as Qt's reader does not convert them either.
 //
 // Ours rather than Qt's reader, for two reasons. A picture of 16 bits a channel would come
 // from Qt's at 8 bytes a pixel, and shrinking it makes a second copy as large (256 MB together
