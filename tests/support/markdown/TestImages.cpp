@@ -172,6 +172,11 @@ QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
     return encoded(drawing(size, bitsPerChannel, label), "PNG");
 }
 
+QByteArray pngOfDrawingAs(QSize size, QImage::Format format, const QString &label)
+{
+    return encoded(drawing(size, 8, label).convertToFormat(format), "PNG");
+}
+
 QByteArray jpegOfDrawing(QSize size, const QString &label, int quality)
 {
     return encoded(drawing(size, 8, label).convertToFormat(QImage::Format_RGB32), "JPEG",

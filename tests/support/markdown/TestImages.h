@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -17,6 +18,10 @@ QByteArray pngImage(QSize size, QColor colour = Qt::red);
 // a gradient, lines and a few words naming `label`. It compresses as such pictures do (a few
 // hundred kilobytes at 4096 by 4096), unlike a flat colour.
 QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label);
+
+// The same drawing as a palette PNG (`format` Format_Indexed8) or a grey one
+// (Format_Grayscale8), as screenshots and scans are often saved.
+QByteArray pngOfDrawingAs(QSize size, QImage::Format format, const QString &label);
 
 // The same drawing at 8 bits a channel as a JPEG of `quality` (0 to 100).
 QByteArray jpegOfDrawing(QSize size, const QString &label, int quality = 90);
