@@ -143,8 +143,19 @@ DecodedImage RemoteImageDecoder::fitted(const DecodedImage &image, QSize maximum
     // Only ever shrunk: an image already no larger is the best there is.
     if (image.image.width() <= size.width() && image.image.height() <= size.height())
         return image;
+    // Qt shrinks a picture of a palette by a third or more to some of its pixels rather than
+    // to their average, and otherwise to premultiplied pixels, transparent or not: it is
+    // shrunk as colours, opaque ones as RGB32 (which draws without blending), as the PNG
+    // reader's own shrinking gives them.
+    const QImage::Format format = image.image.format();
+    const QImage colours =
+        format == QImage::Format_Indexed8 || format == QImage::Format_Mono
+            ? image.image.convertToFormat(image.image.hasAlphaChannel()
+                                              ? QImage::Format_ARGB32_Premultiplied
+                                              : QImage::Format_RGB32)
+            : image.image;
     return DecodedImage(
-        compact(image.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+        compact(colours.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
                 image.pictureSize),
         image.pictureSize);
 }

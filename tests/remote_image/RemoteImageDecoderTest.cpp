@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QRandomGenerator>
+#include <QtEndian>
 
 #include <dlfcn.h>
 #include <zlib.h>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -258,6 +261,20 @@ int largestDifference(const QImage &one, const QImage &other)
     return largest;
 }
 
+// The bits a pixel of `image` with 16-bit channels rounded to 8, as a screen shows them.
+int depthAt8BitsAChannel(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return image.depth() / 2;
+    default:
+        return image.depth();
+    }
+}
+
 TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
 {
     QImage gradient(64, 48, QImage::Format_RGBA64);
@@ -283,13 +300,16 @@ TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
         {"palette", pngOfSamples(size, pngPalette, 8, false, false)},
         {"palette with tRNS", pngOfSamples(size, pngPalette, 8, true, false)},
         {"palette at 1 bit", pngOfSamples(size, pngPalette, 1, false, false)},
+        {"palette at 1 bit with tRNS", pngOfSamples(size, pngPalette, 1, true, false)},
         {"palette at 2 bits with tRNS", pngOfSamples(size, pngPalette, 2, true, false)},
         {"palette at 4 bits", pngOfSamples(size, pngPalette, 4, false, false)},
         {"grey at 1 bit", pngOfSamples(size, pngGrey, 1, false, false)},
+        {"grey at 1 bit with tRNS", pngOfSamples(size, pngGrey, 1, true, false)},
         {"grey at 2 bits", pngOfSamples(size, pngGrey, 2, false, false)},
         {"grey at 4 bits with tRNS", pngOfSamples(size, pngGrey, 4, true, false)},
         {"grey", pngOfSamples(size, pngGrey, 8, false, false)},
         {"grey with tRNS", pngOfSamples(size, pngGrey, 8, true, false)},
+        {"grey at 16 bits", pngOfSamples(size, pngGrey, 16, false, false)},
         {"grey at 16 bits with tRNS", pngOfSamples(size, pngGrey, 16, true, false)},
         {"grey and alpha", pngOfSamples(size, pngGreyAlpha, 8, false, false)},
         {"grey and alpha at 16 bits", pngOfSamples(size, pngGreyAlpha, 16, false, false)},
@@ -300,6 +320,9 @@ TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
         {"interlaced rgb at 16 bits", pngOfSamples(size, pngRgb, 16, false, true)},
         {"interlaced palette at 4 bits with tRNS", pngOfSamples(size, pngPalette, 4, true, true)},
         {"interlaced grey at 1 bit", pngOfSamples(size, pngGrey, 1, false, true)},
+        {"interlaced palette", pngOfSamples(size, pngPalette, 8, false, true)},
+        {"interlaced grey with tRNS", pngOfSamples(size, pngGrey, 8, true, true)},
+        {"interlaced grey at 16 bits", pngOfSamples(size, pngGrey, 16, false, true)},
         // Pictures too small for some of the passes, which then hold no rows at all.
         {"interlaced 1 x 1", pngOfSamples({1, 1}, pngRgba, 8, false, true)},
         {"interlaced 3 x 1", pngOfSamples({3, 1}, pngRgba, 8, false, true)},
@@ -315,7 +338,7 @@ TEST(RemoteImageDecoder, pngReadsAsQtsOwnReaderReadsIt)
         ASSERT_TRUE(result.succeeded());
         ASSERT_EQ(result.image().size(), expected.size());
         EXPECT_EQ(result.image().hasAlphaChannel(), expected.hasAlphaChannel());
-        EXPECT_EQ(result.image().depth(), 32);
+        EXPECT_EQ(result.image().depth(), depthAt8BitsAChannel(expected));
         EXPECT_LE(largestDifference(result.image(), expected), 1);
     }
 }
@@ -353,6 +376,9 @@ TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
         {"drawing at 16 bits", fixtures::pngOfDrawing({300, 200}, 16, "shrunk")},
         {"palette with tRNS", pngOfSamples({37, 23}, fixtures::pngPalette, 4, true, false)},
         {"grey", pngOfSamples({37, 23}, fixtures::pngGrey, 8, false, false)},
+        {"grey at 16 bits", pngOfSamples({37, 23}, fixtures::pngGrey, 16, false, false)},
+        {"grey at 2 bits with tRNS", pngOfSamples({37, 23}, fixtures::pngGrey, 2, true, false)},
+        {"palette at 1 bit", pngOfSamples({37, 23}, fixtures::pngPalette, 1, false, false)},
         {"rgb", pngOfSamples({37, 23}, fixtures::pngRgb, 8, false, false)},
         // Read whole, then shrunk.
         {"interlaced", pngOfSamples({37, 23}, fixtures::pngRgba, 8, false, true)},
@@ -381,6 +407,137 @@ TEST(RemoteImageDecoder, pngShrunkAsItIsReadLooksAsTheWholePictureShrunk)
                                         : shrunk.image;
             EXPECT_LE(largestDifference(result.image(), expected), 2);
         }
+    }
+}
+
+TEST(RemoteImageDecoder, pngReadsTheSameInterlacedOrNot)
+{
+    using fixtures::pngOfSamples, fixtures::pngGrey, fixtures::pngPalette, fixtures::pngRgba;
+    const QSize size(37, 23);
+    // The transparent grey named with a bit above the picture's depth, which libpng's
+    // expansion leaves out: the first pixel's grey, 0, is transparent.
+    const auto greyAboveItsDepth = [size](int bitDepth) {
+        return [size, bitDepth](bool interlaced) {
+            QByteArray grey(2, '\0');
+            qToBigEndian(quint16(1 << bitDepth), grey.data());
+            return fixtures::pngWithChunkData(
+                pngOfSamples(size, pngGrey, bitDepth, true, interlaced), "tRNS", grey);
+        };
+    };
+    const auto samples = [size](int colourType, int bitDepth, bool transparentColour) {
+        return [=](bool interlaced) {
+            return pngOfSamples(size, colourType, bitDepth, transparentColour, interlaced);
+        };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<QByteArray(bool interlaced)> make;
+        bool firstPixelTransparent;
+    } rows[] = {
+        {"palette at 1 bit with tRNS", samples(pngPalette, 1, true), true},
+        {"palette at 2 bits", samples(pngPalette, 2, false), false},
+        {"palette with tRNS", samples(pngPalette, 8, true), true},
+        {"grey at 1 bit", samples(pngGrey, 1, false), false},
+        {"grey at 4 bits with tRNS", samples(pngGrey, 4, true), true},
+        {"grey", samples(pngGrey, 8, false), false},
+        {"grey at 16 bits", samples(pngGrey, 16, false), false},
+        {"rgba at 16 bits", samples(pngRgba, 16, false), false},
+        {"grey at 1 bit, transparent grey above its depth", greyAboveItsDepth(1), true},
+        {"grey at 2 bits, transparent grey above its depth", greyAboveItsDepth(2), true},
+        {"grey at 4 bits, transparent grey above its depth", greyAboveItsDepth(4), true},
+        {"grey, transparent grey above its depth", greyAboveItsDepth(8), true},
+    };
+    const RemoteImageDecoder decoder;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const RemoteImageResult straight = decoder.decode(row.make(false));
+        const RemoteImageResult interlaced = decoder.decode(row.make(true));
+        ASSERT_TRUE(straight.succeeded());
+        ASSERT_TRUE(interlaced.succeeded());
+        EXPECT_EQ(straight.image().format(), interlaced.image().format());
+        EXPECT_EQ(largestDifference(straight.image(), interlaced.image()), 0);
+        EXPECT_EQ(qAlpha(straight.image().pixel(0, 0)) == 0, row.firstPixelTransparent);
+    }
+}
+
+// The first chunk of image data of `png`.
+fixtures::PngChunk imageDataOf(const QByteArray &png)
+{
+    const QList<fixtures::PngChunk> chunks = fixtures::pngChunks(png);
+    const auto found = std::find_if(chunks.cbegin(), chunks.cend(),
+                                    [](const fixtures::PngChunk &c) { return c.type == "IDAT"; });
+    return found == chunks.cend() ? fixtures::PngChunk{} : *found;
+}
+
+QByteArray flipped(QByteArray bytes, qsizetype at, int bit)
+{
+    bytes[at] = char(bytes[at] ^ (1 << bit));
+    return bytes;
+}
+
+TEST(RemoteImageDecoder, pngWithDamagedImageDataIsRefusedUnlessItDrawsAsItWas)
+{
+    using fixtures::pngOfSamples, fixtures::pngWithImageDataRechunked;
+    const QSize size(97, 61);
+    // Each with its image data in one chunk, as most small and medium pictures have it.
+    const QByteArray files[] = {
+        pngWithImageDataRechunked(fixtures::pngOfDrawing({160, 100}, 8, "flip")),
+        pngWithImageDataRechunked(fixtures::pngOfDrawing({160, 100}, 16, "flip")),
+        pngWithImageDataRechunked(fixtures::pngOfNoise({48, 32}, 7)),
+        pngOfSamples(size, fixtures::pngPalette, 8, true, false),
+        pngOfSamples(size, fixtures::pngPalette, 1, false, false),
+        pngOfSamples(size, fixtures::pngGrey, 8, false, false),
+        pngOfSamples(size, fixtures::pngGrey, 2, true, false),
+        pngOfSamples(size, fixtures::pngRgba, 8, false, true),
+    };
+    constexpr int flipsAFile = 70;
+    QRandomGenerator random(20261208);
+    const RemoteImageDecoder decoder;
+    for (const QByteArray &file : files) {
+        const fixtures::PngChunk imageData = imageDataOf(file);
+        const QImage intact = decoder.decode(file).image();
+        ASSERT_FALSE(intact.isNull());
+        for (int flip = 0; flip < flipsAFile; ++flip) {
+            const qsizetype at = imageData.dataOffset + random.bounded(imageData.length);
+            const RemoteImageResult result =
+                decoder.decode(flipped(file, at, random.bounded(8)));
+            if (result.succeeded()) {
+                EXPECT_EQ(result.image(), intact) << "drawn with byte " << at << " damaged";
+            }
+        }
+    }
+
+    // Damage that the checksums of whole chunks of image data find, and damage after the last
+    // row that leaves the picture as it was.
+    const QByteArray file = pngOfSamples(size, fixtures::pngRgb, 8, false, false);
+    // The rows in one chunk, and the end of the stream (its checksum) in one of its own.
+    const QByteArray endApart =
+        pngWithImageDataRechunked(file, {imageDataOf(file).length - 4});
+    const qsizetype endChunk = fixtures::pngChunks(endApart).at(2).dataOffset;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        bool draws;
+    } rows[] = {
+        {"damaged in the chunk holding only the end of the image data",
+         flipped(endApart, endChunk + 1, 4), false},
+        {"cut short in the chunk holding only the end of the image data",
+         endApart.left(endChunk + 2), true},
+        {"without its end chunk", file.chopped(12), true},
+        {"with its end chunk's checksum damaged", flipped(file, file.size() - 1, 4), true},
+        {"with bytes after its end chunk", file + "after the end", true},
+    };
+    const QImage intact = decoder.decode(file).image();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const RemoteImageResult result = decoder.decode(row.bytes);
+        ASSERT_EQ(result.succeeded(), row.draws);
+        if (row.draws)
+            EXPECT_EQ(result.image(), intact);
+        else
+            EXPECT_EQ(result.error().kind(), Kind::cannotDecodeContentData);
     }
 }
 

@@ -3,10 +3,12 @@
 #include "remote_image/png/RowShrinker.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -18,6 +20,8 @@ constexpr int signatureBytes = 8;
 // The header chunk comes first: its length and type, then the picture's width and height.
 constexpr int headerBytes = signatureBytes + 8 + 13;
 constexpr int widthOffset = signatureBytes + 8;
+// A chunk's length and type before its data, and its checksum after.
+constexpr qsizetype chunkOverhead = 12;
 // Chunks of compressed text and colour profiles: libpng would inflate each (up to 8 MB, of a
 // few kilobytes of file) to hand over what nothing here uses.
 constexpr png_byte unusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP";
@@ -26,21 +30,39 @@ constexpr png_byte unusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP";
 // row only as far as the end of its piece (checking its chunks' sums, inflating none of it).
 constexpr qsizetype pieceBytes = 64 * 1024;
 
+// How the rows are kept. A palette, or grey of up to 8 bits, keeps the bytes a pixel that Qt's
+// reader gives it: a value a byte (a bit at 1 bit a pixel) in a table of colours, or a level
+// of grey a byte; 16-bit grey is rounded to 8. A quarter of BGRA or less, and read as fast as
+// Qt's reader reads it: libpng's expansion to BGRA takes three passes over each row. Every
+// other picture is expanded by libpng to BGRA.
+enum class Layout
+{
+    colour,
+    grey,
+    indexed,
+    mono,
+};
+
 // What libpng's callbacks fill in, reached through its progressive pointer.
 struct Reading
 {
-    // The size the header declares, checked against the limit before anything is read.
+    // The size the header declares, checked against the limit before anything is read, and
+    // the size it is shrunk to as its rows come (the same where it is read whole).
     QSize declared;
+    QSize fitted;
     bool started = false;
     bool interlaced = false;
     bool transparent = false;
-    // Rows of one byte a pixel, looked up in `colours`, rather than BGRA from libpng.
-    bool lookedUp = false;
+    Layout layout = Layout::colour;
+    // Indexed and mono rows' colour of each value, as a colour table holds it, and
+    // premultiplied, for shrinking.
     std::array<QRgb, 256> colours{};
-    // Rows shrunk as they come into `shrinker`, by way of `row`; or else the whole picture,
-    // set aside once the header is read.
-    RowShrinker *shrinker = nullptr;
-    QRgb *row = nullptr;
+    int colourCount = 0;
+    std::array<QRgb, 256> premultiplied{};
+    // Rows shrunk as they come into `shrinker`, by way of `row` where they are made BGRA
+    // first; or else the whole picture. Both set aside once the header is read.
+    std::optional<RowShrinker> shrinker;
+    std::vector<QRgb> row;
     QImage image;
     uchar *bits = nullptr;
     qsizetype stride = 0;
@@ -58,46 +80,55 @@ void ignoreWarning(png_structp, png_const_charp) {}
 // callbacks below: none of them holds an object with a destructor while it calls libpng, so
 // that the jump skips nothing that must run.
 
-// A palette, or grey of up to 8 bits, as the premultiplied colour of each value. One lookup a
-// pixel rather than libpng's expansion to BGRA (three passes over each row) reads such a
-// picture a third faster, as fast as Qt's reader reads it at one byte a pixel. An interlaced
-// picture's passes would be combined at one byte a pixel, in rows the image does not hold:
-// those few take libpng's expansion. Returns whether the colours were set.
-bool setColourLookup(png_structp png, png_infop info, Reading *reading)
+// The colours of a palette, or of grey of up to 8 bits, for each value of `bitDepth` bits.
+void setColours(png_structp png, png_infop info, Reading *reading, int bitDepth)
 {
-    const png_byte colourType = png_get_color_type(png, info);
-    const int bitDepth = png_get_bit_depth(png, info);
-    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE || bitDepth > 8
-        || (colourType != PNG_COLOR_TYPE_PALETTE && colourType != PNG_COLOR_TYPE_GRAY))
-        return false;
+    const int count = 1 << bitDepth;
     png_bytep alphas = nullptr;
     int alphaCount = 0;
     png_color_16p transparentGrey = nullptr;
     if (png_get_valid(png, info, PNG_INFO_tRNS))
         png_get_tRNS(png, info, &alphas, &alphaCount, &transparentGrey);
-    // Values a palette does not name are black, as libpng's expansion makes them.
-    reading->colours.fill(qRgb(0, 0, 0));
-    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE) {
         png_colorp palette = nullptr;
-        int count = 0;
-        png_get_PLTE(png, info, &palette, &count);
-        for (int i = 0; i < std::min(count, 256); ++i) {
-            const int alpha = i < alphaCount ? alphas[i] : 0xff;
-            reading->colours[i] = qPremultiply(
-                qRgba(palette[i].red, palette[i].green, palette[i].blue, alpha));
+        int paletteCount = 0;
+        png_get_PLTE(png, info, &palette, &paletteCount);
+        // Values a palette does not name are black, as libpng's expansion makes them.
+        for (int i = 0; i < count; ++i) {
+            const int alpha = alphas && i < alphaCount ? alphas[i] : 0xff;
+            reading->colours[i] = i < paletteCount ? qRgba(palette[i].red, palette[i].green,
+                                                           palette[i].blue, alpha)
+                                                   : qRgb(0, 0, 0);
         }
     } else {
-        const int largest = (1 << bitDepth) - 1;
-        for (int value = 0; value <= largest; ++value) {
+        const int largest = count - 1;
+        // Only the bits of the picture's depth, as libpng's expansion compares them: a grey
+        // named with bits above them is transparent interlaced or not.
+        const int transparent = transparentGrey ? transparentGrey->gray & largest : -1;
+        for (int value = 0; value < count; ++value) {
             const int grey = value * 255 / largest;
-            reading->colours[value] = transparentGrey && transparentGrey->gray == value
-                                          ? 0
-                                          : qRgb(grey, grey, grey);
+            reading->colours[value] = value == transparent ? 0 : qRgb(grey, grey, grey);
         }
     }
-    // One byte a value, below 8 bits too.
-    png_set_packing(png);
-    return true;
+    reading->colourCount = count;
+    for (int i = 0; i < count; ++i)
+        reading->premultiplied[i] = qPremultiply(reading->colours[i]);
+}
+
+// Chooses how the rows are kept, with the colours of those looked up.
+Layout layoutOf(png_structp png, png_infop info, Reading *reading)
+{
+    const png_byte colourType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth >= 8
+        && !png_get_valid(png, info, PNG_INFO_tRNS))
+        return Layout::grey;
+    // A transparent grey of 16 bits has no place in a table of 8-bit values.
+    if ((colourType != PNG_COLOR_TYPE_PALETTE && colourType != PNG_COLOR_TYPE_GRAY)
+        || bitDepth > 8)
+        return Layout::colour;
+    setColours(png, info, reading, bitDepth);
+    return bitDepth == 1 ? Layout::mono : Layout::indexed;
 }
 
 // Sets libpng's transformations to 8-bit BGRA, as QImage::Format_ARGB32 lays it out in memory.
@@ -115,7 +146,57 @@ void setExpansion(png_structp png)
 #endif
 }
 
-// Sets the transformations, and the pixels aside where the picture is read whole.
+// The format of the pixels shrunk as they come: indexed and mono rows are looked up as BGRA.
+QImage::Format shrunkFormat(Layout layout)
+{
+    return layout == Layout::grey ? QImage::Format_Grayscale8
+                                  : QImage::Format_ARGB32_Premultiplied;
+}
+
+QImage::Format wholeFormat(const Reading &reading)
+{
+    switch (reading.layout) {
+    case Layout::grey:
+        return QImage::Format_Grayscale8;
+    case Layout::indexed:
+        return QImage::Format_Indexed8;
+    case Layout::mono:
+        return QImage::Format_Mono;
+    case Layout::colour:
+        break;
+    }
+    return reading.transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+}
+
+// Sets aside the shrinker from within libpng's callback, which nothing thrown may leave.
+bool setAsideShrinker(Reading *reading) noexcept
+{
+    try {
+        reading->shrinker.emplace(reading->declared, reading->fitted,
+                                  shrunkFormat(reading->layout));
+        if (reading->layout != Layout::grey)
+            reading->row.resize(size_t(reading->declared.width()));
+    } catch (const std::bad_alloc &) {
+        reading->shrinker.reset();
+        return false;
+    }
+    return !reading->shrinker->isNull();
+}
+
+bool setAsideImage(Reading *reading)
+{
+    reading->image = QImage(reading->declared, wholeFormat(*reading));
+    if (reading->image.isNull())
+        return false;
+    // libpng fills a row's last byte only as far as its last pixel.
+    if (reading->layout == Layout::mono)
+        reading->image.fill(0);
+    reading->bits = reading->image.bits();
+    reading->stride = reading->image.bytesPerLine();
+    return true;
+}
+
+// Sets the transformations, and the pixels aside.
 void readHeader(png_structp png, png_infop info)
 {
     auto *reading = static_cast<Reading *>(png_get_progressive_ptr(png));
@@ -124,59 +205,72 @@ void readHeader(png_structp png, png_infop info)
         png_error(png, "not the size declared");
     reading->transparent = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA)
                            || png_get_valid(png, info, PNG_INFO_tRNS);
-    reading->lookedUp = setColourLookup(png, info, reading);
-    if (!reading->lookedUp)
+    reading->layout = layoutOf(png, info, reading);
+    switch (reading->layout) {
+    case Layout::colour:
         setExpansion(png);
+        break;
+    case Layout::grey:
+        png_set_scale_16(png);
+        break;
+    case Layout::indexed:
+        // One byte a value, below 8 bits too.
+        png_set_packing(png);
+        break;
+    case Layout::mono:
+        break;
+    }
     reading->interlaced = png_set_interlace_handling(png) > 1;
-    png_read_update_info(png, info);
-    const int width = reading->declared.width();
-    if (png_get_rowbytes(png, info) != png_size_t(width) * (reading->lookedUp ? 1 : 4))
-        png_error(png, "unexpected row layout");
     // An interlaced picture's rows come once a pass, each pass filling in more of their
     // pixels: it is read whole, for the caller to shrink.
-    if (reading->interlaced)
-        reading->shrinker = nullptr;
+    const bool shrinks = !reading->interlaced && reading->fitted != reading->declared
+                         && RowShrinker::holdsLess(reading->declared, reading->fitted,
+                                                   shrunkFormat(reading->layout));
+    // Looked up a value a byte.
+    if (shrinks && reading->layout == Layout::mono)
+        png_set_packing(png);
+    png_read_update_info(png, info);
+    const png_size_t width = png_size_t(reading->declared.width());
+    const png_size_t rowBytes = reading->layout == Layout::colour ? width * 4
+                                : reading->layout == Layout::mono && !shrinks ? (width + 7) / 8
+                                                                              : width;
+    if (png_get_rowbytes(png, info) != rowBytes)
+        png_error(png, "unexpected row layout");
     reading->started = true;
-    if (reading->shrinker)
-        return;
-    // Looked-up colours come premultiplied; libpng's expansion does not.
-    const QImage::Format format = !reading->transparent ? QImage::Format_RGB32
-                                  : reading->lookedUp   ? QImage::Format_ARGB32_Premultiplied
-                                                        : QImage::Format_ARGB32;
-    reading->image = QImage(reading->declared, format);
-    if (reading->image.isNull())
+    if (!(shrinks ? setAsideShrinker(reading) : setAsideImage(reading)))
         png_error(png, "no memory for the pixels");
-    reading->bits = reading->image.bits();
-    reading->stride = reading->image.bytesPerLine();
 }
 
 void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
 {
-    const auto *reading = static_cast<const Reading *>(png_get_progressive_ptr(png));
-    const int width = reading->declared.width();
+    auto *reading = static_cast<Reading *>(png_get_progressive_ptr(png));
     if (!reading->started || !row || rowNumber >= png_uint_32(reading->declared.height()))
         return;
-    if (!reading->shrinker && !reading->lookedUp) {
+    if (!reading->shrinker) {
         png_progressive_combine_row(png, reading->bits + qsizetype(rowNumber) * reading->stride,
                                     row);
         return;
     }
-    QRgb *pixels = reading->shrinker
-                       ? reading->row
-                       : reinterpret_cast<QRgb *>(reading->bits
-                                                  + qsizetype(rowNumber) * reading->stride);
-    if (reading->lookedUp) {
+    const int width = reading->declared.width();
+    QRgb *pixels = reading->row.data();
+    switch (reading->layout) {
+    case Layout::grey:
+        reading->shrinker->addRow(row);
+        return;
+    case Layout::indexed:
+    case Layout::mono:
         for (int x = 0; x < width; ++x)
-            pixels[x] = reading->colours[row[x]];
-    } else {
+            pixels[x] = reading->premultiplied[row[x]];
+        break;
+    case Layout::colour:
         std::memcpy(pixels, row, size_t(width) * sizeof(QRgb));
         if (reading->transparent) {
             for (int x = 0; x < width; ++x)
                 pixels[x] = qPremultiply(pixels[x]);
         }
+        break;
     }
-    if (reading->shrinker)
-        reading->shrinker->addRow(pixels);
+    reading->shrinker->addRow(reinterpret_cast<const uchar *>(pixels));
 }
 
 // Whether every row has come: libpng counts them through the last of its passes.
@@ -187,6 +281,32 @@ bool allRowsRead(png_structp png, const Reading &reading)
     if (reading.interlaced)
         return png_get_current_pass_number(png) >= 7;
     return png_get_current_row_number(png) >= png_uint_32(reading.declared.height());
+}
+
+// Whether each chunk of image data wholly in the file has the checksum it declares. libpng
+// checks a chunk's only once it has read to its end, and the reading stops at the last row,
+// most often inside the chunk that holds it: damage there that inflates to other rows rather
+// than to an error would be drawn. Checking inflates nothing. A chunk cut short by the end of
+// the file cannot be checked, and is left to the reading, as is all that follows the image
+// data.
+bool imageDataChecksOut(const QByteArray &bytes)
+{
+    const auto *file = reinterpret_cast<const uchar *>(bytes.constData());
+    bool inImageData = false;
+    for (qsizetype at = signatureBytes; bytes.size() - at >= chunkOverhead;) {
+        const png_uint_32 length = png_get_uint_32(file + at);
+        if (length > PNG_UINT_31_MAX || qsizetype(length) > bytes.size() - at - chunkOverhead)
+            return true;
+        const uchar *type = file + at + 4;
+        const bool imageData = std::memcmp(type, "IDAT", 4) == 0;
+        if (inImageData && !imageData)
+            return true;
+        inImageData = imageData;
+        if (imageData && crc32(0, type, uInt(length) + 4) != png_get_uint_32(type + 4 + length))
+            return false;
+        at += chunkOverhead + qsizetype(length);
+    }
+    return true;
 }
 
 // Hands libpng one piece of the file; false when it found the file damaged.
@@ -231,18 +351,9 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     if (qint64(reading.declared.width()) * reading.declared.height() > maximumPixels)
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    // Set aside here rather than in libpng's callbacks, which nothing thrown may leave.
-    const QSize fitted = fittedPictureSize(reading.declared, maximumSize);
-    std::optional<RowShrinker> shrinker;
-    std::vector<QRgb> row;
-    if (fitted != reading.declared && RowShrinker::holdsLess(reading.declared, fitted)) {
-        shrinker.emplace(reading.declared, fitted);
-        if (shrinker->isNull())
-            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-        row.resize(size_t(reading.declared.width()));
-        reading.shrinker = &*shrinker;
-        reading.row = row.data();
-    }
+    if (!imageDataChecksOut(bytes))
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    reading.fitted = fittedPictureSize(reading.declared, maximumSize);
 
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
@@ -271,11 +382,14 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
                                 {}};
     }
     QImage image = reading.shrinker ? reading.shrinker->take() : std::move(reading.image);
+    if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono)
+        image.setColorTable(QList<QRgb>(reading.colours.begin(),
+                                        reading.colours.begin() + reading.colourCount));
     // In place: shrinking would otherwise make a premultiplied copy of the whole picture.
     if (image.format() == QImage::Format_ARGB32)
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
     // Shrunk opaque pixels stay opaque, and premultiplied they are laid out as RGB32.
-    if (!reading.transparent)
+    if (!reading.transparent && image.format() == QImage::Format_ARGB32_Premultiplied)
         image.reinterpretAsFormat(QImage::Format_RGB32);
     image.setDevicePixelRatio(double(image.width()) / reading.declared.width());
     return DecodedImage(std::move(image), reading.declared);

@@ -9,10 +9,13 @@
 
 namespace tolvaran::markdown {
 
-// Reads PNG files of every depth and colour type with libpng, to 4 bytes a pixel:
-// Format_ARGB32_Premultiplied, or Format_RGB32 where the picture has no transparency.
-// Channels are rounded to 8 bits as a screen shows them; colours are not otherwise converted,
-// as Qt's reader does not convert them either.
+// Reads PNG files of every depth and colour type with libpng. A palette, or grey without a
+// transparent colour, comes at the bytes a pixel Qt's reader gives it: Format_Mono at 1 bit,
+// Format_Indexed8 up to 8 bits (grey with a transparent colour too), Format_Grayscale8 at 8
+// and 16 bits. Every other picture comes at 4 bytes a pixel: Format_ARGB32_Premultiplied, or
+// Format_RGB32 where the picture has no transparency; so does a palette shrunk as it is read,
+// while grey stays Format_Grayscale8. Channels are rounded to 8 bits as a screen shows them;
+// colours are not otherwise converted, as Qt's reader does not convert them either.
 //
 // Ours rather than Qt's reader, for two reasons. A picture of 16 bits a channel would come
 // from Qt's at 8 bytes a pixel, and shrinking it makes a second copy as large (256 MB together
@@ -37,10 +40,11 @@ public:
     // ratio; an interlaced picture comes whole, for the caller to shrink. imageTooLarge where
     // it holds more than `maximumPixels` (known from its header, before any memory is set
     // aside for it), abandoned when `stop` was requested before its last row,
-    // cannotDecodeContentData where the file is damaged or its image data ends before the
-    // last row: a part of a picture is not shown, so that a picture held from an earlier load
-    // stays drawn. What follows the last row is neither read nor checked, so a file cut short
-    // or damaged only past it shows whole.
+    // cannotDecodeContentData where the file is damaged, a chunk of its image data fails its
+    // checksum or its image data ends before the last row: a part of a picture is not shown,
+    // so that a picture held from an earlier load stays drawn. What follows the image data is
+    // neither read nor checked, nor is what follows the last row inflated, so a file cut short
+    // past its last row, or damaged only after its image data, shows whole.
     static RemoteImageResult read(const QByteArray &bytes, qint64 maximumPixels,
                                   QSize maximumSize = {}, const std::stop_token &stop = {});
 };

@@ -6,17 +6,23 @@ namespace tolvaran::markdown {
 
 namespace {
 
-constexpr int channels = 4;
 constexpr int shareBits = 16;
 constexpr qint64 one = qint64(1) << shareBits;
 
+int channelsOf(QImage::Format format)
+{
+    return format == QImage::Format_Grayscale8 ? 1 : 4;
+}
+
 } // namespace
 
-bool RowShrinker::holdsLess(QSize from, QSize to)
+bool RowShrinker::holdsLess(QSize from, QSize to, QImage::Format format)
 {
-    const qint64 held = qint64(from.width()) * 32 + qint64(to.width()) * 32
-                        + qint64(to.width()) * to.height() * 4;
-    return held < qint64(from.width()) * from.height() * 4;
+    const int channels = channelsOf(format);
+    const qint64 held = qint64(from.width()) * (16 + 4 * channels)
+                        + qint64(to.width()) * 8 * channels
+                        + qint64(to.width()) * to.height() * channels;
+    return held < qint64(from.width()) * from.height() * channels;
 }
 
 // Pixel i begins at i · toLength / fromLength shrunk pixels, rounded to 1/65536: each step
@@ -46,28 +52,28 @@ RowShrinker::Span RowShrinker::Spans::next()
             m_begin >= edge};
 }
 
-RowShrinker::RowShrinker(QSize from, QSize to)
-    : m_from(from)
+RowShrinker::RowShrinker(QSize from, QSize to, QImage::Format format)
+    : m_channels(channelsOf(format))
+    , m_from(from)
     , m_to(to)
-    , m_image(to, QImage::Format_ARGB32_Premultiplied)
+    , m_image(to, format)
     , m_rows(from.height(), to.height())
     , m_columns(size_t(from.width()))
-    , m_sums(size_t(from.width()) * channels)
-    , m_across(size_t(to.width()) * channels)
+    , m_sums(size_t(from.width()) * size_t(m_channels))
+    , m_across(size_t(to.width()) * size_t(m_channels))
 {
     Spans columns(from.width(), to.width());
     for (Span &column : m_columns)
         column = columns.next();
 }
 
-void RowShrinker::addRow(const QRgb *row)
+void RowShrinker::addRow(const uchar *bytes)
 {
     if (isNull() || m_row >= m_from.height())
         return;
     ++m_row;
     // Down first, channel by channel in whatever order the bytes lie, so that the pixels are
     // summed across once a shrunk row rather than once a row of the picture.
-    const auto *bytes = reinterpret_cast<const uchar *>(row);
     const Span span = m_rows.next();
     addTo(bytes, span.share);
     if (!span.reachesEdge)
@@ -84,9 +90,10 @@ void RowShrinker::addTo(const uchar *bytes, quint32 share)
         m_sums[i] += bytes[i] * share;
 }
 
-void RowShrinker::finishRow(int y)
+// The channel count fixed, so that the loops over a pixel's channels unroll.
+template <int channels>
+void RowShrinker::sumAcross()
 {
-    std::fill(m_across.begin(), m_across.end(), 0);
     for (int x = 0; x < m_from.width(); ++x) {
         const Span span = m_columns[size_t(x)];
         const quint32 *sums = &m_sums[size_t(x) * channels];
@@ -98,6 +105,15 @@ void RowShrinker::finishRow(int y)
                 first[channels + c] += quint64(sums[c]) * span.rest;
         }
     }
+}
+
+void RowShrinker::finishRow(int y)
+{
+    std::fill(m_across.begin(), m_across.end(), 0);
+    if (m_channels == 1)
+        sumAcross<1>();
+    else
+        sumAcross<4>();
     // Each shrunk pixel's shares come to 65536 down and 65536 across.
     uchar *out = m_image.scanLine(y);
     for (size_t i = 0; i < m_across.size(); ++i)

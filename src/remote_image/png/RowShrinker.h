@@ -11,23 +11,25 @@ namespace tolvaran::markdown {
 // row of sums are ever held: each pixel made is the average of the area of the picture it
 // covers (premultiplied, so that transparent pixels lend no colour). Ours because Qt shrinks
 // only whole images, and a PNG of 4096 by 4096 drawn 860 pixels wide would otherwise be held
-// whole, 64 MiB, to make 3.
+// whole, 64 MiB, to make 3. Colour pixels are shrunk at 4 bytes a pixel, grey ones at 1.
 class RowShrinker final
 {
 public:
-    // Whether shrinking `from` to `to` this way holds less than the whole picture would at 4
-    // bytes a pixel: the sums and spans take 32 bytes a pixel of a row, so not for a picture of
-    // a few rows.
-    static bool holdsLess(QSize from, QSize to);
+    // Whether shrinking `from` to `to` this way in `format` holds less than the whole picture
+    // would at as many bytes a pixel: the sums and spans take 16 bytes a pixel of a row and 4
+    // a channel, so not for a picture of a few rows.
+    static bool holdsLess(QSize from, QSize to, QImage::Format format);
 
-    // Sets aside the pixels of `to` (Format_ARGB32_Premultiplied) and the sums; `to` is no
-    // larger than `from` either way, and neither is empty.
-    RowShrinker(QSize from, QSize to);
+    // Sets aside the pixels of `to` in `format` (Format_ARGB32_Premultiplied or
+    // Format_Grayscale8) and the sums; `to` is no larger than `from` either way, and neither
+    // is empty.
+    RowShrinker(QSize from, QSize to, QImage::Format format);
 
     // Whether the pixels could be set aside.
     bool isNull() const { return m_image.isNull(); }
-    // Takes the next row of the picture: `from.width()` pixels, premultiplied.
-    void addRow(const QRgb *row);
+    // Takes the next row of the picture: `from.width()` pixels in the shrunk pixels' format,
+    // premultiplied.
+    void addRow(const uchar *row);
     // The shrunk picture, once every row has been added.
     QImage take() { return std::move(m_image); }
 
@@ -61,7 +63,10 @@ private:
 
     void addTo(const uchar *bytes, quint32 share);
     void finishRow(int y);
+    template <int channels>
+    void sumAcross();
 
+    int m_channels;
     QSize m_from;
     QSize m_to;
     QImage m_image;

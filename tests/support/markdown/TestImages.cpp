@@ -172,6 +172,11 @@ QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label)
     return encoded(drawing(size, bitsPerChannel, label), "PNG");
 }
 
+QByteArray pngOfDrawingAs(QSize size, QImage::Format format, const QString &label)
+{
+    return encoded(drawing(size, 8, label).convertToFormat(format), "PNG");
+}
+
 QByteArray jpegOfDrawing(QSize size, const QString &label, int quality)
 {
     return encoded(drawing(size, 8, label).convertToFormat(QImage::Format_RGB32), "JPEG",
@@ -210,6 +215,51 @@ QByteArray pngDeclaringSize(QSize declared)
     const QByteArray rows = qCompress(row, 9).mid(4);
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", rows)
            + chunk("IEND", {});
+}
+
+QList<PngChunk> pngChunks(const QByteArray &png)
+{
+    QList<PngChunk> chunks;
+    qsizetype at = pngSignature.size();
+    while (png.size() - at >= 12) {
+        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
+        if (length > png.size() - at - 12)
+            break;
+        chunks.append({png.mid(at + 4, 4), at + 8, length});
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetype> &splits)
+{
+    QByteArray before = pngSignature;
+    QByteArray stream;
+    QByteArray after;
+    for (const PngChunk &found : pngChunks(png)) {
+        const QByteArray data = png.mid(found.dataOffset, found.length);
+        if (found.type == "IDAT")
+            stream += data;
+        else
+            (stream.isEmpty() ? before : after) += chunk(found.type, data);
+    }
+    qsizetype from = 0;
+    for (const qsizetype split : splits) {
+        before += chunk("IDAT", stream.mid(from, split - from));
+        from = split;
+    }
+    return before + chunk("IDAT", stream.mid(from)) + after;
+}
+
+QByteArray pngWithChunkData(const QByteArray &png, const QByteArray &type,
+                            const QByteArray &data)
+{
+    for (const PngChunk &found : pngChunks(png)) {
+        if (found.type == type)
+            return png.left(found.dataOffset - 8) + chunk(type, data)
+                   + png.mid(found.dataOffset + found.length + 4);
+    }
+    return png;
 }
 
 QByteArray svgOfCoveringCircles(QSize size, int count)

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -16,6 +18,10 @@ QByteArray pngImage(QSize size, QColor colour = Qt::red);
 // a gradient, lines and a few words naming `label`. It compresses as such pictures do (a few
 // hundred kilobytes at 4096 by 4096), unlike a flat colour.
 QByteArray pngOfDrawing(QSize size, int bitsPerChannel, const QString &label);
+
+// The same drawing as a palette PNG (`format` Format_Indexed8) or a grey one
+// (Format_Grayscale8), as screenshots and scans are often saved.
+QByteArray pngOfDrawingAs(QSize size, QImage::Format format, const QString &label);
 
 // The same drawing at 8 bits a channel as a JPEG of `quality` (0 to 100).
 QByteArray jpegOfDrawing(QSize size, const QString &label, int quality = 90);
@@ -61,6 +67,23 @@ qint64 pngRowBytes(QSize size, int bitsPerChannel);
 // after compressed text chunks that inflate to `textBytes` in all: a megabyte of file a
 // gibibyte.
 QByteArray pngWithCompressedText(QSize size, qint64 textBytes);
+
+// A chunk of a PNG file: its type, and where its data lies in the file and how long it is.
+struct PngChunk
+{
+    QByteArray type;
+    qsizetype dataOffset = 0;
+    qsizetype length = 0;
+};
+// The chunks of `png` in order, as far as they lie wholly in it.
+QList<PngChunk> pngChunks(const QByteArray &png);
+// `png` with its image data rewritten as one chunk (as encoders write a small or medium
+// picture), or as one chunk up to each offset into it of `splits` and one after the last.
+QByteArray pngWithImageDataRechunked(const QByteArray &png, const QList<qsizetype> &splits = {});
+// `png` with the data of its first chunk of `type` replaced by `data`, and its checksum made
+// again.
+QByteArray pngWithChunkData(const QByteArray &png, const QByteArray &type,
+                            const QByteArray &data);
 
 // An SVG of `size` holding `count` translucent circles that each cover the whole picture:
 // a few dozen bytes a circle to send, and a full pass over every pixel a circle to draw.
