@@ -112,7 +112,8 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
     }
     m_ongoing.clear();
     // The decoding groups go next: they stop their jobs, which end at once (those not started
-    // yet without reading or decoding anything), and wait for them.
+    // yet without reading or decoding anything, the others at their reader's next read or
+    // drawing step), and wait for them.
 }
 
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
@@ -435,7 +436,7 @@ void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, QSize max
                                               const QUrl &url, quint64 id,
                                               const std::stop_token &stop)
 {
-    auto prepared = m_decoder.prepare(bytes);
+    auto prepared = m_decoder.prepare(bytes, stop);
     if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
         finishLater(m_decoding, url, id, *error);
         return;

@@ -80,10 +80,10 @@ public:
     // Neither the cache nor the session is owned; both must outlive the loader. Starts nothing.
     DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
                              QObject *parent = nullptr, RemoteImageDecodeLimits limits = {});
-    // Abandons the downloads and the decoding, and calls no completion. Returns at once: a
-    // drawing in progress stops at its next step, a PNG's reading at its next piece of the
-    // file, and another raster picture within the pixel limit decodes in a fraction of a
-    // second.
+    // Abandons the downloads and the decoding, and calls no completion. Returns at once,
+    // whatever decodes: a drawing in progress stops at its next step, a PNG's reading at its
+    // next piece of the file, another raster picture at its reader's next read, and the
+    // checks before decoding cost what reading the file does.
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the

@@ -11,12 +11,15 @@ struct PreparedRemoteImage
     enum class Kind { raster, svg };
 
     Kind kind = Kind::raster;
-    // An SVG's text, inflated when it came compressed; otherwise the file as it came.
+    // An SVG's text, inflated when it came compressed; the PNG file an icon holds; otherwise
+    // the file as it came.
     QByteArray bytes;
     // Pixels for a raster picture; for an SVG, its elements times the pixels each may cover.
     qint64 estimatedCost = 0;
     // What an SVG costs before any of it is drawn, in the units of the drawing budget.
     qint64 readingCost = 0;
+    // The reader of Qt's that decodes a raster picture; empty where PngReader does.
+    QByteArray readerName;
 };
 
 } // namespace tolvaran::markdown

@@ -16,9 +16,20 @@ struct RemoteImageDecodeLimits
     // so that the costliest picture within it draws in well under a second on an ordinary
     // desktop (bench/svg_decode_bench).
     static constexpr qint64 defaultDrawingBudget = qint64(200) * 1000 * 1000;
+    // What decoding the scans of JPEG files may cost, in scans times the pixels each goes
+    // over (JpegScans): 20 scans of the largest picture allowed, where a sound progressive
+    // file has 10 (18 in CMYK). Measured with Debian's libjpeg-turbo 2.1 on an ordinary
+    // desktop: the costliest scans, refinements of the whole band of a picture's brightness
+    // that carry no data, take 1.5 ns a pixel, so ten of them more than a sound file has
+    // take 0.25 s at 4096 x 4096; the costliest file within the budget, the largest picture
+    // with 14 MB of coded data (noise, which takes 0.8 s at any number of scans) and such
+    // scans to make up the rest, decodes in about a second. A file of half a million scans of
+    // a few bytes each took minutes.
+    static constexpr qint64 defaultScanBudget = qint64(20) * defaultMaximumPixels;
 
     qint64 maximumPixels = defaultMaximumPixels;
     qint64 drawingBudget = defaultDrawingBudget;
+    qint64 scanBudget = defaultScanBudget;
 };
 
 } // namespace tolvaran::markdown

@@ -1,11 +1,13 @@
 #include "remote_image/RemoteImageDecoder.h"
 
+#include "remote_image/formats/ImageFormats.h"
+#include "remote_image/formats/RasterBounds.h"
+#include "remote_image/formats/StoppableDevice.h"
 #include "remote_image/png/PngReader.h"
 #include "remote_image/svg/DrawingCost.h"
 #include "remote_image/svg/SvgRasterizer.h"
 #include "remote_image/svg/SvgSource.h"
 
-#include <QBuffer>
 #include <QImageReader>
 
 #include <algorithm>
@@ -51,78 +53,74 @@ RemoteImageDecoder::RemoteImageDecoder(RemoteImageDecodeLimits limits)
 }
 
 std::variant<PreparedRemoteImage, RemoteImageError>
-RemoteImageDecoder::prepare(const QByteArray &bytes) const
+RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop) const
 {
-    // Not Qt's reader, which inflates a PNG's text chunks to tell its size.
-    if (PngReader::handles(bytes)) {
-        const QSize declared = PngReader::declaredSize(bytes);
-        if (!declared.isValid())
-            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-        if (exceedsBudget(declared, m_limits.maximumPixels))
-            return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-        return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, bytes,
-                                   qint64(declared.width()) * declared.height(), 0};
-    }
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
+    // A PNG file is ours whatever reader Qt would choose.
+    const bool png = PngReader::handles(bytes);
+    const QByteArray readerName = png ? QByteArray("png") : ImageFormats::qtReaderFor(bytes);
+    const std::optional<ImageFormat> format =
+        png ? ImageFormat::png : ImageFormats::decodedBy(readerName);
+    if (!format)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     // The SVG reader would parse and inflate the whole file just to tell its size.
-    if (reader.format().startsWith("svg")) {
-        auto source = SvgSource::read(bytes, m_limits);
+    if (*format == ImageFormat::svg) {
+        auto source = SvgSource::read(bytes, m_limits, stop);
         if (const auto *error = std::get_if<RemoteImageError>(&source))
             return *error;
         const SvgSource &svg = std::get<SvgSource>(source);
         return PreparedRemoteImage{PreparedRemoteImage::Kind::svg, svg.text,
                                    estimatedSvgCost(svg, m_limits.maximumPixels),
                                    DrawingCost::ofReading(svg.elementCount, svg.textElementCount,
-                                                          svg.textLength)};
+                                                          svg.textLength),
+                                   {}};
     }
-    // The size a file declares, known before decoding.
-    const QSize declared = reader.size();
-    if (declared.isValid() && exceedsBudget(declared, m_limits.maximumPixels))
-        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    const qint64 pixels = declared.isValid() ? qint64(declared.width()) * declared.height()
-                                             : m_limits.maximumPixels;
-    return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, bytes, pixels, 0};
+    auto checked = RasterBounds(m_limits, PictureReader::ours, stop).check(bytes, readerName,
+                                                                          *format);
+    if (const auto *error = std::get_if<RemoteImageError>(&checked))
+        return *error;
+    RasterPlan plan = std::get<RasterPlan>(std::move(checked));
+    return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, std::move(plan.bytes),
+                               plan.estimatedCost, 0, std::move(plan.readerName)};
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
                                              const std::stop_token &stop,
                                              QSize maximumSize) const
 {
+    if (stop.stop_requested())
+        return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
     if (image.kind == PreparedRemoteImage::Kind::svg) {
         const RemoteImageResult drawn =
             SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
-    if (PngReader::handles(image.bytes)) {
+    if (image.readerName.isEmpty()) {
         // Shrunk as it is read, unless it is interlaced.
         const RemoteImageResult read =
             PngReader::read(image.bytes, m_limits.maximumPixels, maximumSize, stop);
         return read.succeeded() ? fitted(read.decoded(), maximumSize) : read;
     }
-    QBuffer buffer;
-    buffer.setData(image.bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
+    StoppableDevice device(image.bytes, stop);
+    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    // The reader the picture was checked for, and no other.
+    QImageReader reader(&device, image.readerName);
+    reader.setAutoDetectImageFormat(false);
     // The reader shrinks what it read (JPEG's as it reads, so the whole picture's pixels are
     // never made): the whole picture's pixels are held only while it decodes.
     const QSize declared = reader.size();
     if (declared.isValid() && fittedPictureSize(declared, maximumSize) != declared)
         reader.setScaledSize(fittedPictureSize(declared, maximumSize));
     QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull())
+    const bool read = reader.read(&decoded) && !decoded.isNull();
+    // A reader whose reads failed may still have made a picture of what it had read.
+    if (stop.stop_requested())
+        return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
+    if (!read)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     const QSize pictureSize = declared.isValid() ? declared : decoded.size();
     if (exceedsBudget(pictureSize, m_limits.maximumPixels)
         || exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    // A reader that could not tell the size beforehand read the whole picture.
     return fitted(DecodedImage(compact(std::move(decoded), pictureSize), pictureSize),
                   maximumSize);
 }
@@ -131,7 +129,7 @@ RemoteImageResult RemoteImageDecoder::decode(const QByteArray &bytes,
                                              const std::stop_token &stop,
                                              QSize maximumSize) const
 {
-    auto prepared = prepare(bytes);
+    auto prepared = prepare(bytes, stop);
     if (const auto *error = std::get_if<RemoteImageError>(&prepared))
         return *error;
     return decode(std::get<PreparedRemoteImage>(prepared), stop, maximumSize);

@@ -11,13 +11,17 @@
 
 namespace tolvaran::markdown {
 
-// Turns downloaded bytes into an image, first frame only: raster pictures with Qt's image
-// readers, SVG (plain or compressed) with Qt's SVG renderer through SvgSource and
-// SvgRasterizer, within RemoteImageDecodeLimits. A picture drawn smaller than it is decodes
-// to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes scaled, at a
-// fraction of the cost, a PNG shrunk as its rows come), an SVG drawn at its own size and then
-// shrunk. PNG files are read by PngReader: at 8 bits a channel whatever their depth, and no
-// further into their image data than their last row. Runs on any thread.
+// Turns downloaded bytes into an image, first frame only, of the formats that ImageFormats
+// names and no other: raster pictures with Qt's image readers, SVG (plain or compressed) with
+// Qt's SVG renderer through SvgSource and SvgRasterizer, within RemoteImageDecodeLimits. Each
+// picture is checked before it is decoded to decode within a bound set by the size it
+// declares (RasterBounds), and refused where it would not. A picture drawn smaller than it is
+// decodes to the size it is drawn at: a raster picture scaled by its reader (JPEG decodes
+// scaled, at a fraction of the cost, a PNG shrunk as its rows come), an SVG drawn at its own
+// size and then shrunk. PNG files, those that icons hold too, are read by PngReader: at 8 bits
+// a channel whatever their depth, and no further into their image data than their last row.
+// Every decoding stops when its stop is requested: Qt's readers read through a
+// StoppableDevice, and stop at their next read. Runs on any thread.
 class RemoteImageDecoder final
 {
 public:
@@ -32,10 +36,13 @@ public:
     explicit RemoteImageDecoder(RemoteImageDecodeLimits limits = {});
 
     // What the bytes hold and what decoding them should cost, without decoding them: a raster
-    // picture's declared size is checked here, an SVG's text made safe (SvgSource).
-    std::variant<PreparedRemoteImage, RemoteImageError> prepare(const QByteArray &bytes) const;
+    // picture's declared size and work are checked here (RasterBounds), an SVG's text made
+    // safe (SvgSource). Of a format not decoded here, cannotDecodeContentData; past the work,
+    // imageTooComplex; abandoned when `stop` is requested meanwhile.
+    std::variant<PreparedRemoteImage, RemoteImageError>
+    prepare(const QByteArray &bytes, const std::stop_token &stop = {}) const;
     // Decodes a prepared picture to fit within `maximumSize` (fittedPictureSize; invalid for
-    // the whole picture); an SVG's drawing and a PNG's reading stop when `stop` is requested.
+    // the whole picture); abandoned when `stop` is requested before it is done.
     RemoteImageResult decode(const PreparedRemoteImage &image, const std::stop_token &stop = {},
                              QSize maximumSize = {}) const;
     // Both steps at once.

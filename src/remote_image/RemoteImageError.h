@@ -9,7 +9,7 @@ namespace tolvaran::markdown {
 enum class RemoteImageErrorKind {
     transferFailed,          // no connection, time-out, unreadable file, ...
     badServerResponse,       // not an HTTP response, or a status outside 200 to 299
-    cannotDecodeContentData, // the bytes are no image that a reader of ours understands
+    cannotDecodeContentData, // the bytes are no image of a format decoded here (ImageFormats)
     downloadTooLarge,        // more bytes than DefaultRemoteImageLoader::maximumDownloadBytes
     imageTooLarge,           // more pixels than RemoteImageDecoder::maximumPixels
     urlRefused,              // neither http(s) nor a file under the image base folder (or an
@@ -17,7 +17,9 @@ enum class RemoteImageErrorKind {
     redirectRefused,         // a redirect to a scheme other than http(s), or to plain http
     tooManyRedirects,        // more redirects than DefaultRemoteImageLoader::maximumRedirects
     redirectLoop,            // a redirect back to an address the download went through
-    imageTooComplex,         // an SVG whose drawing passes the budget, or that holds another
+    imageTooComplex,         // decoding it would pass its budget of work: an SVG's drawing
+                             // (or one that holds another SVG), a JPEG's scans, a GIF's codes
+                             // past its frame, an embedded PNG's data past its rows
     abandoned,               // the loader went away before the image was decoded
 };
 

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -779,6 +780,39 @@ TEST(DefaultRemoteImageLoader, costlyDrawingsDoNotHoldUpOtherImages)
     EXPECT_EQ(costlyOutcomes, 0);
 }
 
+// Asks for each of `pictures`, and once all of them are downloaded (decoding, or waiting for
+// a thread) for a small picture, which is drawn; returns their outcomes once all have come.
+QList<RemoteImageResult> smallPictureDrawnAfter(LoaderWorld &world,
+                                                const QList<QByteArray> &pictures)
+{
+    // Shared with the completions, which may come after a wait that gave up.
+    const auto outcomes =
+        std::make_shared<QList<std::optional<RemoteImageResult>>>(pictures.size());
+    for (int i = 0; i < pictures.size(); ++i) {
+        EXPECT_LT(pictures[i].size(), DefaultRemoteImageLoader::maximumDownloadBytes);
+        const QString path = QStringLiteral("/picture%1").arg(i);
+        world.server.setResponse(path, Response::ok(pictures[i], "image/png"));
+        world.loader.image(world.server.url(path), {}, nullptr,
+                           [outcomes, i](const RemoteImageResult &result) {
+                               (*outcomes)[i] = result;
+                           });
+    }
+    EXPECT_TRUE(fixtures::waitUntil(
+        [&] { return world.session.completedDownloads() == pictures.size(); }));
+
+    world.server.setResponse(imagePath, png({5, 5}));
+    const auto small = world.load(world.server.url(imagePath));
+    EXPECT_TRUE(small && small->succeeded());
+    EXPECT_TRUE(fixtures::waitUntil([&] {
+        return std::all_of(outcomes->begin(), outcomes->end(),
+                           [](const auto &outcome) { return outcome.has_value(); });
+    }));
+    QList<RemoteImageResult> results;
+    for (const std::optional<RemoteImageResult> &outcome : *outcomes)
+        results.append(outcome.value_or(RemoteImageError{Kind::transferFailed, {}}));
+    return results;
+}
+
 TEST(DefaultRemoteImageLoader, pngDataPastTheLastRowHoldsUpNoOtherImage)
 {
     LoaderWorld world;
@@ -790,36 +824,75 @@ TEST(DefaultRemoteImageLoader, pngDataPastTheLastRowHoldsUpNoOtherImage)
         QSize size;
         int bitsPerChannel;
     } bombs[] = {{{256, 4}, 8}, {{256, 4}, 16}, {{1024, 1024}, 8}, {{1024, 1024}, 16}};
-    constexpr int bombCount = int(std::size(bombs));
-    std::optional<RemoteImageResult> outcomes[bombCount];
-    for (int i = 0; i < bombCount; ++i) {
-        const auto &[size, bitsPerChannel] = bombs[i];
-        const QByteArray bytes = fixtures::pngWithImageData(
-            size, bitsPerChannel, fixtures::pngRowBytes(size, bitsPerChannel) + pastTheRows);
-        ASSERT_LT(bytes.size(), DefaultRemoteImageLoader::maximumDownloadBytes);
-        const QString path = QStringLiteral("/bomb%1.png").arg(i);
-        world.server.setResponse(path, Response::ok(bytes, "image/png"));
-        world.loader.image(world.server.url(path), {}, nullptr,
-                           [&outcomes, i](const RemoteImageResult &result) {
-                               outcomes[i] = result;
-                           });
+    QList<QByteArray> pictures;
+    for (const auto &[size, bitsPerChannel] : bombs)
+        pictures.append(fixtures::pngWithImageData(
+            size, bitsPerChannel, fixtures::pngRowBytes(size, bitsPerChannel) + pastTheRows));
+    const QList<RemoteImageResult> outcomes = smallPictureDrawnAfter(world, pictures);
+    for (int i = 0; i < outcomes.size(); ++i) {
+        EXPECT_TRUE(outcomes[i].succeeded());
+        EXPECT_EQ(outcomes[i].image().size(), bombs[i].size);
     }
-    // Downloaded, so decoding (or waiting for a thread) before the small picture is asked.
-    ASSERT_TRUE(
-        fixtures::waitUntil([&] { return world.session.completedDownloads() == bombCount; }));
+}
 
-    world.server.setResponse(imagePath, png({5, 5}));
-    const auto small = world.load(world.server.url(imagePath));
-    ASSERT_TRUE(small);
-    EXPECT_TRUE(small->succeeded());
-    ASSERT_TRUE(fixtures::waitUntil([&] {
-        return std::all_of(std::begin(outcomes), std::end(outcomes),
-                           [](const auto &outcome) { return outcome.has_value(); });
-    }));
-    for (int i = 0; i < bombCount; ++i) {
-        EXPECT_TRUE(outcomes[i]->succeeded());
-        EXPECT_EQ(outcomes[i]->image().size(), bombs[i].size);
+// Pictures of minutes of Qt's decoding each, the picture under the download cap: a JPEG of
+// ten thousand scans, a GIF whose codes name strings of thousands of pixels past its frame of
+// one, an icon holding a PNG whose data goes on for 15 GiB past its rows, and an SVG holding
+// PNG files of a gibibyte past their rows and the GIF.
+QList<QByteArray> hostilePictures()
+{
+    const auto pngBomb = [](QSize size, qint64 past) {
+        return fixtures::pngWithImageData(size, 8, fixtures::pngRowBytes(size, 8) + past);
+    };
+    const QByteArray gif = fixtures::gifOfLongestStrings(4 * 1024 * 1024);
+    return {fixtures::progressiveJpeg({2048, 2048}, 10000), gif,
+            fixtures::iconHolding(pngBomb({1024, 1024}, qint64(15) << 30), {1024, 1024}),
+            fixtures::svgEmbedding({pngBomb({64, 64}, qint64(1) << 30),
+                                    pngBomb({64, 64}, qint64(1) << 30), gif})};
+}
+
+TEST(DefaultRemoteImageLoader, hostilePicturesOfEachFormatHoldUpNoOtherImage)
+{
+    LoaderWorld world;
+    const QList<RemoteImageResult> outcomes = smallPictureDrawnAfter(world, hostilePictures());
+    ASSERT_EQ(outcomes.size(), 4);
+    // The icon's picture is drawn from its rows; the rest would cost more than their size.
+    EXPECT_EQ(outcomes[2].image().size(), QSize(1024, 1024));
+    for (const int refused : {0, 1, 3}) {
+        ASSERT_FALSE(outcomes[refused].succeeded()) << refused;
+        EXPECT_EQ(outcomes[refused].error().kind(), Kind::imageTooComplex) << refused;
     }
+}
+
+std::atomic<qint64> readByQtsReaders = 0;
+
+TEST(DefaultRemoteImageLoader, destructionStopsTheDecodingInProgressOfAnyFormat)
+{
+    StoppableDeviceTesting::observeReads([](qint64 bytes) { readByQtsReaders += bytes; });
+    readByQtsReaders = 0;
+    // Under which the JPEG of many scans is decoded for as long as it takes, and the others
+    // are read or refused as always.
+    RemoteImageDecodeLimits limits;
+    limits.scanBudget = std::numeric_limits<qint64>::max();
+    auto world = std::make_unique<LoaderWorld>(limits);
+    const QList<QByteArray> hostile = hostilePictures();
+    int outcomes = 0;
+    for (int i = 0; i < hostile.size(); ++i) {
+        const QString path = QStringLiteral("/hostile%1").arg(i);
+        world->server.setResponse(path, Response::ok(hostile[i], "image/png"));
+        world->loader.image(world->server.url(path), {}, nullptr,
+                            [&](const RemoteImageResult &) { ++outcomes; });
+    }
+    // Qt's reader has begun on the JPEG; the others are done by then, or never begin.
+    ASSERT_TRUE(fixtures::waitUntil([&] { return readByQtsReaders > 0; }));
+
+    QElapsedTimer destruction;
+    destruction.start();
+    world.reset();
+    EXPECT_LT(destruction.elapsed(), fixtures::outcomeDeadline.count());
+    EXPECT_LT(outcomes, 4);
+    // Stopped at the next read: far from the end of the JPEG's scans.
+    EXPECT_LT(readByQtsReaders, hostile[0].size() / 2);
 }
 
 TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)

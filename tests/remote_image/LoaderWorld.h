@@ -5,6 +5,7 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageResult.h"
+#include "remote_image/formats/StoppableDevice.h"
 #include "support/network/LocalHttpServer.h"
 
 #include <QTemporaryDir>
@@ -56,5 +57,15 @@ struct LoaderWorld
 
 // Whether the Qt SVG image plug-in is installed.
 bool svgSupported();
+
+class StoppableDeviceTesting
+{
+public:
+    // Has `observer` told of every read of Qt's readers, on any thread, from now on.
+    static void observeReads(void (*observer)(qint64 bytes))
+    {
+        StoppableDevice::s_readObserver = observer;
+    }
+};
 
 } // namespace tolvaran::markdown

@@ -1,6 +1,8 @@
 #include "LoaderWorld.h"
 
 #include "remote_image/RemoteImageDecoder.h"
+#include "remote_image/formats/PngDataBounds.h"
+#include "remote_image/formats/StoppableDevice.h"
 #include "support/markdown/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +27,19 @@
 namespace {
 
 // The bytes zlib inflated on this thread, for whichever caller (libpng and Qt's readers
-// included): the work a decode does, which a test can count where its time would depend on
-// the machine.
+// included), and those Qt's readers read: the work a decode does, which a test can count where
+// its time would depend on the machine.
 thread_local qint64 inflatedOnThisThread = 0;
+thread_local qint64 readOnThisThread = 0;
+// A stop to request once this thread has inflated or read more than `stopPast` bytes.
+thread_local std::stop_source *stopOnThisThread = nullptr;
+thread_local qint64 stopPast = 0;
+
+void requestStopPastTheMark()
+{
+    if (stopOnThisThread && std::max(inflatedOnThisThread, readOnThisThread) > stopPast)
+        stopOnThisThread->request_stop();
+}
 
 } // namespace
 
@@ -41,13 +53,22 @@ extern "C" int inflate(z_streamp stream, int flush)
     const uInt room = stream->avail_out;
     const int result = zlibInflate(stream, flush);
     inflatedOnThisThread += room - stream->avail_out;
+    requestStopPastTheMark();
     return result;
 }
+
+
 
 namespace tolvaran::markdown {
 namespace {
 
 using Kind = RemoteImageErrorKind;
+
+void countRead(qint64 bytes)
+{
+    readOnThisThread += bytes;
+    requestStopPastTheMark();
+}
 
 QByteArray svgWith(QSize size, const QByteArray &content)
 {
@@ -70,11 +91,26 @@ QByteArray dataUrl(const QByteArray &type, const QByteArray &bytes)
     return "data:" + type + ";base64," + bytes.toBase64();
 }
 
+QByteArray pngPastItsRows(QSize size, qint64 extra)
+{
+    return fixtures::pngWithImageData(size, 8, fixtures::pngRowBytes(size, 8) + extra);
+}
+
 // A PNG without the end of its image data: its last 40 bytes, past the end chunk (12) and the
 // last chunk's checksum (4).
 QByteArray cutShort(const QByteArray &png)
 {
     return png.left(png.size() - 40);
+}
+
+// The bitmap of an ICO file of Qt's with the size in its header changed to `declared`.
+QByteArray bitmapDeclaring(QSize declared)
+{
+    QByteArray icon = fixtures::qtWritten({16, 16}, "ICO");
+    QByteArray bitmap = icon.mid(qFromLittleEndian<quint32>(icon.constData() + 18));
+    qToLittleEndian<qint32>(declared.width(), bitmap.data() + 4);
+    qToLittleEndian<qint32>(declared.height() * 2, bitmap.data() + 8);
+    return bitmap;
 }
 
 TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
@@ -83,6 +119,11 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
     const QSize large(2048, 2048);
     // The rows of a picture of 64 x 32, and 16 MiB more (16 KB of file).
     const qint64 rowsAndMore = fixtures::pngRowBytes({64, 32}, 8) + (qint64(1) << 24);
+    constexpr qint64 gibibyte = qint64(1) << 30;
+    // Each several seconds of Qt's decoding: scans of a megapixel, and codes that each name a
+    // string of thousands of pixels past a frame of one.
+    const QByteArray jpegBomb = fixtures::progressiveJpeg({1024, 1024}, 2000);
+    const QByteArray gifBomb = fixtures::gifOfLongestStrings(100 * 1024);
     // A comment of 20 MB: text past the limit once inflated, a few kilobytes compressed.
     const QByteArray inflatesPastTheLimit =
         fixtures::gzipped(svgWith({10, 10}, "<!--" + QByteArray(20 * 1024 * 1024, ' ') + "-->"));
@@ -173,6 +214,66 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         {"svg naming a web address",
          svgWith({10, 10}, svgImageElement("https://example.com/a.png")), true,
          Kind::urlRefused, {}},
+        // Qt's renderer reads an address that does not begin with "data" as a file's name.
+        {"svg naming a file as DATA:",
+         fixtures::svgEmbedding({fixtures::pngImage({4, 4})}, "DATA:image/png;base64,"), true,
+         Kind::urlRefused, {}},
+        // Qt's renderer decodes what follows the last "base64," whatever comes before it.
+        {"svg embedding a png bomb after xbase64,",
+         fixtures::svgEmbedding({pngPastItsRows({64, 32}, gibibyte)}, "data:image/png,xbase64,"),
+         true, Kind::imageTooComplex, {}},
+        {"svg embedding a png whose data goes on past its rows",
+         fixtures::svgEmbedding({pngPastItsRows({64, 32}, gibibyte)}), true,
+         Kind::imageTooComplex, {}},
+        {"svg embedding a png whose text inflates past the budget",
+         fixtures::svgEmbedding({fixtures::pngWithCompressedText(
+             {4, 4}, 2 * PngDataBounds::textBudget)}),
+         true, Kind::imageTooComplex, {}},
+        {"svg embedding a gif whose codes go on past its frame",
+         fixtures::svgEmbedding({gifBomb}), true, Kind::imageTooComplex, {}},
+        {"svg embedding a jpeg of many scans", fixtures::svgEmbedding({jpegBomb}), true,
+         Kind::imageTooComplex, {}},
+        {"svg embedding an icon holding a png bomb",
+         fixtures::svgEmbedding({fixtures::iconHolding(pngPastItsRows({16, 16}, gibibyte),
+                                                       {16, 16})}),
+         true, Kind::imageTooComplex, {}},
+        {"svg embedding a jpeg, a gif, an icon and a png",
+         fixtures::svgEmbedding({fixtures::progressiveJpeg({8, 8}), fixtures::gifImage({5, 5}),
+                                 fixtures::qtWritten({16, 16}, "ICO"),
+                                 fixtures::pngOfDrawing({32, 32}, 16, "embedded")}),
+         true, {}, {10, 10}},
+        // Each format decoded, as it is written.
+        {"jpeg", fixtures::jpegOfDrawing({40, 30}, "jpeg"), false, {}, {40, 30}},
+        {"progressive jpeg", fixtures::progressiveJpeg({40, 30}), false, {}, {40, 30}},
+        {"gif", fixtures::gifImage({13, 7}), false, {}, {13, 7}},
+        {"icon holding a bitmap", fixtures::qtWritten({16, 16}, "ICO"), false, {}, {16, 16}},
+        {"icon holding a png",
+         fixtures::iconHolding(fixtures::pngOfDrawing({48, 48}, 16, "icon"), {48, 48}), false,
+         {}, {48, 48}},
+        {"cursor holding a bitmap",
+         fixtures::iconHolding(fixtures::qtWritten({32, 32}, "ICO"), {32, 32}, true), false, {},
+         {32, 32}},
+        {"bmp", fixtures::qtWritten({21, 13}, "BMP"), false, {}, {21, 13}},
+        {"pbm", fixtures::qtWritten({21, 13}, "PBM"), false, {}, {21, 13}},
+        {"pgm", fixtures::qtWritten({21, 13}, "PGM"), false, {}, {21, 13}},
+        {"ppm", fixtures::qtWritten({21, 13}, "PPM"), false, {}, {21, 13}},
+        {"xbm", fixtures::qtWritten({21, 13}, "XBM"), false, {}, {21, 13}},
+        {"xpm", fixtures::qtWritten({21, 13}, "XPM"), false, {}, {21, 13}},
+        // Formats that a machine's plug-ins may read, and that are not decoded here.
+        {"tiff", QByteArray("II*\0\x08\0\0\0\0\0\0\0\0\0", 14), false,
+         Kind::cannotDecodeContentData, {}},
+        {"webp", QByteArray("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07", 22), false,
+         Kind::cannotDecodeContentData, {}},
+        // Pictures whose decoding would not be bounded by their size.
+        {"progressive jpeg of 2,000 scans", jpegBomb, false, Kind::imageTooComplex, {}},
+        {"gif whose codes go on past its frame", gifBomb, false, Kind::imageTooComplex, {}},
+        {"gif whose frame is over the pixel limit",
+         fixtures::gifImage({1, 1}).replace(QByteArray("\x01\0\x01\0\0\x02", 6),
+                                             QByteArray("\xff\xff\xff\xff\0\x02", 6)),
+         false, Kind::imageTooLarge, {}},
+        {"icon holding a bitmap over the pixel limit",
+         fixtures::iconHolding(bitmapDeclaring({8192, 8192}), {16, 16}), false,
+         Kind::imageTooLarge, {}},
     };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {
@@ -230,6 +331,104 @@ TEST(RemoteImageDecoder, pngInflatesNoMoreThanItsRows)
         // the picture declared.
         EXPECT_GE(inflated, rowBytes);
         EXPECT_LE(inflated, 2 * rowBytes);
+    }
+}
+
+TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
+{
+    StoppableDeviceTesting::observeReads(countRead);
+    constexpr qint64 gibibyte = qint64(1) << 30;
+    const QByteArray pngBomb = pngPastItsRows({256, 4}, gibibyte);
+    const qint64 pngRows = fixtures::pngRowBytes({256, 4}, 8);
+    const QByteArray jpegBomb = fixtures::progressiveJpeg({1024, 1024}, 2000);
+    const QByteArray gifBomb = fixtures::gifOfLongestStrings(1024 * 1024);
+    const QByteArray sound = fixtures::progressiveJpeg({640, 480});
+    // What inflating or reading one piece of a file takes, past what a picture needs.
+    constexpr qint64 piece = 64 * 1024;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        std::optional<Kind> error;
+        // The most that zlib may inflate, and that Qt's readers may read.
+        qint64 inflated;
+        qint64 read;
+    } rows[] = {
+        // Refused from what was counted before decoding: Qt's reader reads none of it.
+        {"progressive jpeg of 2,000 scans", jpegBomb, Kind::imageTooComplex, 0, 0},
+        {"gif of a megabyte of the longest strings", gifBomb, Kind::imageTooComplex, 0, 0},
+        {"icon holding a png of a gibibyte past its rows",
+         fixtures::iconHolding(pngBomb, {256, 4}), {}, 2 * pngRows, 0},
+        {"svg embedding a png of a gibibyte past its rows, a gif and a jpeg of many scans",
+         fixtures::svgEmbedding({pngBomb, gifBomb, jpegBomb}), Kind::imageTooComplex,
+         pngRows + PngDataBounds::slackBytes + piece, 0},
+        {"svg embedding the gif and the jpeg", fixtures::svgEmbedding({gifBomb, jpegBomb}),
+         Kind::imageTooComplex, 0, 0},
+        {"svg embedding a png of eight gibibytes of text",
+         fixtures::svgEmbedding({fixtures::pngWithCompressedText({4, 4}, 8 * gibibyte)}),
+         Kind::imageTooComplex, PngDataBounds::textBudget + piece, 0},
+        // A sound picture is read once.
+        {"progressive jpeg", sound, {}, 0, sound.size()},
+    };
+    const RemoteImageDecoder decoder;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.bytes.startsWith("<svg") && !svgSupported())
+            continue;
+        const qint64 inflatedBefore = inflatedOnThisThread;
+        const qint64 readBefore = readOnThisThread;
+        const RemoteImageResult result = decoder.decode(row.bytes);
+        EXPECT_EQ(result.succeeded(), !row.error);
+        if (row.error) {
+            EXPECT_EQ(result.error().kind(), *row.error);
+        }
+        EXPECT_LE(inflatedOnThisThread - inflatedBefore, row.inflated);
+        EXPECT_LE(readOnThisThread - readBefore, row.read);
+    }
+}
+
+TEST(RemoteImageDecoder, decodingOfEachKindStopsAtItsNextReadWhenStopped)
+{
+    StoppableDeviceTesting::observeReads(countRead);
+    RemoteImageDecodeLimits unbounded;
+    unbounded.scanBudget = std::numeric_limits<qint64>::max();
+    // Pictures of a few megabytes, each read or inflated far past the mark before it is done.
+    const QSize large(1024, 1024);
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } rows[] = {
+        {"progressive jpeg of 2,000 scans", fixtures::progressiveJpeg(large, 2000)},
+        {"jpeg", fixtures::jpegOfDrawing(large, "stopped", 100)},
+        {"gif", fixtures::gifImage(large)},
+        {"icon holding a bitmap", fixtures::qtWritten({256, 256}, "ICO")},
+        {"icon holding a png", fixtures::iconHolding(fixtures::pngOfNoise(large, 1), large)},
+        {"png", fixtures::pngOfNoise(large, 2)},
+        {"bmp", fixtures::qtWritten(large, "BMP")},
+        {"ppm", fixtures::qtWritten(large, "PPM")},
+        {"xpm", fixtures::qtWritten(large, "XPM")},
+        {"xbm", fixtures::qtWritten(large, "XBM")},
+        {"svg embedding a png", fixtures::svgEmbedding({fixtures::pngOfNoise(large, 3)})},
+    };
+    const RemoteImageDecoder decoder(unbounded);
+    constexpr qint64 mark = 16 * 1024;
+    // A read or a piece inflated past the mark: the work after the stop was requested.
+    constexpr qint64 piece = 64 * 1024;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.bytes.startsWith("<svg") && !svgSupported())
+            continue;
+        std::stop_source stop;
+        stopOnThisThread = &stop;
+        stopPast = mark;
+        inflatedOnThisThread = 0;
+        readOnThisThread = 0;
+        const RemoteImageResult result = decoder.decode(row.bytes, stop.get_token());
+        stopOnThisThread = nullptr;
+        ASSERT_FALSE(result.succeeded());
+        EXPECT_EQ(result.error().kind(), Kind::abandoned);
+        EXPECT_LE(std::max(inflatedOnThisThread, readOnThisThread), mark + piece);
     }
 }
 

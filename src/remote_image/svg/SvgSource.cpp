@@ -1,7 +1,8 @@
 #include "remote_image/svg/SvgSource.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include "remote_image/formats/ImageFormats.h"
+#include "remote_image/formats/RasterBounds.h"
+
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
@@ -81,55 +82,50 @@ QSizeF sizeDeclaredBy(const QXmlStreamAttributes &attributes)
     return {};
 }
 
-// The bytes of a data address ("data:[type][;base64],payload"): percent escapes undone, then
-// base64 decoded when the header says so. None when it is no data address.
-std::optional<QByteArray> dataAddressBytes(QStringView address)
+// The bytes that Qt's renderer decodes for an image element's address (trimmed): what
+// follows the last "base64," of an address that begins with "data", base64-decoded whatever
+// the address's header says (no percent escapes undone, characters outside base64 passed
+// over). None for any other address, which Qt's renderer reads as the name of a file, "DATA:"
+// and data addresses that are not base64 among them.
+std::optional<QByteArray> embeddedBytes(QStringView address)
 {
-    if (!address.startsWith(u"data:", Qt::CaseInsensitive))
+    if (!address.startsWith(u"data"))
         return std::nullopt;
-    const qsizetype comma = address.indexOf(u',');
-    if (comma < 0)
-        return QByteArray();
-    const QStringView header = address.mid(5, comma - 5);
-    QByteArray payload = QByteArray::fromPercentEncoding(address.mid(comma + 1).toUtf8());
-    if (header.trimmed().endsWith(u";base64", Qt::CaseInsensitive))
-        payload = QByteArray::fromBase64(payload);
-    return payload;
+    const qsizetype payload = address.lastIndexOf(u"base64,");
+    if (payload < 0)
+        return std::nullopt;
+    return QByteArray::fromBase64(address.mid(payload + 7).toLatin1());
 }
 
-// Checks the picture that an image element names, and adds its pixels to `pixels`.
-std::optional<RemoteImageError> checkImageReference(QStringView href, qint64 &pixels,
-                                                    const RemoteImageDecodeLimits &limits)
+// Checks the picture that an image element names, with the other pictures of its document.
+std::optional<RemoteImageError> checkImageReference(QStringView href, RasterBounds &pictures)
 {
     href = href.trimmed();
     if (href.isEmpty())
         return std::nullopt;
-    const std::optional<QByteArray> bytes = dataAddressBytes(href);
+    const std::optional<QByteArray> bytes = embeddedBytes(href);
     if (!bytes)
         return RemoteImageError{RemoteImageErrorKind::urlRefused, {}};
-    QBuffer buffer;
-    buffer.setData(*bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
+    const QByteArray readerName = ImageFormats::qtReaderFor(*bytes);
     // What no reader takes, Qt's renderer leaves out as well.
-    if (!reader.canRead())
+    if (readerName.isEmpty())
         return std::nullopt;
-    if (reader.format().startsWith("svg") || isGzip(*bytes))
+    const std::optional<ImageFormat> format = ImageFormats::decodedBy(readerName);
+    if (!format)
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    if (*format == ImageFormat::svg || isGzip(*bytes))
         return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
-    const QSize size = reader.size();
-    if (!size.isValid())
-        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    pixels += qint64(size.width()) * size.height();
-    if (pixels > limits.maximumPixels)
-        return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+    auto checked = pictures.check(*bytes, readerName, *format);
+    if (const auto *error = std::get_if<RemoteImageError>(&checked))
+        return *error;
     return std::nullopt;
 }
 
 } // namespace
 
 std::variant<SvgSource, RemoteImageError> SvgSource::read(const QByteArray &bytes,
-                                                          const RemoteImageDecodeLimits &limits)
+                                                          const RemoteImageDecodeLimits &limits,
+                                                          const std::stop_token &stop)
 {
     SvgSource source;
     if (isGzip(bytes)) {
@@ -147,7 +143,8 @@ std::variant<SvgSource, RemoteImageError> SvgSource::read(const QByteArray &byte
     }
 
     QXmlStreamReader xml(source.text);
-    qint64 embeddedPixels = 0;
+    // Qt's renderer decodes the embedded pictures itself, with Qt's own readers.
+    RasterBounds pictures(limits, PictureReader::qts, stop);
     int depth = 0;
     // Qt's renderer reads no further than the end of the root element.
     while (!xml.atEnd() && !xml.hasError()) {
@@ -169,7 +166,7 @@ std::variant<SvgSource, RemoteImageError> SvgSource::read(const QByteArray &byte
         for (const QXmlStreamAttribute &attribute : xml.attributes()) {
             if (attribute.name() != u"href")
                 continue;
-            if (const auto error = checkImageReference(attribute.value(), embeddedPixels, limits))
+            if (const auto error = checkImageReference(attribute.value(), pictures))
                 return *error;
         }
     }

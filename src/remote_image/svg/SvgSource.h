@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSizeF>
 
+#include <stop_token>
 #include <variant>
 
 namespace tolvaran::markdown {
@@ -16,7 +17,9 @@ namespace tolvaran::markdown {
 //   without end on a pipe;
 // - draw an SVG embedded as a picture on its own, outside any budget.
 // So a compressed file is inflated here up to maximumTextBytes, and an image element may only
-// hold a raster picture in a data address, within the pixel limit altogether. What it finds is
+// hold a raster picture in a data address, of a format decoded here, each checked as Qt's
+// own readers would decode it and all within the limits together (RasterBounds): Qt's PNG
+// reader, for one, would inflate a PNG's data past its last row. What it finds is
 // also what reading the document costs before anything is drawn (its elements and text), and
 // what the loader needs to tell a costly drawing from a cheap one (the size it declares).
 struct SvgSource final
@@ -34,8 +37,10 @@ struct SvgSource final
     // it gives none that reads as a number.
     QSizeF declaredSize;
 
+    // Checking the embedded pictures stops, abandoned, when `stop` is requested.
     static std::variant<SvgSource, RemoteImageError> read(const QByteArray &bytes,
-                                                          const RemoteImageDecodeLimits &limits);
+                                                          const RemoteImageDecodeLimits &limits,
+                                                          const std::stop_token &stop = {});
 };
 
 } // namespace tolvaran::markdown

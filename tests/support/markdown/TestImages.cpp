@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QLinearGradient>
 #include <QList>
 #include <QPainter>
@@ -153,7 +154,7 @@ QImage drawing(QSize size, int bitsPerChannel, const QString &label)
     gradient.setColorAt(1, QColor(230, 240, 250));
     painter.fillRect(image.rect(), gradient);
     painter.setPen(QPen(QColor(20, 20, 20), std::max(1, size.width() / 512)));
-    for (int y = size.height() / 16; y < size.height(); y += size.height() / 8)
+    for (int y = size.height() / 16; y < size.height(); y += std::max(1, size.height() / 8))
         painter.drawLine(0, y, size.width(), y);
     painter.drawLine(0, 0, size.width(), size.height());
     QFont font;
@@ -370,6 +371,200 @@ QByteArray pngOfSamples(QSize size, int colourType, int bitDepth, bool transpare
     }
     // qCompress writes a four-byte length of its own before the zlib stream.
     return png + imageDataChunks(qCompress(rows, 9).mid(4)) + chunk("IEND", {});
+}
+
+QByteArray qtWritten(QSize size, const char *format, bool drawn)
+{
+    QImage image = drawn ? drawing(size, 8, QStringLiteral("written"))
+                         : QImage(size, QImage::Format_ARGB32);
+    if (!drawn)
+        image.fill(QColor(90, 140, 200));
+    const QByteArray name(format);
+    if (name == "PBM" || name == "XBM")
+        image = image.convertToFormat(QImage::Format_Mono);
+    else if (name != "ICO" && name != "PNG")
+        image = image.convertToFormat(QImage::Format_RGB32);
+    return encoded(image, format);
+}
+
+namespace {
+
+struct JpegSegment
+{
+    uchar marker;
+    qsizetype start;
+    qsizetype end;
+};
+
+// The segments of a JPEG file from its start to its end marker, each scan with its coded data.
+QList<JpegSegment> jpegSegments(const QByteArray &jpeg)
+{
+    const auto at = [&jpeg](qsizetype i) { return uchar(jpeg[i]); };
+    QList<JpegSegment> segments;
+    qsizetype position = 2;
+    while (position + 1 < jpeg.size() && at(position + 1) != 0xd9) {
+        const uchar marker = at(position + 1);
+        qsizetype end = position + 2 + (at(position + 2) << 8 | at(position + 3));
+        if (marker == 0xda) {
+            while (end + 1 < jpeg.size()
+                   && !(at(end) == 0xff && at(end + 1) != 0 && (at(end + 1) & 0xf8) != 0xd0))
+                ++end;
+        }
+        segments.append({marker, position, end});
+        position = end;
+    }
+    segments.append({0xd9, position, jpeg.size()});
+    return segments;
+}
+
+} // namespace
+
+QByteArray progressiveJpeg(QSize size, int repeats)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(90, 140, 200));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const QList<JpegSegment> segments = jpegSegments(jpeg);
+    // The last scan refines the finest detail of the brightness; its Huffman table comes
+    // before it.
+    qsizetype scan = segments.size() - 2;
+    while (segments[scan].marker != 0xda)
+        --scan;
+    const qsizetype from = segments[scan - 1].marker == 0xc4 ? segments[scan - 1].start
+                                                               : segments[scan].start;
+    const QByteArray repeated = jpeg.mid(from, segments[scan].end - from);
+    QByteArray bomb = jpeg.left(segments.last().start);
+    bomb.reserve(bomb.size() + repeated.size() * repeats + 2);
+    for (int i = 0; i < repeats; ++i)
+        bomb += repeated;
+    return bomb + jpeg.mid(segments.last().start);
+}
+
+namespace {
+
+QByteArray littleEndian16(int value)
+{
+    return QByteArray(1, char(value & 0xff)) + char(value >> 8 & 0xff);
+}
+
+// Codes packed as GIF packs them, each `width` bits, the first in the lowest bits, then cut
+// into sub-blocks of 255 bytes and ended by an empty one.
+class GifCodes
+{
+public:
+    void add(int code, int width)
+    {
+        m_bits |= quint64(code) << m_count;
+        m_count += width;
+        while (m_count >= 8) {
+            m_bytes += char(m_bits & 0xff);
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+    qsizetype size() const { return m_bytes.size(); }
+    QByteArray subBlocks()
+    {
+        if (m_count > 0)
+            add(0, 8 - m_count);
+        QByteArray blocks;
+        for (qsizetype at = 0; at < m_bytes.size(); at += 255) {
+            const QByteArray block = m_bytes.mid(at, 255);
+            blocks += char(block.size());
+            blocks += block;
+        }
+        return blocks + '\0';
+    }
+
+private:
+    QByteArray m_bytes;
+    quint64 m_bits = 0;
+    int m_count = 0;
+};
+
+// A GIF file of `size` in four colours (codes of 3 bits to begin with) around `codes`.
+QByteArray gifFile(QSize size, GifCodes &codes)
+{
+    QByteArray gif = "GIF89a" + littleEndian16(size.width()) + littleEndian16(size.height());
+    gif += QByteArray("\x81\x00\x00", 3); // a global table of four colours
+    gif += QByteArray("\x00\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00\xff", 12);
+    gif += ',' + littleEndian16(0) + littleEndian16(0) + littleEndian16(size.width())
+           + littleEndian16(size.height()) + '\0';
+    return gif + '\x02' + codes.subBlocks() + ';';
+}
+
+constexpr int gifClear = 4;
+constexpr int gifEnd = 5;
+
+} // namespace
+
+QByteArray gifImage(QSize size)
+{
+    GifCodes codes;
+    // After a clear code, the table takes a string for each code but the first: a third code
+    // would fill the codes of 3 bits and widen those after it.
+    constexpr int codesPerClear = 2;
+    int sinceClear = codesPerClear;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (sinceClear == codesPerClear) {
+                codes.add(gifClear, 3);
+                sinceClear = 0;
+            }
+            codes.add((x / 3 + y / 2) % 4, 3);
+            ++sinceClear;
+        }
+    }
+    codes.add(gifEnd, 3);
+    return gifFile(size, codes);
+}
+
+QByteArray gifOfLongestStrings(qsizetype bytes)
+{
+    GifCodes codes;
+    codes.add(gifClear, 3);
+    codes.add(0, 3);
+    int width = 3;
+    int next = gifEnd + 1;
+    // Each code names the string about to be added: the one before and one pixel more.
+    while (codes.size() < bytes - 64) {
+        const int code = std::min(next, 4095);
+        codes.add(code, width);
+        if (next < 4096 && ++next == (1 << width) && width < 12)
+            ++width;
+    }
+    codes.add(gifEnd, width);
+    return gifFile({1, 1}, codes);
+}
+
+QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor)
+{
+    // A bitmap from an ICO file of Qt's: the picture its only directory entry points to.
+    QByteArray held = picture;
+    if (picture.startsWith(QByteArray("\0\0\x01\0", 4)))
+        held = picture.mid(qFromLittleEndian<quint32>(picture.constData() + 18));
+    QByteArray icon = QByteArray("\0\0", 2) + littleEndian16(cursor ? 2 : 1) + littleEndian16(1);
+    icon += char(size.width() & 0xff);
+    icon += char(size.height() & 0xff);
+    icon += QByteArray(2, '\0');
+    icon += littleEndian16(1) + littleEndian16(32) + littleEndian(quint32(held.size()))
+            + littleEndian(6 + 16);
+    return icon + held;
+}
+
+QByteArray svgEmbedding(const QList<QByteArray> &pictures, const QByteArray &address)
+{
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                     "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"10\" height=\"10\">";
+    for (const QByteArray &picture : pictures)
+        svg += "<image x=\"0\" y=\"0\" width=\"10\" height=\"10\" xlink:href=\"" + address
+               + picture.toBase64() + "\"/>";
+    return svg + "</svg>";
 }
 
 } // namespace tolvaran::fixtures

@@ -92,4 +92,30 @@ QByteArray svgOfCoveringCircles(QSize size, int count);
 // `bytes` as a gzip file (as .svgz files are).
 QByteArray gzipped(const QByteArray &bytes);
 
+// A picture of `size`, of the drawing above where `drawn` (else a flat colour), as Qt's writer
+// for `format` writes it ("BMP", "PPM", "XPM", "ICO", ...); in black and white for PBM and XBM.
+QByteArray qtWritten(QSize size, const char *format, bool drawn = true);
+
+// A progressive JPEG of `size`, as Qt's writer writes it (10 scans, a flat colour), with one of
+// its scans of the finest detail written again `repeats` times before its end: a few dozen
+// bytes a scan, and a pass over the picture's blocks to decode each.
+QByteArray progressiveJpeg(QSize size, int repeats = 0);
+
+// A GIF of `size` in four colours, each pixel a code of its own (a clear code before the
+// table would widen them), as some encoders write GIF files.
+QByteArray gifImage(QSize size);
+// A GIF of one frame of 1 x 1 pixels, `bytes` long, whose codes each name the longest string
+// there is so far: strings of one pixel more each, until the table is full, then the longest
+// of them again and again.
+QByteArray gifOfLongestStrings(qsizetype bytes);
+
+// An icon file (ICO, or CUR where `cursor`) whose only picture is `picture`: a PNG file, or a
+// bitmap as an icon holds it (an ICO file that Qt writes holds one).
+QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor = false);
+
+// An SVG of 10 x 10 pixels whose image elements name `pictures` in data addresses: each as
+// `address` gives it ("data:image/png;base64," and the picture's base64 by default).
+QByteArray svgEmbedding(const QList<QByteArray> &pictures,
+                        const QByteArray &address = "data:image/png;base64,");
+
 } // namespace tolvaran::fixtures

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "remote_image/RemoteImageError.h"
+
+#include <QByteArray>
+#include <QSize>
+
+#include <variant>
+
+namespace tolvaran::markdown {
+
+// The first frame of a GIF file, the one Qt's reader draws, and what decoding it costs, found
+// before any of it is decoded by following its codes. Each LZW code names a string of up to
+// 4,096 pixels, and Qt's reader writes out every code's string, also past the frame's last
+// pixel: a megabyte of codes that each name the longest string is ten seconds of work for a
+// frame of one pixel. Here only the strings' lengths are followed, no pixels, so the check
+// costs what reading the codes does.
+struct GifFrame final
+{
+    // The size of the picture (the logical screen), and of its first frame.
+    QSize screenSize;
+    QSize frameSize;
+    // What its codes write: the frame's pixels, and less where its data stops early.
+    qint64 pixelsWritten = 0;
+    qint64 codes = 0;
+
+    // imageTooLarge where the frame has more than `maximumPixels`; imageTooComplex where a
+    // code still comes once the frame's pixels are written (the last code's string may pass
+    // the frame's end) or the codes are more than twice its pixels (clear codes write
+    // nothing); cannotDecodeContentData where the file has no frame or a code names a string
+    // that is not there.
+    static std::variant<GifFrame, RemoteImageError> read(const QByteArray &bytes,
+                                                         qint64 maximumPixels);
+};
+
+} // namespace tolvaran::markdown

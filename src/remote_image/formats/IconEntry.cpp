@@ -1,0 +1,66 @@
+#include "remote_image/formats/IconEntry.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <limits>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+constexpr qsizetype directoryHeaderBytes = 6;
+constexpr qsizetype entryBytes = 16;
+constexpr quint16 iconType = 1;
+constexpr quint16 cursorType = 2;
+// The sizes of the bitmap headers that icons use (BITMAPINFOHEADER, and its fourth and fifth
+// versions).
+constexpr quint32 bitmapHeaderSizes[] = {40, 108, 124};
+const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
+
+// A directory's side: one byte, 0 standing for 256.
+int directorySide(const QByteArray &bytes, qsizetype at)
+{
+    const int side = uchar(bytes[at]);
+    return side == 0 ? 256 : side;
+}
+
+} // namespace
+
+std::optional<IconEntry> IconEntry::read(const QByteArray &bytes)
+{
+    if (bytes.size() < directoryHeaderBytes + entryBytes)
+        return std::nullopt;
+    const auto *data = bytes.constData();
+    const quint16 type = qFromLittleEndian<quint16>(data + 2);
+    if (qFromLittleEndian<quint16>(data) != 0 || (type != iconType && type != cursorType)
+        || qFromLittleEndian<quint16>(data + 4) == 0)
+        return std::nullopt;
+    const qsizetype entry = directoryHeaderBytes;
+    const qint64 length = qFromLittleEndian<quint32>(data + entry + 8);
+    const qint64 offset = qFromLittleEndian<quint32>(data + entry + 12);
+    if (offset + length > bytes.size() || length < 8)
+        return std::nullopt;
+    IconEntry found;
+    const QByteArray picture = bytes.mid(offset, length);
+    if (picture.startsWith(pngSignature)) {
+        found.png = picture;
+        return found;
+    }
+    const quint32 headerSize = qFromLittleEndian<quint32>(picture.constData());
+    if (std::find(std::begin(bitmapHeaderSizes), std::end(bitmapHeaderSizes), headerSize)
+            == std::end(bitmapHeaderSizes)
+        || picture.size() < 12)
+        return std::nullopt;
+    const qint64 width = std::abs(qint64(qFromLittleEndian<qint32>(picture.constData() + 4)));
+    const qint64 height = std::abs(qint64(qFromLittleEndian<qint32>(picture.constData() + 8)));
+    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+        return std::nullopt;
+    found.bitmapSize = QSize(std::max(int(width), directorySide(bytes, entry)),
+                             std::max(int(height), directorySide(bytes, entry + 1)));
+    return found;
+}
+
+} // namespace tolvaran::markdown

@@ -1,0 +1,220 @@
+#include "remote_image/formats/PngDataBounds.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace tolvaran::markdown {
+
+namespace {
+
+constexpr qsizetype signatureBytes = 8;
+constexpr qsizetype chunkOverhead = 12; // its length, type and checksum
+constexpr qsizetype headerDataBytes = 13;
+constexpr qsizetype pieceBytes = 64 * 1024;
+
+RemoteImageError failure(RemoteImageErrorKind kind)
+{
+    return RemoteImageError{kind, {}};
+}
+
+enum class Inflated { withinLimit, pastLimit, damaged, stopped };
+
+// Inflates the zlib stream in `pieces` (read one after the other) into a scratch buffer, up
+// to `limit` bytes; tells whether it ended within it. A stream cut short is within its limit:
+// Qt's reader then stops where it ends.
+Inflated inflateWithin(const QList<QByteArrayView> &pieces, qint64 limit, qint64 &inflated,
+                       const std::stop_token &stop)
+{
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return Inflated::damaged;
+    std::array<Bytef, pieceBytes> buffer;
+    Inflated outcome = Inflated::withinLimit;
+    for (const QByteArrayView piece : pieces) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.data()));
+        stream.avail_in = uInt(piece.size());
+        int status = Z_OK;
+        while (outcome == Inflated::withinLimit) {
+            if (stop.stop_requested()) {
+                outcome = Inflated::stopped;
+                break;
+            }
+            // One byte past the limit tells a stream that goes on from one that ends there.
+            const qint64 room = std::min<qint64>(buffer.size(), limit + 1 - inflated);
+            if (room <= 0) {
+                outcome = Inflated::pastLimit;
+                break;
+            }
+            stream.next_out = buffer.data();
+            stream.avail_out = uInt(room);
+            status = inflate(&stream, Z_NO_FLUSH);
+            inflated += room - stream.avail_out;
+            if (inflated > limit)
+                outcome = Inflated::pastLimit;
+            else if (status == Z_BUF_ERROR || (status == Z_OK && stream.avail_in == 0
+                                               && stream.avail_out > 0))
+                break; // this piece is used up
+            else if (status != Z_OK)
+                break;
+        }
+        if (outcome != Inflated::withinLimit || status == Z_STREAM_END)
+            break;
+        if (status != Z_OK && status != Z_BUF_ERROR) {
+            outcome = Inflated::damaged;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    return outcome;
+}
+
+int channels(int colourType)
+{
+    switch (colourType) {
+    case 0:
+    case 3:
+        return 1;
+    case 2:
+        return 3;
+    case 4:
+        return 2;
+    case 6:
+        return 4;
+    }
+    return 0;
+}
+
+bool isDepthOf(int colourType, int bitDepth)
+{
+    switch (colourType) {
+    case 0:
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8
+               || bitDepth == 16;
+    case 3:
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case 2:
+    case 4:
+    case 6:
+        return bitDepth == 8 || bitDepth == 16;
+    }
+    return false;
+}
+
+// Where a compressed chunk's zlib stream begins: after a keyword ended by a zero byte, and
+// for international text after its flags and two more such fields. None for a chunk whose
+// text is not compressed, or that has no stream.
+std::optional<qsizetype> compressedTextStart(QByteArrayView type, QByteArrayView data)
+{
+    const qsizetype keywordEnd = data.indexOf('\0');
+    if (keywordEnd < 0)
+        return std::nullopt;
+    if (type == "zTXt" || type == "iCCP")
+        return keywordEnd + 2; // the zero byte and the compression method
+    if (type != "iTXt" || keywordEnd + 2 >= data.size() || data[keywordEnd + 1] == 0)
+        return std::nullopt;
+    const qsizetype languageEnd = data.indexOf('\0', keywordEnd + 3);
+    const qsizetype translatedEnd =
+        languageEnd < 0 ? -1 : data.indexOf('\0', languageEnd + 1);
+    if (translatedEnd < 0)
+        return std::nullopt;
+    return translatedEnd + 1;
+}
+
+} // namespace
+
+std::optional<qint64> PngDataBounds::rowBytes(QSize size, int colourType, int bitDepth,
+                                              bool interlaced)
+{
+    if (!isDepthOf(colourType, bitDepth) || size.isEmpty())
+        return std::nullopt;
+    const qint64 bitsPerPixel = qint64(channels(colourType)) * bitDepth;
+    const auto rowsOf = [bitsPerPixel](qint64 width, qint64 height) {
+        return width == 0 || height == 0 ? 0 : height * (1 + (width * bitsPerPixel + 7) / 8);
+    };
+    if (!interlaced)
+        return rowsOf(size.width(), size.height());
+    // Adam7's passes: where each starts and how far apart its pixels are, across and down.
+    constexpr int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                  {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    qint64 total = 0;
+    for (const auto &[left, top, across, down] : passes) {
+        const qint64 width = size.width() > left ? (size.width() - left + across - 1) / across
+                                                 : 0;
+        const qint64 height = size.height() > top ? (size.height() - top + down - 1) / down
+                                                  : 0;
+        total += rowsOf(width, height);
+    }
+    return total;
+}
+
+std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, qint64 &textSpent,
+                                                     const std::stop_token &stop)
+{
+    const QByteArrayView file(png);
+    if (file.size() < signatureBytes + chunkOverhead + headerDataBytes
+        || file.first(signatureBytes) != QByteArrayView("\x89PNG\r\n\x1a\n", 8)
+        || file.sliced(signatureBytes + 4, 4) != "IHDR"
+        || qFromBigEndian<quint32>(file.data() + signatureBytes) != headerDataBytes)
+        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+    const char *header = file.data() + signatureBytes + 8;
+    const quint32 width = qFromBigEndian<quint32>(header);
+    const quint32 height = qFromBigEndian<quint32>(header + 4);
+    if (width > quint32(std::numeric_limits<int>::max())
+        || height > quint32(std::numeric_limits<int>::max()))
+        return failure(RemoteImageErrorKind::imageTooLarge);
+    const std::optional<qint64> rows =
+        rowBytes(QSize(int(width), int(height)), uchar(header[9]), uchar(header[8]),
+                 header[12] != 0);
+    if (!rows)
+        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+
+    // The chunks up to the end of the image: libpng reads no further.
+    QList<QByteArrayView> imageData;
+    bool imageDataEnded = false;
+    for (qsizetype at = signatureBytes; at + chunkOverhead <= file.size();) {
+        const qint64 length = qFromBigEndian<quint32>(file.data() + at);
+        const QByteArrayView type = file.sliced(at + 4, 4);
+        const QByteArrayView data =
+            file.sliced(at + 8, std::min<qint64>(length, file.size() - at - 8));
+        if (type == "IEND")
+            break;
+        if (type == "IDAT") {
+            // libpng reads the image data of the first run of these chunks alone.
+            if (!imageDataEnded)
+                imageData.append(data);
+        } else {
+            imageDataEnded = !imageData.isEmpty();
+            if (const std::optional<qsizetype> start = compressedTextStart(type, data)) {
+                qint64 inflated = 0;
+                const Inflated text = inflateWithin({data.sliced(std::min(*start, data.size()))},
+                                                    textBudget - textSpent, inflated, stop);
+                textSpent += inflated;
+                if (text == Inflated::pastLimit)
+                    return failure(RemoteImageErrorKind::imageTooComplex);
+                if (text == Inflated::stopped)
+                    return failure(RemoteImageErrorKind::abandoned);
+            }
+        }
+        at += chunkOverhead + length;
+    }
+    qint64 inflated = 0;
+    switch (inflateWithin(imageData, *rows + slackBytes, inflated, stop)) {
+    case Inflated::withinLimit:
+    case Inflated::damaged:
+        return std::nullopt;
+    case Inflated::pastLimit:
+        return failure(RemoteImageErrorKind::imageTooComplex);
+    case Inflated::stopped:
+        return failure(RemoteImageErrorKind::abandoned);
+    }
+    return std::nullopt;
+}
+
+} // namespace tolvaran::markdown
