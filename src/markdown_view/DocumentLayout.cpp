@@ -2,6 +2,7 @@
 
 #include "markdown_view/BlockViews.h"
 #include "markdown_view/items/RemoteImageItem.h"
+#include "markdown_view/items/TextItem.h"
 #include "markdown_view/theme/ColorSchemeImageFilter.h"
 
 #include "work/BackgroundJob.h"
@@ -92,14 +93,27 @@ bool meetsRows(qreal top, qreal height, const QRectF &shown)
 }
 
 // Adds the pictures of `item`, whose top is at `top`, that meet the rows of `shown`, in
-// document order. A subtree outside those rows holds none: children lie within their parent.
+// document order, those in lines of text among them. A subtree outside those rows holds none:
+// children lie within their parent.
 void collectPictures(BlockItem &item, qreal top, const QRectF &shown,
-                     std::vector<RemoteImageItem *> &pictures)
+                     std::vector<PicturePlace *> &pictures)
 {
     if (!meetsRows(top, item.size().height(), shown))
         return;
     if (auto *picture = dynamic_cast<RemoteImageItem *>(&item)) {
         pictures.push_back(picture);
+        return;
+    }
+    if (auto *text = dynamic_cast<TextItem *>(&item)) {
+        // A picture in a line that is still loading takes no room in it yet: its place is the
+        // line, whose top its own will be. Only a load in flight has anything to be told.
+        for (const std::unique_ptr<InlinePicture> &picture : text->pictures()) {
+            if (!picture->isLoading())
+                continue;
+            const QRectF line = text->lineRect(picture->position());
+            if (meetsRows(top + line.top(), line.height(), shown))
+                pictures.push_back(picture.get());
+        }
         return;
     }
     for (const BlockItem::Child &child : item.children())
@@ -306,14 +320,14 @@ void DocumentLayout::markPicturesInView(const QRectF &shown)
         auto entry = std::partition_point(m_entries.begin(), laidOut, [&](const Entry &e) {
             return e.y + std::max<qreal>(0, e.size.height()) < shown.top();
         });
-        std::vector<RemoteImageItem *> found;
+        std::vector<PicturePlace *> found;
         for (; entry != laidOut && entry->y < shown.bottom(); ++entry) {
             if (!entry->holdsImages)
                 continue;
             const qsizetype block = entry - m_entries.begin();
             found.clear();
             collectPictures(*builtItem(block), entry->y, shown, found);
-            for (RemoteImageItem *picture : found)
+            for (PicturePlace *picture : found)
                 inView.push_back({block, picture});
         }
     }

@@ -14,7 +14,7 @@ class QPainter;
 
 namespace tolvaran::markdown {
 
-class RemoteImageItem;
+class PicturePlace;
 
 // The top-level blocks of a document laid out one below the other, lazily: a block's item is
 // built and laid out only when the layout reaches it, always in document order, so showing
@@ -65,10 +65,11 @@ public:
     // Tells the pictures whose place lies in `shown` (document coordinates: the part of the
     // document the view shows, whatever part a paint exposes) that they are in view, those
     // that take no room yet among them, and those the reader scrolled away from since that
-    // they left it (RemoteImageItem::setInView); an empty `shown` (the view hidden) leaves
-    // none in view. Those in view are told from the bottom up, so that the top one is the
-    // latest drawn and its load goes first: the reader reads from the top, and a picture
-    // arriving there moves those below it down.
+    // they left it (PicturePlace::setInView): block pictures and pictures in lines of text
+    // alike, ranked by their places alone. An empty `shown` (the view hidden) leaves none in
+    // view. Those in view are told from the bottom up, so that the top one is the latest
+    // drawn and its load goes first: the reader reads from the top, and a picture arriving
+    // there moves those below it down.
     void markPicturesInView(const QRectF &shown);
 
     // The item of the laid-out block at `index` as it is now (none when not laid out yet or
@@ -162,12 +163,12 @@ private:
     std::vector<qsizetype> m_built; // blocks that may hold items
     QList<qsizetype> m_pinned;
     // A picture told it is in view, and not since that it left, in the block at `block`.
-    // Blocks with pictures keep their items for the layout's life (droppable), so the
-    // pointer stays valid.
+    // Blocks with pictures keep their items for the layout's life (droppable), and items
+    // their pictures, so the pointer stays valid.
     struct CountedPicture
     {
         qsizetype block = 0;
-        RemoteImageItem *picture = nullptr;
+        PicturePlace *picture = nullptr;
     };
     std::vector<CountedPicture> m_picturesInView;
     // The top of the part shown when pictures were last marked, to tell a move back up.

@@ -9,7 +9,7 @@ void DefaultInlineImageProvider::image(const QUrl &url, const QString &label,
                                        const QUrl &imageBaseURL, QObject *context,
                                        Completion completion) const
 {
-    DefaultRemoteImageLoader::shared()->image(
+    loader().image(
         url, imageBaseURL, context,
         [label, completion = std::move(completion)](const RemoteImageResult &result) {
             if (!result.succeeded()) {
@@ -20,6 +20,21 @@ void DefaultInlineImageProvider::image(const QUrl &url, const QString &label,
             image.setText(QStringLiteral("Description"), label);
             completion(image);
         });
+}
+
+void DefaultInlineImageProvider::drawing(const QUrl &url) const
+{
+    loader().drawing(url);
+}
+
+void DefaultInlineImageProvider::stoppedDrawing(const QUrl &url) const
+{
+    loader().stoppedDrawing(url);
+}
+
+RemoteImageLoader &DefaultInlineImageProvider::loader() const
+{
+    return m_loader ? *m_loader : *DefaultRemoteImageLoader::shared();
 }
 
 AssetInlineImageProvider::AssetInlineImageProvider(std::function<QString(const QUrl &)> name,

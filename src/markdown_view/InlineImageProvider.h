@@ -12,6 +12,9 @@ class QObject;
 
 namespace tolvaran::markdown {
 
+class DefaultInlineImageProviderTesting;
+class RemoteImageLoader;
+
 // Where the pixels of an image inside a line of text come from. `completion` is called once,
 // on the GUI thread, with the image (none when it could not be had), unless `context` is
 // gone by then.
@@ -23,6 +26,13 @@ public:
     virtual ~InlineImageProvider() = default;
     virtual void image(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
                        QObject *context, Completion completion) const = 0;
+    // The view shows the place of the picture at `url`, asked for and not yet delivered,
+    // though it takes no room yet: a provider whose loader queues its work passes it on
+    // (RemoteImageLoader::drawing). Does nothing by default.
+    virtual void drawing(const QUrl &url) const { Q_UNUSED(url); }
+    // The picture at `url`, told as being drawn earlier, has left the view (scrolled away, its
+    // view hidden or gone; RemoteImageLoader::stoppedDrawing). Does nothing by default.
+    virtual void stoppedDrawing(const QUrl &url) const { Q_UNUSED(url); }
 
 protected:
     InlineImageProvider() = default;
@@ -31,7 +41,7 @@ protected:
 };
 
 // Images through the process-wide loader (network and image-base files), whatever loader a
-// view was given.
+// view was given; the loader hears which of them the view shows while they load.
 class DefaultInlineImageProvider final : public InlineImageProvider
 {
 public:
@@ -44,6 +54,16 @@ public:
 
     void image(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
                QObject *context, Completion completion) const override;
+    void drawing(const QUrl &url) const override;
+    void stoppedDrawing(const QUrl &url) const override;
+
+private:
+    friend class DefaultInlineImageProviderTesting;
+
+    RemoteImageLoader &loader() const;
+
+    // None: the shared loader, made on first use.
+    RemoteImageLoader *m_loader = nullptr;
 };
 
 // Images by name from a folder of the program (Qt's resources, ":/" unless given); the name

@@ -23,6 +23,18 @@
 
 namespace tolvaran::markdown {
 
+class DefaultInlineImageProviderTesting
+{
+public:
+    // The provider the program uses, loading through `loader` instead of the shared loader.
+    static std::shared_ptr<const InlineImageProvider> over(RemoteImageLoader &loader)
+    {
+        auto provider = std::make_shared<DefaultInlineImageProvider>();
+        provider->m_loader = &loader;
+        return provider;
+    }
+};
+
 class RemoteImageModelTesting
 {
 public:
@@ -272,57 +284,93 @@ TEST(PicturePixels, aWindowDraggedWiderLoadsPixelsOnceForThePicturesOnScreen)
 
 TEST(PicturePixels, aPictureStillLoadingIsInViewWhereItsPlaceShowsAndLeavesItWhenPassed)
 {
-    // Loads held: each picture takes no room, below one taller than the view; the top one
-    // first.
-    ManualRemoteImageLoader loader;
-    MarkdownView view;
-    view.setRemoteImageLoader(&loader);
-    view.resize(600, 300);
-    view.show();
-    constexpr int count = 6;
+    // The top picture stands alone or in a line of text, which loads through the inline
+    // provider the program uses, over the test's loader instead of the shared one.
+    const struct
+    {
+        const char *name;
+        QString top; // the top picture's paragraph, %1 its address
+        bool inLine;
+    } rows[] = {
+        {"a block picture", QStringLiteral("![p0](%1)"), false},
+        {"a picture in a line of text", QStringLiteral("Text ![p0](%1) in a line"), true},
+    };
     const auto url = [](int i) {
         return QUrl(QStringLiteral("https://pictures.invalid/%1.png").arg(i));
     };
-    QString markdown;
-    for (int i = 0; i < count; ++i) {
-        markdown += QStringLiteral("![p%1](%2)\n\n```\n").arg(i).arg(url(i).toString());
-        for (int line = 0; line < 40; ++line)
-            markdown += QStringLiteral("line %1\n").arg(line);
-        markdown += QStringLiteral("```\n\n");
-    }
-    view.setContent(MarkdownContent(markdown));
-    ASSERT_TRUE(waitUntil([&] {
-        return view.documentLayout()->isComplete() && picturesOf(view).size() == count;
-    }));
-    const RemoteImageItem &top = *picturesOf(view)[0];
-    ASSERT_TRUE(top.size().isEmpty());
-    view.viewport()->repaint();
-    EXPECT_TRUE(loader.drawn.contains(url(0)));
-    EXPECT_FALSE(loader.drawn.contains(url(1)));
-
-    // Read down a page at a time: each picture is in view on its page, and leaves it after.
-    QScrollBar *bar = view.verticalScrollBar();
-    for (int at = 0; at <= bar->maximum(); at += bar->pageStep()) {
-        bar->setValue(at);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        // Loads held: each picture takes no room; the top two share the first screen, and
+        // each picture below them stands below a block taller than the view.
+        ManualRemoteImageLoader loader;
+        MarkdownView view;
+        view.setRemoteImageLoader(&loader);
+        if (row.inLine)
+            view.setInlineImageProvider(DefaultInlineImageProviderTesting::over(loader));
+        view.resize(600, 300);
+        view.show();
+        constexpr int count = 6;
+        QString markdown = row.top.arg(url(0).toString()) + QStringLiteral("\n\n");
+        for (int i = 1; i < count; ++i) {
+            markdown += QStringLiteral("![p%1](%2)\n\n```\n").arg(i).arg(url(i).toString());
+            for (int line = 0; line < 40; ++line)
+                markdown += QStringLiteral("line %1\n").arg(line);
+            markdown += QStringLiteral("```\n\n");
+        }
+        view.setContent(MarkdownContent(markdown));
+        ASSERT_TRUE(waitUntil([&] {
+            return view.documentLayout()->isComplete() && loader.calls.size() == count;
+        }));
+        const RemoteImageItem &first = *picturesOf(view)[0];
+        ASSERT_TRUE(first.size().isEmpty());
         view.viewport()->repaint();
+        EXPECT_TRUE(loader.drawn.contains(url(0)));
+        EXPECT_TRUE(loader.drawn.contains(url(1)));
+        EXPECT_FALSE(loader.drawn.contains(url(2)));
+
+        // Read down a page at a time: each picture is in view on its page, and leaves it
+        // after.
+        QScrollBar *bar = view.verticalScrollBar();
+        for (int at = 0; at <= bar->maximum(); at += bar->pageStep()) {
+            bar->setValue(at);
+            view.viewport()->repaint();
+        }
+        for (int i = 0; i < count; ++i)
+            EXPECT_TRUE(loader.drawn.contains(url(i))) << i;
+        EXPECT_TRUE(loader.left.contains(url(0)));
+
+        // Back at the top, the top pictures, without room still, are in view again, the top
+        // one told last of all: it is decoded first, then the one below it, before those
+        // drawn earlier.
+        loader.drawn.clear();
+        bar->setValue(0);
+        view.viewport()->repaint();
+        EXPECT_TRUE(first.size().isEmpty());
+        ASSERT_FALSE(loader.drawn.isEmpty());
+        EXPECT_EQ(loader.drawn.last(), url(0));
+        EXPECT_EQ(loader.decodingOrder().mid(0, 2), (QList<QUrl>{url(0), url(1)}));
+
+        // Hidden, the view shows none of its pictures.
+        loader.left.clear();
+        view.hide();
+        EXPECT_EQ(loader.left, (QList<QUrl>{url(0), url(1)}));
+
+        // Shown again once the top picture has arrived, only the one still loading is told;
+        // gone with the document, it has left the view.
+        view.show();
+        const auto topCall = std::find_if(loader.calls.begin(), loader.calls.end(),
+                                          [&](const auto &call) { return call.url == url(0); });
+        loader.completeWithPicture(topCall - loader.calls.begin(), {40, 20}, Qt::red);
+        loader.drawn.clear();
+        loader.left.clear();
+        ASSERT_TRUE(waitUntil([&] {
+            view.viewport()->repaint();
+            return loader.drawn.contains(url(1));
+        }));
+        EXPECT_FALSE(loader.drawn.contains(url(0)));
+        view.setContent(MarkdownContent(QStringLiteral("Other text")));
+        EXPECT_EQ(loader.left, QList<QUrl>{url(1)});
     }
-    for (int i = 0; i < count; ++i)
-        EXPECT_TRUE(loader.drawn.contains(url(i))) << i;
-    EXPECT_TRUE(loader.left.contains(url(0)));
-
-    // Back at the top, the top picture, without room still, is in view again, told last of
-    // all: it goes before those drawn earlier.
-    loader.drawn.clear();
-    bar->setValue(0);
-    view.viewport()->repaint();
-    EXPECT_TRUE(top.size().isEmpty());
-    ASSERT_FALSE(loader.drawn.isEmpty());
-    EXPECT_EQ(loader.drawn.last(), url(0));
-
-    // Hidden, the view shows none of its pictures.
-    loader.left.clear();
-    view.hide();
-    EXPECT_EQ(loader.left, QList<QUrl>{url(0)});
 }
 
 TEST(PicturePixels, aPictureMovedDownOutOfViewByOneArrivingAboveItHasNotLeftIt)

@@ -155,7 +155,7 @@ std::optional<QUrl> resolvedLink(const QString &destination, const std::optional
 }
 
 AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContext &context,
-                            const QHash<QString, QImage> &images)
+                            const QHash<QString, QImage> &images, QList<int> *starts)
 {
     const Theme &theme = context.currentTheme();
     const InlineTextStyles styles{theme.code, theme.emphasis, theme.strong, theme.strikethrough,
@@ -165,6 +165,8 @@ AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContex
     // top-level nodes see; each node below renders with a fresh flag.
     bool skipNextWhitespace = false;
     for (const InlineNode &node : inlines) {
+        if (starts)
+            starts->append(int(result.text.size()));
         AttributedText piece;
         AttributedRenderer renderer(context, styles, piece);
         if (const auto *text = node.as<InlineNode::Text>()) {
@@ -202,31 +204,47 @@ AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContex
 
 namespace {
 
+// An image of the text to load: its data, the URL it resolves to and where it stands in the
+// text shown until it arrives.
+struct InlineImageLoad
+{
+    RawImageData data;
+    QUrl url;
+    int position = 0;
+};
+
 // The images of the text: those standing directly among the nodes or alone in a link, each
-// once, with the URL they resolve to (those that resolve to none are left out).
-QList<std::pair<RawImageData, QUrl>> inlineImageLoads(const QList<InlineNode> &inlines,
-                                                      const std::optional<QUrl> &imageBaseURL)
+// once, with the URL they resolve to (those that resolve to none are left out). `starts` are
+// where the text of each node begins.
+QList<InlineImageLoad> inlineImageLoads(const QList<InlineNode> &inlines,
+                                        const QList<int> &starts,
+                                        const std::optional<QUrl> &imageBaseURL)
 {
     QSet<RawImageData> seen;
-    QList<std::pair<RawImageData, QUrl>> loads;
-    for (const InlineNode &node : inlines) {
-        const std::optional<RawImageData> data = node.imageData();
+    QList<InlineImageLoad> loads;
+    for (qsizetype index = 0; index < inlines.size(); ++index) {
+        const std::optional<RawImageData> data = inlines[index].imageData();
         if (!data || seen.contains(*data))
             continue;
         seen.insert(*data);
         if (const std::optional<QUrl> url = resolvedImageSource(data->source, imageBaseURL))
-            loads.append({*data, *url});
+            loads.append({*data, *url, starts.value(index)});
     }
     return loads;
 }
 
-void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
-                      const StyleContext &context,
-                      const QList<std::pair<RawImageData, QUrl>> &loads, QObject *owner)
+std::shared_ptr<const InlineImageProvider> inlineImageProvider(const StyleContext &context)
 {
-    static const DefaultInlineImageProvider defaultProvider;
-    const InlineImageProvider &provider =
-        context.inlineImageProvider ? *context.inlineImageProvider : defaultProvider;
+    static const std::shared_ptr<const InlineImageProvider> defaultProvider =
+        std::make_shared<const DefaultInlineImageProvider>();
+    return context.inlineImageProvider ? context.inlineImageProvider : defaultProvider;
+}
+
+void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
+                      const StyleContext &context, const QList<InlineImageLoad> &loads,
+                      QObject *owner)
+{
+    const std::shared_ptr<const InlineImageProvider> provider = inlineImageProvider(context);
     struct Pending
     {
         qsizetype remaining = 0;
@@ -235,22 +253,26 @@ void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
     };
     auto pending = std::make_shared<Pending>();
     pending->remaining = loads.size();
-    for (const auto &[data, url] : loads) {
+    for (const InlineImageLoad &load : loads) {
+        // Before the load is asked for: a provider may answer at once.
+        InlinePicture *picture =
+            &item->addPicture(std::make_unique<InlinePicture>(load.url, load.position, provider));
         // The completion is dropped once `owner`, which the item owns, is gone.
-        provider.image(url, data.alt, context.imageBaseURL.value_or(QUrl()), owner,
-                       [item, inlines, context, pending,
-                        source = data.source](const std::optional<QImage> &image) {
-                           if (image)
-                               pending->images.insert(source, *image);
-                           else
-                               pending->failed = true;
-                           if (--pending->remaining > 0 || pending->failed)
-                               return;
-                           item->setAttributedText(
-                               renderInlines(inlines, context, pending->images));
-                           if (context.imageChanged)
-                               context.imageChanged();
-                       });
+        provider->image(load.url, load.data.alt, context.imageBaseURL.value_or(QUrl()), owner,
+                        [item, picture, inlines, context, pending,
+                         source = load.data.source](const std::optional<QImage> &image) {
+                            picture->loaded();
+                            if (image)
+                                pending->images.insert(source, *image);
+                            else
+                                pending->failed = true;
+                            if (--pending->remaining > 0 || pending->failed)
+                                return;
+                            item->setAttributedText(
+                                renderInlines(inlines, context, pending->images));
+                            if (context.imageChanged)
+                                context.imageChanged();
+                        });
     }
 }
 
@@ -267,9 +289,11 @@ View inlineText(QList<InlineNode> inlines)
             .wraps = true,
             .selectable = context.textSelectionEnabled,
             .accessibleName = QString()};
-        auto item = std::make_unique<TextItem>(renderInlines(inlines, context), options);
-        const QList<std::pair<RawImageData, QUrl>> loads =
-            inlineImageLoads(inlines, context.imageBaseURL);
+        QList<int> starts;
+        auto item =
+            std::make_unique<TextItem>(renderInlines(inlines, context, {}, &starts), options);
+        const QList<InlineImageLoad> loads =
+            inlineImageLoads(inlines, starts, context.imageBaseURL);
         if (!loads.isEmpty()) {
             item->setFirstLayoutWork([item = item.get(), inlines, context, loads](QObject *owner) {
                 loadInlineImages(item, inlines, context, loads, owner);

@@ -2,6 +2,7 @@
 
 #include "markdown_view/ResizeToFit.h"
 #include "markdown_view/items/ImagePixelBudget.h"
+#include "markdown_view/items/PicturePlace.h"
 
 #include <QUrl>
 
@@ -24,7 +25,9 @@ class RemoteImageModel;
 // is one: pixels the budget takes back load again when the item is next painted. A picture
 // laid out at another size loads new pixels once it is painted at that size (and the size
 // has settled); until then it draws those it holds, scaled.
-class RemoteImageItem final : public ResizeToFitItem, private ImagePixelBudget::Holder
+class RemoteImageItem final : public ResizeToFitItem,
+                              public PicturePlace,
+                              private ImagePixelBudget::Holder
 {
 public:
     RemoteImageItem(const QUrl &url, const QUrl &imageBaseURL, RemoteImageLoader *loader,
@@ -39,7 +42,7 @@ public:
     void paint(const PaintContext &context, const QPointF &origin) const override;
     // Whether the view shows the item's place, which it has before the picture takes room
     // (see RemoteImageModel::setInView); told by the document's layout.
-    void setInView(bool inView);
+    void setInView(bool inView) override;
 
 protected:
     QSizeF doLayout(qreal width) override;

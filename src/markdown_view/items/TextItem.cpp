@@ -281,6 +281,17 @@ void TextItem::setFirstLayoutWork(std::function<void(QObject *context)> work)
     m_firstLayoutWork = std::move(work);
 }
 
+InlinePicture &TextItem::addPicture(std::unique_ptr<InlinePicture> picture)
+{
+    return *m_pictures.emplace_back(std::move(picture));
+}
+
+QRectF TextItem::lineRect(int position) const
+{
+    const QTextLine line = textLayout().lineForTextPosition(position);
+    return line.isValid() ? line.rect() : QRectF();
+}
+
 QSizeF TextItem::doLayout(qreal width)
 {
     if (m_firstLayoutWork) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markdown_view/items/BlockItem.h"
+#include "markdown_view/items/InlinePicture.h"
 
 #include <QImage>
 #include <QList>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QObject;
 
@@ -82,6 +84,14 @@ public:
     // load then); `context` lives as long as the item, so callbacks tied to it end with it.
     void setFirstLayoutWork(std::function<void(QObject *context)> work);
 
+    // The pictures of the text whose loads were asked for, in text order, kept for the item's
+    // life: the document's view tells those whose place it shows.
+    const std::vector<std::unique_ptr<InlinePicture>> &pictures() const { return m_pictures; }
+    InlinePicture &addPicture(std::unique_ptr<InlinePicture> picture);
+    // The line that text position `position` stands on, in item coordinates; an empty
+    // rectangle at the top where the text has no lines.
+    QRectF lineRect(int position) const;
+
 protected:
     QSizeF doLayout(qreal width) override;
 
@@ -103,6 +113,7 @@ private:
     mutable std::unique_ptr<QTextLayout> m_layout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void(QObject *)> m_firstLayoutWork;
+    std::vector<std::unique_ptr<InlinePicture>> m_pictures;
     std::unique_ptr<QObject> m_workContext;
 };
 

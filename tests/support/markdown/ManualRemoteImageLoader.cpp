@@ -1,5 +1,7 @@
 #include "support/markdown/ManualRemoteImageLoader.h"
 
+#include "remote_image/CostlyDecodeQueue.h"
+
 namespace tolvaran::fixtures {
 
 void ManualRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
@@ -14,6 +16,39 @@ void ManualRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBase
 {
     calls.append(
         {url, imageBaseURL, maximumSize, context, context != nullptr, std::move(completion)});
+}
+
+void ManualRemoteImageLoader::drawing(const QUrl &url)
+{
+    drawn.append(url);
+    m_told.append({true, url});
+}
+
+void ManualRemoteImageLoader::stoppedDrawing(const QUrl &url)
+{
+    left.append(url);
+    m_told.append({false, url});
+}
+
+QList<QUrl> ManualRemoteImageLoader::decodingOrder() const
+{
+    markdown::CostlyDecodeQueue queue;
+    QList<QUrl> order;
+    for (qsizetype index = 0; index < calls.size(); ++index) {
+        const QUrl url = calls[index].url;
+        queue.add(url, quint64(index), [&order, url](const std::stop_token &) {
+            order.append(url);
+        });
+    }
+    for (const auto &[drawing, url] : m_told) {
+        if (drawing)
+            queue.drawing(url);
+        else
+            queue.stoppedDrawing(url);
+    }
+    while (const markdown::CostlyDecodeQueue::Job job = queue.takeNext())
+        job({});
+    return order;
 }
 
 void ManualRemoteImageLoader::completeWithPicture(qsizetype index, QSize pictureSize,
