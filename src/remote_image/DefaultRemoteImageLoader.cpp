@@ -119,13 +119,15 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
 {
     static QPointer<DefaultRemoteImageLoader> loader;
-    if (!loader) {
-        QNetworkAccessManager *session =
-            imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
-        loader = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
-                                              QCoreApplication::instance());
-        session->setParent(loader);
+    if (DefaultRemoteImageLoader *const existing = loader) {
+        keepInUserCacheFolder(*existing->m_session);
+        return existing;
     }
+    QNetworkAccessManager *session =
+        imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
+    loader = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
+                                          QCoreApplication::instance());
+    session->setParent(loader);
     return loader;
 }
 

@@ -27,4 +27,10 @@ void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapac
 QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::milliseconds timeout,
                                            QObject *parent = nullptr);
 
+// Points the disk cache of a session made so at the user's cache folder as it is named now,
+// and lays the folder out again where it has gone. Qt's disk cache makes its folder once and
+// stores nothing more once it has gone: a user who empties the cache folder while the program
+// runs would have no picture kept for the rest of the run.
+void keepInUserCacheFolder(QNetworkAccessManager &session);
+
 } // namespace tolvaran::markdown

@@ -1,9 +1,11 @@
 #include "platform/desktop/SystemCodexApplicationController.h"
 #include "support/StandInPrograms.h"
 #include "support/TemporaryHome.h"
+#include "support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -52,6 +54,13 @@ protected:
         process->start();
         EXPECT_TRUE(process->waitForStarted());
         toKill << process->processId();
+        // A start is reported once exec has begun, and the kernel lays the arguments out a
+        // moment later: the tests look for the stand-in once it runs as it was started.
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(process->processId()));
+        EXPECT_TRUE(fixtures::waitUntil([&] {
+            commandLine.close();
+            return commandLine.open(QIODevice::ReadOnly) && !commandLine.readAll().isEmpty();
+        }));
         return process;
     }
 

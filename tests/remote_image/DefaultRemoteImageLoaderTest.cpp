@@ -8,6 +8,7 @@
 
 #include <QAbstractNetworkCache>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -952,18 +953,34 @@ TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCac
     environment.set("XDG_CACHE_HOME", cacheHome.toUtf8());
     DefaultRemoteImageLoader *shared = DefaultRemoteImageLoader::shared();
     ASSERT_EQ(shared, DefaultRemoteImageLoader::shared());
+    const auto load = [&](const QString &path) {
+        std::optional<RemoteImageResult> outcome;
+        DefaultRemoteImageLoader::shared()->image(
+            world.server.url(path), {}, nullptr,
+            [&](const RemoteImageResult &result) { outcome = result; });
+        EXPECT_TRUE(fixtures::waitUntil([&] { return outcome.has_value(); }));
+        return outcome;
+    };
+    const auto keptOnDisk = [&] {
+        return QDirIterator(cacheHome, QDir::Files, QDirIterator::Subdirectories).hasNext();
+    };
 
     // No caching headers: kept all the same.
     world.server.setResponse(imagePath, png({9, 3}));
-    std::optional<RemoteImageResult> outcome;
-    shared->image(world.server.url(imagePath), {}, nullptr,
-                  [&](const RemoteImageResult &result) { outcome = result; });
-    ASSERT_TRUE(fixtures::waitUntil([&] { return outcome.has_value(); }));
-    ASSERT_TRUE(outcome->succeeded());
+    const std::optional<RemoteImageResult> outcome = load(imagePath);
+    ASSERT_TRUE(outcome && outcome->succeeded());
     EXPECT_EQ(outcome->image().size(), QSize(9, 3));
     EXPECT_EQ(world.server.requests().first().headers.value("accept"), "image/*");
     EXPECT_TRUE(DefaultRemoteImageCache::shared().image(world.server.url(imagePath)));
-    EXPECT_FALSE(QDir(cacheHome).isEmpty());
+    EXPECT_TRUE(keptOnDisk());
+
+    // The user's cache emptied while the program runs: the next picture is kept all the same.
+    ASSERT_TRUE(QDir(cacheHome).removeRecursively());
+    const QString nextPath = QStringLiteral("/next.png");
+    world.server.setResponse(nextPath, png());
+    const std::optional<RemoteImageResult> next = load(nextPath);
+    ASSERT_TRUE(next && next->succeeded());
+    EXPECT_TRUE(keptOnDisk());
 }
 
 } // namespace

@@ -75,16 +75,45 @@ QString executableOf(qint64 processId)
     return path;
 }
 
-QStringList argumentsOf(qint64 processId)
+// The command line as /proc gives it: NUL-terminated words, the program name first.
+std::optional<QByteArray> commandLineOf(qint64 processId)
 {
     QFile file(kProc + QString::number(processId) + QStringLiteral("/cmdline"));
     if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool isGone(char state)
+{
+    // A zombie has ended and only waits for its parent to collect it.
+    return state == 'Z' || state == 'X' || state == 'x';
+}
+
+// The arguments a process runs with, without the program name. Exec sets a process's
+// executable before the kernel has laid out its arguments, and its command line reads empty
+// in between, whereas a live process's holds at least its program name: one met so, just
+// started, is read again until its arguments are there, rather than recorded as having none.
+QStringList argumentsOf(qint64 processId)
+{
+    using Controller = SystemCodexApplicationController;
+    std::optional<QByteArray> text = commandLineOf(processId);
+    for (int reads = 1; text && text->isEmpty() && reads < Controller::kArgumentReads; ++reads) {
+        const std::optional<ProcessStatus> status = readStatus(processId);
+        if (!status || isGone(status->state))
+            return {};
+        std::this_thread::sleep_for(Controller::kArgumentRereadInterval);
+        text = commandLineOf(processId);
+    }
+    if (!text || text->isEmpty()) {
+        qCWarning(lcPlatform) << "The arguments of Codex application process" << processId
+                              << "could not be read; it would be started again without them";
         return {};
-    QByteArray text = file.readAll();
-    if (text.endsWith('\0'))
-        text.chop(1);
+    }
+    if (text->endsWith('\0'))
+        text->chop(1);
     QStringList arguments;
-    const QList<QByteArray> parts = text.split('\0');
+    const QList<QByteArray> parts = text->split('\0');
     for (qsizetype i = 1; i < parts.size(); ++i) // parts[0] is the program name
         arguments << QString::fromLocal8Bit(parts[i]);
     return arguments;
@@ -95,12 +124,6 @@ bool isOwnedByUs(qint64 processId)
     struct stat info {};
     const QByteArray path = QFile::encodeName(kProc + QString::number(processId));
     return ::stat(path.constData(), &info) == 0 && info.st_uid == ::getuid();
-}
-
-bool isGone(char state)
-{
-    // A zombie has ended and only waits for its parent to collect it.
-    return state == 'Z' || state == 'X' || state == 'x';
 }
 
 bool isStillRunning(const CodexApplicationInstance &instance)
