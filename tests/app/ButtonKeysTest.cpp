@@ -2,7 +2,7 @@
 // buttons of the browser, the detail pane and the teams' screen and of every dialog, without
 // a button being made the default one; other controls keep their own Return, and in a dialog
 // it presses the default button. Every dialog also fits a small screen at any text size, and
-// opens centred over its window.
+// opens centred over its window, on that window's screen.
 #include "BrowserWorld.h"
 #include "ProgramWindowWorld.h"
 #include "team_screens/TeamScreensWorld.h"
@@ -19,6 +19,7 @@
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "support/widgets/FocusStops.h"
+#include "support/widgets/OffscreenScreens.h"
 #include "support/widgets/ScopedApplicationFont.h"
 #include "team_screens/TeamPeopleAccessView.h"
 #include "team_screens/TeamScreenWorkspace.h"
@@ -39,6 +40,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -352,6 +354,19 @@ int awayFromItsPlace(const QWidget *dialog, const QWidget *window, const QRect &
     return std::max(std::abs(offset.x()), std::abs(offset.y()));
 }
 
+// Rejects an open dialog; answers whether it then closes.
+bool closed(QWidget *opened)
+{
+    const QPointer<QWidget> dialog(opened);
+    qobject_cast<QDialog *>(opened)->reject();
+    // The join sheet goes by deleteLater(), which waiting here does not run.
+    return waitUntil([&dialog] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const QWidget *shown = dialog.data();
+        return shown == nullptr || !shown->isVisible();
+    });
+}
+
 // Every dialog, sheet and alert, each opened by its opener over a new window, the last one
 // gone with all it opened: over the teams' screen, a team whose device is its owner, which the
 // local team server refuses to let go with a sentence longer than a screen.
@@ -630,20 +645,78 @@ TEST_F(DialogsTest, eachOpensCentredOverItsWindowAndInsideTheScreen)
             QWidget *const opened = open();
             ASSERT_NE(opened, nullptr);
             ASSERT_TRUE(opened->isVisible());
-            const QPointer<QWidget> dialog(opened);
             EXPECT_EQ(opened->windowHandle()->transientParent(), window.windowHandle());
             runQueuedWork();
             EXPECT_LE(awayFromItsPlace(opened, &window, opened->screen()->availableGeometry()),
                       2);
             DialogFitTesting::fitToScreen(opened, large);
             EXPECT_LE(awayFromItsPlace(opened, &window, large), 2);
-            qobject_cast<QDialog *>(opened)->reject();
-            // The join sheet goes by deleteLater(), which waiting here does not run.
-            ASSERT_TRUE(waitUntil([&dialog] {
-                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-                const QWidget *shown = dialog.data();
-                return shown == nullptr || !shown->isVisible();
-            }));
+            ASSERT_TRUE(closed(opened));
+        }
+    }
+}
+
+// Each dialog opens on the screen that holds its window's centre, centred over the window and
+// inside that screen's free area, with a second screen of another size to the right of the
+// first or to its left, the window on either or across both. X11 may report a dialog, a
+// moment after it was placed, on the screen where its window was made or was while the
+// window manager framed it; such a report, at any turn of the event loop, moves nothing.
+TEST_F(DialogsTest, eachOpensOnItsWindowsScreenWhereverTheReportsSayItIs)
+{
+    const QRect first(0, 0, 1920, 1080);
+    if (QGuiApplication::screens().size() < 2) {
+        const QList<bool> passed = runCurrentTestOnScreens(
+            {{first, QRect(1920, 0, 1366, 768)}, {first, QRect(-1366, 200, 1366, 768)}});
+        EXPECT_EQ(passed, QList<bool>({true, true})) << "the second screen to the right, left";
+        return;
+    }
+    const auto openers = openedFromTheirControls();
+    TolvaranWindow &window = *program->window;
+    window.resize(1000, 700);
+    const QRect second = QGuiApplication::screens().at(1)->geometry();
+    const int outward = second.x() > first.x() ? 1 : -1;
+    const int sharedEdge = outward > 0 ? second.left() : first.left();
+    const int middle = second.center().y();
+    const struct
+    {
+        const char *name;
+        QPoint windowCentre;
+    } rows[] = {
+        {"the window centred on the second screen", second.center()},
+        {"the window in the second screen's corner",
+         second.topLeft() + window.frameGeometry().center() - window.frameGeometry().topLeft()},
+        {"the window half off the second screen's outer edge",
+         {outward > 0 ? second.right() : second.left(), middle}},
+        {"the window across both, its centre on the second", {sharedEdge + outward * 90, middle}},
+        {"the window across both, its centre on the first", {sharedEdge - outward * 90, middle}},
+        {"the window on the first screen", first.center()},
+    };
+    constexpr int openings = 10;
+    for (const auto &row : rows) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(row.windowCentre);
+        window.move(frame.topLeft());
+        QScreen *windowScreen = QGuiApplication::screenAt(window.frameGeometry().center());
+        ASSERT_NE(windowScreen, nullptr) << row.name;
+        QScreen *otherScreen = QGuiApplication::screens().at(
+            windowScreen == QGuiApplication::screens().at(0) ? 1 : 0);
+        for (const auto &[name, open] : openers) {
+            for (int turns = 0; turns < openings; ++turns) {
+                SCOPED_TRACE(std::string(name) + ", " + row.name + ", reported elsewhere after "
+                             + std::to_string(turns) + " turns");
+                QWidget *const opened = open();
+                ASSERT_NE(opened, nullptr);
+                ASSERT_TRUE(opened->isVisible());
+                runQueuedWork(turns);
+                opened->windowHandle()->setScreen(otherScreen);
+                runQueuedWork();
+                EXPECT_EQ(QGuiApplication::screenAt(opened->frameGeometry().center()),
+                          windowScreen);
+                EXPECT_EQ(opened->screen(), windowScreen);
+                EXPECT_LE(awayFromItsPlace(opened, &window, windowScreen->availableGeometry()),
+                          2);
+                ASSERT_TRUE(closed(opened));
+            }
         }
     }
 }

@@ -4,21 +4,30 @@
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
 
 namespace tolvaran {
 
 namespace {
 
 const QString messageScrollName = QStringLiteral("messageScroll");
+
+// How long the frames of a dialog and of its window rest before the dialog counts as opened:
+// X11 reports the frame the window manager gives a window a moment after it changes, a
+// window moved or maximised by a program included.
+constexpr std::chrono::milliseconds openingSettleTime{250};
 
 // Where `frame` goes to lie inside `available`: where it is, where it does; else moved in as
 // little as it takes, its top left kept on screen where it is the larger.
@@ -36,6 +45,33 @@ bool isDrawnFrame(const QMargins &margins)
 {
     return !margins.isNull() && margins.left() >= 0 && margins.top() >= 0
         && margins.right() >= 0 && margins.bottom() >= 0;
+}
+
+// The screen a frame lies on: the one that holds its centre, where none does (a centre in the
+// gap beside a smaller screen) the one it overlaps most, else the one nearest to its centre.
+QScreen *screenHolding(const QRect &frame)
+{
+    const QPoint centre = frame.center();
+    QScreen *nearest = nullptr;
+    qint64 largestOverlap = 0;
+    qint64 leastDistance = std::numeric_limits<qint64>::max();
+    for (QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        if (area.contains(centre))
+            return screen;
+        const QRect overlap = area.intersected(frame);
+        const qint64 overlapArea = qint64(overlap.width()) * overlap.height();
+        const qint64 dx = std::max({0, area.left() - centre.x(), centre.x() - area.right()});
+        const qint64 dy = std::max({0, area.top() - centre.y(), centre.y() - area.bottom()});
+        const qint64 distance = dx * dx + dy * dy;
+        if (overlapArea > largestOverlap
+            || (largestOverlap == 0 && overlapArea == 0 && distance < leastDistance)) {
+            nearest = screen;
+            largestOverlap = overlapArea;
+            leastDistance = distance;
+        }
+    }
+    return nearest;
 }
 
 // Puts the message box's informative text (or its text, where it has none) into a scroll
@@ -70,9 +106,10 @@ DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
     , m_dialog(dialog)
     , m_designSize(std::move(designSize))
 {
-    if (const QScreen *screen = dialog->screen())
-        m_available = screen->availableGeometry();
     dialog->installEventFilter(this);
+    m_settling.setSingleShot(true);
+    m_settling.setInterval(openingSettleTime);
+    connect(&m_settling, &QTimer::timeout, this, &DialogFit::fitLater);
     // The text size sets a design's size, and a layout's.
     FontScale::follow(this, [this] { fitLater(); });
     fit();
@@ -87,7 +124,7 @@ void DialogFit::follow(QWidget *dialog, DesignSize designSize)
 void DialogFit::fitToScreen(QWidget *dialog, const QRect &available)
 {
     if (auto *fitter = dialog->findChild<DialogFit *>(QString(), Qt::FindDirectChildrenOnly)) {
-        fitter->m_available = available;
+        fitter->m_chosenArea = available;
         fitter->m_isOpening = true;
         fitter->fit();
     }
@@ -95,34 +132,46 @@ void DialogFit::fitToScreen(QWidget *dialog, const QRect &available)
 
 bool DialogFit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_dialog)
+    if (watched != m_dialog) {
+        // The window's frame as it stands: X11 reports a move or a maximise of the window a
+        // moment after it was asked for, which may be after the dialog began to open.
+        if (m_isOpening && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+            m_settling.start();
+            fitLater();
+        }
         return false;
+    }
     switch (event->type()) {
     case QEvent::Show:
         m_isOpening = true;
-        if (QWindow *window = m_dialog->windowHandle()) {
-            if (!m_followsWindow) {
-                m_followsWindow = true;
-                connect(window, &QWindow::screenChanged, this, &DialogFit::fitToCurrentScreen);
-            }
-            // On the screen of the window it opens over, as Qt's own centring would put it,
-            // whose free area it is fitted to.
-            const QWidget *owner = m_dialog->parentWidget();
-            QScreen *ownerScreen = owner ? owner->window()->screen() : nullptr;
-            if (ownerScreen && window->screen() != ownerScreen)
-                window->setScreen(ownerScreen);
+        m_settling.start();
+        m_chosenArea.reset();
+        // Placed by us alone: Qt's own centring reads the window's screen as Qt last heard of
+        // it, and its guess of the frame.
+        m_dialog->setAttribute(Qt::WA_Moved);
+        if (QWidget *owner = ownerWindow(); owner && owner != m_watchedOwner) {
+            if (m_watchedOwner)
+                m_watchedOwner->removeEventFilter(this);
+            m_watchedOwner = owner;
+            owner->installEventFilter(this);
         }
-        fitToCurrentScreen();
+        if (QWindow *window = m_dialog->windowHandle(); window && !m_followsWindow) {
+            m_followsWindow = true;
+            connect(window, &QWindow::screenChanged, this, &DialogFit::fitLater);
+        }
         // Sized before it shows, where its own sizing is done; placed (and a message box,
         // which sizes itself as it shows, sized) once it shows.
         fit();
         fitLater();
         break;
     // The window manager's frame is known once it has framed the window, which moves or
-    // resizes it.
+    // resizes it. While the dialog opens, X11 also reports sizes and places it had a moment
+    // before (the size its window was made at), which Qt takes on until the next report.
     case QEvent::Move:
     case QEvent::Resize:
-        if (frameMargins() != m_fittedFrame || (m_isOpening && isFrameKnown()))
+        if (m_isOpening)
+            m_settling.start();
+        if (m_isOpening || frameMargins() != m_fittedFrame)
             fitLater();
         break;
     case QEvent::LayoutRequest:
@@ -136,16 +185,29 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void DialogFit::fitToCurrentScreen()
+QScreen *DialogFit::screenToFit() const
 {
-    QScreen *screen = m_dialog->screen();
-    disconnect(m_screenConnection);
-    if (!screen)
+    // Taken from where the frames lie, never from the screen X11 last reported for the dialog:
+    // that report comes from a configure event, which may describe where the dialog was a
+    // moment before (where its window was made, or inside the window manager's new frame).
+    const QRect over = ownerFrame();
+    QScreen *screen = nullptr;
+    if (!over.isNull() && (m_isOpening || !m_dialog->isVisible()))
+        screen = screenHolding(over);
+    else if (m_dialog->isVisible())
+        screen = screenHolding(m_dialog->geometry().marginsAdded(frameMargins()));
+    return screen ? screen : m_dialog->screen();
+}
+
+void DialogFit::watchScreen(QScreen *screen)
+{
+    if (screen == m_watchedScreen)
         return;
-    m_screenConnection = connect(screen, &QScreen::availableGeometryChanged, this,
-                                 &DialogFit::fitToCurrentScreen);
-    m_available = screen->availableGeometry();
-    fitLater();
+    disconnect(m_screenConnection);
+    m_watchedScreen = screen;
+    if (screen)
+        m_screenConnection = connect(screen, &QScreen::availableGeometryChanged, this,
+                                     &DialogFit::fitLater);
 }
 
 void DialogFit::fitLater()
@@ -159,8 +221,11 @@ void DialogFit::fitLater()
         [this] {
             m_isFitPending = false;
             fit();
-            // Shown, sized by itself and framed: it has opened where it stays.
-            if (m_isOpening && m_dialog->isVisible() && isFrameKnown())
+            // Shown, sized by itself, framed, drawn and at rest with its window: it has opened
+            // where it stays.
+            const QWindow *window = m_dialog->windowHandle();
+            if (m_isOpening && m_dialog->isVisible() && isFrameKnown() && window->isExposed()
+                && !m_settling.isActive())
                 m_isOpening = false;
         },
         Qt::QueuedConnection);
@@ -168,10 +233,17 @@ void DialogFit::fitLater()
 
 void DialogFit::fit()
 {
-    if (m_available.isEmpty())
+    QScreen *screen = screenToFit();
+    watchScreen(screen);
+    const QRect available =
+        m_chosenArea ? *m_chosenArea : (screen ? screen->availableGeometry() : QRect());
+    if (available.isEmpty())
         return;
+    // The dialog is on the screen it fits, whatever Qt last heard of its own.
+    if (screen && m_dialog->screen() != screen)
+        m_dialog->setScreen(screen);
     m_fittedFrame = frameMargins();
-    const QSize room = WindowFit::room(m_available, m_fittedFrame);
+    const QSize room = WindowFit::room(available, m_fittedFrame);
     if (auto *box = qobject_cast<QMessageBox *>(m_dialog))
         fitMessageBox(box, room);
     else if (m_designSize)
@@ -180,16 +252,33 @@ void DialogFit::fit()
         m_dialog->setMaximumSize(room);
     if (!m_dialog->isVisible())
         return;
-    QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
     if (m_isOpening)
-        frame.moveCenter(ownerFrame().center());
-    const QPoint place = placedInside(frame, m_available);
+        growToItsText(room);
+    QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
+    if (m_isOpening) {
+        const QRect over = ownerFrame();
+        frame.moveCenter((over.isNull() ? available : over).center());
+    }
+    const QPoint place = placedInside(frame, available);
     // The client area goes inside the frame; a move places the frame where Qt knows it, and
     // the client area where not yet.
     const QPoint clientPlace = place + QPoint(m_fittedFrame.left(), m_fittedFrame.top());
     const QPoint knownFrameOffset = m_dialog->geometry().topLeft() - m_dialog->pos();
     if (clientPlace != m_dialog->geometry().topLeft())
         m_dialog->move(clientPlace - knownFrameOffset);
+}
+
+void DialogFit::growToItsText(const QSize &room)
+{
+    // Qt sizes a window whose text wraps by its layout's least size, which may be for another
+    // width than the one it shows at: wrapped text would then be cut.
+    const QLayout *layout = m_dialog->layout();
+    if (!layout || !layout->hasHeightForWidth() || qobject_cast<QMessageBox *>(m_dialog)
+        || m_designSize)
+        return;
+    const int height = std::min(layout->totalHeightForWidth(m_dialog->width()), room.height());
+    if (height > m_dialog->height())
+        m_dialog->resize(m_dialog->width(), height);
 }
 
 void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)
@@ -230,9 +319,9 @@ QMargins DialogFit::frameMargins() const
         return m_dialog->windowHandle()->frameMargins();
     // Until the window manager has framed the dialog, the frame of the window it belongs to,
     // which the same window manager draws.
-    const QWidget *owner = m_dialog->parentWidget();
-    const QWindow *ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
-    return ownerWindow ? ownerWindow->frameMargins() : QMargins();
+    const QWidget *owner = ownerWindow();
+    const QWindow *ownerHandle = owner ? owner->windowHandle() : nullptr;
+    return ownerHandle ? ownerHandle->frameMargins() : QMargins();
 }
 
 bool DialogFit::isFrameKnown() const
@@ -241,10 +330,22 @@ bool DialogFit::isFrameKnown() const
     return window && isDrawnFrame(window->frameMargins());
 }
 
+QWidget *DialogFit::ownerWindow() const
+{
+    QWidget *owner = m_dialog->parentWidget();
+    return owner ? owner->window() : nullptr;
+}
+
 QRect DialogFit::ownerFrame() const
 {
-    const QWidget *owner = m_dialog->parentWidget();
-    return owner ? owner->window()->frameGeometry() : m_available;
+    const QWidget *owner = ownerWindow();
+    if (!owner)
+        return {};
+    // The window system's frame as it now stands: the widget's own copy of the frame's
+    // thickness is brought up to date only as the window moves, not when the window manager
+    // frames it anew (a maximise that drops the borders).
+    const QWindow *handle = owner->windowHandle();
+    return handle ? handle->frameGeometry() : owner->frameGeometry();
 }
 
 } // namespace tolvaran

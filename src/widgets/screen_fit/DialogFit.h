@@ -2,12 +2,16 @@
 
 #include <QMargins>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QMessageBox;
+class QScreen;
 class QWidget;
 
 namespace tolvaran {
@@ -19,15 +23,20 @@ namespace tolvaran {
 // scroll areas scroll, and a message box whose text is taller than the screen shows that
 // text in a scroll area of its own, with its buttons below.
 //
-// A dialog opens centred over the window it belongs to (over the free area where it belongs to
-// none), moved in only as far as its frame must to lie inside that area. It is placed as it
-// shows and again until its own size and its frame are known: a message box sizes itself as
-// it shows, and the window manager frames a dialog only after that. (Qt centres a dialog as it
-// shows only where nothing has moved it yet, and fitting moves it before then.)
+// A dialog opens on the screen that holds the centre of its window's frame, centred over that
+// frame (over the free area where it belongs to no window), moved in only as far as its frame
+// must to lie inside that screen's free area. It is placed as it shows and again until its own
+// size and its frame are known, it is drawn and its frame and its window's have rested a
+// moment: a message box sizes itself as it shows, the window manager frames a dialog only
+// after that, and a window moved or maximised a moment before may report its new frame only
+// then. Qt's own centring is not used. The screens are told by where the frames lie, not by
+// the screen the window system last reported for the dialog, which may be one the dialog has
+// already left. A dialog whose text wraps opens as tall as that text asks at its width.
 //
 // A dialog is fitted as it shows, and again once its frame is known or changes, when the text
 // size or its content's size changes, and when it moves to another screen or the free area of
-// its screen changes. Once open, it is moved only where its frame would leave that area.
+// its screen changes. Once open, it fits the screen that holds its own frame's centre, and is
+// moved only where its frame would leave that screen's free area.
 class DialogFit final : public QObject
 {
     Q_OBJECT
@@ -50,28 +59,41 @@ private:
 
     // Fits a shown `dialog` that follows to the free area `available` and places it as it
     // would open on that screen; fits it again to that area on the changes above, until it
-    // shows again or its screen changes.
+    // shows again.
     static void fitToScreen(QWidget *dialog, const QRect &available);
 
-    // Follows the screen the dialog is on, and its free area.
-    void fitToCurrentScreen();
+    // The screen whose free area the dialog fits: its window's while it opens, then its own.
+    QScreen *screenToFit() const;
+    // Follows the free area of `screen`.
+    void watchScreen(QScreen *screen);
     void fitLater();
     void fit();
+    // Makes a dialog whose text wraps as tall as that text asks at its width, within `room`.
+    void growToItsText(const QSize &room);
     void fitMessageBox(QMessageBox *box, const QSize &room);
     // The window manager's frame around the dialog: its own once known, else a guess.
     QMargins frameMargins() const;
     bool isFrameKnown() const;
-    // The frame of the window the dialog belongs to, which it opens centred over.
+    // The window the dialog belongs to, if any.
+    QWidget *ownerWindow() const;
+    // The frame of the window the dialog opens centred over, as it now stands; none where the
+    // dialog belongs to no window.
     QRect ownerFrame() const;
 
     QWidget *m_dialog;
     DesignSize m_designSize;
-    QRect m_available;
+    // The free area given to fitToScreen, in place of the screen's.
+    std::optional<QRect> m_chosenArea;
     QMargins m_fittedFrame;
     bool m_isFitPending = false;
-    // From the dialog's show until a fit has placed it at its own size and in its own frame.
+    // From the dialog's show until a fit has placed it at its own size, in its own frame,
+    // drawn, once its frame and its window's have rested.
     bool m_isOpening = false;
     bool m_followsWindow = false;
+    // Runs while the frames of the dialog or its window changed of late, as it opens.
+    QTimer m_settling;
+    QPointer<QWidget> m_watchedOwner;
+    QPointer<QScreen> m_watchedScreen;
     QMetaObject::Connection m_screenConnection;
 };
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+namespace tolvaran::fixtures {
+
+// Qt's offscreen platform has one screen of 800 by 800 unless a configuration file read as the
+// program starts gives it others, so a test that needs several runs again in programs of its
+// own. Runs the test now running again, alone, once for each of `arrangements` (screens side
+// by side in one desktop, the first of each the primary one), in children of this program
+// that run side by side, their output mixed into this program's; answers, for each, whether
+// the test ran there and passed.
+QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements);
+
+} // namespace tolvaran::fixtures
