@@ -1,5 +1,7 @@
 #include "remote_image/formats/GifFrame.h"
 
+#include <QtEndian>
+
 #include <array>
 #include <optional>
 
@@ -15,16 +17,6 @@ constexpr uchar imageSeparator = 0x2c;
 constexpr uchar colourTableFlag = 0x80;
 constexpr int largestCodeBits = 12;
 constexpr int tableSize = 1 << largestCodeBits;
-
-RemoteImageError failure(RemoteImageErrorKind kind)
-{
-    return RemoteImageError{kind, {}};
-}
-
-quint16 littleEndian16(const uchar *at)
-{
-    return quint16(at[0] | at[1] << 8);
-}
 
 // The bytes of the sub-blocks that follow `at` (each a length byte and that many bytes, the
 // last of length 0), read as a stream of bits, the first in the lowest bit.
@@ -85,9 +77,10 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
     const qsizetype size = bytes.size();
     if (size < headerBytes + screenDescriptorBytes
         || (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a")))
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     GifFrame frame;
-    frame.screenSize = QSize(littleEndian16(data + 6), littleEndian16(data + 8));
+    frame.screenSize =
+        QSize(qFromLittleEndian<quint16>(data + 6), qFromLittleEndian<quint16>(data + 8));
     qsizetype at = headerBytes + screenDescriptorBytes;
     const uchar screenFlags = data[10];
     if (screenFlags & colourTableFlag)
@@ -96,21 +89,22 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
     while (at < size && data[at] == extensionIntroducer)
         at = skipSubBlocks(data, size, at + 2);
     if (at + imageDescriptorBytes + 1 > size || data[at] != imageSeparator)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
-    frame.frameSize = QSize(littleEndian16(data + at + 5), littleEndian16(data + at + 7));
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
+    frame.frameSize = QSize(qFromLittleEndian<quint16>(data + at + 5),
+                            qFromLittleEndian<quint16>(data + at + 7));
     const qint64 framePixels = qint64(frame.frameSize.width()) * frame.frameSize.height();
     if (framePixels > maximumPixels)
-        return failure(RemoteImageErrorKind::imageTooLarge);
+        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     const uchar frameFlags = data[at + 9];
     at += 1 + imageDescriptorBytes;
     if (frameFlags & colourTableFlag)
         at += 3 * (qsizetype(2) << (frameFlags & 7));
     if (at >= size)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     const int rootBits = data[at];
     // Palettes have at most 256 colours; wider roots leave no room for codes of 12 bits.
     if (rootBits < 1 || rootBits > 8)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 
     // LZW as GIF has it: codes of rootBits + 1 bits to begin with, one bit wider each time
     // the table fills the codes of the width it has, up to 12 bits; a full table takes no
@@ -126,7 +120,7 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
     SubBlockBits codes(data, size, at + 1);
     while (const std::optional<int> code = codes.next(width)) {
         if (++frame.codes > 2 * framePixels + 2)
-            return failure(RemoteImageErrorKind::imageTooComplex);
+            return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
         if (*code == clear) {
             width = rootBits + 1;
             nextCode = clear + 2;
@@ -136,11 +130,11 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
         if (*code == end)
             break;
         if (frame.pixelsWritten >= framePixels)
-            return failure(RemoteImageErrorKind::imageTooComplex);
+            return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
         qint32 length = 0;
         if (previous < 0) {
             if (*code > clear)
-                return failure(RemoteImageErrorKind::cannotDecodeContentData);
+                return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
             length = 1;
         } else if (*code < nextCode) {
             length = lengths[size_t(*code)];
@@ -148,7 +142,7 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
             // The string about to be added: the one before and its own first pixel.
             length = lengths[size_t(previous)] + 1;
         } else {
-            return failure(RemoteImageErrorKind::cannotDecodeContentData);
+            return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
         }
         if (previous >= 0 && nextCode < tableSize) {
             lengths[size_t(nextCode)] = lengths[size_t(previous)] + 1;

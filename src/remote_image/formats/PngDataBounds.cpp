@@ -19,11 +19,6 @@ constexpr qsizetype chunkOverhead = 12; // its length, type and checksum
 constexpr qsizetype headerDataBytes = 13;
 constexpr qsizetype pieceBytes = 64 * 1024;
 
-RemoteImageError failure(RemoteImageErrorKind kind)
-{
-    return RemoteImageError{kind, {}};
-}
-
 enum class Inflated { withinLimit, pastLimit, damaged, stopped };
 
 // Inflates the zlib stream in `pieces` (read one after the other) into a scratch buffer, up
@@ -162,18 +157,18 @@ std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, qint
         || file.first(signatureBytes) != QByteArrayView("\x89PNG\r\n\x1a\n", 8)
         || file.sliced(signatureBytes + 4, 4) != "IHDR"
         || qFromBigEndian<quint32>(file.data() + signatureBytes) != headerDataBytes)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     const char *header = file.data() + signatureBytes + 8;
     const quint32 width = qFromBigEndian<quint32>(header);
     const quint32 height = qFromBigEndian<quint32>(header + 4);
     if (width > quint32(std::numeric_limits<int>::max())
         || height > quint32(std::numeric_limits<int>::max()))
-        return failure(RemoteImageErrorKind::imageTooLarge);
+        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     const std::optional<qint64> rows =
         rowBytes(QSize(int(width), int(height)), uchar(header[9]), uchar(header[8]),
                  header[12] != 0);
     if (!rows)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 
     // The chunks up to the end of the image: libpng reads no further.
     QList<QByteArrayView> imageData;
@@ -197,9 +192,9 @@ std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, qint
                                                     textBudget - textSpent, inflated, stop);
                 textSpent += inflated;
                 if (text == Inflated::pastLimit)
-                    return failure(RemoteImageErrorKind::imageTooComplex);
+                    return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
                 if (text == Inflated::stopped)
-                    return failure(RemoteImageErrorKind::abandoned);
+                    return RemoteImageError(RemoteImageErrorKind::abandoned);
             }
         }
         at += chunkOverhead + length;
@@ -210,9 +205,9 @@ std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, qint
     case Inflated::damaged:
         return std::nullopt;
     case Inflated::pastLimit:
-        return failure(RemoteImageErrorKind::imageTooComplex);
+        return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
     case Inflated::stopped:
-        return failure(RemoteImageErrorKind::abandoned);
+        return RemoteImageError(RemoteImageErrorKind::abandoned);
     }
     return std::nullopt;
 }

@@ -13,11 +13,6 @@ namespace tolvaran::markdown {
 
 namespace {
 
-RemoteImageError failure(RemoteImageErrorKind kind)
-{
-    return RemoteImageError{kind, {}};
-}
-
 qint64 pixelsOf(QSize size)
 {
     return qint64(size.width()) * size.height();
@@ -37,7 +32,7 @@ std::variant<RasterPlan, RemoteImageError>
 RasterBounds::check(const QByteArray &bytes, const QByteArray &readerName, ImageFormat format)
 {
     if (m_stop.stop_requested())
-        return failure(RemoteImageErrorKind::abandoned);
+        return RemoteImageError(RemoteImageErrorKind::abandoned);
     switch (format) {
     case ImageFormat::png:
         return checkPng(bytes);
@@ -56,16 +51,16 @@ RasterBounds::check(const QByteArray &bytes, const QByteArray &readerName, Image
         break;
     }
     // An SVG is drawn by SvgRasterizer, never as a raster picture.
-    return failure(RemoteImageErrorKind::cannotDecodeContentData);
+    return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 }
 
 std::optional<RemoteImageError> RasterBounds::spendPixels(QSize size)
 {
     if (!size.isValid() || size.isEmpty())
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     m_pixels += pixelsOf(size);
     if (m_pixels > m_limits.maximumPixels)
-        return failure(RemoteImageErrorKind::imageTooLarge);
+        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     return std::nullopt;
 }
 
@@ -87,14 +82,14 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkJpeg(const QByteAr
 {
     const std::optional<JpegScans> jpeg = JpegScans::read(bytes);
     if (!jpeg)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     if (const auto error = spendPixels(jpeg->frameSize))
         return *error;
     const qint64 pixels = pixelsOf(jpeg->frameSize);
     // Within the budget, scans times pixels stays far from overflowing.
     m_scanPixels += jpeg->scans * (pixels + JpegScans::scanSetUpPixels);
     if (m_scanPixels > m_limits.scanBudget)
-        return failure(RemoteImageErrorKind::imageTooComplex);
+        return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
     const qint64 scans = std::max(jpeg->scans, JpegScans::typicalProgressiveScans);
     return RasterPlan{ImageFormat::jpeg, "jpeg", bytes, jpeg->frameSize,
                       pixels * scans / JpegScans::typicalProgressiveScans};
@@ -120,7 +115,7 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteAr
 {
     const std::optional<IconEntry> entry = IconEntry::read(bytes);
     if (!entry)
-        return failure(RemoteImageErrorKind::cannotDecodeContentData);
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     if (entry->isPng()) {
         auto plan = checkPng(entry->png);
         if (auto *png = std::get_if<RasterPlan>(&plan)) {
@@ -134,7 +129,7 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteAr
         return plan;
     }
     if (pixelsOf(entry->bitmapSize) > m_limits.maximumPixels)
-        return failure(RemoteImageErrorKind::imageTooLarge);
+        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     return checkDeclared(bytes, readerName, ImageFormat::icon);
 }
 
