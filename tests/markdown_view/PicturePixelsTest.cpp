@@ -355,21 +355,21 @@ TEST(PicturePixels, aPictureStillLoadingIsInViewWhereItsPlaceShowsAndLeavesItWhe
         view.hide();
         EXPECT_EQ(loader.left, (QList<QUrl>{url(0), url(1)}));
 
-        // Shown again once the top picture has arrived, only the one still loading is told;
-        // gone with the document, it has left the view.
+        // Shown again once the second picture has arrived, only the top one, still loading,
+        // is told; gone with the document, it has left the view.
         view.show();
-        const auto topCall = std::find_if(loader.calls.begin(), loader.calls.end(),
-                                          [&](const auto &call) { return call.url == url(0); });
-        loader.completeWithPicture(topCall - loader.calls.begin(), {40, 20}, Qt::red);
+        const auto secondCall = std::find_if(loader.calls.begin(), loader.calls.end(),
+                                             [&](const auto &call) { return call.url == url(1); });
+        loader.completeWithPicture(secondCall - loader.calls.begin(), {40, 20}, Qt::red);
         loader.drawn.clear();
         loader.left.clear();
         ASSERT_TRUE(waitUntil([&] {
             view.viewport()->repaint();
-            return loader.drawn.contains(url(1));
+            return loader.drawn.contains(url(0));
         }));
-        EXPECT_FALSE(loader.drawn.contains(url(0)));
+        EXPECT_FALSE(loader.drawn.contains(url(1)));
         view.setContent(MarkdownContent(QStringLiteral("Other text")));
-        EXPECT_EQ(loader.left, QList<QUrl>{url(1)});
+        EXPECT_EQ(loader.left, QList<QUrl>{url(0)});
     }
 }
 

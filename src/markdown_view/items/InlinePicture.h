@@ -23,7 +23,6 @@ public:
     InlinePicture(const InlinePicture &) = delete;
     InlinePicture &operator=(const InlinePicture &) = delete;
 
-    const QUrl &url() const { return m_url; }
     // Where it stands in the text of its item while it takes no room.
     int position() const { return m_position; }
     bool isLoading() const { return m_loading; }

@@ -114,6 +114,8 @@ private:
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void(QObject *)> m_firstLayoutWork;
     std::vector<std::unique_ptr<InlinePicture>> m_pictures;
+    // Declared after m_pictures, so destroyed first: a load's completion, which holds one of
+    // the pictures, is dropped before the pictures go.
     std::unique_ptr<QObject> m_workContext;
 };
 
