@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <memory>
 
@@ -160,7 +161,11 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
     }
     if (const auto ongoing = m_ongoing.find(url); ongoing != m_ongoing.end()) {
         // One load per address at a time: a caller who wants another size asks again once
-        // this one has ended, and most often finds its image in the cache by then.
+        // this one has ended, and most often finds its image in the cache by then. Callers
+        // gone meanwhile go now rather than when it ends, so that a document opened again and
+        // again while its picture loads leaves none behind.
+        ongoing->waiters.removeIf([](const Waiter &joined) { return joined.gone(); });
+        ongoing->later.removeIf([](const LaterRequest &joined) { return joined.waiter.gone(); });
         if (ongoing->maximumSize == maximumSize)
             ongoing->waiters.append(std::move(waiter));
         else
@@ -205,6 +210,14 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     load.answered = false;
     load.replyFailed = false;
     load.received.clear();
+    // The disk cache answers by itself. A network transfer is checked as its bytes arrive, and
+    // by a timer too, since the next of them may be minutes away.
+    load.transferDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    if (!fromCache) {
+        load.transferDeadline = QDeadlineTimer(m_maximumTransferTime);
+        QTimer::singleShot(m_maximumTransferTime, reply,
+                           [this, reply, url, id] { endOverdue(reply, url, id); });
+    }
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
     // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
     // The team client and the updater bound their reads the same way; this library depends on
@@ -227,12 +240,13 @@ bool DefaultRemoteImageLoader::asksDiskFirst(const Load &load) const
     return m_session->cache() != nullptr && !load.networkOnly;
 }
 
-void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind)
+void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind,
+                                       QString detail)
 {
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned)
         return;
-    load->abandoned = RemoteImageError{kind, {}};
+    load->abandoned = RemoteImageError{kind, std::move(detail)};
     // Aborting finishes the reply; downloadFinished may run inside this call.
     if (QNetworkReply *reply = load->reply)
         reply->abort();
@@ -244,11 +258,24 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
+    if (load->transferDeadline.hasExpired()) {
+        endOverdue(reply, url, id);
+        return;
+    }
     // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
     // more than readBufferBytes ahead, so the count passes the limit by at most that much.
     load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
     if (load->received.size() > maximumDownloadBytes)
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+}
+
+void DefaultRemoteImageLoader::endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    // Like any transfer that fails on the network, it removes nothing stored.
+    const auto load = m_ongoing.constFind(url);
+    if (load != m_ongoing.cend() && load->reply == reply)
+        abandon(url, id, RemoteImageErrorKind::transferFailed,
+                QStringLiteral("The transfer took longer than allowed"));
 }
 
 void DefaultRemoteImageLoader::endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id)
@@ -514,7 +541,7 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     for (const LaterRequest &request : load.later) {
         if (!result.succeeded()) {
             deliver(request.waiter, outcome);
-        } else if (!request.waiter.hasContext || request.waiter.context) {
+        } else if (!request.waiter.gone()) {
             imageAtSize(url, request.imageBaseURL, request.maximumSize, request.waiter.context,
                         request.waiter.completion);
         }
@@ -543,7 +570,7 @@ void DefaultRemoteImageLoader::deliverLater(Waiter waiter, const RemoteImageResu
 
 void DefaultRemoteImageLoader::deliver(const Waiter &waiter, const RemoteImageResult &result)
 {
-    if (waiter.hasContext && !waiter.context)
+    if (waiter.gone())
         return;
     if (waiter.completion)
         waiter.completion(result);

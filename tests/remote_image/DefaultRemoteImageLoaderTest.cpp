@@ -547,6 +547,35 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
     EXPECT_TRUE(fixtures::waitUntil([&] { return bomb.openConnections() == 0; }));
 }
 
+TEST(DefaultRemoteImageLoader, transferThatNeverEndsFailsInTimeAndFreesItsConnection)
+{
+    LoaderWorld world;
+    DefaultRemoteImageLoaderTesting::setMaximumTransferTime(world.loader,
+                                                            std::chrono::milliseconds(300));
+    // As many pictures as Qt keeps connections to one host, each sent a byte at a time for
+    // ever and asked twice.
+    constexpr int connectionsPerHost = 6;
+    Response trickled = png();
+    trickled.declaresLength = false;
+    trickled.trickleInterval = std::chrono::milliseconds(20);
+    int failed = 0;
+    for (int i = 0; i < 2 * connectionsPerHost; ++i) {
+        const QString path = QStringLiteral("/slow%1.png").arg(i / 2);
+        world.server.setResponse(path, trickled);
+        world.loader.image(world.server.url(path), {}, nullptr, [&](const auto &result) {
+            failed += !result.succeeded() && result.error().kind() == Kind::transferFailed;
+        });
+    }
+    ASSERT_TRUE(fixtures::waitUntil([&] { return failed == 2 * connectionsPerHost; }));
+
+    // Their host has a connection for the next picture.
+    DefaultRemoteImageLoaderTesting::setMaximumTransferTime(world.loader,
+                                                            fixtures::outcomeDeadline);
+    world.server.setResponse(imagePath, png());
+    const auto drawn = world.load(world.server.url(imagePath));
+    EXPECT_TRUE(drawn && drawn->succeeded());
+}
+
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
 {
     LoaderWorld world;
