@@ -120,16 +120,16 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
 {
     static QPointer<DefaultRemoteImageLoader> loader;
-    if (DefaultRemoteImageLoader *const existing = loader) {
-        keepInUserCacheFolder(*existing->m_session);
-        return existing;
-    }
+    if (loader)
+        return loader;
     QNetworkAccessManager *session =
         imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
-    loader = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
-                                          QCoreApplication::instance());
-    session->setParent(loader);
-    return loader;
+    auto *made = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
+                                              QCoreApplication::instance());
+    session->setParent(made);
+    made->m_followsUserCacheFolder = true;
+    loader = made;
+    return made;
 }
 
 void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
@@ -203,6 +203,10 @@ void DefaultRemoteImageLoader::stoppedDrawing(const QUrl &url)
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
     Load &load = m_ongoing[url];
+    // Here, where the network's answer is about to be stored, rather than at each call of
+    // shared(), which the views make at every paint of a picture that loads.
+    if (!fromCache && m_followsUserCacheFolder)
+        keepInUserCacheFolder(*m_session);
     QNetworkReply *reply = m_session->get(imageRequest(load.walk.current(), fromCache));
     reply->setReadBufferSize(readBufferBytes);
     load.reply = reply;
@@ -346,8 +350,7 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         }
         // Only an answer that was read: removing an address also ends Qt's storing of an
         // answer for it that another load is receiving.
-        if (responses && load->answered)
-            responses->remove(answering);
+        forgetStored(*load, true);
         startDownload(url, id, false);
         return;
     }
@@ -375,6 +378,10 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
                         && (load->fromCache
                             || StoredResponses::keepOnlyWhole(*responses, answering,
                                                               body->size()));
+    // A whole answer from the network that is not stored: one the server said not to store,
+    // or one the disk cache could not write, which laying its folder out again may mend.
+    if (!stored && !load->fromCache && m_followsUserCacheFolder)
+        layOutCacheFolderAgain(*m_session);
     // A record is served without the server: not where the picture itself may not be (the
     // walk would then leave the record for the network at every load).
     if (stored && load->walk.redirected() && load->redirectsRecordable

@@ -94,7 +94,8 @@ public:
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the
-    // application object (call it on the GUI thread once the application exists).
+    // application object (call it on the GUI thread once the application exists). Its disk
+    // cache follows the user's cache folder as it is named when each transfer starts.
     static DefaultRemoteImageLoader *shared();
 
     void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
@@ -204,6 +205,8 @@ private:
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
     std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;
+    // The shared loader's disk cache follows the user's cache folder (keepInUserCacheFolder).
+    bool m_followsUserCacheFolder = false;
     const RemoteImageDecoder m_decoder;
     CostlyDecodeQueue m_costlyWaiting;
     // Declared last, so that they go first, the costly thread after the others: a job of the

@@ -1013,6 +1013,23 @@ TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCac
     const std::optional<RemoteImageResult> next = load(nextPath);
     ASSERT_TRUE(next && next->succeeded());
     EXPECT_TRUE(keptOnDisk());
+
+    // Its empty folders taken by a cleaner, the deepest first: the picture after the next is
+    // kept.
+    const auto entries = [&](QDir::Filters filter) {
+        QStringList paths;
+        for (QDirIterator it(cacheHome, filter, QDirIterator::Subdirectories); it.hasNext();)
+            paths.prepend(it.next());
+        return paths;
+    };
+    for (const QString &folder : entries(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir().rmdir(folder);
+    const qsizetype kept = entries(QDir::Files).size();
+    for (const QString &path : {QStringLiteral("/third.png"), QStringLiteral("/fourth.png")}) {
+        world.server.setResponse(path, png());
+        ASSERT_TRUE(load(path)->succeeded());
+    }
+    EXPECT_GT(entries(QDir::Files).size(), kept);
 }
 
 } // namespace
