@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <memory>
 
@@ -119,16 +120,16 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
 {
     static QPointer<DefaultRemoteImageLoader> loader;
-    if (DefaultRemoteImageLoader *const existing = loader) {
-        keepInUserCacheFolder(*existing->m_session);
-        return existing;
-    }
+    if (loader)
+        return loader;
     QNetworkAccessManager *session =
         imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
-    loader = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
-                                          QCoreApplication::instance());
-    session->setParent(loader);
-    return loader;
+    auto *made = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
+                                              QCoreApplication::instance());
+    session->setParent(made);
+    made->m_followsUserCacheFolder = true;
+    loader = made;
+    return made;
 }
 
 void DefaultRemoteImageLoader::image(const QUrl &url, const QUrl &imageBaseURL,
@@ -160,7 +161,11 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
     }
     if (const auto ongoing = m_ongoing.find(url); ongoing != m_ongoing.end()) {
         // One load per address at a time: a caller who wants another size asks again once
-        // this one has ended, and most often finds its image in the cache by then.
+        // this one has ended, and most often finds its image in the cache by then. Callers
+        // gone meanwhile go now rather than when it ends, so that a document opened again and
+        // again while its picture loads leaves none behind.
+        ongoing->waiters.removeIf([](const Waiter &joined) { return joined.gone(); });
+        ongoing->later.removeIf([](const LaterRequest &joined) { return joined.waiter.gone(); });
         if (ongoing->maximumSize == maximumSize)
             ongoing->waiters.append(std::move(waiter));
         else
@@ -198,6 +203,10 @@ void DefaultRemoteImageLoader::stoppedDrawing(const QUrl &url)
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
 {
     Load &load = m_ongoing[url];
+    // Here, where the network's answer is about to be stored, rather than at each call of
+    // shared(), which the views make at every paint of a picture that loads.
+    if (!fromCache && m_followsUserCacheFolder)
+        keepInUserCacheFolder(*m_session);
     QNetworkReply *reply = m_session->get(imageRequest(load.walk.current(), fromCache));
     reply->setReadBufferSize(readBufferBytes);
     load.reply = reply;
@@ -205,6 +214,14 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     load.answered = false;
     load.replyFailed = false;
     load.received.clear();
+    // The disk cache answers by itself. A network transfer is checked as its bytes arrive, and
+    // by a timer too, since the next of them may be minutes away.
+    load.transferDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    if (!fromCache) {
+        load.transferDeadline = QDeadlineTimer(m_maximumTransferTime);
+        QTimer::singleShot(m_maximumTransferTime, reply,
+                           [this, reply, url, id] { endOverdue(reply, url, id); });
+    }
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
     // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
     // The team client and the updater bound their reads the same way; this library depends on
@@ -227,12 +244,13 @@ bool DefaultRemoteImageLoader::asksDiskFirst(const Load &load) const
     return m_session->cache() != nullptr && !load.networkOnly;
 }
 
-void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind)
+void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind,
+                                       QString detail)
 {
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned)
         return;
-    load->abandoned = RemoteImageError{kind, {}};
+    load->abandoned = RemoteImageError{kind, std::move(detail)};
     // Aborting finishes the reply; downloadFinished may run inside this call.
     if (QNetworkReply *reply = load->reply)
         reply->abort();
@@ -244,11 +262,24 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
+    if (load->transferDeadline.hasExpired()) {
+        endOverdue(reply, url, id);
+        return;
+    }
     // Reading empties the reply's buffer, which lets Qt's network thread read on; it reads no
     // more than readBufferBytes ahead, so the count passes the limit by at most that much.
     load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
     if (load->received.size() > maximumDownloadBytes)
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+}
+
+void DefaultRemoteImageLoader::endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    // Like any transfer that fails on the network, it removes nothing stored.
+    const auto load = m_ongoing.constFind(url);
+    if (load != m_ongoing.cend() && load->reply == reply)
+        abandon(url, id, RemoteImageErrorKind::transferFailed,
+                QStringLiteral("The transfer took longer than allowed"));
 }
 
 void DefaultRemoteImageLoader::endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id)
@@ -319,8 +350,7 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         }
         // Only an answer that was read: removing an address also ends Qt's storing of an
         // answer for it that another load is receiving.
-        if (responses && load->answered)
-            responses->remove(answering);
+        forgetStored(*load, true);
         startDownload(url, id, false);
         return;
     }
@@ -348,6 +378,10 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
                         && (load->fromCache
                             || StoredResponses::keepOnlyWhole(*responses, answering,
                                                               body->size()));
+    // A whole answer from the network that is not stored: one the server said not to store,
+    // or one the disk cache could not write, which laying its folder out again may mend.
+    if (!stored && !load->fromCache && m_followsUserCacheFolder)
+        layOutCacheFolderAgain(*m_session);
     // A record is served without the server: not where the picture itself may not be (the
     // walk would then leave the record for the network at every load).
     if (stored && load->walk.redirected() && load->redirectsRecordable
@@ -514,7 +548,7 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     for (const LaterRequest &request : load.later) {
         if (!result.succeeded()) {
             deliver(request.waiter, outcome);
-        } else if (!request.waiter.hasContext || request.waiter.context) {
+        } else if (!request.waiter.gone()) {
             imageAtSize(url, request.imageBaseURL, request.maximumSize, request.waiter.context,
                         request.waiter.completion);
         }
@@ -543,7 +577,7 @@ void DefaultRemoteImageLoader::deliverLater(Waiter waiter, const RemoteImageResu
 
 void DefaultRemoteImageLoader::deliver(const Waiter &waiter, const RemoteImageResult &result)
 {
-    if (waiter.hasContext && !waiter.context)
+    if (waiter.gone())
         return;
     if (waiter.completion)
         waiter.completion(result);

@@ -8,6 +8,7 @@
 #include "remote_image/RemoteImageLoader.h"
 #include "work/WorkGroup.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -29,9 +30,10 @@ namespace tolvaran::markdown {
 // elsewhere.
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
-// (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, and an
-// image over the limits of RemoteImageDecodeLimits refused. Failures are not remembered: a URL
-// whose load failed is loaded afresh when it is asked for again.
+// (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, one that
+// takes longer than maximumTransferTime fails, and an image over the limits of
+// RemoteImageDecodeLimits is refused. Failures are not remembered: a URL whose load failed is
+// loaded afresh when it is asked for again.
 //
 // Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
 // one at a time on a thread of their own, so that they hold up no other picture, those being
@@ -76,6 +78,11 @@ public:
     // The shared loader's response cache on disk, and how long its requests may go silent.
     static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
     static constexpr std::chrono::milliseconds sharedRequestTimeout{15000};
+    // How long one transfer from the network may take in all. The session's timeout ends only
+    // silence: a server that sends a byte every few seconds would hold its load, and one of
+    // the few connections Qt keeps to its host, for months before the size cap ends it. Ten
+    // minutes bring the largest download allowed over a link of about 224 kbit/s.
+    static constexpr std::chrono::minutes maximumTransferTime{10};
 
     // Neither the cache nor the session is owned; both must outlive the loader. Starts nothing.
     DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
@@ -87,7 +94,8 @@ public:
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the
-    // application object (call it on the GUI thread once the application exists).
+    // application object (call it on the GUI thread once the application exists). Its disk
+    // cache follows the user's cache folder as it is named when each transfer starts.
     static DefaultRemoteImageLoader *shared();
 
     void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
@@ -98,11 +106,16 @@ public:
     void stoppedDrawing(const QUrl &url) override;
 
 private:
+    friend class DefaultRemoteImageLoaderTesting;
+
     struct Waiter
     {
         QPointer<QObject> context;
         bool hasContext = false;
         Completion completion;
+
+        // The caller's context object has been destroyed: the caller is told nothing.
+        bool gone() const { return hasContext && !context; }
     };
 
     // A caller who asked for another size of an image in flight.
@@ -144,6 +157,8 @@ private:
         std::optional<QUrl> recordTarget;
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
+        // When the network transfer in flight is given up (maximumTransferTime).
+        QDeadlineTimer transferDeadline;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
         QList<Waiter> waiters;
@@ -163,9 +178,11 @@ private:
     void forgetStored(const Load &load, bool answerUnusable);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
+    // Ends the load as failed if `reply` is still its transfer: it has taken too long.
+    void endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id);
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
-    void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind);
+    void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind, QString detail = {});
     void decodeInBackground(const QByteArray &bytes, QSize maximumSize, const QUrl &url,
                             quint64 id);
     // Shrinks a cached image that is larger than the load wants.
@@ -187,6 +204,9 @@ private:
     QNetworkAccessManager *const m_session;
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
+    std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;
+    // The shared loader's disk cache follows the user's cache folder (keepInUserCacheFolder).
+    bool m_followsUserCacheFolder = false;
     const RemoteImageDecoder m_decoder;
     CostlyDecodeQueue m_costlyWaiting;
     // Declared last, so that they go first, the costly thread after the others: a job of the

@@ -54,4 +54,10 @@ void keepInUserCacheFolder(QNetworkAccessManager &session)
         cache->setCacheDirectory(folder);
 }
 
+void layOutCacheFolderAgain(QNetworkAccessManager &session)
+{
+    if (auto *cache = qobject_cast<QNetworkDiskCache *>(session.cache()))
+        cache->setCacheDirectory(cache->cacheDirectory());
+}
+
 } // namespace tolvaran::markdown

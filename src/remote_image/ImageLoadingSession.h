@@ -33,4 +33,9 @@ QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::mil
 // runs would have no picture kept for the rest of the run.
 void keepInUserCacheFolder(QNetworkAccessManager &session);
 
+// Lays the disk cache's folder out again where it stands. Qt's disk cache writes through
+// folders it makes once, which a cleaner of empty folders may take while the folder itself
+// stays; it then stores nothing more.
+void layOutCacheFolderAgain(QNetworkAccessManager &session);
+
 } // namespace tolvaran::markdown

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSslSocket>
 #include <QTcpServer>
 
@@ -55,7 +56,8 @@ Response costlySvg()
 
 // Damage to a stored file (LoaderWorld::changeStoredFile), as a full disk or a kill leaves
 // it: the body cut to 60 %, its second half zeroed, every 97th of its bytes flipped from a
-// third on, or the whole file cut to 120 bytes. None changes a file without a body.
+// third on, or the whole file cut to 120 bytes. Only the last changes a file without a body
+// (a record of where a redirect led) too.
 void cutBody(QByteArray &file, qsizetype bodyStart)
 {
     file.resize(bodyStart + (file.size() - bodyStart) * 6 / 10);
@@ -545,6 +547,35 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
     EXPECT_TRUE(fixtures::waitUntil([&] { return bomb.openConnections() == 0; }));
 }
 
+TEST(DefaultRemoteImageLoader, transferThatNeverEndsFailsInTimeAndFreesItsConnection)
+{
+    LoaderWorld world;
+    DefaultRemoteImageLoaderTesting::setMaximumTransferTime(world.loader,
+                                                            std::chrono::milliseconds(300));
+    // As many pictures as Qt keeps connections to one host, each sent a byte at a time for
+    // ever and asked twice.
+    constexpr int connectionsPerHost = 6;
+    Response trickled = png();
+    trickled.declaresLength = false;
+    trickled.trickleInterval = std::chrono::milliseconds(20);
+    int failed = 0;
+    for (int i = 0; i < 2 * connectionsPerHost; ++i) {
+        const QString path = QStringLiteral("/slow%1.png").arg(i / 2);
+        world.server.setResponse(path, trickled);
+        world.loader.image(world.server.url(path), {}, nullptr, [&](const auto &result) {
+            failed += !result.succeeded() && result.error().kind() == Kind::transferFailed;
+        });
+    }
+    ASSERT_TRUE(fixtures::waitUntil([&] { return failed == 2 * connectionsPerHost; }));
+
+    // Their host has a connection for the next picture.
+    DefaultRemoteImageLoaderTesting::setMaximumTransferTime(world.loader,
+                                                            fixtures::outcomeDeadline);
+    world.server.setResponse(imagePath, png());
+    const auto drawn = world.load(world.server.url(imagePath));
+    EXPECT_TRUE(drawn && drawn->succeeded());
+}
+
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
 {
     LoaderWorld world;
@@ -870,6 +901,7 @@ std::atomic<qint64> readByQtsReaders = 0;
 TEST(DefaultRemoteImageLoader, destructionStopsTheDecodingInProgressOfAnyFormat)
 {
     StoppableDeviceTesting::observeReads([](qint64 bytes) { readByQtsReaders += bytes; });
+    const auto stopObserving = qScopeGuard([] { StoppableDeviceTesting::observeReads(nullptr); });
     readByQtsReaders = 0;
     // Under which the JPEG of many scans is decoded for as long as it takes, and the others
     // are read or refused as always.
@@ -981,6 +1013,23 @@ TEST(DefaultRemoteImageLoader, sharedLoaderLoadsAndKeepsItsResponsesInTheUserCac
     const std::optional<RemoteImageResult> next = load(nextPath);
     ASSERT_TRUE(next && next->succeeded());
     EXPECT_TRUE(keptOnDisk());
+
+    // Its empty folders taken by a cleaner, the deepest first: the picture after the next is
+    // kept.
+    const auto entries = [&](QDir::Filters filter) {
+        QStringList paths;
+        for (QDirIterator it(cacheHome, filter, QDirIterator::Subdirectories); it.hasNext();)
+            paths.prepend(it.next());
+        return paths;
+    };
+    for (const QString &folder : entries(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir().rmdir(folder);
+    const qsizetype kept = entries(QDir::Files).size();
+    for (const QString &path : {QStringLiteral("/third.png"), QStringLiteral("/fourth.png")}) {
+        world.server.setResponse(path, png());
+        ASSERT_TRUE(load(path)->succeeded());
+    }
+    EXPECT_GT(entries(QDir::Files).size(), kept);
 }
 
 } // namespace

@@ -58,6 +58,17 @@ struct LoaderWorld
 // Whether the Qt SVG image plug-in is installed.
 bool svgSupported();
 
+class DefaultRemoteImageLoaderTesting
+{
+public:
+    // Transfers that `loader` starts from now on end as failed once `limit` has passed.
+    static void setMaximumTransferTime(DefaultRemoteImageLoader &loader,
+                                       std::chrono::milliseconds limit)
+    {
+        loader.m_maximumTransferTime = limit;
+    }
+};
+
 class StoppableDeviceTesting
 {
 public:

@@ -7,6 +7,7 @@
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace tolvaran::fixtures {
 
@@ -229,6 +230,12 @@ void LocalHttpServer::answer(QTcpSocket *socket, const Response &response)
     head += "Connection: close\r\n\r\n";
     socket->write(head);
     socket->write(response.body);
+    if (response.trickleInterval.count() > 0) {
+        auto *trickle = new QTimer(socket);
+        connect(trickle, &QTimer::timeout, socket, [socket] { socket->write("x", 1); });
+        trickle->start(response.trickleInterval);
+        return;
+    }
     // Closes once everything written has gone out (or the client has gone).
     socket->disconnectFromHost();
 }

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -49,6 +50,10 @@ public:
         // The connection closes before a byte of the answer is sent, as a host does that
         // drops it (Qt's network access may ask again on a new connection, answered anew).
         bool drops = false;
+        // When not zero, the connection stays open after the body and a byte follows every
+        // interval for as long as the client stays: a server too slow ever to end or fall
+        // silent.
+        std::chrono::milliseconds trickleInterval{0};
 
         static Response ok(QByteArray body, QByteArray contentType);
         static Response redirect(const QByteArray &location, int status = 302);
