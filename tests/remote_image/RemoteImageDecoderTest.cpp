@@ -214,6 +214,11 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         {"svg naming a web address",
          svgWith({10, 10}, svgImageElement("https://example.com/a.png")), true,
          Kind::urlRefused, {}},
+        // Qt's renderer leaves out a data address that is not base64.
+        {"svg embedding a percent-encoded svg",
+         svgWith({10, 10}, svgImageElement("data:image/svg+xml,%3Csvg%20xmlns=%22http://"
+                                           "www.w3.org/2000/svg%22/%3E")),
+         true, {}, {10, 10}},
         // Qt's renderer reads an address that does not begin with "data" as a file's name.
         {"svg naming a file as DATA:",
          fixtures::svgEmbedding({fixtures::pngImage({4, 4})}, "DATA:image/png;base64,"), true,
