@@ -348,6 +348,8 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
     const QByteArray jpegBomb = fixtures::progressiveJpeg({1024, 1024}, 2000);
     const QByteArray gifBomb = fixtures::gifOfLongestStrings(1024 * 1024);
     const QByteArray sound = fixtures::progressiveJpeg({640, 480});
+    const QByteArray frameOverScreen = fixtures::gifOfFrame({1, 1}, {0, 0, 4096, 4096});
+    const QByteArray frameAtEdge = fixtures::gifOfFrame({0, 4096}, {4095, 0, 1, 1});
     // What inflating or reading one piece of a file takes, past what a picture needs.
     constexpr qint64 piece = 64 * 1024;
     const struct
@@ -369,6 +371,13 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
          pngRows + PngDataBounds::slackBytes + piece, 0},
         {"svg embedding the gif and the jpeg", fixtures::svgEmbedding({gifBomb, jpegBomb}),
          Kind::imageTooComplex, 0, 0},
+        // Each within the pixel limit on its own: Qt's reader goes over every pixel of a frame
+        // larger than its screen, and draws on a picture that reaches the far edge of its frame
+        // where the screen gives a side as 0.
+        {"svg embedding two gifs of a 1 x 1 screen with a 4096 x 4096 frame",
+         fixtures::svgEmbedding({frameOverScreen, frameOverScreen}), Kind::imageTooLarge, 0, 0},
+        {"svg embedding two gifs of a 0 x 4096 screen with a frame at its far edge",
+         fixtures::svgEmbedding({frameAtEdge, frameAtEdge}), Kind::imageTooLarge, 0, 0},
         {"svg embedding a png of eight gibibytes of text",
          fixtures::svgEmbedding({fixtures::pngWithCompressedText({4, 4}, 8 * gibibyte)}),
          Kind::imageTooComplex, PngDataBounds::textBudget + piece, 0},
