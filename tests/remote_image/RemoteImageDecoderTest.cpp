@@ -255,6 +255,9 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
          fixtures::gifImage({1, 1}).replace(QByteArray("\x01\0\x01\0\0\x02", 6),
                                              QByteArray("\xff\xff\xff\xff\0\x02", 6)),
          false, Kind::imageTooLarge, {}},
+        // Qt's reader makes the bitmap at the directory's size, which is what it is charged.
+        {"icon whose bitmap declares more than its directory",
+         fixtures::iconHolding(bitmapDeclaring({2048, 2048}), {16, 16}), false, {}, {16, 16}},
         {"icon holding a bitmap over the pixel limit",
          fixtures::iconHolding(bitmapDeclaring({8192, 8192}), {16, 16}), false,
          Kind::imageTooLarge, {}},
