@@ -79,8 +79,8 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
         || (!bytes.startsWith("GIF87a") && !bytes.startsWith("GIF89a")))
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     GifFrame frame;
-    frame.screenSize =
-        QSize(qFromLittleEndian<quint16>(data + 6), qFromLittleEndian<quint16>(data + 8));
+    const int screenWidth = qFromLittleEndian<quint16>(data + 6);
+    const int screenHeight = qFromLittleEndian<quint16>(data + 8);
     qsizetype at = headerBytes + screenDescriptorBytes;
     const uchar screenFlags = data[10];
     if (screenFlags & colourTableFlag)
@@ -90,8 +90,12 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
         at = skipSubBlocks(data, size, at + 2);
     if (at + imageDescriptorBytes + 1 > size || data[at] != imageSeparator)
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
+    const int left = qFromLittleEndian<quint16>(data + at + 1);
+    const int top = qFromLittleEndian<quint16>(data + at + 3);
     frame.frameSize = QSize(qFromLittleEndian<quint16>(data + at + 5),
                             qFromLittleEndian<quint16>(data + at + 7));
+    frame.canvasSize = QSize(screenWidth > 0 ? screenWidth : left + frame.frameSize.width(),
+                             screenHeight > 0 ? screenHeight : top + frame.frameSize.height());
     const qint64 framePixels = qint64(frame.frameSize.width()) * frame.frameSize.height();
     if (framePixels > maximumPixels)
         return RemoteImageError(RemoteImageErrorKind::imageTooLarge);

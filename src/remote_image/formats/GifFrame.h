@@ -17,8 +17,10 @@ namespace tolvaran::markdown {
 // costs what reading the codes does.
 struct GifFrame final
 {
-    // The size of the picture (the logical screen), and of its first frame.
-    QSize screenSize;
+    // The picture Qt's reader draws the first frame on, whose pixels it sets aside: the
+    // logical screen, a side the screen gives as 0 reaching to the frame's far edge. And the
+    // first frame, whose pixels it goes over whatever part of it lies off that picture.
+    QSize canvasSize;
     QSize frameSize;
     // What its codes write: the frame's pixels, and less where its data stops early.
     qint64 pixelsWritten = 0;

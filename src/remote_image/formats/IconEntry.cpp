@@ -1,5 +1,7 @@
 #include "remote_image/formats/IconEntry.h"
 
+#include "remote_image/png/PngReader.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -18,7 +20,6 @@ constexpr quint16 cursorType = 2;
 // The sizes of the bitmap headers that icons use (BITMAPINFOHEADER, and its fourth and fifth
 // versions).
 constexpr quint32 bitmapHeaderSizes[] = {40, 108, 124};
-const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
 
 // A directory's side: one byte, 0 standing for 256.
 int directorySide(const QByteArray &bytes, qsizetype at)
@@ -45,7 +46,7 @@ std::optional<IconEntry> IconEntry::read(const QByteArray &bytes)
         return std::nullopt;
     IconEntry found;
     const QByteArray picture = bytes.mid(offset, length);
-    if (picture.startsWith(pngSignature)) {
+    if (PngReader::handles(picture)) {
         found.png = picture;
         return found;
     }

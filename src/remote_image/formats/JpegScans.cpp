@@ -1,5 +1,7 @@
 #include "remote_image/formats/JpegScans.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -33,11 +35,6 @@ bool isFrame(uchar marker)
 {
     return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8
            && marker != 0xcc;
-}
-
-quint16 bigEndian16(const uchar *at)
-{
-    return quint16(at[0] << 8 | at[1]);
 }
 
 } // namespace
@@ -75,7 +72,7 @@ std::optional<JpegScans> JpegScans::read(const QByteArray &bytes)
         }
         if (at + 2 > size)
             break;
-        const qsizetype length = bigEndian16(data + at);
+        const qsizetype length = qFromBigEndian<quint16>(data + at);
         if (length < 2 || at + length > size)
             return std::nullopt;
         if (isFrame(marker)) {
@@ -84,7 +81,8 @@ std::optional<JpegScans> JpegScans::read(const QByteArray &bytes)
                        == std::end(decodedFrames))
                 return std::nullopt;
             framed = true;
-            found.frameSize = QSize(bigEndian16(data + at + 5), bigEndian16(data + at + 3));
+            found.frameSize = QSize(qFromBigEndian<quint16>(data + at + 5),
+                                    qFromBigEndian<quint16>(data + at + 3));
         }
         at += length;
         if (marker != startOfScan)

@@ -4,11 +4,11 @@
 #include <QList>
 #include <QtEndian>
 
+#include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 namespace tolvaran::markdown {
 
@@ -16,7 +16,6 @@ namespace {
 
 constexpr qsizetype signatureBytes = 8;
 constexpr qsizetype chunkOverhead = 12; // its length, type and checksum
-constexpr qsizetype headerDataBytes = 13;
 constexpr qsizetype pieceBytes = 64 * 1024;
 
 enum class Inflated { withinLimit, pastLimit, damaged, stopped };
@@ -122,12 +121,12 @@ std::optional<qsizetype> compressedTextStart(QByteArrayView type, QByteArrayView
     return translatedEnd + 1;
 }
 
-} // namespace
-
-std::optional<qint64> PngDataBounds::rowBytes(QSize size, int colourType, int bitDepth,
-                                              bool interlaced)
+// The bytes a picture's rows inflate to: each row's filter byte and its packed pixels, an
+// interlaced picture's row by row through each of its seven passes. None where the header
+// names no colour type and depth that PNG has. Within the pixel limit, far from overflowing.
+std::optional<qint64> rowBytes(QSize size, int colourType, int bitDepth, bool interlaced)
 {
-    if (!isDepthOf(colourType, bitDepth) || size.isEmpty())
+    if (!isDepthOf(colourType, bitDepth))
         return std::nullopt;
     const qint64 bitsPerPixel = qint64(channels(colourType)) * bitDepth;
     const auto rowsOf = [bitsPerPixel](qint64 width, qint64 height) {
@@ -135,38 +134,24 @@ std::optional<qint64> PngDataBounds::rowBytes(QSize size, int colourType, int bi
     };
     if (!interlaced)
         return rowsOf(size.width(), size.height());
-    // Adam7's passes: where each starts and how far apart its pixels are, across and down.
-    constexpr int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                  {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     qint64 total = 0;
-    for (const auto &[left, top, across, down] : passes) {
-        const qint64 width = size.width() > left ? (size.width() - left + across - 1) / across
-                                                 : 0;
-        const qint64 height = size.height() > top ? (size.height() - top + down - 1) / down
-                                                  : 0;
-        total += rowsOf(width, height);
-    }
+    for (int pass = 0; pass < 7; ++pass)
+        total += rowsOf(PNG_PASS_COLS(qint64(size.width()), pass),
+                        PNG_PASS_ROWS(qint64(size.height()), pass));
     return total;
 }
 
-std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, qint64 &textSpent,
+} // namespace
+
+std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, QSize declared,
+                                                     qint64 &textSpent,
                                                      const std::stop_token &stop)
 {
     const QByteArrayView file(png);
-    if (file.size() < signatureBytes + chunkOverhead + headerDataBytes
-        || file.first(signatureBytes) != QByteArrayView("\x89PNG\r\n\x1a\n", 8)
-        || file.sliced(signatureBytes + 4, 4) != "IHDR"
-        || qFromBigEndian<quint32>(file.data() + signatureBytes) != headerDataBytes)
-        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
+    // The header's data, after the width and height that `declared` gives.
     const char *header = file.data() + signatureBytes + 8;
-    const quint32 width = qFromBigEndian<quint32>(header);
-    const quint32 height = qFromBigEndian<quint32>(header + 4);
-    if (width > quint32(std::numeric_limits<int>::max())
-        || height > quint32(std::numeric_limits<int>::max()))
-        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     const std::optional<qint64> rows =
-        rowBytes(QSize(int(width), int(height)), uchar(header[9]), uchar(header[8]),
-                 header[12] != 0);
+        rowBytes(declared, uchar(header[9]), uchar(header[8]), header[12] != 0);
     if (!rows)
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 

@@ -29,18 +29,13 @@ public:
     // row, some with an empty block after it.
     static constexpr qint64 slackBytes = 4096;
 
-    // The bytes a picture's rows inflate to: each row's filter byte and its packed pixels, an
-    // interlaced picture's row by row through each of its seven passes. None where the header
-    // names no colour type and depth that PNG has.
-    static std::optional<qint64> rowBytes(QSize size, int colourType, int bitDepth,
-                                          bool interlaced);
-
     // None where the file is within its bounds, `textSpent` being what the text of the
     // document's pictures checked before took of textBudget (and is added to); otherwise
-    // imageTooComplex, cannotDecodeContentData where the file is no PNG or its header is
-    // damaged, or abandoned once `stop` is requested.
-    static std::optional<RemoteImageError> check(const QByteArray &png, qint64 &textSpent,
-                                                 const std::stop_token &stop);
+    // imageTooComplex, cannotDecodeContentData where its header names no colour type and
+    // depth that PNG has, or abandoned once `stop` is requested. `png` is a file whose header
+    // PngReader::declaredSize read as `declared`, within the pixel limit.
+    static std::optional<RemoteImageError> check(const QByteArray &png, QSize declared,
+                                                 qint64 &textSpent, const std::stop_token &stop);
 };
 
 } // namespace tolvaran::markdown

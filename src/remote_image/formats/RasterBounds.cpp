@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace tolvaran::markdown {
 
 namespace {
@@ -46,7 +48,7 @@ RasterBounds::check(const QByteArray &bytes, const QByteArray &readerName, Image
     case ImageFormat::anymap:
     case ImageFormat::xbm:
     case ImageFormat::xpm:
-        return checkDeclared(bytes, readerName, format);
+        return checkDeclared(bytes, readerName);
     case ImageFormat::svg:
         break;
     }
@@ -54,11 +56,11 @@ RasterBounds::check(const QByteArray &bytes, const QByteArray &readerName, Image
     return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 }
 
-std::optional<RemoteImageError> RasterBounds::spendPixels(QSize size)
+std::optional<RemoteImageError> RasterBounds::spendPixels(QSize size, qint64 worked)
 {
     if (!size.isValid() || size.isEmpty())
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
-    m_pixels += pixelsOf(size);
+    m_pixels += std::max(pixelsOf(size), worked);
     if (m_pixels > m_limits.maximumPixels)
         return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
     return std::nullopt;
@@ -70,12 +72,11 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkPng(const QByteArr
     const QSize declared = PngReader::declaredSize(bytes);
     if (const auto error = spendPixels(declared))
         return *error;
-    if (m_reader == PictureReader::qts) {
-        if (const auto error = PngDataBounds::check(bytes, m_textBytes, m_stop))
-            return *error;
-        return RasterPlan{ImageFormat::png, "png", bytes, declared, pixelsOf(declared)};
-    }
-    return RasterPlan{ImageFormat::png, {}, bytes, declared, pixelsOf(declared)};
+    if (m_reader == PictureReader::ours)
+        return RasterPlan{{}, bytes, pixelsOf(declared)};
+    if (const auto error = PngDataBounds::check(bytes, declared, m_textBytes, m_stop))
+        return *error;
+    return RasterPlan{"png", bytes, pixelsOf(declared)};
 }
 
 std::variant<RasterPlan, RemoteImageError> RasterBounds::checkJpeg(const QByteArray &bytes)
@@ -91,8 +92,7 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkJpeg(const QByteAr
     if (m_scanPixels > m_limits.scanBudget)
         return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
     const qint64 scans = std::max(jpeg->scans, JpegScans::typicalProgressiveScans);
-    return RasterPlan{ImageFormat::jpeg, "jpeg", bytes, jpeg->frameSize,
-                      pixels * scans / JpegScans::typicalProgressiveScans};
+    return RasterPlan{"jpeg", bytes, pixels * scans / JpegScans::typicalProgressiveScans};
 }
 
 std::variant<RasterPlan, RemoteImageError> RasterBounds::checkGif(const QByteArray &bytes)
@@ -101,13 +101,13 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkGif(const QByteArr
     if (const auto *error = std::get_if<RemoteImageError>(&read))
         return *error;
     const GifFrame &frame = std::get<GifFrame>(read);
-    // Qt's reader draws the frame on a picture of the screen's size, or of the frame's where
-    // the screen has none; its work is that of the larger.
-    const QSize declared = frame.screenSize.isEmpty() ? frame.frameSize : frame.screenSize;
-    if (const auto error = spendPixels(declared))
+    // Qt's reader sets aside the picture it draws on, and goes over the frame's pixels also
+    // where the frame is larger: a few kilobytes of codes fill a frame of 4096 x 4096 on a
+    // screen of one pixel.
+    const qint64 cost = std::max(pixelsOf(frame.canvasSize), pixelsOf(frame.frameSize));
+    if (const auto error = spendPixels(frame.canvasSize, cost))
         return *error;
-    const qint64 cost = std::max(pixelsOf(declared), pixelsOf(frame.frameSize));
-    return RasterPlan{ImageFormat::gif, "gif", bytes, declared, cost};
+    return RasterPlan{"gif", bytes, cost};
 }
 
 std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteArray &bytes,
@@ -118,24 +118,24 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteAr
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     if (entry->isPng()) {
         auto plan = checkPng(entry->png);
-        if (auto *png = std::get_if<RasterPlan>(&plan)) {
-            png->format = ImageFormat::icon;
-            // Inside an SVG, Qt's icon reader reads the whole icon file.
-            if (m_reader == PictureReader::qts) {
-                png->readerName = readerName;
-                png->bytes = bytes;
-            }
+        // Inside an SVG, Qt's icon reader reads the whole icon file.
+        auto *png = std::get_if<RasterPlan>(&plan);
+        if (png && m_reader == PictureReader::qts) {
+            png->readerName = readerName;
+            png->bytes = bytes;
         }
         return plan;
     }
     if (pixelsOf(entry->bitmapSize) > m_limits.maximumPixels)
         return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
-    return checkDeclared(bytes, readerName, ImageFormat::icon);
+    // Qt's reader makes the bitmap at the directory's size, taking a side from the bitmap's
+    // header only where the directory gives it as 0 (256) and drawing none over 256 pixels a
+    // side: never more than the size it declares, however large the header.
+    return checkDeclared(bytes, readerName);
 }
 
 std::variant<RasterPlan, RemoteImageError>
-RasterBounds::checkDeclared(const QByteArray &bytes, const QByteArray &readerName,
-                            ImageFormat format)
+RasterBounds::checkDeclared(const QByteArray &bytes, const QByteArray &readerName)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -145,7 +145,7 @@ RasterBounds::checkDeclared(const QByteArray &bytes, const QByteArray &readerNam
     const QSize declared = reader.size();
     if (const auto error = spendPixels(declared))
         return *error;
-    return RasterPlan{format, readerName, bytes, declared, pixelsOf(declared)};
+    return RasterPlan{readerName, bytes, pixelsOf(declared)};
 }
 
 } // namespace tolvaran::markdown

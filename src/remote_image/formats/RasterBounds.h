@@ -21,20 +21,20 @@ enum class PictureReader { ours, qts };
 // How a raster picture is decoded, and what decoding it is expected to cost.
 struct RasterPlan
 {
-    ImageFormat format = ImageFormat::png;
     // The reader of Qt's that decodes `bytes`; empty where PngReader reads them.
     QByteArray readerName;
     // The file, or the PNG file an icon holds.
     QByteArray bytes;
-    QSize declaredSize;
-    // In pixels; a JPEG of more scans than a sound progressive file counts them too.
+    // In pixels, those set aside or gone over, whichever are more; a JPEG of more scans than
+    // a sound progressive file counts them too.
     qint64 estimatedCost = 0;
 };
 
 // Checks, before any pixel is decoded, that a raster picture decodes within a bound set by
 // the size it declares, the pictures of one file (an SVG's embedded pictures) within the
-// limits together: their pixels within maximumPixels, their JPEG scans times their pixels
-// within scanBudget, the compressed text of their PNG files within PngDataBounds::textBudget.
+// limits together: the pixels their readers set aside or go over, whichever are more, within
+// maximumPixels, their JPEG scans times their pixels within scanBudget, the compressed text of
+// their PNG files within PngDataBounds::textBudget.
 // What each format costs and how it is bounded is told by the type that reads it (JpegScans,
 // GifFrame, IconEntry, PngDataBounds); the others (BMP, PBM, PGM, PPM, XBM and XPM) cost what
 // their declared pixels do.
@@ -52,15 +52,15 @@ public:
                                                      ImageFormat format);
 
 private:
-    std::optional<RemoteImageError> spendPixels(QSize size);
+    // Charges the pixels of `size`, or `worked` where the reader goes over more.
+    std::optional<RemoteImageError> spendPixels(QSize size, qint64 worked = 0);
     std::variant<RasterPlan, RemoteImageError> checkPng(const QByteArray &bytes);
     std::variant<RasterPlan, RemoteImageError> checkJpeg(const QByteArray &bytes);
     std::variant<RasterPlan, RemoteImageError> checkGif(const QByteArray &bytes);
     std::variant<RasterPlan, RemoteImageError> checkIcon(const QByteArray &bytes,
                                                          const QByteArray &readerName);
     std::variant<RasterPlan, RemoteImageError> checkDeclared(const QByteArray &bytes,
-                                                             const QByteArray &readerName,
-                                                             ImageFormat format);
+                                                             const QByteArray &readerName);
 
     const RemoteImageDecodeLimits m_limits;
     const PictureReader m_reader;

@@ -82,40 +82,33 @@ QSizeF sizeDeclaredBy(const QXmlStreamAttributes &attributes)
     return {};
 }
 
-// The bytes that Qt's renderer decodes for an image element's address (trimmed): what
-// follows the last "base64," of an address that begins with "data", base64-decoded whatever
-// the address's header says (no percent escapes undone, characters outside base64 passed
-// over). None for any other address, which Qt's renderer reads as the name of a file, "DATA:"
-// and data addresses that are not base64 among them.
-std::optional<QByteArray> embeddedBytes(QStringView address)
-{
-    if (!address.startsWith(u"data"))
-        return std::nullopt;
-    const qsizetype payload = address.lastIndexOf(u"base64,");
-    if (payload < 0)
-        return std::nullopt;
-    return QByteArray::fromBase64(address.mid(payload + 7).toLatin1());
-}
-
 // Checks the picture that an image element names, with the other pictures of its document.
+// Qt's renderer reads an address (trimmed) that does not begin with "data" as the name of a
+// file, "DATA:" among them. Of one that does, it decodes what follows the last "base64,",
+// base64-decoded whatever the address's header says (no percent escapes undone, characters
+// outside base64 passed over), and leaves out an address without one, decoding nothing of it
+// (plain text and percent escapes, as SVG pictures are often embedded).
 std::optional<RemoteImageError> checkImageReference(QStringView href, RasterBounds &pictures)
 {
     href = href.trimmed();
     if (href.isEmpty())
         return std::nullopt;
-    const std::optional<QByteArray> bytes = embeddedBytes(href);
-    if (!bytes)
+    if (!href.startsWith(u"data"))
         return RemoteImageError{RemoteImageErrorKind::urlRefused, {}};
-    const QByteArray readerName = ImageFormats::qtReaderFor(*bytes);
+    const qsizetype payload = href.lastIndexOf(u"base64,");
+    if (payload < 0)
+        return std::nullopt;
+    const QByteArray bytes = QByteArray::fromBase64(href.mid(payload + 7).toLatin1());
+    const QByteArray readerName = ImageFormats::qtReaderFor(bytes);
     // What no reader takes, Qt's renderer leaves out as well.
     if (readerName.isEmpty())
         return std::nullopt;
     const std::optional<ImageFormat> format = ImageFormats::decodedBy(readerName);
     if (!format)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    if (*format == ImageFormat::svg || isGzip(*bytes))
+    if (*format == ImageFormat::svg || isGzip(bytes))
         return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
-    auto checked = pictures.check(*bytes, readerName, *format);
+    auto checked = pictures.check(bytes, readerName, *format);
     if (const auto *error = std::get_if<RemoteImageError>(&checked))
         return *error;
     return std::nullopt;

@@ -17,9 +17,10 @@ namespace tolvaran::markdown {
 //   without end on a pipe;
 // - draw an SVG embedded as a picture on its own, outside any budget.
 // So a compressed file is inflated here up to maximumTextBytes, and an image element may only
-// hold a raster picture in a data address, of a format decoded here, each checked as Qt's
-// own readers would decode it and all within the limits together (RasterBounds): Qt's PNG
-// reader, for one, would inflate a PNG's data past its last row. What it finds is
+// name a data address, and the picture Qt's renderer decodes from one may only be a raster
+// picture of a format decoded here, each checked as Qt's own readers would decode it and all
+// within the limits together (RasterBounds): Qt's PNG reader, for one, would inflate a PNG's
+// data past its last row. What it finds is
 // also what reading the document costs before anything is drawn (its elements and text), and
 // what the loader needs to tell a costly drawing from a cheap one (the size it declares).
 struct SvgSource final

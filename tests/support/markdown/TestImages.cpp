@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <limits>
 #include <span>
 
 namespace tolvaran::fixtures {
@@ -449,7 +450,9 @@ namespace {
 
 QByteArray littleEndian16(int value)
 {
-    return QByteArray(1, char(value & 0xff)) + char(value >> 8 & 0xff);
+    QByteArray bytes(2, '\0');
+    qToLittleEndian(quint16(value), bytes.data());
+    return bytes;
 }
 
 // Codes packed as GIF packs them, each `width` bits, the first in the lowest bits, then cut
@@ -487,19 +490,44 @@ private:
     int m_count = 0;
 };
 
-// A GIF file of `size` in four colours (codes of 3 bits to begin with) around `codes`.
-QByteArray gifFile(QSize size, GifCodes &codes)
+// A GIF file of a logical screen of `screen` in four colours (codes of 3 bits to begin with),
+// whose one frame is `frame`, around `codes`.
+QByteArray gifFile(QSize screen, QRect frame, GifCodes &codes)
 {
-    QByteArray gif = "GIF89a" + littleEndian16(size.width()) + littleEndian16(size.height());
+    QByteArray gif = "GIF89a" + littleEndian16(screen.width()) + littleEndian16(screen.height());
     gif += QByteArray("\x81\x00\x00", 3); // a global table of four colours
     gif += QByteArray("\x00\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00\xff", 12);
-    gif += ',' + littleEndian16(0) + littleEndian16(0) + littleEndian16(size.width())
-           + littleEndian16(size.height()) + '\0';
+    gif += ',' + littleEndian16(frame.x()) + littleEndian16(frame.y())
+           + littleEndian16(frame.width()) + littleEndian16(frame.height()) + '\0';
     return gif + '\x02' + codes.subBlocks() + ';';
 }
 
 constexpr int gifClear = 4;
 constexpr int gifEnd = 5;
+constexpr int gifLargestCode = 4095;
+
+// Codes that each name the longest string there is so far (strings of one pixel more each,
+// until the table is full, then the longest of them again and again), until they take
+// `bytes` or have written `pixels`, and the end code.
+GifCodes longestStrings(qsizetype bytes, qint64 pixels)
+{
+    GifCodes codes;
+    codes.add(gifClear, 3);
+    codes.add(0, 3);
+    qint64 written = 1;
+    int width = 3;
+    int next = gifEnd + 1;
+    // Each code names the string about to be added: the one before and one pixel more.
+    while (codes.size() < bytes - 64 && written < pixels) {
+        const int code = std::min(next, gifLargestCode);
+        codes.add(code, width);
+        written += code - gifClear;
+        if (next <= gifLargestCode && ++next == (1 << width) && width < 12)
+            ++width;
+    }
+    codes.add(gifEnd, width);
+    return codes;
+}
 
 } // namespace
 
@@ -521,25 +549,20 @@ QByteArray gifImage(QSize size)
         }
     }
     codes.add(gifEnd, 3);
-    return gifFile(size, codes);
+    return gifFile(size, QRect({}, size), codes);
 }
 
 QByteArray gifOfLongestStrings(qsizetype bytes)
 {
-    GifCodes codes;
-    codes.add(gifClear, 3);
-    codes.add(0, 3);
-    int width = 3;
-    int next = gifEnd + 1;
-    // Each code names the string about to be added: the one before and one pixel more.
-    while (codes.size() < bytes - 64) {
-        const int code = std::min(next, 4095);
-        codes.add(code, width);
-        if (next < 4096 && ++next == (1 << width) && width < 12)
-            ++width;
-    }
-    codes.add(gifEnd, width);
-    return gifFile({1, 1}, codes);
+    GifCodes codes = longestStrings(bytes, std::numeric_limits<qint64>::max());
+    return gifFile({1, 1}, {0, 0, 1, 1}, codes);
+}
+
+QByteArray gifOfFrame(QSize screen, QRect frame)
+{
+    GifCodes codes = longestStrings(std::numeric_limits<qsizetype>::max(),
+                                    qint64(frame.width()) * frame.height());
+    return gifFile(screen, frame, codes);
 }
 
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor)

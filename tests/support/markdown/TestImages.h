@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -108,6 +109,9 @@ QByteArray gifImage(QSize size);
 // there is so far: strings of one pixel more each, until the table is full, then the longest
 // of them again and again.
 QByteArray gifOfLongestStrings(qsizetype bytes);
+// A GIF of a logical screen of `screen` whose one frame is `frame`, its codes as above until
+// they have written the frame's pixels: a frame of 4096 x 4096 takes 9 KB.
+QByteArray gifOfFrame(QSize screen, QRect frame);
 
 // An icon file (ICO, or CUR where `cursor`) whose only picture is `picture`: a PNG file, or a
 // bitmap as an icon holds it (an ICO file that Qt writes holds one).
