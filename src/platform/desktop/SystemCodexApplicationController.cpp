@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QProcess>
 
+#include <chrono>
 #include <csignal>
 #include <optional>
 #include <thread>
@@ -23,6 +24,12 @@ namespace tolvaran {
 namespace {
 
 const QString kProc = QStringLiteral("/proc/");
+
+// How often, and how far apart, the scan reads the command line of a process that it met
+// between exec and its arguments (which read empty meanwhile). On a loaded machine the kernel
+// may take a few time slices to finish the exec.
+constexpr int kArgumentReads = 50;
+constexpr std::chrono::milliseconds kArgumentRereadInterval{10};
 
 // What /proc/<pid>/stat says of a process that is needed here.
 struct ProcessStatus
@@ -96,13 +103,12 @@ bool isGone(char state)
 // started, is read again until its arguments are there, rather than recorded as having none.
 QStringList argumentsOf(qint64 processId)
 {
-    using Controller = SystemCodexApplicationController;
     std::optional<QByteArray> text = commandLineOf(processId);
-    for (int reads = 1; text && text->isEmpty() && reads < Controller::kArgumentReads; ++reads) {
+    for (int reads = 1; text && text->isEmpty() && reads < kArgumentReads; ++reads) {
         const std::optional<ProcessStatus> status = readStatus(processId);
         if (!status || isGone(status->state))
             return {};
-        std::this_thread::sleep_for(Controller::kArgumentRereadInterval);
+        std::this_thread::sleep_for(kArgumentRereadInterval);
         text = commandLineOf(processId);
     }
     if (!text || text->isEmpty()) {
@@ -173,17 +179,20 @@ QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstanc
         instance.processId = processId;
         instance.startTime = status->startTime;
         instance.executablePath = executable;
-        instance.arguments = argumentsOf(processId);
-        instance.workingDirectory = readLink(kProc + entry + QStringLiteral("/cwd"));
         parentOf.insert(processId, status->parentId);
         matches << instance;
     }
     // Helpers (renderers, GPU and utility processes) run the same executable below the
-    // application's top process and quit with it.
+    // application's top process and quit with it. Only the instances kept are read further:
+    // the arguments of one just started may take a while to read.
     QList<CodexApplicationInstance> instances;
-    for (const CodexApplicationInstance &instance : matches) {
-        if (!parentOf.contains(parentOf.value(instance.processId)))
-            instances << instance;
+    for (CodexApplicationInstance &instance : matches) {
+        if (parentOf.contains(parentOf.value(instance.processId)))
+            continue;
+        instance.arguments = argumentsOf(instance.processId);
+        instance.workingDirectory =
+            readLink(kProc + QString::number(instance.processId) + QStringLiteral("/cwd"));
+        instances << instance;
     }
     return instances;
 }

@@ -19,12 +19,6 @@ public:
     // one: it may be doing work of its own and is never asked to quit.
     static const QStringList kExecutableNames;
 
-    // How often, and how far apart, the scan reads the command line of a process that it met
-    // between exec and its arguments (which read empty meanwhile). On a loaded machine the
-    // kernel may take a few time slices to finish the exec.
-    static constexpr int kArgumentReads = 50;
-    static constexpr std::chrono::milliseconds kArgumentRereadInterval{10};
-
     // How long quitAll() waits: up to `pollLimit` waits of `pollInterval` for every instance
     // to be gone, then `settleTime` so that a quit application has let go of its files.
     struct QuitTiming

@@ -29,6 +29,11 @@ const QString messageScrollName = QStringLiteral("messageScroll");
 // window moved or maximised by a program included.
 constexpr std::chrono::milliseconds openingSettleTime{250};
 
+// How long a dialog may take to open. Where no window manager frames it (none runs, one that
+// does not reparent, an undecorated dialog), its frame never becomes known; it has opened once
+// this has passed, and from then on stays where it is moved.
+constexpr std::chrono::milliseconds openingTimeLimit{2000};
+
 // Where `frame` goes to lie inside `available`: where it is, where it does; else moved in as
 // little as it takes, its top left kept on screen where it is the larger.
 QPoint placedInside(const QRect &frame, const QRect &available)
@@ -110,6 +115,9 @@ DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
     m_settling.setSingleShot(true);
     m_settling.setInterval(openingSettleTime);
     connect(&m_settling, &QTimer::timeout, this, &DialogFit::fitLater);
+    m_openingLimit.setSingleShot(true);
+    m_openingLimit.setInterval(openingTimeLimit);
+    connect(&m_openingLimit, &QTimer::timeout, this, &DialogFit::fitLater);
     // The text size sets a design's size, and a layout's.
     FontScale::follow(this, [this] { fitLater(); });
     fit();
@@ -135,7 +143,7 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_dialog) {
         // The window's frame as it stands: X11 reports a move or a maximise of the window a
         // moment after it was asked for, which may be after the dialog began to open.
-        if (m_isOpening && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
             m_settling.start();
             fitLater();
         }
@@ -145,16 +153,14 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Show:
         m_isOpening = true;
         m_settling.start();
+        m_openingLimit.start();
         m_chosenArea.reset();
         // Placed by us alone: Qt's own centring reads the window's screen as Qt last heard of
         // it, and its guess of the frame.
         m_dialog->setAttribute(Qt::WA_Moved);
-        if (QWidget *owner = ownerWindow(); owner && owner != m_watchedOwner) {
-            if (m_watchedOwner)
-                m_watchedOwner->removeEventFilter(this);
-            m_watchedOwner = owner;
-            owner->installEventFilter(this);
-        }
+        m_watchedOwner = ownerWindow();
+        if (m_watchedOwner)
+            m_watchedOwner->installEventFilter(this);
         if (QWindow *window = m_dialog->windowHandle(); window && !m_followsWindow) {
             m_followsWindow = true;
             connect(window, &QWindow::screenChanged, this, &DialogFit::fitLater);
@@ -163,6 +169,10 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
         // which sizes itself as it shows, sized) once it shows.
         fit();
         fitLater();
+        break;
+    case QEvent::Hide:
+        // Shown again, it opens anew.
+        endOpening();
         break;
     // The window manager's frame is known once it has framed the window, which moves or
     // resizes it. While the dialog opens, X11 also reports sizes and places it had a moment
@@ -220,13 +230,17 @@ void DialogFit::fitLater()
         this,
         [this] {
             m_isFitPending = false;
+            // Out of time to open, it is fitted where it stands: where its frame never becomes
+            // known, every move would otherwise put it back over its window.
+            if (m_isOpening && !m_openingLimit.isActive())
+                endOpening();
             fit();
             // Shown, sized by itself, framed, drawn and at rest with its window: it has opened
             // where it stays.
             const QWindow *window = m_dialog->windowHandle();
             if (m_isOpening && m_dialog->isVisible() && isFrameKnown() && window->isExposed()
                 && !m_settling.isActive())
-                m_isOpening = false;
+                endOpening();
         },
         Qt::QueuedConnection);
 }
@@ -266,6 +280,17 @@ void DialogFit::fit()
     const QPoint knownFrameOffset = m_dialog->geometry().topLeft() - m_dialog->pos();
     if (clientPlace != m_dialog->geometry().topLeft())
         m_dialog->move(clientPlace - knownFrameOffset);
+}
+
+void DialogFit::endOpening()
+{
+    m_isOpening = false;
+    m_settling.stop();
+    m_openingLimit.stop();
+    // Its window's frame matters only while it opens.
+    if (m_watchedOwner)
+        m_watchedOwner->removeEventFilter(this);
+    m_watchedOwner = nullptr;
 }
 
 void DialogFit::growToItsText(const QSize &room)

@@ -27,11 +27,12 @@ namespace tolvaran {
 // frame (over the free area where it belongs to no window), moved in only as far as its frame
 // must to lie inside that screen's free area. It is placed as it shows and again until its own
 // size and its frame are known, it is drawn and its frame and its window's have rested a
-// moment: a message box sizes itself as it shows, the window manager frames a dialog only
-// after that, and a window moved or maximised a moment before may report its new frame only
-// then. Qt's own centring is not used. The screens are told by where the frames lie, not by
-// the screen the window system last reported for the dialog, which may be one the dialog has
-// already left. A dialog whose text wraps opens as tall as that text asks at its width.
+// moment, or for two seconds at most (where no window manager frames it): a message box sizes
+// itself as it shows, the window manager frames a dialog only after that, and a window moved or
+// maximised a moment before may report its new frame only then. Qt's own centring is not
+// used. The screens are told by where the frames lie, not by the screen the window system last
+// reported for the dialog, which may be one the dialog has already left. A dialog whose text
+// wraps opens as tall as that text asks at its width.
 //
 // A dialog is fitted as it shows, and again once its frame is known or changes, when the text
 // size or its content's size changes, and when it moves to another screen or the free area of
@@ -68,6 +69,8 @@ private:
     void watchScreen(QScreen *screen);
     void fitLater();
     void fit();
+    // The dialog stays where it is from now on, moved only to stay on its screen.
+    void endOpening();
     // Makes a dialog whose text wraps as tall as that text asks at its width, within `room`.
     void growToItsText(const QSize &room);
     void fitMessageBox(QMessageBox *box, const QSize &room);
@@ -87,11 +90,15 @@ private:
     QMargins m_fittedFrame;
     bool m_isFitPending = false;
     // From the dialog's show until a fit has placed it at its own size, in its own frame,
-    // drawn, once its frame and its window's have rested.
+    // drawn, once its frame and its window's have rested, or until its time to open has run
+    // out; never while it is hidden.
     bool m_isOpening = false;
     bool m_followsWindow = false;
     // Runs while the frames of the dialog or its window changed of late, as it opens.
     QTimer m_settling;
+    // Runs from the dialog's show for as long as it may take to open.
+    QTimer m_openingLimit;
+    // The window whose frame the dialog follows while it opens.
     QPointer<QWidget> m_watchedOwner;
     QPointer<QScreen> m_watchedScreen;
     QMetaObject::Connection m_screenConnection;

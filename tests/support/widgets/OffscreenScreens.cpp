@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,6 +27,11 @@ namespace {
 // Each child runs a whole test of its own (a world, a window, many dialogs) on a loaded
 // machine: generous, and below CTest's limit for the test that started them.
 constexpr int childDeadlineMilliseconds = 240'000;
+
+// Set in the children's environment: a child that still sees too few screens (its
+// configuration not taken) fails rather than starting children of its own, each of which
+// would do the same.
+constexpr char childMark[] = "TOLVARAN_TEST_ON_CONFIGURED_SCREENS";
 
 // Writes the offscreen platform's configuration of `screens` to `path`.
 void writeConfiguration(const QString &path, const QList<QRect> &screens)
@@ -60,6 +66,12 @@ bool ranAndPassed(const QProcess &child, const QString &report)
 QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements)
 {
     const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (qEnvironmentVariableIsSet(childMark)) {
+        ADD_FAILURE() << "started on the screens of " << qgetenv("QT_QPA_PLATFORM").toStdString()
+                      << ", this program has " << QGuiApplication::screens().size()
+                      << " screens: the offscreen platform did not take that configuration";
+        return QList<bool>(arrangements.size(), false);
+    }
     const QString filter = QStringLiteral("--gtest_filter=%1.%2")
                                .arg(QLatin1String(test->test_suite_name()),
                                     QLatin1String(test->name()));
@@ -73,6 +85,7 @@ QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements)
         writeConfiguration(screens, arrangements.at(index));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen:configfile="_s + screens);
+        environment.insert(QLatin1String(childMark), u"1"_s);
         auto &child = children.emplace_back(std::make_unique<QProcess>());
         child->setProcessChannelMode(QProcess::ForwardedChannels);
         child->setProcessEnvironment(environment);

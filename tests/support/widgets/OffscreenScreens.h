@@ -10,7 +10,8 @@ namespace tolvaran::fixtures {
 // own. Runs the test now running again, alone, once for each of `arrangements` (screens side
 // by side in one desktop, the first of each the primary one), in children of this program
 // that run side by side, their output mixed into this program's; answers, for each, whether
-// the test ran there and passed.
+// the test ran there and passed. Called in such a child (whose platform did not give it the
+// screens asked for), it fails the test there and starts nothing.
 QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements);
 
 } // namespace tolvaran::fixtures
