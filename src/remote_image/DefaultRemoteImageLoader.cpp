@@ -315,28 +315,38 @@ void DefaultRemoteImageLoader::heardFrom(QNetworkReply *reply, const QUrl &url, 
     // Checked as the answer's bytes arrive, and by a timer too, since the next of them may be
     // minutes away.
     load->transferDeadline = QDeadlineTimer(m_maximumTransferTime);
+    // The timers go with the reply, which outlives the loader by a turn of the event loop when
+    // the loader goes first: they act only while it is there.
     QTimer::singleShot(m_maximumTransferTime, reply,
-                       [this, reply, url, id] { endOverdue(reply, url, id); });
+                       [self = QPointer(this), reply, url, id] {
+                           if (self)
+                               self->endOverdue(reply, url, id);
+                       });
 }
 
 void DefaultRemoteImageLoader::watchSilence(QNetworkReply *reply, const QUrl &url, quint64 id,
                                             std::chrono::milliseconds after)
 {
-    QTimer::singleShot(after, reply, [this, reply, url, id] {
-        const auto load = m_ongoing.constFind(url);
-        if (load == m_ongoing.cend() || load->id != id || load->reply != reply
-            || load->abandoned)
-            return;
-        auto silence = std::chrono::milliseconds(load->heard.elapsed());
-        if (const auto host = m_hostsHeard.constFind(load->host);
-            !load->sent && host != m_hostsHeard.cend())
-            silence = std::min(silence, std::chrono::milliseconds(host->elapsed()));
-        if (silence < m_maximumSilence)
-            watchSilence(reply, url, id, m_maximumSilence - silence);
-        else
-            abandon(url, id, RemoteImageErrorKind::transferFailed,
-                    QStringLiteral("The transfer was silent for too long"));
+    QTimer::singleShot(after, reply, [self = QPointer(this), reply, url, id] {
+        if (self)
+            self->endSilent(reply, url, id);
     });
+}
+
+void DefaultRemoteImageLoader::endSilent(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    const auto load = m_ongoing.constFind(url);
+    if (load == m_ongoing.cend() || load->id != id || load->reply != reply || load->abandoned)
+        return;
+    auto silence = std::chrono::milliseconds(load->heard.elapsed());
+    if (const auto host = m_hostsHeard.constFind(load->host);
+        !load->sent && host != m_hostsHeard.cend())
+        silence = std::min(silence, std::chrono::milliseconds(host->elapsed()));
+    if (silence < m_maximumSilence)
+        watchSilence(reply, url, id, m_maximumSilence - silence);
+    else
+        abandon(url, id, RemoteImageErrorKind::transferFailed,
+                QStringLiteral("The transfer was silent for too long"));
 }
 
 void DefaultRemoteImageLoader::endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id)

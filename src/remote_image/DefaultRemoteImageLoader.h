@@ -193,6 +193,10 @@ private:
     // ends.
     void watchSilence(QNetworkReply *reply, const QUrl &url, quint64 id,
                       std::chrono::milliseconds after);
+    // Ends the load as failed if `reply` is still its transfer and it (or, while the request
+    // waits for a connection, its whole host) has been silent for maximumSilence; else checks
+    // again when it would have been.
+    void endSilent(QNetworkReply *reply, const QUrl &url, quint64 id);
     // Ends the load as failed if `reply` is still its transfer: it has taken too long.
     void endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id);
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
