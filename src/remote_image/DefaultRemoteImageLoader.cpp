@@ -14,6 +14,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace tolvaran::markdown {
@@ -74,6 +75,14 @@ bool isDamage(RemoteImageErrorKind kind)
     }
 }
 
+// The host of `url` as Qt groups the connections it keeps: by scheme, name and port.
+QString connectionHost(const QUrl &url)
+{
+    const int defaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
+    return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':')
+           + QString::number(url.port(defaultPort));
+}
+
 std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
 {
     QFile file(path);
@@ -123,7 +132,7 @@ DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
     if (loader)
         return loader;
     QNetworkAccessManager *session =
-        imageLoadingSession(sharedDiskCacheBytes, sharedRequestTimeout);
+        imageLoadingSession(sharedDiskCacheBytes);
     auto *made = new DefaultRemoteImageLoader(DefaultRemoteImageCache::shared(), session,
                                               QCoreApplication::instance());
     session->setParent(made);
@@ -214,19 +223,37 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     load.answered = false;
     load.replyFailed = false;
     load.received.clear();
-    // The disk cache answers by itself. A network transfer is checked as its bytes arrive, and
-    // by a timer too, since the next of them may be minutes away.
+    load.sent = false;
+    load.heard.start();
     load.transferDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    // The disk cache answers by itself; a transfer from the network is timed by the loader.
+    // Qt's own transfer timeout runs from this call, also while the request waits in Qt's
+    // queue for one of the six connections Qt keeps to a host: behind slow pictures of the
+    // same host, pictures failed that were never asked. Queuing requests here instead, six a
+    // host, would count on Qt's count of connections, which HTTP/2 and proxies change. So
+    // silence is timed from Qt's signs of the transfer: a connection made for it, its request
+    // sent, each part of the answer. A request still waiting has no connection to fall silent
+    // on and waits while its host is heard of on another; it fails only when the whole host
+    // has been silent as long (not found, not reached, each connection hanging). The total
+    // time counts from when the request is sent (heardFrom).
     if (!fromCache) {
-        load.transferDeadline = QDeadlineTimer(m_maximumTransferTime);
-        QTimer::singleShot(m_maximumTransferTime, reply,
-                           [this, reply, url, id] { endOverdue(reply, url, id); });
+        load.host = connectionHost(load.walk.current());
+        // Hosts silent for longer than a silence may last decide nothing more.
+        m_hostsHeard.removeIf([this](const auto &host) {
+            return host.value().hasExpired(m_maximumSilence.count());
+        });
+        watchSilence(reply, url, id, m_maximumSilence);
+        connect(reply, &QNetworkReply::socketStartedConnecting, this,
+                [this, reply, url, id] { heardFrom(reply, url, id, false); });
+        connect(reply, &QNetworkReply::requestSent, this,
+                [this, reply, url, id] { heardFrom(reply, url, id, true); });
     }
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
     // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
     // The team client and the updater bound their reads the same way; this library depends on
     // no other of ours, so it keeps these few lines of its own.
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, url, id] {
+        heardFrom(reply, url, id, true);
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maximumDownloadBytes)
             abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
@@ -259,6 +286,7 @@ void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageE
 void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl &url,
                                                 quint64 id)
 {
+    heardFrom(reply, url, id, true);
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
@@ -271,6 +299,54 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
     load->received += reply->read(maximumDownloadBytes + 1 - load->received.size());
     if (load->received.size() > maximumDownloadBytes)
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
+}
+
+void DefaultRemoteImageLoader::heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id,
+                                         bool sent)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->reply != reply || load->fromCache)
+        return;
+    load->heard.start();
+    m_hostsHeard[load->host].start();
+    if (!sent || load->sent)
+        return;
+    load->sent = true;
+    // Checked as the answer's bytes arrive, and by a timer too, since the next of them may be
+    // minutes away.
+    load->transferDeadline = QDeadlineTimer(m_maximumTransferTime);
+    // The timers go with the reply, which outlives the loader by a turn of the event loop when
+    // the loader goes first: they act only while it is there.
+    QTimer::singleShot(m_maximumTransferTime, reply,
+                       [self = QPointer(this), reply, url, id] {
+                           if (self)
+                               self->endOverdue(reply, url, id);
+                       });
+}
+
+void DefaultRemoteImageLoader::watchSilence(QNetworkReply *reply, const QUrl &url, quint64 id,
+                                            std::chrono::milliseconds after)
+{
+    QTimer::singleShot(after, reply, [self = QPointer(this), reply, url, id] {
+        if (self)
+            self->endSilent(reply, url, id);
+    });
+}
+
+void DefaultRemoteImageLoader::endSilent(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    const auto load = m_ongoing.constFind(url);
+    if (load == m_ongoing.cend() || load->id != id || load->reply != reply || load->abandoned)
+        return;
+    auto silence = std::chrono::milliseconds(load->heard.elapsed());
+    if (const auto host = m_hostsHeard.constFind(load->host);
+        !load->sent && host != m_hostsHeard.cend())
+        silence = std::min(silence, std::chrono::milliseconds(host->elapsed()));
+    if (silence < m_maximumSilence)
+        watchSilence(reply, url, id, m_maximumSilence - silence);
+    else
+        abandon(url, id, RemoteImageErrorKind::transferFailed,
+                QStringLiteral("The transfer was silent for too long"));
 }
 
 void DefaultRemoteImageLoader::endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id)
@@ -298,8 +374,8 @@ void DefaultRemoteImageLoader::endAfterError(QNetworkReply *reply, const QUrl &u
     load->replyFailed = true;
     // Qt reports a body that fails to inflate (a compressed answer far larger than what was
     // sent, say) with this signal alone and leaves the transfer open until it has been silent
-    // for the session's transfer timeout. Queued, so that an error Qt ends itself (a dropped
-    // connection: finished() is on its way) ends as Qt ends it.
+    // for maximumSilence. Queued, so that an error Qt ends itself (a dropped connection:
+    // finished() is on its way) ends as Qt ends it.
     QMetaObject::invokeMethod(
         reply,
         [reply] {

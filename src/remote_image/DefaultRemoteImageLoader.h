@@ -9,6 +9,7 @@
 #include "work/WorkGroup.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -31,9 +32,9 @@ namespace tolvaran::markdown {
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
 // (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, one that
-// takes longer than maximumTransferTime fails, and an image over the limits of
-// RemoteImageDecodeLimits is refused. Failures are not remembered: a URL whose load failed is
-// loaded afresh when it is asked for again.
+// falls silent for maximumSilence or takes longer than maximumTransferTime once its request
+// is sent fails, and an image over the limits of RemoteImageDecodeLimits is refused. Failures
+// are not remembered: a URL whose load failed is loaded afresh when it is asked for again.
 //
 // Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
 // one at a time on a thread of their own, so that they hold up no other picture, those being
@@ -75,13 +76,15 @@ public:
     static constexpr int maximumRedirects = 10;
     // Images decoded at the same time, besides one costly image.
     static constexpr int decodeThreadCount = 2;
-    // The shared loader's response cache on disk, and how long its requests may go silent.
+    // The shared loader's response cache on disk.
     static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
-    static constexpr std::chrono::milliseconds sharedRequestTimeout{15000};
-    // How long one transfer from the network may take in all. The session's timeout ends only
-    // silence: a server that sends a byte every few seconds would hold its load, and one of
-    // the few connections Qt keeps to its host, for months before the size cap ends it. Ten
-    // minutes bring the largest download allowed over a link of about 224 kbit/s.
+    // How long a transfer from the network may go without a sign of its server; a request
+    // that waits for a connection to its host, how long the host may go without one.
+    static constexpr std::chrono::milliseconds maximumSilence{15000};
+    // How long one transfer from the network may take in all, from when its request is sent.
+    // Silence alone would let a server that sends a byte every few seconds hold its load, and
+    // one of the few connections Qt keeps to its host, for months before the size cap ends
+    // it. Ten minutes bring the largest download allowed over a link of about 224 kbit/s.
     static constexpr std::chrono::minutes maximumTransferTime{10};
 
     // Neither the cache nor the session is owned; both must outlive the loader. Starts nothing.
@@ -157,7 +160,12 @@ private:
         std::optional<QUrl> recordTarget;
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
-        // When the network transfer in flight is given up (maximumTransferTime).
+        // The host of the network transfer in flight, as Qt groups its connections; whether
+        // its request has gone out; since when nothing was heard of it (since it was asked
+        // while it waits); when it is given up (maximumTransferTime, once sent).
+        QString host;
+        bool sent = false;
+        QElapsedTimer heard;
         QDeadlineTimer transferDeadline;
         QByteArray received;
         std::optional<RemoteImageError> abandoned;
@@ -178,6 +186,17 @@ private:
     void forgetStored(const Load &load, bool answerUnusable);
     void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
+    // Notes a sign of the network transfer `reply` of the load: a connection made for it, or
+    // its request sent (`sent`), or some of the answer.
+    void heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id, bool sent);
+    // Checks the load's transfer for silence once `after` has passed, and again until it
+    // ends.
+    void watchSilence(QNetworkReply *reply, const QUrl &url, quint64 id,
+                      std::chrono::milliseconds after);
+    // Ends the load as failed if `reply` is still its transfer and it (or, while the request
+    // waits for a connection, its whole host) has been silent for maximumSilence; else checks
+    // again when it would have been.
+    void endSilent(QNetworkReply *reply, const QUrl &url, quint64 id);
     // Ends the load as failed if `reply` is still its transfer: it has taken too long.
     void endOverdue(QNetworkReply *reply, const QUrl &url, quint64 id);
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
@@ -204,6 +223,10 @@ private:
     QNetworkAccessManager *const m_session;
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
+    // When each host was last heard of, on any of its connections. Kept while it may decide
+    // the silence of a request waiting for one of them.
+    QHash<QString, QElapsedTimer> m_hostsHeard;
+    std::chrono::milliseconds m_maximumSilence = maximumSilence;
     std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;
     // The shared loader's disk cache follows the user's cache folder (keepInUserCacheFolder).
     bool m_followsUserCacheFolder = false;

@@ -20,9 +20,8 @@ QString userCacheFolder()
 } // namespace
 
 void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapacity,
-                                std::chrono::milliseconds timeout, const QString &cacheFolder)
+                                const QString &cacheFolder)
 {
-    session.setTransferTimeout(int(timeout.count()));
     // The image loader walks redirects itself, each hop checked against the one before it.
     session.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     if (cacheFolder.isEmpty())
@@ -33,11 +32,10 @@ void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapac
     session.setCache(cache);
 }
 
-QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::milliseconds timeout,
-                                           QObject *parent)
+QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, QObject *parent)
 {
     auto *session = new QNetworkAccessManager(parent);
-    prepareImageLoadingSession(*session, diskCapacity, timeout, userCacheFolder());
+    prepareImageLoadingSession(*session, diskCapacity, userCacheFolder());
     return session;
 }
 

@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include <chrono>
-
 class QNetworkAccessManager;
 class QObject;
 class QString;
@@ -11,8 +9,9 @@ class QString;
 namespace tolvaran::markdown {
 
 // Makes `session` the network access for image downloads: raw responses kept in a disk cache
-// of `diskCapacity` bytes in `cacheFolder` (none when it is empty), and `timeout` without any
-// data ending a request.
+// of `diskCapacity` bytes in `cacheFolder` (none when it is empty). It sets no transfer
+// timeout: the loader times its transfers from when each request is sent, where Qt's timeout
+// would run while the request waits for a connection (DefaultRemoteImageLoader::startDownload).
 //
 // The disk cache is the second level under the decoded images of the loader's image cache:
 // Qt keeps no response cache in memory, and keeping encoded copies there as well would only
@@ -21,11 +20,10 @@ namespace tolvaran::markdown {
 // carry no caching headers at all; it stores none that say "no-store", and serves none that
 // say "no-cache" or "must-revalidate" without the server, which the loader then asks.
 void prepareImageLoadingSession(QNetworkAccessManager &session, qint64 diskCapacity,
-                                std::chrono::milliseconds timeout, const QString &cacheFolder);
+                                const QString &cacheFolder);
 
 // A new session prepared so, with its disk cache in the user's cache folder.
-QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, std::chrono::milliseconds timeout,
-                                           QObject *parent = nullptr);
+QNetworkAccessManager *imageLoadingSession(qint64 diskCapacity, QObject *parent = nullptr);
 
 // Points the disk cache of a session made so at the user's cache folder as it is named now,
 // and lays the folder out again where it has gone. Qt's disk cache makes its folder once and

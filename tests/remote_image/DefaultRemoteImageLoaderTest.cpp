@@ -539,7 +539,8 @@ TEST(DefaultRemoteImageLoader, endlessAnswerIsReadOnlyJustPastTheCap)
     EXPECT_TRUE(fixtures::waitUntil([&] { return endless.openConnections() == 0; }));
     // One that inflates a thousandfold ends once Qt refuses to inflate it further, not when
     // the transfer has been silent a while (here longer than the wait for the outcome).
-    world.session.setTransferTimeout(int(4 * fixtures::outcomeDeadline.count()));
+    DefaultRemoteImageLoaderTesting::setMaximumSilence(world.loader,
+                                                       4 * fixtures::outcomeDeadline);
     Server bomb(Server::Behaviour::gzipBomb);
     ASSERT_TRUE(bomb.listen());
     const auto inflated = world.load(QUrl(bomb.baseUrl() + QStringLiteral("/bomb.png")));
@@ -574,6 +575,44 @@ TEST(DefaultRemoteImageLoader, transferThatNeverEndsFailsInTimeAndFreesItsConnec
     world.server.setResponse(imagePath, png());
     const auto drawn = world.load(world.server.url(imagePath));
     EXPECT_TRUE(drawn && drawn->succeeded());
+}
+
+TEST(DefaultRemoteImageLoader, picturesWaitingForAConnectionWaitWhileTheirHostIsHeardOf)
+{
+    using namespace std::chrono_literals;
+    LoaderWorld world;
+    DefaultRemoteImageLoaderTesting::setMaximumSilence(world.loader, 1500ms);
+    DefaultRemoteImageLoaderTesting::setMaximumTransferTime(world.loader, 3500ms);
+    // Two more pictures of one host than Qt keeps connections to it.
+    constexpr int pictures = 8;
+    int drawn = 0;
+    int failed = 0;
+    const auto ask = [&](const QString &path) {
+        world.loader.image(world.server.url(path), {}, nullptr, [&](const auto &result) {
+            ++(result.succeeded() ? drawn : failed);
+        });
+    };
+    // Each is sent over 2 s, never silent for long: the last two wait for a connection
+    // longer than a transfer may be silent, and end later than one may take from being asked.
+    Response slow = png();
+    slow.sentOver = 2s;
+    for (int i = 0; i < pictures; ++i) {
+        world.server.setResponse(QStringLiteral("/slow%1.png").arg(i), slow);
+        ask(QStringLiteral("/slow%1.png").arg(i));
+    }
+    ASSERT_TRUE(fixtures::waitUntil([&] { return drawn + failed == pictures; }));
+    EXPECT_EQ(drawn, pictures);
+    for (int i = 0; i < pictures; ++i)
+        EXPECT_EQ(world.server.requestCount(QStringLiteral("/slow%1.png").arg(i)), 1) << i;
+
+    // A host silent on every connection fails those waiting for one too.
+    DefaultRemoteImageLoaderTesting::setMaximumSilence(world.loader, 300ms);
+    world.server.setResponse(imagePath, png());
+    world.server.hold(imagePath);
+    drawn = failed = 0;
+    for (int i = 0; i < pictures; ++i)
+        ask(imagePath + QStringLiteral("?%1").arg(i));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return failed == pictures; }));
 }
 
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)

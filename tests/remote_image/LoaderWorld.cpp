@@ -53,8 +53,7 @@ LoaderWorld::LoaderWorld(RemoteImageDecodeLimits limits, qint64 capacity)
 {
     EXPECT_TRUE(server.listen());
     EXPECT_TRUE(folder.isValid());
-    prepareImageLoadingSession(session, diskCapacity,
-                               DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
+    prepareImageLoadingSession(session, diskCapacity, responseFolder());
 }
 
 QString LoaderWorld::responseFolder() const
@@ -122,8 +121,7 @@ std::optional<RemoteImageResult> LoaderWorld::loadAfresh(const QUrl &url)
 {
     DefaultRemoteImageCache images(DefaultRemoteImageCache::sharedCountLimit);
     CountingSession network;
-    prepareImageLoadingSession(network, diskCapacity,
-                               DefaultRemoteImageLoader::sharedRequestTimeout, responseFolder());
+    prepareImageLoadingSession(network, diskCapacity, responseFolder());
     DefaultRemoteImageLoader next(images, &network);
     std::optional<RemoteImageResult> outcome;
     next.image(url, {}, nullptr,

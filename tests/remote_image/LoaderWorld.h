@@ -67,6 +67,12 @@ public:
     {
         loader.m_maximumTransferTime = limit;
     }
+    // Transfers of `loader` end as failed once silent for `limit`, from the next check on.
+    static void setMaximumSilence(DefaultRemoteImageLoader &loader,
+                                  std::chrono::milliseconds limit)
+    {
+        loader.m_maximumSilence = limit;
+    }
 };
 
 class StoppableDeviceTesting

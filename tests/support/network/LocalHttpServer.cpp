@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tolvaran::fixtures {
 
 namespace {
@@ -229,6 +231,24 @@ void LocalHttpServer::answer(QTcpSocket *socket, const Response &response)
         head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head);
+    if (response.sentOver.count() > 0) {
+        constexpr qsizetype pieces = 20;
+        const qsizetype pieceBytes =
+            std::max<qsizetype>(1, (response.body.size() + pieces - 1) / pieces);
+        auto *sending = new QTimer(socket);
+        connect(sending, &QTimer::timeout, socket,
+                [socket, sending, body = response.body, pieceBytes,
+                 sent = qsizetype(0)]() mutable {
+                    socket->write(body.mid(sent, pieceBytes));
+                    sent += pieceBytes;
+                    if (sent >= body.size()) {
+                        sending->stop();
+                        socket->disconnectFromHost();
+                    }
+                });
+        sending->start(response.sentOver / pieces);
+        return;
+    }
     socket->write(response.body);
     if (response.trickleInterval.count() > 0) {
         auto *trickle = new QTimer(socket);

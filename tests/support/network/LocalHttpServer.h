@@ -54,6 +54,9 @@ public:
         // interval for as long as the client stays: a server too slow ever to end or fall
         // silent.
         std::chrono::milliseconds trickleInterval{0};
+        // When not zero, the body goes out in pieces spread evenly over this time before the
+        // connection closes: a server slow to send but never silent for long.
+        std::chrono::milliseconds sentOver{0};
 
         static Response ok(QByteArray body, QByteArray contentType);
         static Response redirect(const QByteArray &location, int status = 302);
