@@ -109,6 +109,16 @@ QByteArray cutShort(const QByteArray &png)
     return png.left(png.size() - 40);
 }
 
+// `png` with its image data in two chunks, split halfway through.
+QByteArray splitInTwo(const QByteArray &png)
+{
+    for (const fixtures::PngChunk &chunk : fixtures::pngChunks(png)) {
+        if (chunk.type == "IDAT")
+            return fixtures::pngWithImageDataRechunked(png, {chunk.length / 2});
+    }
+    return png;
+}
+
 // The bitmap of an ICO file of Qt's with the size in its header changed to `declared`.
 QByteArray bitmapDeclaring(QSize declared)
 {
@@ -160,9 +170,14 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         {"png at 16 bits a channel whose data ends before its last row",
          fixtures::pngWithImageData({64, 32}, 16, fixtures::pngRowBytes({64, 32}, 16) / 2),
          false, Kind::cannotDecodeContentData, {}},
-        // Nothing past the last row is read: the picture is whole.
-        {"png cut short past its last row",
-         cutShort(fixtures::pngWithImageData({64, 32}, 8, rowsAndMore)), false, {}, {64, 32}},
+        // Nothing past the last row is read: the picture is whole where its rows come from
+        // chunks whose checksums were read.
+        {"png cut short in a chunk past its last row",
+         cutShort(splitInTwo(fixtures::pngWithImageData({64, 32}, 8, rowsAndMore))), false, {},
+         {64, 32}},
+        {"png cut short in the chunk of its last row, past it",
+         cutShort(fixtures::pngWithImageData({64, 32}, 8, rowsAndMore)), false,
+         Kind::cannotDecodeContentData, {}},
         {"png declaring 100000 x 100000", fixtures::pngDeclaringSize({100000, 100000}), false,
          Kind::imageTooLarge, {}},
         {"png declaring one row over the budget",
@@ -705,10 +720,17 @@ TEST(RemoteImageDecoder, pngWithDamagedImageDataIsRefusedUnlessItDrawsAsItWas)
         ASSERT_FALSE(intact.isNull());
         for (int flip = 0; flip < flipsAFile; ++flip) {
             const qsizetype at = imageData.dataOffset + random.bounded(imageData.length);
-            const RemoteImageResult result =
-                decoder.decode(flipped(file, at, random.bounded(8)));
-            if (result.succeeded()) {
-                EXPECT_EQ(result.image(), intact) << "drawn with byte " << at << " damaged";
+            const QByteArray damaged = flipped(file, at, random.bounded(8));
+            // Whole, and as a transfer ended early leaves it: without its end chunk and some
+            // or all of its last chunk's checksum.
+            const qsizetype lost = 13 + flip % 4;
+            for (const QByteArray &bytes : {damaged, damaged.chopped(lost)}) {
+                const RemoteImageResult result = decoder.decode(bytes);
+                if (result.succeeded()) {
+                    EXPECT_EQ(result.image(), intact)
+                        << "drawn with byte " << at << " damaged, " << file.size() - bytes.size()
+                        << " bytes lost";
+                }
             }
         }
     }
@@ -731,6 +753,11 @@ TEST(RemoteImageDecoder, pngWithDamagedImageDataIsRefusedUnlessItDrawsAsItWas)
         {"cut short in the chunk holding only the end of the image data",
          endApart.left(endChunk + 2), true},
         {"without its end chunk", file.chopped(12), true},
+        // The rows in a chunk whose checksum is lost: drawn where the stream's own checksum,
+        // after them, is right.
+        {"without its last chunk's checksum", file.chopped(16), true},
+        {"without its last chunk's checksum, the stream's damaged",
+         flipped(file.chopped(16), file.size() - 17, 0), false},
         {"with its end chunk's checksum damaged", flipped(file, file.size() - 1, 4), true},
         {"with bytes after its end chunk", file + "after the end", true},
     };
