@@ -107,7 +107,9 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkGif(const QByteArr
     const qint64 cost = std::max(pixelsOf(frame.canvasSize), pixelsOf(frame.frameSize));
     if (const auto error = spendPixels(frame.canvasSize, cost))
         return *error;
-    return RasterPlan{"gif", bytes, cost};
+    // Codes past the frame's last pixel are written off it (GifFrame bounds them): work, but
+    // no pixels kept.
+    return RasterPlan{"gif", bytes, std::max(cost, frame.pixelsWritten)};
 }
 
 std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteArray &bytes,
@@ -126,11 +128,8 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteAr
         }
         return plan;
     }
-    if (pixelsOf(entry->bitmapSize) > m_limits.maximumPixels)
-        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
-    // Qt's reader makes the bitmap at the directory's size, taking a side from the bitmap's
-    // header only where the directory gives it as 0 (256) and drawing none over 256 pixels a
-    // side: never more than the size it declares, however large the header.
+    // Qt's reader makes the bitmap at the directory's size (IconEntry), never more than the
+    // size it declares (256 a side where the directory gives 0), however large the header.
     return checkDeclared(bytes, readerName);
 }
 

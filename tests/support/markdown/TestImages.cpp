@@ -565,6 +565,18 @@ QByteArray gifOfFrame(QSize screen, QRect frame)
     return gifFile(screen, frame, codes);
 }
 
+QByteArray gifOfUnwidenedCodes(QSize size)
+{
+    GifCodes codes;
+    codes.add(gifClear, 3);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            codes.add((x + y) % 4, 3);
+    }
+    codes.add(gifEnd, 3);
+    return gifFile(size, QRect({}, size), codes);
+}
+
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor)
 {
     // A bitmap from an ICO file of Qt's: the picture its only directory entry points to.

@@ -113,6 +113,11 @@ QByteArray gifOfLongestStrings(qsizetype bytes);
 // they have written the frame's pixels: a frame of 4096 x 4096 takes 9 KB.
 QByteArray gifOfFrame(QSize screen, QRect frame);
 
+// A GIF of `size` in four colours whose codes stay 3 bits wide as its table grows past them
+// (a clear code first, none after), as some encoders write them: a reader that widens its
+// codes as the table grows reads them as codes of other widths.
+QByteArray gifOfUnwidenedCodes(QSize size);
+
 // An icon file (ICO, or CUR where `cursor`) whose only picture is `picture`: a PNG file, or a
 // bitmap as an icon holds it (an ICO file that Qt writes holds one).
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor = false);
