@@ -118,6 +118,19 @@ QByteArray gifOfFrame(QSize screen, QRect frame);
 // codes as the table grows reads them as codes of other widths.
 QByteArray gifOfUnwidenedCodes(QSize size);
 
+// A JPEG of `size`, the drawing above, arithmetic-coded, progressive where `progressive`:
+// written with libjpeg, as Qt's writer writes Huffman-coded files alone.
+QByteArray arithmeticJpeg(QSize size, bool progressive);
+
+// A WebP of `size`, the drawing above, lossless where `lossless`, as Qt's writer writes it;
+// empty where Qt's WebP plug-in is not installed.
+QByteArray webpImage(QSize size, bool lossless);
+// An animated WebP of a canvas of `canvas` whose one frame is `frame`, lossless, at the
+// canvas's top left corner; empty where Qt's WebP plug-in is not installed.
+QByteArray webpAnimation(QSize canvas, QSize frame);
+// The header of an extended WebP file alone, declaring a canvas of `canvas`: a few dozen bytes.
+QByteArray webpDeclaringCanvas(QSize canvas);
+
 // An icon file (ICO, or CUR where `cursor`) whose only picture is `picture`: a PNG file, or a
 // bitmap as an icon holds it (an ICO file that Qt writes holds one).
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor = false);
