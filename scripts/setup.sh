@@ -14,6 +14,7 @@ packages=(
   libqt6opengl6-dev libgl-dev libvulkan-dev libqt6svg6
   qt6-svg-dev zlib1g-dev # Markdown images: SVG drawn within a budget, svgz inflated within a limit
   libpng-dev # Markdown images: every PNG is read through it, no further than its last row
+  qt6-image-formats-plugins # Markdown images: WebP is read through Qt's plug-in
   libsqlite3-dev
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libssl-dev # Ed25519 signatures of update releases
@@ -31,6 +32,7 @@ test_packages=(
   xdotool # the screenshots click and type in the window
   openbox # a window manager for the screenshots: its title bar takes room from small screens
   clang-14 # CI compiles every source with a second compiler too
+  libjpeg62-turbo-dev # the tests write arithmetic-coded JPEG files, which Qt's writer does not
 )
 
 for argument in "$@"; do

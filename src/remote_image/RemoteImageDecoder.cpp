@@ -61,7 +61,8 @@ RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop
     const std::optional<ImageFormat> format =
         png ? ImageFormat::png : ImageFormats::decodedBy(readerName);
     if (!format)
-        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData,
+                                QString::fromLatin1(readerName.toUpper())};
     // The SVG reader would parse and inflate the whole file just to tell its size.
     if (*format == ImageFormat::svg) {
         auto source = SvgSource::read(bytes, m_limits, stop);

@@ -38,6 +38,8 @@ QString errorMessage(RemoteImageErrorKind kind, const QString &detail)
 {
     if (kind == RemoteImageErrorKind::transferFailed && !detail.isEmpty())
         return QStringLiteral("The image could not be downloaded: ") + detail;
+    if (kind == RemoteImageErrorKind::cannotDecodeContentData && !detail.isEmpty())
+        return QStringLiteral("Images in the %1 format are not shown.").arg(detail);
     return errorMessage(kind);
 }
 

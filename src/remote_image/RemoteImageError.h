@@ -24,7 +24,8 @@ enum class RemoteImageErrorKind {
 };
 
 QString errorMessage(RemoteImageErrorKind kind);
-// transferFailed names the transport's text after its sentence.
+// transferFailed names the transport's text after its sentence; cannotDecodeContentData with
+// a detail says that the format it names is not shown.
 QString errorMessage(RemoteImageErrorKind kind, const QString &detail);
 
 // The program's error shape (a kind, an optional detail, a fixed sentence per kind) as a plain
@@ -41,7 +42,9 @@ public:
     }
 
     RemoteImageErrorKind kind() const noexcept { return m_kind; }
-    // The transport's own text for transferFailed; empty otherwise.
+    // The transport's own text for transferFailed; for cannotDecodeContentData, the name of a
+    // format that Qt's plug-ins read and that is not decoded here (TIFF, TGA, ...); empty
+    // otherwise.
     const QString &detail() const noexcept { return m_detail; }
     QString message() const;
 

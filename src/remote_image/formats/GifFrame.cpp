@@ -133,21 +133,21 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
         }
         if (*code == end)
             break;
-        if (frame.pixelsWritten >= framePixels)
+        // Qt's reader writes what comes past the frame's last pixel off the frame, and draws
+        // the frame (a file whose codes do not widen reads so): as many pixels again are let
+        // through.
+        if (frame.pixelsWritten >= 2 * framePixels)
             return RemoteImageError(RemoteImageErrorKind::imageTooComplex);
+        // Qt's reader takes any code it is not expecting as the string about to be added, as
+        // it takes any first code as one pixel: a file whose codes do not widen as its table
+        // grows (some encoders write them so) is read as codes of other widths and drawn.
         qint32 length = 0;
-        if (previous < 0) {
-            if (*code > clear)
-                return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
+        if (previous < 0)
             length = 1;
-        } else if (*code < nextCode) {
+        else if (*code < nextCode)
             length = lengths[size_t(*code)];
-        } else if (*code == nextCode && nextCode < tableSize) {
-            // The string about to be added: the one before and its own first pixel.
+        else // the one before and its own first pixel
             length = lengths[size_t(previous)] + 1;
-        } else {
-            return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
-        }
         if (previous >= 0 && nextCode < tableSize) {
             lengths[size_t(nextCode)] = lengths[size_t(previous)] + 1;
             ++nextCode;

@@ -22,15 +22,16 @@ struct GifFrame final
     // first frame, whose pixels it goes over whatever part of it lies off that picture.
     QSize canvasSize;
     QSize frameSize;
-    // What its codes write: the frame's pixels, and less where its data stops early.
+    // What its codes write: the frame's pixels, less where its data stops early, more where
+    // its codes go on past the frame's last pixel.
     qint64 pixelsWritten = 0;
     qint64 codes = 0;
 
     // imageTooLarge where the frame has more than `maximumPixels`; imageTooComplex where a
-    // code still comes once the frame's pixels are written (the last code's string may pass
-    // the frame's end) or the codes are more than twice its pixels (clear codes write
-    // nothing); cannotDecodeContentData where the file has no frame or a code names a string
-    // that is not there.
+    // code still comes once twice the frame's pixels are written (the last code's string may
+    // pass that) or the codes are more than twice its pixels (clear codes write nothing);
+    // cannotDecodeContentData where the file has no frame or its codes' first width is none
+    // that GIF has.
     static std::variant<GifFrame, RemoteImageError> read(const QByteArray &bytes,
                                                          qint64 maximumPixels);
 };

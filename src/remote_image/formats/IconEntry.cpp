@@ -5,9 +5,7 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
-#include <limits>
 
 namespace tolvaran::markdown {
 
@@ -21,12 +19,8 @@ constexpr quint16 cursorType = 2;
 // versions).
 constexpr quint32 bitmapHeaderSizes[] = {40, 108, 124};
 
-// A directory's side: one byte, 0 standing for 256.
-int directorySide(const QByteArray &bytes, qsizetype at)
-{
-    const int side = uchar(bytes[at]);
-    return side == 0 ? 256 : side;
-}
+// The most pixels a side of a bitmap that Qt's reader draws.
+constexpr qint64 largestBitmapSide = 256;
 
 } // namespace
 
@@ -55,12 +49,17 @@ std::optional<IconEntry> IconEntry::read(const QByteArray &bytes)
             == std::end(bitmapHeaderSizes)
         || picture.size() < 12)
         return std::nullopt;
-    const qint64 width = std::abs(qint64(qFromLittleEndian<qint32>(picture.constData() + 4)));
-    const qint64 height = std::abs(qint64(qFromLittleEndian<qint32>(picture.constData() + 8)));
-    if (width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max())
+    // As Qt's reader takes it: the directory's size, a side it gives as 0 from the bitmap's
+    // header (whose height counts the colours and the mask), and none over 256 pixels a side.
+    const qint64 width = uchar(bytes[entry])
+                             ? uchar(bytes[entry])
+                             : qint64(qFromLittleEndian<qint32>(picture.constData() + 4));
+    const qint64 height = uchar(bytes[entry + 1])
+                              ? uchar(bytes[entry + 1])
+                              : qint64(qFromLittleEndian<qint32>(picture.constData() + 8)) / 2;
+    if (width <= 0 || height <= 0 || width > largestBitmapSide || height > largestBitmapSide)
         return std::nullopt;
-    found.bitmapSize = QSize(std::max(int(width), directorySide(bytes, entry)),
-                             std::max(int(height), directorySide(bytes, entry + 1)));
+    found.bitmapSize = QSize(int(width), int(height));
     return found;
 }
 

@@ -17,14 +17,14 @@ struct IconEntry final
     // The PNG file, exactly the bytes the directory gives it, as Qt's reader takes them;
     // empty for a bitmap.
     QByteArray png;
-    // A bitmap's pixels, read from its header (whose height counts its colours and its mask),
-    // and those the directory gives it, whichever are more.
+    // A bitmap's pixels as Qt's reader draws them: the size the directory gives, a side it
+    // gives as 0 read from the bitmap's header, whatever else the header claims.
     QSize bitmapSize;
 
     bool isPng() const { return !png.isEmpty(); }
 
     // None where `bytes` are no icon file, or its first picture is neither a PNG file nor a
-    // bitmap, or lies outside the file.
+    // bitmap of at most 256 pixels a side, or lies outside the file.
     static std::optional<IconEntry> read(const QByteArray &bytes);
 };
 

@@ -15,7 +15,7 @@ constexpr std::pair<const char *, ImageFormat> decodedReaders[] = {
     {"gif", ImageFormat::gif},    {"ico", ImageFormat::icon},   {"cur", ImageFormat::icon},
     {"bmp", ImageFormat::bmp},    {"pbm", ImageFormat::anymap}, {"pgm", ImageFormat::anymap},
     {"ppm", ImageFormat::anymap}, {"xbm", ImageFormat::xbm},    {"xpm", ImageFormat::xpm},
-    {"svg", ImageFormat::svg},    {"svgz", ImageFormat::svg},
+    {"webp", ImageFormat::webp},  {"svg", ImageFormat::svg},    {"svgz", ImageFormat::svg},
 };
 
 } // namespace

@@ -16,15 +16,17 @@ enum class ImageFormat {
     anymap, // PBM, PGM and PPM
     xbm,
     xpm,
-    svg, // plain or compressed: SvgSource and SvgRasterizer
+    webp, // Qt's reader (Qt's image-format plug-ins), its first frame, once WebpCanvas has read
+          // its size
+    svg,  // plain or compressed: SvgSource and SvgRasterizer
 };
 
 // The one place that names the formats decoded. A file's format is the one Qt's readers tell
 // from its content, as QImage::fromData (and so Qt's SVG renderer, for an embedded picture)
-// chooses its reader: whatever else a machine's image plug-ins read (TIFF, WebP, TGA, ...)
-// may take minutes for a file of a few kilobytes and cannot be stopped, and is refused.
-// WebP among them: libwebp's work is that of the pixels declared, but Qt's reader takes the
-// whole file and decodes it in one call that no stop reaches.
+// chooses its reader: whatever else a machine's image plug-ins read (TIFF, TGA, ...) may take
+// minutes for a file of a few kilobytes and cannot be stopped, and is refused. WebP is read by
+// Qt's plug-in where it is installed (scripts/setup.sh installs it): it decodes the whole file
+// in one call that no stop reaches, but libwebp's work is that of the pixels declared.
 class ImageFormats final
 {
 public:

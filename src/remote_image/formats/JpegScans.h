@@ -28,9 +28,9 @@ struct JpegScans final
     qint64 scans = 0;
 
     // None where the file is no JPEG that libjpeg decodes as Qt's reader asks it to: without a
-    // frame of Huffman-coded baseline, extended or progressive pictures (arithmetic coding,
-    // which no browser shows, and lossless and hierarchical files are not), or with a second
-    // frame or a marker segment that runs past the end of the file.
+    // frame of baseline, extended or progressive pictures, Huffman- or arithmetic-coded
+    // (lossless and hierarchical files are not), or with a second frame or a marker segment
+    // that runs past the end of the file.
     static std::optional<JpegScans> read(const QByteArray &bytes);
 };
 

@@ -1,10 +1,11 @@
 #include "remote_image/formats/PngDataBounds.h"
 
+#include "remote_image/png/PngImageData.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QtEndian>
 
-#include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -69,38 +70,6 @@ Inflated inflateWithin(const QList<QByteArrayView> &pieces, qint64 limit, qint64
     return outcome;
 }
 
-int channels(int colourType)
-{
-    switch (colourType) {
-    case 0:
-    case 3:
-        return 1;
-    case 2:
-        return 3;
-    case 4:
-        return 2;
-    case 6:
-        return 4;
-    }
-    return 0;
-}
-
-bool isDepthOf(int colourType, int bitDepth)
-{
-    switch (colourType) {
-    case 0:
-        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8
-               || bitDepth == 16;
-    case 3:
-        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
-    case 2:
-    case 4:
-    case 6:
-        return bitDepth == 8 || bitDepth == 16;
-    }
-    return false;
-}
-
 // Where a compressed chunk's zlib stream begins: after a keyword ended by a zero byte, and
 // for international text after its flags and two more such fields. None for a chunk whose
 // text is not compressed, or that has no stream.
@@ -121,26 +90,6 @@ std::optional<qsizetype> compressedTextStart(QByteArrayView type, QByteArrayView
     return translatedEnd + 1;
 }
 
-// The bytes a picture's rows inflate to: each row's filter byte and its packed pixels, an
-// interlaced picture's row by row through each of its seven passes. None where the header
-// names no colour type and depth that PNG has. Within the pixel limit, far from overflowing.
-std::optional<qint64> rowBytes(QSize size, int colourType, int bitDepth, bool interlaced)
-{
-    if (!isDepthOf(colourType, bitDepth))
-        return std::nullopt;
-    const qint64 bitsPerPixel = qint64(channels(colourType)) * bitDepth;
-    const auto rowsOf = [bitsPerPixel](qint64 width, qint64 height) {
-        return width == 0 || height == 0 ? 0 : height * (1 + (width * bitsPerPixel + 7) / 8);
-    };
-    if (!interlaced)
-        return rowsOf(size.width(), size.height());
-    qint64 total = 0;
-    for (int pass = 0; pass < 7; ++pass)
-        total += rowsOf(PNG_PASS_COLS(qint64(size.width()), pass),
-                        PNG_PASS_ROWS(qint64(size.height()), pass));
-    return total;
-}
-
 } // namespace
 
 std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, QSize declared,
@@ -151,7 +100,7 @@ std::optional<RemoteImageError> PngDataBounds::check(const QByteArray &png, QSiz
     // The header's data, after the width and height that `declared` gives.
     const char *header = file.data() + signatureBytes + 8;
     const std::optional<qint64> rows =
-        rowBytes(declared, uchar(header[9]), uchar(header[8]), header[12] != 0);
+        PngImageData::rowBytes(declared, uchar(header[9]), uchar(header[8]), header[12] != 0);
     if (!rows)
         return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
 

@@ -4,12 +4,15 @@
 #include "remote_image/formats/IconEntry.h"
 #include "remote_image/formats/JpegScans.h"
 #include "remote_image/formats/PngDataBounds.h"
+#include "remote_image/formats/WebpCanvas.h"
 #include "remote_image/png/PngReader.h"
 
 #include <QBuffer>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace tolvaran::markdown {
 
@@ -44,6 +47,8 @@ RasterBounds::check(const QByteArray &bytes, const QByteArray &readerName, Image
         return checkGif(bytes);
     case ImageFormat::icon:
         return checkIcon(bytes, readerName);
+    case ImageFormat::webp:
+        return checkWebp(bytes, readerName);
     case ImageFormat::bmp:
     case ImageFormat::anymap:
     case ImageFormat::xbm:
@@ -107,7 +112,9 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkGif(const QByteArr
     const qint64 cost = std::max(pixelsOf(frame.canvasSize), pixelsOf(frame.frameSize));
     if (const auto error = spendPixels(frame.canvasSize, cost))
         return *error;
-    return RasterPlan{"gif", bytes, cost};
+    // Codes past the frame's last pixel are written off it (GifFrame bounds them): work, but
+    // no pixels kept.
+    return RasterPlan{"gif", bytes, std::max(cost, frame.pixelsWritten)};
 }
 
 std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteArray &bytes,
@@ -126,11 +133,8 @@ std::variant<RasterPlan, RemoteImageError> RasterBounds::checkIcon(const QByteAr
         }
         return plan;
     }
-    if (pixelsOf(entry->bitmapSize) > m_limits.maximumPixels)
-        return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
-    // Qt's reader makes the bitmap at the directory's size, taking a side from the bitmap's
-    // header only where the directory gives it as 0 (256) and drawing none over 256 pixels a
-    // side: never more than the size it declares, however large the header.
+    // Qt's reader makes the bitmap at the directory's size (IconEntry), never more than the
+    // size it declares (256 a side where the directory gives 0), however large the header.
     return checkDeclared(bytes, readerName);
 }
 
@@ -142,10 +146,31 @@ RasterBounds::checkDeclared(const QByteArray &bytes, const QByteArray &readerNam
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, readerName);
     reader.setAutoDetectImageFormat(false);
-    const QSize declared = reader.size();
+    QSize declared = reader.size();
+    // Qt's BMP reader declares a picture stored from the top row down (a negative height in
+    // its header, as many programs write them) as the header gives it, and draws it the right
+    // way up at the height's absolute value.
+    if (declared.height() < 0 && declared.height() != std::numeric_limits<int>::min())
+        declared.setHeight(std::abs(declared.height()));
     if (const auto error = spendPixels(declared))
         return *error;
     return RasterPlan{readerName, bytes, pixelsOf(declared)};
+}
+
+std::variant<RasterPlan, RemoteImageError>
+RasterBounds::checkWebp(const QByteArray &bytes, const QByteArray &readerName)
+{
+    // Not Qt's reader, which, asked the size of an animation, reads and takes apart the whole
+    // file and sets aside the canvas.
+    const std::optional<WebpCanvas> canvas = WebpCanvas::read(bytes);
+    if (!canvas)
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
+    if (const auto error = spendPixels(canvas->size))
+        return *error;
+    // An animation's first frame is decoded into a picture of its own, then drawn on the
+    // canvas.
+    const qint64 pixels = pixelsOf(canvas->size);
+    return RasterPlan{readerName, bytes, canvas->animated ? 2 * pixels : pixels};
 }
 
 } // namespace tolvaran::markdown

@@ -36,8 +36,8 @@ struct RasterPlan
 // maximumPixels, their JPEG scans times their pixels within scanBudget, the compressed text of
 // their PNG files within PngDataBounds::textBudget.
 // What each format costs and how it is bounded is told by the type that reads it (JpegScans,
-// GifFrame, IconEntry, PngDataBounds); the others (BMP, PBM, PGM, PPM, XBM and XPM) cost what
-// their declared pixels do.
+// GifFrame, IconEntry, PngDataBounds, WebpCanvas); the others (BMP, PBM, PGM, PPM, XBM and
+// XPM) cost what their declared pixels do.
 class RasterBounds final
 {
 public:
@@ -61,6 +61,8 @@ private:
                                                          const QByteArray &readerName);
     std::variant<RasterPlan, RemoteImageError> checkDeclared(const QByteArray &bytes,
                                                              const QByteArray &readerName);
+    std::variant<RasterPlan, RemoteImageError> checkWebp(const QByteArray &bytes,
+                                                         const QByteArray &readerName);
 
     const RemoteImageDecodeLimits m_limits;
     const PictureReader m_reader;

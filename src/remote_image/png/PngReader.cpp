@@ -1,9 +1,9 @@
 #include "remote_image/png/PngReader.h"
 
+#include "remote_image/png/PngImageData.h"
 #include "remote_image/png/RowShrinker.h"
 
 #include <png.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -20,8 +20,6 @@ constexpr int signatureBytes = 8;
 // The header chunk comes first: its length and type, then the picture's width and height.
 constexpr int headerBytes = signatureBytes + 8 + 13;
 constexpr int widthOffset = signatureBytes + 8;
-// A chunk's length and type before its data, and its checksum after.
-constexpr qsizetype chunkOverhead = 12;
 // Chunks of compressed text and colour profiles: libpng would inflate each (up to 8 MB, of a
 // few kilobytes of file) to hand over what nothing here uses.
 constexpr png_byte unusedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP";
@@ -283,32 +281,6 @@ bool allRowsRead(png_structp png, const Reading &reading)
     return png_get_current_row_number(png) >= png_uint_32(reading.declared.height());
 }
 
-// Whether each chunk of image data wholly in the file has the checksum it declares. libpng
-// checks a chunk's only once it has read to its end, and the reading stops at the last row,
-// most often inside the chunk that holds it: damage there that inflates to other rows rather
-// than to an error would be drawn. Checking inflates nothing. A chunk cut short by the end of
-// the file cannot be checked, and is left to the reading, as is all that follows the image
-// data.
-bool imageDataChecksOut(const QByteArray &bytes)
-{
-    const auto *file = reinterpret_cast<const uchar *>(bytes.constData());
-    bool inImageData = false;
-    for (qsizetype at = signatureBytes; bytes.size() - at >= chunkOverhead;) {
-        const png_uint_32 length = png_get_uint_32(file + at);
-        if (length > PNG_UINT_31_MAX || qsizetype(length) > bytes.size() - at - chunkOverhead)
-            return true;
-        const uchar *type = file + at + 4;
-        const bool imageData = std::memcmp(type, "IDAT", 4) == 0;
-        if (inImageData && !imageData)
-            return true;
-        inImageData = imageData;
-        if (imageData && crc32(0, type, uInt(length) + 4) != png_get_uint_32(type + 4 + length))
-            return false;
-        at += chunkOverhead + qsizetype(length);
-    }
-    return true;
-}
-
 // Hands libpng one piece of the file; false when it found the file damaged.
 bool feed(png_structp png, png_infop info, png_bytep piece, qsizetype length)
 {
@@ -351,8 +323,14 @@ RemoteImageResult PngReader::read(const QByteArray &bytes, qint64 maximumPixels,
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     if (qint64(reading.declared.width()) * reading.declared.height() > maximumPixels)
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
-    if (!imageDataChecksOut(bytes))
+    switch (PngImageData::check(bytes, reading.declared, stop)) {
+    case PngImageData::Check::sound:
+        break;
+    case PngImageData::Check::damaged:
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    case PngImageData::Check::abandoned:
+        return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
+    }
     reading.fitted = fittedPictureSize(reading.declared, maximumSize);
 
     png_structp png =

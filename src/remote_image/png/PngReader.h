@@ -43,8 +43,9 @@ public:
     // cannotDecodeContentData where the file is damaged, a chunk of its image data fails its
     // checksum or its image data ends before the last row: a part of a picture is not shown,
     // so that a picture held from an earlier load stays drawn. What follows the image data is
-    // neither read nor checked, nor is what follows the last row inflated, so a file cut short
-    // past its last row, or damaged only after its image data, shows whole.
+    // neither read nor checked, nor is what follows the last row inflated, so a file damaged
+    // only after its image data shows whole; one cut short in its image data shows only as
+    // PngImageData checks it.
     static RemoteImageResult read(const QByteArray &bytes, qint64 maximumPixels,
                                   QSize maximumSize = {}, const std::stop_token &stop = {});
 };

@@ -9,9 +9,11 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <jpeglib.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <span>
 
@@ -563,6 +565,108 @@ QByteArray gifOfFrame(QSize screen, QRect frame)
     GifCodes codes = longestStrings(std::numeric_limits<qsizetype>::max(),
                                     qint64(frame.width()) * frame.height());
     return gifFile(screen, frame, codes);
+}
+
+QByteArray gifOfUnwidenedCodes(QSize size)
+{
+    GifCodes codes;
+    codes.add(gifClear, 3);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            codes.add((x + y) % 4, 3);
+    }
+    codes.add(gifEnd, 3);
+    return gifFile(size, QRect({}, size), codes);
+}
+
+QByteArray arithmeticJpeg(QSize size, bool progressive)
+{
+    const QImage image = drawing(size, 8, QStringLiteral("arithmetic"))
+                             .convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct compressor{};
+    jpeg_error_mgr errors{};
+    compressor.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&compressor);
+    unsigned char *written = nullptr;
+    unsigned long writtenBytes = 0;
+    jpeg_mem_dest(&compressor, &written, &writtenBytes);
+    compressor.image_width = JDIMENSION(size.width());
+    compressor.image_height = JDIMENSION(size.height());
+    compressor.input_components = 3;
+    compressor.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&compressor);
+    compressor.arith_code = TRUE;
+    if (progressive)
+        jpeg_simple_progression(&compressor);
+    jpeg_start_compress(&compressor, TRUE);
+    while (compressor.next_scanline < compressor.image_height) {
+        auto *row = const_cast<JSAMPLE *>(image.constScanLine(int(compressor.next_scanline)));
+        jpeg_write_scanlines(&compressor, &row, 1);
+    }
+    jpeg_finish_compress(&compressor);
+    jpeg_destroy_compress(&compressor);
+    const QByteArray jpeg(reinterpret_cast<const char *>(written), qsizetype(writtenBytes));
+    std::free(written);
+    return jpeg;
+}
+
+QByteArray webpImage(QSize size, bool lossless)
+{
+    if (!QImageWriter::supportedImageFormats().contains("webp"))
+        return {};
+    return encoded(drawing(size, 8, QStringLiteral("webp")), "WEBP", lossless ? 100 : 80);
+}
+
+namespace {
+
+QByteArray littleEndian24(quint32 value)
+{
+    return littleEndian(value).left(3);
+}
+
+// A RIFF chunk: its type, its length and its data, padded to an even length.
+QByteArray riffChunk(const QByteArray &type, const QByteArray &data)
+{
+    return type + littleEndian(quint32(data.size())) + data
+           + QByteArray(data.size() % 2, '\0');
+}
+
+QByteArray riffWebp(const QByteArray &chunks)
+{
+    return "RIFF" + littleEndian(quint32(4 + chunks.size())) + "WEBP" + chunks;
+}
+
+// An extended file's header: its flags, and the canvas's sides less one.
+QByteArray extendedHeader(QSize canvas, uchar flags)
+{
+    return riffChunk("VP8X", char(flags) + QByteArray(3, '\0')
+                                 + littleEndian24(quint32(canvas.width() - 1))
+                                 + littleEndian24(quint32(canvas.height() - 1)));
+}
+
+} // namespace
+
+QByteArray webpAnimation(QSize canvas, QSize frame)
+{
+    const QByteArray still = webpImage(frame, true);
+    if (still.isEmpty())
+        return {};
+    constexpr uchar animationFlag = 0x02;
+    constexpr uchar alphaFlag = 0x10;
+    // The frame's picture: the chunks of a still file after its "RIFF" header.
+    const QByteArray picture = still.mid(12);
+    const QByteArray frameHeader = littleEndian24(0) + littleEndian24(0)
+                                   + littleEndian24(quint32(frame.width() - 1))
+                                   + littleEndian24(quint32(frame.height() - 1))
+                                   + littleEndian24(100) + char(0);
+    return riffWebp(extendedHeader(canvas, animationFlag | alphaFlag)
+                    + riffChunk("ANIM", QByteArray(4, '\0') + littleEndian16(0))
+                    + riffChunk("ANMF", frameHeader + picture));
+}
+
+QByteArray webpDeclaringCanvas(QSize canvas)
+{
+    return riffWebp(extendedHeader(canvas, 0));
 }
 
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor)

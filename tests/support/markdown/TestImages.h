@@ -113,6 +113,24 @@ QByteArray gifOfLongestStrings(qsizetype bytes);
 // they have written the frame's pixels: a frame of 4096 x 4096 takes 9 KB.
 QByteArray gifOfFrame(QSize screen, QRect frame);
 
+// A GIF of `size` in four colours whose codes stay 3 bits wide as its table grows past them
+// (a clear code first, none after), as some encoders write them: a reader that widens its
+// codes as the table grows reads them as codes of other widths.
+QByteArray gifOfUnwidenedCodes(QSize size);
+
+// A JPEG of `size`, the drawing above, arithmetic-coded, progressive where `progressive`:
+// written with libjpeg, as Qt's writer writes Huffman-coded files alone.
+QByteArray arithmeticJpeg(QSize size, bool progressive);
+
+// A WebP of `size`, the drawing above, lossless where `lossless`, as Qt's writer writes it;
+// empty where Qt's WebP plug-in is not installed.
+QByteArray webpImage(QSize size, bool lossless);
+// An animated WebP of a canvas of `canvas` whose one frame is `frame`, lossless, at the
+// canvas's top left corner; empty where Qt's WebP plug-in is not installed.
+QByteArray webpAnimation(QSize canvas, QSize frame);
+// The header of an extended WebP file alone, declaring a canvas of `canvas`: a few dozen bytes.
+QByteArray webpDeclaringCanvas(QSize canvas);
+
 // An icon file (ICO, or CUR where `cursor`) whose only picture is `picture`: a PNG file, or a
 // bitmap as an icon holds it (an ICO file that Qt writes holds one).
 QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor = false);
