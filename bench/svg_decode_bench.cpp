@@ -1,6 +1,6 @@
 // Times the costliest SVG pictures that the image decoder still draws, one of each kind of
 // drawing whose cost the budget charges, and of each kind of work Qt's renderer does while it
-// reads (gradient stops, text and its scripts, embedded pictures), beside the goal that the
+// reads (gradient stops, text and its scripts, style rules, embedded pictures), beside the goal that the
 // worst accepted picture draws in under a second. Each is found by search: the largest picture
 // of its kind that is not refused as too complex. Then pictures of the reports that stalled
 // quitting (20,000 translucent circles over the whole picture, a gradient of 190,000 stops,
@@ -150,6 +150,10 @@ int main(int argc, char *argv[])
         return svg(1024, repeated(n, "<text x=\"10\" y=\"20\" font-size=\"12\">"
                                      "Build \u0441\u0431\u043e\u0440\u043a\u0430 \u2713"
                                      "</text>"));
+    });
+    report("style rules for each of 1,000 rectangles", [](int rules) {
+        return svg(100, "<style>" + repeated(rules, "* { fill: #c00 } ") + "</style>"
+                            + repeated(1000, "<rect width=\"2\" height=\"2\"/>"));
     });
     report("embedded ASCII PBM of 1 x 1, kilobytes of comment", [](int kilobytes) {
         // A comment line is read and passed over a character at a time.

@@ -489,6 +489,11 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
         {"svg of a textArea of 250,000 characters of ten scripts",
          fixtures::svgOfTextInScripts(250000, "textArea"), Kind::imageTooComplex, 0, 0, {},
          true},
+        {"svg of 10,000 style rules for every one of 1,000 elements",
+         svgWith({10, 10}, "<style>" + QByteArray("* { fill: #f00 } ").repeated(10000)
+                               + "</style>"
+                               + QByteArray("<rect width=\"2\" height=\"2\"/>").repeated(1000)),
+         Kind::imageTooComplex, 0, 0, {}, true},
     };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {

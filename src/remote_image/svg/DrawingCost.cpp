@@ -131,6 +131,7 @@ qint64 DrawingCost::ofReading(const SvgReadingWork &work)
                   + double(work.wrappedCharacters) * Work::wrappedCharacterWeight
                   + work.unbreakableSquares * Work::unbreakableWeight
                   + work.stopsPassed * Work::stopPassedWeight
+                  + work.ruleMatches * Work::ruleMatchWeight
                   + double(work.embeddedBytes) * Work::embeddedByteWeight);
 }
 

@@ -11,6 +11,7 @@ SvgReadingWork &SvgReadingWork::operator+=(const SvgReadingWork &other)
     wrappedCharacters += other.wrappedCharacters;
     unbreakableSquares += other.unbreakableSquares;
     stopsPassed += other.stopsPassed;
+    ruleMatches += other.ruleMatches;
     embeddedBytes += other.embeddedBytes;
     return *this;
 }

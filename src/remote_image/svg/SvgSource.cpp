@@ -295,6 +295,7 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
     TextLayouts layouts;
     // Qt adds each stop to the gradient begun last.
     qsizetype stopsOfGradient = 0;
+    qsizetype styleRules = 0;
     const auto leavingOut = [&open] { return !open.isEmpty() && open.last() == Written::leftOut; };
     // Qt's renderer reads no further than the end of the root element.
     bool ended = false;
@@ -315,6 +316,7 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
             if (open.isEmpty())
                 source.declaredSize = sizeDeclaredBy(xml.attributes());
             ++source.work.elements;
+            source.work.ruleMatches += double(styleRules);
             if (name == u"linearGradient" || name == u"radialGradient")
                 stopsOfGradient = 0;
             else if (name == u"stop")
@@ -367,6 +369,7 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
             source.work.characters += xml.text().size();
             if (open.last() == Written::style) {
                 const QString css = withoutImports(xml.text());
+                styleRules += css.count(u'{');
                 if (xml.isCDATA())
                     writer.writeCDATA(css);
                 else
