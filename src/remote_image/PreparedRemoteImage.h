@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 namespace tolvaran::markdown {
 
@@ -20,6 +21,8 @@ struct PreparedRemoteImage
     qint64 readingCost = 0;
     // The reader of Qt's that decodes a raster picture; empty where PngReader does.
     QByteArray readerName;
+    // The SVG pictures embedded in an SVG, drawn within its budget (SvgRasterizer).
+    QList<QByteArray> embeddedDocuments;
 };
 
 } // namespace tolvaran::markdown

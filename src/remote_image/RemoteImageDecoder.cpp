@@ -32,15 +32,16 @@ void limitReaderAllocations()
     });
 }
 
-// An estimate only, to tell costly drawings from cheap ones: every element as if it covered
-// the whole picture.
+// An estimate only, to tell costly drawings from cheap ones: the reading, and every element as
+// if it covered the whole picture.
 qint64 estimatedSvgCost(const SvgSource &source, qint64 maximumPixels)
 {
     const QSizeF size = source.declaredSize;
     const double area = size.isValid() ? std::min(size.width() * size.height(),
                                                   double(maximumPixels))
                                        : double(maximumPixels);
-    const double cost = double(source.elementCount) * (area + DrawingCost::pieceOverhead);
+    const double cost = double(DrawingCost::ofReading(source.work))
+                        + double(source.work.elements) * (area + DrawingCost::pieceOverhead);
     return qint64(std::min(cost, double(std::numeric_limits<qint64>::max() / 2)));
 }
 
@@ -71,9 +72,8 @@ RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop
         const SvgSource &svg = std::get<SvgSource>(source);
         return PreparedRemoteImage{PreparedRemoteImage::Kind::svg, svg.text,
                                    estimatedSvgCost(svg, m_limits.maximumPixels),
-                                   DrawingCost::ofReading(svg.elementCount, svg.textElementCount,
-                                                          svg.textLength),
-                                   {}};
+                                   DrawingCost::ofReading(svg.work), {},
+                                   svg.embeddedDocuments};
     }
     auto checked = RasterBounds(m_limits, PictureReader::ours, stop).check(bytes, readerName,
                                                                           *format);
@@ -81,7 +81,7 @@ RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop
         return *error;
     RasterPlan plan = std::get<RasterPlan>(std::move(checked));
     return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, std::move(plan.bytes),
-                               plan.estimatedCost, 0, std::move(plan.readerName)};
+                               plan.estimatedCost, 0, std::move(plan.readerName), {}};
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
@@ -92,7 +92,8 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
         return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
     if (image.kind == PreparedRemoteImage::Kind::svg) {
         const RemoteImageResult drawn =
-            SvgRasterizer::render(image.bytes, image.readingCost, m_limits, stop);
+            SvgRasterizer::render(image.bytes, image.readingCost, image.embeddedDocuments,
+                                  m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
     if (image.readerName.isEmpty()) {

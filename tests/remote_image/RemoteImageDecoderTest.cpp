@@ -9,17 +9,24 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <limits>
@@ -58,6 +65,50 @@ extern "C" int inflate(z_streamp stream, int flush)
     requestStopPastTheMark();
     return result;
 }
+
+namespace {
+
+// One file whose openings are counted, for any caller on any thread (Qt's included), and
+// refused where opening or reading it would never end (a pipe, a device).
+std::atomic<const char *> watchedPath = nullptr;
+std::atomic<bool> watchedRefused = false;
+std::atomic<int> watchedOpenings = 0;
+
+bool refusedAsWatched(const char *path)
+{
+    const char *watched = watchedPath;
+    if (!watched || !path || std::strcmp(path, watched) != 0)
+        return false;
+    ++watchedOpenings;
+    return watchedRefused;
+}
+
+mode_t modeOf(int flags, va_list arguments)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(arguments, int)) : 0;
+}
+
+} // namespace
+
+// Stand in for the C library's (Qt opens files through them), as inflate does, and hand each
+// call on.
+#define TOLVARAN_COUNTED_OPEN(name)                                                            \
+    extern "C" int name(const char *path, int flags, ...)                                      \
+    {                                                                                          \
+        using Open = int (*)(const char *, int, ...);                                          \
+        static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, #name));              \
+        va_list arguments;                                                                     \
+        va_start(arguments, flags);                                                            \
+        const mode_t mode = modeOf(flags, arguments);                                          \
+        va_end(arguments);                                                                     \
+        if (refusedAsWatched(path)) {                                                          \
+            errno = EACCES;                                                                    \
+            return -1;                                                                         \
+        }                                                                                      \
+        return next(path, flags, mode);                                                        \
+    }
+TOLVARAN_COUNTED_OPEN(open)
+TOLVARAN_COUNTED_OPEN(open64)
 
 namespace tolvaran::markdown {
 namespace {
@@ -247,7 +298,20 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         {"svg embedding an svg",
          svgWith({10, 10}, svgImageElement(dataUrl("image/svg+xml",
                                                    fixtures::svgImage({10, 10})))),
+         true, {}, {10, 10}},
+        {"svg embedding an svg compressed",
+         svgWith({10, 10}, svgImageElement(dataUrl("image/svg+xml", fixtures::gzipped(
+                                                                        fixtures::svgImage(
+                                                                            {10, 10}))))),
+         true, {}, {10, 10}},
+        {"svg embedding an svg embedding an svg",
+         svgWith({10, 10}, svgImageElement(dataUrl(
+                               "image/svg+xml",
+                               svgWith({10, 10}, svgImageElement(dataUrl(
+                                                     "image/svg+xml",
+                                                     fixtures::svgImage({10, 10}))))))),
          true, Kind::imageTooComplex, {}},
+        {"badge with an svg logo", fixtures::badgeWithSvgLogo(), true, {}, {104, 20}},
         {"svg naming a file", svgWith({10, 10}, svgImageElement("/usr/share/pixmaps/a.png")),
          true, Kind::urlRefused, {}},
         {"svg naming a web address",
@@ -384,9 +448,28 @@ TEST(RemoteImageDecoder, pngInflatesNoMoreThanItsRows)
     }
 }
 
+// Counts the openings of `path` until what it returns goes, refusing them where it is not a
+// file.
+[[nodiscard]] auto watchingOpenings(const QByteArray &path)
+{
+    watchedOpenings = 0;
+    watchedRefused = !QFileInfo(QString::fromUtf8(path)).isFile();
+    watchedPath = path.isEmpty() ? nullptr : path.constData();
+    return qScopeGuard([] { watchedPath = nullptr; });
+}
+
 TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
 {
     const auto readsCounted = countingReads();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray styleSheet = QFile::encodeName(folder.filePath(QStringLiteral("red.css")));
+    QFile css(QString::fromUtf8(styleSheet));
+    ASSERT_TRUE(css.open(QIODevice::WriteOnly) && css.write("rect { fill: #f00 }") > 0);
+    css.close();
+    const QByteArray pipe = QFile::encodeName(folder.filePath(QStringLiteral("pipe")));
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    const QByteArray zeros = "/dev/zero";
     constexpr qint64 gibibyte = qint64(1) << 30;
     const QByteArray pngBomb = pngPastItsRows({256, 4}, gibibyte);
     const QByteArray iconBomb = fixtures::iconHolding(pngBomb, {256, 4});
@@ -408,6 +491,11 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
         // The most that zlib may inflate, and that Qt's readers may read.
         qint64 inflated;
         qint64 read;
+        // A file that the picture names and that is never opened: the picture is drawn as if
+        // it named none (its rectangle black, not in the style sheet's red).
+        QByteArray unopened = {};
+        // Refused before any of it reaches Qt's renderer, from the work counted as it was read.
+        bool refusedWhenPrepared = false;
     } rows[] = {
         // Refused from what was counted before decoding: Qt's reader reads none of it.
         {"progressive jpeg of 2,000 scans", jpegBomb, Kind::imageTooComplex, 0, 0},
@@ -446,16 +534,53 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
          fixtures::svgEmbedding({fixtures::webpDeclaringCanvas({4096, 4096}),
                                  fixtures::webpDeclaringCanvas({4096, 4096})}),
          Kind::imageTooLarge, 0, 0},
+        // Qt's renderer reads whatever file a style sheet instruction names, whole.
+        {"svg whose style sheet is a file", fixtures::svgWithStyleSheet(styleSheet), {}, 0, 0,
+         styleSheet},
+        {"svg whose style sheet is a pipe", fixtures::svgWithStyleSheet(pipe), {}, 0, 0, pipe},
+        {"svg whose style sheet is /dev/zero", fixtures::svgWithStyleSheet(zeros), {}, 0, 0,
+         zeros},
+        {"svg embedding an svg whose style sheet is a file",
+         fixtures::svgEmbedding({fixtures::svgWithStyleSheet(styleSheet)},
+                                "data:image/svg+xml;base64,"),
+         {}, 0, 0, styleSheet},
+        {"svg importing a style sheet",
+         svgWith({10, 10}, "<style>@import url(\"" + styleSheet
+                               + "\");</style><rect width=\"10\" height=\"10\"/>"),
+         {}, 0, 0, styleSheet},
+        {"svg with an external entity",
+         "<!DOCTYPE svg [<!ENTITY sheet SYSTEM \"" + pipe + "\">]>"
+             + svgWith({10, 10}, "<rect width=\"10\" height=\"10\"/><text>&sheet;</text>"),
+         {}, 0, 0, pipe},
+        // What Qt's renderer works on while it reads, before anything is drawn.
+        {"svg of a gradient of 60,000 stops", fixtures::svgOfGradientStops(60000),
+         Kind::imageTooComplex, 0, 0, {}, true},
+        {"svg of a text of 150,000 characters of ten scripts",
+         fixtures::svgOfTextInScripts(150000, "text"), Kind::imageTooComplex, 0, 0, {}, true},
+        {"svg of a textArea of 250,000 characters of ten scripts",
+         fixtures::svgOfTextInScripts(250000, "textArea"), Kind::imageTooComplex, 0, 0, {},
+         true},
+        {"svg of 10,000 style rules for every one of 1,000 elements",
+         svgWith({10, 10}, "<style>" + QByteArray("* { fill: #f00 } ").repeated(10000)
+                               + "</style>"
+                               + QByteArray("<rect width=\"2\" height=\"2\"/>").repeated(1000)),
+         Kind::imageTooComplex, 0, 0, {}, true},
     };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        if (row.bytes.startsWith("<svg") && !svgSupported())
+        if (row.bytes.contains("<svg") && !svgSupported())
             continue;
         if (needsImageFormatPlugins(row.name) && !imageFormatPluginsInstalled())
             continue;
+        const auto openingsCounted = watchingOpenings(row.unopened);
         const qint64 inflatedBefore = inflatedOnThisThread;
         const qint64 readBefore = readOnThisThread;
+        if (row.refusedWhenPrepared) {
+            const auto prepared = decoder.prepare(row.bytes);
+            const auto *error = std::get_if<RemoteImageError>(&prepared);
+            EXPECT_TRUE(error && error->kind() == *row.error);
+        }
         const RemoteImageResult result = decoder.decode(row.bytes);
         EXPECT_EQ(result.succeeded(), !row.error);
         if (row.error) {
@@ -463,6 +588,12 @@ TEST(RemoteImageDecoder, hostilePicturesAreDrawnOrRefusedWithinTheirWork)
         }
         EXPECT_LE(inflatedOnThisThread - inflatedBefore, row.inflated);
         EXPECT_LE(readOnThisThread - readBefore, row.read);
+        if (!row.unopened.isEmpty()) {
+            EXPECT_EQ(watchedOpenings, 0);
+            if (result.succeeded()) {
+                EXPECT_EQ(result.image().pixelColor(5, 5), QColor(Qt::black));
+            }
+        }
     }
 }
 
@@ -851,11 +982,22 @@ TEST(RemoteImageDecoder, svgDrawsAsQtsOwnReaderDraws)
         "stroke-width=\"2\"/>"
         "<text x=\"8\" y=\"84\" font-size=\"12\" fill=\"#fff\">Qt</text>"
         + svgImageElement(dataUrl("image/png", fixtures::pngImage({4, 4}, Qt::cyan))));
-    const QImage ours = RemoteImageDecoder().decode(svg).image();
-    const QImage qts = QImage::fromData(svg, "svg");
-    ASSERT_FALSE(qts.isNull());
-    EXPECT_EQ(ours.convertToFormat(QImage::Format_ARGB32),
-              qts.convertToFormat(QImage::Format_ARGB32));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } rows[] = {
+        {"drawing", svg},
+        {"badge with an svg logo", fixtures::badgeWithSvgLogo()},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QImage ours = RemoteImageDecoder().decode(row.bytes).image();
+        const QImage qts = QImage::fromData(row.bytes, "svg");
+        ASSERT_FALSE(qts.isNull());
+        EXPECT_EQ(ours.convertToFormat(QImage::Format_ARGB32),
+                  qts.convertToFormat(QImage::Format_ARGB32));
+    }
 }
 
 TEST(RemoteImageDecoder, stoppedDrawingIsAbandoned)

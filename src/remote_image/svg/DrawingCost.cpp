@@ -60,6 +60,12 @@ double rowsCrossed(const QPainterPath &path, const QTransform &transform, const 
     return rows;
 }
 
+double gradientCost(const QBrush &brush)
+{
+    const QGradient *gradient = brush.gradient();
+    return gradient ? double(gradient->stops().size()) * DrawingCost::gradientStopWeight : 0.0;
+}
+
 // Walking `rows` edge rows spread over the `height` rows of a box.
 double edgeCost(double rows, double height)
 {
@@ -108,16 +114,25 @@ qint64 DrawingCost::ofPath(const QPainterPath &path, const QBrush &brush, const 
     const QRectF box = transform.mapRect(path.controlPointRect());
     double cost = double(path.elementCount()) * pathElementWeight;
     if (brush.style() != Qt::NoBrush)
-        cost += coveredArea(box, canvas) + pieceOverhead + edgeCost(rows, (box & canvas).height());
+        cost += coveredArea(box, canvas) + pieceOverhead + edgeCost(rows, (box & canvas).height())
+                + gradientCost(brush);
     if (pen.style() != Qt::NoPen)
-        cost += outlineCost(path, pen, transform, canvas, rows);
+        cost += outlineCost(path, pen, transform, canvas, rows) + gradientCost(pen.brush());
     return pixels(cost);
 }
 
-qint64 DrawingCost::ofReading(qsizetype elements, qsizetype textElements, qsizetype characters)
+qint64 DrawingCost::ofReading(const SvgReadingWork &work)
 {
-    return pixels(double(elements) * pieceOverhead + double(textElements) * textElementWeight
-                  + double(characters) * characterWeight);
+    using Work = SvgReadingWork;
+    return pixels(double(work.elements) * pieceOverhead
+                  + double(work.textElements) * Work::textElementWeight
+                  + double(work.characters) * Work::characterWeight
+                  + double(work.scriptChanges) * Work::scriptChangeWeight
+                  + double(work.wrappedCharacters) * Work::wrappedCharacterWeight
+                  + work.unbreakableSquares * Work::unbreakableWeight
+                  + work.stopsPassed * Work::stopPassedWeight
+                  + work.ruleMatches * Work::ruleMatchWeight
+                  + double(work.embeddedBytes) * Work::embeddedByteWeight);
 }
 
 qint64 DrawingCost::ofText(const QRectF &box, qsizetype characters, const QTransform &transform,

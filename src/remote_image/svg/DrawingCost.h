@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remote_image/svg/SvgReadingWork.h"
+
 #include <QtGlobal>
 
 class QBrush;
@@ -23,9 +25,8 @@ namespace tolvaran::markdown {
 // - text is drawn glyph by glyph, each over a square as high as the line (glyphs are at least
 //   a quarter of the line high wide), when it is not drawn as outlines;
 // - every element of an outline (a line or curve of a path) adds work of its own.
-// Reading the document comes first: every element of it costs a piece's overhead, every text
-// element a layout of its own (fonts looked up and shaped), and every character of text its
-// glyph's outline.
+// Reading the document comes first, and Qt's renderer does much of its work there, before
+// the painter sees any of it (SvgReadingWork).
 // Boxes are clipped to the picture, since nothing is drawn outside it.
 struct DrawingCost final
 {
@@ -37,16 +38,15 @@ struct DrawingCost final
     // row's cells in order): the square of the rows crossed, over the rows they spread over,
     // divided by this.
     static constexpr qint64 crowdingDivisor = 16;
-    static constexpr qint64 characterWeight = 512;
-    static constexpr qint64 textElementWeight = 8192;
+    // A gradient's colour table is made again from its stops for each piece it fills.
+    static constexpr qint64 gradientStopWeight = 16;
 
     // Filling `path` with `brush` and outlining it with `pen` (either may draw nothing), in
     // coordinates that `transform` maps onto `canvas`.
     static qint64 ofPath(const QPainterPath &path, const QBrush &brush, const QPen &pen,
                          const QTransform &transform, const QRectF &canvas);
-    // A document of `elements` elements, `textElements` of them text, holding `characters`
-    // characters of text.
-    static qint64 ofReading(qsizetype elements, qsizetype textElements, qsizetype characters);
+    // Reading a document, and laying out its text, before the first piece is drawn.
+    static qint64 ofReading(const SvgReadingWork &work);
     // A line of text filling `box`, of `characters` characters when they are known.
     static qint64 ofText(const QRectF &box, qsizetype characters, const QTransform &transform,
                          const QRectF &canvas);

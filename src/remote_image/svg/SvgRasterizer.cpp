@@ -9,30 +9,64 @@
 #include <QPainterPath>
 #include <QSvgRenderer>
 
+#include <optional>
+
 namespace tolvaran::markdown {
 
 namespace {
 
 enum class Outcome { drawing, overBudget, stopped };
 
+// What the pieces of one picture, and of the SVG pictures embedded in it, are paid from.
+class Budget final
+{
+public:
+    Budget(qint64 budget, std::stop_token stop)
+        : m_budget(budget)
+        , m_stop(std::move(stop))
+    {
+    }
+
+    Outcome outcome() const { return m_outcome; }
+    qint64 spent() const { return m_spent; }
+
+    // Whether `cost` was paid: not once the budget is spent or the stop requested.
+    bool admit(qint64 cost)
+    {
+        if (m_outcome == Outcome::drawing && m_stop.stop_requested())
+            m_outcome = Outcome::stopped;
+        if (m_outcome != Outcome::drawing)
+            return false;
+        m_spent = cost > m_budget - m_spent ? m_budget + 1 : m_spent + cost;
+        if (m_spent > m_budget)
+            m_outcome = Outcome::overBudget;
+        return m_outcome == Outcome::drawing;
+    }
+
+private:
+    const qint64 m_budget;
+    const std::stop_token m_stop;
+    qint64 m_spent = 0;
+    Outcome m_outcome = Outcome::drawing;
+};
+
 // Hands every painting step on to a painter on the image, each only after it has been paid
-// for. Qt's paint engines cannot be extended from outside Qt, so the image's own engine is
+// for; or, where it only counts, pays for each and draws none (the painter on the image then
+// keeps the state that the steps are charged by). Qt's paint engines cannot be extended from outside Qt, so the image's own engine is
 // reached through a painter of its own, to which this engine passes on the state (pen, brush,
 // transform, clip, ...) that the renderer sets. Claiming every feature makes the renderer's
 // painter pass everything through as it is, for the image's painter to handle as usual.
 class BudgetedEngine final : public QPaintEngine
 {
 public:
-    BudgetedEngine(QImage &image, qint64 budget, std::stop_token stop)
+    BudgetedEngine(QImage &image, QSize canvas, Budget &budget, bool draws)
         : QPaintEngine(QPaintEngine::AllFeatures)
         , m_image(image)
-        , m_canvas(QPointF(0, 0), QSizeF(image.size()))
+        , m_canvas(QPointF(0, 0), QSizeF(canvas))
         , m_budget(budget)
-        , m_stop(std::move(stop))
+        , m_draws(draws)
     {
     }
-
-    Outcome outcome() const { return m_outcome; }
 
     bool begin(QPaintDevice *) override { return m_painter.begin(&m_image); }
     bool end() override { return m_painter.end(); }
@@ -108,25 +142,13 @@ private:
         return admit(DrawingCost::ofPath(path, filled ? m_painter.brush() : QBrush(),
                                          m_painter.pen(), m_painter.transform(), m_canvas));
     }
-    bool admit(qint64 cost)
-    {
-        if (m_outcome == Outcome::drawing && m_stop.stop_requested())
-            m_outcome = Outcome::stopped;
-        if (m_outcome != Outcome::drawing)
-            return false;
-        m_spent = cost > m_budget - m_spent ? m_budget + 1 : m_spent + cost;
-        if (m_spent > m_budget)
-            m_outcome = Outcome::overBudget;
-        return m_outcome == Outcome::drawing;
-    }
+    bool admit(qint64 cost) { return m_budget.admit(cost) && m_draws; }
 
     QImage &m_image;
     const QRectF m_canvas;
-    const qint64 m_budget;
-    const std::stop_token m_stop;
+    Budget &m_budget;
+    const bool m_draws;
     QPainter m_painter;
-    qint64 m_spent = 0;
-    Outcome m_outcome = Outcome::drawing;
 };
 
 void BudgetedEngine::updateState(const QPaintEngineState &change)
@@ -184,32 +206,33 @@ void BudgetedEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMo
     }
 }
 
-// The device the renderer paints on: the image's size and resolution, with our engine.
+// The device the renderer paints on: `size`, at the image's resolution, with our engine, which
+// draws on the image where `draws`.
 class BudgetedDevice final : public QPaintDevice
 {
 public:
-    BudgetedDevice(QImage &image, qint64 budget, std::stop_token stop)
+    BudgetedDevice(QImage &image, QSize size, Budget &budget, bool draws)
         : m_image(image)
-        , m_engine(image, budget, std::move(stop))
+        , m_size(size)
+        , m_engine(image, size, budget, draws)
     {
     }
     ~BudgetedDevice() override = default;
 
     QPaintEngine *paintEngine() const override { return &m_engine; }
-    Outcome outcome() const { return m_engine.outcome(); }
 
 protected:
     int metric(PaintDeviceMetric metric) const override
     {
         switch (metric) {
         case PdmWidth:
-            return m_image.width();
+            return m_size.width();
         case PdmHeight:
-            return m_image.height();
+            return m_size.height();
         case PdmWidthMM:
-            return m_image.widthMM();
+            return qRound(m_size.width() * 1000.0 / m_image.dotsPerMeterX());
         case PdmHeightMM:
-            return m_image.heightMM();
+            return qRound(m_size.height() * 1000.0 / m_image.dotsPerMeterY());
         case PdmNumColors:
             return m_image.colorCount();
         case PdmDepth:
@@ -232,19 +255,72 @@ protected:
 
 private:
     QImage &m_image;
+    const QSize m_size;
     mutable BudgetedEngine m_engine;
 };
+
+std::optional<RemoteImageError> failureOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::drawing:
+        break;
+    case Outcome::overBudget:
+        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    case Outcome::stopped:
+        return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
+    }
+    return std::nullopt;
+}
+
+// Qt's renderer draws each SVG picture embedded in a document while it reads the document, at
+// the picture's own size, with Qt's SVG reader, where nothing reaches our painting. So each
+// is drawn here first, only counting (nothing is painted), and its pieces are charged twice,
+// for this drawing and for the reader's; their pixels, which the reader sets aside, all
+// within the pixel limit together. What Qt's reader cannot read it leaves out, as it is left
+// out here.
+std::optional<RemoteImageError> chargeEmbedded(const QList<QByteArray> &documents,
+                                               const RemoteImageDecodeLimits &limits,
+                                               Budget &budget)
+{
+    qint64 pixels = 0;
+    QImage state(1, 1, QImage::Format_ARGB32_Premultiplied);
+    for (const QByteArray &document : documents) {
+        QSvgRenderer renderer;
+        if (!renderer.load(document))
+            continue;
+        const QSize size = renderer.defaultSize();
+        if (size.isEmpty())
+            continue;
+        pixels += qint64(size.width()) * size.height();
+        if (pixels > limits.maximumPixels)
+            return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
+        const qint64 before = budget.spent();
+        BudgetedDevice device(state, size, budget, false);
+        {
+            QPainter painter(&device);
+            renderer.render(&painter);
+        }
+        budget.admit(budget.spent() - before);
+        if (const auto failure = failureOf(budget.outcome()))
+            return failure;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
 RemoteImageResult SvgRasterizer::render(const QByteArray &text, qint64 readingCost,
+                                        const QList<QByteArray> &embeddedDocuments,
                                         const RemoteImageDecodeLimits &limits,
                                         const std::stop_token &stop)
 {
     if (stop.stop_requested())
         return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
-    if (readingCost > limits.drawingBudget)
-        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    Budget budget(limits.drawingBudget, stop);
+    if (!budget.admit(readingCost))
+        return *failureOf(budget.outcome());
+    if (const auto failure = chargeEmbedded(embeddedDocuments, limits, budget))
+        return *failure;
     QSvgRenderer renderer;
     if (!renderer.load(text))
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
@@ -257,19 +333,13 @@ RemoteImageResult SvgRasterizer::render(const QByteArray &text, qint64 readingCo
     if (image.isNull())
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};
     image.fill(Qt::transparent);
-    BudgetedDevice device(image, limits.drawingBudget - readingCost, stop);
+    BudgetedDevice device(image, size, budget, true);
     {
         QPainter painter(&device);
         renderer.render(&painter);
     }
-    switch (device.outcome()) {
-    case Outcome::drawing:
-        break;
-    case Outcome::overBudget:
-        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
-    case Outcome::stopped:
-        return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
-    }
+    if (const auto failure = failureOf(budget.outcome()))
+        return *failure;
     return image;
 }
 

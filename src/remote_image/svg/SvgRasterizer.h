@@ -4,6 +4,7 @@
 #include "remote_image/RemoteImageResult.h"
 
 #include <QByteArray>
+#include <QList>
 
 #include <stop_token>
 
@@ -14,11 +15,13 @@ namespace tolvaran::markdown {
 // charges every painting step its DrawingCost before letting it through: once the sum passes
 // the drawing budget, or once `stop` is requested, nothing more is drawn and the picture is
 // refused (imageTooComplex) or abandoned. A step is never interrupted, so drawing stops within
-// one step's cost.
+// one step's cost. The SVG pictures embedded in the text are drawn within the same budget.
 struct SvgRasterizer final
 {
-    // `readingCost` is charged before anything is drawn (DrawingCost::ofReading).
+    // `readingCost` is charged before anything is drawn (DrawingCost::ofReading), then the
+    // drawing of `embeddedDocuments`, the SVG pictures embedded in `text` (SvgSource).
     static RemoteImageResult render(const QByteArray &text, qint64 readingCost,
+                                    const QList<QByteArray> &embeddedDocuments,
                                     const RemoteImageDecodeLimits &limits,
                                     const std::stop_token &stop);
 };

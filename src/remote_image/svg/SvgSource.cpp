@@ -2,13 +2,17 @@
 
 #include "remote_image/formats/ImageFormats.h"
 #include "remote_image/formats/RasterBounds.h"
+#include "remote_image/svg/DrawingCost.h"
 
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <zlib.h>
 
 #include <array>
+#include <optional>
 
 namespace tolvaran::markdown {
 
@@ -82,13 +86,26 @@ QSizeF sizeDeclaredBy(const QXmlStreamAttributes &attributes)
     return {};
 }
 
-// Checks the picture that an image element names, with the other pictures of its document.
-// Qt's renderer reads an address (trimmed) that does not begin with "data" as the name of a
-// file, "DATA:" among them. Of one that does, it decodes what follows the last "base64,",
-// base64-decoded whatever the address's header says (no percent escapes undone, characters
-// outside base64 passed over), and leaves out an address without one, decoding nothing of it
-// (plain text and percent escapes, as SVG pictures are often embedded).
-std::optional<RemoteImageError> checkImageReference(QStringView href, RasterBounds &pictures)
+// How deep SVG documents may be embedded in one another: the pictures of a document may be
+// SVG documents, but theirs not.
+constexpr int deepestEmbedding = 1;
+
+std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
+                                                       const RemoteImageDecodeLimits &limits,
+                                                       RasterBounds &pictures, int embedding,
+                                                       const std::stop_token &stop);
+
+// The address an image element's picture is written again as, once checked: none where Qt's
+// renderer decodes nothing of it (the element is then left out, as Qt leaves it out). Qt's
+// renderer reads an address (trimmed) that does not begin with "data" as the name of a file,
+// "DATA:" among them, and an empty one as names of files too (one for each format it reads).
+// Of one that does, it decodes what follows the last "base64,", base64-decoded whatever the
+// address's header says (no percent escapes undone, characters outside base64 passed over),
+// and decodes nothing of an address without one (plain text and percent escapes, as SVG
+// pictures are often embedded).
+std::variant<std::optional<QString>, RemoteImageError>
+checkedPicture(QStringView href, const RemoteImageDecodeLimits &limits, RasterBounds &pictures,
+               int embedding, const std::stop_token &stop, SvgSource &source)
 {
     href = href.trimmed();
     if (href.isEmpty())
@@ -99,6 +116,7 @@ std::optional<RemoteImageError> checkImageReference(QStringView href, RasterBoun
     if (payload < 0)
         return std::nullopt;
     const QByteArray bytes = QByteArray::fromBase64(href.mid(payload + 7).toLatin1());
+    source.work.embeddedBytes += bytes.size();
     const QByteArray readerName = ImageFormats::qtReaderFor(bytes);
     // What no reader takes, Qt's renderer leaves out as well.
     if (readerName.isEmpty())
@@ -106,12 +124,276 @@ std::optional<RemoteImageError> checkImageReference(QStringView href, RasterBoun
     const std::optional<ImageFormat> format = ImageFormats::decodedBy(readerName);
     if (!format)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    if (*format == ImageFormat::svg || isGzip(bytes))
-        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    if (*format == ImageFormat::svg) {
+        if (embedding >= deepestEmbedding)
+            return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+        auto embedded = readDocument(bytes, limits, pictures, embedding + 1, stop);
+        if (const auto *error = std::get_if<RemoteImageError>(&embedded))
+            return *error;
+        const SvgSource &document = std::get<SvgSource>(embedded);
+        // Read by Qt's renderer with its document, and once more where its drawing is charged.
+        source.work += document.work;
+        source.work += document.work;
+        source.embeddedDocuments.append(document.text);
+        return QString(QLatin1String("data:image/svg+xml;base64,")
+                       + QLatin1String(document.text.toBase64()));
+    }
     auto checked = pictures.check(bytes, readerName, *format);
     if (const auto *error = std::get_if<RemoteImageError>(&checked))
         return *error;
+    return QString(QLatin1String("data:image/") + QLatin1String(readerName)
+                   + QLatin1String(";base64,") + QLatin1String(bytes.toBase64()));
+}
+
+// The entities a document declares are expanded where they are used, so that the text written
+// again names none. Each use stands for the entity's value at most (one that names other
+// entities could stand for far more than it holds): every `&` of the document, as if it used
+// the longest, must stay within maximumTextBytes.
+std::optional<RemoteImageError> checkEntities(const QXmlStreamReader &xml, const QByteArray &text)
+{
+    const qsizetype references = text.count('&');
+    for (const QXmlStreamEntityDeclaration &entity : xml.entityDeclarations()) {
+        const QStringView value = entity.value();
+        if (value.contains(u'&') || value.contains(u'%')
+            || value.size() > SvgSource::maximumEntityCharacters
+            || double(references) * double(value.size()) > double(SvgSource::maximumTextBytes))
+            return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    }
     return std::nullopt;
+}
+
+// A style sheet without its `@import` rules, each up to the `;` that ends it, outside quotes.
+// Qt's renderer keeps such a rule without following it: it is taken out all the same, so that
+// no reading of the text ever follows it.
+QString withoutImports(QStringView css)
+{
+    QString kept;
+    qsizetype from = 0;
+    for (qsizetype rule = css.indexOf(u"@import", 0, Qt::CaseInsensitive); rule >= 0;
+         rule = css.indexOf(u"@import", from, Qt::CaseInsensitive)) {
+        kept += css.mid(from, rule - from);
+        QChar quote;
+        qsizetype end = rule;
+        while (end < css.size() && (!quote.isNull() || css[end] != u';')) {
+            if (css[end] == quote)
+                quote = QChar();
+            else if (quote.isNull() && (css[end] == u'"' || css[end] == u'\''))
+                quote = css[end];
+            ++end;
+        }
+        from = std::min(end + 1, css.size());
+    }
+    return kept + css.mid(from);
+}
+
+// Which run of a line of text a character belongs to, as the text's layout tells them: each
+// script a run of its own, shaped apart and in a font of its own. Marks, ASCII and Latin-1's
+// signs, and general punctuation join the run beside them (none); other characters common to
+// all scripts (symbols, emoji) are drawn in a font that has them, each block of them a run.
+std::optional<int> runOf(char32_t character)
+{
+    const QChar::Script script = QChar::script(character);
+    if (script == QChar::Script_Inherited)
+        return std::nullopt;
+    if (script != QChar::Script_Common)
+        return int(script);
+    if (character < 0x100 || (character >= 0x2000 && character < 0x2070))
+        return std::nullopt;
+    return -int(character >> 7) - 1;
+}
+
+// The text elements of a document being read: the runs of their text, and the text of a
+// textArea, which is broken into lines.
+struct TextLayouts
+{
+    int depth = 0;
+    bool wrapped = false;
+    std::optional<int> run;
+    QString wrappedText;
+
+    // Whether `name` is a text element.
+    bool enter(QStringView name, SvgReadingWork &work)
+    {
+        if (name != u"text" && name != u"tspan" && name != u"textArea")
+            return false;
+        ++work.textElements;
+        if (depth++ == 0) {
+            run.reset();
+            wrapped = name == u"textArea";
+        }
+        return true;
+    }
+    // Where a text element ends.
+    void leave(SvgReadingWork &work)
+    {
+        if (--depth > 0)
+            return;
+        if (wrapped) {
+            work.wrappedCharacters += wrappedText.size();
+            QTextBoundaryFinder lines(QTextBoundaryFinder::Line, wrappedText);
+            qsizetype previous = 0;
+            while (lines.toNextBoundary() >= 0) {
+                const double unbroken = double(lines.position() - previous);
+                work.unbreakableSquares += unbroken * unbroken;
+                previous = lines.position();
+            }
+        }
+        wrapped = false;
+        wrappedText.clear();
+    }
+    void add(QStringView text, SvgReadingWork &work)
+    {
+        if (wrapped)
+            wrappedText += text;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t character = text[i].unicode();
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                character = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
+            const std::optional<int> next = runOf(character);
+            if (!next)
+                continue;
+            if (run && *run != *next)
+                ++work.scriptChanges;
+            run = next;
+        }
+    }
+};
+
+// What an element is to the writing: written, a text element, a style sheet, or left out with
+// all it holds.
+enum class Written { element, text, style, leftOut };
+
+std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
+                                                       const RemoteImageDecodeLimits &limits,
+                                                       RasterBounds &pictures, int embedding,
+                                                       const std::stop_token &stop)
+{
+    QByteArray text;
+    if (isGzip(bytes)) {
+        auto inflated = inflateGzip(bytes);
+        if (const auto *error = std::get_if<RemoteImageError>(&inflated))
+            return *error;
+        text = std::get<QByteArray>(std::move(inflated));
+        // Qt's renderer would inflate a second layer itself, without a limit.
+        if (isGzip(text))
+            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    } else if (bytes.size() > SvgSource::maximumTextBytes) {
+        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    } else {
+        text = bytes;
+    }
+
+    SvgSource source;
+    QXmlStreamReader xml(text);
+    // As Qt's renderer reads it: elements and attributes by the names they are written with.
+    xml.setNamespaceProcessing(false);
+    xml.setEntityExpansionLimit(int(SvgSource::maximumEntityCharacters));
+    QXmlStreamWriter writer(&source.text);
+    QList<Written> open;
+    TextLayouts layouts;
+    // Qt adds each stop to the gradient begun last.
+    qsizetype stopsOfGradient = 0;
+    qsizetype styleRules = 0;
+    const auto leavingOut = [&open] { return !open.isEmpty() && open.last() == Written::leftOut; };
+    // Qt's renderer reads no further than the end of the root element.
+    bool ended = false;
+    while (!ended && !xml.atEnd() && !xml.hasError()) {
+        if (stop.stop_requested())
+            return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
+        switch (xml.readNext()) {
+        case QXmlStreamReader::DTD:
+            if (const auto error = checkEntities(xml, text))
+                return *error;
+            break;
+        case QXmlStreamReader::StartElement: {
+            if (leavingOut()) {
+                open.append(Written::leftOut);
+                break;
+            }
+            const QStringView name = xml.name();
+            if (open.isEmpty())
+                source.declaredSize = sizeDeclaredBy(xml.attributes());
+            ++source.work.elements;
+            source.work.ruleMatches += double(styleRules);
+            if (name == u"linearGradient" || name == u"radialGradient")
+                stopsOfGradient = 0;
+            else if (name == u"stop")
+                source.work.stopsPassed += double(stopsOfGradient++);
+            // Every reference but an image element's names something of the document itself.
+            QXmlStreamAttributes kept;
+            bool referenced = false;
+            bool pictureKept = false;
+            for (const QXmlStreamAttribute &attribute : xml.attributes()) {
+                const QStringView qualified = attribute.qualifiedName();
+                if (qualified.mid(qualified.lastIndexOf(u':') + 1) != u"href") {
+                    kept.append(attribute);
+                } else if (name == u"image") {
+                    referenced = true;
+                    auto address = checkedPicture(attribute.value(), limits, pictures, embedding,
+                                                  stop, source);
+                    if (const auto *error = std::get_if<RemoteImageError>(&address))
+                        return *error;
+                    if (const auto &written = std::get<std::optional<QString>>(address)) {
+                        kept.append(qualified.toString(), *written);
+                        pictureKept = true;
+                    }
+                } else if (attribute.value().trimmed().startsWith(u'#')) {
+                    kept.append(attribute);
+                }
+            }
+            if (name == u"image" && (!referenced || !pictureKept)) {
+                open.append(Written::leftOut);
+                break;
+            }
+            open.append(layouts.enter(name, source.work) ? Written::text
+                        : name == u"style"                  ? Written::style
+                                                            : Written::element);
+            writer.writeStartElement(xml.qualifiedName().toString());
+            writer.writeAttributes(kept);
+            break;
+        }
+        case QXmlStreamReader::EndElement: {
+            const Written element = open.takeLast();
+            if (element != Written::leftOut)
+                writer.writeEndElement();
+            if (element == Written::text)
+                layouts.leave(source.work);
+            ended = open.isEmpty();
+            break;
+        }
+        case QXmlStreamReader::Characters: {
+            if (open.isEmpty() || leavingOut())
+                break;
+            source.work.characters += xml.text().size();
+            if (open.last() == Written::style) {
+                const QString css = withoutImports(xml.text());
+                styleRules += css.count(u'{');
+                if (xml.isCDATA())
+                    writer.writeCDATA(css);
+                else
+                    writer.writeCharacters(css);
+                break;
+            }
+            if (layouts.depth > 0)
+                layouts.add(xml.text(), source.work);
+            writer.writeCharacters(xml.text().toString());
+            break;
+        }
+        default:
+            // The document's type and the entities it declares, instructions, comments, and
+            // references to entities the reader could not expand: none of them is written.
+            break;
+        }
+        // Refused as soon as the work counted passes what drawing it all may cost.
+        if (source.text.size() > SvgSource::maximumTextBytes
+            || DrawingCost::ofReading(source.work) > limits.drawingBudget)
+            return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    }
+    if (xml.hasError() || source.work.elements == 0 || !ended)
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+    return source;
 }
 
 } // namespace
@@ -120,52 +402,9 @@ std::variant<SvgSource, RemoteImageError> SvgSource::read(const QByteArray &byte
                                                           const RemoteImageDecodeLimits &limits,
                                                           const std::stop_token &stop)
 {
-    SvgSource source;
-    if (isGzip(bytes)) {
-        auto inflated = inflateGzip(bytes);
-        if (const auto *error = std::get_if<RemoteImageError>(&inflated))
-            return *error;
-        source.text = std::get<QByteArray>(std::move(inflated));
-        // Qt's renderer would inflate a second layer itself, without a limit.
-        if (isGzip(source.text))
-            return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    } else if (bytes.size() > maximumTextBytes) {
-        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
-    } else {
-        source.text = bytes;
-    }
-
-    QXmlStreamReader xml(source.text);
     // Qt's renderer decodes the embedded pictures itself, with Qt's own readers.
     RasterBounds pictures(limits, PictureReader::qts, stop);
-    int depth = 0;
-    // Qt's renderer reads no further than the end of the root element.
-    while (!xml.atEnd() && !xml.hasError()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::EndElement && --depth == 0)
-            break;
-        if (token == QXmlStreamReader::Characters)
-            source.textLength += xml.text().size();
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        if (depth++ == 0)
-            source.declaredSize = sizeDeclaredBy(xml.attributes());
-        ++source.elementCount;
-        if (xml.name() == u"text" || xml.name() == u"tspan" || xml.name() == u"textArea")
-            ++source.textElementCount;
-        if (xml.name() != u"image")
-            continue;
-        // Qt reads "xlink:href", else "href": every one of them must be safe.
-        for (const QXmlStreamAttribute &attribute : xml.attributes()) {
-            if (attribute.name() != u"href")
-                continue;
-            if (const auto error = checkImageReference(attribute.value(), pictures))
-                return *error;
-        }
-    }
-    if (xml.hasError() || source.elementCount == 0)
-        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
-    return source;
+    return readDocument(bytes, limits, pictures, 0, stop);
 }
 
 } // namespace tolvaran::markdown

@@ -2,8 +2,10 @@
 
 #include "remote_image/RemoteImageDecodeLimits.h"
 #include "remote_image/RemoteImageError.h"
+#include "remote_image/svg/SvgReadingWork.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSizeF>
 
 #include <stop_token>
@@ -13,27 +15,37 @@ namespace tolvaran::markdown {
 
 // The text of an SVG file, made safe to hand to Qt's SVG renderer, which would otherwise:
 // - inflate a compressed file without any limit (a few kilobytes become gigabytes);
-// - read every picture that an image element names from the disk, any file at all, and wait
-//   without end on a pipe;
-// - draw an SVG embedded as a picture on its own, outside any budget.
-// So a compressed file is inflated here up to maximumTextBytes, and an image element may only
-// name a data address, and the picture Qt's renderer decodes from one may only be a raster
-// picture of a format decoded here, each checked as Qt's own readers would decode it and all
-// within the limits together (RasterBounds): Qt's PNG reader, for one, would inflate a PNG's
-// data past its last row. What it finds is
-// also what reading the document costs before anything is drawn (its elements and text), and
-// what the loader needs to tell a costly drawing from a cheap one (the size it declares).
+// - read any file a document names, and wait without end on a pipe or a device: the style
+//   sheet of an `xml-stylesheet` instruction, the picture of an image element;
+// - draw an SVG embedded as a picture on its own, outside any budget;
+// - do work of its own before any of the document is drawn, beyond any budget: gradients of
+//   many stops, text in many scripts, pictures of many bytes (SvgReadingWork).
+// So a compressed file is inflated here up to maximumTextBytes, and the document is read and
+// written again with only what may reach the renderer: its elements, their attributes and
+// their text, a style element's rules without `@import`; no instruction, document type,
+// entity or comment (the entities that the document declares expanded in place). A reference
+// (`href`) may only name something of the document itself (`#id`), but an image element's
+// names a data address, of a picture checked here: a raster picture of a format decoded here,
+// checked as Qt's own readers would decode it, all within the limits together (RasterBounds:
+// Qt's PNG reader, for one, would inflate a PNG's data past its last row); or an SVG, read and
+// written again as its document is, its work added to its document's, and kept aside so that
+// its drawing is charged with its document's (SvgRasterizer). Each is written again as the
+// bytes that were checked, and an image element whose picture no reader takes is left out, as
+// Qt's renderer leaves it out.
 struct SvgSource final
 {
-    // The most SVG text that is drawn, compressed files inflated.
+    // The most SVG text that is read, compressed files inflated, and written again.
     static constexpr qsizetype maximumTextBytes = 16 * 1024 * 1024;
+    // The most characters that one entity the document declares may stand for, all of its
+    // uses together within maximumTextBytes: the entities drawing programs declare name
+    // namespaces.
+    static constexpr qsizetype maximumEntityCharacters = 1024;
 
+    // What Qt's renderer is given.
     QByteArray text;
-    qsizetype elementCount = 0;
-    // Text elements, and the characters of text content, which Qt lays out before it draws
-    // any of them.
-    qsizetype textElementCount = 0;
-    qsizetype textLength = 0;
+    // The SVG pictures embedded in it, each as it is written in it.
+    QList<QByteArray> embeddedDocuments;
+    SvgReadingWork work;
     // The size the root element declares in pixels, roughly (for estimates only); empty when
     // it gives none that reads as a number.
     QSizeF declaredSize;

@@ -694,4 +694,57 @@ QByteArray svgEmbedding(const QList<QByteArray> &pictures, const QByteArray &add
     return svg + "</svg>";
 }
 
+QByteArray svgWithStyleSheet(const QByteArray &path)
+{
+    return "<?xml-stylesheet type=\"text/css\" href=\"" + path
+           + "\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+             "<rect width=\"10\" height=\"10\"/></svg>";
+}
+
+QByteArray svgOfGradientStops(int stops)
+{
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"20\">"
+                     "<linearGradient id=\"g\">";
+    for (int i = 0; i < stops; ++i)
+        svg += "<stop offset=\"" + QByteArray::number(double(i) / stops) + "\" stop-color=\"#"
+               + QByteArray::number(0x100000 + i % 0xefffff, 16) + "\"/>";
+    return svg + "</linearGradient><rect width=\"100\" height=\"20\" fill=\"url(#g)\"/></svg>";
+}
+
+QByteArray svgOfTextInScripts(qsizetype characters, const QByteArray &element)
+{
+    const char16_t *const words[] = {u"Hello world ", u"Привет мир ", u"Γειά σου ",
+                                     u"שלום עולם ", u"مرحبا بالعالم ", u"नमस्ते दुनिया ",
+                                     u"你好世界 ", u"こんにちは ", u"안녕하세요 ",
+                                     u"สวัสดีชาวโลก "};
+    QString text;
+    for (int i = 0; text.size() < characters; ++i)
+        text += QString::fromUtf16(words[i % 10]);
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\"><" + element
+           + " x=\"0\" y=\"20\" width=\"400\" height=\"auto\" font-size=\"12\">"
+           + text.left(characters).toUtf8() + "</" + element + "></svg>";
+}
+
+QByteArray badgeWithSvgLogo()
+{
+    const QByteArray logo =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 24\" width=\"24\" "
+        "height=\"24\"><path fill=\"#fff\" d=\"M12 2L2 7l10 5 10-5-10-5zm0 7.5L4.5 6 12 "
+        "2.5 19.5 6 12 9.5zM2 17l10 5 10-5M2 12l10 5 10-5\"/></svg>";
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+           "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"104\" height=\"20\">"
+           "<linearGradient id=\"s\" x2=\"0\" y2=\"100%\"><stop offset=\"0\" "
+           "stop-color=\"#bbb\" stop-opacity=\".1\"/><stop offset=\"1\" stop-opacity=\".1\"/>"
+           "</linearGradient><clipPath id=\"r\"><rect width=\"104\" height=\"20\" rx=\"3\" "
+           "fill=\"#fff\"/></clipPath><g clip-path=\"url(#r)\"><rect width=\"55\" "
+           "height=\"20\" fill=\"#555\"/><rect x=\"55\" width=\"49\" height=\"20\" "
+           "fill=\"#4c1\"/><rect width=\"104\" height=\"20\" fill=\"url(#s)\"/></g>"
+           "<g fill=\"#fff\" font-family=\"Verdana,Geneva,DejaVu Sans,sans-serif\" "
+           "font-size=\"11\"><image x=\"5\" y=\"3\" width=\"14\" height=\"14\" "
+           "xlink:href=\"data:image/svg+xml;base64,"
+           + logo.toBase64()
+           + "\"/><text x=\"22\" y=\"14\">build</text><text x=\"59\" y=\"14\">passing</text>"
+             "</g></svg>";
+}
+
 } // namespace tolvaran::fixtures

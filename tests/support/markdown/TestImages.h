@@ -140,4 +140,19 @@ QByteArray iconHolding(const QByteArray &picture, QSize size, bool cursor = fals
 QByteArray svgEmbedding(const QList<QByteArray> &pictures,
                         const QByteArray &address = "data:image/png;base64,");
 
+// An SVG of 10 x 10 pixels whose rectangle over the whole of it has no colour of its own
+// (black), after an `xml-stylesheet` instruction naming the style sheet at `path`.
+QByteArray svgWithStyleSheet(const QByteArray &path);
+
+// An SVG of 100 x 20 pixels filled with a gradient of `stops` stops.
+QByteArray svgOfGradientStops(int stops);
+
+// An SVG of 400 x 300 pixels with one `element` ("text" or "textArea") of `characters`
+// characters: words of ten scripts in turn.
+QByteArray svgOfTextInScripts(qsizetype characters, const QByteArray &element);
+
+// A status badge as badge services draw them: two coloured halves with a label each, and a
+// logo that is an SVG of its own embedded in a data address.
+QByteArray badgeWithSvgLogo();
+
 } // namespace tolvaran::fixtures
