@@ -152,6 +152,8 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::Show:
         m_isOpening = true;
+        // Qt has sized it for its content by now; X11's reports to come may not have.
+        m_openingWidth = m_dialog->width();
         m_settling.start();
         m_openingLimit.start();
         m_chosenArea.reset();
@@ -267,7 +269,7 @@ void DialogFit::fit()
     if (!m_dialog->isVisible())
         return;
     if (m_isOpening)
-        growToItsText(room);
+        sizeToItsText(room);
     QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
     if (m_isOpening) {
         const QRect over = ownerFrame();
@@ -293,17 +295,22 @@ void DialogFit::endOpening()
     m_watchedOwner = nullptr;
 }
 
-void DialogFit::growToItsText(const QSize &room)
+void DialogFit::sizeToItsText(const QSize &room)
 {
     // Qt sizes a window whose text wraps by its layout's least size, which may be for another
-    // width than the one it shows at: wrapped text would then be cut.
+    // width than the one it shows at: wrapped text would then be cut. While it opens, X11
+    // reports sizes the dialog had a moment before, narrower or wider, which Qt takes on: its
+    // text is measured at the width it opened at, never at such a report's, and the dialog
+    // takes that height whether it is taller or lower now.
     const QLayout *layout = m_dialog->layout();
     if (!layout || !layout->hasHeightForWidth() || qobject_cast<QMessageBox *>(m_dialog)
-        || m_designSize)
+        || m_designSize || m_openingWidth <= 0)
         return;
-    const int height = std::min(layout->totalHeightForWidth(m_dialog->width()), room.height());
-    if (height > m_dialog->height())
-        m_dialog->resize(m_dialog->width(), height);
+    const int width = std::clamp(m_openingWidth, std::min(m_dialog->minimumWidth(), room.width()),
+                                 room.width());
+    const QSize size(width, std::min(layout->totalHeightForWidth(width), room.height()));
+    if (size != m_dialog->size())
+        m_dialog->resize(size);
 }
 
 void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)
