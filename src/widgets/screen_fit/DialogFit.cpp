@@ -1,6 +1,7 @@
 #include "widgets/screen_fit/DialogFit.h"
 
 #include "widgets/FontScale.h"
+#include "widgets/screen_fit/ScreenWorkArea.h"
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <QEvent>
@@ -33,16 +34,6 @@ constexpr std::chrono::milliseconds openingSettleTime{250};
 // does not reparent, an undecorated dialog), its frame never becomes known; it has opened once
 // this has passed, and from then on stays where it is moved.
 constexpr std::chrono::milliseconds openingTimeLimit{2000};
-
-// Where `frame` goes to lie inside `available`: where it is, where it does; else moved in as
-// little as it takes, its top left kept on screen where it is the larger.
-QPoint placedInside(const QRect &frame, const QRect &available)
-{
-    return {std::max(available.left(),
-                     std::min(frame.left(), available.right() + 1 - frame.width())),
-            std::max(available.top(),
-                     std::min(frame.top(), available.bottom() + 1 - frame.height()))};
-}
 
 // Whether `margins` are a frame the window manager has drawn: there is none before it frames
 // the window, and for a moment while it does, X11 reports a frame of negative thickness.
@@ -252,7 +243,7 @@ void DialogFit::fit()
     QScreen *screen = screenToFit();
     watchScreen(screen);
     const QRect available =
-        m_chosenArea ? *m_chosenArea : (screen ? screen->availableGeometry() : QRect());
+        m_chosenArea ? *m_chosenArea : ScreenWorkArea::available(screen);
     if (available.isEmpty())
         return;
     // The dialog is on the screen it fits, whatever Qt last heard of its own.
@@ -275,7 +266,7 @@ void DialogFit::fit()
         const QRect over = ownerFrame();
         frame.moveCenter((over.isNull() ? available : over).center());
     }
-    const QPoint place = placedInside(frame, available);
+    const QPoint place = WindowFit::placedInside(frame, available);
     // The client area goes inside the frame; a move places the frame where Qt knows it, and
     // the client area where not yet.
     const QPoint clientPlace = place + QPoint(m_fittedFrame.left(), m_fittedFrame.top());

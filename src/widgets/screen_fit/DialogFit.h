@@ -33,7 +33,7 @@ namespace tolvaran {
 // used. The screens are told by where the frames lie, not by the screen the window system last
 // reported for the dialog, which may be one the dialog has already left. A dialog whose text
 // wraps opens as tall as that text asks at the width it opened at, whatever sizes X11 reports
-// for it meanwhile.
+// for it meanwhile. The free area is the window manager's (`ScreenWorkArea`).
 //
 // A dialog is fitted as it shows, and again once its frame is known or changes, when the text
 // size or its content's size changes, and when it moves to another screen or the free area of
