@@ -764,7 +764,8 @@ TEST_F(DialogsTest, eachPromptOpensAsTallAsItsTextWhateverSizesAreReported)
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     if (screen != small && screen != common) {
         const QList<bool> passed = runCurrentTestOnScreens({{small}, {common}});
-        EXPECT_EQ(passed, QList<bool>({true, true})) << "20 pt on 1024 by 600, 10 pt on 1366 by 768";
+        EXPECT_EQ(passed, QList<bool>({true, true}))
+            << "20 pt on 1024 by 600, 10 pt on 1366 by 768";
         return;
     }
     ScopedApplicationFont font(screen == small ? 20.0 : 10.0);
