@@ -200,6 +200,13 @@ void TolvaranWindow::followScreens()
         checkLater();
     });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, checkLater);
+    // A panel came, went or moved, where Qt does not tell of it (two or more screens on X11).
+    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance()) {
+        connect(workArea, &ScreenWorkArea::changed, this, [this, checkLater] {
+            fitToCurrentScreen();
+            checkLater();
+        });
+    }
 }
 
 void TolvaranWindow::bringBackOnScreen()

@@ -111,6 +111,8 @@ DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
     connect(&m_openingLimit, &QTimer::timeout, this, &DialogFit::fitLater);
     // The text size sets a design's size, and a layout's.
     FontScale::follow(this, [this] { fitLater(); });
+    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance())
+        connect(workArea, &ScreenWorkArea::changed, this, &DialogFit::fitLater);
     fit();
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/screen_fit/ScreenWorkArea.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 
 #if QT_CONFIG(xcb)
@@ -149,6 +150,54 @@ std::optional<Desktop> readDesktop()
 #endif
 
 } // namespace
+
+ScreenWorkArea::ScreenWorkArea()
+    : QObject(qGuiApp)
+{
+#if QT_CONFIG(xcb)
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    // Qt follows the root window's properties already: the window manager sets its work area
+    // there whenever a panel's strut comes, goes or changes.
+    const char name[] = "_NET_WORKAREA";
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    m_workAreaAtom = reply ? reply->atom : 0;
+    std::free(reply);
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    qGuiApp->installNativeEventFilter(this);
+#endif
+}
+
+ScreenWorkArea *ScreenWorkArea::instance()
+{
+    static QPointer<ScreenWorkArea> made;
+    if (!made && qGuiApp)
+        made = new ScreenWorkArea();
+    return made;
+}
+
+bool ScreenWorkArea::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+#if QT_CONFIG(xcb)
+    if (m_workAreaAtom == 0 || eventType != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return false;
+    const auto *notify = static_cast<const xcb_property_notify_event_t *>(message);
+    if (notify->window == m_root && notify->atom == m_workAreaAtom)
+        QMetaObject::invokeMethod(this, &ScreenWorkArea::changed, Qt::QueuedConnection);
+#else
+    Q_UNUSED(eventType);
+    Q_UNUSED(message);
+#endif
+    return false;
+}
 
 QRect ScreenWorkArea::available(const QScreen *screen)
 {

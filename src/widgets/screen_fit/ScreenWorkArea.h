@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QList>
+#include <QObject>
 #include <QRect>
 
 class QScreen;
@@ -12,8 +14,12 @@ namespace tolvaran {
 // more screens each screen whole, a panel's screen too; on X11 this asks the panels
 // themselves what they keep (their struts, as the window manager reads them), screen by
 // screen. Elsewhere (Wayland, the offscreen platform) Qt's free area is the window manager's.
-class ScreenWorkArea final
+// The one instance tells when the window manager's work area changes (a panel came, went or
+// moved): Qt tells it for a sole screen only.
+class ScreenWorkArea final : public QObject, public QAbstractNativeEventFilter
 {
+    Q_OBJECT
+
 public:
     // What a panel keeps along the edges of the desktop (X11's strut of a window): `left`
     // pixels from the desktop's left edge, over the rows `leftStart` to `leftEnd`, and so on.
@@ -47,6 +53,21 @@ public:
     // placed inside it lies inside `area` to the pixel.
     static QRect toLogical(const QRect &area, const QRect &native, const QRect &logical,
                            qreal ratio);
+
+    // The instance that tells of changes, made with the first call (after the application).
+    static ScreenWorkArea *instance();
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override;
+
+Q_SIGNALS:
+    // The window manager's work area changed: the free areas may have.
+    void changed();
+
+private:
+    ScreenWorkArea();
+
+    quint32 m_workAreaAtom = 0;
+    quint32 m_root = 0;
 };
 
 } // namespace tolvaran
