@@ -16,6 +16,7 @@ packages=(
   libpng-dev # Markdown images: every PNG is read through it, no further than its last row
   qt6-image-formats-plugins # Markdown images: WebP is read through Qt's plug-in
   libsqlite3-dev
+  libxcb1-dev # the panels' struts, read where Qt runs on X11
   libcmark-gfm-dev libcmark-gfm-extensions-dev
   libssl-dev # Ed25519 signatures of update releases
   librsvg2-bin # renders the icon's PNG sizes from its SVG

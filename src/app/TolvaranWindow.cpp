@@ -4,10 +4,12 @@
 #include "app/FileDialogFolderPicker.h"
 #include "app/window/RefreshCommand.h"
 #include "coordinator/ProjectListViewModel.h"
+#include "widgets/screen_fit/ScreenWorkArea.h"
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QScreen>
@@ -29,8 +31,12 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
     setCentralWidget(m_contentView);
     setMinimumSize(leastSize());
     resize(initialWidth, initialHeight);
-    if (const QScreen *opensOn = screen())
-        fitToScreen(opensOn->availableGeometry(), true);
+    // The screen Qt reports now, before the window shows: the primary one, where the window
+    // manager may show it on another (the pointer's).
+    if (QScreen *opensOn = screen()) {
+        m_firstSizeScreen = opensOn;
+        fitToScreen(ScreenWorkArea::available(opensOn), true);
+    }
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     m_newProjectAction = file->addAction(QStringLiteral("New Project..."));
@@ -113,12 +119,30 @@ bool TolvaranWindow::event(QEvent *event)
     return handled;
 }
 
+bool TolvaranWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Drawn on a screen, the window keeps the size it has there from now on.
+    if (watched == windowHandle() && event->type() == QEvent::Expose
+        && windowHandle()->isExposed()) {
+        m_takesFirstSize = false;
+        windowHandle()->removeEventFilter(this);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TolvaranWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (m_followsScreen || !windowHandle())
         return;
     m_followsScreen = true;
+    if (m_takesFirstSize)
+        windowHandle()->installEventFilter(this);
+    // Qt places the window on the screen where it is made, which may not be the one it was
+    // first fitted for.
+    if (m_takesFirstSize && screen() != m_firstSizeScreen)
+        fitToCurrentScreen();
+    followScreens();
     // Moved to another screen, or the free area of this one changed (a panel came or went).
     connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen *now) {
         if (now) {
@@ -135,8 +159,90 @@ void TolvaranWindow::showEvent(QShowEvent *event)
 
 void TolvaranWindow::fitToCurrentScreen()
 {
-    if (const QScreen *current = screen())
-        fitToScreen(current->availableGeometry());
+    QScreen *current = screen();
+    if (!current)
+        return;
+    const QRect available = ScreenWorkArea::available(current);
+    if (!m_takesFirstSize || current == m_firstSizeScreen) {
+        fitToScreen(available);
+        return;
+    }
+    // Not yet drawn, on another screen than its first size was for: the first size for this
+    // one, the window inside it, as it would have opened there.
+    m_firstSizeScreen = current;
+    fitToScreen(available, true);
+    moveInside(available);
+}
+
+void TolvaranWindow::followScreens()
+{
+    const auto checkLater = [this] {
+        // Screens change together (one goes, the others move): once they have.
+        if (m_isScreenCheckPending)
+            return;
+        m_isScreenCheckPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_isScreenCheckPending = false;
+                bringBackOnScreen();
+            },
+            Qt::QueuedConnection);
+    };
+    const auto follow = [this, checkLater](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, checkLater);
+        connect(screen, &QScreen::availableGeometryChanged, this, checkLater);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [follow, checkLater](QScreen *added) {
+        follow(added);
+        checkLater();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, checkLater);
+    // A panel came, went or moved, where Qt does not tell of it (two or more screens on X11).
+    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance()) {
+        connect(workArea, &ScreenWorkArea::changed, this, [this, checkLater] {
+            fitToCurrentScreen();
+            checkLater();
+        });
+    }
+}
+
+void TolvaranWindow::bringBackOnScreen()
+{
+    QList<QRect> screens;
+    QList<QRect> freeAreas;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        screens << screen->geometry();
+        freeAreas << ScreenWorkArea::available(screen);
+    }
+    bringBackOnto(screens, freeAreas);
+}
+
+void TolvaranWindow::bringBackOnto(const QList<QRect> &screens, const QList<QRect> &freeAreas)
+{
+    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        || !WindowFit::isMostlyOff(frameGeometry(), screens))
+        return;
+    const qsizetype nearest = WindowFit::nearest(frameGeometry(), screens);
+    if (nearest < 0 || freeAreas.value(nearest).isEmpty())
+        return;
+    fitToScreen(freeAreas.at(nearest));
+    moveInside(freeAreas.at(nearest));
+}
+
+void TolvaranWindow::moveInside(const QRect &available)
+{
+    const QMargins frame = frameMargins();
+    const QRect frameArea = geometry().marginsAdded(frame);
+    const QPoint place = WindowFit::placedInside(frameArea, available);
+    if (place == frameArea.topLeft())
+        return;
+    // The client area goes inside the frame; a move places the frame where Qt knows it, and
+    // the client area where not yet.
+    const QPoint knownFrameOffset = geometry().topLeft() - pos();
+    move(place + QPoint(frame.left(), frame.top()) - knownFrameOffset);
 }
 
 void TolvaranWindow::setUpdater(AppUpdateService *updater)

@@ -2,8 +2,10 @@
 
 #include "detail/ProjectDetailViewModel.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QMargins>
+#include <QPointer>
 #include <QRect>
 
 #include <functional>
@@ -11,6 +13,7 @@
 #include <optional>
 
 class QAction;
+class QScreen;
 
 namespace tolvaran {
 
@@ -24,7 +27,10 @@ class TeamWorkspaceService;
 // commands of its menu. The commands work whichever screen the root view shows. It is never
 // narrower than its content needs at the current text size. Its least and first sizes give
 // way to a smaller screen: the whole window, the window manager's frame, page bar and status
-// line included, always fits the free area of the screen it is on.
+// line included, always fits the free area of the screen it is on. It opens at its first
+// size for the screen it shows on, which may not be the one Qt reported as it was made. Left
+// mostly off every screen as screens come, go or change (an outer screen turned off), it comes
+// back whole onto the nearest one's free area.
 class TolvaranWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -61,10 +67,21 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
+    friend class TolvaranWindowTesting;
+
     void fitToCurrentScreen();
+    // Follows every screen's geometry and free area, and screens that come or go.
+    void followScreens();
+    void bringBackOnScreen();
+    // Where less than half of the window shows on `screens`, fits it to the free area of the
+    // nearest of them (`freeAreas`, one for each) and moves it inside that area whole.
+    void bringBackOnto(const QList<QRect> &screens, const QList<QRect> &freeAreas);
+    // Moves the window, its frame included, inside `available` where it sticks out.
+    void moveInside(const QRect &available);
     QSize leastSize() const;
     QMargins frameMargins() const;
 
@@ -76,6 +93,11 @@ private:
     QAction *m_refreshAction;
     AppUpdateService *m_updater = nullptr;
     bool m_followsScreen = false;
+    bool m_isScreenCheckPending = false;
+    // Until the window is first drawn, its first size is for the screen it shows on: the
+    // screen that size was last fitted for.
+    bool m_takesFirstSize = true;
+    QPointer<QScreen> m_firstSizeScreen;
     // What the last fit was for: the free area, and the frame and least size it found.
     QRect m_available;
     QMargins m_fittedFrame;

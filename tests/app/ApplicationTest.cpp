@@ -20,6 +20,7 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/widgets/OffscreenScreens.h"
 #include "support/widgets/ScopedApplicationFont.h"
 
 #include <QAction>
@@ -27,10 +28,27 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScreen>
 #include <QToolButton>
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+namespace tolvaran {
+
+// Hands the window the screens that remain: the offscreen platform changes its screens only
+// through its private interface.
+class TolvaranWindowTesting
+{
+public:
+    static void bringBackOnto(TolvaranWindow &window, const QList<QRect> &screens,
+                              const QList<QRect> &freeAreas)
+    {
+        window.bringBackOnto(screens, freeAreas);
+    }
+};
+
+} // namespace tolvaran
 
 using namespace tolvaran;
 using namespace tolvaran::fixtures;
@@ -270,6 +288,40 @@ TEST_F(ApplicationTest, theFirstWindowTakesItsSizeWhereTheScreenHasRoom)
     EXPECT_EQ(window.minimumSize(), QSize(400, 680));
     window.fitToScreen(QRect(0, 0, 1280, 800), true);
     EXPECT_EQ(window.size(), QSize(1180, 800));
+}
+
+// A small primary screen and a large one beside it. The window shown on the large one opens at
+// its first size for that one, not for the screen Qt reported as it was made. When the large
+// screen goes with the window on it, the window comes back whole onto the small one's free
+// area (below a panel); left partly off the small one's edge while both remain, it stays.
+TEST_F(ApplicationTest, theWindowOpensSizedForItsScreenAndComesBackWhenThatScreenGoes)
+{
+    const QRect small(0, 0, 1024, 600);
+    const QRect large(1024, 0, 1920, 1080);
+    if (QGuiApplication::screens().size() < 2) {
+        EXPECT_EQ(runCurrentTestOnScreens({{small, large}}), QList<bool>{true});
+        return;
+    }
+    TolvaranApp app;
+    TolvaranWindow &window = app.window();
+    ASSERT_LE(window.height(), small.height());
+    window.move(large.topLeft() + QPoint(200, 100));
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.windowHandle()->isExposed(); }));
+    EXPECT_EQ(window.screen()->geometry(), large);
+    EXPECT_EQ(window.size(), QSize(TolvaranWindow::initialWidth, TolvaranWindow::initialHeight));
+
+    const QRect belowAPanel = small.adjusted(0, 32, 0, 0);
+    TolvaranWindowTesting::bringBackOnto(window, {small}, {belowAPanel});
+    EXPECT_TRUE(waitUntil([&] { return belowAPanel.contains(window.frameGeometry()); }))
+        << QDebug::toString(window.frameGeometry()).toStdString() << " "
+        << QDebug::toString(window.minimumSize()).toStdString();
+
+    const QPoint partlyOff(-300, 40);
+    window.move(partlyOff);
+    ASSERT_TRUE(waitUntil([&] { return window.pos() == partlyOff; }));
+    TolvaranWindowTesting::bringBackOnto(window, {small, large}, {belowAPanel, large});
+    EXPECT_EQ(window.pos(), partlyOff);
 }
 
 // The window is never narrower than what its content needs at the text size (the browser's

@@ -752,4 +752,50 @@ TEST_F(DialogsTest, eachOpensOnItsWindowsScreenWhereverTheReportsSayItIs)
     }
 }
 
+// Each prompt whose text wraps opens as tall as that text needs at the width it opens at, no
+// taller and nothing of it cut: ten times each, at 20 points on a screen of 1024 by 600 and at
+// 10 on one of 1366 by 768. While a dialog opens, X11 reports a size it had a moment before,
+// narrower, and then the width it opened at with the height it has by then; here the first
+// report comes after each number of turns of the event loop.
+TEST_F(DialogsTest, eachPromptOpensAsTallAsItsTextWhateverSizesAreReported)
+{
+    const QRect small(0, 0, 1024, 600);
+    const QRect common(0, 0, 1366, 768);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    if (screen != small && screen != common) {
+        const QList<bool> passed = runCurrentTestOnScreens({{small}, {common}});
+        EXPECT_EQ(passed, QList<bool>({true, true}))
+            << "20 pt on 1024 by 600, 10 pt on 1366 by 768";
+        return;
+    }
+    ScopedApplicationFont font(screen == small ? 20.0 : 10.0);
+    const auto openers = openedFromTheirControls();
+    constexpr int openings = 10;
+    for (const auto &[name, open] : openers) {
+        if (!QByteArray(name).contains("rename"))
+            continue;
+        for (int turns = 0; turns < openings; ++turns) {
+            SCOPED_TRACE(std::string(name) + ", a narrower size reported after "
+                         + std::to_string(turns) + " turns");
+            QWidget *const opened = open();
+            ASSERT_NE(opened, nullptr);
+            ASSERT_TRUE(opened->isVisible());
+            const int openedWidth = opened->width();
+            runQueuedWork(turns);
+            opened->windowHandle()->resize(openedWidth * 2 / 3, opened->height());
+            runQueuedWork();
+            opened->windowHandle()->resize(openedWidth, opened->height());
+            ASSERT_TRUE(waitUntil([opened] { return !DialogFitTesting::isOpening(opened); }));
+            const QMargins frame = opened->windowHandle()->frameMargins();
+            const QRect available = opened->screen()->availableGeometry();
+            EXPECT_TRUE(available.contains(opened->frameGeometry()));
+            EXPECT_EQ(opened->width(), openedWidth);
+            const int textHeight = opened->layout()->totalHeightForWidth(opened->width());
+            EXPECT_EQ(opened->height(),
+                      std::min(textHeight, available.height() - frame.top() - frame.bottom()));
+            ASSERT_TRUE(closed(opened));
+        }
+    }
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 // The window's sizes on a screen, the window manager's frame included: the frame, not only the
 // client area, fits the screen's free area, and the least size gives way to a smaller screen.
+// A screen's free area is what the panels on it leave, to the pixel at any scale.
+#include "widgets/screen_fit/ScreenWorkArea.h"
 #include "widgets/screen_fit/WindowFit.h"
 #include "support/QtPrinters.h"
 
@@ -45,4 +47,55 @@ TEST(WindowFit, theFrameFitsTheFreeAreaAndTheLeastSizeGivesWayToASmallerScreen)
         EXPECT_EQ(fitted.minimumSize, row.fitted.minimumSize) << row.name;
         EXPECT_EQ(fitted.size, row.fitted.size) << row.name;
     }
+}
+
+// Two screens side by side, the right one lower: each panel's strut, measured from the
+// desktop's edge, takes its room from the screen it lies on and from no other.
+TEST(ScreenWorkArea, aPanelTakesItsRoomFromItsOwnScreenOnly)
+{
+    using Strut = ScreenWorkArea::Strut;
+    const QRect left(0, 0, 1920, 1080);
+    const QRect right(1920, 0, 1366, 768);
+    constexpr int wholeEdge = 1 << 30;
+    const struct
+    {
+        const char *name;
+        Strut strut;
+        QRect freeLeft;
+        QRect freeRight;
+    } rows[] = {
+        {"no panel", {}, left, right},
+        {"a top panel on the left screen", {.top = 32, .topStart = 0, .topEnd = 1919},
+         QRect(0, 32, 1920, 1048), right},
+        {"a bottom panel on the lower right screen",
+         {.bottom = 1080 - 768 + 32, .bottomStart = 1920, .bottomEnd = 3285}, left,
+         QRect(1920, 0, 1366, 736)},
+        {"a dock at the desktop's left edge", {.left = 48, .leftStart = 0, .leftEnd = 1079},
+         QRect(48, 0, 1872, 1080), right},
+        {"a panel at the right screen's inner edge",
+         {.left = 1920 + 40, .leftStart = 0, .leftEnd = 767}, left, QRect(1960, 0, 1326, 768)},
+        {"the older strut, along its whole edge", {.top = 24, .topStart = 0, .topEnd = wholeEdge},
+         QRect(0, 24, 1920, 1056), QRect(1920, 24, 1366, 744)},
+    };
+    for (const auto &row : rows) {
+        const QRect desktop = left | right;
+        EXPECT_EQ(ScreenWorkArea::freeArea(left, desktop, {row.strut}), row.freeLeft) << row.name;
+        EXPECT_EQ(ScreenWorkArea::freeArea(right, desktop, {row.strut}), row.freeRight)
+            << row.name;
+    }
+}
+
+// At a scale of 1.5 a free area whose edge falls inside one of Qt's pixels ends before that
+// pixel: a window inside it never reaches past the panel or the screen's edge.
+TEST(ScreenWorkArea, theFreeAreaIsRoundedInwardsAtAFractionalScale)
+{
+    EXPECT_EQ(ScreenWorkArea::toLogical(QRect(0, 32, 1366, 736), QRect(0, 0, 1366, 768),
+                                        QRect(0, 0, 911, 512), 1.5),
+              QRect(0, 22, 910, 490));
+    EXPECT_EQ(ScreenWorkArea::toLogical(QRect(1366, 0, 1920, 1048), QRect(1366, 0, 1920, 1080),
+                                        QRect(1366, 0, 1280, 720), 1.5),
+              QRect(1366, 0, 1280, 698));
+    EXPECT_EQ(ScreenWorkArea::toLogical(QRect(0, 32, 1366, 736), QRect(0, 0, 1366, 768),
+                                        QRect(0, 0, 1366, 768), 1.0),
+              QRect(0, 32, 1366, 736));
 }

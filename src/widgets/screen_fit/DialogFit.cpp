@@ -1,6 +1,7 @@
 #include "widgets/screen_fit/DialogFit.h"
 
 #include "widgets/FontScale.h"
+#include "widgets/screen_fit/ScreenWorkArea.h"
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <QEvent>
@@ -33,16 +34,6 @@ constexpr std::chrono::milliseconds openingSettleTime{250};
 // does not reparent, an undecorated dialog), its frame never becomes known; it has opened once
 // this has passed, and from then on stays where it is moved.
 constexpr std::chrono::milliseconds openingTimeLimit{2000};
-
-// Where `frame` goes to lie inside `available`: where it is, where it does; else moved in as
-// little as it takes, its top left kept on screen where it is the larger.
-QPoint placedInside(const QRect &frame, const QRect &available)
-{
-    return {std::max(available.left(),
-                     std::min(frame.left(), available.right() + 1 - frame.width())),
-            std::max(available.top(),
-                     std::min(frame.top(), available.bottom() + 1 - frame.height()))};
-}
 
 // Whether `margins` are a frame the window manager has drawn: there is none before it frames
 // the window, and for a moment while it does, X11 reports a frame of negative thickness.
@@ -120,6 +111,8 @@ DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
     connect(&m_openingLimit, &QTimer::timeout, this, &DialogFit::fitLater);
     // The text size sets a design's size, and a layout's.
     FontScale::follow(this, [this] { fitLater(); });
+    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance())
+        connect(workArea, &ScreenWorkArea::changed, this, &DialogFit::fitLater);
     fit();
 }
 
@@ -152,6 +145,8 @@ bool DialogFit::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::Show:
         m_isOpening = true;
+        // Qt has sized it for its content by now; X11's reports to come may not have.
+        m_openingWidth = m_dialog->width();
         m_settling.start();
         m_openingLimit.start();
         m_chosenArea.reset();
@@ -250,7 +245,7 @@ void DialogFit::fit()
     QScreen *screen = screenToFit();
     watchScreen(screen);
     const QRect available =
-        m_chosenArea ? *m_chosenArea : (screen ? screen->availableGeometry() : QRect());
+        m_chosenArea ? *m_chosenArea : ScreenWorkArea::available(screen);
     if (available.isEmpty())
         return;
     // The dialog is on the screen it fits, whatever Qt last heard of its own.
@@ -267,13 +262,13 @@ void DialogFit::fit()
     if (!m_dialog->isVisible())
         return;
     if (m_isOpening)
-        growToItsText(room);
+        sizeToItsText(room);
     QRect frame = m_dialog->geometry().marginsAdded(m_fittedFrame);
     if (m_isOpening) {
         const QRect over = ownerFrame();
         frame.moveCenter((over.isNull() ? available : over).center());
     }
-    const QPoint place = placedInside(frame, available);
+    const QPoint place = WindowFit::placedInside(frame, available);
     // The client area goes inside the frame; a move places the frame where Qt knows it, and
     // the client area where not yet.
     const QPoint clientPlace = place + QPoint(m_fittedFrame.left(), m_fittedFrame.top());
@@ -293,17 +288,22 @@ void DialogFit::endOpening()
     m_watchedOwner = nullptr;
 }
 
-void DialogFit::growToItsText(const QSize &room)
+void DialogFit::sizeToItsText(const QSize &room)
 {
     // Qt sizes a window whose text wraps by its layout's least size, which may be for another
-    // width than the one it shows at: wrapped text would then be cut.
+    // width than the one it shows at: wrapped text would then be cut. While it opens, X11
+    // reports sizes the dialog had a moment before, narrower or wider, which Qt takes on: its
+    // text is measured at the width it opened at, never at such a report's, and the dialog
+    // takes that height whether it is taller or lower now.
     const QLayout *layout = m_dialog->layout();
     if (!layout || !layout->hasHeightForWidth() || qobject_cast<QMessageBox *>(m_dialog)
-        || m_designSize)
+        || m_designSize || m_openingWidth <= 0)
         return;
-    const int height = std::min(layout->totalHeightForWidth(m_dialog->width()), room.height());
-    if (height > m_dialog->height())
-        m_dialog->resize(m_dialog->width(), height);
+    const int width = std::clamp(m_openingWidth, std::min(m_dialog->minimumWidth(), room.width()),
+                                 room.width());
+    const QSize size(width, std::min(layout->totalHeightForWidth(width), room.height()));
+    if (size != m_dialog->size())
+        m_dialog->resize(size);
 }
 
 void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)

@@ -32,7 +32,8 @@ namespace tolvaran {
 // maximised a moment before may report its new frame only then. Qt's own centring is not
 // used. The screens are told by where the frames lie, not by the screen the window system last
 // reported for the dialog, which may be one the dialog has already left. A dialog whose text
-// wraps opens as tall as that text asks at its width.
+// wraps opens as tall as that text asks at the width it opened at, whatever sizes X11 reports
+// for it meanwhile. The free area is the window manager's (`ScreenWorkArea`).
 //
 // A dialog is fitted as it shows, and again once its frame is known or changes, when the text
 // size or its content's size changes, and when it moves to another screen or the free area of
@@ -71,8 +72,9 @@ private:
     void fit();
     // The dialog stays where it is from now on, moved only to stay on its screen.
     void endOpening();
-    // Makes a dialog whose text wraps as tall as that text asks at its width, within `room`.
-    void growToItsText(const QSize &room);
+    // Makes a dialog whose text wraps as tall as that text asks at the width it opened at,
+    // within `room`.
+    void sizeToItsText(const QSize &room);
     void fitMessageBox(QMessageBox *box, const QSize &room);
     // The window manager's frame around the dialog: its own once known, else a guess.
     QMargins frameMargins() const;
@@ -88,6 +90,8 @@ private:
     // The free area given to fitToScreen, in place of the screen's.
     std::optional<QRect> m_chosenArea;
     QMargins m_fittedFrame;
+    // The width Qt gave the dialog as it showed.
+    int m_openingWidth = 0;
     bool m_isFitPending = false;
     // From the dialog's show until a fit has placed it at its own size, in its own frame,
     // drawn, once its frame and its window's have rested, or until its time to open has run

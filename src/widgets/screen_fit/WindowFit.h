@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMargins>
 #include <QRect>
 #include <QSize>
@@ -21,6 +22,14 @@ struct WindowFit
                          const QSize &wantedSize);
     // The largest client area whose frame fits `available`.
     static QSize room(const QRect &available, const QMargins &frame);
+    // Where `frame` goes to lie inside `available`: where it is, where it does; else moved in
+    // as little as it takes, its top left kept inside where it is the larger.
+    static QPoint placedInside(const QRect &frame, const QRect &available);
+    // Whether less than half of `frame` shows on `screens`.
+    static bool isMostlyOff(const QRect &frame, const QList<QRect> &screens);
+    // The one of `screens` that shows most of `frame`, or where none shows any, the one
+    // nearest to its centre; -1 where there are none.
+    static qsizetype nearest(const QRect &frame, const QList<QRect> &screens);
 
     bool operator==(const WindowFit &) const = default;
 };
