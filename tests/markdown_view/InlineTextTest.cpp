@@ -219,14 +219,18 @@ TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
     EXPECT_TRUE(failed->attributedText().images.isEmpty());
     EXPECT_EQ(failed->text(), QStringLiteral("a  b  c"));
 
-    // A tall image stands on the baseline: the line under it starts where it would under a
-    // line of text, the image's height above that line's ascent lower.
+    // A tall image stands on the baseline: the line under it, or what follows the text,
+    // starts where it would under a line of text, the image's height above that line's ascent
+    // lower.
     const qreal ascent = QFontMetricsF(shown->options().font).ascent();
-    const qreal textLines = laidOutText(QStringLiteral("x\\\nnext"))->size().height();
-    for (const int height : {20, 50, 200, 400}) {
-        SCOPED_TRACE(height);
-        const auto tall = laidOutText(QStringLiteral("x ![i](h%1.png)\\\nnext").arg(height));
-        ASSERT_EQ(tall->attributedText().images.size(), 1);
-        EXPECT_NEAR(tall->size().height(), textLines + std::max<qreal>(0, height - ascent), 3);
+    for (const QString &after : {QStringLiteral("\\\nnext"), QString()}) {
+        const qreal textLines = laidOutText(QStringLiteral("x") + after)->size().height();
+        for (const int height : {20, 50, 200, 400}) {
+            SCOPED_TRACE(height);
+            const auto tall = laidOutText(QStringLiteral("x ![i](h%1.png)").arg(height) + after);
+            ASSERT_EQ(tall->attributedText().images.size(), 1);
+            EXPECT_NEAR(tall->size().height(), textLines + std::max<qreal>(0, height - ascent),
+                        3);
+        }
     }
 }
