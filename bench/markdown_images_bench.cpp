@@ -1,7 +1,7 @@
 // The memory a Markdown view takes for pictures standing in lines of text beside the same
 // pictures as block pictures: forty 4096 by 4096 pictures, each in a line of its own paragraph
 // or below it, and a table of a thousand rows, each a name beside a 256 by 256 picture of its
-// own, or each name above its picture (run with --in-lines for these alone).
+// own, in one cell or in two (run with --in-lines for these alone).
 //
 // Then the memory it takes for large pictures: a document naming one, and one naming
 // forty, zero-filled 4096 by 4096 PNG files (about 65 KB each, 64 MiB each once decoded) from
@@ -215,15 +215,15 @@ QString picturesInLines(int pictures, const std::function<QString(int)> &source,
     return markdown;
 }
 
-// The table, each row a name beside its picture; or, where `inLines` is false, each name
-// above its picture standing alone.
+// The table, each row a name beside its picture in a line of text; or, where `inLines` is
+// false, the picture standing alone in a cell of its own beside the name's.
 QString pictureRows(bool inLines)
 {
-    QString markdown = inLines ? QStringLiteral("| Name | Picture |\n| --- | --- |\n")
-                               : QStringLiteral("# Rows\n\n");
+    QString markdown = inLines ? QStringLiteral("| Row |\n| --- |\n")
+                               : QStringLiteral("| Name | Picture |\n| --- | --- |\n");
     for (int i = 0; i < tableRows; ++i) {
-        const QString row = inLines ? QStringLiteral("| Row %1 | ![row %1](%2) |\n")
-                                    : QStringLiteral("Row %1\n\n![row %1](%2)\n\n");
+        const QString row = inLines ? QStringLiteral("| Row %1 ![row %1](%2) |\n")
+                                    : QStringLiteral("| Row %1 | ![row %1](%2) |\n");
         markdown += row.arg(i).arg(rowPictureName.arg(i));
     }
     return markdown;

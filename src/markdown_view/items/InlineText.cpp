@@ -301,7 +301,7 @@ View inlineText(QList<InlineNode> inlines)
         const QList<InlineImageLoad> loads =
             inlineImageLoads(inlines, starts, context.imageBaseURL);
         if (!loads.isEmpty()) {
-            item->setFirstLayoutWork([item = item.get(), inlines, context, loads](QObject *) {
+            item->setFirstLayoutWork([item = item.get(), inlines, context, loads] {
                 loadInlineImages(item, inlines, context, loads);
             });
         }

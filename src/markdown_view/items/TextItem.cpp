@@ -3,7 +3,6 @@
 #include "markdown_view/items/PictureTextLayout.h"
 
 #include <QHash>
-#include <QObject>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLine>
@@ -294,7 +293,7 @@ void TextItem::setAttributedText(AttributedText text)
     setNeedsLayout();
 }
 
-void TextItem::setFirstLayoutWork(std::function<void(QObject *context)> work)
+void TextItem::setFirstLayoutWork(std::function<void()> work)
 {
     m_firstLayoutWork = std::move(work);
 }
@@ -312,10 +311,8 @@ QRectF TextItem::lineRect(int position) const
 
 QSizeF TextItem::doLayout(qreal width)
 {
-    if (m_firstLayoutWork) {
-        m_workContext = std::make_unique<QObject>();
-        std::exchange(m_firstLayoutWork, {})(m_workContext.get());
-    }
+    if (m_firstLayoutWork)
+        std::exchange(m_firstLayoutWork, {})();
     // Before the text, whose pictures take the room they were laid out at.
     for (const std::unique_ptr<InlinePicture> &picture : m_pictures)
         picture->layout(width);
@@ -375,9 +372,9 @@ QSizeF TextItem::doLayout(qreal width)
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
     const bool unwrapped = !m_options.wraps || unbounded || !wrapped(layout, m_text.text);
-    if (!m_options.wraps)
+    if (!m_options.wraps) {
         m_minimumWidth = size.width();
-    else if (unbounded) {
+    } else if (unbounded) {
         // A picture is no word: it shrinks to any width (as a block picture does).
         if (pictureLayout)
             layOut(pictureLayout->layout(0), width, true);

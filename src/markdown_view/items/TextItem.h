@@ -14,8 +14,6 @@
 #include <optional>
 #include <vector>
 
-class QObject;
-
 namespace tolvaran::markdown {
 
 class PictureTextLayout;
@@ -86,9 +84,9 @@ public:
 
     // Shows `text` instead and asks to be laid out again.
     void setAttributedText(AttributedText text);
-    // Work that starts when the item is first laid out, never when it is built (its images
-    // load then); `context` lives as long as the item, so callbacks tied to it end with it.
-    void setFirstLayoutWork(std::function<void(QObject *context)> work);
+    // Work that starts when the item is first laid out, never when it is built (its pictures
+    // are made then, and load as they are laid out).
+    void setFirstLayoutWork(std::function<void()> work);
 
     // The pictures of the text whose loads were asked for, in text order, kept for the item's
     // life: the document's view tells those whose place it shows. They are laid out with the
@@ -127,11 +125,9 @@ private:
     // The layout of text with pictures, instead of m_layout.
     mutable std::unique_ptr<PictureTextLayout> m_pictureLayout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
-    std::function<void(QObject *)> m_firstLayoutWork;
+    std::function<void()> m_firstLayoutWork;
+    // Each picture's load ends with it (its model is the load's context).
     std::vector<std::unique_ptr<InlinePicture>> m_pictures;
-    // Declared after m_pictures, so destroyed first: a load's completion, which holds one of
-    // the pictures, is dropped before the pictures go.
-    std::unique_ptr<QObject> m_workContext;
 };
 
 } // namespace tolvaran::markdown
