@@ -105,14 +105,19 @@ void collectPictures(BlockItem &item, qreal top, const QRectF &shown,
         return;
     }
     if (auto *text = dynamic_cast<TextItem *>(&item)) {
-        // A picture in a line that is still loading takes no room in it yet: its place is the
-        // line, whose top its own will be. Only a load in flight has anything to be told.
-        for (const std::unique_ptr<InlinePicture> &picture : text->pictures()) {
-            if (!picture->isLoading())
-                continue;
-            const QRectF line = text->lineRect(picture->position());
+        // A picture's place is its line: the line it stands on once shown, and until then the
+        // line whose top its own will be, as it takes no room yet.
+        const auto collect = [&](InlinePicture &picture, int position) {
+            const QRectF line = text->lineRect(position);
             if (meetsRows(top + line.top(), line.height(), shown))
-                pictures.push_back(picture.get());
+                pictures.push_back(&picture.item());
+        };
+        const QList<AttributedText::Image> &images = text->attributedText().images;
+        for (const AttributedText::Image &image : images)
+            collect(*image.picture, image.position);
+        if (images.isEmpty()) {
+            for (const std::unique_ptr<InlinePicture> &picture : text->pictures())
+                collect(*picture, picture->position());
         }
         return;
     }

@@ -5,21 +5,37 @@
 
 namespace tolvaran::markdown {
 
-void DefaultInlineImageProvider::image(const QUrl &url, const QString &label,
-                                       const QUrl &imageBaseURL, QObject *context,
-                                       Completion completion) const
+void InlineImageProvider::imageAtSize(const QUrl &url, const QString &label,
+                                      const QUrl &imageBaseURL, QSize, QObject *context,
+                                      SizedCompletion completion) const
 {
-    loader().image(
-        url, imageBaseURL, context,
-        [label, completion = std::move(completion)](const RemoteImageResult &result) {
-            if (!result.succeeded()) {
-                completion(std::nullopt);
-                return;
-            }
-            QImage image = result.image();
-            image.setText(QStringLiteral("Description"), label);
-            completion(image);
-        });
+    image(url, label, imageBaseURL, context,
+          [completion = std::move(completion)](const std::optional<QImage> &image) {
+              if (!image) {
+                  completion(RemoteImageError());
+                  return;
+              }
+              completion(DecodedImage(*image, image->deviceIndependentSize().toSize()));
+          });
+}
+
+// The label is not written into the image (QImage::setText): that would copy the pixels the
+// loader's cache shares.
+void DefaultInlineImageProvider::image(const QUrl &url, const QString &, const QUrl &imageBaseURL,
+                                       QObject *context, Completion completion) const
+{
+    loader().image(url, imageBaseURL, context,
+                   [completion = std::move(completion)](const RemoteImageResult &result) {
+                       completion(result.succeeded() ? std::optional<QImage>(result.image())
+                                                     : std::nullopt);
+                   });
+}
+
+void DefaultInlineImageProvider::imageAtSize(const QUrl &url, const QString &,
+                                             const QUrl &imageBaseURL, QSize maximumSize,
+                                             QObject *context, SizedCompletion completion) const
+{
+    loader().imageAtSize(url, imageBaseURL, maximumSize, context, std::move(completion));
 }
 
 void DefaultInlineImageProvider::drawing(const QUrl &url) const
@@ -44,13 +60,10 @@ AssetInlineImageProvider::AssetInlineImageProvider(std::function<QString(const Q
 {
 }
 
-void AssetInlineImageProvider::image(const QUrl &url, const QString &label, const QUrl &,
+void AssetInlineImageProvider::image(const QUrl &url, const QString &, const QUrl &,
                                      QObject *, Completion completion) const
 {
-    std::optional<QImage> image = assetImage(m_name, m_folder, url);
-    if (image)
-        image->setText(QStringLiteral("Description"), label);
-    completion(image);
+    completion(assetImage(m_name, m_folder, url));
 }
 
 } // namespace tolvaran::markdown

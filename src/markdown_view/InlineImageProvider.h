@@ -1,6 +1,9 @@
 #pragma once
 
+#include "remote_image/RemoteImageLoader.h"
+
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 
@@ -17,15 +20,23 @@ class RemoteImageLoader;
 
 // Where the pixels of an image inside a line of text come from. `completion` is called once,
 // on the GUI thread, with the image (none when it could not be had), unless `context` is
-// gone by then.
+// gone by then. The label is the picture's description, which the view keeps beside it.
 class InlineImageProvider
 {
 public:
     using Completion = std::function<void(const std::optional<QImage> &image)>;
+    using SizedCompletion = RemoteImageLoader::Completion;
 
     virtual ~InlineImageProvider() = default;
     virtual void image(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
                        QObject *context, Completion completion) const = 0;
+    // The same for a picture drawn no larger than `maximumSize` (device pixels; invalid for
+    // the whole picture), as the view asks for it: the pixels may come decoded smaller, the
+    // result telling the whole picture's size (in points). By default the whole image
+    // (image()), at its size in points.
+    virtual void imageAtSize(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
+                             QSize maximumSize, QObject *context,
+                             SizedCompletion completion) const;
     // The view shows the place of the picture at `url`, asked for and not yet delivered,
     // though it takes no room yet: a provider whose loader queues its work passes it on
     // (RemoteImageLoader::drawing). Does nothing by default.
@@ -54,6 +65,11 @@ public:
 
     void image(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
                QObject *context, Completion completion) const override;
+    // Decoded to the size asked by the loader, whose cache's pixels it delivers as they are:
+    // every reference to a picture drawn at one size shares them.
+    void imageAtSize(const QUrl &url, const QString &label, const QUrl &imageBaseURL,
+                     QSize maximumSize, QObject *context,
+                     SizedCompletion completion) const override;
     void drawing(const QUrl &url) const override;
     void stoppedDrawing(const QUrl &url) const override;
 

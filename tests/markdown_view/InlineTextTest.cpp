@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -141,7 +142,8 @@ TEST(InlineText, breaksAndHtml)
 
 namespace {
 
-// Answers at once with a red image for every URL but "missing.png", which fails.
+// Answers at once with a red image for every URL but "missing.png", which fails: 30 by 40
+// pixels, or as tall as a name such as "h200.png" says.
 class FixedInlineImages final : public InlineImageProvider
 {
 public:
@@ -153,7 +155,9 @@ public:
             completion(std::nullopt);
             return;
         }
-        QImage image(QSize(30, 40), QImage::Format_ARGB32);
+        const QString name = url.fileName();
+        const int height = name.startsWith(u'h') ? name.mid(1).section(u'.', 0, 0).toInt() : 40;
+        QImage image(QSize(30, height), QImage::Format_ARGB32);
         image.fill(Qt::red);
         completion(image);
     }
@@ -214,4 +218,19 @@ TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
         laidOutText(QStringLiteral("a ![i](i.png) b ![m](missing.png) c"));
     EXPECT_TRUE(failed->attributedText().images.isEmpty());
     EXPECT_EQ(failed->text(), QStringLiteral("a  b  c"));
+
+    // A tall image stands on the baseline: the line under it, or what follows the text,
+    // starts where it would under a line of text, the image's height above that line's ascent
+    // lower.
+    const qreal ascent = QFontMetricsF(shown->options().font).ascent();
+    for (const QString &after : {QStringLiteral("\\\nnext"), QString()}) {
+        const qreal textLines = laidOutText(QStringLiteral("x") + after)->size().height();
+        for (const int height : {20, 50, 200, 400}) {
+            SCOPED_TRACE(height);
+            const auto tall = laidOutText(QStringLiteral("x ![i](h%1.png)").arg(height) + after);
+            ASSERT_EQ(tall->attributedText().images.size(), 1);
+            EXPECT_NEAR(tall->size().height(), textLines + std::max<qreal>(0, height - ascent),
+                        3);
+        }
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/RemoteImageItem.h"
+#include "markdown_view/items/TextItem.h"
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageModel.h"
@@ -10,6 +11,7 @@
 #include "support/WaitUntil.h"
 
 #include <QFile>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QScrollBar>
@@ -146,6 +148,77 @@ TEST(PicturePixels, aPictureHoldsItsDrawnSizeInDevicePixelsAndLaysOutAtItsOwn)
     }
     ASSERT_TRUE(waitUntil([&] { return holdsDrawnSize(*picturesOf(world.view)[0], 2); }));
     EXPECT_EQ(picturesOf(world.view)[0]->size(), drawn);
+}
+
+// The pixels a picture in a line of text holds; a null image while it holds none.
+QImage heldImage(const AttributedText::Image &picture)
+{
+    return heldImage(picture.picture->item());
+}
+
+TEST(PicturePixels, picturesInLinesOfTextShareTheirPixelsDrawnSizeUnderTheBudget)
+{
+    // Many references to two pictures, each in a line of text.
+    PictureFolderWorld world;
+    world.writePicture(QStringLiteral("a.png"), {1000, 750});
+    world.writePicture(QStringLiteral("b.png"), {750, 1000});
+    world.view.setInlineImageProvider(DefaultInlineImageProviderTesting::over(world.loader));
+    world.view.resize(500, 400);
+    world.view.show();
+    constexpr int rows = 24;
+    QString markdown;
+    for (int row = 0; row < rows; ++row)
+        markdown += QStringLiteral("Row %1: ![a](a.png) and ![b](b.png).\n\n").arg(row);
+    world.view.setMarkdown(markdown, world.folderURL());
+    const auto texts = [&] {
+        QList<const TextItem *> shown;
+        for (const auto &[text, origin] : placedOfType<TextItem>(*world.view.documentLayout())) {
+            if (text->attributedText().images.size() == 2)
+                shown.append(text);
+        }
+        return shown;
+    };
+    // Read down and back up: every row shows its pictures.
+    QScrollBar *bar = world.view.verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] {
+        world.view.viewport()->repaint();
+        return world.view.documentLayout() && world.view.documentLayout()->isComplete()
+               && !texts().isEmpty();
+    }));
+    for (int top = 0; top <= bar->maximum() + bar->pageStep(); top += bar->pageStep()) {
+        bar->setValue(top);
+        ASSERT_TRUE(waitUntil([&] {
+            world.view.viewport()->repaint();
+            return texts().size() == rows;
+        }));
+    }
+    bar->setValue(0);
+    world.view.viewport()->repaint();
+
+    // Each picture's references hold one copy of its pixels, at the size it is drawn, not the
+    // whole picture; the document's budget counts them.
+    const ImagePixelBudget &budget = world.view.documentLayout()->imagePixelBudget();
+    QHash<qint64, qint64> distinct; // bytes by pixel buffer
+    QHash<QString, QSet<const uchar *>> buffers;
+    for (const TextItem *text : texts()) {
+        for (const AttributedText::Image &picture : text->attributedText().images) {
+            const QImage held = heldImage(picture);
+            if (held.isNull())
+                continue;
+            EXPECT_LE(held.width(), 500);
+            distinct.insert(qint64(quintptr(held.constBits())), held.sizeInBytes());
+            buffers[held.width() > held.height() ? QStringLiteral("a") : QStringLiteral("b")]
+                .insert(held.constBits());
+        }
+    }
+    EXPECT_EQ(buffers.value(QStringLiteral("a")).size(), 1);
+    EXPECT_EQ(buffers.value(QStringLiteral("b")).size(), 1);
+    qint64 held = 0;
+    for (const qint64 bytes : std::as_const(distinct))
+        held += bytes;
+    EXPECT_GT(budget.heldBytes(), 0);
+    EXPECT_GE(budget.heldBytes(), held);
+    EXPECT_LE(budget.heldBytes(), budget.limitBytes());
 }
 
 // Pictures larger than the document's budget together: each decoded at 900 by 675 pixels.

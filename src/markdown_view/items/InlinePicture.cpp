@@ -1,36 +1,42 @@
 #include "markdown_view/items/InlinePicture.h"
 
-#include "markdown_view/InlineImageProvider.h"
+#include "remote_image/RemoteImageModel.h"
 
 #include <utility>
 
 namespace tolvaran::markdown {
 
-InlinePicture::InlinePicture(QUrl url, int position,
-                             std::shared_ptr<const InlineImageProvider> provider)
-    : m_url(std::move(url))
-    , m_position(position)
-    , m_provider(std::move(provider))
+InlinePicture::InlinePicture(const QUrl &url, const QString &label, int position,
+                             const QUrl &imageBaseURL,
+                             std::shared_ptr<const InlineImageProvider> provider,
+                             ImagePixelBudget *budget, std::function<void()> changed)
+    : m_position(position)
+    , m_label(label)
+    , m_loader(std::move(provider), label)
+    , m_item(url, imageBaseURL, &m_loader, std::move(changed), label, budget)
 {
 }
 
-InlinePicture::~InlinePicture()
+bool InlinePicture::isLoading() const
 {
-    // Its load goes on, filling the cache, behind those of the pictures shown.
-    setInView(false);
+    return !m_item.model() || m_item.model()->image().kind() == RemoteImageState::Kind::empty;
 }
 
-void InlinePicture::setInView(bool inView)
+bool InlinePicture::failed() const
 {
-    const bool left = m_inView && !inView;
-    m_inView = inView;
-    // Only a load in flight matters to the loader, and its end forgets the picture again.
-    if (!m_loading)
-        return;
-    if (inView)
-        m_provider->drawing(m_url);
-    else if (left)
-        m_provider->stoppedDrawing(m_url);
+    return m_item.model() && m_item.model()->image().kind() == RemoteImageState::Kind::failure;
+}
+
+void InlinePicture::layout(qreal width)
+{
+    // The picture arrived since it was laid out at this width: its size is new.
+    m_item.takeLayoutRequest();
+    m_item.layout(width);
+}
+
+void InlinePicture::paint(const PaintContext &context, const QPointF &origin) const
+{
+    m_item.paint(context, origin);
 }
 
 } // namespace tolvaran::markdown

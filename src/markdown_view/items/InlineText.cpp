@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <QRegularExpression>
 
 namespace tolvaran::markdown {
@@ -155,7 +157,7 @@ std::optional<QUrl> resolvedLink(const QString &destination, const std::optional
 }
 
 AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContext &context,
-                            const QHash<QString, QImage> &images, QList<int> *starts)
+                            const QHash<QString, InlinePicture *> &pictures, QList<int> *starts)
 {
     const Theme &theme = context.currentTheme();
     const InlineTextStyles styles{theme.code, theme.emphasis, theme.strong, theme.strikethrough,
@@ -190,9 +192,9 @@ AttributedText renderInlines(const QList<InlineNode> &inlines, const StyleContex
                 renderer.render(node);
             }
         } else if (const auto *image = node.as<InlineNode::Image>()) {
-            const auto found = images.constFind(image->source);
-            if (found != images.cend())
-                piece.appendImage(*found, found->deviceIndependentSize(),
+            const auto found = pictures.constFind(image->source);
+            if (found != pictures.cend())
+                piece.appendImage(*found, (*found)->idealSize(),
                                   characterFormat(context.attributes(), context.colorScheme));
         } else {
             renderer.render(node);
@@ -240,39 +242,43 @@ std::shared_ptr<const InlineImageProvider> inlineImageProvider(const StyleContex
     return context.inlineImageProvider ? context.inlineImageProvider : defaultProvider;
 }
 
+// Makes the pictures of the text, which load once the item lays them out. They show together
+// once the last has arrived, and not at all when one fails; a picture shown that changes later
+// (its pixels loaded again) has the item painted again.
 void loadInlineImages(TextItem *item, const QList<InlineNode> &inlines,
-                      const StyleContext &context, const QList<InlineImageLoad> &loads,
-                      QObject *owner)
+                      const StyleContext &context, const QList<InlineImageLoad> &loads)
 {
     const std::shared_ptr<const InlineImageProvider> provider = inlineImageProvider(context);
-    struct Pending
-    {
-        qsizetype remaining = 0;
-        bool failed = false;
-        QHash<QString, QImage> images;
-    };
-    auto pending = std::make_shared<Pending>();
-    pending->remaining = loads.size();
+    // What became of the pictures: shown, or not at all.
+    auto settled = std::make_shared<bool>(false);
+    const auto changed = std::make_shared<std::function<void()>>([item, inlines, context, loads,
+                                                                  settled] {
+        if (*settled) {
+            item->pictureChanged();
+        } else {
+            const auto &pictures = item->pictures();
+            const bool failed = std::any_of(pictures.begin(), pictures.end(),
+                                            [](const auto &picture) { return picture->failed(); });
+            if (!failed && std::any_of(pictures.begin(), pictures.end(), [](const auto &picture) {
+                    return picture->isLoading();
+                }))
+                return;
+            *settled = true;
+            if (failed)
+                return;
+            QHash<QString, InlinePicture *> shown;
+            for (qsizetype index = 0; index < loads.size(); ++index)
+                shown.insert(loads[index].data.source, pictures[std::size_t(index)].get());
+            item->setAttributedText(renderInlines(inlines, context, shown));
+        }
+        if (context.imageChanged)
+            context.imageChanged();
+    });
     for (const InlineImageLoad &load : loads) {
-        // Before the load is asked for: a provider may answer at once.
-        InlinePicture *picture =
-            &item->addPicture(std::make_unique<InlinePicture>(load.url, load.position, provider));
-        // The completion is dropped once `owner`, which the item owns, is gone.
-        provider->image(load.url, load.data.alt, context.imageBaseURL.value_or(QUrl()), owner,
-                        [item, picture, inlines, context, pending,
-                         source = load.data.source](const std::optional<QImage> &image) {
-                            picture->loaded();
-                            if (image)
-                                pending->images.insert(source, *image);
-                            else
-                                pending->failed = true;
-                            if (--pending->remaining > 0 || pending->failed)
-                                return;
-                            item->setAttributedText(
-                                renderInlines(inlines, context, pending->images));
-                            if (context.imageChanged)
-                                context.imageChanged();
-                        });
+        // The picture's changes are dropped with it, and it goes with the item.
+        item->addPicture(std::make_unique<InlinePicture>(
+            load.url, load.data.alt, load.position, context.imageBaseURL.value_or(QUrl()),
+            provider, context.imagePixelBudget, [changed] { (*changed)(); }));
     }
 }
 
@@ -295,8 +301,8 @@ View inlineText(QList<InlineNode> inlines)
         const QList<InlineImageLoad> loads =
             inlineImageLoads(inlines, starts, context.imageBaseURL);
         if (!loads.isEmpty()) {
-            item->setFirstLayoutWork([item = item.get(), inlines, context, loads](QObject *owner) {
-                loadInlineImages(item, inlines, context, loads, owner);
+            item->setFirstLayoutWork([item = item.get(), inlines, context, loads] {
+                loadInlineImages(item, inlines, context, loads);
             });
         }
         return BlockItemPointer(std::move(item));

@@ -1,9 +1,8 @@
 #include "markdown_view/items/TextItem.h"
 
-#include <QFontInfo>
-#include <QFontMetricsF>
+#include "markdown_view/items/PictureTextLayout.h"
+
 #include <QHash>
-#include <QObject>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLine>
@@ -39,23 +38,14 @@ void AttributedText::append(const AttributedText &other)
         append(other.text.mid(range.start, range.length), range.format);
 }
 
-void AttributedText::appendImage(const QImage &image, QSizeF size,
+void AttributedText::appendImage(InlinePicture *picture, QSizeF size,
                                  const QTextCharFormat &around)
 {
-    // QTextLayout gives an object replacement character no width outside a QTextDocument,
-    // so the image stands on a no-break space whose font is tall enough to hold it above the
-    // baseline and whose letter spacing makes it exactly as wide.
-    QFont font = around.font();
-    const QFontMetricsF metrics(font);
-    if (metrics.ascent() > 0 && metrics.ascent() < size.height()) {
-        const qreal pixels = QFontInfo(font).pixelSize();
-        font.setPixelSize(int(std::ceil(size.height() * pixels / metrics.ascent())));
-    }
+    // A no-break space in the text, an object in its layout (PictureTextLayout).
     QTextCharFormat format = around;
-    format.setFont(font);
-    format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
-    format.setFontLetterSpacing(size.width() - QFontMetricsF(font).horizontalAdvance(QChar::Nbsp));
-    images.append({int(text.size()), image, size});
+    format.setObjectType(PictureTextLayout::pictureObjectType);
+    format.setProperty(PictureTextLayout::pictureSizeProperty, size);
+    images.append({int(text.size()), picture, size});
     append(QString(QChar::Nbsp), format);
 }
 
@@ -71,7 +61,8 @@ bool isFontAndColorOnly(const QTextCharFormat &format)
     const bool spaced = format.fontLetterSpacingType() == QFont::AbsoluteSpacing
                         && format.fontLetterSpacing() != 0;
     return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
-           && !format.fontStrikeOut() && !format.fontUnderline() && !spaced;
+           && !format.fontStrikeOut() && !format.fontUnderline() && !spaced
+           && format.objectType() == QTextFormat::NoObject;
 }
 
 // Runs of text at most this long are remembered, per thread, by their text and font.
@@ -176,12 +167,29 @@ TextItem::TextItem(AttributedText text, const Options &options)
 {
 }
 
-void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
+TextItem::~TextItem() = default;
+
+QString TextItem::laidOutText() const
 {
-    // A line feed breaks the line only as a line separator; both are one unit long, so
-    // positions in the layout are positions in the text.
+    // A line feed breaks the line only as a line separator, and a picture is an object; each
+    // is one unit long, so positions in the layout are positions in the text.
     QString laidOut = m_text.text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    for (const AttributedText::Image &image : m_text.images)
+        laidOut[image.position] = QChar::ObjectReplacementCharacter;
+    return laidOut;
+}
+
+std::unique_ptr<PictureTextLayout> TextItem::makePictureLayout() const
+{
+    return std::make_unique<PictureTextLayout>(laidOutText(), m_options.font);
+}
+
+void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
+{
+    // A layout of a document takes the document's text (PictureTextLayout); setting one
+    // anyway makes it shape the text afresh, its pictures at the width now fitted to.
+    const QString laidOut = laidOutText();
     layout.setText(laidOut);
     // Text in one format that only sets a font and a colour (most paragraphs) is laid out
     // without formats: each layout with formats builds a format collection of its own.
@@ -256,6 +264,13 @@ std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
 
 const QTextLayout &TextItem::textLayout() const
 {
+    if (!m_text.images.isEmpty()) {
+        if (!m_pictureLayout) {
+            m_pictureLayout = makePictureLayout();
+            layOut(m_pictureLayout->layout(m_width), m_width);
+        }
+        return m_pictureLayout->layout(m_width);
+    }
     if (!m_layout)
         m_layout = makeLayout(m_width);
     return *m_layout;
@@ -264,19 +279,21 @@ const QTextLayout &TextItem::textLayout() const
 void TextItem::releaseCaches()
 {
     m_layout.reset();
+    m_pictureLayout.reset();
 }
 
 void TextItem::setAttributedText(AttributedText text)
 {
     m_text = std::move(text);
     m_layout.reset();
+    m_pictureLayout.reset();
     m_pen.reset();
     m_unwrappedSize.reset();
     m_minimumWidth = -1;
     setNeedsLayout();
 }
 
-void TextItem::setFirstLayoutWork(std::function<void(QObject *context)> work)
+void TextItem::setFirstLayoutWork(std::function<void()> work)
 {
     m_firstLayoutWork = std::move(work);
 }
@@ -294,12 +311,14 @@ QRectF TextItem::lineRect(int position) const
 
 QSizeF TextItem::doLayout(qreal width)
 {
-    if (m_firstLayoutWork) {
-        m_workContext = std::make_unique<QObject>();
-        std::exchange(m_firstLayoutWork, {})(m_workContext.get());
-    }
+    if (m_firstLayoutWork)
+        std::exchange(m_firstLayoutWork, {})();
+    // Before the text, whose pictures take the room they were laid out at.
+    for (const std::unique_ptr<InlinePicture> &picture : m_pictures)
+        picture->layout(width);
     m_width = width;
     m_layout.reset();
+    m_pictureLayout.reset();
     if (m_text.isEmpty())
         return {0, 0};
     // Text that did not have to wrap lays out the same at any width it fits: a table cell is
@@ -336,7 +355,11 @@ QSizeF TextItem::doLayout(qreal width)
         measuring.layout = std::make_unique<QTextLayout>();
         measuring.uses = 0;
     }
-    QTextLayout &layout = *measuring.layout;
+    // Text with pictures is measured in a layout of its own (they are few: pictures are laid
+    // out on the GUI thread alone).
+    const std::unique_ptr<PictureTextLayout> pictureLayout =
+        m_text.images.isEmpty() ? nullptr : makePictureLayout();
+    QTextLayout &layout = pictureLayout ? pictureLayout->layout(width) : *measuring.layout;
     // Measured unbounded, the text is laid out again at once for its words (see
     // wholeWordsWidth): the glyphs are kept for it.
     layOut(layout, width, m_options.wraps && unbounded);
@@ -349,10 +372,14 @@ QSizeF TextItem::doLayout(qreal width)
     }
     const QSizeF size(std::ceil(used), std::ceil(bottom));
     const bool unwrapped = !m_options.wraps || unbounded || !wrapped(layout, m_text.text);
-    if (!m_options.wraps)
+    if (!m_options.wraps) {
         m_minimumWidth = size.width();
-    else if (unbounded)
+    } else if (unbounded) {
+        // A picture is no word: it shrinks to any width (as a block picture does).
+        if (pictureLayout)
+            layOut(pictureLayout->layout(0), width, true);
         m_minimumWidth = std::ceil(wholeWordsWidth(layout));
+    }
     if (unwrapped) {
         m_unwrappedSize = size;
         if (run) {
@@ -380,14 +407,14 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
     QPainter &painter = *context.painter;
     painter.setPen(m_pen.value_or(context.palette.color(QPalette::WindowText)));
     layout.draw(&painter, origin, selections, context.exposed.translated(origin));
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Each picture stands on its line's baseline, as tall as its object.
     for (const AttributedText::Image &image : m_text.images) {
         const QTextLine line = layout.lineForTextPosition(image.position);
         if (!line.isValid())
             continue;
         const QPointF at(line.cursorToX(image.position),
-                         line.y() + line.ascent() - image.size.height());
-        painter.drawImage(QRectF(origin + at, image.size), image.image);
+                         line.y() + line.ascent() - image.picture->size().height());
+        image.picture->paint(context, origin + at);
     }
 }
 

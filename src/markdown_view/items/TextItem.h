@@ -14,28 +14,31 @@
 #include <optional>
 #include <vector>
 
-class QObject;
-
 namespace tolvaran::markdown {
+
+class PictureTextLayout;
 
 // Text with formatting per run: what the inline renderers produce and a text item draws.
 struct AttributedText
 {
     QString text;
     QList<QTextLayout::FormatRange> formats; // in order, covering the text
-    // An image standing in the text: one character at `position` that takes `size`.
+    // A picture standing in the text: one character at `position` that takes the picture's
+    // `size` (in points), or less where the line is narrower. The picture belongs to the item
+    // that loaded it (TextItem::pictures), which outlives the text it shows.
     struct Image
     {
         int position = 0;
-        QImage image;
+        InlinePicture *picture = nullptr;
         QSizeF size;
     };
     QList<Image> images;
 
     void append(const QString &piece, const QTextCharFormat &format);
     void append(const AttributedText &other);
-    // Appends `image` at `size` (in points) on the baseline of text formatted as `around`.
-    void appendImage(const QImage &image, QSizeF size, const QTextCharFormat &around);
+    // Appends `picture`, of `size` (in points), standing on the baseline of text formatted as
+    // `around`: it takes its height above the baseline, and the line keeps the text's descent.
+    void appendImage(InlinePicture *picture, QSizeF size, const QTextCharFormat &around);
     bool isEmpty() const { return text.isEmpty(); }
 };
 
@@ -55,6 +58,7 @@ public:
     };
 
     TextItem(AttributedText text, const Options &options);
+    ~TextItem() override;
 
     const AttributedText &attributedText() const { return m_text; }
     const QString &text() const override { return m_text.text; }
@@ -80,14 +84,18 @@ public:
 
     // Shows `text` instead and asks to be laid out again.
     void setAttributedText(AttributedText text);
-    // Work that starts when the item is first laid out, never when it is built (its images
-    // load then); `context` lives as long as the item, so callbacks tied to it end with it.
-    void setFirstLayoutWork(std::function<void(QObject *context)> work);
+    // Work that starts when the item is first laid out, never when it is built (its pictures
+    // are made then, and load as they are laid out).
+    void setFirstLayoutWork(std::function<void()> work);
 
     // The pictures of the text whose loads were asked for, in text order, kept for the item's
-    // life: the document's view tells those whose place it shows.
+    // life: the document's view tells those whose place it shows. They are laid out with the
+    // text, at its width, and loaded from then on.
     const std::vector<std::unique_ptr<InlinePicture>> &pictures() const { return m_pictures; }
     InlinePicture &addPicture(std::unique_ptr<InlinePicture> picture);
+    // A picture shown in the text changed (its pixels were loaded again): asks to be laid out
+    // and painted again.
+    void pictureChanged() { setNeedsLayout(); }
     // The line that text position `position` stands on, in item coordinates; an empty
     // rectangle at the top where the text has no lines.
     QRectF lineRect(int position) const;
@@ -103,7 +111,10 @@ private:
     // Lays the text out in `layout` (which may have held other text) for `width`; the layout
     // keeps its glyphs for another layout where `keepGlyphs` says.
     void layOut(QTextLayout &layout, qreal width, bool keepGlyphs = false) const;
+    // The text as laid out: lines broken by line separators, pictures as object characters.
+    QString laidOutText() const;
     std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
+    std::unique_ptr<PictureTextLayout> makePictureLayout() const;
     const QTextLayout &textLayout() const;
 
     qreal m_width = 0;
@@ -111,12 +122,12 @@ private:
     std::optional<QSizeF> m_unwrappedSize;
     qreal m_minimumWidth = -1; // its longest word; negative until laid out unbounded
     mutable std::unique_ptr<QTextLayout> m_layout;
+    // The layout of text with pictures, instead of m_layout.
+    mutable std::unique_ptr<PictureTextLayout> m_pictureLayout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
-    std::function<void(QObject *)> m_firstLayoutWork;
+    std::function<void()> m_firstLayoutWork;
+    // Each picture's load ends with it (its model is the load's context).
     std::vector<std::unique_ptr<InlinePicture>> m_pictures;
-    // Declared after m_pictures, so destroyed first: a load's completion, which holds one of
-    // the pictures, is dropped before the pictures go.
-    std::unique_ptr<QObject> m_workContext;
 };
 
 } // namespace tolvaran::markdown
