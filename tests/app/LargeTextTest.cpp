@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 using namespace tolvaran;
@@ -256,11 +257,15 @@ TEST_F(LargeTextTest, aShortWindowGivesTheCardListAtLeastHalfItsHeight)
 class OpeningBrowser
 {
 public:
-    OpeningBrowser(double points, QSize size)
+    // `prepare` adds to the world before the model is made.
+    OpeningBrowser(double points, QSize size,
+                   const std::function<void(BrowserWorld &)> &prepare = {})
         : font(points)
     {
         for (int index = 0; index < 8; ++index)
             world.addProject(QStringLiteral("project-%1").arg(index), 1);
+        if (prepare)
+            prepare(world);
         world.makeModel(false);
         refreshed = world.refresh();
         browser = std::make_unique<TolvaranViewController>(
@@ -346,23 +351,49 @@ TEST(ShortWindow, theListOpensOnItsFirstCardAndKeepsAScrolledPlaceOverAResize)
 // ends, the header grows by that row, and assistive technology reads each figure whole.
 TEST(UsageStrip, showsEveryFigureWholeAtTheLeastWidth)
 {
-    TokenUsageReport report;
-    report.lifetimeTokens = 4'180'000'000;
-    report.todayTokens = 41'560'000;
-    report.lastHourTokens = 4'240'000;
-    WeeklyAllowanceStatus allowance;
-    allowance.usedPercent = 41.5;
-    allowance.resetsAt = Timestamp::now().addingSeconds(86400);
-    const WeeklyAllowanceLabel week = weeklyAllowanceLabel(allowance);
+    // Figures as wide as they come, from Codex's own records: billions in all, tens of
+    // millions in the last hour, the weekly allowance partly used.
+    const auto withUsage = [](BrowserWorld &world) {
+        const Timestamp now = Timestamp::now();
+        FakeCodexThread thread;
+        thread.id = QStringLiteral("heavy-user");
+        thread.cwd = world.addProject(QStringLiteral("heavy"), 0);
+        thread.title = QStringLiteral("Large work");
+        thread.createdAt = now.addingSeconds(-300);
+        thread.updatedAt = now.addingSeconds(-260);
+        thread.recencyAt = thread.updatedAt;
+        thread.tokensUsed = 4'180'000'000;
+        rollout::TokenCount count;
+        count.last.input = count.total.input = 41'560'000;
+        count.secondary = rollout::RateWindow{41.5, 10080, now.addingSeconds(3 * 86400)};
+        world.codex.addThread(thread);
+        world.codex.writeRollout(
+            thread.id, FakeCodexHome::threadOpening(thread.createdAt, thread.id, thread.cwd)
+                           + FakeCodexHome::turn(thread.createdAt, QStringLiteral("Go"),
+                                                 FakeTurnEnd::completed, count));
+    };
     for (const double points : {10.0, 15.0}) {
         SCOPED_TRACE(points);
-        OpeningBrowser opened(points, QSize(1280, 800));
+        OpeningBrowser opened(points, QSize(1280, 800), withUsage);
         ASSERT_TRUE(opened.refreshed && opened.rendered);
+        const ProjectListViewModel &model = *opened.world.model;
         TolvaranViewController &browser = *opened.browser;
         auto *strip = browser.findChild<TokenUsageStrip *>();
         auto *header = browser.findChild<QWidget *>(QStringLiteral("header"));
         ASSERT_NE(strip, nullptr);
-        strip->setUsage(report, week);
+        // The token pass that reads the rollout ends after the window opened, and a render
+        // then shows its figures.
+        ASSERT_TRUE(waitUntil([&] {
+            return model.tokenUsageSnapshot().weeklyAllowance && !model.isIndexingTokenUsage();
+        }));
+        const TokenUsageReport report = model.globalTokenUsage();
+        ASSERT_EQ(report.lifetimeTokens, 4'180'000'000);
+        ASSERT_EQ(report.lastHourTokens, 41'560'000);
+        const WeeklyAllowanceLabel week =
+            weeklyAllowanceLabel(model.tokenUsageSnapshot().weeklyAllowance);
+        auto *weekLabel = strip->findChild<QLabel *>(QStringLiteral("usageWeekLabel"));
+        ASSERT_NE(weekLabel, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return accessibleName(weekLabel) == week.text; }));
         browser.resize(std::max(TolvaranWindow::minimumWidth, browser.minimumSizeHint().width()),
                        800);
         runQueuedWork();

@@ -2,6 +2,7 @@
 // global-state writer's argument, it is a second process changing Codex's global-state file
 // (CodexGlobalStateWriter).
 #include "CodexGlobalStateWriter.h"
+#include "support/PrivateUserFolders.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
 {
     if (const auto written = tolvaran::fixtures::CodexGlobalStateWriter::runIfAsked(argc, argv))
         return *written;
+    tolvaran::fixtures::PrivateUserFolders userFolders;
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -13,32 +13,58 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <spawn.h>
 #include <stop_token>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace tolvaran;
 using namespace std::chrono_literals;
 
+namespace tolvaran {
+
+class SystemCodexApplicationControllerTesting
+{
+public:
+    static QList<CodexApplicationInstance>
+    findTopProcesses(const SystemCodexApplicationController &controller)
+    {
+        return controller.findTopProcesses();
+    }
+    static QList<CodexApplicationInstance>
+    withLaunchDetails(const QList<CodexApplicationInstance> &found)
+    {
+        return SystemCodexApplicationController::withLaunchDetails(found);
+    }
+};
+
+} // namespace tolvaran
+
 namespace {
 
-// Stand-in applications: copies of sleep under a name of this test process's own, so that
-// tests running side by side never see each other's.
+// Stand-in applications: copies of sleep under a name of this test's own (the process and a
+// serial), so that tests running side by side, or one after another, never see each other's.
 class CodexApplicationWorld : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        name = QStringLiteral("codex-app-test-%1").arg(::getpid());
+        static int serial = 0;
+        name = QStringLiteral("codex-app-test-%1-%2").arg(::getpid()).arg(++serial);
         executable = fixtures::copyOfSleep(home.path(), name);
         folder = home.filePath(QStringLiteral("work folder"));
         QDir().mkpath(folder);
     }
 
+    // A killed process goes a while later, on a loaded machine a good while: the test ends
+    // once the scan no longer finds its stand-ins.
     void TearDown() override
     {
         for (qint64 processId : std::as_const(toKill))
             ::kill(pid_t(processId), SIGKILL);
+        EXPECT_TRUE(
+            fixtures::waitUntil([this] { return controller().runningInstances().isEmpty(); }));
     }
 
     // Starts the stand-in; with `ignoringQuit` it cannot be asked to quit (an ignored signal
@@ -110,6 +136,45 @@ TEST_F(CodexApplicationWorld, findsQuitsAndReopensTheApplicationAsItRan)
     EXPECT_EQ(reopened[0].executablePath, executable);
     EXPECT_EQ(reopened[0].arguments, found[0].arguments);
     EXPECT_EQ(reopened[0].workingDirectory, folder);
+}
+
+// A process that ends between the walk of /proc and the reading of its arguments is not an
+// instance, whether or not its parent has collected it yet.
+TEST_F(CodexApplicationWorld, anInstanceThatEndsDuringTheScanIsDropped)
+{
+    for (const bool collected : {false, true}) {
+        SCOPED_TRACE(collected ? "collected" : "not yet collected");
+        const QByteArray program = QFile::encodeName(executable);
+        char seconds[] = "999";
+        char *const arguments[] = {const_cast<char *>(program.constData()), seconds, nullptr};
+        // Killed and collected here, whatever the test's outcome.
+        struct Child
+        {
+            pid_t id = 0;
+            ~Child()
+            {
+                if (id > 0 && ::kill(id, SIGKILL) == 0)
+                    ::waitpid(id, nullptr, 0);
+            }
+        } child;
+        ASSERT_EQ(::posix_spawn(&child.id, program.constData(), nullptr, nullptr, arguments,
+                                environ),
+                  0);
+        const auto ran = [this] {
+            return SystemCodexApplicationControllerTesting::findTopProcesses(controller());
+        };
+        QList<CodexApplicationInstance> found;
+        ASSERT_TRUE(fixtures::waitUntil([&] { return (found = ran()).size() == 1; }));
+        ASSERT_EQ(found[0].processId, child.id);
+
+        ::kill(child.id, SIGKILL);
+        siginfo_t ended{};
+        ASSERT_EQ(::waitid(P_PID, id_t(child.id), &ended, WEXITED | (collected ? 0 : WNOWAIT)),
+                  0);
+        if (collected)
+            child.id = 0;
+        EXPECT_TRUE(SystemCodexApplicationControllerTesting::withLaunchDetails(found).isEmpty());
+    }
 }
 
 TEST_F(CodexApplicationWorld, anInstanceThatDoesNotQuitIsReportedAndLeftRunning)

@@ -2,6 +2,8 @@
 // QApplication, then GoogleTest. Linked into the program itself, it takes the place of the
 // support library's QCoreApplication main. Kept out of the support library's folder, which
 // links no widgets.
+#include "support/PrivateUserFolders.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@ int main(int argc, char *argv[])
     // build time, with no display and no environment of its own.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    tolvaran::fixtures::PrivateUserFolders userFolders;
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

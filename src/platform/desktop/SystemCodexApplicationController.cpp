@@ -97,24 +97,34 @@ bool isGone(char state)
     return state == 'Z' || state == 'X' || state == 'x';
 }
 
-// The arguments a process runs with, without the program name. Exec sets a process's
-// executable before the kernel has laid out its arguments, and its command line reads empty
-// in between, whereas a live process's holds at least its program name: one met so, just
-// started, is read again until its arguments are there, rather than recorded as having none.
-QStringList argumentsOf(qint64 processId)
+bool isStillRunning(const CodexApplicationInstance &instance)
 {
-    std::optional<QByteArray> text = commandLineOf(processId);
+    const std::optional<ProcessStatus> status = readStatus(instance.processId);
+    return status && !isGone(status->state) && status->startTime == instance.startTime;
+}
+
+// The arguments a process runs with, without the program name; none when it has ended (its
+// folder in /proc is gone, or, not yet collected, its command line reads empty). Exec sets a
+// process's executable before the kernel has laid out its arguments, and its command line
+// reads empty in between, whereas a live process's holds at least its program name: one met
+// so, just started, is read again until its arguments are there, rather than recorded as
+// having none.
+std::optional<QStringList> argumentsOf(const CodexApplicationInstance &instance)
+{
+    std::optional<QByteArray> text = commandLineOf(instance.processId);
     for (int reads = 1; text && text->isEmpty() && reads < kArgumentReads; ++reads) {
-        const std::optional<ProcessStatus> status = readStatus(processId);
-        if (!status || isGone(status->state))
-            return {};
+        if (!isStillRunning(instance))
+            return std::nullopt;
         std::this_thread::sleep_for(kArgumentRereadInterval);
-        text = commandLineOf(processId);
+        text = commandLineOf(instance.processId);
     }
-    if (!text || text->isEmpty()) {
-        qCWarning(lcPlatform) << "The arguments of Codex application process" << processId
+    if (!text || (text->isEmpty() && !isStillRunning(instance)))
+        return std::nullopt;
+    if (text->isEmpty()) {
+        qCWarning(lcPlatform) << "The arguments of Codex application process"
+                              << instance.processId
                               << "could not be read; it would be started again without them";
-        return {};
+        return QStringList();
     }
     if (text->endsWith('\0'))
         text->chop(1);
@@ -130,12 +140,6 @@ bool isOwnedByUs(qint64 processId)
     struct stat info {};
     const QByteArray path = QFile::encodeName(kProc + QString::number(processId));
     return ::stat(path.constData(), &info) == 0 && info.st_uid == ::getuid();
-}
-
-bool isStillRunning(const CodexApplicationInstance &instance)
-{
-    const std::optional<ProcessStatus> status = readStatus(instance.processId);
-    return status && !isGone(status->state) && status->startTime == instance.startTime;
 }
 
 } // namespace
@@ -160,6 +164,11 @@ SystemCodexApplicationController::SystemCodexApplicationController(QStringList e
 
 QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstances()
 {
+    return withLaunchDetails(findTopProcesses());
+}
+
+QList<CodexApplicationInstance> SystemCodexApplicationController::findTopProcesses() const
+{
     const qint64 ourId = ::getpid();
     QList<CodexApplicationInstance> matches;
     QHash<qint64, qint64> parentOf;
@@ -183,16 +192,32 @@ QList<CodexApplicationInstance> SystemCodexApplicationController::runningInstanc
         matches << instance;
     }
     // Helpers (renderers, GPU and utility processes) run the same executable below the
-    // application's top process and quit with it. Only the instances kept are read further:
-    // the arguments of one just started may take a while to read.
+    // application's top process and quit with it.
+    QList<CodexApplicationInstance> topProcesses;
+    for (const CodexApplicationInstance &instance : std::as_const(matches)) {
+        if (!parentOf.contains(parentOf.value(instance.processId)))
+            topProcesses << instance;
+    }
+    return topProcesses;
+}
+
+QList<CodexApplicationInstance> SystemCodexApplicationController::withLaunchDetails(
+    const QList<CodexApplicationInstance> &found)
+{
+    // Only the instances kept by the walk are read further: the arguments of one just started
+    // may take a while to read.
     QList<CodexApplicationInstance> instances;
-    for (CodexApplicationInstance &instance : matches) {
-        if (parentOf.contains(parentOf.value(instance.processId)))
+    for (CodexApplicationInstance instance : found) {
+        std::optional<QStringList> arguments = argumentsOf(instance);
+        if (!arguments)
             continue;
-        instance.arguments = argumentsOf(instance.processId);
+        instance.arguments = std::move(*arguments);
         instance.workingDirectory =
             readLink(kProc + QString::number(instance.processId) + QStringLiteral("/cwd"));
-        instances << instance;
+        // Looked at once more after the reads: one that ended meanwhile, or whose id a new
+        // process took, is not started again with what was read.
+        if (isStillRunning(instance))
+            instances << instance;
     }
     return instances;
 }

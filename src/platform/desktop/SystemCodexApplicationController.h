@@ -36,6 +36,16 @@ public:
     DesktopActionResult reopen(const CodexApplicationInstance &instance) override;
 
 private:
+    // Tests hand the second step of the scan processes that have ended.
+    friend class SystemCodexApplicationControllerTesting;
+
+    // The scan in two steps. The walk of /proc finds the applications' top processes by their
+    // executables; then the arguments and folder of those alone are read, and an instance that
+    // has ended by then (or whose id a new process took) is dropped.
+    QList<CodexApplicationInstance> findTopProcesses() const;
+    static QList<CodexApplicationInstance> withLaunchDetails(
+        const QList<CodexApplicationInstance> &found);
+
     QStringList m_executableNames;
     QuitTiming m_timing;
 };
