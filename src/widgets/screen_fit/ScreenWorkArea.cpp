@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -83,16 +84,17 @@ std::optional<Desktop> readDesktop()
     const xcb_screen_t *root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!root)
         return std::nullopt;
-    const char *const names[] = {"_NET_CLIENT_LIST", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
-                                 "_NET_WORKAREA", "_NET_CURRENT_DESKTOP"};
-    std::vector<xcb_intern_atom_cookie_t> atomCookies;
-    for (const char *name : names)
-        atomCookies.push_back(xcb_intern_atom(connection, 1, uint16_t(std::strlen(name)), name));
-    std::vector<xcb_atom_t> atoms;
-    for (const xcb_intern_atom_cookie_t cookie : atomCookies) {
+    constexpr std::array names{"_NET_CLIENT_LIST", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
+                               "_NET_WORKAREA", "_NET_CURRENT_DESKTOP"};
+    std::array<xcb_intern_atom_cookie_t, names.size()> atomCookies;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        atomCookies[i] =
+            xcb_intern_atom(connection, 1, uint16_t(std::strlen(names[i])), names[i]);
+    std::array<xcb_atom_t, names.size()> atoms;
+    for (std::size_t i = 0; i < names.size(); ++i) {
         xcb_generic_error_t *error = nullptr;
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, &error);
-        atoms.push_back(reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, atomCookies[i], &error);
+        atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(reply);
         std::free(error);
     }
