@@ -212,6 +212,24 @@ TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
     EXPECT_NEAR(right - left + 1, 30, 1);
     EXPECT_LT(shown->positionAt(QPointF(left - 2, 5)), at + 1);
     EXPECT_GE(shown->positionAt(QPointF(right + 8, 5)), at + 1);
+    // The words are drawn where the picture's line lays them out: "before" (no descenders)
+    // ends on the picture's bottom row, a space before the picture.
+    int pictureBottom = -1;
+    int wordsBottom = -1;
+    int wordsRight = -1;
+    for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+            const QColor pixel = canvas.pixelColor(x, y);
+            if (pixel == Qt::red)
+                pictureBottom = y;
+            else if (x < left && pixel.lightness() < 128) {
+                wordsBottom = y;
+                wordsRight = std::max(wordsRight, x);
+            }
+        }
+    }
+    EXPECT_NEAR(wordsBottom, pictureBottom, 1);
+    EXPECT_GE(left - wordsRight, QFontMetrics(shown->options().font).horizontalAdvance(u' ') - 1);
 
     // One failed image leaves every image out, and the text takes no room for them.
     const auto failed =

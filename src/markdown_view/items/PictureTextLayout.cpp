@@ -35,6 +35,8 @@ PictureTextLayout::PictureTextLayout(const QString &text, const QFont &font)
 {
     m_document->setUndoRedoEnabled(false);
     m_document->setDefaultFont(font);
+    // The text is drawn where its item stands, not inside a document's margin.
+    m_document->setDocumentMargin(0);
     m_document->documentLayout()->registerHandler(pictureObjectType, m_pictures.get());
     QTextCursor(m_document.get()).insertText(text);
 }
@@ -48,7 +50,10 @@ PictureTextLayout::~PictureTextLayout()
 QTextLayout &PictureTextLayout::layout(qreal fittingWidth)
 {
     m_pictures->fittingWidth = fittingWidth;
-    return *m_document->firstBlock().layout();
+    QTextLayout &layout = *m_document->firstBlock().layout();
+    // The document's own layout places its block; the item draws it at its own origin.
+    layout.setPosition(QPointF());
+    return layout;
 }
 
 } // namespace tolvaran::markdown
