@@ -149,6 +149,26 @@ std::optional<Desktop> readDesktop()
     return desktop;
 }
 
+// What readDesktop read last, kept until the window manager's work area changes (which it
+// sets again whenever a panel's strut comes, goes or changes) or a screen comes or goes: a
+// dialog is fitted many times as it opens, each time asking every window on the desktop.
+// The GUI thread's alone, as the screens are.
+std::optional<std::optional<Desktop>> &readDesktopCache()
+{
+    static std::optional<std::optional<Desktop>> cache;
+    return cache;
+}
+
+const std::optional<Desktop> &currentDesktop()
+{
+    // Made first, so that it forgets what was read once it no longer holds.
+    ScreenWorkArea::instance();
+    std::optional<std::optional<Desktop>> &cache = readDesktopCache();
+    if (!cache)
+        cache = readDesktop();
+    return *cache;
+}
+
 #endif
 
 } // namespace
@@ -172,6 +192,9 @@ ScreenWorkArea::ScreenWorkArea()
     std::free(reply);
     m_root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     qGuiApp->installNativeEventFilter(this);
+    const auto forget = [] { readDesktopCache().reset(); };
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, forget);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, forget);
 #endif
 }
 
@@ -192,8 +215,10 @@ bool ScreenWorkArea::nativeEventFilter(const QByteArray &eventType, void *messag
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
         return false;
     const auto *notify = static_cast<const xcb_property_notify_event_t *>(message);
-    if (notify->window == m_root && notify->atom == m_workAreaAtom)
+    if (notify->window == m_root && notify->atom == m_workAreaAtom) {
+        readDesktopCache().reset();
         QMetaObject::invokeMethod(this, &ScreenWorkArea::changed, Qt::QueuedConnection);
+    }
 #else
     Q_UNUSED(eventType);
     Q_UNUSED(message);
@@ -206,7 +231,7 @@ QRect ScreenWorkArea::available(const QScreen *screen)
     if (!screen)
         return {};
 #if QT_CONFIG(xcb)
-    if (const std::optional<Desktop> desktop = readDesktop()) {
+    if (const std::optional<Desktop> &desktop = currentDesktop()) {
         const QList<QScreen *> screens = QGuiApplication::screens();
         QRect whole;
         for (const QScreen *each : screens)

@@ -39,7 +39,8 @@ public:
         int bottomEnd = 0;
     };
 
-    // The free area of `screen`, inside its geometry.
+    // The free area of `screen`, inside its geometry. On X11 the panels are asked once, and
+    // again only after the work area changed or a screen came or went.
     static QRect available(const QScreen *screen);
 
     // The part of `screen` that `struts` leave free, in the window system's pixels, the desktop
