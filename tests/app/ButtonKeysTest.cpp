@@ -40,6 +40,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -53,6 +54,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace tolvaran {
 
@@ -73,7 +75,30 @@ public:
         fitterOf(dialog)->m_openingLimit.setInterval(limit);
     }
 
+    // Dialogs shown from now on open only once `letOpen` lets them, however slowly the test's
+    // reports reach them; until the guard returned goes.
+    static auto keepOpening()
+    {
+        usualSettleTime = std::exchange(DialogFit::s_settleTime, std::chrono::hours(1));
+        usualOpeningTimeLimit =
+            std::exchange(DialogFit::s_openingTimeLimit, std::chrono::hours(1));
+        return qScopeGuard([] {
+            DialogFit::s_settleTime = usualSettleTime;
+            DialogFit::s_openingTimeLimit = usualOpeningTimeLimit;
+        });
+    }
+
+    // Lets `dialog` open once its frames have rested as usual.
+    static void letOpen(const QWidget *dialog)
+    {
+        fitterOf(dialog)->m_settling.setInterval(usualSettleTime);
+        fitterOf(dialog)->m_openingLimit.setInterval(usualOpeningTimeLimit);
+    }
+
 private:
+    inline static std::chrono::milliseconds usualSettleTime{};
+    inline static std::chrono::milliseconds usualOpeningTimeLimit{};
+
     static DialogFit *fitterOf(const QWidget *dialog)
     {
         return dialog->findChild<DialogFit *>(QString(), Qt::FindDirectChildrenOnly);
@@ -770,6 +795,8 @@ TEST_F(DialogsTest, eachPromptOpensAsTallAsItsTextWhateverSizesAreReported)
     }
     ScopedApplicationFont font(screen == small ? 20.0 : 10.0);
     const auto openers = openedFromTheirControls();
+    // The reports reach each dialog while it opens, however busy the machine.
+    const auto opening = DialogFitTesting::keepOpening();
     constexpr int openings = 10;
     for (const auto &[name, open] : openers) {
         if (!QByteArray(name).contains("rename"))
@@ -784,6 +811,7 @@ TEST_F(DialogsTest, eachPromptOpensAsTallAsItsTextWhateverSizesAreReported)
             runQueuedWork(turns);
             opened->windowHandle()->resize(openedWidth * 2 / 3, opened->height());
             runQueuedWork();
+            DialogFitTesting::letOpen(opened);
             opened->windowHandle()->resize(openedWidth, opened->height());
             ASSERT_TRUE(waitUntil([opened] { return !DialogFitTesting::isOpening(opened); }));
             const QMargins frame = opened->windowHandle()->frameMargins();

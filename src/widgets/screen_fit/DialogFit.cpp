@@ -97,6 +97,9 @@ QScrollArea *scrollMessageText(QMessageBox *box)
 
 } // namespace
 
+std::chrono::milliseconds DialogFit::s_settleTime = openingSettleTime;
+std::chrono::milliseconds DialogFit::s_openingTimeLimit = openingTimeLimit;
+
 DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
     : QObject(dialog)
     , m_dialog(dialog)
@@ -104,10 +107,10 @@ DialogFit::DialogFit(QWidget *dialog, DesignSize designSize)
 {
     dialog->installEventFilter(this);
     m_settling.setSingleShot(true);
-    m_settling.setInterval(openingSettleTime);
+    m_settling.setInterval(s_settleTime);
     connect(&m_settling, &QTimer::timeout, this, &DialogFit::fitLater);
     m_openingLimit.setSingleShot(true);
-    m_openingLimit.setInterval(openingTimeLimit);
+    m_openingLimit.setInterval(s_openingTimeLimit);
     connect(&m_openingLimit, &QTimer::timeout, this, &DialogFit::fitLater);
     // The text size sets a design's size, and a layout's.
     FontScale::follow(this, [this] { fitLater(); });

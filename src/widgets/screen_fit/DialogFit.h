@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -102,6 +103,10 @@ private:
     QTimer m_settling;
     // Runs from the dialog's show for as long as it may take to open.
     QTimer m_openingLimit;
+    // How long the frames rest, and how long a dialog may take, before it has opened; tests
+    // that play the window system's reports to an opening dialog lengthen them.
+    static std::chrono::milliseconds s_settleTime;
+    static std::chrono::milliseconds s_openingTimeLimit;
     // The window whose frame the dialog follows while it opens.
     QPointer<QWidget> m_watchedOwner;
     QPointer<QScreen> m_watchedScreen;
