@@ -18,6 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <iterator>
@@ -978,6 +982,14 @@ TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)
     const QUrl docs = world.folderURL(QStringLiteral("docs"));
     const QUrl escaping = QUrl::fromLocalFile(world.folder.filePath(
         QStringLiteral("docs/images/../../private/key.png")));
+    // Opening a pipe waits for a writer: one is let in at the end, whatever the loader did.
+    const QString pipe = world.folder.filePath(QStringLiteral("docs/images/pipe.png"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const auto releasePipe = qScopeGuard([&pipe] {
+        const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    });
 
     const struct
     {
@@ -995,6 +1007,7 @@ TEST(DefaultRemoteImageLoader, readsFilesOnlyInsideTheImageFolder)
         {"ftp", QUrl(QStringLiteral("ftp://127.0.0.1/a.png")), docs, false},
         {"data", QUrl(QStringLiteral("data:image/png;base64,AAAA")), docs, false},
         {"relative", QUrl(QStringLiteral("images/a.png")), docs, false},
+        {"pipe under the image folder", QUrl::fromLocalFile(pipe), docs, false},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
