@@ -1,7 +1,7 @@
 #include "update/ReleaseDownload.h"
 
 #include "network/BoundedReply.h"
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "work/WorkContext.h"
 #include "update/AppUpdateError.h"
 

@@ -1,6 +1,6 @@
 #include "CodexGlobalStateWriter.h"
 #include "data/codex/CodexGlobalStateStore.h"
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "support/codex/FakeCodexHome.h"
 #include "support/QtPrinters.h"
 #include "support/TemporaryHome.h"

@@ -1,7 +1,7 @@
 #include "data/codex/CodexGlobalStateStore.h"
 
 #include "platform/storage/AtomicRename.h"
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "platform/storage/LockedTemporaryFile.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"

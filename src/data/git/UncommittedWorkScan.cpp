@@ -2,7 +2,7 @@
 
 #include "data/git/ProjectRepositoryStore.h"
 #include "data/git/SecretPathRules.h"
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "platform/Graphemes.h"
 #include "platform/Paths.h"
 

@@ -1,7 +1,7 @@
 #include "data/token_usage/RolloutTokenScanner.h"
 
 #include "data/token_usage/TokenCountLineParser.h"
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QFile>

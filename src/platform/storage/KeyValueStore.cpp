@@ -1,6 +1,6 @@
 #include "platform/storage/KeyValueStore.h"
 
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "platform/Paths.h"
 
 #include <QDateTime>

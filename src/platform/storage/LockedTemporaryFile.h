@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "platform/storage/RegularFileRead.h"
 
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "platform/storage/SqliteDatabase.h"
 
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 #include "platform/Logging.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/storage/FileDescriptor.h"
+#include "work/FileDescriptor.h"
 
 #include <utility>
 
