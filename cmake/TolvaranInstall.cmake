@@ -3,6 +3,7 @@
 #
 #   lib/Tolvaran/                    the application folder, the unit an update replaces:
 #       bin/tolvaran                 the program
+#       bin/tolvaran-picture-decoder the program it decodes pictures in
 #       application.json             its identifier and version
 #       share/applications/...       the desktop entry and icons, as a release carries them
 #       share/icons/hicolor/...
@@ -39,7 +40,9 @@ install(CODE "
   set(TOLVARAN_INSTALL_FOLDERS \"${tolvaran_install_folders}\")")
 install(SCRIPT "${CMAKE_CURRENT_LIST_DIR}/TolvaranInstallFolders.cmake")
 
-install(TARGETS tolvaran RUNTIME DESTINATION "${TOLVARAN_APPLICATION_FOLDER}/bin")
+# The decoding program beside the program, where it looks for it first.
+install(TARGETS tolvaran tolvaran-picture-decoder
+        RUNTIME DESTINATION "${TOLVARAN_APPLICATION_FOLDER}/bin")
 
 file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/install/application.json" CONTENT
 "{\n    \"identifier\": \"com.ostvik.tolvaran\",\n    \"version\": \"${PROJECT_VERSION}\"\n}\n")

@@ -19,10 +19,15 @@ if(TOLVARAN_SANITIZE)
 endif()
 
 # tolvaran_library(NAME DEPS...): a static library from every source file of the folder and
-# its subfolders.
+# its subfolders, but those of a subfolder with a CMakeLists.txt of its own (a program).
 function(tolvaran_library name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  file(GLOB_RECURSE own_lists "${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt")
+  foreach(list IN LISTS own_lists)
+    get_filename_component(program_folder "${list}" DIRECTORY)
+    list(FILTER sources EXCLUDE REGEX "^${program_folder}/")
+  endforeach()
   add_library(${name} STATIC ${sources})
   # moc's step only re-runs when a file it saw last time changes, so files that a re-glob adds
   # to an existing build folder would link without their meta-objects. It sees this listing,

@@ -15,6 +15,7 @@ packages=(
   qt6-svg-dev zlib1g-dev # Markdown images: SVG drawn within a budget, svgz inflated within a limit
   libpng-dev # Markdown images: every PNG is read through it, no further than its last row
   qt6-image-formats-plugins # Markdown images: WebP is read through Qt's plug-in
+  libseccomp-dev libfontconfig-dev # the picture decoder's sandbox, and the fonts it may read
   libsqlite3-dev
   libxcb1-dev # the panels' struts, read where Qt runs on X11
   libcmark-gfm-dev libcmark-gfm-extensions-dev

@@ -30,6 +30,9 @@ struct RemoteImageDecodeLimits
     qint64 maximumPixels = defaultMaximumPixels;
     qint64 drawingBudget = defaultDrawingBudget;
     qint64 scanBudget = defaultScanBudget;
+
+    friend bool operator==(const RemoteImageDecodeLimits &,
+                           const RemoteImageDecodeLimits &) = default;
 };
 
 } // namespace tolvaran::markdown

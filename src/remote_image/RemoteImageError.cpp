@@ -29,6 +29,9 @@ QString errorMessage(RemoteImageErrorKind kind)
         return QStringLiteral("The image's server redirected too many times.");
     case RemoteImageErrorKind::redirectLoop:
         return QStringLiteral("The image's server redirected in a loop.");
+    case RemoteImageErrorKind::decoderUnavailable:
+        return QStringLiteral("Images cannot be shown: the program that decodes them could "
+                              "not be started.");
     }
     Q_UNREACHABLE();
     return {};

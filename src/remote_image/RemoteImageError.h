@@ -21,6 +21,7 @@ enum class RemoteImageErrorKind {
                              // (or one that holds another SVG), a JPEG's scans, a GIF's codes
                              // past its frame, an embedded PNG's data past its rows
     abandoned,               // the loader went away before the image was decoded
+    decoderUnavailable,      // the program that decodes pictures could not be started
 };
 
 QString errorMessage(RemoteImageErrorKind kind);

@@ -2,6 +2,7 @@
 // global-state writer's argument, it is a second process changing Codex's global-state file
 // (CodexGlobalStateWriter).
 #include "CodexGlobalStateWriter.h"
+#include "support/BuiltPrograms.h"
 #include "support/PrivateUserFolders.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     if (const auto written = tolvaran::fixtures::CodexGlobalStateWriter::runIfAsked(argc, argv))
         return *written;
     tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -5,6 +5,7 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageResult.h"
+#include "remote_image/decoding/PictureDecoderPool.h"
 #include "remote_image/formats/StoppableDevice.h"
 #include "support/network/LocalHttpServer.h"
 
@@ -58,6 +59,10 @@ struct LoaderWorld
 // Whether the Qt SVG image plug-in is installed.
 bool svgSupported();
 
+// Where the test program is started again as a program that decodes in the decoding processes
+// until it ends (PictureDecoderPoolTest): how it ended; none when it was not started so.
+std::optional<int> runDecodingProgramIfAsked(int argc, char *argv[]);
+
 class DefaultRemoteImageLoaderTesting
 {
 public:
@@ -72,6 +77,34 @@ public:
                                   std::chrono::milliseconds limit)
     {
         loader.m_maximumSilence = limit;
+    }
+};
+
+class PictureDecoderPoolTesting
+{
+public:
+    static std::unique_ptr<PictureDecoderPool> make(DecoderProcessLimits limits)
+    {
+        return std::unique_ptr<PictureDecoderPool>(new PictureDecoderPool(limits));
+    }
+    static DecoderProcessLimits defaults()
+    {
+        return {PictureDecoderPool::cpuTimePerPicture, PictureDecoderPool::memoryPerProcess,
+                PictureDecoderPool::idleLifetime, PictureDecoderPool::timePerPicture};
+    }
+    // The processes decoding now, and those waiting for a picture.
+    static std::set<pid_t> busy(PictureDecoderPool &pool)
+    {
+        const std::lock_guard lock(pool.m_mutex);
+        return pool.m_busyProcesses;
+    }
+    static std::vector<pid_t> idle(PictureDecoderPool &pool)
+    {
+        const std::lock_guard lock(pool.m_mutex);
+        std::vector<pid_t> processes;
+        for (const auto &process : pool.m_idle)
+            processes.push_back(process->pid());
+        return processes;
     }
 };
 

@@ -2,6 +2,7 @@
 // program's own (PrivateUserFolders, as every test main makes them), a QCoreApplication (for
 // event loops, queued calls and timers), then GoogleTest. Test folders that need widgets define
 // their own main with a QApplication; the linker then leaves this one out.
+#include "support/BuiltPrograms.h"
 #include "support/PrivateUserFolders.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 int main(int argc, char *argv[])
 {
     tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -4,6 +4,7 @@
 // writer's argument, it is a second process writing a profile's secrets (TeamSecretWriter).
 #include "TeamSecretWriter.h"
 #include "support/LogRecorder.h"
+#include "support/BuiltPrograms.h"
 #include "support/PrivateUserFolders.h"
 #include "support/team/WatchedSecrets.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
     if (const auto written = tolvaran::fixtures::TeamSecretWriter::runIfAsked(argc, argv))
         return *written;
     tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     tolvaran::fixtures::LogRecorder::install();
     QLoggingCategory::setFilterRules(QStringLiteral("com.ostvik.tolvaran.team.debug=true"));
     QCoreApplication application(argc, argv);

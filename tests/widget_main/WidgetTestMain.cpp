@@ -2,6 +2,7 @@
 // QApplication, then GoogleTest. Linked into the program itself, it takes the place of the
 // support library's QCoreApplication main. Kept out of the support library's folder, which
 // links no widgets.
+#include "support/BuiltPrograms.h"
 #include "support/PrivateUserFolders.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
