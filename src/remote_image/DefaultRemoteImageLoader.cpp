@@ -3,13 +3,16 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/ImageLoadingSession.h"
 #include "remote_image/RemoteImageDecoder.h"
+#include "remote_image/decoding/PictureDecoderPool.h"
 #include "remote_image/RemoteImageURLPolicy.h"
 #include "remote_image/StoredResponses.h"
 
 #include <QAbstractNetworkCache>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -83,21 +86,6 @@ QString connectionHost(const QUrl &url)
            + QString::number(url.port(defaultPort));
 }
 
-std::variant<QByteArray, RemoteImageError> readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
-    // One byte more than allowed tells an over-long file from one exactly at the limit, also
-    // when its size changes while it is read.
-    const QByteArray bytes = file.read(DefaultRemoteImageLoader::maximumDownloadBytes + 1);
-    if (bytes.size() > DefaultRemoteImageLoader::maximumDownloadBytes)
-        return RemoteImageError{RemoteImageErrorKind::downloadTooLarge, {}};
-    if (file.error() != QFileDevice::NoError)
-        return RemoteImageError{RemoteImageErrorKind::transferFailed, file.errorString()};
-    return bytes;
-}
-
 } // namespace
 
 DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
@@ -107,7 +95,7 @@ DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
     : QObject(parent)
     , m_cache(cache)
     , m_session(session)
-    , m_decoder(limits)
+    , m_limits(limits)
 {
 }
 
@@ -122,8 +110,8 @@ DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
     }
     m_ongoing.clear();
     // The decoding groups go next: they stop their jobs, which end at once (those not started
-    // yet without reading or decoding anything, the others at their reader's next read or
-    // drawing step), and wait for them.
+    // yet without reading or decoding anything, the others as their processes are killed),
+    // and wait for them.
 }
 
 DefaultRemoteImageLoader *DefaultRemoteImageLoader::shared()
@@ -193,20 +181,20 @@ void DefaultRemoteImageLoader::imageAtSize(const QUrl &url, const QUrl &imageBas
     else if (network)
         startDownload(url, id, asksDiskFirst(load));
     else
-        startFileRead(*file, maximumSize, url, id);
+        queueDecode(url, id, PictureBytes::ofFile(*file, maximumDownloadBytes), maximumSize);
 }
 
 void DefaultRemoteImageLoader::drawing(const QUrl &url)
 {
     // Only a load in flight is told: its end forgets it again.
     if (m_ongoing.contains(url))
-        m_costlyWaiting.drawing(url);
+        m_waitingToDecode.drawing(url);
 }
 
 void DefaultRemoteImageLoader::stoppedDrawing(const QUrl &url)
 {
     // The queue moves only what it was told is drawn, which a load's end forgets.
-    m_costlyWaiting.stoppedDrawing(url);
+    m_waitingToDecode.stoppedDrawing(url);
 }
 
 void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool fromCache)
@@ -464,7 +452,7 @@ void DefaultRemoteImageLoader::downloadFinished(QNetworkReply *reply, const QUrl
         && (load->fromCache
             || StoredResponses::mayServeStored(reply->rawHeader("Cache-Control"))))
         load->recordTarget = answering;
-    decodeInBackground(*std::move(body), load->maximumSize, url, id);
+    queueDecode(url, id, PictureBytes::held(*std::move(body)), load->maximumSize);
 }
 
 void DefaultRemoteImageLoader::followRedirect(QNetworkReply *reply, const QUrl &url, quint64 id)
@@ -507,30 +495,77 @@ void DefaultRemoteImageLoader::forgetStored(const Load &load, bool answerUnusabl
     StoredResponses::forget(*responses, unusable);
 }
 
-void DefaultRemoteImageLoader::startFileRead(const QString &path, QSize maximumSize,
-                                             const QUrl &url, quint64 id)
+void DefaultRemoteImageLoader::queueDecode(const QUrl &url, quint64 id, PictureBytes bytes,
+                                           QSize maximumSize)
 {
-    m_decoding.run(JobPriority::utility,
-                   [this, path, maximumSize, url, id](const WorkContext &context) {
-                       if (context.stopRequested())
-                           return;
-                       auto read = readFile(path);
-                       if (const auto *error = std::get_if<RemoteImageError>(&read))
-                           finishLater(m_decoding, url, id, *error);
-                       else
-                           decodeOnWorker(std::get<QByteArray>(read), maximumSize, url, id,
-                                          context.stopToken());
-                   });
+    m_waitingToDecode.add({url, id, maximumSize, std::move(bytes), false});
+    const QAbstractNetworkCache *responses = m_session->cache();
+    const auto *disk = qobject_cast<const QNetworkDiskCache *>(responses);
+    m_waitingToDecode.setAsideBeyond(maximumBytesWaitingInMemory,
+                                     disk ? disk->cacheDirectory() : QDir::tempPath());
+    startDecodes();
 }
 
-void DefaultRemoteImageLoader::decodeInBackground(const QByteArray &bytes, QSize maximumSize,
-                                                  const QUrl &url, quint64 id)
+void DefaultRemoteImageLoader::startDecodes()
 {
-    m_decoding.run(JobPriority::utility,
-                   [this, bytes, maximumSize, url, id](const WorkContext &context) {
-                       if (!context.stopRequested())
-                           decodeOnWorker(bytes, maximumSize, url, id, context.stopToken());
-                   });
+    while (m_ordinaryDecodes < decodeThreadCount) {
+        std::optional<DecodeQueue::Picture> next =
+            m_waitingToDecode.takeNext(DecodeQueue::Taker::ordinary);
+        if (!next)
+            break;
+        ++m_ordinaryDecodes;
+        runDecode(m_decoding, *std::move(next), false);
+    }
+    if (!m_costlyDecodeRunning) {
+        if (std::optional<DecodeQueue::Picture> next =
+                m_waitingToDecode.takeNext(DecodeQueue::Taker::costly)) {
+            m_costlyDecodeRunning = true;
+            runDecode(m_costlyDecoding, *std::move(next), true);
+        }
+    }
+    if (m_ordinaryDecodes == 0 && !m_costlyDecodeRunning) {
+        // The processes end by themselves once idle for their lifetime; reaped after it.
+        QTimer::singleShot(PictureDecoderPool::idleLifetime + idleCollectionDelay, this,
+                           [] { PictureDecoderPool::shared().collectEnded(); });
+    }
+}
+
+void DefaultRemoteImageLoader::runDecode(WorkGroup &group, DecodeQueue::Picture picture,
+                                         bool costlyThread)
+{
+    const DecodeRequest request{m_limits, picture.maximumSize, costlyThread};
+    group.run(JobPriority::utility, [this, &group, picture = std::move(picture), request,
+                                     costlyThread](const WorkContext &context) mutable {
+        DecoderOutcome outcome{RemoteImageError{RemoteImageErrorKind::abandoned, {}}};
+        if (!context.stopRequested()) {
+            auto bytes = picture.bytes.read();
+            if (const auto *error = std::get_if<RemoteImageError>(&bytes))
+                outcome.result = *error;
+            else
+                outcome = PictureDecoderPool::shared().decode(std::get<QByteArray>(bytes),
+                                                              request, context.stopToken());
+        }
+        group.post([this, picture = std::move(picture), outcome, costlyThread]() mutable {
+            decodeEnded(std::move(picture), outcome, costlyThread);
+        });
+    });
+}
+
+void DefaultRemoteImageLoader::decodeEnded(DecodeQueue::Picture picture,
+                                           const DecoderOutcome &outcome, bool costlyThread)
+{
+    if (costlyThread)
+        m_costlyDecodeRunning = false;
+    else
+        --m_ordinaryDecodes;
+    if (outcome.costly) {
+        // Its turn on the thread of costly pictures, with its bytes still where they were.
+        picture.costly = true;
+        m_waitingToDecode.add(std::move(picture));
+    } else {
+        finish(picture.url, picture.asked, outcome.result);
+    }
+    startDecodes();
 }
 
 void DefaultRemoteImageLoader::shrinkInBackground(const DecodedImage &image, QSize maximumSize,
@@ -542,33 +577,6 @@ void DefaultRemoteImageLoader::shrinkInBackground(const DecodedImage &image, QSi
                            finishLater(m_decoding, url, id,
                                        RemoteImageDecoder::fitted(image, maximumSize));
                    });
-}
-
-void DefaultRemoteImageLoader::decodeOnWorker(const QByteArray &bytes, QSize maximumSize,
-                                              const QUrl &url, quint64 id,
-                                              const std::stop_token &stop)
-{
-    auto prepared = m_decoder.prepare(bytes, stop);
-    if (const auto *error = std::get_if<RemoteImageError>(&prepared)) {
-        finishLater(m_decoding, url, id, *error);
-        return;
-    }
-    const PreparedRemoteImage image = std::get<PreparedRemoteImage>(std::move(prepared));
-    if (image.estimatedCost > RemoteImageDecoder::costlyEstimate) {
-        m_costlyWaiting.add(url, id, [this, image, maximumSize, url,
-                                      id](const std::stop_token &costlyStop) {
-            finishLater(m_costlyDecoding, url, id,
-                        m_decoder.decode(image, costlyStop, maximumSize));
-        });
-        // Each run takes the picture that should go next, whichever that is by then.
-        m_costlyDecoding.run(JobPriority::utility, [this](const WorkContext &context) {
-            if (const CostlyDecodeQueue::Job job = m_costlyWaiting.takeNext();
-                job && !context.stopRequested())
-                job(context.stopToken());
-        });
-        return;
-    }
-    finishLater(m_decoding, url, id, m_decoder.decode(image, stop, maximumSize));
 }
 
 void DefaultRemoteImageLoader::finishLater(WorkGroup &group, const QUrl &url, quint64 id,
@@ -595,7 +603,7 @@ void DefaultRemoteImageLoader::finish(const QUrl &url, quint64 id,
     // completion starts afresh instead of joining a finished load.
     const Load load = std::move(*entry);
     m_ongoing.erase(entry);
-    m_costlyWaiting.forget(url);
+    m_waitingToDecode.forget(url);
     if (result.succeeded()) {
         keepInCache(result.decoded(), url);
         if (QAbstractNetworkCache *responses = m_session->cache(); responses && load.recordTarget)

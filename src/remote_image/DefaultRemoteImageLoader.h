@@ -1,11 +1,11 @@
 #pragma once
 
-#include "remote_image/CostlyDecodeQueue.h"
+#include "remote_image/DecodeQueue.h"
 #include "remote_image/RedirectWalk.h"
 #include "remote_image/RemoteImageCache.h"
 #include "remote_image/RemoteImageDecodeLimits.h"
-#include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/RemoteImageLoader.h"
+#include "remote_image/decoding/PictureDecoderProcess.h"
 #include "work/WorkGroup.h"
 
 #include <QDeadlineTimer>
@@ -36,9 +36,13 @@ namespace tolvaran::markdown {
 // is sent fails, and an image over the limits of RemoteImageDecodeLimits is refused. Failures
 // are not remembered: a URL whose load failed is loaded afresh when it is asked for again.
 //
-// Pictures expected to be costly to decode (RemoteImageDecoder::costlyEstimate) are decoded
-// one at a time on a thread of their own, so that they hold up no other picture, those being
-// drawn first (CostlyDecodeQueue); the rest share decodeThreadCount threads.
+// Every picture is decoded in a decoding process (PictureDecoderPool), never here: whatever
+// Qt's readers do with a picture costs at most the process's limits, and a crash costs that
+// picture alone. Pictures wait for a process in the order of DecodeQueue, those in view
+// first; decodeThreadCount threads each hand one at a time to a process, and a thread of its
+// own the pictures found costly (RemoteImageDecoder::costlyEstimate), so that they hold up
+// no other picture. Downloaded bytes that wait are held in memory up to
+// maximumBytesWaitingInMemory, and set aside on disk beyond it, those that go last first.
 //
 // A caller that names the size it draws at gets the picture decoded to that size
 // (fittedPictureSize), and the cache keeps each address at the largest size decoded: a
@@ -76,6 +80,12 @@ public:
     static constexpr int maximumRedirects = 10;
     // Images decoded at the same time, besides one costly image.
     static constexpr int decodeThreadCount = 2;
+    // The downloaded bytes that pictures waiting for their decode hold in memory; beyond it,
+    // they wait in unlinked files beside the disk cache (in the temporary folder without
+    // one). A dozen photos of a camera, against thousands in a document of many pictures.
+    static constexpr qsizetype maximumBytesWaitingInMemory = qsizetype(64) * 1024 * 1024;
+    // How long after the decoding processes' idle lifetime the ones that ended are reaped.
+    static constexpr std::chrono::seconds idleCollectionDelay{1};
     // The shared loader's response cache on disk.
     static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
     // How long a transfer from the network may go without a sign of its server; a request
@@ -91,9 +101,7 @@ public:
     DefaultRemoteImageLoader(RemoteImageCache &cache, QNetworkAccessManager *session,
                              QObject *parent = nullptr, RemoteImageDecodeLimits limits = {});
     // Abandons the downloads and the decoding, and calls no completion. Returns at once,
-    // whatever decodes: a drawing in progress stops at its next step, a PNG's reading at its
-    // next piece of the file, another raster picture at its reader's next read, and the
-    // checks before decoding cost what reading the file does.
+    // whatever decodes: the decoding processes of its pictures are killed.
     ~DefaultRemoteImageLoader() override;
 
     // The process-wide loader over the shared image cache, made on first use as a child of the
@@ -184,7 +192,6 @@ private:
     // Removes from the disk cache the stored redirects `load` followed, and its current
     // address's answer if `answerUnusable` and it was read.
     void forgetStored(const Load &load, bool answerUnusable);
-    void startFileRead(const QString &path, QSize maximumSize, const QUrl &url, quint64 id);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
     // Notes a sign of the network transfer `reply` of the load: a connection made for it, or
     // its request sent (`sent`), or some of the answer.
@@ -202,14 +209,17 @@ private:
     void endAfterError(QNetworkReply *reply, const QUrl &url, quint64 id);
     void downloadFinished(QNetworkReply *reply, const QUrl &url, quint64 id);
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind, QString detail = {});
-    void decodeInBackground(const QByteArray &bytes, QSize maximumSize, const QUrl &url,
-                            quint64 id);
+    // Queues the picture's decoding, and starts what may start.
+    void queueDecode(const QUrl &url, quint64 id, PictureBytes bytes, QSize maximumSize);
+    // Hands waiting pictures to the decoding threads that are free.
+    void startDecodes();
+    // Decodes `picture` on a thread of `group`, in a decoding process.
+    void runDecode(WorkGroup &group, DecodeQueue::Picture picture, bool costlyThread);
+    void decodeEnded(DecodeQueue::Picture picture, const DecoderOutcome &outcome,
+                     bool costlyThread);
     // Shrinks a cached image that is larger than the load wants.
     void shrinkInBackground(const DecodedImage &image, QSize maximumSize, const QUrl &url,
                             quint64 id);
-    // On a decoding thread: decodes here, or hands a costly picture to its own thread.
-    void decodeOnWorker(const QByteArray &bytes, QSize maximumSize, const QUrl &url, quint64 id,
-                        const std::stop_token &stop);
     // Hands the outcome to the GUI thread through the group whose job reached it.
     void finishLater(WorkGroup &group, const QUrl &url, quint64 id,
                      const RemoteImageResult &result);
@@ -230,10 +240,12 @@ private:
     std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;
     // The shared loader's disk cache follows the user's cache folder (keepInUserCacheFolder).
     bool m_followsUserCacheFolder = false;
-    const RemoteImageDecoder m_decoder;
-    CostlyDecodeQueue m_costlyWaiting;
-    // Declared last, so that they go first, the costly thread after the others: a job of the
-    // others may still hand it a picture (which then stops before it starts).
+    const RemoteImageDecodeLimits m_limits;
+    DecodeQueue m_waitingToDecode;
+    // The pictures decoding now on the decoding threads, and on the thread of costly ones.
+    int m_ordinaryDecodes = 0;
+    bool m_costlyDecodeRunning = false;
+    // Declared last, so that they go first: their jobs' decoding processes are killed.
     WorkGroup m_costlyDecoding{this, 1};
     WorkGroup m_decoding{this, decodeThreadCount};
 };

@@ -1,6 +1,6 @@
 #include "support/markdown/ManualRemoteImageLoader.h"
 
-#include "remote_image/CostlyDecodeQueue.h"
+#include "remote_image/DecodeQueue.h"
 
 namespace tolvaran::fixtures {
 
@@ -32,22 +32,18 @@ void ManualRemoteImageLoader::stoppedDrawing(const QUrl &url)
 
 QList<QUrl> ManualRemoteImageLoader::decodingOrder() const
 {
-    markdown::CostlyDecodeQueue queue;
-    QList<QUrl> order;
-    for (qsizetype index = 0; index < calls.size(); ++index) {
-        const QUrl url = calls[index].url;
-        queue.add(url, quint64(index), [&order, url](const std::stop_token &) {
-            order.append(url);
-        });
-    }
+    markdown::DecodeQueue queue;
+    for (qsizetype index = 0; index < calls.size(); ++index)
+        queue.add({calls[index].url, quint64(index), {}, {}});
     for (const auto &[drawing, url] : m_told) {
         if (drawing)
             queue.drawing(url);
         else
             queue.stoppedDrawing(url);
     }
-    while (const markdown::CostlyDecodeQueue::Job job = queue.takeNext())
-        job({});
+    QList<QUrl> order;
+    while (const auto next = queue.takeNext(markdown::DecodeQueue::Taker::ordinary))
+        order.append(next->url);
     return order;
 }
 

@@ -39,8 +39,7 @@ public:
     // decoded at the size the request asked for, as a loader that decodes to size would.
     void completeWithPicture(qsizetype index, QSize pictureSize, const QColor &colour) const;
     // The addresses of every request, in the order the program's loader would decode them
-    // were each a costly picture still waiting (CostlyDecodeQueue), after what the callers
-    // told of drawing them.
+    // were each still waiting (DecodeQueue), after what the callers told of drawing them.
     QList<QUrl> decodingOrder() const;
 
     QList<Call> calls;
