@@ -219,11 +219,16 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
     // queue for one of the six connections Qt keeps to a host: behind slow pictures of the
     // same host, pictures failed that were never asked. Queuing requests here instead, six a
     // host, would count on Qt's count of connections, which HTTP/2 and proxies change. So
-    // silence is timed from Qt's signs of the transfer: a connection made for it, its request
-    // sent, each part of the answer. A request still waiting has no connection to fall silent
-    // on and waits while its host is heard of on another; it fails only when the whole host
-    // has been silent as long (not found, not reached, each connection hanging). The total
-    // time counts from when the request is sent (heardFrom).
+    // silence is timed from this call, and only what the host answers breaks it: the answer's
+    // headers and each part of its body. A request still waiting has no connection to fall
+    // silent on and waits while its host answers on another; it fails only when the whole
+    // host has been silent as long (not found, not reached, each connection hanging). The
+    // loader's own acts are no sign of the host: a connection is started and a request sent
+    // each time an earlier transfer given up frees a connection, and counting them kept a
+    // host that never answers from ever looking silent. Nor is a connection made or an
+    // encrypted session set up, which come on each new connection too, from the host's
+    // system or a front end whatever the server behind does. The total time counts from when
+    // the request is sent (markSent).
     if (!fromCache) {
         load.host = connectionHost(load.walk.current());
         // Hosts silent for longer than a silence may last decide nothing more.
@@ -231,17 +236,15 @@ void DefaultRemoteImageLoader::startDownload(const QUrl &url, quint64 id, bool f
             return host.value().hasExpired(m_maximumSilence.count());
         });
         watchSilence(reply, url, id, m_maximumSilence);
-        connect(reply, &QNetworkReply::socketStartedConnecting, this,
-                [this, reply, url, id] { heardFrom(reply, url, id, false); });
         connect(reply, &QNetworkReply::requestSent, this,
-                [this, reply, url, id] { heardFrom(reply, url, id, true); });
+                [this, reply, url, id] { markSent(reply, url, id); });
     }
     // Both checks stop the transfer as soon as it is known to be too large: a declared length
     // before any of the body arrives, the bytes taken so far for bodies of undeclared length.
     // The team client and the updater bound their reads the same way; this library depends on
     // no other of ours, so it keeps these few lines of its own.
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, url, id] {
-        heardFrom(reply, url, id, true);
+        heardFrom(reply, url, id);
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > maximumDownloadBytes)
             abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
@@ -274,7 +277,7 @@ void DefaultRemoteImageLoader::abandon(const QUrl &url, quint64 id, RemoteImageE
 void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl &url,
                                                 quint64 id)
 {
-    heardFrom(reply, url, id, true);
+    heardFrom(reply, url, id);
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->abandoned || load->replyFailed)
         return;
@@ -289,17 +292,31 @@ void DefaultRemoteImageLoader::takeArrivedBytes(QNetworkReply *reply, const QUrl
         abandon(url, id, RemoteImageErrorKind::downloadTooLarge);
 }
 
-void DefaultRemoteImageLoader::heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id,
-                                         bool sent)
+void DefaultRemoteImageLoader::heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id)
 {
     const auto load = m_ongoing.find(url);
     if (load == m_ongoing.end() || load->id != id || load->reply != reply || load->fromCache)
         return;
     load->heard.start();
     m_hostsHeard[load->host].start();
-    if (!sent || load->sent)
+    // An answer comes to a request sent, whether or not Qt told of it.
+    markSent(reply, url, id);
+}
+
+void DefaultRemoteImageLoader::markSent(QNetworkReply *reply, const QUrl &url, quint64 id)
+{
+    const auto load = m_ongoing.find(url);
+    if (load == m_ongoing.end() || load->id != id || load->reply != reply || load->fromCache
+        || load->sent)
         return;
     load->sent = true;
+    // From now on only its own connection speaks for the host. Its silence goes on from
+    // where it stood while it waited, the host's last answer on another connection or when
+    // it was asked, not from now: each request sent to a host that never answers would
+    // otherwise have a silence of its own before it failed, however long it had waited.
+    if (const auto host = m_hostsHeard.constFind(load->host);
+        host != m_hostsHeard.cend() && load->heard < *host)
+        load->heard = *host;
     // Checked as the answer's bytes arrive, and by a timer too, since the next of them may be
     // minutes away.
     load->transferDeadline = QDeadlineTimer(m_maximumTransferTime);

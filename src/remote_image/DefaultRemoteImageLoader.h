@@ -31,10 +31,11 @@ namespace tolvaran::markdown {
 // elsewhere.
 //
 // Only http(s) images are downloaded, and files only from inside the image base folder
-// (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, one that
-// falls silent for maximumSilence or takes longer than maximumTransferTime once its request
-// is sent fails, and an image over the limits of RemoteImageDecodeLimits is refused. Failures
-// are not remembered: a URL whose load failed is loaded afresh when it is asked for again.
+// (RemoteImageURLPolicy). A download that is over maximumDownloadBytes is abandoned, one whose
+// host does not answer for maximumSilence (on any connection while it waits for one) or that
+// takes longer than maximumTransferTime once its request is sent fails, and an image over the
+// limits of RemoteImageDecodeLimits is refused. Failures are not remembered: a URL whose load
+// failed is loaded afresh when it is asked for again.
 //
 // Every picture is decoded in a decoding process (PictureDecoderPool), never here: whatever
 // Qt's readers do with a picture costs at most the process's limits, and a crash costs that
@@ -88,8 +89,9 @@ public:
     static constexpr std::chrono::seconds idleCollectionDelay{1};
     // The shared loader's response cache on disk.
     static constexpr qint64 sharedDiskCacheBytes = qint64(100) * 1024 * 1024;
-    // How long a transfer from the network may go without a sign of its server; a request
-    // that waits for a connection to its host, how long the host may go without one.
+    // How long a transfer from the network may go without an answer from its host (headers
+    // or bytes of the body), from when it is started; a request that waits for a connection
+    // to its host, how long the host may go without answering on any of them.
     static constexpr std::chrono::milliseconds maximumSilence{15000};
     // How long one transfer from the network may take in all, from when its request is sent.
     // Silence alone would let a server that sends a byte every few seconds hold its load, and
@@ -169,8 +171,9 @@ private:
         // The reply reported an error: what arrives after it is not the body.
         bool replyFailed = false;
         // The host of the network transfer in flight, as Qt groups its connections; whether
-        // its request has gone out; since when nothing was heard of it (since it was asked
-        // while it waits); when it is given up (maximumTransferTime, once sent).
+        // its request has gone out; since when its host has not answered on it (since it was
+        // started, or once sent the host's last answer while it waited, if later); when it
+        // is given up (maximumTransferTime, once sent).
         QString host;
         bool sent = false;
         QElapsedTimer heard;
@@ -193,9 +196,12 @@ private:
     // address's answer if `answerUnusable` and it was read.
     void forgetStored(const Load &load, bool answerUnusable);
     void takeArrivedBytes(QNetworkReply *reply, const QUrl &url, quint64 id);
-    // Notes a sign of the network transfer `reply` of the load: a connection made for it, or
-    // its request sent (`sent`), or some of the answer.
-    void heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id, bool sent);
+    // Notes an answer of its host on the network transfer `reply` of the load: the headers
+    // or some of the body.
+    void heardFrom(QNetworkReply *reply, const QUrl &url, quint64 id);
+    // Notes that the request of the network transfer `reply` of the load has gone out: its
+    // silence is then its own, and its total time runs.
+    void markSent(QNetworkReply *reply, const QUrl &url, quint64 id);
     // Checks the load's transfer for silence once `after` has passed, and again until it
     // ends.
     void watchSilence(QNetworkReply *reply, const QUrl &url, quint64 id,
@@ -233,8 +239,8 @@ private:
     QNetworkAccessManager *const m_session;
     QHash<QUrl, Load> m_ongoing;
     quint64 m_nextLoadId = 1;
-    // When each host was last heard of, on any of its connections. Kept while it may decide
-    // the silence of a request waiting for one of them.
+    // When each host last answered, on any of its connections. Kept while it may decide the
+    // silence of a request waiting for one of them.
     QHash<QString, QElapsedTimer> m_hostsHeard;
     std::chrono::milliseconds m_maximumSilence = maximumSilence;
     std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;

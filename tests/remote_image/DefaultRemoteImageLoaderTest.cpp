@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -618,6 +619,56 @@ TEST(DefaultRemoteImageLoader, picturesWaitingForAConnectionWaitWhileTheirHostIs
     for (int i = 0; i < pictures; ++i)
         ask(imagePath + QStringLiteral("?%1").arg(i));
     EXPECT_TRUE(fixtures::waitUntil([&] { return failed == pictures; }));
+}
+
+TEST(DefaultRemoteImageLoader, picturesOfHostsThatNeverAnswerFailInTimeHoweverManyAreAsked)
+{
+    using namespace std::chrono_literals;
+    LoaderWorld world;
+    // Long enough that a busy machine keeps the bound of twice the silence.
+    constexpr std::chrono::milliseconds silence = 3s;
+    DefaultRemoteImageLoaderTesting::setMaximumSilence(world.loader, silence);
+    // Hosts that read each request and never answer it, one of them once it has set up an
+    // encrypted session, as a front end does for a server behind it that hangs.
+    LocalHttpServer plain;
+    LocalHttpServer encrypted;
+    ASSERT_TRUE(plain.listen());
+    ASSERT_TRUE(encrypted.listenEncrypted());
+    LocalHttpServer *const hosts[] = {&plain, &encrypted};
+    // Four times as many pictures of each host as Qt keeps connections to it, one of each a
+    // fifteenth of the silence apart (a second apart against 15 s), far faster than silent
+    // connections are given up: most wait for one.
+    constexpr int pictures = 24;
+    constexpr std::chrono::milliseconds askedEvery = silence / 15;
+    constexpr int asked = int(std::size(hosts)) * pictures;
+    int done = 0;
+    QTimer asking;
+    asking.setInterval(askedEvery);
+    QObject::connect(&asking, &QTimer::timeout, [&, next = 0]() mutable {
+        for (LocalHttpServer *host : hosts) {
+            const int i = next++;
+            const QString path = QStringLiteral("/silent%1.png").arg(i);
+            host->hold(path);
+            QElapsedTimer since;
+            since.start();
+            world.loader.image(host->url(path), {}, nullptr, [&, i, since](const auto &result) {
+                EXPECT_TRUE(!result.succeeded() && result.error().kind() == Kind::transferFailed)
+                    << i;
+                EXPECT_LT(since.elapsed(), 2 * silence.count()) << i;
+                ++done;
+            });
+        }
+        if (next == asked)
+            asking.stop();
+    });
+    asking.start();
+    ASSERT_TRUE(fixtures::waitUntil([&] { return done == asked; },
+                                    pictures * silence + fixtures::outcomeDeadline));
+    // Each asked of its host once at most, whether or not it waited.
+    for (int i = 0; i < asked; ++i) {
+        const QString path = QStringLiteral("/silent%1.png").arg(i);
+        EXPECT_LE(hosts[i % std::size(hosts)]->requestCount(path), 1) << i;
+    }
 }
 
 TEST(DefaultRemoteImageLoader, compressedTransferInflatingPastTheCapIsAbandoned)
