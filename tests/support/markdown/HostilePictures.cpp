@@ -1,7 +1,11 @@
 #include "support/markdown/HostilePictures.h"
 
+#include <QtEndian>
+
 #include <jpeglib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -169,6 +173,186 @@ QByteArray jpegOfEmptyRefinements(QSize size, int refinements, bool arithmetic)
     for (int i = 0; i < refinements; ++i)
         jpeg += scan;
     return jpeg + end;
+}
+
+namespace {
+
+// Bits as a lossless WebP stream packs them: a value's lowest bit first, each into the lowest
+// bit of its byte not yet filled.
+class LosslessBits
+{
+public:
+    void add(quint32 value, int width)
+    {
+        m_bits |= quint64(value) << m_count;
+        m_count += width;
+        while (m_count >= 8) {
+            m_bytes += char(m_bits & 0xff);
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+    // A symbol's prefix code, its first bit (the highest of `code`) first.
+    void addCode(quint32 code, int length)
+    {
+        for (int bit = length - 1; bit >= 0; --bit)
+            add((code >> bit) & 1, 1);
+    }
+    QByteArray bytes() const
+    {
+        QByteArray bytes = m_bytes;
+        if (m_count > 0)
+            bytes += char(m_bits & 0xff);
+        return bytes;
+    }
+
+private:
+    QByteArray m_bytes;
+    quint64 m_bits = 0;
+    int m_count = 0;
+};
+
+// A group's prefix codes: green (with the lengths of backward references), red, blue, alpha,
+// and the distances of backward references; the alphabets of the first two.
+constexpr int codesPerGroup = 5;
+constexpr int greenAlphabet = 256 + 24;
+constexpr int colourAlphabet = 256;
+// The code lengths of a code's lengths are written in this order.
+constexpr int lengthCodeOrder[] = {17, 18, 0, 1, 2, 3, 4, 5, 16, 6, 7, 8, 9, 10, 11, 12, 13,
+                                   14, 15};
+constexpr int lengthCodes = int(std::size(lengthCodeOrder));
+// The stream gives the number of code lengths it writes of them less the fewest it may write.
+constexpr int fewestLengthCodes = 4;
+
+// A code of one symbol, 0 or 1, read with no bits: the simple kind of code, one symbol, named
+// in one bit.
+void addSingleSymbolCode(LosslessBits &bits, int symbol)
+{
+    bits.add(1, 1); // simple
+    bits.add(0, 1); // one symbol
+    bits.add(0, 1); // named in one bit
+    bits.add(quint32(symbol), 1);
+}
+
+// A complete prefix code of the symbols 0 to count - 1, as short as it can be: the first
+// 2^k - count symbols one bit shorter than the rest; one symbol alone is read with no bits.
+class EvenCode
+{
+public:
+    explicit EvenCode(int count)
+        : m_count(count)
+    {
+        while ((1 << m_longest) < count)
+            ++m_longest;
+        m_shorter = (1 << m_longest) - count;
+    }
+
+    // The code as a stream declares it, in an alphabet of `alphabet` symbols: its lengths,
+    // coded with a code of one bit a length (of none where all are alike), up to the last
+    // symbol used.
+    void addDeclaration(LosslessBits &bits, int alphabet) const
+    {
+        if (m_count == 1) {
+            addSingleSymbolCode(bits, 0);
+            return;
+        }
+        bits.add(0, 1); // not simple
+        bits.add(quint32(lengthCodes - fewestLengthCodes), 4);
+        const bool alike = m_shorter == 0;
+        for (const int length : lengthCodeOrder) {
+            const bool used = length == m_longest || (!alike && length == m_longest - 1);
+            bits.add(used ? 1 : 0, 3);
+        }
+        if (m_count == alphabet) {
+            bits.add(0, 1);
+        } else {
+            // The number of lengths read, less two, in 2 + 2n bits.
+            bits.add(1, 1);
+            int widths = 0;
+            while ((1 << (2 + 2 * widths)) <= m_count - 2)
+                ++widths;
+            bits.add(quint32(widths), 3);
+            bits.add(quint32(m_count - 2), 2 + 2 * widths);
+        }
+        // The shorter length's code is 0, the longer's 1.
+        for (int symbol = 0; !alike && symbol < m_count; ++symbol)
+            bits.add(symbol < m_shorter ? 0 : 1, 1);
+    }
+
+    // Canonical codes: the shorter in order of their symbols, then the longer after them.
+    void addSymbol(LosslessBits &bits, int symbol) const
+    {
+        if (symbol < m_shorter)
+            bits.addCode(quint32(symbol), m_longest - 1);
+        else
+            bits.addCode(quint32(m_shorter + symbol), m_longest);
+    }
+
+private:
+    int m_count = 0;
+    int m_longest = 0;
+    int m_shorter = 0;
+};
+
+QByteArray littleEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+constexpr uchar losslessSignature = 0x2f;
+constexpr int sideBits = 14;
+// The entropy image has a pixel for each block of 2^2 x 2^2 pixels, the least the format
+// allows: the stream gives a block's bits less that least.
+constexpr int leastBlockBits = 2;
+constexpr int groupBlockBits = leastBlockBits;
+// A group's index is its entropy pixel's red and green.
+constexpr int groupsPerRed = 256;
+
+} // namespace
+
+QByteArray webpOfPrefixCodeGroups(int groups)
+{
+    // A square entropy image with a pixel for each group, each naming its own.
+    const int entropySide = int(std::ceil(std::sqrt(double(groups))));
+    const int side = entropySide << groupBlockBits;
+    LosslessBits bits;
+    bits.add(losslessSignature, 8);
+    bits.add(quint32(side - 1), sideBits);
+    bits.add(quint32(side - 1), sideBits);
+    bits.add(1, 1); // alpha used
+    bits.add(0, 3); // version
+    bits.add(0, 1); // no transform
+    bits.add(0, 1); // no colour cache
+    bits.add(1, 1); // groups of prefix codes, named by an entropy image
+    bits.add(groupBlockBits - leastBlockBits, 3);
+
+    // The entropy image: no colour cache, one group of codes, then its pixels.
+    bits.add(0, 1);
+    const EvenCode greenCode(std::min(groups, groupsPerRed));
+    const EvenCode redCode((groups - 1) / groupsPerRed + 1);
+    greenCode.addDeclaration(bits, greenAlphabet);
+    redCode.addDeclaration(bits, colourAlphabet);
+    for (int code = 2; code < codesPerGroup; ++code)
+        addSingleSymbolCode(bits, 0); // blue, alpha, distance
+    for (int pixel = 0; pixel < entropySide * entropySide; ++pixel) {
+        const int group = pixel % groups;
+        greenCode.addSymbol(bits, group % groupsPerRed);
+        redCode.addSymbol(bits, group / groupsPerRed);
+    }
+
+    // Each group's five codes of one symbol; the pixels then take no bits.
+    for (int group = 0; group < groups; ++group) {
+        for (int code = 0; code < codesPerGroup; ++code)
+            addSingleSymbolCode(bits, 0);
+    }
+
+    const QByteArray stream = bits.bytes();
+    QByteArray chunk = "VP8L" + littleEndian32(quint32(stream.size())) + stream;
+    if (stream.size() % 2 != 0)
+        chunk += '\0';
+    return "RIFF" + littleEndian32(quint32(4 + chunk.size())) + "WEBP" + chunk;
 }
 
 } // namespace tolvaran::fixtures

@@ -72,4 +72,12 @@ inline constexpr int emptyRefinements = 16;
 QByteArray jpegOfEmptyRefinements(QSize size = refinedJpegSize,
                                   int refinements = emptyRefinements, bool arithmetic = true);
 
+// A lossless WebP whose entropy image names `groups` groups of prefix codes, each a different one,
+// and whose codes of each group have one symbol (no bits a pixel): 295 KB at the sizes given, of
+// 1024 x 1024 transparent black pixels, written here bit by bit. libwebp sets aside and fills the
+// lookup tables of every group's five codes in the one call that decodes the picture:
+// 0.76 to 0.97 s of CPU and 390 MB resident.
+inline constexpr int prefixCodeGroups = 65'536;
+QByteArray webpOfPrefixCodeGroups(int groups = prefixCodeGroups);
+
 } // namespace tolvaran::fixtures
