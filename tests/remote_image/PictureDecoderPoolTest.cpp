@@ -5,12 +5,14 @@
 #include "support/RestartedTestProgram.h"
 #include "support/ScopedEnvironment.h"
 #include "support/WaitUntil.h"
+#include "support/markdown/HostilePictures.h"
 #include "support/markdown/TestImages.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -35,6 +37,12 @@ char processState(pid_t pid)
     const QByteArray line = stat.readAll();
     const qsizetype end = line.lastIndexOf(')');
     return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : 0;
+}
+
+// Whether Qt's image-format plug-ins, which read WebP, are installed.
+bool imageFormatPluginsInstalled()
+{
+    return QImageReader::supportedImageFormats().contains("webp");
 }
 
 // Whether the process has ended: gone, or waiting to be reaped.
@@ -198,6 +206,61 @@ TEST(PictureDecoderPool, aPictureThatCrashesOrPassesALimitCostsOnlyThatPicture)
         const DecoderOutcome next = pool->decode(fixtures::pngImage({5, 3}), asked(), {});
         ASSERT_TRUE(next.result.succeeded());
         EXPECT_EQ(next.result.image().size(), QSize(5, 3));
+    }
+}
+
+// Pictures whose cost is in Qt's work or a library's, where no check made beforehand sees it
+// and no stop reaches it: each refused at the process's limit, the program going on. Decoded
+// at the process's CPU time of a slower machine than the one they were measured on (each took
+// more than 2 s there), so that a faster machine refuses them too.
+TEST(PictureDecoderPool, hostilePicturesAreRefusedAtTheProcessLimitsAndTheProgramGoesOn)
+{
+    DecoderProcessLimits slower = Testing::defaults();
+    slower.cpuTimePerPicture = PictureDecoderPool::cpuTimePerPicture / 2;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        DecoderProcessLimits limits;
+        Kind error;
+    } rows[] = {
+        {"svg of 100,000 gradients each linking the next, which overflows Qt's stack",
+         fixtures::svgOfGradientChain(), slower, Kind::imageTooComplex},
+        {"svg of 40,000 gradients each linking the next",
+         fixtures::svgOfGradientChain(fixtures::quadraticGradients), slower,
+         Kind::imageTooComplex},
+        {"svg using a group of 20,000 empty groups 20,000 times", fixtures::svgOfReusedGroup(),
+         slower, Kind::imageTooComplex},
+        {"svg of a rule of 1,000 descendant selectors over 2,000 nested groups",
+         fixtures::svgOfDescendantSelectors(), slower, Kind::imageTooComplex},
+        {"svg of 10 elements of 100 KB class lists under 1,000 class rules",
+         fixtures::svgOfLongClassLists(), slower, Kind::imageTooComplex},
+        {"svg of an element of 200,000 namespace declarations",
+         fixtures::svgOfNamespaceDeclarations(), slower, Kind::imageTooComplex},
+        {"arithmetic jpeg of 4096 x 4096 with 16 empty refinement scans",
+         fixtures::jpegOfEmptyRefinements(), slower, Kind::imageTooComplex},
+        {"lossless webp of 65,536 groups of prefix codes", fixtures::webpOfPrefixCodeGroups(),
+         Testing::defaults(), Kind::imageTooLarge},
+    };
+    // All at once, each in a pool of its own.
+    std::vector<std::unique_ptr<PictureDecoderPool>> pools;
+    std::list<Decoding> decodings;
+    for (const auto &row : rows) {
+        pools.push_back(Testing::make(row.limits));
+        decodings.emplace_back(*pools.back(), row.bytes, asked());
+    }
+    auto decoding = decodings.begin();
+    for (std::size_t i = 0; i < std::size(rows); ++i, ++decoding) {
+        SCOPED_TRACE(rows[i].name);
+        decoding->thread.join();
+        decoding->thread = std::thread([] {});
+        if (rows[i].error == Kind::imageTooLarge && !imageFormatPluginsInstalled())
+            continue;
+        ASSERT_FALSE(decoding->outcome.result.succeeded());
+        EXPECT_EQ(decoding->outcome.result.error().kind(), rows[i].error);
+        // Its process replaced: the next picture is drawn.
+        EXPECT_TRUE(
+            pools[i]->decode(fixtures::pngImage({3, 3}), asked(), {}).result.succeeded());
     }
 }
 

@@ -143,6 +143,10 @@ TEST(Install, makesAnApplicationFolderTheUpdaterAcceptsWithItsEntryAndIcon)
     EXPECT_EQ(ApplicationFolder::replaceableFolder(program), folder);
     EXPECT_EQ(QFileInfo(prefix + "/bin/tolvaran").canonicalFilePath(),
               QFileInfo(program).canonicalFilePath());
+    // Beside it, where it looks first, the program it decodes pictures in, which runs there.
+    const ProcessResult decoder =
+        runTool(folder + "/bin/tolvaran-picture-decoder", {"--check-sandbox"});
+    EXPECT_TRUE(decoder.succeeded()) << failure(decoder).toStdString();
 
     const QString entry = prefix + "/share/applications/com.ostvik.tolvaran.desktop";
     expectValidEntry(entry);
