@@ -515,12 +515,17 @@ void DefaultRemoteImageLoader::forgetStored(const Load &load, bool answerUnusabl
 void DefaultRemoteImageLoader::queueDecode(const QUrl &url, quint64 id, PictureBytes bytes,
                                            QSize maximumSize)
 {
-    m_waitingToDecode.add({url, id, maximumSize, std::move(bytes), false});
+    waitForDecode({url, id, maximumSize, std::move(bytes), false});
+    startDecodes();
+}
+
+void DefaultRemoteImageLoader::waitForDecode(DecodeQueue::Picture picture)
+{
+    m_waitingToDecode.add(std::move(picture));
     const QAbstractNetworkCache *responses = m_session->cache();
     const auto *disk = qobject_cast<const QNetworkDiskCache *>(responses);
-    m_waitingToDecode.setAsideBeyond(maximumBytesWaitingInMemory,
+    m_waitingToDecode.setAsideBeyond(m_maximumBytesWaiting,
                                      disk ? disk->cacheDirectory() : QDir::tempPath());
-    startDecodes();
 }
 
 void DefaultRemoteImageLoader::startDecodes()
@@ -578,7 +583,7 @@ void DefaultRemoteImageLoader::decodeEnded(DecodeQueue::Picture picture,
     if (outcome.costly) {
         // Its turn on the thread of costly pictures, with its bytes still where they were.
         picture.costly = true;
-        m_waitingToDecode.add(std::move(picture));
+        waitForDecode(std::move(picture));
     } else {
         finish(picture.url, picture.asked, outcome.result);
     }

@@ -217,6 +217,8 @@ private:
     void abandon(const QUrl &url, quint64 id, RemoteImageErrorKind kind, QString detail = {});
     // Queues the picture's decoding, and starts what may start.
     void queueDecode(const QUrl &url, quint64 id, PictureBytes bytes, QSize maximumSize);
+    // Queues `picture`, its bytes and those of the others waiting within the bound.
+    void waitForDecode(DecodeQueue::Picture picture);
     // Hands waiting pictures to the decoding threads that are free.
     void startDecodes();
     // Decodes `picture` on a thread of `group`, in a decoding process.
@@ -244,6 +246,7 @@ private:
     QHash<QString, QElapsedTimer> m_hostsHeard;
     std::chrono::milliseconds m_maximumSilence = maximumSilence;
     std::chrono::milliseconds m_maximumTransferTime = maximumTransferTime;
+    qsizetype m_maximumBytesWaiting = maximumBytesWaitingInMemory;
     // The shared loader's disk cache follows the user's cache folder (keepInUserCacheFolder).
     bool m_followsUserCacheFolder = false;
     const RemoteImageDecodeLimits m_limits;

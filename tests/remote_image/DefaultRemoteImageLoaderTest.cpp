@@ -882,6 +882,37 @@ TEST(DefaultRemoteImageLoader, destructionAbandonsTheDrawingInProgress)
     EXPECT_FALSE(called);
 }
 
+TEST(DefaultRemoteImageLoader, waitingPicturesHoldBoundedBytesAndTheOneInViewGoesFirst)
+{
+    if (!svgSupported())
+        GTEST_SKIP() << "Qt's SVG image plug-in (libqt6svg6) is not installed";
+    LoaderWorld world;
+    // Far more pictures than decode at once, each some hundredths of a second of drawing, and
+    // room in memory for the bytes of two of them.
+    constexpr int count = 24;
+    const QByteArray drawing = fixtures::svgOfCoveringCircles({250, 250}, 190);
+    DefaultRemoteImageLoaderTesting::setMaximumBytesWaiting(world.loader, 2 * drawing.size());
+    QList<int> finished;
+    qsizetype mostHeld = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QStringLiteral("/drawing%1.svg").arg(i);
+        world.server.setResponse(path, Response::ok(drawing, "image/svg+xml"));
+        world.loader.image(world.server.url(path), {}, nullptr,
+                           [&, i](const RemoteImageResult &result) {
+                               EXPECT_TRUE(result.succeeded()) << i;
+                               finished.append(i);
+                               mostHeld = std::max(mostHeld, DefaultRemoteImageLoaderTesting::
+                                                                 bytesWaiting(world.loader));
+                           });
+    }
+    // The view shows the picture asked last.
+    world.loader.drawing(world.server.url(QStringLiteral("/drawing%1.svg").arg(count - 1)));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return finished.size() == count; }));
+    EXPECT_LE(mostHeld, 2 * drawing.size());
+    // It goes as soon as it has come: before those still waiting, at most a download later.
+    EXPECT_LT(finished.indexOf(count - 1), count / 2) << finished.size();
+}
+
 TEST(DefaultRemoteImageLoader, costlyDrawingsDoNotHoldUpOtherImages)
 {
     if (!svgSupported())

@@ -72,6 +72,15 @@ public:
     {
         loader.m_maximumTransferTime = limit;
     }
+    // The downloaded bytes that pictures waiting for their decode may hold in memory.
+    static void setMaximumBytesWaiting(DefaultRemoteImageLoader &loader, qsizetype bytes)
+    {
+        loader.m_maximumBytesWaiting = bytes;
+    }
+    static qsizetype bytesWaiting(const DefaultRemoteImageLoader &loader)
+    {
+        return loader.m_waitingToDecode.heldBytes();
+    }
     // Transfers of `loader` end as failed once silent for `limit`, from the next check on.
     static void setMaximumSilence(DefaultRemoteImageLoader &loader,
                                   std::chrono::milliseconds limit)
