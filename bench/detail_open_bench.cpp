@@ -5,19 +5,20 @@
 // included), the one git run the load cannot do without. 1280 by 800, offscreen unless the
 // environment names a platform.
 #include "coordinator/ProjectListViewModel.h"
-#include "helpers/NullTeamWorkspace.h"
 #include "data/git/ProjectMetadataCache.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "detail/ProjectOverview.h"
 #include "helpers/ListedProject.h"
+#include "helpers/NullTeamWorkspace.h"
 #include "platform/storage/KeyValueStore.h"
 #include "support/BenchFigures.h"
-#include "support/codex/FakeCodexHome.h"
+#include "support/BuiltPrograms.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/codex/FakeCodexHome.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -109,6 +110,7 @@ private:
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

@@ -3,6 +3,12 @@
 // or below it, and a table of a thousand rows, each a name beside a 256 by 256 picture of its
 // own, in one cell or in two (run with --in-lines for these alone).
 //
+// Then a document of photos, each its own address on a local server, two thousand of them
+// beside a hundred: their downloads come far faster than they decode, and wait for their
+// decode without their bytes in memory. The peak of each, and the time the top photo takes to
+// be drawn after the document was read down 150 pages and jumped back to its start (run with
+// --photos for these alone).
+//
 // Then the memory it takes for large pictures: a document naming one, and one naming
 // forty, zero-filled 4096 by 4096 PNG files (about 65 KB each, 64 MiB each once decoded) from
 // the document's folder; then one picture served over HTTP and named twenty times with
@@ -35,17 +41,21 @@
 #include "markdown_view/items/TextItem.h"
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
-#include "support/network/LocalHttpServer.h"
+#include "support/BuiltPrograms.h"
 #include "support/markdown/TestImages.h"
+#include "support/network/LocalHttpServer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -90,6 +100,15 @@ constexpr double dragReferenceSeconds = 25;
 constexpr qint64 quietMilliseconds = 600;
 
 const QString pictureName = QStringLiteral("picture%1.png");
+// Photos served over HTTP, each address its own download: a document of a hundred, and one of
+// two thousand, whose downloads come far faster than they decode.
+constexpr int fewPhotos = 100;
+constexpr int manyPhotos = 2000;
+constexpr QSize photoSize{1600, 1200};
+const QString photoName = QStringLiteral("photo.jpg");
+// How far the photos are read down before the jump back, a page every readingPageMilliseconds.
+constexpr int photoPagesRead = 150;
+constexpr double photoPeakGoal = 1.3;
 
 // Runs the event loop until `done` holds; false when the deadline passed first.
 bool processUntil(const std::function<bool()> &done)
@@ -530,6 +549,56 @@ bool measureJump(const QUrl &folder, bool inLine, QTextStream &figures)
     return true;
 }
 
+// A document of `count` photos, each its own address on a local server: read down, jumped
+// back to its top, then left until every photo is drawn. Prints the milliseconds from the jump
+// until the top photo is drawn.
+bool measurePhotos(const QString &folderPath, int count, QTextStream &figures)
+{
+    QFile file(QDir(folderPath).filePath(photoName));
+    LocalHttpServer server;
+    if (!file.open(QIODevice::ReadOnly) || !server.listen())
+        return false;
+    server.setResponse(u'/' + photoName, LocalHttpServer::Response::ok(file.readAll(),
+                                                                     "image/jpeg"));
+    const QString url = server.url(u'/' + photoName).toString();
+    const auto address = [&](int i) { return QStringLiteral("%1?n=%2").arg(url).arg(i); };
+    CountingLoader loader;
+    auto view = openView(loader, width, document(count, address));
+    const QUrl top(address(0));
+    if (!processUntil([&] {
+            view->viewport()->repaint();
+            return view->documentLayout() && view->documentLayout()->isComplete()
+                   && loader.asked(top) && !loader.loading(top);
+        }))
+        return false;
+    QScrollBar *bar = view->verticalScrollBar();
+    for (int page = 1; page <= photoPagesRead && page * bar->pageStep() <= bar->maximum();
+         ++page) {
+        bar->setValue(page * bar->pageStep());
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < readingPageMilliseconds) {
+            view->viewport()->repaint();
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+    QElapsedTimer sinceJump;
+    sinceJump.start();
+    bar->setValue(0);
+    view->viewport()->repaint();
+    // Drawn once its load has ended, whether its pixels were still held or asked for anew.
+    if (!processUntil([&] {
+            view->viewport()->repaint();
+            return !loader.loading(top);
+        }))
+        return false;
+    const qint64 jump = sinceJump.elapsed();
+    if (!processUntil([&] { return loader.quiet(quietMilliseconds); }))
+        return false;
+    figures << jump << ' ';
+    return true;
+}
+
 // Measures the case `what` names in this process; prints its figures, then the peak resident
 // set in KiB.
 int measure(const QString &what, const QString &folderPath)
@@ -554,6 +623,8 @@ int measure(const QString &what, const QString &folderPath)
                             folder, manyPictures);
     } else if (what == QLatin1String("jump") || what == QLatin1String("jump-in-line")) {
         shown = measureJump(folder, what == QLatin1String("jump-in-line"), figures);
+    } else if (what.startsWith(QLatin1String("photos-"))) {
+        shown = measurePhotos(folderPath, what.mid(7).toInt(), figures);
     } else if (what == QLatin1String("session")) {
         shown = measureSession(folderPath, figures);
     } else if (what == QLatin1String("drag")) {
@@ -608,10 +679,67 @@ QString megabytes(double value)
     return QStringLiteral("%1 MB").arg(value, 7, 'f', 1);
 }
 
+// The photo every address of the photo documents answers: noise, as a camera's picture of
+// foliage or gravel compresses, about 2 MB as a JPEG.
+bool writePhoto(const QString &folderPath)
+{
+    QImage photo(photoSize, QImage::Format_RGB32);
+    QRandomGenerator random(photoSize.width());
+    for (int y = 0; y < photo.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x)
+            line[x] = 0xff000000 | (random.generate() & 0xffffff);
+    }
+    QImageWriter writer(QDir(folderPath).filePath(photoName), "jpeg");
+    writer.setQuality(90);
+    return writer.write(photo);
+}
+
+// The photo documents, measured each in a process of its own; false when the photo could not
+// be written.
+bool measurePhotoDocuments(const QString &folderPath, QTextStream &out)
+{
+    if (!writePhoto(folderPath))
+        return false;
+    out << QStringLiteral("Photos of %1 x %2 (%3 KB each), each its own address on a local "
+                          "server, read down %4 pages and back to the top, then every one "
+                          "drawn, each document in a process of its own:\n")
+               .arg(photoSize.width())
+               .arg(photoSize.height())
+               .arg(QFileInfo(QDir(folderPath).filePath(photoName)).size() / 1024)
+               .arg(photoPagesRead);
+    QList<double> photoPeaks;
+    for (const int count : {fewPhotos, manyPhotos}) {
+        QTemporaryDir photoCache;
+        const QList<double> photos =
+            figuresOf(QStringLiteral("photos-%1").arg(count), folderPath, photoCache.path());
+        if (photos.size() != 2) {
+            out << QStringLiteral("  %1 photos: the reading failed\n").arg(count);
+            continue;
+        }
+        photoPeaks.append(photos[1]);
+        out << QStringLiteral("  %1 photos: peak resident set %2, the top photo drawn %3 ms "
+                              "after the jump\n")
+                   .arg(count, 5)
+                   .arg(megabytes(photos[1]).trimmed())
+                   .arg(photos[0], 0, 'f', 0);
+    }
+    if (photoPeaks.size() == 2)
+        out << QStringLiteral("  %1 photos take %2 times the peak of %3   (goal: within %4; "
+                              "before: 2.5 to 2.7 GB, the top photo after 20 to 23 s)\n")
+                   .arg(manyPhotos)
+                   .arg(photoPeaks[1] / photoPeaks[0], 0, 'f', 2)
+                   .arg(fewPhotos)
+                   .arg(photoPeakGoal);
+    out.flush();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -637,6 +765,8 @@ int main(int argc, char *argv[])
             return 1;
     }
     QTextStream out(stdout);
+    if (arguments.contains(QStringLiteral("--photos")))
+        return measurePhotoDocuments(folder.path(), out) ? 0 : 1;
     // Pictures in lines of text hold their pixels as block pictures do.
     out << QStringLiteral("Pictures standing in lines of text beside the same as block pictures, "
                           "read down a screen at a time and back to the top, peak resident "
@@ -670,6 +800,8 @@ int main(int argc, char *argv[])
     }
     if (arguments.contains(QStringLiteral("--in-lines")))
         return 0;
+    if (!measurePhotoDocuments(folder.path(), out))
+        return 1;
 
     out << QStringLiteral("Markdown view with %1 x %2 pictures of %3 KB each, %4 x %5 px, "
                           "peak resident set, each in a process of its own:\n")

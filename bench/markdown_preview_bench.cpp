@@ -5,6 +5,7 @@
 #include "detail/sections/MarkdownFileBrowser.h"
 #include "helpers/ReferenceMarkdownRender.h"
 #include "markdown_view/MarkdownView.h"
+#include "support/BuiltPrograms.h"
 #include "support/markdown/MarkdownCorpus.h"
 
 #include <QApplication>
@@ -75,6 +76,7 @@ double timeToFirstPaint(MarkdownFileBrowser &browser, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

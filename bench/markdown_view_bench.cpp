@@ -9,8 +9,9 @@
 #include "helpers/ReferenceMarkdownRender.h"
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/DocumentLayout.h"
-#include "remote_image/RemoteImageLoader.h"
 #include "markdown_view/MarkdownView.h"
+#include "remote_image/RemoteImageLoader.h"
+#include "support/BuiltPrograms.h"
 #include "support/markdown/MarkdownCorpus.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -185,6 +186,7 @@ QString megabytes(double value)
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

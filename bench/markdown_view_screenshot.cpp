@@ -9,6 +9,7 @@
 //                            [--readme | --before-after | --long-word | FILE]
 // A FILE's images resolve against its folder.
 #include "markdown_view/MarkdownView.h"
+#include "support/BuiltPrograms.h"
 #include "support/markdown/MarkdownCorpus.h"
 #include "support/markdown/TableDocuments.h"
 #include "support/markdown/TestImages.h"
@@ -123,6 +124,7 @@ QPalette lightPalette()
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     QApplication application(argc, argv);
     QStringList arguments = application.arguments().mid(1);
     if (arguments.isEmpty()) {

@@ -15,6 +15,7 @@
 #include "app/window/ContentView.h"
 #include "coordinator/ProjectListViewModel.h"
 #include "helpers/ScreenshotLook.h"
+#include "support/BuiltPrograms.h"
 #include "team_screens/TeamsDashboardView.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (argc < 2 || (std::strcmp(argv[1], "light") != 0 && std::strcmp(argv[1], "dark") != 0)) {
         std::fprintf(stderr,
                      "usage: palette_window light|dark [--open-first-project | --open-project "

@@ -6,19 +6,20 @@
 // The team values come from a fixed source until the team workspace feeds the pane.
 #include "app/ApplicationSetUp.h"
 #include "coordinator/ProjectListViewModel.h"
-#include "helpers/NullTeamWorkspace.h"
 #include "data/git/ProjectMetadataCache.h"
 #include "detail/ProjectDetailView.h"
 #include "detail/ProjectDetailViewModel.h"
 #include "helpers/ListedProject.h"
+#include "helpers/NullTeamWorkspace.h"
 #include "helpers/ScreenshotLook.h"
 #include "platform/storage/KeyValueStore.h"
-#include "support/codex/FakeCodexHome.h"
-#include "support/team/FixedTeamViewSource.h"
+#include "support/BuiltPrograms.h"
 #include "support/GitRepositoryBuilder.h"
 #include "support/StoreSet.h"
 #include "support/TemporaryHome.h"
 #include "support/WaitUntil.h"
+#include "support/codex/FakeCodexHome.h"
+#include "support/team/FixedTeamViewSource.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -99,6 +100,7 @@ void fillTeamValues(FixedTeamViewSource &source, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    tolvaran::fixtures::nameBuiltPictureDecoder();
     if (argc < 3 || (std::strcmp(argv[2], "light") != 0 && std::strcmp(argv[2], "dark") != 0)) {
         std::fprintf(stderr, "usage: team_detail_screenshot OUTPUT.png light|dark "
                              "[WIDTH HEIGHT]\n");
