@@ -3,6 +3,7 @@
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/items/InlineText.h"
+#include "markdown_view/items/ListItemLayout.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/QtPrinters.h"
 
@@ -352,5 +353,20 @@ TEST(InlineText, everyWordBesideAPictureIsDrawnWhateverControlCharactersTheTextH
                                    picture.left() - space)
                          .isEmpty());
         EXPECT_FALSE(paintedBounds(text, false, picture.right() + space).isEmpty());
+    }
+}
+
+TEST(InlineText, aListMarkerStandsOnTheBaselineOfAFirstLineHoldingATallPicture)
+{
+    for (const QString &markdown : {QStringLiteral("1. words ![p](h200.png)"),
+                                    QStringLiteral("- words ![p](h200.png)")}) {
+        SCOPED_TRACE(markdown.toStdString());
+        const PictureDocument document(markdown, 500);
+        ASSERT_NE(document.text, nullptr);
+        const auto rows = placedOfType<ListRowItem>(*document.layout);
+        ASSERT_EQ(rows.size(), 1);
+        const BlockItem::Child &marker = rows[0].first->children().front();
+        EXPECT_NEAR(rows[0].second.y() + marker.position.y() + marker.item->size().height(),
+                    document.origin.y() + document.text->lineRect(0).bottom(), 1.5);
     }
 }

@@ -320,8 +320,10 @@ QSizeF TextItem::doLayout(qreal width)
         picture->layout(width);
     m_width = width;
     m_layout.reset();
-    if (m_text.isEmpty())
+    if (m_text.isEmpty()) {
+        m_firstLineRoom = 0;
         return {0, 0};
+    }
     // Text that did not have to wrap lays out the same at any width it fits: a table cell is
     // measured for its natural width first, then laid out again at its column's.
     const bool unbounded = isUnbounded(width);
@@ -360,6 +362,8 @@ QSizeF TextItem::doLayout(qreal width)
     // Measured unbounded, the text is laid out again at once for its words (see
     // wholeWordsWidth): the glyphs are kept for it.
     layOut(layout, width, m_options.wraps && unbounded);
+    // The first line stands below the room its pictures take.
+    m_firstLineRoom = layout.lineCount() > 0 ? layout.lineAt(0).y() : 0;
     qreal used = 0;
     qreal bottom = 0;
     for (int index = 0; index < layout.lineCount(); ++index) {

@@ -64,6 +64,7 @@ public:
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
     qreal minimumWidth() const override { return std::max<qreal>(0, m_minimumWidth); }
+    qreal firstLineRoom() const override { return m_firstLineRoom; }
     int positionAt(const QPointF &point) override;
     QUrl linkAt(const QPointF &point) const override;
     struct Link
@@ -124,6 +125,7 @@ private:
     // The size at a width the text did not wrap at: the same at every width it fits.
     std::optional<QSizeF> m_unwrappedSize;
     qreal m_minimumWidth = -1; // its longest word; negative until laid out unbounded
+    qreal m_firstLineRoom = 0;
     mutable std::unique_ptr<QTextLayout> m_layout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void()> m_firstLayoutWork;
