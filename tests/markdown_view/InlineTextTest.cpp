@@ -1,6 +1,9 @@
+#include "RenderedText.h"
+
 #include "markdown/MarkdownParser.h"
 #include "markdown_view/InlineImageProvider.h"
 #include "markdown_view/items/InlineText.h"
+#include "markdown_view/items/ListItemLayout.h"
 #include "markdown_view/MarkdownView.h"
 #include "support/QtPrinters.h"
 
@@ -13,6 +16,7 @@
 #include <stdexcept>
 
 using namespace tolvaran::markdown;
+using namespace tolvaran::markdown::testing;
 
 namespace {
 
@@ -143,7 +147,7 @@ TEST(InlineText, breaksAndHtml)
 namespace {
 
 // Answers at once with a red image for every URL but "missing.png", which fails: 30 by 40
-// pixels, or as tall as a name such as "h200.png" says.
+// pixels, as tall as a name such as "h200.png" says, or of the size "160x200.png" says.
 class FixedInlineImages final : public InlineImageProvider
 {
 public:
@@ -155,9 +159,11 @@ public:
             completion(std::nullopt);
             return;
         }
-        const QString name = url.fileName();
-        const int height = name.startsWith(u'h') ? name.mid(1).section(u'.', 0, 0).toInt() : 40;
-        QImage image(QSize(30, height), QImage::Format_ARGB32);
+        const QString name = url.fileName().section(u'.', 0, 0);
+        QSize size(30, name.startsWith(u'h') ? name.mid(1).toInt() : 40);
+        if (name.contains(u'x'))
+            size = QSize(name.section(u'x', 0, 0).toInt(), name.section(u'x', 1).toInt());
+        QImage image(size, QImage::Format_ARGB32);
         image.fill(Qt::red);
         completion(image);
     }
@@ -250,5 +256,117 @@ TEST(InlineText, imagesAmongWordsTakeTheirSizeAndPaintWhereTheyStand)
             EXPECT_NEAR(tall->size().height(), textLines + std::max<qreal>(0, height - ascent),
                         3);
         }
+    }
+}
+
+namespace {
+
+// `markdown` laid out at `width`, its pictures in lines of text from FixedInlineImages (laid
+// out again once they arrived), and its text that shows a picture.
+struct PictureDocument
+{
+    PictureDocument(const QString &markdown, qreal width)
+    {
+        StyleContext in = context();
+        in.inlineImageProvider = std::make_shared<FixedInlineImages>();
+        in.imageBaseURL = QUrl(QStringLiteral("https://example.com/"));
+        layout = std::make_unique<DocumentLayout>(parseMarkdown(markdown), in);
+        layout->setWidth(width);
+        layout->layoutAll();
+        layout->relayoutRequested();
+        for (const auto &[item, at] : placedOfType<TextItem>(*layout)) {
+            if (!item->attributedText().images.isEmpty())
+                std::tie(text, origin) = std::pair(item, at);
+        }
+    }
+
+    std::unique_ptr<DocumentLayout> layout;
+    const TextItem *text = nullptr;
+    QPointF origin;
+};
+
+// The bounds of the red pixels of the text painted (its pictures), or where `picture` is
+// false, of its dark ones (its words), in columns [left, right).
+QRect paintedBounds(const TextItem &text, bool picture, int left = 0, int right = 1 << 16)
+{
+    QImage canvas(text.size().toSize(), QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    text.paint({&painter, QApplication::palette(), QRectF(QPointF(), text.size())}, {});
+    QRect found;
+    for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = std::max(0, left); x < std::min(right, canvas.width()); ++x) {
+            const QColor pixel = canvas.pixelColor(x, y);
+            const bool red = pixel == QColor(Qt::red);
+            if (picture ? red : !red && pixel.lightness() < 128)
+                found |= QRect(x, y, 1, 1);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(InlineText, aPictureThatWrapsAfterWordsLeavesTheirLineAsTallAsTheText)
+{
+    // Words and a picture 160 points wide do not fit 320 points: the picture goes to a line of
+    // its own, and the words' line keeps a line of text's height, the words at its top.
+    const QString words = QStringLiteral("Several words stand before it ![p](160x%1.png)");
+    const QString cell = QStringLiteral("| Pictures |\n| --- |\n| %1 |").arg(words);
+    for (const QString &markdown : {words, cell}) {
+        for (const int height : {50, 200, 400}) {
+            SCOPED_TRACE(markdown.arg(height).toStdString());
+            const PictureDocument document(markdown.arg(height), 320);
+            ASSERT_NE(document.text, nullptr);
+            const TextItem &text = *document.text;
+            const QFontMetricsF metrics(text.options().font);
+            const QRectF wordsLine = text.lineRect(0);
+            const QRectF pictureLine = text.lineRect(text.attributedText().images[0].position);
+            ASSERT_GT(pictureLine.top(), wordsLine.top());
+            EXPECT_NEAR(wordsLine.height(), metrics.height(), 1);
+            EXPECT_NEAR(pictureLine.height(), height + metrics.descent(), 1.5);
+            EXPECT_LT(paintedBounds(text, false).bottom(), metrics.height());
+            EXPECT_GE(paintedBounds(text, true).top(), metrics.height() - 1);
+        }
+    }
+}
+
+TEST(InlineText, everyWordBesideAPictureIsDrawnWhateverControlCharactersTheTextHolds)
+{
+    // A carriage return, a paragraph separator and noncharacters among the words (text pasted
+    // from elsewhere, or written as references).
+    for (const char *inserted : {"&#13;", "\u2029", "&#xFDD0;", "&#xFDD1;"}) {
+        SCOPED_TRACE(inserted);
+        const PictureDocument document(
+            QStringLiteral("Before %1 after ![p](i.png) words").arg(QString::fromUtf8(inserted)),
+            500);
+        ASSERT_NE(document.text, nullptr);
+        const TextItem &text = *document.text;
+        EXPECT_TRUE(text.text().endsWith(QStringLiteral(" after \u00a0 words")));
+        // The picture is drawn, "after" before it and "words" after it.
+        const QRect picture = paintedBounds(text, true);
+        ASSERT_FALSE(picture.isEmpty());
+        const QFontMetricsF metrics(text.options().font);
+        const int space = int(metrics.horizontalAdvance(u' '));
+        const int after = int(std::ceil(metrics.horizontalAdvance(QStringLiteral("after"))));
+        EXPECT_FALSE(paintedBounds(text, false, picture.left() - space - after,
+                                   picture.left() - space)
+                         .isEmpty());
+        EXPECT_FALSE(paintedBounds(text, false, picture.right() + space).isEmpty());
+    }
+}
+
+TEST(InlineText, aListMarkerStandsOnTheBaselineOfAFirstLineHoldingATallPicture)
+{
+    for (const QString &markdown : {QStringLiteral("1. words ![p](h200.png)"),
+                                    QStringLiteral("- words ![p](h200.png)")}) {
+        SCOPED_TRACE(markdown.toStdString());
+        const PictureDocument document(markdown, 500);
+        ASSERT_NE(document.text, nullptr);
+        const auto rows = placedOfType<ListRowItem>(*document.layout);
+        ASSERT_EQ(rows.size(), 1);
+        const BlockItem::Child &marker = rows[0].first->children().front();
+        EXPECT_NEAR(rows[0].second.y() + marker.position.y() + marker.item->size().height(),
+                    document.origin.y() + document.text->lineRect(0).bottom(), 1.5);
     }
 }

@@ -483,6 +483,33 @@ TEST(PicturePixels, aPictureMovedDownOutOfViewByOneArrivingAboveItHasNotLeftIt)
     EXPECT_EQ(loader.left, QList<QUrl>{below});
 }
 
+TEST(PicturePixels, aPictureInATableCellIsAskedForNoWiderThanTheTableAndTakesItsColumn)
+{
+    // A table measures its columns with cells laid out without a width limit: a picture alone
+    // in its cell or in a line of text is not decoded whole for it, and lays out from the size
+    // it declares.
+    for (const QString &cell : {QStringLiteral("![p](https://pictures.invalid/p.png)"),
+                                QStringLiteral("Row ![p](https://pictures.invalid/p.png)")}) {
+        SCOPED_TRACE(cell.toStdString());
+        ManualRemoteImageLoader loader;
+        MarkdownView view;
+        view.setRemoteImageLoader(&loader);
+        view.setInlineImageProvider(DefaultInlineImageProviderTesting::over(loader));
+        view.resize(500, 400);
+        view.show();
+        view.setContent(MarkdownContent(QStringLiteral("| Picture |\n| --- |\n| %1 |").arg(cell)));
+        ASSERT_TRUE(waitUntil([&] { return !loader.calls.isEmpty(); }));
+        const QSize asked = loader.calls.front().maximumSize;
+        ASSERT_TRUE(asked.isValid());
+        EXPECT_LE(asked.width(), 500);
+        loader.completeWithPicture(0, {4096, 4096}, Qt::red);
+        EXPECT_TRUE(waitUntil([&] {
+            view.viewport()->repaint();
+            return view.documentLayout()->height() > asked.width() - 50;
+        }));
+    }
+}
+
 TEST(PicturePixels, aPictureWhosePixelsFailToLoadAgainKeepsItsRoom)
 {
     const RemoteImageError unreachable{RemoteImageErrorKind::transferFailed, {}};

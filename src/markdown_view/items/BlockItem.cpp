@@ -52,6 +52,11 @@ qreal BlockItem::minimumWidth() const
     return widest;
 }
 
+qreal BlockItem::firstLineRoom() const
+{
+    return m_children.empty() ? 0 : m_children.front().item->firstLineRoom();
+}
+
 SelectableText *BlockItem::textItemAt(const QPointF &point, QPointF *origin)
 {
     for (Child &child : m_children) {

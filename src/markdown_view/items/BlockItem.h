@@ -75,6 +75,11 @@ public:
     // unbounded width (as table cells are); by default the largest of its children's.
     virtual qreal minimumWidth() const;
 
+    // How much lower the item's first line of text stands than it would without the pictures
+    // standing in it: the room they take above its text, once laid out. By default its first
+    // child's.
+    virtual qreal firstLineRoom() const;
+
     const std::vector<Child> &children() const { return m_children; }
 
     // The text item under `point` (item coordinates) and its origin there; none when there

@@ -21,11 +21,17 @@ QSizeF ListRowItem::doLayout(qreal width)
     const QSizeF markerSize = marker.item->layout(width);
     const qreal column = m_column ? std::max(m_column->width, markerSize.width())
                                   : markerSize.width();
-    marker.position = QPointF(column - markerSize.width(), 0);
     const qreal titleX = column + markerSpacing;
     const QSizeF titleSize = title.item->layout(std::max<qreal>(0, width - titleX));
     title.position = QPointF(titleX, 0);
-    return {titleX + titleSize.width(), std::max(markerSize.height(), titleSize.height())};
+    marker.position = QPointF(column - markerSize.width(), title.item->firstLineRoom());
+    return {titleX + titleSize.width(),
+            std::max(marker.position.y() + markerSize.height(), titleSize.height())};
+}
+
+qreal ListRowItem::firstLineRoom() const
+{
+    return m_children[1].item->firstLineRoom();
 }
 
 MarkerColumnItem::MarkerColumnItem(BlockItemPointer items, std::shared_ptr<MarkerColumn> column)

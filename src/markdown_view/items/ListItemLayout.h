@@ -16,7 +16,8 @@ struct MarkerColumn
 };
 
 // A list item's row: its marker, then its blocks beside it. With a shared column the marker
-// is right-aligned in the column's width; without, it takes its own width.
+// is right-aligned in the column's width; without, it takes its own width. The marker stands
+// as low as the first line of the blocks, below the pictures standing in it.
 class ListRowItem final : public BlockItem
 {
 public:
@@ -24,6 +25,9 @@ public:
 
     ListRowItem(BlockItemPointer marker, BlockItemPointer title,
                 std::shared_ptr<MarkerColumn> column);
+
+    // The blocks', which the marker follows.
+    qreal firstLineRoom() const override;
 
 protected:
     QSizeF doLayout(qreal width) override;

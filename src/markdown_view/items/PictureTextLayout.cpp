@@ -1,61 +1,68 @@
 #include "markdown_view/items/PictureTextLayout.h"
 
 #include "markdown_view/ResizeToFit.h"
+#include "markdown_view/items/TextItem.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextLayout>
-#include <QTextObjectInterface>
+#include <QFontMetricsF>
+
+#include <algorithm>
 
 namespace tolvaran::markdown {
 
-// The handler of the document's pictures: their size, fitted to the width laid out for.
-class PictureTextLayout::Pictures final : public QObject, public QTextObjectInterface
+namespace {
+
+// A picture's size in points, and the advance of its character before letter spacing.
+constexpr int pictureSizeProperty = QTextFormat::UserProperty + 1;
+constexpr int standInAdvanceProperty = QTextFormat::UserProperty + 2;
+
+} // namespace
+
+QTextCharFormat PictureTextLayout::pictureFormat(const QTextCharFormat &around, QSizeF size)
 {
-    Q_OBJECT
-    Q_INTERFACES(QTextObjectInterface)
-
-public:
-    QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override
-    {
-        return resizedToFit(format.property(pictureSizeProperty).toSizeF(), fittingWidth);
-    }
-    void drawObject(QPainter *, const QRectF &, QTextDocument *, int, const QTextFormat &) override
-    {
-    }
-
-    qreal fittingWidth = 0;
-};
-
-PictureTextLayout::PictureTextLayout(const QString &text, const QFont &font)
-    : m_document(std::make_unique<QTextDocument>())
-    , m_pictures(std::make_unique<Pictures>())
-{
-    m_document->setUndoRedoEnabled(false);
-    m_document->setDefaultFont(font);
-    // The text is drawn where its item stands, not inside a document's margin.
-    m_document->setDocumentMargin(0);
-    m_document->documentLayout()->registerHandler(pictureObjectType, m_pictures.get());
-    QTextCursor(m_document.get()).insertText(text);
+    QTextCharFormat format = around;
+    // In the text's font alone, whether or not it has a glyph for the character: a font
+    // standing in for a missing glyph would bring its own ascent and descent to the line.
+    format.setFontStyleStrategy(
+        QFont::StyleStrategy(around.fontStyleStrategy() | QFont::NoFontMerging));
+    format.setForeground(Qt::transparent);
+    format.setProperty(pictureSizeProperty, size);
+    format.setProperty(standInAdvanceProperty,
+                       QFontMetricsF(format.font()).horizontalAdvance(QChar(standIn)));
+    return format;
 }
 
-PictureTextLayout::~PictureTextLayout()
+bool PictureTextLayout::isPicture(const QTextFormat &format)
 {
-    // The document's layout forgets its handler when the handler goes.
-    m_document.reset();
+    return format.hasProperty(pictureSizeProperty);
 }
 
-QTextLayout &PictureTextLayout::layout(qreal fittingWidth)
+PictureTextLayout::PictureTextLayout(const AttributedText &text, qreal fittingWidth)
+    : m_formats(text.formats)
 {
-    m_pictures->fittingWidth = fittingWidth;
-    QTextLayout &layout = *m_document->firstBlock().layout();
-    // The document's own layout places its block; the item draws it at its own origin.
-    layout.setPosition(QPointF());
-    return layout;
+    // Neighbouring pictures of one size share a range, and their width.
+    for (QTextLayout::FormatRange &range : m_formats) {
+        if (!isPicture(range.format))
+            continue;
+        const QSizeF fitted =
+            resizedToFit(range.format.property(pictureSizeProperty).toSizeF(), fittingWidth);
+        range.format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        range.format.setFontLetterSpacing(
+            fitted.width() - range.format.property(standInAdvanceProperty).toReal());
+    }
+    m_heights.reserve(std::size_t(text.images.size()));
+    for (const AttributedText::Image &image : text.images)
+        m_heights.emplace_back(image.position, resizedToFit(image.size, fittingWidth).height());
+}
+
+qreal PictureTextLayout::roomAbove(const QTextLine &line) const
+{
+    const int end = line.textStart() + line.textLength();
+    qreal tallest = 0;
+    for (auto picture = std::lower_bound(m_heights.begin(), m_heights.end(),
+                                         std::pair(line.textStart(), qreal(0)));
+         picture != m_heights.end() && picture->first < end; ++picture)
+        tallest = std::max(tallest, picture->second);
+    return std::max<qreal>(0, tallest - line.ascent());
 }
 
 } // namespace tolvaran::markdown
-
-#include "PictureTextLayout.moc"

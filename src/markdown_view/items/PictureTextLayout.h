@@ -1,45 +1,53 @@
 #pragma once
 
-#include <QFont>
-#include <QString>
+#include <QList>
+#include <QSizeF>
 #include <QTextFormat>
+#include <QTextLayout>
 
-#include <memory>
-
-class QTextDocument;
-class QTextLayout;
+#include <utility>
+#include <vector>
 
 namespace tolvaran::markdown {
 
-// The text layout of a text with pictures standing in its lines. QTextLayout gives a picture's
-// object replacement character room only inside a QTextDocument, whose layout asks a handler
-// for the object's size: so the text is laid out in the one block of a document of its own,
-// each picture a character formatted as an object of pictureObjectType whose size (in points)
-// is the format's pictureSizeProperty. The picture takes its height above the baseline and
-// nothing below it (the line keeps its text's descent), and is shrunk to the fitting width,
-// where wider, as a block picture is (resizedToFit). It draws nothing: the item that lays
-// the text out draws the pictures.
+struct AttributedText;
+
+// How a text with pictures standing in its lines is laid out by QTextLayout alone, as any
+// other text. Qt gives an object room only in a QTextDocument, which starts a new block at a
+// carriage return, U+2029, U+FDD0 and U+FDD1 (and draws only the first) and gives a line the
+// height of an object it then moves to the next line. So each picture is a character that Qt
+// breaks lines around as it does around an object (standIn), in its text's font without a
+// fallback (its line is as tall as the text), drawn in no colour and widened by letter
+// spacing to the picture's width, shrunk to the fitting width where wider, as a block picture
+// is (resizedToFit). The picture stands on the baseline: the item that lays the text out puts
+// room above each line's text for the tallest picture on it (roomAbove), and draws the
+// pictures; each line keeps its text's descent.
 class PictureTextLayout final
 {
 public:
-    static constexpr int pictureObjectType = QTextFormat::UserObject + 1;
-    static constexpr int pictureSizeProperty = QTextFormat::UserProperty + 1;
+    // A character of line breaking class ID (ideographic), as an object's: a break is allowed
+    // before and after it.
+    static constexpr char16_t standIn = u'\u2600';
 
-    // `text` as it is laid out: each picture an object replacement character, and lines broken
-    // by line separators.
-    PictureTextLayout(const QString &text, const QFont &font);
-    ~PictureTextLayout();
-    PictureTextLayout(const PictureTextLayout &) = delete;
-    PictureTextLayout &operator=(const PictureTextLayout &) = delete;
+    // The format of a picture's character, whose size in points is `size`, among text
+    // formatted as `around`.
+    static QTextCharFormat pictureFormat(const QTextCharFormat &around, QSizeF size);
+    // Whether `format` is a picture's.
+    static bool isPicture(const QTextFormat &format);
 
-    // The layout, whose pictures fit in `fittingWidth` once it is laid out afresh (setText).
-    QTextLayout &layout(qreal fittingWidth);
+    // The layout of `text`'s pictures for lines `fittingWidth` wide.
+    PictureTextLayout(const AttributedText &text, qreal fittingWidth);
+
+    // The formats of the text, each picture's character as wide as its picture.
+    const QList<QTextLayout::FormatRange> &formats() const { return m_formats; }
+    // The room `line` (laid out with formats()) takes above its text for its pictures: what
+    // the tallest rises above the text's ascent.
+    qreal roomAbove(const QTextLine &line) const;
 
 private:
-    class Pictures;
-
-    std::unique_ptr<QTextDocument> m_document;
-    std::unique_ptr<Pictures> m_pictures;
+    QList<QTextLayout::FormatRange> m_formats;
+    // Each picture's position in the text and its height as laid out, in text order.
+    std::vector<std::pair<int, qreal>> m_heights;
 };
 
 } // namespace tolvaran::markdown

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace tolvaran::markdown {
 
@@ -126,12 +127,13 @@ QList<qreal> fittedColumnWidths(const QList<qreal> &natural, const QList<qreal> 
 TableGridItem::TableGridItem(std::vector<BlockItemPointer> cells,
                              QList<Qt::Alignment> alignments, qsizetype rowCount,
                              TableBorderStyle borderStyle, TableBackgroundStyle backgroundStyle,
-                             ColorScheme scheme)
+                             ColorScheme scheme, bool holdsPictures)
     : m_alignments(std::move(alignments))
     , m_rowCount(rowCount)
     , m_borderStyle(std::move(borderStyle))
     , m_backgroundStyle(std::move(backgroundStyle))
     , m_scheme(scheme)
+    , m_picturesToStart(holdsPictures)
 {
     addChildren(std::move(cells));
 }
@@ -146,6 +148,12 @@ QSizeF TableGridItem::doLayout(qreal width)
     // A column may be as wide as the table's window with its two borders, so that scrolling
     // shows any one column whole.
     const qreal widestColumn = width - 2 * gap;
+    // A picture is asked for at the width it is first laid out at: one first measured without
+    // a limit would be decoded whole.
+    if (std::exchange(m_picturesToStart, false)) {
+        for (Child &cell : m_children)
+            cell.item->layout(std::max<qreal>(0, widestColumn));
+    }
     // Cells are first measured without a width limit, for their natural width and their
     // longest word (and the longest that fits the widest column).
     QList<qreal> natural(columns, 0);
@@ -259,12 +267,18 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
         const Theme &theme = context.currentTheme();
         const View label = [&](const StyleContext &labelContext) {
             std::vector<BlockItemPointer> cells;
+            bool holdsPictures = false;
             QList<Qt::Alignment> alignments;
             for (RawTableColumnAlignment column : columnAlignments)
                 alignments.append(alignment(column));
             for (qsizetype row = 0; row < rows.size(); ++row) {
                 for (qsizetype column = 0; column < columnAlignments.size(); ++column) {
                     const QList<InlineNode> content = rows[row].cells.value(column).content;
+                    holdsPictures = holdsPictures
+                                    || std::any_of(content.begin(), content.end(),
+                                                   [](const InlineNode &node) {
+                                                       return node.imageData().has_value();
+                                                   });
                     View cellLabel;
                     if (std::optional<View> flow = imageFlow(content))
                         cellLabel = *flow;
@@ -282,7 +296,7 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
                                                 rows.size(),
                                                 labelContext.currentTableBorderStyle(),
                                                 labelContext.currentTableBackgroundStyle(),
-                                                labelContext.colorScheme),
+                                                labelContext.colorScheme, holdsPictures),
                 HorizontalScrollItem::ContentWidth::offered));
         };
         const BlockConfiguration configuration{

@@ -28,12 +28,16 @@ View tableView(const QList<RawTableColumnAlignment> &columnAlignments,
 // the width offered and its window scrolls. Rows are as tall as their tallest cell; cells
 // align in their column as it says and centre vertically. The border width is the spacing
 // between cells and the padding around them, so lines fall into gaps and never over text.
+// Where cells hold pictures (`holdsPictures`), they are first laid out as wide as a column
+// may be, so that each picture is asked for no wider than it can be drawn rather than whole;
+// the columns are measured from the size each declares.
 class TableGridItem final : public BlockItem
 {
 public:
     TableGridItem(std::vector<BlockItemPointer> cells, QList<Qt::Alignment> alignments,
                   qsizetype rowCount, TableBorderStyle borderStyle,
-                  TableBackgroundStyle backgroundStyle, ColorScheme scheme);
+                  TableBackgroundStyle backgroundStyle, ColorScheme scheme,
+                  bool holdsPictures);
 
     const TableBounds &tableBounds() const { return m_bounds; }
     // The rectangles whose borders are stroked, in item coordinates.
@@ -51,6 +55,8 @@ private:
     TableBorderStyle m_borderStyle;
     TableBackgroundStyle m_backgroundStyle;
     ColorScheme m_scheme;
+    // Whether cells hold pictures not laid out yet at a bounded width.
+    bool m_picturesToStart;
     TableBounds m_bounds;
 };
 

@@ -41,12 +41,10 @@ void AttributedText::append(const AttributedText &other)
 void AttributedText::appendImage(InlinePicture *picture, QSizeF size,
                                  const QTextCharFormat &around)
 {
-    // A no-break space in the text, an object in its layout (PictureTextLayout).
-    QTextCharFormat format = around;
-    format.setObjectType(PictureTextLayout::pictureObjectType);
-    format.setProperty(PictureTextLayout::pictureSizeProperty, size);
+    // A no-break space in the text, a character as wide as the picture in its layout
+    // (PictureTextLayout).
     images.append({int(text.size()), picture, size});
-    append(QString(QChar::Nbsp), format);
+    append(QString(QChar::Nbsp), PictureTextLayout::pictureFormat(around, size));
 }
 
 namespace {
@@ -62,7 +60,7 @@ bool isFontAndColorOnly(const QTextCharFormat &format)
                         && format.fontLetterSpacing() != 0;
     return !format.isAnchor() && !format.hasProperty(QTextFormat::BackgroundBrush)
            && !format.fontStrikeOut() && !format.fontUnderline() && !spaced
-           && format.objectType() == QTextFormat::NoObject;
+           && !PictureTextLayout::isPicture(format);
 }
 
 // Runs of text at most this long are remembered, per thread, by their text and font.
@@ -167,30 +165,26 @@ TextItem::TextItem(AttributedText text, const Options &options)
 {
 }
 
-TextItem::~TextItem() = default;
-
 QString TextItem::laidOutText() const
 {
-    // A line feed breaks the line only as a line separator, and a picture is an object; each
-    // is one unit long, so positions in the layout are positions in the text.
+    // A line feed breaks the line only as a line separator, and a picture is the character
+    // that stands for it; each is one unit long, so positions in the layout are positions in
+    // the text.
     QString laidOut = m_text.text;
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
     for (const AttributedText::Image &image : m_text.images)
-        laidOut[image.position] = QChar::ObjectReplacementCharacter;
+        laidOut[image.position] = QChar(PictureTextLayout::standIn);
     return laidOut;
 }
 
-std::unique_ptr<PictureTextLayout> TextItem::makePictureLayout() const
+void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs,
+                      std::optional<qreal> fittingWidth) const
 {
-    return std::make_unique<PictureTextLayout>(laidOutText(), m_options.font);
-}
-
-void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
-{
-    // A layout of a document takes the document's text (PictureTextLayout); setting one
-    // anyway makes it shape the text afresh, its pictures at the width now fitted to.
     const QString laidOut = laidOutText();
     layout.setText(laidOut);
+    std::optional<PictureTextLayout> pictures;
+    if (!m_text.images.isEmpty())
+        pictures.emplace(m_text, fittingWidth.value_or(width));
     // Text in one format that only sets a font and a colour (most paragraphs) is laid out
     // without formats: each layout with formats builds a format collection of its own.
     if (isPlain()) {
@@ -200,7 +194,7 @@ void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
             m_pen = m_text.formats[0].format.foreground().color();
     } else {
         layout.setFont(m_options.font);
-        layout.setFormats(m_text.formats);
+        layout.setFormats(pictures ? pictures->formats() : m_text.formats);
     }
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -242,6 +236,9 @@ void TextItem::layOut(QTextLayout &layout, qreal width, bool keepGlyphs) const
         }
         if (y > 0)
             y += m_options.lineSpacing;
+        // Its pictures stand on its baseline, as it stands below the line before.
+        if (pictures)
+            y += pictures->roomAbove(line);
         line.setPosition(QPointF(0, y));
         y += line.height();
     }
@@ -264,13 +261,6 @@ std::unique_ptr<QTextLayout> TextItem::makeLayout(qreal width) const
 
 const QTextLayout &TextItem::textLayout() const
 {
-    if (!m_text.images.isEmpty()) {
-        if (!m_pictureLayout) {
-            m_pictureLayout = makePictureLayout();
-            layOut(m_pictureLayout->layout(m_width), m_width);
-        }
-        return m_pictureLayout->layout(m_width);
-    }
     if (!m_layout)
         m_layout = makeLayout(m_width);
     return *m_layout;
@@ -279,14 +269,12 @@ const QTextLayout &TextItem::textLayout() const
 void TextItem::releaseCaches()
 {
     m_layout.reset();
-    m_pictureLayout.reset();
 }
 
 void TextItem::setAttributedText(AttributedText text)
 {
     m_text = std::move(text);
     m_layout.reset();
-    m_pictureLayout.reset();
     m_pen.reset();
     m_unwrappedSize.reset();
     m_minimumWidth = -1;
@@ -305,8 +293,22 @@ InlinePicture &TextItem::addPicture(std::unique_ptr<InlinePicture> picture)
 
 QRectF TextItem::lineRect(int position) const
 {
-    const QTextLine line = textLayout().lineForTextPosition(position);
-    return line.isValid() ? line.rect() : QRectF();
+    const QTextLayout &layout = textLayout();
+    const QTextLine line = layout.lineForTextPosition(position);
+    return line.isValid() ? lineBand(layout, line) : QRectF();
+}
+
+QRectF TextItem::lineBand(const QTextLayout &layout, const QTextLine &line) const
+{
+    if (m_text.images.isEmpty())
+        return line.rect();
+    // From where the line before ends (and its spacing), over the room left for pictures.
+    qreal top = 0;
+    if (line.lineNumber() > 0) {
+        const QTextLine before = layout.lineAt(line.lineNumber() - 1);
+        top = std::min(line.y(), before.y() + before.height() + m_options.lineSpacing);
+    }
+    return {line.x(), top, line.width(), line.y() + line.height() - top};
 }
 
 QSizeF TextItem::doLayout(qreal width)
@@ -318,9 +320,10 @@ QSizeF TextItem::doLayout(qreal width)
         picture->layout(width);
     m_width = width;
     m_layout.reset();
-    m_pictureLayout.reset();
-    if (m_text.isEmpty())
+    if (m_text.isEmpty()) {
+        m_firstLineRoom = 0;
         return {0, 0};
+    }
     // Text that did not have to wrap lays out the same at any width it fits: a table cell is
     // measured for its natural width first, then laid out again at its column's.
     const bool unbounded = isUnbounded(width);
@@ -355,14 +358,12 @@ QSizeF TextItem::doLayout(qreal width)
         measuring.layout = std::make_unique<QTextLayout>();
         measuring.uses = 0;
     }
-    // Text with pictures is measured in a layout of its own (they are few: pictures are laid
-    // out on the GUI thread alone).
-    const std::unique_ptr<PictureTextLayout> pictureLayout =
-        m_text.images.isEmpty() ? nullptr : makePictureLayout();
-    QTextLayout &layout = pictureLayout ? pictureLayout->layout(width) : *measuring.layout;
+    QTextLayout &layout = *measuring.layout;
     // Measured unbounded, the text is laid out again at once for its words (see
     // wholeWordsWidth): the glyphs are kept for it.
     layOut(layout, width, m_options.wraps && unbounded);
+    // The first line stands below the room its pictures take.
+    m_firstLineRoom = layout.lineCount() > 0 ? layout.lineAt(0).y() : 0;
     qreal used = 0;
     qreal bottom = 0;
     for (int index = 0; index < layout.lineCount(); ++index) {
@@ -376,8 +377,8 @@ QSizeF TextItem::doLayout(qreal width)
         m_minimumWidth = size.width();
     } else if (unbounded) {
         // A picture is no word: it shrinks to any width (as a block picture does).
-        if (pictureLayout)
-            layOut(pictureLayout->layout(0), width, true);
+        if (!m_text.images.isEmpty())
+            layOut(layout, width, true, 0);
         m_minimumWidth = std::ceil(wholeWordsWidth(layout));
     }
     if (unwrapped) {
@@ -400,8 +401,20 @@ void TextItem::paint(const PaintContext &context, const QPointF &origin) const
     if (start != end) {
         QTextCharFormat format;
         format.setBackground(context.palette.brush(QPalette::Highlight));
+        // The characters that pictures stand on keep their lack of colour.
+        QTextCharFormat behindPicture = format;
         format.setForeground(context.palette.brush(QPalette::HighlightedText));
-        selections.append({start, end - start, format});
+        int from = start;
+        for (const AttributedText::Image &image : m_text.images) {
+            if (image.position < from || image.position >= end)
+                continue;
+            if (image.position > from)
+                selections.append({from, image.position - from, format});
+            selections.append({image.position, 1, behindPicture});
+            from = image.position + 1;
+        }
+        if (end > from)
+            selections.append({from, end - from, format});
     }
     const QTextLayout &layout = textLayout();
     QPainter &painter = *context.painter;
@@ -437,7 +450,7 @@ QUrl TextItem::linkAt(const QPointF &point) const
     const QTextLayout &layout = textLayout();
     for (int index = 0; index < layout.lineCount(); ++index) {
         const QTextLine line = layout.lineAt(index);
-        if (!line.rect().contains(point))
+        if (!lineBand(layout, line).contains(point))
             continue;
         const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
         if (point.x() > line.naturalTextWidth())
@@ -464,7 +477,8 @@ QList<TextItem::Link> TextItem::links() const
             const int lineEnd = line.textStart() + line.textLength();
             const qreal left = line.cursorToX(std::max(start, line.textStart()));
             const qreal right = line.cursorToX(std::min(end, lineEnd));
-            rects.append(QRectF(left, line.y(), right - left, line.height()));
+            const QRectF band = lineBand(layout, line);
+            rects.append(QRectF(left, band.top(), right - left, band.height()));
             if (line.lineNumber() + 1 >= layout.lineCount())
                 break;
         }

@@ -16,8 +16,6 @@
 
 namespace tolvaran::markdown {
 
-class PictureTextLayout;
-
 // Text with formatting per run: what the inline renderers produce and a text item draws.
 struct AttributedText
 {
@@ -58,7 +56,6 @@ public:
     };
 
     TextItem(AttributedText text, const Options &options);
-    ~TextItem() override;
 
     const AttributedText &attributedText() const { return m_text; }
     const QString &text() const override { return m_text.text; }
@@ -67,6 +64,7 @@ public:
 
     void paint(const PaintContext &context, const QPointF &origin) const override;
     qreal minimumWidth() const override { return std::max<qreal>(0, m_minimumWidth); }
+    qreal firstLineRoom() const override { return m_firstLineRoom; }
     int positionAt(const QPointF &point) override;
     QUrl linkAt(const QPointF &point) const override;
     struct Link
@@ -96,8 +94,9 @@ public:
     // A picture shown in the text changed (its pixels were loaded again): asks to be laid out
     // and painted again.
     void pictureChanged() { setNeedsLayout(); }
-    // The line that text position `position` stands on, in item coordinates; an empty
-    // rectangle at the top where the text has no lines.
+    // The line that text position `position` stands on, in item coordinates, with the room
+    // above its text that its pictures take; an empty rectangle at the top where the text has
+    // no lines.
     QRectF lineRect(int position) const;
 
 protected:
@@ -108,22 +107,26 @@ private:
     Options m_options;
     // One format over the whole text that sets only a font and a colour.
     bool isPlain() const;
-    // Lays the text out in `layout` (which may have held other text) for `width`; the layout
-    // keeps its glyphs for another layout where `keepGlyphs` says.
-    void layOut(QTextLayout &layout, qreal width, bool keepGlyphs = false) const;
-    // The text as laid out: lines broken by line separators, pictures as object characters.
+    // Lays the text out in `layout` (which may have held other text) for `width`, its
+    // pictures fitted to `fittingWidth` (by default `width`); the layout keeps its glyphs for
+    // another layout where `keepGlyphs` says.
+    void layOut(QTextLayout &layout, qreal width, bool keepGlyphs = false,
+                std::optional<qreal> fittingWidth = std::nullopt) const;
+    // The text as laid out: lines broken by line separators, pictures as the characters that
+    // stand for them (PictureTextLayout).
     QString laidOutText() const;
     std::unique_ptr<QTextLayout> makeLayout(qreal width) const;
-    std::unique_ptr<PictureTextLayout> makePictureLayout() const;
     const QTextLayout &textLayout() const;
+    // The band of `line` of `layout`: the line with the room above its text that its pictures
+    // take.
+    QRectF lineBand(const QTextLayout &layout, const QTextLine &line) const;
 
     qreal m_width = 0;
     // The size at a width the text did not wrap at: the same at every width it fits.
     std::optional<QSizeF> m_unwrappedSize;
     qreal m_minimumWidth = -1; // its longest word; negative until laid out unbounded
+    qreal m_firstLineRoom = 0;
     mutable std::unique_ptr<QTextLayout> m_layout;
-    // The layout of text with pictures, instead of m_layout.
-    mutable std::unique_ptr<PictureTextLayout> m_pictureLayout;
     mutable std::optional<QColor> m_pen; // the colour of text laid out without formats
     std::function<void()> m_firstLayoutWork;
     // Each picture's load ends with it (its model is the load's context).
