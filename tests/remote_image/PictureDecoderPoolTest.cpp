@@ -139,6 +139,11 @@ TEST(PictureDecoderPool, picturesComeBackAsTheDecoderMadeThem)
         {"jpeg scaled as it is read", fixtures::jpegOfDrawing({800, 600}, "scaled"), {200, 200}},
         {"bmp", qtWritten(palette, "bmp"), {}},
         {"svg", fixtures::svgImage({90, 20}), {}},
+        // Its fonts read in the sandbox, as they are here.
+        {"svg of text", QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='120' "
+                                   "height='20'><text x='2' y='15' font-family='DejaVu Sans' "
+                                   "font-size='13'>Passing 123</text></svg>"),
+         {}},
         {"svg shrunk", fixtures::svgOfCoveringCircles({400, 300}, 30), {120, 120}},
     };
     for (const auto &row : rows) {
