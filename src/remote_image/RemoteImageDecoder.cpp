@@ -120,6 +120,9 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
     if (!read)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     const QSize pictureSize = declared.isValid() ? declared : decoded.size();
+    // Nothing to draw is no picture, whatever the reader made.
+    if (pictureSize.isEmpty() || decoded.size().isEmpty())
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     if (exceedsBudget(pictureSize, m_limits.maximumPixels)
         || exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};

@@ -378,6 +378,11 @@ TEST(RemoteImageDecoder, decodesImagesAndRefusesTheRest)
         {"animated webp", fixtures::webpAnimation({40, 30}, {16, 8}), false, {}, {40, 30}},
         {"svg embedding a webp", fixtures::svgEmbedding({fixtures::webpImage({8, 8}, true)}),
          true, {}, {10, 10}},
+        // Qt's reader draws the screen in its background alone: nothing of the file.
+        {"gif of a 0 x 0 frame on a 60,960 x 32 screen",
+         fixtures::gifOfFrame({60960, 32}, {}), false, Kind::cannotDecodeContentData, {}},
+        {"gif whose frame lies off its screen", fixtures::gifOfFrame({10, 10}, {20, 0, 4, 4}),
+         false, Kind::cannotDecodeContentData, {}},
     };
     const RemoteImageDecoder decoder;
     for (const auto &row : rows) {
