@@ -3,6 +3,7 @@
 #include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/formats/PngDataBounds.h"
 #include "remote_image/formats/StoppableDevice.h"
+#include "support/markdown/SvgDrawings.h"
 #include "support/markdown/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -994,6 +995,7 @@ TEST(RemoteImageDecoder, svgDrawsAsQtsOwnReaderDraws)
     } rows[] = {
         {"drawing", svg},
         {"badge with an svg logo", fixtures::badgeWithSvgLogo()},
+        {"entity naming an entity", fixtures::svgOfEntityNamingEntity()},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

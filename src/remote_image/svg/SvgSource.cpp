@@ -4,13 +4,16 @@
 #include "remote_image/formats/RasterBounds.h"
 #include "remote_image/svg/DrawingCost.h"
 
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextBoundaryFinder>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -145,20 +148,91 @@ checkedPicture(QStringView href, const RemoteImageDecodeLimits &limits, RasterBo
                    + QLatin1String(";base64,") + QLatin1String(bytes.toBase64()));
 }
 
-// The entities a document declares are expanded where they are used, so that the text written
-// again names none. Each use stands for the entity's value at most (one that names other
-// entities could stand for far more than it holds): every `&` of the document, as if it used
-// the longest, must stay within maximumTextBytes.
+// An entity's value being expanded: read up to `at`, where it stands for `length` characters.
+struct Expansion
+{
+    QStringView name;
+    QStringView value;
+    qsizetype at = 0;
+    double length = 0;
+};
+
+// Reads on in `expansion` up to the first entity it names that `expanded` does not hold yet,
+// returned; none once its value is read to the end. A name the document does not declare
+// stays as it is written.
+std::optional<QStringView> readOn(Expansion &expansion,
+                                  const QHash<QStringView, QStringView> &values,
+                                  const QHash<QStringView, double> &expanded)
+{
+    const QStringView value = expansion.value;
+    for (qsizetype reference = value.indexOf(u'&', expansion.at); reference >= 0;
+         reference = value.indexOf(u'&', expansion.at)) {
+        const qsizetype end = value.indexOf(u';', reference);
+        if (end < 0)
+            break;
+        const QStringView name = value.mid(reference + 1, end - reference - 1);
+        double length = double(end + 1 - reference);
+        if (name.startsWith(u'#') || name == u"amp" || name == u"lt" || name == u"gt"
+            || name == u"quot" || name == u"apos")
+            length = 1;
+        else if (const auto known = expanded.constFind(name); known != expanded.cend())
+            length = *known;
+        else if (values.contains(name))
+            return name;
+        expansion.length += double(reference - expansion.at) + length;
+        expansion.at = end + 1;
+    }
+    expansion.length += double(value.size() - expansion.at);
+    expansion.at = value.size();
+    return std::nullopt;
+}
+
+// The entities a document declares are expanded where they are used, as Qt's reader expands
+// them, the entities their values name included, so that the text written again names none.
+// Each, all it names expanded, may stand for maximumEntityCharacters at most, and every `&`
+// of the document, as if it used the longest, must keep the text within maximumTextBytes. An
+// entity that names itself, at any depth, is refused as the reader refuses it.
 std::optional<RemoteImageError> checkEntities(const QXmlStreamReader &xml, const QByteArray &text)
 {
-    const qsizetype references = text.count('&');
+    // The first declaration of a name is the one that holds.
+    QHash<QStringView, QStringView> values;
     for (const QXmlStreamEntityDeclaration &entity : xml.entityDeclarations()) {
-        const QStringView value = entity.value();
-        if (value.contains(u'&') || value.contains(u'%')
-            || value.size() > SvgSource::maximumEntityCharacters
-            || double(references) * double(value.size()) > double(SvgSource::maximumTextBytes))
+        // Parameter entities, which may declare others, are not followed.
+        if (entity.value().contains(u'%'))
             return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+        if (!values.contains(entity.name()))
+            values.insert(entity.name(), entity.value());
     }
+    QHash<QStringView, double> expanded;
+    double longest = 0;
+    // The entities being expanded, each waiting for the last: every value is read once, and a
+    // chain of entities costs no depth of the stack.
+    QList<Expansion> expanding;
+    QSet<QStringView> open;
+    for (auto entity = values.cbegin(); entity != values.cend(); ++entity) {
+        if (expanded.contains(entity.key()))
+            continue;
+        expanding.append({entity.key(), entity.value()});
+        open.insert(entity.key());
+        while (!expanding.isEmpty()) {
+            Expansion &last = expanding.last();
+            if (const std::optional<QStringView> named = readOn(last, values, expanded)) {
+                if (open.contains(*named))
+                    return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+                expanding.append({*named, values.value(*named)});
+                open.insert(*named);
+                continue;
+            }
+            if (last.length > double(SvgSource::maximumEntityCharacters))
+                return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+            longest = std::max(longest, last.length);
+            expanded.insert(last.name, last.length);
+            open.remove(last.name);
+            expanding.removeLast();
+        }
+    }
+    if (double(text.count('&')) * longest > double(SvgSource::maximumTextBytes))
+        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
     return std::nullopt;
 }
 

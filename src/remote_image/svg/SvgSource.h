@@ -23,7 +23,8 @@ namespace tolvaran::markdown {
 // So a compressed file is inflated here up to maximumTextBytes, and the document is read and
 // written again with only what may reach the renderer: its elements, their attributes and
 // their text, a style element's rules without `@import`; no instruction, document type,
-// entity or comment (the entities that the document declares expanded in place). A reference
+// entity or comment (the entities that the document declares expanded in place, as Qt's
+// reader expands them). A reference
 // (`href`) may only name something of the document itself (`#id`), but an image element's
 // names a data address, of a picture checked here: a raster picture of a format decoded here,
 // checked as Qt's own readers would decode it, all within the limits together (RasterBounds:
@@ -36,9 +37,9 @@ struct SvgSource final
 {
     // The most SVG text that is read, compressed files inflated, and written again.
     static constexpr qsizetype maximumTextBytes = 16 * 1024 * 1024;
-    // The most characters that one entity the document declares may stand for, all of its
-    // uses together within maximumTextBytes: the entities drawing programs declare name
-    // namespaces.
+    // The most characters that one entity the document declares may stand for, the entities
+    // it names expanded, all of its uses together within maximumTextBytes: the entities
+    // drawing programs declare name namespaces, colours and styles.
     static constexpr qsizetype maximumEntityCharacters = 1024;
 
     // What Qt's renderer is given.
