@@ -995,6 +995,7 @@ TEST(RemoteImageDecoder, svgDrawsAsQtsOwnReaderDraws)
     } rows[] = {
         {"drawing", svg},
         {"badge with an svg logo", fixtures::badgeWithSvgLogo()},
+        {"@import in a comment and a string", fixtures::svgMentioningImport()},
         {"entity naming an entity", fixtures::svgOfEntityNamingEntity()},
     };
     for (const auto &row : rows) {

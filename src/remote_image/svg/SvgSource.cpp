@@ -3,6 +3,7 @@
 #include "remote_image/formats/ImageFormats.h"
 #include "remote_image/formats/RasterBounds.h"
 #include "remote_image/svg/DrawingCost.h"
+#include "remote_image/svg/SvgStyleSheet.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -236,30 +237,6 @@ std::optional<RemoteImageError> checkEntities(const QXmlStreamReader &xml, const
     return std::nullopt;
 }
 
-// A style sheet without its `@import` rules, each up to the `;` that ends it, outside quotes.
-// Qt's renderer keeps such a rule without following it: it is taken out all the same, so that
-// no reading of the text ever follows it.
-QString withoutImports(QStringView css)
-{
-    QString kept;
-    qsizetype from = 0;
-    for (qsizetype rule = css.indexOf(u"@import", 0, Qt::CaseInsensitive); rule >= 0;
-         rule = css.indexOf(u"@import", from, Qt::CaseInsensitive)) {
-        kept += css.mid(from, rule - from);
-        QChar quote;
-        qsizetype end = rule;
-        while (end < css.size() && (!quote.isNull() || css[end] != u';')) {
-            if (css[end] == quote)
-                quote = QChar();
-            else if (quote.isNull() && (css[end] == u'"' || css[end] == u'\''))
-                quote = css[end];
-            ++end;
-        }
-        from = std::min(end + 1, css.size());
-    }
-    return kept + css.mid(from);
-}
-
 // Which run of a line of text a character belongs to, as the text's layout tells them: each
 // script a run of its own, shaped apart and in a font of its own. Marks, ASCII and Latin-1's
 // signs, and general punctuation join the run beside them (none); other characters common to
@@ -442,7 +419,7 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
                 break;
             source.work.characters += xml.text().size();
             if (open.last() == Written::style) {
-                const QString css = withoutImports(xml.text());
+                const QString css = SvgStyleSheet::read(xml.text()).text;
                 styleRules += css.count(u'{');
                 if (xml.isCDATA())
                     writer.writeCDATA(css);

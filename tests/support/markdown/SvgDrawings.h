@@ -9,6 +9,10 @@ namespace tolvaran::fixtures {
 // less than it may seem (style rules it passes over, white space, data it does not draw, text
 // in several scripts).
 
+// A blue rectangle and a green one, coloured by style rules after a comment, and around a
+// string, that mention `@import`: no rules of the style sheet.
+QByteArray svgMentioningImport();
+
 // A green rectangle, its style given by an entity whose value names another entity.
 QByteArray svgOfEntityNamingEntity();
 
