@@ -19,7 +19,9 @@ namespace tolvaran::markdown {
 //   sheet of an `xml-stylesheet` instruction, the picture of an image element;
 // - draw an SVG embedded as a picture on its own, outside any budget;
 // - do work of its own before any of the document is drawn, beyond any budget: gradients of
-//   many stops, text in many scripts, pictures of many bytes (SvgReadingWork).
+//   many stops, text in many scripts, style rules for every element, pictures of many bytes
+//   (SvgReadingWork, counted here at the least it takes, and refused only past what decoding
+//   one picture may take, RemoteImageDecodeLimits::readingBudget).
 // So a compressed file is inflated here up to maximumTextBytes, and the document is read and
 // written again with only what may reach the renderer: its elements, their attributes and
 // their text, a style element's rules without `@import` (SvgStyleSheet); no instruction,
