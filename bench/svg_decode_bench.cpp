@@ -1,18 +1,29 @@
-// Times the costliest SVG pictures that the image decoder still draws, one of each kind of
-// drawing whose cost the budget charges, and of each kind of work Qt's renderer does while it
-// reads (gradient stops, text and its scripts, style rules, embedded pictures), beside the goal that the
-// worst accepted picture draws in under a second. Each is found by search: the largest picture
-// of its kind that is not refused as too complex. Then pictures of the reports that stalled
-// quitting (20,000 translucent circles over the whole picture, a gradient of 190,000 stops,
-// text of many scripts), refused, and how long a drawing takes to stop when it is abandoned.
+// Figures of the SVG decoder's two budgets, each beside its reference. The drawing: the
+// costliest picture of each kind of drawing still drawn, found by search, and what a unit of
+// the budget took (RemoteImageDecodeLimits::nanosecondsPerUnit is the costliest). The reading:
+// what Qt's renderer does an item at a time as it reads a document and lays out its text,
+// Qt's own CPU time with nothing painted (the least of five runs), beside what SvgReadingWork
+// charges for it, which is to be no more: the charges are a lower bound of Qt's work. Then the
+// hostile pictures of earlier reports (20,000 translucent circles over the whole picture, a
+// gradient of 190,000 stops, text of many scripts, many rules for every element), refused
+// before Qt reads them, beside the least that Qt's reading of them would take, and how long a
+// drawing takes to stop when it is abandoned.
 #include "remote_image/RemoteImageDecoder.h"
+#include "remote_image/svg/SvgReadingWork.h"
+#include "remote_image/svg/SvgSource.h"
+#include "remote_image/svg/DrawingCost.h"
 #include "support/BenchFigures.h"
+#include "support/markdown/SvgDrawings.h"
 #include "support/markdown/TestImages.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -64,6 +75,8 @@ int largestAccepted(const Maker &make)
     return low;
 }
 
+// The costliest picture still drawn costs about the whole budget: its time over the budget is
+// what a unit of it takes.
 void report(const char *name, const Maker &make)
 {
     const int amount = largestAccepted(make);
@@ -71,7 +84,262 @@ void report(const char *name, const Maker &make)
     const double time = median(3, [&] {
         return milliseconds([&] { RemoteImageDecoder().decode(bytes); });
     });
-    std::printf("%-52s amount %6d: %7.1f ms (goal: under 1000 ms)\n", name, amount, time);
+    const double perUnit = time * 1e6 / double(RemoteImageDecodeLimits::defaultDrawingBudget);
+    std::printf("%-46s amount %6d: %7.1f ms (goal: under 1000 ms), %.2f ns a unit (at most "
+                "%.0f)\n",
+                name, amount, time, perUnit, RemoteImageDecodeLimits::nanosecondsPerUnit);
+}
+
+double threadCpuMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// What Qt's renderer alone does with `text`: read it and draw it, painting nothing (the
+// painting is charged to the drawing budget), in CPU time, the least of five runs.
+double qtReadingMilliseconds(const QByteArray &text, int runs = 5)
+{
+    double least = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const double start = threadCpuMilliseconds();
+        QSvgRenderer renderer(text);
+        QImage image(renderer.defaultSize(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        painter.setClipRect(QRect());
+        renderer.render(&painter);
+        painter.end();
+        least = std::min(least, threadCpuMilliseconds() - start);
+    }
+    return least;
+}
+
+QByteArray drawing(const QByteArray &content)
+{
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\""
+           " width=\"800\" height=\"600\">"
+           + content + "</svg>";
+}
+
+QByteArray labels(int count, const QString &label)
+{
+    QByteArray all;
+    for (int i = 0; i < count; ++i)
+        all += "<text x=\"" + QByteArray::number(i % 700) + "\" y=\""
+               + QByteArray::number(20 + (i * 7) % 560) + "\" font-size=\"12\">"
+               + label.toUtf8() + "</text>";
+    return drawing(all);
+}
+
+QString alternating(const QString &one, const QString &other, int changes)
+{
+    QString text = one;
+    for (int i = 0; i < changes; ++i)
+        text += i % 2 == 0 ? other : one;
+    return text;
+}
+
+// A style sheet of `count` rules made from `rule` (each `%` its number), over 1,000 `element`s.
+Maker rulesOver(const QByteArray &rule, const QByteArray &element)
+{
+    return [=](int count) {
+        QByteArray sheet;
+        for (int i = 0; i < count; ++i)
+            sheet += QByteArray(rule).replace('%', QByteArray::number(i));
+        return drawing("<style>" + sheet + "</style>" + repeated(1000, element));
+    };
+}
+
+QByteArray embeddedBmp(int side)
+{
+    return drawing("<image width=\"10\" height=\"10\" xlink:href=\"data:image/bmp;base64,"
+                   + qtWritten({side, side}, "BMP", false).toBase64() + "\"/>");
+}
+
+// The work of one item: what Qt took between `from` and `to` amounts over the items between,
+// beside the nanoseconds charged for one.
+void weigh(const char *name, const Maker &make, int from, int to,
+           const std::function<double(int)> &items, double chargedUnits)
+{
+    const double measured = (qtReadingMilliseconds(make(to)) - qtReadingMilliseconds(make(from)))
+                            * 1e6 / (items(to) - items(from));
+    const double charged = chargedUnits * RemoteImageDecodeLimits::nanosecondsPerUnit;
+    std::printf("%-46s %10.1f ns measured, %9.1f charged%s\n", name, measured, charged,
+                charged > measured ? " (MORE THAN MEASURED)" : "");
+}
+
+void weigh(const char *name, const Maker &make, int from, int to, double chargedUnits)
+{
+    weigh(name, make, from, to, [](int amount) { return double(amount); }, chargedUnits);
+}
+
+void weighReading()
+{
+    using Work = SvgReadingWork;
+    std::printf("\nQt's reading, an item at a time, beside its charge (budget %lld units, "
+                "%.1f s)\n",
+                static_cast<long long>(RemoteImageDecodeLimits::defaultReadingBudget),
+                RemoteImageDecodeLimits::decodingCpuNanoseconds / 1e9);
+    weigh("element passed over",
+          [](int n) { return drawing(repeated(n, "<x:e/>")); }, 1000, 41000,
+          Work::elementWeight);
+    weigh("empty group", [](int n) { return drawing(repeated(n, "<g/>")); }, 1000, 41000,
+          Work::elementWeight);
+    const double letterLayout =
+        Work::elementWeight + Work::textLayoutWeight + Work::characterWeight;
+    weigh("text of one letter", [](int n) { return labels(n, QStringLiteral("L")); }, 200, 2200,
+          letterLayout);
+    weigh("tspan of one letter",
+          [](int n) {
+              return drawing("<text x=\"0\" y=\"20\">" + repeated(n, "<tspan>a</tspan>")
+                             + "</text>");
+          },
+          100, 2100, letterLayout);
+    const struct
+    {
+        const char *name;
+        char16_t letter;
+    } letters[] = {{"letter, latin", u'a'}, {"letter, greek", u'\u03b1'},
+                   {"letter, han", u'\u4e2d'}, {"letter, hiragana", u'\u306e'}};
+    for (const auto &letter : letters) {
+        weigh(letter.name,
+              [&](int n) { return labels(1000, QString(n, QChar(letter.letter))); }, 5, 85,
+              [](int n) { return 1000.0 * n; }, Work::characterWeight);
+    }
+    weigh("letter of one line of 40,000, latin",
+          [](int n) { return labels(1, QString(n, u'a')); }, 1000, 41000, Work::characterWeight);
+    const struct
+    {
+        const char *name;
+        const char16_t *one;
+        const char16_t *other;
+        double charged;
+    } changes[] = {
+        {"change latin / greek", u"ab", u"\u03b1\u03b2", Work::scriptChangeWeight},
+        {"change latin / cyrillic", u"ab", u"\u0441\u0431", Work::scriptChangeWeight},
+        {"change latin / hebrew", u"ab", u"\u05e9\u05dc", Work::scriptChangeWeight},
+        {"change latin / han", u"ab", u"\u4e2d\u6587", Work::scriptChangeWeight},
+        {"change hiragana / han", u"\u306e", u"\u4e2d", Work::scriptChangeWeight},
+        {"change katakana / hiragana", u"\u30ab", u"\u306e", Work::scriptChangeWeight},
+        {"change latin / arrow", u"ab", u"\u2192", Work::symbolChangeWeight},
+        {"change latin / check mark", u"ab", u"\u2713", Work::symbolChangeWeight},
+        {"change latin / emoji", u"ab", u"\U0001F600", Work::symbolChangeWeight},
+        {"change han / full width", u"\u4e2d", u"\uff08", Work::symbolChangeWeight},
+    };
+    for (const auto &change : changes) {
+        const QString one = QString::fromUtf16(change.one);
+        const QString other = QString::fromUtf16(change.other);
+        weigh(change.name, [&](int n) { return labels(1000, alternating(one, other, n)); }, 0,
+              24, [](int n) { return 1000.0 * n; }, change.charged);
+    }
+    weigh("stop passed", [](int n) { return svgOfGradientStops(n); }, 10000, 30000,
+          [](int n) { return double(n) * (n - 1) / 2; }, Work::stopPassedWeight);
+    const QByteArray rect = "<rect width=\"1\" height=\"1\"/>";
+    const auto perRuleAndElement = [](int n) { return 1000.0 * n; };
+    weigh("class rule, rectangle without a class", rulesOver(".c% { fill: #f00 } ", rect), 0,
+          1000, perRuleAndElement, Work::selectorTestWeight);
+    weigh("class rule, group", rulesOver(".c% { fill: #f00 } ", "<g/>"), 0, 1000,
+          perRuleAndElement, Work::selectorTestWeight);
+    weigh("attribute rule, rectangle", rulesOver("[x%] { fill: #f00 } ", rect), 0, 1000,
+          perRuleAndElement, Work::selectorTestWeight);
+    weigh("rule for every element, rectangle", rulesOver("* { fill: #f00 } ", rect), 0, 1000,
+          perRuleAndElement, Work::universalMatchWeight);
+    weigh("rule for every element, group", rulesOver("* { fill: #f00 } ", "<g/>"), 0, 1000,
+          perRuleAndElement, Work::universalMatchWeight);
+    weigh("rule read, class with a colour", rulesOver(".c% { fill: #f00 } ", {}), 0, 10000,
+          Work::styleRuleWeight);
+    weigh("rule read, empty", rulesOver("a% {} ", {}), 0, 10000, Work::styleRuleWeight);
+    weigh("rule read, empty font face", rulesOver("@font-face {} ", {}), 0, 10000,
+          Work::styleRuleWeight);
+    weigh("embedded byte, bmp", [](int side) { return embeddedBmp(side); }, 16, 1024,
+          [](int side) { return double(qtWritten({side, side}, "BMP", false).size()); },
+          Work::embeddedByteWeight);
+}
+
+// The least Qt's reading of `bytes` may take, by the charges, in milliseconds.
+double chargedMilliseconds(const QByteArray &bytes)
+{
+    RemoteImageDecodeLimits unbounded;
+    unbounded.readingBudget = std::numeric_limits<qint64>::max();
+    const auto read = SvgSource::read(bytes, unbounded);
+    if (!std::holds_alternative<SvgSource>(read))
+        return 0;
+    return double(DrawingCost::ofReading(std::get<SvgSource>(read).work))
+           * RemoteImageDecodeLimits::nanosecondsPerUnit / 1e6;
+}
+
+// Drawings of the kinds that the charges once refused: what they charge is to be no more
+// than Qt's reading of them takes.
+void weighDrawings()
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } drawings[] = {
+        {"logo of 1,989 class rules over 3,695 paths", svgOfClassRuleLogo(1989, 3695)},
+        {"pretty-printed drawing of 16,000 paths", svgPrettyPrinted(16000)},
+        {"drawing with 300 KB of its editor's data", svgWithEditorData(300000)},
+        {"text in a font embedded in the style sheet", svgWithEmbeddedFont(300000)},
+        {"chart of 1,500 labels of several scripts", svgOfMixedScriptLabels(1500)},
+        {"chart of 1,000 Japanese labels", svgOfJapaneseLabels(1000)},
+        {"flame graph of 2,000 frames with a title each", svgOfFlameGraph(2000)},
+    };
+    std::printf("\nSound drawings: the reading charged beside Qt's (to be no more)\n");
+    for (const auto &drawing : drawings) {
+        const double charged = chargedMilliseconds(drawing.bytes);
+        const double measured = qtReadingMilliseconds(drawing.bytes);
+        const double decoded = median(3, [&] {
+            return milliseconds([&] { RemoteImageDecoder().decode(drawing.bytes); });
+        });
+        std::printf("%-46s %7.1f ms charged, %7.1f ms Qt's reading, %7.1f ms decoded%s\n",
+                    drawing.name, charged, measured, decoded,
+                    charged > measured ? " (MORE THAN MEASURED)" : "");
+    }
+}
+
+void refuseHostile()
+{
+    const RemoteImageDecoder decoder;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        // Whether Qt's own reading of it is timed too (a few seconds).
+        bool timed;
+    } stalling[] = {
+        {"20,000 circles over 4096 x 4096", svgOfCoveringCircles({4096, 4096}, 20000), false},
+        {"a gradient of 190,000 stops", svgOfGradientStops(190000), false},
+        {"text of 150,000 characters of ten scripts", svgOfTextInScripts(150000, "text"), true},
+        {"textArea of 250,000 characters of ten scripts",
+         svgOfTextInScripts(250000, "textArea"), true},
+        {"text of a million characters of ten scripts", svgOfTextInScripts(1000000, "text"),
+         false},
+        {"textArea of a million characters of ten scripts",
+         svgOfTextInScripts(1000000, "textArea"), false},
+        {"10,000 rules for every one of 1,000 elements",
+         svg(10, "<style>" + repeated(10000, "* { fill: #f00 } ") + "</style>"
+                     + repeated(1000, "<rect width=\"2\" height=\"2\"/>")),
+         false},
+    };
+    std::printf("\nHostile pictures (goal: refused in under 800 ms)\n");
+    for (const auto &picture : stalling) {
+        RemoteImageErrorKind refusal = RemoteImageErrorKind::transferFailed;
+        const double refusedIn = milliseconds([&] {
+            const RemoteImageResult result = decoder.decode(picture.bytes);
+            if (!result.succeeded())
+                refusal = result.error().kind();
+        });
+        const double charged = chargedMilliseconds(picture.bytes);
+        std::printf("%s (%.1f MB): %s in %.1f ms; Qt's reading takes at least %.0f ms",
+                    picture.name, double(picture.bytes.size()) / 1e6,
+                    refusal == RemoteImageErrorKind::imageTooComplex ? "refused" : "NOT refused",
+                    refusedIn, charged);
+        if (picture.timed)
+            std::printf(", took %.0f ms", qtReadingMilliseconds(picture.bytes, 1));
+        std::printf("\n");
+    }
 }
 
 } // namespace
@@ -137,56 +405,9 @@ int main(int argc, char *argv[])
                                          + href + "\"/>"));
     });
 
-    report("gradient stops over 100 x 20", [](int n) { return svgOfGradientStops(n); });
-    report("text of ten scripts in turn, characters",
-           [](int n) { return svgOfTextInScripts(n, "text"); });
-    report("textArea of ten scripts in turn, characters",
-           [](int n) { return svgOfTextInScripts(n, "textArea"); });
-    report("narrow textArea of one word, letters", [](int n) {
-        return svg(400, "<textArea x=\"0\" y=\"0\" width=\"10\" height=\"auto\">"
-                            + QByteArray(n, 'w') + "</textArea>");
-    });
-    report("labels of two scripts and a symbol", [](int n) {
-        return svg(1024, repeated(n, "<text x=\"10\" y=\"20\" font-size=\"12\">"
-                                     "Build \u0441\u0431\u043e\u0440\u043a\u0430 \u2713"
-                                     "</text>"));
-    });
-    report("style rules for each of 1,000 rectangles", [](int rules) {
-        return svg(100, "<style>" + repeated(rules, "* { fill: #c00 } ") + "</style>"
-                            + repeated(1000, "<rect width=\"2\" height=\"2\"/>"));
-    });
-    report("embedded ASCII PBM of 1 x 1, kilobytes of comment", [](int kilobytes) {
-        // A comment line is read and passed over a character at a time.
-        const QByteArray pbm = "P1\n#" + QByteArray(kilobytes * 1024, 'x') + "\n1 1\n0\n";
-        return svg(10, "<image width=\"10\" height=\"10\" xlink:href=\"data:image/x-pbm;"
-                       "base64,"
-                           + pbm.toBase64() + "\"/>");
-    });
-
-    const RemoteImageDecoder decoder;
-    const struct
-    {
-        const char *name;
-        QByteArray bytes;
-    } stalling[] = {
-        {"20,000 circles over 4096 x 4096", svgOfCoveringCircles({4096, 4096}, 20000)},
-        {"a gradient of 190,000 stops", svgOfGradientStops(190000)},
-        {"text of 150,000 characters of ten scripts", svgOfTextInScripts(150000, "text")},
-        {"textArea of 250,000 characters of ten scripts",
-         svgOfTextInScripts(250000, "textArea")},
-    };
-    for (const auto &picture : stalling) {
-        RemoteImageErrorKind refusal = RemoteImageErrorKind::transferFailed;
-        const double refusedIn = milliseconds([&] {
-            const RemoteImageResult result = decoder.decode(picture.bytes);
-            if (!result.succeeded())
-                refusal = result.error().kind();
-        });
-        std::printf("%s (%.1f MB): %s in %.1f ms\n", picture.name,
-                    double(picture.bytes.size()) / 1e6,
-                    refusal == RemoteImageErrorKind::imageTooComplex ? "refused" : "NOT refused",
-                    refusedIn);
-    }
+    weighReading();
+    weighDrawings();
+    refuseHostile();
 
     RemoteImageDecodeLimits unbounded;
     unbounded.drawingBudget = std::numeric_limits<qint64>::max();
@@ -200,7 +421,8 @@ int main(int argc, char *argv[])
         stop.request_stop();
         drawing.join();
     });
-    std::printf("A drawing of about a minute, abandoned: stops in %.1f ms (goal: under 1000 ms)\n",
+    std::printf("\nA drawing of about a minute, abandoned: stops in %.1f ms (goal: under 1000 "
+                "ms)\n",
                 stopped);
     return 0;
 }

@@ -17,8 +17,6 @@ struct PreparedRemoteImage
     QByteArray bytes;
     // Pixels for a raster picture; for an SVG, its elements times the pixels each may cover.
     qint64 estimatedCost = 0;
-    // What an SVG costs before any of it is drawn, in the units of the drawing budget.
-    qint64 readingCost = 0;
     // The reader of Qt's that decodes a raster picture; empty where PngReader does.
     QByteArray readerName;
     // The SVG pictures embedded in an SVG, drawn within its budget (SvgRasterizer).

@@ -16,6 +16,18 @@ struct RemoteImageDecodeLimits
     // so that the costliest picture within it draws in well under a second on an ordinary
     // desktop (bench/svg_decode_bench).
     static constexpr qint64 defaultDrawingBudget = qint64(200) * 1000 * 1000;
+    // What a unit of the drawing budget takes to draw here (bench/svg_decode_bench): 4.5 to
+    // 5.7 ns for dashes, the costliest drawing a unit (about a second for the budget), 2.9 to
+    // 3.5 ns for glyphs, 0.7 to 1.4 ns for large fills. The reading's weights (SvgReadingWork)
+    // are times made units at this rate.
+    static constexpr double nanosecondsPerUnit = 5;
+    // The CPU time that decoding one picture is given before it is stopped.
+    static constexpr double decodingCpuNanoseconds = 2e9;
+    // What Qt's SVG renderer may be charged for reading a document before it is refused: the
+    // picture's CPU time. The charges are lower bounds of Qt's work (SvgReadingWork), so only
+    // a picture that would be stopped anyway is refused for them, before Qt reads any of it.
+    static constexpr qint64 defaultReadingBudget =
+        qint64(decodingCpuNanoseconds / nanosecondsPerUnit);
     // What decoding the scans of JPEG files may cost, in scans times the pixels each goes
     // over (JpegScans): 20 scans of the largest picture allowed, where a sound progressive
     // file has 10 (18 in CMYK). Measured with Debian's libjpeg-turbo 2.1 on an ordinary
@@ -29,6 +41,7 @@ struct RemoteImageDecodeLimits
 
     qint64 maximumPixels = defaultMaximumPixels;
     qint64 drawingBudget = defaultDrawingBudget;
+    qint64 readingBudget = defaultReadingBudget;
     qint64 scanBudget = defaultScanBudget;
 
     friend bool operator==(const RemoteImageDecodeLimits &,

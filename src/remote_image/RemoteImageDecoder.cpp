@@ -71,8 +71,7 @@ RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop
             return *error;
         const SvgSource &svg = std::get<SvgSource>(source);
         return PreparedRemoteImage{PreparedRemoteImage::Kind::svg, svg.text,
-                                   estimatedSvgCost(svg, m_limits.maximumPixels),
-                                   DrawingCost::ofReading(svg.work), {},
+                                   estimatedSvgCost(svg, m_limits.maximumPixels), {},
                                    svg.embeddedDocuments};
     }
     auto checked = RasterBounds(m_limits, PictureReader::ours, stop).check(bytes, readerName,
@@ -81,7 +80,7 @@ RemoteImageDecoder::prepare(const QByteArray &bytes, const std::stop_token &stop
         return *error;
     RasterPlan plan = std::get<RasterPlan>(std::move(checked));
     return PreparedRemoteImage{PreparedRemoteImage::Kind::raster, std::move(plan.bytes),
-                               plan.estimatedCost, 0, std::move(plan.readerName), {}};
+                               plan.estimatedCost, std::move(plan.readerName), {}};
 }
 
 RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
@@ -92,8 +91,7 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
         return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
     if (image.kind == PreparedRemoteImage::Kind::svg) {
         const RemoteImageResult drawn =
-            SvgRasterizer::render(image.bytes, image.readingCost, image.embeddedDocuments,
-                                  m_limits, stop);
+            SvgRasterizer::render(image.bytes, image.embeddedDocuments, m_limits, stop);
         return drawn.succeeded() ? fitted(drawn.decoded(), maximumSize) : drawn;
     }
     if (image.readerName.isEmpty()) {
@@ -120,6 +118,9 @@ RemoteImageResult RemoteImageDecoder::decode(const PreparedRemoteImage &image,
     if (!read)
         return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     const QSize pictureSize = declared.isValid() ? declared : decoded.size();
+    // Nothing to draw is no picture, whatever the reader made.
+    if (pictureSize.isEmpty() || decoded.size().isEmpty())
+        return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
     if (exceedsBudget(pictureSize, m_limits.maximumPixels)
         || exceedsBudget(decoded.size(), m_limits.maximumPixels))
         return RemoteImageError{RemoteImageErrorKind::imageTooLarge, {}};

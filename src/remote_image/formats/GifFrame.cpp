@@ -1,5 +1,6 @@
 #include "remote_image/formats/GifFrame.h"
 
+#include <QRect>
 #include <QtEndian>
 
 #include <array>
@@ -99,6 +100,8 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
     const qint64 framePixels = qint64(frame.frameSize.width()) * frame.frameSize.height();
     if (framePixels > maximumPixels)
         return RemoteImageError(RemoteImageErrorKind::imageTooLarge);
+    if (!QRect(QPoint(left, top), frame.frameSize).intersects(QRect(QPoint(), frame.canvasSize)))
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     const uchar frameFlags = data[at + 9];
     at += 1 + imageDescriptorBytes;
     if (frameFlags & colourTableFlag)
@@ -157,6 +160,8 @@ std::variant<GifFrame, RemoteImageError> GifFrame::read(const QByteArray &bytes,
         frame.pixelsWritten += length;
         previous = *code;
     }
+    if (frame.pixelsWritten == 0)
+        return RemoteImageError(RemoteImageErrorKind::cannotDecodeContentData);
     return frame;
 }
 

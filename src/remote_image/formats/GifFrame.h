@@ -31,7 +31,9 @@ struct GifFrame final
     // code still comes once twice the frame's pixels are written (the last code's string may
     // pass that) or the codes are more than twice its pixels (clear codes write nothing);
     // cannotDecodeContentData where the file has no frame or its codes' first width is none
-    // that GIF has.
+    // that GIF has, and where the picture would hold nothing of the file: the frame lies off
+    // the canvas, has no pixels, or its codes write none (Qt's reader then draws the canvas
+    // in the background's colour alone).
     static std::variant<GifFrame, RemoteImageError> read(const QByteArray &bytes,
                                                          qint64 maximumPixels);
 };

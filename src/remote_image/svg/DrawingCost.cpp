@@ -124,14 +124,15 @@ qint64 DrawingCost::ofPath(const QPainterPath &path, const QBrush &brush, const 
 qint64 DrawingCost::ofReading(const SvgReadingWork &work)
 {
     using Work = SvgReadingWork;
-    return pixels(double(work.elements) * pieceOverhead
-                  + double(work.textElements) * Work::textElementWeight
+    return pixels(double(work.elements) * Work::elementWeight
+                  + double(work.textLayouts) * Work::textLayoutWeight
                   + double(work.characters) * Work::characterWeight
                   + double(work.scriptChanges) * Work::scriptChangeWeight
-                  + double(work.wrappedCharacters) * Work::wrappedCharacterWeight
-                  + work.unbreakableSquares * Work::unbreakableWeight
+                  + double(work.symbolChanges) * Work::symbolChangeWeight
                   + work.stopsPassed * Work::stopPassedWeight
-                  + work.ruleMatches * Work::ruleMatchWeight
+                  + double(work.styleRules) * Work::styleRuleWeight
+                  + work.selectorTests * Work::selectorTestWeight
+                  + work.universalMatches * Work::universalMatchWeight
                   + double(work.embeddedBytes) * Work::embeddedByteWeight);
 }
 

@@ -26,7 +26,8 @@ namespace tolvaran::markdown {
 //   a quarter of the line high wide), when it is not drawn as outlines;
 // - every element of an outline (a line or curve of a path) adds work of its own.
 // Reading the document comes first, and Qt's renderer does much of its work there, before
-// the painter sees any of it (SvgReadingWork).
+// the painter sees any of it (SvgReadingWork): charged in the same units, at the least that
+// work takes, and bounded apart (RemoteImageDecodeLimits::readingBudget).
 // Boxes are clipped to the picture, since nothing is drawn outside it.
 struct DrawingCost final
 {
@@ -45,7 +46,8 @@ struct DrawingCost final
     // coordinates that `transform` maps onto `canvas`.
     static qint64 ofPath(const QPainterPath &path, const QBrush &brush, const QPen &pen,
                          const QTransform &transform, const QRectF &canvas);
-    // Reading a document, and laying out its text, before the first piece is drawn.
+    // Reading a document, and laying out its text, before the first piece is drawn: at least
+    // what Qt does.
     static qint64 ofReading(const SvgReadingWork &work);
     // A line of text filling `box`, of `characters` characters when they are known.
     static qint64 ofText(const QRectF &box, qsizetype characters, const QTransform &transform,

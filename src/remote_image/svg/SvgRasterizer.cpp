@@ -52,10 +52,11 @@ private:
 
 // Hands every painting step on to a painter on the image, each only after it has been paid
 // for; or, where it only counts, pays for each and draws none (the painter on the image then
-// keeps the state that the steps are charged by). Qt's paint engines cannot be extended from outside Qt, so the image's own engine is
-// reached through a painter of its own, to which this engine passes on the state (pen, brush,
-// transform, clip, ...) that the renderer sets. Claiming every feature makes the renderer's
-// painter pass everything through as it is, for the image's painter to handle as usual.
+// keeps the state that the steps are charged by). Qt's paint engines cannot be extended from
+// outside Qt, so the image's own engine is reached through a painter of its own, to which
+// this engine passes on the state (pen, brush, transform, clip, ...) that the renderer sets.
+// Claiming every feature makes the renderer's painter pass everything through as it is, for
+// the image's painter to handle as usual.
 class BudgetedEngine final : public QPaintEngine
 {
 public:
@@ -309,7 +310,7 @@ std::optional<RemoteImageError> chargeEmbedded(const QList<QByteArray> &document
 
 } // namespace
 
-RemoteImageResult SvgRasterizer::render(const QByteArray &text, qint64 readingCost,
+RemoteImageResult SvgRasterizer::render(const QByteArray &text,
                                         const QList<QByteArray> &embeddedDocuments,
                                         const RemoteImageDecodeLimits &limits,
                                         const std::stop_token &stop)
@@ -317,8 +318,6 @@ RemoteImageResult SvgRasterizer::render(const QByteArray &text, qint64 readingCo
     if (stop.stop_requested())
         return RemoteImageError{RemoteImageErrorKind::abandoned, {}};
     Budget budget(limits.drawingBudget, stop);
-    if (!budget.admit(readingCost))
-        return *failureOf(budget.outcome());
     if (const auto failure = chargeEmbedded(embeddedDocuments, limits, budget))
         return *failure;
     QSvgRenderer renderer;

@@ -18,9 +18,10 @@ namespace tolvaran::markdown {
 // one step's cost. The SVG pictures embedded in the text are drawn within the same budget.
 struct SvgRasterizer final
 {
-    // `readingCost` is charged before anything is drawn (DrawingCost::ofReading), then the
-    // drawing of `embeddedDocuments`, the SVG pictures embedded in `text` (SvgSource).
-    static RemoteImageResult render(const QByteArray &text, qint64 readingCost,
+    // The drawing of `embeddedDocuments`, the SVG pictures embedded in `text` (SvgSource), is
+    // charged before anything is drawn. The reading is not: it was bounded apart, at a lower
+    // bound of its work (SvgReadingWork), where the drawing's charges are estimates.
+    static RemoteImageResult render(const QByteArray &text,
                                     const QList<QByteArray> &embeddedDocuments,
                                     const RemoteImageDecodeLimits &limits,
                                     const std::stop_token &stop);

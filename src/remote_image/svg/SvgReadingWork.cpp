@@ -5,13 +5,14 @@ namespace tolvaran::markdown {
 SvgReadingWork &SvgReadingWork::operator+=(const SvgReadingWork &other)
 {
     elements += other.elements;
-    textElements += other.textElements;
+    textLayouts += other.textLayouts;
     characters += other.characters;
     scriptChanges += other.scriptChanges;
-    wrappedCharacters += other.wrappedCharacters;
-    unbreakableSquares += other.unbreakableSquares;
+    symbolChanges += other.symbolChanges;
     stopsPassed += other.stopsPassed;
-    ruleMatches += other.ruleMatches;
+    styleRules += other.styleRules;
+    selectorTests += other.selectorTests;
+    universalMatches += other.universalMatches;
     embeddedBytes += other.embeddedBytes;
     return *this;
 }

@@ -3,14 +3,17 @@
 #include "remote_image/formats/ImageFormats.h"
 #include "remote_image/formats/RasterBounds.h"
 #include "remote_image/svg/DrawingCost.h"
+#include "remote_image/svg/SvgStyleSheet.h"
 
+#include <QHash>
 #include <QRegularExpression>
-#include <QTextBoundaryFinder>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -145,45 +148,92 @@ checkedPicture(QStringView href, const RemoteImageDecodeLimits &limits, RasterBo
                    + QLatin1String(";base64,") + QLatin1String(bytes.toBase64()));
 }
 
-// The entities a document declares are expanded where they are used, so that the text written
-// again names none. Each use stands for the entity's value at most (one that names other
-// entities could stand for far more than it holds): every `&` of the document, as if it used
-// the longest, must stay within maximumTextBytes.
-std::optional<RemoteImageError> checkEntities(const QXmlStreamReader &xml, const QByteArray &text)
+// An entity's value being expanded: read up to `at`, where it stands for `length` characters.
+struct Expansion
 {
-    const qsizetype references = text.count('&');
-    for (const QXmlStreamEntityDeclaration &entity : xml.entityDeclarations()) {
-        const QStringView value = entity.value();
-        if (value.contains(u'&') || value.contains(u'%')
-            || value.size() > SvgSource::maximumEntityCharacters
-            || double(references) * double(value.size()) > double(SvgSource::maximumTextBytes))
-            return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    QStringView name;
+    QStringView value;
+    qsizetype at = 0;
+    double length = 0;
+};
+
+// Reads on in `expansion` up to the first entity it names that `expanded` does not hold yet,
+// returned; none once its value is read to the end. A name the document does not declare
+// stays as it is written.
+std::optional<QStringView> readOn(Expansion &expansion,
+                                  const QHash<QStringView, QStringView> &values,
+                                  const QHash<QStringView, double> &expanded)
+{
+    const QStringView value = expansion.value;
+    for (qsizetype reference = value.indexOf(u'&', expansion.at); reference >= 0;
+         reference = value.indexOf(u'&', expansion.at)) {
+        const qsizetype end = value.indexOf(u';', reference);
+        if (end < 0)
+            break;
+        const QStringView name = value.mid(reference + 1, end - reference - 1);
+        double length = double(end + 1 - reference);
+        if (name.startsWith(u'#') || name == u"amp" || name == u"lt" || name == u"gt"
+            || name == u"quot" || name == u"apos")
+            length = 1;
+        else if (const auto known = expanded.constFind(name); known != expanded.cend())
+            length = *known;
+        else if (values.contains(name))
+            return name;
+        expansion.length += double(reference - expansion.at) + length;
+        expansion.at = end + 1;
     }
+    expansion.length += double(value.size() - expansion.at);
+    expansion.at = value.size();
     return std::nullopt;
 }
 
-// A style sheet without its `@import` rules, each up to the `;` that ends it, outside quotes.
-// Qt's renderer keeps such a rule without following it: it is taken out all the same, so that
-// no reading of the text ever follows it.
-QString withoutImports(QStringView css)
+// The entities a document declares are expanded where they are used, as Qt's reader expands
+// them, the entities their values name included, so that the text written again names none.
+// Each, all it names expanded, may stand for maximumEntityCharacters at most, and every `&`
+// of the document, as if it used the longest, must keep the text within maximumTextBytes. An
+// entity that names itself, at any depth, is refused as the reader refuses it.
+std::optional<RemoteImageError> checkEntities(const QXmlStreamReader &xml, const QByteArray &text)
 {
-    QString kept;
-    qsizetype from = 0;
-    for (qsizetype rule = css.indexOf(u"@import", 0, Qt::CaseInsensitive); rule >= 0;
-         rule = css.indexOf(u"@import", from, Qt::CaseInsensitive)) {
-        kept += css.mid(from, rule - from);
-        QChar quote;
-        qsizetype end = rule;
-        while (end < css.size() && (!quote.isNull() || css[end] != u';')) {
-            if (css[end] == quote)
-                quote = QChar();
-            else if (quote.isNull() && (css[end] == u'"' || css[end] == u'\''))
-                quote = css[end];
-            ++end;
-        }
-        from = std::min(end + 1, css.size());
+    // The first declaration of a name is the one that holds.
+    QHash<QStringView, QStringView> values;
+    for (const QXmlStreamEntityDeclaration &entity : xml.entityDeclarations()) {
+        // Parameter entities, which may declare others, are not followed.
+        if (entity.value().contains(u'%'))
+            return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+        if (!values.contains(entity.name()))
+            values.insert(entity.name(), entity.value());
     }
-    return kept + css.mid(from);
+    QHash<QStringView, double> expanded;
+    double longest = 0;
+    // The entities being expanded, each waiting for the last: every value is read once, and a
+    // chain of entities costs no depth of the stack.
+    QList<Expansion> expanding;
+    QSet<QStringView> open;
+    for (auto entity = values.cbegin(); entity != values.cend(); ++entity) {
+        if (expanded.contains(entity.key()))
+            continue;
+        expanding.append({entity.key(), entity.value()});
+        open.insert(entity.key());
+        while (!expanding.isEmpty()) {
+            Expansion &last = expanding.last();
+            if (const std::optional<QStringView> named = readOn(last, values, expanded)) {
+                if (open.contains(*named))
+                    return RemoteImageError{RemoteImageErrorKind::cannotDecodeContentData, {}};
+                expanding.append({*named, values.value(*named)});
+                open.insert(*named);
+                continue;
+            }
+            if (last.length > double(SvgSource::maximumEntityCharacters))
+                return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+            longest = std::max(longest, last.length);
+            expanded.insert(last.name, last.length);
+            open.remove(last.name);
+            expanding.removeLast();
+        }
+    }
+    if (double(text.count('&')) * longest > double(SvgSource::maximumTextBytes))
+        return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
+    return std::nullopt;
 }
 
 // Which run of a line of text a character belongs to, as the text's layout tells them: each
@@ -202,68 +252,71 @@ std::optional<int> runOf(char32_t character)
     return -int(character >> 7) - 1;
 }
 
-// The text elements of a document being read: the runs of their text, and the text of a
-// textArea, which is broken into lines.
+// The text a document draws, as Qt lays it out when it draws it: each text, textArea and
+// tspan with characters of its own a layout, and each of its characters but white space
+// shaped, in a run of its own wherever the text goes from one script, or block of symbols,
+// to another. Text within a `defs` element is drawn only where it is used: not counted.
 struct TextLayouts
 {
-    int depth = 0;
-    bool wrapped = false;
+    // The text elements open, innermost last: whether each is counted as laid out.
+    QList<bool> open;
+    int definitions = 0;
     std::optional<int> run;
-    QString wrappedText;
 
-    // Whether `name` is a text element.
-    bool enter(QStringView name, SvgReadingWork &work)
+    static bool isText(QStringView name)
     {
-        if (name != u"text" && name != u"tspan" && name != u"textArea")
-            return false;
-        ++work.textElements;
-        if (depth++ == 0) {
+        return name == u"text" || name == u"tspan" || name == u"textArea";
+    }
+    void enter()
+    {
+        if (open.isEmpty())
             run.reset();
-            wrapped = name == u"textArea";
-        }
-        return true;
+        open.append(false);
     }
-    // Where a text element ends.
-    void leave(SvgReadingWork &work)
-    {
-        if (--depth > 0)
-            return;
-        if (wrapped) {
-            work.wrappedCharacters += wrappedText.size();
-            QTextBoundaryFinder lines(QTextBoundaryFinder::Line, wrappedText);
-            qsizetype previous = 0;
-            while (lines.toNextBoundary() >= 0) {
-                const double unbroken = double(lines.position() - previous);
-                work.unbreakableSquares += unbroken * unbroken;
-                previous = lines.position();
-            }
-        }
-        wrapped = false;
-        wrappedText.clear();
-    }
+    void leave() { open.removeLast(); }
+    // `text` of the innermost element open, a text element.
     void add(QStringView text, SvgReadingWork &work)
     {
-        if (wrapped)
-            wrappedText += text;
+        if (definitions > 0)
+            return;
         for (qsizetype i = 0; i < text.size(); ++i) {
             char32_t character = text[i].unicode();
             if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
                 character = QChar::surrogateToUcs4(text[i], text[i + 1]);
                 ++i;
             }
+            if (QChar::isSpace(character))
+                continue;
+            ++work.characters;
+            if (!open.last()) {
+                open.last() = true;
+                ++work.textLayouts;
+            }
             const std::optional<int> next = runOf(character);
             if (!next)
                 continue;
             if (run && *run != *next)
-                ++work.scriptChanges;
+                ++(*run < 0 || *next < 0 ? work.symbolChanges : work.scriptChanges);
             run = next;
         }
     }
 };
 
-// What an element is to the writing: written, a text element, a style sheet, or left out with
-// all it holds.
-enum class Written { element, text, style, leftOut };
+// Whether Qt's renderer makes a node of an element named `name` (outside text, where it makes
+// none but of tspans) and matches it against the style rules read before it: a stop only
+// within a gradient.
+bool matchedByRules(QStringView name)
+{
+    static constexpr QStringView matched[] = {u"g",        u"defs",    u"switch", u"path",
+                                              u"rect",     u"circle",  u"ellipse", u"line",
+                                              u"polyline", u"polygon", u"image",  u"text",
+                                              u"textArea", u"use"};
+    return std::find(std::begin(matched), std::end(matched), name) != std::end(matched);
+}
+
+// What an element is to the writing: written, a gradient, a `defs` element, a text element, a
+// style sheet in CSS or in another language, or left out with all it holds.
+enum class Written { element, gradient, definitions, text, styleSheet, style, leftOut };
 
 std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
                                                        const RemoteImageDecodeLimits &limits,
@@ -295,7 +348,10 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
     TextLayouts layouts;
     // Qt adds each stop to the gradient begun last.
     qsizetype stopsOfGradient = 0;
-    qsizetype styleRules = 0;
+    // The selectors of the rules read so far that each element is tested against, and the
+    // rules that match every element.
+    qsizetype testedSelectors = 0;
+    qsizetype universalRules = 0;
     const auto leavingOut = [&open] { return !open.isEmpty() && open.last() == Written::leftOut; };
     // Qt's renderer reads no further than the end of the root element.
     bool ended = false;
@@ -315,9 +371,8 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
             const QStringView name = xml.name();
             if (open.isEmpty())
                 source.declaredSize = sizeDeclaredBy(xml.attributes());
-            ++source.work.elements;
-            source.work.ruleMatches += double(styleRules);
-            if (name == u"linearGradient" || name == u"radialGradient")
+            const bool gradient = name == u"linearGradient" || name == u"radialGradient";
+            if (gradient)
                 stopsOfGradient = 0;
             else if (name == u"stop")
                 source.work.stopsPassed += double(stopsOfGradient++);
@@ -347,9 +402,29 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
                 open.append(Written::leftOut);
                 break;
             }
-            open.append(layouts.enter(name, source.work) ? Written::text
-                        : name == u"style"                  ? Written::style
-                                                            : Written::element);
+            ++source.work.elements;
+            const bool inGradient = !open.isEmpty() && open.last() == Written::gradient;
+            if (layouts.open.isEmpty()
+                && (matchedByRules(name) || (name == u"stop" && inGradient))) {
+                source.work.selectorTests += double(testedSelectors);
+                source.work.universalMatches += double(universalRules);
+            }
+            Written written = gradient ? Written::gradient : Written::element;
+            if (TextLayouts::isText(name)) {
+                layouts.enter();
+                written = Written::text;
+            } else if (name == u"style") {
+                // Qt reads a style sheet of another language as nothing.
+                const QXmlStreamAttributes attributes = xml.attributes();
+                const QStringView type = attributes.value(QLatin1String("type"));
+                written = type.isNull() || type.compare(u"text/css", Qt::CaseInsensitive) == 0
+                              ? Written::styleSheet
+                              : Written::style;
+            } else if (name == u"defs") {
+                ++layouts.definitions;
+                written = Written::definitions;
+            }
+            open.append(written);
             writer.writeStartElement(xml.qualifiedName().toString());
             writer.writeAttributes(kept);
             break;
@@ -359,24 +434,29 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
             if (element != Written::leftOut)
                 writer.writeEndElement();
             if (element == Written::text)
-                layouts.leave(source.work);
+                layouts.leave();
+            else if (element == Written::definitions)
+                --layouts.definitions;
             ended = open.isEmpty();
             break;
         }
         case QXmlStreamReader::Characters: {
             if (open.isEmpty() || leavingOut())
                 break;
-            source.work.characters += xml.text().size();
-            if (open.last() == Written::style) {
-                const QString css = withoutImports(xml.text());
-                styleRules += css.count(u'{');
+            if (open.last() == Written::styleSheet || open.last() == Written::style) {
+                const SvgStyleSheet sheet = SvgStyleSheet::read(xml.text());
+                if (open.last() == Written::styleSheet) {
+                    source.work.styleRules += sheet.rules;
+                    testedSelectors += sheet.testedSelectors;
+                    universalRules += sheet.universalRules;
+                }
                 if (xml.isCDATA())
-                    writer.writeCDATA(css);
+                    writer.writeCDATA(sheet.text);
                 else
-                    writer.writeCharacters(css);
+                    writer.writeCharacters(sheet.text);
                 break;
             }
-            if (layouts.depth > 0)
+            if (open.last() == Written::text)
                 layouts.add(xml.text(), source.work);
             writer.writeCharacters(xml.text().toString());
             break;
@@ -386,9 +466,10 @@ std::variant<SvgSource, RemoteImageError> readDocument(const QByteArray &bytes,
             // references to entities the reader could not expand: none of them is written.
             break;
         }
-        // Refused as soon as the work counted passes what drawing it all may cost.
+        // Refused as soon as the work counted, at least what Qt's renderer will do, passes
+        // what reading may cost.
         if (source.text.size() > SvgSource::maximumTextBytes
-            || DrawingCost::ofReading(source.work) > limits.drawingBudget)
+            || DrawingCost::ofReading(source.work) > limits.readingBudget)
             return RemoteImageError{RemoteImageErrorKind::imageTooComplex, {}};
     }
     if (xml.hasError() || source.work.elements == 0 || !ended)

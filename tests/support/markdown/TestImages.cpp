@@ -515,8 +515,11 @@ GifCodes longestStrings(qsizetype bytes, qint64 pixels)
 {
     GifCodes codes;
     codes.add(gifClear, 3);
-    codes.add(0, 3);
-    qint64 written = 1;
+    qint64 written = 0;
+    if (pixels > 0) {
+        codes.add(0, 3);
+        written = 1;
+    }
     int width = 3;
     int next = gifEnd + 1;
     // Each code names the string about to be added: the one before and one pixel more.

@@ -110,7 +110,8 @@ QByteArray gifImage(QSize size);
 // of them again and again.
 QByteArray gifOfLongestStrings(qsizetype bytes);
 // A GIF of a logical screen of `screen` whose one frame is `frame`, its codes as above until
-// they have written the frame's pixels: a frame of 4096 x 4096 takes 9 KB.
+// they have written the frame's pixels (none for a frame of none): a frame of 4096 x 4096
+// takes 9 KB.
 QByteArray gifOfFrame(QSize screen, QRect frame);
 
 // A GIF of `size` in four colours whose codes stay 3 bits wide as its table grows past them
