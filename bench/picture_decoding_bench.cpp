@@ -6,7 +6,9 @@
 // and its thread for costly pictures do. Through the processes, the first run starts them (cold);
 // later runs find them started (warm). Each way runs in a process of its own, for its peak
 // resident set; the decoding processes' own peaks are read before they end. The goal: within
-// 1.2x of the program's own threads in time.
+// 1.2x of the program's own threads in time. With --largest, instead, the CPU time and memory
+// of the costliest sound pictures, each in a decoding process of its own, which the
+// processes' limits are set from.
 #include "helpers/ResidentSet.h"
 #include "remote_image/DefaultRemoteImageLoader.h"
 #include "remote_image/RemoteImageDecoder.h"
@@ -160,6 +162,67 @@ int runOneWay(bool inProcesses, const QString &folderPath)
     return 0;
 }
 
+// The costliest sound pictures of each kind: the most pixels allowed (or, for BMP, the most
+// the download cap allows), decoded whole, each in a decoding process of its own; prints the
+// CPU time and the peak resident set (of its own pages and all) each takes, beside the limits.
+int printLargest()
+{
+    const QSize largest(4096, 4096);
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } pictures[] = {
+        {"PNG drawing, 8 bits a channel", fixtures::pngOfDrawing(largest, 8, QStringLiteral("largest"))},
+        {"PNG drawing, 16 bits a channel", fixtures::pngOfDrawing(largest, 16, QStringLiteral("largest"))},
+        {"progressive JPEG", fixtures::progressiveJpeg(largest)},
+        {"JPEG drawing", fixtures::jpegOfDrawing(largest, QStringLiteral("largest"), 95)},
+        {"arithmetic-coded progressive JPEG", fixtures::arithmeticJpeg(largest, true)},
+        {"GIF", fixtures::gifImage(largest)},
+        {"lossless WebP", fixtures::webpImage(largest, true)},
+        {"lossy WebP", fixtures::webpImage(largest, false)},
+        {"BMP of 2048 x 2048", fixtures::qtWritten({2048, 2048}, "BMP")},
+        {"SVG of 11 covering circles", fixtures::svgOfCoveringCircles(largest, 11)},
+    };
+    const DecoderProcessLimits limits{PictureDecoderPool::cpuTimePerPicture,
+                                      PictureDecoderPool::memoryPerProcess,
+                                      PictureDecoderPool::idleLifetime,
+                                      PictureDecoderPool::timePerPicture};
+    QTextStream out(stdout);
+    out << "The costliest sound pictures, each decoded whole in a process of its own (limits: "
+        << limits.cpuTimePerPicture.count() << " ms of CPU, "
+        << limits.memoryBytes / (1 << 20) << " MiB of its own memory):\n";
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    for (const auto &picture : pictures) {
+        auto started = PictureDecoderProcess::start(PictureDecoderPool::program(), limits);
+        auto *process = std::get_if<std::unique_ptr<PictureDecoderProcess>>(&started);
+        if (!process || picture.bytes.isEmpty()) {
+            out << "  " << picture.name << ": not decoded here\n";
+            continue;
+        }
+        const pid_t pid = (*process)->pid();
+        const auto cpuTicks = [pid] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            stat.open(QIODevice::ReadOnly);
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+        };
+        // Started (it answers), then measured from there.
+        (*process)->decode(fixtures::pngImage({2, 2}), {{}, {}, true}, {});
+        const qint64 before = cpuTicks();
+        const DecoderOutcome outcome =
+            (*process)->decode(picture.bytes, {RemoteImageDecodeLimits(), {}, true}, {});
+        const bench::ResidentSet memory = bench::residentSet(pid);
+        out << "  " << picture.name << " (" << picture.bytes.size() / 1024 << " KB): "
+            << (outcome.result.succeeded() ? QStringLiteral("drawn")
+                                           : outcome.result.error().message())
+            << ", " << double(cpuTicks() - before) / double(ticks) << " s of CPU, peak "
+            << memory.peak << " MiB\n";
+    }
+    return 0;
+}
+
 struct Figures
 {
     std::vector<double> times;
@@ -192,6 +255,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     if (arguments.size() == 3)
         return runOneWay(arguments[1] == QLatin1String("--processes"), arguments[2]);
+    if (arguments.contains(QStringLiteral("--largest")))
+        return printLargest();
 
     QTemporaryDir folder;
     qint64 bytes = 0;

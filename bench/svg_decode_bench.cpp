@@ -180,7 +180,7 @@ void weighReading()
     std::printf("\nQt's reading, an item at a time, beside its charge (budget %lld units, "
                 "%.1f s)\n",
                 static_cast<long long>(RemoteImageDecodeLimits::defaultReadingBudget),
-                RemoteImageDecodeLimits::decodingCpuNanoseconds / 1e9);
+                std::chrono::duration<double>(RemoteImageDecodeLimits::cpuTimePerPicture).count());
     weigh("element passed over",
           [](int n) { return drawing(repeated(n, "<x:e/>")); }, 1000, 41000,
           Work::elementWeight);

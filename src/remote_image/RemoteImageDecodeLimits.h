@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <chrono>
+
 namespace tolvaran::markdown {
 
 // What decoding one image may cost.
@@ -21,13 +23,18 @@ struct RemoteImageDecodeLimits
     // 3.5 ns for glyphs, 0.7 to 1.4 ns for large fills. The reading's weights (SvgReadingWork)
     // are times made units at this rate.
     static constexpr double nanosecondsPerUnit = 5;
-    // The CPU time that decoding one picture is given before it is stopped.
-    static constexpr double decodingCpuNanoseconds = 2e9;
+    // The CPU time that a decoding process gives one picture, its checks included, before it
+    // ends it (PictureDecoderPool). The costliest sound pictures measured take up to 0.8 s
+    // (bench/picture_decoding_bench --largest, svg_decode_bench): of 4096 x 4096, a PNG at 16
+    // bits a channel 0.79 s, a GIF 0.61 s, the largest SVG drawings within the drawing budget
+    // 0.4 to 0.65 s, a progressive JPEG 0.3 s; two and a half times that leaves room for a
+    // slower machine.
+    static constexpr std::chrono::milliseconds cpuTimePerPicture{2000};
     // What Qt's SVG renderer may be charged for reading a document before it is refused: the
     // picture's CPU time. The charges are lower bounds of Qt's work (SvgReadingWork), so only
     // a picture that would be stopped anyway is refused for them, before Qt reads any of it.
-    static constexpr qint64 defaultReadingBudget =
-        qint64(decodingCpuNanoseconds / nanosecondsPerUnit);
+    static constexpr qint64 defaultReadingBudget = qint64(
+        double(std::chrono::nanoseconds(cpuTimePerPicture).count()) / nanosecondsPerUnit);
     // What decoding the scans of JPEG files may cost, in scans times the pixels each goes
     // over (JpegScans): 20 scans of the largest picture allowed, where a sound progressive
     // file has 10 (18 in CMYK). Measured with Debian's libjpeg-turbo 2.1 on an ordinary

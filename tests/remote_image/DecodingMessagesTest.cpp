@@ -28,6 +28,7 @@ TEST(DecodingMessages, whatOneSideWritesTheOtherReadsAsWritten)
     DecodeRequest request;
     request.limits.maximumPixels = 1234;
     request.limits.scanBudget = 99;
+    request.limits.readingBudget = 77;
     request.maximumSize = {300, 200};
     request.decodeCostly = false;
     EXPECT_EQ(decodeRequest(encodeMessage(request)), request);

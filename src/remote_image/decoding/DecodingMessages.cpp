@@ -18,12 +18,14 @@ constexpr auto lastErrorKind = RemoteImageErrorKind::decoderUnavailable;
 
 QDataStream &operator<<(QDataStream &stream, const RemoteImageDecodeLimits &limits)
 {
-    return stream << limits.maximumPixels << limits.drawingBudget << limits.scanBudget;
+    return stream << limits.maximumPixels << limits.drawingBudget << limits.readingBudget
+                  << limits.scanBudget;
 }
 
 QDataStream &operator>>(QDataStream &stream, RemoteImageDecodeLimits &limits)
 {
-    return stream >> limits.maximumPixels >> limits.drawingBudget >> limits.scanBudget;
+    return stream >> limits.maximumPixels >> limits.drawingBudget >> limits.readingBudget
+           >> limits.scanBudget;
 }
 
 // The stream read `packet` whole, and nothing is left over.

@@ -30,18 +30,17 @@ public:
     // Processes at once: the image loader's decoding threads and its thread for costly
     // pictures each hold one while they decode.
     static constexpr int maximumProcesses = 3;
-    // CPU time for one picture. The costliest sound pictures measured (bench/
-    // picture_decoding_bench, svg_decode_bench) take up to 0.65 s: a 4096 x 4096 progressive
-    // JPEG 0.25 s, the largest SVG drawings within the drawing budget 0.65 s; twice that and
-    // more leaves room for a slower machine.
-    static constexpr std::chrono::milliseconds cpuTimePerPicture{2000};
+    // CPU time for one picture: RemoteImageDecodeLimits says what it was measured from.
+    static constexpr std::chrono::milliseconds cpuTimePerPicture =
+        RemoteImageDecodeLimits::cpuTimePerPicture;
     // The memory of a process (its own pages, those it shares with files and the program
     // aside): a picture of the most pixels allowed (64 MiB at 4 bytes a pixel) held as its
-    // reader decodes it, shrunk to its drawn size and copied out, besides the process's own
-    // (about 20 MiB); the costliest sound pictures measured (bench/picture_decoding_bench,
-    // --largest) take up to 200 MiB. A lossless WebP of 300 KB that names 65,536 groups of
-    // codes takes 390 MiB in one call of libwebp. AddressSanitizer's builds keep an eighth
-    // more for its shadow and a quarantine of freed memory, and get that much more.
+    // reader decodes it and copied out, besides the process's own (about 20 MiB). The
+    // costliest sound pictures measured (bench/picture_decoding_bench --largest) reach a
+    // peak of 153 to 162 MiB, the memory file of their pixels included; a lossless WebP of
+    // 300 KB that names 65,536 groups of codes takes 390 MiB in one call of libwebp.
+    // AddressSanitizer's builds keep an eighth more for its shadow and a quarantine of freed
+    // memory, and get that much more.
     static constexpr qint64 memoryPerProcess =
         underAddressSanitizer ? qint64(384) << 20 : qint64(320) << 20;
     // How long a process waits for its next picture before it ends.

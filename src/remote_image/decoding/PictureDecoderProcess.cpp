@@ -70,6 +70,10 @@ RemoteImageError errorOfEnd(int status)
             return RemoteImageError{Kind::imageTooComplex, {}};
         case DecoderExit::memoryLimit:
             return RemoteImageError{Kind::imageTooLarge, {}};
+        // Not the program it should be: another build's, that reads no request of this one.
+        case DecoderExit::badRequest:
+        case DecoderExit::cannotStart:
+            return RemoteImageError{Kind::decoderUnavailable, {}};
         default:
             break;
         }
