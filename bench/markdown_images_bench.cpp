@@ -40,6 +40,10 @@
 // paragraphs, each with a 24 by 24 picture in a line of its text, beside the same with each
 // picture standing alone below its paragraph, each in a process of its own: the processor
 // time of the sweep and its costliest width.
+#include "helpers/CountingLoader.h"
+#include "helpers/ImagesBenchView.h"
+#include "helpers/PhotoDocuments.h"
+#include "helpers/ResidentCase.h"
 #include "helpers/ResidentSet.h"
 #include "helpers/ResizeSweep.h"
 #include "markdown_view/MarkdownView.h"
@@ -55,13 +59,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QImageWriter>
 #include <QNetworkAccessManager>
-#include <QPointer>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -75,23 +73,18 @@
 namespace {
 
 using namespace tolvaran;
+using namespace tolvaran::fixtures::bench;
 using fixtures::LocalHttpServer;
 
 constexpr QSize pictureSize{4096, 4096};
-constexpr int width = 860;
-constexpr int height = 900;
 constexpr int manyPictures = 40;
 constexpr int hostedNames = 20;
 constexpr double goalMegabytes = 300;
-// How long each page of the fast read-down shows, and how soon after the jump back the top
-// picture should be drawn.
-constexpr qint64 readingPageMilliseconds = 100;
+// How soon after the jump back the top picture should be drawn.
 constexpr qint64 jumpGoalMilliseconds = 1000;
 // How often the jump is measured: its time depends on which decode the top picture finds
 // running, and on what else the machine does.
 constexpr int jumpRuns = 10;
-// How long the view may take to load every picture before the figure is given up.
-constexpr qint64 loadDeadlineMilliseconds = 600000;
 // The session's widths, and the drag's.
 constexpr int wideWidth = 1400;
 constexpr int narrowWidth = 600;
@@ -101,33 +94,8 @@ constexpr int dragSteps = 16;
 constexpr qint64 dragStepMilliseconds = 50;
 // The processor time of the drag before pictures waited for the width to settle.
 constexpr double dragReferenceSeconds = 25;
-// How long no picture may ask for pixels before the view counts as settled: twice the wait
-// for a drawn size to settle.
-constexpr qint64 quietMilliseconds = 600;
 
 const QString pictureName = QStringLiteral("picture%1.png");
-// Photos served over HTTP, each address its own download: a document of a hundred, and one of
-// two thousand, whose downloads come far faster than they decode.
-constexpr int fewPhotos = 100;
-constexpr int manyPhotos = 2000;
-constexpr QSize photoSize{1600, 1200};
-const QString photoName = QStringLiteral("photo.jpg");
-// How far the photos are read down before the jump back, a page every readingPageMilliseconds.
-constexpr int photoPagesRead = 150;
-constexpr double photoPeakGoal = 1.3;
-
-// Runs the event loop until `done` holds; false when the deadline passed first.
-bool processUntil(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > loadDeadlineMilliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
 
 // Calls `visit` with every item of the blocks of `layout` that hold theirs now.
 void forEachItem(const markdown::DocumentLayout &layout,
@@ -196,7 +164,7 @@ bool showAndRead(const QString &markdown, const QUrl &folder, int pictures, bool
 {
     markdown::MarkdownView view;
     view.setTheme(markdown::Theme::gitHub());
-    view.resize(width, height);
+    view.resize(viewWidth, viewHeight);
     view.show();
     view.setMarkdown(markdown, folder);
     if (!processUntil([&] {
@@ -262,140 +230,6 @@ double cpuSeconds()
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The program's shared loader, counting what the pictures ask of it: the loads in flight, the
-// decodes per address and the shrinks of cached pixels.
-class CountingLoader final : public markdown::RemoteImageLoader
-{
-public:
-    CountingLoader()
-        : m_loader(*markdown::DefaultRemoteImageLoader::shared())
-        , m_cache(markdown::DefaultRemoteImageCache::shared())
-    {
-        m_sinceLastRequest.start();
-    }
-
-    void image(const QUrl &url, const QUrl &imageBaseURL, QObject *context,
-               Completion completion) override
-    {
-        imageAtSize(url, imageBaseURL, QSize(), context, std::move(completion));
-    }
-
-    void imageAtSize(const QUrl &url, const QUrl &imageBaseURL, QSize maximumSize,
-                     QObject *context, Completion completion) override
-    {
-        // As the loader tells them apart: pixels cached at the size asked serve as they are,
-        // larger ones are shrunk, and anything else is decoded.
-        const std::optional<markdown::DecodedImage> cached = m_cache.image(url);
-        const QSize wanted =
-            cached ? markdown::fittedPictureSize(cached->pictureSize, maximumSize) : QSize();
-        if (!cached || cached->image.width() < wanted.width()
-            || cached->image.height() < wanted.height())
-            ++m_decodes[url];
-        else if (cached->image.size() != wanted)
-            ++m_shrinks;
-        ++m_inFlight;
-        ++m_inFlightOf[url];
-        m_firstAskedSize.insert(url, m_firstAskedSize.value(url, maximumSize));
-        m_sinceLastRequest.restart();
-        // The count must hear of every outcome, also one whose caller has gone.
-        m_loader.imageAtSize(url, imageBaseURL, maximumSize, nullptr,
-                             [this, url, caller = QPointer<QObject>(context),
-                              hasCaller = !!context,
-                              completion](const markdown::RemoteImageResult &result) {
-                                 --m_inFlight;
-                                 --m_inFlightOf[url];
-                                 if (!hasCaller || caller)
-                                     completion(result);
-                             });
-    }
-
-    void drawing(const QUrl &url) override { m_loader.drawing(url); }
-    void stoppedDrawing(const QUrl &url) override { m_loader.stoppedDrawing(url); }
-
-    // No load in flight, and none asked for lately.
-    bool quiet(qint64 milliseconds) const
-    {
-        return m_inFlight == 0 && m_sinceLastRequest.elapsed() >= milliseconds;
-    }
-    bool asked(const QUrl &url) const { return m_inFlightOf.contains(url); }
-    bool loading(const QUrl &url) const { return m_inFlightOf.value(url) > 0; }
-    // The size the picture at `url` was first asked for at.
-    QSize firstAskedSize(const QUrl &url) const { return m_firstAskedSize.value(url); }
-    const QHash<QUrl, int> &decodes() const { return m_decodes; }
-    int shrinks() const { return m_shrinks; }
-
-private:
-    markdown::RemoteImageLoader &m_loader;
-    const markdown::RemoteImageCache &m_cache;
-    int m_inFlight = 0;
-    QHash<QUrl, int> m_inFlightOf;
-    QHash<QUrl, QSize> m_firstAskedSize;
-    QElapsedTimer m_sinceLastRequest;
-    QHash<QUrl, int> m_decodes;
-    int m_shrinks = 0;
-};
-
-// A view over the counting loader, at `viewWidth` by the bench's height.
-std::unique_ptr<markdown::MarkdownView> openView(CountingLoader &loader, int viewWidth,
-                                                 const QString &markdown,
-                                                 const QUrl &folder = {})
-{
-    auto view = std::make_unique<markdown::MarkdownView>();
-    view->setRemoteImageLoader(&loader);
-    view->setTheme(markdown::Theme::gitHub());
-    view->resize(viewWidth, height);
-    view->show();
-    view->setMarkdown(markdown, folder);
-    return view;
-}
-
-// Paints the view until its pictures have not asked for pixels for `milliseconds`, from now.
-bool settle(markdown::MarkdownView &view, const CountingLoader &loader,
-            qint64 milliseconds = quietMilliseconds)
-{
-    QElapsedTimer settling;
-    settling.start();
-    return processUntil([&] {
-        view.viewport()->repaint();
-        return settling.elapsed() >= milliseconds && loader.quiet(milliseconds);
-    });
-}
-
-// Reads the view a screen at a time to its end and back to its start.
-bool scrollThroughAndBack(markdown::MarkdownView &view, const CountingLoader &loader)
-{
-    QScrollBar *bar = view.verticalScrollBar();
-    QList<int> tops;
-    for (int top = 0; top <= bar->maximum() + bar->pageStep(); top += bar->pageStep())
-        tops.append(top);
-    QList<int> back = tops;
-    std::reverse(back.begin(), back.end());
-    tops += back;
-    for (const int top : std::as_const(tops)) {
-        bar->setValue(top);
-        if (!settle(view, loader, 50))
-            return false;
-    }
-    return true;
-}
-
-// Each picture below a line naming it, or, for the first where `firstInLine` says, in that
-// line.
-QString document(int pictures, const std::function<QString(int)> &source,
-                 bool firstInLine = false)
-{
-    QString markdown = QStringLiteral("# Pictures\n\n");
-    for (int i = 0; i < pictures; ++i) {
-        const QString paragraphs =
-            i == 0 && firstInLine
-                ? QStringLiteral("Picture %1 stands in this line, ![picture %1](%2), among "
-                                 "words.\n\n")
-                : QStringLiteral("Picture %1:\n\n![picture %1](%2)\n\n");
-        markdown += paragraphs.arg(i).arg(source(i));
-    }
-    return markdown;
-}
-
 // A local server answering `/picture.png` with any query by the picture in `folderPath`,
 // without caching headers; none when that failed.
 std::unique_ptr<LocalHttpServer> pictureServer(const QString &folderPath)
@@ -425,12 +259,12 @@ bool measureSession(const QString &folderPath, QTextStream &figures)
         return false;
     CountingLoader loader;
     const QString markdown = hostedDocument(*server);
-    auto view = openView(loader, width, markdown);
+    auto view = openView(loader, viewWidth, markdown);
     if (!processUntil([&] { return allPicturesShown(*view, hostedNames); })
         || !settle(*view, loader))
         return false;
-    for (const int viewWidth : {wideWidth, narrowWidth, wideWidth}) {
-        view->resize(viewWidth, height);
+    for (const int sessionWidth : {wideWidth, narrowWidth, wideWidth}) {
+        view->resize(sessionWidth, viewHeight);
         if (!settle(*view, loader))
             return false;
     }
@@ -463,7 +297,7 @@ bool measureDrag(const QString &folderPath, QTextStream &figures)
         return false;
     const double start = cpuSeconds();
     for (int step = 1; step <= dragSteps; ++step) {
-        view->resize(dragStart + (dragEnd - dragStart) * step / dragSteps, height);
+        view->resize(dragStart + (dragEnd - dragStart) * step / dragSteps, viewHeight);
         QElapsedTimer pause;
         pause.start();
         while (pause.elapsed() < dragStepMilliseconds) {
@@ -509,7 +343,7 @@ qint64 ownDecodeMilliseconds(const QUrl &url, const QUrl &folder, QSize size)
 bool measureJump(const QUrl &folder, bool inLine, QTextStream &figures)
 {
     CountingLoader loader;
-    auto view = openView(loader, width, document(manyPictures, [](int i) {
+    auto view = openView(loader, viewWidth, document(manyPictures, [](int i) {
                              return pictureName.arg(i);
                          }, inLine), folder);
     const QUrl topPicture = folder.resolved(QUrl(pictureName.arg(0)));
@@ -555,56 +389,6 @@ bool measureJump(const QUrl &folder, bool inLine, QTextStream &figures)
     return true;
 }
 
-// A document of `count` photos, each its own address on a local server: read down, jumped
-// back to its top, then left until every photo is drawn. Prints the milliseconds from the jump
-// until the top photo is drawn.
-bool measurePhotos(const QString &folderPath, int count, QTextStream &figures)
-{
-    QFile file(QDir(folderPath).filePath(photoName));
-    LocalHttpServer server;
-    if (!file.open(QIODevice::ReadOnly) || !server.listen())
-        return false;
-    server.setResponse(u'/' + photoName, LocalHttpServer::Response::ok(file.readAll(),
-                                                                     "image/jpeg"));
-    const QString url = server.url(u'/' + photoName).toString();
-    const auto address = [&](int i) { return QStringLiteral("%1?n=%2").arg(url).arg(i); };
-    CountingLoader loader;
-    auto view = openView(loader, width, document(count, address));
-    const QUrl top(address(0));
-    if (!processUntil([&] {
-            view->viewport()->repaint();
-            return view->documentLayout() && view->documentLayout()->isComplete()
-                   && loader.asked(top) && !loader.loading(top);
-        }))
-        return false;
-    QScrollBar *bar = view->verticalScrollBar();
-    for (int page = 1; page <= photoPagesRead && page * bar->pageStep() <= bar->maximum();
-         ++page) {
-        bar->setValue(page * bar->pageStep());
-        QElapsedTimer shown;
-        shown.start();
-        while (shown.elapsed() < readingPageMilliseconds) {
-            view->viewport()->repaint();
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-    }
-    QElapsedTimer sinceJump;
-    sinceJump.start();
-    bar->setValue(0);
-    view->viewport()->repaint();
-    // Drawn once its load has ended, whether its pixels were still held or asked for anew.
-    if (!processUntil([&] {
-            view->viewport()->repaint();
-            return !loader.loading(top);
-        }))
-        return false;
-    const qint64 jump = sinceJump.elapsed();
-    if (!processUntil([&] { return loader.quiet(quietMilliseconds); }))
-        return false;
-    figures << jump << ' ';
-    return true;
-}
-
 // Measures the case `what` names in this process; prints its figures, then the peak resident
 // set in KiB.
 int measure(const QString &what, const QString &folderPath)
@@ -629,8 +413,8 @@ int measure(const QString &what, const QString &folderPath)
                             folder, manyPictures);
     } else if (what == QLatin1String("jump") || what == QLatin1String("jump-in-line")) {
         shown = measureJump(folder, what == QLatin1String("jump-in-line"), figures);
-    } else if (what.startsWith(QLatin1String("photos-"))) {
-        shown = measurePhotos(folderPath, what.mid(7).toInt(), figures);
+    } else if (what.startsWith(photosCase)) {
+        shown = measurePhotoDocument(folderPath, what.mid(photosCase.size()).toInt(), figures);
     } else if (what == QLatin1String("session")) {
         shown = measureSession(folderPath, figures);
     } else if (what == QLatin1String("drag")) {
@@ -642,33 +426,13 @@ int measure(const QString &what, const QString &folderPath)
     if (!shown)
         return 1;
     figures.flush();
-    QTextStream(stdout) << printed << qint64(fixtures::bench::residentSet().peak * 1024)
-                        << '\n';
+    QTextStream(stdout) << printed << qint64(residentSet().peak * 1024) << '\n';
     return 0;
-}
-
-// The figures of `what`, measured in a process of its own whose downloads are cached under
-// `cacheFolder`, its peak megabytes last; empty when that failed.
-QList<double> figuresOf(const QString &what, const QString &folder, const QString &cacheFolder)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheFolder);
-    process.setProcessEnvironment(environment);
-    process.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--resident"), what, folder});
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        return {};
-    QList<double> figures;
-    for (const QByteArray &figure : process.readAllStandardOutput().simplified().split(' '))
-        figures.append(figure.toDouble());
-    figures.last() /= 1024;
-    return figures;
 }
 
 double peakMegabytes(const QString &what, const QString &folder, const QString &cacheFolder)
 {
-    const QList<double> figures = figuresOf(what, folder, cacheFolder);
+    const QList<double> figures = residentCaseFigures(what, folder, cacheFolder);
     return figures.isEmpty() ? -1 : figures.last();
 }
 
@@ -678,67 +442,6 @@ double median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype count = values.size();
     return (values[(count - 1) / 2] + values[count / 2]) / 2;
-}
-
-QString megabytes(double value)
-{
-    return QStringLiteral("%1 MB").arg(value, 7, 'f', 1);
-}
-
-// The photo every address of the photo documents answers: noise, as a camera's picture of
-// foliage or gravel compresses, about 2 MB as a JPEG.
-bool writePhoto(const QString &folderPath)
-{
-    QImage photo(photoSize, QImage::Format_RGB32);
-    QRandomGenerator random(photoSize.width());
-    for (int y = 0; y < photo.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(photo.scanLine(y));
-        for (int x = 0; x < photo.width(); ++x)
-            line[x] = 0xff000000 | (random.generate() & 0xffffff);
-    }
-    QImageWriter writer(QDir(folderPath).filePath(photoName), "jpeg");
-    writer.setQuality(90);
-    return writer.write(photo);
-}
-
-// The photo documents, measured each in a process of its own; false when the photo could not
-// be written.
-bool measurePhotoDocuments(const QString &folderPath, QTextStream &out)
-{
-    if (!writePhoto(folderPath))
-        return false;
-    out << QStringLiteral("Photos of %1 x %2 (%3 KB each), each its own address on a local "
-                          "server, read down %4 pages and back to the top, then every one "
-                          "drawn, each document in a process of its own:\n")
-               .arg(photoSize.width())
-               .arg(photoSize.height())
-               .arg(QFileInfo(QDir(folderPath).filePath(photoName)).size() / 1024)
-               .arg(photoPagesRead);
-    QList<double> photoPeaks;
-    for (const int count : {fewPhotos, manyPhotos}) {
-        QTemporaryDir photoCache;
-        const QList<double> photos =
-            figuresOf(QStringLiteral("photos-%1").arg(count), folderPath, photoCache.path());
-        if (photos.size() != 2) {
-            out << QStringLiteral("  %1 photos: the reading failed\n").arg(count);
-            continue;
-        }
-        photoPeaks.append(photos[1]);
-        out << QStringLiteral("  %1 photos: peak resident set %2, the top photo drawn %3 ms "
-                              "after the jump\n")
-                   .arg(count, 5)
-                   .arg(megabytes(photos[1]).trimmed())
-                   .arg(photos[0], 0, 'f', 0);
-    }
-    if (photoPeaks.size() == 2)
-        out << QStringLiteral("  %1 photos take %2 times the peak of %3   (goal: within %4; "
-                              "before: 2.5 to 2.7 GB, the top photo after 20 to 23 s)\n")
-                   .arg(manyPhotos)
-                   .arg(photoPeaks[1] / photoPeaks[0], 0, 'f', 2)
-                   .arg(fewPhotos)
-                   .arg(photoPeakGoal);
-    out.flush();
-    return true;
 }
 
 } // namespace
@@ -754,9 +457,9 @@ int main(int argc, char *argv[])
         resident > 0)
         return measure(arguments.value(resident + 1), arguments.value(resident + 2));
     if (const qsizetype sweep = arguments.indexOf(QStringLiteral("--sweep")); sweep > 0) {
-        return fixtures::bench::measurePictureSweep(
+        return measurePictureSweep(
             arguments.value(sweep + 1) == QLatin1String("in-lines"), arguments.value(sweep + 2),
-            height);
+            viewHeight);
     }
 
     QTemporaryDir folder;
@@ -777,7 +480,7 @@ int main(int argc, char *argv[])
     }
     QTextStream out(stdout);
     if (arguments.contains(QStringLiteral("--photos")))
-        return measurePhotoDocuments(folder.path(), out) ? 0 : 1;
+        return printPhotoDocuments(folder.path(), out) ? 0 : 1;
     // Pictures in lines of text hold their pixels as block pictures do.
     out << QStringLiteral("Pictures standing in lines of text beside the same as block pictures, "
                           "read down a screen at a time and back to the top, peak resident "
@@ -809,11 +512,11 @@ int main(int argc, char *argv[])
             << QStringLiteral("   (%1 times)\n").arg(blocks > 0 ? inLines / blocks : 0, 0, 'f', 2);
         out.flush();
     }
-    fixtures::bench::printPictureSweep(out);
+    printPictureSweep(out);
     out.flush();
     if (arguments.contains(QStringLiteral("--in-lines")))
         return 0;
-    if (!measurePhotoDocuments(folder.path(), out))
+    if (!printPhotoDocuments(folder.path(), out))
         return 1;
 
     out << QStringLiteral("Markdown view with %1 x %2 pictures of %3 KB each, %4 x %5 px, "
@@ -821,8 +524,8 @@ int main(int argc, char *argv[])
                .arg(pictureSize.width())
                .arg(pictureSize.height())
                .arg(picture.size() / 1024)
-               .arg(width)
-               .arg(height);
+               .arg(viewWidth)
+               .arg(viewHeight);
     out << QStringLiteral("  one picture                              ")
         << megabytes(peakMegabytes(QStringLiteral("one"), folder.path(), cache.path())) << '\n';
     out << QStringLiteral("  %1 pictures                              ").arg(manyPictures)
@@ -868,7 +571,8 @@ int main(int argc, char *argv[])
             QList<double> decodes;
             double jumpPeak = 0;
             for (int run = 0; run < jumpRuns; ++run) {
-                const QList<double> jump = figuresOf(jumpCase.what, drawings.path(), cache.path());
+                const QList<double> jump =
+                    residentCaseFigures(jumpCase.what, drawings.path(), cache.path());
                 if (jump.size() != 3)
                     break;
                 jumps.append(jump[0]);
@@ -896,7 +600,7 @@ int main(int argc, char *argv[])
                .arg(hostedNames);
     QTemporaryDir sessionCache;
     const QList<double> session =
-        figuresOf(QStringLiteral("session"), folder.path(), sessionCache.path());
+        residentCaseFigures(QStringLiteral("session"), folder.path(), sessionCache.path());
     if (session.size() == 3) {
         out << QStringLiteral("  widened to %1, narrowed to %2, widened, opened anew, read "
                               "to the end and back:\n")
@@ -911,7 +615,8 @@ int main(int argc, char *argv[])
         out << QStringLiteral("  the session failed\n");
     }
     QTemporaryDir dragCache;
-    const QList<double> drag = figuresOf(QStringLiteral("drag"), folder.path(), dragCache.path());
+    const QList<double> drag =
+        residentCaseFigures(QStringLiteral("drag"), folder.path(), dragCache.path());
     if (drag.size() == 5) {
         out << QStringLiteral("  opened at %1 px and dragged to %2 px in %3 steps of %4 ms:\n")
                    .arg(dragStart)
