@@ -17,13 +17,11 @@
 #include "support/BuiltPrograms.h"
 #include "support/markdown/TestImages.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -46,22 +44,6 @@ constexpr int threads = DefaultRemoteImageLoader::decodeThreadCount + 1;
 constexpr double goal = 1.2;
 const QSize drawnAt = maximumSizeForWidth(860);
 
-QByteArray written(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
-
-QImage drawing(QSize size, const QString &label)
-{
-    QImage image;
-    image.loadFromData(fixtures::pngOfDrawing(size, 8, label));
-    return image;
-}
-
 // The README's pictures, as files named for their kind.
 QList<std::pair<QString, QByteArray>> readmePictures()
 {
@@ -81,7 +63,7 @@ QList<std::pair<QString, QByteArray>> readmePictures()
     add(4, QStringLiteral("animation.gif"),
         [](int i) { return fixtures::gifImage({480 + i, 320}); });
     add(4, QStringLiteral("picture.webp"),
-        [](int i) { return written(drawing({1200, 800}, QString::number(i)), "webp"); });
+        [](int i) { return fixtures::webpImage({1200 + i, 800}, false); });
     add(6, QStringLiteral("diagram.svg"),
         [](int i) { return fixtures::svgOfCoveringCircles({800, 600}, 150 + i); });
     return pictures;

@@ -1,5 +1,6 @@
 #include "helpers/ResizeSweep.h"
 
+#include "helpers/ImagesBenchView.h"
 #include "markdown_view/MarkdownView.h"
 #include "markdown_view/items/RemoteImageItem.h"
 #include "markdown_view/items/TextItem.h"
@@ -22,12 +23,6 @@ namespace tolvaran::fixtures::bench {
 
 namespace {
 
-// How long the pictures may take to arrive, and each width to be laid out, before the sweep
-// is given up.
-constexpr qint64 deadlineMilliseconds = 300000;
-// The longest the event loop waits for an event before a condition is looked at again.
-constexpr int pollMilliseconds = 50;
-
 // The pictures' sweep: its document, picture, widths (from the narrowest, a step apart) and
 // the goal for pictures in lines of text beside block pictures.
 constexpr int sweepParagraphs = 2000;
@@ -46,19 +41,6 @@ double processorTime()
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Runs the event loop until `done` holds; false when the deadline passed first.
-bool processUntil(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > deadlineMilliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                    pollMilliseconds);
-    }
-    return true;
-}
 
 void countShown(const markdown::BlockItem &item, int &shown)
 {

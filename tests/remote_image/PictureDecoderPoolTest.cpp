@@ -2,6 +2,7 @@
 
 #include "remote_image/RemoteImageDecoder.h"
 #include "remote_image/decoding/PictureDecoderPool.h"
+#include "support/ProcessState.h"
 #include "support/RestartedTestProgram.h"
 #include "support/ScopedEnvironment.h"
 #include "support/WaitUntil.h"
@@ -27,29 +28,13 @@ namespace {
 
 using Kind = RemoteImageErrorKind;
 using Testing = PictureDecoderPoolTesting;
-
-// The state letter of /proc/<pid>/stat; 0 once no such process is there.
-char processState(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    const qsizetype end = line.lastIndexOf(')');
-    return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : 0;
-}
+using fixtures::hasEnded;
+using fixtures::processState;
 
 // Whether Qt's image-format plug-ins, which read WebP, are installed.
 bool imageFormatPluginsInstalled()
 {
     return QImageReader::supportedImageFormats().contains("webp");
-}
-
-// Whether the process has ended: gone, or waiting to be reaped.
-bool hasEnded(pid_t pid)
-{
-    const char state = processState(pid);
-    return state == 0 || state == 'Z';
 }
 
 // The process's own memory: its anonymous resident pages.

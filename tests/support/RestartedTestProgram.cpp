@@ -1,5 +1,6 @@
 #include "support/RestartedTestProgram.h"
 
+#include "support/ProcessState.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
@@ -16,18 +17,6 @@ namespace tolvaran::fixtures {
 namespace {
 
 const QByteArray readyLine("ready\n");
-
-// The state letter of /proc/<pid>/stat: 'T' once a SIGSTOP has taken effect.
-char processState(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    // The command name in parentheses may hold spaces; the state follows its last ')'.
-    const qsizetype end = line.lastIndexOf(')');
-    return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : 0;
-}
 
 } // namespace
 

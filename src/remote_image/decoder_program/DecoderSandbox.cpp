@@ -118,10 +118,12 @@ int enterSeccomp()
     bool built = seccomp_attr_set(filter, SCMP_FLTATR_CTL_TSYNC, 1) == 0;
     for (const int call : deniedCalls)
         built = built && seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), call, 0) == 0;
-    // Threads may be made (Qt's scaling of large pictures runs on several), processes not.
+    // Threads may be made (Qt's scaling of large pictures runs on several), processes not:
+    // a clone whose flags (its first argument) lack CLONE_THREAD is refused.
+    const scmp_arg_cmp withoutThreadFlag{0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0};
     built = built
             && seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(clone), 1,
-                                SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0))
+                                withoutThreadFlag)
                    == 0
             // Its flags are out of a filter's reach: the C library falls back to clone.
             && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;

@@ -1,8 +1,9 @@
 #include "support/markdown/HostilePictures.h"
 
+#include "support/markdown/LibjpegWriter.h"
+
 #include <QtEndian>
 
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -95,14 +96,15 @@ namespace {
 
 // A grey checkerboard of single pixels: the finest detail there is, the last coefficient of
 // every block far from zero.
-QByteArray checkerboard(QSize size)
+QImage checkerboard(QSize size)
 {
-    constexpr char dark = 68;
-    constexpr char light = char(188);
-    QByteArray pixels(qsizetype(size.width()) * size.height(), '\0');
+    constexpr uchar dark = 68;
+    constexpr uchar light = 188;
+    QImage pixels(size, QImage::Format_Grayscale8);
     for (int y = 0; y < size.height(); ++y) {
+        uchar *row = pixels.scanLine(y);
         for (int x = 0; x < size.width(); ++x)
-            pixels[qsizetype(y) * size.width() + x] = (x + y) % 2 ? light : dark;
+            row[x] = (x + y) % 2 ? light : dark;
     }
     return pixels;
 }
@@ -139,32 +141,8 @@ QByteArray emptyRefinementScan()
 
 QByteArray jpegOfEmptyRefinements(QSize size, int refinements, bool arithmetic)
 {
-    QByteArray pixels = checkerboard(size);
-    jpeg_compress_struct compressor{};
-    jpeg_error_mgr errors{};
-    compressor.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&compressor);
-    unsigned char *written = nullptr;
-    unsigned long writtenBytes = 0;
-    jpeg_mem_dest(&compressor, &written, &writtenBytes);
-    compressor.image_width = JDIMENSION(size.width());
-    compressor.image_height = JDIMENSION(size.height());
-    compressor.input_components = 1;
-    compressor.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&compressor);
-    compressor.arith_code = arithmetic ? TRUE : FALSE;
-    compressor.scan_info = writtenScans;
-    compressor.num_scans = int(std::size(writtenScans));
-    jpeg_start_compress(&compressor, TRUE);
-    while (compressor.next_scanline < compressor.image_height) {
-        auto *row = reinterpret_cast<JSAMPLE *>(pixels.data())
-                    + qsizetype(compressor.next_scanline) * size.width();
-        jpeg_write_scanlines(&compressor, &row, 1);
-    }
-    jpeg_finish_compress(&compressor);
-    jpeg_destroy_compress(&compressor);
-    QByteArray jpeg(reinterpret_cast<const char *>(written), qsizetype(writtenBytes));
-    std::free(written);
+    QByteArray jpeg =
+        LibjpegWriter{arithmetic, true, writtenScans}.write(checkerboard(size));
     // The file ends with its end marker; the empty scans go before it.
     const QByteArray end = jpeg.right(2);
     Q_ASSERT(uchar(end[1]) == endOfImage);

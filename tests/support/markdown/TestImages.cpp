@@ -1,5 +1,7 @@
 #include "support/markdown/TestImages.h"
 
+#include "support/markdown/LibjpegWriter.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
@@ -9,7 +11,6 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
-#include <jpeglib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -584,33 +585,8 @@ QByteArray gifOfUnwidenedCodes(QSize size)
 
 QByteArray arithmeticJpeg(QSize size, bool progressive)
 {
-    const QImage image = drawing(size, 8, QStringLiteral("arithmetic"))
-                             .convertToFormat(QImage::Format_RGB888);
-    jpeg_compress_struct compressor{};
-    jpeg_error_mgr errors{};
-    compressor.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&compressor);
-    unsigned char *written = nullptr;
-    unsigned long writtenBytes = 0;
-    jpeg_mem_dest(&compressor, &written, &writtenBytes);
-    compressor.image_width = JDIMENSION(size.width());
-    compressor.image_height = JDIMENSION(size.height());
-    compressor.input_components = 3;
-    compressor.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&compressor);
-    compressor.arith_code = TRUE;
-    if (progressive)
-        jpeg_simple_progression(&compressor);
-    jpeg_start_compress(&compressor, TRUE);
-    while (compressor.next_scanline < compressor.image_height) {
-        auto *row = const_cast<JSAMPLE *>(image.constScanLine(int(compressor.next_scanline)));
-        jpeg_write_scanlines(&compressor, &row, 1);
-    }
-    jpeg_finish_compress(&compressor);
-    jpeg_destroy_compress(&compressor);
-    const QByteArray jpeg(reinterpret_cast<const char *>(written), qsizetype(writtenBytes));
-    std::free(written);
-    return jpeg;
+    return LibjpegWriter{true, progressive, {}}.write(
+        drawing(size, 8, QStringLiteral("arithmetic")));
 }
 
 QByteArray webpImage(QSize size, bool lossless)
