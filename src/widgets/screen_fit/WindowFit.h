@@ -25,6 +25,14 @@ struct WindowFit
     // Where `frame` goes to lie inside `available`: where it is, where it does; else moved in
     // as little as it takes, its top left kept inside where it is the larger.
     static QPoint placedInside(const QRect &frame, const QRect &available);
+    // Where a frame that was `was` goes at its new `size` when its screen's free area changes
+    // from `before` to `after` (a panel came, the screen shrank): each of its edges that lay
+    // inside `before` stays inside `after`, moved in as little as it takes, its top left first;
+    // an edge the user left outside stays outside.
+    static QPoint keptInside(const QRect &was, const QSize &size, const QRect &before,
+                             const QRect &after);
+    // How much of `frame` shows on `screens`, in pixels.
+    static qint64 shownArea(const QRect &frame, const QList<QRect> &screens);
     // Whether less than half of `frame` shows on `screens`.
     static bool isMostlyOff(const QRect &frame, const QList<QRect> &screens);
     // The one of `screens` that shows most of `frame`, or where none shows any, the one
