@@ -126,7 +126,9 @@ QSize TolvaranWindow::leastSize() const
 
 QMargins TolvaranWindow::frameMargins() const
 {
-    return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QWindow *window = windowHandle();
+    return window ? WindowFit::frameToFit(window->frameMargins(), window->devicePixelRatio())
+                  : QMargins();
 }
 
 bool TolvaranWindow::event(QEvent *event)

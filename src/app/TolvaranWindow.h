@@ -111,6 +111,7 @@ private:
     // placed it, a moment after it was first drawn.
     bool takesFirstSize() const;
     QSize leastSize() const;
+    // The frame to fit (WindowFit::frameToFit).
     QMargins frameMargins() const;
 
     // The "New Project..." dialog, of the menu command and the browser's add button; made

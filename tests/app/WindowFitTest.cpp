@@ -117,6 +117,29 @@ TEST(WindowFit, theFrameFitsTheFreeAreaAndTheLeastSizeGivesWayToASmallerScreen)
     }
 }
 
+// At a scale of 1.5 Qt reports the window manager's frame, and places and sizes the window,
+// each rounded to its own pixels: a window fitted to the whole screen with the frame to fit
+// ends inside the screen's window-system pixels whatever the frame's thickness there.
+TEST(WindowFit, theFrameEndsInsideTheScreenToThePixelAtAFractionalScale)
+{
+    const qreal ratio = 1.5;
+    const QRect screen(0, 0, 1280, 720); // 1920 by 1080 in the window system's pixels
+    const auto toQt = [ratio](int native) { return qRound(native / ratio); };
+    const auto toNative = [ratio](int logical) { return qRound(logical * ratio); };
+    for (const QMargins &drawn : {QMargins(1, 20, 1, 5), QMargins(2, 29, 2, 2)}) {
+        const QMargins frame = WindowFit::frameToFit(
+            QMargins(toQt(drawn.left()), toQt(drawn.top()), toQt(drawn.right()),
+                     toQt(drawn.bottom())),
+            ratio);
+        const QSize size = WindowFit::fit(screen, frame, {400, 680}, {1180, 820}).size;
+        const QPoint client = WindowFit::placedInside(QRect(QPoint(), size) + frame, screen)
+                            + QPoint(frame.left(), frame.top());
+        EXPECT_GE(toNative(client.y()) - drawn.top(), 0);
+        EXPECT_LE(toNative(client.y()) + toNative(size.height()) + drawn.bottom(), 1080);
+        EXPECT_LE(toNative(client.x()) + toNative(size.width()) + drawn.right(), 1920);
+    }
+}
+
 // Two screens side by side, the right one lower: each panel's strut, measured from the
 // desktop's edge, takes its room from the screen it lies on and from no other.
 TEST(ScreenWorkArea, aPanelTakesItsRoomFromItsOwnScreenOnly)

@@ -1,6 +1,7 @@
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tolvaran {
@@ -32,6 +33,10 @@ QPoint WindowFit::placedInside(const QRect &frame, const QRect &available)
 }
 
 namespace {
+
+// How much thicker than reported a frame is taken, on each side, at a fractional ratio: what
+// Qt's roundings of the frame, the window's place and its size may together leave out.
+constexpr int fractionalRatioSlack = 1;
 
 // The first and last pixels of a frame or a free area along one axis.
 struct Span
@@ -66,6 +71,15 @@ QPoint WindowFit::keptInside(const QRect &was, const QSize &size, const QRect &b
                            {before.left(), before.right()}, {after.left(), after.right()}),
             keptInsideSpan({was.top(), was.bottom()}, size.height(),
                            {before.top(), before.bottom()}, {after.top(), after.bottom()})};
+}
+
+QMargins WindowFit::frameToFit(const QMargins &reported, qreal ratio)
+{
+    if (ratio == std::round(ratio))
+        return reported;
+    return reported
+        + QMargins(fractionalRatioSlack, fractionalRatioSlack, fractionalRatioSlack,
+                   fractionalRatioSlack);
 }
 
 qint64 WindowFit::shownArea(const QRect &frame, const QList<QRect> &screens)

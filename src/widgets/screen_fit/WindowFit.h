@@ -31,6 +31,11 @@ struct WindowFit
     // an edge the user left outside stays outside.
     static QPoint keptInside(const QRect &was, const QSize &size, const QRect &before,
                              const QRect &after);
+    // The frame to fit, from the one Qt reports for a window at `ratio` window-system pixels to
+    // each of its own. Qt rounds the frame's thickness, the window's place and its size to its
+    // own pixels each on its own: at a fractional ratio the frame drawn may reach almost a pixel
+    // of Qt's further on each side than the one reported.
+    static QMargins frameToFit(const QMargins &reported, qreal ratio);
     // How much of `frame` shows on `screens`, in pixels.
     static qint64 shownArea(const QRect &frame, const QList<QRect> &screens);
     // Whether less than half of `frame` shows on `screens`.
