@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
 {
     if (const auto written = tolvaran::fixtures::CodexGlobalStateWriter::runIfAsked(argc, argv))
         return *written;
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     QGuiApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,7 +10,7 @@
 
 int main(int argc, char *argv[])
 {
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
