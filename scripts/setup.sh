@@ -29,6 +29,7 @@ test_packages=(
   sqlite3
   desktop-file-utils # the install's test validates the desktop entry
   qt6-httpserver-dev # the tests' stand-in servers
+  qt6-base-private-dev # the tests change the offscreen platform's screens as it runs
   libgtest-dev libgmock-dev
   xvfb xauth x11-utils imagemagick
   xdotool # the screenshots click and type in the window

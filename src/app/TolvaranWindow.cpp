@@ -16,8 +16,27 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvaran {
+
+namespace {
+
+// How long after the window is first drawn the window manager may still be placing it: X11
+// tells of the window's place and of its first drawing in either order.
+constexpr std::chrono::milliseconds placementTime{2000};
+
+QList<QRect> screenGeometries()
+{
+    QList<QRect> geometries;
+    for (const QScreen *screen : QGuiApplication::screens())
+        geometries << screen->geometry();
+    return geometries;
+}
+
+} // namespace
+
+std::chrono::milliseconds TolvaranWindow::s_placementTime = placementTime;
 
 TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
                                TeamWorkspaceService &teamWorkspace,
@@ -31,10 +50,13 @@ TolvaranWindow::TolvaranWindow(ProjectListViewModel &viewModel,
     setCentralWidget(m_contentView);
     setMinimumSize(leastSize());
     resize(initialWidth, initialHeight);
+    m_placement.setSingleShot(true);
     // The screen Qt reports now, before the window shows: the primary one, where the window
     // manager may show it on another (the pointer's).
     if (QScreen *opensOn = screen()) {
         m_firstSizeScreen = opensOn;
+        m_fittedScreen = opensOn;
+        m_fittedScreenPlace = opensOn->geometry().topLeft();
         fitToScreen(ScreenWorkArea::available(opensOn), true);
     }
 
@@ -63,29 +85,38 @@ void TolvaranWindow::fitToScreen(const QRect &available, bool firstSize)
 {
     if (available.isEmpty())
         return;
+    keepUsersSize();
+    if (firstSize)
+        m_keptSize = QSize(initialWidth, initialHeight);
     m_available = available;
     m_fittedFrame = frameMargins();
     m_fittedLeastSize = leastSize();
-    // A screen that needed more than the window's width widened it: once no screen needs
-    // that, the window goes back to the width it had, unless the user has sized it since.
-    if (m_widenedFrom && (firstSize || size().width() != m_widenedTo))
-        m_widenedFrom.reset();
-    QSize wanted = firstSize ? QSize(initialWidth, initialHeight) : size();
-    if (m_widenedFrom)
-        wanted.setWidth(*m_widenedFrom);
     const WindowFit fitted =
-        WindowFit::fit(available, m_fittedFrame, m_fittedLeastSize, wanted);
+        WindowFit::fit(available, m_fittedFrame, m_fittedLeastSize, m_keptSize);
     setMinimumSize(fitted.minimumSize);
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+    if (isSizedByTheWindowManager())
         return;
-    if (fitted.size.width() > wanted.width()) {
-        m_widenedFrom = wanted.width();
-        m_widenedTo = fitted.size.width();
-    } else {
-        m_widenedFrom.reset();
-    }
+    m_fittedSize = fitted.size;
     if (fitted.size != size())
         resize(fitted.size);
+}
+
+bool TolvaranWindow::isSizedByTheWindowManager() const
+{
+    return windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+}
+
+bool TolvaranWindow::takesFirstSize() const
+{
+    return !m_isDrawn || m_placement.isActive();
+}
+
+void TolvaranWindow::keepUsersSize()
+{
+    if (isSizedByTheWindowManager() || !m_fittedSize.isValid() || size() == m_fittedSize)
+        return;
+    m_keptSize = size();
+    m_fittedSize = size();
 }
 
 QSize TolvaranWindow::leastSize() const
@@ -95,7 +126,9 @@ QSize TolvaranWindow::leastSize() const
 
 QMargins TolvaranWindow::frameMargins() const
 {
-    return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QWindow *window = windowHandle();
+    return window ? WindowFit::frameToFit(window->frameMargins(), window->devicePixelRatio())
+                  : QMargins();
 }
 
 bool TolvaranWindow::event(QEvent *event)
@@ -121,10 +154,10 @@ bool TolvaranWindow::event(QEvent *event)
 
 bool TolvaranWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // Drawn on a screen, the window keeps the size it has there from now on.
     if (watched == windowHandle() && event->type() == QEvent::Expose
         && windowHandle()->isExposed()) {
-        m_takesFirstSize = false;
+        m_isDrawn = true;
+        m_placement.start(s_placementTime);
         windowHandle()->removeEventFilter(this);
     }
     return QMainWindow::eventFilter(watched, event);
@@ -136,113 +169,135 @@ void TolvaranWindow::showEvent(QShowEvent *event)
     if (m_followsScreen || !windowHandle())
         return;
     m_followsScreen = true;
-    if (m_takesFirstSize)
+    if (!m_isDrawn)
         windowHandle()->installEventFilter(this);
+    m_screensSeen = screenGeometries();
+    followScreens();
     // Qt places the window on the screen where it is made, which may not be the one it was
     // first fitted for.
-    if (m_takesFirstSize && screen() != m_firstSizeScreen)
-        fitToCurrentScreen();
-    followScreens();
-    // Moved to another screen, or the free area of this one changed (a panel came or went).
-    connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen *now) {
-        if (now) {
-            connect(now, &QScreen::availableGeometryChanged, this,
-                    &TolvaranWindow::fitToCurrentScreen, Qt::UniqueConnection);
-        }
-        fitToCurrentScreen();
+    if (screen() != m_firstSizeScreen)
+        followScreenChange();
+}
+
+void TolvaranWindow::followScreens()
+{
+    const auto follow = [this](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, &TolvaranWindow::checkScreensLater);
+        connect(screen, &QScreen::availableGeometryChanged, this,
+                &TolvaranWindow::checkScreensLater);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, follow](QScreen *added) {
+        follow(added);
+        checkScreensLater();
     });
-    if (QScreen *current = screen()) {
-        connect(current, &QScreen::availableGeometryChanged, this,
-                &TolvaranWindow::fitToCurrentScreen, Qt::UniqueConnection);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen *removed) {
+        // Told before Qt moves the window off it.
+        if (removed == screen())
+            m_sizeOnGoneScreen = size();
+        checkScreensLater();
+    });
+    // Moved to another screen.
+    connect(windowHandle(), &QWindow::screenChanged, this, &TolvaranWindow::checkScreensLater);
+    // A panel came, went or moved, where Qt does not tell of it (two or more screens on X11).
+    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance()) {
+        connect(workArea, &ScreenWorkArea::changed, this,
+                &TolvaranWindow::checkScreensLater);
     }
 }
 
-void TolvaranWindow::fitToCurrentScreen()
+void TolvaranWindow::checkScreensLater()
+{
+    // Screens change together (one goes, the others move): once they have.
+    if (m_isScreenCheckPending)
+        return;
+    m_isScreenCheckPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_isScreenCheckPending = false;
+            followScreenChange();
+        },
+        Qt::QueuedConnection);
+}
+
+void TolvaranWindow::followScreenChange()
 {
     QScreen *current = screen();
     if (!current)
         return;
     const QRect available = ScreenWorkArea::available(current);
-    if (!m_takesFirstSize || current == m_firstSizeScreen) {
-        fitToScreen(available);
+    const QList<QRect> seen = std::exchange(m_screensSeen, screenGeometries());
+    // The window does not move with its screen: a screen moved is no free area shrunk.
+    const QPoint screenPlace = current->geometry().topLeft();
+    const bool sameScreen = std::exchange(m_fittedScreen, current) == current;
+    const bool screenStayed = std::exchange(m_fittedScreenPlace, screenPlace) == screenPlace;
+    if (takesFirstSize() && current != m_firstSizeScreen) {
+        // Not yet placed for good, on another screen than its first size was for: the first
+        // size for this one, the window inside it, as it would have opened there.
+        m_firstSizeScreen = current;
+        fitToScreen(available, true);
+        moveInside(available);
         return;
     }
-    // Not yet drawn, on another screen than its first size was for: the first size for this
-    // one, the window inside it, as it would have opened there.
-    m_firstSizeScreen = current;
-    fitToScreen(available, true);
-    moveInside(available);
-}
-
-void TolvaranWindow::followScreens()
-{
-    const auto checkLater = [this] {
-        // Screens change together (one goes, the others move): once they have.
-        if (m_isScreenCheckPending)
-            return;
-        m_isScreenCheckPending = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_isScreenCheckPending = false;
-                bringBackOnScreen();
-            },
-            Qt::QueuedConnection);
-    };
-    const auto follow = [this, checkLater](QScreen *screen) {
-        connect(screen, &QScreen::geometryChanged, this, checkLater);
-        connect(screen, &QScreen::availableGeometryChanged, this, checkLater);
-    };
-    for (QScreen *screen : QGuiApplication::screens())
-        follow(screen);
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [follow, checkLater](QScreen *added) {
-        follow(added);
-        checkLater();
-    });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, checkLater);
-    // A panel came, went or moved, where Qt does not tell of it (two or more screens on X11).
-    if (const ScreenWorkArea *workArea = ScreenWorkArea::instance()) {
-        connect(workArea, &ScreenWorkArea::changed, this, [this, checkLater] {
-            fitToCurrentScreen();
-            checkLater();
-        });
+    const std::optional<QSize> sizeOnGoneScreen = std::exchange(m_sizeOnGoneScreen, {});
+    if (sizeOnGoneScreen)
+        comeBack(*sizeOnGoneScreen);
+    const QSize had = sizeOnGoneScreen.value_or(size());
+    const QRect before = m_available;
+    const QRect was = geometry().marginsAdded(frameMargins());
+    fitToScreen(available);
+    if (!isVisible() || isSizedByTheWindowManager())
+        return;
+    if (sameScreen && screenStayed && available != before) {
+        const QSize frameSize = geometry().marginsAdded(frameMargins()).size();
+        moveFrameTo(WindowFit::keptInside(was, frameSize, before, available));
     }
-}
-
-void TolvaranWindow::bringBackOnScreen()
-{
-    QList<QRect> screens;
     QList<QRect> freeAreas;
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        screens << screen->geometry();
+    for (const QScreen *screen : QGuiApplication::screens())
         freeAreas << ScreenWorkArea::available(screen);
-    }
-    bringBackOnto(screens, freeAreas);
+    bringBackOnto(seen, m_screensSeen, freeAreas, had);
 }
 
-void TolvaranWindow::bringBackOnto(const QList<QRect> &screens, const QList<QRect> &freeAreas)
+void TolvaranWindow::bringBackOnto(const QList<QRect> &seen, const QList<QRect> &screens,
+                                   const QList<QRect> &freeAreas, const QSize &had)
 {
-    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        || !WindowFit::isMostlyOff(frameGeometry(), screens))
+    // A window the user left mostly off a screen stays while other screens change.
+    const QRect frame = geometry().marginsAdded(frameMargins());
+    if (!WindowFit::isMostlyOff(frame, screens)
+        || WindowFit::shownArea(frame, screens) >= WindowFit::shownArea(frame, seen))
         return;
-    const qsizetype nearest = WindowFit::nearest(frameGeometry(), screens);
+    const qsizetype nearest = WindowFit::nearest(frame, screens);
     if (nearest < 0 || freeAreas.value(nearest).isEmpty())
         return;
+    comeBack(had);
     fitToScreen(freeAreas.at(nearest));
     moveInside(freeAreas.at(nearest));
 }
 
+void TolvaranWindow::comeBack(const QSize &had)
+{
+    m_keptSize = had.boundedTo(QSize(initialWidth, initialHeight));
+    // The size it has now is none of the user's: the window system may have changed it as the
+    // screens changed.
+    m_fittedSize = size();
+}
+
 void TolvaranWindow::moveInside(const QRect &available)
 {
+    moveFrameTo(WindowFit::placedInside(geometry().marginsAdded(frameMargins()), available));
+}
+
+void TolvaranWindow::moveFrameTo(const QPoint &place)
+{
     const QMargins frame = frameMargins();
-    const QRect frameArea = geometry().marginsAdded(frame);
-    const QPoint place = WindowFit::placedInside(frameArea, available);
-    if (place == frameArea.topLeft())
+    const QPoint clientPlace = place + QPoint(frame.left(), frame.top());
+    if (clientPlace == geometry().topLeft())
         return;
-    // The client area goes inside the frame; a move places the frame where Qt knows it, and
-    // the client area where not yet.
+    // A move places the frame where Qt knows it, and the client area where not yet.
     const QPoint knownFrameOffset = geometry().topLeft() - pos();
-    move(place + QPoint(frame.left(), frame.top()) - knownFrameOffset);
+    move(clientPlace - knownFrameOffset);
 }
 
 void TolvaranWindow::setUpdater(AppUpdateService *updater)

@@ -28,23 +28,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QToolButton>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <utility>
+
 namespace tolvaran {
 
-// Hands the window the screens that remain: the offscreen platform changes its screens only
-// through its private interface.
 class TolvaranWindowTesting
 {
 public:
-    static void bringBackOnto(TolvaranWindow &window, const QList<QRect> &screens,
-                              const QList<QRect> &freeAreas)
+    // Windows shown from now on are placed by the test's moves, however slowly they reach
+    // them; until the guard returned goes.
+    static auto keepPlacing()
     {
-        window.bringBackOnto(screens, freeAreas);
+        const auto usual = std::exchange(TolvaranWindow::s_placementTime, std::chrono::hours(1));
+        return qScopeGuard([usual] { TolvaranWindow::s_placementTime = usual; });
     }
 };
 
@@ -290,38 +296,92 @@ TEST_F(ApplicationTest, theFirstWindowTakesItsSizeWhereTheScreenHasRoom)
     EXPECT_EQ(window.size(), QSize(1180, 800));
 }
 
-// A small primary screen and a large one beside it. The window shown on the large one opens at
-// its first size for that one, not for the screen Qt reported as it was made. When the large
-// screen goes with the window on it, the window comes back whole onto the small one's free
-// area (below a panel); left partly off the small one's edge while both remain, it stays.
-TEST_F(ApplicationTest, theWindowOpensSizedForItsScreenAndComesBackWhenThatScreenGoes)
+// Two screens side by side, the smaller one on the left the primary one, which change as a
+// window system changes them: the window keeps its size and its place.
+TEST_F(ApplicationTest, theWindowKeepsItsSizeAndPlaceAsScreensAndPanelsChange)
 {
-    const QRect small(0, 0, 1024, 600);
-    const QRect large(1024, 0, 1920, 1080);
+    const QRect left(0, 0, 1366, 768);
+    const QRect right(1366, 0, 1920, 1080);
     if (QGuiApplication::screens().size() < 2) {
-        EXPECT_EQ(runCurrentTestOnScreens({{small, large}}), QList<bool>{true});
+        EXPECT_EQ(runCurrentTestOnScreens({{left, right}}), QList<bool>{true});
         return;
     }
-    TolvaranApp app;
-    TolvaranWindow &window = app.window();
-    ASSERT_LE(window.height(), small.height());
-    window.move(large.topLeft() + QPoint(200, 100));
-    window.show();
-    ASSERT_TRUE(waitUntil([&] { return window.windowHandle()->isExposed(); }));
-    EXPECT_EQ(window.screen()->geometry(), large);
-    EXPECT_EQ(window.size(), QSize(TolvaranWindow::initialWidth, TolvaranWindow::initialHeight));
-
-    const QRect belowAPanel = small.adjusted(0, 32, 0, 0);
-    TolvaranWindowTesting::bringBackOnto(window, {small}, {belowAPanel});
-    EXPECT_TRUE(waitUntil([&] { return belowAPanel.contains(window.frameGeometry()); }))
-        << QDebug::toString(window.frameGeometry()).toStdString() << " "
-        << QDebug::toString(window.minimumSize()).toStdString();
-
-    const QPoint partlyOff(-300, 40);
-    window.move(partlyOff);
-    ASSERT_TRUE(waitUntil([&] { return window.pos() == partlyOff; }));
-    TolvaranWindowTesting::bringBackOnto(window, {small, large}, {belowAPanel, large});
-    EXPECT_EQ(window.pos(), partlyOff);
+    const auto placing = TolvaranWindowTesting::keepPlacing();
+    enum class Size { any, first, had };
+    const QRect belowAPanel = left.adjusted(0, 32, 0, 0);
+    const QRect shrunk(0, 0, 1024, 600);
+    const QRect alone(0, 0, 1920, 1080);
+    const auto panelOnTheLeft = [&] {
+        setOffscreenFreeArea(QGuiApplication::screenAt(left.center()), belowAPanel);
+    };
+    const struct
+    {
+        const char *name;
+        std::optional<QPoint> shownAt; // the frame's place; none: where Qt shows it, on the left
+        std::optional<QPoint> movedTo; // once it is drawn
+        std::function<void()> change;
+        QRect inside; // none: the window stays where it is
+        Size size = Size::any;
+    } rows[] = {
+        {"placed on the right screen by the window manager once drawn", {},
+         right.topLeft() + QPoint(200, 100), [] {}, right, Size::first},
+        {"the left screen goes with the window on it, the right one moving left",
+         QPoint(40, 0), {},
+         [&] {
+             changeOffscreenScreens({QRect(), alone});
+             // For a moment X11 may tell of the free area of the layout before.
+             QScreen *remaining = QGuiApplication::screenAt(alone.center());
+             setOffscreenFreeArea(remaining, alone.intersected(right));
+             runQueuedWork();
+             setOffscreenFreeArea(remaining, alone);
+         },
+         alone, Size::had},
+        {"the right screen goes with the window on it", right.topLeft(), {},
+         [&] {
+             panelOnTheLeft();
+             changeOffscreenScreens({left, QRect()});
+         },
+         belowAPanel},
+        {"the left screen shrinks under the window", QPoint(100, 0), {},
+         [&] { changeOffscreenScreens({shrunk, right}); }, shrunk},
+        {"a panel comes over the window", QPoint(100, 0), {}, panelOnTheLeft, belowAPanel},
+        {"a panel comes on the left, the window left 70 % off the right one's outer edge",
+         right.topLeft(), right.topLeft() + QPoint(right.width() - 360, 300), panelOnTheLeft,
+         {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        changeOffscreenScreens({left, right});
+        setOffscreenFreeArea(QGuiApplication::screenAt(left.center()), left);
+        TolvaranApp app;
+        TolvaranWindow &window = app.window();
+        if (row.shownAt)
+            window.move(*row.shownAt);
+        window.show();
+        ASSERT_TRUE(waitUntil([&] { return window.windowHandle()->isExposed(); }));
+        if (row.movedTo) {
+            window.move(*row.movedTo);
+            ASSERT_TRUE(
+                waitUntil([&] { return window.frameGeometry().topLeft() == *row.movedTo; }));
+            runQueuedWork();
+        }
+        const QRect before = window.frameGeometry();
+        const QSize had = window.size();
+        row.change();
+        if (row.inside.isNull()) {
+            runQueuedWork();
+            EXPECT_EQ(window.frameGeometry(), before);
+            continue;
+        }
+        const QSize first(TolvaranWindow::initialWidth, TolvaranWindow::initialHeight);
+        const std::optional<QSize> size = row.size == Size::first ? std::optional(first)
+                                          : row.size == Size::had ? std::optional(had)
+                                                                  : std::nullopt;
+        EXPECT_TRUE(waitUntil([&] {
+            return row.inside.contains(window.frameGeometry())
+                && window.size() == size.value_or(window.size());
+        })) << QDebug::toString(window.frameGeometry()).toStdString();
+    }
 }
 
 // The window is never narrower than what its content needs at the text size (the browser's

@@ -5,9 +5,77 @@
 #include "widgets/screen_fit/WindowFit.h"
 #include "support/QtPrinters.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace tolvaran {
+
+class ScreenWorkAreaTesting
+{
+public:
+    // The free area of `screen`, the desktop's one screen, that the panels and the window
+    // manager on the X server of `connection` leave.
+    static QRect freeArea(xcb_connection_t *connection, const QRect &screen)
+    {
+        const auto desktop = ScreenWorkArea::readDesktop(connection);
+        return desktop ? ScreenWorkArea::nativeFreeArea(*desktop, screen, {screen}) : QRect();
+    }
+};
+
+} // namespace tolvaran
 
 using namespace tolvaran;
+
+namespace {
+
+// How long an X server of the test's own may take to start on a loaded machine.
+constexpr int serverStartMilliseconds = 60'000;
+
+// An X server with no window manager: the test plays one.
+struct OwnXServer
+{
+    QProcess server;
+    xcb_connection_t *connection = nullptr;
+    xcb_window_t root = 0;
+
+    OwnXServer()
+    {
+        // It writes its display's number once it takes connections.
+        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+        if (!server.waitForReadyRead(serverStartMilliseconds))
+            return;
+        const QByteArray display = ':' + server.readLine().trimmed();
+        connection = xcb_connect(display.constData(), nullptr);
+        if (!xcb_connection_has_error(connection))
+            root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    }
+    ~OwnXServer()
+    {
+        xcb_disconnect(connection);
+        server.kill();
+        server.waitForFinished();
+    }
+
+    void set(xcb_window_t window, const char *name, xcb_atom_t type,
+             const std::vector<quint32> &values) const
+    {
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name),
+            nullptr);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom->atom, type, 32,
+                            uint32_t(values.size()), values.data());
+        std::free(atom);
+    }
+};
+
+} // namespace
 
 TEST(WindowFit, theFrameFitsTheFreeAreaAndTheLeastSizeGivesWayToASmallerScreen)
 {
@@ -46,6 +114,29 @@ TEST(WindowFit, theFrameFitsTheFreeAreaAndTheLeastSizeGivesWayToASmallerScreen)
         const WindowFit fitted = WindowFit::fit(row.available, row.frame, row.least, row.wanted);
         EXPECT_EQ(fitted.minimumSize, row.fitted.minimumSize) << row.name;
         EXPECT_EQ(fitted.size, row.fitted.size) << row.name;
+    }
+}
+
+// At a scale of 1.5 Qt reports the window manager's frame, and places and sizes the window,
+// each rounded to its own pixels: a window fitted to the whole screen with the frame to fit
+// ends inside the screen's window-system pixels whatever the frame's thickness there.
+TEST(WindowFit, theFrameEndsInsideTheScreenToThePixelAtAFractionalScale)
+{
+    const qreal ratio = 1.5;
+    const QRect screen(0, 0, 1280, 720); // 1920 by 1080 in the window system's pixels
+    const auto toQt = [ratio](int native) { return qRound(native / ratio); };
+    const auto toNative = [ratio](int logical) { return qRound(logical * ratio); };
+    for (const QMargins &drawn : {QMargins(1, 20, 1, 5), QMargins(2, 29, 2, 2)}) {
+        const QMargins frame = WindowFit::frameToFit(
+            QMargins(toQt(drawn.left()), toQt(drawn.top()), toQt(drawn.right()),
+                     toQt(drawn.bottom())),
+            ratio);
+        const QSize size = WindowFit::fit(screen, frame, {400, 680}, {1180, 820}).size;
+        const QPoint client = WindowFit::placedInside(QRect(QPoint(), size) + frame, screen)
+                            + QPoint(frame.left(), frame.top());
+        EXPECT_GE(toNative(client.y()) - drawn.top(), 0);
+        EXPECT_LE(toNative(client.y()) + toNative(size.height()) + drawn.bottom(), 1080);
+        EXPECT_LE(toNative(client.x()) + toNative(size.width()) + drawn.right(), 1920);
     }
 }
 
@@ -98,4 +189,36 @@ TEST(ScreenWorkArea, theFreeAreaIsRoundedInwardsAtAFractionalScale)
     EXPECT_EQ(ScreenWorkArea::toLogical(QRect(0, 32, 1366, 736), QRect(0, 0, 1366, 768),
                                         QRect(0, 0, 1366, 768), 1.0),
               QRect(0, 32, 1366, 736));
+}
+
+// A panel's strut keeps its room while the panel shows. Hidden, it keeps none, though it keeps
+// its strut and the window manager lists it a moment longer; and a work area of the screens'
+// layout before they changed, which the window manager has not set again yet, is not the
+// screen's. Read from an X server of the test's own, with a panel of its own.
+TEST(ScreenWorkArea, theFreeAreaFollowsThePanelsAsTheyAre)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "no Xvfb (scripts/setup.sh --test installs it)";
+    const OwnXServer x;
+    ASSERT_NE(x.root, 0u) << "no X server of the test's own";
+    const QRect screen(0, 0, 1366, 768);
+    const xcb_window_t panel = xcb_generate_id(x.connection);
+    xcb_create_window(x.connection, XCB_COPY_FROM_PARENT, panel, x.root, 0, 0, 1366, 32, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    x.set(panel, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL,
+          {0, 0, 32, 0, 0, 0, 0, 0, 0, 1365, 0, 0});
+    xcb_map_window(x.connection, panel);
+    x.set(x.root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW, {panel});
+    x.set(x.root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0});
+    x.set(x.root, "_NET_WORKAREA", XCB_ATOM_CARDINAL, {0, 32, 1366, 736});
+    EXPECT_EQ(ScreenWorkAreaTesting::freeArea(x.connection, screen), QRect(0, 32, 1366, 736));
+
+    xcb_unmap_window(x.connection, panel);
+    x.set(x.root, "_NET_WORKAREA", XCB_ATOM_CARDINAL, {0, 0, 1366, 768});
+    EXPECT_EQ(ScreenWorkAreaTesting::freeArea(x.connection, screen), screen);
+
+    // The screen on the right of one that went, moved to the desktop's left edge.
+    const QRect remaining(0, 0, 1920, 1080);
+    x.set(x.root, "_NET_WORKAREA", XCB_ATOM_CARDINAL, {1366, 0, 1920, 1080});
+    EXPECT_EQ(ScreenWorkAreaTesting::freeArea(x.connection, remaining), remaining);
 }

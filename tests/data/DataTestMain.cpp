@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
 {
     if (const auto written = tolvaran::fixtures::CodexGlobalStateWriter::runIfAsked(argc, argv))
         return *written;
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     tolvaran::fixtures::nameBuiltPictureDecoder();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -14,10 +14,11 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    tolvaran::fixtures::PrivateUserFolders userFolders;
     tolvaran::fixtures::nameBuiltPictureDecoder();
+    // Before the user folders, which a program that is killed would leave behind.
     if (const auto ended = tolvaran::markdown::runDecodingProgramIfAsked(argc, argv))
         return *ended;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     QGuiApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

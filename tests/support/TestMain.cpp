@@ -11,7 +11,7 @@
 
 int main(int argc, char *argv[])
 {
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     tolvaran::fixtures::nameBuiltPictureDecoder();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

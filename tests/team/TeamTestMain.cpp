@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
 {
     if (const auto written = tolvaran::fixtures::TeamSecretWriter::runIfAsked(argc, argv))
         return *written;
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     tolvaran::fixtures::nameBuiltPictureDecoder();
     tolvaran::fixtures::LogRecorder::install();
     QLoggingCategory::setFilterRules(QStringLiteral("com.ostvik.tolvaran.team.debug=true"));

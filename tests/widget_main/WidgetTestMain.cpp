@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     // build time, with no display and no environment of its own.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    tolvaran::fixtures::PrivateUserFolders userFolders;
+    tolvaran::fixtures::PrivateUserFolders userFolders(argc, argv);
     tolvaran::fixtures::nameBuiltPictureDecoder();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

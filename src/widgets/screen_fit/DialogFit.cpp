@@ -343,13 +343,14 @@ void DialogFit::fitMessageBox(QMessageBox *box, const QSize &room)
 
 QMargins DialogFit::frameMargins() const
 {
+    const qreal ratio = m_dialog->devicePixelRatioF();
     if (isFrameKnown())
-        return m_dialog->windowHandle()->frameMargins();
+        return WindowFit::frameToFit(m_dialog->windowHandle()->frameMargins(), ratio);
     // Until the window manager has framed the dialog, the frame of the window it belongs to,
     // which the same window manager draws.
     const QWidget *owner = ownerWindow();
     const QWindow *ownerHandle = owner ? owner->windowHandle() : nullptr;
-    return ownerHandle ? ownerHandle->frameMargins() : QMargins();
+    return WindowFit::frameToFit(ownerHandle ? ownerHandle->frameMargins() : QMargins(), ratio);
 }
 
 bool DialogFit::isFrameKnown() const

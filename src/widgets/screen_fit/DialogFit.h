@@ -77,7 +77,8 @@ private:
     // within `room`.
     void sizeToItsText(const QSize &room);
     void fitMessageBox(QMessageBox *box, const QSize &room);
-    // The window manager's frame around the dialog: its own once known, else a guess.
+    // The window manager's frame around the dialog to fit (WindowFit::frameToFit): its own
+    // once known, else a guess.
     QMargins frameMargins() const;
     bool isFrameKnown() const;
     // The window the dialog belongs to, if any.

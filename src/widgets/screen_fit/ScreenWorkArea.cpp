@@ -36,19 +36,12 @@ QRect nativeGeometry(const QScreen *screen)
 
 #if QT_CONFIG(xcb)
 
-// What the window manager and the panels say of the desktop.
-struct Desktop
-{
-    QList<ScreenWorkArea::Strut> struts;
-    // The desktop's one work area, where the window manager gives one.
-    std::optional<QRect> workArea;
-};
-
 struct FreeReply
 {
     void operator()(void *reply) const { std::free(reply); }
 };
 using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, FreeReply>;
+using AttributesReply = std::unique_ptr<xcb_get_window_attributes_reply_t, FreeReply>;
 
 PropertyReply propertyReply(xcb_connection_t *connection, xcb_get_property_cookie_t cookie)
 {
@@ -69,69 +62,92 @@ std::vector<quint32> values(const PropertyReply &reply)
     return {first, first + xcb_get_property_value_length(reply.get()) / 4};
 }
 
-// Reads the panels' struts and the work area over Qt's own connection to the X server, the
-// windows' properties asked for all at once; none where this is not X11 or no window manager
-// lists the desktop's windows. Qt has no reading of other programs' window properties.
-std::optional<Desktop> readDesktop()
-{
-    // The offscreen platform may offer an X11 connection too, beside screens of its own.
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return std::nullopt;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return std::nullopt;
-    const xcb_screen_t *root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    if (!root)
-        return std::nullopt;
-    constexpr std::array names{"_NET_CLIENT_LIST", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
+// The names read, in the order of `Name`.
+constexpr std::array atomNames{"_NET_CLIENT_LIST", "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
                                "_NET_WORKAREA", "_NET_CURRENT_DESKTOP"};
-    std::array<xcb_intern_atom_cookie_t, names.size()> atomCookies;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        atomCookies[i] =
-            xcb_intern_atom(connection, 1, uint16_t(std::strlen(names[i])), names[i]);
-    std::array<xcb_atom_t, names.size()> atoms;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+enum Name : std::size_t { clientList, strutPartial, strutPlain, workArea, currentDesktop };
+
+// The atoms of atomNames, asked for all at once; none for a name that fails, and for one that
+// no program has named yet unless `made`.
+std::array<xcb_atom_t, atomNames.size()> atomsOf(xcb_connection_t *connection, bool made)
+{
+    std::array<xcb_intern_atom_cookie_t, atomNames.size()> cookies;
+    for (std::size_t i = 0; i < atomNames.size(); ++i)
+        cookies[i] = xcb_intern_atom(connection, made ? 0 : 1,
+                                     uint16_t(std::strlen(atomNames[i])), atomNames[i]);
+    std::array<xcb_atom_t, atomNames.size()> atoms;
+    for (std::size_t i = 0; i < atomNames.size(); ++i) {
         xcb_generic_error_t *error = nullptr;
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, atomCookies[i], &error);
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookies[i], &error);
         atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(reply);
         std::free(error);
     }
-    const auto ask = [&](xcb_window_t window, xcb_atom_t atom, xcb_atom_t type, uint32_t count) {
-        return xcb_get_property(connection, 0, window, atom, type, 0, count);
+    return atoms;
+}
+
+// Qt's own connection to the X server, where Qt runs on X11. Qt has no reading of other
+// programs' window properties.
+xcb_connection_t *qtConnection()
+{
+    // The offscreen platform may offer an X11 connection too, beside screens of its own.
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+#endif
+
+} // namespace
+
+#if QT_CONFIG(xcb)
+
+std::optional<ScreenWorkArea::Desktop> ScreenWorkArea::readDesktop(xcb_connection_t *connection)
+{
+    const xcb_screen_t *root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!root)
+        return std::nullopt;
+    const auto atoms = atomsOf(connection, false);
+    const auto ask = [&](xcb_window_t window, Name name, xcb_atom_t type, uint32_t count) {
+        return xcb_get_property(connection, 0, window, atoms[name], type, 0, count);
     };
-    if (atoms[0] == XCB_ATOM_NONE)
+    if (atoms[clientList] == XCB_ATOM_NONE)
         return std::nullopt;
     const xcb_get_property_cookie_t listCookie =
-        ask(root->root, atoms[0], XCB_ATOM_WINDOW, 1 << 16);
-    const bool hasWorkArea = atoms[3] != XCB_ATOM_NONE && atoms[4] != XCB_ATOM_NONE;
-    xcb_get_property_cookie_t workAreaCookie{};
-    xcb_get_property_cookie_t desktopCookie{};
-    if (hasWorkArea) {
-        workAreaCookie = ask(root->root, atoms[3], XCB_ATOM_CARDINAL, 1 << 16);
-        desktopCookie = ask(root->root, atoms[4], XCB_ATOM_CARDINAL, 1);
-    }
+        ask(root->root, clientList, XCB_ATOM_WINDOW, 1 << 16);
+    const xcb_get_property_cookie_t workAreaCookie =
+        ask(root->root, workArea, XCB_ATOM_CARDINAL, 1 << 16);
+    const xcb_get_property_cookie_t desktopCookie =
+        ask(root->root, currentDesktop, XCB_ATOM_CARDINAL, 1);
     const std::vector<quint32> windows = values(propertyReply(connection, listCookie));
     Desktop desktop;
-    if (hasWorkArea) {
-        const std::vector<quint32> areas = values(propertyReply(connection, workAreaCookie));
-        const std::vector<quint32> current = values(propertyReply(connection, desktopCookie));
-        const std::size_t at = 4 * std::size_t(current.empty() ? 0 : current.front());
-        if (at + 4 <= areas.size())
-            desktop.workArea = QRect(int(areas[at]), int(areas[at + 1]), int(areas[at + 2]),
-                                     int(areas[at + 3]));
-    }
-    std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> cookies;
-    if (atoms[1] != XCB_ATOM_NONE || atoms[2] != XCB_ATOM_NONE) {
-        for (const quint32 window : windows)
-            cookies.emplace_back(ask(window, atoms[1], XCB_ATOM_CARDINAL, 12),
-                                 ask(window, atoms[2], XCB_ATOM_CARDINAL, 4));
-    }
-    for (const auto &[partialCookie, plainCookie] : cookies) {
-        const std::vector<quint32> partial = values(propertyReply(connection, partialCookie));
-        const std::vector<quint32> plain = values(propertyReply(connection, plainCookie));
-        ScreenWorkArea::Strut strut;
+    const std::vector<quint32> areas = values(propertyReply(connection, workAreaCookie));
+    const std::vector<quint32> current = values(propertyReply(connection, desktopCookie));
+    const std::size_t at = 4 * std::size_t(current.empty() ? 0 : current.front());
+    if (at + 4 <= areas.size())
+        desktop.workArea =
+            QRect(int(areas[at]), int(areas[at + 1]), int(areas[at + 2]), int(areas[at + 3]));
+    struct Asked
+    {
+        xcb_window_t window;
+        xcb_get_property_cookie_t partial;
+        xcb_get_property_cookie_t plain;
+        xcb_get_window_attributes_cookie_t attributes;
+    };
+    std::vector<Asked> asked;
+    for (const quint32 window : windows)
+        asked.push_back({window, ask(window, strutPartial, XCB_ATOM_CARDINAL, 12),
+                         ask(window, strutPlain, XCB_ATOM_CARDINAL, 4),
+                         xcb_get_window_attributes(connection, window)});
+    for (const Asked &each : asked) {
+        const std::vector<quint32> partial = values(propertyReply(connection, each.partial));
+        const std::vector<quint32> plain = values(propertyReply(connection, each.plain));
+        xcb_generic_error_t *error = nullptr;
+        const AttributesReply attributes(
+            xcb_get_window_attributes_reply(connection, each.attributes, &error));
+        std::free(error);
+        Strut strut;
         if (partial.size() >= 12) {
             strut = {int(partial[0]), int(partial[1]), int(partial[2]), int(partial[3]),
                      int(partial[4]), int(partial[5]), int(partial[6]), int(partial[7]),
@@ -144,57 +160,58 @@ std::optional<Desktop> readDesktop()
         } else {
             continue;
         }
-        desktop.struts.append(strut);
+        // A panel may change its strut without the window manager's work area changing (the
+        // work area of two or more screens is not each screen's); our windows have no strut,
+        // so their own events are left as Qt chose them. A window gone meanwhile is no error.
+        const uint32_t propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_discard_reply(connection, xcb_change_window_attributes_checked(
+                                          connection, each.window, XCB_CW_EVENT_MASK,
+                                          &propertyChanges)
+                                          .sequence);
+        // A panel that hid keeps nothing, though it may keep its strut, and the window
+        // manager may list it a moment longer; so does one on another virtual desktop.
+        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+            desktop.struts.append(strut);
     }
     return desktop;
 }
 
-// What readDesktop read last, kept until the window manager's work area changes (which it
-// sets again whenever a panel's strut comes, goes or changes) or a screen comes or goes: a
-// dialog is fitted many times as it opens, each time asking every window on the desktop.
-// The GUI thread's alone, as the screens are.
-std::optional<std::optional<Desktop>> &readDesktopCache()
+#endif
+
+std::optional<std::optional<ScreenWorkArea::Desktop>> &ScreenWorkArea::readDesktopCache()
 {
     static std::optional<std::optional<Desktop>> cache;
     return cache;
 }
 
-const std::optional<Desktop> &currentDesktop()
-{
-    // Made first, so that it forgets what was read once it no longer holds.
-    ScreenWorkArea::instance();
-    std::optional<std::optional<Desktop>> &cache = readDesktopCache();
-    if (!cache)
-        cache = readDesktop();
-    return *cache;
-}
-
-#endif
-
-} // namespace
-
 ScreenWorkArea::ScreenWorkArea()
     : QObject(qGuiApp)
 {
 #if QT_CONFIG(xcb)
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = qtConnection();
     if (!connection)
         return;
     // Qt follows the root window's properties already: the window manager sets its work area
-    // there whenever a panel's strut comes, goes or changes.
-    const char name[] = "_NET_WORKAREA";
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
-    m_workAreaAtom = reply ? reply->atom : 0;
-    std::free(reply);
+    // there whenever a panel's strut comes, goes or changes, and its list of windows whenever
+    // one comes or goes, which may be a moment later.
+    // Made where no window manager has named them yet, to tell them once one does.
+    const auto atoms = atomsOf(connection, true);
+    m_rootAtoms = {atoms[workArea], atoms[clientList]};
+    m_panelAtoms = {atoms[strutPartial], atoms[strutPlain]};
     m_root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     qGuiApp->installNativeEventFilter(this);
-    const auto forget = [] { readDesktopCache().reset(); };
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, forget);
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, forget);
+    // Read again for the new layout; the window manager tells of its new work area later, or
+    // not at all where the screens' new layout changes nothing of it.
+    const auto follow = [this](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, [] { readDesktopCache().reset(); });
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [follow](QScreen *added) {
+        readDesktopCache().reset();
+        follow(added);
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [] { readDesktopCache().reset(); });
 #endif
 }
 
@@ -209,16 +226,14 @@ ScreenWorkArea *ScreenWorkArea::instance()
 bool ScreenWorkArea::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
 #if QT_CONFIG(xcb)
-    if (m_workAreaAtom == 0 || eventType != "xcb_generic_event_t")
+    if (m_root == 0 || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
         return false;
     const auto *notify = static_cast<const xcb_property_notify_event_t *>(message);
-    if (notify->window == m_root && notify->atom == m_workAreaAtom) {
-        readDesktopCache().reset();
-        QMetaObject::invokeMethod(this, &ScreenWorkArea::changed, Qt::QueuedConnection);
-    }
+    if ((notify->window == m_root ? m_rootAtoms : m_panelAtoms).contains(notify->atom))
+        forgetDesktop();
 #else
     Q_UNUSED(eventType);
     Q_UNUSED(message);
@@ -226,26 +241,50 @@ bool ScreenWorkArea::nativeEventFilter(const QByteArray &eventType, void *messag
     return false;
 }
 
+void ScreenWorkArea::forgetDesktop()
+{
+    readDesktopCache().reset();
+    QMetaObject::invokeMethod(this, &ScreenWorkArea::changed, Qt::QueuedConnection);
+}
+
 QRect ScreenWorkArea::available(const QScreen *screen)
 {
     if (!screen)
         return {};
 #if QT_CONFIG(xcb)
-    if (const std::optional<Desktop> &desktop = currentDesktop()) {
-        const QList<QScreen *> screens = QGuiApplication::screens();
-        QRect whole;
-        for (const QScreen *each : screens)
-            whole |= nativeGeometry(each);
+    // Made first, so that it forgets what was read once it no longer holds.
+    instance();
+    std::optional<std::optional<Desktop>> &cache = readDesktopCache();
+    if (!cache) {
+        xcb_connection_t *connection = qtConnection();
+        cache = connection ? readDesktop(connection) : std::nullopt;
+    }
+    if (const std::optional<Desktop> &desktop = *cache) {
+        QList<QRect> screens;
+        for (const QScreen *each : QGuiApplication::screens())
+            screens << nativeGeometry(each);
         const QRect native = nativeGeometry(screen);
-        QRect free = freeArea(native, whole, desktop->struts);
-        // A sole screen's work area is the desktop's: it holds what no strut says (a panel the
-        // window manager draws itself).
-        if (screens.size() == 1 && desktop->workArea && desktop->workArea->intersects(native))
-            free &= *desktop->workArea;
-        return toLogical(free, native, screen->geometry(), screen->devicePixelRatio());
+        return toLogical(nativeFreeArea(*desktop, native, screens), native, screen->geometry(),
+                         screen->devicePixelRatio());
     }
 #endif
     return screen->availableGeometry();
+}
+
+QRect ScreenWorkArea::nativeFreeArea(const Desktop &desktop, const QRect &screen,
+                                     const QList<QRect> &screens)
+{
+    QRect whole;
+    for (const QRect &each : screens)
+        whole |= each;
+    QRect free = freeArea(screen, whole, desktop.struts);
+    // A sole screen's work area is the desktop's: it holds what no strut says (a panel the
+    // window manager draws itself). One that reaches past the desktop is of the screens'
+    // layout before they changed, which the window manager has not set again yet.
+    if (screens.size() == 1 && desktop.workArea && whole.contains(*desktop.workArea)
+        && desktop.workArea->intersects(screen))
+        free &= *desktop.workArea;
+    return free;
 }
 
 QRect ScreenWorkArea::freeArea(const QRect &screen, const QRect &desktop,

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QRect>
 
+#include <optional>
+
 class QScreen;
+struct xcb_connection_t;
 
 namespace tolvaran {
 
@@ -14,8 +17,8 @@ namespace tolvaran {
 // more screens each screen whole, a panel's screen too; on X11 this asks the panels
 // themselves what they keep (their struts, as the window manager reads them), screen by
 // screen. Elsewhere (Wayland, the offscreen platform) Qt's free area is the window manager's.
-// The one instance tells when the window manager's work area changes (a panel came, went or
-// moved): Qt tells it for a sole screen only.
+// The one instance tells when the panels may have changed (one came, went, moved, hid or
+// changed its strut): Qt tells it for a sole screen only.
 class ScreenWorkArea final : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -40,7 +43,8 @@ public:
     };
 
     // The free area of `screen`, inside its geometry. On X11 the panels are asked once, and
-    // again only after the work area changed or a screen came or went.
+    // again only after the window manager's work area or list of windows changed, a panel's
+    // strut changed, or a screen came, went or changed.
     static QRect available(const QScreen *screen);
 
     // The part of `screen` that `struts` leave free, in the window system's pixels, the desktop
@@ -61,13 +65,41 @@ public:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override;
 
 Q_SIGNALS:
-    // The window manager's work area changed: the free areas may have.
+    // The panels may have changed: the free areas may have.
     void changed();
 
 private:
+    friend class ScreenWorkAreaTesting;
+
+    // What the window manager and the panels say of the desktop.
+    struct Desktop
+    {
+        // Of the panels shown now.
+        QList<Strut> struts;
+        // The desktop's one work area, where the window manager gives one.
+        std::optional<QRect> workArea;
+    };
+
     ScreenWorkArea();
 
-    quint32 m_workAreaAtom = 0;
+    // Reads the struts of the windows the window manager lists, and its work area, over
+    // `connection`, the windows' properties asked for all at once; none where no window manager
+    // lists the desktop's windows. Asks to hear of each strut's changes.
+    static std::optional<Desktop> readDesktop(xcb_connection_t *connection);
+    // The part of `screen` that `desktop` leaves free, the desktop made of `screens`, all in
+    // the window system's pixels.
+    static QRect nativeFreeArea(const Desktop &desktop, const QRect &screen,
+                                const QList<QRect> &screens);
+    // What readDesktop read last, kept until a change that may change it: a dialog is fitted
+    // many times as it opens, each time asking every window on the desktop. The GUI thread's
+    // alone, as the screens are.
+    static std::optional<std::optional<Desktop>> &readDesktopCache();
+    void forgetDesktop();
+
+    // The properties whose changes may change the free areas: the window manager's work area
+    // and list of windows on the root window, a panel's struts on the panel.
+    QList<quint32> m_rootAtoms;
+    QList<quint32> m_panelAtoms;
     quint32 m_root = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "widgets/screen_fit/WindowFit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tolvaran {
@@ -33,6 +34,29 @@ QPoint WindowFit::placedInside(const QRect &frame, const QRect &available)
 
 namespace {
 
+// How much thicker than reported a frame is taken, on each side, at a fractional ratio: what
+// Qt's roundings of the frame, the window's place and its size may together leave out.
+constexpr int fractionalRatioSlack = 1;
+
+// The first and last pixels of a frame or a free area along one axis.
+struct Span
+{
+    int first;
+    int last;
+};
+
+// Along one axis: where a frame that was `was` and is now `length` long goes when the free
+// span changes from `before` to `after`.
+int keptInsideSpan(Span was, int length, Span before, Span after)
+{
+    int place = was.first;
+    if (was.last <= before.last && place + length - 1 > after.last)
+        place = after.last + 1 - length;
+    if (was.first >= before.first && place < after.first)
+        place = after.first;
+    return place;
+}
+
 qint64 areaOf(const QRect &rect)
 {
     return rect.isEmpty() ? 0 : qint64(rect.width()) * rect.height();
@@ -40,12 +64,35 @@ qint64 areaOf(const QRect &rect)
 
 } // namespace
 
-bool WindowFit::isMostlyOff(const QRect &frame, const QList<QRect> &screens)
+QPoint WindowFit::keptInside(const QRect &was, const QSize &size, const QRect &before,
+                             const QRect &after)
+{
+    return {keptInsideSpan({was.left(), was.right()}, size.width(),
+                           {before.left(), before.right()}, {after.left(), after.right()}),
+            keptInsideSpan({was.top(), was.bottom()}, size.height(),
+                           {before.top(), before.bottom()}, {after.top(), after.bottom()})};
+}
+
+QMargins WindowFit::frameToFit(const QMargins &reported, qreal ratio)
+{
+    if (ratio == std::round(ratio))
+        return reported;
+    return reported
+        + QMargins(fractionalRatioSlack, fractionalRatioSlack, fractionalRatioSlack,
+                   fractionalRatioSlack);
+}
+
+qint64 WindowFit::shownArea(const QRect &frame, const QList<QRect> &screens)
 {
     qint64 shown = 0;
     for (const QRect &screen : screens)
         shown += areaOf(screen.intersected(frame));
-    return 2 * shown < areaOf(frame);
+    return shown;
+}
+
+bool WindowFit::isMostlyOff(const QRect &frame, const QList<QRect> &screens)
+{
+    return 2 * shownArea(frame, screens) < areaOf(frame);
 }
 
 qsizetype WindowFit::nearest(const QRect &frame, const QList<QRect> &screens)

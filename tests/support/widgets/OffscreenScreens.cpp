@@ -9,7 +9,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <qpa/qplatformnativeinterface.h>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <gtest/gtest.h>
 
@@ -33,18 +36,28 @@ constexpr int childDeadlineMilliseconds = 240'000;
 // would do the same.
 constexpr char childMark[] = "TOLVARAN_TEST_ON_CONFIGURED_SCREENS";
 
-// Writes the offscreen platform's configuration of `screens` to `path`.
-void writeConfiguration(const QString &path, const QList<QRect> &screens)
+// The offscreen platform's configuration of `screens`, each named by its place in the list,
+// the empty ones left out.
+QJsonObject configuration(const QList<QRect> &screens)
 {
     QJsonArray listed;
-    for (const QRect &area : screens) {
-        listed.append(QJsonObject{{u"name"_s, QStringLiteral("screen-%1").arg(listed.size())},
+    for (qsizetype index = 0; index < screens.size(); ++index) {
+        const QRect &area = screens.at(index);
+        if (area.isEmpty())
+            continue;
+        listed.append(QJsonObject{{u"name"_s, QStringLiteral("screen-%1").arg(index)},
                                   {u"x"_s, area.x()},
                                   {u"y"_s, area.y()},
                                   {u"width"_s, area.width()},
                                   {u"height"_s, area.height()}});
     }
-    const QByteArray json = QJsonDocument(QJsonObject{{u"screens"_s, listed}}).toJson();
+    return QJsonObject{{u"screens"_s, listed}};
+}
+
+// Writes the offscreen platform's configuration of `screens` to `path`.
+void writeConfiguration(const QString &path, const QList<QRect> &screens)
+{
+    const QByteArray json = QJsonDocument(configuration(screens)).toJson();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
         throw std::runtime_error("could not write " + path.toStdString());
@@ -103,6 +116,25 @@ QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements)
         passed << ranAndPassed(child, fileOf(u"report"_s, index));
     }
     return passed;
+}
+
+void changeOffscreenScreens(const QList<QRect> &screens)
+{
+    // The offscreen platform's own way to change its screens while it runs.
+    QPlatformNativeInterface *platform = QGuiApplication::platformNativeInterface();
+    using SetConfiguration = void (*)(const QJsonObject &, QPlatformNativeInterface *);
+    const auto set = reinterpret_cast<SetConfiguration>(
+        platform->nativeResourceForIntegration("setConfiguration"));
+    if (!set)
+        throw std::runtime_error("the offscreen platform changes no screens here");
+    set(configuration(screens), platform);
+    QWindowSystemInterface::flushWindowSystemEvents();
+}
+
+void setOffscreenFreeArea(QScreen *screen, const QRect &available)
+{
+    QWindowSystemInterface::handleScreenGeometryChange(screen, screen->geometry(), available);
+    QWindowSystemInterface::flushWindowSystemEvents();
 }
 
 } // namespace tolvaran::fixtures

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QRect>
 
+class QScreen;
+
 namespace tolvaran::fixtures {
 
 // Qt's offscreen platform has one screen of 800 by 800 unless a configuration file read as the
@@ -13,5 +15,13 @@ namespace tolvaran::fixtures {
 // the test ran there and passed. Called in such a child (whose platform did not give it the
 // screens asked for), it fails the test there and starts nothing.
 QList<bool> runCurrentTestOnScreens(const QList<QList<QRect>> &arrangements);
+
+// In such a child, changes its screens as the window system would: `screens` are those of its
+// arrangement in their order, each at its new place and size; an empty one has gone (given
+// again, it comes as a new screen). Qt has heard of the changes on return.
+void changeOffscreenScreens(const QList<QRect> &screens);
+
+// A panel comes onto `screen`, or goes: the screen's free area becomes `available`.
+void setOffscreenFreeArea(QScreen *screen, const QRect &available);
 
 } // namespace tolvaran::fixtures
