@@ -79,6 +79,18 @@ void DecoderWatchdog::watch()
     }
 }
 
+qint64 DecoderWatchdog::ownMemory() const
+{
+    char status[128] = {};
+    const ssize_t length = ::pread(m_memoryStatus.get(), status, sizeof(status) - 1, 0);
+    long long size = 0;
+    long long resident = 0;
+    long long shared = 0;
+    if (length <= 0 || std::sscanf(status, "%lld %lld %lld", &size, &resident, &shared) != 3)
+        return 0;
+    return qint64(resident - shared) * m_pageBytes;
+}
+
 void DecoderWatchdog::checkLimits() const
 {
     const qint64 deadline = m_cpuDeadline.load();
@@ -86,15 +98,7 @@ void DecoderWatchdog::checkLimits() const
         return;
     if (cpuTimeNanoseconds() > deadline)
         endWith(DecoderExit::cpuLimit);
-    // Resident pages less those shared with files and other processes (the program's
-    // libraries, fonts, the memory files that carry pictures): the process's own.
-    char status[128] = {};
-    const ssize_t length = ::pread(m_memoryStatus.get(), status, sizeof(status) - 1, 0);
-    long long size = 0;
-    long long resident = 0;
-    long long shared = 0;
-    if (length > 0 && std::sscanf(status, "%lld %lld %lld", &size, &resident, &shared) == 3
-        && (resident - shared) * m_pageBytes > m_memoryBytes)
+    if (ownMemory() > m_memoryBytes)
         endWith(DecoderExit::memoryLimit);
 }
 

@@ -35,6 +35,10 @@ public:
 
     void pictureStarted();
     void pictureEnded();
+    // The process's own memory now: its resident pages less those shared with files and
+    // other processes (the program's libraries, fonts, the memory files that carry
+    // pictures).
+    qint64 ownMemory() const;
 
 private:
     void watch();

@@ -12,6 +12,9 @@ namespace tolvaran::markdown {
 
 namespace {
 
+// The memory a process keeps after a picture beyond what it began with.
+constexpr qint64 keptMemoryBytes = qint64(32) << 20;
+
 DecodeReply refused(const RemoteImageError &error)
 {
     DecodeReply reply;
@@ -33,6 +36,7 @@ DecodingServer::DecodingServer(PacketSocket &socket, DecoderWatchdog &watchdog,
     : m_socket(socket)
     , m_watchdog(watchdog)
     , m_idleLifetime(idleLifetime)
+    , m_startMemory(watchdog.ownMemory())
 {
 }
 
@@ -66,9 +70,11 @@ int DecodingServer::serve()
         if (!m_socket.send(encodeMessage(answer.reply),
                            answer.pixels ? answer.pixels->get() : -1))
             return 0;
-        // What the picture took goes back to the system, so that the next one's memory is
-        // counted from where the process began.
-        ::malloc_trim(0);
+        // What a large picture took goes back to the system, so that the next one's memory
+        // is counted from where the process began; a small one's pages stay for the next,
+        // which would otherwise fault them in again.
+        if (m_watchdog.ownMemory() > m_startMemory + keptMemoryBytes)
+            ::malloc_trim(0);
     }
 }
 

@@ -36,6 +36,7 @@ private:
     PacketSocket &m_socket;
     DecoderWatchdog &m_watchdog;
     const std::chrono::milliseconds m_idleLifetime;
+    const qint64 m_startMemory;
 };
 
 } // namespace tolvaran::markdown
