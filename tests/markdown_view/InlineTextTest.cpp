@@ -333,9 +333,10 @@ TEST(InlineText, aPictureThatWrapsAfterWordsLeavesTheirLineAsTallAsTheText)
 
 TEST(InlineText, everyWordBesideAPictureIsDrawnWhateverControlCharactersTheTextHolds)
 {
-    // A carriage return, a paragraph separator and noncharacters among the words (text pasted
-    // from elsewhere, or written as references).
-    for (const char *inserted : {"&#13;", "\u2029", "&#xFDD0;", "&#xFDD1;"}) {
+    // A carriage return, a paragraph or line separator, a next-line, a form feed, a vertical
+    // tab and noncharacters among the words (text pasted from elsewhere, or references).
+    for (const char *inserted :
+         {"&#13;", "\u2029", "&#xFDD0;", "&#xFDD1;", "\u2028", "&#x85;", "&#12;", "&#11;"}) {
         SCOPED_TRACE(inserted);
         const PictureDocument document(
             QStringLiteral("Before %1 after ![p](i.png) words").arg(QString::fromUtf8(inserted)),

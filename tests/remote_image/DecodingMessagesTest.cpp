@@ -1,4 +1,3 @@
-#include "remote_image/decoding/DecoderCommandLine.h"
 #include "remote_image/decoding/DecodingMessages.h"
 
 #include <gtest/gtest.h>
@@ -106,25 +105,6 @@ TEST(DecodingMessages, repliesThatNoDecodingMakesAreRefused)
         SCOPED_TRACE(row.name);
         EXPECT_FALSE(decodeReply(row.packet));
     }
-}
-
-TEST(DecoderCommandLine, theProcessReadsTheLimitsItIsGivenAndNothingElse)
-{
-    const DecoderProcessLimits limits{std::chrono::milliseconds(2000), 3 << 20,
-                                      std::chrono::milliseconds(500), {}};
-    const std::optional<DecoderProcessLimits> read =
-        DecoderCommandLine::limits(DecoderCommandLine::arguments(limits));
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->cpuTimePerPicture, limits.cpuTimePerPicture);
-    EXPECT_EQ(read->memoryBytes, limits.memoryBytes);
-    EXPECT_EQ(read->idleLifetime, limits.idleLifetime);
-    for (const QStringList &arguments :
-         {QStringList{}, QStringList{"--check-sandbox"},
-          QStringList{"--cpu-time-ms=0", "--memory-bytes=1", "--idle-ms=1"},
-          QStringList{"--memory-bytes=1", "--cpu-time-ms=1", "--idle-ms=1"},
-          QStringList{"--cpu-time-ms=1", "--memory-bytes=1x", "--idle-ms=1"},
-          QStringList{"--cpu-time-ms=1", "--memory-bytes=1", "--idle-ms=1", "more"}})
-        EXPECT_FALSE(DecoderCommandLine::limits(arguments)) << arguments.join(u' ').toStdString();
 }
 
 } // namespace

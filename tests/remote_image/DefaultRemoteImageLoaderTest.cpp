@@ -26,7 +26,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <iostream>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -1042,12 +1041,7 @@ TEST(DefaultRemoteImageLoader, destructionKillsTheDecodingProcessesOfItsPictures
     }));
     const std::set<pid_t> decoding = PictureDecoderPoolTesting::busy(pool);
 
-    QElapsedTimer destruction;
-    destruction.start();
     world.reset();
-    std::cout << "Destroyed with four pictures decoding in " << destruction.elapsed()
-              << " ms\n";
-    EXPECT_LT(destruction.elapsed(), fixtures::outcomeDeadline.count());
     EXPECT_EQ(outcomes, 0);
     // Killed and reaped before the destruction returned.
     for (const pid_t pid : decoding)

@@ -182,10 +182,9 @@ TEST(PictureDecoderPool, aPictureThatCrashesOrPassesALimitCostsOnlyThatPicture)
         const auto pool = Testing::make(row.limits);
         std::optional<Decoding> decoding;
         decoding.emplace(*pool, row.bytes, asked({}, row.decodeLimits));
+        // Whether the process is still starting, reading the picture or drawing it.
         if (row.crash) {
             ASSERT_TRUE(fixtures::waitUntil([&] { return !Testing::busy(*pool).empty(); }));
-            // Time to be deep in its drawing.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
             ::kill(*Testing::busy(*pool).begin(), SIGSEGV);
         }
         ASSERT_TRUE(fixtures::waitUntil([&] { return decoding->done.load(); }));
