@@ -181,45 +181,29 @@ void TolvaranWindow::showEvent(QShowEvent *event)
 
 void TolvaranWindow::followScreens()
 {
-    const auto follow = [this](QScreen *screen) {
-        connect(screen, &QScreen::geometryChanged, this, &TolvaranWindow::checkScreensLater);
-        connect(screen, &QScreen::availableGeometryChanged, this,
-                &TolvaranWindow::checkScreensLater);
+    const auto check = [this] { m_screenCheck.schedule(); };
+    const auto follow = [this, check](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, check);
+        connect(screen, &QScreen::availableGeometryChanged, this, check);
     };
     for (QScreen *screen : QGuiApplication::screens())
         follow(screen);
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, follow](QScreen *added) {
         follow(added);
-        checkScreensLater();
+        m_screenCheck.schedule();
     });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen *removed) {
         // Told before Qt moves the window off it.
         if (removed == screen())
             m_sizeOnGoneScreen = size();
-        checkScreensLater();
+        m_screenCheck.schedule();
     });
     // Moved to another screen.
-    connect(windowHandle(), &QWindow::screenChanged, this, &TolvaranWindow::checkScreensLater);
+    connect(windowHandle(), &QWindow::screenChanged, this, check);
     // A panel came, went or moved, where Qt does not tell of it (two or more screens on X11).
     if (const ScreenWorkArea *workArea = ScreenWorkArea::instance()) {
-        connect(workArea, &ScreenWorkArea::changed, this,
-                &TolvaranWindow::checkScreensLater);
+        connect(workArea, &ScreenWorkArea::changed, this, check);
     }
-}
-
-void TolvaranWindow::checkScreensLater()
-{
-    // Screens change together (one goes, the others move): once they have.
-    if (m_isScreenCheckPending)
-        return;
-    m_isScreenCheckPending = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_isScreenCheckPending = false;
-            followScreenChange();
-        },
-        Qt::QueuedConnection);
 }
 
 void TolvaranWindow::followScreenChange()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detail/ProjectDetailViewModel.h"
+#include "work/QueuedCall.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -86,7 +87,6 @@ private:
     // Follows every screen's geometry and free area, screens that come or go, and the screen
     // the window is on, checking once they have changed together.
     void followScreens();
-    void checkScreensLater();
     // After screens, free areas or the window's screen changed: while the window is placed, its
     // first size for a new screen; else the window fitted again to its screen's free area,
     // kept inside where that shrank, and brought back where the change left it mostly off.
@@ -122,7 +122,8 @@ private:
     QAction *m_refreshAction;
     AppUpdateService *m_updater = nullptr;
     bool m_followsScreen = false;
-    bool m_isScreenCheckPending = false;
+    // Screens change together (one goes, the others move): checked once they have.
+    QueuedCall m_screenCheck{this, [this] { followScreenChange(); }};
     // Whether the window has been drawn on a screen.
     bool m_isDrawn = false;
     // Runs from the window's first drawing while the window manager may still be placing it,

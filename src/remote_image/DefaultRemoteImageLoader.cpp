@@ -3,9 +3,9 @@
 #include "remote_image/DefaultRemoteImageCache.h"
 #include "remote_image/ImageLoadingSession.h"
 #include "remote_image/RemoteImageDecoder.h"
-#include "remote_image/decoding/PictureDecoderPool.h"
 #include "remote_image/RemoteImageURLPolicy.h"
 #include "remote_image/StoredResponses.h"
+#include "remote_image/decoding/PictureDecoderPool.h"
 
 #include <QAbstractNetworkCache>
 #include <QCoreApplication>
@@ -97,6 +97,10 @@ DefaultRemoteImageLoader::DefaultRemoteImageLoader(RemoteImageCache &cache,
     , m_session(session)
     , m_limits(limits)
 {
+    m_idleCollection.setSingleShot(true);
+    m_idleCollection.setInterval(PictureDecoderPool::idleLifetime + idleCollectionDelay);
+    connect(&m_idleCollection, &QTimer::timeout, this,
+            [] { PictureDecoderPool::shared().collectEnded(); });
 }
 
 DefaultRemoteImageLoader::~DefaultRemoteImageLoader()
@@ -545,11 +549,9 @@ void DefaultRemoteImageLoader::startDecodes()
             runDecode(m_costlyDecoding, *std::move(next), true);
         }
     }
-    if (m_ordinaryDecodes == 0 && !m_costlyDecodeRunning) {
-        // The processes end by themselves once idle for their lifetime; reaped after it.
-        QTimer::singleShot(PictureDecoderPool::idleLifetime + idleCollectionDelay, this,
-                           [] { PictureDecoderPool::shared().collectEnded(); });
-    }
+    // The processes end by themselves once idle for their lifetime; reaped after it.
+    if (m_ordinaryDecodes == 0 && !m_costlyDecodeRunning)
+        m_idleCollection.start();
 }
 
 void DefaultRemoteImageLoader::runDecode(WorkGroup &group, DecodeQueue::Picture picture,

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -254,6 +255,8 @@ private:
     // The pictures decoding now on the decoding threads, and on the thread of costly ones.
     int m_ordinaryDecodes = 0;
     bool m_costlyDecodeRunning = false;
+    // Reaps the decoding processes that ended idle, once the loader has been idle as long.
+    QTimer m_idleCollection;
     // Declared last, so that they go first: their jobs' decoding processes are killed.
     WorkGroup m_costlyDecoding{this, 1};
     WorkGroup m_decoding{this, decodeThreadCount};
